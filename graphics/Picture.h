@@ -1,0 +1,64 @@
+#pragma once
+// One graphic as it was loaded from its file: a JPEG (its file bytes, decoded
+// on demand), a 24-bit bitmap, or another kind Qt reads (ICO: its bytes plus
+// the decoded image). Copies share the immutable data, so handing a picture
+// from a slot to the main image costs nothing.
+#include "graphics/Bitmap24.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+class Picture {
+public:
+    enum class Kind { Empty, Jpeg, Bitmap, Other };
+
+    Picture() = default;
+
+    // Loads by the lower-case extension after the last '.': ".bmp" bitmap,
+    // ".jpg"/".jpeg" JPEG, ".ico" through Qt. Throws AppError with
+    // "Cannot open file "%s". %s", "Unknown picture file extension (.%s)",
+    // "JPEG error #%d" or a bitmap-format message.
+    static Picture loadFromFile(const QString& path);
+    static Picture fromBitmap(Bitmap24 bitmap);
+    // Validates the JPEG header (size, components) without a full decode.
+    static Picture fromJpegData(const QByteArray& data);
+
+    Kind kind() const noexcept;
+    bool isEmpty() const noexcept { return kind() == Kind::Empty; }
+    int width() const noexcept;
+    int height() const noexcept;
+    QSize size() const noexcept { return QSize(width(), height()); }
+
+    // Full 24-bit pixels. For a JPEG this decodes every call (nothing is
+    // cached in the shared data, so slots never keep full decodes alive).
+    Bitmap24 toBitmap24() const;
+    // Full-size image for painting; for a bitmap it shares the pixels.
+    QImage toImage() const;
+    // A small rendition fitting `box` (keeping the aspect ratio), for
+    // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8).
+    QImage thumbnail(QSize box) const;
+
+    // The held bitmap (Kind::Bitmap only; empty bitmap otherwise).
+    const Bitmap24& bitmap() const;
+    // The file bytes of a JPEG or other kind (empty for a bitmap).
+    QByteArray data() const;
+
+    // Writes the picture in the form held: JPEG and other kinds as their
+    // bytes, a bitmap as a 24-bit BMP. Atomic: a failure leaves the old file
+    // whole and throws "Cannot create file "%s". %s".
+    void saveToFile(const QString& path) const;
+
+    // True when both share the same data (a cheap identity test for tests).
+    bool sharesDataWith(const Picture& other) const noexcept { return m_d == other.m_d; }
+
+    struct Data;
+
+private:
+    std::shared_ptr<const Data> m_d;
+};
+
+// Lower-case extension without the dot, taken after the last '.' of the name.
+QString pictureExtension(const QString& path);

@@ -1,0 +1,31 @@
+#pragma once
+// Modal dialogs and message boxes go through this seam so that GUI tests can
+// answer them without blocking. Filters use the "Text|*.ext|Text|*.ext" form.
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class DialogProvider {
+public:
+    virtual ~DialogProvider() = default;
+    // Information box with one OK button.
+    virtual void information(QWidget* parent, const QString& text);
+    // The application's error box for an exception that escaped a command.
+    virtual void error(QWidget* parent, const QString& text);
+    // Empty result: the user cancelled.
+    virtual QString openFile(QWidget* parent, const QString& filter, const QString& dir);
+    virtual QStringList openFiles(QWidget* parent, const QString& filter, const QString& dir);
+    virtual QString saveFile(QWidget* parent, const QString& filter, const QString& dir);
+    virtual bool chooseFont(QWidget* parent, QFont& font, QColor& color);
+    virtual bool chooseColor(QWidget* parent, QColor& color);
+};
+
+DialogProvider& dialogs();
+// Replaces the provider (tests); nullptr restores the real one. Not owned.
+void setDialogProvider(DialogProvider* provider);
+
+// "Pictavo Files (*.PVX)|*.pvx" -> Qt's "Pictavo Files (*.PVX) (*.pvx)" list.
+QStringList qtFilters(const QString& pipeFilter);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, test and run Pictavo.
+# Idempotent: packages already present are skipped, and apt is not touched
+# at all when nothing is missing.
+set -euo pipefail
+
+PACKAGES=(
+  g++ cmake ninja-build make pkg-config
+  qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libqt6svg6
+  libjpeg62-turbo-dev libchm-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fp-utils-3.2.2
+  xvfb xauth
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
