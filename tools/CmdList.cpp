@@ -1,10 +1,35 @@
+#include "collection/CollectionFile.h"
+#include "graphics/Errors.h"
 #include "tools/Commands.h"
+
+#include <QFile>
+#include <QString>
 
 #include <cstdio>
 
-// Placeholder until the subcommand is built; it refuses to run.
-int cmdList(const Args&)
+// Prints each entry as soon as it is read, so a huge collection streams.
+int cmdList(const Args& args)
 {
-    std::fprintf(stderr, "pictavo-fx: 'list' is not available in this build\n");
-    return 1;
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: pictavo-fx list FILE.pvx\n");
+        return 2;
+    }
+    const QString path = QFile::decodeName(args[0].c_str());
+    try {
+        readCollection(path, [](int number, const CollectionEntry& e) {
+            const QByteArray row =
+                QByteArray::number(number) + '\t' + e.FileName.toUtf8() + '\t' + e.Comment.toUtf8() + '\n';
+            std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
+        });
+    } catch (const AppError& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "pictavo-fx: %s\n", e.text().toLocal8Bit().constData());
+        return 1;
+    }
+    // A full disk under a redirected stdout must not pass for success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "pictavo-fx: cannot write the listing\n");
+        return 1;
+    }
+    return 0;
 }
