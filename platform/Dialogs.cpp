@@ -28,12 +28,12 @@ QStringList qtFilters(const QString& pipeFilter)
 
 void DialogProvider::information(QWidget* parent, const QString& text)
 {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
+    QMessageBox::information(parent, QCoreApplication::applicationName(), text);
 }
 
 void DialogProvider::error(QWidget* parent, const QString& text)
 {
-    QMessageBox::critical(parent, QApplication::applicationDisplayName(), text);
+    QMessageBox::critical(parent, QCoreApplication::applicationName(), text);
 }
 
 QString DialogProvider::openFile(QWidget* parent, const QString& filter, const QString& dir)

@@ -1,0 +1,44 @@
+#pragma once
+// One thumbnail slot ("Img" + number): holds the entry's whole picture, as
+// loaded, but draws a small rendition made once when the picture arrives.
+#include "graphics/Picture.h"
+
+#include <QImage>
+#include <QWidget>
+
+class ThumbSlot : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int Size = 145;
+
+    ThumbSlot(int number, QWidget* parent);
+
+    int number() const { return m_number; }
+    // Reads the picture file; on failure the slot is left empty.
+    void loadPicture(const QString& path);
+    void setPicture(const Picture& picture);
+    // Takes another slot's picture and rendition without reading anything.
+    void takePicture(const ThumbSlot& other);
+    void clearPicture();
+    const Picture& picture() const { return m_picture; }
+    const QImage& rendition() const { return m_thumb; }
+
+    QString hint() const { return m_hint; }
+    void setHint(const QString& hint);
+
+    // Where the rendition is drawn: fitted to the cell, from its top-left.
+    QRect drawRect() const;
+
+signals:
+    void clicked(int number);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    int m_number;
+    Picture m_picture;
+    QImage m_thumb;
+    QString m_hint;
+};

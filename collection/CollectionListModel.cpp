@@ -1,0 +1,123 @@
+#include "collection/CollectionListModel.h"
+
+CollectionListModel::CollectionListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int CollectionListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_announced;
+}
+
+int CollectionListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant CollectionListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_announced)
+        return {};
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
+        return {};
+    const CollectionEntry& e = m_entries.at(index.row());
+    return index.column() == 0 ? e.FileName : e.Comment;
+}
+
+bool CollectionListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.column() != 1 || role != Qt::EditRole || index.row() >= m_announced)
+        return false;
+    // A comment is one line and cannot hold the field separator.
+    QString text = value.toString();
+    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    m_entries[index.row()].Comment = text;
+    emit dataChanged(index, index);
+    return true;
+}
+
+QVariant CollectionListModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (o == Qt::Horizontal)
+        return section >= 0 && section < 2 ? m_titles[section] : QVariant();
+    return section + 1;
+}
+
+Qt::ItemFlags CollectionListModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == 1)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+void CollectionListModel::clear()
+{
+    beginResetModel();
+    m_entries.clear();
+    m_announced = 0;
+    endResetModel();
+}
+
+void CollectionListModel::appendDeferred(const CollectionEntry& entry) { m_entries.append(entry); }
+
+void CollectionListModel::flush()
+{
+    const int n = int(m_entries.size());
+    if (n == m_announced)
+        return;
+    beginInsertRows({}, m_announced, n - 1);
+    m_announced = n;
+    endInsertRows();
+}
+
+void CollectionListModel::append(const CollectionEntry& entry)
+{
+    appendDeferred(entry);
+    flush();
+}
+
+void CollectionListModel::insertEntries(int row, const QList<CollectionEntry>& entries)
+{
+    flush();
+    if (entries.isEmpty())
+        return;
+    row = std::clamp(row, 0, int(m_entries.size()));
+    beginInsertRows({}, row, row + int(entries.size()) - 1);
+    for (int i = 0; i < entries.size(); ++i)
+        m_entries.insert(row + i, entries[i]);
+    m_announced = int(m_entries.size());
+    endInsertRows();
+}
+
+void CollectionListModel::removeEntry(int row)
+{
+    flush();
+    if (row < 0 || row >= m_entries.size())
+        return;
+    beginRemoveRows({}, row, row);
+    m_entries.removeAt(row);
+    m_announced = int(m_entries.size());
+    endRemoveRows();
+}
+
+void CollectionListModel::swapEntries(int a, int b)
+{
+    flush();
+    if (a < 0 || b < 0 || a >= m_entries.size() || b >= m_entries.size() || a == b)
+        return;
+    m_entries.swapItemsAt(a, b);
+    emit dataChanged(index(std::min(a, b), 0), index(std::max(a, b), 1));
+}
+
+void CollectionListModel::setEntries(const QList<CollectionEntry>& entries)
+{
+    beginResetModel();
+    m_entries = entries;
+    m_announced = int(m_entries.size());
+    endResetModel();
+}
+
+void CollectionListModel::setColumnTitles(const QString& fileName, const QString& comment)
+{
+    m_titles[0] = fileName;
+    m_titles[1] = comment;
+    emit headerDataChanged(Qt::Horizontal, 0, 1);
+}
