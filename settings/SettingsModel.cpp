@@ -1,0 +1,113 @@
+#include "settings/SettingsModel.h"
+
+#include "settings/IniFile.h"
+
+#include <algorithm>
+
+namespace {
+const QString Settings = QStringLiteral("Settings");
+const QString SlideShow = QStringLiteral("SlideShow");
+} // namespace
+
+SettingsValues loadSettings(const IniFile& ini)
+{
+    const SettingsValues d;
+    SettingsValues v;
+    v.font = ini.readString(Settings, "Font", d.font);
+    v.fontSize = ini.readInteger(Settings, "FontSize", d.fontSize);
+    v.fontColor = ini.readInteger(Settings, "FontColor", d.fontColor);
+    v.fontStyle = ini.readInteger(Settings, "FontStyle", d.fontStyle);
+    v.previewsColor = ini.readInteger(Settings, "PreviewsColor", d.previewsColor);
+    v.mainColor = ini.readInteger(Settings, "MainColor", d.mainColor);
+    v.alpha = std::clamp(ini.readInteger(Settings, "Alpha", d.alpha), 0, 255);
+    v.languageSetting = ini.readString(Settings, "Language", d.languageSetting);
+    v.languageItem = languageItemFor(v.languageSetting);
+    v.delay = ini.readString(SlideShow, "Delay", d.delay);
+    v.fullScreen = ini.readBool(SlideShow, "FullScreen", d.fullScreen);
+    v.sound = ini.readString(SlideShow, "Sound", d.sound);
+    v.soundOn = !v.sound.isEmpty();
+    return v;
+}
+
+void storeSettings(IniFile& ini, const SettingsValues& v)
+{
+    ini.writeString(Settings, "Font", v.font);
+    ini.writeInteger(Settings, "FontSize", v.fontSize);
+    ini.writeInteger(Settings, "FontColor", v.fontColor);
+    ini.writeInteger(Settings, "FontStyle", v.fontStyle);
+    ini.writeInteger(Settings, "PreviewsColor", v.previewsColor);
+    ini.writeInteger(Settings, "MainColor", v.mainColor);
+    ini.writeInteger(Settings, "Alpha", v.alpha);
+    ini.writeString(Settings, "Language", languageToSave(v));
+    ini.writeString(SlideShow, "Delay", v.delay);
+    ini.writeBool(SlideShow, "FullScreen", v.fullScreen);
+    ini.writeString(SlideShow, "Sound", v.soundOn ? v.sound : QString());
+}
+
+int languageItemFor(const QString& languageSetting)
+{
+    return languageSetting == EnglishLanguage ? 0 : 1;
+}
+
+QString languageToSave(const SettingsValues& v)
+{
+    return v.languageItem == 0 ? EnglishLanguage : v.languageSetting;
+}
+
+std::optional<int> alphaForSlider(int position)
+{
+    if (position >= 255)
+        return std::nullopt;
+    return std::max(position, 0) + 1;
+}
+
+double windowOpacityForSlider(int position)
+{
+    const auto alpha = alphaForSlider(position);
+    return alpha ? *alpha / 255.0 : 1.0;
+}
+
+bool delayKeyAccepted(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    if (qtKey == Qt::Key_Backspace || qtKey == Qt::Key_Delete)
+        return true;
+    return qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier);
+}
+
+int limitChosenFontSize(int points)
+{
+    return std::min(points, 20);
+}
+
+int fontStyleBits(const QFont& font)
+{
+    int bits = 0;
+    if (font.bold())
+        bits |= StyleBold;
+    if (font.italic())
+        bits |= StyleItalic;
+    if (font.underline())
+        bits |= StyleUnderline;
+    if (font.strikeOut())
+        bits |= StyleStrikeOut;
+    return bits;
+}
+
+QFont commentFont(const SettingsValues& v)
+{
+    QFont font(v.font);
+    // A size the file got wrong must not leave the font without one.
+    font.setPointSize(v.fontSize > 0 ? v.fontSize : SettingsValues().fontSize);
+    font.setBold(v.fontStyle & StyleBold);
+    font.setItalic(v.fontStyle & StyleItalic);
+    font.setUnderline(v.fontStyle & StyleUnderline);
+    font.setStrikeOut(v.fontStyle & StyleStrikeOut);
+    return font;
+}
+
+void setCommentFont(SettingsValues& v, const QFont& font)
+{
+    v.font = font.family();
+    v.fontSize = font.pointSize() > 0 ? font.pointSize() : qRound(font.pointSizeF());
+    v.fontStyle = fontStyleBits(font);
+}

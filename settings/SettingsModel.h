@@ -1,0 +1,68 @@
+#pragma once
+// The preferences the settings dialog holds, as the settings file stores
+// them, and the small rules the dialog applies to them.
+#include <QFont>
+#include <QString>
+#include <optional>
+
+class IniFile;
+
+namespace SystemColor {
+inline constexpr qint32 Window = qint32(0xFF000005);
+inline constexpr qint32 WindowText = qint32(0xFF000008);
+} // namespace SystemColor
+
+inline const QString EnglishLanguage = QStringLiteral("English");
+
+enum FontStyleBit { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };
+
+struct SettingsValues {
+    // The comment font.
+    QString font = QStringLiteral("MS Sans Serif");
+    qint32 fontSize = 10;
+    qint32 fontColor = SystemColor::WindowText;
+    qint32 fontStyle = 0;
+
+    qint32 previewsColor = SystemColor::Window;
+    qint32 mainColor = SystemColor::Window;
+    int alpha = 0; // transparency slider position, 0..255
+
+    // LanguageSetting: "English" or a language file's full path. The combo
+    // item decides what is saved: item 0 saves "English" whatever this holds.
+    QString languageSetting = EnglishLanguage;
+    int languageItem = 0;
+
+    QString delay = QStringLiteral("5");
+    bool fullScreen = true;
+    QString sound;
+    bool soundOn = false;
+
+    bool operator==(const SettingsValues&) const = default;
+};
+
+// Every key absent from the file takes its default; nothing is range-checked
+// except the slider position, which the slider holds within 0..255.
+SettingsValues loadSettings(const IniFile& ini);
+// Writes exactly the eleven keys of the two sections into the document.
+void storeSettings(IniFile& ini, const SettingsValues& values);
+
+// 0 ("English") only for exactly "English": the comparison is case-sensitive.
+int languageItemFor(const QString& languageSetting);
+QString languageToSave(const SettingsValues& values);
+
+// Slider position p: 255 (or more) switches alpha blending off; below it the
+// alpha value is p + 1, so even position 0 keeps the window faintly visible.
+std::optional<int> alphaForSlider(int position);
+double windowOpacityForSlider(int position);
+
+// The delay box takes the digits of the main keyboard, Backspace and Delete;
+// every other key that would type a character is refused, keypad digits too.
+bool delayKeyAccepted(int qtKey, Qt::KeyboardModifiers modifiers);
+
+// Sizes chosen in the font dialog stop at 20 points.
+int limitChosenFontSize(int points);
+
+int fontStyleBits(const QFont& font);
+// The comment font as a QFont (its colour is kept apart).
+QFont commentFont(const SettingsValues& values);
+void setCommentFont(SettingsValues& values, const QFont& font);
