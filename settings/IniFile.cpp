@@ -163,7 +163,7 @@ IniFile::IniFile(const QString& path) : m_path(path)
     QFile file(path);
     if (!file.exists())
         return;
-    if (!file.open(QIODevice::ReadOnly) || QFileInfo(path).isDir()) {
+    if (QFileInfo(path).isDir() || file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly)) {
         m_unreadable = true;
         return;
     }

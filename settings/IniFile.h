@@ -18,6 +18,8 @@ std::optional<qint32> parseIniInteger(const QString& text);
 class IniFile {
 public:
     static constexpr int MaxValueLength = 2047;
+    // Larger files are not settings or language files; they count as unreadable.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
     // An empty document that save() cannot write (no path).
     IniFile() = default;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -335,4 +336,20 @@ TEST_F(IniFileOnDisk, FailedSaveReportsThePathAndKeepsTheOldFile)
     EXPECT_EQ(readAll(blocker), QByteArray("not a folder"));
     IniFile noPath;
     EXPECT_THROW(noPath.save(), AppError);
+}
+
+TEST_F(IniFileOnDisk, HugeFileIsNotLoadedAndNeverOverwritten)
+{
+    const QString p = path("huge.ini");
+    {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[S]\nk=v\n");
+        ASSERT_TRUE(f.resize(IniFile::MaxFileSize + 1)); // sparse: cheap to make
+    }
+    IniFile ini(p);
+    EXPECT_TRUE(ini.unreadable());
+    EXPECT_EQ(ini.readString("S", "k", "def"), "def");
+    EXPECT_THROW(ini.save(), AppError);
+    EXPECT_EQ(QFileInfo(p).size(), IniFile::MaxFileSize + 1);
 }
