@@ -1,0 +1,40 @@
+#pragma once
+// TOrImage: the effect image control. It owns an OrImageEngine and only
+// paints: the engine's rendered picture, drawn into DestRect.
+#include "effects/OrImage.h"
+
+#include <QWidget>
+
+class TOrImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TOrImage(QWidget* owner = nullptr);
+
+    OrImageEngine& engine() noexcept { return m_engine; }
+    const OrImageEngine& engine() const noexcept { return m_engine; }
+
+    bool AutoSize() const noexcept { return m_autoSize; }
+    void setAutoSize(bool v);
+    bool IncrementalDisplay() const noexcept { return m_incrementalDisplay; }
+    void setIncrementalDisplay(bool v) { m_incrementalDisplay = v; }
+    const QString& PictureEffects() const noexcept { return m_pictureEffects; }
+    void setPictureEffects(const QString& v) { m_pictureEffects = v; }
+
+signals:
+    void OnMouseEnter();
+    void OnMouseExit();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void PictureChanged();
+
+    OrImageEngine m_engine;
+    bool m_autoSize = false;
+    bool m_incrementalDisplay = false;
+    bool m_drawing = false;
+    QString m_pictureEffects;
+};

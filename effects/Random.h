@@ -1,0 +1,13 @@
+#pragma once
+// The program's only random source: a 32-bit linear congruential generator
+// over one process-wide state that starts at 0 and is never seeded, so the
+// noise patterns repeat from run to run.
+#include <cstdint>
+
+// Advances the state, then returns a value in 0..n-1 (0 when n is 0).
+std::uint32_t NextRandom(std::uint32_t n) noexcept;
+
+// Current state and a way back to the start-up state, for tests and for
+// tools that must behave like a fresh process.
+std::uint32_t RandomState() noexcept;
+void ResetRandom(std::uint32_t state = 0) noexcept;

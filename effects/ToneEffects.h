@@ -1,0 +1,38 @@
+#pragma once
+// The per-pixel tone and colour chain: posterize or solarize, the tone sum
+// (noise, contrast, lightness, darkness, brightness), splitlight, grayscale
+// or saturation, invert. Everything that depends on one channel alone is
+// folded into 256-entry tables once per rendering; only grayscale ties reach
+// for extended precision.
+#include "graphics/Bitmap24.h"
+
+#include <cstdint>
+
+struct ToneSettings {
+    int brightness = 0; // -255..255
+    int contrast = 0;   // >= -255
+    bool grayScale = false;
+    int lightness = 0;  // <= 255
+    int darkness = 0;   // <= 255
+    int saturation = 0; // >= -255
+    int splitlight = 0; // 0..10
+    bool invert = false;
+    int posterize = 0; // >= 0
+    int solorize = 0;  // 0..255
+
+    bool isNeutral() const noexcept;
+};
+
+// One splitlight pass on a channel value, and the grayscale of a pixel, as
+// the 64-bit-mantissa evaluation gives them.
+int SplitlightOnce(int c) noexcept;
+int GrayscaleValue(int r, int g, int b) noexcept;
+
+// Runs the chain over every pixel of `source` into `dest` (same size).
+// `noise` may be null; otherwise it is the noise sample bitmap of the same size.
+void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& settings, Bitmap24& dest);
+
+// Fill `noise` (already sized) with samples of the given level, drawing from
+// NextRandom row by row from the top, each row from the left.
+void FillColorNoise(Bitmap24& noise, int level);
+void FillMonoNoise(Bitmap24& noise, int level);

@@ -1,0 +1,131 @@
+#pragma once
+// Shared helpers of the effect tests: random pictures and a plain reference
+// rendering of the per-pixel formulas, written straight from their
+// definitions with no tables and no shortcuts.
+#include "effects/ToneEffects.h"
+#include "graphics/Bitmap24.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+
+namespace fxtest {
+
+inline Bitmap24 randomBitmap(int w, int h, unsigned seed)
+{
+    Bitmap24 b(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < 3 * w; ++x)
+            b.scanLine(y)[x] = std::uint8_t(rng() & 0xFF);
+    return b;
+}
+
+inline Bitmap24 solidBitmap(int w, int h, int b, int g, int r)
+{
+    Bitmap24 bm(w, h);
+    bm.fill(std::uint8_t(b), std::uint8_t(g), std::uint8_t(r));
+    return bm;
+}
+
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline Rgb pixel(const Bitmap24& bm, int x, int y)
+{
+    const std::uint8_t* p = bm.scanLine(y) + 3 * x;
+    return {p[2], p[1], p[0]};
+}
+
+inline void setPixel(Bitmap24& bm, int x, int y, Rgb c)
+{
+    std::uint8_t* p = bm.scanLine(y) + 3 * x;
+    p[0] = std::uint8_t(c.b);
+    p[1] = std::uint8_t(c.g);
+    p[2] = std::uint8_t(c.r);
+}
+
+inline long long refClamp(long long v)
+{
+    return v > 255 ? 255 : (v < 0 ? 0 : v);
+}
+
+inline long long refSplitlight(long long c)
+{
+    const long double pi = 3.141592653589793238462643383279502884L;
+    long double v = 255.0L * sinl((long double)c * pi / 510.0L);
+    return (long long)std::nearbyint((double)v);
+}
+
+// One pixel through every step, in order. n is the noise sample per channel.
+inline Rgb referencePixel(Rgb in, Rgb n, const ToneSettings& s)
+{
+    long long c[3] = {in.r, in.g, in.b};
+    const long long noise[3] = {n.r, n.g, n.b};
+    if (s.posterize != 0) {
+        for (long long& v : c)
+            v = (long long)nearbyintl((long double)v / (long double)s.posterize) * s.posterize;
+    } else if (s.solorize != 0) {
+        const long long a = (c[0] + c[1] + c[2]) / 3;
+        if (a > 255 - s.solorize)
+            for (long long& v : c)
+                v = 255 - v;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const long long v = c[i];
+        long long tc = 0, tl = 0, td = 0;
+        if (s.contrast != 0) {
+            tc = (std::llabs(127 - v) * s.contrast) / 255;
+            if (v <= 127)
+                tc = -tc;
+        }
+        if (s.lightness != 0)
+            tl = ((255 - v) * s.lightness) / 255;
+        if (s.darkness != 0)
+            td = (-(v * s.darkness)) / 255;
+        c[i] = refClamp(noise[i] + v + tc + tl + td + s.brightness);
+    }
+    for (int k = 0; k < s.splitlight; ++k)
+        for (long long& v : c)
+            v = refSplitlight(v);
+    if (s.grayScale) {
+        const long double y = (0.3L * c[0] + 0.59L * c[1]) + 0.11L * c[2];
+        c[0] = c[1] = c[2] = (long long)nearbyintl(y);
+    } else if (s.saturation != 0) {
+        const long long a = (c[0] + c[1] + c[2]) / 3;
+        for (long long& v : c)
+            v = refClamp(((s.saturation + 255LL) * (v - a)) / 255 + a);
+    }
+    if (s.invert)
+        for (long long& v : c)
+            v = 255 - v;
+    return {int(c[0]), int(c[1]), int(c[2])};
+}
+
+inline Bitmap24 referenceRender(const Bitmap24& src, const Bitmap24* noise, const ToneSettings& s)
+{
+    Bitmap24 out(src.width(), src.height());
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < src.width(); ++x)
+            setPixel(out, x, y,
+                     referencePixel(pixel(src, x, y), noise ? pixel(*noise, x, y) : Rgb{0, 0, 0}, s));
+    return out;
+}
+
+// The tone chain on one pixel through the product code.
+inline Rgb renderOne(Rgb in, const ToneSettings& s)
+{
+    Bitmap24 src(1, 1), dst;
+    setPixel(src, 0, 0, in);
+    RenderTone(src, nullptr, s, dst);
+    return pixel(dst, 0, 0);
+}
+
+inline int renderChannel(int v, const ToneSettings& s)
+{
+    return renderOne({v, v, v}, s).r;
+}
+
+} // namespace fxtest
