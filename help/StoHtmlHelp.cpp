@@ -1,0 +1,183 @@
+#include "help/StoHtmlHelp.h"
+
+#include "graphics/Errors.h"
+#include "help/HelpWindow.h"
+#include "platform/Dialogs.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace {
+
+QPointer<HelpWindow> g_window;
+
+class HelpWindowBackend final : public HelpViewerBackend {
+public:
+    void execute(QWidget* caller, const help::HelpCall& call) override
+    {
+        if (call.command == help::HH_CLOSE_ALL) {
+            if (g_window)
+                g_window->hide();
+            return;
+        }
+        const help::HelpFileArgument arg = help::splitHelpFileArgument(call.file);
+        HelpWindow* window = ensureWindow();
+        try {
+            window->openFile(arg.file);
+        } catch (const AppError& e) {
+            dialogs().error(caller, e.text());
+            return;
+        }
+        switch (call.command) {
+        case help::HH_DISPLAY_TOC:
+            window->showContents();
+            break;
+        case help::HH_DISPLAY_INDEX:
+            window->showKeyword(call.value.toString());
+            break;
+        case help::HH_DISPLAY_TOPIC:
+            window->showTopic(arg.topic);
+            break;
+        case help::HH_HELP_CONTEXT:
+            window->showContext(call.value.toInt());
+            break;
+        default:
+            return;
+        }
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+
+private:
+    static HelpWindow* ensureWindow()
+    {
+        if (!g_window) {
+            g_window = new HelpWindow;
+            // The window outlives every other; it must still go before the
+            // application object does.
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QObject::connect(app, &QCoreApplication::aboutToQuit, g_window.data(),
+                                 [] { delete g_window; });
+        }
+        return g_window;
+    }
+};
+
+} // namespace
+
+TStoHtmlHelpViewer::TStoHtmlHelpViewer() : m_backend(&helpWindowBackend()) {}
+
+QString TStoHtmlHelpViewer::helpFile() const
+{
+    const QString dir = m_programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_programDir;
+    return help::localHelpPath(help::resolveHelpFile(m_managerFile, m_applicationFile, dir), dir);
+}
+
+int TStoHtmlHelpViewer::understandsKeyword(const QString&) const
+{
+    return isHtmlHelp() ? 1 : 0;
+}
+
+QStringList TStoHtmlHelpViewer::getHelpStrings(const QString& keyword) const
+{
+    return {help::helpStringFor(m_viewerName, keyword)};
+}
+
+bool TStoHtmlHelpViewer::understandsTopic(const QString&) const
+{
+    return isHtmlHelp();
+}
+
+bool TStoHtmlHelpViewer::understandsContext(int) const
+{
+    return isHtmlHelp();
+}
+
+int TStoHtmlHelpViewer::selectTableOfContents(const QStringList& viewers) const
+{
+    return help::selectTableOfContents(viewers, m_viewerName);
+}
+
+int TStoHtmlHelpViewer::selectKeyword(const QStringList& helpStrings) const
+{
+    return help::selectKeyword(helpStrings, m_viewerName);
+}
+
+void TStoHtmlHelpViewer::showTableOfContents(QWidget* caller)
+{
+    const QString file = helpFile();
+    if (help::isHtmlHelpFile(file))
+        send(caller, help::tableOfContentsCall(file));
+}
+
+void TStoHtmlHelpViewer::showHelp(QWidget* caller, const QString& helpString)
+{
+    const QString file = helpFile();
+    if (help::isHtmlHelpFile(file))
+        send(caller, help::keywordCall(file, helpString));
+}
+
+void TStoHtmlHelpViewer::showTopic(QWidget* caller, const QString& topic)
+{
+    const QString file = helpFile();
+    if (help::isHtmlHelpFile(file))
+        send(caller, help::topicCall(file, topic, m_defaultExtension));
+}
+
+void TStoHtmlHelpViewer::showContext(QWidget* caller, int context)
+{
+    const QString file = helpFile();
+    if (help::isHtmlHelpFile(file))
+        send(caller, help::contextCall(file, context));
+}
+
+void TStoHtmlHelpViewer::shutDown()
+{
+    send(nullptr, help::closeAllCall());
+}
+
+void TStoHtmlHelpViewer::send(QWidget* caller, const help::HelpCall& call)
+{
+    if (m_backend)
+        m_backend->execute(call.withWindow ? caller : nullptr, call);
+}
+
+TStoHtmlHelpViewer& htmlHelpViewer()
+{
+    static TStoHtmlHelpViewer viewer;
+    return viewer;
+}
+
+HelpViewerBackend& helpWindowBackend()
+{
+    static HelpWindowBackend backend;
+    return backend;
+}
+
+HelpWindow* openHelpWindow()
+{
+    return g_window;
+}
+
+void showHelpContents(QWidget* parent)
+{
+    htmlHelpViewer().showTableOfContents(parent);
+}
+
+void showHelpKeyword(QWidget* parent, const QString& keyword)
+{
+    TStoHtmlHelpViewer& viewer = htmlHelpViewer();
+    viewer.showHelp(parent, help::helpStringFor(viewer.getViewerName(), keyword));
+}
+
+void showHelpTopic(QWidget* parent, const QString& topic)
+{
+    htmlHelpViewer().showTopic(parent, topic);
+}
+
+void closeHelp()
+{
+    htmlHelpViewer().shutDown();
+    delete g_window;
+}
