@@ -98,6 +98,7 @@ QString ioErrorText(int err, const QString& path)
         break;
     case ENOSPC:
     case EDQUOT:
+    case EFBIG: // the file-size limit: the write ran out of room all the same
         text = QStringLiteral("Disk full");
         break;
     default:
@@ -217,5 +218,13 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries)
 
 void writeCollection(const QString& path, const QList<CollectionEntry>& entries)
 {
-    writeFileAtomically(path, formatCollection(entries));
+    const QByteArray bytes = formatCollection(entries);
+    errno = 0;
+    try {
+        writeFileAtomically(path, bytes);
+    } catch (const AppError&) {
+        // Collection errors speak the run-time library's language, like the reader's.
+        const int err = errno;
+        throw AppError(ioErrorText(err != 0 ? err : EIO, path));
+    }
 }

@@ -1,4 +1,5 @@
 #include "collection/CollectionFile.h"
+#include "graphics/AtomicFile.h"
 #include "graphics/Errors.h"
 
 #include <QDir>
@@ -247,19 +248,50 @@ TEST_F(CollectionFileTest, FailedWriteLeavesTheOldFileWhole)
     rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool threw = false;
+    QString error;
     try {
         writeCollection(path, big);
-    } catch (const AppError&) {
-        threw = true;
+    } catch (const AppError& e) {
+        error = e.text();
     }
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_TRUE(threw);
+    EXPECT_EQ(error, "Disk full (" + path + ")");
     EXPECT_EQ(fileBytes(path), oldBytes);
     EXPECT_EQ(readCollectionAll(path), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.pvx"});
+}
+
+TEST_F(CollectionFileTest, WriteFailingAtAnyStepNamesTheErrorAndKeepsTheOldFile)
+{
+    const QString path = dir.filePath("steps.pvx");
+    const Entries old{{"/old/a.jpg", "kept"}, {"/old/b.bmp", ""}};
+    writeCollection(path, old);
+    const QByteArray oldBytes = fileBytes(path);
+    const struct {
+        AtomicWriteFault step;
+        int error;
+        QString text;
+    } cases[] = {
+        {AtomicWriteFault::Open, EACCES, "File access denied"},
+        {AtomicWriteFault::Write, ENOSPC, "Disk full"},
+        {AtomicWriteFault::Flush, EIO, QString("I/O error %1").arg(EIO)},
+        {AtomicWriteFault::Commit, EXDEV, QString("I/O error %1").arg(EXDEV)},
+    };
+    for (const auto& c : cases) {
+        setAtomicWriteFault(c.step, c.error);
+        QString error;
+        try {
+            writeCollection(path, {{"/new/c.jpg", "replaced"}});
+        } catch (const AppError& e) {
+            error = e.text();
+        }
+        setAtomicWriteFault(AtomicWriteFault::None);
+        EXPECT_EQ(error, c.text + " (" + path + ")") << int(c.step);
+        EXPECT_EQ(fileBytes(path), oldBytes) << int(c.step);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"steps.pvx"});
 }
 
 } // namespace

@@ -1,0 +1,91 @@
+#include "collection/CollectionFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FxResult {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+FxResult fx(const QStringList& args, const QString& stdoutFile = {})
+{
+    QProcess p;
+    if (!stdoutFile.isEmpty())
+        p.setStandardOutputFile(stdoutFile);
+    p.start(QStringLiteral(PV_BINARY_DIR "/pictavo-fx"), args);
+    FxResult r;
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+class ListCommandTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_F(ListCommandTest, ListsEveryEntryWithItsNumberPathAndComment)
+{
+    const QString path = dir.filePath("c.pvx");
+    writeCollection(path,
+                    {{"/p/a.jpg", "Sunset"}, {"/p/b c.bmp", ""}, {"/p/ü.jpeg", " Farbverlauf – Übersicht "}});
+    const FxResult r = fx({"list", path});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray("1\t/p/a.jpg\tSunset\n"
+                                "2\t/p/b c.bmp\t\n"
+                                "3\t/p/\xC3\xBC.jpeg\t Farbverlauf \xE2\x80\x93 \xC3\x9C"
+                                "bersicht \n"));
+    EXPECT_EQ(r.err, QByteArray());
+}
+
+TEST_F(ListCommandTest, NumbersSkipLinesThatHoldNoEntry)
+{
+    const QString path = dir.filePath("hand.pvx");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("junk\r\n\r\n/x.jpg^one^extra\n/y.bmp^two\x1a/z.jpg^never^\r\n");
+    f.close();
+    const FxResult r = fx({"list", path});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray("1\t/x.jpg\tone\n2\t/y.bmp\ttwo\n"));
+}
+
+TEST_F(ListCommandTest, UnreadableFilesFailWithOneLineOnStderr)
+{
+    const QString missing = dir.filePath("missing.pvx");
+    FxResult r = fx({"list", missing});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray());
+    EXPECT_EQ(r.err, ("pictavo-fx: File not found (" + missing + ")\n").toUtf8());
+
+    r = fx({"list", dir.path()});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err, ("pictavo-fx: File access denied (" + dir.path() + ")\n").toUtf8());
+
+    for (const QStringList& bad : {QStringList{"list"}, QStringList{"list", "a.pvx", "b.pvx"}}) {
+        r = fx(bad);
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    }
+}
+
+TEST_F(ListCommandTest, AListingThatCannotBeWrittenIsNoSuccess)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const QString path = dir.filePath("c.pvx");
+    writeCollection(path, {{"/p/a.jpg", "Sunset"}});
+    const FxResult r = fx({"list", path}, "/dev/full");
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_FALSE(r.err.isEmpty());
+}
+
+} // namespace
