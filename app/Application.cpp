@@ -42,6 +42,7 @@ bool runCommand(const std::function<void()>& command)
 
 void createWindows(const QStringList& commandLine)
 {
+    Viewer = ViewerState();
     new TfrmMain;
     frmEffects = new TfrmEffects(frmMain);
     frmNewCollection = new TfrmNewCollection;

@@ -430,6 +430,16 @@ void TfrmMain::createSlots(int from, int to)
 
 int TfrmMain::stripPanelHeight() const { return m_central->height() + NonClientHeight - 130; }
 
+void TfrmMain::setOuterSize(int W, int H)
+{
+    resize(W - FrameWidth, H - NonClientHeight + (height() - m_central->height()));
+}
+
+QSize TfrmMain::outerSize() const
+{
+    return QSize(m_central->width() + FrameWidth, m_central->height() + NonClientHeight);
+}
+
 void TfrmMain::setCollectionCommandsEnabled(bool on)
 {
     static const char* const names[] = {

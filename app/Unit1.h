@@ -124,6 +124,10 @@ public:
     QToolButton* toolButton(const char* name) const;
     // The strip panel's height: the outer window height less 130.
     int stripPanelHeight() const;
+    // Sizes the window so that its outer size, as the layout rules count
+    // it, is W x H.
+    void setOuterSize(int W, int H);
+    QSize outerSize() const;
 
     // The undo snapshot and the entry it belongs to.
     Picture bitUndo;

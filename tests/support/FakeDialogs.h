@@ -1,0 +1,40 @@
+#pragma once
+// Answers the program's dialogs in tests and records its messages.
+#include "platform/Dialogs.h"
+
+#include <QStringList>
+
+class FakeDialogs : public DialogProvider {
+public:
+    FakeDialogs() { setDialogProvider(this); }
+    ~FakeDialogs() override { setDialogProvider(nullptr); }
+
+    QStringList errors;
+    QStringList infos;
+    // Answers to the next file dialogs, in order; an empty string cancels.
+    QStringList openAnswers;
+    QList<QStringList> openManyAnswers;
+    QStringList saveAnswers;
+    int openCalls = 0;
+    int saveCalls = 0;
+
+    void information(QWidget*, const QString& text) override { infos << text; }
+    void error(QWidget*, const QString& text) override { errors << text; }
+    QString openFile(QWidget*, const QString&, const QString&) override
+    {
+        ++openCalls;
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QStringList openFiles(QWidget*, const QString&, const QString&) override
+    {
+        ++openCalls;
+        return openManyAnswers.isEmpty() ? QStringList() : openManyAnswers.takeFirst();
+    }
+    QString saveFile(QWidget*, const QString&, const QString&) override
+    {
+        ++saveCalls;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+    bool chooseFont(QWidget*, QFont&, QColor&) override { return false; }
+    bool chooseColor(QWidget*, QColor&) override { return false; }
+};
