@@ -1,0 +1,254 @@
+#include "settings/UiText.h"
+
+#include "settings/IniFile.h"
+
+#include <algorithm>
+
+QString& UiProgramTexts::operator[](ProgramText id)
+{
+    switch (id) {
+    case ProgramText::ImagePrefix:
+        return ImagePrefix;
+    case ProgramText::NewCollectionCaption:
+        return NewCollectionCaption;
+    case ProgramText::AddDeleteCaption:
+        return AddDeleteCaption;
+    case ProgramText::MinOneImageMessage:
+        return MinOneImageMessage;
+    case ProgramText::RestartMessage:
+        break;
+    }
+    return RestartMessage;
+}
+
+QString UiTarget::windowObjectName() const
+{
+    // Classes carry a "T" before the window's own name.
+    const QString cls = QString::fromLatin1(window);
+    return cls.startsWith(u'T') ? cls.mid(1) : cls;
+}
+
+const std::vector<UiTextEntry>& uiTextTable()
+{
+    // Where one element takes its text from another (the settings dialog's
+    // title from mnuSettings, the effects tab from the list item, the Find
+    // group from its button) the target copies what its source now shows.
+    static const std::vector<UiTextEntry> table = {
+        {1, "File", {{"TfrmMain", "mnuMain", UiPart::Caption}}},
+        {2,
+         "New Collection...",
+         {{"TfrmMain", "mnuNew", UiPart::Caption},
+          {"TfrmMain", "mnuNew", UiPart::Hint},
+          {"TfrmMain", "ToolButton2", UiPart::Hint}}},
+        {3,
+         "Open Collection...",
+         {{"TfrmMain", "mnuOpen", UiPart::Caption},
+          {"TfrmMain", "mnuOpen", UiPart::Hint},
+          {"TfrmMain", "ToolButton1", UiPart::Hint}}},
+        {4,
+         "Add / Delete Image...",
+         {{"TfrmMain", "mnuAdd", UiPart::Caption},
+          {"TfrmMain", "mnuAdd", UiPart::Hint},
+          {"TfrmMain", "AddDeleteimage1", UiPart::Caption},
+          {"TfrmMain", "AddDeleteimage1", UiPart::Hint},
+          {"TfrmMain", "btnAdd", UiPart::Hint}}},
+        {5, "Exit", {{"TfrmMain", "Exit1", UiPart::Caption}, {"TfrmMain", "Exit1", UiPart::Hint}}},
+        {6, "Image", {{"TfrmMain", "mnuImage", UiPart::Caption}}},
+        {7, "Undo", {{"TfrmMain", "mnuUndo", UiPart::Caption}, {"TfrmMain", "mnuUndo1", UiPart::Caption}}},
+        {8,
+         "Undo last effect",
+         {{"TfrmMain", "mnuUndo", UiPart::Hint},
+          {"TfrmMain", "butUndo", UiPart::Hint},
+          {"TfrmMain", "mnuUndo1", UiPart::Hint}}},
+        {9,
+         "Rotate Left",
+         {{"TfrmMain", "mnuRotateLeft", UiPart::Caption}, {"TfrmMain", "RotateLeft2", UiPart::Caption}}},
+        {10,
+         "Rotate Image Left",
+         {{"TfrmMain", "mnuRotateLeft", UiPart::Hint},
+          {"TfrmMain", "btnLeft", UiPart::Hint},
+          {"TfrmMain", "RotateLeft2", UiPart::Hint}}},
+        {11,
+         "Rotate Right",
+         {{"TfrmMain", "mnuRotateRight", UiPart::Caption}, {"TfrmMain", "RotateRight1", UiPart::Caption}}},
+        {12,
+         "Rotate Right",
+         {{"TfrmMain", "mnuRotateRight", UiPart::Hint},
+          {"TfrmMain", "btnRight", UiPart::Hint},
+          {"TfrmMain", "RotateRight1", UiPart::Hint}}},
+        {13,
+         "Effects...",
+         {{"TfrmMain", "mnuEffects", UiPart::Caption}, {"TfrmMain", "mnuEffects1", UiPart::Caption}}},
+        {14,
+         "Add effects to image(s)",
+         {{"TfrmMain", "mnuEffects", UiPart::Hint},
+          {"TfrmMain", "btnEffect", UiPart::Hint},
+          {"TfrmMain", "mnuEffects1", UiPart::Hint}}},
+        {15,
+         "View",
+         {{"TfrmMain", "mnuImgView", UiPart::Caption}, {"TfrmMain", "mnuImgView1", UiPart::Caption}}},
+        {16,
+         "Change view mode",
+         {{"TfrmMain", "mnuImgView", UiPart::Hint},
+          {"TfrmMain", "mnuImgView1", UiPart::Hint},
+          {"TfrmMain", "btnImgView", UiPart::Hint}}},
+        {17,
+         "As Is",
+         {{"TfrmMain", "AsIs1", UiPart::Caption},
+          {"TfrmMain", "AsIs1", UiPart::Hint},
+          {"TfrmMain", "mnuAsIs", UiPart::Caption},
+          {"TfrmMain", "mnuAsIs", UiPart::Hint},
+          {"TfrmMain", "AsIs2", UiPart::Caption},
+          {"TfrmMain", "AsIs2", UiPart::Hint}}},
+        {18,
+         "Proportional",
+         {{"TfrmMain", "Proportional1", UiPart::Caption},
+          {"TfrmMain", "Proportional1", UiPart::Hint},
+          {"TfrmMain", "Proportional2", UiPart::Caption},
+          {"TfrmMain", "Proportional2", UiPart::Hint},
+          {"TfrmMain", "Proportional3", UiPart::Caption},
+          {"TfrmMain", "Proportional3", UiPart::Hint}}},
+        {19,
+         "Stretch",
+         {{"TfrmMain", "Stretch1", UiPart::Caption},
+          {"TfrmMain", "Stretch1", UiPart::Hint},
+          {"TfrmMain", "Stretch2", UiPart::Caption},
+          {"TfrmMain", "Stretch2", UiPart::Hint},
+          {"TfrmMain", "Stretch3", UiPart::Caption},
+          {"TfrmMain", "Stretch3", UiPart::Hint}}},
+        {20,
+         "Full Screen",
+         {{"TfrmMain", "mnuFullScreen1", UiPart::Caption},
+          {"TfrmMain", "mnuFullScreen1", UiPart::Hint},
+          {"TfrmMain", "mnuFullScreen2", UiPart::Caption},
+          {"TfrmMain", "mnuFullScreen2", UiPart::Hint},
+          {"TfrmMain", "mnuFullScreen3", UiPart::Caption},
+          {"TfrmMain", "mnuFullScreen3", UiPart::Hint}}},
+        {21, "Options", {{"TfrmMain", "Options1", UiPart::Caption}}},
+        {22, "Main image follows cursor", {{"TfrmMain", "mnuFollows", UiPart::Caption}}},
+        {23,
+         "Main Image will be follows the Up and Down events",
+         {{"TfrmMain", "mnuFollows", UiPart::Hint}, {"TfrmMain", "btnFollow", UiPart::Hint}}},
+        {24,
+         "Start / Stop Slide Show",
+         {{"TfrmMain", "mnuSlideShow", UiPart::Caption},
+          {"TfrmMain", "mnuSlideShow", UiPart::Hint},
+          {"TfrmMain", "btnSlideShow", UiPart::Hint}}},
+        {25,
+         "Show / Hide comments window",
+         {{"TfrmMain", "mnuComments", UiPart::Caption}, {"TfrmMain", "mnuComments", UiPart::Hint}}},
+        {26,
+         "Settings",
+         {{"TfrmMain", "mnuSettings", UiPart::Caption},
+          {"TfrmSettings", nullptr, UiPart::WindowTitle, 0, 0}}},
+        {27,
+         "Program settings",
+         {{"TfrmMain", "mnuSettings", UiPart::Hint}, {"TfrmMain", "btnSettings", UiPart::Hint}}},
+        {28, "Help", {{"TfrmMain", "mnuHelp", UiPart::Caption}}},
+        {29, "Help", {{"TfrmMain", "mnuHelp1", UiPart::Caption}}},
+        {30, "About", {{"TfrmMain", "mnuAbout", UiPart::Caption}}},
+        {31, "Image Effects...", {{"TfrmEffects", nullptr, UiPart::WindowTitle}}},
+        {32, "Apply for all images in collection", {{"TfrmEffects", "CheckAll", UiPart::Caption}}},
+        {33, "Brightness & Contrast", {{"TfrmEffects", "ListEffects", UiPart::Item, 0}}},
+        {34, "Saturation", {{"TfrmEffects", "ListEffects", UiPart::Item, 1}}},
+        {35,
+         "Effects",
+         {{"TfrmEffects", "ListEffects", UiPart::Item, 2},
+          {"TfrmEffects", "TabControl1", UiPart::Tab, 0, 0}}},
+        {36, "Other", {{"TfrmEffects", "TabControl1", UiPart::Tab, 1}}},
+        {37, "Emboss", {{"TfrmEffects", "chkEmboss", UiPart::Caption}}},
+        {38, "Pixelate:", {{"TfrmEffects", "Label4", UiPart::Caption}}},
+        {39, "Split Blur:", {{"TfrmEffects", "Label5", UiPart::Caption}}},
+        {40, "Gaussian Blur:", {{"TfrmEffects", "Label6", UiPart::Caption}}},
+        {41, "Anti Aliasing:", {{"TfrmEffects", "Label7", UiPart::Caption}}},
+        {42, "Tracing:", {{"TfrmEffects", "Label8", UiPart::Caption}}},
+        {43, "Posterize:", {{"TfrmEffects", "rPosterize", UiPart::Caption}}},
+        {44, "Solorize:", {{"TfrmEffects", "rSolorize", UiPart::Caption}}},
+        {45, "Noise:", {{"TfrmEffects", "Label9", UiPart::Caption}}},
+        {46, "Saturation:", {{"TfrmEffects", "Label3", UiPart::Caption}}},
+        {47, "Brightness:", {{"TfrmEffects", "Label2", UiPart::Caption}}},
+        {48, "Contrast:", {{"TfrmEffects", "Label1", UiPart::Caption}}},
+        {49, "Cancel", {{"TfrmEffects", "btnClose", UiPart::Caption}}},
+        {50,
+         "Create New Collection...",
+         {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::NewCollectionCaption)}}},
+        {52, "Close", {{"TfrmNewCollection", "btnClose", UiPart::Caption}}},
+        {53, "&Delete", {{"TfrmNewCollection", "btnDel", UiPart::Caption}}},
+        {54, "&Add...", {{"TfrmNewCollection", "btnAdd", UiPart::Caption}}},
+        {55, "File name", {{"TfrmNewCollection", "ValueListEditor1", UiPart::Column, 0}}},
+        {56, "Comment", {{"TfrmNewCollection", "ValueListEditor1", UiPart::Column, 1}}},
+        {57, "Main", {{"TfrmSettings", "TabControl1", UiPart::Tab, 0}}},
+        {58, "Slide Show", {{"TfrmSettings", "TabControl1", UiPart::Tab, 1}}},
+        {59, "Language", {{"TfrmSettings", "Label5", UiPart::Caption}}},
+        {60, "   &Choose comment's label font", {{"TfrmSettings", "SpeedButton2", UiPart::Caption}}},
+        {61, "Comment's window transparency:", {{"TfrmSettings", "Label4", UiPart::Caption}}},
+        {62, "Comments", {{"TfrmSettings", "GroupBox1", UiPart::Caption}}},
+        {63, "Colors", {{"TfrmSettings", "GroupBox2", UiPart::Caption}}},
+        {64, "Previews panel background:", {{"TfrmSettings", "Label2", UiPart::Caption}}},
+        {65, "Main image background:", {{"TfrmSettings", "Label3", UiPart::Caption}}},
+        {66, "Slide show delay, seconds:", {{"TfrmSettings", "Label1", UiPart::Caption}}},
+        {67,
+         "Automatically switch to the Full Screen mode when slide show starts",
+         {{"TfrmSettings", "chkAuto", UiPart::Caption}}},
+        {68, "Play background sound (WAV):", {{"TfrmSettings", "chkBckgr", UiPart::Caption}}},
+        {70, "Image:", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::ImagePrefix)}}},
+        {71,
+         "Collection must contains as minimum one image.",
+         {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MinOneImageMessage)}}},
+        {72,
+         "Find",
+         {{"TfrmNewCollection", "btnGo", UiPart::Caption},
+          {"TfrmNewCollection", "GroupBox1", UiPart::Caption, 0, 0}}},
+        {73,
+         "You need to restart program to apply language change",
+         {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::RestartMessage)}}},
+        {74,
+         "Add / Delete Image",
+         {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AddDeleteCaption)}}},
+        {75,
+         "Zoom In",
+         {{"TfrmMain", "mnuZoomIn", UiPart::Caption}, {"TfrmMain", "mnuZoomIn1", UiPart::Caption}}},
+        {76,
+         "Zoom Out",
+         {{"TfrmMain", "mnuZoomOut", UiPart::Caption}, {"TfrmMain", "mnuZoomOut1", UiPart::Caption}}},
+        {77,
+         "Original Size",
+         {{"TfrmMain", "mnuOriginalSize", UiPart::Caption},
+          {"TfrmMain", "mnuOriginalSize1", UiPart::Caption}}},
+    };
+    return table;
+}
+
+const UiTextEntry* uiTextEntry(int number)
+{
+    const auto& table = uiTextTable();
+    const auto it =
+        std::find_if(table.begin(), table.end(), [&](const UiTextEntry& e) { return e.number == number; });
+    return it == table.end() ? nullptr : &*it;
+}
+
+void applyLanguageFile(const IniFile& file, UiTextSink& sink)
+{
+    for (const UiTextEntry& entry : uiTextTable()) {
+        const QString text =
+            file.readString(LanguageSection, QString::number(entry.number), QString::fromUtf8(entry.english));
+        for (const UiTarget& target : entry.targets) {
+            if (target.part == UiPart::Program) {
+                sink.setProgramText(ProgramText(target.index), text);
+                continue;
+            }
+            QString shown = text;
+            if (target.copyOf >= 0)
+                shown = sink.text(entry.targets[target.copyOf]).value_or(text);
+            sink.setText(target, shown);
+        }
+    }
+}
+
+bool applyLanguage(const QString& languageSetting, UiTextSink& sink)
+{
+    if (languageSetting == QStringLiteral("English"))
+        return false;
+    applyLanguageFile(IniFile(languageSetting), sink);
+    return true;
+}

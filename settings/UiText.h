@@ -1,0 +1,78 @@
+#pragma once
+// The numbered interface texts: their built-in English, the elements each one
+// reaches, and the reading of a language file into them. Widget-free: the
+// elements are reached through a UiTextSink (see UiTextWidgets.h).
+#include <QString>
+#include <optional>
+#include <vector>
+
+class IniFile;
+
+enum class ProgramText {
+    ImagePrefix,
+    NewCollectionCaption,
+    AddDeleteCaption,
+    MinOneImageMessage,
+    RestartMessage
+};
+
+// The program-wide texts with the start values they have before (and
+// without) a language file.
+struct UiProgramTexts {
+    QString ImagePrefix = QStringLiteral("Image: ");
+    QString NewCollectionCaption = QStringLiteral("Create New Collection...");
+    QString AddDeleteCaption = QStringLiteral("Add / Delete Image...");
+    QString MinOneImageMessage = QStringLiteral("Collection must contains as minimum one image.");
+    QString RestartMessage = QStringLiteral("You need to restart program to apply language change");
+
+    QString& operator[](ProgramText id);
+};
+
+enum class UiPart {
+    Caption,     // visible text of a menu, menu item, button, label or group
+    Hint,        // tool-tip and status-bar text
+    WindowTitle, // the window's own title (no element)
+    Item,        // list item `index`
+    Tab,         // tab `index`
+    Column,      // column title `index`
+    Program,     // program-wide text `index` (a ProgramText)
+};
+
+struct UiTarget {
+    const char* window;  // window class, "TfrmMain"; its object is "frmMain"
+    const char* element; // object name inside the window; nullptr for none
+    UiPart part;
+    int index = 0;
+    // >= 0: takes the text that this earlier target of the entry now shows.
+    int copyOf = -1;
+
+    QString windowObjectName() const;
+};
+
+struct UiTextEntry {
+    int number;
+    const char* english;
+    std::vector<UiTarget> targets;
+};
+
+// Entries 1..77 in ascending order; 51 and 69 have none.
+const std::vector<UiTextEntry>& uiTextTable();
+const UiTextEntry* uiTextEntry(int number);
+
+// Where the texts go. setText returns false when the element is missing.
+class UiTextSink {
+public:
+    virtual ~UiTextSink() = default;
+    virtual bool setText(const UiTarget& target, const QString& text) = 0;
+    virtual std::optional<QString> text(const UiTarget& target) const = 0;
+    virtual void setProgramText(ProgramText id, const QString& text) = 0;
+};
+
+inline const QString LanguageSection = QStringLiteral("Russian");
+
+// Every entry from the file's section "Russian", built-in text for keys that
+// are absent; a file that is missing or unreadable gives the built-in table.
+void applyLanguageFile(const IniFile& file, UiTextSink& sink);
+// "English" (exactly) reads nothing and changes nothing: returns false.
+// Anything else is the language file's path; returns true.
+bool applyLanguage(const QString& languageSetting, UiTextSink& sink);
