@@ -10,6 +10,7 @@
 #include "collection/NewCollection.h"
 #include "effects/Effects.h"
 #include "graphics/Errors.h"
+#include "help/StoHtmlHelp.h"
 #include "platform/Dialogs.h"
 
 #include <QAction>
@@ -173,6 +174,7 @@ void TfrmMain::FormCreate()
     m_timerSlide = new QTimer(this);
     m_timerSlide->setObjectName(QStringLiteral("TimerSlide"));
     m_timerSlide->setInterval(5000);
+    connect(m_timerSlide, &QTimer::timeout, this, [this] { guarded([this] { TimerSlideTimer(); }); });
 
     createActions();
     createMenus();
@@ -943,12 +945,6 @@ void TfrmMain::mnuFullScreen1Click()
 
 // ---------------------------------------------------------------- other commands
 
-void TfrmMain::mnuRotateLeftClick() {}
-void TfrmMain::mnuRotateRightClick() {}
-void TfrmMain::mnuEffectsClick() {}
-void TfrmMain::mnuUndoClick() {}
-void TfrmMain::mnuSlideShowClick() {}
-
 void TfrmMain::mnuCommentsClick()
 {
     if (!frmComments)
@@ -961,8 +957,7 @@ void TfrmMain::mnuCommentsClick()
     }
 }
 
-void TfrmMain::mnuSettingsClick() {}
-void TfrmMain::mnuHelp1Click() {}
+void TfrmMain::mnuHelp1Click() { showHelpContents(this); }
 
 void TfrmMain::mnuAboutClick()
 {

@@ -94,6 +94,7 @@ public:
     void mnuEffectsClick();
     void mnuUndoClick();
     void mnuSlideShowClick();
+    void TimerSlideTimer();
     void mnuCommentsClick();
     void mnuSettingsClick();
     void mnuHelp1Click();
