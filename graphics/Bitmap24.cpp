@@ -17,12 +17,15 @@ bool Bitmap24::sizeAllowed(std::int64_t width, std::int64_t height) noexcept
     return stride * std::uint64_t(height) <= MaxBytes;
 }
 
-Bitmap24::Bitmap24(int width, int height) { resize(width, height); }
+Bitmap24::Bitmap24(int width, int height)
+{
+    resize(width, height);
+}
 
 void Bitmap24::resize(int width, int height)
 {
     if (!sizeAllowed(width, height))
-        throw AppError(QStringLiteral("Picture too large (%1 x %2 pixels)").arg(width).arg(height));
+        throw AppError(msg::pictureTooLarge(width, height));
     m_width = width;
     m_height = height;
     m_stride = strideFor(width);
@@ -59,7 +62,10 @@ QImage Bitmap24::wrap() const
     return QImage(bits(), m_width, m_height, m_stride, QImage::Format_BGR888);
 }
 
-QImage Bitmap24::toImage() const { return wrap().copy(); }
+QImage Bitmap24::toImage() const
+{
+    return wrap().copy();
+}
 
 Bitmap24 Bitmap24::fromImage(const QImage& image)
 {

@@ -6,8 +6,7 @@
 
 class AppError : public std::runtime_error {
 public:
-    explicit AppError(const QString& text)
-        : std::runtime_error(text.toStdString()), m_text(text) {}
+    explicit AppError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
     const QString& text() const noexcept { return m_text; }
 
 private:
@@ -31,5 +30,39 @@ inline QString unknownExtension(const QString& extWithoutDot)
     return QStringLiteral("Unknown picture file extension (.%1)").arg(extWithoutDot);
 }
 // "JPEG error #%d"
-inline QString jpegError(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
+inline QString jpegError(int code)
+{
+    return QStringLiteral("JPEG error #%1").arg(code);
+}
+// "Picture too large (%d x %d pixels)": the pixel buffer would pass 1 GiB.
+inline QString pictureTooLarge(qint64 width, qint64 height)
+{
+    return QStringLiteral("Picture too large (%1 x %2 pixels)").arg(width).arg(height);
+}
+// Bitmap file problems, each a short sentence naming what is wrong.
+inline QString bitmapNotValid()
+{
+    return QStringLiteral("Bitmap image is not valid");
+}
+inline QString bitmapTruncated()
+{
+    return QStringLiteral("Bitmap file is truncated");
+}
+inline QString bitmapBitCount(int bits)
+{
+    return QStringLiteral("Unsupported bitmap format (%1 bits per pixel)").arg(bits);
+}
+inline QString bitmapCompression(const QString& what)
+{
+    return QStringLiteral("Unsupported bitmap compression (%1)").arg(what);
+}
+inline QString bitmapHeaderSize(qint64 bytes)
+{
+    return QStringLiteral("Unsupported bitmap header (%1 bytes)").arg(bytes);
+}
+// Pictures read through Qt (icons) that it cannot decode.
+inline QString pictureNotValid(const QString& reason)
+{
+    return QStringLiteral("Picture is not valid. %1").arg(reason);
+}
 } // namespace msg

@@ -11,6 +11,7 @@ struct JpegInfo {
     int components = 0;
 };
 
+// Refuses colour layouts that decodeJpeg could not turn into colour.
 JpegInfo readJpegHeader(const QByteArray& data);
 // scaleDenom 1, 2, 4 or 8: libjpeg's DCT scaling.
 Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1);

@@ -25,6 +25,8 @@ public:
     static Picture fromBitmap(Bitmap24 bitmap);
     // Validates the JPEG header (size, components) without a full decode.
     static Picture fromJpegData(const QByteArray& data);
+    // Another kind Qt decodes (`format` as QImageReader names it, e.g. "ico").
+    static Picture fromOtherData(const QByteArray& data, const QByteArray& format);
 
     Kind kind() const noexcept;
     bool isEmpty() const noexcept { return kind() == Kind::Empty; }
@@ -57,8 +59,13 @@ public:
     struct Data;
 
 private:
+    explicit Picture(std::shared_ptr<const Data> d) : m_d(std::move(d)) {}
     std::shared_ptr<const Data> m_d;
 };
+
+// The libjpeg scale denominator (1, 2, 4 or 8) a thumbnail of `picture` fitted
+// into `box` decodes at: the smallest scale still as large as the thumbnail.
+int jpegThumbnailDenom(QSize picture, QSize box);
 
 // Lower-case extension without the dot, taken after the last '.' of the name.
 QString pictureExtension(const QString& path);

@@ -1,0 +1,218 @@
+#include "graphics/JpegCodec.h"
+
+#include "graphics/Errors.h"
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE
+#include <cstdlib>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+// libjpeg reports fatal errors through a callback that must not return, so
+// it longjmps back into one of the small *Step functions below. Those hold no
+// objects with destructors; their callers own everything and throw.
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void errorExit(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Warnings (a truncated file among them) are not worth a word: the decode
+// goes on and shows what there is.
+void outputMessage(j_common_ptr) {}
+
+void installErrorManager(ErrorManager& err)
+{
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = errorExit;
+    err.pub.output_message = outputMessage;
+}
+
+struct Decoder {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    bool created = false;
+
+    Decoder() { cinfo.err = &err.pub; }
+    ~Decoder()
+    {
+        if (created)
+            jpeg_destroy_decompress(&cinfo);
+    }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    AppError error() const { return AppError(msg::jpegError(err.pub.msg_code)); }
+};
+
+bool cmykLike(J_COLOR_SPACE space)
+{
+    return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+// Reads the header and, for a decode (scaleDenom > 0), chooses the output
+// colour space and computes the output size.
+bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom)
+{
+    installErrorManager(d.err);
+    if (setjmp(d.err.jump))
+        return false;
+    d.created = true;
+    jpeg_create_decompress(&d.cinfo);
+    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+                 static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&d.cinfo, TRUE);
+    if (scaleDenom > 0) {
+        d.cinfo.out_color_space = cmykLike(d.cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGR;
+        d.cinfo.scale_num = 1;
+        d.cinfo.scale_denom = static_cast<unsigned int>(scaleDenom);
+        jpeg_calc_output_dimensions(&d.cinfo);
+    }
+    return true;
+}
+
+void cmykToBgr(const std::uint8_t* src, std::uint8_t* dst, unsigned width, bool inverted)
+{
+    // Adobe writes CMYK inverted: the stored values are already 255 - ink.
+    for (unsigned x = 0; x < width; ++x, src += 4, dst += 3) {
+        const unsigned c = inverted ? src[0] : 255 - src[0];
+        const unsigned m = inverted ? src[1] : 255 - src[1];
+        const unsigned y = inverted ? src[2] : 255 - src[2];
+        const unsigned k = inverted ? src[3] : 255 - src[3];
+        dst[0] = std::uint8_t((y * k + 127) / 255);
+        dst[1] = std::uint8_t((m * k + 127) / 255);
+        dst[2] = std::uint8_t((c * k + 127) / 255);
+    }
+}
+
+// Decodes into `bits`; with `cmykRow` set, rows land there first and are
+// converted to blue, green, red.
+bool pixelStep(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_start_decompress(&d.cinfo);
+    while (d.cinfo.output_scanline < d.cinfo.output_height) {
+        std::uint8_t* target = bits + std::size_t(d.cinfo.output_scanline) * std::size_t(stride);
+        JSAMPROW row = cmykRow ? cmykRow : target;
+        if (jpeg_read_scanlines(&d.cinfo, &row, 1) != 1)
+            break;
+        if (cmykRow)
+            cmykToBgr(cmykRow, target, d.cinfo.output_width, d.cinfo.saw_Adobe_marker);
+    }
+    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+
+struct Encoder {
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    bool created = false;
+
+    Encoder() { cinfo.err = &err.pub; }
+    ~Encoder()
+    {
+        if (created)
+            jpeg_destroy_compress(&cinfo);
+        std::free(out);
+    }
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+};
+
+bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int quality)
+{
+    installErrorManager(e.err);
+    if (setjmp(e.err.jump))
+        return false;
+    e.created = true;
+    jpeg_create_compress(&e.cinfo);
+    jpeg_mem_dest(&e.cinfo, &e.out, &e.outSize);
+    e.cinfo.image_width = JDIMENSION(bitmap.width());
+    e.cinfo.image_height = JDIMENSION(bitmap.height());
+    e.cinfo.input_components = 3;
+    e.cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&e.cinfo);
+    jpeg_set_quality(&e.cinfo, quality, TRUE);
+    jpeg_start_compress(&e.cinfo, TRUE);
+    while (e.cinfo.next_scanline < e.cinfo.image_height) {
+        const std::uint8_t* src = bitmap.scanLine(int(e.cinfo.next_scanline));
+        for (int x = 0; x < bitmap.width(); ++x) {
+            rgbRow[3 * x] = src[3 * x + 2];
+            rgbRow[3 * x + 1] = src[3 * x + 1];
+            rgbRow[3 * x + 2] = src[3 * x];
+        }
+        JSAMPROW row = rgbRow;
+        jpeg_write_scanlines(&e.cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&e.cinfo);
+    return true;
+}
+
+int supportedDenom(int scaleDenom)
+{
+    if (scaleDenom >= 8)
+        return 8;
+    if (scaleDenom >= 4)
+        return 4;
+    return scaleDenom >= 2 ? 2 : 1;
+}
+
+// A JPEG whose full-size pixels would pass the limit is refused even for a
+// scaled decode: progressive decoding buffers the whole image anyway.
+void checkFullSize(const jpeg_decompress_struct& cinfo)
+{
+    if (!Bitmap24::sizeAllowed(cinfo.image_width, cinfo.image_height))
+        throw AppError(msg::pictureTooLarge(cinfo.image_width, cinfo.image_height));
+}
+
+} // namespace
+
+JpegInfo readJpegHeader(const QByteArray& data)
+{
+    Decoder d;
+    if (!headerStep(d, data, 0))
+        throw d.error();
+    checkFullSize(d.cinfo);
+    if (d.cinfo.num_components != 1 && d.cinfo.num_components != 3 && d.cinfo.num_components != 4)
+        throw AppError(msg::jpegError(JERR_CONVERSION_NOTIMPL));
+    return {int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components};
+}
+
+Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom)
+{
+    Decoder d;
+    if (!headerStep(d, data, supportedDenom(scaleDenom)))
+        throw d.error();
+    checkFullSize(d.cinfo);
+    if (!Bitmap24::sizeAllowed(d.cinfo.output_width, d.cinfo.output_height))
+        throw AppError(msg::pictureTooLarge(d.cinfo.output_width, d.cinfo.output_height));
+
+    Bitmap24 out(int(d.cinfo.output_width), int(d.cinfo.output_height));
+    std::vector<std::uint8_t> cmykRow;
+    if (d.cinfo.out_color_space == JCS_CMYK)
+        cmykRow.resize(std::size_t(d.cinfo.output_width) * 4);
+    if (!pixelStep(d, out.bits(), out.stride(), cmykRow.empty() ? nullptr : cmykRow.data()))
+        throw d.error();
+    return out;
+}
+
+QByteArray encodeJpeg(const Bitmap24& bitmap, int quality)
+{
+    // An empty bitmap fails inside libjpeg with its own code.
+    std::vector<std::uint8_t> rgbRow(std::size_t(bitmap.width()) * 3);
+    Encoder e;
+    if (!encodeStep(e, bitmap, rgbRow.data(), quality))
+        throw AppError(msg::jpegError(e.err.pub.msg_code));
+    return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
+}

@@ -1,0 +1,208 @@
+#include "graphics/Picture.h"
+
+#include "graphics/AtomicFile.h"
+#include "graphics/BmpCodec.h"
+#include "graphics/Errors.h"
+#include "graphics/JpegCodec.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+
+struct Picture::Data {
+    Kind kind = Kind::Empty;
+    int width = 0;
+    int height = 0;
+    QByteArray bytes; // Jpeg, Other: the file as read
+    Bitmap24 bitmap;  // Bitmap
+    QImage image;     // Other: decoded once at load
+};
+
+namespace {
+
+// A QImage over a decoded bitmap that it owns.
+QImage owningImage(Bitmap24&& bitmap)
+{
+    if (bitmap.isEmpty())
+        return QImage();
+    auto* owned = new Bitmap24(std::move(bitmap));
+    return QImage(
+        owned->bits(), owned->width(), owned->height(), owned->stride(), QImage::Format_BGR888,
+        [](void* p) { delete static_cast<Bitmap24*>(p); }, owned);
+}
+
+QImage fitted(const QImage& image, QSize target)
+{
+    if (image.isNull())
+        return QImage();
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+QString pictureExtension(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+}
+
+int jpegThumbnailDenom(QSize picture, QSize box)
+{
+    if (picture.isEmpty() || box.isEmpty())
+        return 8;
+    const QSize thumb = picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    for (int denom : {8, 4, 2}) {
+        // libjpeg rounds scaled sizes up.
+        const int w = (picture.width() + denom - 1) / denom;
+        const int h = (picture.height() + denom - 1) / denom;
+        if (w >= thumb.width() && h >= thumb.height())
+            return denom;
+    }
+    return 1;
+}
+
+Picture Picture::loadFromFile(const QString& path)
+{
+    const QString ext = pictureExtension(path);
+    if (ext == QLatin1String("bmp"))
+        return fromBitmap(decodeBmp(readWholeFile(path)));
+    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
+        return fromJpegData(readWholeFile(path));
+    if (ext == QLatin1String("ico"))
+        return fromOtherData(readWholeFile(path), "ico");
+    throw AppError(msg::unknownExtension(ext));
+}
+
+Picture Picture::fromBitmap(Bitmap24 bitmap)
+{
+    if (bitmap.isEmpty())
+        return Picture();
+    auto d = std::make_shared<Data>();
+    d->kind = Kind::Bitmap;
+    d->width = bitmap.width();
+    d->height = bitmap.height();
+    d->bitmap = std::move(bitmap);
+    return Picture(std::move(d));
+}
+
+Picture Picture::fromJpegData(const QByteArray& data)
+{
+    const JpegInfo info = readJpegHeader(data);
+    auto d = std::make_shared<Data>();
+    d->kind = Kind::Jpeg;
+    d->width = info.width;
+    d->height = info.height;
+    d->bytes = data;
+    return Picture(std::move(d));
+}
+
+Picture Picture::fromOtherData(const QByteArray& data, const QByteArray& format)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    const QSize declared = reader.size();
+    if (declared.isValid() && !Bitmap24::sizeAllowed(declared.width(), declared.height()))
+        throw AppError(msg::pictureTooLarge(declared.width(), declared.height()));
+    QImage image = reader.read();
+    if (image.isNull())
+        throw AppError(msg::pictureNotValid(reader.errorString()));
+
+    auto d = std::make_shared<Data>();
+    d->kind = Kind::Other;
+    d->width = image.width();
+    d->height = image.height();
+    d->bytes = data;
+    d->image = std::move(image);
+    return Picture(std::move(d));
+}
+
+Picture::Kind Picture::kind() const noexcept
+{
+    return m_d ? m_d->kind : Kind::Empty;
+}
+int Picture::width() const noexcept
+{
+    return m_d ? m_d->width : 0;
+}
+int Picture::height() const noexcept
+{
+    return m_d ? m_d->height : 0;
+}
+
+Bitmap24 Picture::toBitmap24() const
+{
+    switch (kind()) {
+    case Kind::Jpeg:
+        return decodeJpeg(m_d->bytes);
+    case Kind::Bitmap:
+        return m_d->bitmap;
+    case Kind::Other:
+        return Bitmap24::fromImage(m_d->image);
+    case Kind::Empty:
+        break;
+    }
+    return Bitmap24();
+}
+
+QImage Picture::toImage() const
+{
+    switch (kind()) {
+    case Kind::Jpeg:
+        return owningImage(decodeJpeg(m_d->bytes));
+    case Kind::Bitmap: {
+        // Read-only view of the shared pixels; the image keeps the data
+        // alive, and a write through it detaches into a copy.
+        const Bitmap24& b = m_d->bitmap;
+        auto* keep = new std::shared_ptr<const Data>(m_d);
+        return QImage(
+            b.bits(), b.width(), b.height(), b.stride(), QImage::Format_BGR888,
+            [](void* p) { delete static_cast<std::shared_ptr<const Data>*>(p); }, keep);
+    }
+    case Kind::Other:
+        return m_d->image;
+    case Kind::Empty:
+        break;
+    }
+    return QImage();
+}
+
+QImage Picture::thumbnail(QSize box) const
+{
+    if (isEmpty() || box.isEmpty())
+        return QImage();
+    const QSize target = size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (kind() == Kind::Jpeg)
+        return fitted(owningImage(decodeJpeg(m_d->bytes, jpegThumbnailDenom(size(), box))), target);
+    return fitted(toImage(), target);
+}
+
+const Bitmap24& Picture::bitmap() const
+{
+    static const Bitmap24 empty;
+    return kind() == Kind::Bitmap ? m_d->bitmap : empty;
+}
+
+QByteArray Picture::data() const
+{
+    return kind() == Kind::Jpeg || kind() == Kind::Other ? m_d->bytes : QByteArray();
+}
+
+void Picture::saveToFile(const QString& path) const
+{
+    switch (kind()) {
+    case Kind::Jpeg:
+    case Kind::Other:
+        writeFileAtomically(path, m_d->bytes);
+        return;
+    case Kind::Bitmap:
+        writeFileAtomically(path, encodeBmp24(m_d->bitmap));
+        return;
+    case Kind::Empty:
+        break;
+    }
+    // Writing nothing over a picture file would only destroy it.
+    throw AppError(msg::cannotCreate(path, QStringLiteral("The picture is empty.")));
+}
