@@ -1,0 +1,379 @@
+#include "settings/Options.h"
+
+#include "graphics/Errors.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemColors.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsTarget.h"
+#include "settings/UiTextWidgets.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
+#include <QSlider>
+#include <QTabBar>
+#include <QToolButton>
+
+namespace {
+
+const QString FontPreview = QStringLiteral("Font Preview");
+
+template <class W> W* make(QWidget* parent, const char* name, int x, int y, int w, int h)
+{
+    auto* widget = new W(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
+{
+    auto* l = make<QLabel>(parent, name, x, y, w, 16);
+    l->setText(text);
+    return l;
+}
+
+QIcon swatch(const QColor& color)
+{
+    QPixmap p(16, 12);
+    p.fill(color);
+    return QIcon(p);
+}
+
+} // namespace
+
+TfrmSettings::TfrmSettings(SettingsTarget* target, const QString& settingsPath, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_target(target),
+      m_path(settingsPath)
+{
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Settings..."));
+    setModal(false);
+    setFixedSize(386, 318);
+    buildControls();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+TfrmSettings::~TfrmSettings()
+{
+    try {
+        saveSettings();
+    } catch (const AppError& e) {
+        dialogs().error(nullptr, e.text());
+    }
+}
+
+void TfrmSettings::buildControls()
+{
+    TabControl1 = make<QTabBar>(this, "TabControl1", 4, 4, 378, 26);
+    TabControl1->setShape(QTabBar::RoundedNorth);
+    TabControl1->setDrawBase(false);
+    TabControl1->addTab(QStringLiteral("Main"));
+    TabControl1->addTab(QStringLiteral("Slide Show"));
+    connect(TabControl1, &QTabBar::currentChanged, this, &TfrmSettings::TabControl1Change);
+
+    // Page "Main".
+    Panel1 = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
+    label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 70);
+    ComboLng = make<QComboBox>(Panel1, "ComboLng", 84, 6, 286, 22);
+    ComboLng->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
+    connect(ComboLng, &QComboBox::activated, this, &TfrmSettings::ComboLngChange);
+
+    auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 34, 370, 108);
+    GroupBox1->setTitle(QStringLiteral("Comments"));
+    SpeedButton2 = make<QToolButton>(GroupBox1, "SpeedButton2", 8, 22, 200, 24);
+    SpeedButton2->setAutoRaise(true);
+    SpeedButton2->setText(QStringLiteral("   Choose comment's label font"));
+    connect(SpeedButton2, &QToolButton::clicked, this, &TfrmSettings::SpeedButton2Click);
+    lblCurFont = make<QLabel>(GroupBox1, "lblCurFont", 216, 16, 145, 41);
+    lblCurFont->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lblCurFont->setAlignment(Qt::AlignCenter);
+    lblCurFont->setText(FontPreview);
+    label(GroupBox1, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
+    TranspBar = make<QSlider>(GroupBox1, "TranspBar", 8, 78, 354, 26);
+    TranspBar->setOrientation(Qt::Horizontal);
+    TranspBar->setRange(0, 255);
+    TranspBar->setTickInterval(20);
+    TranspBar->setTickPosition(QSlider::TicksAbove);
+    TranspBar->setValue(255);
+
+    auto* GroupBox2 = make<QGroupBox>(Panel1, "GroupBox2", 4, 146, 370, 88);
+    GroupBox2->setTitle(QStringLiteral("Colors"));
+    label(GroupBox2, "Label2", QStringLiteral("Previews panel background:"), 8, 26, 170);
+    ColorBoxPrev = make<QComboBox>(GroupBox2, "ColorBoxPrev", 184, 22, 178, 22);
+    label(GroupBox2, "Label3", QStringLiteral("Main image background:"), 8, 56, 170);
+    ColorBoxMain = make<QComboBox>(GroupBox2, "ColorBoxMain", 184, 52, 178, 22);
+    for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
+        fillColorBox(box);
+        selectColor(box, 0xFFFFFF);
+        connect(box, &QComboBox::activated, this, [this, box] { ColorBoxChange(box); });
+    }
+
+    // Page "Slide Show".
+    Panel2 = make<QFrame>(this, "Panel2", 4, 32, 378, 238);
+    Panel2->hide();
+    auto* GroupBox3 = make<QGroupBox>(Panel2, "GroupBox3", 4, 4, 370, 200);
+    label(GroupBox3, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
+    edDelay = make<QLineEdit>(GroupBox3, "edDelay", 184, 16, 40, 22);
+    edDelay->setMaxLength(2);
+    edDelay->setText(QStringLiteral("5"));
+    edDelay->installEventFilter(this);
+    chkAuto = make<QCheckBox>(GroupBox3, "chkAuto", 8, 48, 354, 36);
+    chkAuto->setText(QStringLiteral("Automatically switch to the Full Screen mode when slide show starts"));
+    chkAuto->setChecked(true);
+    chkBckgr = make<QCheckBox>(GroupBox3, "chkBckgr", 8, 92, 354, 20);
+    chkBckgr->setText(QStringLiteral("Play background sound (WAV):"));
+    connect(chkBckgr, &QCheckBox::toggled, this, &TfrmSettings::chkBckgrClick);
+    wavName = make<QLineEdit>(GroupBox3, "wavName", 8, 118, 324, 22);
+    wavName->setEnabled(false);
+    btnBrowse = make<QToolButton>(GroupBox3, "btnBrowse", 336, 118, 26, 22);
+    btnBrowse->setAutoRaise(true);
+    btnBrowse->setText(QStringLiteral("..."));
+    btnBrowse->setEnabled(false);
+    connect(btnBrowse, &QToolButton::clicked, this, &TfrmSettings::btnBrowseClick);
+
+    auto* line = make<QFrame>(this, "Bevel1", 4, 276, 378, 2);
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    btnOK = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
+    btnOK->setAutoRaise(true);
+    btnOK->setText(QStringLiteral("    OK"));
+    connect(btnOK, &QToolButton::clicked, this, &TfrmSettings::btnOKClick);
+
+    // The dialog sees every key before its controls: Esc and Enter close it
+    // from wherever the focus is.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+void TfrmSettings::fillColorBox(QComboBox* box)
+{
+    for (const syscolor::NamedColor& c : syscolor::colorListEntries())
+        box->addItem(swatch(syscolor::toQColor(c.value)), c.name, QVariant::fromValue(qint32(c.value)));
+    box->addItem(QStringLiteral("Custom..."));
+}
+
+void TfrmSettings::selectColor(QComboBox* box, qint32 value)
+{
+    int index = box->findData(QVariant::fromValue(value));
+    if (index < 0) {
+        // A colour the list doesn't name gets an entry of its own.
+        const QColor c = syscolor::toQColor(quint32(value));
+        index = box->count() - 1;
+        box->insertItem(index, swatch(c), c.name(QColor::HexRgb).toUpper(), QVariant::fromValue(value));
+    }
+    box->setCurrentIndex(index);
+}
+
+qint32 TfrmSettings::selectedColor(const QComboBox* box) const
+{
+    const QVariant v = box->currentData();
+    return v.isValid() ? v.value<qint32>() : qint32(0xFFFFFF);
+}
+
+void TfrmSettings::ColorBoxChange(QComboBox* box)
+{
+    if (box->currentData().isValid())
+        return;
+    // "Custom...": choose any colour, starting from the one held before.
+    const qint32 before =
+        box->property("lastColor").isValid() ? box->property("lastColor").value<qint32>() : qint32(0xFFFFFF);
+    QColor c = syscolor::toQColor(quint32(before));
+    if (dialogs().chooseColor(this, c))
+        selectColor(box, qint32(syscolor::fromQColor(c)));
+    else
+        selectColor(box, before);
+}
+
+void TfrmSettings::FormCreate()
+{
+    const IniFile ini(m_path);
+    m_values = loadSettings(ini);
+
+    m_font = ::commentFont(m_values);
+    lblCurFont->setFont(m_font);
+    showFontPreview();
+    m_target->setCommentFont(m_font, commentColor());
+
+    selectColor(ColorBoxPrev, m_values.previewsColor);
+    m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
+    selectColor(ColorBoxMain, m_values.mainColor);
+    m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
+    for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
+        box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
+        connect(box, &QComboBox::currentIndexChanged, this, [box, this] {
+            if (box->currentData().isValid())
+                box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
+        });
+    }
+
+    TranspBar->setValue(m_values.alpha);
+    ComboLng->setCurrentIndex(m_values.languageItem);
+    edDelay->setText(m_values.delay);
+    chkAuto->setChecked(m_values.fullScreen);
+    wavName->setText(m_values.sound);
+    chkBckgr->setChecked(m_values.soundOn);
+    chkBckgrClick();
+
+    WidgetTextSink sink({},
+                        [this](ProgramText id, const QString& text) { m_target->setProgramText(id, text); });
+    applyLanguage(m_values.languageSetting, sink);
+}
+
+void TfrmSettings::showFromMain()
+{
+    const QString shown = m_target->commentLineText();
+    lblCurFont->setText(shown.isEmpty() ? FontPreview : shown);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmSettings::showFontPreview()
+{
+    QPalette p = lblCurFont->palette();
+    p.setColor(QPalette::WindowText, commentColor());
+    lblCurFont->setPalette(p);
+    lblCurFont->setFont(m_font);
+}
+
+void TfrmSettings::btnOKClick()
+{
+    const QColor color = commentColor();
+    m_target->setCommentFont(m_font, color);
+    m_target->setCommentsWindow(m_font, color, alphaForSlider(TranspBar->value()));
+    m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
+    m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
+    hide();
+}
+
+void TfrmSettings::TabControl1Change(int index)
+{
+    Panel1->setVisible(index == 0);
+    Panel2->setVisible(index == 1);
+}
+
+void TfrmSettings::SpeedButton2Click()
+{
+    QFont font = m_font;
+    const QColor before = commentColor();
+    QColor color = before;
+    if (!dialogs().chooseFont(this, font, color))
+        return;
+    if (font.pointSize() > 20)
+        font.setPointSize(limitChosenFontSize(font.pointSize()));
+    m_font = font;
+    ::setCommentFont(m_values, font);
+    // An unchanged colour keeps following the desktop's system colour.
+    if (color != before)
+        m_values.fontColor = qint32(syscolor::fromQColor(color));
+    showFontPreview();
+}
+
+void TfrmSettings::chkBckgrClick()
+{
+    const bool on = chkBckgr->isChecked();
+    wavName->setEnabled(on);
+    btnBrowse->setEnabled(on);
+}
+
+void TfrmSettings::btnBrowseClick()
+{
+    const QString file = dialogs().openFile(this, QStringLiteral("WAV Files|*.wav"), QString());
+    if (!file.isEmpty())
+        wavName->setText(file);
+}
+
+void TfrmSettings::ComboLngChange(int index)
+{
+    if (index == 1) {
+        const QString file =
+            dialogs().openFile(this, QStringLiteral("Pictavo Language files (*.PVL)|*.PVL"), QString());
+        if (!file.isEmpty())
+            m_values.languageSetting = file;
+        else
+            ComboLng->setCurrentIndex(0);
+    }
+    dialogs().information(this, m_target->programText(ProgramText::RestartMessage));
+}
+
+bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            btnOKClick();
+            return true;
+        }
+        // Keys that type nothing (arrows, Home, End) keep moving the cursor.
+        if (watched == edDelay && (!key->text().isEmpty() || key->key() == Qt::Key_Delete) &&
+            !delayKeyAccepted(key->key(), key->modifiers()))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmSettings::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        btnOKClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+QString TfrmSettings::delayText() const
+{
+    return edDelay->text();
+}
+bool TfrmSettings::autoFullScreen() const
+{
+    return chkAuto->isChecked();
+}
+bool TfrmSettings::backgroundSound() const
+{
+    return chkBckgr->isChecked();
+}
+QString TfrmSettings::wavFile() const
+{
+    return wavName->text();
+}
+QColor TfrmSettings::commentColor() const
+{
+    return syscolor::toQColor(quint32(m_values.fontColor));
+}
+int TfrmSettings::transparency() const
+{
+    return TranspBar->value();
+}
+
+SettingsValues TfrmSettings::currentValues() const
+{
+    SettingsValues v = m_values;
+    ::setCommentFont(v, m_font);
+    v.fontColor = m_values.fontColor;
+    v.previewsColor = selectedColor(ColorBoxPrev);
+    v.mainColor = selectedColor(ColorBoxMain);
+    v.alpha = TranspBar->value();
+    v.languageItem = ComboLng->currentIndex();
+    v.delay = edDelay->text();
+    v.fullScreen = chkAuto->isChecked();
+    v.sound = wavName->text();
+    v.soundOn = chkBckgr->isChecked();
+    return v;
+}
+
+void TfrmSettings::saveSettings()
+{
+    IniFile ini(m_path);
+    storeSettings(ini, currentValues());
+    ini.save();
+}
