@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <random>
 #include <vector>
 
 #include <jerror.h>
@@ -270,5 +271,34 @@ TEST(JpegEncoder, RefusesAnEmptyBitmapWithAJpegError)
         ADD_FAILURE() << "empty bitmap encoded";
     } catch (const AppError& e) {
         EXPECT_EQ(e.text(), msg::jpegError(JERR_EMPTY_IMAGE));
+    }
+}
+
+// Truncations and random damage of real files: each decodes or ends in a
+// JPEG error (or the size refusal), never a crash.
+TEST(JpegDecoder, DamagedFilesNeverCrash)
+{
+    std::mt19937 rng(99);
+    for (const char* name : {"jpeg/testorig.jpg", "jpeg/testimgint.jpg", "jpeg/testimgari.jpg"}) {
+        SCOPED_TRACE(name);
+        const QByteArray original = corpusBytes(name);
+        auto check = [](const QByteArray& data, int denom) {
+            try {
+                const Bitmap24 b = decodeJpeg(data, denom);
+                EXPECT_FALSE(b.isEmpty());
+            } catch (const AppError& e) {
+                EXPECT_TRUE(e.text().startsWith("JPEG error #") || e.text().startsWith("Picture too large"))
+                    << e.text().toStdString();
+            }
+        };
+        for (int len = 0; len < original.size(); len += 1 + len / 8)
+            check(original.left(len), 1);
+        for (int round = 0; round < 200; ++round) {
+            QByteArray damaged = original;
+            const int limit = round % 2 ? 700 : int(damaged.size());
+            for (int i = 0; i < 3; ++i)
+                damaged[int(rng() % unsigned(limit))] = char(rng());
+            check(damaged, 1 << (round % 4));
+        }
     }
 }

@@ -64,6 +64,9 @@ TEST(PictureLoad, PicksTheDecoderByExtension)
     EXPECT_EQ(j.data(), jpeg);
     EXPECT_TRUE(j.toBitmap24() == decodeJpeg(jpeg));
     EXPECT_TRUE(j.bitmap().isEmpty());
+    const QImage shown = j.toImage();
+    EXPECT_EQ(shown.format(), QImage::Format_BGR888);
+    EXPECT_TRUE(Bitmap24::fromImage(shown) == decodeJpeg(jpeg));
 
     const Picture b = Picture::loadFromFile(corpusPath("bmpsuite/g/pal8.bmp"));
     EXPECT_EQ(b.kind(), Picture::Kind::Bitmap);
