@@ -152,6 +152,33 @@ TEST(ToneGrayscale, EveryColourMatchesExtendedPrecision)
     EXPECT_GT(ties, 0); // the slow path was exercised
 }
 
+TEST(ToneGrayscale, WholeRenderingOfEveryColour)
+{
+    // Every colour through the row code (vector and scalar tails), with and
+    // without invert, against the per-pixel grey.
+    Bitmap24 all(4099, 4093); // widths that leave vector tails
+    long i = 0;
+    for (int y = 0; y < all.height(); ++y)
+        for (int x = 0; x < all.width(); ++x, ++i)
+            setPixel(all, x, y, {int(i & 255), int((i >> 8) & 255), int((i >> 16) & 255)});
+    for (bool invert : {false, true}) {
+        ToneSettings s;
+        s.grayScale = true;
+        s.invert = invert;
+        Bitmap24 dst;
+        RenderTone(all, nullptr, s, dst);
+        long bad = 0;
+        for (int y = 0; y < all.height(); ++y)
+            for (int x = 0; x < all.width(); ++x) {
+                const Rgb c = pixel(all, x, y);
+                const int g = GrayscaleValue(c.r, c.g, c.b);
+                const int want = invert ? 255 - g : g;
+                bad += pixel(dst, x, y) != Rgb{want, want, want};
+            }
+        EXPECT_EQ(bad, 0) << "invert " << invert;
+    }
+}
+
 TEST(ToneSaturation, ExtremesOfFactor)
 {
     const ToneSettings lo = with([](ToneSettings& s) { s.saturation = -255; });
