@@ -89,7 +89,9 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
 
     TempFile tmp;
-    const QString prefix = target.absolutePath() + QLatin1String("/.") + target.fileName() + QLatin1Char('.');
+    // A shortened name keeps the temporary's name within the system's limit.
+    const QString prefix =
+        target.absolutePath() + QLatin1String("/.") + target.fileName().left(64) + QLatin1Char('.');
     for (int attempt = 0;; ++attempt) {
         if (faultAt(AtomicWriteFault::Open))
             fail(errno);

@@ -196,9 +196,10 @@ Header parseHeader(const Bytes& in)
         const int entrySize = h.core ? 3 : 4;
         const qint64 maxColors = qint64(1) << h.bitCount;
         qint64 count = h.colorsUsed == 0 ? maxColors : qint64(h.colorsUsed);
-        // The small OS/2 header has no colour count: the palette fills the
-        // gap up to the pixels.
-        if (h.core && declaredOffset > masksEnd)
+        // The palette cannot reach into the pixels, so the gap before them
+        // bounds it: the small OS/2 header has no colour count at all, and a
+        // wild count elsewhere is no reason to lose sound pixels.
+        if (declaredOffset >= masksEnd && declaredOffset <= in.size())
             count = std::min(count, (declaredOffset - masksEnd) / entrySize);
         if (!in.has(masksEnd, count * entrySize))
             throw AppError(count > maxColors ? msg::bitmapNotValid() : msg::bitmapTruncated());

@@ -49,6 +49,14 @@ TEST_F(AtomicFile, WritesNewAndReplacesOldFilesLeavingNothingElse)
     EXPECT_EQ(filesIn(dir.path()), QStringList{"picture.bmp"});
 }
 
+TEST_F(AtomicFile, LongestFileNamesStillGetATemporary)
+{
+    const QString path = dir.filePath(QString(251, 'n') + ".bmp");
+    writeFileAtomically(path, "long");
+    EXPECT_EQ(contents(path), "long");
+    EXPECT_EQ(filesIn(dir.path()).size(), 1);
+}
+
 TEST_F(AtomicFile, KeepsThePermissionsOfTheReplacedFile)
 {
     const QString path = dir.filePath("shared.jpg");

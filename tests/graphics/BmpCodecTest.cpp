@@ -178,7 +178,6 @@ TEST(BmpCorpus, BadFilesAreRefusedWithTheirProblemNamed)
     const std::vector<std::pair<const char*, QString>> refused = {
         {"badbitcount.bmp", "Unsupported bitmap format (30000 bits per pixel)"},
         {"badheadersize.bmp", "Unsupported bitmap header (66 bytes)"},
-        {"badpalettesize.bmp", "Bitmap image is not valid"},
         {"badplanes.bmp", "Bitmap image is not valid"},
         {"badwidth.bmp", "Bitmap image is not valid"},
         {"reallybig.bmp", "Picture too large (3000000 x 2000000 pixels)"},
@@ -195,6 +194,8 @@ TEST(BmpCorpus, BadFilesAreRefusedWithTheirProblemNamed)
         SCOPED_TRACE(name);
         EXPECT_TRUE(decodeCorpus(QStringLiteral("bmpsuite/b/") + name) == pal1);
     }
+    // A colour count far beyond the gap before the pixels is bounded by it.
+    EXPECT_TRUE(decodeCorpus("bmpsuite/b/badpalettesize.bmp") == decodeCorpus("bmpsuite/g/pal8.bmp"));
     // Runs past the edges are clipped; indices past the palette are black.
     EXPECT_EQ(decodeCorpus("bmpsuite/b/badrle.bmp").width(), 127);
     EXPECT_EQ(decodeCorpus("bmpsuite/b/pal8badindex.bmp").height(), 64);
@@ -299,9 +300,20 @@ TEST(BmpReader, IndicesPastAShortPaletteAreBlack)
     b.colorsUsed = 1;
     b.palette = bgr0({Red});
     b.pixels = QByteArray::fromHex("0F000000");
-    const Bitmap24 out = decodeBmp(b.build());
+    Bitmap24 out = decodeBmp(b.build());
     EXPECT_EQ(pixel(out, 3, 0), Red);
     EXPECT_EQ(pixel(out, 4, 0), Black);
+
+    // No colour count: the palette is what fits before the pixels.
+    b.bitCount = 8;
+    b.width = 3;
+    b.colorsUsed = 0;
+    b.palette = bgr0({Red, Green});
+    b.pixels = QByteArray::fromHex("01000200");
+    out = decodeBmp(b.build());
+    EXPECT_EQ(pixel(out, 0, 0), Green);
+    EXPECT_EQ(pixel(out, 1, 0), Red);
+    EXPECT_EQ(pixel(out, 2, 0), Black);
 }
 
 TEST(BmpReader, TwoBitPixels)
