@@ -7,7 +7,10 @@ int CollectionListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_announced;
 }
 
-int CollectionListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int CollectionListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant CollectionListModel::data(const QModelIndex& index, int role) const
 {
@@ -40,6 +43,16 @@ QVariant CollectionListModel::headerData(int section, Qt::Orientation o, int rol
     return section + 1;
 }
 
+bool CollectionListModel::setHeaderData(int section, Qt::Orientation o, const QVariant& value, int role)
+{
+    if (o != Qt::Horizontal || section < 0 || section > 1 ||
+        (role != Qt::EditRole && role != Qt::DisplayRole))
+        return false;
+    m_titles[section] = value.toString();
+    emit headerDataChanged(Qt::Horizontal, section, section);
+    return true;
+}
+
 Qt::ItemFlags CollectionListModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -56,7 +69,10 @@ void CollectionListModel::clear()
     endResetModel();
 }
 
-void CollectionListModel::appendDeferred(const CollectionEntry& entry) { m_entries.append(entry); }
+void CollectionListModel::appendDeferred(const CollectionEntry& entry)
+{
+    m_entries.append(entry);
+}
 
 void CollectionListModel::flush()
 {

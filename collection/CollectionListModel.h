@@ -16,6 +16,9 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    // Column titles come from the language file through here.
+    bool setHeaderData(int section, Qt::Orientation o, const QVariant& value,
+                       int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // Rows held, including those appended but not yet flushed to views.
