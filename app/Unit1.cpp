@@ -500,8 +500,14 @@ void TfrmMain::FormResize()
     m_statusPanels[1]->setGeometry(163, 0, 80, 17);
     m_statusPanels[2]->setGeometry(243, 0, std::max(cw - 243, 50), 17);
     scrollArea(m_fullScreen);
-    if (!m_image1->autoSize())
-        m_image1->resize(std::max(W - 180, 0), std::max(P - 4, 0));
+    if (!m_image1->autoSize()) {
+        // The window manager may deliver the full-screen size only after the
+        // switch: keep the fitted picture filling the area then too.
+        if (m_fullScreen)
+            m_image1->resize(m_bordShape->size() - QSize(2, 2));
+        else
+            m_image1->resize(std::max(W - 180, 0), std::max(P - 4, 0));
+    }
 
     Viewer.CurrentSlot = 1;
     placeShape(1);
