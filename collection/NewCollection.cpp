@@ -111,6 +111,20 @@ protected:
     }
 };
 
+// File names keep their end in view: the folders are what a narrow column
+// may drop, the full path is in the tool-tip.
+class FileNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideLeft;
+    }
+};
+
 QStringList droppedPictures(const QMimeData* mime)
 {
     QStringList paths;
@@ -136,6 +150,7 @@ TfrmNewCollection::TfrmNewCollection(QWidget* parent)
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("ValueListEditor1"));
     m_grid->setModel(m_model);
+    m_grid->setItemDelegateForColumn(0, new FileNameDelegate(m_grid));
     m_grid->setItemDelegateForColumn(1, new CommentDelegate(m_grid));
     m_grid->setGeometry(0, 0, 417, 300);
     m_grid->setColumnWidth(0, 226);
