@@ -1,10 +1,70 @@
+// pictavo-fx render [OPTIONS] IN OUT: IN through the effect engine into OUT.
 #include "tools/Commands.h"
 
-#include <cstdio>
+#include "effects/EffectOptions.h"
+#include "effects/OrImage.h"
+#include "effects/Random.h"
+#include "graphics/AtomicFile.h"
+#include "graphics/BmpCodec.h"
+#include "graphics/Errors.h"
+#include "graphics/JpegCodec.h"
+#include "graphics/Picture.h"
 
-// Placeholder until the subcommand is built; it refuses to run.
-int cmdRender(const Args&)
+#include <cstdio>
+#include <exception>
+
+namespace {
+int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx: 'render' is not available in this build\n");
+    std::fprintf(stderr, "pictavo-fx render: %s\n", text.toLocal8Bit().constData());
     return 1;
+}
+} // namespace
+
+int cmdRender(const Args& args)
+{
+    try {
+        Args options;
+        std::vector<std::string> files;
+        bool showProperties = false;
+        for (const std::string& a : args) {
+            if (a == "--show-properties")
+                showProperties = true;
+            else if (a.rfind("--", 0) == 0)
+                options.push_back(a);
+            else
+                files.push_back(a);
+        }
+        if (files.size() != 2)
+            return fail(QStringLiteral("usage: pictavo-fx render [OPTIONS] IN OUT"));
+        const std::vector<EffectSetting> settings = parseEffectOptions(options);
+        const QString in = QString::fromLocal8Bit(files[0].c_str());
+        const QString out = QString::fromLocal8Bit(files[1].c_str());
+        const QString ext = pictureExtension(out);
+        if (ext != QLatin1String("bmp") && ext != QLatin1String("jpg") && ext != QLatin1String("jpeg"))
+            return fail(msg::unknownExtension(ext));
+
+        ResetRandom(); // every run draws the same noise, as a fresh program does
+        OrImageEngine engine;
+        engine.setPictureOriginal(Picture::loadFromFile(in));
+        applyEffectSettings(engine, settings);
+
+        const Bitmap24& result = engine.Picture();
+        if (result.isEmpty())
+            return fail(QStringLiteral("%1: no picture").arg(in));
+        writeFileAtomically(out, ext == QLatin1String("bmp") ? encodeBmp24(result) : encodeJpeg(result, 90));
+
+        if (showProperties) {
+            for (int i = 0; i < EffectPropertyCount; ++i) {
+                const auto p = EffectProperty(i);
+                std::printf("%s=%d\n", effectPropertyName(p), engine.property(p));
+            }
+            std::fflush(stdout);
+        }
+        return 0;
+    } catch (const AppError& e) {
+        return fail(e.text());
+    } catch (const std::exception& e) {
+        return fail(QString::fromLocal8Bit(e.what()));
+    }
 }
