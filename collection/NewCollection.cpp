@@ -165,7 +165,6 @@ TfrmNewCollection::TfrmNewCollection(QWidget* parent)
     m_grid->setTabKeyNavigation(false);
     m_grid->setWordWrap(false);
     m_grid->viewport()->setAcceptDrops(true);
-    m_grid->viewport()->installEventFilter(this);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
                 currentRowChanged(current.row(), previous.row());
@@ -223,7 +222,7 @@ TfrmNewCollection::TfrmNewCollection(QWidget* parent)
         const QRect desk = screen->availableGeometry();
         move(desk.center() - QPoint(outerSize().width() / 2, outerSize().height() / 2));
     }
-    // Keys reach the window before its controls do.
+    // Keys reach the window before its controls do; so do drops on the list.
     qApp->installEventFilter(this);
 }
 
@@ -639,5 +638,11 @@ bool TfrmNewCollection::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == m_grid->viewport() && dropEvent(event))
         return true;
+    // The list's keyboard focus is the selected row's comment field, so
+    // typing goes into the comment rather than searching file names.
+    if (watched == m_grid && event->type() == QEvent::FocusIn && commentEditor()) {
+        commentEditor()->setFocus(static_cast<QFocusEvent*>(event)->reason());
+        return false;
+    }
     return QWidget::eventFilter(watched, event);
 }

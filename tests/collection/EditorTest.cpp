@@ -155,6 +155,17 @@ TEST_F(Editor, CancelledAddStillEnablesUpDownAndDeleteAndPreviewsRowOne)
     EXPECT_EQ(list()->entryCount(), 2);
 }
 
+TEST_F(Editor, APathHoldingTheFieldSeparatorIsNotListed)
+{
+    showNew();
+    const QString bad = pic(QStringLiteral("a^b.jpg"));
+    add({pic(QStringLiteral("good.jpg")), bad});
+    EXPECT_EQ(names(), QStringList{"good.jpg"});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.first().contains(bad));
+    EXPECT_TRUE(btn("btnDel")->isEnabled());
+}
+
 TEST_F(Editor, PreviewFitsProportionallyCentredAndReportsUnreadablePictures)
 {
     const QString wide = pic(QStringLiteral("wide.bmp"), 400, 100);
@@ -233,6 +244,33 @@ TEST_F(Editor, DeleteKeyWhileTypingACommentDeletesTheEntryAndSparesTheText)
     edKey(ed()->commentEditor(), Qt::Key_Delete);
     EXPECT_EQ(list()->entryCount(), 2);
     EXPECT_EQ(list()->entry(1).Comment, QStringLiteral("hird"));
+}
+
+TEST_F(Editor, TheListsFocusIsTheCommentFieldAndRowKeysMoveThroughTheList)
+{
+    showNew();
+    add({pic(QStringLiteral("a.jpg"), 64, 48), pic(QStringLiteral("b.jpg"), 48, 64),
+         pic(QStringLiteral("c.jpg"))});
+    ed()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ed()));
+    ed()->Edit1()->setFocus();
+    ed()->ValueListEditor1()->setFocus(Qt::TabFocusReason);
+    QLineEdit* field = ed()->commentEditor();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("b"));
+    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("b")); // not a jump to "b.jpg"
+    EXPECT_EQ(ed()->selectedRow(), 0);
+
+    edKey(field, Qt::Key_Down);
+    EXPECT_EQ(ed()->selectedRow(), 1);
+    EXPECT_EQ(previewSize(), QSize(126, 169));
+    ASSERT_NE(ed()->commentEditor(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), ed()->commentEditor());
+    edKey(ed()->commentEditor(), Qt::Key_Up);
+    EXPECT_EQ(ed()->selectedRow(), 0);
+    EXPECT_EQ(ed()->commentEditor()->text(), QStringLiteral("b"));
+    EXPECT_EQ(list()->entryCount(), 3);
 }
 
 // ---- Up and Down
@@ -351,6 +389,7 @@ TEST_F(Editor, CommentsRefuseTheFieldSeparator)
 TEST_F(Editor, OkOnAnEmptyListShowsTheMessageAndStaysOpen)
 {
     showAddDelete(1);
+    EXPECT_FALSE(ed()->previewImage().isNull()); // Add / Delete previews row 1
     const QByteArray before = fileBytes(Viewer.CollectionFileName);
     click("btnDel");
     ASSERT_EQ(list()->rowCount(), 0);
