@@ -47,18 +47,37 @@ MainImage::MainImage(QWidget* parent) : QWidget(parent)
 
 void MainImage::setPicture(const Picture& picture)
 {
-    QImage image = picture.toImage(); // may throw: keep the old picture then
+    if (picture.sharesDataWith(m_picture))
+        return;
+    // The full decode waits until the picture is painted: opening and
+    // stepping through a collection never pay for pictures not seen.
     m_picture = picture;
-    m_image = std::move(image);
+    m_image = QImage();
+    m_decodeFailed = false;
     m_scaled = QImage();
     adjustToPicture();
     update();
+}
+
+const QImage& MainImage::decodedImage() const
+{
+    if (m_image.isNull() && !m_picture.isEmpty() && !m_decodeFailed) {
+        try {
+            m_image = m_picture.toImage();
+        } catch (const std::exception&) {
+            // The thumbnail already decoded this stream; a failure here
+            // leaves the area empty rather than stopping a paint.
+            m_decodeFailed = true;
+        }
+    }
+    return m_image;
 }
 
 void MainImage::clearPicture()
 {
     m_picture = Picture();
     m_image = QImage();
+    m_decodeFailed = false;
     m_scaled = QImage();
     adjustToPicture();
     update();
@@ -91,35 +110,36 @@ void MainImage::setCenter(bool on)
 
 void MainImage::adjustToPicture()
 {
-    if (m_autoSize && !m_image.isNull())
-        resize(m_image.size());
+    if (m_autoSize && !m_picture.isEmpty())
+        resize(m_picture.size());
 }
 
 QRect MainImage::drawRect() const
 {
-    return placePicture(m_image.size(), size(), m_stretch, m_proportional, m_center);
+    return placePicture(m_picture.size(), size(), m_stretch, m_proportional, m_center);
 }
 
 void MainImage::paintEvent(QPaintEvent* event)
 {
-    if (m_image.isNull())
+    const QRect r = drawRect();
+    if (m_picture.isEmpty() || r.width() <= 0 || r.height() <= 0)
+        return;
+    const QImage& image = decodedImage();
+    if (image.isNull())
         return;
     QPainter p(this);
-    const QRect r = drawRect();
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
-    if (r.size() == m_image.size()) {
-        p.drawImage(r.topLeft(), m_image);
+    if (r.size() == image.size()) {
+        p.drawImage(event->rect(), image, event->rect().translated(-r.topLeft()));
         return;
     }
     // Scale once per drawn size; for sizes much larger than the screen draw
     // only the exposed part straight from the source instead.
     if (qint64(r.width()) * r.height() > 16'000'000) {
         p.setClipRect(event->rect());
-        p.drawImage(r, m_image);
+        p.drawImage(r, image);
         return;
     }
     if (m_scaled.size() != r.size())
-        m_scaled = m_image.scaled(r.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_scaled = image.scaled(r.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     p.drawImage(r.topLeft(), m_scaled);
 }

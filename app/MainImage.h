@@ -18,7 +18,9 @@ public:
     void setPicture(const Picture& picture);
     void clearPicture();
     const Picture& picture() const { return m_picture; }
-    QSize pictureSize() const { return m_image.size(); }
+    QSize pictureSize() const { return m_picture.size(); }
+    // The full-size pixels, decoded on first use.
+    const QImage& decodedImage() const;
 
     bool autoSize() const { return m_autoSize; }
     bool stretch() const { return m_stretch; }
@@ -38,7 +40,8 @@ private:
     void adjustToPicture();
 
     Picture m_picture;
-    QImage m_image;
+    mutable QImage m_image;
+    mutable bool m_decodeFailed = false;
     // Smooth scaling of a big photo is costly: keep the last result.
     mutable QImage m_scaled;
     bool m_autoSize = true;

@@ -36,7 +36,7 @@ TfrmMain* frmMain = nullptr;
 TfrmEffects* frmEffects = nullptr;
 TfrmNewCollection* frmNewCollection = nullptr;
 TfrmAbout* frmAbout = nullptr;
-QWidget* frmSettings = nullptr;
+TfrmSettings* frmSettings = nullptr;
 TfrmComments* frmComments = nullptr;
 
 namespace {
@@ -629,8 +629,11 @@ void TfrmMain::mnuOpenClick()
     Viewer.Entries.clear();
     Viewer.EntryCount = 0;
 
+    // Only a long read (a huge collection) lets the window repaint on the
+    // way: first after a second, then four times a second.
     QElapsedTimer sinceSync;
     sinceSync.start();
+    bool synced = false;
     auto syncWindow = [&] {
         if (list)
             list->flush();
@@ -662,11 +665,12 @@ void TfrmMain::mnuOpenClick()
             }
             // Keep the window alive on huge collections without letting
             // user input run commands in the middle of a read.
-            if (k <= SlotCount() || sinceSync.elapsed() > 100) {
+            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? 250 : 1000)) {
                 syncWindow();
                 if (k > SlotCount()) {
                     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                     sinceSync.restart();
+                    synced = true;
                 }
             }
         });
