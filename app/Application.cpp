@@ -6,6 +6,67 @@
 #include "collection/NewCollection.h"
 #include "effects/Effects.h"
 #include "graphics/Errors.h"
+#include "settings/Options.h"
+#include "settings/SettingsPath.h"
+#include "settings/SettingsTarget.h"
+
+#include <QLabel>
+
+namespace {
+
+QString g_settingsFile;
+
+QString& programText(ProgramText id)
+{
+    switch (id) {
+    case ProgramText::ImagePrefix:
+        return Texts.ImagePrefix;
+    case ProgramText::NewCollectionCaption:
+        return Texts.NewCollectionCaption;
+    case ProgramText::AddDeleteCaption:
+        return Texts.AddDeleteCaption;
+    case ProgramText::MinOneImageMessage:
+        return Texts.MinOneImageMessage;
+    case ProgramText::RestartMessage:
+        break;
+    }
+    return Texts.RestartMessage;
+}
+
+// What the settings dialog pushes into the windows created before and
+// after it.
+class WindowsSettingsTarget : public SettingsTarget {
+public:
+    void setCommentFont(const QFont& font, const QColor& color) override
+    {
+        if (frmMain)
+            frmMain->setCommentFont(font, color);
+    }
+    void setStripColor(const QColor& color) override
+    {
+        if (frmMain)
+            frmMain->setStripColor(color);
+    }
+    void setMainColor(const QColor& color) override
+    {
+        if (frmMain)
+            frmMain->setMainColor(color);
+    }
+    void setCommentsWindow(const QFont& font, const QColor& color, std::optional<int> alpha) override
+    {
+        if (!frmComments)
+            return;
+        frmComments->setCommentFont(font, color);
+        frmComments->setAlpha(alpha);
+    }
+    QString commentLineText() const override { return frmMain ? frmMain->LabelComent()->text() : QString(); }
+    QString programText(ProgramText id) const override { return ::programText(id); }
+    void setProgramText(ProgramText id, const QString& text) override { ::programText(id) = text; }
+};
+
+WindowsSettingsTarget g_settingsTarget;
+
+} // namespace
 
 PictavoApplication::PictavoApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -53,14 +114,21 @@ void createWindows(const QStringList& commandLine)
         runCommand([] { frmMain->mnuOpenClick(); });
     }
     frmAbout = new TfrmAbout(frmMain);
+    frmSettings =
+        new TfrmSettings(&g_settingsTarget, g_settingsFile.isEmpty() ? settingsFilePath() : g_settingsFile);
     frmComments = new TfrmComments;
+}
+
+void setSettingsFile(const QString& path)
+{
+    g_settingsFile = path;
 }
 
 void destroyWindows()
 {
     delete frmComments;
     frmComments = nullptr;
-    delete frmSettings;
+    delete frmSettings; // writes the settings file
     frmSettings = nullptr;
     delete frmNewCollection;
     frmNewCollection = nullptr;

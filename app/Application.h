@@ -18,3 +18,6 @@ bool runCommand(const std::function<void()>& command);
 // the program name, joined with blanks into a collection path when present.
 void createWindows(const QStringList& commandLine);
 void destroyWindows();
+// The settings file the settings dialog reads at creation and writes when
+// destroyed; empty (the default) means the program's own beside it.
+void setSettingsFile(const QString& path);

@@ -1,12 +1,19 @@
 #include "app/Comments.h"
 
+#include "app/Unit1.h"
+#include "settings/Options.h"
+#include "settings/SettingsModel.h"
+
+#include <QAction>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 TfrmComments::TfrmComments(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmComments"));
     setWindowTitle(QString());
@@ -15,23 +22,43 @@ TfrmComments::TfrmComments(QWidget* parent)
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_label->setWordWrap(true);
     m_label->setTextFormat(Qt::PlainText);
+    // Long comments wrap and are cut off; the window never grows to fit.
+    m_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(m_label);
-    setGeometry(193, 103, 389, 61);
+    setGeometry(DesignFrame);
+    FormCreate();
 }
 
-void TfrmComments::setCommentText(const QString& text) { m_label->setText(text); }
+void TfrmComments::FormCreate()
+{
+    if (frmSettings) {
+        setCommentFont(frmSettings->commentFont(), frmSettings->commentColor());
+        setTransparency(frmSettings->transparency());
+    }
+    // Ctrl+C hides the window again while it has the focus.
+    if (frmMain)
+        if (QAction* toggle = frmMain->action("mnuComments"))
+            addAction(toggle);
+}
+
+void TfrmComments::setCommentText(const QString& text)
+{
+    m_label->setText(text);
+}
+
+void TfrmComments::setAlpha(std::optional<int> alpha)
+{
+    if (alpha)
+        alpha = std::clamp(*alpha, 1, 255);
+    m_alpha = alpha;
+    setWindowOpacity(alpha ? *alpha / 255.0 : 1.0);
+}
 
 void TfrmComments::setTransparency(int position)
 {
-    if (position >= 255) {
-        m_alpha = 0;
-        setWindowOpacity(1.0);
-    } else {
-        m_alpha = std::max(position, 0) + 1;
-        setWindowOpacity(m_alpha / 255.0);
-    }
+    setAlpha(alphaForSlider(position));
 }
 
 void TfrmComments::setCommentFont(const QFont& font, const QColor& color)
@@ -56,4 +83,29 @@ void TfrmComments::closeEvent(QCloseEvent* event)
     // Closing only hides: the window keeps its text, place and size.
     event->ignore();
     hide();
+}
+
+void TfrmComments::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_sized) {
+        QTimer::singleShot(0, this, &TfrmComments::fitOuterSize);
+        QTimer::singleShot(250, this, &TfrmComments::fitOuterSize);
+    }
+}
+
+void TfrmComments::fitOuterSize()
+{
+    // The design counts the frame in; a window manager draws it only once
+    // the window is mapped, so the client area shrinks to match then.
+    if (m_sized || !isVisible())
+        return;
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    if (frame == client)
+        return; // no frame (yet): try again at the next showing
+    m_sized = true;
+    const QSize extra = frame.size() - client.size();
+    resize(DesignFrame.width() - extra.width(), DesignFrame.height() - extra.height());
+    move(DesignFrame.topLeft());
 }

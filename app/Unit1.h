@@ -21,6 +21,7 @@ class TfrmEffects;
 class TfrmNewCollection;
 class TfrmAbout;
 class TfrmComments;
+class TfrmSettings;
 class QWidget;
 
 // Program-wide texts; the language file replaces all but TitleText.
@@ -57,7 +58,7 @@ extern TfrmMain* frmMain;
 extern TfrmEffects* frmEffects;
 extern TfrmNewCollection* frmNewCollection;
 extern TfrmAbout* frmAbout;
-extern QWidget* frmSettings;
+extern TfrmSettings* frmSettings;
 extern TfrmComments* frmComments;
 
 class TfrmMain : public QMainWindow {

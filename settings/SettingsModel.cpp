@@ -3,6 +3,7 @@
 #include "settings/IniFile.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 const QString Settings = QStringLiteral("Settings");
@@ -72,6 +73,15 @@ bool delayKeyAccepted(int qtKey, Qt::KeyboardModifiers modifiers)
     if (qtKey == Qt::Key_Backspace || qtKey == Qt::Key_Delete)
         return true;
     return qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier);
+}
+
+std::optional<int> slideShowInterval(const QString& delayText)
+{
+    const std::optional<qint32> seconds = parseIniInteger(delayText);
+    if (!seconds)
+        return std::nullopt;
+    constexpr qint32 longest = std::numeric_limits<int>::max() / 1000;
+    return std::clamp(*seconds, 1, longest) * 1000;
 }
 
 int limitChosenFontSize(int points)

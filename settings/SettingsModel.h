@@ -59,6 +59,11 @@ double windowOpacityForSlider(int position);
 // every other key that would type a character is refused, keypad digits too.
 bool delayKeyAccepted(int qtKey, Qt::KeyboardModifiers modifiers);
 
+// The slide-show timer's interval for the delay box's text, in ms; nullopt
+// when the text is not an integer. A delay below one second counts as one,
+// so the timer never spins with a zero interval.
+std::optional<int> slideShowInterval(const QString& delayText);
+
 // Sizes chosen in the font dialog stop at 20 points.
 int limitChosenFontSize(int points);
 

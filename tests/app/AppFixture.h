@@ -20,6 +20,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        // Each test reads and writes its own settings file.
+        setSettingsFile(dir.filePath(QStringLiteral("pictavo.ini")));
         createWindows({});
         frmMain->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));

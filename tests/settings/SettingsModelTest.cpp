@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -225,4 +226,17 @@ TEST(SettingsPath, FallsBackToTheConfigFolderWhenTheExecutablesFolderIsReadOnly)
     EXPECT_EQ(settingsFilePath(in), "/home/ann/.config/pictavo/pictavo.ini");
     in.executablePath = "/opt/pv/pictavo";
     EXPECT_EQ(settingsFilePath(in), "/opt/pv/pictavo.ini");
+}
+
+TEST(SlideShowInterval, DelayTextBecomesMillisecondsAndNeverZero)
+{
+    EXPECT_EQ(slideShowInterval("5"), 5000);
+    EXPECT_EQ(slideShowInterval("12"), 12000);
+    EXPECT_EQ(slideShowInterval("$A"), 10000) << "integers are read as the settings file reads them";
+    EXPECT_EQ(slideShowInterval("0"), 1000) << "a zero delay would spin the timer";
+    EXPECT_EQ(slideShowInterval("-7"), 1000);
+    EXPECT_EQ(slideShowInterval("99999999"), std::numeric_limits<int>::max() / 1000 * 1000)
+        << "a huge delay from the file must not overflow";
+    for (const char* bad : {"", "a", "1a", "5 s", "99999999999"})
+        EXPECT_FALSE(slideShowInterval(bad).has_value()) << bad;
 }

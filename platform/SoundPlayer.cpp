@@ -1,0 +1,232 @@
+#include "platform/SoundPlayer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSoundEffect>
+#include <QTemporaryFile>
+#include <QUrl>
+#include <QtEndian>
+#include <cmath>
+
+namespace {
+
+SoundPlayer* g_player = nullptr;
+
+quint32 le32(const char* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+quint16 le16(const char* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+
+bool playableFormat(const QByteArray& fmt)
+{
+    if (fmt.size() < 16)
+        return false;
+    const char* p = fmt.constData();
+    quint16 tag = le16(p);
+    const quint16 channels = le16(p + 2);
+    const quint32 rate = le32(p + 4);
+    const quint16 bits = le16(p + 14);
+    // WAVE_FORMAT_EXTENSIBLE names the real format in its sub-format GUID.
+    if (tag == 0xFFFE) {
+        if (fmt.size() < 26)
+            return false;
+        tag = le16(p + 24);
+    }
+    if (channels < 1 || channels > 8 || rate < 1000 || rate > 384000)
+        return false;
+    if (tag == 1)
+        return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (tag == 3)
+        return bits == 32;
+    return false;
+}
+
+void putLe32(QByteArray& b, quint32 v)
+{
+    char d[4];
+    qToLittleEndian(v, d);
+    b.append(d, 4);
+}
+void putLe16(QByteArray& b, quint16 v)
+{
+    char d[2];
+    qToLittleEndian(v, d);
+    b.append(d, 2);
+}
+
+} // namespace
+
+SoundPlayer& soundPlayer()
+{
+    static QtSoundPlayer real;
+    return g_player ? *g_player : real;
+}
+
+void setSoundPlayer(SoundPlayer* player)
+{
+    g_player = player;
+}
+
+bool isPlayableWav(QIODevice& device)
+{
+    const QByteArray riff = device.read(12);
+    if (riff.size() < 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
+        return false;
+    bool formatOk = false;
+    for (;;) {
+        const QByteArray header = device.read(8);
+        if (header.size() < 8)
+            return false;
+        const QByteArray id = header.left(4);
+        const quint32 size = le32(header.constData() + 4);
+        if (id == "fmt ") {
+            if (size > 4096)
+                return false;
+            const QByteArray fmt = device.read(size);
+            if (fmt.size() < int(size) || !playableFormat(fmt))
+                return false;
+            formatOk = true;
+        } else if (id == "data") {
+            return formatOk && size > 0;
+        } else if (!device.seek(device.pos() + size)) {
+            return false;
+        }
+        // Chunks are padded to an even size.
+        if ((size & 1) && id != "data" && !device.seek(device.pos() + 1))
+            return false;
+    }
+}
+
+bool isPlayableWavFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && isPlayableWav(f);
+}
+
+QByteArray defaultChimeWav()
+{
+    // Two bell-like notes, the second a fifth below the first, fading out.
+    constexpr int rate = 22050;
+    constexpr double seconds = 0.9;
+    constexpr int frames = int(rate * seconds);
+    struct Note {
+        double start, freq;
+    };
+    constexpr Note notes[] = {{0.0, 1046.5}, {0.18, 698.5}};
+    QByteArray samples;
+    samples.reserve(frames * 2);
+    for (int i = 0; i < frames; ++i) {
+        const double t = double(i) / rate;
+        double v = 0;
+        for (const Note& n : notes) {
+            const double u = t - n.start;
+            if (u < 0)
+                continue;
+            const double attack = std::min(u / 0.004, 1.0);
+            const double envelope = attack * std::exp(-u * 6.0);
+            const double w = 2 * M_PI * n.freq * u;
+            v += envelope * (std::sin(w) + 0.35 * std::sin(2 * w) + 0.12 * std::sin(3 * w));
+        }
+        // Fade the tail so the sound ends without a click.
+        const double tail = std::min((seconds - t) / 0.05, 1.0);
+        const auto s = qint16(std::lround(std::clamp(v * tail * 0.3, -1.0, 1.0) * 32767));
+        putLe16(samples, quint16(s));
+    }
+
+    QByteArray wav;
+    wav.append("RIFF");
+    putLe32(wav, quint32(36 + samples.size()));
+    wav.append("WAVE");
+    wav.append("fmt ");
+    putLe32(wav, 16);
+    putLe16(wav, 1); // PCM
+    putLe16(wav, 1); // mono
+    putLe32(wav, rate);
+    putLe32(wav, rate * 2);
+    putLe16(wav, 2);
+    putLe16(wav, 16);
+    wav.append("data");
+    putLe32(wav, quint32(samples.size()));
+    wav.append(samples);
+    return wav;
+}
+
+QtSoundPlayer::QtSoundPlayer() = default;
+
+QtSoundPlayer::~QtSoundPlayer()
+{
+    // The effect belongs to the application object, which may be gone.
+    if (m_effect)
+        delete m_effect.data();
+}
+
+QString QtSoundPlayer::ensureChime()
+{
+    if (m_chime)
+        return m_chimePath;
+    auto file =
+        std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("pictavo-chime-XXXXXX.wav")));
+    const QByteArray wav = defaultChimeWav();
+    if (!file->open() || file->write(wav) != wav.size() || !file->flush())
+        return QString();
+    file->close();
+    m_chimePath = file->fileName();
+    m_chime = std::move(file);
+    return m_chimePath;
+}
+
+void QtSoundPlayer::play(const QString& wavPath)
+{
+    stop();
+    if (isPlayableWavFile(wavPath))
+        start(wavPath, true);
+    else if (const QString chime = ensureChime(); !chime.isEmpty())
+        start(chime, false);
+}
+
+void QtSoundPlayer::start(const QString& file, bool fallBackToChime)
+{
+    if (!QCoreApplication::instance())
+        return;
+    auto* effect = new QSoundEffect(QCoreApplication::instance());
+    m_effect = effect;
+    m_source = file;
+    effect->setLoopCount(1);
+    if (fallBackToChime) {
+        // A file that passed the header check can still fail to decode; the
+        // chime then stands in, as for a file that is missing.
+        QObject::connect(effect, &QSoundEffect::statusChanged, effect, [this, effect] {
+            if (effect->status() != QSoundEffect::Error || m_effect != effect)
+                return;
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [this, effect] {
+                    if (m_effect != effect)
+                        return;
+                    stop();
+                    if (const QString chime = ensureChime(); !chime.isEmpty())
+                        start(chime, false);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    effect->setSource(QUrl::fromLocalFile(file));
+    effect->play();
+}
+
+void QtSoundPlayer::stop()
+{
+    if (m_effect) {
+        m_effect->stop();
+        m_effect->deleteLater();
+    }
+    m_effect = nullptr;
+    m_source.clear();
+}

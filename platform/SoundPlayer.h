@@ -1,0 +1,59 @@
+#pragma once
+// The slide show's background sound: a WAV file played once in the
+// background; play() returns at once and stop() ends it.
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QIODevice;
+class QTemporaryFile;
+class QSoundEffect;
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // Plays the file once, not looped, replacing any sound still playing. A
+    // file that is missing or can't be played plays the default chime.
+    virtual void play(const QString& wavPath) = 0;
+    // Ends the sound; with nothing playing it does nothing.
+    virtual void stop() = 0;
+};
+
+SoundPlayer& soundPlayer();
+// Replaces the player (tests); nullptr restores the real one. Not owned.
+void setSoundPlayer(SoundPlayer* player);
+
+// Whether the stream holds a WAV file the player decodes: RIFF/WAVE with
+// uncompressed PCM (8, 16, 24 or 32 bits) or 32-bit float samples, and sound
+// data after the format. Only the chunk headers and the format are read.
+bool isPlayableWav(QIODevice& device);
+bool isPlayableWavFile(const QString& path);
+
+// The default chime, our own sound: a short two-note WAV made on the spot.
+QByteArray defaultChimeWav();
+
+// The real player, on Qt Multimedia. Without an audio device the sound
+// counts as playing and never ends, so nothing here waits for it.
+class QtSoundPlayer : public SoundPlayer {
+public:
+    QtSoundPlayer();
+    ~QtSoundPlayer() override;
+    void play(const QString& wavPath) override;
+    void stop() override;
+
+    // The file the player was last given to play (the chime's temporary
+    // file when it stood in); empty once stopped.
+    QString currentSource() const { return m_source; }
+    // Where the chime was written; empty until it was first needed.
+    QString chimePath() const { return m_chimePath; }
+
+private:
+    void start(const QString& file, bool fallBackToChime);
+    QString ensureChime();
+
+    QPointer<QSoundEffect> m_effect;
+    QString m_source;
+    QString m_chimePath;
+    std::unique_ptr<QTemporaryFile> m_chime;
+};
