@@ -16,7 +16,8 @@ TfrmComments::TfrmComments(QWidget* parent)
                           Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmComments"));
-    setWindowTitle(QString());
+    // An empty title would make the desktop show the program's name there.
+    setWindowTitle(QStringLiteral(" "));
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("LabelComments"));
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

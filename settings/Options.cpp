@@ -9,15 +9,19 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSlider>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -40,6 +44,63 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
     return l;
 }
 
+// A check box whose caption wraps onto more lines instead of being cut off.
+class WrappingCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        const QString caption = opt.text;
+        opt.text.clear();
+        p.drawControl(QStyle::CE_CheckBox, opt);
+        opt.text = caption;
+        const QRect r = style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, this);
+        p.drawItemText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+                       palette(), isEnabled(), caption, QPalette::WindowText);
+    }
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+// The dialog's small glyphs, drawn here so they need no image files.
+QIcon glyph(const char* kind)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(40, 52, 86), accent(214, 120, 32);
+    const QByteArray k(kind);
+    if (k == "main") { // a small window
+        p.setPen(QPen(ink, 1.2));
+        p.setBrush(QColor(250, 250, 246));
+        p.drawRect(QRectF(1.5, 2.5, 13, 11));
+        p.fillRect(QRectF(2, 3, 12, 3), accent);
+    } else if (k == "slides") { // a play triangle
+        p.setPen(Qt::NoPen);
+        p.setBrush(accent);
+        p.drawPolygon(QPolygonF({QPointF(4, 2), QPointF(14, 8), QPointF(4, 14)}));
+    } else if (k == "font") { // a letter A
+        p.setPen(QPen(ink, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(2.5, 14), QPointF(8, 2), QPointF(13.5, 14)}));
+        p.setPen(QPen(accent, 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(5, 10), QPointF(11, 10));
+    } else if (k == "open") { // a folder
+        p.setPen(QPen(ink, 1.1));
+        p.setBrush(QColor(240, 200, 110));
+        p.drawPolygon(QPolygonF({QPointF(1.5, 4), QPointF(6, 4), QPointF(7.5, 5.5), QPointF(14.5, 5.5),
+                                 QPointF(14.5, 13.5), QPointF(1.5, 13.5)}));
+    } else if (k == "ok") { // a tick
+        p.setPen(QPen(QColor(40, 140, 60), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(2.5, 8.5), QPointF(6.5, 12.5), QPointF(13.5, 3.5)}));
+    }
+    return QIcon(pm);
+}
+
 QIcon swatch(const QColor& color)
 {
     QPixmap p(16, 12);
@@ -57,6 +118,11 @@ TfrmSettings::TfrmSettings(SettingsTarget* target, const QString& settingsPath, 
     setWindowTitle(QStringLiteral("Settings..."));
     setModal(false);
     setFixedSize(386, 318);
+    // The design's 8-point dialog font; the desktop's default is too wide
+    // for the fixed layout.
+    QFont base(QStringLiteral("DejaVu Sans"));
+    base.setPixelSize(11);
+    setFont(base);
     buildControls();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -77,8 +143,8 @@ void TfrmSettings::buildControls()
     TabControl1 = make<QTabBar>(this, "TabControl1", 4, 4, 378, 26);
     TabControl1->setShape(QTabBar::RoundedNorth);
     TabControl1->setDrawBase(false);
-    TabControl1->addTab(QStringLiteral("Main"));
-    TabControl1->addTab(QStringLiteral("Slide Show"));
+    TabControl1->addTab(glyph("main"), QStringLiteral("Main"));
+    TabControl1->addTab(glyph("slides"), QStringLiteral("Slide Show"));
     connect(TabControl1, &QTabBar::currentChanged, this, &TfrmSettings::TabControl1Change);
 
     // Page "Main".
@@ -92,11 +158,15 @@ void TfrmSettings::buildControls()
     GroupBox1->setTitle(QStringLiteral("Comments"));
     SpeedButton2 = make<QToolButton>(GroupBox1, "SpeedButton2", 8, 22, 200, 24);
     SpeedButton2->setAutoRaise(true);
+    SpeedButton2->setIcon(glyph("font"));
+    SpeedButton2->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     SpeedButton2->setText(QStringLiteral("   Choose comment's label font"));
     connect(SpeedButton2, &QToolButton::clicked, this, &TfrmSettings::SpeedButton2Click);
     lblCurFont = make<QLabel>(GroupBox1, "lblCurFont", 216, 16, 145, 41);
     lblCurFont->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lblCurFont->setAlignment(Qt::AlignCenter);
+    // A long comment wraps in the sample rather than losing both its ends.
+    lblCurFont->setWordWrap(true);
     lblCurFont->setText(FontPreview);
     label(GroupBox1, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
     TranspBar = make<QSlider>(GroupBox1, "TranspBar", 8, 78, 354, 26);
@@ -127,7 +197,7 @@ void TfrmSettings::buildControls()
     edDelay->setMaxLength(2);
     edDelay->setText(QStringLiteral("5"));
     edDelay->installEventFilter(this);
-    chkAuto = make<QCheckBox>(GroupBox3, "chkAuto", 8, 48, 354, 36);
+    chkAuto = make<WrappingCheckBox>(GroupBox3, "chkAuto", 8, 48, 354, 36);
     chkAuto->setText(QStringLiteral("Automatically switch to the Full Screen mode when slide show starts"));
     chkAuto->setChecked(true);
     chkBckgr = make<QCheckBox>(GroupBox3, "chkBckgr", 8, 92, 354, 20);
@@ -138,6 +208,7 @@ void TfrmSettings::buildControls()
     btnBrowse = make<QToolButton>(GroupBox3, "btnBrowse", 336, 118, 26, 22);
     btnBrowse->setAutoRaise(true);
     btnBrowse->setText(QStringLiteral("..."));
+    btnBrowse->setIcon(glyph("open"));
     btnBrowse->setEnabled(false);
     connect(btnBrowse, &QToolButton::clicked, this, &TfrmSettings::btnBrowseClick);
 
@@ -146,6 +217,8 @@ void TfrmSettings::buildControls()
     btnOK = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
     btnOK->setAutoRaise(true);
     btnOK->setText(QStringLiteral("    OK"));
+    btnOK->setIcon(glyph("ok"));
+    btnOK->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     connect(btnOK, &QToolButton::clicked, this, &TfrmSettings::btnOKClick);
 
     // The dialog sees every key before its controls: Esc and Enter close it
@@ -319,6 +392,14 @@ bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TfrmSettings::closeEvent(QCloseEvent* event)
+{
+    // There is no cancel: a window manager that draws a close box anyway
+    // gets the same as OK.
+    event->ignore();
+    btnOKClick();
 }
 
 void TfrmSettings::keyPressEvent(QKeyEvent* event)

@@ -23,7 +23,7 @@ TEST_F(CommentsWindow, CreatedHiddenAsAFloatingToolWindowAtItsDesignPlace)
     EXPECT_FALSE(frmComments->isVisible());
     EXPECT_TRUE(frmComments->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(frmComments->windowType(), Qt::Tool);
-    EXPECT_TRUE(frmComments->windowTitle().isEmpty());
+    EXPECT_TRUE(frmComments->windowTitle().trimmed().isEmpty());
     EXPECT_EQ(frmComments->geometry(), TfrmComments::DesignFrame) << "no frame is drawn here";
     EXPECT_TRUE(commentsLabel()->wordWrap());
     EXPECT_TRUE(commentsLabel()->alignment() & Qt::AlignHCenter);

@@ -81,6 +81,7 @@ TEST_F(SettingsInProgram, WithoutAFileTheDefaultsReachTheWindowsAndTheEndWritesT
 {
     ASSERT_NE(frmSettings, nullptr);
     EXPECT_FALSE(frmSettings->isVisible());
+    EXPECT_FALSE(frmSettings->windowFlags() & Qt::WindowCloseButtonHint) << frmSettings->windowFlags();
     const QFont font = frmMain->LabelComent()->font();
     EXPECT_EQ(font.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(font.pointSize(), 10);

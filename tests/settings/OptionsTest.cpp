@@ -143,6 +143,18 @@ TEST_F(SettingsDialog, EscAppliesLikeOkAndHides)
     EXPECT_EQ(target.commentsWindowCalls, 2);
 }
 
+TEST_F(SettingsDialog, ClosingFromTheFrameAppliesLikeOk)
+{
+    TfrmSettings d(&target, path);
+    EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
+    d.show();
+    child<QSlider>(d, "TranspBar")->setValue(10);
+    EXPECT_FALSE(d.close()) << "hidden, not closed";
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(target.alpha, 11);
+    EXPECT_EQ(target.commentsWindowCalls, 1);
+}
+
 TEST_F(SettingsDialog, DelayBoxTakesOnlyTwoMainKeyboardDigits)
 {
     TfrmSettings d(&target, path);
