@@ -1,7 +1,69 @@
 // The main window's commands that change pictures: rotation, effects, undo.
+#include "app/MainImage.h"
+#include "app/ThumbSlot.h"
 #include "app/Unit1.h"
+#include "effects/Effects.h"
+#include "effects/PictureWrite.h"
 
-void TfrmMain::mnuRotateLeftClick() {}
-void TfrmMain::mnuRotateRightClick() {}
-void TfrmMain::mnuEffectsClick() {}
-void TfrmMain::mnuUndoClick() {}
+namespace {
+
+void rotateCurrent(TfrmMain& w, int angle)
+{
+    if (Viewer.EntryCount < 1 || Viewer.currentEntry() > Viewer.EntryCount)
+        return;
+    ThumbSlot* s = w.slot(Viewer.CurrentSlot);
+    w.Image1()->setPicture(s->picture());
+    w.LabelComent()->setText(s->hint());
+    // The file is written before anything in memory changes, so a failed
+    // write leaves slot, main image and file all holding the old picture.
+    const Picture turned =
+        rotatePictureFile(s->picture(), Viewer.entry(Viewer.currentEntry()).FileName, angle);
+    s->setPicture(turned);
+    w.Image1()->setPicture(turned);
+}
+
+} // namespace
+
+void TfrmMain::mnuRotateLeftClick()
+{
+    rotateCurrent(*this, 270);
+}
+
+void TfrmMain::mnuRotateRightClick()
+{
+    rotateCurrent(*this, 90);
+}
+
+void TfrmMain::mnuEffectsClick()
+{
+    if (Viewer.EntryCount < 1 || !frmEffects)
+        return;
+    if (Viewer.CurrentSlot < 1 || Viewer.CurrentSlot > SlotCount())
+        Viewer.CurrentSlot = 1;
+    Image1()->setPicture(slot(Viewer.CurrentSlot)->picture());
+    frmEffects->exec();
+}
+
+void TfrmMain::mnuUndoClick()
+{
+    const int e = UndoSlot + UndoFirstIndex;
+    if (e < 1 || e > Viewer.EntryCount || bitUndo.isEmpty())
+        return;
+    const QString path = Viewer.entry(e).FileName;
+    // The snapshot goes back in the format the file's name promises, so a
+    // ".jpg" never receives bitmap bytes.
+    const Picture snapshot = pictureForFile(bitUndo, path);
+    snapshot.saveToFile(path);
+
+    const int shown = e - Viewer.FirstIndex;
+    if (shown >= 1 && shown <= SlotCount())
+        slot(shown)->setPicture(snapshot);
+    if (Viewer.currentEntry() == e) {
+        Image1()->setPicture(snapshot);
+    } else {
+        Image1()->setPicture(slot(Viewer.CurrentSlot)->picture());
+        statusPanel(1)->setText(Texts.ImagePrefix + QString::number(Viewer.currentEntry()) +
+                                QStringLiteral(" / ") + QString::number(Viewer.EntryCount));
+    }
+    setUndoEnabled(false);
+}

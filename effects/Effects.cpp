@@ -1,8 +1,546 @@
 #include "effects/Effects.h"
 
+#include "app/Application.h"
+#include "app/MainImage.h"
+#include "app/ThumbSlot.h"
+#include "app/Unit1.h"
+#include "effects/OrImageWidget.h"
+#include "effects/PictureWrite.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabBar>
+#include <QToolButton>
+
+namespace {
+
+template <typename T> T* make(QWidget* parent, const char* name, int x, int y, int w, int h)
+{
+    auto* c = new T(parent);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setGeometry(x, y, w, h);
+    return c;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+QSlider* slider(QWidget* parent, const char* name, int x, int y, int w, int h, int lo, int hi, int tick)
+{
+    auto* s = make<QSlider>(parent, name, x, y, w, h);
+    s->setOrientation(Qt::Horizontal);
+    s->setRange(lo, hi);
+    s->setTickPosition(QSlider::TicksAbove);
+    s->setTickInterval(tick);
+    s->setPageStep(tick);
+    return s;
+}
+
+// The mark over a signed slider's centre that shows where zero lies.
+QFrame* zeroMark(QWidget* parent, const char* name, const QSlider* bar)
+{
+    auto* f = make<QFrame>(parent, name, 144, bar->y() - 15, 1, 15);
+    f->setFrameStyle(QFrame::NoFrame);
+    f->setAutoFillBackground(true);
+    QPalette pal = f->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    f->setPalette(pal);
+    return f;
+}
+
+QToolButton* flatButton(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h)
+{
+    auto* b = make<QToolButton>(parent, name, x, y, w, h);
+    b->setText(text);
+    b->setAutoRaise(true);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}
+
+// Each slider step shows its value beside the slider.
+void showValue(QLabel* l, int v)
+{
+    l->setText(QString::number(v));
+    l->adjustSize();
+}
+
+} // namespace
+
 TfrmEffects::TfrmEffects(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmEffects"));
     setWindowTitle(QStringLiteral("Image Effects..."));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(true);
     setFixedSize(481, 358);
+    QFont base(QStringLiteral("DejaVu Sans"));
+    base.setPixelSize(11);
+    setFont(base);
+    createControls();
+    // Enter and Esc belong to the window before any control sees them.
+    installEventFilter(this);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+void TfrmEffects::createControls()
+{
+    ListEffects = make<QListWidget>(this, "ListEffects", 8, 8, 169, 313);
+    QFont listFont(QStringLiteral("Verdana"));
+    listFont.setPixelSize(12);
+    ListEffects->setFont(listFont);
+    for (const char* text : {"Brightness & Contrast", "Saturation", "Effects"}) {
+        auto* item = new QListWidgetItem(QString::fromLatin1(text), ListEffects);
+        item->setSizeHint(QSize(0, 14));
+    }
+    ListEffects->setUniformItemSizes(true);
+
+    auto page = [this](const char* name) {
+        auto* p = make<QFrame>(this, name, 184, 8, 289, 161);
+        p->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+        return p;
+    };
+    Panel0 = page("Panel0");
+    Panel1 = page("Panel1");
+    Panel2 = page("Panel2");
+    Panel1->hide();
+    Panel2->hide();
+
+    Shape1 = make<QFrame>(this, "Shape1", 184, 172, 289, 149);
+    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    ImgPreview = make<TOrImage>(this, "ImgPreview", 187, 174, 283, 145);
+    ImgPreview->engine().setStretch(true);
+
+    CheckAll = make<QCheckBox>(this, "CheckAll", 9, 329, 288, 22);
+    CheckAll->setText(QStringLiteral("Apply for all images in collection"));
+    butApply = flatButton(this, "butApply", QStringLiteral("   OK"), 320, 328, 73, 22);
+    btnClose = flatButton(this, "btnClose", QStringLiteral("Cancel"), 400, 328, 73, 22);
+
+    // Brightness & Contrast.
+    Label1 = label(Panel0, "Label1", QStringLiteral("Contrast:"), 8, 8);
+    ContrastBar = slider(Panel0, "ContrastBar", 8, 24, 273, 33, -255, 255, 30);
+    lblContrast = label(Panel0, "lblContrast", QStringLiteral("0"), 240, 8);
+    Shape2 = zeroMark(Panel0, "Shape2", ContrastBar);
+    Label2 = label(Panel0, "Label2", QStringLiteral("Brightness:"), 8, 72);
+    BrightBar = slider(Panel0, "BrightBar", 8, 88, 273, 33, -255, 255, 30);
+    lblBright = label(Panel0, "lblBright", QStringLiteral("0"), 240, 72);
+    Shape4 = zeroMark(Panel0, "Shape4", BrightBar);
+
+    // Saturation.
+    Label3 = label(Panel1, "Label3", QStringLiteral("Saturation:"), 8, 32);
+    SaturationBar = slider(Panel1, "SaturationBar", 8, 49, 273, 32, -255, 255, 30);
+    lblSaturation = label(Panel1, "lblSaturation", QStringLiteral("0"), 240, 32);
+    Shape3 = zeroMark(Panel1, "Shape3", SaturationBar);
+
+    // Effects: a tab bar over the neighbourhood group's scroll box, which
+    // covers the posterize, solorize and noise controls.
+    TabControl1 = make<QTabBar>(Panel2, "TabControl1", 2, 2, 286, 158);
+    TabControl1->setDrawBase(false);
+    TabControl1->setExpanding(false);
+    TabControl1->setUsesScrollButtons(false);
+    TabControl1->addTab(QStringLiteral("Effects"));
+    TabControl1->addTab(QStringLiteral("Other"));
+    TabControl1->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { border: 1px solid transparent; border-radius: 2px; padding: 2px 8px; margin: 1px; }"
+        "QTabBar::tab:selected { border-color: palette(dark); background: palette(button); }"
+        "QTabBar::tab:hover { border-color: palette(highlight); }"));
+
+    rPosterize = make<QRadioButton>(TabControl1, "rPosterize", 8, 32, 120, 17);
+    rPosterize->setText(QStringLiteral("Posterize:"));
+    rPosterize->setChecked(true);
+    rSolorize = make<QRadioButton>(TabControl1, "rSolorize", 136, 32, 120, 17);
+    rSolorize->setText(QStringLiteral("Solorize:"));
+    RizeBar = slider(TabControl1, "RizeBar", 8, 48, 265, 41, 0, 255, 15);
+    Label9 = label(TabControl1, "Label9", QStringLiteral("Noise:"), 8, 88);
+    NoiseBar = slider(TabControl1, "NoiseBar", 8, 104, 265, 41, 0, 255, 15);
+
+    ScrollBox1 = make<QScrollArea>(TabControl1, "ScrollBox1", -2, 25, 285, 131);
+    ScrollBox1->setFrameStyle(QFrame::NoFrame);
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* box = new QWidget;
+    box->setObjectName(QStringLiteral("ScrollBox1Contents"));
+    box->setFixedSize(285 - ScrollBox1->verticalScrollBar()->sizeHint().width(), 303);
+    ScrollBox1->setWidget(box);
+    ScrollBox1->raise();
+
+    chkEmboss = make<QCheckBox>(box, "chkEmboss", 4, 4, 120, 17);
+    chkEmboss->setText(QStringLiteral("Emboss"));
+    Label4 = label(box, "Label4", QStringLiteral("Pixelate:"), 5, 28);
+    MosaicBar = slider(box, "MosaicBar", 0, 44, 249, 33, 0, 50, 2);
+    lblMosaic = label(box, "lblMosaic", QStringLiteral("0"), 215, 28);
+    Label5 = label(box, "Label5", QStringLiteral("Split Blur:"), 5, 84);
+    SplitBlurBar = slider(box, "SplitBlurBar", 0, 100, 249, 33, 0, 255, 10);
+    lblSplitBlur = label(box, "lblSplitBlur", QStringLiteral("0"), 215, 84);
+    Label6 = label(box, "Label6", QStringLiteral("Gaussian Blur:"), 5, 140);
+    BlurBar = slider(box, "BlurBar", 0, 156, 249, 33, 0, 50, 2);
+    lblBlur = label(box, "lblBlur", QStringLiteral("0"), 216, 140);
+    Label7 = label(box, "Label7", QStringLiteral("Anti Aliasing:"), 5, 196);
+    AntiBar = slider(box, "AntiBar", 0, 212, 249, 33, 0, 50, 2);
+    lblAnti = label(box, "lblAnti", QStringLiteral("0"), 216, 196);
+    Label8 = label(box, "Label8", QStringLiteral("Tracing:"), 5, 254);
+    TraceBar = slider(box, "TraceBar", 0, 270, 249, 33, 0, 2, 1);
+    lblTrace = label(box, "lblTrace", QStringLiteral("0"), 217, 254);
+
+    ListEffects->setCurrentRow(0);
+
+    // Handlers. A failing one reports through the error box and the dialog
+    // stays as it was.
+    auto guard = [](auto f) { return [f](auto... a) { runCommand([&] { f(a...); }); }; };
+    OrImageEngine& fx = ImgPreview->engine();
+    connect(ListEffects, &QListWidget::currentRowChanged, this,
+            guard([this](int r) { ListEffectsClick(r); }));
+    connect(TabControl1, &QTabBar::currentChanged, this, guard([this](int i) { TabControl1Change(i); }));
+    connect(ContrastBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+                fx.setPicContrast(v);
+                showValue(lblContrast, v);
+            }));
+    connect(BrightBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+                fx.setPicBrightness(v);
+                showValue(lblBright, v);
+            }));
+    connect(SaturationBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+                fx.setPicSaturation(v);
+                showValue(lblSaturation, v);
+            }));
+    connect(NoiseBar, &QSlider::valueChanged, this, guard([&fx](int v) { fx.setPicColorNoise(v); }));
+    connect(RizeBar, &QSlider::valueChanged, this, guard([this](int v) { RizeBarChange(v); }));
+    connect(rPosterize, &QRadioButton::toggled, this, guard([this](bool on) {
+                if (on)
+                    rPosterizeClick();
+            }));
+    connect(rSolorize, &QRadioButton::toggled, this, guard([this](bool on) {
+                if (on)
+                    rSolorizeClick();
+            }));
+    connect(chkEmboss, &QCheckBox::toggled, this,
+            guard([this](bool on) { neighbourhoodChanged(chkEmboss, on ? 1 : 0); }));
+    for (QSlider* s : {MosaicBar, SplitBlurBar, BlurBar, AntiBar, TraceBar})
+        connect(s, &QSlider::valueChanged, this, guard([this, s](int v) { neighbourhoodChanged(s, v); }));
+    connect(butApply, &QToolButton::clicked, this, guard([this](bool) { butApplyClick(); }));
+    connect(btnClose, &QToolButton::clicked, this, guard([this](bool) { btnCloseClick(); }));
+}
+
+void TfrmEffects::ListEffectsClick(int row)
+{
+    Panel0->setVisible(row == 0);
+    Panel1->setVisible(row == 1);
+    Panel2->setVisible(row == 2);
+}
+
+void TfrmEffects::TabControl1Change(int index)
+{
+    ScrollBox1->setVisible(index == 0);
+}
+
+void TfrmEffects::neighbourhoodChanged(QObject* changed, int value)
+{
+    OrImageEngine& fx = ImgPreview->engine();
+    struct Member {
+        QObject* control;
+        EffectProperty property;
+        QLabel* label;
+    };
+    const Member group[] = {
+        {chkEmboss, EffectProperty::PicEmboss, nullptr},
+        {MosaicBar, EffectProperty::PicMosaic, lblMosaic},
+        {SplitBlurBar, EffectProperty::PicSplitBlur, lblSplitBlur},
+        {BlurBar, EffectProperty::PicGaussianBlur, lblBlur},
+        {AntiBar, EffectProperty::PicAntiAlias, lblAnti},
+        {TraceBar, EffectProperty::PicTrace, lblTrace},
+    };
+    const Member* self = nullptr;
+    for (const Member& m : group)
+        if (m.control == changed)
+            self = &m;
+    if (!self)
+        return;
+
+    // Unticking Emboss, and the clearing below, only set their own value.
+    if (!m_clearing && !(changed == chkEmboss && value == 0)) {
+        m_clearing = true;
+        struct Restore {
+            bool& flag;
+            ~Restore() { flag = false; }
+        } restore{m_clearing};
+        for (const Member& m : group) {
+            if (&m == self)
+                continue;
+            if (m.control == chkEmboss)
+                chkEmboss->setChecked(false);
+            else
+                static_cast<QSlider*>(m.control)->setValue(0);
+        }
+    }
+    fx.setProperty(self->property, value);
+    if (self->label)
+        showValue(self->label, value);
+}
+
+void TfrmEffects::RizeBarChange(int value)
+{
+    if (rPosterize->isChecked())
+        ImgPreview->engine().setPicPosterize(value);
+    else
+        ImgPreview->engine().setPicSolorize(value);
+}
+
+void TfrmEffects::rPosterizeClick()
+{
+    ImgPreview->engine().setPicPosterize(RizeBar->value());
+}
+
+void TfrmEffects::rSolorizeClick()
+{
+    ImgPreview->engine().setPicSolorize(RizeBar->value());
+}
+
+std::vector<EffectSetting> TfrmEffects::currentSettings() const
+{
+    using P = EffectProperty;
+    std::vector<EffectSetting> s = {
+        {P::PicContrast, ContrastBar->value()},
+        {P::PicBrightness, BrightBar->value()},
+        {P::PicSaturation, SaturationBar->value()},
+        {P::PicColorNoise, NoiseBar->value()},
+        {rPosterize->isChecked() ? P::PicPosterize : P::PicSolorize, RizeBar->value()},
+    };
+    if (chkEmboss->isChecked())
+        s.push_back({P::PicEmboss, 1});
+    const std::pair<QSlider*, P> group[] = {{MosaicBar, P::PicMosaic},
+                                            {SplitBlurBar, P::PicSplitBlur},
+                                            {BlurBar, P::PicGaussianBlur},
+                                            {AntiBar, P::PicAntiAlias},
+                                            {TraceBar, P::PicTrace}};
+    for (const auto& [bar, p] : group)
+        if (bar->value() != 0)
+            s.push_back({p, bar->value()});
+    return s;
+}
+
+Bitmap24 TfrmEffects::renderFullSize() const
+{
+    if (!m_previewReduced)
+        return ImgPreview->engine().Picture();
+    // Values first, picture last: the engine then renders once.
+    OrImageEngine full;
+    applyEffectSettings(full, currentSettings());
+    full.setPictureOriginal(m_source);
+    return full.Picture();
+}
+
+void TfrmEffects::FormActivate()
+{
+    if (!frmMain)
+        return;
+    m_source = frmMain->Image1()->picture();
+    OrImageEngine& fx = ImgPreview->engine();
+    if (m_source.isEmpty()) {
+        m_previewReduced = false;
+        fx.clearPictureOriginal();
+        return;
+    }
+    Bitmap24 bitmap = m_source.toBitmap24();
+    const qint64 pixels = qint64(bitmap.width()) * bitmap.height();
+    m_previewReduced = pixels > PreviewMaxPixels;
+    if (m_previewReduced) {
+        // The preview is drawn at 283 x 145; a reduced copy looks the same
+        // there and keeps every slider step quick on big photos.
+        const QSize reduced = QSize(bitmap.width(), bitmap.height())
+                                  .scaled(QSize(640, 640), Qt::KeepAspectRatio)
+                                  .expandedTo(QSize(1, 1));
+        QSize target = reduced;
+        while (qint64(target.width()) * target.height() > PreviewMaxPixels)
+            target = target * 0.9;
+        bitmap = Bitmap24::fromImage(bitmap.wrap().scaled(target.expandedTo(QSize(1, 1)),
+                                                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    fx.setPictureOriginal(std::move(bitmap));
+}
+
+void TfrmEffects::setAllToZero(bool rizeLast)
+{
+    ContrastBar->setValue(0);
+    BrightBar->setValue(0);
+    SaturationBar->setValue(0);
+    chkEmboss->setChecked(false);
+    MosaicBar->setValue(0);
+    SplitBlurBar->setValue(0);
+    BlurBar->setValue(0);
+    AntiBar->setValue(0);
+    TraceBar->setValue(0);
+    if (rizeLast) {
+        NoiseBar->setValue(0);
+        RizeBar->setValue(0);
+    } else {
+        RizeBar->setValue(0);
+        NoiseBar->setValue(0);
+    }
+}
+
+void TfrmEffects::butApplyClick()
+{
+    if (CheckAll->isChecked())
+        applyToAll();
+    else
+        applyToCurrent();
+    setAllToZero(true);
+    done(QDialog::Accepted);
+}
+
+void TfrmEffects::btnCloseClick()
+{
+    setAllToZero(false);
+    ImgPreview->engine().ResetEffects();
+    done(QDialog::Rejected);
+}
+
+void TfrmEffects::reject()
+{
+    runCommand([this] { btnCloseClick(); });
+}
+
+void TfrmEffects::applyToCurrent()
+{
+    if (!frmMain || Viewer.EntryCount < 1)
+        return;
+    const int e = Viewer.currentEntry();
+    if (e < 1 || e > Viewer.EntryCount)
+        return;
+    const QString path = Viewer.entry(e).FileName;
+    const Picture before = frmMain->Image1()->picture();
+    // Written first: a failed write throws before the undo record, the
+    // main image or the slot have changed.
+    const Picture written = writeRenderedPicture(path, renderFullSize());
+
+    frmMain->bitUndo = before;
+    frmMain->UndoSlot = Viewer.CurrentSlot;
+    frmMain->UndoFirstIndex = Viewer.FirstIndex;
+    frmMain->setUndoEnabled(true);
+
+    // A kind that is not written keeps the picture it had.
+    const Picture now = written.isEmpty() ? before : written;
+    frmMain->Image1()->setPicture(now);
+    frmMain->slot(Viewer.CurrentSlot)->setPicture(now);
+}
+
+void TfrmEffects::applyToAll()
+{
+    if (!frmMain)
+        return;
+    const int total = Viewer.EntryCount;
+    OrImageEngine engine;
+    applyEffectSettings(engine, currentSettings());
+
+    QProgressDialog progress(this);
+    progress.setObjectName(QStringLiteral("ProgressApply"));
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    progress.setRange(0, total);
+    progress.setValue(0);
+    m_progress = &progress;
+    struct Forget {
+        QProgressDialog*& p;
+        ~Forget() { p = nullptr; }
+    } forget{m_progress};
+
+    try {
+        for (int k = 1; k <= total; ++k) {
+            // Stopping between pictures leaves each file either done or
+            // untouched.
+            if (progress.wasCanceled())
+                break;
+            progress.setLabelText(QStringLiteral("%1 / %2").arg(k).arg(total));
+            applyEffectsToFile(engine, Viewer.entry(k).FileName);
+            progress.setValue(k);
+            if (m_progressObserver)
+                m_progressObserver(k, total);
+        }
+    } catch (...) {
+        // The strip shows what the files now hold, also after a failure.
+        try {
+            refreshStrip();
+        } catch (...) {
+        }
+        throw;
+    }
+    refreshStrip();
+}
+
+void TfrmEffects::refreshStrip()
+{
+    for (int i = 1; i <= frmMain->SlotCount(); ++i) {
+        const int e = Viewer.FirstIndex + i;
+        if (e > Viewer.EntryCount)
+            break;
+        ThumbSlot* s = frmMain->slot(i);
+        s->setHint(Viewer.entry(e).Comment);
+        s->loadPicture(Viewer.entry(e).FileName);
+    }
+    frmMain->Image1()->setPicture(frmMain->slot(Viewer.CurrentSlot)->picture());
+}
+
+bool TfrmEffects::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Show: {
+        // Centred on the screen at every showing.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+        runCommand([this] { FormActivate(); });
+        m_activatedByShow = true;
+        break;
+    }
+    case QEvent::WindowActivate:
+        if (m_activatedByShow)
+            m_activatedByShow = false;
+        else
+            runCommand([this] { FormActivate(); });
+        break;
+    case QEvent::Hide:
+        m_activatedByShow = false;
+        break;
+    default:
+        break;
+    }
+    return QDialog::event(event);
+}
+
+bool TfrmEffects::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            runCommand([this] { butApplyClick(); });
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            runCommand([this] { btnCloseClick(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -1,10 +1,63 @@
+// pictavo-fx apply [OPTIONS] FILE.pvx: the effects written into every picture
+// of a collection, in collection order, as the effects dialog does it.
 #include "tools/Commands.h"
 
-#include <cstdio>
+#include "collection/CollectionFile.h"
+#include "effects/EffectOptions.h"
+#include "effects/OrImage.h"
+#include "effects/PictureWrite.h"
+#include "effects/Random.h"
+#include "graphics/Errors.h"
 
-// Placeholder until the subcommand is built; it refuses to run.
-int cmdApply(const Args&)
+#include <cstdio>
+#include <exception>
+
+namespace {
+int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx: 'apply' is not available in this build\n");
+    std::fprintf(stderr, "pictavo-fx apply: %s\n", text.toLocal8Bit().constData());
     return 1;
+}
+
+QString naming(const QString& file, const QString& text)
+{
+    return file.isEmpty() || text.contains(file) ? text : file + QStringLiteral(": ") + text;
+}
+} // namespace
+
+int cmdApply(const Args& args)
+{
+    Args options;
+    std::vector<std::string> files;
+    for (const std::string& a : args) {
+        if (a.rfind("--", 0) == 0)
+            options.push_back(a);
+        else
+            files.push_back(a);
+    }
+    if (files.size() != 1)
+        return fail(QStringLiteral("usage: pictavo-fx apply [OPTIONS] FILE.pvx"));
+    const QString collection = QString::fromLocal8Bit(files[0].c_str());
+
+    QString current;
+    try {
+        const std::vector<EffectSetting> settings = parseEffectOptions(options);
+        current = collection;
+        const QList<CollectionEntry> entries = readCollectionAll(collection);
+        ResetRandom(); // the noise a freshly started program would draw
+        OrImageEngine engine;
+        applyEffectSettings(engine, settings);
+        const int total = int(entries.size());
+        for (int k = 1; k <= total; ++k) {
+            current = entries[k - 1].FileName;
+            applyEffectsToFile(engine, current);
+            std::fprintf(stderr, "%d / %d %s\n", k, total, current.toLocal8Bit().constData());
+            std::fflush(stderr);
+        }
+        return 0;
+    } catch (const AppError& e) {
+        return fail(naming(current, e.text()));
+    } catch (const std::exception& e) {
+        return fail(naming(current, QString::fromLocal8Bit(e.what())));
+    }
 }

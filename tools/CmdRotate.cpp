@@ -1,10 +1,38 @@
+// pictavo-fx rotate left|right FILE: the Rotate command on one file, in place.
 #include "tools/Commands.h"
 
-#include <cstdio>
+#include "effects/PictureWrite.h"
+#include "graphics/Errors.h"
 
-// Placeholder until the subcommand is built; it refuses to run.
-int cmdRotate(const Args&)
+#include <cstdio>
+#include <exception>
+
+namespace {
+int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx: 'rotate' is not available in this build\n");
+    std::fprintf(stderr, "pictavo-fx rotate: %s\n", text.toLocal8Bit().constData());
     return 1;
+}
+
+// Every message names the file, also those the picture code words without it.
+QString naming(const QString& file, const QString& text)
+{
+    return text.contains(file) ? text : file + QStringLiteral(": ") + text;
+}
+} // namespace
+
+int cmdRotate(const Args& args)
+{
+    if (args.size() != 2 || (args[0] != "left" && args[0] != "right"))
+        return fail(QStringLiteral("usage: pictavo-fx rotate left|right FILE"));
+    const int angle = args[0] == "left" ? 270 : 90;
+    const QString file = QString::fromLocal8Bit(args[1].c_str());
+    try {
+        rotatePictureFile(Picture::loadFromFile(file), file, angle);
+        return 0;
+    } catch (const AppError& e) {
+        return fail(naming(file, e.text()));
+    } catch (const std::exception& e) {
+        return fail(naming(file, QString::fromLocal8Bit(e.what())));
+    }
 }

@@ -1,0 +1,83 @@
+#include "effects/PictureWrite.h"
+
+#include "effects/OrImage.h"
+#include "effects/Rotate.h"
+#include "graphics/AtomicFile.h"
+#include "graphics/JpegCodec.h"
+
+namespace {
+constexpr std::uint32_t kWhite = 0x00FFFFFF;
+constexpr int kJpegQuality = 90;
+
+Picture writeJpeg(const QString& path, const Bitmap24& bitmap)
+{
+    const QByteArray bytes = encodeJpeg(bitmap, kJpegQuality);
+    writeFileAtomically(path, bytes);
+    return Picture::fromJpegData(bytes);
+}
+
+Picture writeBitmap(const QString& path, Bitmap24 bitmap)
+{
+    Picture p = Picture::fromBitmap(std::move(bitmap));
+    p.saveToFile(path);
+    return p;
+}
+} // namespace
+
+PictureFileKind pictureFileKind(const QString& path)
+{
+    const QString ext = pictureExtension(path);
+    if (ext == QLatin1String("bmp"))
+        return PictureFileKind::Bitmap;
+    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
+        return PictureFileKind::Jpeg;
+    return PictureFileKind::Other;
+}
+
+Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered)
+{
+    switch (pictureFileKind(path)) {
+    case PictureFileKind::Bitmap:
+        return writeBitmap(path, rendered);
+    case PictureFileKind::Jpeg:
+        return writeJpeg(path, rendered);
+    case PictureFileKind::Other:
+        break;
+    }
+    return Picture();
+}
+
+Picture pictureForFile(const Picture& picture, const QString& path)
+{
+    switch (pictureFileKind(path)) {
+    case PictureFileKind::Bitmap:
+        if (picture.kind() == Picture::Kind::Bitmap)
+            return picture;
+        return Picture::fromBitmap(picture.toBitmap24());
+    case PictureFileKind::Jpeg:
+        if (picture.kind() == Picture::Kind::Jpeg)
+            return picture;
+        return Picture::fromJpegData(encodeJpeg(picture.toBitmap24(), kJpegQuality));
+    case PictureFileKind::Other:
+        break;
+    }
+    return picture;
+}
+
+Picture rotatePictureFile(const Picture& picture, const QString& path, int angle)
+{
+    const PictureFileKind kind = pictureFileKind(path);
+    if (kind == PictureFileKind::Other) {
+        picture.saveToFile(path);
+        return picture;
+    }
+    Bitmap24 bitmap = picture.toBitmap24();
+    RotateBitmap(bitmap, angle, kWhite);
+    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap)) : writeJpeg(path, bitmap);
+}
+
+Picture applyEffectsToFile(OrImageEngine& engine, const QString& path)
+{
+    engine.loadPictureOriginal(path);
+    return writeRenderedPicture(path, engine.Picture());
+}

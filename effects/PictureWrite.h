@@ -1,0 +1,31 @@
+#pragma once
+// Pictures written back into their own files, in the format the file's
+// lower-case extension names. Every write is atomic: on failure the file
+// keeps its old content and AppError("Cannot create file "%s". %s") is
+// thrown before anything else has changed.
+#include "graphics/Picture.h"
+
+class OrImageEngine;
+
+enum class PictureFileKind { Bitmap, Jpeg, Other };
+// ".bmp" a Windows bitmap, ".jpg"/".jpeg" JPEG, anything else Other.
+PictureFileKind pictureFileKind(const QString& path);
+
+// Writes an effect result: a 24-bit BMP or a JPEG at quality 90. Answers the
+// picture the file now holds, as a fresh load would give it, or an empty
+// picture when the extension is none of the three and nothing was written.
+Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered);
+
+// `picture` in the form a file of this name holds: a bitmap for ".bmp",
+// JPEG for ".jpg"/".jpeg" (re-encoded only when it is not one already);
+// other names keep the picture as it is.
+Picture pictureForFile(const Picture& picture, const QString& path);
+
+// The Rotate command on one file: turns `picture` (the file's picture as
+// loaded) by `angle`, writes it and answers the picture now held. Other
+// kinds are written back unchanged.
+Picture rotatePictureFile(const Picture& picture, const QString& path, int angle);
+
+// One step of the all-pictures path: loads `path` into the engine, which
+// renders it with its current settings, and writes the result back.
+Picture applyEffectsToFile(OrImageEngine& engine, const QString& path);
