@@ -32,6 +32,14 @@ int GrayscaleValue(int r, int g, int b) noexcept;
 // `noise` may be null; otherwise it is the noise sample bitmap of the same size.
 void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& settings, Bitmap24& dest);
 
+// The vector code RenderTone may use, widest last. Every level gives the same
+// pixels; lowering the limit lets tests and benchmarks reach the narrower
+// paths on any machine. The level in use is the lower of the limit and what
+// the processor offers.
+enum class ToneKernel { Portable, Ssse3, Avx512 };
+void SetToneKernelLimit(ToneKernel limit) noexcept;
+ToneKernel ToneKernelInUse() noexcept;
+
 // Fill `noise` (already sized) with samples of the given level, drawing from
 // NextRandom row by row from the top, each row from the left.
 void FillColorNoise(Bitmap24& noise, int level);
