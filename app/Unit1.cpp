@@ -660,7 +660,9 @@ void TfrmMain::mnuOpenClick()
                 setUndoEnabled(false);
                 applyWindowTitle();
                 m_shapeCur->show();
-                showSlot(1);
+                // Not showSlot(): opening leaves the comments window's text alone.
+                if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
+                    m_image1->setPicture(slot(1)->picture());
                 AsIs1Click();
             }
             // Keep the window alive on huge collections without letting

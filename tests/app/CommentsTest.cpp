@@ -67,6 +67,7 @@ TEST_F(CommentsWindow, TextFollowsEverySlotShownVisibleOrNot)
 {
     openPath(collectionOf(6));
     ASSERT_FALSE(frmComments->isVisible());
+    EXPECT_TRUE(commentsLabel()->text().isEmpty()); // opening leaves it alone
     key(Qt::Key_Return);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 1"));
     frmMain->ImageClick(2);
