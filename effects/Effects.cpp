@@ -86,8 +86,9 @@ TfrmEffects::TfrmEffects(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmEffects"));
     setWindowTitle(QStringLiteral("Image Effects..."));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // A fixed dialog frame: title and close button, nothing to resize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     setFixedSize(481, 358);
     QFont base(QStringLiteral("DejaVu Sans"));

@@ -6,6 +6,7 @@
 #include "effects/OrImageWidget.h"
 #include "graphics/AtomicFile.h"
 #include "graphics/BmpCodec.h"
+#include "settings/UiTextWidgets.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -123,6 +124,27 @@ TEST_F(EffectsDialogTest, LayoutNamesAndRanges)
     // The zero marks sit over the signed sliders' centres.
     EXPECT_EQ(d().Shape2->geometry().center().x(), d().ContrastBar->geometry().center().x());
     EXPECT_EQ(d().Shape3->geometry().bottom() + 1, d().SaturationBar->y());
+}
+
+TEST_F(EffectsDialogTest, TheLanguageLoaderReachesEveryTextByName)
+{
+    WidgetTextSink sink({frmEffects});
+    int reached = 0;
+    for (const UiTextEntry& entry : uiTextTable()) {
+        for (const UiTarget& t : entry.targets) {
+            if (QLatin1String(t.window) != QLatin1String("TfrmEffects"))
+                continue;
+            // The built-in English is what the dialog shows before any file.
+            EXPECT_EQ(sink.text(t), std::optional<QString>(QString::fromLatin1(entry.english)))
+                << entry.number;
+            EXPECT_TRUE(sink.setText(t, QStringLiteral("T%1").arg(entry.number))) << entry.number;
+            ++reached;
+        }
+    }
+    EXPECT_EQ(reached, 20);
+    EXPECT_EQ(d().CheckAll->text(), QStringLiteral("T32"));
+    EXPECT_EQ(d().TabControl1->tabText(1), QStringLiteral("T36"));
+    EXPECT_EQ(d().ListEffects->item(2)->text(), QStringLiteral("T35"));
 }
 
 TEST_F(EffectsDialogTest, ListChoosesThePageAndTheTabUncoversTheOtherGroup)
