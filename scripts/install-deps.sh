@@ -13,6 +13,10 @@ PACKAGES=(
   xvfb xauth
   fonts-dejavu-core
 )
+# `install-deps.sh fuzz`: also clang and its libFuzzer runtime for `make fuzz`.
+if [ "${1:-}" = "fuzz" ]; then
+  PACKAGES+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

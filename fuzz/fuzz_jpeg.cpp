@@ -1,0 +1,26 @@
+// JPEG loader: header check, scaled and full decodes, thumbnails.
+#include "fuzz/FuzzSupport.h"
+#include "graphics/Errors.h"
+#include "graphics/JpegCodec.h"
+#include "graphics/Picture.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes = fuzzBytes(data, size);
+    try {
+        const Picture picture = Picture::fromJpegData(bytes);
+        const long long pixels = static_cast<long long>(picture.width()) * picture.height();
+        picture.thumbnail(QSize(40, 30));
+        if (pixels <= FuzzMaxDecodePixels) {
+            const Bitmap24 full = decodeJpeg(bytes);
+            (void)full;
+        }
+    } catch (const AppError&) {
+    }
+    // The decoder must refuse what the header check refused, never crash.
+    try {
+        decodeJpeg(bytes, 8);
+    } catch (const AppError&) {
+    }
+    return 0;
+}

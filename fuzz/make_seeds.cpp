@@ -1,0 +1,198 @@
+// Writes small valid inputs for every fuzz target, made by the program's own
+// encoders and writers: fuzz_make_seeds <folder> (one subfolder per target).
+#include "collection/CollectionFile.h"
+#include "graphics/BmpCodec.h"
+#include "graphics/JpegCodec.h"
+#include "settings/IniFile.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QtEndian>
+
+#include <cstdio>
+
+namespace {
+
+QString g_root;
+
+void put(const QString& target, const QString& name, const QByteArray& bytes)
+{
+    QDir().mkpath(g_root + QLatin1Char('/') + target);
+    QFile file(g_root + QLatin1Char('/') + target + QLatin1Char('/') + name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+        std::exit(1);
+    }
+}
+
+Bitmap24 gradient(int w, int h)
+{
+    Bitmap24 b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            quint8* p = b.scanLine(y) + 3 * x;
+            p[0] = quint8(x * 40);
+            p[1] = quint8(y * 50);
+            p[2] = quint8((x + y) * 20);
+        }
+    return b;
+}
+
+void le16(QByteArray& a, quint16 v)
+{
+    char b[2];
+    qToLittleEndian(v, b);
+    a.append(b, 2);
+}
+void le32(QByteArray& a, quint32 v)
+{
+    char b[4];
+    qToLittleEndian(v, b);
+    a.append(b, 4);
+}
+
+// A bitmap with a 40-byte (or larger) header, the given palette and pixel
+// bytes as they are stored.
+QByteArray bmp(int w, int h, int bits, quint32 compression, const QList<quint32>& palette,
+               const QByteArray& pixels, const QList<quint32>& masks = {})
+{
+    QByteArray info;
+    le32(info, 40);
+    le32(info, quint32(w));
+    le32(info, quint32(h));
+    le16(info, 1);
+    le16(info, quint16(bits));
+    le32(info, compression);
+    le32(info, quint32(pixels.size()));
+    le32(info, 2835);
+    le32(info, 2835);
+    le32(info, quint32(palette.size()));
+    le32(info, 0);
+    for (quint32 m : masks)
+        le32(info, m);
+    for (quint32 c : palette)
+        le32(info, c);
+    QByteArray file("BM");
+    le32(file, quint32(14 + info.size() + pixels.size()));
+    le32(file, 0);
+    le32(file, quint32(14 + info.size()));
+    return file + info + pixels;
+}
+
+void bmpSeeds()
+{
+    put("bmp", "rgb24.bmp", encodeBmp24(gradient(5, 3)));
+    // 8 bits, palette of 4, rows padded to 4 bytes.
+    put("bmp", "pal8.bmp",
+        bmp(3, 2, 8, 0, {0x000000, 0xff0000, 0x00ff00, 0x0000ff},
+            QByteArray("\x00\x01\x02\x00\x03\x02\x01\x00", 8)));
+    // Top-down 4 bits.
+    put("bmp", "pal4-topdown.bmp",
+        bmp(4, -2, 4, 0, {0x000000, 0xffffff}, QByteArray("\x01\x10\x00\x00\x10\x01\x00\x00", 8)));
+    put("bmp", "pal1.bmp",
+        bmp(9, 2, 1, 0, {0x000000, 0xffffff}, QByteArray("\xaa\x80\x00\x00\x55\x00\x00\x00", 8)));
+    // RLE8: a run, an absolute run, a delta, end of line, end of bitmap.
+    put("bmp", "rle8.bmp",
+        bmp(6, 3, 8, 1, {0x000000, 0xff0000, 0x00ff00},
+            QByteArray("\x04\x01\x00\x03\x02\x01\x02\x00\x00\x00\x02\x01\x01\x00\x00\x06\x02\x00\x01", 19)));
+    put("bmp", "rle4.bmp",
+        bmp(6, 2, 4, 2, {0x000000, 0xffffff}, QByteArray("\x06\x10\x00\x00\x06\x01\x00\x01", 8)));
+    // 16 bits 5-6-5 through bit fields, and 32 bits.
+    put("bmp", "bf16.bmp", bmp(2, 1, 16, 3, {}, QByteArray("\x1f\x00\xe0\x07", 4), {0xf800, 0x07e0, 0x001f}));
+    put("bmp", "rgb32.bmp", bmp(1, 2, 32, 0, {}, QByteArray("\x10\x20\x30\x00\x40\x50\x60\x00", 8)));
+    // An OS/2 core header: 12 bytes, 16-bit sizes, 3-byte palette entries.
+    QByteArray core;
+    le32(core, 12);
+    le16(core, 2);
+    le16(core, 1);
+    le16(core, 1);
+    le16(core, 8);
+    core += QByteArray("\x00\x00\x00\xff\xff\xff", 6);
+    QByteArray file("BM");
+    le32(file, quint32(14 + core.size() + 4));
+    le32(file, 0);
+    le32(file, quint32(14 + core.size()));
+    put("bmp", "core8.bmp", file + core + QByteArray("\x00\x01\x00\x00", 4));
+}
+
+QByteArray icoSeed()
+{
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(qRgba(10, 200, 30, 255));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "ico");
+    writer.write(image);
+    return buffer.data();
+}
+
+void pictureSeeds()
+{
+    const QByteArray jpeg = encodeJpeg(gradient(17, 9));
+    put("jpeg", "small.jpg", jpeg);
+    put("jpeg", "tiny.jpg", encodeJpeg(gradient(1, 1)));
+    put("jpeg", "q50.jpg", encodeJpeg(gradient(16, 16), 50));
+    // fuzz_picture: the first byte picks the extension (0 bmp, 1 jpg, 3 ico).
+    put("picture", "bmp", QByteArray(1, '\0') + encodeBmp24(gradient(3, 3)));
+    put("picture", "jpg", QByteArray(1, '\1') + jpeg);
+    const QByteArray ico = icoSeed();
+    if (!ico.isEmpty())
+        put("picture", "ico", QByteArray(1, '\3') + ico);
+}
+
+void textSeeds()
+{
+    QList<CollectionEntry> entries{{"/home/ann/pictures/a.jpg", "Sea at dawn"},
+                                   {"b.bmp", QString::fromUtf8("Grüße aus Köln")},
+                                   {"c.jpeg", ""}};
+    put("collection", "three.pvx", formatCollection(entries));
+    put("collection", "oddities.pvx",
+        QByteArray("no caret\r\n\r\nonly^comment\nx.jpg^a^b^\r\nlast^\x1a"
+                   "after^eof^"));
+
+    IniFile settings;
+    settings.writeString("Settings", "Language", "English");
+    settings.writeInteger("SlideShow", "Delay", 3);
+    settings.writeBool("SlideShow", "Loop", true);
+    settings.writeInteger("Settings", "ColorMain", qint32(0xFF000005));
+    put("ini", "settings.ini", settings.toBytes());
+    IniFile language;
+    language.writeString("Russian", "1", QString::fromUtf8("Файл"));
+    language.writeString("Russian", "2", "\"Open...\"");
+    language.writeString("Russian", "40", "  Image: ");
+    put("ini", "language.pvl", language.toBytes());
+    put("ini", "comments.ini",
+        QByteArray("; comment\r\n[settings]\r\n delay = $1F \r\nempty=\r\n[Russian]\r\n5='x'\r\n"));
+
+    const QByteArray sitemap =
+        "<HTML><BODY><OBJECT type=\"text/site properties\"><param name=\"ImageType\" "
+        "value=\"Folder\"></OBJECT>\n"
+        "<UL>\n<LI> <OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Welcome\">"
+        "<param name=\"Local\" value=\"pages/welcome.htm\"></OBJECT>\n"
+        "<UL><LI> <OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Keys &amp; mouse\">"
+        "<param name=\"Local\" value=\"pages/keys.htm#top\"></OBJECT></UL>\n"
+        "<LI> <OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Heading\"></OBJECT>\n"
+        "</UL></BODY></HTML>\n";
+    put("sitemap", "contents.hhc", sitemap);
+    put("sitemap", "latin1.hhk",
+        QByteArray("<UL><LI><OBJECT type=\"text/sitemap\"><param name=Name value='Caf\xe9'>"
+                   "<param name=Local value=\"ms-its:Help.CHM::/a/../b.htm\"></OBJECT></UL>"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_make_seeds <folder>\n");
+        return 2;
+    }
+    g_root = QString::fromLocal8Bit(argv[1]);
+    bmpSeeds();
+    pictureSeeds();
+    textSeeds();
+    return 0;
+}
