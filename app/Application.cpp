@@ -16,22 +16,7 @@ namespace {
 
 QString g_settingsFile;
 
-QString& programText(ProgramText id)
-{
-    switch (id) {
-    case ProgramText::ImagePrefix:
-        return Texts.ImagePrefix;
-    case ProgramText::NewCollectionCaption:
-        return Texts.NewCollectionCaption;
-    case ProgramText::AddDeleteCaption:
-        return Texts.AddDeleteCaption;
-    case ProgramText::MinOneImageMessage:
-        return Texts.MinOneImageMessage;
-    case ProgramText::RestartMessage:
-        break;
-    }
-    return Texts.RestartMessage;
-}
+QString& programText(ProgramText id) { return Texts[id]; }
 
 // What the settings dialog pushes into the windows created before and
 // after it.

@@ -3,6 +3,7 @@
 // in memory that the other windows reach through this unit.
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
+#include "settings/UiText.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -25,13 +26,8 @@ class TfrmSettings;
 class QWidget;
 
 // Program-wide texts; the language file replaces all but TitleText.
-struct ProgramTexts {
+struct ProgramTexts : UiProgramTexts {
     QString TitleText = QStringLiteral("Pictavo 2006");
-    QString ImagePrefix = QStringLiteral("Image: ");
-    QString NewCollectionCaption = QStringLiteral("Create New Collection...");
-    QString AddDeleteCaption = QStringLiteral("Add / Delete Image...");
-    QString MinOneImageMessage = QStringLiteral("Collection must contains as minimum one image.");
-    QString RestartMessage = QStringLiteral("You need to restart program to apply language change");
 };
 
 // The collection in memory and the flags shared with the collection editor.
