@@ -332,6 +332,52 @@ __attribute__((target("ssse3"))) inline void joinPixels16(const __m128i (&channe
     }
 }
 
+// ---- 64 pixels at a time: 192 bytes to three vectors of blue, green and red
+
+// Byte permutes between the 192 bytes of 64 pixels and three channel
+// vectors. split[c] takes channel c from the first two vectors, then
+// fromThird[c] marks the pixels that come from the third instead (the same
+// index, of which that permute reads the low six bits). join[k] builds the
+// k-th 64 bytes from blue and green, fromRed[k] marks the red bytes.
+struct WidePixelShuffles {
+    alignas(64) std::uint8_t split[3][64];
+    alignas(64) std::uint8_t join[3][64];
+    alignas(64) std::uint8_t grey[3][64]; // one value per pixel over its three bytes
+    std::uint64_t fromThird[3];
+    std::uint64_t fromRed[3];
+};
+
+constexpr WidePixelShuffles makeWidePixelShuffles()
+{
+    WidePixelShuffles m{};
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 64; ++i) {
+            const int from = 3 * i + k; // channel k of pixel i
+            m.split[k][i] = std::uint8_t(from & 127);
+            if (from >= 128)
+                m.fromThird[k] |= std::uint64_t(1) << i;
+            const int at = 64 * k + i; // byte i of the k-th vector
+            const int pixel = at / 3, channel = at % 3;
+            m.join[k][i] = std::uint8_t(channel == 1 ? pixel + 64 : pixel);
+            if (channel == 2)
+                m.fromRed[k] |= std::uint64_t(1) << i;
+            m.grey[k][i] = std::uint8_t(pixel);
+        }
+    return m;
+}
+
+constexpr WidePixelShuffles kWideShuffles = makeWidePixelShuffles();
+
+PV_AVX512 inline void splitPixels64(const __m512i (&v)[3], __m512i (&channel)[3]) noexcept
+{
+#pragma GCC unroll 3
+    for (int c = 0; c < 3; ++c) {
+        const __m512i idx = _mm512_load_si512(kWideShuffles.split[c]);
+        channel[c] = _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(v[0], idx, v[1]),
+                                                  kWideShuffles.fromThird[c], idx, v[2]);
+    }
+}
+
 // ---- grayscale
 
 // s = 100 (0.3 r + 0.59 g + 0.11 b) + 50 stays below 2^16 and rounds by
@@ -400,9 +446,69 @@ __attribute__((target("ssse3"))) void grayRowSsse3(const std::uint8_t* in, std::
     grayRowScalar(in, out, x, w, flip);
 }
 
+// 64 pixels a time, the same arithmetic as grayRowSsse3.
+PV_AVX512 void grayRowAvx512(const std::uint8_t* in, std::uint8_t* out, int w, std::uint8_t flip) noexcept
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i w30 = _mm512_set1_epi16(30), w59 = _mm512_set1_epi16(59), w11 = _mm512_set1_epi16(11);
+    const __m512i half = _mm512_set1_epi16(50), magic = _mm512_set1_epi16(short(41944)),
+                  hundred = _mm512_set1_epi16(100);
+    const __m512i flipv = _mm512_set1_epi8(char(flip));
+    const std::size_t rowBytes = 3 * std::size_t(w);
+    for (std::size_t at = 0; at < rowBytes; at += 192) {
+        const bool last = rowBytes - at < 192;
+        __mmask64 live[3];
+        __m512i v[3];
+#pragma GCC unroll 3
+        for (int k = 0; k < 3; ++k) {
+            live[k] = liveBytes(rowBytes - at, 64 * k);
+            if (!last)
+                v[k] = _mm512_loadu_si512(in + at + 64 * k);
+            else
+                v[k] = live[k] ? _mm512_maskz_loadu_epi8(live[k], in + at + 64 * k) : zero;
+        }
+        __m512i bgr[3];
+        splitPixels64(v, bgr);
+        __m512i y[2], tie[2];
+#pragma GCC unroll 2
+        for (int h = 0; h < 2; ++h) {
+            const __m512i bw = h ? _mm512_unpackhi_epi8(bgr[0], zero) : _mm512_unpacklo_epi8(bgr[0], zero);
+            const __m512i gw = h ? _mm512_unpackhi_epi8(bgr[1], zero) : _mm512_unpacklo_epi8(bgr[1], zero);
+            const __m512i rw = h ? _mm512_unpackhi_epi8(bgr[2], zero) : _mm512_unpacklo_epi8(bgr[2], zero);
+            const __m512i s =
+                _mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(rw, w30), _mm512_mullo_epi16(gw, w59)),
+                                 _mm512_add_epi16(_mm512_mullo_epi16(bw, w11), half));
+            y[h] = _mm512_srli_epi16(_mm512_mulhi_epu16(s, magic), 6);
+            tie[h] = _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(s, _mm512_mullo_epi16(y[h], hundred)));
+        }
+        // Packing puts the lanes back in pixel order, for the values and the ties alike.
+        const __m512i grey = _mm512_xor_si512(_mm512_packus_epi16(y[0], y[1]), flipv);
+        std::uint8_t* q = out + at;
+#pragma GCC unroll 3
+        for (int k = 0; k < 3; ++k) {
+            const __m512i bytes =
+                _mm512_permutex2var_epi8(grey, _mm512_load_si512(kWideShuffles.grey[k]), grey);
+            if (!last)
+                _mm512_storeu_si512(q + 64 * k, bytes);
+            else if (live[k])
+                _mm512_mask_storeu_epi8(q + 64 * k, live[k], bytes);
+        }
+        const std::size_t pixels = std::min<std::size_t>(64, (rowBytes - at) / 3);
+        std::uint64_t ties = _mm512_movepi8_mask(_mm512_packs_epi16(tie[0], tie[1]));
+        if (pixels < 64)
+            ties &= (std::uint64_t(1) << pixels) - 1;
+        for (; ties != 0; ties &= ties - 1) {
+            const int k = __builtin_ctzll(ties);
+            grayPixelExact(in + at + 3 * k, q + 3 * k, flip);
+        }
+    }
+}
+
 void grayRow(const std::uint8_t* in, std::uint8_t* out, int w, std::uint8_t flip, ToneKernel kernel) noexcept
 {
-    if (kernel >= ToneKernel::Ssse3)
+    if (kernel >= ToneKernel::Avx512)
+        grayRowAvx512(in, out, w, flip);
+    else if (kernel >= ToneKernel::Ssse3)
         grayRowSsse3(in, out, w, flip);
     else
         grayRowScalar(in, out, 0, w, flip);
@@ -468,40 +574,6 @@ __attribute__((target("ssse3"))) void saturateRowSsse3(const std::uint8_t* in, s
     saturateRowScalar(in, out, x, w, t, flip);
 }
 
-// ---- 64 pixels at a time: 192 bytes to three vectors of blue, green and red
-
-// Byte permutes between the 192 bytes of 64 pixels and three channel
-// vectors. split[c] takes channel c from the first two vectors, then
-// fromThird[c] marks the pixels that come from the third instead (the same
-// index, of which that permute reads the low six bits). join[k] builds the
-// k-th 64 bytes from blue and green, fromRed[k] marks the red bytes.
-struct WidePixelShuffles {
-    alignas(64) std::uint8_t split[3][64];
-    alignas(64) std::uint8_t join[3][64];
-    std::uint64_t fromThird[3];
-    std::uint64_t fromRed[3];
-};
-
-constexpr WidePixelShuffles makeWidePixelShuffles()
-{
-    WidePixelShuffles m{};
-    for (int k = 0; k < 3; ++k)
-        for (int i = 0; i < 64; ++i) {
-            const int from = 3 * i + k; // channel k of pixel i
-            m.split[k][i] = std::uint8_t(from & 127);
-            if (from >= 128)
-                m.fromThird[k] |= std::uint64_t(1) << i;
-            const int at = 64 * k + i; // byte i of the k-th vector
-            const int pixel = at / 3, channel = at % 3;
-            m.join[k][i] = std::uint8_t(channel == 1 ? pixel + 64 : pixel);
-            if (channel == 2)
-                m.fromRed[k] |= std::uint64_t(1) << i;
-        }
-    return m;
-}
-
-constexpr WidePixelShuffles kWideShuffles = makeWidePixelShuffles();
-
 // One channel of 32 pixels in 16-bit lanes; as saturateLanes.
 PV_AVX512 inline __m512i saturateLanesWide(__m512i c, __m512i a, __m512i whole, __m512i part) noexcept
 {
@@ -539,14 +611,12 @@ PV_AVX512 inline void saturateBlock64(const std::uint8_t* in, std::uint8_t* out,
         if (p.lookup)
             v[k] = wideLookup(p.table, v[k]);
     }
-    __m512i lo[3], hi[3];
+    __m512i bgr[3], lo[3], hi[3];
+    splitPixels64(v, bgr);
 #pragma GCC unroll 3
     for (int c = 0; c < 3; ++c) {
-        const __m512i idx = _mm512_load_si512(kWideShuffles.split[c]);
-        const __m512i ch = _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(v[0], idx, v[1]),
-                                                        kWideShuffles.fromThird[c], idx, v[2]);
-        lo[c] = _mm512_unpacklo_epi8(ch, zero);
-        hi[c] = _mm512_unpackhi_epi8(ch, zero);
+        lo[c] = _mm512_unpacklo_epi8(bgr[c], zero);
+        hi[c] = _mm512_unpackhi_epi8(bgr[c], zero);
     }
     // sum div 3 = (sum * 21846) >> 16 for every sum up to 765
     const __m512i third = _mm512_set1_epi16(21846);

@@ -85,6 +85,46 @@ TEST_P(ToneKernels, SaturationOfEveryColourMatchesFormula)
     }
 }
 
+TEST_P(ToneKernels, GrayscaleOfEveryColourMatchesExtendedPrecision)
+{
+    const Bitmap24& all = everyColour();
+    for (bool invert : {false, true}) {
+        ToneSettings s;
+        s.grayScale = true;
+        s.invert = invert;
+        Bitmap24 dst;
+        RenderTone(all, nullptr, s, dst);
+        long bad = 0;
+        for (int y = 0; y < all.height(); ++y)
+            for (int x = 0; x < all.width(); ++x) {
+                const Rgb c = pixel(all, x, y);
+                const int g = int(nearbyintl((0.3L * c.r + 0.59L * c.g) + 0.11L * c.b));
+                const int want = invert ? 255 - g : g;
+                bad += pixel(dst, x, y) != Rgb{want, want, want};
+            }
+        EXPECT_EQ(bad, 0) << "invert " << invert;
+    }
+}
+
+TEST_P(ToneKernels, GrayscaleRowTailsAfterChannelTables)
+{
+    for (int w : {1, 15, 16, 17, 42, 43, 63, 64, 65, 86, 127, 128, 129}) {
+        // Grey levels near ties are common in flat colours; random ones add spread.
+        Bitmap24 src = randomBitmap(w, 4, unsigned(w) + 300);
+        for (int x = 0; x < w; ++x)
+            setPixel(src, x, 0, {0, 5, 5});
+        for (int b : {0, 37}) {
+            ToneSettings s;
+            s.grayScale = true;
+            s.brightness = b;
+            s.invert = b != 0;
+            Bitmap24 dst;
+            RenderTone(src, nullptr, s, dst);
+            ASSERT_TRUE(dst == referenceRender(src, nullptr, s)) << "width " << w << " B" << b;
+        }
+    }
+}
+
 TEST_P(ToneKernels, SaturationAmountsAndRowTails)
 {
     // Widths on both sides of the 16- and 64-pixel blocks, so that the last
