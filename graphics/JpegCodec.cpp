@@ -67,6 +67,10 @@ bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom)
         return false;
     d.created = true;
     jpeg_create_decompress(&d.cinfo);
+    // Progressive and multi-scan files keep every coefficient of the whole
+    // picture (up to 8 bytes a pixel): a few hundred bytes could claim
+    // gigabytes. Past this libjpeg stops with "Backing store not supported".
+    d.cinfo.mem->max_memory_to_use = long(Bitmap24::MaxBytes);
     jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
                  static_cast<unsigned long>(data.size()));
     jpeg_read_header(&d.cinfo, TRUE);
