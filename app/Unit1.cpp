@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/Comments.h"
 #include "app/Icons.h"
+#include "app/LongTextLabel.h"
 #include "app/MainImage.h"
 #include "app/ThumbSlot.h"
 #include "collection/CollectionListModel.h"
@@ -152,7 +153,7 @@ void TfrmMain::FormCreate()
     m_bordShape->setWidget(m_image1);
     m_image1->setContextMenuPolicy(Qt::NoContextMenu);
 
-    m_labelComent = new QLabel(m_central);
+    m_labelComent = new LongTextLabel(m_central);
     m_labelComent->setObjectName(QStringLiteral("LabelComent"));
     m_labelComent->setAlignment(Qt::AlignCenter);
     m_labelComent->setTextFormat(Qt::PlainText);

@@ -19,7 +19,13 @@ QVariant CollectionListModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return {};
     const CollectionEntry& e = m_entries.at(index.row());
-    return index.column() == 0 ? e.FileName : e.Comment;
+    const QString& text = index.column() == 0 ? e.FileName : e.Comment;
+    // Laying out megabytes of text to paint one row stalls the list; no row
+    // shows more than its start anyway. Editing still gets the whole text.
+    constexpr qsizetype Shown = 2000;
+    if (role != Qt::EditRole && text.size() > Shown)
+        return QString(text.left(Shown) + QChar(0x2026));
+    return text;
 }
 
 bool CollectionListModel::setData(const QModelIndex& index, const QVariant& value, int role)
