@@ -12,6 +12,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
 #include <cctype>
 #include <functional>
 #include <gtest/gtest.h>
@@ -81,6 +83,83 @@ TEST(RegressionFiles, EveryKeptInputHasItsExpectedOutcome)
     const QStringList kept = QDir(kDir).entryList(QDir::Files);
     for (const QString& file : kept)
         EXPECT_TRUE(listed.contains(file)) << file.toStdString() << " has no expected outcome";
+}
+
+} // namespace
+
+namespace {
+
+// The help file the build compiles, damaged one field at a time.
+class DamagedHelp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile f(QStringLiteral(PV_BINARY_DIR "/help/Help.CHM"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        bytes = f.readAll();
+        ASSERT_TRUE(dir.isValid());
+        dirOffset = qsizetype(qFromLittleEndian<quint64>(bytes.constData() + 0x48));
+        chunkSize = qFromLittleEndian<quint32>(bytes.constData() + dirOffset + 0x10);
+        firstChunk = dirOffset + 0x54;
+        leaf = bytes.indexOf("PMGL", firstChunk);
+        ASSERT_GT(leaf, 0);
+    }
+    QString openError(const QByteArray& damaged)
+    {
+        const QString path = dir.filePath("damaged.chm");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+        f.close();
+        try {
+            ChmFile chm(path);
+            chm.objects();
+        } catch (const AppError& e) {
+            return e.text();
+        }
+        return QString();
+    }
+    QString notHelp() const
+    {
+        return QString("Cannot open file \"%1\". Not a compiled HTML help file")
+            .arg(dir.filePath("damaged.chm"));
+    }
+
+    QTemporaryDir dir;
+    QByteArray bytes;
+    qsizetype dirOffset = 0;
+    quint32 chunkSize = 0;
+    qsizetype firstChunk = 0;
+    qsizetype leaf = 0;
+};
+
+TEST_F(DamagedHelp, TheUndamagedFileOpens)
+{
+    EXPECT_EQ(openError(bytes), QString());
+}
+
+TEST_F(DamagedHelp, DirectoryChunkNamingItselfAsNextIsRefusedNotLoopedOver)
+{
+    // chm_enumerate follows the "next" links of the leaf chunks for ever.
+    QByteArray damaged = bytes;
+    qToLittleEndian(qint32((leaf - firstChunk) / chunkSize), damaged.data() + leaf + 0x10);
+    EXPECT_EQ(openError(damaged), notHelp());
+}
+
+TEST_F(DamagedHelp, FreeSpaceLargerThanTheChunkIsRefused)
+{
+    // chmlib would scan entries from before the chunk's start.
+    QByteArray damaged = bytes;
+    qToLittleEndian(quint32(chunkSize + 100), damaged.data() + leaf + 4);
+    EXPECT_EQ(openError(damaged), notHelp());
+}
+
+TEST_F(DamagedHelp, HugeChunkSizeIsRefused)
+{
+    // chmlib keeps one chunk in a stack array of this size.
+    QByteArray damaged = bytes;
+    qToLittleEndian(quint32(1) << 30, damaged.data() + dirOffset + 0x10);
+    EXPECT_EQ(openError(damaged), notHelp());
 }
 
 } // namespace
