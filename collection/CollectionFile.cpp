@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -120,7 +121,12 @@ bool parseCollectionLine(const QByteArray& line, CollectionEntry& out)
     const char* d = line.constData();
     const bool utf8 = isValidUtf8(d, second);
     const auto decode = [utf8](const char* s, qsizetype n) {
-        return utf8 ? QString::fromUtf8(s, n) : QString::fromLatin1(s, n);
+        if (!utf8)
+            return QString::fromLatin1(s, n);
+        // QString::fromUtf8 would drop a leading U+FEFF of every field; only
+        // the file's own BOM is dropped, by the reader.
+        QStringDecoder utf8Decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return QString(utf8Decoder(QByteArrayView(s, n)));
     };
     out.FileName = decode(d, first);
     out.Comment = decode(d + first + 1, second - first - 1);

@@ -38,11 +38,25 @@ void openHelp(const QString& path)
         help::parseSitemap(help::decodeSitemap(*contents));
 }
 
+// What is read and written back reads back the same.
+void collectionRoundTrip(const QString& path)
+{
+    const QList<CollectionEntry> entries = readCollectionAll(path);
+    ASSERT_FALSE(entries.isEmpty());
+    QTemporaryDir dir;
+    const QString again = dir.filePath("again.pvx");
+    writeCollection(again, entries);
+    EXPECT_EQ(readCollectionAll(again), entries);
+}
+
 const std::vector<Finding>& findings()
 {
     static const std::vector<Finding> list{
         // A zero LZX window size: chmlib divided by it while opening.
         {"chm-zero-window-size.chm", "Cannot open file \"%1\". Not a compiled HTML help file", openHelp},
+        // A line starting with a byte order mark lost it (and a second one
+        // its U+FEFF) on the way in, so a written collection read back changed.
+        {"collection-bom-inside-line.pvx", "", collectionRoundTrip},
     };
     return list;
 }
@@ -163,3 +177,14 @@ TEST_F(DamagedHelp, HugeChunkSizeIsRefused)
 }
 
 } // namespace
+
+TEST(CollectionLine, FieldsKeepALeadingZeroWidthNoBreakSpace)
+{
+    CollectionEntry e;
+    ASSERT_TRUE(parseCollectionLine("\xEF\xBB\xBF"
+                                    "a.jpg^\xEF\xBB\xBF\xEF\xBB\xBF"
+                                    "note^",
+                                    e));
+    EXPECT_EQ(e.FileName, QString(QChar(0xFEFF)) + "a.jpg");
+    EXPECT_EQ(e.Comment, QString(QChar(0xFEFF)) + QChar(0xFEFF) + "note");
+}
