@@ -212,6 +212,10 @@ QList<CollectionEntry> readCollectionAll(const QString& path)
 QByteArray formatCollection(const QList<CollectionEntry>& entries)
 {
     QByteArray out;
+    // The reader drops a byte order mark at the very start; a first name
+    // that itself begins with U+FEFF gets one in front so it survives.
+    if (!entries.isEmpty() && entries.first().FileName.startsWith(QChar(0xFEFF)))
+        out += "\xEF\xBB\xBF";
     for (const CollectionEntry& e : entries) {
         out += fieldBytes(e.FileName);
         out += kSeparator;
