@@ -17,4 +17,4 @@ QString fuzzScratchFile(const QByteArray& bytes, const QString& extension);
 
 // Full decodes of huge-but-allowed pictures are correct but slow; the fuzzer
 // learns nothing new from zero-filling a gigabyte.
-constexpr long long FuzzMaxDecodePixels = 4096LL * 4096LL;
+constexpr long long FuzzMaxDecodePixels = 1024LL * 1024LL;
