@@ -164,7 +164,7 @@ void TfrmMain::FormCreate()
     m_statusBar = new QWidget(m_central);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     for (int i = 0; i < 3; ++i) {
-        auto* l = new QLabel(m_statusBar);
+        auto* l = new LongTextLabel(m_statusBar); // hints carry whole comments
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setTextFormat(Qt::PlainText);

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QStatusTipEvent>
 
 namespace {
 
@@ -98,6 +99,14 @@ TEST_F(LargeCollection, TenMegabyteCommentShowsAtOnceAsPlainText)
     frmMain->repaint();
     EXPECT_LT(clock.elapsed(), 1000 * SlowDown);
     EXPECT_EQ(Viewer.currentEntry(), 1);
+
+    // Pointing at the slot puts its hint, the whole comment, in the status bar.
+    clock.restart();
+    QStatusTipEvent tip(frmMain->slot(1)->statusTip());
+    QCoreApplication::sendEvent(frmMain, &tip);
+    frmMain->repaint();
+    EXPECT_LT(clock.elapsed(), 1000 * SlowDown);
+    EXPECT_EQ(panel(0), QString::fromUtf8(comment));
 }
 
 } // namespace
