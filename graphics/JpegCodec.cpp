@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <jerror.h>
@@ -58,9 +59,11 @@ bool cmykLike(J_COLOR_SPACE space)
     return space == JCS_CMYK || space == JCS_YCCK;
 }
 
+enum class Markers { None, Exif, ExifAndIcc };
+
 // Reads the header and, for a decode (scaleDenom > 0), chooses the output
 // colour space and computes the output size.
-bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom)
+bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
 {
     installErrorManager(d.err);
     if (setjmp(d.err.jump))
@@ -73,6 +76,10 @@ bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom)
     d.cinfo.mem->max_memory_to_use = long(Bitmap24::MaxBytes);
     jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
                  static_cast<unsigned long>(data.size()));
+    if (markers != Markers::None)
+        jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (markers == Markers::ExifAndIcc)
+        jpeg_save_markers(&d.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&d.cinfo, TRUE);
     if (scaleDenom > 0) {
         d.cinfo.out_color_space = cmykLike(d.cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGR;
@@ -134,7 +141,37 @@ struct Encoder {
     Encoder& operator=(const Encoder&) = delete;
 };
 
-bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int quality)
+bool startsWith(const jpeg_saved_marker_ptr m, const char* tag, std::size_t length)
+{
+    return m->data_length >= length && std::memcmp(m->data, tag, length) == 0;
+}
+
+constexpr char ExifTag[] = "Exif\0"; // with its terminator: "Exif\0\0"
+constexpr char IccTag[] = "ICC_PROFILE";
+
+QByteArray markerBytes(const jpeg_saved_marker_ptr m)
+{
+    return QByteArray(reinterpret_cast<const char*>(m->data), qsizetype(m->data_length));
+}
+
+void collectMarkers(const jpeg_decompress_struct& cinfo, QByteArray* exif, QList<QByteArray>* icc)
+{
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && exif->isEmpty() && startsWith(m, ExifTag, sizeof ExifTag))
+            *exif = markerBytes(m);
+        else if (m->marker == JPEG_APP0 + 2 && icc && startsWith(m, IccTag, sizeof IccTag))
+            icc->append(markerBytes(m));
+    }
+}
+
+void writeMarker(jpeg_compress_struct& cinfo, int marker, const QByteArray& payload)
+{
+    jpeg_write_marker(&cinfo, marker, reinterpret_cast<const JOCTET*>(payload.constData()),
+                      unsigned(payload.size()));
+}
+
+bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int quality,
+                const JpegMetadata& metadata)
 {
     installErrorManager(e.err);
     if (setjmp(e.err.jump))
@@ -148,7 +185,14 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int qu
     e.cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&e.cinfo);
     jpeg_set_quality(&e.cinfo, quality, TRUE);
+    // EXIF readers expect their block right after the start marker.
+    if (!metadata.exif.isEmpty())
+        e.cinfo.write_JFIF_header = FALSE;
     jpeg_start_compress(&e.cinfo, TRUE);
+    if (!metadata.exif.isEmpty())
+        writeMarker(e.cinfo, JPEG_APP0 + 1, metadata.exif);
+    for (const QByteArray& chunk : metadata.icc)
+        writeMarker(e.cinfo, JPEG_APP0 + 2, chunk);
     while (e.cinfo.next_scanline < e.cinfo.image_height) {
         const std::uint8_t* src = bitmap.scanLine(int(e.cinfo.next_scanline));
         for (int x = 0; x < bitmap.width(); ++x) {
@@ -185,12 +229,24 @@ void checkFullSize(const jpeg_decompress_struct& cinfo)
 JpegInfo readJpegHeader(const QByteArray& data)
 {
     Decoder d;
-    if (!headerStep(d, data, 0))
+    if (!headerStep(d, data, 0, Markers::Exif))
         throw d.error();
     checkFullSize(d.cinfo);
     if (d.cinfo.num_components != 1 && d.cinfo.num_components != 3 && d.cinfo.num_components != 4)
         throw AppError(msg::jpegError(JERR_CONVERSION_NOTIMPL));
-    return {int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components};
+    JpegInfo info{int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components, {}};
+    collectMarkers(d.cinfo, &info.exif, nullptr);
+    return info;
+}
+
+JpegMetadata readJpegMetadata(const QByteArray& data)
+{
+    Decoder d;
+    if (!headerStep(d, data, 0, Markers::ExifAndIcc))
+        throw d.error();
+    JpegMetadata m;
+    collectMarkers(d.cinfo, &m.exif, &m.icc);
+    return m;
 }
 
 Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom)
@@ -211,12 +267,12 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom)
     return out;
 }
 
-QByteArray encodeJpeg(const Bitmap24& bitmap, int quality)
+QByteArray encodeJpeg(const Bitmap24& bitmap, int quality, const JpegMetadata& metadata)
 {
     // An empty bitmap fails inside libjpeg with its own code.
     std::vector<std::uint8_t> rgbRow(std::size_t(bitmap.width()) * 3);
     Encoder e;
-    if (!encodeStep(e, bitmap, rgbRow.data(), quality))
+    if (!encodeStep(e, bitmap, rgbRow.data(), quality, metadata))
         throw AppError(msg::jpegError(e.err.pub.msg_code));
     return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
 }

@@ -4,16 +4,28 @@
 #include "graphics/Bitmap24.h"
 
 #include <QByteArray>
+#include <QList>
 
 struct JpegInfo {
     int width = 0;
     int height = 0;
     int components = 0;
+    QByteArray exif; // the first APP1 payload that starts "Exif\0\0"
+};
+
+// What a JPEG carries besides its pixels that a rewrite keeps: the EXIF
+// block and the ICC profile's APP2 payloads, in file order.
+struct JpegMetadata {
+    QByteArray exif;
+    QList<QByteArray> icc;
 };
 
 // Refuses colour layouts that decodeJpeg could not turn into colour.
 JpegInfo readJpegHeader(const QByteArray& data);
+// Throws like readJpegHeader.
+JpegMetadata readJpegMetadata(const QByteArray& data);
 // scaleDenom 1, 2, 4 or 8: libjpeg's DCT scaling.
 Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1);
-// Quality 90, baseline, colour (JCS_RGB, 3 components).
-QByteArray encodeJpeg(const Bitmap24& bitmap, int quality = 90);
+// Quality 90, baseline, colour (JCS_RGB, 3 components). With an EXIF block
+// it comes first after the start marker, in place of the JFIF one.
+QByteArray encodeJpeg(const Bitmap24& bitmap, int quality = 90, const JpegMetadata& metadata = {});

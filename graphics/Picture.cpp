@@ -3,7 +3,10 @@
 #include "graphics/AtomicFile.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/Errors.h"
+#include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/JpegTransform.h"
+#include "graphics/Orientation.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -11,14 +14,27 @@
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
-    int width = 0;
+    int width = 0;  // as shown
     int height = 0;
+    int exifTag = 1;     // Jpeg: the EXIF orientation as stored
+    int orientation = 1; // the one decodes apply: exifTag, or 1 when ignored
+    ExifOrientation exif = ExifOrientation::Apply;
     QByteArray bytes; // Jpeg, Other: the file as read
     Bitmap24 bitmap;  // Bitmap
     QImage image;     // Other: decoded once at load
 };
 
 namespace {
+
+void setOrientation(Picture::Data& d, ExifOrientation exif)
+{
+    const QSize stored = orientedSize(QSize(d.width, d.height), d.orientation);
+    d.exif = exif;
+    d.orientation = exif == ExifOrientation::Apply ? d.exifTag : 1;
+    const QSize shown = orientedSize(stored, d.orientation);
+    d.width = shown.width();
+    d.height = shown.height();
+}
 
 // A QImage over a decoded bitmap that it owns.
 QImage owningImage(Bitmap24&& bitmap)
@@ -62,13 +78,13 @@ int jpegThumbnailDenom(QSize picture, QSize box)
     return 1;
 }
 
-Picture Picture::loadFromFile(const QString& path)
+Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
 {
     const QString ext = pictureExtension(path);
     if (ext == QLatin1String("bmp"))
         return fromBitmap(decodeBmp(readWholeFile(path)));
     if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return fromJpegData(readWholeFile(path));
+        return fromJpegData(readWholeFile(path), exif);
     if (ext == QLatin1String("ico"))
         return fromOtherData(readWholeFile(path), "ico");
     throw AppError(msg::unknownExtension(ext));
@@ -86,14 +102,25 @@ Picture Picture::fromBitmap(Bitmap24 bitmap)
     return Picture(std::move(d));
 }
 
-Picture Picture::fromJpegData(const QByteArray& data)
+Picture Picture::fromJpegData(const QByteArray& data, ExifOrientation exif)
 {
     const JpegInfo info = readJpegHeader(data);
     auto d = std::make_shared<Data>();
     d->kind = Kind::Jpeg;
     d->width = info.width;
     d->height = info.height;
+    d->exifTag = ::exifOrientation(info.exif);
     d->bytes = data;
+    setOrientation(*d, exif);
+    return Picture(std::move(d));
+}
+
+Picture Picture::withExifOrientation(ExifOrientation exif) const
+{
+    if (kind() != Kind::Jpeg || m_d->exif == exif)
+        return *this;
+    auto d = std::make_shared<Data>(*m_d);
+    setOrientation(*d, exif);
     return Picture(std::move(d));
 }
 
@@ -131,12 +158,20 @@ int Picture::height() const noexcept
 {
     return m_d ? m_d->height : 0;
 }
+int Picture::orientation() const noexcept
+{
+    return m_d ? m_d->orientation : 1;
+}
+ExifOrientation Picture::exifOrientation() const noexcept
+{
+    return m_d ? m_d->exif : ExifOrientation::Apply;
+}
 
 Bitmap24 Picture::toBitmap24() const
 {
     switch (kind()) {
     case Kind::Jpeg:
-        return decodeJpeg(m_d->bytes);
+        return orientBitmap(decodeJpeg(m_d->bytes), m_d->orientation);
     case Kind::Bitmap:
         return m_d->bitmap;
     case Kind::Other:
@@ -151,7 +186,7 @@ QImage Picture::toImage() const
 {
     switch (kind()) {
     case Kind::Jpeg:
-        return owningImage(decodeJpeg(m_d->bytes));
+        return owningImage(toBitmap24());
     case Kind::Bitmap: {
         // Read-only view of the shared pixels; the image keeps the data
         // alive, and a write through it detaches into a copy.
@@ -174,9 +209,40 @@ QImage Picture::thumbnail(QSize box) const
     if (isEmpty() || box.isEmpty())
         return QImage();
     const QSize target = size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    if (kind() == Kind::Jpeg)
-        return fitted(owningImage(decodeJpeg(m_d->bytes, jpegThumbnailDenom(size(), box))), target);
+    if (kind() == Kind::Jpeg) {
+        // Scaled decode of the stored layout, turned upright afterwards.
+        const int o = m_d->orientation;
+        const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
+        return fitted(owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o)), target);
+    }
     return fitted(toImage(), target);
+}
+
+QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const
+{
+    JpegMetadata keep;
+    if (kind() == Kind::Jpeg) {
+        const JpegMetadata source = readJpegMetadata(m_d->bytes);
+        keep.exif = rewriteExif(source.exif, QSize(pixels.width(), pixels.height()),
+                                m_d->exif == ExifOrientation::Apply);
+        // The pixels are written as RGB: a grey or CMYK profile would
+        // misdescribe them.
+        if (!source.icc.isEmpty() && source.icc.first().mid(14 + 16, 4) == "RGB ")
+            keep.icc = source.icc;
+    }
+    return encodeJpeg(pixels, 90, keep);
+}
+
+QByteArray Picture::turnedLosslessly(int angle) const
+{
+    if (kind() != Kind::Jpeg)
+        return QByteArray();
+    const QByteArray turned = transformJpegLosslessly(m_d->bytes, turnedOrientation(m_d->orientation, angle));
+    if (turned.isEmpty())
+        return turned;
+    const QSize size = angle % 180 == 0 ? this->size() : this->size().transposed();
+    const JpegInfo info = readJpegHeader(turned);
+    return replaceExifSegment(turned, rewriteExif(info.exif, size, m_d->exif == ExifOrientation::Apply));
 }
 
 const Bitmap24& Picture::bitmap() const

@@ -11,6 +11,10 @@
 #include <QString>
 #include <memory>
 
+// Whether a JPEG's EXIF orientation turns it upright when it is decoded, or
+// it shows as stored.
+enum class ExifOrientation { Apply, Ignore };
+
 class Picture {
 public:
     enum class Kind { Empty, Jpeg, Bitmap, Other };
@@ -21,21 +25,29 @@ public:
     // ".jpg"/".jpeg" JPEG, ".ico" through Qt. Throws AppError with
     // "Cannot open file "%s". %s", "Unknown picture file extension (.%s)",
     // "JPEG error #%d" or a bitmap-format message.
-    static Picture loadFromFile(const QString& path);
+    static Picture loadFromFile(const QString& path, ExifOrientation exif = ExifOrientation::Apply);
     static Picture fromBitmap(Bitmap24 bitmap);
-    // Validates the JPEG header (size, components) without a full decode.
-    static Picture fromJpegData(const QByteArray& data);
+    // Validates the JPEG header (size, components) without a full decode. A
+    // malformed EXIF block is ignored: the picture then shows as stored.
+    static Picture fromJpegData(const QByteArray& data, ExifOrientation exif = ExifOrientation::Apply);
+    // The same JPEG with its orientation applied or not; other kinds as they are.
+    Picture withExifOrientation(ExifOrientation exif) const;
     // Another kind Qt decodes (`format` as QImageReader names it, e.g. "ico").
     static Picture fromOtherData(const QByteArray& data, const QByteArray& format);
 
     Kind kind() const noexcept;
     bool isEmpty() const noexcept { return kind() == Kind::Empty; }
+    // The size as shown: a JPEG's upright size when its orientation applies.
     int width() const noexcept;
     int height() const noexcept;
     QSize size() const noexcept { return QSize(width(), height()); }
+    // The orientation every decode applies (1..8; 1 for all but JPEGs).
+    int orientation() const noexcept;
+    ExifOrientation exifOrientation() const noexcept;
 
-    // Full 24-bit pixels. For a JPEG this decodes every call (nothing is
-    // cached in the shared data, so slots never keep full decodes alive).
+    // Full 24-bit pixels, upright. For a JPEG this decodes every call
+    // (nothing is cached in the shared data, so slots never keep full
+    // decodes alive).
     Bitmap24 toBitmap24() const;
     // Full-size image for painting; for a bitmap it shares the pixels.
     QImage toImage() const;
@@ -47,6 +59,15 @@ public:
     const Bitmap24& bitmap() const;
     // The file bytes of a JPEG or other kind (empty for a bitmap).
     QByteArray data() const;
+
+    // The JPEG that replaces this picture's file with `pixels`: quality 90,
+    // keeping this JPEG's EXIF block (rewritten for the new pixels, its
+    // orientation reset when it was applied) and its RGB colour profile.
+    QByteArray encodeJpegReplacement(const Bitmap24& pixels) const;
+    // This JPEG as shown, turned clockwise by `angle` (90 or 270) by moving
+    // its DCT blocks, markers kept and EXIF rewritten as above. Empty when
+    // the blocks don't allow it (see transformJpegLosslessly).
+    QByteArray turnedLosslessly(int angle) const;
 
     // Writes the picture in the form held: JPEG and other kinds as their
     // bytes, a bitmap as a 24-bit BMP. Atomic: a failure leaves the old file
