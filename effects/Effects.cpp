@@ -429,7 +429,7 @@ void TfrmEffects::applyToCurrent()
     const Picture before = frmMain->Image1()->picture();
     // Written first: a failed write throws before the undo record, the
     // main image or the slot have changed.
-    const Picture written = writeRenderedPicture(path, renderFullSize());
+    const Picture written = writeRenderedPicture(path, renderFullSize(), before);
 
     frmMain->bitUndo = before;
     frmMain->UndoSlot = Viewer.CurrentSlot;
@@ -472,7 +472,7 @@ void TfrmEffects::applyToAll()
             if (progress.wasCanceled())
                 break;
             progress.setLabelText(QStringLiteral("%1 / %2").arg(k).arg(total));
-            applyEffectsToFile(engine, Viewer.entry(k).FileName);
+            applyEffectsToFile(engine, Viewer.entry(k).FileName, frmMain->exifOrientation());
             progress.setValue(k);
             if (m_progressObserver)
                 m_progressObserver(k, total);
@@ -496,7 +496,7 @@ void TfrmEffects::refreshStrip()
             break;
         ThumbSlot* s = frmMain->slot(i);
         s->setHint(Viewer.entry(e).Comment);
-        s->loadPicture(Viewer.entry(e).FileName);
+        s->loadPicture(Viewer.entry(e).FileName, frmMain->exifOrientation());
     }
     frmMain->Image1()->setPicture(frmMain->slot(Viewer.CurrentSlot)->picture());
 }

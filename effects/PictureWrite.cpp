@@ -9,11 +9,15 @@ namespace {
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 constexpr int kJpegQuality = 90;
 
-Picture writeJpeg(const QString& path, const Bitmap24& bitmap)
+Picture writeJpeg(const QString& path, const QByteArray& bytes, ExifOrientation exif)
 {
-    const QByteArray bytes = encodeJpeg(bitmap, kJpegQuality);
     writeFileAtomically(path, bytes);
-    return Picture::fromJpegData(bytes);
+    return Picture::fromJpegData(bytes, exif);
+}
+
+Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& source)
+{
+    return writeJpeg(path, source.encodeJpegReplacement(bitmap), source.exifOrientation());
 }
 
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
@@ -34,13 +38,13 @@ PictureFileKind pictureFileKind(const QString& path)
     return PictureFileKind::Other;
 }
 
-Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered)
+Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, const Picture& source)
 {
     switch (pictureFileKind(path)) {
     case PictureFileKind::Bitmap:
         return writeBitmap(path, rendered);
     case PictureFileKind::Jpeg:
-        return writeJpeg(path, rendered);
+        return writeJpeg(path, rendered, source);
     case PictureFileKind::Other:
         break;
     }
@@ -71,13 +75,19 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
         picture.saveToFile(path);
         return picture;
     }
+    if (kind == PictureFileKind::Jpeg) {
+        const QByteArray turned = picture.turnedLosslessly(angle);
+        if (!turned.isEmpty())
+            return writeJpeg(path, turned, picture.exifOrientation());
+    }
     Bitmap24 bitmap = picture.toBitmap24();
     RotateBitmap(bitmap, angle, kWhite);
-    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap)) : writeJpeg(path, bitmap);
+    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap)) : writeJpeg(path, bitmap, picture);
 }
 
-Picture applyEffectsToFile(OrImageEngine& engine, const QString& path)
+Picture applyEffectsToFile(OrImageEngine& engine, const QString& path, ExifOrientation exif)
 {
-    engine.loadPictureOriginal(path);
-    return writeRenderedPicture(path, engine.Picture());
+    const Picture source = Picture::loadFromFile(path, exif);
+    engine.setPictureOriginal(source);
+    return writeRenderedPicture(path, engine.Picture(), source);
 }

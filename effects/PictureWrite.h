@@ -11,10 +11,11 @@ enum class PictureFileKind { Bitmap, Jpeg, Other };
 // ".bmp" a Windows bitmap, ".jpg"/".jpeg" JPEG, anything else Other.
 PictureFileKind pictureFileKind(const QString& path);
 
-// Writes an effect result: a 24-bit BMP or a JPEG at quality 90. Answers the
+// Writes an effect result: a 24-bit BMP or a JPEG at quality 90, keeping the
+// metadata of `source` (the picture the effect started from). Answers the
 // picture the file now holds, as a fresh load would give it, or an empty
 // picture when the extension is none of the three and nothing was written.
-Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered);
+Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, const Picture& source = Picture());
 
 // `picture` in the form a file of this name holds: a bitmap for ".bmp",
 // JPEG for ".jpg"/".jpeg" (re-encoded only when it is not one already);
@@ -22,10 +23,11 @@ Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered);
 Picture pictureForFile(const Picture& picture, const QString& path);
 
 // The Rotate command on one file: turns `picture` (the file's picture as
-// loaded) by `angle`, writes it and answers the picture now held. Other
-// kinds are written back unchanged.
+// loaded) by `angle`, writes it and answers the picture now held. A JPEG of
+// whole MCUs is turned without loss; other kinds are written back unchanged.
 Picture rotatePictureFile(const Picture& picture, const QString& path, int angle);
 
 // One step of the all-pictures path: loads `path` into the engine, which
 // renders it with its current settings, and writes the result back.
-Picture applyEffectsToFile(OrImageEngine& engine, const QString& path);
+Picture applyEffectsToFile(OrImageEngine& engine, const QString& path,
+                           ExifOrientation exif = ExifOrientation::Apply);

@@ -25,8 +25,10 @@ QString naming(const QString& file, const QString& text)
 }
 } // namespace
 
-int cmdApply(const Args& args)
+int cmdApply(const Args& words)
 {
+    Args args = words;
+    const ExifOrientation exif = takeExifOrientationOption(args);
     Args options;
     std::vector<std::string> files;
     for (const std::string& a : args) {
@@ -50,7 +52,7 @@ int cmdApply(const Args& args)
         const int total = int(entries.size());
         for (int k = 1; k <= total; ++k) {
             current = entries[k - 1].FileName;
-            applyEffectsToFile(engine, current);
+            applyEffectsToFile(engine, current, exif);
             std::fprintf(stderr, "%d / %d %s\n", k, total, current.toLocal8Bit().constData());
             std::fflush(stderr);
         }

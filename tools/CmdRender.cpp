@@ -1,4 +1,5 @@
-// pictavo-fx render [OPTIONS] IN OUT: IN through the effect engine into OUT.
+// pictavo-fx render [OPTIONS] IN OUT: IN through the effect engine into OUT,
+// a JPEG keeping the metadata of a JPEG IN.
 #include "tools/Commands.h"
 
 #include "effects/EffectOptions.h"
@@ -7,7 +8,6 @@
 #include "graphics/AtomicFile.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/Errors.h"
-#include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 
 #include <cstdio>
@@ -21,9 +21,11 @@ int fail(const QString& text)
 }
 } // namespace
 
-int cmdRender(const Args& args)
+int cmdRender(const Args& words)
 {
     try {
+        Args args = words;
+        const ExifOrientation exif = takeExifOrientationOption(args);
         Args options;
         std::vector<std::string> files;
         bool showProperties = false;
@@ -46,13 +48,15 @@ int cmdRender(const Args& args)
 
         ResetRandom(); // every run draws the same noise, as a fresh program does
         OrImageEngine engine;
-        engine.setPictureOriginal(Picture::loadFromFile(in));
+        const Picture source = Picture::loadFromFile(in, exif);
+        engine.setPictureOriginal(source);
         applyEffectSettings(engine, settings);
 
         const Bitmap24& result = engine.Picture();
         if (result.isEmpty())
             return fail(QStringLiteral("%1: no picture").arg(in));
-        writeFileAtomically(out, ext == QLatin1String("bmp") ? encodeBmp24(result) : encodeJpeg(result, 90));
+        writeFileAtomically(out, ext == QLatin1String("bmp") ? encodeBmp24(result)
+                                                             : source.encodeJpegReplacement(result));
 
         if (showProperties) {
             for (int i = 0; i < EffectPropertyCount; ++i) {

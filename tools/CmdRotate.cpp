@@ -21,14 +21,16 @@ QString naming(const QString& file, const QString& text)
 }
 } // namespace
 
-int cmdRotate(const Args& args)
+int cmdRotate(const Args& words)
 {
+    Args args = words;
+    const ExifOrientation exif = takeExifOrientationOption(args);
     if (args.size() != 2 || (args[0] != "left" && args[0] != "right"))
-        return fail(QStringLiteral("usage: pictavo-fx rotate left|right FILE"));
+        return fail(QStringLiteral("usage: pictavo-fx rotate [--no-auto-orient] left|right FILE"));
     const int angle = args[0] == "left" ? 270 : 90;
     const QString file = QString::fromLocal8Bit(args[1].c_str());
     try {
-        rotatePictureFile(Picture::loadFromFile(file), file, angle);
+        rotatePictureFile(Picture::loadFromFile(file, exif), file, angle);
         return 0;
     } catch (const AppError& e) {
         return fail(naming(file, e.text()));
