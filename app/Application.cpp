@@ -44,6 +44,11 @@ public:
         frmComments->setCommentFont(font, color);
         frmComments->setAlpha(alpha);
     }
+    void setAutoOrient(bool on) override
+    {
+        if (frmMain)
+            frmMain->setExifOrientation(on ? ExifOrientation::Apply : ExifOrientation::Ignore);
+    }
     QString commentLineText() const override { return frmMain ? frmMain->LabelComent()->text() : QString(); }
     QString programText(ProgramText id) const override { return ::programText(id); }
     void setProgramText(ProgramText id, const QString& text) override { ::programText(id) = text; }

@@ -10,10 +10,10 @@ ThumbSlot::ThumbSlot(int number, QWidget* parent) : QWidget(parent), m_number(nu
     setAttribute(Qt::WA_TranslucentBackground, false);
 }
 
-void ThumbSlot::loadPicture(const QString& path)
+void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
 {
     clearPicture();
-    setPicture(Picture::loadFromFile(path));
+    setPicture(Picture::loadFromFile(path, exif));
 }
 
 void ThumbSlot::setPicture(const Picture& picture)

@@ -15,7 +15,7 @@ public:
 
     int number() const { return m_number; }
     // Reads the picture file; on failure the slot is left empty.
-    void loadPicture(const QString& path);
+    void loadPicture(const QString& path, ExifOrientation exif);
     void setPicture(const Picture& picture);
     // Takes another slot's picture and rendition without reading anything.
     void takePicture(const ThumbSlot& other);

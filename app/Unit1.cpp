@@ -526,7 +526,7 @@ void TfrmMain::FormResize()
         if (e <= Viewer.EntryCount) {
             s->setHint(Viewer.entry(e).Comment);
             s->setEnabled(true);
-            s->loadPicture(Viewer.entry(e).FileName);
+            s->loadPicture(Viewer.entry(e).FileName, m_exifOrientation);
         }
     }
     if (!Viewer.CollectionFileName.isEmpty() && Viewer.EntryCount > 0)
@@ -650,7 +650,7 @@ void TfrmMain::mnuOpenClick()
                 ThumbSlot* s = slot(k);
                 s->setEnabled(false);
                 s->setHint(e.Comment);
-                s->loadPicture(e.FileName);
+                s->loadPicture(e.FileName, m_exifOrientation);
                 s->setEnabled(true);
             }
             if (list)
@@ -776,7 +776,7 @@ void TfrmMain::BtnDownClick()
         ThumbSlot* last = slot(SlotCount());
         const CollectionEntry& e = Viewer.entry(Viewer.FirstIndex + SlotCount());
         last->setHint(e.Comment);
-        last->loadPicture(e.FileName);
+        last->loadPicture(e.FileName, m_exifOrientation);
     } else {
         Viewer.CurrentSlot += 1;
         placeShape(Viewer.CurrentSlot);
@@ -803,7 +803,7 @@ void TfrmMain::BtnUpClick()
         ThumbSlot* first = slot(1);
         const CollectionEntry& e = Viewer.entry(Viewer.FirstIndex + 1);
         first->setHint(e.Comment);
-        first->loadPicture(e.FileName);
+        first->loadPicture(e.FileName, m_exifOrientation);
     } else {
         Viewer.CurrentSlot -= 1;
         placeShape(Viewer.CurrentSlot);

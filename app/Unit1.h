@@ -137,6 +137,9 @@ public:
     void setStripColor(const QColor& color);
     void setMainColor(const QColor& color);
     void setCommentFont(const QFont& font, const QColor& color);
+    // How JPEGs are read from now on; the pictures on screen follow at once.
+    void setExifOrientation(ExifOrientation exif);
+    ExifOrientation exifOrientation() const { return m_exifOrientation; }
 
     // Shows an escaped failure's text and lets the program run on.
     static void reportError(const QString& text);
@@ -186,4 +189,5 @@ private:
     int m_zoomStep = 0;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
+    ExifOrientation m_exifOrientation = ExifOrientation::Apply;
 };

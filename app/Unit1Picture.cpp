@@ -24,6 +24,21 @@ void rotateCurrent(TfrmMain& w, int angle)
 
 } // namespace
 
+void TfrmMain::setExifOrientation(ExifOrientation exif)
+{
+    if (exif == m_exifOrientation)
+        return;
+    m_exifOrientation = exif;
+    // The pictures held keep their bytes; only the way they decode changes.
+    for (ThumbSlot* s : m_slots) {
+        if (!s->picture().isEmpty())
+            s->setPicture(s->picture().withExifOrientation(exif));
+    }
+    if (!Image1()->picture().isEmpty())
+        Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
+    bitUndo = bitUndo.withExifOrientation(exif);
+}
+
 void TfrmMain::mnuRotateLeftClick()
 {
     rotateCurrent(*this, 270);

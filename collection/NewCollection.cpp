@@ -364,7 +364,8 @@ void TfrmNewCollection::showPreview(int row)
         return;
     // A picture that fails to load must not leave another row's picture up.
     clearPreview();
-    const Picture picture = Picture::loadFromFile(path);
+    const Picture picture =
+        Picture::loadFromFile(path, frmMain ? frmMain->exifOrientation() : ExifOrientation::Apply);
     m_preview->setImage(picture.thumbnail(m_preview->size()));
 }
 

@@ -154,7 +154,7 @@ void TfrmSettings::buildControls()
     ComboLng->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
     connect(ComboLng, &QComboBox::activated, this, &TfrmSettings::ComboLngChange);
 
-    auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 34, 370, 108);
+    auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 32, 370, 106);
     GroupBox1->setTitle(QStringLiteral("Comments"));
     SpeedButton2 = make<QToolButton>(GroupBox1, "SpeedButton2", 8, 22, 200, 24);
     SpeedButton2->setAutoRaise(true);
@@ -176,17 +176,20 @@ void TfrmSettings::buildControls()
     TranspBar->setTickPosition(QSlider::TicksAbove);
     TranspBar->setValue(255);
 
-    auto* GroupBox2 = make<QGroupBox>(Panel1, "GroupBox2", 4, 146, 370, 88);
+    auto* GroupBox2 = make<QGroupBox>(Panel1, "GroupBox2", 4, 140, 370, 76);
     GroupBox2->setTitle(QStringLiteral("Colors"));
-    label(GroupBox2, "Label2", QStringLiteral("Previews panel background:"), 8, 26, 170);
-    ColorBoxPrev = make<QComboBox>(GroupBox2, "ColorBoxPrev", 184, 22, 178, 22);
-    label(GroupBox2, "Label3", QStringLiteral("Main image background:"), 8, 56, 170);
-    ColorBoxMain = make<QComboBox>(GroupBox2, "ColorBoxMain", 184, 52, 178, 22);
+    label(GroupBox2, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
+    ColorBoxPrev = make<QComboBox>(GroupBox2, "ColorBoxPrev", 184, 20, 178, 22);
+    label(GroupBox2, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
+    ColorBoxMain = make<QComboBox>(GroupBox2, "ColorBoxMain", 184, 46, 178, 22);
     for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
         fillColorBox(box);
         selectColor(box, 0xFFFFFF);
         connect(box, &QComboBox::activated, this, [this, box] { ColorBoxChange(box); });
     }
+    chkAutoOrient = make<QCheckBox>(Panel1, "chkAutoOrient", 12, 218, 358, 20);
+    chkAutoOrient->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
+    chkAutoOrient->setChecked(true);
 
     // Page "Slide Show".
     Panel2 = make<QFrame>(this, "Panel2", 4, 32, 378, 238);
@@ -292,6 +295,8 @@ void TfrmSettings::FormCreate()
     ComboLng->setCurrentIndex(m_values.languageItem);
     edDelay->setText(m_values.delay);
     chkAuto->setChecked(m_values.fullScreen);
+    chkAutoOrient->setChecked(m_values.autoOrient);
+    m_target->setAutoOrient(m_values.autoOrient);
     wavName->setText(m_values.sound);
     chkBckgr->setChecked(m_values.soundOn);
     chkBckgrClick();
@@ -325,6 +330,7 @@ void TfrmSettings::btnOKClick()
     m_target->setCommentsWindow(m_font, color, alphaForSlider(TranspBar->value()));
     m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
     m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
+    m_target->setAutoOrient(chkAutoOrient->isChecked());
     hide();
 }
 
@@ -447,6 +453,7 @@ SettingsValues TfrmSettings::currentValues() const
     v.languageItem = ComboLng->currentIndex();
     v.delay = edDelay->text();
     v.fullScreen = chkAuto->isChecked();
+    v.autoOrient = chkAutoOrient->isChecked();
     v.sound = wavName->text();
     v.soundOn = chkBckgr->isChecked();
     return v;

@@ -80,6 +80,7 @@ private:
     QSlider* TranspBar = nullptr;
     QComboBox* ColorBoxPrev = nullptr;
     QComboBox* ColorBoxMain = nullptr;
+    QCheckBox* chkAutoOrient = nullptr;
     QLineEdit* edDelay = nullptr;
     QCheckBox* chkAuto = nullptr;
     QCheckBox* chkBckgr = nullptr;

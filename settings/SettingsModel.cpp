@@ -21,6 +21,7 @@ SettingsValues loadSettings(const IniFile& ini)
     v.previewsColor = ini.readInteger(Settings, "PreviewsColor", d.previewsColor);
     v.mainColor = ini.readInteger(Settings, "MainColor", d.mainColor);
     v.alpha = std::clamp(ini.readInteger(Settings, "Alpha", d.alpha), 0, 255);
+    v.autoOrient = ini.readBool(Settings, "AutoOrient", d.autoOrient);
     v.languageSetting = ini.readString(Settings, "Language", d.languageSetting);
     v.languageItem = languageItemFor(v.languageSetting);
     v.delay = ini.readString(SlideShow, "Delay", d.delay);
@@ -40,6 +41,7 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeInteger(Settings, "MainColor", v.mainColor);
     ini.writeInteger(Settings, "Alpha", v.alpha);
     ini.writeString(Settings, "Language", languageToSave(v));
+    ini.writeBool(Settings, "AutoOrient", v.autoOrient);
     ini.writeString(SlideShow, "Delay", v.delay);
     ini.writeBool(SlideShow, "FullScreen", v.fullScreen);
     ini.writeString(SlideShow, "Sound", v.soundOn ? v.sound : QString());

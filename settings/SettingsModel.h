@@ -26,6 +26,7 @@ struct SettingsValues {
     qint32 previewsColor = SystemColor::Window;
     qint32 mainColor = SystemColor::Window;
     int alpha = 0; // transparency slider position, 0..255
+    bool autoOrient = true; // camera pictures turned upright by their EXIF tag
 
     // LanguageSetting: "English" or a language file's full path. The combo
     // item decides what is saved: item 0 saves "English" whatever this holds.
@@ -43,7 +44,7 @@ struct SettingsValues {
 // Every key absent from the file takes its default; nothing is range-checked
 // except the slider position, which the slider holds within 0..255.
 SettingsValues loadSettings(const IniFile& ini);
-// Writes exactly the eleven keys of the two sections into the document.
+// Writes exactly the twelve keys of the two sections into the document.
 void storeSettings(IniFile& ini, const SettingsValues& values);
 
 // 0 ("English") only for exactly "English": the comparison is case-sensitive.

@@ -20,6 +20,8 @@ public:
     // The comments window's label font and its opacity: an alpha value
     // 1..255, or std::nullopt for alpha blending off.
     virtual void setCommentsWindow(const QFont& font, const QColor& color, std::optional<int> alpha) = 0;
+    // Whether JPEGs are turned upright by their EXIF orientation.
+    virtual void setAutoOrient(bool) {}
     // What the comment line shows now, for the font preview.
     virtual QString commentLineText() const = 0;
     // The program-wide texts, which the language file may replace.

@@ -99,7 +99,7 @@ TEST_F(SettingsInProgram, WithoutAFileTheDefaultsReachTheWindowsAndTheEndWritesT
     EXPECT_EQ(ini.readString("Settings", "MainColor", ""), QStringLiteral("-16777211"));
     EXPECT_EQ(ini.readString("Settings", "Alpha", ""), QStringLiteral("0"));
     EXPECT_EQ(ini.readString("SlideShow", "Delay", ""), QStringLiteral("5"));
-    EXPECT_EQ(QString::fromUtf8(iniBytes()).count(QLatin1Char('=')), 11);
+    EXPECT_EQ(QString::fromUtf8(iniBytes()).count(QLatin1Char('=')), 12);
 }
 
 TEST_F(SettingsInProgram, AFileWrittenByTheProgramReadsBackToTheSameState)

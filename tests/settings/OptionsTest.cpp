@@ -30,6 +30,7 @@ struct FakeTarget : SettingsTarget {
     int commentsWindowCalls = 0;
     QString line;
     UiProgramTexts texts;
+    std::optional<bool> autoOrient;
 
     void setCommentFont(const QFont& f, const QColor& c) override
     {
@@ -43,6 +44,7 @@ struct FakeTarget : SettingsTarget {
         alpha = a;
         ++commentsWindowCalls;
     }
+    void setAutoOrient(bool on) override { autoOrient = on; }
     QString commentLineText() const override { return line; }
     QString programText(ProgramText id) const override { return const_cast<UiProgramTexts&>(texts)[id]; }
     void setProgramText(ProgramText id, const QString& t) override { texts[id] = t; }
@@ -112,7 +114,7 @@ TEST_F(SettingsDialog, WithoutAFileEveryDefaultReachesTheControlsAndTheMainWindo
     EXPECT_FALSE(QFile::exists(path)) << "created only by the first save";
 }
 
-TEST_F(SettingsDialog, DestroyingWritesTheElevenKeys)
+TEST_F(SettingsDialog, DestroyingWritesTheTwelveKeys)
 {
     {
         TfrmSettings d(&target, path);
@@ -123,7 +125,25 @@ TEST_F(SettingsDialog, DestroyingWritesTheElevenKeys)
     EXPECT_EQ(ini.readString("Settings", "MainColor", ""), "-16777211");
     EXPECT_EQ(ini.readString("SlideShow", "FullScreen", ""), "1");
     EXPECT_EQ(ini.readString("Settings", "Language", ""), "English");
-    EXPECT_EQ(QString::fromUtf8(ini.toBytes()).count('='), 11);
+    EXPECT_EQ(ini.readString("Settings", "AutoOrient", ""), "1");
+    EXPECT_EQ(QString::fromUtf8(ini.toBytes()).count('='), 12);
+}
+
+TEST_F(SettingsDialog, AutoOrientReachesTheProgramAtCreationAndAtOk)
+{
+    writeIni("[Settings]\nAutoOrient=0\n");
+    {
+        TfrmSettings d(&target, path);
+        auto* box = child<QCheckBox>(d, "chkAutoOrient");
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(box->isChecked());
+        EXPECT_EQ(target.autoOrient, false);
+        box->setChecked(true);
+        EXPECT_EQ(target.autoOrient, false) << "applied at OK, like the colours";
+        d.btnOKClick();
+        EXPECT_EQ(target.autoOrient, true);
+    }
+    EXPECT_EQ(IniFile(path).readString("Settings", "AutoOrient", ""), "1");
 }
 
 TEST_F(SettingsDialog, EscAppliesLikeOkAndHides)

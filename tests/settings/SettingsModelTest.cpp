@@ -35,6 +35,7 @@ TEST(SettingsLoad, NoFileGivesEveryDefault)
     EXPECT_TRUE(v.fullScreen);
     EXPECT_EQ(v.sound, "");
     EXPECT_FALSE(v.soundOn);
+    EXPECT_TRUE(v.autoOrient);
     // The comments window starts nearly transparent.
     EXPECT_EQ(alphaForSlider(v.alpha), 1);
 }
@@ -44,7 +45,7 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStand)
     const IniFile ini = IniFile::fromBytes("[settings]\n"
                                            "font=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\n"
                                            "previewscolor=$00FF00\nmaincolor=bad\n"
-                                           "language=english\n"
+                                           "language=english\nautoorient=0\n"
                                            "[SLIDESHOW]\ndelay=abc\nfullscreen=0\nsound= /tmp/a b.wav \n");
     const SettingsValues v = loadSettings(ini);
     EXPECT_EQ(v.font, "Verdana");
@@ -56,6 +57,7 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStand)
     // Not exactly "English": treated as a language file path.
     EXPECT_EQ(v.languageSetting, "english");
     EXPECT_EQ(v.languageItem, 1);
+    EXPECT_FALSE(v.autoOrient);
     EXPECT_EQ(v.delay, "abc");
     EXPECT_FALSE(v.fullScreen);
     EXPECT_EQ(v.sound, "/tmp/a b.wav");
@@ -85,14 +87,14 @@ TEST(SettingsLoad, EmptyTextKeysStayEmptyButEmptyNumbersTakeTheDefault)
     EXPECT_TRUE(v.fullScreen);
 }
 
-TEST(SettingsSave, DefaultsWriteExactlyTheElevenKeys)
+TEST(SettingsSave, DefaultsWriteExactlyTheTwelveKeys)
 {
     IniFile ini;
     storeSettings(ini, SettingsValues());
     EXPECT_EQ(keyLines(ini),
               QStringList({"[Settings]", "Font=MS Sans Serif", "FontSize=10", "FontColor=-16777208",
                            "FontStyle=0", "PreviewsColor=-16777211", "MainColor=-16777211", "Alpha=0",
-                           "Language=English", "[SlideShow]", "Delay=5", "FullScreen=1", "Sound="}));
+                           "Language=English", "AutoOrient=1", "[SlideShow]", "Delay=5", "FullScreen=1", "Sound="}));
 }
 
 TEST(SettingsSave, RoundTripThroughTheFile)
@@ -111,6 +113,7 @@ TEST(SettingsSave, RoundTripThroughTheFile)
     v.languageItem = 1;
     v.delay = "12";
     v.fullScreen = false;
+    v.autoOrient = false;
     v.sound = "/home/u/a.wav";
     v.soundOn = true;
     {
