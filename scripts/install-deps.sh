@@ -7,11 +7,12 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build make pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libqt6svg6
-  libjpeg62-turbo-dev libchm-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libexif-dev libchm-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth
   fonts-dejavu-core
+  libimage-exiftool-perl # tests compare our EXIF output with exiftool's reading
 )
 # `install-deps.sh fuzz`: also clang and its libFuzzer runtime for `make fuzz`.
 if [ "${1:-}" = "fuzz" ]; then
