@@ -205,3 +205,74 @@ TEST(PictureSave, RefusesToWriteNothingOverAFile)
         EXPECT_EQ(e.text(), msg::cannotCreate(missing, "No such file or directory"));
     }
 }
+
+namespace {
+
+// A little-endian EXIF block whose first directory, at `directoryAt`, holds
+// these entries: tag, type, count and a value that fits in the entry.
+struct RawEntry {
+    quint16 tag, type;
+    quint32 count, value;
+};
+
+QByteArray exifBlock(const std::vector<RawEntry>& entries, quint32 directoryAt = 8)
+{
+    QByteArray b("Exif\0\0II*\0", 10);
+    auto le = [&b](quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b += char((v >> (8 * i)) & 0xFF);
+    };
+    le(directoryAt, 4);
+    le(quint32(entries.size()), 2);
+    for (const RawEntry& e : entries) {
+        le(e.tag, 2);
+        le(e.type, 2);
+        le(e.count, 4);
+        le(e.value, 4);
+    }
+    le(0, 4);
+    return b;
+}
+
+const RawEntry Orientation6{0x0112, 3, 1, 6};
+
+struct HostileExif {
+    const char* name;
+    QByteArray exif;
+    int orientation; // what the picture applies
+};
+
+class HostileExifBlocks : public ::testing::TestWithParam<HostileExif> {};
+
+} // namespace
+
+TEST_P(HostileExifBlocks, NeverStopAPictureFromLoading)
+{
+    const HostileExif c = GetParam();
+    JpegMetadata m;
+    m.exif = c.exif;
+    const QByteArray jpeg = encodeJpeg(gradientBitmap(32, 16), 90, m);
+    const Picture p = Picture::fromJpegData(jpeg);
+    EXPECT_EQ(p.orientation(), c.orientation);
+    const QSize shown = c.orientation >= 5 ? QSize(16, 32) : QSize(32, 16);
+    EXPECT_EQ(p.size(), shown);
+    const Bitmap24 pixels = p.toBitmap24();
+    EXPECT_EQ(QSize(pixels.width(), pixels.height()), shown);
+    // Writing it back keeps no orientation that a viewer would apply again.
+    const Picture written = Picture::fromJpegData(p.encodeJpegReplacement(pixels));
+    EXPECT_EQ(written.orientation(), 1);
+    EXPECT_EQ(written.size(), shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exif, HostileExifBlocks,
+    ::testing::Values(HostileExif{"WellFormed", exifBlock({Orientation6}), 6},
+                      HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
+                      HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
+                      HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
+                      HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1},
+                      HostileExif{"DirectoryPastTheEnd", exifBlock({Orientation6}, 4000), 1},
+                      HostileExif{"NotTiff", QByteArray("Exif\0\0MZ\x90\0\3\0\0\0\4\0", 16), 1},
+                      // A sub-directory pointing back at its parent: the loop is cut, the rest reads.
+                      HostileExif{"DirectoryLoop", exifBlock({Orientation6, {0x8769, 4, 1, 8}}), 6}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -1,0 +1,200 @@
+#include "tests/support/CameraPictures.h"
+
+#include "graphics/AtomicFile.h"
+#include "graphics/JpegCodec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <cstring>
+
+#include <libexif/exif-data.h>
+#include <libexif/exif-utils.h>
+
+namespace camera {
+namespace {
+
+const ExifByteOrder Order = EXIF_BYTE_ORDER_INTEL;
+
+ExifEntry* addEntry(ExifData* ed, ExifMem* mem, ExifIfd ifd, ExifTag tag, ExifFormat format, unsigned count)
+{
+    ExifEntry* e = exif_entry_new_mem(mem);
+    e->tag = tag;
+    e->format = format;
+    e->components = count;
+    e->size = exif_format_get_size(format) * count;
+    e->data = static_cast<unsigned char*>(exif_mem_alloc(mem, e->size));
+    exif_content_add_entry(ed->ifd[ifd], e);
+    exif_entry_unref(e);
+    return e;
+}
+
+void addText(ExifData* ed, ExifMem* mem, ExifIfd ifd, ExifTag tag, const QString& text)
+{
+    const QByteArray b = text.toLatin1();
+    std::memcpy(addEntry(ed, mem, ifd, tag, EXIF_FORMAT_ASCII, unsigned(b.size() + 1))->data, b.constData(),
+                std::size_t(b.size()));
+}
+
+QString textOf(ExifData* ed, ExifIfd ifd, ExifTag tag)
+{
+    const ExifEntry* e = exif_content_get_entry(ed->ifd[ifd], tag);
+    return e && e->data ? QString::fromLatin1(reinterpret_cast<const char*>(e->data),
+                                              qstrnlen(reinterpret_cast<const char*>(e->data), e->size))
+                        : QString();
+}
+
+int numberOf(ExifData* ed, ExifIfd ifd, ExifTag tag)
+{
+    const ExifEntry* e = exif_content_get_entry(ed->ifd[ifd], tag);
+    if (!e || !e->data)
+        return 0;
+    const ExifByteOrder o = exif_data_get_byte_order(ed);
+    return e->format == EXIF_FORMAT_SHORT ? exif_get_short(e->data, o) : int(exif_get_long(e->data, o));
+}
+
+// An RGB display profile holding only its white point, in its APP2 chunk.
+QByteArray iccChunk()
+{
+    QByteArray p(164, '\0');
+    auto put = [&p](int at, const char* four) { std::memcpy(p.data() + at, four, 4); };
+    p[3] = char(164);
+    p[8] = 0x02;
+    p[9] = 0x10;
+    put(12, "mntr");
+    put(16, "RGB ");
+    put(20, "XYZ ");
+    put(36, "acsp");
+    p[131] = 1; // one tag: 'wtpt' at 144, 20 bytes
+    put(132, "wtpt");
+    p[139] = char(144);
+    p[143] = 20;
+    put(144, "XYZ ");
+    return QByteArray("ICC_PROFILE", 12) + char(1) + char(1) + p;
+}
+
+char nearest(QRgb c)
+{
+    struct Named {
+        char name;
+        int r, g, b;
+    };
+    static const Named colours[] = {
+        {'R', 255, 0, 0}, {'G', 0, 255, 0}, {'B', 0, 0, 255}, {'W', 255, 255, 255}};
+    for (const Named& n : colours) {
+        const int d = std::abs(qRed(c) - n.r) + std::abs(qGreen(c) - n.g) + std::abs(qBlue(c) - n.b);
+        if (d < 90)
+            return n.name;
+    }
+    return '?';
+}
+
+} // namespace
+
+Bitmap24 quarters(int width, int height)
+{
+    // Blue, green, red bytes of red, green, blue and white.
+    static const std::uint8_t bgr[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
+    Bitmap24 b(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            std::memcpy(b.scanLine(y) + 3 * x, bgr[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)], 3);
+    return b;
+}
+
+QString corners(const QImage& image)
+{
+    const QImage i = image.convertToFormat(QImage::Format_RGB32);
+    const int r = i.width() - 1, b = i.height() - 1;
+    const char c[4] = {nearest(i.pixel(0, 0)), nearest(i.pixel(r, 0)), nearest(i.pixel(0, b)),
+                       nearest(i.pixel(r, b))};
+    return QString::fromLatin1(c, 4);
+}
+
+QString corners(const Bitmap24& bitmap)
+{
+    return corners(bitmap.wrap());
+}
+
+QByteArray exifBlock(QSize stored, int orientation)
+{
+    ExifMem* mem = exif_mem_new_default();
+    ExifData* ed = exif_data_new_mem(mem);
+    exif_data_set_byte_order(ed, Order);
+    addText(ed, mem, EXIF_IFD_0, EXIF_TAG_MAKE, Make);
+    addText(ed, mem, EXIF_IFD_0, EXIF_TAG_MODEL, Model);
+    exif_set_short(addEntry(ed, mem, EXIF_IFD_0, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1)->data, Order,
+                   ExifShort(orientation));
+    addText(ed, mem, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL, Taken);
+    // One dimension of each width, as cameras write both.
+    exif_set_long(addEntry(ed, mem, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, EXIF_FORMAT_LONG, 1)->data,
+                  Order, ExifLong(stored.width()));
+    exif_set_short(addEntry(ed, mem, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, EXIF_FORMAT_SHORT, 1)->data,
+                   Order, ExifShort(stored.height()));
+    exif_set_short(addEntry(ed, mem, EXIF_IFD_1, EXIF_TAG_COMPRESSION, EXIF_FORMAT_SHORT, 1)->data, Order, 6);
+    const QByteArray thumb = encodeJpeg(quarters(16, 8));
+    ed->data = static_cast<unsigned char*>(exif_mem_alloc(mem, ExifLong(thumb.size())));
+    ed->size = unsigned(thumb.size());
+    std::memcpy(ed->data, thumb.constData(), std::size_t(thumb.size()));
+
+    unsigned char* saved = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(ed, &saved, &size);
+    const QByteArray block(reinterpret_cast<const char*>(saved), qsizetype(size));
+    exif_mem_free(mem, saved);
+    exif_data_unref(ed);
+    exif_mem_unref(mem);
+    return block;
+}
+
+QByteArray cameraJpeg(const Bitmap24& stored, int orientation)
+{
+    JpegMetadata m;
+    m.exif = exifBlock(QSize(stored.width(), stored.height()), orientation);
+    m.icc = {iccChunk()};
+    return encodeJpeg(stored, 95, m);
+}
+
+Tags readTags(const QString& path)
+{
+    const JpegMetadata m = readJpegMetadata(readWholeFile(path));
+    Tags t;
+    t.rgbProfile = !m.icc.isEmpty() && m.icc.first().mid(14 + 16, 4) == "RGB ";
+    if (m.exif.isEmpty())
+        return t;
+    ExifData* ed = exif_data_new_from_data(reinterpret_cast<const unsigned char*>(m.exif.constData()),
+                                           unsigned(m.exif.size()));
+    t.orientation = numberOf(ed, EXIF_IFD_0, EXIF_TAG_ORIENTATION);
+    t.make = textOf(ed, EXIF_IFD_0, EXIF_TAG_MAKE);
+    t.model = textOf(ed, EXIF_IFD_0, EXIF_TAG_MODEL);
+    t.taken = textOf(ed, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL);
+    t.width = numberOf(ed, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION);
+    t.height = numberOf(ed, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION);
+    t.thumbnail = ed->data && ed->size > 0;
+    exif_data_unref(ed);
+    return t;
+}
+
+Tags exiftoolTags(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("exiftool"),
+            {"-j", "-n", "-Orientation", "-Make", "-Model", "-DateTimeOriginal", "-ExifImageWidth",
+             "-ExifImageHeight", "-ThumbnailLength", "-ICC_Profile:ColorSpaceData", path});
+    Tags t;
+    if (!p.waitForFinished(30000))
+        return t;
+    const QJsonObject o = QJsonDocument::fromJson(p.readAllStandardOutput()).array().at(0).toObject();
+    t.orientation = o.value("Orientation").toInt();
+    t.make = o.value("Make").toString();
+    t.model = o.value("Model").toString();
+    t.taken = o.value("DateTimeOriginal").toString();
+    t.width = o.value("ExifImageWidth").toInt();
+    t.height = o.value("ExifImageHeight").toInt();
+    t.thumbnail = o.contains("ThumbnailLength");
+    t.rgbProfile = o.value("ColorSpaceData").toString() == "RGB ";
+    return t;
+}
+
+} // namespace camera

@@ -1,0 +1,44 @@
+#pragma once
+// Camera-style JPEGs made for the tests: an EXIF block written with libexif
+// (make, model, date taken, orientation, pixel size and a thumbnail) and a
+// small RGB colour profile; and readers for what a written file kept.
+#include "graphics/Bitmap24.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace camera {
+
+inline const QString Make = QStringLiteral("Test Camera Works");
+inline const QString Model = QStringLiteral("TC-1");
+inline const QString Taken = QStringLiteral("2024:05:17 10:20:30");
+
+// Solid quarters: red top-left, green top-right, blue bottom-left, white
+// bottom-right, so corners read "RGBW" from top-left to bottom-right.
+Bitmap24 quarters(int width, int height);
+// The colours at the four corners, top-left, top-right, bottom-left,
+// bottom-right, each the nearest of R, G, B, W.
+QString corners(const QImage& image);
+QString corners(const Bitmap24& bitmap);
+
+// The EXIF block (APP1 payload) of a camera picture stored at `stored`.
+QByteArray exifBlock(QSize stored, int orientation);
+// A JPEG of `stored` with that EXIF block and an RGB colour profile.
+QByteArray cameraJpeg(const Bitmap24& stored, int orientation);
+
+struct Tags {
+    int orientation = 0; // 0: no tag
+    QString make, model, taken;
+    int width = 0, height = 0; // the EXIF pixel dimensions
+    bool thumbnail = false;
+    bool rgbProfile = false;
+    bool operator==(const Tags&) const = default;
+};
+// What libexif reads from the EXIF block our reader finds in the file.
+Tags readTags(const QString& path);
+// What exiftool reads from the file.
+Tags exiftoolTags(const QString& path);
+
+} // namespace camera

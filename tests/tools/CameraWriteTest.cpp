@@ -1,0 +1,218 @@
+// Camera JPEGs written back: quarter turns without loss where the blocks
+// allow it, and the camera's metadata kept by every kind of write, as our
+// reader and exiftool both see it.
+#include "collection/CollectionFile.h"
+#include "effects/PictureWrite.h"
+#include "graphics/AtomicFile.h"
+#include "graphics/Picture.h"
+#include "tests/support/CameraPictures.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << s.toStdString();
+}
+
+namespace camera {
+inline void PrintTo(const Tags& t, std::ostream* os)
+{
+    *os << "orientation " << t.orientation << ", " << t.make.toStdString() << " " << t.model.toStdString()
+        << ", " << t.taken.toStdString() << ", " << t.width << "x" << t.height
+        << (t.thumbnail ? ", thumbnail" : "") << (t.rgbProfile ? ", RGB profile" : "");
+}
+} // namespace camera
+
+namespace {
+
+void fx(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(PV_BINARY_DIR "/pictavo-fx"), args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+}
+
+// The quarters with a fine texture, so the file is as large as a photo's
+// and its size means something.
+Bitmap24 photo(int width, int height)
+{
+    Bitmap24 b = camera::quarters(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* p = b.scanLine(y);
+        for (int i = 0; i < 3 * width; ++i)
+            p[i] = std::uint8_t(std::clamp(p[i] + (i * 7 + y * 13) % 29 - 14, 0, 255));
+    }
+    return b;
+}
+
+QSize sizeOf(const Bitmap24& b)
+{
+    return QSize(b.width(), b.height());
+}
+
+// The corners after one quarter turn clockwise.
+QString turnedRight(const QString& c)
+{
+    const QChar turned[4] = {c[2], c[0], c[3], c[1]};
+    return QString(turned, 4);
+}
+
+Bitmap24 decodeFile(const QString& path)
+{
+    return Picture::loadFromFile(path).toBitmap24();
+}
+
+struct Turn {
+    int width, height, orientation;
+};
+
+class FourTurnsRight : public ::testing::TestWithParam<Turn> {};
+
+int largestDifference(const Bitmap24& a, const Bitmap24& b)
+{
+    int d = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int i = 0; i < 3 * a.width(); ++i)
+            d = std::max(d, std::abs(a.scanLine(y)[i] - b.scanLine(y)[i]));
+    return d;
+}
+
+void turnRight(const QString& path, int times)
+{
+    for (int i = 0; i < times; ++i)
+        fx({"rotate", "right", path});
+}
+
+TEST_P(FourTurnsRight, GiveThePictureBack)
+{
+    const Turn t = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("photo.jpg");
+    writeFileAtomically(path, camera::cameraJpeg(photo(t.width, t.height), t.orientation));
+    const Bitmap24 first = decodeFile(path);
+    const qint64 firstBytes = QFileInfo(path).size();
+
+    turnRight(path, 1);
+    const Bitmap24 once = decodeFile(path);
+    EXPECT_EQ(sizeOf(once), sizeOf(first).transposed());
+    EXPECT_EQ(camera::corners(once), turnedRight(camera::corners(first)));
+    const camera::Tags tags = camera::readTags(path);
+    EXPECT_EQ(tags.orientation, 1);
+    EXPECT_FALSE(tags.thumbnail);
+    EXPECT_EQ(QSize(tags.width, tags.height), sizeOf(once));
+
+    turnRight(path, 3);
+    const Bitmap24 four = decodeFile(path);
+    ASSERT_EQ(sizeOf(four), sizeOf(first));
+    EXPECT_EQ(camera::corners(four), camera::corners(first));
+    if (t.width % 16 != 0 || t.height % 16 != 0) {
+        EXPECT_FALSE(four == first) << "edge blocks that can't move whole are re-encoded";
+        return;
+    }
+    const qint64 fourBytes = QFileInfo(path).size();
+    EXPECT_NEAR(double(fourBytes), double(firstBytes), firstBytes / 100.0);
+    if (t.orientation == 1)
+        EXPECT_TRUE(four == first) << "lossless turns give the first decode back exactly";
+    else // the first turn set the camera's turn into the blocks, whose decode rounds a little differently
+        EXPECT_LE(largestDifference(four, first), 4);
+    turnRight(path, 4);
+    EXPECT_TRUE(decodeFile(path) == four);
+    EXPECT_EQ(QFileInfo(path).size(), fourBytes);
+}
+
+// Whole MCUs (16 x 16 here) in several orientations, then sizes that are not.
+INSTANTIATE_TEST_SUITE_P(Camera, FourTurnsRight,
+                         ::testing::Values(Turn{1024, 768, 1}, Turn{1024, 768, 6}, Turn{1024, 768, 5},
+                                           Turn{1024, 768, 8}, Turn{1021, 765, 1}, Turn{1021, 765, 6}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height) + "Tag" +
+                                    std::to_string(info.param.orientation);
+                         });
+
+// One way of writing a JPEG back: takes the camera picture's path, answers
+// the path written.
+struct Write {
+    const char* name;
+    QSize stored;
+    std::function<QString(const QString& in)> run;
+    int orientation; // the tag the written file carries
+    QSize written;
+};
+
+class MetadataKept : public ::testing::TestWithParam<Write> {};
+
+TEST_P(MetadataKept, ByOurReaderAndByExiftool)
+{
+    const Write w = GetParam();
+    QTemporaryDir dir;
+    const QString in = dir.filePath("photo.jpg");
+    writeFileAtomically(in, camera::cameraJpeg(photo(w.stored.width(), w.stored.height()), 6));
+    const QString out = w.run(in);
+    ASSERT_FALSE(out.isEmpty());
+    ASSERT_EQ(sizeOf(Picture::loadFromFile(out, ExifOrientation::Ignore).toBitmap24()), w.written);
+
+    const camera::Tags expected{w.orientation,     camera::Make,       camera::Model, camera::Taken,
+                                w.written.width(), w.written.height(), false,         true};
+    EXPECT_EQ(camera::readTags(out), expected);
+    EXPECT_EQ(camera::exiftoolTags(out), expected);
+}
+
+QString beside(const QString& in, const char* name)
+{
+    return QFileInfo(in).dir().filePath(QString::fromLatin1(name));
+}
+
+const QSize Mcu(320, 160), NotMcu(321, 161);
+
+INSTANTIATE_TEST_SUITE_P(
+    Camera, MetadataKept,
+    ::testing::Values(
+        Write{"EffectsDialog", Mcu,
+              [](const QString& in) {
+                  const Picture source = Picture::loadFromFile(in);
+                  Bitmap24 b = source.toBitmap24();
+                  b.fill(10, 20, 30);
+                  writeRenderedPicture(in, b, source);
+                  return in;
+              },
+              1, Mcu.transposed()},
+        Write{"Render", Mcu,
+              [](const QString& in) {
+                  fx({"render", "--brightness=30", in, beside(in, "out.jpg")});
+                  return beside(in, "out.jpg");
+              },
+              1, Mcu.transposed()},
+        Write{"RenderAsStored", Mcu,
+              [](const QString& in) {
+                  fx({"render", "--no-auto-orient", "--brightness=30", in, beside(in, "out.jpg")});
+                  return beside(in, "out.jpg");
+              },
+              6, Mcu},
+        Write{"ApplyToCollection", Mcu,
+              [](const QString& in) {
+                  writeCollection(beside(in, "c.pvx"), {{in, "photo"}});
+                  fx({"apply", "--saturation=-40", beside(in, "c.pvx")});
+                  return in;
+              },
+              1, Mcu.transposed()},
+        Write{"LosslessTurn", Mcu,
+              [](const QString& in) {
+                  fx({"rotate", "left", in});
+                  return in;
+              },
+              1, Mcu},
+        Write{"ReencodedTurn", NotMcu,
+              [](const QString& in) {
+                  fx({"rotate", "left", in});
+                  return in;
+              },
+              1, NotMcu}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
