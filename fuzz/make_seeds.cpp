@@ -143,6 +143,51 @@ void pictureSeeds()
         put("picture", "ico", QByteArray(1, '\3') + ico);
 }
 
+// A camera's EXIF block, little-endian: orientation 6 in the first
+// directory, pixel sizes in the EXIF directory, and a thumbnail directory
+// pointing at a small JPEG.
+QByteArray cameraExif()
+{
+    const QByteArray thumb = encodeJpeg(gradient(8, 8));
+    QByteArray t("II*\0\x08\0\0\0", 8);
+    auto le = [&t](quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            t += char((v >> (8 * i)) & 0xFF);
+    };
+    auto entry = [&le](quint16 tag, quint16 type, quint32 value) {
+        le(tag, 2);
+        le(type, 2);
+        le(1, 4);
+        le(value, 4);
+    };
+    // IFD0 at 8 (2 entries), EXIF IFD at 38 (2 entries), IFD1 at 68 (3 entries), thumbnail at 110.
+    le(2, 2);
+    entry(0x0112, 3, 6);
+    entry(0x8769, 4, 38);
+    le(68, 4);
+    le(2, 2);
+    entry(0xA002, 4, 17);
+    entry(0xA003, 3, 9);
+    le(0, 4);
+    le(3, 2);
+    entry(0x0103, 3, 6);
+    entry(0x0201, 4, 110);
+    entry(0x0202, 4, quint32(thumb.size()));
+    le(0, 4);
+    return QByteArray("Exif\0\0", 6) + t + thumb;
+}
+
+void exifSeeds()
+{
+    // fuzz_exif: the first byte picks an EXIF block (0) or a whole JPEG (1).
+    const QByteArray exif = cameraExif();
+    put("exif", "block", QByteArray(1, '\0') + exif);
+    JpegMetadata m;
+    m.exif = exif;
+    put("exif", "jpeg-whole-mcus", QByteArray(1, '\1') + encodeJpeg(gradient(16, 32), 90, m));
+    put("exif", "jpeg-partial-mcus", QByteArray(1, '\1') + encodeJpeg(gradient(17, 9), 90, m));
+}
+
 void textSeeds()
 {
     QList<CollectionEntry> entries{{"/home/ann/pictures/a.jpg", "Sea at dawn"},
@@ -193,6 +238,7 @@ int main(int argc, char** argv)
     g_root = QString::fromLocal8Bit(argv[1]);
     bmpSeeds();
     pictureSeeds();
+    exifSeeds();
     textSeeds();
     return 0;
 }

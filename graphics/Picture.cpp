@@ -14,7 +14,7 @@
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
-    int width = 0;  // as shown
+    int width = 0; // as shown
     int height = 0;
     int exifTag = 1;     // Jpeg: the EXIF orientation as stored
     int orientation = 1; // the one decodes apply: exifTag, or 1 when ignored

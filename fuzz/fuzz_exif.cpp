@@ -1,0 +1,73 @@
+// Camera metadata: the first byte picks what the rest is. 0: an EXIF block
+// read for its orientation and rewritten, then carried by a small JPEG that
+// is loaded, turned without loss and written back. 1: a whole JPEG file
+// through the same load, turn and write.
+#include "fuzz/FuzzSupport.h"
+#include "graphics/Errors.h"
+#include "graphics/ExifMetadata.h"
+#include "graphics/JpegCodec.h"
+#include "graphics/JpegTransform.h"
+#include "graphics/Picture.h"
+
+#include <cstdlib>
+
+namespace {
+
+void require(bool holds)
+{
+    if (!holds)
+        std::abort();
+}
+
+// Load, turn and write back, checking what every write promises.
+void roundTrip(const QByteArray& jpeg)
+{
+    const Picture picture = Picture::fromJpegData(jpeg);
+    if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
+        return;
+    const Bitmap24 pixels = picture.toBitmap24();
+    require(pixels.width() == picture.width() && pixels.height() == picture.height());
+    picture.thumbnail(QSize(40, 30));
+    const QByteArray turned = picture.turnedLosslessly(90);
+    if (!turned.isEmpty()) {
+        const Picture t = Picture::fromJpegData(turned);
+        require(t.orientation() == 1 && t.size() == picture.size().transposed());
+    }
+    const Picture written = Picture::fromJpegData(picture.encodeJpegReplacement(pixels));
+    require(written.orientation() == 1 && written.size() == picture.size());
+}
+
+QByteArray carrier()
+{
+    Bitmap24 b(16, 8);
+    b.fill(40, 120, 200);
+    return encodeJpeg(b);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    const QByteArray bytes = fuzzBytes(data + 1, size - 1);
+    try {
+        if (data[0] % 2 == 0) {
+            const int orientation = exifOrientation(bytes);
+            require(orientation >= 1 && orientation <= 8);
+            const QByteArray rewritten = rewriteExif(bytes, QSize(8, 16), true);
+            require(rewritten.size() <= 65533);
+            if (!rewritten.isEmpty())
+                require(exifOrientation(rewritten) == 1);
+            if (bytes.size() <= 65533) {
+                static const QByteArray plain = carrier();
+                roundTrip(replaceExifSegment(plain, bytes));
+            }
+        } else {
+            roundTrip(bytes);
+            replaceExifSegment(bytes, QByteArray("Exif\0\0", 6));
+        }
+    } catch (const AppError&) {
+    }
+    return 0;
+}
