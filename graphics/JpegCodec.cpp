@@ -59,7 +59,7 @@ bool cmykLike(J_COLOR_SPACE space)
     return space == JCS_CMYK || space == JCS_YCCK;
 }
 
-enum class Markers { None, Exif, ExifAndIcc };
+enum class Markers { None, Exif, ExifAndIcc, All };
 
 // Reads the header and, for a decode (scaleDenom > 0), chooses the output
 // colour space and computes the output size.
@@ -80,6 +80,11 @@ bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom, Markers mark
         jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (markers == Markers::ExifAndIcc)
         jpeg_save_markers(&d.cinfo, JPEG_APP0 + 2, 0xFFFF);
+    if (markers == Markers::All) {
+        jpeg_save_markers(&d.cinfo, JPEG_COM, 0xFFFF);
+        for (int app = 0; app < 16; ++app)
+            jpeg_save_markers(&d.cinfo, JPEG_APP0 + app, 0xFFFF);
+    }
     jpeg_read_header(&d.cinfo, TRUE);
     if (scaleDenom > 0) {
         d.cinfo.out_color_space = cmykLike(d.cinfo.jpeg_color_space) ? JCS_CMYK : JCS_EXT_BGR;
@@ -207,6 +212,64 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int qu
     return true;
 }
 
+// The decoder's coefficients and saved markers written again by `out`, which
+// shares the decoder's error manager.
+bool recodeStep(Decoder& d, Encoder& out)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&d.cinfo);
+    out.cinfo.err = &d.err.pub;
+    out.created = true;
+    jpeg_create_compress(&out.cinfo);
+    jpeg_mem_dest(&out.cinfo, &out.out, &out.outSize);
+    jpeg_copy_critical_parameters(&d.cinfo, &out.cinfo);
+    out.cinfo.optimize_coding = TRUE;
+    // The source's own JFIF and Adobe markers come with the others below.
+    out.cinfo.write_JFIF_header = FALSE;
+    out.cinfo.write_Adobe_marker = FALSE;
+    jpeg_write_coefficients(&out.cinfo, coefficients);
+    for (jpeg_saved_marker_ptr m = d.cinfo.marker_list; m; m = m->next)
+        jpeg_write_marker(&out.cinfo, m->marker, m->data, m->data_length);
+    jpeg_finish_compress(&out.cinfo);
+    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+
+bool sameTable(const JHUFF_TBL* a, const JHUFF_TBL* b)
+{
+    if (!a || !b || std::memcmp(a->bits, b->bits, sizeof a->bits) != 0)
+        return false;
+    int symbols = 0;
+    for (int i = 1; i <= 16; ++i)
+        symbols += a->bits[i];
+    return symbols <= 256 && std::memcmp(a->huffval, b->huffval, std::size_t(symbols)) == 0;
+}
+
+// Whether each Huffman table the decoder read is the standard one in its
+// slot, as jpeg_set_defaults installs them in `standard`.
+bool standardTablesStep(Decoder& d, Encoder& standard, bool* result)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    standard.cinfo.err = &d.err.pub;
+    standard.created = true;
+    jpeg_create_compress(&standard.cinfo);
+    standard.cinfo.in_color_space = JCS_RGB;
+    standard.cinfo.input_components = 3;
+    jpeg_set_defaults(&standard.cinfo);
+    *result = !d.cinfo.progressive_mode && !d.cinfo.arith_code;
+    for (int i = 0; i < NUM_HUFF_TBLS; ++i) {
+        if (d.cinfo.dc_huff_tbl_ptrs[i] &&
+            !sameTable(d.cinfo.dc_huff_tbl_ptrs[i], standard.cinfo.dc_huff_tbl_ptrs[i]))
+            *result = false;
+        if (d.cinfo.ac_huff_tbl_ptrs[i] &&
+            !sameTable(d.cinfo.ac_huff_tbl_ptrs[i], standard.cinfo.ac_huff_tbl_ptrs[i]))
+            *result = false;
+    }
+    return true;
+}
+
 int supportedDenom(int scaleDenom)
 {
     if (scaleDenom >= 8)
@@ -265,6 +328,30 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom)
     if (!pixelStep(d, out.bits(), out.stride(), cmykRow.empty() ? nullptr : cmykRow.data()))
         throw d.error();
     return out;
+}
+
+bool usesStandardHuffmanTables(const QByteArray& data)
+{
+    Decoder d;
+    if (!headerStep(d, data, 0))
+        throw d.error();
+    Encoder standard;
+    bool result = false;
+    if (!standardTablesStep(d, standard, &result))
+        throw d.error();
+    return result;
+}
+
+QByteArray recodeJpegOptimized(const QByteArray& data)
+{
+    Decoder d;
+    if (!headerStep(d, data, 0, Markers::All))
+        throw d.error();
+    checkFullSize(d.cinfo);
+    Encoder e;
+    if (!recodeStep(d, e))
+        throw d.error();
+    return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
 }
 
 QByteArray encodeJpeg(const Bitmap24& bitmap, int quality, const JpegMetadata& metadata)

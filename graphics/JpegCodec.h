@@ -26,6 +26,13 @@ JpegInfo readJpegHeader(const QByteArray& data);
 JpegMetadata readJpegMetadata(const QByteArray& data);
 // scaleDenom 1, 2, 4 or 8: libjpeg's DCT scaling.
 Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1);
+// True for a sequential Huffman-coded JPEG whose tables are all the standard
+// ones (what libjpeg writes by default, and most cameras); false when they
+// were fitted to the picture. Throws like readJpegHeader.
+bool usesStandardHuffmanTables(const QByteArray& data);
+// The same coefficients and markers with Huffman tables fitted to the data:
+// smaller, and decoding to the same pixels. Throws like readJpegHeader.
+QByteArray recodeJpegOptimized(const QByteArray& data);
 // Quality 90, baseline, colour (JCS_RGB, 3 components). With an EXIF block
 // it comes first after the start marker, in place of the JFIF one.
 QByteArray encodeJpeg(const Bitmap24& bitmap, int quality = 90, const JpegMetadata& metadata = {});

@@ -1,5 +1,8 @@
 #include "graphics/JpegTransform.h"
 
+#include "graphics/Errors.h"
+#include "graphics/JpegCodec.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -76,6 +79,13 @@ QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation)
     if (rc == 0 && out && outSize > 0)
         result = QByteArray(reinterpret_cast<const char*>(out), qsizetype(outSize));
     tjFree(out);
+    // The transform writes standard Huffman tables; a source whose tables
+    // were fitted to it would grow by a few percent, so fit them again.
+    try {
+        if (!result.isEmpty() && !usesStandardHuffmanTables(jpeg))
+            return recodeJpegOptimized(result);
+    } catch (const AppError&) {
+    }
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include "collection/CollectionFile.h"
 #include "effects/PictureWrite.h"
 #include "graphics/AtomicFile.h"
+#include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "tests/support/CameraPictures.h"
 
@@ -69,6 +70,7 @@ Bitmap24 decodeFile(const QString& path)
 
 struct Turn {
     int width, height, orientation;
+    bool fittedTables = false; // Huffman tables fitted to the picture, as many editors write them
 };
 
 class FourTurnsRight : public ::testing::TestWithParam<Turn> {};
@@ -93,7 +95,8 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
     const Turn t = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath("photo.jpg");
-    writeFileAtomically(path, camera::cameraJpeg(photo(t.width, t.height), t.orientation));
+    const QByteArray jpeg = camera::cameraJpeg(photo(t.width, t.height), t.orientation);
+    writeFileAtomically(path, t.fittedTables ? recodeJpegOptimized(jpeg) : jpeg);
     const Bitmap24 first = decodeFile(path);
     const qint64 firstBytes = QFileInfo(path).size();
 
@@ -128,11 +131,13 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
 // Whole MCUs (16 x 16 here) in several orientations, then sizes that are not.
 INSTANTIATE_TEST_SUITE_P(Camera, FourTurnsRight,
                          ::testing::Values(Turn{1024, 768, 1}, Turn{1024, 768, 6}, Turn{1024, 768, 5},
-                                           Turn{1024, 768, 8}, Turn{1021, 765, 1}, Turn{1021, 765, 6}),
+                                           Turn{1024, 768, 8}, Turn{1024, 768, 6, true}, Turn{1021, 765, 1},
+                                           Turn{1021, 765, 6}),
                          [](const auto& info) {
                              return std::to_string(info.param.width) + "x" +
                                     std::to_string(info.param.height) + "Tag" +
-                                    std::to_string(info.param.orientation);
+                                    std::to_string(info.param.orientation) +
+                                    (info.param.fittedTables ? "FittedTables" : "");
                          });
 
 // One way of writing a JPEG back: takes the camera picture's path, answers
