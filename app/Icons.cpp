@@ -232,6 +232,6 @@ QImage aboutPicture()
     sub.setPixelSize(16);
     p.setFont(sub);
     p.drawText(QRect(292, 118, 250, 24), Qt::AlignLeft, QStringLiteral("Picture collections viewer"));
-    p.drawPixmap(292, 156, appIcon().pixmap(64, 64));
+    p.drawPixmap(214, 58, appIcon().pixmap(64, 64));
     return img;
 }
