@@ -30,8 +30,10 @@ for name in holiday.pvx HOLIDAY.PVX Holiday.Pvx notes.txt; do
 done
 
 demo=/usr/share/pictavo/demo
-[ "$("$usr/bin/pictavo-fx" --version)" = "pictavo-fx $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" ] ||
-  fail "pictavo-fx --version: $("$usr/bin/pictavo-fx" --version)"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+for program in pictavo-fx pictavo; do
+  [ "$("$usr/bin/$program" --version)" = "$program $version" ] || fail "$program --version: $("$usr/bin/$program" --version)"
+done
 "$usr/bin/pictavo-fx" list "$work/dest$demo/Demo.pvx" >"$work/list"
 [ "$(wc -l <"$work/list")" -ge 10 ] || fail "the demo lists $(wc -l <"$work/list") entries"
 grep -q "^1	$demo/" "$work/list" || fail "the demo names its pictures outside $demo: $(head -1 "$work/list")"
