@@ -4,6 +4,7 @@
 #include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
+#include "platform/SystemColors.h"
 #include "settings/IniFile.h"
 
 #include <QBuffer>
@@ -144,7 +145,7 @@ void textSeeds()
     settings.writeString("Settings", "Language", "English");
     settings.writeInteger("SlideShow", "Delay", 3);
     settings.writeBool("SlideShow", "Loop", true);
-    settings.writeInteger("Settings", "ColorMain", qint32(0xFF000005));
+    settings.writeInteger("Settings", "ColorMain", qint32(syscolor::Window));
     put("ini", "settings.ini", settings.toBytes());
     IniFile language;
     language.writeString("Russian", "1", QString::fromUtf8("Файл"));
