@@ -65,7 +65,7 @@ int main(int argc, char** argv)
         return 0;
     PictavoApplication app(argc, argv);
     // The help file's fixed path; the help binding maps it into our folder.
-    htmlHelpViewer().setApplicationHelpFile(QStringLiteral("F:\\Programs\\PVX\\help\\Help.CHM"));
+    htmlHelpViewer().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
     createWindows(app.arguments().mid(1));
     frmMain->show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())
