@@ -26,7 +26,7 @@ int cmdRotate(const Args& words)
     Args args = words;
     const ExifOrientation exif = takeExifOrientationOption(args);
     if (args.size() != 2 || (args[0] != "left" && args[0] != "right"))
-        return fail(QStringLiteral("usage: pictavo-fx rotate [--no-auto-orient] left|right FILE"));
+        return usageError("rotate", "usage: pictavo-fx rotate [--no-auto-orient] left|right FILE");
     const int angle = args[0] == "left" ? 270 : 90;
     const QString file = QString::fromLocal8Bit(args[1].c_str());
     try {

@@ -1,4 +1,5 @@
 #include "graphics/Picture.h"
+#include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/Errors.h"
 #include "graphics/JpegCodec.h"
@@ -218,19 +219,15 @@ struct RawEntry {
 QByteArray exifBlock(const std::vector<RawEntry>& entries, quint32 directoryAt = 8)
 {
     QByteArray b("Exif\0\0II*\0", 10);
-    auto le = [&b](quint32 v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            b += char((v >> (8 * i)) & 0xFF);
-    };
-    le(directoryAt, 4);
-    le(quint32(entries.size()), 2);
+    appendLe32(b, directoryAt);
+    appendLe16(b, quint16(entries.size()));
     for (const RawEntry& e : entries) {
-        le(e.tag, 2);
-        le(e.type, 2);
-        le(e.count, 4);
-        le(e.value, 4);
+        appendLe16(b, e.tag);
+        appendLe16(b, e.type);
+        appendLe32(b, e.count);
+        appendLe32(b, e.value);
     }
-    le(0, 4);
+    appendLe32(b, 0);
     return b;
 }
 
