@@ -229,12 +229,10 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries)
 void writeCollection(const QString& path, const QList<CollectionEntry>& entries)
 {
     const QByteArray bytes = formatCollection(entries);
-    errno = 0;
     try {
         writeFileAtomically(path, bytes);
-    } catch (const AppError&) {
+    } catch (const FileWriteError& e) {
         // Collection errors speak the run-time library's language, like the reader's.
-        const int err = errno;
-        throw AppError(ioErrorText(err != 0 ? err : EIO, path));
+        throw AppError(ioErrorText(e.error(), path) + e.backupNote());
     }
 }

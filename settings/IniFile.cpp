@@ -308,8 +308,8 @@ void IniFile::save()
         throw AppError(unableToWrite(m_path));
     try {
         writeFileAtomically(m_path, toBytes());
-    } catch (const AppError&) {
-        throw AppError(unableToWrite(m_path));
+    } catch (const FileWriteError& e) {
+        throw AppError(unableToWrite(m_path) + e.backupNote());
     }
     m_modified = false;
 }

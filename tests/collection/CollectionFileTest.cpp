@@ -274,7 +274,7 @@ TEST_F(CollectionFileTest, WriteFailingAtAnyStepNamesTheErrorAndKeepsTheOldFile)
         int error;
         QString text;
     } cases[] = {
-        {AtomicWriteFault::Open, EACCES, "File access denied"},
+        {AtomicWriteFault::Open, EROFS, "File access denied"},
         {AtomicWriteFault::Write, ENOSPC, "Disk full"},
         {AtomicWriteFault::Flush, EIO, QString("I/O error %1").arg(EIO)},
         {AtomicWriteFault::Commit, EXDEV, QString("I/O error %1").arg(EXDEV)},
