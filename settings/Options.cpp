@@ -1,6 +1,7 @@
 #include "settings/Options.h"
 
 #include "graphics/Errors.h"
+#include "graphics/TextEncoding.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemColors.h"
 #include "settings/IniFile.h"
@@ -150,9 +151,16 @@ void TfrmSettings::buildControls()
     // Page "Main".
     Panel1 = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
     label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 70);
-    ComboLng = make<QComboBox>(Panel1, "ComboLng", 84, 6, 286, 22);
+    ComboLng = make<QComboBox>(Panel1, "ComboLng", 84, 6, 128, 22);
     ComboLng->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
     connect(ComboLng, &QComboBox::activated, this, &TfrmSettings::ComboLngChange);
+    // The code page of text files written on Windows; empty for the locale's.
+    label(Panel1, "LabelCodePage", QStringLiteral("Code page:"), 220, 10, 62);
+    ComboCodePage = make<QComboBox>(Panel1, "ComboCodePage", 282, 6, 88, 22);
+    ComboCodePage->setEditable(true);
+    for (int page = 1250; page <= 1258; ++page)
+        ComboCodePage->addItem(QStringLiteral("windows-%1").arg(page));
+    ComboCodePage->lineEdit()->setPlaceholderText(QString::fromLatin1(localeCodePage()));
 
     auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 34, 370, 108);
     GroupBox1->setTitle(QStringLiteral("Comments"));
@@ -290,6 +298,7 @@ void TfrmSettings::FormCreate()
 
     TranspBar->setValue(m_values.alpha);
     ComboLng->setCurrentIndex(m_values.languageItem);
+    ComboCodePage->setEditText(m_values.codePage);
     edDelay->setText(m_values.delay);
     chkAuto->setChecked(m_values.fullScreen);
     wavName->setText(m_values.sound);
@@ -320,6 +329,16 @@ void TfrmSettings::showFontPreview()
 
 void TfrmSettings::btnOKClick()
 {
+    const QString codePage = ComboCodePage->currentText().trimmed();
+    if (!codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
+        ComboCodePage->setEditText(m_values.codePage);
+        dialogs().error(this, QStringLiteral("Unknown code page \"%1\"").arg(codePage));
+        return;
+    }
+    if (codePage != m_values.codePage) {
+        m_values.codePage = codePage;
+        setLegacyCodePage(codePage);
+    }
     const QColor color = commentColor();
     m_target->setCommentFont(m_font, color);
     m_target->setCommentsWindow(m_font, color, alphaForSlider(TranspBar->value()));

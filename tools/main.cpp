@@ -1,6 +1,8 @@
 // pictavo-fx: the command-line tool over the viewer's own picture code.
 #include "tools/Commands.h"
 
+#include "graphics/TextEncoding.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -20,7 +22,7 @@ const Command kCommands[] = {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: pictavo-fx COMMAND ...\n");
+    std::fprintf(stderr, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
     for (const Command& c : kCommands)
         std::fprintf(stderr, "  pictavo-fx %s\n", c.usage);
     return 2;
@@ -29,12 +31,28 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
+    // --code-page=NAME, anywhere on the line: the code page of collections
+    // that are not UTF-8, instead of the locale's.
+    std::vector<char*> words;
+    for (int i = 0; i < argc; ++i) {
+        constexpr const char* Option = "--code-page=";
+        if (std::strncmp(argv[i], Option, std::strlen(Option)) != 0) {
+            words.push_back(argv[i]);
+            continue;
+        }
+        const char* name = argv[i] + std::strlen(Option);
+        if (knownCodePage(QString::fromLocal8Bit(name)).isEmpty()) {
+            std::fprintf(stderr, "pictavo-fx: unknown code page '%s'\n", name);
+            return 2;
+        }
+        setLegacyCodePage(QString::fromLocal8Bit(name));
+    }
+    if (words.size() < 2)
         return usage();
     for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0)
-            return c.run(Args(argv + 2, argv + argc));
+        if (std::strcmp(words[1], c.name) == 0)
+            return c.run(Args(words.begin() + 2, words.end()));
     }
-    std::fprintf(stderr, "pictavo-fx: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "pictavo-fx: unknown command '%s'\n", words[1]);
     return usage();
 }
