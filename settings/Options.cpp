@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSlider>
 #include <QStyleOptionButton>
@@ -202,7 +203,10 @@ void TfrmSettings::buildControls()
     auto* GroupBox3 = make<QGroupBox>(Panel2, "GroupBox3", 4, 4, 370, 200);
     label(GroupBox3, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
     edDelay = make<QLineEdit>(GroupBox3, "edDelay", 184, 16, 40, 22);
-    edDelay->setMaxLength(2);
+    // Two characters for what is typed or pasted; a longer value loaded
+    // from the file stays whole (a length limit would cut it).
+    edDelay->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,2}")), edDelay));
     edDelay->setText(QStringLiteral("5"));
     edDelay->installEventFilter(this);
     chkAuto = make<WrappingCheckBox>(GroupBox3, "chkAuto", 8, 48, 354, 36);
@@ -408,6 +412,10 @@ bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
         // Keys that type nothing (arrows, Home, End) keep moving the cursor.
         if (watched == edDelay && (!key->text().isEmpty() || key->key() == Qt::Key_Delete) &&
             !delayKeyAccepted(key->key(), key->modifiers()))
+            return true;
+        // A digit typed into a full box, also one loaded longer than two.
+        if (watched == edDelay && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
+            edDelay->text().size() - edDelay->selectedText().size() >= 2)
             return true;
     }
     return QDialog::eventFilter(watched, event);

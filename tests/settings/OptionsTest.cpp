@@ -173,6 +173,20 @@ TEST_F(SettingsDialog, DelayBoxTakesOnlyTwoMainKeyboardDigits)
     EXPECT_EQ(ed->text(), "");
 }
 
+TEST_F(SettingsDialog, ALongerDelayFromTheFileLoadsAndSavesWhileTypingStaysLimited)
+{
+    writeIni("[SlideShow]\nDelay=120\n");
+    {
+        TfrmSettings d(&target, path);
+        auto* ed = child<QLineEdit>(d, "edDelay");
+        EXPECT_EQ(d.delayText(), "120");
+        ed->end(false);
+        QTest::keyClick(ed, Qt::Key_5);
+        EXPECT_EQ(ed->text(), "120");
+    }
+    EXPECT_EQ(IniFile(path).readString("SlideShow", "Delay", ""), "120");
+}
+
 TEST_F(SettingsDialog, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
 {
     writeIni("[Settings]\nCodePage=klingon\n");
