@@ -3,7 +3,9 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean fuzz test-asan
+PREFIX ?= /usr/local
+
+.PHONY: all deps configure build run test bench clean fuzz test-asan install package
 
 all: build
 
@@ -25,6 +27,14 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# `make install PREFIX=/usr DESTDIR=/tmp/stage` stages a tree for packaging.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package (build/pictavo_<version>_<arch>.deb) of the same tree.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do if [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; done

@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/Comments.h"
+#include "app/Icons.h"
 #include "app/Unit1.h"
 #include "collection/NewCollection.h"
 #include "effects/Effects.h"
@@ -58,6 +59,9 @@ PictavoApplication::PictavoApplication(int& argc, char** argv) : QApplication(ar
 {
     setApplicationName(QStringLiteral("Pictavo 2006"));
     setOrganizationName(QStringLiteral("Pictavo"));
+    // Every window, and the desktop entry that the desktop matches it with.
+    setWindowIcon(appIcon());
+    setDesktopFileName(QStringLiteral("org.pictavo.Pictavo"));
 }
 
 bool PictavoApplication::notify(QObject* receiver, QEvent* event)

@@ -190,22 +190,10 @@ QIcon pvIcon(const QString& name)
 
 QIcon appIcon()
 {
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 64, 64);
-    g.setColorAt(0, QColor(90, 140, 210));
-    g.setColorAt(1, QColor(40, 52, 86));
-    p.setBrush(g);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(4, 4, 56, 56), 10, 10);
-    p.setBrush(QColor(250, 250, 246));
-    p.drawRect(QRectF(12, 16, 16, 32));
-    p.drawRect(QRectF(32, 16, 20, 32));
-    p.setBrush(QColor(214, 120, 32));
-    p.drawEllipse(QPointF(44, 26), 4, 4);
-    return QIcon(pm);
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/apps/pictavo.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 QImage aboutPicture()
@@ -244,5 +232,6 @@ QImage aboutPicture()
     sub.setPixelSize(16);
     p.setFont(sub);
     p.drawText(QRect(292, 118, 250, 24), Qt::AlignLeft, QStringLiteral("Picture collections viewer"));
+    p.drawPixmap(214, 58, appIcon().pixmap(64, 64));
     return img;
 }

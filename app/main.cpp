@@ -1,15 +1,75 @@
 // Program entry: the application, its windows in their order, the loop.
 #include "app/Application.h"
 #include "app/Unit1.h"
+#include "help/HelpWindow.h"
 #include "help/StoHtmlHelp.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QTextStream>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Only a lone "--help" or "--version" is an option: any other command line
+// names a collection, blanks and dashes included.
+bool answeredOption(int argc, char** argv)
+{
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("pictavo %s\n", PICTAVO_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::printf("Usage: pictavo [COLLECTION]\n"
+                    "       pictavo --help | --version\n\n"
+                    "Views a collection of pictures (a .pvx file). All arguments, joined with\n"
+                    "blanks, name the collection to open at start, so a path with blanks needs\n"
+                    "no quotes. Without arguments the program starts with no collection.\n\n"
+                    "See pictavo(1).\n");
+        return true;
+    }
+    return false;
+}
+
+// PICTAVO_SELF_CHECK=<file>: the install check's probe. Once the windows are
+// up it opens the help contents as F1 does, writes what it found into <file>
+// and ends the program the normal way, so the settings are written as always.
+void scheduleSelfCheck(const QString& report)
+{
+    QTimer::singleShot(0, frmMain, [report] {
+        frmMain->mnuHelp1Click();
+        const HelpWindow* help = openHelpWindow();
+        QFile out(report);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Text)) {
+            QTextStream s(&out);
+            s << "help=" << (help ? help->fileName() : QString()) << '\n'
+              << "contents=" << (help ? help->contentsTree()->topLevelItemCount() : 0) << '\n'
+              << "menu=" << frmMain->findChild<QMenu*>(QStringLiteral("mnuMain"))->title() << '\n';
+        }
+        closeHelp();
+        frmMain->Exit1Click();
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    if (answeredOption(argc, argv))
+        return 0;
     PictavoApplication app(argc, argv);
     // The help file's fixed path; the help binding maps it into our folder.
-    htmlHelpViewer().setApplicationHelpFile(QStringLiteral("F:\\Programs\\PVX\\help\\Help.CHM"));
+    htmlHelpViewer().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
     createWindows(app.arguments().mid(1));
     frmMain->show();
+    if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())
+        scheduleSelfCheck(report);
     const int rc = app.exec();
     destroyWindows();
     return rc;

@@ -35,7 +35,8 @@ void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSetting
 // The vector code RenderTone may use, widest last. Every level gives the same
 // pixels; lowering the limit lets tests and benchmarks reach the narrower
 // paths on any machine. The level in use is the lower of the limit and what
-// the processor offers.
+// the processor offers; a build without the vector kernels (PICTAVO_SIMD
+// off, or not x86) offers Portable only.
 enum class ToneKernel { Portable, Ssse3, Avx512 };
 void SetToneKernelLimit(ToneKernel limit) noexcept;
 ToneKernel ToneKernelInUse() noexcept;

@@ -1,8 +1,10 @@
 // Writes small valid inputs for every fuzz target, made by the program's own
 // encoders and writers: fuzz_make_seeds <folder> (one subfolder per target).
 #include "collection/CollectionFile.h"
+#include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
+#include "platform/SystemColors.h"
 #include "settings/IniFile.h"
 
 #include <QBuffer>
@@ -10,7 +12,6 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
-#include <QtEndian>
 
 #include <cstdio>
 
@@ -41,44 +42,31 @@ Bitmap24 gradient(int w, int h)
     return b;
 }
 
-void le16(QByteArray& a, quint16 v)
-{
-    char b[2];
-    qToLittleEndian(v, b);
-    a.append(b, 2);
-}
-void le32(QByteArray& a, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    a.append(b, 4);
-}
-
 // A bitmap with a 40-byte (or larger) header, the given palette and pixel
 // bytes as they are stored.
 QByteArray bmp(int w, int h, int bits, quint32 compression, const QList<quint32>& palette,
                const QByteArray& pixels, const QList<quint32>& masks = {})
 {
     QByteArray info;
-    le32(info, 40);
-    le32(info, quint32(w));
-    le32(info, quint32(h));
-    le16(info, 1);
-    le16(info, quint16(bits));
-    le32(info, compression);
-    le32(info, quint32(pixels.size()));
-    le32(info, 2835);
-    le32(info, 2835);
-    le32(info, quint32(palette.size()));
-    le32(info, 0);
+    appendLe32(info, 40);
+    appendLe32(info, quint32(w));
+    appendLe32(info, quint32(h));
+    appendLe16(info, 1);
+    appendLe16(info, quint16(bits));
+    appendLe32(info, compression);
+    appendLe32(info, quint32(pixels.size()));
+    appendLe32(info, 2835);
+    appendLe32(info, 2835);
+    appendLe32(info, quint32(palette.size()));
+    appendLe32(info, 0);
     for (quint32 m : masks)
-        le32(info, m);
+        appendLe32(info, m);
     for (quint32 c : palette)
-        le32(info, c);
+        appendLe32(info, c);
     QByteArray file("BM");
-    le32(file, quint32(14 + info.size() + pixels.size()));
-    le32(file, 0);
-    le32(file, quint32(14 + info.size()));
+    appendLe32(file, quint32(14 + info.size() + pixels.size()));
+    appendLe32(file, 0);
+    appendLe32(file, quint32(14 + info.size()));
     return file + info + pixels;
 }
 
@@ -105,16 +93,16 @@ void bmpSeeds()
     put("bmp", "rgb32.bmp", bmp(1, 2, 32, 0, {}, QByteArray("\x10\x20\x30\x00\x40\x50\x60\x00", 8)));
     // An OS/2 core header: 12 bytes, 16-bit sizes, 3-byte palette entries.
     QByteArray core;
-    le32(core, 12);
-    le16(core, 2);
-    le16(core, 1);
-    le16(core, 1);
-    le16(core, 8);
+    appendLe32(core, 12);
+    appendLe16(core, 2);
+    appendLe16(core, 1);
+    appendLe16(core, 1);
+    appendLe16(core, 8);
     core += QByteArray("\x00\x00\x00\xff\xff\xff", 6);
     QByteArray file("BM");
-    le32(file, quint32(14 + core.size() + 4));
-    le32(file, 0);
-    le32(file, quint32(14 + core.size()));
+    appendLe32(file, quint32(14 + core.size() + 4));
+    appendLe32(file, 0);
+    appendLe32(file, quint32(14 + core.size()));
     put("bmp", "core8.bmp", file + core + QByteArray("\x00\x01\x00\x00", 4));
 }
 
@@ -157,7 +145,7 @@ void textSeeds()
     settings.writeString("Settings", "Language", "English");
     settings.writeInteger("SlideShow", "Delay", 3);
     settings.writeBool("SlideShow", "Loop", true);
-    settings.writeInteger("Settings", "ColorMain", qint32(0xFF000005));
+    settings.writeInteger("Settings", "ColorMain", qint32(syscolor::Window));
     put("ini", "settings.ini", settings.toBytes());
     IniFile language;
     language.writeString("Russian", "1", QString::fromUtf8("Файл"));

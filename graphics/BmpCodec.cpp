@@ -1,8 +1,8 @@
 #include "graphics/BmpCodec.h"
 
+#include "core/LittleEndian.h"
 #include "graphics/Errors.h"
 
-#include <QtEndian>
 #include <array>
 #include <bit>
 #include <climits>
@@ -34,8 +34,8 @@ public:
     qint64 size() const { return m_n; }
     const quint8* at(qint64 off) const { return m_p + off; }
     bool has(qint64 off, qint64 len) const { return off >= 0 && len >= 0 && off <= m_n && len <= m_n - off; }
-    quint16 u16(qint64 off) const { return has(off, 2) ? qFromLittleEndian<quint16>(m_p + off) : 0; }
-    quint32 u32(qint64 off) const { return has(off, 4) ? qFromLittleEndian<quint32>(m_p + off) : 0; }
+    quint16 u16(qint64 off) const { return has(off, 2) ? readLe16(m_p + off) : 0; }
+    quint32 u32(qint64 off) const { return has(off, 4) ? readLe32(m_p + off) : 0; }
     qint32 i32(qint64 off) const { return qint32(u32(off)); }
 
 private:
@@ -247,7 +247,7 @@ void decodeUncompressed(const Bytes& in, const Header& h, Bitmap24& out)
             break;
         case 16:
             for (int x = 0; x < width; ++x, dst += 3) {
-                const quint32 px = qFromLittleEndian<quint16>(src + 2 * x);
+                const quint32 px = readLe16(src + 2 * x);
                 dst[0] = blue.value(px);
                 dst[1] = green.value(px);
                 dst[2] = red.value(px);
@@ -262,7 +262,7 @@ void decodeUncompressed(const Bytes& in, const Header& h, Bitmap24& out)
                     std::memcpy(dst, src, 3);
             } else {
                 for (int x = 0; x < width; ++x, dst += 3) {
-                    const quint32 px = qFromLittleEndian<quint32>(src + 4 * x);
+                    const quint32 px = readLe32(src + 4 * x);
                     dst[0] = blue.value(px);
                     dst[1] = green.value(px);
                     dst[2] = red.value(px);
@@ -325,15 +325,6 @@ void decodeRle(const Bytes& in, const Header& h, Bitmap24& out)
             pos += (bytes + 1) & ~qint64(1);
         }
     }
-}
-
-void putLe16(QByteArray& out, int off, quint16 v)
-{
-    qToLittleEndian(v, out.data() + off);
-}
-void putLe32(QByteArray& out, int off, quint32 v)
-{
-    qToLittleEndian(v, out.data() + off);
 }
 
 } // namespace

@@ -46,7 +46,7 @@ QString resolveHelpFile(const QString& managerFile, const QString& applicationFi
     return file;
 }
 
-QString localHelpPath(const QString& helpFile, const QString& programDir)
+QString localHelpPath(const QString& helpFile, const QString& dataDir)
 {
     static const QRegularExpression drivePath(QStringLiteral("^[A-Za-z]:[\\\\/]"));
     if (!drivePath.match(helpFile).hasMatch())
@@ -54,7 +54,7 @@ QString localHelpPath(const QString& helpFile, const QString& programDir)
     QString name = helpFile;
     const qsizetype sep = std::max(name.lastIndexOf(QLatin1Char('\\')), name.lastIndexOf(QLatin1Char('/')));
     name = name.mid(sep + 1);
-    QString dir = programDir;
+    QString dir = dataDir;
     if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir + QStringLiteral("help/") + name;

@@ -36,8 +36,8 @@ QString resolveHelpFile(const QString& managerFile, const QString& applicationFi
 
 // Where a help file path lives on this system. The fixed Windows path, and
 // any other path with a drive letter, maps to help/<name> in the program's
-// folder; other paths are used as given.
-QString localHelpPath(const QString& helpFile, const QString& programDir);
+// data folder; other paths are used as given.
+QString localHelpPath(const QString& helpFile, const QString& dataDir);
 
 // "StoHtmlHelp: keyword" -> "keyword": everything up to and including the
 // first ":" goes, then blanks at both ends.

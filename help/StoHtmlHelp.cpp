@@ -2,6 +2,7 @@
 
 #include "graphics/Errors.h"
 #include "help/HelpWindow.h"
+#include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 
 #include <QCoreApplication>
@@ -71,7 +72,10 @@ TStoHtmlHelpViewer::TStoHtmlHelpViewer() : m_backend(&helpWindowBackend()) {}
 QString TStoHtmlHelpViewer::helpFile() const
 {
     const QString dir = m_programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_programDir;
-    return help::localHelpPath(help::resolveHelpFile(m_managerFile, m_applicationFile, dir), dir);
+    // The fixed path maps into the data folder, which an installed program
+    // keeps apart from its executable.
+    const QString data = m_programDir.isEmpty() ? dataFolder().path : m_programDir;
+    return help::localHelpPath(help::resolveHelpFile(m_managerFile, m_applicationFile, dir), data);
 }
 
 int TStoHtmlHelpViewer::understandsKeyword(const QString&) const

@@ -1,41 +1,33 @@
 #include "platform/SoundPlayer.h"
 
+#include "core/LittleEndian.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSoundEffect>
 #include <QTemporaryFile>
 #include <QUrl>
-#include <QtEndian>
 #include <cmath>
 
 namespace {
 
 SoundPlayer* g_player = nullptr;
 
-quint32 le32(const char* p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-quint16 le16(const char* p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-
 bool playableFormat(const QByteArray& fmt)
 {
     if (fmt.size() < 16)
         return false;
     const char* p = fmt.constData();
-    quint16 tag = le16(p);
-    const quint16 channels = le16(p + 2);
-    const quint32 rate = le32(p + 4);
-    const quint16 bits = le16(p + 14);
+    quint16 tag = readLe16(p);
+    const quint16 channels = readLe16(p + 2);
+    const quint32 rate = readLe32(p + 4);
+    const quint16 bits = readLe16(p + 14);
     // WAVE_FORMAT_EXTENSIBLE names the real format in its sub-format GUID.
     if (tag == 0xFFFE) {
         if (fmt.size() < 26)
             return false;
-        tag = le16(p + 24);
+        tag = readLe16(p + 24);
     }
     if (channels < 1 || channels > 8 || rate < 1000 || rate > 384000)
         return false;
@@ -44,19 +36,6 @@ bool playableFormat(const QByteArray& fmt)
     if (tag == 3)
         return bits == 32;
     return false;
-}
-
-void putLe32(QByteArray& b, quint32 v)
-{
-    char d[4];
-    qToLittleEndian(v, d);
-    b.append(d, 4);
-}
-void putLe16(QByteArray& b, quint16 v)
-{
-    char d[2];
-    qToLittleEndian(v, d);
-    b.append(d, 2);
 }
 
 } // namespace
@@ -83,7 +62,7 @@ bool isPlayableWav(QIODevice& device)
         if (header.size() < 8)
             return false;
         const QByteArray id = header.left(4);
-        const quint32 size = le32(header.constData() + 4);
+        const quint32 size = readLe32(header.constData() + 4);
         if (id == "fmt ") {
             if (size > 4096)
                 return false;
@@ -137,23 +116,23 @@ QByteArray defaultChimeWav()
         // Fade the tail so the sound ends without a click.
         const double tail = std::min((seconds - t) / 0.05, 1.0);
         const auto s = qint16(std::lround(std::clamp(v * tail * 0.3, -1.0, 1.0) * 32767));
-        putLe16(samples, quint16(s));
+        appendLe16(samples, quint16(s));
     }
 
     QByteArray wav;
     wav.append("RIFF");
-    putLe32(wav, quint32(36 + samples.size()));
+    appendLe32(wav, quint32(36 + samples.size()));
     wav.append("WAVE");
     wav.append("fmt ");
-    putLe32(wav, 16);
-    putLe16(wav, 1); // PCM
-    putLe16(wav, 1); // mono
-    putLe32(wav, rate);
-    putLe32(wav, rate * 2);
-    putLe16(wav, 2);
-    putLe16(wav, 16);
+    appendLe32(wav, 16);
+    appendLe16(wav, 1); // PCM
+    appendLe16(wav, 1); // mono
+    appendLe32(wav, rate);
+    appendLe32(wav, rate * 2);
+    appendLe16(wav, 2);
+    appendLe16(wav, 16);
     wav.append("data");
-    putLe32(wav, quint32(samples.size()));
+    appendLe32(wav, quint32(samples.size()));
     wav.append(samples);
     return wav;
 }

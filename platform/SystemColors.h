@@ -16,6 +16,9 @@ constexpr quint32 systemColor(int number)
 {
     return SystemFlag | quint32(number);
 }
+// The two the program's defaults use (the comment text and the backgrounds).
+inline constexpr quint32 Window = systemColor(5);
+inline constexpr quint32 WindowText = systemColor(8);
 // Any negative value names a system colour by its low byte.
 constexpr bool isSystemColor(quint32 value)
 {

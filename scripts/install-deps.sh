@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth
+  desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev file
   fonts-dejavu-core
 )
 # `install-deps.sh fuzz`: also clang and its libFuzzer runtime for `make fuzz`.

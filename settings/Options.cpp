@@ -2,6 +2,7 @@
 
 #include "graphics/Errors.h"
 #include "graphics/TextEncoding.h"
+#include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemColors.h"
 #include "settings/IniFile.h"
@@ -392,7 +393,8 @@ void TfrmSettings::ComboLngChange(int index)
 {
     if (index == 1) {
         const QString file =
-            dialogs().openFile(this, QStringLiteral("Pictavo Language files (*.PVL)|*.PVL"), QString());
+            dialogs().openFile(this, QStringLiteral("Pictavo Language files (*.PVL)|*.PVL"),
+                               dataFolder().path + QStringLiteral("/lang")); // where ours are shipped
         if (!file.isEmpty())
             m_values.languageSetting = file;
         else

@@ -1,16 +1,13 @@
 #pragma once
 // The preferences the settings dialog holds, as the settings file stores
 // them, and the small rules the dialog applies to them.
+#include "platform/SystemColors.h"
+
 #include <QFont>
 #include <QString>
 #include <optional>
 
 class IniFile;
-
-namespace SystemColor {
-inline constexpr qint32 Window = qint32(0xFF000005);
-inline constexpr qint32 WindowText = qint32(0xFF000008);
-} // namespace SystemColor
 
 inline const QString EnglishLanguage = QStringLiteral("English");
 
@@ -20,11 +17,11 @@ struct SettingsValues {
     // The comment font.
     QString font = QStringLiteral("MS Sans Serif");
     qint32 fontSize = 10;
-    qint32 fontColor = SystemColor::WindowText;
+    qint32 fontColor = qint32(syscolor::WindowText);
     qint32 fontStyle = 0;
 
-    qint32 previewsColor = SystemColor::Window;
-    qint32 mainColor = SystemColor::Window;
+    qint32 previewsColor = qint32(syscolor::Window);
+    qint32 mainColor = qint32(syscolor::Window);
     int alpha = 0; // transparency slider position, 0..255
 
     // LanguageSetting: "English" or a language file's full path. The combo

@@ -1,5 +1,7 @@
 #include "settings/SettingsPath.h"
 
+#include "platform/DataFolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -20,7 +22,7 @@ QString settingsPathBesideExecutable(const QString& executablePath)
 QString settingsFilePath(const SettingsPathInputs& in)
 {
     const QString beside = settingsPathBesideExecutable(in.executablePath);
-    if (in.folderWritable && in.folderWritable(QFileInfo(beside).absolutePath()))
+    if (!in.installed && in.folderWritable && in.folderWritable(QFileInfo(beside).absolutePath()))
         return beside;
     // Relative values of XDG_CONFIG_HOME are invalid and ignored.
     QString base = in.xdgConfigHome;
@@ -35,6 +37,7 @@ QString settingsFilePath()
     in.executablePath = QCoreApplication::applicationFilePath();
     in.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     in.home = QDir::homePath();
+    in.installed = dataFolder().installed;
     in.folderWritable = [](const QString& folder) {
         return access(QFile::encodeName(folder).constData(), W_OK) == 0;
     };

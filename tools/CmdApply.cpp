@@ -36,13 +36,18 @@ int cmdApply(const Args& args)
             files.push_back(a);
     }
     if (files.size() != 1)
-        return fail(QStringLiteral("usage: pictavo-fx apply [OPTIONS] FILE.pvx"));
+        return usageError("apply", "usage: pictavo-fx apply [OPTIONS] FILE.pvx");
     const QString collection = QString::fromLocal8Bit(files[0].c_str());
 
-    QString current;
+    std::vector<EffectSetting> settings;
     try {
-        const std::vector<EffectSetting> settings = parseEffectOptions(options);
-        current = collection;
+        settings = parseEffectOptions(options);
+    } catch (const AppError& e) {
+        return usageError("apply", e.text().toStdString());
+    }
+
+    QString current = collection;
+    try {
         const QList<CollectionEntry> entries = readCollectionAll(collection);
         ResetRandom(); // the noise a freshly started program would draw
         OrImageEngine engine;

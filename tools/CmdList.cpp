@@ -10,10 +10,8 @@
 // Prints each entry as soon as it is read, so a huge collection streams.
 int cmdList(const Args& args)
 {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: pictavo-fx list FILE.pvx\n");
-        return 2;
-    }
+    if (args.size() != 1)
+        return usageError("list", "usage: pictavo-fx list FILE.pvx");
     const QString path = QFile::decodeName(args[0].c_str());
     try {
         readCollection(path, [](int number, const CollectionEntry& e) {

@@ -36,8 +36,13 @@ int cmdRender(const Args& args)
                 files.push_back(a);
         }
         if (files.size() != 2)
-            return fail(QStringLiteral("usage: pictavo-fx render [OPTIONS] IN OUT"));
-        const std::vector<EffectSetting> settings = parseEffectOptions(options);
+            return usageError("render", "usage: pictavo-fx render [OPTIONS] IN OUT");
+        std::vector<EffectSetting> settings;
+        try {
+            settings = parseEffectOptions(options);
+        } catch (const AppError& e) {
+            return usageError("render", e.text().toStdString());
+        }
         const QString in = QString::fromLocal8Bit(files[0].c_str());
         const QString out = QString::fromLocal8Bit(files[1].c_str());
         const QString ext = pictureExtension(out);

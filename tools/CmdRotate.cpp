@@ -24,7 +24,7 @@ QString naming(const QString& file, const QString& text)
 int cmdRotate(const Args& args)
 {
     if (args.size() != 2 || (args[0] != "left" && args[0] != "right"))
-        return fail(QStringLiteral("usage: pictavo-fx rotate left|right FILE"));
+        return usageError("rotate", "usage: pictavo-fx rotate left|right FILE");
     const int angle = args[0] == "left" ? 270 : 90;
     const QString file = QString::fromLocal8Bit(args[1].c_str());
     try {

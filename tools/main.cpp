@@ -1,6 +1,8 @@
 // pictavo-fx: the command-line tool over the viewer's own picture code.
 #include "tools/Commands.h"
 
+#include "effects/EffectOptions.h"
+#include "effects/OrImage.h"
 #include "graphics/TextEncoding.h"
 
 #include <cstdio>
@@ -11,21 +13,36 @@ struct Command {
     const char* name;
     int (*run)(const Args&);
     const char* usage;
+    const char* does;
 };
 
 const Command kCommands[] = {
-    {"list", cmdList, "list FILE.pvx"},
-    {"render", cmdRender, "render [OPTIONS] IN OUT"},
-    {"rotate", cmdRotate, "rotate left|right FILE"},
-    {"apply", cmdApply, "apply [OPTIONS] FILE.pvx"},
+    {"list", cmdList, "list FILE.pvx", "print each entry's number, file name and comment"},
+    {"render", cmdRender, "render [OPTIONS] IN OUT", "write IN through the effects into a new .bmp or .jpg OUT"},
+    {"rotate", cmdRotate, "rotate left|right FILE", "turn a picture file a quarter turn, in place"},
+    {"apply", cmdApply, "apply [OPTIONS] FILE.pvx", "write the effects into every picture of a collection"},
 };
 
-int usage()
+void printUsage(std::FILE* to)
 {
-    std::fprintf(stderr, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
+    std::fprintf(to, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
     for (const Command& c : kCommands)
-        std::fprintf(stderr, "  pictavo-fx %s\n", c.usage);
-    return 2;
+        std::fprintf(to, "  pictavo-fx %-26s %s\n", c.usage, c.does);
+    std::fprintf(to, "  pictavo-fx --help | --version\n");
+}
+
+int help()
+{
+    printUsage(stdout);
+    std::printf("\nOPTIONS (render, apply):");
+    for (int i = 0; i < EffectPropertyCount; ++i) {
+        const auto p = EffectProperty(i);
+        std::printf("%s--%s%s", i % 5 ? " " : "\n  ", effectOptionName(p), isBooleanProperty(p) ? "[=0|1]" : "=N");
+    }
+    std::printf("\n  render also takes --show-properties.\n\n"
+                "Exit status: 0 done, 1 a failure while working, 2 a wrong command line.\n"
+                "See pictavo-fx(1).\n");
+    return 0;
 }
 } // namespace
 
@@ -47,12 +64,21 @@ int main(int argc, char** argv)
         }
         setLegacyCodePage(QString::fromLocal8Bit(name));
     }
-    if (words.size() < 2)
-        return usage();
+    if (words.size() < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    if (std::strcmp(words[1], "--help") == 0)
+        return help();
+    if (std::strcmp(words[1], "--version") == 0) {
+        std::printf("pictavo-fx %s\n", PICTAVO_VERSION);
+        return 0;
+    }
     for (const Command& c : kCommands) {
         if (std::strcmp(words[1], c.name) == 0)
             return c.run(Args(words.begin() + 2, words.end()));
     }
     std::fprintf(stderr, "pictavo-fx: unknown command '%s'\n", words[1]);
-    return usage();
+    printUsage(stderr);
+    return 2;
 }

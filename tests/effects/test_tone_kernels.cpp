@@ -231,3 +231,18 @@ TEST(ToneKernelLimit, NeverAboveWhatIsAsked)
     EXPECT_LE(int(ToneKernelInUse()), int(ToneKernel::Ssse3));
     SetToneKernelLimit(ToneKernel::Avx512);
 }
+
+#ifdef PICTAVO_SIMD_X86
+// A build with the vector kernels must reach every one the processor has;
+// if it didn't, the kernel tests above would skip them without a word.
+TEST(ToneKernelLimit, VectorBuildUsesWhatTheProcessorHas)
+{
+    const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                        __builtin_cpu_supports("avx512vbmi");
+    const ToneKernel has = avx512                            ? ToneKernel::Avx512
+                           : __builtin_cpu_supports("ssse3") ? ToneKernel::Ssse3
+                                                             : ToneKernel::Portable;
+    SetToneKernelLimit(ToneKernel::Avx512);
+    EXPECT_EQ(ToneKernelInUse(), has);
+}
+#endif

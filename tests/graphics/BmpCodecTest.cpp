@@ -1,4 +1,5 @@
 #include "graphics/BmpCodec.h"
+#include "core/LittleEndian.h"
 #include "graphics/Errors.h"
 
 #include "TestFiles.h"
@@ -51,21 +52,19 @@ struct BmpBuilder {
     QByteArray build() const
     {
         QByteArray out(54, '\0');
-        auto put32 = [&](int off, quint32 v) { qToLittleEndian(v, out.data() + off); };
-        auto put16 = [&](int off, quint16 v) { qToLittleEndian(v, out.data() + off); };
         out[0] = 'B';
         out[1] = 'M';
         const quint32 offset = 54 + extra.size() + palette.size();
-        put32(2, offset + pixels.size());
-        put32(10, offset);
-        put32(14, 40);
-        put32(18, quint32(width));
-        put32(22, quint32(height));
-        put16(26, 1);
-        put16(28, bitCount);
-        put32(30, compression);
-        put32(34, pixels.size());
-        put32(46, colorsUsed);
+        putLe32(out, 2, offset + pixels.size());
+        putLe32(out, 10, offset);
+        putLe32(out, 14, 40);
+        putLe32(out, 18, quint32(width));
+        putLe32(out, 22, quint32(height));
+        putLe16(out, 26, 1);
+        putLe16(out, 28, bitCount);
+        putLe32(out, 30, compression);
+        putLe32(out, 34, pixels.size());
+        putLe32(out, 46, colorsUsed);
         return out + extra + palette + pixels;
     }
 };

@@ -1,5 +1,6 @@
 // The 1 GiB pixel limit: what is allowed loads, what is larger or lies about
 // its size is refused before anything big is allocated.
+#include "core/LittleEndian.h"
 #include "graphics/AtomicFile.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/BmpCodec.h"
@@ -9,7 +10,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -56,29 +56,20 @@ QString errorOf(const std::function<void()>& f)
     return QString();
 }
 
-void le16(QByteArray& a, int off, quint16 v)
-{
-    qToLittleEndian(v, a.data() + off);
-}
-void le32(QByteArray& a, int off, quint32 v)
-{
-    qToLittleEndian(v, a.data() + off);
-}
-
 // A bitmap header with a 40-byte info header and no palette.
 QByteArray bmpHeader(qint32 width, qint32 height, int bits, quint32 compression, int paletteEntries = 0)
 {
     QByteArray h(14 + 40 + 4 * paletteEntries, '\0');
     h[0] = 'B';
     h[1] = 'M';
-    le32(h, 10, quint32(h.size()));
-    le32(h, 14, 40);
-    le32(h, 18, quint32(width));
-    le32(h, 22, quint32(height));
-    le16(h, 26, 1);
-    le16(h, 28, quint16(bits));
-    le32(h, 30, compression);
-    le32(h, 46, quint32(paletteEntries));
+    putLe32(h, 10, quint32(h.size()));
+    putLe32(h, 14, 40);
+    putLe32(h, 18, quint32(width));
+    putLe32(h, 22, quint32(height));
+    putLe16(h, 26, 1);
+    putLe16(h, 28, quint16(bits));
+    putLe32(h, 30, compression);
+    putLe32(h, 46, quint32(paletteEntries));
     return h;
 }
 
@@ -130,8 +121,8 @@ TEST(PixelLimit, RunLengthBitmapOfAQuarterGibibyteDecodes)
     const int height = int(Bitmap24::MaxBytes / 4 / Bitmap24::strideFor(width));
     ASSERT_EQ(height, 10922);
     QByteArray file = bmpHeader(width, height, 8, 1, 3);
-    le32(file, 54 + 4, 0x00ff0000); // palette 1: red (stored blue, green, red)
-    le32(file, 54 + 8, 0x0000ff00); // palette 2: green
+    putLe32(file, 54 + 4, 0x00ff0000); // palette 1: red (stored blue, green, red)
+    putLe32(file, 54 + 8, 0x0000ff00); // palette 2: green
     auto delta = [&](int right, int up) {
         const char d[4] = {0, 2, char(right), char(up)};
         file += QByteArray(d, 4);
@@ -148,7 +139,7 @@ TEST(PixelLimit, RunLengthBitmapOfAQuarterGibibyteDecodes)
         x += right;
     }
     file += QByteArray("\x02\x02\x00\x01", 4); // two green pixels, end of bitmap
-    le32(file, 2, quint32(file.size()));
+    putLe32(file, 2, quint32(file.size()));
 
     g_largestNew = 0;
     const Bitmap24 b = decodeBmp(file);

@@ -7,6 +7,7 @@
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "help/ChmFile.h"
+#include "help/HelpRules.h"
 #include "help/Sitemap.h"
 #include "settings/IniFile.h"
 
@@ -111,7 +112,7 @@ class DamagedHelp : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QFile f(QStringLiteral(PV_BINARY_DIR "/help/Help.CHM"));
+        QFile f(help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         bytes = f.readAll();
         ASSERT_TRUE(dir.isValid());

@@ -1,4 +1,5 @@
 #include "help/ChmFile.h"
+#include "help/HelpRules.h"
 #include "help/Sitemap.h"
 
 #include "graphics/Errors.h"
@@ -10,7 +11,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QString kBuiltHelp = QStringLiteral(PV_BINARY_DIR "/help/Help.CHM");
+// Where the program looks for its help file when it runs from the build folder.
+const QString kBuiltHelp = help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR);
 const QString kSources = QStringLiteral(PV_SOURCE_DIR "/resources/help");
 
 QByteArray sourceBytes(const QString& relative)

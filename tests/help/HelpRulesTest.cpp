@@ -6,7 +6,7 @@ using namespace help;
 
 TEST(HelpRules, HtmlHelpFileIsDecidedByTheLastExtension)
 {
-    EXPECT_TRUE(isHtmlHelpFile("F:\\Programs\\PVX\\help\\Help.CHM"));
+    EXPECT_TRUE(isHtmlHelpFile(kFixedHelpPath));
     EXPECT_TRUE(isHtmlHelpFile("help.chm"));
     EXPECT_TRUE(isHtmlHelpFile("/opt/x/Help.cHm"));
     EXPECT_TRUE(isHtmlHelpFile(".chm"));

@@ -16,7 +16,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QString kBuiltHelp = QStringLiteral(PV_BINARY_DIR "/help/Help.CHM");
+// Where the program looks for its help file when it runs from the build folder.
+const QString kBuiltHelp = help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR);
 
 struct RecordingBackend : HelpViewerBackend {
     QList<help::HelpCall> calls;

@@ -1,6 +1,9 @@
 #include "settings/SettingsModel.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsPath.h"
+#include "platform/DataFolder.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -226,7 +229,41 @@ TEST(SettingsPath, FallsBackToTheConfigFolderWhenTheExecutablesFolderIsReadOnly)
     EXPECT_EQ(settingsFilePath(in), "/home/ann/.config/pictavo/pictavo.ini");
     in.executablePath = "/opt/pv/pictavo";
     EXPECT_EQ(settingsFilePath(in), "/opt/pv/pictavo.ini");
+    in.installed = true; // root can write /usr/bin: it must not matter
+    EXPECT_EQ(settingsFilePath(in), "/home/ann/.config/pictavo/pictavo.ini");
 }
+
+// Folders below a temporary root; the program runs from <root>/bin.
+struct LayoutCase {
+    QStringList folders;
+    QString dataDir;
+    bool installed;
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << c.folders.join(',').toStdString() << " -> " << c.dataDir.toStdString();
+}
+
+class DataFolderLayout : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(DataFolderLayout, BesideTheProgramFirstThenShare)
+{
+    QTemporaryDir root;
+    QDir(root.path()).mkpath("bin");
+    for (const QString& folder : GetParam().folders)
+        QDir(root.path()).mkpath(folder);
+    const DataFolder found = findDataFolder(root.filePath("bin"));
+    EXPECT_EQ(found.path, root.filePath(GetParam().dataDir));
+    EXPECT_EQ(found.installed, GetParam().installed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, DataFolderLayout,
+    ::testing::Values(LayoutCase{{"bin/help", "share/pictavo/help"}, "bin", false}, // build tree
+                      LayoutCase{{"bin/lang"}, "bin", false},
+                      LayoutCase{{"share/pictavo/help"}, "share/pictavo", true}, // make install
+                      LayoutCase{{"share/other"}, "bin", false}));
 
 TEST(SlideShowInterval, DelayTextBecomesMillisecondsAndNeverZero)
 {

@@ -1,5 +1,7 @@
 #include "platform/SoundPlayer.h"
 
+#include "core/LittleEndian.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,29 +10,16 @@
 
 namespace {
 
-QByteArray le32(quint32 v)
-{
-    char d[4];
-    qToLittleEndian(v, d);
-    return QByteArray(d, 4);
-}
-QByteArray le16(quint16 v)
-{
-    char d[2];
-    qToLittleEndian(v, d);
-    return QByteArray(d, 2);
-}
-
 QByteArray fmtChunk(quint16 tag, quint16 channels, quint32 rate, quint16 bits)
 {
     const quint16 align = quint16(channels * bits / 8);
-    return "fmt " + le32(16) + le16(tag) + le16(channels) + le32(rate) + le32(rate * align) + le16(align) +
-           le16(bits);
+    return "fmt " + le32Bytes(16) + le16Bytes(tag) + le16Bytes(channels) + le32Bytes(rate) +
+           le32Bytes(rate * align) + le16Bytes(align) + le16Bytes(bits);
 }
 
 QByteArray wav(const QByteArray& chunks)
 {
-    return "RIFF" + le32(quint32(4 + chunks.size())) + "WAVE" + chunks;
+    return "RIFF" + le32Bytes(quint32(4 + chunks.size())) + "WAVE" + chunks;
 }
 
 bool playable(const QByteArray& bytes)
@@ -41,7 +30,7 @@ bool playable(const QByteArray& bytes)
     return isPlayableWav(b);
 }
 
-const QByteArray someData = "data" + le32(4) + QByteArray(4, '\0');
+const QByteArray someData = "data" + le32Bytes(4) + QByteArray(4, '\0');
 
 } // namespace
 
@@ -51,8 +40,8 @@ TEST(WavCheck, AcceptsTheFormatsThePlayerDecodes)
     EXPECT_TRUE(playable(wav(fmtChunk(1, 2, 44100, 8) + someData)));
     EXPECT_TRUE(playable(wav(fmtChunk(3, 2, 48000, 32) + someData)));
     // Chunks before the format, odd-sized ones padded, are stepped over.
-    EXPECT_TRUE(
-        playable(wav("LIST" + le32(3) + "abc" + QByteArray(1, '\0') + fmtChunk(1, 1, 8000, 16) + someData)));
+    EXPECT_TRUE(playable(
+        wav("LIST" + le32Bytes(3) + "abc" + QByteArray(1, '\0') + fmtChunk(1, 1, 8000, 16) + someData)));
 }
 
 TEST(WavCheck, RefusesWhatWouldFailToPlay)
@@ -64,7 +53,7 @@ TEST(WavCheck, RefusesWhatWouldFailToPlay)
     EXPECT_FALSE(playable(wav(fmtChunk(1, 0, 22050, 16) + someData))) << "no channels";
     EXPECT_FALSE(playable(wav(someData))) << "data before any format";
     EXPECT_FALSE(playable(wav(fmtChunk(1, 1, 22050, 16)))) << "no sound data";
-    EXPECT_FALSE(playable(wav(fmtChunk(1, 1, 22050, 16) + "data" + le32(0)))) << "empty sound data";
+    EXPECT_FALSE(playable(wav(fmtChunk(1, 1, 22050, 16) + "data" + le32Bytes(0)))) << "empty sound data";
     EXPECT_FALSE(playable(wav(fmtChunk(1, 1, 22050, 16)).left(30))) << "cut off in the format";
     EXPECT_FALSE(isPlayableWavFile(QString()));
     EXPECT_FALSE(isPlayableWavFile(QStringLiteral("/nowhere/at/all.wav")));
@@ -156,5 +145,8 @@ TEST(QtSoundPlayerTest, InstalledPlayerReplacesTheRealOne)
 // sound effect is destroyed. That leak is Qt's, not ours, and the stacks
 // through Qt are too short to suppress by name, so this binary skips the
 // leak check at exit; every other sanitizer check still applies.
-extern "C" int __lsan_is_turned_off() { return 1; }
+extern "C" int __lsan_is_turned_off()
+{
+    return 1;
+}
 #endif

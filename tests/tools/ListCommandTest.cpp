@@ -135,3 +135,30 @@ TEST_F(ListCommandTest, AListingThatCannotBeWrittenIsNoSuccess)
 }
 
 } // namespace
+
+// Scripts tell a wrong command line (2) from a failure while working (1).
+struct ExitCase {
+    QStringList args;
+    int code;
+};
+
+void PrintTo(const ExitCase& c, std::ostream* os)
+{
+    *os << "[" << c.args.join(' ').toStdString() << "] -> " << c.code;
+}
+
+class FxExitStatus : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(FxExitStatus, SaysWhatWentWrong)
+{
+    const FxResult r = fx(GetParam().args);
+    EXPECT_EQ(r.exitCode, GetParam().code) << r.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, FxExitStatus,
+    ::testing::Values(ExitCase{{"--help"}, 0}, ExitCase{{"--version"}, 0}, ExitCase{{}, 2},
+                      ExitCase{{"frobnicate"}, 2}, ExitCase{{"list"}, 2}, ExitCase{{"rotate", "up", "a.bmp"}, 2},
+                      ExitCase{{"render", "--brightness=bright", "a.bmp", "b.bmp"}, 2},
+                      ExitCase{{"apply", "--sharpen=3", "c.pvx"}, 2}, ExitCase{{"list", "/nonexistent/c.pvx"}, 1},
+                      ExitCase{{"apply", "--invert", "/nonexistent/c.pvx"}, 1}));
