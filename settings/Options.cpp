@@ -152,13 +152,13 @@ void TfrmSettings::buildControls()
 
     // Page "Main".
     Panel1 = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
-    label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 70);
-    ComboLng = make<QComboBox>(Panel1, "ComboLng", 84, 6, 128, 22);
+    label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 60);
+    ComboLng = make<QComboBox>(Panel1, "ComboLng", 70, 6, 108, 22);
     ComboLng->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
     connect(ComboLng, &QComboBox::activated, this, &TfrmSettings::ComboLngChange);
     // The code page of text files written on Windows; empty for the locale's.
-    label(Panel1, "LabelCodePage", QStringLiteral("Code page:"), 220, 10, 62);
-    ComboCodePage = make<QComboBox>(Panel1, "ComboCodePage", 282, 6, 88, 22);
+    label(Panel1, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
+    ComboCodePage = make<QComboBox>(Panel1, "ComboCodePage", 252, 6, 118, 22);
     ComboCodePage->setEditable(true);
     for (int page = 1250; page <= 1258; ++page)
         ComboCodePage->addItem(QStringLiteral("windows-%1").arg(page));
