@@ -334,8 +334,10 @@ void TfrmSettings::showFontPreview()
 
 void TfrmSettings::btnOKClick()
 {
+    // A name the file already held passes (the viewer reads with the
+    // locale's instead); a new one must be a code page the converter knows.
     const QString codePage = ComboCodePage->currentText().trimmed();
-    if (!codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
+    if (codePage != m_values.codePage && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
         ComboCodePage->setEditText(m_values.codePage);
         dialogs().error(this, QStringLiteral("Unknown code page \"%1\"").arg(codePage));
         return;
