@@ -8,6 +8,7 @@
 #include "effects/Effects.h"
 #include "graphics/Errors.h"
 #include "settings/Options.h"
+#include "settings/SettingsModel.h"
 #include "settings/SettingsPath.h"
 #include "settings/SettingsTarget.h"
 
@@ -97,6 +98,9 @@ bool runCommand(const std::function<void()>& command)
 
 void createWindows(const QStringList& commandLine)
 {
+    const QString settingsPath = g_settingsFile.isEmpty() ? settingsFilePath() : g_settingsFile;
+    // Collections named on the command line are read before the settings dialog exists.
+    useCodePageSetting(settingsPath);
     Viewer = ViewerState();
     new TfrmMain;
     frmEffects = new TfrmEffects(frmMain);
@@ -108,8 +112,7 @@ void createWindows(const QStringList& commandLine)
         runCommand([] { frmMain->mnuOpenClick(); });
     }
     frmAbout = new TfrmAbout(frmMain);
-    frmSettings =
-        new TfrmSettings(&g_settingsTarget, g_settingsFile.isEmpty() ? settingsFilePath() : g_settingsFile);
+    frmSettings = new TfrmSettings(&g_settingsTarget, settingsPath);
     frmComments = new TfrmComments;
 }
 

@@ -22,14 +22,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QToolButton>
 
 #include <cerrno>
+#include <exception>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 ProgramTexts Texts;
 ViewerState Viewer;
@@ -59,6 +62,16 @@ protected:
         p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
 };
+
+// Whether the file reads back as exactly these entries.
+bool collectionHolds(const QString& path, const QList<CollectionEntry>& entries)
+{
+    try {
+        return readCollectionAll(path) == entries;
+    } catch (const AppError&) {
+        return false;
+    }
+}
 
 void setBackground(QWidget* w, const QColor& c)
 {
@@ -520,18 +533,35 @@ void TfrmMain::FormResize()
     while (SlotCount() > count)
         delete m_slots.takeLast();
 
+    // A picture that can't be read leaves its slot empty; the other slots
+    // and the steps after them still get done.
+    QStringList failures;
     for (int i = 1; i <= SlotCount(); ++i) {
         ThumbSlot* s = slot(i);
         const int e = Viewer.FirstIndex + i;
         if (e <= Viewer.EntryCount) {
             s->setHint(Viewer.entry(e).Comment);
             s->setEnabled(true);
-            s->loadPicture(Viewer.entry(e).FileName, m_exifOrientation);
+            try {
+                s->loadPicture(Viewer.entry(e).FileName, m_exifOrientation);
+            } catch (const AppError& error) {
+                failures << error.text();
+            }
         }
     }
     if (!Viewer.CollectionFileName.isEmpty() && Viewer.EntryCount > 0)
         showSlot(1);
     updateNavButtons();
+
+    // A resize comes as a stream of events: each failure is told once, for
+    // as long as it lasts.
+    QStringList news;
+    for (const QString& f : std::as_const(failures))
+        if (!m_layoutFailures.contains(f))
+            news << f;
+    m_layoutFailures = failures;
+    if (!news.isEmpty())
+        throw AppError(news.join(QLatin1Char('\n')));
 }
 
 void TfrmMain::scrollArea(bool fullScreen)
@@ -594,7 +624,38 @@ void TfrmMain::showSlot(int n)
 
 // ---------------------------------------------------------------- collection
 
+void TfrmMain::clearUndo()
+{
+    bitUndo = Picture();
+    UndoSlot = 0;
+    UndoFirstIndex = 0;
+    setUndoEnabled(false);
+}
+
 void TfrmMain::mnuOpenClick()
+{
+    // Slide-show ticks and resizes wait until the open has ended.
+    const QScopedValueRollback opening(m_opening, true);
+    std::exception_ptr failure;
+    try {
+        openCollection();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    m_opening = false;
+    if (std::exchange(m_resizePending, false)) {
+        try {
+            FormResize();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TfrmMain::openCollection()
 {
     QString path = Viewer.CollectionFileName;
     if (!Viewer.ReopenWithoutDialog) {
@@ -605,6 +666,9 @@ void TfrmMain::mnuOpenClick()
     Viewer.ReopenWithoutDialog = false;
     if (path.isEmpty())
         return;
+    // The snapshot belongs to a picture of what was open: never write it
+    // into whatever this open brings.
+    clearUndo();
 
     // A file that can't be read changes nothing at all: the open collection
     // stays as it was, strip and list included.
@@ -622,6 +686,7 @@ void TfrmMain::mnuOpenClick()
     Viewer.CurrentSlot = 1;
     placeShape(1);
     m_btnUp->setEnabled(false);
+    m_layoutFailures.clear();
     CollectionListModel* list = frmNewCollection ? frmNewCollection->list() : nullptr;
     if (list)
         list->clear();
@@ -639,36 +704,52 @@ void TfrmMain::mnuOpenClick()
         if (list)
             list->flush();
         updateNavButtons();
-        updatePositionTexts(1);
+        if (Viewer.EntryCount > 0)
+            updatePositionTexts(1);
         m_labelComent->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
     };
 
+    // A picture that can't be read ends the collection in memory there; the
+    // editor's list still gets every entry, so that no save can drop the rest.
+    std::exception_ptr pictureFailure;
+    const auto takeEntry = [&](int k, const CollectionEntry& e) {
+        if (list)
+            list->appendDeferred(e);
+        if (pictureFailure)
+            return;
+        if (k <= SlotCount()) {
+            ThumbSlot* s = slot(k);
+            s->setEnabled(false);
+            s->setHint(e.Comment);
+            try {
+                s->loadPicture(e.FileName, m_exifOrientation);
+            } catch (...) {
+                pictureFailure = std::current_exception();
+                return;
+            }
+            s->setEnabled(true);
+        }
+        Viewer.Entries.append(e);
+        Viewer.EntryCount = k;
+        if (k == 1) {
+            setCollectionCommandsEnabled(true);
+            setUndoEnabled(false);
+            applyWindowTitle();
+            m_shapeCur->show();
+            // Not showSlot(): opening leaves the comments window's text alone.
+            if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
+                m_image1->setPicture(slot(1)->picture());
+            AsIs1Click();
+        }
+    };
+
+    std::exception_ptr failure;
     try {
         readCollection(path, [&](int k, const CollectionEntry& e) {
-            Viewer.Entries.append(e);
-            if (k <= SlotCount()) {
-                ThumbSlot* s = slot(k);
-                s->setEnabled(false);
-                s->setHint(e.Comment);
-                s->loadPicture(e.FileName, m_exifOrientation);
-                s->setEnabled(true);
-            }
-            if (list)
-                list->appendDeferred(e);
-            Viewer.EntryCount = k;
-            if (k == 1) {
-                setCollectionCommandsEnabled(true);
-                setUndoEnabled(false);
-                applyWindowTitle();
-                m_shapeCur->show();
-                // Not showSlot(): opening leaves the comments window's text alone.
-                if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
-                    m_image1->setPicture(slot(1)->picture());
-                AsIs1Click();
-            }
+            takeEntry(k, e);
             // Keep the window alive on huge collections without letting
             // user input run commands in the middle of a read.
-            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? 250 : 1000)) {
+            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
                 syncWindow();
                 if (k > SlotCount()) {
                     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -678,20 +759,7 @@ void TfrmMain::mnuOpenClick()
             }
         });
     } catch (...) {
-        Viewer.Entries.resize(Viewer.EntryCount);
-        for (int i = Viewer.EntryCount + 1; i <= SlotCount(); ++i) {
-            slot(i)->clearPicture();
-            slot(i)->setHint(QString());
-            slot(i)->setEnabled(false);
-        }
-        if (Viewer.EntryCount == 0) {
-            setCollectionCommandsEnabled(false);
-            m_shapeCur->hide();
-            m_image1->clearPicture();
-        }
-        applyWindowTitle();
-        syncWindow();
-        throw;
+        failure = std::current_exception();
     }
     for (int i = Viewer.EntryCount + 1; i <= SlotCount(); ++i) {
         slot(i)->clearPicture();
@@ -700,20 +768,19 @@ void TfrmMain::mnuOpenClick()
     }
     applyWindowTitle();
     if (Viewer.EntryCount == 0) {
-        // An empty collection: nothing to show, nothing to act on.
+        // Nothing to show, nothing to act on, and no position to tell.
         setCollectionCommandsEnabled(false);
-        setUndoEnabled(false);
         m_shapeCur->hide();
         m_image1->clearPicture();
         m_labelComent->clear();
         m_statusPanels[1]->clear();
         m_statusPanels[2]->clear();
-        if (list)
-            list->flush();
-        updateNavButtons();
-        return;
     }
     syncWindow();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (pictureFailure)
+        std::rethrow_exception(pictureFailure);
 }
 
 void TfrmMain::mnuNewClick()
@@ -726,8 +793,10 @@ void TfrmMain::mnuNewClick()
     CollectionListModel* list = frmNewCollection->list();
     // Only while the list still holds the open collection may it be written
     // back: rows of an unsaved new collection never replace its entries.
+    // An unchanged list is not written, so what the reader skips survives.
     if (!Viewer.CollectionFileName.isEmpty() && list->entryCount() > 0 &&
-        frmNewCollection->listHoldsCollection(Viewer.CollectionFileName))
+        frmNewCollection->listHoldsCollection(Viewer.CollectionFileName) &&
+        !collectionHolds(Viewer.CollectionFileName, list->entries()))
         writeCollection(Viewer.CollectionFileName, list->entries());
     list->clear();
     frmNewCollection->markListAsNew();
@@ -938,22 +1007,30 @@ void TfrmMain::mnuOriginalSizeClick() { AsIs1Click(); }
 
 void TfrmMain::mnuFullScreen1Click()
 {
-    if (!m_fullScreen) {
-        m_normalGeometry = geometry();
-        m_fullScreen = true;
-        showFullScreen();
-        FormResize();
-    } else {
-        m_fullScreen = false;
-        showNormal();
-        if (m_normalGeometry.isValid())
-            setGeometry(m_normalGeometry);
-        FormResize();
+    // A picture the layout can't read is told after the switch is complete.
+    std::exception_ptr failure;
+    try {
+        if (!m_fullScreen) {
+            m_normalGeometry = geometry();
+            m_fullScreen = true;
+            showFullScreen();
+            FormResize();
+        } else {
+            m_fullScreen = false;
+            showNormal();
+            if (m_normalGeometry.isValid())
+                setGeometry(m_normalGeometry);
+            FormResize();
+        }
+    } catch (...) {
+        failure = std::current_exception();
     }
     scrollArea(m_fullScreen);
     Proportional1Click();
     if (!Viewer.FollowsCursor)
         mnuFollowsClick();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------- other commands
@@ -1023,7 +1100,10 @@ bool TfrmMain::event(QEvent* event)
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_central && event->type() == QEvent::Resize) {
-        guarded([this] { FormResize(); });
+        if (m_opening)
+            m_resizePending = true;
+        else
+            guarded([this] { FormResize(); });
         return false;
     }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !QApplication::activePopupWidget()) {

@@ -132,6 +132,16 @@ public:
     int UndoSlot = 0;
     int UndoFirstIndex = 0;
     void setUndoEnabled(bool on);
+    // Forgets the snapshot: Undo then does nothing.
+    void clearUndo();
+
+    // How long a long open reads before it lets the window repaint, first
+    // and then again (milliseconds).
+    void setOpenSyncTimes(int firstMs, int laterMs)
+    {
+        m_syncFirstMs = firstMs;
+        m_syncLaterMs = laterMs;
+    }
 
     // Colours from the settings.
     void setStripColor(const QColor& color);
@@ -152,6 +162,7 @@ protected:
 
 private:
     void FormCreate();
+    void openCollection();
     void createActions();
     void createMenus();
     void createToolBar();
@@ -189,5 +200,10 @@ private:
     int m_zoomStep = 0;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
+    bool m_opening = false;
+    bool m_resizePending = false;
+    int m_syncFirstMs = 1000;
+    int m_syncLaterMs = 250;
+    QStringList m_layoutFailures; // told already, while they last
     ExifOrientation m_exifOrientation = ExifOrientation::Apply;
 };

@@ -66,6 +66,7 @@ void TfrmMain::mnuSlideShowClick()
         const ShowOptions o = showOptions();
         if (o.sound && !o.wavFile.isEmpty())
             soundPlayer().play(o.wavFile);
+        // Full screen turns follow mode on even when its layout fails.
         if (o.fullScreen && !m_fullScreen)
             mnuFullScreen1Click();
     }
@@ -75,8 +76,9 @@ void TfrmMain::mnuSlideShowClick()
 
 void TfrmMain::TimerSlideTimer()
 {
-    // A tick queued before the show stopped has nothing left to do.
-    if (!m_timerSlide->isActive() || delayMessageOpen)
+    // A tick queued before the show stopped has nothing left to do; one
+    // that comes while an open reads waits for the next.
+    if (!m_timerSlide->isActive() || delayMessageOpen || m_opening)
         return;
     const QString delay = showOptions().delay;
     const std::optional<int> interval = slideShowInterval(delay);

@@ -2,10 +2,10 @@
 
 #include "graphics/AtomicFile.h"
 #include "graphics/Errors.h"
+#include "graphics/TextEncoding.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,64 +17,25 @@ namespace {
 constexpr char kSeparator = '^';
 constexpr char kEndOfFile = 26;
 
-// Strict: no overlong forms, no surrogates, nothing above U+10FFFF. Latin-1
-// text almost never passes this, so the guess is safe in practice.
-bool isValidUtf8(const char* s, qsizetype n)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int len;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < len)
-            return false;
-        if (p[i + 1] < lo || p[i + 1] > hi)
-            return false;
-        for (int k = 2; k < len; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
 // A field must never break the one-line-per-entry layout: a line end would
 // split the entry and a byte 26 would end the file for the reader.
-QByteArray fieldBytes(const QString& text)
+QString fieldText(const QString& text)
 {
     QString t = text;
     for (QChar& ch : t) {
         if (ch == u'\r' || ch == u'\n' || ch == QChar(kEndOfFile))
             ch = u' ';
     }
-    return t.toUtf8();
+    return t;
 }
 
 struct FdCloser {
     int fd;
-    ~FdCloser() { ::close(fd); }
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
 };
 
 } // namespace
@@ -109,7 +70,7 @@ QString ioErrorText(int err, const QString& path)
     return QStringLiteral("%1 (%2)").arg(text, path);
 }
 
-bool parseCollectionLine(const QByteArray& line, CollectionEntry& out)
+bool parseCollectionLine(const QByteArray& line, CollectionEntry& out, const TextEncoding& encoding)
 {
     const qsizetype first = line.indexOf(kSeparator);
     if (first < 0)
@@ -117,61 +78,24 @@ bool parseCollectionLine(const QByteArray& line, CollectionEntry& out)
     qsizetype second = line.indexOf(kSeparator, first + 1);
     if (second < 0)
         second = line.size();
-
+    // Each field on its own: the file's byte order mark is no longer here.
+    const TextEncoding field{encoding.codePage, false};
     const char* d = line.constData();
-    const bool utf8 = isValidUtf8(d, second);
-    const auto decode = [utf8](const char* s, qsizetype n) {
-        if (!utf8)
-            return QString::fromLatin1(s, n);
-        // QString::fromUtf8 would drop a leading U+FEFF of every field; only
-        // the file's own BOM is dropped, by the reader.
-        QStringDecoder utf8Decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
-        return QString(utf8Decoder(QByteArrayView(s, n)));
-    };
-    out.FileName = decode(d, first);
-    out.Comment = decode(d + first + 1, second - first - 1);
+    out.FileName = decodeText(QByteArrayView(d, first), field);
+    out.Comment = decodeText(QByteArrayView(d + first + 1, second - first - 1), field);
     return true;
 }
 
-void readCollection(const QString& path,
-                    const std::function<void(int number, const CollectionEntry&)>& onEntry)
+namespace {
+
+// Hands on every line before the end (the physical end or a byte 26), read
+// in fixed-size chunks so that memory stays bounded by the longest line.
+// onLine answers false to stop early.
+void forEachLine(int fd, const QString& path, const std::function<bool(QByteArray&)>& onLine)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw AppError(ioErrorText(errno, path));
-    FdCloser closer{fd};
-
-    // Opening a folder succeeds here; refuse it before reading.
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        throw AppError(ioErrorText(errno, path));
-    if (S_ISDIR(st.st_mode))
-        throw AppError(ioErrorText(EISDIR, path));
-
-    int number = 0;
-    bool atStart = true;
     QByteArray line;
-    CollectionEntry entry;
-    const auto finishLine = [&] {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (atStart) {
-            // A BOM from a UTF-8 editor would otherwise stick to the first path.
-            if (line.startsWith("\xEF\xBB\xBF"))
-                line.remove(0, 3);
-            atStart = false;
-        }
-        if (parseCollectionLine(line, entry))
-            onEntry(++number, entry);
-        line.clear();
-    };
-
-    // Fixed-size chunks: the reader hands entries on while the rest of the
-    // file is still unread, and memory stays bounded by the longest line.
     char buf[64 * 1024];
-    bool ended = false;
-    while (!ended) {
+    for (;;) {
         const ssize_t got = ::read(fd, buf, sizeof buf);
         if (got < 0) {
             if (errno == EINTR)
@@ -190,16 +114,86 @@ void readCollection(const QString& path,
             if (stop == end)
                 break;
             if (*stop == kEndOfFile) {
-                ended = true;
-                break;
+                if (!line.isEmpty())
+                    onLine(line);
+                return;
             }
-            finishLine();
+            if (!onLine(line))
+                return;
+            line.clear();
             p = stop + 1;
         }
     }
     // The last line needs no line end.
     if (!line.isEmpty())
-        finishLine();
+        onLine(line);
+}
+
+int openForReading(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw AppError(ioErrorText(errno, path));
+    return fd;
+}
+
+// The whole text decides: valid UTF-8 throughout, or the legacy code page.
+TextEncoding scanEncoding(int fd, const QString& path)
+{
+    bool utf8 = true;
+    bool bom = false;
+    bool atStart = true;
+    forEachLine(fd, path, [&](QByteArray& line) {
+        if (atStart)
+            bom = line.startsWith("\xEF\xBB\xBF");
+        atStart = false;
+        utf8 = isValidUtf8(line);
+        return utf8;
+    });
+    return utf8 ? TextEncoding{QByteArray(), bom} : TextEncoding{legacyCodePage(), false};
+}
+
+} // namespace
+
+TextEncoding readCollection(const QString& path,
+                            const std::function<void(int number, const CollectionEntry&)>& onEntry)
+{
+    const int fd = openForReading(path);
+    FdCloser closer{fd};
+
+    // Opening a folder succeeds here; refuse it before reading.
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        throw AppError(ioErrorText(errno, path));
+    if (S_ISDIR(st.st_mode))
+        throw AppError(ioErrorText(EISDIR, path));
+
+    // A file is read twice, the first time only to learn its encoding. What
+    // can't be read twice (a pipe) is taken as UTF-8 until a line isn't.
+    const bool twice = S_ISREG(st.st_mode);
+    TextEncoding encoding = twice ? scanEncoding(fd, path) : TextEncoding();
+    if (twice && ::lseek(fd, 0, SEEK_SET) < 0)
+        throw AppError(ioErrorText(errno, path));
+
+    int number = 0;
+    bool atStart = true;
+    CollectionEntry entry;
+    forEachLine(fd, path, [&](QByteArray& line) {
+        if (!twice && encoding.isUtf8() && !isValidUtf8(line))
+            encoding = TextEncoding{legacyCodePage(), false};
+        if (line.endsWith('\r'))
+            line.chop(1);
+        // A BOM from a UTF-8 editor would otherwise stick to the first path.
+        if (atStart && encoding.isUtf8() && line.startsWith("\xEF\xBB\xBF")) {
+            encoding.bom = true;
+            line.remove(0, 3);
+        }
+        atStart = false;
+        if (parseCollectionLine(line, entry, encoding))
+            onEntry(++number, entry);
+        return true;
+    });
+    return encoding;
 }
 
 QList<CollectionEntry> readCollectionAll(const QString& path)
@@ -209,32 +203,39 @@ QList<CollectionEntry> readCollectionAll(const QString& path)
     return entries;
 }
 
-QByteArray formatCollection(const QList<CollectionEntry>& entries)
+QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding* encoding)
 {
-    QByteArray out;
-    // The reader drops a byte order mark at the very start; a first name
-    // that itself begins with U+FEFF gets one in front so it survives.
-    if (!entries.isEmpty() && entries.first().FileName.startsWith(QChar(0xFEFF)))
-        out += "\xEF\xBB\xBF";
-    for (const CollectionEntry& e : entries) {
-        out += fieldBytes(e.FileName);
-        out += kSeparator;
-        out += fieldBytes(e.Comment);
-        out += kSeparator;
-        out += "\r\n";
+    QString text;
+    for (const CollectionEntry& e : entries)
+        text += fieldText(e.FileName) + kSeparator + fieldText(e.Comment) + QLatin1String("^\r\n");
+    TextEncoding utf8;
+    return encodeText(text, encoding ? *encoding : utf8);
+}
+
+TextEncoding collectionEncoding(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    FdCloser closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    try {
+        return scanEncoding(fd, path);
+    } catch (const AppError&) {
+        return {};
     }
-    return out;
 }
 
 void writeCollection(const QString& path, const QList<CollectionEntry>& entries)
 {
-    const QByteArray bytes = formatCollection(entries);
-    errno = 0;
+    TextEncoding encoding = collectionEncoding(path);
+    const QByteArray bytes = formatCollection(entries, &encoding);
     try {
         writeFileAtomically(path, bytes);
-    } catch (const AppError&) {
+    } catch (const FileWriteError& e) {
         // Collection errors speak the run-time library's language, like the reader's.
-        const int err = errno;
-        throw AppError(ioErrorText(err != 0 ? err : EIO, path));
+        throw AppError(ioErrorText(e.error(), path) + e.backupNote());
     }
 }

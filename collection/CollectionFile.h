@@ -1,7 +1,9 @@
 #pragma once
 // The collection file: one line per picture, "FileName^Comment^" and CR LF,
-// 8-bit text (read as UTF-8 when valid, else Latin-1; written as UTF-8),
-// a byte 26 ending the file for the reader.
+// UTF-8 or 8-bit text in the legacy code page (see TextEncoding.h), a byte
+// 26 ending the file for the reader.
+#include "graphics/TextEncoding.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -15,19 +17,24 @@ struct CollectionEntry {
 // Splits one line (without its line end). Returns false for a line that
 // holds no "^" (skipped by the reader, blank lines included); a line with
 // one "^" gives the text after it as the comment.
-bool parseCollectionLine(const QByteArray& line, CollectionEntry& out);
+bool parseCollectionLine(const QByteArray& line, CollectionEntry& out, const TextEncoding& encoding = {});
 
 // Line-by-line producer: onEntry runs as soon as each line has been read,
 // numbered from 1. The file is closed on every path. Throws AppError with
 // the run-time library's text ("File not found", "File access denied",
-// "I/O error %d", ...) followed by the path in parentheses.
-void readCollection(const QString& path,
-                    const std::function<void(int number, const CollectionEntry&)>& onEntry);
+// "I/O error %d", ...) followed by the path in parentheses. Answers the
+// encoding the file was read in.
+TextEncoding readCollection(const QString& path,
+                            const std::function<void(int number, const CollectionEntry&)>& onEntry);
 QList<CollectionEntry> readCollectionAll(const QString& path);
 
-// The exact bytes a collection is written as.
-QByteArray formatCollection(const QList<CollectionEntry>& entries);
-// Atomic: a failure leaves the old file whole and throws AppError.
+// The exact bytes a collection is written as, in `encoding` (UTF-8 when
+// none is given); it becomes UTF-8 when a character doesn't fit.
+QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding* encoding = nullptr);
+// The encoding an existing collection file is in; UTF-8 for a new one.
+TextEncoding collectionEncoding(const QString& path);
+// Keeps the file's encoding while every character fits. Atomic: a failure
+// leaves the old file whole and throws AppError.
 void writeCollection(const QString& path, const QList<CollectionEntry>& entries);
 
 // "File not found (path)" and the like, for an errno value.

@@ -24,6 +24,11 @@ inline QString cannotCreate(const QString& path, const QString& reason)
 {
     return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
 }
+// Added to a write error when the old bytes could not be put back.
+inline QString backupKept(const QString& backupPath)
+{
+    return QStringLiteral("A copy of the old file is kept in \"%1\".").arg(backupPath);
+}
 // "Unknown picture file extension (.%s)"
 inline QString unknownExtension(const QString& extWithoutDot)
 {

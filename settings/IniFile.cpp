@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace {
 
@@ -89,11 +88,7 @@ QString unableToWrite(const QString& path)
 
 QString decode8BitText(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes);
-    return text;
+    return decodeText(bytes);
 }
 
 std::optional<qint32> parseIniInteger(const QString& text)
@@ -179,14 +174,9 @@ IniFile IniFile::fromBytes(const QByteArray& bytes, const QString& path)
 {
     IniFile ini;
     ini.m_path = path;
-    QByteArray body = bytes;
-    if (body.startsWith("\xEF\xBB\xBF")) {
-        ini.m_bom = true;
-        body.remove(0, 3);
-    }
-    if (body.isEmpty())
+    const QString text = decodeText(bytes, &ini.m_encoding);
+    if (text.isEmpty())
         return ini;
-    const QString text = decode8BitText(body);
     ini.m_lines = text.split(u'\n');
     if (text.endsWith(u'\n'))
         ini.m_lines.removeLast();
@@ -288,14 +278,11 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value)
 
 QByteArray IniFile::toBytes() const
 {
-    QByteArray out;
-    if (m_bom)
-        out += "\xEF\xBB\xBF";
-    for (const QString& line : m_lines) {
-        out += line.toUtf8();
-        out += "\r\n";
-    }
-    return out;
+    QString text;
+    for (const QString& line : m_lines)
+        text += line + QLatin1String("\r\n");
+    TextEncoding encoding = m_encoding;
+    return encodeText(text, encoding);
 }
 
 void IniFile::save()
@@ -308,8 +295,8 @@ void IniFile::save()
         throw AppError(unableToWrite(m_path));
     try {
         writeFileAtomically(m_path, toBytes());
-    } catch (const AppError&) {
-        throw AppError(unableToWrite(m_path));
+    } catch (const FileWriteError& e) {
+        throw AppError(unableToWrite(m_path) + e.backupNote());
     }
     m_modified = false;
 }

@@ -2,12 +2,15 @@
 // An INI document held in memory. Reads follow the private-profile rules the
 // settings and language files were always read with; writes change one line
 // each and keep every other line as it was, and save() writes the file once.
+#include "graphics/TextEncoding.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-// 8-bit text files: UTF-8 when the bytes are valid UTF-8, otherwise Latin-1.
+// 8-bit text files: UTF-8 when the bytes are valid UTF-8, otherwise the
+// legacy code page.
 QString decode8BitText(const QByteArray& bytes);
 
 // A 32-bit integer in decimal with an optional sign, or in hexadecimal behind
@@ -44,7 +47,10 @@ public:
     void writeInteger(const QString& section, const QString& key, qint32 value);
     void writeBool(const QString& section, const QString& key, bool value);
 
-    // The document as written: UTF-8, CR LF after every line.
+    // The encoding the file was read in (UTF-8 for a new one).
+    const TextEncoding& encoding() const { return m_encoding; }
+    // The document as written: in its encoding while every character fits,
+    // otherwise UTF-8; CR LF after every line.
     QByteArray toBytes() const;
     // Writes the document atomically; throws AppError("Unable to write to %s").
     void save();
@@ -56,7 +62,7 @@ private:
 
     QString m_path;
     QStringList m_lines;
-    bool m_bom = false;
+    TextEncoding m_encoding;
     bool m_unreadable = false;
     bool m_modified = false;
 };

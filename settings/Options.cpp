@@ -1,6 +1,7 @@
 #include "settings/Options.h"
 
 #include "graphics/Errors.h"
+#include "graphics/TextEncoding.h"
 #include "platform/DataFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemColors.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSlider>
 #include <QStyleOptionButton>
@@ -150,10 +152,17 @@ void TfrmSettings::buildControls()
 
     // Page "Main".
     Panel1 = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
-    label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 70);
-    ComboLng = make<QComboBox>(Panel1, "ComboLng", 84, 6, 286, 22);
+    label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 60);
+    ComboLng = make<QComboBox>(Panel1, "ComboLng", 70, 6, 108, 22);
     ComboLng->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
     connect(ComboLng, &QComboBox::activated, this, &TfrmSettings::ComboLngChange);
+    // The code page of text files written on Windows; empty for the locale's.
+    label(Panel1, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
+    ComboCodePage = make<QComboBox>(Panel1, "ComboCodePage", 252, 6, 118, 22);
+    ComboCodePage->setEditable(true);
+    for (int page = 1250; page <= 1258; ++page)
+        ComboCodePage->addItem(QStringLiteral("windows-%1").arg(page));
+    ComboCodePage->lineEdit()->setPlaceholderText(QString::fromLatin1(localeCodePage()));
 
     auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 32, 370, 106);
     GroupBox1->setTitle(QStringLiteral("Comments"));
@@ -198,7 +207,10 @@ void TfrmSettings::buildControls()
     auto* GroupBox3 = make<QGroupBox>(Panel2, "GroupBox3", 4, 4, 370, 200);
     label(GroupBox3, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
     edDelay = make<QLineEdit>(GroupBox3, "edDelay", 184, 16, 40, 22);
-    edDelay->setMaxLength(2);
+    // Two characters for what is typed or pasted; a longer value loaded
+    // from the file stays whole (a length limit would cut it).
+    edDelay->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,2}")), edDelay));
     edDelay->setText(QStringLiteral("5"));
     edDelay->installEventFilter(this);
     chkAuto = make<WrappingCheckBox>(GroupBox3, "chkAuto", 8, 48, 354, 36);
@@ -294,6 +306,7 @@ void TfrmSettings::FormCreate()
 
     TranspBar->setValue(m_values.alpha);
     ComboLng->setCurrentIndex(m_values.languageItem);
+    ComboCodePage->setEditText(m_values.codePage);
     edDelay->setText(m_values.delay);
     chkAuto->setChecked(m_values.fullScreen);
     chkAutoOrient->setChecked(m_values.autoOrient);
@@ -326,6 +339,18 @@ void TfrmSettings::showFontPreview()
 
 void TfrmSettings::btnOKClick()
 {
+    // A name the file already held passes (the viewer reads with the
+    // locale's instead); a new one must be a code page the converter knows.
+    const QString codePage = ComboCodePage->currentText().trimmed();
+    if (codePage != m_values.codePage && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
+        ComboCodePage->setEditText(m_values.codePage);
+        dialogs().error(this, QStringLiteral("Unknown code page \"%1\"").arg(codePage));
+        return;
+    }
+    if (codePage != m_values.codePage) {
+        m_values.codePage = codePage;
+        setLegacyCodePage(codePage);
+    }
     const QColor color = commentColor();
     m_target->setCommentFont(m_font, color);
     m_target->setCommentsWindow(m_font, color, alphaForSlider(TranspBar->value()));
@@ -397,6 +422,10 @@ bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
         // Keys that type nothing (arrows, Home, End) keep moving the cursor.
         if (watched == edDelay && (!key->text().isEmpty() || key->key() == Qt::Key_Delete) &&
             !delayKeyAccepted(key->key(), key->modifiers()))
+            return true;
+        // A digit typed into a full box, also one loaded longer than two.
+        if (watched == edDelay && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
+            edDelay->text().size() - edDelay->selectedText().size() >= 2)
             return true;
     }
     return QDialog::eventFilter(watched, event);

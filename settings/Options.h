@@ -75,6 +75,7 @@ private:
     QFrame* Panel1 = nullptr;
     QFrame* Panel2 = nullptr;
     QComboBox* ComboLng = nullptr;
+    QComboBox* ComboCodePage = nullptr;
     QToolButton* SpeedButton2 = nullptr;
     QLabel* lblCurFont = nullptr;
     QSlider* TranspBar = nullptr;

@@ -24,6 +24,7 @@ SettingsValues loadSettings(const IniFile& ini)
     v.autoOrient = ini.readBool(Settings, "AutoOrient", d.autoOrient);
     v.languageSetting = ini.readString(Settings, "Language", d.languageSetting);
     v.languageItem = languageItemFor(v.languageSetting);
+    v.codePage = ini.readString(Settings, "CodePage", d.codePage);
     v.delay = ini.readString(SlideShow, "Delay", d.delay);
     v.fullScreen = ini.readBool(SlideShow, "FullScreen", d.fullScreen);
     v.sound = ini.readString(SlideShow, "Sound", d.sound);
@@ -42,9 +43,18 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeInteger(Settings, "Alpha", v.alpha);
     ini.writeString(Settings, "Language", languageToSave(v));
     ini.writeBool(Settings, "AutoOrient", v.autoOrient);
+    if (!v.codePage.isEmpty() || ini.value(Settings, "CodePage"))
+        ini.writeString(Settings, "CodePage", v.codePage);
     ini.writeString(SlideShow, "Delay", v.delay);
     ini.writeBool(SlideShow, "FullScreen", v.fullScreen);
     ini.writeString(SlideShow, "Sound", v.soundOn ? v.sound : QString());
+}
+
+void useCodePageSetting(const QString& settingsPath)
+{
+    // The key itself is plain ASCII, readable in any code page.
+    setLegacyCodePage(QString());
+    setLegacyCodePage(IniFile(settingsPath).readString(Settings, "CodePage", QString()));
 }
 
 int languageItemFor(const QString& languageSetting)

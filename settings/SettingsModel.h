@@ -30,6 +30,9 @@ struct SettingsValues {
     QString languageSetting = EnglishLanguage;
     int languageItem = 0;
 
+    // "CodePage": the code page of 8-bit text files; empty for the locale's.
+    QString codePage;
+
     QString delay = QStringLiteral("5");
     bool fullScreen = true;
     QString sound;
@@ -41,8 +44,12 @@ struct SettingsValues {
 // Every key absent from the file takes its default; nothing is range-checked
 // except the slider position, which the slider holds within 0..255.
 SettingsValues loadSettings(const IniFile& ini);
-// Writes exactly the twelve keys of the two sections into the document.
+// Writes exactly the twelve keys of the two sections into the document, and
+// "CodePage" when it is set or already there.
 void storeSettings(IniFile& ini, const SettingsValues& values);
+// Makes the settings file's "CodePage" the legacy code page of every text
+// file read from now on; absent, empty or unknown means the locale's.
+void useCodePageSetting(const QString& settingsPath);
 
 // 0 ("English") only for exactly "English": the comparison is case-sensitive.
 int languageItemFor(const QString& languageSetting);

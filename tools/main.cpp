@@ -3,6 +3,7 @@
 
 #include "effects/EffectOptions.h"
 #include "effects/OrImage.h"
+#include "graphics/TextEncoding.h"
 
 #include <cstdio>
 #include <cstring>
@@ -24,7 +25,7 @@ const Command kCommands[] = {
 
 void printUsage(std::FILE* to)
 {
-    std::fprintf(to, "usage: pictavo-fx COMMAND ...\n");
+    std::fprintf(to, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
     for (const Command& c : kCommands)
         std::fprintf(to, "  pictavo-fx %-26s %s\n", c.usage, c.does);
     std::fprintf(to, "  pictavo-fx --help | --version\n");
@@ -49,21 +50,37 @@ int help()
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
+    // --code-page=NAME, anywhere on the line: the code page of collections
+    // that are not UTF-8, instead of the locale's.
+    std::vector<char*> words;
+    for (int i = 0; i < argc; ++i) {
+        constexpr const char* Option = "--code-page=";
+        if (std::strncmp(argv[i], Option, std::strlen(Option)) != 0) {
+            words.push_back(argv[i]);
+            continue;
+        }
+        const char* name = argv[i] + std::strlen(Option);
+        if (knownCodePage(QString::fromLocal8Bit(name)).isEmpty()) {
+            std::fprintf(stderr, "pictavo-fx: unknown code page '%s'\n", name);
+            return 2;
+        }
+        setLegacyCodePage(QString::fromLocal8Bit(name));
+    }
+    if (words.size() < 2) {
         printUsage(stderr);
         return 2;
     }
-    if (std::strcmp(argv[1], "--help") == 0)
+    if (std::strcmp(words[1], "--help") == 0)
         return help();
-    if (std::strcmp(argv[1], "--version") == 0) {
+    if (std::strcmp(words[1], "--version") == 0) {
         std::printf("pictavo-fx %s\n", PICTAVO_VERSION);
         return 0;
     }
     for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0)
-            return c.run(Args(argv + 2, argv + argc));
+        if (std::strcmp(words[1], c.name) == 0)
+            return c.run(Args(words.begin() + 2, words.end()));
     }
-    std::fprintf(stderr, "pictavo-fx: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "pictavo-fx: unknown command '%s'\n", words[1]);
     printUsage(stderr);
     return 2;
 }

@@ -3,8 +3,12 @@
 #include "collection/CollectionListModel.h"
 #include "collection/NewCollection.h"
 #include "graphics/AtomicFile.h"
+#include "settings/Options.h"
 
+#include <QCheckBox>
+#include <QDirIterator>
 #include <QFile>
+#include <QMap>
 
 using Navigation = AppFixture;
 
@@ -202,12 +206,19 @@ TEST_F(Navigation, AMissingCollectionFileChangesNothing)
     EXPECT_EQ(frmNewCollection->list()->rowCount(), 5);
 }
 
-TEST_F(Navigation, AnUnreadablePictureInTheStripStopsReadingAtItsLine)
+TEST_F(Navigation, AnUnreadablePictureStopsTheStripButTheListHoldsEveryEntryAndNewKeepsTheFile)
 {
     QList<CollectionEntry> entries = readCollectionAll(collectionOf(5));
     entries[1].FileName = dir.path() + QStringLiteral("/missing.jpg");
     const QString path = dir.path() + QStringLiteral("/broken.pvx");
     writeCollection(path, entries);
+    // Lines the reader skips and text after the second caret.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("a hand-written note\r\n" + entries[0].FileName.toUtf8() + "^again^kept tail\r\n");
+    f.close();
+    const QByteArray bytes = readWholeFile(path);
+
     openPath(path);
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.first().startsWith(QStringLiteral("Cannot open file \"") + entries[1].FileName))
@@ -217,7 +228,10 @@ TEST_F(Navigation, AnUnreadablePictureInTheStripStopsReadingAtItsLine)
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 1"));
     EXPECT_FALSE(frmMain->slot(2)->isEnabled());
     EXPECT_FALSE(frmMain->BtnDown()->isEnabled());
-    EXPECT_EQ(frmNewCollection->list()->rowCount(), 1);
+    EXPECT_EQ(frmNewCollection->list()->entries(), readCollectionAll(path));
+
+    frmMain->mnuNewClick();
+    EXPECT_EQ(readWholeFile(path), bytes);
 }
 
 TEST_F(Navigation, UnknownKindAndDamagedPicturesGiveTheLibraryMessage)
@@ -233,6 +247,8 @@ TEST_F(Navigation, UnknownKindAndDamagedPicturesGiveTheLibraryMessage)
     EXPECT_EQ(fake.errors.first(), QStringLiteral("Unknown picture file extension (.gif)"));
     EXPECT_EQ(Viewer.EntryCount, 0);
     EXPECT_FALSE(enabled("mnuEffects"));
+    EXPECT_EQ(panel(1), QString()) << "no position to tell";
+    EXPECT_EQ(panel(2), QString());
 
     writeCollection(dir.path() + QStringLiteral("/j.pvx"), {{dir.path() + QStringLiteral("/bad.jpg"), {}}});
     openPath(dir.path() + QStringLiteral("/j.pvx"));
@@ -310,4 +326,95 @@ TEST_F(Navigation, AddDeleteRefillsTheEditorFromTheFile)
     EXPECT_EQ(fake.openCalls, 0);
     EXPECT_EQ(frmNewCollection->list()->rowCount(), 4);
     EXPECT_EQ(Viewer.CurrentSlot, 1);
+}
+
+// ---- failures around opens and layouts
+
+// What an open leaves of the undo record: nothing that Ctrl+Z could write.
+enum class OpenKind { Another, FirstPictureFails, Cancelled, EditorOk };
+
+class UndoAcrossOpens : public AppFixture, public ::testing::WithParamInterface<OpenKind> {
+protected:
+    QMap<QString, QByteArray> pictures() const
+    {
+        QMap<QString, QByteArray> out;
+        QDirIterator it(dir.path(), {"*.jpg", "*.bmp"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString p = it.next();
+            out[p] = readWholeFile(p);
+        }
+        return out;
+    }
+};
+
+TEST_P(UndoAcrossOpens, CtrlZDoesNothingAfterwards)
+{
+    openPath(collectionOf(3));
+    frmMain->bitUndo = Picture::fromBitmap(Bitmap24(5, 4));
+    frmMain->UndoSlot = 1;
+    frmMain->UndoFirstIndex = 0;
+    frmMain->setUndoEnabled(true);
+    ASSERT_TRUE(QDir().mkdir(dir.filePath("b")));
+    const QString other = testpics::makeCollection(dir.filePath("b"), "b.pvx", 3);
+
+    switch (GetParam()) {
+    case OpenKind::Another:
+        openPath(other);
+        break;
+    case OpenKind::FirstPictureFails:
+        QFile::remove(dir.filePath("b/p1.jpg"));
+        openPath(other);
+        break;
+    case OpenKind::Cancelled:
+        runCommand([] { frmMain->mnuOpenClick(); });
+        break;
+    case OpenKind::EditorOk:
+        frmMain->mnuAddClick();
+        frmNewCollection->btnOKClick();
+        break;
+    }
+    const auto before = pictures();
+    EXPECT_FALSE(enabled("mnuUndo"));
+    key(Qt::Key_Z, Qt::ControlModifier);
+    runCommand([] { frmMain->mnuUndoClick(); });
+    EXPECT_EQ(pictures(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Opens, UndoAcrossOpens,
+                         ::testing::Values(OpenKind::Another, OpenKind::FirstPictureFails,
+                                           OpenKind::Cancelled, OpenKind::EditorOk));
+
+TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnceAndTheShowStillFollows)
+{
+    openPath(collectionOf(3));
+    ASSERT_TRUE(QFile::remove(dir.filePath("p2.bmp")));
+    for (int w : {700, 720, 740})
+        frmMain->setOuterSize(w, 600);
+    EXPECT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.value(0).contains("p2.bmp")) << fake.errors.value(0).toStdString();
+
+    // The slide show's switch to full screen lays the strip out again.
+    ASSERT_FALSE(Viewer.FollowsCursor);
+    frmMain->action("mnuSlideShow")->trigger();
+    EXPECT_TRUE(frmMain->TimerSlide()->isActive());
+    EXPECT_TRUE(frmMain->isFullScreenMode());
+    EXPECT_TRUE(Viewer.FollowsCursor);
+    frmMain->TimerSlide()->stop();
+}
+
+TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
+{
+    const QString path = collectionOf(8);
+    openPath(path);
+    if (auto* autoFull = frmSettings->findChild<QCheckBox*>("chkAuto"))
+        autoFull->setChecked(false);
+    frmMain->action("mnuSlideShow")->trigger();
+    ASSERT_TRUE(frmMain->TimerSlide()->isActive());
+    frmMain->TimerSlide()->setInterval(0);
+    // Let the open take a breath after every entry beyond the strip.
+    frmMain->setOpenSyncTimes(0, 0);
+    openPath(path);
+    EXPECT_EQ(Viewer.currentEntry(), 1);
+    EXPECT_EQ(shapeTop(), 6);
+    frmMain->TimerSlide()->stop();
 }

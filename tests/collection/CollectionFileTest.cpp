@@ -92,19 +92,21 @@ TEST_F(CollectionFileTest, ParsesOneLine)
     }
 }
 
-TEST_F(CollectionFileTest, DecodesEachLineAsUtf8WhenValidElseLatin1)
+TEST_F(CollectionFileTest, TheWholeFileIsUtf8OrInTheCodePageAndKeepsItWhenRewritten)
 {
-    const Entries got = readBytes("/m/\xC3\xBC.jpg^Gr\xC3\xBC\xC3\x9F\x65^\r\n" // UTF-8
-                                  "/m/\xFC.jpg^Gr\xFC\xDF\x65^\r\n"             // Latin-1
-                                  "/m/\xC0\xAF.jpg^overlong^\r\n"               // not UTF-8
-                                  "/m/\xED\xA0\x80.jpg^surrogate^\r\n"          // not UTF-8
-                                  "/m/\xF0\x9F\x8E\xA8.jpg^\xC3\xA9^\r\n");     // 4-byte UTF-8
-    ASSERT_EQ(got.size(), 5);
-    EXPECT_EQ(got[0], (CollectionEntry{"/m/ü.jpg", "Grüße"}));
-    EXPECT_EQ(got[1], (CollectionEntry{"/m/ü.jpg", "Grüße"}));
-    EXPECT_EQ(got[2].FileName, QString::fromLatin1("/m/\xC0\xAF.jpg"));
-    EXPECT_EQ(got[3].FileName, QString::fromLatin1("/m/\xED\xA0\x80.jpg"));
-    EXPECT_EQ(got[4], (CollectionEntry{"/m/🎨.jpg", "é"}));
+    setLegacyCodePage("windows-1251");
+    // One line that isn't UTF-8 puts the whole file in the code page, also
+    // the line before it that would pass for UTF-8 on its own.
+    const QString path = put("/m/\xD0\xB0.jpg^\xD0\xB0^\r\n/m/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9^\r\n");
+    const Entries got = readCollectionAll(path);
+    EXPECT_EQ(got, (Entries{{"/m/Р°.jpg", "Р°"}, {"/m/Мой.jpg", "Мой"}}));
+    writeCollection(path, got + Entries{{"/m/new.jpg", "Новый"}});
+    EXPECT_EQ(fileBytes(path), "/m/\xD0\xB0.jpg^\xD0\xB0^\r\n/m/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9^\r\n"
+                               "/m/new.jpg^\xCD\xEE\xE2\xFB\xE9^\r\n");
+    // Valid UTF-8 throughout is UTF-8, overlong forms and surrogates are not.
+    EXPECT_EQ(readBytes("/m/\xF0\x9F\x8E\xA8.jpg^\xC3\xA9^\r\n"), (Entries{{"/m/🎨.jpg", "é"}}));
+    EXPECT_EQ(readBytes("/m/\xC0\xAF.jpg^x^\r\n")[0].FileName, "/m/АЇ.jpg");
+    setLegacyCodePage(QString());
 }
 
 TEST_F(CollectionFileTest, ReadsLineEndsEndMarkAndSkippedLines)
@@ -274,7 +276,7 @@ TEST_F(CollectionFileTest, WriteFailingAtAnyStepNamesTheErrorAndKeepsTheOldFile)
         int error;
         QString text;
     } cases[] = {
-        {AtomicWriteFault::Open, EACCES, "File access denied"},
+        {AtomicWriteFault::Open, EROFS, "File access denied"},
         {AtomicWriteFault::Write, ENOSPC, "Disk full"},
         {AtomicWriteFault::Flush, EIO, QString("I/O error %1").arg(EIO)},
         {AtomicWriteFault::Commit, EXDEV, QString("I/O error %1").arg(EXDEV)},

@@ -504,6 +504,42 @@ TEST_F(Editor, NewAfterEveryRowWasDeletedLeavesTheFileAlone)
 
 // ---- Nothing lost
 
+TEST_F(Editor, AWindowsCollectionKeepsItsCodePageUntilACommentDoesNotFit)
+{
+    destroyWindows();
+    QFile ini(dir.filePath("pictavo.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\r\nCodePage=windows-1251\r\n");
+    ini.close();
+    createWindows({});
+
+    const QByteArray a = pic("a.jpg").toUtf8(), b = pic("b.bmp").toUtf8(), c = pic("c.jpg").toUtf8();
+    const QString path = dir.filePath("trip.pvx");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + b + "^\xC4\xE5\xED\xFC 2^\r\n" + c +
+            "^^\r\n");
+    f.close();
+    openPath(path);
+    EXPECT_EQ(Viewer.entry(1).Comment, "Мой отпуск");
+
+    // Add / Delete, then OK: still windows-1251.
+    frmMain->mnuAddClick();
+    ed()->selectRow(1);
+    click("btnDel");
+    click("btnOK");
+    EXPECT_EQ(fileBytes(path), a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + c + "^^\r\n");
+
+    // A comment the code page can't hold makes the file UTF-8.
+    frmMain->mnuAddClick();
+    list()->setData(list()->index(1, 1), QStringLiteral("Мой ✓"), Qt::EditRole);
+    click("btnOK");
+    EXPECT_EQ(fileBytes(path),
+              a + "^\xD0\x9C\xD0\xBE\xD0\xB9 \xD0\xBE\xD1\x82\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA^\r\n" + c +
+                  "^\xD0\x9C\xD0\xBE\xD0\xB9 \xE2\x9C\x93^\r\n");
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+}
+
 TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
 {
     showAddDelete(3);

@@ -57,15 +57,24 @@ TEST_F(AtomicFile, LongestFileNamesStillGetATemporary)
     EXPECT_EQ(filesIn(dir.path()).size(), 1);
 }
 
-TEST_F(AtomicFile, KeepsThePermissionsOfTheReplacedFile)
+TEST_F(AtomicFile, KeepsTheOwnerGroupAndPermissionsOfTheReplacedFile)
 {
     const QString path = dir.filePath("shared.jpg");
+    const QByteArray native = QFile::encodeName(path);
     writeFileAtomically(path, "old");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_EQ(::chmod(native.constData(), 0640), 0);
+    // Only root can give a file away; others keep their own ids.
+    const bool root = ::geteuid() == 0;
+    const uid_t uid = root ? 4321 : ::geteuid();
+    const gid_t gid = root ? 8765 : ::getegid();
+    ASSERT_EQ(::chown(native.constData(), uid, gid), 0);
     writeFileAtomically(path, "new");
     struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    ASSERT_EQ(::stat(native.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, uid);
+    EXPECT_EQ(st.st_gid, gid);
+    EXPECT_EQ(contents(path), "new");
 }
 
 TEST_F(AtomicFile, FailureAtAnyStepKeepsTheOldFileWholeAndLeavesNoTemporary)

@@ -1,6 +1,9 @@
-// Every writer against a failure at every step of the atomic write: the old
+// Every writer against a failure at every step of the atomic write, and of
+// the in-place write taken where a rename can't keep what the user had (a
+// folder that takes no new file, a file with another hard link): the old
 // file stays whole, no temporary is left, the message is the writer's own,
 // what is held in memory is unchanged, and a later write still succeeds.
+// Where even putting the old bytes back fails, the message names a copy.
 #include "collection/CollectionFile.h"
 #include "graphics/AtomicFile.h"
 #include "graphics/BmpCodec.h"
@@ -17,6 +20,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -146,8 +150,11 @@ struct SettingsWriter : Writer {
     }
 };
 
+enum class Route { Atomic, RefusingFolder, HardLink };
+
 struct Case {
     const char* writer;
+    Route route;
     AtomicWriteFault step;
     int error;
 };
@@ -165,18 +172,43 @@ std::unique_ptr<Writer> makeWriter(const std::string& name)
 
 class WriterFault : public ::testing::TestWithParam<Case> {
 protected:
-    void TearDown() override { setAtomicWriteFault(AtomicWriteFault::None); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(cache.isValid());
+        savedCache = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    }
+    void TearDown() override
+    {
+        setAtomicWriteFault(AtomicWriteFault::None);
+        setFolderRefusesNewFiles(false);
+        qputenv("XDG_CACHE_HOME", savedCache);
+    }
+    QStringList filesInDir() const
+    {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
     QTemporaryDir dir;
+    QTemporaryDir cache;
+    QByteArray savedCache;
 };
 
 TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
 {
-    ASSERT_TRUE(dir.isValid());
     const Case c = GetParam();
     const std::unique_ptr<Writer> writer = makeWriter(c.writer);
     const QString path = dir.filePath(writer->fileName());
     writer->writeOld(path);
     const QByteArray oldBytes = fileBytes(path);
+    QStringList names{writer->fileName()};
+    const QString other = dir.filePath("other name");
+    if (c.route == Route::HardLink) {
+        ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+        names << "other name";
+        names.sort();
+    }
+    setFolderRefusesNewFiles(c.route == Route::RefusingFolder);
 
     setAtomicWriteFault(c.step, c.error);
     QString message;
@@ -187,35 +219,54 @@ TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
     }
     setAtomicWriteFault(AtomicWriteFault::None);
 
-    EXPECT_EQ(message, writer->expectedMessage(path, c.error));
-    EXPECT_EQ(fileBytes(path), oldBytes);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-              QStringList{writer->fileName()});
+    const QStringList kept = QDir(backupFolder()).entryList(QDir::Files);
+    if (c.step == AtomicWriteFault::Restore) {
+        // The old bytes could not be put back: the message says where they are.
+        ASSERT_EQ(kept.size(), 1);
+        const QString copy = QDir(backupFolder()).filePath(kept[0]);
+        EXPECT_EQ(message, writer->expectedMessage(path, c.error) + " " + msg::backupKept(copy));
+        EXPECT_EQ(fileBytes(copy), oldBytes);
+    } else {
+        EXPECT_EQ(message, writer->expectedMessage(path, c.error));
+        EXPECT_EQ(fileBytes(path), oldBytes);
+        EXPECT_TRUE(kept.isEmpty()) << kept.join(", ").toStdString();
+    }
+    EXPECT_EQ(filesInDir(), names);
     writer->expectStateUnchanged();
 
     // Once the disk behaves again the same command goes through.
     writer->writeNew(path);
     writer->expectNewWritten(path);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-              QStringList{writer->fileName()});
+    EXPECT_EQ(filesInDir(), names);
+    if (c.route == Route::HardLink) {
+        EXPECT_EQ(fileBytes(other), fileBytes(path));
+    }
 }
 
 std::vector<Case> allCases()
 {
     std::vector<Case> cases;
     for (const char* writer : {"BitmapPicture", "JpegPicture", "Collection", "Settings"}) {
-        cases.push_back({writer, AtomicWriteFault::Open, EACCES});
-        cases.push_back({writer, AtomicWriteFault::Write, ENOSPC});
-        cases.push_back({writer, AtomicWriteFault::Flush, EIO});
-        cases.push_back({writer, AtomicWriteFault::Commit, EXDEV});
+        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Open, EMFILE});
+        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Write, ENOSPC});
+        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Flush, EIO});
+        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Commit, EXDEV});
+        for (Route inPlace : {Route::RefusingFolder, Route::HardLink}) {
+            cases.push_back({writer, inPlace, AtomicWriteFault::Backup, ENOSPC});
+            cases.push_back({writer, inPlace, AtomicWriteFault::Write, ENOSPC});
+            cases.push_back({writer, inPlace, AtomicWriteFault::Flush, EIO});
+            cases.push_back({writer, inPlace, AtomicWriteFault::Restore, EIO});
+        }
     }
     return cases;
 }
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info)
 {
-    static const char* const steps[] = {"None", "Open", "PartialWrite", "Flush", "Rename"};
-    return std::string(info.param.writer) + "_" + steps[int(info.param.step)];
+    static const char* const routes[] = {"", "_RefusingFolder", "_HardLink"};
+    static const char* const steps[] = {"None",   "Open",   "PartialWrite", "Flush",
+                                        "Rename", "Backup", "Restore"};
+    return std::string(info.param.writer) + routes[int(info.param.route)] + "_" + steps[int(info.param.step)];
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWriterEveryStep, WriterFault, ::testing::ValuesIn(allCases()), caseName);

@@ -117,14 +117,16 @@ TEST(IniRead, LineEndsLfAndCrLfBothWork)
     }
 }
 
-TEST(IniRead, EightBitTextIsUtf8WhenValidElseLatin1)
+TEST(IniRead, EightBitTextIsUtf8WhenValidElseTheCodePage)
 {
     const IniFile utf8 = IniFile::fromBytes("[S]\nk=Gr\xC3\xBC\xC3\x9F"
                                             "e\n");
     EXPECT_EQ(utf8.readString("S", "k", "x"), QString::fromUtf8("Grüße"));
-    const IniFile latin1 = IniFile::fromBytes("[S]\nk=Gr\xFC\xDF"
-                                              "e\n");
-    EXPECT_EQ(latin1.readString("S", "k", "x"), QString::fromUtf8("Grüße"));
+    setLegacyCodePage("windows-1252");
+    const IniFile legacy = IniFile::fromBytes("[S]\nk=Gr\xFC\xDF"
+                                              "e \x80\n");
+    EXPECT_EQ(legacy.readString("S", "k", "x"), QString::fromUtf8("Grüße €"));
+    setLegacyCodePage(QString());
     const IniFile bom = IniFile::fromBytes("\xEF\xBB\xBF[S]\nk=v\n");
     EXPECT_EQ(bom.readString("S", "k", "x"), "v");
 }
@@ -260,14 +262,15 @@ TEST(IniWrite, LineBreaksInAValueCannotForgeKeys)
     EXPECT_EQ(again.readString("SlideShow", "Sound", "x"), "/tmp/a.wav  [Settings] Language=/tmp/evil.pvl");
 }
 
-TEST(IniWrite, Latin1FileIsRewrittenAsUtf8KeepingItsText)
+TEST(IniWrite, AnEightBitFileKeepsItsCodePageUntilACharacterDoesNotFit)
 {
-    IniFile ini = IniFile::fromBytes("[S]\nold=Gr\xFC\xDF"
-                                     "e\n");
-    ini.writeString("S", "new", QString::fromUtf8("Ä"));
-    const QByteArray bytes = ini.toBytes();
-    EXPECT_EQ(bytes, QByteArray("[S]\r\nold=Gr\xC3\xBC\xC3\x9F"
-                                "e\r\nnew=\xC3\x84\r\n"));
+    setLegacyCodePage("windows-1251");
+    IniFile ini = IniFile::fromBytes("[S]\nold=\xCC\xEE\xE9\n");
+    ini.writeString("S", "new", QString::fromUtf8("Ы"));
+    EXPECT_EQ(ini.toBytes(), QByteArray("[S]\r\nold=\xCC\xEE\xE9\r\nnew=\xDB\r\n"));
+    ini.writeString("S", "new", QString::fromUtf8("✓"));
+    EXPECT_EQ(ini.toBytes(), QByteArray("[S]\r\nold=\xD0\x9C\xD0\xBE\xD0\xB9\r\nnew=\xE2\x9C\x93\r\n"));
+    setLegacyCodePage(QString());
 }
 
 class IniFileOnDisk : public ::testing::Test {

@@ -1,7 +1,9 @@
 #include "settings/Options.h"
 #include "graphics/Errors.h"
+#include "graphics/TextEncoding.h"
 #include "platform/Dialogs.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsModel.h"
 #include "settings/SettingsTarget.h"
 
 #include <QCheckBox>
@@ -189,6 +191,46 @@ TEST_F(SettingsDialog, DelayBoxTakesOnlyTwoMainKeyboardDigits)
     QTest::keyClick(ed, Qt::Key_Home);
     QTest::keyClick(ed, Qt::Key_Delete);
     EXPECT_EQ(ed->text(), "");
+}
+
+TEST_F(SettingsDialog, ALongerDelayFromTheFileLoadsAndSavesWhileTypingStaysLimited)
+{
+    writeIni("[SlideShow]\nDelay=120\n");
+    {
+        TfrmSettings d(&target, path);
+        auto* ed = child<QLineEdit>(d, "edDelay");
+        EXPECT_EQ(d.delayText(), "120");
+        ed->end(false);
+        QTest::keyClick(ed, Qt::Key_5);
+        EXPECT_EQ(ed->text(), "120");
+    }
+    EXPECT_EQ(IniFile(path).readString("SlideShow", "Delay", ""), "120");
+}
+
+TEST_F(SettingsDialog, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
+{
+    writeIni("[Settings]\nCodePage=klingon\n");
+    useCodePageSetting(path);
+    EXPECT_EQ(legacyCodePage(), localeCodePage()) << "the viewer falls back to the locale's";
+    {
+        TfrmSettings d(&target, path);
+        d.show();
+        auto* box = child<QComboBox>(d, "ComboCodePage");
+        ASSERT_NE(box, nullptr);
+        d.btnOKClick(); // what the file held never locks the dialog
+        EXPECT_FALSE(d.isVisible());
+        d.show();
+        box->setEditText("windows-9999");
+        d.btnOKClick();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(fake.messages, QStringList{"error: Unknown code page \"windows-9999\""});
+        box->setEditText("windows-1257");
+        d.btnOKClick();
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_EQ(legacyCodePage(), "windows-1257");
+    }
+    EXPECT_EQ(IniFile(path).readString("Settings", "CodePage", ""), "windows-1257");
+    setLegacyCodePage(QString());
 }
 
 TEST_F(SettingsDialog, CancelledLanguageChoiceFallsBackToEnglish)

@@ -1,4 +1,5 @@
 #include "settings/UiText.h"
+#include "graphics/TextEncoding.h"
 #include "settings/IniFile.h"
 #include "settings/UiTextWidgets.h"
 
@@ -335,15 +336,17 @@ TEST_F(LanguageFiles, SettingsTitleFollowsEntry26AndQuotesKeepBlanks)
     EXPECT_EQ(w.effects.windowTitle(), "Image Effects...");
 }
 
-TEST_F(LanguageFiles, EightBitFilesAreReadAsUtf8OrLatin1)
+TEST_F(LanguageFiles, EightBitFilesAreReadAsUtf8OrInTheCodePage)
 {
     FakeWindows utf8;
     utf8.apply(write("u.pvl", "[Russian]\n1=\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\n"));
     EXPECT_EQ(utf8.caption("mnuMain"), QString::fromUtf8("Файл"));
-    FakeWindows latin1;
-    latin1.apply(write("l.pvl", "[Russian]\n5=Schlie\xDF"
-                                "en\n"));
-    EXPECT_EQ(latin1.caption("Exit1"), QString::fromUtf8("Schließen"));
+    // As saved on a Russian Windows.
+    setLegacyCodePage("windows-1251");
+    FakeWindows cp1251;
+    cp1251.apply(write("w.pvl", "[Russian]\n5=\xC2\xFB\xF5\xEE\xE4\n"));
+    EXPECT_EQ(cp1251.caption("Exit1"), QString::fromUtf8("Выход"));
+    setLegacyCodePage(QString());
 }
 
 TEST(WidgetTextSink, MissingWindowsAndElementsAreSkipped)

@@ -12,9 +12,16 @@ struct FxResult {
     QByteArray out, err;
 };
 
-FxResult fx(const QStringList& args, const QString& stdoutFile = {})
+FxResult fx(const QStringList& args, const QString& stdoutFile = {}, const QString& lang = {})
 {
     QProcess p;
+    if (!lang.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("LC_ALL"));
+        env.remove(QStringLiteral("LC_CTYPE"));
+        env.insert(QStringLiteral("LANG"), lang);
+        p.setProcessEnvironment(env);
+    }
     if (!stdoutFile.isEmpty())
         p.setStandardOutputFile(stdoutFile);
     p.start(QStringLiteral(PV_BINARY_DIR "/pictavo-fx"), args);
@@ -58,6 +65,44 @@ TEST_F(ListCommandTest, NumbersSkipLinesThatHoldNoEntry)
     EXPECT_EQ(r.out, QByteArray("1\t/x.jpg\tone\n2\t/y.bmp\ttwo\n"));
 }
 
+struct CodePageCase {
+    const char* lang;
+    const char* option; // --code-page=..., or empty
+    QByteArray file;
+    QByteArray listed;
+};
+
+class ListCodePage : public ListCommandTest, public ::testing::WithParamInterface<CodePageCase> {};
+
+TEST_P(ListCodePage, EightBitCollectionsListAsUtf8InTheLocalesOrTheGivenCodePage)
+{
+    const CodePageCase c = GetParam();
+    const QString path = dir.filePath("8bit.pvx");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(c.file);
+    f.close();
+    QStringList args{"list", path};
+    if (*c.option)
+        args.prepend(QString::fromLatin1(c.option));
+    const FxResult r = fx(args, {}, QString::fromLatin1(c.lang));
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, c.listed);
+}
+
+const QByteArray Russian1251 = "/p/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n";
+const QByteArray RussianUtf8 = "1\t/p/\xD0\x9C\xD0\xBE\xD0\xB9.jpg\t\xD0\x9C\xD0\xBE\xD0\xB9 "
+                               "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA\n";
+const QByteArray Western1252 = "/p/caf\xE9.jpg^\x93quoted\x94 \x80 5^\r\n";
+const QByteArray WesternUtf8 = "1\t/p/caf\xC3\xA9.jpg\t\xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC 5\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, ListCodePage,
+    ::testing::Values(CodePageCase{"ru_RU.UTF-8", "", Russian1251, RussianUtf8},
+                      CodePageCase{"en_US.UTF-8", "", Western1252, WesternUtf8},
+                      CodePageCase{"en_US.UTF-8", "--code-page=windows-1251", Russian1251, RussianUtf8},
+                      CodePageCase{"ru_RU.UTF-8", "--code-page=windows-1252", Western1252, WesternUtf8}));
+
 TEST_F(ListCommandTest, UnreadableFilesFailWithOneLineOnStderr)
 {
     const QString missing = dir.filePath("missing.pvx");
@@ -70,7 +115,8 @@ TEST_F(ListCommandTest, UnreadableFilesFailWithOneLineOnStderr)
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.err, ("pictavo-fx: File access denied (" + dir.path() + ")\n").toUtf8());
 
-    for (const QStringList& bad : {QStringList{"list"}, QStringList{"list", "a.pvx", "b.pvx"}}) {
+    for (const QStringList& bad : {QStringList{"list"}, QStringList{"list", "a.pvx", "b.pvx"},
+                                   QStringList{"--code-page=klingon", "list", missing}}) {
         r = fx(bad);
         EXPECT_NE(r.exitCode, 0);
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
