@@ -241,8 +241,14 @@ QByteArray Picture::turnedLosslessly(int angle) const
     if (turned.isEmpty())
         return turned;
     const QSize size = angle % 180 == 0 ? this->size() : this->size().transposed();
-    const JpegInfo info = readJpegHeader(turned);
-    return replaceExifSegment(turned, rewriteExif(info.exif, size, m_d->exif == ExifOrientation::Apply));
+    const bool applied = m_d->exif == ExifOrientation::Apply;
+    const QByteArray result =
+        replaceExifSegment(turned, rewriteExif(readJpegHeader(turned).exif, size, applied));
+    // Blocks that hold the camera's turn must not carry its tag too, or the
+    // picture would be turned twice: better the re-encoding path then.
+    if (applied && ::exifOrientation(readJpegHeader(result).exif) != 1)
+        return QByteArray();
+    return result;
 }
 
 const Bitmap24& Picture::bitmap() const
