@@ -1,0 +1,147 @@
+#include "effects/FullSizeRender.h"
+
+#include "graphics/Errors.h"
+
+namespace {
+// The properties whose work a tone change reuses; a request that changes
+// none of them lets the running one finish.
+bool sameHeavyWork(const OrImageEngine::PropertyValues& a, const OrImageEngine::PropertyValues& b)
+{
+    for (int i = int(EffectProperty::PicColorNoise); i < EffectPropertyCount; ++i) {
+        const auto p = EffectProperty(i);
+        if (p == EffectProperty::PicPosterize || p == EffectProperty::PicSolorize)
+            continue;
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+FullSizeRender::FullSizeRender(QObject* parent) : QObject(parent) {}
+
+FullSizeRender::~FullSizeRender() = default;
+
+void FullSizeRender::setSource(const Picture& picture)
+{
+    m_wanted.source = picture;
+}
+
+void FullSizeRender::request(const Values& values, int noiseDraw, QSize box)
+{
+    m_wanted.values = values;
+    m_wanted.noiseDraw = noiseDraw;
+    m_wanted.box = box;
+    if (m_sentAny && m_sent.source.sharesDataWith(m_wanted.source) && m_sent.values == values &&
+        m_sent.noiseDraw == noiseDraw && m_sent.box == box) {
+        // Asked again (the stand-in was shown in between): show it again,
+        // or let the rendering on its way arrive.
+        if (!m_shown.isNull())
+            emit ready(m_shown);
+        return;
+    }
+    const bool reuse = m_sentAny && m_sent.source.sharesDataWith(m_wanted.source) &&
+                       m_sent.noiseDraw == noiseDraw && sameHeavyWork(m_sent.values, values);
+    m_sent = m_wanted;
+    m_sentAny = true;
+    m_shown = QImage();
+    const Request r = m_wanted;
+    m_worker.submit(
+        [this, r](const std::atomic<bool>& stop) -> RenderWorker::Delivery {
+            m_engine.setStopFlag(&stop);
+            struct Unset {
+                OrImageEngine& e;
+                ~Unset() { e.setStopFlag(nullptr); }
+            } unset{m_engine};
+            try {
+                bring(r);
+            } catch (const RenderStopped&) {
+                return {};
+            }
+            if (!m_error.isEmpty())
+                return [this, text = m_error] { emit failed(text); };
+            if (m_engine.Picture().isEmpty())
+                return {};
+            // Scaled here, off the owner's thread, while the picture is ours.
+            return [this, image = scaledTo(m_engine.Picture(), r.box)] {
+                m_shown = image;
+                emit ready(image);
+            };
+        },
+        reuse ? RenderWorker::Running::Finish : RenderWorker::Running::Stop);
+}
+
+void FullSizeRender::clear()
+{
+    m_worker.cancel();
+    m_wanted = Request();
+    m_sentAny = false;
+    m_shown = QImage();
+    // The buffers go on the worker, so closing the dialog never waits.
+    m_worker.submit([this](const std::atomic<bool>&) -> RenderWorker::Delivery {
+        m_engine.clearPictureOriginal();
+        m_engine.ResetEffects();
+        m_engineSource = Picture();
+        m_haveSource = false;
+        m_complete = false;
+        m_error.clear();
+        return {};
+    });
+}
+
+bool FullSizeRender::done(const Request& r) const
+{
+    return m_complete && m_haveSource && m_engineSource.sharesDataWith(r.source) &&
+           m_engineNoiseDraw == r.noiseDraw && m_doneValues == r.values;
+}
+
+void FullSizeRender::bring(const Request& r)
+{
+    if (done(r))
+        return;
+    m_complete = false;
+    if (!m_haveSource || !m_engineSource.sharesDataWith(r.source)) {
+        // Values first and the picture last: one rendering, with the caches
+        // and the noise made for this picture.
+        m_engine.clearPictureOriginal();
+        m_engine.assignProperties(r.values, false);
+        m_engineSource = r.source;
+        m_engineNoiseDraw = r.noiseDraw;
+        m_haveSource = true;
+        m_error.clear();
+        try {
+            if (!r.source.isEmpty())
+                m_engine.setPictureOriginal(r.source.toBitmap24());
+        } catch (const AppError& e) {
+            m_error = e.text();
+        } catch (const std::bad_alloc& e) {
+            m_error = QString::fromLocal8Bit(e.what());
+        }
+    } else {
+        m_engine.assignProperties(r.values, r.noiseDraw != m_engineNoiseDraw);
+        m_engineNoiseDraw = r.noiseDraw;
+    }
+    m_doneValues = r.values;
+    m_complete = true;
+}
+
+const Bitmap24* FullSizeRender::result()
+{
+    m_worker.waitForIdle();
+    bring(m_wanted);
+    if (!m_error.isEmpty() || m_engine.Picture().isEmpty())
+        return nullptr;
+    return &m_engine.Picture();
+}
+
+QString FullSizeRender::error() const
+{
+    return m_error;
+}
+
+QImage FullSizeRender::scaledTo(const Bitmap24& full, QSize box)
+{
+    if (full.isEmpty() || box.isEmpty())
+        return QImage();
+    return full.wrap().scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
