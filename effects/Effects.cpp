@@ -9,6 +9,7 @@
 #include "effects/PictureWrite.h"
 #include "graphics/Errors.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -360,7 +361,10 @@ const Bitmap24* TfrmEffects::renderFullSize()
     if (!m_previewReduced)
         return &ImgPreview->engine().Picture();
     requestExact();
-    if (const Bitmap24* full = m_full->result())
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Bitmap24* full = m_full->result();
+    QApplication::restoreOverrideCursor();
+    if (full)
         return full;
     if (!m_full->error().isEmpty()) {
         // Failed on the worker, not told yet: this is the one message.
