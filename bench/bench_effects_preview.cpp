@@ -73,7 +73,8 @@ double changeAndWait(const std::function<void()>& change, double& worstGapMs)
         worstGapMs = std::max(worstGapMs, double(sinceTick.nsecsElapsed()) / 1e6 - 10.0);
         sinceTick.restart();
     });
-    const auto done = QObject::connect(&frmEffects->fullSize(), &FullSizeRender::ready, &loop, &QEventLoop::quit);
+    const auto done =
+        QObject::connect(&frmEffects->fullSize(), &FullSizeRender::ready, &loop, &QEventLoop::quit);
     QTimer::singleShot(0, [&] {
         clock.start();
         change();

@@ -215,10 +215,12 @@ void TfrmEffects::createControls()
     // stays as it was.
     // Every change also asks for the exact preview (repeats cost nothing).
     auto guard = [this](auto f) {
-        return [this, f](auto... a) { runCommand([&] {
-            f(a...);
-            requestExact();
-        }); };
+        return [this, f](auto... a) {
+            runCommand([&] {
+                f(a...);
+                requestExact();
+            });
+        };
     };
     OrImageEngine& fx = ImgPreview->engine();
     connect(ListEffects, &QListWidget::currentRowChanged, this,

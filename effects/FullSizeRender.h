@@ -54,10 +54,10 @@ private:
     void bring(const Request& r);
     bool done(const Request& r) const;
 
-    Request m_wanted;         // owner's thread
-    Request m_sent;           // owner's thread: the last request submitted
+    Request m_wanted; // owner's thread
+    Request m_sent;   // owner's thread: the last request submitted
     bool m_sentAny = false;
-    QImage m_shown;           // owner's thread: what ready() gave for m_sent
+    QImage m_shown; // owner's thread: what ready() gave for m_sent
 
     // Touched only by jobs, or by the owner while the worker is idle.
     OrImageEngine m_engine;

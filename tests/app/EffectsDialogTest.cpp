@@ -502,8 +502,9 @@ TEST_F(EffectsDialogTest, AWheelNotchOverAnUnfocusedSliderScrollsInsteadOfChangi
     d().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&d()));
     d().CheckAll->setFocus();
-    const QList<QSlider*> bars = {d().ContrastBar, d().BrightBar,    d().SaturationBar, d().MosaicBar, d().SplitBlurBar,
-                                  d().BlurBar,     d().AntiBar,      d().TraceBar,      d().RizeBar,   d().NoiseBar};
+    const QList<QSlider*> bars = {d().ContrastBar,  d().BrightBar, d().SaturationBar, d().MosaicBar,
+                                  d().SplitBlurBar, d().BlurBar,   d().AntiBar,       d().TraceBar,
+                                  d().RizeBar,      d().NoiseBar};
     auto notch = [](QSlider* bar) {
         const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
         QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
