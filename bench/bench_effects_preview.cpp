@@ -2,6 +2,7 @@
 // the exact preview (the full-resolution result scaled to the box), against
 // one full render of the same setting, and the longest the GUI thread went
 // without answering meanwhile (a 10 ms timer's worst lateness).
+#include "GuiBenchMain.h"
 #include "app/Application.h"
 #include "app/MainImage.h"
 #include "app/ThumbSlot.h"
@@ -140,16 +141,5 @@ BENCHMARK(BM_ExactPreviewGaussianBlur10)->UseManualTime()->Iterations(3)->Unit(b
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PictavoApplication app(argc, argv);
-    createWindows({});
-    frmMain->show();
-    while (!frmMain->windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    destroyWindows();
-    return 0;
+    return runGuiBenchmarks(argc, argv);
 }
