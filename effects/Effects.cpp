@@ -363,9 +363,15 @@ const Bitmap24* TfrmEffects::renderFullSize()
     if (!m_previewReduced)
         return &ImgPreview->engine().Picture();
     requestExact();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Bitmap24* full = m_full->result();
-    QApplication::restoreOverrideCursor();
+    struct WaitCursor {
+        WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    };
+    const Bitmap24* full = nullptr;
+    {
+        const WaitCursor busy;
+        full = m_full->result();
+    }
     if (full)
         return full;
     if (!m_full->error().isEmpty()) {

@@ -2,6 +2,9 @@
 
 #include "graphics/Errors.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 // The properties whose work a tone change reuses; a request that changes
 // none of them lets the running one finish.
@@ -143,5 +146,41 @@ QImage FullSizeRender::scaledTo(const Bitmap24& full, QSize box)
 {
     if (full.isEmpty() || box.isEmpty())
         return QImage();
-    return full.wrap().scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Each box pixel is the rounded mean of the picture pixels it covers,
+    // read straight from the rows: one pass, no converted copy of a big
+    // picture (Qt's smooth scaling converts 24-bit pictures first).
+    const int fw = full.width(), fh = full.height(), bw = box.width(), bh = box.height();
+    std::vector<int> xs(std::size_t(bw) + 1);
+    for (int i = 0; i <= bw; ++i)
+        xs[std::size_t(i)] = int(qint64(i) * fw / bw);
+    QImage out(box, QImage::Format_RGB32);
+    std::vector<std::uint32_t> sum(std::size_t(bw) * 3);
+    for (int by = 0; by < bh; ++by) {
+        const int y0 = int(qint64(by) * fh / bh);
+        const int y1 = std::max(y0 + 1, int(qint64(by + 1) * fh / bh));
+        std::fill(sum.begin(), sum.end(), 0);
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* row = full.scanLine(y);
+            for (int bx = 0; bx < bw; ++bx) {
+                const int x0 = xs[std::size_t(bx)], x1 = std::max(x0 + 1, xs[std::size_t(bx) + 1]);
+                std::uint32_t b = 0, g = 0, r = 0;
+                for (const std::uint8_t* p = row + 3 * x0; p < row + 3 * x1; p += 3) {
+                    b += p[0];
+                    g += p[1];
+                    r += p[2];
+                }
+                sum[3 * std::size_t(bx)] += b;
+                sum[3 * std::size_t(bx) + 1] += g;
+                sum[3 * std::size_t(bx) + 2] += r;
+            }
+        }
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(by));
+        for (int bx = 0; bx < bw; ++bx) {
+            const int x0 = xs[std::size_t(bx)], x1 = std::max(x0 + 1, xs[std::size_t(bx) + 1]);
+            const std::uint32_t n = std::uint32_t(x1 - x0) * std::uint32_t(y1 - y0);
+            const std::uint32_t* c = &sum[3 * std::size_t(bx)];
+            line[bx] = qRgb(int((c[2] + n / 2) / n), int((c[1] + n / 2) / n), int((c[0] + n / 2) / n));
+        }
+    }
+    return out;
 }
