@@ -37,8 +37,6 @@ public:
     // How a finished rendering is fitted to the preview box.
     static QImage scaledTo(const Bitmap24& full, QSize box);
 
-    RenderWorker& worker() noexcept { return m_worker; }
-
 signals:
     void ready(const QImage& scaled);
     void failed(const QString& text);

@@ -45,12 +45,6 @@ void RenderWorker::waitForIdle()
     m_idle.wait(lock, [this] { return !m_waiting && !m_runningStop; });
 }
 
-bool RenderWorker::idle() const
-{
-    std::lock_guard lock(m_mutex);
-    return !m_waiting && !m_runningStop;
-}
-
 void RenderWorker::run()
 {
     std::unique_lock lock(m_mutex);
@@ -84,7 +78,6 @@ void RenderWorker::run()
                     if (ticket != m_latest)
                         return;
                     delivery();
-                    emit delivered(ticket);
                 },
                 Qt::QueuedConnection);
         }

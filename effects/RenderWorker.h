@@ -35,17 +35,11 @@ public:
     // Blocks until no job runs or waits. What finished jobs deliver is
     // still queued for the owner's event loop.
     void waitForIdle();
-    bool idle() const;
-    quint64 latestTicket() const noexcept { return m_latest; }
-
-signals:
-    // After the newest job's delivery ran, on the owner's thread.
-    void delivered(quint64 ticket);
 
 private:
     void run();
 
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     Job m_waiting;
