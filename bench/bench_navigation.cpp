@@ -5,6 +5,7 @@
 // (c) showing a slot in the main image (painted) vs one full decode.
 // Resident memory with 10 slots of such pictures and one shown is reported
 // as a counter of the last benchmark.
+#include "GuiBenchMain.h"
 #include "app/Application.h"
 #include "app/MainImage.h"
 #include "app/ThumbSlot.h"
@@ -170,18 +171,5 @@ BENCHMARK(BM_ResidentWithTenSlots)->Iterations(1);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    PictavoApplication app(argc, argv);
-    createWindows({});
-    frmMain->show();
-    // Painting needs an exposed window.
-    while (!frmMain->windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    fixture();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    destroyWindows();
-    return 0;
+    return runGuiBenchmarks(argc, argv, [] { fixture(); });
 }

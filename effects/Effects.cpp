@@ -4,9 +4,12 @@
 #include "app/MainImage.h"
 #include "app/ThumbSlot.h"
 #include "app/Unit1.h"
+#include "effects/FullSizeRender.h"
 #include "effects/OrImageWidget.h"
 #include "effects/PictureWrite.h"
+#include "graphics/Errors.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -94,6 +97,12 @@ TfrmEffects::TfrmEffects(QWidget* parent) : QDialog(parent)
     QFont base(QStringLiteral("DejaVu Sans"));
     base.setPixelSize(11);
     setFont(base);
+    m_full = new FullSizeRender(this);
+    connect(m_full, &FullSizeRender::ready, this, [this](const QImage& image) {
+        if (m_previewReduced && !m_failed)
+            ImgPreview->showScaled(image);
+    });
+    connect(m_full, &FullSizeRender::failed, this, [this](const QString& text) { pictureFailed(text); });
     createControls();
     // Enter and Esc belong to the window before any control sees them.
     installEventFilter(this);
@@ -204,7 +213,15 @@ void TfrmEffects::createControls()
 
     // Handlers. A failing one reports through the error box and the dialog
     // stays as it was.
-    auto guard = [](auto f) { return [f](auto... a) { runCommand([&] { f(a...); }); }; };
+    // Every change also asks for the exact preview (repeats cost nothing).
+    auto guard = [this](auto f) {
+        return [this, f](auto... a) {
+            runCommand([&] {
+                f(a...);
+                requestExact();
+            });
+        };
+    };
     OrImageEngine& fx = ImgPreview->engine();
     connect(ListEffects, &QListWidget::currentRowChanged, this,
             guard([this](int r) { ListEffectsClick(r); }));
@@ -221,7 +238,10 @@ void TfrmEffects::createControls()
                 fx.setPicSaturation(v);
                 showValue(lblSaturation, v);
             }));
-    connect(NoiseBar, &QSlider::valueChanged, this, guard([&fx](int v) { fx.setPicColorNoise(v); }));
+    connect(NoiseBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+                ++m_noiseDraw; // each move draws new noise
+                fx.setPicColorNoise(v);
+            }));
     connect(RizeBar, &QSlider::valueChanged, this, guard([this](int v) { RizeBarChange(v); }));
     connect(rPosterize, &QRadioButton::toggled, this, guard([this](bool on) {
                 if (on)
@@ -336,44 +356,85 @@ std::vector<EffectSetting> TfrmEffects::currentSettings() const
     return s;
 }
 
-Bitmap24 TfrmEffects::renderFullSize() const
+const Bitmap24* TfrmEffects::renderFullSize()
 {
+    if (m_failed || m_source.isEmpty())
+        return nullptr;
     if (!m_previewReduced)
-        return ImgPreview->engine().Picture();
-    // Values first, picture last: the engine then renders once.
-    OrImageEngine full;
-    applyEffectSettings(full, currentSettings());
-    full.setPictureOriginal(m_source);
-    return full.Picture();
+        return &ImgPreview->engine().Picture();
+    requestExact();
+    struct WaitCursor {
+        WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    };
+    const Bitmap24* full = nullptr;
+    {
+        const WaitCursor busy;
+        full = m_full->result();
+    }
+    if (full)
+        return full;
+    if (!m_full->error().isEmpty()) {
+        // Failed on the worker, not told yet: this is the one message.
+        m_failed = true;
+        ImgPreview->engine().clearPictureOriginal();
+        throw AppError(m_full->error());
+    }
+    return nullptr;
 }
 
-void TfrmEffects::FormActivate()
+void TfrmEffects::requestExact()
+{
+    if (!m_previewReduced || m_failed || m_full->source().isEmpty())
+        return;
+    FullSizeRender::Values values{};
+    for (const EffectSetting& s : currentSettings())
+        values[std::size_t(s.property)] = s.value;
+    m_full->request(values, m_noiseDraw, ImgPreview->size() * ImgPreview->devicePixelRatioF());
+}
+
+void TfrmEffects::pictureFailed(const QString& text)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    ImgPreview->engine().clearPictureOriginal();
+    TfrmMain::reportError(text);
+}
+
+void TfrmEffects::FormActivate(bool showing)
 {
     if (!frmMain)
         return;
-    m_source = frmMain->Image1()->picture();
-    OrImageEngine& fx = ImgPreview->engine();
-    if (m_source.isEmpty()) {
-        m_previewReduced = false;
-        fx.clearPictureOriginal();
+    const Picture picture = frmMain->Image1()->picture();
+    if (!showing && picture.sharesDataWith(m_source))
         return;
+    // Nothing of an earlier picture stays behind, whatever happens below.
+    OrImageEngine& fx = ImgPreview->engine();
+    m_source = picture;
+    m_failed = false;
+    m_previewReduced = false;
+    m_full->clear();
+    fx.clearPictureOriginal();
+    if (picture.isEmpty())
+        return;
+    m_previewReduced = qint64(picture.width()) * picture.height() > PreviewMaxPixels;
+    try {
+        if (!m_previewReduced) {
+            fx.setPictureOriginal(picture.toBitmap24());
+            return;
+        }
+        // The stand-in: a reduced copy, decoded at a reduced scale where
+        // the codec can, shown while the worker renders the full picture.
+        const QSize box = picture.width() >= picture.height() ? QSize(640, 480) : QSize(480, 640);
+        fx.setPictureOriginal(Bitmap24::fromImage(picture.thumbnail(box)));
+    } catch (...) {
+        m_failed = true;
+        fx.clearPictureOriginal();
+        throw;
     }
-    Bitmap24 bitmap = m_source.toBitmap24();
-    const qint64 pixels = qint64(bitmap.width()) * bitmap.height();
-    m_previewReduced = pixels > PreviewMaxPixels;
-    if (m_previewReduced) {
-        // The preview is drawn at 283 x 145; a reduced copy looks the same
-        // there and keeps every slider step quick on big photos.
-        const QSize reduced = QSize(bitmap.width(), bitmap.height())
-                                  .scaled(QSize(640, 640), Qt::KeepAspectRatio)
-                                  .expandedTo(QSize(1, 1));
-        QSize target = reduced;
-        while (qint64(target.width()) * target.height() > PreviewMaxPixels)
-            target = target * 0.9;
-        bitmap = Bitmap24::fromImage(bitmap.wrap().scaled(target.expandedTo(QSize(1, 1)),
-                                                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    }
-    fx.setPictureOriginal(std::move(bitmap));
+    m_full->setSource(picture);
+    requestExact();
 }
 
 void TfrmEffects::setAllToZero(bool rizeLast)
@@ -402,12 +463,14 @@ void TfrmEffects::butApplyClick()
         applyToAll();
     else
         applyToCurrent();
+    m_full->clear();
     setAllToZero(true);
     done(QDialog::Accepted);
 }
 
 void TfrmEffects::btnCloseClick()
 {
+    m_full->clear();
     setAllToZero(false);
     ImgPreview->engine().ResetEffects();
     done(QDialog::Rejected);
@@ -427,9 +490,14 @@ void TfrmEffects::applyToCurrent()
         return;
     const QString path = Viewer.entry(e).FileName;
     const Picture before = frmMain->Image1()->picture();
+    // A picture that could not be decoded is not written: nothing else
+    // could stand in for it.
+    const Bitmap24* full = renderFullSize();
+    if (!full)
+        return;
     // Written first: a failed write throws before the undo record, the
     // main image or the slot have changed.
-    const Picture written = writeRenderedPicture(path, renderFullSize(), before);
+    const Picture written = writeRenderedPicture(path, *full, before);
 
     frmMain->bitUndo = before;
     frmMain->UndoSlot = Viewer.CurrentSlot;
@@ -518,7 +586,7 @@ bool TfrmEffects::event(QEvent* event)
         if (m_activatedByShow)
             m_activatedByShow = false;
         else
-            runCommand([this] { FormActivate(); });
+            runCommand([this] { FormActivate(false); });
         break;
     case QEvent::Hide:
         m_activatedByShow = false;
@@ -531,6 +599,21 @@ bool TfrmEffects::event(QEvent* event)
 
 bool TfrmEffects::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Wheel) {
+        // A slider takes wheel steps only while it has the keyboard focus;
+        // elsewhere a notch must not change an effect by accident, and it
+        // scrolls the page the slider is on.
+        auto* bar = qobject_cast<QSlider*>(watched);
+        if (bar && !bar->hasFocus()) {
+            for (QWidget* w = bar->parentWidget(); w && w != this; w = w->parentWidget()) {
+                if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+                    QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+                    break;
+                }
+            }
+            return true;
+        }
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -19,6 +19,7 @@ class QScrollArea;
 class QSlider;
 class QTabBar;
 class QToolButton;
+class FullSizeRender;
 class TOrImage;
 
 class TfrmEffects : public QDialog {
@@ -27,15 +28,16 @@ public:
     explicit TfrmEffects(QWidget* parent = nullptr);
 
     // Pictures with more pixels than this are previewed from a reduced copy
-    // so that every slider step renders at once; OK always renders the
-    // full-size picture.
+    // at once, then from the full picture rendered on a worker, which is
+    // what OK writes.
     static constexpr int PreviewMaxPixels = 640 * 480;
 
     // OK and Cancel, as the buttons and Enter / Esc run them.
     void butApplyClick();
     void btnCloseClick();
     // Activation: the preview takes a copy of the main image's picture.
-    void FormActivate();
+    // Reactivation over the same picture keeps what the preview has.
+    void FormActivate(bool showing = true);
 
     // The settings the controls stand for, in an order whose exclusions
     // leave exactly these values set.
@@ -43,6 +45,8 @@ public:
     // The picture the preview works on (possibly reduced) and the full one.
     const Picture& sourcePicture() const { return m_source; }
     bool previewReduced() const { return m_previewReduced; }
+    // The full-resolution rendering behind a reduced preview.
+    FullSizeRender& fullSize() const { return *m_full; }
 
     // Called after each picture of the all-pictures path has been written
     // (done of total); tests use it to cancel the progress dialog.
@@ -117,10 +121,17 @@ private:
     void applyToCurrent();
     void applyToAll();
     void refreshStrip();
-    // The rendered full-size picture for the settings of the controls.
-    Bitmap24 renderFullSize() const;
+    // The rendered full-size picture for the settings of the controls, or
+    // null when the picture could not be decoded.
+    const Bitmap24* renderFullSize();
+    // Asks the worker for the full picture with the controls' settings.
+    void requestExact();
+    void pictureFailed(const QString& text);
 
     Picture m_source;
+    FullSizeRender* m_full = nullptr;
+    int m_noiseDraw = 0;
+    bool m_failed = false; // m_source could not be decoded; told once
     bool m_previewReduced = false;
     bool m_clearing = false;
     bool m_activatedByShow = false;

@@ -158,8 +158,10 @@ void OrImageEngine::setNeighbourhood(EffectProperty p, int stored)
     for (EffectProperty other : kNeighbourhood)
         m_values[std::size_t(other)] = 0;
     m_values[std::size_t(p)] = stored;
-    if (stored <= 0 || m_original.isEmpty() || !rebuildEffectSource(p))
-        m_effectSource.reset();
+    // Dropped first: a stopped rebuild must not leave the old effect behind.
+    m_effectSource.reset();
+    if (stored > 0 && !m_original.isEmpty())
+        rebuildEffectSource(p);
     Render();
 }
 
@@ -193,12 +195,16 @@ bool OrImageEngine::rebuildEffectSource(EffectProperty p)
         SplitBlurBitmap(source, value);
         break;
     case EffectProperty::PicGaussianBlur:
-        for (int pass = 0; pass <= value; ++pass)
+        for (int pass = 0; pass <= value; ++pass) {
+            throwIfStopped();
             SplitBlurBitmap(source, 3);
+        }
         break;
     case EffectProperty::PicAntiAlias:
-        for (int pass = 0; pass < value; ++pass)
+        for (int pass = 0; pass < value; ++pass) {
+            throwIfStopped();
             AntiAliasBitmap(source, 0, 0, w, h);
+        }
         break;
     case EffectProperty::PicTrace:
         TraceBitmap(source, value);
@@ -213,9 +219,40 @@ bool OrImageEngine::rebuildEffectSource(EffectProperty p)
     return true;
 }
 
+void OrImageEngine::assignProperties(const PropertyValues& values, bool redrawNoise)
+{
+    {
+        const bool held = m_holdRender;
+        m_holdRender = true;
+        struct Restore {
+            bool& flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore{m_holdRender, held};
+        // Clearing first means no setter clears a value assigned before it.
+        for (const bool nonZero : {false, true}) {
+            for (int i = 0; i < EffectPropertyCount; ++i) {
+                const auto p = EffectProperty(i);
+                if ((values[i] != 0) != nonZero)
+                    continue;
+                const bool noise = p == EffectProperty::PicColorNoise || p == EffectProperty::PicMonoNoise;
+                if (m_values[i] != values[i] || (noise && nonZero && redrawNoise))
+                    setProperty(p, values[i]);
+            }
+        }
+    }
+    Render();
+}
+
+void OrImageEngine::throwIfStopped() const
+{
+    if (m_stop && m_stop->load(std::memory_order_relaxed))
+        throw RenderStopped{};
+}
+
 void OrImageEngine::Render()
 {
-    if (m_original.isEmpty() || m_picture.isEmpty())
+    if (m_holdRender || m_original.isEmpty() || m_picture.isEmpty())
         return;
     if (!m_noise && (PicColorNoise() >= 1 || PicMonoNoise() >= 1))
         refillNoise();
@@ -240,6 +277,7 @@ void OrImageEngine::Render()
     tone.invert = PicInvert();
     tone.posterize = PicPosterize();
     tone.solorize = PicSolorize();
+    throwIfStopped();
     RenderTone(*source, NoiseBitmap(), tone, m_picture);
     ++m_renderCount;
     repaint();

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -37,6 +38,11 @@ enum class EffectProperty {
 constexpr int EffectPropertyCount = 19;
 
 const char* effectPropertyName(EffectProperty p) noexcept;
+
+// Thrown out of a rendering whose stop flag was raised. The property values
+// stay; the cache being built is left absent, never half made, so the next
+// rendering builds it afresh.
+struct RenderStopped {};
 bool isBooleanProperty(EffectProperty p) noexcept;
 
 class OrImageEngine {
@@ -106,6 +112,19 @@ public:
     void setPicTrace(int v) { setProperty(EffectProperty::PicTrace, v); }
     void setPicTile(int v) { setProperty(EffectProperty::PicTile, v); }
 
+    using PropertyValues = std::array<int, EffectPropertyCount>;
+    const PropertyValues& properties() const noexcept { return m_values; }
+    // Brings every property to `values` with one rendering at the end. Only
+    // the setters of properties whose value differs run, so a blur or a noise
+    // draw that stays is reused; `redrawNoise` runs the noise setter anyway,
+    // as assigning the same value again does. `values` must keep the
+    // exclusions between properties.
+    void assignProperties(const PropertyValues& values, bool redrawNoise);
+
+    // A flag that long renderings poll between passes; once it reads true
+    // they throw RenderStopped. Null, the default, never stops.
+    void setStopFlag(const std::atomic<bool>* stop) noexcept { m_stop = stop; }
+
     // The caches; null while absent.
     const Bitmap24* NoiseBitmap() const noexcept { return m_noise ? &*m_noise : nullptr; }
     const Bitmap24* EffectSource() const noexcept { return m_effectSource ? &*m_effectSource : nullptr; }
@@ -142,6 +161,7 @@ private:
     void setNeighbourhood(EffectProperty p, int stored);
     void setNoise(EffectProperty p, int stored);
     void repaint();
+    void throwIfStopped() const;
 
     Bitmap24 m_original;
     Bitmap24 m_picture;
@@ -152,5 +172,7 @@ private:
     bool m_center = false;
     bool m_transparent = false;
     long m_renderCount = 0;
+    bool m_holdRender = false;
+    const std::atomic<bool>* m_stop = nullptr;
     std::function<void()> m_repaint;
 };

@@ -16,8 +16,16 @@ void TOrImage::setAutoSize(bool v)
     PictureChanged();
 }
 
+void TOrImage::showScaled(const QImage& image)
+{
+    m_scaled = image;
+    m_scaled.setDevicePixelRatio(devicePixelRatioF());
+    update();
+}
+
 void TOrImage::PictureChanged()
 {
+    m_scaled = QImage();
     const Bitmap24& pic = m_engine.Picture();
     if (m_autoSize && pic.width() > 0 && pic.height() > 0)
         resize(pic.width(), pic.height());
@@ -41,6 +49,10 @@ void TOrImage::paintEvent(QPaintEvent*)
     } restore{m_drawing, wasDrawing};
 
     const Bitmap24& pic = m_engine.Picture();
+    if (!m_scaled.isNull()) {
+        QPainter(this).drawImage(QPoint(0, 0), m_scaled);
+        return;
+    }
     if (pic.isEmpty())
         return;
     QPainter painter(this);

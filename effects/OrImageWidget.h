@@ -20,6 +20,11 @@ public:
     const QString& PictureEffects() const noexcept { return m_pictureEffects; }
     void setPictureEffects(const QString& v) { m_pictureEffects = v; }
 
+    // A rendering of the whole picture already fitted to the control, shown
+    // in place of Picture until Picture next changes.
+    void showScaled(const QImage& image);
+    const QImage& shownScaled() const noexcept { return m_scaled; }
+
 signals:
     void OnMouseEnter();
     void OnMouseExit();
@@ -37,4 +42,5 @@ private:
     bool m_incrementalDisplay = false;
     bool m_drawing = false;
     QString m_pictureEffects;
+    QImage m_scaled;
 };

@@ -1,7 +1,7 @@
 #include "effects/Random.h"
 
 namespace {
-std::uint32_t g_state = 0;
+thread_local std::uint32_t g_state = 0;
 }
 
 std::uint32_t NextRandom(std::uint32_t n) noexcept

@@ -1,7 +1,8 @@
 #pragma once
 // The program's only random source: a 32-bit linear congruential generator
-// over one process-wide state that starts at 0 and is never seeded, so the
-// noise patterns repeat from run to run.
+// whose state starts at 0 and is never seeded, so the noise patterns repeat
+// from run to run. Each thread has its own state: a render worker's draws
+// neither race with nor disturb the sequence of the thread that started it.
 #include <cstdint>
 
 // Advances the state, then returns a value in 0..n-1 (0 when n is 0).

@@ -2,10 +2,13 @@
 // for the whole collection, Cancel, the keys and the progress of long work.
 #include "AppFixture.h"
 
+#include "effects/EffectOptions.h"
 #include "effects/Effects.h"
+#include "effects/FullSizeRender.h"
 #include "effects/OrImageWidget.h"
 #include "graphics/AtomicFile.h"
 #include "graphics/BmpCodec.h"
+#include "graphics/JpegCodec.h"
 #include "settings/UiTextWidgets.h"
 
 #include <QCheckBox>
@@ -15,10 +18,12 @@
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 namespace {
 
@@ -438,26 +443,131 @@ TEST_F(EffectsDialogTest, AFailureOnTheAllPicturesPathKeepsWhatWasWritten)
     d().btnCloseClick();
 }
 
-TEST_F(EffectsDialogTest, BigPicturesPreviewReducedButOkWritesFullSize)
+// Above the reduction threshold the preview ends with the full-resolution
+// result scaled to the box: the very pixels OK writes, including its noise.
+// OK pressed before that render arrives waits for it or makes it.
+struct ExactCase {
+    const char* bar;
+    int value;
+    bool waitForPreview = true;
+};
+
+class ExactPreviewTest : public EffectsDialogTest, public ::testing::WithParamInterface<ExactCase> {};
+
+TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
 {
     const QString big = testpics::writeBmp(dir.filePath("big.bmp"), 1600, 1200, 6);
     const Bitmap24 start = fileBitmap(big);
     openFiles({big});
     showDialog();
     ASSERT_TRUE(d().previewReduced());
-    EXPECT_LE(qint64(fx().PictureOriginal().width()) * fx().PictureOriginal().height(),
-              TfrmEffects::PreviewMaxPixels);
-    EXPECT_NEAR(double(fx().PictureOriginal().width()) / fx().PictureOriginal().height(), 4.0 / 3.0, 0.02);
-    d().BrightBar->setValue(40);
-    d().MosaicBar->setValue(50);
+    auto* bar = d().findChild<QSlider*>(QString::fromLatin1(GetParam().bar));
+    ASSERT_NE(bar, nullptr);
+    bar->setValue(GetParam().value);
+    const bool wait = GetParam().waitForPreview;
+    if (wait) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d().ImgPreview->shownScaled().isNull(); }, 60000));
+    }
+    const QImage shown = d().ImgPreview->grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+    OrImageEngine fresh;
+    applyEffectSettings(fresh, d().currentSettings());
+    fresh.setPictureOriginal(start);
     d().butApplyClick();
-    const Bitmap24 after = fileBitmap(big);
-    ASSERT_EQ(after.width(), 1600);
-    ASSERT_EQ(after.height(), 1200);
-    // 50-pixel blocks of the full picture, each its top-left colour + 40.
-    const Bitmap24 want = brighter(start, 40);
-    for (auto [x, y] : {std::pair{0, 0}, std::pair{49, 49}, std::pair{50, 0}, std::pair{1599, 1199}}) {
-        const int bx = x / 50 * 50, by = y / 50 * 50;
-        EXPECT_EQ(std::memcmp(after.scanLine(y) + 3 * x, want.scanLine(by) + 3 * bx, 3), 0) << x << "," << y;
+    const Bitmap24 written = fileBitmap(big);
+    ASSERT_EQ(written.width(), 1600);
+    const QImage want =
+        FullSizeRender::scaledTo(written, d().ImgPreview->size()).convertToFormat(QImage::Format_RGB32);
+    if (wait) {
+        EXPECT_TRUE(shown == want);
+    }
+    // Blocks and blurs are the full picture's; the noise is a draw of its own.
+    if (fresh.PicColorNoise() == 0) {
+        EXPECT_EQ(written, fresh.Picture());
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Effects, ExactPreviewTest,
+                         ::testing::Values(ExactCase{"MosaicBar", 20}, ExactCase{"BlurBar", 10},
+                                           ExactCase{"NoiseBar", 60}, ExactCase{"MosaicBar", 50, false}),
+                         [](const auto& info) {
+                             return std::string(info.param.bar) + (info.param.waitForPreview ? "" : "AtOnce");
+                         });
+
+TEST_F(EffectsDialogTest, AWheelNotchOverAnUnfocusedSliderScrollsInsteadOfChangingIt)
+{
+    openPath(collectionOf(1));
+    showDialog();
+    d().ListEffects->setCurrentRow(2);
+    d().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d()));
+    d().CheckAll->setFocus();
+    const QList<QSlider*> bars = {d().ContrastBar,  d().BrightBar, d().SaturationBar, d().MosaicBar,
+                                  d().SplitBlurBar, d().BlurBar,   d().AntiBar,       d().TraceBar,
+                                  d().RizeBar,      d().NoiseBar};
+    auto notch = [](QSlider* bar) {
+        const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+        QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &wheel);
+    };
+    QScrollBar* page = d().ScrollBox1->verticalScrollBar();
+    page->setValue(page->maximum());
+    for (QSlider* bar : bars)
+        notch(bar);
+    expectAllZero();
+    EXPECT_LT(page->value(), page->maximum()); // the notches over the group scrolled it
+
+    d().MosaicBar->setFocus();
+    ASSERT_TRUE(d().MosaicBar->hasFocus());
+    notch(d().MosaicBar);
+    EXPECT_NE(d().MosaicBar->value(), 0);
+    d().btnCloseClick();
+}
+
+// A current picture that cannot be decoded is told once, and OK writes
+// nothing: above all not the picture the preview showed before.
+class FailedDecodeTest : public EffectsDialogTest, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
+{
+    const QString a = testpics::writeBmp(dir.filePath("a.bmp"), 40, 30, 1);
+    const QString b = testpics::writeBmp(dir.filePath("b.bmp"), 40, 30, 2);
+    openFiles({a, b});
+    frmMain->ImageClick(2);
+    showDialog();
+    d().btnCloseClick();
+
+    // A JPEG whose header reads but whose Huffman table is bogus: more
+    // one-bit codes than there can be.
+    QByteArray bad = encodeJpeg(testpics::pattern(GetParam().width(), GetParam().height(), 3), 90);
+    const int dht = bad.indexOf("\xFF\xC4");
+    ASSERT_GT(dht, 0);
+    auto* counts = reinterpret_cast<std::uint8_t*>(bad.data() + dht + 5);
+    int moved = 0;
+    for (int len = 15; len > 0 && moved < 3; --len) {
+        const int take = std::min(3 - moved, int(counts[len]));
+        counts[len] = std::uint8_t(counts[len] - take);
+        moved += take;
+    }
+    counts[0] = std::uint8_t(counts[0] + moved);
+    const QByteArray aBefore = bytesOf(a);
+    frmMain->ImageClick(1);
+    frmMain->Image1()->setPicture(Picture::fromJpegData(bad));
+    d().BrightBar->setValue(30);
+    d().show();
+    QCoreApplication::processEvents();
+    QEvent again(QEvent::WindowActivate); // as after the message box closes
+    QApplication::sendEvent(&d(), &again);
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("JPEG error #"))) << fake.errors[0].toStdString();
+    EXPECT_TRUE(fx().Picture().isEmpty());
+
+    QTest::keyClick(d().BrightBar, Qt::Key_Return);
+    EXPECT_EQ(fake.errors.size(), 1);
+    EXPECT_EQ(bytesOf(a), aBefore);
+    EXPECT_FALSE(enabled("mnuUndo"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FailedDecodeTest, ::testing::Values(QSize(64, 48), QSize(1600, 1200)),
+                         [](const auto& info) { return std::to_string(info.param.width()); });

@@ -1,19 +1,16 @@
-// The effects dialog on a demo picture, for a person to look at, and the
-// preview's time per slider step. Both run only when asked for:
-// PV_SCREENSHOT_DIR (under a real X server) and PV_FX_TIMING.
+// The effects dialog, for a person to look at. Runs only when asked for:
+// PV_SCREENSHOT_DIR (under a real X server).
 #include "tests/app/AppFixture.h"
 
 #include "effects/Effects.h"
 #include "effects/OrImageWidget.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
 #include <QTimer>
-#include <cstdio>
 
 using EffectsScreenshot = AppFixture;
 
@@ -46,53 +43,27 @@ TEST_F(EffectsScreenshot, DialogOverTheDemoCollection)
     EXPECT_TRUE(saved);
 }
 
-namespace {
-double msPerStep(QSlider* bar, int steps)
+// Pixelate 20 on a large photo: the reduced stand-in shown at once, then
+// the full-resolution result that OK writes.
+TEST_F(EffectsScreenshot, PixelateOnALargePhotoBeforeAndAfterTheExactRender)
 {
-    QElapsedTimer t;
-    t.start();
-    for (int v = 1; v <= steps; ++v)
-        bar->setValue(v);
-    const double ms = double(t.nsecsElapsed()) / 1e6 / steps;
-    bar->setValue(0);
-    return ms;
-}
-} // namespace
-
-TEST_F(EffectsScreenshot, PreviewTimePerSliderStep)
-{
-    if (qEnvironmentVariableIsEmpty("PV_FX_TIMING"))
-        GTEST_SKIP() << "set PV_FX_TIMING to measure";
-    const QString big = testpics::writeBmp(dir.filePath("big.bmp"), 4000, 3000, 1);
-    QList<CollectionEntry> entries = {{big, "12 MP"}};
-    writeCollection(dir.filePath("big.pvx"), entries);
-    openPath(dir.filePath("big.pvx"));
+    const QString shots = qEnvironmentVariable("PV_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "set PV_SCREENSHOT_DIR to take screenshots";
+    const QImage photo(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg"));
+    ASSERT_FALSE(photo.isNull());
+    const QString big = dir.filePath(QStringLiteral("large.bmp"));
+    ASSERT_TRUE(photo.scaled(3200, 2100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(big, "BMP"));
+    writeCollection(dir.filePath(QStringLiteral("large.pvx")), {{big, QStringLiteral("large photo")}});
+    openPath(dir.filePath(QStringLiteral("large.pvx")));
     frmMain->Image1()->setPicture(frmMain->slot(1)->picture());
     frmEffects->show();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(frmEffects->previewReduced());
-    const Bitmap24& preview = frmEffects->ImgPreview->engine().PictureOriginal();
-    std::printf("preview %dx%d of 4000x3000\n", preview.width(), preview.height());
-    std::printf("reduced: brightness %.2f ms/step, gaussian blur %.2f ms/step, split blur %.2f ms/step\n",
-                msPerStep(frmEffects->BrightBar, 20), msPerStep(frmEffects->BlurBar, 10),
-                msPerStep(frmEffects->SplitBlurBar, 10));
-
-    // The same steps on the full-size picture, as an unreduced preview would.
-    OrImageEngine full;
-    full.setPictureOriginal(frmMain->slot(1)->picture());
-    QElapsedTimer t;
-    t.start();
-    for (int v = 1; v <= 5; ++v)
-        full.setPicBrightness(v);
-    const double bright = double(t.nsecsElapsed()) / 1e6 / 5;
-    t.restart();
-    for (int v = 1; v <= 3; ++v)
-        full.setPicGaussianBlur(v);
-    std::printf("full size: brightness %.2f ms/step, gaussian blur %.2f ms/step\n", bright,
-                double(t.nsecsElapsed()) / 1e6 / 3);
-    t.restart();
-    frmEffects->BrightBar->setValue(40);
-    frmEffects->butApplyClick();
-    std::printf("OK on the full-size picture: %.0f ms\n", double(t.nsecsElapsed()) / 1e6);
-    EXPECT_TRUE(fake.errors.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !frmEffects->ImgPreview->shownScaled().isNull(); }, 60000));
+    frmEffects->ListEffects->setCurrentRow(2);
+    frmEffects->MosaicBar->setValue(20);
+    const QDir out(shots);
+    EXPECT_TRUE(frmEffects->grab().save(out.filePath(QStringLiteral("pixelate20-before.png"))));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !frmEffects->ImgPreview->shownScaled().isNull(); }, 60000));
+    EXPECT_TRUE(frmEffects->grab().save(out.filePath(QStringLiteral("pixelate20-after.png"))));
+    frmEffects->btnCloseClick();
 }

@@ -1,0 +1,30 @@
+#pragma once
+// main() of a benchmark that drives the program's windows: they are created
+// once, offscreen unless a display is asked for, and the main window is
+// exposed before `prepare` and the benchmarks run.
+#include "app/Application.h"
+#include "app/Unit1.h"
+
+#include <QWindow>
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+inline int runGuiBenchmarks(int argc, char** argv, const std::function<void()>& prepare = {})
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    PictavoApplication app(argc, argv);
+    createWindows({});
+    frmMain->show();
+    // Painting needs an exposed window.
+    while (!frmMain->windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (prepare)
+        prepare();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    destroyWindows();
+    return 0;
+}
