@@ -1,13 +1,13 @@
 #include "app/Application.h"
 
-#include "app/About.h"
-#include "app/Comments.h"
-#include "app/Icons.h"
-#include "app/Unit1.h"
-#include "collection/NewCollection.h"
-#include "effects/Effects.h"
-#include "graphics/Errors.h"
-#include "settings/Options.h"
+#include "ui/common/AboutBox.h"
+#include "ui/common/CommentsWindow.h"
+#include "ui/common/Icons.h"
+#include "ui/main/MainWindow.h"
+#include "ui/editor/CollectionEditor.h"
+#include "ui/effects/EffectsDialog.h"
+#include "core/Errors.h"
+#include "ui/settings/SettingsDialog.h"
 #include "settings/SettingsModel.h"
 #include "settings/SettingsPath.h"
 #include "settings/SettingsTarget.h"
@@ -76,9 +76,9 @@ bool PictavoApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const AppError& e) {
-        TfrmMain::reportError(e.text());
+        MainWindow::reportError(e.text());
     } catch (const std::exception& e) {
-        TfrmMain::reportError(QString::fromLocal8Bit(e.what()));
+        MainWindow::reportError(QString::fromLocal8Bit(e.what()));
     }
     return false;
 }
@@ -89,9 +89,9 @@ bool runCommand(const std::function<void()>& command)
         command();
         return true;
     } catch (const AppError& e) {
-        TfrmMain::reportError(e.text());
+        MainWindow::reportError(e.text());
     } catch (const std::exception& e) {
-        TfrmMain::reportError(QString::fromLocal8Bit(e.what()));
+        MainWindow::reportError(QString::fromLocal8Bit(e.what()));
     }
     return false;
 }
@@ -102,18 +102,18 @@ void createWindows(const QStringList& commandLine)
     // Collections named on the command line are read before the settings dialog exists.
     useCodePageSetting(settingsPath);
     Viewer = ViewerState();
-    new TfrmMain;
-    frmEffects = new TfrmEffects(frmMain);
-    frmNewCollection = new TfrmNewCollection;
+    new MainWindow;
+    frmEffects = new EffectsDialog(frmMain);
+    frmNewCollection = new CollectionEditor;
     if (!commandLine.isEmpty() && !commandLine.first().isEmpty()) {
         // A path with blanks arrives split by the shell: join it again.
         Viewer.CollectionFileName = commandLine.join(QLatin1Char(' '));
         Viewer.ReopenWithoutDialog = true;
         runCommand([] { frmMain->mnuOpenClick(); });
     }
-    frmAbout = new TfrmAbout(frmMain);
-    frmSettings = new TfrmSettings(&g_settingsTarget, settingsPath);
-    frmComments = new TfrmComments;
+    frmAbout = new AboutBox(frmMain);
+    frmSettings = new SettingsDialog(&g_settingsTarget, settingsPath);
+    frmComments = new CommentsWindow;
 }
 
 void setSettingsFile(const QString& path)

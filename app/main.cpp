@@ -1,8 +1,8 @@
 // Program entry: the application, its windows in their order, the loop.
 #include "app/Application.h"
-#include "app/Unit1.h"
-#include "help/HelpWindow.h"
-#include "help/StoHtmlHelp.h"
+#include "ui/main/MainWindow.h"
+#include "ui/help/HelpWindow.h"
+#include "ui/help/HelpBinding.h"
 
 #include <QFile>
 #include <QMenu>
@@ -65,7 +65,7 @@ int main(int argc, char** argv)
         return 0;
     PictavoApplication app(argc, argv);
     // The help file's fixed path; the help binding maps it into our folder.
-    htmlHelpViewer().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
+    helpBinding().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
     createWindows(app.arguments().mid(1));
     frmMain->show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())

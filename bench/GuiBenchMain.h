@@ -3,7 +3,7 @@
 // once, offscreen unless a display is asked for, and the main window is
 // exposed before `prepare` and the benchmarks run.
 #include "app/Application.h"
-#include "app/Unit1.h"
+#include "ui/main/MainWindow.h"
 
 #include <QWindow>
 #include <benchmark/benchmark.h>

@@ -4,15 +4,15 @@
 // without answering meanwhile (a 10 ms timer's worst lateness).
 #include "GuiBenchMain.h"
 #include "app/Application.h"
-#include "app/MainImage.h"
-#include "app/ThumbSlot.h"
-#include "app/Unit1.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/ThumbSlot.h"
+#include "ui/main/MainWindow.h"
 #include "collection/CollectionFile.h"
 #include "effects/EffectOptions.h"
-#include "effects/Effects.h"
+#include "ui/effects/EffectsDialog.h"
 #include "effects/FullSizeRender.h"
-#include "effects/OrImageWidget.h"
-#include "graphics/AtomicFile.h"
+#include "ui/effects/EffectPreview.h"
+#include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 
 #include <QApplication>
@@ -106,7 +106,7 @@ double changeAndWait(const std::function<void()>& change, Gaps& gaps)
 // picture (its buffers warm, as the worker's are): the median of three.
 double oneFullRender(EffectProperty p, int value)
 {
-    OrImageEngine engine;
+    EffectRenderer engine;
     engine.setPictureOriginal(photo().pixels);
     std::vector<double> runs;
     for (int i = 0; i < 3; ++i) {
@@ -120,7 +120,7 @@ double oneFullRender(EffectProperty p, int value)
     return runs[1];
 }
 
-void exactPreview(benchmark::State& state, QSlider* TfrmEffects::*bar, EffectProperty p, int value)
+void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectProperty p, int value)
 {
     photo();
     frmEffects->show();
@@ -146,15 +146,15 @@ void exactPreview(benchmark::State& state, QSlider* TfrmEffects::*bar, EffectPro
 
 void BM_ExactPreviewTone(benchmark::State& state)
 {
-    exactPreview(state, &TfrmEffects::BrightBar, EffectProperty::PicBrightness, 40);
+    exactPreview(state, &EffectsDialog::BrightBar, EffectProperty::PicBrightness, 40);
 }
 void BM_ExactPreviewPixelate20(benchmark::State& state)
 {
-    exactPreview(state, &TfrmEffects::MosaicBar, EffectProperty::PicMosaic, 20);
+    exactPreview(state, &EffectsDialog::MosaicBar, EffectProperty::PicMosaic, 20);
 }
 void BM_ExactPreviewGaussianBlur10(benchmark::State& state)
 {
-    exactPreview(state, &TfrmEffects::BlurBar, EffectProperty::PicGaussianBlur, 10);
+    exactPreview(state, &EffectsDialog::BlurBar, EffectProperty::PicGaussianBlur, 10);
 }
 
 BENCHMARK(BM_ExactPreviewTone)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);

@@ -7,11 +7,11 @@
 // as a counter of the last benchmark.
 #include "GuiBenchMain.h"
 #include "app/Application.h"
-#include "app/MainImage.h"
-#include "app/ThumbSlot.h"
-#include "app/Unit1.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/ThumbSlot.h"
+#include "ui/main/MainWindow.h"
 #include "collection/CollectionFile.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 

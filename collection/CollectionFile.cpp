@@ -1,8 +1,8 @@
 #include "collection/CollectionFile.h"
 
-#include "graphics/AtomicFile.h"
-#include "graphics/Errors.h"
-#include "graphics/TextEncoding.h"
+#include "core/AtomicFile.h"
+#include "core/Errors.h"
+#include "core/TextEncoding.h"
 
 #include <QFile>
 #include <QFileInfo>

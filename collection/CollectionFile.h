@@ -2,7 +2,7 @@
 // The collection file: one line per picture, "FileName^Comment^" and CR LF,
 // UTF-8 or 8-bit text in the legacy code page (see TextEncoding.h), a byte
 // 26 ending the file for the reader.
-#include "graphics/TextEncoding.h"
+#include "core/TextEncoding.h"
 
 #include <QList>
 #include <QString>

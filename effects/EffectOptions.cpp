@@ -1,6 +1,6 @@
 #include "effects/EffectOptions.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <charconv>
 #include <climits>
@@ -77,7 +77,7 @@ std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& ar
     return settings;
 }
 
-void applyEffectSettings(OrImageEngine& engine, const std::vector<EffectSetting>& settings)
+void applyEffectSettings(EffectRenderer& engine, const std::vector<EffectSetting>& settings)
 {
     for (const EffectSetting& s : settings)
         engine.setProperty(s.property, s.value);

@@ -1,7 +1,7 @@
 #pragma once
 // Effect settings given on a command line as --name=value options, one per
 // property setter, applied in the order given.
-#include "effects/OrImage.h"
+#include "effects/EffectRenderer.h"
 
 #include <string>
 #include <vector>
@@ -23,4 +23,4 @@ bool isEffectOption(const std::string& arg);
 std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& args);
 
 // Runs the setters in order.
-void applyEffectSettings(OrImageEngine& engine, const std::vector<EffectSetting>& settings);
+void applyEffectSettings(EffectRenderer& engine, const std::vector<EffectSetting>& settings);

@@ -1,6 +1,6 @@
 #include "effects/FullSizeRender.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <algorithm>
 #include <vector>
@@ -8,7 +8,7 @@
 namespace {
 // The properties whose work a tone change reuses; a request that changes
 // none of them lets the running one finish.
-bool sameHeavyWork(const OrImageEngine::PropertyValues& a, const OrImageEngine::PropertyValues& b)
+bool sameHeavyWork(const EffectRenderer::PropertyValues& a, const EffectRenderer::PropertyValues& b)
 {
     for (int i = int(EffectProperty::PicColorNoise); i < EffectPropertyCount; ++i) {
         const auto p = EffectProperty(i);
@@ -53,7 +53,7 @@ void FullSizeRender::request(const Values& values, int noiseDraw, QSize box)
         [this, r](const std::atomic<bool>& stop) -> RenderWorker::Delivery {
             m_engine.setStopFlag(&stop);
             struct Unset {
-                OrImageEngine& e;
+                EffectRenderer& e;
                 ~Unset() { e.setStopFlag(nullptr); }
             } unset{m_engine};
             try {

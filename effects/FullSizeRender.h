@@ -2,7 +2,7 @@
 // The effects dialog's full-resolution side: a second engine holding the
 // whole picture, driven on a worker with the dialog's settings, so that the
 // preview shows the very pixels OK writes. Widget-free.
-#include "effects/OrImage.h"
+#include "effects/EffectRenderer.h"
 #include "effects/RenderWorker.h"
 #include "graphics/Picture.h"
 
@@ -13,7 +13,7 @@
 class FullSizeRender : public QObject {
     Q_OBJECT
 public:
-    using Values = OrImageEngine::PropertyValues;
+    using Values = EffectRenderer::PropertyValues;
 
     explicit FullSizeRender(QObject* parent = nullptr);
     ~FullSizeRender() override;
@@ -58,7 +58,7 @@ private:
     QImage m_shown; // owner's thread: what ready() gave for m_sent
 
     // Touched only by jobs, or by the owner while the worker is idle.
-    OrImageEngine m_engine;
+    EffectRenderer m_engine;
     Picture m_engineSource;
     int m_engineNoiseDraw = 0;
     bool m_haveSource = false;

@@ -1,8 +1,8 @@
 #include "effects/PictureWrite.h"
 
-#include "effects/OrImage.h"
+#include "effects/EffectRenderer.h"
 #include "effects/Rotate.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 
 namespace {
@@ -85,7 +85,7 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
     return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap)) : writeJpeg(path, bitmap, picture);
 }
 
-Picture applyEffectsToFile(OrImageEngine& engine, const QString& path, ExifOrientation exif)
+Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrientation exif)
 {
     const Picture source = Picture::loadFromFile(path, exif);
     engine.setPictureOriginal(source);

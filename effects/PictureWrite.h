@@ -5,7 +5,7 @@
 // thrown before anything else has changed.
 #include "graphics/Picture.h"
 
-class OrImageEngine;
+class EffectRenderer;
 
 enum class PictureFileKind { Bitmap, Jpeg, Other };
 // ".bmp" a Windows bitmap, ".jpg"/".jpeg" JPEG, anything else Other.
@@ -29,5 +29,5 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
 
 // One step of the all-pictures path: loads `path` into the engine, which
 // renders it with its current settings, and writes the result back.
-Picture applyEffectsToFile(OrImageEngine& engine, const QString& path,
+Picture applyEffectsToFile(EffectRenderer& engine, const QString& path,
                            ExifOrientation exif = ExifOrientation::Apply);

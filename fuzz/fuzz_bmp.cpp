@@ -1,7 +1,7 @@
 // Windows bitmap reader: any bytes either decode or throw AppError.
 #include "fuzz/FuzzSupport.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/Picture.h"
 
 #include <QtEndian>

@@ -1,7 +1,7 @@
 // Compiled help files: the archive, its #SYSTEM record, every object and the
 // contents and index sitemaps.
 #include "fuzz/FuzzSupport.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "help/ChmFile.h"
 #include "help/Sitemap.h"
 

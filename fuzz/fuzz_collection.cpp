@@ -1,7 +1,7 @@
 // Collection reader: single lines and whole files.
 #include "collection/CollectionFile.h"
 #include "fuzz/FuzzSupport.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 // is loaded, turned without loss and written back. 1: a whole JPEG file
 // through the same load, turn and write.
 #include "fuzz/FuzzSupport.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegTransform.h"

@@ -1,6 +1,6 @@
 // JPEG loader: header check, scaled and full decodes, thumbnails.
 #include "fuzz/FuzzSupport.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 

@@ -1,7 +1,7 @@
 // Picture loading by file name: the first byte picks the extension, the rest
 // is the file.
 #include "fuzz/FuzzSupport.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/Picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -1,6 +1,6 @@
 #include "graphics/Bitmap24.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <cstring>
 

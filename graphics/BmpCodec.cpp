@@ -1,7 +1,7 @@
 #include "graphics/BmpCodec.h"
 
 #include "core/LittleEndian.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <array>
 #include <bit>

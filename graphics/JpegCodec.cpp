@@ -1,6 +1,6 @@
 #include "graphics/JpegCodec.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE

@@ -1,6 +1,6 @@
 #include "graphics/JpegTransform.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 
 #include <cstdint>

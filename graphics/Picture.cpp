@@ -1,8 +1,8 @@
 #include "graphics/Picture.h"
 
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegTransform.h"

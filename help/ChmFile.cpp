@@ -1,6 +1,6 @@
 #include "help/ChmFile.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <QFile>
 #include <QFileInfo>

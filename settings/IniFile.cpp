@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
 
-#include "graphics/AtomicFile.h"
-#include "graphics/Errors.h"
+#include "core/AtomicFile.h"
+#include "core/Errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // An INI document held in memory. Reads follow the private-profile rules the
 // settings and language files were always read with; writes change one line
 // each and keep every other line as it was, and save() writes the file once.
-#include "graphics/TextEncoding.h"
+#include "core/TextEncoding.h"
 
 #include <QByteArray>
 #include <QString>

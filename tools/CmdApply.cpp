@@ -4,10 +4,10 @@
 
 #include "collection/CollectionFile.h"
 #include "effects/EffectOptions.h"
-#include "effects/OrImage.h"
+#include "effects/EffectRenderer.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <cstdio>
 #include <exception>
@@ -52,7 +52,7 @@ int cmdApply(const Args& words)
     try {
         const QList<CollectionEntry> entries = readCollectionAll(collection);
         ResetRandom(); // the noise a freshly started program would draw
-        OrImageEngine engine;
+        EffectRenderer engine;
         applyEffectSettings(engine, settings);
         const int total = int(entries.size());
         for (int k = 1; k <= total; ++k) {

@@ -1,5 +1,5 @@
 #include "collection/CollectionFile.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "tools/Commands.h"
 
 #include <QFile>

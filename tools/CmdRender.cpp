@@ -3,11 +3,11 @@
 #include "tools/Commands.h"
 
 #include "effects/EffectOptions.h"
-#include "effects/OrImage.h"
+#include "effects/EffectRenderer.h"
 #include "effects/Random.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/Picture.h"
 
 #include <cstdio>
@@ -52,7 +52,7 @@ int cmdRender(const Args& words)
             return fail(msg::unknownExtension(ext));
 
         ResetRandom(); // every run draws the same noise, as a fresh program does
-        OrImageEngine engine;
+        EffectRenderer engine;
         const Picture source = Picture::loadFromFile(in, exif);
         engine.setPictureOriginal(source);
         applyEffectSettings(engine, settings);

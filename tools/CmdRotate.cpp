@@ -2,7 +2,7 @@
 #include "tools/Commands.h"
 
 #include "effects/PictureWrite.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <cstdio>
 #include <exception>

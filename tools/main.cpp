@@ -2,8 +2,8 @@
 #include "tools/Commands.h"
 
 #include "effects/EffectOptions.h"
-#include "effects/OrImage.h"
-#include "graphics/TextEncoding.h"
+#include "effects/EffectRenderer.h"
+#include "core/TextEncoding.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,10 +3,10 @@
 // Written through the program's own encoders and collection writer, so the
 // demo also shows that they produce files the viewer reads.
 #include "collection/CollectionFile.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 #include "collection/CollectionFile.h"
-#include "graphics/AtomicFile.h"
-#include "graphics/Errors.h"
+#include "core/AtomicFile.h"
+#include "core/Errors.h"
 
 #include <QDir>
 #include <QFile>

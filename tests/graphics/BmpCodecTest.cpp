@@ -1,6 +1,6 @@
 #include "graphics/BmpCodec.h"
 #include "core/LittleEndian.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include "TestFiles.h"
 

@@ -1,5 +1,5 @@
 #include "graphics/JpegCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include "TestFiles.h"
 

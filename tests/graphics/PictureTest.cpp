@@ -1,7 +1,7 @@
 #include "graphics/Picture.h"
 #include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 
 #include "TestFiles.h"

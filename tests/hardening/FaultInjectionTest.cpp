@@ -5,9 +5,9 @@
 // what is held in memory is unchanged, and a later write still succeeds.
 // Where even putting the old bytes back fails, the message names a copy.
 #include "collection/CollectionFile.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "settings/IniFile.h"

@@ -1,6 +1,6 @@
 // Collections far beyond any real album: a million lines, a comment of ten
 // megabytes. The window must stay usable and read only what it shows.
-#include "tests/app/AppFixture.h"
+#include "tests/ui/AppFixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,10 +1,10 @@
 // The 1 GiB pixel limit: what is allowed loads, what is larger or lies about
 // its size is refused before anything big is allocated.
 #include "core/LittleEndian.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 

@@ -3,7 +3,7 @@
 // finding is kept without saying what it must do.
 #include "collection/CollectionFile.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "help/ChmFile.h"

@@ -2,7 +2,7 @@
 #include "help/HelpRules.h"
 #include "help/Sitemap.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <QDir>
 #include <QFile>

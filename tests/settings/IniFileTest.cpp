@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
 
-#include "graphics/Errors.h"
+#include "core/Errors.h"
 
 #include <QDir>
 #include <QFile>

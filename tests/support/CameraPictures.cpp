@@ -1,6 +1,6 @@
 #include "tests/support/CameraPictures.h"
 
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 // Answers the program's dialogs in tests and records its messages.
-#include "platform/Dialogs.h"
+#include "ui/common/Dialogs.h"
 
 #include <QStringList>
 

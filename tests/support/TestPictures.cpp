@@ -1,6 +1,6 @@
 #include "tests/support/TestPictures.h"
 
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 

@@ -3,7 +3,7 @@
 // reader and exiftool both see it.
 #include "collection/CollectionFile.h"
 #include "effects/PictureWrite.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "tests/support/CameraPictures.h"

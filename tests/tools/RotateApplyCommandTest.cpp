@@ -1,6 +1,6 @@
 // pictavo-fx rotate and pictavo-fx apply, run as the user runs them.
 #include "collection/CollectionFile.h"
-#include "graphics/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"

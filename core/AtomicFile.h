@@ -1,0 +1,48 @@
+#pragma once
+// Every file the program writes goes through here: written to a temporary
+// file in the same folder and renamed over the target only when complete.
+// Where a rename would lose something (the folder takes no new file, the
+// file has other hard links, its owner can't be given to a new file), the
+// file is rewritten in place instead, with its old bytes kept aside and put
+// back if the write fails.
+#include "core/Errors.h"
+
+#include <QByteArray>
+#include <QString>
+
+// A failed write: the system's error and, when even putting the old bytes
+// back failed, where a copy of them is kept.
+class FileWriteError : public AppError {
+public:
+    FileWriteError(const QString& path, int error, const QString& backup = {});
+    int error() const { return m_error; }
+    const QString& backupPath() const { return m_backup; }
+    // " A copy of the old file is kept in "...".", or empty.
+    QString backupNote() const;
+
+private:
+    int m_error;
+    QString m_backup;
+};
+
+// Throws FileWriteError("Cannot create file "%s". %s") on any failure; the
+// old file stays whole (or, failing that, a copy is named) and no temporary
+// file is left behind. Owner, group and permissions are kept.
+void writeFileAtomically(const QString& path, const QByteArray& data);
+
+// Reads a whole file; throws AppError("Cannot open file "%s". %s").
+QByteArray readWholeFile(const QString& path);
+
+// Where in-place writes keep the old bytes: $XDG_CACHE_HOME/pictavo.
+QString backupFolder();
+
+// Test seam: makes every following write fail at `step` as the system
+// would, with `error` (an errno value), until reset to None. A Write fault
+// strikes after half of the data has been written; Backup strikes while the
+// old bytes of an in-place write are kept aside; Restore strikes an
+// in-place write halfway and then the putting back of the old bytes.
+enum class AtomicWriteFault { None, Open, Write, Flush, Commit, Backup, Restore };
+void setAtomicWriteFault(AtomicWriteFault step, int error = 5 /* EIO */);
+// Test seam: the folder refuses new files (as a read-only folder does to
+// anyone but root), so writes to existing files go in place.
+void setFolderRefusesNewFiles(bool on);

@@ -1,0 +1,334 @@
+#include "effects/EffectRenderer.h"
+
+#include "effects/PixelRoutines.h"
+#include "effects/ToneEffects.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+constexpr const char* kNames[EffectPropertyCount] = {
+    "PicBrightness",   "PicContrast",   "PicGrayScale", "PicLightness",  "PicDarkness",
+    "PicSaturation",   "PicSplitlight", "PicInvert",    "PicColorNoise", "PicMonoNoise",
+    "PicPosterize",    "PicSolorize",   "PicEmboss",    "PicMosaic",     "PicSplitBlur",
+    "PicGaussianBlur", "PicAntiAlias",  "PicTrace",     "PicTile",
+};
+
+constexpr EffectProperty kNeighbourhood[] = {
+    EffectProperty::PicEmboss,       EffectProperty::PicMosaic,    EffectProperty::PicSplitBlur,
+    EffectProperty::PicGaussianBlur, EffectProperty::PicAntiAlias, EffectProperty::PicTrace,
+    EffectProperty::PicTile,
+};
+
+int clampTo(int v, int lo, int hi)
+{
+    return std::min(hi, std::max(lo, v));
+}
+} // namespace
+
+const char* effectPropertyName(EffectProperty p) noexcept
+{
+    return kNames[int(p)];
+}
+
+bool isBooleanProperty(EffectProperty p) noexcept
+{
+    return p == EffectProperty::PicGrayScale || p == EffectProperty::PicInvert ||
+           p == EffectProperty::PicEmboss;
+}
+
+void EffectRenderer::setPictureOriginal(const Bitmap24& bitmap)
+{
+    m_original = bitmap;
+    OriginalChanged();
+}
+
+void EffectRenderer::setPictureOriginal(Bitmap24&& bitmap)
+{
+    m_original = std::move(bitmap);
+    OriginalChanged();
+}
+
+void EffectRenderer::clearPictureOriginal()
+{
+    m_original = Bitmap24();
+    OriginalChanged();
+}
+
+void EffectRenderer::OriginalChanged()
+{
+    // Caches go with the picture they came from, also when it goes away.
+    m_noise.reset();
+    m_effectSource.reset();
+    if (m_original.isEmpty()) {
+        m_original = Bitmap24();
+        m_picture = Bitmap24();
+        repaint();
+        return;
+    }
+    m_picture = m_original;
+    Render();
+}
+
+void EffectRenderer::setProperty(EffectProperty p, int value)
+{
+    const std::size_t i = std::size_t(p);
+    switch (p) {
+    case EffectProperty::PicBrightness:
+        m_values[i] = clampTo(value, -255, 255);
+        break;
+    case EffectProperty::PicContrast:
+    case EffectProperty::PicSaturation:
+        m_values[i] = std::max(value, -255);
+        break;
+    case EffectProperty::PicLightness:
+    case EffectProperty::PicDarkness:
+        m_values[i] = std::min(value, 255);
+        break;
+    case EffectProperty::PicGrayScale:
+    case EffectProperty::PicInvert:
+        m_values[i] = value != 0;
+        break;
+    case EffectProperty::PicSplitlight:
+        m_values[i] = clampTo(value, 0, 10);
+        break;
+    case EffectProperty::PicPosterize:
+        m_values[i] = std::max(value, 0);
+        m_values[std::size_t(EffectProperty::PicSolorize)] = 0;
+        break;
+    case EffectProperty::PicSolorize:
+        m_values[i] = clampTo(value, 0, 255);
+        m_values[std::size_t(EffectProperty::PicPosterize)] = 0;
+        break;
+    case EffectProperty::PicColorNoise:
+    case EffectProperty::PicMonoNoise:
+        setNoise(p, std::max(value, 0));
+        return;
+    case EffectProperty::PicEmboss:
+        setNeighbourhood(p, value != 0);
+        return;
+    case EffectProperty::PicMosaic:
+        // The picture-size bound is applied when EffectSource is built.
+        setNeighbourhood(p, std::max(value, 0));
+        return;
+    case EffectProperty::PicSplitBlur:
+        setNeighbourhood(p, clampTo(value, 0, 255));
+        return;
+    case EffectProperty::PicGaussianBlur:
+    case EffectProperty::PicAntiAlias:
+        setNeighbourhood(p, clampTo(value, 0, 50));
+        return;
+    case EffectProperty::PicTrace:
+        setNeighbourhood(p, clampTo(value, 0, 10));
+        return;
+    case EffectProperty::PicTile:
+        setNeighbourhood(p, std::max(value, 0));
+        return;
+    }
+    Render();
+}
+
+void EffectRenderer::setNoise(EffectProperty p, int stored)
+{
+    m_values[std::size_t(EffectProperty::PicColorNoise)] = 0;
+    m_values[std::size_t(EffectProperty::PicMonoNoise)] = 0;
+    m_values[std::size_t(p)] = stored;
+    m_noise.reset();
+    if (stored >= 1 && !m_original.isEmpty())
+        refillNoise();
+    Render();
+}
+
+void EffectRenderer::refillNoise()
+{
+    const int colour = PicColorNoise();
+    const int mono = PicMonoNoise();
+    if (colour < 1 && mono < 1)
+        return;
+    Bitmap24 noise(m_original.width(), m_original.height());
+    if (colour >= 1)
+        FillColorNoise(noise, colour);
+    else
+        FillMonoNoise(noise, mono);
+    m_noise = std::move(noise);
+}
+
+void EffectRenderer::setNeighbourhood(EffectProperty p, int stored)
+{
+    for (EffectProperty other : kNeighbourhood)
+        m_values[std::size_t(other)] = 0;
+    m_values[std::size_t(p)] = stored;
+    // Dropped first: a stopped rebuild must not leave the old effect behind.
+    m_effectSource.reset();
+    if (stored > 0 && !m_original.isEmpty())
+        rebuildEffectSource(p);
+    Render();
+}
+
+bool EffectRenderer::rebuildEffectSource(EffectProperty p)
+{
+    int& value = m_values[std::size_t(p)];
+    const int w = m_original.width();
+    const int h = m_original.height();
+    TileLayout tiles;
+    if (p == EffectProperty::PicMosaic)
+        value = std::min(value, std::max(w, h));
+    if (p == EffectProperty::PicTile) {
+        tiles = TileLayoutFor(value, w, h);
+        value = tiles.count;
+    }
+    if (value <= 0) {
+        m_effectSource.reset();
+        return false;
+    }
+
+    // Built aside and swapped in, so a failure leaves no half-made cache.
+    Bitmap24 source = m_original;
+    switch (p) {
+    case EffectProperty::PicEmboss:
+        EmbossBitmap(source);
+        break;
+    case EffectProperty::PicMosaic:
+        MosaicBitmap(source, value);
+        break;
+    case EffectProperty::PicSplitBlur:
+        SplitBlurBitmap(source, value);
+        break;
+    case EffectProperty::PicGaussianBlur:
+        for (int pass = 0; pass <= value; ++pass) {
+            throwIfStopped();
+            SplitBlurBitmap(source, 3);
+        }
+        break;
+    case EffectProperty::PicAntiAlias:
+        for (int pass = 0; pass < value; ++pass) {
+            throwIfStopped();
+            AntiAliasBitmap(source, 0, 0, w, h);
+        }
+        break;
+    case EffectProperty::PicTrace:
+        TraceBitmap(source, value);
+        break;
+    case EffectProperty::PicTile:
+        BuildTiles(m_original, tiles, source);
+        break;
+    default:
+        return false;
+    }
+    m_effectSource = std::move(source);
+    return true;
+}
+
+void EffectRenderer::assignProperties(const PropertyValues& values, bool redrawNoise)
+{
+    {
+        const bool held = m_holdRender;
+        m_holdRender = true;
+        struct Restore {
+            bool& flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore{m_holdRender, held};
+        // Clearing first means no setter clears a value assigned before it.
+        for (const bool nonZero : {false, true}) {
+            for (int i = 0; i < EffectPropertyCount; ++i) {
+                const auto p = EffectProperty(i);
+                if ((values[i] != 0) != nonZero)
+                    continue;
+                const bool noise = p == EffectProperty::PicColorNoise || p == EffectProperty::PicMonoNoise;
+                if (m_values[i] != values[i] || (noise && nonZero && redrawNoise))
+                    setProperty(p, values[i]);
+            }
+        }
+    }
+    Render();
+}
+
+void EffectRenderer::throwIfStopped() const
+{
+    if (m_stop && m_stop->load(std::memory_order_relaxed))
+        throw RenderStopped{};
+}
+
+void EffectRenderer::Render()
+{
+    if (m_holdRender || m_original.isEmpty() || m_picture.isEmpty())
+        return;
+    if (!m_noise && (PicColorNoise() >= 1 || PicMonoNoise() >= 1))
+        refillNoise();
+
+    const Bitmap24* source = &m_original;
+    for (EffectProperty p : kNeighbourhood) {
+        if (property(p) <= 0)
+            continue;
+        if (m_effectSource || rebuildEffectSource(p))
+            source = &*m_effectSource;
+        break;
+    }
+
+    ToneSettings tone;
+    tone.brightness = PicBrightness();
+    tone.contrast = PicContrast();
+    tone.grayScale = PicGrayScale();
+    tone.lightness = PicLightness();
+    tone.darkness = PicDarkness();
+    tone.saturation = PicSaturation();
+    tone.splitlight = PicSplitlight();
+    tone.invert = PicInvert();
+    tone.posterize = PicPosterize();
+    tone.solorize = PicSolorize();
+    throwIfStopped();
+    RenderTone(*source, NoiseBitmap(), tone, m_picture);
+    ++m_renderCount;
+    repaint();
+}
+
+void EffectRenderer::ResetEffects()
+{
+    m_values.fill(0);
+    m_noise.reset();
+    m_effectSource.reset();
+    m_picture = m_original;
+    repaint();
+}
+
+void EffectRenderer::setStretch(bool v)
+{
+    if (v == m_stretch)
+        return;
+    m_stretch = v;
+    repaint();
+}
+
+void EffectRenderer::setCenter(bool v)
+{
+    if (v == m_center)
+        return;
+    m_center = v;
+    repaint();
+}
+
+void EffectRenderer::setTransparent(bool v)
+{
+    if (v == m_transparent)
+        return;
+    m_transparent = v;
+    repaint();
+}
+
+QRect EffectRenderer::DestRect(QSize client) const noexcept
+{
+    if (m_stretch)
+        return QRect(0, 0, client.width(), client.height());
+    const int pw = m_picture.width();
+    const int ph = m_picture.height();
+    if (m_center)
+        return QRect((client.width() - pw) / 2, (client.height() - ph) / 2, pw, ph);
+    return QRect(0, 0, pw, ph);
+}
+
+void EffectRenderer::repaint()
+{
+    if (m_repaint)
+        m_repaint();
+}

@@ -1,0 +1,34 @@
+#include "ui/common/AboutBox.h"
+
+#include "ui/common/Icons.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About..."));
+    setFixedSize(533, 330);
+    setModal(false);
+
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setPixmap(QPixmap::fromImage(aboutPicture()));
+    picture->setGeometry(-16, 0, 552, 331);
+
+    auto* version = new QLabel(QStringLiteral("Version 1.0"), this);
+    version->setObjectName(QStringLiteral("Label1"));
+    version->setAttribute(Qt::WA_TranslucentBackground);
+    version->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    version->move(464, 272);
+    version->adjustSize();
+
+    auto* ok = new QPushButton(pvIcon(QStringLiteral("ok")), QStringLiteral("   OK"), this);
+    ok->setObjectName(QStringLiteral("SpeedButton1"));
+    ok->setFlat(true);
+    ok->setGeometry(422, 301, 73, 22);
+    ok->setStyleSheet(QStringLiteral("QPushButton { color: white; background: rgba(0,0,0,60); border: 1px solid "
+                                     "rgba(255,255,255,120); } QPushButton:hover { background: rgba(0,0,0,110); }"));
+    connect(ok, &QPushButton::clicked, this, &QWidget::hide);
+}

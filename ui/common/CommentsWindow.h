@@ -1,0 +1,40 @@
+#pragma once
+// The floating comments window: repeats the comment of the picture shown,
+// in the comment font, above all other windows.
+#include <QWidget>
+#include <optional>
+
+class QLabel;
+
+class CommentsWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The design's outer size and place on the screen.
+    static constexpr QRect DesignFrame{193, 103, 389, 61};
+
+    explicit CommentsWindow(QWidget* parent = nullptr);
+
+    QLabel* LabelComments() const { return m_label; }
+    void setCommentText(const QString& text);
+    void setCommentFont(const QFont& font, const QColor& color);
+    // Alpha value 1..255 with blending on, or std::nullopt for blending off.
+    void setAlpha(std::optional<int> alpha);
+    std::optional<int> alpha() const { return m_alpha; }
+    // The settings slider's position: 255 is opaque, below it alpha p + 1.
+    void setTransparency(int position);
+    // The alpha value applied (1..255), or 0 while blending is off.
+    int alphaValue() const { return m_alpha.value_or(0); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void fitOuterSize();
+
+    QLabel* m_label = nullptr;
+    std::optional<int> m_alpha;
+    bool m_sized = false;
+};

@@ -1,0 +1,649 @@
+#include "ui/editor/CollectionEditor.h"
+
+#include "app/Application.h"
+#include "ui/common/Icons.h"
+#include "ui/main/MainWindow.h"
+#include "collection/CollectionListModel.h"
+#include "core/Errors.h"
+#include "graphics/Picture.h"
+#include "ui/common/Dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolButton>
+#include <QUrl>
+
+const QString CollectionEditor::PictureFilter =
+    QStringLiteral("All (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG Image File (*.jpg)|*.jpg|"
+                   "JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp");
+const QString CollectionEditor::CollectionFilter = QStringLiteral("Pictavo Files (*.PVX)|*.pvx");
+
+// The preview: the picture scaled up or down to fit, proportional, centred.
+class PreviewImage : public QWidget {
+public:
+    explicit PreviewImage(QWidget* parent) : QWidget(parent) {}
+
+    void setImage(QImage image)
+    {
+        m_image = std::move(image);
+        update();
+    }
+    const QImage& image() const { return m_image; }
+    QRect drawRect() const
+    {
+        if (m_image.isNull())
+            return {};
+        const QSize s = m_image.size().scaled(size(), Qt::KeepAspectRatio);
+        return QRect(QPoint((width() - s.width()) / 2, (height() - s.height()) / 2), s);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (m_image.isNull())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(drawRect(), m_image);
+    }
+
+private:
+    QImage m_image;
+};
+
+namespace {
+
+// The comment cell's edit field. Every keystroke reaches the model at once,
+// so a save started from the field never misses what was just typed.
+class CommentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override
+    {
+        if (index.column() != 1)
+            return nullptr;
+        auto* edit = new QLineEdit(parent);
+        edit->setObjectName(QStringLiteral("CommentEdit"));
+        edit->setFrame(false);
+        // "^" ends a field in the collection file: a comment holding one
+        // would lose its tail on the next read.
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\\^\\r\\n]*")), edit));
+        auto* self = const_cast<CommentDelegate*>(this);
+        connect(edit, &QLineEdit::textEdited, self, [self, edit] { emit self->commitData(edit); });
+        return edit;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        auto* edit = static_cast<QLineEdit*>(editor);
+        const QString text = index.data(Qt::EditRole).toString();
+        if (edit->text() != text) // keeps the cursor where the user types
+            edit->setText(text);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
+    }
+
+protected:
+    // The field stays open when the focus leaves it; the text is already in
+    // the model, and a field being replaced must not close another.
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusOut)
+            return false;
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+// File names keep their end in view: the folders are what a narrow column
+// may drop, the full path is in the tool-tip.
+class FileNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideLeft;
+    }
+};
+
+QStringList droppedPictures(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile() && CollectionEditor::isPictureFile(url.toLocalFile()))
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+CollectionEditor::CollectionEditor(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmNewCollection"));
+    setMinimumSize(500 - FrameWidth, 400 - NonClientHeight);
+
+    m_model = new CollectionListModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("ValueListEditor1"));
+    m_grid->setModel(m_model);
+    m_grid->setItemDelegateForColumn(0, new FileNameDelegate(m_grid));
+    m_grid->setItemDelegateForColumn(1, new CommentDelegate(m_grid));
+    m_grid->setGeometry(0, 0, 417, 300);
+    m_grid->setColumnWidth(0, 226);
+    m_grid->setColumnWidth(1, 185);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->horizontalHeader()->setHighlightSections(false);
+    m_grid->verticalHeader()->hide();
+    m_grid->verticalHeader()->setDefaultSectionSize(18);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers); // the comment field is always open
+    m_grid->setTabKeyNavigation(false);
+    m_grid->setWordWrap(false);
+    m_grid->viewport()->setAcceptDrops(true);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                currentRowChanged(current.row(), previous.row());
+            });
+    // A list that gains rows without a selection selects row 1, as the
+    // grid's always-present first row would be.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!m_grid->selectionModel()->currentIndex().isValid() && m_model->rowCount() > 0) {
+            const bool quiet = m_quiet;
+            m_quiet = true;
+            selectRow(0);
+            m_quiet = quiet;
+        }
+    });
+
+    m_shape1 = new QFrame(this);
+    m_shape1->setObjectName(QStringLiteral("Shape1"));
+    m_shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_shape1->setGeometry(421, 5, 175, 175);
+    m_preview = new PreviewImage(this);
+    m_preview->setObjectName(QStringLiteral("ImgPreview"));
+    m_preview->setGeometry(424, 8, 169, 169);
+
+    m_btnPanel = new QWidget(this);
+    m_btnPanel->setObjectName(QStringLiteral("BtnPanel"));
+    m_btnPanel->setGeometry(420, 181, 180, 172);
+    using N = CollectionEditor;
+    m_btnUp = makeButton(m_btnPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::BtnUpClick);
+    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
+    m_btnUp->setEnabled(false);
+    m_btnDown = makeButton(m_btnPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::btnDownClick);
+    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
+    m_btnAdd =
+        makeButton(m_btnPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::btnAddClick);
+    m_btnDel =
+        makeButton(m_btnPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22), &N::btnDelClick);
+    m_btnDel->setEnabled(false);
+    m_btnClose =
+        makeButton(m_btnPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22), &N::btnCloseClick);
+    m_btnOK = makeButton(m_btnPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::btnOKClick);
+
+    m_groupBox1 = new QGroupBox(QStringLiteral("Find"), this);
+    m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    m_groupBox1->setGeometry(0, 459, 425, 49);
+    m_edit1 = new QLineEdit(m_groupBox1);
+    m_edit1->setObjectName(QStringLiteral("Edit1"));
+    m_edit1->setGeometry(8, 16, 313, 21);
+    m_btnGo =
+        makeButton(m_groupBox1, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::btnGoClick);
+
+    setTabOrder(m_grid, m_edit1);
+    resize(697, 508);
+    FormResize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->availableGeometry();
+        move(desk.center() - QPoint(outerSize().width() / 2, outerSize().height() / 2));
+    }
+    // Keys reach the window before its controls do; so do drops on the list.
+    qApp->installEventFilter(this);
+}
+
+CollectionEditor::~CollectionEditor()
+{
+    qApp->removeEventFilter(this);
+}
+
+QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, const QString& caption,
+                                           const QRect& geometry, void (CollectionEditor::*handler)())
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(caption);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextOnly);
+    b->setGeometry(geometry);
+    connect(b, &QToolButton::clicked, this,
+            [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+    return b;
+}
+
+QToolButton* CollectionEditor::button(const char* name) const
+{
+    return findChild<QToolButton*>(QString::fromLatin1(name));
+}
+
+QWidget* CollectionEditor::ImgPreview() const
+{
+    return m_preview;
+}
+QImage CollectionEditor::previewImage() const
+{
+    return m_preview->image();
+}
+QRect CollectionEditor::previewRect() const
+{
+    return m_preview->drawRect();
+}
+
+// ---------------------------------------------------------------- geometry
+
+void CollectionEditor::setOuterSize(int W, int H)
+{
+    resize(W - FrameWidth, H - NonClientHeight);
+    FormResize(); // a hidden window hears of its new size only when shown
+}
+
+QSize CollectionEditor::outerSize() const
+{
+    return QSize(width() + FrameWidth, height() + NonClientHeight);
+}
+
+void CollectionEditor::FormResize()
+{
+    const int W = outerSize().width();
+    const int H = outerSize().height();
+    const int groupHeight = m_groupBox1->height();
+    m_grid->setGeometry(0, 0, W - 195, H - 35 - groupHeight);
+    m_groupBox1->setGeometry(m_groupBox1->x(), H - 80, m_grid->width(), groupHeight);
+    m_shape1->move(W - 192, m_shape1->y());
+    m_preview->move(W - 189, m_preview->y());
+    m_btnPanel->move(W - 192, H - m_btnPanel->height() - 35);
+}
+
+void CollectionEditor::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+// ---------------------------------------------------------------- selection
+
+int CollectionEditor::selectedRow() const
+{
+    const QModelIndex current = m_grid->selectionModel()->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void CollectionEditor::selectRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QModelIndex index = m_model->index(row, 1);
+    m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    m_grid->scrollTo(index);
+}
+
+QLineEdit* CollectionEditor::commentEditor() const
+{
+    return m_commentEditor && m_commentEditor->isVisible() ? m_commentEditor.data() : nullptr;
+}
+
+void CollectionEditor::openCommentEditor(int row, bool focus)
+{
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        const QModelIndex index = m_model->index(r, 1);
+        if (r != row && m_grid->isPersistentEditorOpen(index))
+            m_grid->closePersistentEditor(index);
+    }
+    m_commentEditor = nullptr;
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QModelIndex index = m_model->index(row, 1);
+    if (!m_grid->isPersistentEditorOpen(index))
+        m_grid->openPersistentEditor(index);
+    m_commentEditor = qobject_cast<QLineEdit*>(m_grid->indexWidget(index));
+    if (focus && m_commentEditor)
+        m_commentEditor->setFocus(Qt::OtherFocusReason);
+}
+
+void CollectionEditor::currentRowChanged(int row, int previous)
+{
+    QWidget* focused = focusWidget();
+    const bool listFocused = focused && (focused == m_grid || m_grid->isAncestorOf(focused));
+    if (row != previous || !commentEditor())
+        openCommentEditor(row, listFocused);
+    if (!m_quiet && row >= 0)
+        previewRow(row);
+}
+
+// ---------------------------------------------------------------- preview
+
+void CollectionEditor::clearPreview()
+{
+    m_preview->setImage(QImage());
+}
+
+void CollectionEditor::showPreview(int row)
+{
+    if (row < 0 || row >= m_model->entryCount()) {
+        clearPreview();
+        return;
+    }
+    const QString path = m_model->entry(row).FileName;
+    if (path.isEmpty())
+        return;
+    // A picture that fails to load must not leave another row's picture up.
+    clearPreview();
+    const Picture picture =
+        Picture::loadFromFile(path, frmMain ? frmMain->exifOrientation() : ExifOrientation::Apply);
+    m_preview->setImage(picture.thumbnail(m_preview->size()));
+}
+
+void CollectionEditor::previewRow(int row)
+{
+    runCommand([this, row] { showPreview(row); });
+}
+
+void CollectionEditor::enableDelete(bool on)
+{
+    m_btnDel->setEnabled(on);
+}
+
+// ---------------------------------------------------------------- commands
+
+bool CollectionEditor::isPictureFile(const QString& path)
+{
+    const QString ext = pictureExtension(path);
+    if (ext != QLatin1String("jpg") && ext != QLatin1String("jpeg") && ext != QLatin1String("bmp"))
+        return false;
+    // A path holding the field separator cannot be listed in a collection.
+    return !path.contains(QLatin1Char('^')) && QFileInfo(path).isFile();
+}
+
+void CollectionEditor::afterAdd()
+{
+    if (m_model->entryCount() > 0 && !m_model->entry(0).FileName.isEmpty()) {
+        previewRow(0);
+        enableDelete(true);
+    }
+    m_btnUp->setEnabled(true);
+    m_btnDown->setEnabled(true);
+}
+
+void CollectionEditor::btnAddClick()
+{
+    const QStringList files = dialogs().openFiles(this, PictureFilter, QString());
+    QStringList refused;
+    m_quiet = true;
+    for (const QString& f : files) {
+        if (f.contains(QLatin1Char('^'))) {
+            refused << f;
+            continue;
+        }
+        m_model->appendDeferred({QFileInfo(f).absoluteFilePath(), QString()});
+    }
+    m_model->flush();
+    m_quiet = false;
+    afterAdd();
+    if (!refused.isEmpty())
+        throw AppError(QStringLiteral("A collection cannot list a path that holds \"^\": %1")
+                           .arg(refused.join(QStringLiteral(", "))));
+}
+
+int CollectionEditor::addPictureFiles(const QStringList& paths)
+{
+    int added = 0;
+    m_quiet = true;
+    for (const QString& p : paths) {
+        if (!isPictureFile(p))
+            continue;
+        m_model->appendDeferred({QFileInfo(p).absoluteFilePath(), QString()});
+        ++added;
+    }
+    m_model->flush();
+    m_quiet = false;
+    if (added > 0)
+        afterAdd();
+    return added;
+}
+
+void CollectionEditor::btnDelClick()
+{
+    const int n = m_model->entryCount();
+    if (n == 0)
+        return;
+    if (n < 2) {
+        m_model->removeEntry(0);
+        clearPreview();
+        enableDelete(false);
+        return;
+    }
+    const int row = std::max(selectedRow(), 0);
+    m_quiet = true;
+    m_model->removeEntry(row);
+    const int next = std::min(row, n - 2);
+    selectRow(next);
+    m_quiet = false;
+    previewRow(next);
+}
+
+void CollectionEditor::BtnUpClick()
+{
+    const int row = selectedRow();
+    if (row <= 0) {
+        m_btnUp->setEnabled(false);
+        return;
+    }
+    m_quiet = true;
+    m_model->swapEntries(row, row - 1);
+    selectRow(row - 1);
+    m_quiet = false;
+    m_btnDown->setEnabled(true);
+    previewRow(row - 1);
+}
+
+void CollectionEditor::btnDownClick()
+{
+    const int row = selectedRow();
+    if (row < 0 || row >= m_model->entryCount() - 1) {
+        m_btnDown->setEnabled(false);
+        return;
+    }
+    m_quiet = true;
+    m_model->swapEntries(row, row + 1);
+    selectRow(row + 1);
+    m_quiet = false;
+    m_btnUp->setEnabled(true);
+    previewRow(row + 1);
+}
+
+void CollectionEditor::btnGoClick()
+{
+    const QString needle = m_edit1->text().toLower();
+    if (needle.isEmpty())
+        return;
+    for (int r = selectedRow() + 1; r < m_model->entryCount(); ++r) {
+        if (!m_model->entry(r).Comment.toLower().contains(needle))
+            continue;
+        m_quiet = true;
+        selectRow(r);
+        m_quiet = false;
+        previewRow(r);
+        openCommentEditor(r, true);
+        if (!commentEditor())
+            m_grid->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+}
+
+void CollectionEditor::btnOKClick()
+{
+    if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
+        dialogs().information(this, Texts.MinOneImageMessage);
+        return;
+    }
+    if (Viewer.NewCollectionMode) {
+        QString path = dialogs().saveFile(this, CollectionFilter, QString());
+        if (!path.isEmpty()) {
+            if (QFileInfo(path).suffix().isEmpty())
+                path += QStringLiteral(".pvx");
+            writeCollection(path, m_model->entries());
+            Viewer.CollectionFileName = path;
+            for (const char* name : {"mnuAdd", "AddDeleteimage1"}) {
+                if (QAction* a = frmMain->action(name))
+                    a->setEnabled(true);
+            }
+            if (QToolButton* b = frmMain->toolButton("btnAdd"))
+                b->setEnabled(true);
+        }
+    } else {
+        writeCollection(Viewer.CollectionFileName, m_model->entries());
+    }
+    // The main window withdraws the request before anything can fail.
+    Viewer.ReopenWithoutDialog = true;
+    frmMain->mnuOpenClick();
+    hide();
+}
+
+void CollectionEditor::btnCloseClick()
+{
+    Viewer.ReopenWithoutDialog = false;
+    hide();
+}
+
+void CollectionEditor::closeEvent(QCloseEvent* event)
+{
+    Viewer.ReopenWithoutDialog = false;
+    event->accept();
+}
+
+// ---------------------------------------------------------------- keys, drops
+
+bool CollectionEditor::FormKeyDown(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool inList = receiver == m_grid || m_grid->isAncestorOf(receiver);
+    const bool inComment = receiver && receiver == commentEditor();
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (receiver == m_edit1)
+            btnGoClick();
+        else
+            btnOKClick();
+        return true;
+    case Qt::Key_Escape:
+        btnCloseClick();
+        return true;
+    case Qt::Key_Delete:
+        // Deletes the entry; the comment being typed is left alone.
+        if (!inList || !m_btnDel->isEnabled())
+            return false;
+        btnDelClick();
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // Row keys typed in the comment field move through the list.
+        if (!inComment)
+            return false;
+        {
+            QKeyEvent copy(QEvent::KeyPress, key, modifiers);
+            QApplication::sendEvent(m_grid, &copy);
+        }
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (!inComment)
+            return false;
+        focusNextPrevChild(key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier));
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CollectionEditor::dropEvent(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        if (droppedPictures(e->mimeData()).isEmpty()) {
+            e->ignore();
+        } else {
+            // Always a copy: the file manager must never delete the source.
+            e->setDropAction(Qt::CopyAction);
+            e->accept();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        const QStringList paths = droppedPictures(e->mimeData());
+        if (paths.isEmpty()) {
+            e->ignore();
+            return true;
+        }
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        runCommand([this, &paths] { addPictureFiles(paths); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool CollectionEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !QApplication::activePopupWidget()) {
+        auto* w = static_cast<QWidget*>(watched);
+        if (w->window() == this) {
+            auto* ke = static_cast<QKeyEvent*>(event);
+            bool handled = true; // a key whose command failed is still spent
+            runCommand([&] { handled = FormKeyDown(w, ke->key(), ke->modifiers()); });
+            if (handled)
+                return true;
+        }
+    }
+    if (watched == m_grid->viewport() && dropEvent(event))
+        return true;
+    // The list's keyboard focus is the selected row's comment field, so
+    // typing goes into the comment rather than searching file names.
+    if (watched == m_grid && event->type() == QEvent::FocusIn && commentEditor()) {
+        commentEditor()->setFocus(static_cast<QFocusEvent*>(event)->reason());
+        return false;
+    }
+    return QWidget::eventFilter(watched, event);
+}

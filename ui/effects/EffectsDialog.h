@@ -1,0 +1,140 @@
+#pragma once
+// The modal effects dialog: sliders drive the effect properties of the
+// preview, OK writes the result into the current picture's file (with undo)
+// or into every picture file of the collection.
+#include "effects/EffectOptions.h"
+#include "graphics/Picture.h"
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QProgressDialog;
+class QRadioButton;
+class QScrollArea;
+class QSlider;
+class QTabBar;
+class QToolButton;
+class FullSizeRender;
+class EffectPreview;
+
+class EffectsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit EffectsDialog(QWidget* parent = nullptr);
+
+    // Pictures with more pixels than this are previewed from a reduced copy
+    // at once, then from the full picture rendered on a worker, which is
+    // what OK writes.
+    static constexpr int PreviewMaxPixels = 640 * 480;
+
+    // OK and Cancel, as the buttons and Enter / Esc run them.
+    void butApplyClick();
+    void btnCloseClick();
+    // Activation: the preview takes a copy of the main image's picture.
+    // Reactivation over the same picture keeps what the preview has.
+    void FormActivate(bool showing = true);
+
+    // The settings the controls stand for, in an order whose exclusions
+    // leave exactly these values set.
+    std::vector<EffectSetting> currentSettings() const;
+    // The picture the preview works on (possibly reduced) and the full one.
+    const Picture& sourcePicture() const { return m_source; }
+    bool previewReduced() const { return m_previewReduced; }
+    // The full-resolution rendering behind a reduced preview.
+    FullSizeRender& fullSize() const { return *m_full; }
+
+    // Called after each picture of the all-pictures path has been written
+    // (done of total); tests use it to cancel the progress dialog.
+    void setProgressObserver(std::function<void(int done, int total)> observer)
+    {
+        m_progressObserver = std::move(observer);
+    }
+    QProgressDialog* progressDialog() const { return m_progress; }
+
+    // Controls, under their form names.
+    QListWidget* ListEffects = nullptr;
+    QWidget* Panel0 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QFrame* Shape1 = nullptr;
+    EffectPreview* ImgPreview = nullptr;
+    QCheckBox* CheckAll = nullptr;
+    QToolButton* butApply = nullptr;
+    QToolButton* btnClose = nullptr;
+    QLabel* Label1 = nullptr;
+    QSlider* ContrastBar = nullptr;
+    QLabel* lblContrast = nullptr;
+    QLabel* Label2 = nullptr;
+    QSlider* BrightBar = nullptr;
+    QLabel* lblBright = nullptr;
+    QLabel* Label3 = nullptr;
+    QSlider* SaturationBar = nullptr;
+    QLabel* lblSaturation = nullptr;
+    QFrame* Shape2 = nullptr;
+    QFrame* Shape3 = nullptr;
+    QFrame* Shape4 = nullptr;
+    QTabBar* TabControl1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    QCheckBox* chkEmboss = nullptr;
+    QLabel* Label4 = nullptr;
+    QSlider* MosaicBar = nullptr;
+    QLabel* lblMosaic = nullptr;
+    QLabel* Label5 = nullptr;
+    QSlider* SplitBlurBar = nullptr;
+    QLabel* lblSplitBlur = nullptr;
+    QLabel* Label6 = nullptr;
+    QSlider* BlurBar = nullptr;
+    QLabel* lblBlur = nullptr;
+    QLabel* Label7 = nullptr;
+    QSlider* AntiBar = nullptr;
+    QLabel* lblAnti = nullptr;
+    QLabel* Label8 = nullptr;
+    QSlider* TraceBar = nullptr;
+    QLabel* lblTrace = nullptr;
+    QRadioButton* rPosterize = nullptr;
+    QRadioButton* rSolorize = nullptr;
+    QSlider* RizeBar = nullptr;
+    QLabel* Label9 = nullptr;
+    QSlider* NoiseBar = nullptr;
+
+public slots:
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void ListEffectsClick(int row);
+    void TabControl1Change(int index);
+    void neighbourhoodChanged(QObject* changed, int value);
+    void RizeBarChange(int value);
+    void rPosterizeClick();
+    void rSolorizeClick();
+    void setAllToZero(bool rizeLast);
+    void applyToCurrent();
+    void applyToAll();
+    void refreshStrip();
+    // The rendered full-size picture for the settings of the controls, or
+    // null when the picture could not be decoded.
+    const Bitmap24* renderFullSize();
+    // Asks the worker for the full picture with the controls' settings.
+    void requestExact();
+    void pictureFailed(const QString& text);
+
+    Picture m_source;
+    FullSizeRender* m_full = nullptr;
+    int m_noiseDraw = 0;
+    bool m_failed = false; // m_source could not be decoded; told once
+    bool m_previewReduced = false;
+    bool m_clearing = false;
+    bool m_activatedByShow = false;
+    QProgressDialog* m_progress = nullptr;
+    std::function<void(int, int)> m_progressObserver;
+};

@@ -1,0 +1,209 @@
+#pragma once
+// The main window: thumbnail strip, main image, commands, and the collection
+// in memory that the other windows reach through this unit.
+#include "collection/CollectionFile.h"
+#include "graphics/Picture.h"
+#include "settings/UiText.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QAction;
+class QMenu;
+class QScrollArea;
+class QToolButton;
+class QFrame;
+class MainImage;
+class ThumbSlot;
+class EffectsDialog;
+class CollectionEditor;
+class AboutBox;
+class CommentsWindow;
+class SettingsDialog;
+class QWidget;
+
+// Program-wide texts; the language file replaces all but TitleText.
+struct ProgramTexts : UiProgramTexts {
+    QString TitleText = QStringLiteral("Pictavo 2006");
+};
+
+// The collection in memory and the flags shared with the collection editor.
+struct ViewerState {
+    QString CollectionFileName;
+    QList<CollectionEntry> Entries; // entry e is Entries[e - 1]
+    int EntryCount = 0;
+    int FirstIndex = 0;
+    int CurrentSlot = 1;
+    bool FollowsCursor = false;
+    bool ReopenWithoutDialog = false;
+    bool NewCollectionMode = false;
+
+    const CollectionEntry& entry(int e) const { return Entries.at(e - 1); }
+    int currentEntry() const { return FirstIndex + CurrentSlot; }
+};
+
+extern ProgramTexts Texts;
+extern ViewerState Viewer;
+
+// The windows, created once at start-up in this order.
+class MainWindow;
+extern MainWindow* frmMain;
+extern EffectsDialog* frmEffects;
+extern CollectionEditor* frmNewCollection;
+extern AboutBox* frmAbout;
+extern SettingsDialog* frmSettings;
+extern CommentsWindow* frmComments;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int MaxSlots = 10;
+    // Windows' non-client sizes, so the layout rules see the outer window
+    // size they were designed for whether or not a frame is drawn.
+    static constexpr int FrameWidth = 8;
+    static constexpr int NonClientHeight = 46;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Commands.
+    void mnuOpenClick();
+    void mnuNewClick();
+    void mnuAddClick();
+    void BtnDownClick();
+    void BtnUpClick();
+    void ImageClick(int slot);
+    void mnuFollowsClick();
+    void btnFollowClick();
+    void AsIs1Click();
+    void Proportional2Click();
+    void Proportional1Click();
+    void Stretch1Click();
+    void mnuZoomInClick();
+    void mnuZoomOutClick();
+    void mnuOriginalSizeClick();
+    void mnuFullScreen1Click();
+    void mnuRotateLeftClick();
+    void mnuRotateRightClick();
+    void mnuEffectsClick();
+    void mnuUndoClick();
+    void mnuSlideShowClick();
+    void TimerSlideTimer();
+    void mnuCommentsClick();
+    void mnuSettingsClick();
+    void mnuHelp1Click();
+    void mnuAboutClick();
+    void Exit1Click();
+    // Key preview: answers true when the key was one of the window's own.
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void FormResize();
+
+    // Shows slot n: main image, comment line, comments window, status texts.
+    void showSlot(int n);
+
+    // State for the other windows and for tests.
+    int SlotCount() const { return int(m_slots.size()); }
+    ThumbSlot* slot(int n) const { return m_slots.at(n - 1); }
+    MainImage* Image1() const { return m_image1; }
+    QScrollArea* BordShape() const { return m_bordShape; }
+    QWidget* Panel1() const { return m_panel1; }
+    QFrame* ShapeCur() const { return m_shapeCur; }
+    QToolButton* BtnUp() const { return m_btnUp; }
+    QToolButton* BtnDown() const { return m_btnDown; }
+    QLabel* LabelComent() const { return m_labelComent; }
+    QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
+    QTimer* TimerSlide() const { return m_timerSlide; }
+    int ZoomStep() const { return m_zoomStep; }
+    bool isFullScreenMode() const { return m_fullScreen; }
+    QAction* action(const char* name) const;
+    QToolButton* toolButton(const char* name) const;
+    // The strip panel's height: the outer window height less 130.
+    int stripPanelHeight() const;
+    // Sizes the window so that its outer size, as the layout rules count
+    // it, is W x H.
+    void setOuterSize(int W, int H);
+    QSize outerSize() const;
+
+    // The undo snapshot and the entry it belongs to.
+    Picture bitUndo;
+    int UndoSlot = 0;
+    int UndoFirstIndex = 0;
+    void setUndoEnabled(bool on);
+    // Forgets the snapshot: Undo then does nothing.
+    void clearUndo();
+
+    // How long a long open reads before it lets the window repaint, first
+    // and then again (milliseconds).
+    void setOpenSyncTimes(int firstMs, int laterMs)
+    {
+        m_syncFirstMs = firstMs;
+        m_syncLaterMs = laterMs;
+    }
+
+    // Colours from the settings.
+    void setStripColor(const QColor& color);
+    void setMainColor(const QColor& color);
+    void setCommentFont(const QFont& font, const QColor& color);
+    // How JPEGs are read from now on; the pictures on screen follow at once.
+    void setExifOrientation(ExifOrientation exif);
+    ExifOrientation exifOrientation() const { return m_exifOrientation; }
+
+    // Shows an escaped failure's text and lets the program run on.
+    static void reportError(const QString& text);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void openCollection();
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createSlots(int from, int to);
+    QAction* makeAction(const char* name, const QString& caption, const QString& shortcut,
+                        const QString& hint, void (MainWindow::*handler)());
+    QToolButton* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
+                                void (MainWindow::*handler)(), int x);
+    template <typename F> void guarded(F&& f);
+
+    void placeShape(int slot);
+    void updateNavButtons();
+    void updatePositionTexts(int entry);
+    void setCollectionCommandsEnabled(bool on);
+    void refreshLabels();
+    void applyWindowTitle();
+    void scrollArea(bool fullScreen);
+    void setLockedBySlideShow(bool locked);
+
+    QWidget* m_central = nullptr;
+    QToolButton* m_btnUp = nullptr;
+    QToolButton* m_btnDown = nullptr;
+    QWidget* m_panel1 = nullptr;
+    QFrame* m_shapeCur = nullptr;
+    QWidget* m_toolBar1 = nullptr;
+    QScrollArea* m_bordShape = nullptr;
+    MainImage* m_image1 = nullptr;
+    QLabel* m_labelComent = nullptr;
+    QWidget* m_statusBar = nullptr;
+    QLabel* m_statusPanels[3] = {};
+    QTimer* m_timerSlide = nullptr;
+    QMenu* m_popupMenu1 = nullptr;
+    QMenu* m_imgStyle = nullptr;
+    QList<ThumbSlot*> m_slots;
+    int m_zoomStep = 0;
+    bool m_fullScreen = false;
+    QRect m_normalGeometry;
+    bool m_opening = false;
+    bool m_resizePending = false;
+    int m_syncFirstMs = 1000;
+    int m_syncLaterMs = 250;
+    QStringList m_layoutFailures; // told already, while they last
+    ExifOrientation m_exifOrientation = ExifOrientation::Apply;
+};

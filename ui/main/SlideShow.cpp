@@ -1,0 +1,109 @@
+// The main window's slide show and its settings command.
+#include "ui/main/MainWindow.h"
+
+#include "ui/common/Dialogs.h"
+#include "platform/SoundPlayer.h"
+#include "ui/settings/SettingsDialog.h"
+#include "settings/SettingsModel.h"
+
+#include <QScopedValueRollback>
+#include <QToolButton>
+
+namespace {
+
+const QString SlideShowFinished = QStringLiteral("Slide Show finished");
+
+// The show reads its options from the settings dialog's controls each time
+// it needs them; without the dialog it runs on the settings' defaults.
+struct ShowOptions {
+    QString delay = SettingsValues().delay;
+    bool fullScreen = SettingsValues().fullScreen;
+    bool sound = false;
+    QString wavFile;
+};
+
+ShowOptions showOptions()
+{
+    ShowOptions o;
+    if (frmSettings) {
+        o.delay = frmSettings->delayText();
+        o.fullScreen = frmSettings->autoFullScreen();
+        o.sound = frmSettings->backgroundSound();
+        o.wavFile = frmSettings->wavFile();
+    }
+    return o;
+}
+
+// A tick that arrives while the bad-delay message is open passes by, so the
+// messages never pile up one over another.
+bool delayMessageOpen = false;
+
+// Effects needs a picture: a show that outlived its collection (an empty
+// one opened meanwhile) must not hand the command back.
+void keepEffectsWithCollection(MainWindow* w)
+{
+    if (Viewer.EntryCount > 0)
+        return;
+    w->action("mnuEffects")->setEnabled(false);
+    w->action("mnuEffects1")->setEnabled(false);
+    w->toolButton("btnEffect")->setEnabled(false);
+}
+
+} // namespace
+
+void MainWindow::mnuSlideShowClick()
+{
+    if (m_timerSlide->isActive()) {
+        m_timerSlide->stop();
+        dialogs().information(this, SlideShowFinished);
+        setLockedBySlideShow(false);
+        keepEffectsWithCollection(this);
+        // Stopped only now: the sound plays on while the message is open.
+        soundPlayer().stop();
+    } else {
+        m_timerSlide->start();
+        setLockedBySlideShow(true);
+        const ShowOptions o = showOptions();
+        if (o.sound && !o.wavFile.isEmpty())
+            soundPlayer().play(o.wavFile);
+        // Full screen turns follow mode on even when its layout fails.
+        if (o.fullScreen && !m_fullScreen)
+            mnuFullScreen1Click();
+    }
+    if (!Viewer.FollowsCursor)
+        mnuFollowsClick();
+}
+
+void MainWindow::TimerSlideTimer()
+{
+    // A tick queued before the show stopped has nothing left to do; one
+    // that comes while an open reads waits for the next.
+    if (!m_timerSlide->isActive() || delayMessageOpen || m_opening)
+        return;
+    const QString delay = showOptions().delay;
+    const std::optional<int> interval = slideShowInterval(delay);
+    if (!interval) {
+        const QScopedValueRollback open(delayMessageOpen, true);
+        reportError(QStringLiteral("'%1' is not a valid integer value").arg(delay));
+        return;
+    }
+    // An unchanged interval leaves the running count alone.
+    if (m_timerSlide->interval() != *interval)
+        m_timerSlide->setInterval(*interval);
+
+    if (!m_btnDown->isEnabled()) {
+        m_timerSlide->stop();
+        soundPlayer().stop();
+        dialogs().information(this, SlideShowFinished);
+        setLockedBySlideShow(false);
+        keepEffectsWithCollection(this);
+        return;
+    }
+    BtnDownClick();
+}
+
+void MainWindow::mnuSettingsClick()
+{
+    if (frmSettings)
+        frmSettings->showFromMain();
+}
