@@ -109,7 +109,7 @@ void createWindows(const QStringList& commandLine)
         // A path with blanks arrives split by the shell: join it again.
         Viewer.CollectionFileName = commandLine.join(QLatin1Char(' '));
         Viewer.ReopenWithoutDialog = true;
-        runCommand([] { frmMain->mnuOpenClick(); });
+        runCommand([] { frmMain->openCollectionFile(); });
     }
     frmAbout = new AboutBox(frmMain);
     frmSettings = new SettingsDialog(&g_settingsTarget, settingsPath);

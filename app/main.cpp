@@ -43,7 +43,7 @@ bool answeredOption(int argc, char** argv)
 void scheduleSelfCheck(const QString& report)
 {
     QTimer::singleShot(0, frmMain, [report] {
-        frmMain->mnuHelp1Click();
+        frmMain->showHelp();
         const HelpWindow* help = openHelpWindow();
         QFile out(report);
         if (out.open(QIODevice::WriteOnly | QIODevice::Text)) {
@@ -53,7 +53,7 @@ void scheduleSelfCheck(const QString& report)
               << "menu=" << frmMain->findChild<QMenu*>(QStringLiteral("mnuMain"))->title() << '\n';
         }
         closeHelp();
-        frmMain->Exit1Click();
+        frmMain->quit();
     });
 }
 

@@ -51,7 +51,7 @@ struct Photo {
         writeCollection(pvx, {{path, QStringLiteral("12 MP")}});
         Viewer.CollectionFileName = pvx;
         Viewer.ReopenWithoutDialog = true;
-        frmMain->mnuOpenClick();
+        frmMain->openCollectionFile();
         frmMain->Image1()->setPicture(frmMain->slot(1)->picture());
         // The engine's source, decoded once, for the baselines.
         pixels = frmMain->Image1()->picture().toBitmap24();
@@ -136,7 +136,7 @@ void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectP
         state.SetIterationTime(s);
         total += s;
     }
-    frmEffects->btnCloseClick();
+    frmEffects->discardEffects();
     const double full = oneFullRender(p, value);
     state.counters["full_render_ms"] = full * 1e3;
     state.counters["exact_over_full"] = total / double(state.iterations()) / full;

@@ -71,7 +71,7 @@ void openCollection(const QString& path)
 {
     Viewer.CollectionFileName = path;
     Viewer.ReopenWithoutDialog = true;
-    frmMain->mnuOpenClick();
+    frmMain->openCollectionFile();
 }
 
 long residentKiB()
@@ -110,17 +110,17 @@ void BM_NextStepScrolling(benchmark::State& state)
     Fixture& f = fixture();
     frmMain->setOuterSize(624, 581);
     openCollection(f.collection);
-    frmMain->BtnDownClick();
-    frmMain->BtnDownClick(); // highlight on the lowest slot: every step scrolls
+    frmMain->scrollDown();
+    frmMain->scrollDown(); // highlight on the lowest slot: every step scrolls
     for (auto _ : state) {
         if (!frmMain->BtnDown()->isEnabled()) {
             state.PauseTiming();
             openCollection(f.collection);
-            frmMain->BtnDownClick();
-            frmMain->BtnDownClick();
+            frmMain->scrollDown();
+            frmMain->scrollDown();
             state.ResumeTiming();
         }
-        frmMain->BtnDownClick();
+        frmMain->scrollDown();
     }
 }
 

@@ -60,7 +60,7 @@ TEST_F(LargeCollection, MillionLinesOpenReadingOnlyTheVisiblePictures)
 
     // The premise: the fourth entry is read only when it comes into view,
     // and then its absence is reported.
-    frmMain->mnuFollowsClick();
+    frmMain->toggleFollowMode();
     for (int i = 0; i < 3; ++i)
         key(Qt::Key_Down);
     ASSERT_EQ(fake.errors.size(), 1);

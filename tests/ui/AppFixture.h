@@ -33,7 +33,7 @@ protected:
     {
         Viewer.CollectionFileName = path;
         Viewer.ReopenWithoutDialog = true;
-        runCommand([] { frmMain->mnuOpenClick(); });
+        runCommand([] { frmMain->openCollectionFile(); });
     }
     QString collectionOf(int n, const QString& name = QStringLiteral("c.pvx"))
     {

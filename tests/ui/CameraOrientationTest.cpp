@@ -103,7 +103,7 @@ TEST_P(CameraOrientation, ShowsUprightOrAsStored)
     if (!autoOrient()) {
         // Ticking the box turns the pictures on screen upright at OK.
         frmSettings->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
-        frmSettings->btnOKClick();
+        frmSettings->applySettings();
         expectOnScreen(upright, uprightSize);
     }
 }

@@ -44,13 +44,13 @@ protected:
     }
     void showNew()
     {
-        frmMain->mnuNewClick();
+        frmMain->newCollection();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
     }
     void showAddDelete(int n)
     {
         openPath(collectionOf(n));
-        frmMain->mnuAddClick();
+        frmMain->editCollection();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
     }
     void add(const QStringList& files)
@@ -479,7 +479,7 @@ TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollection)
     ed()->commentEditor()->selectAll();
     QTest::keyClicks(ed()->commentEditor(), QStringLiteral("moved"));
     click("btnClose");
-    frmMain->mnuNewClick();
+    frmMain->newCollection();
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[1].Comment, QStringLiteral("moved"));
@@ -497,7 +497,7 @@ TEST_F(Editor, NewAfterEveryRowWasDeletedLeavesTheFileAlone)
     click("btnDel");
     ASSERT_EQ(list()->rowCount(), 0);
     edKey(ed()->Edit1(), Qt::Key_Escape);
-    frmMain->mnuNewClick();
+    frmMain->newCollection();
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
@@ -524,14 +524,14 @@ TEST_F(Editor, AWindowsCollectionKeepsItsCodePageUntilACommentDoesNotFit)
     EXPECT_EQ(Viewer.entry(1).Comment, "Мой отпуск");
 
     // Add / Delete, then OK: still windows-1251.
-    frmMain->mnuAddClick();
+    frmMain->editCollection();
     ed()->selectRow(1);
     click("btnDel");
     click("btnOK");
     EXPECT_EQ(fileBytes(path), a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + c + "^^\r\n");
 
     // A comment the code page can't hold makes the file UTF-8.
-    frmMain->mnuAddClick();
+    frmMain->editCollection();
     list()->setData(list()->index(1, 1), QStringLiteral("Мой ✓"), Qt::EditRole);
     click("btnOK");
     EXPECT_EQ(fileBytes(path),
@@ -672,7 +672,7 @@ TEST_F(Editor, Screenshot)
         GTEST_SKIP() << "PV_EDITOR_SCREENSHOT not set";
     openPath(QStringLiteral(PV_BINARY_DIR "/demo/Demo.pvx"));
     ASSERT_GT(Viewer.EntryCount, 0);
-    frmMain->mnuAddClick();
+    frmMain->editCollection();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
     ed()->Edit1()->setText(QStringLiteral("sea"));
     clickRow(1);

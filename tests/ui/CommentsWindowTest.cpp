@@ -38,25 +38,25 @@ TEST_F(CommentsWindowTest, CtrlCShowsAndHidesEscapeAndCloseHide)
     key(Qt::Key_C, Qt::ControlModifier);
     EXPECT_FALSE(frmComments->isVisible());
 
-    frmMain->mnuCommentsClick();
+    frmMain->toggleComments();
     ASSERT_TRUE(frmComments->isVisible());
     QTest::keyClick(frmComments, Qt::Key_A);
     EXPECT_TRUE(frmComments->isVisible()) << "other keys do nothing";
     QTest::keyClick(frmComments, Qt::Key_Escape);
     EXPECT_FALSE(frmComments->isVisible());
 
-    frmMain->mnuCommentsClick();
+    frmMain->toggleComments();
     frmComments->resize(300, 80);
     EXPECT_FALSE(frmComments->close()) << "the frame's close box only hides";
     EXPECT_FALSE(frmComments->isVisible());
-    frmMain->mnuCommentsClick();
+    frmMain->toggleComments();
     EXPECT_EQ(frmComments->size(), QSize(300, 80));
 }
 
 TEST_F(CommentsWindowTest, CtrlCInTheFocusedCommentsWindowHidesIt)
 {
     openPath(collectionOf(2));
-    frmMain->mnuCommentsClick();
+    frmMain->toggleComments();
     frmComments->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frmComments));
     QTest::keyClick(frmComments, Qt::Key_C, Qt::ControlModifier);
@@ -70,9 +70,9 @@ TEST_F(CommentsWindowTest, TextFollowsEverySlotShownVisibleOrNot)
     EXPECT_TRUE(commentsLabel()->text().isEmpty()); // opening leaves it alone
     key(Qt::Key_Return);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 1"));
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 2"));
-    frmMain->mnuFollowsClick();
+    frmMain->toggleFollowMode();
     key(Qt::Key_Down);
     key(Qt::Key_Down); // scrolls the strip
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 4"));
@@ -82,7 +82,7 @@ TEST_F(CommentsWindowTest, TextFollowsEverySlotShownVisibleOrNot)
     frmMain->resize(frmMain->width() + 1, frmMain->height());
     QTest::qWait(20);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment %1").arg(Viewer.FirstIndex + 1));
-    frmMain->mnuCommentsClick();
+    frmMain->toggleComments();
     EXPECT_EQ(commentsLabel()->text(), frmMain->LabelComent()->text());
 }
 
@@ -101,7 +101,7 @@ TEST_F(CommentsWindowTest, SliderPositionsGiveTheirAlphaValues)
     for (const auto& c : cases) {
         slider->setValue(c.position);
         EXPECT_NE(frmComments->alpha(), c.alpha) << "only OK applies position " << c.position;
-        frmSettings->btnOKClick();
+        frmSettings->applySettings();
         EXPECT_EQ(frmComments->alpha(), c.alpha) << "position " << c.position;
         EXPECT_NEAR(frmComments->windowOpacity(), c.alpha.value_or(255) / 255.0, 1e-3);
     }

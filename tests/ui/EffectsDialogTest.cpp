@@ -169,7 +169,7 @@ TEST_F(EffectsDialogTest, ListChoosesThePageAndTheTabUncoversTheOtherGroup)
     EXPECT_TRUE(d().RizeBar->isVisible());
     d().TabControl1->setCurrentIndex(0);
     EXPECT_TRUE(d().ScrollBox1->isVisible());
-    d().btnCloseClick();
+    d().discardEffects();
 }
 
 TEST_F(EffectsDialogTest, SliderInterplay)
@@ -230,25 +230,25 @@ TEST_F(EffectsDialogTest, SliderInterplay)
     // The independent ones are still what they were.
     EXPECT_EQ(fx().PicContrast(), 60);
     EXPECT_EQ(fx().PicColorNoise(), 30);
-    d().btnCloseClick();
+    d().discardEffects();
 }
 
 TEST_F(EffectsDialogTest, ActivationPreviewsTheMainImagesPicture)
 {
     openPath(collectionOf(2));
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     d().BrightBar->setValue(25);
     showDialog();
     const Bitmap24 original = frmMain->slot(2)->picture().toBitmap24();
     EXPECT_EQ(fx().PictureOriginal(), original);
     EXPECT_EQ(fx().Picture(), brighter(original, 25)); // rendered with the values set
-    d().btnCloseClick();
+    d().discardEffects();
 }
 
 TEST_F(EffectsDialogTest, OkWritesTheCurrentPictureAndRecordsUndo)
 {
     openPath(collectionOf(3));
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     const QString path = Viewer.entry(2).FileName; // a bitmap
     const Bitmap24 start = fileBitmap(path);
     const Picture before = frmMain->Image1()->picture();
@@ -258,9 +258,9 @@ TEST_F(EffectsDialogTest, OkWritesTheCurrentPictureAndRecordsUndo)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_FALSE(d().isVisible());
     EXPECT_EQ(fileBitmap(path), brighter(start, 50));
-    EXPECT_TRUE(frmMain->bitUndo.sharesDataWith(before));
-    EXPECT_EQ(frmMain->UndoSlot, 2);
-    EXPECT_EQ(frmMain->UndoFirstIndex, 0);
+    EXPECT_TRUE(frmMain->undoPicture.sharesDataWith(before));
+    EXPECT_EQ(frmMain->undoSlot, 2);
+    EXPECT_EQ(frmMain->undoFirstIndex, 0);
     EXPECT_TRUE(enabled("butUndo"));
     EXPECT_TRUE(enabled("mnuUndo1"));
     EXPECT_EQ(frmMain->Image1()->picture().toBitmap24(), brighter(start, 50));
@@ -279,14 +279,14 @@ TEST_F(EffectsDialogTest, OkWithEveryControlAtZeroStillRewrites)
     openFiles({jpg, bmp});
 
     showDialog();
-    d().butApplyClick();
+    d().applyEffects();
     const QByteArray jpgAfter = bytesOf(jpg);
     EXPECT_NE(jpgAfter, jpgBefore); // encoded again at quality 90
     EXPECT_TRUE(jpgAfter.startsWith("\xFF\xD8"));
 
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     showDialog();
-    d().butApplyClick();
+    d().applyEffects();
     const QByteArray bmpAfter = bytesOf(bmp);
     EXPECT_EQ(bmpAfter.at(28), 24);
     EXPECT_EQ(decodeBmp(bmpAfter), bmpPixels);
@@ -310,10 +310,10 @@ TEST_F(EffectsDialogTest, AFailedWriteChangesNothingAndKeepsTheDialogOpen)
     EXPECT_TRUE(d().isVisible());
     EXPECT_EQ(d().ContrastBar->value(), 90);
     EXPECT_FALSE(enabled("mnuUndo"));
-    EXPECT_TRUE(frmMain->bitUndo.isEmpty());
+    EXPECT_TRUE(frmMain->undoPicture.isEmpty());
     EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(held));
     EXPECT_TRUE(frmMain->slot(1)->picture().sharesDataWith(held));
-    d().btnCloseClick();
+    d().discardEffects();
 }
 
 TEST_F(EffectsDialogTest, CancelAndEscWriteNothingAndStartTheNextShowingClean)
@@ -369,11 +369,11 @@ TEST_F(EffectsDialogTest, AllPicturesWritesEveryEntryAndRefreshesTheStrip)
     const Bitmap24 aStart = fileBitmap(a), bStart = fileBitmap(b);
     openFiles({a, b}, 1); // a, b, a
     key(Qt::Key_Down);
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     showDialog();
     d().CheckAll->setChecked(true);
     d().BrightBar->setValue(10);
-    d().butApplyClick();
+    d().applyEffects();
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     // Listed twice, read back changed the second time: the effect twice.
     EXPECT_EQ(fileBitmap(a), brighter(aStart, 20));
@@ -406,7 +406,7 @@ TEST_F(EffectsDialogTest, CancellingTheProgressStopsBetweenPictures)
     showDialog();
     d().CheckAll->setChecked(true);
     d().BrightBar->setValue(-40);
-    d().butApplyClick();
+    d().applyEffects();
     d().setProgressObserver({});
     EXPECT_EQ(labels, QStringList({"1 / 5", "2 / 5"}));
     EXPECT_NE(bytesOf(Viewer.entry(1).FileName), before[0]);
@@ -440,7 +440,7 @@ TEST_F(EffectsDialogTest, AFailureOnTheAllPicturesPathKeepsWhatWasWritten)
     EXPECT_TRUE(d().isVisible());
     EXPECT_EQ(d().BrightBar->value(), 5);
     d().CheckAll->setChecked(false);
-    d().btnCloseClick();
+    d().discardEffects();
 }
 
 // Above the reduction threshold the preview ends with the full-resolution
@@ -473,7 +473,7 @@ TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
     EffectRenderer fresh;
     applyEffectSettings(fresh, d().currentSettings());
     fresh.setPictureOriginal(start);
-    d().butApplyClick();
+    d().applyEffects();
     const Bitmap24 written = fileBitmap(big);
     ASSERT_EQ(written.width(), 1600);
     const QImage want =
@@ -522,7 +522,7 @@ TEST_F(EffectsDialogTest, AWheelNotchOverAnUnfocusedSliderScrollsInsteadOfChangi
     ASSERT_TRUE(d().MosaicBar->hasFocus());
     notch(d().MosaicBar);
     EXPECT_NE(d().MosaicBar->value(), 0);
-    d().btnCloseClick();
+    d().discardEffects();
 }
 
 // A current picture that cannot be decoded is told once, and OK writes
@@ -534,9 +534,9 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
     const QString a = testpics::writeBmp(dir.filePath("a.bmp"), 40, 30, 1);
     const QString b = testpics::writeBmp(dir.filePath("b.bmp"), 40, 30, 2);
     openFiles({a, b});
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     showDialog();
-    d().btnCloseClick();
+    d().discardEffects();
 
     // A JPEG whose header reads but whose Huffman table is bogus: more
     // one-bit codes than there can be.
@@ -552,7 +552,7 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
     }
     counts[0] = std::uint8_t(counts[0] + moved);
     const QByteArray aBefore = bytesOf(a);
-    frmMain->ImageClick(1);
+    frmMain->selectSlot(1);
     frmMain->Image1()->setPicture(Picture::fromJpegData(bad));
     d().BrightBar->setValue(30);
     d().show();

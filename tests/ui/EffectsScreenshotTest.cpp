@@ -22,7 +22,7 @@ TEST_F(EffectsScreenshot, DialogOverTheDemoCollection)
     openPath(QStringLiteral(PV_BINARY_DIR "/demo/Demo.pvx"));
     ASSERT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
     QTest::keyClick(frmMain, Qt::Key_Down);
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     bool saved = false;
     QTimer::singleShot(0, [&] {
         frmEffects->ContrastBar->setValue(60);
@@ -37,9 +37,9 @@ TEST_F(EffectsScreenshot, DialogOverTheDemoCollection)
         frmEffects->RizeBar->setValue(90);
         QTest::qWait(400);
         frmMain->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects-other.png")));
-        frmEffects->btnCloseClick();
+        frmEffects->discardEffects();
     });
-    frmMain->mnuEffectsClick();
+    frmMain->showEffects();
     EXPECT_TRUE(saved);
 }
 
@@ -65,5 +65,5 @@ TEST_F(EffectsScreenshot, PixelateOnALargePhotoBeforeAndAfterTheExactRender)
     EXPECT_TRUE(frmEffects->grab().save(out.filePath(QStringLiteral("pixelate20-before.png"))));
     ASSERT_TRUE(QTest::qWaitFor([] { return !frmEffects->ImgPreview->shownScaled().isNull(); }, 60000));
     EXPECT_TRUE(frmEffects->grab().save(out.filePath(QStringLiteral("pixelate20-after.png"))));
-    frmEffects->btnCloseClick();
+    frmEffects->discardEffects();
 }

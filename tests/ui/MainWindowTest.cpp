@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, HoveringASlotShowsItsCommentInStatusPanelZero)
 TEST_F(MainWindowTest, AboutBoxShowsAndHidesRepeatedly)
 {
     for (int i = 0; i < 3; ++i) {
-        frmMain->mnuAboutClick();
+        frmMain->showAbout();
         EXPECT_TRUE(frmAbout->isVisible());
         EXPECT_FALSE(frmAbout->isModal());
         auto* ok = frmAbout->findChild<QAbstractButton*>(QStringLiteral("SpeedButton1"));

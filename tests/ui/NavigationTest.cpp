@@ -61,7 +61,7 @@ TEST_F(Navigation, AsManyEntriesAsSlotsMovesOnlyTheHighlight)
 TEST_F(Navigation, TwelveEntriesThroughThreeSlotsToTheEndAndBack)
 {
     openPath(collectionOf(12));
-    frmMain->mnuFollowsClick();
+    frmMain->toggleFollowMode();
     for (int i = 0; i < 11; ++i)
         key(Qt::Key_Down);
     EXPECT_EQ(Viewer.FirstIndex, 9);
@@ -123,8 +123,8 @@ TEST_F(Navigation, FollowToggleKeepsMenuAndButtonInStep)
 TEST_F(Navigation, SlotClickShowsTheSlotAndResetsAsIs)
 {
     openPath(collectionOf(5));
-    frmMain->Stretch1Click();
-    frmMain->mnuZoomInClick();
+    frmMain->stretchToFit();
+    frmMain->zoomIn();
     ASSERT_FALSE(frmMain->Image1()->autoSize());
     QTest::mouseClick(frmMain->slot(2), Qt::LeftButton);
     EXPECT_TRUE(frmMain->Image1()->autoSize());
@@ -157,7 +157,7 @@ TEST_F(Navigation, FewerEntriesThanBeforeLeaveLowerSlotsEmptyAndDisabled)
 {
     openPath(collectionOf(5));
     fake.openAnswers = {testpics::makeCollection(dir.path(), QStringLiteral("one.pvx"), 1)};
-    frmMain->mnuOpenClick();
+    frmMain->openCollectionFile();
     EXPECT_EQ(Viewer.EntryCount, 1);
     EXPECT_EQ(frmNewCollection->list()->rowCount(), 1);
     for (int i = 2; i <= 3; ++i) {
@@ -230,7 +230,7 @@ TEST_F(Navigation, AnUnreadablePictureStopsTheStripButTheListHoldsEveryEntryAndN
     EXPECT_FALSE(frmMain->BtnDown()->isEnabled());
     EXPECT_EQ(frmNewCollection->list()->entries(), readCollectionAll(path));
 
-    frmMain->mnuNewClick();
+    frmMain->newCollection();
     EXPECT_EQ(readWholeFile(path), bytes);
 }
 
@@ -260,7 +260,7 @@ TEST_F(Navigation, APictureThatFailsWhileScrollingLeavesTheStripScrolled)
 {
     const QString path = collectionOf(5);
     openPath(path);
-    frmMain->mnuFollowsClick();
+    frmMain->toggleFollowMode();
     QFile::remove(Viewer.entry(4).FileName);
     key(Qt::Key_Down);
     key(Qt::Key_Down);
@@ -302,7 +302,7 @@ TEST_F(Navigation, NewWritesTheListIntoTheOpenCollectionOnlyWhileItHoldsIt)
     openPath(path);
     CollectionListModel* list = frmNewCollection->list();
     list->setData(list->index(0, 1), QStringLiteral("edited"), Qt::EditRole);
-    frmMain->mnuNewClick();
+    frmMain->newCollection();
     EXPECT_EQ(readCollectionAll(path).first().Comment, QStringLiteral("edited"));
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_EQ(frmNewCollection->windowTitle(), QStringLiteral("Create New Collection..."));
@@ -310,7 +310,7 @@ TEST_F(Navigation, NewWritesTheListIntoTheOpenCollectionOnlyWhileItHoldsIt)
 
     // Rows of a new, unsaved collection never replace the open one's entries.
     list->append({dir.path() + QStringLiteral("/p1.jpg"), QStringLiteral("new one")});
-    frmMain->mnuNewClick();
+    frmMain->newCollection();
     EXPECT_EQ(readCollectionAll(path).size(), 3);
 }
 
@@ -319,7 +319,7 @@ TEST_F(Navigation, AddDeleteRefillsTheEditorFromTheFile)
     const QString path = collectionOf(4);
     openPath(path);
     key(Qt::Key_Down);
-    frmMain->mnuAddClick();
+    frmMain->editCollection();
     EXPECT_EQ(frmNewCollection->windowTitle(), QStringLiteral("Add / Delete Image..."));
     EXPECT_FALSE(Viewer.NewCollectionMode);
     EXPECT_FALSE(Viewer.ReopenWithoutDialog);
@@ -350,9 +350,9 @@ protected:
 TEST_P(UndoAcrossOpens, CtrlZDoesNothingAfterwards)
 {
     openPath(collectionOf(3));
-    frmMain->bitUndo = Picture::fromBitmap(Bitmap24(5, 4));
-    frmMain->UndoSlot = 1;
-    frmMain->UndoFirstIndex = 0;
+    frmMain->undoPicture = Picture::fromBitmap(Bitmap24(5, 4));
+    frmMain->undoSlot = 1;
+    frmMain->undoFirstIndex = 0;
     frmMain->setUndoEnabled(true);
     ASSERT_TRUE(QDir().mkdir(dir.filePath("b")));
     const QString other = testpics::makeCollection(dir.filePath("b"), "b.pvx", 3);
@@ -366,17 +366,17 @@ TEST_P(UndoAcrossOpens, CtrlZDoesNothingAfterwards)
         openPath(other);
         break;
     case OpenKind::Cancelled:
-        runCommand([] { frmMain->mnuOpenClick(); });
+        runCommand([] { frmMain->openCollectionFile(); });
         break;
     case OpenKind::EditorOk:
-        frmMain->mnuAddClick();
-        frmNewCollection->btnOKClick();
+        frmMain->editCollection();
+        frmNewCollection->saveCollection();
         break;
     }
     const auto before = pictures();
     EXPECT_FALSE(enabled("mnuUndo"));
     key(Qt::Key_Z, Qt::ControlModifier);
-    runCommand([] { frmMain->mnuUndoClick(); });
+    runCommand([] { frmMain->undo(); });
     EXPECT_EQ(pictures(), before);
 }
 

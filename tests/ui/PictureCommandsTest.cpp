@@ -109,11 +109,11 @@ protected:
     {
         QTimer::singleShot(0, [drive] {
             drive(*frmEffects);
-            runCommand([] { frmEffects->butApplyClick(); });
+            runCommand([] { frmEffects->applyEffects(); });
             if (frmEffects->isVisible())
                 frmEffects->done(QDialog::Rejected);
         });
-        runCommand([] { frmMain->mnuEffectsClick(); });
+        runCommand([] { frmMain->showEffects(); });
         // The modal dialog took the activation; shortcuts need it back.
         QApplication::setActiveWindow(frmMain);
     }
@@ -126,7 +126,7 @@ TEST_F(PictureCommandsTest, RotateRightThenLeftOnABitmapFile)
     const Bitmap24 start = fileBitmap(bmp);
     openFiles({bmp});
 
-    frmMain->mnuRotateRightClick();
+    frmMain->rotateRight();
     const Bitmap24 turned = fileBitmap(bmp);
     ASSERT_EQ(turned.width(), 100);
     ASSERT_EQ(turned.height(), 200);
@@ -161,7 +161,7 @@ TEST_F(PictureCommandsTest, UpperCaseJpgIsRotatedAndWrittenAsJpeg)
 {
     const QString jpg = testpics::writeJpeg(dir.filePath("photo.JPG"), 120, 80, 2);
     openFiles({jpg});
-    frmMain->mnuRotateLeftClick();
+    frmMain->rotateLeft();
     const QByteArray after = bytesOf(jpg);
     ASSERT_TRUE(after.startsWith("\xFF\xD8"));
     const Bitmap24 b = decodeJpeg(after);
@@ -181,7 +181,7 @@ TEST_F(PictureCommandsTest, AnIconIsWrittenBackAsLoaded)
     const QByteArray before = bytesOf(ico);
     const ino_t inode = inodeOf(ico);
     openFiles({ico});
-    frmMain->mnuRotateRightClick();
+    frmMain->rotateRight();
     EXPECT_TRUE(fake.errors.isEmpty());
     EXPECT_EQ(bytesOf(ico), before);
     EXPECT_NE(inodeOf(ico), inode); // replaced by a fresh write
@@ -195,13 +195,13 @@ TEST_F(PictureCommandsTest, AFailedRotationChangesNeitherFileNorMemory)
     openFiles({jpg, bmp});
     for (int n : {1, 2}) {
         const QString path = n == 1 ? jpg : bmp;
-        frmMain->ImageClick(n);
+        frmMain->selectSlot(n);
         const QByteArray before = bytesOf(path);
         const Picture held = frmMain->slot(n)->picture();
         for (auto fault : {AtomicWriteFault::Open, AtomicWriteFault::Write, AtomicWriteFault::Commit}) {
             fake.errors.clear();
             setAtomicWriteFault(fault, ENOSPC);
-            runCommand([] { frmMain->mnuRotateRightClick(); });
+            runCommand([] { frmMain->rotateRight(); });
             setAtomicWriteFault(AtomicWriteFault::None);
             ASSERT_EQ(fake.errors.size(), 1);
             EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("Cannot create file \"%1\".").arg(path)))
@@ -224,9 +224,9 @@ TEST_F(PictureCommandsTest, RotationLeavesTheUndoRecordAlone)
     openFiles({bmp});
     effects([](EffectsDialog& d) { d.BrightBar->setValue(40); });
     ASSERT_TRUE(enabled("mnuUndo"));
-    frmMain->mnuRotateRightClick();
+    frmMain->rotateRight();
     EXPECT_TRUE(enabled("butUndo"));
-    frmMain->mnuUndoClick();
+    frmMain->undo();
     EXPECT_EQ(fileBitmap(bmp), start); // the effect's snapshot, not the turn
     EXPECT_FALSE(enabled("mnuUndo1"));
 }
@@ -240,14 +240,14 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStrip)
     const QByteArray original = bytesOf(first);
     effects([](EffectsDialog& d) { d.ContrastBar->setValue(120); });
     ASSERT_NE(bytesOf(first), original);
-    EXPECT_EQ(frmMain->UndoSlot, 1);
-    EXPECT_EQ(frmMain->UndoFirstIndex, 0);
+    EXPECT_EQ(frmMain->undoSlot, 1);
+    EXPECT_EQ(frmMain->undoFirstIndex, 0);
 
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_Down);
     ASSERT_EQ(Viewer.FirstIndex, 2);
     ASSERT_EQ(Viewer.CurrentSlot, 3);
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     QList<Picture> strip;
     for (int i = 1; i <= 3; ++i)
         strip << frmMain->slot(i)->picture();
@@ -266,12 +266,12 @@ TEST_F(PictureCommandsTest, UndoOnTheCurrentEntryRestoresSlotAndMainImage)
 {
     const QString c = collectionOf(3);
     openPath(c);
-    frmMain->ImageClick(2); // a bitmap
+    frmMain->selectSlot(2); // a bitmap
     const QString path = Viewer.entry(2).FileName;
     const Bitmap24 start = fileBitmap(path);
     effects([](EffectsDialog& d) { d.chkEmboss->setChecked(true); });
     ASSERT_NE(fileBitmap(path), start);
-    frmMain->mnuUndoClick();
+    frmMain->undo();
     EXPECT_EQ(fileBitmap(path), start);
     EXPECT_EQ(frmMain->slot(2)->picture().toBitmap24(), start);
     EXPECT_EQ(frmMain->Image1()->picture().toBitmap24(), start);
@@ -281,7 +281,7 @@ TEST_F(PictureCommandsTest, UndoAfterAnAllPicturesApplyRestoresTheEarlierSnapsho
 {
     const QString c = collectionOf(4);
     openPath(c);
-    frmMain->ImageClick(2);
+    frmMain->selectSlot(2);
     const QString second = Viewer.entry(2).FileName;
     const Bitmap24 start = fileBitmap(second);
     effects([](EffectsDialog& d) { d.BrightBar->setValue(30); });
@@ -290,8 +290,8 @@ TEST_F(PictureCommandsTest, UndoAfterAnAllPicturesApplyRestoresTheEarlierSnapsho
         d.SaturationBar->setValue(-255);
     });
     EXPECT_TRUE(enabled("mnuUndo"));
-    EXPECT_EQ(frmMain->UndoSlot, 2);
-    frmMain->mnuUndoClick();
+    EXPECT_EQ(frmMain->undoSlot, 2);
+    frmMain->undo();
     EXPECT_EQ(fileBitmap(second), start);
     frmEffects->CheckAll->setChecked(false);
 }
@@ -301,11 +301,11 @@ TEST_F(PictureCommandsTest, UndoWritesTheFormatTheFileNameNames)
     const QString jpg = testpics::writeJpeg(dir.filePath("x.jpg"), 50, 30, 7);
     openFiles({jpg});
     // A snapshot held as a bitmap must still reach a ".jpg" as JPEG data.
-    frmMain->bitUndo = Picture::fromBitmap(testpics::pattern(50, 30, 9));
-    frmMain->UndoSlot = 1;
-    frmMain->UndoFirstIndex = 0;
+    frmMain->undoPicture = Picture::fromBitmap(testpics::pattern(50, 30, 9));
+    frmMain->undoSlot = 1;
+    frmMain->undoFirstIndex = 0;
     frmMain->setUndoEnabled(true);
-    frmMain->mnuUndoClick();
+    frmMain->undo();
     const QByteArray after = bytesOf(jpg);
     EXPECT_TRUE(after.startsWith("\xFF\xD8"));
     EXPECT_EQ(Picture::loadFromFile(jpg).size(), QSize(50, 30));
@@ -321,7 +321,7 @@ TEST_F(PictureCommandsTest, AFailedUndoKeepsUndoEnabledAndTheStripUnchanged)
     const QByteArray changed = bytesOf(first);
     const Picture held = frmMain->slot(1)->picture();
     setAtomicWriteFault(AtomicWriteFault::Commit, EROFS);
-    runCommand([] { frmMain->mnuUndoClick(); });
+    runCommand([] { frmMain->undo(); });
     setAtomicWriteFault(AtomicWriteFault::None);
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].startsWith("Cannot create file"));
@@ -340,9 +340,9 @@ TEST_F(PictureCommandsTest, EffectsShowsTheCurrentSlotsPictureAndLeavesTheTextsA
     QTimer::singleShot(0, [&] {
         seen = frmEffects->isVisible() &&
                frmEffects->ImgPreview->engine().PictureOriginal() == frmMain->slot(2)->picture().toBitmap24();
-        frmEffects->btnCloseClick();
+        frmEffects->discardEffects();
     });
-    frmMain->mnuEffectsClick();
+    frmMain->showEffects();
     EXPECT_TRUE(seen);
     EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(2)->picture()));
     EXPECT_EQ(panel(1), status);

@@ -30,12 +30,12 @@ TEST_F(Screenshots, DemoCollectionInEachViewMode)
         QTest::keyClick(frmMain, Qt::Key_Down);
     QTest::keyClick(frmMain, Qt::Key_Return);
     saveWindow(QStringLiteral("main-asis.png"));
-    frmMain->Proportional2Click();
+    frmMain->fitCentred();
     saveWindow(QStringLiteral("main-proportional.png"));
-    frmMain->Stretch1Click();
+    frmMain->stretchToFit();
     saveWindow(QStringLiteral("main-stretch.png"));
-    frmMain->mnuFullScreen1Click();
+    frmMain->toggleFullScreen();
     saveWindow(QStringLiteral("main-fullscreen.png"));
-    frmMain->mnuFullScreen1Click();
+    frmMain->toggleFullScreen();
     saveWindow(QStringLiteral("main-after-fullscreen.png"));
 }

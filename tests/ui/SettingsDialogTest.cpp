@@ -142,7 +142,7 @@ TEST_F(SettingsDialogTest, AutoOrientReachesTheProgramAtCreationAndAtOk)
         EXPECT_EQ(target.autoOrient, false);
         box->setChecked(true);
         EXPECT_EQ(target.autoOrient, false) << "applied at OK, like the colours";
-        d.btnOKClick();
+        d.applySettings();
         EXPECT_EQ(target.autoOrient, true);
     }
     EXPECT_EQ(IniFile(path).readString("Settings", "AutoOrient", ""), "1");
@@ -217,15 +217,15 @@ TEST_F(SettingsDialogTest, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
         d.show();
         auto* box = child<QComboBox>(d, "ComboCodePage");
         ASSERT_NE(box, nullptr);
-        d.btnOKClick(); // what the file held never locks the dialog
+        d.applySettings(); // what the file held never locks the dialog
         EXPECT_FALSE(d.isVisible());
         d.show();
         box->setEditText("windows-9999");
-        d.btnOKClick();
+        d.applySettings();
         EXPECT_TRUE(d.isVisible());
         EXPECT_EQ(fake.messages, QStringList{"error: Unknown code page \"windows-9999\""});
         box->setEditText("windows-1257");
-        d.btnOKClick();
+        d.applySettings();
         EXPECT_FALSE(d.isVisible());
         EXPECT_EQ(legacyCodePage(), "windows-1257");
     }
@@ -286,7 +286,7 @@ TEST_F(SettingsDialogTest, ChosenFontStopsAt20PointsAndFileSizesStayAsTheyAre)
     EXPECT_EQ(d.commentFont().pointSize(), 20);
     EXPECT_EQ(child<QLabel>(d, "lblCurFont")->font().pointSize(), 20);
     EXPECT_EQ(target.commentFont.pointSize(), 36) << "the main window changes only at OK";
-    d.btnOKClick();
+    d.applySettings();
     EXPECT_EQ(target.commentFont.pointSize(), 20);
 }
 

@@ -129,11 +129,11 @@ TEST_F(SettingsInProgram, AFileWrittenByTheProgramReadsBackToTheSameState)
 
 TEST_F(SettingsInProgram, SettingsCommandSetsThePreviewAndShowsTheDialogModeless)
 {
-    frmMain->mnuSettingsClick();
+    frmMain->showSettings();
     EXPECT_TRUE(frmSettings->isVisible());
     EXPECT_FALSE(frmSettings->isModal());
     EXPECT_EQ(control<QLabel>("lblCurFont")->text(), QStringLiteral("Font Preview"));
-    frmSettings->btnOKClick();
+    frmSettings->applySettings();
     EXPECT_FALSE(frmSettings->isVisible());
 
     openPath(collectionOf(3));
@@ -141,7 +141,7 @@ TEST_F(SettingsInProgram, SettingsCommandSetsThePreviewAndShowsTheDialogModeless
     EXPECT_TRUE(frmSettings->isVisible());
     EXPECT_EQ(control<QLabel>("lblCurFont")->text(), QStringLiteral("comment 1"));
     EXPECT_TRUE(frmMain->isEnabled()) << "the main window keeps working";
-    frmSettings->btnOKClick();
+    frmSettings->applySettings();
     frmMain->toolButton("btnSettings")->click();
     EXPECT_TRUE(frmSettings->isVisible());
 }
@@ -155,7 +155,7 @@ TEST_F(SettingsInProgram, OkReappliesFontColoursAndTransparencyToBothWindows)
     fonts.font = chosen;
     fonts.color = QColor(0, 0, 255);
     openPath(collectionOf(2));
-    frmMain->mnuSettingsClick();
+    frmMain->showSettings();
     control<QToolButton>("SpeedButton2")->click();
     auto* prev = control<QComboBox>("ColorBoxPrev");
     auto* main = control<QComboBox>("ColorBoxMain");
@@ -198,7 +198,7 @@ TEST_F(SettingsInProgram, GermanFileTranslatesTheWindowsAndTheProgramTexts)
 
     openPath(collectionOf(2));
     EXPECT_EQ(panel(1), QStringLiteral("Bild: 1 / 2"));
-    frmMain->mnuNewClick();
+    frmMain->newCollection();
     EXPECT_EQ(frmNewCollection->windowTitle(), QStringLiteral("Neue Sammlung anlegen..."));
     frmNewCollection->hide();
 

@@ -76,7 +76,7 @@ protected:
     }
     bool running() const { return frmMain->TimerSlide()->isActive(); }
     int interval() const { return frmMain->TimerSlide()->interval(); }
-    void tick() { frmMain->TimerSlideTimer(); }
+    void tick() { frmMain->nextSlide(); }
     bool locked() const
     {
         for (const char* name : {"mnuEffects", "mnuEffects1", "btnEffect", "mnuFollows", "btnFollow"})
@@ -111,7 +111,7 @@ TEST_F(SlideShow, StartedAtTheLastEntryTheFirstTickEndsIt)
     openPath(collectionOf(3));
     goToEntry(3);
     ASSERT_FALSE(frmMain->BtnDown()->isEnabled());
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(running());
     EXPECT_EQ(interval(), 5000) << "the first show of a run waits the design interval";
     EXPECT_TRUE(locked());
@@ -133,7 +133,7 @@ TEST_F(SlideShow, TwelveEntriesWithDelayTwoStepThroughToTheEnd)
 {
     openPath(collectionOf(12));
     setDelay(QStringLiteral("2"));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_EQ(interval(), 5000);
     for (int step = 2; step <= 12; ++step) {
         tick();
@@ -155,14 +155,14 @@ TEST_F(SlideShow, TwelveEntriesWithDelayTwoStepThroughToTheEnd)
 
     // The next show starts with the interval the last tick set.
     key(Qt::Key_Up);
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_EQ(interval(), 2000);
 }
 
 TEST_F(SlideShow, DelayIsReadAtEveryTick)
 {
     openPath(collectionOf(5));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     setDelay(QStringLiteral("3"));
     tick();
     EXPECT_EQ(interval(), 3000);
@@ -176,21 +176,21 @@ TEST_F(SlideShow, SoundPlaysOnlyWithAPathAndStopsWhenTheShowEnds)
 {
     openPath(collectionOf(2));
     setSound(true, QString());
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(log.events.filter(QStringLiteral("play")).isEmpty()) << "checked but no file: silence";
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
 
     log.events.clear();
     key(Qt::Key_Up);
     setSound(false, QStringLiteral("/music/a.wav"));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(log.events.filter(QStringLiteral("play")).isEmpty()) << "a file but the box unchecked";
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
 
     log.events.clear();
     key(Qt::Key_Up);
     setSound(true, QStringLiteral("/music/a.wav"));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_EQ(log.events, QStringList{QStringLiteral("play: /music/a.wav")});
     tick(); // entry 2, the last
     tick(); // the end: the sound stops before the message shows
@@ -202,12 +202,12 @@ TEST_F(SlideShow, StoppedByHandShowsTheMessageThenStopsTheSound)
 {
     openPath(collectionOf(6));
     setSound(true, QStringLiteral("/music/a.wav"));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     tick();
     tick();
     EXPECT_EQ(Viewer.currentEntry(), 3);
     log.events.clear();
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_FALSE(running());
     EXPECT_EQ(log.events, (QStringList{QStringLiteral("info: Slide Show finished"), QStringLiteral("stop")}));
     EXPECT_TRUE(unlocked());
@@ -227,21 +227,21 @@ TEST_F(SlideShow, FullScreenIsSwitchedOnButNeverOff)
 {
     openPath(collectionOf(4));
     setAutoFullScreen(true);
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(frmMain->isFullScreenMode());
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(frmMain->isFullScreenMode()) << "the end of a show leaves full screen as it is";
 
     // Already in full screen: starting keeps it.
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(frmMain->isFullScreenMode());
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
 
     // The option off: the window keeps its frame.
     key(Qt::Key_Escape);
     ASSERT_FALSE(frmMain->isFullScreenMode());
     setAutoFullScreen(false);
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_FALSE(frmMain->isFullScreenMode());
 }
 
@@ -250,7 +250,7 @@ TEST_F(SlideShow, CommandsAreLockedOnlyWhileTheShowRunsAndFollowModeStaysOn)
     openPath(collectionOf(3));
     ASSERT_FALSE(Viewer.FollowsCursor);
     ASSERT_TRUE(unlocked());
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_TRUE(locked());
     EXPECT_TRUE(Viewer.FollowsCursor);
     EXPECT_TRUE(frmMain->toolButton("btnFollow")->isChecked());
@@ -274,7 +274,7 @@ TEST_F(SlideShow, ZeroDelayStillStepsOncePerSecond)
 {
     openPath(collectionOf(3));
     setDelay(QStringLiteral("0"));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     tick();
     EXPECT_EQ(interval(), 1000);
     EXPECT_TRUE(running());
@@ -294,7 +294,7 @@ TEST_F(SlideShow, InvalidDelayReportsOneMessageAtATimeAndTheShowCanBeStopped)
         ++nested;
         tick(); // a tick while the message is open
     };
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     tick();
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("'x1' is not a valid integer value")});
     EXPECT_EQ(nested, 1) << "the tick inside the open message showed nothing";
@@ -308,7 +308,7 @@ TEST_F(SlideShow, InvalidDelayReportsOneMessageAtATimeAndTheShowCanBeStopped)
     tick();
     EXPECT_EQ(dialogs.errors.last(), QStringLiteral("'' is not a valid integer value"));
 
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     EXPECT_FALSE(running());
     EXPECT_EQ(finishedMessages().size(), 1);
     EXPECT_TRUE(unlocked());
@@ -317,7 +317,7 @@ TEST_F(SlideShow, InvalidDelayReportsOneMessageAtATimeAndTheShowCanBeStopped)
 TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffects)
 {
     openPath(collectionOf(3));
-    frmMain->mnuSlideShowClick();
+    frmMain->toggleSlideShow();
     {
         QFile empty(dir.filePath(QStringLiteral("empty.pvx")));
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));

@@ -56,7 +56,7 @@ TEST_F(SlidesScreenshots, SettingsPages)
 {
     startWith("[Settings]\nAlpha=180\nPreviewsColor=15793151\n[SlideShow]\nDelay=3\nSound=" PV_BINARY_DIR
               "/sounds/Chime.wav\n");
-    frmMain->mnuSettingsClick();
+    frmMain->showSettings();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frmSettings));
     saveScreen(QStringLiteral("settings-main.png"));
     frmSettings->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
@@ -66,10 +66,10 @@ TEST_F(SlidesScreenshots, SettingsPages)
 TEST_F(SlidesScreenshots, CommentsWindowOverTheMainWindow)
 {
     startWith("[Settings]\nFont=DejaVu Serif\nFontSize=12\nFontColor=8388608\nFontStyle=2\nAlpha=215\n");
-    frmMain->mnuFollowsClick();
+    frmMain->toggleFollowMode();
     for (int i = 0; i < 2; ++i)
         QTest::keyClick(frmMain, Qt::Key_Down);
-    frmMain->mnuCommentsClick();
+    frmMain->toggleComments();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frmComments));
     saveScreen(QStringLiteral("comments.png"));
 }

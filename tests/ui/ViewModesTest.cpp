@@ -49,7 +49,7 @@ TEST_F(ViewModes, TwentyOneZoomInsGrowTheStepToTwoHundred)
     int expectedStep = 0;
     for (int i = 1; i <= 21; ++i) {
         const QSize before = img->size();
-        frmMain->mnuZoomInClick();
+        frmMain->zoomIn();
         expectedStep = std::min(expectedStep + 10, 200);
         EXPECT_EQ(frmMain->ZoomStep(), expectedStep) << i;
         EXPECT_EQ(img->size(), before + QSize(expectedStep, expectedStep)) << i;
@@ -64,16 +64,16 @@ TEST_F(ViewModes, ZoomOutOnATinyImageDoesNothing)
 {
     openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 40, 15));
     ASSERT_EQ(frmMain->Image1()->height(), 15);
-    frmMain->mnuZoomOutClick();
+    frmMain->zoomOut();
     EXPECT_EQ(frmMain->ZoomStep(), 0);
     EXPECT_EQ(frmMain->Image1()->size(), QSize(40, 15));
 
     // From 20 pixels on it shrinks, by more than the size if need be.
-    frmMain->mnuZoomInClick(); // step 10: 50 x 25
-    frmMain->mnuZoomOutClick(); // step 20: 30 x 5
+    frmMain->zoomIn(); // step 10: 50 x 25
+    frmMain->zoomOut(); // step 20: 30 x 5
     EXPECT_EQ(frmMain->ZoomStep(), 20);
     EXPECT_EQ(frmMain->Image1()->size(), QSize(30, 5));
-    frmMain->mnuZoomOutClick();
+    frmMain->zoomOut();
     EXPECT_EQ(frmMain->ZoomStep(), 20);
 }
 
@@ -85,18 +85,18 @@ TEST_F(ViewModes, StretchAndProportionalFitTheAreaAndHideScrollBars)
     EXPECT_EQ(img->size(), QSize(2000, 1000)); // As Is after opening
     EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 
-    frmMain->Stretch1Click();
+    frmMain->stretchToFit();
     EXPECT_EQ(img->size(), area->size() - QSize(2, 2));
     EXPECT_EQ(img->drawRect(), QRect(QPoint(0, 0), img->size()));
     EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
-    frmMain->Proportional2Click();
+    frmMain->fitCentred();
     EXPECT_TRUE(img->center());
     const QRect r = img->drawRect();
     EXPECT_EQ(r.width(), img->width());
     EXPECT_EQ(r.height(), int(img->width() / 2.0));
 
-    frmMain->AsIs1Click();
+    frmMain->showActualSize();
     EXPECT_EQ(img->size(), QSize(2000, 1000));
     EXPECT_EQ(area->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
@@ -104,13 +104,13 @@ TEST_F(ViewModes, StretchAndProportionalFitTheAreaAndHideScrollBars)
 TEST_F(ViewModes, DropDownProportionalKeepsTheCentringOfAZoom)
 {
     openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 50, 40));
-    frmMain->mnuZoomInClick();
-    frmMain->Proportional1Click();
+    frmMain->zoomIn();
+    frmMain->fitTopLeft();
     EXPECT_FALSE(frmMain->Image1()->center());
     // Stretch is still on from the zoom: the small picture is scaled up.
     EXPECT_EQ(frmMain->Image1()->drawRect().topLeft(), QPoint(0, 0));
     EXPECT_GT(frmMain->Image1()->drawRect().width(), 50);
-    frmMain->Proportional2Click();
+    frmMain->fitCentred();
     EXPECT_TRUE(frmMain->Image1()->center());
 }
 
@@ -137,15 +137,15 @@ TEST_F(ViewModes, FullScreenOnAndOffRestoresTheArea)
 
     key(Qt::Key_Escape); // nothing while full screen is off
     EXPECT_FALSE(frmMain->isFullScreenMode());
-    frmMain->mnuFullScreen1Click();
-    frmMain->mnuFullScreen1Click();
+    frmMain->toggleFullScreen();
+    frmMain->toggleFullScreen();
     EXPECT_EQ(frmMain->BordShape()->geometry(), normal);
 }
 
 TEST_F(ViewModes, ShowingAnotherPictureKeepsTheMode)
 {
     openPath(collectionOf(3));
-    frmMain->Stretch1Click();
+    frmMain->stretchToFit();
     QTest::keyClick(frmMain, Qt::Key_Down);
     QTest::keyClick(frmMain, Qt::Key_Return);
     EXPECT_TRUE(frmMain->Image1()->stretch());

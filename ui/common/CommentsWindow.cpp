@@ -29,10 +29,10 @@ CommentsWindow::CommentsWindow(QWidget* parent)
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(m_label);
     setGeometry(DesignFrame);
-    FormCreate();
+    buildContents();
 }
 
-void CommentsWindow::FormCreate()
+void CommentsWindow::buildContents()
 {
     if (frmSettings) {
         setCommentFont(frmSettings->commentFont(), frmSettings->commentColor());

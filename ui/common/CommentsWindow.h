@@ -31,7 +31,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate();
+    void buildContents();
     void fitOuterSize();
 
     QLabel* m_label = nullptr;

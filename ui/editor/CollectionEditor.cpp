@@ -192,19 +192,19 @@ CollectionEditor::CollectionEditor(QWidget* parent)
     m_btnPanel->setObjectName(QStringLiteral("BtnPanel"));
     m_btnPanel->setGeometry(420, 181, 180, 172);
     using N = CollectionEditor;
-    m_btnUp = makeButton(m_btnPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::BtnUpClick);
+    m_btnUp = makeButton(m_btnPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::scrollUp);
     m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
     m_btnUp->setEnabled(false);
-    m_btnDown = makeButton(m_btnPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::btnDownClick);
+    m_btnDown = makeButton(m_btnPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::moveSelectedDown);
     m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
     m_btnAdd =
-        makeButton(m_btnPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::btnAddClick);
+        makeButton(m_btnPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::addPictures);
     m_btnDel =
-        makeButton(m_btnPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22), &N::btnDelClick);
+        makeButton(m_btnPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22), &N::deleteSelected);
     m_btnDel->setEnabled(false);
     m_btnClose =
-        makeButton(m_btnPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22), &N::btnCloseClick);
-    m_btnOK = makeButton(m_btnPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::btnOKClick);
+        makeButton(m_btnPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22), &N::closeEditor);
+    m_btnOK = makeButton(m_btnPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::saveCollection);
 
     m_groupBox1 = new QGroupBox(QStringLiteral("Find"), this);
     m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -213,11 +213,11 @@ CollectionEditor::CollectionEditor(QWidget* parent)
     m_edit1->setObjectName(QStringLiteral("Edit1"));
     m_edit1->setGeometry(8, 16, 313, 21);
     m_btnGo =
-        makeButton(m_groupBox1, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::btnGoClick);
+        makeButton(m_groupBox1, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::findNext);
 
     setTabOrder(m_grid, m_edit1);
     resize(697, 508);
-    FormResize();
+    relayout();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desk = screen->availableGeometry();
         move(desk.center() - QPoint(outerSize().width() / 2, outerSize().height() / 2));
@@ -269,7 +269,7 @@ QRect CollectionEditor::previewRect() const
 void CollectionEditor::setOuterSize(int W, int H)
 {
     resize(W - FrameWidth, H - NonClientHeight);
-    FormResize(); // a hidden window hears of its new size only when shown
+    relayout(); // a hidden window hears of its new size only when shown
 }
 
 QSize CollectionEditor::outerSize() const
@@ -277,7 +277,7 @@ QSize CollectionEditor::outerSize() const
     return QSize(width() + FrameWidth, height() + NonClientHeight);
 }
 
-void CollectionEditor::FormResize()
+void CollectionEditor::relayout()
 {
     const int W = outerSize().width();
     const int H = outerSize().height();
@@ -292,7 +292,7 @@ void CollectionEditor::FormResize()
 void CollectionEditor::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    FormResize();
+    relayout();
 }
 
 // ---------------------------------------------------------------- selection
@@ -400,7 +400,7 @@ void CollectionEditor::afterAdd()
     m_btnDown->setEnabled(true);
 }
 
-void CollectionEditor::btnAddClick()
+void CollectionEditor::addPictures()
 {
     const QStringList files = dialogs().openFiles(this, PictureFilter, QString());
     QStringList refused;
@@ -437,7 +437,7 @@ int CollectionEditor::addPictureFiles(const QStringList& paths)
     return added;
 }
 
-void CollectionEditor::btnDelClick()
+void CollectionEditor::deleteSelected()
 {
     const int n = m_model->entryCount();
     if (n == 0)
@@ -457,7 +457,7 @@ void CollectionEditor::btnDelClick()
     previewRow(next);
 }
 
-void CollectionEditor::BtnUpClick()
+void CollectionEditor::scrollUp()
 {
     const int row = selectedRow();
     if (row <= 0) {
@@ -472,7 +472,7 @@ void CollectionEditor::BtnUpClick()
     previewRow(row - 1);
 }
 
-void CollectionEditor::btnDownClick()
+void CollectionEditor::moveSelectedDown()
 {
     const int row = selectedRow();
     if (row < 0 || row >= m_model->entryCount() - 1) {
@@ -487,7 +487,7 @@ void CollectionEditor::btnDownClick()
     previewRow(row + 1);
 }
 
-void CollectionEditor::btnGoClick()
+void CollectionEditor::findNext()
 {
     const QString needle = m_edit1->text().toLower();
     if (needle.isEmpty())
@@ -506,7 +506,7 @@ void CollectionEditor::btnGoClick()
     }
 }
 
-void CollectionEditor::btnOKClick()
+void CollectionEditor::saveCollection()
 {
     if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
         dialogs().information(this, Texts.MinOneImageMessage);
@@ -531,11 +531,11 @@ void CollectionEditor::btnOKClick()
     }
     // The main window withdraws the request before anything can fail.
     Viewer.ReopenWithoutDialog = true;
-    frmMain->mnuOpenClick();
+    frmMain->openCollectionFile();
     hide();
 }
 
-void CollectionEditor::btnCloseClick()
+void CollectionEditor::closeEditor()
 {
     Viewer.ReopenWithoutDialog = false;
     hide();
@@ -549,7 +549,7 @@ void CollectionEditor::closeEvent(QCloseEvent* event)
 
 // ---------------------------------------------------------------- keys, drops
 
-bool CollectionEditor::FormKeyDown(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers)
+bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers)
 {
     const bool inList = receiver == m_grid || m_grid->isAncestorOf(receiver);
     const bool inComment = receiver && receiver == commentEditor();
@@ -557,18 +557,18 @@ bool CollectionEditor::FormKeyDown(QWidget* receiver, int key, Qt::KeyboardModif
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (receiver == m_edit1)
-            btnGoClick();
+            findNext();
         else
-            btnOKClick();
+            saveCollection();
         return true;
     case Qt::Key_Escape:
-        btnCloseClick();
+        closeEditor();
         return true;
     case Qt::Key_Delete:
         // Deletes the entry; the comment being typed is left alone.
         if (!inList || !m_btnDel->isEnabled())
             return false;
-        btnDelClick();
+        deleteSelected();
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -632,7 +632,7 @@ bool CollectionEditor::eventFilter(QObject* watched, QEvent* event)
         if (w->window() == this) {
             auto* ke = static_cast<QKeyEvent*>(event);
             bool handled = true; // a key whose command failed is still spent
-            runCommand([&] { handled = FormKeyDown(w, ke->key(), ke->modifiers()); });
+            runCommand([&] { handled = handleKey(w, ke->key(), ke->modifiers()); });
             if (handled)
                 return true;
         }

@@ -44,16 +44,16 @@ public:
     void enableDelete(bool on);
 
     // Commands; failures are thrown as AppError for the caller to report.
-    void btnAddClick();
-    void btnDelClick();
-    void BtnUpClick();
-    void btnDownClick();
-    void btnGoClick();
-    void btnOKClick();
-    void btnCloseClick();
-    void FormResize();
+    void addPictures();
+    void deleteSelected();
+    void scrollUp();
+    void moveSelectedDown();
+    void findNext();
+    void saveCollection();
+    void closeEditor();
+    void relayout();
     // Key preview: answers true when the key was one of the window's own.
-    bool FormKeyDown(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers);
+    bool handleKey(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers);
 
     // Adds picture files as Add does (after its dialog); other files are
     // skipped. Answers how many were added.

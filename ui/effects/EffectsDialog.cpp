@@ -224,7 +224,7 @@ void EffectsDialog::createControls()
     };
     EffectRenderer& fx = ImgPreview->engine();
     connect(ListEffects, &QListWidget::currentRowChanged, this,
-            guard([this](int r) { ListEffectsClick(r); }));
+            guard([this](int r) { showEffectPage(r); }));
     connect(TabControl1, &QTabBar::currentChanged, this, guard([this](int i) { TabControl1Change(i); }));
     connect(ContrastBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
                 fx.setPicContrast(v);
@@ -245,21 +245,21 @@ void EffectsDialog::createControls()
     connect(RizeBar, &QSlider::valueChanged, this, guard([this](int v) { RizeBarChange(v); }));
     connect(rPosterize, &QRadioButton::toggled, this, guard([this](bool on) {
                 if (on)
-                    rPosterizeClick();
+                    choosePosterize();
             }));
     connect(rSolorize, &QRadioButton::toggled, this, guard([this](bool on) {
                 if (on)
-                    rSolorizeClick();
+                    chooseSolarize();
             }));
     connect(chkEmboss, &QCheckBox::toggled, this,
             guard([this](bool on) { neighbourhoodChanged(chkEmboss, on ? 1 : 0); }));
     for (QSlider* s : {MosaicBar, SplitBlurBar, BlurBar, AntiBar, TraceBar})
         connect(s, &QSlider::valueChanged, this, guard([this, s](int v) { neighbourhoodChanged(s, v); }));
-    connect(butApply, &QToolButton::clicked, this, guard([this](bool) { butApplyClick(); }));
-    connect(btnClose, &QToolButton::clicked, this, guard([this](bool) { btnCloseClick(); }));
+    connect(butApply, &QToolButton::clicked, this, guard([this](bool) { applyEffects(); }));
+    connect(btnClose, &QToolButton::clicked, this, guard([this](bool) { discardEffects(); }));
 }
 
-void EffectsDialog::ListEffectsClick(int row)
+void EffectsDialog::showEffectPage(int row)
 {
     Panel0->setVisible(row == 0);
     Panel1->setVisible(row == 1);
@@ -323,12 +323,12 @@ void EffectsDialog::RizeBarChange(int value)
         ImgPreview->engine().setPicSolorize(value);
 }
 
-void EffectsDialog::rPosterizeClick()
+void EffectsDialog::choosePosterize()
 {
     ImgPreview->engine().setPicPosterize(RizeBar->value());
 }
 
-void EffectsDialog::rSolorizeClick()
+void EffectsDialog::chooseSolarize()
 {
     ImgPreview->engine().setPicSolorize(RizeBar->value());
 }
@@ -457,7 +457,7 @@ void EffectsDialog::setAllToZero(bool rizeLast)
     }
 }
 
-void EffectsDialog::butApplyClick()
+void EffectsDialog::applyEffects()
 {
     if (CheckAll->isChecked())
         applyToAll();
@@ -468,7 +468,7 @@ void EffectsDialog::butApplyClick()
     done(QDialog::Accepted);
 }
 
-void EffectsDialog::btnCloseClick()
+void EffectsDialog::discardEffects()
 {
     m_full->clear();
     setAllToZero(false);
@@ -478,7 +478,7 @@ void EffectsDialog::btnCloseClick()
 
 void EffectsDialog::reject()
 {
-    runCommand([this] { btnCloseClick(); });
+    runCommand([this] { discardEffects(); });
 }
 
 void EffectsDialog::applyToCurrent()
@@ -499,9 +499,9 @@ void EffectsDialog::applyToCurrent()
     // main image or the slot have changed.
     const Picture written = writeRenderedPicture(path, *full, before);
 
-    frmMain->bitUndo = before;
-    frmMain->UndoSlot = Viewer.CurrentSlot;
-    frmMain->UndoFirstIndex = Viewer.FirstIndex;
+    frmMain->undoPicture = before;
+    frmMain->undoSlot = Viewer.CurrentSlot;
+    frmMain->undoFirstIndex = Viewer.FirstIndex;
     frmMain->setUndoEnabled(true);
 
     // A kind that is not written keeps the picture it had.
@@ -618,11 +618,11 @@ bool EffectsDialog::eventFilter(QObject* watched, QEvent* event)
         static_cast<QWidget*>(watched)->window() == this) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            runCommand([this] { butApplyClick(); });
+            runCommand([this] { applyEffects(); });
             return true;
         }
         if (key == Qt::Key_Escape) {
-            runCommand([this] { btnCloseClick(); });
+            runCommand([this] { discardEffects(); });
             return true;
         }
     }

@@ -33,8 +33,8 @@ public:
     static constexpr int PreviewMaxPixels = 640 * 480;
 
     // OK and Cancel, as the buttons and Enter / Esc run them.
-    void butApplyClick();
-    void btnCloseClick();
+    void applyEffects();
+    void discardEffects();
     // Activation: the preview takes a copy of the main image's picture.
     // Reactivation over the same picture keeps what the preview has.
     void FormActivate(bool showing = true);
@@ -111,12 +111,12 @@ protected:
 
 private:
     void createControls();
-    void ListEffectsClick(int row);
+    void showEffectPage(int row);
     void TabControl1Change(int index);
     void neighbourhoodChanged(QObject* changed, int value);
     void RizeBarChange(int value);
-    void rPosterizeClick();
-    void rSolorizeClick();
+    void choosePosterize();
+    void chooseSolarize();
     void setAllToZero(bool rizeLast);
     void applyToCurrent();
     void applyToAll();

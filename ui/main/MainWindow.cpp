@@ -97,7 +97,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
-    FormCreate();
+    buildContents();
 }
 
 MainWindow::~MainWindow()
@@ -107,7 +107,7 @@ MainWindow::~MainWindow()
         frmMain = nullptr;
 }
 
-void MainWindow::FormCreate()
+void MainWindow::buildContents()
 {
     Texts = ProgramTexts();
     Viewer.CurrentSlot = 1;
@@ -133,7 +133,7 @@ void MainWindow::FormCreate()
     m_btnUp->setStatusTip(m_btnUp->toolTip());
     m_btnUp->setFocusPolicy(Qt::NoFocus);
     m_btnUp->setEnabled(false);
-    connect(m_btnUp, &QToolButton::clicked, this, [this] { guarded([this] { BtnUpClick(); }); });
+    connect(m_btnUp, &QToolButton::clicked, this, [this] { guarded([this] { scrollUp(); }); });
 
     m_btnDown = new QToolButton(m_central);
     m_btnDown->setObjectName(QStringLiteral("BtnDown"));
@@ -143,36 +143,36 @@ void MainWindow::FormCreate()
     m_btnDown->setStatusTip(m_btnDown->toolTip());
     m_btnDown->setFocusPolicy(Qt::NoFocus);
     m_btnDown->setEnabled(false);
-    connect(m_btnDown, &QToolButton::clicked, this, [this] { guarded([this] { BtnDownClick(); }); });
+    connect(m_btnDown, &QToolButton::clicked, this, [this] { guarded([this] { scrollDown(); }); });
 
-    m_panel1 = new QWidget(m_central);
-    m_panel1->setObjectName(QStringLiteral("Panel1"));
-    setBackground(m_panel1, Qt::white);
+    m_stripPanel = new QWidget(m_central);
+    m_stripPanel->setObjectName(QStringLiteral("Panel1"));
+    setBackground(m_stripPanel, Qt::white);
 
-    auto* shape = new ShapeFrame(m_panel1);
+    auto* shape = new ShapeFrame(m_stripPanel);
     shape->setObjectName(QStringLiteral("ShapeCur"));
     shape->setGeometry(6, 6, 149, 149);
     shape->hide();
-    m_shapeCur = shape;
+    m_highlight = shape;
 
-    m_bordShape = new QScrollArea(m_central);
-    m_bordShape->setObjectName(QStringLiteral("BordShape"));
-    m_bordShape->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_bordShape->setLineWidth(1);
-    m_bordShape->setWidgetResizable(false);
-    m_bordShape->setContextMenuPolicy(Qt::CustomContextMenu);
-    setBackground(m_bordShape->viewport(), Qt::white);
-    m_image1 = new MainImage;
-    m_bordShape->setWidget(m_image1);
-    m_image1->setContextMenuPolicy(Qt::NoContextMenu);
+    m_imageScroller = new QScrollArea(m_central);
+    m_imageScroller->setObjectName(QStringLiteral("BordShape"));
+    m_imageScroller->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_imageScroller->setLineWidth(1);
+    m_imageScroller->setWidgetResizable(false);
+    m_imageScroller->setContextMenuPolicy(Qt::CustomContextMenu);
+    setBackground(m_imageScroller->viewport(), Qt::white);
+    m_mainImage = new MainImage;
+    m_imageScroller->setWidget(m_mainImage);
+    m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
 
-    m_labelComent = new LongTextLabel(m_central);
-    m_labelComent->setObjectName(QStringLiteral("LabelComent"));
-    m_labelComent->setAlignment(Qt::AlignCenter);
-    m_labelComent->setTextFormat(Qt::PlainText);
+    m_commentLabel = new LongTextLabel(m_central);
+    m_commentLabel->setObjectName(QStringLiteral("LabelComent"));
+    m_commentLabel->setAlignment(Qt::AlignCenter);
+    m_commentLabel->setTextFormat(Qt::PlainText);
     QFont commentFont(QStringLiteral("Verdana"));
     commentFont.setPixelSize(13);
-    m_labelComent->setFont(commentFont);
+    m_commentLabel->setFont(commentFont);
 
     m_statusBar = new QWidget(m_central);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -185,10 +185,10 @@ void MainWindow::FormCreate()
         m_statusPanels[i] = l;
     }
 
-    m_timerSlide = new QTimer(this);
-    m_timerSlide->setObjectName(QStringLiteral("TimerSlide"));
-    m_timerSlide->setInterval(5000);
-    connect(m_timerSlide, &QTimer::timeout, this, [this] { guarded([this] { TimerSlideTimer(); }); });
+    m_slideTimer = new QTimer(this);
+    m_slideTimer->setObjectName(QStringLiteral("TimerSlide"));
+    m_slideTimer->setInterval(5000);
+    connect(m_slideTimer, &QTimer::timeout, this, [this] { guarded([this] { nextSlide(); }); });
 
     createActions();
     createMenus();
@@ -198,8 +198,8 @@ void MainWindow::FormCreate()
     setCollectionCommandsEnabled(false);
     setUndoEnabled(false);
 
-    connect(m_bordShape, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        m_popupMenu1->popup(m_bordShape->mapToGlobal(pos));
+    connect(m_imageScroller, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_imageMenu->popup(m_imageScroller->mapToGlobal(pos));
     });
 
     // The design's client area is 616 x 535 below the menu bar.
@@ -210,7 +210,7 @@ void MainWindow::FormCreate()
 
     // Slots for the design height; the layout routine keeps them in step.
     createSlots(1, std::min(MaxSlots, stripPanelHeight() / 130));
-    FormResize();
+    relayout();
 
     qApp->installEventFilter(this);
 }
@@ -244,54 +244,54 @@ QToolButton* MainWindow::toolButton(const char* name) const
 void MainWindow::createActions()
 {
     using M = MainWindow;
-    makeAction("mnuNew", "New Collection...", "Ctrl+N", "Create New Collection...", &M::mnuNewClick);
-    makeAction("mnuOpen", "&Open Collection...", "Ctrl+O", "Open Collection...", &M::mnuOpenClick);
-    makeAction("mnuAdd", "Add / Delete image...", "Ins", "Add / Delete image...", &M::mnuAddClick);
-    makeAction("Exit1", "&Exit", "F10", "Exit", &M::Exit1Click);
-    makeAction("mnuUndo", "Undo", "Ctrl+Z", "Undo last effect", &M::mnuUndoClick);
-    makeAction("mnuZoomIn", "Zoom In", "F11", "Zoom In", &M::mnuZoomInClick);
-    makeAction("mnuZoomOut", "Zoom Out", "F12", "Zoom Out", &M::mnuZoomOutClick);
-    makeAction("mnuOriginalSize", "Original Size", "Ctrl+F11", "Original Size", &M::mnuOriginalSizeClick);
-    makeAction("mnuRotateLeft", "Rotate Left", "Ctrl+L", "Rotate Image Left", &M::mnuRotateLeftClick);
-    makeAction("mnuRotateRight", "Rotate Right", "Ctrl+R", "Rotate Image Right", &M::mnuRotateRightClick);
-    makeAction("mnuEffects", "&Effects...            ", "Ctrl+E", "Add effects to image(s)", &M::mnuEffectsClick);
-    makeAction("AsIs1", "&As Is", "F2", "As Is", &M::AsIs1Click);
-    makeAction("Proportional2", "&Proportional    ", "F3", "Proportional", &M::Proportional2Click);
-    makeAction("Stretch1", "Stret&ch", "F4", "Stretch", &M::Stretch1Click);
-    makeAction("mnuFullScreen1", "Full &Screen", "Ctrl+S", "Full Screen", &M::mnuFullScreen1Click);
+    makeAction("mnuNew", "New Collection...", "Ctrl+N", "Create New Collection...", &M::newCollection);
+    makeAction("mnuOpen", "&Open Collection...", "Ctrl+O", "Open Collection...", &M::openCollectionFile);
+    makeAction("mnuAdd", "Add / Delete image...", "Ins", "Add / Delete image...", &M::editCollection);
+    makeAction("Exit1", "&Exit", "F10", "Exit", &M::quit);
+    makeAction("mnuUndo", "Undo", "Ctrl+Z", "Undo last effect", &M::undo);
+    makeAction("mnuZoomIn", "Zoom In", "F11", "Zoom In", &M::zoomIn);
+    makeAction("mnuZoomOut", "Zoom Out", "F12", "Zoom Out", &M::zoomOut);
+    makeAction("mnuOriginalSize", "Original Size", "Ctrl+F11", "Original Size", &M::showActualSize);
+    makeAction("mnuRotateLeft", "Rotate Left", "Ctrl+L", "Rotate Image Left", &M::rotateLeft);
+    makeAction("mnuRotateRight", "Rotate Right", "Ctrl+R", "Rotate Image Right", &M::rotateRight);
+    makeAction("mnuEffects", "&Effects...            ", "Ctrl+E", "Add effects to image(s)", &M::showEffects);
+    makeAction("AsIs1", "&As Is", "F2", "As Is", &M::showActualSize);
+    makeAction("Proportional2", "&Proportional    ", "F3", "Proportional", &M::fitCentred);
+    makeAction("Stretch1", "Stret&ch", "F4", "Stretch", &M::stretchToFit);
+    makeAction("mnuFullScreen1", "Full &Screen", "Ctrl+S", "Full Screen", &M::toggleFullScreen);
     QAction* follows = makeAction("mnuFollows", "&Main image follows cursor", "Ctrl+M",
-                                  "Main Image will be follows the Up and Down events", &M::mnuFollowsClick);
+                                  "Main Image will be follows the Up and Down events", &M::toggleFollowMode);
     follows->setCheckable(true);
     // The toggle itself flips the check mark; keep it under program control.
     disconnect(follows, &QAction::triggered, nullptr, nullptr);
     connect(follows, &QAction::triggered, this, [this, follows] {
         follows->setChecked(Viewer.FollowsCursor); // undo Qt's own toggle first
-        guarded([this] { mnuFollowsClick(); });
+        guarded([this] { toggleFollowMode(); });
     });
-    makeAction("mnuSlideShow", "Start / Stop S&lide Show", "F5", "Start / Stop Slide Show", &M::mnuSlideShowClick);
+    makeAction("mnuSlideShow", "Start / Stop S&lide Show", "F5", "Start / Stop Slide Show", &M::toggleSlideShow);
     makeAction("mnuComments", "Show / Hide comments window", "Ctrl+C", "Show / Hide comments window",
-               &M::mnuCommentsClick);
-    makeAction("mnuSettings", "Set&tings...", "Ctrl+T", "Program settings", &M::mnuSettingsClick);
-    makeAction("mnuHelp1", "Help         ", "F1", "Help", &M::mnuHelp1Click);
-    makeAction("mnuAbout", "About...", "", "About", &M::mnuAboutClick);
+               &M::toggleComments);
+    makeAction("mnuSettings", "Set&tings...", "Ctrl+T", "Program settings", &M::showSettings);
+    makeAction("mnuHelp1", "Help         ", "F1", "Help", &M::showHelp);
+    makeAction("mnuAbout", "About...", "", "About", &M::showAbout);
 
     // Context-menu and drop-down twins: same operations, no shortcuts of their own.
-    makeAction("mnuUndo1", "Undo", "", "Undo last effect", &M::mnuUndoClick);
-    makeAction("mnuZoomIn1", "Zoom In", "", "Zoom In", &M::mnuZoomInClick);
-    makeAction("mnuZoomOut1", "Zoom Out", "", "Zoom Out", &M::mnuZoomOutClick);
-    makeAction("mnuOriginalSize1", "Original Size", "", "Original Size", &M::mnuOriginalSizeClick);
-    makeAction("RotateLeft2", "Rotate Left", "", "Rotate Image Left", &M::mnuRotateLeftClick);
-    makeAction("RotateRight1", "Rotate Right", "", "Rotate Image Right", &M::mnuRotateRightClick);
-    makeAction("mnuEffects1", "Effects...            ", "", "Add effects to image(s)", &M::mnuEffectsClick);
-    makeAction("AsIs2", "&As Is", "", "As Is", &M::AsIs1Click);
-    makeAction("Proportional3", "&Proportional    ", "", "Proportional", &M::Proportional2Click);
-    makeAction("Stretch2", "Stret&ch", "", "Stretch", &M::Stretch1Click);
-    makeAction("mnuFullScreen3", "Full &Screen", "", "Full Screen", &M::mnuFullScreen1Click);
-    makeAction("AddDeleteimage1", "Add / Delete image...", "", "Add / Delete image...", &M::mnuAddClick);
-    makeAction("mnuAsIs", "&As Is", "", "As Is", &M::AsIs1Click);
-    makeAction("Proportional1", "&Proportional     ", "", "Proportional", &M::Proportional1Click);
-    makeAction("Stretch3", "Stret&ch", "", "Stretch", &M::Stretch1Click);
-    makeAction("mnuFullScreen2", "Full &Screen", "", "Full Screen", &M::mnuFullScreen1Click);
+    makeAction("mnuUndo1", "Undo", "", "Undo last effect", &M::undo);
+    makeAction("mnuZoomIn1", "Zoom In", "", "Zoom In", &M::zoomIn);
+    makeAction("mnuZoomOut1", "Zoom Out", "", "Zoom Out", &M::zoomOut);
+    makeAction("mnuOriginalSize1", "Original Size", "", "Original Size", &M::showActualSize);
+    makeAction("RotateLeft2", "Rotate Left", "", "Rotate Image Left", &M::rotateLeft);
+    makeAction("RotateRight1", "Rotate Right", "", "Rotate Image Right", &M::rotateRight);
+    makeAction("mnuEffects1", "Effects...            ", "", "Add effects to image(s)", &M::showEffects);
+    makeAction("AsIs2", "&As Is", "", "As Is", &M::showActualSize);
+    makeAction("Proportional3", "&Proportional    ", "", "Proportional", &M::fitCentred);
+    makeAction("Stretch2", "Stret&ch", "", "Stretch", &M::stretchToFit);
+    makeAction("mnuFullScreen3", "Full &Screen", "", "Full Screen", &M::toggleFullScreen);
+    makeAction("AddDeleteimage1", "Add / Delete image...", "", "Add / Delete image...", &M::editCollection);
+    makeAction("mnuAsIs", "&As Is", "", "As Is", &M::showActualSize);
+    makeAction("Proportional1", "&Proportional     ", "", "Proportional", &M::fitTopLeft);
+    makeAction("Stretch3", "Stret&ch", "", "Stretch", &M::stretchToFit);
+    makeAction("mnuFullScreen2", "Full &Screen", "", "Full Screen", &M::toggleFullScreen);
 }
 
 void MainWindow::createMenus()
@@ -344,20 +344,20 @@ void MainWindow::createMenus()
     help->addAction(a("mnuHelp1"));
     help->addAction(a("mnuAbout"));
 
-    m_popupMenu1 = new QMenu(this);
-    m_popupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    m_popupMenu1->addAction(a("mnuUndo1"));
-    m_popupMenu1->addSeparator();
-    m_popupMenu1->addAction(a("mnuZoomIn1"));
-    m_popupMenu1->addAction(a("mnuZoomOut1"));
-    m_popupMenu1->addAction(a("mnuOriginalSize1"));
-    m_popupMenu1->addSeparator();
-    m_popupMenu1->addAction(a("RotateLeft2"));
-    m_popupMenu1->addAction(a("RotateRight1"));
-    m_popupMenu1->addSeparator();
-    m_popupMenu1->addAction(a("mnuEffects1"));
-    m_popupMenu1->addSeparator();
-    QMenu* view1 = m_popupMenu1->addMenu(QStringLiteral("View"));
+    m_imageMenu = new QMenu(this);
+    m_imageMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    m_imageMenu->addAction(a("mnuUndo1"));
+    m_imageMenu->addSeparator();
+    m_imageMenu->addAction(a("mnuZoomIn1"));
+    m_imageMenu->addAction(a("mnuZoomOut1"));
+    m_imageMenu->addAction(a("mnuOriginalSize1"));
+    m_imageMenu->addSeparator();
+    m_imageMenu->addAction(a("RotateLeft2"));
+    m_imageMenu->addAction(a("RotateRight1"));
+    m_imageMenu->addSeparator();
+    m_imageMenu->addAction(a("mnuEffects1"));
+    m_imageMenu->addSeparator();
+    QMenu* view1 = m_imageMenu->addMenu(QStringLiteral("View"));
     view1->setObjectName(QStringLiteral("mnuImgView1Menu"));
     view1->menuAction()->setObjectName(QStringLiteral("mnuImgView1"));
     view1->menuAction()->setStatusTip(QStringLiteral("Change view mode"));
@@ -366,22 +366,22 @@ void MainWindow::createMenus()
     view1->addAction(a("Stretch2"));
     view1->addSeparator();
     view1->addAction(a("mnuFullScreen3"));
-    m_popupMenu1->addSeparator();
-    m_popupMenu1->addAction(a("AddDeleteimage1"));
+    m_imageMenu->addSeparator();
+    m_imageMenu->addAction(a("AddDeleteimage1"));
 
-    m_imgStyle = new QMenu(this);
-    m_imgStyle->setObjectName(QStringLiteral("ImgStyle"));
-    m_imgStyle->addAction(a("mnuAsIs"));
-    m_imgStyle->addAction(a("Proportional1"));
-    m_imgStyle->addAction(a("Stretch3"));
-    m_imgStyle->addSeparator();
-    m_imgStyle->addAction(a("mnuFullScreen2"));
+    m_viewModeMenu = new QMenu(this);
+    m_viewModeMenu->setObjectName(QStringLiteral("ImgStyle"));
+    m_viewModeMenu->addAction(a("mnuAsIs"));
+    m_viewModeMenu->addAction(a("Proportional1"));
+    m_viewModeMenu->addAction(a("Stretch3"));
+    m_viewModeMenu->addSeparator();
+    m_viewModeMenu->addAction(a("mnuFullScreen2"));
 }
 
 QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, const QIcon& icon,
                                       void (MainWindow::*handler)(), int x)
 {
-    auto* b = new QToolButton(m_toolBar1);
+    auto* b = new QToolButton(m_toolBar);
     b->setObjectName(QString::fromLatin1(name));
     b->setAutoRaise(true);
     b->setIcon(icon);
@@ -397,9 +397,9 @@ QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, c
 
 void MainWindow::createToolBar()
 {
-    m_toolBar1 = new QWidget(m_central);
-    m_toolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    m_toolBar1->setGeometry(168, 5, 439, 25);
+    m_toolBar = new QWidget(m_central);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setGeometry(168, 5, 439, 25);
     using M = MainWindow;
     const int sep = 8;
     int x = 0;
@@ -408,38 +408,38 @@ void MainWindow::createToolBar()
         x += 27 + extra;
         return at;
     };
-    makeToolButton("ToolButton2", "Create New Collection...", pvIcon("new"), &M::mnuNewClick, next());
-    makeToolButton("ToolButton1", "Open Collection...", pvIcon("open"), &M::mnuOpenClick, next());
-    makeToolButton("btnAdd", "Add / Delete image...", pvIcon("add"), &M::mnuAddClick, next());
+    makeToolButton("ToolButton2", "Create New Collection...", pvIcon("new"), &M::newCollection, next());
+    makeToolButton("ToolButton1", "Open Collection...", pvIcon("open"), &M::openCollectionFile, next());
+    makeToolButton("btnAdd", "Add / Delete image...", pvIcon("add"), &M::editCollection, next());
     x += sep;
-    makeToolButton("btnSettings", "Program settings", pvIcon("settings"), &M::mnuSettingsClick, next());
-    makeToolButton("btnSlideShow", "Start / Stop Slide Show", pvIcon("slideshow"), &M::mnuSlideShowClick, next());
+    makeToolButton("btnSettings", "Program settings", pvIcon("settings"), &M::showSettings, next());
+    makeToolButton("btnSlideShow", "Start / Stop Slide Show", pvIcon("slideshow"), &M::toggleSlideShow, next());
     x += sep;
-    makeToolButton("btnLeft", "Rotate Image Left", pvIcon("left"), &M::mnuRotateLeftClick, next());
-    makeToolButton("btnRight", "Rotate Image Right", pvIcon("right"), &M::mnuRotateRightClick, next());
-    makeToolButton("btnEffect", "Add effects to image(s)", pvIcon("effects"), &M::mnuEffectsClick, next());
-    makeToolButton("butUndo", "Undo last effect", pvIcon("undo"), &M::mnuUndoClick, next());
+    makeToolButton("btnLeft", "Rotate Image Left", pvIcon("left"), &M::rotateLeft, next());
+    makeToolButton("btnRight", "Rotate Image Right", pvIcon("right"), &M::rotateRight, next());
+    makeToolButton("btnEffect", "Add effects to image(s)", pvIcon("effects"), &M::showEffects, next());
+    makeToolButton("butUndo", "Undo last effect", pvIcon("undo"), &M::undo, next());
     x += sep;
     QToolButton* follow = makeToolButton("btnFollow", "Main Image will be follows the Up and Down events",
                                          pvIcon("follow"), nullptr, next());
     follow->setCheckable(true);
-    connect(follow, &QToolButton::clicked, this, [this] { guarded([this] { btnFollowClick(); }); });
+    connect(follow, &QToolButton::clicked, this, [this] { guarded([this] { toggleFollowModeFromButton(); }); });
     QToolButton* view = makeToolButton("btnImgView", "Change view mode", pvIcon("view"), nullptr, next(12));
     view->resize(39, 25);
-    view->setMenu(m_imgStyle);
+    view->setMenu(m_viewModeMenu);
     view->setPopupMode(QToolButton::InstantPopup);
     x += sep;
-    makeToolButton("btnAbout", "Help", pvIcon("help"), &M::mnuHelp1Click, next());
+    makeToolButton("btnAbout", "Help", pvIcon("help"), &M::showHelp, next());
 }
 
 void MainWindow::createSlots(int from, int to)
 {
     for (int i = from; i <= to; ++i) {
-        auto* s = new ThumbSlot(i, m_panel1);
+        auto* s = new ThumbSlot(i, m_stripPanel);
         s->move(8, 8 + 153 * (i - 1));
         s->setEnabled(false);
         s->show();
-        connect(s, &ThumbSlot::clicked, this, [this](int n) { guarded([this, n] { ImageClick(n); }); });
+        connect(s, &ThumbSlot::clicked, this, [this](int n) { guarded([this, n] { selectSlot(n); }); });
         m_slots.append(s);
     }
 }
@@ -477,7 +477,7 @@ void MainWindow::setCollectionCommandsEnabled(bool on)
     if (QMenu* image = findChild<QMenu*>(QStringLiteral("mnuImage")))
         image->menuAction()->setEnabled(on);
     // A running slide show keeps Effects locked.
-    if (on && m_timerSlide->isActive())
+    if (on && m_slideTimer->isActive())
         setLockedBySlideShow(true);
 }
 
@@ -499,28 +499,28 @@ void MainWindow::setLockedBySlideShow(bool locked)
 
 // ---------------------------------------------------------------- layout
 
-void MainWindow::FormResize()
+void MainWindow::relayout()
 {
     const int cw = m_central->width();
     const int ch = m_central->height();
     const int W = cw + FrameWidth;
     const int P = stripPanelHeight();
 
-    m_panel1->setGeometry(2, 32, 161, std::max(P, 0));
+    m_stripPanel->setGeometry(2, 32, 161, std::max(P, 0));
     m_btnDown->setGeometry(2, P + 32, 161, 16);
-    m_labelComent->setGeometry(0, ch - 17 - 19, cw, 19);
+    m_commentLabel->setGeometry(0, ch - 17 - 19, cw, 19);
     m_statusBar->setGeometry(0, ch - 17, cw, 17);
     m_statusPanels[0]->setGeometry(0, 0, 163, 17);
     m_statusPanels[1]->setGeometry(163, 0, 80, 17);
     m_statusPanels[2]->setGeometry(243, 0, std::max(cw - 243, 50), 17);
     scrollArea(m_fullScreen);
-    if (!m_image1->autoSize()) {
+    if (!m_mainImage->autoSize()) {
         // The window manager may deliver the full-screen size only after the
         // switch: keep the fitted picture filling the area then too.
         if (m_fullScreen)
-            m_image1->resize(m_bordShape->size() - QSize(2, 2));
+            m_mainImage->resize(m_imageScroller->size() - QSize(2, 2));
         else
-            m_image1->resize(std::max(W - 180, 0), std::max(P - 4, 0));
+            m_mainImage->resize(std::max(W - 180, 0), std::max(P - 4, 0));
     }
 
     Viewer.CurrentSlot = 1;
@@ -569,13 +569,13 @@ void MainWindow::scrollArea(bool fullScreen)
     const int cw = m_central->width();
     const int ch = m_central->height();
     if (fullScreen)
-        m_bordShape->setGeometry(0, 0, cw, std::max(ch - 19 - 17, 0));
+        m_imageScroller->setGeometry(0, 0, cw, std::max(ch - 19 - 17, 0));
     else
-        m_bordShape->setGeometry(168, 32, std::max(cw + FrameWidth - 176, 0), std::max(stripPanelHeight(), 0));
-    m_bordShape->raise();
+        m_imageScroller->setGeometry(168, 32, std::max(cw + FrameWidth - 176, 0), std::max(stripPanelHeight(), 0));
+    m_imageScroller->raise();
     if (!fullScreen) {
-        m_panel1->raise();
-        m_toolBar1->raise();
+        m_stripPanel->raise();
+        m_toolBar->raise();
     }
 }
 
@@ -583,7 +583,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(eve
 
 // ---------------------------------------------------------------- texts
 
-void MainWindow::placeShape(int slotNumber) { m_shapeCur->move(6, 6 + 153 * (slotNumber - 1)); }
+void MainWindow::placeShape(int slotNumber) { m_highlight->move(6, 6 + 153 * (slotNumber - 1)); }
 
 void MainWindow::updateNavButtons()
 {
@@ -613,10 +613,10 @@ void MainWindow::showSlot(int n)
         return;
     ThumbSlot* s = slot(n);
     if (s->picture().isEmpty())
-        m_image1->clearPicture();
+        m_mainImage->clearPicture();
     else
-        m_image1->setPicture(s->picture());
-    m_labelComent->setText(s->hint());
+        m_mainImage->setPicture(s->picture());
+    m_commentLabel->setText(s->hint());
     if (frmComments)
         frmComments->setCommentText(s->hint());
     updatePositionTexts(Viewer.FirstIndex + n);
@@ -626,13 +626,13 @@ void MainWindow::showSlot(int n)
 
 void MainWindow::clearUndo()
 {
-    bitUndo = Picture();
-    UndoSlot = 0;
-    UndoFirstIndex = 0;
+    undoPicture = Picture();
+    undoSlot = 0;
+    undoFirstIndex = 0;
     setUndoEnabled(false);
 }
 
-void MainWindow::mnuOpenClick()
+void MainWindow::openCollectionFile()
 {
     // Slide-show ticks and resizes wait until the open has ended.
     const QScopedValueRollback opening(m_opening, true);
@@ -645,7 +645,7 @@ void MainWindow::mnuOpenClick()
     m_opening = false;
     if (std::exchange(m_resizePending, false)) {
         try {
-            FormResize();
+            relayout();
         } catch (...) {
             if (!failure)
                 failure = std::current_exception();
@@ -706,7 +706,7 @@ void MainWindow::openCollection()
         updateNavButtons();
         if (Viewer.EntryCount > 0)
             updatePositionTexts(1);
-        m_labelComent->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
+        m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
     };
 
     // A picture that can't be read ends the collection in memory there; the
@@ -735,11 +735,11 @@ void MainWindow::openCollection()
             setCollectionCommandsEnabled(true);
             setUndoEnabled(false);
             applyWindowTitle();
-            m_shapeCur->show();
+            m_highlight->show();
             // Not showSlot(): opening leaves the comments window's text alone.
             if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
-                m_image1->setPicture(slot(1)->picture());
-            AsIs1Click();
+                m_mainImage->setPicture(slot(1)->picture());
+            showActualSize();
         }
     };
 
@@ -770,9 +770,9 @@ void MainWindow::openCollection()
     if (Viewer.EntryCount == 0) {
         // Nothing to show, nothing to act on, and no position to tell.
         setCollectionCommandsEnabled(false);
-        m_shapeCur->hide();
-        m_image1->clearPicture();
-        m_labelComent->clear();
+        m_highlight->hide();
+        m_mainImage->clearPicture();
+        m_commentLabel->clear();
         m_statusPanels[1]->clear();
         m_statusPanels[2]->clear();
     }
@@ -783,7 +783,7 @@ void MainWindow::openCollection()
         std::rethrow_exception(pictureFailure);
 }
 
-void MainWindow::mnuNewClick()
+void MainWindow::newCollection()
 {
     if (!frmNewCollection)
         return;
@@ -805,7 +805,7 @@ void MainWindow::mnuNewClick()
     frmNewCollection->activateWindow();
 }
 
-void MainWindow::mnuAddClick()
+void MainWindow::editCollection()
 {
     if (!frmNewCollection || Viewer.CollectionFileName.isEmpty())
         return;
@@ -822,13 +822,13 @@ void MainWindow::mnuAddClick()
         frmNewCollection->enableDelete(true);
         frmNewCollection->previewRow(0);
         Viewer.ReopenWithoutDialog = true;
-        mnuOpenClick();
+        openCollectionFile();
     }
 }
 
 // ---------------------------------------------------------------- navigation
 
-void MainWindow::BtnDownClick()
+void MainWindow::scrollDown()
 {
     const int c = Viewer.currentEntry();
     if (Viewer.EntryCount < 1 || c >= Viewer.EntryCount)
@@ -855,7 +855,7 @@ void MainWindow::BtnDownClick()
         showSlot(Viewer.CurrentSlot);
 }
 
-void MainWindow::BtnUpClick()
+void MainWindow::scrollUp()
 {
     const int c = Viewer.currentEntry();
     if (Viewer.EntryCount < 1 || c <= 1)
@@ -882,11 +882,11 @@ void MainWindow::BtnUpClick()
         showSlot(Viewer.CurrentSlot);
 }
 
-void MainWindow::ImageClick(int n)
+void MainWindow::selectSlot(int n)
 {
     if (n < 1 || n > SlotCount() || !slot(n)->isEnabled())
         return;
-    AsIs1Click();
+    showActualSize();
     showSlot(n);
     Viewer.CurrentSlot = n;
     placeShape(n);
@@ -894,46 +894,46 @@ void MainWindow::ImageClick(int n)
     updatePositionTexts(Viewer.FirstIndex + n);
 }
 
-void MainWindow::mnuFollowsClick()
+void MainWindow::toggleFollowMode()
 {
     Viewer.FollowsCursor = !Viewer.FollowsCursor;
     action("mnuFollows")->setChecked(Viewer.FollowsCursor);
     toolButton("btnFollow")->setChecked(Viewer.FollowsCursor);
 }
 
-void MainWindow::btnFollowClick()
+void MainWindow::toggleFollowModeFromButton()
 {
-    mnuFollowsClick();
+    toggleFollowMode();
     toolButton("btnFollow")->setChecked(action("mnuFollows")->isChecked());
 }
 
-bool MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
+bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
 {
     const bool keypad = modifiers & Qt::KeypadModifier;
     switch (key) {
     case Qt::Key_Plus:
         if (!keypad)
             return false;
-        mnuZoomInClick();
+        zoomIn();
         return true;
     case Qt::Key_Minus:
         if (!keypad)
             return false;
-        mnuZoomOutClick();
+        zoomOut();
         return true;
     case Qt::Key_Down:
     case Qt::Key_Space:
         if (m_btnDown->isEnabled())
-            BtnDownClick();
+            scrollDown();
         return true;
     case Qt::Key_Up:
     case Qt::Key_Backspace:
         if (m_btnUp->isEnabled())
-            BtnUpClick();
+            scrollUp();
         return true;
     case Qt::Key_Escape:
         if (m_fullScreen)
-            mnuFullScreen1Click();
+            toggleFullScreen();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -947,65 +947,63 @@ bool MainWindow::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 // ---------------------------------------------------------------- view modes
 
-void MainWindow::AsIs1Click()
+void MainWindow::showActualSize()
 {
-    m_bordShape->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_bordShape->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_image1->setAutoSize(true);
-    m_image1->setStretch(false);
+    m_imageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_imageScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mainImage->setAutoSize(true);
+    m_mainImage->setStretch(false);
 }
 
-void MainWindow::Stretch1Click()
+void MainWindow::stretchToFit()
 {
-    m_image1->setAutoSize(false);
-    m_image1->resize(m_bordShape->width() - 2, m_bordShape->height() - 2);
-    m_bordShape->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_bordShape->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_image1->setStretch(true);
-    m_image1->setProportional(false);
+    m_mainImage->setAutoSize(false);
+    m_mainImage->resize(m_imageScroller->width() - 2, m_imageScroller->height() - 2);
+    m_imageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_imageScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_mainImage->setStretch(true);
+    m_mainImage->setProportional(false);
 }
 
-void MainWindow::Proportional1Click()
+void MainWindow::fitTopLeft()
 {
-    m_image1->setAutoSize(false);
-    m_image1->resize(m_bordShape->width() - 2, m_bordShape->height() - 2);
-    m_bordShape->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_bordShape->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_image1->setProportional(true);
+    m_mainImage->setAutoSize(false);
+    m_mainImage->resize(m_imageScroller->width() - 2, m_imageScroller->height() - 2);
+    m_imageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_imageScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_mainImage->setProportional(true);
 }
 
-void MainWindow::Proportional2Click()
+void MainWindow::fitCentred()
 {
-    m_image1->setCenter(true);
-    Proportional1Click();
+    m_mainImage->setCenter(true);
+    fitTopLeft();
 }
 
-void MainWindow::mnuZoomInClick()
+void MainWindow::zoomIn()
 {
     m_zoomStep = std::min(m_zoomStep + 10, 200);
-    m_image1->setCenter(false);
-    m_image1->setStretch(true);
-    m_image1->setProportional(true);
-    m_image1->setAutoSize(false);
-    m_image1->resize(m_image1->width() + m_zoomStep, m_image1->height() + m_zoomStep);
+    m_mainImage->setCenter(false);
+    m_mainImage->setStretch(true);
+    m_mainImage->setProportional(true);
+    m_mainImage->setAutoSize(false);
+    m_mainImage->resize(m_mainImage->width() + m_zoomStep, m_mainImage->height() + m_zoomStep);
 }
 
-void MainWindow::mnuZoomOutClick()
+void MainWindow::zoomOut()
 {
-    if (m_image1->height() < 20)
+    if (m_mainImage->height() < 20)
         return;
     m_zoomStep += 10;
-    m_image1->setCenter(false);
-    m_image1->setStretch(true);
-    m_image1->setProportional(true);
-    m_image1->setAutoSize(false);
+    m_mainImage->setCenter(false);
+    m_mainImage->setStretch(true);
+    m_mainImage->setProportional(true);
+    m_mainImage->setAutoSize(false);
     // A widget can't be smaller than nothing; the picture then just vanishes.
-    m_image1->resize(std::max(m_image1->width() - m_zoomStep, 0), std::max(m_image1->height() - m_zoomStep, 0));
+    m_mainImage->resize(std::max(m_mainImage->width() - m_zoomStep, 0), std::max(m_mainImage->height() - m_zoomStep, 0));
 }
 
-void MainWindow::mnuOriginalSizeClick() { AsIs1Click(); }
-
-void MainWindow::mnuFullScreen1Click()
+void MainWindow::toggleFullScreen()
 {
     // A picture the layout can't read is told after the switch is complete.
     std::exception_ptr failure;
@@ -1014,28 +1012,28 @@ void MainWindow::mnuFullScreen1Click()
             m_normalGeometry = geometry();
             m_fullScreen = true;
             showFullScreen();
-            FormResize();
+            relayout();
         } else {
             m_fullScreen = false;
             showNormal();
             if (m_normalGeometry.isValid())
                 setGeometry(m_normalGeometry);
-            FormResize();
+            relayout();
         }
     } catch (...) {
         failure = std::current_exception();
     }
     scrollArea(m_fullScreen);
-    Proportional1Click();
+    fitTopLeft();
     if (!Viewer.FollowsCursor)
-        mnuFollowsClick();
+        toggleFollowMode();
     if (failure)
         std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------- other commands
 
-void MainWindow::mnuCommentsClick()
+void MainWindow::toggleComments()
 {
     if (!frmComments)
         return;
@@ -1047,9 +1045,9 @@ void MainWindow::mnuCommentsClick()
     }
 }
 
-void MainWindow::mnuHelp1Click() { showHelpContents(this); }
+void MainWindow::showHelp() { showHelpContents(this); }
 
-void MainWindow::mnuAboutClick()
+void MainWindow::showAbout()
 {
     if (!frmAbout)
         return;
@@ -1058,7 +1056,7 @@ void MainWindow::mnuAboutClick()
     frmAbout->activateWindow();
 }
 
-void MainWindow::Exit1Click() { close(); }
+void MainWindow::quit() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
@@ -1071,19 +1069,19 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::setStripColor(const QColor& color)
 {
-    setBackground(m_panel1, color);
-    static_cast<ShapeFrame*>(m_shapeCur)->fill = color;
-    m_shapeCur->update();
+    setBackground(m_stripPanel, color);
+    static_cast<ShapeFrame*>(m_highlight)->fill = color;
+    m_highlight->update();
 }
 
-void MainWindow::setMainColor(const QColor& color) { setBackground(m_bordShape->viewport(), color); }
+void MainWindow::setMainColor(const QColor& color) { setBackground(m_imageScroller->viewport(), color); }
 
 void MainWindow::setCommentFont(const QFont& font, const QColor& color)
 {
-    m_labelComent->setFont(font);
-    QPalette pal = m_labelComent->palette();
+    m_commentLabel->setFont(font);
+    QPalette pal = m_commentLabel->palette();
     pal.setColor(QPalette::WindowText, color);
-    m_labelComent->setPalette(pal);
+    m_commentLabel->setPalette(pal);
 }
 
 // ---------------------------------------------------------------- events
@@ -1103,7 +1101,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (m_opening)
             m_resizePending = true;
         else
-            guarded([this] { FormResize(); });
+            guarded([this] { relayout(); });
         return false;
     }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !QApplication::activePopupWidget()) {
@@ -1111,7 +1109,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (w->window() == this) {
             auto* ke = static_cast<QKeyEvent*>(event);
             bool handled = false;
-            guarded([&] { handled = FormKeyDown(ke->key(), ke->modifiers()); });
+            guarded([&] { handled = handleKey(ke->key(), ke->modifiers()); });
             if (handled)
                 return true;
         }

@@ -70,36 +70,35 @@ public:
     ~MainWindow() override;
 
     // Commands.
-    void mnuOpenClick();
-    void mnuNewClick();
-    void mnuAddClick();
-    void BtnDownClick();
-    void BtnUpClick();
-    void ImageClick(int slot);
-    void mnuFollowsClick();
-    void btnFollowClick();
-    void AsIs1Click();
-    void Proportional2Click();
-    void Proportional1Click();
-    void Stretch1Click();
-    void mnuZoomInClick();
-    void mnuZoomOutClick();
-    void mnuOriginalSizeClick();
-    void mnuFullScreen1Click();
-    void mnuRotateLeftClick();
-    void mnuRotateRightClick();
-    void mnuEffectsClick();
-    void mnuUndoClick();
-    void mnuSlideShowClick();
-    void TimerSlideTimer();
-    void mnuCommentsClick();
-    void mnuSettingsClick();
-    void mnuHelp1Click();
-    void mnuAboutClick();
-    void Exit1Click();
+    void openCollectionFile();
+    void newCollection();
+    void editCollection();
+    void scrollDown();
+    void scrollUp();
+    void selectSlot(int slot);
+    void toggleFollowMode();
+    void toggleFollowModeFromButton();
+    void showActualSize();
+    void fitCentred();
+    void fitTopLeft();
+    void stretchToFit();
+    void zoomIn();
+    void zoomOut();
+    void toggleFullScreen();
+    void rotateLeft();
+    void rotateRight();
+    void showEffects();
+    void undo();
+    void toggleSlideShow();
+    void nextSlide();
+    void toggleComments();
+    void showSettings();
+    void showHelp();
+    void showAbout();
+    void quit();
     // Key preview: answers true when the key was one of the window's own.
-    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void FormResize();
+    bool handleKey(int key, Qt::KeyboardModifiers modifiers);
+    void relayout();
 
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
@@ -107,15 +106,15 @@ public:
     // State for the other windows and for tests.
     int SlotCount() const { return int(m_slots.size()); }
     ThumbSlot* slot(int n) const { return m_slots.at(n - 1); }
-    MainImage* Image1() const { return m_image1; }
-    QScrollArea* BordShape() const { return m_bordShape; }
-    QWidget* Panel1() const { return m_panel1; }
-    QFrame* ShapeCur() const { return m_shapeCur; }
+    MainImage* Image1() const { return m_mainImage; }
+    QScrollArea* BordShape() const { return m_imageScroller; }
+    QWidget* Panel1() const { return m_stripPanel; }
+    QFrame* ShapeCur() const { return m_highlight; }
     QToolButton* BtnUp() const { return m_btnUp; }
     QToolButton* BtnDown() const { return m_btnDown; }
-    QLabel* LabelComent() const { return m_labelComent; }
+    QLabel* LabelComent() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
-    QTimer* TimerSlide() const { return m_timerSlide; }
+    QTimer* TimerSlide() const { return m_slideTimer; }
     int ZoomStep() const { return m_zoomStep; }
     bool isFullScreenMode() const { return m_fullScreen; }
     QAction* action(const char* name) const;
@@ -128,9 +127,9 @@ public:
     QSize outerSize() const;
 
     // The undo snapshot and the entry it belongs to.
-    Picture bitUndo;
-    int UndoSlot = 0;
-    int UndoFirstIndex = 0;
+    Picture undoPicture;
+    int undoSlot = 0;
+    int undoFirstIndex = 0;
     void setUndoEnabled(bool on);
     // Forgets the snapshot: Undo then does nothing.
     void clearUndo();
@@ -161,7 +160,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
+    void buildContents();
     void openCollection();
     void createActions();
     void createMenus();
@@ -185,17 +184,17 @@ private:
     QWidget* m_central = nullptr;
     QToolButton* m_btnUp = nullptr;
     QToolButton* m_btnDown = nullptr;
-    QWidget* m_panel1 = nullptr;
-    QFrame* m_shapeCur = nullptr;
-    QWidget* m_toolBar1 = nullptr;
-    QScrollArea* m_bordShape = nullptr;
-    MainImage* m_image1 = nullptr;
-    QLabel* m_labelComent = nullptr;
+    QWidget* m_stripPanel = nullptr;
+    QFrame* m_highlight = nullptr;
+    QWidget* m_toolBar = nullptr;
+    QScrollArea* m_imageScroller = nullptr;
+    MainImage* m_mainImage = nullptr;
+    QLabel* m_commentLabel = nullptr;
     QWidget* m_statusBar = nullptr;
     QLabel* m_statusPanels[3] = {};
-    QTimer* m_timerSlide = nullptr;
-    QMenu* m_popupMenu1 = nullptr;
-    QMenu* m_imgStyle = nullptr;
+    QTimer* m_slideTimer = nullptr;
+    QMenu* m_imageMenu = nullptr;
+    QMenu* m_viewModeMenu = nullptr;
     QList<ThumbSlot*> m_slots;
     int m_zoomStep = 0;
     bool m_fullScreen = false;

@@ -36,20 +36,20 @@ void MainWindow::setExifOrientation(ExifOrientation exif)
     }
     if (!Image1()->picture().isEmpty())
         Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
-    bitUndo = bitUndo.withExifOrientation(exif);
+    undoPicture = undoPicture.withExifOrientation(exif);
 }
 
-void MainWindow::mnuRotateLeftClick()
+void MainWindow::rotateLeft()
 {
     rotateCurrent(*this, 270);
 }
 
-void MainWindow::mnuRotateRightClick()
+void MainWindow::rotateRight()
 {
     rotateCurrent(*this, 90);
 }
 
-void MainWindow::mnuEffectsClick()
+void MainWindow::showEffects()
 {
     if (Viewer.EntryCount < 1 || !frmEffects)
         return;
@@ -59,15 +59,15 @@ void MainWindow::mnuEffectsClick()
     frmEffects->exec();
 }
 
-void MainWindow::mnuUndoClick()
+void MainWindow::undo()
 {
-    const int e = UndoSlot + UndoFirstIndex;
-    if (e < 1 || e > Viewer.EntryCount || bitUndo.isEmpty())
+    const int e = undoSlot + undoFirstIndex;
+    if (e < 1 || e > Viewer.EntryCount || undoPicture.isEmpty())
         return;
     const QString path = Viewer.entry(e).FileName;
     // The snapshot goes back in the format the file's name promises, so a
     // ".jpg" never receives bitmap bytes.
-    const Picture snapshot = pictureForFile(bitUndo, path);
+    const Picture snapshot = pictureForFile(undoPicture, path);
     snapshot.saveToFile(path);
 
     const int shown = e - Viewer.FirstIndex;

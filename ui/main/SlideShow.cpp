@@ -51,34 +51,34 @@ void keepEffectsWithCollection(MainWindow* w)
 
 } // namespace
 
-void MainWindow::mnuSlideShowClick()
+void MainWindow::toggleSlideShow()
 {
-    if (m_timerSlide->isActive()) {
-        m_timerSlide->stop();
+    if (m_slideTimer->isActive()) {
+        m_slideTimer->stop();
         dialogs().information(this, SlideShowFinished);
         setLockedBySlideShow(false);
         keepEffectsWithCollection(this);
         // Stopped only now: the sound plays on while the message is open.
         soundPlayer().stop();
     } else {
-        m_timerSlide->start();
+        m_slideTimer->start();
         setLockedBySlideShow(true);
         const ShowOptions o = showOptions();
         if (o.sound && !o.wavFile.isEmpty())
             soundPlayer().play(o.wavFile);
         // Full screen turns follow mode on even when its layout fails.
         if (o.fullScreen && !m_fullScreen)
-            mnuFullScreen1Click();
+            toggleFullScreen();
     }
     if (!Viewer.FollowsCursor)
-        mnuFollowsClick();
+        toggleFollowMode();
 }
 
-void MainWindow::TimerSlideTimer()
+void MainWindow::nextSlide()
 {
     // A tick queued before the show stopped has nothing left to do; one
     // that comes while an open reads waits for the next.
-    if (!m_timerSlide->isActive() || delayMessageOpen || m_opening)
+    if (!m_slideTimer->isActive() || delayMessageOpen || m_opening)
         return;
     const QString delay = showOptions().delay;
     const std::optional<int> interval = slideShowInterval(delay);
@@ -88,21 +88,21 @@ void MainWindow::TimerSlideTimer()
         return;
     }
     // An unchanged interval leaves the running count alone.
-    if (m_timerSlide->interval() != *interval)
-        m_timerSlide->setInterval(*interval);
+    if (m_slideTimer->interval() != *interval)
+        m_slideTimer->setInterval(*interval);
 
     if (!m_btnDown->isEnabled()) {
-        m_timerSlide->stop();
+        m_slideTimer->stop();
         soundPlayer().stop();
         dialogs().information(this, SlideShowFinished);
         setLockedBySlideShow(false);
         keepEffectsWithCollection(this);
         return;
     }
-    BtnDownClick();
+    scrollDown();
 }
 
-void MainWindow::mnuSettingsClick()
+void MainWindow::showSettings()
 {
     if (frmSettings)
         frmSettings->showFromMain();

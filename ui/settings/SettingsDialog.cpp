@@ -129,7 +129,7 @@ SettingsDialog::SettingsDialog(SettingsTarget* target, const QString& settingsPa
     buildControls();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    FormCreate();
+    buildContents();
 }
 
 SettingsDialog::~SettingsDialog()
@@ -171,7 +171,7 @@ void SettingsDialog::buildControls()
     SpeedButton2->setIcon(glyph("font"));
     SpeedButton2->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     SpeedButton2->setText(QStringLiteral("   Choose comment's label font"));
-    connect(SpeedButton2, &QToolButton::clicked, this, &SettingsDialog::SpeedButton2Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &SettingsDialog::chooseCommentFont);
     lblCurFont = make<QLabel>(GroupBox1, "lblCurFont", 216, 16, 145, 41);
     lblCurFont->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lblCurFont->setAlignment(Qt::AlignCenter);
@@ -218,7 +218,7 @@ void SettingsDialog::buildControls()
     chkAuto->setChecked(true);
     chkBckgr = make<QCheckBox>(GroupBox3, "chkBckgr", 8, 92, 354, 20);
     chkBckgr->setText(QStringLiteral("Play background sound (WAV):"));
-    connect(chkBckgr, &QCheckBox::toggled, this, &SettingsDialog::chkBckgrClick);
+    connect(chkBckgr, &QCheckBox::toggled, this, &SettingsDialog::updateSoundControls);
     wavName = make<QLineEdit>(GroupBox3, "wavName", 8, 118, 324, 22);
     wavName->setEnabled(false);
     btnBrowse = make<QToolButton>(GroupBox3, "btnBrowse", 336, 118, 26, 22);
@@ -226,7 +226,7 @@ void SettingsDialog::buildControls()
     btnBrowse->setText(QStringLiteral("..."));
     btnBrowse->setIcon(glyph("open"));
     btnBrowse->setEnabled(false);
-    connect(btnBrowse, &QToolButton::clicked, this, &SettingsDialog::btnBrowseClick);
+    connect(btnBrowse, &QToolButton::clicked, this, &SettingsDialog::chooseSoundFile);
 
     auto* line = make<QFrame>(this, "Bevel1", 4, 276, 378, 2);
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
@@ -235,7 +235,7 @@ void SettingsDialog::buildControls()
     btnOK->setText(QStringLiteral("    OK"));
     btnOK->setIcon(glyph("ok"));
     btnOK->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(btnOK, &QToolButton::clicked, this, &SettingsDialog::btnOKClick);
+    connect(btnOK, &QToolButton::clicked, this, &SettingsDialog::applySettings);
 
     // The dialog sees every key before its controls: Esc and Enter close it
     // from wherever the focus is.
@@ -282,7 +282,7 @@ void SettingsDialog::ColorBoxChange(QComboBox* box)
         selectColor(box, before);
 }
 
-void SettingsDialog::FormCreate()
+void SettingsDialog::buildContents()
 {
     const IniFile ini(m_path);
     m_values = loadSettings(ini);
@@ -313,7 +313,7 @@ void SettingsDialog::FormCreate()
     m_target->setAutoOrient(m_values.autoOrient);
     wavName->setText(m_values.sound);
     chkBckgr->setChecked(m_values.soundOn);
-    chkBckgrClick();
+    updateSoundControls();
 
     WidgetTextSink sink({},
                         [this](ProgramText id, const QString& text) { m_target->setProgramText(id, text); });
@@ -337,7 +337,7 @@ void SettingsDialog::showFontPreview()
     lblCurFont->setFont(m_font);
 }
 
-void SettingsDialog::btnOKClick()
+void SettingsDialog::applySettings()
 {
     // A name the file already held passes (the viewer reads with the
     // locale's instead); a new one must be a code page the converter knows.
@@ -366,7 +366,7 @@ void SettingsDialog::TabControl1Change(int index)
     Panel2->setVisible(index == 1);
 }
 
-void SettingsDialog::SpeedButton2Click()
+void SettingsDialog::chooseCommentFont()
 {
     QFont font = m_font;
     const QColor before = commentColor();
@@ -383,14 +383,14 @@ void SettingsDialog::SpeedButton2Click()
     showFontPreview();
 }
 
-void SettingsDialog::chkBckgrClick()
+void SettingsDialog::updateSoundControls()
 {
     const bool on = chkBckgr->isChecked();
     wavName->setEnabled(on);
     btnBrowse->setEnabled(on);
 }
 
-void SettingsDialog::btnBrowseClick()
+void SettingsDialog::chooseSoundFile()
 {
     const QString file = dialogs().openFile(this, QStringLiteral("WAV Files|*.wav"), QString());
     if (!file.isEmpty())
@@ -416,7 +416,7 @@ bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            btnOKClick();
+            applySettings();
             return true;
         }
         // Keys that type nothing (arrows, Home, End) keep moving the cursor.
@@ -436,13 +436,13 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
     // There is no cancel: a window manager that draws a close box anyway
     // gets the same as OK.
     event->ignore();
-    btnOKClick();
+    applySettings();
 }
 
 void SettingsDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        btnOKClick();
+        applySettings();
         return;
     }
     QDialog::keyPressEvent(event);

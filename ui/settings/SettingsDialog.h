@@ -44,7 +44,7 @@ public:
     // The controls' state as the settings file stores it.
     SettingsValues currentValues() const;
 
-    void btnOKClick();
+    void applySettings();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,11 +52,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
+    void buildContents();
     void TabControl1Change(int index);
-    void SpeedButton2Click();
-    void chkBckgrClick();
-    void btnBrowseClick();
+    void chooseCommentFont();
+    void updateSoundControls();
+    void chooseSoundFile();
     void ComboLngChange(int index);
     void ColorBoxChange(QComboBox* box);
 
