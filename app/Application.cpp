@@ -83,19 +83,6 @@ bool PictavoApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-bool runCommand(const std::function<void()>& command)
-{
-    try {
-        command();
-        return true;
-    } catch (const AppError& e) {
-        MainWindow::reportError(e.text());
-    } catch (const std::exception& e) {
-        MainWindow::reportError(QString::fromLocal8Bit(e.what()));
-    }
-    return false;
-}
-
 void createWindows(const QStringList& commandLine)
 {
     const QString settingsPath = g_settingsFile.isEmpty() ? settingsFilePath() : g_settingsFile;

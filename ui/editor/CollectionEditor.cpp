@@ -1,6 +1,6 @@
 #include "ui/editor/CollectionEditor.h"
 
-#include "app/Application.h"
+#include "ui/common/RunCommand.h"
 #include "ui/common/Icons.h"
 #include "ui/main/MainWindow.h"
 #include "collection/CollectionListModel.h"

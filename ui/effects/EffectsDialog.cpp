@@ -1,6 +1,6 @@
 #include "ui/effects/EffectsDialog.h"
 
-#include "app/Application.h"
+#include "ui/common/RunCommand.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 #include "ui/main/MainWindow.h"

@@ -1,7 +1,7 @@
 #include "ui/main/MainWindow.h"
 
 #include "ui/common/AboutBox.h"
-#include "app/Application.h"
+#include "ui/common/RunCommand.h"
 #include "ui/common/CommentsWindow.h"
 #include "ui/common/Icons.h"
 #include "ui/main/LongTextLabel.h"

@@ -1,0 +1,8 @@
+#pragma once
+// The one place where a command's failure is shown: the command stops there
+// and the program runs on.
+#include <functional>
+
+// Runs one command; an AppError or other exception shows its text in the
+// error box and ends the command. Answers false when the command failed.
+bool runCommand(const std::function<void()>& command);
