@@ -44,7 +44,6 @@ SettingsDialog* frmSettings = nullptr;
 CommentsWindow* frmComments = nullptr;
 
 namespace {
-const QString kCollectionFilter = QStringLiteral("Pictavo Files (*.PVX)|*.pvx");
 
 // The highlight frame: a navy two-pixel rectangle filled with the strip colour.
 class ShapeFrame : public QFrame {
@@ -88,11 +87,6 @@ void MainWindow::reportError(const QString& text)
     dialogs().error(parent ? parent : frmMain, text);
 }
 
-template <typename F> void MainWindow::guarded(F&& f)
-{
-    runCommand(std::forward<F>(f));
-}
-
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     frmMain = this;
@@ -133,7 +127,7 @@ void MainWindow::buildContents()
     m_btnUp->setStatusTip(m_btnUp->toolTip());
     m_btnUp->setFocusPolicy(Qt::NoFocus);
     m_btnUp->setEnabled(false);
-    connect(m_btnUp, &QToolButton::clicked, this, [this] { guarded([this] { scrollUp(); }); });
+    connect(m_btnUp, &QToolButton::clicked, this, [this] { runCommand([this] { scrollUp(); }); });
 
     m_btnDown = new QToolButton(m_central);
     m_btnDown->setObjectName(QStringLiteral("BtnDown"));
@@ -143,7 +137,7 @@ void MainWindow::buildContents()
     m_btnDown->setStatusTip(m_btnDown->toolTip());
     m_btnDown->setFocusPolicy(Qt::NoFocus);
     m_btnDown->setEnabled(false);
-    connect(m_btnDown, &QToolButton::clicked, this, [this] { guarded([this] { scrollDown(); }); });
+    connect(m_btnDown, &QToolButton::clicked, this, [this] { runCommand([this] { scrollDown(); }); });
 
     m_stripPanel = new QWidget(m_central);
     m_stripPanel->setObjectName(QStringLiteral("Panel1"));
@@ -188,7 +182,7 @@ void MainWindow::buildContents()
     m_slideTimer = new QTimer(this);
     m_slideTimer->setObjectName(QStringLiteral("TimerSlide"));
     m_slideTimer->setInterval(5000);
-    connect(m_slideTimer, &QTimer::timeout, this, [this] { guarded([this] { nextSlide(); }); });
+    connect(m_slideTimer, &QTimer::timeout, this, [this] { runCommand([this] { nextSlide(); }); });
 
     createActions();
     createMenus();
@@ -215,169 +209,6 @@ void MainWindow::buildContents()
     qApp->installEventFilter(this);
 }
 
-QAction* MainWindow::makeAction(const char* name, const QString& caption, const QString& shortcut,
-                              const QString& hint, void (MainWindow::*handler)())
-{
-    auto* a = new QAction(caption, this);
-    a->setObjectName(QString::fromLatin1(name));
-    if (!shortcut.isEmpty()) {
-        a->setShortcut(QKeySequence(shortcut));
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
-    a->setStatusTip(hint);
-    a->setToolTip(hint);
-    if (handler)
-        connect(a, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
-    return a;
-}
-
-QAction* MainWindow::action(const char* name) const
-{
-    return findChild<QAction*>(QString::fromLatin1(name));
-}
-
-QToolButton* MainWindow::toolButton(const char* name) const
-{
-    return findChild<QToolButton*>(QString::fromLatin1(name));
-}
-
-void MainWindow::createActions()
-{
-    using M = MainWindow;
-    makeAction("mnuNew", "New Collection...", "Ctrl+N", "Create New Collection...", &M::newCollection);
-    makeAction("mnuOpen", "&Open Collection...", "Ctrl+O", "Open Collection...", &M::openCollectionFile);
-    makeAction("mnuAdd", "Add / Delete image...", "Ins", "Add / Delete image...", &M::editCollection);
-    makeAction("Exit1", "&Exit", "F10", "Exit", &M::quit);
-    makeAction("mnuUndo", "Undo", "Ctrl+Z", "Undo last effect", &M::undo);
-    makeAction("mnuZoomIn", "Zoom In", "F11", "Zoom In", &M::zoomIn);
-    makeAction("mnuZoomOut", "Zoom Out", "F12", "Zoom Out", &M::zoomOut);
-    makeAction("mnuOriginalSize", "Original Size", "Ctrl+F11", "Original Size", &M::showActualSize);
-    makeAction("mnuRotateLeft", "Rotate Left", "Ctrl+L", "Rotate Image Left", &M::rotateLeft);
-    makeAction("mnuRotateRight", "Rotate Right", "Ctrl+R", "Rotate Image Right", &M::rotateRight);
-    makeAction("mnuEffects", "&Effects...            ", "Ctrl+E", "Add effects to image(s)", &M::showEffects);
-    makeAction("AsIs1", "&As Is", "F2", "As Is", &M::showActualSize);
-    makeAction("Proportional2", "&Proportional    ", "F3", "Proportional", &M::fitCentred);
-    makeAction("Stretch1", "Stret&ch", "F4", "Stretch", &M::stretchToFit);
-    makeAction("mnuFullScreen1", "Full &Screen", "Ctrl+S", "Full Screen", &M::toggleFullScreen);
-    QAction* follows = makeAction("mnuFollows", "&Main image follows cursor", "Ctrl+M",
-                                  "Main Image will be follows the Up and Down events", &M::toggleFollowMode);
-    follows->setCheckable(true);
-    // The toggle itself flips the check mark; keep it under program control.
-    disconnect(follows, &QAction::triggered, nullptr, nullptr);
-    connect(follows, &QAction::triggered, this, [this, follows] {
-        follows->setChecked(Viewer.FollowsCursor); // undo Qt's own toggle first
-        guarded([this] { toggleFollowMode(); });
-    });
-    makeAction("mnuSlideShow", "Start / Stop S&lide Show", "F5", "Start / Stop Slide Show", &M::toggleSlideShow);
-    makeAction("mnuComments", "Show / Hide comments window", "Ctrl+C", "Show / Hide comments window",
-               &M::toggleComments);
-    makeAction("mnuSettings", "Set&tings...", "Ctrl+T", "Program settings", &M::showSettings);
-    makeAction("mnuHelp1", "Help         ", "F1", "Help", &M::showHelp);
-    makeAction("mnuAbout", "About...", "", "About", &M::showAbout);
-
-    // Context-menu and drop-down twins: same operations, no shortcuts of their own.
-    makeAction("mnuUndo1", "Undo", "", "Undo last effect", &M::undo);
-    makeAction("mnuZoomIn1", "Zoom In", "", "Zoom In", &M::zoomIn);
-    makeAction("mnuZoomOut1", "Zoom Out", "", "Zoom Out", &M::zoomOut);
-    makeAction("mnuOriginalSize1", "Original Size", "", "Original Size", &M::showActualSize);
-    makeAction("RotateLeft2", "Rotate Left", "", "Rotate Image Left", &M::rotateLeft);
-    makeAction("RotateRight1", "Rotate Right", "", "Rotate Image Right", &M::rotateRight);
-    makeAction("mnuEffects1", "Effects...            ", "", "Add effects to image(s)", &M::showEffects);
-    makeAction("AsIs2", "&As Is", "", "As Is", &M::showActualSize);
-    makeAction("Proportional3", "&Proportional    ", "", "Proportional", &M::fitCentred);
-    makeAction("Stretch2", "Stret&ch", "", "Stretch", &M::stretchToFit);
-    makeAction("mnuFullScreen3", "Full &Screen", "", "Full Screen", &M::toggleFullScreen);
-    makeAction("AddDeleteimage1", "Add / Delete image...", "", "Add / Delete image...", &M::editCollection);
-    makeAction("mnuAsIs", "&As Is", "", "As Is", &M::showActualSize);
-    makeAction("Proportional1", "&Proportional     ", "", "Proportional", &M::fitTopLeft);
-    makeAction("Stretch3", "Stret&ch", "", "Stretch", &M::stretchToFit);
-    makeAction("mnuFullScreen2", "Full &Screen", "", "Full Screen", &M::toggleFullScreen);
-}
-
-void MainWindow::createMenus()
-{
-    auto a = [this](const char* n) { return action(n); };
-    QMenuBar* bar = menuBar();
-
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuMain"));
-    file->addAction(a("mnuNew"));
-    file->addAction(a("mnuOpen"));
-    file->addSeparator();
-    file->addAction(a("mnuAdd"));
-    file->addSeparator();
-    file->addAction(a("Exit1"));
-
-    QMenu* image = bar->addMenu(QStringLiteral("&Image"));
-    image->setObjectName(QStringLiteral("mnuImage"));
-    image->addAction(a("mnuUndo"));
-    image->addSeparator();
-    image->addAction(a("mnuZoomIn"));
-    image->addAction(a("mnuZoomOut"));
-    image->addAction(a("mnuOriginalSize"));
-    image->addSeparator();
-    image->addAction(a("mnuRotateLeft"));
-    image->addAction(a("mnuRotateRight"));
-    image->addSeparator();
-    image->addAction(a("mnuEffects"));
-    image->addSeparator();
-    QMenu* view = image->addMenu(QStringLiteral("View"));
-    view->setObjectName(QStringLiteral("mnuImgViewMenu"));
-    view->menuAction()->setObjectName(QStringLiteral("mnuImgView"));
-    view->menuAction()->setStatusTip(QStringLiteral("Change view mode"));
-    view->addAction(a("AsIs1"));
-    view->addAction(a("Proportional2"));
-    view->addAction(a("Stretch1"));
-    view->addSeparator();
-    view->addAction(a("mnuFullScreen1"));
-
-    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
-    options->setObjectName(QStringLiteral("Options1"));
-    options->addAction(a("mnuFollows"));
-    options->addAction(a("mnuSlideShow"));
-    options->addAction(a("mnuComments"));
-    options->addSeparator();
-    options->addAction(a("mnuSettings"));
-
-    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    help->addAction(a("mnuHelp1"));
-    help->addAction(a("mnuAbout"));
-
-    m_imageMenu = new QMenu(this);
-    m_imageMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    m_imageMenu->addAction(a("mnuUndo1"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("mnuZoomIn1"));
-    m_imageMenu->addAction(a("mnuZoomOut1"));
-    m_imageMenu->addAction(a("mnuOriginalSize1"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("RotateLeft2"));
-    m_imageMenu->addAction(a("RotateRight1"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("mnuEffects1"));
-    m_imageMenu->addSeparator();
-    QMenu* view1 = m_imageMenu->addMenu(QStringLiteral("View"));
-    view1->setObjectName(QStringLiteral("mnuImgView1Menu"));
-    view1->menuAction()->setObjectName(QStringLiteral("mnuImgView1"));
-    view1->menuAction()->setStatusTip(QStringLiteral("Change view mode"));
-    view1->addAction(a("AsIs2"));
-    view1->addAction(a("Proportional3"));
-    view1->addAction(a("Stretch2"));
-    view1->addSeparator();
-    view1->addAction(a("mnuFullScreen3"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("AddDeleteimage1"));
-
-    m_viewModeMenu = new QMenu(this);
-    m_viewModeMenu->setObjectName(QStringLiteral("ImgStyle"));
-    m_viewModeMenu->addAction(a("mnuAsIs"));
-    m_viewModeMenu->addAction(a("Proportional1"));
-    m_viewModeMenu->addAction(a("Stretch3"));
-    m_viewModeMenu->addSeparator();
-    m_viewModeMenu->addAction(a("mnuFullScreen2"));
-}
-
 QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, const QIcon& icon,
                                       void (MainWindow::*handler)(), int x)
 {
@@ -391,45 +222,8 @@ QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, c
     b->setFocusPolicy(Qt::NoFocus);
     b->setGeometry(x, 0, 27, 25);
     if (handler)
-        connect(b, &QToolButton::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        connect(b, &QToolButton::clicked, this, [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
     return b;
-}
-
-void MainWindow::createToolBar()
-{
-    m_toolBar = new QWidget(m_central);
-    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
-    m_toolBar->setGeometry(168, 5, 439, 25);
-    using M = MainWindow;
-    const int sep = 8;
-    int x = 0;
-    auto next = [&](int extra = 0) {
-        const int at = x;
-        x += 27 + extra;
-        return at;
-    };
-    makeToolButton("ToolButton2", "Create New Collection...", pvIcon("new"), &M::newCollection, next());
-    makeToolButton("ToolButton1", "Open Collection...", pvIcon("open"), &M::openCollectionFile, next());
-    makeToolButton("btnAdd", "Add / Delete image...", pvIcon("add"), &M::editCollection, next());
-    x += sep;
-    makeToolButton("btnSettings", "Program settings", pvIcon("settings"), &M::showSettings, next());
-    makeToolButton("btnSlideShow", "Start / Stop Slide Show", pvIcon("slideshow"), &M::toggleSlideShow, next());
-    x += sep;
-    makeToolButton("btnLeft", "Rotate Image Left", pvIcon("left"), &M::rotateLeft, next());
-    makeToolButton("btnRight", "Rotate Image Right", pvIcon("right"), &M::rotateRight, next());
-    makeToolButton("btnEffect", "Add effects to image(s)", pvIcon("effects"), &M::showEffects, next());
-    makeToolButton("butUndo", "Undo last effect", pvIcon("undo"), &M::undo, next());
-    x += sep;
-    QToolButton* follow = makeToolButton("btnFollow", "Main Image will be follows the Up and Down events",
-                                         pvIcon("follow"), nullptr, next());
-    follow->setCheckable(true);
-    connect(follow, &QToolButton::clicked, this, [this] { guarded([this] { toggleFollowModeFromButton(); }); });
-    QToolButton* view = makeToolButton("btnImgView", "Change view mode", pvIcon("view"), nullptr, next(12));
-    view->resize(39, 25);
-    view->setMenu(m_viewModeMenu);
-    view->setPopupMode(QToolButton::InstantPopup);
-    x += sep;
-    makeToolButton("btnAbout", "Help", pvIcon("help"), &M::showHelp, next());
 }
 
 void MainWindow::createSlots(int from, int to)
@@ -439,7 +233,7 @@ void MainWindow::createSlots(int from, int to)
         s->move(8, 8 + 153 * (i - 1));
         s->setEnabled(false);
         s->show();
-        connect(s, &ThumbSlot::clicked, this, [this](int n) { guarded([this, n] { selectSlot(n); }); });
+        connect(s, &ThumbSlot::clicked, this, [this](int n) { runCommand([this, n] { selectSlot(n); }); });
         m_slots.append(s);
     }
 }
@@ -632,157 +426,6 @@ void MainWindow::clearUndo()
     setUndoEnabled(false);
 }
 
-void MainWindow::openCollectionFile()
-{
-    // Slide-show ticks and resizes wait until the open has ended.
-    const QScopedValueRollback opening(m_opening, true);
-    std::exception_ptr failure;
-    try {
-        openCollection();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    m_opening = false;
-    if (std::exchange(m_resizePending, false)) {
-        try {
-            relayout();
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-    }
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-void MainWindow::openCollection()
-{
-    QString path = Viewer.CollectionFileName;
-    if (!Viewer.ReopenWithoutDialog) {
-        const QString chosen = dialogs().openFile(this, kCollectionFilter, QString());
-        if (!chosen.isEmpty())
-            path = chosen;
-    }
-    Viewer.ReopenWithoutDialog = false;
-    if (path.isEmpty())
-        return;
-    // The snapshot belongs to a picture of what was open: never write it
-    // into whatever this open brings.
-    clearUndo();
-
-    // A file that can't be read changes nothing at all: the open collection
-    // stays as it was, strip and list included.
-    {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-        if (fd < 0)
-            throw AppError(ioErrorText(errno, path));
-        ::close(fd);
-        if (QFileInfo(path).isDir())
-            throw AppError(ioErrorText(EISDIR, path));
-    }
-
-    Viewer.CollectionFileName = path;
-    Viewer.FirstIndex = 0;
-    Viewer.CurrentSlot = 1;
-    placeShape(1);
-    m_btnUp->setEnabled(false);
-    m_layoutFailures.clear();
-    CollectionListModel* list = frmNewCollection ? frmNewCollection->list() : nullptr;
-    if (list)
-        list->clear();
-    if (frmNewCollection)
-        frmNewCollection->setListSource(path);
-    Viewer.Entries.clear();
-    Viewer.EntryCount = 0;
-
-    // Only a long read (a huge collection) lets the window repaint on the
-    // way: first after a second, then four times a second.
-    QElapsedTimer sinceSync;
-    sinceSync.start();
-    bool synced = false;
-    auto syncWindow = [&] {
-        if (list)
-            list->flush();
-        updateNavButtons();
-        if (Viewer.EntryCount > 0)
-            updatePositionTexts(1);
-        m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
-    };
-
-    // A picture that can't be read ends the collection in memory there; the
-    // editor's list still gets every entry, so that no save can drop the rest.
-    std::exception_ptr pictureFailure;
-    const auto takeEntry = [&](int k, const CollectionEntry& e) {
-        if (list)
-            list->appendDeferred(e);
-        if (pictureFailure)
-            return;
-        if (k <= SlotCount()) {
-            ThumbSlot* s = slot(k);
-            s->setEnabled(false);
-            s->setHint(e.Comment);
-            try {
-                s->loadPicture(e.FileName, m_exifOrientation);
-            } catch (...) {
-                pictureFailure = std::current_exception();
-                return;
-            }
-            s->setEnabled(true);
-        }
-        Viewer.Entries.append(e);
-        Viewer.EntryCount = k;
-        if (k == 1) {
-            setCollectionCommandsEnabled(true);
-            setUndoEnabled(false);
-            applyWindowTitle();
-            m_highlight->show();
-            // Not showSlot(): opening leaves the comments window's text alone.
-            if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
-                m_mainImage->setPicture(slot(1)->picture());
-            showActualSize();
-        }
-    };
-
-    std::exception_ptr failure;
-    try {
-        readCollection(path, [&](int k, const CollectionEntry& e) {
-            takeEntry(k, e);
-            // Keep the window alive on huge collections without letting
-            // user input run commands in the middle of a read.
-            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
-                syncWindow();
-                if (k > SlotCount()) {
-                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                    sinceSync.restart();
-                    synced = true;
-                }
-            }
-        });
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    for (int i = Viewer.EntryCount + 1; i <= SlotCount(); ++i) {
-        slot(i)->clearPicture();
-        slot(i)->setHint(QString());
-        slot(i)->setEnabled(false);
-    }
-    applyWindowTitle();
-    if (Viewer.EntryCount == 0) {
-        // Nothing to show, nothing to act on, and no position to tell.
-        setCollectionCommandsEnabled(false);
-        m_highlight->hide();
-        m_mainImage->clearPicture();
-        m_commentLabel->clear();
-        m_statusPanels[1]->clear();
-        m_statusPanels[2]->clear();
-    }
-    syncWindow();
-    if (failure)
-        std::rethrow_exception(failure);
-    if (pictureFailure)
-        std::rethrow_exception(pictureFailure);
-}
-
 void MainWindow::newCollection()
 {
     if (!frmNewCollection)
@@ -828,208 +471,7 @@ void MainWindow::editCollection()
 
 // ---------------------------------------------------------------- navigation
 
-void MainWindow::scrollDown()
-{
-    const int c = Viewer.currentEntry();
-    if (Viewer.EntryCount < 1 || c >= Viewer.EntryCount)
-        return;
-    if (c == Viewer.EntryCount - 1)
-        m_btnDown->setEnabled(false);
-    if (Viewer.CurrentSlot >= SlotCount()) {
-        Viewer.FirstIndex += 1;
-        m_btnUp->setEnabled(true);
-        for (int i = 1; i <= SlotCount() - 1; ++i) {
-            slot(i)->takePicture(*slot(i + 1));
-            slot(i)->setHint(Viewer.entry(Viewer.FirstIndex + i).Comment);
-        }
-        ThumbSlot* last = slot(SlotCount());
-        const CollectionEntry& e = Viewer.entry(Viewer.FirstIndex + SlotCount());
-        last->setHint(e.Comment);
-        last->loadPicture(e.FileName, m_exifOrientation);
-    } else {
-        Viewer.CurrentSlot += 1;
-        placeShape(Viewer.CurrentSlot);
-        m_btnUp->setEnabled(true);
-    }
-    if (Viewer.FollowsCursor)
-        showSlot(Viewer.CurrentSlot);
-}
-
-void MainWindow::scrollUp()
-{
-    const int c = Viewer.currentEntry();
-    if (Viewer.EntryCount < 1 || c <= 1)
-        return;
-    if (c == 2)
-        m_btnUp->setEnabled(false);
-    if (Viewer.CurrentSlot <= 1) {
-        Viewer.FirstIndex -= 1;
-        m_btnDown->setEnabled(true);
-        for (int i = SlotCount(); i >= 2; --i) {
-            slot(i)->takePicture(*slot(i - 1));
-            slot(i)->setHint(Viewer.entry(Viewer.FirstIndex + i).Comment);
-        }
-        ThumbSlot* first = slot(1);
-        const CollectionEntry& e = Viewer.entry(Viewer.FirstIndex + 1);
-        first->setHint(e.Comment);
-        first->loadPicture(e.FileName, m_exifOrientation);
-    } else {
-        Viewer.CurrentSlot -= 1;
-        placeShape(Viewer.CurrentSlot);
-        m_btnDown->setEnabled(true);
-    }
-    if (Viewer.FollowsCursor)
-        showSlot(Viewer.CurrentSlot);
-}
-
-void MainWindow::selectSlot(int n)
-{
-    if (n < 1 || n > SlotCount() || !slot(n)->isEnabled())
-        return;
-    showActualSize();
-    showSlot(n);
-    Viewer.CurrentSlot = n;
-    placeShape(n);
-    updateNavButtons();
-    updatePositionTexts(Viewer.FirstIndex + n);
-}
-
-void MainWindow::toggleFollowMode()
-{
-    Viewer.FollowsCursor = !Viewer.FollowsCursor;
-    action("mnuFollows")->setChecked(Viewer.FollowsCursor);
-    toolButton("btnFollow")->setChecked(Viewer.FollowsCursor);
-}
-
-void MainWindow::toggleFollowModeFromButton()
-{
-    toggleFollowMode();
-    toolButton("btnFollow")->setChecked(action("mnuFollows")->isChecked());
-}
-
-bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    const bool keypad = modifiers & Qt::KeypadModifier;
-    switch (key) {
-    case Qt::Key_Plus:
-        if (!keypad)
-            return false;
-        zoomIn();
-        return true;
-    case Qt::Key_Minus:
-        if (!keypad)
-            return false;
-        zoomOut();
-        return true;
-    case Qt::Key_Down:
-    case Qt::Key_Space:
-        if (m_btnDown->isEnabled())
-            scrollDown();
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_Backspace:
-        if (m_btnUp->isEnabled())
-            scrollUp();
-        return true;
-    case Qt::Key_Escape:
-        if (m_fullScreen)
-            toggleFullScreen();
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!Viewer.CollectionFileName.isEmpty() && Viewer.EntryCount > 0)
-            showSlot(Viewer.CurrentSlot);
-        return true;
-    default:
-        return false;
-    }
-}
-
 // ---------------------------------------------------------------- view modes
-
-void MainWindow::showActualSize()
-{
-    m_imageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_imageScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_mainImage->setAutoSize(true);
-    m_mainImage->setStretch(false);
-}
-
-void MainWindow::stretchToFit()
-{
-    m_mainImage->setAutoSize(false);
-    m_mainImage->resize(m_imageScroller->width() - 2, m_imageScroller->height() - 2);
-    m_imageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_imageScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_mainImage->setStretch(true);
-    m_mainImage->setProportional(false);
-}
-
-void MainWindow::fitTopLeft()
-{
-    m_mainImage->setAutoSize(false);
-    m_mainImage->resize(m_imageScroller->width() - 2, m_imageScroller->height() - 2);
-    m_imageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_imageScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_mainImage->setProportional(true);
-}
-
-void MainWindow::fitCentred()
-{
-    m_mainImage->setCenter(true);
-    fitTopLeft();
-}
-
-void MainWindow::zoomIn()
-{
-    m_zoomStep = std::min(m_zoomStep + 10, 200);
-    m_mainImage->setCenter(false);
-    m_mainImage->setStretch(true);
-    m_mainImage->setProportional(true);
-    m_mainImage->setAutoSize(false);
-    m_mainImage->resize(m_mainImage->width() + m_zoomStep, m_mainImage->height() + m_zoomStep);
-}
-
-void MainWindow::zoomOut()
-{
-    if (m_mainImage->height() < 20)
-        return;
-    m_zoomStep += 10;
-    m_mainImage->setCenter(false);
-    m_mainImage->setStretch(true);
-    m_mainImage->setProportional(true);
-    m_mainImage->setAutoSize(false);
-    // A widget can't be smaller than nothing; the picture then just vanishes.
-    m_mainImage->resize(std::max(m_mainImage->width() - m_zoomStep, 0), std::max(m_mainImage->height() - m_zoomStep, 0));
-}
-
-void MainWindow::toggleFullScreen()
-{
-    // A picture the layout can't read is told after the switch is complete.
-    std::exception_ptr failure;
-    try {
-        if (!m_fullScreen) {
-            m_normalGeometry = geometry();
-            m_fullScreen = true;
-            showFullScreen();
-            relayout();
-        } else {
-            m_fullScreen = false;
-            showNormal();
-            if (m_normalGeometry.isValid())
-                setGeometry(m_normalGeometry);
-            relayout();
-        }
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    scrollArea(m_fullScreen);
-    fitTopLeft();
-    if (!Viewer.FollowsCursor)
-        toggleFollowMode();
-    if (failure)
-        std::rethrow_exception(failure);
-}
 
 // ---------------------------------------------------------------- other commands
 
@@ -1101,7 +543,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (m_opening)
             m_resizePending = true;
         else
-            guarded([this] { relayout(); });
+            runCommand([this] { relayout(); });
         return false;
     }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !QApplication::activePopupWidget()) {
@@ -1109,7 +551,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (w->window() == this) {
             auto* ke = static_cast<QKeyEvent*>(event);
             bool handled = false;
-            guarded([&] { handled = handleKey(ke->key(), ke->modifiers()); });
+            runCommand([&] { handled = handleKey(ke->key(), ke->modifiers()); });
             if (handled)
                 return true;
         }

@@ -170,7 +170,6 @@ private:
                         const QString& hint, void (MainWindow::*handler)());
     QToolButton* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
                                 void (MainWindow::*handler)(), int x);
-    template <typename F> void guarded(F&& f);
 
     void placeShape(int slot);
     void updateNavButtons();

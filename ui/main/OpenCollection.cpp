@@ -1,0 +1,176 @@
+// Opening a collection into the main window.
+#include "ui/main/MainWindow.h"
+
+#include "collection/CollectionListModel.h"
+#include "core/Errors.h"
+#include "ui/common/Dialogs.h"
+#include "ui/editor/CollectionEditor.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/ThumbSlot.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopedValueRollback>
+#include <QToolButton>
+
+#include <cerrno>
+#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+const QString kCollectionFilter = QStringLiteral("Pictavo Files (*.PVX)|*.pvx");
+} // namespace
+
+void MainWindow::openCollectionFile()
+{
+    // Slide-show ticks and resizes wait until the open has ended.
+    const QScopedValueRollback opening(m_opening, true);
+    std::exception_ptr failure;
+    try {
+        openCollection();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    m_opening = false;
+    if (std::exchange(m_resizePending, false)) {
+        try {
+            relayout();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void MainWindow::openCollection()
+{
+    QString path = Viewer.CollectionFileName;
+    if (!Viewer.ReopenWithoutDialog) {
+        const QString chosen = dialogs().openFile(this, kCollectionFilter, QString());
+        if (!chosen.isEmpty())
+            path = chosen;
+    }
+    Viewer.ReopenWithoutDialog = false;
+    if (path.isEmpty())
+        return;
+    // The snapshot belongs to a picture of what was open: never write it
+    // into whatever this open brings.
+    clearUndo();
+
+    // A file that can't be read changes nothing at all: the open collection
+    // stays as it was, strip and list included.
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        if (fd < 0)
+            throw AppError(ioErrorText(errno, path));
+        ::close(fd);
+        if (QFileInfo(path).isDir())
+            throw AppError(ioErrorText(EISDIR, path));
+    }
+
+    Viewer.CollectionFileName = path;
+    Viewer.FirstIndex = 0;
+    Viewer.CurrentSlot = 1;
+    placeShape(1);
+    m_btnUp->setEnabled(false);
+    m_layoutFailures.clear();
+    CollectionListModel* list = frmNewCollection ? frmNewCollection->list() : nullptr;
+    if (list)
+        list->clear();
+    if (frmNewCollection)
+        frmNewCollection->setListSource(path);
+    Viewer.Entries.clear();
+    Viewer.EntryCount = 0;
+
+    // Only a long read (a huge collection) lets the window repaint on the
+    // way: first after a second, then four times a second.
+    QElapsedTimer sinceSync;
+    sinceSync.start();
+    bool synced = false;
+    auto syncWindow = [&] {
+        if (list)
+            list->flush();
+        updateNavButtons();
+        if (Viewer.EntryCount > 0)
+            updatePositionTexts(1);
+        m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
+    };
+
+    // A picture that can't be read ends the collection in memory there; the
+    // editor's list still gets every entry, so that no save can drop the rest.
+    std::exception_ptr pictureFailure;
+    const auto takeEntry = [&](int k, const CollectionEntry& e) {
+        if (list)
+            list->appendDeferred(e);
+        if (pictureFailure)
+            return;
+        if (k <= SlotCount()) {
+            ThumbSlot* s = slot(k);
+            s->setEnabled(false);
+            s->setHint(e.Comment);
+            try {
+                s->loadPicture(e.FileName, m_exifOrientation);
+            } catch (...) {
+                pictureFailure = std::current_exception();
+                return;
+            }
+            s->setEnabled(true);
+        }
+        Viewer.Entries.append(e);
+        Viewer.EntryCount = k;
+        if (k == 1) {
+            setCollectionCommandsEnabled(true);
+            setUndoEnabled(false);
+            applyWindowTitle();
+            m_highlight->show();
+            // Not showSlot(): opening leaves the comments window's text alone.
+            if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
+                m_mainImage->setPicture(slot(1)->picture());
+            showActualSize();
+        }
+    };
+
+    std::exception_ptr failure;
+    try {
+        readCollection(path, [&](int k, const CollectionEntry& e) {
+            takeEntry(k, e);
+            // Keep the window alive on huge collections without letting
+            // user input run commands in the middle of a read.
+            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
+                syncWindow();
+                if (k > SlotCount()) {
+                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                    sinceSync.restart();
+                    synced = true;
+                }
+            }
+        });
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (int i = Viewer.EntryCount + 1; i <= SlotCount(); ++i) {
+        slot(i)->clearPicture();
+        slot(i)->setHint(QString());
+        slot(i)->setEnabled(false);
+    }
+    applyWindowTitle();
+    if (Viewer.EntryCount == 0) {
+        // Nothing to show, nothing to act on, and no position to tell.
+        setCollectionCommandsEnabled(false);
+        m_highlight->hide();
+        m_mainImage->clearPicture();
+        m_commentLabel->clear();
+        m_statusPanels[1]->clear();
+        m_statusPanels[2]->clear();
+    }
+    syncWindow();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (pictureFailure)
+        std::rethrow_exception(pictureFailure);
+}
