@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <exception>
+
 class QAction;
 class QMenu;
 class QScrollArea;
@@ -18,6 +20,7 @@ class QToolButton;
 class QFrame;
 class MainImage;
 class ThumbSlot;
+class CollectionListModel;
 class EffectsDialog;
 class CollectionEditor;
 class AboutBox;
@@ -162,6 +165,12 @@ protected:
 private:
     void buildContents();
     void openCollection();
+    // The steps of an open: the path, the state reset, each entry read, the end.
+    QString chooseCollectionPath();
+    CollectionListModel* startCollection(const QString& path);
+    void takeEntry(int k, const CollectionEntry& e, CollectionListModel* list, std::exception_ptr& pictureFailure);
+    void finishCollection();
+    void syncOpeningWindow(CollectionListModel* list);
     void createActions();
     void createMenus();
     void createToolBar();

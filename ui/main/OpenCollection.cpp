@@ -22,6 +22,19 @@
 
 namespace {
 const QString kCollectionFilter = QStringLiteral("Pictavo Files (*.PVX)|*.pvx");
+
+// A file that can't be read changes nothing at all: the open collection
+// stays as it was, strip and list included.
+void checkReadable(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        throw AppError(ioErrorText(errno, path));
+    ::close(fd);
+    if (QFileInfo(path).isDir())
+        throw AppError(ioErrorText(EISDIR, path));
+}
+
 } // namespace
 
 void MainWindow::openCollectionFile()
@@ -47,7 +60,7 @@ void MainWindow::openCollectionFile()
         std::rethrow_exception(failure);
 }
 
-void MainWindow::openCollection()
+QString MainWindow::chooseCollectionPath()
 {
     QString path = Viewer.CollectionFileName;
     if (!Viewer.ReopenWithoutDialog) {
@@ -56,23 +69,11 @@ void MainWindow::openCollection()
             path = chosen;
     }
     Viewer.ReopenWithoutDialog = false;
-    if (path.isEmpty())
-        return;
-    // The snapshot belongs to a picture of what was open: never write it
-    // into whatever this open brings.
-    clearUndo();
+    return path;
+}
 
-    // A file that can't be read changes nothing at all: the open collection
-    // stays as it was, strip and list included.
-    {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-        if (fd < 0)
-            throw AppError(ioErrorText(errno, path));
-        ::close(fd);
-        if (QFileInfo(path).isDir())
-            throw AppError(ioErrorText(EISDIR, path));
-    }
-
+CollectionListModel* MainWindow::startCollection(const QString& path)
+{
     Viewer.CollectionFileName = path;
     Viewer.FirstIndex = 0;
     Viewer.CurrentSlot = 1;
@@ -86,73 +87,55 @@ void MainWindow::openCollection()
         frmNewCollection->setListSource(path);
     Viewer.Entries.clear();
     Viewer.EntryCount = 0;
+    return list;
+}
 
-    // Only a long read (a huge collection) lets the window repaint on the
-    // way: first after a second, then four times a second.
-    QElapsedTimer sinceSync;
-    sinceSync.start();
-    bool synced = false;
-    auto syncWindow = [&] {
-        if (list)
-            list->flush();
-        updateNavButtons();
-        if (Viewer.EntryCount > 0)
-            updatePositionTexts(1);
-        m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
-    };
+void MainWindow::syncOpeningWindow(CollectionListModel* list)
+{
+    if (list)
+        list->flush();
+    updateNavButtons();
+    if (Viewer.EntryCount > 0)
+        updatePositionTexts(1);
+    m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
+}
 
-    // A picture that can't be read ends the collection in memory there; the
-    // editor's list still gets every entry, so that no save can drop the rest.
-    std::exception_ptr pictureFailure;
-    const auto takeEntry = [&](int k, const CollectionEntry& e) {
-        if (list)
-            list->appendDeferred(e);
-        if (pictureFailure)
+// A picture that can't be read ends the collection in memory there; the
+// editor's list still gets every entry, so that no save can drop the rest.
+void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel* list, std::exception_ptr& pictureFailure)
+{
+    if (list)
+        list->appendDeferred(e);
+    if (pictureFailure)
+        return;
+    if (k <= SlotCount()) {
+        ThumbSlot* s = slot(k);
+        s->setEnabled(false);
+        s->setHint(e.Comment);
+        try {
+            s->loadPicture(e.FileName, m_exifOrientation);
+        } catch (...) {
+            pictureFailure = std::current_exception();
             return;
-        if (k <= SlotCount()) {
-            ThumbSlot* s = slot(k);
-            s->setEnabled(false);
-            s->setHint(e.Comment);
-            try {
-                s->loadPicture(e.FileName, m_exifOrientation);
-            } catch (...) {
-                pictureFailure = std::current_exception();
-                return;
-            }
-            s->setEnabled(true);
         }
-        Viewer.Entries.append(e);
-        Viewer.EntryCount = k;
-        if (k == 1) {
-            setCollectionCommandsEnabled(true);
-            setUndoEnabled(false);
-            applyWindowTitle();
-            m_highlight->show();
-            // Not showSlot(): opening leaves the comments window's text alone.
-            if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
-                m_mainImage->setPicture(slot(1)->picture());
-            showActualSize();
-        }
-    };
-
-    std::exception_ptr failure;
-    try {
-        readCollection(path, [&](int k, const CollectionEntry& e) {
-            takeEntry(k, e);
-            // Keep the window alive on huge collections without letting
-            // user input run commands in the middle of a read.
-            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
-                syncWindow();
-                if (k > SlotCount()) {
-                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                    sinceSync.restart();
-                    synced = true;
-                }
-            }
-        });
-    } catch (...) {
-        failure = std::current_exception();
+        s->setEnabled(true);
     }
+    Viewer.Entries.append(e);
+    Viewer.EntryCount = k;
+    if (k == 1) {
+        setCollectionCommandsEnabled(true);
+        setUndoEnabled(false);
+        applyWindowTitle();
+        m_highlight->show();
+        // Not showSlot(): opening leaves the comments window's text alone.
+        if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
+            m_mainImage->setPicture(slot(1)->picture());
+        showActualSize();
+    }
+}
+
+void MainWindow::finishCollection()
+{
     for (int i = Viewer.EntryCount + 1; i <= SlotCount(); ++i) {
         slot(i)->clearPicture();
         slot(i)->setHint(QString());
@@ -168,7 +151,45 @@ void MainWindow::openCollection()
         m_statusPanels[1]->clear();
         m_statusPanels[2]->clear();
     }
-    syncWindow();
+}
+
+void MainWindow::openCollection()
+{
+    const QString path = chooseCollectionPath();
+    if (path.isEmpty())
+        return;
+    // The snapshot belongs to a picture of what was open: never write it
+    // into whatever this open brings.
+    clearUndo();
+    checkReadable(path);
+    CollectionListModel* list = startCollection(path);
+
+    // Only a long read (a huge collection) lets the window repaint on the
+    // way: first after a second, then four times a second.
+    QElapsedTimer sinceSync;
+    sinceSync.start();
+    bool synced = false;
+    std::exception_ptr pictureFailure;
+    std::exception_ptr failure;
+    try {
+        readCollection(path, [&](int k, const CollectionEntry& e) {
+            takeEntry(k, e, list, pictureFailure);
+            // Keep the window alive on huge collections without letting
+            // user input run commands in the middle of a read.
+            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
+                syncOpeningWindow(list);
+                if (k > SlotCount()) {
+                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                    sinceSync.restart();
+                    synced = true;
+                }
+            }
+        });
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    finishCollection();
+    syncOpeningWindow(list);
     if (failure)
         std::rethrow_exception(failure);
     if (pictureFailure)
