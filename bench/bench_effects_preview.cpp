@@ -8,7 +8,7 @@
 #include "ui/main/ThumbSlot.h"
 #include "ui/main/MainWindow.h"
 #include "collection/CollectionFile.h"
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 #include "ui/effects/EffectsDialog.h"
 #include "effects/FullSizeRender.h"
 #include "ui/effects/EffectPreview.h"

@@ -3,7 +3,7 @@
 #include "tools/Commands.h"
 
 #include "collection/CollectionFile.h"
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"

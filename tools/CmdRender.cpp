@@ -2,7 +2,7 @@
 // a JPEG keeping the metadata of a JPEG IN.
 #include "tools/Commands.h"
 
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
 #include "core/AtomicFile.h"

@@ -1,7 +1,7 @@
 // pictavo-fx: the command-line tool over the viewer's own picture code.
 #include "tools/Commands.h"
 
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
 #include "core/TextEncoding.h"
 

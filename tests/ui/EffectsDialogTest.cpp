@@ -2,7 +2,7 @@
 // for the whole collection, Cancel, the keys and the progress of long work.
 #include "AppFixture.h"
 
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 #include "ui/effects/EffectsDialog.h"
 #include "effects/FullSizeRender.h"
 #include "ui/effects/EffectPreview.h"

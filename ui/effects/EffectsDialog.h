@@ -2,7 +2,7 @@
 // The modal effects dialog: sliders drive the effect properties of the
 // preview, OK writes the result into the current picture's file (with undo)
 // or into every picture file of the collection.
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 #include "graphics/Picture.h"
 
 #include <QDialog>

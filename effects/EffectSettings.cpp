@@ -1,4 +1,4 @@
-#include "effects/EffectOptions.h"
+#include "effects/EffectSettings.h"
 
 #include "core/Errors.h"
 
