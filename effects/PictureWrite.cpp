@@ -91,3 +91,18 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrie
     engine.setPictureOriginal(source);
     return writeRenderedPicture(path, engine.Picture(), source);
 }
+
+int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
+                        const ApplyProgress& progress)
+{
+    const int total = int(files.size());
+    for (int k = 1; k <= total; ++k) {
+        const QString& file = files[k - 1];
+        if (progress.before && !progress.before(k, total, file))
+            return k - 1;
+        applyEffectsToFile(engine, file, exif);
+        if (progress.after)
+            progress.after(k, total, file);
+    }
+    return total;
+}

@@ -5,6 +5,10 @@
 // thrown before anything else has changed.
 #include "graphics/Picture.h"
 
+#include <QStringList>
+
+#include <functional>
+
 class EffectRenderer;
 
 enum class PictureFileKind { Bitmap, Jpeg, Other };
@@ -31,3 +35,15 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
 // renders it with its current settings, and writes the result back.
 Picture applyEffectsToFile(EffectRenderer& engine, const QString& path,
                            ExifOrientation exif = ExifOrientation::Apply);
+
+// The all-pictures path, for the effects dialog and `pictavo-fx apply`
+// alike: each file in order through applyEffectsToFile. `before` may stop
+// the run between two pictures (answer false), so each file is either done
+// or untouched; `after` hears of each file done. A failure propagates at
+// once. Answers how many files were written.
+struct ApplyProgress {
+    std::function<bool(int k, int total, const QString& file)> before;
+    std::function<void(int k, int total, const QString& file)> after;
+};
+int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
+                        const ApplyProgress& progress = {});

@@ -54,13 +54,19 @@ int cmdApply(const Args& words)
         ResetRandom(); // the noise a freshly started program would draw
         EffectRenderer engine;
         applyEffectSettings(engine, settings);
-        const int total = int(entries.size());
-        for (int k = 1; k <= total; ++k) {
-            current = entries[k - 1].FileName;
-            applyEffectsToFile(engine, current, exif);
-            std::fprintf(stderr, "%d / %d %s\n", k, total, current.toLocal8Bit().constData());
+        QStringList files;
+        for (const CollectionEntry& e : entries)
+            files.append(e.FileName);
+        ApplyProgress progress;
+        progress.before = [&current](int, int, const QString& file) {
+            current = file;
+            return true;
+        };
+        progress.after = [](int k, int total, const QString& file) {
+            std::fprintf(stderr, "%d / %d %s\n", k, total, file.toLocal8Bit().constData());
             std::fflush(stderr);
-        }
+        };
+        applyEffectsToFiles(engine, files, exif, progress);
         return 0;
     } catch (const AppError& e) {
         return fail(naming(current, e.text()));

@@ -533,18 +533,23 @@ void EffectsDialog::applyToAll()
         ~Forget() { p = nullptr; }
     } forget{m_progress};
 
+    QStringList files;
+    for (int k = 1; k <= total; ++k)
+        files.append(Viewer.entry(k).FileName);
+    ApplyProgress steps;
+    steps.before = [&progress](int k, int n, const QString&) {
+        if (progress.wasCanceled())
+            return false;
+        progress.setLabelText(QStringLiteral("%1 / %2").arg(k).arg(n));
+        return true;
+    };
+    steps.after = [this, &progress](int k, int n, const QString&) {
+        progress.setValue(k);
+        if (m_progressObserver)
+            m_progressObserver(k, n);
+    };
     try {
-        for (int k = 1; k <= total; ++k) {
-            // Stopping between pictures leaves each file either done or
-            // untouched.
-            if (progress.wasCanceled())
-                break;
-            progress.setLabelText(QStringLiteral("%1 / %2").arg(k).arg(total));
-            applyEffectsToFile(engine, Viewer.entry(k).FileName, frmMain->exifOrientation());
-            progress.setValue(k);
-            if (m_progressObserver)
-                m_progressObserver(k, total);
-        }
+        applyEffectsToFiles(engine, files, frmMain->exifOrientation(), steps);
     } catch (...) {
         // The strip shows what the files now hold, also after a failure.
         try {
