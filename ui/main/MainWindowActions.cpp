@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QToolButton>
 
+#include <initializer_list>
+
 QAction* MainWindow::makeAction(const char* name, const QString& caption, const QString& shortcut,
                               const QString& hint, void (MainWindow::*handler)())
 {
@@ -90,88 +92,60 @@ void MainWindow::createActions()
     makeAction("mnuFullScreen2", "Full &Screen", "", "Full Screen", &M::toggleFullScreen);
 }
 
+namespace {
+
+// A menu's items by action name; "-" is a separator.
+void fillMenu(QMenu* menu, const MainWindow* w, std::initializer_list<const char*> items)
+{
+    for (const char* name : items) {
+        if (name[0] == '-')
+            menu->addSeparator();
+        else
+            menu->addAction(w->action(name));
+    }
+}
+
+QMenu* named(QMenu* menu, const char* name)
+{
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+// The View submenu: its action is named `name`, the menu `name` + "Menu".
+void addViewMenu(QMenu* parent, const char* name, const MainWindow* w, std::initializer_list<const char*> items)
+{
+    QMenu* view = parent->addMenu(QStringLiteral("View"));
+    view->setObjectName(QString::fromLatin1(name) + QStringLiteral("Menu"));
+    view->menuAction()->setObjectName(QString::fromLatin1(name));
+    view->menuAction()->setStatusTip(QStringLiteral("Change view mode"));
+    fillMenu(view, w, items);
+}
+
+} // namespace
+
 void MainWindow::createMenus()
 {
-    auto a = [this](const char* n) { return action(n); };
     QMenuBar* bar = menuBar();
+    fillMenu(named(bar->addMenu(QStringLiteral("&File")), "mnuMain"), this,
+             {"mnuNew", "mnuOpen", "-", "mnuAdd", "-", "Exit1"});
+    QMenu* image = named(bar->addMenu(QStringLiteral("&Image")), "mnuImage");
+    fillMenu(image, this,
+             {"mnuUndo", "-", "mnuZoomIn", "mnuZoomOut", "mnuOriginalSize", "-", "mnuRotateLeft", "mnuRotateRight",
+              "-", "mnuEffects", "-"});
+    addViewMenu(image, "mnuImgView", this, {"AsIs1", "Proportional2", "Stretch1", "-", "mnuFullScreen1"});
+    fillMenu(named(bar->addMenu(QStringLiteral("&Options")), "Options1"), this,
+             {"mnuFollows", "mnuSlideShow", "mnuComments", "-", "mnuSettings"});
+    fillMenu(named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp"), this, {"mnuHelp1", "mnuAbout"});
 
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuMain"));
-    file->addAction(a("mnuNew"));
-    file->addAction(a("mnuOpen"));
-    file->addSeparator();
-    file->addAction(a("mnuAdd"));
-    file->addSeparator();
-    file->addAction(a("Exit1"));
+    m_imageMenu = named(new QMenu(this), "PopupMenu1");
+    fillMenu(m_imageMenu, this,
+             {"mnuUndo1", "-", "mnuZoomIn1", "mnuZoomOut1", "mnuOriginalSize1", "-", "RotateLeft2", "RotateRight1",
+              "-", "mnuEffects1", "-"});
+    addViewMenu(m_imageMenu, "mnuImgView1", this, {"AsIs2", "Proportional3", "Stretch2", "-", "mnuFullScreen3"});
+    fillMenu(m_imageMenu, this, {"-", "AddDeleteimage1"});
 
-    QMenu* image = bar->addMenu(QStringLiteral("&Image"));
-    image->setObjectName(QStringLiteral("mnuImage"));
-    image->addAction(a("mnuUndo"));
-    image->addSeparator();
-    image->addAction(a("mnuZoomIn"));
-    image->addAction(a("mnuZoomOut"));
-    image->addAction(a("mnuOriginalSize"));
-    image->addSeparator();
-    image->addAction(a("mnuRotateLeft"));
-    image->addAction(a("mnuRotateRight"));
-    image->addSeparator();
-    image->addAction(a("mnuEffects"));
-    image->addSeparator();
-    QMenu* view = image->addMenu(QStringLiteral("View"));
-    view->setObjectName(QStringLiteral("mnuImgViewMenu"));
-    view->menuAction()->setObjectName(QStringLiteral("mnuImgView"));
-    view->menuAction()->setStatusTip(QStringLiteral("Change view mode"));
-    view->addAction(a("AsIs1"));
-    view->addAction(a("Proportional2"));
-    view->addAction(a("Stretch1"));
-    view->addSeparator();
-    view->addAction(a("mnuFullScreen1"));
-
-    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
-    options->setObjectName(QStringLiteral("Options1"));
-    options->addAction(a("mnuFollows"));
-    options->addAction(a("mnuSlideShow"));
-    options->addAction(a("mnuComments"));
-    options->addSeparator();
-    options->addAction(a("mnuSettings"));
-
-    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    help->addAction(a("mnuHelp1"));
-    help->addAction(a("mnuAbout"));
-
-    m_imageMenu = new QMenu(this);
-    m_imageMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    m_imageMenu->addAction(a("mnuUndo1"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("mnuZoomIn1"));
-    m_imageMenu->addAction(a("mnuZoomOut1"));
-    m_imageMenu->addAction(a("mnuOriginalSize1"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("RotateLeft2"));
-    m_imageMenu->addAction(a("RotateRight1"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("mnuEffects1"));
-    m_imageMenu->addSeparator();
-    QMenu* view1 = m_imageMenu->addMenu(QStringLiteral("View"));
-    view1->setObjectName(QStringLiteral("mnuImgView1Menu"));
-    view1->menuAction()->setObjectName(QStringLiteral("mnuImgView1"));
-    view1->menuAction()->setStatusTip(QStringLiteral("Change view mode"));
-    view1->addAction(a("AsIs2"));
-    view1->addAction(a("Proportional3"));
-    view1->addAction(a("Stretch2"));
-    view1->addSeparator();
-    view1->addAction(a("mnuFullScreen3"));
-    m_imageMenu->addSeparator();
-    m_imageMenu->addAction(a("AddDeleteimage1"));
-
-    m_viewModeMenu = new QMenu(this);
-    m_viewModeMenu->setObjectName(QStringLiteral("ImgStyle"));
-    m_viewModeMenu->addAction(a("mnuAsIs"));
-    m_viewModeMenu->addAction(a("Proportional1"));
-    m_viewModeMenu->addAction(a("Stretch3"));
-    m_viewModeMenu->addSeparator();
-    m_viewModeMenu->addAction(a("mnuFullScreen2"));
+    m_viewModeMenu = named(new QMenu(this), "ImgStyle");
+    fillMenu(m_viewModeMenu, this, {"mnuAsIs", "Proportional1", "Stretch3", "-", "mnuFullScreen2"});
 }
 
 void MainWindow::createToolBar()
