@@ -193,23 +193,40 @@ void EffectsDialog::createControls()
 
     chkEmboss = make<QCheckBox>(box, "chkEmboss", 4, 4, 120, 17);
     chkEmboss->setText(QStringLiteral("Emboss"));
-    Label4 = label(box, "Label4", QStringLiteral("Pixelate:"), 5, 28);
-    MosaicBar = slider(box, "MosaicBar", 0, 44, 249, 33, 0, 50, 2);
-    lblMosaic = label(box, "lblMosaic", QStringLiteral("0"), 215, 28);
-    Label5 = label(box, "Label5", QStringLiteral("Split Blur:"), 5, 84);
-    SplitBlurBar = slider(box, "SplitBlurBar", 0, 100, 249, 33, 0, 255, 10);
-    lblSplitBlur = label(box, "lblSplitBlur", QStringLiteral("0"), 215, 84);
-    Label6 = label(box, "Label6", QStringLiteral("Gaussian Blur:"), 5, 140);
-    BlurBar = slider(box, "BlurBar", 0, 156, 249, 33, 0, 50, 2);
-    lblBlur = label(box, "lblBlur", QStringLiteral("0"), 216, 140);
-    Label7 = label(box, "Label7", QStringLiteral("Anti Aliasing:"), 5, 196);
-    AntiBar = slider(box, "AntiBar", 0, 212, 249, 33, 0, 50, 2);
-    lblAnti = label(box, "lblAnti", QStringLiteral("0"), 216, 196);
-    Label8 = label(box, "Label8", QStringLiteral("Tracing:"), 5, 254);
-    TraceBar = slider(box, "TraceBar", 0, 270, 249, 33, 0, 2, 1);
-    lblTrace = label(box, "lblTrace", QStringLiteral("0"), 217, 254);
+    // The neighbourhood effects' rows: caption, slider, value.
+    struct Row {
+        QLabel* EffectsDialog::*caption;
+        const char* captionName;
+        const char* text;
+        int y;
+        QSlider* EffectsDialog::*bar;
+        const char* barName;
+        int max, page;
+        QLabel* EffectsDialog::*value;
+        const char* valueName;
+        int valueX;
+    };
+    using D = EffectsDialog;
+    const Row rows[] = {
+        {&D::Label4, "Label4", "Pixelate:", 28, &D::MosaicBar, "MosaicBar", 50, 2, &D::lblMosaic, "lblMosaic", 215},
+        {&D::Label5, "Label5", "Split Blur:", 84, &D::SplitBlurBar, "SplitBlurBar", 255, 10, &D::lblSplitBlur,
+         "lblSplitBlur", 215},
+        {&D::Label6, "Label6", "Gaussian Blur:", 140, &D::BlurBar, "BlurBar", 50, 2, &D::lblBlur, "lblBlur", 216},
+        {&D::Label7, "Label7", "Anti Aliasing:", 196, &D::AntiBar, "AntiBar", 50, 2, &D::lblAnti, "lblAnti", 216},
+        {&D::Label8, "Label8", "Tracing:", 254, &D::TraceBar, "TraceBar", 2, 1, &D::lblTrace, "lblTrace", 217},
+    };
+    for (const Row& r : rows) {
+        this->*r.caption = label(box, r.captionName, QString::fromLatin1(r.text), 5, r.y);
+        this->*r.bar = slider(box, r.barName, 0, r.y + 16, 249, 33, 0, r.max, r.page);
+        this->*r.value = label(box, r.valueName, QStringLiteral("0"), r.valueX, r.y);
+    }
 
     ListEffects->setCurrentRow(0);
+    connectControls();
+}
+
+void EffectsDialog::connectControls()
+{
 
     // Handlers. A failing one reports through the error box and the dialog
     // stays as it was.

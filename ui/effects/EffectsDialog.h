@@ -111,6 +111,7 @@ protected:
 
 private:
     void createControls();
+    void connectControls();
     void showEffectPage(int row);
     void TabControl1Change(int index);
     void neighbourhoodChanged(QObject* changed, int value);
