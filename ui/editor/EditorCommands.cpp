@@ -1,0 +1,129 @@
+// The collection editor's list commands: add, delete, move and find.
+#include "ui/editor/CollectionEditor.h"
+
+#include "ui/main/MainWindow.h"
+#include "collection/CollectionListModel.h"
+#include "core/Errors.h"
+#include "ui/common/Dialogs.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTableView>
+#include <QToolButton>
+
+void CollectionEditor::afterAdd()
+{
+    if (m_model->entryCount() > 0 && !m_model->entry(0).FileName.isEmpty()) {
+        previewRow(0);
+        enableDelete(true);
+    }
+    m_btnUp->setEnabled(true);
+    m_btnDown->setEnabled(true);
+}
+
+void CollectionEditor::addPictures()
+{
+    const QStringList files = dialogs().openFiles(this, PictureFilter, QString());
+    QStringList refused;
+    m_quiet = true;
+    for (const QString& f : files) {
+        if (f.contains(QLatin1Char('^'))) {
+            refused << f;
+            continue;
+        }
+        m_model->appendDeferred({QFileInfo(f).absoluteFilePath(), QString()});
+    }
+    m_model->flush();
+    m_quiet = false;
+    afterAdd();
+    if (!refused.isEmpty())
+        throw AppError(QStringLiteral("A collection cannot list a path that holds \"^\": %1")
+                           .arg(refused.join(QStringLiteral(", "))));
+}
+
+int CollectionEditor::addPictureFiles(const QStringList& paths)
+{
+    int added = 0;
+    m_quiet = true;
+    for (const QString& p : paths) {
+        if (!isPictureFile(p))
+            continue;
+        m_model->appendDeferred({QFileInfo(p).absoluteFilePath(), QString()});
+        ++added;
+    }
+    m_model->flush();
+    m_quiet = false;
+    if (added > 0)
+        afterAdd();
+    return added;
+}
+
+void CollectionEditor::deleteSelected()
+{
+    const int n = m_model->entryCount();
+    if (n == 0)
+        return;
+    if (n < 2) {
+        m_model->removeEntry(0);
+        clearPreview();
+        enableDelete(false);
+        return;
+    }
+    const int row = std::max(selectedRow(), 0);
+    m_quiet = true;
+    m_model->removeEntry(row);
+    const int next = std::min(row, n - 2);
+    selectRow(next);
+    m_quiet = false;
+    previewRow(next);
+}
+
+void CollectionEditor::scrollUp()
+{
+    const int row = selectedRow();
+    if (row <= 0) {
+        m_btnUp->setEnabled(false);
+        return;
+    }
+    m_quiet = true;
+    m_model->swapEntries(row, row - 1);
+    selectRow(row - 1);
+    m_quiet = false;
+    m_btnDown->setEnabled(true);
+    previewRow(row - 1);
+}
+
+void CollectionEditor::moveSelectedDown()
+{
+    const int row = selectedRow();
+    if (row < 0 || row >= m_model->entryCount() - 1) {
+        m_btnDown->setEnabled(false);
+        return;
+    }
+    m_quiet = true;
+    m_model->swapEntries(row, row + 1);
+    selectRow(row + 1);
+    m_quiet = false;
+    m_btnUp->setEnabled(true);
+    previewRow(row + 1);
+}
+
+void CollectionEditor::findNext()
+{
+    const QString needle = m_edit1->text().toLower();
+    if (needle.isEmpty())
+        return;
+    for (int r = selectedRow() + 1; r < m_model->entryCount(); ++r) {
+        if (!m_model->entry(r).Comment.toLower().contains(needle))
+            continue;
+        m_quiet = true;
+        selectRow(r);
+        m_quiet = false;
+        previewRow(r);
+        openCommentEditor(r, true);
+        if (!commentEditor())
+            m_grid->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+}
