@@ -42,18 +42,19 @@ bool answeredOption(int argc, char** argv)
 // and ends the program the normal way, so the settings are written as always.
 void scheduleSelfCheck(const QString& report)
 {
-    QTimer::singleShot(0, frmMain, [report] {
-        frmMain->showHelp();
+    MainWindow* main = programWindows().main;
+    QTimer::singleShot(0, main, [report, main] {
+        main->showHelp();
         const HelpWindow* help = openHelpWindow();
         QFile out(report);
         if (out.open(QIODevice::WriteOnly | QIODevice::Text)) {
             QTextStream s(&out);
             s << "help=" << (help ? help->fileName() : QString()) << '\n'
               << "contents=" << (help ? help->contentsTree()->topLevelItemCount() : 0) << '\n'
-              << "menu=" << frmMain->findChild<QMenu*>(QStringLiteral("mnuMain"))->title() << '\n';
+              << "menu=" << main->findChild<QMenu*>(QStringLiteral("mnuMain"))->title() << '\n';
         }
         closeHelp();
-        frmMain->quit();
+        main->quit();
     });
 }
 
@@ -67,7 +68,7 @@ int main(int argc, char** argv)
     // The help file's fixed path; the help binding maps it into our folder.
     helpBinding().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
     createWindows(app.arguments().mid(1));
-    frmMain->show();
+    programWindows().main->show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())
         scheduleSelfCheck(report);
     const int rc = app.exec();

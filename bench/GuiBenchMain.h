@@ -16,9 +16,9 @@ inline int runGuiBenchmarks(int argc, char** argv, const std::function<void()>& 
         qputenv("QT_QPA_PLATFORM", "offscreen");
     PictavoApplication app(argc, argv);
     createWindows({});
-    frmMain->show();
+    programWindows().main->show();
     // Painting needs an exposed window.
-    while (!frmMain->windowHandle()->isExposed())
+    while (!programWindows().main->windowHandle()->isExposed())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     if (prepare)
         prepare();

@@ -49,12 +49,12 @@ struct Photo {
         writeFileAtomically(path, encodeJpeg(pixels));
         const QString pvx = dir.filePath(QStringLiteral("photo.pvx"));
         writeCollection(pvx, {{path, QStringLiteral("12 MP")}});
-        Viewer.CollectionFileName = pvx;
-        Viewer.ReopenWithoutDialog = true;
-        frmMain->openCollectionFile();
-        frmMain->Image1()->setPicture(frmMain->slot(1)->picture());
+        programWindows().session->setCollectionFileName(pvx);
+        programWindows().session->reopenWithoutDialog = true;
+        programWindows().main->openCollectionFile();
+        programWindows().main->Image1()->setPicture(programWindows().main->slot(1)->picture());
         // The engine's source, decoded once, for the baselines.
-        pixels = frmMain->Image1()->picture().toBitmap24();
+        pixels = programWindows().main->Image1()->picture().toBitmap24();
     }
 };
 
@@ -85,7 +85,7 @@ double changeAndWait(const std::function<void()>& change, Gaps& gaps)
         sinceTick.restart();
     });
     const auto done =
-        QObject::connect(&frmEffects->fullSize(), &FullSizeRender::ready, &loop, &QEventLoop::quit);
+        QObject::connect(&programWindows().effects->fullSize(), &FullSizeRender::ready, &loop, &QEventLoop::quit);
     QTimer::singleShot(0, [&] {
         clock.start();
         change();
@@ -123,11 +123,11 @@ double oneFullRender(EffectProperty p, int value)
 void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectProperty p, int value)
 {
     photo();
-    frmEffects->show();
-    QSlider* slider = frmEffects->*bar;
+    programWindows().effects->show();
+    QSlider* slider = programWindows().effects->*bar;
     Gaps gaps, unused;
     double total = 0;
-    if (frmEffects->ImgPreview->shownScaled().isNull())
+    if (programWindows().effects->ImgPreview->shownScaled().isNull())
         changeAndWait([] {}, unused); // the activation's first rendering
     for (auto _ : state) {
         if (slider->value() != 0) // a change that is none renders nothing
@@ -136,7 +136,7 @@ void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectP
         state.SetIterationTime(s);
         total += s;
     }
-    frmEffects->discardEffects();
+    programWindows().effects->discardEffects();
     const double full = oneFullRender(p, value);
     state.counters["full_render_ms"] = full * 1e3;
     state.counters["exact_over_full"] = total / double(state.iterations()) / full;

@@ -69,9 +69,9 @@ Fixture& fixture()
 
 void openCollection(const QString& path)
 {
-    Viewer.CollectionFileName = path;
-    Viewer.ReopenWithoutDialog = true;
-    frmMain->openCollectionFile();
+    programWindows().session->setCollectionFileName(path);
+    programWindows().session->reopenWithoutDialog = true;
+    programWindows().main->openCollectionFile();
 }
 
 long residentKiB()
@@ -98,29 +98,29 @@ void BM_ThreeScaledDecodes(benchmark::State& state)
 void BM_OpenCollection10k(benchmark::State& state)
 {
     Fixture& f = fixture();
-    frmMain->setOuterSize(624, 581); // 3 slots
+    programWindows().main->setOuterSize(624, 581); // 3 slots
     for (auto _ : state)
         openCollection(f.collection);
-    state.counters["entries"] = Viewer.EntryCount;
-    state.counters["slots"] = frmMain->SlotCount();
+    state.counters["entries"] = programWindows().session->entryCount();
+    state.counters["slots"] = programWindows().main->SlotCount();
 }
 
 void BM_NextStepScrolling(benchmark::State& state)
 {
     Fixture& f = fixture();
-    frmMain->setOuterSize(624, 581);
+    programWindows().main->setOuterSize(624, 581);
     openCollection(f.collection);
-    frmMain->scrollDown();
-    frmMain->scrollDown(); // highlight on the lowest slot: every step scrolls
+    programWindows().main->scrollDown();
+    programWindows().main->scrollDown(); // highlight on the lowest slot: every step scrolls
     for (auto _ : state) {
-        if (!frmMain->BtnDown()->isEnabled()) {
+        if (!programWindows().main->BtnDown()->isEnabled()) {
             state.PauseTiming();
             openCollection(f.collection);
-            frmMain->scrollDown();
-            frmMain->scrollDown();
+            programWindows().main->scrollDown();
+            programWindows().main->scrollDown();
             state.ResumeTiming();
         }
-        frmMain->scrollDown();
+        programWindows().main->scrollDown();
     }
 }
 
@@ -134,14 +134,14 @@ void BM_FullDecode(benchmark::State& state)
 void BM_ShowSlotInMainImage(benchmark::State& state)
 {
     Fixture& f = fixture();
-    frmMain->setOuterSize(624, 581);
+    programWindows().main->setOuterSize(624, 581);
     openCollection(f.collection);
     int n = 1;
     for (auto _ : state) {
         n = n % 3 + 1; // a different picture every time
-        frmMain->showSlot(n);
-        frmMain->Image1()->repaint();
-        if (frmMain->Image1()->decodedImage().isNull())
+        programWindows().main->showSlot(n);
+        programWindows().main->Image1()->repaint();
+        if (programWindows().main->Image1()->decodedImage().isNull())
             state.SkipWithError("the main image was not painted");
     }
 }
@@ -149,16 +149,16 @@ void BM_ShowSlotInMainImage(benchmark::State& state)
 void BM_ResidentWithTenSlots(benchmark::State& state)
 {
     Fixture& f = fixture();
-    frmMain->setOuterSize(624, 130 + 1300); // 10 slots
+    programWindows().main->setOuterSize(624, 130 + 1300); // 10 slots
     openCollection(f.collection);
-    frmMain->Image1()->repaint();
-    if (frmMain->Image1()->decodedImage().isNull())
+    programWindows().main->Image1()->repaint();
+    if (programWindows().main->Image1()->decodedImage().isNull())
         state.SkipWithError("the main image was not painted");
     for (auto _ : state)
-        benchmark::DoNotOptimize(frmMain->SlotCount());
-    state.counters["slots"] = frmMain->SlotCount();
+        benchmark::DoNotOptimize(programWindows().main->SlotCount());
+    state.counters["slots"] = programWindows().main->SlotCount();
     state.counters["RSS_MB"] = residentKiB() / 1024.0;
-    frmMain->setOuterSize(624, 581);
+    programWindows().main->setOuterSize(624, 581);
 }
 
 BENCHMARK(BM_ThreeScaledDecodes)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -1,6 +1,7 @@
 #pragma once
 // What the settings dialog pushes into the rest of the program. The main
 // window implements it, so the dialog needs none of the main window's headers.
+#include "settings/SettingsModel.h"
 #include "settings/UiText.h"
 
 #include <QColor>
@@ -22,6 +23,8 @@ public:
     virtual void setCommentsWindow(const QFont& font, const QColor& color, std::optional<int> alpha) = 0;
     // Whether JPEGs are turned upright by their EXIF orientation.
     virtual void setAutoOrient(bool) {}
+    // Every preference as last read or applied.
+    virtual void setAppliedSettings(const SettingsValues&) {}
     // What the comment line shows now, for the font preview.
     virtual QString commentLineText() const = 0;
     // The program-wide texts, which the language file may replace.

@@ -51,16 +51,16 @@ TEST_F(LargeCollection, MillionLinesOpenReadingOnlyTheVisiblePictures)
     std::printf("opening %d entries took %lld ms\n", total, static_cast<long long>(ms));
 
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.value(0).toStdString();
-    EXPECT_EQ(Viewer.EntryCount, total);
+    EXPECT_EQ(session().entryCount(), total);
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / %1").arg(total));
     for (int s = 1; s <= 3; ++s)
-        EXPECT_FALSE(frmMain->slot(s)->picture().isEmpty()) << s;
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("first"));
+        EXPECT_FALSE(mainWindow()->slot(s)->picture().isEmpty()) << s;
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("first"));
     EXPECT_LT(ms, 60000 * SlowDown);
 
     // The premise: the fourth entry is read only when it comes into view,
     // and then its absence is reported.
-    frmMain->toggleFollowMode();
+    mainWindow()->toggleFollowMode();
     for (int i = 0; i < 3; ++i)
         key(Qt::Key_Down);
     ASSERT_EQ(fake.errors.size(), 1);
@@ -79,32 +79,32 @@ TEST_F(LargeCollection, TenMegabyteCommentShowsAtOnceAsPlainText)
     QElapsedTimer clock;
     clock.start();
     openPath(path);
-    frmMain->repaint();
+    mainWindow()->repaint();
     QCoreApplication::processEvents();
     const qint64 ms = clock.elapsed();
     std::printf("opening and showing a %lld-byte comment took %lld ms\n",
                 static_cast<long long>(comment.size()), static_cast<long long>(ms));
 
     EXPECT_TRUE(fake.errors.isEmpty());
-    EXPECT_EQ(frmMain->LabelComent()->textFormat(), Qt::PlainText);
-    EXPECT_EQ(frmMain->slot(1)->hint(), QString::fromUtf8(comment));
+    EXPECT_EQ(mainWindow()->LabelComent()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(mainWindow()->slot(1)->hint(), QString::fromUtf8(comment));
     EXPECT_LT(ms, 1000 * SlowDown);
     // The window keeps its layout: the comment line does not push it wider.
-    EXPECT_LE(frmMain->LabelComent()->width(), frmMain->width());
+    EXPECT_LE(mainWindow()->LabelComent()->width(), mainWindow()->width());
 
     // Moving on and back stays as quick.
     clock.restart();
     key(Qt::Key_Down);
     key(Qt::Key_Up);
-    frmMain->repaint();
+    mainWindow()->repaint();
     EXPECT_LT(clock.elapsed(), 1000 * SlowDown);
-    EXPECT_EQ(Viewer.currentEntry(), 1);
+    EXPECT_EQ(session().currentEntry(), 1);
 
     // Pointing at the slot puts its hint, the whole comment, in the status bar.
     clock.restart();
-    QStatusTipEvent tip(frmMain->slot(1)->statusTip());
-    QCoreApplication::sendEvent(frmMain, &tip);
-    frmMain->repaint();
+    QStatusTipEvent tip(mainWindow()->slot(1)->statusTip());
+    QCoreApplication::sendEvent(mainWindow(), &tip);
+    mainWindow()->repaint();
     EXPECT_LT(clock.elapsed(), 1000 * SlowDown);
     EXPECT_EQ(panel(0), QString::fromUtf8(comment));
 }

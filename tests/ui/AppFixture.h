@@ -6,6 +6,7 @@
 #include "ui/main/ThumbSlot.h"
 #include "ui/main/MainWindow.h"
 #include "tests/support/FakeDialogs.h"
+#include "viewer/ViewerSession.h"
 #include "tests/support/TestPictures.h"
 
 #include <QAction>
@@ -15,6 +16,15 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+// What createWindows made: the session and the windows sharing it.
+inline ViewerSession& session() { return *programWindows().session; }
+inline MainWindow* mainWindow() { return programWindows().main; }
+inline EffectsDialog* effectsDialog() { return programWindows().effects; }
+inline CollectionEditor* collectionEditor() { return programWindows().editor; }
+inline AboutBox* aboutBox() { return programWindows().about; }
+inline SettingsDialog* settingsDialog() { return programWindows().settings; }
+inline CommentsWindow* commentsWindow() { return programWindows().comments; }
+
 class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -23,31 +33,31 @@ protected:
         // Each test reads and writes its own settings file.
         setSettingsFile(dir.filePath(QStringLiteral("pictavo.ini")));
         createWindows({});
-        frmMain->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+        mainWindow()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow()));
     }
     void TearDown() override { destroyWindows(); }
 
     // Opens a collection the way the command line does.
     void openPath(const QString& path)
     {
-        Viewer.CollectionFileName = path;
-        Viewer.ReopenWithoutDialog = true;
-        runCommand([] { frmMain->openCollectionFile(); });
+        session().setCollectionFileName(path);
+        session().reopenWithoutDialog = true;
+        runCommand([] { mainWindow()->openCollectionFile(); });
     }
     QString collectionOf(int n, const QString& name = QStringLiteral("c.pvx"))
     {
         return testpics::makeCollection(dir.path(), name, n);
     }
-    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(frmMain, Qt::Key(k), m); }
-    QString panel(int i) const { return frmMain->statusPanel(i)->text(); }
+    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(mainWindow(), Qt::Key(k), m); }
+    QString panel(int i) const { return mainWindow()->statusPanel(i)->text(); }
     bool enabled(const char* name) const
     {
-        if (QAction* a = frmMain->action(name))
+        if (QAction* a = mainWindow()->action(name))
             return a->isEnabled();
-        return frmMain->toolButton(name)->isEnabled();
+        return mainWindow()->toolButton(name)->isEnabled();
     }
-    int shapeTop() const { return frmMain->ShapeCur()->y(); }
+    int shapeTop() const { return mainWindow()->ShapeCur()->y(); }
 
     QTemporaryDir dir;
     FakeDialogs fake;

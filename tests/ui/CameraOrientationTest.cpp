@@ -64,11 +64,11 @@ protected:
 
     void expectOnScreen(const QString& corners, QSize size)
     {
-        const QImage thumb = frmMain->slot(1)->rendition();
+        const QImage thumb = mainWindow()->slot(1)->rendition();
         EXPECT_EQ(thumb.size(), size.scaled(ThumbSlot::Size, ThumbSlot::Size, Qt::KeepAspectRatio));
         EXPECT_EQ(camera::corners(thumb), corners) << "strip";
-        EXPECT_EQ(frmMain->Image1()->pictureSize(), size);
-        EXPECT_EQ(camera::corners(frmMain->Image1()->grab().toImage()), corners) << "main image";
+        EXPECT_EQ(mainWindow()->Image1()->pictureSize(), size);
+        EXPECT_EQ(camera::corners(mainWindow()->Image1()->grab().toImage()), corners) << "main image";
     }
 };
 
@@ -102,8 +102,8 @@ TEST_P(CameraOrientation, ShowsUprightOrAsStored)
 
     if (!autoOrient()) {
         // Ticking the box turns the pictures on screen upright at OK.
-        frmSettings->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
-        frmSettings->applySettings();
+        settingsDialog()->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
+        settingsDialog()->applySettings();
         expectOnScreen(upright, uprightSize);
     }
 }

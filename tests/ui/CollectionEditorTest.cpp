@@ -29,9 +29,9 @@ protected:
         AppFixture::TearDown();
     }
 
-    CollectionEditor* ed() const { return frmNewCollection; }
-    CollectionListModel* list() const { return frmNewCollection->list(); }
-    QToolButton* btn(const char* name) const { return frmNewCollection->button(name); }
+    CollectionEditor* ed() const { return collectionEditor(); }
+    CollectionListModel* list() const { return collectionEditor()->list(); }
+    QToolButton* btn(const char* name) const { return collectionEditor()->button(name); }
     void click(const char* name) { QTest::mouseClick(btn(name), Qt::LeftButton); }
     void edKey(QWidget* w, int k) { QTest::keyClick(w, Qt::Key(k)); }
 
@@ -44,13 +44,13 @@ protected:
     }
     void showNew()
     {
-        frmMain->newCollection();
+        mainWindow()->newCollection();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
     }
     void showAddDelete(int n)
     {
         openPath(collectionOf(n));
-        frmMain->editCollection();
+        mainWindow()->editCollection();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
     }
     void add(const QStringList& files)
@@ -358,7 +358,7 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForwardWithoutWrap)
 TEST_F(Editor, EnterWhileTypingACommentSavesAndClosesTheEditor)
 {
     showAddDelete(3);
-    const QString path = Viewer.CollectionFileName;
+    const QString path = session().collectionFileName();
     clickRow(1);
     QLineEdit* field = ed()->commentEditor();
     ASSERT_NE(field, nullptr);
@@ -366,14 +366,14 @@ TEST_F(Editor, EnterWhileTypingACommentSavesAndClosesTheEditor)
     QTest::keyClicks(field, QStringLiteral("typed here"));
     edKey(field, Qt::Key_Return);
     EXPECT_FALSE(ed()->isVisible());
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_FALSE(session().reopenWithoutDialog);
     EXPECT_EQ(fake.saveCalls, 0);
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[1].Comment, QStringLiteral("typed here"));
     EXPECT_EQ(saved[0].Comment, QStringLiteral("comment 1"));
     // The main window read it again.
-    EXPECT_EQ(Viewer.entry(2).Comment, QStringLiteral("typed here"));
+    EXPECT_EQ(session().entry(2).Comment, QStringLiteral("typed here"));
     EXPECT_EQ(list()->entry(1).Comment, QStringLiteral("typed here"));
     EXPECT_TRUE(fake.errors.isEmpty());
 }
@@ -390,13 +390,13 @@ TEST_F(Editor, OkOnAnEmptyListShowsTheMessageAndStaysOpen)
 {
     showAddDelete(1);
     EXPECT_FALSE(ed()->previewImage().isNull()); // Add / Delete previews row 1
-    const QByteArray before = fileBytes(Viewer.CollectionFileName);
+    const QByteArray before = fileBytes(session().collectionFileName());
     click("btnDel");
     ASSERT_EQ(list()->rowCount(), 0);
     click("btnOK");
     EXPECT_EQ(fake.infos, QStringList{QStringLiteral("Collection must contains as minimum one image.")});
     EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(fileBytes(Viewer.CollectionFileName), before);
+    EXPECT_EQ(fileBytes(session().collectionFileName()), before);
     EXPECT_EQ(fake.saveCalls, 0);
 }
 
@@ -413,10 +413,10 @@ TEST_F(Editor, CancelledSaveDialogReadsTheCollectionOpenBefore)
     EXPECT_EQ(fake.saveCalls, 1);
     EXPECT_FALSE(ed()->isVisible());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), filesBefore);
-    EXPECT_EQ(Viewer.CollectionFileName, before);
+    EXPECT_EQ(session().collectionFileName(), before);
     EXPECT_EQ(list()->entryCount(), 3);
     EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("comment 1"));
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_FALSE(session().reopenWithoutDialog);
 }
 
 TEST_F(Editor, SavingANewCollectionNamesItOpensItAndEnablesAddDelete)
@@ -428,10 +428,10 @@ TEST_F(Editor, SavingANewCollectionNamesItOpensItAndEnablesAddDelete)
     fake.saveAnswers << dir.filePath(QStringLiteral("holiday"));
     click("btnOK");
     const QString path = dir.filePath(QStringLiteral("holiday.pvx"));
-    EXPECT_EQ(Viewer.CollectionFileName, path);
+    EXPECT_EQ(session().collectionFileName(), path);
     EXPECT_EQ(fileBytes(path), dir.filePath(QStringLiteral("a.jpg")).toUtf8() + "^first^\r\n" +
                                    dir.filePath(QStringLiteral("b.bmp")).toUtf8() + "^^\r\n");
-    EXPECT_EQ(Viewer.EntryCount, 2);
+    EXPECT_EQ(session().entryCount(), 2);
     EXPECT_TRUE(enabled("mnuAdd"));
     EXPECT_TRUE(enabled("btnAdd"));
     EXPECT_TRUE(enabled("AddDeleteimage1"));
@@ -445,24 +445,24 @@ TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
     add({pic(QStringLiteral("a.jpg"))});
     QTest::keyClicks(ed()->commentEditor(), QStringLiteral("kept"));
 
-    Viewer.ReopenWithoutDialog = true;
+    session().reopenWithoutDialog = true;
     click("btnClose");
     EXPECT_FALSE(ed()->isVisible());
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_FALSE(session().reopenWithoutDialog);
 
     ed()->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
-    Viewer.ReopenWithoutDialog = true;
+    session().reopenWithoutDialog = true;
     edKey(ed()->Edit1(), Qt::Key_Escape);
     EXPECT_FALSE(ed()->isVisible());
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_FALSE(session().reopenWithoutDialog);
 
     ed()->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
-    Viewer.ReopenWithoutDialog = true;
+    session().reopenWithoutDialog = true;
     ed()->close();
     EXPECT_FALSE(ed()->isVisible());
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_FALSE(session().reopenWithoutDialog);
     EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
     EXPECT_TRUE(btn("btnDel")->isEnabled());
 }
@@ -472,14 +472,14 @@ TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
 TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollection)
 {
     showAddDelete(3);
-    const QString path = Viewer.CollectionFileName;
+    const QString path = session().collectionFileName();
     add({}); // enables Up
     clickRow(2);
     click("BtnUp");
     ed()->commentEditor()->selectAll();
     QTest::keyClicks(ed()->commentEditor(), QStringLiteral("moved"));
     click("btnClose");
-    frmMain->newCollection();
+    mainWindow()->newCollection();
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
     EXPECT_EQ(saved[1].Comment, QStringLiteral("moved"));
@@ -491,13 +491,13 @@ TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollection)
 TEST_F(Editor, NewAfterEveryRowWasDeletedLeavesTheFileAlone)
 {
     showAddDelete(2);
-    const QString path = Viewer.CollectionFileName;
+    const QString path = session().collectionFileName();
     const QByteArray before = fileBytes(path);
     click("btnDel");
     click("btnDel");
     ASSERT_EQ(list()->rowCount(), 0);
     edKey(ed()->Edit1(), Qt::Key_Escape);
-    frmMain->newCollection();
+    mainWindow()->newCollection();
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
@@ -521,17 +521,17 @@ TEST_F(Editor, AWindowsCollectionKeepsItsCodePageUntilACommentDoesNotFit)
             "^^\r\n");
     f.close();
     openPath(path);
-    EXPECT_EQ(Viewer.entry(1).Comment, "Мой отпуск");
+    EXPECT_EQ(session().entry(1).Comment, "Мой отпуск");
 
     // Add / Delete, then OK: still windows-1251.
-    frmMain->editCollection();
+    mainWindow()->editCollection();
     ed()->selectRow(1);
     click("btnDel");
     click("btnOK");
     EXPECT_EQ(fileBytes(path), a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + c + "^^\r\n");
 
     // A comment the code page can't hold makes the file UTF-8.
-    frmMain->editCollection();
+    mainWindow()->editCollection();
     list()->setData(list()->index(1, 1), QStringLiteral("Мой ✓"), Qt::EditRole);
     click("btnOK");
     EXPECT_EQ(fileBytes(path),
@@ -543,7 +543,7 @@ TEST_F(Editor, AWindowsCollectionKeepsItsCodePageUntilACommentDoesNotFit)
 TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
 {
     showAddDelete(3);
-    const QString path = Viewer.CollectionFileName;
+    const QString path = session().collectionFileName();
     const QByteArray before = fileBytes(path);
     click("btnDel");
     const QList<CollectionEntry> edited = list()->entries();
@@ -558,8 +558,8 @@ TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
         EXPECT_TRUE(ed()->isVisible());
         EXPECT_EQ(list()->entries(), edited);
         EXPECT_EQ(fileBytes(path), before);
-        EXPECT_FALSE(Viewer.ReopenWithoutDialog);
-        EXPECT_EQ(Viewer.EntryCount, 3); // nothing was re-read
+        EXPECT_FALSE(session().reopenWithoutDialog);
+        EXPECT_EQ(session().entryCount(), 3); // nothing was re-read
     }
     setAtomicWriteFault(AtomicWriteFault::None);
     click("btnOK");
@@ -577,9 +577,9 @@ TEST_F(Editor, ANewCollectionInAMissingFolderIsNotAdopted)
     click("btnOK");
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(Viewer.CollectionFileName, open);
+    EXPECT_EQ(session().collectionFileName(), open);
     EXPECT_EQ(names(), QStringList{"a.jpg"});
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_FALSE(session().reopenWithoutDialog);
 }
 
 // ---- Drag and drop
@@ -655,9 +655,9 @@ TEST_F(Editor, CommandLineArgumentsJoinIntoTheCollectionOpenedAtCreation)
     const QString path = collectionOf(2, QStringLiteral("my pictures.pvx"));
     destroyWindows();
     createWindows(path.split(QLatin1Char(' ')));
-    EXPECT_EQ(Viewer.CollectionFileName, path);
-    EXPECT_EQ(Viewer.EntryCount, 2);
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    EXPECT_EQ(session().collectionFileName(), path);
+    EXPECT_EQ(session().entryCount(), 2);
+    EXPECT_FALSE(session().reopenWithoutDialog);
     EXPECT_EQ(list()->entryCount(), 2);
     EXPECT_FALSE(ed()->isVisible());
     EXPECT_EQ(fake.openCalls, 0);
@@ -671,8 +671,8 @@ TEST_F(Editor, Screenshot)
     if (out.isEmpty())
         GTEST_SKIP() << "PV_EDITOR_SCREENSHOT not set";
     openPath(QStringLiteral(PV_BINARY_DIR "/demo/Demo.pvx"));
-    ASSERT_GT(Viewer.EntryCount, 0);
-    frmMain->editCollection();
+    ASSERT_GT(session().entryCount(), 0);
+    mainWindow()->editCollection();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
     ed()->Edit1()->setText(QStringLiteral("sea"));
     clickRow(1);

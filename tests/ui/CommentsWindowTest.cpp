@@ -13,18 +13,18 @@ using CommentsWindowTest = AppFixture;
 namespace {
 QLabel* commentsLabel()
 {
-    return frmComments->LabelComments();
+    return commentsWindow()->LabelComments();
 }
 } // namespace
 
 TEST_F(CommentsWindowTest, CreatedHiddenAsAFloatingToolWindowAtItsDesignPlace)
 {
-    ASSERT_NE(frmComments, nullptr);
-    EXPECT_FALSE(frmComments->isVisible());
-    EXPECT_TRUE(frmComments->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(frmComments->windowType(), Qt::Tool);
-    EXPECT_TRUE(frmComments->windowTitle().trimmed().isEmpty());
-    EXPECT_EQ(frmComments->geometry(), CommentsWindow::DesignFrame) << "no frame is drawn here";
+    ASSERT_NE(commentsWindow(), nullptr);
+    EXPECT_FALSE(commentsWindow()->isVisible());
+    EXPECT_TRUE(commentsWindow()->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(commentsWindow()->windowType(), Qt::Tool);
+    EXPECT_TRUE(commentsWindow()->windowTitle().trimmed().isEmpty());
+    EXPECT_EQ(commentsWindow()->geometry(), CommentsWindow::DesignFrame) << "no frame is drawn here";
     EXPECT_TRUE(commentsLabel()->wordWrap());
     EXPECT_TRUE(commentsLabel()->alignment() & Qt::AlignHCenter);
     EXPECT_TRUE(commentsLabel()->text().isEmpty());
@@ -34,76 +34,76 @@ TEST_F(CommentsWindowTest, CtrlCShowsAndHidesEscapeAndCloseHide)
 {
     openPath(collectionOf(4));
     key(Qt::Key_C, Qt::ControlModifier);
-    ASSERT_TRUE(frmComments->isVisible());
+    ASSERT_TRUE(commentsWindow()->isVisible());
     key(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_FALSE(frmComments->isVisible());
+    EXPECT_FALSE(commentsWindow()->isVisible());
 
-    frmMain->toggleComments();
-    ASSERT_TRUE(frmComments->isVisible());
-    QTest::keyClick(frmComments, Qt::Key_A);
-    EXPECT_TRUE(frmComments->isVisible()) << "other keys do nothing";
-    QTest::keyClick(frmComments, Qt::Key_Escape);
-    EXPECT_FALSE(frmComments->isVisible());
+    mainWindow()->toggleComments();
+    ASSERT_TRUE(commentsWindow()->isVisible());
+    QTest::keyClick(commentsWindow(), Qt::Key_A);
+    EXPECT_TRUE(commentsWindow()->isVisible()) << "other keys do nothing";
+    QTest::keyClick(commentsWindow(), Qt::Key_Escape);
+    EXPECT_FALSE(commentsWindow()->isVisible());
 
-    frmMain->toggleComments();
-    frmComments->resize(300, 80);
-    EXPECT_FALSE(frmComments->close()) << "the frame's close box only hides";
-    EXPECT_FALSE(frmComments->isVisible());
-    frmMain->toggleComments();
-    EXPECT_EQ(frmComments->size(), QSize(300, 80));
+    mainWindow()->toggleComments();
+    commentsWindow()->resize(300, 80);
+    EXPECT_FALSE(commentsWindow()->close()) << "the frame's close box only hides";
+    EXPECT_FALSE(commentsWindow()->isVisible());
+    mainWindow()->toggleComments();
+    EXPECT_EQ(commentsWindow()->size(), QSize(300, 80));
 }
 
 TEST_F(CommentsWindowTest, CtrlCInTheFocusedCommentsWindowHidesIt)
 {
     openPath(collectionOf(2));
-    frmMain->toggleComments();
-    frmComments->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frmComments));
-    QTest::keyClick(frmComments, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_FALSE(frmComments->isVisible());
+    mainWindow()->toggleComments();
+    commentsWindow()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(commentsWindow()));
+    QTest::keyClick(commentsWindow(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(commentsWindow()->isVisible());
 }
 
 TEST_F(CommentsWindowTest, TextFollowsEverySlotShownVisibleOrNot)
 {
     openPath(collectionOf(6));
-    ASSERT_FALSE(frmComments->isVisible());
+    ASSERT_FALSE(commentsWindow()->isVisible());
     EXPECT_TRUE(commentsLabel()->text().isEmpty()); // opening leaves it alone
     key(Qt::Key_Return);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 1"));
-    frmMain->selectSlot(2);
+    mainWindow()->selectSlot(2);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 2"));
-    frmMain->toggleFollowMode();
+    mainWindow()->toggleFollowMode();
     key(Qt::Key_Down);
     key(Qt::Key_Down); // scrolls the strip
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 4"));
     key(Qt::Key_Up);
     EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment 3"));
     // A size change shows slot 1 again, and its comment.
-    frmMain->resize(frmMain->width() + 1, frmMain->height());
+    mainWindow()->resize(mainWindow()->width() + 1, mainWindow()->height());
     QTest::qWait(20);
-    EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment %1").arg(Viewer.FirstIndex + 1));
-    frmMain->toggleComments();
-    EXPECT_EQ(commentsLabel()->text(), frmMain->LabelComent()->text());
+    EXPECT_EQ(commentsLabel()->text(), QStringLiteral("comment %1").arg(session().firstIndex() + 1));
+    mainWindow()->toggleComments();
+    EXPECT_EQ(commentsLabel()->text(), mainWindow()->LabelComent()->text());
 }
 
 TEST_F(CommentsWindowTest, SliderPositionsGiveTheirAlphaValues)
 {
     // No settings file: the slider stands at 0 and the window is almost invisible.
-    ASSERT_EQ(frmSettings->transparency(), 0);
-    EXPECT_EQ(frmComments->alpha(), 1);
-    EXPECT_NEAR(frmComments->windowOpacity(), 1 / 255.0, 1e-3);
+    ASSERT_EQ(settingsDialog()->transparency(), 0);
+    EXPECT_EQ(commentsWindow()->alpha(), 1);
+    EXPECT_NEAR(commentsWindow()->windowOpacity(), 1 / 255.0, 1e-3);
 
-    auto* slider = frmSettings->findChild<QSlider*>(QStringLiteral("TranspBar"));
+    auto* slider = settingsDialog()->findChild<QSlider*>(QStringLiteral("TranspBar"));
     const struct {
         int position;
         std::optional<int> alpha;
     } cases[] = {{254, 255}, {255, std::nullopt}, {100, 101}, {0, 1}};
     for (const auto& c : cases) {
         slider->setValue(c.position);
-        EXPECT_NE(frmComments->alpha(), c.alpha) << "only OK applies position " << c.position;
-        frmSettings->applySettings();
-        EXPECT_EQ(frmComments->alpha(), c.alpha) << "position " << c.position;
-        EXPECT_NEAR(frmComments->windowOpacity(), c.alpha.value_or(255) / 255.0, 1e-3);
+        EXPECT_NE(commentsWindow()->alpha(), c.alpha) << "only OK applies position " << c.position;
+        settingsDialog()->applySettings();
+        EXPECT_EQ(commentsWindow()->alpha(), c.alpha) << "position " << c.position;
+        EXPECT_NEAR(commentsWindow()->windowOpacity(), c.alpha.value_or(255) / 255.0, 1e-3);
     }
 }
 
@@ -128,8 +128,8 @@ TEST_F(CommentsFromSettingsFile, TakesFontColourAndAlphaAtCreation)
     EXPECT_TRUE(font.italic());
     EXPECT_FALSE(font.underline());
     EXPECT_EQ(commentsLabel()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(frmComments->alpha(), 255) << "blending on at 254";
+    EXPECT_EQ(commentsWindow()->alpha(), 255) << "blending on at 254";
     // The main window's comment line wears the same font.
-    EXPECT_EQ(frmMain->LabelComent()->font(), font);
-    EXPECT_EQ(frmMain->LabelComent()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(mainWindow()->LabelComent()->font(), font);
+    EXPECT_EQ(mainWindow()->LabelComent()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }

@@ -48,13 +48,13 @@ Bitmap24 brighter(Bitmap24 b, int amount)
 
 class EffectsDialogTest : public AppFixture {
 protected:
-    EffectsDialog& d() { return *frmEffects; }
-    EffectRenderer& fx() { return frmEffects->ImgPreview->engine(); }
+    EffectsDialog& d() { return *effectsDialog(); }
+    EffectRenderer& fx() { return effectsDialog()->ImgPreview->engine(); }
     // Shows the dialog the way the Effects command prepares it, without
     // its modal loop.
     void showDialog()
     {
-        frmMain->Image1()->setPicture(frmMain->slot(Viewer.CurrentSlot)->picture());
+        mainWindow()->Image1()->setPicture(mainWindow()->slot(session().currentSlot())->picture());
         d().show();
         QCoreApplication::processEvents();
     }
@@ -133,7 +133,7 @@ TEST_F(EffectsDialogTest, LayoutNamesAndRanges)
 
 TEST_F(EffectsDialogTest, TheLanguageLoaderReachesEveryTextByName)
 {
-    WidgetTextSink sink({frmEffects});
+    WidgetTextSink sink({effectsDialog()});
     int reached = 0;
     for (const UiTextEntry& entry : uiTextTable()) {
         for (const UiTarget& t : entry.targets) {
@@ -236,10 +236,10 @@ TEST_F(EffectsDialogTest, SliderInterplay)
 TEST_F(EffectsDialogTest, ActivationPreviewsTheMainImagesPicture)
 {
     openPath(collectionOf(2));
-    frmMain->selectSlot(2);
+    mainWindow()->selectSlot(2);
     d().BrightBar->setValue(25);
     showDialog();
-    const Bitmap24 original = frmMain->slot(2)->picture().toBitmap24();
+    const Bitmap24 original = mainWindow()->slot(2)->picture().toBitmap24();
     EXPECT_EQ(fx().PictureOriginal(), original);
     EXPECT_EQ(fx().Picture(), brighter(original, 25)); // rendered with the values set
     d().discardEffects();
@@ -248,23 +248,23 @@ TEST_F(EffectsDialogTest, ActivationPreviewsTheMainImagesPicture)
 TEST_F(EffectsDialogTest, OkWritesTheCurrentPictureAndRecordsUndo)
 {
     openPath(collectionOf(3));
-    frmMain->selectSlot(2);
-    const QString path = Viewer.entry(2).FileName; // a bitmap
+    mainWindow()->selectSlot(2);
+    const QString path = session().entry(2).FileName; // a bitmap
     const Bitmap24 start = fileBitmap(path);
-    const Picture before = frmMain->Image1()->picture();
+    const Picture before = mainWindow()->Image1()->picture();
     showDialog();
     d().BrightBar->setValue(50);
     QTest::mouseClick(d().butApply, Qt::LeftButton);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_FALSE(d().isVisible());
     EXPECT_EQ(fileBitmap(path), brighter(start, 50));
-    EXPECT_TRUE(frmMain->undoPicture.sharesDataWith(before));
-    EXPECT_EQ(frmMain->undoSlot, 2);
-    EXPECT_EQ(frmMain->undoFirstIndex, 0);
+    EXPECT_TRUE(session().undoRecord().picture.sharesDataWith(before));
+    EXPECT_EQ(session().undoRecord().slot, 2);
+    EXPECT_EQ(session().undoRecord().firstIndex, 0);
     EXPECT_TRUE(enabled("butUndo"));
     EXPECT_TRUE(enabled("mnuUndo1"));
-    EXPECT_EQ(frmMain->Image1()->picture().toBitmap24(), brighter(start, 50));
-    EXPECT_TRUE(frmMain->slot(2)->picture().sharesDataWith(frmMain->Image1()->picture()));
+    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), brighter(start, 50));
+    EXPECT_TRUE(mainWindow()->slot(2)->picture().sharesDataWith(mainWindow()->Image1()->picture()));
     expectAllZero();
 }
 
@@ -284,7 +284,7 @@ TEST_F(EffectsDialogTest, OkWithEveryControlAtZeroStillRewrites)
     EXPECT_NE(jpgAfter, jpgBefore); // encoded again at quality 90
     EXPECT_TRUE(jpgAfter.startsWith("\xFF\xD8"));
 
-    frmMain->selectSlot(2);
+    mainWindow()->selectSlot(2);
     showDialog();
     d().applyEffects();
     const QByteArray bmpAfter = bytesOf(bmp);
@@ -296,9 +296,9 @@ TEST_F(EffectsDialogTest, OkWithEveryControlAtZeroStillRewrites)
 TEST_F(EffectsDialogTest, AFailedWriteChangesNothingAndKeepsTheDialogOpen)
 {
     openPath(collectionOf(2));
-    const QString path = Viewer.entry(1).FileName;
+    const QString path = session().entry(1).FileName;
     const QByteArray before = bytesOf(path);
-    const Picture held = frmMain->Image1()->picture();
+    const Picture held = mainWindow()->Image1()->picture();
     showDialog();
     d().ContrastBar->setValue(90);
     setAtomicWriteFault(AtomicWriteFault::Write, ENOSPC);
@@ -310,16 +310,16 @@ TEST_F(EffectsDialogTest, AFailedWriteChangesNothingAndKeepsTheDialogOpen)
     EXPECT_TRUE(d().isVisible());
     EXPECT_EQ(d().ContrastBar->value(), 90);
     EXPECT_FALSE(enabled("mnuUndo"));
-    EXPECT_TRUE(frmMain->undoPicture.isEmpty());
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(held));
-    EXPECT_TRUE(frmMain->slot(1)->picture().sharesDataWith(held));
+    EXPECT_TRUE(session().undoRecord().picture.isEmpty());
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(held));
+    EXPECT_TRUE(mainWindow()->slot(1)->picture().sharesDataWith(held));
     d().discardEffects();
 }
 
 TEST_F(EffectsDialogTest, CancelAndEscWriteNothingAndStartTheNextShowingClean)
 {
     openPath(collectionOf(2));
-    const QString path = Viewer.entry(1).FileName;
+    const QString path = session().entry(1).FileName;
     const QByteArray before = bytesOf(path);
     showDialog();
     d().BrightBar->setValue(80);
@@ -345,13 +345,13 @@ TEST_F(EffectsDialogTest, CancelAndEscWriteNothingAndStartTheNextShowingClean)
 TEST_F(EffectsDialogTest, EnterRunsOkThroughTheModalCommand)
 {
     openPath(collectionOf(1));
-    const QString path = Viewer.entry(1).FileName;
+    const QString path = session().entry(1).FileName;
     const QByteArray before = bytesOf(path);
     QTimer::singleShot(0, [] {
-        frmEffects->SaturationBar->setValue(-255);
-        QTest::keyClick(frmEffects->SaturationBar, Qt::Key_Enter);
-        if (frmEffects->isVisible())
-            frmEffects->done(QDialog::Rejected);
+        effectsDialog()->SaturationBar->setValue(-255);
+        QTest::keyClick(effectsDialog()->SaturationBar, Qt::Key_Enter);
+        if (effectsDialog()->isVisible())
+            effectsDialog()->done(QDialog::Rejected);
     });
     key(Qt::Key_E, Qt::ControlModifier);
     EXPECT_NE(bytesOf(path), before);
@@ -369,7 +369,7 @@ TEST_F(EffectsDialogTest, AllPicturesWritesEveryEntryAndRefreshesTheStrip)
     const Bitmap24 aStart = fileBitmap(a), bStart = fileBitmap(b);
     openFiles({a, b}, 1); // a, b, a
     key(Qt::Key_Down);
-    frmMain->selectSlot(2);
+    mainWindow()->selectSlot(2);
     showDialog();
     d().CheckAll->setChecked(true);
     d().BrightBar->setValue(10);
@@ -379,10 +379,10 @@ TEST_F(EffectsDialogTest, AllPicturesWritesEveryEntryAndRefreshesTheStrip)
     EXPECT_EQ(fileBitmap(a), brighter(aStart, 20));
     EXPECT_EQ(fileBitmap(b), brighter(bStart, 10));
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(frmMain->slot(i)->picture().toBitmap24(), fileBitmap(Viewer.entry(i).FileName)) << i;
+        EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(session().entry(i).FileName)) << i;
     // The main image shows the current slot's picture; undo stays off.
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(2)->picture()));
-    EXPECT_EQ(Viewer.CurrentSlot, 2);
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(2)->picture()));
+    EXPECT_EQ(session().currentSlot(), 2);
     EXPECT_FALSE(enabled("mnuUndo"));
     EXPECT_TRUE(d().CheckAll->isChecked()); // kept for the next showing
     expectAllZero();
@@ -394,7 +394,7 @@ TEST_F(EffectsDialogTest, CancellingTheProgressStopsBetweenPictures)
     openPath(c);
     QList<QByteArray> before;
     for (int e = 1; e <= 5; ++e)
-        before << bytesOf(Viewer.entry(e).FileName);
+        before << bytesOf(session().entry(e).FileName);
     QStringList labels;
     d().setProgressObserver([&](int done, int total) {
         EXPECT_EQ(total, 5);
@@ -409,12 +409,12 @@ TEST_F(EffectsDialogTest, CancellingTheProgressStopsBetweenPictures)
     d().applyEffects();
     d().setProgressObserver({});
     EXPECT_EQ(labels, QStringList({"1 / 5", "2 / 5"}));
-    EXPECT_NE(bytesOf(Viewer.entry(1).FileName), before[0]);
-    EXPECT_NE(bytesOf(Viewer.entry(2).FileName), before[1]);
+    EXPECT_NE(bytesOf(session().entry(1).FileName), before[0]);
+    EXPECT_NE(bytesOf(session().entry(2).FileName), before[1]);
     for (int e = 3; e <= 5; ++e)
-        EXPECT_EQ(bytesOf(Viewer.entry(e).FileName), before[e - 1]) << e;
+        EXPECT_EQ(bytesOf(session().entry(e).FileName), before[e - 1]) << e;
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(frmMain->slot(i)->picture().toBitmap24(), fileBitmap(Viewer.entry(i).FileName)) << i;
+        EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(session().entry(i).FileName)) << i;
     EXPECT_EQ(d().progressDialog(), nullptr);
     d().CheckAll->setChecked(false);
 }
@@ -534,7 +534,7 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
     const QString a = testpics::writeBmp(dir.filePath("a.bmp"), 40, 30, 1);
     const QString b = testpics::writeBmp(dir.filePath("b.bmp"), 40, 30, 2);
     openFiles({a, b});
-    frmMain->selectSlot(2);
+    mainWindow()->selectSlot(2);
     showDialog();
     d().discardEffects();
 
@@ -552,8 +552,8 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
     }
     counts[0] = std::uint8_t(counts[0] + moved);
     const QByteArray aBefore = bytesOf(a);
-    frmMain->selectSlot(1);
-    frmMain->Image1()->setPicture(Picture::fromJpegData(bad));
+    mainWindow()->selectSlot(1);
+    mainWindow()->Image1()->setPicture(Picture::fromJpegData(bad));
     d().BrightBar->setValue(30);
     d().show();
     QCoreApplication::processEvents();

@@ -21,25 +21,25 @@ TEST_F(EffectsScreenshot, DialogOverTheDemoCollection)
         GTEST_SKIP() << "set PV_SCREENSHOT_DIR to take screenshots";
     openPath(QStringLiteral(PV_BINARY_DIR "/demo/Demo.pvx"));
     ASSERT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
-    QTest::keyClick(frmMain, Qt::Key_Down);
-    frmMain->selectSlot(2);
+    QTest::keyClick(mainWindow(), Qt::Key_Down);
+    mainWindow()->selectSlot(2);
     bool saved = false;
     QTimer::singleShot(0, [&] {
-        frmEffects->ContrastBar->setValue(60);
-        frmEffects->BrightBar->setValue(-30);
+        effectsDialog()->ContrastBar->setValue(60);
+        effectsDialog()->BrightBar->setValue(-30);
         QTest::qWait(600);
-        saved = frmMain->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects.png")));
-        frmEffects->ListEffects->setCurrentRow(2);
-        frmEffects->BlurBar->setValue(4);
+        saved = mainWindow()->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects.png")));
+        effectsDialog()->ListEffects->setCurrentRow(2);
+        effectsDialog()->BlurBar->setValue(4);
         QTest::qWait(400);
-        frmMain->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects-page3.png")));
-        frmEffects->TabControl1->setCurrentIndex(1);
-        frmEffects->RizeBar->setValue(90);
+        mainWindow()->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects-page3.png")));
+        effectsDialog()->TabControl1->setCurrentIndex(1);
+        effectsDialog()->RizeBar->setValue(90);
         QTest::qWait(400);
-        frmMain->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects-other.png")));
-        frmEffects->discardEffects();
+        mainWindow()->screen()->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("effects-other.png")));
+        effectsDialog()->discardEffects();
     });
-    frmMain->showEffects();
+    mainWindow()->showEffects();
     EXPECT_TRUE(saved);
 }
 
@@ -56,14 +56,14 @@ TEST_F(EffectsScreenshot, PixelateOnALargePhotoBeforeAndAfterTheExactRender)
     ASSERT_TRUE(photo.scaled(3200, 2100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(big, "BMP"));
     writeCollection(dir.filePath(QStringLiteral("large.pvx")), {{big, QStringLiteral("large photo")}});
     openPath(dir.filePath(QStringLiteral("large.pvx")));
-    frmMain->Image1()->setPicture(frmMain->slot(1)->picture());
-    frmEffects->show();
-    ASSERT_TRUE(QTest::qWaitFor([] { return !frmEffects->ImgPreview->shownScaled().isNull(); }, 60000));
-    frmEffects->ListEffects->setCurrentRow(2);
-    frmEffects->MosaicBar->setValue(20);
+    mainWindow()->Image1()->setPicture(mainWindow()->slot(1)->picture());
+    effectsDialog()->show();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !effectsDialog()->ImgPreview->shownScaled().isNull(); }, 60000));
+    effectsDialog()->ListEffects->setCurrentRow(2);
+    effectsDialog()->MosaicBar->setValue(20);
     const QDir out(shots);
-    EXPECT_TRUE(frmEffects->grab().save(out.filePath(QStringLiteral("pixelate20-before.png"))));
-    ASSERT_TRUE(QTest::qWaitFor([] { return !frmEffects->ImgPreview->shownScaled().isNull(); }, 60000));
-    EXPECT_TRUE(frmEffects->grab().save(out.filePath(QStringLiteral("pixelate20-after.png"))));
-    frmEffects->discardEffects();
+    EXPECT_TRUE(effectsDialog()->grab().save(out.filePath(QStringLiteral("pixelate20-before.png"))));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !effectsDialog()->ImgPreview->shownScaled().isNull(); }, 60000));
+    EXPECT_TRUE(effectsDialog()->grab().save(out.filePath(QStringLiteral("pixelate20-after.png"))));
+    effectsDialog()->discardEffects();
 }

@@ -16,106 +16,106 @@ TEST_F(Navigation, OpeningShowsTheFirstEntryEverywhere)
 {
     const QString path = collectionOf(5);
     openPath(path);
-    EXPECT_EQ(Viewer.EntryCount, 5);
-    EXPECT_EQ(Viewer.FirstIndex, 0);
-    EXPECT_EQ(Viewer.CurrentSlot, 1);
-    EXPECT_EQ(frmMain->windowTitle(), path + QStringLiteral(" - Pictavo 2006"));
+    EXPECT_EQ(session().entryCount(), 5);
+    EXPECT_EQ(session().firstIndex(), 0);
+    EXPECT_EQ(session().currentSlot(), 1);
+    EXPECT_EQ(mainWindow()->windowTitle(), path + QStringLiteral(" - Pictavo 2006"));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 5"));
-    EXPECT_EQ(panel(2), Viewer.entry(1).FileName);
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 1"));
-    EXPECT_TRUE(frmMain->ShapeCur()->isVisible());
+    EXPECT_EQ(panel(2), session().entry(1).FileName);
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 1"));
+    EXPECT_TRUE(mainWindow()->ShapeCur()->isVisible());
     EXPECT_EQ(shapeTop(), 6);
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(1)->picture()));
-    EXPECT_EQ(frmNewCollection->list()->rowCount(), 5);
-    EXPECT_EQ(frmNewCollection->list()->entry(4).Comment, QStringLiteral("comment 5"));
-    EXPECT_FALSE(frmMain->BtnUp()->isEnabled());
-    EXPECT_TRUE(frmMain->BtnDown()->isEnabled());
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(1)->picture()));
+    EXPECT_EQ(collectionEditor()->list()->rowCount(), 5);
+    EXPECT_EQ(collectionEditor()->list()->entry(4).Comment, QStringLiteral("comment 5"));
+    EXPECT_FALSE(mainWindow()->BtnUp()->isEnabled());
+    EXPECT_TRUE(mainWindow()->BtnDown()->isEnabled());
 }
 
 TEST_F(Navigation, OneEntryKeepsBothButtonsDisabled)
 {
     openPath(collectionOf(1));
-    EXPECT_FALSE(frmMain->BtnUp()->isEnabled());
-    EXPECT_FALSE(frmMain->BtnDown()->isEnabled());
+    EXPECT_FALSE(mainWindow()->BtnUp()->isEnabled());
+    EXPECT_FALSE(mainWindow()->BtnDown()->isEnabled());
     for (int k : {Qt::Key_Down, Qt::Key_Space, Qt::Key_Up, Qt::Key_Backspace})
         key(k);
-    EXPECT_EQ(Viewer.currentEntry(), 1);
-    EXPECT_FALSE(frmMain->slot(2)->isEnabled());
-    EXPECT_TRUE(frmMain->slot(2)->picture().isEmpty());
+    EXPECT_EQ(session().currentEntry(), 1);
+    EXPECT_FALSE(mainWindow()->slot(2)->isEnabled());
+    EXPECT_TRUE(mainWindow()->slot(2)->picture().isEmpty());
 }
 
 TEST_F(Navigation, AsManyEntriesAsSlotsMovesOnlyTheHighlight)
 {
     openPath(collectionOf(3));
-    EXPECT_TRUE(frmMain->BtnDown()->isEnabled());
+    EXPECT_TRUE(mainWindow()->BtnDown()->isEnabled());
     key(Qt::Key_Down);
     key(Qt::Key_Space);
-    EXPECT_EQ(Viewer.CurrentSlot, 3);
+    EXPECT_EQ(session().currentSlot(), 3);
     EXPECT_EQ(shapeTop(), 6 + 2 * 153);
-    EXPECT_FALSE(frmMain->BtnDown()->isEnabled());
+    EXPECT_FALSE(mainWindow()->BtnDown()->isEnabled());
     key(Qt::Key_Down);
-    EXPECT_EQ(Viewer.CurrentSlot, 3);
-    EXPECT_EQ(Viewer.FirstIndex, 0);
+    EXPECT_EQ(session().currentSlot(), 3);
+    EXPECT_EQ(session().firstIndex(), 0);
 }
 
 TEST_F(Navigation, TwelveEntriesThroughThreeSlotsToTheEndAndBack)
 {
     openPath(collectionOf(12));
-    frmMain->toggleFollowMode();
+    mainWindow()->toggleFollowMode();
     for (int i = 0; i < 11; ++i)
         key(Qt::Key_Down);
-    EXPECT_EQ(Viewer.FirstIndex, 9);
-    EXPECT_EQ(Viewer.CurrentSlot, 3);
+    EXPECT_EQ(session().firstIndex(), 9);
+    EXPECT_EQ(session().currentSlot(), 3);
     EXPECT_EQ(panel(1), QStringLiteral("Image: 12 / 12"));
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 12"));
-    EXPECT_FALSE(frmMain->BtnDown()->isEnabled());
-    EXPECT_TRUE(frmMain->BtnUp()->isEnabled());
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 12"));
+    EXPECT_FALSE(mainWindow()->BtnDown()->isEnabled());
+    EXPECT_TRUE(mainWindow()->BtnUp()->isEnabled());
     // Each slot shows the entry it stands for.
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(frmMain->slot(i)->hint(), QStringLiteral("comment %1").arg(9 + i));
+        EXPECT_EQ(mainWindow()->slot(i)->hint(), QStringLiteral("comment %1").arg(9 + i));
 
     key(Qt::Key_Up);
-    EXPECT_EQ(Viewer.FirstIndex, 9);
-    EXPECT_EQ(Viewer.CurrentSlot, 2);
-    EXPECT_TRUE(frmMain->BtnDown()->isEnabled());
+    EXPECT_EQ(session().firstIndex(), 9);
+    EXPECT_EQ(session().currentSlot(), 2);
+    EXPECT_TRUE(mainWindow()->BtnDown()->isEnabled());
 
     for (int i = 0; i < 10; ++i)
         key(Qt::Key_Backspace);
-    EXPECT_EQ(Viewer.FirstIndex, 0);
-    EXPECT_EQ(Viewer.CurrentSlot, 1);
-    EXPECT_FALSE(frmMain->BtnUp()->isEnabled());
+    EXPECT_EQ(session().firstIndex(), 0);
+    EXPECT_EQ(session().currentSlot(), 1);
+    EXPECT_FALSE(mainWindow()->BtnUp()->isEnabled());
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 12"));
-    EXPECT_EQ(frmMain->slot(1)->hint(), QStringLiteral("comment 1"));
-    EXPECT_EQ(frmMain->slot(3)->hint(), QStringLiteral("comment 3"));
+    EXPECT_EQ(mainWindow()->slot(1)->hint(), QStringLiteral("comment 1"));
+    EXPECT_EQ(mainWindow()->slot(3)->hint(), QStringLiteral("comment 3"));
 }
 
 TEST_F(Navigation, FollowModeOffMovesOnlyTheStripUntilEnter)
 {
     openPath(collectionOf(5));
-    ASSERT_FALSE(Viewer.FollowsCursor);
+    ASSERT_FALSE(session().followsCursor());
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     key(Qt::Key_Down); // scrolls
-    EXPECT_EQ(Viewer.currentEntry(), 4);
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 1"));
+    EXPECT_EQ(session().currentEntry(), 4);
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 1"));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 5"));
     key(Qt::Key_Return);
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 4"));
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 4"));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 4 / 5"));
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(3)->picture()));
-    EXPECT_EQ(Viewer.FirstIndex, 1);
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(3)->picture()));
+    EXPECT_EQ(session().firstIndex(), 1);
 }
 
 TEST_F(Navigation, FollowToggleKeepsMenuAndButtonInStep)
 {
-    QAction* menu = frmMain->action("mnuFollows");
-    QToolButton* button = frmMain->toolButton("btnFollow");
+    QAction* menu = mainWindow()->action("mnuFollows");
+    QToolButton* button = mainWindow()->toolButton("btnFollow");
     menu->trigger();
-    EXPECT_TRUE(Viewer.FollowsCursor);
+    EXPECT_TRUE(session().followsCursor());
     EXPECT_TRUE(menu->isChecked());
     EXPECT_TRUE(button->isChecked());
     button->click();
-    EXPECT_FALSE(Viewer.FollowsCursor);
+    EXPECT_FALSE(session().followsCursor());
     EXPECT_FALSE(menu->isChecked());
     EXPECT_FALSE(button->isChecked());
 }
@@ -123,18 +123,18 @@ TEST_F(Navigation, FollowToggleKeepsMenuAndButtonInStep)
 TEST_F(Navigation, SlotClickShowsTheSlotAndResetsAsIs)
 {
     openPath(collectionOf(5));
-    frmMain->stretchToFit();
-    frmMain->zoomIn();
-    ASSERT_FALSE(frmMain->Image1()->autoSize());
-    QTest::mouseClick(frmMain->slot(2), Qt::LeftButton);
-    EXPECT_TRUE(frmMain->Image1()->autoSize());
-    EXPECT_FALSE(frmMain->Image1()->stretch());
-    EXPECT_EQ(Viewer.CurrentSlot, 2);
+    mainWindow()->stretchToFit();
+    mainWindow()->zoomIn();
+    ASSERT_FALSE(mainWindow()->Image1()->autoSize());
+    QTest::mouseClick(mainWindow()->slot(2), Qt::LeftButton);
+    EXPECT_TRUE(mainWindow()->Image1()->autoSize());
+    EXPECT_FALSE(mainWindow()->Image1()->stretch());
+    EXPECT_EQ(session().currentSlot(), 2);
     EXPECT_EQ(shapeTop(), 6 + 153);
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 2"));
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 2"));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 2 / 5"));
-    EXPECT_TRUE(frmMain->BtnUp()->isEnabled());
-    EXPECT_TRUE(frmMain->BtnDown()->isEnabled());
+    EXPECT_TRUE(mainWindow()->BtnUp()->isEnabled());
+    EXPECT_TRUE(mainWindow()->BtnDown()->isEnabled());
 }
 
 TEST_F(Navigation, CancelledOpenDialogReadsTheOpenCollectionAgain)
@@ -145,24 +145,24 @@ TEST_F(Navigation, CancelledOpenDialogReadsTheOpenCollectionAgain)
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     fake.openAnswers = {QString()};
-    frmMain->action("mnuOpen")->trigger();
+    mainWindow()->action("mnuOpen")->trigger();
     EXPECT_EQ(fake.openCalls, 1);
-    EXPECT_EQ(Viewer.CollectionFileName, path);
-    EXPECT_EQ(Viewer.FirstIndex, 0);
-    EXPECT_EQ(Viewer.CurrentSlot, 1);
-    EXPECT_EQ(frmMain->slot(1)->hint(), QStringLiteral("comment 1"));
+    EXPECT_EQ(session().collectionFileName(), path);
+    EXPECT_EQ(session().firstIndex(), 0);
+    EXPECT_EQ(session().currentSlot(), 1);
+    EXPECT_EQ(mainWindow()->slot(1)->hint(), QStringLiteral("comment 1"));
 }
 
 TEST_F(Navigation, FewerEntriesThanBeforeLeaveLowerSlotsEmptyAndDisabled)
 {
     openPath(collectionOf(5));
     fake.openAnswers = {testpics::makeCollection(dir.path(), QStringLiteral("one.pvx"), 1)};
-    frmMain->openCollectionFile();
-    EXPECT_EQ(Viewer.EntryCount, 1);
-    EXPECT_EQ(frmNewCollection->list()->rowCount(), 1);
+    mainWindow()->openCollectionFile();
+    EXPECT_EQ(session().entryCount(), 1);
+    EXPECT_EQ(collectionEditor()->list()->rowCount(), 1);
     for (int i = 2; i <= 3; ++i) {
-        EXPECT_FALSE(frmMain->slot(i)->isEnabled());
-        EXPECT_TRUE(frmMain->slot(i)->picture().isEmpty());
+        EXPECT_FALSE(mainWindow()->slot(i)->isEnabled());
+        EXPECT_TRUE(mainWindow()->slot(i)->picture().isEmpty());
     }
 }
 
@@ -172,8 +172,8 @@ TEST_F(Navigation, CommandLinePathWithBlanksOpensAsOnePath)
     const QString path = testpics::makeCollection(dir.path() + QStringLiteral("/my pictures"), "two words.pvx", 2);
     destroyWindows();
     createWindows(path.split(QLatin1Char(' ')));
-    EXPECT_EQ(Viewer.CollectionFileName, path);
-    EXPECT_EQ(Viewer.EntryCount, 2);
+    EXPECT_EQ(session().collectionFileName(), path);
+    EXPECT_EQ(session().entryCount(), 2);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
@@ -181,12 +181,12 @@ TEST_F(Navigation, BeforeAnyOpenTheNavigationKeysDoNothingButKeypadZooms)
 {
     for (int k : {Qt::Key_Down, Qt::Key_Space, Qt::Key_Up, Qt::Key_Backspace, Qt::Key_Return})
         key(k);
-    EXPECT_EQ(Viewer.EntryCount, 0);
+    EXPECT_EQ(session().entryCount(), 0);
     EXPECT_TRUE(fake.errors.isEmpty());
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(frmMain->ZoomStep(), 10);
+    EXPECT_EQ(mainWindow()->ZoomStep(), 10);
     key(Qt::Key_Plus); // the main keyboard's plus is not a zoom key
-    EXPECT_EQ(frmMain->ZoomStep(), 10);
+    EXPECT_EQ(mainWindow()->ZoomStep(), 10);
 }
 
 // ---- failures
@@ -197,13 +197,13 @@ TEST_F(Navigation, AMissingCollectionFileChangesNothing)
     openPath(path);
     key(Qt::Key_Down);
     fake.openAnswers = {dir.path() + QStringLiteral("/nothing.pvx")};
-    frmMain->action("mnuOpen")->trigger();
+    mainWindow()->action("mnuOpen")->trigger();
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.first().startsWith(QStringLiteral("File not found"))) << fake.errors.first().toStdString();
-    EXPECT_EQ(Viewer.CollectionFileName, path);
-    EXPECT_EQ(Viewer.EntryCount, 5);
-    EXPECT_EQ(Viewer.CurrentSlot, 2);
-    EXPECT_EQ(frmNewCollection->list()->rowCount(), 5);
+    EXPECT_EQ(session().collectionFileName(), path);
+    EXPECT_EQ(session().entryCount(), 5);
+    EXPECT_EQ(session().currentSlot(), 2);
+    EXPECT_EQ(collectionEditor()->list()->rowCount(), 5);
 }
 
 TEST_F(Navigation, AnUnreadablePictureStopsTheStripButTheListHoldsEveryEntryAndNewKeepsTheFile)
@@ -223,14 +223,14 @@ TEST_F(Navigation, AnUnreadablePictureStopsTheStripButTheListHoldsEveryEntryAndN
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.first().startsWith(QStringLiteral("Cannot open file \"") + entries[1].FileName))
         << fake.errors.first().toStdString();
-    EXPECT_EQ(Viewer.EntryCount, 1);
-    EXPECT_EQ(frmMain->windowTitle(), path + QStringLiteral(" - Pictavo 2006"));
+    EXPECT_EQ(session().entryCount(), 1);
+    EXPECT_EQ(mainWindow()->windowTitle(), path + QStringLiteral(" - Pictavo 2006"));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 1"));
-    EXPECT_FALSE(frmMain->slot(2)->isEnabled());
-    EXPECT_FALSE(frmMain->BtnDown()->isEnabled());
-    EXPECT_EQ(frmNewCollection->list()->entries(), readCollectionAll(path));
+    EXPECT_FALSE(mainWindow()->slot(2)->isEnabled());
+    EXPECT_FALSE(mainWindow()->BtnDown()->isEnabled());
+    EXPECT_EQ(collectionEditor()->list()->entries(), readCollectionAll(path));
 
-    frmMain->newCollection();
+    mainWindow()->newCollection();
     EXPECT_EQ(readWholeFile(path), bytes);
 }
 
@@ -245,7 +245,7 @@ TEST_F(Navigation, UnknownKindAndDamagedPicturesGiveTheLibraryMessage)
     openPath(dir.path() + QStringLiteral("/g.pvx"));
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_EQ(fake.errors.first(), QStringLiteral("Unknown picture file extension (.gif)"));
-    EXPECT_EQ(Viewer.EntryCount, 0);
+    EXPECT_EQ(session().entryCount(), 0);
     EXPECT_FALSE(enabled("mnuEffects"));
     EXPECT_EQ(panel(1), QString()) << "no position to tell";
     EXPECT_EQ(panel(2), QString());
@@ -260,19 +260,19 @@ TEST_F(Navigation, APictureThatFailsWhileScrollingLeavesTheStripScrolled)
 {
     const QString path = collectionOf(5);
     openPath(path);
-    frmMain->toggleFollowMode();
-    QFile::remove(Viewer.entry(4).FileName);
+    mainWindow()->toggleFollowMode();
+    QFile::remove(session().entry(4).FileName);
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     ASSERT_TRUE(fake.errors.isEmpty());
     key(Qt::Key_Down);
     ASSERT_EQ(fake.errors.size(), 1);
-    EXPECT_EQ(Viewer.FirstIndex, 1);
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 3"));
+    EXPECT_EQ(session().firstIndex(), 1);
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 3"));
     // The next step goes on past the broken entry.
     key(Qt::Key_Down);
-    EXPECT_EQ(Viewer.currentEntry(), 5);
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 5"));
+    EXPECT_EQ(session().currentEntry(), 5);
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 5"));
 }
 
 TEST_F(Navigation, AnEmptyCollectionFileShowsNothingAndDisablesPictureCommands)
@@ -283,13 +283,13 @@ TEST_F(Navigation, AnEmptyCollectionFileShowsNothingAndDisablesPictureCommands)
     empty.close();
     openPath(empty.fileName());
     EXPECT_TRUE(fake.errors.isEmpty());
-    EXPECT_EQ(Viewer.EntryCount, 0);
-    EXPECT_EQ(frmMain->windowTitle(), empty.fileName() + QStringLiteral(" - Pictavo 2006"));
-    EXPECT_TRUE(frmMain->Image1()->picture().isEmpty());
-    EXPECT_FALSE(frmMain->slot(1)->isEnabled());
+    EXPECT_EQ(session().entryCount(), 0);
+    EXPECT_EQ(mainWindow()->windowTitle(), empty.fileName() + QStringLiteral(" - Pictavo 2006"));
+    EXPECT_TRUE(mainWindow()->Image1()->picture().isEmpty());
+    EXPECT_FALSE(mainWindow()->slot(1)->isEnabled());
     EXPECT_FALSE(enabled("mnuEffects"));
     EXPECT_FALSE(enabled("mnuRotateLeft"));
-    EXPECT_FALSE(frmMain->ShapeCur()->isVisible());
+    EXPECT_FALSE(mainWindow()->ShapeCur()->isVisible());
     key(Qt::Key_Return);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
@@ -300,17 +300,17 @@ TEST_F(Navigation, NewWritesTheListIntoTheOpenCollectionOnlyWhileItHoldsIt)
 {
     const QString path = collectionOf(3);
     openPath(path);
-    CollectionListModel* list = frmNewCollection->list();
+    CollectionListModel* list = collectionEditor()->list();
     list->setData(list->index(0, 1), QStringLiteral("edited"), Qt::EditRole);
-    frmMain->newCollection();
+    mainWindow()->newCollection();
     EXPECT_EQ(readCollectionAll(path).first().Comment, QStringLiteral("edited"));
     EXPECT_EQ(list->rowCount(), 0);
-    EXPECT_EQ(frmNewCollection->windowTitle(), QStringLiteral("Create New Collection..."));
-    EXPECT_TRUE(Viewer.NewCollectionMode);
+    EXPECT_EQ(collectionEditor()->windowTitle(), QStringLiteral("Create New Collection..."));
+    EXPECT_TRUE(session().newCollectionMode);
 
     // Rows of a new, unsaved collection never replace the open one's entries.
     list->append({dir.path() + QStringLiteral("/p1.jpg"), QStringLiteral("new one")});
-    frmMain->newCollection();
+    mainWindow()->newCollection();
     EXPECT_EQ(readCollectionAll(path).size(), 3);
 }
 
@@ -319,13 +319,13 @@ TEST_F(Navigation, AddDeleteRefillsTheEditorFromTheFile)
     const QString path = collectionOf(4);
     openPath(path);
     key(Qt::Key_Down);
-    frmMain->editCollection();
-    EXPECT_EQ(frmNewCollection->windowTitle(), QStringLiteral("Add / Delete Image..."));
-    EXPECT_FALSE(Viewer.NewCollectionMode);
-    EXPECT_FALSE(Viewer.ReopenWithoutDialog);
+    mainWindow()->editCollection();
+    EXPECT_EQ(collectionEditor()->windowTitle(), QStringLiteral("Add / Delete Image..."));
+    EXPECT_FALSE(session().newCollectionMode);
+    EXPECT_FALSE(session().reopenWithoutDialog);
     EXPECT_EQ(fake.openCalls, 0);
-    EXPECT_EQ(frmNewCollection->list()->rowCount(), 4);
-    EXPECT_EQ(Viewer.CurrentSlot, 1);
+    EXPECT_EQ(collectionEditor()->list()->rowCount(), 4);
+    EXPECT_EQ(session().currentSlot(), 1);
 }
 
 // ---- failures around opens and layouts
@@ -350,10 +350,8 @@ protected:
 TEST_P(UndoAcrossOpens, CtrlZDoesNothingAfterwards)
 {
     openPath(collectionOf(3));
-    frmMain->undoPicture = Picture::fromBitmap(Bitmap24(5, 4));
-    frmMain->undoSlot = 1;
-    frmMain->undoFirstIndex = 0;
-    frmMain->setUndoEnabled(true);
+    session().setUndoRecord({Picture::fromBitmap(Bitmap24(5, 4)), 1, 0});
+    session().setUndoAvailable(true);
     ASSERT_TRUE(QDir().mkdir(dir.filePath("b")));
     const QString other = testpics::makeCollection(dir.filePath("b"), "b.pvx", 3);
 
@@ -366,17 +364,17 @@ TEST_P(UndoAcrossOpens, CtrlZDoesNothingAfterwards)
         openPath(other);
         break;
     case OpenKind::Cancelled:
-        runCommand([] { frmMain->openCollectionFile(); });
+        runCommand([] { mainWindow()->openCollectionFile(); });
         break;
     case OpenKind::EditorOk:
-        frmMain->editCollection();
-        frmNewCollection->saveCollection();
+        mainWindow()->editCollection();
+        collectionEditor()->saveCollection();
         break;
     }
     const auto before = pictures();
     EXPECT_FALSE(enabled("mnuUndo"));
     key(Qt::Key_Z, Qt::ControlModifier);
-    runCommand([] { frmMain->undo(); });
+    runCommand([] { mainWindow()->undo(); });
     EXPECT_EQ(pictures(), before);
 }
 
@@ -389,32 +387,32 @@ TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnceAndTheShowStillFollows)
     openPath(collectionOf(3));
     ASSERT_TRUE(QFile::remove(dir.filePath("p2.bmp")));
     for (int w : {700, 720, 740})
-        frmMain->setOuterSize(w, 600);
+        mainWindow()->setOuterSize(w, 600);
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.value(0).contains("p2.bmp")) << fake.errors.value(0).toStdString();
 
     // The slide show's switch to full screen lays the strip out again.
-    ASSERT_FALSE(Viewer.FollowsCursor);
-    frmMain->action("mnuSlideShow")->trigger();
-    EXPECT_TRUE(frmMain->TimerSlide()->isActive());
-    EXPECT_TRUE(frmMain->isFullScreenMode());
-    EXPECT_TRUE(Viewer.FollowsCursor);
-    frmMain->TimerSlide()->stop();
+    ASSERT_FALSE(session().followsCursor());
+    mainWindow()->action("mnuSlideShow")->trigger();
+    EXPECT_TRUE(mainWindow()->TimerSlide()->isActive());
+    EXPECT_TRUE(mainWindow()->isFullScreenMode());
+    EXPECT_TRUE(session().followsCursor());
+    mainWindow()->TimerSlide()->stop();
 }
 
 TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
 {
     const QString path = collectionOf(8);
     openPath(path);
-    if (auto* autoFull = frmSettings->findChild<QCheckBox*>("chkAuto"))
+    if (auto* autoFull = settingsDialog()->findChild<QCheckBox*>("chkAuto"))
         autoFull->setChecked(false);
-    frmMain->action("mnuSlideShow")->trigger();
-    ASSERT_TRUE(frmMain->TimerSlide()->isActive());
-    frmMain->TimerSlide()->setInterval(0);
+    mainWindow()->action("mnuSlideShow")->trigger();
+    ASSERT_TRUE(mainWindow()->TimerSlide()->isActive());
+    mainWindow()->TimerSlide()->setInterval(0);
     // Let the open take a breath after every entry beyond the strip.
-    frmMain->setOpenSyncTimes(0, 0);
+    mainWindow()->setOpenSyncTimes(0, 0);
     openPath(path);
-    EXPECT_EQ(Viewer.currentEntry(), 1);
+    EXPECT_EQ(session().currentEntry(), 1);
     EXPECT_EQ(shapeTop(), 6);
-    frmMain->TimerSlide()->stop();
+    mainWindow()->TimerSlide()->stop();
 }

@@ -108,14 +108,14 @@ protected:
     void effects(const std::function<void(EffectsDialog&)>& drive)
     {
         QTimer::singleShot(0, [drive] {
-            drive(*frmEffects);
-            runCommand([] { frmEffects->applyEffects(); });
-            if (frmEffects->isVisible())
-                frmEffects->done(QDialog::Rejected);
+            drive(*effectsDialog());
+            runCommand([] { effectsDialog()->applyEffects(); });
+            if (effectsDialog()->isVisible())
+                effectsDialog()->done(QDialog::Rejected);
         });
-        runCommand([] { frmMain->showEffects(); });
+        runCommand([] { mainWindow()->showEffects(); });
         // The modal dialog took the activation; shortcuts need it back.
-        QApplication::setActiveWindow(frmMain);
+        QApplication::setActiveWindow(mainWindow());
     }
     Bitmap24 fileBitmap(const QString& path) { return Picture::loadFromFile(path).toBitmap24(); }
 };
@@ -126,18 +126,18 @@ TEST_F(PictureCommandsTest, RotateRightThenLeftOnABitmapFile)
     const Bitmap24 start = fileBitmap(bmp);
     openFiles({bmp});
 
-    frmMain->rotateRight();
+    mainWindow()->rotateRight();
     const Bitmap24 turned = fileBitmap(bmp);
     ASSERT_EQ(turned.width(), 100);
     ASSERT_EQ(turned.height(), 200);
     EXPECT_TRUE(samePixel(turned, 0, 0, start, 0, 99));
     // Slot and main image hold what the file holds.
-    EXPECT_EQ(frmMain->slot(1)->picture().toBitmap24(), turned);
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(1)->picture()));
+    EXPECT_EQ(mainWindow()->slot(1)->picture().toBitmap24(), turned);
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(1)->picture()));
 
     key(Qt::Key_L, Qt::ControlModifier);
     EXPECT_EQ(fileBitmap(bmp), start);
-    EXPECT_EQ(frmMain->Image1()->picture().toBitmap24(), start);
+    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), start);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
@@ -161,15 +161,15 @@ TEST_F(PictureCommandsTest, UpperCaseJpgIsRotatedAndWrittenAsJpeg)
 {
     const QString jpg = testpics::writeJpeg(dir.filePath("photo.JPG"), 120, 80, 2);
     openFiles({jpg});
-    frmMain->rotateLeft();
+    mainWindow()->rotateLeft();
     const QByteArray after = bytesOf(jpg);
     ASSERT_TRUE(after.startsWith("\xFF\xD8"));
     const Bitmap24 b = decodeJpeg(after);
     EXPECT_EQ(b.width(), 80);
     EXPECT_EQ(b.height(), 120);
     // The main image holds the JPEG as written, not a bitmap.
-    EXPECT_EQ(frmMain->Image1()->picture().kind(), Picture::Kind::Jpeg);
-    EXPECT_EQ(frmMain->slot(1)->picture().data(), after);
+    EXPECT_EQ(mainWindow()->Image1()->picture().kind(), Picture::Kind::Jpeg);
+    EXPECT_EQ(mainWindow()->slot(1)->picture().data(), after);
 }
 
 TEST_F(PictureCommandsTest, AnIconIsWrittenBackAsLoaded)
@@ -181,11 +181,11 @@ TEST_F(PictureCommandsTest, AnIconIsWrittenBackAsLoaded)
     const QByteArray before = bytesOf(ico);
     const ino_t inode = inodeOf(ico);
     openFiles({ico});
-    frmMain->rotateRight();
+    mainWindow()->rotateRight();
     EXPECT_TRUE(fake.errors.isEmpty());
     EXPECT_EQ(bytesOf(ico), before);
     EXPECT_NE(inodeOf(ico), inode); // replaced by a fresh write
-    EXPECT_EQ(frmMain->Image1()->picture().size(), QSize(16, 16));
+    EXPECT_EQ(mainWindow()->Image1()->picture().size(), QSize(16, 16));
 }
 
 TEST_F(PictureCommandsTest, AFailedRotationChangesNeitherFileNorMemory)
@@ -195,20 +195,20 @@ TEST_F(PictureCommandsTest, AFailedRotationChangesNeitherFileNorMemory)
     openFiles({jpg, bmp});
     for (int n : {1, 2}) {
         const QString path = n == 1 ? jpg : bmp;
-        frmMain->selectSlot(n);
+        mainWindow()->selectSlot(n);
         const QByteArray before = bytesOf(path);
-        const Picture held = frmMain->slot(n)->picture();
+        const Picture held = mainWindow()->slot(n)->picture();
         for (auto fault : {AtomicWriteFault::Open, AtomicWriteFault::Write, AtomicWriteFault::Commit}) {
             fake.errors.clear();
             setAtomicWriteFault(fault, ENOSPC);
-            runCommand([] { frmMain->rotateRight(); });
+            runCommand([] { mainWindow()->rotateRight(); });
             setAtomicWriteFault(AtomicWriteFault::None);
             ASSERT_EQ(fake.errors.size(), 1);
             EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("Cannot create file \"%1\".").arg(path)))
                 << fake.errors[0].toStdString();
             EXPECT_EQ(bytesOf(path), before);
-            EXPECT_TRUE(frmMain->slot(n)->picture().sharesDataWith(held));
-            EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(held));
+            EXPECT_TRUE(mainWindow()->slot(n)->picture().sharesDataWith(held));
+            EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(held));
         }
     }
     // No temporary file is left behind.
@@ -224,9 +224,9 @@ TEST_F(PictureCommandsTest, RotationLeavesTheUndoRecordAlone)
     openFiles({bmp});
     effects([](EffectsDialog& d) { d.BrightBar->setValue(40); });
     ASSERT_TRUE(enabled("mnuUndo"));
-    frmMain->rotateRight();
+    mainWindow()->rotateRight();
     EXPECT_TRUE(enabled("butUndo"));
-    frmMain->undo();
+    mainWindow()->undo();
     EXPECT_EQ(fileBitmap(bmp), start); // the effect's snapshot, not the turn
     EXPECT_FALSE(enabled("mnuUndo1"));
 }
@@ -235,28 +235,28 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStrip)
 {
     const QString c = collectionOf(6);
     openPath(c);
-    ASSERT_EQ(frmMain->SlotCount(), 3);
-    const QString first = Viewer.entry(1).FileName; // a JPEG
+    ASSERT_EQ(mainWindow()->SlotCount(), 3);
+    const QString first = session().entry(1).FileName; // a JPEG
     const QByteArray original = bytesOf(first);
     effects([](EffectsDialog& d) { d.ContrastBar->setValue(120); });
     ASSERT_NE(bytesOf(first), original);
-    EXPECT_EQ(frmMain->undoSlot, 1);
-    EXPECT_EQ(frmMain->undoFirstIndex, 0);
+    EXPECT_EQ(session().undoRecord().slot, 1);
+    EXPECT_EQ(session().undoRecord().firstIndex, 0);
 
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_Down);
-    ASSERT_EQ(Viewer.FirstIndex, 2);
-    ASSERT_EQ(Viewer.CurrentSlot, 3);
-    frmMain->selectSlot(2);
+    ASSERT_EQ(session().firstIndex(), 2);
+    ASSERT_EQ(session().currentSlot(), 3);
+    mainWindow()->selectSlot(2);
     QList<Picture> strip;
     for (int i = 1; i <= 3; ++i)
-        strip << frmMain->slot(i)->picture();
+        strip << mainWindow()->slot(i)->picture();
 
     key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(bytesOf(first), original);
     for (int i = 1; i <= 3; ++i)
-        EXPECT_TRUE(frmMain->slot(i)->picture().sharesDataWith(strip[i - 1])) << i;
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(2)->picture()));
+        EXPECT_TRUE(mainWindow()->slot(i)->picture().sharesDataWith(strip[i - 1])) << i;
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(2)->picture()));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 4 / 6"));
     EXPECT_FALSE(enabled("mnuUndo"));
     EXPECT_FALSE(enabled("butUndo"));
@@ -266,23 +266,23 @@ TEST_F(PictureCommandsTest, UndoOnTheCurrentEntryRestoresSlotAndMainImage)
 {
     const QString c = collectionOf(3);
     openPath(c);
-    frmMain->selectSlot(2); // a bitmap
-    const QString path = Viewer.entry(2).FileName;
+    mainWindow()->selectSlot(2); // a bitmap
+    const QString path = session().entry(2).FileName;
     const Bitmap24 start = fileBitmap(path);
     effects([](EffectsDialog& d) { d.chkEmboss->setChecked(true); });
     ASSERT_NE(fileBitmap(path), start);
-    frmMain->undo();
+    mainWindow()->undo();
     EXPECT_EQ(fileBitmap(path), start);
-    EXPECT_EQ(frmMain->slot(2)->picture().toBitmap24(), start);
-    EXPECT_EQ(frmMain->Image1()->picture().toBitmap24(), start);
+    EXPECT_EQ(mainWindow()->slot(2)->picture().toBitmap24(), start);
+    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), start);
 }
 
 TEST_F(PictureCommandsTest, UndoAfterAnAllPicturesApplyRestoresTheEarlierSnapshot)
 {
     const QString c = collectionOf(4);
     openPath(c);
-    frmMain->selectSlot(2);
-    const QString second = Viewer.entry(2).FileName;
+    mainWindow()->selectSlot(2);
+    const QString second = session().entry(2).FileName;
     const Bitmap24 start = fileBitmap(second);
     effects([](EffectsDialog& d) { d.BrightBar->setValue(30); });
     effects([](EffectsDialog& d) {
@@ -290,10 +290,10 @@ TEST_F(PictureCommandsTest, UndoAfterAnAllPicturesApplyRestoresTheEarlierSnapsho
         d.SaturationBar->setValue(-255);
     });
     EXPECT_TRUE(enabled("mnuUndo"));
-    EXPECT_EQ(frmMain->undoSlot, 2);
-    frmMain->undo();
+    EXPECT_EQ(session().undoRecord().slot, 2);
+    mainWindow()->undo();
     EXPECT_EQ(fileBitmap(second), start);
-    frmEffects->CheckAll->setChecked(false);
+    effectsDialog()->CheckAll->setChecked(false);
 }
 
 TEST_F(PictureCommandsTest, UndoWritesTheFormatTheFileNameNames)
@@ -301,32 +301,30 @@ TEST_F(PictureCommandsTest, UndoWritesTheFormatTheFileNameNames)
     const QString jpg = testpics::writeJpeg(dir.filePath("x.jpg"), 50, 30, 7);
     openFiles({jpg});
     // A snapshot held as a bitmap must still reach a ".jpg" as JPEG data.
-    frmMain->undoPicture = Picture::fromBitmap(testpics::pattern(50, 30, 9));
-    frmMain->undoSlot = 1;
-    frmMain->undoFirstIndex = 0;
-    frmMain->setUndoEnabled(true);
-    frmMain->undo();
+    session().setUndoRecord({Picture::fromBitmap(testpics::pattern(50, 30, 9)), 1, 0});
+    session().setUndoAvailable(true);
+    mainWindow()->undo();
     const QByteArray after = bytesOf(jpg);
     EXPECT_TRUE(after.startsWith("\xFF\xD8"));
     EXPECT_EQ(Picture::loadFromFile(jpg).size(), QSize(50, 30));
-    EXPECT_EQ(frmMain->slot(1)->picture().kind(), Picture::Kind::Jpeg);
+    EXPECT_EQ(mainWindow()->slot(1)->picture().kind(), Picture::Kind::Jpeg);
 }
 
 TEST_F(PictureCommandsTest, AFailedUndoKeepsUndoEnabledAndTheStripUnchanged)
 {
     const QString c = collectionOf(2);
     openPath(c);
-    const QString first = Viewer.entry(1).FileName;
+    const QString first = session().entry(1).FileName;
     effects([](EffectsDialog& d) { d.BrightBar->setValue(-60); });
     const QByteArray changed = bytesOf(first);
-    const Picture held = frmMain->slot(1)->picture();
+    const Picture held = mainWindow()->slot(1)->picture();
     setAtomicWriteFault(AtomicWriteFault::Commit, EROFS);
-    runCommand([] { frmMain->undo(); });
+    runCommand([] { mainWindow()->undo(); });
     setAtomicWriteFault(AtomicWriteFault::None);
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].startsWith("Cannot create file"));
     EXPECT_EQ(bytesOf(first), changed);
-    EXPECT_TRUE(frmMain->slot(1)->picture().sharesDataWith(held));
+    EXPECT_TRUE(mainWindow()->slot(1)->picture().sharesDataWith(held));
     EXPECT_TRUE(enabled("mnuUndo"));
 }
 
@@ -338,13 +336,13 @@ TEST_F(PictureCommandsTest, EffectsShowsTheCurrentSlotsPictureAndLeavesTheTextsA
     const QString status = panel(1);
     bool seen = false;
     QTimer::singleShot(0, [&] {
-        seen = frmEffects->isVisible() &&
-               frmEffects->ImgPreview->engine().PictureOriginal() == frmMain->slot(2)->picture().toBitmap24();
-        frmEffects->discardEffects();
+        seen = effectsDialog()->isVisible() &&
+               effectsDialog()->ImgPreview->engine().PictureOriginal() == mainWindow()->slot(2)->picture().toBitmap24();
+        effectsDialog()->discardEffects();
     });
-    frmMain->showEffects();
+    mainWindow()->showEffects();
     EXPECT_TRUE(seen);
-    EXPECT_TRUE(frmMain->Image1()->picture().sharesDataWith(frmMain->slot(2)->picture()));
+    EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(2)->picture()));
     EXPECT_EQ(panel(1), status);
     EXPECT_FALSE(enabled("mnuUndo"));
 }

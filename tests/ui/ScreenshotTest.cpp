@@ -11,7 +11,7 @@ QString shotDir() { return qEnvironmentVariable("PV_SCREENSHOT_DIR"); }
 void saveWindow(const QString& name)
 {
     QTest::qWait(300);
-    QScreen* screen = frmMain->screen();
+    QScreen* screen = mainWindow()->screen();
     const QPixmap shot = screen->grabWindow(0);
     ASSERT_TRUE(shot.save(QDir(shotDir()).filePath(name)));
 }
@@ -27,15 +27,15 @@ TEST_F(Screenshots, DemoCollectionInEachViewMode)
     ASSERT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
     // The large picture (entry 5) in each mode.
     for (int i = 0; i < 4; ++i)
-        QTest::keyClick(frmMain, Qt::Key_Down);
-    QTest::keyClick(frmMain, Qt::Key_Return);
+        QTest::keyClick(mainWindow(), Qt::Key_Down);
+    QTest::keyClick(mainWindow(), Qt::Key_Return);
     saveWindow(QStringLiteral("main-asis.png"));
-    frmMain->fitCentred();
+    mainWindow()->fitCentred();
     saveWindow(QStringLiteral("main-proportional.png"));
-    frmMain->stretchToFit();
+    mainWindow()->stretchToFit();
     saveWindow(QStringLiteral("main-stretch.png"));
-    frmMain->toggleFullScreen();
+    mainWindow()->toggleFullScreen();
     saveWindow(QStringLiteral("main-fullscreen.png"));
-    frmMain->toggleFullScreen();
+    mainWindow()->toggleFullScreen();
     saveWindow(QStringLiteral("main-after-fullscreen.png"));
 }

@@ -45,7 +45,7 @@ QColor background(QWidget* w)
 
 QString menuTitle(const char* name)
 {
-    return frmMain->findChild<QMenu*>(QString::fromLatin1(name))->title();
+    return mainWindow()->findChild<QMenu*>(QString::fromLatin1(name))->title();
 }
 
 } // namespace
@@ -67,9 +67,9 @@ protected:
         if (!replacement.isEmpty())
             writeIni(replacement);
         createWindows({});
-        frmMain->show();
+        mainWindow()->show();
     }
-    template <class W> W* control(const char* name) const { return frmSettings->findChild<W*>(name); }
+    template <class W> W* control(const char* name) const { return settingsDialog()->findChild<W*>(name); }
     QByteArray iniBytes() const
     {
         QFile f(iniPath());
@@ -79,16 +79,16 @@ protected:
 
 TEST_F(SettingsInProgram, WithoutAFileTheDefaultsReachTheWindowsAndTheEndWritesThem)
 {
-    ASSERT_NE(frmSettings, nullptr);
-    EXPECT_FALSE(frmSettings->isVisible());
-    EXPECT_FALSE(frmSettings->windowFlags() & Qt::WindowCloseButtonHint) << frmSettings->windowFlags();
-    const QFont font = frmMain->LabelComent()->font();
+    ASSERT_NE(settingsDialog(), nullptr);
+    EXPECT_FALSE(settingsDialog()->isVisible());
+    EXPECT_FALSE(settingsDialog()->windowFlags() & Qt::WindowCloseButtonHint) << settingsDialog()->windowFlags();
+    const QFont font = mainWindow()->LabelComent()->font();
     EXPECT_EQ(font.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(font.pointSize(), 10);
     const QPalette app = QApplication::palette();
-    EXPECT_EQ(frmMain->LabelComent()->palette().color(QPalette::WindowText), app.color(QPalette::Text));
-    EXPECT_EQ(background(frmMain->Panel1()), app.color(QPalette::Base));
-    EXPECT_EQ(background(frmMain->BordShape()->viewport()), app.color(QPalette::Base));
+    EXPECT_EQ(mainWindow()->LabelComent()->palette().color(QPalette::WindowText), app.color(QPalette::Text));
+    EXPECT_EQ(background(mainWindow()->Panel1()), app.color(QPalette::Base));
+    EXPECT_EQ(background(mainWindow()->BordShape()->viewport()), app.color(QPalette::Base));
     EXPECT_FALSE(QFile::exists(iniPath()));
 
     destroyWindows();
@@ -107,15 +107,15 @@ TEST_F(SettingsInProgram, AFileWrittenByTheProgramReadsBackToTheSameState)
     restart("[Settings]\nFont=DejaVu Sans Mono\nFontSize=16\nFontColor=$00FF00\nFontStyle=12\n"
             "PreviewsColor=8421376\nMainColor=-16777201\nAlpha=77\nLanguage=/nowhere/Old.pvl\n"
             "[SlideShow]\nDelay=7\nFullScreen=0\nSound=/music/a.wav\n");
-    const SettingsValues loaded = frmSettings->currentValues();
+    const SettingsValues loaded = settingsDialog()->currentValues();
     EXPECT_EQ(loaded.fontColor, 0x00FF00);
     EXPECT_EQ(loaded.mainColor, qint32(0xFF00000F));
-    EXPECT_EQ(background(frmMain->Panel1()), QColor(0, 128, 128)) << "0x808000 is BGR: teal";
-    EXPECT_TRUE(frmSettings->backgroundSound());
-    EXPECT_EQ(frmComments->alpha(), 78);
+    EXPECT_EQ(background(mainWindow()->Panel1()), QColor(0, 128, 128)) << "0x808000 is BGR: teal";
+    EXPECT_TRUE(settingsDialog()->backgroundSound());
+    EXPECT_EQ(commentsWindow()->alpha(), 78);
 
     restart(); // writes what it read, reads it again
-    EXPECT_EQ(frmSettings->currentValues(), loaded);
+    EXPECT_EQ(settingsDialog()->currentValues(), loaded);
     const QByteArray first = iniBytes();
     restart();
     EXPECT_EQ(iniBytes(), first) << "a second round changes no byte";
@@ -129,21 +129,21 @@ TEST_F(SettingsInProgram, AFileWrittenByTheProgramReadsBackToTheSameState)
 
 TEST_F(SettingsInProgram, SettingsCommandSetsThePreviewAndShowsTheDialogModeless)
 {
-    frmMain->showSettings();
-    EXPECT_TRUE(frmSettings->isVisible());
-    EXPECT_FALSE(frmSettings->isModal());
+    mainWindow()->showSettings();
+    EXPECT_TRUE(settingsDialog()->isVisible());
+    EXPECT_FALSE(settingsDialog()->isModal());
     EXPECT_EQ(control<QLabel>("lblCurFont")->text(), QStringLiteral("Font Preview"));
-    frmSettings->applySettings();
-    EXPECT_FALSE(frmSettings->isVisible());
+    settingsDialog()->applySettings();
+    EXPECT_FALSE(settingsDialog()->isVisible());
 
     openPath(collectionOf(3));
     key(Qt::Key_T, Qt::ControlModifier);
-    EXPECT_TRUE(frmSettings->isVisible());
+    EXPECT_TRUE(settingsDialog()->isVisible());
     EXPECT_EQ(control<QLabel>("lblCurFont")->text(), QStringLiteral("comment 1"));
-    EXPECT_TRUE(frmMain->isEnabled()) << "the main window keeps working";
-    frmSettings->applySettings();
-    frmMain->toolButton("btnSettings")->click();
-    EXPECT_TRUE(frmSettings->isVisible());
+    EXPECT_TRUE(mainWindow()->isEnabled()) << "the main window keeps working";
+    settingsDialog()->applySettings();
+    mainWindow()->toolButton("btnSettings")->click();
+    EXPECT_TRUE(settingsDialog()->isVisible());
 }
 
 TEST_F(SettingsInProgram, OkReappliesFontColoursAndTransparencyToBothWindows)
@@ -155,7 +155,7 @@ TEST_F(SettingsInProgram, OkReappliesFontColoursAndTransparencyToBothWindows)
     fonts.font = chosen;
     fonts.color = QColor(0, 0, 255);
     openPath(collectionOf(2));
-    frmMain->showSettings();
+    mainWindow()->showSettings();
     control<QToolButton>("SpeedButton2")->click();
     auto* prev = control<QComboBox>("ColorBoxPrev");
     auto* main = control<QComboBox>("ColorBoxMain");
@@ -163,25 +163,25 @@ TEST_F(SettingsInProgram, OkReappliesFontColoursAndTransparencyToBothWindows)
     main->setCurrentIndex(main->findText(QStringLiteral("Black")));
     control<QSlider>("TranspBar")->setValue(200);
     // Nothing reaches the other windows before OK.
-    EXPECT_NE(frmMain->LabelComent()->font().family(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(frmComments->alpha(), 1);
+    EXPECT_NE(mainWindow()->LabelComent()->font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(commentsWindow()->alpha(), 1);
 
-    QTest::keyClick(frmSettings, Qt::Key_Return);
-    EXPECT_FALSE(frmSettings->isVisible());
-    for (QLabel* l : {frmMain->LabelComent(), frmComments->LabelComments()}) {
+    QTest::keyClick(settingsDialog(), Qt::Key_Return);
+    EXPECT_FALSE(settingsDialog()->isVisible());
+    for (QLabel* l : {mainWindow()->LabelComent(), commentsWindow()->LabelComments()}) {
         EXPECT_EQ(l->font().family(), QStringLiteral("DejaVu Serif"));
         EXPECT_EQ(l->font().pointSize(), 20) << "chosen sizes stop at 20";
         EXPECT_TRUE(l->font().underline());
         EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     }
-    EXPECT_EQ(background(frmMain->Panel1()), QColor(255, 255, 0));
-    EXPECT_EQ(background(frmMain->BordShape()->viewport()), QColor(0, 0, 0));
-    EXPECT_EQ(frmComments->alpha(), 201);
+    EXPECT_EQ(background(mainWindow()->Panel1()), QColor(255, 255, 0));
+    EXPECT_EQ(background(mainWindow()->BordShape()->viewport()), QColor(0, 0, 0));
+    EXPECT_EQ(commentsWindow()->alpha(), 201);
 
     restart();
-    EXPECT_EQ(frmComments->LabelComments()->font().pointSize(), 20);
-    EXPECT_EQ(background(frmMain->Panel1()), QColor(255, 255, 0));
-    EXPECT_EQ(frmComments->alpha(), 201);
+    EXPECT_EQ(commentsWindow()->LabelComments()->font().pointSize(), 20);
+    EXPECT_EQ(background(mainWindow()->Panel1()), QColor(255, 255, 0));
+    EXPECT_EQ(commentsWindow()->alpha(), 201);
 }
 
 TEST_F(SettingsInProgram, GermanFileTranslatesTheWindowsAndTheProgramTexts)
@@ -189,18 +189,18 @@ TEST_F(SettingsInProgram, GermanFileTranslatesTheWindowsAndTheProgramTexts)
     ASSERT_TRUE(QFile::exists(GermanFile)) << "built by the language resources";
     restart("[Settings]\nLanguage=" + GermanFile.toUtf8() + "\n");
     EXPECT_EQ(menuTitle("mnuMain"), QStringLiteral("&Datei"));
-    EXPECT_EQ(frmSettings->windowTitle(), QStringLiteral("Einstellungen"));
+    EXPECT_EQ(settingsDialog()->windowTitle(), QStringLiteral("Einstellungen"));
     EXPECT_EQ(control<QTabBar>("TabControl1")->tabText(0), QStringLiteral("Allgemein"));
     EXPECT_EQ(control<QComboBox>("ComboLng")->currentIndex(), 1);
-    EXPECT_EQ(Texts.ImagePrefix, QStringLiteral("Bild: "));
-    EXPECT_EQ(Texts.NewCollectionCaption, QStringLiteral("Neue Sammlung anlegen..."));
-    EXPECT_EQ(Texts.TitleText, QStringLiteral("Pictavo 2006")) << "the title is never translated";
+    EXPECT_EQ(session().texts.ImagePrefix, QStringLiteral("Bild: "));
+    EXPECT_EQ(session().texts.NewCollectionCaption, QStringLiteral("Neue Sammlung anlegen..."));
+    EXPECT_EQ(session().texts.TitleText, QStringLiteral("Pictavo 2006")) << "the title is never translated";
 
     openPath(collectionOf(2));
     EXPECT_EQ(panel(1), QStringLiteral("Bild: 1 / 2"));
-    frmMain->newCollection();
-    EXPECT_EQ(frmNewCollection->windowTitle(), QStringLiteral("Neue Sammlung anlegen..."));
-    frmNewCollection->hide();
+    mainWindow()->newCollection();
+    EXPECT_EQ(collectionEditor()->windowTitle(), QStringLiteral("Neue Sammlung anlegen..."));
+    collectionEditor()->hide();
 
     // Choosing English shows the German restart message and changes nothing yet.
     auto* combo = control<QComboBox>("ComboLng");
@@ -210,7 +210,7 @@ TEST_F(SettingsInProgram, GermanFileTranslatesTheWindowsAndTheProgramTexts)
     EXPECT_EQ(menuTitle("mnuMain"), QStringLiteral("&Datei"));
     restart();
     EXPECT_EQ(menuTitle("mnuMain"), QStringLiteral("&File"));
-    EXPECT_EQ(Texts.ImagePrefix, QStringLiteral("Image: "));
+    EXPECT_EQ(session().texts.ImagePrefix, QStringLiteral("Image: "));
     EXPECT_EQ(IniFile(iniPath()).readString("Settings", "Language", ""), QStringLiteral("English"));
 }
 
@@ -233,7 +233,7 @@ TEST_F(SettingsInProgram, LanguageChoiceFlows)
     pick(1);
     EXPECT_EQ(combo->currentIndex(), 1);
     EXPECT_EQ(fake.infos.size(), 2);
-    EXPECT_EQ(frmSettings->languageSetting(), GermanFile);
+    EXPECT_EQ(settingsDialog()->languageSetting(), GermanFile);
     EXPECT_EQ(menuTitle("mnuMain"), QStringLiteral("&File"));
     restart();
     EXPECT_EQ(menuTitle("mnuMain"), QStringLiteral("&Datei"));
@@ -254,6 +254,6 @@ TEST_F(SettingsInProgram, EnglishIsMatchedWithItsCase)
     EXPECT_EQ(control<QComboBox>("ComboLng")->currentIndex(), 1);
     // Taken as a file that isn't there: the built-in table, not the design.
     EXPECT_EQ(menuTitle("mnuMain"), QStringLiteral("File"));
-    EXPECT_EQ(Texts.ImagePrefix, QStringLiteral("Image:"));
-    EXPECT_EQ(frmSettings->windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(session().texts.ImagePrefix, QStringLiteral("Image:"));
+    EXPECT_EQ(settingsDialog()->windowTitle(), QStringLiteral("Settings"));
 }

@@ -21,7 +21,7 @@ QString shotDir()
 void saveScreen(const QString& name)
 {
     QTest::qWait(600);
-    const QPixmap shot = frmMain->screen()->grabWindow(0);
+    const QPixmap shot = mainWindow()->screen()->grabWindow(0);
     ASSERT_TRUE(shot.save(QDir(shotDir()).filePath(name)));
 }
 
@@ -45,8 +45,8 @@ protected:
         f.write(ini);
         f.close();
         createWindows({});
-        frmMain->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+        mainWindow()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow()));
         openPath(Demo);
         ASSERT_TRUE(fake.errors.isEmpty()) << fake.errors.join(QLatin1Char('\n')).toStdString();
     }
@@ -56,27 +56,27 @@ TEST_F(SlidesScreenshots, SettingsPages)
 {
     startWith("[Settings]\nAlpha=180\nPreviewsColor=15793151\n[SlideShow]\nDelay=3\nSound=" PV_BINARY_DIR
               "/sounds/Chime.wav\n");
-    frmMain->showSettings();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frmSettings));
+    mainWindow()->showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settingsDialog()));
     saveScreen(QStringLiteral("settings-main.png"));
-    frmSettings->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
+    settingsDialog()->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
     saveScreen(QStringLiteral("settings-slideshow.png"));
 }
 
 TEST_F(SlidesScreenshots, CommentsWindowOverTheMainWindow)
 {
     startWith("[Settings]\nFont=DejaVu Serif\nFontSize=12\nFontColor=8388608\nFontStyle=2\nAlpha=215\n");
-    frmMain->toggleFollowMode();
+    mainWindow()->toggleFollowMode();
     for (int i = 0; i < 2; ++i)
-        QTest::keyClick(frmMain, Qt::Key_Down);
-    frmMain->toggleComments();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frmComments));
+        QTest::keyClick(mainWindow(), Qt::Key_Down);
+    mainWindow()->toggleComments();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(commentsWindow()));
     saveScreen(QStringLiteral("comments.png"));
 }
 
 TEST_F(SlidesScreenshots, MainWindowInGerman)
 {
     startWith("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/Deutsch.pvl\n");
-    QTest::keyClick(frmMain, Qt::Key_Return);
+    QTest::keyClick(mainWindow(), Qt::Key_Return);
     saveScreen(QStringLiteral("main-german.png"));
 }

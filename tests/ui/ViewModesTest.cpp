@@ -45,13 +45,13 @@ using ViewModes = AppFixture;
 TEST_F(ViewModes, TwentyOneZoomInsGrowTheStepToTwoHundred)
 {
     openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 300, 200));
-    MainImage* img = frmMain->Image1();
+    MainImage* img = mainWindow()->Image1();
     int expectedStep = 0;
     for (int i = 1; i <= 21; ++i) {
         const QSize before = img->size();
-        frmMain->zoomIn();
+        mainWindow()->zoomIn();
         expectedStep = std::min(expectedStep + 10, 200);
-        EXPECT_EQ(frmMain->ZoomStep(), expectedStep) << i;
+        EXPECT_EQ(mainWindow()->ZoomStep(), expectedStep) << i;
         EXPECT_EQ(img->size(), before + QSize(expectedStep, expectedStep)) << i;
     }
     EXPECT_FALSE(img->center());
@@ -63,40 +63,40 @@ TEST_F(ViewModes, TwentyOneZoomInsGrowTheStepToTwoHundred)
 TEST_F(ViewModes, ZoomOutOnATinyImageDoesNothing)
 {
     openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 40, 15));
-    ASSERT_EQ(frmMain->Image1()->height(), 15);
-    frmMain->zoomOut();
-    EXPECT_EQ(frmMain->ZoomStep(), 0);
-    EXPECT_EQ(frmMain->Image1()->size(), QSize(40, 15));
+    ASSERT_EQ(mainWindow()->Image1()->height(), 15);
+    mainWindow()->zoomOut();
+    EXPECT_EQ(mainWindow()->ZoomStep(), 0);
+    EXPECT_EQ(mainWindow()->Image1()->size(), QSize(40, 15));
 
     // From 20 pixels on it shrinks, by more than the size if need be.
-    frmMain->zoomIn(); // step 10: 50 x 25
-    frmMain->zoomOut(); // step 20: 30 x 5
-    EXPECT_EQ(frmMain->ZoomStep(), 20);
-    EXPECT_EQ(frmMain->Image1()->size(), QSize(30, 5));
-    frmMain->zoomOut();
-    EXPECT_EQ(frmMain->ZoomStep(), 20);
+    mainWindow()->zoomIn(); // step 10: 50 x 25
+    mainWindow()->zoomOut(); // step 20: 30 x 5
+    EXPECT_EQ(mainWindow()->ZoomStep(), 20);
+    EXPECT_EQ(mainWindow()->Image1()->size(), QSize(30, 5));
+    mainWindow()->zoomOut();
+    EXPECT_EQ(mainWindow()->ZoomStep(), 20);
 }
 
 TEST_F(ViewModes, StretchAndProportionalFitTheAreaAndHideScrollBars)
 {
     openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 2000, 1000));
-    QScrollArea* area = frmMain->BordShape();
-    MainImage* img = frmMain->Image1();
+    QScrollArea* area = mainWindow()->BordShape();
+    MainImage* img = mainWindow()->Image1();
     EXPECT_EQ(img->size(), QSize(2000, 1000)); // As Is after opening
     EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 
-    frmMain->stretchToFit();
+    mainWindow()->stretchToFit();
     EXPECT_EQ(img->size(), area->size() - QSize(2, 2));
     EXPECT_EQ(img->drawRect(), QRect(QPoint(0, 0), img->size()));
     EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
-    frmMain->fitCentred();
+    mainWindow()->fitCentred();
     EXPECT_TRUE(img->center());
     const QRect r = img->drawRect();
     EXPECT_EQ(r.width(), img->width());
     EXPECT_EQ(r.height(), int(img->width() / 2.0));
 
-    frmMain->showActualSize();
+    mainWindow()->showActualSize();
     EXPECT_EQ(img->size(), QSize(2000, 1000));
     EXPECT_EQ(area->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
@@ -104,50 +104,50 @@ TEST_F(ViewModes, StretchAndProportionalFitTheAreaAndHideScrollBars)
 TEST_F(ViewModes, DropDownProportionalKeepsTheCentringOfAZoom)
 {
     openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 50, 40));
-    frmMain->zoomIn();
-    frmMain->fitTopLeft();
-    EXPECT_FALSE(frmMain->Image1()->center());
+    mainWindow()->zoomIn();
+    mainWindow()->fitTopLeft();
+    EXPECT_FALSE(mainWindow()->Image1()->center());
     // Stretch is still on from the zoom: the small picture is scaled up.
-    EXPECT_EQ(frmMain->Image1()->drawRect().topLeft(), QPoint(0, 0));
-    EXPECT_GT(frmMain->Image1()->drawRect().width(), 50);
-    frmMain->fitCentred();
-    EXPECT_TRUE(frmMain->Image1()->center());
+    EXPECT_EQ(mainWindow()->Image1()->drawRect().topLeft(), QPoint(0, 0));
+    EXPECT_GT(mainWindow()->Image1()->drawRect().width(), 50);
+    mainWindow()->fitCentred();
+    EXPECT_TRUE(mainWindow()->Image1()->center());
 }
 
 TEST_F(ViewModes, FullScreenOnAndOffRestoresTheArea)
 {
     openPath(collectionOf(3));
-    ASSERT_FALSE(Viewer.FollowsCursor);
-    const QRect normal = frmMain->BordShape()->geometry();
+    ASSERT_FALSE(session().followsCursor());
+    const QRect normal = mainWindow()->BordShape()->geometry();
     ASSERT_EQ(normal.topLeft(), QPoint(168, 32));
 
-    frmMain->action("mnuFullScreen1")->trigger();
-    EXPECT_TRUE(frmMain->isFullScreenMode());
-    EXPECT_EQ(frmMain->BordShape()->pos(), QPoint(0, 0));
-    EXPECT_EQ(frmMain->BordShape()->width(), frmMain->centralWidget()->width());
-    EXPECT_EQ(frmMain->BordShape()->geometry().bottom() + 1,
-              frmMain->centralWidget()->height() - 19 - 17);
-    EXPECT_TRUE(Viewer.FollowsCursor);
-    EXPECT_TRUE(frmMain->LabelComent()->isVisible());
+    mainWindow()->action("mnuFullScreen1")->trigger();
+    EXPECT_TRUE(mainWindow()->isFullScreenMode());
+    EXPECT_EQ(mainWindow()->BordShape()->pos(), QPoint(0, 0));
+    EXPECT_EQ(mainWindow()->BordShape()->width(), mainWindow()->centralWidget()->width());
+    EXPECT_EQ(mainWindow()->BordShape()->geometry().bottom() + 1,
+              mainWindow()->centralWidget()->height() - 19 - 17);
+    EXPECT_TRUE(session().followsCursor());
+    EXPECT_TRUE(mainWindow()->LabelComent()->isVisible());
 
     key(Qt::Key_Escape);
-    EXPECT_FALSE(frmMain->isFullScreenMode());
-    EXPECT_EQ(frmMain->BordShape()->geometry(), normal);
-    EXPECT_TRUE(Viewer.FollowsCursor); // leaving does not switch it off
+    EXPECT_FALSE(mainWindow()->isFullScreenMode());
+    EXPECT_EQ(mainWindow()->BordShape()->geometry(), normal);
+    EXPECT_TRUE(session().followsCursor()); // leaving does not switch it off
 
     key(Qt::Key_Escape); // nothing while full screen is off
-    EXPECT_FALSE(frmMain->isFullScreenMode());
-    frmMain->toggleFullScreen();
-    frmMain->toggleFullScreen();
-    EXPECT_EQ(frmMain->BordShape()->geometry(), normal);
+    EXPECT_FALSE(mainWindow()->isFullScreenMode());
+    mainWindow()->toggleFullScreen();
+    mainWindow()->toggleFullScreen();
+    EXPECT_EQ(mainWindow()->BordShape()->geometry(), normal);
 }
 
 TEST_F(ViewModes, ShowingAnotherPictureKeepsTheMode)
 {
     openPath(collectionOf(3));
-    frmMain->stretchToFit();
-    QTest::keyClick(frmMain, Qt::Key_Down);
-    QTest::keyClick(frmMain, Qt::Key_Return);
-    EXPECT_TRUE(frmMain->Image1()->stretch());
-    EXPECT_EQ(frmMain->LabelComent()->text(), QStringLiteral("comment 2"));
+    mainWindow()->stretchToFit();
+    QTest::keyClick(mainWindow(), Qt::Key_Down);
+    QTest::keyClick(mainWindow(), Qt::Key_Return);
+    EXPECT_TRUE(mainWindow()->Image1()->stretch());
+    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 2"));
 }

@@ -1,7 +1,5 @@
 #include "ui/common/CommentsWindow.h"
 
-#include "ui/main/MainWindow.h"
-#include "ui/settings/SettingsDialog.h"
 #include "settings/SettingsModel.h"
 
 #include <QAction>
@@ -11,7 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-CommentsWindow::CommentsWindow(QWidget* parent)
+CommentsWindow::CommentsWindow(const SettingsValues& settings, QAction* toggle, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint)
 {
@@ -29,19 +27,16 @@ CommentsWindow::CommentsWindow(QWidget* parent)
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(m_label);
     setGeometry(DesignFrame);
-    buildContents();
+    buildContents(settings, toggle);
 }
 
-void CommentsWindow::buildContents()
+void CommentsWindow::buildContents(const SettingsValues& settings, QAction* toggle)
 {
-    if (frmSettings) {
-        setCommentFont(frmSettings->commentFont(), frmSettings->commentColor());
-        setTransparency(frmSettings->transparency());
-    }
+    setCommentFont(commentFont(settings), syscolor::toQColor(quint32(settings.fontColor)));
+    setTransparency(settings.alpha);
     // Ctrl+C hides the window again while it has the focus.
-    if (frmMain)
-        if (QAction* toggle = frmMain->action("mnuComments"))
-            addAction(toggle);
+    if (toggle)
+        addAction(toggle);
 }
 
 void CommentsWindow::setCommentText(const QString& text)

@@ -4,7 +4,9 @@
 #include <QWidget>
 #include <optional>
 
+class QAction;
 class QLabel;
+struct SettingsValues;
 
 class CommentsWindow : public QWidget {
     Q_OBJECT
@@ -12,7 +14,9 @@ public:
     // The design's outer size and place on the screen.
     static constexpr QRect DesignFrame{193, 103, 389, 61};
 
-    explicit CommentsWindow(QWidget* parent = nullptr);
+    // settings: the comment font and transparency it starts with; toggle:
+    // the command that shows and hides it, which also works from here.
+    CommentsWindow(const SettingsValues& settings, QAction* toggle, QWidget* parent = nullptr);
 
     QLabel* LabelComments() const { return m_label; }
     void setCommentText(const QString& text);
@@ -31,7 +35,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void buildContents();
+    void buildContents(const SettingsValues& settings, QAction* toggle);
     void fitOuterSize();
 
     QLabel* m_label = nullptr;

@@ -2,7 +2,7 @@
 
 #include "ui/common/RunCommand.h"
 #include "ui/common/Icons.h"
-#include "ui/main/MainWindow.h"
+#include "viewer/ViewerSession.h"
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
 #include "graphics/Picture.h"
@@ -139,9 +139,10 @@ QStringList droppedPictures(const QMimeData* mime)
 
 } // namespace
 
-CollectionEditor::CollectionEditor(QWidget* parent)
+CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      m_session(&session)
 {
     setObjectName(QStringLiteral("frmNewCollection"));
     setMinimumSize(500 - FrameWidth, 400 - NonClientHeight);
@@ -365,7 +366,7 @@ void CollectionEditor::showPreview(int row)
     // A picture that fails to load must not leave another row's picture up.
     clearPreview();
     const Picture picture =
-        Picture::loadFromFile(path, frmMain ? frmMain->exifOrientation() : ExifOrientation::Apply);
+        Picture::loadFromFile(path, m_session->exifOrientation);
     m_preview->setImage(picture.thumbnail(m_preview->size()));
 }
 
@@ -393,41 +394,35 @@ bool CollectionEditor::isPictureFile(const QString& path)
 void CollectionEditor::saveCollection()
 {
     if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
-        dialogs().information(this, Texts.MinOneImageMessage);
+        dialogs().information(this, m_session->texts.MinOneImageMessage);
         return;
     }
-    if (Viewer.NewCollectionMode) {
+    if (m_session->newCollectionMode) {
         QString path = dialogs().saveFile(this, CollectionFilter, QString());
         if (!path.isEmpty()) {
             if (QFileInfo(path).suffix().isEmpty())
                 path += QStringLiteral(".pvx");
             writeCollection(path, m_model->entries());
-            Viewer.CollectionFileName = path;
-            for (const char* name : {"mnuAdd", "AddDeleteimage1"}) {
-                if (QAction* a = frmMain->action(name))
-                    a->setEnabled(true);
-            }
-            if (QToolButton* b = frmMain->toolButton("btnAdd"))
-                b->setEnabled(true);
+            m_session->setCollectionFileName(path);
+            emit newCollectionSaved();
         }
     } else {
-        writeCollection(Viewer.CollectionFileName, m_model->entries());
+        writeCollection(m_session->collectionFileName(), m_model->entries());
     }
     // The main window withdraws the request before anything can fail.
-    Viewer.ReopenWithoutDialog = true;
-    frmMain->openCollectionFile();
+    m_session->requestReopen();
     hide();
 }
 
 void CollectionEditor::closeEditor()
 {
-    Viewer.ReopenWithoutDialog = false;
+    m_session->reopenWithoutDialog = false;
     hide();
 }
 
 void CollectionEditor::closeEvent(QCloseEvent* event)
 {
-    Viewer.ReopenWithoutDialog = false;
+    m_session->reopenWithoutDialog = false;
     event->accept();
 }
 

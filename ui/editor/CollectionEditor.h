@@ -13,6 +13,7 @@ class QTableView;
 class QToolButton;
 class CollectionListModel;
 class PreviewImage;
+class ViewerSession;
 
 class CollectionEditor : public QWidget {
     Q_OBJECT
@@ -25,7 +26,7 @@ public:
     static const QString PictureFilter;
     static const QString CollectionFilter;
 
-    explicit CollectionEditor(QWidget* parent = nullptr);
+    explicit CollectionEditor(ViewerSession& session, QWidget* parent = nullptr);
     ~CollectionEditor() override;
 
     CollectionListModel* list() const { return m_model; }
@@ -84,7 +85,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+signals:
+    // A new collection got its file: the commands that edit one apply now.
+    void newCollectionSaved();
+
 private:
+    ViewerSession* m_session;
     void showPreview(int row);
     void currentRowChanged(int row, int previous);
     void openCommentEditor(int row, bool focus);

@@ -5,22 +5,20 @@
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
 #include "ui/effects/EffectPreview.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/MainWindow.h"
-#include "ui/main/ThumbSlot.h"
+#include "viewer/ViewerSession.h"
 
 #include <QCheckBox>
 #include <QProgressDialog>
 
 void EffectsDialog::applyToCurrent()
 {
-    if (!frmMain || Viewer.EntryCount < 1)
+    if (m_session->entryCount() < 1)
         return;
-    const int e = Viewer.currentEntry();
-    if (e < 1 || e > Viewer.EntryCount)
+    const int e = m_session->currentEntry();
+    if (e < 1 || e > m_session->entryCount())
         return;
-    const QString path = Viewer.entry(e).FileName;
-    const Picture before = frmMain->Image1()->picture();
+    const QString path = m_session->entry(e).FileName;
+    const Picture before = m_currentPicture();
     // A picture that could not be decoded is not written: nothing else
     // could stand in for it.
     const Bitmap24* full = renderFullSize();
@@ -30,22 +28,16 @@ void EffectsDialog::applyToCurrent()
     // main image or the slot have changed.
     const Picture written = writeRenderedPicture(path, *full, before);
 
-    frmMain->undoPicture = before;
-    frmMain->undoSlot = Viewer.CurrentSlot;
-    frmMain->undoFirstIndex = Viewer.FirstIndex;
-    frmMain->setUndoEnabled(true);
+    m_session->recordUndo(before);
 
     // A kind that is not written keeps the picture it had.
     const Picture now = written.isEmpty() ? before : written;
-    frmMain->Image1()->setPicture(now);
-    frmMain->slot(Viewer.CurrentSlot)->setPicture(now);
+    m_session->announcePictureReplaced(now);
 }
 
 void EffectsDialog::applyToAll()
 {
-    if (!frmMain)
-        return;
-    const int total = Viewer.EntryCount;
+    const int total = m_session->entryCount();
     EffectRenderer engine;
     applyEffectSettings(engine, currentSettings());
 
@@ -66,7 +58,7 @@ void EffectsDialog::applyToAll()
 
     QStringList files;
     for (int k = 1; k <= total; ++k)
-        files.append(Viewer.entry(k).FileName);
+        files.append(m_session->entry(k).FileName);
     ApplyProgress steps;
     steps.before = [&progress](int k, int n, const QString&) {
         if (progress.wasCanceled())
@@ -80,27 +72,14 @@ void EffectsDialog::applyToAll()
             m_progressObserver(k, n);
     };
     try {
-        applyEffectsToFiles(engine, files, frmMain->exifOrientation(), steps);
+        applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
     } catch (...) {
         // The strip shows what the files now hold, also after a failure.
         try {
-            refreshStrip();
+            m_session->requestStripReload();
         } catch (...) {
         }
         throw;
     }
-    refreshStrip();
-}
-
-void EffectsDialog::refreshStrip()
-{
-    for (int i = 1; i <= frmMain->SlotCount(); ++i) {
-        const int e = Viewer.FirstIndex + i;
-        if (e > Viewer.EntryCount)
-            break;
-        ThumbSlot* s = frmMain->slot(i);
-        s->setHint(Viewer.entry(e).Comment);
-        s->loadPicture(Viewer.entry(e).FileName, frmMain->exifOrientation());
-    }
-    frmMain->Image1()->setPicture(frmMain->slot(Viewer.CurrentSlot)->picture());
+    m_session->requestStripReload();
 }

@@ -1,9 +1,8 @@
 #include "ui/effects/EffectsDialog.h"
 
 #include "ui/common/RunCommand.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
 #include "ui/main/MainWindow.h"
+#include "viewer/ViewerSession.h"
 #include "effects/FullSizeRender.h"
 #include "ui/effects/EffectPreview.h"
 #include "effects/PictureWrite.h"
@@ -85,7 +84,8 @@ void showValue(QLabel* l, int v)
 
 } // namespace
 
-EffectsDialog::EffectsDialog(QWidget* parent) : QDialog(parent)
+EffectsDialog::EffectsDialog(ViewerSession& session, std::function<Picture()> currentPicture, QWidget* parent)
+    : QDialog(parent), m_session(&session), m_currentPicture(std::move(currentPicture))
 {
     setObjectName(QStringLiteral("frmEffects"));
     setWindowTitle(QStringLiteral("Image Effects..."));
@@ -421,9 +421,7 @@ void EffectsDialog::pictureFailed(const QString& text)
 
 void EffectsDialog::FormActivate(bool showing)
 {
-    if (!frmMain)
-        return;
-    const Picture picture = frmMain->Image1()->picture();
+    const Picture picture = m_currentPicture();
     if (!showing && picture.sharesDataWith(m_source))
         return;
     // Nothing of an earlier picture stays behind, whatever happens below.

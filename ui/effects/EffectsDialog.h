@@ -21,11 +21,13 @@ class QTabBar;
 class QToolButton;
 class FullSizeRender;
 class EffectPreview;
+class ViewerSession;
 
 class EffectsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit EffectsDialog(QWidget* parent = nullptr);
+    // currentPicture: the picture the viewer shows now, which OK replaces.
+    EffectsDialog(ViewerSession& session, std::function<Picture()> currentPicture, QWidget* parent = nullptr);
 
     // Pictures with more pixels than this are previewed from a reduced copy
     // at once, then from the full picture rendered on a worker, which is
@@ -121,7 +123,6 @@ private:
     void setAllToZero(bool rizeLast);
     void applyToCurrent();
     void applyToAll();
-    void refreshStrip();
     // The rendered full-size picture for the settings of the controls, or
     // null when the picture could not be decoded.
     const Bitmap24* renderFullSize();
@@ -138,4 +139,6 @@ private:
     bool m_activatedByShow = false;
     QProgressDialog* m_progress = nullptr;
     std::function<void(int, int)> m_progressObserver;
+    ViewerSession* m_session;
+    std::function<Picture()> m_currentPicture;
 };

@@ -34,14 +34,6 @@
 #include <unistd.h>
 #include <utility>
 
-ProgramTexts Texts;
-ViewerState Viewer;
-MainWindow* frmMain = nullptr;
-EffectsDialog* frmEffects = nullptr;
-CollectionEditor* frmNewCollection = nullptr;
-AboutBox* frmAbout = nullptr;
-SettingsDialog* frmSettings = nullptr;
-CommentsWindow* frmComments = nullptr;
 
 namespace {
 
@@ -84,30 +76,66 @@ void setBackground(QWidget* w, const QColor& c)
 void MainWindow::reportError(const QString& text)
 {
     QWidget* parent = QApplication::activeWindow();
-    dialogs().error(parent ? parent : frmMain, text);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!parent && qobject_cast<MainWindow*>(w))
+            parent = w;
+    }
+    dialogs().error(parent, text);
 }
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(parent), m_session(&session)
 {
-    frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
     buildContents();
+    connectSession();
+}
+
+void MainWindow::connectSession()
+{
+    connect(m_session, &ViewerSession::undoAvailableChanged, this, &MainWindow::setUndoEnabled);
+    connect(m_session, &ViewerSession::currentPictureReplaced, this, &MainWindow::showReplacedPicture);
+    connect(m_session, &ViewerSession::stripReloadRequested, this, &MainWindow::reloadStrip);
+    connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);
+}
+
+void MainWindow::enableCollectionEditing()
+{
+    for (const char* name : {"mnuAdd", "AddDeleteimage1"})
+        action(name)->setEnabled(true);
+    toolButton("btnAdd")->setEnabled(true);
+}
+
+void MainWindow::reloadStrip()
+{
+    for (int i = 1; i <= SlotCount(); ++i) {
+        const int e = m_session->firstIndex() + i;
+        if (e > m_session->entryCount())
+            break;
+        ThumbSlot* s = slot(i);
+        s->setHint(m_session->entry(e).Comment);
+        s->loadPicture(m_session->entry(e).FileName, m_exifOrientation);
+    }
+    m_mainImage->setPicture(slot(m_session->currentSlot())->picture());
+}
+
+void MainWindow::showReplacedPicture(const Picture& now)
+{
+    m_mainImage->setPicture(now);
+    slot(m_session->currentSlot())->setPicture(now);
 }
 
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
-    if (frmMain == this)
-        frmMain = nullptr;
 }
 
 void MainWindow::buildContents()
 {
-    Texts = ProgramTexts();
-    Viewer.CurrentSlot = 1;
-    Viewer.FollowsCursor = false;
+    m_session->texts = ProgramTexts();
+    m_session->setCurrentSlot(1);
+    m_session->setFollowsCursor(false);
 
-    setWindowTitle(Texts.TitleText);
+    setWindowTitle(m_session->texts.TitleText);
     setWindowIcon(appIcon());
     QFont base(QStringLiteral("DejaVu Sans"));
     base.setPixelSize(11);
@@ -317,7 +345,7 @@ void MainWindow::relayout()
             m_mainImage->resize(std::max(W - 180, 0), std::max(P - 4, 0));
     }
 
-    Viewer.CurrentSlot = 1;
+    m_session->setCurrentSlot(1);
     placeShape(1);
 
     const int old = SlotCount();
@@ -332,18 +360,18 @@ void MainWindow::relayout()
     QStringList failures;
     for (int i = 1; i <= SlotCount(); ++i) {
         ThumbSlot* s = slot(i);
-        const int e = Viewer.FirstIndex + i;
-        if (e <= Viewer.EntryCount) {
-            s->setHint(Viewer.entry(e).Comment);
+        const int e = m_session->firstIndex() + i;
+        if (e <= m_session->entryCount()) {
+            s->setHint(m_session->entry(e).Comment);
             s->setEnabled(true);
             try {
-                s->loadPicture(Viewer.entry(e).FileName, m_exifOrientation);
+                s->loadPicture(m_session->entry(e).FileName, m_exifOrientation);
             } catch (const AppError& error) {
                 failures << error.text();
             }
         }
     }
-    if (!Viewer.CollectionFileName.isEmpty() && Viewer.EntryCount > 0)
+    if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
         showSlot(1);
     updateNavButtons();
 
@@ -381,24 +409,24 @@ void MainWindow::placeShape(int slotNumber) { m_highlight->move(6, 6 + 153 * (sl
 
 void MainWindow::updateNavButtons()
 {
-    const int c = Viewer.currentEntry();
-    const bool open = Viewer.EntryCount > 0;
+    const int c = m_session->currentEntry();
+    const bool open = m_session->entryCount() > 0;
     m_btnUp->setEnabled(open && c > 1);
-    m_btnDown->setEnabled(open && c < Viewer.EntryCount);
+    m_btnDown->setEnabled(open && c < m_session->entryCount());
 }
 
 void MainWindow::updatePositionTexts(int entry)
 {
-    m_statusPanels[1]->setText(Texts.ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
-                               QString::number(Viewer.EntryCount));
-    m_statusPanels[2]->setText(entry >= 1 && entry <= Viewer.EntryCount ? Viewer.entry(entry).FileName : QString());
+    m_statusPanels[1]->setText(m_session->texts.ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
+                               QString::number(m_session->entryCount()));
+    m_statusPanels[2]->setText(entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString());
 }
 
 void MainWindow::applyWindowTitle()
 {
-    setWindowTitle(Viewer.CollectionFileName.isEmpty() ? Texts.TitleText
-                                                        : Viewer.CollectionFileName + QStringLiteral(" - ") +
-                                                              Texts.TitleText);
+    setWindowTitle(m_session->collectionFileName().isEmpty() ? m_session->texts.TitleText
+                                                        : m_session->collectionFileName() + QStringLiteral(" - ") +
+                                                              m_session->texts.TitleText);
 }
 
 void MainWindow::showSlot(int n)
@@ -411,60 +439,52 @@ void MainWindow::showSlot(int n)
     else
         m_mainImage->setPicture(s->picture());
     m_commentLabel->setText(s->hint());
-    if (frmComments)
-        frmComments->setCommentText(s->hint());
-    updatePositionTexts(Viewer.FirstIndex + n);
+    if (m_peers.comments)
+        m_peers.comments->setCommentText(s->hint());
+    updatePositionTexts(m_session->firstIndex() + n);
 }
 
 // ---------------------------------------------------------------- collection
 
-void MainWindow::clearUndo()
-{
-    undoPicture = Picture();
-    undoSlot = 0;
-    undoFirstIndex = 0;
-    setUndoEnabled(false);
-}
-
 void MainWindow::newCollection()
 {
-    if (!frmNewCollection)
+    if (!m_peers.editor)
         return;
-    frmNewCollection->setWindowTitle(Texts.NewCollectionCaption);
-    Viewer.NewCollectionMode = true;
-    frmNewCollection->clearPreview();
-    CollectionListModel* list = frmNewCollection->list();
+    m_peers.editor->setWindowTitle(m_session->texts.NewCollectionCaption);
+    m_session->newCollectionMode = true;
+    m_peers.editor->clearPreview();
+    CollectionListModel* list = m_peers.editor->list();
     // Only while the list still holds the open collection may it be written
     // back: rows of an unsaved new collection never replace its entries.
     // An unchanged list is not written, so what the reader skips survives.
-    if (!Viewer.CollectionFileName.isEmpty() && list->entryCount() > 0 &&
-        frmNewCollection->listHoldsCollection(Viewer.CollectionFileName) &&
-        !collectionHolds(Viewer.CollectionFileName, list->entries()))
-        writeCollection(Viewer.CollectionFileName, list->entries());
+    if (!m_session->collectionFileName().isEmpty() && list->entryCount() > 0 &&
+        m_peers.editor->listHoldsCollection(m_session->collectionFileName()) &&
+        !collectionHolds(m_session->collectionFileName(), list->entries()))
+        writeCollection(m_session->collectionFileName(), list->entries());
     list->clear();
-    frmNewCollection->markListAsNew();
-    frmNewCollection->show();
-    frmNewCollection->raise();
-    frmNewCollection->activateWindow();
+    m_peers.editor->markListAsNew();
+    m_peers.editor->show();
+    m_peers.editor->raise();
+    m_peers.editor->activateWindow();
 }
 
 void MainWindow::editCollection()
 {
-    if (!frmNewCollection || Viewer.CollectionFileName.isEmpty())
+    if (!m_peers.editor || m_session->collectionFileName().isEmpty())
         return;
-    frmNewCollection->setWindowTitle(Texts.AddDeleteCaption);
-    CollectionListModel* list = frmNewCollection->list();
-    for (int e = 1; e <= Viewer.EntryCount; ++e)
-        list->appendDeferred(Viewer.entry(e));
+    m_peers.editor->setWindowTitle(m_session->texts.AddDeleteCaption);
+    CollectionListModel* list = m_peers.editor->list();
+    for (int e = 1; e <= m_session->entryCount(); ++e)
+        list->appendDeferred(m_session->entry(e));
     list->flush();
-    Viewer.NewCollectionMode = false;
-    frmNewCollection->show();
-    frmNewCollection->raise();
-    frmNewCollection->activateWindow();
+    m_session->newCollectionMode = false;
+    m_peers.editor->show();
+    m_peers.editor->raise();
+    m_peers.editor->activateWindow();
     if (list->entryCount() > 0 && !list->entry(0).FileName.isEmpty()) {
-        frmNewCollection->enableDelete(true);
-        frmNewCollection->previewRow(0);
-        Viewer.ReopenWithoutDialog = true;
+        m_peers.editor->enableDelete(true);
+        m_peers.editor->previewRow(0);
+        m_session->reopenWithoutDialog = true;
         openCollectionFile();
     }
 }
@@ -477,13 +497,13 @@ void MainWindow::editCollection()
 
 void MainWindow::toggleComments()
 {
-    if (!frmComments)
+    if (!m_peers.comments)
         return;
-    if (frmComments->isVisible()) {
-        frmComments->hide();
+    if (m_peers.comments->isVisible()) {
+        m_peers.comments->hide();
     } else {
-        frmComments->show();
-        frmComments->raise();
+        m_peers.comments->show();
+        m_peers.comments->raise();
     }
 }
 
@@ -491,11 +511,11 @@ void MainWindow::showHelp() { showHelpContents(this); }
 
 void MainWindow::showAbout()
 {
-    if (!frmAbout)
+    if (!m_peers.about)
         return;
-    frmAbout->show();
-    frmAbout->raise();
-    frmAbout->activateWindow();
+    m_peers.about->show();
+    m_peers.about->raise();
+    m_peers.about->activateWindow();
 }
 
 void MainWindow::quit() { close(); }

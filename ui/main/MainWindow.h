@@ -4,6 +4,7 @@
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
 #include "settings/UiText.h"
+#include "viewer/ViewerSession.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -28,37 +29,7 @@ class CommentsWindow;
 class SettingsDialog;
 class QWidget;
 
-// Program-wide texts; the language file replaces all but TitleText.
-struct ProgramTexts : UiProgramTexts {
-    QString TitleText = QStringLiteral("Pictavo 2006");
-};
 
-// The collection in memory and the flags shared with the collection editor.
-struct ViewerState {
-    QString CollectionFileName;
-    QList<CollectionEntry> Entries; // entry e is Entries[e - 1]
-    int EntryCount = 0;
-    int FirstIndex = 0;
-    int CurrentSlot = 1;
-    bool FollowsCursor = false;
-    bool ReopenWithoutDialog = false;
-    bool NewCollectionMode = false;
-
-    const CollectionEntry& entry(int e) const { return Entries.at(e - 1); }
-    int currentEntry() const { return FirstIndex + CurrentSlot; }
-};
-
-extern ProgramTexts Texts;
-extern ViewerState Viewer;
-
-// The windows, created once at start-up in this order.
-class MainWindow;
-extern MainWindow* frmMain;
-extern EffectsDialog* frmEffects;
-extern CollectionEditor* frmNewCollection;
-extern AboutBox* frmAbout;
-extern SettingsDialog* frmSettings;
-extern CommentsWindow* frmComments;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -69,7 +40,8 @@ public:
     static constexpr int FrameWidth = 8;
     static constexpr int NonClientHeight = 46;
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(ViewerSession& session, QWidget* parent = nullptr);
+    ViewerSession& session() const { return *m_session; }
     ~MainWindow() override;
 
     // Commands.
@@ -103,6 +75,18 @@ public:
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     void relayout();
 
+    // The other windows, which the main window's commands open.
+    struct Peers {
+        QPointer<EffectsDialog> effects;
+        QPointer<CollectionEditor> editor;
+        QPointer<AboutBox> about;
+        QPointer<SettingsDialog> settings;
+        QPointer<CommentsWindow> comments;
+    };
+    void setPeers(const Peers& peers) { m_peers = peers; }
+    // A new collection got its file: the commands that edit it apply.
+    void enableCollectionEditing();
+
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
 
@@ -129,13 +113,7 @@ public:
     void setOuterSize(int W, int H);
     QSize outerSize() const;
 
-    // The undo snapshot and the entry it belongs to.
-    Picture undoPicture;
-    int undoSlot = 0;
-    int undoFirstIndex = 0;
     void setUndoEnabled(bool on);
-    // Forgets the snapshot: Undo then does nothing.
-    void clearUndo();
 
     // How long a long open reads before it lets the window repaint, first
     // and then again (milliseconds).
@@ -180,6 +158,10 @@ private:
     QToolButton* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
                                 void (MainWindow::*handler)(), int x);
 
+    void connectSession();
+    // Reads the strip's pictures again from their files.
+    void reloadStrip();
+    void showReplacedPicture(const Picture& now);
     void placeShape(int slot);
     void updateNavButtons();
     void updatePositionTexts(int entry);
@@ -189,6 +171,8 @@ private:
     void scrollArea(bool fullScreen);
     void setLockedBySlideShow(bool locked);
 
+    ViewerSession* m_session;
+    Peers m_peers;
     QWidget* m_central = nullptr;
     QToolButton* m_btnUp = nullptr;
     QToolButton* m_btnDown = nullptr;

@@ -63,7 +63,7 @@ void MainWindow::createActions()
     // The toggle itself flips the check mark; keep it under program control.
     disconnect(follows, &QAction::triggered, nullptr, nullptr);
     connect(follows, &QAction::triggered, this, [this, follows] {
-        follows->setChecked(Viewer.FollowsCursor); // undo Qt's own toggle first
+        follows->setChecked(m_session->followsCursor()); // undo Qt's own toggle first
         runCommand([this] { toggleFollowMode(); });
     });
     makeAction("mnuSlideShow", "Start / Stop S&lide Show", "F5", "Start / Stop Slide Show", &M::toggleSlideShow);

@@ -10,56 +10,56 @@
 
 void MainWindow::scrollDown()
 {
-    const int c = Viewer.currentEntry();
-    if (Viewer.EntryCount < 1 || c >= Viewer.EntryCount)
+    const int c = m_session->currentEntry();
+    if (m_session->entryCount() < 1 || c >= m_session->entryCount())
         return;
-    if (c == Viewer.EntryCount - 1)
+    if (c == m_session->entryCount() - 1)
         m_btnDown->setEnabled(false);
-    if (Viewer.CurrentSlot >= SlotCount()) {
-        Viewer.FirstIndex += 1;
+    if (m_session->currentSlot() >= SlotCount()) {
+        m_session->setFirstIndex(m_session->firstIndex() + 1);
         m_btnUp->setEnabled(true);
         for (int i = 1; i <= SlotCount() - 1; ++i) {
             slot(i)->takePicture(*slot(i + 1));
-            slot(i)->setHint(Viewer.entry(Viewer.FirstIndex + i).Comment);
+            slot(i)->setHint(m_session->entry(m_session->firstIndex() + i).Comment);
         }
         ThumbSlot* last = slot(SlotCount());
-        const CollectionEntry& e = Viewer.entry(Viewer.FirstIndex + SlotCount());
+        const CollectionEntry& e = m_session->entry(m_session->firstIndex() + SlotCount());
         last->setHint(e.Comment);
         last->loadPicture(e.FileName, m_exifOrientation);
     } else {
-        Viewer.CurrentSlot += 1;
-        placeShape(Viewer.CurrentSlot);
+        m_session->setCurrentSlot(m_session->currentSlot() + 1);
+        placeShape(m_session->currentSlot());
         m_btnUp->setEnabled(true);
     }
-    if (Viewer.FollowsCursor)
-        showSlot(Viewer.CurrentSlot);
+    if (m_session->followsCursor())
+        showSlot(m_session->currentSlot());
 }
 
 void MainWindow::scrollUp()
 {
-    const int c = Viewer.currentEntry();
-    if (Viewer.EntryCount < 1 || c <= 1)
+    const int c = m_session->currentEntry();
+    if (m_session->entryCount() < 1 || c <= 1)
         return;
     if (c == 2)
         m_btnUp->setEnabled(false);
-    if (Viewer.CurrentSlot <= 1) {
-        Viewer.FirstIndex -= 1;
+    if (m_session->currentSlot() <= 1) {
+        m_session->setFirstIndex(m_session->firstIndex() - 1);
         m_btnDown->setEnabled(true);
         for (int i = SlotCount(); i >= 2; --i) {
             slot(i)->takePicture(*slot(i - 1));
-            slot(i)->setHint(Viewer.entry(Viewer.FirstIndex + i).Comment);
+            slot(i)->setHint(m_session->entry(m_session->firstIndex() + i).Comment);
         }
         ThumbSlot* first = slot(1);
-        const CollectionEntry& e = Viewer.entry(Viewer.FirstIndex + 1);
+        const CollectionEntry& e = m_session->entry(m_session->firstIndex() + 1);
         first->setHint(e.Comment);
         first->loadPicture(e.FileName, m_exifOrientation);
     } else {
-        Viewer.CurrentSlot -= 1;
-        placeShape(Viewer.CurrentSlot);
+        m_session->setCurrentSlot(m_session->currentSlot() - 1);
+        placeShape(m_session->currentSlot());
         m_btnDown->setEnabled(true);
     }
-    if (Viewer.FollowsCursor)
-        showSlot(Viewer.CurrentSlot);
+    if (m_session->followsCursor())
+        showSlot(m_session->currentSlot());
 }
 
 void MainWindow::selectSlot(int n)
@@ -68,17 +68,17 @@ void MainWindow::selectSlot(int n)
         return;
     showActualSize();
     showSlot(n);
-    Viewer.CurrentSlot = n;
+    m_session->setCurrentSlot(n);
     placeShape(n);
     updateNavButtons();
-    updatePositionTexts(Viewer.FirstIndex + n);
+    updatePositionTexts(m_session->firstIndex() + n);
 }
 
 void MainWindow::toggleFollowMode()
 {
-    Viewer.FollowsCursor = !Viewer.FollowsCursor;
-    action("mnuFollows")->setChecked(Viewer.FollowsCursor);
-    toolButton("btnFollow")->setChecked(Viewer.FollowsCursor);
+    m_session->setFollowsCursor(!m_session->followsCursor());
+    action("mnuFollows")->setChecked(m_session->followsCursor());
+    toolButton("btnFollow")->setChecked(m_session->followsCursor());
 }
 
 void MainWindow::toggleFollowModeFromButton()
@@ -117,8 +117,8 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (!Viewer.CollectionFileName.isEmpty() && Viewer.EntryCount > 0)
-            showSlot(Viewer.CurrentSlot);
+        if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
+            showSlot(m_session->currentSlot());
         return true;
     default:
         return false;

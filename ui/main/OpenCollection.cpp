@@ -62,31 +62,27 @@ void MainWindow::openCollectionFile()
 
 QString MainWindow::chooseCollectionPath()
 {
-    QString path = Viewer.CollectionFileName;
-    if (!Viewer.ReopenWithoutDialog) {
+    QString path = m_session->collectionFileName();
+    if (!m_session->reopenWithoutDialog) {
         const QString chosen = dialogs().openFile(this, kCollectionFilter, QString());
         if (!chosen.isEmpty())
             path = chosen;
     }
-    Viewer.ReopenWithoutDialog = false;
+    m_session->reopenWithoutDialog = false;
     return path;
 }
 
 CollectionListModel* MainWindow::startCollection(const QString& path)
 {
-    Viewer.CollectionFileName = path;
-    Viewer.FirstIndex = 0;
-    Viewer.CurrentSlot = 1;
+    m_session->startCollection(path);
     placeShape(1);
     m_btnUp->setEnabled(false);
     m_layoutFailures.clear();
-    CollectionListModel* list = frmNewCollection ? frmNewCollection->list() : nullptr;
+    CollectionListModel* list = m_peers.editor ? m_peers.editor->list() : nullptr;
     if (list)
         list->clear();
-    if (frmNewCollection)
-        frmNewCollection->setListSource(path);
-    Viewer.Entries.clear();
-    Viewer.EntryCount = 0;
+    if (m_peers.editor)
+        m_peers.editor->setListSource(path);
     return list;
 }
 
@@ -95,7 +91,7 @@ void MainWindow::syncOpeningWindow(CollectionListModel* list)
     if (list)
         list->flush();
     updateNavButtons();
-    if (Viewer.EntryCount > 0)
+    if (m_session->entryCount() > 0)
         updatePositionTexts(1);
     m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
 }
@@ -120,8 +116,7 @@ void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel*
         }
         s->setEnabled(true);
     }
-    Viewer.Entries.append(e);
-    Viewer.EntryCount = k;
+    m_session->appendEntry(e);
     if (k == 1) {
         setCollectionCommandsEnabled(true);
         setUndoEnabled(false);
@@ -136,13 +131,13 @@ void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel*
 
 void MainWindow::finishCollection()
 {
-    for (int i = Viewer.EntryCount + 1; i <= SlotCount(); ++i) {
+    for (int i = m_session->entryCount() + 1; i <= SlotCount(); ++i) {
         slot(i)->clearPicture();
         slot(i)->setHint(QString());
         slot(i)->setEnabled(false);
     }
     applyWindowTitle();
-    if (Viewer.EntryCount == 0) {
+    if (m_session->entryCount() == 0) {
         // Nothing to show, nothing to act on, and no position to tell.
         setCollectionCommandsEnabled(false);
         m_highlight->hide();
@@ -160,7 +155,7 @@ void MainWindow::openCollection()
         return;
     // The snapshot belongs to a picture of what was open: never write it
     // into whatever this open brings.
-    clearUndo();
+    m_session->clearUndo();
     checkReadable(path);
     CollectionListModel* list = startCollection(path);
 

@@ -9,15 +9,15 @@ namespace {
 
 void rotateCurrent(MainWindow& w, int angle)
 {
-    if (Viewer.EntryCount < 1 || Viewer.currentEntry() > Viewer.EntryCount)
+    if (w.session().entryCount() < 1 || w.session().currentEntry() > w.session().entryCount())
         return;
-    ThumbSlot* s = w.slot(Viewer.CurrentSlot);
+    ThumbSlot* s = w.slot(w.session().currentSlot());
     w.Image1()->setPicture(s->picture());
     w.LabelComent()->setText(s->hint());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
     const Picture turned =
-        rotatePictureFile(s->picture(), Viewer.entry(Viewer.currentEntry()).FileName, angle);
+        rotatePictureFile(s->picture(), w.session().entry(w.session().currentEntry()).FileName, angle);
     s->setPicture(turned);
     w.Image1()->setPicture(turned);
 }
@@ -36,7 +36,10 @@ void MainWindow::setExifOrientation(ExifOrientation exif)
     }
     if (!Image1()->picture().isEmpty())
         Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
-    undoPicture = undoPicture.withExifOrientation(exif);
+    m_session->exifOrientation = exif;
+    ViewerSession::UndoRecord undo = m_session->undoRecord();
+    undo.picture = undo.picture.withExifOrientation(exif);
+    m_session->setUndoRecord(undo);
 }
 
 void MainWindow::rotateLeft()
@@ -51,34 +54,35 @@ void MainWindow::rotateRight()
 
 void MainWindow::showEffects()
 {
-    if (Viewer.EntryCount < 1 || !frmEffects)
+    if (m_session->entryCount() < 1 || !m_peers.effects)
         return;
-    if (Viewer.CurrentSlot < 1 || Viewer.CurrentSlot > SlotCount())
-        Viewer.CurrentSlot = 1;
-    Image1()->setPicture(slot(Viewer.CurrentSlot)->picture());
-    frmEffects->exec();
+    if (m_session->currentSlot() < 1 || m_session->currentSlot() > SlotCount())
+        m_session->setCurrentSlot(1);
+    Image1()->setPicture(slot(m_session->currentSlot())->picture());
+    m_peers.effects->exec();
 }
 
 void MainWindow::undo()
 {
-    const int e = undoSlot + undoFirstIndex;
-    if (e < 1 || e > Viewer.EntryCount || undoPicture.isEmpty())
+    const ViewerSession::UndoRecord& undo = m_session->undoRecord();
+    const int e = undo.entry();
+    if (e < 1 || e > m_session->entryCount() || undo.picture.isEmpty())
         return;
-    const QString path = Viewer.entry(e).FileName;
+    const QString path = m_session->entry(e).FileName;
     // The snapshot goes back in the format the file's name promises, so a
     // ".jpg" never receives bitmap bytes.
-    const Picture snapshot = pictureForFile(undoPicture, path);
+    const Picture snapshot = pictureForFile(undo.picture, path);
     snapshot.saveToFile(path);
 
-    const int shown = e - Viewer.FirstIndex;
+    const int shown = e - m_session->firstIndex();
     if (shown >= 1 && shown <= SlotCount())
         slot(shown)->setPicture(snapshot);
-    if (Viewer.currentEntry() == e) {
+    if (m_session->currentEntry() == e) {
         Image1()->setPicture(snapshot);
     } else {
-        Image1()->setPicture(slot(Viewer.CurrentSlot)->picture());
-        statusPanel(1)->setText(Texts.ImagePrefix + QString::number(Viewer.currentEntry()) +
-                                QStringLiteral(" / ") + QString::number(Viewer.EntryCount));
+        Image1()->setPicture(slot(m_session->currentSlot())->picture());
+        statusPanel(1)->setText(m_session->texts.ImagePrefix + QString::number(m_session->currentEntry()) +
+                                QStringLiteral(" / ") + QString::number(m_session->entryCount()));
     }
-    setUndoEnabled(false);
+    m_session->setUndoAvailable(false);
 }

@@ -3,8 +3,8 @@
 
 #include "ui/common/Dialogs.h"
 #include "platform/SoundPlayer.h"
-#include "ui/settings/SettingsDialog.h"
 #include "settings/SettingsModel.h"
+#include "ui/settings/SettingsDialog.h"
 
 #include <QScopedValueRollback>
 #include <QToolButton>
@@ -12,27 +12,6 @@
 namespace {
 
 const QString SlideShowFinished = QStringLiteral("Slide Show finished");
-
-// The show reads its options from the settings dialog's controls each time
-// it needs them; without the dialog it runs on the settings' defaults.
-struct ShowOptions {
-    QString delay = SettingsValues().delay;
-    bool fullScreen = SettingsValues().fullScreen;
-    bool sound = false;
-    QString wavFile;
-};
-
-ShowOptions showOptions()
-{
-    ShowOptions o;
-    if (frmSettings) {
-        o.delay = frmSettings->delayText();
-        o.fullScreen = frmSettings->autoFullScreen();
-        o.sound = frmSettings->backgroundSound();
-        o.wavFile = frmSettings->wavFile();
-    }
-    return o;
-}
 
 // A tick that arrives while the bad-delay message is open passes by, so the
 // messages never pile up one over another.
@@ -42,7 +21,7 @@ bool delayMessageOpen = false;
 // one opened meanwhile) must not hand the command back.
 void keepEffectsWithCollection(MainWindow* w)
 {
-    if (Viewer.EntryCount > 0)
+    if (w->session().entryCount() > 0)
         return;
     w->action("mnuEffects")->setEnabled(false);
     w->action("mnuEffects1")->setEnabled(false);
@@ -63,14 +42,15 @@ void MainWindow::toggleSlideShow()
     } else {
         m_slideTimer->start();
         setLockedBySlideShow(true);
-        const ShowOptions o = showOptions();
-        if (o.sound && !o.wavFile.isEmpty())
-            soundPlayer().play(o.wavFile);
+        // The settings as last applied, not what the dialog shows unapplied.
+        const SettingsValues& o = m_session->settings;
+        if (o.soundOn && !o.sound.isEmpty())
+            soundPlayer().play(o.sound);
         // Full screen turns follow mode on even when its layout fails.
         if (o.fullScreen && !m_fullScreen)
             toggleFullScreen();
     }
-    if (!Viewer.FollowsCursor)
+    if (!m_session->followsCursor())
         toggleFollowMode();
 }
 
@@ -80,7 +60,7 @@ void MainWindow::nextSlide()
     // that comes while an open reads waits for the next.
     if (!m_slideTimer->isActive() || delayMessageOpen || m_opening)
         return;
-    const QString delay = showOptions().delay;
+    const QString delay = m_session->settings.delay;
     const std::optional<int> interval = slideShowInterval(delay);
     if (!interval) {
         const QScopedValueRollback open(delayMessageOpen, true);
@@ -104,6 +84,6 @@ void MainWindow::nextSlide()
 
 void MainWindow::showSettings()
 {
-    if (frmSettings)
-        frmSettings->showFromMain();
+    if (m_peers.settings)
+        m_peers.settings->showFromMain();
 }

@@ -86,7 +86,7 @@ void MainWindow::toggleFullScreen()
     }
     scrollArea(m_fullScreen);
     fitTopLeft();
-    if (!Viewer.FollowsCursor)
+    if (!m_session->followsCursor())
         toggleFollowMode();
     if (failure)
         std::rethrow_exception(failure);

@@ -314,6 +314,7 @@ void SettingsDialog::buildContents()
     wavName->setText(m_values.sound);
     chkBckgr->setChecked(m_values.soundOn);
     updateSoundControls();
+    m_target->setAppliedSettings(currentValues());
 
     WidgetTextSink sink({},
                         [this](ProgramText id, const QString& text) { m_target->setProgramText(id, text); });
@@ -357,6 +358,7 @@ void SettingsDialog::applySettings()
     m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
     m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
     m_target->setAutoOrient(chkAutoOrient->isChecked());
+    m_target->setAppliedSettings(currentValues());
     hide();
 }
 
