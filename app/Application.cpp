@@ -87,9 +87,9 @@ bool PictavoApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const AppError& e) {
-        MainWindow::reportError(e.text());
+        reportError(e.text());
     } catch (const std::exception& e) {
-        MainWindow::reportError(QString::fromLocal8Bit(e.what()));
+        reportError(QString::fromLocal8Bit(e.what()));
     }
     return false;
 }

@@ -1,7 +1,10 @@
 #include "ui/common/RunCommand.h"
 
 #include "core/Errors.h"
-#include "ui/main/MainWindow.h"
+#include "ui/common/Dialogs.h"
+
+#include <QApplication>
+#include <QMainWindow>
 
 #include <exception>
 
@@ -11,9 +14,19 @@ bool runCommand(const std::function<void()>& command)
         command();
         return true;
     } catch (const AppError& e) {
-        MainWindow::reportError(e.text());
+        reportError(e.text());
     } catch (const std::exception& e) {
-        MainWindow::reportError(QString::fromLocal8Bit(e.what()));
+        reportError(QString::fromLocal8Bit(e.what()));
     }
     return false;
+}
+
+void reportError(const QString& text)
+{
+    QWidget* parent = QApplication::activeWindow();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!parent && qobject_cast<QMainWindow*>(w))
+            parent = w;
+    }
+    dialogs().error(parent, text);
 }

@@ -8,7 +8,6 @@
 #include "graphics/Picture.h"
 #include "ui/common/Dialogs.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>

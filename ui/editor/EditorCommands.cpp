@@ -1,7 +1,6 @@
 // The collection editor's list commands: add, delete, move and find.
 #include "ui/editor/CollectionEditor.h"
 
-#include "ui/main/MainWindow.h"
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
 #include "ui/common/Dialogs.h"

@@ -1,7 +1,6 @@
 #include "ui/effects/EffectsDialog.h"
 
 #include "ui/common/RunCommand.h"
-#include "ui/main/MainWindow.h"
 #include "viewer/ViewerSession.h"
 #include "effects/FullSizeRender.h"
 #include "ui/effects/EffectPreview.h"
@@ -416,7 +415,7 @@ void EffectsDialog::pictureFailed(const QString& text)
         return;
     m_failed = true;
     ImgPreview->engine().clearPictureOriginal();
-    MainWindow::reportError(text);
+    reportError(text);
 }
 
 void EffectsDialog::FormActivate(bool showing)

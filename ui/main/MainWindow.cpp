@@ -73,16 +73,6 @@ void setBackground(QWidget* w, const QColor& c)
 }
 } // namespace
 
-void MainWindow::reportError(const QString& text)
-{
-    QWidget* parent = QApplication::activeWindow();
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!parent && qobject_cast<MainWindow*>(w))
-            parent = w;
-    }
-    dialogs().error(parent, text);
-}
-
 MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(parent), m_session(&session)
 {
     setObjectName(QStringLiteral("frmMain"));

@@ -1,6 +1,6 @@
 #pragma once
-// The main window: thumbnail strip, main image, commands, and the collection
-// in memory that the other windows reach through this unit.
+// The main window: thumbnail strip, main image and commands. What is open
+// and where it stands lives in the ViewerSession it is created with.
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
 #include "settings/UiText.h"
@@ -90,7 +90,7 @@ public:
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
 
-    // State for the other windows and for tests.
+    // Its parts, for the application and for tests.
     int SlotCount() const { return int(m_slots.size()); }
     ThumbSlot* slot(int n) const { return m_slots.at(n - 1); }
     MainImage* Image1() const { return m_mainImage; }
@@ -131,8 +131,6 @@ public:
     void setExifOrientation(ExifOrientation exif);
     ExifOrientation exifOrientation() const { return m_exifOrientation; }
 
-    // Shows an escaped failure's text and lets the program run on.
-    static void reportError(const QString& text);
 
 protected:
     bool event(QEvent* event) override;

@@ -2,6 +2,7 @@
 #include "ui/main/MainWindow.h"
 
 #include "ui/common/Dialogs.h"
+#include "ui/common/RunCommand.h"
 #include "platform/SoundPlayer.h"
 #include "settings/SettingsModel.h"
 #include "ui/settings/SettingsDialog.h"

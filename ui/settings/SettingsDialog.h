@@ -32,7 +32,7 @@ public:
     // Writes the settings file now; throws AppError("Unable to write to %s").
     void saveSettings();
 
-    // Read by the slide show and the comments window.
+    // What the controls hold now, applied or not.
     QString delayText() const;
     bool autoFullScreen() const;
     bool backgroundSound() const;
