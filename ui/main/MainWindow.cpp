@@ -83,6 +83,10 @@ MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(pa
 void MainWindow::connectSession()
 {
     connect(m_session, &ViewerSession::undoAvailableChanged, this, &MainWindow::setUndoEnabled);
+    connect(m_session, &ViewerSession::followModeChanged, this, [this](bool on) {
+        action("mnuFollows")->setChecked(on);
+        toolButton("btnFollow")->setChecked(on);
+    });
     connect(m_session, &ViewerSession::currentPictureReplaced, this, &MainWindow::showReplacedPicture);
     connect(m_session, &ViewerSession::stripReloadRequested, this, &MainWindow::reloadStrip);
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);

@@ -77,8 +77,6 @@ void MainWindow::selectSlot(int n)
 void MainWindow::toggleFollowMode()
 {
     m_session->setFollowsCursor(!m_session->followsCursor());
-    action("mnuFollows")->setChecked(m_session->followsCursor());
-    toolButton("btnFollow")->setChecked(m_session->followsCursor());
 }
 
 void MainWindow::toggleFollowModeFromButton()
