@@ -142,6 +142,14 @@ void EffectsDialog::createControls()
     butApply = flatButton(this, "butApply", QStringLiteral("   OK"), 320, 328, 73, 22);
     btnClose = flatButton(this, "btnClose", QStringLiteral("Cancel"), 400, 328, 73, 22);
 
+    createTonePages();
+    createEffectsPage();
+    ListEffects->setCurrentRow(0);
+    connectControls();
+}
+
+void EffectsDialog::createTonePages()
+{
     // Brightness & Contrast.
     Label1 = label(Panel0, "Label1", QStringLiteral("Contrast:"), 8, 8);
     ContrastBar = slider(Panel0, "ContrastBar", 8, 24, 273, 33, -255, 255, 30);
@@ -157,7 +165,10 @@ void EffectsDialog::createControls()
     SaturationBar = slider(Panel1, "SaturationBar", 8, 49, 273, 32, -255, 255, 30);
     lblSaturation = label(Panel1, "lblSaturation", QStringLiteral("0"), 240, 32);
     Shape3 = zeroMark(Panel1, "Shape3", SaturationBar);
+}
 
+void EffectsDialog::createEffectsPage()
+{
     // Effects: a tab bar over the neighbourhood group's scroll box, which
     // covers the posterize, solorize and noise controls.
     TabControl1 = make<QTabBar>(Panel2, "TabControl1", 2, 2, 286, 158);
@@ -189,7 +200,11 @@ void EffectsDialog::createControls()
     box->setFixedSize(285 - ScrollBox1->verticalScrollBar()->sizeHint().width(), 303);
     ScrollBox1->setWidget(box);
     ScrollBox1->raise();
+    createNeighbourhoodRows(box);
+}
 
+void EffectsDialog::createNeighbourhoodRows(QWidget* box)
+{
     chkEmboss = make<QCheckBox>(box, "chkEmboss", 4, 4, 120, 17);
     chkEmboss->setText(QStringLiteral("Emboss"));
     // The neighbourhood effects' rows: caption, slider, value.
@@ -219,9 +234,6 @@ void EffectsDialog::createControls()
         this->*r.bar = slider(box, r.barName, 0, r.y + 16, 249, 33, 0, r.max, r.page);
         this->*r.value = label(box, r.valueName, QStringLiteral("0"), r.valueX, r.y);
     }
-
-    ListEffects->setCurrentRow(0);
-    connectControls();
 }
 
 void EffectsDialog::connectControls()

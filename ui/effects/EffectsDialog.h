@@ -113,6 +113,10 @@ protected:
 
 private:
     void createControls();
+    void createTonePages();
+    void createEffectsPage();
+    // The emboss box and the slider rows inside the effects scroll box.
+    void createNeighbourhoodRows(QWidget* box);
     void connectControls();
     void showEffectPage(int row);
     void TabControl1Change(int index);
