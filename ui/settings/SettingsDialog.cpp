@@ -150,6 +150,26 @@ void SettingsDialog::buildControls()
     TabControl1->addTab(glyph("slides"), QStringLiteral("Slide Show"));
     connect(TabControl1, &QTabBar::currentChanged, this, &SettingsDialog::TabControl1Change);
 
+    buildMainPage();
+    buildSlideShowPage();
+
+    auto* line = make<QFrame>(this, "Bevel1", 4, 276, 378, 2);
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    btnOK = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
+    btnOK->setAutoRaise(true);
+    btnOK->setText(QStringLiteral("    OK"));
+    btnOK->setIcon(glyph("ok"));
+    btnOK->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(btnOK, &QToolButton::clicked, this, &SettingsDialog::applySettings);
+
+    // The dialog sees every key before its controls: Esc and Enter close it
+    // from wherever the focus is.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+void SettingsDialog::buildMainPage()
+{
     // Page "Main".
     Panel1 = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
     label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 60);
@@ -164,6 +184,26 @@ void SettingsDialog::buildControls()
         ComboCodePage->addItem(QStringLiteral("windows-%1").arg(page));
     ComboCodePage->lineEdit()->setPlaceholderText(QString::fromLatin1(localeCodePage()));
 
+    buildCommentsGroup();
+
+    auto* GroupBox2 = make<QGroupBox>(Panel1, "GroupBox2", 4, 140, 370, 76);
+    GroupBox2->setTitle(QStringLiteral("Colors"));
+    label(GroupBox2, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
+    ColorBoxPrev = make<QComboBox>(GroupBox2, "ColorBoxPrev", 184, 20, 178, 22);
+    label(GroupBox2, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
+    ColorBoxMain = make<QComboBox>(GroupBox2, "ColorBoxMain", 184, 46, 178, 22);
+    for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
+        fillColorBox(box);
+        selectColor(box, 0xFFFFFF);
+        connect(box, &QComboBox::activated, this, [this, box] { ColorBoxChange(box); });
+    }
+    chkAutoOrient = make<QCheckBox>(Panel1, "chkAutoOrient", 12, 218, 358, 20);
+    chkAutoOrient->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
+    chkAutoOrient->setChecked(true);
+}
+
+void SettingsDialog::buildCommentsGroup()
+{
     auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 32, 370, 106);
     GroupBox1->setTitle(QStringLiteral("Comments"));
     SpeedButton2 = make<QToolButton>(GroupBox1, "SpeedButton2", 8, 22, 200, 24);
@@ -185,22 +225,10 @@ void SettingsDialog::buildControls()
     TranspBar->setTickInterval(20);
     TranspBar->setTickPosition(QSlider::TicksAbove);
     TranspBar->setValue(255);
+}
 
-    auto* GroupBox2 = make<QGroupBox>(Panel1, "GroupBox2", 4, 140, 370, 76);
-    GroupBox2->setTitle(QStringLiteral("Colors"));
-    label(GroupBox2, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
-    ColorBoxPrev = make<QComboBox>(GroupBox2, "ColorBoxPrev", 184, 20, 178, 22);
-    label(GroupBox2, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
-    ColorBoxMain = make<QComboBox>(GroupBox2, "ColorBoxMain", 184, 46, 178, 22);
-    for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
-        fillColorBox(box);
-        selectColor(box, 0xFFFFFF);
-        connect(box, &QComboBox::activated, this, [this, box] { ColorBoxChange(box); });
-    }
-    chkAutoOrient = make<QCheckBox>(Panel1, "chkAutoOrient", 12, 218, 358, 20);
-    chkAutoOrient->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
-    chkAutoOrient->setChecked(true);
-
+void SettingsDialog::buildSlideShowPage()
+{
     // Page "Slide Show".
     Panel2 = make<QFrame>(this, "Panel2", 4, 32, 378, 238);
     Panel2->hide();
@@ -227,20 +255,6 @@ void SettingsDialog::buildControls()
     btnBrowse->setIcon(glyph("open"));
     btnBrowse->setEnabled(false);
     connect(btnBrowse, &QToolButton::clicked, this, &SettingsDialog::chooseSoundFile);
-
-    auto* line = make<QFrame>(this, "Bevel1", 4, 276, 378, 2);
-    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    btnOK = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
-    btnOK->setAutoRaise(true);
-    btnOK->setText(QStringLiteral("    OK"));
-    btnOK->setIcon(glyph("ok"));
-    btnOK->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(btnOK, &QToolButton::clicked, this, &SettingsDialog::applySettings);
-
-    // The dialog sees every key before its controls: Esc and Enter close it
-    // from wherever the focus is.
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
 }
 
 void SettingsDialog::fillColorBox(QComboBox* box)

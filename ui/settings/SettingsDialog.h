@@ -61,6 +61,9 @@ private:
     void ColorBoxChange(QComboBox* box);
 
     void buildControls();
+    void buildMainPage();
+    void buildCommentsGroup();
+    void buildSlideShowPage();
     void fillColorBox(QComboBox* box);
     void selectColor(QComboBox* box, qint32 value);
     qint32 selectedColor(const QComboBox* box) const;
