@@ -140,66 +140,9 @@ void MainWindow::buildContents()
     setCentralWidget(m_central);
     m_central->installEventFilter(this);
 
-    m_btnUp = new QToolButton(m_central);
-    m_btnUp->setObjectName(QStringLiteral("BtnUp"));
-    m_btnUp->setAutoRaise(true);
-    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
-    m_btnUp->setGeometry(2, 9, 161, 16);
-    m_btnUp->setToolTip(QStringLiteral("Key Up or Backspace"));
-    m_btnUp->setStatusTip(m_btnUp->toolTip());
-    m_btnUp->setFocusPolicy(Qt::NoFocus);
-    m_btnUp->setEnabled(false);
-    connect(m_btnUp, &QToolButton::clicked, this, [this] { runCommand([this] { scrollUp(); }); });
-
-    m_btnDown = new QToolButton(m_central);
-    m_btnDown->setObjectName(QStringLiteral("BtnDown"));
-    m_btnDown->setAutoRaise(true);
-    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
-    m_btnDown->setToolTip(QStringLiteral("Key Down or Space"));
-    m_btnDown->setStatusTip(m_btnDown->toolTip());
-    m_btnDown->setFocusPolicy(Qt::NoFocus);
-    m_btnDown->setEnabled(false);
-    connect(m_btnDown, &QToolButton::clicked, this, [this] { runCommand([this] { scrollDown(); }); });
-
-    m_stripPanel = new QWidget(m_central);
-    m_stripPanel->setObjectName(QStringLiteral("Panel1"));
-    setBackground(m_stripPanel, Qt::white);
-
-    auto* shape = new ShapeFrame(m_stripPanel);
-    shape->setObjectName(QStringLiteral("ShapeCur"));
-    shape->setGeometry(6, 6, 149, 149);
-    shape->hide();
-    m_highlight = shape;
-
-    m_imageScroller = new QScrollArea(m_central);
-    m_imageScroller->setObjectName(QStringLiteral("BordShape"));
-    m_imageScroller->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_imageScroller->setLineWidth(1);
-    m_imageScroller->setWidgetResizable(false);
-    m_imageScroller->setContextMenuPolicy(Qt::CustomContextMenu);
-    setBackground(m_imageScroller->viewport(), Qt::white);
-    m_mainImage = new MainImage;
-    m_imageScroller->setWidget(m_mainImage);
-    m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
-
-    m_commentLabel = new LongTextLabel(m_central);
-    m_commentLabel->setObjectName(QStringLiteral("LabelComent"));
-    m_commentLabel->setAlignment(Qt::AlignCenter);
-    m_commentLabel->setTextFormat(Qt::PlainText);
-    QFont commentFont(QStringLiteral("Verdana"));
-    commentFont.setPixelSize(13);
-    m_commentLabel->setFont(commentFont);
-
-    m_statusBar = new QWidget(m_central);
-    m_statusBar->setObjectName(QStringLiteral("StatusBar"));
-    for (int i = 0; i < 3; ++i) {
-        auto* l = new LongTextLabel(m_statusBar); // hints carry whole comments
-        l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setTextFormat(Qt::PlainText);
-        l->setIndent(2);
-        m_statusPanels[i] = l;
-    }
+    createNavButtons();
+    createPictureArea();
+    createStatusBar();
 
     m_slideTimer = new QTimer(this);
     m_slideTimer->setObjectName(QStringLiteral("TimerSlide"));
@@ -229,6 +172,76 @@ void MainWindow::buildContents()
     relayout();
 
     qApp->installEventFilter(this);
+}
+
+void MainWindow::createNavButtons()
+{
+    m_btnUp = new QToolButton(m_central);
+    m_btnUp->setObjectName(QStringLiteral("BtnUp"));
+    m_btnUp->setAutoRaise(true);
+    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
+    m_btnUp->setGeometry(2, 9, 161, 16);
+    m_btnUp->setToolTip(QStringLiteral("Key Up or Backspace"));
+    m_btnUp->setStatusTip(m_btnUp->toolTip());
+    m_btnUp->setFocusPolicy(Qt::NoFocus);
+    m_btnUp->setEnabled(false);
+    connect(m_btnUp, &QToolButton::clicked, this, [this] { runCommand([this] { scrollUp(); }); });
+
+    m_btnDown = new QToolButton(m_central);
+    m_btnDown->setObjectName(QStringLiteral("BtnDown"));
+    m_btnDown->setAutoRaise(true);
+    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
+    m_btnDown->setToolTip(QStringLiteral("Key Down or Space"));
+    m_btnDown->setStatusTip(m_btnDown->toolTip());
+    m_btnDown->setFocusPolicy(Qt::NoFocus);
+    m_btnDown->setEnabled(false);
+    connect(m_btnDown, &QToolButton::clicked, this, [this] { runCommand([this] { scrollDown(); }); });
+}
+
+void MainWindow::createPictureArea()
+{
+    m_stripPanel = new QWidget(m_central);
+    m_stripPanel->setObjectName(QStringLiteral("Panel1"));
+    setBackground(m_stripPanel, Qt::white);
+
+    auto* shape = new ShapeFrame(m_stripPanel);
+    shape->setObjectName(QStringLiteral("ShapeCur"));
+    shape->setGeometry(6, 6, 149, 149);
+    shape->hide();
+    m_highlight = shape;
+
+    m_imageScroller = new QScrollArea(m_central);
+    m_imageScroller->setObjectName(QStringLiteral("BordShape"));
+    m_imageScroller->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_imageScroller->setLineWidth(1);
+    m_imageScroller->setWidgetResizable(false);
+    m_imageScroller->setContextMenuPolicy(Qt::CustomContextMenu);
+    setBackground(m_imageScroller->viewport(), Qt::white);
+    m_mainImage = new MainImage;
+    m_imageScroller->setWidget(m_mainImage);
+    m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
+
+    m_commentLabel = new LongTextLabel(m_central);
+    m_commentLabel->setObjectName(QStringLiteral("LabelComent"));
+    m_commentLabel->setAlignment(Qt::AlignCenter);
+    m_commentLabel->setTextFormat(Qt::PlainText);
+    QFont commentFont(QStringLiteral("Verdana"));
+    commentFont.setPixelSize(13);
+    m_commentLabel->setFont(commentFont);
+}
+
+void MainWindow::createStatusBar()
+{
+    m_statusBar = new QWidget(m_central);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar"));
+    for (int i = 0; i < 3; ++i) {
+        auto* l = new LongTextLabel(m_statusBar); // hints carry whole comments
+        l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setTextFormat(Qt::PlainText);
+        l->setIndent(2);
+        m_statusPanels[i] = l;
+    }
 }
 
 QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, const QIcon& icon,

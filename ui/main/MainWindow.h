@@ -140,6 +140,10 @@ protected:
 
 private:
     void buildContents();
+    // The strip's scroll buttons, the strip and main picture, the status panels.
+    void createNavButtons();
+    void createPictureArea();
+    void createStatusBar();
     void openCollection();
     // The steps of an open: the path, the state reset, each entry read, the end.
     QString chooseCollectionPath();
