@@ -146,6 +146,28 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     setObjectName(QStringLiteral("frmNewCollection"));
     setMinimumSize(500 - FrameWidth, 400 - NonClientHeight);
 
+    createGrid();
+    createPreviewAndButtons();
+    createFindBox();
+
+    setTabOrder(m_grid, m_edit1);
+    resize(697, 508);
+    relayout();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->availableGeometry();
+        move(desk.center() - QPoint(outerSize().width() / 2, outerSize().height() / 2));
+    }
+    // Keys reach the window before its controls do; so do drops on the list.
+    qApp->installEventFilter(this);
+}
+
+CollectionEditor::~CollectionEditor()
+{
+    qApp->removeEventFilter(this);
+}
+
+void CollectionEditor::createGrid()
+{
     m_model = new CollectionListModel(this);
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("ValueListEditor1"));
@@ -179,7 +201,10 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
             m_quiet = quiet;
         }
     });
+}
 
+void CollectionEditor::createPreviewAndButtons()
+{
     m_shape1 = new QFrame(this);
     m_shape1->setObjectName(QStringLiteral("Shape1"));
     m_shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -205,30 +230,19 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     m_btnClose =
         makeButton(m_btnPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22), &N::closeEditor);
     m_btnOK = makeButton(m_btnPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::saveCollection);
+}
 
+void CollectionEditor::createFindBox()
+{
     m_groupBox1 = new QGroupBox(QStringLiteral("Find"), this);
     m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
     m_groupBox1->setGeometry(0, 459, 425, 49);
     m_edit1 = new QLineEdit(m_groupBox1);
     m_edit1->setObjectName(QStringLiteral("Edit1"));
     m_edit1->setGeometry(8, 16, 313, 21);
+    using N = CollectionEditor;
     m_btnGo =
         makeButton(m_groupBox1, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::findNext);
-
-    setTabOrder(m_grid, m_edit1);
-    resize(697, 508);
-    relayout();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect desk = screen->availableGeometry();
-        move(desk.center() - QPoint(outerSize().width() / 2, outerSize().height() / 2));
-    }
-    // Keys reach the window before its controls do; so do drops on the list.
-    qApp->installEventFilter(this);
-}
-
-CollectionEditor::~CollectionEditor()
-{
-    qApp->removeEventFilter(this);
 }
 
 QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, const QString& caption,

@@ -91,6 +91,10 @@ signals:
 
 private:
     ViewerSession* m_session;
+    // The window's parts, in the order they are made.
+    void createGrid();
+    void createPreviewAndButtons();
+    void createFindBox();
     void showPreview(int row);
     void currentRowChanged(int row, int previous);
     void openCommentEditor(int row, bool focus);
