@@ -88,12 +88,12 @@ bool knownWindowsHeader(qint64 size)
     return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
-Header parseHeader(const Bytes& in)
+// The file header and the info header's fields; returns the signed height.
+qint64 readInfoHeader(const Bytes& in, Header& h)
 {
     if (in.size() < FileHeaderSize + 4 || in.at(0)[0] != 'B' || in.at(0)[1] != 'M')
         throw AppError(msg::bitmapNotValid());
 
-    Header h;
     h.headerSize = in.u32(FileHeaderSize);
     h.core = h.headerSize == 12;
     h.os2v2 = !h.core && !knownWindowsHeader(h.headerSize) && h.headerSize >= 16 && h.headerSize <= 64;
@@ -119,7 +119,12 @@ Header parseHeader(const Bytes& in)
         h.compression = field32(16);
         h.colorsUsed = field32(32);
     }
+    return rawHeight;
+}
 
+// Rejects the compressions and depths this reader cannot decode.
+void checkEncoding(const Header& h)
+{
     switch (h.compression) {
     case CompRgb:
         break;
@@ -161,7 +166,10 @@ Header parseHeader(const Bytes& in)
     default:
         throw AppError(msg::bitmapBitCount(h.bitCount));
     }
+}
 
+void setDimensions(Header& h, qint64 rawHeight)
+{
     if (h.planes != 1 || h.width <= 0 || rawHeight == 0)
         throw AppError(msg::bitmapNotValid());
     h.topDown = rawHeight < 0;
@@ -171,8 +179,13 @@ Header parseHeader(const Bytes& in)
         throw AppError(msg::bitmapNotValid());
     if (!Bitmap24::sizeAllowed(h.width, h.height))
         throw AppError(msg::pictureTooLarge(h.width, h.height));
+}
 
-    // Bit-field masks sit in the larger headers, or follow a 40-byte one.
+// Bit-field masks sit in the larger headers, or follow a 40-byte one.
+// Returns where they end.
+qint64 readMasks(const Bytes& in, Header& h)
+{
+    const qint64 headerEnd = FileHeaderSize + h.headerSize;
     qint64 masksEnd = headerEnd;
     if (h.compression == CompBitFields || h.compression == CompAlphaBitFields) {
         qint64 maskStart = FileHeaderSize + InfoHeaderSize;
@@ -189,27 +202,39 @@ Header parseHeader(const Bytes& in)
     } else if (h.bitCount == 32) {
         h.masks = {0x00ff0000, 0x0000ff00, 0x000000ff};
     }
+    return masksEnd;
+}
 
-    const qint64 declaredOffset = in.u32(10);
-    qint64 paletteEnd = masksEnd;
-    if (h.bitCount <= 8) {
-        const int entrySize = h.core ? 3 : 4;
-        const qint64 maxColors = qint64(1) << h.bitCount;
-        qint64 count = h.colorsUsed == 0 ? maxColors : qint64(h.colorsUsed);
-        // The palette cannot reach into the pixels, so the gap before them
-        // bounds it: the small OS/2 header has no colour count at all, and a
-        // wild count elsewhere is no reason to lose sound pixels.
-        if (declaredOffset >= masksEnd && declaredOffset <= in.size())
-            count = std::min(count, (declaredOffset - masksEnd) / entrySize);
-        if (!in.has(masksEnd, count * entrySize))
-            throw AppError(count > maxColors ? msg::bitmapNotValid() : msg::bitmapTruncated());
-        const qint64 used = std::min(count, maxColors);
-        for (qint64 i = 0; i < used; ++i) {
-            const quint8* e = in.at(masksEnd + i * entrySize);
-            h.palette[i] = {e[0], e[1], e[2]};
-        }
-        paletteEnd = masksEnd + count * entrySize;
+// Returns where the palette ends.
+qint64 readPalette(const Bytes& in, Header& h, qint64 masksEnd, qint64 declaredOffset)
+{
+    const int entrySize = h.core ? 3 : 4;
+    const qint64 maxColors = qint64(1) << h.bitCount;
+    qint64 count = h.colorsUsed == 0 ? maxColors : qint64(h.colorsUsed);
+    // The palette cannot reach into the pixels, so the gap before them
+    // bounds it: the small OS/2 header has no colour count at all, and a
+    // wild count elsewhere is no reason to lose sound pixels.
+    if (declaredOffset >= masksEnd && declaredOffset <= in.size())
+        count = std::min(count, (declaredOffset - masksEnd) / entrySize);
+    if (!in.has(masksEnd, count * entrySize))
+        throw AppError(count > maxColors ? msg::bitmapNotValid() : msg::bitmapTruncated());
+    const qint64 used = std::min(count, maxColors);
+    for (qint64 i = 0; i < used; ++i) {
+        const quint8* e = in.at(masksEnd + i * entrySize);
+        h.palette[i] = {e[0], e[1], e[2]};
     }
+    return masksEnd + count * entrySize;
+}
+
+Header parseHeader(const Bytes& in)
+{
+    Header h;
+    const qint64 rawHeight = readInfoHeader(in, h);
+    checkEncoding(h);
+    setDimensions(h, rawHeight);
+    const qint64 masksEnd = readMasks(in, h);
+    const qint64 declaredOffset = in.u32(10);
+    const qint64 paletteEnd = h.bitCount <= 8 ? readPalette(in, h, masksEnd, declaredOffset) : masksEnd;
 
     // Trust the declared pixel offset unless it points into the headers.
     h.pixelOffset = declaredOffset >= masksEnd ? declaredOffset : paletteEnd;
