@@ -51,123 +51,199 @@ void arrowArc(QPainter& p, bool clockwise)
     p.drawPolygon(head);
 }
 
+void drawNew(QPainter& p)
+{
+    page(p);
+    plus(p, QPointF(14, 14), 3.5);
+}
+
+void drawOpen(QPainter& p)
+{
+    p.setPen(inkPen(1.2));
+    p.setBrush(QColor(236, 196, 92));
+    p.drawRect(QRectF(2, 6, 15, 11));
+    p.setBrush(QColor(250, 220, 120));
+    QPolygonF lid;
+    lid << QPointF(4, 9) << QPointF(19, 9) << QPointF(17, 17) << QPointF(2, 17);
+    p.drawPolygon(lid);
+}
+
+void drawAdd(QPainter& p)
+{
+    p.setPen(inkPen(1.1));
+    p.setBrush(kPaper);
+    for (int i = 0; i < 3; ++i)
+        p.drawRect(QRectF(3, 3 + i * 5, 10, 3.5));
+    plus(p, QPointF(15.5, 8), 3);
+    p.setPen(QPen(QColor(180, 40, 40), 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(12.5, 15.5), QPointF(18.5, 15.5));
+}
+
+void drawSettings(QPainter& p)
+{
+    p.setPen(inkPen(1.2));
+    p.setBrush(QColor(170, 180, 200));
+    QPainterPath gear;
+    for (int i = 0; i < 16; ++i) {
+        const qreal a = i * M_PI / 8;
+        const qreal r = (i % 2) ? 7.5 : 5.5;
+        QPointF pt(10 + r * qCos(a), 10 + r * qSin(a));
+        i ? gear.lineTo(pt) : gear.moveTo(pt);
+    }
+    gear.closeSubpath();
+    p.drawPath(gear);
+    p.setBrush(kPaper);
+    p.drawEllipse(QPointF(10, 10), 2.3, 2.3);
+}
+
+void drawSlideShow(QPainter& p)
+{
+    p.setPen(inkPen(1.2));
+    p.setBrush(QColor(90, 140, 210));
+    p.drawRect(QRectF(2, 3, 16, 12));
+    p.setBrush(kPaper);
+    QPolygonF tri;
+    tri << QPointF(8, 6) << QPointF(13.5, 9) << QPointF(8, 12);
+    p.drawPolygon(tri);
+    p.drawLine(QPointF(10, 15), QPointF(7, 19));
+    p.drawLine(QPointF(10, 15), QPointF(13, 19));
+}
+
+void drawLeft(QPainter& p)
+{
+    arrowArc(p, false);
+}
+
+void drawRight(QPainter& p)
+{
+    arrowArc(p, true);
+}
+
+void drawEffects(QPainter& p)
+{
+    p.setPen(QPen(kInk, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(3, 17), QPointF(12, 8));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    QPolygonF star;
+    for (int i = 0; i < 10; ++i) {
+        const qreal a = -M_PI / 2 + i * M_PI / 5;
+        const qreal r = (i % 2) ? 2.2 : 5;
+        star << QPointF(14 + r * qCos(a), 6 + r * qSin(a));
+    }
+    p.drawPolygon(star);
+}
+
+void drawUndo(QPainter& p)
+{
+    p.setPen(inkPen(2));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath path;
+    path.moveTo(5, 9);
+    path.cubicTo(9, 3, 18, 5, 16, 13);
+    p.drawPath(path);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    QPolygonF head;
+    head << QPointF(2, 6) << QPointF(8, 5) << QPointF(5, 12);
+    p.drawPolygon(head);
+}
+
+void drawFollow(QPainter& p)
+{
+    p.setPen(inkPen(1.2));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(2, 2, 6, 6));
+    p.drawRect(QRectF(2, 11, 6, 6));
+    p.setBrush(QColor(90, 140, 210));
+    p.drawRect(QRectF(10, 5, 8, 10));
+    p.setPen(QPen(kAccent, 1.6));
+    p.drawLine(QPointF(8, 14), QPointF(10, 10));
+}
+
+void drawView(QPainter& p)
+{
+    p.setPen(inkPen(1.2));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(2, 4, 16, 12));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(110, 170, 90));
+    QPolygonF hill;
+    hill << QPointF(3, 15) << QPointF(8, 9) << QPointF(12, 13) << QPointF(14, 11) << QPointF(17, 15);
+    p.drawPolygon(hill);
+    p.setBrush(kAccent);
+    p.drawEllipse(QPointF(14, 7.5), 1.6, 1.6);
+}
+
+void drawHelp(QPainter& p)
+{
+    p.setPen(inkPen(1.2));
+    p.setBrush(QColor(90, 140, 210));
+    p.drawEllipse(QPointF(10, 10), 8, 8);
+    p.setPen(kPaper);
+    QFont f;
+    f.setBold(true);
+    f.setPixelSize(12);
+    p.setFont(f);
+    p.drawText(QRectF(2, 2, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
+}
+
+void drawUp(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    QPolygonF tri;
+    tri << QPointF(5, 13) << QPointF(10, 7) << QPointF(15, 13);
+    p.drawPolygon(tri);
+}
+
+void drawDown(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    QPolygonF tri;
+    tri << QPointF(5, 7) << QPointF(10, 13) << QPointF(15, 7);
+    p.drawPolygon(tri);
+}
+
+void drawOk(QPainter& p)
+{
+    p.setPen(QPen(QColor(40, 140, 60), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPolygonF tick;
+    tick << QPointF(4, 10) << QPointF(8, 14) << QPointF(16, 5);
+    p.drawPolyline(tick);
+}
+
+struct Glyph {
+    const char* name;
+    void (*draw)(QPainter&);
+};
+
+const Glyph Glyphs[] = {
+    {"new", drawNew},
+    {"open", drawOpen},
+    {"add", drawAdd},
+    {"settings", drawSettings},
+    {"slideshow", drawSlideShow},
+    {"left", drawLeft},
+    {"right", drawRight},
+    {"effects", drawEffects},
+    {"undo", drawUndo},
+    {"follow", drawFollow},
+    {"view", drawView},
+    {"help", drawHelp},
+    {"up", drawUp},
+    {"down", drawDown},
+    {"ok", drawOk},
+};
+
 void drawGlyph(QPainter& p, const QString& name)
 {
-    if (name == QLatin1String("new")) {
-        page(p);
-        plus(p, QPointF(14, 14), 3.5);
-    } else if (name == QLatin1String("open")) {
-        p.setPen(inkPen(1.2));
-        p.setBrush(QColor(236, 196, 92));
-        p.drawRect(QRectF(2, 6, 15, 11));
-        p.setBrush(QColor(250, 220, 120));
-        QPolygonF lid;
-        lid << QPointF(4, 9) << QPointF(19, 9) << QPointF(17, 17) << QPointF(2, 17);
-        p.drawPolygon(lid);
-    } else if (name == QLatin1String("add")) {
-        p.setPen(inkPen(1.1));
-        p.setBrush(kPaper);
-        for (int i = 0; i < 3; ++i)
-            p.drawRect(QRectF(3, 3 + i * 5, 10, 3.5));
-        plus(p, QPointF(15.5, 8), 3);
-        p.setPen(QPen(QColor(180, 40, 40), 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(12.5, 15.5), QPointF(18.5, 15.5));
-    } else if (name == QLatin1String("settings")) {
-        p.setPen(inkPen(1.2));
-        p.setBrush(QColor(170, 180, 200));
-        QPainterPath gear;
-        for (int i = 0; i < 16; ++i) {
-            const qreal a = i * M_PI / 8;
-            const qreal r = (i % 2) ? 7.5 : 5.5;
-            QPointF pt(10 + r * qCos(a), 10 + r * qSin(a));
-            i ? gear.lineTo(pt) : gear.moveTo(pt);
+    for (const Glyph& g : Glyphs) {
+        if (name == QLatin1String(g.name)) {
+            g.draw(p);
+            return;
         }
-        gear.closeSubpath();
-        p.drawPath(gear);
-        p.setBrush(kPaper);
-        p.drawEllipse(QPointF(10, 10), 2.3, 2.3);
-    } else if (name == QLatin1String("slideshow")) {
-        p.setPen(inkPen(1.2));
-        p.setBrush(QColor(90, 140, 210));
-        p.drawRect(QRectF(2, 3, 16, 12));
-        p.setBrush(kPaper);
-        QPolygonF tri;
-        tri << QPointF(8, 6) << QPointF(13.5, 9) << QPointF(8, 12);
-        p.drawPolygon(tri);
-        p.drawLine(QPointF(10, 15), QPointF(7, 19));
-        p.drawLine(QPointF(10, 15), QPointF(13, 19));
-    } else if (name == QLatin1String("left")) {
-        arrowArc(p, false);
-    } else if (name == QLatin1String("right")) {
-        arrowArc(p, true);
-    } else if (name == QLatin1String("effects")) {
-        p.setPen(QPen(kInk, 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(3, 17), QPointF(12, 8));
-        p.setPen(Qt::NoPen);
-        p.setBrush(kAccent);
-        QPolygonF star;
-        for (int i = 0; i < 10; ++i) {
-            const qreal a = -M_PI / 2 + i * M_PI / 5;
-            const qreal r = (i % 2) ? 2.2 : 5;
-            star << QPointF(14 + r * qCos(a), 6 + r * qSin(a));
-        }
-        p.drawPolygon(star);
-    } else if (name == QLatin1String("undo")) {
-        p.setPen(inkPen(2));
-        p.setBrush(Qt::NoBrush);
-        QPainterPath path;
-        path.moveTo(5, 9);
-        path.cubicTo(9, 3, 18, 5, 16, 13);
-        p.drawPath(path);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kAccent);
-        QPolygonF head;
-        head << QPointF(2, 6) << QPointF(8, 5) << QPointF(5, 12);
-        p.drawPolygon(head);
-    } else if (name == QLatin1String("follow")) {
-        p.setPen(inkPen(1.2));
-        p.setBrush(kPaper);
-        p.drawRect(QRectF(2, 2, 6, 6));
-        p.drawRect(QRectF(2, 11, 6, 6));
-        p.setBrush(QColor(90, 140, 210));
-        p.drawRect(QRectF(10, 5, 8, 10));
-        p.setPen(QPen(kAccent, 1.6));
-        p.drawLine(QPointF(8, 14), QPointF(10, 10));
-    } else if (name == QLatin1String("view")) {
-        p.setPen(inkPen(1.2));
-        p.setBrush(kPaper);
-        p.drawRect(QRectF(2, 4, 16, 12));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(110, 170, 90));
-        QPolygonF hill;
-        hill << QPointF(3, 15) << QPointF(8, 9) << QPointF(12, 13) << QPointF(14, 11) << QPointF(17, 15);
-        p.drawPolygon(hill);
-        p.setBrush(kAccent);
-        p.drawEllipse(QPointF(14, 7.5), 1.6, 1.6);
-    } else if (name == QLatin1String("help")) {
-        p.setPen(inkPen(1.2));
-        p.setBrush(QColor(90, 140, 210));
-        p.drawEllipse(QPointF(10, 10), 8, 8);
-        p.setPen(kPaper);
-        QFont f;
-        f.setBold(true);
-        f.setPixelSize(12);
-        p.setFont(f);
-        p.drawText(QRectF(2, 2, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-    } else if (name == QLatin1String("up") || name == QLatin1String("down")) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(kInk);
-        QPolygonF tri;
-        if (name == QLatin1String("up"))
-            tri << QPointF(5, 13) << QPointF(10, 7) << QPointF(15, 13);
-        else
-            tri << QPointF(5, 7) << QPointF(10, 13) << QPointF(15, 7);
-        p.drawPolygon(tri);
-    } else if (name == QLatin1String("ok")) {
-        p.setPen(QPen(QColor(40, 140, 60), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        QPolygonF tick;
-        tick << QPointF(4, 10) << QPointF(8, 14) << QPointF(16, 5);
-        p.drawPolyline(tick);
     }
 }
 } // namespace
