@@ -94,6 +94,13 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setWindowTitle(QStringLiteral("Help"));
     resize(900, 640);
 
+    createNavigationTabs();
+    QToolButton* home = createBrowserAndButtons();
+    connectControls(home);
+}
+
+void HelpWindow::createNavigationTabs()
+{
     m_tree = new QTreeWidget;
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(true);
@@ -111,7 +118,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_tabs = new QTabWidget;
     m_tabs->addTab(m_tree, QStringLiteral("Contents"));
     m_tabs->addTab(indexPage, QStringLiteral("Index"));
+}
 
+QToolButton* HelpWindow::createBrowserAndButtons()
+{
     m_browser = new ChmBrowser;
     m_back = new QToolButton;
     m_back->setText(QStringLiteral("Back"));
@@ -138,7 +148,11 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(buttons);
     layout->addWidget(splitter, 1);
+    return home;
+}
 
+void HelpWindow::connectControls(QToolButton* home)
+{
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item && !m_syncing && !item->data(0, kPathRole).toString().isEmpty())
             navigate(item->data(0, kPathRole).toString());

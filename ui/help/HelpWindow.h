@@ -63,6 +63,10 @@ public:
     QString currentPage() const { return m_browser->currentPage(); }
 
 private:
+    void createNavigationTabs();
+    // The page view, its history buttons and the window's layout; returns the Home button.
+    QToolButton* createBrowserAndButtons();
+    void connectControls(QToolButton* home);
     void fillContents(QTreeWidgetItem* parent, const QList<help::SitemapEntry>& entries);
     void fillIndex();
     void followLink(const QUrl& url);
