@@ -203,6 +203,48 @@ bool takeOwnership(int fd, const struct stat& old)
     return ::fchown(fd, old.st_uid, old.st_gid) == 0;
 }
 
+// Creates the temporary beside the target. False when the folder takes no
+// new file but the existing file may still be rewritten in place.
+bool createTemporary(TempFile& tmp, const QString& path, const QFileInfo& target, mode_t mode, bool canRewrite)
+{
+    // A shortened name keeps the temporary's name within the system's limit.
+    const QString prefix =
+        target.absolutePath() + QLatin1String("/.") + target.fileName().left(64) + QLatin1Char('.');
+    for (int attempt = 0;; ++attempt) {
+        const QByteArray name =
+            QFile::encodeName(prefix + QString::number(QRandomGenerator::global()->generate(), 36) + ".tmp");
+        if (g_folderRefuses) {
+            errno = EACCES;
+        } else if (!faultAt(AtomicWriteFault::Open)) {
+            tmp.fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (tmp.fd >= 0) {
+                tmp.name = name;
+                return true;
+            }
+        }
+        if (canRewrite && (errno == EACCES || errno == EPERM))
+            return false;
+        if (errno != EEXIST || attempt >= 100)
+            fail(path, errno);
+    }
+}
+
+// Writes, flushes and closes the temporary, then renames it over the target.
+void commitTemporary(TempFile& tmp, const QString& path, const QByteArray& targetName, const QByteArray& data)
+{
+    if (!writeWithFaults(tmp.fd, data, -1))
+        fail(path, errno);
+    if (faultAt(AtomicWriteFault::Flush) || ::fsync(tmp.fd) != 0)
+        fail(path, errno);
+    const int fd = tmp.fd;
+    tmp.fd = -1;
+    if (::close(fd) != 0)
+        fail(path, errno);
+    if (faultAt(AtomicWriteFault::Commit) || ::rename(tmp.name.constData(), targetName.constData()) != 0)
+        fail(path, errno);
+    tmp.name.clear();
+}
+
 } // namespace
 
 FileWriteError::FileWriteError(const QString& path, int error, const QString& backup)
@@ -257,27 +299,8 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
 
     TempFile tmp;
-    // A shortened name keeps the temporary's name within the system's limit.
-    const QString prefix =
-        target.absolutePath() + QLatin1String("/.") + target.fileName().left(64) + QLatin1Char('.');
-    for (int attempt = 0;; ++attempt) {
-        const QByteArray name =
-            QFile::encodeName(prefix + QString::number(QRandomGenerator::global()->generate(), 36) + ".tmp");
-        if (g_folderRefuses) {
-            errno = EACCES;
-        } else if (!faultAt(AtomicWriteFault::Open)) {
-            tmp.fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (tmp.fd >= 0) {
-                tmp.name = name;
-                break;
-            }
-        }
-        // A folder that takes no new file may still let the file be rewritten.
-        if (existed && S_ISREG(old.st_mode) && (errno == EACCES || errno == EPERM))
-            return writeInPlace(path, targetName, data);
-        if (errno != EEXIST || attempt >= 100)
-            fail(path, errno);
-    }
+    if (!createTemporary(tmp, path, target, mode, existed && S_ISREG(old.st_mode)))
+        return writeInPlace(path, targetName, data);
     if (existed) {
         if (!takeOwnership(tmp.fd, old)) {
             ::close(tmp.fd);
@@ -291,17 +314,7 @@ void writeFileAtomically(const QString& path, const QByteArray& data)
         ::fchmod(tmp.fd, mode);
     }
 
-    if (!writeWithFaults(tmp.fd, data, -1))
-        fail(path, errno);
-    if (faultAt(AtomicWriteFault::Flush) || ::fsync(tmp.fd) != 0)
-        fail(path, errno);
-    const int fd = tmp.fd;
-    tmp.fd = -1;
-    if (::close(fd) != 0)
-        fail(path, errno);
-    if (faultAt(AtomicWriteFault::Commit) || ::rename(tmp.name.constData(), targetName.constData()) != 0)
-        fail(path, errno);
-    tmp.name.clear();
+    commitTemporary(tmp, path, targetName, data);
 
     // Make the rename itself durable; the data is already safe either way.
     syncFolder(target.absolutePath());
