@@ -111,6 +111,29 @@ Tag parseTag(QStringView body)
     return tag;
 }
 
+// The next tag at or after pos, skipping comments; false when none is left.
+bool nextTag(const QString& html, qsizetype& pos, Tag& tag)
+{
+    while (true) {
+        const qsizetype open = html.indexOf(QLatin1Char('<'), pos);
+        if (open < 0)
+            return false;
+        if (html.mid(open, 4) == QLatin1String("<!--")) {
+            const qsizetype end = html.indexOf(QLatin1String("-->"), open + 4);
+            if (end < 0)
+                return false;
+            pos = end + 3;
+            continue;
+        }
+        const qsizetype close = html.indexOf(QLatin1Char('>'), open + 1);
+        if (close < 0)
+            return false;
+        tag = parseTag(QStringView(html).mid(open + 1, close - open - 1));
+        pos = close + 1;
+        return true;
+    }
+}
+
 } // namespace
 
 QList<SitemapEntry> parseSitemap(const QString& html)
@@ -124,23 +147,8 @@ QList<SitemapEntry> parseSitemap(const QString& html)
     SitemapEntry pending;
 
     qsizetype pos = 0;
-    while (true) {
-        const qsizetype open = html.indexOf(QLatin1Char('<'), pos);
-        if (open < 0)
-            break;
-        if (html.mid(open, 4) == QLatin1String("<!--")) {
-            const qsizetype end = html.indexOf(QLatin1String("-->"), open + 4);
-            if (end < 0)
-                break;
-            pos = end + 3;
-            continue;
-        }
-        const qsizetype close = html.indexOf(QLatin1Char('>'), open + 1);
-        if (close < 0)
-            break;
-        const Tag tag = parseTag(QStringView(html).mid(open + 1, close - open - 1));
-        pos = close + 1;
-
+    Tag tag;
+    while (nextTag(html, pos, tag)) {
         if (tag.name == QLatin1String("ul")) {
             QList<SitemapEntry>* parent = stack.isEmpty() ? nullptr : stack.last();
             if (!parent) {
