@@ -362,6 +362,24 @@ void MainWindow::relayout()
     while (SlotCount() > count)
         delete m_slots.takeLast();
 
+    const QStringList failures = loadSlotPictures();
+    if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
+        showSlot(1);
+    updateNavButtons();
+
+    // A resize comes as a stream of events: each failure is told once, for
+    // as long as it lasts.
+    QStringList news;
+    for (const QString& f : std::as_const(failures))
+        if (!m_layoutFailures.contains(f))
+            news << f;
+    m_layoutFailures = failures;
+    if (!news.isEmpty())
+        throw AppError(news.join(QLatin1Char('\n')));
+}
+
+QStringList MainWindow::loadSlotPictures()
+{
     // A picture that can't be read leaves its slot empty; the other slots
     // and the steps after them still get done.
     QStringList failures;
@@ -378,19 +396,7 @@ void MainWindow::relayout()
             }
         }
     }
-    if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
-        showSlot(1);
-    updateNavButtons();
-
-    // A resize comes as a stream of events: each failure is told once, for
-    // as long as it lasts.
-    QStringList news;
-    for (const QString& f : std::as_const(failures))
-        if (!m_layoutFailures.contains(f))
-            news << f;
-    m_layoutFailures = failures;
-    if (!news.isEmpty())
-        throw AppError(news.join(QLatin1Char('\n')));
+    return failures;
 }
 
 void MainWindow::scrollArea(bool fullScreen)

@@ -163,6 +163,8 @@ private:
     void connectSession();
     // Reads the strip's pictures again from their files.
     void reloadStrip();
+    // Fills each slot that has an entry; returns the texts of the pictures that failed.
+    QStringList loadSlotPictures();
     void showReplacedPicture(const Picture& now);
     void placeShape(int slot);
     void updateNavButtons();
