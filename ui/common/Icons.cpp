@@ -188,22 +188,26 @@ void drawHelp(QPainter& p)
     p.drawText(QRectF(2, 2, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
 }
 
-void drawUp(QPainter& p)
+void stripArrow(QPainter& p, bool up)
 {
     p.setPen(Qt::NoPen);
     p.setBrush(kInk);
     QPolygonF tri;
-    tri << QPointF(5, 13) << QPointF(10, 7) << QPointF(15, 13);
+    if (up)
+        tri << QPointF(5, 13) << QPointF(10, 7) << QPointF(15, 13);
+    else
+        tri << QPointF(5, 7) << QPointF(10, 13) << QPointF(15, 7);
     p.drawPolygon(tri);
+}
+
+void drawUp(QPainter& p)
+{
+    stripArrow(p, true);
 }
 
 void drawDown(QPainter& p)
 {
-    p.setPen(Qt::NoPen);
-    p.setBrush(kInk);
-    QPolygonF tri;
-    tri << QPointF(5, 7) << QPointF(10, 13) << QPointF(15, 7);
-    p.drawPolygon(tri);
+    stripArrow(p, false);
 }
 
 void drawOk(QPainter& p)
