@@ -111,7 +111,8 @@ while IFS= read -r row; do
         >"$LOG_DIR/$id.ctest.log" 2>&1) || true
     restore
     failed=$(sed -n '/^The following tests FAILED:/,$p' "$LOG_DIR/$id.ctest.log" |
-        sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(.*\))$/\1/p')
+        sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(.*\))$/\1/p' |
+        sed 's/  # GetParam().*//; s|/[0-9]*-byte object <.*|/...|')
     count=$(grep -c . <<<"$failed" || true)
     if [[ $count -eq 0 ]]; then
         printf '%-3s | %-58s | %-6s | %s\n' "$id" "$desc" 0 "NOT CAUGHT"
