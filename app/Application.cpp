@@ -3,6 +3,7 @@
 #include "ui/common/AboutBox.h"
 #include "ui/common/CommentsWindow.h"
 #include "ui/common/Icons.h"
+#include "ui/common/RunCommand.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/editor/CollectionEditor.h"
@@ -84,14 +85,9 @@ bool PictavoApplication::notify(QObject* receiver, QEvent* event)
 {
     // Commands catch their own failures; this is the safety net for
     // anything thrown from an event handler outside a command.
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const AppError& e) {
-        reportError(e.text());
-    } catch (const std::exception& e) {
-        reportError(QString::fromLocal8Bit(e.what()));
-    }
-    return false;
+    bool handled = false;
+    runCommand([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
 
 void createWindows(const QStringList& commandLine)
