@@ -5,6 +5,7 @@
 #include "graphics/JpegCodec.h"
 
 #include "TestFiles.h"
+#include "tests/support/FileBytes.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -25,12 +26,6 @@ QString loadError(const QString& path)
         return e.text();
     }
     return QString();
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QByteArray icoBytes(const QImage& image)

@@ -4,6 +4,8 @@
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TestPictures.h"
 
 #include <QFile>
 #include <QProcess>
@@ -30,12 +32,6 @@ FxResult fx(const QStringList& args)
     return r;
 }
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 Bitmap24 gradient(int w, int h, int seed)
 {
     Bitmap24 b(w, h);
@@ -46,16 +42,6 @@ Bitmap24 gradient(int w, int h, int seed)
             p[1] = std::uint8_t(y * 5 + seed * 7);
             p[2] = std::uint8_t(x + y + seed * 13);
         }
-    return b;
-}
-
-Bitmap24 brighter(Bitmap24 b, int amount)
-{
-    for (int y = 0; y < b.height(); ++y) {
-        std::uint8_t* p = b.scanLine(y);
-        for (int x = 0; x < b.width() * 3; ++x)
-            p[x] = std::uint8_t(std::clamp(p[x] + amount, 0, 255));
-    }
     return b;
 }
 
@@ -91,7 +77,7 @@ TEST_F(RotateApplyCommandTest, RotateTurnsTheFileInPlace)
     writeFileAtomically(jpg, encodeJpeg(gradient(40, 20, 2)));
     r = fx({"rotate", "left", jpg});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_TRUE(bytesOf(jpg).startsWith("\xFF\xD8"));
+    EXPECT_TRUE(fileBytes(jpg).startsWith("\xFF\xD8"));
     EXPECT_EQ(Picture::loadFromFile(jpg).size(), QSize(20, 40));
 }
 
@@ -111,7 +97,7 @@ TEST_F(RotateApplyCommandTest, RotateFailuresNameTheFileAndTouchNothing)
     r = fx({"rotate", "right", gif});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.err, ("pictavo-fx rotate: " + gif + ": Unknown picture file extension (.gif)\n").toUtf8());
-    EXPECT_EQ(bytesOf(gif), QByteArray("GIF89a"));
+    EXPECT_EQ(fileBytes(gif), QByteArray("GIF89a"));
 
     for (const QStringList& bad :
          {QStringList{"rotate"}, QStringList{"rotate", "up", gif}, QStringList{"rotate", "left", gif, gif}}) {
@@ -127,7 +113,7 @@ TEST_F(RotateApplyCommandTest, ApplyWritesEveryEntryInOrderWithProgress)
     const QString b = dir.filePath("b.jpg");
     writeFileAtomically(b, encodeJpeg(gradient(16, 12, 2)));
     const Bitmap24 aStart = load(a);
-    const QByteArray bBefore = bytesOf(b);
+    const QByteArray bBefore = fileBytes(b);
     const QString pvx = dir.filePath("c.pvx");
     writeCollection(pvx, {{a, "one"}, {b, "two"}, {a, "one again"}});
 
@@ -135,9 +121,9 @@ TEST_F(RotateApplyCommandTest, ApplyWritesEveryEntryInOrderWithProgress)
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, QByteArray());
     EXPECT_EQ(r.err, QStringLiteral("1 / 3 %1\n2 / 3 %2\n3 / 3 %1\n").arg(a, b).toUtf8());
-    EXPECT_EQ(load(a), brighter(aStart, 14)); // listed twice: the effect twice
-    EXPECT_NE(bytesOf(b), bBefore);
-    EXPECT_TRUE(bytesOf(b).startsWith("\xFF\xD8"));
+    EXPECT_EQ(load(a), testpics::brighter(aStart, 14)); // listed twice: the effect twice
+    EXPECT_NE(fileBytes(b), bBefore);
+    EXPECT_TRUE(fileBytes(b).startsWith("\xFF\xD8"));
 }
 
 TEST_F(RotateApplyCommandTest, ApplyStopsAtTheFirstFailureLeavingTheRestUntouched)
@@ -146,7 +132,7 @@ TEST_F(RotateApplyCommandTest, ApplyStopsAtTheFirstFailureLeavingTheRestUntouche
     const QString c = bmp("c.bmp", 8, 8, 3);
     const QString missing = dir.filePath("gone/b.bmp");
     const Bitmap24 aStart = load(a);
-    const QByteArray cBefore = bytesOf(c);
+    const QByteArray cBefore = fileBytes(c);
     const QString pvx = dir.filePath("c.pvx");
     writeCollection(pvx, {{a, ""}, {missing, ""}, {c, ""}});
 
@@ -157,7 +143,7 @@ TEST_F(RotateApplyCommandTest, ApplyStopsAtTheFirstFailureLeavingTheRestUntouche
     const Bitmap24 aAfter = load(a); // a was written...
     EXPECT_EQ(aAfter.scanLine(3)[6], 255 - aStart.scanLine(3)[6]);
     EXPECT_EQ(aAfter.scanLine(7)[23], 255 - aStart.scanLine(7)[23]);
-    EXPECT_EQ(bytesOf(c), cBefore); // ...c never reached
+    EXPECT_EQ(fileBytes(c), cBefore); // ...c never reached
 
     r = fx({"apply", "--no-such=1", pvx});
     EXPECT_NE(r.exitCode, 0);

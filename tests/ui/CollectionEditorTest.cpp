@@ -3,6 +3,7 @@
 #include "collection/CollectionListModel.h"
 #include "ui/editor/CollectionEditor.h"
 #include "core/AtomicFile.h"
+#include "tests/support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,12 +15,6 @@
 #include <QUrl>
 
 namespace {
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class Editor : public AppFixture {
 protected:

@@ -10,6 +10,8 @@
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "ui/common/UiTextWidgets.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TestPictures.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -26,23 +28,6 @@
 #include <QWheelEvent>
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Every channel raised by `amount`, clamped: brightness alone.
-Bitmap24 brighter(Bitmap24 b, int amount)
-{
-    for (int y = 0; y < b.height(); ++y) {
-        std::uint8_t* p = b.scanLine(y);
-        for (int x = 0; x < b.width() * 3; ++x)
-            p[x] = std::uint8_t(std::clamp(p[x] + amount, 0, 255));
-    }
-    return b;
-}
 
 } // namespace
 
@@ -241,7 +226,7 @@ TEST_F(EffectsDialogTest, ActivationPreviewsTheMainImagesPicture)
     showDialog();
     const Bitmap24 original = mainWindow()->slot(2)->picture().toBitmap24();
     EXPECT_EQ(fx().PictureOriginal(), original);
-    EXPECT_EQ(fx().Picture(), brighter(original, 25)); // rendered with the values set
+    EXPECT_EQ(fx().Picture(), testpics::brighter(original, 25)); // rendered with the values set
     d().discardEffects();
 }
 
@@ -257,13 +242,13 @@ TEST_F(EffectsDialogTest, OkWritesTheCurrentPictureAndRecordsUndo)
     QTest::mouseClick(d().butApply, Qt::LeftButton);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_FALSE(d().isVisible());
-    EXPECT_EQ(fileBitmap(path), brighter(start, 50));
+    EXPECT_EQ(fileBitmap(path), testpics::brighter(start, 50));
     EXPECT_TRUE(session().undoRecord().picture.sharesDataWith(before));
     EXPECT_EQ(session().undoRecord().slot, 2);
     EXPECT_EQ(session().undoRecord().firstIndex, 0);
     EXPECT_TRUE(enabled("butUndo"));
     EXPECT_TRUE(enabled("mnuUndo1"));
-    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), brighter(start, 50));
+    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), testpics::brighter(start, 50));
     EXPECT_TRUE(mainWindow()->slot(2)->picture().sharesDataWith(mainWindow()->Image1()->picture()));
     expectAllZero();
 }
@@ -274,20 +259,20 @@ TEST_F(EffectsDialogTest, OkWithEveryControlAtZeroStillRewrites)
     const QString bmp = dir.filePath("pal8.bmp");
     ASSERT_TRUE(QFile::copy(PV_CORPUS_DIR "/bmpsuite/g/pal8.bmp", bmp));
     QFile::setPermissions(bmp, QFile::ReadOwner | QFile::WriteOwner);
-    const QByteArray jpgBefore = bytesOf(jpg);
+    const QByteArray jpgBefore = fileBytes(jpg);
     const Bitmap24 bmpPixels = fileBitmap(bmp);
     openFiles({jpg, bmp});
 
     showDialog();
     d().applyEffects();
-    const QByteArray jpgAfter = bytesOf(jpg);
+    const QByteArray jpgAfter = fileBytes(jpg);
     EXPECT_NE(jpgAfter, jpgBefore); // encoded again at quality 90
     EXPECT_TRUE(jpgAfter.startsWith("\xFF\xD8"));
 
     mainWindow()->selectSlot(2);
     showDialog();
     d().applyEffects();
-    const QByteArray bmpAfter = bytesOf(bmp);
+    const QByteArray bmpAfter = fileBytes(bmp);
     EXPECT_EQ(bmpAfter.at(28), 24);
     EXPECT_EQ(decodeBmp(bmpAfter), bmpPixels);
     EXPECT_TRUE(fake.errors.isEmpty());
@@ -297,7 +282,7 @@ TEST_F(EffectsDialogTest, AFailedWriteChangesNothingAndKeepsTheDialogOpen)
 {
     openPath(collectionOf(2));
     const QString path = session().entry(1).FileName;
-    const QByteArray before = bytesOf(path);
+    const QByteArray before = fileBytes(path);
     const Picture held = mainWindow()->Image1()->picture();
     showDialog();
     d().ContrastBar->setValue(90);
@@ -306,7 +291,7 @@ TEST_F(EffectsDialogTest, AFailedWriteChangesNothingAndKeepsTheDialogOpen)
     setAtomicWriteFault(AtomicWriteFault::None);
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("Cannot create file \"%1\".").arg(path)));
-    EXPECT_EQ(bytesOf(path), before);
+    EXPECT_EQ(fileBytes(path), before);
     EXPECT_TRUE(d().isVisible());
     EXPECT_EQ(d().ContrastBar->value(), 90);
     EXPECT_FALSE(enabled("mnuUndo"));
@@ -320,7 +305,7 @@ TEST_F(EffectsDialogTest, CancelAndEscWriteNothingAndStartTheNextShowingClean)
 {
     openPath(collectionOf(2));
     const QString path = session().entry(1).FileName;
-    const QByteArray before = bytesOf(path);
+    const QByteArray before = fileBytes(path);
     showDialog();
     d().BrightBar->setValue(80);
     d().TraceBar->setValue(2);
@@ -328,7 +313,7 @@ TEST_F(EffectsDialogTest, CancelAndEscWriteNothingAndStartTheNextShowingClean)
     d().RizeBar->setValue(30);
     QTest::keyClick(d().ListEffects, Qt::Key_Escape);
     EXPECT_FALSE(d().isVisible());
-    EXPECT_EQ(bytesOf(path), before);
+    EXPECT_EQ(fileBytes(path), before);
     expectAllZero();
     EXPECT_TRUE(d().rSolorize->isChecked()); // the radio choice stays
     EXPECT_EQ(fx().Picture(), fx().PictureOriginal());
@@ -338,7 +323,7 @@ TEST_F(EffectsDialogTest, CancelAndEscWriteNothingAndStartTheNextShowingClean)
     d().NoiseBar->setValue(50);
     QTest::mouseClick(d().btnClose, Qt::LeftButton);
     EXPECT_FALSE(d().isVisible());
-    EXPECT_EQ(bytesOf(path), before);
+    EXPECT_EQ(fileBytes(path), before);
     expectAllZero();
 }
 
@@ -346,7 +331,7 @@ TEST_F(EffectsDialogTest, EnterRunsOkThroughTheModalCommand)
 {
     openPath(collectionOf(1));
     const QString path = session().entry(1).FileName;
-    const QByteArray before = bytesOf(path);
+    const QByteArray before = fileBytes(path);
     QTimer::singleShot(0, [] {
         effectsDialog()->SaturationBar->setValue(-255);
         QTest::keyClick(effectsDialog()->SaturationBar, Qt::Key_Enter);
@@ -354,7 +339,7 @@ TEST_F(EffectsDialogTest, EnterRunsOkThroughTheModalCommand)
             effectsDialog()->done(QDialog::Rejected);
     });
     key(Qt::Key_E, Qt::ControlModifier);
-    EXPECT_NE(bytesOf(path), before);
+    EXPECT_NE(fileBytes(path), before);
     EXPECT_TRUE(enabled("mnuUndo"));
     // Saturation -255 leaves every pixel grey (up to JPEG's rounding).
     const Bitmap24 b = fileBitmap(path);
@@ -376,8 +361,8 @@ TEST_F(EffectsDialogTest, AllPicturesWritesEveryEntryAndRefreshesTheStrip)
     d().applyEffects();
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     // Listed twice, read back changed the second time: the effect twice.
-    EXPECT_EQ(fileBitmap(a), brighter(aStart, 20));
-    EXPECT_EQ(fileBitmap(b), brighter(bStart, 10));
+    EXPECT_EQ(fileBitmap(a), testpics::brighter(aStart, 20));
+    EXPECT_EQ(fileBitmap(b), testpics::brighter(bStart, 10));
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(session().entry(i).FileName)) << i;
     // The main image shows the current slot's picture; undo stays off.
@@ -394,7 +379,7 @@ TEST_F(EffectsDialogTest, CancellingTheProgressStopsBetweenPictures)
     openPath(c);
     QList<QByteArray> before;
     for (int e = 1; e <= 5; ++e)
-        before << bytesOf(session().entry(e).FileName);
+        before << fileBytes(session().entry(e).FileName);
     QStringList labels;
     d().setProgressObserver([&](int done, int total) {
         EXPECT_EQ(total, 5);
@@ -409,10 +394,10 @@ TEST_F(EffectsDialogTest, CancellingTheProgressStopsBetweenPictures)
     d().applyEffects();
     d().setProgressObserver({});
     EXPECT_EQ(labels, QStringList({"1 / 5", "2 / 5"}));
-    EXPECT_NE(bytesOf(session().entry(1).FileName), before[0]);
-    EXPECT_NE(bytesOf(session().entry(2).FileName), before[1]);
+    EXPECT_NE(fileBytes(session().entry(1).FileName), before[0]);
+    EXPECT_NE(fileBytes(session().entry(2).FileName), before[1]);
     for (int e = 3; e <= 5; ++e)
-        EXPECT_EQ(bytesOf(session().entry(e).FileName), before[e - 1]) << e;
+        EXPECT_EQ(fileBytes(session().entry(e).FileName), before[e - 1]) << e;
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(session().entry(i).FileName)) << i;
     EXPECT_EQ(d().progressDialog(), nullptr);
@@ -425,7 +410,7 @@ TEST_F(EffectsDialogTest, AFailureOnTheAllPicturesPathKeepsWhatWasWritten)
     const QString b = testpics::writeBmp(dir.filePath("b.bmp"), 20, 20, 2);
     const QString c = testpics::writeBmp(dir.filePath("c.bmp"), 20, 20, 3);
     const Bitmap24 aStart = fileBitmap(a);
-    const QByteArray cBefore = bytesOf(c);
+    const QByteArray cBefore = fileBytes(c);
     openFiles({a, b, c});
     QFile::remove(b); // gone after opening
     showDialog();
@@ -435,8 +420,8 @@ TEST_F(EffectsDialogTest, AFailureOnTheAllPicturesPathKeepsWhatWasWritten)
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("Cannot open file \"%1\".").arg(b)))
         << fake.errors[0].toStdString();
-    EXPECT_EQ(bytesOf(c), cBefore);
-    EXPECT_EQ(fileBitmap(a), brighter(aStart, 5));
+    EXPECT_EQ(fileBytes(c), cBefore);
+    EXPECT_EQ(fileBitmap(a), testpics::brighter(aStart, 5));
     EXPECT_TRUE(d().isVisible());
     EXPECT_EQ(d().BrightBar->value(), 5);
     d().CheckAll->setChecked(false);
@@ -551,7 +536,7 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
         moved += take;
     }
     counts[0] = std::uint8_t(counts[0] + moved);
-    const QByteArray aBefore = bytesOf(a);
+    const QByteArray aBefore = fileBytes(a);
     mainWindow()->selectSlot(1);
     mainWindow()->Image1()->setPicture(Picture::fromJpegData(bad));
     d().BrightBar->setValue(30);
@@ -565,7 +550,7 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
 
     QTest::keyClick(d().BrightBar, Qt::Key_Return);
     EXPECT_EQ(fake.errors.size(), 1);
-    EXPECT_EQ(bytesOf(a), aBefore);
+    EXPECT_EQ(fileBytes(a), aBefore);
     EXPECT_FALSE(enabled("mnuUndo"));
 }
 

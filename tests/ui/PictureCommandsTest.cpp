@@ -7,6 +7,7 @@
 #include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
+#include "tests/support/FileBytes.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -16,12 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 const std::uint8_t* px(const Bitmap24& b, int x, int y)
 {
@@ -146,13 +141,13 @@ TEST_F(PictureCommandsTest, FourRightTurnsGiveThePixelsBackIn24Bits)
     const QString bmp = dir.filePath("pal8nonsquare.bmp");
     ASSERT_TRUE(QFile::copy(PV_CORPUS_DIR "/bmpsuite/g/pal8nonsquare.bmp", bmp));
     QFile::setPermissions(bmp, QFile::ReadOwner | QFile::WriteOwner);
-    ASSERT_EQ(bytesOf(bmp).at(28), 8);
+    ASSERT_EQ(fileBytes(bmp).at(28), 8);
     const Bitmap24 start = fileBitmap(bmp);
     openFiles({bmp});
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_R, Qt::ControlModifier);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-    const QByteArray after = bytesOf(bmp);
+    const QByteArray after = fileBytes(bmp);
     EXPECT_EQ(after.at(28), 24);
     EXPECT_EQ(decodeBmp(after), start);
 }
@@ -162,7 +157,7 @@ TEST_F(PictureCommandsTest, UpperCaseJpgIsRotatedAndWrittenAsJpeg)
     const QString jpg = testpics::writeJpeg(dir.filePath("photo.JPG"), 120, 80, 2);
     openFiles({jpg});
     mainWindow()->rotateLeft();
-    const QByteArray after = bytesOf(jpg);
+    const QByteArray after = fileBytes(jpg);
     ASSERT_TRUE(after.startsWith("\xFF\xD8"));
     const Bitmap24 b = decodeJpeg(after);
     EXPECT_EQ(b.width(), 80);
@@ -178,12 +173,12 @@ TEST_F(PictureCommandsTest, AnIconIsWrittenBackAsLoaded)
     QImage icon(16, 16, QImage::Format_ARGB32);
     icon.fill(QColor(200, 30, 40));
     ASSERT_TRUE(icon.save(ico, "ICO"));
-    const QByteArray before = bytesOf(ico);
+    const QByteArray before = fileBytes(ico);
     const ino_t inode = inodeOf(ico);
     openFiles({ico});
     mainWindow()->rotateRight();
     EXPECT_TRUE(fake.errors.isEmpty());
-    EXPECT_EQ(bytesOf(ico), before);
+    EXPECT_EQ(fileBytes(ico), before);
     EXPECT_NE(inodeOf(ico), inode); // replaced by a fresh write
     EXPECT_EQ(mainWindow()->Image1()->picture().size(), QSize(16, 16));
 }
@@ -196,7 +191,7 @@ TEST_F(PictureCommandsTest, AFailedRotationChangesNeitherFileNorMemory)
     for (int n : {1, 2}) {
         const QString path = n == 1 ? jpg : bmp;
         mainWindow()->selectSlot(n);
-        const QByteArray before = bytesOf(path);
+        const QByteArray before = fileBytes(path);
         const Picture held = mainWindow()->slot(n)->picture();
         for (auto fault : {AtomicWriteFault::Open, AtomicWriteFault::Write, AtomicWriteFault::Commit}) {
             fake.errors.clear();
@@ -206,7 +201,7 @@ TEST_F(PictureCommandsTest, AFailedRotationChangesNeitherFileNorMemory)
             ASSERT_EQ(fake.errors.size(), 1);
             EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("Cannot create file \"%1\".").arg(path)))
                 << fake.errors[0].toStdString();
-            EXPECT_EQ(bytesOf(path), before);
+            EXPECT_EQ(fileBytes(path), before);
             EXPECT_TRUE(mainWindow()->slot(n)->picture().sharesDataWith(held));
             EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(held));
         }
@@ -237,9 +232,9 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStrip)
     openPath(c);
     ASSERT_EQ(mainWindow()->SlotCount(), 3);
     const QString first = session().entry(1).FileName; // a JPEG
-    const QByteArray original = bytesOf(first);
+    const QByteArray original = fileBytes(first);
     effects([](EffectsDialog& d) { d.ContrastBar->setValue(120); });
-    ASSERT_NE(bytesOf(first), original);
+    ASSERT_NE(fileBytes(first), original);
     EXPECT_EQ(session().undoRecord().slot, 1);
     EXPECT_EQ(session().undoRecord().firstIndex, 0);
 
@@ -253,7 +248,7 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStrip)
         strip << mainWindow()->slot(i)->picture();
 
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(bytesOf(first), original);
+    EXPECT_EQ(fileBytes(first), original);
     for (int i = 1; i <= 3; ++i)
         EXPECT_TRUE(mainWindow()->slot(i)->picture().sharesDataWith(strip[i - 1])) << i;
     EXPECT_TRUE(mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(2)->picture()));
@@ -304,7 +299,7 @@ TEST_F(PictureCommandsTest, UndoWritesTheFormatTheFileNameNames)
     session().setUndoRecord({Picture::fromBitmap(testpics::pattern(50, 30, 9)), 1, 0});
     session().setUndoAvailable(true);
     mainWindow()->undo();
-    const QByteArray after = bytesOf(jpg);
+    const QByteArray after = fileBytes(jpg);
     EXPECT_TRUE(after.startsWith("\xFF\xD8"));
     EXPECT_EQ(Picture::loadFromFile(jpg).size(), QSize(50, 30));
     EXPECT_EQ(mainWindow()->slot(1)->picture().kind(), Picture::Kind::Jpeg);
@@ -316,14 +311,14 @@ TEST_F(PictureCommandsTest, AFailedUndoKeepsUndoEnabledAndTheStripUnchanged)
     openPath(c);
     const QString first = session().entry(1).FileName;
     effects([](EffectsDialog& d) { d.BrightBar->setValue(-60); });
-    const QByteArray changed = bytesOf(first);
+    const QByteArray changed = fileBytes(first);
     const Picture held = mainWindow()->slot(1)->picture();
     setAtomicWriteFault(AtomicWriteFault::Commit, EROFS);
     runCommand([] { mainWindow()->undo(); });
     setAtomicWriteFault(AtomicWriteFault::None);
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].startsWith("Cannot create file"));
-    EXPECT_EQ(bytesOf(first), changed);
+    EXPECT_EQ(fileBytes(first), changed);
     EXPECT_TRUE(mainWindow()->slot(1)->picture().sharesDataWith(held));
     EXPECT_TRUE(enabled("mnuUndo"));
 }
