@@ -1,9 +1,16 @@
 #include "effects/PictureWrite.h"
 
 #include "effects/EffectRenderer.h"
+#include "effects/Random.h"
 #include "effects/Rotate.h"
+#include "effects/StreamedTone.h"
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
+
+#include <deque>
+#include <exception>
+#include <future>
+#include <optional>
 
 namespace {
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
@@ -92,17 +99,105 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrie
     return writeRenderedPicture(path, engine.Picture(), source);
 }
 
+namespace {
+
+// A file of the all-pictures run streamed on a worker. Its write waits for
+// the file before it to be written, so that a failure leaves every later
+// file untouched, as a run one file at a time would.
+struct StreamJob {
+    QString file;
+    std::promise<bool> written;
+    std::shared_future<bool> writtenNow = written.get_future().share();
+    std::future<std::optional<std::uint32_t>> outcome; // the random state after, or none: not streamed
+};
+
+struct Abandoned {};
+
+} // namespace
+
 int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
                         const ApplyProgress& progress)
 {
     const int total = int(files.size());
-    for (int k = 1; k <= total; ++k) {
-        const QString& file = files[k - 1];
-        if (progress.before && !progress.before(k, total, file))
-            return k - 1;
-        applyEffectsToFile(engine, file, exif);
-        if (progress.after)
-            progress.after(k, total, file);
+    const EffectRenderer::PropertyValues values = engine.properties();
+    if (!tonePipelineStreams(values)) {
+        for (int k = 1; k <= total; ++k) {
+            const QString& file = files[k - 1];
+            if (progress.before && !progress.before(k, total, file))
+                return k - 1;
+            applyEffectsToFile(engine, file, exif);
+            if (progress.after)
+                progress.after(k, total, file);
+        }
+        return total;
     }
-    return total;
+    // Two files at a time; one while noise is drawn, whose numbers run on
+    // from file to file.
+    const bool noise = values[std::size_t(EffectProperty::PicColorNoise)] > 0 ||
+                       values[std::size_t(EffectProperty::PicMonoNoise)] > 0;
+    const std::size_t inFlight = noise ? 1 : 2;
+    std::deque<StreamJob> jobs;
+    std::exception_ptr failure;
+    int done = 0;
+    // Takes the oldest job: its outcome, or the whole-frame path here.
+    auto finishOldest = [&] {
+        StreamJob& job = jobs.front();
+        try {
+            const std::optional<std::uint32_t> after = job.outcome.get();
+            if (!failure) {
+                if (after) {
+                    ResetRandom(*after);
+                } else {
+                    try {
+                        applyEffectsToFile(engine, job.file, exif);
+                    } catch (...) {
+                        job.written.set_value(false);
+                        throw;
+                    }
+                    job.written.set_value(true);
+                }
+                ++done;
+                if (progress.after)
+                    progress.after(done, total, job.file);
+            }
+        } catch (const Abandoned&) {
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+        jobs.pop_front();
+    };
+    for (int k = 1; k <= total && !failure; ++k) {
+        if (progress.before && !progress.before(k, total, files[k - 1]))
+            break;
+        if (jobs.size() >= inFlight)
+            finishOldest();
+        if (failure)
+            break;
+        StreamJob& job = jobs.emplace_back();
+        job.file = files[k - 1];
+        const std::shared_future<bool> previous = jobs.size() > 1 ? jobs[jobs.size() - 2].writtenNow
+                                                                  : std::shared_future<bool>();
+        job.outcome = std::async(std::launch::async, [&job, previous, values, exif, state = RandomState()] {
+            ResetRandom(state);
+            try {
+                const bool streamed = renderFileStreamed(job.file, job.file, values, exif, [&previous] {
+                    if (previous.valid() && !previous.get())
+                        throw Abandoned{};
+                });
+                if (!streamed)
+                    return std::optional<std::uint32_t>();
+            } catch (...) {
+                job.written.set_value(false);
+                throw;
+            }
+            job.written.set_value(true);
+            return std::optional<std::uint32_t>(RandomState());
+        });
+    }
+    while (!jobs.empty())
+        finishOldest();
+    if (failure)
+        std::rethrow_exception(failure);
+    return done;
 }

@@ -5,11 +5,13 @@
 #include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
+#include "effects/StreamedTone.h"
 #include "core/AtomicFile.h"
 #include "graphics/BmpCodec.h"
 #include "core/Errors.h"
 #include "graphics/Picture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -18,6 +20,15 @@ int fail(const QString& text)
 {
     std::fprintf(stderr, "pictavo-fx render: %s\n", text.toLocal8Bit().constData());
     return 1;
+}
+
+void printProperties(const EffectRenderer& engine)
+{
+    for (int i = 0; i < EffectPropertyCount; ++i) {
+        const auto p = EffectProperty(i);
+        std::printf("%s=%d\n", effectPropertyName(p), engine.property(p));
+    }
+    std::fflush(stdout);
 }
 } // namespace
 
@@ -52,6 +63,21 @@ int cmdRender(const Args& words)
             return fail(msg::unknownExtension(ext));
 
         ResetRandom(); // every run draws the same noise, as a fresh program does
+        // Each noise setting draws a pattern over the picture; the stream
+        // draws one.
+        const auto noiseSetting = [](const EffectSetting& s) {
+            return s.property == EffectProperty::PicColorNoise || s.property == EffectProperty::PicMonoNoise;
+        };
+        if (std::count_if(settings.begin(), settings.end(), noiseSetting) <= 1) {
+            EffectRenderer tones;
+            applyEffectSettings(tones, settings);
+            if (renderFileStreamed(in, out, tones.properties(), exif)) {
+                if (showProperties)
+                    printProperties(tones);
+                return 0;
+            }
+        }
+
         EffectRenderer engine;
         const Picture source = Picture::loadFromFile(in, exif);
         engine.setPictureOriginal(source);
@@ -63,13 +89,8 @@ int cmdRender(const Args& words)
         writeFileAtomically(out, ext == QLatin1String("bmp") ? encodeBmp24(result)
                                                              : source.encodeJpegReplacement(result));
 
-        if (showProperties) {
-            for (int i = 0; i < EffectPropertyCount; ++i) {
-                const auto p = EffectProperty(i);
-                std::printf("%s=%d\n", effectPropertyName(p), engine.property(p));
-            }
-            std::fflush(stdout);
-        }
+        if (showProperties)
+            printProperties(engine);
         return 0;
     } catch (const AppError& e) {
         return fail(e.text());
