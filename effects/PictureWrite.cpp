@@ -5,6 +5,7 @@
 #include "effects/Rotate.h"
 #include "effects/StreamedTone.h"
 #include "core/AtomicFile.h"
+#include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
 
 #include <deque>
@@ -29,9 +30,10 @@ Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& so
 
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 {
-    Picture p = Picture::fromBitmap(std::move(bitmap));
-    p.saveToFile(path);
-    return p;
+    if (bitmap.isEmpty())
+        Picture().saveToFile(path); // refuses, as for any empty picture
+    writeBmp24File(path, bitmap);
+    return Picture::fromBitmap(std::move(bitmap));
 }
 } // namespace
 

@@ -7,7 +7,7 @@
 #include "effects/Random.h"
 #include "effects/StreamedTone.h"
 #include "core/AtomicFile.h"
-#include "graphics/BmpCodec.h"
+#include "graphics/BmpStream.h"
 #include "core/Errors.h"
 #include "graphics/Picture.h"
 
@@ -68,26 +68,34 @@ int cmdRender(const Args& words)
         const auto noiseSetting = [](const EffectSetting& s) {
             return s.property == EffectProperty::PicColorNoise || s.property == EffectProperty::PicMonoNoise;
         };
-        if (std::count_if(settings.begin(), settings.end(), noiseSetting) <= 1) {
-            EffectRenderer tones;
-            applyEffectSettings(tones, settings);
-            if (renderFileStreamed(in, out, tones.properties(), exif)) {
+        const bool oneDraw = std::count_if(settings.begin(), settings.end(), noiseSetting) <= 1;
+        EffectRenderer engine;
+        if (oneDraw) {
+            applyEffectSettings(engine, settings);
+            if (renderFileStreamed(in, out, engine.properties(), exif)) {
                 if (showProperties)
-                    printProperties(tones);
+                    printProperties(engine);
                 return 0;
             }
         }
 
-        EffectRenderer engine;
-        const Picture source = Picture::loadFromFile(in, exif);
-        engine.setPictureOriginal(source);
-        applyEffectSettings(engine, settings);
+        Picture source = Picture::loadFromFile(in, exif);
+        // One rendering, with the settings already in place, where that
+        // draws the same noise as setting them one by one over the picture.
+        Bitmap24 pixels = source.toBitmap24();
+        if (source.kind() != Picture::Kind::Jpeg)
+            source = Picture(); // only a JPEG's metadata is kept; its pixels are copied
+        engine.setPictureOriginal(std::move(pixels));
+        if (!oneDraw)
+            applyEffectSettings(engine, settings);
 
         const Bitmap24& result = engine.Picture();
         if (result.isEmpty())
             return fail(QStringLiteral("%1: no picture").arg(in));
-        writeFileAtomically(out, ext == QLatin1String("bmp") ? encodeBmp24(result)
-                                                             : source.encodeJpegReplacement(result));
+        if (ext == QLatin1String("bmp"))
+            writeBmp24File(out, result);
+        else
+            writeFileAtomically(out, source.encodeJpegReplacement(result));
 
         if (showProperties)
             printProperties(engine);
