@@ -2,36 +2,14 @@
 
 #include "core/Errors.h"
 #include "graphics/ExifMetadata.h"
+#include "graphics/JpegErrorManager.h"
 #include "graphics/Picture.h"
 
-#include <csetjmp>
-#include <cstdio> // jpeglib.h needs FILE
 #include <cstring>
 
-#include <jpeglib.h>
-
-// As in JpegCodec.cpp: libjpeg's fatal errors longjmp back into the small
-// functions that call it, which hold nothing with a destructor.
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void errorExit(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void silent(j_common_ptr) {}
-
-void install(ErrorManager& err)
-{
-    jpeg_std_error(&err.pub);
-    err.pub.error_exit = errorExit;
-    err.pub.output_message = silent;
-}
+using jpegerr::ErrorManager;
 
 // Output straight into a growing QByteArray, 64 KB at a time.
 struct ByteArrayDest {
@@ -84,7 +62,7 @@ struct JpegBandReader::Impl {
     bool start(const QByteArray& data)
     {
         cinfo.err = &err.pub;
-        install(err);
+        jpegerr::installErrorManager(err);
         if (setjmp(err.jump))
             return false;
         created = true;
@@ -176,7 +154,7 @@ struct JpegBandWriter::Impl {
     bool start(QSize size, int quality, const JpegMetadata& metadata, QByteArray& out)
     {
         cinfo.err = &err.pub;
-        install(err);
+        jpegerr::installErrorManager(err);
         if (setjmp(err.jump))
             return false;
         created = true;
