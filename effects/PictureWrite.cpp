@@ -103,13 +103,11 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrie
 
 namespace {
 
-// A file of the all-pictures run streamed on a worker. Its write waits for
-// the file before it to be written, so that a failure leaves every later
-// file untouched, as a run one file at a time would.
+// A file of the all-pictures run streamed on a worker, which may start
+// before the files ahead of it are done: it writes only once told to go,
+// after they were written and `before` let it.
 struct StreamJob {
-    QString file;
-    std::promise<bool> written;
-    std::shared_future<bool> writtenNow = written.get_future().share();
+    std::promise<bool> go;
     std::future<std::optional<std::uint32_t>> outcome; // the random state after, or none: not streamed
 };
 
@@ -133,73 +131,58 @@ int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOr
         }
         return total;
     }
-    // Two files at a time; one while noise is drawn, whose numbers run on
-    // from file to file.
+    // Two files at a time, the second started ahead; one at a time while
+    // noise is drawn, whose numbers run on from file to file.
     const bool noise = values[std::size_t(EffectProperty::PicColorNoise)] > 0 ||
                        values[std::size_t(EffectProperty::PicMonoNoise)] > 0;
-    const std::size_t inFlight = noise ? 1 : 2;
-    std::deque<StreamJob> jobs;
-    std::exception_ptr failure;
-    int done = 0;
-    // Takes the oldest job: its outcome, or the whole-frame path here.
-    auto finishOldest = [&] {
-        StreamJob& job = jobs.front();
-        try {
-            const std::optional<std::uint32_t> after = job.outcome.get();
-            if (!failure) {
-                if (after) {
-                    ResetRandom(*after);
-                } else {
-                    try {
-                        applyEffectsToFile(engine, job.file, exif);
-                    } catch (...) {
-                        job.written.set_value(false);
-                        throw;
-                    }
-                    job.written.set_value(true);
-                }
-                ++done;
-                if (progress.after)
-                    progress.after(done, total, job.file);
-            }
-        } catch (const Abandoned&) {
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-        jobs.pop_front();
-    };
-    for (int k = 1; k <= total && !failure; ++k) {
-        if (progress.before && !progress.before(k, total, files[k - 1]))
-            break;
-        if (jobs.size() >= inFlight)
-            finishOldest();
-        if (failure)
-            break;
+    std::deque<StreamJob> jobs; // files done + 1 on
+    auto start = [&](int k) {
         StreamJob& job = jobs.emplace_back();
-        job.file = files[k - 1];
-        const std::shared_future<bool> previous = jobs.size() > 1 ? jobs[jobs.size() - 2].writtenNow
-                                                                  : std::shared_future<bool>();
-        job.outcome = std::async(std::launch::async, [&job, previous, values, exif, state = RandomState()] {
+        job.outcome = std::async(std::launch::async, [&file = files[k - 1], go = job.go.get_future(), values,
+                                                      exif, state = RandomState()]() mutable {
             ResetRandom(state);
-            try {
-                const bool streamed = renderFileStreamed(job.file, job.file, values, exif, [&previous] {
-                    if (previous.valid() && !previous.get())
-                        throw Abandoned{};
-                });
-                if (!streamed)
-                    return std::optional<std::uint32_t>();
-            } catch (...) {
-                job.written.set_value(false);
-                throw;
-            }
-            job.written.set_value(true);
-            return std::optional<std::uint32_t>(RandomState());
+            const bool streamed = renderFileStreamed(file, file, values, exif, [&go] {
+                if (!go.get())
+                    throw Abandoned{};
+            });
+            return streamed ? std::optional<std::uint32_t>(RandomState()) : std::nullopt;
         });
+    };
+    // Lets the jobs under way go without writing, and waits for them.
+    auto abandon = [&] {
+        for (StreamJob& job : jobs) {
+            job.go.set_value(false);
+            try {
+                job.outcome.get();
+            } catch (...) {
+            }
+        }
+    };
+    int done = 0;
+    for (int k = 1; k <= total; ++k) {
+        const QString& file = files[k - 1];
+        if (jobs.empty())
+            start(k);
+        if (progress.before && !progress.before(k, total, file))
+            break;
+        StreamJob job = std::move(jobs.front());
+        jobs.pop_front();
+        job.go.set_value(true);
+        if (!noise && k < total)
+            start(k + 1);
+        try {
+            if (const std::optional<std::uint32_t> after = job.outcome.get())
+                ResetRandom(*after);
+            else
+                applyEffectsToFile(engine, file, exif);
+        } catch (...) {
+            abandon();
+            throw;
+        }
+        done = k;
+        if (progress.after)
+            progress.after(k, total, file);
     }
-    while (!jobs.empty())
-        finishOldest();
-    if (failure)
-        std::rethrow_exception(failure);
+    abandon();
     return done;
 }

@@ -127,7 +127,6 @@ struct Source {
     int width = 0, height = 0;
     std::ptrdiff_t stride = 0; // of a band's rows
     bool bottomUp = false;
-    bool topDownOnly = false; // a JPEG can't be read from the bottom
     std::function<void(int y0, int rows, std::uint8_t* band)> read;
     std::function<void()> finish = [] {};
 };
@@ -219,7 +218,6 @@ bool openJpeg(const QString& path, ExifOrientation exif, Input& input)
     s.width = reader.width();
     s.height = reader.height();
     s.stride = std::ptrdiff_t(Bitmap24::strideFor(s.width));
-    s.topDownOnly = true;
     s.read = [&reader, stride = s.stride](int, int n, std::uint8_t* band) { reader.read(band, stride, n); };
     s.finish = [&reader] { reader.finish(); };
     return true;
@@ -305,15 +303,14 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
 {
     const PictureFileKind to = pictureFileKind(out);
     const PictureFileKind from = pictureFileKind(in);
-    if (!tonePipelineStreams(values) || to == PictureFileKind::Other || from == PictureFileKind::Other)
+    // A JPEG's rows come top-down only; a BMP is written bottom-up.
+    if (!tonePipelineStreams(values) || to == PictureFileKind::Other || from == PictureFileKind::Other ||
+        (from == PictureFileKind::Jpeg && to == PictureFileKind::Bitmap))
         return false;
     Input input;
     if (!(from == PictureFileKind::Bitmap ? openBitmap(in, input) : openJpeg(in, exif, input)))
         return false;
     const Source& src = input.source;
-    const bool bottomUp = to == PictureFileKind::Bitmap;
-    if (bottomUp && src.topDownOnly)
-        return false;
 
     if (to == PictureFileKind::Jpeg) {
         const QSize size(src.width, src.height);
