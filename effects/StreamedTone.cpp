@@ -181,7 +181,8 @@ bool openBitmap(const QString& path, Input& input)
         return false;
     QByteArray head(qsizetype(std::min<qint64>(st.st_size, 1024)), '\0');
     std::size_t got = 0;
-    if (!readAt(input.file.fd, reinterpret_cast<std::uint8_t*>(head.data()), std::size_t(head.size()), 0, &got))
+    if (!readAt(input.file.fd, reinterpret_cast<std::uint8_t*>(head.data()), std::size_t(head.size()), 0,
+                &got))
         cannotRead(path, errno);
     head.truncate(qsizetype(got));
     const std::optional<Bmp24Rows> rows = plainBmp24Rows(head, st.st_size);
@@ -231,7 +232,9 @@ void streamBands(const Source& src, bool bottomUp, const Values& values,
     const int w = src.width, h = src.height;
     const int bands = (h + kBandRows - 1) / kBandRows;
     auto bandStart = [&](int b) { return bottomUp ? std::max(0, h - (b + 1) * kBandRows) : b * kBandRows; };
-    auto bandRows = [&](int b) { return bottomUp ? h - b * kBandRows - bandStart(b) : std::min(kBandRows, h - b * kBandRows); };
+    auto bandRows = [&](int b) {
+        return bottomUp ? h - b * kBandRows - bandStart(b) : std::min(kBandRows, h - b * kBandRows);
+    };
     const std::size_t bandBytes = std::size_t(kBandRows) * std::size_t(src.stride);
     BandPipe pipe(
         bands, bandBytes, [&](int b, std::uint8_t* band) { src.read(bandStart(b), bandRows(b), band); },
@@ -316,8 +319,9 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
         const QSize size(src.width, src.height);
         QByteArray bytes;
         JpegBandWriter writer(size, 90, jpegReplacementMetadata(input.jpeg, size), bytes);
-        streamBands(src, false, values,
-                    [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) { writer.write(rows, stride, n); });
+        streamBands(src, false, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
+            writer.write(rows, stride, n);
+        });
         writer.finish();
         if (beforeCommit)
             beforeCommit();

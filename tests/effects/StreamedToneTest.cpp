@@ -2,13 +2,13 @@
 // the same file bytes and the same random numbers drawn, for every tone
 // option, over pictures whose height ends mid-band and whose rows carry
 // BMP padding.
+#include "effects/StreamedTone.h"
 #include "../support/CameraPictures.h"
 #include "../support/TestPictures.h"
 #include "core/AtomicFile.h"
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
-#include "effects/StreamedTone.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -38,8 +38,13 @@ const ToneCase kTones[] = {
     {"Solarize", {{P::PicSolorize, 100}, {P::PicContrast, -30}}},
     {"ColourNoise", {{P::PicColorNoise, 60}, {P::PicBrightness, -20}}},
     {"MonoNoise", {{P::PicMonoNoise, 45}, {P::PicGrayScale, 1}}},
-    {"Everything", {{P::PicSaturation, -90}, {P::PicSplitlight, 2}, {P::PicInvert, 1}, {P::PicColorNoise, 30},
-                    {P::PicSolorize, 60}, {P::PicLightness, 15}}},
+    {"Everything",
+     {{P::PicSaturation, -90},
+      {P::PicSplitlight, 2},
+      {P::PicInvert, 1},
+      {P::PicColorNoise, 30},
+      {P::PicSolorize, 60},
+      {P::PicLightness, 15}}},
 };
 
 // How the picture comes and goes.
@@ -94,8 +99,9 @@ TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
     const Bitmap24 picture = testpics::pattern(kWidth, kHeight, 5);
     const bool jpegIn = files == Files::JpegToJpeg;
     const QString in = path(jpegIn ? "in.jpg" : "in.bmp");
-    writeFileAtomically(in, jpegIn ? encodeJpeg(picture)
-                                   : files == Files::TopDownBmpToBmp ? topDownBmp(picture) : encodeBmp24(picture));
+    writeFileAtomically(in, jpegIn                            ? encodeJpeg(picture)
+                            : files == Files::TopDownBmpToBmp ? topDownBmp(picture)
+                                                              : encodeBmp24(picture));
     const QString ext = files == Files::JpegToJpeg || files == Files::BmpToJpeg ? ".jpg" : ".bmp";
 
     ResetRandom(77);
@@ -103,7 +109,8 @@ TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
     const std::uint32_t expectedState = RandomState();
 
     ResetRandom(77);
-    ASSERT_TRUE(renderFileStreamed(in, path("streamed" + ext), valuesOf(tone.settings), ExifOrientation::Apply));
+    ASSERT_TRUE(
+        renderFileStreamed(in, path("streamed" + ext), valuesOf(tone.settings), ExifOrientation::Apply));
     EXPECT_EQ(RandomState(), expectedState);
     EXPECT_TRUE(readWholeFile(path("streamed" + ext)) == expected);
 }
@@ -130,7 +137,8 @@ TEST(StreamedToneCamera, KeepsMetadataAndLeavesTurnedPicturesToTheWholeFrame)
         const QString in = dir.filePath(QStringLiteral("cam%1.jpg").arg(orientation));
         writeFileAtomically(in, camera::cameraJpeg(camera::quarters(80, 48), orientation));
         const QString streamed = dir.filePath("streamed.jpg");
-        EXPECT_EQ(renderFileStreamed(in, streamed, valuesOf(settings), ExifOrientation::Apply), orientation == 1);
+        EXPECT_EQ(renderFileStreamed(in, streamed, valuesOf(settings), ExifOrientation::Apply),
+                  orientation == 1);
         if (orientation == 1) {
             EXPECT_TRUE(readWholeFile(streamed) == wholeFrame(in, dir.filePath("whole.jpg"), settings));
             const camera::Tags tags = camera::readTags(streamed);
@@ -151,10 +159,11 @@ TEST_P(StreamedApply, MatchesOneFileAtATimeOverTheWholeFrame)
     const std::vector<EffectSetting> settings{{P::PicContrast, 35}, {P::PicColorNoise, GetParam()}};
     QStringList streamed, whole;
     for (int k = 0; k < 6; ++k) {
-        const QString name = k == 3 ? QStringLiteral("p%1.jpg").arg(k) : QStringLiteral("p%1.%2").arg(k).arg(k % 2 ? "bmp" : "jpg");
-        const QByteArray bytes = k == 3 ? camera::cameraJpeg(camera::quarters(40, 24), 8)
-                                        : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
-                                                : encodeJpeg(testpics::pattern(kWidth, 40 + k, k));
+        const QString name = k == 3 ? QStringLiteral("p%1.jpg").arg(k)
+                                    : QStringLiteral("p%1.%2").arg(k).arg(k % 2 ? "bmp" : "jpg");
+        const QByteArray bytes = k == 3  ? camera::cameraJpeg(camera::quarters(40, 24), 8)
+                                 : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
+                                         : encodeJpeg(testpics::pattern(kWidth, 40 + k, k));
         streamed << dir.filePath("s_" + name);
         whole << dir.filePath("w_" + name);
         writeFileAtomically(streamed.last(), bytes);
@@ -190,7 +199,8 @@ TEST(StreamedApplyFailure, LeavesTheFilesAfterAFailureUntouched)
     QStringList files;
     for (int k = 0; k < 4; ++k) {
         files << dir.filePath(QStringLiteral("p%1.jpg").arg(k));
-        writeFileAtomically(files.last(), k == 1 ? QByteArray("not a picture") : encodeJpeg(testpics::pattern(40, 30, k)));
+        writeFileAtomically(files.last(),
+                            k == 1 ? QByteArray("not a picture") : encodeJpeg(testpics::pattern(40, 30, k)));
     }
     const QByteArray before2 = readWholeFile(files[2]);
     EffectRenderer engine;
