@@ -185,8 +185,9 @@ void writeInPlace(const QString& path, const QByteArray& targetName, const Produ
         fail(path, errno);
     const QByteArray backupName = QFile::encodeName(backup);
 
-    if (!writeWithFaults(f.fd, data.constData(), data.size(), 0) || ::ftruncate(f.fd, off_t(data.size())) != 0 ||
-        faultAt(AtomicWriteFault::Flush) || ::fsync(f.fd) != 0) {
+    if (!writeWithFaults(f.fd, data.constData(), data.size(), 0) ||
+        ::ftruncate(f.fd, off_t(data.size())) != 0 || faultAt(AtomicWriteFault::Flush) ||
+        ::fsync(f.fd) != 0) {
         const int err = errno;
         if (!putBack(f.fd, old))
             fail(path, err, backup);
@@ -235,7 +236,8 @@ bool createTemporary(TempFile& tmp, const QString& path, const QFileInfo& target
 }
 
 // Writes, flushes and closes the temporary, then renames it over the target.
-void commitTemporary(TempFile& tmp, const QString& path, const QByteArray& targetName, const Producer& produce)
+void commitTemporary(TempFile& tmp, const QString& path, const QByteArray& targetName,
+                     const Producer& produce)
 {
     bool first = true;
     produce([&](const char* p, qint64 n) {

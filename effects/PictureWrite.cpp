@@ -1,10 +1,10 @@
 #include "effects/PictureWrite.h"
 
+#include "core/AtomicFile.h"
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
 #include "effects/Rotate.h"
 #include "effects/StreamedTone.h"
-#include "core/AtomicFile.h"
 #include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
 

@@ -279,8 +279,7 @@ void saturateRow(const std::uint8_t* in, std::uint8_t* out, int w, const Tables&
 // ---- renderings over rows
 
 // Rows of a picture or band, `stride` apart (negative for bottom-up rows).
-template <typename Byte>
-struct Rows {
+template <typename Byte> struct Rows {
     Byte* base;
     std::ptrdiff_t stride;
     Byte* row(int y) const noexcept { return base + y * stride; }

@@ -1,8 +1,8 @@
 #include "graphics/Picture.h"
 
 #include "core/AtomicFile.h"
-#include "graphics/BmpCodec.h"
 #include "core/Errors.h"
+#include "graphics/BmpCodec.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegStream.h"

@@ -2,13 +2,13 @@
 // a JPEG keeping the metadata of a JPEG IN.
 #include "tools/Commands.h"
 
-#include "effects/EffectSettings.h"
+#include "core/AtomicFile.h"
+#include "core/Errors.h"
 #include "effects/EffectRenderer.h"
+#include "effects/EffectSettings.h"
 #include "effects/Random.h"
 #include "effects/StreamedTone.h"
-#include "core/AtomicFile.h"
 #include "graphics/BmpStream.h"
-#include "core/Errors.h"
 #include "graphics/Picture.h"
 
 #include <algorithm>
