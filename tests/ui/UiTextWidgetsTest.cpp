@@ -63,18 +63,10 @@ struct LanguageCase {
     const char* name;
     const char* setting;  // nullptr: the file written
     QByteArray file;      // empty: no file
-    QByteArray iniExtra;  // more settings lines
     std::vector<std::pair<const char*, const char*>> shows; // element, text ("#prefix": the image prefix)
 };
 
-class LanguageFiles : public AppFixture, public ::testing::WithParamInterface<LanguageCase> {
-protected:
-    void TearDown() override
-    {
-        AppFixture::TearDown();
-        setLegacyCodePage(QString());
-    }
-};
+class LanguageFiles : public AppFixture, public ::testing::WithParamInterface<LanguageCase> {};
 
 TEST_P(LanguageFiles, ReachTheWindowsAtStart)
 {
@@ -88,7 +80,7 @@ TEST_P(LanguageFiles, ReachTheWindowsAtStart)
     destroyWindows();
     QFile ini(dir.filePath(QStringLiteral("pictavo.ini")));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nLanguage=" + (c.setting ? QByteArray(c.setting) : file.toUtf8()) + "\n" + c.iniExtra);
+    ini.write("[Settings]\nLanguage=" + (c.setting ? QByteArray(c.setting) : file.toUtf8()) + "\n");
     ini.close();
     // A setting that is no path must not find a file in the working folder.
     const QString old = QDir::currentPath();
@@ -105,38 +97,36 @@ TEST_P(LanguageFiles, ReachTheWindowsAtStart)
 INSTANTIATE_TEST_SUITE_P(
     Rules, LanguageFiles,
     ::testing::Values(
-        LanguageCase{"EnglishReadsNoFile", "English", "[Russian]\n1=Datei\n70=Bild:\n", {},
+        LanguageCase{"EnglishReadsNoFile", "English", "[Russian]\n1=Datei\n70=Bild:\n",
                      {{"frmMain.mnuMain", "&File"}, {"frmSettings", "Settings..."}, {"#prefix", "Image: "}}},
-        LanguageCase{"EnglishIsMatchedWithItsCase", "english", {}, {},
+        LanguageCase{"EnglishIsMatchedWithItsCase", "english", {},
                      {{"frmMain.mnuMain", "File"}, {"frmSettings", "Settings"}, {"#prefix", "Image:"}}},
-        LanguageCase{"AbsentKeysTakeTheBuiltInTexts", nullptr, "[Russian]\n1=Fichier\n", {},
+        LanguageCase{"AbsentKeysTakeTheBuiltInTexts", nullptr, "[Russian]\n1=Fichier\n",
                      {{"frmMain.mnuMain", "Fichier"}, {"frmMain.mnuAbout", "About"}, {"#prefix", "Image:"}}},
-        LanguageCase{"OnlyTheRussianSectionIsRead", nullptr, "[Deutsch]\n1=Datei\n", {},
+        LanguageCase{"OnlyTheRussianSectionIsRead", nullptr, "[Deutsch]\n1=Datei\n",
                      {{"frmMain.mnuMain", "File"}}},
-        LanguageCase{"AMissingFileGivesTheBuiltInTexts", "/nowhere/Old.pvl", {}, {},
+        LanguageCase{"AMissingFileGivesTheBuiltInTexts", "/nowhere/Old.pvl", {},
                      {{"frmMain.mnuMain", "File"}, {"frmEffects.ListEffects/2", "Effects"}}},
-        LanguageCase{"AnEmptyValueEmptiesCaptionAndHint", nullptr, "[Russian]\n5=\n", {},
+        LanguageCase{"AnEmptyValueEmptiesCaptionAndHint", nullptr, "[Russian]\n5=\n",
                      {{"frmMain.Exit1", ""}, {"frmMain.Exit1/hint", ""}, {"frmMain.mnuMain", "File"}}},
         LanguageCase{"OneTextReachesEveryElementItNames", nullptr,
-                     "[Russian]\n35=Effekte\n36=Andere\n72=Suchen\n4=Bilder...\n55=Datei\n56=Kommentar\n", {},
+                     "[Russian]\n35=Effekte\n36=Andere\n72=Suchen\n4=Bilder...\n55=Datei\n56=Kommentar\n",
                      {{"frmEffects.ListEffects/2", "Effekte"}, {"frmEffects.TabControl1/0", "Effekte"},
                       {"frmEffects.TabControl1/1", "Andere"}, {"frmNewCollection.btnGo", "Suchen"},
                       {"frmNewCollection.GroupBox1", "Suchen"}, {"frmMain.mnuAdd", "Bilder..."},
                       {"frmMain.AddDeleteimage1/hint", "Bilder..."}, {"frmMain.btnAdd/hint", "Bilder..."},
                       {"frmNewCollection.ValueListEditor1/0", "Datei"},
                       {"frmNewCollection.ValueListEditor1/1", "Kommentar"}}},
-        LanguageCase{"AHintKeepsItsOwnBuiltInText", nullptr, "[Russian]\n11=Rechts drehen\n", {},
+        LanguageCase{"AHintKeepsItsOwnBuiltInText", nullptr, "[Russian]\n11=Rechts drehen\n",
                      {{"frmMain.mnuRotateRight", "Rechts drehen"}, {"frmMain.RotateRight1", "Rechts drehen"},
                       {"frmMain.mnuRotateRight/hint", "Rotate Right"}, {"frmMain.btnRight/hint", "Rotate Right"}}},
         LanguageCase{"SectionCaseQuotesAndBlanks", nullptr,
-                     "[russian]\n26=&Einstellungen\n60=\"   &Schrift\"\n59= Sprache \n15=Ansicht\n", {},
+                     "[russian]\n26=&Einstellungen\n60=\"   &Schrift\"\n59= Sprache \n15=Ansicht\n",
                      {{"frmMain.mnuSettings", "&Einstellungen"}, {"frmSettings", "&Einstellungen"},
                       {"frmSettings.SpeedButton2", "   &Schrift"}, {"frmSettings.Label5", "Sprache"},
                       {"frmMain.mnuImgView", "Ansicht"}}},
-        LanguageCase{"Utf8", nullptr, "[Russian]\n1=\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\n", {},
-                     {{"frmMain.mnuMain", "Файл"}}},
-        LanguageCase{"TheCodePageOtherwise", nullptr, "[Russian]\n5=\xC2\xFB\xF5\xEE\xE4\n",
-                     "CodePage=windows-1251\n", {{"frmMain.Exit1", "Выход"}}}),
+        LanguageCase{"Utf8", nullptr, "[Russian]\n1=\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\n",
+                     {{"frmMain.mnuMain", "Файл"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 using ProgramWindows = AppFixture;
