@@ -98,8 +98,9 @@ TEST_F(ViewModes, FullScreenOnAndOffRestoresTheArea)
     const QRect normal = mainWindow()->BordShape()->geometry();
     mainWindow()->action("mnuFullScreen1")->trigger();
     ASSERT_TRUE(mainWindow()->isFullScreenMode());
-    EXPECT_EQ(mainWindow()->BordShape()->geometry(), QRect(0, 0, mainWindow()->centralWidget()->width(),
-                                                           mainWindow()->centralWidget()->height() - 36));
+    // The picture area takes the whole window down to the comment line.
+    const QRect full = mainWindow()->BordShape()->geometry();
+    EXPECT_EQ(full, QRect(0, 0, mainWindow()->centralWidget()->width(), mainWindow()->LabelComent()->y()));
     EXPECT_TRUE(session().followsCursor());
     key(Qt::Key_Escape);
     EXPECT_FALSE(mainWindow()->isFullScreenMode());
