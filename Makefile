@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench clean fuzz test-asan install package
+.PHONY: all deps configure build run test bench clean fuzz test-asan install package screenshots
 
 all: build
 
@@ -35,6 +35,15 @@ install: build
 # A Debian package (build/pictavo_<version>_<arch>.deb) of the same tree.
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+# The windows as PNG files for a person to look at, in SHOTS.
+SHOTS ?= $(BUILD)/screenshots
+screenshots: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target pictavo-screenshots
+	@if command -v xvfb-run >/dev/null; then \
+	  xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/pictavo-screenshots "$(SHOTS)"; \
+	else QT_QPA_PLATFORM=offscreen $(BUILD)/pictavo-screenshots "$(SHOTS)"; fi
+	@echo "Screenshots are in $(abspath $(SHOTS))"
 
 bench: build
 	@bash scripts/install-deps.sh bench
