@@ -155,6 +155,21 @@ TEST(EffectRendererRender, ValuesWaitForAPictureAndResetShowsTheOriginal)
     EXPECT_TRUE(e.Picture().isEmpty());
 }
 
+// Every effect at every strength on pictures smaller than its reach: the
+// size holds, and the sanitizer build sees any read or write outside.
+TEST(EffectRendererRender, EveryEffectOnTinyPictures)
+{
+    for (auto [w, h] : {std::pair{1, 1}, {1, 5}, {5, 1}, {2, 2}, {3, 2}}) {
+        EffectRenderer e;
+        e.setPictureOriginal(randomBitmap(w, h, w * 10 + h));
+        for (int i = 0; i < EffectPropertyCount; ++i)
+            for (int v : {1, 2, 50, 255, INT_MAX}) {
+                e.setProperty(EffectProperty(i), v);
+                ASSERT_EQ(QSize(e.Picture().width(), e.Picture().height()), QSize(w, h));
+            }
+    }
+}
+
 TEST(EffectRendererPaint, DestRect)
 {
     EffectRenderer e;
