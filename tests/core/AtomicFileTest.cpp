@@ -1,29 +1,18 @@
 // The atomic writer's own behaviour; every writer under every injected
 // failure is tests/hardening/FaultInjectionTest.
 #include "core/AtomicFile.h"
-#include "core/Errors.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <cerrno>
-#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-QString errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.text();
-    }
-    return QString();
-}
 
 class AtomicFile : public ::testing::Test {
 protected:
@@ -46,7 +35,7 @@ TEST_F(AtomicFile, WritesNewAndReplacesOldFilesLeavingNothingElse)
     EXPECT_EQ(files(dir.path()), (QStringList{QString(251, 'n') + ".bmp", "picture.bmp"}));
     // A failed write never creates the target.
     setAtomicWriteFault(AtomicWriteFault::Write);
-    EXPECT_FALSE(errorOf([&] { writeFileAtomically(dir.filePath("new.bmp"), "data"); }).isEmpty());
+    EXPECT_FALSE(errorText([&] { writeFileAtomically(dir.filePath("new.bmp"), "data"); }).isEmpty());
     EXPECT_EQ(files(dir.path()).size(), 2);
 }
 
@@ -80,7 +69,7 @@ TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
         setAtomicWriteFault(AtomicWriteFault::Open, EACCES);
     else
         ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
-    const auto write = [](const QString& p) { return errorOf([&] { writeFileAtomically(p, "x"); }); };
+    const auto write = [](const QString& p) { return errorText([&] { writeFileAtomically(p, "x"); }); };
     EXPECT_EQ(write(locked + "/a.bmp"), msg::cannotCreate(locked + "/a.bmp", "Permission denied"));
     setAtomicWriteFault(AtomicWriteFault::None);
     ::chmod(QFile::encodeName(locked).constData(), 0755);
@@ -89,7 +78,7 @@ TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
     EXPECT_EQ(write(folder), msg::cannotCreate(folder, "Is a directory"));
     EXPECT_TRUE(QFileInfo(folder).isDir());
 
-    const auto read = [](const QString& p) { return errorOf([&] { readWholeFile(p); }); };
+    const auto read = [](const QString& p) { return errorText([&] { readWholeFile(p); }); };
     EXPECT_EQ(read(dir.filePath("missing.jpg")), msg::cannotOpen(dir.filePath("missing.jpg"), "No such file or directory"));
     EXPECT_EQ(read(dir.path()), msg::cannotOpen(dir.path(), "Is a directory"));
 }

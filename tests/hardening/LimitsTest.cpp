@@ -1,10 +1,10 @@
 // The 1 GiB pixel limit: what is allowed loads, what is larger or lies about
 // its size is refused before anything big is allocated.
-#include "core/Errors.h"
 #include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/Printers.h"
 
 #include <QFile>
@@ -41,12 +41,7 @@ constexpr std::size_t OneMiB = 1 << 20;
 QString errorOf(const std::function<void()>& f, std::size_t* largest = nullptr)
 {
     g_largestNew = 0;
-    QString text;
-    try {
-        f();
-    } catch (const AppError& e) {
-        text = e.text();
-    }
+    const QString text = errorText(f);
     if (largest)
         *largest = g_largestNew.load();
     return text;
