@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,9 +14,10 @@
 
 namespace {
 
-AtomicWriteFault g_fault = AtomicWriteFault::None;
-int g_faultError = EIO;
-bool g_folderRefuses = false;
+// Atomic: a test may set a fault while a batch worker is writing.
+std::atomic<AtomicWriteFault> g_fault = AtomicWriteFault::None;
+std::atomic<int> g_faultError = EIO;
+std::atomic<bool> g_folderRefuses = false;
 
 // Files beyond this are no picture or collection of ours.
 constexpr qint64 MaxReadBytes = qint64(1) << 31;
@@ -82,7 +84,8 @@ bool writeAll(int fd, const char* p, qint64 size, off_t at = -1)
 // fault striking halfway.
 bool writeWithFaults(int fd, const char* data, qint64 size, off_t at)
 {
-    const bool strikes = g_fault == AtomicWriteFault::Write || g_fault == AtomicWriteFault::Restore;
+    const AtomicWriteFault fault = g_fault;
+    const bool strikes = fault == AtomicWriteFault::Write || fault == AtomicWriteFault::Restore;
     const qint64 firstPart = strikes ? size / 2 : size;
     if (!writeAll(fd, data, firstPart, at))
         return false;

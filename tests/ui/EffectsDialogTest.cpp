@@ -171,7 +171,7 @@ TEST_P(OnePicture, OkCancelOrAFailedWrite)
     d().BrightBar->setValue(50);
     d().rSolorize->setChecked(true);
     if (c.failWrite)
-        setAtomicWriteFault(AtomicWriteFault::Write, ENOSPC);
+        setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
     switch (c.how) {
     case Finish::Click: QTest::mouseClick(d().butApply, Qt::LeftButton); break;
     case Finish::Enter: QTest::keyClick(d().BrightBar, Qt::Key_Return); break;
@@ -252,7 +252,7 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
         if (done == 2 && c.stop == Stop::Cancel)
             d().progressDialog()->cancel();
         if (done == 2 && c.stop == Stop::Unwritable)
-            setAtomicWriteFault(AtomicWriteFault::Write, ENOSPC);
+            setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
     });
     if (c.stop == Stop::Unreadable)
         QFile::remove(files[2]);
