@@ -67,12 +67,16 @@ int jpegThumbnailDenom(QSize picture, QSize box)
 {
     if (picture.isEmpty() || box.isEmpty())
         return 8;
-    const QSize thumb = picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return jpegDenomCovering(picture, picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+}
+
+int jpegDenomCovering(QSize picture, QSize drawn)
+{
     for (int denom : {8, 4, 2}) {
         // libjpeg rounds scaled sizes up.
         const int w = (picture.width() + denom - 1) / denom;
         const int h = (picture.height() + denom - 1) / denom;
-        if (w >= thumb.width() && h >= thumb.height())
+        if (w >= drawn.width() && h >= drawn.height())
             return denom;
     }
     return 1;
@@ -216,6 +220,27 @@ QImage Picture::thumbnail(QSize box) const
         return fitted(owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o)), target);
     }
     return fitted(toImage(), target);
+}
+
+QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) const
+{
+    if (kind() != Kind::Jpeg)
+        return toImage();
+    const int o = m_d->orientation;
+    const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawn, o));
+    Bitmap24 stored = decodeJpeg(m_d->bytes, denom, stop);
+    if (stored.isEmpty())
+        return QImage();
+    return owningImage(orientBitmap(std::move(stored), o));
+}
+
+QImage Picture::decodedBand(QRect* band) const
+{
+    if (kind() != Kind::Jpeg || m_d->orientation != 1) {
+        *band = QRect(QPoint(0, 0), size());
+        return toImage();
+    }
+    return owningImage(decodeJpegBand(m_d->bytes, band));
 }
 
 QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <memory>
 
 // Whether a JPEG's EXIF orientation turns it upright when it is decoded, or
@@ -54,6 +55,14 @@ public:
     // A small rendition fitting `box` (keeping the aspect ratio), for
     // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8).
     QImage thumbnail(QSize box) const;
+    // Upright pixels at least `drawn` large (or full size when the picture
+    // is smaller): a JPEG decodes at the smallest libjpeg scale that covers
+    // it. Empty when `stop` turned true on the way.
+    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr) const;
+    // Full-size upright pixels of `*band` only, which comes back as the part
+    // actually decoded (at least the band asked for, within the picture).
+    // Turned JPEGs and other kinds decode whole.
+    QImage decodedBand(QRect* band) const;
 
     // The held bitmap (Kind::Bitmap only; empty bitmap otherwise).
     const Bitmap24& bitmap() const;
@@ -87,6 +96,9 @@ private:
 // The libjpeg scale denominator (1, 2, 4 or 8) a thumbnail of `picture` fitted
 // into `box` decodes at: the smallest scale still as large as the thumbnail.
 int jpegThumbnailDenom(QSize picture, QSize box);
+// The largest denominator (1, 2, 4 or 8) whose scaled size, as libjpeg
+// rounds it, still covers `drawn` in both directions.
+int jpegDenomCovering(QSize picture, QSize drawn);
 
 // Lower-case extension without the dot, taken after the last '.' of the name.
 QString pictureExtension(const QString& path);

@@ -68,6 +68,7 @@ protected:
         EXPECT_EQ(thumb.size(), size.scaled(ThumbSlot::Size, ThumbSlot::Size, Qt::KeepAspectRatio));
         EXPECT_EQ(camera::corners(thumb), corners) << "strip";
         EXPECT_EQ(mainWindow()->Image1()->pictureSize(), size);
+        QTRY_VERIFY(mainWindow()->Image1()->showsDecodedPixels());
         EXPECT_EQ(camera::corners(mainWindow()->Image1()->grab().toImage()), corners) << "main image";
     }
 };

@@ -12,8 +12,23 @@ ThumbSlot::ThumbSlot(int number, QWidget* parent) : QWidget(parent), m_number(nu
 
 void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
 {
+    const FileStamp stamp = FileStamp::of(path);
+    if (path == m_path && stamp.isValid() && stamp == m_stamp &&
+        m_picture.withExifOrientation(exif).sharesDataWith(m_picture))
+        return;
     clearPicture();
     setPicture(Picture::loadFromFile(path, exif));
+    m_path = path;
+    m_stamp = stamp;
+}
+
+void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb)
+{
+    m_picture = picture;
+    m_thumb = thumb;
+    m_path = path;
+    m_stamp = stamp;
+    update();
 }
 
 void ThumbSlot::setPicture(const Picture& picture)
@@ -21,6 +36,7 @@ void ThumbSlot::setPicture(const Picture& picture)
     QImage thumb = picture.thumbnail(QSize(Size, Size));
     m_picture = picture;
     m_thumb = std::move(thumb);
+    m_stamp = FileStamp();
     update();
 }
 
@@ -28,6 +44,8 @@ void ThumbSlot::takePicture(const ThumbSlot& other)
 {
     m_picture = other.m_picture;
     m_thumb = other.m_thumb;
+    m_path = other.m_path;
+    m_stamp = other.m_stamp;
     update();
 }
 
@@ -35,6 +53,7 @@ void ThumbSlot::clearPicture()
 {
     m_picture = Picture();
     m_thumb = QImage();
+    m_stamp = FileStamp();
     update();
 }
 
