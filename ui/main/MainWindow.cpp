@@ -164,11 +164,16 @@ void MainWindow::connectDecoder()
             m_session->entry(m_shownEntry).FileName == path)
             m_mainImage->offer(m_decoder->find(path));
     });
+    // A picture another command put into the main image is that command's
+    // to report; one from the strip is told here, once.
     connect(m_decoder, &DecodeAhead::failed, this, [this](const QString&, const QString& text) {
-        if (m_mainImage->picture().sharesDataWith(m_failedPicture))
+        const Picture& failed = m_mainImage->picture();
+        if (failed.sharesDataWith(m_failedPicture))
             return;
-        m_failedPicture = m_mainImage->picture();
-        reportError(text);
+        m_failedPicture = failed;
+        if (std::any_of(m_slots.cbegin(), m_slots.cend(),
+                        [&](const ThumbSlot* s) { return s->picture().sharesDataWith(failed); }))
+            reportError(text);
     });
 }
 
