@@ -23,7 +23,6 @@
 #include <QToolButton>
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -79,16 +78,6 @@ void waitForMainImage()
 {
     while (!programWindows().main->Image1()->showsDecodedPixels())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
 }
 
 void BM_ThreeScaledDecodes(benchmark::State& state)

@@ -27,7 +27,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
 namespace {
 constexpr int kW = 6000, kH = 4000, kDistinct = 4, kEntries = 400;
@@ -325,16 +324,6 @@ void BM_LongestStallWhileDecoding(benchmark::State& state)
     }
     state.counters["longest_stall_ms"] = *std::max_element(stalls.begin(), stalls.end());
     state.counters["full_decode_ms"] = fullDecodeSeconds() * 1e3;
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
 }
 
 void BM_ResidentTenSlots(benchmark::State& state)

@@ -237,8 +237,8 @@ QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) cons
 QImage Picture::decodedBand(QRect* band) const
 {
     if (kind() != Kind::Jpeg || m_d->orientation != 1) {
-        *band = QRect(QPoint(0, 0), size());
-        return toImage();
+        *band = QRect();
+        return QImage();
     }
     return owningImage(decodeJpegBand(m_d->bytes, band));
 }

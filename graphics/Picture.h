@@ -59,9 +59,8 @@ public:
     // is smaller): a JPEG decodes at the smallest libjpeg scale that covers
     // it. Empty when `stop` turned true on the way.
     QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr) const;
-    // Full-size upright pixels of `*band` only, which comes back as the part
-    // actually decoded (at least the band asked for, within the picture).
-    // Turned JPEGs and other kinds decode whole.
+    // Full-size pixels of `*band` only, which comes back clipped to the
+    // picture. Null for turned JPEGs and other kinds, which decode whole.
     QImage decodedBand(QRect* band) const;
 
     // The held bitmap (Kind::Bitmap only; empty bitmap otherwise).

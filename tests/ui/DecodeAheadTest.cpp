@@ -154,6 +154,8 @@ TEST_F(DecodeAheadTest, WorkForEntriesNoLongerNearIsDropped)
     QSignalSpy ready(decoder, &DecodeAhead::ready);
     const DrawRule rule = mainWindow()->Image1()->drawRule();
     decoder->want({fileOf(2), Picture::loadFromFile(fileOf(2))}, {{fileOf(3), {}}}, rule, ExifOrientation::Apply);
+    // Decoded, but moved away from before the results came in.
+    decoder->waitForIdle();
     decoder->want({fileOf(5), Picture::loadFromFile(fileOf(5))}, {{fileOf(6), {}}}, rule, ExifOrientation::Apply);
     decoder->waitForIdle();
     QCoreApplication::processEvents();
