@@ -144,6 +144,20 @@ TEST_F(DecodeAheadTest, NextPictureIsReadyBeforeTheStepAndFarOnesAreDropped)
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
+TEST_F(DecodeAheadTest, AFileChangedAfterItWasReadAheadIsReadAgain)
+{
+    mainWindow()->setOuterSize(624, 581); // three slots
+    openPath(bigCollection(5));
+    session().setFollowsCursor(true);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // on the lowest slot: entry 4 is read ahead from its file
+    QTRY_VERIFY(mainWindow()->decoder()->find(fileOf(4)));
+    testpics::writeJpeg(fileOf(4), 90, 60, 7);
+    key(Qt::Key_Down);
+    EXPECT_EQ(mainWindow()->slot(3)->picture().size(), QSize(90, 60));
+    EXPECT_EQ(mainWindow()->Image1()->pictureSize(), QSize(90, 60));
+}
+
 TEST_F(DecodeAheadTest, WorkForEntriesNoLongerNearIsDropped)
 {
     openPath(bigCollection(6));
