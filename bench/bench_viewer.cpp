@@ -1,7 +1,9 @@
 // The main image of 24-megapixel photos, against one full decode of such a
 // photo measured in the same run (the "x_full" counters are ratios to it):
 //
-// (a) Proportional: a picture not seen before, from being shown to painted;
+// (a) Proportional: a picture never decoded before, from being shown to
+//     painted; and a step to an entry not decoded ahead, from the key to
+//     painted, which includes the strip reading it as before;
 // (b) As Is: from being shown to the first paint of its visible band;
 // (c) one slide-show tick with the next picture decoded ahead, to painted;
 // (d) the longest stall of the GUI thread's event loop while a whole
@@ -122,8 +124,11 @@ double fullDecodeSeconds()
     return seconds;
 }
 
+// Lets asks still queued reach the decoder, then waits for its work and
+// takes in what it made.
 void settle()
 {
+    QCoreApplication::processEvents();
     window().decoder()->waitForIdle();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -227,6 +232,36 @@ void BM_ProportionalNewPictureToPainted(benchmark::State& state)
         settle();
         interleaveFullDecode();
         state.ResumeTiming();
+    }
+    report(state, runs);
+}
+
+// The step a user makes to a picture not decoded ahead: the strip reads it
+// (its thumbnail's scaled decode on this thread, as before), then the main
+// image shows it fitted.
+void BM_ProportionalNewEntryToPainted(benchmark::State& state)
+{
+    window().setOuterSize(624, 581); // three slots
+    openCollection();
+    window().fitCentred();
+    if (!window().session().followsCursor())
+        window().toggleFollowMode();
+    window().scrollDown();
+    window().scrollDown(); // on the lowest slot: each step reads a new picture
+    std::vector<double> runs;
+    for (auto _ : state) {
+        state.PauseTiming();
+        settle();
+        window().pictureFileChanged(fixture().pictures[(window().session().currentEntry()) % kDistinct]);
+        interleaveFullDecode();
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        window().scrollDown();
+        spinUntil([] { return window().Image1()->showsDecodedPixels(); });
+        window().repaint();
+        runs.push_back(t.nsecsElapsed() / 1e9);
+        state.SetIterationTime(runs.back());
     }
     report(state, runs);
 }
@@ -354,6 +389,7 @@ BENCHMARK(BM_ResidentTenSlots)->Iterations(1);
 BENCHMARK(BM_ScaledDecodeForTheArea)->Unit(benchmark::kMillisecond)->Iterations(9);
 BENCHMARK(BM_VisibleBandDecode)->Unit(benchmark::kMillisecond)->Iterations(9);
 BENCHMARK(BM_ProportionalNewPictureToPainted)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
+BENCHMARK(BM_ProportionalNewEntryToPainted)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 BENCHMARK(BM_AsIsFirstPaint)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 BENCHMARK(BM_SlideShowStepDecodedAhead)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 BENCHMARK(BM_LongestStallWhileDecoding)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);

@@ -208,7 +208,7 @@ QImage Picture::toImage() const
     return QImage();
 }
 
-QImage Picture::thumbnail(QSize box) const
+QImage Picture::thumbnail(QSize box, QImage* decoded) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
@@ -217,21 +217,29 @@ QImage Picture::thumbnail(QSize box) const
         // Scaled decode of the stored layout, turned upright afterwards.
         const int o = m_d->orientation;
         const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
-        return fitted(owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o)), target);
+        QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o));
+        if (decoded)
+            *decoded = scaled;
+        return fitted(scaled, target);
     }
     return fitted(toImage(), target);
 }
 
-QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) const
+QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, const QImage& known) const
 {
     if (kind() != Kind::Jpeg)
         return toImage();
     const int o = m_d->orientation;
-    const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawn, o));
-    Bitmap24 stored = decodeJpeg(m_d->bytes, denom, stop);
-    if (stored.isEmpty())
+    const QSize stored = orientedSize(size(), o);
+    const int denom = jpegDenomCovering(stored, orientedSize(drawn, o));
+    // libjpeg rounds scaled sizes up.
+    const QSize scaled((stored.width() + denom - 1) / denom, (stored.height() + denom - 1) / denom);
+    if (!known.isNull() && known.size() == orientedSize(scaled, o))
+        return known;
+    Bitmap24 pixels = decodeJpeg(m_d->bytes, denom, stop);
+    if (pixels.isEmpty())
         return QImage();
-    return owningImage(orientBitmap(std::move(stored), o));
+    return owningImage(orientBitmap(std::move(pixels), o));
 }
 
 QImage Picture::decodedBand(QRect* band) const

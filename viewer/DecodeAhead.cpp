@@ -19,13 +19,13 @@ bool ownSize(const DrawTarget& t, QSize picture)
     return t.drawn == picture;
 }
 
-QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop)
+QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop, const QImage& known)
 {
     if (drawn.isEmpty())
         return QImage();
     if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
         return picture.decodedCovering(picture.size(), &stop);
-    const QImage covering = picture.decodedCovering(drawn, &stop);
+    const QImage covering = picture.decodedCovering(drawn, &stop, known);
     if (covering.isNull() || covering.size() == drawn)
         return covering;
     return covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -180,14 +180,15 @@ void DecodeAhead::run()
             if (out.picture.isEmpty()) {
                 out.stamp = FileStamp::of(out.path);
                 out.picture = Picture::loadFromFile(out.path, task.exif);
-                out.thumb = out.picture.thumbnail(m_thumbBox);
+                out.thumb = out.picture.thumbnail(m_thumbBox, &out.thumbSource);
             }
             out.target = task.rule(out.picture.size());
             if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
                 out.bandRect = out.target.visible;
                 out.band = out.picture.decodedBand(&out.bandRect);
             } else {
-                out.image = drawnPixels(out.picture, out.target.drawn, *task.stop);
+                out.image = drawnPixels(out.picture, out.target.drawn, *task.stop,
+                                        out.thumbSource.isNull() ? task.entry.known : out.thumbSource);
             }
         } catch (const AppError& e) {
             error = e.text();

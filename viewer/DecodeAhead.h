@@ -45,6 +45,7 @@ struct Decoded {
     FileStamp stamp; // only when the file was read here
     Picture picture;
     QImage thumb;
+    QImage thumbSource; // the scaled decode the thumbnail was made from
     DrawTarget target;
     QImage image;
     QImage band;
@@ -54,10 +55,12 @@ struct Decoded {
 class DecodeAhead : public QObject {
     Q_OBJECT
 public:
-    // An entry to decode: its file and, when it is held already, its picture.
+    // An entry to decode: its file and, when it is held already, its
+    // picture and a scaled decode of it (a thumbnail's) that may serve.
     struct Entry {
         QString path;
         Picture picture;
+        QImage known = QImage();
     };
 
     // `thumbBox`: the rendition made for entries read from their file.

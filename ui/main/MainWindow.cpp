@@ -113,7 +113,7 @@ void MainWindow::reloadStrip()
         s->loadPicture(m_session->entry(e).FileName, m_exifOrientation);
     }
     ThumbSlot* current = slot(m_session->currentSlot());
-    m_mainImage->setPicture(current->picture(), current->rendition());
+    m_mainImage->setPicture(current->picture(), current->standIn());
 }
 
 void MainWindow::showReplacedPicture(const Picture& now)
@@ -123,7 +123,7 @@ void MainWindow::showReplacedPicture(const Picture& now)
         pictureFileChanged(m_session->entry(e).FileName);
     ThumbSlot* current = slot(m_session->currentSlot());
     current->setPicture(now);
-    m_mainImage->setPicture(now, current->rendition());
+    m_mainImage->setPicture(now, current->standIn());
 }
 
 void MainWindow::pictureFileChanged(const QString& path)
@@ -137,7 +137,7 @@ void MainWindow::loadSlot(ThumbSlot* s, const CollectionEntry& e)
     if (d && d->stamp.isValid() && !d->thumb.isNull() &&
         d->picture.withExifOrientation(m_exifOrientation).sharesDataWith(d->picture) &&
         d->stamp == FileStamp::of(e.FileName)) {
-        s->setPrepared(e.FileName, d->stamp, d->picture, d->thumb);
+        s->setPrepared(e.FileName, d->stamp, d->picture, d->thumb, d->thumbSource);
         return;
     }
     s->loadPicture(e.FileName, m_exifOrientation);
@@ -195,9 +195,14 @@ void MainWindow::updateDecodes()
         if (k < 1 || k > count)
             continue;
         const int i = k - m_session->firstIndex();
-        ahead.append({m_session->entry(k).FileName, i >= 1 && i <= SlotCount() ? slot(i)->picture() : Picture()});
+        if (i >= 1 && i <= SlotCount())
+            ahead.append({m_session->entry(k).FileName, slot(i)->picture(), slot(i)->scaledDecode()});
+        else
+            ahead.append({m_session->entry(k).FileName, Picture()});
     }
-    const DecodeAhead::Entry shown{path, picture.sharesDataWith(m_failedPicture) ? Picture() : picture};
+    DecodeAhead::Entry shown{path, picture.sharesDataWith(m_failedPicture) ? Picture() : picture};
+    if (current && current->picture().sharesDataWith(picture))
+        shown.known = current->scaledDecode();
     m_decoder->want(shown, ahead, m_mainImage->drawRule(), m_exifOrientation);
 }
 
@@ -534,7 +539,7 @@ void MainWindow::showSlot(int n)
     if (s->picture().isEmpty())
         m_mainImage->clearPicture();
     else
-        m_mainImage->setPicture(s->picture(), s->rendition());
+        m_mainImage->setPicture(s->picture(), s->standIn());
     m_shownEntry = m_session->firstIndex() + n;
     // What was decoded ahead shows at once; the rest is asked for.
     updateDecodes();

@@ -12,7 +12,7 @@ void rotateCurrent(MainWindow& w, int angle)
     if (w.session().entryCount() < 1 || w.session().currentEntry() > w.session().entryCount())
         return;
     ThumbSlot* s = w.slot(w.session().currentSlot());
-    w.Image1()->setPicture(s->picture(), s->rendition());
+    w.Image1()->setPicture(s->picture(), s->standIn());
     w.LabelComent()->setText(s->hint());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
@@ -20,7 +20,7 @@ void rotateCurrent(MainWindow& w, int angle)
     const Picture turned = rotatePictureFile(s->picture(), path, angle);
     w.pictureFileChanged(path);
     s->setPicture(turned);
-    w.Image1()->setPicture(turned, s->rendition());
+    w.Image1()->setPicture(turned, s->standIn());
 }
 
 } // namespace
@@ -40,7 +40,7 @@ void MainWindow::setExifOrientation(ExifOrientation exif)
         s->setPicture(s->picture().withExifOrientation(exif));
     }
     if (shown)
-        Image1()->setPicture(shown->picture(), shown->rendition());
+        Image1()->setPicture(shown->picture(), shown->standIn());
     else if (!Image1()->picture().isEmpty())
         Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
     m_session->exifOrientation = exif;
@@ -66,7 +66,7 @@ void MainWindow::showEffects()
     if (m_session->currentSlot() < 1 || m_session->currentSlot() > SlotCount())
         m_session->setCurrentSlot(1);
     const ThumbSlot* current = slot(m_session->currentSlot());
-    Image1()->setPicture(current->picture(), current->rendition());
+    Image1()->setPicture(current->picture(), current->standIn());
     m_peers.effects->exec();
 }
 
@@ -88,9 +88,9 @@ void MainWindow::undo()
         slot(shown)->setPicture(snapshot);
     const ThumbSlot* current = slot(m_session->currentSlot());
     if (m_session->currentEntry() == e) {
-        Image1()->setPicture(snapshot, current->rendition());
+        Image1()->setPicture(snapshot, current->standIn());
     } else {
-        Image1()->setPicture(current->picture(), current->rendition());
+        Image1()->setPicture(current->picture(), current->standIn());
         statusPanel(1)->setText(m_session->texts.ImagePrefix + QString::number(m_session->currentEntry()) +
                                 QStringLiteral(" / ") + QString::number(m_session->entryCount()));
     }

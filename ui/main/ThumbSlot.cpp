@@ -22,10 +22,12 @@ void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
     m_stamp = stamp;
 }
 
-void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb)
+void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb,
+                            const QImage& decoded)
 {
     m_picture = picture;
     m_thumb = thumb;
+    m_decoded = decoded;
     m_path = path;
     m_stamp = stamp;
     update();
@@ -33,9 +35,11 @@ void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const P
 
 void ThumbSlot::setPicture(const Picture& picture)
 {
-    QImage thumb = picture.thumbnail(QSize(Size, Size));
+    QImage decoded;
+    QImage thumb = picture.thumbnail(QSize(Size, Size), &decoded);
     m_picture = picture;
     m_thumb = std::move(thumb);
+    m_decoded = std::move(decoded);
     m_stamp = FileStamp();
     update();
 }
@@ -44,6 +48,7 @@ void ThumbSlot::takePicture(const ThumbSlot& other)
 {
     m_picture = other.m_picture;
     m_thumb = other.m_thumb;
+    m_decoded = other.m_decoded;
     m_path = other.m_path;
     m_stamp = other.m_stamp;
     update();
@@ -53,6 +58,7 @@ void ThumbSlot::clearPicture()
 {
     m_picture = Picture();
     m_thumb = QImage();
+    m_decoded = QImage();
     m_stamp = FileStamp();
     update();
 }

@@ -20,7 +20,8 @@ public:
     // is not read again.
     void loadPicture(const QString& path, ExifOrientation exif);
     // Takes a picture read from `path` elsewhere, with its rendition.
-    void setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb);
+    void setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb,
+                     const QImage& decoded);
     // A picture that is not (or no longer) what its file holds.
     void setPicture(const Picture& picture);
     // Takes another slot's picture and rendition without reading anything.
@@ -28,6 +29,10 @@ public:
     void clearPicture();
     const Picture& picture() const { return m_picture; }
     const QImage& rendition() const { return m_thumb; }
+    // The scaled decode the rendition was made from (JPEGs): the main image
+    // shows it until its own pixels arrive, and uses it when it fits.
+    const QImage& scaledDecode() const { return m_decoded; }
+    const QImage& standIn() const { return m_decoded.isNull() ? m_thumb : m_decoded; }
 
     QString hint() const { return m_hint; }
     void setHint(const QString& hint);
@@ -46,6 +51,7 @@ private:
     int m_number;
     Picture m_picture;
     QImage m_thumb;
+    QImage m_decoded;
     QString m_path; // the file m_picture was read from, as it was then
     FileStamp m_stamp;
     QString m_hint;
