@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench clean fuzz test-asan install package
+.PHONY: all deps configure build run test bench clean fuzz test-asan install package screenshots
 
 all: build
 
@@ -36,8 +36,19 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# The windows as PNG files for a person to look at, in SHOTS.
+SHOTS ?= $(BUILD)/screenshots
+screenshots: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target pictavo-screenshots
+	@if command -v xvfb-run >/dev/null; then \
+	  xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/pictavo-screenshots "$(SHOTS)"; \
+	else QT_QPA_PLATFORM=offscreen $(BUILD)/pictavo-screenshots "$(SHOTS)"; fi
+	@echo "Screenshots are in $(abspath $(SHOTS))"
+
 bench: build
+	@bash scripts/install-deps.sh bench
 	@for b in $(BUILD)/bench/bench_*; do if [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; done
+	@echo "== bench/batch_peers.sh"; bash bench/batch_peers.sh $(BUILD)
 
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer (GCC).
 # Leak reports from inside Qt and fontconfig are listed in

@@ -80,18 +80,20 @@ bool writeAll(int fd, const char* p, qint64 size, off_t at = -1)
 
 // Writes data from `at` on (or at the file position), a Write or Restore
 // fault striking halfway.
-bool writeWithFaults(int fd, const QByteArray& data, off_t at)
+bool writeWithFaults(int fd, const char* data, qint64 size, off_t at)
 {
     const bool strikes = g_fault == AtomicWriteFault::Write || g_fault == AtomicWriteFault::Restore;
-    const qint64 firstPart = strikes ? data.size() / 2 : data.size();
-    if (!writeAll(fd, data.constData(), firstPart, at))
+    const qint64 firstPart = strikes ? size / 2 : size;
+    if (!writeAll(fd, data, firstPart, at))
         return false;
     if (strikes) {
         errno = g_faultError;
         return false;
     }
-    return writeAll(fd, data.constData() + firstPart, data.size() - firstPart, at < 0 ? at : at + firstPart);
+    return writeAll(fd, data + firstPart, size - firstPart, at < 0 ? at : at + firstPart);
 }
+
+using Producer = std::function<void(const ByteSink&)>;
 
 bool readAll(int fd, QByteArray& out)
 {
@@ -167,8 +169,11 @@ bool putBack(int fd, const QByteArray& old)
 // Rewrites the file itself, so every name, the owner, the group and the
 // permissions stay as they are. The old bytes are kept in memory and in a
 // backup copy until the new ones are safely on disk.
-void writeInPlace(const QString& path, const QByteArray& targetName, const QByteArray& data)
+void writeInPlace(const QString& path, const QByteArray& targetName, const Producer& produce)
 {
+    // Made whole first: the producer may still be reading the very file.
+    QByteArray data;
+    produce([&data](const char* p, qint64 n) { data.append(p, qsizetype(n)); });
     Fd f{::open(targetName.constData(), O_RDWR | O_CLOEXEC)};
     if (f.fd < 0)
         fail(path, errno);
@@ -180,8 +185,9 @@ void writeInPlace(const QString& path, const QByteArray& targetName, const QByte
         fail(path, errno);
     const QByteArray backupName = QFile::encodeName(backup);
 
-    if (!writeWithFaults(f.fd, data, 0) || ::ftruncate(f.fd, off_t(data.size())) != 0 ||
-        faultAt(AtomicWriteFault::Flush) || ::fsync(f.fd) != 0) {
+    if (!writeWithFaults(f.fd, data.constData(), data.size(), 0) ||
+        ::ftruncate(f.fd, off_t(data.size())) != 0 || faultAt(AtomicWriteFault::Flush) ||
+        ::fsync(f.fd) != 0) {
         const int err = errno;
         if (!putBack(f.fd, old))
             fail(path, err, backup);
@@ -230,10 +236,16 @@ bool createTemporary(TempFile& tmp, const QString& path, const QFileInfo& target
 }
 
 // Writes, flushes and closes the temporary, then renames it over the target.
-void commitTemporary(TempFile& tmp, const QString& path, const QByteArray& targetName, const QByteArray& data)
+void commitTemporary(TempFile& tmp, const QString& path, const QByteArray& targetName,
+                     const Producer& produce)
 {
-    if (!writeWithFaults(tmp.fd, data, -1))
-        fail(path, errno);
+    bool first = true;
+    produce([&](const char* p, qint64 n) {
+        // A Write fault strikes halfway through the first piece.
+        if (!(first ? writeWithFaults(tmp.fd, p, n, -1) : writeAll(tmp.fd, p, n)))
+            fail(path, errno);
+        first = false;
+    });
     if (faultAt(AtomicWriteFault::Flush) || ::fsync(tmp.fd) != 0)
         fail(path, errno);
     const int fd = tmp.fd;
@@ -280,6 +292,11 @@ void setFolderRefusesNewFiles(bool on)
 }
 
 void writeFileAtomically(const QString& path, const QByteArray& data)
+{
+    writeFileAtomically(path, [&data](const ByteSink& put) { put(data.constData(), data.size()); });
+}
+
+void writeFileAtomically(const QString& path, const Producer& data)
 {
     // Write through a symbolic link rather than replacing the link itself.
     const QFileInfo given(path);

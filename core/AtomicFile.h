@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // A failed write: the system's error and, when even putting the old bytes
 // back failed, where a copy of them is kept.
 class FileWriteError : public AppError {
@@ -29,6 +31,12 @@ private:
 // old file stays whole (or, failing that, a copy is named) and no temporary
 // file is left behind. Owner, group and permissions are kept.
 void writeFileAtomically(const QString& path, const QByteArray& data);
+
+// The same for data made while it is written, so that it never has to be
+// whole in memory: `produce` hands it over piece by piece through `put`, and
+// may throw to abandon the write (the old file then stays as it was).
+using ByteSink = std::function<void(const char* data, qint64 size)>;
+void writeFileAtomically(const QString& path, const std::function<void(const ByteSink& put)>& produce);
 
 // Reads a whole file; throws AppError("Cannot open file "%s". %s").
 QByteArray readWholeFile(const QString& path);

@@ -1,6 +1,7 @@
 #include "effects/EffectRenderer.h"
 
 #include "effects/PixelRoutines.h"
+#include "effects/StreamedTone.h"
 #include "effects/ToneEffects.h"
 
 #include <algorithm>
@@ -266,19 +267,8 @@ void EffectRenderer::Render()
         break;
     }
 
-    ToneSettings tone;
-    tone.brightness = PicBrightness();
-    tone.contrast = PicContrast();
-    tone.grayScale = PicGrayScale();
-    tone.lightness = PicLightness();
-    tone.darkness = PicDarkness();
-    tone.saturation = PicSaturation();
-    tone.splitlight = PicSplitlight();
-    tone.invert = PicInvert();
-    tone.posterize = PicPosterize();
-    tone.solorize = PicSolorize();
     throwIfStopped();
-    RenderTone(*source, NoiseBitmap(), tone, m_picture);
+    RenderTone(*source, NoiseBitmap(), toneSettingsOf(m_values), m_picture);
     ++m_renderCount;
     repaint();
 }

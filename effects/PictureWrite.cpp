@@ -1,9 +1,17 @@
 #include "effects/PictureWrite.h"
 
-#include "effects/EffectRenderer.h"
-#include "effects/Rotate.h"
 #include "core/AtomicFile.h"
+#include "effects/EffectRenderer.h"
+#include "effects/Random.h"
+#include "effects/Rotate.h"
+#include "effects/StreamedTone.h"
+#include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
+
+#include <deque>
+#include <exception>
+#include <future>
+#include <optional>
 
 namespace {
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
@@ -22,9 +30,10 @@ Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& so
 
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 {
-    Picture p = Picture::fromBitmap(std::move(bitmap));
-    p.saveToFile(path);
-    return p;
+    if (bitmap.isEmpty())
+        Picture().saveToFile(path); // refuses, as for any empty picture
+    writeBmp24File(path, bitmap);
+    return Picture::fromBitmap(std::move(bitmap));
 }
 } // namespace
 
@@ -92,17 +101,88 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrie
     return writeRenderedPicture(path, engine.Picture(), source);
 }
 
+namespace {
+
+// A file of the all-pictures run streamed on a worker, which may start
+// before the files ahead of it are done: it writes only once told to go,
+// after they were written and `before` let it.
+struct StreamJob {
+    std::promise<bool> go;
+    std::future<std::optional<std::uint32_t>> outcome; // the random state after, or none: not streamed
+};
+
+struct Abandoned {};
+
+} // namespace
+
 int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
                         const ApplyProgress& progress)
 {
     const int total = int(files.size());
+    const EffectRenderer::PropertyValues values = engine.properties();
+    if (!tonePipelineStreams(values)) {
+        for (int k = 1; k <= total; ++k) {
+            const QString& file = files[k - 1];
+            if (progress.before && !progress.before(k, total, file))
+                return k - 1;
+            applyEffectsToFile(engine, file, exif);
+            if (progress.after)
+                progress.after(k, total, file);
+        }
+        return total;
+    }
+    // Two files at a time, the second started ahead; one at a time while
+    // noise is drawn, whose numbers run on from file to file.
+    const bool noise = values[std::size_t(EffectProperty::PicColorNoise)] > 0 ||
+                       values[std::size_t(EffectProperty::PicMonoNoise)] > 0;
+    std::deque<StreamJob> jobs; // files done + 1 on
+    auto start = [&](int k) {
+        StreamJob& job = jobs.emplace_back();
+        job.outcome = std::async(std::launch::async, [&file = files[k - 1], go = job.go.get_future(), values,
+                                                      exif, state = RandomState()]() mutable {
+            ResetRandom(state);
+            const bool streamed = renderFileStreamed(file, file, values, exif, [&go] {
+                if (!go.get())
+                    throw Abandoned{};
+            });
+            return streamed ? std::optional<std::uint32_t>(RandomState()) : std::nullopt;
+        });
+    };
+    // Lets the jobs under way go without writing, and waits for them.
+    auto abandon = [&] {
+        for (StreamJob& job : jobs) {
+            job.go.set_value(false);
+            try {
+                job.outcome.get();
+            } catch (...) {
+            }
+        }
+    };
+    int done = 0;
     for (int k = 1; k <= total; ++k) {
         const QString& file = files[k - 1];
+        if (jobs.empty())
+            start(k);
         if (progress.before && !progress.before(k, total, file))
-            return k - 1;
-        applyEffectsToFile(engine, file, exif);
+            break;
+        StreamJob job = std::move(jobs.front());
+        jobs.pop_front();
+        job.go.set_value(true);
+        if (!noise && k < total)
+            start(k + 1);
+        try {
+            if (const std::optional<std::uint32_t> after = job.outcome.get())
+                ResetRandom(*after);
+            else
+                applyEffectsToFile(engine, file, exif);
+        } catch (...) {
+            abandon();
+            throw;
+        }
+        done = k;
         if (progress.after)
             progress.after(k, total, file);
     }
-    return total;
+    abandon();
+    return done;
 }

@@ -37,10 +37,14 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path,
                            ExifOrientation exif = ExifOrientation::Apply);
 
 // The all-pictures path, for the effects dialog and `pictavo-fx apply`
-// alike: each file in order through applyEffectsToFile. `before` may stop
-// the run between two pictures (answer false), so each file is either done
-// or untouched; `after` hears of each file done. A failure propagates at
-// once. Answers how many files were written.
+// alike: each file in order, through the streamed tone pipeline where it
+// gives the same bytes, else through applyEffectsToFile; two files at a
+// time, written in order. `before(k)` may stop the run before file k starts
+// (answer false), so each file is either done or untouched; it may come
+// while file k - 1 is still under way. `after` hears of each file done, in
+// order. A failure propagates once the file beside it is abandoned; no file
+// after it is written. Both run on the caller's thread. Answers how many
+// files were written.
 struct ApplyProgress {
     std::function<bool(int k, int total, const QString& file)> before;
     std::function<void(int k, int total, const QString& file)> after;

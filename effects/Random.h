@@ -12,3 +12,7 @@ std::uint32_t NextRandom(std::uint32_t n) noexcept;
 // tools that must behave like a fresh process.
 std::uint32_t RandomState() noexcept;
 void ResetRandom(std::uint32_t state = 0) noexcept;
+
+// The state `n` draws after `state`, reached without drawing them, so rows
+// of a noise pattern can be filled in any order.
+std::uint32_t RandomStateAfter(std::uint32_t state, std::uint64_t n) noexcept;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 bool ToneSettings::isNeutral() const noexcept
@@ -275,18 +276,26 @@ void saturateRow(const std::uint8_t* in, std::uint8_t* out, int w, const Tables&
     saturateRowScalar(in, out, 0, w, t, flip);
 }
 
-// ---- whole renderings
+// ---- renderings over rows
+
+// Rows of a picture or band, `stride` apart (negative for bottom-up rows).
+template <typename Byte> struct Rows {
+    Byte* base;
+    std::ptrdiff_t stride;
+    Byte* row(int y) const noexcept { return base + y * stride; }
+};
+using InRows = Rows<const std::uint8_t>;
+using OutRows = Rows<std::uint8_t>;
 
 // Solarize and noise: one pixel at a time through the tables.
 template <bool Noise, bool Solar, bool PerPixel>
-void renderRows(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& s, const Tables& t,
-                Bitmap24& dest)
+void renderRows(InRows source, InRows noise, const ToneSettings& s, const Tables& t, OutRows dest, int w,
+                int h)
 {
-    const int w = source.width();
-    for (int y = 0; y < source.height(); ++y) {
-        const std::uint8_t* __restrict in = source.scanLine(y);
-        std::uint8_t* __restrict out = dest.scanLine(y);
-        const std::uint8_t* __restrict nz = Noise ? noise->scanLine(y) : nullptr;
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* __restrict in = source.row(y);
+        std::uint8_t* __restrict out = dest.row(y);
+        const std::uint8_t* __restrict nz = Noise ? noise.row(y) : nullptr;
         for (int x = 0; x < w; ++x, in += 3, out += 3) {
             int c0, c1, c2;
             bool sol = false;
@@ -322,41 +331,39 @@ void renderRows(const Bitmap24& source, const Bitmap24* noise, const ToneSetting
 }
 
 template <bool Noise>
-void dispatchSolar(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& s, const Tables& t,
-                   Bitmap24& dest)
+void dispatchSolar(InRows source, InRows noise, const ToneSettings& s, const Tables& t, OutRows dest, int w,
+                   int h)
 {
     if (t.solarize) {
         if (t.perPixelColour)
-            renderRows<Noise, true, true>(source, noise, s, t, dest);
+            renderRows<Noise, true, true>(source, noise, s, t, dest, w, h);
         else
-            renderRows<Noise, true, false>(source, noise, s, t, dest);
+            renderRows<Noise, true, false>(source, noise, s, t, dest, w, h);
     } else {
         if (t.perPixelColour)
-            renderRows<Noise, false, true>(source, noise, s, t, dest);
+            renderRows<Noise, false, true>(source, noise, s, t, dest, w, h);
         else
-            renderRows<Noise, false, false>(source, noise, s, t, dest);
+            renderRows<Noise, false, false>(source, noise, s, t, dest, w, h);
     }
 }
 
 // No noise and no solarize: the channel tables over whole rows, then the
 // cross-channel step (if any) from a scratch row.
-void renderByRows(const Bitmap24& source, const ToneSettings& s, const Tables& t, ToneKernel kernel,
-                  Bitmap24& dest)
+void renderByRows(InRows source, const ToneSettings& s, const Tables& t, const ChannelLookup& lookup,
+                  ToneKernel kernel, OutRows dest, int w, int h)
 {
-    const int w = source.width();
     const std::size_t rowBytes = std::size_t(w) * 3;
-    const ChannelLookup lookup(t.direct, kernel);
     if (!t.perPixelColour) {
-        for (int y = 0; y < source.height(); ++y)
-            lookup.row(source.scanLine(y), dest.scanLine(y), rowBytes);
+        for (int y = 0; y < h; ++y)
+            lookup.row(source.row(y), dest.row(y), rowBytes);
         return;
     }
     std::vector<std::uint8_t> scratch(rowBytes);
     const std::uint8_t flip = s.invert ? 0xFF : 0x00;
     const bool fusedLookup = !s.grayScale && kernel >= ToneKernel::Avx512 && t.saturationVector;
-    for (int y = 0; y < source.height(); ++y) {
-        const std::uint8_t* in = source.scanLine(y);
-        std::uint8_t* out = dest.scanLine(y);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* in = source.row(y);
+        std::uint8_t* out = dest.row(y);
         if (fusedLookup) {
             saturateRow(in, out, w, t, !t.channelIdentity, flip, kernel);
             continue;
@@ -397,6 +404,44 @@ ToneKernel ToneKernelInUse() noexcept
     return ToneKernel(std::min(g_kernelLimit.load(std::memory_order_relaxed), int(offeredKernel())));
 }
 
+struct ToneBands::State {
+    ToneSettings settings;
+    Tables tables;
+    ToneKernel kernel;
+    bool copy; // pixels pass unchanged unless there is noise
+    std::optional<ChannelLookup> lookup;
+
+    explicit State(const ToneSettings& s)
+        : settings(s), tables(s), kernel(ToneKernelInUse()), copy(s.isNeutral() || tables.identity)
+    {
+        if (!tables.solarize && !copy)
+            lookup.emplace(tables.direct, kernel);
+    }
+};
+
+ToneBands::ToneBands(const ToneSettings& settings) : m_state(std::make_unique<State>(settings)) {}
+
+ToneBands::~ToneBands() = default;
+
+void ToneBands::render(const std::uint8_t* in, std::ptrdiff_t inStride, const std::uint8_t* noise,
+                       std::ptrdiff_t noiseStride, std::uint8_t* out, std::ptrdiff_t outStride, int width,
+                       int rows) const
+{
+    const State& st = *m_state;
+    const InRows source{in, inStride};
+    const OutRows dest{out, outStride};
+    if (noise) {
+        dispatchSolar<true>(source, InRows{noise, noiseStride}, st.settings, st.tables, dest, width, rows);
+    } else if (st.copy) {
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(dest.row(y), source.row(y), std::size_t(width) * 3);
+    } else if (!st.tables.solarize) {
+        renderByRows(source, st.settings, st.tables, *st.lookup, st.kernel, dest, width, rows);
+    } else {
+        dispatchSolar<false>(source, InRows{nullptr, 0}, st.settings, st.tables, dest, width, rows);
+    }
+}
+
 void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& settings, Bitmap24& dest)
 {
     if (source.isEmpty())
@@ -406,27 +451,9 @@ void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSetting
     if (noise && (noise->width() != source.width() || noise->height() != source.height()))
         noise = nullptr; // a stale pattern must never be read past its edges
 
-    const std::size_t rowBytes = std::size_t(source.width()) * 3;
-    if (!noise && settings.isNeutral()) {
-        for (int y = 0; y < source.height(); ++y)
-            std::memcpy(dest.scanLine(y), source.scanLine(y), rowBytes);
-        return;
-    }
-    const Tables tables(settings);
-    if (!noise) {
-        if (tables.identity) {
-            for (int y = 0; y < source.height(); ++y)
-                std::memcpy(dest.scanLine(y), source.scanLine(y), rowBytes);
-            return;
-        }
-        if (!tables.solarize) {
-            renderByRows(source, settings, tables, ToneKernelInUse(), dest);
-            return;
-        }
-        dispatchSolar<false>(source, nullptr, settings, tables, dest);
-    } else {
-        dispatchSolar<true>(source, noise, settings, tables, dest);
-    }
+    ToneBands(settings).render(source.bits(), source.stride(), noise ? noise->bits() : nullptr,
+                               noise ? noise->stride() : 0, dest.bits(), dest.stride(), source.width(),
+                               source.height());
 }
 
 void FillColorNoise(Bitmap24& noise, int level)

@@ -6,7 +6,9 @@
 // for extended precision.
 #include "graphics/Bitmap24.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 struct ToneSettings {
     int brightness = 0; // -255..255
@@ -31,6 +33,23 @@ int GrayscaleValue(int r, int g, int b) noexcept;
 // Runs the chain over every pixel of `source` into `dest` (same size).
 // `noise` may be null; otherwise it is the noise sample bitmap of the same size.
 void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& settings, Bitmap24& dest);
+
+// The same chain made ready once for a picture that comes a band of rows at
+// a time: each band gives the rows RenderTone gives. Row i of a band starts
+// at `in + i * inStride` (likewise noise, which may be null, and out);
+// strides may be negative, for bottom-up rows.
+class ToneBands {
+public:
+    explicit ToneBands(const ToneSettings& settings);
+    ~ToneBands();
+    void render(const std::uint8_t* in, std::ptrdiff_t inStride, const std::uint8_t* noise,
+                std::ptrdiff_t noiseStride, std::uint8_t* out, std::ptrdiff_t outStride, int width,
+                int rows) const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // The vector code RenderTone may use, widest last. Every level gives the same
 // pixels; lowering the limit lets tests and benchmarks reach the narrower

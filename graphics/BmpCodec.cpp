@@ -31,6 +31,11 @@ public:
         : m_p(reinterpret_cast<const quint8*>(data.constData())), m_n(data.size())
     {
     }
+    // The first bytes of a longer file: only header fields may be read.
+    Bytes(const QByteArray& head, qint64 fileSize)
+        : m_p(reinterpret_cast<const quint8*>(head.constData())), m_n(fileSize)
+    {
+    }
     qint64 size() const { return m_n; }
     const quint8* at(qint64 off) const { return m_p + off; }
     bool has(qint64 off, qint64 len) const { return off >= 0 && len >= 0 && off <= m_n && len <= m_n - off; }
@@ -352,20 +357,25 @@ void decodeRle(const Bytes& in, const Header& h, Bitmap24& out)
     }
 }
 
+// Refuses a file too short for its pixels before anything is allocated;
+// the last row may omit its padding.
+void checkLength(const Bytes& in, const Header& h)
+{
+    if (h.compression == CompRle8 || h.compression == CompRle4)
+        return;
+    const qint64 rowBits = h.width * h.bitCount;
+    const qint64 needed = (rowBits + 31) / 32 * 4 * (h.height - 1) + (rowBits + 7) / 8;
+    if (!in.has(h.pixelOffset, needed))
+        throw AppError(msg::bitmapTruncated());
+}
+
 } // namespace
 
 Bitmap24 decodeBmp(const QByteArray& data)
 {
     const Bytes in(data);
     const Header h = parseHeader(in);
-    // Refuse a file too short for its pixels before the bitmap is allocated;
-    // the last row may omit its padding.
-    if (h.compression != CompRle8 && h.compression != CompRle4) {
-        const qint64 rowBits = h.width * h.bitCount;
-        const qint64 needed = (rowBits + 31) / 32 * 4 * (h.height - 1) + (rowBits + 7) / 8;
-        if (!in.has(h.pixelOffset, needed))
-            throw AppError(msg::bitmapTruncated());
-    }
+    checkLength(in, h);
     Bitmap24 out(int(h.width), int(h.height));
     if (h.compression == CompRle8 || h.compression == CompRle4)
         decodeRle(in, h, out);
@@ -374,34 +384,56 @@ Bitmap24 decodeBmp(const QByteArray& data)
     return out;
 }
 
-QByteArray encodeBmp24(const Bitmap24& bitmap)
+QByteArray bmp24Headers(int width, int height)
 {
-    if (bitmap.isEmpty())
-        throw AppError(msg::bitmapNotValid());
-    const qint64 stride = Bitmap24::strideFor(bitmap.width());
-    const qint64 imageSize = stride * bitmap.height();
+    const qint64 stride = Bitmap24::strideFor(width);
+    const qint64 imageSize = stride * height;
     const qint64 fileSize = FileHeaderSize + InfoHeaderSize + imageSize;
+    if (width <= 0 || height <= 0)
+        throw AppError(msg::bitmapNotValid());
     if (fileSize > INT_MAX)
-        throw AppError(msg::pictureTooLarge(bitmap.width(), bitmap.height()));
+        throw AppError(msg::pictureTooLarge(width, height));
 
-    QByteArray out(fileSize, '\0');
+    QByteArray out(FileHeaderSize + InfoHeaderSize, '\0');
     out[0] = 'B';
     out[1] = 'M';
     putLe32(out, 2, quint32(fileSize));
     putLe32(out, 10, FileHeaderSize + InfoHeaderSize);
     putLe32(out, 14, InfoHeaderSize);
-    putLe32(out, 18, quint32(bitmap.width()));
-    putLe32(out, 22, quint32(bitmap.height())); // positive: bottom-up
+    putLe32(out, 18, quint32(width));
+    putLe32(out, 22, quint32(height)); // positive: bottom-up
     putLe16(out, 26, 1);
     putLe16(out, 28, 24);
     putLe32(out, 30, CompRgb);
     putLe32(out, 34, quint32(imageSize));
     putLe32(out, 38, 2835); // 72 dpi
     putLe32(out, 42, 2835);
+    return out;
+}
 
+QByteArray encodeBmp24(const Bitmap24& bitmap)
+{
+    QByteArray out = bmp24Headers(bitmap.width(), bitmap.height());
+    const qint64 stride = Bitmap24::strideFor(bitmap.width());
+    out.resize(out.size() + stride * bitmap.height(), '\0');
     char* pixels = out.data() + FileHeaderSize + InfoHeaderSize;
     const std::size_t rowBytes = std::size_t(bitmap.width()) * 3;
     for (int y = 0; y < bitmap.height(); ++y)
         std::memcpy(pixels + (bitmap.height() - 1 - y) * stride, bitmap.scanLine(y), rowBytes);
     return out;
+}
+
+std::optional<Bmp24Rows> plainBmp24Rows(const QByteArray& head, qint64 fileSize)
+{
+    if (head.size() < std::min<qint64>(fileSize, 1024))
+        return std::nullopt;
+    const Bytes in(head, fileSize);
+    Header h;
+    readInfoHeader(in, h);
+    // Checked before the whole parse, which reads palettes past the head.
+    if (h.bitCount != 24 || h.compression != CompRgb)
+        return std::nullopt;
+    h = parseHeader(in);
+    checkLength(in, h);
+    return Bmp24Rows{int(h.width), int(h.height), h.topDown, h.pixelOffset, (h.width * 24 + 31) / 32 * 4};
 }

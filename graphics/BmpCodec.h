@@ -6,7 +6,25 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Throws AppError with a bitmap-format message for malformed data; refuses
 // headers whose pixel buffer would pass Bitmap24::MaxBytes before allocating.
 Bitmap24 decodeBmp(const QByteArray& data);
 QByteArray encodeBmp24(const Bitmap24& bitmap);
+
+// Where an uncompressed 24-bit bitmap keeps its rows, for readers that take
+// them a band at a time. `head` is the file's first bytes (all of it, or at
+// least 1024), `fileSize` its whole size. Empty for other kinds, which only
+// decodeBmp reads; throws as decodeBmp does for a malformed file.
+struct Bmp24Rows {
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    qint64 offset = 0; // of the first row stored
+    qint64 stride = 0;
+};
+std::optional<Bmp24Rows> plainBmp24Rows(const QByteArray& head, qint64 fileSize);
+
+// The headers encodeBmp24 writes before the rows of a bitmap this size.
+QByteArray bmp24Headers(int width, int height);

@@ -1,6 +1,7 @@
 #include "graphics/JpegCodec.h"
 
 #include "core/Errors.h"
+#include "graphics/JpegErrorManager.h"
 
 #include <atomic>
 #include <csetjmp>
@@ -12,32 +13,10 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-// libjpeg reports fatal errors through a callback that must not return, so
-// it longjmps back into one of the small *Step functions below. Those hold no
-// objects with destructors; their callers own everything and throw.
-
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void errorExit(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Warnings (a truncated file among them) are not worth a word: the decode
-// goes on and shows what there is.
-void outputMessage(j_common_ptr) {}
-
-void installErrorManager(ErrorManager& err)
-{
-    jpeg_std_error(&err.pub);
-    err.pub.error_exit = errorExit;
-    err.pub.output_message = outputMessage;
-}
+using jpegerr::ErrorManager;
+using jpegerr::installErrorManager;
 
 struct Decoder {
     jpeg_decompress_struct cinfo{};

@@ -1,10 +1,11 @@
 #include "graphics/Picture.h"
 
 #include "core/AtomicFile.h"
-#include "graphics/BmpCodec.h"
 #include "core/Errors.h"
+#include "graphics/BmpCodec.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/JpegStream.h"
 #include "graphics/JpegTransform.h"
 #include "graphics/Orientation.h"
 
@@ -253,17 +254,7 @@ QImage Picture::decodedBand(QRect* band) const
 
 QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const
 {
-    JpegMetadata keep;
-    if (kind() == Kind::Jpeg) {
-        const JpegMetadata source = readJpegMetadata(m_d->bytes);
-        keep.exif = rewriteExif(source.exif, QSize(pixels.width(), pixels.height()),
-                                m_d->exif == ExifOrientation::Apply);
-        // The pixels are written as RGB: a grey or CMYK profile would
-        // misdescribe them.
-        if (!source.icc.isEmpty() && source.icc.first().mid(14 + 16, 4) == "RGB ")
-            keep.icc = source.icc;
-    }
-    return encodeJpeg(pixels, 90, keep);
+    return encodeJpeg(pixels, 90, jpegReplacementMetadata(*this, QSize(pixels.width(), pixels.height())));
 }
 
 QByteArray Picture::turnedLosslessly(int angle) const

@@ -19,6 +19,11 @@ PACKAGES=(
 if [ "${1:-}" = "fuzz" ]; then
   PACKAGES+=(clang libclang-rt-14-dev)
 fi
+# `install-deps.sh bench`: the peers `make bench` measures against, and the
+# libjpeg command-line tools for the codec floor.
+if [ "${1:-}" = "bench" ]; then
+  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

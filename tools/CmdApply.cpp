@@ -57,14 +57,15 @@ int cmdApply(const Args& words)
         QStringList files;
         for (const CollectionEntry& e : entries)
             files.append(e.FileName);
+        // Files are done in order, so a failure is in the one after the
+        // last done (the next may already be under way beside it).
+        if (!files.isEmpty())
+            current = files.first();
         ApplyProgress progress;
-        progress.before = [&current](int, int, const QString& file) {
-            current = file;
-            return true;
-        };
-        progress.after = [](int k, int total, const QString& file) {
+        progress.after = [&current, &files](int k, int total, const QString& file) {
             std::fprintf(stderr, "%d / %d %s\n", k, total, file.toLocal8Bit().constData());
             std::fflush(stderr);
+            current = files.value(k, current);
         };
         applyEffectsToFiles(engine, files, exif, progress);
         return 0;

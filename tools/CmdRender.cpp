@@ -2,14 +2,16 @@
 // a JPEG keeping the metadata of a JPEG IN.
 #include "tools/Commands.h"
 
-#include "effects/EffectSettings.h"
-#include "effects/EffectRenderer.h"
-#include "effects/Random.h"
 #include "core/AtomicFile.h"
-#include "graphics/BmpCodec.h"
 #include "core/Errors.h"
+#include "effects/EffectRenderer.h"
+#include "effects/EffectSettings.h"
+#include "effects/Random.h"
+#include "effects/StreamedTone.h"
+#include "graphics/BmpStream.h"
 #include "graphics/Picture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -18,6 +20,15 @@ int fail(const QString& text)
 {
     std::fprintf(stderr, "pictavo-fx render: %s\n", text.toLocal8Bit().constData());
     return 1;
+}
+
+void printProperties(const EffectRenderer& engine)
+{
+    for (int i = 0; i < EffectPropertyCount; ++i) {
+        const auto p = EffectProperty(i);
+        std::printf("%s=%d\n", effectPropertyName(p), engine.property(p));
+    }
+    std::fflush(stdout);
 }
 } // namespace
 
@@ -52,24 +63,42 @@ int cmdRender(const Args& words)
             return fail(msg::unknownExtension(ext));
 
         ResetRandom(); // every run draws the same noise, as a fresh program does
+        // Each noise setting draws a pattern over the picture; the stream
+        // draws one.
+        const auto noiseSetting = [](const EffectSetting& s) {
+            return s.property == EffectProperty::PicColorNoise || s.property == EffectProperty::PicMonoNoise;
+        };
+        const bool oneDraw = std::count_if(settings.begin(), settings.end(), noiseSetting) <= 1;
         EffectRenderer engine;
-        const Picture source = Picture::loadFromFile(in, exif);
-        engine.setPictureOriginal(source);
-        applyEffectSettings(engine, settings);
+        if (oneDraw) {
+            applyEffectSettings(engine, settings);
+            if (renderFileStreamed(in, out, engine.properties(), exif)) {
+                if (showProperties)
+                    printProperties(engine);
+                return 0;
+            }
+        }
+
+        Picture source = Picture::loadFromFile(in, exif);
+        // One rendering, with the settings already in place, where that
+        // draws the same noise as setting them one by one over the picture.
+        Bitmap24 pixels = source.toBitmap24();
+        if (source.kind() != Picture::Kind::Jpeg)
+            source = Picture(); // only a JPEG's metadata is kept; its pixels are copied
+        engine.setPictureOriginal(std::move(pixels));
+        if (!oneDraw)
+            applyEffectSettings(engine, settings);
 
         const Bitmap24& result = engine.Picture();
         if (result.isEmpty())
             return fail(QStringLiteral("%1: no picture").arg(in));
-        writeFileAtomically(out, ext == QLatin1String("bmp") ? encodeBmp24(result)
-                                                             : source.encodeJpegReplacement(result));
+        if (ext == QLatin1String("bmp"))
+            writeBmp24File(out, result);
+        else
+            writeFileAtomically(out, source.encodeJpegReplacement(result));
 
-        if (showProperties) {
-            for (int i = 0; i < EffectPropertyCount; ++i) {
-                const auto p = EffectProperty(i);
-                std::printf("%s=%d\n", effectPropertyName(p), engine.property(p));
-            }
-            std::fflush(stdout);
-        }
+        if (showProperties)
+            printProperties(engine);
         return 0;
     } catch (const AppError& e) {
         return fail(e.text());

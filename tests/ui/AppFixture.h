@@ -21,7 +21,6 @@ inline ViewerSession& session() { return *programWindows().session; }
 inline MainWindow* mainWindow() { return programWindows().main; }
 inline EffectsDialog* effectsDialog() { return programWindows().effects; }
 inline CollectionEditor* collectionEditor() { return programWindows().editor; }
-inline AboutBox* aboutBox() { return programWindows().about; }
 inline SettingsDialog* settingsDialog() { return programWindows().settings; }
 inline CommentsWindow* commentsWindow() { return programWindows().comments; }
 
@@ -57,7 +56,47 @@ protected:
             return a->isEnabled();
         return mainWindow()->toolButton(name)->isEnabled();
     }
-    int shapeTop() const { return mainWindow()->ShapeCur()->y(); }
+
+    // Entry n is on view: the strip's slots hold the entries from the first
+    // index on, the highlight and the two strip buttons stand on entry
+    // `current` (n unless the strip moved without showing), and the main
+    // image, comment line and position panels show entry n. The main image
+    // is waited for, since it may be decoded away from the strip.
+    ::testing::AssertionResult shows(int n, int current = 0) const
+    {
+        const ViewerSession& s = session();
+        MainWindow* w = mainWindow();
+        current = current ? current : n;
+        if (n < 1 || n > s.entryCount())
+            return ::testing::AssertionFailure() << "no entry " << n << " of " << s.entryCount();
+        QStringList wrong;
+        const auto want = [&](bool ok, const QString& what) { wrong << (ok ? QString() : what); };
+        want(s.currentEntry() == current, QStringLiteral("current entry %1").arg(s.currentEntry()));
+        want(w->ShapeCur()->isVisible() && w->ShapeCur()->y() == 6 + 153 * (current - s.firstIndex() - 1),
+             QStringLiteral("highlight at top %1").arg(w->ShapeCur()->y()));
+        for (int i = 1; i <= w->SlotCount(); ++i) {
+            const int e = s.firstIndex() + i;
+            const bool held = e <= s.entryCount();
+            // A held picture that failed to load leaves its slot empty.
+            want(held ? w->slot(i)->isEnabled() && w->slot(i)->hint() == s.entry(e).Comment
+                      : !w->slot(i)->isEnabled() && w->slot(i)->picture().isEmpty(),
+                 QStringLiteral("slot %1 \"%2\"").arg(i).arg(w->slot(i)->hint()));
+        }
+        want(w->BtnUp()->isEnabled() == (current > 1), QStringLiteral("up button"));
+        want(w->BtnDown()->isEnabled() == (current < s.entryCount()), QStringLiteral("down button"));
+        const CollectionEntry& e = s.entry(n);
+        want(w->LabelComent()->text() == e.Comment,
+             QStringLiteral("comment \"%1\"").arg(w->LabelComent()->text()));
+        want(panel(1) == QStringLiteral("Image: %1 / %2").arg(n).arg(s.entryCount()), panel(1));
+        want(panel(2) == e.FileName, panel(2));
+        const Bitmap24 pixels = Picture::loadFromFile(e.FileName, w->exifOrientation()).toBitmap24();
+        want(QTest::qWaitFor([&] { return w->Image1()->picture().toBitmap24() == pixels; }, 5000),
+             QStringLiteral("main image"));
+        wrong.removeAll(QString());
+        if (wrong.isEmpty())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "entry " << n << ": " << wrong.join(", ").toStdString();
+    }
 
     QTemporaryDir dir;
     FakeDialogs fake;

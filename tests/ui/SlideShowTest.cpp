@@ -1,7 +1,7 @@
 // The slide show driven tick by tick, with the sound and the messages faked.
 #include "tests/ui/AppFixture.h"
 
-#include "ui/common/CommentsWindow.h"
+#include "core/AtomicFile.h"
 #include "platform/SoundPlayer.h"
 #include "ui/settings/SettingsDialog.h"
 
@@ -11,332 +11,118 @@
 namespace {
 
 // Messages and sound calls land in one log, so their order can be checked.
-struct ShowLog {
-    QStringList events;
-};
-
-class LoggingDialogs : public FakeDialogs {
-public:
-    explicit LoggingDialogs(ShowLog& log) : m_log(log) {}
-    void information(QWidget* parent, const QString& text) override
+struct ShowLog : FakeDialogs, SoundPlayer {
+    ShowLog() { setSoundPlayer(this); }
+    ~ShowLog() override { setSoundPlayer(nullptr); }
+    void information(QWidget*, const QString& text) override { infos << text, events << "info: " + text; }
+    void error(QWidget* w, const QString& text) override
     {
-        FakeDialogs::information(parent, text);
-        m_log.events << QStringLiteral("info: ") + text;
-    }
-    void error(QWidget* parent, const QString& text) override
-    {
-        FakeDialogs::error(parent, text);
-        m_log.events << QStringLiteral("error: ") + text;
-        // A modal box runs its own event loop, in which the timer may tick.
+        FakeDialogs::error(w, text);
         if (onError)
-            onError();
+            onError(); // a modal box runs an event loop, where the timer may tick
     }
+    void play(const QString& path) override { events << "play: " + path; }
+    void stop() override { events << QStringLiteral("stop"); }
+    QStringList events;
     std::function<void()> onError;
-
-private:
-    ShowLog& m_log;
 };
-
-class FakeSound : public SoundPlayer {
-public:
-    explicit FakeSound(ShowLog& log) : m_log(log) {}
-    void play(const QString& path) override { m_log.events << QStringLiteral("play: ") + path; }
-    void stop() override { m_log.events << QStringLiteral("stop"); }
-
-private:
-    ShowLog& m_log;
-};
-
-} // namespace
 
 class SlideShow : public AppFixture {
 protected:
-    void SetUp() override
-    {
-        setSoundPlayer(&sound);
-        AppFixture::SetUp();
-        // The base fixture's fake stays installed underneath; ours answers.
-        setDialogProvider(&dialogs);
-        setAutoFullScreen(false);
-    }
-    void TearDown() override
-    {
-        AppFixture::TearDown();
-        setDialogProvider(&fake);
-        setSoundPlayer(nullptr);
-    }
-
     // The show goes by applied settings: each change is applied as OK does.
-    template <class W> W* control(const char* name) const { return settingsDialog()->findChild<W*>(name); }
-    void setDelay(const QString& text)
+    void setOption(const char* box, bool on, const char* edit = "edDelay", const QString& text = "5")
     {
-        control<QLineEdit>("edDelay")->setText(text);
+        settingsDialog()->findChild<QCheckBox*>(box)->setChecked(on);
+        settingsDialog()->findChild<QLineEdit*>(edit)->setText(text);
         settingsDialog()->applySettings();
     }
-    void setAutoFullScreen(bool on)
-    {
-        control<QCheckBox>("chkAuto")->setChecked(on);
-        settingsDialog()->applySettings();
-    }
-    void setSound(bool on, const QString& path)
-    {
-        control<QCheckBox>("chkBckgr")->setChecked(on);
-        control<QLineEdit>("wavName")->setText(path);
-        settingsDialog()->applySettings();
-    }
+    void setDelay(const QString& text) { setOption("chkAuto", false, "edDelay", text); }
     bool running() const { return mainWindow()->TimerSlide()->isActive(); }
-    int interval() const { return mainWindow()->TimerSlide()->interval(); }
     void tick() { mainWindow()->nextSlide(); }
-    bool locked() const
+    // How many of the commands a running show locks are disabled.
+    int lockedCommands() const
     {
+        int n = 0;
         for (const char* name : {"mnuEffects", "mnuEffects1", "btnEffect", "mnuFollows", "btnFollow"})
-            if (enabled(name))
-                return false;
-        return true;
+            n += !enabled(name);
+        return n;
     }
-    bool unlocked() const
-    {
-        for (const char* name : {"mnuEffects", "mnuEffects1", "btnEffect", "mnuFollows", "btnFollow"})
-            if (!enabled(name))
-                return false;
-        return true;
-    }
-    void goToEntry(int e)
-    {
-        while (session().currentEntry() < e)
-            key(Qt::Key_Down);
-    }
-    QStringList finishedMessages() const
-    {
-        return dialogs.infos.filter(QStringLiteral("Slide Show finished"));
-    }
-
-    ShowLog log;
-    LoggingDialogs dialogs{log};
-    FakeSound sound{log};
+    ShowLog log; // answers the messages in place of the base fixture's fake
 };
 
-TEST_F(SlideShow, StartedAtTheLastEntryTheFirstTickEndsIt)
-{
-    openPath(collectionOf(3));
-    goToEntry(3);
-    ASSERT_FALSE(mainWindow()->BtnDown()->isEnabled());
-    mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(running());
-    EXPECT_EQ(interval(), 5000) << "the first show of a run waits the design interval";
-    EXPECT_TRUE(locked());
-    EXPECT_TRUE(session().followsCursor());
-
-    tick();
-    EXPECT_FALSE(running());
-    EXPECT_EQ(session().currentEntry(), 3);
-    EXPECT_EQ(dialogs.infos, QStringList{QStringLiteral("Slide Show finished")});
-    EXPECT_TRUE(unlocked());
-    EXPECT_TRUE(session().followsCursor());
-    EXPECT_TRUE(mainWindow()->action("mnuFollows")->isChecked());
-    // A tick that was already queued when the show ended changes nothing.
-    tick();
-    EXPECT_EQ(finishedMessages().size(), 1);
-}
-
-TEST_F(SlideShow, TwelveEntriesWithDelayTwoStepThroughToTheEnd)
-{
-    openPath(collectionOf(12));
-    setDelay(QStringLiteral("2"));
-    mainWindow()->toggleSlideShow();
-    EXPECT_EQ(interval(), 5000);
-    for (int step = 2; step <= 12; ++step) {
-        tick();
-        ASSERT_TRUE(running()) << "step " << step;
-        EXPECT_EQ(interval(), 2000);
-        EXPECT_EQ(session().currentEntry(), step);
-        EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment %1").arg(step));
-        EXPECT_EQ(commentsWindow()->LabelComments()->text(), QStringLiteral("comment %1").arg(step));
-        EXPECT_EQ(panel(1), QStringLiteral("Image: %1 / 12").arg(step));
-        EXPECT_TRUE(
-            mainWindow()->Image1()->picture().sharesDataWith(mainWindow()->slot(session().currentSlot())->picture()));
-    }
-    EXPECT_TRUE(dialogs.infos.isEmpty());
-    tick();
-    EXPECT_FALSE(running());
-    EXPECT_EQ(session().currentEntry(), 12);
-    EXPECT_EQ(finishedMessages().size(), 1);
-    EXPECT_TRUE(unlocked());
-
-    // The next show starts with the interval the last tick set.
-    key(Qt::Key_Up);
-    mainWindow()->toggleSlideShow();
-    EXPECT_EQ(interval(), 2000);
-}
-
-TEST_F(SlideShow, DelayIsReadAtEveryTick)
-{
-    openPath(collectionOf(5));
-    mainWindow()->toggleSlideShow();
-    setDelay(QStringLiteral("3"));
-    tick();
-    EXPECT_EQ(interval(), 3000);
-    setDelay(QStringLiteral("7"));
-    tick();
-    EXPECT_EQ(interval(), 7000);
-    EXPECT_EQ(session().currentEntry(), 3);
-}
-
-TEST_F(SlideShow, SoundPlaysOnlyWithAPathAndStopsWhenTheShowEnds)
-{
-    openPath(collectionOf(2));
-    setSound(true, QString());
-    mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(log.events.filter(QStringLiteral("play")).isEmpty()) << "checked but no file: silence";
-    mainWindow()->toggleSlideShow();
-
-    log.events.clear();
-    key(Qt::Key_Up);
-    setSound(false, QStringLiteral("/music/a.wav"));
-    mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(log.events.filter(QStringLiteral("play")).isEmpty()) << "a file but the box unchecked";
-    mainWindow()->toggleSlideShow();
-
-    log.events.clear();
-    key(Qt::Key_Up);
-    setSound(true, QStringLiteral("/music/a.wav"));
-    mainWindow()->toggleSlideShow();
-    EXPECT_EQ(log.events, QStringList{QStringLiteral("play: /music/a.wav")});
-    tick(); // entry 2, the last
-    tick(); // the end: the sound stops before the message shows
-    EXPECT_EQ(log.events, (QStringList{QStringLiteral("play: /music/a.wav"), QStringLiteral("stop"),
-                                       QStringLiteral("info: Slide Show finished")}));
-}
-
-TEST_F(SlideShow, StoppedByHandShowsTheMessageThenStopsTheSound)
-{
-    openPath(collectionOf(6));
-    setSound(true, QStringLiteral("/music/a.wav"));
-    mainWindow()->toggleSlideShow();
-    tick();
-    tick();
-    EXPECT_EQ(session().currentEntry(), 3);
-    log.events.clear();
-    mainWindow()->toggleSlideShow();
-    EXPECT_FALSE(running());
-    EXPECT_EQ(log.events, (QStringList{QStringLiteral("info: Slide Show finished"), QStringLiteral("stop")}));
-    EXPECT_TRUE(unlocked());
-    EXPECT_EQ(session().currentEntry(), 3) << "the show stops where it was";
-
-    // F5 runs the same command, and the next show goes on from here.
-    key(Qt::Key_F5);
-    EXPECT_TRUE(running());
-    tick();
-    EXPECT_EQ(session().currentEntry(), 4);
-    key(Qt::Key_F5);
-    EXPECT_FALSE(running());
-    EXPECT_EQ(finishedMessages().size(), 2);
-}
-
-TEST_F(SlideShow, FullScreenIsSwitchedOnButNeverOff)
+TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
 {
     openPath(collectionOf(4));
-    setAutoFullScreen(true);
+    setDelay(QStringLiteral("9"));
     mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(mainWindow()->isFullScreenMode());
-    mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(mainWindow()->isFullScreenMode()) << "the end of a show leaves full screen as it is";
-
-    // Already in full screen: starting keeps it.
-    mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(mainWindow()->isFullScreenMode());
-    mainWindow()->toggleSlideShow();
-
-    // The option off: the window keeps its frame.
-    key(Qt::Key_Escape);
-    ASSERT_FALSE(mainWindow()->isFullScreenMode());
-    setAutoFullScreen(false);
-    mainWindow()->toggleSlideShow();
-    EXPECT_FALSE(mainWindow()->isFullScreenMode());
-}
-
-TEST_F(SlideShow, CommandsAreLockedOnlyWhileTheShowRunsAndFollowModeStaysOn)
-{
-    openPath(collectionOf(3));
-    ASSERT_FALSE(session().followsCursor());
-    ASSERT_TRUE(unlocked());
-    mainWindow()->toggleSlideShow();
-    EXPECT_TRUE(locked());
+    EXPECT_EQ(lockedCommands(), 5);
     EXPECT_TRUE(session().followsCursor());
-    EXPECT_TRUE(mainWindow()->toolButton("btnFollow")->isChecked());
-    // Navigation, rotation and the view modes stay available.
-    for (const char* name :
-         {"mnuRotateLeft", "btnRight", "mnuZoomIn", "AsIs1", "mnuSlideShow", "btnSlideShow"})
-        EXPECT_TRUE(enabled(name)) << name;
-    key(Qt::Key_Down); // by hand during the show
-    EXPECT_EQ(session().currentEntry(), 2);
+    // The timer drives the show: cut short once, its tick steps.
+    mainWindow()->TimerSlide()->setInterval(1);
+    ASSERT_TRUE(QTest::qWaitFor([] { return session().currentEntry() == 2; }));
+    EXPECT_EQ(mainWindow()->TimerSlide()->interval(), 9000) << "the delay in seconds";
+    EXPECT_TRUE(shows(2));
+    setDelay(QStringLiteral("7"));
     tick();
+    EXPECT_EQ(mainWindow()->TimerSlide()->interval(), 7000) << "read at every tick";
     tick();
+    EXPECT_TRUE(log.infos.isEmpty());
+    tick(); // the last entry: the show ends
     EXPECT_FALSE(running());
-    EXPECT_TRUE(unlocked());
+    EXPECT_TRUE(shows(4));
+    EXPECT_EQ(lockedCommands(), 0);
     EXPECT_TRUE(session().followsCursor());
-    // Follow mode can be switched off again once the show is over.
-    key(Qt::Key_M, Qt::ControlModifier);
-    EXPECT_FALSE(session().followsCursor());
+    tick(); // one queued before the end changes nothing
+    EXPECT_EQ(log.infos, QStringList{QStringLiteral("Slide Show finished")});
 }
 
-TEST_F(SlideShow, ZeroDelayStillStepsOncePerSecond)
+TEST_F(SlideShow, SoundPlaysOnlyWhenOnWithAFileAndStopsAroundTheEndMessage)
 {
-    openPath(collectionOf(3));
-    setDelay(QStringLiteral("0"));
+    openPath(collectionOf(2));
+    setOption("chkAuto", false);
+    for (const bool on : {true, false}) {
+        setOption("chkBckgr", on, "wavName", on ? QString() : QStringLiteral("/music/a.wav"));
+        mainWindow()->toggleSlideShow();
+        mainWindow()->toggleSlideShow();
+    }
+    EXPECT_TRUE(log.events.filter("play").isEmpty()) << log.events.join('\n').toStdString();
+    setOption("chkBckgr", true, "wavName", QStringLiteral("/music/a.wav"));
+    log.events.clear();
+    mainWindow()->toggleSlideShow();
+    mainWindow()->toggleSlideShow(); // by hand: the sound plays on under the message
     mainWindow()->toggleSlideShow();
     tick();
-    EXPECT_EQ(interval(), 1000);
-    EXPECT_TRUE(running());
-    EXPECT_EQ(session().currentEntry(), 2);
-    // The real timer keeps delivering ticks: the show reaches its end.
-    QTRY_VERIFY_WITH_TIMEOUT(!running(), 5000);
-    EXPECT_EQ(session().currentEntry(), 3);
-    EXPECT_EQ(finishedMessages().size(), 1);
+    tick(); // at the end: silence before the message
+    EXPECT_EQ(log.events, QStringList({"play: /music/a.wav", "info: Slide Show finished", "stop",
+                                       "play: /music/a.wav", "stop", "info: Slide Show finished"}));
+    EXPECT_FALSE(mainWindow()->isFullScreenMode()) << "the option is off";
 }
 
-TEST_F(SlideShow, InvalidDelayReportsOneMessageAtATimeAndTheShowCanBeStopped)
+TEST_F(SlideShow, AnInvalidDelayIsToldOnceAtATimeAndNeverSteps)
 {
     openPath(collectionOf(4));
     setDelay(QStringLiteral("x1"));
     int nested = 0;
-    dialogs.onError = [&] {
-        ++nested;
-        tick(); // a tick while the message is open
-    };
+    log.onError = [&] { ++nested, tick(); }; // a tick while the message is open
     mainWindow()->toggleSlideShow();
     tick();
-    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("'x1' is not a valid integer value")});
-    EXPECT_EQ(nested, 1) << "the tick inside the open message showed nothing";
+    tick();
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(log.errors, QStringList(2, QStringLiteral("'x1' is not a valid integer value")));
     EXPECT_TRUE(running());
-    EXPECT_EQ(interval(), 5000);
-    EXPECT_EQ(session().currentEntry(), 1) << "no step without a delay";
-
-    tick();
-    EXPECT_EQ(dialogs.errors.size(), 2) << "once closed, the next tick reports again";
-    setDelay(QString());
-    tick();
-    EXPECT_EQ(dialogs.errors.last(), QStringLiteral("'' is not a valid integer value"));
-
-    mainWindow()->toggleSlideShow();
-    EXPECT_FALSE(running());
-    EXPECT_EQ(finishedMessages().size(), 1);
-    EXPECT_TRUE(unlocked());
+    EXPECT_EQ(session().currentEntry(), 1);
 }
 
-TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffects)
+TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffectsAndStaysFullScreen)
 {
     openPath(collectionOf(3));
     mainWindow()->toggleSlideShow();
-    {
-        QFile empty(dir.filePath(QStringLiteral("empty.pvx")));
-        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    }
+    writeFileAtomically(dir.filePath(QStringLiteral("empty.pvx")), {});
     openPath(dir.filePath(QStringLiteral("empty.pvx")));
-    ASSERT_EQ(session().entryCount(), 0);
     tick();
     EXPECT_FALSE(running());
-    EXPECT_FALSE(enabled("mnuEffects"));
-    EXPECT_FALSE(enabled("btnEffect"));
-    EXPECT_TRUE(enabled("mnuFollows"));
+    EXPECT_EQ(lockedCommands(), 3) << "the three Effects commands";
+    EXPECT_TRUE(mainWindow()->isFullScreenMode()) << "switched on by the option, never off";
 }
+
+} // namespace

@@ -2,152 +2,108 @@
 
 #include <QScrollBar>
 
-// ---- the placement rule, on its own
+// Where a picture lands in the control, worked out by hand.
+struct Placement {
+    const char* name;
+    QSize picture, control;
+    bool stretch, proportional, center;
+    QRect expected;
+    friend void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
+};
 
-TEST(PlacePicture, KeepsItsSizeWithoutStretchOrWhenSmallerThanTheControl)
+class PlacePicture : public ::testing::TestWithParam<Placement> {};
+
+TEST_P(PlacePicture, LandsWhereTheFlagsSay)
 {
-    EXPECT_EQ(placePicture({100, 50}, {300, 200}, false, false, false), QRect(0, 0, 100, 50));
-    EXPECT_EQ(placePicture({100, 50}, {300, 200}, false, true, false), QRect(0, 0, 100, 50));
-    EXPECT_EQ(placePicture({100, 50}, {300, 200}, false, false, true), QRect(100, 75, 100, 50));
+    const Placement& p = GetParam();
+    EXPECT_EQ(placePicture(p.picture, p.control, p.stretch, p.proportional, p.center), p.expected);
 }
 
-TEST(PlacePicture, ProportionalFitsLandscapeAndPortrait)
-{
-    // 400 x 300 into 200 x 200: a = 4/3, width 200, height 150, centred.
-    EXPECT_EQ(placePicture({400, 300}, {200, 200}, false, true, true), QRect(0, 25, 200, 150));
-    // Too tall after fitting the width: height becomes ch, width ch * a.
-    EXPECT_EQ(placePicture({400, 300}, {400, 100}, false, true, false), QRect(0, 0, 133, 100));
-    // Portrait 300 x 400 into 200 x 200: height 200, width 150 (truncated).
-    EXPECT_EQ(placePicture({300, 400}, {200, 200}, false, true, true), QRect(25, 0, 150, 200));
-    // Portrait too wide after fitting the height.
-    EXPECT_EQ(placePicture({300, 400}, {100, 400}, false, true, false), QRect(0, 0, 100, 133));
-    // Square pictures take the w <= h branch.
-    EXPECT_EQ(placePicture({500, 500}, {300, 200}, false, true, false), QRect(0, 0, 200, 200));
-}
-
-TEST(PlacePicture, StretchFillsOrScalesUp)
-{
-    EXPECT_EQ(placePicture({10, 10}, {300, 200}, true, false, true), QRect(0, 0, 300, 200));
-    // Stretch with proportional scales a small picture up.
-    EXPECT_EQ(placePicture({30, 10}, {300, 200}, true, true, false), QRect(0, 0, 300, 100));
-}
-
-TEST(PlacePicture, CentringRoundsTowardZeroAndMayGoNegative)
-{
-    EXPECT_EQ(placePicture({101, 51}, {200, 100}, false, false, true), QRect(49, 24, 101, 51));
-    EXPECT_EQ(placePicture({301, 201}, {200, 100}, false, false, true), QRect(-50, -50, 301, 201));
-}
-
-// ---- the view commands in the window
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlacePicture,
+    ::testing::Values(
+        Placement{"AsIsTopLeft", {100, 50}, {300, 200}, false, false, false, {0, 0, 100, 50}},
+        Placement{"ProportionalNeverEnlarges", {100, 50}, {300, 200}, false, true, false, {0, 0, 100, 50}},
+        Placement{"AsIsCentred", {100, 50}, {300, 200}, false, false, true, {100, 75, 100, 50}},
+        Placement{"LandscapeFitsWidth", {400, 300}, {200, 200}, false, true, true, {0, 25, 200, 150}},
+        Placement{"LandscapeTooTall", {400, 300}, {400, 100}, false, true, false, {0, 0, 133, 100}},
+        Placement{"PortraitFitsHeight", {300, 400}, {200, 200}, false, true, true, {25, 0, 150, 200}},
+        Placement{"PortraitTooWide", {300, 400}, {100, 400}, false, true, false, {0, 0, 100, 133}},
+        Placement{"SquareLikePortrait", {500, 500}, {300, 200}, false, true, false, {0, 0, 200, 200}},
+        Placement{"StretchFills", {10, 10}, {300, 200}, true, false, true, {0, 0, 300, 200}},
+        Placement{"StretchProportionalEnlarges", {30, 10}, {300, 200}, true, true, false, {0, 0, 300, 100}},
+        Placement{"CentringTruncates", {101, 51}, {200, 100}, false, false, true, {49, 24, 101, 51}},
+        Placement{"CentringMayGoNegative", {301, 201}, {200, 100}, false, false, true, {-50, -50, 301, 201}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 using ViewModes = AppFixture;
 
-TEST_F(ViewModes, TwentyOneZoomInsGrowTheStepToTwoHundred)
+TEST_F(ViewModes, ZoomGrowsByTenMoreEachStepUpToTwoHundredAndShrinksOnlyFromTwentyHigh)
 {
-    openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 300, 200));
+    openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 40, 15));
     MainImage* img = mainWindow()->Image1();
-    int expectedStep = 0;
+    mainWindow()->zoomOut();
+    EXPECT_EQ(img->size(), QSize(40, 15));
     for (int i = 1; i <= 21; ++i) {
         const QSize before = img->size();
         mainWindow()->zoomIn();
-        expectedStep = std::min(expectedStep + 10, 200);
-        EXPECT_EQ(mainWindow()->ZoomStep(), expectedStep) << i;
-        EXPECT_EQ(img->size(), before + QSize(expectedStep, expectedStep)) << i;
+        EXPECT_EQ(img->size() - before, QSize(1, 1) * std::min(10 * i, 200)) << i;
     }
-    EXPECT_FALSE(img->center());
-    EXPECT_TRUE(img->stretch());
-    EXPECT_TRUE(img->proportional());
-    EXPECT_FALSE(img->autoSize());
+    EXPECT_TRUE(!img->center() && img->stretch() && img->proportional());
+    const QSize before = img->size();
+    mainWindow()->zoomOut();
+    EXPECT_EQ(before - img->size(), QSize(210, 210));
 }
 
-TEST_F(ViewModes, ZoomOutOnATinyImageDoesNothing)
-{
-    openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 40, 15));
-    ASSERT_EQ(mainWindow()->Image1()->height(), 15);
-    mainWindow()->zoomOut();
-    EXPECT_EQ(mainWindow()->ZoomStep(), 0);
-    EXPECT_EQ(mainWindow()->Image1()->size(), QSize(40, 15));
-
-    // From 20 pixels on it shrinks, by more than the size if need be.
-    mainWindow()->zoomIn(); // step 10: 50 x 25
-    mainWindow()->zoomOut(); // step 20: 30 x 5
-    EXPECT_EQ(mainWindow()->ZoomStep(), 20);
-    EXPECT_EQ(mainWindow()->Image1()->size(), QSize(30, 5));
-    mainWindow()->zoomOut();
-    EXPECT_EQ(mainWindow()->ZoomStep(), 20);
-}
-
-TEST_F(ViewModes, StretchAndProportionalFitTheAreaAndHideScrollBars)
+TEST_F(ViewModes, StretchAndProportionalFitTheAreaWithoutScrollBars)
 {
     openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 2000, 1000));
-    QScrollArea* area = mainWindow()->BordShape();
     MainImage* img = mainWindow()->Image1();
-    EXPECT_EQ(img->size(), QSize(2000, 1000)); // As Is after opening
-    EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-
     mainWindow()->stretchToFit();
-    EXPECT_EQ(img->size(), area->size() - QSize(2, 2));
-    EXPECT_EQ(img->drawRect(), QRect(QPoint(0, 0), img->size()));
-    EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-
+    EXPECT_EQ(img->drawRect(), QRect(QPoint(0, 0), mainWindow()->BordShape()->size() - QSize(2, 2)));
+    EXPECT_FALSE(mainWindow()->BordShape()->horizontalScrollBar()->isVisible());
     mainWindow()->fitCentred();
-    EXPECT_TRUE(img->center());
-    const QRect r = img->drawRect();
-    EXPECT_EQ(r.width(), img->width());
-    EXPECT_EQ(r.height(), int(img->width() / 2.0));
-
-    mainWindow()->showActualSize();
-    EXPECT_EQ(img->size(), QSize(2000, 1000));
-    EXPECT_EQ(area->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(img->drawRect().size(), QSize(img->width(), img->width() / 2));
+    // The mode stays while another picture is shown.
+    mainWindow()->stretchToFit();
+    key(Qt::Key_Return);
+    EXPECT_TRUE(img->stretch());
 }
 
-TEST_F(ViewModes, DropDownProportionalKeepsTheCentringOfAZoom)
+// Original Size from the Image menu, its key, the context menu and a slot
+// click: the picture at 1:1 with scroll bars, after any fit or zoom.
+class OriginalSize : public AppFixture, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OriginalSize, ShowsThePictureOneToOne)
 {
-    openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 50, 40));
+    openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 900, 700));
+    mainWindow()->stretchToFit();
     mainWindow()->zoomIn();
-    mainWindow()->fitTopLeft();
-    EXPECT_FALSE(mainWindow()->Image1()->center());
-    // Stretch is still on from the zoom: the small picture is scaled up.
-    EXPECT_EQ(mainWindow()->Image1()->drawRect().topLeft(), QPoint(0, 0));
-    EXPECT_GT(mainWindow()->Image1()->drawRect().width(), 50);
-    mainWindow()->fitCentred();
-    EXPECT_TRUE(mainWindow()->Image1()->center());
+    if (const std::string way = GetParam(); way == "CtrlF11")
+        key(Qt::Key_F11, Qt::ControlModifier);
+    else if (way == "SlotClick")
+        QTest::mouseClick(mainWindow()->slot(1), Qt::LeftButton);
+    else
+        mainWindow()->action(GetParam())->trigger();
+    EXPECT_EQ(mainWindow()->Image1()->drawRect(), QRect(0, 0, 900, 700));
+    EXPECT_TRUE(mainWindow()->BordShape()->verticalScrollBar()->isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, OriginalSize,
+                         ::testing::Values("mnuOriginalSize", "mnuOriginalSize1", "CtrlF11", "SlotClick"));
 
 TEST_F(ViewModes, FullScreenOnAndOffRestoresTheArea)
 {
     openPath(collectionOf(3));
-    ASSERT_FALSE(session().followsCursor());
     const QRect normal = mainWindow()->BordShape()->geometry();
-    ASSERT_EQ(normal.topLeft(), QPoint(168, 32));
-
     mainWindow()->action("mnuFullScreen1")->trigger();
-    EXPECT_TRUE(mainWindow()->isFullScreenMode());
-    EXPECT_EQ(mainWindow()->BordShape()->pos(), QPoint(0, 0));
-    EXPECT_EQ(mainWindow()->BordShape()->width(), mainWindow()->centralWidget()->width());
-    EXPECT_EQ(mainWindow()->BordShape()->geometry().bottom() + 1,
-              mainWindow()->centralWidget()->height() - 19 - 17);
+    ASSERT_TRUE(mainWindow()->isFullScreenMode());
+    // The picture area takes the whole window down to the comment line.
+    const QRect full = mainWindow()->BordShape()->geometry();
+    EXPECT_EQ(full, QRect(0, 0, mainWindow()->centralWidget()->width(), mainWindow()->LabelComent()->y()));
     EXPECT_TRUE(session().followsCursor());
-    EXPECT_TRUE(mainWindow()->LabelComent()->isVisible());
-
     key(Qt::Key_Escape);
     EXPECT_FALSE(mainWindow()->isFullScreenMode());
     EXPECT_EQ(mainWindow()->BordShape()->geometry(), normal);
-    EXPECT_TRUE(session().followsCursor()); // leaving does not switch it off
-
-    key(Qt::Key_Escape); // nothing while full screen is off
-    EXPECT_FALSE(mainWindow()->isFullScreenMode());
-    mainWindow()->toggleFullScreen();
-    mainWindow()->toggleFullScreen();
-    EXPECT_EQ(mainWindow()->BordShape()->geometry(), normal);
-}
-
-TEST_F(ViewModes, ShowingAnotherPictureKeepsTheMode)
-{
-    openPath(collectionOf(3));
-    mainWindow()->stretchToFit();
-    QTest::keyClick(mainWindow(), Qt::Key_Down);
-    QTest::keyClick(mainWindow(), Qt::Key_Return);
-    EXPECT_TRUE(mainWindow()->Image1()->stretch());
-    EXPECT_EQ(mainWindow()->LabelComent()->text(), QStringLiteral("comment 2"));
+    EXPECT_TRUE(session().followsCursor()) << "leaving does not switch it off";
 }

@@ -1,0 +1,343 @@
+#include "effects/StreamedTone.h"
+
+#include "core/AtomicFile.h"
+#include "core/Errors.h"
+#include "effects/PictureWrite.h"
+#include "effects/Random.h"
+#include "graphics/BmpCodec.h"
+#include "graphics/JpegStream.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kBandRows = 32;
+constexpr int kSlots = 4; // bands decoded ahead of the encoder, at most
+
+using Values = EffectRenderer::PropertyValues;
+
+int value(const Values& v, EffectProperty p)
+{
+    return v[std::size_t(p)];
+}
+
+// The decoder's side runs `fill(band, buffer)` for each band in turn on its
+// own thread, then `finish()`; the caller takes the bands in the same order.
+class BandPipe {
+public:
+    BandPipe(int bands, std::size_t bandBytes, std::function<void(int, std::uint8_t*)> fill,
+             std::function<void()> finish)
+        : m_bands(bands), m_bandBytes(bandBytes), m_buffers(std::size_t(kSlots) * bandBytes),
+          m_fill(std::move(fill)), m_finish(std::move(finish)), m_thread([this] { run(); })
+    {
+    }
+    ~BandPipe()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    // The next band, once decoded; rethrows the decoder's failure.
+    std::uint8_t* next()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_made > m_taken || m_error; });
+        if (m_made <= m_taken)
+            std::rethrow_exception(m_error);
+        return slot(m_taken);
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_taken;
+        }
+        m_changed.notify_all();
+    }
+    // Waits for the decoder to finish the file.
+    void done()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_finished || m_error; });
+        if (m_error)
+            std::rethrow_exception(m_error);
+    }
+
+private:
+    std::uint8_t* slot(int band) { return m_buffers.data() + std::size_t(band % kSlots) * m_bandBytes; }
+    void run()
+    {
+        try {
+            for (int b = 0; b < m_bands; ++b) {
+                {
+                    std::unique_lock lock(m_mutex);
+                    m_changed.wait(lock, [&] { return b - m_taken < kSlots || m_stop; });
+                    if (m_stop)
+                        return;
+                }
+                m_fill(b, slot(b));
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_made = b + 1;
+                }
+                m_changed.notify_all();
+            }
+            m_finish();
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            m_error = std::current_exception();
+        }
+        m_changed.notify_all();
+    }
+
+    const int m_bands;
+    const std::size_t m_bandBytes;
+    std::vector<std::uint8_t> m_buffers;
+    std::function<void(int, std::uint8_t*)> m_fill;
+    std::function<void()> m_finish;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_made = 0, m_taken = 0;
+    bool m_finished = false, m_stop = false;
+    std::exception_ptr m_error;
+    std::thread m_thread; // last: starts once the rest is ready
+};
+
+// A picture file read a band of rows at a time. Rows come in file order:
+// a band of a bottom-up bitmap holds its lowest row first.
+struct Source {
+    int width = 0, height = 0;
+    std::ptrdiff_t stride = 0; // of a band's rows
+    bool bottomUp = false;
+    std::function<void(int y0, int rows, std::uint8_t* band)> read;
+    std::function<void()> finish = [] {};
+};
+
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+[[noreturn]] void cannotRead(const QString& path, int err)
+{
+    throw AppError(msg::cannotOpen(path, QString::fromLocal8Bit(std::strerror(err))));
+}
+
+bool readAt(int fd, std::uint8_t* p, std::size_t n, off_t at, std::size_t* got)
+{
+    *got = 0;
+    while (*got < n) {
+        const ssize_t k = ::pread(fd, p + *got, n - *got, at + off_t(*got));
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k < 0)
+            return false;
+        if (k == 0)
+            break;
+        *got += std::size_t(k);
+    }
+    return true;
+}
+
+// Everything a stream of one file holds open.
+struct Input {
+    QByteArray jpegBytes;
+    Picture jpeg; // for the metadata a JPEG written back keeps
+    std::optional<JpegBandReader> reader;
+    Fd file;
+    Source source;
+};
+
+// Opens a 24-bit uncompressed bitmap; false for any other kind.
+bool openBitmap(const QString& path, Input& input)
+{
+    input.file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (input.file.fd < 0)
+        cannotRead(path, errno);
+    struct stat st {};
+    if (::fstat(input.file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    QByteArray head(qsizetype(std::min<qint64>(st.st_size, 1024)), '\0');
+    std::size_t got = 0;
+    if (!readAt(input.file.fd, reinterpret_cast<std::uint8_t*>(head.data()), std::size_t(head.size()), 0,
+                &got))
+        cannotRead(path, errno);
+    head.truncate(qsizetype(got));
+    const std::optional<Bmp24Rows> rows = plainBmp24Rows(head, st.st_size);
+    if (!rows)
+        return false;
+    Source& s = input.source;
+    s.width = rows->width;
+    s.height = rows->height;
+    s.stride = std::ptrdiff_t(rows->stride);
+    s.bottomUp = !rows->topDown;
+    const int fd = input.file.fd;
+    s.read = [fd, path, r = *rows](int y0, int n, std::uint8_t* band) {
+        const qint64 first = r.topDown ? y0 : r.height - y0 - n;
+        const std::size_t bytes = std::size_t(n) * std::size_t(r.stride);
+        std::size_t got = 0;
+        if (!readAt(fd, band, bytes, off_t(r.offset + first * r.stride), &got))
+            cannotRead(path, errno);
+        // The last row stored may lack its padding.
+        std::memset(band + got, 0, bytes - got);
+    };
+    return true;
+}
+
+bool openJpeg(const QString& path, ExifOrientation exif, Input& input)
+{
+    input.jpegBytes = readWholeFile(path);
+    input.jpeg = Picture::fromJpegData(input.jpegBytes, exif);
+    if (input.jpeg.orientation() != 1)
+        return false;
+    JpegBandReader& reader = input.reader.emplace(input.jpegBytes);
+    if (!reader.colour())
+        return false;
+    Source& s = input.source;
+    s.width = reader.width();
+    s.height = reader.height();
+    s.stride = std::ptrdiff_t(Bitmap24::strideFor(s.width));
+    s.read = [&reader, stride = s.stride](int, int n, std::uint8_t* band) { reader.read(band, stride, n); };
+    s.finish = [&reader] { reader.finish(); };
+    return true;
+}
+
+// Runs the bands through the chain in the order `bottomUp` asks, handing
+// each to `put` as image rows (row i at `rows + i * stride`).
+void streamBands(const Source& src, bool bottomUp, const Values& values,
+                 const std::function<void(const std::uint8_t* rows, std::ptrdiff_t stride, int n)>& put)
+{
+    const int w = src.width, h = src.height;
+    const int bands = (h + kBandRows - 1) / kBandRows;
+    auto bandStart = [&](int b) { return bottomUp ? std::max(0, h - (b + 1) * kBandRows) : b * kBandRows; };
+    auto bandRows = [&](int b) {
+        return bottomUp ? h - b * kBandRows - bandStart(b) : std::min(kBandRows, h - b * kBandRows);
+    };
+    const std::size_t bandBytes = std::size_t(kBandRows) * std::size_t(src.stride);
+    BandPipe pipe(
+        bands, bandBytes, [&](int b, std::uint8_t* band) { src.read(bandStart(b), bandRows(b), band); },
+        src.finish);
+
+    const ToneBands tone(toneSettingsOf(values));
+    const int colourNoise = value(values, EffectProperty::PicColorNoise);
+    const int monoNoise = value(values, EffectProperty::PicMonoNoise);
+    const bool noisy = colourNoise >= 1 || monoNoise >= 1;
+    const std::uint64_t drawsPerRow = std::uint64_t(w) * (colourNoise >= 1 ? 3 : 1);
+    const std::uint32_t start = RandomState();
+    Bitmap24 noise;
+    std::vector<std::uint8_t> out(bandBytes); // its row padding stays zero
+    for (int b = 0; b < bands; ++b) {
+        const int y0 = bandStart(b), n = bandRows(b);
+        const std::uint8_t* in = pipe.next();
+        // Image row i of the band: flipped when the file holds it bottom-up.
+        const std::ptrdiff_t inStep = src.bottomUp ? -src.stride : src.stride;
+        const std::uint8_t* inRows = src.bottomUp ? in + (n - 1) * src.stride : in;
+        const std::ptrdiff_t outStep = bottomUp ? -src.stride : src.stride;
+        std::uint8_t* outRows = bottomUp ? out.data() + (n - 1) * src.stride : out.data();
+        if (noisy) {
+            // The pattern's rows as a whole-picture fill draws them.
+            if (noise.height() != n)
+                noise = Bitmap24(w, n);
+            ResetRandom(RandomStateAfter(start, std::uint64_t(y0) * drawsPerRow));
+            if (colourNoise >= 1)
+                FillColorNoise(noise, colourNoise);
+            else
+                FillMonoNoise(noise, monoNoise);
+        }
+        tone.render(inRows, inStep, noisy ? noise.bits() : nullptr, noise.stride(), outRows, outStep, w, n);
+        pipe.release();
+        put(outRows, outStep, n);
+    }
+    pipe.done();
+    if (noisy)
+        ResetRandom(RandomStateAfter(start, std::uint64_t(h) * drawsPerRow));
+}
+
+} // namespace
+
+ToneSettings toneSettingsOf(const Values& values)
+{
+    ToneSettings tone;
+    tone.brightness = value(values, EffectProperty::PicBrightness);
+    tone.contrast = value(values, EffectProperty::PicContrast);
+    tone.grayScale = value(values, EffectProperty::PicGrayScale) != 0;
+    tone.lightness = value(values, EffectProperty::PicLightness);
+    tone.darkness = value(values, EffectProperty::PicDarkness);
+    tone.saturation = value(values, EffectProperty::PicSaturation);
+    tone.splitlight = value(values, EffectProperty::PicSplitlight);
+    tone.invert = value(values, EffectProperty::PicInvert) != 0;
+    tone.posterize = value(values, EffectProperty::PicPosterize);
+    tone.solorize = value(values, EffectProperty::PicSolorize);
+    return tone;
+}
+
+bool tonePipelineStreams(const Values& values)
+{
+    for (int i = int(EffectProperty::PicEmboss); i < EffectPropertyCount; ++i)
+        if (values[std::size_t(i)] > 0)
+            return false;
+    return true;
+}
+
+bool renderFileStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
+                        const std::function<void()>& beforeCommit)
+{
+    const PictureFileKind to = pictureFileKind(out);
+    const PictureFileKind from = pictureFileKind(in);
+    // A JPEG's rows come top-down only; a BMP is written bottom-up.
+    if (!tonePipelineStreams(values) || to == PictureFileKind::Other || from == PictureFileKind::Other ||
+        (from == PictureFileKind::Jpeg && to == PictureFileKind::Bitmap))
+        return false;
+    Input input;
+    if (!(from == PictureFileKind::Bitmap ? openBitmap(in, input) : openJpeg(in, exif, input)))
+        return false;
+    const Source& src = input.source;
+
+    if (to == PictureFileKind::Jpeg) {
+        const QSize size(src.width, src.height);
+        QByteArray bytes;
+        JpegBandWriter writer(size, 90, jpegReplacementMetadata(input.jpeg, size), bytes);
+        streamBands(src, false, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
+            writer.write(rows, stride, n);
+        });
+        writer.finish();
+        if (beforeCommit)
+            beforeCommit();
+        writeFileAtomically(out, bytes);
+        return true;
+    }
+    const QByteArray headers = bmp24Headers(src.width, src.height);
+    writeFileAtomically(out, [&](const ByteSink& put) {
+        put(headers.constData(), headers.size());
+        // A band's rows come bottom-up in memory, so the band is one run of
+        // file bytes starting at its lowest row.
+        streamBands(src, true, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
+            put(reinterpret_cast<const char*>(rows + (n - 1) * stride), qint64(n) * -stride);
+        });
+        if (beforeCommit)
+            beforeCommit();
+    });
+    return true;
+}

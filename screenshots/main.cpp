@@ -1,0 +1,188 @@
+// pictavo-screenshots <folder>: opens the demo collection in fresh windows
+// and saves the main window in each view mode, the settings pages, the
+// comments window, the German interface and the effects dialog as PNGs.
+#include "app/Application.h"
+#include "collection/CollectionFile.h"
+#include "tests/support/FakeDialogs.h"
+#include "ui/common/CommentsWindow.h"
+#include "ui/effects/EffectPreview.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
+#include "ui/settings/SettingsDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QScreen>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QDir out;
+QTemporaryDir work;
+int failures = 0;
+
+void save(const QPixmap& shot, const QString& name)
+{
+    const QString path = out.filePath(name);
+    if (shot.isNull() || !shot.save(path)) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+        ++failures;
+    }
+}
+
+// Lets the windows paint, then saves one window, or the whole screen.
+void shoot(QWidget* w, const QString& name, int settleMs = 300)
+{
+    QTest::qWait(settleMs);
+    save(w ? w->grab() : QGuiApplication::primaryScreen()->grabWindow(0), name);
+}
+
+// Fresh windows over a settings file holding `ini`, the demo collection open.
+MainWindow* start(const QByteArray& ini, const QString& collection = PV_BINARY_DIR "/demo/Demo.pvx")
+{
+    destroyWindows();
+    const QString settings = work.filePath(QStringLiteral("pictavo.ini"));
+    QFile f(settings);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(ini);
+    f.close();
+    setSettingsFile(settings);
+    createWindows({});
+    MainWindow* main = programWindows().main;
+    main->show();
+    if (!QTest::qWaitForWindowExposed(main))
+        ++failures;
+    programWindows().session->setCollectionFileName(collection);
+    programWindows().session->reopenWithoutDialog = true;
+    runCommand([main] { main->openCollectionFile(); });
+    return main;
+}
+
+void key(int k)
+{
+    QTest::keyClick(programWindows().main, Qt::Key(k));
+}
+
+void viewModes()
+{
+    MainWindow* main = start({});
+    for (int i = 0; i < 4; ++i) // the large picture, entry 5
+        key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    shoot(main, QStringLiteral("main-asis.png"));
+    main->fitCentred();
+    shoot(main, QStringLiteral("main-proportional.png"));
+    main->stretchToFit();
+    shoot(main, QStringLiteral("main-stretch.png"));
+    main->toggleFullScreen();
+    shoot(main, QStringLiteral("main-fullscreen.png"));
+    main->toggleFullScreen();
+    shoot(main, QStringLiteral("main-after-fullscreen.png"));
+}
+
+void settingsAndComments()
+{
+    start("[Settings]\nAlpha=180\nPreviewsColor=15793151\n[SlideShow]\nDelay=3\nSound=" PV_BINARY_DIR
+          "/sounds/Chime.wav\n");
+    SettingsDialog* settings = programWindows().settings;
+    programWindows().main->showSettings();
+    QTest::qWaitForWindowExposed(settings);
+    shoot(settings, QStringLiteral("settings-main.png"));
+    settings->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
+    shoot(settings, QStringLiteral("settings-slideshow.png"));
+
+    MainWindow* main =
+        start("[Settings]\nFont=DejaVu Serif\nFontSize=12\nFontColor=8388608\nFontStyle=2\nAlpha=215\n");
+    main->toggleFollowMode();
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    main->toggleComments();
+    QTest::qWaitForWindowExposed(programWindows().comments);
+    shoot(programWindows().comments, QStringLiteral("comments.png"));
+    shoot(nullptr, QStringLiteral("comments-over-main.png"));
+
+    main = start("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/Deutsch.pvl\n");
+    key(Qt::Key_Return);
+    shoot(main, QStringLiteral("main-german.png"));
+}
+
+void effects()
+{
+    MainWindow* main = start({});
+    key(Qt::Key_Down);
+    main->selectSlot(2);
+    EffectsDialog* d = programWindows().effects;
+    QTimer::singleShot(0, [d] {
+        d->ContrastBar->setValue(60);
+        d->BrightBar->setValue(-30);
+        shoot(d, QStringLiteral("effects.png"), 600);
+        d->ListEffects->setCurrentRow(2);
+        d->BlurBar->setValue(4);
+        shoot(d, QStringLiteral("effects-page3.png"), 400);
+        d->TabControl1->setCurrentIndex(1);
+        d->RizeBar->setValue(90);
+        shoot(d, QStringLiteral("effects-other.png"), 400);
+        d->discardEffects();
+    });
+    main->showEffects();
+
+    // Pixelate 20 on a large photo: the reduced stand-in shown at once, then
+    // the full-resolution result that OK writes.
+    const QString big = work.filePath(QStringLiteral("large.bmp"));
+    const QImage photo(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg"));
+    if (photo.isNull() || !photo.scaled(3200, 2100).save(big, "BMP")) {
+        std::fprintf(stderr, "no large photo\n");
+        ++failures;
+        return;
+    }
+    writeCollection(work.filePath(QStringLiteral("large.pvx")), {{big, QStringLiteral("large photo")}});
+    main = start({}, work.filePath(QStringLiteral("large.pvx")));
+    d = programWindows().effects;
+    const auto previewShown = [d] { return !d->ImgPreview->shownScaled().isNull(); };
+    QTimer::singleShot(0, [d, previewShown] {
+        QTest::qWaitFor(previewShown, 60000);
+        d->ListEffects->setCurrentRow(2);
+        d->MosaicBar->setValue(20);
+        save(d->grab(), QStringLiteral("pixelate20-before.png"));
+        QTest::qWaitFor(previewShown, 60000);
+        shoot(d, QStringLiteral("pixelate20-after.png"));
+        d->discardEffects();
+    });
+    main->showEffects();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    PictavoApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: pictavo-screenshots <folder for the PNG files>\n");
+        return 2;
+    }
+    out.setPath(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral(".")) || !work.isValid())
+        return 1;
+    FakeDialogs fake;
+    viewModes();
+    settingsAndComments();
+    effects();
+    destroyWindows();
+    for (const QString& m : fake.errors + fake.infos)
+        std::fprintf(stderr, "message: %s\n", qPrintable(m));
+    std::printf("%d screenshots in %s\n", int(out.entryList({"*.png"}, QDir::Files).size()),
+                qPrintable(out.absolutePath()));
+    return failures == 0 && fake.errors.isEmpty() ? 0 : 1;
+}

@@ -1,0 +1,211 @@
+// The streamed tone pipeline against the whole-frame path it stands in for:
+// the same file bytes and the same random numbers drawn, for every tone
+// option, over pictures whose height ends mid-band and whose rows carry
+// BMP padding.
+#include "effects/StreamedTone.h"
+#include "../support/CameraPictures.h"
+#include "../support/TestPictures.h"
+#include "core/AtomicFile.h"
+#include "effects/EffectSettings.h"
+#include "effects/PictureWrite.h"
+#include "effects/Random.h"
+#include "graphics/BmpCodec.h"
+#include "graphics/JpegCodec.h"
+#include "graphics/Picture.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using P = EffectProperty;
+
+struct ToneCase {
+    const char* name;
+    std::vector<EffectSetting> settings;
+};
+
+const ToneCase kTones[] = {
+    {"None", {}},
+    {"BrightnessContrast", {{P::PicBrightness, 10}, {P::PicContrast, 20}}},
+    {"Grayscale", {{P::PicGrayScale, 1}}},
+    {"Lightness", {{P::PicLightness, 90}}},
+    {"Darkness", {{P::PicDarkness, 120}}},
+    {"Saturation", {{P::PicSaturation, 140}}},
+    {"Splitlight", {{P::PicSplitlight, 3}}},
+    {"Invert", {{P::PicInvert, 1}}},
+    {"Posterize", {{P::PicPosterize, 40}}},
+    {"Solarize", {{P::PicSolorize, 100}, {P::PicContrast, -30}}},
+    {"ColourNoise", {{P::PicColorNoise, 60}, {P::PicBrightness, -20}}},
+    {"MonoNoise", {{P::PicMonoNoise, 45}, {P::PicGrayScale, 1}}},
+    {"Everything",
+     {{P::PicSaturation, -90},
+      {P::PicSplitlight, 2},
+      {P::PicInvert, 1},
+      {P::PicColorNoise, 30},
+      {P::PicSolorize, 60},
+      {P::PicLightness, 15}}},
+};
+
+// How the picture comes and goes.
+enum class Files { JpegToJpeg, BmpToBmp, TopDownBmpToBmp, BmpToJpeg };
+
+// Odd width: every BMP row carries a byte of padding; 77 rows end in the
+// middle of a band of rows.
+constexpr int kWidth = 61, kHeight = 77;
+
+QByteArray topDownBmp(const Bitmap24& b)
+{
+    QByteArray bytes = encodeBmp24(b);
+    const qsizetype stride = Bitmap24::strideFor(b.width());
+    QByteArray flipped = bytes.left(54);
+    for (int r = b.height() - 1; r >= 0; --r)
+        flipped += bytes.mid(54 + r * stride, stride);
+    const qint32 height = -b.height();
+    std::memcpy(flipped.data() + 22, &height, 4);
+    return flipped;
+}
+
+EffectRenderer::PropertyValues valuesOf(const std::vector<EffectSetting>& settings)
+{
+    EffectRenderer e;
+    applyEffectSettings(e, settings);
+    return e.properties();
+}
+
+// The whole-frame path: the engine renders the picture, the result written
+// as the effects dialog writes it.
+QByteArray wholeFrame(const QString& in, const QString& out, const std::vector<EffectSetting>& settings,
+                      ExifOrientation exif = ExifOrientation::Apply)
+{
+    EffectRenderer e;
+    applyEffectSettings(e, settings);
+    const Picture source = Picture::loadFromFile(in, exif);
+    e.setPictureOriginal(source);
+    writeRenderedPicture(out, e.Picture(), source);
+    return readWholeFile(out);
+}
+
+struct StreamedTone : ::testing::TestWithParam<std::tuple<ToneCase, Files>> {
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+
+} // namespace
+
+TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
+{
+    const auto& [tone, files] = GetParam();
+    const Bitmap24 picture = testpics::pattern(kWidth, kHeight, 5);
+    const bool jpegIn = files == Files::JpegToJpeg;
+    const QString in = path(jpegIn ? "in.jpg" : "in.bmp");
+    writeFileAtomically(in, jpegIn                            ? encodeJpeg(picture)
+                            : files == Files::TopDownBmpToBmp ? topDownBmp(picture)
+                                                              : encodeBmp24(picture));
+    const QString ext = files == Files::JpegToJpeg || files == Files::BmpToJpeg ? ".jpg" : ".bmp";
+
+    ResetRandom(77);
+    const QByteArray expected = wholeFrame(in, path("whole" + ext), tone.settings);
+    const std::uint32_t expectedState = RandomState();
+
+    ResetRandom(77);
+    ASSERT_TRUE(
+        renderFileStreamed(in, path("streamed" + ext), valuesOf(tone.settings), ExifOrientation::Apply));
+    EXPECT_EQ(RandomState(), expectedState);
+    EXPECT_TRUE(readWholeFile(path("streamed" + ext)) == expected);
+}
+
+std::string toneName(const ::testing::TestParamInfo<std::tuple<ToneCase, Files>>& info)
+{
+    static const char* const kFiles[] = {"JpegToJpeg", "BmpToBmp", "TopDownBmpToBmp", "BmpToJpeg"};
+    return std::string(std::get<0>(info.param).name) + "_" + kFiles[int(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(Tones, StreamedTone,
+                         ::testing::Combine(::testing::ValuesIn(kTones),
+                                            ::testing::Values(Files::JpegToJpeg, Files::BmpToBmp,
+                                                              Files::TopDownBmpToBmp, Files::BmpToJpeg)),
+                         toneName);
+
+// A camera picture keeps its EXIF block and colour profile; one the camera
+// held turned must be turned upright first, which only the whole frame does.
+TEST(StreamedToneCamera, KeepsMetadataAndLeavesTurnedPicturesToTheWholeFrame)
+{
+    QTemporaryDir dir;
+    const std::vector<EffectSetting> settings{{P::PicBrightness, 10}, {P::PicContrast, 20}};
+    for (const int orientation : {1, 6}) {
+        const QString in = dir.filePath(QStringLiteral("cam%1.jpg").arg(orientation));
+        writeFileAtomically(in, camera::cameraJpeg(camera::quarters(80, 48), orientation));
+        const QString streamed = dir.filePath("streamed.jpg");
+        EXPECT_EQ(renderFileStreamed(in, streamed, valuesOf(settings), ExifOrientation::Apply),
+                  orientation == 1);
+        if (orientation == 1) {
+            EXPECT_TRUE(readWholeFile(streamed) == wholeFrame(in, dir.filePath("whole.jpg"), settings));
+            const camera::Tags tags = camera::readTags(streamed);
+            EXPECT_TRUE(tags.rgbProfile);
+            EXPECT_EQ(tags.make, camera::Make);
+        }
+    }
+}
+
+// The collection run, two files at a time (one while noise is drawn), with a
+// file only the whole frame can do among them: every file as a run one at a
+// time over the whole frame leaves it, and the random numbers after.
+class StreamedApply : public ::testing::TestWithParam<int> {};
+
+TEST_P(StreamedApply, MatchesOneFileAtATimeOverTheWholeFrame)
+{
+    QTemporaryDir dir;
+    const std::vector<EffectSetting> settings{{P::PicContrast, 35}, {P::PicColorNoise, GetParam()}};
+    QStringList streamed, whole;
+    for (int k = 0; k < 6; ++k) {
+        const QString name = k == 3 ? QStringLiteral("p%1.jpg").arg(k)
+                                    : QStringLiteral("p%1.%2").arg(k).arg(k % 2 ? "bmp" : "jpg");
+        const QByteArray bytes = k == 3  ? camera::cameraJpeg(camera::quarters(40, 24), 8)
+                                 : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
+                                         : encodeJpeg(testpics::pattern(kWidth, 40 + k, k));
+        streamed << dir.filePath("s_" + name);
+        whole << dir.filePath("w_" + name);
+        writeFileAtomically(streamed.last(), bytes);
+        writeFileAtomically(whole.last(), bytes);
+    }
+    ResetRandom();
+    EffectRenderer wholeEngine;
+    applyEffectSettings(wholeEngine, settings);
+    for (const QString& f : whole)
+        applyEffectsToFile(wholeEngine, f);
+    const std::uint32_t expectedState = RandomState();
+
+    ResetRandom();
+    EffectRenderer engine;
+    applyEffectSettings(engine, settings);
+    QStringList reported;
+    ApplyProgress progress;
+    progress.after = [&](int, int, const QString& f) { reported << f; };
+    EXPECT_EQ(applyEffectsToFiles(engine, streamed, ExifOrientation::Apply, progress), 6);
+    EXPECT_EQ(reported, streamed);
+    EXPECT_EQ(RandomState(), expectedState);
+    for (int k = 0; k < 6; ++k)
+        EXPECT_TRUE(readWholeFile(streamed[k]) == readWholeFile(whole[k])) << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(Noise, StreamedApply, ::testing::Values(0, 50));
+
+// A failure stops the run there: the files after it stay as they were, even
+// the one already being worked on beside it.
+TEST(StreamedApplyFailure, LeavesTheFilesAfterAFailureUntouched)
+{
+    QTemporaryDir dir;
+    QStringList files;
+    for (int k = 0; k < 4; ++k) {
+        files << dir.filePath(QStringLiteral("p%1.jpg").arg(k));
+        writeFileAtomically(files.last(),
+                            k == 1 ? QByteArray("not a picture") : encodeJpeg(testpics::pattern(40, 30, k)));
+    }
+    const QByteArray before2 = readWholeFile(files[2]);
+    EffectRenderer engine;
+    engine.setPicBrightness(30);
+    EXPECT_THROW(applyEffectsToFiles(engine, files, ExifOrientation::Apply), AppError);
+    EXPECT_FALSE(readWholeFile(files[0]) == encodeJpeg(testpics::pattern(40, 30, 0)));
+    EXPECT_TRUE(readWholeFile(files[2]) == before2);
+}
