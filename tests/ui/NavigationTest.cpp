@@ -91,7 +91,7 @@ TEST_F(Navigation, ACollectionThatShowsNothingLeavesNothingOpen)
 {
     writeFileAtomically(dir.filePath("a.gif"), "GIF89a");
     writeCollection(dir.filePath("gif.pvx"), {{dir.filePath("a.gif"), "x"}});
-    writeFileAtomically(dir.filePath("empty.pvx"), {});
+    writeFileAtomically(dir.filePath("empty.pvx"), QByteArray());
     for (const char* name : {"gif.pvx", "empty.pvx"}) {
         openPath(collectionOf(3));
         openPath(dir.filePath(name));

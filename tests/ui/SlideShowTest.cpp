@@ -117,7 +117,7 @@ TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffectsAndStaysFullSc
 {
     openPath(collectionOf(3));
     mainWindow()->toggleSlideShow();
-    writeFileAtomically(dir.filePath(QStringLiteral("empty.pvx")), {});
+    writeFileAtomically(dir.filePath(QStringLiteral("empty.pvx")), QByteArray());
     openPath(dir.filePath(QStringLiteral("empty.pvx")));
     tick();
     EXPECT_FALSE(running());
