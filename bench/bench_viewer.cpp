@@ -134,8 +134,7 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-template<class Done>
-void spinUntil(Done done)
+template <class Done> void spinUntil(Done done)
 {
     // Blocks until something arrives: a busy loop would take the core the
     // decoding thread needs.
@@ -204,8 +203,7 @@ void BM_VisibleBandDecode(benchmark::State& state)
 
 // Shows a picture never decoded before (its own copy of the bytes) with its
 // strip rendition as the stand-in, and waits until `painted` holds.
-template<class Painted>
-double showNewPicture(int i, Painted painted)
+template <class Painted> double showNewPicture(int i, Painted painted)
 {
     const QByteArray& bytes = fixture().bytes[i % kDistinct];
     const Picture picture = Picture::fromJpegData(QByteArray(bytes.constData(), bytes.size()));
@@ -226,7 +224,8 @@ void BM_ProportionalNewPictureToPainted(benchmark::State& state)
     std::vector<double> runs;
     int i = 0;
     for (auto _ : state) {
-        runs.push_back(showNewPicture(++i, [](const Picture&) { return window().Image1()->showsDecodedPixels(); }));
+        runs.push_back(
+            showNewPicture(++i, [](const Picture&) { return window().Image1()->showsDecodedPixels(); }));
         state.SetIterationTime(runs.back());
         state.PauseTiming();
         settle();

@@ -108,7 +108,8 @@ bool readRows(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow,
     return true;
 }
 
-bool pixelStep(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow, const std::atomic<bool>* stop)
+bool pixelStep(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow,
+               const std::atomic<bool>* stop)
 {
     if (setjmp(d.err.jump))
         return false;
@@ -132,7 +133,8 @@ bool cropStep(Decoder& d, JDIMENSION* x, JDIMENSION* width)
 }
 
 // Skips to row `top` and reads `rows` rows; the rest is never decoded.
-bool bandStep(Decoder& d, JDIMENSION top, JDIMENSION rows, std::uint8_t* bits, int stride, std::uint8_t* cmykRow)
+bool bandStep(Decoder& d, JDIMENSION top, JDIMENSION rows, std::uint8_t* bits, int stride,
+              std::uint8_t* cmykRow)
 {
     if (setjmp(d.err.jump))
         return false;

@@ -61,7 +61,8 @@ public:
     // it. Empty when `stop` turned true on the way. `known`, a decode of
     // this picture made before (a thumbnail's), stands in when it is the
     // very decode this would make.
-    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr, const QImage& known = QImage()) const;
+    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr,
+                           const QImage& known = QImage()) const;
     // Full-size pixels of `*band` only, which comes back clipped to the
     // picture. Null for turned JPEGs and other kinds, which decode whole.
     QImage decodedBand(QRect* band) const;

@@ -61,8 +61,8 @@ DecodeAhead::~DecodeAhead()
 
 bool DecodeAhead::sameTask(const Task& a, const Task& b)
 {
-    return a.entry.path == b.entry.path && a.work == b.work && a.entry.picture.sharesDataWith(b.entry.picture) &&
-           a.target == b.target;
+    return a.entry.path == b.entry.path && a.work == b.work &&
+           a.entry.picture.sharesDataWith(b.entry.picture) && a.target == b.target;
 }
 
 bool DecodeAhead::cached(const Task& t) const
@@ -77,7 +77,8 @@ bool DecodeAhead::cached(const Task& t) const
     return image || (!d->band.isNull() && d->bandRect.contains(target.visible));
 }
 
-void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif)
+void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule,
+                       ExifOrientation exif)
 {
     QList<Entry> entries;
     if (!shown.picture.isEmpty())

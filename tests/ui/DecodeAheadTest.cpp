@@ -39,10 +39,10 @@ class ScaleChoice : public ::testing::TestWithParam<ScaleCase> {};
 TEST_P(ScaleChoice, DecodesTheSmallestScaleThatCoversTheDrawnSize)
 {
     const ScaleCase& c = GetParam();
-    const Picture picture =
-        Picture::fromJpegData(camera::cameraJpeg(testpics::pattern(c.stored.width(), c.stored.height(), 1), c.tag));
-    const DrawTarget t =
-        drawTarget(picture.size(), c.control, c.stretch, c.proportional, true, c.dpr, QRect(QPoint(), c.control));
+    const Picture picture = Picture::fromJpegData(
+        camera::cameraJpeg(testpics::pattern(c.stored.width(), c.stored.height(), 1), c.tag));
+    const DrawTarget t = drawTarget(picture.size(), c.control, c.stretch, c.proportional, true, c.dpr,
+                                    QRect(QPoint(), c.control));
     EXPECT_EQ(picture.decodedCovering(t.drawn).size(), c.decoded);
 }
 
@@ -85,7 +85,8 @@ protected:
             for (int y = 0; y < b.height(); ++y)
                 for (int x = 0; x < b.width(); ++x) {
                     std::uint8_t* p = b.scanLine(y) + 3 * x;
-                    p[0] = std::uint8_t(x / 6 + k * 9), p[1] = std::uint8_t(y / 4), p[2] = std::uint8_t((x + y) / 9);
+                    p[0] = std::uint8_t(x / 6 + k * 9), p[1] = std::uint8_t(y / 4),
+                    p[2] = std::uint8_t((x + y) / 9);
                 }
             const QString path = dir.filePath(QStringLiteral("big%1.jpg").arg(k));
             writeFileAtomically(path, encodeJpeg(b));
@@ -117,7 +118,8 @@ TEST_F(DecodeAheadTest, ShowsTheDecodedPictureOnceItArrives)
     // decode smooth-scaled.
     mainWindow()->fitCentred();
     QTRY_VERIFY(img->showsDecodedPixels());
-    const QImage expected = whole.scaled(img->drawRect().size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage expected =
+        whole.scaled(img->drawRect().size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_LE(maxDifference(shown(), expected), 6);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
@@ -167,10 +169,12 @@ TEST_F(DecodeAheadTest, WorkForEntriesNoLongerNearIsDropped)
     QCoreApplication::processEvents();
     QSignalSpy ready(decoder, &DecodeAhead::ready);
     const DrawRule rule = mainWindow()->Image1()->drawRule();
-    decoder->want({fileOf(2), Picture::loadFromFile(fileOf(2))}, {{fileOf(3), {}}}, rule, ExifOrientation::Apply);
+    decoder->want({fileOf(2), Picture::loadFromFile(fileOf(2))}, {{fileOf(3), {}}}, rule,
+                  ExifOrientation::Apply);
     // Decoded, but moved away from before the results came in.
     decoder->waitForIdle();
-    decoder->want({fileOf(5), Picture::loadFromFile(fileOf(5))}, {{fileOf(6), {}}}, rule, ExifOrientation::Apply);
+    decoder->want({fileOf(5), Picture::loadFromFile(fileOf(5))}, {{fileOf(6), {}}}, rule,
+                  ExifOrientation::Apply);
     decoder->waitForIdle();
     QCoreApplication::processEvents();
     for (const QList<QVariant>& r : std::as_const(ready))

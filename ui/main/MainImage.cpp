@@ -102,7 +102,8 @@ DrawRule MainImage::drawRule() const
     // In a scroll area, the part of this control its viewport shows.
     const QRect viewport = parentWidget() ? QRect(-pos(), parentWidget()->size()) : rect();
     return [=](QSize picture) {
-        return drawTarget(picture, autoSize ? picture : control, stretch, proportional, center, dpr, viewport);
+        return drawTarget(picture, autoSize ? picture : control, stretch, proportional, center, dpr,
+                          viewport);
     };
 }
 

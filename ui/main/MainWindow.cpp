@@ -182,7 +182,8 @@ void MainWindow::updateDecodes()
     const Picture& picture = m_mainImage->picture();
     // The commands that put the current slot's picture into the main image
     // show the current entry.
-    const ThumbSlot* current = m_session->currentSlot() <= SlotCount() ? slot(m_session->currentSlot()) : nullptr;
+    const ThumbSlot* current =
+        m_session->currentSlot() <= SlotCount() ? slot(m_session->currentSlot()) : nullptr;
     if (current && !picture.isEmpty() && current->picture().sharesDataWith(picture))
         m_shownEntry = m_session->currentEntry();
     const int count = m_session->entryCount();

@@ -204,8 +204,8 @@ private:
     QMenu* m_viewModeMenu = nullptr;
     QList<ThumbSlot*> m_slots;
     DecodeAhead* m_decoder = nullptr;
-    int m_shownEntry = 0;     // whose picture the main image shows
-    Picture m_failedPicture;  // told once, not decoded again
+    int m_shownEntry = 0;    // whose picture the main image shows
+    Picture m_failedPicture; // told once, not decoded again
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     bool m_fullScreen = false;

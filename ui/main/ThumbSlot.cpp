@@ -22,8 +22,8 @@ void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
     m_stamp = stamp;
 }
 
-void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb,
-                            const QImage& decoded)
+void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture,
+                            const QImage& thumb, const QImage& decoded)
 {
     m_picture = picture;
     m_thumb = thumb;
