@@ -1,10 +1,12 @@
+// The atomic writer's own behaviour; every writer under every injected
+// failure is tests/hardening/FaultInjectionTest.
 #include "core/AtomicFile.h"
-#include "core/Errors.h"
-
-#include "tests/graphics/TestFiles.h"
+#include "tests/support/ErrorText.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/Printers.h"
 
 #include <QDir>
-#include <QFile>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,51 +17,31 @@ namespace {
 class AtomicFile : public ::testing::Test {
 protected:
     void TearDown() override { setAtomicWriteFault(AtomicWriteFault::None); }
-
-    QString writeError(const QString& path, const QByteArray& data)
-    {
-        try {
-            writeFileAtomically(path, data);
-        } catch (const AppError& e) {
-            return e.text();
-        }
-        return QString();
-    }
-
-    QByteArray contents(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-
+    QStringList files(const QString& folder) const { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
     QTemporaryDir dir;
 };
-
-} // namespace
 
 TEST_F(AtomicFile, WritesNewAndReplacesOldFilesLeavingNothingElse)
 {
     const QString path = dir.filePath("picture.bmp");
-    writeFileAtomically(path, "first");
-    EXPECT_EQ(contents(path), "first");
-    writeFileAtomically(path, QByteArray(100000, 'x'));
-    EXPECT_EQ(contents(path), QByteArray(100000, 'x'));
-    writeFileAtomically(path, QByteArray());
-    EXPECT_EQ(contents(path), QByteArray());
-    EXPECT_EQ(filesIn(dir.path()), QStringList{"picture.bmp"});
+    for (const QByteArray& bytes : {QByteArray("first"), QByteArray(100000, 'x'), QByteArray()}) {
+        writeFileAtomically(path, bytes);
+        EXPECT_EQ(readWholeFile(path), bytes);
+    }
+    // The longest file names still get a temporary.
+    const QString longest = dir.filePath(QString(251, 'n') + ".bmp");
+    writeFileAtomically(longest, "long");
+    EXPECT_EQ(fileBytes(longest), "long");
+    EXPECT_EQ(files(dir.path()), (QStringList{QString(251, 'n') + ".bmp", "picture.bmp"}));
+    // A failed write never creates the target.
+    setAtomicWriteFault(AtomicWriteFault::Write);
+    EXPECT_FALSE(errorText([&] { writeFileAtomically(dir.filePath("new.bmp"), "data"); }).isEmpty());
+    EXPECT_EQ(files(dir.path()).size(), 2);
 }
 
-TEST_F(AtomicFile, LongestFileNamesStillGetATemporary)
+TEST_F(AtomicFile, KeepsTheOwnerGroupPermissionsAndSymbolicLinkOfTheReplacedFile)
 {
-    const QString path = dir.filePath(QString(251, 'n') + ".bmp");
-    writeFileAtomically(path, "long");
-    EXPECT_EQ(contents(path), "long");
-    EXPECT_EQ(filesIn(dir.path()).size(), 1);
-}
-
-TEST_F(AtomicFile, KeepsTheOwnerGroupAndPermissionsOfTheReplacedFile)
-{
-    const QString path = dir.filePath("shared.jpg");
+    const QString path = dir.filePath("shared.jpg"), link = dir.filePath("link.jpg");
     const QByteArray native = QFile::encodeName(path);
     writeFileAtomically(path, "old");
     ASSERT_EQ(::chmod(native.constData(), 0640), 0);
@@ -68,92 +50,37 @@ TEST_F(AtomicFile, KeepsTheOwnerGroupAndPermissionsOfTheReplacedFile)
     const uid_t uid = root ? 4321 : ::geteuid();
     const gid_t gid = root ? 8765 : ::getegid();
     ASSERT_EQ(::chown(native.constData(), uid, gid), 0);
-    writeFileAtomically(path, "new");
+    ASSERT_TRUE(QFile::link(path, link));
+    writeFileAtomically(link, "new");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(fileBytes(path), "new");
     struct stat st {};
     ASSERT_EQ(::stat(native.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(st.st_uid, uid);
     EXPECT_EQ(st.st_gid, gid);
-    EXPECT_EQ(contents(path), "new");
 }
 
-TEST_F(AtomicFile, FailureAtAnyStepKeepsTheOldFileWholeAndLeavesNoTemporary)
+TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
 {
-    const QString path = dir.filePath("photo.jpg");
-    const QByteArray old(5000, 'o');
-    writeFileAtomically(path, old);
-    for (auto step : {AtomicWriteFault::Open, AtomicWriteFault::Write, AtomicWriteFault::Flush,
-                      AtomicWriteFault::Commit}) {
-        SCOPED_TRACE(int(step));
-        setAtomicWriteFault(step);
-        EXPECT_EQ(writeError(path, QByteArray(8000, 'n')),
-                  msg::cannotCreate(path, QStringLiteral("Input/output error")));
-        EXPECT_EQ(contents(path), old);
-        EXPECT_EQ(filesIn(dir.path()), QStringList{"photo.jpg"});
-    }
-    // A failed write never creates the target either.
-    setAtomicWriteFault(AtomicWriteFault::Write);
-    EXPECT_FALSE(writeError(dir.filePath("new.bmp"), "data").isEmpty());
-    EXPECT_EQ(filesIn(dir.path()), QStringList{"photo.jpg"});
-
-    setAtomicWriteFault(AtomicWriteFault::None);
-    writeFileAtomically(path, "recovered");
-    EXPECT_EQ(contents(path), "recovered");
-}
-
-TEST_F(AtomicFile, UnwritableFolderGivesCannotCreate)
-{
-    const QString folder = dir.filePath("locked");
-    ASSERT_TRUE(QDir().mkdir(folder));
-    const QString path = folder + "/a.bmp";
-    if (::geteuid() == 0) {
-        // Root writes anywhere: let the seam refuse as the system would.
+    const QString locked = dir.filePath("locked"), folder = dir.filePath("folder.bmp");
+    ASSERT_TRUE(QDir().mkdir(locked) && QDir().mkdir(folder));
+    if (::geteuid() == 0) // root writes anywhere: let the seam refuse as the system would
         setAtomicWriteFault(AtomicWriteFault::Open, EACCES);
-    } else {
-        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-    }
-    EXPECT_EQ(writeError(path, "x"), msg::cannotCreate(path, QStringLiteral("Permission denied")));
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-    EXPECT_TRUE(filesIn(folder).isEmpty());
-}
-
-TEST_F(AtomicFile, MissingFolderAndDirectoryTargetsAreRefused)
-{
-    const QString missing = dir.filePath("nowhere/a.jpg");
-    EXPECT_EQ(writeError(missing, "x"),
-              msg::cannotCreate(missing, QStringLiteral("No such file or directory")));
-    const QString folder = dir.filePath("folder.bmp");
-    ASSERT_TRUE(QDir().mkdir(folder));
-    EXPECT_EQ(writeError(folder, "x"), msg::cannotCreate(folder, QStringLiteral("Is a directory")));
+    else
+        ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+    const auto write = [](const QString& p) { return errorText([&] { writeFileAtomically(p, "x"); }); };
+    EXPECT_EQ(write(locked + "/a.bmp"), msg::cannotCreate(locked + "/a.bmp", "Permission denied"));
+    setAtomicWriteFault(AtomicWriteFault::None);
+    ::chmod(QFile::encodeName(locked).constData(), 0755);
+    EXPECT_TRUE(files(locked).isEmpty());
+    EXPECT_EQ(write(dir.filePath("nowhere/a.jpg")), msg::cannotCreate(dir.filePath("nowhere/a.jpg"), "No such file or directory"));
+    EXPECT_EQ(write(folder), msg::cannotCreate(folder, "Is a directory"));
     EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    const auto read = [](const QString& p) { return errorText([&] { readWholeFile(p); }); };
+    EXPECT_EQ(read(dir.filePath("missing.jpg")), msg::cannotOpen(dir.filePath("missing.jpg"), "No such file or directory"));
+    EXPECT_EQ(read(dir.path()), msg::cannotOpen(dir.path(), "Is a directory"));
 }
 
-TEST_F(AtomicFile, WritesThroughASymbolicLink)
-{
-    const QString real = dir.filePath("real.bmp");
-    const QString link = dir.filePath("link.bmp");
-    writeFileAtomically(real, "old");
-    ASSERT_TRUE(QFile::link(real, link));
-    writeFileAtomically(link, "new");
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(contents(real), "new");
-}
-
-TEST_F(AtomicFile, ReadWholeFileReturnsTheBytesOrTheSystemsReason)
-{
-    const QString path = writeScratch(dir, "data.bin", QByteArray("\0\1\2binary", 9));
-    EXPECT_EQ(readWholeFile(path), QByteArray("\0\1\2binary", 9));
-    EXPECT_EQ(readWholeFile(writeScratch(dir, "empty.bin", QByteArray())), QByteArray());
-
-    const auto readError = [](const QString& p) {
-        try {
-            readWholeFile(p);
-        } catch (const AppError& e) {
-            return e.text();
-        }
-        return QString();
-    };
-    const QString missing = dir.filePath("missing.jpg");
-    EXPECT_EQ(readError(missing), msg::cannotOpen(missing, QStringLiteral("No such file or directory")));
-    EXPECT_EQ(readError(dir.path()), msg::cannotOpen(dir.path(), QStringLiteral("Is a directory")));
-}
+} // namespace

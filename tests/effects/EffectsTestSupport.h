@@ -1,13 +1,16 @@
 #pragma once
-// Shared helpers of the effect tests: random pictures and a plain reference
-// rendering of the per-pixel formulas, written straight from their
-// definitions with no tables and no shortcuts.
+// Shared helpers of the effect tests: random pictures, a plain reference
+// rendering of the per-pixel formulas written straight from their
+// definitions with no tables and no shortcuts, and a per-kernel fixture.
 #include "effects/ToneEffects.h"
 #include "graphics/Bitmap24.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 
 namespace fxtest {
 
@@ -52,13 +55,6 @@ inline long long refClamp(long long v)
     return v > 255 ? 255 : (v < 0 ? 0 : v);
 }
 
-inline long long refSplitlight(long long c)
-{
-    const long double pi = 3.141592653589793238462643383279502884L;
-    long double v = 255.0L * sinl((long double)c * pi / 510.0L);
-    return (long long)std::nearbyint((double)v);
-}
-
 // One pixel through every step, in order. n is the noise sample per channel.
 inline Rgb referencePixel(Rgb in, Rgb n, const ToneSettings& s)
 {
@@ -67,32 +63,27 @@ inline Rgb referencePixel(Rgb in, Rgb n, const ToneSettings& s)
     if (s.posterize != 0) {
         for (long long& v : c)
             v = (long long)nearbyintl((long double)v / (long double)s.posterize) * s.posterize;
-    } else if (s.solorize != 0) {
-        const long long a = (c[0] + c[1] + c[2]) / 3;
-        if (a > 255 - s.solorize)
-            for (long long& v : c)
-                v = 255 - v;
+    } else if (s.solorize != 0 && (c[0] + c[1] + c[2]) / 3 > 255 - s.solorize) {
+        for (long long& v : c)
+            v = 255 - v;
     }
     for (int i = 0; i < 3; ++i) {
         const long long v = c[i];
         long long tc = 0, tl = 0, td = 0;
-        if (s.contrast != 0) {
-            tc = (std::llabs(127 - v) * s.contrast) / 255;
-            if (v <= 127)
-                tc = -tc;
-        }
+        if (s.contrast != 0)
+            tc = (v <= 127 ? -1 : 1) * ((std::llabs(127 - v) * s.contrast) / 255);
         if (s.lightness != 0)
             tl = ((255 - v) * s.lightness) / 255;
         if (s.darkness != 0)
             td = (-(v * s.darkness)) / 255;
         c[i] = refClamp(noise[i] + v + tc + tl + td + s.brightness);
     }
+    const long double pi = 3.141592653589793238462643383279502884L;
     for (int k = 0; k < s.splitlight; ++k)
         for (long long& v : c)
-            v = refSplitlight(v);
+            v = (long long)std::nearbyint((double)(255.0L * sinl((long double)v * pi / 510.0L)));
     if (s.grayScale) {
-        const long double y = (0.3L * c[0] + 0.59L * c[1]) + 0.11L * c[2];
-        c[0] = c[1] = c[2] = (long long)nearbyintl(y);
+        c[0] = c[1] = c[2] = (long long)nearbyintl((0.3L * c[0] + 0.59L * c[1]) + 0.11L * c[2]);
     } else if (s.saturation != 0) {
         const long long a = (c[0] + c[1] + c[2]) / 3;
         for (long long& v : c)
@@ -114,18 +105,29 @@ inline Bitmap24 referenceRender(const Bitmap24& src, const Bitmap24* noise, cons
     return out;
 }
 
-// The tone chain on one pixel through the product code.
-inline Rgb renderOne(Rgb in, const ToneSettings& s)
+inline const char* kernelName(ToneKernel k)
 {
-    Bitmap24 src(1, 1), dst;
-    setPixel(src, 0, 0, in);
-    RenderTone(src, nullptr, s, dst);
-    return pixel(dst, 0, 0);
+    return k == ToneKernel::Portable ? "Portable" : k == ToneKernel::Ssse3 ? "Ssse3" : "Avx512";
 }
+inline const auto kEveryKernel =
+    ::testing::Values(ToneKernel::Portable, ToneKernel::Ssse3, ToneKernel::Avx512);
 
-inline int renderChannel(int v, const ToneSettings& s)
-{
-    return renderOne({v, v, v}, s).r;
-}
+// Runs each test at one tone kernel level (P is the level, or a tuple that
+// starts with it) and skips levels this processor lacks.
+template <class P = ToneKernel> class AtKernel : public ::testing::TestWithParam<P> {
+protected:
+    void SetUp() override
+    {
+        ToneKernel k;
+        if constexpr (std::is_same_v<P, ToneKernel>)
+            k = this->GetParam();
+        else
+            k = std::get<0>(this->GetParam());
+        SetToneKernelLimit(k);
+        if (ToneKernelInUse() != k)
+            GTEST_SKIP() << "this processor lacks " << kernelName(k);
+    }
+    void TearDown() override { SetToneKernelLimit(ToneKernel::Avx512); }
+};
 
 } // namespace fxtest

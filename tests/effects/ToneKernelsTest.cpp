@@ -1,5 +1,5 @@
-// The vector paths of the tone chain against the plain reference, at every
-// kernel level this processor offers.
+// The table and vector paths of the tone chain against the plain reference,
+// at every kernel level this processor offers.
 #include "EffectsTestSupport.h"
 #include "effects/Random.h"
 #include "effects/ToneEffects.h"
@@ -14,213 +14,100 @@ using namespace fxtest;
 
 namespace {
 
-const char* kernelName(ToneKernel k)
-{
-    switch (k) {
-    case ToneKernel::Portable:
-        return "Portable";
-    case ToneKernel::Ssse3:
-        return "Ssse3";
-    case ToneKernel::Avx512:
-        return "Avx512";
-    }
-    return "?";
-}
-
 // Saturation amounts around every edge of the arithmetic: the plain average,
 // no change, the first steps either side, the doubling, the point where the
 // factor is capped (F = 255 * 256 at T = 65025), and far beyond.
 const int kSaturations[] = {-255, -254, -128, -1,  0,     1,     2,     80,    254,
                             255,  256,  300,  509, 10000, 65024, 65025, 65026, INT_MAX};
 
-// Runs each test at one kernel level and restores the widest afterwards.
-class ToneKernels : public ::testing::TestWithParam<ToneKernel> {
-protected:
-    void SetUp() override
-    {
-        SetToneKernelLimit(GetParam());
-        if (ToneKernelInUse() != GetParam())
-            GTEST_SKIP() << "this processor lacks " << kernelName(GetParam());
-    }
-    void TearDown() override { SetToneKernelLimit(ToneKernel::Avx512); }
-};
-
-// Every 24-bit colour once, in a 4096 x 4096 picture.
-const Bitmap24& everyColour()
+// Each effect alone at several amounts, each saturation with and without the
+// channel tables before it, and grayscale after them.
+std::vector<ToneSettings> edgeSettings()
 {
-    static const Bitmap24 all = [] {
-        Bitmap24 b(4096, 4096);
-        long i = 0;
-        for (int y = 0; y < b.height(); ++y)
-            for (int x = 0; x < b.width(); ++x, ++i)
-                setPixel(b, x, y, {int(i & 255), int((i >> 8) & 255), int((i >> 16) & 255)});
-        return b;
-    }();
-    return all;
+    std::vector<ToneSettings> cases;
+    for (int v : {-255, -128, -1, 1, 77, 255})
+        for (int ToneSettings::*amount : {&ToneSettings::brightness, &ToneSettings::contrast,
+                                          &ToneSettings::lightness, &ToneSettings::darkness}) {
+            ToneSettings s;
+            s.*amount = v;
+            cases.push_back(s);
+        }
+    for (int k = 1; k <= 10; ++k)
+        cases.push_back({.splitlight = k});
+    for (int p : {2, 3, 7, 100, 170, 509, 510})
+        cases.push_back({.posterize = p});
+    for (int s : {1, 100, 255})
+        cases.push_back({.solorize = s});
+    for (int t : kSaturations)
+        for (bool invert : {false, true}) {
+            cases.push_back({.saturation = t, .invert = invert});
+            cases.push_back({.brightness = 40,
+                             .contrast = 60,
+                             .saturation = t,
+                             .splitlight = invert ? 2 : 0,
+                             .invert = invert,
+                             .posterize = invert ? 30 : 0});
+        }
+    for (int b : {0, 37})
+        for (bool invert : {false, true}) {
+            cases.push_back({.brightness = b, .grayScale = true, .invert = invert});
+            cases.push_back({.brightness = 40, .contrast = 60, .invert = invert});
+        }
+    return cases;
 }
 
-// Saturation alone on a picture whose channels are already in 0..255.
-Rgb saturated(Rgb c, long long t)
-{
-    const long long a = (c.r + c.g + c.b) / 3;
-    auto one = [&](long long v) { return int(refClamp(((t + 255) * (v - a)) / 255 + a)); };
-    return {one(c.r), one(c.g), one(c.b)};
-}
+using ToneKernels = AtKernel<>;
 
 } // namespace
 
-TEST_P(ToneKernels, SaturationOfEveryColourMatchesFormula)
+// Widths on both sides of the 16- and 64-pixel blocks, so that the last
+// block of a row stops in each of its three 64-byte parts; the first row
+// runs through every byte value once the row is 86 pixels wide.
+TEST_P(ToneKernels, EdgeAmountsAtEveryRowTailMatchReference)
 {
-    const Bitmap24& all = everyColour();
-    for (int t : {-255, 1, 255, 256, 10000, 65025, INT_MAX}) {
-        ToneSettings s;
-        s.saturation = t;
-        Bitmap24 dst;
-        RenderTone(all, nullptr, s, dst);
-        long bad = 0;
-        for (int y = 0; y < all.height(); ++y)
-            for (int x = 0; x < all.width(); ++x)
-                bad += pixel(dst, x, y) != saturated(pixel(all, x, y), t);
-        EXPECT_EQ(bad, 0) << "T " << t;
-    }
-}
-
-TEST_P(ToneKernels, GrayscaleOfEveryColourMatchesExtendedPrecision)
-{
-    const Bitmap24& all = everyColour();
-    for (bool invert : {false, true}) {
-        ToneSettings s;
-        s.grayScale = true;
-        s.invert = invert;
-        Bitmap24 dst;
-        RenderTone(all, nullptr, s, dst);
-        long bad = 0;
-        for (int y = 0; y < all.height(); ++y)
-            for (int x = 0; x < all.width(); ++x) {
-                const Rgb c = pixel(all, x, y);
-                const int g = int(nearbyintl((0.3L * c.r + 0.59L * c.g) + 0.11L * c.b));
-                const int want = invert ? 255 - g : g;
-                bad += pixel(dst, x, y) != Rgb{want, want, want};
-            }
-        EXPECT_EQ(bad, 0) << "invert " << invert;
-    }
-}
-
-TEST_P(ToneKernels, GrayscaleRowTailsAfterChannelTables)
-{
-    for (int w : {1, 15, 16, 17, 42, 43, 63, 64, 65, 86, 127, 128, 129}) {
-        // Grey levels near ties are common in flat colours; random ones add spread.
-        Bitmap24 src = randomBitmap(w, 4, unsigned(w) + 300);
+    const std::vector<ToneSettings> cases = edgeSettings();
+    for (int w : {1, 2, 15, 16, 17, 21, 22, 42, 43, 63, 64, 65, 85, 86, 127, 128, 129, 200, 256}) {
+        Bitmap24 src = randomBitmap(w, 3, unsigned(w));
         for (int x = 0; x < w; ++x)
-            setPixel(src, x, 0, {0, 5, 5});
-        for (int b : {0, 37}) {
-            ToneSettings s;
-            s.grayScale = true;
-            s.brightness = b;
-            s.invert = b != 0;
-            Bitmap24 dst;
-            RenderTone(src, nullptr, s, dst);
-            ASSERT_TRUE(dst == referenceRender(src, nullptr, s)) << "width " << w << " B" << b;
-        }
-    }
-}
-
-TEST_P(ToneKernels, SaturationAmountsAndRowTails)
-{
-    // Widths on both sides of the 16- and 64-pixel blocks, so that the last
-    // block of a row stops in each of its three 64-byte parts.
-    for (int w : {1, 2, 15, 16, 17, 21, 22, 42, 43, 63, 64, 65, 85, 86, 127, 128, 129, 200}) {
-        const Bitmap24 src = randomBitmap(w, 3, unsigned(w));
-        for (int t : kSaturations) {
-            for (bool invert : {false, true}) {
-                ToneSettings s;
-                s.saturation = t;
-                s.invert = invert;
-                Bitmap24 dst;
-                RenderTone(src, nullptr, s, dst);
-                ASSERT_TRUE(dst == referenceRender(src, nullptr, s))
-                    << "width " << w << " T " << t << " invert " << invert;
-            }
-        }
-    }
-}
-
-TEST_P(ToneKernels, SaturationAfterChannelTables)
-{
-    // The widest kernel looks the channel tables up itself; brightness,
-    // contrast, splitlight and posterize all feed it.
-    const Bitmap24 src = randomBitmap(131, 7, 99);
-    for (int t : kSaturations) {
-        ToneSettings s;
-        s.saturation = t;
-        s.brightness = 40;
-        s.contrast = 60;
-        Bitmap24 dst;
-        RenderTone(src, nullptr, s, dst);
-        EXPECT_TRUE(dst == referenceRender(src, nullptr, s)) << "T " << t;
-        s.splitlight = 2;
-        s.posterize = 30;
-        s.invert = true;
-        RenderTone(src, nullptr, s, dst);
-        EXPECT_TRUE(dst == referenceRender(src, nullptr, s)) << "T " << t << " with splitlight and posterize";
-    }
-}
-
-TEST_P(ToneKernels, ChannelTablesAloneOnEveryByte)
-{
-    // Rows of every length up to two vector blocks, every byte value.
-    for (int w = 1; w <= 130; ++w) {
-        Bitmap24 src(w, 2);
-        for (int x = 0; x < w; ++x) {
             setPixel(src, x, 0, {(3 * x) & 255, (3 * x + 1) & 255, (3 * x + 2) & 255});
-            setPixel(src, x, 1, {(255 - 3 * x) & 255, (128 + 3 * x) & 255, (7 * x) & 255});
+        setPixel(src, w / 2, 2, {0, 5, 5}); // a grayscale tie
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            Bitmap24 dst;
+            RenderTone(src, nullptr, cases[i], dst);
+            ASSERT_TRUE(dst == referenceRender(src, nullptr, cases[i])) << "width " << w << " case " << i;
         }
-        ToneSettings s;
-        s.brightness = 40;
-        s.contrast = 60;
-        s.invert = w % 2 == 0;
-        Bitmap24 dst;
-        RenderTone(src, nullptr, s, dst);
-        ASSERT_TRUE(dst == referenceRender(src, nullptr, s)) << "width " << w;
     }
 }
 
-TEST_P(ToneKernels, RandomSettingsMatchReference)
+TEST_P(ToneKernels, RandomSettingsAndNoiseMatchReference)
 {
     std::mt19937 rng(777 + unsigned(GetParam()));
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    for (int round = 0; round < 300; ++round) {
-        const int w = pick(1, 140), h = pick(1, 4);
+    auto maybe = [&](int oneIn, int lo, int hi) { return pick(1, oneIn) == 1 ? pick(lo, hi) : 0; };
+    for (int round = 0; round < 400; ++round) {
+        const int w = pick(1, 140), h = pick(1, 4), which = pick(0, 2);
         const Bitmap24 src = randomBitmap(w, h, 5000 + round);
-        ToneSettings s;
-        if (pick(0, 1))
-            s.brightness = pick(-255, 255);
-        if (pick(0, 1))
-            s.contrast = pick(-255, 400);
-        if (pick(0, 3) == 0)
-            s.lightness = pick(-300, 255);
-        if (pick(0, 3) == 0)
-            s.darkness = pick(-300, 255);
-        if (pick(0, 3) == 0)
-            s.splitlight = pick(1, 10);
-        if (pick(0, 4) == 0)
-            s.grayScale = true;
-        s.saturation = pick(0, 2) ? kSaturations[pick(0, std::size(kSaturations) - 1)] : pick(-255, 1000);
-        if (pick(0, 2) == 0)
-            s.invert = true;
-        if (pick(0, 3) == 0)
-            s.posterize = pick(1, 300);
+        const ToneSettings s{.brightness = maybe(2, -255, 255),
+                             .contrast = maybe(2, -255, pick(0, 5) ? 255 : 100000),
+                             .grayScale = pick(0, 3) == 0,
+                             .lightness = maybe(3, -400, 255),
+                             .darkness = maybe(3, -400, 255),
+                             .saturation = pick(0, 1) ? kSaturations[pick(0, std::size(kSaturations) - 1)]
+                                                      : maybe(2, -255, 1000),
+                             .splitlight = maybe(3, 1, 10),
+                             .invert = pick(0, 2) == 0,
+                             .posterize = which == 0 ? pick(1, pick(0, 3) ? 64 : 600) : 0,
+                             .solorize = which == 1 ? pick(1, 255) : 0};
+        Bitmap24 noise(w, h);
+        if (const int level = maybe(2, 1, 600); level > 0)
+            level % 2 ? FillColorNoise(noise, level) : FillMonoNoise(noise, std::min(level, 255));
         Bitmap24 dst;
-        RenderTone(src, nullptr, s, dst);
-        ASSERT_TRUE(dst == referenceRender(src, nullptr, s))
-            << "round " << round << " w " << w << " B" << s.brightness << " C" << s.contrast << " L"
-            << s.lightness << " D" << s.darkness << " K" << s.splitlight << " G" << s.grayScale << " T"
-            << s.saturation << " I" << s.invert << " P" << s.posterize;
+        RenderTone(src, &noise, s, dst);
+        ASSERT_TRUE(dst == referenceRender(src, &noise, s)) << "round " << round;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(, ToneKernels,
-                         ::testing::Values(ToneKernel::Portable, ToneKernel::Ssse3, ToneKernel::Avx512),
+INSTANTIATE_TEST_SUITE_P(, ToneKernels, kEveryKernel,
                          [](const auto& info) { return std::string(kernelName(info.param)); });
 
 TEST(ToneKernelLimit, NeverAboveWhatIsAsked)
@@ -234,7 +121,7 @@ TEST(ToneKernelLimit, NeverAboveWhatIsAsked)
 
 #ifdef PICTAVO_SIMD_X86
 // A build with the vector kernels must reach every one the processor has;
-// if it didn't, the kernel tests above would skip them without a word.
+// if it didn't, the kernel tests would skip them without a word.
 TEST(ToneKernelLimit, VectorBuildUsesWhatTheProcessorHas)
 {
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&

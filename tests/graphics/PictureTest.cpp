@@ -1,17 +1,16 @@
 #include "graphics/Picture.h"
+#include "core/Errors.h"
 #include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
-#include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 
 #include "TestFiles.h"
 #include "tests/support/FileBytes.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageWriter>
-#include <cstdio>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -59,16 +58,12 @@ TEST(PictureLoad, PicksTheDecoderByExtension)
     EXPECT_EQ(j.size(), QSize(227, 149));
     EXPECT_EQ(j.data(), jpeg);
     EXPECT_TRUE(j.toBitmap24() == decodeJpeg(jpeg));
-    EXPECT_TRUE(j.bitmap().isEmpty());
-    const QImage shown = j.toImage();
-    EXPECT_EQ(shown.format(), QImage::Format_BGR888);
-    EXPECT_TRUE(Bitmap24::fromImage(shown) == decodeJpeg(jpeg));
+    EXPECT_TRUE(Bitmap24::fromImage(j.toImage()) == decodeJpeg(jpeg));
 
     const Picture b = Picture::loadFromFile(corpusPath("bmpsuite/g/pal8.bmp"));
     EXPECT_EQ(b.kind(), Picture::Kind::Bitmap);
     EXPECT_EQ(b.size(), QSize(127, 64));
     EXPECT_TRUE(b.bitmap() == decodeBmp(corpusBytes("bmpsuite/g/pal8.bmp")));
-    EXPECT_TRUE(b.data().isEmpty());
 
     QImage icon(32, 16, QImage::Format_RGB32);
     icon.fill(QColor(10, 20, 30));
@@ -83,61 +78,57 @@ TEST(PictureLoad, PicksTheDecoderByExtension)
 TEST(PictureLoad, FailuresEndInTheProgramsMessages)
 {
     QTemporaryDir dir;
-    EXPECT_EQ(loadError(writeScratch(dir, "notes.txt", "text")), "Unknown picture file extension (.txt)");
-    // The extension is judged before the file is looked for.
-    EXPECT_EQ(loadError(dir.filePath("gone.png")), "Unknown picture file extension (.png)");
-    EXPECT_EQ(loadError(dir.filePath("no-extension")), "Unknown picture file extension (.)");
-
     const QString missing = dir.filePath("gone.jpg");
-    EXPECT_EQ(loadError(missing), QString("Cannot open file \"%1\". No such file or directory").arg(missing));
-
-    EXPECT_EQ(loadError(writeScratch(dir, "empty.bmp", QByteArray())), "Bitmap image is not valid");
-    EXPECT_EQ(loadError(writeScratch(dir, "empty.jpg", QByteArray())), msg::jpegError(JERR_INPUT_EMPTY));
-    EXPECT_EQ(loadError(writeScratch(dir, "text.jpg", "Dear diary,\n")), msg::jpegError(JERR_NO_SOI));
-    EXPECT_TRUE(loadError(writeScratch(dir, "empty.ico", QByteArray())).startsWith("Picture is not valid."));
-    EXPECT_TRUE(loadError(writeScratch(dir, "text.ico", "not an icon")).startsWith("Picture is not valid."));
-    EXPECT_EQ(loadError(writeScratch(dir, "short.bmp", corpusBytes("bmpsuite/g/rgb24.bmp").left(1000))),
-              "Bitmap file is truncated");
+    // A name, the bytes written there (none: no file), and the message.
+    const struct {
+        const char* name;
+        std::optional<QByteArray> bytes;
+        QString message;
+    } cases[] = {
+        {"notes.txt", "text", "Unknown picture file extension (.txt)"},
+        {"gone.png", {}, "Unknown picture file extension (.png)"}, // judged before the file is looked for
+        {"no-extension", {}, "Unknown picture file extension (.)"},
+        {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
+        {"empty.bmp", "", "Bitmap image is not valid"},
+        {"empty.jpg", "", msg::jpegError(JERR_INPUT_EMPTY)},
+        {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
+        {"empty.ico", "", "Picture is not valid."},
+        {"text.ico", "not an icon", "Picture is not valid."},
+        {"short.bmp", corpusBytes("bmpsuite/g/rgb24.bmp").left(1000), "Bitmap file is truncated"}};
+    for (const auto& c : cases) {
+        const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
+        EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
+    }
 }
 
-TEST(PictureSharing, CopiesShareTheirDataAndImagesKeepItAlive)
+// Copies share their pixels, yet painting into an image of one must not
+// change it, and an image keeps the pixels alive after the picture is gone.
+TEST(PictureSharing, ImagesOutliveThePictureAndNeverWriteThroughIt)
 {
     const Picture original = Picture::fromBitmap(noiseBitmap(40, 30, 7));
-    const Picture copy = original; // NOLINT: the copy is the point
-    EXPECT_TRUE(copy.sharesDataWith(original));
-    EXPECT_EQ(&copy.bitmap(), &original.bitmap());
-    EXPECT_FALSE(Picture::fromBitmap(noiseBitmap(40, 30, 7)).sharesDataWith(original));
-
     const Bitmap24 expected = original.bitmap();
     QImage image;
     {
         const Picture transient = Picture::fromBitmap(noiseBitmap(40, 30, 7));
         image = transient.toImage();
-        EXPECT_EQ(image.constBits(), transient.bitmap().bits()); // no copy
     }
-    // The picture is gone; its pixels live on in the image.
     EXPECT_TRUE(Bitmap24::fromImage(image) == expected);
-
-    // Painting into the image must not change the shared picture.
-    QImage view = original.toImage();
+    QImage view = Picture(original).toImage();
     view.setPixel(0, 0, 0xff123456);
     EXPECT_TRUE(original.bitmap() == expected);
 }
 
 TEST(PictureThumbnail, ChoosesTheSmallestJpegScaleThatStillCoversTheThumbnail)
 {
-    const QSize box(145, 145);
-    EXPECT_EQ(jpegThumbnailDenom({1600, 1200}, box), 8); // 200x150 for 145x108
-    EXPECT_EQ(jpegThumbnailDenom({640, 480}, box), 4);   // 80x60 would be too small
-    EXPECT_EQ(jpegThumbnailDenom({400, 300}, box), 2);
-    EXPECT_EQ(jpegThumbnailDenom({227, 149}, box), 1);
-    EXPECT_EQ(jpegThumbnailDenom({50, 50}, box), 1); // enlarged, from full size
-    // A wide panorama only needs to fill the width.
-    EXPECT_EQ(jpegThumbnailDenom({4000, 500}, box), 8);
-    // libjpeg rounds up: 1153 / 8 gives 145 rows, 1152 / 8 only 144.
-    EXPECT_EQ(jpegThumbnailDenom({1153, 1153}, box), 8);
-    EXPECT_EQ(jpegThumbnailDenom({1152, 1152}, box), 4);
-    EXPECT_EQ(jpegThumbnailDenom({1600, 1200}, QSize()), 8);
+    // 1600 x 1200 gives 200 x 150 for 145 x 108; 640 x 480 would give 80 x 60
+    // at 1/8; small pictures are enlarged from full size; a panorama need
+    // only fill the width; libjpeg rounds up: 1153 / 8 is 145 rows, 1152 / 8 144.
+    const std::tuple<QSize, QSize, int> cases[] = {
+        {{1600, 1200}, {145, 145}, 8}, {{640, 480}, {145, 145}, 4},   {{400, 300}, {145, 145}, 2},
+        {{227, 149}, {145, 145}, 1},   {{50, 50}, {145, 145}, 1},     {{4000, 500}, {145, 145}, 8},
+        {{1153, 1153}, {145, 145}, 8}, {{1152, 1152}, {145, 145}, 4}, {{1600, 1200}, {}, 8}};
+    for (const auto& [picture, box, denom] : cases)
+        EXPECT_EQ(jpegThumbnailDenom(picture, box), denom) << picture.width() << "x" << picture.height();
 }
 
 TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
@@ -159,47 +150,36 @@ TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
     EXPECT_TRUE(bmp.thumbnail({0, 145}).isNull());
 }
 
-TEST(PictureSave, WritesTheFormHeld)
+// Each form is written as held (a bitmap as a 24-bit BMP whatever the name
+// says); an empty picture or a missing folder ends in the program's message
+// and leaves what was there.
+TEST(PictureSave, WritesTheFormHeldOrNothing)
 {
     QTemporaryDir dir;
     const QByteArray jpeg = corpusBytes("jpeg/testorig.jpg");
-    const QString jpegPath = dir.filePath("copy.jpg");
-    Picture::fromJpegData(jpeg).saveToFile(jpegPath);
-    EXPECT_EQ(fileBytes(jpegPath), jpeg);
-
-    // A bitmap is written as a 24-bit BMP whatever the name says.
+    Picture::fromJpegData(jpeg).saveToFile(dir.filePath("copy.jpg"));
+    EXPECT_EQ(fileBytes(dir.filePath("copy.jpg")), jpeg);
     const Bitmap24 pixels = noiseBitmap(13, 7, 3);
-    const QString bmpPath = dir.filePath("rotated.jpg");
-    Picture::fromBitmap(pixels).saveToFile(bmpPath);
-    EXPECT_TRUE(decodeBmp(fileBytes(bmpPath)) == pixels);
-    EXPECT_TRUE(Picture::loadFromFile(writeScratch(dir, "again.bmp", fileBytes(bmpPath))).bitmap() == pixels);
-
+    Picture::fromBitmap(pixels).saveToFile(dir.filePath("rotated.jpg"));
+    EXPECT_TRUE(decodeBmp(fileBytes(dir.filePath("rotated.jpg"))) == pixels);
     QImage icon(16, 16, QImage::Format_RGB32);
     icon.fill(Qt::red);
     const QByteArray ico = icoBytes(icon);
-    const QString icoPath = dir.filePath("b.ico");
-    Picture::fromOtherData(ico, "ico").saveToFile(icoPath);
-    EXPECT_EQ(fileBytes(icoPath), ico);
-}
+    Picture::fromOtherData(ico, "ico").saveToFile(dir.filePath("b.ico"));
+    EXPECT_EQ(fileBytes(dir.filePath("b.ico")), ico);
 
-TEST(PictureSave, RefusesToWriteNothingOverAFile)
-{
-    QTemporaryDir dir;
-    const QString path = writeScratch(dir, "keep.bmp", "precious");
-    try {
-        Picture().saveToFile(path);
-        ADD_FAILURE() << "empty picture saved";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.text(), msg::cannotCreate(path, "The picture is empty."));
+    const QString kept = writeScratch(dir, "keep.bmp", "precious"), missing = dir.filePath("no/such.bmp");
+    for (const auto& [picture, path, reason] :
+         {std::tuple{Picture(), kept, "The picture is empty."},
+          {Picture::fromBitmap(pixels), missing, "No such file or directory"}}) {
+        try {
+            picture.saveToFile(path);
+            ADD_FAILURE() << "saved " << path.toStdString();
+        } catch (const AppError& e) {
+            EXPECT_EQ(e.text(), msg::cannotCreate(path, reason));
+        }
     }
-    EXPECT_EQ(fileBytes(path), "precious");
-    const QString missing = dir.filePath("no/such.bmp");
-    try {
-        Picture::fromBitmap(gradientBitmap(3, 3)).saveToFile(missing);
-        ADD_FAILURE() << "saved into a missing folder";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.text(), msg::cannotCreate(missing, "No such file or directory"));
-    }
+    EXPECT_EQ(fileBytes(kept), "precious");
 }
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the graphics tests: corpus paths, scratch folders and
+// Helpers shared by the graphics tests: corpus paths, scratch files and
 // small hand-made pictures.
 #include "graphics/Bitmap24.h"
 
@@ -14,9 +14,9 @@ QByteArray corpusBytes(const QString& relative);
 QString writeScratch(const QTemporaryDir& dir, const QString& name, const QByteArray& data);
 // Names of the files in `dir`, hidden ones included.
 QStringList filesIn(const QString& dir);
-// A width x height bitmap with a smooth colour gradient (JPEG-friendly).
+// A smooth gradient (JPEG-friendly): blue grows to the right, green downwards.
 Bitmap24 gradientBitmap(int width, int height);
-// Every byte of the bitmap different from its neighbours (a stern BMP test).
+// Every byte random (a stern BMP test).
 Bitmap24 noiseBitmap(int width, int height, unsigned seed);
 
 // Readable QString values in assertion failures.

@@ -2,19 +2,20 @@
 // the in-place write taken where a rename can't keep what the user had (a
 // folder that takes no new file, a file with another hard link): the old
 // file stays whole, no temporary is left, the message is the writer's own,
-// what is held in memory is unchanged, and a later write still succeeds.
-// Where even putting the old bytes back fails, the message names a copy.
+// and the same command, once the disk behaves, writes what it would have
+// written without the fault (so nothing held in memory was lost). Where even
+// putting the old bytes back fails, the message names a copy.
 #include "collection/CollectionFile.h"
 #include "core/AtomicFile.h"
-#include "graphics/BmpCodec.h"
 #include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "settings/IniFile.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/Printers.h"
+#include "tests/support/TestPictures.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -24,158 +25,59 @@
 
 namespace {
 
-Bitmap24 pattern(int w, int h, int seed)
-{
-    Bitmap24 b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* p = b.scanLine(y) + 3 * x;
-            p[0] = std::uint8_t(x * 7 + seed);
-            p[1] = std::uint8_t(y * 11 + seed);
-            p[2] = std::uint8_t((x ^ y) + seed);
-        }
-    return b;
-}
+using testpics::pattern;
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// One writer: prepares an old file, then runs a write that should replace it,
-// and can tell whether its in-memory state is still what it was.
+// A writer's old file and the write that should replace it, sharing state.
 struct Writer {
-    virtual ~Writer() = default;
-    virtual QString fileName() const = 0;
-    virtual void writeOld(const QString& path) = 0;
-    virtual void writeNew(const QString& path) = 0;
-    virtual QString expectedMessage(const QString& path, int error) const = 0;
-    virtual void expectStateUnchanged() const = 0;
-    virtual void expectNewWritten(const QString& path) const = 0;
+    std::function<void(const QString&)> writeOld, writeNew;
+    std::function<QString(const QString& path, int error)> message = [](const QString& path, int error) {
+        return msg::cannotCreate(path, QString::fromLocal8Bit(std::strerror(error)));
+    };
 };
 
-QString osText(int error)
+Writer makeWriter(int kind)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    Writer w;
+    if (kind == 0 || kind == 1) {
+        const auto next = std::make_shared<Picture>(kind == 0 ? Picture::fromBitmap(pattern(7, 5, 90))
+                                                              : Picture::fromJpegData(encodeJpeg(pattern(16, 8, 30))));
+        w.writeOld = [](const QString& p) { Picture::fromBitmap(pattern(4, 3, 1)).saveToFile(p); };
+        w.writeNew = [next](const QString& p) { next->saveToFile(p); };
+    } else if (kind == 2) {
+        w.writeOld = [](const QString& p) { writeCollection(p, {{"/old/a.jpg", "old comment"}}); };
+        w.writeNew = [](const QString& p) { writeCollection(p, {{"/pictures/new one.jpg", "new"}, {"b.bmp", ""}}); };
+        w.message = [](const QString& path, int error) { return ioErrorText(error, path); };
+    } else {
+        const auto ini = std::make_shared<std::unique_ptr<IniFile>>();
+        w.writeOld = [ini](const QString& p) {
+            IniFile old(p);
+            old.writeString("Settings", "Language", "English");
+            old.writeInteger("SlideShow", "Delay", 3);
+            old.save();
+            *ini = std::make_unique<IniFile>(p);
+            (*ini)->writeInteger("SlideShow", "Delay", 9);
+        };
+        // A failed save stays modified, so the next one tries again.
+        w.writeNew = [ini](const QString&) { (*ini)->save(); };
+        w.message = [](const QString& path, int) { return "Unable to write to " + path; };
+    }
+    return w;
 }
-
-struct BitmapPictureWriter : Writer {
-    Picture next = Picture::fromBitmap(pattern(7, 5, 90));
-    Bitmap24 nextPixels = next.bitmap();
-    QString fileName() const override { return "photo.bmp"; }
-    void writeOld(const QString& path) override { Picture::fromBitmap(pattern(4, 3, 1)).saveToFile(path); }
-    void writeNew(const QString& path) override { next.saveToFile(path); }
-    QString expectedMessage(const QString& path, int error) const override
-    {
-        return QString("Cannot create file \"%1\". %2").arg(path, osText(error));
-    }
-    void expectStateUnchanged() const override
-    {
-        EXPECT_EQ(next.kind(), Picture::Kind::Bitmap);
-        EXPECT_TRUE(next.bitmap() == nextPixels);
-    }
-    void expectNewWritten(const QString& path) const override
-    {
-        EXPECT_TRUE(decodeBmp(fileBytes(path)) == nextPixels);
-    }
-};
-
-struct JpegPictureWriter : Writer {
-    QByteArray nextBytes = encodeJpeg(pattern(16, 8, 30));
-    Picture next = Picture::fromJpegData(nextBytes);
-    QString fileName() const override { return "photo.jpg"; }
-    void writeOld(const QString& path) override
-    {
-        Picture::fromJpegData(encodeJpeg(pattern(8, 8, 5))).saveToFile(path);
-    }
-    void writeNew(const QString& path) override { next.saveToFile(path); }
-    QString expectedMessage(const QString& path, int error) const override
-    {
-        return QString("Cannot create file \"%1\". %2").arg(path, osText(error));
-    }
-    void expectStateUnchanged() const override
-    {
-        EXPECT_EQ(next.data(), nextBytes);
-        EXPECT_EQ(next.size(), QSize(16, 8));
-    }
-    void expectNewWritten(const QString& path) const override { EXPECT_EQ(fileBytes(path), nextBytes); }
-};
-
-struct CollectionWriter : Writer {
-    const QList<CollectionEntry> entries{{"/pictures/new one.jpg", "kept in memory"}, {"b.bmp", ""}};
-    QList<CollectionEntry> held = entries;
-    QString fileName() const override { return "album.pvx"; }
-    void writeOld(const QString& path) override { writeCollection(path, {{"/old/a.jpg", "old comment"}}); }
-    void writeNew(const QString& path) override { writeCollection(path, held); }
-    QString expectedMessage(const QString& path, int error) const override
-    {
-        return ioErrorText(error, path);
-    }
-    void expectStateUnchanged() const override { EXPECT_EQ(held, entries); }
-    void expectNewWritten(const QString& path) const override { EXPECT_EQ(readCollectionAll(path), entries); }
-};
-
-struct SettingsWriter : Writer {
-    std::unique_ptr<IniFile> ini;
-    QByteArray document;
-    QString fileName() const override { return "pictavo.ini"; }
-    void writeOld(const QString& path) override
-    {
-        IniFile old(path);
-        old.writeString("Settings", "Language", "English");
-        old.writeInteger("SlideShow", "Delay", 3);
-        old.save();
-        ini = std::make_unique<IniFile>(path);
-        ini->writeInteger("SlideShow", "Delay", 9);
-        document = ini->toBytes();
-    }
-    void writeNew(const QString&) override { ini->save(); }
-    QString expectedMessage(const QString& path, int) const override
-    {
-        return QString("Unable to write to %1").arg(path);
-    }
-    void expectStateUnchanged() const override
-    {
-        // Still modified, so the next save tries again with the same text.
-        EXPECT_TRUE(ini->isModified());
-        EXPECT_EQ(ini->toBytes(), document);
-        EXPECT_EQ(ini->readInteger("SlideShow", "Delay", 0), 9);
-    }
-    void expectNewWritten(const QString& path) const override
-    {
-        EXPECT_FALSE(ini->isModified());
-        EXPECT_EQ(IniFile(path).readInteger("SlideShow", "Delay", 0), 9);
-        EXPECT_EQ(IniFile(path).readString("Settings", "Language", ""), "English");
-    }
-};
 
 enum class Route { Atomic, RefusingFolder, HardLink };
+const char* const kFiles[] = {"photo.bmp", "photo.jpg", "album.pvx", "pictavo.ini"};
 
 struct Case {
-    const char* writer;
+    int writer; // an index into kFiles
     Route route;
     AtomicWriteFault step;
     int error;
 };
 
-std::unique_ptr<Writer> makeWriter(const std::string& name)
-{
-    if (name == "BitmapPicture")
-        return std::make_unique<BitmapPictureWriter>();
-    if (name == "JpegPicture")
-        return std::make_unique<JpegPictureWriter>();
-    if (name == "Collection")
-        return std::make_unique<CollectionWriter>();
-    return std::make_unique<SettingsWriter>();
-}
-
 class WriterFault : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(cache.isValid());
         savedCache = qgetenv("XDG_CACHE_HOME");
         qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     }
@@ -185,35 +87,30 @@ protected:
         setFolderRefusesNewFiles(false);
         qputenv("XDG_CACHE_HOME", savedCache);
     }
-    QStringList filesInDir() const
-    {
-        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    }
-    QTemporaryDir dir;
-    QTemporaryDir cache;
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    QTemporaryDir dir, cache, reference;
     QByteArray savedCache;
 };
 
 TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
 {
     const Case c = GetParam();
-    const std::unique_ptr<Writer> writer = makeWriter(c.writer);
-    const QString path = dir.filePath(writer->fileName());
-    writer->writeOld(path);
+    const QString path = dir.filePath(kFiles[c.writer]), other = dir.filePath("other name");
+    const QString unfaulted = reference.filePath(kFiles[c.writer]);
+    Writer plain = makeWriter(c.writer), writer = makeWriter(c.writer);
+    plain.writeOld(unfaulted);
+    plain.writeNew(unfaulted);
+    writer.writeOld(path);
     const QByteArray oldBytes = fileBytes(path);
-    QStringList names{writer->fileName()};
-    const QString other = dir.filePath("other name");
-    if (c.route == Route::HardLink) {
+    if (c.route == Route::HardLink)
         ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
-        names << "other name";
-        names.sort();
-    }
+    const QStringList names = files();
     setFolderRefusesNewFiles(c.route == Route::RefusingFolder);
 
     setAtomicWriteFault(c.step, c.error);
     QString message;
     try {
-        writer->writeNew(path);
+        writer.writeNew(path);
     } catch (const AppError& e) {
         message = e.text();
     }
@@ -221,52 +118,45 @@ TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
 
     const QStringList kept = QDir(backupFolder()).entryList(QDir::Files);
     if (c.step == AtomicWriteFault::Restore) {
-        // The old bytes could not be put back: the message says where they are.
         ASSERT_EQ(kept.size(), 1);
         const QString copy = QDir(backupFolder()).filePath(kept[0]);
-        EXPECT_EQ(message, writer->expectedMessage(path, c.error) + " " + msg::backupKept(copy));
+        EXPECT_EQ(message, writer.message(path, c.error) + " " + msg::backupKept(copy));
         EXPECT_EQ(fileBytes(copy), oldBytes);
     } else {
-        EXPECT_EQ(message, writer->expectedMessage(path, c.error));
+        EXPECT_EQ(message, writer.message(path, c.error));
         EXPECT_EQ(fileBytes(path), oldBytes);
         EXPECT_TRUE(kept.isEmpty()) << kept.join(", ").toStdString();
     }
-    EXPECT_EQ(filesInDir(), names);
-    writer->expectStateUnchanged();
+    EXPECT_EQ(files(), names);
 
-    // Once the disk behaves again the same command goes through.
-    writer->writeNew(path);
-    writer->expectNewWritten(path);
-    EXPECT_EQ(filesInDir(), names);
-    if (c.route == Route::HardLink) {
+    writer.writeNew(path);
+    EXPECT_EQ(fileBytes(path), fileBytes(unfaulted));
+    EXPECT_EQ(files(), names);
+    if (c.route == Route::HardLink)
         EXPECT_EQ(fileBytes(other), fileBytes(path));
-    }
 }
 
 std::vector<Case> allCases()
 {
     std::vector<Case> cases;
-    for (const char* writer : {"BitmapPicture", "JpegPicture", "Collection", "Settings"}) {
-        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Open, EMFILE});
-        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Write, ENOSPC});
-        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Flush, EIO});
-        cases.push_back({writer, Route::Atomic, AtomicWriteFault::Commit, EXDEV});
-        for (Route inPlace : {Route::RefusingFolder, Route::HardLink}) {
-            cases.push_back({writer, inPlace, AtomicWriteFault::Backup, ENOSPC});
-            cases.push_back({writer, inPlace, AtomicWriteFault::Write, ENOSPC});
-            cases.push_back({writer, inPlace, AtomicWriteFault::Flush, EIO});
-            cases.push_back({writer, inPlace, AtomicWriteFault::Restore, EIO});
-        }
+    for (int w = 0; w < 4; ++w) {
+        for (auto [step, error] : {std::pair{AtomicWriteFault::Open, EMFILE}, {AtomicWriteFault::Write, ENOSPC},
+                                   {AtomicWriteFault::Flush, EIO}, {AtomicWriteFault::Commit, EXDEV}})
+            cases.push_back({w, Route::Atomic, step, error});
+        for (Route inPlace : {Route::RefusingFolder, Route::HardLink})
+            for (auto [step, error] : {std::pair{AtomicWriteFault::Backup, ENOSPC}, {AtomicWriteFault::Write, ENOSPC},
+                                       {AtomicWriteFault::Flush, EIO}, {AtomicWriteFault::Restore, EIO}})
+                cases.push_back({w, inPlace, step, error});
     }
     return cases;
 }
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info)
 {
+    static const char* const writers[] = {"BitmapPicture", "JpegPicture", "Collection", "Settings"};
     static const char* const routes[] = {"", "_RefusingFolder", "_HardLink"};
-    static const char* const steps[] = {"None",   "Open",   "PartialWrite", "Flush",
-                                        "Rename", "Backup", "Restore"};
-    return std::string(info.param.writer) + routes[int(info.param.route)] + "_" + steps[int(info.param.step)];
+    static const char* const steps[] = {"None", "Open", "PartialWrite", "Flush", "Rename", "Backup", "Restore"};
+    return std::string(writers[info.param.writer]) + routes[int(info.param.route)] + "_" + steps[int(info.param.step)];
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWriterEveryStep, WriterFault, ::testing::ValuesIn(allCases()), caseName);

@@ -1,124 +1,116 @@
+#include "help/ChmFile.h"
 #include "help/HelpRules.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 
 using namespace help;
 
-TEST(HelpRules, HtmlHelpFileIsDecidedByTheLastExtension)
+namespace {
+
+enum class Rule { IsHelpFile, Topic, HelpFile, Local, Keyword, PickContents, PickKeyword, Normalize, Resolve, Split };
+
+struct RuleCase {
+    Rule rule;
+    QString input; // several arguments are separated by "|"
+    QString want;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << int(c.rule) << ": " << c.input.toStdString(); }
+
+QString apply(Rule rule, const QString& input)
 {
-    EXPECT_TRUE(isHtmlHelpFile(kFixedHelpPath));
-    EXPECT_TRUE(isHtmlHelpFile("help.chm"));
-    EXPECT_TRUE(isHtmlHelpFile("/opt/x/Help.cHm"));
-    EXPECT_TRUE(isHtmlHelpFile(".chm"));
-    EXPECT_FALSE(isHtmlHelpFile("help.chm.bak"));
-    EXPECT_FALSE(isHtmlHelpFile("help.hlp"));
-    EXPECT_FALSE(isHtmlHelpFile("help.chmx"));
-    EXPECT_FALSE(isHtmlHelpFile("chm"));
-    EXPECT_FALSE(isHtmlHelpFile("/docs.chm/help")); // the dot belongs to a folder
-    EXPECT_FALSE(isHtmlHelpFile(""));
+    const QStringList a = input.split('|');
+    switch (rule) {
+    case Rule::IsHelpFile: return isHtmlHelpFile(input) ? "yes" : "no";
+    case Rule::Topic: return topicWithExtension(a[0], a.value(1, kDefaultTopicExtension));
+    case Rule::HelpFile: return resolveHelpFile(a[0], a[1], a[2]);
+    case Rule::Local: return localHelpPath(a[0], a[1]);
+    case Rule::Keyword: return keywordFromHelpString(input);
+    case Rule::PickContents: return QString::number(selectTableOfContents(input.isEmpty() ? QStringList() : a, kViewerName));
+    case Rule::PickKeyword: return QString::number(selectKeyword(a, kViewerName));
+    case Rule::Normalize: return ChmFile::normalizePath(input);
+    case Rule::Resolve: return ChmFile::resolveLink(a[0], a[1]);
+    case Rule::Split: return splitHelpFileArgument(input).file + "|" + splitHelpFileArgument(input).topic;
+    }
+    return {};
 }
 
-TEST(HelpRules, TopicGetsTheDefaultExtensionUnlessItIsAPage)
+class HelpRules : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(HelpRules, GiveTheirAnswer)
 {
-    EXPECT_EQ(topicWithExtension("intro"), "intro.htm");
-    EXPECT_EQ(topicWithExtension("pages/intro"), "pages/intro.htm");
-    EXPECT_EQ(topicWithExtension("intro.htm"), "intro.htm");
-    EXPECT_EQ(topicWithExtension("intro.HTM"), "intro.HTM");
-    EXPECT_EQ(topicWithExtension("intro.html"), "intro.html");
-    EXPECT_EQ(topicWithExtension("Intro.HtMl"), "Intro.HtMl");
-    EXPECT_EQ(topicWithExtension("intro.txt"), "intro.txt.htm");
-    EXPECT_EQ(topicWithExtension("intro.htmx"), "intro.htmx.htm");
-    EXPECT_EQ(topicWithExtension("intro", ".html"), "intro.html");
-    // An anchor is no extension and stays at the end.
-    EXPECT_EQ(topicWithExtension("keys#editor"), "keys.htm#editor");
-    EXPECT_EQ(topicWithExtension("keys.htm#editor"), "keys.htm#editor");
+    EXPECT_EQ(apply(GetParam().rule, GetParam().input), GetParam().want);
 }
 
-TEST(HelpRules, HelpFileComesFromManagerThenApplicationAndBareNamesFromProgramFolder)
-{
-    EXPECT_EQ(resolveHelpFile("", "Help.CHM", "/opt/pictavo"), "/opt/pictavo/Help.CHM");
-    EXPECT_EQ(resolveHelpFile("", "Help.CHM", "/opt/pictavo/"), "/opt/pictavo/Help.CHM");
-    EXPECT_EQ(resolveHelpFile("Other.chm", "Help.CHM", "/opt/pictavo"), "/opt/pictavo/Other.chm");
-    EXPECT_EQ(resolveHelpFile("/usr/share/x.chm", "Help.CHM", "/opt/pictavo"), "/usr/share/x.chm");
-    EXPECT_EQ(resolveHelpFile("", "docs/Help.CHM", "/opt/pictavo"), "docs/Help.CHM");
-    EXPECT_EQ(resolveHelpFile("", kFixedHelpPath, "/opt/pictavo"), kFixedHelpPath);
-    EXPECT_EQ(resolveHelpFile("", "", "/opt/pictavo"), "");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rules, HelpRules,
+    ::testing::Values(
+        // A help file is decided by the last extension of its name, not of a folder.
+        RuleCase{Rule::IsHelpFile, kFixedHelpPath, "yes"}, RuleCase{Rule::IsHelpFile, "/opt/x/Help.cHm", "yes"},
+        RuleCase{Rule::IsHelpFile, ".chm", "yes"}, RuleCase{Rule::IsHelpFile, "help.chm.bak", "no"},
+        RuleCase{Rule::IsHelpFile, "help.chmx", "no"}, RuleCase{Rule::IsHelpFile, "chm", "no"},
+        RuleCase{Rule::IsHelpFile, "/docs.chm/help", "no"}, RuleCase{Rule::IsHelpFile, "", "no"},
+        // A topic gets the default extension unless it is a page; an anchor stays at the end.
+        RuleCase{Rule::Topic, "pages/intro", "pages/intro.htm"}, RuleCase{Rule::Topic, "intro.HTM", "intro.HTM"},
+        RuleCase{Rule::Topic, "Intro.HtMl", "Intro.HtMl"}, RuleCase{Rule::Topic, "intro.txt", "intro.txt.htm"},
+        RuleCase{Rule::Topic, "intro.htmx", "intro.htmx.htm"}, RuleCase{Rule::Topic, "intro|.html", "intro.html"},
+        RuleCase{Rule::Topic, "keys#editor", "keys.htm#editor"}, RuleCase{Rule::Topic, "keys.htm#e", "keys.htm#e"},
+        // The manager's file before the application's; bare names from the program folder.
+        RuleCase{Rule::HelpFile, "|Help.CHM|/opt/pictavo/", "/opt/pictavo/Help.CHM"},
+        RuleCase{Rule::HelpFile, "Other.chm|Help.CHM|/opt/pictavo", "/opt/pictavo/Other.chm"},
+        RuleCase{Rule::HelpFile, "/usr/share/x.chm|Help.CHM|/opt/pictavo", "/usr/share/x.chm"},
+        RuleCase{Rule::HelpFile, "|docs/Help.CHM|/opt/pictavo", "docs/Help.CHM"},
+        RuleCase{Rule::HelpFile, "||/opt/pictavo", ""},
+        // Windows paths map into the program's help folder.
+        RuleCase{Rule::Local, QString(kFixedHelpPath) + "|/opt/pictavo", "/opt/pictavo/help/Help.CHM"},
+        RuleCase{Rule::Local, "c:/x/Guide.chm|/opt/pictavo/", "/opt/pictavo/help/Guide.chm"},
+        RuleCase{Rule::Local, "/usr/share/doc/Help.chm|/opt/pictavo", "/usr/share/doc/Help.chm"},
+        RuleCase{Rule::Local, "Help.CHM|/opt/pictavo", "Help.CHM"},
+        // The keyword is the help string after the first colon, trimmed.
+        RuleCase{Rule::Keyword, "StoHtmlHelp: Slide show", "Slide show"},
+        RuleCase{Rule::Keyword, "StoHtmlHelp:Undo  ", "Undo"}, RuleCase{Rule::Keyword, "StoHtmlHelp: Time: 5 s", "Time: 5 s"},
+        RuleCase{Rule::Keyword, "  no colon here ", "no colon here"}, RuleCase{Rule::Keyword, "StoHtmlHelp:", ""},
+        RuleCase{Rule::Keyword, helpStringFor(kViewerName, "Zoom"), "Zoom"},
+        // The viewer picks its own entries among several viewers'.
+        RuleCase{Rule::PickContents, "WinHelp|StoHtmlHelp|StoHtmlHelp", "1"},
+        RuleCase{Rule::PickContents, "WinHelp|StoHtmlHelp2", "-1"}, RuleCase{Rule::PickContents, "", "-1"},
+        RuleCase{Rule::PickKeyword, "WinHelp: Zoom|StoHtmlHelp: Zoom|StoHtmlHelp: Undo", "1"},
+        RuleCase{Rule::PickKeyword, "WinHelp: Zoom|StoHtmlHelp", "1"},
+        RuleCase{Rule::PickKeyword, "WinHelp: Zoom|StoHtmlHelpX: Zoom", "0"},
+        RuleCase{Rule::PickKeyword, " StoHtmlHelp: Zoom|A", "0"},
+        // Paths inside the archive never leave it.
+        RuleCase{Rule::Normalize, "/pages/./b/../a.htm#x", "/pages/a.htm"},
+        RuleCase{Rule::Normalize, "../../../etc/passwd", "/etc/passwd"},
+        RuleCase{Rule::Normalize, "pages\\a.htm?q=1", "/pages/a.htm"}, RuleCase{Rule::Normalize, "", "/"},
+        // Links resolve against their page; other files' links against this one.
+        RuleCase{Rule::Resolve, "/pages/welcome.htm|../pictavo.css", "/pictavo.css"},
+        RuleCase{Rule::Resolve, "/pages/welcome.htm|./img/a.png", "/pages/img/a.png"},
+        RuleCase{Rule::Resolve, "/pages/welcome.htm|/top.htm", "/top.htm"},
+        RuleCase{Rule::Resolve, "/pages/welcome.htm|keys.htm#editor", "/pages/keys.htm#editor"},
+        RuleCase{Rule::Resolve, "/pages/welcome.htm|#part", "/pages/welcome.htm#part"},
+        RuleCase{Rule::Resolve, "/welcome.htm|../../x.htm", "/x.htm"},
+        RuleCase{Rule::Resolve, "/a/b.htm|ms-its:Other.chm::/pages/c.htm", "/pages/c.htm"},
+        RuleCase{Rule::Resolve, "/a/b.htm|mk:@MSITStore:F:\\x\\Help.CHM::/d.htm#k", "/d.htm#k"},
+        RuleCase{Rule::Resolve, "|pages/a.htm", "/pages/a.htm"},
+        // A help file argument splits at the double colon.
+        RuleCase{Rule::Split, "/x/Help.CHM::/pages/keys.htm", "/x/Help.CHM|pages/keys.htm"},
+        RuleCase{Rule::Split, "/x/Help.CHM", "/x/Help.CHM|"},
+        RuleCase{Rule::Split, topicCall("/x/Help.CHM", "welcome").file, "/x/Help.CHM|welcome.htm"}));
 
-TEST(HelpRules, WindowsPathsMapIntoTheProgramsHelpFolder)
-{
-    EXPECT_EQ(localHelpPath(kFixedHelpPath, "/opt/pictavo"), "/opt/pictavo/help/Help.CHM");
-    EXPECT_EQ(localHelpPath("c:/x/Guide.chm", "/opt/pictavo/"), "/opt/pictavo/help/Guide.chm");
-    EXPECT_EQ(localHelpPath("/usr/share/doc/Help.chm", "/opt/pictavo"), "/usr/share/doc/Help.chm");
-    EXPECT_EQ(localHelpPath("Help.CHM", "/opt/pictavo"), "Help.CHM");
-}
-
-TEST(HelpRules, KeywordIsTheHelpStringAfterTheFirstColonTrimmed)
-{
-    EXPECT_EQ(keywordFromHelpString("StoHtmlHelp: Slide show"), "Slide show");
-    EXPECT_EQ(keywordFromHelpString("StoHtmlHelp:Undo  "), "Undo");
-    EXPECT_EQ(keywordFromHelpString("StoHtmlHelp: Time: 5 s"), "Time: 5 s");
-    EXPECT_EQ(keywordFromHelpString("  no colon here "), "no colon here");
-    EXPECT_EQ(keywordFromHelpString("StoHtmlHelp:"), "");
-    const QString offered = helpStringFor(kViewerName, "Zoom");
-    EXPECT_EQ(offered, "StoHtmlHelp: Zoom");
-    EXPECT_EQ(keywordFromHelpString(offered), "Zoom");
-}
-
-TEST(HelpRules, ViewerPicksItsOwnEntriesAmongSeveralViewers)
-{
-    const QStringList toc{"WinHelp", "StoHtmlHelp", "StoHtmlHelp"};
-    EXPECT_EQ(selectTableOfContents(toc, kViewerName), 1);
-    EXPECT_EQ(selectTableOfContents({"WinHelp", "StoHtmlHelp2"}, kViewerName), -1);
-    EXPECT_EQ(selectTableOfContents({}, kViewerName), -1);
-
-    EXPECT_EQ(selectKeyword({"WinHelp: Zoom", "StoHtmlHelp: Zoom", "StoHtmlHelp: Undo"}, kViewerName), 1);
-    EXPECT_EQ(selectKeyword({"WinHelp: Zoom", "StoHtmlHelp"}, kViewerName), 1);
-    EXPECT_EQ(selectKeyword({"WinHelp: Zoom", "StoHtmlHelpX: Zoom"}, kViewerName), 0);
-    EXPECT_EQ(selectKeyword({" StoHtmlHelp: Zoom", "A"}, kViewerName), 0);
-}
-
-TEST(HelpRules, RequestTableMapsEachRequestToItsCommand)
+TEST(HelpCalls, EachRequestBecomesItsCommand)
 {
     const QString file = "/opt/pictavo/help/Help.CHM";
-
-    const HelpCall toc = tableOfContentsCall(file);
-    EXPECT_EQ(toc.command, HH_DISPLAY_TOC);
-    EXPECT_EQ(toc.command, 1);
-    EXPECT_EQ(toc.value.toInt(), 0);
-    EXPECT_EQ(toc.file, file);
-    EXPECT_TRUE(toc.withWindow);
-
-    const HelpCall kw = keywordCall(file, "StoHtmlHelp:  Slide show ");
+    const HelpCall toc = tableOfContentsCall(file), kw = keywordCall(file, "StoHtmlHelp:  Slide show ");
+    const HelpCall topic = topicCall(file, "pages/keys"), ctx = contextCall(file, 1234), close = closeAllCall();
+    EXPECT_TRUE(toc.command == HH_DISPLAY_TOC && toc.file == file && toc.withWindow);
     EXPECT_EQ(kw.command, 2);
     EXPECT_EQ(kw.value.toString(), "Slide show");
-    EXPECT_EQ(kw.file, file);
-
-    const HelpCall topic = topicCall(file, "pages/keys");
     EXPECT_EQ(topic.command, 0);
-    EXPECT_EQ(topic.value.toInt(), 0);
     EXPECT_EQ(topic.file, file + "::/pages/keys.htm");
-
-    const HelpCall ctx = contextCall(file, 1234);
     EXPECT_EQ(ctx.command, 15);
     EXPECT_EQ(ctx.value.toInt(), 1234);
-    EXPECT_EQ(ctx.file, file);
-
-    const HelpCall close = closeAllCall();
-    EXPECT_EQ(close.command, 18);
-    EXPECT_TRUE(close.file.isEmpty());
-    EXPECT_FALSE(close.withWindow);
+    EXPECT_TRUE(close.command == 18 && close.file.isEmpty() && !close.withWindow);
 }
 
-TEST(HelpRules, HelpFileArgumentSplitsAtTheDoubleColon)
-{
-    HelpFileArgument a = splitHelpFileArgument("/x/Help.CHM::/pages/keys.htm");
-    EXPECT_EQ(a.file, "/x/Help.CHM");
-    EXPECT_EQ(a.topic, "pages/keys.htm");
-    a = splitHelpFileArgument("/x/Help.CHM");
-    EXPECT_EQ(a.file, "/x/Help.CHM");
-    EXPECT_TRUE(a.topic.isEmpty());
-    // A topic round-trips through the request table.
-    a = splitHelpFileArgument(topicCall("/x/Help.CHM", "welcome").file);
-    EXPECT_EQ(a.topic, "welcome.htm");
-}
+} // namespace

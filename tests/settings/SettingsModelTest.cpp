@@ -1,55 +1,45 @@
-#include "settings/SettingsModel.h"
-#include "settings/IniFile.h"
-#include "settings/SettingsPath.h"
+// The settings' defaults, limits and rules live here once; the dialog tests
+// check only what the dialog adds.
 #include "platform/DataFolder.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsModel.h"
+#include "settings/SettingsPath.h"
+#include "tests/support/Printers.h"
 
 #include <QDir>
-
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
 
 namespace {
 
-QStringList keyLines(const IniFile& ini)
-{
-    QStringList lines = QString::fromUtf8(ini.toBytes()).split("\r\n", Qt::SkipEmptyParts);
-    return lines;
-}
+QStringList lines(const IniFile& ini) { return QString::fromUtf8(ini.toBytes()).split("\r\n", Qt::SkipEmptyParts); }
 
-} // namespace
-
-TEST(SettingsLoad, NoFileGivesEveryDefault)
+TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheTwelveKeys)
 {
     QTemporaryDir dir;
-    const IniFile ini(dir.filePath("missing.ini"));
-    const SettingsValues v = loadSettings(ini);
-    EXPECT_EQ(v.font, "MS Sans Serif");
-    EXPECT_EQ(v.fontSize, 10);
-    EXPECT_EQ(v.fontColor, qint32(0xFF000008));
-    EXPECT_EQ(v.fontStyle, 0);
-    EXPECT_EQ(v.previewsColor, qint32(0xFF000005));
-    EXPECT_EQ(v.mainColor, qint32(0xFF000005));
-    EXPECT_EQ(v.alpha, 0);
-    EXPECT_EQ(v.languageSetting, "English");
-    EXPECT_EQ(v.languageItem, 0);
-    EXPECT_EQ(v.delay, "5");
-    EXPECT_TRUE(v.fullScreen);
-    EXPECT_EQ(v.sound, "");
+    const SettingsValues v = loadSettings(IniFile(dir.filePath("missing.ini")));
+    EXPECT_EQ(v, SettingsValues());
     EXPECT_FALSE(v.soundOn);
-    EXPECT_TRUE(v.autoOrient);
-    // The comments window starts nearly transparent.
-    EXPECT_EQ(alphaForSlider(v.alpha), 1);
+    EXPECT_EQ(alphaForSlider(v.alpha), 1); // the comments window starts nearly transparent
+    IniFile ini;
+    storeSettings(ini, v);
+    EXPECT_EQ(lines(ini), QStringList({"[Settings]", "Font=MS Sans Serif", "FontSize=10", "FontColor=-16777208",
+                                       "FontStyle=0", "PreviewsColor=-16777211", "MainColor=-16777211", "Alpha=0",
+                                       "Language=English", "AutoOrient=1", "[SlideShow]", "Delay=5", "FullScreen=1",
+                                       "Sound="}));
 }
 
-TEST(SettingsLoad, ValuesAreTakenAsTheyStand)
+TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingItsOtherLines)
 {
-    const IniFile ini = IniFile::fromBytes("[settings]\n"
-                                           "font=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\n"
-                                           "previewscolor=$00FF00\nmaincolor=bad\n"
-                                           "language=english\nautoorient=0\n"
-                                           "[SLIDESHOW]\ndelay=abc\nfullscreen=0\nsound= /tmp/a b.wav \n");
+    QTemporaryDir dir;
+    QFile f(dir.filePath("pictavo.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) &&
+                f.write("; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\npreviewscolor=$00FF00\n"
+                        "maincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\n[SLIDESHOW]\ndelay=abc\nfullscreen=0\n"
+                        "sound= /tmp/a b.wav \n[Other]\nx=y\n") > 0);
+    f.close();
+    IniFile ini(f.fileName());
     const SettingsValues v = loadSettings(ini);
     EXPECT_EQ(v.font, "Verdana");
     EXPECT_EQ(v.fontSize, 36); // only the font dialog stops at 20
@@ -57,74 +47,39 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStand)
     EXPECT_EQ(v.fontStyle, 5);
     EXPECT_EQ(v.previewsColor, 0x00FF00);
     EXPECT_EQ(v.mainColor, qint32(0xFF000005));
-    // Not exactly "English": treated as a language file path.
-    EXPECT_EQ(v.languageSetting, "english");
+    EXPECT_EQ(v.languageSetting, "english"); // not exactly "English": a language file's path
     EXPECT_EQ(v.languageItem, 1);
-    EXPECT_FALSE(v.autoOrient);
+    EXPECT_FALSE(v.autoOrient || v.fullScreen);
     EXPECT_EQ(v.delay, "abc");
-    EXPECT_FALSE(v.fullScreen);
     EXPECT_EQ(v.sound, "/tmp/a b.wav");
     EXPECT_TRUE(v.soundOn);
+    storeSettings(ini, v);
+    ini.save();
+    const IniFile again(f.fileName());
+    EXPECT_EQ(loadSettings(again), v);
+    const QStringList kept = lines(again);
+    EXPECT_TRUE(kept.first() == "; mine" && kept.contains("Custom=1") && kept.contains("x=y"));
+
+    const SettingsValues empty = loadSettings(
+        IniFile::fromBytes("[Settings]\nFont=\nFontSize=\nLanguage=\n[SlideShow]\nDelay=\nFullScreen=\n"));
+    EXPECT_EQ(empty.font, "");
+    EXPECT_EQ(empty.fontSize, 10); // empty numbers take the default, empty texts stay empty
+    EXPECT_EQ(empty.languageSetting, "");
+    EXPECT_EQ(empty.languageItem, 1);
+    EXPECT_EQ(empty.delay, "");
+    EXPECT_TRUE(empty.fullScreen);
 }
 
 TEST(SettingsLoad, AlphaIsHeldWithinTheSlider)
 {
-    auto alphaOf = [](const char* value) {
-        return loadSettings(IniFile::fromBytes(QByteArray("[Settings]\nAlpha=") + value)).alpha;
-    };
-    EXPECT_EQ(alphaOf("-7"), 0);
-    EXPECT_EQ(alphaOf("128"), 128);
-    EXPECT_EQ(alphaOf("1000"), 255);
-    EXPECT_EQ(alphaOf("x"), 0);
-}
-
-TEST(SettingsLoad, EmptyTextKeysStayEmptyButEmptyNumbersTakeTheDefault)
-{
-    const SettingsValues v = loadSettings(
-        IniFile::fromBytes("[Settings]\nFont=\nFontSize=\nLanguage=\n[SlideShow]\nDelay=\nFullScreen=\n"));
-    EXPECT_EQ(v.font, "");
-    EXPECT_EQ(v.fontSize, 10);
-    EXPECT_EQ(v.languageSetting, "");
-    EXPECT_EQ(v.languageItem, 1);
-    EXPECT_EQ(v.delay, "");
-    EXPECT_TRUE(v.fullScreen);
-}
-
-TEST(SettingsSave, DefaultsWriteExactlyTheTwelveKeys)
-{
-    IniFile ini;
-    storeSettings(ini, SettingsValues());
-    EXPECT_EQ(keyLines(ini),
-              QStringList({"[Settings]", "Font=MS Sans Serif", "FontSize=10", "FontColor=-16777208",
-                           "FontStyle=0", "PreviewsColor=-16777211", "MainColor=-16777211", "Alpha=0",
-                           "Language=English", "AutoOrient=1", "[SlideShow]", "Delay=5", "FullScreen=1", "Sound="}));
-}
-
-TEST(SettingsSave, RoundTripThroughTheFile)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("pictavo.ini");
-    SettingsValues v;
-    v.font = "DejaVu Sans";
-    v.fontSize = 14;
-    v.fontColor = 0x123456;
-    v.fontStyle = StyleBold | StyleStrikeOut;
-    v.previewsColor = qint32(0xFF00000F);
-    v.mainColor = 0;
-    v.alpha = 254;
-    v.languageSetting = "/opt/lang/Deutsch.pvl";
-    v.languageItem = 1;
-    v.delay = "12";
-    v.fullScreen = false;
-    v.autoOrient = false;
-    v.sound = "/home/u/a.wav";
-    v.soundOn = true;
-    {
-        IniFile ini(path);
-        storeSettings(ini, v);
-        ini.save();
-    }
-    EXPECT_EQ(loadSettings(IniFile(path)), v);
+    for (auto [text, alpha] : {std::pair{"-7", 0}, {"128", 128}, {"255", 255}, {"1000", 255}, {"x", 0}})
+        EXPECT_EQ(loadSettings(IniFile::fromBytes(QByteArray("[Settings]\nAlpha=") + text)).alpha, alpha) << text;
+    // Slider positions map to alpha, the last one to no transparency at all.
+    EXPECT_EQ(alphaForSlider(100), 101);
+    EXPECT_EQ(alphaForSlider(254), 255);
+    EXPECT_FALSE(alphaForSlider(255).has_value());
+    EXPECT_DOUBLE_EQ(windowOpacityForSlider(0), 1.0 / 255.0);
+    EXPECT_DOUBLE_EQ(windowOpacityForSlider(255), 1.0);
 }
 
 TEST(SettingsSave, LanguageAndSoundFollowTheirControls)
@@ -145,87 +100,50 @@ TEST(SettingsSave, LanguageAndSoundFollowTheirControls)
     EXPECT_FALSE(loadSettings(ini).soundOn);
 }
 
-TEST(SettingsSave, OtherLinesOfTheFileSurvive)
+TEST(SlideShowInterval, DelayTextBecomesMillisecondsAndNeverZero)
 {
-    IniFile ini = IniFile::fromBytes("; mine\n[Settings]\nFont=Arial\nCustom=1\n[Other]\nx=y\n");
-    storeSettings(ini, SettingsValues());
-    const QStringList lines = keyLines(ini);
-    EXPECT_EQ(lines.first(), "; mine");
-    EXPECT_TRUE(lines.contains("Custom=1"));
-    EXPECT_TRUE(lines.contains("x=y"));
-    EXPECT_EQ(lines.count("Font=MS Sans Serif"), 1);
-}
-
-TEST(SliderAlpha, PositionsMapToAlphaOrOff)
-{
-    EXPECT_EQ(alphaForSlider(0), 1);
-    EXPECT_EQ(alphaForSlider(100), 101);
-    EXPECT_EQ(alphaForSlider(254), 255);
-    EXPECT_FALSE(alphaForSlider(255).has_value());
-    EXPECT_DOUBLE_EQ(windowOpacityForSlider(254), 1.0);
-    EXPECT_DOUBLE_EQ(windowOpacityForSlider(0), 1.0 / 255.0);
-    EXPECT_DOUBLE_EQ(windowOpacityForSlider(255), 1.0);
-}
-
-TEST(DelayKeys, OnlyMainKeyboardDigitsBackspaceAndDelete)
-{
-    for (int k = Qt::Key_0; k <= Qt::Key_9; ++k) {
-        EXPECT_TRUE(delayKeyAccepted(k, Qt::NoModifier)) << k;
-        EXPECT_FALSE(delayKeyAccepted(k, Qt::KeypadModifier)) << k;
-    }
-    EXPECT_TRUE(delayKeyAccepted(Qt::Key_Backspace, Qt::NoModifier));
-    EXPECT_TRUE(delayKeyAccepted(Qt::Key_Delete, Qt::NoModifier));
-    for (int k : {Qt::Key_A, Qt::Key_Minus, Qt::Key_Plus, Qt::Key_Period, Qt::Key_Space, Qt::Key_Exclam,
-                  Qt::Key_Slash, Qt::Key_ParenLeft})
+    EXPECT_EQ(slideShowInterval("5"), 5000);
+    EXPECT_EQ(slideShowInterval("$A"), 10000) << "integers are read as the settings file reads them";
+    EXPECT_EQ(slideShowInterval("0"), 1000) << "a zero delay would spin the timer";
+    EXPECT_EQ(slideShowInterval("-7"), 1000);
+    EXPECT_EQ(slideShowInterval("99999999"), std::numeric_limits<int>::max() / 1000 * 1000) << "no overflow";
+    for (const char* bad : {"", "a", "1a", "5 s", "99999999999"})
+        EXPECT_FALSE(slideShowInterval(bad).has_value()) << bad;
+    // Its box takes digits of the main keyboard, Backspace and Delete only.
+    for (int k = Qt::Key_0; k <= Qt::Key_9; ++k)
+        EXPECT_TRUE(delayKeyAccepted(k, Qt::NoModifier) && !delayKeyAccepted(k, Qt::KeypadModifier)) << k;
+    EXPECT_TRUE(delayKeyAccepted(Qt::Key_Backspace, Qt::NoModifier) && delayKeyAccepted(Qt::Key_Delete, Qt::NoModifier));
+    for (int k : {Qt::Key_A, Qt::Key_Minus, Qt::Key_Plus, Qt::Key_Period, Qt::Key_Space, Qt::Key_Slash})
         EXPECT_FALSE(delayKeyAccepted(k, Qt::NoModifier)) << k;
 }
 
 TEST(CommentFont, ChosenSizeStopsAt20AndStyleBitsRoundTrip)
 {
-    EXPECT_EQ(limitChosenFontSize(36), 20);
-    EXPECT_EQ(limitChosenFontSize(21), 20);
-    EXPECT_EQ(limitChosenFontSize(20), 20);
-    EXPECT_EQ(limitChosenFontSize(8), 8);
-    for (int bits = 0; bits <= 15; ++bits) {
-        SettingsValues v;
-        v.fontStyle = bits;
-        EXPECT_EQ(fontStyleBits(commentFont(v)), bits);
-    }
+    for (auto [chosen, kept] : {std::pair{36, 20}, {21, 20}, {20, 20}, {8, 8}})
+        EXPECT_EQ(limitChosenFontSize(chosen), kept) << chosen;
     SettingsValues v;
+    for (v.fontStyle = 0; v.fontStyle <= 15; ++v.fontStyle)
+        EXPECT_EQ(fontStyleBits(commentFont(v)), v.fontStyle);
     v.fontSize = -3;
     EXPECT_EQ(commentFont(v).pointSize(), 10);
     QFont f("Verdana");
     f.setPointSize(13);
     f.setItalic(true);
     setCommentFont(v, f);
-    EXPECT_EQ(v.font, "Verdana");
-    EXPECT_EQ(v.fontSize, 13);
-    EXPECT_EQ(v.fontStyle, StyleItalic);
+    EXPECT_EQ(v, [] { SettingsValues w; w.font = "Verdana"; w.fontSize = 13; w.fontStyle = StyleItalic; return w; }());
 }
 
-TEST(SettingsPath, BesideTheExecutable)
+TEST(SettingsPath, BesideTheExecutableUnlessItsFolderIsReadOnlyOrInstalled)
 {
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/pv/pictavo.exe"), "/opt/pv/pictavo.ini");
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/pv/PICTAVO.BIN"), "/opt/pv/PICTAVO.ini");
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/pv/pictavo"), "/opt/pv/pictavo.ini");
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/pv/pictavo.x86_64"), "/opt/pv/pictavo.x86_64.ini");
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/pv/pictavo.ab"), "/opt/pv/pictavo.ab.ini");
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/v1.0/pictavo"), "/opt/v1.0/pictavo.ini");
-    EXPECT_EQ(settingsPathBesideExecutable("/opt/pv/.abc"), "/opt/pv/.abc.ini");
-}
-
-TEST(SettingsPath, FallsBackToTheConfigFolderWhenTheExecutablesFolderIsReadOnly)
-{
+    for (auto [exe, ini] : {std::pair{"/opt/pv/pictavo.exe", "/opt/pv/pictavo.ini"}, {"/opt/pv/PICTAVO.BIN", "/opt/pv/PICTAVO.ini"},
+                            {"/opt/pv/pictavo.x86_64", "/opt/pv/pictavo.x86_64.ini"}, {"/opt/v1.0/pictavo", "/opt/v1.0/pictavo.ini"},
+                            {"/opt/pv/.abc", "/opt/pv/.abc.ini"}})
+        EXPECT_EQ(settingsPathBesideExecutable(exe), ini);
     SettingsPathInputs in;
     in.executablePath = "/usr/bin/pictavo";
     in.home = "/home/ann";
-    QStringList asked;
-    in.folderWritable = [&](const QString& folder) {
-        asked << folder;
-        return folder != "/usr/bin";
-    };
+    in.folderWritable = [](const QString& folder) { return folder != "/usr/bin"; };
     EXPECT_EQ(settingsFilePath(in), "/home/ann/.config/pictavo/pictavo.ini");
-    EXPECT_EQ(asked, QStringList{"/usr/bin"});
     in.xdgConfigHome = "/cfg/";
     EXPECT_EQ(settingsFilePath(in), "/cfg/pictavo/pictavo.ini");
     in.xdgConfigHome = "relative/cfg";
@@ -236,47 +154,24 @@ TEST(SettingsPath, FallsBackToTheConfigFolderWhenTheExecutablesFolderIsReadOnly)
     EXPECT_EQ(settingsFilePath(in), "/home/ann/.config/pictavo/pictavo.ini");
 }
 
-// Folders below a temporary root; the program runs from <root>/bin.
-struct LayoutCase {
-    QStringList folders;
-    QString dataDir;
-    bool installed;
-};
-
-void PrintTo(const LayoutCase& c, std::ostream* os)
+TEST(DataFolderLayout, BesideTheProgramFirstThenShare)
 {
-    *os << c.folders.join(',').toStdString() << " -> " << c.dataDir.toStdString();
+    // Folders below a root; the program runs from <root>/bin.
+    const struct {
+        QStringList folders;
+        QString dataDir;
+        bool installed;
+    } layouts[] = {{{"bin/help", "share/pictavo/help"}, "bin", false}, // the build tree
+                   {{"share/pictavo/help"}, "share/pictavo", true},      // make install
+                   {{"share/other"}, "bin", false}};
+    for (const auto& layout : layouts) {
+        QTemporaryDir root;
+        for (const QString& folder : layout.folders + QStringList{"bin"})
+            QDir(root.path()).mkpath(folder);
+        const DataFolder found = findDataFolder(root.filePath("bin"));
+        EXPECT_EQ(found.path, root.filePath(layout.dataDir));
+        EXPECT_EQ(found.installed, layout.installed);
+    }
 }
 
-class DataFolderLayout : public ::testing::TestWithParam<LayoutCase> {};
-
-TEST_P(DataFolderLayout, BesideTheProgramFirstThenShare)
-{
-    QTemporaryDir root;
-    QDir(root.path()).mkpath("bin");
-    for (const QString& folder : GetParam().folders)
-        QDir(root.path()).mkpath(folder);
-    const DataFolder found = findDataFolder(root.filePath("bin"));
-    EXPECT_EQ(found.path, root.filePath(GetParam().dataDir));
-    EXPECT_EQ(found.installed, GetParam().installed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, DataFolderLayout,
-    ::testing::Values(LayoutCase{{"bin/help", "share/pictavo/help"}, "bin", false}, // build tree
-                      LayoutCase{{"bin/lang"}, "bin", false},
-                      LayoutCase{{"share/pictavo/help"}, "share/pictavo", true}, // make install
-                      LayoutCase{{"share/other"}, "bin", false}));
-
-TEST(SlideShowInterval, DelayTextBecomesMillisecondsAndNeverZero)
-{
-    EXPECT_EQ(slideShowInterval("5"), 5000);
-    EXPECT_EQ(slideShowInterval("12"), 12000);
-    EXPECT_EQ(slideShowInterval("$A"), 10000) << "integers are read as the settings file reads them";
-    EXPECT_EQ(slideShowInterval("0"), 1000) << "a zero delay would spin the timer";
-    EXPECT_EQ(slideShowInterval("-7"), 1000);
-    EXPECT_EQ(slideShowInterval("99999999"), std::numeric_limits<int>::max() / 1000 * 1000)
-        << "a huge delay from the file must not overflow";
-    for (const char* bad : {"", "a", "1a", "5 s", "99999999999"})
-        EXPECT_FALSE(slideShowInterval(bad).has_value()) << bad;
-}
+} // namespace

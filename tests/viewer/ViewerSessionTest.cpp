@@ -55,9 +55,7 @@ TEST(ViewerSession, OpeningForgetsTheUndoRecordAndGoesToTheTop)
 
     s.startCollection("b.pvx");
 
-    EXPECT_TRUE(s.undoRecord().picture.isEmpty());
-    EXPECT_EQ(s.undoRecord().entry(), 0);
-    EXPECT_FALSE(s.undoAvailable());
+    EXPECT_TRUE(s.undoRecord().picture.isEmpty() && s.undoRecord().entry() == 0 && !s.undoAvailable());
     ASSERT_EQ(undo.count(), 1);
     EXPECT_FALSE(undo.at(0).at(0).toBool());
     EXPECT_EQ(moved.count(), 1);

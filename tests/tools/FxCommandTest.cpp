@@ -1,0 +1,197 @@
+// pictavo-fx run as the user runs it: a table of command lines that leave
+// every file as it was, then the commands that change files.
+#include "collection/CollectionFile.h"
+#include "core/AtomicFile.h"
+#include "graphics/BmpCodec.h"
+#include "graphics/JpegCodec.h"
+#include "graphics/Picture.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TestPictures.h"
+
+#include <QDir>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FxResult {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+FxResult fx(const QStringList& args, const QString& lang = {}, const QString& stdoutFile = {})
+{
+    QProcess p;
+    if (!lang.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("LC_ALL"));
+        env.remove(QStringLiteral("LC_CTYPE"));
+        env.insert(QStringLiteral("LANG"), lang);
+        p.setProcessEnvironment(env);
+    }
+    if (!stdoutFile.isEmpty())
+        p.setStandardOutputFile(stdoutFile);
+    p.start(QStringLiteral(PV_BINARY_DIR "/pictavo-fx"), args);
+    FxResult r;
+    if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit)
+        r = {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return r;
+}
+
+class FxCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeCollection(
+            at("list.pvx"),
+            {{"/p/a.jpg", "Sunset"}, {"/p/b c.bmp", ""}, {"/p/ü.jpeg", " Farbverlauf – Übersicht "}});
+        write("hand.pvx", "junk\r\n\r\n/x.jpg^one^extra\n/y.bmp^two\x1a/z.jpg^never^\r\n");
+        write("ru.pvx", "/p/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n");
+        write("we.pvx", "/p/caf\xE9.jpg^\x93quoted\x94 \x80 5^\r\n");
+        write("x.gif", "GIF89a");
+        write("garbage.jpg", "not a picture at all");
+        testpics::writeBmp(at("a.bmp"), 30, 10, 1);
+        writeCollection(at("c.pvx"), {{at("a.bmp"), "one"}});
+    }
+    QString at(const QString& name) const { return dir.filePath(name); }
+    void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
+    Bitmap24 load(const QString& name) { return Picture::loadFromFile(at(name)).toBitmap24(); }
+    QMap<QString, QByteArray> files() const
+    {
+        QMap<QString, QByteArray> all;
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+            all.insert(name, fileBytes(at(name)));
+        return all;
+    }
+    QTemporaryDir dir;
+};
+
+// A command line ("@" the scratch folder), its exit code (2 for a wrong
+// command line, 1 for a failure while working), its exact output (null: any)
+// and what standard error holds: one line whenever the code is not 0, unless
+// the whole usage follows.
+struct Line {
+    const char* name;
+    QStringList args;
+    int code;
+    const char* out = "";
+    const char* err = "";
+    const char* lang = "";
+    const char* stdoutTo = "";
+};
+
+class FxCommandLines : public FxCommand, public ::testing::WithParamInterface<Line> {};
+
+const char* const RussianUtf8 = "1\t/p/\xD0\x9C\xD0\xBE\xD0\xB9.jpg\t\xD0\x9C\xD0\xBE\xD0\xB9 "
+                                "\xD0\xBE\xD1\x82\xD0\xBF\xD1\x83\xD1\x81\xD0\xBA\n";
+const char* const WesternUtf8 = "1\t/p/caf\xC3\xA9.jpg\t\xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC 5\n";
+
+} // namespace
+
+TEST_P(FxCommandLines, ExitCodeAndOutputAndNoFileChanged)
+{
+    const Line& c = GetParam();
+    auto expand = [&](QString s) { return s.replace('@', dir.path()); };
+    QStringList args;
+    for (const QString& a : c.args)
+        args << expand(a);
+    const auto before = files();
+    const FxResult r = fx(args, QString::fromLatin1(c.lang), QString::fromLatin1(c.stdoutTo));
+    EXPECT_EQ(r.exitCode, c.code) << r.err.constData();
+    if (c.out) {
+        EXPECT_EQ(r.out, expand(QString::fromUtf8(c.out)).toUtf8());
+    }
+    EXPECT_TRUE(r.err.contains(expand(QString::fromUtf8(c.err)).toUtf8())) << r.err.constData();
+    if (!QByteArray(c.err).startsWith("usage:")) { // else the whole usage follows
+        EXPECT_EQ(r.err.count('\n'), c.code ? 1 : 0) << r.err.constData();
+    }
+    EXPECT_EQ(files(), before);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
+    Line{"Help", {"--help"}, 0, nullptr},
+    Line{"Version", {"--version"}, 0, nullptr},
+    Line{"ListNumberPathAndComment", {"list", "@/list.pvx"}, 0,
+         "1\t/p/a.jpg\tSunset\n2\t/p/b c.bmp\t\n3\t/p/ü.jpeg\t Farbverlauf – Übersicht \n"},
+    Line{"ListSkipsLinesWithoutAnEntry", {"list", "@/hand.pvx"}, 0, "1\t/x.jpg\tone\n2\t/y.bmp\ttwo\n"},
+    Line{"ListInTheLocalesCodePage1251", {"list", "@/ru.pvx"}, 0, RussianUtf8, "", "ru_RU.UTF-8"},
+    Line{"ListInTheLocalesCodePage1252", {"list", "@/we.pvx"}, 0, WesternUtf8, "", "en_US.UTF-8"},
+    Line{"ListInAGivenCodePage1251", {"--code-page=windows-1251", "list", "@/ru.pvx"}, 0, RussianUtf8, "", "en_US.UTF-8"},
+    Line{"ListInAGivenCodePage1252", {"--code-page=windows-1252", "list", "@/we.pvx"}, 0, WesternUtf8, "", "ru_RU.UTF-8"},
+    Line{"ListMissingFile", {"list", "@/missing.pvx"}, 1, "", "pictavo-fx: File not found (@/missing.pvx)\n"},
+    Line{"ListAFolder", {"list", "@"}, 1, "", "pictavo-fx: File access denied (@)\n"},
+    Line{"ListThatCannotBeWritten", {"list", "@/list.pvx"}, 1, nullptr, "", "", "/dev/full"},
+    Line{"ListWithoutFile", {"list"}, 2},
+    Line{"ListTwoFiles", {"list", "@/list.pvx", "@/hand.pvx"}, 2},
+    Line{"UnknownCodePage", {"--code-page=klingon", "list", "@/list.pvx"}, 2},
+    Line{"NoCommand", {}, 2, "", "usage: pictavo-fx ["},
+    Line{"UnknownCommand", {"frobnicate"}, 2, "", "usage: pictavo-fx ["},
+    Line{"RotateUp", {"rotate", "up", "@/a.bmp"}, 2},
+    Line{"RotateWithoutFile", {"rotate"}, 2},
+    Line{"RotateTwoFiles", {"rotate", "left", "@/a.bmp", "@/a.bmp"}, 2},
+    Line{"RotateMissingFile", {"rotate", "left", "@/none.bmp"}, 1, "", "@/none.bmp"},
+    Line{"RotateUnknownExtension", {"rotate", "right", "@/x.gif"}, 1, "",
+         "pictavo-fx rotate: @/x.gif: Unknown picture file extension (.gif)\n"},
+    Line{"RenderBadValue", {"render", "--brightness=bright", "@/a.bmp", "@/b.bmp"}, 2},
+    Line{"RenderUnknownOption", {"render", "--nope=1", "@/a.bmp", "@/b.bmp"}, 2},
+    Line{"RenderOneFile", {"render", "@/a.bmp"}, 2},
+    Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.png"}, 1},
+    Line{"RenderMissingInput", {"render", "@/none.bmp", "@/b.bmp"}, 1},
+    Line{"RenderGarbageInput", {"render", "@/garbage.jpg", "@/b.bmp"}, 1},
+    Line{"ApplyUnknownOption", {"apply", "--sharpen=3", "@/c.pvx"}, 2},
+    Line{"ApplyMissingCollection", {"apply", "--invert", "@/none.pvx"}, 1, "", "none.pvx"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST_F(FxCommand, RotateTurnsTheFileInPlace)
+{
+    const Bitmap24 start = load("a.bmp");
+    ASSERT_EQ(fx({"rotate", "right", at("a.bmp")}).exitCode, 0);
+    const Bitmap24 right = load("a.bmp");
+    ASSERT_EQ(QSize(right.width(), right.height()), QSize(10, 30));
+    EXPECT_EQ(std::memcmp(right.scanLine(0), start.scanLine(9), 3), 0); // bottom-left to top-left
+    EXPECT_EQ(std::memcmp(right.scanLine(29), start.scanLine(9) + 3 * 29, 3),
+              0); // bottom-right to bottom-left
+    ASSERT_EQ(fx({"rotate", "left", at("a.bmp")}).exitCode, 0);
+    EXPECT_TRUE(load("a.bmp") == start);
+    testpics::writeJpeg(at("p.JPEG"), 40, 20, 2);
+    ASSERT_EQ(fx({"rotate", "left", at("p.JPEG")}).exitCode, 0);
+    EXPECT_TRUE(fileBytes(at("p.JPEG")).startsWith("\xFF\xD8"));
+    EXPECT_EQ(Picture::loadFromFile(at("p.JPEG")).size(), QSize(20, 40));
+}
+
+TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)
+{
+    const QString a = at("a.bmp"), b = testpics::writeJpeg(at("b.jpg"), 16, 12, 2);
+    const Bitmap24 aStart = load("a.bmp");
+    const QByteArray bBefore = fileBytes(b);
+    writeCollection(at("c.pvx"), {{a, "one"}, {b, "two"}, {a, "one again"}});
+    const FxResult r = fx({"apply", "--brightness=7", at("c.pvx")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, QByteArray());
+    EXPECT_EQ(r.err, QStringLiteral("1 / 3 %1\n2 / 3 %2\n3 / 3 %1\n").arg(a, b).toUtf8());
+    EXPECT_TRUE(load("a.bmp") == testpics::brighter(aStart, 14)); // listed twice: the effect twice
+    EXPECT_NE(fileBytes(b), bBefore);
+    EXPECT_TRUE(fileBytes(b).startsWith("\xFF\xD8"));
+}
+
+TEST_F(FxCommand, ApplyStopsAtTheFirstFailureLeavingTheRestUntouched)
+{
+    const QString c = testpics::writeBmp(at("c.bmp"), 8, 8, 3), missing = at("gone/b.bmp");
+    const Bitmap24 aStart = load("a.bmp");
+    const QByteArray cBefore = fileBytes(c);
+    writeCollection(at("c.pvx"), {{at("a.bmp"), ""}, {missing, ""}, {c, ""}});
+    const FxResult r = fx({"apply", "--invert", at("c.pvx")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(("pictavo-fx apply: Cannot open file \"" + missing + "\"").toUtf8()))
+        << r.err.constData();
+    Bitmap24 inverted = aStart;
+    for (int y = 0; y < inverted.height(); ++y)
+        for (int i = 0; i < 3 * inverted.width(); ++i)
+            inverted.scanLine(y)[i] = 255 - inverted.scanLine(y)[i];
+    EXPECT_TRUE(load("a.bmp") == inverted); // a was written...
+    EXPECT_EQ(fileBytes(c), cBefore);       // ...c never reached
+}
