@@ -8,7 +8,20 @@
 #include <QWindow>
 #include <benchmark/benchmark.h>
 
+#include <fstream>
 #include <functional>
+#include <string>
+
+// This process's resident memory, in KiB.
+inline long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
 
 inline int runGuiBenchmarks(int argc, char** argv, const std::function<void()>& prepare = {})
 {

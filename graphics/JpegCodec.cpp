@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "graphics/JpegErrorManager.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
@@ -88,22 +89,59 @@ void cmykToBgr(const std::uint8_t* src, std::uint8_t* dst, unsigned width, bool 
     }
 }
 
-// Decodes into `bits`; with `cmykRow` set, rows land there first and are
-// converted to blue, green, red.
-bool pixelStep(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow)
+// Reads `rows` scanlines into `bits`; with `cmykRow` set, rows land there
+// first and are converted to blue, green, red. Answers false when `stop`
+// asked it to give up.
+bool readRows(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow, JDIMENSION rows,
+              const std::atomic<bool>* stop)
 {
-    if (setjmp(d.err.jump))
-        return false;
-    jpeg_start_decompress(&d.cinfo);
-    while (d.cinfo.output_scanline < d.cinfo.output_height) {
-        std::uint8_t* target = bits + std::size_t(d.cinfo.output_scanline) * std::size_t(stride);
+    for (JDIMENSION y = 0; y < rows; ++y) {
+        if (stop && (y & 63) == 0 && stop->load(std::memory_order_relaxed))
+            return false;
+        std::uint8_t* target = bits + std::size_t(y) * std::size_t(stride);
         JSAMPROW row = cmykRow ? cmykRow : target;
         if (jpeg_read_scanlines(&d.cinfo, &row, 1) != 1)
             break;
         if (cmykRow)
             cmykToBgr(cmykRow, target, d.cinfo.output_width, d.cinfo.saw_Adobe_marker);
     }
-    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+
+bool pixelStep(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow,
+               const std::atomic<bool>* stop)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_start_decompress(&d.cinfo);
+    if (readRows(d, bits, stride, cmykRow, d.cinfo.output_height, stop))
+        jpeg_finish_decompress(&d.cinfo);
+    else
+        jpeg_abort_decompress(&d.cinfo);
+    return true;
+}
+
+// Starts a full-scale decode cropped to columns [x, x + width), which
+// libjpeg widens to whole blocks.
+bool cropStep(Decoder& d, JDIMENSION* x, JDIMENSION* width)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_start_decompress(&d.cinfo);
+    jpeg_crop_scanline(&d.cinfo, x, width);
+    return true;
+}
+
+// Skips to row `top` and reads `rows` rows; the rest is never decoded.
+bool bandStep(Decoder& d, JDIMENSION top, JDIMENSION rows, std::uint8_t* bits, int stride,
+              std::uint8_t* cmykRow)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    if (top > 0)
+        jpeg_skip_scanlines(&d.cinfo, top);
+    readRows(d, bits, stride, cmykRow, rows, nullptr);
+    jpeg_abort_decompress(&d.cinfo);
     return true;
 }
 
@@ -291,7 +329,7 @@ JpegMetadata readJpegMetadata(const QByteArray& data)
     return m;
 }
 
-Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom)
+Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop)
 {
     Decoder d;
     if (!headerStep(d, data, supportedDenom(scaleDenom)))
@@ -304,8 +342,42 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom)
     std::vector<std::uint8_t> cmykRow;
     if (d.cinfo.out_color_space == JCS_CMYK)
         cmykRow.resize(std::size_t(d.cinfo.output_width) * 4);
-    if (!pixelStep(d, out.bits(), out.stride(), cmykRow.empty() ? nullptr : cmykRow.data()))
+    if (!pixelStep(d, out.bits(), out.stride(), cmykRow.empty() ? nullptr : cmykRow.data(), stop))
         throw d.error();
+    if (stop && stop->load())
+        return Bitmap24();
+    return out;
+}
+
+Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region)
+{
+    Decoder d;
+    if (!headerStep(d, data, 1))
+        throw d.error();
+    checkFullSize(d.cinfo);
+    const QRect image(0, 0, int(d.cinfo.image_width), int(d.cinfo.image_height));
+    const QRect wanted = region->intersected(image);
+    *region = wanted;
+    if (wanted.isEmpty())
+        return Bitmap24();
+    // Chroma upsampling blends neighbouring samples, which a cut edge lacks:
+    // decode a block's margin around the band so that its pixels are those
+    // of a whole decode.
+    const QRect r = wanted.adjusted(-16, -16, 16, 16).intersected(image);
+    JDIMENSION x = JDIMENSION(r.x()), width = JDIMENSION(r.width());
+    if (!cropStep(d, &x, &width))
+        throw d.error();
+    Bitmap24 decoded(int(width), r.height());
+    std::vector<std::uint8_t> cmykRow;
+    if (d.cinfo.out_color_space == JCS_CMYK)
+        cmykRow.resize(std::size_t(width) * 4);
+    if (!bandStep(d, JDIMENSION(r.y()), JDIMENSION(r.height()), decoded.bits(), decoded.stride(),
+                  cmykRow.empty() ? nullptr : cmykRow.data()))
+        throw d.error();
+    Bitmap24 out(wanted.width(), wanted.height());
+    for (int y = 0; y < out.height(); ++y)
+        std::memcpy(out.scanLine(y), decoded.scanLine(wanted.y() - r.y() + y) + 3 * (wanted.x() - int(x)),
+                    std::size_t(out.width()) * 3);
     return out;
 }
 

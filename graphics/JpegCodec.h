@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRect>
+
+#include <atomic>
 
 struct JpegInfo {
     int width = 0;
@@ -24,8 +27,13 @@ struct JpegMetadata {
 JpegInfo readJpegHeader(const QByteArray& data);
 // Throws like readJpegHeader.
 JpegMetadata readJpegMetadata(const QByteArray& data);
-// scaleDenom 1, 2, 4 or 8: libjpeg's DCT scaling.
-Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1);
+// scaleDenom 1, 2, 4 or 8: libjpeg's DCT scaling. When `stop` turns true
+// the decode gives up and answers an empty bitmap.
+Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1, const std::atomic<bool>* stop = nullptr);
+// Full-scale pixels of `*region` (stored layout) only: rows above it are
+// skipped and columns outside it mostly not decoded; the pixels are those
+// of a whole decode. The region comes back clipped to the picture.
+Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region);
 // True for a sequential Huffman-coded JPEG whose tables are all the standard
 // ones (what libjpeg writes by default, and most cameras); false when they
 // were fitted to the picture. Throws like readJpegHeader.

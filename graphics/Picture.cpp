@@ -68,12 +68,16 @@ int jpegThumbnailDenom(QSize picture, QSize box)
 {
     if (picture.isEmpty() || box.isEmpty())
         return 8;
-    const QSize thumb = picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return jpegDenomCovering(picture, picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+}
+
+int jpegDenomCovering(QSize picture, QSize drawn)
+{
     for (int denom : {8, 4, 2}) {
         // libjpeg rounds scaled sizes up.
         const int w = (picture.width() + denom - 1) / denom;
         const int h = (picture.height() + denom - 1) / denom;
-        if (w >= thumb.width() && h >= thumb.height())
+        if (w >= drawn.width() && h >= drawn.height())
             return denom;
     }
     return 1;
@@ -205,7 +209,7 @@ QImage Picture::toImage() const
     return QImage();
 }
 
-QImage Picture::thumbnail(QSize box) const
+QImage Picture::thumbnail(QSize box, QImage* decoded) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
@@ -214,9 +218,38 @@ QImage Picture::thumbnail(QSize box) const
         // Scaled decode of the stored layout, turned upright afterwards.
         const int o = m_d->orientation;
         const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
-        return fitted(owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o)), target);
+        QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o));
+        if (decoded)
+            *decoded = scaled;
+        return fitted(scaled, target);
     }
     return fitted(toImage(), target);
+}
+
+QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, const QImage& known) const
+{
+    if (kind() != Kind::Jpeg)
+        return toImage();
+    const int o = m_d->orientation;
+    const QSize stored = orientedSize(size(), o);
+    const int denom = jpegDenomCovering(stored, orientedSize(drawn, o));
+    // libjpeg rounds scaled sizes up.
+    const QSize scaled((stored.width() + denom - 1) / denom, (stored.height() + denom - 1) / denom);
+    if (!known.isNull() && known.size() == orientedSize(scaled, o))
+        return known;
+    Bitmap24 pixels = decodeJpeg(m_d->bytes, denom, stop);
+    if (pixels.isEmpty())
+        return QImage();
+    return owningImage(orientBitmap(std::move(pixels), o));
+}
+
+QImage Picture::decodedBand(QRect* band) const
+{
+    if (kind() != Kind::Jpeg || m_d->orientation != 1) {
+        *band = QRect();
+        return QImage();
+    }
+    return owningImage(decodeJpegBand(m_d->bytes, band));
 }
 
 QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const

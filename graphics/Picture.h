@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <memory>
 
 // Whether a JPEG's EXIF orientation turns it upright when it is decoded, or
@@ -52,8 +53,19 @@ public:
     // Full-size image for painting; for a bitmap it shares the pixels.
     QImage toImage() const;
     // A small rendition fitting `box` (keeping the aspect ratio), for
-    // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8).
-    QImage thumbnail(QSize box) const;
+    // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8), and
+    // `decoded` gets the scaled decode it was made from.
+    QImage thumbnail(QSize box, QImage* decoded = nullptr) const;
+    // Upright pixels at least `drawn` large (or full size when the picture
+    // is smaller): a JPEG decodes at the smallest libjpeg scale that covers
+    // it. Empty when `stop` turned true on the way. `known`, a decode of
+    // this picture made before (a thumbnail's), stands in when it is the
+    // very decode this would make.
+    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr,
+                           const QImage& known = QImage()) const;
+    // Full-size pixels of `*band` only, which comes back clipped to the
+    // picture. Null for turned JPEGs and other kinds, which decode whole.
+    QImage decodedBand(QRect* band) const;
 
     // The held bitmap (Kind::Bitmap only; empty bitmap otherwise).
     const Bitmap24& bitmap() const;
@@ -87,6 +99,9 @@ private:
 // The libjpeg scale denominator (1, 2, 4 or 8) a thumbnail of `picture` fitted
 // into `box` decodes at: the smallest scale still as large as the thumbnail.
 int jpegThumbnailDenom(QSize picture, QSize box);
+// The largest denominator (1, 2, 4 or 8) whose scaled size, as libjpeg
+// rounds it, still covers `drawn` in both directions.
+int jpegDenomCovering(QSize picture, QSize drawn);
 
 // Lower-case extension without the dot, taken after the last '.' of the name.
 QString pictureExtension(const QString& path);

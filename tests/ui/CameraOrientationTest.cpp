@@ -29,6 +29,8 @@ protected:
     static QString cornersOnScreen()
     {
         const QString strip = camera::corners(mainWindow()->slot(1)->rendition());
+        // The main image decodes on a worker: its own pixels, not the stand-in.
+        QTest::qWaitFor([] { return mainWindow()->Image1()->showsDecodedPixels(); });
         const QString main = camera::corners(mainWindow()->Image1()->grab().toImage());
         return strip == main ? strip : strip + " in the strip, " + main + " in the main image";
     }

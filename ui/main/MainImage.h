@@ -2,25 +2,36 @@
 // The main image (`Image1`): draws one picture by four flags and its own size,
 // like an image control with auto size, stretch, proportional and center.
 #include "graphics/Picture.h"
+#include "viewer/DecodeAhead.h"
 
 #include <QImage>
 #include <QWidget>
 
 // Where a w x h picture lands in a cw x ch control.
 QRect placePicture(QSize picture, QSize control, bool stretch, bool proportional, bool center);
+// What a picture placed so needs decoded: its drawn size in device pixels,
+// or at its own size the part of it `viewport` (control coordinates) shows.
+DrawTarget drawTarget(QSize picture, QSize control, bool stretch, bool proportional, bool center, qreal dpr,
+                      QRect viewport);
 
 class MainImage : public QWidget {
     Q_OBJECT
 public:
     explicit MainImage(QWidget* parent = nullptr);
 
-    // Decodes the picture in full: the main image is the one place that does.
-    void setPicture(const Picture& picture);
+    // Shows `standIn` (a small rendition, enlarged) until decoded pixels
+    // are offered; the decode itself happens elsewhere, off this thread.
+    void setPicture(const Picture& picture, const QImage& standIn = QImage());
     void clearPicture();
     const Picture& picture() const { return m_picture; }
     QSize pictureSize() const { return m_picture.size(); }
-    // The full-size pixels, decoded on first use.
-    const QImage& decodedImage() const;
+    // Pixels made for this picture; taken when they are its own.
+    void offer(const std::shared_ptr<const Decoded>& decoded);
+    // Whether what is drawn is the decoded picture at the drawn size,
+    // rather than a stand-in or only the visible band.
+    bool showsDecodedPixels() const;
+    // How this control would draw a picture of a given size, as it stands.
+    DrawRule drawRule() const;
 
     bool autoSize() const { return m_autoSize; }
     bool stretch() const { return m_stretch; }
@@ -33,17 +44,21 @@ public:
 
     QRect drawRect() const;
 
+signals:
+    // The picture or the way it is drawn changed and no pixels fit it yet.
+    void pixelsWanted();
+
 protected:
     void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
 
 private:
     void adjustToPicture();
+    void changed();
 
     Picture m_picture;
-    mutable QImage m_image;
-    mutable bool m_decodeFailed = false;
-    // Smooth scaling of a big photo is costly: keep the last result.
-    mutable QImage m_scaled;
+    QImage m_standIn;
+    std::shared_ptr<const Decoded> m_decoded;
     bool m_autoSize = true;
     bool m_stretch = false;
     bool m_proportional = false;

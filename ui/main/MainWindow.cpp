@@ -107,15 +107,104 @@ void MainWindow::reloadStrip()
             break;
         ThumbSlot* s = slot(i);
         s->setHint(m_session->entry(e).Comment);
+        // The files changed: read them again whatever their stamps say.
+        s->clearPicture();
+        pictureFileChanged(m_session->entry(e).FileName);
         s->loadPicture(m_session->entry(e).FileName, m_exifOrientation);
     }
-    m_mainImage->setPicture(slot(m_session->currentSlot())->picture());
+    ThumbSlot* current = slot(m_session->currentSlot());
+    m_mainImage->setPicture(current->picture(), current->standIn());
 }
 
 void MainWindow::showReplacedPicture(const Picture& now)
 {
-    m_mainImage->setPicture(now);
-    slot(m_session->currentSlot())->setPicture(now);
+    const int e = m_session->currentEntry();
+    if (e >= 1 && e <= m_session->entryCount())
+        pictureFileChanged(m_session->entry(e).FileName);
+    ThumbSlot* current = slot(m_session->currentSlot());
+    current->setPicture(now);
+    m_mainImage->setPicture(now, current->standIn());
+}
+
+void MainWindow::pictureFileChanged(const QString& path)
+{
+    m_decoder->forget(path);
+}
+
+void MainWindow::loadSlot(ThumbSlot* s, const CollectionEntry& e)
+{
+    const std::shared_ptr<const Decoded> d = m_decoder->find(e.FileName);
+    if (d && d->stamp.isValid() && !d->thumb.isNull() &&
+        d->picture.withExifOrientation(m_exifOrientation).sharesDataWith(d->picture) &&
+        d->stamp == FileStamp::of(e.FileName)) {
+        s->setPrepared(e.FileName, d->stamp, d->picture, d->thumb, d->thumbSource);
+        return;
+    }
+    s->loadPicture(e.FileName, m_exifOrientation);
+}
+
+void MainWindow::connectDecoder()
+{
+    m_decoder = new DecodeAhead(QSize(ThumbSlot::Size, ThumbSlot::Size), this);
+    // A command may change the picture and its size several times: ask once
+    // it is done.
+    connect(m_mainImage, &MainImage::pixelsWanted, this, [this] {
+        if (std::exchange(m_decodesQueued, true))
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_decodesQueued = false;
+                updateDecodes();
+            },
+            Qt::QueuedConnection);
+    });
+    connect(m_decoder, &DecodeAhead::ready, this, [this](const QString& path) {
+        if (m_shownEntry >= 1 && m_shownEntry <= m_session->entryCount() &&
+            m_session->entry(m_shownEntry).FileName == path)
+            m_mainImage->offer(m_decoder->find(path));
+    });
+    // A picture another command put into the main image is that command's
+    // to report; one from the strip is told here, once.
+    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString&, const QString& text) {
+        const Picture& failed = m_mainImage->picture();
+        if (failed.sharesDataWith(m_failedPicture))
+            return;
+        m_failedPicture = failed;
+        if (std::any_of(m_slots.cbegin(), m_slots.cend(),
+                        [&](const ThumbSlot* s) { return s->picture().sharesDataWith(failed); }))
+            reportError(text);
+    });
+}
+
+void MainWindow::updateDecodes()
+{
+    const Picture& picture = m_mainImage->picture();
+    // The commands that put the current slot's picture into the main image
+    // show the current entry.
+    const ThumbSlot* current =
+        m_session->currentSlot() <= SlotCount() ? slot(m_session->currentSlot()) : nullptr;
+    if (current && !picture.isEmpty() && current->picture().sharesDataWith(picture))
+        m_shownEntry = m_session->currentEntry();
+    const int count = m_session->entryCount();
+    const int e = m_shownEntry;
+    const QString path = e >= 1 && e <= count ? m_session->entry(e).FileName : QString();
+    m_mainImage->offer(m_decoder->find(path));
+
+    QList<DecodeAhead::Entry> ahead;
+    for (int k : {e + 1, e - 1}) {
+        if (k < 1 || k > count)
+            continue;
+        const int i = k - m_session->firstIndex();
+        if (i >= 1 && i <= SlotCount())
+            ahead.append({m_session->entry(k).FileName, slot(i)->picture(), slot(i)->scaledDecode()});
+        else
+            ahead.append({m_session->entry(k).FileName, Picture()});
+    }
+    DecodeAhead::Entry shown{path, picture.sharesDataWith(m_failedPicture) ? Picture() : picture};
+    if (current && current->picture().sharesDataWith(picture))
+        shown.known = current->scaledDecode();
+    m_decoder->want(shown, ahead, m_mainImage->drawRule(), m_exifOrientation);
 }
 
 MainWindow::~MainWindow()
@@ -220,6 +309,7 @@ void MainWindow::createPictureArea()
     m_mainImage = new MainImage;
     m_imageScroller->setWidget(m_mainImage);
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
+    connectDecoder();
 
     m_commentLabel = new LongTextLabel(m_central);
     m_commentLabel->setObjectName(QStringLiteral("LabelComent"));
@@ -390,7 +480,7 @@ QStringList MainWindow::loadSlotPictures()
             s->setHint(m_session->entry(e).Comment);
             s->setEnabled(true);
             try {
-                s->loadPicture(m_session->entry(e).FileName, m_exifOrientation);
+                loadSlot(s, m_session->entry(e));
             } catch (const AppError& error) {
                 failures << error.text();
             }
@@ -450,7 +540,10 @@ void MainWindow::showSlot(int n)
     if (s->picture().isEmpty())
         m_mainImage->clearPicture();
     else
-        m_mainImage->setPicture(s->picture());
+        m_mainImage->setPicture(s->picture(), s->standIn());
+    m_shownEntry = m_session->firstIndex() + n;
+    // What was decoded ahead shows at once; the rest is asked for.
+    updateDecodes();
     m_commentLabel->setText(s->hint());
     if (m_peers.comments)
         m_peers.comments->setCommentText(s->hint());

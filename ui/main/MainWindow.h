@@ -4,6 +4,7 @@
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
 #include "settings/UiText.h"
+#include "viewer/DecodeAhead.h"
 #include "viewer/ViewerSession.h"
 
 #include <QElapsedTimer>
@@ -89,6 +90,10 @@ public:
 
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
+    // Pictures decoded for the main image, the one shown and those beside it.
+    DecodeAhead* decoder() const { return m_decoder; }
+    // The file of `path` was written: nothing decoded from it before may show.
+    void pictureFileChanged(const QString& path);
 
     // Its parts, for the application and for tests.
     int SlotCount() const { return int(m_slots.size()); }
@@ -166,6 +171,12 @@ private:
     // Fills each slot that has an entry; returns the texts of the pictures that failed.
     QStringList loadSlotPictures();
     void showReplacedPicture(const Picture& now);
+    // Reads entry `e`'s picture into slot `s`, from what was decoded ahead
+    // when its file is unchanged since.
+    void loadSlot(ThumbSlot* s, const CollectionEntry& e);
+    // Asks for the main image's pixels and for the entries beside it.
+    void updateDecodes();
+    void connectDecoder();
     void placeShape(int slot);
     void updateNavButtons();
     void updatePositionTexts(int entry);
@@ -192,6 +203,10 @@ private:
     QMenu* m_imageMenu = nullptr;
     QMenu* m_viewModeMenu = nullptr;
     QList<ThumbSlot*> m_slots;
+    DecodeAhead* m_decoder = nullptr;
+    int m_shownEntry = 0;    // whose picture the main image shows
+    Picture m_failedPicture; // told once, not decoded again
+    bool m_decodesQueued = false;
     int m_zoomStep = 0;
     bool m_fullScreen = false;
     QRect m_normalGeometry;

@@ -25,7 +25,7 @@ void MainWindow::scrollDown()
         ThumbSlot* last = slot(SlotCount());
         const CollectionEntry& e = m_session->entry(m_session->firstIndex() + SlotCount());
         last->setHint(e.Comment);
-        last->loadPicture(e.FileName, m_exifOrientation);
+        loadSlot(last, e);
     } else {
         m_session->setCurrentSlot(m_session->currentSlot() + 1);
         placeShape(m_session->currentSlot());
@@ -52,7 +52,7 @@ void MainWindow::scrollUp()
         ThumbSlot* first = slot(1);
         const CollectionEntry& e = m_session->entry(m_session->firstIndex() + 1);
         first->setHint(e.Comment);
-        first->loadPicture(e.FileName, m_exifOrientation);
+        loadSlot(first, e);
     } else {
         m_session->setCurrentSlot(m_session->currentSlot() - 1);
         placeShape(m_session->currentSlot());

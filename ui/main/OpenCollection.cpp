@@ -124,7 +124,7 @@ void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel*
         m_highlight->show();
         // Not showSlot(): opening leaves the comments window's text alone.
         if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
-            m_mainImage->setPicture(slot(1)->picture());
+            m_mainImage->setPicture(slot(1)->picture(), slot(1)->standIn());
         showActualSize();
     }
 }

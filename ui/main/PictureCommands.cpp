@@ -12,14 +12,15 @@ void rotateCurrent(MainWindow& w, int angle)
     if (w.session().entryCount() < 1 || w.session().currentEntry() > w.session().entryCount())
         return;
     ThumbSlot* s = w.slot(w.session().currentSlot());
-    w.Image1()->setPicture(s->picture());
+    w.Image1()->setPicture(s->picture(), s->standIn());
     w.LabelComent()->setText(s->hint());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
-    const Picture turned =
-        rotatePictureFile(s->picture(), w.session().entry(w.session().currentEntry()).FileName, angle);
+    const QString path = w.session().entry(w.session().currentEntry()).FileName;
+    const Picture turned = rotatePictureFile(s->picture(), path, angle);
+    w.pictureFileChanged(path);
     s->setPicture(turned);
-    w.Image1()->setPicture(turned);
+    w.Image1()->setPicture(turned, s->standIn());
 }
 
 } // namespace
@@ -30,11 +31,17 @@ void MainWindow::setExifOrientation(ExifOrientation exif)
         return;
     m_exifOrientation = exif;
     // The pictures held keep their bytes; only the way they decode changes.
+    const ThumbSlot* shown = nullptr;
     for (ThumbSlot* s : m_slots) {
-        if (!s->picture().isEmpty())
-            s->setPicture(s->picture().withExifOrientation(exif));
+        if (s->picture().isEmpty())
+            continue;
+        if (!shown && s->picture().sharesDataWith(Image1()->picture()))
+            shown = s;
+        s->setPicture(s->picture().withExifOrientation(exif));
     }
-    if (!Image1()->picture().isEmpty())
+    if (shown)
+        Image1()->setPicture(shown->picture(), shown->standIn());
+    else if (!Image1()->picture().isEmpty())
         Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
     m_session->exifOrientation = exif;
     ViewerSession::UndoRecord undo = m_session->undoRecord();
@@ -58,7 +65,8 @@ void MainWindow::showEffects()
         return;
     if (m_session->currentSlot() < 1 || m_session->currentSlot() > SlotCount())
         m_session->setCurrentSlot(1);
-    Image1()->setPicture(slot(m_session->currentSlot())->picture());
+    const ThumbSlot* current = slot(m_session->currentSlot());
+    Image1()->setPicture(current->picture(), current->standIn());
     m_peers.effects->exec();
 }
 
@@ -73,14 +81,16 @@ void MainWindow::undo()
     // ".jpg" never receives bitmap bytes.
     const Picture snapshot = pictureForFile(undo.picture, path);
     snapshot.saveToFile(path);
+    pictureFileChanged(path);
 
     const int shown = e - m_session->firstIndex();
     if (shown >= 1 && shown <= SlotCount())
         slot(shown)->setPicture(snapshot);
+    const ThumbSlot* current = slot(m_session->currentSlot());
     if (m_session->currentEntry() == e) {
-        Image1()->setPicture(snapshot);
+        Image1()->setPicture(snapshot, current->standIn());
     } else {
-        Image1()->setPicture(slot(m_session->currentSlot())->picture());
+        Image1()->setPicture(current->picture(), current->standIn());
         statusPanel(1)->setText(m_session->texts.ImagePrefix + QString::number(m_session->currentEntry()) +
                                 QStringLiteral(" / ") + QString::number(m_session->entryCount()));
     }

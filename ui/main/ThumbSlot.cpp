@@ -12,15 +12,35 @@ ThumbSlot::ThumbSlot(int number, QWidget* parent) : QWidget(parent), m_number(nu
 
 void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
 {
+    const FileStamp stamp = FileStamp::of(path);
+    if (path == m_path && stamp.isValid() && stamp == m_stamp &&
+        m_picture.withExifOrientation(exif).sharesDataWith(m_picture))
+        return;
     clearPicture();
     setPicture(Picture::loadFromFile(path, exif));
+    m_path = path;
+    m_stamp = stamp;
+}
+
+void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture,
+                            const QImage& thumb, const QImage& decoded)
+{
+    m_picture = picture;
+    m_thumb = thumb;
+    m_decoded = decoded;
+    m_path = path;
+    m_stamp = stamp;
+    update();
 }
 
 void ThumbSlot::setPicture(const Picture& picture)
 {
-    QImage thumb = picture.thumbnail(QSize(Size, Size));
+    QImage decoded;
+    QImage thumb = picture.thumbnail(QSize(Size, Size), &decoded);
     m_picture = picture;
     m_thumb = std::move(thumb);
+    m_decoded = std::move(decoded);
+    m_stamp = FileStamp();
     update();
 }
 
@@ -28,6 +48,9 @@ void ThumbSlot::takePicture(const ThumbSlot& other)
 {
     m_picture = other.m_picture;
     m_thumb = other.m_thumb;
+    m_decoded = other.m_decoded;
+    m_path = other.m_path;
+    m_stamp = other.m_stamp;
     update();
 }
 
@@ -35,6 +58,8 @@ void ThumbSlot::clearPicture()
 {
     m_picture = Picture();
     m_thumb = QImage();
+    m_decoded = QImage();
+    m_stamp = FileStamp();
     update();
 }
 

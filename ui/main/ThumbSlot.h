@@ -2,6 +2,7 @@
 // One thumbnail slot ("Img" + number): holds the entry's whole picture, as
 // loaded, but draws a small rendition made once when the picture arrives.
 #include "graphics/Picture.h"
+#include "viewer/DecodeAhead.h"
 
 #include <QImage>
 #include <QWidget>
@@ -14,14 +15,24 @@ public:
     ThumbSlot(int number, QWidget* parent);
 
     int number() const { return m_number; }
-    // Reads the picture file; on failure the slot is left empty.
+    // Reads the picture file; on failure the slot is left empty. A file
+    // unchanged since this slot read it (same size and modification time)
+    // is not read again.
     void loadPicture(const QString& path, ExifOrientation exif);
+    // Takes a picture read from `path` elsewhere, with its rendition.
+    void setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb,
+                     const QImage& decoded);
+    // A picture that is not (or no longer) what its file holds.
     void setPicture(const Picture& picture);
     // Takes another slot's picture and rendition without reading anything.
     void takePicture(const ThumbSlot& other);
     void clearPicture();
     const Picture& picture() const { return m_picture; }
     const QImage& rendition() const { return m_thumb; }
+    // The scaled decode the rendition was made from (JPEGs): the main image
+    // shows it until its own pixels arrive, and uses it when it fits.
+    const QImage& scaledDecode() const { return m_decoded; }
+    const QImage& standIn() const { return m_decoded.isNull() ? m_thumb : m_decoded; }
 
     QString hint() const { return m_hint; }
     void setHint(const QString& hint);
@@ -40,5 +51,8 @@ private:
     int m_number;
     Picture m_picture;
     QImage m_thumb;
+    QImage m_decoded;
+    QString m_path; // the file m_picture was read from, as it was then
+    FileStamp m_stamp;
     QString m_hint;
 };

@@ -1,0 +1,116 @@
+#pragma once
+// Decodes pictures for the main image on a thread of its own: first the
+// entry shown, then the entries beside it, each at the size it will be
+// drawn. Results wait in a small cache that holds only the entries last
+// asked for; work for any other entry is dropped. Nothing here touches a
+// widget: results arrive as QImages through a queued signal.
+#include "graphics/Picture.h"
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QRect>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Tells whether a file changed since it was read: its size and modification time.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    static FileStamp of(const QString& path);
+    bool isValid() const { return size >= 0; }
+    bool operator==(const FileStamp& o) const { return size == o.size && modifiedNs == o.modifiedNs; }
+};
+
+// How a picture of a given upright size is drawn: the size of the drawn
+// rectangle in device pixels and, for one shown at its own size, the part
+// seen first (empty otherwise).
+struct DrawTarget {
+    QSize drawn;
+    QRect visible;
+    bool operator==(const DrawTarget& o) const { return drawn == o.drawn && visible == o.visible; }
+};
+using DrawRule = std::function<DrawTarget(QSize pictureSize)>;
+
+// What was made for one entry. `image` is the picture at `target.drawn`, or
+// full size when that is its own size; `band` holds full-size pixels of
+// `bandRect` until the whole picture is done.
+struct Decoded {
+    QString path;
+    FileStamp stamp; // only when the file was read here
+    Picture picture;
+    QImage thumb;
+    QImage thumbSource; // the scaled decode the thumbnail was made from
+    DrawTarget target;
+    QImage image;
+    QImage band;
+    QRect bandRect;
+};
+
+class DecodeAhead : public QObject {
+    Q_OBJECT
+public:
+    // An entry to decode: its file and, when it is held already, its
+    // picture and a scaled decode of it (a thumbnail's) that may serve.
+    struct Entry {
+        QString path;
+        Picture picture;
+        QImage known = QImage();
+    };
+
+    // `thumbBox`: the rendition made for entries read from their file.
+    explicit DecodeAhead(QSize thumbBox, QObject* parent = nullptr);
+    ~DecodeAhead() override;
+
+    // The entry shown and those to have ready next, in that order. As Is
+    // shows the shown entry's visible band first and the whole after; for
+    // the others the band is enough. Drops everything else.
+    void want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif);
+    // What is ready for `path` (null when nothing).
+    std::shared_ptr<const Decoded> find(const QString& path) const;
+    // The file changed: nothing made from it may be shown again.
+    void forget(const QString& path);
+    // How many entries the cache holds.
+    int cachedCount() const { return int(m_cache.size()); }
+    // Blocks until no work runs or waits (results still arrive queued).
+    void waitForIdle();
+
+signals:
+    // A result for `path` went into the cache.
+    void ready(const QString& path);
+    // The shown entry could not be decoded.
+    void failed(const QString& path, const QString& message);
+
+private:
+    enum class Work { Scaled, Band, Whole };
+    struct Task {
+        Entry entry;
+        Work work;
+        DrawTarget target; // as the rule gave it when the picture was known
+        DrawRule rule;
+        ExifOrientation exif;
+        bool shown;
+        std::shared_ptr<std::atomic<bool>> stop;
+    };
+    static bool sameTask(const Task& a, const Task& b);
+    bool cached(const Task& t) const;
+    void run();
+    void deliver(const Task& task, Decoded result, const QString& error);
+
+    QSize m_thumbBox;
+    QHash<QString, std::shared_ptr<const Decoded>> m_cache;
+    QHash<QString, Picture> m_wanted; // an empty picture: read from the file
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<Task> m_queue;
+    std::unique_ptr<Task> m_running;
+    bool m_quit = false;
+    std::thread m_thread;
+};
