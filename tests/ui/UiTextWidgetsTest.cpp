@@ -120,11 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
         LanguageCase{"AHintKeepsItsOwnBuiltInText", nullptr, "[Russian]\n11=Rechts drehen\n",
                      {{"frmMain.mnuRotateRight", "Rechts drehen"}, {"frmMain.RotateRight1", "Rechts drehen"},
                       {"frmMain.mnuRotateRight/hint", "Rotate Right"}, {"frmMain.btnRight/hint", "Rotate Right"}}},
-        LanguageCase{"SectionCaseQuotesAndBlanks", nullptr,
-                     "[russian]\n26=&Einstellungen\n60=\"   &Schrift\"\n59= Sprache \n15=Ansicht\n",
-                     {{"frmMain.mnuSettings", "&Einstellungen"}, {"frmSettings", "&Einstellungen"},
-                      {"frmSettings.SpeedButton2", "   &Schrift"}, {"frmSettings.Label5", "Sprache"},
-                      {"frmMain.mnuImgView", "Ansicht"}}},
         LanguageCase{"Utf8", nullptr, "[Russian]\n1=\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\n",
                      {{"frmMain.mnuMain", "Файл"}}}),
     [](const auto& info) { return std::string(info.param.name); });

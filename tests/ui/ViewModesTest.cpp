@@ -91,19 +91,3 @@ TEST_P(OriginalSize, ShowsThePictureOneToOne)
 
 INSTANTIATE_TEST_SUITE_P(Ways, OriginalSize,
                          ::testing::Values("mnuOriginalSize", "mnuOriginalSize1", "CtrlF11", "SlotClick"));
-
-TEST_F(ViewModes, FullScreenOnAndOffRestoresTheArea)
-{
-    openPath(collectionOf(3));
-    const QRect normal = mainWindow()->BordShape()->geometry();
-    mainWindow()->action("mnuFullScreen1")->trigger();
-    ASSERT_TRUE(mainWindow()->isFullScreenMode());
-    // The picture area takes the whole window down to the comment line.
-    const QRect full = mainWindow()->BordShape()->geometry();
-    EXPECT_EQ(full, QRect(0, 0, mainWindow()->centralWidget()->width(), mainWindow()->LabelComent()->y()));
-    EXPECT_TRUE(session().followsCursor());
-    key(Qt::Key_Escape);
-    EXPECT_FALSE(mainWindow()->isFullScreenMode());
-    EXPECT_EQ(mainWindow()->BordShape()->geometry(), normal);
-    EXPECT_TRUE(session().followsCursor()) << "leaving does not switch it off";
-}
