@@ -16,12 +16,6 @@ namespace {
 
 class Editor : public AppFixture {
 protected:
-    void TearDown() override
-    {
-        setAtomicWriteFault(AtomicWriteFault::None);
-        AppFixture::TearDown();
-    }
-
     CollectionEditor* ed() const { return collectionEditor(); }
     CollectionListModel* list() const { return collectionEditor()->list(); }
     QToolButton* btn(const char* name) const { return collectionEditor()->button(name); }
@@ -343,20 +337,12 @@ TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
 
 TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
 {
-    destroyWindows();
-    QFile ini(dir.filePath("pictavo.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\r\nCodePage=windows-1251\r\n");
-    ini.close();
-    createWindows({});
+    restart("[Settings]\r\nCodePage=windows-1251\r\n");
 
     const QByteArray a = pic("a.jpg").toUtf8(), b = pic("b.bmp").toUtf8(), c = pic("c.jpg").toUtf8();
     const QString path = dir.filePath("trip.pvx");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + b + "^\xC4\xE5\xED\xFC 2^\r\n" + c +
-            "^^\r\n");
-    f.close();
+    writeFileAtomically(path, a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + b + "^\xC4\xE5\xED\xFC 2^\r\n" + c +
+                                  "^^\r\n");
     openPath(path);
     EXPECT_EQ(session().entry(1).Comment, "Мой отпуск");
 

@@ -21,11 +21,6 @@
 
 class EffectsDialogTest : public AppFixture {
 protected:
-    void TearDown() override
-    {
-        setAtomicWriteFault(AtomicWriteFault::None);
-        AppFixture::TearDown();
-    }
     EffectsDialog& d() { return *effectsDialog(); }
     EffectRenderer& fx() { return effectsDialog()->ImgPreview->engine(); }
     // Shows the dialog the way the Effects command prepares it, without
@@ -36,19 +31,6 @@ protected:
         d().show();
         QCoreApplication::processEvents();
     }
-    QString openFiles(const QStringList& files, int repeatFirst = 0)
-    {
-        QList<CollectionEntry> entries;
-        for (const QString& f : files)
-            entries.append({f, QFileInfo(f).fileName()});
-        for (int i = 0; i < repeatFirst; ++i)
-            entries.append(entries.first());
-        const QString path = dir.filePath(QStringLiteral("fx.pvx"));
-        writeCollection(path, entries);
-        openPath(path);
-        return path;
-    }
-    Bitmap24 fileBitmap(const QString& path) { return Picture::loadFromFile(path).toBitmap24(); }
     QList<QSlider*> bars()
     {
         return {d().ContrastBar, d().BrightBar, d().SaturationBar, d().MosaicBar, d().SplitBlurBar,

@@ -44,19 +44,6 @@ QString fileMenu()
 class SettingsInProgram : public AppFixture {
 protected:
     QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
-    // Ends the program's windows (writing the file) and starts them again,
-    // with the file replaced in between when bytes are given.
-    void restart(const QByteArray& replacement = {})
-    {
-        destroyWindows();
-        if (!replacement.isEmpty()) {
-            QFile f(iniPath());
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(replacement);
-        }
-        createWindows({});
-        mainWindow()->show();
-    }
     template <class W> W* control(const char* name) const { return settingsDialog()->findChild<W*>(name); }
     QString iniValue(const char* section, const char* key) const
     {

@@ -72,20 +72,12 @@ TEST_P(LanguageFiles, ReachTheWindowsAtStart)
 {
     const LanguageCase& c = GetParam();
     const QString file = dir.filePath(QStringLiteral("English"));
-    if (!c.file.isEmpty()) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(c.file);
-    }
-    destroyWindows();
-    QFile ini(dir.filePath(QStringLiteral("pictavo.ini")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nLanguage=" + (c.setting ? QByteArray(c.setting) : file.toUtf8()) + "\n");
-    ini.close();
+    if (!c.file.isEmpty())
+        writeFileAtomically(file, c.file);
     // A setting that is no path must not find a file in the working folder.
     const QString old = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    createWindows({});
+    restart("[Settings]\nLanguage=" + (c.setting ? QByteArray(c.setting) : file.toUtf8()) + "\n");
     QDir::setCurrent(old);
     for (const auto& [element, text] : c.shows) {
         const QString got = QLatin1String(element) == QLatin1String("#prefix") ? session().texts.ImagePrefix
