@@ -2,6 +2,7 @@
 // Creates the program's windows fresh for every test, with the dialogs
 // answered by a fake.
 #include "app/Application.h"
+#include "core/AtomicFile.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 #include "ui/main/MainWindow.h"
@@ -35,7 +36,22 @@ protected:
         mainWindow()->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow()));
     }
-    void TearDown() override { destroyWindows(); }
+    void TearDown() override
+    {
+        setAtomicWriteFault(AtomicWriteFault::None); // a failed assertion may leave it set
+        destroyWindows();
+    }
+
+    // Ends the program's windows (writing the settings) and starts them
+    // again, with the settings file replaced in between when bytes are given.
+    void restart(const QByteArray& ini = {})
+    {
+        destroyWindows();
+        if (!ini.isEmpty())
+            writeFileAtomically(dir.filePath(QStringLiteral("pictavo.ini")), ini);
+        createWindows({});
+        mainWindow()->show();
+    }
 
     // Opens a collection the way the command line does.
     void openPath(const QString& path)
@@ -44,6 +60,16 @@ protected:
         session().reopenWithoutDialog = true;
         runCommand([] { mainWindow()->openCollectionFile(); });
     }
+    // Opens a collection of these files, each commented with its name.
+    void openFiles(const QStringList& files)
+    {
+        QList<CollectionEntry> entries;
+        for (const QString& f : files)
+            entries.append({f, QFileInfo(f).fileName()});
+        writeCollection(dir.filePath(QStringLiteral("files.pvx")), entries);
+        openPath(dir.filePath(QStringLiteral("files.pvx")));
+    }
+    static Bitmap24 fileBitmap(const QString& path) { return Picture::loadFromFile(path).toBitmap24(); }
     QString collectionOf(int n, const QString& name = QStringLiteral("c.pvx"))
     {
         return testpics::makeCollection(dir.path(), name, n);

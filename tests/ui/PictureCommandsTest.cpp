@@ -40,21 +40,12 @@ TEST(RotateBitmap, QuarterTurnsMapEveryPixel)
 
 class PictureCommandsTest : public AppFixture {
 protected:
-    void openFiles(const QStringList& files)
-    {
-        QList<CollectionEntry> entries;
-        for (const QString& f : files)
-            entries.append({f, QFileInfo(f).fileName()});
-        writeCollection(dir.filePath(QStringLiteral("pics.pvx")), entries);
-        openPath(dir.filePath(QStringLiteral("pics.pvx")));
-    }
     // What OK in the effects dialog leaves for Undo: the picture before.
     static void recordUndo(const Picture& before, int slot, int firstIndex)
     {
         session().setUndoRecord({before, slot, firstIndex});
         session().setUndoAvailable(true);
     }
-    static Bitmap24 fileBitmap(const QString& path) { return Picture::loadFromFile(path).toBitmap24(); }
 };
 
 // Ctrl+R and Ctrl+L turn the file in place in its own format, and the

@@ -55,21 +55,6 @@ TEST_F(ViewModes, ZoomGrowsByTenMoreEachStepUpToTwoHundredAndShrinksOnlyFromTwen
     EXPECT_EQ(before - img->size(), QSize(210, 210));
 }
 
-TEST_F(ViewModes, StretchAndProportionalFitTheAreaWithoutScrollBars)
-{
-    openPath(testpics::makeCollection(dir.path(), "v.pvx", 1, 2000, 1000));
-    MainImage* img = mainWindow()->Image1();
-    mainWindow()->stretchToFit();
-    EXPECT_EQ(img->drawRect(), QRect(QPoint(0, 0), mainWindow()->BordShape()->size() - QSize(2, 2)));
-    EXPECT_FALSE(mainWindow()->BordShape()->horizontalScrollBar()->isVisible());
-    mainWindow()->fitCentred();
-    EXPECT_EQ(img->drawRect().size(), QSize(img->width(), img->width() / 2));
-    // The mode stays while another picture is shown.
-    mainWindow()->stretchToFit();
-    key(Qt::Key_Return);
-    EXPECT_TRUE(img->stretch());
-}
-
 // Original Size from the Image menu, its key, the context menu and a slot
 // click: the picture at 1:1 with scroll bars, after any fit or zoom.
 class OriginalSize : public AppFixture, public ::testing::WithParamInterface<const char*> {};
@@ -91,19 +76,3 @@ TEST_P(OriginalSize, ShowsThePictureOneToOne)
 
 INSTANTIATE_TEST_SUITE_P(Ways, OriginalSize,
                          ::testing::Values("mnuOriginalSize", "mnuOriginalSize1", "CtrlF11", "SlotClick"));
-
-TEST_F(ViewModes, FullScreenOnAndOffRestoresTheArea)
-{
-    openPath(collectionOf(3));
-    const QRect normal = mainWindow()->BordShape()->geometry();
-    mainWindow()->action("mnuFullScreen1")->trigger();
-    ASSERT_TRUE(mainWindow()->isFullScreenMode());
-    // The picture area takes the whole window down to the comment line.
-    const QRect full = mainWindow()->BordShape()->geometry();
-    EXPECT_EQ(full, QRect(0, 0, mainWindow()->centralWidget()->width(), mainWindow()->LabelComent()->y()));
-    EXPECT_TRUE(session().followsCursor());
-    key(Qt::Key_Escape);
-    EXPECT_FALSE(mainWindow()->isFullScreenMode());
-    EXPECT_EQ(mainWindow()->BordShape()->geometry(), normal);
-    EXPECT_TRUE(session().followsCursor()) << "leaving does not switch it off";
-}
