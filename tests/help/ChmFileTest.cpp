@@ -55,12 +55,7 @@ TEST(BuiltHelpFile, ContentsTreeMatchesTheSourceAndEveryEntryResolves)
     };
     const QList<help::SitemapEntry> toc = sitemap(chm.contentsFile()), index = sitemap(chm.indexFile());
     ASSERT_EQ(help::countEntries(toc), help::countEntries(help::parseSitemap(help::decodeSitemap(fileBytes(kSources + "Help.hhc")))));
-    ASSERT_FALSE(toc.isEmpty());
-    EXPECT_EQ(toc.first().name, "Welcome to Pictavo 2006");
-    const help::SitemapEntry* group = help::findByName(toc, "Using Pictavo");
-    ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->children.size(), 5);
-    EXPECT_GE(index.size(), 30);
+    ASSERT_FALSE(toc.isEmpty() || index.isEmpty());
     // Every entry of the contents and the index opens a page of the file.
     std::function<void(const QList<help::SitemapEntry>&)> check = [&](const QList<help::SitemapEntry>& list) {
         for (const help::SitemapEntry& e : list) {
