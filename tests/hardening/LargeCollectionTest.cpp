@@ -1,9 +1,9 @@
 // Collections far beyond any real album: a million lines, a comment of ten
 // megabytes. The window must stay usable and read only what it shows (how
 // fast it opens is bench_navigation's business).
+#include "tests/support/FileBytes.h"
 #include "tests/ui/AppFixture.h"
 
-#include <QFile>
 #include <QLabel>
 
 namespace {
@@ -20,9 +20,8 @@ protected:
         const QByteArray gone = dir.filePath("gone/").toUtf8();
         for (int i = 0; i < missing; ++i)
             bytes += gone + QByteArray::number(i) + ".jpg^c^\r\n";
-        QFile f(dir.filePath("big.pvx"));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-        return f.fileName();
+        EXPECT_TRUE(putBytes(dir.filePath("big.pvx"), bytes));
+        return dir.filePath("big.pvx");
     }
 };
 

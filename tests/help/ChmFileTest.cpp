@@ -22,9 +22,7 @@ TEST(ChmFileOpen, MissingOrForeignFilesRaiseTheProgramsMessage)
     QTemporaryDir dir;
     const QString missing = dir.filePath("none.chm"), junk = dir.filePath("junk.chm");
     EXPECT_EQ(errorText([&] { ChmFile{missing}; }), QStringLiteral("Cannot open file \"%1\". File not found").arg(missing));
-    QFile out(junk);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(QByteArray(4096, 'x')) == 4096);
-    out.close();
+    ASSERT_TRUE(putBytes(junk, QByteArray(4096, 'x')));
     EXPECT_EQ(errorText([&] { ChmFile{junk}; }), QStringLiteral("Cannot open file \"%1\". Not a compiled HTML help file").arg(junk));
     EXPECT_FALSE(ChmFile().read("/pages/welcome.htm").has_value());
 }

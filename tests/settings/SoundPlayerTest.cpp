@@ -64,18 +64,15 @@ TEST(QtSoundPlayerTest, FileThatCannotBePlayedPlaysTheChimeAndStopEndsIt)
 {
     QTemporaryDir dir;
     QtSoundPlayer player;
-    QFile text(dir.filePath("notes.wav")), good(dir.filePath("good.wav"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("this is no sound") > 0);
-    ASSERT_TRUE(good.open(QIODevice::WriteOnly) && good.write(defaultChimeWav()) > 0);
-    text.close();
-    good.close();
-    for (const QString& bad : {dir.filePath("missing.wav"), text.fileName()}) {
+    const QString text = dir.filePath("notes.wav"), good = dir.filePath("good.wav");
+    ASSERT_TRUE(putBytes(text, "this is no sound") && putBytes(good, defaultChimeWav()));
+    for (const QString& bad : {dir.filePath("missing.wav"), text}) {
         player.play(bad);
         EXPECT_EQ(player.currentSource(), player.chimePath());
         EXPECT_EQ(fileBytes(player.chimePath()), defaultChimeWav());
     }
-    player.play(good.fileName());
-    EXPECT_EQ(player.currentSource(), good.fileName());
+    player.play(good);
+    EXPECT_EQ(player.currentSource(), good);
     player.stop();
     EXPECT_TRUE(player.currentSource().isEmpty());
 }
