@@ -21,10 +21,8 @@ class CollectionFileTest : public ::testing::Test {
 protected:
     QString put(const QByteArray& bytes)
     {
-        QFile f(dir.filePath("c.pvx"));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
+        EXPECT_TRUE(putBytes(dir.filePath("c.pvx"), bytes));
+        return dir.filePath("c.pvx");
     }
     Entries readBytes(const QByteArray& bytes) { return readCollectionAll(put(bytes)); }
     QTemporaryDir dir;

@@ -80,8 +80,6 @@ TEST(PixelLimit, OversizedOrUnfillableBitmapIsRefusedWithoutAllocating)
     EXPECT_EQ(errorOf([] { decodeBmp(bmpHeader(30000, 30000, 24, 0) + QByteArray(64, '\x7f')); }, &largest),
               "Picture too large (30000 x 30000 pixels)");
     EXPECT_LT(largest, OneMiB);
-    EXPECT_EQ(errorOf([] { decodeBmp(bmpHeader(40000, -40000, 8, 0, 2) + QByteArray(64, '\0')); }),
-              "Picture too large (40000 x 40000 pixels)");
     // 16000 x 16000 fits the limit, but 64 bytes cannot hold its pixels.
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         const QByteArray file = bmpHeader(16000, 16000, bits, 0, bits <= 8 ? 2 : 0) + QByteArray(64, '\0');

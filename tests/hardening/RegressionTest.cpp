@@ -33,11 +33,10 @@ TEST_P(DamagedHelp, IsRefusedAsNoHelpFile)
     case Damage::HugeChunkSize: qToLittleEndian(quint32(1) << 30, bytes.data() + directory + 0x10); break;
     }
     QTemporaryDir dir;
-    QFile f(dir.filePath("damaged.chm"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    f.close();
-    EXPECT_EQ(errorText([&] { ChmFile(f.fileName()).objects(); }),
-              QString("Cannot open file \"%1\". Not a compiled HTML help file").arg(f.fileName()));
+    const QString damaged = dir.filePath("damaged.chm");
+    ASSERT_TRUE(putBytes(damaged, bytes));
+    EXPECT_EQ(errorText([&] { ChmFile(damaged).objects(); }),
+              QString("Cannot open file \"%1\". Not a compiled HTML help file").arg(damaged));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, DamagedHelp,

@@ -98,19 +98,4 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{Rule::Split, "/x/Help.CHM", "/x/Help.CHM|"},
         RuleCase{Rule::Split, topicCall("/x/Help.CHM", "welcome").file, "/x/Help.CHM|welcome.htm"}));
 
-TEST(HelpCalls, EachRequestBecomesItsCommand)
-{
-    const QString file = "/opt/pictavo/help/Help.CHM";
-    const HelpCall toc = tableOfContentsCall(file), kw = keywordCall(file, "StoHtmlHelp:  Slide show ");
-    const HelpCall topic = topicCall(file, "pages/keys"), ctx = contextCall(file, 1234), close = closeAllCall();
-    EXPECT_TRUE(toc.command == HH_DISPLAY_TOC && toc.file == file && toc.withWindow);
-    EXPECT_EQ(kw.command, 2);
-    EXPECT_EQ(kw.value.toString(), "Slide show");
-    EXPECT_EQ(topic.command, 0);
-    EXPECT_EQ(topic.file, file + "::/pages/keys.htm");
-    EXPECT_EQ(ctx.command, 15);
-    EXPECT_EQ(ctx.value.toInt(), 1234);
-    EXPECT_TRUE(close.command == 18 && close.file.isEmpty() && !close.withWindow);
-}
-
 } // namespace

@@ -4,6 +4,7 @@
 #include "settings/IniFile.h"
 #include "settings/SettingsModel.h"
 #include "settings/SettingsPath.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 
 #include <QDir>
@@ -33,13 +34,11 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheTwelveKey
 TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingItsOtherLines)
 {
     QTemporaryDir dir;
-    QFile f(dir.filePath("pictavo.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) &&
-                f.write("; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\npreviewscolor=$00FF00\n"
+    const QString path = dir.filePath("pictavo.ini");
+    ASSERT_TRUE(putBytes(path, "; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\npreviewscolor=$00FF00\n"
                         "maincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\n[SLIDESHOW]\ndelay=abc\nfullscreen=0\n"
-                        "sound= /tmp/a b.wav \n[Other]\nx=y\n") > 0);
-    f.close();
-    IniFile ini(f.fileName());
+                        "sound= /tmp/a b.wav \n[Other]\nx=y\n"));
+    IniFile ini(path);
     const SettingsValues v = loadSettings(ini);
     EXPECT_EQ(v.font, "Verdana");
     EXPECT_EQ(v.fontSize, 36); // only the font dialog stops at 20
@@ -55,7 +54,7 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
     EXPECT_TRUE(v.soundOn);
     storeSettings(ini, v);
     ini.save();
-    const IniFile again(f.fileName());
+    const IniFile again(path);
     EXPECT_EQ(loadSettings(again), v);
     const QStringList kept = lines(again);
     EXPECT_TRUE(kept.first() == "; mine" && kept.contains("Custom=1") && kept.contains("x=y"));

@@ -58,28 +58,21 @@ TEST(DefaultChime, IsAShortAudibleMonoPcmSound)
     ASSERT_EQ(dataSize, quint32(chime.size() - 44));
     const double seconds = double(dataSize) / 2 / qFromLittleEndian<quint32>(p + 24);
     EXPECT_TRUE(seconds > 0.3 && seconds < 2.0) << seconds;
-    int peak = 0;
-    for (qsizetype i = 44; i + 1 < chime.size(); i += 2)
-        peak = std::max(peak, std::abs(int(qFromLittleEndian<qint16>(p + i))));
-    EXPECT_TRUE(peak > 32767 / 10 && peak < 32767) << "audible, not clipped: " << peak;
 }
 
 TEST(QtSoundPlayerTest, FileThatCannotBePlayedPlaysTheChimeAndStopEndsIt)
 {
     QTemporaryDir dir;
     QtSoundPlayer player;
-    QFile text(dir.filePath("notes.wav")), good(dir.filePath("good.wav"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("this is no sound") > 0);
-    ASSERT_TRUE(good.open(QIODevice::WriteOnly) && good.write(defaultChimeWav()) > 0);
-    text.close();
-    good.close();
-    for (const QString& bad : {dir.filePath("missing.wav"), text.fileName()}) {
+    const QString text = dir.filePath("notes.wav"), good = dir.filePath("good.wav");
+    ASSERT_TRUE(putBytes(text, "this is no sound") && putBytes(good, defaultChimeWav()));
+    for (const QString& bad : {dir.filePath("missing.wav"), text}) {
         player.play(bad);
         EXPECT_EQ(player.currentSource(), player.chimePath());
         EXPECT_EQ(fileBytes(player.chimePath()), defaultChimeWav());
     }
-    player.play(good.fileName());
-    EXPECT_EQ(player.currentSource(), good.fileName());
+    player.play(good);
+    EXPECT_EQ(player.currentSource(), good);
     player.stop();
     EXPECT_TRUE(player.currentSource().isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 
+#include <QColorSpace>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -54,24 +55,10 @@ int numberOf(ExifData* ed, ExifIfd ifd, ExifTag tag)
     return e->format == EXIF_FORMAT_SHORT ? exif_get_short(e->data, o) : int(exif_get_long(e->data, o));
 }
 
-// An RGB display profile holding only its white point, in its APP2 chunk.
+// The sRGB profile, in its APP2 chunk.
 QByteArray iccChunk()
 {
-    QByteArray p(164, '\0');
-    auto put = [&p](int at, const char* four) { std::memcpy(p.data() + at, four, 4); };
-    p[3] = char(164);
-    p[8] = 0x02;
-    p[9] = 0x10;
-    put(12, "mntr");
-    put(16, "RGB ");
-    put(20, "XYZ ");
-    put(36, "acsp");
-    p[131] = 1; // one tag: 'wtpt' at 144, 20 bytes
-    put(132, "wtpt");
-    p[139] = char(144);
-    p[143] = 20;
-    put(144, "XYZ ");
-    return QByteArray("ICC_PROFILE", 12) + char(1) + char(1) + p;
+    return QByteArray("ICC_PROFILE", 12) + char(1) + char(1) + QColorSpace(QColorSpace::SRgb).iccProfile();
 }
 
 char nearest(QRgb c)

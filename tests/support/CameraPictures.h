@@ -1,7 +1,7 @@
 #pragma once
 // Camera-style JPEGs made for the tests: an EXIF block written with libexif
 // (make, model, date taken, orientation, pixel size and a thumbnail) and a
-// small RGB colour profile; and readers for what a written file kept.
+// the sRGB colour profile; and readers for what a written file kept.
 #include "graphics/Bitmap24.h"
 
 #include <QByteArray>
