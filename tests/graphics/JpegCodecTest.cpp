@@ -1,7 +1,8 @@
 #include "graphics/JpegCodec.h"
 #include "core/Errors.h"
 
-#include "TestFiles.h"
+#include "Corpus.h"
+#include "tests/support/ErrorText.h"
 
 #include <QImage>
 #include <cstdlib>
@@ -16,12 +17,7 @@ namespace {
 // The message decoding ends in, and reading the header alone (denom 0).
 QString jpegErrorText(const QByteArray& data, int denom)
 {
-    try {
-        denom ? (void)decodeJpeg(data, denom) : (void)readJpegHeader(data);
-    } catch (const AppError& e) {
-        return e.text();
-    }
-    return QString();
+    return errorText([&] { denom ? (void)decodeJpeg(data, denom) : (void)readJpegHeader(data); });
 }
 
 // A solid w x h JPEG of one sample value, encoded by libjpeg directly in
@@ -73,6 +69,22 @@ Difference difference(const Bitmap24& a, const Bitmap24& b)
             d.mean += v / (a.width() * 3.0 * a.height());
         }
     return d;
+}
+
+// A smooth gradient, as JPEG likes: blue grows to the right, green
+// downwards, red to the left.
+Bitmap24 gradientBitmap(int width, int height)
+{
+    Bitmap24 b(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* p = b.scanLine(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            p[0] = std::uint8_t(x * 255 / (width - 1));
+            p[1] = std::uint8_t(y * 255 / (height - 1));
+            p[2] = std::uint8_t(128 + (x - y) / 4);
+        }
+    }
+    return b;
 }
 
 QByteArray withFrameSize(QByteArray jpeg, int width, int height)
