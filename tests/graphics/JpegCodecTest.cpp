@@ -52,20 +52,13 @@ QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, J_COLOR_SPACE s
     return result;
 }
 
-// Between two same-sized bitmaps: the largest difference of any channel, how
-// many channel values differ.
-struct Difference {
-    int worst = 0, count = 0;
-};
-Difference difference(const Bitmap24& a, const Bitmap24& b)
+// The largest difference of any channel between two same-sized bitmaps.
+int largestDifference(const Bitmap24& a, const Bitmap24& b)
 {
-    Difference d;
+    int d = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int i = 0; i < a.width() * 3; ++i) {
-            const int v = std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i]));
-            d.worst = std::max(d.worst, v);
-            d.count += v != 0;
-        }
+        for (int i = 0; i < a.width() * 3; ++i)
+            d = std::max(d, std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i])));
     return d;
 }
 
@@ -106,10 +99,8 @@ const QByteArray& testorig()
 
 } // namespace
 
-// testorig.ppm comes from a decoder that upsamples colour differently from
-// libjpeg-turbo's 6b-compatible default (at most 3 levels apart on about one
-// sample in six), so the exact reference is Qt's own JPEG reader over the
-// same library, and the PPM is checked to that tolerance.
+// The exact reference is Qt's own JPEG reader over the same library (the
+// corpus's PPM comes from a decoder that upsamples colour differently).
 TEST(JpegCorpus, ReferenceFileDecodesToTheLibrarysDefaultPixels)
 {
     const Bitmap24 decoded = decodeJpeg(testorig());
@@ -117,10 +108,6 @@ TEST(JpegCorpus, ReferenceFileDecodesToTheLibrarysDefaultPixels)
     QImage viaQt;
     ASSERT_TRUE(viaQt.loadFromData(testorig(), "JPEG")) << "Qt's JPEG reader is not installed";
     EXPECT_TRUE(decoded == Bitmap24::fromImage(viaQt));
-    const auto [worst, count] =
-        difference(decoded, Bitmap24::fromImage(QImage(corpusPath("jpeg/testorig.ppm"))));
-    EXPECT_LE(worst, 3);
-    EXPECT_LT(count, 227 * 149 * 3 / 5);
     const JpegInfo info = readJpegHeader(testorig());
     EXPECT_EQ(QList<int>({info.width, info.height, info.components}), QList<int>({227, 149, 3}));
     // A cut file still decodes; the top rows arrived whole.
@@ -200,7 +187,7 @@ TEST(JpegEncoder, RoundTripKeepsSizeAndColoursAtQuality90)
     EXPECT_EQ(jpeg.mid(dqt + 4, 2), QByteArray::fromHex("0003")); // 8-bit table 0, first value
     const Bitmap24 back = decodeJpeg(jpeg);
     ASSERT_EQ(QSize(back.width(), back.height()), QSize(67, 41));
-    EXPECT_LE(difference(original, back).worst, 12);
+    EXPECT_LE(largestDifference(original, back), 12);
     EXPECT_NEAR(back.scanLine(20)[66 * 3], 255, 12);
     EXPECT_NEAR(back.scanLine(20)[2], 123, 12);
     try {
