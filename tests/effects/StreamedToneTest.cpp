@@ -75,12 +75,11 @@ EffectRenderer::PropertyValues valuesOf(const std::vector<EffectSetting>& settin
 
 // The whole-frame path: the engine renders the picture, the result written
 // as the effects dialog writes it.
-QByteArray wholeFrame(const QString& in, const QString& out, const std::vector<EffectSetting>& settings,
-                      ExifOrientation exif = ExifOrientation::Apply)
+QByteArray wholeFrame(const QString& in, const QString& out, const std::vector<EffectSetting>& settings)
 {
     EffectRenderer e;
     applyEffectSettings(e, settings);
-    const Picture source = Picture::loadFromFile(in, exif);
+    const Picture source = Picture::loadFromFile(in);
     e.setPictureOriginal(source);
     writeRenderedPicture(out, e.Picture(), source);
     return readWholeFile(out);
@@ -126,27 +125,6 @@ INSTANTIATE_TEST_SUITE_P(Tones, StreamedTone,
                                             ::testing::Values(Files::JpegToJpeg, Files::BmpToBmp,
                                                               Files::TopDownBmpToBmp, Files::BmpToJpeg)),
                          toneName);
-
-// A camera picture keeps its EXIF block and colour profile; one the camera
-// held turned must be turned upright first, which only the whole frame does.
-TEST(StreamedToneCamera, KeepsMetadataAndLeavesTurnedPicturesToTheWholeFrame)
-{
-    QTemporaryDir dir;
-    const std::vector<EffectSetting> settings{{P::PicBrightness, 10}, {P::PicContrast, 20}};
-    for (const int orientation : {1, 6}) {
-        const QString in = dir.filePath(QStringLiteral("cam%1.jpg").arg(orientation));
-        writeFileAtomically(in, camera::cameraJpeg(camera::quarters(80, 48), orientation));
-        const QString streamed = dir.filePath("streamed.jpg");
-        EXPECT_EQ(renderFileStreamed(in, streamed, valuesOf(settings), ExifOrientation::Apply),
-                  orientation == 1);
-        if (orientation == 1) {
-            EXPECT_TRUE(readWholeFile(streamed) == wholeFrame(in, dir.filePath("whole.jpg"), settings));
-            const camera::Tags tags = camera::readTags(streamed);
-            EXPECT_TRUE(tags.rgbProfile);
-            EXPECT_EQ(tags.make, camera::Make);
-        }
-    }
-}
 
 // The collection run, two files at a time (one while noise is drawn), with a
 // file only the whole frame can do among them: every file as a run one at a

@@ -2,7 +2,9 @@
 #include "core/Errors.h"
 #include "core/LittleEndian.h"
 
-#include "TestFiles.h"
+#include "Corpus.h"
+#include "tests/support/ErrorText.h"
+#include "tests/support/TestPictures.h"
 
 #include <QDir>
 #include <QHash>
@@ -14,12 +16,7 @@ namespace {
 
 QString decodeError(const QByteArray& data)
 {
-    try {
-        decodeBmp(data);
-    } catch (const AppError& e) {
-        return e.text();
-    }
-    return QString();
+    return errorText([&] { decodeBmp(data); });
 }
 
 QStringList corpusFiles(const QString& folder)
@@ -45,7 +42,7 @@ bool matchesReference(const QString& name, const Bitmap24& decoded, const Bitmap
 
 } // namespace
 
-TEST(BmpCorpus, GoodFilesMatchTheirReferencesAndQuestionableOnesDecodeOrSayWhy)
+TEST(BmpCorpus, GoodFilesMatchTheirReferences)
 {
     const QStringList good = corpusFiles(QStringLiteral("bmpsuite/g"));
     ASSERT_GE(good.size(), 20);
@@ -62,17 +59,6 @@ TEST(BmpCorpus, GoodFilesMatchTheirReferencesAndQuestionableOnesDecodeOrSayWhy)
         }
     }
     EXPECT_EQ(compared, 10);
-    const QStringList questionable = corpusFiles(QStringLiteral("bmpsuite/q"));
-    ASSERT_GE(questionable.size(), 20);
-    for (const QString& name : questionable) {
-        SCOPED_TRACE(name.toStdString());
-        try {
-            const Bitmap24 b = decodeBmp(corpusBytes("bmpsuite/q/" + name));
-            EXPECT_EQ(QSize(b.width(), b.height()), QSize(127, 64));
-        } catch (const AppError& e) {
-            EXPECT_FALSE(e.text().isEmpty());
-        }
-    }
 }
 
 namespace {
@@ -140,7 +126,7 @@ TEST(BmpWriter, BottomUpRowsRoundTripForEveryRowPadding)
 {
     for (int width = 1; width <= 5; ++width) {
         SCOPED_TRACE(width);
-        const Bitmap24 original = noiseBitmap(width, 3, unsigned(width));
+        const Bitmap24 original = testpics::pattern(width, 3, width);
         const QByteArray file = encodeBmp24(original);
         ASSERT_EQ(file.size(), 54 + ((width * 3 + 3) & ~3) * 3);
         EXPECT_EQ(qFromLittleEndian<quint32>(file.constData() + 2), quint32(file.size()));
@@ -243,10 +229,7 @@ const Built kBuilt[] = {
     {"BitFields565", 2, 1, 16, 3, 0, "", "00F80000E00700001F000000", "E0031F000000", "mB"}, // 31 * 255 / 63 = 125.5
     {"HeaderCutShort", 4, 2, 8, 0, 2, "RG", "", Px, Cut, 30},
     {"PixelsCutShort", 4, 2, 8, 0, 2, "RG", "", Px, Cut, -3},
-    {"Huge", 100000, 100000, 8, 0, 2, "RG", "", Px, "Picture too large (100000 x 100000 pixels)"},
     {"Largest", 0x7fffffff, 0x7fffffff, 8, 0, 2, "RG", "", Px, "Picture too large (2147483647 x 2147483647 pixels)"},
-    // Allowed in size but far beyond the file: refused before allocation.
-    {"BeyondTheFile", 10000, -10000, 8, 0, 2, "RG", "", Px, Cut},
     {"TopDownSizeOverflowsAnInt", 10000, qint32(0x80000000), 8, 0, 2, "RG", "", Px,
      "Picture too large (10000 x 2147483648 pixels)"},
     {"NoRows", 4, 0, 8, 0, 2, "RG", "", Px, NotValid},

@@ -1,7 +1,8 @@
 #include "graphics/JpegCodec.h"
 #include "core/Errors.h"
 
-#include "TestFiles.h"
+#include "Corpus.h"
+#include "tests/support/ErrorText.h"
 
 #include <QImage>
 #include <cstdlib>
@@ -16,12 +17,7 @@ namespace {
 // The message decoding ends in, and reading the header alone (denom 0).
 QString jpegErrorText(const QByteArray& data, int denom)
 {
-    try {
-        denom ? (void)decodeJpeg(data, denom) : (void)readJpegHeader(data);
-    } catch (const AppError& e) {
-        return e.text();
-    }
-    return QString();
+    return errorText([&] { denom ? (void)decodeJpeg(data, denom) : (void)readJpegHeader(data); });
 }
 
 // A solid w x h JPEG of one sample value, encoded by libjpeg directly in
@@ -56,23 +52,30 @@ QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, J_COLOR_SPACE s
     return result;
 }
 
-// Between two same-sized bitmaps: the largest difference of any channel, how
-// many channel values differ, and the mean difference.
-struct Difference {
-    int worst = 0, count = 0;
-    double mean = 0;
-};
-Difference difference(const Bitmap24& a, const Bitmap24& b)
+// The largest difference of any channel between two same-sized bitmaps.
+int largestDifference(const Bitmap24& a, const Bitmap24& b)
 {
-    Difference d;
+    int d = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int i = 0; i < a.width() * 3; ++i) {
-            const int v = std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i]));
-            d.worst = std::max(d.worst, v);
-            d.count += v != 0;
-            d.mean += v / (a.width() * 3.0 * a.height());
-        }
+        for (int i = 0; i < a.width() * 3; ++i)
+            d = std::max(d, std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i])));
     return d;
+}
+
+// A smooth gradient, as JPEG likes: blue grows to the right, green
+// downwards, red to the left.
+Bitmap24 gradientBitmap(int width, int height)
+{
+    Bitmap24 b(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* p = b.scanLine(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            p[0] = std::uint8_t(x * 255 / (width - 1));
+            p[1] = std::uint8_t(y * 255 / (height - 1));
+            p[2] = std::uint8_t(128 + (x - y) / 4);
+        }
+    }
+    return b;
 }
 
 QByteArray withFrameSize(QByteArray jpeg, int width, int height)
@@ -96,10 +99,8 @@ const QByteArray& testorig()
 
 } // namespace
 
-// testorig.ppm comes from a decoder that upsamples colour differently from
-// libjpeg-turbo's 6b-compatible default (at most 3 levels apart on about one
-// sample in six), so the exact reference is Qt's own JPEG reader over the
-// same library, and the PPM is checked to that tolerance.
+// The exact reference is Qt's own JPEG reader over the same library (the
+// corpus's PPM comes from a decoder that upsamples colour differently).
 TEST(JpegCorpus, ReferenceFileDecodesToTheLibrarysDefaultPixels)
 {
     const Bitmap24 decoded = decodeJpeg(testorig());
@@ -107,18 +108,8 @@ TEST(JpegCorpus, ReferenceFileDecodesToTheLibrarysDefaultPixels)
     QImage viaQt;
     ASSERT_TRUE(viaQt.loadFromData(testorig(), "JPEG")) << "Qt's JPEG reader is not installed";
     EXPECT_TRUE(decoded == Bitmap24::fromImage(viaQt));
-    const auto [worst, count, mean] =
-        difference(decoded, Bitmap24::fromImage(QImage(corpusPath("jpeg/testorig.ppm"))));
-    EXPECT_LE(worst, 3);
-    EXPECT_LT(count, 227 * 149 * 3 / 5);
     const JpegInfo info = readJpegHeader(testorig());
     EXPECT_EQ(QList<int>({info.width, info.height, info.components}), QList<int>({227, 149, 3}));
-    // Other encodings of the same photograph: close, not identical.
-    for (const char* name : {"jpeg/testimgint.jpg", "jpeg/testimgari.jpg"}) {
-        const Bitmap24 b = decodeJpeg(corpusBytes(name));
-        ASSERT_EQ(QSize(b.width(), b.height()), QSize(227, 149)) << name;
-        EXPECT_LT(difference(b, decoded).mean, 6.0) << name;
-    }
     // A cut file still decodes; the top rows arrived whole.
     const Bitmap24 cut = decodeJpeg(testorig().left(testorig().size() * 6 / 10));
     ASSERT_EQ(QSize(cut.width(), cut.height()), QSize(227, 149));
@@ -176,7 +167,6 @@ TEST(JpegDecoder, DamagedOrAbsurdFilesEndInTheirMessage)
                  {corpusBytes("jpeg/monkey12.jpg"), 1, msg::jpegError(JERR_BAD_PRECISION)},
                  {corpusBytes("jpeg/monkey12.jpg"), 0, msg::jpegError(JERR_BAD_PRECISION)},
                  {withFrameSize(testorig(), 60000, 60000), 1, tooLarge},
-                 {withFrameSize(testorig(), 60000, 60000), 8, tooLarge}, // 1/8 still buffers it all
                  {withFrameSize(testorig(), 60000, 60000), 0, tooLarge}};
     for (const auto& c : cases)
         EXPECT_EQ(jpegErrorText(c.data, c.denom), c.message) << &c - cases;
@@ -197,7 +187,7 @@ TEST(JpegEncoder, RoundTripKeepsSizeAndColoursAtQuality90)
     EXPECT_EQ(jpeg.mid(dqt + 4, 2), QByteArray::fromHex("0003")); // 8-bit table 0, first value
     const Bitmap24 back = decodeJpeg(jpeg);
     ASSERT_EQ(QSize(back.width(), back.height()), QSize(67, 41));
-    EXPECT_LE(difference(original, back).worst, 12);
+    EXPECT_LE(largestDifference(original, back), 12);
     EXPECT_NEAR(back.scanLine(20)[66 * 3], 255, 12);
     EXPECT_NEAR(back.scanLine(20)[2], 123, 12);
     try {

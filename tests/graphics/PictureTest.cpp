@@ -4,8 +4,11 @@
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 
-#include "TestFiles.h"
-#include "tests/support/FileBytes.h"
+#include "Corpus.h"
+#include "core/AtomicFile.h"
+#include "tests/support/CameraPictures.h"
+#include "tests/support/ErrorText.h"
+#include "tests/support/TestPictures.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -19,12 +22,13 @@ namespace {
 
 QString loadError(const QString& path)
 {
-    try {
-        Picture::loadFromFile(path);
-    } catch (const AppError& e) {
-        return e.text();
-    }
-    return QString();
+    return errorText([&] { Picture::loadFromFile(path); });
+}
+
+QString writeScratch(const QTemporaryDir& dir, const QString& name, const QByteArray& data)
+{
+    writeFileAtomically(dir.filePath(name), data);
+    return dir.filePath(name);
 }
 
 QByteArray icoBytes(const QImage& image)
@@ -39,14 +43,6 @@ QByteArray icoBytes(const QImage& image)
 }
 
 } // namespace
-
-TEST(PictureExtension, IsTheLowerCaseTextAfterTheLastDotOfTheName)
-{
-    EXPECT_EQ(pictureExtension("/photos/Holiday.JPG"), "jpg");
-    EXPECT_EQ(pictureExtension("/photos/archive.tar.Bmp"), "bmp");
-    EXPECT_EQ(pictureExtension("/photos.2006/readme"), "");
-    EXPECT_EQ(pictureExtension("/photos/trailing."), "");
-}
 
 TEST(PictureLoad, PicksTheDecoderByExtension)
 {
@@ -85,16 +81,14 @@ TEST(PictureLoad, FailuresEndInTheProgramsMessages)
         std::optional<QByteArray> bytes;
         QString message;
     } cases[] = {
-        {"notes.txt", "text", "Unknown picture file extension (.txt)"},
+        {"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
         {"gone.png", {}, "Unknown picture file extension (.png)"}, // judged before the file is looked for
-        {"no-extension", {}, "Unknown picture file extension (.)"},
+        {"photos.2006/readme", {}, "Unknown picture file extension (.)"}, // not a folder's dot
+        {"trailing.", {}, "Unknown picture file extension (.)"},
         {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
         {"empty.bmp", "", "Bitmap image is not valid"},
-        {"empty.jpg", "", msg::jpegError(JERR_INPUT_EMPTY)},
         {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
-        {"empty.ico", "", "Picture is not valid."},
-        {"text.ico", "not an icon", "Picture is not valid."},
-        {"short.bmp", corpusBytes("bmpsuite/g/rgb24.bmp").left(1000), "Bitmap file is truncated"}};
+        {"text.ico", "not an icon", "Picture is not valid."}};
     for (const auto& c : cases) {
         const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
         EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
@@ -105,11 +99,11 @@ TEST(PictureLoad, FailuresEndInTheProgramsMessages)
 // change it, and an image keeps the pixels alive after the picture is gone.
 TEST(PictureSharing, ImagesOutliveThePictureAndNeverWriteThroughIt)
 {
-    const Picture original = Picture::fromBitmap(noiseBitmap(40, 30, 7));
+    const Picture original = Picture::fromBitmap(testpics::pattern(40, 30, 7));
     const Bitmap24 expected = original.bitmap();
     QImage image;
     {
-        const Picture transient = Picture::fromBitmap(noiseBitmap(40, 30, 7));
+        const Picture transient = Picture::fromBitmap(testpics::pattern(40, 30, 7));
         image = transient.toImage();
     }
     EXPECT_TRUE(Bitmap24::fromImage(image) == expected);
@@ -133,33 +127,29 @@ TEST(PictureThumbnail, ChoosesTheSmallestJpegScaleThatStillCoversTheThumbnail)
 
 TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
 {
-    const Bitmap24 source = gradientBitmap(1600, 1200);
-    const Picture jpeg = Picture::fromJpegData(encodeJpeg(source));
+    const Picture jpeg = Picture::fromJpegData(encodeJpeg(camera::quarters(1600, 1200)));
     const QImage thumb = jpeg.thumbnail({145, 145});
     EXPECT_EQ(thumb.size(), QSize(145, 108));
-    // Same picture: the bottom-right corner is as blue and green as the source's.
-    const QColor corner = thumb.pixelColor(144, 107);
-    EXPECT_NEAR(corner.blue(), 255, 12);
-    EXPECT_NEAR(corner.green(), 255, 12);
+    EXPECT_EQ(camera::corners(thumb), "RGBW"); // the same picture, not turned or mirrored
 
-    const Picture bmp = Picture::fromBitmap(gradientBitmap(200, 100));
+    const Picture bmp = Picture::fromBitmap(testpics::pattern(200, 100, 1));
     EXPECT_EQ(bmp.thumbnail({145, 145}).size(), QSize(145, 72));
     // Small pictures are enlarged.
-    EXPECT_EQ(Picture::fromBitmap(gradientBitmap(10, 20)).thumbnail({145, 145}).size(), QSize(72, 145));
+    EXPECT_EQ(Picture::fromBitmap(testpics::pattern(10, 20, 1)).thumbnail({145, 145}).size(), QSize(72, 145));
     EXPECT_TRUE(Picture().thumbnail({145, 145}).isNull());
     EXPECT_TRUE(bmp.thumbnail({0, 145}).isNull());
 }
 
 // Each form is written as held (a bitmap as a 24-bit BMP whatever the name
-// says); an empty picture or a missing folder ends in the program's message
-// and leaves what was there.
+// says); an empty picture ends in the program's message and leaves what was
+// there. Failing disks are the fault-injection table's.
 TEST(PictureSave, WritesTheFormHeldOrNothing)
 {
     QTemporaryDir dir;
     const QByteArray jpeg = corpusBytes("jpeg/testorig.jpg");
     Picture::fromJpegData(jpeg).saveToFile(dir.filePath("copy.jpg"));
     EXPECT_EQ(fileBytes(dir.filePath("copy.jpg")), jpeg);
-    const Bitmap24 pixels = noiseBitmap(13, 7, 3);
+    const Bitmap24 pixels = testpics::pattern(13, 7, 3);
     Picture::fromBitmap(pixels).saveToFile(dir.filePath("rotated.jpg"));
     EXPECT_TRUE(decodeBmp(fileBytes(dir.filePath("rotated.jpg"))) == pixels);
     QImage icon(16, 16, QImage::Format_RGB32);
@@ -168,17 +158,8 @@ TEST(PictureSave, WritesTheFormHeldOrNothing)
     Picture::fromOtherData(ico, "ico").saveToFile(dir.filePath("b.ico"));
     EXPECT_EQ(fileBytes(dir.filePath("b.ico")), ico);
 
-    const QString kept = writeScratch(dir, "keep.bmp", "precious"), missing = dir.filePath("no/such.bmp");
-    for (const auto& [picture, path, reason] :
-         {std::tuple{Picture(), kept, "The picture is empty."},
-          {Picture::fromBitmap(pixels), missing, "No such file or directory"}}) {
-        try {
-            picture.saveToFile(path);
-            ADD_FAILURE() << "saved " << path.toStdString();
-        } catch (const AppError& e) {
-            EXPECT_EQ(e.text(), msg::cannotCreate(path, reason));
-        }
-    }
+    const QString kept = writeScratch(dir, "keep.bmp", "precious");
+    EXPECT_EQ(errorText([&] { Picture().saveToFile(kept); }), msg::cannotCreate(kept, "The picture is empty."));
     EXPECT_EQ(fileBytes(kept), "precious");
 }
 
@@ -223,7 +204,7 @@ TEST_P(HostileExifBlocks, NeverStopAPictureFromLoading)
     const HostileExif c = GetParam();
     JpegMetadata m;
     m.exif = c.exif;
-    const QByteArray jpeg = encodeJpeg(gradientBitmap(32, 16), 90, m);
+    const QByteArray jpeg = encodeJpeg(testpics::pattern(32, 16, 1), 90, m);
     const Picture p = Picture::fromJpegData(jpeg);
     EXPECT_EQ(p.orientation(), c.orientation);
     const QSize shown = c.orientation >= 5 ? QSize(16, 32) : QSize(32, 16);
