@@ -9,12 +9,14 @@
 #   scripts/plant-faults.sh --list     the table, nothing run
 #
 # Environment: BUILD_DIR (default build), CTEST_TIMEOUT (per test, default
-# 120 s), LOG_DIR (per-fault build and ctest logs, default a temp folder).
+# 120 s), LOG_DIR (per-fault build and ctest logs, default a temp folder),
+# CTEST_ARGS (more ctest options, e.g. "-LE slow" to leave out the sweeps).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 CTEST_TIMEOUT=${CTEST_TIMEOUT:-120}
+read -r -a CTEST_EXTRA <<<"${CTEST_ARGS:-}"
 LOG_DIR=${LOG_DIR:-$(mktemp -d /tmp/plant-faults.XXXXXX)}
 mkdir -p "$LOG_DIR"
 
@@ -107,7 +109,7 @@ while IFS= read -r row; do
         printf '%-3s | %-58s | %-6s | %s\n' "$id" "$desc" "-" "BUILD FAILED (not a catch; see $LOG_DIR/$id.build.log)"
         continue
     fi
-    (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout "$CTEST_TIMEOUT" \
+    (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout "$CTEST_TIMEOUT" "${CTEST_EXTRA[@]}" \
         >"$LOG_DIR/$id.ctest.log" 2>&1) || true
     restore
     failed=$(sed -n '/^The following tests FAILED:/,$p' "$LOG_DIR/$id.ctest.log" |
