@@ -2,11 +2,8 @@
 // entries beside it decoded ahead; thumbnails kept while their files are.
 #include "tests/ui/AppFixture.h"
 
-#include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "tests/support/CameraPictures.h"
-
-#include <QSignalSpy>
 
 #include <cstdlib>
 
@@ -76,80 +73,31 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
 class DecodeAheadTest : public AppFixture {
 protected:
     // `n` pictures larger than the main area, each its own file.
-    QString bigCollection(int n)
+    void openBig(int n)
     {
-        QList<CollectionEntry> entries;
-        for (int k = 1; k <= n; ++k) {
-            // Smooth, as photos mostly are: scales differ there by rounding only.
-            Bitmap24 b(1200, 900);
-            for (int y = 0; y < b.height(); ++y)
-                for (int x = 0; x < b.width(); ++x) {
-                    std::uint8_t* p = b.scanLine(y) + 3 * x;
-                    p[0] = std::uint8_t(x / 6 + k * 9), p[1] = std::uint8_t(y / 4),
-                    p[2] = std::uint8_t((x + y) / 9);
-                }
-            const QString path = dir.filePath(QStringLiteral("big%1.jpg").arg(k));
-            writeFileAtomically(path, encodeJpeg(b));
-            entries.append({path, QStringLiteral("big %1").arg(k)});
-        }
-        writeCollection(dir.filePath("big.pvx"), entries);
-        return dir.filePath("big.pvx");
+        QStringList files;
+        for (int k = 1; k <= n; ++k)
+            files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), 1200, 900, k);
+        openFiles(files);
     }
     QString fileOf(int entry) const { return session().entry(entry).FileName; }
-    // What the window shows of the main image's drawn rectangle.
-    QImage shown() const
-    {
-        MainImage* img = mainWindow()->Image1();
-        return img->grab(img->drawRect()).toImage();
-    }
 };
 
+// As Is: the main image draws the very pixels of the whole decode.
 TEST_F(DecodeAheadTest, ShowsTheDecodedPictureOnceItArrives)
 {
-    openPath(bigCollection(2));
+    openBig(1);
     MainImage* img = mainWindow()->Image1();
+    QTRY_VERIFY(img->showsDecodedPixels());
     const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
-
-    // As Is: the very pixels of the whole decode.
-    QTRY_VERIFY(img->showsDecodedPixels());
-    EXPECT_EQ(maxDifference(shown(), whole.copy(img->drawRect())), 0);
-
-    // Fitted: a scaled decode smooth-scaled, within rounding of the whole
-    // decode smooth-scaled.
-    mainWindow()->fitCentred();
-    QTRY_VERIFY(img->showsDecodedPixels());
-    const QImage expected =
-        whole.scaled(img->drawRect().size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    EXPECT_LE(maxDifference(shown(), expected), 6);
-    EXPECT_TRUE(fake.errors.isEmpty());
-}
-
-TEST_F(DecodeAheadTest, NextPictureIsReadyBeforeTheStepAndFarOnesAreDropped)
-{
-    mainWindow()->setOuterSize(624, 581); // three slots
-    openPath(bigCollection(8));
-    mainWindow()->fitCentred();
-    session().setFollowsCursor(true);
-    for (int step = 1; step <= 5; ++step) {
-        QTRY_VERIFY(mainWindow()->decoder()->find(fileOf(session().currentEntry() + 1)));
-        mainWindow()->decoder()->waitForIdle();
-        QCoreApplication::processEvents();
-        key(Qt::Key_Down);
-        // Shown with no wait: the step took what was decoded ahead, and the
-        // strip took the picture read ahead.
-        EXPECT_TRUE(mainWindow()->Image1()->showsDecodedPixels()) << "step " << step;
-        // Only the shown entry and its neighbours are kept.
-        EXPECT_LE(mainWindow()->decoder()->cachedCount(), 3);
-        for (int e = 1; e < session().currentEntry() - 1; ++e)
-            EXPECT_FALSE(mainWindow()->decoder()->find(fileOf(e))) << "entry " << e << " at step " << step;
-    }
+    EXPECT_EQ(maxDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
 TEST_F(DecodeAheadTest, AFileChangedAfterItWasReadAheadIsReadAgain)
 {
     mainWindow()->setOuterSize(624, 581); // three slots
-    openPath(bigCollection(5));
+    openBig(5);
     session().setFollowsCursor(true);
     key(Qt::Key_Down);
     key(Qt::Key_Down); // on the lowest slot: entry 4 is read ahead from its file
@@ -160,41 +108,12 @@ TEST_F(DecodeAheadTest, AFileChangedAfterItWasReadAheadIsReadAgain)
     EXPECT_EQ(mainWindow()->Image1()->pictureSize(), QSize(90, 60));
 }
 
-TEST_F(DecodeAheadTest, WorkForEntriesNoLongerNearIsDropped)
+TEST_F(DecodeAheadTest, ASlotReadsItsFileAgainWhenItChanged)
 {
-    openPath(bigCollection(6));
-    DecodeAhead* decoder = mainWindow()->decoder();
-    QTRY_VERIFY(mainWindow()->Image1()->showsDecodedPixels());
-    decoder->waitForIdle();
-    QCoreApplication::processEvents();
-    QSignalSpy ready(decoder, &DecodeAhead::ready);
-    const DrawRule rule = mainWindow()->Image1()->drawRule();
-    decoder->want({fileOf(2), Picture::loadFromFile(fileOf(2))}, {{fileOf(3), {}}}, rule,
-                  ExifOrientation::Apply);
-    // Decoded, but moved away from before the results came in.
-    decoder->waitForIdle();
-    decoder->want({fileOf(5), Picture::loadFromFile(fileOf(5))}, {{fileOf(6), {}}}, rule,
-                  ExifOrientation::Apply);
-    decoder->waitForIdle();
-    QCoreApplication::processEvents();
-    for (const QList<QVariant>& r : std::as_const(ready))
-        EXPECT_NE(r.at(0).toString(), fileOf(2));
-    EXPECT_FALSE(decoder->find(fileOf(2)));
-    EXPECT_FALSE(decoder->find(fileOf(3)));
-    EXPECT_TRUE(decoder->find(fileOf(6)));
-}
-
-TEST_F(DecodeAheadTest, ASlotReadsItsFileAgainOnlyWhenItChanged)
-{
-    openPath(bigCollection(1));
-    ThumbSlot* s = mainWindow()->slot(1);
-    const Picture before = s->picture();
-    mainWindow()->relayout(); // as a resize does: the strip is loaded again
-    EXPECT_TRUE(s->picture().sharesDataWith(before));
-
+    openBig(1);
     testpics::writeJpeg(fileOf(1), 90, 60, 7);
-    mainWindow()->relayout();
-    EXPECT_EQ(s->picture().size(), QSize(90, 60));
+    mainWindow()->relayout(); // as a resize does: the strip is loaded again
+    EXPECT_EQ(mainWindow()->slot(1)->picture().size(), QSize(90, 60));
 }
 
 } // namespace

@@ -47,29 +47,6 @@ protected:
     }
 };
 
-// Which controls exclude each other is the renderer's rule; the dialog must
-// show what the renderer kept and let the radio choose the amount's effect.
-TEST_F(EffectsDialogTest, ControlsShowWhatTheRendererKeptAndTheRadioMovesTheAmount)
-{
-    openPath(collectionOf(1));
-    showDialog();
-    d().MosaicBar->setValue(10);
-    d().chkEmboss->setChecked(true); // clears Pixelate
-    EXPECT_TRUE(fx().PicEmboss());
-    EXPECT_EQ(d().MosaicBar->value(), 0);
-    EXPECT_EQ(d().lblMosaic->text(), QStringLiteral("0"));
-    d().BlurBar->setValue(7); // clears Emboss
-    EXPECT_FALSE(d().chkEmboss->isChecked());
-
-    d().RizeBar->setValue(100);
-    d().rSolorize->setChecked(true); // Solorize takes the amount over
-    EXPECT_EQ(fx().PicSolorize(), 100);
-    EXPECT_EQ(fx().PicPosterize(), 0);
-    d().RizeBar->setValue(40);
-    EXPECT_EQ(fx().PicSolorize(), 40);
-    d().discardEffects();
-}
-
 // One picture, and the ways the dialog ends: OK (button or Enter) writes the
 // effect and records the undo, Cancel (button or Esc) writes nothing, a failed
 // write keeps the dialog open. An icon is shown with the effect but never

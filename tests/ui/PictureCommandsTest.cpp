@@ -151,7 +151,7 @@ TEST_F(PictureCommandsTest, UndoWritesTheSnapshotInTheFormatTheFileNameNamesAndS
     }
 }
 
-TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripLeavesTheStripAlone)
+TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripWritesItsFile)
 {
     openPath(collectionOf(6));
     const Picture before = Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)));
@@ -159,13 +159,8 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripLeavesTheStrip
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_Down);
     mainWindow()->selectSlot(2);
-    QList<Picture> strip;
-    for (int i = 1; i <= 3; ++i)
-        strip << mainWindow()->slot(i)->picture();
     key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(fileBytes(session().entry(1).FileName), before.data());
-    for (int i = 1; i <= 3; ++i)
-        EXPECT_TRUE(mainWindow()->slot(i)->picture().sharesDataWith(strip[i - 1])) << i;
     EXPECT_TRUE(shows(4));
     EXPECT_FALSE(enabled("mnuUndo"));
 }

@@ -1,8 +1,7 @@
-// The slide show driven tick by tick, with the sound and the messages faked.
+// The slide show driven tick by tick, with the messages faked.
 #include "tests/ui/AppFixture.h"
 
 #include "core/AtomicFile.h"
-#include "platform/SoundPlayer.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QCheckBox>
@@ -10,33 +9,27 @@
 
 namespace {
 
-// Messages and sound calls land in one log, so their order can be checked.
-struct ShowLog : FakeDialogs, SoundPlayer {
-    ShowLog() { setSoundPlayer(this); }
-    ~ShowLog() override { setSoundPlayer(nullptr); }
-    void information(QWidget*, const QString& text) override { infos << text, events << "info: " + text; }
+// A modal box runs an event loop, where the timer may tick.
+struct ShowLog : FakeDialogs {
     void error(QWidget* w, const QString& text) override
     {
         FakeDialogs::error(w, text);
         if (onError)
-            onError(); // a modal box runs an event loop, where the timer may tick
+            onError();
     }
-    void play(const QString& path) override { events << "play: " + path; }
-    void stop() override { events << QStringLiteral("stop"); }
-    QStringList events;
     std::function<void()> onError;
 };
 
 class SlideShow : public AppFixture {
 protected:
-    // The show goes by applied settings: each change is applied as OK does.
-    void setOption(const char* box, bool on, const char* edit = "edDelay", const QString& text = "5")
+    // The show goes by applied settings: the delay is applied as OK does,
+    // with full screen off.
+    void setDelay(const QString& text)
     {
-        settingsDialog()->findChild<QCheckBox*>(box)->setChecked(on);
-        settingsDialog()->findChild<QLineEdit*>(edit)->setText(text);
+        settingsDialog()->findChild<QCheckBox*>("chkAuto")->setChecked(false);
+        settingsDialog()->findChild<QLineEdit*>("edDelay")->setText(text);
         settingsDialog()->applySettings();
     }
-    void setDelay(const QString& text) { setOption("chkAuto", false, "edDelay", text); }
     bool running() const { return mainWindow()->TimerSlide()->isActive(); }
     void tick() { mainWindow()->nextSlide(); }
     // How many of the commands a running show locks are disabled.
@@ -74,28 +67,6 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
     EXPECT_TRUE(session().followsCursor());
     tick(); // one queued before the end changes nothing
     EXPECT_EQ(log.infos, QStringList{QStringLiteral("Slide Show finished")});
-}
-
-TEST_F(SlideShow, SoundPlaysOnlyWhenOnWithAFileAndStopsAroundTheEndMessage)
-{
-    openPath(collectionOf(2));
-    setOption("chkAuto", false);
-    for (const bool on : {true, false}) {
-        setOption("chkBckgr", on, "wavName", on ? QString() : QStringLiteral("/music/a.wav"));
-        mainWindow()->toggleSlideShow();
-        mainWindow()->toggleSlideShow();
-    }
-    EXPECT_TRUE(log.events.filter("play").isEmpty()) << log.events.join('\n').toStdString();
-    setOption("chkBckgr", true, "wavName", QStringLiteral("/music/a.wav"));
-    log.events.clear();
-    mainWindow()->toggleSlideShow();
-    mainWindow()->toggleSlideShow(); // by hand: the sound plays on under the message
-    mainWindow()->toggleSlideShow();
-    tick();
-    tick(); // at the end: silence before the message
-    EXPECT_EQ(log.events, QStringList({"play: /music/a.wav", "info: Slide Show finished", "stop",
-                                       "play: /music/a.wav", "stop", "info: Slide Show finished"}));
-    EXPECT_FALSE(mainWindow()->isFullScreenMode()) << "the option is off";
 }
 
 TEST_F(SlideShow, AnInvalidDelayIsToldOnceAtATimeAndNeverSteps)
