@@ -118,6 +118,20 @@ TEST_F(Navigation, AnUnreadablePictureEndsTheStripButTheEditorListsEveryEntry)
     EXPECT_EQ(collectionEditor()->list()->entries(), entries);
 }
 
+TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnce)
+{
+    openPath(collectionOf(3));
+    ASSERT_TRUE(QFile::remove(dir.filePath("p2.bmp")));
+    for (int w : {700, 720, 740})
+        mainWindow()->setOuterSize(w, 600);
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors[0].contains("p2.bmp")) << fake.errors[0].toStdString();
+    // Full screen lays the strip out again, and still turns follow mode on.
+    mainWindow()->action("mnuFullScreen1")->trigger();
+    EXPECT_TRUE(mainWindow()->isFullScreenMode());
+    EXPECT_TRUE(session().followsCursor());
+}
+
 TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
 {
     const QString path = collectionOf(8);
