@@ -5,11 +5,9 @@
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
 #include "graphics/BmpCodec.h"
-#include "graphics/Picture.h"
 #include "tools/Commands.h"
 
 #include <QTemporaryDir>
-#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace fxtest;
@@ -34,22 +32,4 @@ TEST(RenderCommand, WritesTheEngineRenderingWithTheSameNoiseEveryRun)
     e.setPicColorNoise(60);
     EXPECT_TRUE(decodeBmp(readWholeFile(dir.filePath("a.bmp"))) == e.Picture());
     EXPECT_EQ(readWholeFile(dir.filePath("a.bmp")), readWholeFile(dir.filePath("b.bmp")));
-}
-
-TEST(RenderCommand, JpegOutputAndPropertiesAsTheSettersLeftThem)
-{
-    QTemporaryDir dir;
-    const QString in = dir.filePath("in.bmp"), out = dir.filePath("out.JPG");
-    writeFileAtomically(in, encodeBmp24(randomBitmap(64, 48, 99)));
-    testing::internal::CaptureStdout();
-    const int rc = cmdRender({"--posterize=9", "--solarize=40", "--mosaic=500", "--show-properties",
-                              in.toStdString(), out.toStdString()});
-    const std::string printed = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(rc, 0);
-    const Picture pic = Picture::loadFromFile(out);
-    EXPECT_EQ(pic.kind(), Picture::Kind::Jpeg);
-    EXPECT_EQ(pic.size(), QSize(64, 48));
-    for (const char* line : {"PicSolorize=40\n", "PicPosterize=0\n", "PicMosaic=64\n", "PicGrayScale=0\n"})
-        EXPECT_NE(printed.find(line), std::string::npos) << line;
-    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 19);
 }

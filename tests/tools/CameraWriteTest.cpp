@@ -6,6 +6,7 @@
 #include "effects/PictureWrite.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 
 #include <QFileInfo>
@@ -39,15 +40,6 @@ Bitmap24 photo(int width, int height)
 QSize sizeOf(const Bitmap24& b)
 {
     return QSize(b.width(), b.height());
-}
-
-int largestDifference(const Bitmap24& a, const Bitmap24& b)
-{
-    int d = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int i = 0; i < 3 * a.width(); ++i)
-            d = std::max(d, std::abs(a.scanLine(y)[i] - b.scanLine(y)[i]));
-    return d;
 }
 
 // The corners after one quarter turn clockwise.
@@ -104,9 +96,6 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
         EXPECT_TRUE(four == first) << "lossless turns give the first decode back exactly";
     else // the first turn set the camera's turn into the blocks, whose decode rounds a little differently
         EXPECT_LE(largestDifference(four, first), 4);
-    turnRight(path, 4);
-    EXPECT_TRUE(decodeFile(path) == four);
-    EXPECT_EQ(QFileInfo(path).size(), fourBytes);
 }
 
 // Whole MCUs (16 x 16 here) in several orientations, then sizes that are not.

@@ -1,0 +1,15 @@
+#pragma once
+#include "graphics/Bitmap24.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+// The largest difference of any channel between two same-sized bitmaps.
+inline int largestDifference(const Bitmap24& a, const Bitmap24& b)
+{
+    int d = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int i = 0; i < 3 * a.width(); ++i)
+            d = std::max(d, std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i])));
+    return d;
+}
