@@ -77,10 +77,7 @@ TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
     EXPECT_EQ(write(dir.filePath("nowhere/a.jpg")), msg::cannotCreate(dir.filePath("nowhere/a.jpg"), "No such file or directory"));
     EXPECT_EQ(write(folder), msg::cannotCreate(folder, "Is a directory"));
     EXPECT_TRUE(QFileInfo(folder).isDir());
-
-    const auto read = [](const QString& p) { return errorText([&] { readWholeFile(p); }); };
-    EXPECT_EQ(read(dir.filePath("missing.jpg")), msg::cannotOpen(dir.filePath("missing.jpg"), "No such file or directory"));
-    EXPECT_EQ(read(dir.path()), msg::cannotOpen(dir.path(), "Is a directory"));
+    EXPECT_EQ(errorText([&] { readWholeFile(folder); }), msg::cannotOpen(folder, "Is a directory"));
 }
 
 } // namespace

@@ -18,7 +18,6 @@ QString names(const QList<SitemapEntry>& list)
 TEST(Sitemap, NestedListsBecomeChildrenOfThePrecedingEntry)
 {
     const QList<SitemapEntry> toc = parseSitemap(R"(<HTML><BODY>
-<OBJECT type="text/site properties"><param name="ImageType" value="Folder"></OBJECT>
 <UL>
   <LI> <OBJECT type="text/sitemap">
       <param name="Name" value="Welcome">

@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,6 +33,7 @@ const QByteArray someData = "data" + le32Bytes(4) + QByteArray(4, '\0');
 
 TEST(WavCheck, AcceptsWhatThePlayerDecodesAndRefusesWhatWouldFailToPlay)
 {
+    EXPECT_TRUE(playable(defaultChimeWav()));
     EXPECT_TRUE(playable(wav(fmt(1, 2, 44100, 8) + someData)));
     EXPECT_TRUE(playable(wav(fmt(3, 2, 48000, 32) + someData)));
     // Chunks before the format, odd-sized ones padded, are stepped over.
@@ -48,31 +48,17 @@ TEST(WavCheck, AcceptsWhatThePlayerDecodesAndRefusesWhatWouldFailToPlay)
         EXPECT_FALSE(playable(bytes)) << why;
 }
 
-TEST(DefaultChime, IsAShortAudibleMonoPcmSound)
-{
-    const QByteArray chime = defaultChimeWav();
-    ASSERT_TRUE(playable(chime));
-    const char* p = chime.constData();
-    EXPECT_EQ(qFromLittleEndian<quint16>(p + 22), 1) << "mono";
-    const quint32 dataSize = qFromLittleEndian<quint32>(p + 40);
-    ASSERT_EQ(dataSize, quint32(chime.size() - 44));
-    const double seconds = double(dataSize) / 2 / qFromLittleEndian<quint32>(p + 24);
-    EXPECT_TRUE(seconds > 0.3 && seconds < 2.0) << seconds;
-}
-
 TEST(QtSoundPlayerTest, FileThatCannotBePlayedPlaysTheChimeAndStopEndsIt)
 {
     QTemporaryDir dir;
     QtSoundPlayer player;
-    const QString text = dir.filePath("notes.wav"), good = dir.filePath("good.wav");
-    ASSERT_TRUE(putBytes(text, "this is no sound") && putBytes(good, defaultChimeWav()));
+    const QString text = dir.filePath("notes.wav");
+    ASSERT_TRUE(putBytes(text, "this is no sound"));
     for (const QString& bad : {dir.filePath("missing.wav"), text}) {
         player.play(bad);
         EXPECT_EQ(player.currentSource(), player.chimePath());
         EXPECT_EQ(fileBytes(player.chimePath()), defaultChimeWav());
     }
-    player.play(good);
-    EXPECT_EQ(player.currentSource(), good);
     player.stop();
     EXPECT_TRUE(player.currentSource().isEmpty());
 }

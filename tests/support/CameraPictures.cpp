@@ -63,17 +63,9 @@ QByteArray iccChunk()
 
 char nearest(QRgb c)
 {
-    struct Named {
-        char name;
-        int r, g, b;
-    };
-    static const Named colours[] = {
-        {'R', 255, 0, 0}, {'G', 0, 255, 0}, {'B', 0, 0, 255}, {'W', 255, 255, 255}};
-    for (const Named& n : colours) {
-        const int d = std::abs(qRed(c) - n.r) + std::abs(qGreen(c) - n.g) + std::abs(qBlue(c) - n.b);
-        if (d < 90)
-            return n.name;
-    }
+    for (auto [name, n] : {std::pair{'R', 0xff0000u}, {'G', 0x00ff00u}, {'B', 0x0000ffu}, {'W', 0xffffffu}})
+        if (std::abs(qRed(c) - qRed(n)) + std::abs(qGreen(c) - qGreen(n)) + std::abs(qBlue(c) - qBlue(n)) < 90)
+            return name;
     return '?';
 }
 

@@ -3,7 +3,6 @@
 // unprintable ones escaped. Found by argument-dependent lookup.
 #include <QByteArray>
 #include <QString>
-#include <cstdio>
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -13,10 +12,9 @@ inline void PrintTo(const QString& text, std::ostream* os)
 inline void PrintTo(const QByteArray& bytes, std::ostream* os)
 {
     *os << '"';
-    for (const char c : bytes) {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", unsigned(static_cast<unsigned char>(c)));
-        *os << (c >= 0x20 && c < 0x7f ? std::string(1, c) : std::string(escaped));
-    }
+    for (const char c : bytes)
+        *os << (c >= 0x20 && c < 0x7f ? QByteArray(1, c)
+                                      : "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0').toUpper())
+                   .constData();
     *os << '"';
 }
