@@ -83,13 +83,15 @@ TEST_P(Rotation, RewritesTheFileInItsFormat)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     const QByteArray after = fileBytes(path);
     EXPECT_EQ(after.left(2), before.left(2)) << "the same format";
-    if (after.startsWith("BM"))
+    if (after.startsWith("BM")) {
         EXPECT_EQ(after.at(28), 24) << "bitmaps are written in 24 bits";
+    }
     const Bitmap24 now = fileBitmap(path);
-    if (after.startsWith("\xFF\xD8")) // encoded again: only the size is exact
+    if (after.startsWith("\xFF\xD8")) { // encoded again: only the size is exact
         EXPECT_EQ(QSize(now.width(), now.height()), QSize(expected.width(), expected.height()));
-    else
+    } else {
         EXPECT_EQ(now, expected);
+    }
     EXPECT_TRUE(shows(1));
 }
 
@@ -144,8 +146,9 @@ TEST_F(PictureCommandsTest, UndoWritesTheSnapshotInTheFormatTheFileNameNamesAndS
         EXPECT_EQ(fileBytes(n == 1 ? bmp : jpg).left(2), n == 1 ? "BM" : "\xFF\xD8");
         const Bitmap24 now = mainWindow()->slot(n)->picture().toBitmap24();
         EXPECT_EQ(QSize(now.width(), now.height()), QSize(30, 20));
-        if (n == 1)
+        if (n == 1) {
             EXPECT_EQ(now, before);
+        }
         EXPECT_TRUE(shows(n));
         EXPECT_FALSE(enabled("mnuUndo1"));
     }
