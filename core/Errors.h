@@ -70,4 +70,9 @@ inline QString pictureNotValid(const QString& reason)
 {
     return QStringLiteral("Picture is not valid. %1").arg(reason);
 }
+// A picture that decodes only in part is never written back.
+inline QString pictureDamaged(const QString& path, const QString& reason)
+{
+    return QStringLiteral("\"%1\" is damaged (%2); it was not changed.").arg(path, reason);
+}
 } // namespace msg

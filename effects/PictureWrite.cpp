@@ -1,6 +1,7 @@
 #include "effects/PictureWrite.h"
 
 #include "core/AtomicFile.h"
+#include "core/Errors.h"
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
 #include "effects/Rotate.h"
@@ -28,6 +29,14 @@ Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& so
     return writeJpeg(path, source.encodeJpegReplacement(bitmap), source.exifOrientation());
 }
 
+// Pixels that a damaged file gave in part never go back over it.
+void refuseDamaged(const Picture& source, const QString& path)
+{
+    const PictureDamage damage = source.damage();
+    if (damage != PictureDamage::None)
+        throw AppError(msg::pictureDamaged(path, damageReason(damage)));
+}
+
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 {
     if (bitmap.isEmpty())
@@ -49,6 +58,7 @@ PictureFileKind pictureFileKind(const QString& path)
 
 Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, const Picture& source)
 {
+    refuseDamaged(source, path);
     switch (pictureFileKind(path)) {
     case PictureFileKind::Bitmap:
         return writeBitmap(path, rendered);
@@ -85,11 +95,15 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
         return picture;
     }
     if (kind == PictureFileKind::Jpeg) {
+        // The transform reads the whole file, and so learns of its damage.
         const QByteArray turned = picture.turnedLosslessly(angle);
-        if (!turned.isEmpty())
+        if (!turned.isEmpty()) {
+            refuseDamaged(picture, path);
             return writeJpeg(path, turned, picture.exifOrientation());
+        }
     }
     Bitmap24 bitmap = picture.toBitmap24();
+    refuseDamaged(picture, path);
     RotateBitmap(bitmap, angle, kWhite);
     return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap)) : writeJpeg(path, bitmap, picture);
 }

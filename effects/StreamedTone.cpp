@@ -5,6 +5,7 @@
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
 #include "graphics/BmpCodec.h"
+#include "graphics/ExifThumbnail.h"
 #include "graphics/JpegStream.h"
 
 #include <QFile>
@@ -315,14 +316,27 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
         return false;
     const Source& src = input.source;
 
+    // A damaged JPEG is found out only once its last band is read.
+    const auto refuseDamaged = [&] {
+        if (input.reader && input.reader->damage() != PictureDamage::None)
+            throw AppError(msg::pictureDamaged(in, damageReason(input.reader->damage())));
+    };
     if (to == PictureFileKind::Jpeg) {
         const QSize size(src.width, src.height);
+        const JpegReplacement keep = jpegReplacement(input.jpeg, size);
+        ThumbnailSampler thumbnail(size, keep.thumbnail);
         QByteArray bytes;
-        JpegBandWriter writer(size, 90, jpegReplacementMetadata(input.jpeg, size), bytes);
+        JpegBandWriter writer(size, 90, keep.metadata, bytes);
+        int y = 0;
         streamBands(src, false, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
             writer.write(rows, stride, n);
+            thumbnail.addRows(y, rows, stride, n);
+            y += n;
         });
         writer.finish();
+        refuseDamaged();
+        if (!thumbnail.isNull())
+            bytes = withExifThumbnail(bytes, thumbnail.result());
         if (beforeCommit)
             beforeCommit();
         writeFileAtomically(out, bytes);
@@ -336,6 +350,7 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
         streamBands(src, true, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
             put(reinterpret_cast<const char*>(rows + (n - 1) * stride), qint64(n) * -stride);
         });
+        refuseDamaged();
         if (beforeCommit)
             beforeCommit();
     });

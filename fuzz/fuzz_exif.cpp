@@ -1,12 +1,13 @@
 // Camera metadata: the first byte picks what the rest is. 0: an EXIF block
-// read for its orientation and rewritten, then carried by a small JPEG that
+// read for its orientation and edited in place, then carried by a small JPEG that
 // is loaded, turned without loss and written back. 1: a whole JPEG file
 // through the same load, turn and write.
 #include "fuzz/FuzzSupport.h"
 #include "core/Errors.h"
 #include "graphics/ExifMetadata.h"
+#include "graphics/ExifThumbnail.h"
 #include "graphics/JpegCodec.h"
-#include "graphics/JpegTransform.h"
+#include "graphics/JpegSegments.h"
 #include "graphics/Picture.h"
 
 #include <cstdlib>
@@ -37,6 +38,11 @@ void roundTrip(const QByteArray& jpeg)
     require(written.orientation() == 1 && written.size() == picture.size());
 }
 
+Bitmap24 pixelsOf(const QByteArray& jpeg)
+{
+    return decodeJpeg(jpeg);
+}
+
 QByteArray carrier()
 {
     Bitmap24 b(16, 8);
@@ -55,17 +61,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (data[0] % 2 == 0) {
             const int orientation = exifOrientation(bytes);
             require(orientation >= 1 && orientation <= 8);
-            const QByteArray rewritten = rewriteExif(bytes, QSize(8, 16), true);
-            require(rewritten.size() <= 65533);
-            if (!rewritten.isEmpty())
-                require(exifOrientation(rewritten) == 1);
+            ExifChanges changes;
+            changes.resetOrientation = true;
+            changes.size = QSize(8, 16);
+            changes.thumbnail = turnedExifThumbnail(bytes, 6);
+            const QByteArray edited = editExif(bytes, changes);
+            require(edited.size() <= std::max<qsizetype>(bytes.size(), 65533));
+            if (edited != bytes)
+                require(exifOrientation(edited) == 1);
             if (bytes.size() <= 65533) {
                 static const QByteArray plain = carrier();
-                roundTrip(replaceExifSegment(plain, bytes));
+                roundTrip(encodeJpeg(pixelsOf(plain), 90, JpegMetadata{false, {{0xE1, bytes}}}));
             }
         } else {
             roundTrip(bytes);
-            replaceExifSegment(bytes, QByteArray("Exif\0\0", 6));
+            readJpegSegments(bytes);
         }
     } catch (const AppError&) {
     }

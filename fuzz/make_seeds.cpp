@@ -166,8 +166,7 @@ void exifSeeds()
     // fuzz_exif: the first byte picks an EXIF block (0) or a whole JPEG (1).
     const QByteArray exif = cameraExif();
     put("exif", "block", QByteArray(1, '\0') + exif);
-    JpegMetadata m;
-    m.exif = exif;
+    const JpegMetadata m{false, {{0xE1, exif}}};
     put("exif", "jpeg-whole-mcus", QByteArray(1, '\1') + encodeJpeg(gradient(16, 32), 90, m));
     put("exif", "jpeg-partial-mcus", QByteArray(1, '\1') + encodeJpeg(gradient(17, 9), 90, m));
 }

@@ -255,7 +255,11 @@ void decodeUncompressed(const Bytes& in, const Header& h, Bitmap24& out)
     const Channel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
     const bool plain32 =
         h.bitCount == 32 && h.masks == std::array<quint32, 3>{0x00ff0000, 0x0000ff00, 0x000000ff};
-    for (qint64 r = 0; r < h.height; ++r) {
+    // A file that ends early gives the rows it holds; the rest stay black.
+    const qint64 rowBytes = (h.width * h.bitCount + 7) / 8;
+    const qint64 held = in.size() - h.pixelOffset;
+    const qint64 rows = held < rowBytes ? 0 : std::min(h.height, (held - rowBytes) / srcStride + 1);
+    for (qint64 r = 0; r < rows; ++r) {
         const quint8* src = in.at(h.pixelOffset + r * srcStride);
         quint8* dst = out.scanLine(int(h.topDown ? r : h.height - 1 - r));
         switch (h.bitCount) {
@@ -306,7 +310,8 @@ void decodeUncompressed(const Bytes& in, const Header& h, Bitmap24& out)
 // RLE4/RLE8. Pixels the stream never reaches (skipped by a delta, or left
 // when it ends early) keep palette colour 0; runs past the right edge or the
 // top row are clipped.
-void decodeRle(const Bytes& in, const Header& h, Bitmap24& out)
+// Answers whether the stream ended before its end-of-bitmap mark.
+bool decodeRle(const Bytes& in, const Header& h, Bitmap24& out)
 {
     const bool rle8 = h.compression == CompRle8;
     const auto& background = h.palette[0];
@@ -338,7 +343,7 @@ void decodeRle(const Bytes& in, const Header& h, Bitmap24& out)
             x = 0;
             ++y;
         } else if (value == 1) { // end of bitmap
-            break;
+            return false;
         } else if (value == 2) { // delta
             if (pos + 2 > end)
                 break;
@@ -355,32 +360,42 @@ void decodeRle(const Bytes& in, const Header& h, Bitmap24& out)
             pos += (bytes + 1) & ~qint64(1);
         }
     }
+    return y < height;
 }
 
-// Refuses a file too short for its pixels before anything is allocated;
-// the last row may omit its padding.
-void checkLength(const Bytes& in, const Header& h)
+// Whether the file is too short for its pixels; the last row may omit its
+// padding. Without `partly`, or when it holds not even one row, or when the
+// pixels it claims are far more than it could fill (so that a few bytes
+// can't ask for a gigabyte), it is refused before anything is allocated.
+bool isShort(const Bytes& in, const Header& h, bool partly)
 {
     if (h.compression == CompRle8 || h.compression == CompRle4)
-        return;
+        return false;
     const qint64 rowBits = h.width * h.bitCount;
     const qint64 needed = (rowBits + 31) / 32 * 4 * (h.height - 1) + (rowBits + 7) / 8;
-    if (!in.has(h.pixelOffset, needed))
+    if (in.has(h.pixelOffset, needed))
+        return false;
+    constexpr qint64 MaxGrowth = 64;
+    const qint64 held = in.size() - h.pixelOffset;
+    if (!partly || held < (rowBits + 7) / 8 || Bitmap24::strideFor(int(h.width)) * h.height > MaxGrowth * in.size())
         throw AppError(msg::bitmapTruncated());
+    return true;
 }
 
 } // namespace
 
-Bitmap24 decodeBmp(const QByteArray& data)
+Bitmap24 decodeBmp(const QByteArray& data, PictureDamage* damage)
 {
     const Bytes in(data);
     const Header h = parseHeader(in);
-    checkLength(in, h);
+    bool endsEarly = isShort(in, h, damage != nullptr);
     Bitmap24 out(int(h.width), int(h.height));
     if (h.compression == CompRle8 || h.compression == CompRle4)
-        decodeRle(in, h, out);
+        endsEarly = decodeRle(in, h, out);
     else
         decodeUncompressed(in, h, out);
+    if (damage)
+        *damage = endsEarly ? PictureDamage::EndsEarly : PictureDamage::None;
     return out;
 }
 
@@ -434,6 +449,8 @@ std::optional<Bmp24Rows> plainBmp24Rows(const QByteArray& head, qint64 fileSize)
     if (h.bitCount != 24 || h.compression != CompRgb)
         return std::nullopt;
     h = parseHeader(in);
-    checkLength(in, h);
+    // A short file goes the whole-frame way, which knows it is damaged.
+    if (isShort(in, h, true))
+        return std::nullopt;
     return Bmp24Rows{int(h.width), int(h.height), h.topDown, h.pixelOffset, (h.width * 24 + 31) / 32 * 4};
 }

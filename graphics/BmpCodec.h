@@ -2,6 +2,7 @@
 // Windows bitmap reading (1, 4, 8, 16, 24, 32 bits per pixel, bottom-up and
 // top-down, RLE4/RLE8, bit fields, OS/2 headers) and 24-bit writing.
 #include "graphics/Bitmap24.h"
+#include "graphics/PictureDamage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +11,10 @@
 
 // Throws AppError with a bitmap-format message for malformed data; refuses
 // headers whose pixel buffer would pass Bitmap24::MaxBytes before allocating.
-Bitmap24 decodeBmp(const QByteArray& data);
+// With `damage`, a file that ends before its pixels do decodes as far as it
+// goes (the rest black, or run-length data's background) and `damage` says
+// so; without, such a file is refused as truncated.
+Bitmap24 decodeBmp(const QByteArray& data, PictureDamage* damage = nullptr);
 QByteArray encodeBmp24(const Bitmap24& bitmap);
 
 // Where an uncompressed 24-bit bitmap keeps its rows, for readers that take

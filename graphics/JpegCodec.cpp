@@ -39,7 +39,7 @@ bool cmykLike(J_COLOR_SPACE space)
     return space == JCS_CMYK || space == JCS_YCCK;
 }
 
-enum class Markers { None, Exif, ExifAndIcc, All };
+enum class Markers { None, Exif, All };
 
 // Reads the header and, for a decode (scaleDenom > 0), chooses the output
 // colour space and computes the output size.
@@ -58,8 +58,6 @@ bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom, Markers mark
                  static_cast<unsigned long>(data.size()));
     if (markers != Markers::None)
         jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
-    if (markers == Markers::ExifAndIcc)
-        jpeg_save_markers(&d.cinfo, JPEG_APP0 + 2, 0xFFFF);
     if (markers == Markers::All) {
         jpeg_save_markers(&d.cinfo, JPEG_COM, 0xFFFF);
         for (int app = 0; app < 16; ++app)
@@ -121,6 +119,16 @@ bool pixelStep(Decoder& d, std::uint8_t* bits, int stride, std::uint8_t* cmykRow
     return true;
 }
 
+// Reads every coefficient, which is all the decoder's checks need.
+bool coefficientStep(Decoder& d)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_read_coefficients(&d.cinfo);
+    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+
 // Starts a full-scale decode cropped to columns [x, x + width), which
 // libjpeg widens to whole blocks.
 bool cropStep(Decoder& d, JDIMENSION* x, JDIMENSION* width)
@@ -169,21 +177,14 @@ bool startsWith(const jpeg_saved_marker_ptr m, const char* tag, std::size_t leng
 }
 
 constexpr char ExifTag[] = "Exif\0"; // with its terminator: "Exif\0\0"
-constexpr char IccTag[] = "ICC_PROFILE";
 
-QByteArray markerBytes(const jpeg_saved_marker_ptr m)
-{
-    return QByteArray(reinterpret_cast<const char*>(m->data), qsizetype(m->data_length));
-}
-
-void collectMarkers(const jpeg_decompress_struct& cinfo, QByteArray* exif, QList<QByteArray>* icc)
+QByteArray firstExif(const jpeg_decompress_struct& cinfo)
 {
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1 && exif->isEmpty() && startsWith(m, ExifTag, sizeof ExifTag))
-            *exif = markerBytes(m);
-        else if (m->marker == JPEG_APP0 + 2 && icc && startsWith(m, IccTag, sizeof IccTag))
-            icc->append(markerBytes(m));
+        if (m->marker == JPEG_APP0 + 1 && startsWith(m, ExifTag, sizeof ExifTag))
+            return QByteArray(reinterpret_cast<const char*>(m->data), qsizetype(m->data_length));
     }
+    return QByteArray();
 }
 
 void writeMarker(jpeg_compress_struct& cinfo, int marker, const QByteArray& payload)
@@ -207,14 +208,10 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int qu
     e.cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&e.cinfo);
     jpeg_set_quality(&e.cinfo, quality, TRUE);
-    // EXIF readers expect their block right after the start marker.
-    if (!metadata.exif.isEmpty())
-        e.cinfo.write_JFIF_header = FALSE;
+    e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
     jpeg_start_compress(&e.cinfo, TRUE);
-    if (!metadata.exif.isEmpty())
-        writeMarker(e.cinfo, JPEG_APP0 + 1, metadata.exif);
-    for (const QByteArray& chunk : metadata.icc)
-        writeMarker(e.cinfo, JPEG_APP0 + 2, chunk);
+    for (const JpegSegment& s : metadata.segments)
+        writeMarker(e.cinfo, s.marker, s.payload);
     while (e.cinfo.next_scanline < e.cinfo.image_height) {
         const std::uint8_t* src = bitmap.scanLine(int(e.cinfo.next_scanline));
         for (int x = 0; x < bitmap.width(); ++x) {
@@ -314,22 +311,10 @@ JpegInfo readJpegHeader(const QByteArray& data)
     checkFullSize(d.cinfo);
     if (d.cinfo.num_components != 1 && d.cinfo.num_components != 3 && d.cinfo.num_components != 4)
         throw AppError(msg::jpegError(JERR_CONVERSION_NOTIMPL));
-    JpegInfo info{int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components, {}};
-    collectMarkers(d.cinfo, &info.exif, nullptr);
-    return info;
+    return {int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components, firstExif(d.cinfo)};
 }
 
-JpegMetadata readJpegMetadata(const QByteArray& data)
-{
-    Decoder d;
-    if (!headerStep(d, data, 0, Markers::ExifAndIcc))
-        throw d.error();
-    JpegMetadata m;
-    collectMarkers(d.cinfo, &m.exif, &m.icc);
-    return m;
-}
-
-Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop)
+Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop, PictureDamage* damage)
 {
     Decoder d;
     if (!headerStep(d, data, supportedDenom(scaleDenom)))
@@ -346,7 +331,17 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bo
         throw d.error();
     if (stop && stop->load())
         return Bitmap24();
+    if (damage)
+        *damage = d.err.damage;
     return out;
+}
+
+PictureDamage scanJpegDamage(const QByteArray& data)
+{
+    Decoder d;
+    if (!headerStep(d, data, 0) || !coefficientStep(d))
+        throw d.error();
+    return d.err.damage;
 }
 
 Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region)

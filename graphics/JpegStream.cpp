@@ -2,7 +2,9 @@
 
 #include "core/Errors.h"
 #include "graphics/ExifMetadata.h"
+#include "graphics/ExifThumbnail.h"
 #include "graphics/JpegErrorManager.h"
+#include "graphics/JpegSegments.h"
 #include "graphics/Picture.h"
 
 #include <cstring>
@@ -115,6 +117,11 @@ int JpegBandReader::height() const noexcept
     return int(d->cinfo.image_height);
 }
 
+PictureDamage JpegBandReader::damage() const noexcept
+{
+    return d->err.damage;
+}
+
 bool JpegBandReader::colour() const noexcept
 {
     return d->cinfo.out_color_space == JCS_EXT_BGR;
@@ -171,13 +178,10 @@ struct JpegBandWriter::Impl {
         cinfo.in_color_space = JCS_EXT_BGR;
         jpeg_set_defaults(&cinfo);
         jpeg_set_quality(&cinfo, quality, TRUE);
-        if (!metadata.exif.isEmpty())
-            cinfo.write_JFIF_header = FALSE;
+        cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
         jpeg_start_compress(&cinfo, TRUE);
-        if (!metadata.exif.isEmpty())
-            marker(JPEG_APP0 + 1, metadata.exif);
-        for (const QByteArray& chunk : metadata.icc)
-            marker(JPEG_APP0 + 2, chunk);
+        for (const JpegSegment& s : metadata.segments)
+            marker(s.marker, s.payload);
         return true;
     }
     bool rows(const std::uint8_t* bits, std::ptrdiff_t stride, int count)
@@ -220,16 +224,24 @@ void JpegBandWriter::finish()
         d->fail();
 }
 
-JpegMetadata jpegReplacementMetadata(const Picture& source, QSize size)
+JpegReplacement jpegReplacement(const Picture& source, QSize size)
 {
-    JpegMetadata keep;
+    JpegReplacement r;
     if (source.kind() != Picture::Kind::Jpeg)
-        return keep;
-    const JpegMetadata found = readJpegMetadata(source.data());
-    keep.exif = rewriteExif(found.exif, size, source.exifOrientation() == ExifOrientation::Apply);
-    // The pixels are written as RGB: a grey or CMYK profile would
-    // misdescribe them.
-    if (!found.icc.isEmpty() && found.icc.first().mid(14 + 16, 4) == "RGB ")
-        keep.icc = found.icc;
-    return keep;
+        return r;
+    const QList<JpegSegment> found = readJpegSegments(source.data());
+    ExifChanges changes;
+    changes.resetOrientation = source.exifOrientation() == ExifOrientation::Apply;
+    changes.size = size;
+    r.metadata = JpegMetadata{false, keptSegments(found, changes)};
+    const QByteArray exif = segmentPayload(found, JPEG_APP0 + 1, QByteArrayView("Exif\0\0", 6));
+    r.thumbnail = newThumbnailSize(exif, size, source.orientation());
+    return r;
+}
+
+QByteArray withExifThumbnail(const QByteArray& jpeg, const Bitmap24& thumbnail)
+{
+    ExifChanges changes;
+    changes.thumbnail = [&thumbnail](qsizetype budget) { return encodeExifThumbnail(thumbnail, budget); };
+    return editJpegMetadata(jpeg, changes);
 }

@@ -25,6 +25,8 @@ public:
     void read(std::uint8_t* bits, std::ptrdiff_t stride, int count);
     // After the last row: what the decoder still has to say about the file.
     void finish();
+    // What the rows read so far found wrong with the file.
+    PictureDamage damage() const noexcept;
 
 private:
     struct Impl;
@@ -44,5 +46,14 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// What Picture::encodeJpegReplacement keeps of `source` for pixels of `size`.
-JpegMetadata jpegReplacementMetadata(const Picture& source, QSize size);
+// What Picture::encodeJpegReplacement keeps of `source` for pixels of
+// `size`: its segments (see keptSegments), and the size of the thumbnail
+// to make from the new pixels (invalid: none).
+struct JpegReplacement {
+    JpegMetadata metadata;
+    QSize thumbnail;
+};
+JpegReplacement jpegReplacement(const Picture& source, QSize size);
+// `jpeg` with its EXIF thumbnail replaced by `thumbnail`, or removed when
+// that can't fit.
+QByteArray withExifThumbnail(const QByteArray& jpeg, const Bitmap24& thumbnail);

@@ -44,16 +44,9 @@ int transformOp(int orientation)
     }
 }
 
-constexpr char ExifTag[] = "Exif\0";
-
-int segmentLength(const QByteArray& jpeg, qsizetype at)
-{
-    return (std::uint8_t(jpeg[at + 2]) << 8) | std::uint8_t(jpeg[at + 3]);
-}
-
 } // namespace
 
-QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation)
+QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation, bool* warned)
 {
     const auto* src = reinterpret_cast<const unsigned char*>(jpeg.constData());
     const auto srcSize = static_cast<unsigned long>(jpeg.size());
@@ -64,8 +57,6 @@ QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation)
     if (tjDecompressHeader3(tj.h, src, srcSize, &width, &height, &subsamp, &colorspace) != 0 || subsamp < 0 ||
         subsamp >= TJ_NUMSAMP)
         return QByteArray();
-    if (width % tjMCUWidth[subsamp] != 0 || height % tjMCUHeight[subsamp] != 0)
-        return QByteArray();
 
     tjtransform xform;
     std::memset(&xform, 0, sizeof xform);
@@ -75,8 +66,12 @@ QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation)
     unsigned long outSize = 0;
     // Hostile progressive files can ask for endless scans.
     const int rc = tjTransform(tj.h, src, srcSize, 1, &out, &outSize, &xform, TJFLAG_LIMITSCANS);
+    // A warning still leaves the whole output made.
+    const bool warning = rc != 0 && tjGetErrorCode(tj.h) == TJERR_WARNING;
+    if (warned)
+        *warned = warning;
     QByteArray result;
-    if (rc == 0 && out && outSize > 0)
+    if ((rc == 0 || warning) && out && outSize > 0)
         result = QByteArray(reinterpret_cast<const char*>(out), qsizetype(outSize));
     tjFree(out);
     // The transform writes standard Huffman tables; a source whose tables
@@ -87,32 +82,4 @@ QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation)
     } catch (const AppError&) {
     }
     return result;
-}
-
-QByteArray replaceExifSegment(const QByteArray& jpeg, const QByteArray& exif)
-{
-    if (jpeg.size() < 4 || std::uint8_t(jpeg[0]) != 0xFF || std::uint8_t(jpeg[1]) != 0xD8 ||
-        exif.size() > 65533)
-        return jpeg;
-    QByteArray segment;
-    if (!exif.isEmpty()) {
-        const int n = int(exif.size()) + 2;
-        segment = QByteArray("\xFF\xE1") + char(n >> 8) + char(n & 0xFF) + exif;
-    }
-    // Walk the segments before the first scan; each is FF, a marker byte and
-    // a big-endian length that counts itself.
-    qsizetype at = 2;
-    while (at + 4 <= jpeg.size() && std::uint8_t(jpeg[at]) == 0xFF) {
-        const std::uint8_t marker = std::uint8_t(jpeg[at + 1]);
-        if (marker == 0xDA || marker == 0xD9)
-            break;
-        const int length = segmentLength(jpeg, at);
-        if (length < 2 || at + 2 + length > jpeg.size())
-            return jpeg;
-        if (marker == 0xE1 && length - 2 >= int(sizeof ExifTag) &&
-            std::memcmp(jpeg.constData() + at + 4, ExifTag, sizeof ExifTag) == 0)
-            return jpeg.left(at) + segment + jpeg.mid(at + 2 + length);
-        at += 2 + length;
-    }
-    return jpeg.left(2) + segment + jpeg.mid(2);
 }

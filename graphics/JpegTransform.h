@@ -4,11 +4,9 @@
 #include <QByteArray>
 
 // `jpeg` laid out by the orientation transform (1..8, see Orientation.h),
-// every marker kept. Empty when the picture's width or height is not a whole
-// number of MCUs (the edge blocks could not move whole) or TurboJPEG fails.
-QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation);
-
-// `jpeg` with its first EXIF segment's payload replaced by `exif`: inserted
-// after the start marker when there was none, removed when `exif` is empty.
-// Answers `jpeg` unchanged when its marker segments can't be followed.
-QByteArray replaceExifSegment(const QByteArray& jpeg, const QByteArray& exif);
+// every marker kept. Empty when an edge that the transform moves is not a
+// whole number of MCUs (libjpeg's perfect transform: a quarter turn
+// clockwise needs whole rows of blocks, one counter-clockwise whole
+// columns, a half turn both, a transpose neither), or TurboJPEG fails.
+// `warned` learns whether the decoder warned about the data on the way.
+QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation, bool* warned = nullptr);

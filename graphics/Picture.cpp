@@ -4,7 +4,9 @@
 #include "core/Errors.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ExifMetadata.h"
+#include "graphics/ExifThumbnail.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/JpegSegments.h"
 #include "graphics/JpegStream.h"
 #include "graphics/JpegTransform.h"
 #include "graphics/Orientation.h"
@@ -23,6 +25,9 @@ struct Picture::Data {
     QByteArray bytes; // Jpeg, Other: the file as read
     Bitmap24 bitmap;  // Bitmap
     QImage image;     // Other: decoded once at load
+    // A PictureDamage, or -1 while no decode has read the whole file; shared
+    // by the copies that hold the same bytes.
+    std::shared_ptr<std::atomic<int>> damage = std::make_shared<std::atomic<int>>(-1);
 };
 
 namespace {
@@ -86,8 +91,12 @@ int jpegDenomCovering(QSize picture, QSize drawn)
 Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
 {
     const QString ext = pictureExtension(path);
-    if (ext == QLatin1String("bmp"))
-        return fromBitmap(decodeBmp(readWholeFile(path)));
+    if (ext == QLatin1String("bmp")) {
+        PictureDamage damage = PictureDamage::None;
+        Picture p = fromBitmap(decodeBmp(readWholeFile(path), &damage));
+        p.rememberDamage(damage);
+        return p;
+    }
     if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
         return fromJpegData(readWholeFile(path), exif);
     if (ext == QLatin1String("ico"))
@@ -172,11 +181,34 @@ ExifOrientation Picture::exifOrientation() const noexcept
     return m_d ? m_d->exif : ExifOrientation::Apply;
 }
 
+void Picture::rememberDamage(PictureDamage damage) const noexcept
+{
+    if (m_d)
+        m_d->damage->store(int(damage));
+}
+
+PictureDamage Picture::knownDamage() const noexcept
+{
+    const int known = m_d ? m_d->damage->load() : -1;
+    return known < 0 ? PictureDamage::None : PictureDamage(known);
+}
+
+PictureDamage Picture::damage() const
+{
+    if (kind() == Kind::Jpeg && m_d->damage->load() < 0)
+        rememberDamage(scanJpegDamage(m_d->bytes));
+    return knownDamage();
+}
+
 Bitmap24 Picture::toBitmap24() const
 {
     switch (kind()) {
-    case Kind::Jpeg:
-        return orientBitmap(decodeJpeg(m_d->bytes), m_d->orientation);
+    case Kind::Jpeg: {
+        PictureDamage damage = PictureDamage::None;
+        Bitmap24 pixels = decodeJpeg(m_d->bytes, 1, nullptr, &damage);
+        rememberDamage(damage);
+        return orientBitmap(std::move(pixels), m_d->orientation);
+    }
     case Kind::Bitmap:
         return m_d->bitmap;
     case Kind::Other:
@@ -218,7 +250,9 @@ QImage Picture::thumbnail(QSize box, QImage* decoded) const
         // Scaled decode of the stored layout, turned upright afterwards.
         const int o = m_d->orientation;
         const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
-        QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom), o));
+        PictureDamage damage = PictureDamage::None;
+        QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom, nullptr, &damage), o));
+        rememberDamage(damage);
         if (decoded)
             *decoded = scaled;
         return fitted(scaled, target);
@@ -237,9 +271,11 @@ QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, cons
     const QSize scaled((stored.width() + denom - 1) / denom, (stored.height() + denom - 1) / denom);
     if (!known.isNull() && known.size() == orientedSize(scaled, o))
         return known;
-    Bitmap24 pixels = decodeJpeg(m_d->bytes, denom, stop);
+    PictureDamage damage = PictureDamage::None;
+    Bitmap24 pixels = decodeJpeg(m_d->bytes, denom, stop, &damage);
     if (pixels.isEmpty())
         return QImage();
+    rememberDamage(damage);
     return owningImage(orientBitmap(std::move(pixels), o));
 }
 
@@ -254,20 +290,34 @@ QImage Picture::decodedBand(QRect* band) const
 
 QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const
 {
-    return encodeJpeg(pixels, 90, jpegReplacementMetadata(*this, QSize(pixels.width(), pixels.height())));
+    const QSize size(pixels.width(), pixels.height());
+    const JpegReplacement keep = jpegReplacement(*this, size);
+    const QByteArray jpeg = encodeJpeg(pixels, 90, keep.metadata);
+    if (!keep.thumbnail.isValid())
+        return jpeg;
+    ThumbnailSampler sampler(size, keep.thumbnail);
+    sampler.addRows(0, pixels.bits(), pixels.stride(), pixels.height());
+    return withExifThumbnail(jpeg, sampler.result());
 }
 
 QByteArray Picture::turnedLosslessly(int angle) const
 {
     if (kind() != Kind::Jpeg)
         return QByteArray();
-    const QByteArray turned = transformJpegLosslessly(m_d->bytes, turnedOrientation(m_d->orientation, angle));
+    const int transform = turnedOrientation(m_d->orientation, angle);
+    bool warned = false;
+    const QByteArray turned = transformJpegLosslessly(m_d->bytes, transform, &warned);
     if (turned.isEmpty())
         return turned;
-    const QSize size = angle % 180 == 0 ? this->size() : this->size().transposed();
+    // The transform read every block: only its warnings need a closer look.
+    rememberDamage(warned ? scanJpegDamage(m_d->bytes) : PictureDamage::None);
     const bool applied = m_d->exif == ExifOrientation::Apply;
-    const QByteArray result =
-        replaceExifSegment(turned, rewriteExif(readJpegHeader(turned).exif, size, applied));
+    const QByteArray exif = readJpegHeader(m_d->bytes).exif;
+    ExifChanges changes;
+    changes.resetOrientation = applied;
+    changes.size = angle % 180 == 0 ? size() : size().transposed();
+    changes.thumbnail = turnedExifThumbnail(exif, transform);
+    const QByteArray result = editJpegMetadata(turned, changes);
     // Blocks that hold the camera's turn must not carry its tag too, or the
     // picture would be turned twice: better the re-encoding path then.
     if (applied && ::exifOrientation(readJpegHeader(result).exif) != 1)

@@ -4,6 +4,7 @@
 // the decoded image). Copies share the immutable data, so handing a picture
 // from a slot to the main image costs nothing.
 #include "graphics/Bitmap24.h"
+#include "graphics/PictureDamage.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -46,6 +47,12 @@ public:
     int orientation() const noexcept;
     ExifOrientation exifOrientation() const noexcept;
 
+    // What is wrong with the file's data as far as the decodes so far found
+    // out (a JPEG is known sound only once its data was read to the end).
+    PictureDamage knownDamage() const noexcept;
+    // What is wrong with it: known, or found now by reading the whole file.
+    PictureDamage damage() const;
+
     // Full 24-bit pixels, upright. For a JPEG this decodes every call
     // (nothing is cached in the shared data, so slots never keep full
     // decodes alive).
@@ -73,12 +80,15 @@ public:
     QByteArray data() const;
 
     // The JPEG that replaces this picture's file with `pixels`: quality 90,
-    // keeping this JPEG's EXIF block (rewritten for the new pixels, its
-    // orientation reset when it was applied) and its RGB colour profile.
+    // keeping this JPEG's marker segments (see jpegReplacement): the
+    // orientation reset when it was applied, the dimensions those of
+    // `pixels`, the EXIF thumbnail made anew from them.
     QByteArray encodeJpegReplacement(const Bitmap24& pixels) const;
     // This JPEG as shown, turned clockwise by `angle` (90 or 270) by moving
-    // its DCT blocks, markers kept and EXIF rewritten as above. Empty when
-    // the blocks don't allow it (see transformJpegLosslessly).
+    // its DCT blocks, every marker kept, the EXIF and XMP values changed as
+    // above and the thumbnail turned too. Empty when the transform can't
+    // move the edge blocks whole (see transformJpegLosslessly). Having read
+    // the whole file, it knows the picture's damage afterwards.
     QByteArray turnedLosslessly(int angle) const;
 
     // Writes the picture in the form held: JPEG and other kinds as their
@@ -93,6 +103,7 @@ public:
 
 private:
     explicit Picture(std::shared_ptr<const Data> d) : m_d(std::move(d)) {}
+    void rememberDamage(PictureDamage damage) const noexcept;
     std::shared_ptr<const Data> m_d;
 };
 

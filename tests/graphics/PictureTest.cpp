@@ -187,8 +187,7 @@ class HostileExifBlocks : public ::testing::TestWithParam<HostileExif> {};
 TEST_P(HostileExifBlocks, NeverStopAPictureFromLoading)
 {
     const HostileExif c = GetParam();
-    JpegMetadata m;
-    m.exif = c.exif;
+    const JpegMetadata m{false, {{0xE1, c.exif}}};
     const QByteArray jpeg = encodeJpeg(testpics::pattern(32, 16, 1), 90, m);
     const Picture p = Picture::fromJpegData(jpeg);
     EXPECT_EQ(p.orientation(), c.orientation);

@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/JpegSegments.h"
 
 #include <QColorSpace>
 #include <QJsonArray>
@@ -129,21 +130,21 @@ QByteArray exifBlock(QSize stored, int orientation)
 
 QByteArray cameraJpeg(const Bitmap24& stored, int orientation)
 {
-    JpegMetadata m;
-    m.exif = exifBlock(QSize(stored.width(), stored.height()), orientation);
-    m.icc = {iccChunk()};
+    const JpegMetadata m{false, {{0xE1, exifBlock(QSize(stored.width(), stored.height()), orientation)}, {0xE2, iccChunk()}}};
     return encodeJpeg(stored, 95, m);
 }
 
 Tags readTags(const QString& path)
 {
-    const JpegMetadata m = readJpegMetadata(readWholeFile(path));
+    const QList<JpegSegment> segments = readJpegSegments(readWholeFile(path));
+    const QByteArray icc = segmentPayload(segments, 0xE2, "ICC_PROFILE");
+    const QByteArray exif = segmentPayload(segments, 0xE1, QByteArrayView("Exif\0\0", 6));
     Tags t;
-    t.rgbProfile = !m.icc.isEmpty() && m.icc.first().mid(14 + 16, 4) == "RGB ";
-    if (m.exif.isEmpty())
+    t.rgbProfile = icc.mid(14 + 16, 4) == "RGB ";
+    if (exif.isEmpty())
         return t;
-    ExifData* ed = exif_data_new_from_data(reinterpret_cast<const unsigned char*>(m.exif.constData()),
-                                           unsigned(m.exif.size()));
+    ExifData* ed = exif_data_new_from_data(reinterpret_cast<const unsigned char*>(exif.constData()),
+                                           unsigned(exif.size()));
     t.orientation = numberOf(ed, EXIF_IFD_0, EXIF_TAG_ORIENTATION);
     t.make = textOf(ed, EXIF_IFD_0, EXIF_TAG_MAKE);
     t.model = textOf(ed, EXIF_IFD_0, EXIF_TAG_MODEL);
