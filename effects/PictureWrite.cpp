@@ -9,7 +9,10 @@
 #include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
 
+#include <QFile>
+
 #include <deque>
+#include <sys/stat.h>
 #include <exception>
 #include <future>
 #include <optional>
@@ -29,14 +32,6 @@ Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& so
     return writeJpeg(path, source.encodeJpegReplacement(bitmap), source.exifOrientation());
 }
 
-// Pixels that a damaged file gave in part never go back over it.
-void refuseDamaged(const Picture& source, const QString& path)
-{
-    const PictureDamage damage = source.damage();
-    if (damage != PictureDamage::None)
-        throw AppError(msg::pictureDamaged(path, damageReason(damage)));
-}
-
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 {
     if (bitmap.isEmpty())
@@ -45,6 +40,13 @@ Picture writeBitmap(const QString& path, Bitmap24 bitmap)
     return Picture::fromBitmap(std::move(bitmap));
 }
 } // namespace
+
+void refuseDamaged(const Picture& source, const QString& path)
+{
+    const PictureDamage damage = source.damage();
+    if (damage != PictureDamage::None)
+        throw AppError(msg::pictureDamaged(path, damageReason(damage)));
+}
 
 PictureFileKind pictureFileKind(const QString& path)
 {
@@ -127,6 +129,24 @@ struct StreamJob {
 
 struct Abandoned {};
 
+// Which entries name the same file, through any path or link: each entry's
+// device and inode as the run starts (a write that replaces a file gives it
+// a new inode, so they can't be asked later). Entries that can't be looked
+// at count as files of their own.
+std::vector<std::pair<dev_t, ino_t>> fileIdentities(const QStringList& files)
+{
+    std::vector<std::pair<dev_t, ino_t>> ids;
+    ino_t unknown = 0;
+    for (const QString& f : files) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(f).constData(), &st) == 0)
+            ids.emplace_back(st.st_dev, st.st_ino);
+        else
+            ids.emplace_back(dev_t(-1), --unknown);
+    }
+    return ids;
+}
+
 } // namespace
 
 int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
@@ -149,6 +169,7 @@ int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOr
     // noise is drawn, whose numbers run on from file to file.
     const bool noise = values[std::size_t(EffectProperty::PicColorNoise)] > 0 ||
                        values[std::size_t(EffectProperty::PicMonoNoise)] > 0;
+    const auto ids = fileIdentities(files);
     std::deque<StreamJob> jobs; // files done + 1 on
     auto start = [&](int k) {
         StreamJob& job = jobs.emplace_back();
@@ -182,7 +203,9 @@ int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOr
         StreamJob job = std::move(jobs.front());
         jobs.pop_front();
         job.go.set_value(true);
-        if (!noise && k < total)
+        // The next file is read ahead only when it isn't the one this file
+        // writes: else it waits to read what this one leaves.
+        if (!noise && k < total && ids[std::size_t(k)] != ids[std::size_t(k - 1)])
             start(k + 1);
         try {
             if (const std::optional<std::uint32_t> after = job.outcome.get())

@@ -11,6 +11,12 @@
 
 class EffectRenderer;
 
+// Throws "\"…\" is damaged (…); it was not changed." for a picture whose file
+// decodes only in part (finding out by reading it, if no decode has yet).
+// Every write refuses such pixels, so that the damage never becomes the
+// file's content.
+void refuseDamaged(const Picture& source, const QString& path);
+
 enum class PictureFileKind { Bitmap, Jpeg, Other };
 // ".bmp" a Windows bitmap, ".jpg"/".jpeg" JPEG, anything else Other.
 PictureFileKind pictureFileKind(const QString& path);

@@ -3,6 +3,7 @@
 #include "tools/Commands.h"
 
 #include "collection/CollectionFile.h"
+#include "effects/ApplyCheck.h"
 #include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
 #include "effects/PictureWrite.h"
@@ -29,6 +30,9 @@ int cmdApply(const Args& words)
 {
     Args args = words;
     const ExifOrientation exif = takeExifOrientationOption(args);
+    const auto skipOption = std::remove(args.begin(), args.end(), std::string("--skip-unusable"));
+    const bool skipUnusable = skipOption != args.end();
+    args.erase(skipOption, args.end());
     Args options;
     std::vector<std::string> files;
     for (const std::string& a : args) {
@@ -38,7 +42,7 @@ int cmdApply(const Args& words)
             files.push_back(a);
     }
     if (files.size() != 1)
-        return usageError("apply", "usage: pictavo-fx apply [OPTIONS] FILE.pvx");
+        return usageError("apply", "usage: pictavo-fx apply [--skip-unusable] [OPTIONS] FILE.pvx");
     const QString collection = QString::fromLocal8Bit(files[0].c_str());
 
     std::vector<EffectSetting> settings;
@@ -57,6 +61,15 @@ int cmdApply(const Args& words)
         QStringList files;
         for (const CollectionEntry& e : entries)
             files.append(e.FileName);
+        // Every entry is checked before the first is written: one line for
+        // each that can't be, and then nothing is written unless told to
+        // skip them.
+        const QList<UnusableEntry> unusable = checkEntries(files, exif);
+        for (const UnusableEntry& u : unusable)
+            fail(naming(u.file, u.reason));
+        if (!unusable.isEmpty() && !skipUnusable)
+            return 1;
+        files = usableFiles(files, unusable);
         // Files are done in order, so a failure is in the one after the
         // last done (the next may already be under way beside it).
         if (!files.isEmpty())

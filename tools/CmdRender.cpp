@@ -6,6 +6,7 @@
 #include "core/Errors.h"
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
+#include "effects/PictureWrite.h"
 #include "effects/Random.h"
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
@@ -83,6 +84,7 @@ int cmdRender(const Args& words)
         // One rendering, with the settings already in place, where that
         // draws the same noise as setting them one by one over the picture.
         Bitmap24 pixels = source.toBitmap24();
+        refuseDamaged(source, in);
         if (source.kind() != Picture::Kind::Jpeg)
             source = Picture(); // only a JPEG's metadata is kept; its pixels are copied
         engine.setPictureOriginal(std::move(pixels));

@@ -13,8 +13,11 @@
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,7 +51,8 @@ const ToneCase kTones[] = {
 };
 
 // How the picture comes and goes.
-enum class Files { JpegToJpeg, BmpToBmp, TopDownBmpToBmp, BmpToJpeg };
+// A camera's JPEG brings an EXIF thumbnail, which each path makes anew.
+enum class Files { JpegToJpeg, BmpToBmp, TopDownBmpToBmp, BmpToJpeg, CameraJpegToJpeg };
 
 // Odd width: every BMP row carries a byte of padding; 77 rows end in the
 // middle of a band of rows.
@@ -96,12 +100,14 @@ TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
 {
     const auto& [tone, files] = GetParam();
     const Bitmap24 picture = testpics::pattern(kWidth, kHeight, 5);
-    const bool jpegIn = files == Files::JpegToJpeg;
+    const bool camera = files == Files::CameraJpegToJpeg;
+    const bool jpegIn = files == Files::JpegToJpeg || camera;
     const QString in = path(jpegIn ? "in.jpg" : "in.bmp");
-    writeFileAtomically(in, jpegIn                            ? encodeJpeg(picture)
+    writeFileAtomically(in, camera                            ? camera::cameraJpeg(picture, 1)
+                            : jpegIn                          ? encodeJpeg(picture)
                             : files == Files::TopDownBmpToBmp ? topDownBmp(picture)
                                                               : encodeBmp24(picture));
-    const QString ext = files == Files::JpegToJpeg || files == Files::BmpToJpeg ? ".jpg" : ".bmp";
+    const QString ext = jpegIn || files == Files::BmpToJpeg ? ".jpg" : ".bmp";
 
     ResetRandom(77);
     const QByteArray expected = wholeFrame(in, path("whole" + ext), tone.settings);
@@ -116,14 +122,15 @@ TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
 
 std::string toneName(const ::testing::TestParamInfo<std::tuple<ToneCase, Files>>& info)
 {
-    static const char* const kFiles[] = {"JpegToJpeg", "BmpToBmp", "TopDownBmpToBmp", "BmpToJpeg"};
+    static const char* const kFiles[] = {"JpegToJpeg", "BmpToBmp", "TopDownBmpToBmp", "BmpToJpeg", "CameraJpegToJpeg"};
     return std::string(std::get<0>(info.param).name) + "_" + kFiles[int(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(Tones, StreamedTone,
                          ::testing::Combine(::testing::ValuesIn(kTones),
                                             ::testing::Values(Files::JpegToJpeg, Files::BmpToBmp,
-                                                              Files::TopDownBmpToBmp, Files::BmpToJpeg)),
+                                                              Files::TopDownBmpToBmp, Files::BmpToJpeg,
+                                                              Files::CameraJpegToJpeg)),
                          toneName);
 
 // The collection run, two files at a time (one while noise is drawn), with a
@@ -168,6 +175,45 @@ TEST_P(StreamedApply, MatchesOneFileAtATimeOverTheWholeFrame)
 }
 
 INSTANTIATE_TEST_SUITE_P(Noise, StreamedApply, ::testing::Values(0, 50));
+
+// A collection that names one file more than once, right after itself or
+// later, by its own name, a hard link or a symbolic link: every entry gets
+// the effects, as one entry at a time gives them.
+class RepeatedEntries : public ::testing::TestWithParam<int> {};
+
+TEST_P(RepeatedEntries, EachEntryCountsAsOneEntryAtATimeDoes)
+{
+    QTemporaryDir dir;
+    // Two trees alike: the run under test in one, one entry at a time in the other.
+    const auto make = [&](const QString& tree) {
+        QDir().mkpath(dir.filePath(tree));
+        const auto at = [&](const char* name) { return dir.filePath(tree + "/" + name); };
+        writeFileAtomically(at("a.jpg"), encodeJpeg(testpics::pattern(kWidth, 40, 1)));
+        writeFileAtomically(at("b.bmp"), encodeBmp24(testpics::pattern(kWidth, 33, 2)));
+        writeFileAtomically(at("c.jpg"), encodeJpeg(testpics::pattern(kWidth, 35, 3)));
+        EXPECT_EQ(::link(QFile::encodeName(at("b.bmp")).constData(), QFile::encodeName(at("b2.bmp")).constData()), 0);
+        EXPECT_TRUE(QFile::link(at("a.jpg"), at("a-link.jpg")));
+        return QStringList{at("a.jpg"), at("a.jpg"), at("b.bmp"), at("b2.bmp"), at("c.jpg"), at("a-link.jpg")};
+    };
+    const QStringList run = make("run"), single = make("single");
+    const std::vector<EffectSetting> settings{{P::PicBrightness, 40}, {P::PicColorNoise, GetParam()}};
+
+    ResetRandom();
+    EffectRenderer one;
+    applyEffectSettings(one, settings);
+    for (const QString& f : single)
+        applyEffectsToFile(one, f);
+
+    ResetRandom();
+    EffectRenderer engine;
+    applyEffectSettings(engine, settings);
+    EXPECT_EQ(applyEffectsToFiles(engine, run, ExifOrientation::Apply), int(run.size()));
+    for (const qsizetype k : {0, 2, 4})
+        EXPECT_TRUE(readWholeFile(run[k]) == readWholeFile(single[k])) << run[k].toStdString();
+    EXPECT_TRUE(QFileInfo(run[5]).isSymLink());
+}
+
+INSTANTIATE_TEST_SUITE_P(Noise, RepeatedEntries, ::testing::Values(0, 50));
 
 // A failure stops the run there: the files after it stay as they were, even
 // the one already being worked on beside it.

@@ -90,8 +90,9 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
         EXPECT_FALSE(four == first) << "edge blocks that can't move whole are re-encoded";
         return;
     }
+    // Blocks stored turned code a little differently with the standard tables.
     const qint64 fourBytes = QFileInfo(path).size();
-    EXPECT_NEAR(double(fourBytes), double(firstBytes), firstBytes / 100.0);
+    EXPECT_NEAR(double(fourBytes), double(firstBytes), firstBytes / (t.orientation == 1 ? 100.0 : 50.0));
     if (t.orientation == 1)
         EXPECT_TRUE(four == first) << "lossless turns give the first decode back exactly";
     else // the first turn set the camera's turn into the blocks, whose decode rounds a little differently
@@ -147,9 +148,24 @@ TEST_P(MetadataKept, ByOurReaderAndByExiftool)
     }
     ASSERT_EQ(sizeOf(Picture::loadFromFile(out, ExifOrientation::Ignore).toBitmap24()), w.written);
     const camera::Tags expected{w.orientation,     camera::Make,       camera::Model, camera::Taken,
-                                w.written.width(), w.written.height(), false,         true};
+                                w.written.width(), w.written.height(), true,          true};
     EXPECT_TRUE(camera::readTags(out) == expected);
     EXPECT_TRUE(camera::exiftoolTags(out) == expected);
+}
+
+// A quarter turn moves the blocks of one edge only: clockwise the bottom
+// row of blocks must be whole, counter-clockwise the right column. A picture
+// whose width ends mid-block still turns right and back left without loss.
+TEST(LosslessTurn, NeedsWholeBlocksOnlyAlongTheEdgeItMoves)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wide.jpg");
+    writeFileAtomically(path, camera::cameraJpeg(photo(1021, 768), 1));
+    const Bitmap24 first = decodeFile(path);
+    turnRight(path, 1);
+    EXPECT_EQ(sizeOf(decodeFile(path)), QSize(768, 1021));
+    fx({"rotate", "left", path});
+    EXPECT_TRUE(decodeFile(path) == first) << "both turns moved blocks, so the pixels are exactly the first";
 }
 
 const QSize Mcu(320, 160), NotMcu(321, 161);

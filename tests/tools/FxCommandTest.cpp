@@ -54,6 +54,14 @@ protected:
         testpics::writeBmp(at("a.bmp"), 30, 10, 1);
         writeCollection(at("c.pvx"), {{at("a.bmp"), "one"}});
         writeCollection(at("stop.pvx"), {{at("gone.bmp"), ""}, {at("a.bmp"), ""}});
+        writeCollection(at("late.pvx"), {{at("a.bmp"), ""}, {at("gone.bmp"), ""}});
+        // Damaged pictures: a JPEG that ends early, one whose data holds a
+        // stray marker, a bitmap shorter than its header says.
+        const QByteArray jpeg = encodeJpeg(testpics::pattern(64, 48, 3));
+        write("cut.jpg", jpeg.left(jpeg.size() * 3 / 5));
+        write("bad.jpg", jpeg.left(jpeg.size() / 2) + "\xFF\xD3" + jpeg.mid(jpeg.size() / 2 + 2));
+        write("cut.bmp", fileBytes(at("a.bmp")).left(54 + 5 * 92));
+        writeCollection(at("damaged.pvx"), {{at("a.bmp"), ""}, {at("cut.jpg"), ""}});
     }
     QString at(const QString& name) const { return dir.filePath(name); }
     void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
@@ -134,7 +142,17 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RenderMissingInput", {"render", "@/none.bmp", "@/b.bmp"}, 1},
     Line{"ApplyStopsAtTheFirstFailure", {"apply", "--invert", "@/stop.pvx"}, 1, "",
          "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
-    Line{"ApplyMissingCollection", {"apply", "--invert", "@/none.pvx"}, 1, "", "none.pvx"}),
+    Line{"ApplyMissingCollection", {"apply", "--invert", "@/none.pvx"}, 1, "", "none.pvx"},
+    Line{"ApplyChecksEveryEntryBeforeWriting", {"apply", "--invert", "@/late.pvx"}, 1, "",
+         "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
+    Line{"ApplyRefusesADamagedEntry", {"apply", "--invert", "@/damaged.pvx"}, 1, "",
+         "pictavo-fx apply: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
+    Line{"RotateJpegThatEndsEarly", {"rotate", "right", "@/cut.jpg"}, 1, "",
+         "pictavo-fx rotate: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
+    Line{"RotateJpegWithCorruptData", {"rotate", "left", "@/bad.jpg"}, 1, "", "\"@/bad.jpg\" is damaged (its data is corrupt)"},
+    Line{"RotateBitmapThatEndsEarly", {"rotate", "right", "@/cut.bmp"}, 1, "", "\"@/cut.bmp\" is damaged (its data ends early)"},
+    Line{"RenderJpegThatEndsEarly", {"render", "--brightness=5", "@/cut.jpg", "@/out.jpg"}, 1, "", "\"@/cut.jpg\" is damaged"},
+    Line{"RenderBitmapThatEndsEarly", {"render", "@/cut.bmp", "@/out.bmp"}, 1, "", "\"@/cut.bmp\" is damaged"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
@@ -149,6 +167,24 @@ TEST_F(FxCommand, RotateTurnsTheFileInPlace)
               0); // bottom-right to bottom-left
     ASSERT_EQ(fx({"rotate", "left", at("a.bmp")}).exitCode, 0);
     EXPECT_TRUE(load("a.bmp") == start);
+}
+
+// Bytes some cameras leave before a marker cost no pixels: such a picture is
+// written as any other. Told to skip what can't be written, apply writes the rest.
+TEST_F(FxCommand, PaddingIsNoDamageAndUnusableEntriesCanBeSkipped)
+{
+    const QByteArray jpeg = encodeJpeg(testpics::pattern(32, 16, 4));
+    const qsizetype tables = jpeg.indexOf("\xFF\xDB");
+    write("pad.jpg", jpeg.left(tables) + QByteArray(3, '\0') + jpeg.mid(tables));
+    const FxResult turned = fx({"rotate", "right", at("pad.jpg")});
+    EXPECT_EQ(turned.exitCode, 0) << turned.err.constData();
+    EXPECT_EQ(Picture::loadFromFile(at("pad.jpg")).size(), QSize(16, 32));
+
+    const QByteArray before = fileBytes(at("a.bmp"));
+    const FxResult r = fx({"apply", "--skip-unusable", "--invert", at("damaged.pvx")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("is damaged")) << r.err.constData();
+    EXPECT_NE(fileBytes(at("a.bmp")), before);
 }
 
 TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)

@@ -1,0 +1,88 @@
+#include "effects/ApplyCheck.h"
+
+#include "core/Errors.h"
+#include "effects/PictureWrite.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <unistd.h>
+
+namespace {
+
+bool writable(const QString& path)
+{
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+// Empty when the file could be read and written back, else why not.
+QString checkFile(const QString& path, ExifOrientation exif)
+{
+    try {
+        const Picture picture = Picture::loadFromFile(path, exif);
+        if (const PictureDamage damage = picture.damage(); damage != PictureDamage::None)
+            return msg::pictureDamaged(path, damageReason(damage));
+        if (pictureFileKind(path) == PictureFileKind::Other)
+            return QString(); // nothing is written to it
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!writable(path) || !(writable(folder) && ::access(QFile::encodeName(folder).constData(), X_OK) == 0))
+            return msg::cannotCreate(path, QString::fromLocal8Bit(std::strerror(EACCES)));
+        return QString();
+    } catch (const AppError& e) {
+        return e.text();
+    }
+}
+
+} // namespace
+
+QList<UnusableEntry> checkEntries(const QStringList& files, ExifOrientation exif)
+{
+    // Each file once, two at a time: reading a JPEG to its end is most of it.
+    QStringList distinct;
+    for (const QString& f : files)
+        if (!distinct.contains(f))
+            distinct << f;
+    QHash<QString, QString> reasons;
+    for (qsizetype i = 0; i < distinct.size(); i += 2) {
+        std::future<QString> second;
+        if (i + 1 < distinct.size())
+            second = std::async(std::launch::async, checkFile, distinct[i + 1], exif);
+        reasons.insert(distinct[i], checkFile(distinct[i], exif));
+        if (second.valid())
+            reasons.insert(distinct[i + 1], second.get());
+    }
+    QList<UnusableEntry> unusable;
+    for (int k = 1; k <= int(files.size()); ++k) {
+        const QString& reason = reasons.value(files[k - 1]);
+        if (!reason.isEmpty())
+            unusable.append({k, files[k - 1], reason});
+    }
+    return unusable;
+}
+
+QStringList usableFiles(const QStringList& files, const QList<UnusableEntry>& unusable)
+{
+    QStringList usable;
+    qsizetype next = 0;
+    for (int k = 1; k <= int(files.size()); ++k) {
+        if (next < unusable.size() && unusable[next].entry == k)
+            ++next;
+        else
+            usable << files[k - 1];
+    }
+    return usable;
+}
+
+QString unusableList(const QList<UnusableEntry>& unusable, int shown, const QString& more)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < unusable.size() && i < shown; ++i)
+        lines << unusable[i].reason;
+    if (unusable.size() > shown)
+        lines << more.arg(unusable.size() - shown);
+    return lines.join(QLatin1Char('\n'));
+}
