@@ -15,6 +15,22 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return AddDeleteCaption;
     case ProgramText::MinOneImageMessage:
         return MinOneImageMessage;
+    case ProgramText::UnusableEntriesMessage:
+        return UnusableEntriesMessage;
+    case ProgramText::UnusableMoreText:
+        return UnusableMoreText;
+    case ProgramText::SkipEntriesCaption:
+        return SkipEntriesCaption;
+    case ProgramText::NoRoomForUndoMessage:
+        return NoRoomForUndoMessage;
+    case ProgramText::WithoutUndoCaption:
+        return WithoutUndoCaption;
+    case ProgramText::RunSummaryText:
+        return RunSummaryText;
+    case ProgramText::NotRestoredMessage:
+        return NotRestoredMessage;
+    case ProgramText::DamagedNote:
+        return DamagedNote;
     case ProgramText::RestartMessage:
         break;
     }
@@ -208,6 +224,24 @@ const std::vector<UiTextEntry> UiTexts = {
     {77,
      "Original Size",
      {{"TfrmMain", "mnuOriginalSize", UiPart::Caption}, {"TfrmMain", "mnuOriginalSize1", UiPart::Caption}}},
+    {100,
+     "These pictures can't be written:",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::UnusableEntriesMessage)}}},
+    {101, "and %1 more", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::UnusableMoreText)}}},
+    {102, "Skip these", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::SkipEntriesCaption)}}},
+    {103,
+     "There is not enough free space to keep copies of the pictures for Undo.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::NoRoomForUndoMessage)}}},
+    {104, "Go on without Undo", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::WithoutUndoCaption)}}},
+    {105,
+     "%1 pictures written, %2 skipped",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::RunSummaryText)}}},
+    {106,
+     "These pictures were changed after the effects and were not restored:",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::NotRestoredMessage)}}},
+    {107,
+     "damaged (%1): shown as far as it goes, not changed",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::DamagedNote)}}},
 };
 
 } // namespace

@@ -13,7 +13,15 @@ enum class ProgramText {
     NewCollectionCaption,
     AddDeleteCaption,
     MinOneImageMessage,
-    RestartMessage
+    RestartMessage,
+    UnusableEntriesMessage,
+    UnusableMoreText,
+    SkipEntriesCaption,
+    NoRoomForUndoMessage,
+    WithoutUndoCaption,
+    RunSummaryText,
+    NotRestoredMessage,
+    DamagedNote,
 };
 
 // The program-wide texts with the start values they have before (and
@@ -24,6 +32,18 @@ struct UiProgramTexts {
     QString AddDeleteCaption = QStringLiteral("Add / Delete Image...");
     QString MinOneImageMessage = QStringLiteral("Collection must contains as minimum one image.");
     QString RestartMessage = QStringLiteral("You need to restart program to apply language change");
+    // The all-pictures run: the check before it, the room for Undo, the
+    // report after it, and Undo of it.
+    QString UnusableEntriesMessage = QStringLiteral("These pictures can't be written:");
+    QString UnusableMoreText = QStringLiteral("and %1 more");
+    QString SkipEntriesCaption = QStringLiteral("Skip these");
+    QString NoRoomForUndoMessage =
+        QStringLiteral("There is not enough free space to keep copies of the pictures for Undo.");
+    QString WithoutUndoCaption = QStringLiteral("Go on without Undo");
+    QString RunSummaryText = QStringLiteral("%1 pictures written, %2 skipped");
+    QString NotRestoredMessage = QStringLiteral("These pictures were changed after the effects and were not restored:");
+    // After the file name in the status bar: what is wrong with the picture.
+    QString DamagedNote = QStringLiteral("damaged (%1): shown as far as it goes, not changed");
 
     QString& operator[](ProgramText id);
 };
@@ -55,7 +75,7 @@ struct UiTextEntry {
     std::vector<UiTarget> targets;
 };
 
-// Entries 1..77 in ascending order; 51 and 69 have none.
+// Entries 1..77 and 100..107 in ascending order; 51 and 69 have none.
 const std::vector<UiTextEntry>& uiTextTable();
 const UiTextEntry* uiTextEntry(int number);
 

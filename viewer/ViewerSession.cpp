@@ -53,8 +53,18 @@ void ViewerSession::setFollowsCursor(bool on)
 
 void ViewerSession::recordUndo(const Picture& before)
 {
+    // One level of undo: the run's copies can no longer serve.
+    m_allPicturesUndo.discard();
+    m_undoRestoresRun = false;
     m_undo = {before, m_currentSlot, m_firstIndex};
     setUndoAvailable(true);
+}
+
+void ViewerSession::recordAllPicturesUndo()
+{
+    m_undo = UndoRecord();
+    m_undoRestoresRun = m_allPicturesUndo.canRestore();
+    setUndoAvailable(m_undoRestoresRun);
 }
 
 void ViewerSession::setUndoAvailable(bool on)
@@ -67,6 +77,8 @@ void ViewerSession::setUndoAvailable(bool on)
 
 void ViewerSession::clearUndo()
 {
+    m_allPicturesUndo.discard();
+    m_undoRestoresRun = false;
     m_undo = UndoRecord();
     setUndoAvailable(false);
 }

@@ -6,6 +6,7 @@
 #include "graphics/Picture.h"
 #include "settings/SettingsModel.h"
 #include "settings/UiText.h"
+#include "viewer/AllPicturesUndo.h"
 
 #include <QList>
 #include <QObject>
@@ -56,6 +57,11 @@ public:
     bool undoAvailable() const { return m_undoAvailable; }
     // Keeps `before` as the current entry's picture to go back to.
     void recordUndo(const Picture& before);
+    // The copies an all-pictures run keeps for Undo.
+    AllPicturesUndo& allPicturesUndo() { return m_allPicturesUndo; }
+    // A run finished with its copies kept: Undo now puts its files back.
+    void recordAllPicturesUndo();
+    bool undoRestoresRun() const { return m_undoRestoresRun; }
     void setUndoRecord(const UndoRecord& record) { m_undo = record; }
     void setUndoAvailable(bool on);
     // Forgets the record: undo then does nothing.
@@ -75,6 +81,8 @@ public:
     // A window changed the current picture's file (the effects dialog's
     // OK): the main window shows `now` in the main image and the strip.
     void announcePictureReplaced(const Picture& now) { emit currentPictureReplaced(now); }
+    // A short report for the status bar (the end of an all-pictures run).
+    void announceStatus(const QString& text) { emit statusAnnounced(text); }
     // A window wants the collection opened again from its file.
     void requestReopen();
     // The files of the pictures in the strip changed: read them again.
@@ -88,6 +96,7 @@ signals:
     void currentPictureReplaced(const Picture& now);
     void reopenRequested();
     void stripReloadRequested();
+    void statusAnnounced(const QString& text);
 
 private:
     QString m_fileName;
@@ -97,4 +106,6 @@ private:
     bool m_followsCursor = false;
     UndoRecord m_undo;
     bool m_undoAvailable = false;
+    AllPicturesUndo m_allPicturesUndo;
+    bool m_undoRestoresRun = false;
 };

@@ -233,3 +233,43 @@ TEST(StreamedApplyFailure, LeavesTheFilesAfterAFailureUntouched)
     EXPECT_FALSE(readWholeFile(files[0]) == encodeJpeg(testpics::pattern(40, 30, 0)));
     EXPECT_TRUE(readWholeFile(files[2]) == before2);
 }
+
+// A source that decodes only in part is written by neither path: the bands
+// find out at the end of the file, the whole frame from its decode.
+struct DamagedCase {
+    const char* name;
+    bool jpeg, streamed;
+};
+
+class DamagedSource : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(DamagedSource, IsNeverWritten)
+{
+    const DamagedCase c = GetParam();
+    QTemporaryDir dir;
+    const QString in = dir.filePath(c.jpeg ? "in.jpg" : "in.bmp"), out = dir.filePath(c.jpeg ? "out.jpg" : "out.bmp");
+    const QByteArray whole = c.jpeg ? encodeJpeg(testpics::pattern(kWidth, kHeight, 2))
+                                    : encodeBmp24(testpics::pattern(kWidth, kHeight, 2));
+    writeFileAtomically(in, whole.left(whole.size() / 2));
+    const std::vector<EffectSetting> settings{{P::PicBrightness, 9}};
+    try {
+        if (c.streamed) {
+            EXPECT_EQ(renderFileStreamed(in, out, valuesOf(settings), ExifOrientation::Apply), c.jpeg);
+        } else {
+            wholeFrame(in, out, settings);
+        }
+        ADD_FAILURE() << "written";
+    } catch (const AppError& e) {
+        // The whole frame names the file it would have written over: in the
+        // effects dialog that is the damaged picture's own.
+        const QString named = c.streamed ? in : out;
+        EXPECT_EQ(e.text(), QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(named));
+    }
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DamagedSource,
+                         ::testing::Values(DamagedCase{"JpegStreamed", true, true},
+                                           DamagedCase{"JpegWholeFrame", true, false},
+                                           DamagedCase{"BitmapWholeFrame", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });

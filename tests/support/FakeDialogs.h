@@ -11,6 +11,9 @@ public:
 
     QStringList errors;
     QStringList infos;
+    // Questions asked, and the answers to the next ones (none left: reject).
+    QStringList questions;
+    QList<bool> questionAnswers;
     // Answers to the next file dialogs, in order; an empty string cancels.
     QStringList openAnswers;
     QList<QStringList> openManyAnswers;
@@ -20,6 +23,11 @@ public:
 
     void information(QWidget*, const QString& text) override { infos << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
+    bool question(QWidget*, const QString& text, const QString&, const QString&) override
+    {
+        questions << text;
+        return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+    }
     QString openFile(QWidget*, const QString&, const QString&) override
     {
         ++openCalls;

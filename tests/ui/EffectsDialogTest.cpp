@@ -131,10 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
 // All pictures: five files, the first listed again at the end, the strip
 // scrolled. Every entry is written in order (the one listed twice gets the
 // effect twice); cancelling the progress stops between two pictures; a
-// third picture that can't be read or written stops the run with one
-// message. The files before the stop stay written, the strip shows what the
-// files hold, and the undo is never touched.
-enum class Stop { None, Cancel, Unreadable, Unwritable };
+// write that fails stops the run with one message. A third picture that
+// can't be read is found before anything is written: cancelled there, the
+// run writes nothing; skipped, the others are written. The status bar tells
+// how many were written and skipped, the strip shows what the files hold,
+// and Undo puts back every file the run wrote.
+enum class Stop { None, Cancel, Unreadable, UnreadableSkipped, Unwritable };
 struct AllCase {
     const char* name;
     Stop stop;
@@ -165,8 +167,10 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
         if (done == 2 && c.stop == Stop::Unwritable)
             setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
     });
-    if (c.stop == Stop::Unreadable)
+    const bool unreadable = c.stop == Stop::Unreadable || c.stop == Stop::UnreadableSkipped;
+    if (unreadable)
         QFile::remove(files[2]);
+    fake.questionAnswers = {c.stop == Stop::UnreadableSkipped};
     showDialog();
     d().CheckAll->setChecked(true);
     d().BrightBar->setValue(5);
@@ -174,12 +178,18 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     setAtomicWriteFault(AtomicWriteFault::None);
     d().setProgressObserver({});
 
+    const int total = c.stop == Stop::UnreadableSkipped ? 5 : 6;
     EXPECT_EQ(labels.size(), c.done);
-    EXPECT_EQ(labels.value(c.done - 1), QStringLiteral("%1 / 6").arg(c.done));
+    if (c.done > 0)
+        EXPECT_EQ(labels.value(c.done - 1), QStringLiteral("%1 / %2").arg(c.done).arg(total));
+    EXPECT_EQ(fake.questions.size(), unreadable ? 1 : 0);
+    if (unreadable)
+        EXPECT_TRUE(fake.questions.value(0).contains(files[2])) << fake.questions.value(0).toStdString();
     for (int i = 0; i < 5; ++i) {
-        if (c.stop == Stop::Unreadable && i == 2)
+        if (unreadable && i == 2)
             continue;
-        const int times = (i < c.done) + (i == 0 && c.done == 6);
+        const int entry = c.stop == Stop::UnreadableSkipped && i > 2 ? i - 1 : i; // its place in the run
+        const int times = (entry < c.done) + (i == 0 && c.done == total);
         EXPECT_EQ(fileBitmap(files[i]), testpics::brighter(start[i], 5 * times)) << i;
     }
     for (int i = 1; i <= mainWindow()->SlotCount() && session().firstIndex() + i <= 6; ++i) {
@@ -188,24 +198,76 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
             break;
         EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(f)) << i;
     }
-    EXPECT_FALSE(enabled("mnuUndo"));
     EXPECT_TRUE(d().CheckAll->isChecked()); // kept for the next showing
     const bool failed = c.message != nullptr;
     ASSERT_EQ(fake.errors.size(), failed ? 1 : 0) << fake.errors.join('\n').toStdString();
-    EXPECT_EQ(d().isVisible(), failed);
-    if (!failed)
-        return expectAllZero();
-    EXPECT_TRUE(fake.errors[0].startsWith(QString::fromLatin1(c.message).arg(files[2]))) << fake.errors[0].toStdString();
-    EXPECT_EQ(d().BrightBar->value(), 5);
-    d().discardEffects();
+    EXPECT_EQ(d().isVisible(), failed || c.stop == Stop::Unreadable);
+    if (c.stop == Stop::Unreadable) {
+        EXPECT_FALSE(enabled("mnuUndo"));
+        return d().discardEffects();
+    }
+    EXPECT_EQ(mainWindow()->statusPanel(0)->text(),
+              QStringLiteral("%1 pictures written, %2 skipped").arg(c.done).arg(unreadable ? 1 : 0));
+    if (failed) {
+        EXPECT_TRUE(fake.errors[0].startsWith(QString::fromLatin1(c.message).arg(files[2]))) << fake.errors[0].toStdString();
+        EXPECT_EQ(d().BrightBar->value(), 5);
+        d().discardEffects();
+    } else {
+        expectAllZero();
+    }
+    // Undo puts every file the run wrote back.
+    ASSERT_TRUE(enabled("mnuUndo"));
+    mainWindow()->action("mnuUndo")->trigger();
+    for (int i = 0; i < 5; ++i)
+        if (!(unreadable && i == 2))
+            EXPECT_EQ(fileBitmap(files[i]), start[i]) << i;
+    EXPECT_FALSE(enabled("mnuUndo"));
+    EXPECT_TRUE(fake.infos.isEmpty()) << fake.infos.join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, AllPictures,
     ::testing::Values(AllCase{"EveryEntry", Stop::None, 6, nullptr}, AllCase{"Cancelled", Stop::Cancel, 2, nullptr},
-                      AllCase{"Unreadable", Stop::Unreadable, 2, "Cannot open file \"%1\"."},
+                      AllCase{"UnreadableFoundFirst", Stop::Unreadable, 0, nullptr},
+                      AllCase{"UnreadableSkipped", Stop::UnreadableSkipped, 5, nullptr},
                       AllCase{"Unwritable", Stop::Unwritable, 2, "Cannot create file \"%1\"."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Undo of a run leaves alone a file changed since, and says so; without
+// room for the copies the run goes on only when the user agrees, and has
+// no Undo then.
+TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndNeedsRoom)
+{
+    QStringList files;
+    for (int i = 1; i <= 2; ++i)
+        files << testpics::writeBmp(dir.filePath(QStringLiteral("%1.bmp").arg(i)), 20, 20, i);
+    const Bitmap24 first = fileBitmap(files[0]);
+    openFiles(files);
+    const auto runAll = [&] {
+        showDialog();
+        d().CheckAll->setChecked(true);
+        d().BrightBar->setValue(5);
+        QTest::mouseClick(d().butApply, Qt::LeftButton);
+    };
+    runAll();
+    testpics::writeBmp(files[1], 20, 20, 9); // the user's own change
+    mainWindow()->action("mnuUndo")->trigger();
+    EXPECT_EQ(fileBitmap(files[0]), first);
+    ASSERT_EQ(fake.infos.size(), 1);
+    EXPECT_TRUE(fake.infos[0].contains(files[1]));
+    EXPECT_FALSE(fake.infos[0].contains(files[0]));
+
+    session().allPicturesUndo().setFreeSpace([](const QString&) { return qint64(0); });
+    const QByteArray before = fileBytes(files[0]);
+    fake.questionAnswers = {false};
+    runAll();
+    EXPECT_EQ(fake.questions.size(), 1);
+    EXPECT_EQ(fileBytes(files[0]), before) << "cancelled: nothing written";
+    fake.questionAnswers = {true};
+    QTest::mouseClick(d().butApply, Qt::LeftButton);
+    EXPECT_NE(fileBytes(files[0]), before);
+    EXPECT_FALSE(enabled("mnuUndo"));
+}
 
 // Above the reduction threshold the preview ends with the full-resolution
 // result scaled to the box: the very pixels OK writes, including its noise.

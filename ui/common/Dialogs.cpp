@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 DialogProvider g_default;
@@ -29,6 +30,15 @@ QStringList qtFilters(const QString& pipeFilter)
 void DialogProvider::information(QWidget* parent, const QString& text)
 {
     QMessageBox::information(parent, QCoreApplication::applicationName(), text);
+}
+
+bool DialogProvider::question(QWidget* parent, const QString& text, const QString& accept, const QString& reject)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
+    box.addButton(reject, QMessageBox::RejectRole);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void DialogProvider::error(QWidget* parent, const QString& text)

@@ -13,6 +13,9 @@ public:
     virtual ~DialogProvider() = default;
     // Information box with one OK button.
     virtual void information(QWidget* parent, const QString& text);
+    // A question with two answers; true for `accept`, false for `reject` or
+    // when the box is closed.
+    virtual bool question(QWidget* parent, const QString& text, const QString& accept, const QString& reject);
     // The application's error box for an exception that escaped a command.
     virtual void error(QWidget* parent, const QString& text);
     // Empty result: the user cancelled.

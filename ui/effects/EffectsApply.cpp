@@ -2,12 +2,15 @@
 // into every picture of the collection, and the strip brought up to date.
 #include "ui/effects/EffectsDialog.h"
 
+#include "effects/ApplyCheck.h"
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
+#include "ui/common/Dialogs.h"
 #include "ui/effects/EffectPreview.h"
 #include "viewer/ViewerSession.h"
 
 #include <QCheckBox>
+#include <QToolButton>
 #include <QProgressDialog>
 
 void EffectsDialog::applyToCurrent()
@@ -35,9 +38,45 @@ void EffectsDialog::applyToCurrent()
     m_session->announcePictureReplaced(now);
 }
 
-void EffectsDialog::applyToAll()
+std::optional<QStringList> EffectsDialog::usableEntries(int* skipped)
 {
-    const int total = m_session->entryCount();
+    QStringList files;
+    for (int k = 1; k <= m_session->entryCount(); ++k)
+        files.append(m_session->entry(k).FileName);
+    const QList<UnusableEntry> unusable = checkEntries(files, m_session->exifOrientation);
+    *skipped = int(unusable.size());
+    if (unusable.isEmpty())
+        return files;
+    const ProgramTexts& t = m_session->texts;
+    const QString text = t.UnusableEntriesMessage + QStringLiteral("\n\n") +
+                         unusableList(unusable, 10, t.UnusableMoreText);
+    if (!dialogs().question(this, text, t.SkipEntriesCaption, btnClose->text()))
+        return std::nullopt;
+    return usableFiles(files, unusable);
+}
+
+bool EffectsDialog::keepUndoCopies(const QStringList& files, bool* kept)
+{
+    AllPicturesUndo& undo = m_session->allPicturesUndo();
+    undo.discard();
+    *kept = undo.hasRoomFor(files);
+    if (!*kept) {
+        const ProgramTexts& t = m_session->texts;
+        return dialogs().question(this, t.NoRoomForUndoMessage, t.WithoutUndoCaption, btnClose->text());
+    }
+    undo.keepCopies(files);
+    return true;
+}
+
+bool EffectsDialog::applyToAll()
+{
+    int skipped = 0;
+    const std::optional<QStringList> usable = usableEntries(&skipped);
+    bool undoKept = false;
+    if (!usable || !keepUndoCopies(*usable, &undoKept))
+        return false;
+    const QStringList& files = *usable;
+    const int total = int(files.size());
     EffectRenderer engine;
     applyEffectSettings(engine, currentSettings());
 
@@ -56,9 +95,7 @@ void EffectsDialog::applyToAll()
         ~Forget() { p = nullptr; }
     } forget{m_progress};
 
-    QStringList files;
-    for (int k = 1; k <= total; ++k)
-        files.append(m_session->entry(k).FileName);
+    int written = 0;
     ApplyProgress steps;
     steps.before = [&progress](int k, int n, const QString&) {
         if (progress.wasCanceled())
@@ -66,20 +103,31 @@ void EffectsDialog::applyToAll()
         progress.setLabelText(QStringLiteral("%1 / %2").arg(k).arg(n));
         return true;
     };
-    steps.after = [this, &progress](int k, int n, const QString&) {
+    steps.after = [this, &progress, &written](int k, int n, const QString&) {
+        written = k;
         progress.setValue(k);
         if (m_progressObserver)
             m_progressObserver(k, n);
     };
+    // Whatever happens, Undo can put back what was written, the status bar
+    // tells how far it went, and the strip shows what the files now hold.
+    const auto finish = [&] {
+        if (undoKept) {
+            m_session->allPicturesUndo().runFinished(files.mid(0, written));
+            m_session->recordAllPicturesUndo();
+        }
+        m_session->announceStatus(m_session->texts.RunSummaryText.arg(written).arg(skipped));
+        m_session->requestStripReload();
+    };
     try {
         applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
     } catch (...) {
-        // The strip shows what the files now hold, also after a failure.
         try {
-            m_session->requestStripReload();
+            finish();
         } catch (...) {
         }
         throw;
     }
-    m_session->requestStripReload();
+    finish();
+    return true;
 }

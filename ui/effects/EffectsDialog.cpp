@@ -485,10 +485,12 @@ void EffectsDialog::setAllToZero(bool rizeLast)
 
 void EffectsDialog::applyEffects()
 {
-    if (CheckAll->isChecked())
-        applyToAll();
-    else
+    if (CheckAll->isChecked()) {
+        if (!applyToAll())
+            return;
+    } else {
         applyToCurrent();
+    }
     m_full->clear();
     setAllToZero(true);
     done(QDialog::Accepted);

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -126,7 +127,14 @@ private:
     void chooseSolarize();
     void setAllToZero(bool rizeLast);
     void applyToCurrent();
-    void applyToAll();
+    // False when the user stopped the run before it began.
+    bool applyToAll();
+    // The entries' files less those that can't be written, once the user
+    // agreed to skip them; empty when the user cancelled.
+    std::optional<QStringList> usableEntries(int* skipped);
+    // Keeps copies of `files` for Undo, or not when there is no room and the
+    // user goes on without; false when the user cancelled.
+    bool keepUndoCopies(const QStringList& files, bool* kept);
     // The rendered full-size picture for the settings of the controls, or
     // null when the picture could not be decoded.
     const Bitmap24* renderFullSize();

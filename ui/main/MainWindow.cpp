@@ -90,6 +90,8 @@ void MainWindow::connectSession()
     connect(m_session, &ViewerSession::currentPictureReplaced, this, &MainWindow::showReplacedPicture);
     connect(m_session, &ViewerSession::stripReloadRequested, this, &MainWindow::reloadStrip);
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);
+    connect(m_session, &ViewerSession::statusAnnounced, this,
+            [this](const QString& text) { m_statusPanels[0]->setText(text); });
 }
 
 void MainWindow::enableCollectionEditing()
@@ -161,8 +163,10 @@ void MainWindow::connectDecoder()
     });
     connect(m_decoder, &DecodeAhead::ready, this, [this](const QString& path) {
         if (m_shownEntry >= 1 && m_shownEntry <= m_session->entryCount() &&
-            m_session->entry(m_shownEntry).FileName == path)
+            m_session->entry(m_shownEntry).FileName == path) {
             m_mainImage->offer(m_decoder->find(path));
+            updatePositionTexts(m_shownEntry); // the decode may have found damage
+        }
     });
     // A picture another command put into the main image is that command's
     // to report; one from the strip is told here, once.
@@ -522,7 +526,12 @@ void MainWindow::updatePositionTexts(int entry)
 {
     m_statusPanels[1]->setText(m_session->texts.ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
                                QString::number(m_session->entryCount()));
-    m_statusPanels[2]->setText(entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString());
+    QString file = entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString();
+    // A picture that decoded only in part says so beside its name.
+    const PictureDamage damage = m_mainImage->picture().knownDamage();
+    if (!file.isEmpty() && damage != PictureDamage::None)
+        file += QStringLiteral(" \u2014 ") + m_session->texts.DamagedNote.arg(damageReason(damage));
+    m_statusPanels[2]->setText(file);
 }
 
 void MainWindow::applyWindowTitle()

@@ -65,6 +65,7 @@ public:
     void rotateRight();
     void showEffects();
     void undo();
+    void undoRun();
     void toggleSlideShow();
     void nextSlide();
     void toggleComments();

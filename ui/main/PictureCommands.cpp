@@ -4,6 +4,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/effects/EffectsDialog.h"
 #include "effects/PictureWrite.h"
+#include "ui/common/Dialogs.h"
 
 namespace {
 
@@ -70,8 +71,26 @@ void MainWindow::showEffects()
     m_peers.effects->exec();
 }
 
+// Undo of an all-pictures run: every file it wrote that is still as it left
+// them comes back; the others are named in one message.
+void MainWindow::undoRun()
+{
+    const AllPicturesUndo::Result r = m_session->allPicturesUndo().restore();
+    m_session->clearUndo();
+    for (const QString& path : r.restored)
+        pictureFileChanged(path);
+    reloadStrip();
+    if (!r.changed.isEmpty())
+        dialogs().information(this, m_session->texts.NotRestoredMessage + QStringLiteral("\n\n") +
+                                        r.changed.join(QLatin1Char('\n')));
+}
+
 void MainWindow::undo()
 {
+    if (m_session->undoRestoresRun()) {
+        undoRun();
+        return;
+    }
     const ViewerSession::UndoRecord& undo = m_session->undoRecord();
     const int e = undo.entry();
     if (e < 1 || e > m_session->entryCount() || undo.picture.isEmpty())
