@@ -305,12 +305,11 @@ QByteArray Picture::turnedLosslessly(int angle) const
     if (kind() != Kind::Jpeg)
         return QByteArray();
     const int transform = turnedOrientation(m_d->orientation, angle);
-    bool warned = false;
-    const QByteArray turned = transformJpegLosslessly(m_d->bytes, transform, &warned);
+    PictureDamage damage = PictureDamage::None;
+    const QByteArray turned = transformJpegLosslessly(m_d->bytes, transform, &damage);
     if (turned.isEmpty())
         return turned;
-    // The transform read every block: only its warnings need a closer look.
-    rememberDamage(warned ? scanJpegDamage(m_d->bytes) : PictureDamage::None);
+    rememberDamage(damage); // the transform read every block
     const bool applied = m_d->exif == ExifOrientation::Apply;
     const QByteArray exif = readJpegHeader(m_d->bytes).exif;
     ExifChanges changes;
