@@ -29,7 +29,8 @@ QString checkFile(const QString& path, ExifOrientation exif)
         if (pictureFileKind(path) == PictureFileKind::Other)
             return QString(); // nothing is written to it
         const QString folder = QFileInfo(path).absolutePath();
-        if (!writable(path) || !(writable(folder) && ::access(QFile::encodeName(folder).constData(), X_OK) == 0))
+        if (!writable(path) ||
+            !(writable(folder) && ::access(QFile::encodeName(folder).constData(), X_OK) == 0))
             return msg::cannotCreate(path, QString::fromLocal8Bit(std::strerror(EACCES)));
         return QString();
     } catch (const AppError& e) {

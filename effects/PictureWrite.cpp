@@ -12,10 +12,10 @@
 #include <QFile>
 
 #include <deque>
-#include <sys/stat.h>
 #include <exception>
 #include <future>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 constexpr std::uint32_t kWhite = 0x00FFFFFF;

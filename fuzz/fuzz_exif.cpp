@@ -2,8 +2,8 @@
 // read for its orientation and edited in place, then carried by a small JPEG that
 // is loaded, turned without loss and written back. 1: a whole JPEG file
 // through the same load, turn and write.
-#include "fuzz/FuzzSupport.h"
 #include "core/Errors.h"
+#include "fuzz/FuzzSupport.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/JpegCodec.h"

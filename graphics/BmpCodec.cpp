@@ -377,7 +377,8 @@ bool isShort(const Bytes& in, const Header& h, bool partly)
         return false;
     constexpr qint64 MaxGrowth = 64;
     const qint64 held = in.size() - h.pixelOffset;
-    if (!partly || held < (rowBits + 7) / 8 || Bitmap24::strideFor(int(h.width)) * h.height > MaxGrowth * in.size())
+    if (!partly || held < (rowBits + 7) / 8 ||
+        Bitmap24::strideFor(int(h.width)) * h.height > MaxGrowth * in.size())
         throw AppError(msg::bitmapTruncated());
     return true;
 }

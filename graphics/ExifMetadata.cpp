@@ -27,8 +27,14 @@ struct Tiff {
 
     bool has(qint64 at, qint64 n) const { return at >= 0 && n >= 0 && Base + at + n <= b.size(); }
     const uchar* p(qint64 at) const { return reinterpret_cast<const uchar*>(b.constData() + Base + at); }
-    quint16 u16(qint64 at) const { return little ? qFromLittleEndian<quint16>(p(at)) : qFromBigEndian<quint16>(p(at)); }
-    quint32 u32(qint64 at) const { return little ? qFromLittleEndian<quint32>(p(at)) : qFromBigEndian<quint32>(p(at)); }
+    quint16 u16(qint64 at) const
+    {
+        return little ? qFromLittleEndian<quint16>(p(at)) : qFromBigEndian<quint16>(p(at));
+    }
+    quint32 u32(qint64 at) const
+    {
+        return little ? qFromLittleEndian<quint32>(p(at)) : qFromBigEndian<quint32>(p(at));
+    }
     void put16(qint64 at, quint16 v)
     {
         little ? qToLittleEndian(v, b.data() + Base + at) : qToBigEndian(v, b.data() + Base + at);
@@ -168,7 +174,8 @@ QSize jpegSize(const QByteArray& jpeg)
         const uchar m = uchar(jpeg[i + 1]);
         const int length = (uchar(jpeg[i + 2]) << 8) | uchar(jpeg[i + 3]);
         if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC)
-            return QSize((uchar(jpeg[i + 7]) << 8) | uchar(jpeg[i + 8]), (uchar(jpeg[i + 5]) << 8) | uchar(jpeg[i + 6]));
+            return QSize((uchar(jpeg[i + 7]) << 8) | uchar(jpeg[i + 8]),
+                         (uchar(jpeg[i + 5]) << 8) | uchar(jpeg[i + 6]));
         i += 2 + length;
     }
     return QSize();
@@ -181,8 +188,8 @@ void replaceThumbnail(Tiff& t, const Ifd& first, const Ifd& ifd1, const Thumb& o
 {
     const bool last = Base + old.at + old.size == t.b.size();
     const qint64 aligned = (t.b.size() - Base + 1) & ~qint64(1);
-    const qsizetype budget =
-        last ? MaxSegmentPayload - (Base + old.at) : std::max<qsizetype>(old.size, MaxSegmentPayload - Base - aligned);
+    const qsizetype budget = last ? MaxSegmentPayload - (Base + old.at)
+                                  : std::max<qsizetype>(old.size, MaxSegmentPayload - Base - aligned);
     const QByteArray thumb = budget > 0 ? make(budget) : QByteArray();
     if (thumb.isEmpty() || thumb.size() > budget) {
         // Without it the second directory would describe nothing.

@@ -115,7 +115,8 @@ Bitmap24 ThumbnailSampler::result() const
         const std::uint32_t* sum = m_sums.data() + std::size_t(y) * std::size_t(m_size.width()) * 3;
         std::uint8_t* p = out.scanLine(y);
         for (int x = 0; x < m_size.width(); ++x) {
-            const std::uint32_t count = std::uint32_t(m_rowSamples[std::size_t(y)] * m_columns[std::size_t(x)].size());
+            const std::uint32_t count =
+                std::uint32_t(m_rowSamples[std::size_t(y)] * m_columns[std::size_t(x)].size());
             for (int k = 0; k < 3; ++k)
                 p[3 * x + k] = std::uint8_t((sum[3 * x + k] + count / 2) / count);
         }

@@ -323,7 +323,8 @@ JpegInfo readJpegHeader(const QByteArray& data)
     return {int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components, firstExif(d.cinfo)};
 }
 
-Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop, PictureDamage* damage)
+Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop,
+                    PictureDamage* damage)
 {
     Decoder d;
     if (!headerStep(d, data, supportedDenom(scaleDenom)))

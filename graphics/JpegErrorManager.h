@@ -5,10 +5,11 @@
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 
-#include <jpeglib.h>
-#include <jerror.h>
-
 #include "graphics/PictureDamage.h"
+
+#include <jpeglib.h>
+// jerror.h's codes depend on the library version that jpeglib.h names.
+#include <jerror.h>
 
 namespace jpegerr {
 

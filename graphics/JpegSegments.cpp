@@ -8,7 +8,7 @@
 namespace {
 
 constexpr int App0 = 0xE0, App1 = 0xE1, App2 = 0xE2, App14 = 0xEE, Com = 0xFE;
-constexpr char ExifTag[] = "Exif\0"; // with its terminator: "Exif\0\0"
+constexpr char ExifTag[] = "Exif\0";                      // with its terminator: "Exif\0\0"
 constexpr char XmpTag[] = "http://ns.adobe.com/xap/1.0/"; // with its terminator
 constexpr char IccTag[] = "ICC_PROFILE";
 

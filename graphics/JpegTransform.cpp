@@ -132,7 +132,8 @@ bool readStep(Transform& t, const QByteArray& jpeg, Moves m, bool* perfect)
     t.src.mem->max_memory_to_use = long(Bitmap24::MaxBytes);
     t.progress.progress_monitor = limitScans;
     t.src.progress = &t.progress;
-    jpeg_mem_src(&t.src, reinterpret_cast<const unsigned char*>(jpeg.constData()), static_cast<unsigned long>(jpeg.size()));
+    jpeg_mem_src(&t.src, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
     jpeg_save_markers(&t.src, JPEG_COM, 0xFFFF);
     for (int app = 0; app < 16; ++app)
         jpeg_save_markers(&t.src, JPEG_APP0 + app, 0xFFFF);
@@ -143,8 +144,10 @@ bool readStep(Transform& t, const QByteArray& jpeg, Moves m, bool* perfect)
     if (!*perfect)
         return true;
     // The turned picture's arrays, whole MCUs in size, made with the source's.
-    const JDIMENSION mcusX = (m.transpose ? t.src.image_height : t.src.image_width) / (m.transpose ? mcuH : mcuW);
-    const JDIMENSION mcusY = (m.transpose ? t.src.image_width : t.src.image_height) / (m.transpose ? mcuW : mcuH);
+    const JDIMENSION mcusX =
+        (m.transpose ? t.src.image_height : t.src.image_width) / (m.transpose ? mcuH : mcuW);
+    const JDIMENSION mcusY =
+        (m.transpose ? t.src.image_width : t.src.image_height) / (m.transpose ? mcuW : mcuH);
     const JDIMENSION wholeX = ((m.transpose ? t.src.image_height % mcuH : t.src.image_width % mcuW) != 0);
     const JDIMENSION wholeY = ((m.transpose ? t.src.image_width % mcuW : t.src.image_height % mcuH) != 0);
     for (int ci = 0; ci < t.src.num_components; ++ci) {
@@ -153,8 +156,9 @@ bool readStep(Transform& t, const QByteArray& jpeg, Moves m, bool* perfect)
         const int v = m.transpose ? comp.h_samp_factor : comp.v_samp_factor;
         t.turnedWidth[ci] = (mcusX + wholeX) * JDIMENSION(h);
         t.turnedHeight[ci] = (mcusY + wholeY) * JDIMENSION(v);
-        t.turned[ci] = t.src.mem->request_virt_barray(reinterpret_cast<j_common_ptr>(&t.src), JPOOL_IMAGE, TRUE,
-                                                      t.turnedWidth[ci], t.turnedHeight[ci], JDIMENSION(v));
+        t.turned[ci] =
+            t.src.mem->request_virt_barray(reinterpret_cast<j_common_ptr>(&t.src), JPOOL_IMAGE, TRUE,
+                                           t.turnedWidth[ci], t.turnedHeight[ci], JDIMENSION(v));
     }
     jvirt_barray_ptr* source = jpeg_read_coefficients(&t.src);
     moveBlocks(t, source, m);

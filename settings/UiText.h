@@ -41,7 +41,8 @@ struct UiProgramTexts {
         QStringLiteral("There is not enough free space to keep copies of the pictures for Undo.");
     QString WithoutUndoCaption = QStringLiteral("Go on without Undo");
     QString RunSummaryText = QStringLiteral("%1 pictures written, %2 skipped");
-    QString NotRestoredMessage = QStringLiteral("These pictures were changed after the effects and were not restored:");
+    QString NotRestoredMessage =
+        QStringLiteral("These pictures were changed after the effects and were not restored:");
     // After the file name in the status bar: what is wrong with the picture.
     QString DamagedNote = QStringLiteral("damaged (%1): shown as far as it goes, not changed");
 

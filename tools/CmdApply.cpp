@@ -3,12 +3,12 @@
 #include "tools/Commands.h"
 
 #include "collection/CollectionFile.h"
+#include "core/Errors.h"
 #include "effects/ApplyCheck.h"
-#include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
+#include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
-#include "core/Errors.h"
 
 #include <cstdio>
 #include <exception>

@@ -113,7 +113,8 @@ AllPicturesUndo::Result AllPicturesUndo::restore()
         if (!k.written)
             continue;
         const QFileInfo now(k.path);
-        if (now.exists() && now.size() == k.size && now.lastModified() == k.modified && contentHash(k.path) == k.hash)
+        if (now.exists() && now.size() == k.size && now.lastModified() == k.modified &&
+            contentHash(k.path) == k.hash)
             unchanged << &k;
         else
             r.changed << k.path;

@@ -122,7 +122,8 @@ TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
 
 std::string toneName(const ::testing::TestParamInfo<std::tuple<ToneCase, Files>>& info)
 {
-    static const char* const kFiles[] = {"JpegToJpeg", "BmpToBmp", "TopDownBmpToBmp", "BmpToJpeg", "CameraJpegToJpeg"};
+    static const char* const kFiles[] = {"JpegToJpeg", "BmpToBmp", "TopDownBmpToBmp", "BmpToJpeg",
+                                         "CameraJpegToJpeg"};
     return std::string(std::get<0>(info.param).name) + "_" + kFiles[int(std::get<1>(info.param))];
 }
 
@@ -191,9 +192,12 @@ TEST_P(RepeatedEntries, EachEntryCountsAsOneEntryAtATimeDoes)
         writeFileAtomically(at("a.jpg"), encodeJpeg(testpics::pattern(kWidth, 40, 1)));
         writeFileAtomically(at("b.bmp"), encodeBmp24(testpics::pattern(kWidth, 33, 2)));
         writeFileAtomically(at("c.jpg"), encodeJpeg(testpics::pattern(kWidth, 35, 3)));
-        EXPECT_EQ(::link(QFile::encodeName(at("b.bmp")).constData(), QFile::encodeName(at("b2.bmp")).constData()), 0);
+        EXPECT_EQ(
+            ::link(QFile::encodeName(at("b.bmp")).constData(), QFile::encodeName(at("b2.bmp")).constData()),
+            0);
         EXPECT_TRUE(QFile::link(at("a.jpg"), at("a-link.jpg")));
-        return QStringList{at("a.jpg"), at("a.jpg"), at("b.bmp"), at("b2.bmp"), at("c.jpg"), at("a-link.jpg")};
+        return QStringList{at("a.jpg"),  at("a.jpg"), at("b.bmp"),
+                           at("b2.bmp"), at("c.jpg"), at("a-link.jpg")};
     };
     const QStringList run = make("run"), single = make("single");
     const std::vector<EffectSetting> settings{{P::PicBrightness, 40}, {P::PicColorNoise, GetParam()}};
@@ -247,7 +251,8 @@ TEST_P(DamagedSource, IsNeverWritten)
 {
     const DamagedCase c = GetParam();
     QTemporaryDir dir;
-    const QString in = dir.filePath(c.jpeg ? "in.jpg" : "in.bmp"), out = dir.filePath(c.jpeg ? "out.jpg" : "out.bmp");
+    const QString in = dir.filePath(c.jpeg ? "in.jpg" : "in.bmp"),
+                  out = dir.filePath(c.jpeg ? "out.jpg" : "out.bmp");
     const QByteArray whole = c.jpeg ? encodeJpeg(testpics::pattern(kWidth, kHeight, 2))
                                     : encodeBmp24(testpics::pattern(kWidth, kHeight, 2));
     writeFileAtomically(in, whole.left(whole.size() / 2));
@@ -263,7 +268,8 @@ TEST_P(DamagedSource, IsNeverWritten)
         // The whole frame names the file it would have written over: in the
         // effects dialog that is the damaged picture's own.
         const QString named = c.streamed ? in : out;
-        EXPECT_EQ(e.text(), QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(named));
+        EXPECT_EQ(e.text(),
+                  QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(named));
     }
     EXPECT_FALSE(QFile::exists(out));
 }

@@ -1,8 +1,8 @@
 // The lossless transform against TurboJPEG's, the reference for moving DCT
 // blocks: for every orientation and the usual chroma samplings, the same
 // coefficients, so the same decoded pixels.
-#include "graphics/JpegCodec.h"
 #include "graphics/JpegTransform.h"
+#include "graphics/JpegCodec.h"
 #include "tests/support/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,9 @@ QByteArray compressed(const Bitmap24& b, int sampling)
     tjhandle h = tjInitCompress();
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    EXPECT_EQ(tjCompress2(h, b.bits(), b.width(), b.stride(), b.height(), TJPF_BGR, &out, &size, sampling, 85, 0), 0);
+    EXPECT_EQ(
+        tjCompress2(h, b.bits(), b.width(), b.stride(), b.height(), TJPF_BGR, &out, &size, sampling, 85, 0),
+        0);
     QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
     tjFree(out);
     tjDestroy(h);
@@ -30,8 +32,10 @@ QByteArray reference(const QByteArray& jpeg, int op)
     t.options = TJXOPT_PERFECT;
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    const int rc = tjTransform(h, reinterpret_cast<const unsigned char*>(jpeg.constData()), jpeg.size(), 1, &out, &size, &t, 0);
-    QByteArray result = rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
+    const int rc = tjTransform(h, reinterpret_cast<const unsigned char*>(jpeg.constData()), jpeg.size(), 1,
+                               &out, &size, &t, 0);
+    QByteArray result =
+        rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
     tjFree(out);
     tjDestroy(h);
     return result;
@@ -58,12 +62,14 @@ TEST_P(LosslessTransform, MovesTheBlocksAsTheReferenceDoes)
 std::string caseName(const ::testing::TestParamInfo<std::tuple<int, int>>& info)
 {
     static const char* const names[] = {"444", "422", "420", "Gray", "440"};
-    return "Tag" + std::to_string(kOrientations[std::get<0>(info.param)].first) + "_" + names[std::get<1>(info.param)];
+    return "Tag" + std::to_string(kOrientations[std::get<0>(info.param)].first) + "_" +
+           names[std::get<1>(info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Samplings, LosslessTransform,
                          ::testing::Combine(::testing::Range(0, 7),
-                                            ::testing::Values(TJSAMP_444, TJSAMP_422, TJSAMP_420, TJSAMP_440)),
+                                            ::testing::Values(TJSAMP_444, TJSAMP_422, TJSAMP_420,
+                                                              TJSAMP_440)),
                          caseName);
 
 // An edge of partial blocks is fine where the move leaves it at the far
@@ -72,8 +78,10 @@ TEST(LosslessTransformEdges, OnlyTheMovedEdgeMustBeWholeBlocks)
 {
     const QByteArray wide = compressed(testpics::pattern(70, 48, 3), TJSAMP_420); // width ends mid-block
     for (const auto& [orientation, op] : kOrientations)
-        EXPECT_EQ(transformJpegLosslessly(wide, orientation).isEmpty(), reference(wide, op).isEmpty()) << orientation;
-    EXPECT_FALSE(transformJpegLosslessly(wide, 6).isEmpty()) << "a quarter turn clockwise needs whole rows only";
+        EXPECT_EQ(transformJpegLosslessly(wide, orientation).isEmpty(), reference(wide, op).isEmpty())
+            << orientation;
+    EXPECT_FALSE(transformJpegLosslessly(wide, 6).isEmpty())
+        << "a quarter turn clockwise needs whole rows only";
 }
 
 } // namespace

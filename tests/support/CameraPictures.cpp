@@ -130,7 +130,8 @@ QByteArray exifBlock(QSize stored, int orientation)
 
 QByteArray cameraJpeg(const Bitmap24& stored, int orientation)
 {
-    const JpegMetadata m{false, {{0xE1, exifBlock(QSize(stored.width(), stored.height()), orientation)}, {0xE2, iccChunk()}}};
+    const JpegMetadata m{
+        false, {{0xE1, exifBlock(QSize(stored.width(), stored.height()), orientation)}, {0xE2, iccChunk()}}};
     return encodeJpeg(stored, 95, m);
 }
 

@@ -22,7 +22,8 @@ QStringList run(const QString& program, const QStringList& args)
     p.start(program, args);
     if (!p.waitForFinished(60000))
         return {QStringLiteral("timed out")};
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())
+        .split('\n', Qt::SkipEmptyParts);
 }
 
 int fx(const QStringList& args)
@@ -37,9 +38,9 @@ int fx(const QStringList& args)
 QSet<QString> tags(const QString& path)
 {
     static const QRegularExpression line(QStringLiteral("^\\[(\\S+)\\]\\s+(\\S+)\\s*:"));
-    static const QSet<QString> mayChange{"Orientation",     "ExifImageWidth",  "ExifImageHeight", "ImageWidth",
-                                         "ImageHeight",     "ThumbnailOffset", "ThumbnailLength", "ThumbnailImage",
-                                         "ImageSize",       "Megapixels"};
+    static const QSet<QString> mayChange{
+        "Orientation",     "ExifImageWidth",  "ExifImageHeight", "ImageWidth", "ImageHeight",
+        "ThumbnailOffset", "ThumbnailLength", "ThumbnailImage",  "ImageSize",  "Megapixels"};
     // System and File describe the file and its encoding; Adobe's marker
     // describes the old encoding and goes with it.
     static const QSet<QString> groups{"System", "File", "ExifTool", "Adobe"};
@@ -88,7 +89,8 @@ TEST_P(CorpusCameraFiles, KeepEveryTagButOrientationDimensionsAndThumbnail)
     const QString original = QStringLiteral(PV_CORPUS_DIR "/camera/") + j.file;
     const QString in = dir.filePath(j.file), out = dir.filePath(QStringLiteral("out.jpg"));
     ASSERT_TRUE(putBytes(in, fileBytes(original)));
-    const QStringList args = j.render ? QStringList{"render", "--brightness=5", in, out} : QStringList{"rotate", "right", in};
+    const QStringList args =
+        j.render ? QStringList{"render", "--brightness=5", in, out} : QStringList{"rotate", "right", in};
     ASSERT_EQ(fx(args), 0);
     expectKept(original, j.render ? out : in);
 }
@@ -173,14 +175,17 @@ class HandWrittenMakerNotes : public ::testing::TestWithParam<Judged> {};
 TEST_P(HandWrittenMakerNotes, KeepTheirValuesAfterEveryWrite)
 {
     QTemporaryDir dir;
-    const QString original = dir.filePath("canon.jpg"), in = dir.filePath("in.jpg"), out = dir.filePath("out.jpg");
+    const QString original = dir.filePath("canon.jpg"), in = dir.filePath("in.jpg"),
+                  out = dir.filePath("out.jpg");
     const QByteArray thumbnail = encodeJpeg(testpics::pattern(32, 24, 2), 50, JpegMetadata{false, {}});
     const QByteArray block = canonBlock(thumbnail);
-    writeFileAtomically(original, encodeJpeg(testpics::pattern(640, 480, 1), 90, JpegMetadata{false, {{0xE1, block}}}));
+    writeFileAtomically(original,
+                        encodeJpeg(testpics::pattern(640, 480, 1), 90, JpegMetadata{false, {{0xE1, block}}}));
     const QStringList owner = run("exiftool", {"-s3", "-OwnerName", original});
     ASSERT_EQ(owner, QStringList{"Tom Rowan and Sarah Clifton"}) << "exiftool reads the block as a camera's";
     ASSERT_TRUE(QFile::copy(original, in));
-    const QStringList args = GetParam().render ? QStringList{"render", "--contrast=9", in, out} : QStringList{"rotate", "left", in};
+    const QStringList args = GetParam().render ? QStringList{"render", "--contrast=9", in, out}
+                                               : QStringList{"rotate", "left", in};
     ASSERT_EQ(fx(args), 0);
     const QString written = GetParam().render ? out : in;
     expectKept(original, written);

@@ -209,7 +209,8 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     EXPECT_EQ(mainWindow()->statusPanel(0)->text(),
               QStringLiteral("%1 pictures written, %2 skipped").arg(c.done).arg(unreadable ? 1 : 0));
     if (failed) {
-        EXPECT_TRUE(fake.errors[0].startsWith(QString::fromLatin1(c.message).arg(files[2]))) << fake.errors[0].toStdString();
+        EXPECT_TRUE(fake.errors[0].startsWith(QString::fromLatin1(c.message).arg(files[2])))
+            << fake.errors[0].toStdString();
         EXPECT_EQ(d().BrightBar->value(), 5);
         d().discardEffects();
     } else {
@@ -225,13 +226,14 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     EXPECT_TRUE(fake.infos.isEmpty()) << fake.infos.join('\n').toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, AllPictures,
-    ::testing::Values(AllCase{"EveryEntry", Stop::None, 6, nullptr}, AllCase{"Cancelled", Stop::Cancel, 2, nullptr},
-                      AllCase{"UnreadableFoundFirst", Stop::Unreadable, 0, nullptr},
-                      AllCase{"UnreadableSkipped", Stop::UnreadableSkipped, 5, nullptr},
-                      AllCase{"Unwritable", Stop::Unwritable, 2, "Cannot create file \"%1\"."}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, AllPictures,
+                         ::testing::Values(AllCase{"EveryEntry", Stop::None, 6, nullptr},
+                                           AllCase{"Cancelled", Stop::Cancel, 2, nullptr},
+                                           AllCase{"UnreadableFoundFirst", Stop::Unreadable, 0, nullptr},
+                                           AllCase{"UnreadableSkipped", Stop::UnreadableSkipped, 5, nullptr},
+                                           AllCase{"Unwritable", Stop::Unwritable, 2,
+                                                   "Cannot create file \"%1\"."}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Undo of a run leaves alone a file changed since, and says so; without
 // room for the copies the run goes on only when the user agrees, and has

@@ -193,7 +193,8 @@ TEST_P(DamagedPicture, IsShownWithANoteAndNeverWritten)
         << panel(2).toStdString();
     key(Qt::Key_R, Qt::ControlModifier);
     ASSERT_EQ(fake.errors.size(), 1);
-    EXPECT_EQ(fake.errors[0], QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(path));
+    EXPECT_EQ(fake.errors[0],
+              QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(path));
     EXPECT_EQ(fileBytes(path), bytes.left(bytes.size() * 2 / 3));
 }
 

@@ -116,8 +116,10 @@ TEST(RunUndoRoom, WantsTheCopiesAndSomeToSpare)
     writeFileAtomically(f, QByteArray(1000, 'x'));
     qint64 free = 0;
     AllPicturesUndo undo(dir.filePath("cache"), [&free](const QString&) { return free; });
-    for (const auto& [space, room] : {std::pair{qint64(0), false}, {qint64(16 << 20), false},
-                                      {qint64((16 << 20) + 1000), true}, {qint64(-1), false}}) {
+    for (const auto& [space, room] : {std::pair{qint64(0), false},
+                                      {qint64(16 << 20), false},
+                                      {qint64((16 << 20) + 1000), true},
+                                      {qint64(-1), false}}) {
         free = space;
         EXPECT_EQ(undo.hasRoomFor({f, f}), room) << space;
     }

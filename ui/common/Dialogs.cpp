@@ -32,9 +32,11 @@ void DialogProvider::information(QWidget* parent, const QString& text)
     QMessageBox::information(parent, QCoreApplication::applicationName(), text);
 }
 
-bool DialogProvider::question(QWidget* parent, const QString& text, const QString& accept, const QString& reject)
+bool DialogProvider::question(QWidget* parent, const QString& text, const QString& accept,
+                              const QString& reject)
 {
-    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::NoButton,
+                    parent);
     QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
     box.addButton(reject, QMessageBox::RejectRole);
     box.exec();

@@ -10,8 +10,8 @@
 #include "viewer/ViewerSession.h"
 
 #include <QCheckBox>
-#include <QToolButton>
 #include <QProgressDialog>
+#include <QToolButton>
 
 void EffectsDialog::applyToCurrent()
 {
@@ -48,8 +48,8 @@ std::optional<QStringList> EffectsDialog::usableEntries(int* skipped)
     if (unusable.isEmpty())
         return files;
     const ProgramTexts& t = m_session->texts;
-    const QString text = t.UnusableEntriesMessage + QStringLiteral("\n\n") +
-                         unusableList(unusable, 10, t.UnusableMoreText);
+    const QString text =
+        t.UnusableEntriesMessage + QStringLiteral("\n\n") + unusableList(unusable, 10, t.UnusableMoreText);
     if (!dialogs().question(this, text, t.SkipEntriesCaption, btnClose->text()))
         return std::nullopt;
     return usableFiles(files, unusable);

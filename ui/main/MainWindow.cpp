@@ -526,7 +526,8 @@ void MainWindow::updatePositionTexts(int entry)
 {
     m_statusPanels[1]->setText(m_session->texts.ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
                                QString::number(m_session->entryCount()));
-    QString file = entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString();
+    QString file =
+        entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString();
     // A picture that decoded only in part says so beside its name.
     const PictureDamage damage = m_mainImage->picture().knownDamage();
     if (!file.isEmpty() && damage != PictureDamage::None)
