@@ -36,9 +36,14 @@ int g_runs = 0; // runs of this process, for folder names of their own
 
 } // namespace
 
-AllPicturesUndo::AllPicturesUndo(QString folder, FreeSpace freeSpace)
-    : m_root(std::move(folder)), m_freeSpace(freeSpace ? std::move(freeSpace) : FreeSpace(diskFreeSpace))
+AllPicturesUndo::AllPicturesUndo(QString folder, FreeSpace freeSpace) : m_root(std::move(folder))
 {
+    setFreeSpace(std::move(freeSpace));
+}
+
+void AllPicturesUndo::setFreeSpace(FreeSpace freeSpace)
+{
+    m_freeSpace = freeSpace ? std::move(freeSpace) : FreeSpace(diskFreeSpace);
 }
 
 AllPicturesUndo::~AllPicturesUndo()

@@ -23,7 +23,8 @@ public:
     AllPicturesUndo& operator=(const AllPicturesUndo&) = delete;
 
     static QString defaultFolder();
-    void setFreeSpace(FreeSpace freeSpace) { m_freeSpace = std::move(freeSpace); }
+    // Null: the disk's own figure.
+    void setFreeSpace(FreeSpace freeSpace);
 
     // Whether copies of `files` fit on the disk, leaving some room to spare.
     bool hasRoomFor(const QStringList& files) const;

@@ -269,6 +269,7 @@ TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndNeedsRoom)
     QTest::mouseClick(d().butApply, Qt::LeftButton);
     EXPECT_NE(fileBytes(files[0]), before);
     EXPECT_FALSE(enabled("mnuUndo"));
+    session().allPicturesUndo().setFreeSpace({});
 }
 
 // Above the reduction threshold the preview ends with the full-resolution

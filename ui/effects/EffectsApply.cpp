@@ -109,25 +109,27 @@ bool EffectsDialog::applyToAll()
         if (m_progressObserver)
             m_progressObserver(k, n);
     };
-    // Whatever happens, Undo can put back what was written, the status bar
-    // tells how far it went, and the strip shows what the files now hold.
-    const auto finish = [&] {
-        if (undoKept) {
-            m_session->allPicturesUndo().runFinished(files.mid(0, written));
-            m_session->recordAllPicturesUndo();
-        }
-        m_session->announceStatus(m_session->texts.RunSummaryText.arg(written).arg(skipped));
-        m_session->requestStripReload();
-    };
     try {
         applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
     } catch (...) {
         try {
-            finish();
+            finishRun(files.mid(0, written), skipped, undoKept);
         } catch (...) {
         }
         throw;
     }
-    finish();
+    finishRun(files.mid(0, written), skipped, undoKept);
     return true;
+}
+
+// Whatever happened, Undo can put back what was written, the status bar
+// tells how far the run went, and the strip shows what the files now hold.
+void EffectsDialog::finishRun(const QStringList& written, int skipped, bool undoKept)
+{
+    if (undoKept) {
+        m_session->allPicturesUndo().runFinished(written);
+        m_session->recordAllPicturesUndo();
+    }
+    m_session->announceStatus(m_session->texts.RunSummaryText.arg(written.size()).arg(skipped));
+    m_session->requestStripReload();
 }

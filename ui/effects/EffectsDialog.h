@@ -135,6 +135,8 @@ private:
     // Keeps copies of `files` for Undo, or not when there is no room and the
     // user goes on without; false when the user cancelled.
     bool keepUndoCopies(const QStringList& files, bool* kept);
+    // After a run that wrote `written` (entries, in order).
+    void finishRun(const QStringList& written, int skipped, bool undoKept);
     // The rendered full-size picture for the settings of the controls, or
     // null when the picture could not be decoded.
     const Bitmap24* renderFullSize();
