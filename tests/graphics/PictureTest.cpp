@@ -3,6 +3,7 @@
 #include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/JpegSegments.h"
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
@@ -209,3 +210,47 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
                       HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// What a JPEG written again from new pixels keeps of its source's segments:
+// everything in order, but what described the old encoding.
+struct KeptCase {
+    const char* name;
+    QList<JpegSegment> source;
+    QList<JpegSegment> written;
+};
+
+class ReplacementSegments : public ::testing::TestWithParam<KeptCase> {};
+
+const QByteArray Jfif("JFIF\0\1\2\1\0\x48\0\x48\0\0", 14);
+const QByteArray JfifWithThumbnail = QByteArray("JFIF\0\1\2\1\0\x48\0\x48\1\1", 14) + QByteArray(3, '\x7f');
+const QByteArray Xmp = QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) + "<x:xmpmeta><dc:title>Sea</dc:title></x:xmpmeta>";
+const QByteArray ExtendedXmp = QByteArray("http://ns.adobe.com/xmp/extension/\0", 35) + QByteArray(40, 'e');
+const QByteArray Iptc = QByteArray("Photoshop 3.0\0", 14) + "8BIM\4\4";
+const QByteArray RgbIcc = QByteArray("ICC_PROFILE\0\1\2", 14) + QByteArray(16, '\0') + "RGB ";
+const QByteArray CmykIcc = QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray(16, '\0') + "CMYK";
+const QByteArray Adobe("Adobe\0\x64\0\0\0\0\1", 12);
+
+} // namespace
+
+TEST_P(ReplacementSegments, KeepEverythingButTheOldEncodingsMarkers)
+{
+    const KeptCase& c = GetParam();
+    const Picture source =
+        Picture::fromJpegData(encodeJpeg(testpics::pattern(24, 16, 1), 90, JpegMetadata{false, c.source}));
+    const QByteArray written = source.encodeJpegReplacement(testpics::pattern(24, 16, 2));
+    EXPECT_EQ(readJpegSegments(written), c.written);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Jpeg, ReplacementSegments, ::testing::Values(
+    KeptCase{"XmpIptcCommentsAndMakersOwnInOrder",
+             {{0xE1, Xmp}, {0xE1, ExtendedXmp}, {0xED, Iptc}, {0xFE, "first"}, {0xE9, "maker"}, {0xFE, "second"}},
+             {{0xE1, Xmp}, {0xE1, ExtendedXmp}, {0xED, Iptc}, {0xFE, "first"}, {0xE9, "maker"}, {0xFE, "second"}}},
+    KeptCase{"ProfileInEveryChunk", {{0xE2, RgbIcc}, {0xE2, RgbIcc + "2"}}, {{0xE2, RgbIcc}, {0xE2, RgbIcc + "2"}}},
+    KeptCase{"JfifWithoutItsThumbnail", {{0xE0, JfifWithThumbnail}, {0xE0, QByteArray("JFXX\0\x10", 6)}, {0xFE, "c"}},
+             {{0xE0, Jfif}, {0xFE, "c"}}},
+    KeptCase{"AdobeAndACmykProfileDescribeTheOldEncoding", {{0xEE, Adobe}, {0xE2, CmykIcc}, {0xFE, "c"}}, {{0xFE, "c"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
