@@ -8,6 +8,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/editor/CollectionEditor.h"
 #include "ui/effects/EffectsDialog.h"
+#include "ui/help/HelpBinding.h"
 #include "core/Errors.h"
 #include "ui/settings/SettingsDialog.h"
 #include "settings/SettingsModel.h"
@@ -102,7 +103,8 @@ void createWindows(const QStringList& commandLine)
     w.effects = new EffectsDialog(*w.session, [main] { return main->Image1()->picture(); }, main);
     w.editor = new CollectionEditor(*w.session);
     QObject::connect(w.editor, &CollectionEditor::newCollectionSaved, main, &MainWindow::enableCollectionEditing);
-    main->setPeers({w.effects, w.editor, nullptr, nullptr, nullptr});
+    w.help = new HelpBinding;
+    main->setPeers({w.effects, w.editor, nullptr, nullptr, nullptr, w.help});
     if (!commandLine.isEmpty() && !commandLine.first().isEmpty()) {
         // A path with blanks arrives split by the shell: join it again.
         w.session->setCollectionFileName(commandLine.join(QLatin1Char(' ')));
@@ -112,7 +114,7 @@ void createWindows(const QStringList& commandLine)
     w.about = new AboutBox(main);
     w.settings = new SettingsDialog(&g_settingsTarget, settingsPath);
     w.comments = new CommentsWindow(w.session->settings, main->action("mnuComments"));
-    main->setPeers({w.effects, w.editor, w.about, w.settings, w.comments});
+    main->setPeers({w.effects, w.editor, w.about, w.settings, w.comments, w.help});
 }
 
 void setSettingsFile(const QString& path)
@@ -134,5 +136,6 @@ void destroyWindows()
     w.effects = nullptr; // the main window owns the effects dialog and the About box
     w.about = nullptr;
     delete std::exchange(w.main, nullptr);
+    delete std::exchange(w.help, nullptr);
     delete std::exchange(w.session, nullptr);
 }

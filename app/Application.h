@@ -15,6 +15,7 @@ class AboutBox;
 class CollectionEditor;
 class CommentsWindow;
 class EffectsDialog;
+class HelpBinding;
 class MainWindow;
 class SettingsDialog;
 class ViewerSession;
@@ -28,6 +29,7 @@ struct ProgramWindows {
     AboutBox* about = nullptr;
     SettingsDialog* settings = nullptr;
     CommentsWindow* comments = nullptr;
+    HelpBinding* help = nullptr;
 };
 
 // Creates the session and the six windows in their order. commandLine: the

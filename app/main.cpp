@@ -45,7 +45,7 @@ void scheduleSelfCheck(const QString& report)
     MainWindow* main = programWindows().main;
     QTimer::singleShot(0, main, [report, main] {
         main->showHelp();
-        const HelpWindow* help = openHelpWindow();
+        const HelpWindow* help = programWindows().help->window();
         QFile out(report);
         if (out.open(QIODevice::WriteOnly | QIODevice::Text)) {
             QTextStream s(&out);
@@ -53,7 +53,7 @@ void scheduleSelfCheck(const QString& report)
               << "contents=" << (help ? help->contentsTree()->topLevelItemCount() : 0) << '\n'
               << "menu=" << main->findChild<QMenu*>(QStringLiteral("mnuMain"))->title() << '\n';
         }
-        closeHelp();
+        programWindows().help->close();
         main->quit();
     });
 }
@@ -65,8 +65,6 @@ int main(int argc, char** argv)
     if (answeredOption(argc, argv))
         return 0;
     PictavoApplication app(argc, argv);
-    // The help file's fixed path; the help binding maps it into our folder.
-    helpBinding().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
     createWindows(app.arguments().mid(1));
     programWindows().main->show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())

@@ -282,41 +282,6 @@ void EffectRenderer::ResetEffects()
     repaint();
 }
 
-void EffectRenderer::setStretch(bool v)
-{
-    if (v == m_stretch)
-        return;
-    m_stretch = v;
-    repaint();
-}
-
-void EffectRenderer::setCenter(bool v)
-{
-    if (v == m_center)
-        return;
-    m_center = v;
-    repaint();
-}
-
-void EffectRenderer::setTransparent(bool v)
-{
-    if (v == m_transparent)
-        return;
-    m_transparent = v;
-    repaint();
-}
-
-QRect EffectRenderer::DestRect(QSize client) const noexcept
-{
-    if (m_stretch)
-        return QRect(0, 0, client.width(), client.height());
-    const int pw = m_picture.width();
-    const int ph = m_picture.height();
-    if (m_center)
-        return QRect((client.width() - pw) / 2, (client.height() - ph) / 2, pw, ph);
-    return QRect(0, 0, pw, ph);
-}
-
 void EffectRenderer::repaint()
 {
     if (m_repaint)

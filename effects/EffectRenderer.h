@@ -4,9 +4,6 @@
 // command-line tool and tests drive it without a window.
 #include "graphics/Bitmap24.h"
 
-#include <QRect>
-#include <QSize>
-#include <QString>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -59,14 +56,11 @@ public:
     void setPictureOriginal(Bitmap24&& bitmap);
     // Decodes JPEG and other kinds into a 24-bit bitmap first.
     void setPictureOriginal(const ::Picture& picture);
-    // Picture::loadFromFile into the original picture; throws AppError.
-    void loadPictureOriginal(const QString& path);
     void clearPictureOriginal();
 
     // The rendered 24-bit bitmap, the original picture's size; rewritten by
     // every property change, so callers copy what they keep.
     const Bitmap24& Picture() const noexcept { return m_picture; }
-    ::Picture renderedPicture() const;
 
     int property(EffectProperty p) const noexcept { return m_values[std::size_t(p)]; }
     // Runs the property's setter, with its clamps, exclusions and cache work.
@@ -136,17 +130,8 @@ public:
     // of the original; no rendering.
     void ResetEffects();
 
-    bool Stretch() const noexcept { return m_stretch; }
-    bool Center() const noexcept { return m_center; }
-    bool Transparent() const noexcept { return m_transparent; }
-    void setStretch(bool v);
-    void setCenter(bool v);
-    void setTransparent(bool v);
-    // Where Picture is painted in a control of the given client size.
-    QRect DestRect(QSize client) const noexcept;
-
-    // Called after every rendering and whenever Picture or the way it is
-    // painted changes, so a view can repaint.
+    // Called after every rendering and whenever Picture changes, so a view
+    // can repaint.
     void setRepaintCallback(std::function<void()> callback) { m_repaint = std::move(callback); }
 
     // How many renderings ran (tests use it to tell "rendered" from "copied").
@@ -168,9 +153,6 @@ private:
     std::optional<Bitmap24> m_noise;
     std::optional<Bitmap24> m_effectSource;
     std::array<int, EffectPropertyCount> m_values{};
-    bool m_stretch = false;
-    bool m_center = false;
-    bool m_transparent = false;
     long m_renderCount = 0;
     bool m_holdRender = false;
     const std::atomic<bool>* m_stop = nullptr;

@@ -135,7 +135,6 @@ void EffectsDialog::createControls()
     Shape1 = make<QFrame>(this, "Shape1", 184, 172, 289, 149);
     Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
     ImgPreview = make<EffectPreview>(this, "ImgPreview", 187, 174, 283, 145);
-    ImgPreview->engine().setStretch(true);
 
     CheckAll = make<QCheckBox>(this, "CheckAll", 9, 329, 288, 22);
     CheckAll->setText(QStringLiteral("Apply for all images in collection"));

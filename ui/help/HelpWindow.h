@@ -49,8 +49,6 @@ public:
     void showKeyword(const QString& keyword);
     // A page of the help file, "pages/a.htm" or "pages/a.htm#part".
     void showTopic(const QString& topic);
-    // No context map is compiled into our help files: the contents page.
-    void showContext(int context);
 
     // Opens an archive path ("/pages/a.htm#part") in the page view.
     void navigate(const QString& archivePath);

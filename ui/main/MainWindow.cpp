@@ -613,7 +613,11 @@ void MainWindow::toggleComments()
     }
 }
 
-void MainWindow::showHelp() { showHelpContents(this); }
+void MainWindow::showHelp()
+{
+    if (m_peers.help)
+        m_peers.help->showContents(this);
+}
 
 void MainWindow::showAbout()
 {

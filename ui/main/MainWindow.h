@@ -28,6 +28,7 @@ class CollectionEditor;
 class AboutBox;
 class CommentsWindow;
 class SettingsDialog;
+class HelpBinding;
 class QWidget;
 
 
@@ -83,6 +84,7 @@ public:
         QPointer<AboutBox> about;
         QPointer<SettingsDialog> settings;
         QPointer<CommentsWindow> comments;
+        HelpBinding* help = nullptr;
     };
     void setPeers(const Peers& peers) { m_peers = peers; }
     // A new collection got its file: the commands that edit it apply.
