@@ -12,6 +12,7 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -80,15 +81,14 @@ TEST(PictureLoad, FailuresEndInTheProgramsMessages)
         const char* name;
         std::optional<QByteArray> bytes;
         QString message;
-    } cases[] = {
-        {"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
-        {"trailing.", {}, "Unknown picture file extension (.)"},
-        {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
-        {"empty.bmp", "", "Bitmap image is not valid"},
-        {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
-        {"short.bmp", "BM", "Bitmap image is not valid"},
-        {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
-        {"text.ico", "not an icon", "Picture is not valid."}};
+    } cases[] = {{"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
+                 {"trailing.", {}, "Unknown picture file extension (.)"},
+                 {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
+                 {"empty.bmp", "", "Bitmap image is not valid"},
+                 {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
+                 {"short.bmp", "BM", "Bitmap image is not valid"},
+                 {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
+                 {"text.ico", "not an icon", "Picture is not valid."}};
     for (const auto& c : cases) {
         const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
         EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
@@ -144,7 +144,8 @@ TEST(PictureSave, WritesTheFormHeldOrNothing)
     EXPECT_EQ(fileBytes(dir.filePath("b.ico")), ico);
 
     const QString kept = writeScratch(dir, "keep.bmp", "precious");
-    EXPECT_EQ(errorText([&] { Picture().saveToFile(kept); }), msg::cannotCreate(kept, "The picture is empty."));
+    EXPECT_EQ(errorText([&] { Picture().saveToFile(kept); }),
+              msg::cannotCreate(kept, "The picture is empty."));
     EXPECT_EQ(fileBytes(kept), "precious");
 }
 
@@ -202,11 +203,38 @@ TEST_P(HostileExifBlocks, NeverStopAPictureFromLoading)
     EXPECT_EQ(written.size(), shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Exif, HostileExifBlocks,
-    ::testing::Values(HostileExif{"WellFormed", exifBlock({Orientation6}), 6},
-                      HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
-                      HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
-                      HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
-                      HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Exif, HostileExifBlocks,
+                         ::testing::Values(HostileExif{"WellFormed", exifBlock({Orientation6}), 6},
+                                           HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
+                                           HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
+                                           HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
+                                           HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Largest difference of any channel between two images of one size.
+int maxDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    int worst = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int i = 0; i < x.width() * 3; ++i)
+            worst = std::max(worst, std::abs(int(x.constScanLine(row)[i]) - int(y.constScanLine(row)[i])));
+    return worst;
+}
+
+TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
+{
+    const QByteArray jpeg = encodeJpeg(testpics::pattern(300, 200, 3));
+    const QImage whole = decodeJpeg(jpeg).toImage();
+    for (const QRect asked : {QRect(0, 0, 40, 30), QRect(37, 51, 90, 70), QRect(250, 150, 100, 100)}) {
+        QRect got = asked;
+        const QImage band = Picture::fromJpegData(jpeg).decodedBand(&got);
+        EXPECT_TRUE(got.contains(asked.intersected(whole.rect()))) << got.x() << "," << got.y();
+        EXPECT_EQ(band.size(), got.size());
+        EXPECT_EQ(maxDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
+    }
+}
+
+} // namespace

@@ -7,13 +7,6 @@
 #include <QImage>
 #include <QWidget>
 
-// Where a w x h picture lands in a cw x ch control.
-QRect placePicture(QSize picture, QSize control, bool stretch, bool proportional, bool center);
-// What a picture placed so needs decoded: its drawn size in device pixels,
-// or at its own size the part of it `viewport` (control coordinates) shows.
-DrawTarget drawTarget(QSize picture, QSize control, bool stretch, bool proportional, bool center, qreal dpr,
-                      QRect viewport);
-
 class MainImage : public QWidget {
     Q_OBJECT
 public:

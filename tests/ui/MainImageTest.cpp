@@ -1,0 +1,67 @@
+// The main image and the strip with pictures decoded off the GUI thread:
+// the drawn pixels arrive, and a file changed since it was read is read
+// again.
+#include "tests/ui/AppFixture.h"
+
+#include <cstdlib>
+
+namespace {
+
+// Largest difference of any channel between two images of one size.
+int maxDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    int worst = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int i = 0; i < x.width() * 3; ++i)
+            worst = std::max(worst, std::abs(int(x.constScanLine(row)[i]) - int(y.constScanLine(row)[i])));
+    return worst;
+}
+
+class MainImageDecodes : public AppFixture {
+protected:
+    // `n` pictures larger than the main area, each its own file.
+    void openBig(int n)
+    {
+        QStringList files;
+        for (int k = 1; k <= n; ++k)
+            files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), 1200, 900, k);
+        openFiles(files);
+    }
+    QString fileOf(int entry) const { return session().entry(entry).FileName; }
+};
+
+// As Is: the main image draws the very pixels of the whole decode.
+TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
+{
+    openBig(1);
+    MainImage* img = mainWindow()->Image1();
+    QTRY_VERIFY(img->showsDecodedPixels());
+    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
+    EXPECT_EQ(maxDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
+    EXPECT_TRUE(fake.errors.isEmpty());
+}
+
+TEST_F(MainImageDecodes, AFileChangedAfterItWasReadAheadIsReadAgain)
+{
+    mainWindow()->setOuterSize(624, 581); // three slots
+    openBig(5);
+    session().setFollowsCursor(true);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // on the lowest slot: entry 4 is read ahead from its file
+    QTRY_VERIFY(mainWindow()->decoder()->find(fileOf(4)));
+    testpics::writeJpeg(fileOf(4), 90, 60, 7);
+    key(Qt::Key_Down);
+    EXPECT_EQ(mainWindow()->slot(3)->picture().size(), QSize(90, 60));
+    EXPECT_EQ(mainWindow()->Image1()->pictureSize(), QSize(90, 60));
+}
+
+TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)
+{
+    openBig(1);
+    testpics::writeJpeg(fileOf(1), 90, 60, 7);
+    mainWindow()->relayout(); // as a resize does: the strip is loaded again
+    EXPECT_EQ(mainWindow()->slot(1)->picture().size(), QSize(90, 60));
+}
+
+} // namespace
