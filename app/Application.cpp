@@ -1,19 +1,19 @@
 #include "app/Application.h"
 
+#include "core/Errors.h"
+#include "settings/SettingsModel.h"
+#include "settings/SettingsPath.h"
+#include "settings/SettingsTarget.h"
 #include "ui/common/AboutBox.h"
 #include "ui/common/CommentsWindow.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/MainWindow.h"
 #include "ui/editor/CollectionEditor.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/help/HelpBinding.h"
-#include "core/Errors.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
 #include "ui/settings/SettingsDialog.h"
-#include "settings/SettingsModel.h"
-#include "settings/SettingsPath.h"
-#include "settings/SettingsTarget.h"
 
 #include <QLabel>
 
@@ -63,7 +63,7 @@ public:
     }
     QString commentLineText() const override
     {
-        return g_windows.main ? g_windows.main->LabelComent()->text() : QString();
+        return g_windows.main ? g_windows.main->commentLine()->text() : QString();
     }
     QString programText(ProgramText id) const override { return g_windows.session->texts[id]; }
     void setProgramText(ProgramText id, const QString& text) override { g_windows.session->texts[id] = text; }
@@ -100,9 +100,11 @@ void createWindows(const QStringList& commandLine)
     w.session = new ViewerSession;
     w.main = new MainWindow(*w.session);
     MainWindow* main = w.main;
-    w.effects = new EffectsDialog(*w.session, [main] { return main->Image1()->picture(); }, main);
+    w.effects = new EffectsDialog(
+        *w.session, [main] { return main->mainImage()->picture(); }, main);
     w.editor = new CollectionEditor(*w.session);
-    QObject::connect(w.editor, &CollectionEditor::newCollectionSaved, main, &MainWindow::enableCollectionEditing);
+    QObject::connect(w.editor, &CollectionEditor::newCollectionSaved, main,
+                     &MainWindow::enableCollectionEditing);
     w.help = new HelpBinding;
     main->setPeers({w.effects, w.editor, nullptr, nullptr, nullptr, w.help});
     if (!commandLine.isEmpty() && !commandLine.first().isEmpty()) {

@@ -7,20 +7,20 @@
 // as a counter of the last benchmark.
 #include "GuiBenchMain.h"
 #include "app/Application.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
 #include "collection/CollectionFile.h"
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
 
 #include <QApplication>
-#include <QWindow>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -76,7 +76,7 @@ void openCollection(const QString& path)
 // The main image decodes on a worker: let its pixels arrive.
 void waitForMainImage()
 {
-    while (!programWindows().main->Image1()->showsDecodedPixels())
+    while (!programWindows().main->mainImage()->showsDecodedPixels())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 
@@ -98,7 +98,7 @@ void BM_OpenCollection10k(benchmark::State& state)
     for (auto _ : state)
         openCollection(f.collection);
     state.counters["entries"] = programWindows().session->entryCount();
-    state.counters["slots"] = programWindows().main->SlotCount();
+    state.counters["slots"] = programWindows().main->slotCount();
 }
 
 void BM_NextStepScrolling(benchmark::State& state)
@@ -109,7 +109,7 @@ void BM_NextStepScrolling(benchmark::State& state)
     programWindows().main->scrollDown();
     programWindows().main->scrollDown(); // highlight on the lowest slot: every step scrolls
     for (auto _ : state) {
-        if (!programWindows().main->BtnDown()->isEnabled()) {
+        if (!programWindows().main->downButton()->isEnabled()) {
             state.PauseTiming();
             openCollection(f.collection);
             programWindows().main->scrollDown();
@@ -137,7 +137,7 @@ void BM_ShowSlotInMainImage(benchmark::State& state)
         n = n % 3 + 1; // a different picture every time
         programWindows().main->showSlot(n);
         waitForMainImage();
-        programWindows().main->Image1()->repaint();
+        programWindows().main->mainImage()->repaint();
     }
 }
 
@@ -147,10 +147,10 @@ void BM_ResidentWithTenSlots(benchmark::State& state)
     programWindows().main->setOuterSize(624, 130 + 1300); // 10 slots
     openCollection(f.collection);
     waitForMainImage();
-    programWindows().main->Image1()->repaint();
+    programWindows().main->mainImage()->repaint();
     for (auto _ : state)
-        benchmark::DoNotOptimize(programWindows().main->SlotCount());
-    state.counters["slots"] = programWindows().main->SlotCount();
+        benchmark::DoNotOptimize(programWindows().main->slotCount());
+    state.counters["slots"] = programWindows().main->slotCount();
     state.counters["RSS_MB"] = residentKiB() / 1024.0;
     programWindows().main->setOuterSize(624, 581);
 }

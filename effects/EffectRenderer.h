@@ -48,10 +48,10 @@ public:
     EffectRenderer(const EffectRenderer&) = delete;
     EffectRenderer& operator=(const EffectRenderer&) = delete;
 
-    // The original picture. Assigning one (copied) runs OriginalChanged:
+    // The original picture. Assigning one (copied) runs originalChanged:
     // the caches are dropped and the picture is rendered with the current
     // effect values. An empty bitmap means "no picture".
-    const Bitmap24& PictureOriginal() const noexcept { return m_original; }
+    const Bitmap24& pictureOriginal() const noexcept { return m_original; }
     void setPictureOriginal(const Bitmap24& bitmap);
     void setPictureOriginal(Bitmap24&& bitmap);
     // Decodes JPEG and other kinds into a 24-bit bitmap first.
@@ -60,6 +60,9 @@ public:
 
     // The rendered 24-bit bitmap, the original picture's size; rewritten by
     // every property change, so callers copy what they keep.
+    const Bitmap24& rendered() const noexcept { return m_picture; }
+    // The old name, which hid the Picture class; the write path still uses
+    // it and moves to rendered() when it next changes.
     const Bitmap24& Picture() const noexcept { return m_picture; }
 
     int property(EffectProperty p) const noexcept { return m_values[std::size_t(p)]; }
@@ -120,15 +123,15 @@ public:
     void setStopFlag(const std::atomic<bool>* stop) noexcept { m_stop = stop; }
 
     // The caches; null while absent.
-    const Bitmap24* NoiseBitmap() const noexcept { return m_noise ? &*m_noise : nullptr; }
-    const Bitmap24* EffectSource() const noexcept { return m_effectSource ? &*m_effectSource : nullptr; }
+    const Bitmap24* noiseBitmap() const noexcept { return m_noise ? &*m_noise : nullptr; }
+    const Bitmap24* effectSource() const noexcept { return m_effectSource ? &*m_effectSource : nullptr; }
 
     // The pipeline: rebuilds missing caches, then renders every pixel into
     // Picture and asks for a repaint. Does nothing without a picture.
-    void Render();
+    void render();
     // Every effect back to 0 or false, caches dropped, Picture a plain copy
     // of the original; no rendering.
-    void ResetEffects();
+    void resetEffects();
 
     // Called after every rendering and whenever Picture changes, so a view
     // can repaint.
@@ -138,9 +141,9 @@ public:
     long renderCount() const noexcept { return m_renderCount; }
 
 private:
-    void OriginalChanged();
+    void originalChanged();
     void refillNoise();
-    // Builds EffectSource for the active neighbourhood property, applying its
+    // Builds effectSource for the active neighbourhood property, applying its
     // limits against the current picture; false when that turns it off.
     bool rebuildEffectSource(EffectProperty p);
     void setNeighbourhood(EffectProperty p, int stored);

@@ -66,10 +66,10 @@ void FullSizeRender::request(const Values& values, int noiseDraw, QSize box)
             }
             if (!m_error.isEmpty())
                 return [this, text = m_error] { emit failed(text); };
-            if (m_engine.Picture().isEmpty())
+            if (m_engine.rendered().isEmpty())
                 return {};
             // Scaled here, off the owner's thread, while the picture is ours.
-            return [this, image = scaledTo(m_engine.Picture(), r.box)] {
+            return [this, image = scaledTo(m_engine.rendered(), r.box)] {
                 m_shown = image;
                 emit ready(image);
             };
@@ -87,7 +87,7 @@ void FullSizeRender::clear()
     m_runner.submit(
         [this](const JobRunner::StopFlag&) -> JobRunner::Delivery {
             m_engine.clearPictureOriginal();
-            m_engine.ResetEffects();
+            m_engine.resetEffects();
             m_engineSource = Picture();
             m_haveSource = false;
             m_complete = false;
@@ -137,9 +137,9 @@ const Bitmap24* FullSizeRender::result()
 {
     m_runner.waitForIdle();
     bring(m_wanted);
-    if (!m_error.isEmpty() || m_engine.Picture().isEmpty())
+    if (!m_error.isEmpty() || m_engine.rendered().isEmpty())
         return nullptr;
-    return &m_engine.Picture();
+    return &m_engine.rendered();
 }
 
 QString FullSizeRender::error() const

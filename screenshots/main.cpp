@@ -125,14 +125,14 @@ void effects()
     main->selectSlot(2);
     EffectsDialog* d = programWindows().effects;
     QTimer::singleShot(0, [d] {
-        d->ContrastBar->setValue(60);
-        d->BrightBar->setValue(-30);
+        d->findChild<QSlider*>(QStringLiteral("ContrastBar"))->setValue(60);
+        d->findChild<QSlider*>(QStringLiteral("BrightBar"))->setValue(-30);
         shoot(d, QStringLiteral("effects.png"), 600);
-        d->ListEffects->setCurrentRow(2);
-        d->BlurBar->setValue(4);
+        d->findChild<QListWidget*>(QStringLiteral("ListEffects"))->setCurrentRow(2);
+        d->findChild<QSlider*>(QStringLiteral("BlurBar"))->setValue(4);
         shoot(d, QStringLiteral("effects-page3.png"), 400);
-        d->TabControl1->setCurrentIndex(1);
-        d->RizeBar->setValue(90);
+        d->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
+        d->findChild<QSlider*>(QStringLiteral("RizeBar"))->setValue(90);
         shoot(d, QStringLiteral("effects-other.png"), 400);
         d->discardEffects();
     });
@@ -150,11 +150,11 @@ void effects()
     writeCollection(work.filePath(QStringLiteral("large.pvx")), {{big, QStringLiteral("large photo")}});
     main = start({}, work.filePath(QStringLiteral("large.pvx")));
     d = programWindows().effects;
-    const auto previewShown = [d] { return !d->ImgPreview->shownScaled().isNull(); };
+    const auto previewShown = [d] { return !d->preview()->shownScaled().isNull(); };
     QTimer::singleShot(0, [d, previewShown] {
         QTest::qWaitFor(previewShown, 60000);
-        d->ListEffects->setCurrentRow(2);
-        d->MosaicBar->setValue(20);
+        d->findChild<QListWidget*>(QStringLiteral("ListEffects"))->setCurrentRow(2);
+        d->findChild<QSlider*>(QStringLiteral("MosaicBar"))->setValue(20);
         save(d->grab(), QStringLiteral("pixelate20-before.png"));
         QTest::qWaitFor(previewShown, 60000);
         shoot(d, QStringLiteral("pixelate20-after.png"));

@@ -3,12 +3,12 @@
 // answered by a fake.
 #include "app/Application.h"
 #include "core/AtomicFile.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
 #include "tests/support/FakeDialogs.h"
-#include "viewer/ViewerSession.h"
 #include "tests/support/TestPictures.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
+#include "viewer/ViewerSession.h"
 
 #include <QAction>
 #include <QScrollArea>
@@ -18,12 +18,30 @@
 #include <gtest/gtest.h>
 
 // What createWindows made: the session and the windows sharing it.
-inline ViewerSession& session() { return *programWindows().session; }
-inline MainWindow* mainWindow() { return programWindows().main; }
-inline EffectsDialog* effectsDialog() { return programWindows().effects; }
-inline CollectionEditor* collectionEditor() { return programWindows().editor; }
-inline SettingsDialog* settingsDialog() { return programWindows().settings; }
-inline CommentsWindow* commentsWindow() { return programWindows().comments; }
+inline ViewerSession& session()
+{
+    return *programWindows().session;
+}
+inline MainWindow* mainWindow()
+{
+    return programWindows().main;
+}
+inline EffectsDialog* effectsDialog()
+{
+    return programWindows().effects;
+}
+inline CollectionEditor* collectionEditor()
+{
+    return programWindows().editor;
+}
+inline SettingsDialog* settingsDialog()
+{
+    return programWindows().settings;
+}
+inline CommentsWindow* commentsWindow()
+{
+    return programWindows().comments;
+}
 
 class AppFixture : public ::testing::Test {
 protected:
@@ -74,7 +92,10 @@ protected:
     {
         return testpics::makeCollection(dir.path(), name, n);
     }
-    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(mainWindow(), Qt::Key(k), m); }
+    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QTest::keyClick(mainWindow(), Qt::Key(k), m);
+    }
     QString panel(int i) const { return mainWindow()->statusPanel(i)->text(); }
     bool enabled(const char* name) const
     {
@@ -98,9 +119,10 @@ protected:
         QStringList wrong;
         const auto want = [&](bool ok, const QString& what) { wrong << (ok ? QString() : what); };
         want(s.currentEntry() == current, QStringLiteral("current entry %1").arg(s.currentEntry()));
-        want(w->ShapeCur()->isVisible() && w->ShapeCur()->y() == 6 + 153 * (current - s.firstIndex() - 1),
-             QStringLiteral("highlight at top %1").arg(w->ShapeCur()->y()));
-        for (int i = 1; i <= w->SlotCount(); ++i) {
+        want(w->highlightFrame()->isVisible() &&
+                 w->highlightFrame()->y() == 6 + 153 * (current - s.firstIndex() - 1),
+             QStringLiteral("highlight at top %1").arg(w->highlightFrame()->y()));
+        for (int i = 1; i <= w->slotCount(); ++i) {
             const int e = s.firstIndex() + i;
             const bool held = e <= s.entryCount();
             // A held picture that failed to load leaves its slot empty.
@@ -108,15 +130,15 @@ protected:
                       : !w->slot(i)->isEnabled() && w->slot(i)->picture().isEmpty(),
                  QStringLiteral("slot %1 \"%2\"").arg(i).arg(w->slot(i)->hint()));
         }
-        want(w->BtnUp()->isEnabled() == (current > 1), QStringLiteral("up button"));
-        want(w->BtnDown()->isEnabled() == (current < s.entryCount()), QStringLiteral("down button"));
+        want(w->upButton()->isEnabled() == (current > 1), QStringLiteral("up button"));
+        want(w->downButton()->isEnabled() == (current < s.entryCount()), QStringLiteral("down button"));
         const CollectionEntry& e = s.entry(n);
-        want(w->LabelComent()->text() == e.Comment,
-             QStringLiteral("comment \"%1\"").arg(w->LabelComent()->text()));
+        want(w->commentLine()->text() == e.Comment,
+             QStringLiteral("comment \"%1\"").arg(w->commentLine()->text()));
         want(panel(1) == QStringLiteral("Image: %1 / %2").arg(n).arg(s.entryCount()), panel(1));
         want(panel(2) == e.FileName, panel(2));
         const Bitmap24 pixels = Picture::loadFromFile(e.FileName, w->exifOrientation()).toBitmap24();
-        want(QTest::qWaitFor([&] { return w->Image1()->picture().toBitmap24() == pixels; }, 5000),
+        want(QTest::qWaitFor([&] { return w->mainImage()->picture().toBitmap24() == pixels; }, 5000),
              QStringLiteral("main image"));
         wrong.removeAll(QString());
         if (wrong.isEmpty())

@@ -35,7 +35,7 @@ protected:
 TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
 {
     openBig(1);
-    MainImage* img = mainWindow()->Image1();
+    MainImage* img = mainWindow()->mainImage();
     QTRY_VERIFY(img->showsDecodedPixels());
     const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
     EXPECT_EQ(maxDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
@@ -53,7 +53,7 @@ TEST_F(MainImageDecodes, AFileChangedAfterItWasReadAheadIsReadAgain)
     testpics::writeJpeg(fileOf(4), 90, 60, 7);
     key(Qt::Key_Down);
     EXPECT_EQ(mainWindow()->slot(3)->picture().size(), QSize(90, 60));
-    EXPECT_EQ(mainWindow()->Image1()->pictureSize(), QSize(90, 60));
+    EXPECT_EQ(mainWindow()->mainImage()->pictureSize(), QSize(90, 60));
 }
 
 TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)

@@ -16,17 +16,17 @@ TEST_F(MainWindowTest, EverySizeChangeLaysOutAsManySlotsAsFitUpToTenAndShowsSlot
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     key(Qt::Key_Down); // scrolls the strip
-    EXPECT_EQ(mainWindow()->SlotCount(), 3);
+    EXPECT_EQ(mainWindow()->slotCount(), 3);
     mainWindow()->setOuterSize(624, 130 + 520); // a strip of 520: 4 slots
-    EXPECT_EQ(mainWindow()->SlotCount(), 4);
+    EXPECT_EQ(mainWindow()->slotCount(), 4);
     EXPECT_TRUE(shows(2));
     mainWindow()->setOuterSize(624, 130 + 519);
-    EXPECT_EQ(mainWindow()->SlotCount(), 3);
+    EXPECT_EQ(mainWindow()->slotCount(), 3);
     mainWindow()->setOuterSize(624, 130 + 1600);
-    EXPECT_EQ(mainWindow()->SlotCount(), 10);
+    EXPECT_EQ(mainWindow()->slotCount(), 10);
     EXPECT_TRUE(shows(2));
     mainWindow()->setOuterSize(600, 400);
-    EXPECT_EQ(mainWindow()->SlotCount(), 2);
+    EXPECT_EQ(mainWindow()->slotCount(), 2);
 }
 
 // Exit, F10 and the window's close box each end the program, and its end

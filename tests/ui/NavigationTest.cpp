@@ -26,7 +26,7 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
 {
     const Script& s = GetParam();
     openPath(collectionOf(s.entries));
-    ASSERT_EQ(mainWindow()->SlotCount(), 3);
+    ASSERT_EQ(mainWindow()->slotCount(), 3);
     if (s.follow)
         mainWindow()->toggleFollowMode();
     if (s.broken)
@@ -37,7 +37,8 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         if (const auto k = keyChars.find(c); k != keyChars.npos)
             key(keys[k]);
         else if (c == 'D' || c == 'U')
-            QTest::mouseClick(c == 'D' ? mainWindow()->BtnDown() : mainWindow()->BtnUp(), Qt::LeftButton);
+            QTest::mouseClick(c == 'D' ? mainWindow()->downButton() : mainWindow()->upButton(),
+                              Qt::LeftButton);
         else
             QTest::mouseClick(mainWindow()->slot(c - '0'), Qt::LeftButton);
     }
@@ -96,8 +97,9 @@ TEST_F(Navigation, ACollectionThatShowsNothingLeavesNothingOpen)
         openPath(collectionOf(3));
         openPath(dir.filePath(name));
         EXPECT_EQ(session().entryCount(), 0) << name;
-        EXPECT_TRUE(mainWindow()->Image1()->picture().isEmpty()) << name;
-        EXPECT_FALSE(mainWindow()->slot(1)->isEnabled() || mainWindow()->ShapeCur()->isVisible()) << name;
+        EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty()) << name;
+        EXPECT_FALSE(mainWindow()->slot(1)->isEnabled() || mainWindow()->highlightFrame()->isVisible())
+            << name;
         EXPECT_FALSE(enabled("mnuRotateLeft")) << name;
         EXPECT_EQ(panel(1), QString()) << name << ": no position to tell";
     }
@@ -137,10 +139,10 @@ TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
     const QString path = collectionOf(8);
     openPath(path);
     mainWindow()->action("mnuSlideShow")->trigger();
-    mainWindow()->TimerSlide()->setInterval(0);
+    mainWindow()->slideTimer()->setInterval(0);
     // Let the open take a breath after every entry beyond the strip.
     mainWindow()->setOpenSyncTimes(0, 0);
     openPath(path);
     EXPECT_TRUE(shows(1));
-    mainWindow()->TimerSlide()->stop();
+    mainWindow()->slideTimer()->stop();
 }

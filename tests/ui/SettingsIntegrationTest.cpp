@@ -4,8 +4,8 @@
 #include "tests/ui/AppFixture.h"
 
 #include "core/TextEncoding.h"
-#include "ui/common/CommentsWindow.h"
 #include "settings/IniFile.h"
+#include "ui/common/CommentsWindow.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QComboBox>
@@ -31,8 +31,8 @@ TEST_F(SettingsInProgram, TheFileReachesTheWindowsAtStartAndTheEndWritesItBack)
     restart("[Settings]\nFont=DejaVu Sans Mono\nFontSize=16\nFontColor=$00FF00\nFontStyle=12\n"
             "PreviewsColor=8421376\nMainColor=-16777201\nAlpha=77\nLanguage=/nowhere/Old.pvl\n"
             "[SlideShow]\nDelay=7\nFullScreen=0\nSound=/music/a.wav\n");
-    EXPECT_EQ(mainWindow()->LabelComent()->font().family(), QStringLiteral("DejaVu Sans Mono"));
-    EXPECT_EQ(mainWindow()->Panel1()->palette().color(QPalette::Window), QColor(0, 128, 128))
+    EXPECT_EQ(mainWindow()->commentLine()->font().family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(mainWindow()->stripPanel()->palette().color(QPalette::Window), QColor(0, 128, 128))
         << "0x808000 is BGR: teal";
     EXPECT_EQ(commentsWindow()->alpha(), 78);
     const SettingsValues loaded = settingsDialog()->currentValues();
@@ -56,9 +56,10 @@ TEST_P(SettingsKeys, ApplyLikeOkAndHide)
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, SettingsKeys,
-    ::testing::Values([] { QTest::keyClick(settingsDialog()->findChild<QSlider*>("TranspBar"), Qt::Key_Escape); },
-                      [] { QTest::keyClick(settingsDialog()->findChild<QLineEdit*>("edDelay"), Qt::Key_Return); },
-                      [] { EXPECT_FALSE(settingsDialog()->close()) << "hidden, not closed"; }));
+    ::testing::Values(
+        [] { QTest::keyClick(settingsDialog()->findChild<QSlider*>("TranspBar"), Qt::Key_Escape); },
+        [] { QTest::keyClick(settingsDialog()->findChild<QLineEdit*>("edDelay"), Qt::Key_Return); },
+        [] { EXPECT_FALSE(settingsDialog()->close()) << "hidden, not closed"; }));
 
 TEST_F(SettingsInProgram, DelayBoxKeepsALongerValueFromTheFile)
 {

@@ -30,7 +30,7 @@ protected:
         settingsDialog()->findChild<QLineEdit*>("edDelay")->setText(text);
         settingsDialog()->applySettings();
     }
-    bool running() const { return mainWindow()->TimerSlide()->isActive(); }
+    bool running() const { return mainWindow()->slideTimer()->isActive(); }
     void tick() { mainWindow()->nextSlide(); }
     // How many of the commands a running show locks are disabled.
     int lockedCommands() const
@@ -51,13 +51,13 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
     EXPECT_EQ(lockedCommands(), 5);
     EXPECT_TRUE(session().followsCursor());
     // The timer drives the show: cut short once, its tick steps.
-    mainWindow()->TimerSlide()->setInterval(1);
+    mainWindow()->slideTimer()->setInterval(1);
     ASSERT_TRUE(QTest::qWaitFor([] { return session().currentEntry() == 2; }));
-    EXPECT_EQ(mainWindow()->TimerSlide()->interval(), 9000) << "the delay in seconds";
+    EXPECT_EQ(mainWindow()->slideTimer()->interval(), 9000) << "the delay in seconds";
     EXPECT_TRUE(shows(2));
     setDelay(QStringLiteral("7"));
     tick();
-    EXPECT_EQ(mainWindow()->TimerSlide()->interval(), 7000) << "read at every tick";
+    EXPECT_EQ(mainWindow()->slideTimer()->interval(), 7000) << "read at every tick";
     tick();
     EXPECT_TRUE(log.infos.isEmpty());
     tick(); // the last entry: the show ends

@@ -18,7 +18,7 @@ public:
     // the command that shows and hides it, which also works from here.
     CommentsWindow(const SettingsValues& settings, QAction* toggle, QWidget* parent = nullptr);
 
-    QLabel* LabelComments() const { return m_label; }
+    QLabel* commentLabel() const { return m_label; }
     void setCommentText(const QString& text);
     void setCommentFont(const QFont& font, const QColor& color);
     // Alpha value 1..255 with blending on, or std::nullopt for blending off.

@@ -1,12 +1,12 @@
 #include "ui/editor/CollectionEditor.h"
 
-#include "ui/common/RunCommand.h"
-#include "ui/common/Icons.h"
-#include "viewer/ViewerSession.h"
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
 #include "graphics/Picture.h"
 #include "ui/common/Dialogs.h"
+#include "ui/common/Icons.h"
+#include "ui/common/RunCommand.h"
+#include "viewer/ViewerSession.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -150,7 +150,7 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     createPreviewAndButtons();
     createFindBox();
 
-    setTabOrder(m_grid, m_edit1);
+    setTabOrder(m_grid, m_findEdit);
     resize(697, 508);
     relayout();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -205,48 +205,50 @@ void CollectionEditor::createGrid()
 
 void CollectionEditor::createPreviewAndButtons()
 {
-    m_shape1 = new QFrame(this);
-    m_shape1->setObjectName(QStringLiteral("Shape1"));
-    m_shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_shape1->setGeometry(421, 5, 175, 175);
+    m_previewFrame = new QFrame(this);
+    m_previewFrame->setObjectName(QStringLiteral("Shape1"));
+    m_previewFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_previewFrame->setGeometry(421, 5, 175, 175);
     m_preview = new PreviewImage(this);
     m_preview->setObjectName(QStringLiteral("ImgPreview"));
     m_preview->setGeometry(424, 8, 169, 169);
 
-    m_btnPanel = new QWidget(this);
-    m_btnPanel->setObjectName(QStringLiteral("BtnPanel"));
-    m_btnPanel->setGeometry(420, 181, 180, 172);
+    m_buttonPanel = new QWidget(this);
+    m_buttonPanel->setObjectName(QStringLiteral("BtnPanel"));
+    m_buttonPanel->setGeometry(420, 181, 180, 172);
     using N = CollectionEditor;
-    m_btnUp = makeButton(m_btnPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::scrollUp);
-    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
-    m_btnUp->setEnabled(false);
-    m_btnDown = makeButton(m_btnPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::moveSelectedDown);
-    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
-    m_btnAdd =
-        makeButton(m_btnPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::addPictures);
-    m_btnDel =
-        makeButton(m_btnPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22), &N::deleteSelected);
-    m_btnDel->setEnabled(false);
-    m_btnClose =
-        makeButton(m_btnPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22), &N::closeEditor);
-    m_btnOK = makeButton(m_btnPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::saveCollection);
+    m_upButton = makeButton(m_buttonPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::moveSelectedUp);
+    m_upButton->setIcon(pvIcon(QStringLiteral("up")));
+    m_upButton->setEnabled(false);
+    m_downButton =
+        makeButton(m_buttonPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::moveSelectedDown);
+    m_downButton->setIcon(pvIcon(QStringLiteral("down")));
+    m_addButton =
+        makeButton(m_buttonPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::addPictures);
+    m_deleteButton = makeButton(m_buttonPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22),
+                                &N::deleteSelected);
+    m_deleteButton->setEnabled(false);
+    m_closeButton = makeButton(m_buttonPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22),
+                               &N::closeEditor);
+    m_okButton =
+        makeButton(m_buttonPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::saveCollection);
 }
 
 void CollectionEditor::createFindBox()
 {
-    m_groupBox1 = new QGroupBox(QStringLiteral("Find"), this);
-    m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    m_groupBox1->setGeometry(0, 459, 425, 49);
-    m_edit1 = new QLineEdit(m_groupBox1);
-    m_edit1->setObjectName(QStringLiteral("Edit1"));
-    m_edit1->setGeometry(8, 16, 313, 21);
+    m_findGroup = new QGroupBox(QStringLiteral("Find"), this);
+    m_findGroup->setObjectName(QStringLiteral("GroupBox1"));
+    m_findGroup->setGeometry(0, 459, 425, 49);
+    m_findEdit = new QLineEdit(m_findGroup);
+    m_findEdit->setObjectName(QStringLiteral("Edit1"));
+    m_findEdit->setGeometry(8, 16, 313, 21);
     using N = CollectionEditor;
-    m_btnGo =
-        makeButton(m_groupBox1, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::findNext);
+    m_findButton =
+        makeButton(m_findGroup, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::findNext);
 }
 
 QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, const QString& caption,
-                                           const QRect& geometry, void (CollectionEditor::*handler)())
+                                          const QRect& geometry, void (CollectionEditor::*handler)())
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -265,7 +267,7 @@ QToolButton* CollectionEditor::button(const char* name) const
     return findChild<QToolButton*>(QString::fromLatin1(name));
 }
 
-QWidget* CollectionEditor::ImgPreview() const
+QWidget* CollectionEditor::preview() const
 {
     return m_preview;
 }
@@ -295,12 +297,12 @@ void CollectionEditor::relayout()
 {
     const int W = outerSize().width();
     const int H = outerSize().height();
-    const int groupHeight = m_groupBox1->height();
+    const int groupHeight = m_findGroup->height();
     m_grid->setGeometry(0, 0, W - 195, H - 35 - groupHeight);
-    m_groupBox1->setGeometry(m_groupBox1->x(), H - 80, m_grid->width(), groupHeight);
-    m_shape1->move(W - 192, m_shape1->y());
+    m_findGroup->setGeometry(m_findGroup->x(), H - 80, m_grid->width(), groupHeight);
+    m_previewFrame->move(W - 192, m_previewFrame->y());
     m_preview->move(W - 189, m_preview->y());
-    m_btnPanel->move(W - 192, H - m_btnPanel->height() - 35);
+    m_buttonPanel->move(W - 192, H - m_buttonPanel->height() - 35);
 }
 
 void CollectionEditor::resizeEvent(QResizeEvent* event)
@@ -378,8 +380,7 @@ void CollectionEditor::showPreview(int row)
         return;
     // A picture that fails to load must not leave another row's picture up.
     clearPreview();
-    const Picture picture =
-        Picture::loadFromFile(path, m_session->exifOrientation);
+    const Picture picture = Picture::loadFromFile(path, m_session->exifOrientation);
     m_preview->setImage(picture.thumbnail(m_preview->size()));
 }
 
@@ -390,7 +391,7 @@ void CollectionEditor::previewRow(int row)
 
 void CollectionEditor::enableDelete(bool on)
 {
-    m_btnDel->setEnabled(on);
+    m_deleteButton->setEnabled(on);
 }
 
 // ---------------------------------------------------------------- commands
@@ -448,7 +449,7 @@ bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifie
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (receiver == m_edit1)
+        if (receiver == m_findEdit)
             findNext();
         else
             saveCollection();
@@ -458,7 +459,7 @@ bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifie
         return true;
     case Qt::Key_Delete:
         // Deletes the entry; the comment being typed is left alone.
-        if (!inList || !m_btnDel->isEnabled())
+        if (!inList || !m_deleteButton->isEnabled())
             return false;
         deleteSelected();
         return true;

@@ -19,7 +19,7 @@ void EffectPreview::renderingChanged()
 {
     m_scaled = QImage();
     // A picture covers the whole control: the parent need not paint behind it.
-    setAttribute(Qt::WA_OpaquePaintEvent, !m_engine.Picture().isEmpty());
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_engine.rendered().isEmpty());
     if (!m_drawing)
         update();
 }
@@ -34,7 +34,7 @@ void EffectPreview::paintEvent(QPaintEvent*)
         ~Restore() { flag = value; }
     } restore{m_drawing, wasDrawing};
 
-    const Bitmap24& pic = m_engine.Picture();
+    const Bitmap24& pic = m_engine.rendered();
     if (!m_scaled.isNull()) {
         QPainter(this).drawImage(QPoint(0, 0), m_scaled);
         return;

@@ -1,5 +1,5 @@
 #pragma once
-// The main image (`Image1`): draws one picture by four flags and its own size,
+// The main image ("Image1"): draws one picture by four flags and its own size,
 // like an image control with auto size, stretch, proportional and center.
 #include "graphics/Picture.h"
 #include "viewer/DecodeAhead.h"

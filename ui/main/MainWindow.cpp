@@ -1,18 +1,18 @@
 #include "ui/main/MainWindow.h"
 
+#include "collection/CollectionListModel.h"
+#include "core/Errors.h"
 #include "ui/common/AboutBox.h"
-#include "ui/common/RunCommand.h"
 #include "ui/common/CommentsWindow.h"
+#include "ui/common/Dialogs.h"
 #include "ui/common/Icons.h"
+#include "ui/common/RunCommand.h"
+#include "ui/editor/CollectionEditor.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/help/HelpBinding.h"
 #include "ui/main/LongTextLabel.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
-#include "collection/CollectionListModel.h"
-#include "ui/editor/CollectionEditor.h"
-#include "ui/effects/EffectsDialog.h"
-#include "core/Errors.h"
-#include "ui/help/HelpBinding.h"
-#include "ui/common/Dialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,7 +33,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <utility>
-
 
 namespace {
 
@@ -101,7 +100,7 @@ void MainWindow::enableCollectionEditing()
 
 void MainWindow::reloadStrip()
 {
-    for (int i = 1; i <= SlotCount(); ++i) {
+    for (int i = 1; i <= slotCount(); ++i) {
         const int e = m_session->firstIndex() + i;
         if (e > m_session->entryCount())
             break;
@@ -183,7 +182,7 @@ void MainWindow::updateDecodes()
     // The commands that put the current slot's picture into the main image
     // show the current entry.
     const ThumbSlot* current =
-        m_session->currentSlot() <= SlotCount() ? slot(m_session->currentSlot()) : nullptr;
+        m_session->currentSlot() <= slotCount() ? slot(m_session->currentSlot()) : nullptr;
     if (current && !picture.isEmpty() && current->picture().sharesDataWith(picture))
         m_shownEntry = m_session->currentEntry();
     const int count = m_session->entryCount();
@@ -196,7 +195,7 @@ void MainWindow::updateDecodes()
         if (k < 1 || k > count)
             continue;
         const int i = k - m_session->firstIndex();
-        if (i >= 1 && i <= SlotCount())
+        if (i >= 1 && i <= slotCount())
             ahead.append({m_session->entry(k).FileName, slot(i)->picture(), slot(i)->scaledDecode()});
         else
             ahead.append({m_session->entry(k).FileName, Picture()});
@@ -246,9 +245,8 @@ void MainWindow::buildContents()
     setCollectionCommandsEnabled(false);
     setUndoEnabled(false);
 
-    connect(m_imageScroller, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        m_imageMenu->popup(m_imageScroller->mapToGlobal(pos));
-    });
+    connect(m_imageScroller, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_imageMenu->popup(m_imageScroller->mapToGlobal(pos)); });
 
     // The design's client area is 616 x 535 below the menu bar.
     const int menuH = menuBar()->sizeHint().height();
@@ -265,26 +263,26 @@ void MainWindow::buildContents()
 
 void MainWindow::createNavButtons()
 {
-    m_btnUp = new QToolButton(m_central);
-    m_btnUp->setObjectName(QStringLiteral("BtnUp"));
-    m_btnUp->setAutoRaise(true);
-    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
-    m_btnUp->setGeometry(2, 9, 161, 16);
-    m_btnUp->setToolTip(QStringLiteral("Key Up or Backspace"));
-    m_btnUp->setStatusTip(m_btnUp->toolTip());
-    m_btnUp->setFocusPolicy(Qt::NoFocus);
-    m_btnUp->setEnabled(false);
-    connect(m_btnUp, &QToolButton::clicked, this, [this] { runCommand([this] { scrollUp(); }); });
+    m_upButton = new QToolButton(m_central);
+    m_upButton->setObjectName(QStringLiteral("BtnUp"));
+    m_upButton->setAutoRaise(true);
+    m_upButton->setIcon(pvIcon(QStringLiteral("up")));
+    m_upButton->setGeometry(2, 9, 161, 16);
+    m_upButton->setToolTip(QStringLiteral("Key Up or Backspace"));
+    m_upButton->setStatusTip(m_upButton->toolTip());
+    m_upButton->setFocusPolicy(Qt::NoFocus);
+    m_upButton->setEnabled(false);
+    connect(m_upButton, &QToolButton::clicked, this, [this] { runCommand([this] { scrollUp(); }); });
 
-    m_btnDown = new QToolButton(m_central);
-    m_btnDown->setObjectName(QStringLiteral("BtnDown"));
-    m_btnDown->setAutoRaise(true);
-    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
-    m_btnDown->setToolTip(QStringLiteral("Key Down or Space"));
-    m_btnDown->setStatusTip(m_btnDown->toolTip());
-    m_btnDown->setFocusPolicy(Qt::NoFocus);
-    m_btnDown->setEnabled(false);
-    connect(m_btnDown, &QToolButton::clicked, this, [this] { runCommand([this] { scrollDown(); }); });
+    m_downButton = new QToolButton(m_central);
+    m_downButton->setObjectName(QStringLiteral("BtnDown"));
+    m_downButton->setAutoRaise(true);
+    m_downButton->setIcon(pvIcon(QStringLiteral("down")));
+    m_downButton->setToolTip(QStringLiteral("Key Down or Space"));
+    m_downButton->setStatusTip(m_downButton->toolTip());
+    m_downButton->setFocusPolicy(Qt::NoFocus);
+    m_downButton->setEnabled(false);
+    connect(m_downButton, &QToolButton::clicked, this, [this] { runCommand([this] { scrollDown(); }); });
 }
 
 void MainWindow::createPictureArea()
@@ -335,7 +333,7 @@ void MainWindow::createStatusBar()
 }
 
 QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, const QIcon& icon,
-                                      void (MainWindow::*handler)(), int x)
+                                        void (MainWindow::*handler)(), int x)
 {
     auto* b = new QToolButton(m_toolBar);
     b->setObjectName(QString::fromLatin1(name));
@@ -347,7 +345,8 @@ QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, c
     b->setFocusPolicy(Qt::NoFocus);
     b->setGeometry(x, 0, 27, 25);
     if (handler)
-        connect(b, &QToolButton::clicked, this, [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+        connect(b, &QToolButton::clicked, this,
+                [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
     return b;
 }
 
@@ -363,7 +362,10 @@ void MainWindow::createSlots(int from, int to)
     }
 }
 
-int MainWindow::stripPanelHeight() const { return m_central->height() + NonClientHeight - 130; }
+int MainWindow::stripPanelHeight() const
+{
+    return m_central->height() + NonClientHeight - 130;
+}
 
 void MainWindow::setOuterSize(int W, int H)
 {
@@ -378,13 +380,13 @@ QSize MainWindow::outerSize() const
 void MainWindow::setCollectionCommandsEnabled(bool on)
 {
     static const char* const names[] = {
-        "mnuAdd",        "btnAdd",          "AddDeleteimage1",  "btnEffect",     "mnuEffects",
-        "mnuEffects1",   "mnuRotateLeft",   "mnuRotateRight",   "btnLeft",       "btnRight",
-        "RotateLeft2",   "RotateRight1",    "mnuZoomIn",        "mnuZoomOut",    "mnuOriginalSize",
-        "mnuZoomIn1",    "mnuZoomOut1",     "mnuOriginalSize1", "mnuSlideShow",  "btnSlideShow",
-        "mnuComments",   "mnuImgView",      "mnuImgView1",      "btnImgView",    "AsIs1",
-        "Proportional2", "Stretch1",        "mnuFullScreen1",   "AsIs2",         "Proportional3",
-        "Stretch2",      "mnuFullScreen3",  "mnuAsIs",          "Proportional1", "Stretch3",
+        "mnuAdd",        "btnAdd",         "AddDeleteimage1",  "btnEffect",     "mnuEffects",
+        "mnuEffects1",   "mnuRotateLeft",  "mnuRotateRight",   "btnLeft",       "btnRight",
+        "RotateLeft2",   "RotateRight1",   "mnuZoomIn",        "mnuZoomOut",    "mnuOriginalSize",
+        "mnuZoomIn1",    "mnuZoomOut1",    "mnuOriginalSize1", "mnuSlideShow",  "btnSlideShow",
+        "mnuComments",   "mnuImgView",     "mnuImgView1",      "btnImgView",    "AsIs1",
+        "Proportional2", "Stretch1",       "mnuFullScreen1",   "AsIs2",         "Proportional3",
+        "Stretch2",      "mnuFullScreen3", "mnuAsIs",          "Proportional1", "Stretch3",
         "mnuFullScreen2"};
     for (const char* n : names) {
         const QString name = QString::fromLatin1(n);
@@ -426,7 +428,7 @@ void MainWindow::relayout()
     const int P = stripPanelHeight();
 
     m_stripPanel->setGeometry(2, 32, 161, std::max(P, 0));
-    m_btnDown->setGeometry(2, P + 32, 161, 16);
+    m_downButton->setGeometry(2, P + 32, 161, 16);
     m_commentLabel->setGeometry(0, ch - 17 - 19, cw, 19);
     m_statusBar->setGeometry(0, ch - 17, cw, 17);
     m_statusPanels[0]->setGeometry(0, 0, 163, 17);
@@ -445,11 +447,11 @@ void MainWindow::relayout()
     m_session->setCurrentSlot(1);
     placeShape(1);
 
-    const int old = SlotCount();
+    const int old = slotCount();
     const int count = std::clamp(P / 130, 0, int(MaxSlots));
     if (count > old)
         createSlots(old + 1, count);
-    while (SlotCount() > count)
+    while (slotCount() > count)
         delete m_slots.takeLast();
 
     const QStringList failures = loadSlotPictures();
@@ -473,7 +475,7 @@ QStringList MainWindow::loadSlotPictures()
     // A picture that can't be read leaves its slot empty; the other slots
     // and the steps after them still get done.
     QStringList failures;
-    for (int i = 1; i <= SlotCount(); ++i) {
+    for (int i = 1; i <= slotCount(); ++i) {
         ThumbSlot* s = slot(i);
         const int e = m_session->firstIndex() + i;
         if (e <= m_session->entryCount()) {
@@ -496,7 +498,8 @@ void MainWindow::scrollArea(bool fullScreen)
     if (fullScreen)
         m_imageScroller->setGeometry(0, 0, cw, std::max(ch - 19 - 17, 0));
     else
-        m_imageScroller->setGeometry(168, 32, std::max(cw + FrameWidth - 176, 0), std::max(stripPanelHeight(), 0));
+        m_imageScroller->setGeometry(168, 32, std::max(cw + FrameWidth - 176, 0),
+                                     std::max(stripPanelHeight(), 0));
     m_imageScroller->raise();
     if (!fullScreen) {
         m_stripPanel->raise();
@@ -504,37 +507,45 @@ void MainWindow::scrollArea(bool fullScreen)
     }
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+}
 
 // ---------------------------------------------------------------- texts
 
-void MainWindow::placeShape(int slotNumber) { m_highlight->move(6, 6 + 153 * (slotNumber - 1)); }
+void MainWindow::placeShape(int slotNumber)
+{
+    m_highlight->move(6, 6 + 153 * (slotNumber - 1));
+}
 
 void MainWindow::updateNavButtons()
 {
     const int c = m_session->currentEntry();
     const bool open = m_session->entryCount() > 0;
-    m_btnUp->setEnabled(open && c > 1);
-    m_btnDown->setEnabled(open && c < m_session->entryCount());
+    m_upButton->setEnabled(open && c > 1);
+    m_downButton->setEnabled(open && c < m_session->entryCount());
 }
 
 void MainWindow::updatePositionTexts(int entry)
 {
     m_statusPanels[1]->setText(m_session->texts.ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
                                QString::number(m_session->entryCount()));
-    m_statusPanels[2]->setText(entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString());
+    m_statusPanels[2]->setText(
+        entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString());
 }
 
 void MainWindow::applyWindowTitle()
 {
-    setWindowTitle(m_session->collectionFileName().isEmpty() ? m_session->texts.TitleText
-                                                        : m_session->collectionFileName() + QStringLiteral(" - ") +
-                                                              m_session->texts.TitleText);
+    setWindowTitle(m_session->collectionFileName().isEmpty()
+                       ? m_session->texts.TitleText
+                       : m_session->collectionFileName() + QStringLiteral(" - ") +
+                             m_session->texts.TitleText);
 }
 
 void MainWindow::showSlot(int n)
 {
-    if (n < 1 || n > SlotCount())
+    if (n < 1 || n > slotCount())
         return;
     ThumbSlot* s = slot(n);
     if (s->picture().isEmpty())
@@ -628,7 +639,10 @@ void MainWindow::showAbout()
     m_peers.about->activateWindow();
 }
 
-void MainWindow::quit() { close(); }
+void MainWindow::quit()
+{
+    close();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
@@ -646,7 +660,10 @@ void MainWindow::setStripColor(const QColor& color)
     m_highlight->update();
 }
 
-void MainWindow::setMainColor(const QColor& color) { setBackground(m_imageScroller->viewport(), color); }
+void MainWindow::setMainColor(const QColor& color)
+{
+    setBackground(m_imageScroller->viewport(), color);
+}
 
 void MainWindow::setCommentFont(const QFont& font, const QColor& color)
 {

@@ -31,8 +31,6 @@ class SettingsDialog;
 class HelpBinding;
 class QWidget;
 
-
-
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -98,18 +96,18 @@ public:
     void pictureFileChanged(const QString& path);
 
     // Its parts, for the application and for tests.
-    int SlotCount() const { return int(m_slots.size()); }
+    int slotCount() const { return int(m_slots.size()); }
     ThumbSlot* slot(int n) const { return m_slots.at(n - 1); }
-    MainImage* Image1() const { return m_mainImage; }
-    QScrollArea* BordShape() const { return m_imageScroller; }
-    QWidget* Panel1() const { return m_stripPanel; }
-    QFrame* ShapeCur() const { return m_highlight; }
-    QToolButton* BtnUp() const { return m_btnUp; }
-    QToolButton* BtnDown() const { return m_btnDown; }
-    QLabel* LabelComent() const { return m_commentLabel; }
+    MainImage* mainImage() const { return m_mainImage; }
+    QScrollArea* imageArea() const { return m_imageScroller; }
+    QWidget* stripPanel() const { return m_stripPanel; }
+    QFrame* highlightFrame() const { return m_highlight; }
+    QToolButton* upButton() const { return m_upButton; }
+    QToolButton* downButton() const { return m_downButton; }
+    QLabel* commentLine() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
-    QTimer* TimerSlide() const { return m_slideTimer; }
-    int ZoomStep() const { return m_zoomStep; }
+    QTimer* slideTimer() const { return m_slideTimer; }
+    int zoomStep() const { return m_zoomStep; }
     bool isFullScreenMode() const { return m_fullScreen; }
     QAction* action(const char* name) const;
     QToolButton* toolButton(const char* name) const;
@@ -138,7 +136,6 @@ public:
     void setExifOrientation(ExifOrientation exif);
     ExifOrientation exifOrientation() const { return m_exifOrientation; }
 
-
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -155,7 +152,8 @@ private:
     // The steps of an open: the path, the state reset, each entry read, the end.
     QString chooseCollectionPath();
     CollectionListModel* startCollection(const QString& path);
-    void takeEntry(int k, const CollectionEntry& e, CollectionListModel* list, std::exception_ptr& pictureFailure);
+    void takeEntry(int k, const CollectionEntry& e, CollectionListModel* list,
+                   std::exception_ptr& pictureFailure);
     void finishCollection();
     void syncOpeningWindow(CollectionListModel* list);
     void createActions();
@@ -191,8 +189,8 @@ private:
     ViewerSession* m_session;
     Peers m_peers;
     QWidget* m_central = nullptr;
-    QToolButton* m_btnUp = nullptr;
-    QToolButton* m_btnDown = nullptr;
+    QToolButton* m_upButton = nullptr;
+    QToolButton* m_downButton = nullptr;
     QWidget* m_stripPanel = nullptr;
     QFrame* m_highlight = nullptr;
     QWidget* m_toolBar = nullptr;

@@ -14,22 +14,22 @@ void MainWindow::scrollDown()
     if (m_session->entryCount() < 1 || c >= m_session->entryCount())
         return;
     if (c == m_session->entryCount() - 1)
-        m_btnDown->setEnabled(false);
-    if (m_session->currentSlot() >= SlotCount()) {
+        m_downButton->setEnabled(false);
+    if (m_session->currentSlot() >= slotCount()) {
         m_session->setFirstIndex(m_session->firstIndex() + 1);
-        m_btnUp->setEnabled(true);
-        for (int i = 1; i <= SlotCount() - 1; ++i) {
+        m_upButton->setEnabled(true);
+        for (int i = 1; i <= slotCount() - 1; ++i) {
             slot(i)->takePicture(*slot(i + 1));
             slot(i)->setHint(m_session->entry(m_session->firstIndex() + i).Comment);
         }
-        ThumbSlot* last = slot(SlotCount());
-        const CollectionEntry& e = m_session->entry(m_session->firstIndex() + SlotCount());
+        ThumbSlot* last = slot(slotCount());
+        const CollectionEntry& e = m_session->entry(m_session->firstIndex() + slotCount());
         last->setHint(e.Comment);
         loadSlot(last, e);
     } else {
         m_session->setCurrentSlot(m_session->currentSlot() + 1);
         placeShape(m_session->currentSlot());
-        m_btnUp->setEnabled(true);
+        m_upButton->setEnabled(true);
     }
     if (m_session->followsCursor())
         showSlot(m_session->currentSlot());
@@ -41,11 +41,11 @@ void MainWindow::scrollUp()
     if (m_session->entryCount() < 1 || c <= 1)
         return;
     if (c == 2)
-        m_btnUp->setEnabled(false);
+        m_upButton->setEnabled(false);
     if (m_session->currentSlot() <= 1) {
         m_session->setFirstIndex(m_session->firstIndex() - 1);
-        m_btnDown->setEnabled(true);
-        for (int i = SlotCount(); i >= 2; --i) {
+        m_downButton->setEnabled(true);
+        for (int i = slotCount(); i >= 2; --i) {
             slot(i)->takePicture(*slot(i - 1));
             slot(i)->setHint(m_session->entry(m_session->firstIndex() + i).Comment);
         }
@@ -56,7 +56,7 @@ void MainWindow::scrollUp()
     } else {
         m_session->setCurrentSlot(m_session->currentSlot() - 1);
         placeShape(m_session->currentSlot());
-        m_btnDown->setEnabled(true);
+        m_downButton->setEnabled(true);
     }
     if (m_session->followsCursor())
         showSlot(m_session->currentSlot());
@@ -64,7 +64,7 @@ void MainWindow::scrollUp()
 
 void MainWindow::selectSlot(int n)
 {
-    if (n < 1 || n > SlotCount() || !slot(n)->isEnabled())
+    if (n < 1 || n > slotCount() || !slot(n)->isEnabled())
         return;
     showActualSize();
     showSlot(n);
@@ -101,12 +101,12 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
         return true;
     case Qt::Key_Down:
     case Qt::Key_Space:
-        if (m_btnDown->isEnabled())
+        if (m_downButton->isEnabled())
             scrollDown();
         return true;
     case Qt::Key_Up:
     case Qt::Key_Backspace:
-        if (m_btnUp->isEnabled())
+        if (m_upButton->isEnabled())
             scrollUp();
         return true;
     case Qt::Key_Escape:

@@ -76,7 +76,7 @@ CollectionListModel* MainWindow::startCollection(const QString& path)
 {
     m_session->startCollection(path);
     placeShape(1);
-    m_btnUp->setEnabled(false);
+    m_upButton->setEnabled(false);
     m_layoutFailures.clear();
     CollectionListModel* list = m_peers.editor ? m_peers.editor->list() : nullptr;
     if (list)
@@ -93,18 +93,19 @@ void MainWindow::syncOpeningWindow(CollectionListModel* list)
     updateNavButtons();
     if (m_session->entryCount() > 0)
         updatePositionTexts(1);
-    m_commentLabel->setText(SlotCount() >= 1 ? slot(1)->hint() : QString());
+    m_commentLabel->setText(slotCount() >= 1 ? slot(1)->hint() : QString());
 }
 
 // A picture that can't be read ends the collection in memory there; the
 // editor's list still gets every entry, so that no save can drop the rest.
-void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel* list, std::exception_ptr& pictureFailure)
+void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel* list,
+                           std::exception_ptr& pictureFailure)
 {
     if (list)
         list->appendDeferred(e);
     if (pictureFailure)
         return;
-    if (k <= SlotCount()) {
+    if (k <= slotCount()) {
         ThumbSlot* s = slot(k);
         s->setEnabled(false);
         s->setHint(e.Comment);
@@ -123,7 +124,7 @@ void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel*
         applyWindowTitle();
         m_highlight->show();
         // Not showSlot(): opening leaves the comments window's text alone.
-        if (SlotCount() >= 1 && !slot(1)->picture().isEmpty())
+        if (slotCount() >= 1 && !slot(1)->picture().isEmpty())
             m_mainImage->setPicture(slot(1)->picture(), slot(1)->standIn());
         showActualSize();
     }
@@ -131,7 +132,7 @@ void MainWindow::takeEntry(int k, const CollectionEntry& e, CollectionListModel*
 
 void MainWindow::finishCollection()
 {
-    for (int i = m_session->entryCount() + 1; i <= SlotCount(); ++i) {
+    for (int i = m_session->entryCount() + 1; i <= slotCount(); ++i) {
         slot(i)->clearPicture();
         slot(i)->setHint(QString());
         slot(i)->setEnabled(false);
@@ -171,9 +172,9 @@ void MainWindow::openCollection()
             takeEntry(k, e, list, pictureFailure);
             // Keep the window alive on huge collections without letting
             // user input run commands in the middle of a read.
-            if (k <= SlotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
+            if (k <= slotCount() || sinceSync.elapsed() > (synced ? m_syncLaterMs : m_syncFirstMs)) {
                 syncOpeningWindow(list);
-                if (k > SlotCount()) {
+                if (k > slotCount()) {
                     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                     sinceSync.restart();
                     synced = true;

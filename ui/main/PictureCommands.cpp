@@ -1,9 +1,9 @@
 // The main window's commands that change pictures: rotation, effects, undo.
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
-#include "ui/effects/EffectsDialog.h"
 #include "effects/PictureWrite.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
 
 namespace {
 
@@ -12,15 +12,15 @@ void rotateCurrent(MainWindow& w, int angle)
     if (w.session().entryCount() < 1 || w.session().currentEntry() > w.session().entryCount())
         return;
     ThumbSlot* s = w.slot(w.session().currentSlot());
-    w.Image1()->setPicture(s->picture(), s->standIn());
-    w.LabelComent()->setText(s->hint());
+    w.mainImage()->setPicture(s->picture(), s->standIn());
+    w.commentLine()->setText(s->hint());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
     const QString path = w.session().entry(w.session().currentEntry()).FileName;
     const Picture turned = rotatePictureFile(s->picture(), path, angle);
     w.pictureFileChanged(path);
     s->setPicture(turned);
-    w.Image1()->setPicture(turned, s->standIn());
+    w.mainImage()->setPicture(turned, s->standIn());
 }
 
 } // namespace
@@ -35,14 +35,14 @@ void MainWindow::setExifOrientation(ExifOrientation exif)
     for (ThumbSlot* s : m_slots) {
         if (s->picture().isEmpty())
             continue;
-        if (!shown && s->picture().sharesDataWith(Image1()->picture()))
+        if (!shown && s->picture().sharesDataWith(mainImage()->picture()))
             shown = s;
         s->setPicture(s->picture().withExifOrientation(exif));
     }
     if (shown)
-        Image1()->setPicture(shown->picture(), shown->standIn());
-    else if (!Image1()->picture().isEmpty())
-        Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
+        mainImage()->setPicture(shown->picture(), shown->standIn());
+    else if (!mainImage()->picture().isEmpty())
+        mainImage()->setPicture(mainImage()->picture().withExifOrientation(exif));
     m_session->exifOrientation = exif;
     ViewerSession::UndoRecord undo = m_session->undoRecord();
     undo.picture = undo.picture.withExifOrientation(exif);
@@ -63,10 +63,10 @@ void MainWindow::showEffects()
 {
     if (m_session->entryCount() < 1 || !m_peers.effects)
         return;
-    if (m_session->currentSlot() < 1 || m_session->currentSlot() > SlotCount())
+    if (m_session->currentSlot() < 1 || m_session->currentSlot() > slotCount())
         m_session->setCurrentSlot(1);
     const ThumbSlot* current = slot(m_session->currentSlot());
-    Image1()->setPicture(current->picture(), current->standIn());
+    mainImage()->setPicture(current->picture(), current->standIn());
     m_peers.effects->exec();
 }
 
@@ -84,13 +84,13 @@ void MainWindow::undo()
     pictureFileChanged(path);
 
     const int shown = e - m_session->firstIndex();
-    if (shown >= 1 && shown <= SlotCount())
+    if (shown >= 1 && shown <= slotCount())
         slot(shown)->setPicture(snapshot);
     const ThumbSlot* current = slot(m_session->currentSlot());
     if (m_session->currentEntry() == e) {
-        Image1()->setPicture(snapshot, current->standIn());
+        mainImage()->setPicture(snapshot, current->standIn());
     } else {
-        Image1()->setPicture(current->picture(), current->standIn());
+        mainImage()->setPicture(current->picture(), current->standIn());
         statusPanel(1)->setText(m_session->texts.ImagePrefix + QString::number(m_session->currentEntry()) +
                                 QStringLiteral(" / ") + QString::number(m_session->entryCount()));
     }

@@ -1,10 +1,10 @@
 // The main window's slide show and its settings command.
 #include "ui/main/MainWindow.h"
 
-#include "ui/common/Dialogs.h"
-#include "ui/common/RunCommand.h"
 #include "platform/SoundPlayer.h"
 #include "settings/SettingsModel.h"
+#include "ui/common/Dialogs.h"
+#include "ui/common/RunCommand.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QScopedValueRollback>
@@ -72,7 +72,7 @@ void MainWindow::nextSlide()
     if (m_slideTimer->interval() != *interval)
         m_slideTimer->setInterval(*interval);
 
-    if (!m_btnDown->isEnabled()) {
+    if (!m_downButton->isEnabled()) {
         m_slideTimer->stop();
         soundPlayer().stop();
         dialogs().information(this, SlideShowFinished);

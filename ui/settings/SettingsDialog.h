@@ -53,12 +53,12 @@ protected:
 
 private:
     void buildContents();
-    void TabControl1Change(int index);
+    void showPage(int index);
     void chooseCommentFont();
     void updateSoundControls();
     void chooseSoundFile();
-    void ComboLngChange(int index);
-    void ColorBoxChange(QComboBox* box);
+    void chooseLanguage(int index);
+    void colorChosen(QComboBox* box);
 
     void buildControls();
     void buildMainPage();
@@ -74,21 +74,21 @@ private:
     SettingsValues m_values; // the values that live outside the controls
     QFont m_font;
 
-    QTabBar* TabControl1 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QComboBox* ComboLng = nullptr;
-    QComboBox* ComboCodePage = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QLabel* lblCurFont = nullptr;
-    QSlider* TranspBar = nullptr;
-    QComboBox* ColorBoxPrev = nullptr;
-    QComboBox* ColorBoxMain = nullptr;
-    QCheckBox* chkAutoOrient = nullptr;
-    QLineEdit* edDelay = nullptr;
-    QCheckBox* chkAuto = nullptr;
-    QCheckBox* chkBckgr = nullptr;
-    QLineEdit* wavName = nullptr;
-    QToolButton* btnBrowse = nullptr;
-    QToolButton* btnOK = nullptr;
+    QTabBar* m_pageTabs = nullptr;
+    QFrame* m_mainPage = nullptr;
+    QFrame* m_slideShowPage = nullptr;
+    QComboBox* m_languageBox = nullptr;
+    QComboBox* m_codePageBox = nullptr;
+    QToolButton* m_fontButton = nullptr;
+    QLabel* m_fontPreview = nullptr;
+    QSlider* m_transparencySlider = nullptr;
+    QComboBox* m_stripColorBox = nullptr;
+    QComboBox* m_mainColorBox = nullptr;
+    QCheckBox* m_autoOrientBox = nullptr;
+    QLineEdit* m_delayEdit = nullptr;
+    QCheckBox* m_fullScreenBox = nullptr;
+    QCheckBox* m_soundBox = nullptr;
+    QLineEdit* m_soundEdit = nullptr;
+    QToolButton* m_browseButton = nullptr;
+    QToolButton* m_okButton = nullptr;
 };
