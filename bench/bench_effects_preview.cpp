@@ -49,12 +49,10 @@ struct Photo {
         writeFileAtomically(path, encodeJpeg(pixels));
         const QString pvx = dir.filePath(QStringLiteral("photo.pvx"));
         writeCollection(pvx, {{path, QStringLiteral("12 MP")}});
-        programWindows().session->setCollectionFileName(pvx);
-        programWindows().session->reopenWithoutDialog = true;
-        programWindows().main->openCollectionFile();
-        programWindows().main->mainImage()->setPicture(programWindows().main->slot(1)->picture());
+        openInBench(pvx);
+        benchProgram().mainWindow().mainImage()->setPicture(benchProgram().mainWindow().slot(1)->picture());
         // The engine's source, decoded once, for the baselines.
-        pixels = programWindows().main->mainImage()->picture().toBitmap24();
+        pixels = benchProgram().mainWindow().mainImage()->picture().toBitmap24();
     }
 };
 
@@ -84,8 +82,8 @@ double changeAndWait(const std::function<void()>& change, Gaps& gaps)
         gaps.timerMs = std::max(gaps.timerMs, double(sinceTick.nsecsElapsed()) / 1e6 - 10.0);
         sinceTick.restart();
     });
-    const auto done = QObject::connect(&programWindows().effects->fullSize(), &FullSizeRender::ready, &loop,
-                                       &QEventLoop::quit);
+    const auto done = QObject::connect(&benchProgram().effectsDialog().fullSize(), &FullSizeRender::ready,
+                                       &loop, &QEventLoop::quit);
     QTimer::singleShot(0, [&] {
         clock.start();
         change();
@@ -123,11 +121,11 @@ double oneFullRender(EffectProperty p, int value)
 void exactPreview(benchmark::State& state, const char* bar, EffectProperty p, int value)
 {
     photo();
-    programWindows().effects->show();
-    auto* slider = programWindows().effects->findChild<QSlider*>(QString::fromLatin1(bar));
+    benchProgram().effectsDialog().show();
+    auto* slider = benchProgram().effectsDialog().findChild<QSlider*>(QString::fromLatin1(bar));
     Gaps gaps, unused;
     double total = 0;
-    if (programWindows().effects->preview()->shownScaled().isNull())
+    if (benchProgram().effectsDialog().preview()->shownScaled().isNull())
         changeAndWait([] {}, unused); // the activation's first rendering
     for (auto _ : state) {
         if (slider->value() != 0) // a change that is none renders nothing
@@ -136,7 +134,7 @@ void exactPreview(benchmark::State& state, const char* bar, EffectProperty p, in
         state.SetIterationTime(s);
         total += s;
     }
-    programWindows().effects->discardEffects();
+    benchProgram().effectsDialog().discardEffects();
     const double full = oneFullRender(p, value);
     state.counters["full_render_ms"] = full * 1e3;
     state.counters["exact_over_full"] = total / double(state.iterations()) / full;

@@ -16,6 +16,7 @@
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "settings/SettingsStore.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
@@ -92,14 +93,12 @@ Fixture& fixture()
 
 MainWindow& window()
 {
-    return *programWindows().main;
+    return benchProgram().mainWindow();
 }
 
 void openCollection()
 {
-    programWindows().session->setCollectionFileName(fixture().collection);
-    programWindows().session->reopenWithoutDialog = true;
-    window().openCollectionFile();
+    openInBench(fixture().collection);
 }
 
 double median(std::vector<double> v)
@@ -245,8 +244,8 @@ void BM_ProportionalNewEntryToPainted(benchmark::State& state)
     window().fitCentred();
     if (!window().session().followsCursor())
         window().toggleFollowMode();
-    window().scrollDown();
-    window().scrollDown(); // on the lowest slot: each step reads a new picture
+    window().stepForward();
+    window().stepForward(); // on the lowest slot: each step reads a new picture
     std::vector<double> runs;
     for (auto _ : state) {
         state.PauseTiming();
@@ -256,7 +255,7 @@ void BM_ProportionalNewEntryToPainted(benchmark::State& state)
         state.ResumeTiming();
         QElapsedTimer t;
         t.start();
-        window().scrollDown();
+        window().stepForward();
         spinUntil([] { return window().mainImage()->showsDecodedPixels(); });
         window().repaint();
         runs.push_back(t.nsecsElapsed() / 1e9);
@@ -306,8 +305,11 @@ void BM_SlideShowStepDecodedAhead(benchmark::State& state)
     window().fitCentred();
     if (!window().session().followsCursor())
         window().toggleFollowMode();
-    window().slideTimer()->start(3600 * 1000); // ticks come from here only
-    programWindows().session->settings.delay = QStringLiteral("3600");
+    SlideShow& show = window().session().slideShow();
+    show.timer().start(3600 * 1000); // ticks come from here only
+    SettingsValues settings = benchProgram().settings().values();
+    settings.delay = QStringLiteral("3600");
+    benchProgram().settings().setValues(settings);
     std::vector<double> runs;
     int ready = 0;
     for (auto _ : state) {
@@ -317,13 +319,13 @@ void BM_SlideShowStepDecodedAhead(benchmark::State& state)
         state.ResumeTiming();
         QElapsedTimer t;
         t.start();
-        window().nextSlide();
+        show.tick();
         window().repaint();
         runs.push_back(t.nsecsElapsed() / 1e9);
         state.SetIterationTime(runs.back());
         ready += window().mainImage()->showsDecodedPixels() ? 1 : 0;
     }
-    window().slideTimer()->stop();
+    show.timer().stop();
     report(state, runs);
     state.counters["painted_decoded"] = double(ready) / double(runs.size());
 }

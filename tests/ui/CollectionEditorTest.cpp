@@ -260,10 +260,10 @@ TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
     for (const auto& closeIt : ways) {
         ed()->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
-        session().reopenWithoutDialog = true;
+        session().requestReopen();
         closeIt();
         EXPECT_FALSE(ed()->isVisible());
-        EXPECT_FALSE(session().reopenWithoutDialog);
+        EXPECT_FALSE(session().takeReopenRequest());
     }
     EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
     EXPECT_EQ(fake.saveCalls, 0);
@@ -310,7 +310,7 @@ TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
     const QString second = collectionOf(2, QStringLiteral("second.pvx"));
     const QList<CollectionEntry> secondEntries = readCollectionAll(second);
     fake.openAnswers << second;
-    runCommand([] { mainWindow()->action("mnuOpen")->trigger(); });
+    runCommand([] { action("mnuOpen")->trigger(); });
     ASSERT_EQ(session().collectionFileName(), second);
     EXPECT_EQ(list()->entries(), secondEntries);
     list()->setData(list()->index(0, 1), QStringLiteral("edited"), Qt::EditRole);

@@ -29,7 +29,7 @@ protected:
     // its modal loop.
     void showDialog()
     {
-        mainWindow()->mainImage()->setPicture(mainWindow()->slot(session().currentSlot())->picture());
+        mainWindow()->mainImage()->setPicture(mainWindow()->slot(session().strip().currentSlot())->picture());
         d().show();
         QCoreApplication::processEvents();
     }
@@ -122,7 +122,7 @@ TEST_P(OnePicture, OkCancelOrAFailedWrite)
     EXPECT_EQ(fx().rendered(), fx().pictureOriginal());
     if (!c.undo)
         return;
-    mainWindow()->action("mnuUndo")->trigger();
+    action("mnuUndo")->trigger();
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(mainWindow()->mainImage()->picture().toBitmap24(), start);
@@ -167,7 +167,7 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     openFiles(files + QStringList{files[0]});
     for (int k = 0; k < 5; ++k)
         key(Qt::Key_Down);
-    ASSERT_GT(session().firstIndex(), 0);
+    ASSERT_GT(session().strip().firstIndex(), 0);
     QStringList labels;
     d().setProgressObserver([&](int done, int) {
         labels << d().progressDialog()->labelText();
@@ -193,8 +193,8 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
         const int times = (i < c.done) + (i == 0 && c.done == 6);
         EXPECT_EQ(fileBitmap(files[i]), testpics::brighter(start[i], 5 * times)) << i;
     }
-    for (int i = 1; i <= mainWindow()->slotCount() && session().firstIndex() + i <= 6; ++i) {
-        const QString f = session().entry(session().firstIndex() + i).FileName;
+    for (int i = 1; i <= mainWindow()->slotCount() && session().strip().firstIndex() + i <= 6; ++i) {
+        const QString f = session().entry(session().strip().firstIndex() + i).FileName;
         if (!QFile::exists(f))
             break;
         EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(f)) << i;

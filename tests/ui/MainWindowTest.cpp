@@ -45,7 +45,7 @@ TEST_P(ProgramEnd, WritesTheSettings)
         else if (way == "CloseBox")
             mainWindow()->windowHandle()->close();
         else
-            mainWindow()->action("Exit1")->trigger();
+            action("Exit1")->trigger();
     });
     // Only a way that fails to end the program lets this fire.
     QTimer guard;
@@ -53,7 +53,7 @@ TEST_P(ProgramEnd, WritesTheSettings)
     guard.start(30000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_FALSE(mainWindow()->isVisible());
-    destroyWindows(); // what the program does after its event loop
+    end(); // what the program does after its event loop
     EXPECT_TRUE(readWholeFile(ini).contains("Delay=17"));
 }
 

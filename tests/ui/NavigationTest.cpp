@@ -43,7 +43,7 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
             QTest::mouseClick(mainWindow()->slot(c - '0'), Qt::LeftButton);
     }
     EXPECT_EQ(fake.errors.size(), s.broken ? 1 : 0) << "a picture that can't be read is told once";
-    EXPECT_EQ(session().firstIndex(), s.first);
+    EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
 }
 
@@ -70,10 +70,10 @@ TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
     openPath(path);
     key(Qt::Key_Down);
     fake.openAnswers = {QString(), dir.filePath("nothing.pvx")};
-    mainWindow()->action("mnuOpen")->trigger();
+    action("mnuOpen")->trigger();
     EXPECT_TRUE(shows(1)) << "read again";
     key(Qt::Key_Down);
-    mainWindow()->action("mnuOpen")->trigger();
+    action("mnuOpen")->trigger();
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.value(0).startsWith("File not found")) << fake.errors.value(0).toStdString();
     EXPECT_EQ(session().collectionFileName(), path);
@@ -129,7 +129,7 @@ TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnce)
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].contains("p2.bmp")) << fake.errors[0].toStdString();
     // Full screen lays the strip out again, and still turns follow mode on.
-    mainWindow()->action("mnuFullScreen1")->trigger();
+    action("mnuFullScreen1")->trigger();
     EXPECT_TRUE(mainWindow()->isFullScreenMode());
     EXPECT_TRUE(session().followsCursor());
 }
@@ -138,11 +138,11 @@ TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
 {
     const QString path = collectionOf(8);
     openPath(path);
-    mainWindow()->action("mnuSlideShow")->trigger();
-    mainWindow()->slideTimer()->setInterval(0);
+    action("mnuSlideShow")->trigger();
+    session().slideShow().timer().setInterval(0);
     // Let the open take a breath after every entry beyond the strip.
-    mainWindow()->setOpenSyncTimes(0, 0);
+    mainWindow()->setOpenProgressIntervals(0, 0);
     openPath(path);
     EXPECT_TRUE(shows(1));
-    mainWindow()->slideTimer()->stop();
+    session().slideShow().timer().stop();
 }

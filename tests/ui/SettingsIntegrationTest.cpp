@@ -18,7 +18,6 @@ namespace {
 
 class SettingsInProgram : public AppFixture {
 protected:
-    QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
     template <class W> W* control(const char* name) const { return settingsDialog()->findChild<W*>(name); }
     QString iniValue(const char* section, const char* key) const
     {
@@ -35,10 +34,10 @@ TEST_F(SettingsInProgram, TheFileReachesTheWindowsAtStartAndTheEndWritesItBack)
     EXPECT_EQ(mainWindow()->stripPanel()->palette().color(QPalette::Window), QColor(0, 128, 128))
         << "0x808000 is BGR: teal";
     EXPECT_EQ(commentsWindow()->alpha(), 78);
-    const SettingsValues loaded = settingsDialog()->currentValues();
+    const SettingsValues loaded = settingsStore().values();
 
     restart(); // writes what it read, reads it again
-    EXPECT_EQ(settingsDialog()->currentValues(), loaded);
+    EXPECT_EQ(settingsStore().values(), loaded);
 }
 
 // The dialog has no Cancel: Esc, Enter and the frame's close box all apply
@@ -96,15 +95,13 @@ TEST_F(SettingsInProgram, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
 
 TEST_F(SettingsInProgram, AFailedSaveAtTheEndIsReportedNotThrown)
 {
-    destroyWindows();
+    end();
     QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
     const QString blocked = dir.filePath(QStringLiteral("file/pictavo.ini"));
-    setSettingsFile(blocked);
-    createWindows({});
-    destroyWindows();
+    start(blocked);
+    end();
     EXPECT_EQ(fake.errors, QStringList{"Unable to write to " + blocked});
-    setSettingsFile(iniPath());
-    createWindows({});
+    start();
 }
 
 } // namespace

@@ -67,7 +67,7 @@ TEST_P(OriginalSize, ShowsThePictureOneToOne)
     if (GetParam())
         QTest::mouseClick(mainWindow()->slot(1), Qt::LeftButton);
     else
-        mainWindow()->action("mnuOriginalSize")->trigger();
+        action("mnuOriginalSize")->trigger();
     EXPECT_EQ(mainWindow()->mainImage()->drawRect(), QRect(0, 0, 900, 700));
     EXPECT_TRUE(mainWindow()->imageArea()->verticalScrollBar()->isVisible());
 }

@@ -124,6 +124,16 @@ protected:
     }
 };
 
+// Whether the file reads back as exactly these entries.
+bool collectionHolds(const QString& path, const QList<CollectionEntry>& entries)
+{
+    try {
+        return readCollectionAll(path) == entries;
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
 QStringList droppedPictures(const QMimeData* mime)
 {
     QStringList paths;
@@ -159,6 +169,53 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     }
     // Keys reach the window before its controls do; so do drops on the list.
     qApp->installEventFilter(this);
+    // Every open refills the list from what the file lists.
+    connect(m_session, &ViewerSession::openBegan, this, [this] {
+        m_model->clear();
+        m_listSource = m_session->collectionFileName();
+    });
+    connect(m_session, &ViewerSession::collectionOpened, this, [this] {
+        for (const CollectionEntry& e : m_session->listedEntries())
+            m_model->appendDeferred(e);
+        m_model->flush();
+    });
+}
+
+void CollectionEditor::startNewCollection()
+{
+    setWindowTitle(m_session->texts().NewCollectionCaption);
+    m_session->setEditorMode(ViewerSession::EditorMode::NewCollection);
+    clearPreview();
+    // Only while the list still holds the open collection may it be written
+    // back: rows of an unsaved new collection never replace its entries.
+    // An unchanged list is not written, so what the reader skips survives.
+    const QString open = m_session->collectionFileName();
+    if (!open.isEmpty() && m_model->entryCount() > 0 && m_listSource == open &&
+        !collectionHolds(open, m_model->entries()))
+        writeCollection(open, m_model->entries());
+    m_model->clear();
+    m_listSource.clear();
+    show();
+    raise();
+    activateWindow();
+}
+
+void CollectionEditor::startEditing()
+{
+    setWindowTitle(m_session->texts().AddDeleteCaption);
+    for (const CollectionEntry& e : m_session->entries())
+        m_model->appendDeferred(e);
+    m_model->flush();
+    m_session->setEditorMode(ViewerSession::EditorMode::EditCollection);
+    show();
+    raise();
+    activateWindow();
+    if (m_model->entryCount() > 0 && !m_model->entry(0).FileName.isEmpty()) {
+        enableDelete(true);
+        previewRow(0);
+        // Read again from its file: the list refills, the strip starts over.
+        m_session->requestReopen();
+    }
 }
 
 CollectionEditor::~CollectionEditor()
@@ -380,7 +437,7 @@ void CollectionEditor::showPreview(int row)
         return;
     // A picture that fails to load must not leave another row's picture up.
     clearPreview();
-    const Picture picture = Picture::loadFromFile(path, m_session->exifOrientation);
+    const Picture picture = Picture::loadFromFile(path, m_session->exifOrientation());
     m_preview->setImage(picture.thumbnail(m_preview->size()));
 }
 
@@ -408,35 +465,34 @@ bool CollectionEditor::isPictureFile(const QString& path)
 void CollectionEditor::saveCollection()
 {
     if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
-        dialogs().information(this, m_session->texts.MinOneImageMessage);
+        dialogs().information(this, m_session->texts().MinOneImageMessage);
         return;
     }
-    if (m_session->newCollectionMode) {
+    if (m_session->editorMode() == ViewerSession::EditorMode::NewCollection) {
         QString path = dialogs().saveFile(this, CollectionFilter, QString());
         if (!path.isEmpty()) {
             if (QFileInfo(path).suffix().isEmpty())
                 path += QStringLiteral(".pvx");
             writeCollection(path, m_model->entries());
-            m_session->setCollectionFileName(path);
-            emit newCollectionSaved();
+            m_session->newCollectionSaved(path);
         }
     } else {
         writeCollection(m_session->collectionFileName(), m_model->entries());
     }
-    // The main window withdraws the request before anything can fail.
+    // The open takes the request before anything can fail.
     m_session->requestReopen();
     hide();
 }
 
 void CollectionEditor::closeEditor()
 {
-    m_session->reopenWithoutDialog = false;
+    m_session->withdrawReopenRequest();
     hide();
 }
 
 void CollectionEditor::closeEvent(QCloseEvent* event)
 {
-    m_session->reopenWithoutDialog = false;
+    m_session->withdrawReopenRequest();
     event->accept();
 }
 

@@ -32,11 +32,12 @@ public:
     CollectionListModel* list() const { return m_model; }
     QTableView* grid() const { return m_grid; }
 
-    // Which collection file the list was last filled from; empty once New
-    // has emptied it for a collection that has no file yet.
-    void setListSource(const QString& path) { m_listSource = path; }
-    bool listHoldsCollection(const QString& path) const { return !path.isEmpty() && m_listSource == path; }
-    void markListAsNew() { m_listSource.clear(); }
+    // New: the open collection written back from the list when the list
+    // still holds it and was changed, then the list emptied for a new one.
+    void startNewCollection();
+    // Add / Delete: the open collection's entries in the list, then the
+    // collection read again from its file.
+    void startEditing();
 
     void clearPreview();
     // Shows the row's picture (0-based row). A picture that can't be read
@@ -85,10 +86,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-signals:
-    // A new collection got its file: the commands that edit one apply now.
-    void newCollectionSaved();
-
 private:
     ViewerSession* m_session;
     // The window's parts, in the order they are made.
@@ -105,6 +102,8 @@ private:
 
     QTableView* m_grid = nullptr;
     CollectionListModel* m_model = nullptr;
+    // The collection file the list was last filled from; empty once New
+    // has emptied it for a collection that has no file yet.
     QString m_listSource;
     QFrame* m_previewFrame = nullptr;
     PreviewImage* m_preview = nullptr;

@@ -72,7 +72,7 @@ void EffectsDialog::applyToAll()
             m_progressObserver(k, n);
     };
     try {
-        applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
+        applyEffectsToFiles(engine, files, m_session->exifOrientation(), steps);
     } catch (...) {
         // The strip shows what the files now hold, also after a failure.
         try {

@@ -1,13 +1,11 @@
 #include "ui/settings/SettingsDialog.h"
 
-#include "core/Errors.h"
 #include "core/TextEncoding.h"
 #include "platform/DataFolder.h"
 #include "platform/SystemColors.h"
-#include "settings/IniFile.h"
-#include "settings/SettingsTarget.h"
+#include "settings/SettingsStore.h"
+#include "settings/UiText.h"
 #include "ui/common/Dialogs.h"
-#include "ui/common/UiTextWidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -113,9 +111,9 @@ QIcon swatch(const QColor& color)
 
 } // namespace
 
-SettingsDialog::SettingsDialog(SettingsTarget* target, const QString& settingsPath, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_target(target),
-      m_path(settingsPath)
+SettingsDialog::SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_store(store),
+      m_texts(texts)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings..."));
@@ -129,16 +127,8 @@ SettingsDialog::SettingsDialog(SettingsTarget* target, const QString& settingsPa
     buildControls();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    buildContents();
-}
-
-SettingsDialog::~SettingsDialog()
-{
-    try {
-        saveSettings();
-    } catch (const AppError& e) {
-        dialogs().error(nullptr, e.text());
-    }
+    showValues();
+    connectEdits();
 }
 
 void SettingsDialog::buildControls()
@@ -297,49 +287,63 @@ void SettingsDialog::colorChosen(QComboBox* box)
         selectColor(box, before);
 }
 
-void SettingsDialog::buildContents()
+void SettingsDialog::showValues()
 {
-    const IniFile ini(m_path);
-    m_values = loadSettings(ini);
-
-    m_font = ::commentFont(m_values);
-    m_fontPreview->setFont(m_font);
+    const SettingsValues& v = m_store.values();
     showFontPreview();
-    m_target->setCommentFont(m_font, commentColor());
-
-    selectColor(m_stripColorBox, m_values.previewsColor);
-    m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(m_stripColorBox))));
-    selectColor(m_mainColorBox, m_values.mainColor);
-    m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(m_mainColorBox))));
-    for (QComboBox* box : {m_stripColorBox, m_mainColorBox}) {
+    selectColor(m_stripColorBox, v.previewsColor);
+    selectColor(m_mainColorBox, v.mainColor);
+    for (QComboBox* box : {m_stripColorBox, m_mainColorBox})
         box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
-        connect(box, &QComboBox::currentIndexChanged, this, [box, this] {
-            if (box->currentData().isValid())
-                box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
-        });
-    }
-
-    m_transparencySlider->setValue(m_values.alpha);
-    m_languageBox->setCurrentIndex(m_values.languageItem);
-    m_codePageBox->setEditText(m_values.codePage);
-    m_delayEdit->setText(m_values.delay);
-    m_fullScreenBox->setChecked(m_values.fullScreen);
-    m_autoOrientBox->setChecked(m_values.autoOrient);
-    m_target->setAutoOrient(m_values.autoOrient);
-    m_soundEdit->setText(m_values.sound);
-    m_soundBox->setChecked(m_values.soundOn);
+    m_transparencySlider->setValue(v.alpha);
+    m_languageBox->setCurrentIndex(v.languageItem);
+    m_codePageBox->setEditText(v.codePage);
+    m_delayEdit->setText(v.delay);
+    m_fullScreenBox->setChecked(v.fullScreen);
+    m_autoOrientBox->setChecked(v.autoOrient);
+    m_soundEdit->setText(v.sound);
+    m_soundBox->setChecked(v.soundOn);
     updateSoundControls();
-    m_target->setAppliedSettings(currentValues());
-
-    WidgetTextSink sink({},
-                        [this](ProgramText id, const QString& text) { m_target->setProgramText(id, text); });
-    applyLanguage(m_values.languageSetting, sink);
 }
 
-void SettingsDialog::showFromMain()
+void SettingsDialog::edit(const std::function<void(SettingsValues&)>& change)
 {
-    const QString shown = m_target->commentLineText();
-    m_fontPreview->setText(shown.isEmpty() ? FontPreview : shown);
+    SettingsValues v = m_store.values();
+    change(v);
+    m_store.setValues(v);
+}
+
+void SettingsDialog::connectEdits()
+{
+    for (QComboBox* box : {m_stripColorBox, m_mainColorBox}) {
+        connect(box, &QComboBox::currentIndexChanged, this, [box, this] {
+            if (!box->currentData().isValid())
+                return; // "Custom...", on its way to a colour
+            box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
+            const qint32 color = selectedColor(box);
+            edit(
+                [&](SettingsValues& v) { (box == m_stripColorBox ? v.previewsColor : v.mainColor) = color; });
+        });
+    }
+    connect(m_transparencySlider, &QSlider::valueChanged, this,
+            [this](int p) { edit([p](SettingsValues& v) { v.alpha = p; }); });
+    connect(m_languageBox, &QComboBox::currentIndexChanged, this,
+            [this](int item) { edit([item](SettingsValues& v) { v.languageItem = item; }); });
+    connect(m_delayEdit, &QLineEdit::textChanged, this,
+            [this](const QString& t) { edit([&t](SettingsValues& v) { v.delay = t; }); });
+    connect(m_fullScreenBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.fullScreen = on; }); });
+    connect(m_autoOrientBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.autoOrient = on; }); });
+    connect(m_soundBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.soundOn = on; }); });
+    connect(m_soundEdit, &QLineEdit::textChanged, this,
+            [this](const QString& t) { edit([&t](SettingsValues& v) { v.sound = t; }); });
+}
+
+void SettingsDialog::showFromMain(const QString& commentLineText)
+{
+    m_fontPreview->setText(commentLineText.isEmpty() ? FontPreview : commentLineText);
     show();
     raise();
     activateWindow();
@@ -348,32 +352,27 @@ void SettingsDialog::showFromMain()
 void SettingsDialog::showFontPreview()
 {
     QPalette p = m_fontPreview->palette();
-    p.setColor(QPalette::WindowText, commentColor());
+    p.setColor(QPalette::WindowText, syscolor::toQColor(quint32(m_store.values().fontColor)));
     m_fontPreview->setPalette(p);
-    m_fontPreview->setFont(m_font);
+    m_fontPreview->setFont(commentFont(m_store.values()));
 }
 
 void SettingsDialog::applySettings()
 {
     // A name the file already held passes (the viewer reads with the
     // locale's instead); a new one must be a code page the converter knows.
+    const QString held = m_store.values().codePage;
     const QString codePage = m_codePageBox->currentText().trimmed();
-    if (codePage != m_values.codePage && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
-        m_codePageBox->setEditText(m_values.codePage);
+    if (codePage != held && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
+        m_codePageBox->setEditText(held);
         dialogs().error(this, QStringLiteral("Unknown code page \"%1\"").arg(codePage));
         return;
     }
-    if (codePage != m_values.codePage) {
-        m_values.codePage = codePage;
+    if (codePage != held) {
+        edit([&codePage](SettingsValues& v) { v.codePage = codePage; });
         setLegacyCodePage(codePage);
     }
-    const QColor color = commentColor();
-    m_target->setCommentFont(m_font, color);
-    m_target->setCommentsWindow(m_font, color, alphaForSlider(m_transparencySlider->value()));
-    m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(m_mainColorBox))));
-    m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(m_stripColorBox))));
-    m_target->setAutoOrient(m_autoOrientBox->isChecked());
-    m_target->setAppliedSettings(currentValues());
+    emit applied();
     hide();
 }
 
@@ -385,18 +384,19 @@ void SettingsDialog::showPage(int index)
 
 void SettingsDialog::chooseCommentFont()
 {
-    QFont font = m_font;
-    const QColor before = commentColor();
-    QColor color = before;
+    QFont font = commentFont(m_store.values());
+    const qint32 before = m_store.values().fontColor;
+    QColor color = syscolor::toQColor(quint32(before));
     if (!dialogs().chooseFont(this, font, color))
         return;
     if (font.pointSize() > 20)
         font.setPointSize(limitChosenFontSize(font.pointSize()));
-    m_font = font;
-    ::setCommentFont(m_values, font);
-    // An unchanged colour keeps following the desktop's system colour.
-    if (color != before)
-        m_values.fontColor = qint32(syscolor::fromQColor(color));
+    edit([&](SettingsValues& v) {
+        ::setCommentFont(v, font);
+        // An unchanged colour keeps following the desktop's system colour.
+        if (color != syscolor::toQColor(quint32(before)))
+            v.fontColor = qint32(syscolor::fromQColor(color));
+    });
     showFontPreview();
 }
 
@@ -421,11 +421,11 @@ void SettingsDialog::chooseLanguage(int index)
             dialogs().openFile(this, QStringLiteral("Pictavo Language files (*.PVL)|*.PVL"),
                                dataFolder().path + QStringLiteral("/lang")); // where ours are shipped
         if (!file.isEmpty())
-            m_values.languageSetting = file;
+            edit([&file](SettingsValues& v) { v.languageSetting = file; });
         else
             m_languageBox->setCurrentIndex(0);
     }
-    dialogs().information(this, m_target->programText(ProgramText::RestartMessage));
+    dialogs().information(this, m_texts.RestartMessage);
 }
 
 bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)
@@ -463,53 +463,4 @@ void SettingsDialog::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-QString SettingsDialog::delayText() const
-{
-    return m_delayEdit->text();
-}
-bool SettingsDialog::autoFullScreen() const
-{
-    return m_fullScreenBox->isChecked();
-}
-bool SettingsDialog::backgroundSound() const
-{
-    return m_soundBox->isChecked();
-}
-QString SettingsDialog::wavFile() const
-{
-    return m_soundEdit->text();
-}
-QColor SettingsDialog::commentColor() const
-{
-    return syscolor::toQColor(quint32(m_values.fontColor));
-}
-int SettingsDialog::transparency() const
-{
-    return m_transparencySlider->value();
-}
-
-SettingsValues SettingsDialog::currentValues() const
-{
-    SettingsValues v = m_values;
-    ::setCommentFont(v, m_font);
-    v.fontColor = m_values.fontColor;
-    v.previewsColor = selectedColor(m_stripColorBox);
-    v.mainColor = selectedColor(m_mainColorBox);
-    v.alpha = m_transparencySlider->value();
-    v.languageItem = m_languageBox->currentIndex();
-    v.delay = m_delayEdit->text();
-    v.fullScreen = m_fullScreenBox->isChecked();
-    v.autoOrient = m_autoOrientBox->isChecked();
-    v.sound = m_soundEdit->text();
-    v.soundOn = m_soundBox->isChecked();
-    return v;
-}
-
-void SettingsDialog::saveSettings()
-{
-    IniFile ini(m_path);
-    storeSettings(ini, currentValues());
-    ini.save();
 }
