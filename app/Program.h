@@ -36,7 +36,6 @@ public:
     MainWindow& mainWindow() const { return *m_main; }
     EffectsDialog& effectsDialog() const { return *m_effects; }
     CollectionEditor& collectionEditor() const { return *m_editor; }
-    AboutBox& aboutBox() const { return *m_about; }
     SettingsDialog& settingsDialog() const { return *m_settingsDialog; }
     CommentsWindow& commentsWindow() const { return *m_comments; }
     HelpBinding& help() const { return *m_help; }

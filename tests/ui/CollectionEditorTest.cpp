@@ -18,7 +18,10 @@ class Editor : public AppFixture {
 protected:
     CollectionEditor* ed() const { return collectionEditor(); }
     CollectionListModel* list() const { return collectionEditor()->list(); }
-    QToolButton* btn(const char* name) const { return collectionEditor()->button(name); }
+    QToolButton* btn(const char* name) const
+    {
+        return collectionEditor()->findChild<QToolButton*>(QString::fromLatin1(name));
+    }
     void click(const char* name) { QTest::mouseClick(btn(name), Qt::LeftButton); }
     void edKey(QWidget* w, int k) { QTest::keyClick(w, Qt::Key(k)); }
 

@@ -26,8 +26,6 @@ public:
     std::optional<int> alpha() const { return m_alpha; }
     // The settings slider's position: 255 is opaque, below it alpha p + 1.
     void setTransparency(int position);
-    // The alpha value applied (1..255), or 0 while blending is off.
-    int alphaValue() const { return m_alpha.value_or(0); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -319,11 +319,6 @@ QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, con
     return b;
 }
 
-QToolButton* CollectionEditor::button(const char* name) const
-{
-    return findChild<QToolButton*>(QString::fromLatin1(name));
-}
-
 QWidget* CollectionEditor::preview() const
 {
     return m_preview;

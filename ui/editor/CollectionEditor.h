@@ -68,11 +68,7 @@ public:
     // The open comment field of the selected row, if any.
     QLineEdit* commentEditor() const;
 
-    QToolButton* button(const char* name) const;
     QLineEdit* findEdit() const { return m_findEdit; }
-    QGroupBox* findGroup() const { return m_findGroup; }
-    QWidget* buttonPanel() const { return m_buttonPanel; }
-    QFrame* previewFrame() const { return m_previewFrame; }
     QWidget* preview() const;
     // The preview's picture and where it is drawn inside preview.
     QImage previewImage() const;

@@ -5,7 +5,6 @@
 #include "core/Errors.h"
 #include "ui/common/Dialogs.h"
 
-#include <QAction>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTableView>

@@ -7,7 +7,6 @@
 #include "ui/effects/EffectPreview.h"
 #include "viewer/ViewerSession.h"
 
-#include <QCheckBox>
 #include <QProgressDialog>
 
 void EffectsDialog::applyToCurrent()

@@ -9,12 +9,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QProgressDialog>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>

@@ -44,8 +44,7 @@ public:
     // The settings the controls stand for, in an order whose exclusions
     // leave exactly these values set.
     std::vector<EffectSetting> currentSettings() const;
-    // The picture the preview works on (possibly reduced) and the full one.
-    const Picture& sourcePicture() const { return m_source; }
+    // Whether the preview works on a reduced copy of the picture.
     bool previewReduced() const { return m_previewReduced; }
     // The full-resolution rendering behind a reduced preview.
     FullSizeRender& fullSize() const { return *m_full; }

@@ -17,11 +17,10 @@ HelpBinding::~HelpBinding()
 
 QString HelpBinding::helpFile() const
 {
-    const QString dir = m_programDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_programDir;
     // The fixed path maps into the data folder, which an installed program
     // keeps apart from its executable.
-    const QString data = m_programDir.isEmpty() ? dataFolder().path : m_programDir;
-    return help::localHelpPath(help::resolveHelpFile(m_applicationFile, dir), data);
+    return help::localHelpPath(
+        help::resolveHelpFile(m_applicationFile, QCoreApplication::applicationDirPath()), dataFolder().path);
 }
 
 void HelpBinding::showContents(QWidget* caller)

@@ -16,9 +16,6 @@ public:
     HelpBinding& operator=(const HelpBinding&) = delete;
 
     void setApplicationHelpFile(const QString& file) { m_applicationFile = file; }
-    QString applicationHelpFile() const { return m_applicationFile; }
-    // The program's folder; empty means the running executable's.
-    void setProgramDir(const QString& dir) { m_programDir = dir; }
 
     // The help file the Help command opens, as a local path.
     QString helpFile() const;
@@ -34,6 +31,5 @@ public:
 
 private:
     QString m_applicationFile;
-    QString m_programDir;
     QPointer<HelpWindow> m_window;
 };

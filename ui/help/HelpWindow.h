@@ -55,7 +55,6 @@ public:
 
     QTreeWidget* contentsTree() const { return m_tree; }
     QListWidget* indexList() const { return m_indexList; }
-    QLineEdit* indexFilter() const { return m_indexFilter; }
     QTabWidget* tabs() const { return m_tabs; }
     ChmBrowser* browser() const { return m_browser; }
     QString currentPage() const { return m_browser->currentPage(); }

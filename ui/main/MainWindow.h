@@ -99,7 +99,6 @@ public:
     QToolButton* downButton() const { return m_downButton; }
     QLabel* commentLine() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
-    int zoomStep() const { return m_zoomStep; }
     bool isFullScreenMode() const { return m_fullScreen; }
     // The strip panel's height: the outer window height less 130.
     int stripPanelHeight() const;
@@ -148,7 +147,6 @@ private:
     void showCommandStates();
 
     // The open, driven step by step (OpenCollection.cpp).
-    void openCollection();
     QString chooseCollectionPath();
     void loadOpeningSlot(int slot, const CollectionEntry& e);
     void showFirstEntry();
