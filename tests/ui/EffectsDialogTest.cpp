@@ -222,11 +222,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Above the reduction threshold the preview ends with the full-resolution
 // result scaled to the box: the very pixels OK writes, including its noise.
-// OK pressed before that render arrives waits for it or makes it.
+// OK pressed before that render arrives waits for it or makes it; so does
+// OK after the dialog was cancelled and shown again over the same picture.
 struct ExactCase {
     const char* bar;
     int value;
     bool waitForPreview = true;
+    bool cancelledFirst = false;
 };
 
 class ExactPreviewTest : public EffectsDialogTest, public ::testing::WithParamInterface<ExactCase> {};
@@ -237,6 +239,10 @@ TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
     const Bitmap24 start = fileBitmap(big);
     openFiles({big});
     showDialog();
+    if (GetParam().cancelledFirst) {
+        d().discardEffects();
+        showDialog();
+    }
     ASSERT_TRUE(d().previewReduced());
     auto* bar = d().findChild<QSlider*>(QString::fromLatin1(GetParam().bar));
     ASSERT_NE(bar, nullptr);
@@ -266,9 +272,12 @@ TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
 
 INSTANTIATE_TEST_SUITE_P(Effects, ExactPreviewTest,
                          ::testing::Values(ExactCase{"MosaicBar", 20}, ExactCase{"BlurBar", 10},
-                                           ExactCase{"NoiseBar", 60}, ExactCase{"MosaicBar", 50, false}),
+                                           ExactCase{"NoiseBar", 60}, ExactCase{"MosaicBar", 50, false},
+                                           ExactCase{"BlurBar", 6, true, true}),
                          [](const auto& info) {
-                             return std::string(info.param.bar) + (info.param.waitForPreview ? "" : "AtOnce");
+                             return std::string(info.param.bar) +
+                                    (info.param.waitForPreview ? "" : "AtOnce") +
+                                    (info.param.cancelledFirst ? "AfterCancel" : "");
                          });
 
 // A current picture that cannot be decoded is told once, and OK writes

@@ -36,7 +36,7 @@ TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
 {
     openBig(1);
     MainImage* img = mainWindow()->mainImage();
-    QTRY_VERIFY(img->showsDecodedPixels());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
     const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
     EXPECT_EQ(maxDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
     EXPECT_TRUE(fake.errors.isEmpty());
@@ -49,7 +49,7 @@ TEST_F(MainImageDecodes, AFileChangedAfterItWasReadAheadIsReadAgain)
     session().setFollowsCursor(true);
     key(Qt::Key_Down);
     key(Qt::Key_Down); // on the lowest slot: entry 4 is read ahead from its file
-    QTRY_VERIFY(mainWindow()->decoder()->find(fileOf(4)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(mainWindow()->decoder()->find(fileOf(4))); }));
     testpics::writeJpeg(fileOf(4), 90, 60, 7);
     key(Qt::Key_Down);
     EXPECT_EQ(mainWindow()->slot(3)->picture().size(), QSize(90, 60));
@@ -62,6 +62,25 @@ TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)
     testpics::writeJpeg(fileOf(1), 90, 60, 7);
     mainWindow()->relayout(); // as a resize does: the strip is loaded again
     EXPECT_EQ(mainWindow()->slot(1)->picture().size(), QSize(90, 60));
+}
+
+// A fitted picture is decoded at the size it is drawn; when the window grows
+// it is decoded again at the new size, not left enlarged from the old one.
+TEST_F(MainImageDecodes, AGrownWindowGetsThePictureDecodedAtItsNewSize)
+{
+    openBig(1);
+    mainWindow()->fitCentred();
+    MainImage* img = mainWindow()->mainImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
+    const QSize before = img->drawRect().size();
+    mainWindow()->setOuterSize(1000, 800);
+    ASSERT_GT(img->drawRect().width(), before.width());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
+    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
+    const QImage drawn = img->grab(img->drawRect()).toImage();
+    EXPECT_LE(
+        maxDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+        24);
 }
 
 } // namespace

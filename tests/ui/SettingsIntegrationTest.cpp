@@ -93,6 +93,22 @@ TEST_F(SettingsInProgram, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
     setLegacyCodePage(QString());
 }
 
+// Cleared in the dialog, the code page is the locale's again and the file
+// no longer names one.
+TEST_F(SettingsInProgram, AClearedCodePageLeavesTheFile)
+{
+    restart("[Settings]\nCodePage=windows-1257\nFont=DejaVu Sans\n");
+    ASSERT_EQ(legacyCodePage(), QByteArray("windows-1257"));
+    mainWindow()->showSettings();
+    control<QComboBox>("ComboCodePage")->setEditText(QString());
+    settingsDialog()->applySettings();
+    EXPECT_EQ(legacyCodePage(), localeCodePage());
+    restart();
+    EXPECT_EQ(iniValue("Settings", "CodePage"), QStringLiteral("<none>"));
+    EXPECT_EQ(iniValue("Settings", "Font"), QStringLiteral("DejaVu Sans")) << "every other line stays";
+    setLegacyCodePage(QString());
+}
+
 TEST_F(SettingsInProgram, AFailedSaveAtTheEndIsReportedNotThrown)
 {
     end();
