@@ -106,6 +106,11 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
 
+    schedule(tasks);
+}
+
+void DecodeAhead::schedule(QList<Task> tasks)
+{
     // Work already under way on a wanted task carries on; everything else
     // goes, and the rest is queued anew in the order wanted.
     QList<Submitted> kept;

@@ -88,6 +88,8 @@ private:
     };
     static bool sameTask(const Task& a, const Task& b);
     bool cached(const Task& t) const;
+    // Queues `tasks` in order, keeping the one at work when it is among them.
+    void schedule(QList<Task> tasks);
     void submit(const Task& task);
     // Runs on the worker.
     static Decoded decode(const Task& task, QSize thumbBox, const JobRunner::StopFlag& stop);
