@@ -6,6 +6,7 @@
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/TestPictures.h"
@@ -213,17 +214,6 @@ INSTANTIATE_TEST_SUITE_P(Exif, HostileExifBlocks,
 
 namespace {
 
-// Largest difference of any channel between two images of one size.
-int maxDifference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
-    int worst = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int i = 0; i < x.width() * 3; ++i)
-            worst = std::max(worst, std::abs(int(x.constScanLine(row)[i]) - int(y.constScanLine(row)[i])));
-    return worst;
-}
-
 TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
 {
     const QByteArray jpeg = encodeJpeg(testpics::pattern(300, 200, 3));
@@ -233,7 +223,7 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
         const QImage band = Picture::fromJpegData(jpeg).decodedBand(&got);
         EXPECT_TRUE(got.contains(asked.intersected(whole.rect()))) << got.x() << "," << got.y();
         EXPECT_EQ(band.size(), got.size());
-        EXPECT_EQ(maxDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
+        EXPECT_EQ(largestDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
     }
 }
 

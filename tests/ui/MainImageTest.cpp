@@ -3,20 +3,11 @@
 // again.
 #include "tests/ui/AppFixture.h"
 
+#include "tests/support/BitmapCompare.h"
+
 #include <cstdlib>
 
 namespace {
-
-// Largest difference of any channel between two images of one size.
-int maxDifference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
-    int worst = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int i = 0; i < x.width() * 3; ++i)
-            worst = std::max(worst, std::abs(int(x.constScanLine(row)[i]) - int(y.constScanLine(row)[i])));
-    return worst;
-}
 
 class MainImageDecodes : public AppFixture {
 protected:
@@ -38,7 +29,7 @@ TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
     MainImage* img = mainWindow()->mainImage();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
     const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
-    EXPECT_EQ(maxDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
+    EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
@@ -79,7 +70,7 @@ TEST_F(MainImageDecodes, AGrownWindowGetsThePictureDecodedAtItsNewSize)
     const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
     const QImage drawn = img->grab(img->drawRect()).toImage();
     EXPECT_LE(
-        maxDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+        largestDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
         24);
 }
 
