@@ -52,21 +52,4 @@ TEST_F(Undo, AFailedWriteKeepsTheRecordForAnotherTry)
     EXPECT_EQ(Picture::loadFromFile(path).toBitmap24(), testpics::pattern(20, 10, 5));
 }
 
-// A run over every picture keeps copies of its files; its record hands
-// back each file it put back, for every entry that lists it.
-TEST_F(Undo, ARecordOfAnotherKindPlugsIn)
-{
-    struct RunUndo : UndoRecord {
-        QList<RestoredPicture> restore() override { return {{"a.jpg", {}, 0}, {"b.jpg", {}, 0}}; }
-    };
-    history.record(std::make_unique<RunUndo>());
-    ASSERT_TRUE(history.isAvailable());
-    const QList<RestoredPicture> restored = history.undo();
-    ASSERT_EQ(restored.size(), 2);
-    EXPECT_EQ(restored[1].path, QStringLiteral("b.jpg"));
-    EXPECT_EQ(restored[1].entry, 0);
-    history.clear();
-    EXPECT_FALSE(history.last());
-}
-
 } // namespace

@@ -152,16 +152,4 @@ INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates,
                                            Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SessionTest, AReopenRequestIsTakenOnceAndCanBeWithdrawn)
-{
-    QSignalSpy asked(&session, &ViewerSession::reopenRequested);
-    session.requestReopen();
-    EXPECT_EQ(asked.count(), 1);
-    EXPECT_TRUE(session.takeReopenRequest());
-    EXPECT_FALSE(session.takeReopenRequest());
-    session.requestReopen();
-    session.withdrawReopenRequest();
-    EXPECT_FALSE(session.takeReopenRequest());
-}
-
 } // namespace
