@@ -1,8 +1,11 @@
 // Program entry: the application, its windows in their order, the loop.
 #include "app/Application.h"
-#include "ui/main/MainWindow.h"
-#include "ui/help/HelpWindow.h"
+#include "app/Program.h"
+#include "settings/SettingsPath.h"
 #include "ui/help/HelpBinding.h"
+#include "ui/help/HelpWindow.h"
+#include "ui/main/MainCommands.h"
+#include "ui/main/MainWindow.h"
 
 #include <QFile>
 #include <QMenu>
@@ -40,20 +43,20 @@ bool answeredOption(int argc, char** argv)
 // PICTAVO_SELF_CHECK=<file>: the install check's probe. Once the windows are
 // up it opens the help contents as F1 does, writes what it found into <file>
 // and ends the program the normal way, so the settings are written as always.
-void scheduleSelfCheck(const QString& report)
+void scheduleSelfCheck(Program& program, const QString& report)
 {
-    MainWindow* main = programWindows().main;
-    QTimer::singleShot(0, main, [report, main] {
+    MainWindow* main = &program.mainWindow();
+    QTimer::singleShot(0, main, [report, main, &program] {
         main->showHelp();
-        const HelpWindow* help = openHelpWindow();
+        const HelpWindow* help = program.help().window();
         QFile out(report);
         if (out.open(QIODevice::WriteOnly | QIODevice::Text)) {
             QTextStream s(&out);
             s << "help=" << (help ? help->fileName() : QString()) << '\n'
               << "contents=" << (help ? help->contentsTree()->topLevelItemCount() : 0) << '\n'
-              << "menu=" << main->findChild<QMenu*>(QStringLiteral("mnuMain"))->title() << '\n';
+              << "menu=" << main->commands().fileMenu()->title() << '\n';
         }
-        closeHelp();
+        program.help().close();
         main->quit();
     });
 }
@@ -65,13 +68,11 @@ int main(int argc, char** argv)
     if (answeredOption(argc, argv))
         return 0;
     PictavoApplication app(argc, argv);
-    // The help file's fixed path; the help binding maps it into our folder.
-    helpBinding().setApplicationHelpFile(QString::fromLatin1(help::kFixedHelpPath));
-    createWindows(app.arguments().mid(1));
-    programWindows().main->show();
+    Program program(settingsFilePath(), app.arguments().mid(1));
+    program.mainWindow().show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())
-        scheduleSelfCheck(report);
+        scheduleSelfCheck(program, report);
     const int rc = app.exec();
-    destroyWindows();
+    program.finish();
     return rc;
 }

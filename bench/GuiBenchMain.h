@@ -3,14 +3,36 @@
 // once, offscreen unless a display is asked for, and the main window is
 // exposed before `prepare` and the benchmarks run.
 #include "app/Application.h"
+#include "app/Program.h"
+#include "settings/SettingsPath.h"
 #include "ui/main/MainWindow.h"
+#include "viewer/ViewerSession.h"
 
 #include <QWindow>
 #include <benchmark/benchmark.h>
 
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
+
+// The program the benchmarks drive, from start to end of the run.
+inline std::unique_ptr<Program>& benchProgramHolder()
+{
+    static std::unique_ptr<Program> program;
+    return program;
+}
+inline Program& benchProgram()
+{
+    return *benchProgramHolder();
+}
+
+// Opens a collection the way the command line does.
+inline void openInBench(const QString& path)
+{
+    benchProgram().session().setCollectionFileName(path);
+    benchProgram().session().requestReopen();
+}
 
 // This process's resident memory, in KiB.
 inline long residentKiB()
@@ -28,16 +50,17 @@ inline int runGuiBenchmarks(int argc, char** argv, const std::function<void()>& 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     PictavoApplication app(argc, argv);
-    createWindows({});
-    programWindows().main->show();
+    benchProgramHolder() = std::make_unique<Program>(settingsFilePath(), QStringList());
+    benchProgram().mainWindow().show();
     // Painting needs an exposed window.
-    while (!programWindows().main->windowHandle()->isExposed())
+    while (!benchProgram().mainWindow().windowHandle()->isExposed())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     if (prepare)
         prepare();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    destroyWindows();
+    benchProgram().finish();
+    benchProgramHolder().reset();
     return 0;
 }

@@ -4,16 +4,16 @@
 // without answering meanwhile (a 10 ms timer's worst lateness).
 #include "GuiBenchMain.h"
 #include "app/Application.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
 #include "collection/CollectionFile.h"
-#include "effects/EffectSettings.h"
-#include "ui/effects/EffectsDialog.h"
-#include "effects/FullSizeRender.h"
-#include "ui/effects/EffectPreview.h"
 #include "core/AtomicFile.h"
+#include "effects/EffectSettings.h"
+#include "effects/FullSizeRender.h"
 #include "graphics/JpegCodec.h"
+#include "ui/effects/EffectPreview.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -49,12 +49,10 @@ struct Photo {
         writeFileAtomically(path, encodeJpeg(pixels));
         const QString pvx = dir.filePath(QStringLiteral("photo.pvx"));
         writeCollection(pvx, {{path, QStringLiteral("12 MP")}});
-        programWindows().session->setCollectionFileName(pvx);
-        programWindows().session->reopenWithoutDialog = true;
-        programWindows().main->openCollectionFile();
-        programWindows().main->Image1()->setPicture(programWindows().main->slot(1)->picture());
+        openInBench(pvx);
+        benchProgram().mainWindow().mainImage()->setPicture(benchProgram().mainWindow().slot(1)->picture());
         // The engine's source, decoded once, for the baselines.
-        pixels = programWindows().main->Image1()->picture().toBitmap24();
+        pixels = benchProgram().mainWindow().mainImage()->picture().toBitmap24();
     }
 };
 
@@ -84,8 +82,8 @@ double changeAndWait(const std::function<void()>& change, Gaps& gaps)
         gaps.timerMs = std::max(gaps.timerMs, double(sinceTick.nsecsElapsed()) / 1e6 - 10.0);
         sinceTick.restart();
     });
-    const auto done =
-        QObject::connect(&programWindows().effects->fullSize(), &FullSizeRender::ready, &loop, &QEventLoop::quit);
+    const auto done = QObject::connect(&benchProgram().effectsDialog().fullSize(), &FullSizeRender::ready,
+                                       &loop, &QEventLoop::quit);
     QTimer::singleShot(0, [&] {
         clock.start();
         change();
@@ -120,14 +118,14 @@ double oneFullRender(EffectProperty p, int value)
     return runs[1];
 }
 
-void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectProperty p, int value)
+void exactPreview(benchmark::State& state, const char* bar, EffectProperty p, int value)
 {
     photo();
-    programWindows().effects->show();
-    QSlider* slider = programWindows().effects->*bar;
+    benchProgram().effectsDialog().show();
+    auto* slider = benchProgram().effectsDialog().findChild<QSlider*>(QString::fromLatin1(bar));
     Gaps gaps, unused;
     double total = 0;
-    if (programWindows().effects->ImgPreview->shownScaled().isNull())
+    if (benchProgram().effectsDialog().preview()->shownScaled().isNull())
         changeAndWait([] {}, unused); // the activation's first rendering
     for (auto _ : state) {
         if (slider->value() != 0) // a change that is none renders nothing
@@ -136,7 +134,7 @@ void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectP
         state.SetIterationTime(s);
         total += s;
     }
-    programWindows().effects->discardEffects();
+    benchProgram().effectsDialog().discardEffects();
     const double full = oneFullRender(p, value);
     state.counters["full_render_ms"] = full * 1e3;
     state.counters["exact_over_full"] = total / double(state.iterations()) / full;
@@ -146,15 +144,15 @@ void exactPreview(benchmark::State& state, QSlider* EffectsDialog::*bar, EffectP
 
 void BM_ExactPreviewTone(benchmark::State& state)
 {
-    exactPreview(state, &EffectsDialog::BrightBar, EffectProperty::PicBrightness, 40);
+    exactPreview(state, "BrightBar", EffectProperty::PicBrightness, 40);
 }
 void BM_ExactPreviewPixelate20(benchmark::State& state)
 {
-    exactPreview(state, &EffectsDialog::MosaicBar, EffectProperty::PicMosaic, 20);
+    exactPreview(state, "MosaicBar", EffectProperty::PicMosaic, 20);
 }
 void BM_ExactPreviewGaussianBlur10(benchmark::State& state)
 {
-    exactPreview(state, &EffectsDialog::BlurBar, EffectProperty::PicGaussianBlur, 10);
+    exactPreview(state, "BlurBar", EffectProperty::PicGaussianBlur, 10);
 }
 
 BENCHMARK(BM_ExactPreviewTone)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);

@@ -7,20 +7,20 @@
 // as a counter of the last benchmark.
 #include "GuiBenchMain.h"
 #include "app/Application.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
 #include "collection/CollectionFile.h"
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
 
 #include <QApplication>
-#include <QWindow>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -68,15 +68,13 @@ Fixture& fixture()
 
 void openCollection(const QString& path)
 {
-    programWindows().session->setCollectionFileName(path);
-    programWindows().session->reopenWithoutDialog = true;
-    programWindows().main->openCollectionFile();
+    openInBench(path);
 }
 
 // The main image decodes on a worker: let its pixels arrive.
 void waitForMainImage()
 {
-    while (!programWindows().main->Image1()->showsDecodedPixels())
+    while (!benchProgram().mainWindow().mainImage()->showsDecodedPixels())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 
@@ -94,29 +92,29 @@ void BM_ThreeScaledDecodes(benchmark::State& state)
 void BM_OpenCollection10k(benchmark::State& state)
 {
     Fixture& f = fixture();
-    programWindows().main->setOuterSize(624, 581); // 3 slots
+    benchProgram().mainWindow().setOuterSize(624, 581); // 3 slots
     for (auto _ : state)
         openCollection(f.collection);
-    state.counters["entries"] = programWindows().session->entryCount();
-    state.counters["slots"] = programWindows().main->SlotCount();
+    state.counters["entries"] = benchProgram().session().entryCount();
+    state.counters["slots"] = benchProgram().mainWindow().slotCount();
 }
 
 void BM_NextStepScrolling(benchmark::State& state)
 {
     Fixture& f = fixture();
-    programWindows().main->setOuterSize(624, 581);
+    benchProgram().mainWindow().setOuterSize(624, 581);
     openCollection(f.collection);
-    programWindows().main->scrollDown();
-    programWindows().main->scrollDown(); // highlight on the lowest slot: every step scrolls
+    benchProgram().mainWindow().stepForward();
+    benchProgram().mainWindow().stepForward(); // highlight on the lowest slot: every step scrolls
     for (auto _ : state) {
-        if (!programWindows().main->BtnDown()->isEnabled()) {
+        if (!benchProgram().mainWindow().downButton()->isEnabled()) {
             state.PauseTiming();
             openCollection(f.collection);
-            programWindows().main->scrollDown();
-            programWindows().main->scrollDown();
+            benchProgram().mainWindow().stepForward();
+            benchProgram().mainWindow().stepForward();
             state.ResumeTiming();
         }
-        programWindows().main->scrollDown();
+        benchProgram().mainWindow().stepForward();
     }
 }
 
@@ -130,29 +128,29 @@ void BM_FullDecode(benchmark::State& state)
 void BM_ShowSlotInMainImage(benchmark::State& state)
 {
     Fixture& f = fixture();
-    programWindows().main->setOuterSize(624, 581);
+    benchProgram().mainWindow().setOuterSize(624, 581);
     openCollection(f.collection);
     int n = 1;
     for (auto _ : state) {
         n = n % 3 + 1; // a different picture every time
-        programWindows().main->showSlot(n);
+        benchProgram().mainWindow().showSlot(n);
         waitForMainImage();
-        programWindows().main->Image1()->repaint();
+        benchProgram().mainWindow().mainImage()->repaint();
     }
 }
 
 void BM_ResidentWithTenSlots(benchmark::State& state)
 {
     Fixture& f = fixture();
-    programWindows().main->setOuterSize(624, 130 + 1300); // 10 slots
+    benchProgram().mainWindow().setOuterSize(624, 130 + 1300); // 10 slots
     openCollection(f.collection);
     waitForMainImage();
-    programWindows().main->Image1()->repaint();
+    benchProgram().mainWindow().mainImage()->repaint();
     for (auto _ : state)
-        benchmark::DoNotOptimize(programWindows().main->SlotCount());
-    state.counters["slots"] = programWindows().main->SlotCount();
+        benchmark::DoNotOptimize(benchProgram().mainWindow().slotCount());
+    state.counters["slots"] = benchProgram().mainWindow().slotCount();
     state.counters["RSS_MB"] = residentKiB() / 1024.0;
-    programWindows().main->setOuterSize(624, 581);
+    benchProgram().mainWindow().setOuterSize(624, 581);
 }
 
 BENCHMARK(BM_ThreeScaledDecodes)->Unit(benchmark::kMillisecond)->MinTime(2.0);

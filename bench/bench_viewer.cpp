@@ -16,6 +16,7 @@
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "settings/SettingsStore.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
@@ -92,14 +93,12 @@ Fixture& fixture()
 
 MainWindow& window()
 {
-    return *programWindows().main;
+    return benchProgram().mainWindow();
 }
 
 void openCollection()
 {
-    programWindows().session->setCollectionFileName(fixture().collection);
-    programWindows().session->reopenWithoutDialog = true;
-    window().openCollectionFile();
+    openInBench(fixture().collection);
 }
 
 double median(std::vector<double> v)
@@ -210,9 +209,9 @@ template <class Painted> double showNewPicture(int i, Painted painted)
     const QImage standIn = window().slot(1)->rendition();
     QElapsedTimer t;
     t.start();
-    window().Image1()->setPicture(picture, standIn);
+    window().mainImage()->setPicture(picture, standIn);
     spinUntil([&] { return painted(picture); });
-    window().Image1()->repaint();
+    window().mainImage()->repaint();
     return t.nsecsElapsed() / 1e9;
 }
 
@@ -225,7 +224,7 @@ void BM_ProportionalNewPictureToPainted(benchmark::State& state)
     int i = 0;
     for (auto _ : state) {
         runs.push_back(
-            showNewPicture(++i, [](const Picture&) { return window().Image1()->showsDecodedPixels(); }));
+            showNewPicture(++i, [](const Picture&) { return window().mainImage()->showsDecodedPixels(); }));
         state.SetIterationTime(runs.back());
         state.PauseTiming();
         settle();
@@ -245,8 +244,8 @@ void BM_ProportionalNewEntryToPainted(benchmark::State& state)
     window().fitCentred();
     if (!window().session().followsCursor())
         window().toggleFollowMode();
-    window().scrollDown();
-    window().scrollDown(); // on the lowest slot: each step reads a new picture
+    window().stepForward();
+    window().stepForward(); // on the lowest slot: each step reads a new picture
     std::vector<double> runs;
     for (auto _ : state) {
         state.PauseTiming();
@@ -256,8 +255,8 @@ void BM_ProportionalNewEntryToPainted(benchmark::State& state)
         state.ResumeTiming();
         QElapsedTimer t;
         t.start();
-        window().scrollDown();
-        spinUntil([] { return window().Image1()->showsDecodedPixels(); });
+        window().stepForward();
+        spinUntil([] { return window().mainImage()->showsDecodedPixels(); });
         window().repaint();
         runs.push_back(t.nsecsElapsed() / 1e9);
         state.SetIterationTime(runs.back());
@@ -289,7 +288,7 @@ void BM_AsIsFirstPaint(benchmark::State& state)
         runs.push_back(showNewPicture(++i, bandShown));
         state.SetIterationTime(runs.back());
         state.PauseTiming();
-        spinUntil([] { return window().Image1()->showsDecodedPixels(); });
+        spinUntil([] { return window().mainImage()->showsDecodedPixels(); });
         whole.push_back(t.nsecsElapsed() / 1e9);
         settle();
         interleaveFullDecode();
@@ -306,8 +305,11 @@ void BM_SlideShowStepDecodedAhead(benchmark::State& state)
     window().fitCentred();
     if (!window().session().followsCursor())
         window().toggleFollowMode();
-    window().TimerSlide()->start(3600 * 1000); // ticks come from here only
-    programWindows().session->settings.delay = QStringLiteral("3600");
+    SlideShow& show = window().session().slideShow();
+    show.timer().start(3600 * 1000); // ticks come from here only
+    SettingsValues settings = benchProgram().settings().values();
+    settings.delay = QStringLiteral("3600");
+    benchProgram().settings().setValues(settings);
     std::vector<double> runs;
     int ready = 0;
     for (auto _ : state) {
@@ -317,13 +319,13 @@ void BM_SlideShowStepDecodedAhead(benchmark::State& state)
         state.ResumeTiming();
         QElapsedTimer t;
         t.start();
-        window().nextSlide();
+        show.tick();
         window().repaint();
         runs.push_back(t.nsecsElapsed() / 1e9);
         state.SetIterationTime(runs.back());
-        ready += window().Image1()->showsDecodedPixels() ? 1 : 0;
+        ready += window().mainImage()->showsDecodedPixels() ? 1 : 0;
     }
-    window().TimerSlide()->stop();
+    show.timer().stop();
     report(state, runs);
     state.counters["painted_decoded"] = double(ready) / double(runs.size());
 }
@@ -348,7 +350,7 @@ void BM_LongestStallWhileDecoding(benchmark::State& state)
         tick.start();
         QElapsedTimer t;
         t.start();
-        showNewPicture(++i, [](const Picture&) { return window().Image1()->showsDecodedPixels(); });
+        showNewPicture(++i, [](const Picture&) { return window().mainImage()->showsDecodedPixels(); });
         // The first gap includes showing the picture itself.
         stalls.push_back(longest);
         state.SetIterationTime(t.nsecsElapsed() / 1e9);
@@ -366,16 +368,16 @@ void BM_ResidentTenSlots(benchmark::State& state)
     window().setOuterSize(624, 130 + 1310); // 10 slots
     openCollection();
     window().showActualSize();
-    spinUntil([] { return window().Image1()->showsDecodedPixels(); });
+    spinUntil([] { return window().mainImage()->showsDecodedPixels(); });
     settle();
     const long asIs = residentKiB();
     window().fitCentred();
-    spinUntil([] { return window().Image1()->showsDecodedPixels(); });
+    spinUntil([] { return window().mainImage()->showsDecodedPixels(); });
     settle();
     const long fitted = residentKiB();
     for (auto _ : state)
-        benchmark::DoNotOptimize(window().SlotCount());
-    state.counters["slots"] = window().SlotCount();
+        benchmark::DoNotOptimize(window().slotCount());
+    state.counters["slots"] = window().slotCount();
     state.counters["cached"] = window().decoder()->cachedCount();
     state.counters["RSS_asis_MB"] = asIs / 1024.0;
     state.counters["RSS_fitted_MB"] = fitted / 1024.0;

@@ -96,19 +96,6 @@ void CollectionListModel::append(const CollectionEntry& entry)
     flush();
 }
 
-void CollectionListModel::insertEntries(int row, const QList<CollectionEntry>& entries)
-{
-    flush();
-    if (entries.isEmpty())
-        return;
-    row = std::clamp(row, 0, int(m_entries.size()));
-    beginInsertRows({}, row, row + int(entries.size()) - 1);
-    for (int i = 0; i < entries.size(); ++i)
-        m_entries.insert(row + i, entries[i]);
-    m_announced = int(m_entries.size());
-    endInsertRows();
-}
-
 void CollectionListModel::removeEntry(int row)
 {
     flush();
@@ -127,14 +114,6 @@ void CollectionListModel::swapEntries(int a, int b)
         return;
     m_entries.swapItemsAt(a, b);
     emit dataChanged(index(std::min(a, b), 0), index(std::max(a, b), 1));
-}
-
-void CollectionListModel::setEntries(const QList<CollectionEntry>& entries)
-{
-    beginResetModel();
-    m_entries = entries;
-    m_announced = int(m_entries.size());
-    endResetModel();
 }
 
 void CollectionListModel::setColumnTitles(const QString& fileName, const QString& comment)

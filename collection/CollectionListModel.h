@@ -31,10 +31,8 @@ public:
     void appendDeferred(const CollectionEntry& entry);
     void flush();
     void append(const CollectionEntry& entry);
-    void insertEntries(int row, const QList<CollectionEntry>& entries);
     void removeEntry(int row);
     void swapEntries(int a, int b);
-    void setEntries(const QList<CollectionEntry>& entries);
 
     void setColumnTitles(const QString& fileName, const QString& comment);
 

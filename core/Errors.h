@@ -2,6 +2,7 @@
 // Failures are exceptions carrying the program's own message text; one
 // handler at the event loop shows the text and the command stops there.
 #include <QString>
+#include <exception>
 #include <stdexcept>
 
 class AppError : public std::runtime_error {
@@ -12,6 +13,19 @@ public:
 private:
     QString m_text;
 };
+
+// The text of a failure carried from another thread: an AppError's own
+// text, another standard exception's what(). Anything else is rethrown.
+inline QString failureText(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const AppError& e) {
+        return e.text();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+}
 
 namespace msg {
 // "Cannot open file "%s". %s"

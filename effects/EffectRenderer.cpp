@@ -41,22 +41,22 @@ bool isBooleanProperty(EffectProperty p) noexcept
 void EffectRenderer::setPictureOriginal(const Bitmap24& bitmap)
 {
     m_original = bitmap;
-    OriginalChanged();
+    originalChanged();
 }
 
 void EffectRenderer::setPictureOriginal(Bitmap24&& bitmap)
 {
     m_original = std::move(bitmap);
-    OriginalChanged();
+    originalChanged();
 }
 
 void EffectRenderer::clearPictureOriginal()
 {
     m_original = Bitmap24();
-    OriginalChanged();
+    originalChanged();
 }
 
-void EffectRenderer::OriginalChanged()
+void EffectRenderer::originalChanged()
 {
     // Caches go with the picture they came from, also when it goes away.
     m_noise.reset();
@@ -68,7 +68,7 @@ void EffectRenderer::OriginalChanged()
         return;
     }
     m_picture = m_original;
-    Render();
+    render();
 }
 
 void EffectRenderer::setProperty(EffectProperty p, int value)
@@ -109,7 +109,7 @@ void EffectRenderer::setProperty(EffectProperty p, int value)
         setNeighbourhood(p, value != 0);
         return;
     case EffectProperty::PicMosaic:
-        // The picture-size bound is applied when EffectSource is built.
+        // The picture-size bound is applied when effectSource is built.
         setNeighbourhood(p, std::max(value, 0));
         return;
     case EffectProperty::PicSplitBlur:
@@ -126,7 +126,7 @@ void EffectRenderer::setProperty(EffectProperty p, int value)
         setNeighbourhood(p, std::max(value, 0));
         return;
     }
-    Render();
+    render();
 }
 
 void EffectRenderer::setNoise(EffectProperty p, int stored)
@@ -137,7 +137,7 @@ void EffectRenderer::setNoise(EffectProperty p, int stored)
     m_noise.reset();
     if (stored >= 1 && !m_original.isEmpty())
         refillNoise();
-    Render();
+    render();
 }
 
 void EffectRenderer::refillNoise()
@@ -163,7 +163,7 @@ void EffectRenderer::setNeighbourhood(EffectProperty p, int stored)
     m_effectSource.reset();
     if (stored > 0 && !m_original.isEmpty())
         rebuildEffectSource(p);
-    Render();
+    render();
 }
 
 bool EffectRenderer::rebuildEffectSource(EffectProperty p)
@@ -242,7 +242,7 @@ void EffectRenderer::assignProperties(const PropertyValues& values, bool redrawN
             }
         }
     }
-    Render();
+    render();
 }
 
 void EffectRenderer::throwIfStopped() const
@@ -251,7 +251,7 @@ void EffectRenderer::throwIfStopped() const
         throw RenderStopped{};
 }
 
-void EffectRenderer::Render()
+void EffectRenderer::render()
 {
     if (m_holdRender || m_original.isEmpty() || m_picture.isEmpty())
         return;
@@ -268,53 +268,18 @@ void EffectRenderer::Render()
     }
 
     throwIfStopped();
-    RenderTone(*source, NoiseBitmap(), toneSettingsOf(m_values), m_picture);
+    RenderTone(*source, noiseBitmap(), toneSettingsOf(m_values), m_picture);
     ++m_renderCount;
     repaint();
 }
 
-void EffectRenderer::ResetEffects()
+void EffectRenderer::resetEffects()
 {
     m_values.fill(0);
     m_noise.reset();
     m_effectSource.reset();
     m_picture = m_original;
     repaint();
-}
-
-void EffectRenderer::setStretch(bool v)
-{
-    if (v == m_stretch)
-        return;
-    m_stretch = v;
-    repaint();
-}
-
-void EffectRenderer::setCenter(bool v)
-{
-    if (v == m_center)
-        return;
-    m_center = v;
-    repaint();
-}
-
-void EffectRenderer::setTransparent(bool v)
-{
-    if (v == m_transparent)
-        return;
-    m_transparent = v;
-    repaint();
-}
-
-QRect EffectRenderer::DestRect(QSize client) const noexcept
-{
-    if (m_stretch)
-        return QRect(0, 0, client.width(), client.height());
-    const int pw = m_picture.width();
-    const int ph = m_picture.height();
-    if (m_center)
-        return QRect((client.width() - pw) / 2, (client.height() - ph) / 2, pw, ph);
-    return QRect(0, 0, pw, ph);
 }
 
 void EffectRenderer::repaint()

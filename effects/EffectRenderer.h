@@ -4,9 +4,6 @@
 // command-line tool and tests drive it without a window.
 #include "graphics/Bitmap24.h"
 
-#include <QRect>
-#include <QSize>
-#include <QString>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -51,22 +48,19 @@ public:
     EffectRenderer(const EffectRenderer&) = delete;
     EffectRenderer& operator=(const EffectRenderer&) = delete;
 
-    // The original picture. Assigning one (copied) runs OriginalChanged:
+    // The original picture. Assigning one (copied) runs originalChanged:
     // the caches are dropped and the picture is rendered with the current
     // effect values. An empty bitmap means "no picture".
-    const Bitmap24& PictureOriginal() const noexcept { return m_original; }
+    const Bitmap24& pictureOriginal() const noexcept { return m_original; }
     void setPictureOriginal(const Bitmap24& bitmap);
     void setPictureOriginal(Bitmap24&& bitmap);
     // Decodes JPEG and other kinds into a 24-bit bitmap first.
-    void setPictureOriginal(const ::Picture& picture);
-    // Picture::loadFromFile into the original picture; throws AppError.
-    void loadPictureOriginal(const QString& path);
+    void setPictureOriginal(const Picture& picture);
     void clearPictureOriginal();
 
     // The rendered 24-bit bitmap, the original picture's size; rewritten by
     // every property change, so callers copy what they keep.
-    const Bitmap24& Picture() const noexcept { return m_picture; }
-    ::Picture renderedPicture() const;
+    const Bitmap24& rendered() const noexcept { return m_picture; }
 
     int property(EffectProperty p) const noexcept { return m_values[std::size_t(p)]; }
     // Runs the property's setter, with its clamps, exclusions and cache work.
@@ -126,36 +120,27 @@ public:
     void setStopFlag(const std::atomic<bool>* stop) noexcept { m_stop = stop; }
 
     // The caches; null while absent.
-    const Bitmap24* NoiseBitmap() const noexcept { return m_noise ? &*m_noise : nullptr; }
-    const Bitmap24* EffectSource() const noexcept { return m_effectSource ? &*m_effectSource : nullptr; }
+    const Bitmap24* noiseBitmap() const noexcept { return m_noise ? &*m_noise : nullptr; }
+    const Bitmap24* effectSource() const noexcept { return m_effectSource ? &*m_effectSource : nullptr; }
 
     // The pipeline: rebuilds missing caches, then renders every pixel into
     // Picture and asks for a repaint. Does nothing without a picture.
-    void Render();
+    void render();
     // Every effect back to 0 or false, caches dropped, Picture a plain copy
     // of the original; no rendering.
-    void ResetEffects();
+    void resetEffects();
 
-    bool Stretch() const noexcept { return m_stretch; }
-    bool Center() const noexcept { return m_center; }
-    bool Transparent() const noexcept { return m_transparent; }
-    void setStretch(bool v);
-    void setCenter(bool v);
-    void setTransparent(bool v);
-    // Where Picture is painted in a control of the given client size.
-    QRect DestRect(QSize client) const noexcept;
-
-    // Called after every rendering and whenever Picture or the way it is
-    // painted changes, so a view can repaint.
+    // Called after every rendering and whenever Picture changes, so a view
+    // can repaint.
     void setRepaintCallback(std::function<void()> callback) { m_repaint = std::move(callback); }
 
     // How many renderings ran (tests use it to tell "rendered" from "copied").
     long renderCount() const noexcept { return m_renderCount; }
 
 private:
-    void OriginalChanged();
+    void originalChanged();
     void refillNoise();
-    // Builds EffectSource for the active neighbourhood property, applying its
+    // Builds effectSource for the active neighbourhood property, applying its
     // limits against the current picture; false when that turns it off.
     bool rebuildEffectSource(EffectProperty p);
     void setNeighbourhood(EffectProperty p, int stored);
@@ -168,9 +153,6 @@ private:
     std::optional<Bitmap24> m_noise;
     std::optional<Bitmap24> m_effectSource;
     std::array<int, EffectPropertyCount> m_values{};
-    bool m_stretch = false;
-    bool m_center = false;
-    bool m_transparent = false;
     long m_renderCount = 0;
     bool m_holdRender = false;
     const std::atomic<bool>* m_stop = nullptr;

@@ -11,13 +11,3 @@ void EffectRenderer::setPictureOriginal(const ::Picture& picture)
     else
         setPictureOriginal(picture.toBitmap24());
 }
-
-void EffectRenderer::loadPictureOriginal(const QString& path)
-{
-    setPictureOriginal(::Picture::loadFromFile(path));
-}
-
-::Picture EffectRenderer::renderedPicture() const
-{
-    return m_picture.isEmpty() ? ::Picture() : ::Picture::fromBitmap(m_picture);
-}

@@ -49,8 +49,11 @@ void FullSizeRender::request(const Values& values, int noiseDraw, QSize box)
     m_sentAny = true;
     m_shown = QImage();
     const Request r = m_wanted;
-    m_worker.submit(
-        [this, r](const std::atomic<bool>& stop) -> RenderWorker::Delivery {
+    // The job still waiting goes; the running one stops unless this one
+    // reuses what it builds.
+    m_runner.cancelAll(reuse ? JobRunner::Running::Finish : JobRunner::Running::Stop);
+    m_runner.submit(
+        [this, r](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
             m_engine.setStopFlag(&stop);
             struct Unset {
                 EffectRenderer& e;
@@ -63,33 +66,35 @@ void FullSizeRender::request(const Values& values, int noiseDraw, QSize box)
             }
             if (!m_error.isEmpty())
                 return [this, text = m_error] { emit failed(text); };
-            if (m_engine.Picture().isEmpty())
+            if (m_engine.rendered().isEmpty())
                 return {};
             // Scaled here, off the owner's thread, while the picture is ours.
-            return [this, image = scaledTo(m_engine.Picture(), r.box)] {
+            return [this, image = scaledTo(m_engine.rendered(), r.box)] {
                 m_shown = image;
                 emit ready(image);
             };
         },
-        reuse ? RenderWorker::Running::Finish : RenderWorker::Running::Stop);
+        [this](const std::exception_ptr& error) { emit failed(failureText(error)); });
 }
 
 void FullSizeRender::clear()
 {
-    m_worker.cancel();
+    m_runner.cancelAll();
     m_wanted = Request();
     m_sentAny = false;
     m_shown = QImage();
     // The buffers go on the worker, so closing the dialog never waits.
-    m_worker.submit([this](const std::atomic<bool>&) -> RenderWorker::Delivery {
-        m_engine.clearPictureOriginal();
-        m_engine.ResetEffects();
-        m_engineSource = Picture();
-        m_haveSource = false;
-        m_complete = false;
-        m_error.clear();
-        return {};
-    });
+    m_runner.submit(
+        [this](const JobRunner::StopFlag&) -> JobRunner::Delivery {
+            m_engine.clearPictureOriginal();
+            m_engine.resetEffects();
+            m_engineSource = Picture();
+            m_haveSource = false;
+            m_complete = false;
+            m_error.clear();
+            return {};
+        },
+        [this](const std::exception_ptr& error) { emit failed(failureText(error)); });
 }
 
 bool FullSizeRender::done(const Request& r) const
@@ -130,11 +135,11 @@ void FullSizeRender::bring(const Request& r)
 
 const Bitmap24* FullSizeRender::result()
 {
-    m_worker.waitForIdle();
+    m_runner.waitForIdle();
     bring(m_wanted);
-    if (!m_error.isEmpty() || m_engine.Picture().isEmpty())
+    if (!m_error.isEmpty() || m_engine.rendered().isEmpty())
         return nullptr;
-    return &m_engine.Picture();
+    return &m_engine.rendered();
 }
 
 QString FullSizeRender::error() const

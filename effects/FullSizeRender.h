@@ -1,9 +1,9 @@
 #pragma once
 // The effects dialog's full-resolution side: a second engine holding the
-// whole picture, driven on a worker with the dialog's settings, so that the
+// whole picture, rendered by one worker with the dialog's settings, so that the
 // preview shows the very pixels OK writes. Widget-free.
+#include "core/JobRunner.h"
 #include "effects/EffectRenderer.h"
-#include "effects/RenderWorker.h"
 #include "graphics/Picture.h"
 
 #include <QImage>
@@ -66,5 +66,5 @@ private:
     Values m_doneValues{};
     QString m_error;
 
-    RenderWorker m_worker; // last: joined before the engine goes
+    JobRunner m_runner; // last: its jobs end before the engine goes
 };

@@ -114,7 +114,7 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrie
 {
     const Picture source = Picture::loadFromFile(path, exif);
     engine.setPictureOriginal(source);
-    return writeRenderedPicture(path, engine.Picture(), source);
+    return writeRenderedPicture(path, engine.rendered(), source);
 }
 
 namespace {

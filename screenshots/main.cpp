@@ -2,15 +2,18 @@
 // and saves the main window in each view mode, the settings pages, the
 // comments window, the German interface and the effects dialog as PNGs.
 #include "app/Application.h"
+#include "app/Program.h"
 #include "collection/CollectionFile.h"
 #include "tests/support/FakeDialogs.h"
 #include "ui/common/CommentsWindow.h"
+#include "ui/common/RunCommand.h"
 #include "ui/effects/EffectPreview.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
 #include "ui/settings/SettingsDialog.h"
+#include "viewer/ViewerSession.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,11 +29,13 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
 QDir out;
 QTemporaryDir work;
+std::unique_ptr<Program> program;
 int failures = 0;
 
 void save(const QPixmap& shot, const QString& name)
@@ -52,27 +57,25 @@ void shoot(QWidget* w, const QString& name, int settleMs = 300)
 // Fresh windows over a settings file holding `ini`, the demo collection open.
 MainWindow* start(const QByteArray& ini, const QString& collection = PV_BINARY_DIR "/demo/Demo.pvx")
 {
-    destroyWindows();
+    program.reset();
     const QString settings = work.filePath(QStringLiteral("pictavo.ini"));
     QFile f(settings);
     if (f.open(QIODevice::WriteOnly))
         f.write(ini);
     f.close();
-    setSettingsFile(settings);
-    createWindows({});
-    MainWindow* main = programWindows().main;
+    program = std::make_unique<Program>(settings, QStringList());
+    MainWindow* main = &program->mainWindow();
     main->show();
     if (!QTest::qWaitForWindowExposed(main))
         ++failures;
-    programWindows().session->setCollectionFileName(collection);
-    programWindows().session->reopenWithoutDialog = true;
-    runCommand([main] { main->openCollectionFile(); });
+    program->session().setCollectionFileName(collection);
+    runCommand([] { program->session().requestReopen(); });
     return main;
 }
 
 void key(int k)
 {
-    QTest::keyClick(programWindows().main, Qt::Key(k));
+    QTest::keyClick(&program->mainWindow(), Qt::Key(k));
 }
 
 void viewModes()
@@ -96,8 +99,8 @@ void settingsAndComments()
 {
     start("[Settings]\nAlpha=180\nPreviewsColor=15793151\n[SlideShow]\nDelay=3\nSound=" PV_BINARY_DIR
           "/sounds/Chime.wav\n");
-    SettingsDialog* settings = programWindows().settings;
-    programWindows().main->showSettings();
+    SettingsDialog* settings = &program->settingsDialog();
+    program->mainWindow().showSettings();
     QTest::qWaitForWindowExposed(settings);
     shoot(settings, QStringLiteral("settings-main.png"));
     settings->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
@@ -109,8 +112,8 @@ void settingsAndComments()
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     main->toggleComments();
-    QTest::qWaitForWindowExposed(programWindows().comments);
-    shoot(programWindows().comments, QStringLiteral("comments.png"));
+    QTest::qWaitForWindowExposed(&program->commentsWindow());
+    shoot(&program->commentsWindow(), QStringLiteral("comments.png"));
     shoot(nullptr, QStringLiteral("comments-over-main.png"));
 
     main = start("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/Deutsch.pvl\n");
@@ -123,16 +126,16 @@ void effects()
     MainWindow* main = start({});
     key(Qt::Key_Down);
     main->selectSlot(2);
-    EffectsDialog* d = programWindows().effects;
+    EffectsDialog* d = &program->effectsDialog();
     QTimer::singleShot(0, [d] {
-        d->ContrastBar->setValue(60);
-        d->BrightBar->setValue(-30);
+        d->findChild<QSlider*>(QStringLiteral("ContrastBar"))->setValue(60);
+        d->findChild<QSlider*>(QStringLiteral("BrightBar"))->setValue(-30);
         shoot(d, QStringLiteral("effects.png"), 600);
-        d->ListEffects->setCurrentRow(2);
-        d->BlurBar->setValue(4);
+        d->findChild<QListWidget*>(QStringLiteral("ListEffects"))->setCurrentRow(2);
+        d->findChild<QSlider*>(QStringLiteral("BlurBar"))->setValue(4);
         shoot(d, QStringLiteral("effects-page3.png"), 400);
-        d->TabControl1->setCurrentIndex(1);
-        d->RizeBar->setValue(90);
+        d->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
+        d->findChild<QSlider*>(QStringLiteral("RizeBar"))->setValue(90);
         shoot(d, QStringLiteral("effects-other.png"), 400);
         d->discardEffects();
     });
@@ -149,12 +152,12 @@ void effects()
     }
     writeCollection(work.filePath(QStringLiteral("large.pvx")), {{big, QStringLiteral("large photo")}});
     main = start({}, work.filePath(QStringLiteral("large.pvx")));
-    d = programWindows().effects;
-    const auto previewShown = [d] { return !d->ImgPreview->shownScaled().isNull(); };
+    d = &program->effectsDialog();
+    const auto previewShown = [d] { return !d->preview()->shownScaled().isNull(); };
     QTimer::singleShot(0, [d, previewShown] {
         QTest::qWaitFor(previewShown, 60000);
-        d->ListEffects->setCurrentRow(2);
-        d->MosaicBar->setValue(20);
+        d->findChild<QListWidget*>(QStringLiteral("ListEffects"))->setCurrentRow(2);
+        d->findChild<QSlider*>(QStringLiteral("MosaicBar"))->setValue(20);
         save(d->grab(), QStringLiteral("pixelate20-before.png"));
         QTest::qWaitFor(previewShown, 60000);
         shoot(d, QStringLiteral("pixelate20-after.png"));
@@ -179,7 +182,7 @@ int main(int argc, char** argv)
     viewModes();
     settingsAndComments();
     effects();
-    destroyWindows();
+    program.reset();
     for (const QString& m : fake.errors + fake.infos)
         std::fprintf(stderr, "message: %s\n", qPrintable(m));
     std::printf("%d screenshots in %s\n", int(out.entryList({"*.png"}, QDir::Files).size()),

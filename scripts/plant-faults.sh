@@ -23,7 +23,7 @@ mkdir -p "$LOG_DIR"
 # id | file | exact original fragment | faulty replacement | what goes wrong
 # Fields are separated by " ## "; a fragment must occur exactly once.
 FAULTS=$(cat <<'EOF'
-1 ## ui/main/Navigation.cpp ## if (m_session->entryCount() < 1 || c <= 1) ## if (m_session->entryCount() < 1 || c >= 1) ## navigation: up-rule comparison flipped
+1 ## viewer/StripModel.h ## return holdsEntries() && currentEntry() > 1; ## return holdsEntries() && currentEntry() >= 1; ## strip: back allowed from the first entry
 2 ## effects/ToneEffects.cpp ## withNoise[k] = after[clampByte(k - 256)]; ## withNoise[k] = after[clampByte(k - 255)]; ## tone: noise table off by one
 3 ## core/AtomicFile.cpp ## if (faultAt(AtomicWriteFault::Commit) || ::rename(tmp.name.constData(), targetName.constData()) != 0) ## if (faultAt(AtomicWriteFault::Commit)) ## file writer: rename over the target skipped
 4 ## settings/IniFile.cpp ## (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) ## (v[0] == u'"' || v[0] == u'\'') && (v.back() == u'"' || v.back() == u'\'')) ## INI: mismatched quotes stripped
@@ -33,8 +33,8 @@ FAULTS=$(cat <<'EOF'
 8 ## graphics/JpegCodec.cpp ## rgbRow[3 * x] = src[3 * x + 2]; ## rgbRow[3 * x] = src[3 * x]; ## JPEG encoder: red taken from the blue channel
 9 ## effects/SplitBlur.cpp ## row[i] = std::uint8_t((up[i - off] + down[i - off] + up[i + off] + down[i + off]) >> 2); ## row[i] = std::uint8_t((up[i - off] + down[i - off] + up[i + off] + up[i + off]) >> 2); ## split blur: one neighbour read from the wrong row
 10 ## settings/SettingsModel.cpp ## return std::min(points, 20); ## return std::min(points, 21); ## settings: font size cap off by one
-11 ## help/HelpRules.cpp ## return helpString.mid(colon + 1).trimmed(); ## return helpString.mid(colon).trimmed(); ## help: keyword keeps the colon
-12 ## viewer/ViewerSession.cpp ##     clearUndo();\n    const bool moved ##     const bool moved ## viewer session: opening a collection keeps the old undo
+11 ## help/HelpRules.cpp ## return dir + QStringLiteral("help/") + name; ## return dir + name; ## help: the fixed path mapped beside the help folder
+12 ## viewer/ViewerSession.cpp ##     m_undo.clear();\n    m_fileName = path; ##     m_fileName = path; ## viewer session: opening a collection keeps the old undo
 13 ## ui/editor/EditorCommands.cpp ## m_model->swapEntries(row, row + 1); ## m_model->swapEntries(row, row); ## collection editor: move down swaps nothing
 14 ## graphics/Orientation.cpp ## return {bottom, -row, 3}; ## return {right, row, -3}; ## EXIF: orientation 6 turned the wrong way
 15 ## tools/CmdRotate.cpp ## args[0] == "left" ? 270 : 90; ## args[0] == "left" ? 90 : 270; ## pictavo-fx: rotate left and right swapped
@@ -44,6 +44,20 @@ FAULTS=$(cat <<'EOF'
 19 ## settings/SettingsModel.cpp ## return std::clamp(*seconds, 1, longest) * 1000; ## return std::clamp(*seconds, 1, longest) * 100; ## settings: slide delay seconds scaled by 100
 20 ## collection/CollectionFile.cpp ## qsizetype second = line.indexOf(kSeparator, first + 1); ## qsizetype second = line.indexOf(kSeparator, first); ## collection reader: second separator found at the first
 21 ## settings/SettingsModel.cpp ## v.alpha = std::clamp(ini.readInteger(Settings, "Alpha", d.alpha), 0, 255); ## v.alpha = std::clamp(ini.readInteger(Settings, "Alpha", d.alpha), 0, 254); ## settings: alpha capped one short
+22 ## viewer/StripModel.cpp ## if (m_currentSlot >= m_slotCount) { ## if (m_currentSlot > m_slotCount) { ## strip: the lowest slot moves the highlight off the strip
+23 ## viewer/StripModel.cpp ## return entry <= m_entryCount ? entry : 0; ## return entry; ## strip: slots past the last entry claim one
+24 ## viewer/CollectionOpen.cpp ## m_pictureFailure = std::current_exception();\n            return false; ## m_pictureFailure = std::current_exception(); ## open: an unreadable picture's entry still taken
+25 ## viewer/CollectionOpen.cpp ## return m_readFailure ? m_readFailure : m_pictureFailure; ## return m_readFailure; ## open: an unreadable picture never told
+26 ## viewer/CollectionOpen.cpp ##     session.undoHistory().clear();\n    checkReadable(path); ##     checkReadable(path); ## open: a failed open keeps the undo record
+27 ## viewer/UndoHistory.cpp ##     QList<RestoredPicture> restored = m_record->restore();\n    setAvailable(false); ##     setAvailable(false);\n    QList<RestoredPicture> restored = m_record->restore(); ## undo: a failed write loses the undo
+28 ## viewer/UndoHistory.cpp ## const Picture snapshot = pictureForFile(m_before, m_path); ## const Picture snapshot = m_before; ## undo: a picture written in the form held, not the file's
+29 ## viewer/SlideShow.cpp ##         m_timer.stop();\n        m_view->tellFinished(); ##         m_timer.stop();\n        m_view->stopSound();\n        m_view->tellFinished(); ## slide show: stopped by hand, the sound ends before the message
+30 ## viewer/SlideShow.cpp ## if (!m_view || !isRunning() || m_telling) ## if (!m_view || !isRunning()) ## slide show: delay messages pile up
+31 ## viewer/ViewerCommands.cpp ## return blockedUnless(facts.collectionShown || facts.collectionHasFile, CommandBlock::NoCollection); ## return blockedUnless(facts.collectionShown, CommandBlock::NoCollection); ## commands: a saved new collection cannot be edited
+32 ## viewer/ViewerCommands.cpp ##             return {false, CommandBlock::NoCollection};\n        return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning); ##             return {false, CommandBlock::NoCollection};\n        return {}; ## commands: Effects open during a slide show
+33 ## ui/main/MainCommands.cpp ## t->setEnabled(on); ## t->setEnabled(true); ## commands: the twins stay enabled
+34 ## core/JobRunner.cpp ## if (running == Running::Stop || !job.state->started) ## if (running == Running::Stop) ## job runner: a waiting job runs after all
+35 ## viewer/DecodeAhead.cpp ##             if (task.shown)\n ##             if (!task.entry.path.isEmpty())\n ## decode-ahead: entries beside the shown one report failures
 EOF
 )
 

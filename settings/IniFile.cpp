@@ -266,6 +266,17 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     m_lines.insert(insertAt, line);
 }
 
+void IniFile::removeKey(const QString& section, const QString& key)
+{
+    const int header = findSection(section);
+    if (header < 0)
+        return;
+    if (const auto existing = findKey(header, key)) {
+        m_lines.removeAt(*existing);
+        m_modified = true;
+    }
+}
+
 void IniFile::writeInteger(const QString& section, const QString& key, qint32 value)
 {
     writeString(section, key, QString::number(value));

@@ -46,6 +46,8 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, qint32 value);
     void writeBool(const QString& section, const QString& key, bool value);
+    // Takes the key's line out; every other line stays.
+    void removeKey(const QString& section, const QString& key);
 
     // The encoding the file was read in (UTF-8 for a new one).
     const TextEncoding& encoding() const { return m_encoding; }

@@ -43,18 +43,14 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeInteger(Settings, "Alpha", v.alpha);
     ini.writeString(Settings, "Language", languageToSave(v));
     ini.writeBool(Settings, "AutoOrient", v.autoOrient);
-    if (!v.codePage.isEmpty() || ini.value(Settings, "CodePage"))
+    // Absent means the locale's: a cleared code page takes the key out.
+    if (v.codePage.isEmpty())
+        ini.removeKey(Settings, "CodePage");
+    else
         ini.writeString(Settings, "CodePage", v.codePage);
     ini.writeString(SlideShow, "Delay", v.delay);
     ini.writeBool(SlideShow, "FullScreen", v.fullScreen);
     ini.writeString(SlideShow, "Sound", v.soundOn ? v.sound : QString());
-}
-
-void useCodePageSetting(const QString& settingsPath)
-{
-    // The key itself is plain ASCII, readable in any code page.
-    setLegacyCodePage(QString());
-    setLegacyCodePage(IniFile(settingsPath).readString(Settings, "CodePage", QString()));
 }
 
 int languageItemFor(const QString& languageSetting)

@@ -22,7 +22,7 @@ struct SettingsValues {
 
     qint32 previewsColor = qint32(syscolor::Window);
     qint32 mainColor = qint32(syscolor::Window);
-    int alpha = 0; // transparency slider position, 0..255
+    int alpha = 0;          // transparency slider position, 0..255
     bool autoOrient = true; // camera pictures turned upright by their EXIF tag
 
     // LanguageSetting: "English" or a language file's full path. The combo
@@ -45,11 +45,8 @@ struct SettingsValues {
 // except the slider position, which the slider holds within 0..255.
 SettingsValues loadSettings(const IniFile& ini);
 // Writes exactly the twelve keys of the two sections into the document, and
-// "CodePage" when it is set or already there.
+// "CodePage" when it is set; an empty code page removes that key.
 void storeSettings(IniFile& ini, const SettingsValues& values);
-// Makes the settings file's "CodePage" the legacy code page of every text
-// file read from now on; absent, empty or unknown means the locale's.
-void useCodePageSetting(const QString& settingsPath);
 
 // 0 ("English") only for exactly "English": the comparison is case-sensitive.
 int languageItemFor(const QString& languageSetting);

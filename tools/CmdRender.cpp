@@ -91,7 +91,7 @@ int cmdRender(const Args& words)
         if (!oneDraw)
             applyEffectSettings(engine, settings);
 
-        const Bitmap24& result = engine.Picture();
+        const Bitmap24& result = engine.rendered();
         if (result.isEmpty())
             return fail(QStringLiteral("%1: no picture").arg(in));
         if (ext == QLatin1String("bmp"))

@@ -41,23 +41,7 @@ FileStamp FileStamp::of(const QString& path)
     return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
-DecodeAhead::DecodeAhead(QSize thumbBox, QObject* parent)
-    : QObject(parent), m_thumbBox(thumbBox), m_thread([this] { run(); })
-{
-}
-
-DecodeAhead::~DecodeAhead()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-        m_queue.clear();
-        if (m_running)
-            *m_running->stop = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
-}
+DecodeAhead::DecodeAhead(QSize thumbBox, QObject* parent) : QObject(parent), m_thumbBox(thumbBox) {}
 
 bool DecodeAhead::sameTask(const Task& a, const Task& b)
 {
@@ -111,32 +95,54 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
     }
     m_cache = keep;
 
-    std::deque<Task> tasks;
+    QList<Task> tasks;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const Entry& e = entries.at(i);
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
-        tasks.push_back({e, Work::Scaled, target, rule, exif, isShown, {}});
+        tasks.append({e, Work::Scaled, target, rule, exif, isShown});
         if (isShown && ownSize(target, e.picture.size()))
-            tasks.push_back({e, Work::Whole, target, rule, exif, true, {}});
+            tasks.append({e, Work::Whole, target, rule, exif, true});
     }
-    std::erase_if(tasks, [this](const Task& t) { return cached(t); });
+    tasks.removeIf([this](const Task& t) { return cached(t); });
 
-    {
-        std::lock_guard lock(m_mutex);
-        bool runningWanted = false;
-        if (m_running) {
-            auto it = std::find_if(tasks.begin(), tasks.end(),
-                                   [this](const Task& t) { return sameTask(t, *m_running); });
-            runningWanted = it != tasks.end();
-            if (runningWanted)
-                tasks.erase(it);
-            else
-                *m_running->stop = true;
+    schedule(tasks);
+}
+
+void DecodeAhead::schedule(QList<Task> tasks)
+{
+    // Work already under way on a wanted task carries on; everything else
+    // goes, and the rest is queued anew in the order wanted.
+    QList<Submitted> kept;
+    for (const Submitted& s : std::as_const(m_submitted)) {
+        if (!m_runner.isPending(s.ticket))
+            continue;
+        const auto same =
+            std::find_if(tasks.begin(), tasks.end(), [&](const Task& t) { return sameTask(t, s.task); });
+        if (m_runner.hasStarted(s.ticket) && same != tasks.end()) {
+            kept.append(s);
+            tasks.erase(same);
+        } else {
+            m_runner.cancel(s.ticket);
         }
-        m_queue = std::move(tasks);
     }
-    m_wake.notify_all();
+    m_submitted = kept;
+    for (const Task& t : std::as_const(tasks))
+        submit(t);
+}
+
+void DecodeAhead::submit(const Task& task)
+{
+    const JobRunner::Ticket ticket = m_runner.submit(
+        [this, task, box = m_thumbBox](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
+            return [this, result = decode(task, box, stop)]() mutable { store(std::move(result)); };
+        },
+        [this, task](const std::exception_ptr& error) {
+            // An entry beside the shown one is told when it is shown.
+            if (task.shown)
+                emit failed(task.entry.path, failureText(error));
+        });
+    m_submitted.append({task, ticket});
 }
 
 std::shared_ptr<const Decoded> DecodeAhead::find(const QString& path) const
@@ -148,94 +154,58 @@ void DecodeAhead::forget(const QString& path)
 {
     m_cache.remove(path);
     m_wanted.remove(path);
-    std::lock_guard lock(m_mutex);
-    std::erase_if(m_queue, [&](const Task& t) { return t.entry.path == path; });
-    if (m_running && m_running->entry.path == path)
-        *m_running->stop = true;
+    m_submitted.removeIf([&](const Submitted& s) {
+        if (s.task.entry.path != path)
+            return false;
+        m_runner.cancel(s.ticket);
+        return true;
+    });
 }
 
 void DecodeAhead::waitForIdle()
 {
-    std::unique_lock lock(m_mutex);
-    m_idle.wait(lock, [this] { return m_queue.empty() && !m_running; });
+    m_runner.waitForIdle();
 }
 
-void DecodeAhead::run()
+Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::StopFlag& stop)
 {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
-        if (m_quit)
-            return;
-        m_running = std::make_unique<Task>(std::move(m_queue.front()));
-        m_queue.pop_front();
-        m_running->stop = std::make_shared<std::atomic<bool>>(false);
-        const Task task = *m_running;
-        lock.unlock();
-
-        Decoded out;
-        QString error;
-        try {
-            out.path = task.entry.path;
-            out.picture = task.entry.picture;
-            if (out.picture.isEmpty()) {
-                out.stamp = FileStamp::of(out.path);
-                out.picture = Picture::loadFromFile(out.path, task.exif);
-                out.thumb = out.picture.thumbnail(m_thumbBox, &out.thumbSource);
-            }
-            out.target = task.rule(out.picture.size());
-            if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
-                out.bandRect = out.target.visible;
-                out.band = out.picture.decodedBand(&out.bandRect);
-            } else {
-                out.image = drawnPixels(out.picture, out.target.drawn, *task.stop,
-                                        out.thumbSource.isNull() ? task.entry.known : out.thumbSource);
-            }
-        } catch (const AppError& e) {
-            error = e.text();
-        } catch (const std::exception& e) {
-            error = QString::fromLocal8Bit(e.what());
-        }
-
-        lock.lock();
-        if (!*task.stop)
-            deliver(task, std::move(out), error);
-        m_running.reset();
-        if (m_queue.empty())
-            m_idle.notify_all();
+    Decoded out;
+    out.path = task.entry.path;
+    out.picture = task.entry.picture;
+    if (out.picture.isEmpty()) {
+        out.stamp = FileStamp::of(out.path);
+        out.picture = Picture::loadFromFile(out.path, task.exif);
+        out.thumb = out.picture.thumbnail(thumbBox, &out.thumbSource);
     }
+    out.target = task.rule(out.picture.size());
+    if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
+        out.bandRect = out.target.visible;
+        out.band = out.picture.decodedBand(&out.bandRect);
+    } else {
+        out.image = drawnPixels(out.picture, out.target.drawn, stop,
+                                out.thumbSource.isNull() ? task.entry.known : out.thumbSource);
+    }
+    return out;
 }
 
-// Runs on the worker; what it queues runs on the owner's thread, where the
-// cache lives.
-void DecodeAhead::deliver(const Task& task, Decoded result, const QString& error)
+void DecodeAhead::store(Decoded result)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, task, result = std::move(result), error] {
-            if (!error.isEmpty()) {
-                if (task.shown)
-                    emit failed(task.entry.path, error);
-                return;
-            }
-            // A newer want() may have moved on meanwhile.
-            const auto wanted = m_wanted.constFind(result.path);
-            if (wanted == m_wanted.cend() || (!wanted->isEmpty() && !wanted->sharesDataWith(result.picture)))
-                return;
-            const std::shared_ptr<const Decoded> old = m_cache.value(result.path);
-            auto merged = std::make_shared<Decoded>(result);
-            if (old && old->picture.sharesDataWith(result.picture)) {
-                *merged = *old;
-                if (!result.image.isNull()) {
-                    merged->image = result.image;
-                    merged->target = result.target;
-                } else {
-                    merged->band = result.band;
-                    merged->bandRect = result.bandRect;
-                }
-            }
-            m_cache.insert(result.path, merged);
-            emit ready(result.path);
-        },
-        Qt::QueuedConnection);
+    // A newer want() may have moved on meanwhile.
+    const auto wanted = m_wanted.constFind(result.path);
+    if (wanted == m_wanted.cend() || (!wanted->isEmpty() && !wanted->sharesDataWith(result.picture)))
+        return;
+    const std::shared_ptr<const Decoded> old = m_cache.value(result.path);
+    auto merged = std::make_shared<Decoded>(result);
+    if (old && old->picture.sharesDataWith(result.picture)) {
+        *merged = *old;
+        if (!result.image.isNull()) {
+            merged->image = result.image;
+            merged->target = result.target;
+        } else {
+            merged->band = result.band;
+            merged->bandRect = result.bandRect;
+        }
+    }
+    m_cache.insert(result.path, merged);
+    emit ready(result.path);
 }

@@ -1,22 +1,19 @@
 #pragma once
-// Decodes pictures for the main image on a thread of its own: first the
-// entry shown, then the entries beside it, each at the size it will be
-// drawn. Results wait in a small cache that holds only the entries last
-// asked for; work for any other entry is dropped. Nothing here touches a
-// widget: results arrive as QImages through a queued signal.
+// Decodes pictures for the main image on one worker: first the entry
+// shown, then the entries beside it, each at the size it will be drawn.
+// Results wait in a small cache that holds only the entries last asked
+// for; work for any other entry is dropped. Nothing here touches a widget:
+// results arrive as QImages on the owner's thread.
+#include "core/JobRunner.h"
 #include "graphics/Picture.h"
+#include "viewer/PicturePlacement.h"
 
 #include <QHash>
 #include <QImage>
+#include <QList>
 #include <QObject>
-#include <QRect>
 
-#include <condition_variable>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 // Tells whether a file changed since it was read: its size and modification time.
 struct FileStamp {
@@ -26,16 +23,6 @@ struct FileStamp {
     bool isValid() const { return size >= 0; }
     bool operator==(const FileStamp& o) const { return size == o.size && modifiedNs == o.modifiedNs; }
 };
-
-// How a picture of a given upright size is drawn: the size of the drawn
-// rectangle in device pixels and, for one shown at its own size, the part
-// seen first (empty otherwise).
-struct DrawTarget {
-    QSize drawn;
-    QRect visible;
-    bool operator==(const DrawTarget& o) const { return drawn == o.drawn && visible == o.visible; }
-};
-using DrawRule = std::function<DrawTarget(QSize pictureSize)>;
 
 // What was made for one entry. `image` is the picture at `target.drawn`, or
 // full size when that is its own size; `band` holds full-size pixels of
@@ -65,7 +52,6 @@ public:
 
     // `thumbBox`: the rendition made for entries read from their file.
     explicit DecodeAhead(QSize thumbBox, QObject* parent = nullptr);
-    ~DecodeAhead() override;
 
     // The entry shown and those to have ready next, in that order. As Is
     // shows the shown entry's visible band first and the whole after; for
@@ -87,7 +73,7 @@ signals:
     void failed(const QString& path, const QString& message);
 
 private:
-    enum class Work { Scaled, Band, Whole };
+    enum class Work { Scaled, Whole };
     struct Task {
         Entry entry;
         Work work;
@@ -95,22 +81,23 @@ private:
         DrawRule rule;
         ExifOrientation exif;
         bool shown;
-        std::shared_ptr<std::atomic<bool>> stop;
+    };
+    struct Submitted {
+        Task task;
+        JobRunner::Ticket ticket;
     };
     static bool sameTask(const Task& a, const Task& b);
     bool cached(const Task& t) const;
-    void run();
-    void deliver(const Task& task, Decoded result, const QString& error);
+    // Queues `tasks` in order, keeping the one at work when it is among them.
+    void schedule(QList<Task> tasks);
+    void submit(const Task& task);
+    // Runs on the worker.
+    static Decoded decode(const Task& task, QSize thumbBox, const JobRunner::StopFlag& stop);
+    void store(Decoded result);
 
     QSize m_thumbBox;
     QHash<QString, std::shared_ptr<const Decoded>> m_cache;
     QHash<QString, Picture> m_wanted; // an empty picture: read from the file
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<Task> m_queue;
-    std::unique_ptr<Task> m_running;
-    bool m_quit = false;
-    std::thread m_thread;
+    QList<Submitted> m_submitted;     // possibly delivered since
+    JobRunner m_runner;               // last: its jobs end before the rest goes
 };

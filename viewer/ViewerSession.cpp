@@ -1,46 +1,56 @@
 #include "viewer/ViewerSession.h"
 
-void ViewerSession::setCollectionFileName(const QString& path)
+#include <memory>
+#include <utility>
+
+ViewerSession::ViewerSession(const SettingsStore& settings, QObject* parent)
+    : QObject(parent), m_undo(this), m_slideShow(settings, this)
 {
-    if (m_fileName == path)
-        return;
-    m_fileName = path;
-    emit collectionChanged();
+    connect(&m_undo, &UndoHistory::availableChanged, this, &ViewerSession::commandStatesChanged);
+    connect(&m_slideShow, &SlideShow::runningChanged, this, &ViewerSession::commandStatesChanged);
 }
 
-void ViewerSession::startCollection(const QString& path)
+void ViewerSession::setCollectionFileName(const QString& path)
 {
     m_fileName = path;
-    m_entries.clear();
+}
+
+void ViewerSession::newCollectionSaved(const QString& path)
+{
+    m_fileName = path;
+    if (!std::exchange(m_newCollectionSaved, true))
+        emit commandStatesChanged();
+}
+
+void ViewerSession::beginOpen(const QString& path)
+{
+    const bool wasShown = entryCount() > 0;
+    // The record belongs to a picture of what was open: never write it
+    // into whatever this open brings.
     clearUndo();
-    const bool moved = m_firstIndex != 0 || m_currentSlot != 1;
-    m_firstIndex = 0;
-    m_currentSlot = 1;
-    emit collectionChanged();
-    if (moved)
-        emit positionChanged();
+    m_fileName = path;
+    m_listed.clear();
+    m_strip.reset();
+    emit openBegan();
+    if (wasShown)
+        emit commandStatesChanged();
 }
 
 void ViewerSession::appendEntry(const CollectionEntry& e)
 {
-    m_entries.append(e);
-    emit collectionChanged();
+    m_listed.append(e);
+    m_strip.setEntryCount(int(m_listed.size()));
+    if (m_listed.size() == 1)
+        emit commandStatesChanged();
 }
 
-void ViewerSession::setFirstIndex(int index)
+void ViewerSession::endOpen(const QList<CollectionEntry>& listed)
 {
-    if (m_firstIndex == index)
-        return;
-    m_firstIndex = index;
-    emit positionChanged();
-}
-
-void ViewerSession::setCurrentSlot(int slot)
-{
-    if (m_currentSlot == slot)
-        return;
-    m_currentSlot = slot;
-    emit positionChanged();
+    m_listed = listed;
+    const bool hadFile = std::exchange(m_newCollectionSaved, false);
+    emit collectionOpened();
+    if (hadFile)
+        emit commandStatesChanged();
 }
 
 void ViewerSession::setFollowsCursor(bool on)
@@ -51,40 +61,55 @@ void ViewerSession::setFollowsCursor(bool on)
     emit followModeChanged(on);
 }
 
+void ViewerSession::setExifOrientation(ExifOrientation exif)
+{
+    if (m_exifOrientation == exif)
+        return;
+    m_exifOrientation = exif;
+    m_undo.setExifOrientation(exif);
+    emit exifOrientationChanged(exif);
+}
+
 void ViewerSession::recordUndo(const Picture& before)
 {
     // One level of undo: the run's copies can no longer serve.
     m_allPicturesUndo.discard();
-    m_undoRestoresRun = false;
-    m_undo = {before, m_currentSlot, m_firstIndex};
-    setUndoAvailable(true);
+    const int e = currentEntry();
+    m_undo.record(std::make_unique<PictureUndo>(
+        e, e >= 1 && e <= entryCount() ? entry(e).FileName : QString(), before));
 }
 
 void ViewerSession::recordAllPicturesUndo()
 {
-    m_undo = UndoRecord();
-    m_undoRestoresRun = m_allPicturesUndo.canRestore();
-    setUndoAvailable(m_undoRestoresRun);
-}
-
-void ViewerSession::setUndoAvailable(bool on)
-{
-    if (m_undoAvailable == on)
-        return;
-    m_undoAvailable = on;
-    emit undoAvailableChanged(on);
+    if (m_allPicturesUndo.canRestore())
+        m_undo.record(std::make_unique<RunUndo>(m_allPicturesUndo));
+    else
+        clearUndo();
 }
 
 void ViewerSession::clearUndo()
 {
+    m_undo.clear();
     m_allPicturesUndo.discard();
-    m_undoRestoresRun = false;
-    m_undo = UndoRecord();
-    setUndoAvailable(false);
+}
+
+CommandState ViewerSession::commandState(ViewerCommand command) const
+{
+    CommandFacts facts;
+    facts.collectionShown = entryCount() > 0;
+    facts.collectionHasFile = m_newCollectionSaved;
+    facts.undoAvailable = m_undo.isAvailable();
+    facts.slideShowRunning = m_slideShow.isRunning();
+    return ::commandState(command, facts);
 }
 
 void ViewerSession::requestReopen()
 {
-    reopenWithoutDialog = true;
+    m_reopenRequested = true;
     emit reopenRequested();
+}
+
+bool ViewerSession::takeReopenRequest()
+{
+    return std::exchange(m_reopenRequested, false);
 }

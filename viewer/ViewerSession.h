@@ -1,16 +1,23 @@
 #pragma once
 // What the viewer has open and where it stands in it: the collection, the
-// position, follow mode and the undo record. Windows share one session and
-// learn of changes through its signals.
+// strip's position, follow mode, how JPEGs are read, the undo record, the
+// slide show and the requests between windows. Windows share one session,
+// change it through its functions and learn of changes through its signals;
+// each fact has its one owner here.
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
-#include "settings/SettingsModel.h"
 #include "settings/UiText.h"
 #include "viewer/AllPicturesUndo.h"
+#include "viewer/SlideShow.h"
+#include "viewer/StripModel.h"
+#include "viewer/UndoHistory.h"
+#include "viewer/ViewerCommands.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
+
+class SettingsStore;
 
 // Program-wide texts; the language file replaces all but TitleText.
 struct ProgramTexts : UiProgramTexts {
@@ -20,79 +27,91 @@ struct ProgramTexts : UiProgramTexts {
 class ViewerSession : public QObject {
     Q_OBJECT
 public:
-    // The picture as it was before the last change, and where it stood.
-    struct UndoRecord {
-        Picture picture;
-        int slot = 0;
-        int firstIndex = 0;
-        int entry() const { return slot + firstIndex; }
-    };
+    // What the collection editor was opened for.
+    enum class EditorMode { NewCollection, EditCollection };
 
-    explicit ViewerSession(QObject* parent = nullptr) : QObject(parent) {}
+    // The slide show reads its options from `settings`, which must outlive
+    // the session.
+    explicit ViewerSession(const SettingsStore& settings, QObject* parent = nullptr);
 
-    // The open collection; entry e (from 1) is entries()[e - 1].
+    // The open collection. The viewer walks entries 1..entryCount(); the
+    // file may list more (an unreadable picture in the strip ends the walk
+    // there), and the collection editor gets every entry listed.
     const QString& collectionFileName() const { return m_fileName; }
-    int entryCount() const { return int(m_entries.size()); }
-    const CollectionEntry& entry(int e) const { return m_entries.at(e - 1); }
-    const QList<CollectionEntry>& entries() const { return m_entries; }
+    int entryCount() const { return m_strip.entryCount(); }
+    const CollectionEntry& entry(int e) const { return m_listed.at(e - 1); }
+    QList<CollectionEntry> entries() const { return m_listed.mid(0, entryCount()); }
+    const QList<CollectionEntry>& listedEntries() const { return m_listed; }
     // Names the collection the next open without a dialog reads.
     void setCollectionFileName(const QString& path);
-    // An open begins: the file named, no entries yet, the top shown, no undo.
-    void startCollection(const QString& path);
+    // A new collection was saved under `path`: it can be edited before the
+    // open that follows has shown it.
+    void newCollectionSaved(const QString& path);
+
+    // An open begins: the file named, nothing listed, the top current, no
+    // undo. Then each entry the walk takes, then every entry listed.
+    void beginOpen(const QString& path);
     void appendEntry(const CollectionEntry& e);
+    void endOpen(const QList<CollectionEntry>& listed);
 
-    // The position: the strip shows entries firstIndex()+1 on, and the
-    // current one sits in currentSlot() (from 1).
-    int firstIndex() const { return m_firstIndex; }
-    int currentSlot() const { return m_currentSlot; }
-    int currentEntry() const { return m_firstIndex + m_currentSlot; }
-    void setFirstIndex(int index);
-    void setCurrentSlot(int slot);
+    // Where the strip stands; the main window moves it and lays it out.
+    const StripModel& strip() const { return m_strip; }
+    StripModel& strip() { return m_strip; }
+    int currentEntry() const { return m_strip.currentEntry(); }
 
-    // Follow mode: the current picture follows the mouse over the strip.
+    // Follow mode: every step shows the new current entry in the main image.
     bool followsCursor() const { return m_followsCursor; }
     void setFollowsCursor(bool on);
 
-    const UndoRecord& undoRecord() const { return m_undo; }
-    bool undoAvailable() const { return m_undoAvailable; }
+    // How JPEGs are read: turned upright by their EXIF tag or as stored.
+    ExifOrientation exifOrientation() const { return m_exifOrientation; }
+    void setExifOrientation(ExifOrientation exif);
+
+    // Undo, one level: the effects dialog's OK keeps the picture before.
+    UndoHistory& undoHistory() { return m_undo; }
+    const UndoHistory& undoHistory() const { return m_undo; }
     // Keeps `before` as the current entry's picture to go back to.
     void recordUndo(const Picture& before);
     // The copies an all-pictures run keeps for Undo.
     AllPicturesUndo& allPicturesUndo() { return m_allPicturesUndo; }
-    // A run finished with its copies kept: Undo now puts its files back.
+    // A run finished: Undo puts back the files it wrote when copies were kept.
     void recordAllPicturesUndo();
-    bool undoRestoresRun() const { return m_undoRestoresRun; }
-    void setUndoRecord(const UndoRecord& record) { m_undo = record; }
-    void setUndoAvailable(bool on);
-    // Forgets the record: undo then does nothing.
+    // Forgets the record and any copies kept: undo then does nothing.
     void clearUndo();
 
-    // Asks between windows: the next open takes collectionFileName() without
-    // a dialog; the editor is making a new collection rather than editing.
-    bool reopenWithoutDialog = false;
-    bool newCollectionMode = false;
-    ProgramTexts texts;
-    // The settings as last applied (read at start, then each OK); the slide
-    // show and the comments window go by these.
-    SettingsValues settings;
-    // How JPEGs are read from now on.
-    ExifOrientation exifOrientation = ExifOrientation::Apply;
+    SlideShow& slideShow() { return m_slideShow; }
+    const SlideShow& slideShow() const { return m_slideShow; }
 
-    // A window changed the current picture's file (the effects dialog's
-    // OK): the main window shows `now` in the main image and the strip.
-    void announcePictureReplaced(const Picture& now) { emit currentPictureReplaced(now); }
+    // Which commands can run now, and why not.
+    CommandState commandState(ViewerCommand command) const;
+
     // A short report for the status bar (the end of an all-pictures run).
     void announceStatus(const QString& text) { emit statusAnnounced(text); }
-    // A window wants the collection opened again from its file.
+    // The next open reads collectionFileName() without a dialog. A window
+    // asks for it; the open takes it; the editor closing withdraws it.
     void requestReopen();
+    bool takeReopenRequest();
+    void withdrawReopenRequest() { m_reopenRequested = false; }
+    EditorMode editorMode() const { return m_editorMode; }
+    void setEditorMode(EditorMode mode) { m_editorMode = mode; }
+
+    const ProgramTexts& texts() const { return m_texts; }
+    void setProgramText(ProgramText id, const QString& text) { m_texts[id] = text; }
+
+    // The effects dialog's OK changed the current picture's file: the main
+    // window shows `now` in the main image and the strip.
+    void announcePictureReplaced(const Picture& now) { emit currentPictureReplaced(now); }
     // The files of the pictures in the strip changed: read them again.
     void requestStripReload() { emit stripReloadRequested(); }
 
 signals:
-    void collectionChanged();
-    void positionChanged();
+    // An open began: what the old collection listed is gone.
+    void openBegan();
+    // An open ended: listedEntries() holds every entry of the file.
+    void collectionOpened();
     void followModeChanged(bool on);
-    void undoAvailableChanged(bool on);
+    void exifOrientationChanged(ExifOrientation exif);
+    void commandStatesChanged();
     void currentPictureReplaced(const Picture& now);
     void reopenRequested();
     void stripReloadRequested();
@@ -100,12 +119,15 @@ signals:
 
 private:
     QString m_fileName;
-    QList<CollectionEntry> m_entries;
-    int m_firstIndex = 0;
-    int m_currentSlot = 1;
+    QList<CollectionEntry> m_listed;
+    StripModel m_strip;
     bool m_followsCursor = false;
-    UndoRecord m_undo;
-    bool m_undoAvailable = false;
+    bool m_newCollectionSaved = false;
+    ExifOrientation m_exifOrientation = ExifOrientation::Apply;
+    UndoHistory m_undo;
     AllPicturesUndo m_allPicturesUndo;
-    bool m_undoRestoresRun = false;
+    SlideShow m_slideShow;
+    bool m_reopenRequested = false;
+    EditorMode m_editorMode = EditorMode::EditCollection;
+    ProgramTexts m_texts;
 };

@@ -59,13 +59,13 @@ TEST(EffectRendererSetters, MosaicAndTileBoundedByThePicture)
     EXPECT_EQ(e.PicMosaic(), 10);
 
     e.setPictureOriginal(randomBitmap(640, 480, 3));
-    e.setPicTile(100); // the layout rule's own cases are the pixel routines'
+    e.setPicTile(100);                               // the layout rule's own cases are the pixel routines'
     e.setPictureOriginal(randomBitmap(200, 100, 4)); // the next rendering rewrites the count
     EXPECT_EQ(e.PicTile(), 20);
     e.setPictureOriginal(randomBitmap(9, 9, 5));
     e.setPicTile(3);
     EXPECT_EQ(e.PicTile(), 0);
-    EXPECT_TRUE(e.Picture() == e.PictureOriginal());
+    EXPECT_TRUE(e.rendered() == e.pictureOriginal());
 }
 
 // Level n of the blur is n + 1 split-blur passes at distance 3; the tone
@@ -76,21 +76,21 @@ TEST(EffectRendererRender, ToneAndNoiseOnTopOfTheBlurForEachNewPicture)
     const Bitmap24 src = randomBitmap(33, 21, 7);
     e.setPictureOriginal(src);
     e.setPicGaussianBlur(1);
-    EXPECT_TRUE(e.Picture() == blurred(src, 2));
+    EXPECT_TRUE(e.rendered() == blurred(src, 2));
     e.setPicBrightness(-40);
-    EXPECT_TRUE(e.Picture() == referenceRender(blurred(src, 2), nullptr, {.brightness = -40}));
+    EXPECT_TRUE(e.rendered() == referenceRender(blurred(src, 2), nullptr, {.brightness = -40}));
     e.setPicGaussianBlur(0);
-    EXPECT_TRUE(e.Picture() == referenceRender(src, nullptr, {.brightness = -40}));
+    EXPECT_TRUE(e.rendered() == referenceRender(src, nullptr, {.brightness = -40}));
 
     ResetRandom();
     e.setPicGaussianBlur(5);
     e.setPicColorNoise(40);
-    const Bitmap24 firstNoise = *e.NoiseBitmap();
+    const Bitmap24 firstNoise = *e.noiseBitmap();
     const Bitmap24 next = randomBitmap(33, 21, 9);
     e.setPictureOriginal(next);
-    ASSERT_NE(e.NoiseBitmap(), nullptr);
-    EXPECT_FALSE(*e.NoiseBitmap() == firstNoise);
-    EXPECT_TRUE(e.Picture() == referenceRender(blurred(next, 6), e.NoiseBitmap(), {.brightness = -40}));
+    ASSERT_NE(e.noiseBitmap(), nullptr);
+    EXPECT_FALSE(*e.noiseBitmap() == firstNoise);
+    EXPECT_TRUE(e.rendered() == referenceRender(blurred(next, 6), e.noiseBitmap(), {.brightness = -40}));
 }
 
 TEST(EffectRendererRender, NoiseRedrawnOnlyByItsSetter)
@@ -98,17 +98,17 @@ TEST(EffectRendererRender, NoiseRedrawnOnlyByItsSetter)
     EffectRenderer e;
     e.setPictureOriginal(randomBitmap(20, 20, 10));
     e.setPicColorNoise(60);
-    const Bitmap24 first = *e.NoiseBitmap();
+    const Bitmap24 first = *e.noiseBitmap();
     e.setPicContrast(50);
-    EXPECT_TRUE(*e.NoiseBitmap() == first);
+    EXPECT_TRUE(*e.noiseBitmap() == first);
     e.setPicColorNoise(60);
-    EXPECT_FALSE(*e.NoiseBitmap() == first);
+    EXPECT_FALSE(*e.noiseBitmap() == first);
     e.setPicColorNoise(0);
-    EXPECT_EQ(e.NoiseBitmap(), nullptr);
+    EXPECT_EQ(e.noiseBitmap(), nullptr);
     e.setPicContrast(0);
     for (int level : {1, 2}) { // zeros only: the picture is unchanged
         e.setPicColorNoise(level);
-        EXPECT_TRUE(e.Picture() == e.PictureOriginal()) << level;
+        EXPECT_TRUE(e.rendered() == e.pictureOriginal()) << level;
     }
 }
 
@@ -120,22 +120,22 @@ TEST(EffectRendererRender, ValuesWaitForAPictureAndResetShowsTheOriginal)
     e.setPicBrightness(30);
     e.setPicMosaic(4);
     e.setPicMonoNoise(50);
-    EXPECT_TRUE(e.Picture().isEmpty());
+    EXPECT_TRUE(e.rendered().isEmpty());
     const Bitmap24 src = randomBitmap(12, 8, 12);
     e.setPictureOriginal(src);
     EXPECT_EQ(repaints, 1);
     Bitmap24 mosaic = src;
     MosaicBitmap(mosaic, 4);
-    EXPECT_TRUE(e.Picture() == referenceRender(mosaic, e.NoiseBitmap(), {.brightness = 30}));
+    EXPECT_TRUE(e.rendered() == referenceRender(mosaic, e.noiseBitmap(), {.brightness = 30}));
 
     for (int i = 0; i < EffectPropertyCount; ++i)
         e.setProperty(EffectProperty(i), 3);
-    e.ResetEffects();
-    EXPECT_TRUE(e.Picture() == src);
+    e.resetEffects();
+    EXPECT_TRUE(e.rendered() == src);
     for (int i = 0; i < EffectPropertyCount; ++i)
         EXPECT_EQ(e.property(EffectProperty(i)), 0) << effectPropertyName(EffectProperty(i));
     e.clearPictureOriginal();
-    EXPECT_TRUE(e.Picture().isEmpty());
+    EXPECT_TRUE(e.rendered().isEmpty());
 }
 
 // Every effect at every strength on pictures smaller than its reach: the
@@ -148,7 +148,7 @@ TEST(EffectRendererRender, EveryEffectOnTinyPictures)
         for (int i = 0; i < EffectPropertyCount; ++i)
             for (int v : {1, 2, 50, 255, INT_MAX}) {
                 e.setProperty(EffectProperty(i), v);
-                ASSERT_EQ(QSize(e.Picture().width(), e.Picture().height()), QSize(w, h));
+                ASSERT_EQ(QSize(e.rendered().width(), e.rendered().height()), QSize(w, h));
             }
     }
 }

@@ -30,6 +30,6 @@ TEST(RenderCommand, WritesTheEngineRenderingWithTheSameNoiseEveryRun)
     e.setPicContrast(80);
     e.setPicMosaic(5);
     e.setPicColorNoise(60);
-    EXPECT_TRUE(decodeBmp(readWholeFile(dir.filePath("a.bmp"))) == e.Picture());
+    EXPECT_TRUE(decodeBmp(readWholeFile(dir.filePath("a.bmp"))) == e.rendered());
     EXPECT_EQ(readWholeFile(dir.filePath("a.bmp")), readWholeFile(dir.filePath("b.bmp")));
 }

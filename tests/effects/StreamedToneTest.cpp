@@ -85,7 +85,7 @@ QByteArray wholeFrame(const QString& in, const QString& out, const std::vector<E
     applyEffectSettings(e, settings);
     const Picture source = Picture::loadFromFile(in);
     e.setPictureOriginal(source);
-    writeRenderedPicture(out, e.Picture(), source);
+    writeRenderedPicture(out, e.rendered(), source);
     return readWholeFile(out);
 }
 

@@ -7,12 +7,14 @@
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/TestPictures.h"
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -81,15 +83,14 @@ TEST(PictureLoad, FailuresEndInTheProgramsMessages)
         const char* name;
         std::optional<QByteArray> bytes;
         QString message;
-    } cases[] = {
-        {"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
-        {"trailing.", {}, "Unknown picture file extension (.)"},
-        {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
-        {"empty.bmp", "", "Bitmap image is not valid"},
-        {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
-        {"short.bmp", "BM", "Bitmap image is not valid"},
-        {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
-        {"text.ico", "not an icon", "Picture is not valid."}};
+    } cases[] = {{"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
+                 {"trailing.", {}, "Unknown picture file extension (.)"},
+                 {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
+                 {"empty.bmp", "", "Bitmap image is not valid"},
+                 {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
+                 {"short.bmp", "BM", "Bitmap image is not valid"},
+                 {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
+                 {"text.ico", "not an icon", "Picture is not valid."}};
     for (const auto& c : cases) {
         const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
         EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
@@ -145,7 +146,8 @@ TEST(PictureSave, WritesTheFormHeldOrNothing)
     EXPECT_EQ(fileBytes(dir.filePath("b.ico")), ico);
 
     const QString kept = writeScratch(dir, "keep.bmp", "precious");
-    EXPECT_EQ(errorText([&] { Picture().saveToFile(kept); }), msg::cannotCreate(kept, "The picture is empty."));
+    EXPECT_EQ(errorText([&] { Picture().saveToFile(kept); }),
+              msg::cannotCreate(kept, "The picture is empty."));
     EXPECT_EQ(fileBytes(kept), "precious");
 }
 
@@ -202,14 +204,13 @@ TEST_P(HostileExifBlocks, NeverStopAPictureFromLoading)
     EXPECT_EQ(written.size(), shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Exif, HostileExifBlocks,
-    ::testing::Values(HostileExif{"WellFormed", exifBlock({Orientation6}), 6},
-                      HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
-                      HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
-                      HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
-                      HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Exif, HostileExifBlocks,
+                         ::testing::Values(HostileExif{"WellFormed", exifBlock({Orientation6}), 6},
+                                           HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
+                                           HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
+                                           HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
+                                           HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 namespace {
 
@@ -254,3 +255,20 @@ INSTANTIATE_TEST_SUITE_P(Jpeg, ReplacementSegments, ::testing::Values(
     KeptCase{"AdobeAndACmykProfileDescribeTheOldEncoding", {{0xEE, Adobe}, {0xE2, CmykIcc}, {0xFE, "c"}}, {{0xFE, "c"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
+
+namespace {
+
+TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
+{
+    const QByteArray jpeg = encodeJpeg(testpics::pattern(300, 200, 3));
+    const QImage whole = decodeJpeg(jpeg).toImage();
+    for (const QRect asked : {QRect(0, 0, 40, 30), QRect(37, 51, 90, 70), QRect(250, 150, 100, 100)}) {
+        QRect got = asked;
+        const QImage band = Picture::fromJpegData(jpeg).decodedBand(&got);
+        EXPECT_TRUE(got.contains(asked.intersected(whole.rect()))) << got.x() << "," << got.y();
+        EXPECT_EQ(band.size(), got.size());
+        EXPECT_EQ(largestDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
+    }
+}
+
+} // namespace

@@ -1,6 +1,8 @@
 #pragma once
 #include "graphics/Bitmap24.h"
 
+#include <QImage>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -12,4 +14,10 @@ inline int largestDifference(const Bitmap24& a, const Bitmap24& b)
         for (int i = 0; i < 3 * a.width(); ++i)
             d = std::max(d, std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i])));
     return d;
+}
+
+// The same for two images of one size, compared as 24-bit pixels.
+inline int largestDifference(const QImage& a, const QImage& b)
+{
+    return largestDifference(Bitmap24::fromImage(a), Bitmap24::fromImage(b));
 }

@@ -1,14 +1,16 @@
 #pragma once
-// Creates the program's windows fresh for every test, with the dialogs
-// answered by a fake.
-#include "app/Application.h"
+// Starts the program fresh for every test, with the dialogs answered by a
+// fake.
+#include "app/Program.h"
 #include "core/AtomicFile.h"
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/FakeDialogs.h"
-#include "viewer/ViewerSession.h"
 #include "tests/support/TestPictures.h"
+#include "ui/common/RunCommand.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
+#include "viewer/ViewerSession.h"
 
 #include <QAction>
 #include <QScrollArea>
@@ -17,48 +19,82 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-// What createWindows made: the session and the windows sharing it.
-inline ViewerSession& session() { return *programWindows().session; }
-inline MainWindow* mainWindow() { return programWindows().main; }
-inline EffectsDialog* effectsDialog() { return programWindows().effects; }
-inline CollectionEditor* collectionEditor() { return programWindows().editor; }
-inline SettingsDialog* settingsDialog() { return programWindows().settings; }
-inline CommentsWindow* commentsWindow() { return programWindows().comments; }
+// The program the running test started: the session and the windows
+// sharing it.
+inline Program* g_program = nullptr;
+inline ViewerSession& session()
+{
+    return g_program->session();
+}
+inline SettingsStore& settingsStore()
+{
+    return g_program->settings();
+}
+inline MainWindow* mainWindow()
+{
+    return &g_program->mainWindow();
+}
+inline EffectsDialog* effectsDialog()
+{
+    return &g_program->effectsDialog();
+}
+inline CollectionEditor* collectionEditor()
+{
+    return &g_program->collectionEditor();
+}
+inline SettingsDialog* settingsDialog()
+{
+    return &g_program->settingsDialog();
+}
+inline CommentsWindow* commentsWindow()
+{
+    return &g_program->commentsWindow();
+}
 
 class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        // Each test reads and writes its own settings file.
-        setSettingsFile(dir.filePath(QStringLiteral("pictavo.ini")));
-        createWindows({});
-        mainWindow()->show();
+        start();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow()));
     }
     void TearDown() override
     {
         setAtomicWriteFault(AtomicWriteFault::None); // a failed assertion may leave it set
-        destroyWindows();
+        end();
     }
 
-    // Ends the program's windows (writing the settings) and starts them
-    // again, with the settings file replaced in between when bytes are given.
+    // Each test reads and writes its own settings file.
+    QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
+    void start(const QString& settings = {})
+    {
+        g_program = new Program(settings.isEmpty() ? iniPath() : settings, {});
+        mainWindow()->show();
+    }
+    // The program's end, as main() does it after the event loop.
+    void end()
+    {
+        if (!g_program)
+            return;
+        g_program->finish();
+        delete std::exchange(g_program, nullptr);
+    }
+    // Ends the program (writing the settings) and starts it again, with the
+    // settings file replaced in between when bytes are given.
     void restart(const QByteArray& ini = {})
     {
-        destroyWindows();
+        end();
         if (!ini.isEmpty())
-            writeFileAtomically(dir.filePath(QStringLiteral("pictavo.ini")), ini);
-        createWindows({});
-        mainWindow()->show();
+            writeFileAtomically(iniPath(), ini);
+        start();
     }
 
     // Opens a collection the way the command line does.
     void openPath(const QString& path)
     {
         session().setCollectionFileName(path);
-        session().reopenWithoutDialog = true;
-        runCommand([] { mainWindow()->openCollectionFile(); });
+        runCommand([] { session().requestReopen(); });
     }
     // Opens a collection of these files, each commented with its name.
     void openFiles(const QStringList& files)
@@ -74,13 +110,21 @@ protected:
     {
         return testpics::makeCollection(dir.path(), name, n);
     }
-    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(mainWindow(), Qt::Key(k), m); }
+    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QTest::keyClick(mainWindow(), Qt::Key(k), m);
+    }
     QString panel(int i) const { return mainWindow()->statusPanel(i)->text(); }
+    // A menu item or a tool button of the main window, by its object name.
+    static QAction* action(const char* name)
+    {
+        return mainWindow()->findChild<QAction*>(QString::fromLatin1(name));
+    }
     bool enabled(const char* name) const
     {
-        if (QAction* a = mainWindow()->action(name))
+        if (QAction* a = action(name))
             return a->isEnabled();
-        return mainWindow()->toolButton(name)->isEnabled();
+        return mainWindow()->findChild<QToolButton*>(QString::fromLatin1(name))->isEnabled();
     }
 
     // Entry n is on view: the strip's slots hold the entries from the first
@@ -97,26 +141,27 @@ protected:
             return ::testing::AssertionFailure() << "no entry " << n << " of " << s.entryCount();
         QStringList wrong;
         const auto want = [&](bool ok, const QString& what) { wrong << (ok ? QString() : what); };
+        const int first = s.strip().firstIndex();
         want(s.currentEntry() == current, QStringLiteral("current entry %1").arg(s.currentEntry()));
-        want(w->ShapeCur()->isVisible() && w->ShapeCur()->y() == 6 + 153 * (current - s.firstIndex() - 1),
-             QStringLiteral("highlight at top %1").arg(w->ShapeCur()->y()));
-        for (int i = 1; i <= w->SlotCount(); ++i) {
-            const int e = s.firstIndex() + i;
+        want(w->highlightFrame()->isVisible() && w->highlightFrame()->y() == 6 + 153 * (current - first - 1),
+             QStringLiteral("highlight at top %1").arg(w->highlightFrame()->y()));
+        for (int i = 1; i <= w->slotCount(); ++i) {
+            const int e = first + i;
             const bool held = e <= s.entryCount();
             // A held picture that failed to load leaves its slot empty.
             want(held ? w->slot(i)->isEnabled() && w->slot(i)->hint() == s.entry(e).Comment
                       : !w->slot(i)->isEnabled() && w->slot(i)->picture().isEmpty(),
                  QStringLiteral("slot %1 \"%2\"").arg(i).arg(w->slot(i)->hint()));
         }
-        want(w->BtnUp()->isEnabled() == (current > 1), QStringLiteral("up button"));
-        want(w->BtnDown()->isEnabled() == (current < s.entryCount()), QStringLiteral("down button"));
+        want(w->upButton()->isEnabled() == (current > 1), QStringLiteral("up button"));
+        want(w->downButton()->isEnabled() == (current < s.entryCount()), QStringLiteral("down button"));
         const CollectionEntry& e = s.entry(n);
-        want(w->LabelComent()->text() == e.Comment,
-             QStringLiteral("comment \"%1\"").arg(w->LabelComent()->text()));
+        want(w->commentLine()->text() == e.Comment,
+             QStringLiteral("comment \"%1\"").arg(w->commentLine()->text()));
         want(panel(1) == QStringLiteral("Image: %1 / %2").arg(n).arg(s.entryCount()), panel(1));
         want(panel(2) == e.FileName, panel(2));
-        const Bitmap24 pixels = Picture::loadFromFile(e.FileName, w->exifOrientation()).toBitmap24();
-        want(QTest::qWaitFor([&] { return w->Image1()->picture().toBitmap24() == pixels; }, 5000),
+        const Bitmap24 pixels = Picture::loadFromFile(e.FileName, s.exifOrientation()).toBitmap24();
+        want(QTest::qWaitFor([&] { return w->mainImage()->picture().toBitmap24() == pixels; }, 5000),
              QStringLiteral("main image"));
         wrong.removeAll(QString());
         if (wrong.isEmpty())

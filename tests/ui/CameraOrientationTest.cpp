@@ -30,8 +30,8 @@ protected:
     {
         const QString strip = camera::corners(mainWindow()->slot(1)->rendition());
         // The main image decodes on a worker: its own pixels, not the stand-in.
-        QTest::qWaitFor([] { return mainWindow()->Image1()->showsDecodedPixels(); });
-        const QString main = camera::corners(mainWindow()->Image1()->grab().toImage());
+        QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); });
+        const QString main = camera::corners(mainWindow()->mainImage()->grab().toImage());
         return strip == main ? strip : strip + " in the strip, " + main + " in the main image";
     }
 };
@@ -44,12 +44,13 @@ TEST_P(CameraOrientation, ShowsUprightOrAsStored)
     writeCollection(dir.filePath("c.pvx"), {{jpg, "photo"}});
     openPath(dir.filePath("c.pvx"));
     EXPECT_EQ(cornersOnScreen(), autoOrient ? t.upright : "RGBW");
-    EXPECT_EQ(mainWindow()->Image1()->size(), autoOrient && t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
+    EXPECT_EQ(mainWindow()->mainImage()->size(),
+              autoOrient && t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
     if (!autoOrient) {
         settingsDialog()->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
         settingsDialog()->applySettings(); // OK
         EXPECT_EQ(cornersOnScreen(), t.upright);
-        EXPECT_EQ(mainWindow()->Image1()->size(), t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
+        EXPECT_EQ(mainWindow()->mainImage()->size(), t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
     }
 }
 

@@ -1,9 +1,9 @@
 #include "tests/ui/AppFixture.h"
 
 #include "collection/CollectionListModel.h"
-#include "ui/editor/CollectionEditor.h"
 #include "core/AtomicFile.h"
 #include "tests/support/FileBytes.h"
+#include "ui/editor/CollectionEditor.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,10 @@ class Editor : public AppFixture {
 protected:
     CollectionEditor* ed() const { return collectionEditor(); }
     CollectionListModel* list() const { return collectionEditor()->list(); }
-    QToolButton* btn(const char* name) const { return collectionEditor()->button(name); }
+    QToolButton* btn(const char* name) const
+    {
+        return collectionEditor()->findChild<QToolButton*>(QString::fromLatin1(name));
+    }
     void click(const char* name) { QTest::mouseClick(btn(name), Qt::LeftButton); }
     void edKey(QWidget* w, int k) { QTest::keyClick(w, Qt::Key(k)); }
 
@@ -53,7 +56,7 @@ protected:
     }
     void clickRow(int row)
     {
-        QTableView* grid = ed()->ValueListEditor1();
+        QTableView* grid = ed()->grid();
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(list()->index(row, 0)).center());
     }
@@ -182,10 +185,10 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
     const QStringList comments = {"Äpfel am Baum", "ÄPFEL im Korb", "nothing"};
     for (int i = 0; i < 3; ++i)
         list()->setData(list()->index(i, 1), comments[i], Qt::EditRole);
-    ed()->Edit1()->setText(QStringLiteral("äPfEl"));
+    ed()->findEdit()->setText(QStringLiteral("äPfEl"));
     click("btnGo");
     EXPECT_EQ(ed()->selectedRow(), 1);
-    ed()->Edit1()->setText(QStringLiteral("apple")); // only in a file name
+    ed()->findEdit()->setText(QStringLiteral("apple")); // only in a file name
     click("btnGo");
     EXPECT_EQ(ed()->selectedRow(), 1);
 }
@@ -255,15 +258,15 @@ TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
     add({pic(QStringLiteral("a.jpg"))});
     QTest::keyClicks(ed()->commentEditor(), QStringLiteral("kept"));
     const std::function<void()> ways[] = {[this] { click("btnClose"); },
-                                          [this] { edKey(ed()->Edit1(), Qt::Key_Escape); },
+                                          [this] { edKey(ed()->findEdit(), Qt::Key_Escape); },
                                           [this] { ed()->close(); }};
     for (const auto& closeIt : ways) {
         ed()->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
-        session().reopenWithoutDialog = true;
+        session().requestReopen();
         closeIt();
         EXPECT_FALSE(ed()->isVisible());
-        EXPECT_FALSE(session().reopenWithoutDialog);
+        EXPECT_FALSE(session().takeReopenRequest());
     }
     EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
     EXPECT_EQ(fake.saveCalls, 0);
@@ -310,7 +313,7 @@ TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
     const QString second = collectionOf(2, QStringLiteral("second.pvx"));
     const QList<CollectionEntry> secondEntries = readCollectionAll(second);
     fake.openAnswers << second;
-    runCommand([] { mainWindow()->action("mnuOpen")->trigger(); });
+    runCommand([] { action("mnuOpen")->trigger(); });
     ASSERT_EQ(session().collectionFileName(), second);
     EXPECT_EQ(list()->entries(), secondEntries);
     list()->setData(list()->index(0, 1), QStringLiteral("edited"), Qt::EditRole);
@@ -331,8 +334,8 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
 
     const QByteArray a = pic("a.jpg").toUtf8(), b = pic("b.bmp").toUtf8(), c = pic("c.jpg").toUtf8();
     const QString path = dir.filePath("trip.pvx");
-    writeFileAtomically(path, a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + b + "^\xC4\xE5\xED\xFC 2^\r\n" + c +
-                                  "^^\r\n");
+    writeFileAtomically(path, a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + b +
+                                  "^\xC4\xE5\xED\xFC 2^\r\n" + c + "^^\r\n");
     openPath(path);
     EXPECT_EQ(session().entry(1).Comment, "Мой отпуск");
 
@@ -378,7 +381,7 @@ protected:
         for (const QString& p : paths)
             urls << QUrl::fromLocalFile(p);
         mime.setUrls(urls);
-        QWidget* target = ed()->ValueListEditor1()->viewport();
+        QWidget* target = ed()->grid()->viewport();
         const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
         QDragEnterEvent enter(QPoint(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
         enter.setDropAction(Qt::MoveAction);
@@ -387,7 +390,8 @@ protected:
         dropped.setDropAction(Qt::MoveAction);
         if (enter.isAccepted())
             QApplication::sendEvent(target, &dropped);
-        return enter.isAccepted() && dropped.isAccepted() ? std::optional(dropped.dropAction()) : std::nullopt;
+        return enter.isAccepted() && dropped.isAccepted() ? std::optional(dropped.dropAction())
+                                                          : std::nullopt;
     }
 };
 

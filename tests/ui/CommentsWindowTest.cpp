@@ -8,7 +8,7 @@ using CommentsWindowTest = AppFixture;
 TEST_F(CommentsWindowTest, TextFollowsEverySlotShownVisibleOrNot)
 {
     openPath(collectionOf(6));
-    QLabel* text = commentsWindow()->LabelComments();
+    QLabel* text = commentsWindow()->commentLabel();
     EXPECT_TRUE(text->text().isEmpty()) << "opening leaves it alone";
     mainWindow()->selectSlot(2);
     EXPECT_EQ(text->text(), QStringLiteral("comment 2"));

@@ -9,7 +9,6 @@ TEST(EffectPreview, PaintsTheRenderedPictureStretchedAndEachNewRenderingAtTheNex
     Bitmap24 red(10, 10);
     red.fill(0, 0, 200);
     w.engine().setPictureOriginal(red);
-    w.engine().setStretch(true);
     const QImage shot = w.grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(0, 0)), QColor(200, 0, 0));
     EXPECT_EQ(QColor(shot.pixel(39, 29)), QColor(200, 0, 0));

@@ -2,14 +2,14 @@
 // the whole collection, Cancel, the keys and the progress of long work.
 #include "AppFixture.h"
 
-#include "effects/EffectSettings.h"
-#include "ui/effects/EffectsDialog.h"
-#include "effects/FullSizeRender.h"
-#include "ui/effects/EffectPreview.h"
 #include "core/AtomicFile.h"
+#include "effects/EffectSettings.h"
+#include "effects/FullSizeRender.h"
 #include "graphics/JpegCodec.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
+#include "ui/effects/EffectPreview.h"
+#include "ui/effects/EffectsDialog.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -22,28 +22,31 @@
 class EffectsDialogTest : public AppFixture {
 protected:
     EffectsDialog& d() { return *effectsDialog(); }
-    EffectRenderer& fx() { return effectsDialog()->ImgPreview->engine(); }
+    template <class W> W* control(const char* name) { return d().findChild<W*>(QString::fromLatin1(name)); }
+    QSlider* bar(const char* name) { return control<QSlider>(name); }
+    EffectRenderer& fx() { return effectsDialog()->preview()->engine(); }
     // Shows the dialog the way the Effects command prepares it, without
     // its modal loop.
     void showDialog()
     {
-        mainWindow()->Image1()->setPicture(mainWindow()->slot(session().currentSlot())->picture());
+        mainWindow()->mainImage()->setPicture(mainWindow()->slot(session().strip().currentSlot())->picture());
         d().show();
         QCoreApplication::processEvents();
     }
     QList<QSlider*> bars()
     {
-        return {d().ContrastBar, d().BrightBar, d().SaturationBar, d().MosaicBar, d().SplitBlurBar,
-                d().BlurBar,     d().AntiBar,   d().TraceBar,      d().RizeBar,   d().NoiseBar};
+        return {bar("ContrastBar"),  bar("BrightBar"), bar("SaturationBar"), bar("MosaicBar"),
+                bar("SplitBlurBar"), bar("BlurBar"),   bar("AntiBar"),       bar("TraceBar"),
+                bar("RizeBar"),      bar("NoiseBar")};
     }
     void expectAllZero()
     {
         for (QSlider* s : bars())
             EXPECT_EQ(s->value(), 0) << s->objectName().toStdString();
-        EXPECT_FALSE(d().chkEmboss->isChecked());
+        EXPECT_FALSE(control<QCheckBox>("chkEmboss")->isChecked());
         for (int i = 0; i < EffectPropertyCount; ++i)
             EXPECT_EQ(fx().property(EffectProperty(i)), 0) << effectPropertyName(EffectProperty(i));
-        EXPECT_EQ(d().lblBright->text(), QStringLiteral("0"));
+        EXPECT_EQ(control<QLabel>("lblBright")->text(), QStringLiteral("0"));
     }
 };
 
@@ -79,42 +82,50 @@ TEST_P(OnePicture, OkCancelOrAFailedWrite)
     mainWindow()->selectSlot(2);
     const Bitmap24 start = mainWindow()->slot(2)->picture().toBitmap24();
     showDialog();
-    d().BrightBar->setValue(50);
-    d().rSolorize->setChecked(true);
+    bar("BrightBar")->setValue(50);
+    control<QRadioButton>("rSolorize")->setChecked(true);
     if (c.failWrite)
         setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
     switch (c.how) {
-    case Finish::Click: QTest::mouseClick(d().butApply, Qt::LeftButton); break;
-    case Finish::Enter: QTest::keyClick(d().BrightBar, Qt::Key_Return); break;
-    case Finish::Esc: QTest::keyClick(d().ListEffects, Qt::Key_Escape); break;
-    case Finish::CloseButton: QTest::mouseClick(d().btnClose, Qt::LeftButton); break;
+    case Finish::Click:
+        QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
+        break;
+    case Finish::Enter:
+        QTest::keyClick(bar("BrightBar"), Qt::Key_Return);
+        break;
+    case Finish::Esc:
+        QTest::keyClick(control<QListWidget>("ListEffects"), Qt::Key_Escape);
+        break;
+    case Finish::CloseButton:
+        QTest::mouseClick(control<QToolButton>("btnClose"), Qt::LeftButton);
+        break;
     }
     setAtomicWriteFault(AtomicWriteFault::None);
     const Bitmap24 now = c.written ? testpics::brighter(start, 50) : start;
     EXPECT_EQ(fileBytes(path) != before, c.written);
     EXPECT_EQ(Picture::loadFromFile(path).toBitmap24(), now);
-    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), now);
+    EXPECT_EQ(mainWindow()->mainImage()->picture().toBitmap24(), now);
     EXPECT_EQ(mainWindow()->slot(2)->picture().toBitmap24(), now);
     EXPECT_EQ(enabled("mnuUndo"), c.undo);
-    EXPECT_TRUE(d().rSolorize->isChecked()); // the radio choice stays
+    EXPECT_TRUE(control<QRadioButton>("rSolorize")->isChecked()); // the radio choice stays
     if (c.failWrite) {
         ASSERT_EQ(fake.errors.size(), 1);
         EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("Cannot create file \"%1\".").arg(path)));
         EXPECT_TRUE(d().isVisible());
-        EXPECT_EQ(d().BrightBar->value(), 50);
+        EXPECT_EQ(bar("BrightBar")->value(), 50);
         d().discardEffects();
         return;
     }
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_FALSE(d().isVisible());
     expectAllZero(); // the next showing starts clean
-    EXPECT_EQ(fx().Picture(), fx().PictureOriginal());
+    EXPECT_EQ(fx().rendered(), fx().pictureOriginal());
     if (!c.undo)
         return;
-    mainWindow()->action("mnuUndo")->trigger();
+    action("mnuUndo")->trigger();
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_EQ(fileBytes(path), before);
-    EXPECT_EQ(mainWindow()->Image1()->picture().toBitmap24(), start);
+    EXPECT_EQ(mainWindow()->mainImage()->picture().toBitmap24(), start);
     EXPECT_FALSE(enabled("mnuUndo"));
 }
 
@@ -158,7 +169,7 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     openFiles(files + QStringList{files[0]});
     for (int k = 0; k < 5; ++k)
         key(Qt::Key_Down);
-    ASSERT_GT(session().firstIndex(), 0);
+    ASSERT_GT(session().strip().firstIndex(), 0);
     QStringList labels;
     d().setProgressObserver([&](int done, int) {
         labels << d().progressDialog()->labelText();
@@ -172,9 +183,9 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
         QFile::remove(files[2]);
     fake.questionAnswers = {c.stop == Stop::UnreadableSkipped};
     showDialog();
-    d().CheckAll->setChecked(true);
-    d().BrightBar->setValue(5);
-    QTest::mouseClick(d().butApply, Qt::LeftButton);
+    control<QCheckBox>("CheckAll")->setChecked(true);
+    bar("BrightBar")->setValue(5);
+    QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
     setAtomicWriteFault(AtomicWriteFault::None);
     d().setProgressObserver({});
 
@@ -192,13 +203,13 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
         const int times = (entry < c.done) + (i == 0 && c.done == total);
         EXPECT_EQ(fileBitmap(files[i]), testpics::brighter(start[i], 5 * times)) << i;
     }
-    for (int i = 1; i <= mainWindow()->SlotCount() && session().firstIndex() + i <= 6; ++i) {
-        const QString f = session().entry(session().firstIndex() + i).FileName;
+    for (int i = 1; i <= mainWindow()->slotCount() && session().strip().firstIndex() + i <= 6; ++i) {
+        const QString f = session().entry(session().strip().firstIndex() + i).FileName;
         if (!QFile::exists(f))
             break;
         EXPECT_EQ(mainWindow()->slot(i)->picture().toBitmap24(), fileBitmap(f)) << i;
     }
-    EXPECT_TRUE(d().CheckAll->isChecked()); // kept for the next showing
+    EXPECT_TRUE(control<QCheckBox>("CheckAll")->isChecked()); // kept for the next showing
     const bool failed = c.message != nullptr;
     ASSERT_EQ(fake.errors.size(), failed ? 1 : 0) << fake.errors.join('\n').toStdString();
     EXPECT_EQ(d().isVisible(), failed || c.stop == Stop::Unreadable);
@@ -211,14 +222,14 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     if (failed) {
         EXPECT_TRUE(fake.errors[0].startsWith(QString::fromLatin1(c.message).arg(files[2])))
             << fake.errors[0].toStdString();
-        EXPECT_EQ(d().BrightBar->value(), 5);
+        EXPECT_EQ(bar("BrightBar")->value(), 5);
         d().discardEffects();
     } else {
         expectAllZero();
     }
     // Undo puts every file the run wrote back.
     ASSERT_TRUE(enabled("mnuUndo"));
-    mainWindow()->action("mnuUndo")->trigger();
+    action("mnuUndo")->trigger();
     for (int i = 0; i < 5; ++i)
         if (!(unreadable && i == 2))
             EXPECT_EQ(fileBitmap(files[i]), start[i]) << i;
@@ -247,13 +258,13 @@ TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndNeedsRoom)
     openFiles(files);
     const auto runAll = [&] {
         showDialog();
-        d().CheckAll->setChecked(true);
-        d().BrightBar->setValue(5);
-        QTest::mouseClick(d().butApply, Qt::LeftButton);
+        control<QCheckBox>("CheckAll")->setChecked(true);
+        bar("BrightBar")->setValue(5);
+        QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
     };
     runAll();
     testpics::writeBmp(files[1], 20, 20, 9); // the user's own change
-    mainWindow()->action("mnuUndo")->trigger();
+    action("mnuUndo")->trigger();
     EXPECT_EQ(fileBitmap(files[0]), first);
     ASSERT_EQ(fake.infos.size(), 1);
     EXPECT_TRUE(fake.infos[0].contains(files[1]));
@@ -266,7 +277,7 @@ TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndNeedsRoom)
     EXPECT_EQ(fake.questions.size(), 1);
     EXPECT_EQ(fileBytes(files[0]), before) << "cancelled: nothing written";
     fake.questionAnswers = {true};
-    QTest::mouseClick(d().butApply, Qt::LeftButton);
+    QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
     EXPECT_NE(fileBytes(files[0]), before);
     EXPECT_FALSE(enabled("mnuUndo"));
     session().allPicturesUndo().setFreeSpace({});
@@ -274,11 +285,13 @@ TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndNeedsRoom)
 
 // Above the reduction threshold the preview ends with the full-resolution
 // result scaled to the box: the very pixels OK writes, including its noise.
-// OK pressed before that render arrives waits for it or makes it.
+// OK pressed before that render arrives waits for it or makes it; so does
+// OK after the dialog was cancelled and shown again over the same picture.
 struct ExactCase {
     const char* bar;
     int value;
     bool waitForPreview = true;
+    bool cancelledFirst = false;
 };
 
 class ExactPreviewTest : public EffectsDialogTest, public ::testing::WithParamInterface<ExactCase> {};
@@ -289,15 +302,19 @@ TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
     const Bitmap24 start = fileBitmap(big);
     openFiles({big});
     showDialog();
+    if (GetParam().cancelledFirst) {
+        d().discardEffects();
+        showDialog();
+    }
     ASSERT_TRUE(d().previewReduced());
     auto* bar = d().findChild<QSlider*>(QString::fromLatin1(GetParam().bar));
     ASSERT_NE(bar, nullptr);
     bar->setValue(GetParam().value);
     const bool wait = GetParam().waitForPreview;
     if (wait) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !d().ImgPreview->shownScaled().isNull(); }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d().preview()->shownScaled().isNull(); }, 60000));
     }
-    const QImage shown = d().ImgPreview->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = d().preview()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 
     EffectRenderer fresh;
     applyEffectSettings(fresh, d().currentSettings());
@@ -306,21 +323,24 @@ TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
     const Bitmap24 written = fileBitmap(big);
     ASSERT_EQ(written.width(), 1600);
     const QImage want =
-        FullSizeRender::scaledTo(written, d().ImgPreview->size()).convertToFormat(QImage::Format_RGB32);
+        FullSizeRender::scaledTo(written, d().preview()->size()).convertToFormat(QImage::Format_RGB32);
     if (wait) {
         EXPECT_TRUE(shown == want);
     }
     // Blocks and blurs are the full picture's; the noise is a draw of its own.
     if (fresh.PicColorNoise() == 0) {
-        EXPECT_EQ(written, fresh.Picture());
+        EXPECT_EQ(written, fresh.rendered());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, ExactPreviewTest,
                          ::testing::Values(ExactCase{"MosaicBar", 20}, ExactCase{"BlurBar", 10},
-                                           ExactCase{"NoiseBar", 60}, ExactCase{"MosaicBar", 50, false}),
+                                           ExactCase{"NoiseBar", 60}, ExactCase{"MosaicBar", 50, false},
+                                           ExactCase{"BlurBar", 6, true, true}),
                          [](const auto& info) {
-                             return std::string(info.param.bar) + (info.param.waitForPreview ? "" : "AtOnce");
+                             return std::string(info.param.bar) +
+                                    (info.param.waitForPreview ? "" : "AtOnce") +
+                                    (info.param.cancelledFirst ? "AfterCancel" : "");
                          });
 
 // A current picture that cannot be decoded is told once, and OK writes
@@ -351,17 +371,17 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
     counts[0] = std::uint8_t(counts[0] + moved);
     const QByteArray aBefore = fileBytes(a);
     mainWindow()->selectSlot(1);
-    mainWindow()->Image1()->setPicture(Picture::fromJpegData(bad));
-    d().BrightBar->setValue(30);
+    mainWindow()->mainImage()->setPicture(Picture::fromJpegData(bad));
+    bar("BrightBar")->setValue(30);
     d().show();
     QCoreApplication::processEvents();
     QEvent again(QEvent::WindowActivate); // as after the message box closes
     QApplication::sendEvent(&d(), &again);
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("JPEG error #"))) << fake.errors[0].toStdString();
-    EXPECT_TRUE(fx().Picture().isEmpty());
+    EXPECT_TRUE(fx().rendered().isEmpty());
 
-    QTest::keyClick(d().BrightBar, Qt::Key_Return);
+    QTest::keyClick(bar("BrightBar"), Qt::Key_Return);
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_EQ(fileBytes(a), aBefore);
     EXPECT_FALSE(enabled("mnuUndo"));

@@ -1,4 +1,5 @@
 #include "ui/help/HelpWindow.h"
+#include "help/HelpRules.h"
 #include "ui/help/HelpBinding.h"
 
 #include "core/Errors.h"
@@ -45,34 +46,32 @@ TEST(HelpEntryPoints, F1OpensTheBuiltHelpBesideTheProgram)
 {
     // Test programs sit in the build folder, so the fixed path maps to the
     // Help.CHM the build compiled.
-    HelpBinding& viewer = helpBinding();
+    HelpBinding viewer;
     ASSERT_EQ(viewer.helpFile(), QCoreApplication::applicationDirPath() + "/help/Help.CHM");
     ASSERT_EQ(QFileInfo(viewer.helpFile()).canonicalFilePath(), QFileInfo(kBuiltHelp).canonicalFilePath());
 
     FakeDialogs dialogsSeen;
-    showHelpContents(nullptr);
-    HelpWindow* w = openHelpWindow();
+    viewer.showContents(nullptr);
+    HelpWindow* w = viewer.window();
     ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->contentsTree()->topLevelItemCount(), 5);
 
-    showHelpTopic(nullptr, "pages/effects");
+    w->showTopic("pages/effects.htm");
     EXPECT_EQ(w->currentPage(), "/pages/effects.htm");
-    showHelpKeyword(nullptr, "slide"); // the index at the first keyword it begins
+    w->showKeyword("slide"); // the index at the first keyword it begins
     EXPECT_EQ(w->tabs()->currentIndex(), 1);
     EXPECT_EQ(w->indexList()->currentItem()->text(), "Slide show");
     EXPECT_EQ(w->currentPage(), "/pages/slideshow.htm");
-    showHelpKeyword(nullptr, "no such keyword");
+    w->showKeyword("no such keyword");
     EXPECT_EQ(w->currentPage(), "/pages/slideshow.htm");
 
-    viewer.shutDown();
+    viewer.close();
     EXPECT_FALSE(w->isVisible());
 
     // A missing help file is reported, not passed over in silence.
     viewer.setApplicationHelpFile("/nonexistent/Help.CHM");
-    showHelpContents(nullptr);
+    viewer.showContents(nullptr);
     ASSERT_EQ(dialogsSeen.errors.size(), 1);
     EXPECT_EQ(dialogsSeen.errors[0], "Cannot open file \"/nonexistent/Help.CHM\". File not found");
-
-    viewer.setApplicationHelpFile(help::kFixedHelpPath);
-    closeHelp();
-    EXPECT_EQ(openHelpWindow(), nullptr);
 }

@@ -16,17 +16,17 @@ TEST_F(MainWindowTest, EverySizeChangeLaysOutAsManySlotsAsFitUpToTenAndShowsSlot
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     key(Qt::Key_Down); // scrolls the strip
-    EXPECT_EQ(mainWindow()->SlotCount(), 3);
+    EXPECT_EQ(mainWindow()->slotCount(), 3);
     mainWindow()->setOuterSize(624, 130 + 520); // a strip of 520: 4 slots
-    EXPECT_EQ(mainWindow()->SlotCount(), 4);
+    EXPECT_EQ(mainWindow()->slotCount(), 4);
     EXPECT_TRUE(shows(2));
     mainWindow()->setOuterSize(624, 130 + 519);
-    EXPECT_EQ(mainWindow()->SlotCount(), 3);
+    EXPECT_EQ(mainWindow()->slotCount(), 3);
     mainWindow()->setOuterSize(624, 130 + 1600);
-    EXPECT_EQ(mainWindow()->SlotCount(), 10);
+    EXPECT_EQ(mainWindow()->slotCount(), 10);
     EXPECT_TRUE(shows(2));
     mainWindow()->setOuterSize(600, 400);
-    EXPECT_EQ(mainWindow()->SlotCount(), 2);
+    EXPECT_EQ(mainWindow()->slotCount(), 2);
 }
 
 // Exit, F10 and the window's close box each end the program, and its end
@@ -45,7 +45,7 @@ TEST_P(ProgramEnd, WritesTheSettings)
         else if (way == "CloseBox")
             mainWindow()->windowHandle()->close();
         else
-            mainWindow()->action("Exit1")->trigger();
+            action("Exit1")->trigger();
     });
     // Only a way that fails to end the program lets this fire.
     QTimer guard;
@@ -53,7 +53,7 @@ TEST_P(ProgramEnd, WritesTheSettings)
     guard.start(30000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_FALSE(mainWindow()->isVisible());
-    destroyWindows(); // what the program does after its event loop
+    end(); // what the program does after its event loop
     EXPECT_TRUE(readWholeFile(ini).contains("Delay=17"));
 }
 

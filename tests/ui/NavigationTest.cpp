@@ -26,7 +26,7 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
 {
     const Script& s = GetParam();
     openPath(collectionOf(s.entries));
-    ASSERT_EQ(mainWindow()->SlotCount(), 3);
+    ASSERT_EQ(mainWindow()->slotCount(), 3);
     if (s.follow)
         mainWindow()->toggleFollowMode();
     if (s.broken)
@@ -37,12 +37,13 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         if (const auto k = keyChars.find(c); k != keyChars.npos)
             key(keys[k]);
         else if (c == 'D' || c == 'U')
-            QTest::mouseClick(c == 'D' ? mainWindow()->BtnDown() : mainWindow()->BtnUp(), Qt::LeftButton);
+            QTest::mouseClick(c == 'D' ? mainWindow()->downButton() : mainWindow()->upButton(),
+                              Qt::LeftButton);
         else
             QTest::mouseClick(mainWindow()->slot(c - '0'), Qt::LeftButton);
     }
     EXPECT_EQ(fake.errors.size(), s.broken ? 1 : 0) << "a picture that can't be read is told once";
-    EXPECT_EQ(session().firstIndex(), s.first);
+    EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
 }
 
@@ -69,10 +70,10 @@ TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
     openPath(path);
     key(Qt::Key_Down);
     fake.openAnswers = {QString(), dir.filePath("nothing.pvx")};
-    mainWindow()->action("mnuOpen")->trigger();
+    action("mnuOpen")->trigger();
     EXPECT_TRUE(shows(1)) << "read again";
     key(Qt::Key_Down);
-    mainWindow()->action("mnuOpen")->trigger();
+    action("mnuOpen")->trigger();
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.value(0).startsWith("File not found")) << fake.errors.value(0).toStdString();
     EXPECT_EQ(session().collectionFileName(), path);
@@ -96,8 +97,9 @@ TEST_F(Navigation, ACollectionThatShowsNothingLeavesNothingOpen)
         openPath(collectionOf(3));
         openPath(dir.filePath(name));
         EXPECT_EQ(session().entryCount(), 0) << name;
-        EXPECT_TRUE(mainWindow()->Image1()->picture().isEmpty()) << name;
-        EXPECT_FALSE(mainWindow()->slot(1)->isEnabled() || mainWindow()->ShapeCur()->isVisible()) << name;
+        EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty()) << name;
+        EXPECT_FALSE(mainWindow()->slot(1)->isEnabled() || mainWindow()->highlightFrame()->isVisible())
+            << name;
         EXPECT_FALSE(enabled("mnuRotateLeft")) << name;
         EXPECT_EQ(panel(1), QString()) << name << ": no position to tell";
     }
@@ -127,7 +129,7 @@ TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnce)
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].contains("p2.bmp")) << fake.errors[0].toStdString();
     // Full screen lays the strip out again, and still turns follow mode on.
-    mainWindow()->action("mnuFullScreen1")->trigger();
+    action("mnuFullScreen1")->trigger();
     EXPECT_TRUE(mainWindow()->isFullScreenMode());
     EXPECT_TRUE(session().followsCursor());
 }
@@ -136,11 +138,11 @@ TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
 {
     const QString path = collectionOf(8);
     openPath(path);
-    mainWindow()->action("mnuSlideShow")->trigger();
-    mainWindow()->TimerSlide()->setInterval(0);
+    action("mnuSlideShow")->trigger();
+    session().slideShow().timer().setInterval(0);
     // Let the open take a breath after every entry beyond the strip.
-    mainWindow()->setOpenSyncTimes(0, 0);
+    mainWindow()->setOpenProgressIntervals(0, 0);
     openPath(path);
     EXPECT_TRUE(shows(1));
-    mainWindow()->TimerSlide()->stop();
+    session().slideShow().timer().stop();
 }

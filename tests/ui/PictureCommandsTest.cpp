@@ -41,10 +41,10 @@ TEST(RotateBitmap, QuarterTurnsMapEveryPixel)
 class PictureCommandsTest : public AppFixture {
 protected:
     // What OK in the effects dialog leaves for Undo: the picture before.
-    static void recordUndo(const Picture& before, int slot, int firstIndex)
+    static void recordUndo(const Picture& before, int entry)
     {
-        session().setUndoRecord({before, slot, firstIndex});
-        session().setUndoAvailable(true);
+        session().undoHistory().record(
+            std::make_unique<PictureUndo>(entry, session().entry(entry).FileName, before));
     }
 };
 
@@ -108,7 +108,7 @@ TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)
     const QString jpg = testpics::writeJpeg(dir.filePath("a.jpg"), 60, 40, 1);
     const QString bmp = testpics::writeBmp(dir.filePath("b.bmp"), 60, 40, 2);
     openFiles({jpg, bmp});
-    recordUndo(Picture::fromBitmap(testpics::pattern(60, 40, 3)), 1, 0);
+    recordUndo(Picture::fromBitmap(testpics::pattern(60, 40, 3)), 1);
     const auto failing = [&](int n, void (MainWindow::*command)()) {
         const QString path = session().entry(n).FileName;
         const QByteArray before = fileBytes(path);
@@ -139,7 +139,7 @@ TEST_F(PictureCommandsTest, UndoWritesTheSnapshotInTheFormatTheFileNameNamesAndS
     const Bitmap24 before = testpics::pattern(30, 20, 9);
     for (int n : {1, 2}) {
         mainWindow()->selectSlot(n);
-        recordUndo(Picture::fromBitmap(before), n, 0);
+        recordUndo(Picture::fromBitmap(before), n);
         mainWindow()->rotateRight(); // leaves the record alone
         EXPECT_TRUE(enabled("butUndo"));
         key(Qt::Key_Z, Qt::ControlModifier);
@@ -158,7 +158,7 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripWritesItsFile)
 {
     openPath(collectionOf(6));
     const Picture before = Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)));
-    recordUndo(before, 1, 0);
+    recordUndo(before, 1);
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_Down);
     mainWindow()->selectSlot(2);

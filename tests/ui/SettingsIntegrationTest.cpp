@@ -4,8 +4,8 @@
 #include "tests/ui/AppFixture.h"
 
 #include "core/TextEncoding.h"
-#include "ui/common/CommentsWindow.h"
 #include "settings/IniFile.h"
+#include "ui/common/CommentsWindow.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QComboBox>
@@ -18,7 +18,6 @@ namespace {
 
 class SettingsInProgram : public AppFixture {
 protected:
-    QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
     template <class W> W* control(const char* name) const { return settingsDialog()->findChild<W*>(name); }
     QString iniValue(const char* section, const char* key) const
     {
@@ -31,14 +30,14 @@ TEST_F(SettingsInProgram, TheFileReachesTheWindowsAtStartAndTheEndWritesItBack)
     restart("[Settings]\nFont=DejaVu Sans Mono\nFontSize=16\nFontColor=$00FF00\nFontStyle=12\n"
             "PreviewsColor=8421376\nMainColor=-16777201\nAlpha=77\nLanguage=/nowhere/Old.pvl\n"
             "[SlideShow]\nDelay=7\nFullScreen=0\nSound=/music/a.wav\n");
-    EXPECT_EQ(mainWindow()->LabelComent()->font().family(), QStringLiteral("DejaVu Sans Mono"));
-    EXPECT_EQ(mainWindow()->Panel1()->palette().color(QPalette::Window), QColor(0, 128, 128))
+    EXPECT_EQ(mainWindow()->commentLine()->font().family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(mainWindow()->stripPanel()->palette().color(QPalette::Window), QColor(0, 128, 128))
         << "0x808000 is BGR: teal";
     EXPECT_EQ(commentsWindow()->alpha(), 78);
-    const SettingsValues loaded = settingsDialog()->currentValues();
+    const SettingsValues loaded = settingsStore().values();
 
     restart(); // writes what it read, reads it again
-    EXPECT_EQ(settingsDialog()->currentValues(), loaded);
+    EXPECT_EQ(settingsStore().values(), loaded);
 }
 
 // The dialog has no Cancel: Esc, Enter and the frame's close box all apply
@@ -56,9 +55,10 @@ TEST_P(SettingsKeys, ApplyLikeOkAndHide)
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, SettingsKeys,
-    ::testing::Values([] { QTest::keyClick(settingsDialog()->findChild<QSlider*>("TranspBar"), Qt::Key_Escape); },
-                      [] { QTest::keyClick(settingsDialog()->findChild<QLineEdit*>("edDelay"), Qt::Key_Return); },
-                      [] { EXPECT_FALSE(settingsDialog()->close()) << "hidden, not closed"; }));
+    ::testing::Values(
+        [] { QTest::keyClick(settingsDialog()->findChild<QSlider*>("TranspBar"), Qt::Key_Escape); },
+        [] { QTest::keyClick(settingsDialog()->findChild<QLineEdit*>("edDelay"), Qt::Key_Return); },
+        [] { EXPECT_FALSE(settingsDialog()->close()) << "hidden, not closed"; }));
 
 TEST_F(SettingsInProgram, DelayBoxKeepsALongerValueFromTheFile)
 {
@@ -93,17 +93,31 @@ TEST_F(SettingsInProgram, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
     setLegacyCodePage(QString());
 }
 
+// Cleared in the dialog, the code page is the locale's again and the file
+// no longer names one.
+TEST_F(SettingsInProgram, AClearedCodePageLeavesTheFile)
+{
+    restart("[Settings]\nCodePage=windows-1257\nFont=DejaVu Sans\n");
+    ASSERT_EQ(legacyCodePage(), QByteArray("windows-1257"));
+    mainWindow()->showSettings();
+    control<QComboBox>("ComboCodePage")->setEditText(QString());
+    settingsDialog()->applySettings();
+    EXPECT_EQ(legacyCodePage(), localeCodePage());
+    restart();
+    EXPECT_EQ(iniValue("Settings", "CodePage"), QStringLiteral("<none>"));
+    EXPECT_EQ(iniValue("Settings", "Font"), QStringLiteral("DejaVu Sans")) << "every other line stays";
+    setLegacyCodePage(QString());
+}
+
 TEST_F(SettingsInProgram, AFailedSaveAtTheEndIsReportedNotThrown)
 {
-    destroyWindows();
+    end();
     QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
     const QString blocked = dir.filePath(QStringLiteral("file/pictavo.ini"));
-    setSettingsFile(blocked);
-    createWindows({});
-    destroyWindows();
+    start(blocked);
+    end();
     EXPECT_EQ(fake.errors, QStringList{"Unable to write to " + blocked});
-    setSettingsFile(iniPath());
-    createWindows({});
+    start();
 }
 
 } // namespace

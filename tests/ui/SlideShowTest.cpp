@@ -2,6 +2,7 @@
 #include "tests/ui/AppFixture.h"
 
 #include "core/AtomicFile.h"
+#include "platform/SoundPlayer.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QCheckBox>
@@ -22,16 +23,15 @@ struct ShowLog : FakeDialogs {
 
 class SlideShow : public AppFixture {
 protected:
-    // The show goes by applied settings: the delay is applied as OK does,
-    // with full screen off.
+    // The delay typed into the settings dialog, with full screen off; the
+    // show reads the edits as they are, OK or not.
     void setDelay(const QString& text)
     {
         settingsDialog()->findChild<QCheckBox*>("chkAuto")->setChecked(false);
         settingsDialog()->findChild<QLineEdit*>("edDelay")->setText(text);
-        settingsDialog()->applySettings();
     }
-    bool running() const { return mainWindow()->TimerSlide()->isActive(); }
-    void tick() { mainWindow()->nextSlide(); }
+    bool running() const { return session().slideShow().isRunning(); }
+    void tick() { session().slideShow().tick(); }
     // How many of the commands a running show locks are disabled.
     int lockedCommands() const
     {
@@ -47,17 +47,17 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
 {
     openPath(collectionOf(4));
     setDelay(QStringLiteral("9"));
-    mainWindow()->toggleSlideShow();
+    session().slideShow().toggle();
     EXPECT_EQ(lockedCommands(), 5);
     EXPECT_TRUE(session().followsCursor());
     // The timer drives the show: cut short once, its tick steps.
-    mainWindow()->TimerSlide()->setInterval(1);
+    session().slideShow().timer().setInterval(1);
     ASSERT_TRUE(QTest::qWaitFor([] { return session().currentEntry() == 2; }));
-    EXPECT_EQ(mainWindow()->TimerSlide()->interval(), 9000) << "the delay in seconds";
+    EXPECT_EQ(session().slideShow().timer().interval(), 9000) << "the delay in seconds";
     EXPECT_TRUE(shows(2));
     setDelay(QStringLiteral("7"));
     tick();
-    EXPECT_EQ(mainWindow()->TimerSlide()->interval(), 7000) << "read at every tick";
+    EXPECT_EQ(session().slideShow().timer().interval(), 7000) << "read at every tick";
     tick();
     EXPECT_TRUE(log.infos.isEmpty());
     tick(); // the last entry: the show ends
@@ -75,7 +75,7 @@ TEST_F(SlideShow, AnInvalidDelayIsToldOnceAtATimeAndNeverSteps)
     setDelay(QStringLiteral("x1"));
     int nested = 0;
     log.onError = [&] { ++nested, tick(); }; // a tick while the message is open
-    mainWindow()->toggleSlideShow();
+    session().slideShow().toggle();
     tick();
     tick();
     EXPECT_EQ(nested, 2);
@@ -87,13 +87,39 @@ TEST_F(SlideShow, AnInvalidDelayIsToldOnceAtATimeAndNeverSteps)
 TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffectsAndStaysFullScreen)
 {
     openPath(collectionOf(3));
-    mainWindow()->toggleSlideShow();
+    session().slideShow().toggle();
     writeFileAtomically(dir.filePath(QStringLiteral("empty.pvx")), QByteArray());
     openPath(dir.filePath(QStringLiteral("empty.pvx")));
     tick();
     EXPECT_FALSE(running());
     EXPECT_EQ(lockedCommands(), 3) << "the three Effects commands";
     EXPECT_TRUE(mainWindow()->isFullScreenMode()) << "switched on by the option, never off";
+}
+
+// The dialog has no Cancel: a show started while it is open goes by what
+// it shows so far, delay, full screen and sound alike.
+TEST_F(SlideShow, AShowStartedWhileTheSettingsAreOpenUsesTheirEditsSoFar)
+{
+    struct Sounds : SoundPlayer {
+        void play(const QString& path) override { played << path; }
+        void stop() override {}
+        QStringList played;
+    } sounds;
+    setSoundPlayer(&sounds);
+    openPath(collectionOf(3));
+    mainWindow()->showSettings();
+    settingsDialog()->findChild<QLineEdit*>("edDelay")->setText(QStringLiteral("3"));
+    settingsDialog()->findChild<QCheckBox*>("chkAuto")->setChecked(false);
+    settingsDialog()->findChild<QCheckBox*>("chkBckgr")->setChecked(true);
+    settingsDialog()->findChild<QLineEdit*>("wavName")->setText(QStringLiteral("/music/a.wav"));
+    ASSERT_TRUE(settingsDialog()->isVisible());
+    session().slideShow().toggle();
+    tick();
+    setSoundPlayer(nullptr);
+    EXPECT_EQ(session().slideShow().timer().interval(), 3000);
+    EXPECT_FALSE(mainWindow()->isFullScreenMode());
+    EXPECT_EQ(sounds.played, QStringList{"/music/a.wav"});
+    EXPECT_TRUE(shows(2));
 }
 
 } // namespace

@@ -41,7 +41,7 @@ using ViewModes = AppFixture;
 TEST_F(ViewModes, ZoomGrowsByTenMoreEachStepUpToTwoHundredAndShrinksOnlyFromTwentyHigh)
 {
     openPath(testpics::makeCollection(dir.path(), "z.pvx", 1, 40, 15));
-    MainImage* img = mainWindow()->Image1();
+    MainImage* img = mainWindow()->mainImage();
     mainWindow()->zoomOut();
     EXPECT_EQ(img->size(), QSize(40, 15));
     for (int i = 1; i <= 21; ++i) {
@@ -67,9 +67,9 @@ TEST_P(OriginalSize, ShowsThePictureOneToOne)
     if (GetParam())
         QTest::mouseClick(mainWindow()->slot(1), Qt::LeftButton);
     else
-        mainWindow()->action("mnuOriginalSize")->trigger();
-    EXPECT_EQ(mainWindow()->Image1()->drawRect(), QRect(0, 0, 900, 700));
-    EXPECT_TRUE(mainWindow()->BordShape()->verticalScrollBar()->isVisible());
+        action("mnuOriginalSize")->trigger();
+    EXPECT_EQ(mainWindow()->mainImage()->drawRect(), QRect(0, 0, 900, 700));
+    EXPECT_TRUE(mainWindow()->imageArea()->verticalScrollBar()->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, OriginalSize, ::testing::Bool(),

@@ -1,32 +1,155 @@
+// The session: an open forgets the undo record, and which commands can run
+// after each thing the user does, and why not.
 #include "viewer/ViewerSession.h"
 
+#include "settings/SettingsStore.h"
+
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <map>
 
 namespace {
 
+class SessionTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath("pictavo.ini")};
+    ViewerSession session{store};
+};
+
 // Undo belongs to the collection it was made in: a new open must forget
 // it, or undo would write an old picture over another collection's file.
-TEST(ViewerSession, OpeningForgetsTheUndoRecordAndGoesToTheTop)
+TEST_F(SessionTest, OpeningForgetsTheUndoRecordAndGoesToTheTop)
 {
-    ViewerSession s;
-    s.appendEntry({"x.jpg", "x"});
-    s.setFirstIndex(2);
-    s.setCurrentSlot(3);
-    s.recordUndo(Picture::fromBitmap(Bitmap24(2, 2)));
-    EXPECT_EQ(s.undoRecord().entry(), 5);
-    QSignalSpy undo(&s, &ViewerSession::undoAvailableChanged);
-    QSignalSpy moved(&s, &ViewerSession::positionChanged);
+    for (int k = 1; k <= 6; ++k)
+        session.appendEntry({QStringLiteral("%1.jpg").arg(k), QString()});
+    session.strip().setSlotCount(3);
+    for (int k = 0; k < 4; ++k)
+        session.strip().next();
+    session.recordUndo(Picture::fromBitmap(Bitmap24(2, 2)));
+    ASSERT_EQ(static_cast<const PictureUndo*>(session.undoHistory().last())->entry(), 5);
+    QSignalSpy undo(&session.undoHistory(), &UndoHistory::availableChanged);
 
-    s.startCollection("b.pvx");
+    session.beginOpen("b.pvx");
 
-    EXPECT_TRUE(s.undoRecord().picture.isEmpty() && s.undoRecord().entry() == 0 && !s.undoAvailable());
+    EXPECT_FALSE(session.undoHistory().isAvailable() || session.undoHistory().last());
     ASSERT_EQ(undo.count(), 1);
-    EXPECT_FALSE(undo.at(0).at(0).toBool());
-    EXPECT_EQ(moved.count(), 1);
-    EXPECT_EQ(s.currentEntry(), 1);
-    EXPECT_EQ(s.entryCount(), 0);
+    EXPECT_EQ(session.currentEntry(), 1);
+    EXPECT_EQ(session.entryCount(), 0);
 }
+
+// What the user did, in order: o open a collection, O open one that shows
+// nothing, u an effect to undo, U the record forgotten, s start or stop the
+// slide show, n a new collection saved.
+struct Scene {
+    const char* name;
+    const char* steps;
+    // The commands that cannot run afterwards, and why; every other can.
+    std::map<ViewerCommand, CommandBlock> blocked;
+};
+
+using C = ViewerCommand;
+using B = CommandBlock;
+const std::map<ViewerCommand, CommandBlock> Closed = {
+    {C::EditCollection, B::NoCollection}, {C::Undo, B::NothingToUndo},      {C::ZoomIn, B::NoCollection},
+    {C::ZoomOut, B::NoCollection},        {C::ActualSize, B::NoCollection}, {C::RotateLeft, B::NoCollection},
+    {C::RotateRight, B::NoCollection},    {C::Effects, B::NoCollection},    {C::ViewModes, B::NoCollection},
+    {C::AsIs, B::NoCollection},           {C::FitCentred, B::NoCollection}, {C::FitTopLeft, B::NoCollection},
+    {C::Stretch, B::NoCollection},        {C::FullScreen, B::NoCollection}, {C::SlideShow, B::NoCollection},
+    {C::Comments, B::NoCollection},       {C::ImageMenu, B::NoCollection}};
+
+std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
+                                                std::map<ViewerCommand, CommandBlock> more = {})
+{
+    auto blocked = Closed;
+    for (const ViewerCommand c : open)
+        blocked.erase(c);
+    blocked.insert(more.begin(), more.end());
+    return blocked;
+}
+const std::map<ViewerCommand, CommandBlock> Open = {{C::Undo, B::NothingToUndo}};
+
+class CommandStates : public SessionTest, public ::testing::WithParamInterface<Scene> {
+protected:
+    struct View : SlideShowView {
+        bool atLastEntry() const override { return false; }
+        void showNextSlide() override {}
+        bool isFullScreen() const override { return true; }
+        void enterFullScreen() override {}
+        void followCursor() override {}
+        void tellFinished() override {}
+        void tellError(const QString&) override {}
+        void playSound(const QString&) override {}
+        void stopSound() override {}
+    } view;
+    void open(int entries)
+    {
+        session.beginOpen("c.pvx");
+        QList<CollectionEntry> listed;
+        for (int k = 1; k <= entries; ++k) {
+            listed.append({QStringLiteral("%1.bmp").arg(k), QString()});
+            session.appendEntry(listed.last());
+        }
+        session.endOpen(listed);
+    }
+};
+
+TEST_P(CommandStates, FollowWhatTheUserDid)
+{
+    session.slideShow().setView(&view);
+    QSignalSpy changed(&session, &ViewerSession::commandStatesChanged);
+    for (const char* s = GetParam().steps; *s; ++s) {
+        switch (*s) {
+        case 'o':
+            open(3);
+            break;
+        case 'O':
+            open(0);
+            break;
+        case 'u':
+            session.recordUndo(Picture::fromBitmap(Bitmap24(1, 1)));
+            break;
+        case 'U':
+            session.undoHistory().clear();
+            break;
+        case 's':
+            session.slideShow().toggle();
+            break;
+        case 'n':
+            session.newCollectionSaved("new.pvx");
+            break;
+        }
+    }
+    std::map<ViewerCommand, CommandBlock> blocked;
+    for (int i = 0; i < ViewerCommandCount; ++i) {
+        const CommandState state = session.commandState(ViewerCommand(i));
+        EXPECT_EQ(state.enabled, state.block == B::None) << i;
+        if (!state.enabled)
+            blocked[ViewerCommand(i)] = state.block;
+    }
+    EXPECT_EQ(blocked, GetParam().blocked);
+    if (*GetParam().steps) {
+        EXPECT_GE(changed.count(), 1) << "the window hears of every change";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates,
+                         ::testing::Values(Scene{"NothingOpen", "", Closed},
+                                           Scene{"ACollectionOpen", "o", Open},
+                                           Scene{"AnEffectToUndo", "ou", {}}, Scene{"Undone", "ouU", Open},
+                                           Scene{"ARunningShowLocksEffectsAndFollowMode",
+                                                 "os",
+                                                 {{C::Undo, B::NothingToUndo},
+                                                  {C::Effects, B::SlideShowRunning},
+                                                  {C::FollowMode, B::SlideShowRunning}}},
+                                           Scene{"AStoppedShowHandsThemBack", "oss", Open},
+                                           Scene{"AShowOutlivingItsCollectionKeepsEffectsLocked", "osO",
+                                                 closedBut({}, {{C::FollowMode, B::SlideShowRunning}})},
+                                           Scene{"ANewCollectionSavedCanBeEditedBeforeItIsOpen", "n",
+                                                 closedBut({C::EditCollection})},
+                                           Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

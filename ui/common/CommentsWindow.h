@@ -18,7 +18,7 @@ public:
     // the command that shows and hides it, which also works from here.
     CommentsWindow(const SettingsValues& settings, QAction* toggle, QWidget* parent = nullptr);
 
-    QLabel* LabelComments() const { return m_label; }
+    QLabel* commentLabel() const { return m_label; }
     void setCommentText(const QString& text);
     void setCommentFont(const QFont& font, const QColor& color);
     // Alpha value 1..255 with blending on, or std::nullopt for blending off.
@@ -26,8 +26,6 @@ public:
     std::optional<int> alpha() const { return m_alpha; }
     // The settings slider's position: 255 is opaque, below it alpha p + 1.
     void setTransparency(int position);
-    // The alpha value applied (1..255), or 0 while blending is off.
-    int alphaValue() const { return m_alpha.value_or(0); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

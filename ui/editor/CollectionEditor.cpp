@@ -1,12 +1,12 @@
 #include "ui/editor/CollectionEditor.h"
 
-#include "ui/common/RunCommand.h"
-#include "ui/common/Icons.h"
-#include "viewer/ViewerSession.h"
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
 #include "graphics/Picture.h"
 #include "ui/common/Dialogs.h"
+#include "ui/common/Icons.h"
+#include "ui/common/RunCommand.h"
+#include "viewer/ViewerSession.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -124,6 +124,16 @@ protected:
     }
 };
 
+// Whether the file reads back as exactly these entries.
+bool collectionHolds(const QString& path, const QList<CollectionEntry>& entries)
+{
+    try {
+        return readCollectionAll(path) == entries;
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
 QStringList droppedPictures(const QMimeData* mime)
 {
     QStringList paths;
@@ -150,7 +160,7 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     createPreviewAndButtons();
     createFindBox();
 
-    setTabOrder(m_grid, m_edit1);
+    setTabOrder(m_grid, m_findEdit);
     resize(697, 508);
     relayout();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -159,6 +169,53 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     }
     // Keys reach the window before its controls do; so do drops on the list.
     qApp->installEventFilter(this);
+    // Every open refills the list from what the file lists.
+    connect(m_session, &ViewerSession::openBegan, this, [this] {
+        m_model->clear();
+        m_listSource = m_session->collectionFileName();
+    });
+    connect(m_session, &ViewerSession::collectionOpened, this, [this] {
+        for (const CollectionEntry& e : m_session->listedEntries())
+            m_model->appendDeferred(e);
+        m_model->flush();
+    });
+}
+
+void CollectionEditor::startNewCollection()
+{
+    setWindowTitle(m_session->texts().NewCollectionCaption);
+    m_session->setEditorMode(ViewerSession::EditorMode::NewCollection);
+    clearPreview();
+    // Only while the list still holds the open collection may it be written
+    // back: rows of an unsaved new collection never replace its entries.
+    // An unchanged list is not written, so what the reader skips survives.
+    const QString open = m_session->collectionFileName();
+    if (!open.isEmpty() && m_model->entryCount() > 0 && m_listSource == open &&
+        !collectionHolds(open, m_model->entries()))
+        writeCollection(open, m_model->entries());
+    m_model->clear();
+    m_listSource.clear();
+    show();
+    raise();
+    activateWindow();
+}
+
+void CollectionEditor::startEditing()
+{
+    setWindowTitle(m_session->texts().AddDeleteCaption);
+    for (const CollectionEntry& e : m_session->entries())
+        m_model->appendDeferred(e);
+    m_model->flush();
+    m_session->setEditorMode(ViewerSession::EditorMode::EditCollection);
+    show();
+    raise();
+    activateWindow();
+    if (m_model->entryCount() > 0 && !m_model->entry(0).FileName.isEmpty()) {
+        enableDelete(true);
+        previewRow(0);
+        // Read again from its file: the list refills, the strip starts over.
+        m_session->requestReopen();
+    }
 }
 
 CollectionEditor::~CollectionEditor()
@@ -205,48 +262,50 @@ void CollectionEditor::createGrid()
 
 void CollectionEditor::createPreviewAndButtons()
 {
-    m_shape1 = new QFrame(this);
-    m_shape1->setObjectName(QStringLiteral("Shape1"));
-    m_shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_shape1->setGeometry(421, 5, 175, 175);
+    m_previewFrame = new QFrame(this);
+    m_previewFrame->setObjectName(QStringLiteral("Shape1"));
+    m_previewFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_previewFrame->setGeometry(421, 5, 175, 175);
     m_preview = new PreviewImage(this);
     m_preview->setObjectName(QStringLiteral("ImgPreview"));
     m_preview->setGeometry(424, 8, 169, 169);
 
-    m_btnPanel = new QWidget(this);
-    m_btnPanel->setObjectName(QStringLiteral("BtnPanel"));
-    m_btnPanel->setGeometry(420, 181, 180, 172);
+    m_buttonPanel = new QWidget(this);
+    m_buttonPanel->setObjectName(QStringLiteral("BtnPanel"));
+    m_buttonPanel->setGeometry(420, 181, 180, 172);
     using N = CollectionEditor;
-    m_btnUp = makeButton(m_btnPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::scrollUp);
-    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
-    m_btnUp->setEnabled(false);
-    m_btnDown = makeButton(m_btnPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::moveSelectedDown);
-    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
-    m_btnAdd =
-        makeButton(m_btnPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::addPictures);
-    m_btnDel =
-        makeButton(m_btnPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22), &N::deleteSelected);
-    m_btnDel->setEnabled(false);
-    m_btnClose =
-        makeButton(m_btnPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22), &N::closeEditor);
-    m_btnOK = makeButton(m_btnPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::saveCollection);
+    m_upButton = makeButton(m_buttonPanel, "BtnUp", QString(), QRect(1, 19, 32, 22), &N::moveSelectedUp);
+    m_upButton->setIcon(pvIcon(QStringLiteral("up")));
+    m_upButton->setEnabled(false);
+    m_downButton =
+        makeButton(m_buttonPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::moveSelectedDown);
+    m_downButton->setIcon(pvIcon(QStringLiteral("down")));
+    m_addButton =
+        makeButton(m_buttonPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::addPictures);
+    m_deleteButton = makeButton(m_buttonPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22),
+                                &N::deleteSelected);
+    m_deleteButton->setEnabled(false);
+    m_closeButton = makeButton(m_buttonPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22),
+                               &N::closeEditor);
+    m_okButton =
+        makeButton(m_buttonPanel, "btnOK", QStringLiteral("&OK"), QRect(97, 147, 81, 22), &N::saveCollection);
 }
 
 void CollectionEditor::createFindBox()
 {
-    m_groupBox1 = new QGroupBox(QStringLiteral("Find"), this);
-    m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    m_groupBox1->setGeometry(0, 459, 425, 49);
-    m_edit1 = new QLineEdit(m_groupBox1);
-    m_edit1->setObjectName(QStringLiteral("Edit1"));
-    m_edit1->setGeometry(8, 16, 313, 21);
+    m_findGroup = new QGroupBox(QStringLiteral("Find"), this);
+    m_findGroup->setObjectName(QStringLiteral("GroupBox1"));
+    m_findGroup->setGeometry(0, 459, 425, 49);
+    m_findEdit = new QLineEdit(m_findGroup);
+    m_findEdit->setObjectName(QStringLiteral("Edit1"));
+    m_findEdit->setGeometry(8, 16, 313, 21);
     using N = CollectionEditor;
-    m_btnGo =
-        makeButton(m_groupBox1, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::findNext);
+    m_findButton =
+        makeButton(m_findGroup, "btnGo", QStringLiteral("&Find"), QRect(328, 16, 81, 22), &N::findNext);
 }
 
 QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, const QString& caption,
-                                           const QRect& geometry, void (CollectionEditor::*handler)())
+                                          const QRect& geometry, void (CollectionEditor::*handler)())
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -260,12 +319,7 @@ QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, con
     return b;
 }
 
-QToolButton* CollectionEditor::button(const char* name) const
-{
-    return findChild<QToolButton*>(QString::fromLatin1(name));
-}
-
-QWidget* CollectionEditor::ImgPreview() const
+QWidget* CollectionEditor::preview() const
 {
     return m_preview;
 }
@@ -295,12 +349,12 @@ void CollectionEditor::relayout()
 {
     const int W = outerSize().width();
     const int H = outerSize().height();
-    const int groupHeight = m_groupBox1->height();
+    const int groupHeight = m_findGroup->height();
     m_grid->setGeometry(0, 0, W - 195, H - 35 - groupHeight);
-    m_groupBox1->setGeometry(m_groupBox1->x(), H - 80, m_grid->width(), groupHeight);
-    m_shape1->move(W - 192, m_shape1->y());
+    m_findGroup->setGeometry(m_findGroup->x(), H - 80, m_grid->width(), groupHeight);
+    m_previewFrame->move(W - 192, m_previewFrame->y());
     m_preview->move(W - 189, m_preview->y());
-    m_btnPanel->move(W - 192, H - m_btnPanel->height() - 35);
+    m_buttonPanel->move(W - 192, H - m_buttonPanel->height() - 35);
 }
 
 void CollectionEditor::resizeEvent(QResizeEvent* event)
@@ -378,8 +432,7 @@ void CollectionEditor::showPreview(int row)
         return;
     // A picture that fails to load must not leave another row's picture up.
     clearPreview();
-    const Picture picture =
-        Picture::loadFromFile(path, m_session->exifOrientation);
+    const Picture picture = Picture::loadFromFile(path, m_session->exifOrientation());
     m_preview->setImage(picture.thumbnail(m_preview->size()));
 }
 
@@ -390,7 +443,7 @@ void CollectionEditor::previewRow(int row)
 
 void CollectionEditor::enableDelete(bool on)
 {
-    m_btnDel->setEnabled(on);
+    m_deleteButton->setEnabled(on);
 }
 
 // ---------------------------------------------------------------- commands
@@ -407,35 +460,34 @@ bool CollectionEditor::isPictureFile(const QString& path)
 void CollectionEditor::saveCollection()
 {
     if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
-        dialogs().information(this, m_session->texts.MinOneImageMessage);
+        dialogs().information(this, m_session->texts().MinOneImageMessage);
         return;
     }
-    if (m_session->newCollectionMode) {
+    if (m_session->editorMode() == ViewerSession::EditorMode::NewCollection) {
         QString path = dialogs().saveFile(this, CollectionFilter, QString());
         if (!path.isEmpty()) {
             if (QFileInfo(path).suffix().isEmpty())
                 path += QStringLiteral(".pvx");
             writeCollection(path, m_model->entries());
-            m_session->setCollectionFileName(path);
-            emit newCollectionSaved();
+            m_session->newCollectionSaved(path);
         }
     } else {
         writeCollection(m_session->collectionFileName(), m_model->entries());
     }
-    // The main window withdraws the request before anything can fail.
+    // The open takes the request before anything can fail.
     m_session->requestReopen();
     hide();
 }
 
 void CollectionEditor::closeEditor()
 {
-    m_session->reopenWithoutDialog = false;
+    m_session->withdrawReopenRequest();
     hide();
 }
 
 void CollectionEditor::closeEvent(QCloseEvent* event)
 {
-    m_session->reopenWithoutDialog = false;
+    m_session->withdrawReopenRequest();
     event->accept();
 }
 
@@ -448,7 +500,7 @@ bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifie
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (receiver == m_edit1)
+        if (receiver == m_findEdit)
             findNext();
         else
             saveCollection();
@@ -458,7 +510,7 @@ bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifie
         return true;
     case Qt::Key_Delete:
         // Deletes the entry; the comment being typed is left alone.
-        if (!inList || !m_btnDel->isEnabled())
+        if (!inList || !m_deleteButton->isEnabled())
             return false;
         deleteSelected();
         return true;

@@ -30,13 +30,14 @@ public:
     ~CollectionEditor() override;
 
     CollectionListModel* list() const { return m_model; }
-    QTableView* ValueListEditor1() const { return m_grid; }
+    QTableView* grid() const { return m_grid; }
 
-    // Which collection file the list was last filled from; empty once New
-    // has emptied it for a collection that has no file yet.
-    void setListSource(const QString& path) { m_listSource = path; }
-    bool listHoldsCollection(const QString& path) const { return !path.isEmpty() && m_listSource == path; }
-    void markListAsNew() { m_listSource.clear(); }
+    // New: the open collection written back from the list when the list
+    // still holds it and was changed, then the list emptied for a new one.
+    void startNewCollection();
+    // Add / Delete: the open collection's entries in the list, then the
+    // collection read again from its file.
+    void startEditing();
 
     void clearPreview();
     // Shows the row's picture (0-based row). A picture that can't be read
@@ -47,7 +48,7 @@ public:
     // Commands; failures are thrown as AppError for the caller to report.
     void addPictures();
     void deleteSelected();
-    void scrollUp();
+    void moveSelectedUp();
     void moveSelectedDown();
     void findNext();
     void saveCollection();
@@ -67,13 +68,9 @@ public:
     // The open comment field of the selected row, if any.
     QLineEdit* commentEditor() const;
 
-    QToolButton* button(const char* name) const;
-    QLineEdit* Edit1() const { return m_edit1; }
-    QGroupBox* GroupBox1() const { return m_groupBox1; }
-    QWidget* BtnPanel() const { return m_btnPanel; }
-    QFrame* Shape1() const { return m_shape1; }
-    QWidget* ImgPreview() const;
-    // The preview's picture and where it is drawn inside ImgPreview.
+    QLineEdit* findEdit() const { return m_findEdit; }
+    QWidget* preview() const;
+    // The preview's picture and where it is drawn inside preview.
     QImage previewImage() const;
     QRect previewRect() const;
 
@@ -84,10 +81,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-
-signals:
-    // A new collection got its file: the commands that edit one apply now.
-    void newCollectionSaved();
 
 private:
     ViewerSession* m_session;
@@ -105,19 +98,21 @@ private:
 
     QTableView* m_grid = nullptr;
     CollectionListModel* m_model = nullptr;
+    // The collection file the list was last filled from; empty once New
+    // has emptied it for a collection that has no file yet.
     QString m_listSource;
-    QFrame* m_shape1 = nullptr;
+    QFrame* m_previewFrame = nullptr;
     PreviewImage* m_preview = nullptr;
-    QWidget* m_btnPanel = nullptr;
-    QToolButton* m_btnUp = nullptr;
-    QToolButton* m_btnDown = nullptr;
-    QToolButton* m_btnAdd = nullptr;
-    QToolButton* m_btnDel = nullptr;
-    QToolButton* m_btnClose = nullptr;
-    QToolButton* m_btnOK = nullptr;
-    QGroupBox* m_groupBox1 = nullptr;
-    QLineEdit* m_edit1 = nullptr;
-    QToolButton* m_btnGo = nullptr;
+    QWidget* m_buttonPanel = nullptr;
+    QToolButton* m_upButton = nullptr;
+    QToolButton* m_downButton = nullptr;
+    QToolButton* m_addButton = nullptr;
+    QToolButton* m_deleteButton = nullptr;
+    QToolButton* m_closeButton = nullptr;
+    QToolButton* m_okButton = nullptr;
+    QGroupBox* m_findGroup = nullptr;
+    QLineEdit* m_findEdit = nullptr;
+    QToolButton* m_findButton = nullptr;
     QPointer<QLineEdit> m_commentEditor;
     int m_editorRow = -1;
     // Set while rows change under program control, where no preview is due.

@@ -5,7 +5,6 @@
 #include "core/Errors.h"
 #include "ui/common/Dialogs.h"
 
-#include <QAction>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTableView>
@@ -17,8 +16,8 @@ void CollectionEditor::afterAdd()
         previewRow(0);
         enableDelete(true);
     }
-    m_btnUp->setEnabled(true);
-    m_btnDown->setEnabled(true);
+    m_upButton->setEnabled(true);
+    m_downButton->setEnabled(true);
 }
 
 void CollectionEditor::addPictures()
@@ -78,18 +77,18 @@ void CollectionEditor::deleteSelected()
     previewRow(next);
 }
 
-void CollectionEditor::scrollUp()
+void CollectionEditor::moveSelectedUp()
 {
     const int row = selectedRow();
     if (row <= 0) {
-        m_btnUp->setEnabled(false);
+        m_upButton->setEnabled(false);
         return;
     }
     m_quiet = true;
     m_model->swapEntries(row, row - 1);
     selectRow(row - 1);
     m_quiet = false;
-    m_btnDown->setEnabled(true);
+    m_downButton->setEnabled(true);
     previewRow(row - 1);
 }
 
@@ -97,20 +96,20 @@ void CollectionEditor::moveSelectedDown()
 {
     const int row = selectedRow();
     if (row < 0 || row >= m_model->entryCount() - 1) {
-        m_btnDown->setEnabled(false);
+        m_downButton->setEnabled(false);
         return;
     }
     m_quiet = true;
     m_model->swapEntries(row, row + 1);
     selectRow(row + 1);
     m_quiet = false;
-    m_btnUp->setEnabled(true);
+    m_upButton->setEnabled(true);
     previewRow(row + 1);
 }
 
 void CollectionEditor::findNext()
 {
-    const QString needle = m_edit1->text().toLower();
+    const QString needle = m_findEdit->text().toLower();
     if (needle.isEmpty())
         return;
     for (int r = selectedRow() + 1; r < m_model->entryCount(); ++r) {

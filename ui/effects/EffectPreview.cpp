@@ -5,15 +5,7 @@
 EffectPreview::EffectPreview(QWidget* owner) : QWidget(owner)
 {
     resize(105, 105);
-    m_engine.setRepaintCallback([this] { PictureChanged(); });
-}
-
-void EffectPreview::setAutoSize(bool v)
-{
-    if (v == m_autoSize)
-        return;
-    m_autoSize = v;
-    PictureChanged();
+    m_engine.setRepaintCallback([this] { renderingChanged(); });
 }
 
 void EffectPreview::showScaled(const QImage& image)
@@ -23,17 +15,11 @@ void EffectPreview::showScaled(const QImage& image)
     update();
 }
 
-void EffectPreview::PictureChanged()
+void EffectPreview::renderingChanged()
 {
     m_scaled = QImage();
-    const Bitmap24& pic = m_engine.Picture();
-    if (m_autoSize && pic.width() > 0 && pic.height() > 0)
-        resize(pic.width(), pic.height());
-    // Opaque when the picture covers the whole control: the parent need not
-    // paint behind it.
-    const bool covers = !pic.isEmpty() && !m_engine.Transparent() &&
-                        (m_engine.Stretch() || (pic.width() >= width() && pic.height() >= height()));
-    setAttribute(Qt::WA_OpaquePaintEvent, covers);
+    // A picture covers the whole control: the parent need not paint behind it.
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_engine.rendered().isEmpty());
     if (!m_drawing)
         update();
 }
@@ -48,7 +34,7 @@ void EffectPreview::paintEvent(QPaintEvent*)
         ~Restore() { flag = value; }
     } restore{m_drawing, wasDrawing};
 
-    const Bitmap24& pic = m_engine.Picture();
+    const Bitmap24& pic = m_engine.rendered();
     if (!m_scaled.isNull()) {
         QPainter(this).drawImage(QPoint(0, 0), m_scaled);
         return;
@@ -56,32 +42,6 @@ void EffectPreview::paintEvent(QPaintEvent*)
     if (pic.isEmpty())
         return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_engine.Stretch());
-    const QRect target = m_engine.DestRect(size());
-    if (m_engine.Transparent()) {
-        // The bottom-left pixel's colour is see-through.
-        QImage image = pic.toImage().convertToFormat(QImage::Format_ARGB32);
-        const QRgb key = image.pixel(0, image.height() - 1);
-        for (int y = 0; y < image.height(); ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                if (line[x] == key)
-                    line[x] = 0;
-        }
-        painter.drawImage(target, image);
-    } else {
-        painter.drawImage(target, pic.wrap());
-    }
-}
-
-void EffectPreview::enterEvent(QEnterEvent* event)
-{
-    QWidget::enterEvent(event);
-    emit OnMouseEnter();
-}
-
-void EffectPreview::leaveEvent(QEvent* event)
-{
-    QWidget::leaveEvent(event);
-    emit OnMouseExit();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), pic.wrap());
 }

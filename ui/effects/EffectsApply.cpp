@@ -9,7 +9,6 @@
 #include "ui/effects/EffectPreview.h"
 #include "viewer/ViewerSession.h"
 
-#include <QCheckBox>
 #include <QProgressDialog>
 #include <QToolButton>
 
@@ -43,26 +42,27 @@ std::optional<QStringList> EffectsDialog::usableEntries(int* skipped)
     QStringList files;
     for (int k = 1; k <= m_session->entryCount(); ++k)
         files.append(m_session->entry(k).FileName);
-    const QList<UnusableEntry> unusable = checkEntries(files, m_session->exifOrientation);
+    const QList<UnusableEntry> unusable = checkEntries(files, m_session->exifOrientation());
     *skipped = int(unusable.size());
     if (unusable.isEmpty())
         return files;
-    const ProgramTexts& t = m_session->texts;
+    const ProgramTexts& t = m_session->texts();
     const QString text =
         t.UnusableEntriesMessage + QStringLiteral("\n\n") + unusableList(unusable, 10, t.UnusableMoreText);
-    if (!dialogs().question(this, text, t.SkipEntriesCaption, btnClose->text()))
+    if (!dialogs().question(this, text, t.SkipEntriesCaption, m_cancelButton->text()))
         return std::nullopt;
     return usableFiles(files, unusable);
 }
 
 bool EffectsDialog::keepUndoCopies(const QStringList& files, bool* kept)
 {
+    // One level of undo: the last record and its copies go now.
+    m_session->clearUndo();
     AllPicturesUndo& undo = m_session->allPicturesUndo();
-    undo.discard();
     *kept = undo.hasRoomFor(files);
     if (!*kept) {
-        const ProgramTexts& t = m_session->texts;
-        return dialogs().question(this, t.NoRoomForUndoMessage, t.WithoutUndoCaption, btnClose->text());
+        const ProgramTexts& t = m_session->texts();
+        return dialogs().question(this, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelButton->text());
     }
     undo.keepCopies(files);
     return true;
@@ -110,7 +110,7 @@ bool EffectsDialog::applyToAll()
             m_progressObserver(k, n);
     };
     try {
-        applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
+        applyEffectsToFiles(engine, files, m_session->exifOrientation(), steps);
     } catch (...) {
         try {
             finishRun(files.mid(0, written), skipped, undoKept);
@@ -130,6 +130,6 @@ void EffectsDialog::finishRun(const QStringList& written, int skipped, bool undo
         m_session->allPicturesUndo().runFinished(written);
         m_session->recordAllPicturesUndo();
     }
-    m_session->announceStatus(m_session->texts.RunSummaryText.arg(written.size()).arg(skipped));
+    m_session->announceStatus(m_session->texts().RunSummaryText.arg(written.size()).arg(skipped));
     m_session->requestStripReload();
 }

@@ -1,20 +1,18 @@
 #include "ui/effects/EffectsDialog.h"
 
-#include "ui/common/RunCommand.h"
-#include "viewer/ViewerSession.h"
-#include "effects/FullSizeRender.h"
-#include "ui/effects/EffectPreview.h"
-#include "effects/PictureWrite.h"
 #include "core/Errors.h"
+#include "effects/FullSizeRender.h"
+#include "effects/PictureWrite.h"
+#include "ui/common/RunCommand.h"
+#include "ui/effects/EffectPreview.h"
+#include "viewer/ViewerSession.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QProgressDialog>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -99,7 +97,7 @@ EffectsDialog::EffectsDialog(ViewerSession& session, std::function<Picture()> cu
     m_full = new FullSizeRender(this);
     connect(m_full, &FullSizeRender::ready, this, [this](const QImage& image) {
         if (m_previewReduced && !m_failed)
-            ImgPreview->showScaled(image);
+            m_preview->showScaled(image);
     });
     connect(m_full, &FullSizeRender::failed, this, [this](const QString& text) { pictureFailed(text); });
     createControls();
@@ -111,102 +109,101 @@ EffectsDialog::EffectsDialog(ViewerSession& session, std::function<Picture()> cu
 
 void EffectsDialog::createControls()
 {
-    ListEffects = make<QListWidget>(this, "ListEffects", 8, 8, 169, 313);
+    m_pageList = make<QListWidget>(this, "ListEffects", 8, 8, 169, 313);
     QFont listFont(QStringLiteral("Verdana"));
     listFont.setPixelSize(12);
-    ListEffects->setFont(listFont);
+    m_pageList->setFont(listFont);
     for (const char* text : {"Brightness & Contrast", "Saturation", "Effects"}) {
-        auto* item = new QListWidgetItem(QString::fromLatin1(text), ListEffects);
+        auto* item = new QListWidgetItem(QString::fromLatin1(text), m_pageList);
         item->setSizeHint(QSize(0, 14));
     }
-    ListEffects->setUniformItemSizes(true);
+    m_pageList->setUniformItemSizes(true);
 
     auto page = [this](const char* name) {
         auto* p = make<QFrame>(this, name, 184, 8, 289, 161);
         p->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
         return p;
     };
-    Panel0 = page("Panel0");
-    Panel1 = page("Panel1");
-    Panel2 = page("Panel2");
-    Panel1->hide();
-    Panel2->hide();
+    m_tonePage = page("Panel0");
+    m_saturationPage = page("Panel1");
+    m_effectsPage = page("Panel2");
+    m_saturationPage->hide();
+    m_effectsPage->hide();
 
-    Shape1 = make<QFrame>(this, "Shape1", 184, 172, 289, 149);
-    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    ImgPreview = make<EffectPreview>(this, "ImgPreview", 187, 174, 283, 145);
-    ImgPreview->engine().setStretch(true);
+    m_previewFrame = make<QFrame>(this, "Shape1", 184, 172, 289, 149);
+    m_previewFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_preview = make<EffectPreview>(this, "ImgPreview", 187, 174, 283, 145);
 
-    CheckAll = make<QCheckBox>(this, "CheckAll", 9, 329, 288, 22);
-    CheckAll->setText(QStringLiteral("Apply for all images in collection"));
-    butApply = flatButton(this, "butApply", QStringLiteral("   OK"), 320, 328, 73, 22);
-    btnClose = flatButton(this, "btnClose", QStringLiteral("Cancel"), 400, 328, 73, 22);
+    m_allPictures = make<QCheckBox>(this, "CheckAll", 9, 329, 288, 22);
+    m_allPictures->setText(QStringLiteral("Apply for all images in collection"));
+    m_okButton = flatButton(this, "butApply", QStringLiteral("   OK"), 320, 328, 73, 22);
+    m_cancelButton = flatButton(this, "btnClose", QStringLiteral("Cancel"), 400, 328, 73, 22);
 
     createTonePages();
     createEffectsPage();
-    ListEffects->setCurrentRow(0);
+    m_pageList->setCurrentRow(0);
     connectControls();
 }
 
 void EffectsDialog::createTonePages()
 {
     // Brightness & Contrast.
-    Label1 = label(Panel0, "Label1", QStringLiteral("Contrast:"), 8, 8);
-    ContrastBar = slider(Panel0, "ContrastBar", 8, 24, 273, 33, -255, 255, 30);
-    lblContrast = label(Panel0, "lblContrast", QStringLiteral("0"), 240, 8);
-    Shape2 = zeroMark(Panel0, "Shape2", ContrastBar);
-    Label2 = label(Panel0, "Label2", QStringLiteral("Brightness:"), 8, 72);
-    BrightBar = slider(Panel0, "BrightBar", 8, 88, 273, 33, -255, 255, 30);
-    lblBright = label(Panel0, "lblBright", QStringLiteral("0"), 240, 72);
-    Shape4 = zeroMark(Panel0, "Shape4", BrightBar);
+    m_contrastCaption = label(m_tonePage, "Label1", QStringLiteral("Contrast:"), 8, 8);
+    m_contrastSlider = slider(m_tonePage, "ContrastBar", 8, 24, 273, 33, -255, 255, 30);
+    m_contrastValue = label(m_tonePage, "lblContrast", QStringLiteral("0"), 240, 8);
+    m_contrastZero = zeroMark(m_tonePage, "Shape2", m_contrastSlider);
+    m_brightnessCaption = label(m_tonePage, "Label2", QStringLiteral("Brightness:"), 8, 72);
+    m_brightnessSlider = slider(m_tonePage, "BrightBar", 8, 88, 273, 33, -255, 255, 30);
+    m_brightnessValue = label(m_tonePage, "lblBright", QStringLiteral("0"), 240, 72);
+    m_brightnessZero = zeroMark(m_tonePage, "Shape4", m_brightnessSlider);
 
     // Saturation.
-    Label3 = label(Panel1, "Label3", QStringLiteral("Saturation:"), 8, 32);
-    SaturationBar = slider(Panel1, "SaturationBar", 8, 49, 273, 32, -255, 255, 30);
-    lblSaturation = label(Panel1, "lblSaturation", QStringLiteral("0"), 240, 32);
-    Shape3 = zeroMark(Panel1, "Shape3", SaturationBar);
+    m_saturationCaption = label(m_saturationPage, "Label3", QStringLiteral("Saturation:"), 8, 32);
+    m_saturationSlider = slider(m_saturationPage, "SaturationBar", 8, 49, 273, 32, -255, 255, 30);
+    m_saturationValue = label(m_saturationPage, "lblSaturation", QStringLiteral("0"), 240, 32);
+    m_saturationZero = zeroMark(m_saturationPage, "Shape3", m_saturationSlider);
 }
 
 void EffectsDialog::createEffectsPage()
 {
     // Effects: a tab bar over the neighbourhood group's scroll box, which
     // covers the posterize, solorize and noise controls.
-    TabControl1 = make<QTabBar>(Panel2, "TabControl1", 2, 2, 286, 158);
-    TabControl1->setDrawBase(false);
-    TabControl1->setExpanding(false);
-    TabControl1->setUsesScrollButtons(false);
-    TabControl1->addTab(QStringLiteral("Effects"));
-    TabControl1->addTab(QStringLiteral("Other"));
-    TabControl1->setStyleSheet(QStringLiteral(
+    m_effectTabs = make<QTabBar>(m_effectsPage, "TabControl1", 2, 2, 286, 158);
+    m_effectTabs->setDrawBase(false);
+    m_effectTabs->setExpanding(false);
+    m_effectTabs->setUsesScrollButtons(false);
+    m_effectTabs->addTab(QStringLiteral("Effects"));
+    m_effectTabs->addTab(QStringLiteral("Other"));
+    m_effectTabs->setStyleSheet(QStringLiteral(
         "QTabBar::tab { border: 1px solid transparent; border-radius: 2px; padding: 2px 8px; margin: 1px; }"
         "QTabBar::tab:selected { border-color: palette(dark); background: palette(button); }"
         "QTabBar::tab:hover { border-color: palette(highlight); }"));
 
-    rPosterize = make<QRadioButton>(TabControl1, "rPosterize", 8, 32, 120, 17);
-    rPosterize->setText(QStringLiteral("Posterize:"));
-    rPosterize->setChecked(true);
-    rSolorize = make<QRadioButton>(TabControl1, "rSolorize", 136, 32, 120, 17);
-    rSolorize->setText(QStringLiteral("Solorize:"));
-    RizeBar = slider(TabControl1, "RizeBar", 8, 48, 265, 41, 0, 255, 15);
-    Label9 = label(TabControl1, "Label9", QStringLiteral("Noise:"), 8, 88);
-    NoiseBar = slider(TabControl1, "NoiseBar", 8, 104, 265, 41, 0, 255, 15);
+    m_posterizeButton = make<QRadioButton>(m_effectTabs, "rPosterize", 8, 32, 120, 17);
+    m_posterizeButton->setText(QStringLiteral("Posterize:"));
+    m_posterizeButton->setChecked(true);
+    m_solarizeButton = make<QRadioButton>(m_effectTabs, "rSolorize", 136, 32, 120, 17);
+    m_solarizeButton->setText(QStringLiteral("Solorize:"));
+    m_levelSlider = slider(m_effectTabs, "RizeBar", 8, 48, 265, 41, 0, 255, 15);
+    m_noiseCaption = label(m_effectTabs, "Label9", QStringLiteral("Noise:"), 8, 88);
+    m_noiseSlider = slider(m_effectTabs, "NoiseBar", 8, 104, 265, 41, 0, 255, 15);
 
-    ScrollBox1 = make<QScrollArea>(TabControl1, "ScrollBox1", -2, 25, 285, 131);
-    ScrollBox1->setFrameStyle(QFrame::NoFrame);
-    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_neighbourhoodBox = make<QScrollArea>(m_effectTabs, "ScrollBox1", -2, 25, 285, 131);
+    m_neighbourhoodBox->setFrameStyle(QFrame::NoFrame);
+    m_neighbourhoodBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_neighbourhoodBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     auto* box = new QWidget;
     box->setObjectName(QStringLiteral("ScrollBox1Contents"));
-    box->setFixedSize(285 - ScrollBox1->verticalScrollBar()->sizeHint().width(), 303);
-    ScrollBox1->setWidget(box);
-    ScrollBox1->raise();
+    box->setFixedSize(285 - m_neighbourhoodBox->verticalScrollBar()->sizeHint().width(), 303);
+    m_neighbourhoodBox->setWidget(box);
+    m_neighbourhoodBox->raise();
     createNeighbourhoodRows(box);
 }
 
 void EffectsDialog::createNeighbourhoodRows(QWidget* box)
 {
-    chkEmboss = make<QCheckBox>(box, "chkEmboss", 4, 4, 120, 17);
-    chkEmboss->setText(QStringLiteral("Emboss"));
+    m_embossBox = make<QCheckBox>(box, "chkEmboss", 4, 4, 120, 17);
+    m_embossBox->setText(QStringLiteral("Emboss"));
     // The neighbourhood effects' rows: caption, slider, value.
     struct Row {
         QLabel* EffectsDialog::*caption;
@@ -222,12 +219,16 @@ void EffectsDialog::createNeighbourhoodRows(QWidget* box)
     };
     using D = EffectsDialog;
     const Row rows[] = {
-        {&D::Label4, "Label4", "Pixelate:", 28, &D::MosaicBar, "MosaicBar", 50, 2, &D::lblMosaic, "lblMosaic", 215},
-        {&D::Label5, "Label5", "Split Blur:", 84, &D::SplitBlurBar, "SplitBlurBar", 255, 10, &D::lblSplitBlur,
-         "lblSplitBlur", 215},
-        {&D::Label6, "Label6", "Gaussian Blur:", 140, &D::BlurBar, "BlurBar", 50, 2, &D::lblBlur, "lblBlur", 216},
-        {&D::Label7, "Label7", "Anti Aliasing:", 196, &D::AntiBar, "AntiBar", 50, 2, &D::lblAnti, "lblAnti", 216},
-        {&D::Label8, "Label8", "Tracing:", 254, &D::TraceBar, "TraceBar", 2, 1, &D::lblTrace, "lblTrace", 217},
+        {&D::m_pixelateCaption, "Label4", "Pixelate:", 28, &D::m_pixelateSlider, "MosaicBar", 50, 2,
+         &D::m_pixelateValue, "lblMosaic", 215},
+        {&D::m_splitBlurCaption, "Label5", "Split Blur:", 84, &D::m_splitBlurSlider, "SplitBlurBar", 255, 10,
+         &D::m_splitBlurValue, "lblSplitBlur", 215},
+        {&D::m_blurCaption, "Label6", "Gaussian Blur:", 140, &D::m_blurSlider, "BlurBar", 50, 2,
+         &D::m_blurValue, "lblBlur", 216},
+        {&D::m_antiAliasCaption, "Label7", "Anti Aliasing:", 196, &D::m_antiAliasSlider, "AntiBar", 50, 2,
+         &D::m_antiAliasValue, "lblAnti", 216},
+        {&D::m_traceCaption, "Label8", "Tracing:", 254, &D::m_traceSlider, "TraceBar", 2, 1, &D::m_traceValue,
+         "lblTrace", 217},
     };
     for (const Row& r : rows) {
         this->*r.caption = label(box, r.captionName, QString::fromLatin1(r.text), 5, r.y);
@@ -250,70 +251,69 @@ void EffectsDialog::connectControls()
             });
         };
     };
-    EffectRenderer& fx = ImgPreview->engine();
-    connect(ListEffects, &QListWidget::currentRowChanged, this,
-            guard([this](int r) { showEffectPage(r); }));
-    connect(TabControl1, &QTabBar::currentChanged, this, guard([this](int i) { TabControl1Change(i); }));
-    connect(ContrastBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+    EffectRenderer& fx = m_preview->engine();
+    connect(m_pageList, &QListWidget::currentRowChanged, this, guard([this](int r) { showEffectPage(r); }));
+    connect(m_effectTabs, &QTabBar::currentChanged, this, guard([this](int i) { showEffectTab(i); }));
+    connect(m_contrastSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
                 fx.setPicContrast(v);
-                showValue(lblContrast, v);
+                showValue(m_contrastValue, v);
             }));
-    connect(BrightBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+    connect(m_brightnessSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
                 fx.setPicBrightness(v);
-                showValue(lblBright, v);
+                showValue(m_brightnessValue, v);
             }));
-    connect(SaturationBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+    connect(m_saturationSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
                 fx.setPicSaturation(v);
-                showValue(lblSaturation, v);
+                showValue(m_saturationValue, v);
             }));
-    connect(NoiseBar, &QSlider::valueChanged, this, guard([this, &fx](int v) {
+    connect(m_noiseSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
                 ++m_noiseDraw; // each move draws new noise
                 fx.setPicColorNoise(v);
             }));
-    connect(RizeBar, &QSlider::valueChanged, this, guard([this](int v) { RizeBarChange(v); }));
-    connect(rPosterize, &QRadioButton::toggled, this, guard([this](bool on) {
+    connect(m_levelSlider, &QSlider::valueChanged, this, guard([this](int v) { levelChanged(v); }));
+    connect(m_posterizeButton, &QRadioButton::toggled, this, guard([this](bool on) {
                 if (on)
                     choosePosterize();
             }));
-    connect(rSolorize, &QRadioButton::toggled, this, guard([this](bool on) {
+    connect(m_solarizeButton, &QRadioButton::toggled, this, guard([this](bool on) {
                 if (on)
                     chooseSolarize();
             }));
-    connect(chkEmboss, &QCheckBox::toggled, this,
-            guard([this](bool on) { neighbourhoodChanged(chkEmboss, on ? 1 : 0); }));
-    for (QSlider* s : {MosaicBar, SplitBlurBar, BlurBar, AntiBar, TraceBar})
+    connect(m_embossBox, &QCheckBox::toggled, this,
+            guard([this](bool on) { neighbourhoodChanged(m_embossBox, on ? 1 : 0); }));
+    for (QSlider* s : {m_pixelateSlider, m_splitBlurSlider, m_blurSlider, m_antiAliasSlider, m_traceSlider})
         connect(s, &QSlider::valueChanged, this, guard([this, s](int v) { neighbourhoodChanged(s, v); }));
-    connect(butApply, &QToolButton::clicked, this, guard([this](bool) { applyEffects(); }));
-    connect(btnClose, &QToolButton::clicked, this, guard([this](bool) { discardEffects(); }));
+    connect(m_okButton, &QToolButton::clicked, this, guard([this](bool) { applyEffects(); }));
+    connect(m_cancelButton, &QToolButton::clicked, this, guard([this](bool) { discardEffects(); }));
 }
 
 void EffectsDialog::showEffectPage(int row)
 {
-    Panel0->setVisible(row == 0);
-    Panel1->setVisible(row == 1);
-    Panel2->setVisible(row == 2);
+    m_tonePage->setVisible(row == 0);
+    m_saturationPage->setVisible(row == 1);
+    m_effectsPage->setVisible(row == 2);
 }
 
-void EffectsDialog::TabControl1Change(int index)
+void EffectsDialog::showEffectTab(int index)
 {
-    ScrollBox1->setVisible(index == 0);
+    m_neighbourhoodBox->setVisible(index == 0);
 }
 
 void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
 {
-    EffectRenderer& fx = ImgPreview->engine();
+    EffectRenderer& fx = m_preview->engine();
     struct Member {
         QObject* control;
         EffectProperty property;
         QLabel* label;
     };
     const Member group[] = {
-        {chkEmboss, EffectProperty::PicEmboss, nullptr},
-        {MosaicBar, EffectProperty::PicMosaic, lblMosaic},
-        {SplitBlurBar, EffectProperty::PicSplitBlur, lblSplitBlur},
-        {BlurBar, EffectProperty::PicGaussianBlur, lblBlur},
-        {AntiBar, EffectProperty::PicAntiAlias, lblAnti},
-        {TraceBar, EffectProperty::PicTrace, lblTrace},
+        {m_embossBox, EffectProperty::PicEmboss, nullptr},
+        {m_pixelateSlider, EffectProperty::PicMosaic, m_pixelateValue},
+        {m_splitBlurSlider, EffectProperty::PicSplitBlur, m_splitBlurValue},
+        {m_blurSlider, EffectProperty::PicGaussianBlur, m_blurValue},
+        {m_antiAliasSlider, EffectProperty::PicAntiAlias, m_antiAliasValue},
+        {m_traceSlider, EffectProperty::PicTrace, m_traceValue},
     };
     const Member* self = nullptr;
     for (const Member& m : group)
@@ -323,7 +323,7 @@ void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
         return;
 
     // Unticking Emboss, and the clearing below, only set their own value.
-    if (!m_clearing && !(changed == chkEmboss && value == 0)) {
+    if (!m_clearing && !(changed == m_embossBox && value == 0)) {
         m_clearing = true;
         struct Restore {
             bool& flag;
@@ -332,8 +332,8 @@ void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
         for (const Member& m : group) {
             if (&m == self)
                 continue;
-            if (m.control == chkEmboss)
-                chkEmboss->setChecked(false);
+            if (m.control == m_embossBox)
+                m_embossBox->setChecked(false);
             else
                 static_cast<QSlider*>(m.control)->setValue(0);
         }
@@ -343,41 +343,41 @@ void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
         showValue(self->label, value);
 }
 
-void EffectsDialog::RizeBarChange(int value)
+void EffectsDialog::levelChanged(int value)
 {
-    if (rPosterize->isChecked())
-        ImgPreview->engine().setPicPosterize(value);
+    if (m_posterizeButton->isChecked())
+        m_preview->engine().setPicPosterize(value);
     else
-        ImgPreview->engine().setPicSolorize(value);
+        m_preview->engine().setPicSolorize(value);
 }
 
 void EffectsDialog::choosePosterize()
 {
-    ImgPreview->engine().setPicPosterize(RizeBar->value());
+    m_preview->engine().setPicPosterize(m_levelSlider->value());
 }
 
 void EffectsDialog::chooseSolarize()
 {
-    ImgPreview->engine().setPicSolorize(RizeBar->value());
+    m_preview->engine().setPicSolorize(m_levelSlider->value());
 }
 
 std::vector<EffectSetting> EffectsDialog::currentSettings() const
 {
     using P = EffectProperty;
     std::vector<EffectSetting> s = {
-        {P::PicContrast, ContrastBar->value()},
-        {P::PicBrightness, BrightBar->value()},
-        {P::PicSaturation, SaturationBar->value()},
-        {P::PicColorNoise, NoiseBar->value()},
-        {rPosterize->isChecked() ? P::PicPosterize : P::PicSolorize, RizeBar->value()},
+        {P::PicContrast, m_contrastSlider->value()},
+        {P::PicBrightness, m_brightnessSlider->value()},
+        {P::PicSaturation, m_saturationSlider->value()},
+        {P::PicColorNoise, m_noiseSlider->value()},
+        {m_posterizeButton->isChecked() ? P::PicPosterize : P::PicSolorize, m_levelSlider->value()},
     };
-    if (chkEmboss->isChecked())
+    if (m_embossBox->isChecked())
         s.push_back({P::PicEmboss, 1});
-    const std::pair<QSlider*, P> group[] = {{MosaicBar, P::PicMosaic},
-                                            {SplitBlurBar, P::PicSplitBlur},
-                                            {BlurBar, P::PicGaussianBlur},
-                                            {AntiBar, P::PicAntiAlias},
-                                            {TraceBar, P::PicTrace}};
+    const std::pair<QSlider*, P> group[] = {{m_pixelateSlider, P::PicMosaic},
+                                            {m_splitBlurSlider, P::PicSplitBlur},
+                                            {m_blurSlider, P::PicGaussianBlur},
+                                            {m_antiAliasSlider, P::PicAntiAlias},
+                                            {m_traceSlider, P::PicTrace}};
     for (const auto& [bar, p] : group)
         if (bar->value() != 0)
             s.push_back({p, bar->value()});
@@ -389,7 +389,7 @@ const Bitmap24* EffectsDialog::renderFullSize()
     if (m_failed || m_source.isEmpty())
         return nullptr;
     if (!m_previewReduced)
-        return &ImgPreview->engine().Picture();
+        return &m_preview->engine().rendered();
     requestExact();
     struct WaitCursor {
         WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -405,7 +405,7 @@ const Bitmap24* EffectsDialog::renderFullSize()
     if (!m_full->error().isEmpty()) {
         // Failed on the worker, not told yet: this is the one message.
         m_failed = true;
-        ImgPreview->engine().clearPictureOriginal();
+        m_preview->engine().clearPictureOriginal();
         throw AppError(m_full->error());
     }
     return nullptr;
@@ -418,7 +418,7 @@ void EffectsDialog::requestExact()
     FullSizeRender::Values values{};
     for (const EffectSetting& s : currentSettings())
         values[std::size_t(s.property)] = s.value;
-    m_full->request(values, m_noiseDraw, ImgPreview->size() * ImgPreview->devicePixelRatioF());
+    m_full->request(values, m_noiseDraw, m_preview->size() * m_preview->devicePixelRatioF());
 }
 
 void EffectsDialog::pictureFailed(const QString& text)
@@ -426,17 +426,17 @@ void EffectsDialog::pictureFailed(const QString& text)
     if (m_failed)
         return;
     m_failed = true;
-    ImgPreview->engine().clearPictureOriginal();
+    m_preview->engine().clearPictureOriginal();
     reportError(text);
 }
 
-void EffectsDialog::FormActivate(bool showing)
+void EffectsDialog::activate(bool showing)
 {
     const Picture picture = m_currentPicture();
     if (!showing && picture.sharesDataWith(m_source))
         return;
     // Nothing of an earlier picture stays behind, whatever happens below.
-    EffectRenderer& fx = ImgPreview->engine();
+    EffectRenderer& fx = m_preview->engine();
     m_source = picture;
     m_failed = false;
     m_previewReduced = false;
@@ -465,27 +465,27 @@ void EffectsDialog::FormActivate(bool showing)
 
 void EffectsDialog::setAllToZero(bool rizeLast)
 {
-    ContrastBar->setValue(0);
-    BrightBar->setValue(0);
-    SaturationBar->setValue(0);
-    chkEmboss->setChecked(false);
-    MosaicBar->setValue(0);
-    SplitBlurBar->setValue(0);
-    BlurBar->setValue(0);
-    AntiBar->setValue(0);
-    TraceBar->setValue(0);
+    m_contrastSlider->setValue(0);
+    m_brightnessSlider->setValue(0);
+    m_saturationSlider->setValue(0);
+    m_embossBox->setChecked(false);
+    m_pixelateSlider->setValue(0);
+    m_splitBlurSlider->setValue(0);
+    m_blurSlider->setValue(0);
+    m_antiAliasSlider->setValue(0);
+    m_traceSlider->setValue(0);
     if (rizeLast) {
-        NoiseBar->setValue(0);
-        RizeBar->setValue(0);
+        m_noiseSlider->setValue(0);
+        m_levelSlider->setValue(0);
     } else {
-        RizeBar->setValue(0);
-        NoiseBar->setValue(0);
+        m_levelSlider->setValue(0);
+        m_noiseSlider->setValue(0);
     }
 }
 
 void EffectsDialog::applyEffects()
 {
-    if (CheckAll->isChecked()) {
+    if (m_allPictures->isChecked()) {
         if (!applyToAll())
             return;
     } else {
@@ -500,7 +500,7 @@ void EffectsDialog::discardEffects()
 {
     m_full->clear();
     setAllToZero(false);
-    ImgPreview->engine().ResetEffects();
+    m_preview->engine().resetEffects();
     done(QDialog::Rejected);
 }
 
@@ -518,7 +518,7 @@ bool EffectsDialog::event(QEvent* event)
             const QRect area = screen->availableGeometry();
             move(area.center() - QPoint(width() / 2, height() / 2));
         }
-        runCommand([this] { FormActivate(); });
+        runCommand([this] { activate(); });
         m_activatedByShow = true;
         break;
     }
@@ -526,7 +526,7 @@ bool EffectsDialog::event(QEvent* event)
         if (m_activatedByShow)
             m_activatedByShow = false;
         else
-            runCommand([this] { FormActivate(false); });
+            runCommand([this] { activate(false); });
         break;
     case QEvent::Hide:
         m_activatedByShow = false;

@@ -40,13 +40,12 @@ public:
     void discardEffects();
     // Activation: the preview takes a copy of the main image's picture.
     // Reactivation over the same picture keeps what the preview has.
-    void FormActivate(bool showing = true);
+    void activate(bool showing = true);
 
     // The settings the controls stand for, in an order whose exclusions
     // leave exactly these values set.
     std::vector<EffectSetting> currentSettings() const;
-    // The picture the preview works on (possibly reduced) and the full one.
-    const Picture& sourcePicture() const { return m_source; }
+    // Whether the preview works on a reduced copy of the picture.
     bool previewReduced() const { return m_previewReduced; }
     // The full-resolution rendering behind a reduced preview.
     FullSizeRender& fullSize() const { return *m_full; }
@@ -59,51 +58,8 @@ public:
     }
     QProgressDialog* progressDialog() const { return m_progress; }
 
-    // Controls, under their form names.
-    QListWidget* ListEffects = nullptr;
-    QWidget* Panel0 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QWidget* Panel2 = nullptr;
-    QFrame* Shape1 = nullptr;
-    EffectPreview* ImgPreview = nullptr;
-    QCheckBox* CheckAll = nullptr;
-    QToolButton* butApply = nullptr;
-    QToolButton* btnClose = nullptr;
-    QLabel* Label1 = nullptr;
-    QSlider* ContrastBar = nullptr;
-    QLabel* lblContrast = nullptr;
-    QLabel* Label2 = nullptr;
-    QSlider* BrightBar = nullptr;
-    QLabel* lblBright = nullptr;
-    QLabel* Label3 = nullptr;
-    QSlider* SaturationBar = nullptr;
-    QLabel* lblSaturation = nullptr;
-    QFrame* Shape2 = nullptr;
-    QFrame* Shape3 = nullptr;
-    QFrame* Shape4 = nullptr;
-    QTabBar* TabControl1 = nullptr;
-    QScrollArea* ScrollBox1 = nullptr;
-    QCheckBox* chkEmboss = nullptr;
-    QLabel* Label4 = nullptr;
-    QSlider* MosaicBar = nullptr;
-    QLabel* lblMosaic = nullptr;
-    QLabel* Label5 = nullptr;
-    QSlider* SplitBlurBar = nullptr;
-    QLabel* lblSplitBlur = nullptr;
-    QLabel* Label6 = nullptr;
-    QSlider* BlurBar = nullptr;
-    QLabel* lblBlur = nullptr;
-    QLabel* Label7 = nullptr;
-    QSlider* AntiBar = nullptr;
-    QLabel* lblAnti = nullptr;
-    QLabel* Label8 = nullptr;
-    QSlider* TraceBar = nullptr;
-    QLabel* lblTrace = nullptr;
-    QRadioButton* rPosterize = nullptr;
-    QRadioButton* rSolorize = nullptr;
-    QSlider* RizeBar = nullptr;
-    QLabel* Label9 = nullptr;
-    QSlider* NoiseBar = nullptr;
+    // The preview, whose engine renders the controls' settings.
+    EffectPreview* preview() const { return m_preview; }
 
 public slots:
     void reject() override;
@@ -120,9 +76,9 @@ private:
     void createNeighbourhoodRows(QWidget* box);
     void connectControls();
     void showEffectPage(int row);
-    void TabControl1Change(int index);
+    void showEffectTab(int index);
     void neighbourhoodChanged(QObject* changed, int value);
-    void RizeBarChange(int value);
+    void levelChanged(int value);
     void choosePosterize();
     void chooseSolarize();
     void setAllToZero(bool rizeLast);
@@ -155,4 +111,50 @@ private:
     std::function<void(int, int)> m_progressObserver;
     ViewerSession* m_session;
     std::function<Picture()> m_currentPicture;
+
+    // Controls; their object names are the form's.
+    QListWidget* m_pageList = nullptr;
+    QWidget* m_tonePage = nullptr;
+    QWidget* m_saturationPage = nullptr;
+    QWidget* m_effectsPage = nullptr;
+    QFrame* m_previewFrame = nullptr;
+    EffectPreview* m_preview = nullptr;
+    QCheckBox* m_allPictures = nullptr;
+    QToolButton* m_okButton = nullptr;
+    QToolButton* m_cancelButton = nullptr;
+    QLabel* m_contrastCaption = nullptr;
+    QSlider* m_contrastSlider = nullptr;
+    QLabel* m_contrastValue = nullptr;
+    QLabel* m_brightnessCaption = nullptr;
+    QSlider* m_brightnessSlider = nullptr;
+    QLabel* m_brightnessValue = nullptr;
+    QLabel* m_saturationCaption = nullptr;
+    QSlider* m_saturationSlider = nullptr;
+    QLabel* m_saturationValue = nullptr;
+    QFrame* m_contrastZero = nullptr;
+    QFrame* m_saturationZero = nullptr;
+    QFrame* m_brightnessZero = nullptr;
+    QTabBar* m_effectTabs = nullptr;
+    QScrollArea* m_neighbourhoodBox = nullptr;
+    QCheckBox* m_embossBox = nullptr;
+    QLabel* m_pixelateCaption = nullptr;
+    QSlider* m_pixelateSlider = nullptr;
+    QLabel* m_pixelateValue = nullptr;
+    QLabel* m_splitBlurCaption = nullptr;
+    QSlider* m_splitBlurSlider = nullptr;
+    QLabel* m_splitBlurValue = nullptr;
+    QLabel* m_blurCaption = nullptr;
+    QSlider* m_blurSlider = nullptr;
+    QLabel* m_blurValue = nullptr;
+    QLabel* m_antiAliasCaption = nullptr;
+    QSlider* m_antiAliasSlider = nullptr;
+    QLabel* m_antiAliasValue = nullptr;
+    QLabel* m_traceCaption = nullptr;
+    QSlider* m_traceSlider = nullptr;
+    QLabel* m_traceValue = nullptr;
+    QRadioButton* m_posterizeButton = nullptr;
+    QRadioButton* m_solarizeButton = nullptr;
+    QSlider* m_levelSlider = nullptr;
+    QLabel* m_noiseCaption = nullptr;
+    QSlider* m_noiseSlider = nullptr;
 };

@@ -272,11 +272,6 @@ void HelpWindow::showTopic(const QString& topic)
         navigate(ChmFile::resolveLink(QStringLiteral("/"), topic));
 }
 
-void HelpWindow::showContext(int)
-{
-    showContents();
-}
-
 void HelpWindow::navigate(const QString& archivePath)
 {
     const QUrl url = ChmBrowser::pageUrl(archivePath);

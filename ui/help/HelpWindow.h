@@ -49,15 +49,12 @@ public:
     void showKeyword(const QString& keyword);
     // A page of the help file, "pages/a.htm" or "pages/a.htm#part".
     void showTopic(const QString& topic);
-    // No context map is compiled into our help files: the contents page.
-    void showContext(int context);
 
     // Opens an archive path ("/pages/a.htm#part") in the page view.
     void navigate(const QString& archivePath);
 
     QTreeWidget* contentsTree() const { return m_tree; }
     QListWidget* indexList() const { return m_indexList; }
-    QLineEdit* indexFilter() const { return m_indexFilter; }
     QTabWidget* tabs() const { return m_tabs; }
     ChmBrowser* browser() const { return m_browser; }
     QString currentPage() const { return m_browser->currentPage(); }

@@ -1,18 +1,11 @@
 #pragma once
-// The main image (`Image1`): draws one picture by four flags and its own size,
+// The main image ("Image1"): draws one picture by four flags and its own size,
 // like an image control with auto size, stretch, proportional and center.
 #include "graphics/Picture.h"
 #include "viewer/DecodeAhead.h"
 
 #include <QImage>
 #include <QWidget>
-
-// Where a w x h picture lands in a cw x ch control.
-QRect placePicture(QSize picture, QSize control, bool stretch, bool proportional, bool center);
-// What a picture placed so needs decoded: its drawn size in device pixels,
-// or at its own size the part of it `viewport` (control coordinates) shows.
-DrawTarget drawTarget(QSize picture, QSize control, bool stretch, bool proportional, bool center, qreal dpr,
-                      QRect viewport);
 
 class MainImage : public QWidget {
     Q_OBJECT

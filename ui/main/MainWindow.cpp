@@ -1,68 +1,47 @@
 #include "ui/main/MainWindow.h"
 
-#include "ui/common/AboutBox.h"
-#include "ui/common/RunCommand.h"
-#include "ui/common/CommentsWindow.h"
+#include "core/Errors.h"
 #include "ui/common/Icons.h"
+#include "ui/common/RunCommand.h"
 #include "ui/main/LongTextLabel.h"
+#include "ui/main/MainCommands.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
-#include "collection/CollectionListModel.h"
-#include "ui/editor/CollectionEditor.h"
-#include "ui/effects/EffectsDialog.h"
-#include "core/Errors.h"
-#include "ui/help/HelpBinding.h"
-#include "ui/common/Dialogs.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QScopedValueRollback>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QToolButton>
-
-#include <cerrno>
-#include <exception>
-#include <fcntl.h>
-#include <unistd.h>
-#include <utility>
-
 
 namespace {
 
 // The highlight frame: a navy two-pixel rectangle filled with the strip colour.
-class ShapeFrame : public QFrame {
+class HighlightFrame : public QFrame {
 public:
-    explicit ShapeFrame(QWidget* parent) : QFrame(parent) {}
-    QColor fill = Qt::white;
+    explicit HighlightFrame(QWidget* parent) : QFrame(parent) {}
+    void setFill(const QColor& color)
+    {
+        m_fill = color;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.fillRect(rect(), fill);
+        p.fillRect(rect(), m_fill);
         p.setPen(QPen(QColor(0, 0, 128), 2));
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
-};
 
-// Whether the file reads back as exactly these entries.
-bool collectionHolds(const QString& path, const QList<CollectionEntry>& entries)
-{
-    try {
-        return readCollectionAll(path) == entries;
-    } catch (const AppError&) {
-        return false;
-    }
-}
+private:
+    QColor m_fill = Qt::white;
+};
 
 void setBackground(QWidget* w, const QColor& c)
 {
@@ -71,6 +50,7 @@ void setBackground(QWidget* w, const QColor& c)
     w->setPalette(pal);
     w->setAutoFillBackground(true);
 }
+
 } // namespace
 
 MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(parent), m_session(&session)
@@ -80,13 +60,18 @@ MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(pa
     connectSession();
 }
 
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+    m_session->slideShow().setView(nullptr);
+}
+
 void MainWindow::connectSession()
 {
-    connect(m_session, &ViewerSession::undoAvailableChanged, this, &MainWindow::setUndoEnabled);
-    connect(m_session, &ViewerSession::followModeChanged, this, [this](bool on) {
-        action("mnuFollows")->setChecked(on);
-        toolButton("btnFollow")->setChecked(on);
-    });
+    m_session->slideShow().setView(this);
+    connect(m_session, &ViewerSession::commandStatesChanged, this, &MainWindow::showCommandStates);
+    connect(m_session, &ViewerSession::followModeChanged, m_commands, &MainCommands::showFollowMode);
+    connect(m_session, &ViewerSession::exifOrientationChanged, this, &MainWindow::followExifOrientation);
     connect(m_session, &ViewerSession::currentPictureReplaced, this, &MainWindow::showReplacedPicture);
     connect(m_session, &ViewerSession::stripReloadRequested, this, &MainWindow::reloadStrip);
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);
@@ -94,135 +79,17 @@ void MainWindow::connectSession()
             [this](const QString& text) { m_statusPanels[0]->setText(text); });
 }
 
-void MainWindow::enableCollectionEditing()
+void MainWindow::showCommandStates()
 {
-    for (const char* name : {"mnuAdd", "AddDeleteimage1"})
-        action(name)->setEnabled(true);
-    toolButton("btnAdd")->setEnabled(true);
-}
-
-void MainWindow::reloadStrip()
-{
-    for (int i = 1; i <= SlotCount(); ++i) {
-        const int e = m_session->firstIndex() + i;
-        if (e > m_session->entryCount())
-            break;
-        ThumbSlot* s = slot(i);
-        s->setHint(m_session->entry(e).Comment);
-        // The files changed: read them again whatever their stamps say.
-        s->clearPicture();
-        pictureFileChanged(m_session->entry(e).FileName);
-        s->loadPicture(m_session->entry(e).FileName, m_exifOrientation);
-    }
-    ThumbSlot* current = slot(m_session->currentSlot());
-    m_mainImage->setPicture(current->picture(), current->standIn());
-}
-
-void MainWindow::showReplacedPicture(const Picture& now)
-{
-    const int e = m_session->currentEntry();
-    if (e >= 1 && e <= m_session->entryCount())
-        pictureFileChanged(m_session->entry(e).FileName);
-    ThumbSlot* current = slot(m_session->currentSlot());
-    current->setPicture(now);
-    m_mainImage->setPicture(now, current->standIn());
-}
-
-void MainWindow::pictureFileChanged(const QString& path)
-{
-    m_decoder->forget(path);
-}
-
-void MainWindow::loadSlot(ThumbSlot* s, const CollectionEntry& e)
-{
-    const std::shared_ptr<const Decoded> d = m_decoder->find(e.FileName);
-    if (d && d->stamp.isValid() && !d->thumb.isNull() &&
-        d->picture.withExifOrientation(m_exifOrientation).sharesDataWith(d->picture) &&
-        d->stamp == FileStamp::of(e.FileName)) {
-        s->setPrepared(e.FileName, d->stamp, d->picture, d->thumb, d->thumbSource);
-        return;
-    }
-    s->loadPicture(e.FileName, m_exifOrientation);
-}
-
-void MainWindow::connectDecoder()
-{
-    m_decoder = new DecodeAhead(QSize(ThumbSlot::Size, ThumbSlot::Size), this);
-    // A command may change the picture and its size several times: ask once
-    // it is done.
-    connect(m_mainImage, &MainImage::pixelsWanted, this, [this] {
-        if (std::exchange(m_decodesQueued, true))
-            return;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_decodesQueued = false;
-                updateDecodes();
-            },
-            Qt::QueuedConnection);
-    });
-    connect(m_decoder, &DecodeAhead::ready, this, [this](const QString& path) {
-        if (m_shownEntry >= 1 && m_shownEntry <= m_session->entryCount() &&
-            m_session->entry(m_shownEntry).FileName == path) {
-            m_mainImage->offer(m_decoder->find(path));
-            updatePositionTexts(m_shownEntry); // the decode may have found damage
-        }
-    });
-    // A picture another command put into the main image is that command's
-    // to report; one from the strip is told here, once.
-    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString&, const QString& text) {
-        const Picture& failed = m_mainImage->picture();
-        if (failed.sharesDataWith(m_failedPicture))
-            return;
-        m_failedPicture = failed;
-        if (std::any_of(m_slots.cbegin(), m_slots.cend(),
-                        [&](const ThumbSlot* s) { return s->picture().sharesDataWith(failed); }))
-            reportError(text);
-    });
-}
-
-void MainWindow::updateDecodes()
-{
-    const Picture& picture = m_mainImage->picture();
-    // The commands that put the current slot's picture into the main image
-    // show the current entry.
-    const ThumbSlot* current =
-        m_session->currentSlot() <= SlotCount() ? slot(m_session->currentSlot()) : nullptr;
-    if (current && !picture.isEmpty() && current->picture().sharesDataWith(picture))
-        m_shownEntry = m_session->currentEntry();
-    const int count = m_session->entryCount();
-    const int e = m_shownEntry;
-    const QString path = e >= 1 && e <= count ? m_session->entry(e).FileName : QString();
-    m_mainImage->offer(m_decoder->find(path));
-
-    QList<DecodeAhead::Entry> ahead;
-    for (int k : {e + 1, e - 1}) {
-        if (k < 1 || k > count)
-            continue;
-        const int i = k - m_session->firstIndex();
-        if (i >= 1 && i <= SlotCount())
-            ahead.append({m_session->entry(k).FileName, slot(i)->picture(), slot(i)->scaledDecode()});
-        else
-            ahead.append({m_session->entry(k).FileName, Picture()});
-    }
-    DecodeAhead::Entry shown{path, picture.sharesDataWith(m_failedPicture) ? Picture() : picture};
-    if (current && current->picture().sharesDataWith(picture))
-        shown.known = current->scaledDecode();
-    m_decoder->want(shown, ahead, m_mainImage->drawRule(), m_exifOrientation);
-}
-
-MainWindow::~MainWindow()
-{
-    qApp->removeEventFilter(this);
+    m_commands->showStates([this](ViewerCommand c) { return m_session->commandState(c); });
 }
 
 void MainWindow::buildContents()
 {
-    m_session->texts = ProgramTexts();
-    m_session->setCurrentSlot(1);
+    m_session->strip().setSlotCount(0);
     m_session->setFollowsCursor(false);
 
-    setWindowTitle(m_session->texts.TitleText);
+    setWindowTitle(m_session->texts().TitleText);
     setWindowIcon(appIcon());
     QFont base(QStringLiteral("DejaVu Sans"));
     base.setPixelSize(11);
@@ -237,21 +104,14 @@ void MainWindow::buildContents()
     createPictureArea();
     createStatusBar();
 
-    m_slideTimer = new QTimer(this);
-    m_slideTimer->setObjectName(QStringLiteral("TimerSlide"));
-    m_slideTimer->setInterval(5000);
-    connect(m_slideTimer, &QTimer::timeout, this, [this] { runCommand([this] { nextSlide(); }); });
-
-    createActions();
-    createMenus();
-    createToolBar();
-
-    // Disabled until a collection is open.
-    setCollectionCommandsEnabled(false);
-    setUndoEnabled(false);
+    m_commands = new MainCommands(this, [this](ViewerCommand c) { run(c); });
+    m_commands->createMenus(menuBar());
+    m_toolBar = m_commands->createToolBar(m_central);
+    showCommandStates();
+    m_commands->showFollowMode(m_session->followsCursor());
 
     connect(m_imageScroller, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        m_imageMenu->popup(m_imageScroller->mapToGlobal(pos));
+        m_commands->contextMenu()->popup(m_imageScroller->mapToGlobal(pos));
     });
 
     // The design's client area is 616 x 535 below the menu bar.
@@ -269,26 +129,23 @@ void MainWindow::buildContents()
 
 void MainWindow::createNavButtons()
 {
-    m_btnUp = new QToolButton(m_central);
-    m_btnUp->setObjectName(QStringLiteral("BtnUp"));
-    m_btnUp->setAutoRaise(true);
-    m_btnUp->setIcon(pvIcon(QStringLiteral("up")));
-    m_btnUp->setGeometry(2, 9, 161, 16);
-    m_btnUp->setToolTip(QStringLiteral("Key Up or Backspace"));
-    m_btnUp->setStatusTip(m_btnUp->toolTip());
-    m_btnUp->setFocusPolicy(Qt::NoFocus);
-    m_btnUp->setEnabled(false);
-    connect(m_btnUp, &QToolButton::clicked, this, [this] { runCommand([this] { scrollUp(); }); });
-
-    m_btnDown = new QToolButton(m_central);
-    m_btnDown->setObjectName(QStringLiteral("BtnDown"));
-    m_btnDown->setAutoRaise(true);
-    m_btnDown->setIcon(pvIcon(QStringLiteral("down")));
-    m_btnDown->setToolTip(QStringLiteral("Key Down or Space"));
-    m_btnDown->setStatusTip(m_btnDown->toolTip());
-    m_btnDown->setFocusPolicy(Qt::NoFocus);
-    m_btnDown->setEnabled(false);
-    connect(m_btnDown, &QToolButton::clicked, this, [this] { runCommand([this] { scrollDown(); }); });
+    const auto make = [this](const char* name, const char* icon, const char* hint,
+                             void (MainWindow::*step)()) {
+        auto* b = new QToolButton(m_central);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoRaise(true);
+        b->setIcon(pvIcon(QString::fromLatin1(icon)));
+        b->setToolTip(QString::fromLatin1(hint));
+        b->setStatusTip(b->toolTip());
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setEnabled(false);
+        connect(b, &QToolButton::clicked, this,
+                [this, step] { runCommand([this, step] { (this->*step)(); }); });
+        return b;
+    };
+    m_upButton = make("BtnUp", "up", "Key Up or Backspace", &MainWindow::stepBack);
+    m_upButton->setGeometry(2, 9, 161, 16);
+    m_downButton = make("BtnDown", "down", "Key Down or Space", &MainWindow::stepForward);
 }
 
 void MainWindow::createPictureArea()
@@ -297,11 +154,10 @@ void MainWindow::createPictureArea()
     m_stripPanel->setObjectName(QStringLiteral("Panel1"));
     setBackground(m_stripPanel, Qt::white);
 
-    auto* shape = new ShapeFrame(m_stripPanel);
-    shape->setObjectName(QStringLiteral("ShapeCur"));
-    shape->setGeometry(6, 6, 149, 149);
-    shape->hide();
-    m_highlight = shape;
+    m_highlight = new HighlightFrame(m_stripPanel);
+    m_highlight->setObjectName(QStringLiteral("ShapeCur"));
+    m_highlight->setGeometry(6, 6, 149, 149);
+    m_highlight->hide();
 
     m_imageScroller = new QScrollArea(m_central);
     m_imageScroller->setObjectName(QStringLiteral("BordShape"));
@@ -338,23 +194,6 @@ void MainWindow::createStatusBar()
     }
 }
 
-QToolButton* MainWindow::makeToolButton(const char* name, const QString& hint, const QIcon& icon,
-                                      void (MainWindow::*handler)(), int x)
-{
-    auto* b = new QToolButton(m_toolBar);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoRaise(true);
-    b->setIcon(icon);
-    b->setIconSize(QSize(18, 18));
-    b->setToolTip(hint);
-    b->setStatusTip(hint);
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setGeometry(x, 0, 27, 25);
-    if (handler)
-        connect(b, &QToolButton::clicked, this, [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
-    return b;
-}
-
 void MainWindow::createSlots(int from, int to)
 {
     for (int i = from; i <= to; ++i) {
@@ -367,7 +206,10 @@ void MainWindow::createSlots(int from, int to)
     }
 }
 
-int MainWindow::stripPanelHeight() const { return m_central->height() + NonClientHeight - 130; }
+int MainWindow::stripPanelHeight() const
+{
+    return m_central->height() + NonClientHeight - 130;
+}
 
 void MainWindow::setOuterSize(int W, int H)
 {
@@ -377,47 +219,6 @@ void MainWindow::setOuterSize(int W, int H)
 QSize MainWindow::outerSize() const
 {
     return QSize(m_central->width() + FrameWidth, m_central->height() + NonClientHeight);
-}
-
-void MainWindow::setCollectionCommandsEnabled(bool on)
-{
-    static const char* const names[] = {
-        "mnuAdd",        "btnAdd",          "AddDeleteimage1",  "btnEffect",     "mnuEffects",
-        "mnuEffects1",   "mnuRotateLeft",   "mnuRotateRight",   "btnLeft",       "btnRight",
-        "RotateLeft2",   "RotateRight1",    "mnuZoomIn",        "mnuZoomOut",    "mnuOriginalSize",
-        "mnuZoomIn1",    "mnuZoomOut1",     "mnuOriginalSize1", "mnuSlideShow",  "btnSlideShow",
-        "mnuComments",   "mnuImgView",      "mnuImgView1",      "btnImgView",    "AsIs1",
-        "Proportional2", "Stretch1",        "mnuFullScreen1",   "AsIs2",         "Proportional3",
-        "Stretch2",      "mnuFullScreen3",  "mnuAsIs",          "Proportional1", "Stretch3",
-        "mnuFullScreen2"};
-    for (const char* n : names) {
-        const QString name = QString::fromLatin1(n);
-        if (QAction* a = findChild<QAction*>(name))
-            a->setEnabled(on);
-        else if (QWidget* w = findChild<QWidget*>(name))
-            w->setEnabled(on);
-    }
-    if (QMenu* image = findChild<QMenu*>(QStringLiteral("mnuImage")))
-        image->menuAction()->setEnabled(on);
-    // A running slide show keeps Effects locked.
-    if (on && m_slideTimer->isActive())
-        setLockedBySlideShow(true);
-}
-
-void MainWindow::setUndoEnabled(bool on)
-{
-    action("mnuUndo")->setEnabled(on);
-    action("mnuUndo1")->setEnabled(on);
-    toolButton("butUndo")->setEnabled(on);
-}
-
-void MainWindow::setLockedBySlideShow(bool locked)
-{
-    action("mnuEffects")->setEnabled(!locked);
-    action("mnuEffects1")->setEnabled(!locked);
-    toolButton("btnEffect")->setEnabled(!locked);
-    action("mnuFollows")->setEnabled(!locked);
-    toolButton("btnFollow")->setEnabled(!locked);
 }
 
 // ---------------------------------------------------------------- layout
@@ -430,7 +231,7 @@ void MainWindow::relayout()
     const int P = stripPanelHeight();
 
     m_stripPanel->setGeometry(2, 32, 161, std::max(P, 0));
-    m_btnDown->setGeometry(2, P + 32, 161, 16);
+    m_downButton->setGeometry(2, P + 32, 161, 16);
     m_commentLabel->setGeometry(0, ch - 17 - 19, cw, 19);
     m_statusBar->setGeometry(0, ch - 17, cw, 17);
     m_statusPanels[0]->setGeometry(0, 0, 163, 17);
@@ -446,15 +247,13 @@ void MainWindow::relayout()
             m_mainImage->resize(std::max(W - 180, 0), std::max(P - 4, 0));
     }
 
-    m_session->setCurrentSlot(1);
-    placeShape(1);
-
-    const int old = SlotCount();
     const int count = std::clamp(P / 130, 0, int(MaxSlots));
-    if (count > old)
-        createSlots(old + 1, count);
-    while (SlotCount() > count)
+    if (count > slotCount())
+        createSlots(slotCount() + 1, count);
+    while (slotCount() > count)
         delete m_slots.takeLast();
+    m_session->strip().setSlotCount(count);
+    placeHighlight();
 
     const QStringList failures = loadSlotPictures();
     if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
@@ -472,27 +271,6 @@ void MainWindow::relayout()
         throw AppError(news.join(QLatin1Char('\n')));
 }
 
-QStringList MainWindow::loadSlotPictures()
-{
-    // A picture that can't be read leaves its slot empty; the other slots
-    // and the steps after them still get done.
-    QStringList failures;
-    for (int i = 1; i <= SlotCount(); ++i) {
-        ThumbSlot* s = slot(i);
-        const int e = m_session->firstIndex() + i;
-        if (e <= m_session->entryCount()) {
-            s->setHint(m_session->entry(e).Comment);
-            s->setEnabled(true);
-            try {
-                loadSlot(s, m_session->entry(e));
-            } catch (const AppError& error) {
-                failures << error.text();
-            }
-        }
-    }
-    return failures;
-}
-
 void MainWindow::scrollArea(bool fullScreen)
 {
     const int cw = m_central->width();
@@ -500,7 +278,8 @@ void MainWindow::scrollArea(bool fullScreen)
     if (fullScreen)
         m_imageScroller->setGeometry(0, 0, cw, std::max(ch - 19 - 17, 0));
     else
-        m_imageScroller->setGeometry(168, 32, std::max(cw + FrameWidth - 176, 0), std::max(stripPanelHeight(), 0));
+        m_imageScroller->setGeometry(168, 32, std::max(cw + FrameWidth - 176, 0),
+                                     std::max(stripPanelHeight(), 0));
     m_imageScroller->raise();
     if (!fullScreen) {
         m_stripPanel->raise();
@@ -508,139 +287,43 @@ void MainWindow::scrollArea(bool fullScreen)
     }
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
-
 // ---------------------------------------------------------------- texts
 
-void MainWindow::placeShape(int slotNumber) { m_highlight->move(6, 6 + 153 * (slotNumber - 1)); }
+void MainWindow::placeHighlight()
+{
+    m_highlight->move(6, 6 + 153 * (m_session->strip().currentSlot() - 1));
+}
 
 void MainWindow::updateNavButtons()
 {
-    const int c = m_session->currentEntry();
-    const bool open = m_session->entryCount() > 0;
-    m_btnUp->setEnabled(open && c > 1);
-    m_btnDown->setEnabled(open && c < m_session->entryCount());
+    m_upButton->setEnabled(m_session->strip().canGoBack());
+    m_downButton->setEnabled(m_session->strip().canGoForward());
+}
+
+QString MainWindow::positionText(int entry) const
+{
+    return m_session->texts().ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
+           QString::number(m_session->entryCount());
 }
 
 void MainWindow::updatePositionTexts(int entry)
 {
-    m_statusPanels[1]->setText(m_session->texts.ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
-                               QString::number(m_session->entryCount()));
+    m_statusPanels[1]->setText(positionText(entry));
     QString file =
         entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString();
     // A picture that decoded only in part says so beside its name.
     const PictureDamage damage = m_mainImage->picture().knownDamage();
     if (!file.isEmpty() && damage != PictureDamage::None)
-        file += QStringLiteral(" \u2014 ") + m_session->texts.DamagedNote.arg(damageReason(damage));
+        file += QStringLiteral(" \u2014 ") + m_session->texts().DamagedNote.arg(damageReason(damage));
     m_statusPanels[2]->setText(file);
 }
 
 void MainWindow::applyWindowTitle()
 {
-    setWindowTitle(m_session->collectionFileName().isEmpty() ? m_session->texts.TitleText
-                                                        : m_session->collectionFileName() + QStringLiteral(" - ") +
-                                                              m_session->texts.TitleText);
-}
-
-void MainWindow::showSlot(int n)
-{
-    if (n < 1 || n > SlotCount())
-        return;
-    ThumbSlot* s = slot(n);
-    if (s->picture().isEmpty())
-        m_mainImage->clearPicture();
-    else
-        m_mainImage->setPicture(s->picture(), s->standIn());
-    m_shownEntry = m_session->firstIndex() + n;
-    // What was decoded ahead shows at once; the rest is asked for.
-    updateDecodes();
-    m_commentLabel->setText(s->hint());
-    if (m_peers.comments)
-        m_peers.comments->setCommentText(s->hint());
-    updatePositionTexts(m_session->firstIndex() + n);
-}
-
-// ---------------------------------------------------------------- collection
-
-void MainWindow::newCollection()
-{
-    if (!m_peers.editor)
-        return;
-    m_peers.editor->setWindowTitle(m_session->texts.NewCollectionCaption);
-    m_session->newCollectionMode = true;
-    m_peers.editor->clearPreview();
-    CollectionListModel* list = m_peers.editor->list();
-    // Only while the list still holds the open collection may it be written
-    // back: rows of an unsaved new collection never replace its entries.
-    // An unchanged list is not written, so what the reader skips survives.
-    if (!m_session->collectionFileName().isEmpty() && list->entryCount() > 0 &&
-        m_peers.editor->listHoldsCollection(m_session->collectionFileName()) &&
-        !collectionHolds(m_session->collectionFileName(), list->entries()))
-        writeCollection(m_session->collectionFileName(), list->entries());
-    list->clear();
-    m_peers.editor->markListAsNew();
-    m_peers.editor->show();
-    m_peers.editor->raise();
-    m_peers.editor->activateWindow();
-}
-
-void MainWindow::editCollection()
-{
-    if (!m_peers.editor || m_session->collectionFileName().isEmpty())
-        return;
-    m_peers.editor->setWindowTitle(m_session->texts.AddDeleteCaption);
-    CollectionListModel* list = m_peers.editor->list();
-    for (int e = 1; e <= m_session->entryCount(); ++e)
-        list->appendDeferred(m_session->entry(e));
-    list->flush();
-    m_session->newCollectionMode = false;
-    m_peers.editor->show();
-    m_peers.editor->raise();
-    m_peers.editor->activateWindow();
-    if (list->entryCount() > 0 && !list->entry(0).FileName.isEmpty()) {
-        m_peers.editor->enableDelete(true);
-        m_peers.editor->previewRow(0);
-        m_session->reopenWithoutDialog = true;
-        openCollectionFile();
-    }
-}
-
-// ---------------------------------------------------------------- navigation
-
-// ---------------------------------------------------------------- view modes
-
-// ---------------------------------------------------------------- other commands
-
-void MainWindow::toggleComments()
-{
-    if (!m_peers.comments)
-        return;
-    if (m_peers.comments->isVisible()) {
-        m_peers.comments->hide();
-    } else {
-        m_peers.comments->show();
-        m_peers.comments->raise();
-    }
-}
-
-void MainWindow::showHelp() { showHelpContents(this); }
-
-void MainWindow::showAbout()
-{
-    if (!m_peers.about)
-        return;
-    m_peers.about->show();
-    m_peers.about->raise();
-    m_peers.about->activateWindow();
-}
-
-void MainWindow::quit() { close(); }
-
-void MainWindow::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-    // Closing the main window ends the program, hidden windows included.
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    const ProgramTexts& t = m_session->texts();
+    setWindowTitle(m_session->collectionFileName().isEmpty()
+                       ? t.TitleText
+                       : m_session->collectionFileName() + QStringLiteral(" - ") + t.TitleText);
 }
 
 // ---------------------------------------------------------------- colours and fonts
@@ -648,11 +331,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::setStripColor(const QColor& color)
 {
     setBackground(m_stripPanel, color);
-    static_cast<ShapeFrame*>(m_highlight)->fill = color;
-    m_highlight->update();
+    static_cast<HighlightFrame*>(m_highlight)->setFill(color);
 }
 
-void MainWindow::setMainColor(const QColor& color) { setBackground(m_imageScroller->viewport(), color); }
+void MainWindow::setMainColor(const QColor& color)
+{
+    setBackground(m_imageScroller->viewport(), color);
+}
 
 void MainWindow::setCommentFont(const QFont& font, const QColor& color)
 {
@@ -676,10 +361,7 @@ bool MainWindow::event(QEvent* event)
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_central && event->type() == QEvent::Resize) {
-        if (m_opening)
-            m_resizePending = true;
-        else
-            runCommand([this] { relayout(); });
+        runCommand([this] { relayout(); });
         return false;
     }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !QApplication::activePopupWidget()) {
@@ -693,4 +375,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    // Closing the main window ends the program, hidden windows included.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -1,38 +1,32 @@
 #pragma once
-// The main window: thumbnail strip, main image and commands. What is open
-// and where it stands lives in the ViewerSession it is created with.
+// The main window: thumbnail strip, main image, comment line, status bar
+// and the commands. What is open, where the strip stands, which commands
+// can run and when the slide show steps is the ViewerSession's to decide;
+// the window shows it and hands it the user's input.
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
-#include "settings/UiText.h"
 #include "viewer/DecodeAhead.h"
+#include "viewer/SlideShow.h"
 #include "viewer/ViewerSession.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 
-#include <exception>
-
-class QAction;
-class QMenu;
+class QFrame;
 class QScrollArea;
 class QToolButton;
-class QFrame;
-class MainImage;
-class ThumbSlot;
-class CollectionListModel;
-class EffectsDialog;
-class CollectionEditor;
 class AboutBox;
+class CollectionEditor;
 class CommentsWindow;
+class EffectsDialog;
+class HelpBinding;
+class MainCommands;
+class MainImage;
 class SettingsDialog;
-class QWidget;
+class ThumbSlot;
 
-
-
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private SlideShowView {
     Q_OBJECT
 public:
     static constexpr int MaxSlots = 10;
@@ -42,18 +36,30 @@ public:
     static constexpr int NonClientHeight = 46;
 
     explicit MainWindow(ViewerSession& session, QWidget* parent = nullptr);
-    ViewerSession& session() const { return *m_session; }
     ~MainWindow() override;
+    ViewerSession& session() const { return *m_session; }
+
+    // The other windows, which the main window's commands open.
+    struct Peers {
+        QPointer<EffectsDialog> effects;
+        QPointer<CollectionEditor> editor;
+        QPointer<AboutBox> about;
+        QPointer<SettingsDialog> settings;
+        QPointer<CommentsWindow> comments;
+        HelpBinding* help = nullptr;
+    };
+    void setPeers(const Peers& peers) { m_peers = peers; }
 
     // Commands.
+    void run(ViewerCommand command);
     void openCollectionFile();
     void newCollection();
     void editCollection();
-    void scrollDown();
-    void scrollUp();
+    // Next and Previous: the Down and Up keys and the strip's buttons.
+    void stepForward();
+    void stepBack();
     void selectSlot(int slot);
     void toggleFollowMode();
-    void toggleFollowModeFromButton();
     void showActualSize();
     void fitCentred();
     void fitTopLeft();
@@ -65,9 +71,6 @@ public:
     void rotateRight();
     void showEffects();
     void undo();
-    void undoRun();
-    void toggleSlideShow();
-    void nextSlide();
     void toggleComments();
     void showSettings();
     void showHelp();
@@ -77,18 +80,6 @@ public:
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     void relayout();
 
-    // The other windows, which the main window's commands open.
-    struct Peers {
-        QPointer<EffectsDialog> effects;
-        QPointer<CollectionEditor> editor;
-        QPointer<AboutBox> about;
-        QPointer<SettingsDialog> settings;
-        QPointer<CommentsWindow> comments;
-    };
-    void setPeers(const Peers& peers) { m_peers = peers; }
-    // A new collection got its file: the commands that edit it apply.
-    void enableCollectionEditing();
-
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
     // Pictures decoded for the main image, the one shown and those beside it.
@@ -97,21 +88,18 @@ public:
     void pictureFileChanged(const QString& path);
 
     // Its parts, for the application and for tests.
-    int SlotCount() const { return int(m_slots.size()); }
+    MainCommands& commands() const { return *m_commands; }
+    int slotCount() const { return int(m_slots.size()); }
     ThumbSlot* slot(int n) const { return m_slots.at(n - 1); }
-    MainImage* Image1() const { return m_mainImage; }
-    QScrollArea* BordShape() const { return m_imageScroller; }
-    QWidget* Panel1() const { return m_stripPanel; }
-    QFrame* ShapeCur() const { return m_highlight; }
-    QToolButton* BtnUp() const { return m_btnUp; }
-    QToolButton* BtnDown() const { return m_btnDown; }
-    QLabel* LabelComent() const { return m_commentLabel; }
+    MainImage* mainImage() const { return m_mainImage; }
+    QScrollArea* imageArea() const { return m_imageScroller; }
+    QWidget* stripPanel() const { return m_stripPanel; }
+    QFrame* highlightFrame() const { return m_highlight; }
+    QToolButton* upButton() const { return m_upButton; }
+    QToolButton* downButton() const { return m_downButton; }
+    QLabel* commentLine() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
-    QTimer* TimerSlide() const { return m_slideTimer; }
-    int ZoomStep() const { return m_zoomStep; }
     bool isFullScreenMode() const { return m_fullScreen; }
-    QAction* action(const char* name) const;
-    QToolButton* toolButton(const char* name) const;
     // The strip panel's height: the outer window height less 130.
     int stripPanelHeight() const;
     // Sizes the window so that its outer size, as the layout rules count
@@ -119,79 +107,78 @@ public:
     void setOuterSize(int W, int H);
     QSize outerSize() const;
 
-    void setUndoEnabled(bool on);
-
-    // How long a long open reads before it lets the window repaint, first
-    // and then again (milliseconds).
-    void setOpenSyncTimes(int firstMs, int laterMs)
+    // How long a long open takes entries before it shows how far it got,
+    // first and then again (milliseconds).
+    void setOpenProgressIntervals(int firstMs, int laterMs)
     {
-        m_syncFirstMs = firstMs;
-        m_syncLaterMs = laterMs;
+        m_progressFirstMs = firstMs;
+        m_progressLaterMs = laterMs;
     }
 
-    // Colours from the settings.
+    // Colours and the comment font from the settings.
     void setStripColor(const QColor& color);
     void setMainColor(const QColor& color);
     void setCommentFont(const QFont& font, const QColor& color);
-    // How JPEGs are read from now on; the pictures on screen follow at once.
-    void setExifOrientation(ExifOrientation exif);
-    ExifOrientation exifOrientation() const { return m_exifOrientation; }
-
 
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // SlideShowView: what the slide show does on screen.
+    bool atLastEntry() const override;
+    void showNextSlide() override;
+    bool isFullScreen() const override { return m_fullScreen; }
+    void enterFullScreen() override;
+    void followCursor() override;
+    void tellFinished() override;
+    void tellError(const QString& text) override;
+    void playSound(const QString& path) override;
+    void stopSound() override;
+
     void buildContents();
-    // The strip's scroll buttons, the strip and main picture, the status panels.
     void createNavButtons();
     void createPictureArea();
     void createStatusBar();
-    void openCollection();
-    // The steps of an open: the path, the state reset, each entry read, the end.
-    QString chooseCollectionPath();
-    CollectionListModel* startCollection(const QString& path);
-    void takeEntry(int k, const CollectionEntry& e, CollectionListModel* list, std::exception_ptr& pictureFailure);
-    void finishCollection();
-    void syncOpeningWindow(CollectionListModel* list);
-    void createActions();
-    void createMenus();
-    void createToolBar();
     void createSlots(int from, int to);
-    QAction* makeAction(const char* name, const QString& caption, const QString& shortcut,
-                        const QString& hint, void (MainWindow::*handler)());
-    QToolButton* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
-                                void (MainWindow::*handler)(), int x);
-
     void connectSession();
-    // Reads the strip's pictures again from their files.
+    void connectDecoder();
+    void showCommandStates();
+
+    // The open, driven step by step (OpenCollection.cpp).
+    QString chooseCollectionPath();
+    void loadOpeningSlot(int slot, const CollectionEntry& e);
+    void showFirstEntry();
+    void showOpenProgress();
+    void finishShowingCollection();
+
+    // The strip and the main image's pictures.
+    void showStep(const StripModel::Step& step);
     void reloadStrip();
-    // Fills each slot that has an entry; returns the texts of the pictures that failed.
     QStringList loadSlotPictures();
-    void showReplacedPicture(const Picture& now);
     // Reads entry `e`'s picture into slot `s`, from what was decoded ahead
     // when its file is unchanged since.
     void loadSlot(ThumbSlot* s, const CollectionEntry& e);
+    void showReplacedPicture(const Picture& now);
+    void rotateCurrent(int angle);
+    void followExifOrientation(ExifOrientation exif);
     // Asks for the main image's pixels and for the entries beside it.
     void updateDecodes();
-    void connectDecoder();
-    void placeShape(int slot);
+    void placeHighlight();
     void updateNavButtons();
+    // "Image: 3 / 12", and the entry's file name beside it.
+    QString positionText(int entry) const;
     void updatePositionTexts(int entry);
-    void setCollectionCommandsEnabled(bool on);
-    void refreshLabels();
     void applyWindowTitle();
     void scrollArea(bool fullScreen);
-    void setLockedBySlideShow(bool locked);
 
     ViewerSession* m_session;
     Peers m_peers;
+    MainCommands* m_commands = nullptr;
     QWidget* m_central = nullptr;
-    QToolButton* m_btnUp = nullptr;
-    QToolButton* m_btnDown = nullptr;
+    QToolButton* m_upButton = nullptr;
+    QToolButton* m_downButton = nullptr;
     QWidget* m_stripPanel = nullptr;
     QFrame* m_highlight = nullptr;
     QWidget* m_toolBar = nullptr;
@@ -200,21 +187,14 @@ private:
     QLabel* m_commentLabel = nullptr;
     QWidget* m_statusBar = nullptr;
     QLabel* m_statusPanels[3] = {};
-    QTimer* m_slideTimer = nullptr;
-    QMenu* m_imageMenu = nullptr;
-    QMenu* m_viewModeMenu = nullptr;
     QList<ThumbSlot*> m_slots;
     DecodeAhead* m_decoder = nullptr;
-    int m_shownEntry = 0;    // whose picture the main image shows
     Picture m_failedPicture; // told once, not decoded again
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
-    bool m_opening = false;
-    bool m_resizePending = false;
-    int m_syncFirstMs = 1000;
-    int m_syncLaterMs = 250;
+    int m_progressFirstMs = 1000;
+    int m_progressLaterMs = 250;
     QStringList m_layoutFailures; // told already, while they last
-    ExifOrientation m_exifOrientation = ExifOrientation::Apply;
 };

@@ -1,88 +1,84 @@
-// Moving through the collection: the strip's buttons, its slots and the keys.
+// Moving through the collection: the strip's buttons, its slots and the
+// keys. The strip model decides each step; the window shows it.
 #include "ui/main/MainWindow.h"
 
 #include "ui/common/CommentsWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 
-#include <QAction>
-#include <QToolButton>
-
-void MainWindow::scrollDown()
+void MainWindow::stepForward()
 {
-    const int c = m_session->currentEntry();
-    if (m_session->entryCount() < 1 || c >= m_session->entryCount())
-        return;
-    if (c == m_session->entryCount() - 1)
-        m_btnDown->setEnabled(false);
-    if (m_session->currentSlot() >= SlotCount()) {
-        m_session->setFirstIndex(m_session->firstIndex() + 1);
-        m_btnUp->setEnabled(true);
-        for (int i = 1; i <= SlotCount() - 1; ++i) {
-            slot(i)->takePicture(*slot(i + 1));
-            slot(i)->setHint(m_session->entry(m_session->firstIndex() + i).Comment);
-        }
-        ThumbSlot* last = slot(SlotCount());
-        const CollectionEntry& e = m_session->entry(m_session->firstIndex() + SlotCount());
-        last->setHint(e.Comment);
-        loadSlot(last, e);
-    } else {
-        m_session->setCurrentSlot(m_session->currentSlot() + 1);
-        placeShape(m_session->currentSlot());
-        m_btnUp->setEnabled(true);
-    }
-    if (m_session->followsCursor())
-        showSlot(m_session->currentSlot());
+    showStep(m_session->strip().next());
 }
 
-void MainWindow::scrollUp()
+void MainWindow::stepBack()
 {
-    const int c = m_session->currentEntry();
-    if (m_session->entryCount() < 1 || c <= 1)
+    showStep(m_session->strip().previous());
+}
+
+void MainWindow::showStep(const StripModel::Step& step)
+{
+    const StripModel& strip = m_session->strip();
+    if (step.kind == StripModel::Step::None)
         return;
-    if (c == 2)
-        m_btnUp->setEnabled(false);
-    if (m_session->currentSlot() <= 1) {
-        m_session->setFirstIndex(m_session->firstIndex() - 1);
-        m_btnDown->setEnabled(true);
-        for (int i = SlotCount(); i >= 2; --i) {
-            slot(i)->takePicture(*slot(i - 1));
-            slot(i)->setHint(m_session->entry(m_session->firstIndex() + i).Comment);
+    updateNavButtons();
+    if (step.kind == StripModel::Step::Scroll) {
+        // Every slot takes its neighbour's picture; one file is read.
+        const int n = slotCount();
+        const bool forward = step.loadSlot == n;
+        for (int k = 1; k < n; ++k) {
+            const int i = forward ? k : n + 1 - k;
+            slot(i)->takePicture(*slot(forward ? i + 1 : i - 1));
+            const int e = strip.entryInSlot(i);
+            slot(i)->setHint(e ? m_session->entry(e).Comment : QString());
         }
-        ThumbSlot* first = slot(1);
-        const CollectionEntry& e = m_session->entry(m_session->firstIndex() + 1);
-        first->setHint(e.Comment);
-        loadSlot(first, e);
+        if (step.loadSlot >= 1) {
+            ThumbSlot* s = slot(step.loadSlot);
+            const CollectionEntry& e = m_session->entry(step.loadEntry);
+            s->setHint(e.Comment);
+            loadSlot(s, e);
+        }
     } else {
-        m_session->setCurrentSlot(m_session->currentSlot() - 1);
-        placeShape(m_session->currentSlot());
-        m_btnDown->setEnabled(true);
+        placeHighlight();
     }
     if (m_session->followsCursor())
-        showSlot(m_session->currentSlot());
+        showSlot(strip.currentSlot());
 }
 
 void MainWindow::selectSlot(int n)
 {
-    if (n < 1 || n > SlotCount() || !slot(n)->isEnabled())
+    if (n < 1 || n > slotCount() || m_session->strip().entryInSlot(n) == 0)
         return;
     showActualSize();
     showSlot(n);
-    m_session->setCurrentSlot(n);
-    placeShape(n);
+    m_session->strip().select(n);
+    placeHighlight();
     updateNavButtons();
-    updatePositionTexts(m_session->firstIndex() + n);
+    updatePositionTexts(m_session->strip().entryInSlot(n));
+}
+
+void MainWindow::showSlot(int n)
+{
+    if (n < 1 || n > slotCount())
+        return;
+    const int entry = m_session->strip().firstIndex() + n;
+    ThumbSlot* s = slot(n);
+    if (s->picture().isEmpty())
+        m_mainImage->clearPicture();
+    else
+        m_mainImage->setPicture(s->picture(), s->standIn());
+    m_session->strip().setShownEntry(entry);
+    // What was decoded ahead shows at once; the rest is asked for.
+    updateDecodes();
+    m_commentLabel->setText(s->hint());
+    if (m_peers.comments)
+        m_peers.comments->setCommentText(s->hint());
+    updatePositionTexts(entry);
 }
 
 void MainWindow::toggleFollowMode()
 {
     m_session->setFollowsCursor(!m_session->followsCursor());
-}
-
-void MainWindow::toggleFollowModeFromButton()
-{
-    toggleFollowMode();
-    toolButton("btnFollow")->setChecked(action("mnuFollows")->isChecked());
 }
 
 bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
@@ -101,13 +97,11 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
         return true;
     case Qt::Key_Down:
     case Qt::Key_Space:
-        if (m_btnDown->isEnabled())
-            scrollDown();
+        stepForward();
         return true;
     case Qt::Key_Up:
     case Qt::Key_Backspace:
-        if (m_btnUp->isEnabled())
-            scrollUp();
+        stepBack();
         return true;
     case Qt::Key_Escape:
         if (m_fullScreen)
@@ -116,7 +110,7 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
-            showSlot(m_session->currentSlot());
+            showSlot(m_session->strip().currentSlot());
         return true;
     default:
         return false;

@@ -1,117 +1,85 @@
 // The main window's commands that change pictures: rotation, effects, undo.
+#include "ui/main/MainWindow.h"
+
 #include "effects/PictureWrite.h"
 #include "ui/common/Dialogs.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/main/MainImage.h"
-#include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
-
-namespace {
-
-void rotateCurrent(MainWindow& w, int angle)
-{
-    if (w.session().entryCount() < 1 || w.session().currentEntry() > w.session().entryCount())
-        return;
-    ThumbSlot* s = w.slot(w.session().currentSlot());
-    w.Image1()->setPicture(s->picture(), s->standIn());
-    w.LabelComent()->setText(s->hint());
-    // The file is written before anything in memory changes, so a failed
-    // write leaves slot, main image and file all holding the old picture.
-    const QString path = w.session().entry(w.session().currentEntry()).FileName;
-    const Picture turned = rotatePictureFile(s->picture(), path, angle);
-    w.pictureFileChanged(path);
-    s->setPicture(turned);
-    w.Image1()->setPicture(turned, s->standIn());
-}
-
-} // namespace
-
-void MainWindow::setExifOrientation(ExifOrientation exif)
-{
-    if (exif == m_exifOrientation)
-        return;
-    m_exifOrientation = exif;
-    // The pictures held keep their bytes; only the way they decode changes.
-    const ThumbSlot* shown = nullptr;
-    for (ThumbSlot* s : m_slots) {
-        if (s->picture().isEmpty())
-            continue;
-        if (!shown && s->picture().sharesDataWith(Image1()->picture()))
-            shown = s;
-        s->setPicture(s->picture().withExifOrientation(exif));
-    }
-    if (shown)
-        Image1()->setPicture(shown->picture(), shown->standIn());
-    else if (!Image1()->picture().isEmpty())
-        Image1()->setPicture(Image1()->picture().withExifOrientation(exif));
-    m_session->exifOrientation = exif;
-    ViewerSession::UndoRecord undo = m_session->undoRecord();
-    undo.picture = undo.picture.withExifOrientation(exif);
-    m_session->setUndoRecord(undo);
-}
 
 void MainWindow::rotateLeft()
 {
-    rotateCurrent(*this, 270);
+    rotateCurrent(270);
 }
 
 void MainWindow::rotateRight()
 {
-    rotateCurrent(*this, 90);
+    rotateCurrent(90);
+}
+
+void MainWindow::rotateCurrent(int angle)
+{
+    const StripModel& strip = m_session->strip();
+    if (strip.entryInSlot(strip.currentSlot()) == 0)
+        return;
+    ThumbSlot* s = slot(strip.currentSlot());
+    m_mainImage->setPicture(s->picture(), s->standIn());
+    m_commentLabel->setText(s->hint());
+    // The file is written before anything in memory changes, so a failed
+    // write leaves slot, main image and file all holding the old picture.
+    const QString path = m_session->entry(strip.currentEntry()).FileName;
+    const Picture turned = rotatePictureFile(s->picture(), path, angle);
+    pictureFileChanged(path);
+    s->setPicture(turned);
+    m_mainImage->setPicture(turned, s->standIn());
 }
 
 void MainWindow::showEffects()
 {
-    if (m_session->entryCount() < 1 || !m_peers.effects)
+    if (m_session->entryCount() < 1 || !m_peers.effects || slotCount() < 1)
         return;
-    if (m_session->currentSlot() < 1 || m_session->currentSlot() > SlotCount())
-        m_session->setCurrentSlot(1);
-    const ThumbSlot* current = slot(m_session->currentSlot());
-    Image1()->setPicture(current->picture(), current->standIn());
+    const ThumbSlot* current = slot(m_session->strip().currentSlot());
+    m_mainImage->setPicture(current->picture(), current->standIn());
     m_peers.effects->exec();
-}
-
-// Undo of an all-pictures run: every file it wrote that is still as it left
-// them comes back; the others are named in one message.
-void MainWindow::undoRun()
-{
-    const AllPicturesUndo::Result r = m_session->allPicturesUndo().restore();
-    m_session->clearUndo();
-    for (const QString& path : r.restored)
-        pictureFileChanged(path);
-    reloadStrip();
-    if (!r.changed.isEmpty())
-        dialogs().information(this, m_session->texts.NotRestoredMessage + QStringLiteral("\n\n") +
-                                        r.changed.join(QLatin1Char('\n')));
 }
 
 void MainWindow::undo()
 {
-    if (m_session->undoRestoresRun()) {
-        undoRun();
+    // Written first: a failed write leaves the strip and the main image as
+    // they were, and undo still available.
+    const QList<RestoredPicture> restored = m_session->undoHistory().undo();
+    if (restored.isEmpty())
         return;
+    const StripModel& strip = m_session->strip();
+    bool currentRestored = false;
+    QStringList leftAsTheyAre;
+    for (const RestoredPicture& r : restored) {
+        if (r.leftAsItIs) {
+            leftAsTheyAre.append(r.path);
+            continue;
+        }
+        pictureFileChanged(r.path);
+        for (int e = 1; e <= m_session->entryCount(); ++e) {
+            if (r.entry ? e != r.entry : m_session->entry(e).FileName != r.path)
+                continue;
+            if (const int i = strip.slotOfEntry(e)) {
+                if (r.picture.isEmpty())
+                    slot(i)->loadPicture(r.path, m_session->exifOrientation());
+                else
+                    slot(i)->setPicture(r.picture);
+            }
+            if (e == strip.currentEntry() && !r.picture.isEmpty()) {
+                m_mainImage->setPicture(r.picture, slot(strip.currentSlot())->standIn());
+                currentRestored = true;
+            }
+        }
     }
-    const ViewerSession::UndoRecord& undo = m_session->undoRecord();
-    const int e = undo.entry();
-    if (e < 1 || e > m_session->entryCount() || undo.picture.isEmpty())
-        return;
-    const QString path = m_session->entry(e).FileName;
-    // The snapshot goes back in the format the file's name promises, so a
-    // ".jpg" never receives bitmap bytes.
-    const Picture snapshot = pictureForFile(undo.picture, path);
-    snapshot.saveToFile(path);
-    pictureFileChanged(path);
-
-    const int shown = e - m_session->firstIndex();
-    if (shown >= 1 && shown <= SlotCount())
-        slot(shown)->setPicture(snapshot);
-    const ThumbSlot* current = slot(m_session->currentSlot());
-    if (m_session->currentEntry() == e) {
-        Image1()->setPicture(snapshot, current->standIn());
-    } else {
-        Image1()->setPicture(current->picture(), current->standIn());
-        statusPanel(1)->setText(m_session->texts.ImagePrefix + QString::number(m_session->currentEntry()) +
-                                QStringLiteral(" / ") + QString::number(m_session->entryCount()));
+    if (!currentRestored) {
+        const ThumbSlot* current = slot(strip.currentSlot());
+        m_mainImage->setPicture(current->picture(), current->standIn());
+        m_statusPanels[1]->setText(positionText(strip.currentEntry()));
     }
-    m_session->setUndoAvailable(false);
+    if (!leftAsTheyAre.isEmpty())
+        dialogs().information(this, m_session->texts().NotRestoredMessage + QStringLiteral("\n\n") +
+                                        leftAsTheyAre.join(QLatin1Char('\n')));
 }

@@ -1,20 +1,18 @@
 #include "ui/settings/SettingsDialog.h"
 
-#include "core/Errors.h"
 #include "core/TextEncoding.h"
 #include "platform/DataFolder.h"
-#include "ui/common/Dialogs.h"
 #include "platform/SystemColors.h"
-#include "settings/IniFile.h"
-#include "settings/SettingsTarget.h"
-#include "ui/common/UiTextWidgets.h"
+#include "settings/SettingsStore.h"
+#include "settings/UiText.h"
+#include "ui/common/Dialogs.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -113,9 +111,9 @@ QIcon swatch(const QColor& color)
 
 } // namespace
 
-SettingsDialog::SettingsDialog(SettingsTarget* target, const QString& settingsPath, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_target(target),
-      m_path(settingsPath)
+SettingsDialog::SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_store(store),
+      m_texts(texts)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings..."));
@@ -129,38 +127,30 @@ SettingsDialog::SettingsDialog(SettingsTarget* target, const QString& settingsPa
     buildControls();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    buildContents();
-}
-
-SettingsDialog::~SettingsDialog()
-{
-    try {
-        saveSettings();
-    } catch (const AppError& e) {
-        dialogs().error(nullptr, e.text());
-    }
+    showValues();
+    connectEdits();
 }
 
 void SettingsDialog::buildControls()
 {
-    TabControl1 = make<QTabBar>(this, "TabControl1", 4, 4, 378, 26);
-    TabControl1->setShape(QTabBar::RoundedNorth);
-    TabControl1->setDrawBase(false);
-    TabControl1->addTab(glyph("main"), QStringLiteral("Main"));
-    TabControl1->addTab(glyph("slides"), QStringLiteral("Slide Show"));
-    connect(TabControl1, &QTabBar::currentChanged, this, &SettingsDialog::TabControl1Change);
+    m_pageTabs = make<QTabBar>(this, "TabControl1", 4, 4, 378, 26);
+    m_pageTabs->setShape(QTabBar::RoundedNorth);
+    m_pageTabs->setDrawBase(false);
+    m_pageTabs->addTab(glyph("main"), QStringLiteral("Main"));
+    m_pageTabs->addTab(glyph("slides"), QStringLiteral("Slide Show"));
+    connect(m_pageTabs, &QTabBar::currentChanged, this, &SettingsDialog::showPage);
 
     buildMainPage();
     buildSlideShowPage();
 
     auto* line = make<QFrame>(this, "Bevel1", 4, 276, 378, 2);
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    btnOK = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
-    btnOK->setAutoRaise(true);
-    btnOK->setText(QStringLiteral("    OK"));
-    btnOK->setIcon(glyph("ok"));
-    btnOK->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(btnOK, &QToolButton::clicked, this, &SettingsDialog::applySettings);
+    m_okButton = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
+    m_okButton->setAutoRaise(true);
+    m_okButton->setText(QStringLiteral("    OK"));
+    m_okButton->setIcon(glyph("ok"));
+    m_okButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(m_okButton, &QToolButton::clicked, this, &SettingsDialog::applySettings);
 
     // The dialog sees every key before its controls: Esc and Enter close it
     // from wherever the focus is.
@@ -171,90 +161,91 @@ void SettingsDialog::buildControls()
 void SettingsDialog::buildMainPage()
 {
     // Page "Main".
-    Panel1 = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
-    label(Panel1, "Label5", QStringLiteral("Language:"), 8, 10, 60);
-    ComboLng = make<QComboBox>(Panel1, "ComboLng", 70, 6, 108, 22);
-    ComboLng->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
-    connect(ComboLng, &QComboBox::activated, this, &SettingsDialog::ComboLngChange);
+    m_mainPage = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
+    label(m_mainPage, "Label5", QStringLiteral("Language:"), 8, 10, 60);
+    m_languageBox = make<QComboBox>(m_mainPage, "ComboLng", 70, 6, 108, 22);
+    m_languageBox->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
+    connect(m_languageBox, &QComboBox::activated, this, &SettingsDialog::chooseLanguage);
     // The code page of text files written on Windows; empty for the locale's.
-    label(Panel1, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
-    ComboCodePage = make<QComboBox>(Panel1, "ComboCodePage", 252, 6, 118, 22);
-    ComboCodePage->setEditable(true);
+    label(m_mainPage, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
+    m_codePageBox = make<QComboBox>(m_mainPage, "ComboCodePage", 252, 6, 118, 22);
+    m_codePageBox->setEditable(true);
     for (int page = 1250; page <= 1258; ++page)
-        ComboCodePage->addItem(QStringLiteral("windows-%1").arg(page));
-    ComboCodePage->lineEdit()->setPlaceholderText(QString::fromLatin1(localeCodePage()));
+        m_codePageBox->addItem(QStringLiteral("windows-%1").arg(page));
+    m_codePageBox->lineEdit()->setPlaceholderText(QString::fromLatin1(localeCodePage()));
 
     buildCommentsGroup();
 
-    auto* GroupBox2 = make<QGroupBox>(Panel1, "GroupBox2", 4, 140, 370, 76);
-    GroupBox2->setTitle(QStringLiteral("Colors"));
-    label(GroupBox2, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
-    ColorBoxPrev = make<QComboBox>(GroupBox2, "ColorBoxPrev", 184, 20, 178, 22);
-    label(GroupBox2, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
-    ColorBoxMain = make<QComboBox>(GroupBox2, "ColorBoxMain", 184, 46, 178, 22);
-    for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
+    auto* colorsGroup = make<QGroupBox>(m_mainPage, "GroupBox2", 4, 140, 370, 76);
+    colorsGroup->setTitle(QStringLiteral("Colors"));
+    label(colorsGroup, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
+    m_stripColorBox = make<QComboBox>(colorsGroup, "ColorBoxPrev", 184, 20, 178, 22);
+    label(colorsGroup, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
+    m_mainColorBox = make<QComboBox>(colorsGroup, "ColorBoxMain", 184, 46, 178, 22);
+    for (QComboBox* box : {m_stripColorBox, m_mainColorBox}) {
         fillColorBox(box);
         selectColor(box, 0xFFFFFF);
-        connect(box, &QComboBox::activated, this, [this, box] { ColorBoxChange(box); });
+        connect(box, &QComboBox::activated, this, [this, box] { colorChosen(box); });
     }
-    chkAutoOrient = make<QCheckBox>(Panel1, "chkAutoOrient", 12, 218, 358, 20);
-    chkAutoOrient->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
-    chkAutoOrient->setChecked(true);
+    m_autoOrientBox = make<QCheckBox>(m_mainPage, "chkAutoOrient", 12, 218, 358, 20);
+    m_autoOrientBox->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
+    m_autoOrientBox->setChecked(true);
 }
 
 void SettingsDialog::buildCommentsGroup()
 {
-    auto* GroupBox1 = make<QGroupBox>(Panel1, "GroupBox1", 4, 32, 370, 106);
-    GroupBox1->setTitle(QStringLiteral("Comments"));
-    SpeedButton2 = make<QToolButton>(GroupBox1, "SpeedButton2", 8, 22, 200, 24);
-    SpeedButton2->setAutoRaise(true);
-    SpeedButton2->setIcon(glyph("font"));
-    SpeedButton2->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    SpeedButton2->setText(QStringLiteral("   Choose comment's label font"));
-    connect(SpeedButton2, &QToolButton::clicked, this, &SettingsDialog::chooseCommentFont);
-    lblCurFont = make<QLabel>(GroupBox1, "lblCurFont", 216, 16, 145, 41);
-    lblCurFont->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    lblCurFont->setAlignment(Qt::AlignCenter);
+    auto* commentsGroup = make<QGroupBox>(m_mainPage, "GroupBox1", 4, 32, 370, 106);
+    commentsGroup->setTitle(QStringLiteral("Comments"));
+    m_fontButton = make<QToolButton>(commentsGroup, "SpeedButton2", 8, 22, 200, 24);
+    m_fontButton->setAutoRaise(true);
+    m_fontButton->setIcon(glyph("font"));
+    m_fontButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_fontButton->setText(QStringLiteral("   Choose comment's label font"));
+    connect(m_fontButton, &QToolButton::clicked, this, &SettingsDialog::chooseCommentFont);
+    m_fontPreview = make<QLabel>(commentsGroup, "lblCurFont", 216, 16, 145, 41);
+    m_fontPreview->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_fontPreview->setAlignment(Qt::AlignCenter);
     // A long comment wraps in the sample rather than losing both its ends.
-    lblCurFont->setWordWrap(true);
-    lblCurFont->setText(FontPreview);
-    label(GroupBox1, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
-    TranspBar = make<QSlider>(GroupBox1, "TranspBar", 8, 78, 354, 26);
-    TranspBar->setOrientation(Qt::Horizontal);
-    TranspBar->setRange(0, 255);
-    TranspBar->setTickInterval(20);
-    TranspBar->setTickPosition(QSlider::TicksAbove);
-    TranspBar->setValue(255);
+    m_fontPreview->setWordWrap(true);
+    m_fontPreview->setText(FontPreview);
+    label(commentsGroup, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
+    m_transparencySlider = make<QSlider>(commentsGroup, "TranspBar", 8, 78, 354, 26);
+    m_transparencySlider->setOrientation(Qt::Horizontal);
+    m_transparencySlider->setRange(0, 255);
+    m_transparencySlider->setTickInterval(20);
+    m_transparencySlider->setTickPosition(QSlider::TicksAbove);
+    m_transparencySlider->setValue(255);
 }
 
 void SettingsDialog::buildSlideShowPage()
 {
     // Page "Slide Show".
-    Panel2 = make<QFrame>(this, "Panel2", 4, 32, 378, 238);
-    Panel2->hide();
-    auto* GroupBox3 = make<QGroupBox>(Panel2, "GroupBox3", 4, 4, 370, 200);
-    label(GroupBox3, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
-    edDelay = make<QLineEdit>(GroupBox3, "edDelay", 184, 16, 40, 22);
+    m_slideShowPage = make<QFrame>(this, "Panel2", 4, 32, 378, 238);
+    m_slideShowPage->hide();
+    auto* slideShowGroup = make<QGroupBox>(m_slideShowPage, "GroupBox3", 4, 4, 370, 200);
+    label(slideShowGroup, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
+    m_delayEdit = make<QLineEdit>(slideShowGroup, "edDelay", 184, 16, 40, 22);
     // Two characters for what is typed or pasted; a longer value loaded
     // from the file stays whole (a length limit would cut it).
-    edDelay->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,2}")), edDelay));
-    edDelay->setText(QStringLiteral("5"));
-    edDelay->installEventFilter(this);
-    chkAuto = make<WrappingCheckBox>(GroupBox3, "chkAuto", 8, 48, 354, 36);
-    chkAuto->setText(QStringLiteral("Automatically switch to the Full Screen mode when slide show starts"));
-    chkAuto->setChecked(true);
-    chkBckgr = make<QCheckBox>(GroupBox3, "chkBckgr", 8, 92, 354, 20);
-    chkBckgr->setText(QStringLiteral("Play background sound (WAV):"));
-    connect(chkBckgr, &QCheckBox::toggled, this, &SettingsDialog::updateSoundControls);
-    wavName = make<QLineEdit>(GroupBox3, "wavName", 8, 118, 324, 22);
-    wavName->setEnabled(false);
-    btnBrowse = make<QToolButton>(GroupBox3, "btnBrowse", 336, 118, 26, 22);
-    btnBrowse->setAutoRaise(true);
-    btnBrowse->setText(QStringLiteral("..."));
-    btnBrowse->setIcon(glyph("open"));
-    btnBrowse->setEnabled(false);
-    connect(btnBrowse, &QToolButton::clicked, this, &SettingsDialog::chooseSoundFile);
+    m_delayEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,2}")), m_delayEdit));
+    m_delayEdit->setText(QStringLiteral("5"));
+    m_delayEdit->installEventFilter(this);
+    m_fullScreenBox = make<WrappingCheckBox>(slideShowGroup, "chkAuto", 8, 48, 354, 36);
+    m_fullScreenBox->setText(
+        QStringLiteral("Automatically switch to the Full Screen mode when slide show starts"));
+    m_fullScreenBox->setChecked(true);
+    m_soundBox = make<QCheckBox>(slideShowGroup, "chkBckgr", 8, 92, 354, 20);
+    m_soundBox->setText(QStringLiteral("Play background sound (WAV):"));
+    connect(m_soundBox, &QCheckBox::toggled, this, &SettingsDialog::updateSoundControls);
+    m_soundEdit = make<QLineEdit>(slideShowGroup, "wavName", 8, 118, 324, 22);
+    m_soundEdit->setEnabled(false);
+    m_browseButton = make<QToolButton>(slideShowGroup, "btnBrowse", 336, 118, 26, 22);
+    m_browseButton->setAutoRaise(true);
+    m_browseButton->setText(QStringLiteral("..."));
+    m_browseButton->setIcon(glyph("open"));
+    m_browseButton->setEnabled(false);
+    connect(m_browseButton, &QToolButton::clicked, this, &SettingsDialog::chooseSoundFile);
 }
 
 void SettingsDialog::fillColorBox(QComboBox* box)
@@ -282,7 +273,7 @@ qint32 SettingsDialog::selectedColor(const QComboBox* box) const
     return v.isValid() ? v.value<qint32>() : qint32(0xFFFFFF);
 }
 
-void SettingsDialog::ColorBoxChange(QComboBox* box)
+void SettingsDialog::colorChosen(QComboBox* box)
 {
     if (box->currentData().isValid())
         return;
@@ -296,49 +287,63 @@ void SettingsDialog::ColorBoxChange(QComboBox* box)
         selectColor(box, before);
 }
 
-void SettingsDialog::buildContents()
+void SettingsDialog::showValues()
 {
-    const IniFile ini(m_path);
-    m_values = loadSettings(ini);
-
-    m_font = ::commentFont(m_values);
-    lblCurFont->setFont(m_font);
+    const SettingsValues& v = m_store.values();
     showFontPreview();
-    m_target->setCommentFont(m_font, commentColor());
-
-    selectColor(ColorBoxPrev, m_values.previewsColor);
-    m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
-    selectColor(ColorBoxMain, m_values.mainColor);
-    m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
-    for (QComboBox* box : {ColorBoxPrev, ColorBoxMain}) {
+    selectColor(m_stripColorBox, v.previewsColor);
+    selectColor(m_mainColorBox, v.mainColor);
+    for (QComboBox* box : {m_stripColorBox, m_mainColorBox})
         box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
-        connect(box, &QComboBox::currentIndexChanged, this, [box, this] {
-            if (box->currentData().isValid())
-                box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
-        });
-    }
-
-    TranspBar->setValue(m_values.alpha);
-    ComboLng->setCurrentIndex(m_values.languageItem);
-    ComboCodePage->setEditText(m_values.codePage);
-    edDelay->setText(m_values.delay);
-    chkAuto->setChecked(m_values.fullScreen);
-    chkAutoOrient->setChecked(m_values.autoOrient);
-    m_target->setAutoOrient(m_values.autoOrient);
-    wavName->setText(m_values.sound);
-    chkBckgr->setChecked(m_values.soundOn);
+    m_transparencySlider->setValue(v.alpha);
+    m_languageBox->setCurrentIndex(v.languageItem);
+    m_codePageBox->setEditText(v.codePage);
+    m_delayEdit->setText(v.delay);
+    m_fullScreenBox->setChecked(v.fullScreen);
+    m_autoOrientBox->setChecked(v.autoOrient);
+    m_soundEdit->setText(v.sound);
+    m_soundBox->setChecked(v.soundOn);
     updateSoundControls();
-    m_target->setAppliedSettings(currentValues());
-
-    WidgetTextSink sink({},
-                        [this](ProgramText id, const QString& text) { m_target->setProgramText(id, text); });
-    applyLanguage(m_values.languageSetting, sink);
 }
 
-void SettingsDialog::showFromMain()
+void SettingsDialog::edit(const std::function<void(SettingsValues&)>& change)
 {
-    const QString shown = m_target->commentLineText();
-    lblCurFont->setText(shown.isEmpty() ? FontPreview : shown);
+    SettingsValues v = m_store.values();
+    change(v);
+    m_store.setValues(v);
+}
+
+void SettingsDialog::connectEdits()
+{
+    for (QComboBox* box : {m_stripColorBox, m_mainColorBox}) {
+        connect(box, &QComboBox::currentIndexChanged, this, [box, this] {
+            if (!box->currentData().isValid())
+                return; // "Custom...", on its way to a colour
+            box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
+            const qint32 color = selectedColor(box);
+            edit(
+                [&](SettingsValues& v) { (box == m_stripColorBox ? v.previewsColor : v.mainColor) = color; });
+        });
+    }
+    connect(m_transparencySlider, &QSlider::valueChanged, this,
+            [this](int p) { edit([p](SettingsValues& v) { v.alpha = p; }); });
+    connect(m_languageBox, &QComboBox::currentIndexChanged, this,
+            [this](int item) { edit([item](SettingsValues& v) { v.languageItem = item; }); });
+    connect(m_delayEdit, &QLineEdit::textChanged, this,
+            [this](const QString& t) { edit([&t](SettingsValues& v) { v.delay = t; }); });
+    connect(m_fullScreenBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.fullScreen = on; }); });
+    connect(m_autoOrientBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.autoOrient = on; }); });
+    connect(m_soundBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.soundOn = on; }); });
+    connect(m_soundEdit, &QLineEdit::textChanged, this,
+            [this](const QString& t) { edit([&t](SettingsValues& v) { v.sound = t; }); });
+}
+
+void SettingsDialog::showFromMain(const QString& commentLineText)
+{
+    m_fontPreview->setText(commentLineText.isEmpty() ? FontPreview : commentLineText);
     show();
     raise();
     activateWindow();
@@ -346,85 +351,81 @@ void SettingsDialog::showFromMain()
 
 void SettingsDialog::showFontPreview()
 {
-    QPalette p = lblCurFont->palette();
-    p.setColor(QPalette::WindowText, commentColor());
-    lblCurFont->setPalette(p);
-    lblCurFont->setFont(m_font);
+    QPalette p = m_fontPreview->palette();
+    p.setColor(QPalette::WindowText, syscolor::toQColor(quint32(m_store.values().fontColor)));
+    m_fontPreview->setPalette(p);
+    m_fontPreview->setFont(commentFont(m_store.values()));
 }
 
 void SettingsDialog::applySettings()
 {
     // A name the file already held passes (the viewer reads with the
     // locale's instead); a new one must be a code page the converter knows.
-    const QString codePage = ComboCodePage->currentText().trimmed();
-    if (codePage != m_values.codePage && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
-        ComboCodePage->setEditText(m_values.codePage);
+    const QString held = m_store.values().codePage;
+    const QString codePage = m_codePageBox->currentText().trimmed();
+    if (codePage != held && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
+        m_codePageBox->setEditText(held);
         dialogs().error(this, QStringLiteral("Unknown code page \"%1\"").arg(codePage));
         return;
     }
-    if (codePage != m_values.codePage) {
-        m_values.codePage = codePage;
+    if (codePage != held) {
+        edit([&codePage](SettingsValues& v) { v.codePage = codePage; });
         setLegacyCodePage(codePage);
     }
-    const QColor color = commentColor();
-    m_target->setCommentFont(m_font, color);
-    m_target->setCommentsWindow(m_font, color, alphaForSlider(TranspBar->value()));
-    m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
-    m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
-    m_target->setAutoOrient(chkAutoOrient->isChecked());
-    m_target->setAppliedSettings(currentValues());
+    emit applied();
     hide();
 }
 
-void SettingsDialog::TabControl1Change(int index)
+void SettingsDialog::showPage(int index)
 {
-    Panel1->setVisible(index == 0);
-    Panel2->setVisible(index == 1);
+    m_mainPage->setVisible(index == 0);
+    m_slideShowPage->setVisible(index == 1);
 }
 
 void SettingsDialog::chooseCommentFont()
 {
-    QFont font = m_font;
-    const QColor before = commentColor();
-    QColor color = before;
+    QFont font = commentFont(m_store.values());
+    const qint32 before = m_store.values().fontColor;
+    QColor color = syscolor::toQColor(quint32(before));
     if (!dialogs().chooseFont(this, font, color))
         return;
     if (font.pointSize() > 20)
         font.setPointSize(limitChosenFontSize(font.pointSize()));
-    m_font = font;
-    ::setCommentFont(m_values, font);
-    // An unchanged colour keeps following the desktop's system colour.
-    if (color != before)
-        m_values.fontColor = qint32(syscolor::fromQColor(color));
+    edit([&](SettingsValues& v) {
+        ::setCommentFont(v, font);
+        // An unchanged colour keeps following the desktop's system colour.
+        if (color != syscolor::toQColor(quint32(before)))
+            v.fontColor = qint32(syscolor::fromQColor(color));
+    });
     showFontPreview();
 }
 
 void SettingsDialog::updateSoundControls()
 {
-    const bool on = chkBckgr->isChecked();
-    wavName->setEnabled(on);
-    btnBrowse->setEnabled(on);
+    const bool on = m_soundBox->isChecked();
+    m_soundEdit->setEnabled(on);
+    m_browseButton->setEnabled(on);
 }
 
 void SettingsDialog::chooseSoundFile()
 {
     const QString file = dialogs().openFile(this, QStringLiteral("WAV Files|*.wav"), QString());
     if (!file.isEmpty())
-        wavName->setText(file);
+        m_soundEdit->setText(file);
 }
 
-void SettingsDialog::ComboLngChange(int index)
+void SettingsDialog::chooseLanguage(int index)
 {
     if (index == 1) {
         const QString file =
             dialogs().openFile(this, QStringLiteral("Pictavo Language files (*.PVL)|*.PVL"),
                                dataFolder().path + QStringLiteral("/lang")); // where ours are shipped
         if (!file.isEmpty())
-            m_values.languageSetting = file;
+            edit([&file](SettingsValues& v) { v.languageSetting = file; });
         else
-            ComboLng->setCurrentIndex(0);
+            m_languageBox->setCurrentIndex(0);
     }
-    dialogs().information(this, m_target->programText(ProgramText::RestartMessage));
+    dialogs().information(this, m_texts.RestartMessage);
 }
 
 bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)
@@ -436,12 +437,12 @@ bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         // Keys that type nothing (arrows, Home, End) keep moving the cursor.
-        if (watched == edDelay && (!key->text().isEmpty() || key->key() == Qt::Key_Delete) &&
+        if (watched == m_delayEdit && (!key->text().isEmpty() || key->key() == Qt::Key_Delete) &&
             !delayKeyAccepted(key->key(), key->modifiers()))
             return true;
         // A digit typed into a full box, also one loaded longer than two.
-        if (watched == edDelay && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
-            edDelay->text().size() - edDelay->selectedText().size() >= 2)
+        if (watched == m_delayEdit && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 &&
+            m_delayEdit->text().size() - m_delayEdit->selectedText().size() >= 2)
             return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -462,53 +463,4 @@ void SettingsDialog::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-QString SettingsDialog::delayText() const
-{
-    return edDelay->text();
-}
-bool SettingsDialog::autoFullScreen() const
-{
-    return chkAuto->isChecked();
-}
-bool SettingsDialog::backgroundSound() const
-{
-    return chkBckgr->isChecked();
-}
-QString SettingsDialog::wavFile() const
-{
-    return wavName->text();
-}
-QColor SettingsDialog::commentColor() const
-{
-    return syscolor::toQColor(quint32(m_values.fontColor));
-}
-int SettingsDialog::transparency() const
-{
-    return TranspBar->value();
-}
-
-SettingsValues SettingsDialog::currentValues() const
-{
-    SettingsValues v = m_values;
-    ::setCommentFont(v, m_font);
-    v.fontColor = m_values.fontColor;
-    v.previewsColor = selectedColor(ColorBoxPrev);
-    v.mainColor = selectedColor(ColorBoxMain);
-    v.alpha = TranspBar->value();
-    v.languageItem = ComboLng->currentIndex();
-    v.delay = edDelay->text();
-    v.fullScreen = chkAuto->isChecked();
-    v.autoOrient = chkAutoOrient->isChecked();
-    v.sound = wavName->text();
-    v.soundOn = chkBckgr->isChecked();
-    return v;
-}
-
-void SettingsDialog::saveSettings()
-{
-    IniFile ini(m_path);
-    storeSettings(ini, currentValues());
-    ini.save();
 }

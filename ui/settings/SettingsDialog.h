@@ -1,50 +1,40 @@
 #pragma once
-// SettingsDialog: the settings dialog. Its controls hold the preferences while
-// the program runs; it reads the settings file when created and writes it
-// when destroyed.
-#include "settings/SettingsModel.h"
-
+// The settings dialog. Every edit reaches the settings store as it is made,
+// so the slide show reads it at its next start or step; OK (or Esc, Enter,
+// the frame's close box: there is no Cancel) applies the fonts, colours and
+// transparency to the windows and hides the dialog. The store, not the
+// dialog, reads and writes the settings file.
 #include <QDialog>
-#include <QFont>
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QSlider;
 class QTabBar;
 class QToolButton;
-class SettingsTarget;
+class SettingsStore;
+struct SettingsValues;
+struct UiProgramTexts;
 
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    // The target receives the visual preferences; it must outlive the dialog.
-    SettingsDialog(SettingsTarget* target, const QString& settingsPath, QWidget* parent = nullptr);
-    // Writes the settings file; a failure is reported, never thrown.
-    ~SettingsDialog() override;
+    // Both must outlive the dialog; `texts` gives the restart message.
+    SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, QWidget* parent = nullptr);
 
-    // The main window's Settings command.
-    void showFromMain();
-    // Writes the settings file now; throws AppError("Unable to write to %s").
-    void saveSettings();
-
-    // What the controls hold now, applied or not.
-    QString delayText() const;
-    bool autoFullScreen() const;
-    bool backgroundSound() const;
-    QString wavFile() const;
-    QFont commentFont() const { return m_font; }
-    QColor commentColor() const;
-    int transparency() const;
-    const QString& languageSetting() const { return m_values.languageSetting; }
-    // The controls' state as the settings file stores it.
-    SettingsValues currentValues() const;
-
+    // The main window's Settings command; the font preview shows the
+    // comment line's text.
+    void showFromMain(const QString& commentLineText);
+    // OK: the code page checked and taken, the visual preferences applied.
     void applySettings();
+
+signals:
+    // OK took the preferences: the windows show them now.
+    void applied();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,43 +42,44 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildContents();
-    void TabControl1Change(int index);
-    void chooseCommentFont();
-    void updateSoundControls();
-    void chooseSoundFile();
-    void ComboLngChange(int index);
-    void ColorBoxChange(QComboBox* box);
-
     void buildControls();
     void buildMainPage();
     void buildCommentsGroup();
     void buildSlideShowPage();
+    // The controls show the store's values, and from then on edit them.
+    void showValues();
+    void connectEdits();
+    void edit(const std::function<void(SettingsValues&)>& change);
+
+    void showPage(int index);
+    void chooseCommentFont();
+    void updateSoundControls();
+    void chooseSoundFile();
+    void chooseLanguage(int index);
+    void colorChosen(QComboBox* box);
     void fillColorBox(QComboBox* box);
     void selectColor(QComboBox* box, qint32 value);
     qint32 selectedColor(const QComboBox* box) const;
     void showFontPreview();
 
-    SettingsTarget* m_target;
-    QString m_path;
-    SettingsValues m_values; // the values that live outside the controls
-    QFont m_font;
+    SettingsStore& m_store;
+    const UiProgramTexts& m_texts;
 
-    QTabBar* TabControl1 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QComboBox* ComboLng = nullptr;
-    QComboBox* ComboCodePage = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QLabel* lblCurFont = nullptr;
-    QSlider* TranspBar = nullptr;
-    QComboBox* ColorBoxPrev = nullptr;
-    QComboBox* ColorBoxMain = nullptr;
-    QCheckBox* chkAutoOrient = nullptr;
-    QLineEdit* edDelay = nullptr;
-    QCheckBox* chkAuto = nullptr;
-    QCheckBox* chkBckgr = nullptr;
-    QLineEdit* wavName = nullptr;
-    QToolButton* btnBrowse = nullptr;
-    QToolButton* btnOK = nullptr;
+    QTabBar* m_pageTabs = nullptr;
+    QFrame* m_mainPage = nullptr;
+    QFrame* m_slideShowPage = nullptr;
+    QComboBox* m_languageBox = nullptr;
+    QComboBox* m_codePageBox = nullptr;
+    QToolButton* m_fontButton = nullptr;
+    QLabel* m_fontPreview = nullptr;
+    QSlider* m_transparencySlider = nullptr;
+    QComboBox* m_stripColorBox = nullptr;
+    QComboBox* m_mainColorBox = nullptr;
+    QCheckBox* m_autoOrientBox = nullptr;
+    QLineEdit* m_delayEdit = nullptr;
+    QCheckBox* m_fullScreenBox = nullptr;
+    QCheckBox* m_soundBox = nullptr;
+    QLineEdit* m_soundEdit = nullptr;
+    QToolButton* m_browseButton = nullptr;
+    QToolButton* m_okButton = nullptr;
 };

@@ -1,0 +1,80 @@
+#include "app/Program.h"
+
+#include "core/TextEncoding.h"
+#include "platform/SystemColors.h"
+#include "settings/SettingsStore.h"
+#include "ui/common/AboutBox.h"
+#include "ui/common/CommentsWindow.h"
+#include "ui/common/RunCommand.h"
+#include "ui/common/UiTextWidgets.h"
+#include "ui/editor/CollectionEditor.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/help/HelpBinding.h"
+#include "ui/main/MainCommands.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/settings/SettingsDialog.h"
+#include "viewer/ViewerSession.h"
+
+Program::Program(const QString& settingsPath, const QStringList& commandLine)
+    : m_settings(std::make_unique<SettingsStore>(settingsPath)),
+      m_session(std::make_unique<ViewerSession>(*m_settings)), m_help(std::make_unique<HelpBinding>())
+{
+    // A collection named on the command line is read with the settings'
+    // code page and orientation already in force.
+    setLegacyCodePage(m_settings->values().codePage);
+    m_session->setExifOrientation(m_settings->values().autoOrient ? ExifOrientation::Apply
+                                                                  : ExifOrientation::Ignore);
+    // The windows in their order; each may use those made before it.
+    m_main = std::make_unique<MainWindow>(*m_session);
+    MainWindow* main = m_main.get();
+    m_effects = new EffectsDialog(
+        *m_session, [main] { return main->mainImage()->picture(); }, main);
+    m_editor = std::make_unique<CollectionEditor>(*m_session);
+    main->setPeers({m_effects, m_editor.get(), nullptr, nullptr, nullptr, m_help.get()});
+    if (!commandLine.isEmpty() && !commandLine.first().isEmpty()) {
+        // A path with blanks arrives split by the shell: join it again.
+        m_session->setCollectionFileName(commandLine.join(QLatin1Char(' ')));
+        runCommand([this] { m_session->requestReopen(); });
+    }
+    m_about = new AboutBox(main);
+    m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
+    applyVisualSettings();
+    applyLanguage();
+    m_comments = std::make_unique<CommentsWindow>(m_settings->values(),
+                                                  main->commands().action(ViewerCommand::Comments));
+    main->setPeers(
+        {m_effects, m_editor.get(), m_about, m_settingsDialog.get(), m_comments.get(), m_help.get()});
+    QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
+                     [this] { applyVisualSettings(); });
+}
+
+Program::~Program() = default;
+
+void Program::finish()
+{
+    runCommand([this] { m_settings->save(); });
+}
+
+void Program::applyVisualSettings()
+{
+    const SettingsValues& v = m_settings->values();
+    const QFont font = commentFont(v);
+    const QColor color = syscolor::toQColor(quint32(v.fontColor));
+    m_main->setCommentFont(font, color);
+    if (m_comments) {
+        m_comments->setCommentFont(font, color);
+        m_comments->setAlpha(alphaForSlider(v.alpha));
+    }
+    m_main->setMainColor(syscolor::toQColor(quint32(v.mainColor)));
+    m_main->setStripColor(syscolor::toQColor(quint32(v.previewsColor)));
+    m_session->setExifOrientation(v.autoOrient ? ExifOrientation::Apply : ExifOrientation::Ignore);
+}
+
+void Program::applyLanguage()
+{
+    // Every window made so far; the comments window has no texts.
+    WidgetTextSink sink({},
+                        [this](ProgramText id, const QString& text) { m_session->setProgramText(id, text); });
+    ::applyLanguage(m_settings->values().languageSetting, sink);
+}

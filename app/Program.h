@@ -1,0 +1,58 @@
+#pragma once
+// The running program: the settings store, the session and the windows that
+// share it, made in their order at start and ended together. Nothing of it
+// lives at file scope; main() and the tests each hold one.
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class AboutBox;
+class CollectionEditor;
+class CommentsWindow;
+class EffectsDialog;
+class HelpBinding;
+class MainWindow;
+class SettingsDialog;
+class SettingsStore;
+class ViewerSession;
+
+class Program {
+public:
+    // Reads the settings file at `settingsPath` and makes the windows; a
+    // collection named on `commandLine` (the arguments after the program's
+    // name, joined with blanks) is opened on the way.
+    Program(const QString& settingsPath, const QStringList& commandLine);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The program's end: writes the settings file, a failure told through
+    // the error path like any command's.
+    void finish();
+
+    SettingsStore& settings() const { return *m_settings; }
+    ViewerSession& session() const { return *m_session; }
+    MainWindow& mainWindow() const { return *m_main; }
+    EffectsDialog& effectsDialog() const { return *m_effects; }
+    CollectionEditor& collectionEditor() const { return *m_editor; }
+    SettingsDialog& settingsDialog() const { return *m_settingsDialog; }
+    CommentsWindow& commentsWindow() const { return *m_comments; }
+    HelpBinding& help() const { return *m_help; }
+
+private:
+    // Fonts, colours, transparency and the way JPEGs are read, from the
+    // settings into the windows: at start and at each OK of the dialog.
+    void applyVisualSettings();
+    void applyLanguage();
+
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<ViewerSession> m_session;
+    std::unique_ptr<HelpBinding> m_help;
+    std::unique_ptr<MainWindow> m_main;
+    EffectsDialog* m_effects = nullptr; // the main window's child
+    std::unique_ptr<CollectionEditor> m_editor;
+    AboutBox* m_about = nullptr; // the main window's child
+    std::unique_ptr<SettingsDialog> m_settingsDialog;
+    std::unique_ptr<CommentsWindow> m_comments;
+};

@@ -1,0 +1,137 @@
+// The job runner: results in the order the jobs were submitted, cancelled
+// jobs silent, failures carried back to their handler.
+#include "core/JobRunner.h"
+
+#include "core/Errors.h"
+
+#include <QStringList>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Stop = JobRunner::StopFlag;
+
+// A job that runs until released or stopped, so a test controls when it ends.
+struct Gate {
+    std::atomic<bool> started{false}, release{false}, sawStop{false};
+    JobRunner::Work work(QStringList& delivered, const QString& name)
+    {
+        return [this, &delivered, name](const Stop& stop) -> JobRunner::Delivery {
+            started = true;
+            while (!release && !stop)
+                std::this_thread::yield();
+            sawStop = bool(stop);
+            return [&delivered, name] { delivered << name; };
+        };
+    }
+};
+
+JobRunner::Work quick(QStringList& delivered, const QString& name, std::atomic<int>* ran = nullptr)
+{
+    return [&delivered, name, ran](const Stop&) -> JobRunner::Delivery {
+        if (ran)
+            ++*ran;
+        return [&delivered, name] { delivered << name; };
+    };
+}
+
+JobRunner::Failure noted(QStringList& log)
+{
+    return [&log](const std::exception_ptr& e) { log << "failed: " + failureText(e); };
+}
+
+TEST(JobRunner, DeliversInTheOrderSubmittedWhateverTheOrderOfFinishing)
+{
+    JobRunner runner(2);
+    QStringList delivered;
+    Gate slow;
+    runner.submit(slow.work(delivered, "first"), noted(delivered));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(slow.started); }, 10000));
+    runner.submit(quick(delivered, "second"), noted(delivered));
+    QTest::qWait(50); // the second is done and waits for the first
+    EXPECT_TRUE(delivered.isEmpty());
+    slow.release = true;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 2; }, 10000));
+    EXPECT_EQ(delivered, QStringList({"first", "second"}));
+}
+
+TEST(JobRunner, AFailureReachesItsHandlerInTurnAndTheRestStillArrive)
+{
+    JobRunner runner(2);
+    QStringList log;
+    runner.submit([](const Stop&) -> JobRunner::Delivery { throw AppError("JPEG error #42"); }, noted(log));
+    runner.submit([](const Stop&) -> JobRunner::Delivery { throw std::bad_alloc(); }, noted(log));
+    runner.submit(quick(log, "done"), noted(log));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.size() == 3; }, 10000));
+    EXPECT_EQ(log, QStringList({"failed: JPEG error #42", "failed: std::bad_alloc", "done"}));
+}
+
+// Stop raises the running job's flag; Finish lets it complete. Either way
+// it delivers nothing, the job waiting behind it never runs, and a later
+// job still delivers.
+class JobCancel : public ::testing::TestWithParam<JobRunner::Running> {};
+
+TEST_P(JobCancel, ASilencedJobDeliversNothingAndAWaitingOneNeverRuns)
+{
+    JobRunner runner(1);
+    QStringList delivered;
+    std::atomic<int> waitingRan{0};
+    Gate running;
+    runner.submit(running.work(delivered, "running"), noted(delivered));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(running.started); }, 10000));
+    runner.submit(quick(delivered, "waiting", &waitingRan), noted(delivered));
+    runner.cancelAll(GetParam());
+    runner.submit(quick(delivered, "newest"), noted(delivered));
+    running.release = true;
+    runner.waitForIdle();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !delivered.isEmpty(); }, 10000));
+    QTest::qWait(20);
+    EXPECT_EQ(delivered, QStringList({"newest"}));
+    EXPECT_EQ(waitingRan, 0);
+    EXPECT_EQ(bool(running.sawStop), GetParam() == JobRunner::Running::Stop);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, JobCancel,
+                         ::testing::Values(JobRunner::Running::Stop, JobRunner::Running::Finish),
+                         [](const auto& info) {
+                             return std::string(info.param == JobRunner::Running::Stop ? "Stop" : "Finish");
+                         });
+
+// A cancelled job at the front of the order no longer holds back those
+// behind it.
+TEST(JobRunner, CancellingTheFrontLetsTheFinishedOnesBehindItThrough)
+{
+    JobRunner runner(2);
+    QStringList delivered;
+    Gate slow;
+    const JobRunner::Ticket front = runner.submit(slow.work(delivered, "front"), noted(delivered));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(slow.started); }, 10000));
+    runner.submit(quick(delivered, "behind"), noted(delivered));
+    QTest::qWait(50);
+    runner.cancel(front);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !delivered.isEmpty(); }, 10000));
+    EXPECT_EQ(delivered, QStringList({"behind"}));
+    runner.waitForIdle();
+    EXPECT_TRUE(slow.sawStop);
+}
+
+TEST(JobRunner, EndingTheRunnerStopsItsWorkAndDeliversNothing)
+{
+    QStringList delivered;
+    Gate running;
+    {
+        JobRunner runner(1);
+        runner.submit(running.work(delivered, "running"), noted(delivered));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bool(running.started); }, 10000));
+        runner.submit(quick(delivered, "waiting"), noted(delivered));
+    }
+    QTest::qWait(20);
+    EXPECT_TRUE(running.sawStop);
+    EXPECT_TRUE(delivered.isEmpty());
+}
+
+} // namespace

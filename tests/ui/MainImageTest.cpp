@@ -1,0 +1,77 @@
+// The main image and the strip with pictures decoded off the GUI thread:
+// the drawn pixels arrive, and a file changed since it was read is read
+// again.
+#include "tests/ui/AppFixture.h"
+
+#include "tests/support/BitmapCompare.h"
+
+#include <cstdlib>
+
+namespace {
+
+class MainImageDecodes : public AppFixture {
+protected:
+    // `n` pictures larger than the main area, each its own file.
+    void openBig(int n)
+    {
+        QStringList files;
+        for (int k = 1; k <= n; ++k)
+            files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), 1200, 900, k);
+        openFiles(files);
+    }
+    QString fileOf(int entry) const { return session().entry(entry).FileName; }
+};
+
+// As Is: the main image draws the very pixels of the whole decode.
+TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
+{
+    openBig(1);
+    MainImage* img = mainWindow()->mainImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
+    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
+    EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
+    EXPECT_TRUE(fake.errors.isEmpty());
+}
+
+TEST_F(MainImageDecodes, AFileChangedAfterItWasReadAheadIsReadAgain)
+{
+    mainWindow()->setOuterSize(624, 581); // three slots
+    openBig(5);
+    session().setFollowsCursor(true);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // on the lowest slot: entry 4 is read ahead from its file
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(mainWindow()->decoder()->find(fileOf(4))); }));
+    testpics::writeJpeg(fileOf(4), 90, 60, 7);
+    key(Qt::Key_Down);
+    EXPECT_EQ(mainWindow()->slot(3)->picture().size(), QSize(90, 60));
+    EXPECT_EQ(mainWindow()->mainImage()->pictureSize(), QSize(90, 60));
+}
+
+TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)
+{
+    openBig(1);
+    testpics::writeJpeg(fileOf(1), 90, 60, 7);
+    mainWindow()->relayout(); // as a resize does: the strip is loaded again
+    EXPECT_EQ(mainWindow()->slot(1)->picture().size(), QSize(90, 60));
+}
+
+// A fitted picture is decoded at the size it is drawn; when the window grows
+// it is decoded again at the new size, not left enlarged from the old one.
+TEST_F(MainImageDecodes, AGrownWindowGetsThePictureDecodedAtItsNewSize)
+{
+    openBig(1);
+    mainWindow()->fitCentred();
+    MainImage* img = mainWindow()->mainImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
+    const QSize before = img->drawRect().size();
+    mainWindow()->setOuterSize(1000, 800);
+    ASSERT_GT(img->drawRect().width(), before.width());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
+    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
+    const QImage drawn = img->grab(img->drawRect()).toImage();
+    EXPECT_LE(
+        largestDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+        24);
+}
+
+} // namespace

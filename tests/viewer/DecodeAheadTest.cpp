@@ -1,0 +1,135 @@
+// Decode-ahead without a window: the smallest scale that covers the drawn
+// size, the shown entry at that size, files read again once changed, and a
+// failure told only for the entry shown.
+#include "viewer/DecodeAhead.h"
+
+#include "graphics/JpegCodec.h"
+#include "tests/support/CameraPictures.h"
+#include "tests/support/TestPictures.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ScaleCase {
+    const char* name;
+    QSize stored;
+    int tag;
+    QSize control;
+    bool stretch, proportional;
+    qreal dpr;
+    QSize decoded; // what libjpeg makes at the scale that should be chosen
+};
+
+// Stored 1600 x 1200 unless said otherwise; libjpeg rounds scaled sizes up.
+const ScaleCase ScaleCases[] = {
+    {"FitsAtAnEighth", {1600, 1200}, 1, {200, 200}, false, true, 1.0, {200, 150}},
+    {"OnePixelMoreNeedsAQuarter", {1600, 1200}, 1, {201, 201}, false, true, 1.0, {400, 300}},
+    {"RoundedUpEighthStillCovers", {1601, 1200}, 1, {201, 201}, false, true, 1.0, {201, 150}},
+    {"HalfForTheMainArea", {1600, 1200}, 1, {420, 420}, false, true, 1.0, {800, 600}},
+    {"DoubleDensityNeedsTwiceThePixels", {1600, 1200}, 1, {200, 200}, false, true, 2.0, {400, 300}},
+    {"StretchedTallNeedsAQuarter", {1600, 1200}, 1, {100, 300}, true, false, 1.0, {400, 300}},
+    {"ZoomedBeyondDecodesWhole", {1600, 1200}, 1, {2000, 2000}, true, true, 1.0, {1600, 1200}},
+    {"TurnedPictureScalesItsStoredSize", {1600, 1200}, 6, {200, 200}, false, true, 1.0, {150, 200}},
+};
+
+class ScaleChoice : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(ScaleChoice, DecodesTheSmallestScaleThatCoversTheDrawnSize)
+{
+    const ScaleCase& c = GetParam();
+    const Picture picture = Picture::fromJpegData(
+        camera::cameraJpeg(testpics::pattern(c.stored.width(), c.stored.height(), 1), c.tag));
+    const DrawTarget t = drawTarget(picture.size(), c.control, c.stretch, c.proportional, true, c.dpr,
+                                    QRect(QPoint(), c.control));
+    EXPECT_EQ(picture.decodedCovering(t.drawn).size(), c.decoded);
+}
+
+INSTANTIATE_TEST_SUITE_P(DrawnSizes, ScaleChoice, ::testing::ValuesIn(ScaleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every picture drawn at a fixed size, as a fitted main image would.
+DrawRule drawnAt(QSize size)
+{
+    return [size](QSize) { return DrawTarget{size, QRect()}; };
+}
+
+class DecodeAheadTest : public ::testing::Test {
+protected:
+    QString jpeg(const char* name, int w, int h, int seed) const
+    {
+        return testpics::writeJpeg(dir.filePath(QString::fromLatin1(name)), w, h, seed);
+    }
+    // Asks, and waits until every result has arrived.
+    void want(const DecodeAhead::Entry& shown, const QList<DecodeAhead::Entry>& ahead, QSize drawn)
+    {
+        decoder.want(shown, ahead, drawnAt(drawn), ExifOrientation::Apply);
+        decoder.waitForIdle();
+        QCoreApplication::processEvents();
+    }
+    QTemporaryDir dir;
+    DecodeAhead decoder{QSize(145, 145)};
+};
+
+TEST_F(DecodeAheadTest, TheShownEntryArrivesAtItsDrawnSizeAndTheNextIsReadFromItsFile)
+{
+    const QString shown = jpeg("a.jpg", 400, 300, 1), next = jpeg("b.jpg", 300, 200, 2);
+    QSignalSpy ready(&decoder, &DecodeAhead::ready);
+    want({shown, Picture::loadFromFile(shown)}, {{next, Picture()}}, QSize(200, 150));
+    ASSERT_TRUE(decoder.find(shown) && decoder.find(next));
+    EXPECT_EQ(decoder.find(shown)->image.size(), QSize(200, 150));
+    EXPECT_EQ(decoder.find(next)->picture.size(), QSize(300, 200));
+    EXPECT_FALSE(decoder.find(next)->thumb.isNull());
+    EXPECT_TRUE(decoder.find(next)->stamp == FileStamp::of(next));
+    EXPECT_EQ(ready.count(), 2);
+
+    // Asked for something else, the cache lets go of what is no longer wanted.
+    want({next, decoder.find(next)->picture}, {}, QSize(60, 40));
+    EXPECT_FALSE(decoder.find(shown));
+    EXPECT_EQ(decoder.cachedCount(), 1);
+}
+
+TEST_F(DecodeAheadTest, AFileChangedSinceItWasReadIsReadAgain)
+{
+    const QString shown = jpeg("a.jpg", 400, 300, 1), next = jpeg("b.jpg", 300, 200, 2);
+    const DecodeAhead::Entry a{shown, Picture::loadFromFile(shown)};
+    want(a, {{next, Picture()}}, QSize(100, 75));
+    ASSERT_TRUE(decoder.find(next));
+    jpeg("b.jpg", 90, 60, 7);
+    want(a, {{next, Picture()}}, QSize(100, 75));
+    ASSERT_TRUE(decoder.find(next));
+    EXPECT_EQ(decoder.find(next)->picture.size(), QSize(90, 60));
+    decoder.forget(next);
+    EXPECT_FALSE(decoder.find(next));
+}
+
+TEST_F(DecodeAheadTest, OnlyTheShownEntryTellsItsFailure)
+{
+    // A progressive JPEG whose second scan is impossible: the header reads,
+    // the pixels never decode.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(QImage(64, 48, QImage::Format_RGB32)));
+    QByteArray bytes = buffer.data();
+    const qsizetype scan = bytes.indexOf("\xFF\xDA", bytes.indexOf("\xFF\xDA") + 2);
+    ASSERT_GT(scan, 0);
+    const qsizetype spectral = scan + 5 + 2 * bytes.at(scan + 4);
+    bytes[spectral] = 9; // the first coefficient after the last
+    bytes[spectral + 1] = 1;
+    const QString broken = dir.filePath("broken.jpg"), missing = dir.filePath("missing.jpg");
+    QSignalSpy failed(&decoder, &DecodeAhead::failed);
+    want({broken, Picture::fromJpegData(bytes)}, {{missing, Picture()}}, QSize(100, 75));
+    ASSERT_GE(failed.count(), 1);
+    for (const QList<QVariant>& f : std::as_const(failed))
+        EXPECT_EQ(f.at(0).toString(), broken);
+    EXPECT_FALSE(decoder.find(missing));
+}
+
+} // namespace

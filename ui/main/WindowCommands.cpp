@@ -1,0 +1,145 @@
+// What each command runs, the commands that only open other windows, and
+// what the slide show does on screen.
+#include "ui/main/MainWindow.h"
+
+#include "platform/SoundPlayer.h"
+#include "ui/common/AboutBox.h"
+#include "ui/common/CommentsWindow.h"
+#include "ui/common/Dialogs.h"
+#include "ui/common/RunCommand.h"
+#include "ui/help/HelpBinding.h"
+#include "ui/settings/SettingsDialog.h"
+
+void MainWindow::run(ViewerCommand command)
+{
+    using C = ViewerCommand;
+    switch (command) {
+    case C::NewCollection:
+        return newCollection();
+    case C::OpenCollection:
+        return openCollectionFile();
+    case C::EditCollection:
+        return editCollection();
+    case C::Exit:
+        return quit();
+    case C::Undo:
+        return undo();
+    case C::ZoomIn:
+        return zoomIn();
+    case C::ZoomOut:
+        return zoomOut();
+    case C::ActualSize:
+    case C::AsIs:
+        return showActualSize();
+    case C::RotateLeft:
+        return rotateLeft();
+    case C::RotateRight:
+        return rotateRight();
+    case C::Effects:
+        return showEffects();
+    case C::FitCentred:
+        return fitCentred();
+    case C::FitTopLeft:
+        return fitTopLeft();
+    case C::Stretch:
+        return stretchToFit();
+    case C::FullScreen:
+        return toggleFullScreen();
+    case C::FollowMode:
+        return toggleFollowMode();
+    case C::SlideShow:
+        return m_session->slideShow().toggle();
+    case C::Comments:
+        return toggleComments();
+    case C::Settings:
+        return showSettings();
+    case C::Help:
+        return showHelp();
+    case C::About:
+        return showAbout();
+    case C::ViewModes:
+    case C::ImageMenu:
+        return; // menus: their items are the commands
+    }
+}
+
+void MainWindow::toggleComments()
+{
+    if (!m_peers.comments)
+        return;
+    if (m_peers.comments->isVisible()) {
+        m_peers.comments->hide();
+    } else {
+        m_peers.comments->show();
+        m_peers.comments->raise();
+    }
+}
+
+void MainWindow::showSettings()
+{
+    if (m_peers.settings)
+        m_peers.settings->showFromMain(m_commentLabel->text());
+}
+
+void MainWindow::showHelp()
+{
+    if (m_peers.help)
+        m_peers.help->showContents(this);
+}
+
+void MainWindow::showAbout()
+{
+    if (!m_peers.about)
+        return;
+    m_peers.about->show();
+    m_peers.about->raise();
+    m_peers.about->activateWindow();
+}
+
+void MainWindow::quit()
+{
+    close();
+}
+
+// ---------------------------------------------------------------- the slide show on screen
+
+bool MainWindow::atLastEntry() const
+{
+    return !m_session->strip().canGoForward();
+}
+
+void MainWindow::showNextSlide()
+{
+    stepForward();
+}
+
+void MainWindow::enterFullScreen()
+{
+    toggleFullScreen();
+}
+
+void MainWindow::followCursor()
+{
+    if (!m_session->followsCursor())
+        toggleFollowMode();
+}
+
+void MainWindow::tellFinished()
+{
+    dialogs().information(this, QStringLiteral("Slide Show finished"));
+}
+
+void MainWindow::tellError(const QString& text)
+{
+    reportError(text);
+}
+
+void MainWindow::playSound(const QString& path)
+{
+    soundPlayer().play(path);
+}
+
+void MainWindow::stopSound()
+{
+    soundPlayer().stop();
+}

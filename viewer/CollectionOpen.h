@@ -1,0 +1,58 @@
+#pragma once
+// Opening a collection as a job of small steps: the file is checked and
+// read, then each step takes one entry into the session, the strip's
+// entries with their pictures. Between steps the window shows how far the
+// open got; nothing runs the event loop in the middle, so no command can
+// run half way through an open.
+#include "collection/CollectionFile.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class ViewerSession;
+
+class CollectionOpen {
+public:
+    // Puts entry `e`'s picture into strip slot `slot`; throws when the
+    // picture cannot be read.
+    using LoadSlot = std::function<void(int slot, const CollectionEntry& e)>;
+
+    // Forgets the undo record, checks that `path` can be read (throwing
+    // AppError when it cannot, with nothing else changed), then begins the
+    // open in `session` and reads the file's entries.
+    CollectionOpen(ViewerSession& session, const QString& path, int slotCount, LoadSlot loadSlot);
+
+    // Takes the next entry; false once every entry is done. A picture that
+    // cannot be read ends the walk there: the entries after it are still
+    // listed for the collection editor, so no save can drop them.
+    bool step();
+    // Entries taken so far (the number just taken after a step).
+    int taken() const { return m_taken; }
+    int listed() const { return int(m_entries.size()); }
+    // Whether the window should show how far the open got: after each entry
+    // of the strip, then only now and then (firstMs, then every laterMs).
+    bool progressDue();
+    void setProgressIntervals(int firstMs, int laterMs);
+
+    // Ends the open in the session. Answers the failure to report, if any:
+    // the file's, else the first picture's.
+    std::exception_ptr finish();
+
+private:
+    ViewerSession& m_session;
+    int m_slotCount;
+    LoadSlot m_loadSlot;
+    QList<CollectionEntry> m_entries;
+    qsizetype m_next = 0;
+    int m_taken = 0;
+    std::exception_ptr m_readFailure;
+    std::exception_ptr m_pictureFailure;
+    QElapsedTimer m_sinceProgress;
+    bool m_progressShown = false;
+    int m_firstMs = 1000;
+    int m_laterMs = 250;
+};

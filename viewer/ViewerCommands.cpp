@@ -1,0 +1,48 @@
+#include "viewer/ViewerCommands.h"
+
+namespace {
+CommandState blockedUnless(bool ok, CommandBlock block)
+{
+    return ok ? CommandState{} : CommandState{false, block};
+}
+} // namespace
+
+CommandState commandState(ViewerCommand command, const CommandFacts& facts)
+{
+    using C = ViewerCommand;
+    switch (command) {
+    case C::NewCollection:
+    case C::OpenCollection:
+    case C::Exit:
+    case C::Settings:
+    case C::Help:
+    case C::About:
+        return {};
+    case C::EditCollection:
+        return blockedUnless(facts.collectionShown || facts.collectionHasFile, CommandBlock::NoCollection);
+    case C::Undo:
+        return blockedUnless(facts.undoAvailable, CommandBlock::NothingToUndo);
+    case C::Effects:
+        if (!facts.collectionShown)
+            return {false, CommandBlock::NoCollection};
+        return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning);
+    case C::FollowMode:
+        return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning);
+    case C::ZoomIn:
+    case C::ZoomOut:
+    case C::ActualSize:
+    case C::RotateLeft:
+    case C::RotateRight:
+    case C::ViewModes:
+    case C::AsIs:
+    case C::FitCentred:
+    case C::FitTopLeft:
+    case C::Stretch:
+    case C::FullScreen:
+    case C::SlideShow:
+    case C::Comments:
+    case C::ImageMenu:
+        break;
+    }
+    return blockedUnless(facts.collectionShown, CommandBlock::NoCollection);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The viewer's commands, and which of them can run now and why not. The
+// main window shows every command as a menu item and its twins (context
+// menu, drop-down, tool button); all of them follow the state given here.
+
+// One per operation. The View submenu's and drop-down's items are commands
+// of their own; the drop-down's Proportional places the picture at the top
+// left rather than centred.
+enum class ViewerCommand {
+    NewCollection,
+    OpenCollection,
+    EditCollection,
+    Exit,
+    Undo,
+    ZoomIn,
+    ZoomOut,
+    ActualSize,
+    RotateLeft,
+    RotateRight,
+    Effects,
+    ViewModes,
+    AsIs,
+    FitCentred,
+    FitTopLeft,
+    Stretch,
+    FullScreen,
+    FollowMode,
+    SlideShow,
+    Comments,
+    Settings,
+    Help,
+    About,
+    ImageMenu,
+};
+constexpr int ViewerCommandCount = int(ViewerCommand::ImageMenu) + 1;
+
+// Why a command cannot run now.
+enum class CommandBlock {
+    None,
+    NoCollection,     // nothing is open, or the open collection shows no entry
+    SlideShowRunning, // Effects and follow mode wait until the show ends
+    NothingToUndo,
+};
+
+// The facts the states follow.
+struct CommandFacts {
+    bool collectionShown = false;   // an open collection with an entry to show
+    bool collectionHasFile = false; // a new collection was saved, not yet opened
+    bool undoAvailable = false;
+    bool slideShowRunning = false;
+};
+
+struct CommandState {
+    bool enabled = true;
+    CommandBlock block = CommandBlock::None;
+};
+
+CommandState commandState(ViewerCommand command, const CommandFacts& facts);
