@@ -50,7 +50,7 @@ protected:
         write("hand.pvx", "junk\r\n\r\n/x.jpg^one^extra\n/y.bmp^two\x1a/z.jpg^never^\r\n");
         write("ru.pvx", "/p/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n");
         write("we.pvx", "/p/caf\xE9.jpg^\x93quoted\x94 \x80 5^\r\n");
-        write("x.gif", "GIF89a");
+        write("x.xcf", "gimp xcf v011");
         testpics::writeBmp(at("a.bmp"), 30, 10, 1);
         writeCollection(at("c.pvx"), {{at("a.bmp"), "one"}});
         writeCollection(at("stop.pvx"), {{at("gone.bmp"), ""}, {at("a.bmp"), ""}});
@@ -126,11 +126,11 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateUp", {"rotate", "up", "@/a.bmp"}, 2},
     Line{"RotateWithoutFile", {"rotate"}, 2},
     Line{"RotateMissingFile", {"rotate", "left", "@/none.bmp"}, 1, "", "@/none.bmp"},
-    Line{"RotateUnknownExtension", {"rotate", "right", "@/x.gif"}, 1, "",
-         "pictavo-fx rotate: @/x.gif: Unknown picture file extension (.gif)\n"},
+    Line{"RotateUnknownExtension", {"rotate", "right", "@/x.xcf"}, 1, "",
+         "pictavo-fx rotate: @/x.xcf: Unknown picture file extension (.xcf)\n"},
     Line{"RenderUnknownOption", {"render", "--nope=1", "@/a.bmp", "@/b.bmp"}, 2},
     Line{"RenderOneFile", {"render", "@/a.bmp"}, 2},
-    Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.png"}, 1},
+    Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.gif"}, 1},
     Line{"RenderMissingInput", {"render", "@/none.bmp", "@/b.bmp"}, 1},
     Line{"ApplyStopsAtTheFirstFailure", {"apply", "--invert", "@/stop.pvx"}, 1, "",
          "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
