@@ -7,6 +7,7 @@
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/PictureRewrite.h"
 
 #include <deque>
 #include <exception>
@@ -28,6 +29,39 @@ Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& so
     return writeJpeg(path, source.encodeJpegReplacement(bitmap), source.exifOrientation());
 }
 
+// PNG and TIFF: the file's own kind, its metadata kept.
+Picture writeRewritten(const QString& path, const QByteArray& bytes, const Picture& source)
+{
+    writeFileAtomically(path, bytes);
+    return Picture::fromData(bytes, pictureFormatOf(bytes), source.exifOrientation(), path);
+}
+
+Picture writeLossless(const QString& path, PictureFileKind kind, const Bitmap24& rendered, const Picture& source)
+{
+    const PictureFormat own = kind == PictureFileKind::Png ? PictureFormat::Png : PictureFormat::Tiff;
+    if (source.format() == own && pictureRewritable(source))
+        return writeRewritten(path, pictureFileWithPixels(source, rendered), source);
+    if (kind != PictureFileKind::Png)
+        throw AppError(msg::kindNotChanged(path));
+    return writeRewritten(path, newPngFile(rendered, source), source);
+}
+
+PictureFileKind kindOfFormat(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Bitmap:
+        return PictureFileKind::Bitmap;
+    case PictureFormat::Jpeg:
+        return PictureFileKind::Jpeg;
+    case PictureFormat::Png:
+        return PictureFileKind::Png;
+    case PictureFormat::Tiff:
+        return PictureFileKind::Tiff;
+    default:
+        return PictureFileKind::Other;
+    }
+}
+
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 {
     if (bitmap.isEmpty())
@@ -37,23 +71,42 @@ Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 }
 } // namespace
 
-PictureFileKind pictureFileKind(const QString& path)
+PictureFileKind pictureFileKindOfName(const QString& path)
 {
     const QString ext = pictureExtension(path);
     if (ext == QLatin1String("bmp"))
         return PictureFileKind::Bitmap;
     if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
         return PictureFileKind::Jpeg;
+    if (ext == QLatin1String("png"))
+        return PictureFileKind::Png;
+    if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
+        return PictureFileKind::Tiff;
     return PictureFileKind::Other;
+}
+
+PictureFileKind pictureFileKind(const QString& path)
+{
+    PictureFormat format = PictureFormat::Unknown;
+    try {
+        format = pictureFormatOfFile(path);
+    } catch (const AppError&) {
+        return pictureFileKindOfName(path);
+    }
+    return kindOfFormat(format);
 }
 
 Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, const Picture& source)
 {
-    switch (pictureFileKind(path)) {
+    const PictureFileKind kind = pictureFileKind(path);
+    switch (kind) {
     case PictureFileKind::Bitmap:
         return writeBitmap(path, rendered);
     case PictureFileKind::Jpeg:
         return writeJpeg(path, rendered, source);
+    case PictureFileKind::Png:
+    case PictureFileKind::Tiff:
+        return writeLossless(path, kind, rendered, source);
     case PictureFileKind::Other:
         break;
     }
@@ -71,6 +124,8 @@ Picture pictureForFile(const Picture& picture, const QString& path)
         if (picture.kind() == Picture::Kind::Jpeg)
             return picture;
         return Picture::fromJpegData(encodeJpeg(picture.toBitmap24(), kJpegQuality));
+    case PictureFileKind::Png:
+    case PictureFileKind::Tiff:
     case PictureFileKind::Other:
         break;
     }
@@ -80,10 +135,10 @@ Picture pictureForFile(const Picture& picture, const QString& path)
 Picture rotatePictureFile(const Picture& picture, const QString& path, int angle)
 {
     const PictureFileKind kind = pictureFileKind(path);
-    if (kind == PictureFileKind::Other) {
-        picture.saveToFile(path);
-        return picture;
-    }
+    if (kind == PictureFileKind::Other || !pictureRewritable(picture))
+        throw AppError(msg::kindNotChanged(path));
+    if (kind == PictureFileKind::Png || kind == PictureFileKind::Tiff)
+        return writeRewritten(path, turnedPictureFile(picture, angle), picture);
     if (kind == PictureFileKind::Jpeg) {
         const QByteArray turned = picture.turnedLosslessly(angle);
         if (!turned.isEmpty())

@@ -8,6 +8,7 @@
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
 #include "core/Errors.h"
+#include "graphics/PictureFormat.h"
 
 #include <cstdio>
 #include <exception>
@@ -55,8 +56,15 @@ int cmdApply(const Args& words)
         EffectRenderer engine;
         applyEffectSettings(engine, settings);
         QStringList files;
-        for (const CollectionEntry& e : entries)
-            files.append(e.FileName);
+        int passedBy = 0;
+        for (const CollectionEntry& e : entries) {
+            if (!pictureFilePassedBy(e.FileName)) {
+                files.append(e.FileName);
+                continue;
+            }
+            ++passedBy;
+            std::fprintf(stderr, "%s\n", msg::kindNotChanged(e.FileName).toLocal8Bit().constData());
+        }
         // Files are done in order, so a failure is in the one after the
         // last done (the next may already be under way beside it).
         if (!files.isEmpty())
@@ -67,7 +75,9 @@ int cmdApply(const Args& words)
             std::fflush(stderr);
             current = files.value(k, current);
         };
-        applyEffectsToFiles(engine, files, exif, progress);
+        const int done = applyEffectsToFiles(engine, files, exif, progress);
+        if (passedBy > 0)
+            std::fprintf(stderr, "%d changed, %d left as they are\n", done, passedBy);
         return 0;
     } catch (const AppError& e) {
         return fail(naming(current, e.text()));
