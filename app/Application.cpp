@@ -55,6 +55,11 @@ public:
         if (g_windows.main)
             g_windows.main->setExifOrientation(on ? ExifOrientation::Apply : ExifOrientation::Ignore);
     }
+    void setColorManaged(bool on) override
+    {
+        if (g_windows.main)
+            g_windows.main->setColorManaged(on);
+    }
     void setAppliedSettings(const SettingsValues& values) override
     {
         if (g_windows.session)

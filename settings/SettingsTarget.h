@@ -23,6 +23,9 @@ public:
     virtual void setCommentsWindow(const QFont& font, const QColor& color, std::optional<int> alpha) = 0;
     // Whether JPEGs are turned upright by their EXIF orientation.
     virtual void setAutoOrient(bool) {}
+    // Whether pictures are drawn in the screen's colours (their colour
+    // profiles converted to sRGB) or as their values are stored.
+    virtual void setColorManaged(bool) {}
     // Every preference as last read or applied.
     virtual void setAppliedSettings(const SettingsValues&) {}
     // What the comment line shows now, for the font preview.

@@ -15,6 +15,12 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return AddDeleteCaption;
     case ProgramText::MinOneImageMessage:
         return MinOneImageMessage;
+    case ProgramText::KindNotChangedMessage:
+        return KindNotChangedMessage;
+    case ProgramText::KindsSkippedMessage:
+        return KindsSkippedMessage;
+    case ProgramText::AllPicturesFilter:
+        return AllPicturesFilter;
     case ProgramText::RestartMessage:
         break;
     }
@@ -208,6 +214,15 @@ const std::vector<UiTextEntry> UiTexts = {
     {77,
      "Original Size",
      {{"TfrmMain", "mnuOriginalSize", UiPart::Caption}, {"TfrmMain", "mnuOriginalSize1", UiPart::Caption}}},
+    {140, "Show true colours", {{"TfrmSettings", "chkColorManaged", UiPart::Caption}}},
+    {141,
+     "Pictavo shows \"%1\" but does not change this kind of picture.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindNotChangedMessage)}}},
+    {142,
+     "%1 pictures were changed. %2 were left as they are: Pictavo shows them but does not change their kind of "
+     "picture.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindsSkippedMessage)}}},
+    {143, "All pictures", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AllPicturesFilter)}}},
 };
 
 } // namespace

@@ -13,7 +13,10 @@ enum class ProgramText {
     NewCollectionCaption,
     AddDeleteCaption,
     MinOneImageMessage,
-    RestartMessage
+    RestartMessage,
+    KindNotChangedMessage,
+    KindsSkippedMessage,
+    AllPicturesFilter
 };
 
 // The program-wide texts with the start values they have before (and
@@ -24,6 +27,14 @@ struct UiProgramTexts {
     QString AddDeleteCaption = QStringLiteral("Add / Delete Image...");
     QString MinOneImageMessage = QStringLiteral("Collection must contains as minimum one image.");
     QString RestartMessage = QStringLiteral("You need to restart program to apply language change");
+    // %1: the picture's file.
+    QString KindNotChangedMessage =
+        QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.");
+    // After all pictures: %1 changed, %2 of kinds never changed.
+    QString KindsSkippedMessage = QStringLiteral(
+        "%1 pictures were changed. %2 were left as they are: Pictavo shows them but does not change their kind "
+        "of picture.");
+    QString AllPicturesFilter = QStringLiteral("All pictures");
 
     QString& operator[](ProgramText id);
 };
@@ -55,7 +66,7 @@ struct UiTextEntry {
     std::vector<UiTarget> targets;
 };
 
-// Entries 1..77 in ascending order; 51 and 69 have none.
+// Entries 1..77 and 140..143 in ascending order; 51 and 69 have none.
 const std::vector<UiTextEntry>& uiTextTable();
 const UiTextEntry* uiTextEntry(int number);
 

@@ -61,7 +61,7 @@ DecodeAhead::~DecodeAhead()
 
 bool DecodeAhead::sameTask(const Task& a, const Task& b)
 {
-    return a.entry.path == b.entry.path && a.work == b.work &&
+    return a.entry.path == b.entry.path && a.work == b.work && a.generation == b.generation &&
            a.entry.picture.sharesDataWith(b.entry.picture) && a.target == b.target;
 }
 
@@ -116,9 +116,9 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const Entry& e = entries.at(i);
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
-        tasks.push_back({e, Work::Scaled, target, rule, exif, isShown, {}});
+        tasks.push_back({e, Work::Scaled, target, rule, exif, isShown, {}, m_generation});
         if (isShown && ownSize(target, e.picture.size()))
-            tasks.push_back({e, Work::Whole, target, rule, exif, true, {}});
+            tasks.push_back({e, Work::Whole, target, rule, exif, true, {}, m_generation});
     }
     std::erase_if(tasks, [this](const Task& t) { return cached(t); });
 
@@ -151,6 +151,17 @@ void DecodeAhead::forget(const QString& path)
     std::lock_guard lock(m_mutex);
     std::erase_if(m_queue, [&](const Task& t) { return t.entry.path == path; });
     if (m_running && m_running->entry.path == path)
+        *m_running->stop = true;
+}
+
+void DecodeAhead::forgetAll()
+{
+    ++m_generation;
+    m_cache.clear();
+    m_wanted.clear();
+    std::lock_guard lock(m_mutex);
+    m_queue.clear();
+    if (m_running)
         *m_running->stop = true;
 }
 
@@ -213,6 +224,8 @@ void DecodeAhead::deliver(const Task& task, Decoded result, const QString& error
     QMetaObject::invokeMethod(
         this,
         [this, task, result = std::move(result), error] {
+            if (task.generation != m_generation)
+                return;
             if (!error.isEmpty()) {
                 if (task.shown)
                     emit failed(task.entry.path, error);

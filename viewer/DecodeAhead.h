@@ -75,6 +75,8 @@ public:
     std::shared_ptr<const Decoded> find(const QString& path) const;
     // The file changed: nothing made from it may be shown again.
     void forget(const QString& path);
+    // Nothing made so far may be shown again (the display colours changed).
+    void forgetAll();
     // How many entries the cache holds.
     int cachedCount() const { return int(m_cache.size()); }
     // Blocks until no work runs or waits (results still arrive queued).
@@ -96,6 +98,7 @@ private:
         ExifOrientation exif;
         bool shown;
         std::shared_ptr<std::atomic<bool>> stop;
+        int generation = 0; // forgetAll() makes older results unwanted
     };
     static bool sameTask(const Task& a, const Task& b);
     bool cached(const Task& t) const;
@@ -105,6 +108,7 @@ private:
     QSize m_thumbBox;
     QHash<QString, std::shared_ptr<const Decoded>> m_cache;
     QHash<QString, Picture> m_wanted; // an empty picture: read from the file
+    int m_generation = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -3,7 +3,9 @@
 
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
+#include "graphics/PictureFormat.h"
 #include "ui/common/Dialogs.h"
+#include "viewer/ViewerSession.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -23,7 +25,8 @@ void CollectionEditor::afterAdd()
 
 void CollectionEditor::addPictures()
 {
-    const QStringList files = dialogs().openFiles(this, PictureFilter, QString());
+    const QStringList files =
+        dialogs().openFiles(this, pictureOpenFilter(m_session->texts.AllPicturesFilter), QString());
     QStringList refused;
     m_quiet = true;
     for (const QString& f : files) {

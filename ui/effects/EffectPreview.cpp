@@ -1,5 +1,7 @@
 #include "ui/effects/EffectPreview.h"
 
+#include "graphics/DisplayColors.h"
+
 #include <QPainter>
 
 EffectPreview::EffectPreview(QWidget* owner) : QWidget(owner)
@@ -14,6 +16,12 @@ void EffectPreview::setAutoSize(bool v)
         return;
     m_autoSize = v;
     PictureChanged();
+}
+
+void EffectPreview::setColorSpace(const QColorSpace& space)
+{
+    m_colorSpace = space;
+    update();
 }
 
 void EffectPreview::showScaled(const QImage& image)
@@ -58,9 +66,10 @@ void EffectPreview::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, m_engine.Stretch());
     const QRect target = m_engine.DestRect(size());
+    QImage image = pic.wrap();
     if (m_engine.Transparent()) {
         // The bottom-left pixel's colour is see-through.
-        QImage image = pic.toImage().convertToFormat(QImage::Format_ARGB32);
+        image = pic.toImage().convertToFormat(QImage::Format_ARGB32);
         const QRgb key = image.pixel(0, image.height() - 1);
         for (int y = 0; y < image.height(); ++y) {
             QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -68,10 +77,15 @@ void EffectPreview::paintEvent(QPaintEvent*)
                 if (line[x] == key)
                     line[x] = 0;
         }
-        painter.drawImage(target, image);
-    } else {
-        painter.drawImage(target, pic.wrap());
     }
+    if (colorManagedDisplay() && needsConversion(m_colorSpace)) {
+        // Fitted first, so that only the pixels drawn are converted.
+        const QSize drawn = (QSizeF(target.size()) * devicePixelRatioF()).toSize();
+        if (drawn.width() < image.width() && drawn.height() < image.height())
+            image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image = displayColors(image, m_colorSpace);
+    }
+    painter.drawImage(target, image);
 }
 
 void EffectPreview::enterEvent(QEnterEvent* event)

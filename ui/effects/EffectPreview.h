@@ -3,6 +3,7 @@
 // paints: the engine's rendered picture, drawn into DestRect.
 #include "effects/EffectRenderer.h"
 
+#include <QColorSpace>
 #include <QWidget>
 
 class EffectPreview : public QWidget {
@@ -19,6 +20,10 @@ public:
     void setIncrementalDisplay(bool v) { m_incrementalDisplay = v; }
     const QString& PictureEffects() const noexcept { return m_pictureEffects; }
     void setPictureEffects(const QString& v) { m_pictureEffects = v; }
+
+    // The colour space of the picture's values: the engine computes on
+    // them, and they are converted for the screen only when painted.
+    void setColorSpace(const QColorSpace& space);
 
     // A rendering of the whole picture already fitted to the control, shown
     // in place of Picture until Picture next changes.
@@ -43,4 +48,5 @@ private:
     bool m_drawing = false;
     QString m_pictureEffects;
     QImage m_scaled;
+    QColorSpace m_colorSpace;
 };

@@ -4,6 +4,8 @@
 
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
+#include "graphics/PictureRewrite.h"
+#include "ui/common/Dialogs.h"
 #include "ui/effects/EffectPreview.h"
 #include "viewer/ViewerSession.h"
 
@@ -19,6 +21,10 @@ void EffectsDialog::applyToCurrent()
         return;
     const QString path = m_session->entry(e).FileName;
     const Picture before = m_currentPicture();
+    if (!before.isEmpty() && !pictureRewritable(before)) {
+        dialogs().information(this, m_session->texts.KindNotChangedMessage.arg(path));
+        return;
+    }
     // A picture that could not be decoded is not written: nothing else
     // could stand in for it.
     const Bitmap24* full = renderFullSize();
@@ -57,8 +63,15 @@ void EffectsDialog::applyToAll()
     } forget{m_progress};
 
     QStringList files;
-    for (int k = 1; k <= total; ++k)
-        files.append(m_session->entry(k).FileName);
+    int passedBy = 0;
+    for (int k = 1; k <= total; ++k) {
+        const QString& file = m_session->entry(k).FileName;
+        if (pictureFilePassedBy(file))
+            ++passedBy;
+        else
+            files.append(file);
+    }
+    progress.setRange(0, int(files.size()));
     ApplyProgress steps;
     steps.before = [&progress](int k, int n, const QString&) {
         if (progress.wasCanceled())
@@ -71,8 +84,9 @@ void EffectsDialog::applyToAll()
         if (m_progressObserver)
             m_progressObserver(k, n);
     };
+    int done = 0;
     try {
-        applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
+        done = applyEffectsToFiles(engine, files, m_session->exifOrientation, steps);
     } catch (...) {
         // The strip shows what the files now hold, also after a failure.
         try {
@@ -82,4 +96,6 @@ void EffectsDialog::applyToAll()
         throw;
     }
     m_session->requestStripReload();
+    if (passedBy > 0)
+        dialogs().information(this, m_session->texts.KindsSkippedMessage.arg(done).arg(passedBy));
 }

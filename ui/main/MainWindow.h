@@ -134,6 +134,8 @@ public:
     void setCommentFont(const QFont& font, const QColor& color);
     // How JPEGs are read from now on; the pictures on screen follow at once.
     void setExifOrientation(ExifOrientation exif);
+    // Pictures drawn in the screen's colours, or as their values are stored.
+    void setColorManaged(bool on);
     ExifOrientation exifOrientation() const { return m_exifOrientation; }
 
 

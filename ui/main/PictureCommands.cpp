@@ -4,6 +4,9 @@
 #include "ui/main/MainWindow.h"
 #include "ui/effects/EffectsDialog.h"
 #include "effects/PictureWrite.h"
+#include "graphics/DisplayColors.h"
+#include "graphics/PictureRewrite.h"
+#include "ui/common/Dialogs.h"
 
 namespace {
 
@@ -14,9 +17,13 @@ void rotateCurrent(MainWindow& w, int angle)
     ThumbSlot* s = w.slot(w.session().currentSlot());
     w.Image1()->setPicture(s->picture(), s->standIn());
     w.LabelComent()->setText(s->hint());
+    const QString path = w.session().entry(w.session().currentEntry()).FileName;
+    if (!s->picture().isEmpty() && !pictureRewritable(s->picture())) {
+        dialogs().information(&w, w.session().texts.KindNotChangedMessage.arg(path));
+        return;
+    }
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
-    const QString path = w.session().entry(w.session().currentEntry()).FileName;
     const Picture turned = rotatePictureFile(s->picture(), path, angle);
     w.pictureFileChanged(path);
     s->setPicture(turned);
@@ -47,6 +54,23 @@ void MainWindow::setExifOrientation(ExifOrientation exif)
     ViewerSession::UndoRecord undo = m_session->undoRecord();
     undo.picture = undo.picture.withExifOrientation(exif);
     m_session->setUndoRecord(undo);
+}
+
+void MainWindow::setColorManaged(bool on)
+{
+    if (on == colorManagedDisplay())
+        return;
+    setColorManagedDisplay(on);
+    // Everything made for the screen is made again; the pictures stay.
+    m_decoder->forgetAll();
+    for (ThumbSlot* s : m_slots)
+        s->remakeRendition();
+    const ThumbSlot* shown = nullptr;
+    for (const ThumbSlot* s : m_slots) {
+        if (!shown && !s->picture().isEmpty() && s->picture().sharesDataWith(Image1()->picture()))
+            shown = s;
+    }
+    Image1()->dropPixels(shown ? shown->standIn() : QImage());
 }
 
 void MainWindow::rotateLeft()

@@ -197,9 +197,13 @@ void SettingsDialog::buildMainPage()
         selectColor(box, 0xFFFFFF);
         connect(box, &QComboBox::activated, this, [this, box] { ColorBoxChange(box); });
     }
-    chkAutoOrient = make<QCheckBox>(Panel1, "chkAutoOrient", 12, 218, 358, 20);
-    chkAutoOrient->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
+    chkAutoOrient = make<QCheckBox>(Panel1, "chkAutoOrient", 12, 218, 196, 20);
+    chkAutoOrient->setText(QStringLiteral("Turn camera pictures upright"));
     chkAutoOrient->setChecked(true);
+    // Colour profiles converted for the screen where pictures are drawn.
+    chkColorManaged = make<QCheckBox>(Panel1, "chkColorManaged", 212, 218, 158, 20);
+    chkColorManaged->setText(QStringLiteral("Show true colours"));
+    chkColorManaged->setChecked(true);
 }
 
 void SettingsDialog::buildCommentsGroup()
@@ -325,6 +329,8 @@ void SettingsDialog::buildContents()
     chkAuto->setChecked(m_values.fullScreen);
     chkAutoOrient->setChecked(m_values.autoOrient);
     m_target->setAutoOrient(m_values.autoOrient);
+    chkColorManaged->setChecked(m_values.colorManaged);
+    m_target->setColorManaged(m_values.colorManaged);
     wavName->setText(m_values.sound);
     chkBckgr->setChecked(m_values.soundOn);
     updateSoundControls();
@@ -372,6 +378,7 @@ void SettingsDialog::applySettings()
     m_target->setMainColor(syscolor::toQColor(quint32(selectedColor(ColorBoxMain))));
     m_target->setStripColor(syscolor::toQColor(quint32(selectedColor(ColorBoxPrev))));
     m_target->setAutoOrient(chkAutoOrient->isChecked());
+    m_target->setColorManaged(chkColorManaged->isChecked());
     m_target->setAppliedSettings(currentValues());
     hide();
 }
@@ -501,6 +508,7 @@ SettingsValues SettingsDialog::currentValues() const
     v.delay = edDelay->text();
     v.fullScreen = chkAuto->isChecked();
     v.autoOrient = chkAutoOrient->isChecked();
+    v.colorManaged = chkColorManaged->isChecked();
     v.sound = wavName->text();
     v.soundOn = chkBckgr->isChecked();
     return v;

@@ -85,6 +85,7 @@ private:
     QComboBox* ColorBoxPrev = nullptr;
     QComboBox* ColorBoxMain = nullptr;
     QCheckBox* chkAutoOrient = nullptr;
+    QCheckBox* chkColorManaged = nullptr;
     QLineEdit* edDelay = nullptr;
     QCheckBox* chkAuto = nullptr;
     QCheckBox* chkBckgr = nullptr;
