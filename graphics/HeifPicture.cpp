@@ -5,6 +5,7 @@
 #include "graphics/DisplayColors.h"
 
 #include <QThread>
+#include <QtEndian>
 
 #include <libheif/heif.h>
 
@@ -43,10 +44,88 @@ struct Context {
     }
 };
 
-QSize handleSize(const heif_image_handle* h, bool upright)
+// ISO media boxes: size, type, payload. Answers the payloads of the boxes
+// of `type` directly inside `data`, in order.
+QList<QByteArray> boxes(const QByteArray& data, const char* type)
 {
-    return upright ? QSize(heif_image_handle_get_width(h), heif_image_handle_get_height(h))
-                   : QSize(heif_image_handle_get_ispe_width(h), heif_image_handle_get_ispe_height(h));
+    QList<QByteArray> found;
+    for (qsizetype at = 0; at + 8 <= data.size();) {
+        quint64 size = qFromBigEndian<quint32>(data.constData() + at);
+        qsizetype head = 8;
+        if (size == 1 && at + 16 <= data.size()) {
+            size = qFromBigEndian<quint64>(data.constData() + at + 8);
+            head = 16;
+        } else if (size == 0) {
+            size = quint64(data.size() - at);
+        }
+        if (size < quint64(head) || size > quint64(data.size() - at))
+            break;
+        if (data.mid(at + 4, 4) == type)
+            found << data.mid(at + head, qsizetype(size) - head);
+        at += qsizetype(size);
+    }
+    return found;
+}
+
+QByteArray box(const QByteArray& data, const char* type)
+{
+    const QList<QByteArray> found = boxes(data, type);
+    return found.isEmpty() ? QByteArray() : found.first();
+}
+
+// The property boxes of the primary item (type first, then payload).
+QList<QByteArray> primaryProperties(const QByteArray& file)
+{
+    const QByteArray meta = box(file, "meta").mid(4); // a full box
+    const QByteArray pitm = box(meta, "pitm"), iprp = box(meta, "iprp");
+    const QByteArray ipco = box(iprp, "ipco"), ipma = box(iprp, "ipma");
+    QList<QByteArray> out;
+    if (pitm.size() < 6 || ipma.size() < 8)
+        return out;
+    const auto u16 = [](const QByteArray& b, qsizetype at) { return qFromBigEndian<quint16>(b.constData() + at); };
+    const auto u32 = [](const QByteArray& b, qsizetype at) { return qFromBigEndian<quint32>(b.constData() + at); };
+    const quint32 primary = pitm[0] == 0 ? u16(pitm, 4) : (pitm.size() >= 8 ? u32(pitm, 4) : 0);
+    // Property boxes in order: associations count them from 1.
+    QList<QByteArray> all;
+    for (qsizetype at = 0; at + 8 <= ipco.size();) {
+        const quint32 size = u32(ipco, at);
+        if (size < 8 || size > quint32(ipco.size() - at))
+            break;
+        all << ipco.mid(at + 4, qsizetype(size) - 4);
+        at += size;
+    }
+    const bool wideIds = ipma[0] != 0, wideIndexes = (ipma[3] & 1) != 0;
+    const quint32 entries = u32(ipma, 4);
+    qsizetype at = 8;
+    for (quint32 e = 0; e < entries && at + (wideIds ? 5 : 3) <= ipma.size(); ++e) {
+        const quint32 item = wideIds ? u32(ipma, at) : u16(ipma, at);
+        at += wideIds ? 4 : 2;
+        const int count = quint8(ipma[at++]);
+        for (int i = 0; i < count && at + (wideIndexes ? 2 : 1) <= ipma.size(); ++i) {
+            const int index = wideIndexes ? u16(ipma, at) & 0x7FFF : quint8(ipma[at]) & 0x7F;
+            at += wideIndexes ? 2 : 1;
+            if (item == primary && index >= 1 && index <= all.size())
+                out << all[index - 1];
+        }
+    }
+    return out;
+}
+
+// Whether the primary image turns a quarter (its 'irot' says 90 or 270
+// degrees), so that as stored it is the other way round. (libheif of this
+// generation tells no coded size that can be trusted.)
+bool turnsAQuarter(const QByteArray& file)
+{
+    for (const QByteArray& p : primaryProperties(file)) {
+        if (p.startsWith("irot") && p.size() >= 5)
+            return (p[4] & 1) != 0;
+    }
+    return false;
+}
+
+QSize handleSize(const heif_image_handle* h)
+{
+    return QSize(heif_image_handle_get_width(h), heif_image_handle_get_height(h));
 }
 
 void checkSize(QSize size)
@@ -61,7 +140,7 @@ void checkSize(QSize size)
 // Decodes `h` into an image that keeps libheif's pixels without a copy.
 QImage decode(const heif_image_handle* h, bool upright)
 {
-    checkSize(handleSize(h, upright));
+    checkSize(handleSize(h));
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
         heif_decoding_options_alloc(), &heif_decoding_options_free);
     options->ignore_transformations = upright ? 0 : 1;
@@ -88,8 +167,8 @@ HeifPictureInfo readHeifPictureInfo(const QByteArray& data)
 {
     const Context c(data);
     HeifPictureInfo info;
-    info.stored = handleSize(c.primary.get(), false);
-    info.upright = handleSize(c.primary.get(), true);
+    info.upright = handleSize(c.primary.get());
+    info.stored = turnsAQuarter(data) ? info.upright.transposed() : info.upright;
     checkSize(info.stored);
     checkSize(info.upright);
     const heif_image_handle* h = c.primary.get();
@@ -143,8 +222,11 @@ QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast)
             continue;
         std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> thumb(t,
                                                                                       &heif_image_handle_release);
-        const QSize size = handleSize(t, upright);
-        if (size.width() >= atLeast.width() && size.height() >= atLeast.height())
+        // Its own rotation may differ from the picture's: either way round.
+        const QSize size = handleSize(t);
+        const QSize need = size.width() >= size.height() == atLeast.width() >= atLeast.height() ? atLeast
+                                                                                               : atLeast.transposed();
+        if (size.width() >= need.width() && size.height() >= need.height())
             return decode(t, upright);
     }
     return QImage();

@@ -91,7 +91,7 @@ QByteArray splicedPng(const QList<PngChunk>& original, const QByteArray& pixelsP
         if (c.type == "pHYs" && quarterTurn)
             c.data = swappedPhys(c.data);
         if (c.type == "eXIf")
-            c.data = exifForNewPixels(c.data, size, resetOrientation);
+            c.data = exifForNewPixels(c.data, size, resetOrientation, quarterTurn);
         (seenData ? tail : (seenPalette || !beforePalette(c.type) ? middle : head)).append(c);
     }
     QList<PngChunk> out{fresh.first()};

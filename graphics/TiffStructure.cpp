@@ -157,6 +157,17 @@ bool TiffStructure::setNumber(Directory d, quint16 tag, quint32 value)
     return true;
 }
 
+bool TiffStructure::swapValues(Directory d, quint16 a, quint16 b)
+{
+    const std::optional<Entry> x = entry(d, a), y = entry(d, b);
+    if (!x || !y || x->type != y->type || x->count != y->count)
+        return false;
+    const QByteArray first = value(*x);
+    m_bytes.replace(x->valueAt, x->size, value(*y));
+    m_bytes.replace(y->valueAt, y->size, first);
+    return true;
+}
+
 int tiffOrientation(const TiffStructure& tiff)
 {
     const std::optional<quint32> v = tiff.number(TiffStructure::Directory::First, tifftag::Orientation);
@@ -172,7 +183,7 @@ bool tiffMarksAdobeRgb(const TiffStructure& tiff)
     return index && tiff.value(*index).startsWith("R03");
 }
 
-QByteArray exifForNewPixels(const QByteArray& tiff, QSize size, bool resetOrientation)
+QByteArray exifForNewPixels(const QByteArray& tiff, QSize size, bool resetOrientation, bool quarterTurn)
 {
     using D = TiffStructure::Directory;
     TiffStructure s(tiff);
@@ -182,5 +193,7 @@ QByteArray exifForNewPixels(const QByteArray& tiff, QSize size, bool resetOrient
         s.setNumber(D::First, tifftag::Orientation, 1);
     s.setNumber(D::Exif, tifftag::PixelXDimension, quint32(size.width()));
     s.setNumber(D::Exif, tifftag::PixelYDimension, quint32(size.height()));
+    if (quarterTurn)
+        s.swapValues(D::First, tifftag::XResolution, tifftag::YResolution);
     return s.bytes();
 }

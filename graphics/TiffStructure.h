@@ -38,6 +38,8 @@ public:
     // Changes a SHORT or LONG tag's first value in place; false when the
     // tag is absent or can't hold it.
     bool setNumber(Directory d, quint16 tag, quint32 value);
+    // Swaps the values of two tags of the same type and count in place.
+    bool swapValues(Directory d, quint16 a, quint16 b);
 
     quint16 read16(qsizetype at) const;
     quint32 read32(qsizetype at) const;
@@ -69,6 +71,7 @@ int tiffOrientation(const TiffStructure& tiff);
 // with the interoperability index "R03".
 bool tiffMarksAdobeRgb(const TiffStructure& tiff);
 // An EXIF block's TIFF structure with, in place, the orientation set to 1
-// (when `resetOrientation`) and the pixel dimensions that are there set to
-// `size`; nothing else changes, so its size stays.
-QByteArray exifForNewPixels(const QByteArray& tiff, QSize size, bool resetOrientation);
+// (when `resetOrientation`), the pixel dimensions that are there set to
+// `size`, and after a quarter turn the two resolutions swapped; nothing
+// else changes, so its size stays.
+QByteArray exifForNewPixels(const QByteArray& tiff, QSize size, bool resetOrientation, bool quarterTurn);
