@@ -6,6 +6,7 @@
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
 #include <QDir>
@@ -13,6 +14,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +58,11 @@ protected:
         testpics::writeBmp(at("a.bmp"), 30, 10, 1);
         writeCollection(at("c.pvx"), {{at("a.bmp"), "one"}});
         writeCollection(at("stop.pvx"), {{at("gone.bmp"), ""}, {at("a.bmp"), ""}});
+        write("w.webp", kinds::encoded(kinds::quadrants(8, 8), "webp", 100));
+        // Names that lead to no regular file, in a folder the checks don't read.
+        QDir(dir.path()).mkdir("dev");
+        ::symlink("/dev/zero", QFile::encodeName(at("dev/z.jpg")).constData());
+        ::mkfifo(QFile::encodeName(at("dev/f.png")).constData(), 0600);
     }
     QString at(const QString& name) const { return dir.filePath(name); }
     void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
@@ -134,7 +143,13 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RenderMissingInput", {"render", "@/none.bmp", "@/b.bmp"}, 1},
     Line{"ApplyStopsAtTheFirstFailure", {"apply", "--invert", "@/stop.pvx"}, 1, "",
          "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
-    Line{"ApplyMissingCollection", {"apply", "--invert", "@/none.pvx"}, 1, "", "none.pvx"}),
+    Line{"ApplyMissingCollection", {"apply", "--invert", "@/none.pvx"}, 1, "", "none.pvx"},
+    Line{"RotateAKindOnlyShown", {"rotate", "right", "@/w.webp"}, 1, "",
+         "pictavo-fx rotate: Pictavo shows \"@/w.webp\" but does not change this kind of picture.\n"},
+    Line{"RenderALinkToADevice", {"render", "@/dev/z.jpg", "@/out.bmp"}, 1, "",
+         "pictavo-fx render: Cannot open file \"@/dev/z.jpg\". It is a device, not a regular file.\n"},
+    Line{"RenderAFifo", {"render", "@/dev/f.png", "@/out.png"}, 1, "",
+         "pictavo-fx render: Cannot open file \"@/dev/f.png\". It is a named pipe, not a regular file.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
@@ -149,6 +164,28 @@ TEST_F(FxCommand, RotateTurnsTheFileInPlace)
               0); // bottom-right to bottom-left
     ASSERT_EQ(fx({"rotate", "left", at("a.bmp")}).exitCode, 0);
     EXPECT_TRUE(load("a.bmp") == start);
+}
+
+TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
+{
+    QImage image = kinds::quadrants(16, 8);
+    image.setText(QStringLiteral("Title"), QStringLiteral("Kept"));
+    write("in.png", kinds::encoded(image, "png"));
+    ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.png")}).exitCode, 0);
+    const QImage out(at("out.png"));
+    EXPECT_EQ(out.text(QStringLiteral("Title")), QStringLiteral("Kept"));
+    EXPECT_EQ(out.pixel(0, 0), qRgb(0, 255, 255));
+
+    const QByteArray webp = fileBytes(at("w.webp"));
+    writeCollection(at("mixed.pvx"), {{at("w.webp"), "shown only"}, {at("in.png"), "changed"}});
+    const FxResult r = fx({"apply", "--brightness=7", at("mixed.pvx")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.err, QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.\n1 / 1 %2\n"
+                                    "1 changed, 1 left as they are\n")
+                         .arg(at("w.webp"), at("in.png"))
+                         .toUtf8());
+    EXPECT_EQ(fileBytes(at("w.webp")), webp);
+    EXPECT_EQ(Picture::loadFromFile(at("in.png")).format(), PictureFormat::Png);
 }
 
 TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)
