@@ -8,6 +8,7 @@ PACKAGES=(
   g++ cmake ninja-build make pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libqt6svg6
   libjpeg62-turbo-dev libturbojpeg0-dev libexif-dev libchm-dev
+  libheif-dev zlib1g-dev # HEIC/HEIF and AVIF (libheif links the decoders and encoders); PNG chunks
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth
@@ -22,7 +23,7 @@ fi
 # `install-deps.sh bench`: the peers `make bench` measures against, and the
 # libjpeg command-line tools for the codec floor.
 if [ "${1:-}" = "bench" ]; then
-  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time)
+  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time libheif-examples)
 fi
 
 missing=()
