@@ -12,6 +12,7 @@
 #include "graphics/JpegTransform.h"
 #include "graphics/Orientation.h"
 #include "graphics/PluginPicture.h"
+#include "graphics/PngReduced.h"
 #include "graphics/TiffStructure.h"
 
 #include <QFileInfo>
@@ -323,17 +324,15 @@ QImage Picture::reducedTo(QSize box) const
     const QSize target = size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     if (kind() == Kind::Jpeg)
         return fitted(jpegThumbnailDecode(box), target);
-    if (kind() == Kind::Other) {
-        const QImage own = embeddedThumbnail(*m_d, target);
-        return fitted(own.isNull() ? decodeOther(*m_d) : own, target);
-    }
+    if (kind() == Kind::Other)
+        return fitted(otherCovering(target, nullptr), target);
     return fitted(toImage(), target);
 }
 
 QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, const QImage& known) const
 {
     if (kind() == Kind::Other)
-        return otherCovering(drawn);
+        return inDisplayColors(otherCovering(drawn, stop));
     if (kind() != Kind::Jpeg)
         return inDisplayColors(toImage());
     const int o = m_d->orientation;
@@ -349,16 +348,21 @@ QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, cons
     return inDisplayColors(owningImage(orientBitmap(std::move(pixels), o)));
 }
 
-QImage Picture::otherCovering(QSize drawn) const
+QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
 {
     QImage image = embeddedThumbnail(*m_d, drawn);
+    if (image.isNull() && m_d->format == PictureFormat::Png)
+        image = orientImage(decodePngReduced(m_d->bytes, orientedSize(drawn, m_d->orientation), stop),
+                            m_d->orientation);
+    if (image.isNull() && stop && *stop)
+        return QImage();
     if (image.isNull())
         image = decodeOther(*m_d);
-    // Reduced before it is converted: the conversion then costs little.
+    // Reduced here, so that converting its colours then costs little.
     const QSize cover = image.size().scaled(drawn, Qt::KeepAspectRatioByExpanding);
     if (cover.width() < image.width() && cover.height() < image.height() && !cover.isEmpty())
         image = image.scaled(cover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return inDisplayColors(image);
+    return image;
 }
 
 QImage Picture::decodedBand(QRect* band) const

@@ -117,7 +117,8 @@ public:
 private:
     explicit Picture(std::shared_ptr<const Data> d) : m_d(std::move(d)) {}
     QImage jpegThumbnailDecode(QSize box) const;
-    QImage otherCovering(QSize drawn) const;
+    // Another kind's stored values, reduced to cover `drawn` where larger.
+    QImage otherCovering(QSize drawn, const std::atomic<bool>* stop) const;
     std::shared_ptr<const Data> m_d;
 };
 

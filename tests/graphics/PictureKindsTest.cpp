@@ -4,11 +4,13 @@
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "graphics/PngChunks.h"
+#include "graphics/PngReduced.h"
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/KindPictures.h"
+#include "tests/support/TestPictures.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -165,6 +167,43 @@ TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
     EXPECT_GT(centre(p.decodedCovering(QSize(200, 150))).red(), 200);
     EXPECT_GT(centre(p.toImage()).red(), 200);
 }
+
+// A PNG reduced while it decodes: each pixel the mean of its block in the
+// whole decode (premultiplied where there is alpha); nothing where the
+// whole decode must tell.
+class PngReduced : public ::testing::TestWithParam<QImage::Format> {};
+
+TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
+{
+    QImage source = testpics::pattern(61, 43, 5).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < 61; ++x)
+        source.setPixel(x, 3, qRgba(250, 10, 90, x * 4)); // alpha, where the format keeps it
+    const QByteArray png = kinds::encoded(source.convertToFormat(GetParam()), "png");
+    const QImage whole = Picture::fromData(png, PictureFormat::Png)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage reduced = decodePngReduced(png, QSize(20, 10)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(reduced.size(), QSize(20, 14)); // a factor of 3 still covers 20 x 10
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 20; ++x) {
+            int sum[4] = {0, 0, 0, 0};
+            for (int k = 0; k < 9; ++k) {
+                const QRgb p = whole.pixel(3 * x + k % 3, 3 * y + k / 3);
+                sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p), sum[3] += qAlpha(p);
+            }
+            const QRgb got = reduced.pixel(x, y);
+            EXPECT_NEAR(qRed(got), sum[0] / 9.0, 1.5) << x << "," << y;
+            EXPECT_NEAR(qAlpha(got), sum[3] / 9.0, 1.5) << x << "," << y;
+        }
+    EXPECT_TRUE(decodePngReduced(png, QSize(40, 30)).isNull()); // no whole factor below 2
+    EXPECT_TRUE(decodePngReduced(png.left(png.size() / 2), QSize(20, 10)).isNull());
+    const std::atomic<bool> stop = true;
+    EXPECT_TRUE(decodePngReduced(png, QSize(20, 10), &stop).isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PngReduced,
+                         ::testing::Values(QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGBA64,
+                                           QImage::Format_Grayscale8, QImage::Format_Indexed8));
 
 // Stored as quadrants 64 x 32 (RGBW) with an orientation; shown upright
 // or, with the orientation ignored, as stored.
