@@ -23,7 +23,7 @@ fi
 # `install-deps.sh bench`: the peers `make bench` measures against, and the
 # libjpeg command-line tools for the codec floor.
 if [ "${1:-}" = "bench" ]; then
-  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time libheif-examples)
+  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time)
 fi
 
 missing=()
