@@ -61,19 +61,17 @@ struct Fixture {
 
 Fixture& fixture()
 {
-    static Fixture f;
-    return f;
+    static Fixture files;
+    return files;
 }
 
-MainWindow& window()
+// The middle run; 0 for none.
+double middle(std::vector<double> runs)
 {
-    return *programWindows().main;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    if (runs.empty())
+        return 0;
+    std::nth_element(runs.begin(), runs.begin() + runs.size() / 2, runs.end());
+    return runs[runs.size() / 2];
 }
 
 // One whole process, in seconds; negative when the tool is missing or fails.
@@ -97,10 +95,10 @@ double showNewPicture(const QByteArray& bytes, PictureFormat format)
     const Picture picture = Picture::fromData(QByteArray(bytes.constData(), bytes.size()), format);
     QElapsedTimer t;
     t.start();
-    window().Image1()->setPicture(picture);
-    while (!window().Image1()->showsDecodedPixels())
+    programWindows().main->Image1()->setPicture(picture);
+    while (!programWindows().main->Image1()->showsDecodedPixels())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    window().Image1()->repaint();
+    programWindows().main->Image1()->repaint();
     return t.nsecsElapsed() / 1e9;
 }
 
@@ -112,21 +110,21 @@ void openCollectionOf(const QString& file)
     writeCollection(collection, {{file, QStringLiteral("the picture")}});
     programWindows().session->setCollectionFileName(collection);
     programWindows().session->reopenWithoutDialog = true;
-    window().openCollectionFile();
+    programWindows().main->openCollectionFile();
 }
 
 void fittedAgainstPeers(benchmark::State& state, const QString& file, const QByteArray& bytes, PictureFormat format)
 {
     openCollectionOf(file);
-    window().fitCentred();
-    window().decoder()->waitForIdle();
+    programWindows().main->fitCentred();
+    programWindows().main->decoder()->waitForIdle();
     QCoreApplication::processEvents();
     std::vector<double> ours, vips, magick;
     for (auto _ : state) {
         ours.push_back(showNewPicture(bytes, format));
         state.SetIterationTime(ours.back());
         state.PauseTiming();
-        window().decoder()->waitForIdle();
+        programWindows().main->decoder()->waitForIdle();
         QCoreApplication::processEvents();
         if (const double s = peerSeconds(QStringLiteral("vips"), {QStringLiteral("avg"), file}); s >= 0)
             vips.push_back(s);
@@ -134,19 +132,19 @@ void fittedAgainstPeers(benchmark::State& state, const QString& file, const QByt
             magick.push_back(s);
         state.ResumeTiming();
     }
-    state.counters["ours_ms"] = median(ours) * 1e3;
-    state.counters["vips_ms"] = median(vips) * 1e3;
-    state.counters["magick_ms"] = median(magick) * 1e3;
+    state.counters["ours_ms"] = middle(ours) * 1e3;
+    state.counters["vips_ms"] = middle(vips) * 1e3;
+    state.counters["magick_ms"] = middle(magick) * 1e3;
     std::vector<double> peers;
     for (const auto* runs : {&vips, &magick}) {
         if (!runs->empty())
-            peers.push_back(median(*runs));
+            peers.push_back(middle(*runs));
     }
     if (peers.empty()) {
         state.SkipWithError("neither vips nor ImageMagick found (scripts/install-deps.sh bench)");
         return;
     }
-    state.counters["x_peer"] = median(ours) / *std::min_element(peers.begin(), peers.end());
+    state.counters["x_peer"] = middle(ours) / *std::min_element(peers.begin(), peers.end());
 }
 
 void BM_FittedHeic12MpNewPictureToPainted(benchmark::State& state)
