@@ -113,7 +113,8 @@ void openCollectionOf(const QString& file)
     programWindows().main->openCollectionFile();
 }
 
-void fittedAgainstPeers(benchmark::State& state, const QString& file, const QByteArray& bytes, PictureFormat format)
+void fittedAgainstPeers(benchmark::State& state, const QString& file, const QByteArray& bytes,
+                        PictureFormat format)
 {
     openCollectionOf(file);
     programWindows().main->fitCentred();
@@ -157,7 +158,10 @@ void BM_FittedPng24MpNewPictureToPainted(benchmark::State& state)
     fittedAgainstPeers(state, fixture().png, fixture().pngBytes, PictureFormat::Png);
 }
 
-BENCHMARK(BM_FittedHeic12MpNewPictureToPainted)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(7);
+BENCHMARK(BM_FittedHeic12MpNewPictureToPainted)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(7);
 BENCHMARK(BM_FittedPng24MpNewPictureToPainted)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(7);
 } // namespace
 

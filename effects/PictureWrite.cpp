@@ -36,7 +36,8 @@ Picture writeRewritten(const QString& path, const QByteArray& bytes, const Pictu
     return Picture::fromData(bytes, pictureFormatOf(bytes), source.exifOrientation(), path);
 }
 
-Picture writeLossless(const QString& path, PictureFileKind kind, const Bitmap24& rendered, const Picture& source)
+Picture writeLossless(const QString& path, PictureFileKind kind, const Bitmap24& rendered,
+                      const Picture& source)
 {
     const PictureFormat own = kind == PictureFileKind::Png ? PictureFormat::Png : PictureFormat::Tiff;
     if (source.format() == own && pictureRewritable(source))

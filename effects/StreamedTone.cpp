@@ -284,7 +284,9 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
     // What the file holds; a new file is made in the kind its name says.
     const PictureFileKind from = pictureFileKind(in);
     const PictureFileKind to = out == in ? from : pictureFileKindOfName(out);
-    const auto streams = [](PictureFileKind k) { return k == PictureFileKind::Bitmap || k == PictureFileKind::Jpeg; };
+    const auto streams = [](PictureFileKind k) {
+        return k == PictureFileKind::Bitmap || k == PictureFileKind::Jpeg;
+    };
     // A JPEG's rows come top-down only; a BMP is written bottom-up.
     if (!tonePipelineStreams(values) || !streams(to) || !streams(from) ||
         (from == PictureFileKind::Jpeg && to == PictureFileKind::Bitmap))

@@ -1,8 +1,8 @@
 // The kinds read through Qt's plugins, and the PNG and TIFF rewrites: the
 // first byte picks the kind (0 PNG, 1 GIF, 2 WebP, 3 TIFF, 4 icon), the
 // rest is the file. A picture that is rewritten must read again, turned.
-#include "fuzz/FuzzSupport.h"
 #include "core/Errors.h"
+#include "fuzz/FuzzSupport.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
 

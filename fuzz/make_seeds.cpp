@@ -174,21 +174,27 @@ void pluginSeeds()
     tagged.setDotsPerMeterX(3000);
     const QByteArray png = kinds::encoded(tagged, "png");
     put("plugin", "png", QByteArray(1, '\0') + png);
-    put("plugin", "png-exif", QByteArray(1, '\0') + kinds::withPngChunk(png, "eXIf", kinds::exifBlock(true, 6, true)));
+    put("plugin", "png-exif",
+        QByteArray(1, '\0') + kinds::withPngChunk(png, "eXIf", kinds::exifBlock(true, 6, true)));
     put("plugin", "png16-ignored",
         QByteArray(1, '\x80') + kinds::encoded(kinds::quadrants(6, 4, QImage::Format_RGBA64), "png"));
-    put("plugin", "png-palette", QByteArray(1, '\0') + kinds::encoded(kinds::quadrants(6, 4, QImage::Format_Indexed8), "png"));
+    put("plugin", "png-palette",
+        QByteArray(1, '\0') + kinds::encoded(kinds::quadrants(6, 4, QImage::Format_Indexed8), "png"));
     // Two frames, the first red with one blue pixel (what ImageMagick wrote).
     put("plugin", "gif",
         QByteArray(1, '\1') +
-            QByteArray("\x47\x49\x46\x38\x39\x61\x04\x00\x02\x00\xf1\x00\x00\xff\x00\x00\x00\xff\x00\x00\x00\xff\x00\x00"
-                       "\x00\x21\xf9\x04\x04\x00\x00\x00\x00\x21\xff\x0b\x4e\x45\x54\x53\x43\x41\x50\x45\x32\x2e\x30\x03"
-                       "\x01\x00\x00\x00\x2c\x00\x00\x00\x00\x04\x00\x02\x00\x00\x02\x03\x84\x65\x56\x00\x21\xf9\x04\x04"
+            QByteArray("\x47\x49\x46\x38\x39\x61\x04\x00\x02\x00\xf1\x00\x00\xff\x00\x00\x00\xff\x00\x00\x00"
+                       "\xff\x00\x00"
+                       "\x00\x21\xf9\x04\x04\x00\x00\x00\x00\x21\xff\x0b\x4e\x45\x54\x53\x43\x41\x50\x45\x32"
+                       "\x2e\x30\x03"
+                       "\x01\x00\x00\x00\x2c\x00\x00\x00\x00\x04\x00\x02\x00\x00\x02\x03\x84\x65\x56\x00\x21"
+                       "\xf9\x04\x04"
                        "\x00\x00\x00\x00\x2c\x00\x00\x00\x00\x04\x00\x02\x00\x00\x02\x03\x8c\x6f\x05\x00\x3b",
                        93));
     put("plugin", "webp-lossless", QByteArray(1, '\2') + kinds::encoded(q, "webp", 100));
     put("plugin", "webp-exif-icc",
-        QByteArray(1, '\2') + kinds::webp(q, kinds::exifBlock(false, 8), QColorSpace(QColorSpace::AdobeRgb).iccProfile()));
+        QByteArray(1, '\2') +
+            kinds::webp(q, kinds::exifBlock(false, 8), QColorSpace(QColorSpace::AdobeRgb).iccProfile()));
     put("plugin", "tiff-lzw-turned", QByteArray(1, '\3') + kinds::tiff(tagged, 6));
     put("plugin", "tiff-plain-ignored", QByteArray(1, '\x83') + kinds::tiff(q, 3, false));
     const QByteArray ico = icoSeed();

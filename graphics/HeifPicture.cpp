@@ -27,8 +27,8 @@ void check(const heif_error& e)
 
 struct Context {
     std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx{heif_context_alloc(), &heif_context_free};
-    std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> primary{nullptr,
-                                                                                      &heif_image_handle_release};
+    std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> primary{
+        nullptr, &heif_image_handle_release};
 
     // `data` must outlive the context: it is not copied.
     explicit Context(const QByteArray& data)
@@ -36,8 +36,8 @@ struct Context {
         if (!ctx)
             throw AppError(msg::pictureNotValid(QStringLiteral("Out of memory")));
         heif_context_set_max_decoding_threads(ctx.get(), std::max(1, QThread::idealThreadCount()));
-        check(heif_context_read_from_memory_without_copy(ctx.get(), data.constData(), std::size_t(data.size()),
-                                                         nullptr));
+        check(heif_context_read_from_memory_without_copy(ctx.get(), data.constData(),
+                                                         std::size_t(data.size()), nullptr));
         heif_image_handle* h = nullptr;
         check(heif_context_get_primary_image_handle(ctx.get(), &h));
         primary.reset(h);
@@ -82,8 +82,12 @@ QList<QByteArray> primaryProperties(const QByteArray& file)
     QList<QByteArray> out;
     if (pitm.size() < 6 || ipma.size() < 8)
         return out;
-    const auto u16 = [](const QByteArray& b, qsizetype at) { return qFromBigEndian<quint16>(b.constData() + at); };
-    const auto u32 = [](const QByteArray& b, qsizetype at) { return qFromBigEndian<quint32>(b.constData() + at); };
+    const auto u16 = [](const QByteArray& b, qsizetype at) {
+        return qFromBigEndian<quint16>(b.constData() + at);
+    };
+    const auto u32 = [](const QByteArray& b, qsizetype at) {
+        return qFromBigEndian<quint32>(b.constData() + at);
+    };
     const quint32 primary = pitm[0] == 0 ? u16(pitm, 4) : (pitm.size() >= 8 ? u32(pitm, 4) : 0);
     // Property boxes in order: associations count them from 1.
     QList<QByteArray> all;
@@ -148,7 +152,8 @@ QImage decode(const heif_image_handle* h, bool upright)
     const bool alpha = heif_image_handle_has_alpha_channel(h);
     heif_image* image = nullptr;
     check(heif_decode_image(h, &image, heif_colorspace_RGB,
-                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get()));
+                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                            options.get()));
     int stride = 0;
     const uint8_t* pixels = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
     const int w = heif_image_get_primary_width(image), h2 = heif_image_get_primary_height(image);
@@ -187,7 +192,8 @@ HeifPictureInfo readHeifPictureInfo(const QByteArray& data)
         if (heif_image_handle_get_nclx_color_profile(h, &nclx).code == heif_error_Ok && nclx) {
             // Display P3 and BT.2020 with the sRGB curve; anything else
             // (HDR curves above all) shows as stored.
-            const bool srgbCurve = nclx->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1;
+            const bool srgbCurve =
+                nclx->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1;
             if (srgbCurve && nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1)
                 info.colorSpace = QColorSpace(QColorSpace::DisplayP3);
             heif_nclx_color_profile_free(nclx);
@@ -220,12 +226,13 @@ QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast)
         heif_image_handle* t = nullptr;
         if (heif_image_handle_get_thumbnail(c.primary.get(), id, &t).code != heif_error_Ok)
             continue;
-        std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> thumb(t,
-                                                                                      &heif_image_handle_release);
+        std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> thumb(
+            t, &heif_image_handle_release);
         // Its own rotation may differ from the picture's: either way round.
         const QSize size = handleSize(t);
-        const QSize need = size.width() >= size.height() == atLeast.width() >= atLeast.height() ? atLeast
-                                                                                               : atLeast.transposed();
+        const QSize need = size.width() >= size.height() == atLeast.width() >= atLeast.height()
+                               ? atLeast
+                               : atLeast.transposed();
         if (size.width() >= need.width() && size.height() >= need.height())
             return decode(t, upright);
     }

@@ -8,8 +8,8 @@
 #include <QSize>
 
 struct HeifPictureInfo {
-    QSize stored;  // before the rotation and mirror properties
-    QSize upright; // after them
+    QSize stored;           // before the rotation and mirror properties
+    QSize upright;          // after them
     QColorSpace colorSpace; // invalid: sRGB
     QByteArray icc;         // the profile as the file holds it
 };

@@ -82,7 +82,6 @@ QImage embeddedThumbnail(const Picture::Data& d, QSize size)
     }
 }
 
-
 // A QImage over a decoded bitmap that it owns.
 QImage owningImage(Bitmap24&& bitmap)
 {
@@ -136,7 +135,8 @@ Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
     return fromData(file.readAll(), format, exif, path);
 }
 
-Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrientation exif, const QString& name)
+Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                          const QString& name)
 {
     switch (format) {
     case PictureFormat::Bitmap:

@@ -42,7 +42,8 @@ public:
     // Another kind (PNG, GIF, WebP, TIFF, icon, HEIF, AVIF): reads what it
     // needs of the header; the pixels are decoded on demand.
     static Picture fromOtherData(const QByteArray& data, PictureFormat format,
-                                 ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
+                                 ExifOrientation exif = ExifOrientation::Apply,
+                                 const QString& name = QString());
 
     Kind kind() const noexcept;
     // What the file holds (Unknown for a bitmap made in memory).

@@ -79,7 +79,8 @@ PictureFormat pictureFormatOf(const QByteArray& head)
         // The version word: 42 for TIFF, 43 for BigTIFF.
         const bool little = head.startsWith("II");
         if (head.size() >= 4) {
-            const int version = little ? uchar(head[2]) | uchar(head[3]) << 8 : uchar(head[2]) << 8 | uchar(head[3]);
+            const int version =
+                little ? uchar(head[2]) | uchar(head[3]) << 8 : uchar(head[2]) << 8 | uchar(head[3]);
             if (version == 42 || version == 43)
                 return PictureFormat::Tiff;
         }

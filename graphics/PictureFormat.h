@@ -36,7 +36,7 @@ QByteArray qtFormatName(PictureFormat format);
 
 struct PictureKind {
     PictureFormat format;
-    const char* name;   // shown in a file chooser: "PNG"
+    const char* name;     // shown in a file chooser: "PNG"
     QStringList suffixes; // lower case, without the dot
 };
 // Every kind read, JPEG and bitmaps first.

@@ -75,8 +75,9 @@ QByteArray splicedPng(const QList<PngChunk>& original, const QByteArray& pixelsP
                       bool resetOrientation, QSize size)
 {
     const QList<PngChunk> fresh = pngChunks(pixelsPng);
-    const bool sameLayout = pngChunkData(fresh, "IHDR").mid(8, 2) == pngChunkData(original, "IHDR").mid(8, 2) &&
-                            pngChunkData(fresh, "PLTE") == pngChunkData(original, "PLTE");
+    const bool sameLayout =
+        pngChunkData(fresh, "IHDR").mid(8, 2) == pngChunkData(original, "IHDR").mid(8, 2) &&
+        pngChunkData(fresh, "PLTE") == pngChunkData(original, "PLTE");
     QList<PngChunk> head, middle, tail;
     bool seenPalette = false, seenData = false;
     for (PngChunk c : original) {
@@ -116,7 +117,8 @@ QByteArray rewritten(const Picture& picture, const QImage& pixels, bool quarterT
         return tiffWithPixels(picture.data(), pixels, quarterTurn, reset);
     if (!pictureRewritable(picture))
         throw AppError(msg::pictureNotValid(QStringLiteral("Its frames would be lost.")));
-    return splicedPng(pngChunks(picture.data()), encoded(bare(pixels), "png"), quarterTurn, reset, pixels.size());
+    return splicedPng(pngChunks(picture.data()), encoded(bare(pixels), "png"), quarterTurn, reset,
+                      pixels.size());
 }
 
 } // namespace

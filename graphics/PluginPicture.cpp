@@ -51,8 +51,8 @@ QByteArray pngIcc(const QByteArray& iccp)
     const QByteArray packed = iccp.mid(nul + 2);
     QByteArray icc(qsizetype(MaxIccBytes), '\0');
     uLongf size = MaxIccBytes;
-    if (uncompress(reinterpret_cast<Bytef*>(icc.data()), &size, reinterpret_cast<const Bytef*>(packed.constData()),
-                   uLong(packed.size())) != Z_OK)
+    if (uncompress(reinterpret_cast<Bytef*>(icc.data()), &size,
+                   reinterpret_cast<const Bytef*>(packed.constData()), uLong(packed.size())) != Z_OK)
         return QByteArray();
     icc.truncate(qsizetype(size));
     return icc;
@@ -81,8 +81,8 @@ QColorSpace pngColorSpace(const QList<PngChunk>& chunks, QByteArray& icc)
     const QByteArray chrm = pngChunkData(chunks, "cHRM");
     if (chrm.size() != 32)
         return QColorSpace(QColorSpace::Primaries::SRgb, gamma);
-    return QColorSpace(chromaticity(chrm, 0), chromaticity(chrm, 1), chromaticity(chrm, 2), chromaticity(chrm, 3),
-                       QColorSpace::TransferFunction::Gamma, gamma);
+    return QColorSpace(chromaticity(chrm, 0), chromaticity(chrm, 1), chromaticity(chrm, 2),
+                       chromaticity(chrm, 3), QColorSpace::TransferFunction::Gamma, gamma);
 }
 
 // WebP's RIFF chunks after "WEBP": four letters, little-endian size, data

@@ -11,8 +11,8 @@
 #include <QSize>
 
 struct PluginPictureInfo {
-    QSize size;          // as stored
-    int orientation = 1; // EXIF's, 1..8
+    QSize size;             // as stored
+    int orientation = 1;    // EXIF's, 1..8
     QColorSpace colorSpace; // invalid: sRGB
     QByteArray icc;         // the file's profile, or one made for the space
     QByteArray exif;        // a TIFF structure, or empty

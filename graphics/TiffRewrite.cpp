@@ -17,9 +17,9 @@ using Entry = TiffStructure::Entry;
 // Tags that describe how the old pixels were laid out and coded.
 bool describesPixels(quint16 tag)
 {
-    static const quint16 tags[] = {256, 257, 258, 259, 262, 266, 273, 277, 278, 279, 280, 281, 284, 317,
-                                   320, 322, 323, 324, 325, 330, 338, 339, 347, 512, 513, 514, 515,
-                                   517, 518, 519, 520, 521, 529, 530, 531, 532};
+    static const quint16 tags[] = {256, 257, 258, 259, 262, 266, 273, 277, 278, 279, 280, 281,
+                                   284, 317, 320, 322, 323, 324, 325, 330, 338, 339, 347, 512,
+                                   513, 514, 515, 517, 518, 519, 520, 521, 529, 530, 531, 532};
     return std::find(std::begin(tags), std::end(tags), tag) != std::end(tags);
 }
 

@@ -219,7 +219,8 @@ const std::vector<UiTextEntry> UiTexts = {
      "Pictavo shows \"%1\" but does not change this kind of picture.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindNotChangedMessage)}}},
     {142,
-     "%1 pictures were changed. %2 were left as they are: Pictavo shows them but does not change their kind of "
+     "%1 pictures were changed. %2 were left as they are: Pictavo shows them but does not change their kind "
+     "of "
      "picture.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindsSkippedMessage)}}},
     {143, "All pictures", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AllPicturesFilter)}}},

@@ -31,9 +31,9 @@ struct UiProgramTexts {
     QString KindNotChangedMessage =
         QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.");
     // After all pictures: %1 changed, %2 of kinds never changed.
-    QString KindsSkippedMessage = QStringLiteral(
-        "%1 pictures were changed. %2 were left as they are: Pictavo shows them but does not change their kind "
-        "of picture.");
+    QString KindsSkippedMessage = QStringLiteral("%1 pictures were changed. %2 were left as they are: "
+                                                 "Pictavo shows them but does not change their kind "
+                                                 "of picture.");
     QString AllPicturesFilter = QStringLiteral("All pictures");
 
     QString& operator[](ProgramText id);

@@ -3,11 +3,11 @@
 #include "tools/Commands.h"
 
 #include "collection/CollectionFile.h"
-#include "effects/EffectSettings.h"
+#include "core/Errors.h"
 #include "effects/EffectRenderer.h"
+#include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
-#include "core/Errors.h"
 #include "graphics/PictureFormat.h"
 
 #include <cstdio>

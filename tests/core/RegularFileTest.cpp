@@ -1,8 +1,8 @@
 // Only regular files are read, never past the cap: names that lead to a
 // FIFO, a device or a socket are refused before anything is read, and the
 // refusal never waits on a FIFO that has no writer.
-#include "core/AtomicFile.h"
 #include "core/RegularFile.h"
+#include "core/AtomicFile.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/Printers.h"
 
@@ -61,7 +61,8 @@ TEST_P(Names, LeadToARegularFileOrAreRefusedAtOnce)
     const QString path = GetParam().make(dir);
     // On a worker: a reader that waits on the FIFO is let go below, and fails.
     std::promise<QString> result;
-    std::thread reader([&] { result.set_value(errorText([&] { EXPECT_FALSE(readWholeFile(path).isNull()); })); });
+    std::thread reader(
+        [&] { result.set_value(errorText([&] { EXPECT_FALSE(readWholeFile(path).isNull()); })); });
     std::future<QString> done = result.get_future();
     const bool atOnce = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     if (!atOnce)
@@ -69,24 +70,26 @@ TEST_P(Names, LeadToARegularFileOrAreRefusedAtOnce)
     reader.join();
     EXPECT_TRUE(atOnce) << "the read waited";
     const QString reason = QString::fromUtf8(GetParam().reason);
-    EXPECT_EQ(done.get(), reason.isEmpty() ? QString() : QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+    EXPECT_EQ(done.get(),
+              reason.isEmpty() ? QString() : QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Names,
-    ::testing::Values(
-        NameCase{"Regular", [](const QTemporaryDir& d) { return d.filePath("real.jpg"); }, ""},
-        NameCase{"LinkToRegular", [](const QTemporaryDir& d) { return linkTo(d, d.filePath("real.jpg")); }, ""},
-        NameCase{"Fifo", fifo, "It is a named pipe, not a regular file."},
-        NameCase{"LinkToFifo", [](const QTemporaryDir& d) { return linkTo(d, fifo(d)); },
-                 "It is a named pipe, not a regular file."},
-        NameCase{"LinkToZero", [](const QTemporaryDir& d) { return linkTo(d, "/dev/zero"); },
-                 "It is a device, not a regular file."},
-        NameCase{"Urandom", [](const QTemporaryDir&) { return QStringLiteral("/dev/urandom"); },
-                 "It is a device, not a regular file."},
-        NameCase{"Socket", socketFile, "It is a socket, not a regular file."},
-        NameCase{"Folder", [](const QTemporaryDir& d) { return d.path(); }, "Is a directory"},
-        NameCase{"Missing", [](const QTemporaryDir& d) { return d.filePath("none.jpg"); }, "No such file or directory"}),
+    ::testing::Values(NameCase{"Regular", [](const QTemporaryDir& d) { return d.filePath("real.jpg"); }, ""},
+                      NameCase{"LinkToRegular",
+                               [](const QTemporaryDir& d) { return linkTo(d, d.filePath("real.jpg")); }, ""},
+                      NameCase{"Fifo", fifo, "It is a named pipe, not a regular file."},
+                      NameCase{"LinkToFifo", [](const QTemporaryDir& d) { return linkTo(d, fifo(d)); },
+                               "It is a named pipe, not a regular file."},
+                      NameCase{"LinkToZero", [](const QTemporaryDir& d) { return linkTo(d, "/dev/zero"); },
+                               "It is a device, not a regular file."},
+                      NameCase{"Urandom", [](const QTemporaryDir&) { return QStringLiteral("/dev/urandom"); },
+                               "It is a device, not a regular file."},
+                      NameCase{"Socket", socketFile, "It is a socket, not a regular file."},
+                      NameCase{"Folder", [](const QTemporaryDir& d) { return d.path(); }, "Is a directory"},
+                      NameCase{"Missing", [](const QTemporaryDir& d) { return d.filePath("none.jpg"); },
+                               "No such file or directory"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RegularFileCap, NoReadRunsPastIt)

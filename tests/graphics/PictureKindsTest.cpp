@@ -21,7 +21,10 @@ namespace {
 
 QByteArray ftyp(const char* major, const char* compatible)
 {
-    return QByteArray("\0\0\0\x14" "ftyp", 8) + major + QByteArray(4, '\0') + compatible;
+    return QByteArray("\0\0\0\x14"
+                      "ftyp",
+                      8) +
+           major + QByteArray(4, '\0') + compatible;
 }
 
 struct HeadCase {
@@ -62,7 +65,8 @@ TEST(FormatOfFile, TheNameDecidesOnlyWhereTheContentTellsNothing)
     const QByteArray png = kinds::encoded(kinds::quadrants(8, 8), "png");
     EXPECT_EQ(pictureFormatOf(png, "holiday.jpg"), PictureFormat::Png);
     EXPECT_EQ(pictureFormatOf("garbage", "broken.TIF"), PictureFormat::Tiff);
-    EXPECT_EQ(errorText([] { pictureFormatOf("garbage", "notes.txt"); }), "Unknown picture file extension (.txt)");
+    EXPECT_EQ(errorText([] { pictureFormatOf("garbage", "notes.txt"); }),
+              "Unknown picture file extension (.txt)");
 }
 
 // One file of each kind: its size, and its corners as the effects see
@@ -109,8 +113,8 @@ TEST_P(KindRead, DecodesWithItsSizeAndPixels)
 INSTANTIATE_TEST_SUITE_P(
     Kinds, KindRead,
     ::testing::Values(
-        KindCase{"Png8", "a.png", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); }, PictureFormat::Png,
-                 true},
+        KindCase{"Png8", "a.png", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); },
+                 PictureFormat::Png, true},
         KindCase{"Png16", "a.png",
                  [] { return kinds::encoded(kinds::quadrants(64, 32, QImage::Format_RGBA64), "png"); },
                  PictureFormat::Png, true},
@@ -121,24 +125,26 @@ INSTANTIATE_TEST_SUITE_P(
                  PictureFormat::Png, true},
         KindCase{"PngNamedJpeg", "a.jpg", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); },
                  PictureFormat::Png, true},
-        KindCase{"WebPLossless", "a.webp", [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 100); },
-                 PictureFormat::WebP, true},
+        KindCase{"WebPLossless", "a.webp",
+                 [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 100); }, PictureFormat::WebP,
+                 true},
         KindCase{"WebPLossy", "a.webp", [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 80); },
                  PictureFormat::WebP, false},
-        KindCase{"TiffLzw", "a.tif", [] { return kinds::tiff(kinds::quadrants(64, 32), 1); }, PictureFormat::Tiff,
-                 true},
+        KindCase{"TiffLzw", "a.tif", [] { return kinds::tiff(kinds::quadrants(64, 32), 1); },
+                 PictureFormat::Tiff, true},
         KindCase{"TiffPlain16", "a.tiff",
                  [] { return kinds::tiff(kinds::quadrants(64, 32, QImage::Format_RGBA64), 1, false); },
                  PictureFormat::Tiff, true},
-        KindCase{"Heic", "a.heic", [] { return kinds::heif(kinds::quadrants(64, 32), false); }, PictureFormat::Heif,
-                 false},
-        KindCase{"Avif", "a.avif", [] { return kinds::heif(kinds::quadrants(64, 32), true); }, PictureFormat::Avif,
-                 false}),
+        KindCase{"Heic", "a.heic", [] { return kinds::heif(kinds::quadrants(64, 32), false); },
+                 PictureFormat::Heif, false},
+        KindCase{"Avif", "a.avif", [] { return kinds::heif(kinds::quadrants(64, 32), true); },
+                 PictureFormat::Avif, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OtherKinds, AGifShowsItsFirstFrame)
 {
-    const Picture p = Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"));
+    const Picture p =
+        Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"));
     const QImage first = p.toImage();
     EXPECT_EQ(p.size(), QSize(4, 2));
     EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0)); // the second frame is green
@@ -182,7 +188,8 @@ TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
     const QImage whole = Picture::fromData(png, PictureFormat::Png)
                              .toImage()
                              .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage reduced = decodePngReduced(png, QSize(20, 10)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage reduced =
+        decodePngReduced(png, QSize(20, 10)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     ASSERT_EQ(reduced.size(), QSize(20, 14)); // a factor of 3 still covers 20 x 10
     for (int y = 0; y < 14; ++y)
         for (int x = 0; x < 20; ++x) {
@@ -219,7 +226,8 @@ class Upright : public ::testing::TestWithParam<std::tuple<UprightCase, bool>> {
 TEST_P(Upright, FollowsTheOrientationUnlessIgnored)
 {
     const auto [c, apply] = GetParam();
-    const Picture p = Picture::fromData(c.bytes(), c.format, apply ? ExifOrientation::Apply : ExifOrientation::Ignore);
+    const Picture p =
+        Picture::fromData(c.bytes(), c.format, apply ? ExifOrientation::Apply : ExifOrientation::Ignore);
     const QSize stored(64, 32);
     const QSize upright = QByteArray(c.upright) == "WBGR" ? stored : stored.transposed();
     EXPECT_EQ(p.size(), apply ? upright : stored);
@@ -238,18 +246,18 @@ QByteArray pngWithExif(bool bigEndian, int orientation)
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Upright,
     ::testing::Combine(
-        ::testing::Values(UprightCase{"PngExif6", [] { return pngWithExif(false, 6); }, PictureFormat::Png, "BRWG"},
-                          UprightCase{"PngExifBigEndian8", [] { return pngWithExif(true, 8); }, PictureFormat::Png,
-                                      "GWRB"},
-                          UprightCase{"WebPExif3",
-                                      [] { return kinds::webp(kinds::quadrants(64, 32), kinds::exifBlock(false, 3)); },
-                                      PictureFormat::WebP, "WBGR"},
-                          UprightCase{"TiffTag6", [] { return kinds::tiff(kinds::quadrants(64, 32), 6); },
-                                      PictureFormat::Tiff, "BRWG"},
-                          UprightCase{"HeifRotation6", [] { return kinds::heif(kinds::quadrants(64, 32), false, 6); },
-                                      PictureFormat::Heif, "BRWG"},
-                          UprightCase{"AvifRotation8", [] { return kinds::heif(kinds::quadrants(64, 32), true, 8); },
-                                      PictureFormat::Avif, "GWRB"}),
+        ::testing::Values(
+            UprightCase{"PngExif6", [] { return pngWithExif(false, 6); }, PictureFormat::Png, "BRWG"},
+            UprightCase{"PngExifBigEndian8", [] { return pngWithExif(true, 8); }, PictureFormat::Png, "GWRB"},
+            UprightCase{"WebPExif3",
+                        [] { return kinds::webp(kinds::quadrants(64, 32), kinds::exifBlock(false, 3)); },
+                        PictureFormat::WebP, "WBGR"},
+            UprightCase{"TiffTag6", [] { return kinds::tiff(kinds::quadrants(64, 32), 6); },
+                        PictureFormat::Tiff, "BRWG"},
+            UprightCase{"HeifRotation6", [] { return kinds::heif(kinds::quadrants(64, 32), false, 6); },
+                        PictureFormat::Heif, "BRWG"},
+            UprightCase{"AvifRotation8", [] { return kinds::heif(kinds::quadrants(64, 32), true, 8); },
+                        PictureFormat::Avif, "GWRB"}),
         ::testing::Bool()),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Applied" : "Ignored");
@@ -331,11 +339,12 @@ INSTANTIATE_TEST_SUITE_P(
                        return pngPlus(kinds::encoded(i, "png"), {{"gAMA", be32(55556)}});
                    },
                    PictureFormat::Png, QColorSpace(QColorSpace::Primaries::SRgb, 1.8f)},
-        ColourCase{"JpegProfile",
-                   [](const QImage&) {
-                       return jpegWith({{}, iccToJpegSegments(QColorSpace(QColorSpace::DisplayP3).iccProfile())});
-                   },
-                   PictureFormat::Jpeg, QColorSpace(QColorSpace::DisplayP3)},
+        ColourCase{
+            "JpegProfile",
+            [](const QImage&) {
+                return jpegWith({{}, iccToJpegSegments(QColorSpace(QColorSpace::DisplayP3).iccProfile())});
+            },
+            PictureFormat::Jpeg, QColorSpace(QColorSpace::DisplayP3)},
         ColourCase{"JpegAdobeMark",
                    [](const QImage&) {
                        return jpegWith({QByteArray("Exif\0\0", 6) + kinds::exifBlock(true, 1, true), {}});

@@ -1,7 +1,7 @@
 // PNG and TIFF written back in their own kind: a turn keeps every value,
 // an effect keeps the alpha channel, and both keep what else the file says.
-#include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
+#include "graphics/Picture.h"
 #include "graphics/PngChunks.h"
 #include "graphics/TiffStructure.h"
 
@@ -55,10 +55,13 @@ INSTANTIATE_TEST_SUITE_P(
         TurnCase{"PngRgb", QImage::Format_RGB32, [](const QImage& i) { return kinds::encoded(i, "png"); }},
         TurnCase{"PngAlpha", QImage::Format_ARGB32, [](const QImage& i) { return kinds::encoded(i, "png"); }},
         TurnCase{"Png16", QImage::Format_RGBA64, [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"PngGrey16", QImage::Format_Grayscale16, [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"PngPalette", QImage::Format_Indexed8, [](const QImage& i) { return kinds::encoded(i, "png"); }},
+        TurnCase{"PngGrey16", QImage::Format_Grayscale16,
+                 [](const QImage& i) { return kinds::encoded(i, "png"); }},
+        TurnCase{"PngPalette", QImage::Format_Indexed8,
+                 [](const QImage& i) { return kinds::encoded(i, "png"); }},
         TurnCase{"TiffLzw", QImage::Format_RGB32, [](const QImage& i) { return kinds::tiff(i, 1); }},
-        TurnCase{"TiffGreyPlain", QImage::Format_Grayscale8, [](const QImage& i) { return kinds::tiff(i, 1, false); }}),
+        TurnCase{"TiffGreyPlain", QImage::Format_Grayscale8,
+                 [](const QImage& i) { return kinds::tiff(i, 1, false); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A PNG carrying text, a profile, a resolution of 100 x 50 per metre and
@@ -70,7 +73,8 @@ TEST(PngRewrite, ATurnKeepsEveryChunkAndMakesTheTagAndResolutionFollow)
     image.setText(QStringLiteral("Title"), QStringLiteral("A test"));
     image.setDotsPerMeterX(100);
     image.setDotsPerMeterY(50);
-    const QByteArray before = kinds::withPngChunk(kinds::encoded(image, "png"), "eXIf", kinds::exifBlock(false, 6));
+    const QByteArray before =
+        kinds::withPngChunk(kinds::encoded(image, "png"), "eXIf", kinds::exifBlock(false, 6));
     const Picture p = Picture::fromData(before, PictureFormat::Png);
     const QList<PngChunk> old = pngChunks(before), now = pngChunks(turnedPictureFile(p, 90));
     for (const char* kept : {"iCCP", "tEXt"})
@@ -80,7 +84,7 @@ TEST(PngRewrite, ATurnKeepsEveryChunkAndMakesTheTagAndResolutionFollow)
     EXPECT_EQ(tiffOrientation(TiffStructure(pngChunkData(now, "eXIf"))), 1);
     EXPECT_EQ(pngChunkData(now, "eXIf").size(), pngChunkData(old, "eXIf").size());
     const Picture turned = Picture::fromData(pngFile(now), PictureFormat::Png);
-    EXPECT_EQ(turned.size(), QSize(20, 10)); // 10 x 20 upright, then a quarter turn
+    EXPECT_EQ(turned.size(), QSize(20, 10));             // 10 x 20 upright, then a quarter turn
     EXPECT_EQ(kinds::corners(turned.toImage()), "WBGR"); // upright BRWG, turned right
 }
 
@@ -108,9 +112,10 @@ TEST(PngRewrite, KindsWhoseFramesWouldBeLostAreNotRewritten)
     t.put32(twoPages, next, quint32(t.directoryAt(TiffStructure::Directory::First)));
     EXPECT_FALSE(pictureRewritable(Picture::fromData(twoPages, PictureFormat::Tiff)));
     for (const char* shownOnly : {"webp", "gif"}) {
-        const Picture p = shownOnly == QByteArray("gif")
-                              ? Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"))
-                              : Picture::fromData(kinds::encoded(kinds::quadrants(8, 8), "webp"), PictureFormat::WebP);
+        const Picture p =
+            shownOnly == QByteArray("gif")
+                ? Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"))
+                : Picture::fromData(kinds::encoded(kinds::quadrants(8, 8), "webp"), PictureFormat::WebP);
         EXPECT_FALSE(pictureRewritable(p)) << shownOnly;
     }
 }

@@ -59,10 +59,10 @@ QByteArray encoded(const QImage& image, const char* format, int quality)
 QByteArray tiff(const QImage& image, int orientation, bool compressed)
 {
     static const QImageIOHandler::Transformations byTag[9] = {
-        QImageIOHandler::TransformationNone,           QImageIOHandler::TransformationNone,
-        QImageIOHandler::TransformationMirror,         QImageIOHandler::TransformationRotate180,
-        QImageIOHandler::TransformationFlip,           QImageIOHandler::TransformationFlipAndRotate90,
-        QImageIOHandler::TransformationRotate90,       QImageIOHandler::TransformationMirrorAndRotate90,
+        QImageIOHandler::TransformationNone,     QImageIOHandler::TransformationNone,
+        QImageIOHandler::TransformationMirror,   QImageIOHandler::TransformationRotate180,
+        QImageIOHandler::TransformationFlip,     QImageIOHandler::TransformationFlipAndRotate90,
+        QImageIOHandler::TransformationRotate90, QImageIOHandler::TransformationMirrorAndRotate90,
         QImageIOHandler::TransformationRotate270};
     QByteArray out;
     QBuffer buffer(&out);
@@ -74,11 +74,13 @@ QByteArray tiff(const QImage& image, int orientation, bool compressed)
     return out;
 }
 
-QByteArray heif(const QImage& image, bool avif, int orientation, const QByteArray& icc, const QImage& thumbnail)
+QByteArray heif(const QImage& image, bool avif, int orientation, const QByteArray& icc,
+                const QImage& thumbnail)
 {
     std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx(heif_context_alloc(), &heif_context_free);
     heif_encoder* encoder = nullptr;
-    heif_context_get_encoder_for_format(ctx.get(), avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder);
+    heif_context_get_encoder_for_format(ctx.get(), avif ? heif_compression_AV1 : heif_compression_HEVC,
+                                        &encoder);
     if (!encoder)
         return QByteArray();
     heif_encoder_set_lossy_quality(encoder, 95);
@@ -172,7 +174,7 @@ QByteArray withPngChunk(const QByteArray& png, const char* type, const QByteArra
 QByteArray webp(const QImage& image, const QByteArray& exif, const QByteArray& icc)
 {
     QImage plain = image;
-    plain.setColorSpace(QColorSpace()); // else Qt writes the extended layout itself
+    plain.setColorSpace(QColorSpace());                    // else Qt writes the extended layout itself
     const QByteArray simple = encoded(plain, "webp", 100); // RIFF, size, WEBP, one image chunk
     const auto chunk = [](const char* type, const QByteArray& data) {
         QByteArray c(type, 4);
@@ -184,8 +186,9 @@ QByteArray webp(const QImage& image, const QByteArray& exif, const QByteArray& i
         return c;
     };
     QByteArray vp8x(12, '\0');
-    vp8x[0] = char((exif.isEmpty() ? 0 : 0x08) | (icc.isEmpty() ? 0 : 0x20) | (image.hasAlphaChannel() ? 0x10 : 0));
-    qToLittleEndian(quint32(image.width() - 1), vp8x.data() + 4);   // 24 bits: the fourth byte
+    vp8x[0] =
+        char((exif.isEmpty() ? 0 : 0x08) | (icc.isEmpty() ? 0 : 0x20) | (image.hasAlphaChannel() ? 0x10 : 0));
+    qToLittleEndian(quint32(image.width() - 1), vp8x.data() + 4);  // 24 bits: the fourth byte
     qToLittleEndian(quint32(image.height() - 1), vp8x.data() + 7); // is overwritten or spare
     vp8x.truncate(10);
     QByteArray body = QByteArray("WEBP") + chunk("VP8X", vp8x);

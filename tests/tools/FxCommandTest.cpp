@@ -180,10 +180,11 @@ TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
     writeCollection(at("mixed.pvx"), {{at("w.webp"), "shown only"}, {at("in.png"), "changed"}});
     const FxResult r = fx({"apply", "--brightness=7", at("mixed.pvx")});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(r.err, QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.\n1 / 1 %2\n"
-                                    "1 changed, 1 left as they are\n")
-                         .arg(at("w.webp"), at("in.png"))
-                         .toUtf8());
+    EXPECT_EQ(r.err,
+              QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.\n1 / 1 %2\n"
+                             "1 changed, 1 left as they are\n")
+                  .arg(at("w.webp"), at("in.png"))
+                  .toUtf8());
     EXPECT_EQ(fileBytes(at("w.webp")), webp);
     EXPECT_EQ(Picture::loadFromFile(at("in.png")).format(), PictureFormat::Png);
 }

@@ -1,10 +1,10 @@
 #include "tests/ui/AppFixture.h"
 
 #include "collection/CollectionListModel.h"
-#include "ui/editor/CollectionEditor.h"
 #include "core/AtomicFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
+#include "ui/editor/CollectionEditor.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,7 +94,8 @@ TEST_F(Editor, AddOffersAllPicturesFirstThenEachKindAndPreviewsThem)
     QStringList kindNames;
     for (int i = 2; i + 1 < parts.size(); i += 2)
         kindNames << parts[i];
-    EXPECT_EQ(kindNames, (QStringList{"JPEG", "Bitmaps", "PNG", "GIF", "WebP", "TIFF", "HEIC/HEIF", "AVIF", "Icons"}));
+    EXPECT_EQ(kindNames,
+              (QStringList{"JPEG", "Bitmaps", "PNG", "GIF", "WebP", "TIFF", "HEIC/HEIF", "AVIF", "Icons"}));
     EXPECT_EQ(names(), QStringList{"shot.png"});
     EXPECT_EQ(kinds::corners(ed()->previewImage()), "RGBW");
 }
@@ -421,7 +422,8 @@ TEST_F(EditorDrop, PicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietl
     // A picture without an extension is known by its content.
     const QString unnamed = dir.filePath(QStringLiteral("download"));
     writeFileAtomically(unnamed, kinds::encoded(kinds::quadrants(16, 16), "webp"));
-    EXPECT_EQ(drop({pic(QStringLiteral("b.bmp")), text, pic(QStringLiteral("a.JPG")), unnamed}), Qt::CopyAction);
+    EXPECT_EQ(drop({pic(QStringLiteral("b.bmp")), text, pic(QStringLiteral("a.JPG")), unnamed}),
+              Qt::CopyAction);
     EXPECT_EQ(names(), (QStringList{"b.bmp", "a.JPG", "download"}));
     EXPECT_TRUE(btn("btnDel")->isEnabled());
     EXPECT_TRUE(fake.errors.isEmpty());

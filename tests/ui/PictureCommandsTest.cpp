@@ -70,7 +70,9 @@ TEST_P(Rotation, RewritesTheFileInItsFormat)
     if (ext == "jpg")
         testpics::writeJpeg(path, 120, 80, 2);
     else if (ext == "ico" || ext == "png" || ext == "webp")
-        ASSERT_TRUE(QImage(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg")).scaled(16, 12).save(path, nullptr, 100));
+        ASSERT_TRUE(QImage(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg"))
+                        .scaled(16, 12)
+                        .save(path, nullptr, 100));
     else if (ext == "tif")
         writeFileAtomically(path, kinds::tiff(kinds::quadrants(30, 20), 6));
     else if (path.contains("pal8")) // 8 bits with a palette

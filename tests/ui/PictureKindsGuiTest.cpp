@@ -80,7 +80,8 @@ TEST_F(PictureKindsGui, ProfilesAreConvertedWhereDrawnUntilTheSettingSaysNo)
     expectNear(stripCentre(), stored, "strip as stored");
     expectNear(mainImageCentre(), stored, "main image as stored");
     restart();
-    EXPECT_FALSE(settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->isChecked()); // ColorManaged=0 kept
+    EXPECT_FALSE(
+        settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->isChecked()); // ColorManaged=0 kept
     setColorManaged(true);
 }
 
@@ -125,8 +126,10 @@ TEST_F(PictureKindsGui, AnEntryLeadingToAFifoIsRefusedWithoutWaiting)
     opened = true;
     unblock.join();
     EXPECT_LT(ms, 3000);
-    EXPECT_EQ(fake.errors,
-              QStringList{QStringLiteral("Cannot open file \"%1\". It is a named pipe, not a regular file.").arg(pipe)});
+    EXPECT_EQ(
+        fake.errors,
+        QStringList{
+            QStringLiteral("Cannot open file \"%1\". It is a named pipe, not a regular file.").arg(pipe)});
     EXPECT_EQ(session().entryCount(), 1);
 }
 
@@ -135,7 +138,8 @@ TEST_F(PictureKindsGui, ThePhoneSampleShowsUpright)
     openFiles({QStringLiteral(PV_CORPUS_DIR "/camera/IMG_5195.HEIC")});
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_EQ(mainWindow()->Image1()->size(), QSize(2566, 3313));
-    EXPECT_EQ(mainWindow()->slot(1)->rendition().size(), QSize(2566, 3313).scaled(145, 145, Qt::KeepAspectRatio));
+    EXPECT_EQ(mainWindow()->slot(1)->rendition().size(),
+              QSize(2566, 3313).scaled(145, 145, Qt::KeepAspectRatio));
 }
 
 } // namespace

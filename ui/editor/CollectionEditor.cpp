@@ -1,14 +1,14 @@
 #include "ui/editor/CollectionEditor.h"
 
-#include "ui/common/RunCommand.h"
-#include "ui/common/Icons.h"
-#include "viewer/ViewerSession.h"
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
 #include "core/RegularFile.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureFormat.h"
 #include "ui/common/Dialogs.h"
+#include "ui/common/Icons.h"
+#include "ui/common/RunCommand.h"
+#include "viewer/ViewerSession.h"
 
 #include <QApplication>
 #include <QCloseEvent>

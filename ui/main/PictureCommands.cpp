@@ -1,12 +1,12 @@
 // The main window's commands that change pictures: rotation, effects, undo.
-#include "ui/main/MainImage.h"
-#include "ui/main/ThumbSlot.h"
-#include "ui/main/MainWindow.h"
-#include "ui/effects/EffectsDialog.h"
 #include "effects/PictureWrite.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/PictureRewrite.h"
 #include "ui/common/Dialogs.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ThumbSlot.h"
 
 namespace {
 
