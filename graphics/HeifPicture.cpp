@@ -230,9 +230,8 @@ QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast)
             t, &heif_image_handle_release);
         // Its own rotation may differ from the picture's: either way round.
         const QSize size = handleSize(t);
-        const QSize need = size.width() >= size.height() == atLeast.width() >= atLeast.height()
-                               ? atLeast
-                               : atLeast.transposed();
+        const bool sameWay = (size.width() >= size.height()) == (atLeast.width() >= atLeast.height());
+        const QSize need = sameWay ? atLeast : atLeast.transposed();
         if (size.width() >= need.width() && size.height() >= need.height())
             return decode(t, upright);
     }
