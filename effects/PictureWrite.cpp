@@ -36,15 +36,15 @@ Picture writeRewritten(const QString& path, const QByteArray& bytes, const Pictu
     return Picture::fromData(bytes, pictureFormatOf(bytes), source.exifOrientation(), path);
 }
 
+// Nothing is written where the rewrite would lose what the file holds
+// (an animation, further pages).
 Picture writeLossless(const QString& path, PictureFileKind kind, const Bitmap24& rendered,
                       const Picture& source)
 {
     const PictureFormat own = kind == PictureFileKind::Png ? PictureFormat::Png : PictureFormat::Tiff;
-    if (source.format() == own && pictureRewritable(source))
-        return writeRewritten(path, pictureFileWithPixels(source, rendered), source);
-    if (kind != PictureFileKind::Png)
-        throw AppError(msg::kindNotChanged(path));
-    return writeRewritten(path, newPngFile(rendered, source), source);
+    if (source.format() != own || !pictureRewritable(source))
+        return Picture();
+    return writeRewritten(path, pictureFileWithPixels(source, rendered), source);
 }
 
 PictureFileKind kindOfFormat(PictureFormat format)

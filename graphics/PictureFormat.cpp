@@ -127,15 +127,6 @@ bool pictureFormatWritable(PictureFormat format)
     }
 }
 
-bool pictureFilePassedBy(const QString& path)
-{
-    try {
-        return !pictureFormatWritable(pictureFormatOfFile(path));
-    } catch (const AppError&) {
-        return false;
-    }
-}
-
 QByteArray qtFormatName(PictureFormat format)
 {
     switch (format) {

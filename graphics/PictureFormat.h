@@ -26,10 +26,6 @@ PictureFormat pictureFormatOfFile(const QString& path);
 
 // The kinds a rotation or an effect writes back into their own file.
 bool pictureFormatWritable(PictureFormat format);
-// Whether a run over many files passes `path` by: it holds a kind that is
-// shown but never written. A file that can't be read is not passed by:
-// its reader tells what is wrong when its turn comes.
-bool pictureFilePassedBy(const QString& path);
 // The name QImageReader knows the kind by ("png", "tiff"...); empty for
 // the kinds read by other means.
 QByteArray qtFormatName(PictureFormat format);

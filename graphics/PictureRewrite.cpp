@@ -140,6 +140,18 @@ bool pictureRewritable(const Picture& picture)
     }
 }
 
+bool pictureFilePassedBy(const QString& path)
+{
+    try {
+        const PictureFormat format = pictureFormatOfFile(path);
+        if (format == PictureFormat::Png || format == PictureFormat::Tiff)
+            return !pictureRewritable(Picture::loadFromFile(path));
+        return !pictureFormatWritable(format);
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
 QByteArray turnedPictureFile(const Picture& picture, int angle)
 {
     const int quarter = ((angle / 90) % 4 + 4) % 4;

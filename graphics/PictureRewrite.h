@@ -8,6 +8,11 @@
 // PNG (not animated) and TIFF (one page). GIF, WebP, HEIF, AVIF and icons
 // are shown but never rewritten.
 bool pictureRewritable(const Picture& picture);
+// Whether a run over many files passes `path` by: it holds a kind that is
+// shown but never written, or a PNG or TIFF whose rewrite would lose
+// frames or pages. A file that can't be read is not passed by: its reader
+// tells what is wrong when its turn comes.
+bool pictureFilePassedBy(const QString& path);
 // The bytes of the file `picture` was read from (PNG or TIFF), its pixels
 // as shown turned clockwise by `angle` (a multiple of 90). Every value is
 // kept, bit depth and alpha too; an applied EXIF orientation reads 1 and

@@ -8,7 +8,7 @@
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
-#include "graphics/PictureFormat.h"
+#include "graphics/PictureRewrite.h"
 
 #include <cstdio>
 #include <exception>

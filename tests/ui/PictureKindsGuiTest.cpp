@@ -88,11 +88,13 @@ TEST_F(PictureKindsGui, ProfilesAreConvertedWhereDrawnUntilTheSettingSaysNo)
 TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
 {
     const QString bmp = testpics::writeBmp(dir.filePath("a.bmp"), 40, 30, 1);
-    const QString webp = dir.filePath("b.webp"), png = dir.filePath("c.png");
+    const QString webp = dir.filePath("b.webp"), png = dir.filePath("c.png"), apng = dir.filePath("d.png");
     writeFileAtomically(webp, kinds::encoded(kinds::quadrants(40, 30), "webp", 100));
     writeFileAtomically(png, kinds::encoded(kinds::quadrants(40, 30), "png"));
-    const QByteArray webpBefore = fileBytes(webp), pngBefore = fileBytes(png);
-    openFiles({bmp, webp, png});
+    // An animation: a rewrite would keep only its first frame.
+    writeFileAtomically(apng, kinds::withPngChunk(fileBytes(png), "acTL", QByteArray("\0\0\0\2\0\0\0\0", 8)));
+    const QByteArray webpBefore = fileBytes(webp), pngBefore = fileBytes(png), apngBefore = fileBytes(apng);
+    openFiles({bmp, webp, png, apng});
     mainWindow()->Image1()->setPicture(mainWindow()->slot(1)->picture());
     effectsDialog()->show();
     QCoreApplication::processEvents();
@@ -100,8 +102,9 @@ TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
     effectsDialog()->BrightBar->setValue(-20);
     QTest::mouseClick(effectsDialog()->butApply, Qt::LeftButton);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-    EXPECT_EQ(fake.infos, QStringList{session().texts.KindsSkippedMessage.arg(2).arg(1)});
+    EXPECT_EQ(fake.infos, QStringList{session().texts.KindsSkippedMessage.arg(2).arg(2)});
     EXPECT_EQ(fileBytes(webp), webpBefore);
+    EXPECT_EQ(fileBytes(apng), apngBefore);
     EXPECT_NE(fileBytes(png), pngBefore);
     EXPECT_EQ(Picture::loadFromFile(png).format(), PictureFormat::Png);
     EXPECT_EQ(fileBitmap(png), testpics::brighter(Bitmap24::fromImage(kinds::quadrants(40, 30)), -20));
