@@ -25,6 +25,7 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
     setLegacyCodePage(m_settings->values().codePage);
     m_session->setExifOrientation(m_settings->values().autoOrient ? ExifOrientation::Apply
                                                                   : ExifOrientation::Ignore);
+    m_session->setColorManaged(m_settings->values().colorManaged);
     // The windows in their order; each may use those made before it.
     m_main = std::make_unique<MainWindow>(*m_session);
     MainWindow* main = m_main.get();
@@ -69,6 +70,7 @@ void Program::applyVisualSettings()
     m_main->setMainColor(syscolor::toQColor(quint32(v.mainColor)));
     m_main->setStripColor(syscolor::toQColor(quint32(v.previewsColor)));
     m_session->setExifOrientation(v.autoOrient ? ExifOrientation::Apply : ExifOrientation::Ignore);
+    m_session->setColorManaged(v.colorManaged);
 }
 
 void Program::applyLanguage()

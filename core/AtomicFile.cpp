@@ -1,5 +1,7 @@
 #include "core/AtomicFile.h"
 
+#include "core/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,9 +20,6 @@ namespace {
 std::atomic<AtomicWriteFault> g_fault = AtomicWriteFault::None;
 std::atomic<int> g_faultError = EIO;
 std::atomic<bool> g_folderRefuses = false;
-
-// Files beyond this are no picture or collection of ours.
-constexpr qint64 MaxReadBytes = qint64(1) << 31;
 
 QString osText(int err)
 {
@@ -342,23 +341,5 @@ void writeFileAtomically(const QString& path, const Producer& data)
 
 QByteArray readWholeFile(const QString& path)
 {
-    auto fail = [&](int err) { throw AppError(msg::cannotOpen(path, osText(err))); };
-    const Fd f{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0)
-        fail(errno);
-
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0)
-        fail(errno);
-    if (S_ISDIR(st.st_mode))
-        fail(EISDIR);
-    if (S_ISREG(st.st_mode) && st.st_size > MaxReadBytes)
-        fail(EFBIG);
-
-    QByteArray out;
-    if (S_ISREG(st.st_mode))
-        out.reserve(qsizetype(st.st_size));
-    if (!readAll(f.fd, out))
-        fail(errno);
-    return out;
+    return RegularFile(path).readAll();
 }

@@ -38,7 +38,8 @@ void writeFileAtomically(const QString& path, const QByteArray& data);
 using ByteSink = std::function<void(const char* data, qint64 size)>;
 void writeFileAtomically(const QString& path, const std::function<void(const ByteSink& put)>& produce);
 
-// Reads a whole file; throws AppError("Cannot open file "%s". %s").
+// Reads a whole regular file (see RegularFile); throws AppError("Cannot
+// open file "%s". %s").
 QByteArray readWholeFile(const QString& path);
 
 // Where in-place writes keep the old bytes: $XDG_CACHE_HOME/pictavo.

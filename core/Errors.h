@@ -79,7 +79,7 @@ inline QString bitmapHeaderSize(qint64 bytes)
 {
     return QStringLiteral("Unsupported bitmap header (%1 bytes)").arg(bytes);
 }
-// Pictures read through Qt (icons) that it cannot decode.
+// Pictures read through Qt's plugins or libheif that they cannot decode.
 inline QString pictureNotValid(const QString& reason)
 {
     return QStringLiteral("Picture is not valid. %1").arg(reason);
@@ -88,5 +88,15 @@ inline QString pictureNotValid(const QString& reason)
 inline QString pictureDamaged(const QString& path, const QString& reason)
 {
     return QStringLiteral("\"%1\" is damaged (%2); it was not changed.").arg(path, reason);
+}
+// A picture no reader could make sense of, naming the file.
+inline QString pictureUnreadable(const QString& file, const QString& reason)
+{
+    return QStringLiteral("The picture \"%1\" cannot be read. %2").arg(file, reason);
+}
+// Rotate or effects on a kind that is shown but never written.
+inline QString kindNotChanged(const QString& file)
+{
+    return QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.").arg(file);
 }
 } // namespace msg

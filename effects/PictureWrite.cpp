@@ -8,6 +8,7 @@
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/PictureRewrite.h"
 
 #include <QFile>
 
@@ -32,6 +33,40 @@ Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& so
     return writeJpeg(path, source.encodeJpegReplacement(bitmap), source.exifOrientation());
 }
 
+// PNG and TIFF: the file's own kind, its metadata kept.
+Picture writeRewritten(const QString& path, const QByteArray& bytes, const Picture& source)
+{
+    writeFileAtomically(path, bytes);
+    return Picture::fromData(bytes, pictureFormatOf(bytes), source.exifOrientation(), path);
+}
+
+// Nothing is written where the rewrite would lose what the file holds
+// (an animation, further pages).
+Picture writeLossless(const QString& path, PictureFileKind kind, const Bitmap24& rendered,
+                      const Picture& source)
+{
+    const PictureFormat own = kind == PictureFileKind::Png ? PictureFormat::Png : PictureFormat::Tiff;
+    if (source.format() != own || !pictureRewritable(source))
+        return Picture();
+    return writeRewritten(path, pictureFileWithPixels(source, rendered), source);
+}
+
+PictureFileKind kindOfFormat(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Bitmap:
+        return PictureFileKind::Bitmap;
+    case PictureFormat::Jpeg:
+        return PictureFileKind::Jpeg;
+    case PictureFormat::Png:
+        return PictureFileKind::Png;
+    case PictureFormat::Tiff:
+        return PictureFileKind::Tiff;
+    default:
+        return PictureFileKind::Other;
+    }
+}
+
 Picture writeBitmap(const QString& path, Bitmap24 bitmap)
 {
     if (bitmap.isEmpty())
@@ -48,24 +83,43 @@ void refuseDamaged(const Picture& source, const QString& path)
         throw AppError(msg::pictureDamaged(path, damageReason(damage)));
 }
 
-PictureFileKind pictureFileKind(const QString& path)
+PictureFileKind pictureFileKindOfName(const QString& path)
 {
     const QString ext = pictureExtension(path);
     if (ext == QLatin1String("bmp"))
         return PictureFileKind::Bitmap;
     if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
         return PictureFileKind::Jpeg;
+    if (ext == QLatin1String("png"))
+        return PictureFileKind::Png;
+    if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
+        return PictureFileKind::Tiff;
     return PictureFileKind::Other;
+}
+
+PictureFileKind pictureFileKind(const QString& path)
+{
+    PictureFormat format = PictureFormat::Unknown;
+    try {
+        format = pictureFormatOfFile(path);
+    } catch (const AppError&) {
+        return pictureFileKindOfName(path);
+    }
+    return kindOfFormat(format);
 }
 
 Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, const Picture& source)
 {
     refuseDamaged(source, path);
-    switch (pictureFileKind(path)) {
+    const PictureFileKind kind = pictureFileKind(path);
+    switch (kind) {
     case PictureFileKind::Bitmap:
         return writeBitmap(path, rendered);
     case PictureFileKind::Jpeg:
         return writeJpeg(path, rendered, source);
+    case PictureFileKind::Png:
+    case PictureFileKind::Tiff:
+        return writeLossless(path, kind, rendered, source);
     case PictureFileKind::Other:
         break;
     }
@@ -83,6 +137,8 @@ Picture pictureForFile(const Picture& picture, const QString& path)
         if (picture.kind() == Picture::Kind::Jpeg)
             return picture;
         return Picture::fromJpegData(encodeJpeg(picture.toBitmap24(), kJpegQuality));
+    case PictureFileKind::Png:
+    case PictureFileKind::Tiff:
     case PictureFileKind::Other:
         break;
     }
@@ -92,10 +148,10 @@ Picture pictureForFile(const Picture& picture, const QString& path)
 Picture rotatePictureFile(const Picture& picture, const QString& path, int angle)
 {
     const PictureFileKind kind = pictureFileKind(path);
-    if (kind == PictureFileKind::Other) {
-        picture.saveToFile(path);
-        return picture;
-    }
+    if (kind == PictureFileKind::Other || !pictureRewritable(picture))
+        throw AppError(msg::kindNotChanged(path));
+    if (kind == PictureFileKind::Png || kind == PictureFileKind::Tiff)
+        return writeRewritten(path, turnedPictureFile(picture, angle), picture);
     if (kind == PictureFileKind::Jpeg) {
         // The transform reads the whole file, and so learns of its damage.
         const QByteArray turned = picture.turnedLosslessly(angle);

@@ -17,14 +17,18 @@ class EffectRenderer;
 // file's content.
 void refuseDamaged(const Picture& source, const QString& path);
 
-enum class PictureFileKind { Bitmap, Jpeg, Other };
-// ".bmp" a Windows bitmap, ".jpg"/".jpeg" JPEG, anything else Other.
+enum class PictureFileKind { Bitmap, Jpeg, Png, Tiff, Other };
+// What a file holds by its content (see pictureFormatOfFile); a file that
+// is not there yet, or can't be read, by its extension. Other: a kind
+// that is never written.
 PictureFileKind pictureFileKind(const QString& path);
+// By the name's extension alone, for a file to be made.
+PictureFileKind pictureFileKindOfName(const QString& path);
 
-// Writes an effect result: a 24-bit BMP or a JPEG at quality 90, keeping the
-// metadata of `source` (the picture the effect started from). Answers the
-// picture the file now holds, as a fresh load would give it, or an empty
-// picture when the extension is none of the three and nothing was written.
+// Writes an effect result: a 24-bit BMP, a JPEG at quality 90, or a PNG or
+// TIFF, keeping the metadata of `source` (the picture the effect started
+// from). Answers the picture the file now holds, as a fresh load would
+// give it, or an empty picture when the file is of a kind never written.
 Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, const Picture& source = Picture());
 
 // `picture` in the form a file of this name holds: a bitmap for ".bmp",
@@ -34,7 +38,9 @@ Picture pictureForFile(const Picture& picture, const QString& path);
 
 // The Rotate command on one file: turns `picture` (the file's picture as
 // loaded) by `angle`, writes it and answers the picture now held. A JPEG of
-// whole MCUs is turned without loss; other kinds are written back unchanged.
+// whole MCUs, a PNG and a TIFF are turned without loss. A kind that is
+// never written throws "Pictavo shows "%s" but does not change this kind
+// of picture." and writes nothing.
 Picture rotatePictureFile(const Picture& picture, const QString& path, int angle);
 
 // One step of the all-pictures path: loads `path` into the engine, which

@@ -2,23 +2,20 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/JpegStream.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -132,15 +129,6 @@ struct Source {
     std::function<void()> finish = [] {};
 };
 
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 [[noreturn]] void cannotRead(const QString& path, int err)
 {
     throw AppError(msg::cannotOpen(path, QString::fromLocal8Bit(std::strerror(err))));
@@ -167,26 +155,15 @@ struct Input {
     QByteArray jpegBytes;
     Picture jpeg; // for the metadata a JPEG written back keeps
     std::optional<JpegBandReader> reader;
-    Fd file;
+    std::optional<RegularFile> file;
     Source source;
 };
 
 // Opens a 24-bit uncompressed bitmap; false for any other kind.
 bool openBitmap(const QString& path, Input& input)
 {
-    input.file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (input.file.fd < 0)
-        cannotRead(path, errno);
-    struct stat st {};
-    if (::fstat(input.file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    QByteArray head(qsizetype(std::min<qint64>(st.st_size, 1024)), '\0');
-    std::size_t got = 0;
-    if (!readAt(input.file.fd, reinterpret_cast<std::uint8_t*>(head.data()), std::size_t(head.size()), 0,
-                &got))
-        cannotRead(path, errno);
-    head.truncate(qsizetype(got));
-    const std::optional<Bmp24Rows> rows = plainBmp24Rows(head, st.st_size);
+    RegularFile& file = input.file.emplace(path);
+    const std::optional<Bmp24Rows> rows = plainBmp24Rows(file.readHead(1024), file.size());
     if (!rows)
         return false;
     Source& s = input.source;
@@ -194,7 +171,7 @@ bool openBitmap(const QString& path, Input& input)
     s.height = rows->height;
     s.stride = std::ptrdiff_t(rows->stride);
     s.bottomUp = !rows->topDown;
-    const int fd = input.file.fd;
+    const int fd = input.file->fd();
     s.read = [fd, path, r = *rows](int y0, int n, std::uint8_t* band) {
         const qint64 first = r.topDown ? y0 : r.height - y0 - n;
         const std::size_t bytes = std::size_t(n) * std::size_t(r.stride);
@@ -305,10 +282,14 @@ bool tonePipelineStreams(const Values& values)
 bool renderFileStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
                         const std::function<void()>& beforeCommit)
 {
-    const PictureFileKind to = pictureFileKind(out);
+    // What the file holds; a new file is made in the kind its name says.
     const PictureFileKind from = pictureFileKind(in);
+    const PictureFileKind to = out == in ? from : pictureFileKindOfName(out);
+    const auto streams = [](PictureFileKind k) {
+        return k == PictureFileKind::Bitmap || k == PictureFileKind::Jpeg;
+    };
     // A JPEG's rows come top-down only; a BMP is written bottom-up.
-    if (!tonePipelineStreams(values) || to == PictureFileKind::Other || from == PictureFileKind::Other ||
+    if (!tonePipelineStreams(values) || !streams(to) || !streams(from) ||
         (from == PictureFileKind::Jpeg && to == PictureFileKind::Bitmap))
         return false;
     Input input;

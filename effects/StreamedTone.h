@@ -17,7 +17,8 @@ ToneSettings toneSettingsOf(const EffectRenderer::PropertyValues& values);
 bool tonePipelineStreams(const EffectRenderer::PropertyValues& values);
 
 // Renders `in` with `values` into `out` (a 24-bit BMP or a quality-90 JPEG
-// keeping a JPEG's metadata, by the extension of `out`), its noise drawn
+// keeping a JPEG's metadata: the kind `in` holds when `out` is `in`, else
+// the one the extension of `out` names), its noise drawn
 // from this thread's random numbers as the engine draws a fresh pattern.
 // Answers false, having written and drawn nothing, where only the
 // whole-frame path gives the right bytes: neighbourhood effects, kinds

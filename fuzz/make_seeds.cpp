@@ -6,8 +6,10 @@
 #include "graphics/JpegCodec.h"
 #include "platform/SystemColors.h"
 #include "settings/IniFile.h"
+#include "tests/support/KindPictures.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -161,6 +163,56 @@ QByteArray cameraExif()
     return QByteArray("Exif\0\0", 6) + t + thumb;
 }
 
+// The kinds read through Qt's plugins: fuzz_plugin's first byte picks the
+// kind (0 PNG, 1 GIF, 2 WebP, 3 TIFF, 4 icon; 128 up: orientation ignored).
+void pluginSeeds()
+{
+    const QImage q = kinds::quadrants(12, 8);
+    QImage tagged = q;
+    tagged.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    tagged.setText(QStringLiteral("Title"), QStringLiteral("seed"));
+    tagged.setDotsPerMeterX(3000);
+    const QByteArray png = kinds::encoded(tagged, "png");
+    put("plugin", "png", QByteArray(1, '\0') + png);
+    put("plugin", "png-exif",
+        QByteArray(1, '\0') + kinds::withPngChunk(png, "eXIf", kinds::exifBlock(true, 6, true)));
+    put("plugin", "png16-ignored",
+        QByteArray(1, '\x80') + kinds::encoded(kinds::quadrants(6, 4, QImage::Format_RGBA64), "png"));
+    put("plugin", "png-palette",
+        QByteArray(1, '\0') + kinds::encoded(kinds::quadrants(6, 4, QImage::Format_Indexed8), "png"));
+    // Two frames, the first red with one blue pixel (what ImageMagick wrote).
+    put("plugin", "gif",
+        QByteArray(1, '\1') +
+            QByteArray("\x47\x49\x46\x38\x39\x61\x04\x00\x02\x00\xf1\x00\x00\xff\x00\x00\x00\xff\x00\x00\x00"
+                       "\xff\x00\x00"
+                       "\x00\x21\xf9\x04\x04\x00\x00\x00\x00\x21\xff\x0b\x4e\x45\x54\x53\x43\x41\x50\x45\x32"
+                       "\x2e\x30\x03"
+                       "\x01\x00\x00\x00\x2c\x00\x00\x00\x00\x04\x00\x02\x00\x00\x02\x03\x84\x65\x56\x00\x21"
+                       "\xf9\x04\x04"
+                       "\x00\x00\x00\x00\x2c\x00\x00\x00\x00\x04\x00\x02\x00\x00\x02\x03\x8c\x6f\x05\x00\x3b",
+                       93));
+    put("plugin", "webp-lossless", QByteArray(1, '\2') + kinds::encoded(q, "webp", 100));
+    put("plugin", "webp-exif-icc",
+        QByteArray(1, '\2') +
+            kinds::webp(q, kinds::exifBlock(false, 8), QColorSpace(QColorSpace::AdobeRgb).iccProfile()));
+    put("plugin", "tiff-lzw-turned", QByteArray(1, '\3') + kinds::tiff(tagged, 6));
+    put("plugin", "tiff-plain-ignored", QByteArray(1, '\x83') + kinds::tiff(q, 3, false));
+    const QByteArray ico = icoSeed();
+    if (!ico.isEmpty())
+        put("plugin", "ico", QByteArray(1, '\4') + ico);
+}
+
+// fuzz_heif: the first byte 1 ignores the rotation and mirror properties.
+void heifSeeds()
+{
+    const QImage q = kinds::quadrants(16, 8);
+    put("heif", "heic", QByteArray(1, '\0') + kinds::heif(q, false));
+    put("heif", "heic-turned-icc-thumbnail",
+        QByteArray(1, '\0') + kinds::heif(q, false, 6, QColorSpace(QColorSpace::DisplayP3).iccProfile(), q));
+    put("heif", "heic-mirrored-ignored", QByteArray(1, '\1') + kinds::heif(q, false, 2));
+    put("heif", "avif", QByteArray(1, '\0') + kinds::heif(q, true, 8));
+}
+
 void exifSeeds()
 {
     // fuzz_exif: the first byte picks an EXIF block (0) or a whole JPEG (1).
@@ -221,6 +273,8 @@ int main(int argc, char** argv)
     g_root = QString::fromLocal8Bit(argv[1]);
     bmpSeeds();
     pictureSeeds();
+    pluginSeeds();
+    heifSeeds();
     exifSeeds();
     textSeeds();
     return 0;

@@ -2,6 +2,8 @@
 
 #include "core/Errors.h"
 
+#include <QPainter>
+
 #include <cstring>
 
 int Bitmap24::strideFor(int width) noexcept
@@ -72,7 +74,14 @@ Bitmap24 Bitmap24::fromImage(const QImage& image)
     Bitmap24 out;
     if (image.isNull())
         return out;
-    const QImage src = image.convertToFormat(QImage::Format_BGR888);
+    QImage src = image.convertToFormat(QImage::Format_BGR888);
+    if (image.hasAlphaChannel()) {
+        // Transparent parts over white, as a file without alpha shows them.
+        QImage flat(image.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, image);
+        src = flat.convertToFormat(QImage::Format_BGR888);
+    }
     out.resize(src.width(), src.height());
     const std::size_t rowBytes = std::size_t(out.m_width) * 3;
     for (int y = 0; y < out.m_height; ++y)

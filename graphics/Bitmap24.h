@@ -36,7 +36,8 @@ public:
     // A QImage (Format_BGR888) sharing this bitmap's memory: valid only while
     // the bitmap lives and keeps its size.
     QImage wrap() const;
-    // Deep conversions to and from Qt images.
+    // Deep conversions to and from Qt images; transparent parts of an
+    // image come over white.
     QImage toImage() const;
     static Bitmap24 fromImage(const QImage& image);
 

@@ -1,5 +1,7 @@
 #include "graphics/Orientation.h"
 
+#include <QTransform>
+
 #include <cstddef>
 #include <cstring>
 
@@ -52,6 +54,29 @@ Bitmap24 orientBitmap(Bitmap24 stored, int orientation)
             std::memcpy(o, in, 3);
     }
     return out;
+}
+
+QImage orientImage(const QImage& stored, int orientation)
+{
+    const auto turned = [&](int angle) { return stored.transformed(QTransform().rotate(angle)); };
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return turned(180);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return turned(90).mirrored(true, false);
+    case 6:
+        return turned(90);
+    case 7:
+        return turned(90).mirrored(false, true);
+    case 8:
+        return turned(270);
+    default:
+        return stored;
+    }
 }
 
 int turnedOrientation(int orientation, int angle)

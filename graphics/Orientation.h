@@ -19,6 +19,8 @@ inline QSize orientedSize(QSize stored, int orientation) noexcept
 
 // The stored pixels brought upright; anything but 2..8 copies them as they are.
 Bitmap24 orientBitmap(Bitmap24 stored, int orientation);
+// The same for any image, its format kept.
+QImage orientImage(const QImage& stored, int orientation);
 
 // The single orientation that does `orientation` and then turns the result
 // clockwise by `angle` degrees (a multiple of 90).

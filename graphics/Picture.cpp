@@ -2,29 +2,38 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "graphics/BmpCodec.h"
+#include "graphics/DisplayColors.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/ExifThumbnail.h"
+#include "graphics/HeifPicture.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegSegments.h"
 #include "graphics/JpegStream.h"
 #include "graphics/JpegTransform.h"
 #include "graphics/Orientation.h"
+#include "graphics/PluginPicture.h"
+#include "graphics/PngReduced.h"
+#include "graphics/TiffStructure.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageReader>
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
+    PictureFormat format = PictureFormat::Unknown;
     int width = 0; // as shown
     int height = 0;
-    int exifTag = 1;     // Jpeg: the EXIF orientation as stored
+    QSize stored;        // as the file stores it
+    QSize upright;       // with its orientation applied
+    int exifTag = 1;     // the EXIF orientation as stored
     int orientation = 1; // the one decodes apply: exifTag, or 1 when ignored
     ExifOrientation exif = ExifOrientation::Apply;
+    QColorSpace colorSpace;
+    QByteArray icc;
+    QString name;     // the file, for messages
     QByteArray bytes; // Jpeg, Other: the file as read
     Bitmap24 bitmap;  // Bitmap
-    QImage image;     // Other: decoded once at load
     // A PictureDamage, or -1 while no decode has read the whole file; shared
     // by the copies that hold the same bytes.
     std::shared_ptr<std::atomic<int>> damage = std::make_shared<std::atomic<int>>(-1);
@@ -34,12 +43,48 @@ namespace {
 
 void setOrientation(Picture::Data& d, ExifOrientation exif)
 {
-    const QSize stored = orientedSize(QSize(d.width, d.height), d.orientation);
     d.exif = exif;
     d.orientation = exif == ExifOrientation::Apply ? d.exifTag : 1;
-    const QSize shown = orientedSize(stored, d.orientation);
+    const QSize shown = exif == ExifOrientation::Apply ? d.upright : d.stored;
     d.width = shown.width();
     d.height = shown.height();
+}
+
+// A JPEG's profile, or EXIF's Adobe RGB mark.
+void readJpegColors(Picture::Data& d, const QByteArray& exif)
+{
+    d.icc = iccFromJpegSegments(readJpegSegments(d.bytes));
+    d.colorSpace = colorSpaceOfIcc(d.icc);
+    if (d.icc.isEmpty() && exif.size() > 6 && tiffMarksAdobeRgb(TiffStructure(exif.mid(6)))) {
+        d.colorSpace = QColorSpace(QColorSpace::AdobeRgb);
+        d.icc = d.colorSpace.iccProfile();
+    }
+}
+
+// Another kind's pixels, whole, upright as the picture says.
+QImage decodeOther(const Picture::Data& d)
+{
+    try {
+        if (d.format == PictureFormat::Heif || d.format == PictureFormat::Avif)
+            return decodeHeifPicture(d.bytes, d.exif == ExifOrientation::Apply);
+        return orientImage(decodePluginPicture(d.bytes, d.format), d.orientation);
+    } catch (const AppError& e) {
+        if (d.name.isEmpty())
+            throw;
+        throw AppError(msg::pictureUnreadable(d.name, e.text()));
+    }
+}
+
+// HEIF's own thumbnail when it covers `size`, else null.
+QImage embeddedThumbnail(const Picture::Data& d, QSize size)
+{
+    if (d.format != PictureFormat::Heif && d.format != PictureFormat::Avif)
+        return QImage();
+    try {
+        return decodeHeifThumbnail(d.bytes, d.exif == ExifOrientation::Apply, size);
+    } catch (const AppError&) {
+        return QImage(); // the picture itself may still decode
+    }
 }
 
 // A QImage over a decoded bitmap that it owns.
@@ -90,18 +135,28 @@ int jpegDenomCovering(QSize picture, QSize drawn)
 
 Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
 {
-    const QString ext = pictureExtension(path);
-    if (ext == QLatin1String("bmp")) {
+    RegularFile file(path);
+    const PictureFormat format = pictureFormatOf(file.readHead(PictureFormatHeadBytes), path);
+    return fromData(file.readAll(), format, exif, path);
+}
+
+Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                          const QString& name)
+{
+    switch (format) {
+    case PictureFormat::Bitmap: {
         PictureDamage damage = PictureDamage::None;
-        Picture p = fromBitmap(decodeBmp(readWholeFile(path), &damage));
+        Picture p = fromBitmap(decodeBmp(data, &damage));
         p.rememberDamage(damage);
         return p;
     }
-    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return fromJpegData(readWholeFile(path), exif);
-    if (ext == QLatin1String("ico"))
-        return fromOtherData(readWholeFile(path), "ico");
-    throw AppError(msg::unknownExtension(ext));
+    case PictureFormat::Jpeg:
+        return fromJpegData(data, exif);
+    case PictureFormat::Unknown:
+        throw AppError(msg::pictureNotValid(QString()));
+    default:
+        return fromOtherData(data, format, exif, name);
+    }
 }
 
 Picture Picture::fromBitmap(Bitmap24 bitmap)
@@ -110,8 +165,10 @@ Picture Picture::fromBitmap(Bitmap24 bitmap)
         return Picture();
     auto d = std::make_shared<Data>();
     d->kind = Kind::Bitmap;
+    d->format = PictureFormat::Bitmap;
     d->width = bitmap.width();
     d->height = bitmap.height();
+    d->stored = d->upright = QSize(d->width, d->height);
     d->bitmap = std::move(bitmap);
     return Picture(std::move(d));
 }
@@ -121,48 +178,72 @@ Picture Picture::fromJpegData(const QByteArray& data, ExifOrientation exif)
     const JpegInfo info = readJpegHeader(data);
     auto d = std::make_shared<Data>();
     d->kind = Kind::Jpeg;
-    d->width = info.width;
-    d->height = info.height;
+    d->format = PictureFormat::Jpeg;
+    d->stored = QSize(info.width, info.height);
     d->exifTag = ::exifOrientation(info.exif);
+    d->upright = orientedSize(d->stored, d->exifTag);
     d->bytes = data;
+    readJpegColors(*d, info.exif);
     setOrientation(*d, exif);
     return Picture(std::move(d));
 }
 
 Picture Picture::withExifOrientation(ExifOrientation exif) const
 {
-    if (kind() != Kind::Jpeg || m_d->exif == exif)
+    if (kind() == Kind::Bitmap || kind() == Kind::Empty || m_d->exif == exif)
         return *this;
     auto d = std::make_shared<Data>(*m_d);
     setOrientation(*d, exif);
     return Picture(std::move(d));
 }
 
-Picture Picture::fromOtherData(const QByteArray& data, const QByteArray& format)
+Picture Picture::fromOtherData(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                               const QString& name)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    const QSize declared = reader.size();
-    if (declared.isValid() && !Bitmap24::sizeAllowed(declared.width(), declared.height()))
-        throw AppError(msg::pictureTooLarge(declared.width(), declared.height()));
-    QImage image = reader.read();
-    if (image.isNull())
-        throw AppError(msg::pictureNotValid(reader.errorString()));
-
     auto d = std::make_shared<Data>();
     d->kind = Kind::Other;
-    d->width = image.width();
-    d->height = image.height();
+    d->format = format;
+    d->name = name;
     d->bytes = data;
-    d->image = std::move(image);
+    try {
+        if (format == PictureFormat::Heif || format == PictureFormat::Avif) {
+            const HeifPictureInfo info = readHeifPictureInfo(data);
+            d->stored = info.stored;
+            d->upright = info.upright;
+            d->colorSpace = info.colorSpace;
+            d->icc = info.icc;
+        } else {
+            const PluginPictureInfo info = readPluginPictureInfo(data, format);
+            d->stored = info.size;
+            d->exifTag = info.orientation;
+            d->upright = orientedSize(d->stored, d->exifTag);
+            d->colorSpace = info.colorSpace;
+            d->icc = info.icc;
+        }
+    } catch (const AppError& e) {
+        if (name.isEmpty())
+            throw;
+        throw AppError(msg::pictureUnreadable(name, e.text()));
+    }
+    setOrientation(*d, exif);
     return Picture(std::move(d));
 }
 
 Picture::Kind Picture::kind() const noexcept
 {
     return m_d ? m_d->kind : Kind::Empty;
+}
+PictureFormat Picture::format() const noexcept
+{
+    return m_d ? m_d->format : PictureFormat::Unknown;
+}
+QColorSpace Picture::colorSpace() const
+{
+    return m_d ? m_d->colorSpace : QColorSpace();
+}
+QByteArray Picture::iccProfile() const
+{
+    return m_d ? m_d->icc : QByteArray();
 }
 int Picture::width() const noexcept
 {
@@ -212,7 +293,7 @@ Bitmap24 Picture::toBitmap24() const
     case Kind::Bitmap:
         return m_d->bitmap;
     case Kind::Other:
-        return Bitmap24::fromImage(m_d->image);
+        return Bitmap24::fromImage(decodeOther(*m_d));
     case Kind::Empty:
         break;
     }
@@ -234,36 +315,61 @@ QImage Picture::toImage() const
             [](void* p) { delete static_cast<std::shared_ptr<const Data>*>(p); }, keep);
     }
     case Kind::Other:
-        return m_d->image;
+        return decodeOther(*m_d);
     case Kind::Empty:
         break;
     }
     return QImage();
 }
 
+QImage Picture::inDisplayColors(const QImage& stored) const
+{
+    return m_d ? displayColors(stored, m_d->colorSpace) : stored;
+}
+
 QImage Picture::thumbnail(QSize box, QImage* decoded) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
-    const QSize target = size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     if (kind() == Kind::Jpeg) {
-        // Scaled decode of the stored layout, turned upright afterwards.
-        const int o = m_d->orientation;
-        const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
-        PictureDamage damage = PictureDamage::None;
-        QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom, nullptr, &damage), o));
-        rememberDamage(damage);
+        // Converted before it is fitted: the scaled decode serves as it is.
+        const QImage scaled = inDisplayColors(jpegThumbnailDecode(box));
         if (decoded)
             *decoded = scaled;
-        return fitted(scaled, target);
+        return fitted(scaled, size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
+    return inDisplayColors(reducedTo(box));
+}
+
+QImage Picture::jpegThumbnailDecode(QSize box) const
+{
+    // Scaled decode of the stored layout, turned upright afterwards.
+    const int o = m_d->orientation;
+    const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
+    PictureDamage damage = PictureDamage::None;
+    QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom, nullptr, &damage), o));
+    rememberDamage(damage);
+    return scaled;
+}
+
+QImage Picture::reducedTo(QSize box) const
+{
+    if (isEmpty() || box.isEmpty())
+        return QImage();
+    const QSize target = size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (kind() == Kind::Jpeg)
+        return fitted(jpegThumbnailDecode(box), target);
+    if (kind() == Kind::Other)
+        return fitted(otherCovering(target, nullptr), target);
     return fitted(toImage(), target);
 }
 
 QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, const QImage& known) const
 {
+    if (kind() == Kind::Other)
+        return inDisplayColors(otherCovering(drawn, stop));
     if (kind() != Kind::Jpeg)
-        return toImage();
+        return inDisplayColors(toImage());
     const int o = m_d->orientation;
     const QSize stored = orientedSize(size(), o);
     const int denom = jpegDenomCovering(stored, orientedSize(drawn, o));
@@ -276,7 +382,24 @@ QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, cons
     if (pixels.isEmpty())
         return QImage();
     rememberDamage(damage);
-    return owningImage(orientBitmap(std::move(pixels), o));
+    return inDisplayColors(owningImage(orientBitmap(std::move(pixels), o)));
+}
+
+QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
+{
+    QImage image = embeddedThumbnail(*m_d, drawn);
+    if (image.isNull() && m_d->format == PictureFormat::Png)
+        image = orientImage(decodePngReduced(m_d->bytes, orientedSize(drawn, m_d->orientation), stop),
+                            m_d->orientation);
+    if (image.isNull() && stop && *stop)
+        return QImage();
+    if (image.isNull())
+        image = decodeOther(*m_d);
+    // Reduced here, so that converting its colours then costs little.
+    const QSize cover = image.size().scaled(drawn, Qt::KeepAspectRatioByExpanding);
+    if (cover.width() < image.width() && cover.height() < image.height() && !cover.isEmpty())
+        image = image.scaled(cover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
 }
 
 QImage Picture::decodedBand(QRect* band) const
@@ -285,7 +408,7 @@ QImage Picture::decodedBand(QRect* band) const
         *band = QRect();
         return QImage();
     }
-    return owningImage(decodeJpegBand(m_d->bytes, band));
+    return inDisplayColors(owningImage(decodeJpegBand(m_d->bytes, band)));
 }
 
 QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const

@@ -1,20 +1,23 @@
 #pragma once
 // One graphic as it was loaded from its file: a JPEG (its file bytes, decoded
-// on demand), a 24-bit bitmap, or another kind Qt reads (ICO: its bytes plus
-// the decoded image). Copies share the immutable data, so handing a picture
+// on demand), a 24-bit bitmap, or another kind (PNG, GIF, WebP, TIFF, icons
+// through Qt's plugins; HEIC/HEIF and AVIF through libheif: its bytes,
+// decoded on demand). Copies share the immutable data, so handing a picture
 // from a slot to the main image costs nothing.
 #include "graphics/Bitmap24.h"
 #include "graphics/PictureDamage.h"
+#include "graphics/PictureFormat.h"
 
 #include <QByteArray>
+#include <QColorSpace>
 #include <QImage>
 #include <QSize>
 #include <QString>
 #include <atomic>
 #include <memory>
 
-// Whether a JPEG's EXIF orientation turns it upright when it is decoded, or
-// it shows as stored.
+// Whether a picture's orientation (EXIF's, HEIF's rotation and mirror)
+// turns it upright when it is decoded, or it shows as stored.
 enum class ExifOrientation { Apply, Ignore };
 
 class Picture {
@@ -23,29 +26,42 @@ public:
 
     Picture() = default;
 
-    // Loads by the lower-case extension after the last '.': ".bmp" bitmap,
-    // ".jpg"/".jpeg" JPEG, ".ico" through Qt. Throws AppError with
-    // "Cannot open file "%s". %s", "Unknown picture file extension (.%s)",
-    // "JPEG error #%d" or a bitmap-format message.
+    // Loads by the file's content (by its name where the bytes are no kind
+    // at all; see pictureFormatOfFile). Throws AppError with "Cannot open
+    // file "%s". %s", "Unknown picture file extension (.%s)", "JPEG error
+    // #%d", a bitmap-format message, or one naming a damaged picture.
     static Picture loadFromFile(const QString& path, ExifOrientation exif = ExifOrientation::Apply);
+    // The same for bytes already read; `name` (a path) goes into messages.
+    static Picture fromData(const QByteArray& data, PictureFormat format,
+                            ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
     static Picture fromBitmap(Bitmap24 bitmap);
     // Validates the JPEG header (size, components) without a full decode. A
     // malformed EXIF block is ignored: the picture then shows as stored.
     static Picture fromJpegData(const QByteArray& data, ExifOrientation exif = ExifOrientation::Apply);
-    // The same JPEG with its orientation applied or not; other kinds as they are.
+    // The same picture with its orientation applied or not; bitmaps as they are.
     Picture withExifOrientation(ExifOrientation exif) const;
-    // Another kind Qt decodes (`format` as QImageReader names it, e.g. "ico").
-    static Picture fromOtherData(const QByteArray& data, const QByteArray& format);
+    // Another kind (PNG, GIF, WebP, TIFF, icon, HEIF, AVIF): reads what it
+    // needs of the header; the pixels are decoded on demand.
+    static Picture fromOtherData(const QByteArray& data, PictureFormat format,
+                                 ExifOrientation exif = ExifOrientation::Apply,
+                                 const QString& name = QString());
 
     Kind kind() const noexcept;
+    // What the file holds (Unknown for a bitmap made in memory).
+    PictureFormat format() const noexcept;
     bool isEmpty() const noexcept { return kind() == Kind::Empty; }
     // The size as shown: a JPEG's upright size when its orientation applies.
     int width() const noexcept;
     int height() const noexcept;
     QSize size() const noexcept { return QSize(width(), height()); }
-    // The orientation every decode applies (1..8; 1 for all but JPEGs).
+    // The EXIF orientation every decode applies (1..8); 1 for HEIF, whose
+    // rotation and mirror libheif applies, and for bitmaps.
     int orientation() const noexcept;
     ExifOrientation exifOrientation() const noexcept;
+    // The colour space of the stored values (invalid: sRGB), and the ICC
+    // profile that says so (the file's own where there is one).
+    QColorSpace colorSpace() const;
+    QByteArray iccProfile() const;
 
     // What is wrong with the file's data as far as the decodes so far found
     // out (a JPEG is known sound only once its data was read to the end).
@@ -53,21 +69,29 @@ public:
     // What is wrong with it: known, or found now by reading the whole file.
     PictureDamage damage() const;
 
-    // Full 24-bit pixels, upright. For a JPEG this decodes every call
-    // (nothing is cached in the shared data, so slots never keep full
-    // decodes alive).
+    // Full 24-bit pixels, upright, with transparent parts over white. This
+    // decodes every call (nothing is cached in the shared data, so slots
+    // never keep full decodes alive).
     Bitmap24 toBitmap24() const;
-    // Full-size image for painting; for a bitmap it shares the pixels.
+    // Full-size stored values, upright, alpha and 16 bits kept; for a
+    // bitmap it shares the pixels.
     QImage toImage() const;
+
+    // What is drawn on screen: the decodes below come in display colours
+    // (see DisplayColors), and so must anything else drawn of this picture.
+    QImage inDisplayColors(const QImage& stored) const;
     // A small rendition fitting `box` (keeping the aspect ratio), for
     // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8), and
-    // `decoded` gets the scaled decode it was made from.
+    // `decoded` gets the scaled decode it was made from; HEIF uses its
+    // embedded thumbnail when that is large enough.
     QImage thumbnail(QSize box, QImage* decoded = nullptr) const;
+    // The same in stored values, for work on the pixels.
+    QImage reducedTo(QSize box) const;
     // Upright pixels at least `drawn` large (or full size when the picture
     // is smaller): a JPEG decodes at the smallest libjpeg scale that covers
-    // it. Empty when `stop` turned true on the way. `known`, a decode of
-    // this picture made before (a thumbnail's), stands in when it is the
-    // very decode this would make.
+    // it, other kinds are reduced once decoded. Empty when `stop` turned
+    // true on the way. `known`, a decode of this picture made before (a
+    // thumbnail's), stands in when it is the very decode this would make.
     QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr,
                            const QImage& known = QImage()) const;
     // Full-size pixels of `*band` only, which comes back clipped to the
@@ -104,6 +128,9 @@ public:
 private:
     explicit Picture(std::shared_ptr<const Data> d) : m_d(std::move(d)) {}
     void rememberDamage(PictureDamage damage) const noexcept;
+    QImage jpegThumbnailDecode(QSize box) const;
+    // Another kind's stored values, reduced to cover `drawn` where larger.
+    QImage otherCovering(QSize drawn, const std::atomic<bool>* stop) const;
     std::shared_ptr<const Data> m_d;
 };
 

@@ -22,6 +22,7 @@ SettingsValues loadSettings(const IniFile& ini)
     v.mainColor = ini.readInteger(Settings, "MainColor", d.mainColor);
     v.alpha = std::clamp(ini.readInteger(Settings, "Alpha", d.alpha), 0, 255);
     v.autoOrient = ini.readBool(Settings, "AutoOrient", d.autoOrient);
+    v.colorManaged = ini.readBool(Settings, "ColorManaged", d.colorManaged);
     v.languageSetting = ini.readString(Settings, "Language", d.languageSetting);
     v.languageItem = languageItemFor(v.languageSetting);
     v.codePage = ini.readString(Settings, "CodePage", d.codePage);
@@ -43,6 +44,7 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeInteger(Settings, "Alpha", v.alpha);
     ini.writeString(Settings, "Language", languageToSave(v));
     ini.writeBool(Settings, "AutoOrient", v.autoOrient);
+    ini.writeBool(Settings, "ColorManaged", v.colorManaged);
     // Absent means the locale's: a cleared code page takes the key out.
     if (v.codePage.isEmpty())
         ini.removeKey(Settings, "CodePage");

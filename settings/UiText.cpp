@@ -31,6 +31,10 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return NotRestoredMessage;
     case ProgramText::DamagedNote:
         return DamagedNote;
+    case ProgramText::KindNotChangedMessage:
+        return KindNotChangedMessage;
+    case ProgramText::AllPicturesFilter:
+        return AllPicturesFilter;
     case ProgramText::RestartMessage:
         break;
     }
@@ -244,6 +248,11 @@ const std::vector<UiTextEntry> UiTexts = {
     {107,
      "damaged (%1): shown as far as it goes, not changed",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::DamagedNote)}}},
+    {140, "Show true colours", {{"TfrmSettings", "chkColorManaged", UiPart::Caption}}},
+    {141,
+     "Pictavo shows \"%1\" but does not change this kind of picture.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindNotChangedMessage)}}},
+    {143, "All pictures", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AllPicturesFilter)}}},
 };
 
 } // namespace

@@ -22,6 +22,8 @@ enum class ProgramText {
     RunSummaryText,
     NotRestoredMessage,
     DamagedNote,
+    KindNotChangedMessage,
+    AllPicturesFilter
 };
 
 // The program-wide texts with the start values they have before (and
@@ -45,6 +47,10 @@ struct UiProgramTexts {
         QStringLiteral("These pictures were changed after the effects and were not restored:");
     // After the file name in the status bar: what is wrong with the picture.
     QString DamagedNote = QStringLiteral("damaged (%1): shown as far as it goes, not changed");
+    // %1: the picture's file.
+    QString KindNotChangedMessage =
+        QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.");
+    QString AllPicturesFilter = QStringLiteral("All pictures");
 
     QString& operator[](ProgramText id);
 };
@@ -76,7 +82,7 @@ struct UiTextEntry {
     std::vector<UiTarget> targets;
 };
 
-// Entries 1..77 and 100..107 in ascending order; 51 and 69 have none.
+// Entries 1..77, 100..107, 140, 141 and 143 in ascending order; 51 and 69 have none.
 const std::vector<UiTextEntry>& uiTextTable();
 const UiTextEntry* uiTextEntry(int number);
 

@@ -9,6 +9,7 @@
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
+#include "graphics/PictureRewrite.h"
 
 #include <cstdio>
 #include <exception>
@@ -59,8 +60,15 @@ int cmdApply(const Args& words)
         EffectRenderer engine;
         applyEffectSettings(engine, settings);
         QStringList files;
-        for (const CollectionEntry& e : entries)
-            files.append(e.FileName);
+        int passedBy = 0;
+        for (const CollectionEntry& e : entries) {
+            if (!pictureFilePassedBy(e.FileName)) {
+                files.append(e.FileName);
+                continue;
+            }
+            ++passedBy;
+            std::fprintf(stderr, "%s\n", msg::kindNotChanged(e.FileName).toLocal8Bit().constData());
+        }
         // Every entry is checked before the first is written: one line for
         // each that can't be, and then nothing is written unless told to
         // skip them.
@@ -80,7 +88,9 @@ int cmdApply(const Args& words)
             std::fflush(stderr);
             current = files.value(k, current);
         };
-        applyEffectsToFiles(engine, files, exif, progress);
+        const int done = applyEffectsToFiles(engine, files, exif, progress);
+        if (passedBy > 0)
+            std::fprintf(stderr, "%d changed, %d left as they are\n", done, passedBy);
         return 0;
     } catch (const AppError& e) {
         return fail(naming(current, e.text()));

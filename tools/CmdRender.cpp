@@ -1,5 +1,6 @@
-// pictavo-fx render [OPTIONS] IN OUT: IN through the effect engine into OUT,
-// a JPEG keeping the metadata of a JPEG IN.
+// pictavo-fx render [OPTIONS] IN OUT: IN (any kind read) through the effect
+// engine into OUT, a BMP, JPEG or PNG by its extension, keeping the metadata
+// of an IN of the same kind and the colour profile of any.
 #include "tools/Commands.h"
 
 #include "core/AtomicFile.h"
@@ -10,7 +11,10 @@
 #include "effects/Random.h"
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
+#include "graphics/DisplayColors.h"
+#include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "graphics/PictureRewrite.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +25,23 @@ int fail(const QString& text)
 {
     std::fprintf(stderr, "pictavo-fx render: %s\n", text.toLocal8Bit().constData());
     return 1;
+}
+
+// A JPEG keeps a JPEG's metadata, a PNG a PNG's; from other kinds they
+// keep the colour profile.
+QByteArray renderedFile(PictureFileKind to, const Picture& source, const Bitmap24& result)
+{
+    if (to == PictureFileKind::Png) {
+        if (source.format() == PictureFormat::Png && pictureRewritable(source))
+            return pictureFileWithPixels(source, result);
+        return newPngFile(result, source);
+    }
+    if (source.kind() == Picture::Kind::Jpeg)
+        return source.encodeJpegReplacement(result);
+    JpegMetadata metadata;
+    if (needsConversion(source.colorSpace()))
+        metadata.segments = iccToJpegSegments(source.iccProfile());
+    return encodeJpeg(result, 90, metadata);
 }
 
 void printProperties(const EffectRenderer& engine)
@@ -59,9 +80,9 @@ int cmdRender(const Args& words)
         }
         const QString in = QString::fromLocal8Bit(files[0].c_str());
         const QString out = QString::fromLocal8Bit(files[1].c_str());
-        const QString ext = pictureExtension(out);
-        if (ext != QLatin1String("bmp") && ext != QLatin1String("jpg") && ext != QLatin1String("jpeg"))
-            return fail(msg::unknownExtension(ext));
+        const PictureFileKind to = pictureFileKindOfName(out);
+        if (to != PictureFileKind::Bitmap && to != PictureFileKind::Jpeg && to != PictureFileKind::Png)
+            return fail(msg::unknownExtension(pictureExtension(out)));
 
         ResetRandom(); // every run draws the same noise, as a fresh program does
         // Each noise setting draws a pattern over the picture; the stream
@@ -85,8 +106,9 @@ int cmdRender(const Args& words)
         // draws the same noise as setting them one by one over the picture.
         Bitmap24 pixels = source.toBitmap24();
         refuseDamaged(source, in);
-        if (source.kind() != Picture::Kind::Jpeg)
-            source = Picture(); // only a JPEG's metadata is kept; its pixels are copied
+        // A bitmap has no metadata to keep: its own copy of the pixels goes now.
+        if (source.kind() == Picture::Kind::Bitmap)
+            source = Picture();
         engine.setPictureOriginal(std::move(pixels));
         if (!oneDraw)
             applyEffectSettings(engine, settings);
@@ -94,10 +116,10 @@ int cmdRender(const Args& words)
         const Bitmap24& result = engine.rendered();
         if (result.isEmpty())
             return fail(QStringLiteral("%1: no picture").arg(in));
-        if (ext == QLatin1String("bmp"))
+        if (to == PictureFileKind::Bitmap)
             writeBmp24File(out, result);
         else
-            writeFileAtomically(out, source.encodeJpegReplacement(result));
+            writeFileAtomically(out, renderedFile(to, source, result));
 
         if (showProperties)
             printProperties(engine);

@@ -162,6 +162,16 @@ void DecodeAhead::forget(const QString& path)
     });
 }
 
+void DecodeAhead::forgetAll()
+{
+    m_cache.clear();
+    m_wanted.clear();
+    // A cancelled job never reports, so nothing older can arrive.
+    for (const Submitted& s : std::as_const(m_submitted))
+        m_runner.cancel(s.ticket);
+    m_submitted.clear();
+}
+
 void DecodeAhead::waitForIdle()
 {
     m_runner.waitForIdle();

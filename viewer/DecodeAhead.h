@@ -61,6 +61,8 @@ public:
     std::shared_ptr<const Decoded> find(const QString& path) const;
     // The file changed: nothing made from it may be shown again.
     void forget(const QString& path);
+    // Nothing made so far may be shown again (the display colours changed).
+    void forgetAll();
     // How many entries the cache holds.
     int cachedCount() const { return int(m_cache.size()); }
     // Blocks until no work runs or waits (results still arrive queued).

@@ -1,5 +1,7 @@
 #include "viewer/ViewerSession.h"
 
+#include "graphics/DisplayColors.h"
+
 #include <memory>
 #include <utility>
 
@@ -68,6 +70,19 @@ void ViewerSession::setExifOrientation(ExifOrientation exif)
     m_exifOrientation = exif;
     m_undo.setExifOrientation(exif);
     emit exifOrientationChanged(exif);
+}
+
+bool ViewerSession::colorManaged() const
+{
+    return colorManagedDisplay();
+}
+
+void ViewerSession::setColorManaged(bool on)
+{
+    if (on == colorManagedDisplay())
+        return;
+    setColorManagedDisplay(on);
+    emit colorManagedChanged(on);
 }
 
 void ViewerSession::recordUndo(const Picture& before)

@@ -66,6 +66,10 @@ public:
     // How JPEGs are read: turned upright by their EXIF tag or as stored.
     ExifOrientation exifOrientation() const { return m_exifOrientation; }
     void setExifOrientation(ExifOrientation exif);
+    // Whether pictures are drawn in the screen's colours (their profiles
+    // converted to sRGB) or as their values are stored.
+    bool colorManaged() const;
+    void setColorManaged(bool on);
 
     // Undo, one level: the effects dialog's OK keeps the picture before.
     UndoHistory& undoHistory() { return m_undo; }
@@ -111,6 +115,7 @@ signals:
     void collectionOpened();
     void followModeChanged(bool on);
     void exifOrientationChanged(ExifOrientation exif);
+    void colorManagedChanged(bool on);
     void commandStatesChanged();
     void currentPictureReplaced(const Picture& now);
     void reopenRequested();

@@ -84,13 +84,14 @@ TEST(PictureLoad, FailuresEndInTheProgramsMessages)
         std::optional<QByteArray> bytes;
         QString message;
     } cases[] = {{"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
-                 {"trailing.", {}, "Unknown picture file extension (.)"},
+                 {"trailing.", "", "Unknown picture file extension (.)"},
                  {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
                  {"empty.bmp", "", "Bitmap image is not valid"},
                  {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
                  {"short.bmp", "BM", "Bitmap image is not valid"},
                  {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
-                 {"text.ico", "not an icon", "Picture is not valid."}};
+                 {"text.ico", "not an icon",
+                  QString("The picture \"%1\" cannot be read.").arg(dir.filePath("text.ico"))}};
     for (const auto& c : cases) {
         const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
         EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
@@ -142,7 +143,7 @@ TEST(PictureSave, WritesTheFormHeldOrNothing)
     QImage icon(16, 16, QImage::Format_RGB32);
     icon.fill(Qt::red);
     const QByteArray ico = icoBytes(icon);
-    Picture::fromOtherData(ico, "ico").saveToFile(dir.filePath("b.ico"));
+    Picture::fromOtherData(ico, PictureFormat::Icon).saveToFile(dir.filePath("b.ico"));
     EXPECT_EQ(fileBytes(dir.filePath("b.ico")), ico);
 
     const QString kept = writeScratch(dir, "keep.bmp", "precious");

@@ -13,9 +13,10 @@
 
 // fuzz/fuzz_<name>.cpp, each with its entry point renamed at compile time.
 #define PV_HARNESS(h) extern "C" int replay_##h(const std::uint8_t*, std::size_t);
-PV_HARNESS(bmp) PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(exif)
-PV_HARNESS(collection) PV_HARNESS(ini) PV_HARNESS(chm) PV_HARNESS(sitemap)
-int writeFuzzSeeds(int argc, char** argv); // fuzz/make_seeds.cpp's main
+PV_HARNESS(bmp)
+PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(plugin) PV_HARNESS(heif) PV_HARNESS(exif)
+    PV_HARNESS(collection) PV_HARNESS(ini) PV_HARNESS(chm)
+        PV_HARNESS(sitemap) int writeFuzzSeeds(int argc, char** argv); // fuzz/make_seeds.cpp's main
 
 namespace {
 
@@ -47,6 +48,10 @@ QList<Input> inputsFor(const std::string& h, const QString& seeds)
         in += filesUnder(corpus, {"*.jpg"});
     else if (h == "picture") // 0 picks ".bmp", 1 ".jpg"
         in += filesUnder(corpus, {"*.bmp"}, QByteArray(1, '\0')) + filesUnder(corpus, {"*.jpg"}, "\1");
+    else if (h == "plugin") // 0: PNG
+        in += filesUnder(corpus, {"*.png"}, QByteArray(1, '\0'));
+    else if (h == "heif")
+        in += filesUnder(corpus, {"*.HEIC", "*.heic", "*.avif"}, QByteArray(1, '\0'));
     else if (h == "exif") // 1: a whole JPEG file
         in += filesUnder(corpus, {"*.jpg"}, "\1");
     else if (h == "collection")
@@ -98,9 +103,12 @@ TEST_P(FuzzReplay, EverySeedFindingAndFittingCorpusFileRunsClean)
 
 INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
                          ::testing::Values(Harness{"bmp", replay_bmp}, Harness{"jpeg", replay_jpeg},
-                                           Harness{"picture", replay_picture}, Harness{"exif", replay_exif},
-                                           Harness{"collection", replay_collection}, Harness{"ini", replay_ini},
-                                           Harness{"chm", replay_chm}, Harness{"sitemap", replay_sitemap}),
+                                           Harness{"picture", replay_picture},
+                                           Harness{"plugin", replay_plugin}, Harness{"heif", replay_heif},
+                                           Harness{"exif", replay_exif},
+                                           Harness{"collection", replay_collection},
+                                           Harness{"ini", replay_ini}, Harness{"chm", replay_chm},
+                                           Harness{"sitemap", replay_sitemap}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -18,6 +18,7 @@ public:
     QStringList openAnswers;
     QList<QStringList> openManyAnswers;
     QStringList saveAnswers;
+    QStringList openFilters; // every filter offered to an open dialog
     int openCalls = 0;
     int saveCalls = 0;
 
@@ -33,9 +34,10 @@ public:
         ++openCalls;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QStringList openFiles(QWidget*, const QString&, const QString&) override
+    QStringList openFiles(QWidget*, const QString& filter, const QString&) override
     {
         ++openCalls;
+        openFilters << filter;
         return openManyAnswers.isEmpty() ? QStringList() : openManyAnswers.takeFirst();
     }
     QString saveFile(QWidget*, const QString&, const QString&) override

@@ -6,6 +6,7 @@
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
 #include <QDir>
@@ -13,6 +14,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,7 +54,7 @@ protected:
         write("hand.pvx", "junk\r\n\r\n/x.jpg^one^extra\n/y.bmp^two\x1a/z.jpg^never^\r\n");
         write("ru.pvx", "/p/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n");
         write("we.pvx", "/p/caf\xE9.jpg^\x93quoted\x94 \x80 5^\r\n");
-        write("x.gif", "GIF89a");
+        write("x.xcf", "gimp xcf v011");
         testpics::writeBmp(at("a.bmp"), 30, 10, 1);
         writeCollection(at("c.pvx"), {{at("a.bmp"), "one"}});
         writeCollection(at("stop.pvx"), {{at("gone.bmp"), ""}, {at("a.bmp"), ""}});
@@ -62,6 +66,11 @@ protected:
         write("bad.jpg", jpeg.left(jpeg.size() / 2) + "\xFF\xD3" + jpeg.mid(jpeg.size() / 2 + 2));
         write("cut.bmp", fileBytes(at("a.bmp")).left(54 + 5 * 92));
         writeCollection(at("damaged.pvx"), {{at("a.bmp"), ""}, {at("cut.jpg"), ""}});
+        write("w.webp", kinds::encoded(kinds::quadrants(8, 8), "webp", 100));
+        // Names that lead to no regular file, in a folder the checks don't read.
+        QDir(dir.path()).mkdir("dev");
+        ::symlink("/dev/zero", QFile::encodeName(at("dev/z.jpg")).constData());
+        ::mkfifo(QFile::encodeName(at("dev/f.png")).constData(), 0600);
     }
     QString at(const QString& name) const { return dir.filePath(name); }
     void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
@@ -134,11 +143,11 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateUp", {"rotate", "up", "@/a.bmp"}, 2},
     Line{"RotateWithoutFile", {"rotate"}, 2},
     Line{"RotateMissingFile", {"rotate", "left", "@/none.bmp"}, 1, "", "@/none.bmp"},
-    Line{"RotateUnknownExtension", {"rotate", "right", "@/x.gif"}, 1, "",
-         "pictavo-fx rotate: @/x.gif: Unknown picture file extension (.gif)\n"},
+    Line{"RotateUnknownExtension", {"rotate", "right", "@/x.xcf"}, 1, "",
+         "pictavo-fx rotate: @/x.xcf: Unknown picture file extension (.xcf)\n"},
     Line{"RenderUnknownOption", {"render", "--nope=1", "@/a.bmp", "@/b.bmp"}, 2},
     Line{"RenderOneFile", {"render", "@/a.bmp"}, 2},
-    Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.png"}, 1},
+    Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.gif"}, 1},
     Line{"RenderMissingInput", {"render", "@/none.bmp", "@/b.bmp"}, 1},
     Line{"ApplyStopsAtTheFirstFailure", {"apply", "--invert", "@/stop.pvx"}, 1, "",
          "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
@@ -152,7 +161,13 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateJpegWithCorruptData", {"rotate", "left", "@/bad.jpg"}, 1, "", "\"@/bad.jpg\" is damaged (its data is corrupt)"},
     Line{"RotateBitmapThatEndsEarly", {"rotate", "right", "@/cut.bmp"}, 1, "", "\"@/cut.bmp\" is damaged (its data ends early)"},
     Line{"RenderJpegThatEndsEarly", {"render", "--brightness=5", "@/cut.jpg", "@/out.jpg"}, 1, "", "\"@/cut.jpg\" is damaged"},
-    Line{"RenderBitmapThatEndsEarly", {"render", "@/cut.bmp", "@/out.bmp"}, 1, "", "\"@/cut.bmp\" is damaged"}),
+    Line{"RenderBitmapThatEndsEarly", {"render", "@/cut.bmp", "@/out.bmp"}, 1, "", "\"@/cut.bmp\" is damaged"},
+    Line{"RotateAKindOnlyShown", {"rotate", "right", "@/w.webp"}, 1, "",
+         "pictavo-fx rotate: Pictavo shows \"@/w.webp\" but does not change this kind of picture.\n"},
+    Line{"RenderALinkToADevice", {"render", "@/dev/z.jpg", "@/out.bmp"}, 1, "",
+         "pictavo-fx render: Cannot open file \"@/dev/z.jpg\". It is a device, not a regular file.\n"},
+    Line{"RenderAFifo", {"render", "@/dev/f.png", "@/out.png"}, 1, "",
+         "pictavo-fx render: Cannot open file \"@/dev/f.png\". It is a named pipe, not a regular file.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
@@ -185,6 +200,29 @@ TEST_F(FxCommand, PaddingIsNoDamageAndUnusableEntriesCanBeSkipped)
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(r.err.contains("is damaged")) << r.err.constData();
     EXPECT_NE(fileBytes(at("a.bmp")), before);
+}
+
+TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
+{
+    QImage image = kinds::quadrants(16, 8);
+    image.setText(QStringLiteral("Title"), QStringLiteral("Kept"));
+    write("in.png", kinds::encoded(image, "png"));
+    ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.png")}).exitCode, 0);
+    const QImage out(at("out.png"));
+    EXPECT_EQ(out.text(QStringLiteral("Title")), QStringLiteral("Kept"));
+    EXPECT_EQ(out.pixel(0, 0), qRgb(0, 255, 255));
+
+    const QByteArray webp = fileBytes(at("w.webp"));
+    writeCollection(at("mixed.pvx"), {{at("w.webp"), "shown only"}, {at("in.png"), "changed"}});
+    const FxResult r = fx({"apply", "--brightness=7", at("mixed.pvx")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.err,
+              QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.\n1 / 1 %2\n"
+                             "1 changed, 1 left as they are\n")
+                  .arg(at("w.webp"), at("in.png"))
+                  .toUtf8());
+    EXPECT_EQ(fileBytes(at("w.webp")), webp);
+    EXPECT_EQ(Picture::loadFromFile(at("in.png")).format(), PictureFormat::Png);
 }
 
 TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)

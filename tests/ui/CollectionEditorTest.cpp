@@ -3,6 +3,7 @@
 #include "collection/CollectionListModel.h"
 #include "core/AtomicFile.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
 #include "ui/editor/CollectionEditor.h"
 
 #include <QDir>
@@ -79,6 +80,27 @@ TEST_F(Editor, AddListsPicturesInDialogOrderAndSelectsRowOne)
     EXPECT_EQ(names(), (QStringList{"b.bmp", "a.jpg", "a.jpg"}));
     EXPECT_TRUE(btn("btnDel")->isEnabled());
     EXPECT_EQ(ed()->selectedRow(), 0);
+}
+
+TEST_F(Editor, AddOffersAllPicturesFirstThenEachKindAndPreviewsThem)
+{
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    writeFileAtomically(shot, kinds::encoded(kinds::quadrants(64, 48), "png"));
+    showNew();
+    add({shot});
+    ASSERT_EQ(fake.openFilters.size(), 1);
+    const QStringList parts = fake.openFilters[0].split('|');
+    ASSERT_GE(parts.size(), 2);
+    EXPECT_EQ(parts[0], "All pictures");
+    for (const char* pattern : {"*.jpg", "*.bmp", "*.png", "*.gif", "*.webp", "*.tif", "*.heic", "*.avif"})
+        EXPECT_TRUE(parts[1].split(';').contains(pattern)) << pattern;
+    QStringList kindNames;
+    for (int i = 2; i + 1 < parts.size(); i += 2)
+        kindNames << parts[i];
+    EXPECT_EQ(kindNames,
+              (QStringList{"JPEG", "Bitmaps", "PNG", "GIF", "WebP", "TIFF", "HEIC/HEIF", "AVIF", "Icons"}));
+    EXPECT_EQ(names(), QStringList{"shot.png"});
+    EXPECT_EQ(kinds::corners(ed()->previewImage()), "RGBW");
 }
 
 TEST_F(Editor, APathHoldingTheFieldSeparatorIsNotListed)
@@ -401,8 +423,12 @@ TEST_F(EditorDrop, PicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietl
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
     QFile(text).open(QIODevice::WriteOnly);
     EXPECT_FALSE(drop({text}));
-    EXPECT_EQ(drop({pic(QStringLiteral("b.bmp")), text, pic(QStringLiteral("a.JPG"))}), Qt::CopyAction);
-    EXPECT_EQ(names(), (QStringList{"b.bmp", "a.JPG"}));
+    // A picture without an extension is known by its content.
+    const QString unnamed = dir.filePath(QStringLiteral("download"));
+    writeFileAtomically(unnamed, kinds::encoded(kinds::quadrants(16, 16), "webp"));
+    EXPECT_EQ(drop({pic(QStringLiteral("b.bmp")), text, pic(QStringLiteral("a.JPG")), unnamed}),
+              Qt::CopyAction);
+    EXPECT_EQ(names(), (QStringList{"b.bmp", "a.JPG", "download"}));
     EXPECT_TRUE(btn("btnDel")->isEnabled());
     EXPECT_TRUE(fake.errors.isEmpty());
 }

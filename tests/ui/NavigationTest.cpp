@@ -90,8 +90,8 @@ TEST_F(Navigation, FewerEntriesThanBeforeLeaveLowerSlotsEmpty)
 
 TEST_F(Navigation, ACollectionThatShowsNothingLeavesNothingOpen)
 {
-    writeFileAtomically(dir.filePath("a.gif"), "GIF89a");
-    writeCollection(dir.filePath("gif.pvx"), {{dir.filePath("a.gif"), "x"}});
+    writeFileAtomically(dir.filePath("a.xcf"), "gimp xcf v011");
+    writeCollection(dir.filePath("gif.pvx"), {{dir.filePath("a.xcf"), "x"}});
     writeFileAtomically(dir.filePath("empty.pvx"), QByteArray());
     for (const char* name : {"gif.pvx", "empty.pvx"}) {
         openPath(collectionOf(3));
@@ -103,7 +103,7 @@ TEST_F(Navigation, ACollectionThatShowsNothingLeavesNothingOpen)
         EXPECT_FALSE(enabled("mnuRotateLeft")) << name;
         EXPECT_EQ(panel(1), QString()) << name << ": no position to tell";
     }
-    EXPECT_EQ(fake.errors, QStringList{QStringLiteral("Unknown picture file extension (.gif)")});
+    EXPECT_EQ(fake.errors, QStringList{QStringLiteral("Unknown picture file extension (.xcf)")});
 }
 
 TEST_F(Navigation, AnUnreadablePictureEndsTheStripButTheEditorListsEveryEntry)

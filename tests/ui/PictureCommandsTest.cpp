@@ -5,6 +5,7 @@
 #include "effects/Rotate.h"
 #include "graphics/JpegCodec.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
 
 #include <QFileInfo>
 
@@ -49,8 +50,8 @@ protected:
 };
 
 // Ctrl+R and Ctrl+L turn the file in place in its own format, and the
-// strip and main image show what the file holds. Icons are written back as
-// loaded.
+// strip and main image show what the file holds. Kinds that are only shown
+// get one message and keep their bytes.
 struct Turns {
     const char* name;
     const char* file;
@@ -65,11 +66,15 @@ TEST_P(Rotation, RewritesTheFileInItsFormat)
 {
     const Turns& t = GetParam();
     const QString path = dir.filePath(t.file);
-    if (pictureExtension(path) == "jpg")
+    const QString ext = pictureExtension(path);
+    if (ext == "jpg")
         testpics::writeJpeg(path, 120, 80, 2);
-    else if (pictureExtension(path) == "ico")
-        ASSERT_TRUE(
-            QImage(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg")).scaled(16, 16).save(path, "ICO"));
+    else if (ext == "ico" || ext == "png" || ext == "webp")
+        ASSERT_TRUE(QImage(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg"))
+                        .scaled(16, 12)
+                        .save(path, nullptr, 100));
+    else if (ext == "tif")
+        writeFileAtomically(path, kinds::tiff(kinds::quadrants(30, 20), 6));
     else if (path.contains("pal8")) // 8 bits with a palette
         ASSERT_TRUE(QFile::copy(PV_CORPUS_DIR "/bmpsuite/g/pal8nonsquare.bmp", path));
     else
@@ -81,13 +86,17 @@ TEST_P(Rotation, RewritesTheFileInItsFormat)
     for (const char* k = t.keys; *k; ++k)
         key(*k == 'R' ? Qt::Key_R : Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+    const bool shownOnly = ext == "ico" || ext == "webp";
+    EXPECT_EQ(fake.infos, shownOnly ? QStringList{msg::kindNotChanged(path)} : QStringList());
     const QByteArray after = fileBytes(path);
     EXPECT_EQ(after.left(2), before.left(2)) << "the same format";
     if (after.startsWith("BM")) {
         EXPECT_EQ(after.at(28), 24) << "bitmaps are written in 24 bits";
     }
     const Bitmap24 now = fileBitmap(path);
-    if (after.startsWith("\xFF\xD8")) { // encoded again: only the size is exact
+    if (shownOnly) {
+        EXPECT_EQ(after, before);
+    } else if (after.startsWith("\xFF\xD8")) { // encoded again: only the size is exact
         EXPECT_EQ(QSize(now.width(), now.height()), QSize(expected.width(), expected.height()));
     } else {
         EXPECT_EQ(now, expected);
@@ -100,7 +109,10 @@ INSTANTIATE_TEST_SUITE_P(Files, Rotation,
                                            Turns{"BitmapRightThenLeft", "wide.bmp", "RL", 0},
                                            Turns{"PalettedFourTimes", "pal8nonsquare.bmp", "RRRR", 0},
                                            Turns{"UpperCaseJpgLeft", "photo.JPG", "L", 270},
-                                           Turns{"IconAsLoaded", "small.ico", "R", 0}),
+                                           Turns{"PngFiveTimes", "shot.png", "RRRRR", 90},
+                                           Turns{"TurnedTiffLeft", "scan.tif", "L", 270},
+                                           Turns{"WebPShownNotChanged", "web.webp", "R", 0},
+                                           Turns{"IconShownNotChanged", "small.ico", "L", 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)

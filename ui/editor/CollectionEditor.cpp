@@ -2,7 +2,9 @@
 
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "graphics/Picture.h"
+#include "graphics/PictureFormat.h"
 #include "ui/common/Dialogs.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
@@ -25,9 +27,6 @@
 #include <QToolButton>
 #include <QUrl>
 
-const QString CollectionEditor::PictureFilter =
-    QStringLiteral("All (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG Image File (*.jpg)|*.jpg|"
-                   "JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp");
 const QString CollectionEditor::CollectionFilter = QStringLiteral("Pictavo Files (*.PVX)|*.pvx");
 
 // The preview: the picture scaled up or down to fit, proportional, centred.
@@ -450,11 +449,17 @@ void CollectionEditor::enableDelete(bool on)
 
 bool CollectionEditor::isPictureFile(const QString& path)
 {
-    const QString ext = pictureExtension(path);
-    if (ext != QLatin1String("jpg") && ext != QLatin1String("jpeg") && ext != QLatin1String("bmp"))
-        return false;
     // A path holding the field separator cannot be listed in a collection.
-    return !path.contains(QLatin1Char('^')) && QFileInfo(path).isFile();
+    if (path.contains(QLatin1Char('^')) || !QFileInfo(path).isFile())
+        return false;
+    if (hasPictureSuffix(path))
+        return true;
+    // A picture without a known name: its first bytes tell.
+    try {
+        return pictureFormatOf(RegularFile(path).readHead(PictureFormatHeadBytes)) != PictureFormat::Unknown;
+    } catch (const AppError&) {
+        return false;
+    }
 }
 
 void CollectionEditor::saveCollection()

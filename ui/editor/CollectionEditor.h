@@ -23,7 +23,6 @@ public:
     static constexpr int FrameWidth = 8;
     static constexpr int NonClientHeight = 31;
 
-    static const QString PictureFilter;
     static const QString CollectionFilter;
 
     explicit CollectionEditor(ViewerSession& session, QWidget* parent = nullptr);

@@ -3,7 +3,9 @@
 
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
+#include "graphics/PictureFormat.h"
 #include "ui/common/Dialogs.h"
+#include "viewer/ViewerSession.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -22,7 +24,8 @@ void CollectionEditor::afterAdd()
 
 void CollectionEditor::addPictures()
 {
-    const QStringList files = dialogs().openFiles(this, PictureFilter, QString());
+    const QStringList files =
+        dialogs().openFiles(this, pictureOpenFilter(m_session->texts().AllPicturesFilter), QString());
     QStringList refused;
     m_quiet = true;
     for (const QString& f : files) {

@@ -1,11 +1,19 @@
 #include "ui/effects/EffectPreview.h"
 
+#include "graphics/DisplayColors.h"
+
 #include <QPainter>
 
 EffectPreview::EffectPreview(QWidget* owner) : QWidget(owner)
 {
     resize(105, 105);
     m_engine.setRepaintCallback([this] { renderingChanged(); });
+}
+
+void EffectPreview::setColorSpace(const QColorSpace& space)
+{
+    m_colorSpace = space;
+    update();
 }
 
 void EffectPreview::showScaled(const QImage& image)
@@ -43,5 +51,13 @@ void EffectPreview::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), pic.wrap());
+    QImage image = pic.wrap();
+    if (colorManagedDisplay() && needsConversion(m_colorSpace)) {
+        // Fitted first, so that only the pixels drawn are converted.
+        const QSize drawn = (QSizeF(size()) * devicePixelRatioF()).toSize();
+        if (drawn.width() < image.width() && drawn.height() < image.height())
+            image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image = displayColors(image, m_colorSpace);
+    }
+    painter.drawImage(rect(), image);
 }

@@ -3,6 +3,7 @@
 // engine's rendered picture, stretched over the control.
 #include "effects/EffectRenderer.h"
 
+#include <QColorSpace>
 #include <QWidget>
 
 class EffectPreview : public QWidget {
@@ -12,6 +13,10 @@ public:
 
     EffectRenderer& engine() noexcept { return m_engine; }
     const EffectRenderer& engine() const noexcept { return m_engine; }
+
+    // The colour space of the picture's values: the engine computes on
+    // them, and they are converted for the screen only when painted.
+    void setColorSpace(const QColorSpace& space);
 
     // A rendering of the whole picture already fitted to the control, shown
     // in place of Picture until Picture next changes.
@@ -27,4 +32,5 @@ private:
     EffectRenderer m_engine;
     bool m_drawing = false;
     QImage m_scaled;
+    QColorSpace m_colorSpace;
 };

@@ -5,6 +5,7 @@
 #include "effects/ApplyCheck.h"
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
+#include "graphics/PictureRewrite.h"
 #include "ui/common/Dialogs.h"
 #include "ui/effects/EffectPreview.h"
 #include "viewer/ViewerSession.h"
@@ -21,6 +22,10 @@ void EffectsDialog::applyToCurrent()
         return;
     const QString path = m_session->entry(e).FileName;
     const Picture before = m_currentPicture();
+    if (!before.isEmpty() && !pictureRewritable(before)) {
+        dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
+        return;
+    }
     // A picture that could not be decoded is not written: nothing else
     // could stand in for it.
     const Bitmap24* full = renderFullSize();
@@ -40,10 +45,17 @@ void EffectsDialog::applyToCurrent()
 std::optional<QStringList> EffectsDialog::usableEntries(int* skipped)
 {
     QStringList files;
-    for (int k = 1; k <= m_session->entryCount(); ++k)
-        files.append(m_session->entry(k).FileName);
+    *skipped = 0;
+    for (int k = 1; k <= m_session->entryCount(); ++k) {
+        const QString& file = m_session->entry(k).FileName;
+        // Kinds that are only shown are passed by, and counted as skipped.
+        if (pictureFilePassedBy(file))
+            ++*skipped;
+        else
+            files.append(file);
+    }
     const QList<UnusableEntry> unusable = checkEntries(files, m_session->exifOrientation());
-    *skipped = int(unusable.size());
+    *skipped += int(unusable.size());
     if (unusable.isEmpty())
         return files;
     const ProgramTexts& t = m_session->texts();

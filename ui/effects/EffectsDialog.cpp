@@ -97,7 +97,7 @@ EffectsDialog::EffectsDialog(ViewerSession& session, std::function<Picture()> cu
     m_full = new FullSizeRender(this);
     connect(m_full, &FullSizeRender::ready, this, [this](const QImage& image) {
         if (m_previewReduced && !m_failed)
-            m_preview->showScaled(image);
+            m_preview->showScaled(m_source.inDisplayColors(image));
     });
     connect(m_full, &FullSizeRender::failed, this, [this](const QString& text) { pictureFailed(text); });
     createControls();
@@ -442,6 +442,7 @@ void EffectsDialog::activate(bool showing)
     m_previewReduced = false;
     m_full->clear();
     fx.clearPictureOriginal();
+    m_preview->setColorSpace(picture.colorSpace());
     if (picture.isEmpty())
         return;
     m_previewReduced = qint64(picture.width()) * picture.height() > PreviewMaxPixels;
@@ -453,7 +454,7 @@ void EffectsDialog::activate(bool showing)
         // The stand-in: a reduced copy, decoded at a reduced scale where
         // the codec can, shown while the worker renders the full picture.
         const QSize box = picture.width() >= picture.height() ? QSize(640, 480) : QSize(480, 640);
-        fx.setPictureOriginal(Bitmap24::fromImage(picture.thumbnail(box)));
+        fx.setPictureOriginal(Bitmap24::fromImage(picture.reducedTo(box)));
     } catch (...) {
         m_failed = true;
         fx.clearPictureOriginal();

@@ -32,6 +32,13 @@ void MainImage::clearPicture()
     update();
 }
 
+void MainImage::dropPixels(const QImage& standIn)
+{
+    m_standIn = standIn;
+    m_decoded.reset();
+    changed();
+}
+
 void MainImage::offer(const std::shared_ptr<const Decoded>& decoded)
 {
     if (!decoded || !decoded->picture.sharesDataWith(m_picture) || decoded == m_decoded)

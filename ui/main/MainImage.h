@@ -16,6 +16,9 @@ public:
     // are offered; the decode itself happens elsewhere, off this thread.
     void setPicture(const Picture& picture, const QImage& standIn = QImage());
     void clearPicture();
+    // Forgets the pixels made for the picture (their colours changed) and
+    // shows `standIn` until new ones are offered.
+    void dropPixels(const QImage& standIn);
     const Picture& picture() const { return m_picture; }
     QSize pictureSize() const { return m_picture.size(); }
     // Pixels made for this picture; taken when they are its own.

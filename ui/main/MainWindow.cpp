@@ -72,6 +72,7 @@ void MainWindow::connectSession()
     connect(m_session, &ViewerSession::commandStatesChanged, this, &MainWindow::showCommandStates);
     connect(m_session, &ViewerSession::followModeChanged, m_commands, &MainCommands::showFollowMode);
     connect(m_session, &ViewerSession::exifOrientationChanged, this, &MainWindow::followExifOrientation);
+    connect(m_session, &ViewerSession::colorManagedChanged, this, &MainWindow::followColorManaged);
     connect(m_session, &ViewerSession::currentPictureReplaced, this, &MainWindow::showReplacedPicture);
     connect(m_session, &ViewerSession::stripReloadRequested, this, &MainWindow::reloadStrip);
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);

@@ -163,6 +163,8 @@ private:
     void showReplacedPicture(const Picture& now);
     void rotateCurrent(int angle);
     void followExifOrientation(ExifOrientation exif);
+    // Pictures drawn in the screen's colours, or as their values are stored.
+    void followColorManaged();
     // Asks for the main image's pixels and for the entries beside it.
     void updateDecodes();
     void placeHighlight();

@@ -2,6 +2,7 @@
 #include "ui/main/MainWindow.h"
 
 #include "effects/PictureWrite.h"
+#include "graphics/PictureRewrite.h"
 #include "ui/common/Dialogs.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/main/MainImage.h"
@@ -28,6 +29,10 @@ void MainWindow::rotateCurrent(int angle)
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
     const QString path = m_session->entry(strip.currentEntry()).FileName;
+    if (!s->picture().isEmpty() && !pictureRewritable(s->picture())) {
+        dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
+        return;
+    }
     const Picture turned = rotatePictureFile(s->picture(), path, angle);
     pictureFileChanged(path);
     s->setPicture(turned);

@@ -139,6 +139,20 @@ void MainWindow::showReplacedPicture(const Picture& now)
     m_mainImage->setPicture(now, current->standIn());
 }
 
+void MainWindow::followColorManaged()
+{
+    // Everything made for the screen is made again; the pictures stay.
+    m_decoder->forgetAll();
+    for (ThumbSlot* s : std::as_const(m_slots))
+        s->remakeRendition();
+    const ThumbSlot* shown = nullptr;
+    for (const ThumbSlot* s : std::as_const(m_slots)) {
+        if (!shown && !s->picture().isEmpty() && s->picture().sharesDataWith(m_mainImage->picture()))
+            shown = s;
+    }
+    m_mainImage->dropPixels(shown ? shown->standIn() : QImage());
+}
+
 void MainWindow::followExifOrientation(ExifOrientation exif)
 {
     // The pictures held keep their bytes; only the way they decode changes.

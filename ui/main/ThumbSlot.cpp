@@ -54,6 +54,14 @@ void ThumbSlot::takePicture(const ThumbSlot& other)
     update();
 }
 
+void ThumbSlot::remakeRendition()
+{
+    if (m_picture.isEmpty())
+        return;
+    m_thumb = m_picture.thumbnail(QSize(Size, Size), &m_decoded);
+    update();
+}
+
 void ThumbSlot::clearPicture()
 {
     m_picture = Picture();

@@ -27,6 +27,9 @@ public:
     // Takes another slot's picture and rendition without reading anything.
     void takePicture(const ThumbSlot& other);
     void clearPicture();
+    // The rendition made again from the picture held (its display colours
+    // changed).
+    void remakeRendition();
     const Picture& picture() const { return m_picture; }
     const QImage& rendition() const { return m_thumb; }
     // The scaled decode the rendition was made from (JPEGs): the main image

@@ -187,9 +187,13 @@ void SettingsDialog::buildMainPage()
         selectColor(box, 0xFFFFFF);
         connect(box, &QComboBox::activated, this, [this, box] { colorChosen(box); });
     }
-    m_autoOrientBox = make<QCheckBox>(m_mainPage, "chkAutoOrient", 12, 218, 358, 20);
-    m_autoOrientBox->setText(QStringLiteral("Turn camera pictures upright (EXIF orientation)"));
+    m_autoOrientBox = make<QCheckBox>(m_mainPage, "chkAutoOrient", 12, 218, 196, 20);
+    m_autoOrientBox->setText(QStringLiteral("Turn camera pictures upright"));
     m_autoOrientBox->setChecked(true);
+    // Colour profiles converted for the screen where pictures are drawn.
+    m_colorManagedBox = make<QCheckBox>(m_mainPage, "chkColorManaged", 212, 218, 158, 20);
+    m_colorManagedBox->setText(QStringLiteral("Show true colours"));
+    m_colorManagedBox->setChecked(true);
 }
 
 void SettingsDialog::buildCommentsGroup()
@@ -301,6 +305,7 @@ void SettingsDialog::showValues()
     m_delayEdit->setText(v.delay);
     m_fullScreenBox->setChecked(v.fullScreen);
     m_autoOrientBox->setChecked(v.autoOrient);
+    m_colorManagedBox->setChecked(v.colorManaged);
     m_soundEdit->setText(v.sound);
     m_soundBox->setChecked(v.soundOn);
     updateSoundControls();
@@ -335,6 +340,8 @@ void SettingsDialog::connectEdits()
             [this](bool on) { edit([on](SettingsValues& v) { v.fullScreen = on; }); });
     connect(m_autoOrientBox, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](SettingsValues& v) { v.autoOrient = on; }); });
+    connect(m_colorManagedBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.colorManaged = on; }); });
     connect(m_soundBox, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](SettingsValues& v) { v.soundOn = on; }); });
     connect(m_soundEdit, &QLineEdit::textChanged, this,

@@ -76,6 +76,7 @@ private:
     QComboBox* m_stripColorBox = nullptr;
     QComboBox* m_mainColorBox = nullptr;
     QCheckBox* m_autoOrientBox = nullptr;
+    QCheckBox* m_colorManagedBox = nullptr;
     QLineEdit* m_delayEdit = nullptr;
     QCheckBox* m_fullScreenBox = nullptr;
     QCheckBox* m_soundBox = nullptr;

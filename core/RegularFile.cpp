@@ -1,0 +1,109 @@
+#include "core/RegularFile.h"
+
+#include "core/Errors.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace {
+
+// Why a name that is no regular file is refused; empty for a regular file.
+QString notRegularReason(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QString::fromLocal8Bit(std::strerror(EISDIR));
+    if (S_ISFIFO(mode))
+        return QStringLiteral("It is a named pipe, not a regular file.");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("It is a socket, not a regular file.");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("It is a device, not a regular file.");
+    return QStringLiteral("It is not a regular file.");
+}
+
+} // namespace
+
+RegularFile::RegularFile(const QString& path) : m_path(path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before opening: opening a device may already do something.
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        fail(errno);
+    if (const QString reason = notRegularReason(st.st_mode); !reason.isEmpty())
+        throw AppError(msg::cannotOpen(path, reason));
+    // Non-blocking, so a FIFO put in its place meanwhile can't hang the open.
+    m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0)
+        fail(errno);
+    if (::fstat(m_fd, &st) != 0)
+        fail(errno);
+    if (const QString reason = notRegularReason(st.st_mode); !reason.isEmpty()) {
+        ::close(std::exchange(m_fd, -1));
+        throw AppError(msg::cannotOpen(path, reason));
+    }
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    m_size = qint64(st.st_size);
+}
+
+RegularFile::~RegularFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void RegularFile::fail(int error) const
+{
+    throw AppError(msg::cannotOpen(m_path, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+QByteArray RegularFile::readAll(qint64 cap)
+{
+    if (m_size > cap)
+        fail(EFBIG);
+    QByteArray out;
+    out.reserve(qsizetype(m_size));
+    char buffer[65536];
+    for (qint64 at = 0;;) {
+        const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, off_t(at));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        if (n == 0)
+            return out;
+        if (out.size() + n > cap)
+            fail(EFBIG);
+        out.append(buffer, qsizetype(n));
+        at += n;
+    }
+}
+
+QByteArray RegularFile::readHead(qint64 count)
+{
+    QByteArray out(qsizetype(std::max<qint64>(0, std::min(count, m_size))), '\0');
+    qint64 got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::pread(m_fd, out.data() + got, std::size_t(out.size() - got), off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(errno);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    out.truncate(qsizetype(got));
+    return out;
+}

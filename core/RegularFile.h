@@ -1,0 +1,37 @@
+#pragma once
+// Files read whole, such as pictures, must be ordinary files: a name that
+// leads to a FIFO, a device or a socket is refused before a byte is read (a
+// FIFO would block the reader for good, /dev/zero never ends), and no read
+// runs past the cap, whatever size the file claims.
+#include <QByteArray>
+#include <QString>
+
+// Files beyond this are no picture or collection of ours.
+inline constexpr qint64 MaxReadBytes = qint64(1) << 31;
+
+// An open regular file, closed when this goes.
+class RegularFile {
+public:
+    // Throws AppError("Cannot open file "%s". %s") when `path` can't be
+    // opened or is (or links to) anything but a regular file.
+    explicit RegularFile(const QString& path);
+    ~RegularFile();
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    int fd() const noexcept { return m_fd; }
+    // The size at opening.
+    qint64 size() const noexcept { return m_size; }
+    // Everything from the start, at most `cap` bytes: a file that holds
+    // more (or grows past it while read) throws "File too large".
+    QByteArray readAll(qint64 cap = MaxReadBytes);
+    // The first `count` bytes, fewer when the file is shorter.
+    QByteArray readHead(qint64 count);
+
+private:
+    [[noreturn]] void fail(int error) const;
+
+    QString m_path;
+    int m_fd = -1;
+    qint64 m_size = 0;
+};

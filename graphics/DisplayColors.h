@@ -1,0 +1,30 @@
+#pragma once
+// Colour as it is shown. Pictures are stored and computed with the values
+// their file holds; where they are drawn, values in another colour space
+// (an embedded ICC profile, PNG's colour chunks, EXIF's Adobe RGB mark)
+// are converted to the screen's sRGB.
+#include "graphics/JpegCodec.h"
+
+#include <QByteArray>
+#include <QColorSpace>
+#include <QImage>
+#include <QList>
+
+// [Settings] ColorManaged: whether drawn pictures are converted at all.
+// One switch for the whole program, as there is one screen.
+void setColorManagedDisplay(bool on);
+bool colorManagedDisplay();
+
+// Whether values in `space` differ from sRGB (an invalid space is sRGB).
+bool needsConversion(const QColorSpace& space);
+// `stored`, pixels of a picture in `space`, in sRGB for the screen; as
+// they are when the space is sRGB, can't be applied, or the display is
+// not colour managed.
+QImage displayColors(const QImage& stored, const QColorSpace& space);
+
+// An ICC profile's colour space; invalid when Qt can't apply it.
+QColorSpace colorSpaceOfIcc(const QByteArray& icc);
+// A JPEG's profile from its APP2 segments ("ICC_PROFILE\0", number,
+// count, data), and back.
+QByteArray iccFromJpegSegments(const QList<JpegSegment>& segments);
+QList<JpegSegment> iccToJpegSegments(const QByteArray& icc);

@@ -1,0 +1,24 @@
+#pragma once
+// HEIC/HEIF and AVIF through libheif: the primary image, turned upright by
+// its rotation and mirror properties unless they are to be ignored, and
+// its embedded thumbnail where one is large enough.
+#include <QByteArray>
+#include <QColorSpace>
+#include <QImage>
+#include <QSize>
+
+struct HeifPictureInfo {
+    QSize stored;           // before the rotation and mirror properties
+    QSize upright;          // after them
+    QColorSpace colorSpace; // invalid: sRGB
+    QByteArray icc;         // the profile as the file holds it
+};
+
+// Throws AppError: "Picture is not valid. %s" with libheif's message, or
+// "Picture too large (%d x %d pixels)" past the pixel limit.
+HeifPictureInfo readHeifPictureInfo(const QByteArray& data);
+// The primary image, upright or as stored. Throws AppError as above.
+QImage decodeHeifPicture(const QByteArray& data, bool upright);
+// The largest embedded thumbnail that covers `atLeast` (as the picture
+// turns, if `upright`); null when there is none.
+QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast);

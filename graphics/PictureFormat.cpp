@@ -1,0 +1,178 @@
+#include "graphics/PictureFormat.h"
+
+#include "core/Errors.h"
+#include "core/RegularFile.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+
+template <std::size_t N> bool startsWith(const QByteArray& head, const char (&magic)[N], qsizetype at = 0)
+{
+    // The literal's own length: magic numbers may hold NUL bytes.
+    const qsizetype n = qsizetype(N - 1);
+    return head.size() >= at + n && std::memcmp(head.constData() + at, magic, std::size_t(n)) == 0;
+}
+
+// An ISO media file's brands (major first): "heic", "mif1", "avif"...
+QList<QByteArray> ftypBrands(const QByteArray& head)
+{
+    QList<QByteArray> brands;
+    if (!startsWith(head, "ftyp", 4) || head.size() < 12)
+        return brands;
+    const auto* p = reinterpret_cast<const unsigned char*>(head.constData());
+    const qsizetype boxSize = qsizetype(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    const qsizetype end = std::min(head.size(), boxSize);
+    brands << head.mid(8, 4);
+    for (qsizetype at = 16; at + 4 <= end; at += 4)
+        brands << head.mid(at, 4);
+    return brands;
+}
+
+PictureFormat isoFormat(const QByteArray& head)
+{
+    const QList<QByteArray> brands = ftypBrands(head);
+    for (const QByteArray& b : brands) {
+        if (b == "avif" || b == "avis")
+            return PictureFormat::Avif;
+    }
+    for (const QByteArray& b : brands) {
+        if (b == "heic" || b == "heix" || b == "heim" || b == "heis" || b == "hevc" || b == "hevx" ||
+            b == "hevm" || b == "hevs" || b == "mif1" || b == "msf1" || b == "mif2")
+            return PictureFormat::Heif;
+    }
+    return PictureFormat::Unknown;
+}
+
+PictureFormat formatOfSuffix(const QString& suffix)
+{
+    for (const PictureKind& k : pictureKinds()) {
+        if (k.suffixes.contains(suffix))
+            return k.format;
+    }
+    return PictureFormat::Unknown;
+}
+
+QString patterns(const QStringList& suffixes)
+{
+    QStringList out;
+    for (const QString& s : suffixes)
+        out << QStringLiteral("*.") + s;
+    return out.join(QLatin1Char(';'));
+}
+
+} // namespace
+
+PictureFormat pictureFormatOf(const QByteArray& head)
+{
+    if (startsWith(head, "\xFF\xD8\xFF"))
+        return PictureFormat::Jpeg;
+    if (startsWith(head, "\x89PNG\r\n\x1A\n"))
+        return PictureFormat::Png;
+    if (startsWith(head, "GIF87a") || startsWith(head, "GIF89a"))
+        return PictureFormat::Gif;
+    if (startsWith(head, "RIFF") && startsWith(head, "WEBP", 8))
+        return PictureFormat::WebP;
+    if (startsWith(head, "II*") || startsWith(head, "MM") || startsWith(head, "II+")) {
+        // The version word: 42 for TIFF, 43 for BigTIFF.
+        const bool little = head.startsWith("II");
+        if (head.size() >= 4) {
+            const int version =
+                little ? uchar(head[2]) | uchar(head[3]) << 8 : uchar(head[2]) << 8 | uchar(head[3]);
+            if (version == 42 || version == 43)
+                return PictureFormat::Tiff;
+        }
+    }
+    if (startsWith(head, "BM"))
+        return PictureFormat::Bitmap;
+    if (const PictureFormat iso = isoFormat(head); iso != PictureFormat::Unknown)
+        return iso;
+    // Reserved 0, type 1 (icon), at least one image.
+    if (head.size() >= 6 && startsWith(head, "\0\0\1\0") && (uchar(head[4]) | uchar(head[5])) != 0)
+        return PictureFormat::Icon;
+    return PictureFormat::Unknown;
+}
+
+PictureFormat pictureFormatOfFile(const QString& path)
+{
+    return pictureFormatOf(RegularFile(path).readHead(PictureFormatHeadBytes), path);
+}
+
+PictureFormat pictureFormatOf(const QByteArray& head, const QString& path)
+{
+    const PictureFormat byContent = pictureFormatOf(head);
+    if (byContent != PictureFormat::Unknown)
+        return byContent;
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot < 0 ? QString() : name.mid(dot + 1).toLower();
+    const PictureFormat byName = formatOfSuffix(suffix);
+    if (byName == PictureFormat::Unknown)
+        throw AppError(msg::unknownExtension(suffix));
+    return byName;
+}
+
+bool pictureFormatWritable(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+    case PictureFormat::Bitmap:
+    case PictureFormat::Png:
+    case PictureFormat::Tiff:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QByteArray qtFormatName(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Png:
+        return "png";
+    case PictureFormat::Gif:
+        return "gif";
+    case PictureFormat::WebP:
+        return "webp";
+    case PictureFormat::Tiff:
+        return "tiff";
+    case PictureFormat::Icon:
+        return "ico";
+    default:
+        return QByteArray();
+    }
+}
+
+const std::vector<PictureKind>& pictureKinds()
+{
+    static const std::vector<PictureKind> kinds = {
+        {PictureFormat::Jpeg, "JPEG", {"jpg", "jpeg", "jpe"}},
+        {PictureFormat::Bitmap, "Bitmaps", {"bmp"}},
+        {PictureFormat::Png, "PNG", {"png"}},
+        {PictureFormat::Gif, "GIF", {"gif"}},
+        {PictureFormat::WebP, "WebP", {"webp"}},
+        {PictureFormat::Tiff, "TIFF", {"tif", "tiff"}},
+        {PictureFormat::Heif, "HEIC/HEIF", {"heic", "heif", "hif"}},
+        {PictureFormat::Avif, "AVIF", {"avif"}},
+        {PictureFormat::Icon, "Icons", {"ico"}},
+    };
+    return kinds;
+}
+
+QString pictureOpenFilter(const QString& allPictures)
+{
+    QStringList every;
+    for (const PictureKind& k : pictureKinds())
+        every << k.suffixes;
+    QStringList entries{allPictures, patterns(every)};
+    for (const PictureKind& k : pictureKinds())
+        entries << QString::fromLatin1(k.name) << patterns(k.suffixes);
+    return entries.join(QLatin1Char('|'));
+}
+
+bool hasPictureSuffix(const QString& path)
+{
+    return formatOfSuffix(QFileInfo(path).suffix().toLower()) != PictureFormat::Unknown;
+}

@@ -1,0 +1,159 @@
+#include "graphics/PluginPicture.h"
+
+#include "core/Errors.h"
+#include "graphics/Bitmap24.h"
+#include "graphics/DisplayColors.h"
+#include "graphics/PngChunks.h"
+#include "graphics/TiffStructure.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <zlib.h>
+
+namespace {
+
+// The most a decoded frame may take, for the plugins' own allocation check.
+constexpr int AllocationLimitMB = int(Bitmap24::MaxBytes >> 20);
+// No ICC profile is this large; a larger claim is damage.
+constexpr uLong MaxIccBytes = 4 << 20;
+
+struct Reader {
+    QBuffer buffer;
+    QImageReader reader;
+    Reader(const QByteArray& data, PictureFormat format)
+    {
+        buffer.setData(data);
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+        reader.setFormat(qtFormatName(format));
+        reader.setAutoTransform(false);
+        reader.setAllocationLimit(AllocationLimitMB);
+    }
+    QSize checkedSize()
+    {
+        const QSize size = reader.size();
+        if (!size.isValid())
+            throw AppError(msg::pictureNotValid(reader.errorString()));
+        if (!Bitmap24::sizeAllowed(size.width(), size.height()))
+            throw AppError(msg::pictureTooLarge(size.width(), size.height()));
+        return size;
+    }
+};
+
+// iCCP: name, NUL, method 0, then the zlib-compressed profile.
+QByteArray pngIcc(const QByteArray& iccp)
+{
+    const qsizetype nul = iccp.indexOf('\0');
+    if (nul < 0 || nul + 2 > iccp.size())
+        return QByteArray();
+    const QByteArray packed = iccp.mid(nul + 2);
+    QByteArray icc(qsizetype(MaxIccBytes), '\0');
+    uLongf size = MaxIccBytes;
+    if (uncompress(reinterpret_cast<Bytef*>(icc.data()), &size,
+                   reinterpret_cast<const Bytef*>(packed.constData()), uLong(packed.size())) != Z_OK)
+        return QByteArray();
+    icc.truncate(qsizetype(size));
+    return icc;
+}
+
+QPointF chromaticity(const QByteArray& chrm, int i)
+{
+    return QPointF(qFromBigEndian<quint32>(chrm.constData() + 8 * i) / 100000.0,
+                   qFromBigEndian<quint32>(chrm.constData() + 8 * i + 4) / 100000.0);
+}
+
+// PNG's colour chunks as Qt's reader reads them, but with what only
+// restates sRGB taken as sRGB. The profile comes in `icc`.
+QColorSpace pngColorSpace(const QList<PngChunk>& chunks, QByteArray& icc)
+{
+    if (pngColourIsSrgb(chunks))
+        return QColorSpace();
+    if (const QByteArray iccp = pngChunkData(chunks, "iCCP"); !iccp.isEmpty()) {
+        icc = pngIcc(iccp);
+        return QColorSpace();
+    }
+    const QByteArray gama = pngChunkData(chunks, "gAMA");
+    if (gama.size() != 4 || qFromBigEndian<quint32>(gama.constData()) == 0)
+        return QColorSpace();
+    const float gamma = 100000.0f / float(qFromBigEndian<quint32>(gama.constData()));
+    const QByteArray chrm = pngChunkData(chunks, "cHRM");
+    if (chrm.size() != 32)
+        return QColorSpace(QColorSpace::Primaries::SRgb, gamma);
+    return QColorSpace(chromaticity(chrm, 0), chromaticity(chrm, 1), chromaticity(chrm, 2),
+                       chromaticity(chrm, 3), QColorSpace::TransferFunction::Gamma, gamma);
+}
+
+// WebP's RIFF chunks after "WEBP": four letters, little-endian size, data
+// padded to an even length.
+QByteArray webpChunk(const QByteArray& data, const char* type)
+{
+    for (qsizetype at = 12; at + 8 <= data.size();) {
+        const quint32 size = qFromLittleEndian<quint32>(data.constData() + at + 4);
+        if (size > quint32(data.size() - at - 8))
+            break;
+        if (data.mid(at, 4) == type)
+            return data.mid(at + 8, qsizetype(size));
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    return QByteArray();
+}
+
+QByteArray withoutExifMarker(const QByteArray& exif)
+{
+    return exif.startsWith(QByteArray("Exif\0\0", 6)) ? exif.mid(6) : exif;
+}
+
+} // namespace
+
+PluginPictureInfo readPluginPictureInfo(const QByteArray& data, PictureFormat format)
+{
+    Reader r(data, format);
+    PluginPictureInfo info;
+    info.size = r.checkedSize();
+    QByteArray icc;
+    switch (format) {
+    case PictureFormat::Png: {
+        const QList<PngChunk> chunks = pngChunks(data);
+        info.exif = pngChunkData(chunks, "eXIf");
+        info.colorSpace = pngColorSpace(chunks, icc);
+        break;
+    }
+    case PictureFormat::WebP:
+        info.exif = withoutExifMarker(webpChunk(data, "EXIF"));
+        icc = webpChunk(data, "ICCP");
+        break;
+    case PictureFormat::Tiff: {
+        info.exif = data;
+        const TiffStructure tiff(data);
+        if (const auto e = tiff.entry(TiffStructure::Directory::First, tifftag::IccProfile))
+            icc = tiff.value(*e);
+        break;
+    }
+    default:
+        break;
+    }
+    const TiffStructure exif(info.exif);
+    if (!exif.isValid())
+        info.exif.clear();
+    info.orientation = tiffOrientation(exif);
+    if (!icc.isEmpty())
+        info.colorSpace = colorSpaceOfIcc(icc);
+    else if (!info.colorSpace.isValid() && tiffMarksAdobeRgb(exif))
+        info.colorSpace = QColorSpace(QColorSpace::AdobeRgb);
+    info.icc = !icc.isEmpty() || !needsConversion(info.colorSpace) ? icc : info.colorSpace.iccProfile();
+    if (format == PictureFormat::Tiff)
+        info.exif.clear(); // the file itself: nothing to carry apart
+    return info;
+}
+
+QImage decodePluginPicture(const QByteArray& data, PictureFormat format)
+{
+    Reader r(data, format);
+    r.checkedSize();
+    QImage image = r.reader.read();
+    if (image.isNull())
+        throw AppError(msg::pictureNotValid(r.reader.errorString()));
+    return image;
+}

@@ -1,0 +1,142 @@
+#include "graphics/PngReduced.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Source {
+    const char* data;
+    std::size_t size;
+    std::size_t at;
+};
+
+void readBytes(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* s = static_cast<Source*>(png_get_io_ptr(png));
+    if (count > s->size - s->at)
+        png_error(png, "truncated");
+    std::memcpy(out, s->data + s->at, count);
+    s->at += count;
+}
+
+void quiet(png_structp, png_const_charp) {}
+
+// Sums of each output pixel's block, a band of f rows at a time.
+struct Reducer {
+    int width = 0, height = 0, factor = 1;
+    bool alpha = false;
+    std::vector<std::uint32_t> sums; // four per output pixel
+    QImage out;
+
+    // One row of RGBA bytes (straight alpha), averaged premultiplied.
+    void take(int y, const png_byte* row)
+    {
+        const int ow = out.width(), f = factor;
+        for (int ox = 0; ox < ow; ++ox) {
+            std::uint32_t r = 0, g = 0, b = 0, a = 0;
+            const png_byte* p = row + std::size_t(4) * std::size_t(ox) * std::size_t(f);
+            for (int k = 0; k < f; ++k, p += 4) {
+                if (alpha) {
+                    r += (p[0] * p[3] + 127) / 255;
+                    g += (p[1] * p[3] + 127) / 255;
+                    b += (p[2] * p[3] + 127) / 255;
+                } else {
+                    r += p[0];
+                    g += p[1];
+                    b += p[2];
+                }
+                a += p[3];
+            }
+            std::uint32_t* s = sums.data() + 4 * ox;
+            s[0] += r;
+            s[1] += g;
+            s[2] += b;
+            s[3] += a;
+        }
+        if ((y + 1) % f != 0)
+            return;
+        const int oy = y / f, n = f * f;
+        if (oy >= out.height())
+            return;
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(oy));
+        for (int x = 0; x < ow; ++x) {
+            const std::uint32_t* s = sums.data() + 4 * x;
+            line[x] = qRgba(int((s[0] + n / 2) / n), int((s[1] + n / 2) / n), int((s[2] + n / 2) / n),
+                            int((s[3] + n / 2) / n));
+        }
+        std::fill(sums.begin(), sums.end(), 0);
+    }
+};
+
+// Every libpng call of the decode. A libpng error jumps back here: nothing
+// between the setjmp and the jump has a destructor.
+bool readReduced(png_structp png, png_infop info, Reducer& r, png_bytep row, const std::atomic<bool>* stop)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    for (int y = 0; y < r.height; ++y) {
+        if (stop && *stop)
+            return false;
+        png_read_row(png, row, nullptr);
+        r.take(y, row);
+    }
+    png_read_end(png, info);
+    return true;
+}
+
+// The header and the transformations to 8-bit RGBA; false for what the
+// whole decode should read (interlaced files) or damage.
+bool readHeader(png_structp png, png_infop info, int* width, int* height, bool* alpha)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE)
+        return false;
+    *width = int(png_get_image_width(png, info));
+    *height = int(png_get_image_height(png, info));
+    const int type = png_get_color_type(png, info);
+    *alpha = (type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == png_size_t(*width) * 4;
+}
+
+} // namespace
+
+QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic<bool>* stop)
+{
+    if (atLeast.isEmpty())
+        return QImage();
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet, quiet);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return QImage();
+    }
+    Source source{data.constData(), std::size_t(data.size()), 0};
+    png_set_read_fn(png, &source, readBytes);
+    Reducer r;
+    QImage result;
+    if (readHeader(png, info, &r.width, &r.height, &r.alpha)) {
+        r.factor = std::max(1, std::min(r.width / atLeast.width(), r.height / atLeast.height()));
+        if (r.factor >= 2) {
+            r.out = QImage(r.width / r.factor, r.height / r.factor,
+                           r.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+            r.sums.assign(std::size_t(r.out.width()) * 4, 0);
+            std::vector<png_byte> row(std::size_t(r.width) * 4);
+            if (!r.out.isNull() && readReduced(png, info, r, row.data(), stop))
+                result = r.out;
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return result;
+}

@@ -1,0 +1,379 @@
+// Every kind read: told by content, decoded through Qt's plugins or libheif,
+// turned upright, refused past the pixel limit, and shown in true colour.
+#include "graphics/DisplayColors.h"
+#include "graphics/JpegCodec.h"
+#include "graphics/Picture.h"
+#include "graphics/PngChunks.h"
+#include "graphics/PngReduced.h"
+
+#include "Corpus.h"
+#include "core/AtomicFile.h"
+#include "tests/support/ErrorText.h"
+#include "tests/support/KindPictures.h"
+#include "tests/support/TestPictures.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QByteArray ftyp(const char* major, const char* compatible)
+{
+    return QByteArray("\0\0\0\x14"
+                      "ftyp",
+                      8) +
+           major + QByteArray(4, '\0') + compatible;
+}
+
+struct HeadCase {
+    const char* name;
+    QByteArray head;
+    PictureFormat format;
+};
+
+class FormatOfHead : public ::testing::TestWithParam<HeadCase> {};
+
+TEST_P(FormatOfHead, IsToldByTheFirstBytes)
+{
+    EXPECT_EQ(pictureFormatOf(GetParam().head), GetParam().format);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heads, FormatOfHead,
+    ::testing::Values(HeadCase{"Jpeg", "\xFF\xD8\xFF\xE1", PictureFormat::Jpeg},
+                      HeadCase{"Png", "\x89PNG\r\n\x1A\n", PictureFormat::Png},
+                      HeadCase{"Gif87", "GIF87a", PictureFormat::Gif},
+                      HeadCase{"WebP", QByteArray("RIFF\0\0\0\0WEBPVP8L", 16), PictureFormat::WebP},
+                      HeadCase{"Wave", QByteArray("RIFF\0\0\0\0WAVEfmt ", 16), PictureFormat::Unknown},
+                      HeadCase{"TiffLittle", QByteArray("II*\0", 4), PictureFormat::Tiff},
+                      HeadCase{"TiffBig", QByteArray("MM\0*", 4), PictureFormat::Tiff},
+                      HeadCase{"BigTiff", QByteArray("II+\0", 4), PictureFormat::Tiff},
+                      HeadCase{"MmButNoTiff", QByteArray("MM\0\x07", 4), PictureFormat::Unknown},
+                      HeadCase{"Bitmap", "BM6\0", PictureFormat::Bitmap},
+                      HeadCase{"Heic", ftyp("heic", "heix"), PictureFormat::Heif},
+                      HeadCase{"AvifAmongOthers", ftyp("mif1", "avif"), PictureFormat::Avif},
+                      HeadCase{"Mp4", ftyp("isom", "avc1"), PictureFormat::Unknown},
+                      HeadCase{"Icon", QByteArray("\0\0\1\0\1\0", 6), PictureFormat::Icon},
+                      HeadCase{"IconWithoutImages", QByteArray("\0\0\1\0\0\0", 6), PictureFormat::Unknown},
+                      HeadCase{"Text", "Dear diary", PictureFormat::Unknown}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormatOfFile, TheNameDecidesOnlyWhereTheContentTellsNothing)
+{
+    const QByteArray png = kinds::encoded(kinds::quadrants(8, 8), "png");
+    EXPECT_EQ(pictureFormatOf(png, "holiday.jpg"), PictureFormat::Png);
+    EXPECT_EQ(pictureFormatOf("garbage", "broken.TIF"), PictureFormat::Tiff);
+    EXPECT_EQ(errorText([] { pictureFormatOf("garbage", "notes.txt"); }),
+              "Unknown picture file extension (.txt)");
+}
+
+// One file of each kind: its size, and its corners as the effects see
+// them (transparent parts over white).
+struct KindCase {
+    const char* name;
+    const char* file;
+    std::function<QByteArray()> bytes;
+    PictureFormat format;
+    bool exact; // the pixels are those of kinds::quadrants(64, 32)
+};
+
+QImage withClearCorner()
+{
+    QImage image = kinds::quadrants(64, 32, QImage::Format_ARGB32);
+    for (int y = 16; y < 32; ++y)
+        for (int x = 32; x < 64; ++x)
+            image.setPixel(x, y, qRgba(0, 0, 0, 0));
+    return image;
+}
+
+class KindRead : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(KindRead, DecodesWithItsSizeAndPixels)
+{
+    const KindCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(c.file));
+    const QByteArray bytes = c.bytes();
+    ASSERT_FALSE(bytes.isEmpty());
+    writeFileAtomically(path, bytes);
+    const Picture p = Picture::loadFromFile(path);
+    EXPECT_EQ(p.format(), c.format);
+    EXPECT_EQ(p.size(), QSize(64, 32));
+    const Bitmap24 pixels = p.toBitmap24();
+    EXPECT_EQ(kinds::corners(pixels.toImage()), "RGBW");
+    if (c.exact)
+        EXPECT_EQ(pixels, Bitmap24::fromImage(kinds::quadrants(64, 32)));
+    // On screen transparent parts show what is behind them.
+    const bool alpha = QByteArray(c.name).contains("Alpha");
+    EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64))), alpha ? "RGBT" : "RGBW");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, KindRead,
+    ::testing::Values(
+        KindCase{"Png8", "a.png", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); },
+                 PictureFormat::Png, true},
+        KindCase{"Png16", "a.png",
+                 [] { return kinds::encoded(kinds::quadrants(64, 32, QImage::Format_RGBA64), "png"); },
+                 PictureFormat::Png, true},
+        KindCase{"PngPalette", "a.png",
+                 [] { return kinds::encoded(kinds::quadrants(64, 32, QImage::Format_Indexed8), "png"); },
+                 PictureFormat::Png, true},
+        KindCase{"PngAlphaOverWhite", "a.png", [] { return kinds::encoded(withClearCorner(), "png"); },
+                 PictureFormat::Png, true},
+        KindCase{"PngNamedJpeg", "a.jpg", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); },
+                 PictureFormat::Png, true},
+        KindCase{"WebPLossless", "a.webp",
+                 [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 100); }, PictureFormat::WebP,
+                 true},
+        KindCase{"WebPLossy", "a.webp", [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 80); },
+                 PictureFormat::WebP, false},
+        KindCase{"TiffLzw", "a.tif", [] { return kinds::tiff(kinds::quadrants(64, 32), 1); },
+                 PictureFormat::Tiff, true},
+        KindCase{"TiffPlain16", "a.tiff",
+                 [] { return kinds::tiff(kinds::quadrants(64, 32, QImage::Format_RGBA64), 1, false); },
+                 PictureFormat::Tiff, true},
+        KindCase{"Heic", "a.heic", [] { return kinds::heif(kinds::quadrants(64, 32), false); },
+                 PictureFormat::Heif, false},
+        KindCase{"Avif", "a.avif", [] { return kinds::heif(kinds::quadrants(64, 32), true); },
+                 PictureFormat::Avif, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OtherKinds, AGifShowsItsFirstFrame)
+{
+    const Picture p =
+        Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"));
+    const QImage first = p.toImage();
+    EXPECT_EQ(p.size(), QSize(4, 2));
+    EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0)); // the second frame is green
+    EXPECT_EQ(first.pixel(3, 0), qRgb(0, 0, 255));
+}
+
+TEST(OtherKinds, ThePixelLimitRefusesBeforeDecoding)
+{
+    // A PNG whose header claims 70000 x 70000 pixels and holds none.
+    QByteArray png = kinds::encoded(QImage(1, 1, QImage::Format_RGB32), "png");
+    QByteArray ihdr("\0\1\x11\x70\0\1\x11\x70\x08\x02\0\0\0", 13);
+    QList<PngChunk> chunks = pngChunks(png);
+    chunks[0].data = ihdr;
+    EXPECT_EQ(errorText([&] { Picture::fromData(pngFile(chunks), PictureFormat::Png); }),
+              "Picture too large (70000 x 70000 pixels)");
+}
+
+TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
+{
+    QImage red(256, 192, QImage::Format_RGB32), green(128, 96, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    green.fill(Qt::green);
+    const Picture p = Picture::fromData(kinds::heif(red, false, 1, {}, green), PictureFormat::Heif);
+    const auto centre = [](const QImage& i) { return QColor(i.pixel(i.width() / 2, i.height() / 2)); };
+    EXPECT_GT(centre(p.thumbnail(QSize(60, 45))).green(), 200);
+    EXPECT_GT(centre(p.decodedCovering(QSize(200, 150))).red(), 200);
+    EXPECT_GT(centre(p.toImage()).red(), 200);
+}
+
+// A PNG reduced while it decodes: each pixel the mean of its block in the
+// whole decode (premultiplied where there is alpha); nothing where the
+// whole decode must tell.
+class PngReduced : public ::testing::TestWithParam<QImage::Format> {};
+
+TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
+{
+    QImage source = testpics::pattern(61, 43, 5).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < 61; ++x)
+        source.setPixel(x, 3, qRgba(250, 10, 90, x * 4)); // alpha, where the format keeps it
+    const QByteArray png = kinds::encoded(source.convertToFormat(GetParam()), "png");
+    const QImage whole = Picture::fromData(png, PictureFormat::Png)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage reduced =
+        decodePngReduced(png, QSize(20, 10)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(reduced.size(), QSize(20, 14)); // a factor of 3 still covers 20 x 10
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 20; ++x) {
+            int sum[4] = {0, 0, 0, 0};
+            for (int k = 0; k < 9; ++k) {
+                const QRgb p = whole.pixel(3 * x + k % 3, 3 * y + k / 3);
+                sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p), sum[3] += qAlpha(p);
+            }
+            const QRgb got = reduced.pixel(x, y);
+            EXPECT_NEAR(qRed(got), sum[0] / 9.0, 1.5) << x << "," << y;
+            EXPECT_NEAR(qAlpha(got), sum[3] / 9.0, 1.5) << x << "," << y;
+        }
+    EXPECT_TRUE(decodePngReduced(png, QSize(40, 30)).isNull()); // no whole factor below 2
+    EXPECT_TRUE(decodePngReduced(png.left(png.size() / 2), QSize(20, 10)).isNull());
+    const std::atomic<bool> stop = true;
+    EXPECT_TRUE(decodePngReduced(png, QSize(20, 10), &stop).isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PngReduced,
+                         ::testing::Values(QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGBA64,
+                                           QImage::Format_Grayscale8, QImage::Format_Indexed8));
+
+// Stored as quadrants 64 x 32 (RGBW) with an orientation; shown upright
+// or, with the orientation ignored, as stored.
+struct UprightCase {
+    const char* name;
+    std::function<QByteArray()> bytes;
+    PictureFormat format;
+    const char* upright;
+};
+
+class Upright : public ::testing::TestWithParam<std::tuple<UprightCase, bool>> {};
+
+TEST_P(Upright, FollowsTheOrientationUnlessIgnored)
+{
+    const auto [c, apply] = GetParam();
+    const Picture p =
+        Picture::fromData(c.bytes(), c.format, apply ? ExifOrientation::Apply : ExifOrientation::Ignore);
+    const QSize stored(64, 32);
+    const QSize upright = QByteArray(c.upright) == "WBGR" ? stored : stored.transposed();
+    EXPECT_EQ(p.size(), apply ? upright : stored);
+    EXPECT_EQ(kinds::corners(p.toImage()), apply ? c.upright : "RGBW");
+    EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64))), apply ? c.upright : "RGBW");
+    const Picture other = p.withExifOrientation(apply ? ExifOrientation::Ignore : ExifOrientation::Apply);
+    EXPECT_EQ(other.size(), apply ? stored : upright);
+}
+
+QByteArray pngWithExif(bool bigEndian, int orientation)
+{
+    return kinds::withPngChunk(kinds::encoded(kinds::quadrants(64, 32), "png"), "eXIf",
+                               kinds::exifBlock(bigEndian, orientation));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, Upright,
+    ::testing::Combine(
+        ::testing::Values(
+            UprightCase{"PngExif6", [] { return pngWithExif(false, 6); }, PictureFormat::Png, "BRWG"},
+            UprightCase{"PngExifBigEndian8", [] { return pngWithExif(true, 8); }, PictureFormat::Png, "GWRB"},
+            UprightCase{"WebPExif3",
+                        [] { return kinds::webp(kinds::quadrants(64, 32), kinds::exifBlock(false, 3)); },
+                        PictureFormat::WebP, "WBGR"},
+            UprightCase{"TiffTag6", [] { return kinds::tiff(kinds::quadrants(64, 32), 6); },
+                        PictureFormat::Tiff, "BRWG"},
+            UprightCase{"HeifRotation6", [] { return kinds::heif(kinds::quadrants(64, 32), false, 6); },
+                        PictureFormat::Heif, "BRWG"},
+            UprightCase{"AvifRotation8", [] { return kinds::heif(kinds::quadrants(64, 32), true, 8); },
+                        PictureFormat::Avif, "GWRB"}),
+        ::testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Applied" : "Ignored");
+    });
+
+// A flat picture of one colour whose values mean something else than sRGB
+// (or sRGB in other words): drawn converted, computed on as stored.
+struct ColourCase {
+    const char* name;
+    std::function<QByteArray(const QImage& flat)> bytes;
+    PictureFormat format;
+    QColorSpace space; // invalid: shown as stored
+};
+
+const QRgb Stored = qRgb(200, 100, 50);
+
+QImage flat(const QColorSpace& space = QColorSpace())
+{
+    QImage image(48, 32, QImage::Format_RGB32);
+    image.fill(Stored);
+    image.setColorSpace(space);
+    return image;
+}
+
+QByteArray pngPlus(const QByteArray& png, const QList<PngChunk>& extra)
+{
+    QByteArray out = png;
+    for (const PngChunk& c : extra)
+        out = kinds::withPngChunk(out, c.type.constData(), c.data);
+    return out;
+}
+
+QByteArray be32(quint32 v)
+{
+    return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v);
+}
+
+QByteArray jpegWith(const JpegMetadata& m)
+{
+    return encodeJpeg(Bitmap24::fromImage(flat()), 95, m);
+}
+
+class TrueColour : public ::testing::TestWithParam<ColourCase> {
+protected:
+    void TearDown() override { setColorManagedDisplay(true); }
+};
+
+TEST_P(TrueColour, IsShownConvertedAndComputedAsStored)
+{
+    const ColourCase& c = GetParam();
+    const Picture p = Picture::fromData(c.bytes(flat(c.space)), c.format);
+    const QRgb stored = p.toImage().pixel(10, 10);
+    EXPECT_NEAR(qRed(stored), 200, 3);
+    EXPECT_EQ(p.toBitmap24().toImage().pixel(10, 10), stored);
+    const QRgb shown = c.space.isValid() ? kinds::inSrgb(stored, c.space) : stored;
+    for (const QImage& drawn : {p.thumbnail(QSize(24, 24)), p.decodedCovering(QSize(48, 32))}) {
+        const QColor got = drawn.pixelColor(drawn.width() / 2, drawn.height() / 2);
+        EXPECT_NEAR(got.red(), qRed(shown), 2);
+        EXPECT_NEAR(got.green(), qGreen(shown), 2);
+        EXPECT_NEAR(got.blue(), qBlue(shown), 2);
+    }
+    setColorManagedDisplay(false);
+    const QImage asStored = p.thumbnail(QSize(24, 24));
+    EXPECT_EQ(asStored.pixel(12, 8), stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, TrueColour,
+    ::testing::Values(
+        ColourCase{"PngProfile", [](const QImage& i) { return kinds::encoded(i, "png"); }, PictureFormat::Png,
+                   QColorSpace(QColorSpace::DisplayP3)},
+        ColourCase{"PngGammaOfSrgb",
+                   [](const QImage& i) {
+                       return pngPlus(kinds::encoded(i, "png"), {{"gAMA", be32(45455)}});
+                   },
+                   PictureFormat::Png, QColorSpace()},
+        ColourCase{"PngGamma18",
+                   [](const QImage& i) {
+                       return pngPlus(kinds::encoded(i, "png"), {{"gAMA", be32(55556)}});
+                   },
+                   PictureFormat::Png, QColorSpace(QColorSpace::Primaries::SRgb, 1.8f)},
+        ColourCase{
+            "JpegProfile",
+            [](const QImage&) {
+                return jpegWith({true, iccToJpegSegments(QColorSpace(QColorSpace::DisplayP3).iccProfile())});
+            },
+            PictureFormat::Jpeg, QColorSpace(QColorSpace::DisplayP3)},
+        ColourCase{"JpegAdobeMark",
+                   [](const QImage&) {
+                       return jpegWith({true, {{0xE1, QByteArray("Exif\0\0", 6) + kinds::exifBlock(true, 1, true)}}});
+                   },
+                   PictureFormat::Jpeg, QColorSpace(QColorSpace::AdobeRgb)},
+        ColourCase{"JpegInterop98",
+                   [](const QImage&) {
+                       return jpegWith({true, {{0xE1, QByteArray("Exif\0\0", 6) + kinds::exifBlock(false, 1, false)}}});
+                   },
+                   PictureFormat::Jpeg, QColorSpace()},
+        ColourCase{"WebPProfile",
+                   [](const QImage& i) {
+                       return kinds::webp(i, {}, QColorSpace(QColorSpace::DisplayP3).iccProfile());
+                   },
+                   PictureFormat::WebP, QColorSpace(QColorSpace::DisplayP3)},
+        ColourCase{"TiffProfile", [](const QImage& i) { return kinds::tiff(i, 1); }, PictureFormat::Tiff,
+                   QColorSpace(QColorSpace::DisplayP3)},
+        ColourCase{"HeifProfile",
+                   [](const QImage& i) {
+                       return kinds::heif(i, false, 1, QColorSpace(QColorSpace::AdobeRgb).iccProfile());
+                   },
+                   PictureFormat::Heif, QColorSpace(QColorSpace::AdobeRgb)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PhoneSample, IsDisplayP3AndUpright)
+{
+    const Picture p = Picture::loadFromFile(corpusPath("camera/IMG_5195.HEIC"));
+    EXPECT_EQ(p.size(), QSize(2566, 3313));
+    EXPECT_EQ(p.colorSpace().primaries(), QColorSpace::Primaries::DciP3D65);
+}
+
+} // namespace

@@ -1,0 +1,149 @@
+// The kinds beyond JPEG and BMP in the program's windows: drawn in true
+// colour (or as stored, by the settings), passed by when all pictures get
+// an effect, and never waited on when an entry leads to a FIFO.
+#include "AppFixture.h"
+#include "core/AtomicFile.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
+#include "ui/effects/EffectPreview.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/settings/SettingsDialog.h"
+
+#include <QCheckBox>
+#include <QSlider>
+#include <QToolButton>
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class PictureKindsGui : public AppFixture {
+protected:
+    // A flat Display P3 PNG whose stored value is (200, 100, 50).
+    QString p3Png()
+    {
+        QImage flat(120, 80, QImage::Format_RGB32);
+        flat.fill(qRgb(200, 100, 50));
+        flat.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+        const QString path = dir.filePath("p3.png");
+        writeFileAtomically(path, kinds::encoded(flat, "png"));
+        return path;
+    }
+    static QColor mainImageCentre()
+    {
+        QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); });
+        const QImage shot = mainWindow()->mainImage()->grab().toImage();
+        return shot.pixelColor(shot.width() / 2, shot.height() / 2);
+    }
+    static QColor stripCentre() { return mainWindow()->slot(1)->rendition().pixelColor(20, 20); }
+    static void setColorManaged(bool on)
+    {
+        settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->setChecked(on);
+        settingsDialog()->applySettings(); // OK
+    }
+};
+
+void expectNear(const QColor& got, QRgb want, const char* where)
+{
+    EXPECT_NEAR(got.red(), qRed(want), 2) << where;
+    EXPECT_NEAR(got.green(), qGreen(want), 2) << where;
+    EXPECT_NEAR(got.blue(), qBlue(want), 2) << where;
+}
+
+TEST_F(PictureKindsGui, ProfilesAreConvertedWhereDrawnUntilTheSettingSaysNo)
+{
+    openFiles({p3Png()});
+    const QRgb stored = qRgb(200, 100, 50);
+    const QRgb shown = kinds::inSrgb(stored, QColorSpace(QColorSpace::DisplayP3));
+    ASSERT_NE(shown, stored);
+    expectNear(stripCentre(), shown, "strip");
+    expectNear(mainImageCentre(), shown, "main image");
+    // The effects compute on the stored values, and their preview shows
+    // the result converted.
+    mainWindow()->mainImage()->setPicture(mainWindow()->slot(1)->picture());
+    effectsDialog()->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(effectsDialog()->preview()->engine().pictureOriginal().toImage().pixel(5, 5), stored);
+    const QImage preview = effectsDialog()->preview()->grab().toImage();
+    expectNear(preview.pixelColor(preview.width() / 2, preview.height() / 2), shown, "effects preview");
+    effectsDialog()->discardEffects();
+
+    setColorManaged(false);
+    expectNear(stripCentre(), stored, "strip as stored");
+    expectNear(mainImageCentre(), stored, "main image as stored");
+    restart();
+    EXPECT_FALSE(
+        settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->isChecked()); // ColorManaged=0 kept
+    setColorManaged(true);
+}
+
+TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
+{
+    const QString bmp = testpics::writeBmp(dir.filePath("a.bmp"), 40, 30, 1);
+    const QString webp = dir.filePath("b.webp"), png = dir.filePath("c.png"), apng = dir.filePath("d.png");
+    writeFileAtomically(webp, kinds::encoded(kinds::quadrants(40, 30), "webp", 100));
+    writeFileAtomically(png, kinds::encoded(kinds::quadrants(40, 30), "png"));
+    // An animation: a rewrite would keep only its first frame.
+    writeFileAtomically(apng, kinds::withPngChunk(fileBytes(png), "acTL", QByteArray("\0\0\0\2\0\0\0\0", 8)));
+    const QByteArray webpBefore = fileBytes(webp), pngBefore = fileBytes(png), apngBefore = fileBytes(apng);
+    openFiles({bmp, webp, png, apng});
+    mainWindow()->mainImage()->setPicture(mainWindow()->slot(1)->picture());
+    effectsDialog()->show();
+    QCoreApplication::processEvents();
+    effectsDialog()->findChild<QCheckBox*>("CheckAll")->setChecked(true);
+    effectsDialog()->findChild<QSlider*>("BrightBar")->setValue(-20);
+    QTest::mouseClick(effectsDialog()->findChild<QToolButton*>("butApply"), Qt::LeftButton);
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+    EXPECT_TRUE(fake.infos.isEmpty()) << fake.infos.join('\n').toStdString();
+    EXPECT_EQ(mainWindow()->statusPanel(0)->text(), QStringLiteral("2 pictures written, 2 skipped"));
+    EXPECT_EQ(fileBytes(webp), webpBefore);
+    EXPECT_EQ(fileBytes(apng), apngBefore);
+    EXPECT_NE(fileBytes(png), pngBefore);
+    EXPECT_EQ(Picture::loadFromFile(png).format(), PictureFormat::Png);
+    EXPECT_EQ(fileBitmap(png), testpics::brighter(Bitmap24::fromImage(kinds::quadrants(40, 30)), -20));
+}
+
+TEST_F(PictureKindsGui, AnEntryLeadingToAFifoIsRefusedWithoutWaiting)
+{
+    const QString pipe = dir.filePath("pipe.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // Should the open wait on the FIFO, a writer lets it go after a while.
+    std::atomic<bool> opened = false;
+    std::thread unblock([&] {
+        for (int i = 0; i < 80 && !opened; ++i)
+            QThread::msleep(50);
+        if (!opened)
+            ::close(::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK));
+    });
+    QElapsedTimer t;
+    t.start();
+    openFiles({testpics::writeBmp(dir.filePath("a.bmp"), 20, 20, 1), pipe});
+    const qint64 ms = t.elapsed();
+    opened = true;
+    unblock.join();
+    EXPECT_LT(ms, 3000);
+    EXPECT_EQ(
+        fake.errors,
+        QStringList{
+            QStringLiteral("Cannot open file \"%1\". It is a named pipe, not a regular file.").arg(pipe)});
+    EXPECT_EQ(session().entryCount(), 1);
+}
+
+TEST_F(PictureKindsGui, ThePhoneSampleShowsUpright)
+{
+    openFiles({QStringLiteral(PV_CORPUS_DIR "/camera/IMG_5195.HEIC")});
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+    EXPECT_EQ(mainWindow()->mainImage()->size(), QSize(2566, 3313));
+    EXPECT_EQ(mainWindow()->slot(1)->rendition().size(),
+              QSize(2566, 3313).scaled(145, 145, Qt::KeepAspectRatio));
+}
+
+} // namespace
