@@ -95,10 +95,10 @@ double showNewPicture(const QByteArray& bytes, PictureFormat format)
     const Picture picture = Picture::fromData(QByteArray(bytes.constData(), bytes.size()), format);
     QElapsedTimer t;
     t.start();
-    programWindows().main->Image1()->setPicture(picture);
-    while (!programWindows().main->Image1()->showsDecodedPixels())
+    benchProgram().mainWindow().mainImage()->setPicture(picture);
+    while (!benchProgram().mainWindow().mainImage()->showsDecodedPixels())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    programWindows().main->Image1()->repaint();
+    benchProgram().mainWindow().mainImage()->repaint();
     return t.nsecsElapsed() / 1e9;
 }
 
@@ -108,24 +108,22 @@ void openCollectionOf(const QString& file)
 {
     const QString collection = fixture().dir.filePath(QStringLiteral("kinds.pvx"));
     writeCollection(collection, {{file, QStringLiteral("the picture")}});
-    programWindows().session->setCollectionFileName(collection);
-    programWindows().session->reopenWithoutDialog = true;
-    programWindows().main->openCollectionFile();
+    openInBench(collection);
 }
 
 void fittedAgainstPeers(benchmark::State& state, const QString& file, const QByteArray& bytes,
                         PictureFormat format)
 {
     openCollectionOf(file);
-    programWindows().main->fitCentred();
-    programWindows().main->decoder()->waitForIdle();
+    benchProgram().mainWindow().fitCentred();
+    benchProgram().mainWindow().decoder()->waitForIdle();
     QCoreApplication::processEvents();
     std::vector<double> ours, vips, magick;
     for (auto _ : state) {
         ours.push_back(showNewPicture(bytes, format));
         state.SetIterationTime(ours.back());
         state.PauseTiming();
-        programWindows().main->decoder()->waitForIdle();
+        benchProgram().mainWindow().decoder()->waitForIdle();
         QCoreApplication::processEvents();
         if (const double s = peerSeconds(QStringLiteral("vips"), {QStringLiteral("avg"), file}); s >= 0)
             vips.push_back(s);
