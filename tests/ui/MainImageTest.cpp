@@ -33,20 +33,6 @@ TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
-TEST_F(MainImageDecodes, AFileChangedAfterItWasReadAheadIsReadAgain)
-{
-    mainWindow()->setOuterSize(624, 581); // three slots
-    openBig(5);
-    session().setFollowsCursor(true);
-    key(Qt::Key_Down);
-    key(Qt::Key_Down); // on the lowest slot: entry 4 is read ahead from its file
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(mainWindow()->decoder()->find(fileOf(4))); }));
-    testpics::writeJpeg(fileOf(4), 90, 60, 7);
-    key(Qt::Key_Down);
-    EXPECT_EQ(mainWindow()->slot(3)->picture().size(), QSize(90, 60));
-    EXPECT_EQ(mainWindow()->mainImage()->pictureSize(), QSize(90, 60));
-}
-
 TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)
 {
     openBig(1);
