@@ -25,7 +25,7 @@ def find_app(name, seconds):
     while time.time() < end:
         for app in pyatspi.Registry.getDesktop(0):
             # The first windows take a moment to appear under the application.
-            if app is not None and app.name == name and app.childCount > 0:
+            if app is not None and app.name.lower().startswith(name) and app.childCount > 0:
                 return app
         time.sleep(0.5)
     return None
@@ -49,20 +49,24 @@ def walk(node, depth):
 
 app = find_app(sys.argv[1], 30)
 if app is None:
-    sys.exit("no application %s on the accessibility bus" % sys.argv[1])
+    seen = [a.name for a in pyatspi.Registry.getDesktop(0) if a is not None]
+    sys.exit("no application %s on the accessibility bus (seen: %s)" % (sys.argv[1], seen))
 time.sleep(1)
 walk(app, 0)
 EOF
 
-run() {
-    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$build/pictavo" "$collection" &
-    local pid=$!
-    local rc=0
-    python3 "$walker" pictavo || rc=$?
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    return $rc
-}
-export -f run
+# A script file, not a shell function: xvfb-run runs under sh, which drops
+# exported functions.
+runner=$(mktemp)
+trap 'rm -f "$walker" "$runner"' EXIT
+cat >"$runner" <<'EOF'
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$build/pictavo" "$collection" &
+pid=$!
+rc=0
+/usr/bin/python3 "$walker" pictavo || rc=$?
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+exit $rc
+EOF
 export build collection walker
-xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c run
+xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$runner"
