@@ -15,6 +15,7 @@ PACKAGES=(
   desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev file
   fonts-dejavu-core
   libimage-exiftool-perl # tests compare our EXIF output with exiftool's reading
+  at-spi2-core python3-pyatspi dbus # scripts/dump-accessible.sh reads the windows as a screen reader does
 )
 # `install-deps.sh fuzz`: also clang and its libFuzzer runtime for `make fuzz`.
 if [ "${1:-}" = "fuzz" ]; then

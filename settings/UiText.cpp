@@ -35,6 +35,12 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return KindNotChangedMessage;
     case ProgramText::AllPicturesFilter:
         return AllPicturesFilter;
+    case ProgramText::ZoomText:
+        return ZoomText;
+    case ProgramText::SlotAccessibleName:
+        return SlotAccessibleName;
+    case ProgramText::MainImageAccessibleName:
+        return MainImageAccessibleName;
     case ProgramText::RestartMessage:
         break;
     }
@@ -253,6 +259,9 @@ const std::vector<UiTextEntry> UiTexts = {
      "Pictavo shows \"%1\" but does not change this kind of picture.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindNotChangedMessage)}}},
     {143, "All pictures", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AllPicturesFilter)}}},
+    {200, "%1%", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::ZoomText)}}},
+    {201, "%1 of %2: %3", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::SlotAccessibleName)}}},
+    {202, "Main image, %1", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MainImageAccessibleName)}}},
 };
 
 } // namespace

@@ -23,7 +23,10 @@ enum class ProgramText {
     NotRestoredMessage,
     DamagedNote,
     KindNotChangedMessage,
-    AllPicturesFilter
+    AllPicturesFilter,
+    ZoomText,
+    SlotAccessibleName,
+    MainImageAccessibleName
 };
 
 // The program-wide texts with the start values they have before (and
@@ -51,6 +54,12 @@ struct UiProgramTexts {
     QString KindNotChangedMessage =
         QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.");
     QString AllPicturesFilter = QStringLiteral("All pictures");
+    // The status bar's last panel: the scale the picture is drawn at.
+    QString ZoomText = QStringLiteral("%1%");
+    // What a screen reader says for a slot (%1 of %2 entries: %3, the
+    // comment) and for the main image (%1, the slot's words).
+    QString SlotAccessibleName = QStringLiteral("%1 of %2: %3");
+    QString MainImageAccessibleName = QStringLiteral("Main image, %1");
 
     QString& operator[](ProgramText id);
 };

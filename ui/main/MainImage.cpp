@@ -30,6 +30,7 @@ void MainImage::clearPicture()
     m_decoded.reset();
     adjustToPicture();
     update();
+    emit drawingChanged();
 }
 
 void MainImage::dropPixels(const QImage& standIn)
@@ -69,6 +70,7 @@ bool MainImage::showsDecodedPixels() const
 void MainImage::changed()
 {
     update();
+    emit drawingChanged();
     if (!m_picture.isEmpty() && !drawRect().isEmpty() && !showsDecodedPixels())
         emit pixelsWanted();
 }

@@ -43,6 +43,8 @@ public:
 signals:
     // The picture or the way it is drawn changed and no pixels fit it yet.
     void pixelsWanted();
+    // The picture, its size on screen or the way it is drawn changed.
+    void drawingChanged();
 
 protected:
     void paintEvent(QPaintEvent*) override;

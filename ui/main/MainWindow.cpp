@@ -1,8 +1,10 @@
 #include "ui/main/MainWindow.h"
 
 #include "core/Errors.h"
+#include "ui/common/AccessibleNames.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
+#include "ui/main/ImageMouse.h"
 #include "ui/main/LongTextLabel.h"
 #include "ui/main/MainCommands.h"
 #include "ui/main/MainImage.h"
@@ -17,7 +19,11 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 
+#include <cmath>
+
 namespace {
+
+constexpr int ZoomPanelWidth = 56;
 
 // The highlight frame: a navy two-pixel rectangle filled with the strip colour.
 class HighlightFrame : public QFrame {
@@ -37,6 +43,11 @@ protected:
         p.setPen(QPen(QColor(0, 0, 128), 2));
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        // The strip has the keyboard focus: say so on the current slot.
+        if (parentWidget()->hasFocus()) {
+            p.setPen(QPen(QColor(0, 0, 128), 1, Qt::DotLine));
+            p.drawRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5));
+        }
     }
 
 private:
@@ -56,6 +67,7 @@ void setBackground(QWidget* w, const QColor& c)
 MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(parent), m_session(&session)
 {
     setObjectName(QStringLiteral("frmMain"));
+    accessibleNames::nameControlsByHints();
     buildContents();
     connectSession();
 }
@@ -154,6 +166,7 @@ void MainWindow::createPictureArea()
     m_stripPanel = new QWidget(m_central);
     m_stripPanel->setObjectName(QStringLiteral("Panel1"));
     setBackground(m_stripPanel, Qt::white);
+    m_stripPanel->setFocusPolicy(Qt::StrongFocus);
 
     m_highlight = new HighlightFrame(m_stripPanel);
     m_highlight->setObjectName(QStringLiteral("ShapeCur"));
@@ -168,9 +181,17 @@ void MainWindow::createPictureArea()
     m_imageScroller->setContextMenuPolicy(Qt::CustomContextMenu);
     setBackground(m_imageScroller->viewport(), Qt::white);
     m_mainImage = new MainImage;
+    accessibleNames::markAsPicture(m_mainImage);
     m_imageScroller->setWidget(m_mainImage);
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
     connectDecoder();
+    m_mouse = new ImageMouse(
+        m_imageScroller, m_mainImage,
+        {[this](bool forward) { runCommand([this, forward] { stepShowing(forward); }); },
+         [this] { runCommand([this] { toggleFullScreen(); }); },
+         [this] { return m_fullScreen || m_session->slideShow().isRunning(); }});
+    connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::showZoomText);
+    connect(&m_session->slideShow(), &SlideShow::runningChanged, m_mouse, &ImageMouse::restartIdle);
 
     m_commentLabel = new LongTextLabel(m_central);
     m_commentLabel->setObjectName(QStringLiteral("LabelComent"));
@@ -185,7 +206,7 @@ void MainWindow::createStatusBar()
 {
     m_statusBar = new QWidget(m_central);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         auto* l = new LongTextLabel(m_statusBar); // hints carry whole comments
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -199,6 +220,7 @@ void MainWindow::createSlots(int from, int to)
 {
     for (int i = from; i <= to; ++i) {
         auto* s = new ThumbSlot(i, m_stripPanel);
+        accessibleNames::markAsPicture(s);
         s->move(8, 8 + 153 * (i - 1));
         s->setEnabled(false);
         s->show();
@@ -237,7 +259,9 @@ void MainWindow::relayout()
     m_statusBar->setGeometry(0, ch - 17, cw, 17);
     m_statusPanels[0]->setGeometry(0, 0, 163, 17);
     m_statusPanels[1]->setGeometry(163, 0, 80, 17);
-    m_statusPanels[2]->setGeometry(243, 0, std::max(cw - 243, 50), 17);
+    const int fileWidth = std::max(cw - 243 - ZoomPanelWidth, 50);
+    m_statusPanels[2]->setGeometry(243, 0, fileWidth, 17);
+    m_statusPanels[3]->setGeometry(243 + fileWidth, 0, ZoomPanelWidth, 17);
     scrollArea(m_fullScreen);
     if (!m_mainImage->autoSize()) {
         // The window manager may deliver the full-screen size only after the
@@ -299,6 +323,16 @@ void MainWindow::updateNavButtons()
 {
     m_upButton->setEnabled(m_session->strip().canGoBack());
     m_downButton->setEnabled(m_session->strip().canGoForward());
+    for (int i = 1; i <= slotCount(); ++i)
+        slot(i)->setAccessibleName(spokenName(m_session->strip().entryInSlot(i)));
+}
+
+QString MainWindow::spokenName(int entry) const
+{
+    if (entry < 1 || entry > m_session->entryCount())
+        return {};
+    return m_session->texts().SlotAccessibleName.arg(entry).arg(m_session->entryCount()).arg(
+        m_session->entry(entry).Comment);
 }
 
 QString MainWindow::positionText(int entry) const
@@ -317,6 +351,25 @@ void MainWindow::updatePositionTexts(int entry)
     if (!file.isEmpty() && damage != PictureDamage::None)
         file += QStringLiteral(" \u2014 ") + m_session->texts().DamagedNote.arg(damageReason(damage));
     m_statusPanels[2]->setText(file);
+    const QString shown = m_session->texts().MainImageAccessibleName.arg(spokenName(entry));
+    m_mainImage->setAccessibleName(shown);
+    m_imageScroller->setAccessibleName(shown);
+}
+
+void MainWindow::stepShowing(bool forward)
+{
+    forward ? stepForward() : stepBack();
+    // The wheel turns over the main image: the step shows there.
+    if (!m_session->followsCursor() && m_session->entryCount() > 0)
+        showSlot(m_session->strip().currentSlot());
+}
+
+void MainWindow::showZoomText()
+{
+    const int percent = int(std::lround(m_mouse->scale() * 100));
+    m_statusPanels[3]->setText(m_mainImage->pictureSize().isEmpty()
+                                   ? QString()
+                                   : m_session->texts().ZoomText.arg(percent));
 }
 
 void MainWindow::applyWindowTitle()
@@ -361,6 +414,11 @@ bool MainWindow::event(QEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((watched == m_stripPanel || watched == m_imageScroller) &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        showFocus();
+        return false;
+    }
     if (watched == m_central && event->type() == QEvent::Resize) {
         runCommand([this] { relayout(); });
         return false;
@@ -376,6 +434,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showFocus()
+{
+    m_highlight->update();
+    // The picture area's border takes the highlight colour while focused.
+    QPalette pal = m_imageScroller->palette();
+    pal.setColor(QPalette::WindowText, m_imageScroller->hasFocus()
+                                           ? pal.color(QPalette::Highlight)
+                                           : QApplication::palette(m_imageScroller).color(QPalette::WindowText));
+    m_imageScroller->setPalette(pal);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -21,6 +21,7 @@ class CollectionEditor;
 class CommentsWindow;
 class EffectsDialog;
 class HelpBinding;
+class ImageMouse;
 class MainCommands;
 class MainImage;
 class SettingsDialog;
@@ -99,6 +100,7 @@ public:
     QToolButton* downButton() const { return m_downButton; }
     QLabel* commentLine() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
+    ImageMouse* imageMouse() const { return m_mouse; }
     bool isFullScreenMode() const { return m_fullScreen; }
     // The strip panel's height: the outer window height less 130.
     int stripPanelHeight() const;
@@ -171,9 +173,15 @@ private:
     void updateNavButtons();
     // "Image: 3 / 12", and the entry's file name beside it.
     QString positionText(int entry) const;
+    // What a screen reader says for entry `entry`: "3 of 14: <comment>".
+    QString spokenName(int entry) const;
+    void showFocus();
     void updatePositionTexts(int entry);
     void applyWindowTitle();
     void scrollArea(bool fullScreen);
+    void showZoomText();
+    // A step with the main image following, whatever follow mode says.
+    void stepShowing(bool forward);
 
     ViewerSession* m_session;
     Peers m_peers;
@@ -186,9 +194,10 @@ private:
     QWidget* m_toolBar = nullptr;
     QScrollArea* m_imageScroller = nullptr;
     MainImage* m_mainImage = nullptr;
+    ImageMouse* m_mouse = nullptr;
     QLabel* m_commentLabel = nullptr;
     QWidget* m_statusBar = nullptr;
-    QLabel* m_statusPanels[3] = {};
+    QLabel* m_statusPanels[4] = {}; // the last: the zoom
     QList<ThumbSlot*> m_slots;
     DecodeAhead* m_decoder = nullptr;
     Picture m_failedPicture; // told once, not decoded again

@@ -1,6 +1,7 @@
 // How the main image fits its area: actual size, fitted, stretched, zoomed, full screen.
 #include "ui/main/MainWindow.h"
 
+#include "ui/main/ImageMouse.h"
 #include "ui/main/MainImage.h"
 
 #include <QScrollArea>
@@ -88,6 +89,7 @@ void MainWindow::toggleFullScreen()
     fitTopLeft();
     if (!m_session->followsCursor())
         toggleFollowMode();
+    m_mouse->restartIdle();
     if (failure)
         std::rethrow_exception(failure);
 }
