@@ -12,6 +12,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // libjpeg's own builder of fitted Huffman tables (Annex K.2), exported by
 // the library though not in its public header.
 extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, long freq[]);
@@ -63,6 +67,38 @@ constexpr std::array<int, DCTSIZE2> zigzagOrder()
 constexpr std::array<int, DCTSIZE2> kZigzag = zigzagOrder();
 static_assert(kZigzag[2] == 8 && kZigzag[5] == 2 && kZigzag[61] == 55 && kZigzag[62] == 62);
 
+constexpr std::array<int, DCTSIZE2> zigzagPositions()
+{
+    std::array<int, DCTSIZE2> position{};
+    for (int k = 0; k < DCTSIZE2; ++k)
+        position[std::size_t(kZigzag[std::size_t(k)])] = k;
+    return position;
+}
+constexpr std::array<int, DCTSIZE2> kZigzagPosition = zigzagPositions();
+
+// Which AC coefficients of a block are not zero, as bits in zigzag order.
+std::uint64_t nonzeroAc(const JCOEF* block)
+{
+    std::uint64_t natural = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int q = 0; q < 4; ++q) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * q));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * q + 8));
+        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+        natural |= std::uint64_t(std::uint16_t(~_mm_movemask_epi8(zeros))) << (16 * q);
+    }
+#else
+    for (int i = 0; i < DCTSIZE2; ++i)
+        natural |= std::uint64_t(block[i] != 0) << i;
+#endif
+    natural &= ~std::uint64_t(1);
+    std::uint64_t zigzag = 0;
+    for (; natural; natural &= natural - 1)
+        zigzag |= std::uint64_t(1) << kZigzagPosition[std::size_t(std::countr_zero(natural))];
+    return zigzag;
+}
+
 // How often each Huffman symbol occurs in the turned picture, per
 // component, gathered as the blocks move, so that the encoder needs no
 // pass of its own to fit its tables.
@@ -78,9 +114,7 @@ struct SymbolCounts {
 
     void countAc(int ci, const JCOEF* block)
     {
-        std::uint64_t nonzero = 0;
-        for (int k = 1; k < DCTSIZE2; ++k)
-            nonzero |= std::uint64_t(block[kZigzag[std::size_t(k)]] != 0) << k;
+        std::uint64_t nonzero = nonzeroAc(block);
         std::array<long, 257>& freq = component[ci].ac;
         int last = 0;
         while (nonzero) {
@@ -198,25 +232,63 @@ JDIMENSION roundUp(JDIMENSION n, JDIMENSION step)
     return (n + step - 1) / step * step;
 }
 
-// Where each coefficient of a moved block comes from: transposed, and
-// those of odd frequency negated along a mirrored axis.
+// A block moved: the coefficients transposed, and those of odd frequency
+// negated along a mirrored axis.
 struct BlockMove {
-    std::array<int, DCTSIZE2> from{};
-    std::array<int, DCTSIZE2> sign{};
+    bool transpose = false;
+    alignas(16) JCOEF negate[DCTSIZE2] = {}; // -1 where the moved value changes sign, else 0
 };
 
 BlockMove blockMoveOf(Moves m)
 {
     BlockMove b;
+    b.transpose = m.transpose;
     for (int r = 0; r < DCTSIZE; ++r) {
         for (int c = 0; c < DCTSIZE; ++c) {
             const int sr = m.transpose ? c : r, sc = m.transpose ? r : c;
             const bool negate = (m.flipX && (sc & 1)) != (m.flipY && (sr & 1));
-            b.from[std::size_t(r * DCTSIZE + c)] = sr * DCTSIZE + sc;
-            b.sign[std::size_t(r * DCTSIZE + c)] = negate ? -1 : 1;
+            b.negate[r * DCTSIZE + c] = negate ? JCOEF(-1) : JCOEF(0);
         }
     }
     return b;
+}
+
+void moveBlock(const JCOEF* s, JCOEF* d, const BlockMove& b)
+{
+#if defined(__SSE2__)
+    __m128i row[DCTSIZE];
+    for (int r = 0; r < DCTSIZE; ++r)
+        row[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + r * DCTSIZE));
+    if (b.transpose) {
+        __m128i t[DCTSIZE], u[DCTSIZE];
+        for (int i = 0; i < 4; ++i) {
+            t[2 * i] = _mm_unpacklo_epi16(row[2 * i], row[2 * i + 1]);
+            t[2 * i + 1] = _mm_unpackhi_epi16(row[2 * i], row[2 * i + 1]);
+        }
+        for (int i = 0; i < 2; ++i) {
+            for (int j = 0; j < 2; ++j) {
+                u[4 * i + 2 * j] = _mm_unpacklo_epi32(t[4 * i + j], t[4 * i + j + 2]);
+                u[4 * i + 2 * j + 1] = _mm_unpackhi_epi32(t[4 * i + j], t[4 * i + j + 2]);
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            row[2 * i] = _mm_unpacklo_epi64(u[i], u[i + 4]);
+            row[2 * i + 1] = _mm_unpackhi_epi64(u[i], u[i + 4]);
+        }
+    }
+    for (int r = 0; r < DCTSIZE; ++r) {
+        const __m128i negate = _mm_load_si128(reinterpret_cast<const __m128i*>(b.negate + r * DCTSIZE));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + r * DCTSIZE),
+                         _mm_sub_epi16(_mm_xor_si128(row[r], negate), negate));
+    }
+#else
+    for (int r = 0; r < DCTSIZE; ++r) {
+        for (int c = 0; c < DCTSIZE; ++c) {
+            const JCOEF v = b.transpose ? s[c * DCTSIZE + r] : s[r * DCTSIZE + c];
+            d[r * DCTSIZE + c] = b.negate[r * DCTSIZE + c] ? JCOEF(-v) : v;
+        }
+    }
+#endif
 }
 
 // Rows of blocks moved at once: a turn reads each source row this many
@@ -242,10 +314,8 @@ void moveBlocks(Transform& t, jvirt_barray_ptr* source, Moves m, SymbolCounts* c
                     if (sx >= srcW || sy >= srcH) {
                         std::fill(d, d + DCTSIZE2, JCOEF(0));
                     } else {
-                        const JCOEF* s =
-                            t.src.mem->access_virt_barray(common, source[ci], sy, 1, FALSE)[0][sx];
-                        for (std::size_t i = 0; i < DCTSIZE2; ++i)
-                            d[i] = JCOEF(s[move.from[i]] * move.sign[i]);
+                        moveBlock(t.src.mem->access_virt_barray(common, source[ci], sy, 1, FALSE)[0][sx], d,
+                                  move);
                     }
                     if (counts)
                         counts->add(ci, x, y0 + r, d);
