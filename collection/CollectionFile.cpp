@@ -2,14 +2,13 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "core/TextEncoding.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,15 +27,6 @@ QString fieldText(const QString& text)
     }
     return t;
 }
-
-struct FdCloser {
-    int fd;
-    ~FdCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -129,12 +119,11 @@ void forEachLine(int fd, const QString& path, const std::function<bool(QByteArra
         onLine(line);
 }
 
-int openForReading(const QString& path)
+// Only a regular file: a FIFO would hold the reader for good, a device
+// might never end. Failures speak the run-time library's language.
+RegularFile openForReading(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw AppError(ioErrorText(errno, path));
-    return fd;
+    return RegularFile(path, [path](int err) { return ioErrorText(err, path); });
 }
 
 // The whole text decides: valid UTF-8 throughout, or the legacy code page.
@@ -158,29 +147,17 @@ TextEncoding scanEncoding(int fd, const QString& path)
 TextEncoding readCollection(const QString& path,
                             const std::function<void(int number, const CollectionEntry&)>& onEntry)
 {
-    const int fd = openForReading(path);
-    FdCloser closer{fd};
-
-    // Opening a folder succeeds here; refuse it before reading.
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        throw AppError(ioErrorText(errno, path));
-    if (S_ISDIR(st.st_mode))
-        throw AppError(ioErrorText(EISDIR, path));
-
-    // A file is read twice, the first time only to learn its encoding. What
-    // can't be read twice (a pipe) is taken as UTF-8 until a line isn't.
-    const bool twice = S_ISREG(st.st_mode);
-    TextEncoding encoding = twice ? scanEncoding(fd, path) : TextEncoding();
-    if (twice && ::lseek(fd, 0, SEEK_SET) < 0)
+    RegularFile file = openForReading(path);
+    const int fd = file.fd();
+    // Read twice, the first time only to learn the encoding.
+    TextEncoding encoding = scanEncoding(fd, path);
+    if (::lseek(fd, 0, SEEK_SET) < 0)
         throw AppError(ioErrorText(errno, path));
 
     int number = 0;
     bool atStart = true;
     CollectionEntry entry;
     forEachLine(fd, path, [&](QByteArray& line) {
-        if (!twice && encoding.isUtf8() && !isValidUtf8(line))
-            encoding = TextEncoding{legacyCodePage(), false};
         if (line.endsWith('\r'))
             line.chop(1);
         // A BOM from a UTF-8 editor would otherwise stick to the first path.
@@ -214,15 +191,9 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding*
 
 TextEncoding collectionEncoding(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    FdCloser closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return {};
     try {
-        return scanEncoding(fd, path);
+        const RegularFile file(path);
+        return scanEncoding(file.fd(), path);
     } catch (const AppError&) {
         return {};
     }

@@ -1,6 +1,7 @@
 #include "core/JobRunner.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 JobRunner::JobRunner(int threads, QObject* parent) : QObject(parent)
@@ -21,8 +22,8 @@ JobRunner::Ticket JobRunner::submit(Work work, Failure failure)
 {
     const Ticket ticket = ++m_next;
     auto state = std::make_shared<State>();
-    m_jobs.emplace(ticket, Job{state, false, {}, {}, std::move(failure)});
-    m_pool.start([this, ticket, state, work = std::move(work)]() mutable {
+    m_jobs.emplace(ticket, Job{state, std::move(failure)});
+    m_pool.start([this, state, work = std::move(work)]() mutable {
         Delivery delivery;
         std::exception_ptr error;
         if (!state->stop) {
@@ -36,10 +37,14 @@ JobRunner::Ticket JobRunner::submit(Work work, Failure failure)
         work = nullptr; // its captures go here, on the worker
         if (state->stop)
             return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, ticket, delivery = std::move(delivery), error] { finished(ticket, delivery, error); },
-            Qt::QueuedConnection);
+        {
+            std::lock_guard lock(m_finishedMutex);
+            state->delivery = std::move(delivery);
+            state->error = error;
+            state->finished = true;
+        }
+        m_finishedChanged.notify_all();
+        QMetaObject::invokeMethod(this, &JobRunner::deliverReady, Qt::QueuedConnection);
     });
     return ticket;
 }
@@ -79,18 +84,26 @@ void JobRunner::waitForIdle()
     m_pool.waitForDone();
 }
 
-void JobRunner::finished(Ticket ticket, Delivery delivery, std::exception_ptr error)
+void JobRunner::waitFor(Ticket ticket)
 {
-    const auto it = m_jobs.find(ticket);
-    if (it == m_jobs.end())
-        return; // cancelled meanwhile
-    it->second.finished = true;
-    it->second.delivery = std::move(delivery);
-    it->second.error = error;
-    deliverReady();
+    {
+        std::unique_lock lock(m_finishedMutex);
+        m_finishedChanged.wait(lock, [this, ticket] {
+            for (auto it = m_jobs.begin(); it != m_jobs.end() && it->first <= ticket; ++it)
+                if (!it->second.state->finished)
+                    return false;
+            return true;
+        });
+    }
+    deliverUpTo(ticket);
 }
 
 void JobRunner::deliverReady()
+{
+    deliverUpTo(std::numeric_limits<Ticket>::max());
+}
+
+void JobRunner::deliverUpTo(Ticket last)
 {
     // A delivery may run an event loop (a message box) in which further
     // results arrive: they wait for it, so the order holds.
@@ -101,21 +114,22 @@ void JobRunner::deliverReady()
         bool& flag;
         ~Done() { flag = false; }
     } done{m_delivering};
-    while (!m_jobs.empty() && m_jobs.begin()->second.finished) {
+    while (!m_jobs.empty() && m_jobs.begin()->first <= last && m_jobs.begin()->second.state->finished) {
         Job job = std::move(m_jobs.begin()->second);
         m_jobs.erase(m_jobs.begin());
+        State& result = *job.state;
         try {
-            if (!job.error) {
-                if (job.delivery)
-                    job.delivery();
+            if (!result.error) {
+                if (result.delivery)
+                    std::exchange(result.delivery, nullptr)();
             } else if (job.failure) {
-                job.failure(job.error);
+                job.failure(result.error);
             } else {
-                std::rethrow_exception(job.error);
+                std::rethrow_exception(result.error);
             }
         } catch (...) {
             // The results behind this one still go, after the failure has
-            // reached the event loop's handler.
+            // reached the event loop's handler (or waitFor's caller).
             QMetaObject::invokeMethod(this, &JobRunner::deliverReady, Qt::QueuedConnection);
             throw;
         }

@@ -5,15 +5,19 @@
 // back, in that same order, to the failure handler given with it. A
 // cancelled job delivers nothing: waiting, it never starts; running, its
 // stop flag is raised (or, with Running::Finish, it completes unheard).
-// Jobs never touch widgets.
+// An owner that waits rather than returning to its event loop (a worker,
+// a command-line tool) takes the results with waitFor. Jobs never touch
+// widgets.
 #include <QObject>
 #include <QThreadPool>
 
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 
 class JobRunner : public QObject {
     Q_OBJECT
@@ -45,25 +49,34 @@ public:
     // Blocks until no work runs or waits. What finished jobs deliver is
     // still queued for the owner's event loop.
     void waitForIdle();
+    // Blocks until the job and every one submitted before it have run, and
+    // delivers them here, in order, unless the event loop already has; none
+    // behind it. A failure without a handler is rethrown from here. Not
+    // from inside a delivery.
+    void waitFor(Ticket ticket);
 
 private:
     struct State {
         StopFlag stop{false};
         std::atomic<bool> started{false};
+        // Written by the worker before `finished`, read by the owner after.
+        std::atomic<bool> finished{false};
+        Delivery delivery;
+        std::exception_ptr error;
     };
     struct Job {
         std::shared_ptr<State> state;
-        bool finished = false;
-        Delivery delivery;
-        std::exception_ptr error;
         Failure failure;
     };
-    void finished(Ticket ticket, Delivery delivery, std::exception_ptr error);
-    // Hands over every result at the front of the order that is ready.
+    // Hands over every result at the front of the order that is ready (up
+    // to `last`).
     void deliverReady();
+    void deliverUpTo(Ticket last);
 
     QThreadPool m_pool;
     std::map<Ticket, Job> m_jobs; // owner's thread; ordered by ticket
     Ticket m_next = 0;
     bool m_delivering = false;
+    std::mutex m_finishedMutex; // with m_finishedChanged, for waitFor
+    std::condition_variable m_finishedChanged;
 };

@@ -20,8 +20,6 @@ QString notRegularReason(mode_t mode)
 {
     if (S_ISREG(mode))
         return QString();
-    if (S_ISDIR(mode))
-        return QString::fromLocal8Bit(std::strerror(EISDIR));
     if (S_ISFIFO(mode))
         return QStringLiteral("It is a named pipe, not a regular file.");
     if (S_ISSOCK(mode))
@@ -33,25 +31,31 @@ QString notRegularReason(mode_t mode)
 
 } // namespace
 
-RegularFile::RegularFile(const QString& path) : m_path(path)
+RegularFile::RegularFile(const QString& path, ErrorText errorText)
+    : m_path(path), m_errorText(std::move(errorText))
 {
     const QByteArray name = QFile::encodeName(path);
     // Looked at before opening: opening a device may already do something.
     struct stat st {};
     if (::stat(name.constData(), &st) != 0)
         fail(errno);
+    if (S_ISDIR(st.st_mode))
+        fail(EISDIR);
     if (const QString reason = notRegularReason(st.st_mode); !reason.isEmpty())
         throw AppError(msg::cannotOpen(path, reason));
     // Non-blocking, so a FIFO put in its place meanwhile can't hang the open.
     m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0)
         fail(errno);
-    if (::fstat(m_fd, &st) != 0)
-        fail(errno);
-    if (const QString reason = notRegularReason(st.st_mode); !reason.isEmpty()) {
+    // Thrown from here on, the constructor leaves no destructor to close it.
+    const int statError = ::fstat(m_fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    const QString reason = statError ? QString() : notRegularReason(st.st_mode);
+    if (statError || !reason.isEmpty())
         ::close(std::exchange(m_fd, -1));
+    if (statError)
+        fail(statError);
+    if (!reason.isEmpty())
         throw AppError(msg::cannotOpen(path, reason));
-    }
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     m_size = qint64(st.st_size);
 }
@@ -64,6 +68,8 @@ RegularFile::~RegularFile()
 
 void RegularFile::fail(int error) const
 {
+    if (m_errorText)
+        throw AppError(m_errorText(error));
     throw AppError(msg::cannotOpen(m_path, QString::fromLocal8Bit(std::strerror(error))));
 }
 

@@ -6,15 +6,22 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Files beyond this are no picture or collection of ours.
 inline constexpr qint64 MaxReadBytes = qint64(1) << 31;
 
 // An open regular file, closed when this goes.
 class RegularFile {
 public:
-    // Throws AppError("Cannot open file "%s". %s") when `path` can't be
-    // opened or is (or links to) anything but a regular file.
-    explicit RegularFile(const QString& path);
+    // The text of a failure of the system (an errno value, a folder's
+    // EISDIR included) for this file; by default "Cannot open file "%s". %s"
+    // with the system's own words.
+    using ErrorText = std::function<QString(int error)>;
+    // Throws AppError when `path` can't be opened or is (or links to)
+    // anything but a regular file: "Cannot open file "%s". It is a named
+    // pipe, not a regular file." and the like.
+    explicit RegularFile(const QString& path, ErrorText errorText = {});
     ~RegularFile();
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
@@ -32,6 +39,7 @@ private:
     [[noreturn]] void fail(int error) const;
 
     QString m_path;
+    ErrorText m_errorText;
     int m_fd = -1;
     qint64 m_size = 0;
 };

@@ -1,6 +1,7 @@
 #include "effects/ApplyCheck.h"
 
 #include "core/Errors.h"
+#include "core/JobRunner.h"
 #include "effects/PictureWrite.h"
 
 #include <QFile>
@@ -9,7 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <future>
 #include <unistd.h>
 
 namespace {
@@ -48,14 +48,16 @@ QList<UnusableEntry> checkEntries(const QStringList& files, ExifOrientation exif
         if (!distinct.contains(f))
             distinct << f;
     QHash<QString, QString> reasons;
-    for (qsizetype i = 0; i < distinct.size(); i += 2) {
-        std::future<QString> second;
-        if (i + 1 < distinct.size())
-            second = std::async(std::launch::async, checkFile, distinct[i + 1], exif);
-        reasons.insert(distinct[i], checkFile(distinct[i], exif));
-        if (second.valid())
-            reasons.insert(distinct[i + 1], second.get());
-    }
+    JobRunner checks(2);
+    JobRunner::Ticket last = 0;
+    for (const QString& f : std::as_const(distinct))
+        last = checks.submit(
+            [f, exif, &reasons](const JobRunner::StopFlag&) -> JobRunner::Delivery {
+                return [f, &reasons, reason = checkFile(f, exif)] { reasons.insert(f, reason); };
+            },
+            {});
+    if (last)
+        checks.waitFor(last);
     QList<UnusableEntry> unusable;
     for (int k = 1; k <= int(files.size()); ++k) {
         const QString& reason = reasons.value(files[k - 1]);

@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/JobRunner.h"
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
 #include "effects/Rotate.h"
@@ -12,11 +13,11 @@
 
 #include <QFile>
 
-#include <deque>
+#include <atomic>
 #include <exception>
-#include <future>
 #include <optional>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
@@ -163,7 +164,8 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
     Bitmap24 bitmap = picture.toBitmap24();
     refuseDamaged(picture, path);
     RotateBitmap(bitmap, angle, kWhite);
-    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap)) : writeJpeg(path, bitmap, picture);
+    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap))
+                                           : writeJpeg(path, bitmap, picture);
 }
 
 Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrientation exif)
@@ -175,15 +177,40 @@ Picture applyEffectsToFile(EffectRenderer& engine, const QString& path, ExifOrie
 
 namespace {
 
-// A file of the all-pictures run streamed on a worker, which may start
-// before the files ahead of it are done: it writes only once told to go,
-// after they were written and `before` let it.
-struct StreamJob {
-    std::promise<bool> go;
-    std::future<std::optional<std::uint32_t>> outcome; // the random state after, or none: not streamed
+// Which files of the run may replace their content: every one up to a
+// number the run raises as it goes, or none once the run is abandoned.
+class CommitTurns {
+public:
+    struct Abandoned {};
+    // Blocks until file k may be written; throws Abandoned if it never will.
+    void waitFor(int k) const
+    {
+        for (int allowed = m_allowed; allowed != kAbandoned; allowed = m_allowed) {
+            if (allowed >= k)
+                return;
+            m_allowed.wait(allowed);
+        }
+        throw Abandoned{};
+    }
+    void allow(int k) { set(k); }
+    void abandon() { set(kAbandoned); }
+
+private:
+    void set(int allowed)
+    {
+        m_allowed = allowed;
+        m_allowed.notify_all();
+    }
+    static constexpr int kAbandoned = -1;
+    std::atomic<int> m_allowed{0};
 };
 
-struct Abandoned {};
+// A file's job hands back the random state after it, or none when the file
+// is not streamed; or its failure.
+struct StreamOutcome {
+    std::optional<std::uint32_t> randomAfter;
+    std::exception_ptr error;
+};
 
 // Which entries name the same file, through any path or link: each entry's
 // device and inode as the run starts (a write that replaces a file gives it
@@ -203,79 +230,81 @@ std::vector<std::pair<dev_t, ino_t>> fileIdentities(const QStringList& files)
     return ids;
 }
 
+int applyEffectsToFilesOneByOne(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
+                                const ApplyProgress& progress)
+{
+    const int total = int(files.size());
+    for (int k = 1; k <= total; ++k) {
+        const QString& file = files[k - 1];
+        if (progress.before && !progress.before(k, total, file))
+            return k - 1;
+        applyEffectsToFile(engine, file, exif);
+        if (progress.after)
+            progress.after(k, total, file);
+    }
+    return total;
+}
+
 } // namespace
 
 int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
                         const ApplyProgress& progress)
 {
-    const int total = int(files.size());
     const EffectRenderer::PropertyValues values = engine.properties();
-    if (!tonePipelineStreams(values)) {
-        for (int k = 1; k <= total; ++k) {
-            const QString& file = files[k - 1];
-            if (progress.before && !progress.before(k, total, file))
-                return k - 1;
-            applyEffectsToFile(engine, file, exif);
-            if (progress.after)
-                progress.after(k, total, file);
-        }
-        return total;
-    }
-    // Two files at a time, the second started ahead; one at a time while
-    // noise is drawn, whose numbers run on from file to file.
+    if (!tonePipelineStreams(values))
+        return applyEffectsToFilesOneByOne(engine, files, exif, progress);
+    // Two files at a time, the second started ahead and written only once
+    // the first is; one at a time while noise is drawn, whose numbers run
+    // on from file to file.
+    const int total = int(files.size());
     const bool noise = values[std::size_t(EffectProperty::PicColorNoise)] > 0 ||
                        values[std::size_t(EffectProperty::PicMonoNoise)] > 0;
     const auto ids = fileIdentities(files);
-    std::deque<StreamJob> jobs; // files done + 1 on
+    std::vector<StreamOutcome> outcomes(std::size_t(total) + 1);
+    std::vector<JobRunner::Ticket> tickets(std::size_t(total) + 1, 0);
+    CommitTurns turns;
+    JobRunner workers(2);
+    // Before the runner waits for its jobs, those held back are let go.
+    const struct Abandon {
+        CommitTurns& turns;
+        ~Abandon() { turns.abandon(); }
+    } abandonLeftovers{turns};
     auto start = [&](int k) {
-        StreamJob& job = jobs.emplace_back();
-        job.outcome = std::async(std::launch::async, [&file = files[k - 1], go = job.go.get_future(), values,
-                                                      exif, state = RandomState()]() mutable {
+        StreamOutcome& outcome = outcomes[std::size_t(k)];
+        const auto work = [&file = files[k - 1], &turns, &outcome, k, values, exif,
+                           state = RandomState()](const JobRunner::StopFlag&) -> JobRunner::Delivery {
             ResetRandom(state);
-            const bool streamed = renderFileStreamed(file, file, values, exif, [&go] {
-                if (!go.get())
-                    throw Abandoned{};
-            });
-            return streamed ? std::optional<std::uint32_t>(RandomState()) : std::nullopt;
-        });
-    };
-    // Lets the jobs under way go without writing, and waits for them.
-    auto abandon = [&] {
-        for (StreamJob& job : jobs) {
-            job.go.set_value(false);
-            try {
-                job.outcome.get();
-            } catch (...) {
-            }
-        }
+            const bool streamed =
+                renderFileStreamed(file, file, values, exif, [&turns, k] { turns.waitFor(k); });
+            const auto after = streamed ? std::optional<std::uint32_t>(RandomState()) : std::nullopt;
+            return [&outcome, after] { outcome.randomAfter = after; };
+        };
+        tickets[std::size_t(k)] =
+            workers.submit(work, [&outcome](std::exception_ptr e) { outcome.error = e; });
     };
     int done = 0;
     for (int k = 1; k <= total; ++k) {
         const QString& file = files[k - 1];
-        if (jobs.empty())
+        if (!tickets[std::size_t(k)])
             start(k);
         if (progress.before && !progress.before(k, total, file))
             break;
-        StreamJob job = std::move(jobs.front());
-        jobs.pop_front();
-        job.go.set_value(true);
+        turns.allow(k);
         // The next file is read ahead only when it isn't the one this file
         // writes: else it waits to read what this one leaves.
         if (!noise && k < total && ids[std::size_t(k)] != ids[std::size_t(k - 1)])
             start(k + 1);
-        try {
-            if (const std::optional<std::uint32_t> after = job.outcome.get())
-                ResetRandom(*after);
-            else
-                applyEffectsToFile(engine, file, exif);
-        } catch (...) {
-            abandon();
-            throw;
-        }
+        workers.waitFor(tickets[std::size_t(k)]);
+        const StreamOutcome& outcome = outcomes[std::size_t(k)];
+        if (outcome.error)
+            std::rethrow_exception(outcome.error);
+        if (outcome.randomAfter)
+            ResetRandom(*outcome.randomAfter);
+        else
+            applyEffectsToFile(engine, file, exif);
         done = k;
         if (progress.after)
             progress.after(k, total, file);
     }
-    abandon();
     return done;
 }

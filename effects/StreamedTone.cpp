@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/JobRunner.h"
 #include "core/RegularFile.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
@@ -10,13 +11,11 @@
 #include "graphics/JpegStream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <mutex>
+#include <deque>
 #include <optional>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -32,78 +31,59 @@ int value(const Values& v, EffectProperty p)
     return v[std::size_t(p)];
 }
 
-// The decoder's side runs `fill(band, buffer)` for each band in turn on its
-// own thread, then `finish()`; the caller takes the bands in the same order.
-class BandPipe {
+// The file's bands decoded ahead on a worker of their own, `fill(band,
+// buffer)` for each in turn and then `finish()`, at most kSlots ahead of
+// the caller, who takes them in the same order.
+class BandsAhead {
 public:
-    BandPipe(int bands, std::size_t bandBytes, std::function<void(int, std::uint8_t*)> fill,
-             std::function<void()> finish)
+    BandsAhead(int bands, std::size_t bandBytes, std::function<void(int, std::uint8_t*)> fill,
+               std::function<void()> finish)
         : m_bands(bands), m_bandBytes(bandBytes), m_buffers(std::size_t(kSlots) * bandBytes),
-          m_fill(std::move(fill)), m_finish(std::move(finish)), m_thread([this] { run(); })
+          m_fill(std::move(fill)), m_finish(std::move(finish))
     {
-    }
-    ~BandPipe()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
+        while (m_submitted <= m_bands && m_submitted < kSlots)
+            submitNext();
     }
     // The next band, once decoded; rethrows the decoder's failure.
     std::uint8_t* next()
     {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_made > m_taken || m_error; });
-        if (m_made <= m_taken)
-            std::rethrow_exception(m_error);
+        m_decoder.waitFor(m_tickets.front());
         return slot(m_taken);
     }
+    // Frees the band's buffer for the one kSlots further on.
     void release()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_taken;
-        }
-        m_changed.notify_all();
+        m_tickets.pop_front();
+        ++m_taken;
+        if (m_submitted <= m_bands)
+            submitNext();
     }
     // Waits for the decoder to finish the file.
-    void done()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_finished || m_error; });
-        if (m_error)
-            std::rethrow_exception(m_error);
-    }
+    void done() { m_decoder.waitFor(m_tickets.back()); }
 
 private:
     std::uint8_t* slot(int band) { return m_buffers.data() + std::size_t(band % kSlots) * m_bandBytes; }
-    void run()
+    // Band m_submitted, or after the last band the end of the file.
+    void submitNext()
     {
-        try {
-            for (int b = 0; b < m_bands; ++b) {
-                {
-                    std::unique_lock lock(m_mutex);
-                    m_changed.wait(lock, [&] { return b - m_taken < kSlots || m_stop; });
-                    if (m_stop)
-                        return;
+        const int b = m_submitted++;
+        m_tickets.push_back(m_decoder.submit(
+            [this, b](const JobRunner::StopFlag&) -> JobRunner::Delivery {
+                // A decoder that failed is not asked again.
+                if (m_broken)
+                    return {};
+                try {
+                    if (b < m_bands)
+                        m_fill(b, slot(b));
+                    else
+                        m_finish();
+                } catch (...) {
+                    m_broken = true;
+                    throw;
                 }
-                m_fill(b, slot(b));
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_made = b + 1;
-                }
-                m_changed.notify_all();
-            }
-            m_finish();
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-        } catch (...) {
-            std::lock_guard lock(m_mutex);
-            m_error = std::current_exception();
-        }
-        m_changed.notify_all();
+                return {};
+            },
+            {}));
     }
 
     const int m_bands;
@@ -111,12 +91,10 @@ private:
     std::vector<std::uint8_t> m_buffers;
     std::function<void(int, std::uint8_t*)> m_fill;
     std::function<void()> m_finish;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_made = 0, m_taken = 0;
-    bool m_finished = false, m_stop = false;
-    std::exception_ptr m_error;
-    std::thread m_thread; // last: starts once the rest is ready
+    std::deque<JobRunner::Ticket> m_tickets; // submitted, not yet released
+    int m_submitted = 0, m_taken = 0;
+    std::atomic<bool> m_broken = false;
+    JobRunner m_decoder{1}; // last: its jobs end before the rest goes
 };
 
 // A picture file read a band of rows at a time. Rows come in file order:
@@ -214,7 +192,7 @@ void streamBands(const Source& src, bool bottomUp, const Values& values,
         return bottomUp ? h - b * kBandRows - bandStart(b) : std::min(kBandRows, h - b * kBandRows);
     };
     const std::size_t bandBytes = std::size_t(kBandRows) * std::size_t(src.stride);
-    BandPipe pipe(
+    BandsAhead pipe(
         bands, bandBytes, [&](int b, std::uint8_t* band) { src.read(bandStart(b), bandRows(b), band); },
         src.finish);
 

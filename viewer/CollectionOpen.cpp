@@ -1,14 +1,8 @@
 #include "viewer/CollectionOpen.h"
 
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "viewer/ViewerSession.h"
-
-#include <QFile>
-#include <QFileInfo>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -16,12 +10,8 @@ namespace {
 // stays as it was, strip and list included.
 void checkReadable(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        throw AppError(ioErrorText(errno, path));
-    ::close(fd);
-    if (QFileInfo(path).isDir())
-        throw AppError(ioErrorText(EISDIR, path));
+    // Only a regular file, or the open would wait on a FIFO for good.
+    const RegularFile file(path, [&path](int err) { return ioErrorText(err, path); });
 }
 
 } // namespace

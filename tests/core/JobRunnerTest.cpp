@@ -3,11 +3,13 @@
 #include "core/JobRunner.h"
 
 #include "core/Errors.h"
+#include "tests/support/ErrorText.h"
 
 #include <QStringList>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -68,6 +70,30 @@ TEST(JobRunner, AFailureReachesItsHandlerInTurnAndTheRestStillArrive)
     runner.submit(quick(log, "done"), noted(log));
     EXPECT_TRUE(QTest::qWaitFor([&] { return log.size() == 3; }, 10000));
     EXPECT_EQ(log, QStringList({"failed: JPEG error #42", "failed: std::bad_alloc", "done"}));
+}
+
+// An owner off the event loop: waitFor hands over the job and every one
+// before it, in order, on the caller's thread; a failure with no handler
+// comes out of waitFor, and the jobs behind it still arrive.
+TEST(JobRunner, WaitForDeliversHereInOrderAndRethrowsAnUnhandledFailure)
+{
+    JobRunner runner(2);
+    QStringList delivered;
+    runner.submit(
+        [&delivered](const Stop&) -> JobRunner::Delivery {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            return [&delivered] { delivered << "slow"; };
+        },
+        noted(delivered));
+    const JobRunner::Ticket quickOne = runner.submit(quick(delivered, "quick"), noted(delivered));
+    const JobRunner::Ticket failing =
+        runner.submit([](const Stop&) -> JobRunner::Delivery { throw AppError("JPEG error #42"); }, {});
+    const JobRunner::Ticket last = runner.submit(quick(delivered, "last"), noted(delivered));
+    runner.waitFor(quickOne);
+    EXPECT_EQ(delivered, QStringList({"slow", "quick"}));
+    EXPECT_EQ(errorText([&] { runner.waitFor(failing); }), "JPEG error #42");
+    runner.waitFor(last);
+    EXPECT_EQ(delivered, QStringList({"slow", "quick", "last"}));
 }
 
 // Stop raises the running job's flag; Finish lets it complete. Either way

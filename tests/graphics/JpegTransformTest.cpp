@@ -84,4 +84,27 @@ TEST(LosslessTransformEdges, OnlyTheMovedEdgeMustBeWholeBlocks)
         << "a quarter turn clockwise needs whole rows only";
 }
 
+// A source with fitted Huffman tables gets tables fitted again to the
+// turned picture, the very ones libjpeg's own fitting pass would make, for
+// every sampling, with and without edges of partial MCUs.
+TEST(LosslessTransformTables, AreFittedAsTheLibraryFitsThem)
+{
+    int turned = 0;
+    for (const int sampling : {TJSAMP_444, TJSAMP_422, TJSAMP_420, TJSAMP_GRAY, TJSAMP_440}) {
+        for (const auto& [width, height] : {std::pair(64, 48), std::pair(70, 50), std::pair(8, 24)}) {
+            const QByteArray fitted =
+                recodeJpegOptimized(compressed(testpics::pattern(width, height, sampling), sampling));
+            for (const auto& [orientation, op] : kOrientations) {
+                const QByteArray ours = transformJpegLosslessly(fitted, orientation);
+                if (ours.isEmpty())
+                    continue;
+                ++turned;
+                EXPECT_TRUE(recodeJpegOptimized(ours) == ours)
+                    << sampling << " " << width << " " << orientation;
+            }
+        }
+    }
+    EXPECT_GE(turned, 5 * (7 + 1));
+}
+
 } // namespace

@@ -71,6 +71,7 @@ protected:
         QDir(dir.path()).mkdir("dev");
         ::symlink("/dev/zero", QFile::encodeName(at("dev/z.jpg")).constData());
         ::mkfifo(QFile::encodeName(at("dev/f.png")).constData(), 0600);
+        ::mkfifo(QFile::encodeName(at("dev/f.pvx")).constData(), 0600);
     }
     QString at(const QString& name) const { return dir.filePath(name); }
     void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
@@ -137,6 +138,8 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"ListMissingFile", {"list", "@/missing.pvx"}, 1, "", "pictavo-fx: File not found (@/missing.pvx)\n"},
     Line{"ListAFolder", {"list", "@"}, 1, "", "pictavo-fx: File access denied (@)\n"},
     Line{"ListThatCannotBeWritten", {"list", "@/list.pvx"}, 1, nullptr, "", "", "/dev/full"},
+    Line{"ListAFifo", {"list", "@/dev/f.pvx"}, 1, "",
+         "pictavo-fx: Cannot open file \"@/dev/f.pvx\". It is a named pipe, not a regular file.\n"},
     Line{"ListWithoutFile", {"list"}, 2},
     Line{"UnknownCodePage", {"--code-page=klingon", "list", "@/list.pvx"}, 2},
     Line{"NoCommand", {}, 2, "", "usage: pictavo-fx ["},

@@ -3,6 +3,7 @@
 // an effect, and never waited on when an entry leads to a FIFO.
 #include "AppFixture.h"
 #include "core/AtomicFile.h"
+#include "tests/support/FifoWatchdog.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 #include "ui/effects/EffectPreview.h"
@@ -14,14 +15,6 @@
 #include <QToolButton>
 
 #include <QElapsedTimer>
-#include <QThread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -114,21 +107,15 @@ TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
 TEST_F(PictureKindsGui, AnEntryLeadingToAFifoIsRefusedWithoutWaiting)
 {
     const QString pipe = dir.filePath("pipe.jpg");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    // Should the open wait on the FIFO, a writer lets it go after a while.
-    std::atomic<bool> opened = false;
-    std::thread unblock([&] {
-        for (int i = 0; i < 80 && !opened; ++i)
-            QThread::msleep(50);
-        if (!opened)
-            ::close(::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK));
-    });
-    QElapsedTimer t;
-    t.start();
-    openFiles({testpics::writeBmp(dir.filePath("a.bmp"), 20, 20, 1), pipe});
-    const qint64 ms = t.elapsed();
-    opened = true;
-    unblock.join();
+    qint64 ms = 0;
+    {
+        const FifoWatchdog watchdog(pipe);
+        ASSERT_TRUE(watchdog.made());
+        QElapsedTimer t;
+        t.start();
+        openFiles({testpics::writeBmp(dir.filePath("a.bmp"), 20, 20, 1), pipe});
+        ms = t.elapsed();
+    }
     EXPECT_LT(ms, 3000);
     EXPECT_EQ(
         fake.errors,
