@@ -253,6 +253,7 @@ const std::vector<UiTextEntry> UiTexts = {
      "Pictavo shows \"%1\" but does not change this kind of picture.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindNotChangedMessage)}}},
     {143, "All pictures", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AllPicturesFilter)}}},
+    {180, "Show pictures fitted to the window", {{"TfrmSettings", "chkFitPictures", UiPart::Caption}}},
 };
 
 } // namespace

@@ -43,7 +43,7 @@ CollectionOpen::CollectionOpen(ViewerSession& session, const QString& path, int 
 
 bool CollectionOpen::step()
 {
-    if (m_next >= m_entries.size() || m_pictureFailure)
+    if (m_next >= m_entries.size())
         return false;
     const CollectionEntry& e = m_entries.at(m_next);
     const int k = int(++m_next);
@@ -51,8 +51,8 @@ bool CollectionOpen::step()
         try {
             m_loadSlot(k, e);
         } catch (...) {
-            m_pictureFailure = std::current_exception();
-            return false;
+            if (!m_pictureFailure && m_session.takeFailureToTell(e.FileName))
+                m_pictureFailure = std::current_exception();
         }
     }
     m_session.appendEntry(e);
