@@ -50,9 +50,10 @@ TEST_F(MainWindowTest, AddStartsBesideTheCollectionFocusComesBackAndAFailingKeyS
     for (QWidget* w : windows) {
         w->show();
         w->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), w);
+        ASSERT_TRUE(QTest::qWaitFor([w] { return QApplication::activeWindow() == w; }, 2000));
         w->close();
-        QTRY_COMPARE(QApplication::activeWindow(), mainWindow());
+        EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == mainWindow(); }, 2000))
+            << w->objectName().toStdString();
     }
     ASSERT_TRUE(QFile::remove(session().entry(4).FileName));
     mainWindow()->toggleFollowMode();
