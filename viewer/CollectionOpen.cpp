@@ -51,8 +51,8 @@ bool CollectionOpen::step()
         try {
             m_loadSlot(k, e);
         } catch (...) {
-            if (!m_pictureFailure && m_session.takeFailureToTell(e.FileName))
-                m_pictureFailure = std::current_exception();
+            if (m_session.takeFailureToTell(e.FileName))
+                m_pictureFailures << failureText(std::current_exception());
         }
     }
     m_session.appendEntry(e);
@@ -80,5 +80,7 @@ void CollectionOpen::setProgressIntervals(int firstMs, int laterMs)
 std::exception_ptr CollectionOpen::finish()
 {
     m_session.endOpen(m_entries);
-    return m_readFailure ? m_readFailure : m_pictureFailure;
+    if (m_readFailure || m_pictureFailures.isEmpty())
+        return m_readFailure;
+    return std::make_exception_ptr(AppError(m_pictureFailures.join(QLatin1Char('\n'))));
 }

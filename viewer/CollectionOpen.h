@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 #include <functional>
@@ -39,7 +40,7 @@ public:
     void setProgressIntervals(int firstMs, int laterMs);
 
     // Ends the open in the session. Answers the failure to report, if any:
-    // the file's, else the first picture's to tell.
+    // the file's, else those of the pictures to tell.
     std::exception_ptr finish();
 
 private:
@@ -50,7 +51,7 @@ private:
     qsizetype m_next = 0;
     int m_taken = 0;
     std::exception_ptr m_readFailure;
-    std::exception_ptr m_pictureFailure;
+    QStringList m_pictureFailures; // to tell, one line each
     QElapsedTimer m_sinceProgress;
     bool m_progressShown = false;
     int m_firstMs = 1000;
