@@ -16,6 +16,36 @@
 #include "ui/settings/SettingsDialog.h"
 #include "viewer/ViewerSession.h"
 
+#include <QEvent>
+#include <QFileInfo>
+
+namespace {
+
+// The keyboard goes back to the main window when one of the windows it
+// opened is closed, not to whatever the desktop picks.
+class FocusReturn : public QObject {
+public:
+    FocusReturn(QWidget* home, std::initializer_list<QWidget*> windows) : QObject(home), m_home(home)
+    {
+        for (QWidget* w : windows)
+            w->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && m_home->isVisible() &&
+            static_cast<QWidget*>(watched)->isWindow())
+            m_home->activateWindow();
+        return false;
+    }
+
+private:
+    QWidget* m_home;
+};
+
+} // namespace
+
 Program::Program(const QString& settingsPath, const QStringList& commandLine)
     : m_settings(std::make_unique<SettingsStore>(settingsPath)),
       m_session(std::make_unique<ViewerSession>(*m_settings)), m_help(std::make_unique<HelpBinding>())
@@ -33,10 +63,17 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
         *m_session, [main] { return main->mainImage()->picture(); }, main);
     m_editor = std::make_unique<CollectionEditor>(*m_session);
     main->setPeers({m_effects, m_editor.get(), nullptr, nullptr, nullptr, m_help.get()});
+    const WindowSettings& remembered = m_settings->window();
+    main->restore(remembered);
     if (!commandLine.isEmpty() && !commandLine.first().isEmpty()) {
         // A path with blanks arrives split by the shell: join it again.
         m_session->setCollectionFileName(commandLine.join(QLatin1Char(' ')));
         runCommand([this] { m_session->requestReopen(); });
+    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
+        // None named: back where the last run ended.
+        m_session->setCollectionFileName(remembered.collection);
+        runCommand([this] { m_session->requestReopen(); });
+        runCommand([main, entry = remembered.entry] { main->goToEntry(entry); });
     }
     m_about = new AboutBox(main);
     m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
@@ -48,12 +85,14 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
         {m_effects, m_editor.get(), m_about, m_settingsDialog.get(), m_comments.get(), m_help.get()});
     QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
                      [this] { applyVisualSettings(); });
+    new FocusReturn(main, {m_editor.get(), m_settingsDialog.get(), m_comments.get()});
 }
 
 Program::~Program() = default;
 
 void Program::finish()
 {
+    m_settings->setWindow(m_main->remembered());
     runCommand([this] { m_settings->save(); });
 }
 

@@ -8,6 +8,7 @@
 namespace {
 const QString Settings = QStringLiteral("Settings");
 const QString SlideShow = QStringLiteral("SlideShow");
+const QString Window = QStringLiteral("Window");
 } // namespace
 
 SettingsValues loadSettings(const IniFile& ini)
@@ -30,6 +31,7 @@ SettingsValues loadSettings(const IniFile& ini)
     v.fullScreen = ini.readBool(SlideShow, "FullScreen", d.fullScreen);
     v.sound = ini.readString(SlideShow, "Sound", d.sound);
     v.soundOn = !v.sound.isEmpty();
+    v.fitPictures = ini.readBool(Window, "FitPictures", d.fitPictures);
     return v;
 }
 
@@ -53,6 +55,7 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeString(SlideShow, "Delay", v.delay);
     ini.writeBool(SlideShow, "FullScreen", v.fullScreen);
     ini.writeString(SlideShow, "Sound", v.soundOn ? v.sound : QString());
+    ini.writeBool(Window, "FitPictures", v.fitPictures);
 }
 
 int languageItemFor(const QString& languageSetting)

@@ -2,9 +2,11 @@
 
 #include "settings/IniFile.h"
 
-SettingsStore::SettingsStore(const QString& path, QObject* parent)
-    : QObject(parent), m_path(path), m_values(loadSettings(IniFile(path)))
+SettingsStore::SettingsStore(const QString& path, QObject* parent) : QObject(parent), m_path(path)
 {
+    const IniFile ini(path);
+    m_values = loadSettings(ini);
+    m_window = loadWindowSettings(ini);
 }
 
 void SettingsStore::setValues(const SettingsValues& values)
@@ -19,5 +21,6 @@ void SettingsStore::save() const
 {
     IniFile ini(m_path);
     storeSettings(ini, m_values);
+    storeWindowSettings(ini, m_window);
     ini.save();
 }

@@ -259,6 +259,7 @@ const std::vector<UiTextEntry> UiTexts = {
      "Pictavo shows \"%1\" but does not change this kind of picture.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KindNotChangedMessage)}}},
     {143, "All pictures", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AllPicturesFilter)}}},
+    {180, "Show pictures fitted to the window", {{"TfrmSettings", "chkFitPictures", UiPart::Caption}}},
     {200, "%1%", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::ZoomText)}}},
     {201, "%1 of %2: %3", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::SlotAccessibleName)}}},
     {202, "Main image, %1", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MainImageAccessibleName)}}},

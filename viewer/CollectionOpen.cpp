@@ -33,7 +33,7 @@ CollectionOpen::CollectionOpen(ViewerSession& session, const QString& path, int 
 
 bool CollectionOpen::step()
 {
-    if (m_next >= m_entries.size() || m_pictureFailure)
+    if (m_next >= m_entries.size())
         return false;
     const CollectionEntry& e = m_entries.at(m_next);
     const int k = int(++m_next);
@@ -41,8 +41,8 @@ bool CollectionOpen::step()
         try {
             m_loadSlot(k, e);
         } catch (...) {
-            m_pictureFailure = std::current_exception();
-            return false;
+            if (m_session.takeFailureToTell(e.FileName))
+                m_pictureFailures << failureText(std::current_exception());
         }
     }
     m_session.appendEntry(e);
@@ -70,5 +70,7 @@ void CollectionOpen::setProgressIntervals(int firstMs, int laterMs)
 std::exception_ptr CollectionOpen::finish()
 {
     m_session.endOpen(m_entries);
-    return m_readFailure ? m_readFailure : m_pictureFailure;
+    if (m_readFailure || m_pictureFailures.isEmpty())
+        return m_readFailure;
+    return std::make_exception_ptr(AppError(m_pictureFailures.join(QLatin1Char('\n'))));
 }

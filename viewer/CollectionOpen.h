@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 #include <functional>
@@ -18,7 +19,7 @@ class ViewerSession;
 class CollectionOpen {
 public:
     // Puts entry `e`'s picture into strip slot `slot`; throws when the
-    // picture cannot be read.
+    // picture cannot be read (the slot then shows why).
     using LoadSlot = std::function<void(int slot, const CollectionEntry& e)>;
 
     // Forgets the undo record, checks that `path` can be read (throwing
@@ -27,8 +28,8 @@ public:
     CollectionOpen(ViewerSession& session, const QString& path, int slotCount, LoadSlot loadSlot);
 
     // Takes the next entry; false once every entry is done. A picture that
-    // cannot be read ends the walk there: the entries after it are still
-    // listed for the collection editor, so no save can drop them.
+    // cannot be read is taken like any other, so every entry stays
+    // reachable; its failure is kept to tell if the session says so.
     bool step();
     // Entries taken so far (the number just taken after a step).
     int taken() const { return m_taken; }
@@ -39,7 +40,7 @@ public:
     void setProgressIntervals(int firstMs, int laterMs);
 
     // Ends the open in the session. Answers the failure to report, if any:
-    // the file's, else the first picture's.
+    // the file's, else those of the pictures to tell.
     std::exception_ptr finish();
 
 private:
@@ -50,7 +51,7 @@ private:
     qsizetype m_next = 0;
     int m_taken = 0;
     std::exception_ptr m_readFailure;
-    std::exception_ptr m_pictureFailure;
+    QStringList m_pictureFailures; // to tell, one line each
     QElapsedTimer m_sinceProgress;
     bool m_progressShown = false;
     int m_firstMs = 1000;

@@ -1,5 +1,7 @@
 #include "viewer/StripModel.h"
 
+#include <algorithm>
+
 int StripModel::entryInSlot(int slot) const
 {
     if (slot < 1 || slot > m_slotCount)
@@ -65,8 +67,28 @@ void StripModel::reset()
     m_shownEntry = 0;
 }
 
+bool StripModel::goTo(int entry)
+{
+    if (entry < 1 || entry > m_entryCount)
+        return false;
+    const int first = m_firstIndex;
+    holdCurrent(entry);
+    return m_firstIndex != first;
+}
+
+void StripModel::holdCurrent(int entry)
+{
+    // Even a strip without slots keeps its place for when it gets some.
+    const int room = std::max(m_slotCount, 1);
+    if (entry <= m_firstIndex)
+        m_firstIndex = entry - 1;
+    else if (entry > m_firstIndex + room)
+        m_firstIndex = entry - room;
+    m_currentSlot = entry - m_firstIndex;
+}
+
 void StripModel::setSlotCount(int count)
 {
     m_slotCount = count;
-    m_currentSlot = 1;
+    holdCurrent(m_shownEntry >= 1 && m_shownEntry <= m_entryCount ? m_shownEntry : currentEntry());
 }

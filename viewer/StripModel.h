@@ -39,6 +39,9 @@ public:
     Step previous();
     // A click on a slot that shows an entry makes it current.
     bool select(int slot);
+    // Makes `entry` current, the strip scrolled only as far as it must to
+    // hold it; answers whether it scrolled (every slot then reads again).
+    bool goTo(int entry);
 
     // The entry whose picture the main image shows (0: none of the strip's).
     int shownEntry() const { return m_shownEntry; }
@@ -49,10 +52,14 @@ public:
     // An open: nothing listed yet, the first entry at the top and current.
     void reset();
     void setEntryCount(int count) { m_entryCount = count; }
-    // The layout: `count` slots, the first slot current, the strip where it was.
+    // The layout: `count` slots. The entry the main image shows (or, before
+    // one is shown, the current entry) becomes current, the strip scrolled
+    // only as far as it must to hold it.
     void setSlotCount(int count);
 
 private:
+    void holdCurrent(int entry);
+
     int m_entryCount = 0;
     int m_slotCount = 0;
     int m_firstIndex = 0;

@@ -41,6 +41,10 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
     case C::FullScreen:
     case C::SlideShow:
     case C::Comments:
+    case C::PreviousEntry:
+    case C::NextEntry:
+    case C::FirstEntry:
+    case C::LastEntry:
     case C::ImageMenu:
         break;
     }

@@ -30,6 +30,12 @@ enum class ViewerCommand {
     Settings,
     Help,
     About,
+    // Keys only: the entry before or after the current one, the first, the
+    // last, each shown in the main image.
+    PreviousEntry,
+    NextEntry,
+    FirstEntry,
+    LastEntry,
     ImageMenu,
 };
 constexpr int ViewerCommandCount = int(ViewerCommand::ImageMenu) + 1;

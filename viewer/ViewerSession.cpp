@@ -1,15 +1,21 @@
 #include "viewer/ViewerSession.h"
 
 #include "graphics/DisplayColors.h"
+#include "settings/SettingsStore.h"
 
 #include <memory>
 #include <utility>
 
 ViewerSession::ViewerSession(const SettingsStore& settings, QObject* parent)
-    : QObject(parent), m_undo(this), m_slideShow(settings, this)
+    : QObject(parent), m_settings(settings), m_undo(this), m_slideShow(settings, this)
 {
     connect(&m_undo, &UndoHistory::availableChanged, this, &ViewerSession::commandStatesChanged);
     connect(&m_slideShow, &SlideShow::runningChanged, this, &ViewerSession::commandStatesChanged);
+}
+
+bool ViewerSession::fitsPictures() const
+{
+    return m_settings.values().fitPictures;
 }
 
 void ViewerSession::setCollectionFileName(const QString& path)
@@ -33,6 +39,7 @@ void ViewerSession::beginOpen(const QString& path)
     m_fileName = path;
     m_listed.clear();
     m_strip.reset();
+    m_toldFailures.clear();
     emit openBegan();
     if (wasShown)
         emit commandStatesChanged();
@@ -127,4 +134,12 @@ void ViewerSession::requestReopen()
 bool ViewerSession::takeReopenRequest()
 {
     return std::exchange(m_reopenRequested, false);
+}
+
+bool ViewerSession::takeFailureToTell(const QString& path)
+{
+    if (m_fullScreen || m_slideShow.isRunning() || m_toldFailures.contains(path))
+        return false;
+    m_toldFailures.insert(path);
+    return true;
 }

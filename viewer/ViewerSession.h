@@ -15,6 +15,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class SettingsStore;
@@ -63,6 +64,10 @@ public:
     bool followsCursor() const { return m_followsCursor; }
     void setFollowsCursor(bool on);
 
+    // Whether an open and a slot click show the picture fitted to the main
+    // image's area rather than 1:1.
+    bool fitsPictures() const;
+
     // How JPEGs are read: turned upright by their EXIF tag or as stored.
     ExifOrientation exifOrientation() const { return m_exifOrientation; }
     void setExifOrientation(ExifOrientation exif);
@@ -85,6 +90,12 @@ public:
 
     SlideShow& slideShow() { return m_slideShow; }
     const SlideShow& slideShow() const { return m_slideShow; }
+
+    // A picture that can't be read is told once per file and open, and
+    // never over a slide show or full screen: the main image says why
+    // instead. Answers whether to tell the failure of `path` now.
+    bool takeFailureToTell(const QString& path);
+    void setFullScreen(bool on) { m_fullScreen = on; }
 
     // Which commands can run now, and why not.
     CommandState commandState(ViewerCommand command) const;
@@ -123,6 +134,7 @@ signals:
     void statusAnnounced(const QString& text);
 
 private:
+    const SettingsStore& m_settings;
     QString m_fileName;
     QList<CollectionEntry> m_listed;
     StripModel m_strip;
@@ -133,6 +145,8 @@ private:
     AllPicturesUndo m_allPicturesUndo;
     SlideShow m_slideShow;
     bool m_reopenRequested = false;
+    QSet<QString> m_toldFailures;
+    bool m_fullScreen = false;
     EditorMode m_editorMode = EditorMode::EditCollection;
     ProgramTexts m_texts;
 };

@@ -1,8 +1,9 @@
 // The settings' defaults, limits and rules live here once; the dialog tests
 // check only what the dialog adds.
-#include "settings/IniFile.h"
 #include "settings/SettingsModel.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsPath.h"
+#include "settings/WindowSettings.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 
@@ -12,21 +13,63 @@
 
 namespace {
 
-QStringList lines(const IniFile& ini) { return QString::fromUtf8(ini.toBytes()).split("\r\n", Qt::SkipEmptyParts); }
+QStringList lines(const IniFile& ini)
+{
+    return QString::fromUtf8(ini.toBytes()).split("\r\n", Qt::SkipEmptyParts);
+}
 
-TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheTwelveKeys)
+TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
 {
     QTemporaryDir dir;
-    const SettingsValues v = loadSettings(IniFile(dir.filePath("missing.ini")));
+    const IniFile missing(dir.filePath("missing.ini"));
+    const SettingsValues v = loadSettings(missing);
     EXPECT_EQ(v, SettingsValues());
+    EXPECT_EQ(loadWindowSettings(missing), WindowSettings());
     IniFile ini;
     storeSettings(ini, v);
-    EXPECT_EQ(
-        lines(ini),
-        QStringList({"[Settings]", "Font=MS Sans Serif", "FontSize=10", "FontColor=-16777208", "FontStyle=0",
-                     "PreviewsColor=-16777211", "MainColor=-16777211", "Alpha=0", "Language=English",
-                     "AutoOrient=1", "ColorManaged=1", "[SlideShow]", "Delay=5", "FullScreen=1", "Sound="}));
+    storeWindowSettings(ini, WindowSettings());
+    EXPECT_EQ(lines(ini), QStringList({"[Settings]", "Font=MS Sans Serif", "FontSize=10",
+                                       "FontColor=-16777208", "FontStyle=0", "PreviewsColor=-16777211",
+                                       "MainColor=-16777211", "Alpha=0", "Language=English", "AutoOrient=1",
+                                       "ColorManaged=1", "[SlideShow]", "Delay=5", "FullScreen=1", "Sound=",
+                                       "[Window]", "FitPictures=0", "Maximized=0", "FollowMode=0"}));
 }
+
+TEST(WindowSettingsFile, RoundTripsAndForgetsWhatIsNoLongerKnown)
+{
+    IniFile ini;
+    const WindowSettings w{QRect(-20, 30, 700, 500), true, true, QStringLiteral("/p/c.pvx"), 7};
+    storeWindowSettings(ini, w);
+    EXPECT_EQ(loadWindowSettings(ini), w);
+    storeWindowSettings(ini, WindowSettings());
+    EXPECT_EQ(loadWindowSettings(ini), WindowSettings());
+    EXPECT_EQ(lines(ini), QStringList({"[Window]", "Maximized=0", "FollowMode=0"}));
+}
+
+// A window wanted at `wanted` (inside a frame of 4 around and 30 on top)
+// on a screen whose free area is 0,0 640x400, with a minimum of 300x200.
+struct Placement {
+    const char* name;
+    QRect wanted, placed;
+};
+class PlaceWithin : public ::testing::TestWithParam<Placement> {};
+
+TEST_P(PlaceWithin, KeepsTheFramedWindowOnTheScreen)
+{
+    const QRect placed =
+        placeWithin(GetParam().wanted, QMargins(4, 30, 4, 4), QRect(0, 0, 640, 400), QSize(300, 200));
+    EXPECT_EQ(placed, GetParam().placed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlaceWithin,
+    ::testing::Values(Placement{"FittingStaysPut", QRect(50, 60, 400, 300), QRect(50, 60, 400, 300)},
+                      Placement{"TooLargeShrinksToTheScreen", QRect(4, 30, 616, 560), QRect(4, 30, 616, 366)},
+                      Placement{"OffTheBottomRightMovesIn", QRect(500, 300, 400, 300),
+                                QRect(236, 96, 400, 300)},
+                      Placement{"OffTheTopLeftMovesIn", QRect(-900, -50, 400, 300), QRect(4, 30, 400, 300)},
+                      Placement{"NeverBelowTheMinimum", QRect(10, 40, 100, 100), QRect(10, 40, 300, 200)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingItsOtherLines)
 {
@@ -66,7 +109,8 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
 TEST(SettingsLoad, AlphaIsHeldWithinTheSlider)
 {
     for (auto [text, alpha] : {std::pair{"-7", 0}, {"128", 128}, {"255", 255}, {"1000", 255}, {"x", 0}})
-        EXPECT_EQ(loadSettings(IniFile::fromBytes(QByteArray("[Settings]\nAlpha=") + text)).alpha, alpha) << text;
+        EXPECT_EQ(loadSettings(IniFile::fromBytes(QByteArray("[Settings]\nAlpha=") + text)).alpha, alpha)
+            << text;
     // Slider positions map to alpha, the last one to no transparency at all.
     EXPECT_EQ(alphaForSlider(100), 101);
     EXPECT_EQ(alphaForSlider(254), 255);
@@ -105,7 +149,8 @@ TEST(SlideShowInterval, DelayTextBecomesMillisecondsAndNeverZero)
     // Its box takes digits of the main keyboard, Backspace and Delete only.
     for (int k : {Qt::Key_0, Qt::Key_9, Qt::Key_Backspace, Qt::Key_Delete})
         EXPECT_TRUE(delayKeyAccepted(k, Qt::NoModifier)) << k;
-    EXPECT_FALSE(delayKeyAccepted(Qt::Key_9, Qt::KeypadModifier) || delayKeyAccepted(Qt::Key_Slash, Qt::NoModifier) ||
+    EXPECT_FALSE(delayKeyAccepted(Qt::Key_9, Qt::KeypadModifier) ||
+                 delayKeyAccepted(Qt::Key_Slash, Qt::NoModifier) ||
                  delayKeyAccepted(Qt::Key_Colon, Qt::NoModifier)); // either side of the digits
 }
 
@@ -123,7 +168,8 @@ TEST(CommentFont, ChosenSizeStopsAt20AndStyleBitsRoundTrip)
 TEST(SettingsPath, BesideTheExecutableUnlessItsFolderIsReadOnlyOrInstalled)
 {
     for (auto [exe, ini] : {std::pair{"/opt/pv/PICTAVO.BIN", "/opt/pv/PICTAVO.ini"},
-                            {"/opt/pv/pictavo.x86_64", "/opt/pv/pictavo.x86_64.ini"}, {"/opt/v1.0/pictavo", "/opt/v1.0/pictavo.ini"},
+                            {"/opt/pv/pictavo.x86_64", "/opt/pv/pictavo.x86_64.ini"},
+                            {"/opt/v1.0/pictavo", "/opt/v1.0/pictavo.ini"},
                             {"/opt/pv/.abc", "/opt/pv/.abc.ini"}})
         EXPECT_EQ(settingsPathBesideExecutable(exe), ini);
     SettingsPathInputs in;

@@ -19,6 +19,7 @@ public:
     QList<QStringList> openManyAnswers;
     QStringList saveAnswers;
     QStringList openFilters; // every filter offered to an open dialog
+    QStringList openFolders; // and the folder it started in
     int openCalls = 0;
     int saveCalls = 0;
 
@@ -34,10 +35,11 @@ public:
         ++openCalls;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QStringList openFiles(QWidget*, const QString& filter, const QString&) override
+    QStringList openFiles(QWidget*, const QString& filter, const QString& folder) override
     {
         ++openCalls;
         openFilters << filter;
+        openFolders << folder;
         return openManyAnswers.isEmpty() ? QStringList() : openManyAnswers.takeFirst();
     }
     QString saveFile(QWidget*, const QString&, const QString&) override

@@ -9,8 +9,9 @@
 using Navigation = AppFixture;
 
 // A key script on a collection of `entries` pictures in a three-slot strip:
-// d/space Down/Space, u/b Up/Backspace, r Return, D/U the strip's buttons,
-// 1-3 a click on that slot. The picture of entry `broken`, if any, is gone.
+// d/space Down/Space, u/b Up/Backspace, r Return, </> Left/Right, [/]
+// Page Up/Down, h/e Home/End, D/U the strip's buttons, 1-3 a click on that
+// slot. The picture of entry `broken`, if any, is gone.
 struct Script {
     const char* name;
     int entries;
@@ -31,8 +32,10 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         mainWindow()->toggleFollowMode();
     if (s.broken)
         QFile::remove(session().entry(s.broken).FileName);
-    const std::string_view keyChars = "d ubr";
-    const Qt::Key keys[] = {Qt::Key_Down, Qt::Key_Space, Qt::Key_Up, Qt::Key_Backspace, Qt::Key_Return};
+    const std::string_view keyChars = "d ubr<>[]he";
+    const Qt::Key keys[] = {Qt::Key_Down,     Qt::Key_Space, Qt::Key_Up,    Qt::Key_Backspace,
+                            Qt::Key_Return,   Qt::Key_Left,  Qt::Key_Right, Qt::Key_PageUp,
+                            Qt::Key_PageDown, Qt::Key_Home,  Qt::Key_End};
     for (char c : s.keys) {
         if (const auto k = keyChars.find(c); k != keyChars.npos)
             key(keys[k]);
@@ -61,7 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         Script{"UpButtonScrollsBack", 5, true, "DDDDUUU", 2, 2, 1},
         Script{"SlotClickShowsWithFollowOff", 5, false, "2", 2, 2, 0},
         Script{"SlotClickAfterScrolling", 5, false, "ddd1", 2, 2, 1},
-        Script{"ABrokenPictureIsSteppedPast", 5, true, "dddd", 5, 5, 2, 4}),
+        Script{"ABrokenPictureIsSteppedPast", 5, true, "dddd", 5, 5, 2, 4},
+        Script{"RightAndLeftShowWithFollowOff", 5, false, ">>><", 3, 3, 1},
+        Script{"PageKeysStepLikeRightAndLeft", 5, false, "]]][[", 2, 2, 1},
+        Script{"EndShowsTheLast", 12, false, "dde", 12, 12, 9},
+        Script{"HomeShowsTheFirstAndLeftStopsThere", 12, false, "eh<", 1, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
@@ -88,36 +95,56 @@ TEST_F(Navigation, FewerEntriesThanBeforeLeaveLowerSlotsEmpty)
     EXPECT_EQ(collectionEditor()->list()->rowCount(), 1);
 }
 
-TEST_F(Navigation, ACollectionThatShowsNothingLeavesNothingOpen)
+TEST_F(Navigation, ACollectionThatListsNothingLeavesNothingOpen)
 {
-    writeFileAtomically(dir.filePath("a.xcf"), "gimp xcf v011");
-    writeCollection(dir.filePath("gif.pvx"), {{dir.filePath("a.xcf"), "x"}});
     writeFileAtomically(dir.filePath("empty.pvx"), QByteArray());
-    for (const char* name : {"gif.pvx", "empty.pvx"}) {
-        openPath(collectionOf(3));
-        openPath(dir.filePath(name));
-        EXPECT_EQ(session().entryCount(), 0) << name;
-        EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty()) << name;
-        EXPECT_FALSE(mainWindow()->slot(1)->isEnabled() || mainWindow()->highlightFrame()->isVisible())
-            << name;
-        EXPECT_FALSE(enabled("mnuRotateLeft")) << name;
-        EXPECT_EQ(panel(1), QString()) << name << ": no position to tell";
-    }
+    openPath(collectionOf(3));
+    openPath(dir.filePath("empty.pvx"));
+    EXPECT_EQ(session().entryCount(), 0);
+    EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty());
+    EXPECT_FALSE(mainWindow()->slot(1)->isEnabled() || mainWindow()->highlightFrame()->isVisible());
+    EXPECT_FALSE(enabled("mnuRotateLeft"));
+    EXPECT_EQ(panel(1), QString()) << "no position to tell";
+    // A picture of a kind never read is an entry like any other.
+    writeFileAtomically(dir.filePath("a.xcf"), "gimp xcf v011");
+    writeCollection(dir.filePath("xcf.pvx"), {{dir.filePath("a.xcf"), "x"}});
+    openPath(dir.filePath("xcf.pvx"));
     EXPECT_EQ(fake.errors, QStringList{QStringLiteral("Unknown picture file extension (.xcf)")});
+    EXPECT_EQ(mainWindow()->mainImage()->reason(), fake.errors.value(0));
+    EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 1"));
 }
 
-TEST_F(Navigation, AnUnreadablePictureEndsTheStripButTheEditorListsEveryEntry)
+TEST_F(Navigation, AnUnreadablePictureShowsWhyAndIsToldOncePerOpenAndNeverInFullScreen)
 {
     QList<CollectionEntry> entries = readCollectionAll(collectionOf(5));
     entries[1].FileName = dir.filePath("missing.jpg");
-    writeCollection(dir.filePath("broken.pvx"), entries);
-    openPath(dir.filePath("broken.pvx"));
+    const QString path = dir.filePath("broken.pvx");
+    writeCollection(path, entries);
+    openPath(path);
     ASSERT_EQ(fake.errors.size(), 1);
-    EXPECT_TRUE(fake.errors[0].startsWith("Cannot open file \"" + entries[1].FileName))
-        << fake.errors[0].toStdString();
-    EXPECT_EQ(mainWindow()->windowTitle(), dir.filePath("broken.pvx") + " - Pictavo 2006");
-    EXPECT_TRUE(shows(1));
+    const QString why = fake.errors[0];
+    EXPECT_TRUE(why.startsWith("Cannot open file \"" + entries[1].FileName)) << why.toStdString();
+    EXPECT_EQ(mainWindow()->slot(2)->toolTip(), why) << "the slot says why";
+    EXPECT_EQ(mainWindow()->windowTitle(), path + " - Pictavo 2006");
     EXPECT_EQ(collectionEditor()->list()->entries(), entries);
+    for (const int k : {Qt::Key_End, Qt::Key_Home, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up,
+                        Qt::Key_Up, Qt::Key_Right, Qt::Key_Space, Qt::Key_Left, Qt::Key_Left})
+        key(k);
+    EXPECT_EQ(session().currentEntry(), 2);
+    EXPECT_EQ(mainWindow()->mainImage()->reason(), why);
+    EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty());
+    EXPECT_EQ(fake.errors.size(), 1) << "told once per open";
+    action("mnuFullScreen1")->trigger();
+    openPath(path);
+    key(Qt::Key_Right);
+    EXPECT_EQ(mainWindow()->mainImage()->reason(), why) << "full screen says it over the picture";
+    key(Qt::Key_Right);
+    EXPECT_TRUE(shows(3));
+    EXPECT_EQ(fake.errors.size(), 1);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(fake.errors.size(), 2) << "out of full screen, told once";
+    openPath(path);
+    EXPECT_EQ(fake.errors.size(), 3) << "a new open tells it again";
 }
 
 TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnce)

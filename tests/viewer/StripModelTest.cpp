@@ -9,8 +9,9 @@
 namespace {
 
 // A key script over `entries` entries in a strip of `slots` slots:
-// n Next, p Previous, a digit a click on that slot, L a layout (slot 1
-// current, the strip where it was).
+// n Next, p Previous, a digit a click on that slot, s the current entry
+// shown in the main image, L and a digit a layout of that many slots, H and
+// E a move to the first and the last entry.
 struct Walk {
     const char* name;
     int entries, slotCount;
@@ -28,13 +29,18 @@ TEST_P(StripWalk, EndsWhereTheRuleSays)
     strip.setSlotCount(w.slotCount);
     strip.setEntryCount(w.entries);
     StripModel::Step step;
-    for (const char c : w.keys) {
+    for (size_t i = 0; i < w.keys.size(); ++i) {
+        const char c = w.keys[i];
         if (c == 'n')
             step = strip.next();
         else if (c == 'p')
             step = strip.previous();
+        else if (c == 'H' || c == 'E')
+            strip.goTo(c == 'H' ? 1 : w.entries);
+        else if (c == 's')
+            strip.setShownEntry(strip.currentEntry());
         else if (c == 'L')
-            strip.setSlotCount(w.slotCount);
+            strip.setSlotCount(w.keys[++i] - '0');
         else
             step = {strip.select(c - '0') ? StripModel::Step::Highlight : StripModel::Step::None};
     }
@@ -51,16 +57,22 @@ TEST_P(StripWalk, EndsWhereTheRuleSays)
 using S = StripModel::Step;
 INSTANTIATE_TEST_SUITE_P(
     Scripts, StripWalk,
-    ::testing::Values(Walk{"OneEntryGoesNowhere", 1, 3, "nnp", 0, 1, S{}},
-                      Walk{"TheHighlightMovesFirst", 12, 3, "nn", 0, 3, S{S::Highlight}},
-                      Walk{"TheLowestSlotScrollsAndReadsTheNewEntry", 12, 3, "nnn", 1, 3, S{S::Scroll, 3, 4}},
-                      Walk{"TheLastEntryStops", 5, 3, "nnnnnn", 2, 3, S{}},
-                      Walk{"BackFromTheTopSlotScrollsBack", 12, 3, "nnnnppp", 1, 1, S{S::Scroll, 1, 2}},
-                      Walk{"BackAtTheFirstEntryStops", 12, 3, "npp", 0, 1, S{}},
-                      Walk{"AClickMakesItsSlotCurrent", 12, 3, "nnn2", 1, 2, S{S::Highlight}},
-                      Walk{"AClickOnASlotWithoutAnEntryIsRefused", 2, 3, "3", 0, 1, S{}},
-                      Walk{"ALayoutKeepsTheStripAndMakesTheTopCurrent", 12, 3, "nnnnL", 2, 1,
-                           S{S::Scroll, 3, 5}}),
+    ::testing::Values(
+        Walk{"OneEntryGoesNowhere", 1, 3, "nnp", 0, 1, S{}},
+        Walk{"TheHighlightMovesFirst", 12, 3, "nn", 0, 3, S{S::Highlight}},
+        Walk{"TheLowestSlotScrollsAndReadsTheNewEntry", 12, 3, "nnn", 1, 3, S{S::Scroll, 3, 4}},
+        Walk{"TheLastEntryStops", 5, 3, "nnnnnn", 2, 3, S{}},
+        Walk{"BackFromTheTopSlotScrollsBack", 12, 3, "nnnnppp", 1, 1, S{S::Scroll, 1, 2}},
+        Walk{"BackAtTheFirstEntryStops", 12, 3, "npp", 0, 1, S{}},
+        Walk{"AClickMakesItsSlotCurrent", 12, 3, "nnn2", 1, 2, S{S::Highlight}},
+        Walk{"AClickOnASlotWithoutAnEntryIsRefused", 2, 3, "3", 0, 1, S{}},
+        Walk{"ALayoutKeepsTheCurrentEntryWhereItStands", 12, 3, "nnnnL3", 2, 3, S{S::Scroll, 3, 5}},
+        Walk{"AShorterStripScrollsToHoldTheShownEntry", 12, 3, "nnsL2", 1, 2, S{S::Highlight}},
+        Walk{"ALayoutBringsBackTheShownEntryTheStripLeft", 12, 3, "snnnnL3", 0, 1, S{S::Scroll, 3, 5}},
+        Walk{"NoSlotsAtAllStillKeepTheShownEntry", 12, 3, "nnsL0L3", 2, 1, S{S::Highlight}},
+        Walk{"TheLastEntryScrollsIntoTheLowestSlot", 12, 3, "E", 9, 3, S{}},
+        Walk{"TheFirstEntryScrollsBackToTheTop", 12, 3, "nEpH", 0, 1, S{S::Highlight}},
+        Walk{"AnEntryInTheStripOnlyMovesTheHighlight", 3, 3, "E", 0, 3, S{}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StripModel, AnswersWhichSlotShowsWhichEntryAndWhatLiesBesideTheShownOne)

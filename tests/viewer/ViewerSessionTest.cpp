@@ -53,12 +53,17 @@ struct Scene {
 using C = ViewerCommand;
 using B = CommandBlock;
 const std::map<ViewerCommand, CommandBlock> Closed = {
-    {C::EditCollection, B::NoCollection}, {C::Undo, B::NothingToUndo},      {C::ZoomIn, B::NoCollection},
-    {C::ZoomOut, B::NoCollection},        {C::ActualSize, B::NoCollection}, {C::RotateLeft, B::NoCollection},
-    {C::RotateRight, B::NoCollection},    {C::Effects, B::NoCollection},    {C::ViewModes, B::NoCollection},
-    {C::AsIs, B::NoCollection},           {C::FitCentred, B::NoCollection}, {C::FitTopLeft, B::NoCollection},
-    {C::Stretch, B::NoCollection},        {C::FullScreen, B::NoCollection}, {C::SlideShow, B::NoCollection},
-    {C::Comments, B::NoCollection},       {C::ImageMenu, B::NoCollection}};
+    {C::EditCollection, B::NoCollection}, {C::Undo, B::NothingToUndo},
+    {C::ZoomIn, B::NoCollection},         {C::ZoomOut, B::NoCollection},
+    {C::ActualSize, B::NoCollection},     {C::RotateLeft, B::NoCollection},
+    {C::RotateRight, B::NoCollection},    {C::Effects, B::NoCollection},
+    {C::ViewModes, B::NoCollection},      {C::AsIs, B::NoCollection},
+    {C::FitCentred, B::NoCollection},     {C::FitTopLeft, B::NoCollection},
+    {C::Stretch, B::NoCollection},        {C::FullScreen, B::NoCollection},
+    {C::SlideShow, B::NoCollection},      {C::Comments, B::NoCollection},
+    {C::ImageMenu, B::NoCollection},      {C::PreviousEntry, B::NoCollection},
+    {C::NextEntry, B::NoCollection},      {C::FirstEntry, B::NoCollection},
+    {C::LastEntry, B::NoCollection}};
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})

@@ -24,8 +24,11 @@ void CollectionEditor::afterAdd()
 
 void CollectionEditor::addPictures()
 {
+    // Pictures usually sit beside their collection.
+    const QString collection = m_session->collectionFileName();
+    const QString folder = collection.isEmpty() ? QString() : QFileInfo(collection).absolutePath();
     const QStringList files =
-        dialogs().openFiles(this, pictureOpenFilter(m_session->texts().AllPicturesFilter), QString());
+        dialogs().openFiles(this, pictureOpenFilter(m_session->texts().AllPicturesFilter), folder);
     QStringList refused;
     m_quiet = true;
     for (const QString& f : files) {

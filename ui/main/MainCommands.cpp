@@ -39,6 +39,24 @@ MainCommands::MainCommands(QWidget* window, std::function<void(ViewerCommand)> r
     makeAction(C::About, "mnuAbout", "About...", "", "About");
     // The drop-down's Proportional is an operation of its own.
     makeAction(C::FitTopLeft, "Proportional1", "&Proportional     ", "", "Proportional");
+    makeKeyCommand(C::PreviousEntry, "keyPreviousEntry", {Qt::Key_Left, Qt::Key_PageUp});
+    makeKeyCommand(C::NextEntry, "keyNextEntry", {Qt::Key_Right, Qt::Key_PageDown});
+    makeKeyCommand(C::FirstEntry, "keyFirstEntry", {Qt::Key_Home});
+    makeKeyCommand(C::LastEntry, "keyLastEntry", {Qt::Key_End});
+}
+
+void MainCommands::makeKeyCommand(ViewerCommand command, const char* name,
+                                  std::initializer_list<Qt::Key> keys)
+{
+    // On no menu: the window itself holds it, so its keys work everywhere in it.
+    auto* a = new QAction(m_window);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setShortcuts(QList<QKeySequence>(keys.begin(), keys.end()));
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this,
+            [this, command] { runCommand([this, command] { m_run(command); }); });
+    m_window->addAction(a);
+    m_actions[std::size_t(command)] = a;
 }
 
 QAction* MainCommands::makeAction(ViewerCommand command, const char* name, const char* caption,

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QObject>
+#include <Qt>
 
 #include <array>
 #include <functional>
@@ -45,6 +46,7 @@ public:
 private:
     QAction* makeAction(ViewerCommand command, const char* name, const char* caption, const char* shortcut,
                         const char* hint);
+    void makeKeyCommand(ViewerCommand command, const char* name, std::initializer_list<Qt::Key> keys);
     QAction* twin(ViewerCommand command, const char* name, const char* caption);
     QToolButton* makeButton(QWidget* bar, ViewerCommand command, const char* name, const char* icon, int x);
     void fill(QMenu* menu, std::initializer_list<QAction*> items);

@@ -19,6 +19,7 @@ void MainImage::setPicture(const Picture& picture, const QImage& standIn)
     m_picture = picture;
     m_standIn = standIn;
     m_decoded.reset();
+    m_reason.clear();
     adjustToPicture();
     changed();
 }
@@ -28,9 +29,18 @@ void MainImage::clearPicture()
     m_picture = Picture();
     m_standIn = QImage();
     m_decoded.reset();
-    adjustToPicture();
+    m_reason.clear();
+    // Nothing to scroll over: no scroll bars left from the picture before.
+    if (m_autoSize && parentWidget())
+        resize(parentWidget()->size());
     update();
     emit drawingChanged();
+}
+
+void MainImage::showReason(const QString& text)
+{
+    clearPicture();
+    m_reason = text;
 }
 
 void MainImage::dropPixels(const QImage& standIn)
@@ -119,6 +129,12 @@ QRect MainImage::drawRect() const
 void MainImage::paintEvent(QPaintEvent* event)
 {
     const QRect r = drawRect();
+    if (m_picture.isEmpty() && !m_reason.isEmpty()) {
+        QPainter p(this);
+        const QRect shown = visibleRegion().boundingRect().adjusted(8, 8, -8, -8);
+        p.drawText(shown, Qt::AlignCenter | Qt::TextWordWrap, m_reason);
+        return;
+    }
     if (m_picture.isEmpty() || r.width() <= 0 || r.height() <= 0)
         return;
     QPainter p(this);

@@ -16,6 +16,9 @@ public:
     // are offered; the decode itself happens elsewhere, off this thread.
     void setPicture(const Picture& picture, const QImage& standIn = QImage());
     void clearPicture();
+    // No picture, and why: the text shows where the picture would.
+    void showReason(const QString& text);
+    const QString& reason() const { return m_reason; }
     // Forgets the pixels made for the picture (their colours changed) and
     // shows `standIn` until new ones are offered.
     void dropPixels(const QImage& standIn);
@@ -61,4 +64,5 @@ private:
     bool m_stretch = false;
     bool m_proportional = false;
     bool m_center = true;
+    QString m_reason;
 };

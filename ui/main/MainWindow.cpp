@@ -282,18 +282,10 @@ void MainWindow::relayout()
 
     const QStringList failures = loadSlotPictures();
     if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
-        showSlot(1);
+        showSlot(m_session->strip().currentSlot());
     updateNavButtons();
-
-    // A resize comes as a stream of events: each failure is told once, for
-    // as long as it lasts.
-    QStringList news;
-    for (const QString& f : std::as_const(failures))
-        if (!m_layoutFailures.contains(f))
-            news << f;
-    m_layoutFailures = failures;
-    if (!news.isEmpty())
-        throw AppError(news.join(QLatin1Char('\n')));
+    if (!failures.isEmpty())
+        throw AppError(failures.join(QLatin1Char('\n')));
 }
 
 void MainWindow::scrollArea(bool fullScreen)
@@ -427,7 +419,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         auto* w = static_cast<QWidget*>(watched);
         if (w->window() == this) {
             auto* ke = static_cast<QKeyEvent*>(event);
-            bool handled = false;
+            // A key whose command fails is spent too: passed on, the filter
+            // would see it again on the way up and run it twice.
+            bool handled = true;
             runCommand([&] { handled = handleKey(ke->key(), ke->modifiers()); });
             if (handled)
                 return true;

@@ -5,6 +5,7 @@
 // the window shows it and hands it the user's input.
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
+#include "settings/WindowSettings.h"
 #include "viewer/DecodeAhead.h"
 #include "viewer/SlideShow.h"
 #include "viewer/ViewerSession.h"
@@ -60,11 +61,16 @@ public:
     void stepForward();
     void stepBack();
     void selectSlot(int slot);
+    // Makes `entry` (kept within the collection) current and shows it.
+    void goToEntry(int entry);
     void toggleFollowMode();
     void showActualSize();
     void fitCentred();
     void fitTopLeft();
     void stretchToFit();
+    // How an open and a slot click show their picture: 1:1, or fitted
+    // when the settings say so.
+    void showChosenPicture();
     void zoomIn();
     void zoomOut();
     void toggleFullScreen();
@@ -116,6 +122,11 @@ public:
         m_progressFirstMs = firstMs;
         m_progressLaterMs = laterMs;
     }
+
+    // Takes back what the window remembered from the last run (WindowMemory.cpp),
+    // kept within the screen; and what to remember at the end.
+    void restore(const WindowSettings& remembered);
+    WindowSettings remembered() const;
 
     // Colours and the comment font from the settings.
     void setStripColor(const QColor& color);
@@ -207,5 +218,4 @@ private:
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;
     int m_progressLaterMs = 250;
-    QStringList m_layoutFailures; // told already, while they last
 };

@@ -2,9 +2,13 @@
 // keys. The strip model decides each step; the window shows it.
 #include "ui/main/MainWindow.h"
 
+#include "core/Errors.h"
+
 #include "ui/common/CommentsWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
+
+#include <algorithm>
 
 void MainWindow::stepForward()
 {
@@ -21,6 +25,7 @@ void MainWindow::showStep(const StripModel::Step& step)
     const StripModel& strip = m_session->strip();
     if (step.kind == StripModel::Step::None)
         return;
+    QString failure; // told once the step is done
     updateNavButtons();
     if (step.kind == StripModel::Step::Scroll) {
         // Every slot takes its neighbour's picture; one file is read.
@@ -36,25 +41,55 @@ void MainWindow::showStep(const StripModel::Step& step)
             ThumbSlot* s = slot(step.loadSlot);
             const CollectionEntry& e = m_session->entry(step.loadEntry);
             s->setHint(e.Comment);
-            loadSlot(s, e);
+            try {
+                loadSlot(s, e);
+            } catch (const AppError& error) {
+                if (m_session->takeFailureToTell(e.FileName))
+                    failure = error.text();
+            }
         }
     } else {
         placeHighlight();
     }
     if (m_session->followsCursor())
         showSlot(strip.currentSlot());
+    if (!failure.isEmpty())
+        throw AppError(failure);
 }
 
 void MainWindow::selectSlot(int n)
 {
     if (n < 1 || n > slotCount() || m_session->strip().entryInSlot(n) == 0)
         return;
-    showActualSize();
+    showChosenPicture();
     showSlot(n);
     m_session->strip().select(n);
     placeHighlight();
     updateNavButtons();
     updatePositionTexts(m_session->strip().entryInSlot(n));
+}
+
+void MainWindow::goToEntry(int entry)
+{
+    StripModel& strip = m_session->strip();
+    if (!strip.holdsEntries())
+        return;
+    entry = std::clamp(entry, 1, m_session->entryCount());
+    const int from = strip.currentEntry();
+    QStringList failures;
+    if (entry == from + 1 || entry == from - 1) {
+        // One step: the strip moves as Down and Up move it.
+        showStep(entry > from ? strip.next() : strip.previous());
+        if (m_session->followsCursor())
+            return;
+    } else if (strip.goTo(entry)) {
+        failures = loadSlotPictures();
+    }
+    placeHighlight();
+    updateNavButtons();
+    showSlot(strip.currentSlot());
+    if (!failures.isEmpty())
+        throw AppError(failures.join(QLatin1Char('\n')));
 }
 
 void MainWindow::showSlot(int n)
@@ -64,7 +99,7 @@ void MainWindow::showSlot(int n)
     const int entry = m_session->strip().firstIndex() + n;
     ThumbSlot* s = slot(n);
     if (s->picture().isEmpty())
-        m_mainImage->clearPicture();
+        m_mainImage->showReason(s->failure());
     else
         m_mainImage->setPicture(s->picture(), s->standIn());
     m_session->strip().setShownEntry(entry);

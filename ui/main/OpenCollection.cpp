@@ -37,7 +37,6 @@ void MainWindow::openCollectionFile()
     open.setProgressIntervals(m_progressFirstMs, m_progressLaterMs);
     placeHighlight();
     m_upButton->setEnabled(false);
-    m_layoutFailures.clear();
     while (open.step()) {
         if (open.taken() == 1)
             showFirstEntry();
@@ -54,10 +53,10 @@ void MainWindow::openCollectionFile()
 void MainWindow::loadOpeningSlot(int k, const CollectionEntry& e)
 {
     ThumbSlot* s = slot(k);
-    s->setEnabled(false);
     s->setHint(e.Comment);
-    s->loadPicture(e.FileName, m_session->exifOrientation());
+    // A picture that can't be read still has its entry to click.
     s->setEnabled(true);
+    s->loadPicture(e.FileName, m_session->exifOrientation());
 }
 
 void MainWindow::showFirstEntry()
@@ -67,7 +66,9 @@ void MainWindow::showFirstEntry()
     // Not showSlot(): opening leaves the comments window's text alone.
     if (slotCount() >= 1 && !slot(1)->picture().isEmpty())
         m_mainImage->setPicture(slot(1)->picture(), slot(1)->standIn());
-    showActualSize();
+    else if (slotCount() >= 1)
+        m_mainImage->showReason(slot(1)->failure());
+    showChosenPicture();
 }
 
 void MainWindow::showOpenProgress()

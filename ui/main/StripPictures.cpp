@@ -36,13 +36,14 @@ void MainWindow::connectDecoder()
     });
     // A picture another command put into the main image is that command's
     // to report; one from the strip is told here, once.
-    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString&, const QString& text) {
+    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString& path, const QString& text) {
         const Picture& failed = m_mainImage->picture();
         if (failed.sharesDataWith(m_failedPicture))
             return;
         m_failedPicture = failed;
         if (std::any_of(m_slots.cbegin(), m_slots.cend(),
-                        [&](const ThumbSlot* s) { return s->picture().sharesDataWith(failed); }))
+                        [&](const ThumbSlot* s) { return s->picture().sharesDataWith(failed); }) &&
+            m_session->takeFailureToTell(path))
             reportError(text);
     });
 }
@@ -93,8 +94,9 @@ void MainWindow::loadSlot(ThumbSlot* s, const CollectionEntry& e)
 
 QStringList MainWindow::loadSlotPictures()
 {
-    // A picture that can't be read leaves its slot empty; the other slots
-    // and the steps after them still get done.
+    // A picture that can't be read leaves its slot showing why; the other
+    // slots and the steps after them still get done, and it is told as the
+    // session's rule says.
     QStringList failures;
     for (int i = 1; i <= slotCount(); ++i) {
         const int e = m_session->strip().entryInSlot(i);
@@ -106,7 +108,8 @@ QStringList MainWindow::loadSlotPictures()
         try {
             loadSlot(s, m_session->entry(e));
         } catch (const AppError& error) {
-            failures << error.text();
+            if (m_session->takeFailureToTell(m_session->entry(e).FileName))
+                failures << error.text();
         }
     }
     return failures;

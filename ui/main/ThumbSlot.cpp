@@ -1,5 +1,8 @@
 #include "ui/main/ThumbSlot.h"
 
+#include "core/Errors.h"
+
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -17,8 +20,14 @@ void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
         m_picture.withExifOrientation(exif).sharesDataWith(m_picture))
         return;
     clearPicture();
-    setPicture(Picture::loadFromFile(path, exif));
     m_path = path;
+    try {
+        setPicture(Picture::loadFromFile(path, exif));
+    } catch (const AppError& error) {
+        m_failure = error.text();
+        setToolTip(m_failure);
+        throw;
+    }
     m_stamp = stamp;
 }
 
@@ -30,6 +39,8 @@ void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const P
     m_decoded = decoded;
     m_path = path;
     m_stamp = stamp;
+    m_failure.clear();
+    setToolTip(m_hint);
     update();
 }
 
@@ -41,6 +52,8 @@ void ThumbSlot::setPicture(const Picture& picture)
     m_thumb = std::move(thumb);
     m_decoded = std::move(decoded);
     m_stamp = FileStamp();
+    m_failure.clear();
+    setToolTip(m_hint);
     update();
 }
 
@@ -51,6 +64,8 @@ void ThumbSlot::takePicture(const ThumbSlot& other)
     m_decoded = other.m_decoded;
     m_path = other.m_path;
     m_stamp = other.m_stamp;
+    m_failure = other.m_failure;
+    setToolTip(m_failure.isEmpty() ? m_hint : m_failure);
     update();
 }
 
@@ -68,13 +83,15 @@ void ThumbSlot::clearPicture()
     m_thumb = QImage();
     m_decoded = QImage();
     m_stamp = FileStamp();
+    m_failure.clear();
+    setToolTip(m_hint);
     update();
 }
 
 void ThumbSlot::setHint(const QString& hint)
 {
     m_hint = hint;
-    setToolTip(hint);
+    setToolTip(m_failure.isEmpty() ? hint : m_failure);
     setStatusTip(hint);
 }
 
@@ -88,8 +105,36 @@ QRect ThumbSlot::drawRect() const
     return QRect(QPoint(0, 0), fitted);
 }
 
+void ThumbSlot::paintFailure(QPainter& p)
+{
+    // A torn picture: a frame with a hill and a sun, a jagged tear through it.
+    const QRectF frame(Size / 2.0 - 30, 30, 60, 48);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(110, 110, 110), 2));
+    p.setBrush(QColor(235, 235, 235));
+    p.drawRect(frame);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(150, 170, 150));
+    p.drawPolygon(QPolygonF({frame.bottomLeft(), frame.bottomLeft() + QPointF(22, -24),
+                             frame.bottomLeft() + QPointF(40, -8), frame.bottomRight()}));
+    p.setBrush(QColor(230, 190, 80));
+    p.drawEllipse(frame.topRight() + QPointF(-16, 12), 6, 6);
+    p.setPen(QPen(QColor(190, 40, 40), 3));
+    p.drawPolyline(QPolygonF({frame.topLeft() + QPointF(26, -6), frame.topLeft() + QPointF(34, 14),
+                              frame.topLeft() + QPointF(24, 28), frame.topLeft() + QPointF(36, 54)}));
+    p.setPen(palette().color(QPalette::WindowText));
+    const QRect nameRect(4, 88, Size - 8, Size - 92);
+    const QString name = QFileInfo(m_path).fileName();
+    p.drawText(nameRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWrapAnywhere, name);
+}
+
 void ThumbSlot::paintEvent(QPaintEvent*)
 {
+    if (!m_failure.isEmpty()) {
+        QPainter p(this);
+        paintFailure(p);
+        return;
+    }
     if (m_thumb.isNull())
         return;
     QPainter p(this);

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QPainter;
+
 class ThumbSlot : public QWidget {
     Q_OBJECT
 public:
@@ -15,7 +17,8 @@ public:
     ThumbSlot(int number, QWidget* parent);
 
     int number() const { return m_number; }
-    // Reads the picture file; on failure the slot is left empty. A file
+    // Reads the picture file; on failure the slot shows a broken picture,
+    // the file's name and (as its tooltip) why, and the error is thrown. A file
     // unchanged since this slot read it (same size and modification time)
     // is not read again.
     void loadPicture(const QString& path, ExifOrientation exif);
@@ -31,6 +34,8 @@ public:
     // changed).
     void remakeRendition();
     const Picture& picture() const { return m_picture; }
+    // Why the picture could not be read, or nothing.
+    const QString& failure() const { return m_failure; }
     const QImage& rendition() const { return m_thumb; }
     // The scaled decode the rendition was made from (JPEGs): the main image
     // shows it until its own pixels arrive, and uses it when it fits.
@@ -51,6 +56,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void paintFailure(QPainter& p);
+
     int m_number;
     Picture m_picture;
     QImage m_thumb;
@@ -58,4 +65,5 @@ private:
     QString m_path; // the file m_picture was read from, as it was then
     FileStamp m_stamp;
     QString m_hint;
+    QString m_failure;
 };

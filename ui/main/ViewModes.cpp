@@ -17,6 +17,14 @@ void MainWindow::showActualSize()
     m_mainImage->setStretch(false);
 }
 
+void MainWindow::showChosenPicture()
+{
+    if (m_session->fitsPictures())
+        fitCentred();
+    else
+        showActualSize();
+}
+
 void MainWindow::stretchToFit()
 {
     m_mainImage->setAutoSize(false);
@@ -62,7 +70,8 @@ void MainWindow::zoomOut()
     m_mainImage->setProportional(true);
     m_mainImage->setAutoSize(false);
     // A widget can't be smaller than nothing; the picture then just vanishes.
-    m_mainImage->resize(std::max(m_mainImage->width() - m_zoomStep, 0), std::max(m_mainImage->height() - m_zoomStep, 0));
+    m_mainImage->resize(std::max(m_mainImage->width() - m_zoomStep, 0),
+                        std::max(m_mainImage->height() - m_zoomStep, 0));
 }
 
 void MainWindow::toggleFullScreen()
@@ -73,10 +82,12 @@ void MainWindow::toggleFullScreen()
         if (!m_fullScreen) {
             m_normalGeometry = geometry();
             m_fullScreen = true;
+            m_session->setFullScreen(true);
             showFullScreen();
             relayout();
         } else {
             m_fullScreen = false;
+            m_session->setFullScreen(false);
             showNormal();
             if (m_normalGeometry.isValid())
                 setGeometry(m_normalGeometry);

@@ -57,6 +57,14 @@ void MainWindow::run(ViewerCommand command)
         return showHelp();
     case C::About:
         return showAbout();
+    case C::PreviousEntry:
+        return goToEntry(m_session->currentEntry() - 1);
+    case C::NextEntry:
+        return goToEntry(m_session->currentEntry() + 1);
+    case C::FirstEntry:
+        return goToEntry(1);
+    case C::LastEntry:
+        return goToEntry(m_session->entryCount());
     case C::ViewModes:
     case C::ImageMenu:
         return; // menus: their items are the commands

@@ -118,7 +118,7 @@ SettingsDialog::SettingsDialog(SettingsStore& store, const UiProgramTexts& texts
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings..."));
     setModal(false);
-    setFixedSize(386, 318);
+    setFixedSize(386, 340);
     // The design's 8-point dialog font; the desktop's default is too wide
     // for the fixed layout.
     QFont base(QStringLiteral("DejaVu Sans"));
@@ -143,9 +143,9 @@ void SettingsDialog::buildControls()
     buildMainPage();
     buildSlideShowPage();
 
-    auto* line = make<QFrame>(this, "Bevel1", 4, 276, 378, 2);
+    auto* line = make<QFrame>(this, "Bevel1", 4, 298, 378, 2);
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    m_okButton = make<QToolButton>(this, "btnOK", 286, 284, 92, 28);
+    m_okButton = make<QToolButton>(this, "btnOK", 286, 306, 92, 28);
     m_okButton->setAutoRaise(true);
     m_okButton->setText(QStringLiteral("    OK"));
     m_okButton->setIcon(glyph("ok"));
@@ -161,7 +161,7 @@ void SettingsDialog::buildControls()
 void SettingsDialog::buildMainPage()
 {
     // Page "Main".
-    m_mainPage = make<QFrame>(this, "Panel1", 4, 32, 378, 238);
+    m_mainPage = make<QFrame>(this, "Panel1", 4, 32, 378, 260);
     label(m_mainPage, "Label5", QStringLiteral("Language:"), 8, 10, 60);
     m_languageBox = make<QComboBox>(m_mainPage, "ComboLng", 70, 6, 108, 22);
     m_languageBox->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
@@ -194,6 +194,9 @@ void SettingsDialog::buildMainPage()
     m_colorManagedBox = make<QCheckBox>(m_mainPage, "chkColorManaged", 212, 218, 158, 20);
     m_colorManagedBox->setText(QStringLiteral("Show true colours"));
     m_colorManagedBox->setChecked(true);
+    // Today's camera pictures are far larger than the window.
+    m_fitPicturesBox = make<QCheckBox>(m_mainPage, "chkFitPictures", 12, 240, 358, 20);
+    m_fitPicturesBox->setText(QStringLiteral("Show pictures fitted to the window"));
 }
 
 void SettingsDialog::buildCommentsGroup()
@@ -224,7 +227,7 @@ void SettingsDialog::buildCommentsGroup()
 void SettingsDialog::buildSlideShowPage()
 {
     // Page "Slide Show".
-    m_slideShowPage = make<QFrame>(this, "Panel2", 4, 32, 378, 238);
+    m_slideShowPage = make<QFrame>(this, "Panel2", 4, 32, 378, 260);
     m_slideShowPage->hide();
     auto* slideShowGroup = make<QGroupBox>(m_slideShowPage, "GroupBox3", 4, 4, 370, 200);
     label(slideShowGroup, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
@@ -306,6 +309,7 @@ void SettingsDialog::showValues()
     m_fullScreenBox->setChecked(v.fullScreen);
     m_autoOrientBox->setChecked(v.autoOrient);
     m_colorManagedBox->setChecked(v.colorManaged);
+    m_fitPicturesBox->setChecked(v.fitPictures);
     m_soundEdit->setText(v.sound);
     m_soundBox->setChecked(v.soundOn);
     updateSoundControls();
@@ -342,6 +346,8 @@ void SettingsDialog::connectEdits()
             [this](bool on) { edit([on](SettingsValues& v) { v.autoOrient = on; }); });
     connect(m_colorManagedBox, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](SettingsValues& v) { v.colorManaged = on; }); });
+    connect(m_fitPicturesBox, &QCheckBox::toggled, this,
+            [this](bool on) { edit([on](SettingsValues& v) { v.fitPictures = on; }); });
     connect(m_soundBox, &QCheckBox::toggled, this,
             [this](bool on) { edit([on](SettingsValues& v) { v.soundOn = on; }); });
     connect(m_soundEdit, &QLineEdit::textChanged, this,

@@ -77,6 +77,7 @@ private:
     QComboBox* m_mainColorBox = nullptr;
     QCheckBox* m_autoOrientBox = nullptr;
     QCheckBox* m_colorManagedBox = nullptr;
+    QCheckBox* m_fitPicturesBox = nullptr;
     QLineEdit* m_delayEdit = nullptr;
     QCheckBox* m_fullScreenBox = nullptr;
     QCheckBox* m_soundBox = nullptr;

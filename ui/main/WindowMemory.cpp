@@ -1,0 +1,49 @@
+// What the main window remembers between runs: its place and size, follow
+// mode and where in which collection it was.
+#include "ui/main/MainWindow.h"
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+
+void MainWindow::restore(const WindowSettings& remembered)
+{
+    m_session->setFollowsCursor(remembered.followMode);
+    const QRect wanted = remembered.geometry.value_or(geometry());
+    QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The frame is unknown before the window is shown: take the one the
+    // layout rules count with.
+    const int half = FrameWidth / 2;
+    const QMargins frame(half, std::max(NonClientHeight - half - menuBar()->sizeHint().height(), 0), half,
+                         half);
+    // On a small screen (or a large scale factor) even the smallest size
+    // the layout allows may not fit.
+    setMinimumSize(minimumSize().boundedTo(available.marginsRemoved(frame).size()));
+    setGeometry(placeWithin(wanted, frame, available, minimumSize()));
+    if (remembered.maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+WindowSettings MainWindow::remembered() const
+{
+    WindowSettings w;
+    if (m_fullScreen)
+        w.geometry = m_normalGeometry;
+    else
+        w.geometry = isMaximized() ? normalGeometry() : geometry();
+    if (!w.geometry->isValid())
+        w.geometry.reset();
+    w.maximized = !m_fullScreen && isMaximized();
+    w.followMode = m_session->followsCursor();
+    if (m_session->entryCount() > 0) {
+        w.collection = m_session->collectionFileName();
+        const int shown = m_session->strip().shownEntry();
+        w.entry = shown >= 1 ? shown : m_session->currentEntry();
+    }
+    return w;
+}
