@@ -262,7 +262,9 @@ const std::vector<UiTextEntry> UiTexts = {
     {180, "Show pictures fitted to the window", {{"TfrmSettings", "chkFitPictures", UiPart::Caption}}},
     {200, "%1%", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::ZoomText)}}},
     {201, "%1 of %2: %3", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::SlotAccessibleName)}}},
-    {202, "Main image, %1", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MainImageAccessibleName)}}},
+    {202,
+     "Main image, %1",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MainImageAccessibleName)}}},
 };
 
 } // namespace

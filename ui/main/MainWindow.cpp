@@ -185,11 +185,10 @@ void MainWindow::createPictureArea()
     m_imageScroller->setWidget(m_mainImage);
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
     connectDecoder();
-    m_mouse = new ImageMouse(
-        m_imageScroller, m_mainImage,
-        {[this](bool forward) { runCommand([this, forward] { stepShowing(forward); }); },
-         [this] { runCommand([this] { toggleFullScreen(); }); },
-         [this] { return m_fullScreen || m_session->slideShow().isRunning(); }});
+    m_mouse = new ImageMouse(m_imageScroller, m_mainImage,
+                             {[this](bool forward) { runCommand([this, forward] { stepShowing(forward); }); },
+                              [this] { runCommand([this] { toggleFullScreen(); }); },
+                              [this] { return m_fullScreen || m_session->slideShow().isRunning(); }});
     connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::showZoomText);
     connect(&m_session->slideShow(), &SlideShow::runningChanged, m_mouse, &ImageMouse::restartIdle);
 
@@ -323,8 +322,10 @@ QString MainWindow::spokenName(int entry) const
 {
     if (entry < 1 || entry > m_session->entryCount())
         return {};
-    return m_session->texts().SlotAccessibleName.arg(entry).arg(m_session->entryCount()).arg(
-        m_session->entry(entry).Comment);
+    return m_session->texts()
+        .SlotAccessibleName.arg(entry)
+        .arg(m_session->entryCount())
+        .arg(m_session->entry(entry).Comment);
 }
 
 QString MainWindow::positionText(int entry) const
@@ -359,9 +360,8 @@ void MainWindow::stepShowing(bool forward)
 void MainWindow::showZoomText()
 {
     const int percent = int(std::lround(m_mouse->scale() * 100));
-    m_statusPanels[3]->setText(m_mainImage->pictureSize().isEmpty()
-                                   ? QString()
-                                   : m_session->texts().ZoomText.arg(percent));
+    m_statusPanels[3]->setText(
+        m_mainImage->pictureSize().isEmpty() ? QString() : m_session->texts().ZoomText.arg(percent));
 }
 
 void MainWindow::applyWindowTitle()
@@ -435,9 +435,10 @@ void MainWindow::showFocus()
     m_highlight->update();
     // The picture area's border takes the highlight colour while focused.
     QPalette pal = m_imageScroller->palette();
-    pal.setColor(QPalette::WindowText, m_imageScroller->hasFocus()
-                                           ? pal.color(QPalette::Highlight)
-                                           : QApplication::palette(m_imageScroller).color(QPalette::WindowText));
+    pal.setColor(QPalette::WindowText,
+                 m_imageScroller->hasFocus()
+                     ? pal.color(QPalette::Highlight)
+                     : QApplication::palette(m_imageScroller).color(QPalette::WindowText));
     m_imageScroller->setPalette(pal);
 }
 
