@@ -212,7 +212,9 @@ const std::vector<UiTextEntry> UiTexts = {
     {67,
      "Automatically switch to the Full Screen mode when slide show starts",
      {{"TfrmSettings", "chkAuto", UiPart::Caption}}},
-    {68, "Play background sound (WAV):", {{"TfrmSettings", "chkBckgr", UiPart::Caption}}},
+    {68,
+     "Play background sound (WAV):",
+     {{"TfrmSettings", "chkBckgr", UiPart::Caption}, {"TfrmSettings", "wavName", UiPart::Spoken}}},
     {70, "Image:", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::ImagePrefix)}}},
     {71,
      "Collection must contains as minimum one image.",
@@ -265,6 +267,11 @@ const std::vector<UiTextEntry> UiTexts = {
     {202,
      "Main image, %1",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MainImageAccessibleName)}}},
+    {203, "Move the selected picture up", {{"TfrmNewCollection", "BtnUp", UiPart::Hint}}},
+    {204, "Move the selected picture down", {{"TfrmNewCollection", "btnDown", UiPart::Hint}}},
+    {205, "Pictures of the collection", {{"TfrmNewCollection", "ValueListEditor1", UiPart::Spoken}}},
+    {206, "Kinds of effect", {{"TfrmEffects", "ListEffects", UiPart::Spoken}}},
+    {207, "Posterize or solorize level", {{"TfrmEffects", "RizeBar", UiPart::Spoken}}},
 };
 
 } // namespace

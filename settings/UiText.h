@@ -72,6 +72,7 @@ enum class UiPart {
     Tab,         // tab `index`
     Column,      // column title `index`
     Program,     // program-wide text `index` (a ProgramText)
+    Spoken,      // the name a screen reader says, for a control that shows none
 };
 
 struct UiTarget {

@@ -2,6 +2,7 @@
 
 #include "ui/common/Icons.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -15,6 +16,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindows
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setPixmap(QPixmap::fromImage(aboutPicture()));
+    picture->setAccessibleName(QGuiApplication::applicationDisplayName());
     picture->setGeometry(-16, 0, 552, 331);
 
     auto* version = new QLabel(QStringLiteral("Version 1.0"), this);
@@ -28,7 +30,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindows
     ok->setObjectName(QStringLiteral("SpeedButton1"));
     ok->setFlat(true);
     ok->setGeometry(422, 301, 73, 22);
-    ok->setStyleSheet(QStringLiteral("QPushButton { color: white; background: rgba(0,0,0,60); border: 1px solid "
-                                     "rgba(255,255,255,120); } QPushButton:hover { background: rgba(0,0,0,110); }"));
+    ok->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; background: rgba(0,0,0,60); border: 1px solid "
+                       "rgba(255,255,255,120); } QPushButton:hover { background: rgba(0,0,0,110); }"));
     connect(ok, &QPushButton::clicked, this, &QWidget::hide);
 }

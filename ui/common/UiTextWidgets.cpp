@@ -215,6 +215,12 @@ bool WidgetTextSink::setText(const UiTarget& target, const QString& text)
         case UiPart::Column:
             reached |= setColumn(o, target.index, text);
             break;
+        case UiPart::Spoken:
+            if (auto* w = qobject_cast<QWidget*>(o)) {
+                w->setAccessibleName(text);
+                reached = true;
+            }
+            break;
         case UiPart::WindowTitle:
         case UiPart::Program:
             break;
@@ -247,6 +253,10 @@ std::optional<QString> WidgetTextSink::text(const UiTarget& target) const
             break;
         case UiPart::Column:
             t = column(o, target.index);
+            break;
+        case UiPart::Spoken:
+            if (auto* w = qobject_cast<const QWidget*>(o))
+                t = w->accessibleName();
             break;
         case UiPart::WindowTitle:
         case UiPart::Program:

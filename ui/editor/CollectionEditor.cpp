@@ -77,6 +77,7 @@ public:
             return nullptr;
         auto* edit = new QLineEdit(parent);
         edit->setObjectName(QStringLiteral("CommentEdit"));
+        edit->setAccessibleName(index.model()->headerData(1, Qt::Horizontal).toString());
         edit->setFrame(false);
         // "^" ends a field in the collection file: a comment holding one
         // would lose its tail on the next read.

@@ -150,16 +150,19 @@ void EffectsDialog::createTonePages()
     // Brightness & Contrast.
     m_contrastCaption = label(m_tonePage, "Label1", QStringLiteral("Contrast:"), 8, 8);
     m_contrastSlider = slider(m_tonePage, "ContrastBar", 8, 24, 273, 33, -255, 255, 30);
+    m_contrastCaption->setBuddy(m_contrastSlider); // also the name a screen reader says
     m_contrastValue = label(m_tonePage, "lblContrast", QStringLiteral("0"), 240, 8);
     m_contrastZero = zeroMark(m_tonePage, "Shape2", m_contrastSlider);
     m_brightnessCaption = label(m_tonePage, "Label2", QStringLiteral("Brightness:"), 8, 72);
     m_brightnessSlider = slider(m_tonePage, "BrightBar", 8, 88, 273, 33, -255, 255, 30);
+    m_brightnessCaption->setBuddy(m_brightnessSlider);
     m_brightnessValue = label(m_tonePage, "lblBright", QStringLiteral("0"), 240, 72);
     m_brightnessZero = zeroMark(m_tonePage, "Shape4", m_brightnessSlider);
 
     // Saturation.
     m_saturationCaption = label(m_saturationPage, "Label3", QStringLiteral("Saturation:"), 8, 32);
     m_saturationSlider = slider(m_saturationPage, "SaturationBar", 8, 49, 273, 32, -255, 255, 30);
+    m_saturationCaption->setBuddy(m_saturationSlider);
     m_saturationValue = label(m_saturationPage, "lblSaturation", QStringLiteral("0"), 240, 32);
     m_saturationZero = zeroMark(m_saturationPage, "Shape3", m_saturationSlider);
 }
@@ -187,6 +190,7 @@ void EffectsDialog::createEffectsPage()
     m_levelSlider = slider(m_effectTabs, "RizeBar", 8, 48, 265, 41, 0, 255, 15);
     m_noiseCaption = label(m_effectTabs, "Label9", QStringLiteral("Noise:"), 8, 88);
     m_noiseSlider = slider(m_effectTabs, "NoiseBar", 8, 104, 265, 41, 0, 255, 15);
+    m_noiseCaption->setBuddy(m_noiseSlider);
 
     m_neighbourhoodBox = make<QScrollArea>(m_effectTabs, "ScrollBox1", -2, 25, 285, 131);
     m_neighbourhoodBox->setFrameStyle(QFrame::NoFrame);
@@ -233,6 +237,7 @@ void EffectsDialog::createNeighbourhoodRows(QWidget* box)
     for (const Row& r : rows) {
         this->*r.caption = label(box, r.captionName, QString::fromLatin1(r.text), 5, r.y);
         this->*r.bar = slider(box, r.barName, 0, r.y + 16, 249, 33, 0, r.max, r.page);
+        (this->*r.caption)->setBuddy(this->*r.bar);
         this->*r.value = label(box, r.valueName, QStringLiteral("0"), r.valueX, r.y);
     }
 }

@@ -162,14 +162,17 @@ void SettingsDialog::buildMainPage()
 {
     // Page "Main".
     m_mainPage = make<QFrame>(this, "Panel1", 4, 32, 378, 260);
-    label(m_mainPage, "Label5", QStringLiteral("Language:"), 8, 10, 60);
+    QLabel* languageLabel = label(m_mainPage, "Label5", QStringLiteral("Language:"), 8, 10, 60);
     m_languageBox = make<QComboBox>(m_mainPage, "ComboLng", 70, 6, 108, 22);
+    languageLabel->setBuddy(m_languageBox); // also the name a screen reader says
     m_languageBox->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
     connect(m_languageBox, &QComboBox::activated, this, &SettingsDialog::chooseLanguage);
     // The code page of text files written on Windows; empty for the locale's.
-    label(m_mainPage, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
+    QLabel* codePageLabel = label(m_mainPage, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
     m_codePageBox = make<QComboBox>(m_mainPage, "ComboCodePage", 252, 6, 118, 22);
+    codePageLabel->setBuddy(m_codePageBox);
     m_codePageBox->setEditable(true);
+    m_codePageBox->lineEdit()->setAccessibleName(codePageLabel->text());
     for (int page = 1250; page <= 1258; ++page)
         m_codePageBox->addItem(QStringLiteral("windows-%1").arg(page));
     m_codePageBox->lineEdit()->setPlaceholderText(QString::fromLatin1(localeCodePage()));
@@ -178,10 +181,14 @@ void SettingsDialog::buildMainPage()
 
     auto* colorsGroup = make<QGroupBox>(m_mainPage, "GroupBox2", 4, 140, 370, 76);
     colorsGroup->setTitle(QStringLiteral("Colors"));
-    label(colorsGroup, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
+    QLabel* stripColorLabel =
+        label(colorsGroup, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
     m_stripColorBox = make<QComboBox>(colorsGroup, "ColorBoxPrev", 184, 20, 178, 22);
-    label(colorsGroup, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
+    stripColorLabel->setBuddy(m_stripColorBox);
+    QLabel* mainColorLabel =
+        label(colorsGroup, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
     m_mainColorBox = make<QComboBox>(colorsGroup, "ColorBoxMain", 184, 46, 178, 22);
+    mainColorLabel->setBuddy(m_mainColorBox);
     for (QComboBox* box : {m_stripColorBox, m_mainColorBox}) {
         fillColorBox(box);
         selectColor(box, 0xFFFFFF);
@@ -215,8 +222,10 @@ void SettingsDialog::buildCommentsGroup()
     // A long comment wraps in the sample rather than losing both its ends.
     m_fontPreview->setWordWrap(true);
     m_fontPreview->setText(FontPreview);
-    label(commentsGroup, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
+    QLabel* transparencyLabel =
+        label(commentsGroup, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
     m_transparencySlider = make<QSlider>(commentsGroup, "TranspBar", 8, 78, 354, 26);
+    transparencyLabel->setBuddy(m_transparencySlider);
     m_transparencySlider->setOrientation(Qt::Horizontal);
     m_transparencySlider->setRange(0, 255);
     m_transparencySlider->setTickInterval(20);
@@ -230,8 +239,10 @@ void SettingsDialog::buildSlideShowPage()
     m_slideShowPage = make<QFrame>(this, "Panel2", 4, 32, 378, 260);
     m_slideShowPage->hide();
     auto* slideShowGroup = make<QGroupBox>(m_slideShowPage, "GroupBox3", 4, 4, 370, 200);
-    label(slideShowGroup, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
+    QLabel* delayLabel =
+        label(slideShowGroup, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
     m_delayEdit = make<QLineEdit>(slideShowGroup, "edDelay", 184, 16, 40, 22);
+    delayLabel->setBuddy(m_delayEdit);
     // Two characters for what is typed or pasted; a longer value loaded
     // from the file stays whole (a length limit would cut it).
     m_delayEdit->setValidator(
