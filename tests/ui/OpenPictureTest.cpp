@@ -8,10 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMimeData>
-#include <QUrl>
-
-#include <optional>
 
 namespace {
 
@@ -42,26 +38,10 @@ protected:
             names << QFileInfo(e.FileName).fileName();
         return names;
     }
-    // Drops on the main image area, as a file manager would. Answers the
-    // action taken, none when refused.
+    // On the main image area: the window takes what its parts don't.
     static std::optional<Qt::DropAction> drop(const QStringList& paths)
     {
-        QMimeData mime;
-        QList<QUrl> urls;
-        for (const QString& p : paths)
-            urls << QUrl::fromLocalFile(p);
-        mime.setUrls(urls);
-        QWidget* target = mainWindow()->imageArea()->viewport();
-        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-        QDragEnterEvent enter(QPoint(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
-        enter.setDropAction(Qt::MoveAction);
-        QApplication::sendEvent(target, &enter);
-        if (!enter.isAccepted())
-            return std::nullopt;
-        QDropEvent dropped(QPointF(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
-        dropped.setDropAction(Qt::MoveAction);
-        QApplication::sendEvent(target, &dropped);
-        return dropped.isAccepted() ? std::optional(dropped.dropAction()) : std::nullopt;
+        return dropFiles(mainWindow()->imageArea()->viewport(), paths);
     }
     const QStringList natural{"shot 1.bmp", "shot 2.jpg", "shot 10.jpg"};
 };
