@@ -14,6 +14,7 @@
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/settings/SettingsDialog.h"
+#include "viewer/FolderPictures.h"
 #include "viewer/ViewerSession.h"
 
 #include <QEvent>
@@ -65,9 +66,13 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
     main->setPeers({m_effects, m_editor.get(), nullptr, nullptr, nullptr, m_help.get()});
     const WindowSettings& remembered = m_settings->window();
     main->restore(remembered);
-    if (!commandLine.isEmpty() && !commandLine.first().isEmpty()) {
-        // A path with blanks arrives split by the shell: join it again.
-        m_session->setCollectionFileName(commandLine.join(QLatin1Char(' ')));
+    // A path with blanks arrives split by the shell: join it again.
+    const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
+    if (!named.isEmpty() && isPictureFile(named)) {
+        // A picture by itself ("Open With"): its folder, unsaved, at it.
+        runCommand([main, named] { main->openPicture(named); });
+    } else if (!named.isEmpty()) {
+        m_session->setCollectionFileName(named);
         runCommand([this] { m_session->requestReopen(); });
     } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
         // None named: back where the last run ended.

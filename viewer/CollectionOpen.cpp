@@ -31,6 +31,14 @@ CollectionOpen::CollectionOpen(ViewerSession& session, const QString& path, int 
     m_sinceProgress.start();
 }
 
+CollectionOpen::CollectionOpen(ViewerSession& session, const QList<CollectionEntry>& entries, int slotCount,
+                               LoadSlot loadSlot)
+    : m_session(session), m_slotCount(slotCount), m_loadSlot(std::move(loadSlot)), m_entries(entries)
+{
+    session.beginOpen(QString());
+    m_sinceProgress.start();
+}
+
 bool CollectionOpen::step()
 {
     if (m_next >= m_entries.size())

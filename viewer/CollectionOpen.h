@@ -26,6 +26,10 @@ public:
     // AppError when it cannot, with nothing else changed), then begins the
     // open in `session` and reads the file's entries.
     CollectionOpen(ViewerSession& session, const QString& path, int slotCount, LoadSlot loadSlot);
+    // Opens `entries` as a collection with no file yet: the session's
+    // collection file name stays empty until the editor saves it.
+    CollectionOpen(ViewerSession& session, const QList<CollectionEntry>& entries, int slotCount,
+                   LoadSlot loadSlot);
 
     // Takes the next entry; false once every entry is done. A picture that
     // cannot be read is taken like any other, so every entry stays

@@ -39,6 +39,9 @@ public:
     // file may list more (an unreadable picture in the strip ends the walk
     // there), and the collection editor gets every entry listed.
     const QString& collectionFileName() const { return m_fileName; }
+    // Pictures are open that no file lists yet (a picture opened by
+    // itself): saving them asks for a name.
+    bool collectionUnsaved() const { return m_fileName.isEmpty() && !m_listed.isEmpty(); }
     int entryCount() const { return m_strip.entryCount(); }
     const CollectionEntry& entry(int e) const { return m_listed.at(e - 1); }
     QList<CollectionEntry> entries() const { return m_listed.mid(0, entryCount()); }

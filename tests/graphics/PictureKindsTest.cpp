@@ -3,6 +3,7 @@
 #include "graphics/DisplayColors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "graphics/PictureFormat.h"
 #include "graphics/PngChunks.h"
 #include "graphics/PngReduced.h"
 
@@ -12,9 +13,12 @@
 #include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
+#include <QFile>
+#include <QMimeDatabase>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -374,6 +378,35 @@ TEST(PhoneSample, IsDisplayP3AndUpright)
     const Picture p = Picture::loadFromFile(corpusPath("camera/IMG_5195.HEIC"));
     EXPECT_EQ(p.size(), QSize(2566, 3313));
     EXPECT_EQ(p.colorSpace().primaries(), QColorSpace::Primaries::DciP3D65);
+}
+
+} // namespace
+
+namespace {
+
+// The desktop may offer the program for every kind it reads ("Open With"),
+// so the desktop entry lists each kind's type besides the collection's.
+TEST(DesktopEntry, ListsTheTypeOfEveryKindReadAndOfCollections)
+{
+    QFile file(QStringLiteral(PV_SOURCE_DIR "/resources/desktop/org.pictavo.Pictavo.desktop"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList listed;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("MimeType="))
+            listed = QString::fromUtf8(line.mid(9)).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    }
+    EXPECT_TRUE(listed.contains(QStringLiteral("application/x-pictavo-collection")));
+    const QMimeDatabase types;
+    for (const PictureKind& kind : pictureKinds()) {
+        for (const QString& suffix : kind.suffixes) {
+            const QMimeType type =
+                types.mimeTypeForFile(QStringLiteral("x.") + suffix, QMimeDatabase::MatchExtension);
+            const QStringList names = QStringList{type.name()} + type.aliases();
+            EXPECT_TRUE(
+                std::any_of(names.begin(), names.end(), [&](const QString& n) { return listed.contains(n); }))
+                << suffix.toStdString() << " is " << type.name().toStdString();
+        }
+    }
 }
 
 } // namespace

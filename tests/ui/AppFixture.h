@@ -13,11 +13,15 @@
 #include "viewer/ViewerSession.h"
 
 #include <QAction>
+#include <QMimeData>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 // The program the running test started: the session and the windows
 // sharing it.
@@ -49,6 +53,27 @@ inline SettingsDialog* settingsDialog()
 inline CommentsWindow* commentsWindow()
 {
     return &g_program->commentsWindow();
+}
+
+// Drops local files on `target` as a file manager would, offering a copy
+// or a move. Answers the action taken, none when refused.
+inline std::optional<Qt::DropAction> dropFiles(QWidget* target, const QStringList& paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return std::nullopt;
+    QDropEvent dropped(QPointF(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
+    dropped.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted() ? std::optional(dropped.dropAction()) : std::nullopt;
 }
 
 class AppFixture : public ::testing::Test {

@@ -396,25 +396,7 @@ TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
 class EditorDrop : public Editor {
 protected:
     // Answers whether the list took the drop, and with which action.
-    std::optional<Qt::DropAction> drop(const QStringList& paths)
-    {
-        QMimeData mime;
-        QList<QUrl> urls;
-        for (const QString& p : paths)
-            urls << QUrl::fromLocalFile(p);
-        mime.setUrls(urls);
-        QWidget* target = ed()->grid()->viewport();
-        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-        QDragEnterEvent enter(QPoint(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
-        enter.setDropAction(Qt::MoveAction);
-        QApplication::sendEvent(target, &enter);
-        QDropEvent dropped(QPointF(10, 10), offered, &mime, Qt::LeftButton, Qt::NoModifier);
-        dropped.setDropAction(Qt::MoveAction);
-        if (enter.isAccepted())
-            QApplication::sendEvent(target, &dropped);
-        return enter.isAccepted() && dropped.isAccepted() ? std::optional(dropped.dropAction())
-                                                          : std::nullopt;
-    }
+    std::optional<Qt::DropAction> drop(const QStringList& paths) { return dropFiles(ed()->grid()->viewport(), paths); }
 };
 
 TEST_F(EditorDrop, PicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietly)

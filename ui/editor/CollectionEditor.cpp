@@ -2,12 +2,11 @@
 
 #include "collection/CollectionListModel.h"
 #include "core/Errors.h"
-#include "core/RegularFile.h"
 #include "graphics/Picture.h"
-#include "graphics/PictureFormat.h"
 #include "ui/common/Dialogs.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
+#include "viewer/FolderPictures.h"
 #include "viewer/ViewerSession.h"
 
 #include <QApplication>
@@ -140,7 +139,7 @@ QStringList droppedPictures(const QMimeData* mime)
     if (!mime || !mime->hasUrls())
         return paths;
     for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile() && CollectionEditor::isPictureFile(url.toLocalFile()))
+        if (url.isLocalFile() && isPictureFile(url.toLocalFile()))
             paths << url.toLocalFile();
     }
     return paths;
@@ -203,6 +202,10 @@ void CollectionEditor::startNewCollection()
 void CollectionEditor::startEditing()
 {
     setWindowTitle(m_session->texts().AddDeleteCaption);
+    const bool unsaved = m_session->collectionUnsaved();
+    // With no file to read the list again from, it starts over from the session.
+    if (unsaved)
+        m_model->clear();
     for (const CollectionEntry& e : m_session->entries())
         m_model->appendDeferred(e);
     m_model->flush();
@@ -214,7 +217,8 @@ void CollectionEditor::startEditing()
         enableDelete(true);
         previewRow(0);
         // Read again from its file: the list refills, the strip starts over.
-        m_session->requestReopen();
+        if (!unsaved)
+            m_session->requestReopen();
     }
 }
 
@@ -448,28 +452,15 @@ void CollectionEditor::enableDelete(bool on)
 
 // ---------------------------------------------------------------- commands
 
-bool CollectionEditor::isPictureFile(const QString& path)
-{
-    // A path holding the field separator cannot be listed in a collection.
-    if (path.contains(QLatin1Char('^')) || !QFileInfo(path).isFile())
-        return false;
-    if (hasPictureSuffix(path))
-        return true;
-    // A picture without a known name: its first bytes tell.
-    try {
-        return pictureFormatOf(RegularFile(path).readHead(PictureFormatHeadBytes)) != PictureFormat::Unknown;
-    } catch (const AppError&) {
-        return false;
-    }
-}
-
 void CollectionEditor::saveCollection()
 {
     if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
         dialogs().information(this, m_session->texts().MinOneImageMessage);
         return;
     }
-    if (m_session->editorMode() == ViewerSession::EditorMode::NewCollection) {
+    // Pictures opened by themselves have no file yet: they are saved as new.
+    if (m_session->editorMode() == ViewerSession::EditorMode::NewCollection ||
+        m_session->collectionUnsaved()) {
         QString path = dialogs().saveFile(this, CollectionFilter, QString());
         if (!path.isEmpty()) {
             if (QFileInfo(path).suffix().isEmpty())

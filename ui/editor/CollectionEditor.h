@@ -59,7 +59,6 @@ public:
     // Adds picture files as Add does (after its dialog); other files are
     // skipped. Answers how many were added.
     int addPictureFiles(const QStringList& paths);
-    static bool isPictureFile(const QString& path);
 
     // The selected row (0-based), -1 with an empty list.
     int selectedRow() const;

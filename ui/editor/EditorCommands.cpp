@@ -5,6 +5,7 @@
 #include "core/Errors.h"
 #include "graphics/PictureFormat.h"
 #include "ui/common/Dialogs.h"
+#include "viewer/FolderPictures.h"
 #include "viewer/ViewerSession.h"
 
 #include <QFileInfo>

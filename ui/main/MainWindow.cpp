@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -138,6 +139,7 @@ void MainWindow::buildContents()
     relayout();
 
     qApp->installEventFilter(this);
+    setAcceptDrops(true);
 }
 
 void MainWindow::createNavButtons()
@@ -280,7 +282,7 @@ void MainWindow::relayout()
     placeHighlight();
 
     const QStringList failures = loadSlotPictures();
-    if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
+    if (m_session->entryCount() > 0)
         showSlot(m_session->strip().currentSlot());
     updateNavButtons();
     if (!failures.isEmpty())
@@ -367,9 +369,10 @@ void MainWindow::showZoomText()
 void MainWindow::applyWindowTitle()
 {
     const ProgramTexts& t = m_session->texts();
-    setWindowTitle(m_session->collectionFileName().isEmpty()
-                       ? t.TitleText
-                       : m_session->collectionFileName() + QStringLiteral(" - ") + t.TitleText);
+    // Pictures no file lists yet are named by their folder.
+    const QString name = m_session->collectionUnsaved() ? QFileInfo(m_session->entry(1).FileName).absolutePath()
+                                                        : m_session->collectionFileName();
+    setWindowTitle(name.isEmpty() ? t.TitleText : name + QStringLiteral(" - ") + t.TitleText);
 }
 
 // ---------------------------------------------------------------- colours and fonts

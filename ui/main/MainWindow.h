@@ -14,10 +14,13 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <exception>
+
 class QFrame;
 class QScrollArea;
 class QToolButton;
 class AboutBox;
+class CollectionOpen;
 class CollectionEditor;
 class CommentsWindow;
 class EffectsDialog;
@@ -55,6 +58,9 @@ public:
     // Commands.
     void run(ViewerCommand command);
     void openCollectionFile();
+    // A picture opened by itself: the pictures of its folder, as a
+    // collection not yet saved, at that picture.
+    void openPicture(const QString& path);
     void newCollection();
     void editCollection();
     // Next and Previous: the Down and Up keys and the strip's buttons.
@@ -137,6 +143,10 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Drops (MainDrops.cpp): a collection opens; pictures open as the
+    // first of them would, or join the collection editor's list when it is open.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // SlideShowView: what the slide show does on screen.
@@ -162,6 +172,8 @@ private:
     // The open, driven step by step (OpenCollection.cpp).
     QString chooseCollectionPath();
     void loadOpeningSlot(int slot, const CollectionEntry& e);
+    // Runs an open to its end; answers the failure to tell, if any.
+    std::exception_ptr runOpen(CollectionOpen& open);
     void showFirstEntry();
     void showOpenProgress();
     void finishShowingCollection();

@@ -144,7 +144,7 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (!m_session->collectionFileName().isEmpty() && m_session->entryCount() > 0)
+        if (m_session->entryCount() > 0)
             showSlot(m_session->strip().currentSlot());
         return true;
     default:

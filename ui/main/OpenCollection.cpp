@@ -7,6 +7,7 @@
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 #include "viewer/CollectionOpen.h"
+#include "viewer/FolderPictures.h"
 
 #include <QToolButton>
 
@@ -34,6 +35,26 @@ void MainWindow::openCollectionFile()
         return;
     CollectionOpen open(*m_session, path, slotCount(),
                         [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
+    if (const std::exception_ptr failure = runOpen(open))
+        std::rethrow_exception(failure);
+}
+
+void MainWindow::openPicture(const QString& path)
+{
+    const FolderPictures folder = folderPictures(path);
+    if (folder.current == 0)
+        return;
+    CollectionOpen open(*m_session, folder.entries, slotCount(),
+                        [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
+    const std::exception_ptr failure = runOpen(open);
+    // At the picture asked for, even when another of the folder can't be read.
+    goToEntry(folder.current);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+std::exception_ptr MainWindow::runOpen(CollectionOpen& open)
+{
     open.setProgressIntervals(m_progressFirstMs, m_progressLaterMs);
     placeHighlight();
     m_upButton->setEnabled(false);
@@ -46,8 +67,7 @@ void MainWindow::openCollectionFile()
     const std::exception_ptr failure = open.finish();
     finishShowingCollection();
     showOpenProgress();
-    if (failure)
-        std::rethrow_exception(failure);
+    return failure;
 }
 
 void MainWindow::loadOpeningSlot(int k, const CollectionEntry& e)
@@ -108,6 +128,6 @@ void MainWindow::newCollection()
 
 void MainWindow::editCollection()
 {
-    if (m_peers.editor && !m_session->collectionFileName().isEmpty())
+    if (m_peers.editor && (!m_session->collectionFileName().isEmpty() || m_session->collectionUnsaved()))
         m_peers.editor->startEditing();
 }

@@ -1,0 +1,112 @@
+// A picture opened by itself, from the command line or dropped on the main
+// window, and collections dropped there.
+#include "tests/ui/AppFixture.h"
+
+#include "collection/CollectionListModel.h"
+#include "tests/support/FileBytes.h"
+#include "ui/editor/CollectionEditor.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+class OpenPicture : public AppFixture {
+protected:
+    // A folder of three pictures (made out of order) and a text file.
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("my pics")));
+        for (const char* name : {"shot 10.jpg", "shot 2.jpg", "shot 1.bmp"})
+            pic(QString::fromLatin1(name));
+        QFile text(pic(QStringLiteral("notes.txt")));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("not a picture");
+    }
+    QString pic(const QString& name)
+    {
+        const QString path = dir.filePath(QStringLiteral("my pics/") + name);
+        if (name.endsWith(QLatin1String(".bmp")))
+            return testpics::writeBmp(path, 64, 48, 1);
+        return name.endsWith(QLatin1String(".jpg")) ? testpics::writeJpeg(path, 64, 48, 2) : path;
+    }
+    static QStringList listedNames()
+    {
+        QStringList names;
+        for (const CollectionEntry& e : session().listedEntries())
+            names << QFileInfo(e.FileName).fileName();
+        return names;
+    }
+    // On the main image area: the window takes what its parts don't.
+    static std::optional<Qt::DropAction> drop(const QStringList& paths)
+    {
+        return dropFiles(mainWindow()->imageArea()->viewport(), paths);
+    }
+    const QStringList natural{"shot 1.bmp", "shot 2.jpg", "shot 10.jpg"};
+};
+
+TEST_F(OpenPicture, CommandLinePictureOpensItsFolderUnsavedAtItAndOkSavesItAsNew)
+{
+    end();
+    // The shell splits the blank in the folder's name.
+    const QStringList commandLine =
+        dir.filePath(QStringLiteral("my pics/shot 2.jpg")).split(QLatin1Char(' '));
+    g_program = new Program(iniPath(), commandLine);
+    mainWindow()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow()));
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+    EXPECT_TRUE(session().collectionFileName().isEmpty());
+    EXPECT_EQ(listedNames(), natural);
+    EXPECT_TRUE(shows(2));
+    EXPECT_EQ(mainWindow()->windowTitle(), dir.filePath(QStringLiteral("my pics")) + " - Pictavo 2006");
+    ASSERT_TRUE(enabled("mnuAdd"));
+
+    // Add / Delete lists them; its OK asks for a name, as for a new collection.
+    mainWindow()->editCollection();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(collectionEditor()));
+    EXPECT_EQ(collectionEditor()->list()->entries(), session().listedEntries());
+    fake.saveAnswers << dir.filePath(QStringLiteral("trip"));
+    QTest::mouseClick(collectionEditor()->findChild<QToolButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+    const QString saved = dir.filePath(QStringLiteral("trip.pvx"));
+    EXPECT_EQ(session().collectionFileName(), saved);
+    QByteArray bytes;
+    for (const QString& name : natural)
+        bytes += dir.filePath(QStringLiteral("my pics/") + name).toUtf8() + "^^\r\n";
+    EXPECT_EQ(fileBytes(saved), bytes);
+    EXPECT_EQ(session().entryCount(), 3);
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+}
+
+TEST_F(OpenPicture, DropsOpenACollectionOrPicturesAsTheFirstOrAddThemToTheOpenEditor)
+{
+    EXPECT_FALSE(drop({pic(QStringLiteral("notes.txt"))}));
+    EXPECT_EQ(session().entryCount(), 0);
+
+    const QString collection = collectionOf(4);
+    EXPECT_EQ(drop({collection}), Qt::CopyAction);
+    EXPECT_EQ(session().collectionFileName(), collection);
+    EXPECT_TRUE(shows(1));
+
+    // The first picture dropped says where: its folder, at it.
+    EXPECT_EQ(drop({pic(QStringLiteral("notes.txt")), pic(QStringLiteral("shot 10.jpg")),
+                    pic(QStringLiteral("shot 1.bmp"))}),
+              Qt::CopyAction);
+    EXPECT_TRUE(session().collectionFileName().isEmpty());
+    EXPECT_EQ(listedNames(), natural);
+    EXPECT_TRUE(shows(3));
+
+    // While the editor is open, pictures join its list and nothing opens.
+    mainWindow()->newCollection();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(collectionEditor()));
+    EXPECT_EQ(drop({pic(QStringLiteral("shot 2.jpg")), pic(QStringLiteral("shot 1.bmp"))}), Qt::CopyAction);
+    QStringList added;
+    for (const CollectionEntry& e : collectionEditor()->list()->entries())
+        added << QFileInfo(e.FileName).fileName();
+    EXPECT_EQ(added, (QStringList{"shot 2.jpg", "shot 1.bmp"}));
+    EXPECT_EQ(listedNames(), natural);
+    EXPECT_TRUE(shows(3));
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+}
+
+} // namespace

@@ -1,0 +1,66 @@
+// A picture opened by itself: which files of its folder are listed, and
+// in which order.
+#include "viewer/FolderPictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FolderPicturesTest : public ::testing::Test {
+protected:
+    QString make(const QString& name, const QByteArray& bytes = "x")
+    {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    QStringList listed(const FolderPictures& found) const
+    {
+        QStringList names;
+        for (const CollectionEntry& e : found.entries) {
+            EXPECT_EQ(QFileInfo(e.FileName).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
+            EXPECT_TRUE(e.Comment.isEmpty());
+            names << QFileInfo(e.FileName).fileName();
+        }
+        return names;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(FolderPicturesTest, PicturesComeInNaturalNameOrderWhateverTheirCase)
+{
+    // Made out of order, so the folder's own order proves nothing.
+    const QStringList natural{"a.jpg",      "B.bmp",      "c.png",       "img2.jpg",     "img10.jpg",
+                              "IMG11.jpeg", "img100.jpg", "photo 9.gif", "photo 10.gif", "photo 11.tif"};
+    for (qsizetype i = natural.size(); i-- > 0;)
+        make(natural.at(i));
+    for (qsizetype i = 0; i < natural.size(); ++i) {
+        const FolderPictures found = folderPictures(dir.filePath(natural.at(i)));
+        EXPECT_EQ(listed(found), natural);
+        EXPECT_EQ(found.current, i + 1) << natural.at(i).toStdString();
+    }
+}
+
+TEST_F(FolderPicturesTest, OnlyPicturesAreListedAPictureWithoutAKnownNameByItsContent)
+{
+    const QString picture = make(QStringLiteral("b.jpg"));
+    make(QStringLiteral("a.txt"), "just text");
+    make(QStringLiteral("c.pvx"), "b.jpg^comment^\r\n");
+    make(QStringLiteral("d^e.jpg")); // a collection cannot list it
+    make(QStringLiteral("download"), QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"));
+    make(QStringLiteral("readme"), "no picture at all");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
+    const FolderPictures found = folderPictures(picture);
+    EXPECT_EQ(listed(found), (QStringList{"b.jpg", "download"}));
+    EXPECT_EQ(found.current, 1);
+    EXPECT_TRUE(isPictureFile(dir.filePath(QStringLiteral("download"))));
+    EXPECT_FALSE(isPictureFile(dir.filePath(QStringLiteral("folder.jpg"))));
+    // A name the folder doesn't hold: the others, but no place among them.
+    EXPECT_EQ(folderPictures(dir.filePath(QStringLiteral("gone.jpg"))).current, 0);
+}
+
+} // namespace

@@ -1,0 +1,19 @@
+#pragma once
+// A picture opened by itself: the pictures of its folder become a
+// collection with no file yet, in the order a person numbers files.
+#include "collection/CollectionFile.h"
+
+#include <QList>
+#include <QString>
+
+// Whether `path` is a regular file holding a kind of picture the program
+// reads (by its name, else by its first bytes) that a collection can list.
+bool isPictureFile(const QString& path);
+
+struct FolderPictures {
+    QList<CollectionEntry> entries; // absolute names, no comments
+    int current = 0;                // the entry of the picture asked for; 0 when none
+};
+// Every picture in the folder of `picture`, in natural name order
+// ("img2.jpg" before "img10.jpg").
+FolderPictures folderPictures(const QString& picture);
