@@ -38,6 +38,9 @@ void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSetting
 // a time: each band gives the rows RenderTone gives. Row i of a band starts
 // at `in + i * inStride` (likewise noise, which may be null, and out);
 // strides may be negative, for bottom-up rows.
+// RenderTone with `picture` as both source and destination.
+void RenderToneInPlace(Bitmap24& picture, const Bitmap24* noise, const ToneSettings& settings);
+
 class ToneBands {
 public:
     explicit ToneBands(const ToneSettings& settings);
@@ -45,6 +48,8 @@ public:
     void render(const std::uint8_t* in, std::ptrdiff_t inStride, const std::uint8_t* noise,
                 std::ptrdiff_t noiseStride, std::uint8_t* out, std::ptrdiff_t outStride, int width,
                 int rows) const;
+    // Whether pixels come out as they went in when there is no noise.
+    bool passesUnchanged() const noexcept;
 
 private:
     struct State;
