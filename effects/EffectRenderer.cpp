@@ -246,13 +246,7 @@ Bitmap24 EffectRenderer::renderDetached(Bitmap24 picture)
         TileLayout tiles;
         if (!limitNeighbourhood(p, picture.width(), picture.height(), tiles))
             break;
-        if (p == EffectProperty::PicTile) {
-            // Tiles are resampled from the untouched picture.
-            const Bitmap24 original = picture;
-            applyNeighbourhood(p, tiles, original, picture);
-        } else {
-            applyNeighbourhood(p, tiles, picture, picture);
-        }
+        applyNeighbourhood(p, tiles, picture, picture);
         break;
     }
     throwIfStopped();

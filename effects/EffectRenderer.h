@@ -132,7 +132,7 @@ public:
     void resetEffects();
     // Renders `picture` with the current values in its own memory and hands
     // it back: a one-off rendering that keeps no original and no cache, so
-    // a big picture costs one frame (two for tiles, plus a noise pattern).
+    // a big picture costs one frame (two with a noise pattern).
     // The engine is left without a picture; the values get their limits as
     // a rendering of the picture gives them.
     Bitmap24 renderDetached(Bitmap24 picture);
@@ -152,7 +152,7 @@ private:
     // value; false when that turns it off.
     bool limitNeighbourhood(EffectProperty p, int width, int height, TileLayout& tiles);
     // The property's effect on `target`, which starts as a copy of `original`
-    // (it may be `original` itself, except for tiles).
+    // or is `original` itself.
     void applyNeighbourhood(EffectProperty p, const TileLayout& tiles, const Bitmap24& original,
                             Bitmap24& target) const;
     // Builds effectSource for the active neighbourhood property, applying its
