@@ -34,13 +34,13 @@ int GrayscaleValue(int r, int g, int b) noexcept;
 // `noise` may be null; otherwise it is the noise sample bitmap of the same size.
 void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& settings, Bitmap24& dest);
 
+// RenderTone with `picture` as both source and destination.
+void RenderToneInPlace(Bitmap24& picture, const Bitmap24* noise, const ToneSettings& settings);
+
 // The same chain made ready once for a picture that comes a band of rows at
 // a time: each band gives the rows RenderTone gives. Row i of a band starts
 // at `in + i * inStride` (likewise noise, which may be null, and out);
 // strides may be negative, for bottom-up rows.
-// RenderTone with `picture` as both source and destination.
-void RenderToneInPlace(Bitmap24& picture, const Bitmap24* noise, const ToneSettings& settings);
-
 class ToneBands {
 public:
     explicit ToneBands(const ToneSettings& settings);
