@@ -140,18 +140,23 @@ void EffectRenderer::setNoise(EffectProperty p, int stored)
     render();
 }
 
-void EffectRenderer::refillNoise()
+std::optional<Bitmap24> EffectRenderer::noiseFor(int width, int height) const
 {
     const int colour = PicColorNoise();
     const int mono = PicMonoNoise();
     if (colour < 1 && mono < 1)
-        return;
-    Bitmap24 noise(m_original.width(), m_original.height());
+        return std::nullopt;
+    Bitmap24 noise = Bitmap24::forOverwrite(width, height);
     if (colour >= 1)
         FillColorNoise(noise, colour);
     else
         FillMonoNoise(noise, mono);
-    m_noise = std::move(noise);
+    return noise;
+}
+
+void EffectRenderer::refillNoise()
+{
+    m_noise = noiseFor(m_original.width(), m_original.height());
 }
 
 void EffectRenderer::setNeighbourhood(EffectProperty p, int stored)
@@ -166,58 +171,88 @@ void EffectRenderer::setNeighbourhood(EffectProperty p, int stored)
     render();
 }
 
-bool EffectRenderer::rebuildEffectSource(EffectProperty p)
+bool EffectRenderer::limitNeighbourhood(EffectProperty p, int w, int h, TileLayout& tiles)
 {
     int& value = m_values[std::size_t(p)];
-    const int w = m_original.width();
-    const int h = m_original.height();
-    TileLayout tiles;
     if (p == EffectProperty::PicMosaic)
         value = std::min(value, std::max(w, h));
     if (p == EffectProperty::PicTile) {
         tiles = TileLayoutFor(value, w, h);
         value = tiles.count;
     }
-    if (value <= 0) {
-        m_effectSource.reset();
-        return false;
-    }
+    return value > 0;
+}
 
-    // Built aside and swapped in, so a failure leaves no half-made cache.
-    Bitmap24 source = m_original;
+void EffectRenderer::applyNeighbourhood(EffectProperty p, const TileLayout& tiles, const Bitmap24& original,
+                                        Bitmap24& target) const
+{
+    const int value = property(p);
     switch (p) {
     case EffectProperty::PicEmboss:
-        EmbossBitmap(source);
+        EmbossBitmap(target);
         break;
     case EffectProperty::PicMosaic:
-        MosaicBitmap(source, value);
+        MosaicBitmap(target, value);
         break;
     case EffectProperty::PicSplitBlur:
-        SplitBlurBitmap(source, value);
+        SplitBlurBitmap(target, value);
         break;
     case EffectProperty::PicGaussianBlur:
         for (int pass = 0; pass <= value; ++pass) {
             throwIfStopped();
-            SplitBlurBitmap(source, 3);
+            SplitBlurBitmap(target, 3);
         }
         break;
     case EffectProperty::PicAntiAlias:
         for (int pass = 0; pass < value; ++pass) {
             throwIfStopped();
-            AntiAliasBitmap(source, 0, 0, w, h);
+            AntiAliasBitmap(target, 0, 0, target.width(), target.height());
         }
         break;
     case EffectProperty::PicTrace:
-        TraceBitmap(source, value);
+        TraceBitmap(target, value);
         break;
     case EffectProperty::PicTile:
-        BuildTiles(m_original, tiles, source);
+        BuildTiles(original, tiles, target);
         break;
     default:
+        break;
+    }
+}
+
+bool EffectRenderer::rebuildEffectSource(EffectProperty p)
+{
+    TileLayout tiles;
+    if (!limitNeighbourhood(p, m_original.width(), m_original.height(), tiles)) {
+        m_effectSource.reset();
         return false;
     }
+    // Built aside and swapped in, so a failure leaves no half-made cache.
+    Bitmap24 source = m_original;
+    applyNeighbourhood(p, tiles, m_original, source);
     m_effectSource = std::move(source);
     return true;
+}
+
+Bitmap24 EffectRenderer::renderDetached(Bitmap24 picture)
+{
+    clearPictureOriginal();
+    if (picture.isEmpty())
+        return picture;
+    std::optional<Bitmap24> noise = noiseFor(picture.width(), picture.height());
+    for (EffectProperty p : kNeighbourhood) {
+        if (property(p) <= 0)
+            continue;
+        TileLayout tiles;
+        if (!limitNeighbourhood(p, picture.width(), picture.height(), tiles))
+            break;
+        applyNeighbourhood(p, tiles, picture, picture);
+        break;
+    }
+    throwIfStopped();
+    RenderToneInPlace(picture, noise ? &*noise : nullptr, toneSettingsOf(m_values));
+    ++m_renderCount;
+    return picture;
 }
 
 void EffectRenderer::assignProperties(const PropertyValues& values, bool redrawNoise)

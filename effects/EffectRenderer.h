@@ -10,6 +10,7 @@
 #include <optional>
 
 class Picture;
+struct TileLayout;
 
 enum class EffectProperty {
     PicBrightness,
@@ -129,6 +130,12 @@ public:
     // Every effect back to 0 or false, caches dropped, Picture a plain copy
     // of the original; no rendering.
     void resetEffects();
+    // Renders `picture` with the current values in its own memory and hands
+    // it back: a one-off rendering that keeps no original and no cache, so
+    // a big picture costs one frame (two with a noise pattern).
+    // The engine is left without a picture; the values get their limits as
+    // a rendering of the picture gives them.
+    Bitmap24 renderDetached(Bitmap24 picture);
 
     // Called after every rendering and whenever Picture changes, so a view
     // can repaint.
@@ -140,6 +147,14 @@ public:
 private:
     void originalChanged();
     void refillNoise();
+    std::optional<Bitmap24> noiseFor(int width, int height) const;
+    // Applies the picture-size limits of a neighbourhood property to its
+    // value; false when that turns it off.
+    bool limitNeighbourhood(EffectProperty p, int width, int height, TileLayout& tiles);
+    // The property's effect on `target`, which starts as a copy of `original`
+    // or is `original` itself.
+    void applyNeighbourhood(EffectProperty p, const TileLayout& tiles, const Bitmap24& original,
+                            Bitmap24& target) const;
     // Builds effectSource for the active neighbourhood property, applying its
     // limits against the current picture; false when that turns it off.
     bool rebuildEffectSource(EffectProperty p);

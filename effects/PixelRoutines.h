@@ -36,5 +36,6 @@ struct TileLayout {
 TileLayout TileLayoutFor(int requested, int width, int height) noexcept;
 
 // Draws tiles resampled from `original` over `target` (same size as the
-// original) by the layout; nothing when the layout's count is 0.
+// original) by the layout; nothing when the layout's count is 0. `target`
+// may be `original` itself: the tile is taken before any is drawn.
 void BuildTiles(const Bitmap24& original, const TileLayout& layout, Bitmap24& target);

@@ -423,6 +423,11 @@ ToneBands::ToneBands(const ToneSettings& settings) : m_state(std::make_unique<St
 
 ToneBands::~ToneBands() = default;
 
+bool ToneBands::passesUnchanged() const noexcept
+{
+    return m_state->copy;
+}
+
 void ToneBands::render(const std::uint8_t* in, std::ptrdiff_t inStride, const std::uint8_t* noise,
                        std::ptrdiff_t noiseStride, std::uint8_t* out, std::ptrdiff_t outStride, int width,
                        int rows) const
@@ -447,13 +452,29 @@ void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSetting
     if (source.isEmpty())
         return;
     if (dest.width() != source.width() || dest.height() != source.height())
-        dest.resize(source.width(), source.height());
+        dest.resizeForOverwrite(source.width(), source.height());
     if (noise && (noise->width() != source.width() || noise->height() != source.height()))
         noise = nullptr; // a stale pattern must never be read past its edges
 
     ToneBands(settings).render(source.bits(), source.stride(), noise ? noise->bits() : nullptr,
                                noise ? noise->stride() : 0, dest.bits(), dest.stride(), source.width(),
                                source.height());
+}
+
+void RenderToneInPlace(Bitmap24& picture, const Bitmap24* noise, const ToneSettings& settings)
+{
+    if (noise && (noise->width() != picture.width() || noise->height() != picture.height()))
+        noise = nullptr;
+    const ToneBands tone(settings);
+    if (picture.isEmpty() || (!noise && tone.passesUnchanged()))
+        return;
+    // Row by row through a copy: the kernels take their input and output apart.
+    std::vector<std::uint8_t> row(std::size_t(picture.width()) * 3);
+    for (int y = 0; y < picture.height(); ++y) {
+        std::memcpy(row.data(), picture.scanLine(y), row.size());
+        tone.render(row.data(), 0, noise ? noise->scanLine(y) : nullptr, 0, picture.scanLine(y), 0,
+                    picture.width(), 1);
+    }
 }
 
 void FillColorNoise(Bitmap24& noise, int level)

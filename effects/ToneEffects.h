@@ -34,6 +34,9 @@ int GrayscaleValue(int r, int g, int b) noexcept;
 // `noise` may be null; otherwise it is the noise sample bitmap of the same size.
 void RenderTone(const Bitmap24& source, const Bitmap24* noise, const ToneSettings& settings, Bitmap24& dest);
 
+// RenderTone with `picture` as both source and destination.
+void RenderToneInPlace(Bitmap24& picture, const Bitmap24* noise, const ToneSettings& settings);
+
 // The same chain made ready once for a picture that comes a band of rows at
 // a time: each band gives the rows RenderTone gives. Row i of a band starts
 // at `in + i * inStride` (likewise noise, which may be null, and out);
@@ -45,6 +48,8 @@ public:
     void render(const std::uint8_t* in, std::ptrdiff_t inStride, const std::uint8_t* noise,
                 std::ptrdiff_t noiseStride, std::uint8_t* out, std::ptrdiff_t outStride, int width,
                 int rows) const;
+    // Whether pixels come out as they went in when there is no noise.
+    bool passesUnchanged() const noexcept;
 
 private:
     struct State;

@@ -24,14 +24,39 @@ Bitmap24::Bitmap24(int width, int height)
     resize(width, height);
 }
 
-void Bitmap24::resize(int width, int height)
+void Bitmap24::setSize(int width, int height)
 {
     if (!sizeAllowed(width, height))
         throw AppError(msg::pictureTooLarge(width, height));
     m_width = width;
     m_height = height;
     m_stride = strideFor(width);
+}
+
+void Bitmap24::resize(int width, int height)
+{
+    setSize(width, height);
     m_data.assign(std::size_t(m_stride) * std::size_t(height), 0);
+}
+
+void Bitmap24::resizeForOverwrite(int width, int height)
+{
+    setSize(width, height);
+    // Dropped first: resizing would copy the old pixels over.
+    m_data.clear();
+    m_data.shrink_to_fit();
+    m_data.resize(std::size_t(m_stride) * std::size_t(height));
+    const std::size_t rowBytes = std::size_t(width) * 3;
+    if (rowBytes != std::size_t(m_stride))
+        for (int y = 0; y < height; ++y)
+            std::memset(scanLine(y) + rowBytes, 0, std::size_t(m_stride) - rowBytes);
+}
+
+Bitmap24 Bitmap24::forOverwrite(int width, int height)
+{
+    Bitmap24 bitmap;
+    bitmap.resizeForOverwrite(width, height);
+    return bitmap;
 }
 
 void Bitmap24::fill(std::uint8_t b, std::uint8_t g, std::uint8_t r)

@@ -3,6 +3,8 @@
 // the top, rows padded to four bytes so a QImage can wrap it without a copy.
 #include <QImage>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 class Bitmap24 {
@@ -27,6 +29,11 @@ public:
 
     // Reallocates to the new size, zero-filled.
     void resize(int width, int height);
+    // A bitmap whose pixels the caller overwrites, so they are left as the
+    // allocator gives them; the row padding is zeroed all the same, as
+    // files written from the rows carry it.
+    static Bitmap24 forOverwrite(int width, int height);
+    void resizeForOverwrite(int width, int height);
     void fill(std::uint8_t b, std::uint8_t g, std::uint8_t r);
 
     // Pixels only; the padding bytes at the end of each row are ignored.
@@ -49,5 +56,18 @@ private:
     int m_width = 0;
     int m_height = 0;
     int m_stride = 0;
-    std::vector<std::uint8_t> m_data;
+    // Leaves new bytes uninitialised unless a value is given.
+    template <typename T> struct DefaultInitAllocator : std::allocator<T> {
+        template <typename U> struct rebind {
+            using other = DefaultInitAllocator<U>;
+        };
+        using std::allocator<T>::allocator;
+        template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <typename U, typename... Args> void construct(U* p, Args&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    void setSize(int width, int height);
+    std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> m_data;
 };

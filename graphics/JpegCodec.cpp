@@ -202,8 +202,7 @@ void writeMarker(jpeg_compress_struct& cinfo, int marker, const QByteArray& payl
                       unsigned(payload.size()));
 }
 
-bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int quality,
-                const JpegMetadata& metadata)
+bool encodeStep(Encoder& e, const Bitmap24& bitmap, int quality, const JpegMetadata& metadata)
 {
     installErrorManager(e.err);
     if (setjmp(e.err.jump))
@@ -214,7 +213,8 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int qu
     e.cinfo.image_width = JDIMENSION(bitmap.width());
     e.cinfo.image_height = JDIMENSION(bitmap.height());
     e.cinfo.input_components = 3;
-    e.cinfo.in_color_space = JCS_RGB;
+    // The bitmap's own byte order: its rows go in as they are.
+    e.cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&e.cinfo);
     jpeg_set_quality(&e.cinfo, quality, TRUE);
     e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
@@ -222,13 +222,8 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, std::uint8_t* rgbRow, int qu
     for (const JpegSegment& s : metadata.segments)
         writeMarker(e.cinfo, s.marker, s.payload);
     while (e.cinfo.next_scanline < e.cinfo.image_height) {
-        const std::uint8_t* src = bitmap.scanLine(int(e.cinfo.next_scanline));
-        for (int x = 0; x < bitmap.width(); ++x) {
-            rgbRow[3 * x] = src[3 * x + 2];
-            rgbRow[3 * x + 1] = src[3 * x + 1];
-            rgbRow[3 * x + 2] = src[3 * x];
-        }
-        JSAMPROW row = rgbRow;
+        // libjpeg only reads the rows it is given.
+        JSAMPROW row = const_cast<std::uint8_t*>(bitmap.scanLine(int(e.cinfo.next_scanline)));
         jpeg_write_scanlines(&e.cinfo, &row, 1);
     }
     jpeg_finish_compress(&e.cinfo);
@@ -418,9 +413,8 @@ QByteArray recodeJpegOptimized(const QByteArray& data)
 QByteArray encodeJpeg(const Bitmap24& bitmap, int quality, const JpegMetadata& metadata)
 {
     // An empty bitmap fails inside libjpeg with its own code.
-    std::vector<std::uint8_t> rgbRow(std::size_t(bitmap.width()) * 3);
     Encoder e;
-    if (!encodeStep(e, bitmap, rgbRow.data(), quality, metadata))
+    if (!encodeStep(e, bitmap, quality, metadata))
         throw AppError(msg::jpegError(e.err.pub.msg_code));
     return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
 }

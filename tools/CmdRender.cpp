@@ -109,11 +109,16 @@ int cmdRender(const Args& words)
         // A bitmap has no metadata to keep: its own copy of the pixels goes now.
         if (source.kind() == Picture::Kind::Bitmap)
             source = Picture();
-        engine.setPictureOriginal(std::move(pixels));
-        if (!oneDraw)
+        Bitmap24 detached;
+        if (oneDraw) {
+            // Rendered in the decoded picture's own memory: nothing else is kept.
+            detached = engine.renderDetached(std::move(pixels));
+        } else {
+            engine.setPictureOriginal(std::move(pixels));
             applyEffectSettings(engine, settings);
+        }
 
-        const Bitmap24& result = engine.rendered();
+        const Bitmap24& result = oneDraw ? detached : engine.rendered();
         if (result.isEmpty())
             return fail(QStringLiteral("%1: no picture").arg(in));
         if (to == PictureFileKind::Bitmap)

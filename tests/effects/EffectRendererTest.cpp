@@ -138,6 +138,44 @@ TEST(EffectRendererRender, ValuesWaitForAPictureAndResetShowsTheOriginal)
     EXPECT_TRUE(e.rendered().isEmpty());
 }
 
+// A one-off rendering gives the pixels and the limited values the engine
+// shows for the same settings, noise drawn alike, and keeps to the picture's
+// own memory.
+TEST(EffectRendererRender, OneOffRenderingMatchesTheEngineInThePicturesOwnMemory)
+{
+    const std::pair<P, int> effects[] = {{P::PicEmboss, 1},    {P::PicMosaic, 6},       {P::PicMosaic, 500},
+                                         {P::PicSplitBlur, 4}, {P::PicGaussianBlur, 2}, {P::PicAntiAlias, 3},
+                                         {P::PicTrace, 2},     {P::PicTile, 3},         {P::PicTile, 100},
+                                         {P::PicInvert, 0}};
+    const Bitmap24 src = randomBitmap(37, 23, 21);
+    for (const auto& [property, value] : effects)
+        for (int tone : {0, 1, 2}) { // none, a tone change, noise
+            SCOPED_TRACE(testing::Message()
+                         << effectPropertyName(property) << "=" << value << " tone " << tone);
+            const auto set = [&](EffectRenderer& e) {
+                e.setProperty(property, value);
+                if (tone == 1)
+                    e.setPicContrast(-30);
+                if (tone == 2)
+                    e.setPicMonoNoise(40);
+            };
+            EffectRenderer shown;
+            set(shown);
+            ResetRandom();
+            shown.setPictureOriginal(src);
+            EffectRenderer once;
+            set(once);
+            ResetRandom();
+            Bitmap24 picture = src;
+            const std::uint8_t* memory = picture.bits();
+            const Bitmap24 result = once.renderDetached(std::move(picture));
+            ASSERT_TRUE(result == shown.rendered());
+            EXPECT_EQ(result.bits(), memory);
+            EXPECT_EQ(once.properties(), shown.properties());
+            EXPECT_TRUE(once.pictureOriginal().isEmpty());
+        }
+}
+
 // Every effect at every strength on pictures smaller than its reach: the
 // size holds, and the sanitizer build sees any read or write outside.
 TEST(EffectRendererRender, EveryEffectOnTinyPictures)

@@ -78,7 +78,7 @@ TEST(Mosaic, BlocksTakeTheirTopLeftPixel)
 TEST(SplitBlur, MatchesPlainTranscription)
 {
     for (int d : {1, 2, 3, 5, 12})
-        for (int w : {1, 2, 4, 7, 30})
+        for (int w : {1, 2, 4, 7, 30, 61})
             for (int h : {1, 2, 5, 13}) {
                 Bitmap24 a = randomBitmap(w, h, d * 1000 + w * 10 + h), b = a;
                 SplitBlurBitmap(a, d);

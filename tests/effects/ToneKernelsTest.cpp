@@ -67,6 +67,9 @@ TEST_P(ToneKernels, RandomSettingsAndNoiseMatchReference)
         Bitmap24 dst;
         RenderTone(src, n, s, dst);
         ASSERT_TRUE(dst == referenceRender(src, n, s)) << "round " << round;
+        Bitmap24 inPlace = src;
+        RenderToneInPlace(inPlace, n, s);
+        ASSERT_TRUE(inPlace == dst) << "in place, round " << round;
     }
 }
 
