@@ -22,9 +22,12 @@ if [ "${1:-}" = "fuzz" ]; then
   PACKAGES+=(clang libclang-rt-14-dev)
 fi
 # `install-deps.sh bench`: the peers `make bench` measures against, and the
-# libjpeg command-line tools for the codec floor.
+# libjpeg command-line tools for the codec floor; the viewers
+# bench/peers_onscreen.py times on screen, with the window manager that
+# maximises them and the X library its screen probe uses.
 if [ "${1:-}" = "bench" ]; then
   PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time)
+  PACKAGES+=(feh geeqie eog gwenview matchbox-window-manager python3-xlib)
 fi
 
 missing=()
