@@ -57,6 +57,7 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
     m_session->setExifOrientation(m_settings->values().autoOrient ? ExifOrientation::Apply
                                                                   : ExifOrientation::Ignore);
     m_session->setColorManaged(m_settings->values().colorManaged);
+    m_session->setThumbnailCacheWrites(m_settings->values().thumbnailCache);
     // The windows in their order; each may use those made before it.
     m_main = std::make_unique<MainWindow>(*m_session);
     MainWindow* main = m_main.get();
@@ -115,6 +116,7 @@ void Program::applyVisualSettings()
     m_main->setStripColor(syscolor::toQColor(quint32(v.previewsColor)));
     m_session->setExifOrientation(v.autoOrient ? ExifOrientation::Apply : ExifOrientation::Ignore);
     m_session->setColorManaged(v.colorManaged);
+    m_session->setThumbnailCacheWrites(v.thumbnailCache);
 }
 
 void Program::applyLanguage()

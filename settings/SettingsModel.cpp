@@ -24,6 +24,7 @@ SettingsValues loadSettings(const IniFile& ini)
     v.alpha = std::clamp(ini.readInteger(Settings, "Alpha", d.alpha), 0, 255);
     v.autoOrient = ini.readBool(Settings, "AutoOrient", d.autoOrient);
     v.colorManaged = ini.readBool(Settings, "ColorManaged", d.colorManaged);
+    v.thumbnailCache = ini.readBool(Settings, "ThumbnailCache", d.thumbnailCache);
     v.languageSetting = ini.readString(Settings, "Language", d.languageSetting);
     v.languageItem = languageItemFor(v.languageSetting);
     v.codePage = ini.readString(Settings, "CodePage", d.codePage);
@@ -47,6 +48,7 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeString(Settings, "Language", languageToSave(v));
     ini.writeBool(Settings, "AutoOrient", v.autoOrient);
     ini.writeBool(Settings, "ColorManaged", v.colorManaged);
+    ini.writeBool(Settings, "ThumbnailCache", v.thumbnailCache);
     // Absent means the locale's: a cleared code page takes the key out.
     if (v.codePage.isEmpty())
         ini.removeKey(Settings, "CodePage");

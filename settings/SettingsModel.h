@@ -22,10 +22,11 @@ struct SettingsValues {
 
     qint32 previewsColor = qint32(syscolor::Window);
     qint32 mainColor = qint32(syscolor::Window);
-    int alpha = 0;            // transparency slider position, 0..255
-    bool autoOrient = true;   // camera pictures turned upright by their EXIF tag
-    bool colorManaged = true; // colour profiles converted where pictures are drawn
-    bool fitPictures = false; // an open and a slot click show the picture fitted, not 1:1
+    int alpha = 0;              // transparency slider position, 0..255
+    bool autoOrient = true;     // camera pictures turned upright by their EXIF tag
+    bool colorManaged = true;   // colour profiles converted where pictures are drawn
+    bool thumbnailCache = true; // decoded slot thumbnails written to the desktop's shared cache
+    bool fitPictures = false;   // an open and a slot click show the picture fitted, not 1:1
 
     // LanguageSetting: "English" or a language file's full path. The combo
     // item decides what is saved: item 0 saves "English" whatever this holds.
@@ -46,7 +47,7 @@ struct SettingsValues {
 // Every key absent from the file takes its default; nothing is range-checked
 // except the slider position, which the slider holds within 0..255.
 SettingsValues loadSettings(const IniFile& ini);
-// Writes exactly the thirteen keys of the two sections and [Window]
+// Writes exactly the fourteen keys of the two sections and [Window]
 // "FitPictures" into the document, and "CodePage" when it is set; an empty
 // code page removes that key.
 void storeSettings(IniFile& ini, const SettingsValues& values);

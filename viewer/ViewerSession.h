@@ -78,6 +78,10 @@ public:
     // converted to sRGB) or as their values are stored.
     bool colorManaged() const;
     void setColorManaged(bool on);
+    // Whether slot thumbnails decoded here are written to the desktop's
+    // shared thumbnail cache (it is read either way).
+    bool thumbnailCacheWrites() const { return m_thumbnailCacheWrites; }
+    void setThumbnailCacheWrites(bool on) { m_thumbnailCacheWrites = on; }
 
     // Undo, one level: the effects dialog's OK keeps the picture before.
     UndoHistory& undoHistory() { return m_undo; }
@@ -144,6 +148,7 @@ private:
     bool m_followsCursor = false;
     bool m_newCollectionSaved = false;
     ExifOrientation m_exifOrientation = ExifOrientation::Apply;
+    bool m_thumbnailCacheWrites = true;
     UndoHistory m_undo;
     AllPicturesUndo m_allPicturesUndo;
     SlideShow m_slideShow;

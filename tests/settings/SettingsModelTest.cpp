@@ -28,11 +28,26 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     IniFile ini;
     storeSettings(ini, v);
     storeWindowSettings(ini, WindowSettings());
-    EXPECT_EQ(lines(ini), QStringList({"[Settings]", "Font=MS Sans Serif", "FontSize=10",
-                                       "FontColor=-16777208", "FontStyle=0", "PreviewsColor=-16777211",
-                                       "MainColor=-16777211", "Alpha=0", "Language=English", "AutoOrient=1",
-                                       "ColorManaged=1", "[SlideShow]", "Delay=5", "FullScreen=1", "Sound=",
-                                       "[Window]", "FitPictures=0", "Maximized=0", "FollowMode=0"}));
+    EXPECT_EQ(lines(ini), QStringList({"[Settings]",
+                                       "Font=MS Sans Serif",
+                                       "FontSize=10",
+                                       "FontColor=-16777208",
+                                       "FontStyle=0",
+                                       "PreviewsColor=-16777211",
+                                       "MainColor=-16777211",
+                                       "Alpha=0",
+                                       "Language=English",
+                                       "AutoOrient=1",
+                                       "ColorManaged=1",
+                                       "ThumbnailCache=1",
+                                       "[SlideShow]",
+                                       "Delay=5",
+                                       "FullScreen=1",
+                                       "Sound=",
+                                       "[Window]",
+                                       "FitPictures=0",
+                                       "Maximized=0",
+                                       "FollowMode=0"}));
 }
 
 TEST(WindowSettingsFile, RoundTripsAndForgetsWhatIsNoLongerKnown)
@@ -78,7 +93,8 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
     ASSERT_TRUE(putBytes(
         path,
         "; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\npreviewscolor=$00FF00\n"
-        "maincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\ncolormanaged=0\n[SLIDESHOW]\ndelay="
+        "maincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\ncolormanaged=0\nthumbnailcache=0\n["
+        "SLIDESHOW]\ndelay="
         "abc\nfullscreen=0\n"
         "sound= /tmp/a b.wav \n[Other]\nx=y\n"));
     IniFile ini(path);
@@ -91,7 +107,7 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
     EXPECT_EQ(v.mainColor, qint32(0xFF000005));
     EXPECT_EQ(v.languageSetting, "english"); // not exactly "English": a language file's path
     EXPECT_EQ(v.languageItem, 1);
-    EXPECT_FALSE(v.autoOrient || v.colorManaged || v.fullScreen);
+    EXPECT_FALSE(v.autoOrient || v.colorManaged || v.thumbnailCache || v.fullScreen);
     EXPECT_EQ(v.delay, "abc");
     EXPECT_EQ(v.sound, "/tmp/a b.wav");
     EXPECT_TRUE(v.soundOn);
