@@ -19,6 +19,9 @@
 
 #include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -45,6 +48,33 @@ private:
     QWidget* m_home;
 };
 
+// Runs `work` once `window` has painted its first frame: the collection
+// read at start then shows in a window that is already on the screen.
+class AfterFirstFrame : public QObject {
+public:
+    AfterFirstFrame(QWidget* window, std::function<void()> work) : QObject(window), m_work(std::move(work))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued, so the frame is flushed to the screen first.
+            QTimer::singleShot(0, this, [this] {
+                m_work();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_work;
+};
+
 } // namespace
 
 Program::Program(const QString& settingsPath, const QStringList& commandLine)
@@ -66,20 +96,7 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
     main->setPeers({m_effects, m_editor.get(), nullptr, nullptr, nullptr, m_help.get()});
     const WindowSettings& remembered = m_settings->window();
     main->restore(remembered);
-    // A path with blanks arrives split by the shell: join it again.
-    const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
-    if (!named.isEmpty() && isPictureFile(named)) {
-        // A picture by itself ("Open With"): its folder, unsaved, at it.
-        runCommand([main, named] { main->openPicture(named); });
-    } else if (!named.isEmpty()) {
-        m_session->setCollectionFileName(named);
-        runCommand([this] { m_session->requestReopen(); });
-    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
-        // None named: back where the last run ended.
-        m_session->setCollectionFileName(remembered.collection);
-        runCommand([this] { m_session->requestReopen(); });
-        runCommand([main, entry = remembered.entry] { main->goToEntry(entry); });
-    }
+    openAtStart(commandLine, remembered);
     m_about = new AboutBox(main);
     m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
     applyVisualSettings();
@@ -94,6 +111,30 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
 }
 
 Program::~Program() = default;
+
+void Program::openAtStart(const QStringList& commandLine, const WindowSettings& remembered)
+{
+    MainWindow* main = m_main.get();
+    // A path with blanks arrives split by the shell: join it again.
+    const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
+    std::function<void()> open;
+    if (!named.isEmpty() && isPictureFile(named)) {
+        // A picture by itself ("Open With"): its folder, unsaved, at it.
+        open = [main, named] { runCommand([main, named] { main->openPicture(named); }); };
+    } else if (!named.isEmpty()) {
+        m_session->setCollectionFileName(named);
+        open = [this] { runCommand([this] { m_session->requestReopen(); }); };
+    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
+        // None named: back where the last run ended.
+        m_session->setCollectionFileName(remembered.collection);
+        open = [this, main, entry = remembered.entry] {
+            runCommand([this] { m_session->requestReopen(); });
+            runCommand([main, entry] { main->goToEntry(entry); });
+        };
+    }
+    if (open)
+        m_startOpen = new AfterFirstFrame(main, std::move(open));
+}
 
 void Program::finish()
 {

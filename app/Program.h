@@ -2,6 +2,7 @@
 // The running program: the settings store, the session and the windows that
 // share it, made in their order at start and ended together. Nothing of it
 // lives at file scope; main() and the tests each hold one.
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -16,12 +17,14 @@ class MainWindow;
 class SettingsDialog;
 class SettingsStore;
 class ViewerSession;
+struct WindowSettings;
 
 class Program {
 public:
-    // Reads the settings file at `settingsPath` and makes the windows; a
+    // Reads the settings file at `settingsPath` and makes the windows. A
     // collection named on `commandLine` (the arguments after the program's
-    // name, joined with blanks) is opened on the way.
+    // name, joined with blanks), or else the one the last run ended with, is
+    // opened once the main window has shown its first frame.
     Program(const QString& settingsPath, const QStringList& commandLine);
     ~Program();
     Program(const Program&) = delete;
@@ -30,6 +33,10 @@ public:
     // The program's end: writes the settings file, a failure told through
     // the error path like any command's.
     void finish();
+
+    // Whether the collection of the start is still waiting for the main
+    // window's first frame.
+    bool openingAtStart() const { return m_startOpen; }
 
     SettingsStore& settings() const { return *m_settings; }
     ViewerSession& session() const { return *m_session; }
@@ -45,6 +52,7 @@ private:
     // settings into the windows: at start and at each OK of the dialog.
     void applyVisualSettings();
     void applyLanguage();
+    void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
 
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<ViewerSession> m_session;
@@ -55,4 +63,5 @@ private:
     AboutBox* m_about = nullptr; // the main window's child
     std::unique_ptr<SettingsDialog> m_settingsDialog;
     std::unique_ptr<CommentsWindow> m_comments;
+    QPointer<QObject> m_startOpen;
 };

@@ -95,6 +95,23 @@ TEST_F(MainWindowTest, ARestartComesBackWhereTheLastRunEndedWithinTheScreen)
     EXPECT_TRUE(fitted());
 }
 
+// What the start opens, remembered or named, is read only once the main
+// window has shown its first frame, and then shows as it always did.
+TEST_F(MainWindowTest, TheStartReadsItsCollectionAfterTheFirstFrame)
+{
+    const QString path = collectionOf(3);
+    openPath(path);
+    key(Qt::Key_End);
+    end();
+    for (const QStringList& commandLine : {QStringList(), QStringList{path}}) {
+        auto* program = new Program(iniPath(), commandLine);
+        EXPECT_EQ(program->session().entryCount(), 0) << "read before the window was up";
+        started(program);
+        EXPECT_TRUE(shows(commandLine.isEmpty() ? 3 : 1));
+        end();
+    }
+}
+
 // Exit, F10 and the window's close box each end the program, and its end
 // writes the settings.
 class ProgramEnd : public AppFixture, public ::testing::WithParamInterface<const char*> {};
