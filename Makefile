@@ -50,6 +50,7 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do if [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; done
 	@echo "== bench/batch_peers.sh"; bash bench/batch_peers.sh $(BUILD)
 	@echo "== bench/decode_vs_magick.sh"; bash bench/decode_vs_magick.sh $(BUILD)
+	@echo "== bench/startup.sh"; bash bench/startup.sh $(BUILD)
 
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer (GCC).
 # Leak reports from inside Qt and fontconfig are listed in

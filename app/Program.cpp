@@ -29,11 +29,8 @@ namespace {
 // opened is closed, not to whatever the desktop picks.
 class FocusReturn : public QObject {
 public:
-    FocusReturn(QWidget* home, std::initializer_list<QWidget*> windows) : QObject(home), m_home(home)
-    {
-        for (QWidget* w : windows)
-            w->installEventFilter(this);
-    }
+    // Windows are watched by installing this as their event filter.
+    explicit FocusReturn(QWidget* home) : QObject(home), m_home(home) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -46,6 +43,20 @@ protected:
 
 private:
     QWidget* m_home;
+};
+
+// The texts of a window built after the start: written into it alone, with
+// the main window there to copy from.
+class OneWindowTextSink : public WidgetTextSink {
+public:
+    OneWindowTextSink(QWidget* window, QWidget* main) : WidgetTextSink({window, main}), m_window(window) {}
+    bool setText(const UiTarget& target, const QString& text) override
+    {
+        return window(target) == m_window && WidgetTextSink::setText(target, text);
+    }
+
+private:
+    QWidget* m_window;
 };
 
 // Runs `work` once `window` has painted its first frame: the collection
@@ -87,27 +98,70 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
     m_session->setExifOrientation(m_settings->values().autoOrient ? ExifOrientation::Apply
                                                                   : ExifOrientation::Ignore);
     m_session->setColorManaged(m_settings->values().colorManaged);
-    // The windows in their order; each may use those made before it.
+    // The main window now; the others when they are first needed.
     m_main = std::make_unique<MainWindow>(*m_session);
     MainWindow* main = m_main.get();
-    m_effects = new EffectsDialog(
-        *m_session, [main] { return main->mainImage()->picture(); }, main);
-    m_editor = std::make_unique<CollectionEditor>(*m_session);
-    main->setPeers({m_effects, m_editor.get(), nullptr, nullptr, nullptr, m_help.get()});
+    m_focusReturn = new FocusReturn(main);
+    setPeersOnFirstUse();
     const WindowSettings& remembered = m_settings->window();
     main->restore(remembered);
     openAtStart(commandLine, remembered);
-    m_about = new AboutBox(main);
-    m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
     applyVisualSettings();
+    m_language = m_settings->values().languageSetting;
     applyLanguage();
-    m_comments = std::make_unique<CommentsWindow>(m_settings->values(),
-                                                  main->commands().action(ViewerCommand::Comments));
-    main->setPeers(
-        {m_effects, m_editor.get(), m_about, m_settingsDialog.get(), m_comments.get(), m_help.get()});
-    QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
-                     [this] { applyVisualSettings(); });
-    new FocusReturn(main, {m_editor.get(), m_settingsDialog.get(), m_comments.get()});
+}
+
+void Program::setPeersOnFirstUse()
+{
+    MainWindow* main = m_main.get();
+    MainWindow::Peers peers;
+    peers.effects = OnFirstUse<EffectsDialog>([this, main] {
+        return withTexts(new EffectsDialog(
+            *m_session, [main] { return main->mainImage()->picture(); }, main));
+    });
+    peers.editor = OnFirstUse<CollectionEditor>([this] {
+        m_editor = std::make_unique<CollectionEditor>(*m_session);
+        m_editor->installEventFilter(m_focusReturn);
+        return withTexts(m_editor.get());
+    });
+    peers.about = OnFirstUse<AboutBox>([this, main] { return withTexts(new AboutBox(main)); });
+    peers.settings = OnFirstUse<SettingsDialog>([this, main] {
+        m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
+        QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
+                         [this] { applyVisualSettings(); });
+        m_settingsDialog->installEventFilter(m_focusReturn);
+        return withTexts(m_settingsDialog.get());
+    });
+    peers.comments = OnFirstUse<CommentsWindow>([this, main] {
+        // Its font and transparency are the settings' of the moment.
+        m_comments = std::make_unique<CommentsWindow>(m_settings->values(),
+                                                      main->commands().action(ViewerCommand::Comments));
+        m_comments->setCommentText(main->commentsText());
+        m_comments->installEventFilter(m_focusReturn);
+        return m_comments.get();
+    });
+    peers.help = m_help.get();
+    main->setPeers(std::move(peers));
+}
+
+EffectsDialog& Program::effectsDialog() const
+{
+    return *m_main->peers().effects.get();
+}
+
+CollectionEditor& Program::collectionEditor() const
+{
+    return *m_main->peers().editor.get();
+}
+
+SettingsDialog& Program::settingsDialog() const
+{
+    return *m_main->peers().settings.get();
+}
+
+CommentsWindow& Program::commentsWindow() const
+{
+    return *m_main->peers().comments.get();
 }
 
 Program::~Program() = default;
@@ -163,5 +217,14 @@ void Program::applyLanguage()
     // Every window made so far; the comments window has no texts.
     WidgetTextSink sink({},
                         [this](ProgramText id, const QString& text) { m_session->setProgramText(id, text); });
-    ::applyLanguage(m_settings->values().languageSetting, sink);
+    ::applyLanguage(m_language, sink);
+}
+
+template <class Window> Window* Program::withTexts(Window* window) const
+{
+    // The language of the start, as if the window had been there: a change
+    // of language waits for the next start.
+    OneWindowTextSink sink(window, m_main.get());
+    ::applyLanguage(m_language, sink);
+    return window;
 }

@@ -41,10 +41,12 @@ public:
     SettingsStore& settings() const { return *m_settings; }
     ViewerSession& session() const { return *m_session; }
     MainWindow& mainWindow() const { return *m_main; }
-    EffectsDialog& effectsDialog() const { return *m_effects; }
-    CollectionEditor& collectionEditor() const { return *m_editor; }
-    SettingsDialog& settingsDialog() const { return *m_settingsDialog; }
-    CommentsWindow& commentsWindow() const { return *m_comments; }
+    // The other windows, each built when first asked for, here or by the
+    // main window's commands.
+    EffectsDialog& effectsDialog() const;
+    CollectionEditor& collectionEditor() const;
+    SettingsDialog& settingsDialog() const;
+    CommentsWindow& commentsWindow() const;
     HelpBinding& help() const { return *m_help; }
 
 private:
@@ -52,15 +54,19 @@ private:
     // settings into the windows: at start and at each OK of the dialog.
     void applyVisualSettings();
     void applyLanguage();
+    void setPeersOnFirstUse();
+    // Puts the texts of the start's language into a window built later.
+    template <class Window> Window* withTexts(Window* window) const;
     void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
 
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<ViewerSession> m_session;
     std::unique_ptr<HelpBinding> m_help;
     std::unique_ptr<MainWindow> m_main;
-    EffectsDialog* m_effects = nullptr; // the main window's child
+    QObject* m_focusReturn = nullptr; // the main window's child
+    // The language the windows show; a new one takes effect at the next start.
+    QString m_language;
     std::unique_ptr<CollectionEditor> m_editor;
-    AboutBox* m_about = nullptr; // the main window's child
     std::unique_ptr<SettingsDialog> m_settingsDialog;
     std::unique_ptr<CommentsWindow> m_comments;
     QPointer<QObject> m_startOpen;
