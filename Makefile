@@ -50,6 +50,7 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do if [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; done
 	@echo "== bench/batch_peers.sh"; bash bench/batch_peers.sh $(BUILD)
 	@echo "== bench/decode_vs_magick.sh"; bash bench/decode_vs_magick.sh $(BUILD)
+	@echo "== bench/startup.sh"; bash bench/startup.sh $(BUILD)
 	@echo "== bench/peers_onscreen.py"; /usr/bin/python3 bench/peers_onscreen.py $(BUILD)
 
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer (GCC).

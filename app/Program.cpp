@@ -19,6 +19,9 @@
 
 #include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -26,11 +29,8 @@ namespace {
 // opened is closed, not to whatever the desktop picks.
 class FocusReturn : public QObject {
 public:
-    FocusReturn(QWidget* home, std::initializer_list<QWidget*> windows) : QObject(home), m_home(home)
-    {
-        for (QWidget* w : windows)
-            w->installEventFilter(this);
-    }
+    // Windows are watched by installing this as their event filter.
+    explicit FocusReturn(QWidget* home) : QObject(home), m_home(home) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -43,6 +43,47 @@ protected:
 
 private:
     QWidget* m_home;
+};
+
+// The texts of a window built after the start: written into it alone, with
+// the main window there to copy from.
+class OneWindowTextSink : public WidgetTextSink {
+public:
+    OneWindowTextSink(QWidget* window, QWidget* main) : WidgetTextSink({window, main}), m_window(window) {}
+    bool setText(const UiTarget& target, const QString& text) override
+    {
+        return window(target) == m_window && WidgetTextSink::setText(target, text);
+    }
+
+private:
+    QWidget* m_window;
+};
+
+// Runs `work` once `window` has painted its first frame: the collection
+// read at start then shows in a window that is already on the screen.
+class AfterFirstFrame : public QObject {
+public:
+    AfterFirstFrame(QWidget* window, std::function<void()> work) : QObject(window), m_work(std::move(work))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued, so the frame is flushed to the screen first.
+            QTimer::singleShot(0, this, [this] {
+                m_work();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_work;
 };
 
 } // namespace
@@ -58,43 +99,97 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine)
                                                                   : ExifOrientation::Ignore);
     m_session->setColorManaged(m_settings->values().colorManaged);
     m_session->setThumbnailCacheWrites(m_settings->values().thumbnailCache);
-    // The windows in their order; each may use those made before it.
+    // The main window now; the others when they are first needed.
     m_main = std::make_unique<MainWindow>(*m_session);
     MainWindow* main = m_main.get();
-    m_effects = new EffectsDialog(
-        *m_session, [main] { return main->mainImage()->picture(); }, main);
-    m_editor = std::make_unique<CollectionEditor>(*m_session);
-    main->setPeers({m_effects, m_editor.get(), nullptr, nullptr, nullptr, m_help.get()});
+    m_focusReturn = new FocusReturn(main);
+    setPeersOnFirstUse();
     const WindowSettings& remembered = m_settings->window();
     main->restore(remembered);
-    // A path with blanks arrives split by the shell: join it again.
-    const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
-    if (!named.isEmpty() && isPictureFile(named)) {
-        // A picture by itself ("Open With"): its folder, unsaved, at it.
-        runCommand([main, named] { main->openPicture(named); });
-    } else if (!named.isEmpty()) {
-        m_session->setCollectionFileName(named);
-        runCommand([this] { m_session->requestReopen(); });
-    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
-        // None named: back where the last run ended.
-        m_session->setCollectionFileName(remembered.collection);
-        runCommand([this] { m_session->requestReopen(); });
-        runCommand([main, entry = remembered.entry] { main->goToEntry(entry); });
-    }
-    m_about = new AboutBox(main);
-    m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
+    openAtStart(commandLine, remembered);
     applyVisualSettings();
+    m_language = m_settings->values().languageSetting;
     applyLanguage();
-    m_comments = std::make_unique<CommentsWindow>(m_settings->values(),
-                                                  main->commands().action(ViewerCommand::Comments));
-    main->setPeers(
-        {m_effects, m_editor.get(), m_about, m_settingsDialog.get(), m_comments.get(), m_help.get()});
-    QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
-                     [this] { applyVisualSettings(); });
-    new FocusReturn(main, {m_editor.get(), m_settingsDialog.get(), m_comments.get()});
+}
+
+void Program::setPeersOnFirstUse()
+{
+    MainWindow* main = m_main.get();
+    MainWindow::Peers peers;
+    peers.effects = OnFirstUse<EffectsDialog>([this, main] {
+        return withTexts(new EffectsDialog(
+            *m_session, [main] { return main->mainImage()->picture(); }, main));
+    });
+    peers.editor = OnFirstUse<CollectionEditor>([this] {
+        m_editor = std::make_unique<CollectionEditor>(*m_session);
+        m_editor->installEventFilter(m_focusReturn);
+        return withTexts(m_editor.get());
+    });
+    peers.about = OnFirstUse<AboutBox>([this, main] { return withTexts(new AboutBox(main)); });
+    peers.settings = OnFirstUse<SettingsDialog>([this, main] {
+        m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
+        QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
+                         [this] { applyVisualSettings(); });
+        m_settingsDialog->installEventFilter(m_focusReturn);
+        return withTexts(m_settingsDialog.get());
+    });
+    peers.comments = OnFirstUse<CommentsWindow>([this, main] {
+        // Its font and transparency are the settings' of the moment.
+        m_comments = std::make_unique<CommentsWindow>(m_settings->values(),
+                                                      main->commands().action(ViewerCommand::Comments));
+        m_comments->setCommentText(main->commentsText());
+        m_comments->installEventFilter(m_focusReturn);
+        return m_comments.get();
+    });
+    peers.help = m_help.get();
+    main->setPeers(std::move(peers));
+}
+
+EffectsDialog& Program::effectsDialog() const
+{
+    return *m_main->peers().effects.get();
+}
+
+CollectionEditor& Program::collectionEditor() const
+{
+    return *m_main->peers().editor.get();
+}
+
+SettingsDialog& Program::settingsDialog() const
+{
+    return *m_main->peers().settings.get();
+}
+
+CommentsWindow& Program::commentsWindow() const
+{
+    return *m_main->peers().comments.get();
 }
 
 Program::~Program() = default;
+
+void Program::openAtStart(const QStringList& commandLine, const WindowSettings& remembered)
+{
+    MainWindow* main = m_main.get();
+    // A path with blanks arrives split by the shell: join it again.
+    const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
+    std::function<void()> open;
+    if (!named.isEmpty() && isPictureFile(named)) {
+        // A picture by itself ("Open With"): its folder, unsaved, at it.
+        open = [main, named] { runCommand([main, named] { main->openPicture(named); }); };
+    } else if (!named.isEmpty()) {
+        m_session->setCollectionFileName(named);
+        open = [this] { runCommand([this] { m_session->requestReopen(); }); };
+    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
+        // None named: back where the last run ended.
+        m_session->setCollectionFileName(remembered.collection);
+        open = [this, main, entry = remembered.entry] {
+            runCommand([this] { m_session->requestReopen(); });
+            runCommand([main, entry] { main->goToEntry(entry); });
+        };
+    }
+    if (open)
+        m_startOpen = new AfterFirstFrame(main, std::move(open));
+}
 
 void Program::finish()
 {
@@ -124,5 +219,14 @@ void Program::applyLanguage()
     // Every window made so far; the comments window has no texts.
     WidgetTextSink sink({},
                         [this](ProgramText id, const QString& text) { m_session->setProgramText(id, text); });
-    ::applyLanguage(m_settings->values().languageSetting, sink);
+    ::applyLanguage(m_language, sink);
+}
+
+template <class Window> Window* Program::withTexts(Window* window) const
+{
+    // The language of the start, as if the window had been there: a change
+    // of language waits for the next start.
+    OneWindowTextSink sink(window, m_main.get());
+    ::applyLanguage(m_language, sink);
+    return window;
 }

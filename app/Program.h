@@ -2,6 +2,7 @@
 // The running program: the settings store, the session and the windows that
 // share it, made in their order at start and ended together. Nothing of it
 // lives at file scope; main() and the tests each hold one.
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -16,12 +17,14 @@ class MainWindow;
 class SettingsDialog;
 class SettingsStore;
 class ViewerSession;
+struct WindowSettings;
 
 class Program {
 public:
-    // Reads the settings file at `settingsPath` and makes the windows; a
+    // Reads the settings file at `settingsPath` and makes the windows. A
     // collection named on `commandLine` (the arguments after the program's
-    // name, joined with blanks) is opened on the way.
+    // name, joined with blanks), or else the one the last run ended with, is
+    // opened once the main window has shown its first frame.
     Program(const QString& settingsPath, const QStringList& commandLine);
     ~Program();
     Program(const Program&) = delete;
@@ -31,13 +34,19 @@ public:
     // the error path like any command's.
     void finish();
 
+    // Whether the collection of the start is still waiting for the main
+    // window's first frame.
+    bool openingAtStart() const { return m_startOpen; }
+
     SettingsStore& settings() const { return *m_settings; }
     ViewerSession& session() const { return *m_session; }
     MainWindow& mainWindow() const { return *m_main; }
-    EffectsDialog& effectsDialog() const { return *m_effects; }
-    CollectionEditor& collectionEditor() const { return *m_editor; }
-    SettingsDialog& settingsDialog() const { return *m_settingsDialog; }
-    CommentsWindow& commentsWindow() const { return *m_comments; }
+    // The other windows, each built when first asked for, here or by the
+    // main window's commands.
+    EffectsDialog& effectsDialog() const;
+    CollectionEditor& collectionEditor() const;
+    SettingsDialog& settingsDialog() const;
+    CommentsWindow& commentsWindow() const;
     HelpBinding& help() const { return *m_help; }
 
 private:
@@ -45,14 +54,20 @@ private:
     // settings into the windows: at start and at each OK of the dialog.
     void applyVisualSettings();
     void applyLanguage();
+    void setPeersOnFirstUse();
+    // Puts the texts of the start's language into a window built later.
+    template <class Window> Window* withTexts(Window* window) const;
+    void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
 
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<ViewerSession> m_session;
     std::unique_ptr<HelpBinding> m_help;
     std::unique_ptr<MainWindow> m_main;
-    EffectsDialog* m_effects = nullptr; // the main window's child
+    QObject* m_focusReturn = nullptr; // the main window's child
+    // The language the windows show; a new one takes effect at the next start.
+    QString m_language;
     std::unique_ptr<CollectionEditor> m_editor;
-    AboutBox* m_about = nullptr; // the main window's child
     std::unique_ptr<SettingsDialog> m_settingsDialog;
     std::unique_ptr<CommentsWindow> m_comments;
+    QPointer<QObject> m_startOpen;
 };

@@ -1,6 +1,7 @@
 // Program entry: the application, its windows in their order, the loop.
 #include "app/Application.h"
 #include "app/Program.h"
+#include "platform/SoundPlayer.h"
 #include "settings/SettingsPath.h"
 #include "ui/help/HelpBinding.h"
 #include "ui/help/HelpWindow.h"
@@ -41,8 +42,9 @@ bool answeredOption(int argc, char** argv)
 }
 
 // PICTAVO_SELF_CHECK=<file>: the install check's probe. Once the windows are
-// up it opens the help contents as F1 does, writes what it found into <file>
-// and ends the program the normal way, so the settings are written as always.
+// up it opens the help contents as F1 does, writes what it found and whether
+// the sound module loads into <file>, and ends the program the normal way,
+// so the settings are written as always.
 void scheduleSelfCheck(Program& program, const QString& report)
 {
     MainWindow* main = &program.mainWindow();
@@ -54,7 +56,8 @@ void scheduleSelfCheck(Program& program, const QString& report)
             QTextStream s(&out);
             s << "help=" << (help ? help->fileName() : QString()) << '\n'
               << "contents=" << (help ? help->contentsTree()->topLevelItemCount() : 0) << '\n'
-              << "menu=" << main->commands().fileMenu()->title() << '\n';
+              << "menu=" << main->commands().fileMenu()->title() << '\n'
+              << "sound=" << (loadSoundStack() ? "loaded" : "missing") << '\n';
         }
         program.help().close();
         main->quit();

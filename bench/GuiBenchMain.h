@@ -53,7 +53,7 @@ inline int runGuiBenchmarks(int argc, char** argv, const std::function<void()>& 
     benchProgramHolder() = std::make_unique<Program>(settingsFilePath(), QStringList());
     benchProgram().mainWindow().show();
     // Painting needs an exposed window.
-    while (!benchProgram().mainWindow().windowHandle()->isExposed())
+    while (!benchProgram().mainWindow().windowHandle()->isExposed() || benchProgram().openingAtStart())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     if (prepare)
         prepare();

@@ -1,13 +1,13 @@
 #include "platform/SoundPlayer.h"
 
 #include "core/LittleEndian.h"
+#include "platform/SoundOutput.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSoundEffect>
+#include <QLibrary>
 #include <QTemporaryFile>
-#include <QUrl>
 #include <cmath>
 
 namespace {
@@ -137,14 +137,36 @@ QByteArray defaultChimeWav()
     return wav;
 }
 
-QtSoundPlayer::QtSoundPlayer() = default;
+namespace {
 
-QtSoundPlayer::~QtSoundPlayer()
+MakeSoundOutput* g_makeOutput = nullptr;
+
+} // namespace
+
+bool soundStackLoaded()
 {
-    // The effect belongs to the application object, which may be gone.
-    if (m_effect)
-        delete m_effect.data();
+    return g_makeOutput != nullptr;
 }
+
+bool loadSoundStack()
+{
+    if (g_makeOutput || !QCoreApplication::instance())
+        return g_makeOutput != nullptr;
+    const QDir programs(QCoreApplication::applicationDirPath());
+    for (const QString& folder :
+         {programs.path(), programs.filePath(QStringLiteral(PV_SOUND_MODULE_FROM_BIN))}) {
+        // Never unloaded: the sound may play on until the program ends.
+        QLibrary module(QDir(folder).filePath(QLatin1String(SoundModuleFileName)));
+        if (auto* make = reinterpret_cast<MakeSoundOutput*>(module.resolve(MakeSoundOutputSymbol))) {
+            g_makeOutput = make;
+            return true;
+        }
+    }
+    return false;
+}
+
+QtSoundPlayer::QtSoundPlayer() = default;
+QtSoundPlayer::~QtSoundPlayer() = default;
 
 QString QtSoundPlayer::ensureChime()
 {
@@ -174,38 +196,31 @@ void QtSoundPlayer::start(const QString& file, bool fallBackToChime)
 {
     if (!QCoreApplication::instance())
         return;
-    auto* effect = new QSoundEffect(QCoreApplication::instance());
-    m_effect = effect;
     m_source = file;
-    effect->setLoopCount(1);
+    const int started = ++m_started;
+    if (!m_output && loadSoundStack())
+        m_output.reset(g_makeOutput());
+    if (!m_output)
+        return;
+    std::function<void()> failed;
     if (fallBackToChime) {
         // A file that passed the header check can still fail to decode; the
         // chime then stands in, as for a file that is missing.
-        QObject::connect(effect, &QSoundEffect::statusChanged, effect, [this, effect] {
-            if (effect->status() != QSoundEffect::Error || m_effect != effect)
+        failed = [this, started] {
+            if (started != m_started)
                 return;
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [this, effect] {
-                    if (m_effect != effect)
-                        return;
-                    stop();
-                    if (const QString chime = ensureChime(); !chime.isEmpty())
-                        start(chime, false);
-                },
-                Qt::QueuedConnection);
-        });
+            stop();
+            if (const QString chime = ensureChime(); !chime.isEmpty())
+                start(chime, false);
+        };
     }
-    effect->setSource(QUrl::fromLocalFile(file));
-    effect->play();
+    m_output->start(file, failed);
 }
 
 void QtSoundPlayer::stop()
 {
-    if (m_effect) {
-        m_effect->stop();
-        m_effect->deleteLater();
-    }
-    m_effect = nullptr;
+    ++m_started;
+    if (m_output)
+        m_output->stop();
     m_source.clear();
 }

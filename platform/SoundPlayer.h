@@ -2,13 +2,12 @@
 // The slide show's background sound: a WAV file played once in the
 // background; play() returns at once and stop() ends it.
 #include <QByteArray>
-#include <QPointer>
 #include <QString>
 #include <memory>
 
 class QIODevice;
 class QTemporaryFile;
-class QSoundEffect;
+class SoundOutput;
 
 class SoundPlayer {
 public:
@@ -33,8 +32,15 @@ bool isPlayableWavFile(const QString& path);
 // The default chime, our own sound: a short two-note WAV made on the spot.
 QByteArray defaultChimeWav();
 
-// The real player, on Qt Multimedia. Without an audio device the sound
-// counts as playing and never ends, so nothing here waits for it.
+// Whether the sound module (Qt Multimedia) has been loaded into the process.
+bool soundStackLoaded();
+// Loads the sound module if it isn't yet: beside the program, else where it
+// is installed. Answers whether it is there to play.
+bool loadSoundStack();
+
+// The real player, on Qt Multimedia, loaded with the first sound. Without
+// an audio device, or without the sound module, the sound counts as playing
+// and never ends, so nothing here waits for it.
 class QtSoundPlayer : public SoundPlayer {
 public:
     QtSoundPlayer();
@@ -52,7 +58,9 @@ private:
     void start(const QString& file, bool fallBackToChime);
     QString ensureChime();
 
-    QPointer<QSoundEffect> m_effect;
+    std::unique_ptr<SoundOutput> m_output;
+    // Counts the sounds started, so a failure told late finds it is stale.
+    int m_started = 0;
     QString m_source;
     QString m_chimePath;
     std::unique_ptr<QTemporaryFile> m_chime;

@@ -66,7 +66,7 @@ MainWindow* start(const QByteArray& ini, const QString& collection = PV_BINARY_D
     program = std::make_unique<Program>(settings, QStringList());
     MainWindow* main = &program->mainWindow();
     main->show();
-    if (!QTest::qWaitForWindowExposed(main))
+    if (!QTest::qWaitForWindowExposed(main) || !QTest::qWaitFor([] { return !program->openingAtStart(); }))
         ++failures;
     program->session().setCollectionFileName(collection);
     runCommand([] { program->session().requestReopen(); });

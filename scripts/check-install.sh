@@ -52,6 +52,7 @@ report=$(cat "$work/report")
 grep -qx "help=$share/pictavo/help/Help.CHM" <<<"$report" || fail "help not from share/pictavo: $report"
 grep -q '^contents=[1-9]' <<<"$report" || fail "the help file shows no contents: $report"
 grep -qx 'menu=&Datei' <<<"$report" || fail "the German language file was not applied: $report"
+grep -qx 'sound=loaded' <<<"$report" || fail "the installed sound module was not found: $report"
 ini=$(tr -d '\r' <"$config/pictavo/pictavo.ini")
 grep -qx 'FullScreen=1' <<<"$ini" || fail "no settings written under XDG_CONFIG_HOME: $ini"
 grep -qx "Language=$share/pictavo/lang/Deutsch.pvl" <<<"$ini" || fail "the language setting was lost: $ini"

@@ -94,8 +94,14 @@ protected:
     QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
     void start(const QString& settings = {})
     {
-        g_program = new Program(settings.isEmpty() ? iniPath() : settings, {});
+        started(new Program(settings.isEmpty() ? iniPath() : settings, {}));
+    }
+    // Shows the program's main window and waits for what it opens at start.
+    static void started(Program* program)
+    {
+        g_program = program;
         mainWindow()->show();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !g_program->openingAtStart(); }));
     }
     // The program's end, as main() does it after the event loop.
     void end()

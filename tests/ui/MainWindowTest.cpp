@@ -1,17 +1,24 @@
 #include "tests/ui/AppFixture.h"
 
+#include "collection/CollectionListModel.h"
 #include "core/AtomicFile.h"
+#include "tests/support/FileBytes.h"
 #include "ui/common/CommentsWindow.h"
+#include "ui/common/UiTextWidgets.h"
 #include "ui/editor/CollectionEditor.h"
+#include "ui/effects/EffectsDialog.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFile>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+
+#include <map>
 
 using MainWindowTest = AppFixture;
 
@@ -93,6 +100,69 @@ TEST_F(MainWindowTest, ARestartComesBackWhereTheLastRunEndedWithinTheScreen)
     action("AsIs1")->trigger();
     QTest::mouseClick(mainWindow()->slot(2), Qt::LeftButton);
     EXPECT_TRUE(fitted());
+}
+
+// What the start opens, remembered or named, is read only once the main
+// window has shown its first frame, and then shows as it always did.
+TEST_F(MainWindowTest, TheStartReadsItsCollectionAfterTheFirstFrame)
+{
+    const QString path = collectionOf(3);
+    openPath(path);
+    key(Qt::Key_End);
+    end();
+    for (const QStringList& commandLine : {QStringList(), QStringList{path}}) {
+        auto* program = new Program(iniPath(), commandLine);
+        EXPECT_EQ(program->session().entryCount(), 0) << "read before the window was up";
+        started(program);
+        EXPECT_TRUE(shows(commandLine.isEmpty() ? 3 : 1));
+        end();
+    }
+}
+
+// The start builds the main window alone and loads no sound stack. Each
+// other window is built when it is first needed and is then as it always
+// was: found by its name, in the language of the start, showing the
+// settings, the open collection and the comment on view.
+TEST_F(MainWindowTest, WindowsNotShownAtStartAreBuiltWhenFirstNeeded)
+{
+    const QString language = dir.filePath(QStringLiteral("Deutsch.pvl"));
+    const std::map<int, QString> texts = {
+        {26, "Einstellungen"}, {35, "Effekte"},           {36, "Andere"},
+        {55, "Dateiname"},     {180, "Angepasst zeigen"}, {203, "Bild nach oben"}};
+    QByteArray file = "[Russian]\n";
+    for (const auto& [number, text] : texts)
+        file += QByteArray::number(number) + "=" + text.toUtf8() + "\n";
+    writeFileAtomically(language, file);
+    restart("[Settings]\nLanguage=" + language.toUtf8() + "\n[SlideShow]\nDelay=7\n");
+    const auto built = [] {
+        QStringList names;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog*>(w) || qobject_cast<CollectionEditor*>(w) ||
+                qobject_cast<CommentsWindow*>(w))
+                names << QLatin1String(w->metaObject()->className());
+        return names;
+    };
+    EXPECT_TRUE(built().isEmpty()) << "built at start: " << built().join(' ').toStdString();
+    EXPECT_FALSE(fileBytes(QStringLiteral("/proc/self/maps")).contains("libQt6Multimedia")) << "sound stack";
+
+    openPath(collectionOf(3));
+    mainWindow()->goToEntry(3);
+    mainWindow()->goToEntry(1);
+    action("mnuComments")->trigger();
+    EXPECT_TRUE(commentsWindow()->isVisible());
+    EXPECT_EQ(commentsWindow()->commentLabel()->text(), session().entry(1).Comment);
+    EXPECT_EQ(commentsWindow()->commentLabel()->font(), mainWindow()->commentLine()->font());
+    mainWindow()->editCollection();
+    EXPECT_EQ(collectionEditor()->list()->entries(), session().listedEntries());
+    EXPECT_EQ(settingsDialog()->findChild<QLineEdit*>("edDelay")->text(), "7");
+    EXPECT_EQ(effectsDialog()->parentWidget(), mainWindow()) << "modal over the main window";
+    action("mnuAbout")->trigger();
+    EXPECT_EQ(built().size(), 5) << built().join(' ').toStdString();
+    // Read back by window and element name, as the language file reaches them.
+    const WidgetTextSink shown;
+    for (const auto& [number, text] : texts)
+        for (const UiTarget& target : uiTextEntry(number)->targets)
+            EXPECT_EQ(shown.text(target), text) << number << " in " << target.window;
 }
 
 // Exit, F10 and the window's close box each end the program, and its end

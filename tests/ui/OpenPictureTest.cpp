@@ -52,9 +52,7 @@ TEST_F(OpenPicture, CommandLinePictureOpensItsFolderUnsavedAtItAndOkSavesItAsNew
     // The shell splits the blank in the folder's name.
     const QStringList commandLine =
         dir.filePath(QStringLiteral("my pics/shot 2.jpg")).split(QLatin1Char(' '));
-    g_program = new Program(iniPath(), commandLine);
-    mainWindow()->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow()));
+    started(new Program(iniPath(), commandLine));
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
     EXPECT_TRUE(session().collectionFileName().isEmpty());
     EXPECT_EQ(listedNames(), natural);

@@ -173,11 +173,19 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
         m_model->clear();
         m_listSource = m_session->collectionFileName();
     });
-    connect(m_session, &ViewerSession::collectionOpened, this, [this] {
-        for (const CollectionEntry& e : m_session->listedEntries())
-            m_model->appendDeferred(e);
-        m_model->flush();
-    });
+    connect(m_session, &ViewerSession::collectionOpened, this, &CollectionEditor::listOpenedEntries);
+    // Made after an open: the list as that open would have left it.
+    if (!m_session->listedEntries().isEmpty()) {
+        m_listSource = m_session->collectionFileName();
+        listOpenedEntries();
+    }
+}
+
+void CollectionEditor::listOpenedEntries()
+{
+    for (const CollectionEntry& e : m_session->listedEntries())
+        m_model->appendDeferred(e);
+    m_model->flush();
 }
 
 void CollectionEditor::startNewCollection()

@@ -82,6 +82,8 @@ protected:
 
 private:
     ViewerSession* m_session;
+    // What the session's last open listed, appended to the list.
+    void listOpenedEntries();
     // The window's parts, in the order they are made.
     void createGrid();
     void createPreviewAndButtons();

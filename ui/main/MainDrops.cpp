@@ -57,13 +57,14 @@ void MainWindow::dropEvent(QDropEvent* event)
         return event->ignore();
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    const bool editing = m_peers.editor && m_peers.editor->isVisible();
+    CollectionEditor* editor = m_peers.editor.ifBuilt();
+    const bool editing = editor && editor->isVisible();
     runCommand([&] {
         if (!dropped.collection.isEmpty()) {
             m_session->setCollectionFileName(dropped.collection);
             m_session->requestReopen();
         } else if (editing) {
-            m_peers.editor->addPictureFiles(dropped.pictures);
+            editor->addPictureFiles(dropped.pictures);
         } else {
             openPicture(dropped.pictures.first());
         }

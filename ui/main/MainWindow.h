@@ -6,6 +6,7 @@
 #include "collection/CollectionFile.h"
 #include "graphics/Picture.h"
 #include "settings/WindowSettings.h"
+#include "ui/common/OnFirstUse.h"
 #include "viewer/DecodeAhead.h"
 #include "viewer/SlideShow.h"
 #include "viewer/ViewerSession.h"
@@ -44,16 +45,21 @@ public:
     ~MainWindow() override;
     ViewerSession& session() const { return *m_session; }
 
-    // The other windows, which the main window's commands open.
+    // The other windows, which the main window's commands open, each built
+    // when it is first needed.
     struct Peers {
-        QPointer<EffectsDialog> effects;
-        QPointer<CollectionEditor> editor;
-        QPointer<AboutBox> about;
-        QPointer<SettingsDialog> settings;
-        QPointer<CommentsWindow> comments;
+        OnFirstUse<EffectsDialog> effects;
+        OnFirstUse<CollectionEditor> editor;
+        OnFirstUse<AboutBox> about;
+        OnFirstUse<SettingsDialog> settings;
+        OnFirstUse<CommentsWindow> comments;
         HelpBinding* help = nullptr;
     };
-    void setPeers(const Peers& peers) { m_peers = peers; }
+    void setPeers(Peers peers) { m_peers = std::move(peers); }
+    Peers& peers() { return m_peers; }
+    // What the comments window shows: the comment of the slot shown last,
+    // kept while that window isn't built.
+    const QString& commentsText() const { return m_commentsText; }
 
     // Commands.
     void run(ViewerCommand command);
@@ -208,6 +214,7 @@ private:
 
     ViewerSession* m_session;
     Peers m_peers;
+    QString m_commentsText;
     MainCommands* m_commands = nullptr;
     QWidget* m_central = nullptr;
     QToolButton* m_upButton = nullptr;

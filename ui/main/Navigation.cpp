@@ -106,8 +106,9 @@ void MainWindow::showSlot(int n)
     // What was decoded ahead shows at once; the rest is asked for.
     updateDecodes();
     m_commentLabel->setText(s->hint());
-    if (m_peers.comments)
-        m_peers.comments->setCommentText(s->hint());
+    m_commentsText = s->hint();
+    if (CommentsWindow* comments = m_peers.comments.ifBuilt())
+        comments->setCommentText(m_commentsText);
     updatePositionTexts(entry);
 }
 

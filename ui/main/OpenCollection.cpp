@@ -122,12 +122,14 @@ void MainWindow::finishShowingCollection()
 
 void MainWindow::newCollection()
 {
-    if (m_peers.editor)
-        m_peers.editor->startNewCollection();
+    if (CollectionEditor* editor = m_peers.editor.get())
+        editor->startNewCollection();
 }
 
 void MainWindow::editCollection()
 {
-    if (m_peers.editor && (!m_session->collectionFileName().isEmpty() || m_session->collectionUnsaved()))
-        m_peers.editor->startEditing();
+    if (m_session->collectionFileName().isEmpty() && !m_session->collectionUnsaved())
+        return;
+    if (CollectionEditor* editor = m_peers.editor.get())
+        editor->startEditing();
 }

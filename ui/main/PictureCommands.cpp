@@ -41,11 +41,14 @@ void MainWindow::rotateCurrent(int angle)
 
 void MainWindow::showEffects()
 {
-    if (m_session->entryCount() < 1 || !m_peers.effects || slotCount() < 1)
+    if (m_session->entryCount() < 1 || slotCount() < 1)
+        return;
+    EffectsDialog* effects = m_peers.effects.get();
+    if (!effects)
         return;
     const ThumbSlot* current = slot(m_session->strip().currentSlot());
     m_mainImage->setPicture(current->picture(), current->standIn());
-    m_peers.effects->exec();
+    effects->exec();
 }
 
 void MainWindow::undo()

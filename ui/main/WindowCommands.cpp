@@ -73,20 +73,21 @@ void MainWindow::run(ViewerCommand command)
 
 void MainWindow::toggleComments()
 {
-    if (!m_peers.comments)
+    CommentsWindow* comments = m_peers.comments.get();
+    if (!comments)
         return;
-    if (m_peers.comments->isVisible()) {
-        m_peers.comments->hide();
+    if (comments->isVisible()) {
+        comments->hide();
     } else {
-        m_peers.comments->show();
-        m_peers.comments->raise();
+        comments->show();
+        comments->raise();
     }
 }
 
 void MainWindow::showSettings()
 {
-    if (m_peers.settings)
-        m_peers.settings->showFromMain(m_commentLabel->text());
+    if (SettingsDialog* settings = m_peers.settings.get())
+        settings->showFromMain(m_commentLabel->text());
 }
 
 void MainWindow::showHelp()
@@ -97,11 +98,12 @@ void MainWindow::showHelp()
 
 void MainWindow::showAbout()
 {
-    if (!m_peers.about)
+    AboutBox* about = m_peers.about.get();
+    if (!about)
         return;
-    m_peers.about->show();
-    m_peers.about->raise();
-    m_peers.about->activateWindow();
+    about->show();
+    about->raise();
+    about->activateWindow();
 }
 
 void MainWindow::quit()
