@@ -65,13 +65,13 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
                        ExifOrientation exif)
 {
     QList<Entry> entries;
-    if (!shown.picture.isEmpty())
+    if (!shown.path.isEmpty())
         entries << shown;
     entries << ahead;
 
     // Only what is asked for now stays; a cached entry whose picture or file
     // has changed since goes too.
-    const qsizetype shownCount = shown.picture.isEmpty() ? 0 : 1;
+    const qsizetype shownCount = shown.path.isEmpty() ? 0 : 1;
     m_wanted.clear();
     QHash<QString, std::shared_ptr<const Decoded>> keep;
     for (qsizetype i = 0; i < entries.size(); ++i) {
@@ -101,7 +101,9 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
         tasks.append({e, Work::Scaled, target, rule, exif, isShown});
-        if (isShown && ownSize(target, e.picture.size()))
+        // A picture still to be read learns its size first: the whole is
+        // asked for once it is known.
+        if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()))
             tasks.append({e, Work::Whole, target, rule, exif, true});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
