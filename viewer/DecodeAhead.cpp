@@ -64,6 +64,7 @@ bool DecodeAhead::cached(const Task& t) const
 void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule,
                        ExifOrientation exif)
 {
+    m_shownPath = shown.path;
     QList<Entry> entries;
     if (!shown.path.isEmpty())
         entries << shown;
@@ -140,8 +141,9 @@ void DecodeAhead::submit(const Task& task)
             return [this, result = decode(task, box, stop)]() mutable { store(std::move(result)); };
         },
         [this, task](const std::exception_ptr& error) {
-            // An entry beside the shown one is told when it is shown.
-            if (task.shown)
+            // An entry beside the shown one is told when it is shown, also
+            // when work begun for it ahead was kept for it once shown.
+            if (task.shown || task.entry.path == m_shownPath)
                 emit failed(task.entry.path, failureText(error));
         });
     m_submitted.append({task, ticket});

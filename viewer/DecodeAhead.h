@@ -102,6 +102,7 @@ private:
     QSize m_thumbBox;
     QHash<QString, std::shared_ptr<const Decoded>> m_cache;
     QHash<QString, Picture> m_wanted; // an empty picture: read from the file
-    QList<Submitted> m_submitted;     // possibly delivered since
-    JobRunner m_runner;               // last: its jobs end before the rest goes
+    QString m_shownPath;
+    QList<Submitted> m_submitted; // possibly delivered since
+    JobRunner m_runner;           // last: its jobs end before the rest goes
 };
