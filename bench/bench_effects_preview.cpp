@@ -50,7 +50,7 @@ struct Photo {
         const QString pvx = dir.filePath(QStringLiteral("photo.pvx"));
         writeCollection(pvx, {{path, QStringLiteral("12 MP")}});
         openInBench(pvx);
-        benchProgram().mainWindow().mainImage()->setPicture(benchProgram().mainWindow().slot(1)->picture());
+        benchProgram().mainWindow().mainImage()->setPicture(Picture::loadFromFile(path));
         // The engine's source, decoded once, for the baselines.
         pixels = benchProgram().mainWindow().mainImage()->picture().toBitmap24();
     }

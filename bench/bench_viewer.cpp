@@ -21,6 +21,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
 #include "viewer/DecodeAhead.h"
+#include "viewer/ThumbnailQueue.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -30,6 +31,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+#include <unistd.h>
 
 namespace {
 constexpr int kW = 6000, kH = 4000, kDistinct = 4, kEntries = 400;
@@ -384,6 +387,100 @@ void BM_ResidentTenSlots(benchmark::State& state)
     window().setOuterSize(624, 581);
 }
 
+// A camera's card: `n` entries, each its own file (hard links to the
+// distinct photos), so nothing is shared between entries by path.
+QString cardCollection(int n)
+{
+    const QString path = fixture().dir.filePath(QStringLiteral("card%1.pvx").arg(n));
+    if (QFile::exists(path))
+        return path;
+    QList<CollectionEntry> entries;
+    for (int k = 0; k < n; ++k) {
+        const QString file = fixture().dir.filePath(QStringLiteral("card%1_%2.jpg").arg(n).arg(k));
+        ::link(QFile::encodeName(fixture().pictures[k % kDistinct]).constData(),
+               QFile::encodeName(file).constData());
+        entries.append({file, QStringLiteral("Photo %1").arg(k + 1)});
+    }
+    writeCollection(path, entries);
+    return path;
+}
+
+bool stripFilled()
+{
+    MainWindow& w = window();
+    for (int i = 1; i <= w.slotCount(); ++i)
+        if (w.slot(i)->isEnabled() && w.slot(i)->rendition().isNull() && w.slot(i)->failure().isEmpty())
+            return false;
+    return !w.thumbnails()->isBusy();
+}
+
+// From the open's start to the main image's own pixels, fitted: a card of
+// 1,000 photos should take no longer than one photo.
+void BM_OpenToFirstPaint(benchmark::State& state)
+{
+    const QString path = cardCollection(int(state.range(0)));
+    window().setOuterSize(624, 130 + 1310); // 10 slots
+    window().fitCentred();
+    std::vector<double> runs;
+    for (auto _ : state) {
+        // Nothing decoded before may serve: each open starts cold.
+        window().decoder()->forgetAll();
+        QElapsedTimer t;
+        t.start();
+        openInBench(path);
+        spinUntil([] { return window().mainImage()->showsDecodedPixels(); });
+        runs.push_back(t.nsecsElapsed() / 1e9);
+        state.SetIterationTime(runs.back());
+        state.PauseTiming();
+        spinUntil(stripFilled);
+        settle();
+        state.ResumeTiming();
+    }
+    state.counters["median_ms"] = median(runs) * 1e3;
+    state.counters["slots"] = window().slotCount();
+    window().setOuterSize(624, 581);
+}
+
+// The GUI thread's longest gap (a 1 ms timer's) while an open's strip
+// fills, and while Down is held (a step every 30 ms) through 40 entries.
+void BM_LongestStallWhileTheStripFills(benchmark::State& state)
+{
+    const QString path = cardCollection(1000);
+    window().setOuterSize(624, 130 + 1310); // 10 slots
+    window().fitCentred();
+    double filling = 0, scrolling = 0;
+    for (auto _ : state) {
+        window().decoder()->forgetAll();
+        openInBench(path);
+        QElapsedTimer gap;
+        double* longest = &filling;
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            *longest = std::max(*longest, gap.nsecsElapsed() / 1e6);
+            gap.restart();
+        });
+        gap.start();
+        tick.start();
+        spinUntil([] { return stripFilled() && window().mainImage()->showsDecodedPixels(); });
+        longest = &scrolling;
+        for (int k = 0; k < 40; ++k) {
+            window().handleKey(Qt::Key_Down, Qt::NoModifier);
+            QElapsedTimer held;
+            held.start();
+            while (held.elapsed() < 30)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        spinUntil(stripFilled);
+        tick.stop();
+        settle();
+    }
+    state.counters["fill_stall_ms"] = filling;
+    state.counters["scroll_stall_ms"] = scrolling;
+    state.counters["slots"] = window().slotCount();
+    window().setOuterSize(624, 581);
+}
+
 BENCHMARK(BM_FullDecode)->Unit(benchmark::kMillisecond)->Iterations(5);
 // First, before the others leave freed memory in the heap.
 BENCHMARK(BM_ResidentTenSlots)->Iterations(1);
@@ -393,6 +490,13 @@ BENCHMARK(BM_ProportionalNewPictureToPainted)->Unit(benchmark::kMillisecond)->Us
 BENCHMARK(BM_ProportionalNewEntryToPainted)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 BENCHMARK(BM_AsIsFirstPaint)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 BENCHMARK(BM_SlideShowStepDecodedAhead)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
+BENCHMARK(BM_OpenToFirstPaint)
+    ->Arg(1)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+BENCHMARK(BM_LongestStallWhileTheStripFills)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LongestStallWhileDecoding)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 } // namespace
 

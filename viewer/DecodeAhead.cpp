@@ -64,14 +64,15 @@ bool DecodeAhead::cached(const Task& t) const
 void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule,
                        ExifOrientation exif)
 {
+    m_shownPath = shown.path;
     QList<Entry> entries;
-    if (!shown.picture.isEmpty())
+    if (!shown.path.isEmpty())
         entries << shown;
     entries << ahead;
 
     // Only what is asked for now stays; a cached entry whose picture or file
     // has changed since goes too.
-    const qsizetype shownCount = shown.picture.isEmpty() ? 0 : 1;
+    const qsizetype shownCount = shown.path.isEmpty() ? 0 : 1;
     m_wanted.clear();
     QHash<QString, std::shared_ptr<const Decoded>> keep;
     for (qsizetype i = 0; i < entries.size(); ++i) {
@@ -101,7 +102,9 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
         tasks.append({e, Work::Scaled, target, rule, exif, isShown});
-        if (isShown && ownSize(target, e.picture.size()))
+        // A picture still to be read learns its size first: the whole is
+        // asked for once it is known.
+        if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()))
             tasks.append({e, Work::Whole, target, rule, exif, true});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
@@ -138,8 +141,9 @@ void DecodeAhead::submit(const Task& task)
             return [this, result = decode(task, box, stop)]() mutable { store(std::move(result)); };
         },
         [this, task](const std::exception_ptr& error) {
-            // An entry beside the shown one is told when it is shown.
-            if (task.shown)
+            // An entry beside the shown one is told when it is shown, also
+            // when work begun for it ahead was kept for it once shown.
+            if (task.shown || task.entry.path == m_shownPath)
                 emit failed(task.entry.path, failureText(error));
         });
     m_submitted.append({task, ticket});

@@ -53,7 +53,9 @@ public:
     // `thumbBox`: the rendition made for entries read from their file.
     explicit DecodeAhead(QSize thumbBox, QObject* parent = nullptr);
 
-    // The entry shown and those to have ready next, in that order. As Is
+    // The entry shown and those to have ready next, in that order; an entry
+    // without a picture is read from its file (the shown one too, unless
+    // its path is empty). As Is
     // shows the shown entry's visible band first and the whole after; for
     // the others the band is enough. Drops everything else.
     void want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif);
@@ -100,6 +102,7 @@ private:
     QSize m_thumbBox;
     QHash<QString, std::shared_ptr<const Decoded>> m_cache;
     QHash<QString, Picture> m_wanted; // an empty picture: read from the file
-    QList<Submitted> m_submitted;     // possibly delivered since
-    JobRunner m_runner;               // last: its jobs end before the rest goes
+    QString m_shownPath;
+    QList<Submitted> m_submitted; // possibly delivered since
+    JobRunner m_runner;           // last: its jobs end before the rest goes
 };

@@ -137,6 +137,12 @@ QString SharedThumbnailCache::entryPath(const SizeClass& sizeClass, const QStrin
     return m_root + QLatin1Char('/') + sizeClass.directory + QLatin1Char('/') + entryName(path);
 }
 
+void SharedThumbnailCache::forget(const QString& path) const
+{
+    for (const SizeClass& c : classesCovering(QSize(1, 1)))
+        QFile::remove(entryPath(c, path));
+}
+
 QImage SharedThumbnailCache::find(const QString& path, const FileStamp& stamp, QSize box) const
 {
     if (!stamp.isValid() || contains(path))

@@ -45,6 +45,10 @@ public:
     bool store(const QString& path, const FileStamp& stamp, const QImage& image, QSize original,
                QSize box) const;
 
+    // Removes every entry for `path`: the program rewrote the file, maybe
+    // within the second an entry records.
+    void forget(const QString& path) const;
+
     // The file an entry of `sizeClass` for `path` lives in.
     QString entryPath(const SizeClass& sizeClass, const QString& path) const;
 

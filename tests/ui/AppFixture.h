@@ -4,12 +4,14 @@
 #include "app/Program.h"
 #include "core/AtomicFile.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TestPictures.h"
 #include "ui/common/RunCommand.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
+#include "viewer/ThumbnailQueue.h"
 #include "viewer/ViewerSession.h"
 
 #include <QAction>
@@ -122,19 +124,40 @@ protected:
     }
 
     // Opens a collection the way the command line does.
+    // Then waits for the strip, which fills off the GUI thread.
     void openPath(const QString& path)
+    {
+        openPathNoWait(path);
+        settle();
+    }
+    void openPathNoWait(const QString& path)
     {
         session().setCollectionFileName(path);
         runCommand([] { session().requestReopen(); });
     }
+    // The main image has its picture (or says why not), the strip is
+    // filled, and what the strip's failures tell has been told.
+    static void settle()
+    {
+        QTest::qWaitFor(
+            [] {
+                const MainImage* m = mainWindow()->mainImage();
+                return session().entryCount() == 0 || !m->picture().isEmpty() || !m->reason().isEmpty();
+            },
+            5000);
+        stripFilled();
+        QCoreApplication::processEvents();
+    }
     // Opens a collection of these files, each commented with its name.
-    void openFiles(const QStringList& files)
+    void openFiles(const QStringList& files, bool wait = true)
     {
         QList<CollectionEntry> entries;
         for (const QString& f : files)
             entries.append({f, QFileInfo(f).fileName()});
         writeCollection(dir.filePath(QStringLiteral("files.pvx")), entries);
-        openPath(dir.filePath(QStringLiteral("files.pvx")));
+        openPathNoWait(dir.filePath(QStringLiteral("files.pvx")));
+        if (wait)
+            settle();
     }
     static Bitmap24 fileBitmap(const QString& path) { return Picture::loadFromFile(path).toBitmap24(); }
     QString collectionOf(int n, const QString& name = QStringLiteral("c.pvx"))
@@ -181,7 +204,7 @@ protected:
             const bool held = e <= s.entryCount();
             // A held picture that failed to load leaves its slot empty.
             want(held ? w->slot(i)->isEnabled() && w->slot(i)->hint() == s.entry(e).Comment
-                      : !w->slot(i)->isEnabled() && w->slot(i)->picture().isEmpty(),
+                      : !w->slot(i)->isEnabled() && w->slot(i)->rendition().isNull(),
                  QStringLiteral("slot %1 \"%2\"").arg(i).arg(w->slot(i)->hint()));
         }
         want(w->upButton()->isEnabled() == (current > 1), QStringLiteral("up button"));
@@ -194,10 +217,42 @@ protected:
         const Bitmap24 pixels = Picture::loadFromFile(e.FileName, s.exifOrientation()).toBitmap24();
         want(QTest::qWaitFor([&] { return w->mainImage()->picture().toBitmap24() == pixels; }, 5000),
              QStringLiteral("main image"));
+        want(stripFilled(), QStringLiteral("strip still filling"));
         wrong.removeAll(QString());
         if (wrong.isEmpty())
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "entry " << n << ": " << wrong.join(", ").toStdString();
+    }
+
+    // The strip fills off the GUI thread: every slot with an entry has its
+    // rendition or says why it has none, and nothing more is on the way.
+    static bool stripFilled()
+    {
+        return QTest::qWaitFor(
+            [] {
+                MainWindow* w = mainWindow();
+                for (int i = 1; i <= w->slotCount(); ++i)
+                    if (w->slot(i)->isEnabled() && w->slot(i)->rendition().isNull() &&
+                        w->slot(i)->failure().isEmpty())
+                        return false;
+                return !w->thumbnails()->isBusy();
+            },
+            5000);
+    }
+    // Slot i draws its entry's file as the file is now (within what another
+    // way of making the rendition may change).
+    static ::testing::AssertionResult slotShowsItsFile(int i)
+    {
+        const QString f = session().entry(session().strip().firstIndex() + i).FileName;
+        const QImage want = Picture::loadFromFile(f, session().exifOrientation())
+                                .thumbnail(QSize(ThumbSlot::Size, ThumbSlot::Size));
+        const auto close = [&] {
+            const QImage& got = mainWindow()->slot(i)->rendition();
+            return got.size() == want.size() && largestDifference(got, want) <= 12;
+        };
+        if (QTest::qWaitFor(close, 5000))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "slot " << i << " does not draw " << f.toStdString();
     }
 
     QTemporaryDir dir;

@@ -28,6 +28,7 @@ protected:
     // The corners of the strip's rendition, and of the main image where they differ.
     static QString cornersOnScreen()
     {
+        settle();
         const QString strip = camera::corners(mainWindow()->slot(1)->rendition());
         // The main image decodes on a worker: its own pixels, not the stand-in.
         QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); });

@@ -38,7 +38,43 @@ TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)
     openBig(1);
     testpics::writeJpeg(fileOf(1), 90, 60, 7);
     mainWindow()->relayout(); // as a resize does: the strip is loaded again
-    EXPECT_EQ(mainWindow()->slot(1)->picture().size(), QSize(90, 60));
+    EXPECT_TRUE(slotShowsItsFile(1));
+}
+
+// An open decodes nothing for the strip on the GUI thread: the main image
+// gets its picture first, then the slots fill in view order, each holding
+// no more than a slot's worth of pixels.
+TEST_F(MainImageDecodes, TheMainImageComesFirstThenTheStripFillsInViewOrder)
+{
+    QStringList files;
+    for (int k = 1; k <= 4; ++k)
+        files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), 2400, 1800, k);
+    openFiles(files, false);
+    MainWindow* w = mainWindow();
+    const int n = std::min(4, w->slotCount());
+    ASSERT_GE(n, 2);
+    for (int i = 1; i <= n; ++i)
+        EXPECT_TRUE(w->slot(i)->rendition().isNull()) << "slot " << i << " was filled while opening";
+    QList<int> order;
+    bool mainImageFirst = true;
+    const auto filled = [&] {
+        for (int i = 1; i <= n; ++i) {
+            if (w->slot(i)->rendition().isNull() || order.contains(i))
+                continue;
+            order << i;
+            mainImageFirst = mainImageFirst && !w->mainImage()->picture().isEmpty();
+        }
+        return order.size() == n;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(filled, 10000));
+    EXPECT_TRUE(mainImageFirst);
+    QList<int> inViewOrder(n);
+    std::iota(inViewOrder.begin(), inViewOrder.end(), 1);
+    EXPECT_EQ(order, inViewOrder);
+    for (int i = 1; i <= n; ++i) {
+        const QSize held = w->slot(i)->standIn().size();
+        EXPECT_TRUE(held.width() <= ThumbSlot::Size && held.height() <= ThumbSlot::Size) << i;
+    }
 }
 
 // A fitted picture is decoded at the size it is drawn; when the window grows

@@ -68,6 +68,7 @@ TEST_F(MainWindowTest, AddStartsBesideTheCollectionFocusComesBackAndAFailingKeyS
     ASSERT_TRUE(mainWindow()->imageArea()->hasFocus());
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(mainWindow()->imageArea(), Qt::Key_Space);
+    settle();
     EXPECT_EQ(session().currentEntry(), 4);
     EXPECT_EQ(fake.errors.size(), 1);
 }

@@ -45,6 +45,7 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         else
             QTest::mouseClick(mainWindow()->slot(c - '0'), Qt::LeftButton);
     }
+    settle();
     EXPECT_EQ(fake.errors.size(), s.broken ? 1 : 0) << "a picture that can't be read is told once";
     EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
@@ -130,6 +131,7 @@ TEST_F(Navigation, AnUnreadablePictureShowsWhyAndIsToldOncePerOpenAndNeverInFull
     for (const int k : {Qt::Key_End, Qt::Key_Home, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up,
                         Qt::Key_Up, Qt::Key_Right, Qt::Key_Space, Qt::Key_Left, Qt::Key_Left})
         key(k);
+    settle();
     EXPECT_EQ(session().currentEntry(), 2);
     EXPECT_EQ(mainWindow()->mainImage()->reason(), why);
     EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty());
@@ -137,11 +139,13 @@ TEST_F(Navigation, AnUnreadablePictureShowsWhyAndIsToldOncePerOpenAndNeverInFull
     action("mnuFullScreen1")->trigger();
     openPath(path);
     key(Qt::Key_Right);
+    settle();
     EXPECT_EQ(mainWindow()->mainImage()->reason(), why) << "full screen says it over the picture";
     key(Qt::Key_Right);
     EXPECT_TRUE(shows(3));
     EXPECT_EQ(fake.errors.size(), 1);
     key(Qt::Key_Escape);
+    settle();
     EXPECT_EQ(fake.errors.size(), 2) << "out of full screen, told once";
     openPath(path);
     EXPECT_EQ(fake.errors.size(), 3) << "a new open tells it again";
@@ -153,6 +157,7 @@ TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnce)
     ASSERT_TRUE(QFile::remove(dir.filePath("p2.bmp")));
     for (int w : {700, 720, 740})
         mainWindow()->setOuterSize(w, 600);
+    settle();
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors[0].contains("p2.bmp")) << fake.errors[0].toStdString();
     // Full screen lays the strip out again, and still turns follow mode on.
@@ -169,7 +174,7 @@ TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)
     session().slideShow().timer().setInterval(0);
     // Let the open take a breath after every entry beyond the strip.
     mainWindow()->setOpenProgressIntervals(0, 0);
-    openPath(path);
-    EXPECT_TRUE(shows(1));
+    openPathNoWait(path);
     session().slideShow().timer().stop();
+    EXPECT_TRUE(shows(1));
 }

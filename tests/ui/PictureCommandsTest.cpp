@@ -124,7 +124,10 @@ TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)
     const auto failing = [&](int n, void (MainWindow::*command)()) {
         const QString path = session().entry(n).FileName;
         const QByteArray before = fileBytes(path);
-        const Picture held = mainWindow()->slot(n)->picture();
+        ASSERT_TRUE(shows(n));
+        ASSERT_TRUE(stripFilled());
+        const Picture held = mainWindow()->mainImage()->picture();
+        const QImage drawn = mainWindow()->slot(n)->rendition();
         fake.errors.clear();
         setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
         runCommand([command] { (mainWindow()->*command)(); });
@@ -133,7 +136,8 @@ TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)
         EXPECT_TRUE(fake.errors[0].startsWith("Cannot create file \"" + path + "\"."))
             << fake.errors[0].toStdString();
         EXPECT_EQ(fileBytes(path), before);
-        EXPECT_TRUE(mainWindow()->slot(n)->picture().sharesDataWith(held));
+        EXPECT_TRUE(mainWindow()->mainImage()->picture().sharesDataWith(held));
+        EXPECT_EQ(mainWindow()->slot(n)->rendition(), drawn);
         EXPECT_TRUE(shows(n));
     };
     failing(1, &MainWindow::undo);
@@ -156,7 +160,8 @@ TEST_F(PictureCommandsTest, UndoWritesTheSnapshotInTheFormatTheFileNameNamesAndS
         EXPECT_TRUE(enabled("butUndo"));
         key(Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(fileBytes(n == 1 ? bmp : jpg).left(2), n == 1 ? "BM" : "\xFF\xD8");
-        const Bitmap24 now = mainWindow()->slot(n)->picture().toBitmap24();
+        ASSERT_TRUE(shows(n));
+        const Bitmap24 now = mainWindow()->mainImage()->picture().toBitmap24();
         EXPECT_EQ(QSize(now.width(), now.height()), QSize(30, 20));
         if (n == 1) {
             EXPECT_EQ(now, before);

@@ -281,12 +281,10 @@ void MainWindow::relayout()
     m_session->strip().setSlotCount(count);
     placeHighlight();
 
-    const QStringList failures = loadSlotPictures();
+    loadSlotPictures();
     if (m_session->entryCount() > 0)
         showSlot(m_session->strip().currentSlot());
     updateNavButtons();
-    if (!failures.isEmpty())
-        throw AppError(failures.join(QLatin1Char('\n')));
 }
 
 void MainWindow::scrollArea(bool fullScreen)

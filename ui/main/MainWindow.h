@@ -18,6 +18,7 @@
 #include <exception>
 
 class QFrame;
+class QTimer;
 class QScrollArea;
 class QToolButton;
 class AboutBox;
@@ -29,6 +30,8 @@ class HelpBinding;
 class ImageMouse;
 class MainCommands;
 class MainImage;
+class ThumbnailQueue;
+struct SlotThumbnail;
 class SettingsDialog;
 class ThumbSlot;
 
@@ -103,6 +106,8 @@ public:
     void showSlot(int n);
     // Pictures decoded for the main image, the one shown and those beside it.
     DecodeAhead* decoder() const { return m_decoder; }
+    // The strip's thumbnails, made off the GUI thread.
+    ThumbnailQueue* thumbnails() const { return m_thumbnails; }
     // The file of `path` was written: nothing decoded from it before may show.
     void pictureFileChanged(const QString& path);
 
@@ -187,10 +192,22 @@ private:
     // The strip and the main image's pictures.
     void showStep(const StripModel::Step& step);
     void reloadStrip();
-    QStringList loadSlotPictures();
-    // Reads entry `e`'s picture into slot `s`, from what was decoded ahead
-    // when its file is unchanged since.
-    void loadSlot(ThumbSlot* s, const CollectionEntry& e);
+    // Points each slot at its entry's file; renditions follow.
+    void loadSlotPictures();
+    // Asks for the renditions the slots lack, in view order; at an open,
+    // once the main image has its pixels.
+    void fillStrip();
+    void takeThumbnail(const SlotThumbnail& made);
+    // The current entry's picture for a command: the one shown, one decoded
+    // ahead, else read from its file now (throws AppError when it can't be).
+    Picture currentPicture();
+    // Puts the current entry's picture into the main image for a command.
+    Picture showCurrentPicture();
+    void connectThumbnails();
+    // The file of the entry the main image stands for, or nothing.
+    QString shownPath() const;
+    // Puts what was decoded for `path` into the main image.
+    void takeDecoded(const QString& path);
     void showReplacedPicture(const Picture& now);
     void rotateCurrent(int angle);
     void followExifOrientation(ExifOrientation exif);
@@ -230,7 +247,12 @@ private:
     QLabel* m_statusPanels[4] = {}; // the last: the zoom
     QList<ThumbSlot*> m_slots;
     DecodeAhead* m_decoder = nullptr;
-    Picture m_failedPicture; // told once, not decoded again
+    ThumbnailQueue* m_thumbnails = nullptr;
+    QString m_failedShown;     // the shown file that failed: not decoded again
+    Picture m_failedPicture;   // a command's picture that failed: not decoded again
+    bool m_stripWaits = false; // an open's strip waits for the main image
+    QTimer* m_stripWaitTimer = nullptr;
+    QStringList m_stripFailures; // to tell once the strip is filled
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     bool m_fullScreen = false;

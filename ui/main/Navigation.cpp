@@ -25,15 +25,15 @@ void MainWindow::showStep(const StripModel::Step& step)
     const StripModel& strip = m_session->strip();
     if (step.kind == StripModel::Step::None)
         return;
-    QString failure; // told once the step is done
     updateNavButtons();
     if (step.kind == StripModel::Step::Scroll) {
-        // Every slot takes its neighbour's picture; one file is read.
+        // Every slot takes its neighbour's rendition; the slot that comes
+        // into view is filled off the GUI thread.
         const int n = slotCount();
         const bool forward = step.loadSlot == n;
         for (int k = 1; k < n; ++k) {
             const int i = forward ? k : n + 1 - k;
-            slot(i)->takePicture(*slot(forward ? i + 1 : i - 1));
+            slot(i)->takeThumbnail(*slot(forward ? i + 1 : i - 1));
             const int e = strip.entryInSlot(i);
             slot(i)->setHint(e ? m_session->entry(e).Comment : QString());
         }
@@ -41,20 +41,14 @@ void MainWindow::showStep(const StripModel::Step& step)
             ThumbSlot* s = slot(step.loadSlot);
             const CollectionEntry& e = m_session->entry(step.loadEntry);
             s->setHint(e.Comment);
-            try {
-                loadSlot(s, e);
-            } catch (const AppError& error) {
-                if (m_session->takeFailureToTell(e.FileName))
-                    failure = error.text();
-            }
+            s->setFile(e.FileName);
         }
+        fillStrip();
     } else {
         placeHighlight();
     }
     if (m_session->followsCursor())
         showSlot(strip.currentSlot());
-    if (!failure.isEmpty())
-        throw AppError(failure);
 }
 
 void MainWindow::selectSlot(int n)
@@ -76,20 +70,22 @@ void MainWindow::goToEntry(int entry)
         return;
     entry = std::clamp(entry, 1, m_session->entryCount());
     const int from = strip.currentEntry();
-    QStringList failures;
     if (entry == from + 1 || entry == from - 1) {
         // One step: the strip moves as Down and Up move it.
         showStep(entry > from ? strip.next() : strip.previous());
         if (m_session->followsCursor())
             return;
     } else if (strip.goTo(entry)) {
-        failures = loadSlotPictures();
+        loadSlotPictures();
     }
     placeHighlight();
     updateNavButtons();
+    if (slotCount() == 0) {
+        // No strip laid out yet: the entry is shown once there is one.
+        m_mainImage->clearPicture();
+        strip.setShownEntry(strip.currentEntry());
+    }
     showSlot(strip.currentSlot());
-    if (!failures.isEmpty())
-        throw AppError(failures.join(QLatin1Char('\n')));
 }
 
 void MainWindow::showSlot(int n)
@@ -98,11 +94,17 @@ void MainWindow::showSlot(int n)
         return;
     const int entry = m_session->strip().firstIndex() + n;
     ThumbSlot* s = slot(n);
-    if (s->picture().isEmpty())
-        m_mainImage->showReason(s->failure());
-    else
-        m_mainImage->setPicture(s->picture(), s->standIn());
-    m_session->strip().setShownEntry(entry);
+    StripModel& strip = m_session->strip();
+    // The entry shown keeps its picture; another's comes from what was
+    // decoded ahead, or from the decoder once it has read the file.
+    if (entry != strip.shownEntry() || m_mainImage->picture().isEmpty()) {
+        m_failedShown.clear();
+        if (!s->failure().isEmpty())
+            m_mainImage->showReason(s->failure());
+        else
+            m_mainImage->clearPicture();
+    }
+    strip.setShownEntry(entry);
     // What was decoded ahead shows at once; the rest is asked for.
     updateDecodes();
     m_commentLabel->setText(s->hint());

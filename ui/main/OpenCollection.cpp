@@ -76,19 +76,27 @@ void MainWindow::loadOpeningSlot(int k, const CollectionEntry& e)
     s->setHint(e.Comment);
     // A picture that can't be read still has its entry to click.
     s->setEnabled(true);
-    s->loadPicture(e.FileName, m_session->exifOrientation());
+    // Nothing is read here: the main image goes first, then the strip fills
+    // off the GUI thread. A failure is told again at each open.
+    s->setFile(e.FileName);
+    if (!s->failure().isEmpty())
+        s->markStale();
 }
 
 void MainWindow::showFirstEntry()
 {
     applyWindowTitle();
     m_highlight->show();
-    // Not showSlot(): opening leaves the comments window's text alone.
-    if (slotCount() >= 1 && !slot(1)->picture().isEmpty())
-        m_mainImage->setPicture(slot(1)->picture(), slot(1)->standIn());
-    else if (slotCount() >= 1)
-        m_mainImage->showReason(slot(1)->failure());
+    // Not showSlot(): opening leaves the comments window's text alone. The
+    // first entry's picture is read and decoded before any rendition.
+    m_mainImage->clearPicture();
+    m_session->strip().setShownEntry(1);
+    m_failedShown.clear();
+    m_stripFailures.clear();
+    m_stripWaits = true;
+    m_stripWaitTimer->start();
     showChosenPicture();
+    updateDecodes();
 }
 
 void MainWindow::showOpenProgress()
@@ -110,6 +118,7 @@ void MainWindow::finishShowingCollection()
         slot(i)->setEnabled(false);
     }
     applyWindowTitle();
+    fillStrip();
     if (m_session->entryCount() == 0) {
         // Nothing to show, nothing to act on, and no position to tell.
         m_highlight->hide();

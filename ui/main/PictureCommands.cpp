@@ -24,16 +24,16 @@ void MainWindow::rotateCurrent(int angle)
     if (strip.entryInSlot(strip.currentSlot()) == 0)
         return;
     ThumbSlot* s = slot(strip.currentSlot());
-    m_mainImage->setPicture(s->picture(), s->standIn());
     m_commentLabel->setText(s->hint());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
     const QString path = m_session->entry(strip.currentEntry()).FileName;
-    if (!s->picture().isEmpty() && !pictureRewritable(s->picture())) {
+    const Picture picture = showCurrentPicture();
+    if (!pictureRewritable(picture)) {
         dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
         return;
     }
-    const Picture turned = rotatePictureFile(s->picture(), path, angle);
+    const Picture turned = rotatePictureFile(picture, path, angle);
     pictureFileChanged(path);
     s->setPicture(turned);
     m_mainImage->setPicture(turned, s->standIn());
@@ -46,8 +46,7 @@ void MainWindow::showEffects()
     EffectsDialog* effects = m_peers.effects.get();
     if (!effects)
         return;
-    const ThumbSlot* current = slot(m_session->strip().currentSlot());
-    m_mainImage->setPicture(current->picture(), current->standIn());
+    showCurrentPicture();
     effects->exec();
 }
 
@@ -72,19 +71,22 @@ void MainWindow::undo()
                 continue;
             if (const int i = strip.slotOfEntry(e)) {
                 if (r.picture.isEmpty())
-                    slot(i)->loadPicture(r.path, m_session->exifOrientation());
+                    slot(i)->markStale();
+                if (r.picture.isEmpty() && e == strip.shownEntry())
+                    m_mainImage->clearPicture();
                 else
                     slot(i)->setPicture(r.picture);
             }
             if (e == strip.currentEntry() && !r.picture.isEmpty()) {
                 m_mainImage->setPicture(r.picture, slot(strip.currentSlot())->standIn());
+                m_session->strip().setShownEntry(e);
                 currentRestored = true;
             }
         }
     }
+    fillStrip();
     if (!currentRestored) {
-        const ThumbSlot* current = slot(strip.currentSlot());
-        m_mainImage->setPicture(current->picture(), current->standIn());
+        showCurrentPicture();
         m_statusPanels[1]->setText(positionText(strip.currentEntry()));
     }
     if (!leftAsTheyAre.isEmpty())

@@ -1,15 +1,24 @@
-// The pictures the window holds: the strip's slots, read from their files or
-// from what was decoded ahead, and the main image's pixels, asked of the
-// decoder for the entry shown and those beside it.
+// The pictures the window holds: the strip's renditions, made off the GUI
+// thread once the main image has its pixels, and the main image's pixels,
+// asked of the decoder for the entry shown and those beside it.
 #include "ui/main/MainWindow.h"
 
 #include "core/Errors.h"
 #include "ui/common/RunCommand.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
+#include "viewer/SharedThumbnailCache.h"
+#include "viewer/ThumbnailQueue.h"
+
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
+
+namespace {
+// An open's strip waits for the main image's pixels no longer than this.
+constexpr int StripWaitMs = 1500;
+} // namespace
 
 void MainWindow::connectDecoder()
 {
@@ -28,76 +37,143 @@ void MainWindow::connectDecoder()
             Qt::QueuedConnection);
     });
     connect(m_decoder, &DecodeAhead::ready, this, [this](const QString& path) {
-        const int shown = m_session->strip().shownEntry();
-        if (shown >= 1 && shown <= m_session->entryCount() && m_session->entry(shown).FileName == path) {
-            m_mainImage->offer(m_decoder->find(path));
-            updatePositionTexts(shown); // the decode may have found damage
+        if (path != shownPath())
+            return;
+        takeDecoded(path);
+        updatePositionTexts(m_session->strip().shownEntry()); // the decode may have found damage
+        if (std::exchange(m_stripWaits, false))
+            fillStrip();
+    });
+    // The shown file could not be read: the main image says why, and it is
+    // told once, with the strip's failures while an open fills the strip.
+    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString& path, const QString& text) {
+        // A picture another command put into the main image is that
+        // command's to report; it is not decoded again.
+        if (!m_mainImage->picture().isEmpty()) {
+            m_failedPicture = m_mainImage->picture();
+            return;
+        }
+        if (path != shownPath() || path == m_failedShown)
+            return;
+        m_failedShown = path;
+        if (m_mainImage->picture().isEmpty())
+            m_mainImage->showReason(text);
+        const bool tell = m_session->takeFailureToTell(path);
+        if (std::exchange(m_stripWaits, false)) {
+            if (tell)
+                m_stripFailures.prepend(text);
+            fillStrip();
+        } else if (tell) {
+            reportError(text);
         }
     });
-    // A picture another command put into the main image is that command's
-    // to report; one from the strip is told here, once.
-    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString& path, const QString& text) {
-        const Picture& failed = m_mainImage->picture();
-        if (failed.sharesDataWith(m_failedPicture))
-            return;
-        m_failedPicture = failed;
-        if (std::any_of(m_slots.cbegin(), m_slots.cend(),
-                        [&](const ThumbSlot* s) { return s->picture().sharesDataWith(failed); }) &&
-            m_session->takeFailureToTell(path))
-            reportError(text);
+    connectThumbnails();
+}
+
+void MainWindow::connectThumbnails()
+{
+    m_thumbnails = new ThumbnailQueue(1, this);
+    m_stripWaitTimer = new QTimer(this);
+    m_stripWaitTimer->setSingleShot(true);
+    m_stripWaitTimer->setInterval(StripWaitMs);
+    connect(m_stripWaitTimer, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_stripWaits, false))
+            fillStrip();
     });
+    connect(m_thumbnails, &ThumbnailQueue::arrived, this, &MainWindow::takeThumbnail);
+    // Told together, as the strip's failures were before it filled off the GUI thread.
+    connect(m_thumbnails, &ThumbnailQueue::drained, this, [this] {
+        if (m_stripFailures.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const QStringList failures = std::exchange(m_stripFailures, {});
+                if (!failures.isEmpty())
+                    reportError(failures.join(QLatin1Char('\n')));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QString MainWindow::shownPath() const
+{
+    const int e = m_session->strip().shownEntry();
+    return e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).FileName : QString();
+}
+
+void MainWindow::takeDecoded(const QString& path)
+{
+    const std::shared_ptr<const Decoded> d = m_decoder->find(path);
+    if (!d)
+        return;
+    if (m_mainImage->picture().isEmpty()) {
+        const int i = m_session->strip().slotOfEntry(m_session->strip().shownEntry());
+        m_mainImage->setPicture(d->picture, i ? slot(i)->standIn() : QImage());
+    }
+    m_mainImage->offer(d);
 }
 
 void MainWindow::updateDecodes()
 {
-    StripModel& strip = m_session->strip();
-    const Picture& picture = m_mainImage->picture();
-    // The commands that put the current slot's picture into the main image
-    // show the current entry.
-    const ThumbSlot* current = strip.currentSlot() <= slotCount() ? slot(strip.currentSlot()) : nullptr;
-    if (current && !picture.isEmpty() && current->picture().sharesDataWith(picture))
-        strip.setShownEntry(strip.currentEntry());
-    const int e = strip.shownEntry();
-    const QString path = e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).FileName : QString();
-    m_mainImage->offer(m_decoder->find(path));
-
+    const StripModel& strip = m_session->strip();
+    const QString path = shownPath();
+    takeDecoded(path);
     QList<DecodeAhead::Entry> ahead;
-    for (const int k : strip.entriesBesideShown()) {
-        if (const int i = strip.slotOfEntry(k))
-            ahead.append({m_session->entry(k).FileName, slot(i)->picture(), slot(i)->scaledDecode()});
-        else
-            ahead.append({m_session->entry(k).FileName, Picture()});
-    }
-    DecodeAhead::Entry shown{path, picture.sharesDataWith(m_failedPicture) ? Picture() : picture};
-    if (current && current->picture().sharesDataWith(picture))
-        shown.known = current->scaledDecode();
+    for (const int k : strip.entriesBesideShown())
+        ahead.append({m_session->entry(k).FileName, Picture()});
+    // The main image holds the shown entry's picture, or nothing yet: then
+    // the decoder reads the file, unless it could not a moment ago.
+    const Picture& picture = m_mainImage->picture();
+    const bool failed = picture.isEmpty() ? path == m_failedShown : picture.sharesDataWith(m_failedPicture);
+    const DecodeAhead::Entry shown{failed ? QString() : path, picture};
     m_decoder->want(shown, ahead, m_mainImage->drawRule(), m_session->exifOrientation());
 }
 
 void MainWindow::pictureFileChanged(const QString& path)
 {
     m_decoder->forget(path);
+    SharedThumbnailCache().forget(path);
+    if (path == m_failedShown)
+        m_failedShown.clear();
 }
 
-void MainWindow::loadSlot(ThumbSlot* s, const CollectionEntry& e)
+void MainWindow::fillStrip()
 {
-    const ExifOrientation exif = m_session->exifOrientation();
-    const std::shared_ptr<const Decoded> d = m_decoder->find(e.FileName);
-    if (d && d->stamp.isValid() && !d->thumb.isNull() &&
-        d->picture.withExifOrientation(exif).sharesDataWith(d->picture) &&
-        d->stamp == FileStamp::of(e.FileName)) {
-        s->setPrepared(e.FileName, d->stamp, d->picture, d->thumb, d->thumbSource);
+    if (m_stripWaits)
         return;
+    const ExifOrientation exif = m_session->exifOrientation();
+    m_thumbnails->setOptions({QSize(ThumbSlot::Size, ThumbSlot::Size), exif, m_session->thumbnailCacheWrites()});
+    QStringList wanted;
+    for (int i = 1; i <= slotCount(); ++i) {
+        ThumbSlot* s = slot(i);
+        if (m_session->strip().entryInSlot(i) == 0 || !s->needsRendition())
+            continue;
+        // The decoder's rendition of a file it read serves while the file is unchanged.
+        const std::shared_ptr<const Decoded> d = m_decoder->find(s->file());
+        if (d && d->stamp.isValid() && !d->thumb.isNull() && d->picture.exifOrientation() == exif &&
+            d->stamp == FileStamp::of(s->file()))
+            s->setThumbnail({s->file(), d->stamp, d->thumb, SlotThumbnail::Source::Decode});
+        else
+            wanted << s->file();
     }
-    s->loadPicture(e.FileName, exif);
+    m_thumbnails->want(wanted);
 }
 
-QStringList MainWindow::loadSlotPictures()
+void MainWindow::takeThumbnail(const SlotThumbnail& made)
+{
+    for (ThumbSlot* s : std::as_const(m_slots))
+        if (s->file() == made.path && s->needsRendition())
+            s->setThumbnail(made);
+    if (!made.failure.isEmpty() && m_session->takeFailureToTell(made.path))
+        m_stripFailures << made.failure;
+}
+
+void MainWindow::loadSlotPictures()
 {
     // A picture that can't be read leaves its slot showing why; the other
     // slots and the steps after them still get done, and it is told as the
     // session's rule says.
-    QStringList failures;
     for (int i = 1; i <= slotCount(); ++i) {
         const int e = m_session->strip().entryInSlot(i);
         if (e == 0)
@@ -105,14 +181,9 @@ QStringList MainWindow::loadSlotPictures()
         ThumbSlot* s = slot(i);
         s->setHint(m_session->entry(e).Comment);
         s->setEnabled(true);
-        try {
-            loadSlot(s, m_session->entry(e));
-        } catch (const AppError& error) {
-            if (m_session->takeFailureToTell(m_session->entry(e).FileName))
-                failures << error.text();
-        }
+        s->setFile(m_session->entry(e).FileName);
     }
-    return failures;
+    fillStrip();
 }
 
 void MainWindow::reloadStrip()
@@ -124,12 +195,38 @@ void MainWindow::reloadStrip()
         ThumbSlot* s = slot(i);
         s->setHint(m_session->entry(e).Comment);
         // The files changed: read them again whatever their stamps say.
-        s->clearPicture();
         pictureFileChanged(m_session->entry(e).FileName);
-        s->loadPicture(m_session->entry(e).FileName, m_session->exifOrientation());
+        s->setFile(m_session->entry(e).FileName);
+        s->markStale();
     }
-    ThumbSlot* current = slot(m_session->strip().currentSlot());
-    m_mainImage->setPicture(current->picture(), current->standIn());
+    m_mainImage->clearPicture();
+    m_session->strip().setShownEntry(m_session->strip().currentEntry());
+    m_failedShown.clear();
+    fillStrip();
+    updateDecodes();
+}
+
+Picture MainWindow::currentPicture()
+{
+    const StripModel& strip = m_session->strip();
+    const int e = strip.currentEntry();
+    if (e == strip.shownEntry() && !m_mainImage->picture().isEmpty())
+        return m_mainImage->picture();
+    const QString path = m_session->entry(e).FileName;
+    const ExifOrientation exif = m_session->exifOrientation();
+    const std::shared_ptr<const Decoded> d = m_decoder->find(path);
+    if (d && d->stamp.isValid() && d->picture.exifOrientation() == exif && d->stamp == FileStamp::of(path))
+        return d->picture;
+    return Picture::loadFromFile(path, exif);
+}
+
+Picture MainWindow::showCurrentPicture()
+{
+    StripModel& strip = m_session->strip();
+    const Picture picture = currentPicture();
+    m_mainImage->setPicture(picture, slot(strip.currentSlot())->standIn());
+    strip.setShownEntry(strip.currentEntry());
+    return picture;
 }
 
 void MainWindow::showReplacedPicture(const Picture& now)
@@ -140,35 +237,26 @@ void MainWindow::showReplacedPicture(const Picture& now)
     ThumbSlot* current = slot(m_session->strip().currentSlot());
     current->setPicture(now);
     m_mainImage->setPicture(now, current->standIn());
+    m_session->strip().setShownEntry(e);
 }
 
 void MainWindow::followColorManaged()
 {
-    // Everything made for the screen is made again; the pictures stay.
+    // Everything made for the screen is made again; the files are read anew.
     m_decoder->forgetAll();
+    m_thumbnails->forgetAll();
     for (ThumbSlot* s : std::as_const(m_slots))
-        s->remakeRendition();
-    const ThumbSlot* shown = nullptr;
-    for (const ThumbSlot* s : std::as_const(m_slots)) {
-        if (!shown && !s->picture().isEmpty() && s->picture().sharesDataWith(m_mainImage->picture()))
-            shown = s;
-    }
-    m_mainImage->dropPixels(shown ? shown->standIn() : QImage());
+        s->markStale();
+    fillStrip();
+    m_mainImage->dropPixels(QImage());
 }
 
 void MainWindow::followExifOrientation(ExifOrientation exif)
 {
-    // The pictures held keep their bytes; only the way they decode changes.
-    const ThumbSlot* shown = nullptr;
-    for (ThumbSlot* s : std::as_const(m_slots)) {
-        if (s->picture().isEmpty())
-            continue;
-        if (!shown && s->picture().sharesDataWith(m_mainImage->picture()))
-            shown = s;
-        s->setPicture(s->picture().withExifOrientation(exif));
-    }
-    if (shown)
-        m_mainImage->setPicture(shown->picture(), shown->standIn());
-    else if (!m_mainImage->picture().isEmpty())
+    // The picture shown keeps its bytes; only the way it decodes changes.
+    for (ThumbSlot* s : std::as_const(m_slots))
+        s->markStale();
+    fillStrip();
+    if (!m_mainImage->picture().isEmpty())
         m_mainImage->setPicture(m_mainImage->picture().withExifOrientation(exif));
 }

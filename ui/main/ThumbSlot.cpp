@@ -13,76 +13,68 @@ ThumbSlot::ThumbSlot(int number, QWidget* parent) : QWidget(parent), m_number(nu
     setAttribute(Qt::WA_TranslucentBackground, false);
 }
 
-void ThumbSlot::loadPicture(const QString& path, ExifOrientation exif)
+void ThumbSlot::setFile(const QString& path)
 {
-    const FileStamp stamp = FileStamp::of(path);
-    if (path == m_path && stamp.isValid() && stamp == m_stamp &&
-        m_picture.withExifOrientation(exif).sharesDataWith(m_picture))
+    if (path == m_path)
         return;
     clearPicture();
     m_path = path;
-    try {
-        setPicture(Picture::loadFromFile(path, exif));
-    } catch (const AppError& error) {
-        m_failure = error.text();
-        setToolTip(m_failure);
-        throw;
-    }
-    m_stamp = stamp;
 }
 
-void ThumbSlot::setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture,
-                            const QImage& thumb, const QImage& decoded)
+bool ThumbSlot::needsRendition() const
 {
-    m_picture = picture;
-    m_thumb = thumb;
-    m_decoded = decoded;
-    m_path = path;
-    m_stamp = stamp;
-    m_failure.clear();
-    setToolTip(m_hint);
+    if (m_path.isEmpty())
+        return false;
+    // A file that could not be read is tried again, and told again when
+    // the session says so.
+    if (m_stale || m_thumb.isNull())
+        return true;
+    return m_stamp.isValid() && !(m_stamp == FileStamp::of(m_path));
+}
+
+void ThumbSlot::setThumbnail(const SlotThumbnail& made)
+{
+    m_path = made.path;
+    m_stamp = made.stamp;
+    m_thumb = made.image;
+    m_failure = made.failure;
+    m_stale = false;
+    setToolTip(m_failure.isEmpty() ? m_hint : m_failure);
     update();
 }
 
 void ThumbSlot::setPicture(const Picture& picture)
 {
-    QImage decoded;
-    QImage thumb = picture.thumbnail(QSize(Size, Size), &decoded);
-    m_picture = picture;
-    m_thumb = std::move(thumb);
-    m_decoded = std::move(decoded);
+    m_thumb = picture.thumbnail(QSize(Size, Size));
     m_stamp = FileStamp();
+    m_stale = false;
     m_failure.clear();
     setToolTip(m_hint);
     update();
 }
 
-void ThumbSlot::takePicture(const ThumbSlot& other)
+void ThumbSlot::takeThumbnail(const ThumbSlot& other)
 {
-    m_picture = other.m_picture;
     m_thumb = other.m_thumb;
-    m_decoded = other.m_decoded;
     m_path = other.m_path;
     m_stamp = other.m_stamp;
+    m_stale = other.m_stale;
     m_failure = other.m_failure;
     setToolTip(m_failure.isEmpty() ? m_hint : m_failure);
     update();
 }
 
-void ThumbSlot::remakeRendition()
+void ThumbSlot::markStale()
 {
-    if (m_picture.isEmpty())
-        return;
-    m_thumb = m_picture.thumbnail(QSize(Size, Size), &m_decoded);
-    update();
+    m_stale = true;
 }
 
 void ThumbSlot::clearPicture()
 {
-    m_picture = Picture();
     m_thumb = QImage();
-    m_decoded = QImage();
+    m_path.clear();
     m_stamp = FileStamp();
+    m_stale = false;
     m_failure.clear();
     setToolTip(m_hint);
     update();
@@ -97,7 +89,7 @@ void ThumbSlot::setHint(const QString& hint)
 
 QRect ThumbSlot::drawRect() const
 {
-    const QSize s = m_picture.size();
+    const QSize s = m_thumb.size();
     if (s.width() < 1 || s.height() < 1)
         return {};
     // Fit the whole picture into the cell, enlarging small ones too.

@@ -1,8 +1,10 @@
 #pragma once
-// One thumbnail slot ("Img" + number): holds the entry's whole picture, as
-// loaded, but draws a small rendition made once when the picture arrives.
+// One thumbnail slot ("Img" + number): draws a rendition of its entry's
+// picture at slot size. The rendition is made elsewhere (off the GUI thread
+// for the strip, by a command for a picture it changed); until it arrives
+// the slot shows an empty frame.
 #include "graphics/Picture.h"
-#include "viewer/DecodeAhead.h"
+#include "viewer/SlotThumbnail.h"
 
 #include <QImage>
 #include <QWidget>
@@ -17,30 +19,29 @@ public:
     ThumbSlot(int number, QWidget* parent);
 
     int number() const { return m_number; }
-    // Reads the picture file; on failure the slot shows a broken picture,
-    // the file's name and (as its tooltip) why, and the error is thrown. A file
-    // unchanged since this slot read it (same size and modification time)
-    // is not read again.
-    void loadPicture(const QString& path, ExifOrientation exif);
-    // Takes a picture read from `path` elsewhere, with its rendition.
-    void setPrepared(const QString& path, const FileStamp& stamp, const Picture& picture, const QImage& thumb,
-                     const QImage& decoded);
-    // A picture that is not (or no longer) what its file holds.
+    // The slot now stands for `path`: a rendition of another file goes, one
+    // of this file stays until a new one arrives.
+    void setFile(const QString& path);
+    const QString& file() const { return m_path; }
+    // Whether a rendition is to be made: none is held, it
+    // was marked stale, or the file changed since it was made.
+    bool needsRendition() const;
+    // A rendition made for this slot's file; on failure the slot shows a
+    // broken picture, the file's name and (as its tooltip) why.
+    void setThumbnail(const SlotThumbnail& made);
+    // A picture that is not (or no longer) what its file held when last
+    // read: its rendition is made here, now.
     void setPicture(const Picture& picture);
-    // Takes another slot's picture and rendition without reading anything.
-    void takePicture(const ThumbSlot& other);
+    // Takes another slot's file and rendition.
+    void takeThumbnail(const ThumbSlot& other);
     void clearPicture();
-    // The rendition made again from the picture held (its display colours
-    // changed).
-    void remakeRendition();
-    const Picture& picture() const { return m_picture; }
+    // What is held stays on view, but is to be made again.
+    void markStale();
     // Why the picture could not be read, or nothing.
     const QString& failure() const { return m_failure; }
     const QImage& rendition() const { return m_thumb; }
-    // The scaled decode the rendition was made from (JPEGs): the main image
-    // shows it until its own pixels arrive, and uses it when it fits.
-    const QImage& scaledDecode() const { return m_decoded; }
-    const QImage& standIn() const { return m_decoded.isNull() ? m_thumb : m_decoded; }
+    // What the main image shows until its own pixels arrive.
+    const QImage& standIn() const { return m_thumb; }
 
     QString hint() const { return m_hint; }
     void setHint(const QString& hint);
@@ -59,11 +60,10 @@ private:
     void paintFailure(QPainter& p);
 
     int m_number;
-    Picture m_picture;
     QImage m_thumb;
-    QImage m_decoded;
-    QString m_path; // the file m_picture was read from, as it was then
-    FileStamp m_stamp;
+    QString m_path;
+    FileStamp m_stamp; // the file as it was when m_thumb was made
+    bool m_stale = false;
     QString m_hint;
     QString m_failure;
 };
