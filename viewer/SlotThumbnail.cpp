@@ -1,14 +1,13 @@
 #include "viewer/SlotThumbnail.h"
 
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Orientation.h"
 #include "graphics/PictureFormat.h"
 #include "viewer/SharedThumbnailCache.h"
-
-#include <QFile>
 
 namespace {
 
@@ -31,10 +30,14 @@ QImage resized(const QImage& image, QSize size)
     return image.size() == size ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// Nothing when the file can't be read: the decode after says why.
 QByteArray fileHead(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(HeadBytes) : QByteArray();
+    try {
+        return RegularFile(path).readHead(HeadBytes);
+    } catch (const AppError&) {
+        return QByteArray();
+    }
 }
 
 // The thumbnail a JPEG's EXIF block carries, upright and in display

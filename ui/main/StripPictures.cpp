@@ -143,7 +143,8 @@ void MainWindow::fillStrip()
     if (m_stripWaits)
         return;
     const ExifOrientation exif = m_session->exifOrientation();
-    m_thumbnails->setOptions({QSize(ThumbSlot::Size, ThumbSlot::Size), exif, m_session->thumbnailCacheWrites()});
+    m_thumbnails->setOptions(
+        {QSize(ThumbSlot::Size, ThumbSlot::Size), exif, m_session->thumbnailCacheWrites()});
     QStringList wanted;
     for (int i = 1; i <= slotCount(); ++i) {
         ThumbSlot* s = slot(i);
