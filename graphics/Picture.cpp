@@ -327,15 +327,13 @@ QImage Picture::inDisplayColors(const QImage& stored) const
     return m_d ? displayColors(stored, m_d->colorSpace) : stored;
 }
 
-QImage Picture::thumbnail(QSize box, QImage* decoded) const
+QImage Picture::thumbnail(QSize box) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
     if (kind() == Kind::Jpeg) {
         // Converted before it is fitted: the scaled decode serves as it is.
         const QImage scaled = inDisplayColors(jpegThumbnailDecode(box));
-        if (decoded)
-            *decoded = scaled;
         return fitted(scaled, size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
     return inDisplayColors(reducedTo(box));
@@ -364,19 +362,14 @@ QImage Picture::reducedTo(QSize box) const
     return fitted(toImage(), target);
 }
 
-QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop, const QImage& known) const
+QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) const
 {
     if (kind() == Kind::Other)
         return inDisplayColors(otherCovering(drawn, stop));
     if (kind() != Kind::Jpeg)
         return inDisplayColors(toImage());
     const int o = m_d->orientation;
-    const QSize stored = orientedSize(size(), o);
-    const int denom = jpegDenomCovering(stored, orientedSize(drawn, o));
-    // libjpeg rounds scaled sizes up.
-    const QSize scaled((stored.width() + denom - 1) / denom, (stored.height() + denom - 1) / denom);
-    if (!known.isNull() && known.size() == orientedSize(scaled, o))
-        return known;
+    const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawn, o));
     PictureDamage damage = PictureDamage::None;
     Bitmap24 pixels = decodeJpeg(m_d->bytes, denom, stop, &damage);
     if (pixels.isEmpty())

@@ -81,19 +81,16 @@ public:
     // (see DisplayColors), and so must anything else drawn of this picture.
     QImage inDisplayColors(const QImage& stored) const;
     // A small rendition fitting `box` (keeping the aspect ratio), for
-    // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8), and
-    // `decoded` gets the scaled decode it was made from; HEIF uses its
-    // embedded thumbnail when that is large enough.
-    QImage thumbnail(QSize box, QImage* decoded = nullptr) const;
+    // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8); HEIF
+    // uses its embedded thumbnail when that is large enough.
+    QImage thumbnail(QSize box) const;
     // The same in stored values, for work on the pixels.
     QImage reducedTo(QSize box) const;
     // Upright pixels at least `drawn` large (or full size when the picture
     // is smaller): a JPEG decodes at the smallest libjpeg scale that covers
     // it, other kinds are reduced once decoded. Empty when `stop` turned
-    // true on the way. `known`, a decode of this picture made before (a
-    // thumbnail's), stands in when it is the very decode this would make.
-    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr,
-                           const QImage& known = QImage()) const;
+    // true on the way.
+    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr) const;
     // Full-size pixels of `*band` only, which comes back clipped to the
     // picture. Null for turned JPEGs and other kinds, which decode whole.
     QImage decodedBand(QRect* band) const;

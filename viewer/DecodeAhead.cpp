@@ -19,13 +19,13 @@ bool ownSize(const DrawTarget& t, QSize picture)
     return t.drawn == picture;
 }
 
-QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop, const QImage& known)
+QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop)
 {
     if (drawn.isEmpty())
         return QImage();
     if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
         return picture.decodedCovering(picture.size(), &stop);
-    const QImage covering = picture.decodedCovering(drawn, &stop, known);
+    const QImage covering = picture.decodedCovering(drawn, &stop);
     if (covering.isNull() || covering.size() == drawn)
         return covering;
     return covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -189,16 +189,20 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     if (out.picture.isEmpty()) {
         out.stamp = FileStamp::of(out.path);
         out.picture = Picture::loadFromFile(out.path, task.exif);
-        out.thumb = out.picture.thumbnail(thumbBox, &out.thumbSource);
     }
     out.target = task.rule(out.picture.size());
     if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect);
     } else {
-        out.image = drawnPixels(out.picture, out.target.drawn, stop,
-                                out.thumbSource.isNull() ? task.entry.known : out.thumbSource);
+        out.image = drawnPixels(out.picture, out.target.drawn, stop);
     }
+    // A file read here gives the strip its rendition from the drawn pixels,
+    // after them, so the main image never waits for a thumbnail's decode.
+    const QSize thumbSize = out.picture.size().scaled(thumbBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (out.stamp.isValid() && out.image.width() >= thumbSize.width() &&
+        out.image.height() >= thumbSize.height())
+        out.thumb = out.image.scaled(thumbSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return out;
 }
 

@@ -32,7 +32,6 @@ struct Decoded {
     FileStamp stamp; // only when the file was read here
     Picture picture;
     QImage thumb;
-    QImage thumbSource; // the scaled decode the thumbnail was made from
     DrawTarget target;
     QImage image;
     QImage band;
@@ -42,15 +41,14 @@ struct Decoded {
 class DecodeAhead : public QObject {
     Q_OBJECT
 public:
-    // An entry to decode: its file and, when it is held already, its
-    // picture and a scaled decode of it (a thumbnail's) that may serve.
+    // An entry to decode: its file and, when it is held already, its picture.
     struct Entry {
         QString path;
         Picture picture;
-        QImage known = QImage();
     };
 
-    // `thumbBox`: the rendition made for entries read from their file.
+    // `thumbBox`: the rendition made from the drawn pixels of entries read
+    // from their file, when they cover it.
     explicit DecodeAhead(QSize thumbBox, QObject* parent = nullptr);
 
     // The entry shown and those to have ready next, in that order; an entry
