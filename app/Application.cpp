@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "ui/common/DeferredIconStyle.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
 
@@ -7,6 +8,7 @@ PictavoApplication::PictavoApplication(int& argc, char** argv) : QApplication(ar
 {
     setApplicationName(QStringLiteral("Pictavo 2006"));
     setOrganizationName(QStringLiteral("Pictavo"));
+    setStyle(new DeferredIconStyle);
     // Every window, and the desktop entry that the desktop matches it with.
     setWindowIcon(appIcon());
     setDesktopFileName(QStringLiteral("org.pictavo.Pictavo"));

@@ -140,3 +140,25 @@ QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic
     png_destroy_read_struct(&png, &info, nullptr);
     return result;
 }
+
+QByteArray encodePng(const QImage& image)
+{
+    if (image.isNull())
+        return QByteArray();
+    const bool alpha = image.hasAlphaChannel();
+    const QImage rows = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(rows.width());
+    png.height = png_uint_32(rows.height());
+    png.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    const auto stride = png_int_32(rows.bytesPerLine());
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&png, nullptr, &size, 0, rows.constBits(), stride, nullptr))
+        return QByteArray();
+    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    if (!png_image_write_to_memory(&png, out.data(), &size, 0, rows.constBits(), stride, nullptr))
+        return QByteArray();
+    out.truncate(qsizetype(size));
+    return out;
+}

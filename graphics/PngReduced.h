@@ -13,3 +13,8 @@
 // (f < 2), for interlaced files, when `stop` turns true, or when libpng
 // finds damage (the whole decode then tells what is wrong).
 QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic<bool>* stop = nullptr);
+
+// `image` as PNG bytes (8 bits a channel, alpha only where it has any),
+// written by libpng itself: Qt's writer would load every image plugin to
+// find who writes PNG. Empty on failure.
+QByteArray encodePng(const QImage& image);

@@ -170,7 +170,7 @@ QByteArray tiffWithPixels(const QByteArray& original, const QImage& pixels, bool
         }
         dir[tag] = n;
     }
-    for (const auto [tag, sub] : {std::pair{tifftag::ExifIfd, D::Exif}, std::pair{tifftag::GpsIfd, D::Gps}}) {
+    for (const auto& [tag, sub] : {std::pair{tifftag::ExifIfd, D::Exif}, std::pair{tifftag::GpsIfd, D::Gps}}) {
         if (old.directoryAt(sub) == 0)
             continue;
         if (const quint32 at = copyDirectory(w, old, sub, pixels.size()))

@@ -1,8 +1,8 @@
 #include "viewer/SharedThumbnailCache.h"
 
 #include "graphics/PngChunks.h"
+#include "graphics/PngReduced.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -74,12 +74,7 @@ bool makePrivateDirectory(const QString& root, const QString& dir)
 // where every reader finds them before the pixels.
 QByteArray pngWithTexts(const QImage& image, const QList<std::pair<QByteArray, QByteArray>>& texts)
 {
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "png"))
-        return QByteArray();
-    QList<PngChunk> chunks = pngChunks(encoded);
+    QList<PngChunk> chunks = pngChunks(encodePng(image));
     if (chunks.isEmpty() || chunks.first().type != "IHDR")
         return QByteArray();
     qsizetype at = 1;
@@ -149,7 +144,11 @@ QImage SharedThumbnailCache::find(const QString& path, const FileStamp& stamp, Q
         return QImage();
     const QByteArray uri = uriOf(path);
     for (const SizeClass& c : classesCovering(box)) {
-        QImageReader reader(entryPath(c, path), "png");
+        QFile file(entryPath(c, path));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QImageReader reader(&file, "png");
+        reader.setAutoDetectImageFormat(false); // else every image plugin loads
         const QImage entry = reader.read();
         if (matchesFile(entry, uri, stamp))
             return entry;

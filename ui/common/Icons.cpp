@@ -1,5 +1,6 @@
 #include "ui/common/Icons.h"
 
+#include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -11,7 +12,10 @@ const QColor kInk(40, 52, 86);
 const QColor kAccent(214, 120, 32);
 const QColor kPaper(250, 250, 246);
 
-QPen inkPen(qreal w = 1.4) { return QPen(kInk, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
+QPen inkPen(qreal w = 1.4)
+{
+    return QPen(kInk, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
 
 void page(QPainter& p)
 {
@@ -270,9 +274,14 @@ QIcon pvIcon(const QString& name)
 
 QIcon appIcon()
 {
+    // Read as PNG without asking the plugins: Qt would otherwise load every
+    // image plugin at start to learn what the files are.
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/%1x%1/apps/pictavo.png").arg(size), QSize(size, size));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QImageReader reader(QStringLiteral(":/icons/%1x%1/apps/pictavo.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }
 

@@ -143,8 +143,11 @@ void MainWindow::fillStrip()
     if (m_stripWaits)
         return;
     const ExifOrientation exif = m_session->exifOrientation();
-    m_thumbnails->setOptions(
-        {QSize(ThumbSlot::Size, ThumbSlot::Size), exif, m_session->thumbnailCacheWrites()});
+    SlotThumbnailOptions options;
+    options.box = QSize(ThumbSlot::Size, ThumbSlot::Size);
+    options.exif = exif;
+    options.writeSharedCache = m_session->thumbnailCacheWrites();
+    m_thumbnails->setOptions(options);
     QStringList wanted;
     for (int i = 1; i <= slotCount(); ++i) {
         ThumbSlot* s = slot(i);
@@ -153,10 +156,16 @@ void MainWindow::fillStrip()
         // The decoder's rendition of a file it read serves while the file is unchanged.
         const std::shared_ptr<const Decoded> d = m_decoder->find(s->file());
         if (d && d->stamp.isValid() && !d->thumb.isNull() && d->picture.exifOrientation() == exif &&
-            d->stamp == FileStamp::of(s->file()))
-            s->setThumbnail({s->file(), d->stamp, d->thumb, SlotThumbnail::Source::Decode});
-        else
+            d->stamp == FileStamp::of(s->file())) {
+            SlotThumbnail made;
+            made.path = s->file();
+            made.stamp = d->stamp;
+            made.image = d->thumb;
+            made.source = SlotThumbnail::Source::Decode;
+            s->setThumbnail(made);
+        } else {
             wanted << s->file();
+        }
     }
     m_thumbnails->want(wanted);
 }
