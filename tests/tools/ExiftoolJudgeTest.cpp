@@ -5,6 +5,7 @@
 #include "graphics/JpegCodec.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
+#include "tests/tools/FxRun.h"
 
 #include <QFile>
 #include <QProcess>
@@ -24,13 +25,6 @@ QStringList run(const QString& program, const QStringList& args)
         return {QStringLiteral("timed out")};
     return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())
         .split('\n', Qt::SkipEmptyParts);
-}
-
-int fx(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PV_BINARY_DIR "/pictavo-fx"), args);
-    return p.waitForFinished(60000) ? p.exitCode() : -1;
 }
 
 // Every tag exiftool reads, "[Group] Name: value", less what names the file
@@ -91,7 +85,7 @@ TEST_P(CorpusCameraFiles, KeepEveryTagButOrientationDimensionsAndThumbnail)
     ASSERT_TRUE(putBytes(in, fileBytes(original)));
     const QStringList args =
         j.render ? QStringList{"render", "--brightness=5", in, out} : QStringList{"rotate", "right", in};
-    ASSERT_EQ(fx(args), 0);
+    ASSERT_EQ(fx(args).exitCode, 0);
     expectKept(original, j.render ? out : in);
 }
 
@@ -186,7 +180,7 @@ TEST_P(HandWrittenMakerNotes, KeepTheirValuesAfterEveryWrite)
     ASSERT_TRUE(QFile::copy(original, in));
     const QStringList args = GetParam().render ? QStringList{"render", "--contrast=9", in, out}
                                                : QStringList{"rotate", "left", in};
-    ASSERT_EQ(fx(args), 0);
+    ASSERT_EQ(fx(args).exitCode, 0);
     const QString written = GetParam().render ? out : in;
     expectKept(original, written);
     EXPECT_EQ(run("exiftool", {"-s3", "-OwnerName", written}), owner);

@@ -8,10 +8,10 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
+#include "tests/tools/FxRun.h"
 
 #include <QDir>
 #include <QMap>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -19,30 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct FxResult {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-FxResult fx(const QStringList& args, const QString& lang = {}, const QString& stdoutFile = {})
-{
-    QProcess p;
-    if (!lang.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("LC_ALL"));
-        env.remove(QStringLiteral("LC_CTYPE"));
-        env.insert(QStringLiteral("LANG"), lang);
-        p.setProcessEnvironment(env);
-    }
-    if (!stdoutFile.isEmpty())
-        p.setStandardOutputFile(stdoutFile);
-    p.start(QStringLiteral(PV_BINARY_DIR "/pictavo-fx"), args);
-    FxResult r;
-    if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit)
-        r = {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    return r;
-}
 
 class FxCommand : public ::testing::Test {
 protected:
@@ -173,19 +149,6 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
          "pictavo-fx render: Cannot open file \"@/dev/f.png\". It is a named pipe, not a regular file.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
-
-TEST_F(FxCommand, RotateTurnsTheFileInPlace)
-{
-    const Bitmap24 start = load("a.bmp");
-    ASSERT_EQ(fx({"rotate", "right", at("a.bmp")}).exitCode, 0);
-    const Bitmap24 right = load("a.bmp");
-    ASSERT_EQ(QSize(right.width(), right.height()), QSize(10, 30));
-    EXPECT_EQ(std::memcmp(right.scanLine(0), start.scanLine(9), 3), 0); // bottom-left to top-left
-    EXPECT_EQ(std::memcmp(right.scanLine(29), start.scanLine(9) + 3 * 29, 3),
-              0); // bottom-right to bottom-left
-    ASSERT_EQ(fx({"rotate", "left", at("a.bmp")}).exitCode, 0);
-    EXPECT_TRUE(load("a.bmp") == start);
-}
 
 // Bytes some cameras leave before a marker cost no pixels: such a picture is
 // written as any other. Told to skip what can't be written, apply writes the rest.

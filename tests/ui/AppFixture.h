@@ -28,34 +28,13 @@
 // The program the running test started: the session and the windows
 // sharing it.
 inline Program* g_program = nullptr;
-inline ViewerSession& session()
-{
-    return g_program->session();
-}
-inline SettingsStore& settingsStore()
-{
-    return g_program->settings();
-}
-inline MainWindow* mainWindow()
-{
-    return &g_program->mainWindow();
-}
-inline EffectsDialog* effectsDialog()
-{
-    return &g_program->effectsDialog();
-}
-inline CollectionEditor* collectionEditor()
-{
-    return &g_program->collectionEditor();
-}
-inline SettingsDialog* settingsDialog()
-{
-    return &g_program->settingsDialog();
-}
-inline CommentsWindow* commentsWindow()
-{
-    return &g_program->commentsWindow();
-}
+inline const auto session = []() -> ViewerSession& { return g_program->session(); };
+inline const auto settingsStore = []() -> SettingsStore& { return g_program->settings(); };
+inline const auto mainWindow = [] { return &g_program->mainWindow(); };
+inline const auto effectsDialog = [] { return &g_program->effectsDialog(); };
+inline const auto collectionEditor = [] { return &g_program->collectionEditor(); };
+inline const auto settingsDialog = [] { return &g_program->settingsDialog(); };
+inline const auto commentsWindow = [] { return &g_program->commentsWindow(); };
 
 // Drops local files on `target` as a file manager would, offering a copy
 // or a move. Answers the action taken, none when refused.

@@ -1,6 +1,6 @@
 // Camera pictures with each EXIF orientation in the strip and the main
-// image: upright, or with AutoOrient=0 as stored until the settings
-// dialog's check box turns them upright.
+// image: with AutoOrient=0 as stored until the settings dialog's check box
+// turns them upright.
 #include "AppFixture.h"
 #include "core/AtomicFile.h"
 #include "tests/support/CameraPictures.h"
@@ -17,14 +17,8 @@ struct Tag {
     const char* upright;
 };
 
-class CameraOrientation : public AppFixture, public ::testing::WithParamInterface<std::tuple<Tag, bool>> {
+class CameraOrientation : public AppFixture, public ::testing::WithParamInterface<Tag> {
 protected:
-    void SetUp() override
-    {
-        if (!std::get<1>(GetParam()))
-            writeFileAtomically(dir.filePath("pictavo.ini"), "[Settings]\nAutoOrient=0\n");
-        AppFixture::SetUp();
-    }
     // The corners of the strip's rendition, and of the main image where they differ.
     static QString cornersOnScreen()
     {
@@ -37,32 +31,25 @@ protected:
     }
 };
 
-TEST_P(CameraOrientation, ShowsUprightOrAsStored)
+TEST_P(CameraOrientation, ShowsAsStoredUntilTurnedUpright)
 {
-    const auto [t, autoOrient] = GetParam();
+    const Tag t = GetParam();
+    restart("[Settings]\nAutoOrient=0\n");
     const QString jpg = dir.filePath("photo.jpg");
     writeFileAtomically(jpg, camera::cameraJpeg(camera::quarters(320, 160), t.tag));
     writeCollection(dir.filePath("c.pvx"), {{jpg, "photo"}});
     openPath(dir.filePath("c.pvx"));
-    EXPECT_EQ(cornersOnScreen(), autoOrient ? t.upright : "RGBW");
-    EXPECT_EQ(mainWindow()->mainImage()->size(),
-              autoOrient && t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
-    if (!autoOrient) {
-        settingsDialog()->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
-        settingsDialog()->applySettings(); // OK
-        EXPECT_EQ(cornersOnScreen(), t.upright);
-        EXPECT_EQ(mainWindow()->mainImage()->size(), t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
-    }
+    EXPECT_EQ(cornersOnScreen(), "RGBW");
+    EXPECT_EQ(mainWindow()->mainImage()->size(), QSize(320, 160));
+    settingsDialog()->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
+    settingsDialog()->applySettings(); // OK
+    EXPECT_EQ(cornersOnScreen(), t.upright);
+    EXPECT_EQ(mainWindow()->mainImage()->size(), t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryTag, CameraOrientation,
-                         ::testing::Combine(::testing::Values(Tag{1, "RGBW"}, Tag{2, "GRWB"}, Tag{3, "WBGR"},
-                                                              Tag{4, "BWRG"}, Tag{5, "RBGW"}, Tag{6, "BRWG"},
-                                                              Tag{7, "WGBR"}, Tag{8, "GWRB"}),
-                                            ::testing::Bool()),
-                         [](const auto& info) {
-                             return "Tag" + std::to_string(std::get<0>(info.param).tag) +
-                                    (std::get<1>(info.param) ? "Upright" : "AsStored");
-                         });
+                         ::testing::Values(Tag{1, "RGBW"}, Tag{2, "GRWB"}, Tag{3, "WBGR"}, Tag{4, "BWRG"},
+                                           Tag{5, "RBGW"}, Tag{6, "BRWG"}, Tag{7, "WGBR"}, Tag{8, "GWRB"}),
+                         [](const auto& info) { return "Tag" + std::to_string(info.param.tag); });
 
 } // namespace

@@ -1,6 +1,5 @@
 // The main image and the strip with pictures decoded off the GUI thread:
-// the drawn pixels arrive, and a file changed since it was read is read
-// again.
+// the drawn pixels arrive, first for the main image, at the size drawn.
 #include "tests/ui/AppFixture.h"
 
 #include "tests/support/BitmapCompare.h"
@@ -31,14 +30,6 @@ TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
     const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
     EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
     EXPECT_TRUE(fake.errors.isEmpty());
-}
-
-TEST_F(MainImageDecodes, ASlotReadsItsFileAgainWhenItChanged)
-{
-    openBig(1);
-    testpics::writeJpeg(fileOf(1), 90, 60, 7);
-    mainWindow()->relayout(); // as a resize does: the strip is loaded again
-    EXPECT_TRUE(slotShowsItsFile(1));
 }
 
 // An open decodes nothing for the strip on the GUI thread: the main image

@@ -195,3 +195,17 @@ TEST_P(ProgramEnd, WritesTheSettings)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ProgramEnd, ::testing::Values("Exit", "F10", "CloseBox"));
+
+// The comments window follows what the main window shows.
+TEST_F(MainWindowTest, CommentsWindowFollowsEverySlotShownVisibleOrNot)
+{
+    openPath(collectionOf(6));
+    QLabel* text = commentsWindow()->commentLabel();
+    EXPECT_TRUE(text->text().isEmpty()) << "opening leaves it alone";
+    mainWindow()->selectSlot(2);
+    EXPECT_EQ(text->text(), QStringLiteral("comment 2"));
+    mainWindow()->toggleFollowMode();
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // scrolls the strip
+    EXPECT_EQ(text->text(), QStringLiteral("comment 4"));
+}

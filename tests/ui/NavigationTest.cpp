@@ -88,18 +88,14 @@ TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
     EXPECT_TRUE(shows(1, 2)) << "as it was";
 }
 
-TEST_F(Navigation, FewerEntriesThanBeforeLeaveLowerSlotsEmpty)
-{
-    openPath(collectionOf(5));
-    openPath(collectionOf(1, QStringLiteral("one.pvx")));
-    EXPECT_TRUE(shows(1));
-    EXPECT_EQ(collectionEditor()->list()->rowCount(), 1);
-}
-
-TEST_F(Navigation, ACollectionThatListsNothingLeavesNothingOpen)
+// Fewer entries than before leave the lower slots empty; none, nothing open.
+TEST_F(Navigation, ASmallerCollectionLeavesLowerSlotsEmptyAndAnEmptyOneNothingOpen)
 {
     writeFileAtomically(dir.filePath("empty.pvx"), QByteArray());
     openPath(collectionOf(3));
+    openPath(collectionOf(1, QStringLiteral("one.pvx")));
+    EXPECT_TRUE(shows(1));
+    EXPECT_EQ(collectionEditor()->list()->rowCount(), 1);
     openPath(dir.filePath("empty.pvx"));
     EXPECT_EQ(session().entryCount(), 0);
     EXPECT_TRUE(mainWindow()->mainImage()->picture().isEmpty());

@@ -71,9 +71,11 @@ TEST_F(SettingsInProgram, DelayBoxKeepsALongerValueFromTheFile)
     EXPECT_EQ(iniValue("SlideShow", "Delay"), QStringLiteral("120"));
 }
 
-TEST_F(SettingsInProgram, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
+// An unknown code page is refused, a known one applied and saved; cleared,
+// the code page is the locale's again and the file no longer names one.
+TEST_F(SettingsInProgram, CodePagesAreCheckedAppliedSavedAndCleared)
 {
-    restart("[Settings]\nCodePage=klingon\n");
+    restart("[Settings]\nCodePage=klingon\nFont=DejaVu Sans\n");
     EXPECT_EQ(legacyCodePage(), localeCodePage()) << "the viewer falls back to the locale's";
     mainWindow()->showSettings();
     settingsDialog()->applySettings(); // what the file held never locks the dialog
@@ -90,14 +92,6 @@ TEST_F(SettingsInProgram, AnUnknownCodePageIsRefusedAKnownOneAppliedAndSaved)
     EXPECT_EQ(legacyCodePage(), QStringLiteral("windows-1257"));
     restart();
     EXPECT_EQ(iniValue("Settings", "CodePage"), QStringLiteral("windows-1257"));
-    setLegacyCodePage(QString());
-}
-
-// Cleared in the dialog, the code page is the locale's again and the file
-// no longer names one.
-TEST_F(SettingsInProgram, AClearedCodePageLeavesTheFile)
-{
-    restart("[Settings]\nCodePage=windows-1257\nFont=DejaVu Sans\n");
     ASSERT_EQ(legacyCodePage(), QByteArray("windows-1257"));
     mainWindow()->showSettings();
     control<QComboBox>("ComboCodePage")->setEditText(QString());
