@@ -153,10 +153,10 @@ TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
                                                       : encodeJpeg(testpics::pattern(kWidth, 40 + k, k)));
         }
         EXPECT_EQ(
-            ::link(QFile::encodeName(files[1]).constData(), QFile::encodeName(at("hard.bmp")).constData()),
+            ::link(QFile::encodeName(files[5]).constData(), QFile::encodeName(at("hard.bmp")).constData()),
             0);
         EXPECT_TRUE(QFile::link(files[0], at("soft.jpg")));
-        return files + QStringList{files[5], files[0], at("hard.bmp"), at("soft.jpg")};
+        return files + QStringList{files[5], at("hard.bmp"), files[0], at("soft.jpg")};
     };
     const QStringList run = make("run"), single = make("single");
     const std::vector<EffectSetting> settings{{P::PicContrast, 35}, {P::PicColorNoise, GetParam()}};
