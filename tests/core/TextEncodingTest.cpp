@@ -63,43 +63,21 @@ TEST_P(TextRule, ReadsInTheFilesEncodingAndKeepsItWhileEveryCharacterFits)
     EXPECT_EQ(encodeText(c.edited, used), c.written);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, TextRule,
-    ::testing::Values(
-        // Written on Windows and edited with letters of its own code page.
-        RuleCase{"windows-1251",
-                 "\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA",
-                 "Мой отпуск",
-                 {"windows-1251", false},
-                 "Мой отпуск №2",
-                 "\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA \xB9\x32"},
-        // A character the code page lacks makes the whole file UTF-8.
-        RuleCase{"windows-1251",
-                 "\xCC\xEE\xE9",
-                 "Мой",
-                 {"windows-1251", false},
-                 "Мой ✓",
-                 "\xD0\x9C\xD0\xBE\xD0\xB9 \xE2\x9C\x93"},
-        // Valid UTF-8 is UTF-8 whatever the code page, its mark kept.
-        RuleCase{
-            "windows-1251", "\xEF\xBB\xBF\xD0\x9C", "М", {{}, true}, "Мы", "\xEF\xBB\xBF\xD0\x9C\xD1\x8B"},
-        RuleCase{"windows-1252", "plain", "plain", {{}, false}, "plain é", "plain \xC3\xA9"},
-        // Letters that are UTF-8 lead bytes, followed by plain letters, are
-        // no UTF-8: the code page reads them.
-        RuleCase{"windows-1252",
-                 "\xD6sterreich",
-                 "Österreich",
-                 {"windows-1252", false},
-                 "Österreich!",
-                 "\xD6sterreich!"},
-        RuleCase{"windows-1252",
-                 "Stra\xDF"
-                 "e",
-                 "Straße",
-                 {"windows-1252", false},
-                 "Straße",
-                 "Stra\xDF"
-                 "e"}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, TextRule, ::testing::Values(
+    // Written on Windows and edited with letters of its own code page.
+    RuleCase{"windows-1251", "\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA", "Мой отпуск", {"windows-1251", false},
+             "Мой отпуск №2", "\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA \xB9\x32"},
+    // A character the code page lacks makes the whole file UTF-8.
+    RuleCase{"windows-1251", "\xCC\xEE\xE9", "Мой", {"windows-1251", false}, "Мой ✓", "\xD0\x9C\xD0\xBE\xD0\xB9 \xE2\x9C\x93"},
+    // Valid UTF-8 is UTF-8 whatever the code page, its mark kept.
+    RuleCase{"windows-1251", "\xEF\xBB\xBF\xD0\x9C", "М", {{}, true}, "Мы", "\xEF\xBB\xBF\xD0\x9C\xD1\x8B"},
+    RuleCase{"windows-1252", "plain", "plain", {{}, false}, "plain é", "plain \xC3\xA9"},
+    // Letters that are UTF-8 lead bytes, followed by plain letters, are no
+    // UTF-8: the code page reads them.
+    RuleCase{"windows-1252", "\xD6sterreich", "Österreich", {"windows-1252", false}, "Österreich!", "\xD6sterreich!"},
+    RuleCase{"windows-1252", "Stra\xDF" "e", "Straße", {"windows-1252", false}, "Straße", "Stra\xDF" "e"}));
+// clang-format on
 
 // Which bytes count as UTF-8 and which fall to the code page: 8-bit text
 // whose lead bytes look like UTF-8 but are not, next to real UTF-8.

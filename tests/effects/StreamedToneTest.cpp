@@ -32,15 +32,12 @@ const ToneCase kTones[] = {
     {"None", {}},
     {"BrightnessContrast", {{P::PicBrightness, 10}, {P::PicContrast, 20}}},
     {"Grayscale", {{P::PicGrayScale, 1}}},
-    {"Lightness", {{P::PicLightness, 90}}},
     {"Darkness", {{P::PicDarkness, 120}}},
-    {"Saturation", {{P::PicSaturation, 140}}},
-    {"Splitlight", {{P::PicSplitlight, 3}}},
-    {"Invert", {{P::PicInvert, 1}}},
     {"Posterize", {{P::PicPosterize, 40}}},
     {"Solarize", {{P::PicSolorize, 100}, {P::PicContrast, -30}}},
     {"ColourNoise", {{P::PicColorNoise, 60}, {P::PicBrightness, -20}}},
     {"MonoNoise", {{P::PicMonoNoise, 45}, {P::PicGrayScale, 1}}},
+    // Lightness, saturation, splitlight and invert only here.
     {"Everything",
      {{P::PicSaturation, -90},
       {P::PicSplitlight, 2},
@@ -134,32 +131,41 @@ INSTANTIATE_TEST_SUITE_P(Tones, StreamedTone,
                                                               Files::CameraJpegToJpeg)),
                          toneName);
 
-// The collection run, two files at a time (one while noise is drawn), with a
-// file only the whole frame can do among them: every file as a run one at a
-// time over the whole frame leaves it, and the random numbers after.
+// The collection run, two files at a time (one while noise is drawn), over
+// files of both kinds, one only the whole frame can do, and one file named
+// more than once: right after itself or later, by its own name, a hard link
+// or a symbolic link. Every entry ends as a run one entry at a time over the
+// whole frame leaves it, with the random numbers after.
 class StreamedApply : public ::testing::TestWithParam<int> {};
 
-TEST_P(StreamedApply, MatchesOneFileAtATimeOverTheWholeFrame)
+TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
 {
     QTemporaryDir dir;
+    // Two trees alike: the run under test in one, one entry at a time in the other.
+    const auto make = [&](const QString& tree) {
+        QDir().mkpath(dir.filePath(tree));
+        const auto at = [&](const QString& name) { return dir.filePath(tree + "/" + name); };
+        QStringList files;
+        for (int k = 0; k < 6; ++k) {
+            files << at(QStringLiteral("p%1.%2").arg(k).arg(k % 2 && k != 3 ? "bmp" : "jpg"));
+            writeFileAtomically(files.last(), k == 3  ? camera::cameraJpeg(camera::quarters(40, 24), 8)
+                                              : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
+                                                      : encodeJpeg(testpics::pattern(kWidth, 40 + k, k)));
+        }
+        EXPECT_EQ(
+            ::link(QFile::encodeName(files[5]).constData(), QFile::encodeName(at("hard.bmp")).constData()),
+            0);
+        EXPECT_TRUE(QFile::link(files[0], at("soft.jpg")));
+        return files + QStringList{files[5], at("hard.bmp"), files[0], at("soft.jpg")};
+    };
+    const QStringList run = make("run"), single = make("single");
     const std::vector<EffectSetting> settings{{P::PicContrast, 35}, {P::PicColorNoise, GetParam()}};
-    QStringList streamed, whole;
-    for (int k = 0; k < 6; ++k) {
-        const QString name = k == 3 ? QStringLiteral("p%1.jpg").arg(k)
-                                    : QStringLiteral("p%1.%2").arg(k).arg(k % 2 ? "bmp" : "jpg");
-        const QByteArray bytes = k == 3  ? camera::cameraJpeg(camera::quarters(40, 24), 8)
-                                 : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
-                                         : encodeJpeg(testpics::pattern(kWidth, 40 + k, k));
-        streamed << dir.filePath("s_" + name);
-        whole << dir.filePath("w_" + name);
-        writeFileAtomically(streamed.last(), bytes);
-        writeFileAtomically(whole.last(), bytes);
-    }
+
     ResetRandom();
-    EffectRenderer wholeEngine;
-    applyEffectSettings(wholeEngine, settings);
-    for (const QString& f : whole)
-        applyEffectsToFile(wholeEngine, f);
+    EffectRenderer one;
+    applyEffectSettings(one, settings);
+    for (const QString& f : single)
+        applyEffectsToFile(one, f);
     const std::uint32_t expectedState = RandomState();
 
     ResetRandom();
@@ -168,56 +174,15 @@ TEST_P(StreamedApply, MatchesOneFileAtATimeOverTheWholeFrame)
     QStringList reported;
     ApplyProgress progress;
     progress.after = [&](int, int, const QString& f) { reported << f; };
-    EXPECT_EQ(applyEffectsToFiles(engine, streamed, ExifOrientation::Apply, progress), 6);
-    EXPECT_EQ(reported, streamed);
+    EXPECT_EQ(applyEffectsToFiles(engine, run, ExifOrientation::Apply, progress), int(run.size()));
+    EXPECT_EQ(reported, run);
     EXPECT_EQ(RandomState(), expectedState);
     for (int k = 0; k < 6; ++k)
-        EXPECT_TRUE(readWholeFile(streamed[k]) == readWholeFile(whole[k])) << k;
+        EXPECT_TRUE(readWholeFile(run[k]) == readWholeFile(single[k])) << k;
+    EXPECT_TRUE(QFileInfo(run.last()).isSymLink());
 }
 
 INSTANTIATE_TEST_SUITE_P(Noise, StreamedApply, ::testing::Values(0, 50));
-
-// A collection that names one file more than once, right after itself or
-// later, by its own name, a hard link or a symbolic link: every entry gets
-// the effects, as one entry at a time gives them.
-class RepeatedEntries : public ::testing::TestWithParam<int> {};
-
-TEST_P(RepeatedEntries, EachEntryCountsAsOneEntryAtATimeDoes)
-{
-    QTemporaryDir dir;
-    // Two trees alike: the run under test in one, one entry at a time in the other.
-    const auto make = [&](const QString& tree) {
-        QDir().mkpath(dir.filePath(tree));
-        const auto at = [&](const char* name) { return dir.filePath(tree + "/" + name); };
-        writeFileAtomically(at("a.jpg"), encodeJpeg(testpics::pattern(kWidth, 40, 1)));
-        writeFileAtomically(at("b.bmp"), encodeBmp24(testpics::pattern(kWidth, 33, 2)));
-        writeFileAtomically(at("c.jpg"), encodeJpeg(testpics::pattern(kWidth, 35, 3)));
-        EXPECT_EQ(
-            ::link(QFile::encodeName(at("b.bmp")).constData(), QFile::encodeName(at("b2.bmp")).constData()),
-            0);
-        EXPECT_TRUE(QFile::link(at("a.jpg"), at("a-link.jpg")));
-        return QStringList{at("a.jpg"),  at("a.jpg"), at("b.bmp"),
-                           at("b2.bmp"), at("c.jpg"), at("a-link.jpg")};
-    };
-    const QStringList run = make("run"), single = make("single");
-    const std::vector<EffectSetting> settings{{P::PicBrightness, 40}, {P::PicColorNoise, GetParam()}};
-
-    ResetRandom();
-    EffectRenderer one;
-    applyEffectSettings(one, settings);
-    for (const QString& f : single)
-        applyEffectsToFile(one, f);
-
-    ResetRandom();
-    EffectRenderer engine;
-    applyEffectSettings(engine, settings);
-    EXPECT_EQ(applyEffectsToFiles(engine, run, ExifOrientation::Apply), int(run.size()));
-    for (const qsizetype k : {0, 2, 4})
-        EXPECT_TRUE(readWholeFile(run[k]) == readWholeFile(single[k])) << run[k].toStdString();
-    EXPECT_TRUE(QFileInfo(run[5]).isSymLink());
-}
-
-INSTANTIATE_TEST_SUITE_P(Noise, RepeatedEntries, ::testing::Values(0, 50));
 
 // A failure stops the run there: the files after it stay as they were, even
 // the one already being worked on beside it.

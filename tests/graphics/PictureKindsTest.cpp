@@ -114,25 +114,26 @@ TEST_P(KindRead, DecodesWithItsSizeAndPixels)
     EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64))), alpha ? "RGBT" : "RGBW");
 }
 
+// Quadrants 64 x 32 in `format`, written by Qt as `kind`.
+QByteArray quadrantsAs(const char* kind, QImage::Format format = QImage::Format_RGB32, int quality = -1)
+{
+    return kinds::encoded(kinds::quadrants(64, 32, format), kind, quality);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, KindRead,
     ::testing::Values(
-        KindCase{"Png8", "a.png", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); },
+        KindCase{"Png8", "a.png", [] { return quadrantsAs("png"); }, PictureFormat::Png, true},
+        KindCase{"Png16", "a.png", [] { return quadrantsAs("png", QImage::Format_RGBA64); },
                  PictureFormat::Png, true},
-        KindCase{"Png16", "a.png",
-                 [] { return kinds::encoded(kinds::quadrants(64, 32, QImage::Format_RGBA64), "png"); },
-                 PictureFormat::Png, true},
-        KindCase{"PngPalette", "a.png",
-                 [] { return kinds::encoded(kinds::quadrants(64, 32, QImage::Format_Indexed8), "png"); },
+        KindCase{"PngPalette", "a.png", [] { return quadrantsAs("png", QImage::Format_Indexed8); },
                  PictureFormat::Png, true},
         KindCase{"PngAlphaOverWhite", "a.png", [] { return kinds::encoded(withClearCorner(), "png"); },
                  PictureFormat::Png, true},
-        KindCase{"PngNamedJpeg", "a.jpg", [] { return kinds::encoded(kinds::quadrants(64, 32), "png"); },
-                 PictureFormat::Png, true},
-        KindCase{"WebPLossless", "a.webp",
-                 [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 100); }, PictureFormat::WebP,
-                 true},
-        KindCase{"WebPLossy", "a.webp", [] { return kinds::encoded(kinds::quadrants(64, 32), "webp", 80); },
+        KindCase{"PngNamedJpeg", "a.jpg", [] { return quadrantsAs("png"); }, PictureFormat::Png, true},
+        KindCase{"WebPLossless", "a.webp", [] { return quadrantsAs("webp", QImage::Format_RGB32, 100); },
+                 PictureFormat::WebP, true},
+        KindCase{"WebPLossy", "a.webp", [] { return quadrantsAs("webp", QImage::Format_RGB32, 80); },
                  PictureFormat::WebP, false},
         KindCase{"TiffLzw", "a.tif", [] { return kinds::tiff(kinds::quadrants(64, 32), 1); },
                  PictureFormat::Tiff, true},
@@ -286,22 +287,22 @@ QImage flat(const QColorSpace& space = QColorSpace())
     return image;
 }
 
-QByteArray pngPlus(const QByteArray& png, const QList<PngChunk>& extra)
+// A PNG of `flat` whose gAMA chunk says 1 / (gamma / 100000).
+QByteArray pngWithGamma(const QImage& flat, quint32 gamma)
 {
-    QByteArray out = png;
-    for (const PngChunk& c : extra)
-        out = kinds::withPngChunk(out, c.type.constData(), c.data);
-    return out;
+    const char be[4] = {char(gamma >> 24), char(gamma >> 16), char(gamma >> 8), char(gamma)};
+    return kinds::withPngChunk(kinds::encoded(flat, "png"), "gAMA", QByteArray(be, 4));
 }
 
-QByteArray be32(quint32 v)
+// A JPEG of the flat colour with these segments after its JFIF header.
+QByteArray jpegWith(const QList<JpegSegment>& segments)
 {
-    return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v);
+    return encodeJpeg(Bitmap24::fromImage(flat()), 95, {true, segments});
 }
 
-QByteArray jpegWith(const JpegMetadata& m)
+QByteArray jpegWithExif(bool bigEndian, bool adobeRgb)
 {
-    return encodeJpeg(Bitmap24::fromImage(flat()), 95, m);
+    return jpegWith({{0xE1, QByteArray("Exif\0\0", 6) + kinds::exifBlock(bigEndian, 1, adobeRgb)}});
 }
 
 class TrueColour : public ::testing::TestWithParam<ColourCase> {
@@ -328,49 +329,29 @@ TEST_P(TrueColour, IsShownConvertedAndComputedAsStored)
     EXPECT_EQ(asStored.pixel(12, 8), stored);
 }
 
+const QColorSpace P3(QColorSpace::DisplayP3), AdobeRgb(QColorSpace::AdobeRgb);
+
 INSTANTIATE_TEST_SUITE_P(
     Sources, TrueColour,
     ::testing::Values(
         ColourCase{"PngProfile", [](const QImage& i) { return kinds::encoded(i, "png"); }, PictureFormat::Png,
-                   QColorSpace(QColorSpace::DisplayP3)},
-        ColourCase{"PngGammaOfSrgb",
-                   [](const QImage& i) {
-                       return pngPlus(kinds::encoded(i, "png"), {{"gAMA", be32(45455)}});
-                   },
+                   P3},
+        ColourCase{"PngGammaOfSrgb", [](const QImage& i) { return pngWithGamma(i, 45455); },
                    PictureFormat::Png, QColorSpace()},
-        ColourCase{"PngGamma18",
-                   [](const QImage& i) {
-                       return pngPlus(kinds::encoded(i, "png"), {{"gAMA", be32(55556)}});
-                   },
-                   PictureFormat::Png, QColorSpace(QColorSpace::Primaries::SRgb, 1.8f)},
-        ColourCase{
-            "JpegProfile",
-            [](const QImage&) {
-                return jpegWith({true, iccToJpegSegments(QColorSpace(QColorSpace::DisplayP3).iccProfile())});
-            },
-            PictureFormat::Jpeg, QColorSpace(QColorSpace::DisplayP3)},
-        ColourCase{"JpegAdobeMark",
-                   [](const QImage&) {
-                       return jpegWith({true, {{0xE1, QByteArray("Exif\0\0", 6) + kinds::exifBlock(true, 1, true)}}});
-                   },
-                   PictureFormat::Jpeg, QColorSpace(QColorSpace::AdobeRgb)},
-        ColourCase{"JpegInterop98",
-                   [](const QImage&) {
-                       return jpegWith({true, {{0xE1, QByteArray("Exif\0\0", 6) + kinds::exifBlock(false, 1, false)}}});
-                   },
+        ColourCase{"PngGamma18", [](const QImage& i) { return pngWithGamma(i, 55556); }, PictureFormat::Png,
+                   QColorSpace(QColorSpace::Primaries::SRgb, 1.8f)},
+        ColourCase{"JpegProfile", [](const QImage&) { return jpegWith(iccToJpegSegments(P3.iccProfile())); },
+                   PictureFormat::Jpeg, P3},
+        ColourCase{"JpegAdobeMark", [](const QImage&) { return jpegWithExif(true, true); },
+                   PictureFormat::Jpeg, AdobeRgb},
+        ColourCase{"JpegInterop98", [](const QImage&) { return jpegWithExif(false, false); },
                    PictureFormat::Jpeg, QColorSpace()},
-        ColourCase{"WebPProfile",
-                   [](const QImage& i) {
-                       return kinds::webp(i, {}, QColorSpace(QColorSpace::DisplayP3).iccProfile());
-                   },
-                   PictureFormat::WebP, QColorSpace(QColorSpace::DisplayP3)},
-        ColourCase{"TiffProfile", [](const QImage& i) { return kinds::tiff(i, 1); }, PictureFormat::Tiff,
-                   QColorSpace(QColorSpace::DisplayP3)},
+        ColourCase{"WebPProfile", [](const QImage& i) { return kinds::webp(i, {}, P3.iccProfile()); },
+                   PictureFormat::WebP, P3},
+        ColourCase{"TiffProfile", [](const QImage& i) { return kinds::tiff(i, 1); }, PictureFormat::Tiff, P3},
         ColourCase{"HeifProfile",
-                   [](const QImage& i) {
-                       return kinds::heif(i, false, 1, QColorSpace(QColorSpace::AdobeRgb).iccProfile());
-                   },
-                   PictureFormat::Heif, QColorSpace(QColorSpace::AdobeRgb)}),
+                   [](const QImage& i) { return kinds::heif(i, false, 1, AdobeRgb.iccProfile()); },
+                   PictureFormat::Heif, AdobeRgb}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PhoneSample, IsDisplayP3AndUpright)
@@ -379,10 +360,6 @@ TEST(PhoneSample, IsDisplayP3AndUpright)
     EXPECT_EQ(p.size(), QSize(2566, 3313));
     EXPECT_EQ(p.colorSpace().primaries(), QColorSpace::Primaries::DciP3D65);
 }
-
-} // namespace
-
-namespace {
 
 // The desktop may offer the program for every kind it reads ("Open With"),
 // so the desktop entry lists each kind's type besides the collection's.

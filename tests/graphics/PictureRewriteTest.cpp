@@ -49,20 +49,23 @@ TEST_P(FourTurns, GiveBackEveryValueAndOneTurnIsAQuarter)
     EXPECT_EQ(p.toImage().format(), stored.format());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, FourTurns,
-    ::testing::Values(
-        TurnCase{"PngRgb", QImage::Format_RGB32, [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"PngAlpha", QImage::Format_ARGB32, [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"Png16", QImage::Format_RGBA64, [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"PngGrey16", QImage::Format_Grayscale16,
-                 [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"PngPalette", QImage::Format_Indexed8,
-                 [](const QImage& i) { return kinds::encoded(i, "png"); }},
-        TurnCase{"TiffLzw", QImage::Format_RGB32, [](const QImage& i) { return kinds::tiff(i, 1); }},
-        TurnCase{"TiffGreyPlain", QImage::Format_Grayscale8,
-                 [](const QImage& i) { return kinds::tiff(i, 1, false); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+QByteArray pngOf(const QImage& image)
+{
+    return kinds::encoded(image, "png");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FourTurns,
+                         ::testing::Values(TurnCase{"PngRgb", QImage::Format_RGB32, pngOf},
+                                           TurnCase{"PngAlpha", QImage::Format_ARGB32, pngOf},
+                                           TurnCase{"Png16", QImage::Format_RGBA64, pngOf},
+                                           TurnCase{"PngGrey16", QImage::Format_Grayscale16, pngOf},
+                                           TurnCase{"PngPalette", QImage::Format_Indexed8, pngOf},
+                                           TurnCase{"TiffLzw", QImage::Format_RGB32,
+                                                    [](const QImage& i) { return kinds::tiff(i, 1); }},
+                                           TurnCase{
+                                               "TiffGreyPlain", QImage::Format_Grayscale8,
+                                               [](const QImage& i) { return kinds::tiff(i, 1, false); }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A PNG carrying text, a profile, a resolution of 100 x 50 per metre and
 // EXIF with orientation 6, turned once as shown.
@@ -73,8 +76,7 @@ TEST(PngRewrite, ATurnKeepsEveryChunkAndMakesTheTagAndResolutionFollow)
     image.setText(QStringLiteral("Title"), QStringLiteral("A test"));
     image.setDotsPerMeterX(100);
     image.setDotsPerMeterY(50);
-    const QByteArray before =
-        kinds::withPngChunk(kinds::encoded(image, "png"), "eXIf", kinds::exifBlock(false, 6));
+    const QByteArray before = kinds::withPngChunk(pngOf(image), "eXIf", kinds::exifBlock(false, 6));
     const Picture p = Picture::fromData(before, PictureFormat::Png);
     const QList<PngChunk> old = pngChunks(before), now = pngChunks(turnedPictureFile(p, 90));
     for (const char* kept : {"iCCP", "tEXt"})
@@ -92,7 +94,7 @@ TEST(PngRewrite, AnEffectKeepsTheAlphaChannel)
 {
     QImage image = kinds::quadrants(16, 8, QImage::Format_ARGB32);
     image.setPixel(15, 7, qRgba(0, 0, 0, 0));
-    const Picture p = Picture::fromData(kinds::encoded(image, "png"), PictureFormat::Png);
+    const Picture p = Picture::fromData(pngOf(image), PictureFormat::Png);
     const Bitmap24 darker = testpics::brighter(p.toBitmap24(), -40);
     const Picture now = Picture::fromData(pictureFileWithPixels(p, darker), PictureFormat::Png);
     const QImage shown = now.toImage();
@@ -102,7 +104,7 @@ TEST(PngRewrite, AnEffectKeepsTheAlphaChannel)
 
 TEST(PngRewrite, KindsWhoseFramesWouldBeLostAreNotRewritten)
 {
-    const QByteArray png = kinds::encoded(kinds::quadrants(8, 8), "png");
+    const QByteArray png = pngOf(kinds::quadrants(8, 8));
     const QByteArray animated = kinds::withPngChunk(png, "acTL", QByteArray("\0\0\0\2\0\0\0\0", 8));
     EXPECT_FALSE(pictureRewritable(Picture::fromData(animated, PictureFormat::Png)));
     QByteArray twoPages = kinds::tiff(kinds::quadrants(8, 8), 1);

@@ -28,26 +28,11 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     IniFile ini;
     storeSettings(ini, v);
     storeWindowSettings(ini, WindowSettings());
-    EXPECT_EQ(lines(ini), QStringList({"[Settings]",
-                                       "Font=MS Sans Serif",
-                                       "FontSize=10",
-                                       "FontColor=-16777208",
-                                       "FontStyle=0",
-                                       "PreviewsColor=-16777211",
-                                       "MainColor=-16777211",
-                                       "Alpha=0",
-                                       "Language=English",
-                                       "AutoOrient=1",
-                                       "ColorManaged=1",
-                                       "ThumbnailCache=1",
-                                       "[SlideShow]",
-                                       "Delay=5",
-                                       "FullScreen=1",
-                                       "Sound=",
-                                       "[Window]",
-                                       "FitPictures=0",
-                                       "Maximized=0",
-                                       "FollowMode=0"}));
+    EXPECT_EQ(lines(ini).join(' '),
+              "[Settings] Font=MS Sans Serif FontSize=10 FontColor=-16777208 FontStyle=0 "
+              "PreviewsColor=-16777211 MainColor=-16777211 Alpha=0 Language=English AutoOrient=1 "
+              "ColorManaged=1 ThumbnailCache=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
+              "[Window] FitPictures=0 Maximized=0 FollowMode=0");
 }
 
 TEST(WindowSettingsFile, RoundTripsAndForgetsWhatIsNoLongerKnown)

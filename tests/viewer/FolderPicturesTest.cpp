@@ -1,6 +1,7 @@
 // A picture opened by itself: which files of its folder are listed, and
 // in which order.
 #include "viewer/FolderPictures.h"
+#include "tests/support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,10 +14,8 @@ class FolderPicturesTest : public ::testing::Test {
 protected:
     QString make(const QString& name, const QByteArray& bytes = "x")
     {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
+        EXPECT_TRUE(putBytes(dir.filePath(name), bytes));
+        return dir.filePath(name);
     }
     QStringList listed(const FolderPictures& found) const
     {

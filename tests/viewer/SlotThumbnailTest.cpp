@@ -4,6 +4,7 @@
 #include "graphics/DisplayColors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/PngChunks.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
 #include "viewer/SharedThumbnailCache.h"
 
@@ -54,12 +55,6 @@ QStringList filesUnder(const QString& root)
     for (const char* dir : {"normal", "large", "x-large", "xx-large"})
         files += QDir(root + '/' + QString::fromLatin1(dir)).entryList(QDir::Files | QDir::Hidden);
     return files;
-}
-
-bool putFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 class SlotThumbnailTest : public ::testing::Test {
@@ -151,8 +146,8 @@ TEST_P(HandWrittenEntries, ServeOnlyWhenCurrentAndLargeEnough)
     if (c.sizeOffset != -1)
         text("Thumb::Size", QByteArray::number(QFileInfo(picture).size() + c.sizeOffset));
     QDir().mkpath(cacheRoot + '/' + c.sizeDir);
-    ASSERT_TRUE(putFile(cacheRoot + '/' + c.sizeDir + '/' + SharedThumbnailCache::entryName(picture),
-                        pngFile(chunks)));
+    ASSERT_TRUE(putBytes(cacheRoot + '/' + c.sizeDir + '/' + SharedThumbnailCache::entryName(picture),
+                         pngFile(chunks)));
 
     setColorManagedDisplay(c.colourManaged);
     const SlotThumbnail t = make(picture);
@@ -193,8 +188,7 @@ TEST_F(SlotThumbnailTest, NothingIsWrittenForFilesInTheCacheNorWhenSwitchedOff)
 // a quarter clockwise.
 QByteArray turnedCameraFile()
 {
-    QFile source(QStringLiteral(PV_CORPUS_DIR "/camera/DSCN0010.jpg"));
-    QByteArray jpeg = source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
+    QByteArray jpeg = fileBytes(QStringLiteral(PV_CORPUS_DIR "/camera/DSCN0010.jpg"));
     const QByteArray orientation1("\x12\x01\x03\x00\x01\x00\x00\x00\x01\x00", 10); // Intel order
     const qsizetype at = jpeg.indexOf(orientation1);
     EXPECT_GT(at, 0);
@@ -216,7 +210,7 @@ TEST_P(CameraThumbnails, ServeTurnedAsThePictureWhenTheyCoverTheSlot)
 {
     const CameraCase c = GetParam();
     const QString path = dir.filePath("turned.jpg");
-    ASSERT_TRUE(putFile(path, turnedCameraFile()));
+    ASSERT_TRUE(putBytes(path, turnedCameraFile()));
     const SlotThumbnail t = make(path, true, c.box, c.exif);
     EXPECT_EQ(t.source, c.expected);
     ASSERT_EQ(t.image.size(), c.size);
@@ -248,7 +242,7 @@ TEST_F(SlotThumbnailTest, AnExifThumbnailServesAFileOfMegabytesFromItsHead)
         encodeJpeg(testpics::pattern(2400, 1800, 3), 95, JpegMetadata{false, {{0xE1, exif}}});
     ASSERT_GT(large.size(), 1024 * 1024);
     const QString path = dir.filePath("large.jpg");
-    ASSERT_TRUE(putFile(path, large));
+    ASSERT_TRUE(putBytes(path, large));
     const SlotThumbnail t = make(path);
     EXPECT_EQ(t.source, Source::ExifThumbnail);
     EXPECT_EQ(t.image.size(), QSize(108, 145));

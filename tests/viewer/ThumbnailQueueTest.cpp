@@ -4,6 +4,7 @@
 #include "viewer/ThumbnailQueue.h"
 
 #include "tests/support/ErrorText.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
 
 #include <QFile>
@@ -51,10 +52,7 @@ TEST_F(ThumbnailQueueTest, MadeInViewOrderWithTheReasonForAFileThatCannotBeRead)
 {
     QStringList files = pictures(3);
     const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
-    QFile f(broken);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("\xFF\xD8 not a picture at all");
-    f.close();
+    ASSERT_TRUE(putBytes(broken, "\xFF\xD8 not a picture at all"));
     files.insert(1, broken);
     queue.want(files);
     ASSERT_TRUE(drain());

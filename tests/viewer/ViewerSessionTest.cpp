@@ -140,21 +140,19 @@ TEST_P(CommandStates, FollowWhatTheUserDid)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates,
-                         ::testing::Values(Scene{"NothingOpen", "", Closed},
-                                           Scene{"ACollectionOpen", "o", Open},
-                                           Scene{"AnEffectToUndo", "ou", {}}, Scene{"Undone", "ouU", Open},
-                                           Scene{"ARunningShowLocksEffectsAndFollowMode",
-                                                 "os",
-                                                 {{C::Undo, B::NothingToUndo},
-                                                  {C::Effects, B::SlideShowRunning},
-                                                  {C::FollowMode, B::SlideShowRunning}}},
-                                           Scene{"AStoppedShowHandsThemBack", "oss", Open},
-                                           Scene{"AShowOutlivingItsCollectionKeepsEffectsLocked", "osO",
-                                                 closedBut({}, {{C::FollowMode, B::SlideShowRunning}})},
-                                           Scene{"ANewCollectionSavedCanBeEditedBeforeItIsOpen", "n",
-                                                 closedBut({C::EditCollection})},
-                                           Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates, ::testing::Values(
+    Scene{"NothingOpen", "", Closed},
+    Scene{"ACollectionOpen", "o", Open},
+    Scene{"AnEffectToUndo", "ou", {}},
+    Scene{"Undone", "ouU", Open},
+    Scene{"ARunningShowLocksEffectsAndFollowMode", "os",
+          {{C::Undo, B::NothingToUndo}, {C::Effects, B::SlideShowRunning}, {C::FollowMode, B::SlideShowRunning}}},
+    Scene{"AStoppedShowHandsThemBack", "oss", Open},
+    Scene{"AShowOutlivingItsCollectionKeepsEffectsLocked", "osO", closedBut({}, {{C::FollowMode, B::SlideShowRunning}})},
+    Scene{"ANewCollectionSavedCanBeEditedBeforeItIsOpen", "n", closedBut({C::EditCollection})},
+    Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace
