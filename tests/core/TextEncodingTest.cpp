@@ -97,8 +97,9 @@ TEST_P(Utf8Decision, OnlyWellFormedUtf8IsReadAsUtf8)
     setLegacyCodePage(QStringLiteral("windows-1252"));
     const TextEncoding used = detectEncoding(c.bytes);
     EXPECT_EQ(used.isUtf8(), c.utf8) << c.bytes.toHex(' ').constData();
-    if (!c.utf8)
+    if (!c.utf8) {
         EXPECT_EQ(used.codePage, QByteArray("windows-1252"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -42,8 +42,9 @@ TEST_P(FourTurns, GiveBackEveryValueAndOneTurnIsAQuarter)
     for (int turn = 1; turn <= 4; ++turn) {
         const QByteArray bytes = turnedPictureFile(p, 90);
         p = Picture::fromData(bytes, pictureFormatOf(bytes));
-        if (turn == 1)
+        if (turn == 1) {
             EXPECT_EQ(p.toImage(), stored.transformed(QTransform().rotate(90)));
+        }
     }
     EXPECT_EQ(p.toImage(), stored);
     EXPECT_EQ(p.toImage().format(), stored.format());

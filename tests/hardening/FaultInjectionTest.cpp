@@ -102,8 +102,9 @@ TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
     plain.writeNew(unfaulted);
     writer.writeOld(path);
     const QByteArray oldBytes = fileBytes(path);
-    if (c.route == Route::HardLink)
+    if (c.route == Route::HardLink) {
         ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    }
     const QStringList names = files();
     setFolderRefusesNewFiles(c.route == Route::RefusingFolder);
 
@@ -132,8 +133,9 @@ TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
     writer.writeNew(path);
     EXPECT_EQ(fileBytes(path), fileBytes(unfaulted));
     EXPECT_EQ(files(), names);
-    if (c.route == Route::HardLink)
+    if (c.route == Route::HardLink) {
         EXPECT_EQ(fileBytes(other), fileBytes(path));
+    }
 }
 
 std::vector<Case> allCases()

@@ -91,8 +91,9 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
     // Blocks stored turned code a little differently with the standard tables.
     const qint64 fourBytes = QFileInfo(path).size();
     EXPECT_NEAR(double(fourBytes), double(firstBytes), firstBytes / (t.orientation == 1 ? 100.0 : 50.0));
-    if (t.orientation == 1)
+    if (t.orientation == 1) {
         EXPECT_TRUE(four == first) << "lossless turns give the first decode back exactly";
+    }
     else // the first turn set the camera's turn into the blocks, whose decode rounds a little differently
         EXPECT_LE(largestDifference(four, first), 4);
 }

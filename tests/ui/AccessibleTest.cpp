@@ -58,9 +58,10 @@ TEST_F(Accessible, ControlsAreNamedByHintsAndPicturesByTheEntryTheyShow)
             // What a user can reach: its own window's, and taking the focus or a picture.
             const bool reachable = w->window() == window &&
                                    (w->focusPolicy() != Qt::NoFocus || a->role() == QAccessible::Graphic);
-            if (reachable && controls.contains(a->role()) && !holdsNothing(w))
+            if (reachable && controls.contains(a->role()) && !holdsNothing(w)) {
                 EXPECT_FALSE(a->text(QAccessible::Name).isEmpty())
                     << window->objectName().toStdString() << "." << w->objectName().toStdString();
+            }
         }
     for (const auto& [name, said] : {std::pair{"ToolButton2", "Neue Sammlung"},
                                      {"btnFollow", "Folgt den Tasten"},

@@ -118,12 +118,13 @@ protected:
     // filled, and what the strip's failures tell has been told.
     static void settle()
     {
-        QTest::qWaitFor(
+        EXPECT_TRUE(QTest::qWaitFor(
             [] {
                 const MainImage* m = mainWindow()->mainImage();
                 return session().entryCount() == 0 || !m->picture().isEmpty() || !m->reason().isEmpty();
             },
-            5000);
+            5000))
+            << "the main image shows neither a picture nor why not";
         stripFilled();
         QCoreApplication::processEvents();
     }

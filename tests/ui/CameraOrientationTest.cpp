@@ -25,7 +25,7 @@ protected:
         settle();
         const QString strip = camera::corners(mainWindow()->slot(1)->rendition());
         // The main image decodes on a worker: its own pixels, not the stand-in.
-        QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); });
+        EXPECT_TRUE(QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); }));
         const QString main = camera::corners(mainWindow()->mainImage()->grab().toImage());
         return strip == main ? strip : strip + " in the strip, " + main + " in the main image";
     }

@@ -116,8 +116,9 @@ TEST_P(OnePicture, OkCancelOrAFailedWrite)
         return;
     }
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-    if (path.endsWith(QLatin1String(".webp")))
+    if (path.endsWith(QLatin1String(".webp"))) {
         EXPECT_EQ(fake.infos, QStringList{msg::kindNotChanged(path)});
+    }
     EXPECT_FALSE(d().isVisible());
     expectAllZero(); // the next showing starts clean
     EXPECT_EQ(fx().rendered(), fx().pictureOriginal());
@@ -192,11 +193,13 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
 
     const int total = c.stop == Stop::UnreadableSkipped ? 5 : 6;
     EXPECT_EQ(labels.size(), c.done);
-    if (c.done > 0)
+    if (c.done > 0) {
         EXPECT_EQ(labels.value(c.done - 1), QStringLiteral("%1 / %2").arg(c.done).arg(total));
+    }
     EXPECT_EQ(fake.questions.size(), unreadable ? 1 : 0);
-    if (unreadable)
+    if (unreadable) {
         EXPECT_TRUE(fake.questions.value(0).contains(files[2])) << fake.questions.value(0).toStdString();
+    }
     for (int i = 0; i < 5; ++i) {
         if (unreadable && i == 2)
             continue;
@@ -232,8 +235,9 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
     ASSERT_TRUE(enabled("mnuUndo"));
     action("mnuUndo")->trigger();
     for (int i = 0; i < 5; ++i)
-        if (!(unreadable && i == 2))
+        if (!(unreadable && i == 2)) {
             EXPECT_EQ(fileBitmap(files[i]), start[i]) << i;
+        }
     EXPECT_FALSE(enabled("mnuUndo"));
     EXPECT_TRUE(fake.infos.isEmpty()) << fake.infos.join('\n').toStdString();
 }

@@ -32,7 +32,7 @@ protected:
     }
     static QColor mainImageCentre()
     {
-        QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); });
+        EXPECT_TRUE(QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); }));
         const QImage shot = mainWindow()->mainImage()->grab().toImage();
         return shot.pixelColor(shot.width() / 2, shot.height() / 2);
     }
@@ -76,7 +76,8 @@ TEST_F(PictureKindsGui, ProfilesAreConvertedWhereDrawnUntilTheSettingSaysNo)
     restart();
     EXPECT_FALSE(
         settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->isChecked()); // ColorManaged=0 kept
-    setColorManaged(true);
+    settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->setChecked(true);
+    settingsDialog()->applySettings(); // the display's colours are the process's
 }
 
 TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)

@@ -157,9 +157,10 @@ TEST_P(HandWrittenEntries, ServeOnlyWhenCurrentAndLargeEnough)
     EXPECT_TRUE(centreIs(t.image, c.expected == Source::SharedCache ? Qt::magenta : Qt::green));
     // A decode replaces the entry with a current one.
     const QImage large(cacheRoot + "/large/" + SharedThumbnailCache::entryName(picture));
-    if (std::string(c.sizeDir) == "large")
+    if (std::string(c.sizeDir) == "large") {
         EXPECT_TRUE(
             centreIs(large, c.colourManaged && c.expected == Source::Decode ? Qt::green : Qt::magenta));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

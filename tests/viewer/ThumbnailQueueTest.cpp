@@ -20,7 +20,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        queue.setOptions({QSize(145, 145), ExifOrientation::Apply});
+        SlotThumbnailOptions options;
+        options.box = QSize(145, 145);
+        queue.setOptions(options);
         QObject::connect(&queue, &ThumbnailQueue::arrived, [this](const SlotThumbnail& t) { arrived << t; });
     }
     QStringList pictures(int n, const QString& stem = QStringLiteral("p"))
