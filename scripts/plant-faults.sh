@@ -31,10 +31,10 @@ FAULTS=$(cat <<'EOF'
 6 ## core/TextEncoding.cpp ## QStringEncoder encoder(encoding.codePage.constData(), QStringConverter::Flag::Stateless); ## QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless); ## text: legacy text written in the wrong code page (UTF-8)
 7 ## graphics/BmpCodec.cpp ## std::memcpy(pixels + (bitmap.height() - 1 - y) * stride, bitmap.scanLine(y), rowBytes); ## std::memcpy(pixels + y * stride, bitmap.scanLine(y), rowBytes); ## BMP writer: rows stored top-down under a bottom-up header
 8 ## graphics/JpegCodec.cpp ## rgbRow[3 * x] = src[3 * x + 2]; ## rgbRow[3 * x] = src[3 * x]; ## JPEG encoder: red taken from the blue channel
-9 ## effects/SplitBlur.cpp ## row[i] = std::uint8_t((up[i - off] + down[i - off] + up[i + off] + down[i + off]) >> 2); ## row[i] = std::uint8_t((up[i - off] + down[i - off] + up[i + off] + up[i + off]) >> 2); ## split blur: one neighbour read from the wrong row
+9 ## effects/SplitBlur.cpp ## std::uint8_t((up[3 * l + c] + down[3 * l + c] + up[3 * r + c] + down[3 * r + c]) >> 2); ## std::uint8_t((up[3 * l + c] + down[3 * l + c] + up[3 * r + c] + up[3 * r + c]) >> 2); ## split blur: one neighbour read from the wrong row
 10 ## settings/SettingsModel.cpp ## return std::min(points, 20); ## return std::min(points, 21); ## settings: font size cap off by one
 11 ## help/HelpRules.cpp ## return dir + QStringLiteral("help/") + name; ## return dir + name; ## help: the fixed path mapped beside the help folder
-12 ## viewer/ViewerSession.cpp ##     m_undo.clear();\n    m_fileName = path; ##     m_fileName = path; ## viewer session: opening a collection keeps the old undo
+12 ## viewer/ViewerSession.cpp ##     clearUndo();\n    m_fileName = path; ##     m_fileName = path; ## viewer session: opening a collection keeps the old undo
 13 ## ui/editor/EditorCommands.cpp ## m_model->swapEntries(row, row + 1); ## m_model->swapEntries(row, row); ## collection editor: move down swaps nothing
 14 ## graphics/Orientation.cpp ## return {bottom, -row, 3}; ## return {right, row, -3}; ## EXIF: orientation 6 turned the wrong way
 15 ## tools/CmdRotate.cpp ## args[0] == "left" ? 270 : 90; ## args[0] == "left" ? 90 : 270; ## pictavo-fx: rotate left and right swapped
@@ -57,7 +57,7 @@ FAULTS=$(cat <<'EOF'
 32 ## viewer/ViewerCommands.cpp ##             return {false, CommandBlock::NoCollection};\n        return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning); ##             return {false, CommandBlock::NoCollection};\n        return {}; ## commands: Effects open during a slide show
 33 ## ui/main/MainCommands.cpp ## t->setEnabled(on); ## t->setEnabled(true); ## commands: the twins stay enabled
 34 ## core/JobRunner.cpp ## if (running == Running::Stop || !job.state->started) ## if (running == Running::Stop) ## job runner: a waiting job runs after all
-35 ## viewer/DecodeAhead.cpp ##             if (task.shown)\n ##             if (!task.entry.path.isEmpty())\n ## decode-ahead: entries beside the shown one report failures
+35 ## viewer/DecodeAhead.cpp ## if (task.shown || task.entry.path == m_shownPath) ## if (!task.entry.path.isEmpty()) ## decode-ahead: entries beside the shown one report failures
 EOF
 )
 
