@@ -1,30 +1,8 @@
 #include "core/JobRunner.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 #include <utility>
-
-#include <sys/resource.h>
-#include <unistd.h>
-
-namespace {
-
-// Nice values belong to threads on Linux; a pool thread keeps its value.
-void lowerThisThreadsPriority()
-{
-    thread_local bool lowered = false;
-    if (lowered)
-        return;
-    lowered = true;
-    const pid_t thread = gettid();
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, id_t(thread));
-    if (errno == 0)
-        setpriority(PRIO_PROCESS, id_t(thread), std::min(nice + 5, 19));
-}
-
-} // namespace
 
 JobRunner::JobRunner(int threads, QObject* parent) : QObject(parent)
 {
@@ -50,8 +28,6 @@ JobRunner::Ticket JobRunner::submit(Work work, Failure failure)
         std::exception_ptr error;
         if (!state->stop) {
             state->started = true;
-            if (m_belowNormal)
-                lowerThisThreadsPriority();
             try {
                 delivery = work(state->stop);
             } catch (...) {

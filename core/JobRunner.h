@@ -38,9 +38,6 @@ public:
     // Stops every job and waits for the running ones; nothing is delivered.
     ~JobRunner() override;
 
-    // From now on its workers give way to the program's other threads (a
-    // higher nice value): for work nobody is waiting on, like thumbnails.
-    void runBelowNormalPriority() { m_belowNormal = true; }
     Ticket submit(Work work, Failure failure);
     // Drops the job's delivery; see the class comment for the work itself.
     void cancel(Ticket ticket, Running running = Running::Stop);
@@ -76,7 +73,6 @@ private:
     void deliverReady();
     void deliverUpTo(Ticket last);
 
-    std::atomic<bool> m_belowNormal{false};
     QThreadPool m_pool;
     std::map<Ticket, Job> m_jobs; // owner's thread; ordered by ticket
     Ticket m_next = 0;

@@ -4,6 +4,7 @@
 #include "graphics/Bitmap24.h"
 #include "graphics/DisplayColors.h"
 
+#include <QLibrary>
 #include <QThread>
 #include <QtEndian>
 
@@ -13,6 +14,67 @@
 #include <vector>
 
 namespace {
+
+// libheif and the codecs it links (x265, libde265, dav1d, aom) are loaded
+// with the first HEIF or AVIF picture rather than at every start.
+#define PV_HEIF_FUNCTIONS(F)                                                                                 \
+    F(heif_context_alloc)                                                                                    \
+    F(heif_context_free)                                                                                     \
+    F(heif_context_get_primary_image_handle)                                                                 \
+    F(heif_context_read_from_memory_without_copy)                                                            \
+    F(heif_context_set_max_decoding_threads)                                                                 \
+    F(heif_decode_image)                                                                                     \
+    F(heif_decoding_options_alloc)                                                                           \
+    F(heif_decoding_options_free)                                                                            \
+    F(heif_image_get_plane_readonly)                                                                         \
+    F(heif_image_get_primary_height)                                                                         \
+    F(heif_image_get_primary_width)                                                                          \
+    F(heif_image_handle_get_color_profile_type)                                                              \
+    F(heif_image_handle_get_height)                                                                          \
+    F(heif_image_handle_get_list_of_thumbnail_IDs)                                                           \
+    F(heif_image_handle_get_nclx_color_profile)                                                              \
+    F(heif_image_handle_get_number_of_thumbnails)                                                            \
+    F(heif_image_handle_get_raw_color_profile)                                                               \
+    F(heif_image_handle_get_raw_color_profile_size)                                                          \
+    F(heif_image_handle_get_thumbnail)                                                                       \
+    F(heif_image_handle_get_width)                                                                           \
+    F(heif_image_handle_has_alpha_channel)                                                                   \
+    F(heif_image_handle_release)                                                                             \
+    F(heif_image_release)                                                                                    \
+    F(heif_nclx_color_profile_free)
+
+struct HeifLibrary {
+#define PV_HEIF_POINTER(name) decltype(&::name) name = nullptr;
+    PV_HEIF_FUNCTIONS(PV_HEIF_POINTER)
+#undef PV_HEIF_POINTER
+    QString failure; // why it could not be loaded
+};
+
+HeifLibrary loadHeifLibrary()
+{
+    HeifLibrary lib;
+    QLibrary library(QStringLiteral("heif"), 1);
+    if (!library.load()) {
+        lib.failure = library.errorString();
+        return lib;
+    }
+#define PV_HEIF_RESOLVE(name)                                                                                \
+    lib.name = reinterpret_cast<decltype(lib.name)>(library.resolve(#name));                                 \
+    if (!lib.name)                                                                                           \
+        lib.failure = library.errorString();
+    PV_HEIF_FUNCTIONS(PV_HEIF_RESOLVE)
+#undef PV_HEIF_RESOLVE
+    return lib;
+}
+
+// Loaded once, from whichever thread reads the first such picture.
+const HeifLibrary& heif()
+{
+    static const HeifLibrary lib = loadHeifLibrary();
+    if (!lib.failure.isEmpty())
+        throw AppError(msg::pictureNotValid(lib.failure));
+    return lib;
+}
 
 [[noreturn]] void fail(const heif_error& e)
 {
@@ -26,20 +88,21 @@ void check(const heif_error& e)
 }
 
 struct Context {
-    std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx{heif_context_alloc(), &heif_context_free};
+    std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx{heif().heif_context_alloc(),
+                                                                    heif().heif_context_free};
     std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> primary{
-        nullptr, &heif_image_handle_release};
+        nullptr, heif().heif_image_handle_release};
 
     // `data` must outlive the context: it is not copied.
     explicit Context(const QByteArray& data)
     {
         if (!ctx)
             throw AppError(msg::pictureNotValid(QStringLiteral("Out of memory")));
-        heif_context_set_max_decoding_threads(ctx.get(), std::max(1, QThread::idealThreadCount()));
-        check(heif_context_read_from_memory_without_copy(ctx.get(), data.constData(),
-                                                         std::size_t(data.size()), nullptr));
+        heif().heif_context_set_max_decoding_threads(ctx.get(), std::max(1, QThread::idealThreadCount()));
+        check(heif().heif_context_read_from_memory_without_copy(ctx.get(), data.constData(),
+                                                                std::size_t(data.size()), nullptr));
         heif_image_handle* h = nullptr;
-        check(heif_context_get_primary_image_handle(ctx.get(), &h));
+        check(heif().heif_context_get_primary_image_handle(ctx.get(), &h));
         primary.reset(h);
     }
 };
@@ -129,7 +192,7 @@ bool turnsAQuarter(const QByteArray& file)
 
 QSize handleSize(const heif_image_handle* h)
 {
-    return QSize(heif_image_handle_get_width(h), heif_image_handle_get_height(h));
+    return QSize(heif().heif_image_handle_get_width(h), heif().heif_image_handle_get_height(h));
 }
 
 void checkSize(QSize size)
@@ -146,24 +209,25 @@ QImage decode(const heif_image_handle* h, bool upright)
 {
     checkSize(handleSize(h));
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
-        heif_decoding_options_alloc(), &heif_decoding_options_free);
+        heif().heif_decoding_options_alloc(), heif().heif_decoding_options_free);
     options->ignore_transformations = upright ? 0 : 1;
     options->convert_hdr_to_8bit = 1;
-    const bool alpha = heif_image_handle_has_alpha_channel(h);
+    const bool alpha = heif().heif_image_handle_has_alpha_channel(h);
     heif_image* image = nullptr;
-    check(heif_decode_image(h, &image, heif_colorspace_RGB,
-                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                            options.get()));
+    check(heif().heif_decode_image(h, &image, heif_colorspace_RGB,
+                                   alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                   options.get()));
     int stride = 0;
-    const uint8_t* pixels = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
-    const int w = heif_image_get_primary_width(image), h2 = heif_image_get_primary_height(image);
+    const uint8_t* pixels = heif().heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    const int w = heif().heif_image_get_primary_width(image),
+              h2 = heif().heif_image_get_primary_height(image);
     if (!pixels || w < 1 || h2 < 1) {
-        heif_image_release(image);
+        heif().heif_image_release(image);
         throw AppError(msg::pictureNotValid(QStringLiteral("The picture holds no pixels.")));
     }
     return QImage(
         pixels, w, h2, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
-        [](void* p) { heif_image_release(static_cast<heif_image*>(p)); }, image);
+        [](void* p) { heif().heif_image_release(static_cast<heif_image*>(p)); }, image);
 }
 
 } // namespace
@@ -177,11 +241,11 @@ HeifPictureInfo readHeifPictureInfo(const QByteArray& data)
     checkSize(info.stored);
     checkSize(info.upright);
     const heif_image_handle* h = c.primary.get();
-    switch (heif_image_handle_get_color_profile_type(h)) {
+    switch (heif().heif_image_handle_get_color_profile_type(h)) {
     case heif_color_profile_type_prof:
     case heif_color_profile_type_rICC: {
-        info.icc = QByteArray(qsizetype(heif_image_handle_get_raw_color_profile_size(h)), '\0');
-        if (heif_image_handle_get_raw_color_profile(h, info.icc.data()).code == heif_error_Ok)
+        info.icc = QByteArray(qsizetype(heif().heif_image_handle_get_raw_color_profile_size(h)), '\0');
+        if (heif().heif_image_handle_get_raw_color_profile(h, info.icc.data()).code == heif_error_Ok)
             info.colorSpace = colorSpaceOfIcc(info.icc);
         else
             info.icc.clear();
@@ -189,14 +253,14 @@ HeifPictureInfo readHeifPictureInfo(const QByteArray& data)
     }
     case heif_color_profile_type_nclx: {
         heif_color_profile_nclx* nclx = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(h, &nclx).code == heif_error_Ok && nclx) {
+        if (heif().heif_image_handle_get_nclx_color_profile(h, &nclx).code == heif_error_Ok && nclx) {
             // Display P3 and BT.2020 with the sRGB curve; anything else
             // (HDR curves above all) shows as stored.
             const bool srgbCurve =
                 nclx->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1;
             if (srgbCurve && nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1)
                 info.colorSpace = QColorSpace(QColorSpace::DisplayP3);
-            heif_nclx_color_profile_free(nclx);
+            heif().heif_nclx_color_profile_free(nclx);
         }
         break;
     }
@@ -217,17 +281,17 @@ QImage decodeHeifPicture(const QByteArray& data, bool upright)
 QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast)
 {
     const Context c(data);
-    const int n = heif_image_handle_get_number_of_thumbnails(c.primary.get());
+    const int n = heif().heif_image_handle_get_number_of_thumbnails(c.primary.get());
     if (n <= 0)
         return QImage();
     std::vector<heif_item_id> ids(static_cast<std::size_t>(n));
-    heif_image_handle_get_list_of_thumbnail_IDs(c.primary.get(), ids.data(), n);
+    heif().heif_image_handle_get_list_of_thumbnail_IDs(c.primary.get(), ids.data(), n);
     for (heif_item_id id : ids) {
         heif_image_handle* t = nullptr;
-        if (heif_image_handle_get_thumbnail(c.primary.get(), id, &t).code != heif_error_Ok)
+        if (heif().heif_image_handle_get_thumbnail(c.primary.get(), id, &t).code != heif_error_Ok)
             continue;
         std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> thumb(
-            t, &heif_image_handle_release);
+            t, heif().heif_image_handle_release);
         // Its own rotation may differ from the picture's: either way round.
         const QSize size = handleSize(t);
         const bool sameWay = (size.width() >= size.height()) == (atLeast.width() >= atLeast.height());

@@ -1,10 +1,6 @@
 #include "viewer/ThumbnailQueue.h"
 
-ThumbnailQueue::ThumbnailQueue(int threads, QObject* parent) : QObject(parent), m_runner(threads)
-{
-    // The main image and the window come first, also on a busy machine.
-    m_runner.runBelowNormalPriority();
-}
+ThumbnailQueue::ThumbnailQueue(int threads, QObject* parent) : QObject(parent), m_runner(threads) {}
 
 void ThumbnailQueue::setOptions(const SlotThumbnailOptions& options)
 {

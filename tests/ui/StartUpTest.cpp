@@ -11,9 +11,14 @@
 
 namespace {
 
+bool loaded(const char* library)
+{
+    return fileBytes(QStringLiteral("/proc/self/maps")).contains(library);
+}
+
 bool imagePluginLoaded()
 {
-    return fileBytes(QStringLiteral("/proc/self/maps")).contains("/imageformats/");
+    return loaded("/imageformats/");
 }
 
 } // namespace
@@ -30,6 +35,19 @@ TEST_F(StartUp, ShowsJpegsAndBmpsAndFillsTheThumbnailCacheWithoutImagePlugins)
     EXPECT_FALSE(imagePluginLoaded());
     mainWindow()->grab(); // a frame with every tool bar icon and the menu bar
     EXPECT_FALSE(imagePluginLoaded());
+    EXPECT_FALSE(loaded("/libheif.so"));
+}
+
+// HEIF and AVIF need libheif: it comes with the first such picture.
+TEST_F(StartUp, LoadsLibheifWithTheFirstHeifPicture)
+{
+    EXPECT_FALSE(loaded("/libheif.so"));
+    openFiles({QStringLiteral(PV_CORPUS_DIR "/camera/IMG_5195.HEIC")});
+    ASSERT_TRUE(shows(1));
+    EXPECT_TRUE(mainWindow()->mainImage()->reason().isEmpty())
+        << mainWindow()->mainImage()->reason().toStdString();
+    EXPECT_FALSE(mainWindow()->mainImage()->picture().isEmpty());
+    EXPECT_TRUE(loaded("/libheif.so"));
 }
 
 TEST(StartUpStyle, StandardIconsDrawAsTheDesktopStylesOwn)
