@@ -20,7 +20,6 @@ public:
     QStringList saveAnswers;
     QStringList openFilters; // every filter offered to an open dialog
     QStringList openFolders; // and the folder it started in
-    int openCalls = 0;
     int saveCalls = 0;
 
     void information(QWidget*, const QString& text) override { infos << text; }
@@ -32,12 +31,10 @@ public:
     }
     QString openFile(QWidget*, const QString&, const QString&) override
     {
-        ++openCalls;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
     QStringList openFiles(QWidget*, const QString& filter, const QString& folder) override
     {
-        ++openCalls;
         openFilters << filter;
         openFolders << folder;
         return openManyAnswers.isEmpty() ? QStringList() : openManyAnswers.takeFirst();

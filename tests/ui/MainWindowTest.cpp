@@ -127,9 +127,12 @@ TEST_F(MainWindowTest, TheStartReadsItsCollectionAfterTheFirstFrame)
 TEST_F(MainWindowTest, WindowsNotShownAtStartAreBuiltWhenFirstNeeded)
 {
     const QString language = dir.filePath(QStringLiteral("Deutsch.pvl"));
+    // One of each kind of element: menu item and window title, list item
+    // and tab, column, check box, button and group box, hints of actions
+    // and buttons.
     const std::map<int, QString> texts = {
-        {26, "Einstellungen"}, {35, "Effekte"},           {36, "Andere"},
-        {55, "Dateiname"},     {180, "Angepasst zeigen"}, {203, "Bild nach oben"}};
+        {4, "Bilder..."},  {26, "Einstellungen"}, {35, "Effekte"},           {36, "Andere"},
+        {56, "Kommentar"}, {72, "Suchen"},        {180, "Angepasst zeigen"}, {203, "Bild nach oben"}};
     QByteArray file = "[Russian]\n";
     for (const auto& [number, text] : texts)
         file += QByteArray::number(number) + "=" + text.toUtf8() + "\n";
