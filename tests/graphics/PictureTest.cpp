@@ -8,7 +8,6 @@
 #include "Corpus.h"
 #include "core/AtomicFile.h"
 #include "tests/support/BitmapCompare.h"
-#include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/TestPictures.h"
 
@@ -85,19 +84,6 @@ TEST(PictureSharing, ImagesOutliveThePictureAndNeverWriteThroughIt)
     QImage view = Picture(original).toImage();
     view.setPixel(0, 0, 0xff123456);
     EXPECT_TRUE(original.bitmap() == expected);
-}
-
-TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
-{
-    const Picture jpeg = Picture::fromJpegData(encodeJpeg(camera::quarters(1600, 1200)));
-    const QImage thumb = jpeg.thumbnail({145, 145});
-    EXPECT_EQ(thumb.size(), QSize(145, 108));
-    EXPECT_EQ(camera::corners(thumb), "RGBW"); // the same picture, not turned or mirrored
-
-    const Picture bmp = Picture::fromBitmap(testpics::pattern(200, 100, 1));
-    EXPECT_EQ(bmp.thumbnail({145, 145}).size(), QSize(145, 72));
-    EXPECT_TRUE(Picture().thumbnail({145, 145}).isNull());
-    EXPECT_TRUE(bmp.thumbnail({0, 145}).isNull());
 }
 
 // Each form is written as held (a bitmap as a 24-bit BMP whatever the name
