@@ -1,6 +1,5 @@
 #include "collection/CollectionFile.h"
 #include "tests/support/ErrorText.h"
-#include "tests/support/FifoWatchdog.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 
@@ -124,24 +123,6 @@ TEST_F(CollectionFileTest, ErrorsNameTheFailureAndThePathAndCloseTheFile)
     EXPECT_THROW(readCollection(file, keepUntilBad), AppError);
     EXPECT_EQ(got, (Entries{{"a", "1"}}));
     EXPECT_EQ(openFiles(), before);
-}
-
-// A FIFO would hold the reader until some writer came, a device might never
-// end: only a regular file is read.
-TEST_F(CollectionFileTest, NamesOfNoRegularFileAreRefusedBeforeReading)
-{
-    const QString fifo = dir.filePath("f.pvx");
-    const auto refusal = [](const QString& path, const char* reason) {
-        return QStringLiteral("Cannot open file \"%1\". %2").arg(path, QLatin1String(reason));
-    };
-    {
-        const FifoWatchdog watchdog(fifo);
-        ASSERT_TRUE(watchdog.made());
-        EXPECT_EQ(errorText([&] { readCollectionAll(fifo); }),
-                  refusal(fifo, "It is a named pipe, not a regular file."));
-    }
-    EXPECT_EQ(errorText([] { readCollectionAll("/dev/null"); }),
-              refusal("/dev/null", "It is a device, not a regular file."));
 }
 
 } // namespace

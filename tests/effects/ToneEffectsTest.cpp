@@ -57,11 +57,8 @@ using ToneExamples = AtKernel<std::tuple<ToneKernel, ToneExample>>;
 TEST_P(ToneExamples, EveryPixelComesOutAsWorkedOut)
 {
     const ToneExample& e = std::get<1>(GetParam());
-    Bitmap24 src(131, 2), dst;
-    for (int x = 0; x < 131; ++x)
-        for (int y = 0; y < 2; ++y)
-            setPixel(src, x, y, e.in);
-    RenderTone(src, nullptr, e.settings, dst);
+    Bitmap24 dst;
+    RenderTone(solidBitmap(131, 2, e.in.b, e.in.g, e.in.r), nullptr, e.settings, dst);
     for (int x = 0; x < 131; ++x)
         for (int y = 0; y < 2; ++y)
             ASSERT_EQ(pixel(dst, x, y), e.out) << "at " << x << "," << y << ": " << pixel(dst, x, y).r << " "

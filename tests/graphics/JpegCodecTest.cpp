@@ -68,19 +68,6 @@ Bitmap24 gradientBitmap(int width, int height)
     return b;
 }
 
-QByteArray withFrameSize(QByteArray jpeg, int width, int height)
-{
-    for (qsizetype i = 0; i + 8 < jpeg.size(); ++i)
-        if (quint8(jpeg[i]) == 0xFF && quint8(jpeg[i + 1]) == 0xC0) {
-            jpeg[i + 5] = char(height >> 8);
-            jpeg[i + 6] = char(height);
-            jpeg[i + 7] = char(width >> 8);
-            jpeg[i + 8] = char(width);
-            break;
-        }
-    return jpeg;
-}
-
 const QByteArray& testorig()
 {
     static const QByteArray data = corpusBytes("jpeg/testorig.jpg");
@@ -127,21 +114,16 @@ TEST(JpegDecoder, GreyAndCmykComeOutAsColour)
     }
 }
 
-TEST(JpegDecoder, DamagedOrAbsurdFilesEndInTheirMessage)
+TEST(JpegDecoder, TextAndTwelveBitFilesEndInTheLibrarysMessage)
 {
-    const QString tooLarge = "Picture too large (60000 x 60000 pixels)";
     const struct {
         QByteArray data;
         int denom;
         QString message;
     } cases[] = {{"This is a text file named like a picture.\n", 1, msg::jpegError(JERR_NO_SOI)},
-                 {corpusBytes("jpeg/monkey12.jpg"), 0, msg::jpegError(JERR_BAD_PRECISION)},
-                 {withFrameSize(testorig(), 60000, 60000), 1, tooLarge},
-                 {withFrameSize(testorig(), 60000, 60000), 0, tooLarge}};
+                 {corpusBytes("jpeg/monkey12.jpg"), 0, msg::jpegError(JERR_BAD_PRECISION)}};
     for (const auto& c : cases)
         EXPECT_EQ(jpegErrorText(c.data, c.denom), c.message) << &c - cases;
-    // Big but allowed: the header is fine.
-    EXPECT_EQ(readJpegHeader(withFrameSize(testorig(), 16000, 16000)).width, 16000);
 }
 
 TEST(JpegEncoder, RoundTripKeepsSizeAndColoursAtQuality90)

@@ -8,13 +8,11 @@
 #include "Corpus.h"
 #include "core/AtomicFile.h"
 #include "tests/support/BitmapCompare.h"
-#include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/TestPictures.h"
 
 #include <QBuffer>
 #include <QImageWriter>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -46,33 +44,6 @@ QByteArray icoBytes(const QImage& image)
 }
 
 } // namespace
-
-TEST(PictureLoad, PicksTheDecoderByExtension)
-{
-    QTemporaryDir dir;
-    const QByteArray jpeg = corpusBytes("jpeg/testorig.jpg");
-    // Upper-case extension, JPEG form kept as its bytes.
-    const Picture j = Picture::loadFromFile(writeScratch(dir, "A.JPEG", jpeg));
-    EXPECT_EQ(j.kind(), Picture::Kind::Jpeg);
-    EXPECT_EQ(j.size(), QSize(227, 149));
-    EXPECT_EQ(j.data(), jpeg);
-    EXPECT_TRUE(j.toBitmap24() == decodeJpeg(jpeg));
-    EXPECT_TRUE(Bitmap24::fromImage(j.toImage()) == decodeJpeg(jpeg));
-
-    const Picture b = Picture::loadFromFile(corpusPath("bmpsuite/g/pal8.bmp"));
-    EXPECT_EQ(b.kind(), Picture::Kind::Bitmap);
-    EXPECT_EQ(b.size(), QSize(127, 64));
-    EXPECT_TRUE(b.bitmap() == decodeBmp(corpusBytes("bmpsuite/g/pal8.bmp")));
-
-    QImage icon(32, 16, QImage::Format_RGB32);
-    icon.fill(QColor(10, 20, 30));
-    const Picture o = Picture::loadFromFile(writeScratch(dir, "app.ico", icoBytes(icon)));
-    EXPECT_EQ(o.kind(), Picture::Kind::Other);
-    EXPECT_EQ(o.size(), QSize(32, 16));
-    const Bitmap24 pixels = o.toBitmap24();
-    EXPECT_EQ(pixels.scanLine(5)[0], 30);
-    EXPECT_EQ(pixels.scanLine(5)[2], 10);
-}
 
 TEST(PictureLoad, FailuresEndInTheProgramsMessages)
 {
@@ -113,19 +84,6 @@ TEST(PictureSharing, ImagesOutliveThePictureAndNeverWriteThroughIt)
     QImage view = Picture(original).toImage();
     view.setPixel(0, 0, 0xff123456);
     EXPECT_TRUE(original.bitmap() == expected);
-}
-
-TEST(PictureThumbnail, FitsTheBoxKeepingTheAspectRatio)
-{
-    const Picture jpeg = Picture::fromJpegData(encodeJpeg(camera::quarters(1600, 1200)));
-    const QImage thumb = jpeg.thumbnail({145, 145});
-    EXPECT_EQ(thumb.size(), QSize(145, 108));
-    EXPECT_EQ(camera::corners(thumb), "RGBW"); // the same picture, not turned or mirrored
-
-    const Picture bmp = Picture::fromBitmap(testpics::pattern(200, 100, 1));
-    EXPECT_EQ(bmp.thumbnail({145, 145}).size(), QSize(145, 72));
-    EXPECT_TRUE(Picture().thumbnail({145, 145}).isNull());
-    EXPECT_TRUE(bmp.thumbnail({0, 145}).isNull());
 }
 
 // Each form is written as held (a bitmap as a 24-bit BMP whatever the name

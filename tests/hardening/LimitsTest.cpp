@@ -88,36 +88,6 @@ TEST(PixelLimit, OversizedOrUnfillableBitmapIsRefusedWithoutAllocating)
     }
 }
 
-TEST(PixelLimit, RunLengthBitmapOfAQuarterGibibyteDecodes)
-{
-    // 8192 x 10922 at 3 bytes a pixel is a quarter of the limit. A few bytes
-    // of RLE8 paint the bottom-left and top-right corners.
-    const int width = 8192;
-    const int height = int(Bitmap24::MaxBytes / 4 / Bitmap24::strideFor(width));
-    QByteArray file = bmpHeader(width, height, 8, 1, 3);
-    putLe32(file, 54 + 4, 0x00ff0000); // palette 1: red (stored blue, green, red)
-    putLe32(file, 54 + 8, 0x0000ff00); // palette 2: green
-    const auto delta = [&](int right, int up) { file += QByteArray("\0\2", 2) + char(right) + char(up); };
-    file += QByteArray("\x02\x01", 2); // two red pixels at the bottom left
-    for (int y = 0; y < height - 1; y += std::min(255, height - 1 - y)) // climb to the top row
-        delta(0, std::min(255, height - 1 - y));
-    for (int x = 2; x < width - 2; x += std::min(255, width - 2 - x)) // then right to its last two pixels
-        delta(std::min(255, width - 2 - x), 0);
-    file += QByteArray("\x02\x02\x00\x01", 4); // two green pixels, end of bitmap
-    putLe32(file, 2, quint32(file.size()));
-
-    g_largestNew = 0;
-    const Bitmap24 b = decodeBmp(file);
-    ASSERT_EQ(b.width(), width);
-    ASSERT_EQ(b.height(), height);
-    EXPECT_GE(g_largestNew.load(), std::size_t(Bitmap24::MaxBytes) / 4 - 16 * 1024);
-    const std::uint8_t* bottom = b.scanLine(height - 1);
-    const std::uint8_t* top = b.scanLine(0);
-    const std::vector<int> twoThenNone{255, 255, 0};
-    EXPECT_EQ((std::vector<int>{bottom[2], bottom[5], bottom[8]}), twoThenNone); // red, from the left
-    EXPECT_EQ((std::vector<int>{top[3 * width - 2], top[3 * width - 5], top[3 * width - 8]}), twoThenNone); // green, from the right
-}
-
 // A 16 x 16 grey 4:4:4 JPEG, progressive when asked, whose frame header then
 // claims width x height.
 QByteArray jpegClaiming(int width, int height, bool progressive)

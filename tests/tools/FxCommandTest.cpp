@@ -32,7 +32,6 @@ protected:
         write("we.pvx", "/p/caf\xE9.jpg^\x93quoted\x94 \x80 5^\r\n");
         write("x.xcf", "gimp xcf v011");
         testpics::writeBmp(at("a.bmp"), 30, 10, 1);
-        writeCollection(at("c.pvx"), {{at("a.bmp"), "one"}});
         writeCollection(at("stop.pvx"), {{at("gone.bmp"), ""}, {at("a.bmp"), ""}});
         writeCollection(at("late.pvx"), {{at("a.bmp"), ""}, {at("gone.bmp"), ""}});
         // Damaged pictures: a JPEG that ends early, one whose data holds a

@@ -11,7 +11,6 @@
 #include <QImageWriter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {

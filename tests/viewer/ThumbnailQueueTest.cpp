@@ -7,8 +7,6 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
 
-#include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
