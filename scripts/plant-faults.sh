@@ -30,7 +30,7 @@ FAULTS=$(cat <<'EOF'
 5 ## collection/CollectionFile.cpp ## text += fieldText(e.FileName) + kSeparator + fieldText(e.Comment) ## text += fieldText(e.FileName) + kSeparator + kSeparator + fieldText(e.Comment) ## collection writer: field separator written twice
 6 ## core/TextEncoding.cpp ## QStringEncoder encoder(encoding.codePage.constData(), QStringConverter::Flag::Stateless); ## QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless); ## text: legacy text written in the wrong code page (UTF-8)
 7 ## graphics/BmpCodec.cpp ## std::memcpy(pixels + (bitmap.height() - 1 - y) * stride, bitmap.scanLine(y), rowBytes); ## std::memcpy(pixels + y * stride, bitmap.scanLine(y), rowBytes); ## BMP writer: rows stored top-down under a bottom-up header
-8 ## graphics/JpegCodec.cpp ## rgbRow[3 * x] = src[3 * x + 2]; ## rgbRow[3 * x] = src[3 * x]; ## JPEG encoder: red taken from the blue channel
+8 ## graphics/JpegCodec.cpp ## e.cinfo.in_color_space = JCS_EXT_BGR; ## e.cinfo.in_color_space = JCS_EXT_RGB; ## JPEG encoder: red taken from the blue channel
 9 ## effects/SplitBlur.cpp ## std::uint8_t((up[3 * l + c] + down[3 * l + c] + up[3 * r + c] + down[3 * r + c]) >> 2); ## std::uint8_t((up[3 * l + c] + down[3 * l + c] + up[3 * r + c] + up[3 * r + c]) >> 2); ## split blur: one neighbour read from the wrong row
 10 ## settings/SettingsModel.cpp ## return std::min(points, 20); ## return std::min(points, 21); ## settings: font size cap off by one
 11 ## help/HelpRules.cpp ## return dir + QStringLiteral("help/") + name; ## return dir + name; ## help: the fixed path mapped beside the help folder
