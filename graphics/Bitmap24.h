@@ -1,6 +1,8 @@
 #pragma once
 // A 24-bit bitmap: three bytes per pixel in blue, green, red order, row 0 at
 // the top, rows padded to four bytes so a QImage can wrap it without a copy.
+#include "graphics/LargePages.h"
+
 #include <QImage>
 #include <cstdint>
 #include <memory>
@@ -56,18 +58,6 @@ private:
     int m_width = 0;
     int m_height = 0;
     int m_stride = 0;
-    // Leaves new bytes uninitialised unless a value is given.
-    template <typename T> struct DefaultInitAllocator : std::allocator<T> {
-        template <typename U> struct rebind {
-            using other = DefaultInitAllocator<U>;
-        };
-        using std::allocator<T>::allocator;
-        template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-        template <typename U, typename... Args> void construct(U* p, Args&&... args)
-        {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-        }
-    };
     void setSize(int width, int height);
-    std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>> m_data;
+    std::vector<std::uint8_t, largepages::Allocator<std::uint8_t>> m_data;
 };

@@ -4,6 +4,7 @@
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegSegments.h"
+#include "graphics/LargePages.h"
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
@@ -12,6 +13,7 @@
 #include "tests/support/TestPictures.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageWriter>
 #include <gtest/gtest.h>
 #include <optional>
@@ -229,5 +231,46 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
         EXPECT_EQ(largestDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
     }
 }
+
+} // namespace
+
+namespace {
+
+// Pixel buffers either side of the size from which large pages are taken:
+// zero-filled when asked, padding cleared, copied whole, and the large ones
+// starting on a large page, without which the kernel can't give them one.
+class PixelBuffers : public ::testing::TestWithParam<int> {};
+
+TEST_P(PixelBuffers, HoldTheirPixelsWhicheverPagesTheyTake)
+{
+    const int width = GetParam(), height = 1024;
+    const Bitmap24 zeros(width, height);
+    const std::vector<std::uint8_t> zeroRow(std::size_t(zeros.stride()), 0);
+    for (int y = 0; y < height; y += 97)
+        EXPECT_EQ(std::memcmp(zeros.scanLine(y), zeroRow.data(), zeroRow.size()), 0) << y;
+    const bool large = zeros.byteCount() >= largepages::Threshold;
+    EXPECT_EQ(large, reinterpret_cast<std::uintptr_t>(zeros.bits()) % (2 << 20) == 0);
+
+    const Bitmap24 pattern = testpics::pattern(width, height, 5);
+    Bitmap24 overwritten = Bitmap24::forOverwrite(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(overwritten.scanLine(y), pattern.scanLine(y), std::size_t(width) * 3);
+        EXPECT_EQ(std::memcmp(overwritten.scanLine(y) + width * 3, zeroRow.data(),
+                              std::size_t(overwritten.stride() - width * 3)),
+                  0);
+    }
+    EXPECT_EQ(Bitmap24(overwritten), pattern);
+
+    QImage image = pattern.toImage().convertToFormat(QImage::Format_RGB32);
+    image.setColorSpace(QColorSpace::DisplayP3);
+    const QImage copy = largepages::copied(image);
+    EXPECT_EQ(copy, image);
+    EXPECT_EQ(copy.colorSpace(), image.colorSpace());
+    EXPECT_EQ(copy.bytesPerLine(), image.bytesPerLine());
+    EXPECT_EQ(copy.constBits() != image.constBits(), std::size_t(image.sizeInBytes()) >= largepages::Threshold);
+}
+
+// 1364 pixels: just under 4 MiB; 1365: exactly; 2001: rows with padding.
+INSTANTIATE_TEST_SUITE_P(AroundTheLargePageSize, PixelBuffers, ::testing::Values(1364, 1365, 2001));
 
 } // namespace
