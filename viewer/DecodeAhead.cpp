@@ -1,6 +1,7 @@
 #include "viewer/DecodeAhead.h"
 
 #include "core/Errors.h"
+#include "graphics/LargePages.h"
 
 #include <QFile>
 
@@ -19,16 +20,28 @@ bool ownSize(const DrawTarget& t, QSize picture)
     return t.drawn == picture;
 }
 
+// In the format the window's backing store holds, so a paint copies rows
+// rather than converting every pixel each time it is drawn, and in large
+// pages, which stay quick to read however long the picture waited.
+QImage screenReady(const QImage& image)
+{
+    if (image.isNull())
+        return image;
+    const QImage::Format wanted =
+        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    return largepages::copied(image.format() == wanted ? image : image.convertToFormat(wanted));
+}
+
 QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop)
 {
     if (drawn.isEmpty())
         return QImage();
     if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
         return picture.decodedCovering(picture.size(), &stop);
-    const QImage covering = picture.decodedCovering(drawn, &stop);
-    if (covering.isNull() || covering.size() == drawn)
-        return covering;
-    return covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage covering = picture.decodedCovering(drawn, &stop);
+    if (!covering.isNull() && covering.size() != drawn)
+        covering = covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return screenReady(covering);
 }
 
 } // namespace
