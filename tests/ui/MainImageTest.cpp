@@ -4,6 +4,8 @@
 
 #include "tests/support/BitmapCompare.h"
 
+#include <QPainter>
+
 #include <cstdlib>
 
 namespace {
@@ -85,6 +87,38 @@ TEST_F(MainImageDecodes, AGrownWindowGetsThePictureDecodedAtItsNewSize)
     EXPECT_LE(
         largestDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
         24);
+}
+
+// The main image paints the main colour around the picture itself (the
+// area beneath it isn't painted), and under the clear parts of one.
+TEST_F(MainImageDecodes, TheMainColourSurroundsAndShowsThroughThePicture)
+{
+    QImage clear(800, 200, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    QPainter(&clear).fillRect(0, 0, 400, 200, Qt::red);
+    const QString png = dir.filePath(QStringLiteral("half.png"));
+    ASSERT_TRUE(clear.save(png));
+    openFiles({testpics::writeJpeg(dir.filePath(QStringLiteral("wide.jpg")), 1200, 300, 3), png});
+    mainWindow()->fitCentred();
+    const QColor colour(30, 140, 60);
+    mainWindow()->setMainColor(colour);
+    MainImage* img = mainWindow()->mainImage();
+    QWidget* viewport = img->parentWidget();
+    for (const int entry : {1, 2}) {
+        SCOPED_TRACE(entry);
+        if (entry == 2)
+            mainWindow()->goToEntry(2);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return img->showsDecodedPixels(); }));
+        const QRect r = img->drawRect().translated(img->pos());
+        ASSERT_GT(r.top(), 4); // margins above and below
+        const QImage shot = viewport->grab().toImage();
+        EXPECT_EQ(shot.pixelColor(viewport->width() / 2, r.top() / 2), colour);
+        EXPECT_EQ(shot.pixelColor(viewport->width() / 2, (r.bottom() + viewport->height()) / 2), colour);
+        if (entry == 2) {
+            EXPECT_EQ(shot.pixelColor(r.left() + r.width() / 4, r.center().y()), QColor(Qt::red));
+            EXPECT_EQ(shot.pixelColor(r.left() + r.width() * 3 / 4, r.center().y()), colour);
+        }
+    }
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 MainImage::MainImage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Image1"));
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void MainImage::setPicture(const Picture& picture, const QImage& standIn)
@@ -128,17 +128,25 @@ QRect MainImage::drawRect() const
 
 void MainImage::paintEvent(QPaintEvent* event)
 {
+    // Opaque, so the viewport doesn't paint its colour beneath: around an
+    // opaque picture each pixel of the window is written once per step.
+    QPainter p(this);
     const QRect r = drawRect();
+    const bool drawn = !m_picture.isEmpty() && r.width() > 0 && r.height() > 0;
+    const QImage* image = m_decoded && !m_decoded->image.isNull() ? &m_decoded->image : nullptr;
+    const QImage& rough = image ? *image : m_standIn;
+    QRegion background = event->region();
+    if (drawn && !rough.isNull() && !rough.hasAlphaChannel())
+        background -= r;
+    for (const QRect& part : background)
+        p.fillRect(part, palette().window());
     if (m_picture.isEmpty() && !m_reason.isEmpty()) {
-        QPainter p(this);
         const QRect shown = visibleRegion().boundingRect().adjusted(8, 8, -8, -8);
         p.drawText(shown, Qt::AlignCenter | Qt::TextWordWrap, m_reason);
         return;
     }
-    if (m_picture.isEmpty() || r.width() <= 0 || r.height() <= 0)
+    if (!drawn)
         return;
-    QPainter p(this);
-    const QImage* image = m_decoded && !m_decoded->image.isNull() ? &m_decoded->image : nullptr;
     if (image) {
         const bool whole = image->size() == m_picture.size();
         if (whole && r.size() == image->size()) {
@@ -161,7 +169,6 @@ void MainImage::paintEvent(QPaintEvent* event)
     // the visible band on top when that is what came first.
     p.setClipRect(event->rect());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QImage& rough = image ? *image : m_standIn;
     if (!rough.isNull())
         p.drawImage(r, rough);
     if (!image && m_decoded && !m_decoded->band.isNull())
