@@ -185,15 +185,18 @@ TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
 INSTANTIATE_TEST_SUITE_P(Noise, StreamedApply, ::testing::Values(0, 50));
 
 // A failure stops the run there: the files after it stay as they were, even
-// the one already being worked on beside it.
+// the one worked on beside it, which is small and so is done and waiting
+// for its turn to be written when the large one before it is found damaged
+// at its end.
 TEST(StreamedApplyFailure, LeavesTheFilesAfterAFailureUntouched)
 {
     QTemporaryDir dir;
     QStringList files;
+    const QByteArray large = encodeJpeg(testpics::pattern(2400, 1600, 1));
     for (int k = 0; k < 4; ++k) {
         files << dir.filePath(QStringLiteral("p%1.jpg").arg(k));
-        writeFileAtomically(files.last(),
-                            k == 1 ? QByteArray("not a picture") : encodeJpeg(testpics::pattern(40, 30, k)));
+        writeFileAtomically(files.last(), k == 1 ? large.left(large.size() * 9 / 10)
+                                                 : encodeJpeg(testpics::pattern(40, 30, k)));
     }
     const QByteArray before2 = readWholeFile(files[2]);
     EffectRenderer engine;
