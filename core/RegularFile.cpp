@@ -1,6 +1,7 @@
 #include "core/RegularFile.h"
 
 #include "core/Errors.h"
+#include "core/LargePages.h"
 
 #include <QFile>
 
@@ -77,23 +78,33 @@ QByteArray RegularFile::readAll(qint64 cap)
 {
     if (m_size > cap)
         fail(EFBIG);
+    // Read straight into the buffer, one byte past the size seen at open so
+    // that a file grown since is noticed; a photo's bytes then take large
+    // pages and are copied once.
     QByteArray out;
-    out.reserve(qsizetype(m_size));
-    char buffer[65536];
-    for (qint64 at = 0;;) {
-        const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, off_t(at));
+    out.resize(qsizetype(std::min(m_size, cap) + 1));
+    largepages::advise(out.data(), std::size_t(out.size()));
+    qint64 at = 0;
+    for (;;) {
+        if (at == out.size()) {
+            if (at > cap)
+                fail(EFBIG);
+            out.resize(qsizetype(std::min<qint64>(cap + 1, at + std::max<qint64>(at / 2, 65536))));
+        }
+        const ssize_t n = ::pread(m_fd, out.data() + at, std::size_t(out.size() - at), off_t(at));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             fail(errno);
         }
         if (n == 0)
-            return out;
-        if (out.size() + n > cap)
-            fail(EFBIG);
-        out.append(buffer, qsizetype(n));
+            break;
         at += n;
     }
+    if (at > cap)
+        fail(EFBIG);
+    out.truncate(qsizetype(at));
+    return out;
 }
 
 QByteArray RegularFile::readHead(qint64 count)

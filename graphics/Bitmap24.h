@@ -1,7 +1,7 @@
 #pragma once
 // A 24-bit bitmap: three bytes per pixel in blue, green, red order, row 0 at
 // the top, rows padded to four bytes so a QImage can wrap it without a copy.
-#include "graphics/LargePages.h"
+#include "core/LargePages.h"
 
 #include <QImage>
 #include <cstdint>

@@ -60,7 +60,7 @@ FAULTS=$(cat <<'EOF'
 35 ## viewer/DecodeAhead.cpp ## if (task.shown || task.entry.path == m_shownPath) ## if (!task.entry.path.isEmpty()) ## decode-ahead: entries beside the shown one report failures
 36 ## effects/PictureWrite.cpp ## void abandon() { set(kAbandoned); } ## void abandon() { set(1 << 30); } ## apply: a file waiting beside a failed one is written after all
 37 ## ui/main/MainImage.cpp ## if (drawn && !rough.isNull() && !rough.hasAlphaChannel()) ## if (drawn) ## main image: the clear parts of a picture show what was there before
-38 ## graphics/LargePages.cpp ## out.setColorSpace(image.colorSpace()); ## out.setColorSpace(QColorSpace()); ## large pages: a copied picture loses its colour space
+38 ## graphics/LargePageImage.cpp ## out.setColorSpace(image.colorSpace()); ## out.setColorSpace(QColorSpace()); ## large pages: a copied picture loses its colour space
 EOF
 )
 

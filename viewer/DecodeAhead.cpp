@@ -1,7 +1,7 @@
 #include "viewer/DecodeAhead.h"
 
 #include "core/Errors.h"
-#include "graphics/LargePages.h"
+#include "graphics/LargePageImage.h"
 
 #include <QFile>
 
@@ -29,7 +29,7 @@ QImage screenReady(const QImage& image)
         return image;
     const QImage::Format wanted =
         image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    return largepages::copied(image.format() == wanted ? image : image.convertToFormat(wanted));
+    return copiedToLargePages(image.format() == wanted ? image : image.convertToFormat(wanted));
 }
 
 QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop)

@@ -102,6 +102,19 @@ TEST(RegularFileCap, NoReadRunsPastIt)
     EXPECT_EQ(file.readAll(100000).size(), 100000);
     EXPECT_EQ(errorText([&] { file.readAll(99999); }),
               QStringLiteral("Cannot open file \"%1\". File too large").arg(path));
+
+    // Grown since it was opened: read whole and in order, within the cap.
+    QByteArray more(300001, '\0');
+    for (qsizetype i = 0; i < more.size(); ++i)
+        more[i] = char(i * 7 % 251);
+    QFile grow(path);
+    ASSERT_TRUE(grow.open(QIODevice::Append));
+    ASSERT_EQ(grow.write(more), more.size());
+    grow.close();
+    EXPECT_TRUE(file.readAll() == QByteArray(100000, 'x') + more);
+    EXPECT_EQ(file.readAll(400001).size(), 400001);
+    EXPECT_EQ(errorText([&] { file.readAll(400000); }),
+              QStringLiteral("Cannot open file \"%1\". File too large").arg(path));
 }
 
 } // namespace

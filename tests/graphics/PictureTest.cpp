@@ -4,7 +4,8 @@
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegSegments.h"
-#include "graphics/LargePages.h"
+#include "core/LargePages.h"
+#include "graphics/LargePageImage.h"
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
@@ -263,7 +264,7 @@ TEST_P(PixelBuffers, HoldTheirPixelsWhicheverPagesTheyTake)
 
     QImage image = pattern.toImage().convertToFormat(QImage::Format_RGB32);
     image.setColorSpace(QColorSpace::DisplayP3);
-    const QImage copy = largepages::copied(image);
+    const QImage copy = copiedToLargePages(image);
     EXPECT_EQ(copy, image);
     EXPECT_EQ(copy.colorSpace(), image.colorSpace());
     EXPECT_EQ(copy.bytesPerLine(), image.bytesPerLine());

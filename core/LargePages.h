@@ -4,8 +4,6 @@
 // fewer pieces, and one read again after a pause (the next photo, decoded
 // while the user looked at this one) is not slowed by thousands of page
 // walks. Smaller buffers, and systems without large pages, take the heap.
-#include <QImage>
-
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -20,8 +18,9 @@ constexpr std::size_t Threshold = std::size_t(4) << 20;
 void* allocate(std::size_t bytes);
 void release(void* p, std::size_t bytes) noexcept;
 
-// A copy of `image` in large pages when it is big enough, else `image`.
-QImage copied(const QImage& image);
+// Asks for large pages over the whole large pages inside a buffer not yet
+// written, such as one a container has just reserved.
+void advise(void* p, std::size_t bytes) noexcept;
 
 // For containers of pixel bytes: leaves new elements uninitialised unless
 // a value is given, and takes large pages for large buffers.

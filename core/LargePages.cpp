@@ -1,11 +1,9 @@
-#include "graphics/LargePages.h"
-
-#include <QColorSpace>
+#include "core/LargePages.h"
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace largepages {
@@ -36,21 +34,12 @@ void release(void* p, std::size_t bytes) noexcept
         std::free(p);
 }
 
-QImage copied(const QImage& image)
+void advise(void* p, std::size_t bytes) noexcept
 {
-    const std::size_t bytes = std::size_t(image.sizeInBytes());
-    if (image.isNull() || bytes < Threshold)
-        return image;
-    void* p = allocate(bytes);
-    std::memcpy(p, image.constBits(), bytes);
-    QImage out(
-        static_cast<uchar*>(p), image.width(), image.height(), image.bytesPerLine(), image.format(),
-        [](void* q) { std::free(q); }, p);
-    out.setColorSpace(image.colorSpace());
-    out.setDevicePixelRatio(image.devicePixelRatio());
-    out.setDotsPerMeterX(image.dotsPerMeterX());
-    out.setDotsPerMeterY(image.dotsPerMeterY());
-    return out;
+    const auto from = (reinterpret_cast<std::uintptr_t>(p) + PageBytes - 1) / PageBytes * PageBytes;
+    const auto to = (reinterpret_cast<std::uintptr_t>(p) + bytes) / PageBytes * PageBytes;
+    if (from < to)
+        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
 } // namespace largepages
