@@ -1,5 +1,5 @@
 #pragma once
-// Pixel buffers of several megabytes in the kernel's large (2 MiB) pages
+// Buffers of several megabytes (pixels, a photo's bytes) in the kernel's large (2 MiB) pages
 // where it offers them. A fresh buffer then faults in a few hundred times
 // fewer pieces, and one read again after a pause (the next photo, decoded
 // while the user looked at this one) is not slowed by thousands of page
@@ -10,7 +10,7 @@
 
 namespace largepages {
 
-// From this size on a buffer is worth its rounding up to whole large pages.
+// From this size on a buffer is worth starting on a large page.
 constexpr std::size_t Threshold = std::size_t(4) << 20;
 
 // Like operator new and delete, for buffers of `bytes`; release() must be
