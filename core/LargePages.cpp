@@ -2,7 +2,6 @@
 
 #include <sys/mman.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -32,14 +31,6 @@ void release(void* p, std::size_t bytes) noexcept
         ::operator delete(p);
     else
         std::free(p);
-}
-
-void advise(void* p, std::size_t bytes) noexcept
-{
-    const auto from = (reinterpret_cast<std::uintptr_t>(p) + PageBytes - 1) / PageBytes * PageBytes;
-    const auto to = (reinterpret_cast<std::uintptr_t>(p) + bytes) / PageBytes * PageBytes;
-    if (from < to)
-        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 }
 
 } // namespace largepages

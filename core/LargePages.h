@@ -1,6 +1,6 @@
 #pragma once
-// Buffers of several megabytes (pixels, a photo's bytes) in the kernel's large (2 MiB) pages
-// where it offers them. A fresh buffer then faults in a few hundred times
+// Buffers of several megabytes in the kernel's large (2 MiB) pages where
+// it offers them. A fresh buffer then faults in a few hundred times
 // fewer pieces, and one read again after a pause (the next photo, decoded
 // while the user looked at this one) is not slowed by thousands of page
 // walks. Smaller buffers, and systems without large pages, take the heap.
@@ -17,10 +17,6 @@ constexpr std::size_t Threshold = std::size_t(4) << 20;
 // given the size allocate() was.
 void* allocate(std::size_t bytes);
 void release(void* p, std::size_t bytes) noexcept;
-
-// Asks for large pages over the whole large pages inside a buffer not yet
-// written, such as one a container has just reserved.
-void advise(void* p, std::size_t bytes) noexcept;
 
 // For containers of pixel bytes: leaves new elements uninitialised unless
 // a value is given, and takes large pages for large buffers.

@@ -1,7 +1,6 @@
 #include "core/RegularFile.h"
 
 #include "core/Errors.h"
-#include "core/LargePages.h"
 
 #include <QFile>
 
@@ -79,11 +78,9 @@ QByteArray RegularFile::readAll(qint64 cap)
     if (m_size > cap)
         fail(EFBIG);
     // Read straight into the buffer, one byte past the size seen at open so
-    // that a file grown since is noticed; a photo's bytes then take large
-    // pages and are copied once.
+    // that a file grown since is noticed: a photo's bytes are copied once.
     QByteArray out;
     out.resize(qsizetype(std::min(m_size, cap) + 1));
-    largepages::advise(out.data(), std::size_t(out.size()));
     qint64 at = 0;
     for (;;) {
         if (at == out.size()) {
