@@ -4,19 +4,21 @@
 
 #include <QColorSpace>
 
-#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 QImage copiedToLargePages(const QImage& image)
 {
     const std::size_t bytes = std::size_t(image.sizeInBytes());
     if (image.isNull() || bytes < largepages::Threshold)
         return image;
-    void* p = largepages::allocate(bytes);
-    std::memcpy(p, image.constBits(), bytes);
+    // Released through the allocator that took it.
+    using Buffer = std::vector<uchar, largepages::Allocator<uchar>>;
+    auto* buffer = new Buffer(bytes);
+    std::memcpy(buffer->data(), image.constBits(), bytes);
     QImage out(
-        static_cast<uchar*>(p), image.width(), image.height(), image.bytesPerLine(), image.format(),
-        [](void* q) { std::free(q); }, p);
+        buffer->data(), image.width(), image.height(), image.bytesPerLine(), image.format(),
+        [](void* b) { delete static_cast<Buffer*>(b); }, buffer);
     out.setColorSpace(image.colorSpace());
     out.setDevicePixelRatio(image.devicePixelRatio());
     out.setDotsPerMeterX(image.dotsPerMeterX());
