@@ -47,6 +47,15 @@ void save(const QPixmap& shot, const QString& name)
     }
 }
 
+// A wait that runs out leaves a shot of the wrong moment: worth a failure.
+void expect(bool reached, const char* what)
+{
+    if (!reached) {
+        std::fprintf(stderr, "%s did not happen in time\n", what);
+        ++failures;
+    }
+}
+
 // Lets the windows paint, then saves one window, or the whole screen.
 void shoot(QWidget* w, const QString& name, int settleMs = 300)
 {
@@ -101,7 +110,7 @@ void settingsAndComments()
           "/sounds/Chime.wav\n");
     SettingsDialog* settings = &program->settingsDialog();
     program->mainWindow().showSettings();
-    QTest::qWaitForWindowExposed(settings);
+    expect(QTest::qWaitForWindowExposed(settings), "the settings window showing");
     shoot(settings, QStringLiteral("settings-main.png"));
     settings->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
     shoot(settings, QStringLiteral("settings-slideshow.png"));
@@ -112,7 +121,7 @@ void settingsAndComments()
     key(Qt::Key_Down);
     key(Qt::Key_Down);
     main->toggleComments();
-    QTest::qWaitForWindowExposed(&program->commentsWindow());
+    expect(QTest::qWaitForWindowExposed(&program->commentsWindow()), "the comments window showing");
     shoot(&program->commentsWindow(), QStringLiteral("comments.png"));
     shoot(nullptr, QStringLiteral("comments-over-main.png"));
 
@@ -155,11 +164,11 @@ void effects()
     d = &program->effectsDialog();
     const auto previewShown = [d] { return !d->preview()->shownScaled().isNull(); };
     QTimer::singleShot(0, [d, previewShown] {
-        QTest::qWaitFor(previewShown, 60000);
+        expect(QTest::qWaitFor(previewShown, 60000), "the effects preview");
         d->findChild<QListWidget*>(QStringLiteral("ListEffects"))->setCurrentRow(2);
         d->findChild<QSlider*>(QStringLiteral("MosaicBar"))->setValue(20);
         save(d->grab(), QStringLiteral("pixelate20-before.png"));
-        QTest::qWaitFor(previewShown, 60000);
+        expect(QTest::qWaitFor(previewShown, 60000), "the effects preview");
         shoot(d, QStringLiteral("pixelate20-after.png"));
         d->discardEffects();
     });
