@@ -128,7 +128,8 @@ TEST_F(Editor, AnUnreadablePictureIsReportedAndNotShown)
 // ---- Up, Down and Delete
 
 // A script of clicks on four entries a..d: a digit clicks that row, U is Up,
-// D is Down, X is Delete. Each entry carries its name as comment.
+// D is Down, X is Delete; u and d are Ctrl+Up and Ctrl+Down typed in the
+// comment field. Each entry carries its name as comment.
 struct RowCase {
     const char* name;
     const char* script;
@@ -152,6 +153,9 @@ TEST_P(EditorRows, MoveAndDeleteCarryEntriesWithTheirComments)
     for (const char* s = c.script; *s; ++s) {
         if (*s >= '0' && *s <= '9')
             clickRow(*s - '0');
+        else if (*s == 'u' || *s == 'd')
+            QTest::keyClick(QApplication::focusWidget(), *s == 'u' ? Qt::Key_Up : Qt::Key_Down,
+                            Qt::ControlModifier);
         else
             click(*s == 'U' ? "BtnUp" : *s == 'D' ? "btnDown" : "btnDel");
     }
@@ -171,6 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
     Scripts, EditorRows,
     ::testing::Values(RowCase{"Up", "1U", "bacd", 0, true, true, true},
                       RowCase{"DownTwice", "0DD", "bcad", 2, true, true, true},
+                      RowCase{"CtrlUpAndCtrlDownFromTheKeyboard", "1u2dd", "badc", 3, true, false, true},
                       RowCase{"UpOnRowOneDisablesItself", "0U", "abcd", 0, false, true, true},
                       RowCase{"DownOnTheLastRowDisablesItself", "3D", "abcd", 3, true, false, true},
                       RowCase{"DeleteKeepsTheRowNumber", "1X", "acd", 1, true, true, true},
@@ -396,7 +401,10 @@ TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
 class EditorDrop : public Editor {
 protected:
     // Answers whether the list took the drop, and with which action.
-    std::optional<Qt::DropAction> drop(const QStringList& paths) { return dropFiles(ed()->grid()->viewport(), paths); }
+    std::optional<Qt::DropAction> drop(const QStringList& paths)
+    {
+        return dropFiles(ed()->grid()->viewport(), paths);
+    }
 };
 
 TEST_F(EditorDrop, PicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietly)

@@ -521,6 +521,12 @@ bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifie
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
+        // The move buttons take no focus: Ctrl+arrow moves the entry.
+        if (inList && (modifiers & Qt::ControlModifier)) {
+            key == Qt::Key_Up ? moveSelectedUp() : moveSelectedDown();
+            return true;
+        }
+        [[fallthrough]];
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
         // Row keys typed in the comment field move through the list.
