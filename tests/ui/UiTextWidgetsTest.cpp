@@ -5,9 +5,14 @@
 #include "settings/IniFile.h"
 #include "settings/UiText.h"
 #include "ui/common/UiTextWidgets.h"
+#include "ui/editor/CollectionEditor.h"
+#include "ui/effects/EffectsDialog.h"
+#include "ui/settings/SettingsDialog.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QToolButton>
 
 namespace {
 
@@ -25,6 +30,33 @@ TEST_F(ProgramWindows, EveryTextOfTheTableReachesItsElement)
         for (const UiTarget& t : entry.targets) {
             if (t.part != UiPart::Program) {
                 EXPECT_TRUE(sink.setText(t, QStringLiteral("x"))) << entry.number << " " << t.window;
+            }
+        }
+    }
+}
+
+// Captions grow with their text, as the English ones were sized for it: a
+// longer translation shows whole, not cut at the English width.
+TEST_F(ProgramWindows, CaptionsInTheShippedLanguagesShowWhole)
+{
+    for (const char* name : {"Deutsch.pvl", "Russian.pvl"}) {
+        SCOPED_TRACE(name);
+        const QList<QWidget*> windows = {effectsDialog(), collectionEditor(), settingsDialog()};
+        WidgetTextSink sink(windows);
+        applyLanguageFile(IniFile(QStringLiteral(PV_SOURCE_DIR "/resources/lang/") + QLatin1String(name)),
+                          sink);
+        for (QWidget* window : windows) {
+            for (const QLabel* l : window->findChildren<QLabel*>()) {
+                if (l->wordWrap() || l->text().isEmpty())
+                    continue;
+                const QString shown = QString(l->text()).remove(QLatin1Char('&'));
+                EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(shown))
+                    << l->objectName().toStdString() << " \"" << shown.toStdString() << "\"";
+            }
+            // Flat buttons cut a caption short in its middle.
+            for (const QToolButton* b : window->findChildren<QToolButton*>()) {
+                if (!b->text().isEmpty())
+                    EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
             }
         }
     }

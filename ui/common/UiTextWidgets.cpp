@@ -26,7 +26,12 @@ bool setCaption(QObject* o, const QString& t)
     } else if (auto* b = qobject_cast<QAbstractButton*>(o)) {
         b->setText(t);
     } else if (auto* l = qobject_cast<QLabel*>(o)) {
+        // A caption sized to its English text grows with the translation;
+        // one given its own size keeps it.
+        const bool sizedToText = l->size() == l->sizeHint();
         l->setText(t);
+        if (sizedToText)
+            l->adjustSize();
     } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
         g->setTitle(t);
     } else {

@@ -292,9 +292,9 @@ void CollectionEditor::createPreviewAndButtons()
     m_downButton =
         makeButton(m_buttonPanel, "btnDown", QString(), QRect(1, 43, 32, 22), &N::moveSelectedDown);
     m_downButton->setIcon(pvIcon(QStringLiteral("down")));
-    m_addButton =
-        makeButton(m_buttonPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 81, 22), &N::addPictures);
-    m_deleteButton = makeButton(m_buttonPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 81, 22),
+    m_addButton = makeButton(m_buttonPanel, "btnAdd", QStringLiteral("&Add..."), QRect(1, 83, 120, 22),
+                             &N::addPictures);
+    m_deleteButton = makeButton(m_buttonPanel, "btnDel", QStringLiteral("&Delete"), QRect(1, 107, 120, 22),
                                 &N::deleteSelected);
     m_deleteButton->setEnabled(false);
     m_closeButton = makeButton(m_buttonPanel, "btnClose", QStringLiteral("Close"), QRect(1, 147, 81, 22),

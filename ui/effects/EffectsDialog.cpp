@@ -137,7 +137,7 @@ void EffectsDialog::createControls()
     m_allPictures = make<QCheckBox>(this, "CheckAll", 9, 329, 288, 22);
     m_allPictures->setText(QStringLiteral("Apply for all images in collection"));
     m_okButton = flatButton(this, "butApply", QStringLiteral("   OK"), 320, 328, 73, 22);
-    m_cancelButton = flatButton(this, "btnClose", QStringLiteral("Cancel"), 400, 328, 73, 22);
+    m_cancelButton = flatButton(this, "btnClose", QStringLiteral("Cancel"), 396, 328, 77, 22);
 
     createTonePages();
     createEffectsPage();

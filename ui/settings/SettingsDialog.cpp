@@ -182,12 +182,12 @@ void SettingsDialog::buildMainPage()
     auto* colorsGroup = make<QGroupBox>(m_mainPage, "GroupBox2", 4, 140, 370, 76);
     colorsGroup->setTitle(QStringLiteral("Colors"));
     QLabel* stripColorLabel =
-        label(colorsGroup, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 170);
-    m_stripColorBox = make<QComboBox>(colorsGroup, "ColorBoxPrev", 184, 20, 178, 22);
+        label(colorsGroup, "Label2", QStringLiteral("Previews panel background:"), 8, 24, 200);
+    m_stripColorBox = make<QComboBox>(colorsGroup, "ColorBoxPrev", 212, 20, 150, 22);
     stripColorLabel->setBuddy(m_stripColorBox);
     QLabel* mainColorLabel =
-        label(colorsGroup, "Label3", QStringLiteral("Main image background:"), 8, 50, 170);
-    m_mainColorBox = make<QComboBox>(colorsGroup, "ColorBoxMain", 184, 46, 178, 22);
+        label(colorsGroup, "Label3", QStringLiteral("Main image background:"), 8, 50, 200);
+    m_mainColorBox = make<QComboBox>(colorsGroup, "ColorBoxMain", 212, 46, 150, 22);
     mainColorLabel->setBuddy(m_mainColorBox);
     for (QComboBox* box : {m_stripColorBox, m_mainColorBox}) {
         fillColorBox(box);
@@ -210,13 +210,13 @@ void SettingsDialog::buildCommentsGroup()
 {
     auto* commentsGroup = make<QGroupBox>(m_mainPage, "GroupBox1", 4, 32, 370, 106);
     commentsGroup->setTitle(QStringLiteral("Comments"));
-    m_fontButton = make<QToolButton>(commentsGroup, "SpeedButton2", 8, 22, 200, 24);
+    m_fontButton = make<QToolButton>(commentsGroup, "SpeedButton2", 8, 22, 228, 24);
     m_fontButton->setAutoRaise(true);
     m_fontButton->setIcon(glyph("font"));
     m_fontButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_fontButton->setText(QStringLiteral("   Choose comment's label font"));
     connect(m_fontButton, &QToolButton::clicked, this, &SettingsDialog::chooseCommentFont);
-    m_fontPreview = make<QLabel>(commentsGroup, "lblCurFont", 216, 16, 145, 41);
+    m_fontPreview = make<QLabel>(commentsGroup, "lblCurFont", 240, 16, 121, 41);
     m_fontPreview->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_fontPreview->setAlignment(Qt::AlignCenter);
     // A long comment wraps in the sample rather than losing both its ends.
@@ -240,8 +240,8 @@ void SettingsDialog::buildSlideShowPage()
     m_slideShowPage->hide();
     auto* slideShowGroup = make<QGroupBox>(m_slideShowPage, "GroupBox3", 4, 4, 370, 200);
     QLabel* delayLabel =
-        label(slideShowGroup, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 170);
-    m_delayEdit = make<QLineEdit>(slideShowGroup, "edDelay", 184, 16, 40, 22);
+        label(slideShowGroup, "Label1", QStringLiteral("Slide show delay, seconds:"), 8, 20, 200);
+    m_delayEdit = make<QLineEdit>(slideShowGroup, "edDelay", 212, 16, 40, 22);
     delayLabel->setBuddy(m_delayEdit);
     // Two characters for what is typed or pasted; a longer value loaded
     // from the file stays whole (a length limit would cut it).
