@@ -263,21 +263,37 @@ TEST_F(Editor, CancelledSaveDialogWritesNothingAndReadsTheCollectionOpenBefore)
     EXPECT_EQ(list()->entryCount(), 3);
 }
 
-TEST_F(Editor, SavingANewCollectionNamesItOpensItAndEnablesAddDelete)
+// The name typed in the save dialog, and the file the collection goes to: a
+// collection always ends in .pvx, so a picture's name never loses the picture.
+struct SaveNameCase {
+    const char* typed;
+    const char* saved;
+};
+
+class EditorSaveName : public Editor, public ::testing::WithParamInterface<SaveNameCase> {};
+
+TEST_P(EditorSaveName, SavingANewCollectionNamesItOpensItAndEnablesAddDelete)
 {
     showNew();
     ASSERT_FALSE(enabled("mnuAdd"));
     add({pic(QStringLiteral("a.jpg")), pic(QStringLiteral("b.bmp"))});
+    const QByteArray picture = fileBytes(dir.filePath(QStringLiteral("b.bmp")));
     QTest::keyClicks(ed()->commentEditor(), QStringLiteral("first"));
-    fake.saveAnswers << dir.filePath(QStringLiteral("holiday"));
+    fake.saveAnswers << dir.filePath(QString::fromLatin1(GetParam().typed));
     click("btnOK");
-    const QString path = dir.filePath(QStringLiteral("holiday.pvx"));
+    const QString path = dir.filePath(QString::fromLatin1(GetParam().saved));
     EXPECT_EQ(session().collectionFileName(), path);
     EXPECT_EQ(fileBytes(path), dir.filePath(QStringLiteral("a.jpg")).toUtf8() + "^first^\r\n" +
                                    dir.filePath(QStringLiteral("b.bmp")).toUtf8() + "^^\r\n");
+    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("b.bmp"))), picture);
     EXPECT_EQ(session().entryCount(), 2);
     EXPECT_TRUE(enabled("mnuAdd"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, EditorSaveName,
+                         ::testing::Values(SaveNameCase{"holiday", "holiday.pvx"},
+                                           SaveNameCase{"Holiday.PVX", "Holiday.PVX"},
+                                           SaveNameCase{"b.bmp", "b.bmp.pvx"}));
 
 TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
 {

@@ -471,7 +471,9 @@ void CollectionEditor::saveCollection()
         m_session->collectionUnsaved()) {
         QString path = dialogs().saveFile(this, CollectionFilter, QString());
         if (!path.isEmpty()) {
-            if (QFileInfo(path).suffix().isEmpty())
+            // The dialog asks before nothing: a picture's name typed here
+            // must not lose the picture to the list.
+            if (QFileInfo(path).suffix().compare(QLatin1String("pvx"), Qt::CaseInsensitive) != 0)
                 path += QStringLiteral(".pvx");
             writeCollection(path, m_model->entries());
             m_session->newCollectionSaved(path);
