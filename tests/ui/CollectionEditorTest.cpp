@@ -236,6 +236,21 @@ TEST_F(Editor, EnterWhileTypingACommentSavesClosesAndReopens)
     EXPECT_EQ(session().entry(2).Comment, QStringLiteral("typed here")); // read again
 }
 
+// The re-read that refills the list fails when the file went away: the list
+// still holds each entry once, so OK cannot write them twice.
+TEST_F(Editor, AddDeleteOnACollectionWhoseFileIsGoneListsEachEntryOnce)
+{
+    const QString path = collectionOf(3);
+    openPath(path);
+    const QList<CollectionEntry> entries = session().entries();
+    ASSERT_TRUE(QFile::remove(path));
+    action("mnuAdd")->trigger();
+    EXPECT_EQ(fake.errors.size(), 1);
+    EXPECT_EQ(list()->entries(), entries);
+    click("btnOK");
+    EXPECT_EQ(readCollectionAll(path), entries);
+}
+
 TEST_F(Editor, OkOnAnEmptyListShowsTheMessageAndStaysOpen)
 {
     showAddDelete(1);

@@ -211,9 +211,9 @@ void CollectionEditor::startEditing()
 {
     setWindowTitle(m_session->texts().AddDeleteCaption);
     const bool unsaved = m_session->collectionUnsaved();
-    // With no file to read the list again from, it starts over from the session.
-    if (unsaved)
-        m_model->clear();
+    // The list starts over from the session: the re-read below replaces it
+    // again, and where that read fails each entry is still listed once.
+    m_model->clear();
     for (const CollectionEntry& e : m_session->entries())
         m_model->appendDeferred(e);
     m_model->flush();
