@@ -1,4 +1,4 @@
-// The collection editor's list commands: add, delete, move and find.
+// The collection editor's commands: add, delete, move, find and save.
 #include "ui/editor/CollectionEditor.h"
 
 #include "collection/CollectionListModel.h"
@@ -131,4 +131,30 @@ void CollectionEditor::findNext()
             m_grid->setFocus(Qt::OtherFocusReason);
         return;
     }
+}
+
+void CollectionEditor::saveCollection()
+{
+    if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
+        dialogs().information(this, m_session->texts().MinOneImageMessage);
+        return;
+    }
+    // Pictures opened by themselves have no file yet: they are saved as new.
+    if (m_session->editorMode() == ViewerSession::EditorMode::NewCollection ||
+        m_session->collectionUnsaved()) {
+        QString path = dialogs().saveFile(this, CollectionFilter, QString());
+        if (!path.isEmpty()) {
+            // The dialog asks before nothing: a picture's name typed here
+            // must not lose the picture to the list.
+            if (QFileInfo(path).suffix().compare(QLatin1String("pvx"), Qt::CaseInsensitive) != 0)
+                path += QStringLiteral(".pvx");
+            writeCollection(path, m_model->entries());
+            m_session->newCollectionSaved(path);
+        }
+    } else {
+        writeCollection(m_session->collectionFileName(), m_model->entries());
+    }
+    // The open takes the request before anything can fail.
+    m_session->requestReopen();
+    hide();
 }
