@@ -55,8 +55,9 @@ TEST_F(ProgramWindows, CaptionsInTheShippedLanguagesShowWhole)
             }
             // Flat buttons cut a caption short in its middle.
             for (const QToolButton* b : window->findChildren<QToolButton*>()) {
-                if (!b->text().isEmpty())
+                if (!b->text().isEmpty()) {
                     EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
+                }
             }
         }
     }
