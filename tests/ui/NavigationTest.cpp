@@ -49,6 +49,10 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
     EXPECT_EQ(fake.errors.size(), s.broken ? 1 : 0) << "a picture that can't be read is told once";
     EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
+    const QLabel* position = mainWindow()->statusPanel(1);
+    EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()) + position->indent(),
+              position->contentsRect().width())
+        << "the position is told whole: " << position->text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
