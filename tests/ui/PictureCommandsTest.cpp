@@ -82,7 +82,7 @@ TEST_P(Rotation, RewritesTheFileInItsFormat)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     const QByteArray before = fileBytes(path);
     const Bitmap24 expected = turned(fileBitmap(path), t.angle);
-    openFiles({path});
+    openFiles({path, path}); // the same file twice: both slots show what it holds
     for (const char* k = t.keys; *k; ++k)
         key(*k == 'R' ? Qt::Key_R : Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
@@ -102,6 +102,9 @@ TEST_P(Rotation, RewritesTheFileInItsFormat)
         EXPECT_EQ(now, expected);
     }
     EXPECT_TRUE(shows(1));
+    EXPECT_TRUE(QTest::qWaitFor([] {
+        return mainWindow()->slot(2)->rendition().size() == mainWindow()->slot(1)->rendition().size();
+    })) << "the other slot of the file shows the turn too";
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, Rotation,
