@@ -248,6 +248,8 @@ void MainWindow::showReplacedPicture(const Picture& now)
     current->setPicture(now);
     m_mainImage->setPicture(now, current->standIn());
     m_session->strip().setShownEntry(e);
+    // The same file in another slot is drawn anew from what it holds now.
+    fillStrip();
 }
 
 void MainWindow::followColorManaged()
