@@ -81,6 +81,7 @@ TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
     fake.openAnswers = {QString(), dir.filePath("nothing.pvx")};
     action("mnuOpen")->trigger();
     EXPECT_TRUE(shows(1)) << "read again";
+    EXPECT_EQ(fake.openFileFolders, QStringList{dir.path()}) << "the dialog starts beside the open collection";
     key(Qt::Key_Down);
     action("mnuOpen")->trigger();
     EXPECT_EQ(fake.errors.size(), 1);
