@@ -18,8 +18,9 @@ public:
     QStringList openAnswers;
     QList<QStringList> openManyAnswers;
     QStringList saveAnswers;
-    QStringList openFilters; // every filter offered to an open dialog
-    QStringList openFolders; // and the folder it started in
+    QStringList openFilters;     // every filter offered to an open dialog
+    QStringList openFolders;     // and the folder it started in
+    QStringList openFileFolders; // where each one-file open dialog started
     int saveCalls = 0;
 
     void information(QWidget*, const QString& text) override { infos << text; }
@@ -29,8 +30,9 @@ public:
         questions << text;
         return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
     }
-    QString openFile(QWidget*, const QString&, const QString&) override
+    QString openFile(QWidget*, const QString&, const QString& folder) override
     {
+        openFileFolders << folder;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
     QStringList openFiles(QWidget*, const QString& filter, const QString& folder) override

@@ -77,7 +77,7 @@ TEST_P(OnePicture, OkCancelOrAFailedWrite)
         testpics::writeBmp(path, 40, 30, 1);
     }
     const QByteArray before = fileBytes(path);
-    openFiles({testpics::writeBmp(dir.filePath("first.bmp"), 40, 30, 2), path});
+    openFiles({testpics::writeBmp(dir.filePath("first.bmp"), 40, 30, 2), path, path});
     mainWindow()->selectSlot(2);
     const Bitmap24 start = fileBitmap(path);
     showDialog();
@@ -105,6 +105,7 @@ TEST_P(OnePicture, OkCancelOrAFailedWrite)
     EXPECT_EQ(Picture::loadFromFile(path).toBitmap24(), now);
     EXPECT_EQ(mainWindow()->mainImage()->picture().toBitmap24(), now);
     EXPECT_TRUE(slotShowsItsFile(2));
+    EXPECT_TRUE(slotShowsItsFile(3)) << "the same file in another slot";
     EXPECT_EQ(enabled("mnuUndo"), c.undo);
     EXPECT_TRUE(control<QRadioButton>("rSolorize")->isChecked()); // the radio choice stays
     if (c.failWrite) {

@@ -49,6 +49,10 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
     EXPECT_EQ(fake.errors.size(), s.broken ? 1 : 0) << "a picture that can't be read is told once";
     EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
+    const QLabel* position = mainWindow()->statusPanel(1);
+    EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()) + position->indent(),
+              position->contentsRect().width())
+        << "the position is told whole: " << position->text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,6 +81,7 @@ TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
     fake.openAnswers = {QString(), dir.filePath("nothing.pvx")};
     action("mnuOpen")->trigger();
     EXPECT_TRUE(shows(1)) << "read again";
+    EXPECT_EQ(fake.openFileFolders, QStringList{dir.path()}) << "the dialog starts beside the open collection";
     key(Qt::Key_Down);
     action("mnuOpen")->trigger();
     EXPECT_EQ(fake.errors.size(), 1);

@@ -258,11 +258,7 @@ void MainWindow::relayout()
     m_downButton->setGeometry(2, P + 32, 161, 16);
     m_commentLabel->setGeometry(0, ch - 17 - 19, cw, 19);
     m_statusBar->setGeometry(0, ch - 17, cw, 17);
-    m_statusPanels[0]->setGeometry(0, 0, 163, 17);
-    m_statusPanels[1]->setGeometry(163, 0, 80, 17);
-    const int fileWidth = std::max(cw - 243 - ZoomPanelWidth, 50);
-    m_statusPanels[2]->setGeometry(243, 0, fileWidth, 17);
-    m_statusPanels[3]->setGeometry(243 + fileWidth, 0, ZoomPanelWidth, 17);
+    placeStatusPanels();
     scrollArea(m_fullScreen);
     if (!m_mainImage->autoSize()) {
         // The window manager may deliver the full-screen size only after the
@@ -303,6 +299,24 @@ void MainWindow::scrollArea(bool fullScreen)
     }
 }
 
+void MainWindow::placeStatusPanels()
+{
+    // The last entry's number is the widest a collection shows; a long
+    // prefix or a count of hundreds would otherwise lose its end.
+    QLabel* position = m_statusPanels[1];
+    const int frame = position->width() - position->contentsRect().width();
+    const QString widest = positionText(std::max(m_session->entryCount(), 1));
+    const int needed = position->fontMetrics().horizontalAdvance(widest) + position->indent() + frame + 2;
+    const int positionWidth = std::max(80, needed);
+    const int cw = m_statusBar->width();
+    const int fileLeft = 163 + positionWidth;
+    const int fileWidth = std::max(cw - fileLeft - ZoomPanelWidth, 50);
+    m_statusPanels[0]->setGeometry(0, 0, 163, 17);
+    position->setGeometry(163, 0, positionWidth, 17);
+    m_statusPanels[2]->setGeometry(fileLeft, 0, fileWidth, 17);
+    m_statusPanels[3]->setGeometry(fileLeft + fileWidth, 0, ZoomPanelWidth, 17);
+}
+
 // ---------------------------------------------------------------- texts
 
 void MainWindow::placeHighlight()
@@ -337,6 +351,7 @@ QString MainWindow::positionText(int entry) const
 void MainWindow::updatePositionTexts(int entry)
 {
     m_statusPanels[1]->setText(positionText(entry));
+    placeStatusPanels();
     QString file =
         entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString();
     // A picture that decoded only in part says so beside its name.
@@ -368,8 +383,9 @@ void MainWindow::applyWindowTitle()
 {
     const ProgramTexts& t = m_session->texts();
     // Pictures no file lists yet are named by their folder.
-    const QString name = m_session->collectionUnsaved() ? QFileInfo(m_session->entry(1).FileName).absolutePath()
-                                                        : m_session->collectionFileName();
+    const QString name = m_session->collectionUnsaved()
+                             ? QFileInfo(m_session->entry(1).FileName).absolutePath()
+                             : m_session->collectionFileName();
     setWindowTitle(name.isEmpty() ? t.TitleText : name + QStringLiteral(" - ") + t.TitleText);
 }
 

@@ -219,6 +219,8 @@ private:
     void updateNavButtons();
     // "Image: 3 / 12", and the entry's file name beside it.
     QString positionText(int entry) const;
+    // The status panels side by side, the position wide enough for its text.
+    void placeStatusPanels();
     // What a screen reader says for entry `entry`: "3 of 14: <comment>".
     QString spokenName(int entry) const;
     void showFocus();

@@ -9,6 +9,7 @@
 #include "viewer/CollectionOpen.h"
 #include "viewer/FolderPictures.h"
 
+#include <QFileInfo>
 #include <QToolButton>
 
 #include <exception>
@@ -21,7 +22,9 @@ QString MainWindow::chooseCollectionPath()
 {
     QString path = m_session->collectionFileName();
     if (!m_session->takeReopenRequest()) {
-        const QString chosen = dialogs().openFile(this, kCollectionFilter, QString());
+        // Beside the open collection, where its neighbours most likely are.
+        const QString folder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+        const QString chosen = dialogs().openFile(this, kCollectionFilter, folder);
         if (!chosen.isEmpty())
             path = chosen;
     }

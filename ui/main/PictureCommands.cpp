@@ -37,6 +37,8 @@ void MainWindow::rotateCurrent(int angle)
     pictureFileChanged(path);
     s->setPicture(turned);
     m_mainImage->setPicture(turned, s->standIn());
+    // The same file in another slot is drawn anew from what it holds now.
+    fillStrip();
 }
 
 void MainWindow::showEffects()

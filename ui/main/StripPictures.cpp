@@ -220,12 +220,17 @@ Picture MainWindow::currentPicture()
 {
     const StripModel& strip = m_session->strip();
     const int e = strip.currentEntry();
-    if (e == strip.shownEntry() && !m_mainImage->picture().isEmpty())
-        return m_mainImage->picture();
     const QString path = m_session->entry(e).FileName;
     const ExifOrientation exif = m_session->exifOrientation();
     const std::shared_ptr<const Decoded> d = m_decoder->find(path);
-    if (d && d->stamp.isValid() && d->picture.exifOrientation() == exif && d->stamp == FileStamp::of(path))
+    const bool unchanged = d && d->stamp.isValid() && d->stamp == FileStamp::of(path);
+    const Picture& shown = m_mainImage->picture();
+    // What is shown serves, unless another program has saved over the file
+    // since it was read: a change must not undo that program's work.
+    const bool readBeforeChange = d && d->stamp.isValid() && !unchanged && d->picture.sharesDataWith(shown);
+    if (e == strip.shownEntry() && !shown.isEmpty() && !readBeforeChange)
+        return shown;
+    if (unchanged && d->picture.exifOrientation() == exif)
         return d->picture;
     return Picture::loadFromFile(path, exif);
 }
@@ -248,6 +253,8 @@ void MainWindow::showReplacedPicture(const Picture& now)
     current->setPicture(now);
     m_mainImage->setPicture(now, current->standIn());
     m_session->strip().setShownEntry(e);
+    // The same file in another slot is drawn anew from what it holds now.
+    fillStrip();
 }
 
 void MainWindow::followColorManaged()
