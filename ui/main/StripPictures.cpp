@@ -223,11 +223,12 @@ Picture MainWindow::currentPicture()
     const QString path = m_session->entry(e).FileName;
     const ExifOrientation exif = m_session->exifOrientation();
     const std::shared_ptr<const Decoded> d = m_decoder->find(path);
-    const bool unchanged = d && d->stamp.isValid() && d->stamp == FileStamp::of(path);
+    const bool stamped = d && d->stamp.isValid();
+    const bool unchanged = stamped && d->stamp == FileStamp::of(path);
     const Picture& shown = m_mainImage->picture();
     // What is shown serves, unless another program has saved over the file
     // since it was read: a change must not undo that program's work.
-    const bool readBeforeChange = d && d->stamp.isValid() && !unchanged && d->picture.sharesDataWith(shown);
+    const bool readBeforeChange = stamped && !unchanged && d->picture.sharesDataWith(shown);
     if (e == strip.shownEntry() && !shown.isEmpty() && !readBeforeChange)
         return shown;
     if (unchanged && d->picture.exifOrientation() == exif)
