@@ -30,7 +30,7 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     storeWindowSettings(ini, WindowSettings());
     EXPECT_EQ(lines(ini).join(' '),
               "[Settings] Font=MS Sans Serif FontSize=10 FontColor=-16777208 FontStyle=0 "
-              "PreviewsColor=-16777211 MainColor=-16777211 Alpha=0 Language=English AutoOrient=1 "
+              "PreviewsColor=-16777211 MainColor=-16777211 Alpha=255 Language=English AutoOrient=1 "
               "ColorManaged=1 ThumbnailCache=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
               "[Window] FitPictures=0 Maximized=0 FollowMode=0");
 }
@@ -109,7 +109,9 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
 
 TEST(SettingsLoad, AlphaIsHeldWithinTheSlider)
 {
-    for (auto [text, alpha] : {std::pair{"-7", 0}, {"128", 128}, {"255", 255}, {"1000", 255}, {"x", 0}})
+    // A value that says 0 keeps meaning 0; one that says nothing is opaque.
+    for (auto [text, alpha] :
+         {std::pair{"-7", 0}, {"0", 0}, {"128", 128}, {"255", 255}, {"1000", 255}, {"x", 255}})
         EXPECT_EQ(loadSettings(IniFile::fromBytes(QByteArray("[Settings]\nAlpha=") + text)).alpha, alpha)
             << text;
     // Slider positions map to alpha, the last one to no transparency at all.
