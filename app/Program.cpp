@@ -141,6 +141,7 @@ void Program::setPeersOnFirstUse()
         m_comments->installEventFilter(m_focusReturn);
         return m_comments.get();
     });
+    m_help->setTexts(&m_session->texts(), [this](QWidget* window) { withTexts(window); });
     peers.help = m_help.get();
     main->setPeers(std::move(peers));
 }

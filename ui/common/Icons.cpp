@@ -319,10 +319,6 @@ QImage aboutPicture()
     p.setFont(title);
     p.setPen(QColor(250, 250, 246));
     p.drawText(QRect(290, 60, 250, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Pictavo"));
-    QFont sub(QStringLiteral("DejaVu Sans"));
-    sub.setPixelSize(16);
-    p.setFont(sub);
-    p.drawText(QRect(292, 118, 250, 24), Qt::AlignLeft, QStringLiteral("Picture collections viewer"));
     p.drawPixmap(214, 58, appIcon().pixmap(64, 64));
     return img;
 }
