@@ -138,9 +138,10 @@ TEST_F(ProgramWindows, CaptionsInTheShippedLanguagesShowWhole)
                 EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(shown))
                     << l->objectName().toStdString() << " \"" << shown.toStdString() << "\"";
             }
-            // Flat buttons cut a caption short in its middle.
-            for (const QToolButton* b : window->findChildren<QToolButton*>()) {
-                if (!b->text().isEmpty()) {
+            // Flat buttons cut a caption short in its middle, check boxes at
+            // its end; one of two lines wraps.
+            for (const QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+                if (!b->text().isEmpty() && b->height() < 2 * b->fontMetrics().height()) {
                     EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
                 }
             }
