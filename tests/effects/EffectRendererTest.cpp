@@ -50,8 +50,7 @@ TEST(EffectRendererSetters, ExclusionGroupsKeepTheLastSet)
     EXPECT_EQ(e.PicBrightness(), 12); // tone properties are in no group
 }
 
-// What each setter keeps of a value beyond its range, and that the range
-// the command line refuses by is the one the setter keeps.
+// What each setter keeps of a value beyond its range.
 TEST(EffectRendererSetters, ValuesBeyondTheRangeComeToItsNearerEnd)
 {
     const std::tuple<P, int, int> kept[] = {
@@ -66,17 +65,6 @@ TEST(EffectRendererSetters, ValuesBeyondTheRangeComeToItsNearerEnd)
         EffectRenderer e;
         e.setProperty(p, set);
         EXPECT_EQ(e.property(p), expected) << effectPropertyName(p) << " " << set;
-    }
-    for (int i = 0; i < EffectPropertyCount; ++i) {
-        const EffectRange r = effectRange(P(i));
-        for (int edge : {r.min, r.max}) {
-            EffectRenderer e;
-            e.setProperty(P(i), edge);
-            EXPECT_EQ(e.property(P(i)), edge) << effectPropertyName(P(i));
-        }
-        EffectRenderer e;
-        e.setProperty(P(i), r.max == INT_MAX ? INT_MIN : INT_MAX);
-        EXPECT_EQ(e.property(P(i)), r.max == INT_MAX ? r.min : r.max) << effectPropertyName(P(i));
     }
 }
 
