@@ -6,16 +6,16 @@
 #include "app/Program.h"
 #include "collection/CollectionFile.h"
 #include "tests/support/FakeDialogs.h"
+#include "ui/common/AboutBox.h"
 #include "ui/common/CommentsWindow.h"
 #include "ui/common/RunCommand.h"
 #include "ui/effects/EffectPreview.h"
 #include "ui/effects/EffectsDialog.h"
+#include "ui/help/HelpBinding.h"
+#include "ui/help/HelpWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
-#include "ui/common/AboutBox.h"
-#include "ui/help/HelpBinding.h"
-#include "ui/help/HelpWindow.h"
 #include "ui/settings/SettingsDialog.h"
 #include "viewer/ViewerSession.h"
 
@@ -138,7 +138,8 @@ void settingsAndComments()
 void languages()
 {
     for (const char* lang : {"Deutsch", "Russian"}) {
-        MainWindow* main = start(QByteArray("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/") + lang + ".pvl\n");
+        MainWindow* main =
+            start(QByteArray("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/") + lang + ".pvl\n");
         const QString name = QString::fromLatin1(lang).toLower();
         main->showSettings();
         SettingsDialog* settings = &program->settingsDialog();

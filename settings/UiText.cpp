@@ -301,23 +301,27 @@ const std::vector<UiTextEntry> UiTexts = {
     {209, "Select Other...", {{"TfrmSettings", "ComboLng", UiPart::Item, -1}}},
     {210,
      "Code page:",
-     {{"TfrmSettings", "LabelCodePage", UiPart::Caption}, {"TfrmSettings", "ComboCodePageText", UiPart::Spoken}}},
+     {{"TfrmSettings", "LabelCodePage", UiPart::Caption},
+      {"TfrmSettings", "ComboCodePageText", UiPart::Spoken}}},
     {211, "Turn camera pictures upright", {{"TfrmSettings", "chkAutoOrient", UiPart::Caption}}},
     {212,
      "Custom...",
-     {{"TfrmSettings", "ColorBoxPrev", UiPart::Item, -1}, {"TfrmSettings", "ColorBoxMain", UiPart::Item, -1}}},
+     {{"TfrmSettings", "ColorBoxPrev", UiPart::Item, -1},
+      {"TfrmSettings", "ColorBoxMain", UiPart::Item, -1}}},
     // The colour lists: the plain colours first, then the desktop's.
     {213,
      "Black, Maroon, Green, Olive, Navy, Purple, Teal, Gray, Silver, Red, Lime, Yellow, Blue, Fuchsia, Aqua, "
      "White, Money Green, Sky Blue, Cream, Medium Gray",
-     {{"TfrmSettings", "ColorBoxPrev", UiPart::Items, 0}, {"TfrmSettings", "ColorBoxMain", UiPart::Items, 0}}},
+     {{"TfrmSettings", "ColorBoxPrev", UiPart::Items, 0},
+      {"TfrmSettings", "ColorBoxMain", UiPart::Items, 0}}},
     {214,
-     "Scroll Bar, Background, Active Caption, Inactive Caption, Menu, Window, Window Frame, Menu Text, Window "
-     "Text, Caption Text, Active Border, Inactive Border, Application Workspace, Highlight, Highlight Text, "
-     "Button Face, Button Shadow, Gray Text, Button Text, Inactive Caption Text, Button Highlight, 3D Dark "
-     "Shadow, 3D Light, Info Text, Info Background, Hot Light, Gradient Active Caption, Gradient Inactive "
-     "Caption, Menu Highlight, Menu Bar",
-     {{"TfrmSettings", "ColorBoxPrev", UiPart::Items, 20}, {"TfrmSettings", "ColorBoxMain", UiPart::Items, 20}}},
+     "Scroll Bar, Background, Active Caption, Inactive Caption, Menu, Window, Window Frame, Menu Text, "
+     "Window Text, Caption Text, Active Border, Inactive Border, Application Workspace, Highlight, "
+     "Highlight Text, Button Face, Button Shadow, Gray Text, Button Text, Inactive Caption Text, "
+     "Button Highlight, 3D Dark Shadow, 3D Light, Info Text, Info Background, Hot Light, "
+     "Gradient Active Caption, Gradient Inactive Caption, Menu Highlight, Menu Bar",
+     {{"TfrmSettings", "ColorBoxPrev", UiPart::Items, 20},
+      {"TfrmSettings", "ColorBoxMain", UiPart::Items, 20}}},
     {215, "Font Preview", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::FontPreviewText)}}},
     {216,
      "Unknown code page \"%1\"",
@@ -378,7 +382,8 @@ void applyLanguageFile(const IniFile& file, UiTextSink& sink)
 
 QString languageFileName(const QString& path)
 {
-    const QString name = IniFile(path).readString(LanguageSection, QString::number(LanguageNameEntry), QString());
+    const QString name =
+        IniFile(path).readString(LanguageSection, QString::number(LanguageNameEntry), QString());
     return name.isEmpty() ? QFileInfo(path).completeBaseName() : name;
 }
 

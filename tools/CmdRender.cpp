@@ -101,8 +101,9 @@ int cmdRender(const Args& words)
         // the picture it reads, by whatever name OUT gives it.
         std::error_code sameError;
         if (std::filesystem::equivalent(files[0], files[1], sameError))
-            return usageError("render", files[0] + " and " + files[1] +
-                                            " are the same file: render writes a new picture, never its input");
+            return usageError("render",
+                              files[0] + " and " + files[1] +
+                                  " are the same file: render writes a new picture, never its input");
         const QString in = QString::fromLocal8Bit(files[0].c_str());
         const QString out = QString::fromLocal8Bit(files[1].c_str());
         const PictureFileKind to = pictureFileKindOfName(out);

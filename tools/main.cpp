@@ -44,8 +44,10 @@ int help()
     std::printf("\nOPTIONS (render, apply), in the order given; a value outside the range is refused:\n");
     for (int i = 0; i < EffectPropertyCount; ++i) {
         const auto p = EffectProperty(i);
-        const std::string option = std::string("--") + effectOptionName(p) + (isBooleanProperty(p) ? "[=0|1]" : "=N");
-        std::printf("  %-22s%s", option.c_str(), isBooleanProperty(p) ? "\n" : (effectRangeText(p) + "\n").c_str());
+        const std::string option =
+            std::string("--") + effectOptionName(p) + (isBooleanProperty(p) ? "[=0|1]" : "=N");
+        std::printf("  %-22s%s", option.c_str(),
+                    isBooleanProperty(p) ? "\n" : (effectRangeText(p) + "\n").c_str());
     }
     std::printf("  render also takes --show-properties: print every effect property after it.\n"
                 "  apply checks every picture before it writes any; if some can't be written\n"

@@ -61,7 +61,8 @@ FolderPictures folderPictures(const QString& picture)
     }
     if (wholeFolder) {
         if (found.entries.isEmpty())
-            throw AppError(QStringLiteral("There are no pictures in %1").arg(QDir::toNativeSeparators(folder.path())));
+            throw AppError(
+                QStringLiteral("There are no pictures in %1").arg(QDir::toNativeSeparators(folder.path())));
         found.current = 1;
     }
     return found;

@@ -62,7 +62,8 @@ TEST(Documents, NameEveryRememberedKeyAndEveryKindOfPicture)
     }
     ASSERT_TRUE(keys.contains("CodePage") && keys.contains("Collection") && keys.contains("Left"));
     QString helpPages;
-    for (const QFileInfo& page : QDir(QStringLiteral(PV_SOURCE_DIR "/resources/help/pages")).entryInfoList({"*.htm"}))
+    for (const QFileInfo& page :
+         QDir(QStringLiteral(PV_SOURCE_DIR "/resources/help/pages")).entryInfoList({"*.htm"}))
         helpPages += documentText(page.filePath());
     QProcess pictavo;
     pictavo.start(QStringLiteral(PV_BINARY_DIR "/pictavo"), {QStringLiteral("--help")});
@@ -76,8 +77,9 @@ TEST(Documents, NameEveryRememberedKeyAndEveryKindOfPicture)
     for (const auto& [name, text] : documents) {
         for (const PictureKind& kind : pictureKinds()) {
             // "Bitmaps" and "Icons" go by their files' names, BMP and ICO.
-            const QString word = QString::fromLatin1(kind.name).endsWith(u's') ? kind.suffixes.first().toUpper()
-                                                                              : QString::fromLatin1(kind.name);
+            const QString word = QString::fromLatin1(kind.name).endsWith(u's')
+                                     ? kind.suffixes.first().toUpper()
+                                     : QString::fromLatin1(kind.name);
             EXPECT_TRUE(text.contains(word)) << name << " names no " << word.toStdString();
         }
         if (QByteArray(name).startsWith("pictavo-fx") || QByteArray(name).startsWith("pictavo --"))

@@ -225,11 +225,13 @@ TEST(FxHelp, NamesEveryOptionOfTheManualPageAndEveryOutputKind)
 {
     QFile page(QStringLiteral(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"));
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    const QString manual = QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const QString manual =
+        QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
     const FxResult help = fx({"--help"});
     ASSERT_EQ(help.exitCode, 0);
     const QString text = QString::fromUtf8(help.out);
-    QRegularExpressionMatchIterator options = QRegularExpression(QStringLiteral("--[a-z][a-z-]*")).globalMatch(manual);
+    QRegularExpressionMatchIterator options =
+        QRegularExpression(QStringLiteral("--[a-z][a-z-]*")).globalMatch(manual);
     int found = 0;
     for (; options.hasNext(); ++found) {
         const QString option = options.next().captured();

@@ -4,18 +4,18 @@
 #include "core/TextEncoding.h"
 #include "settings/IniFile.h"
 #include "settings/UiText.h"
+#include "ui/common/AboutBox.h"
 #include "ui/common/UiTextWidgets.h"
 #include "ui/editor/CollectionEditor.h"
-#include "ui/common/AboutBox.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/help/HelpBinding.h"
 #include "ui/help/HelpWindow.h"
 #include "ui/settings/SettingsDialog.h"
 
-#include <QDir>
-#include <QFile>
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,8 +31,12 @@ using ProgramWindows = AppFixture;
 QList<QWidget*> textWindows()
 {
     mainWindow()->showHelp();
-    return {mainWindow(),     effectsDialog(), collectionEditor(), settingsDialog(),
-            mainWindow()->peers().about.get(), g_program->help().window()};
+    return {mainWindow(),
+            effectsDialog(),
+            collectionEditor(),
+            settingsDialog(),
+            mainWindow()->peers().about.get(),
+            g_program->help().window()};
 }
 
 // Every numbered text finds its element by name in the program's windows.
@@ -130,7 +134,8 @@ TEST_P(ShippedLanguage, TranslatesEveryWordOfEveryWindowAndShowsItWhole)
         const QMap<QString, QString> shown = shownWords(windows[k]);
         for (auto it = shown.begin(); it != shown.end(); ++it) {
             const QString before = english[k].value(it.key());
-            if (!noWords.match(it.value()).hasMatch() && !languages.contains(it.value()) && it.value() == before) {
+            if (!noWords.match(it.value()).hasMatch() && !languages.contains(it.value()) &&
+                it.value() == before) {
                 ADD_FAILURE() << windows[k]->objectName().toStdString() << " " << it.key().toStdString()
                               << ": \"" << it.value().toStdString() << "\"";
             }

@@ -78,7 +78,8 @@ QVariant ChmBrowser::loadResource(int type, const QUrl& name)
     if (type == QTextDocument::HtmlResource) {
         if (!data)
             return QStringLiteral("<html><body><p>%1</p></body></html>")
-                .arg(m_missingPageText.toHtmlEscaped().arg(QStringLiteral("<i>%1</i>").arg(path.toHtmlEscaped())));
+                .arg(m_missingPageText.toHtmlEscaped().arg(
+                    QStringLiteral("<i>%1</i>").arg(path.toHtmlEscaped())));
         return decodePage(*data);
     }
     if (!data)

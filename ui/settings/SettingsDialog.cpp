@@ -439,7 +439,8 @@ void SettingsDialog::updateSoundControls()
 
 void SettingsDialog::chooseSoundFile()
 {
-    const QString file = dialogs().openFile(this, m_texts.SoundFilesFilter + QStringLiteral("|*.wav"), QString());
+    const QString file =
+        dialogs().openFile(this, m_texts.SoundFilesFilter + QStringLiteral("|*.wav"), QString());
     if (!file.isEmpty())
         m_soundEdit->setText(file);
 }
