@@ -30,7 +30,7 @@ void printUsage(std::FILE* to)
 {
     std::fprintf(to, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
     for (const Command& c : kCommands)
-        std::fprintf(to, "  pictavo-fx %-42s %s\n", c.usage, c.does);
+        std::fprintf(to, "  pictavo-fx %s\n      %s\n", c.usage, c.does);
     std::fprintf(to, "  pictavo-fx --help | -h | help | --version\n");
 }
 
@@ -41,13 +41,15 @@ int help()
                 "AVIF or ICO, told by its content. rotate and apply write JPEG, BMP, PNG and\n"
                 "TIFF back in their own kind; GIF, WebP, HEIC/HEIF, AVIF and icons are never\n"
                 "changed (rotate refuses them, apply passes them by and counts them).\n");
-    std::printf("\nOPTIONS (render, apply), in the order given; a value outside the range is refused:\n");
+    std::printf("\nOPTIONS (render, apply), applied in the order given; a value outside its\n"
+                "range is refused:\n");
     for (int i = 0; i < EffectPropertyCount; ++i) {
         const auto p = EffectProperty(i);
-        const std::string option =
-            std::string("--") + effectOptionName(p) + (isBooleanProperty(p) ? "[=0|1]" : "=N");
-        std::printf("  %-22s%s", option.c_str(),
-                    isBooleanProperty(p) ? "\n" : (effectRangeText(p) + "\n").c_str());
+        if (isBooleanProperty(p))
+            std::printf("  --%s[=0|1]\n", effectOptionName(p));
+        else
+            std::printf("  %-22s%s\n", (std::string("--") + effectOptionName(p) + "=N").c_str(),
+                        effectRangeText(p).c_str());
     }
     std::printf("  render also takes --show-properties: print every effect property after it.\n"
                 "  apply checks every picture before it writes any; if some can't be written\n"
