@@ -30,8 +30,9 @@ struct SettingsValues {
     bool thumbnailCache = true; // decoded slot thumbnails written to the desktop's shared cache
     bool fitPictures = false;   // an open and a slot click show the picture fitted, not 1:1
 
-    // LanguageSetting: "English" or a language file's full path. The combo
-    // item decides what is saved: item 0 saves "English" whatever this holds.
+    // LanguageSetting: "English" or a language file's full path. The item
+    // chosen decides what is saved: 0 (English) saves "English" whatever
+    // this holds, 1 (a language file) this path.
     QString languageSetting = EnglishLanguage;
     int languageItem = 0;
 
