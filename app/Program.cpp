@@ -141,6 +141,7 @@ void Program::setPeersOnFirstUse()
         m_comments->installEventFilter(m_focusReturn);
         return m_comments.get();
     });
+    m_help->setTexts(&m_session->texts(), [this](QWidget* window) { withTexts(window); });
     peers.help = m_help.get();
     main->setPeers(std::move(peers));
 }
@@ -173,8 +174,9 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
     // A path with blanks arrives split by the shell: join it again.
     const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
     std::function<void()> open;
-    if (!named.isEmpty() && isPictureFile(named)) {
-        // A picture by itself ("Open With"): its folder, unsaved, at it.
+    if (!named.isEmpty() && opensAsFolderPictures(named)) {
+        // A picture by itself ("Open With"): its folder, unsaved, at it; a
+        // folder at its first picture.
         open = [main, named] { runCommand([main, named] { main->openPicture(named); }); };
     } else if (!named.isEmpty()) {
         m_session->setCollectionFileName(named);

@@ -20,7 +20,7 @@
 namespace {
 
 // Only a lone "--help" or "--version" is an option: any other command line
-// names a collection, blanks and dashes included.
+// names what to open, blanks and dashes included.
 bool answeredOption(int argc, char** argv)
 {
     if (argc != 2)
@@ -30,11 +30,23 @@ bool answeredOption(int argc, char** argv)
         return true;
     }
     if (std::strcmp(argv[1], "--help") == 0) {
-        std::printf("Usage: pictavo [COLLECTION]\n"
+        std::printf("Usage: pictavo [COLLECTION | PICTURE | FOLDER]\n"
                     "       pictavo --help | --version\n\n"
                     "Views a collection of pictures (a .pvx file). All arguments, joined with\n"
-                    "blanks, name the collection to open at start, so a path with blanks needs\n"
-                    "no quotes. Without arguments the program starts with no collection.\n\n"
+                    "blanks, name what to open, so a path with blanks needs no quotes. A picture\n"
+                    "opens with the other pictures of its folder, at it; a folder at its first\n"
+                    "picture. Without arguments the program reopens the collection that was\n"
+                    "open when it last ended, at the picture it showed.\n\n"
+                    "Pictures read: JPEG, BMP, PNG, GIF, WebP, TIFF, HEIC/HEIF, AVIF and icons\n"
+                    "(ICO), each told by its content.\n"
+                    "Rotations and effects are written back into JPEG, BMP, PNG and TIFF files;\n"
+                    "GIF, WebP, HEIC/HEIF, AVIF and icons are shown but never changed.\n\n"
+                    "Settings: ~/.config/pictavo/pictavo.ini ($XDG_CONFIG_HOME/pictavo), or\n"
+                    "pictavo.ini beside the program where that folder can be written. It keeps\n"
+                    "the comment font, the colours, the comments window's transparency, the\n"
+                    "language, the code page, the picture options, the slide show's options, and\n"
+                    "the window's place and size, follow mode and the collection and picture\n"
+                    "shown at the end.\n\n"
                     "See pictavo(1).\n");
         return true;
     }

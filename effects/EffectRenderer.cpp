@@ -71,60 +71,71 @@ void EffectRenderer::originalChanged()
     render();
 }
 
+EffectRange effectRange(EffectProperty p) noexcept
+{
+    constexpr int none = INT_MAX;
+    switch (p) {
+    case EffectProperty::PicBrightness:
+        return {-255, 255};
+    case EffectProperty::PicContrast:
+    case EffectProperty::PicSaturation:
+        return {-255, none};
+    case EffectProperty::PicLightness:
+    case EffectProperty::PicDarkness:
+        return {INT_MIN, 255};
+    case EffectProperty::PicSplitlight:
+    case EffectProperty::PicTrace:
+        return {0, 10};
+    case EffectProperty::PicSolorize:
+    case EffectProperty::PicSplitBlur:
+        return {0, 255};
+    case EffectProperty::PicGaussianBlur:
+    case EffectProperty::PicAntiAlias:
+        return {0, 50};
+    case EffectProperty::PicGrayScale:
+    case EffectProperty::PicInvert:
+    case EffectProperty::PicEmboss:
+        return {0, 1};
+    case EffectProperty::PicColorNoise:
+    case EffectProperty::PicMonoNoise:
+    case EffectProperty::PicPosterize:
+    case EffectProperty::PicMosaic: // the picture's size bounds it when effectSource is built
+    case EffectProperty::PicTile:
+        break;
+    }
+    return {0, none};
+}
+
 void EffectRenderer::setProperty(EffectProperty p, int value)
 {
     const std::size_t i = std::size_t(p);
+    const EffectRange range = effectRange(p);
+    const int kept = isBooleanProperty(p) ? int(value != 0) : clampTo(value, range.min, range.max);
     switch (p) {
-    case EffectProperty::PicBrightness:
-        m_values[i] = clampTo(value, -255, 255);
-        break;
-    case EffectProperty::PicContrast:
-    case EffectProperty::PicSaturation:
-        m_values[i] = std::max(value, -255);
-        break;
-    case EffectProperty::PicLightness:
-    case EffectProperty::PicDarkness:
-        m_values[i] = std::min(value, 255);
-        break;
-    case EffectProperty::PicGrayScale:
-    case EffectProperty::PicInvert:
-        m_values[i] = value != 0;
-        break;
-    case EffectProperty::PicSplitlight:
-        m_values[i] = clampTo(value, 0, 10);
-        break;
     case EffectProperty::PicPosterize:
-        m_values[i] = std::max(value, 0);
+        m_values[i] = kept;
         m_values[std::size_t(EffectProperty::PicSolorize)] = 0;
         break;
     case EffectProperty::PicSolorize:
-        m_values[i] = clampTo(value, 0, 255);
+        m_values[i] = kept;
         m_values[std::size_t(EffectProperty::PicPosterize)] = 0;
         break;
     case EffectProperty::PicColorNoise:
     case EffectProperty::PicMonoNoise:
-        setNoise(p, std::max(value, 0));
+        setNoise(p, kept);
         return;
     case EffectProperty::PicEmboss:
-        setNeighbourhood(p, value != 0);
-        return;
     case EffectProperty::PicMosaic:
-        // The picture-size bound is applied when effectSource is built.
-        setNeighbourhood(p, std::max(value, 0));
-        return;
     case EffectProperty::PicSplitBlur:
-        setNeighbourhood(p, clampTo(value, 0, 255));
-        return;
     case EffectProperty::PicGaussianBlur:
     case EffectProperty::PicAntiAlias:
-        setNeighbourhood(p, clampTo(value, 0, 50));
-        return;
     case EffectProperty::PicTrace:
-        setNeighbourhood(p, clampTo(value, 0, 10));
-        return;
     case EffectProperty::PicTile:
-        setNeighbourhood(p, std::max(value, 0));
+        setNeighbourhood(p, kept);
         return;
+    default:
+        m_values[i] = kept;
+        break;
     }
     render();
 }

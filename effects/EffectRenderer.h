@@ -43,6 +43,15 @@ const char* effectPropertyName(EffectProperty p) noexcept;
 struct RenderStopped {};
 bool isBooleanProperty(EffectProperty p) noexcept;
 
+// The values a property's setter keeps; it brings any other to the nearer
+// end. INT_MIN or INT_MAX stands for no bound on that side. A boolean's
+// range is 0..1, though its setter takes any non-zero value for 1.
+struct EffectRange {
+    int min;
+    int max;
+};
+EffectRange effectRange(EffectProperty p) noexcept;
+
 class EffectRenderer {
 public:
     EffectRenderer() = default;

@@ -29,6 +29,16 @@ bool findProperty(std::string_view name, EffectProperty& out)
 }
 } // namespace
 
+std::string effectRangeText(EffectProperty p)
+{
+    const EffectRange r = effectRange(p);
+    if (r.max == INT_MAX)
+        return std::to_string(r.min) + " or more";
+    if (r.min == INT_MIN)
+        return std::to_string(r.max) + " or less";
+    return std::to_string(r.min) + " to " + std::to_string(r.max);
+}
+
 const char* effectOptionName(EffectProperty p) noexcept
 {
     return kOptionNames[int(p)];
@@ -72,6 +82,10 @@ std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& ar
             fail("bad value for --" + std::string(name) + ": '" + std::string(text) + "'");
         if (isBooleanProperty(p) && value != 0 && value != 1)
             fail("option --" + std::string(name) + " takes 0 or 1");
+        // The engine would quietly bring the value into its range.
+        if (const EffectRange r = effectRange(p); value < r.min || value > r.max)
+            fail("--" + std::string(name) + "=" + std::string(text) + " is outside its range, " +
+                 effectRangeText(p));
         settings.push_back({p, int(value)});
     }
     return settings;

@@ -1,14 +1,18 @@
 // pictavo-screenshots <folder>: opens the demo collection in fresh windows
 // and saves the main window in each view mode, the settings pages, the
-// comments window, the German interface and the effects dialog as PNGs.
+// comments window, the settings, About and help windows in German and Russian
+// and the effects dialog as PNGs.
 #include "app/Application.h"
 #include "app/Program.h"
 #include "collection/CollectionFile.h"
 #include "tests/support/FakeDialogs.h"
+#include "ui/common/AboutBox.h"
 #include "ui/common/CommentsWindow.h"
 #include "ui/common/RunCommand.h"
 #include "ui/effects/EffectPreview.h"
 #include "ui/effects/EffectsDialog.h"
+#include "ui/help/HelpBinding.h"
+#include "ui/help/HelpWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
@@ -130,6 +134,35 @@ void settingsAndComments()
     shoot(main, QStringLiteral("main-german.png"));
 }
 
+// The windows with the most words of their own, in each shipped language.
+void languages()
+{
+    for (const char* lang : {"Deutsch", "Russian"}) {
+        MainWindow* main =
+            start(QByteArray("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/") + lang + ".pvl\n");
+        const QString name = QString::fromLatin1(lang).toLower();
+        main->showSettings();
+        SettingsDialog* settings = &program->settingsDialog();
+        expect(QTest::qWaitForWindowExposed(settings), "the settings window showing");
+        shoot(settings, QStringLiteral("settings-main-%1.png").arg(name));
+        settings->findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(1);
+        shoot(settings, QStringLiteral("settings-slideshow-%1.png").arg(name));
+        settings->applySettings();
+        main->showAbout();
+        QWidget* about = main->peers().about.get();
+        expect(QTest::qWaitForWindowExposed(about), "the About box showing");
+        shoot(about, QStringLiteral("about-%1.png").arg(name));
+        about->hide();
+        main->showHelp();
+        HelpWindow* help = program->help().window();
+        expect(help && QTest::qWaitForWindowExposed(help), "the help window showing");
+        shoot(help, QStringLiteral("help-%1.png").arg(name));
+        help->tabs()->setCurrentIndex(1);
+        shoot(help, QStringLiteral("help-index-%1.png").arg(name));
+        help->hide();
+    }
+}
+
 void effects()
 {
     MainWindow* main = start({});
@@ -190,6 +223,7 @@ int main(int argc, char** argv)
     FakeDialogs fake;
     viewModes();
     settingsAndComments();
+    languages();
     effects();
     program.reset();
     for (const QString& m : fake.errors + fake.infos)

@@ -22,14 +22,17 @@ struct SettingsValues {
 
     qint32 previewsColor = qint32(syscolor::Window);
     qint32 mainColor = qint32(syscolor::Window);
-    int alpha = 0;              // transparency slider position, 0..255
+    // Transparency slider position, 0..255; a fresh file starts opaque, as a
+    // window at alpha 1 looks like no window at all.
+    int alpha = 255;
     bool autoOrient = true;     // camera pictures turned upright by their EXIF tag
     bool colorManaged = true;   // colour profiles converted where pictures are drawn
     bool thumbnailCache = true; // decoded slot thumbnails written to the desktop's shared cache
     bool fitPictures = false;   // an open and a slot click show the picture fitted, not 1:1
 
-    // LanguageSetting: "English" or a language file's full path. The combo
-    // item decides what is saved: item 0 saves "English" whatever this holds.
+    // LanguageSetting: "English" or a language file's full path. The item
+    // chosen decides what is saved: 0 (English) saves "English" whatever
+    // this holds, 1 (a language file) this path.
     QString languageSetting = EnglishLanguage;
     int languageItem = 0;
 

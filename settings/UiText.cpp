@@ -2,6 +2,8 @@
 
 #include "settings/IniFile.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 QString& UiProgramTexts::operator[](ProgramText id)
@@ -41,6 +43,16 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return SlotAccessibleName;
     case ProgramText::MainImageAccessibleName:
         return MainImageAccessibleName;
+    case ProgramText::FontPreviewText:
+        return FontPreviewText;
+    case ProgramText::UnknownCodePageMessage:
+        return UnknownCodePageMessage;
+    case ProgramText::SoundFilesFilter:
+        return SoundFilesFilter;
+    case ProgramText::LanguageFilesFilter:
+        return LanguageFilesFilter;
+    case ProgramText::MissingHelpPageMessage:
+        return MissingHelpPageMessage;
     case ProgramText::RestartMessage:
         break;
     }
@@ -168,8 +180,12 @@ const std::vector<UiTextEntry> UiTexts = {
      "Program settings",
      {{"TfrmMain", "mnuSettings", UiPart::Hint}, {"TfrmMain", "btnSettings", UiPart::Hint}}},
     {28, "Help", {{"TfrmMain", "mnuHelp", UiPart::Caption}}},
-    {29, "Help", {{"TfrmMain", "mnuHelp1", UiPart::Caption}}},
-    {30, "About", {{"TfrmMain", "mnuAbout", UiPart::Caption}}},
+    {29,
+     "Help",
+     {{"TfrmMain", "mnuHelp1", UiPart::Caption},
+      {"TfrmMain", "mnuHelp1", UiPart::Hint},
+      {"TfrmMain", "btnAbout", UiPart::Hint}}},
+    {30, "About", {{"TfrmMain", "mnuAbout", UiPart::Caption}, {"TfrmMain", "mnuAbout", UiPart::Hint}}},
     {31, "Image Effects...", {{"TfrmEffects", nullptr, UiPart::WindowTitle}}},
     {32, "Apply for all images in collection", {{"TfrmEffects", "CheckAll", UiPart::Caption}}},
     {33, "Brightness & Contrast", {{"TfrmEffects", "ListEffects", UiPart::Item, 0}}},
@@ -229,13 +245,22 @@ const std::vector<UiTextEntry> UiTexts = {
     {74, "Add / Delete Image", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::AddDeleteCaption)}}},
     {75,
      "Zoom In",
-     {{"TfrmMain", "mnuZoomIn", UiPart::Caption}, {"TfrmMain", "mnuZoomIn1", UiPart::Caption}}},
+     {{"TfrmMain", "mnuZoomIn", UiPart::Caption},
+      {"TfrmMain", "mnuZoomIn", UiPart::Hint},
+      {"TfrmMain", "mnuZoomIn1", UiPart::Caption},
+      {"TfrmMain", "mnuZoomIn1", UiPart::Hint}}},
     {76,
      "Zoom Out",
-     {{"TfrmMain", "mnuZoomOut", UiPart::Caption}, {"TfrmMain", "mnuZoomOut1", UiPart::Caption}}},
+     {{"TfrmMain", "mnuZoomOut", UiPart::Caption},
+      {"TfrmMain", "mnuZoomOut", UiPart::Hint},
+      {"TfrmMain", "mnuZoomOut1", UiPart::Caption},
+      {"TfrmMain", "mnuZoomOut1", UiPart::Hint}}},
     {77,
      "Original Size",
-     {{"TfrmMain", "mnuOriginalSize", UiPart::Caption}, {"TfrmMain", "mnuOriginalSize1", UiPart::Caption}}},
+     {{"TfrmMain", "mnuOriginalSize", UiPart::Caption},
+      {"TfrmMain", "mnuOriginalSize", UiPart::Hint},
+      {"TfrmMain", "mnuOriginalSize1", UiPart::Caption},
+      {"TfrmMain", "mnuOriginalSize1", UiPart::Hint}}},
     {100,
      "These pictures can't be written:",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::UnusableEntriesMessage)}}},
@@ -272,6 +297,54 @@ const std::vector<UiTextEntry> UiTexts = {
     {205, "Pictures of the collection", {{"TfrmNewCollection", "ValueListEditor1", UiPart::Spoken}}},
     {206, "Kinds of effect", {{"TfrmEffects", "ListEffects", UiPart::Spoken}}},
     {207, "Posterize or solorize level", {{"TfrmEffects", "RizeBar", UiPart::Spoken}}},
+    {LanguageNameEntry, "English", {}},
+    {209, "Select Other...", {{"TfrmSettings", "ComboLng", UiPart::Item, -1}}},
+    {210,
+     "Code page:",
+     {{"TfrmSettings", "LabelCodePage", UiPart::Caption},
+      {"TfrmSettings", "ComboCodePageText", UiPart::Spoken}}},
+    {211, "Turn camera pictures upright", {{"TfrmSettings", "chkAutoOrient", UiPart::Caption}}},
+    {212,
+     "Custom...",
+     {{"TfrmSettings", "ColorBoxPrev", UiPart::Item, -1},
+      {"TfrmSettings", "ColorBoxMain", UiPart::Item, -1}}},
+    // The colour lists: the plain colours first, then the desktop's.
+    {213,
+     "Black, Maroon, Green, Olive, Navy, Purple, Teal, Gray, Silver, Red, Lime, Yellow, Blue, Fuchsia, Aqua, "
+     "White, Money Green, Sky Blue, Cream, Medium Gray",
+     {{"TfrmSettings", "ColorBoxPrev", UiPart::Items, 0},
+      {"TfrmSettings", "ColorBoxMain", UiPart::Items, 0}}},
+    {214,
+     "Scroll Bar, Background, Active Caption, Inactive Caption, Menu, Window, Window Frame, Menu Text, "
+     "Window Text, Caption Text, Active Border, Inactive Border, Application Workspace, Highlight, "
+     "Highlight Text, Button Face, Button Shadow, Gray Text, Button Text, Inactive Caption Text, "
+     "Button Highlight, 3D Dark Shadow, 3D Light, Info Text, Info Background, Hot Light, "
+     "Gradient Active Caption, Gradient Inactive Caption, Menu Highlight, Menu Bar",
+     {{"TfrmSettings", "ColorBoxPrev", UiPart::Items, 20},
+      {"TfrmSettings", "ColorBoxMain", UiPart::Items, 20}}},
+    {215, "Font Preview", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::FontPreviewText)}}},
+    {216,
+     "Unknown code page \"%1\"",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::UnknownCodePageMessage)}}},
+    {217, "WAV Files", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::SoundFilesFilter)}}},
+    {218,
+     "Pictavo Language files (*.PVL)",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::LanguageFilesFilter)}}},
+    {219, "About...", {{"TfrmAbout", nullptr, UiPart::WindowTitle}}},
+    {220, "Version 1.0", {{"TfrmAbout", "Label1", UiPart::Caption}}},
+    {221, "Picture collections viewer", {{"TfrmAbout", "Label2", UiPart::Caption}}},
+    {222, "Pictavo Help", {{"TfrmHelp", nullptr, UiPart::WindowTitle}}},
+    {223, "Contents", {{"TfrmHelp", "HelpTabs", UiPart::Tab, 0}}},
+    {224, "Index", {{"TfrmHelp", "HelpTabs", UiPart::Tab, 1}}},
+    {225, "Back", {{"TfrmHelp", "btnBack", UiPart::Caption}}},
+    {226, "Forward", {{"TfrmHelp", "btnForward", UiPart::Caption}}},
+    {227, "Home", {{"TfrmHelp", "btnHome", UiPart::Caption}}},
+    {228, "Type a keyword", {{"TfrmHelp", "edKeyword", UiPart::Placeholder}}},
+    {229,
+     "Page not found: the help file has no page %1.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MissingHelpPageMessage)}}},
+    {230, "Key Up or Backspace", {{"TfrmMain", "BtnUp", UiPart::Hint}}},
+    {231, "Key Down or Space", {{"TfrmMain", "BtnDown", UiPart::Hint}}},
 };
 
 } // namespace
@@ -305,6 +378,13 @@ void applyLanguageFile(const IniFile& file, UiTextSink& sink)
             sink.setText(target, shown);
         }
     }
+}
+
+QString languageFileName(const QString& path)
+{
+    const QString name =
+        IniFile(path).readString(LanguageSection, QString::number(LanguageNameEntry), QString());
+    return name.isEmpty() ? QFileInfo(path).completeBaseName() : name;
 }
 
 bool applyLanguage(const QString& languageSetting, UiTextSink& sink)

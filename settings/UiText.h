@@ -26,7 +26,12 @@ enum class ProgramText {
     AllPicturesFilter,
     ZoomText,
     SlotAccessibleName,
-    MainImageAccessibleName
+    MainImageAccessibleName,
+    FontPreviewText,
+    UnknownCodePageMessage,
+    SoundFilesFilter,
+    LanguageFilesFilter,
+    MissingHelpPageMessage
 };
 
 // The program-wide texts with the start values they have before (and
@@ -60,6 +65,14 @@ struct UiProgramTexts {
     // comment) and for the main image (%1, the slot's words).
     QString SlotAccessibleName = QStringLiteral("%1 of %2: %3");
     QString MainImageAccessibleName = QStringLiteral("Main image, %1");
+    // The settings dialog: the font sample without a comment, a code page
+    // it refuses (%1), and the names of its two file choosers' filters.
+    QString FontPreviewText = QStringLiteral("Font Preview");
+    QString UnknownCodePageMessage = QStringLiteral("Unknown code page \"%1\"");
+    QString SoundFilesFilter = QStringLiteral("WAV Files");
+    QString LanguageFilesFilter = QStringLiteral("Pictavo Language files (*.PVL)");
+    // A link of the help file to a page it lacks (%1).
+    QString MissingHelpPageMessage = QStringLiteral("Page not found: the help file has no page %1.");
 
     QString& operator[](ProgramText id);
 };
@@ -68,11 +81,14 @@ enum class UiPart {
     Caption,     // visible text of a menu, menu item, button, label or group
     Hint,        // tool-tip and status-bar text
     WindowTitle, // the window's own title (no element)
-    Item,        // list item `index`
+    Item,        // list item `index`; a negative one counts from the end (-1 the last)
+    Items,       // list items from `index` on, one for each name of a text
+                 // that lists them separated by commas
     Tab,         // tab `index`
     Column,      // column title `index`
     Program,     // program-wide text `index` (a ProgramText)
     Spoken,      // the name a screen reader says, for a control that shows none
+    Placeholder, // the grey text of an empty edit box
 };
 
 struct UiTarget {
@@ -92,9 +108,17 @@ struct UiTextEntry {
     std::vector<UiTarget> targets;
 };
 
-// Entries 1..77, 100..107, 140, 141 and 143 in ascending order; 51 and 69 have none.
+// Entries 1..77 and the program's own from 100 on, in ascending order; 51
+// and 69 have none.
 const std::vector<UiTextEntry>& uiTextTable();
 const UiTextEntry* uiTextEntry(int number);
+
+// Entry 208 reaches no element: it is the name a language file gives its
+// language, in that language, for the settings' language list.
+inline constexpr int LanguageNameEntry = 208;
+// The name of the language in the file at `path`: its entry 208, else the
+// file's name without its extension.
+QString languageFileName(const QString& path);
 
 // Where the texts go. setText returns false when the element is missing.
 class UiTextSink {

@@ -76,7 +76,7 @@ int cmdApply(const Args& words)
         for (const UnusableEntry& u : unusable)
             fail(naming(u.file, u.reason));
         if (!unusable.isEmpty() && !skipUnusable)
-            return 1;
+            return fail(QStringLiteral("nothing was written (--skip-unusable writes the other pictures)"));
         files = usableFiles(files, unusable);
         // Files are done in order, so a failure is in the one after the
         // last done (the next may already be under way beside it).

@@ -1,5 +1,7 @@
 #include "collection/CollectionFile.h"
 #include "core/Errors.h"
+#include "core/RegularFile.h"
+#include "graphics/PictureFormat.h"
 #include "tools/Commands.h"
 
 #include <QFile>
@@ -13,6 +15,16 @@ int cmdList(const Args& args)
     if (args.size() != 1)
         return usageError("list", "usage: pictavo-fx list FILE.pvx");
     const QString path = QFile::decodeName(args[0].c_str());
+    // A picture read as a collection lists nothing, which would pass for
+    // an empty collection.
+    try {
+        if (pictureFormatOf(RegularFile(path).readHead(PictureFormatHeadBytes)) != PictureFormat::Unknown) {
+            std::fprintf(stderr, "pictavo-fx: %s is a picture, not a collection\n", args[0].c_str());
+            return 1;
+        }
+    } catch (const AppError&) {
+        // The reader below tells what is wrong with the file.
+    }
     try {
         readCollection(path, [](int number, const CollectionEntry& e) {
             const QByteArray row =

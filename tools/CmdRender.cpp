@@ -1,6 +1,6 @@
 // pictavo-fx render [OPTIONS] IN OUT: IN (any kind read) through the effect
-// engine into OUT, a BMP, JPEG or PNG by its extension, keeping the metadata
-// of an IN of the same kind and the colour profile of any.
+// engine into OUT, a BMP, JPEG, PNG or TIFF by its extension, keeping the
+// metadata of an IN of the same kind and the colour profile of any.
 #include "tools/Commands.h"
 
 #include "core/AtomicFile.h"
@@ -16,9 +16,13 @@
 #include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
 
+#include <QBuffer>
+#include <QImageWriter>
+
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 namespace {
 int fail(const QString& text)
@@ -27,14 +31,29 @@ int fail(const QString& text)
     return 1;
 }
 
-// A JPEG keeps a JPEG's metadata, a PNG a PNG's; from other kinds they
-// keep the colour profile.
+QByteArray newTiffFile(const Bitmap24& pixels, const Picture& source)
+{
+    QImage image = pixels.toImage();
+    if (const QColorSpace space = source.colorSpace(); space.isValid())
+        image.setColorSpace(space);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "tiff");
+    if (!writer.write(image))
+        throw AppError(writer.errorString());
+    return bytes;
+}
+
+// A JPEG keeps a JPEG's metadata, a PNG a PNG's, a TIFF a TIFF's; from
+// other kinds they keep the colour profile.
 QByteArray renderedFile(PictureFileKind to, const Picture& source, const Bitmap24& result)
 {
-    if (to == PictureFileKind::Png) {
-        if (source.format() == PictureFormat::Png && pictureRewritable(source))
+    if (to == PictureFileKind::Png || to == PictureFileKind::Tiff) {
+        const PictureFormat same = to == PictureFileKind::Png ? PictureFormat::Png : PictureFormat::Tiff;
+        if (source.format() == same && pictureRewritable(source))
             return pictureFileWithPixels(source, result);
-        return newPngFile(result, source);
+        return to == PictureFileKind::Png ? newPngFile(result, source) : newTiffFile(result, source);
     }
     if (source.kind() == Picture::Kind::Jpeg)
         return source.encodeJpegReplacement(result);
@@ -78,10 +97,17 @@ int cmdRender(const Args& words)
         } catch (const AppError& e) {
             return usageError("render", e.text().toStdString());
         }
+        // Render makes a new picture: over its own input it would destroy
+        // the picture it reads, by whatever name OUT gives it.
+        std::error_code sameError;
+        if (std::filesystem::equivalent(files[0], files[1], sameError))
+            return usageError("render",
+                              files[0] + " and " + files[1] +
+                                  " are the same file: render writes a new picture, never its input");
         const QString in = QString::fromLocal8Bit(files[0].c_str());
         const QString out = QString::fromLocal8Bit(files[1].c_str());
         const PictureFileKind to = pictureFileKindOfName(out);
-        if (to != PictureFileKind::Bitmap && to != PictureFileKind::Jpeg && to != PictureFileKind::Png)
+        if (to == PictureFileKind::Other)
             return fail(msg::unknownExtension(pictureExtension(out)));
 
         ResetRandom(); // every run draws the same noise, as a fresh program does

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 struct Command {
@@ -18,30 +19,46 @@ struct Command {
 
 const Command kCommands[] = {
     {"list", cmdList, "list FILE.pvx", "print each entry's number, file name and comment"},
-    {"render", cmdRender, "render [OPTIONS] IN OUT", "write IN through the effects into a new .bmp or .jpg OUT"},
+    {"render", cmdRender, "render [OPTIONS] IN OUT",
+     "write IN through the effects into a new OUT: .bmp, .jpg, .png or .tif"},
     {"rotate", cmdRotate, "rotate left|right FILE", "turn a picture file a quarter turn, in place"},
-    {"apply", cmdApply, "apply [OPTIONS] FILE.pvx", "write the effects into every picture of a collection"},
+    {"apply", cmdApply, "apply [--skip-unusable] [OPTIONS] FILE.pvx",
+     "write the effects into every picture of a collection"},
 };
 
 void printUsage(std::FILE* to)
 {
     std::fprintf(to, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
     for (const Command& c : kCommands)
-        std::fprintf(to, "  pictavo-fx %-26s %s\n", c.usage, c.does);
-    std::fprintf(to, "  pictavo-fx --help | --version\n");
+        std::fprintf(to, "  pictavo-fx %s\n      %s\n", c.usage, c.does);
+    std::fprintf(to, "  pictavo-fx --help | -h | help | --version\n");
 }
 
 int help()
 {
     printUsage(stdout);
-    std::printf("\nOPTIONS (render, apply):");
+    std::printf("\nIN is any picture the viewer reads: JPEG, BMP, PNG, GIF, WebP, TIFF, HEIC/HEIF,\n"
+                "AVIF or ICO, told by its content. rotate and apply write JPEG, BMP, PNG and\n"
+                "TIFF back in their own kind; GIF, WebP, HEIC/HEIF, AVIF and icons are never\n"
+                "changed (rotate refuses them, apply passes them by and counts them).\n");
+    std::printf("\nOPTIONS (render, apply), applied in the order given; a value outside its\n"
+                "range is refused:\n");
     for (int i = 0; i < EffectPropertyCount; ++i) {
         const auto p = EffectProperty(i);
-        std::printf("%s--%s%s", i % 5 ? " " : "\n  ", effectOptionName(p), isBooleanProperty(p) ? "[=0|1]" : "=N");
+        if (isBooleanProperty(p))
+            std::printf("  --%s[=0|1]\n", effectOptionName(p));
+        else
+            std::printf("  %-22s%s\n", (std::string("--") + effectOptionName(p) + "=N").c_str(),
+                        effectRangeText(p).c_str());
     }
-    std::printf("\n  render also takes --show-properties.\n"
-                "  render, rotate and apply take --no-auto-orient: JPEGs as stored, not turned\n"
-                "  upright by their EXIF orientation.\n\n"
+    std::printf("  render also takes --show-properties: print every effect property after it.\n"
+                "  apply checks every picture before it writes any; if some can't be written\n"
+                "  it names each and writes nothing, unless --skip-unusable, which writes the\n"
+                "  others.\n"
+                "  render, rotate and apply take --no-auto-orient: pictures as stored, not\n"
+                "  turned upright by their orientation.\n"
+                "  --code-page=NAME (any command): the code page of collections that are not\n"
+                "  UTF-8, instead of the locale's.\n\n"
                 "Exit status: 0 done, 1 a failure while working, 2 a wrong command line.\n"
                 "See pictavo-fx(1).\n");
     return 0;
@@ -70,8 +87,10 @@ int main(int argc, char** argv)
         printUsage(stderr);
         return 2;
     }
-    if (std::strcmp(words[1], "--help") == 0)
-        return help();
+    for (const char* asked : {"--help", "-h", "help"}) {
+        if (std::strcmp(words[1], asked) == 0)
+            return help();
+    }
     if (std::strcmp(words[1], "--version") == 0) {
         std::printf("pictavo-fx %s\n", PICTAVO_VERSION);
         return 0;

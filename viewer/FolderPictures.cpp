@@ -26,10 +26,16 @@ bool isPictureFile(const QString& path)
     }
 }
 
+bool opensAsFolderPictures(const QString& path)
+{
+    return QFileInfo(path).isDir() || isPictureFile(path);
+}
+
 FolderPictures folderPictures(const QString& picture)
 {
     const QFileInfo asked(picture);
-    const QDir folder = asked.absoluteDir();
+    const bool wholeFolder = asked.isDir();
+    const QDir folder = wholeFolder ? QDir(asked.absoluteFilePath()) : asked.absoluteDir();
     QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     // The C locale's collator compares code points and ignores numeric
     // mode, so "img10" would come before "img2" there.
@@ -50,8 +56,14 @@ FolderPictures folderPictures(const QString& picture)
         if (!isPictureFile(path))
             continue;
         found.entries.append({path, QString()});
-        if (name == asked.fileName())
+        if (name == asked.fileName() && !wholeFolder)
             found.current = int(found.entries.size());
+    }
+    if (wholeFolder) {
+        if (found.entries.isEmpty())
+            throw AppError(
+                QStringLiteral("There are no pictures in %1").arg(QDir::toNativeSeparators(folder.path())));
+        found.current = 1;
     }
     return found;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A picture opened by itself: the pictures of its folder become a
-// collection with no file yet, in the order a person numbers files.
+// A picture or a folder opened by itself: the pictures of the folder become
+// a collection with no file yet, in the order a person numbers files.
 #include "collection/CollectionFile.h"
 
 #include <QList>
@@ -9,11 +9,15 @@
 // Whether `path` is a regular file holding a kind of picture the program
 // reads (by its name, else by its first bytes) that a collection can list.
 bool isPictureFile(const QString& path);
+// Whether `path` opens as the pictures of a folder rather than as a
+// collection file: a picture, or a folder.
+bool opensAsFolderPictures(const QString& path);
 
 struct FolderPictures {
     QList<CollectionEntry> entries; // absolute names, no comments
     int current = 0;                // the entry of the picture asked for; 0 when none
 };
 // Every picture in the folder of `picture`, in natural name order
-// ("img2.jpg" before "img10.jpg").
+// ("img2.jpg" before "img10.jpg"). Given a folder, its own pictures, at the
+// first; throws AppError when it holds none.
 FolderPictures folderPictures(const QString& picture);

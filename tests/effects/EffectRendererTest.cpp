@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 using namespace fxtest;
 using P = EffectProperty;
@@ -47,6 +48,26 @@ TEST(EffectRendererSetters, ExclusionGroupsKeepTheLastSet)
                 << effectPropertyName(on) << " vs " << effectPropertyName(other);
     }
     EXPECT_EQ(e.PicBrightness(), 12); // tone properties are in no group
+}
+
+// What each setter keeps of a value beyond its range.
+TEST(EffectRendererSetters, ValuesBeyondTheRangeComeToItsNearerEnd)
+{
+    const std::tuple<P, int, int> kept[] = {{P::PicBrightness, 999, 255}, {P::PicBrightness, -999, -255},
+                                            {P::PicContrast, -999, -255}, {P::PicContrast, 999, 999},
+                                            {P::PicLightness, 999, 255},  {P::PicLightness, -999, -999},
+                                            {P::PicDarkness, 256, 255},   {P::PicSaturation, -256, -255},
+                                            {P::PicSplitlight, 11, 10},   {P::PicGrayScale, -5, 1},
+                                            {P::PicColorNoise, -1, 0},    {P::PicPosterize, 600, 600},
+                                            {P::PicSolorize, 256, 255},   {P::PicMosaic, -3, 0},
+                                            {P::PicSplitBlur, 256, 255},  {P::PicGaussianBlur, 51, 50},
+                                            {P::PicAntiAlias, 51, 50},    {P::PicTrace, 11, 10},
+                                            {P::PicTile, INT_MIN, 0},     {P::PicEmboss, 7, 1}};
+    for (const auto& [p, set, expected] : kept) {
+        EffectRenderer e;
+        e.setProperty(p, set);
+        EXPECT_EQ(e.property(p), expected) << effectPropertyName(p) << " " << set;
+    }
 }
 
 TEST(EffectRendererSetters, MosaicAndTileBoundedByThePicture)

@@ -27,9 +27,9 @@ TEST(EffectOptions, EveryPropertyParsesInOrderAndAppliesThroughItsSetter)
     EXPECT_FALSE(isEffectOption("--show-properties"));
 
     EffectRenderer e;
-    applyEffectSettings(e, parseEffectOptions({"--solarize=40", "--brightness=999"}));
+    applyEffectSettings(e, parseEffectOptions({"--posterize=9", "--solarize=40"}));
     EXPECT_EQ(e.PicSolorize(), 40);
-    EXPECT_EQ(e.PicBrightness(), 255);
+    EXPECT_EQ(e.PicPosterize(), 0);
 }
 
 TEST(EffectOptions, RejectsBadInput)
@@ -38,4 +38,18 @@ TEST(EffectOptions, RejectsBadInput)
                             "--brightness=1.5", "--contrast=99999999999", "--grayscale=2", "--emboss=yes",
                             "--blur=3", "brightness=3", "--tile=+-3", "-x"})
         EXPECT_THROW(parseEffectOptions({bad}), AppError) << bad;
+    // Values the engine would quietly bring into range are refused, with it.
+    for (auto [bad, range] : {std::pair{"--brightness=9999", "-255 to 255"},
+                              {"--brightness=-2147483648", "-255 to 255"},
+                              {"--contrast=-256", "-255 or more"},
+                              {"--darkness=256", "255 or less"},
+                              {"--trace=11", "0 to 10"},
+                              {"--mono-noise=-1", "0 or more"}}) {
+        try {
+            parseEffectOptions({bad});
+            ADD_FAILURE() << bad;
+        } catch (const AppError& e) {
+            EXPECT_EQ(e.text(), QString::fromLatin1(bad) + " is outside its range, " + range);
+        }
+    }
 }

@@ -1,12 +1,15 @@
 // The settings' defaults, limits and rules live here once; the dialog tests
 // check only what the dialog adds.
 #include "settings/SettingsModel.h"
+#include "graphics/PictureFormat.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsPath.h"
 #include "settings/WindowSettings.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
@@ -30,9 +33,60 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     storeWindowSettings(ini, WindowSettings());
     EXPECT_EQ(lines(ini).join(' '),
               "[Settings] Font=MS Sans Serif FontSize=10 FontColor=-16777208 FontStyle=0 "
-              "PreviewsColor=-16777211 MainColor=-16777211 Alpha=0 Language=English AutoOrient=1 "
+              "PreviewsColor=-16777211 MainColor=-16777211 Alpha=255 Language=English AutoOrient=1 "
               "ColorManaged=1 ThumbnailCache=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
               "[Window] FitPictures=0 Maximized=0 FollowMode=0");
+}
+
+QString documentText(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QString::fromUtf8(f.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+}
+
+// What a user reads says the same: README, the manual pages and the help
+// pages name every key the program remembers, and they and `pictavo --help`
+// every kind of picture it reads.
+TEST(Documents, NameEveryRememberedKeyAndEveryKindOfPicture)
+{
+    SettingsValues v;
+    v.codePage = QStringLiteral("windows-1251"); // written only when set
+    IniFile ini;
+    storeSettings(ini, v);
+    storeWindowSettings(ini, WindowSettings{QRect(1, 2, 3, 4), true, true, QStringLiteral("/c.pvx"), 2});
+    QStringList keys;
+    for (const QString& line : lines(ini)) {
+        if (!line.startsWith(u'['))
+            keys << line.section(u'=', 0, 0);
+    }
+    ASSERT_TRUE(keys.contains("CodePage") && keys.contains("Collection") && keys.contains("Left"));
+    QString helpPages;
+    for (const QFileInfo& page :
+         QDir(QStringLiteral(PV_SOURCE_DIR "/resources/help/pages")).entryInfoList({"*.htm"}))
+        helpPages += documentText(page.filePath());
+    QProcess pictavo;
+    pictavo.start(QStringLiteral(PV_BINARY_DIR "/pictavo"), {QStringLiteral("--help")});
+    ASSERT_TRUE(pictavo.waitForFinished(30000));
+    const std::pair<const char*, QString> documents[] = {
+        {"README.md", documentText(QStringLiteral(PV_SOURCE_DIR "/README.md"))},
+        {"pictavo.1", documentText(QStringLiteral(PV_SOURCE_DIR "/resources/man/pictavo.1"))},
+        {"help pages", helpPages},
+        {"pictavo-fx.1", documentText(QStringLiteral(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"))},
+        {"pictavo --help", QString::fromUtf8(pictavo.readAllStandardOutput())}};
+    for (const auto& [name, text] : documents) {
+        for (const PictureKind& kind : pictureKinds()) {
+            // "Bitmaps" and "Icons" go by their files' names, BMP and ICO.
+            const QString word = QString::fromLatin1(kind.name).endsWith(u's')
+                                     ? kind.suffixes.first().toUpper()
+                                     : QString::fromLatin1(kind.name);
+            EXPECT_TRUE(text.contains(word)) << name << " names no " << word.toStdString();
+        }
+        if (QByteArray(name).startsWith("pictavo-fx") || QByteArray(name).startsWith("pictavo --"))
+            continue; // they name where the settings are, not each key
+        for (const QString& key : keys)
+            EXPECT_TRUE(text.contains(key)) << name << " names no " << key.toStdString();
+    }
 }
 
 TEST(WindowSettingsFile, RoundTripsAndForgetsWhatIsNoLongerKnown)
@@ -109,7 +163,9 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
 
 TEST(SettingsLoad, AlphaIsHeldWithinTheSlider)
 {
-    for (auto [text, alpha] : {std::pair{"-7", 0}, {"128", 128}, {"255", 255}, {"1000", 255}, {"x", 0}})
+    // A value that says 0 keeps meaning 0; one that says nothing is opaque.
+    for (auto [text, alpha] :
+         {std::pair{"-7", 0}, {"0", 0}, {"128", 128}, {"255", 255}, {"1000", 255}, {"x", 255}})
         EXPECT_EQ(loadSettings(IniFile::fromBytes(QByteArray("[Settings]\nAlpha=") + text)).alpha, alpha)
             << text;
     // Slider positions map to alpha, the last one to no transparency at all.

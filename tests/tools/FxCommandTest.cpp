@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -32,7 +33,6 @@ protected:
         write("we.pvx", "/p/caf\xE9.jpg^\x93quoted\x94 \x80 5^\r\n");
         write("x.xcf", "gimp xcf v011");
         testpics::writeBmp(at("a.bmp"), 30, 10, 1);
-        writeCollection(at("stop.pvx"), {{at("gone.bmp"), ""}, {at("a.bmp"), ""}});
         writeCollection(at("late.pvx"), {{at("a.bmp"), ""}, {at("gone.bmp"), ""}});
         // Damaged pictures: a JPEG that ends early, one whose data holds a
         // stray marker, a bitmap shorter than its header says.
@@ -47,6 +47,7 @@ protected:
         ::symlink("/dev/zero", QFile::encodeName(at("dev/z.jpg")).constData());
         ::mkfifo(QFile::encodeName(at("dev/f.png")).constData(), 0600);
         ::mkfifo(QFile::encodeName(at("dev/f.pvx")).constData(), 0600);
+        ::link(QFile::encodeName(at("a.bmp")).constData(), QFile::encodeName(at("dev/a.bmp")).constData());
     }
     QString at(const QString& name) const { return dir.filePath(name); }
     void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
@@ -63,8 +64,8 @@ protected:
 
 // A command line ("@" the scratch folder), its exit code (2 for a wrong
 // command line, 1 for a failure while working), its exact output (null: any)
-// and what standard error holds: one line whenever the code is not 0, unless
-// the whole usage follows.
+// and what standard error holds: as many lines as `err` has (one at least)
+// whenever the code is not 0, unless the whole usage follows.
 struct Line {
     const char* name;
     QStringList args;
@@ -98,7 +99,8 @@ TEST_P(FxCommandLines, ExitCodeAndOutputAndNoFileChanged)
     }
     EXPECT_TRUE(r.err.contains(expand(QString::fromUtf8(c.err)).toUtf8())) << r.err.constData();
     if (!QByteArray(c.err).startsWith("usage:")) { // else the whole usage follows
-        EXPECT_EQ(r.err.count('\n'), c.code ? 1 : 0) << r.err.constData();
+        EXPECT_EQ(r.err.count('\n'), c.code ? std::max<qsizetype>(1, QByteArray(c.err).count('\n')) : 0)
+            << r.err.constData();
     }
     EXPECT_EQ(files(), before);
 }
@@ -115,7 +117,10 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"ListThatCannotBeWritten", {"list", "@/list.pvx"}, 1, nullptr, "", "", "/dev/full"},
     Line{"ListAFifo", {"list", "@/dev/f.pvx"}, 1, "",
          "pictavo-fx: Cannot open file \"@/dev/f.pvx\". It is a named pipe, not a regular file.\n"},
+    Line{"ListAPicture", {"list", "@/a.bmp"}, 1, "", "pictavo-fx: @/a.bmp is a picture, not a collection\n"},
     Line{"ListWithoutFile", {"list"}, 2},
+    Line{"ShortHelp", {"-h"}, 0, nullptr},
+    Line{"HelpAsACommand", {"help"}, 0, nullptr},
     Line{"UnknownCodePage", {"--code-page=klingon", "list", "@/list.pvx"}, 2},
     Line{"NoCommand", {}, 2, "", "usage: pictavo-fx ["},
     Line{"RotateUp", {"rotate", "up", "@/a.bmp"}, 2},
@@ -125,15 +130,22 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
          "pictavo-fx rotate: @/x.xcf: Unknown picture file extension (.xcf)\n"},
     Line{"RenderUnknownOption", {"render", "--nope=1", "@/a.bmp", "@/b.bmp"}, 2},
     Line{"RenderOneFile", {"render", "@/a.bmp"}, 2},
+    Line{"RenderOverItsInput", {"render", "--invert", "@/a.bmp", "@/a.bmp"}, 2, "",
+         "pictavo-fx render: @/a.bmp and @/a.bmp are the same file: render writes a new picture, never its input\n"},
+    Line{"RenderOverItsInputByAnotherName", {"render", "@/a.bmp", "@/dev/a.bmp"}, 2, "", "are the same file"},
+    Line{"RenderBeyondAnEffectsRange", {"render", "--brightness=9999", "@/a.bmp", "@/b.bmp"}, 2, "",
+         "pictavo-fx render: --brightness=9999 is outside its range, -255 to 255\n"},
+    Line{"ApplyBeyondAnEffectsRange", {"apply", "--brightness=-2147483648", "@/list.pvx"}, 2, "",
+         "pictavo-fx apply: --brightness=-2147483648 is outside its range, -255 to 255\n"},
     Line{"RenderToUnknownExtension", {"render", "@/a.bmp", "@/b.gif"}, 1},
     Line{"RenderMissingInput", {"render", "@/none.bmp", "@/b.bmp"}, 1},
-    Line{"ApplyStopsAtTheFirstFailure", {"apply", "--invert", "@/stop.pvx"}, 1, "",
-         "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
     Line{"ApplyMissingCollection", {"apply", "--invert", "@/none.pvx"}, 1, "", "none.pvx"},
     Line{"ApplyChecksEveryEntryBeforeWriting", {"apply", "--invert", "@/late.pvx"}, 1, "",
-         "pictavo-fx apply: Cannot open file \"@/gone.bmp\""},
+         "pictavo-fx apply: Cannot open file \"@/gone.bmp\". No such file or directory\n"
+         "pictavo-fx apply: nothing was written (--skip-unusable writes the other pictures)\n"},
     Line{"ApplyRefusesADamagedEntry", {"apply", "--invert", "@/damaged.pvx"}, 1, "",
-         "pictavo-fx apply: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
+         "pictavo-fx apply: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"
+         "pictavo-fx apply: nothing was written (--skip-unusable writes the other pictures)\n"},
     Line{"RotateJpegThatEndsEarly", {"rotate", "right", "@/cut.jpg"}, 1, "",
          "pictavo-fx rotate: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
     Line{"RotateJpegWithCorruptData", {"rotate", "left", "@/bad.jpg"}, 1, "", "\"@/bad.jpg\" is damaged (its data is corrupt)"},
@@ -176,6 +188,9 @@ TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
     const QImage out(at("out.png"));
     EXPECT_EQ(out.text(QStringLiteral("Title")), QStringLiteral("Kept"));
     EXPECT_EQ(out.pixel(0, 0), qRgb(0, 255, 255));
+    ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.tif")}).exitCode, 0);
+    EXPECT_EQ(Picture::loadFromFile(at("out.tif")).format(), PictureFormat::Tiff);
+    EXPECT_EQ(QImage(at("out.tif")).pixel(0, 0), qRgb(0, 255, 255));
 
     const QByteArray webp = fileBytes(at("w.webp"));
     writeCollection(at("mixed.pvx"), {{at("w.webp"), "shown only"}, {at("in.png"), "changed"}});
@@ -202,4 +217,27 @@ TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)
     EXPECT_EQ(r.err, QStringLiteral("1 / 3 %1\n2 / 3 %2\n3 / 3 %1\n").arg(a, b).toUtf8());
     EXPECT_TRUE(load("a.bmp") == testpics::brighter(aStart, 14)); // listed twice: the effect twice
     EXPECT_NE(fileBytes(b), bBefore);
+}
+
+// --help tells every option the manual page documents, and every kind of
+// file render writes.
+TEST(FxHelp, NamesEveryOptionOfTheManualPageAndEveryOutputKind)
+{
+    QFile page(QStringLiteral(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString manual =
+        QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const FxResult help = fx({"--help"});
+    ASSERT_EQ(help.exitCode, 0);
+    const QString text = QString::fromUtf8(help.out);
+    QRegularExpressionMatchIterator options =
+        QRegularExpression(QStringLiteral("--[a-z][a-z-]*")).globalMatch(manual);
+    int found = 0;
+    for (; options.hasNext(); ++found) {
+        const QString option = options.next().captured();
+        EXPECT_TRUE(text.contains(option)) << option.toStdString();
+    }
+    EXPECT_GT(found, 20);
+    for (const char* kind : {".bmp", ".jpg", ".png", ".tif"})
+        EXPECT_TRUE(text.contains(QLatin1String(kind))) << kind;
 }

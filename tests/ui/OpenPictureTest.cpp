@@ -76,6 +76,26 @@ TEST_F(OpenPicture, CommandLinePictureOpensItsFolderUnsavedAtItAndOkSavesItAsNew
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
+// A folder named on the command line opens as its first picture would;
+// a picture chosen by Open Collection, as if named there.
+TEST_F(OpenPicture, AFolderAtStartAndAPictureChosenByOpenOpenTheirFolder)
+{
+    end();
+    started(new Program(iniPath(), {dir.filePath(QStringLiteral("my pics"))}));
+    EXPECT_TRUE(session().collectionFileName().isEmpty());
+    EXPECT_EQ(listedNames(), natural);
+    EXPECT_TRUE(shows(1));
+
+    openPath(collectionOf(2));
+    fake.openAnswers << pic(QStringLiteral("shot 10.jpg"));
+    key(Qt::Key_O, Qt::ControlModifier);
+    settle();
+    EXPECT_TRUE(session().collectionFileName().isEmpty());
+    EXPECT_EQ(listedNames(), natural);
+    EXPECT_TRUE(shows(3));
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+}
+
 TEST_F(OpenPicture, DropsOpenACollectionOrPicturesAsTheFirstOrAddThemToTheOpenEditor)
 {
     EXPECT_FALSE(drop({pic(QStringLiteral("notes.txt"))}));

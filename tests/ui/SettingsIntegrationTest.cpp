@@ -60,6 +60,39 @@ INSTANTIATE_TEST_SUITE_P(
         [] { QTest::keyClick(settingsDialog()->findChild<QLineEdit*>("edDelay"), Qt::Key_Return); },
         [] { EXPECT_FALSE(settingsDialog()->close()) << "hidden, not closed"; }));
 
+// The language box lists English, the shipped languages by their own names
+// and the chooser of any other file, whose name joins them once chosen.
+TEST_F(SettingsInProgram, LanguageBoxNamesEveryLanguageAndShowsTheOneChosen)
+{
+    restart("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/Deutsch.pvl\n");
+    auto* box = control<QComboBox>("ComboLng");
+    const auto items = [this] {
+        const QComboBox* box = control<QComboBox>("ComboLng");
+        QStringList all;
+        for (int i = 0; i < box->count(); ++i)
+            all << box->itemText(i);
+        return all;
+    };
+    EXPECT_EQ(items(), (QStringList{"English", "Deutsch", "Русский", "Andere auswählen..."}));
+    EXPECT_EQ(box->currentText(), "Deutsch");
+    const auto choose = [box](int index) { emit box->activated(index); };
+    choose(2);
+    EXPECT_EQ(settingsStore().values().languageSetting, PV_BINARY_DIR "/lang/Russian.pvl");
+    choose(3); // the file chooser cancelled: English, as the file will say
+    EXPECT_EQ(box->currentText(), "English");
+    EXPECT_EQ(languageToSave(settingsStore().values()), "English");
+    const QString mine = dir.filePath(QStringLiteral("Mine.pvl"));
+    writeFileAtomically(mine, "[Russian]\n208=Meine\n");
+    fake.openAnswers << mine;
+    choose(3);
+    EXPECT_EQ(box->currentText(), "Meine");
+    EXPECT_EQ(fake.infos.size(), 3) << "the restart message after every choice";
+    restart();
+    EXPECT_EQ(iniValue("Settings", "Language"), mine);
+    EXPECT_EQ(items(), (QStringList{"English", "Deutsch", "Русский", "Meine", "Select Other..."}));
+    EXPECT_EQ(control<QComboBox>("ComboLng")->currentText(), "Meine") << "named, not \"Select Other...\"";
+}
+
 TEST_F(SettingsInProgram, DelayBoxKeepsALongerValueFromTheFile)
 {
     restart("[SlideShow]\nDelay=120\n");

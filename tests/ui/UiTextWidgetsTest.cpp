@@ -4,27 +4,45 @@
 #include "core/TextEncoding.h"
 #include "settings/IniFile.h"
 #include "settings/UiText.h"
+#include "ui/common/AboutBox.h"
 #include "ui/common/UiTextWidgets.h"
 #include "ui/editor/CollectionEditor.h"
 #include "ui/effects/EffectsDialog.h"
+#include "ui/help/HelpBinding.h"
+#include "ui/help/HelpWindow.h"
 #include "ui/settings/SettingsDialog.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabBar>
 #include <QToolButton>
 
 namespace {
 
 using ProgramWindows = AppFixture;
 
+// Every window with words of its own, built as the commands build them.
+QList<QWidget*> textWindows()
+{
+    mainWindow()->showHelp();
+    return {mainWindow(),
+            effectsDialog(),
+            collectionEditor(),
+            settingsDialog(),
+            mainWindow()->peers().about.get(),
+            g_program->help().window()};
+}
+
 // Every numbered text finds its element by name in the program's windows.
 TEST_F(ProgramWindows, EveryTextOfTheTableReachesItsElement)
 {
-    // The windows the start leaves unbuilt, built as their commands build them.
-    effectsDialog();
-    collectionEditor();
-    settingsDialog();
+    textWindows();
     WidgetTextSink sink;
     for (const UiTextEntry& entry : uiTextTable()) {
         for (const UiTarget& t : entry.targets) {
@@ -35,33 +53,98 @@ TEST_F(ProgramWindows, EveryTextOfTheTableReachesItsElement)
     }
 }
 
+// What a window shows in words, each under where it shows: its title, and
+// the captions, hints, grey texts, list items and tabs of its controls.
+QMap<QString, QString> shownWords(QWidget* window)
+{
+    QMap<QString, QString> words{{QStringLiteral("title"), window->windowTitle()}};
+    const QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        const QWidget* w = widgets[i];
+        const auto put = [&](const char* where, const QString& text, int n = 0) {
+            words.insert(QStringLiteral("%1 %2 %3 %4").arg(i).arg(w->objectName(), where).arg(n), text);
+        };
+        put("hint", w->toolTip());
+        if (auto* l = qobject_cast<const QLabel*>(w))
+            put("text", l->text());
+        if (auto* b = qobject_cast<const QAbstractButton*>(w))
+            put("text", b->text());
+        if (auto* g = qobject_cast<const QGroupBox*>(w))
+            put("title", g->title());
+        // An editable list's box holds names, such as code pages.
+        auto* box = qobject_cast<const QComboBox*>(w->parentWidget());
+        if (auto* e = qobject_cast<const QLineEdit*>(w); e && !(box && box->isEditable()))
+            put("grey", e->placeholderText());
+        for (int n = 0; auto* c = qobject_cast<const QComboBox*>(w); ++n) {
+            if (n >= c->count() || c->isEditable()) // an editable one holds names
+                break;
+            put("item", c->itemText(n), n);
+        }
+        for (int n = 0; auto* t = qobject_cast<const QTabBar*>(w); ++n) {
+            if (n >= t->count())
+                break;
+            put("tab", t->tabText(n), n);
+        }
+    }
+    for (const QAction* a : window->findChildren<QAction*>()) {
+        words.insert(a->objectName() + QStringLiteral(" action"), a->text());
+        words.insert(a->objectName() + QStringLiteral(" action hint"), a->toolTip());
+    }
+    return words;
+}
+
+class ShippedLanguage : public AppFixture, public ::testing::WithParamInterface<const char*> {};
+
 // Captions grow with their text, as the English ones were sized for it: a
 // longer translation shows whole, not cut at the English width.
-TEST_F(ProgramWindows, CaptionsInTheShippedLanguagesShowWhole)
+void expectCaptionsWhole(QWidget* window)
 {
-    for (const char* name : {"Deutsch.pvl", "Russian.pvl"}) {
-        SCOPED_TRACE(name);
-        const QList<QWidget*> windows = {effectsDialog(), collectionEditor(), settingsDialog()};
-        WidgetTextSink sink(windows);
-        applyLanguageFile(IniFile(QStringLiteral(PV_SOURCE_DIR "/resources/lang/") + QLatin1String(name)),
-                          sink);
-        for (QWidget* window : windows) {
-            for (const QLabel* l : window->findChildren<QLabel*>()) {
-                if (l->wordWrap() || l->text().isEmpty())
-                    continue;
-                const QString shown = QString(l->text()).remove(QLatin1Char('&'));
-                EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(shown))
-                    << l->objectName().toStdString() << " \"" << shown.toStdString() << "\"";
-            }
-            // Flat buttons cut a caption short in its middle.
-            for (const QToolButton* b : window->findChildren<QToolButton*>()) {
-                if (!b->text().isEmpty()) {
-                    EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
-                }
+    for (const QLabel* l : window->findChildren<QLabel*>()) {
+        if (l->wordWrap() || l->text().isEmpty())
+            continue;
+        const QString shown = QString(l->text()).remove(QLatin1Char('&'));
+        EXPECT_GE(l->contentsRect().width(), l->fontMetrics().horizontalAdvance(shown))
+            << l->objectName().toStdString() << " \"" << shown.toStdString() << "\"";
+    }
+    // Flat buttons cut a caption short in its middle, check boxes at its
+    // end; one of two lines wraps.
+    for (const QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        if (!b->text().isEmpty() && b->height() < 2 * b->fontMetrics().height()) {
+            EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
+        }
+    }
+}
+
+// With a shipped language every word a window shows is that language's,
+// whole: none stays as it reads in English, but names, numbers and "OK".
+TEST_P(ShippedLanguage, TranslatesEveryWordOfEveryWindowAndShowsItWhole)
+{
+    QList<QMap<QString, QString>> english;
+    for (QWidget* window : textWindows())
+        english << shownWords(window);
+    restart("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/" + QByteArray(GetParam()) + "\n");
+    const QList<QWidget*> windows = textWindows();
+    const QRegularExpression noWords(QStringLiteral("^[^[:alpha:]]*(OK)?[^[:alpha:]]*$|^Pictavo( 2006)?$"));
+    QStringList languages{QStringLiteral("English")}; // each by its own name
+    for (const QFileInfo& f : QDir(QStringLiteral(PV_BINARY_DIR "/lang")).entryInfoList({"*.pvl"}))
+        languages << languageFileName(f.filePath());
+    QCoreApplication::processEvents(); // windows with layouts take the new sizes
+    for (qsizetype k = 0; k < windows.size(); ++k) {
+        expectCaptionsWhole(windows[k]);
+        const QMap<QString, QString> shown = shownWords(windows[k]);
+        for (auto it = shown.begin(); it != shown.end(); ++it) {
+            const QString before = english[k].value(it.key());
+            if (!noWords.match(it.value()).hasMatch() && !languages.contains(it.value()) &&
+                it.value() == before) {
+                ADD_FAILURE() << windows[k]->objectName().toStdString() << " " << it.key().toStdString()
+                              << ": \"" << it.value().toStdString() << "\"";
             }
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(, ShippedLanguage, ::testing::Values("Deutsch.pvl", "Russian.pvl"),
+                         [](const auto& info) { return std::string(info.param).substr(0, 7); });
 
 } // namespace
 

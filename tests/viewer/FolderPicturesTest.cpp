@@ -1,6 +1,7 @@
 // A picture opened by itself: which files of its folder are listed, and
 // in which order.
 #include "viewer/FolderPictures.h"
+#include "core/Errors.h"
 #include "tests/support/FileBytes.h"
 
 #include <QDir>
@@ -41,6 +42,12 @@ TEST_F(FolderPicturesTest, PicturesComeInNaturalNameOrderWhateverTheirCase)
         EXPECT_EQ(listed(found), natural);
         EXPECT_EQ(found.current, i + 1) << natural.at(i).toStdString();
     }
+    // The folder itself: the same, at its first picture; one without any says so.
+    const FolderPictures whole = folderPictures(dir.path());
+    EXPECT_EQ(listed(whole), natural);
+    EXPECT_EQ(whole.current, 1);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+    EXPECT_THROW(folderPictures(dir.filePath(QStringLiteral("empty"))), AppError);
 }
 
 TEST_F(FolderPicturesTest, OnlyPicturesAreListedAPictureWithoutAKnownNameByItsContent)

@@ -19,12 +19,25 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindows
     picture->setAccessibleName(QGuiApplication::applicationDisplayName());
     picture->setGeometry(-16, 0, 552, 331);
 
+    // Over the picture, beside the program's name; it grows to the left
+    // edge of the box with a longer translation.
+    auto* subtitle = new QLabel(QStringLiteral("Picture collections viewer"), this);
+    subtitle->setObjectName(QStringLiteral("Label2"));
+    subtitle->setStyleSheet(QStringLiteral("color: rgb(250,250,246); background: transparent;"));
+    QFont sub(QStringLiteral("DejaVu Sans"));
+    sub.setPixelSize(16);
+    subtitle->setFont(sub);
+    subtitle->setWordWrap(true);
+    subtitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    subtitle->setGeometry(276, 118, 250, 44);
+
     auto* version = new QLabel(QStringLiteral("Version 1.0"), this);
     version->setObjectName(QStringLiteral("Label1"));
     version->setAttribute(Qt::WA_TranslucentBackground);
     version->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    version->move(464, 272);
-    version->adjustSize();
+    // Ends where the design's English ends; a longer text grows leftwards.
+    version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    version->setGeometry(325, 272, 200, 16);
 
     auto* ok = new QPushButton(pvIcon(QStringLiteral("ok")), QStringLiteral("   OK"), this);
     ok->setObjectName(QStringLiteral("SpeedButton1"));

@@ -38,15 +38,17 @@ void plus(QPainter& p, QPointF c, qreal r)
     p.drawLine(c + QPointF(0, -r), c + QPointF(0, r));
 }
 
-void arrowArc(QPainter& p, bool clockwise)
+// A round arrow about the middle whose head, at the top, points on into
+// the arc's gap: the way the picture turns.
+void turnArrow(QPainter& p, bool anticlockwise)
 {
     p.setPen(inkPen(2));
     p.setBrush(Qt::NoBrush);
     const QRectF r(4, 4, 12, 12);
-    p.drawArc(r, clockwise ? 150 * 16 : 30 * 16, clockwise ? -250 * 16 : 250 * 16);
-    QPointF tip = clockwise ? QPointF(4.8, 7) : QPointF(15.2, 7);
+    p.drawArc(r, anticlockwise ? 150 * 16 : 30 * 16, anticlockwise ? -250 * 16 : 250 * 16);
+    QPointF tip = anticlockwise ? QPointF(4.8, 7) : QPointF(15.2, 7);
     QPolygonF head;
-    if (clockwise)
+    if (anticlockwise)
         head << tip + QPointF(-2.5, -2.5) << tip + QPointF(2.8, -1) << tip + QPointF(-0.5, 3.2);
     else
         head << tip + QPointF(2.5, -2.5) << tip + QPointF(-2.8, -1) << tip + QPointF(0.5, 3.2);
@@ -115,12 +117,12 @@ void drawSlideShow(QPainter& p)
 
 void drawLeft(QPainter& p)
 {
-    arrowArc(p, false);
+    turnArrow(p, true);
 }
 
 void drawRight(QPainter& p)
 {
-    arrowArc(p, true);
+    turnArrow(p, false);
 }
 
 void drawEffects(QPainter& p)
@@ -317,10 +319,6 @@ QImage aboutPicture()
     p.setFont(title);
     p.setPen(QColor(250, 250, 246));
     p.drawText(QRect(290, 60, 250, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Pictavo"));
-    QFont sub(QStringLiteral("DejaVu Sans"));
-    sub.setPixelSize(16);
-    p.setFont(sub);
-    p.drawText(QRect(292, 118, 250, 24), Qt::AlignLeft, QStringLiteral("Picture collections viewer"));
     p.drawPixmap(214, 58, appIcon().pixmap(64, 64));
     return img;
 }

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QTabBar>
@@ -111,24 +112,50 @@ std::optional<QString> tab(const QObject* o, int i)
     return std::nullopt;
 }
 
+int itemCount(const QObject* o)
+{
+    if (auto* c = qobject_cast<const QComboBox*>(o))
+        return c->count();
+    if (auto* v = qobject_cast<const QAbstractItemView*>(o); v && v->model())
+        return v->model()->rowCount();
+    return 0;
+}
+
 bool setItem(QObject* o, int i, const QString& t)
 {
-    if (auto* c = qobject_cast<QComboBox*>(o); c && i < c->count()) {
+    if (i < 0)
+        i += itemCount(o);
+    if (i < 0 || i >= itemCount(o))
+        return false;
+    if (auto* c = qobject_cast<QComboBox*>(o)) {
         c->setItemText(i, t);
         return true;
     }
-    if (auto* v = qobject_cast<QAbstractItemView*>(o); v && v->model() && i < v->model()->rowCount())
-        return v->model()->setData(v->model()->index(i, 0), t, Qt::DisplayRole);
-    return false;
+    auto* v = qobject_cast<QAbstractItemView*>(o);
+    return v->model()->setData(v->model()->index(i, 0), t, Qt::DisplayRole);
+}
+
+// Names listed with commas, one item each from `first` on; a list with too
+// few names leaves the items it doesn't reach.
+bool setItems(QObject* o, int first, const QString& t)
+{
+    const QStringList names = t.split(QLatin1Char(','));
+    bool reached = true;
+    for (qsizetype k = 0; k < names.size(); ++k)
+        reached &= setItem(o, first + int(k), names[k].trimmed());
+    return reached;
 }
 
 std::optional<QString> item(const QObject* o, int i)
 {
-    if (auto* c = qobject_cast<const QComboBox*>(o); c && i < c->count())
+    if (i < 0)
+        i += itemCount(o);
+    if (i < 0 || i >= itemCount(o))
+        return std::nullopt;
+    if (auto* c = qobject_cast<const QComboBox*>(o))
         return c->itemText(i);
-    if (auto* v = qobject_cast<const QAbstractItemView*>(o); v && v->model() && i < v->model()->rowCount())
-        return v->model()->index(i, 0).data(Qt::DisplayRole).toString();
-    return std::nullopt;
+    auto* v = qobject_cast<const QAbstractItemView*>(o);
+    return v->model()->index(i, 0).data(Qt::DisplayRole).toString();
 }
 
 bool setColumn(QObject* o, int i, const QString& t)
@@ -214,6 +241,9 @@ bool WidgetTextSink::setText(const UiTarget& target, const QString& text)
         case UiPart::Item:
             reached |= setItem(o, target.index, text);
             break;
+        case UiPart::Items:
+            reached |= setItems(o, target.index, text);
+            break;
         case UiPart::Tab:
             reached |= setTab(o, target.index, text);
             break;
@@ -223,6 +253,12 @@ bool WidgetTextSink::setText(const UiTarget& target, const QString& text)
         case UiPart::Spoken:
             if (auto* w = qobject_cast<QWidget*>(o)) {
                 w->setAccessibleName(text);
+                reached = true;
+            }
+            break;
+        case UiPart::Placeholder:
+            if (auto* e = qobject_cast<QLineEdit*>(o)) {
+                e->setPlaceholderText(text);
                 reached = true;
             }
             break;
@@ -263,6 +299,11 @@ std::optional<QString> WidgetTextSink::text(const UiTarget& target) const
             if (auto* w = qobject_cast<const QWidget*>(o))
                 t = w->accessibleName();
             break;
+        case UiPart::Placeholder:
+            if (auto* e = qobject_cast<const QLineEdit*>(o))
+                t = e->placeholderText();
+            break;
+        case UiPart::Items: // a list's names are never copied
         case UiPart::WindowTitle:
         case UiPart::Program:
             break;

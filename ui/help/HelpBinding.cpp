@@ -28,8 +28,13 @@ void HelpBinding::showContents(QWidget* caller)
     const QString file = helpFile();
     if (!help::isHtmlHelpFile(file))
         return;
-    if (!m_window)
+    if (!m_window) {
         m_window = new HelpWindow;
+        if (m_texts)
+            m_window->browser()->setMissingPageText(m_texts->MissingHelpPageMessage);
+        if (m_translate)
+            m_translate(m_window);
+    }
     try {
         m_window->openFile(file);
     } catch (const AppError& e) {

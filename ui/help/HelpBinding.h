@@ -5,8 +5,11 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 class HelpWindow;
+struct UiProgramTexts;
 
 class HelpBinding {
 public:
@@ -16,6 +19,13 @@ public:
     HelpBinding& operator=(const HelpBinding&) = delete;
 
     void setApplicationHelpFile(const QString& file) { m_applicationFile = file; }
+    // What the help window gets when it is built: the program's texts (the
+    // missing page's; must outlive this) and the language's own words.
+    void setTexts(const UiProgramTexts* texts, std::function<void(QWidget*)> translate)
+    {
+        m_texts = texts;
+        m_translate = std::move(translate);
+    }
 
     // The help file the Help command opens, as a local path.
     QString helpFile() const;
@@ -32,4 +42,6 @@ public:
 private:
     QString m_applicationFile;
     QPointer<HelpWindow> m_window;
+    const UiProgramTexts* m_texts = nullptr;
+    std::function<void(QWidget*)> m_translate;
 };

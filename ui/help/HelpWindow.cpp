@@ -77,9 +77,9 @@ QVariant ChmBrowser::loadResource(int type, const QUrl& name)
     const std::optional<QByteArray> data = m_chm->read(path);
     if (type == QTextDocument::HtmlResource) {
         if (!data)
-            return QStringLiteral("<html><body><h2>Page not found</h2><p>The help file has no page "
-                                  "<i>%1</i>.</p></body></html>")
-                .arg(path.toHtmlEscaped());
+            return QStringLiteral("<html><body><p>%1</p></body></html>")
+                .arg(m_missingPageText.toHtmlEscaped().arg(
+                    QStringLiteral("<i>%1</i>").arg(path.toHtmlEscaped())));
         return decodePage(*data);
     }
     if (!data)
@@ -91,7 +91,8 @@ QVariant ChmBrowser::loadResource(int type, const QUrl& name)
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
-    setWindowTitle(QStringLiteral("Help"));
+    setObjectName(QStringLiteral("frmHelp"));
+    setWindowTitle(QStringLiteral("Pictavo Help"));
     resize(900, 640);
 
     createNavigationTabs();
@@ -108,6 +109,7 @@ void HelpWindow::createNavigationTabs()
 
     auto* indexPage = new QWidget;
     m_indexFilter = new QLineEdit;
+    m_indexFilter->setObjectName(QStringLiteral("edKeyword"));
     m_indexFilter->setPlaceholderText(QStringLiteral("Type a keyword"));
     m_indexList = new QListWidget;
     auto* indexLayout = new QVBoxLayout(indexPage);
@@ -116,6 +118,7 @@ void HelpWindow::createNavigationTabs()
     indexLayout->addWidget(m_indexList);
 
     m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("HelpTabs"));
     m_tabs->addTab(m_tree, QStringLiteral("Contents"));
     m_tabs->addTab(indexPage, QStringLiteral("Index"));
 }
@@ -124,12 +127,15 @@ QToolButton* HelpWindow::createBrowserAndButtons()
 {
     m_browser = new ChmBrowser;
     m_back = new QToolButton;
+    m_back->setObjectName(QStringLiteral("btnBack"));
     m_back->setText(QStringLiteral("Back"));
     m_back->setEnabled(false);
     m_forward = new QToolButton;
+    m_forward->setObjectName(QStringLiteral("btnForward"));
     m_forward->setText(QStringLiteral("Forward"));
     m_forward->setEnabled(false);
     auto* home = new QToolButton;
+    home->setObjectName(QStringLiteral("btnHome"));
     home->setText(QStringLiteral("Home"));
 
     auto* buttons = new QHBoxLayout;
@@ -204,7 +210,6 @@ void HelpWindow::openFile(const QString& path)
     m_tree->expandAll();
     m_syncing = false;
     fillIndex();
-    setWindowTitle(m_chm.title().isEmpty() ? QStringLiteral("Help") : m_chm.title());
 }
 
 void HelpWindow::fillContents(QTreeWidgetItem* parent, const QList<help::SitemapEntry>& entries)

@@ -3,6 +3,7 @@
 // pages, everything read from the .chm itself.
 #include "help/ChmFile.h"
 #include "help/Sitemap.h"
+#include "settings/UiText.h"
 
 #include <QTextBrowser>
 #include <QWidget>
@@ -23,6 +24,8 @@ public:
     // Archive path of the page shown ("/pages/a.htm"), without the anchor.
     QString currentPage() const;
     QVariant loadResource(int type, const QUrl& name) override;
+    // Shown for a link to a page the file lacks; %1 is the page.
+    void setMissingPageText(const QString& text) { m_missingPageText = text; }
 
     // "chm:/pages/a.htm#x" for an archive path with an optional anchor.
     static QUrl pageUrl(const QString& archivePath);
@@ -31,6 +34,7 @@ private:
     QString archivePathFor(const QUrl& url) const;
 
     const ChmFile* m_chm = nullptr;
+    QString m_missingPageText = UiProgramTexts().MissingHelpPageMessage;
 };
 
 class HelpWindow : public QWidget {

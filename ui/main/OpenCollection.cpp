@@ -36,6 +36,12 @@ void MainWindow::openCollectionFile()
     const QString path = chooseCollectionPath();
     if (path.isEmpty())
         return;
+    // A picture (or a folder) chosen here opens as from the command line:
+    // read as a collection, it would list nothing.
+    if (opensAsFolderPictures(path)) {
+        openPicture(path);
+        return;
+    }
     CollectionOpen open(*m_session, path, slotCount(),
                         [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
     if (const std::exception_ptr failure = runOpen(open))

@@ -10,6 +10,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -27,8 +29,6 @@
 #include <QToolButton>
 
 namespace {
-
-const QString FontPreview = QStringLiteral("Font Preview");
 
 template <class W> W* make(QWidget* parent, const char* name, int x, int y, int w, int h)
 {
@@ -165,13 +165,21 @@ void SettingsDialog::buildMainPage()
     QLabel* languageLabel = label(m_mainPage, "Label5", QStringLiteral("Language:"), 8, 10, 60);
     m_languageBox = make<QComboBox>(m_mainPage, "ComboLng", 70, 6, 108, 22);
     languageLabel->setBuddy(m_languageBox); // also the name a screen reader says
-    m_languageBox->addItems({EnglishLanguage, QStringLiteral("Select Other...")});
+    // English, the languages shipped, each by its own name, and the chooser
+    // for any other file last.
+    m_languageBox->addItem(EnglishLanguage);
+    const QDir shipped(dataFolder().path + QStringLiteral("/lang"));
+    for (const QFileInfo& file : shipped.entryInfoList({QStringLiteral("*.pvl"), QStringLiteral("*.PVL")},
+                                                       QDir::Files, QDir::Name | QDir::IgnoreCase))
+        m_languageBox->addItem(languageFileName(file.absoluteFilePath()), file.absoluteFilePath());
+    m_languageBox->addItem(QStringLiteral("Select Other..."));
     connect(m_languageBox, &QComboBox::activated, this, &SettingsDialog::chooseLanguage);
     // The code page of text files written on Windows; empty for the locale's.
     QLabel* codePageLabel = label(m_mainPage, "LabelCodePage", QStringLiteral("Code page:"), 184, 10, 66);
     m_codePageBox = make<QComboBox>(m_mainPage, "ComboCodePage", 252, 6, 118, 22);
     codePageLabel->setBuddy(m_codePageBox);
     m_codePageBox->setEditable(true);
+    m_codePageBox->lineEdit()->setObjectName(QStringLiteral("ComboCodePageText"));
     m_codePageBox->lineEdit()->setAccessibleName(codePageLabel->text());
     for (int page = 1250; page <= 1258; ++page)
         m_codePageBox->addItem(QStringLiteral("windows-%1").arg(page));
@@ -221,7 +229,7 @@ void SettingsDialog::buildCommentsGroup()
     m_fontPreview->setAlignment(Qt::AlignCenter);
     // A long comment wraps in the sample rather than losing both its ends.
     m_fontPreview->setWordWrap(true);
-    m_fontPreview->setText(FontPreview);
+    m_fontPreview->setText(m_texts.FontPreviewText);
     QLabel* transparencyLabel =
         label(commentsGroup, "Label4", QStringLiteral("Comment's window transparency:"), 8, 62, 250);
     m_transparencySlider = make<QSlider>(commentsGroup, "TranspBar", 8, 78, 354, 26);
@@ -314,7 +322,7 @@ void SettingsDialog::showValues()
     for (QComboBox* box : {m_stripColorBox, m_mainColorBox})
         box->setProperty("lastColor", QVariant::fromValue(selectedColor(box)));
     m_transparencySlider->setValue(v.alpha);
-    m_languageBox->setCurrentIndex(v.languageItem);
+    showLanguage(v.languageItem == 0 ? EnglishLanguage : v.languageSetting);
     m_codePageBox->setEditText(v.codePage);
     m_delayEdit->setText(v.delay);
     m_fullScreenBox->setChecked(v.fullScreen);
@@ -347,8 +355,6 @@ void SettingsDialog::connectEdits()
     }
     connect(m_transparencySlider, &QSlider::valueChanged, this,
             [this](int p) { edit([p](SettingsValues& v) { v.alpha = p; }); });
-    connect(m_languageBox, &QComboBox::currentIndexChanged, this,
-            [this](int item) { edit([item](SettingsValues& v) { v.languageItem = item; }); });
     connect(m_delayEdit, &QLineEdit::textChanged, this,
             [this](const QString& t) { edit([&t](SettingsValues& v) { v.delay = t; }); });
     connect(m_fullScreenBox, &QCheckBox::toggled, this,
@@ -367,7 +373,7 @@ void SettingsDialog::connectEdits()
 
 void SettingsDialog::showFromMain(const QString& commentLineText)
 {
-    m_fontPreview->setText(commentLineText.isEmpty() ? FontPreview : commentLineText);
+    m_fontPreview->setText(commentLineText.isEmpty() ? m_texts.FontPreviewText : commentLineText);
     show();
     raise();
     activateWindow();
@@ -389,7 +395,7 @@ void SettingsDialog::applySettings()
     const QString codePage = m_codePageBox->currentText().trimmed();
     if (codePage != held && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
         m_codePageBox->setEditText(held);
-        dialogs().error(this, QStringLiteral("Unknown code page \"%1\"").arg(codePage));
+        dialogs().error(this, m_texts.UnknownCodePageMessage.arg(codePage));
         return;
     }
     if (codePage != held) {
@@ -433,22 +439,44 @@ void SettingsDialog::updateSoundControls()
 
 void SettingsDialog::chooseSoundFile()
 {
-    const QString file = dialogs().openFile(this, QStringLiteral("WAV Files|*.wav"), QString());
+    const QString file =
+        dialogs().openFile(this, m_texts.SoundFilesFilter + QStringLiteral("|*.wav"), QString());
     if (!file.isEmpty())
         m_soundEdit->setText(file);
 }
 
+void SettingsDialog::showLanguage(const QString& languageSetting)
+{
+    int index = 0;
+    if (languageSetting != EnglishLanguage) {
+        index = m_languageBox->findData(languageSetting);
+        if (index < 0) {
+            // A file of the user's own: listed by its name before the chooser.
+            index = m_languageBox->count() - 1;
+            m_languageBox->insertItem(index, languageFileName(languageSetting), languageSetting);
+        }
+    }
+    m_languageBox->setCurrentIndex(index);
+}
+
 void SettingsDialog::chooseLanguage(int index)
 {
-    if (index == 1) {
-        const QString file =
-            dialogs().openFile(this, QStringLiteral("Pictavo Language files (*.PVL)|*.PVL"),
-                               dataFolder().path + QStringLiteral("/lang")); // where ours are shipped
-        if (!file.isEmpty())
-            edit([&file](SettingsValues& v) { v.languageSetting = file; });
-        else
-            m_languageBox->setCurrentIndex(0);
+    QString chosen = m_languageBox->itemData(index).toString();
+    if (index == 0) {
+        chosen = EnglishLanguage;
+    } else if (index == m_languageBox->count() - 1) { // "Select Other..."
+        chosen = dialogs().openFile(this, m_texts.LanguageFilesFilter + QStringLiteral("|*.PVL"),
+                                    dataFolder().path + QStringLiteral("/lang")); // where ours are shipped
+        // Cancelled: back to English, which is what the file will say.
+        if (chosen.isEmpty())
+            chosen = EnglishLanguage;
     }
+    showLanguage(chosen);
+    edit([&chosen](SettingsValues& v) {
+        v.languageItem = languageItemFor(chosen);
+        if (chosen != EnglishLanguage)
+            v.languageSetting = chosen;
+    });
     dialogs().information(this, m_texts.RestartMessage);
 }
 

@@ -56,6 +56,8 @@ private:
     void updateSoundControls();
     void chooseSoundFile();
     void chooseLanguage(int index);
+    // Makes the item of "English" or a language file's path current.
+    void showLanguage(const QString& languageSetting);
     void colorChosen(QComboBox* box);
     void fillColorBox(QComboBox* box);
     void selectColor(QComboBox* box, qint32 value);
