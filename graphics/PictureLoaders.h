@@ -32,7 +32,7 @@ public:
         std::chrono::milliseconds timeLimit{10000}; // per request, then SIGKILL
         qint64 memoryLimit = 0;                     // 0: the smaller of 4 GiB and half the machine's memory
         int loaders = 0;                            // 0: one per core, at most 4
-        int filesPerLoader = 32;
+        int filesPerLoader = 256;                   // a loader's start costs some 25 ms
         QString program;        // empty: the loader beside this program, else where installed
         bool inProcess = false; // the loader's code in this process, unconfined
     };

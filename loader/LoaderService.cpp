@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr size_t KeptFreeBytes = size_t(8) << 20;
+
 OutgoingReply answer(const LoaderChannel::Message& message, std::vector<UniqueFd>& fds,
                      const PixelMemory& memory, const ExtraTasks& extra)
 {
@@ -55,7 +57,9 @@ void serveRequests(LoaderChannel& channel, const LoaderGreeting& greeting, Memor
         message = LoaderChannel::Message();
         if (!channel.send(out.reply.encoded()))
             return;
-        // Nothing of one file stays for the next.
-        ::malloc_trim(0);
+        // What a large picture left free goes back to the system; trimming
+        // after every small one would cost more than its decode.
+        if (::mallinfo2().fordblks > KeptFreeBytes)
+            ::malloc_trim(0);
     }
 }
