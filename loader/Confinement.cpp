@@ -50,7 +50,7 @@ QString setResourceLimits(const ConfinementLimits& limits)
     // killing the loader; the limit of 0 allows none at all.
     std::signal(SIGXFSZ, SIG_IGN);
     bool ok = setLimit(RLIMIT_AS, space, space) && setLimit(RLIMIT_FSIZE, 0, 0) &&
-              setLimit(RLIMIT_NOFILE, 16, 16) && setLimit(RLIMIT_CORE, 0, 0);
+              setLimit(RLIMIT_NOFILE, 32, 32) && setLimit(RLIMIT_CORE, 0, 0);
     // SIGXCPU at the soft limit, SIGKILL a second later.
     if (limits.cpuSeconds > 0)
         ok = ok && setLimit(RLIMIT_CPU, rlim_t(limits.cpuSeconds), rlim_t(limits.cpuSeconds) + 1);

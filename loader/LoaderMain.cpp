@@ -4,6 +4,10 @@
 #include "loader/CodecWarmUp.h"
 #include "loader/Confinement.h"
 
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +15,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr int MaxQtThreads = 4;
 
 bool readLimits(int argc, char** argv, ConfinementLimits& limits)
 {
@@ -42,6 +48,8 @@ int runLoader(int argc, char** argv, const ExtraTasks& extra)
     // Qt's worker threads (conversions of large images) then wake their
     // event loops through an eventfd rather than GLib's pipes.
     ::setenv("QT_NO_GLIB", "1", 1);
+    // Each of those threads holds a descriptor, and the loader may hold few.
+    QThreadPool::globalInstance()->setMaxThreadCount(std::min(QThread::idealThreadCount(), MaxQtThreads));
     ::close_range(unsigned(socket) + 1, ~0U, 0);
     for (const QString& kind : warmUpCodecs())
         std::fprintf(stderr, "pictavo-loader: %s pictures can't be read here\n", qPrintable(kind));
