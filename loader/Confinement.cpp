@@ -27,7 +27,7 @@ bool singleThreaded()
 // reserved at start, so the limit still bounds what decoders map.
 qint64 addressSpaceInUse()
 {
-    if (!PV_ADDRESS_SANITIZER)
+    if (!PV_SANITIZED_BUILD)
         return 0;
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))

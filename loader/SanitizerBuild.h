@@ -1,13 +1,8 @@
 #pragma once
-// Whether this build runs under AddressSanitizer, whose shadow memory
-// takes terabytes of address space the moment the program starts.
-#if defined(__SANITIZE_ADDRESS__)
-#define PV_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PV_ADDRESS_SANITIZER 1
-#endif
-#endif
-#ifndef PV_ADDRESS_SANITIZER
-#define PV_ADDRESS_SANITIZER 0
+// PV_SANITIZED_BUILD (set by CMake with PICTAVO_SANITIZE): the sanitizers'
+// runtime shares the loader. AddressSanitizer's shadow memory takes
+// terabytes of address space the moment the program starts, and the
+// runtimes make system calls of their own.
+#ifndef PV_SANITIZED_BUILD
+#define PV_SANITIZED_BUILD 0
 #endif

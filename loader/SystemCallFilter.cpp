@@ -1,5 +1,7 @@
 #include "loader/SystemCallFilter.h"
 
+#include "loader/SanitizerBuild.h"
+
 #include <cerrno>
 #include <sched.h>
 #include <seccomp.h>
@@ -60,6 +62,13 @@ constexpr SystemCallRule Rules[] = {
     {"rt_sigprocmask", Verdict::Allow, When::Always, "signal masks around thread creation"},
     {"sched_getaffinity", Verdict::Allow, When::Always, "how many threads a decoder starts"},
     {"eventfd2", Verdict::Allow, When::Always, "the event loop of a Qt worker thread"},
+#if PV_SANITIZED_BUILD
+    // The sanitizers' own, in sanitized builds only.
+    {"sigaltstack", Verdict::Allow, When::Always, "AddressSanitizer asks it at every throw"},
+    {"pipe2", Verdict::Allow, When::Always, "whether memory can be read, for a vptr check"},
+    {"getpid", Verdict::Allow, When::Always, "a report names its process"},
+    {"gettid", Verdict::Allow, When::Always, "a report names its thread"},
+#endif
     // Never: each of these means a decoder was taken over.
     {"execve", Verdict::Kill, When::Always, "runs a program"},
     {"execveat", Verdict::Kill, When::Always, "runs a program"},
