@@ -30,7 +30,7 @@ struct LoaderReply {
     QSize size;             // as shown: upright when the orientation applies
     quint8 orientation = 1; // EXIF's, 1..8
     quint8 damage = 0;      // a PictureDamage
-    QByteArray iccProfile;
+    QByteArray iccProfile;  // the file's, or one made for its colour tags; kept as bytes
 
     std::optional<PixelLayout> pixels;               // Decode
     QList<std::pair<QByteArray, QByteArray>> values; // Metadata: name, value

@@ -9,6 +9,7 @@ QByteArray LoaderRequest::encoded() const
     out.putU8(quint8(task));
     out.putText(name);
     out.putU8(applyOrientation);
+    out.putU8(displayColors);
     out.putU8(quint8(shape));
     out.putSize(size);
     out.putRect(region);
@@ -31,6 +32,7 @@ std::optional<LoaderRequest> LoaderRequest::decoded(QByteArrayView bytes)
     r.task = LoaderTask(in.u8());
     r.name = in.text();
     r.applyOrientation = in.u8() != 0;
+    r.displayColors = in.u8() != 0;
     const quint8 shape = in.u8();
     r.size = in.size();
     r.region = in.rect();

@@ -39,6 +39,7 @@ struct LoaderRequest {
     // The file's path, for messages and for its kind where its bytes tell none.
     QString name;
     bool applyOrientation = true;
+    bool displayColors = false; // pixels converted to sRGB from the file's colour space
     DecodeShape shape = DecodeShape::Whole;
     QSize size;             // Covering, Thumbnail, Reduced
     QRect region;           // Band

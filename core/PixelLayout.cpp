@@ -6,7 +6,6 @@ void PixelLayout::write(WireWriter& out) const
     out.putI32(bytesPerLine);
     out.putU32(format);
     out.putRect(region);
-    out.putBytes(colorSpace);
 }
 
 PixelLayout PixelLayout::read(WireReader& in)
@@ -16,6 +15,5 @@ PixelLayout PixelLayout::read(WireReader& in)
     layout.bytesPerLine = in.i32();
     layout.format = in.u32();
     layout.region = in.rect();
-    layout.colorSpace = in.bytes();
     return layout;
 }

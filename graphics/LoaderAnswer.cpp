@@ -5,8 +5,6 @@
 #include "graphics/PictureDamage.h"
 #include "graphics/PictureFormat.h"
 
-#include <QColorSpace>
-
 namespace {
 
 constexpr qsizetype MaxErrorChars = 4096;
@@ -53,8 +51,7 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
         return false;
     const int bits = QImage::toPixelFormat(QImage::Format(p.format)).bitsPerPixel();
     const qint64 leastPerLine = (qint64(p.size.width()) * bits + 7) / 8;
-    if (p.bytesPerLine < leastPerLine || p.bytesPerLine % 4 != 0 || p.byteCount() > MaxPixelBytes ||
-        p.colorSpace.size() > MaxIccBytes)
+    if (p.bytesPerLine < leastPerLine || p.bytesPerLine % 4 != 0 || p.byteCount() > MaxPixelBytes)
         return false;
     const QRect picture(QPoint(0, 0), r.size);
     if (request.shape == DecodeShape::Band)
@@ -87,12 +84,6 @@ std::optional<LoaderAnswer> LoaderAnswer::fromMessage(LoaderChannel::Message& me
     if (answer.image.isNull()) {
         delete keep;
         return std::nullopt;
-    }
-    if (!p.colorSpace.isEmpty()) {
-        const QColorSpace space = QColorSpace::fromIccProfile(p.colorSpace);
-        if (!space.isValid())
-            return std::nullopt;
-        answer.image.setColorSpace(space);
     }
     return answer;
 }

@@ -47,15 +47,12 @@ void putFacts(const Picture& picture, LoaderReply& reply)
 
 QImage decoded(const Picture& picture, const LoaderRequest& request)
 {
-    switch (request.shape) {
-    case DecodeShape::Whole:
-        return picture.toImage();
-    case DecodeShape::Covering:
-        return picture.decodedCovering(request.size);
-    default:
-        break;
-    }
-    return QImage();
+    QImage image;
+    if (request.shape == DecodeShape::Whole)
+        image = picture.toImage();
+    else if (request.shape == DecodeShape::Covering)
+        image = picture.decodedCovering(request.size);
+    return request.displayColors ? picture.inDisplayColors(image) : image;
 }
 
 } // namespace
@@ -77,8 +74,6 @@ void putPixels(QImage image, const QRect& region, const PixelMemory& memory, Pix
     layout.bytesPerLine = qint32(image.bytesPerLine());
     layout.format = quint32(image.format());
     layout.region = region;
-    if (image.colorSpace().isValid())
-        layout.colorSpace = image.colorSpace().iccProfile();
 }
 
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,

@@ -30,7 +30,7 @@ LoaderRequest fullRequest()
     r.keys = {"Exif.Image.Make", "Xmp.dc.title"};
     r.rewrite = RewriteKind::WithPixels;
     r.angle = 270;
-    r.pixels = PixelLayout{QSize(4, 3), 12, quint32(QImage::Format_BGR888), QRect(0, 0, 4, 3), {}};
+    r.pixels = PixelLayout{QSize(4, 3), 12, quint32(QImage::Format_BGR888), QRect(0, 0, 4, 3)};
     r.arguments = "crash";
     return r;
 }
@@ -45,7 +45,7 @@ LoaderReply fullReply()
     r.orientation = 6;
     r.damage = 2;
     r.iccProfile = QByteArray(300, 'p');
-    r.pixels = PixelLayout{QSize(3, 4), 12, quint32(QImage::Format_RGB32), QRect(0, 0, 3, 4), "icc"};
+    r.pixels = PixelLayout{QSize(3, 4), 12, quint32(QImage::Format_RGB32), QRect(0, 0, 3, 4)};
     r.values = {{"Exif.Image.Make", "Canon"}};
     r.edits = {ByteEdit{20, 2, "\x00\x01"}, ByteEdit{400, 0, "new"}};
     r.newFile = QByteArray(70000, 'f');
@@ -132,7 +132,7 @@ Reply decodeReply()
     r.reply.done = true;
     r.reply.format = 3;
     r.reply.size = QSize(4, 3);
-    r.reply.pixels = PixelLayout{QSize(4, 3), 16, quint32(QImage::Format_RGB32), QRect(0, 0, 4, 3), {}};
+    r.reply.pixels = PixelLayout{QSize(4, 3), 16, quint32(QImage::Format_RGB32), QRect(0, 0, 4, 3)};
     return r;
 }
 

@@ -10,6 +10,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 
+#include <QColorSpace>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -42,12 +43,14 @@ LoaderRequest decodeRequest(DecodeShape shape = DecodeShape::Whole, QSize size =
     return request;
 }
 
-// Palette and one-bit images come from a loader as 32-bit ones.
-QImage asSent(const QImage& image)
+// Palette and one-bit images come from a loader as 32-bit ones, and no
+// image comes tagged with a colour space.
+QImage asSent(QImage image)
 {
-    if (image.format() > QImage::Format_Indexed8)
-        return image;
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.format() <= QImage::Format_Indexed8)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    image.setColorSpace(QColorSpace());
+    return image;
 }
 
 // What this process makes of the file, to hold the loader's answer to.
@@ -62,8 +65,9 @@ Expected readHere(const QString& path, const LoaderRequest& request)
     Expected e;
     e.error = errorText([&] {
         e.picture = Picture::loadFromFile(path);
-        e.image = asSent(request.shape == DecodeShape::Whole ? e.picture.toImage()
-                                                             : e.picture.decodedCovering(request.size));
+        const QImage stored = request.shape == DecodeShape::Whole ? e.picture.toImage()
+                                                                  : e.picture.decodedCovering(request.size);
+        e.image = asSent(request.displayColors ? e.picture.inDisplayColors(stored) : stored);
     });
     return e;
 }
@@ -96,6 +100,7 @@ struct KindCase {
     DecodeShape shape;
     QSize size;
     bool refused = false;
+    bool displayColors = false;
 };
 
 QByteArray truncatedJpeg()
@@ -125,7 +130,7 @@ const KindCase KindCases[] = {
      [] { return kinds::encoded(kinds::quadrants(16, 16, QImage::Format_ARGB32), "ico"); },
      DecodeShape::Whole,
      {}},
-    {"Heic", "camera/IMG_5195.HEIC", nullptr, DecodeShape::Covering, {400, 300}},
+    {"HeicInDisplayColors", "camera/IMG_5195.HEIC", nullptr, DecodeShape::Covering, {400, 300}, false, true},
     {"HeicTurned",
      nullptr,
      [] { return kinds::heif(kinds::quadrants(64, 48), false, 6); },
@@ -145,7 +150,9 @@ TEST_P(LoaderReadsEveryKind, AsThisProcessDoes)
         path = dir.filePath(QStringLiteral("picture"));
         ASSERT_TRUE(putBytes(path, c.make()));
     }
-    expectSameAnswer(sharedPool(), path, decodeRequest(c.shape, c.size), c.refused);
+    LoaderRequest request = decodeRequest(c.shape, c.size);
+    request.displayColors = c.displayColors;
+    expectSameAnswer(sharedPool(), path, request, c.refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LoaderReadsEveryKind, ::testing::ValuesIn(KindCases),
@@ -164,8 +171,8 @@ TEST(PictureLoaders, ServeManyThreadsAtOnce)
     PictureLoaders pool(options);
     const QString paths[] = {QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"),
                              QStringLiteral(PV_CORPUS_DIR "/bmpsuite/html/rgb24.png")};
-    const QImage expected[] = {Picture::loadFromFile(paths[0]).toImage(),
-                               Picture::loadFromFile(paths[1]).toImage()};
+    const QImage expected[] = {asSent(Picture::loadFromFile(paths[0]).toImage()),
+                               asSent(Picture::loadFromFile(paths[1]).toImage())};
     std::atomic<int> right = 0;
     auto work = [&](int first) {
         for (int i = 0; i < 6; ++i) {

@@ -73,7 +73,7 @@ OutgoingReply badPixels(bool lie, const PixelMemory& memory)
     out.reply.format = 3; // PNG
     out.reply.size = lie ? QSize(1000, 1000) : stored;
     out.reply.pixels = PixelLayout{out.reply.size, 4 * out.reply.size.width(), quint32(QImage::Format_RGB32),
-                                   QRect(QPoint(0, 0), out.reply.size), {}};
+                                   QRect(QPoint(0, 0), out.reply.size)};
     const qint64 size = 4 * stored.width() * stored.height();
     const UniqueFd given = memory(size);
     void* pixels = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, given.get(), 0);
