@@ -1,6 +1,7 @@
 // Program entry: the application, its windows in their order, the loop.
 #include "app/Application.h"
 #include "app/Program.h"
+#include "graphics/PictureLoaders.h"
 #include "platform/SoundPlayer.h"
 #include "settings/SettingsPath.h"
 #include "ui/help/HelpBinding.h"
@@ -26,7 +27,7 @@ bool answeredOption(int argc, char** argv)
     if (argc != 2)
         return false;
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("pictavo %s\n", PICTAVO_VERSION);
+        std::printf("pictavo %s\n%s\n", PICTAVO_VERSION, qPrintable(PictureLoaders::confinementSummary()));
         return true;
     }
     if (std::strcmp(argv[1], "--help") == 0) {

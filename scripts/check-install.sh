@@ -32,7 +32,8 @@ done
 demo=/usr/share/pictavo/demo
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 for program in pictavo-fx pictavo; do
-  [ "$("$usr/bin/$program" --version)" = "$program $version" ] || fail "$program --version: $("$usr/bin/$program" --version)"
+  [ "$("$usr/bin/$program" --version | head -1)" = "$program $version" ] || fail "$program --version: $("$usr/bin/$program" --version)"
+  ! "$usr/bin/$program" --version | grep -q "loader is missing" || fail "$program finds no installed loader"
 done
 "$usr/bin/pictavo-fx" list "$work/dest$demo/Demo.pvx" >"$work/list"
 [ "$(wc -l <"$work/list")" -ge 10 ] || fail "the demo lists $(wc -l <"$work/list") entries"

@@ -4,6 +4,7 @@
 #include "effects/EffectSettings.h"
 #include "effects/EffectRenderer.h"
 #include "core/TextEncoding.h"
+#include "graphics/PictureLoaders.h"
 
 #include <cstdio>
 #include <cstring>
@@ -92,7 +93,7 @@ int main(int argc, char** argv)
             return help();
     }
     if (std::strcmp(words[1], "--version") == 0) {
-        std::printf("pictavo-fx %s\n", PICTAVO_VERSION);
+        std::printf("pictavo-fx %s\n%s\n", PICTAVO_VERSION, qPrintable(PictureLoaders::confinementSummary()));
         return 0;
     }
     for (const Command& c : kCommands) {

@@ -1,0 +1,43 @@
+#pragma once
+// What a loader answers about one picture file. Pixels travel beside the
+// reply as the message's first descriptor, a sealed memfd laid out as
+// `pixels` says. Nothing here is trusted before the viewer checked it.
+#include "core/PixelLayout.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+// `removed` bytes of the file at `offset` become `inserted`.
+struct ByteEdit {
+    qint64 offset = 0;
+    qint64 removed = 0;
+    QByteArray inserted;
+};
+
+struct LoaderReply {
+    // False when the picture can't be read; `error` says why, in the words
+    // of the program's messages.
+    bool done = false;
+    QString error;
+
+    // The facts.
+    quint8 format = 0;      // a PictureFormat
+    QSize storedSize;       // as the file stores it
+    QSize size;             // as shown: upright when the orientation applies
+    quint8 orientation = 1; // EXIF's, 1..8
+    quint8 damage = 0;      // a PictureDamage
+    QByteArray iccProfile;  // the file's, or one made for its colour tags; kept as bytes
+
+    std::optional<PixelLayout> pixels;               // Decode
+    QList<std::pair<QByteArray, QByteArray>> values; // Metadata: name, value
+    QList<ByteEdit> edits;                           // Rewrite, in file order
+    QByteArray newFile;                              // Rewrite, when the file is replaced whole
+
+    QByteArray encoded() const;
+    // Empty for bytes that are no well-formed reply.
+    static std::optional<LoaderReply> decoded(QByteArrayView bytes);
+};

@@ -1,0 +1,57 @@
+#pragma once
+// What the viewer asks a loader about one picture file. The file travels
+// beside the request as the message's first descriptor, opened read-only
+// by the viewer; pixels given for a write travel as the second.
+#include "core/PixelLayout.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+enum class LoaderTask : quint8 {
+    Probe = 1, // the facts: kind, sizes, orientation, colour profile, damage known so far
+    Decode,    // the facts and pixels shaped as `shape` says
+    Metadata,  // the facts and the values `keys` names
+    Rewrite,   // the facts and the bytes of a write: edits of the file, or a whole new file
+};
+
+enum class DecodeShape : quint8 {
+    Whole,     // full size, upright
+    Covering,  // at least `size` large (full size when smaller); JPEGs at the smallest scale that covers it
+    Band,      // full-size pixels of `region` only
+    Thumbnail, // fitting `size`, in display colours
+    Reduced,   // fitting `size`, in stored values
+    Last = Reduced,
+};
+
+enum class RewriteKind : quint8 {
+    None,
+    Turn,       // turned clockwise by `angle`; a JPEG's blocks moved where they allow it
+    WithPixels, // the file with the given pixels in place of its own, everything else kept
+    NewPng,     // a PNG of the given pixels with the file's colour profile
+    Last = NewPng,
+};
+
+struct LoaderRequest {
+    LoaderTask task = LoaderTask::Probe;
+    // The file's path, for messages and for its kind where its bytes tell none.
+    QString name;
+    bool applyOrientation = true;
+    bool displayColors = false; // pixels converted to sRGB from the file's colour space
+    DecodeShape shape = DecodeShape::Whole;
+    QSize size;             // Covering, Thumbnail, Reduced
+    QRect region;           // Band
+    QList<QByteArray> keys; // Metadata
+    RewriteKind rewrite = RewriteKind::None;
+    qint32 angle = 0;                  // Turn
+    std::optional<PixelLayout> pixels; // WithPixels, NewPng
+    // What the tests' loader is told to do instead; the shipped loader
+    // never looks at it.
+    QByteArray arguments;
+
+    QByteArray encoded() const;
+    // Empty for bytes that are no well-formed request.
+    static std::optional<LoaderRequest> decoded(QByteArrayView bytes);
+};

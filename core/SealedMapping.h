@@ -1,0 +1,25 @@
+#pragma once
+// Memory another process handed over: a memfd accepted only when sealed
+// against shrinking, growing, writing and new seals, mapped read-only.
+// What is checked about it then stays true for as long as it is mapped.
+#include <QtGlobal>
+
+#include <memory>
+
+class SealedMapping {
+public:
+    // Null when `fd` is no such memfd or its size lies outside
+    // [minimum, maximum]. The descriptor may be closed afterwards.
+    static std::shared_ptr<const SealedMapping> map(int fd, qint64 minimum, qint64 maximum);
+    ~SealedMapping();
+    SealedMapping(const SealedMapping&) = delete;
+    SealedMapping& operator=(const SealedMapping&) = delete;
+
+    const uchar* data() const noexcept { return m_data; }
+    qint64 size() const noexcept { return m_size; }
+
+private:
+    SealedMapping(const uchar* data, qint64 size) : m_data(data), m_size(size) {}
+    const uchar* m_data;
+    qint64 m_size;
+};

@@ -1,0 +1,89 @@
+#include "graphics/LoaderAnswer.h"
+
+#include "core/SealedMapping.h"
+#include "graphics/Bitmap24.h"
+#include "graphics/PictureDamage.h"
+#include "graphics/PictureFormat.h"
+
+namespace {
+
+constexpr qsizetype MaxErrorChars = 4096;
+constexpr qsizetype MaxIccBytes = 4 << 20;
+// Full size at the pixel limit in 16 bits per channel with alpha.
+constexpr qint64 MaxPixelBytes = qint64(Bitmap24::MaxBytes) / 3 * 8;
+
+bool factsInRange(const LoaderReply& r)
+{
+    return r.format > quint8(PictureFormat::Unknown) && r.format <= quint8(PictureFormat::Icon) &&
+           r.damage <= quint8(PictureDamage::Corrupt) && r.orientation >= 1 && r.orientation <= 8 &&
+           !r.size.isEmpty() && Bitmap24::sizeAllowed(r.size.width(), r.size.height()) &&
+           r.iccProfile.size() <= MaxIccBytes;
+}
+
+// What each task answers, and nothing else.
+bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
+{
+    if (!r.done)
+        return !r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
+               r.newFile.isEmpty();
+    return r.error.isEmpty() && factsInRange(r) &&
+           r.pixels.has_value() == (request.task == LoaderTask::Decode) &&
+           (r.values.isEmpty() || request.task == LoaderTask::Metadata) &&
+           ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite);
+}
+
+// In file order, apart and inside the file.
+bool editsFitFile(const QList<ByteEdit>& edits, qint64 fileSize)
+{
+    qint64 end = 0;
+    for (const ByteEdit& e : edits) {
+        if (e.offset < end || e.removed < 0 || e.removed > fileSize - e.offset)
+            return false;
+        end = e.offset + e.removed;
+    }
+    return true;
+}
+
+bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest& request)
+{
+    if (p.format <= quint32(QImage::Format_Indexed8) || p.format >= quint32(QImage::NImageFormats) ||
+        p.size.isEmpty() || p.size.width() > r.size.width() || p.size.height() > r.size.height())
+        return false;
+    const int bits = QImage::toPixelFormat(QImage::Format(p.format)).bitsPerPixel();
+    const qint64 leastPerLine = (qint64(p.size.width()) * bits + 7) / 8;
+    if (p.bytesPerLine < leastPerLine || p.bytesPerLine % 4 != 0 || p.byteCount() > MaxPixelBytes)
+        return false;
+    const QRect picture(QPoint(0, 0), r.size);
+    if (request.shape == DecodeShape::Band)
+        return picture.contains(p.region) && p.region.size() == p.size;
+    return p.region == picture && (request.shape != DecodeShape::Whole || p.size == r.size);
+}
+
+} // namespace
+
+std::optional<LoaderAnswer> LoaderAnswer::fromMessage(LoaderChannel::Message& message,
+                                                      const LoaderRequest& request, qint64 fileSize)
+{
+    std::optional<LoaderReply> reply = LoaderReply::decoded(message.body);
+    if (!reply || reply->error.size() > MaxErrorChars || !partsFitTask(*reply, request) ||
+        !editsFitFile(reply->edits, fileSize) || message.fds.size() != (reply->pixels ? 1u : 0u))
+        return std::nullopt;
+    LoaderAnswer answer{std::move(*reply), QImage()};
+    if (!answer.reply.pixels)
+        return answer;
+    const PixelLayout& p = *answer.reply.pixels;
+    if (!layoutFits(p, answer.reply, request))
+        return std::nullopt;
+    const auto mapping = SealedMapping::map(message.fds.front().get(), p.byteCount(), p.byteCount());
+    if (!mapping)
+        return std::nullopt;
+    auto* keep = new std::shared_ptr<const SealedMapping>(mapping);
+    answer.image = QImage(
+        mapping->data(), p.size.width(), p.size.height(), p.bytesPerLine, QImage::Format(p.format),
+        [](void* kept) { delete static_cast<std::shared_ptr<const SealedMapping>*>(kept); }, keep);
+    if (answer.image.isNull()) {
+        delete keep;
+        return std::nullopt;
+    }
+    return answer;
+}

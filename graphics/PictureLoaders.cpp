@@ -1,0 +1,165 @@
+#include "graphics/PictureLoaders.h"
+
+#include "core/Errors.h"
+#include "core/KernelConfinement.h"
+#include "core/RegularFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool inProcessAsked()
+{
+    return qEnvironmentVariable("PICTAVO_LOADER") == QLatin1String("inprocess");
+}
+
+QStringList programFolders()
+{
+    const QDir programs =
+        QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(QLatin1Char('/'), 0, -2);
+    return {programs.path(), QDir::cleanPath(programs.filePath(QStringLiteral(PV_LOADER_FROM_BIN)))};
+}
+
+} // namespace
+
+PictureLoaders::PictureLoaders(Options options) : m_options(std::move(options))
+{
+    const int cores = std::max(1, QThread::idealThreadCount());
+    if (m_options.loaders <= 0)
+        m_options.loaders = std::min(cores, 4);
+    m_options.filesPerLoader = std::max(1, m_options.filesPerLoader);
+    m_settings.program =
+        m_options.program.isEmpty() ? installedLoader(m_options.inProcess) : m_options.program;
+    m_settings.inProcess = m_options.inProcess;
+    m_settings.timeLimit = m_options.timeLimit;
+    m_settings.memoryLimit = m_options.memoryLimit;
+    // Every core busy for the whole time limit of every file it serves:
+    // more means a loader spins between requests.
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_options.timeLimit).count();
+    m_settings.cpuSeconds =
+        int(std::min<qint64>(qint64(seconds) * cores * m_options.filesPerLoader, INT_MAX));
+}
+
+PictureLoaders::~PictureLoaders() = default;
+
+PictureLoaders& PictureLoaders::shared()
+{
+    static PictureLoaders pool([] {
+        Options options;
+        options.inProcess = inProcessAsked();
+        if (options.inProcess)
+            std::fprintf(stderr, "pictavo: PICTAVO_LOADER=inprocess: pictures are read in this process, "
+                                 "not confined\n");
+        return options;
+    }());
+    return pool;
+}
+
+QString PictureLoaders::installedLoader(bool inProcess)
+{
+    const QString name = QLatin1String(inProcess ? "libpictavo-loader-inprocess.so" : "pictavo-loader");
+    for (const QString& folder : programFolders()) {
+        const QFileInfo candidate(QDir(folder).filePath(name));
+        if (candidate.isFile() && (inProcess || candidate.isExecutable()))
+            return candidate.absoluteFilePath();
+    }
+    return QString();
+}
+
+QString PictureLoaders::confinementSummary()
+{
+    if (inProcessAsked())
+        return QStringLiteral("Pictures are read in this process (PICTAVO_LOADER=inprocess), not confined");
+    if (installedLoader(false).isEmpty())
+        return QStringLiteral("Pictures can't be read: pictavo-loader is missing");
+    const KernelConfinement kernel = KernelConfinement::probe();
+    if (kernel.systemCallFilter && kernel.landlockAbi > 0)
+        return QStringLiteral("Pictures are read in a confined process (seccomp, Landlock)");
+    if (kernel.systemCallFilter)
+        return QStringLiteral(
+            "Pictures are read in a confined process (seccomp; this kernel has no Landlock)");
+    if (kernel.landlockAbi > 0)
+        return QStringLiteral(
+            "Pictures are read in a confined process (Landlock; this kernel has no seccomp)");
+    return QStringLiteral("Pictures are read in a process of their own, not confined "
+                          "(this kernel has neither seccomp nor Landlock)");
+}
+
+LoaderAnswer PictureLoaders::ask(const QString& path, LoaderRequest request)
+{
+    const RegularFile file(path);
+    request.name = path;
+    return ask(file, request);
+}
+
+LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& request, int pixels)
+{
+    if (file.size() > MaxReadBytes)
+        throw AppError(msg::cannotOpen(request.name, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    std::vector<int> fds{file.fd()};
+    if (pixels >= 0)
+        fds.push_back(pixels);
+    const QByteArray body = request.encoded();
+    std::unique_ptr<LoaderProcess> loader;
+    std::optional<LoaderAnswer> answer;
+    try {
+        loader = take();
+        LoaderChannel::Message message = loader->exchange(body, fds);
+        answer = LoaderAnswer::fromMessage(message, request, file.size());
+    } catch (const LoaderProcess::Stopped& stopped) {
+        if (loader)
+            giveBack(std::move(loader), false);
+        throw AppError(msg::readerStopped(request.name, stopped.reason));
+    } catch (...) {
+        if (loader)
+            giveBack(std::move(loader), false);
+        throw;
+    }
+    // A loader that failed a file, or answered nonsense, serves no other.
+    giveBack(std::move(loader), answer && answer->reply.done);
+    if (!answer)
+        throw AppError(msg::readerStopped(request.name, QStringLiteral("its answer was not valid")));
+    if (!answer->reply.done)
+        throw AppError(answer->reply.error);
+    return std::move(*answer);
+}
+
+std::unique_ptr<LoaderProcess> PictureLoaders::take()
+{
+    std::unique_lock lock(m_mutex);
+    m_freed.wait(lock, [this] { return !m_idle.empty() || m_running < m_options.loaders; });
+    if (!m_idle.empty()) {
+        std::unique_ptr<LoaderProcess> loader = std::move(m_idle.back());
+        m_idle.pop_back();
+        return loader;
+    }
+    ++m_running;
+    lock.unlock();
+    ++m_started;
+    try {
+        return std::make_unique<LoaderProcess>(m_settings);
+    } catch (const LoaderProcess::Stopped&) {
+        giveBack(nullptr, false);
+        throw;
+    }
+}
+
+void PictureLoaders::giveBack(std::unique_ptr<LoaderProcess> loader, bool keep)
+{
+    if (loader && (!keep || loader->exchanges() >= m_options.filesPerLoader))
+        loader.reset(); // ends it, outside the lock
+    {
+        std::lock_guard lock(m_mutex);
+        if (loader)
+            m_idle.push_back(std::move(loader));
+        else
+            --m_running;
+    }
+    m_freed.notify_one();
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The pool of loaders that read picture files for this process: a few
+// confined processes (one per core, at most 4), started at the first need
+// and kept for the next files, each replaced after a number of files and
+// after any failure. Callable from any thread at once; a caller waits for
+// a free loader and for its answer without spinning.
+#include "core/LoaderRequest.h"
+#include "graphics/LoaderAnswer.h"
+#include "graphics/LoaderProcess.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class RegularFile;
+
+namespace msg {
+// A picture whose loader stopped while reading it: `reason` as "it crashed".
+inline QString readerStopped(const QString& file, const QString& reason)
+{
+    return QStringLiteral("\"%1\" could not be read: its reader stopped (%2).").arg(file, reason);
+}
+} // namespace msg
+
+class PictureLoaders {
+public:
+    struct Options {
+        std::chrono::milliseconds timeLimit{10000}; // per request, then SIGKILL
+        qint64 memoryLimit = 0;                     // 0: the smaller of 4 GiB and half the machine's memory
+        int loaders = 0;                            // 0: one per core, at most 4
+        int filesPerLoader = 256;                   // a loader's start costs some 25 ms
+        QString program;        // empty: the loader beside this program, else where installed
+        bool inProcess = false; // the loader's code in this process, unconfined
+    };
+
+    explicit PictureLoaders(Options options);
+    ~PictureLoaders();
+    PictureLoaders(const PictureLoaders&) = delete;
+    PictureLoaders& operator=(const PictureLoaders&) = delete;
+
+    // This program's pool, made at first use; PICTAVO_LOADER=inprocess
+    // makes it run the loader's code in this process (said once on
+    // standard error).
+    static PictureLoaders& shared();
+
+    // Opens `path` as every picture is opened (a regular file, within the
+    // size cap) and has a loader answer `request` about it (`request.name`
+    // becomes `path`). Throws AppError: the open's message, the loader's
+    // own failure text, or msg::readerStopped.
+    LoaderAnswer ask(const QString& path, LoaderRequest request);
+    // The same for a file already open; `pixels`, when valid, goes along
+    // as the request's second descriptor.
+    LoaderAnswer ask(const RegularFile& file, const LoaderRequest& request, int pixels = -1);
+
+    // Whether pictures are read confined here, and what is missing:
+    // "Pictures are read in a confined process (seccomp, Landlock)".
+    static QString confinementSummary();
+    // The loader program (in process: its module) beside this program,
+    // else where installed; empty when neither place has it.
+    static QString installedLoader(bool inProcess);
+    // How many loaders this pool started so far.
+    int loadersStarted() const noexcept { return m_started; }
+
+private:
+    std::unique_ptr<LoaderProcess> take();
+    void giveBack(std::unique_ptr<LoaderProcess> loader, bool keep);
+
+    Options m_options;
+    LoaderProcess::Settings m_settings;
+    std::mutex m_mutex;
+    std::condition_variable m_freed;
+    std::vector<std::unique_ptr<LoaderProcess>> m_idle;
+    int m_running = 0; // idle and busy
+    std::atomic<int> m_started = 0;
+};

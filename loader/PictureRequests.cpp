@@ -1,0 +1,110 @@
+#include "loader/PictureRequests.h"
+
+#include "core/Errors.h"
+#include "core/RegularFile.h"
+#include "core/SealedBuffer.h"
+#include "graphics/Picture.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// The whole file behind `fd`, read without moving its offset, which the
+// viewer shares. Limits as for any picture file.
+QByteArray fileBytes(int fd, const QString& name)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw AppError(msg::cannotOpen(name, QStringLiteral("It is not a regular file.")));
+    if (st.st_size > MaxReadBytes)
+        throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    QByteArray bytes(qsizetype(st.st_size), '\0');
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const ssize_t n = ::pread(fd, bytes.data() + at, size_t(bytes.size() - at), off_t(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(errno))));
+        if (n == 0)
+            break;
+        at += n;
+    }
+    bytes.truncate(at);
+    return bytes;
+}
+
+void putFacts(const Picture& picture, LoaderReply& reply)
+{
+    reply.format = quint8(picture.format());
+    reply.size = picture.size();
+    reply.orientation = quint8(picture.orientation());
+    reply.damage = quint8(picture.knownDamage());
+    reply.iccProfile = picture.iccProfile();
+}
+
+QImage decoded(const Picture& picture, const LoaderRequest& request)
+{
+    QImage image;
+    if (request.shape == DecodeShape::Whole)
+        image = picture.toImage();
+    else if (request.shape == DecodeShape::Covering)
+        image = picture.decodedCovering(request.size);
+    return request.displayColors ? picture.inDisplayColors(image) : image;
+}
+
+} // namespace
+
+void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout)
+{
+    if (image.format() <= QImage::Format_Indexed8)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const qint64 size = qint64(image.bytesPerLine()) * image.height();
+    UniqueFd given = memory(size);
+    if (!given.isValid())
+        throw std::bad_alloc();
+    // Unmapped and closed on leaving: the viewer seals it against writing.
+    SealedBuffer buffer(std::move(given), size);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(buffer.data() + qint64(y) * image.bytesPerLine(), image.constScanLine(y),
+                    size_t(image.bytesPerLine()));
+    layout.size = image.size();
+    layout.bytesPerLine = qint32(image.bytesPerLine());
+    layout.format = quint32(image.format());
+    layout.region = region;
+}
+
+OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
+                                   const PixelMemory& memory)
+{
+    const bool known = request.task == LoaderTask::Probe ||
+                       (request.task == LoaderTask::Decode &&
+                        (request.shape == DecodeShape::Whole || request.shape == DecodeShape::Covering));
+    if (!known)
+        return OutgoingReply::failure(QStringLiteral("This loader does not answer that request."));
+    if (fds.size() != 1)
+        return OutgoingReply::failure(QStringLiteral("A request names one file."));
+    OutgoingReply out;
+    try {
+        const QByteArray bytes = fileBytes(fds.front().get(), request.name);
+        const PictureFormat format = pictureFormatOf(bytes.left(PictureFormatHeadBytes), request.name);
+        const auto exif = request.applyOrientation ? ExifOrientation::Apply : ExifOrientation::Ignore;
+        const Picture picture = Picture::fromData(bytes, format, exif, request.name);
+        if (request.task == LoaderTask::Decode) {
+            const QImage image = decoded(picture, request);
+            if (image.isNull())
+                throw AppError(msg::pictureNotValid(QString()));
+            PixelLayout layout;
+            putPixels(image, QRect(QPoint(0, 0), picture.size()), memory, layout);
+            out.reply.pixels = layout;
+        }
+        // After the decode, which may have found damage.
+        putFacts(picture, out.reply);
+        out.reply.done = true;
+    } catch (const AppError& e) {
+        return OutgoingReply::failure(e.text());
+    }
+    return out;
+}

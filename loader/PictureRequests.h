@@ -1,0 +1,23 @@
+#pragma once
+// The loader's answers about picture files, given by the program's own
+// picture code on the bytes of the descriptor passed in.
+#include "core/LoaderRequest.h"
+#include "core/UniqueFd.h"
+#include "loader/OutgoingReply.h"
+
+#include <QImage>
+
+#include <functional>
+#include <vector>
+
+// A memfd of the size asked, to fill with pixels: given by the viewer.
+using PixelMemory = std::function<UniqueFd(qint64 size)>;
+
+// Answers `request`; `fds` holds its descriptors, the file first. A
+// picture that can't be read is a failed reply; only running out of
+// memory throws (std::bad_alloc).
+OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
+                                   const PixelMemory& memory);
+// `image` copied into memory asked of `memory`, laid out as `layout` then
+// says; palette and one-bit images become 32-bit ones on the way.
+void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout);

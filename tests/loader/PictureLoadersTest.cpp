@@ -1,0 +1,217 @@
+// Pictures read in a loader process come back as this process reads
+// them, from every kind; the pool serves many threads at once, replaces
+// its loaders, and the loaders hold the confinement the kernel offers.
+#include "graphics/PictureLoaders.h"
+#include "core/Errors.h"
+#include "core/KernelConfinement.h"
+#include "graphics/Picture.h"
+
+#include "tests/support/ErrorText.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
+
+#include <QColorSpace>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+PictureLoaders::Options loaderOptions(bool inProcess = false)
+{
+    PictureLoaders::Options options;
+    options.inProcess = inProcess;
+    options.program = QStringLiteral(PV_BINARY_DIR) +
+                      QLatin1String(inProcess ? "/libpictavo-loader-inprocess.so" : "/pictavo-loader");
+    return options;
+}
+
+PictureLoaders& sharedPool()
+{
+    static PictureLoaders pool(loaderOptions());
+    return pool;
+}
+
+LoaderRequest decodeRequest(DecodeShape shape = DecodeShape::Whole, QSize size = {})
+{
+    LoaderRequest request;
+    request.task = LoaderTask::Decode;
+    request.shape = shape;
+    request.size = size;
+    return request;
+}
+
+// Palette and one-bit images come from a loader as 32-bit ones, and no
+// image comes tagged with a colour space.
+QImage asSent(QImage image)
+{
+    if (image.format() <= QImage::Format_Indexed8)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    image.setColorSpace(QColorSpace());
+    return image;
+}
+
+// What this process makes of the file, to hold the loader's answer to.
+struct Expected {
+    Picture picture;
+    QImage image;
+    QString error;
+};
+
+Expected readHere(const QString& path, const LoaderRequest& request)
+{
+    Expected e;
+    e.error = errorText([&] {
+        e.picture = Picture::loadFromFile(path);
+        const QImage stored = request.shape == DecodeShape::Whole ? e.picture.toImage()
+                                                                  : e.picture.decodedCovering(request.size);
+        e.image = asSent(request.displayColors ? e.picture.inDisplayColors(stored) : stored);
+    });
+    return e;
+}
+
+void expectSameAnswer(PictureLoaders& pool, const QString& path, const LoaderRequest& request,
+                      bool refused = false)
+{
+    const Expected expected = readHere(path, request);
+    ASSERT_EQ(expected.error.isEmpty(), !refused) << qPrintable(expected.error);
+    LoaderAnswer answer;
+    const QString error = errorText([&] { answer = pool.ask(path, request); });
+    ASSERT_EQ(error, expected.error);
+    if (!error.isEmpty())
+        return;
+    EXPECT_EQ(answer.image.format(), expected.image.format());
+    EXPECT_TRUE(answer.image == expected.image)
+        << "pixels differ, " << answer.image.width() << "x" << answer.image.height();
+    const LoaderReply& r = answer.reply;
+    EXPECT_EQ(r.format, quint8(expected.picture.format()));
+    EXPECT_EQ(r.size, expected.picture.size());
+    EXPECT_EQ(r.orientation, expected.picture.orientation());
+    EXPECT_EQ(r.damage, quint8(expected.picture.knownDamage()));
+    EXPECT_EQ(r.iccProfile, expected.picture.iccProfile());
+}
+
+struct KindCase {
+    const char* name;
+    const char* corpus;   // a file of the corpus, or
+    QByteArray (*make)(); // bytes made here
+    DecodeShape shape;
+    QSize size;
+    bool refused = false;
+    bool displayColors = false;
+};
+
+QByteArray truncatedJpeg()
+{
+    const QByteArray jpeg = fileBytes(QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg"));
+    return jpeg.left(jpeg.size() / 2);
+}
+
+const KindCase KindCases[] = {
+    {"JpegWhole", "jpeg/testorig.jpg", nullptr, DecodeShape::Whole, {}},
+    {"JpegScaled", "camera/DSCN0010.jpg", nullptr, DecodeShape::Covering, {160, 120}},
+    {"JpegEndsEarly", nullptr, truncatedJpeg, DecodeShape::Whole, {}},
+    {"Bitmap", "bmpsuite/g/pal8.bmp", nullptr, DecodeShape::Whole, {}},
+    {"BitmapRefused", "bmpsuite/b/badbitcount.bmp", nullptr, DecodeShape::Whole, {}, true},
+    {"Png", "bmpsuite/html/rgb24.png", nullptr, DecodeShape::Whole, {}},
+    {"Gif", "more/gif-anim-rotating-squares.gif", nullptr, DecodeShape::Whole, {}},
+    {"WebP", "more/webp-anim-lossy-random.webp", nullptr, DecodeShape::Whole, {}},
+    {"WebPTurned",
+     nullptr,
+     [] { return kinds::webp(kinds::quadrants(8, 6), kinds::exifBlock(false, 6)); },
+     DecodeShape::Whole,
+     {}},
+    {"Tiff", "more/tiff-multipage-fax-g3.tif", nullptr, DecodeShape::Whole, {}},
+    {"TiffTurned", nullptr, [] { return kinds::tiff(kinds::quadrants(8, 6), 8); }, DecodeShape::Whole, {}},
+    {"Icon",
+     nullptr,
+     [] { return kinds::encoded(kinds::quadrants(16, 16, QImage::Format_ARGB32), "ico"); },
+     DecodeShape::Whole,
+     {}},
+    {"HeicInDisplayColors", "camera/IMG_5195.HEIC", nullptr, DecodeShape::Covering, {400, 300}, false, true},
+    {"HeicTurned",
+     nullptr,
+     [] { return kinds::heif(kinds::quadrants(64, 48), false, 6); },
+     DecodeShape::Whole,
+     {}},
+    {"Avif", "more/avif-anim-8bpc.avif", nullptr, DecodeShape::Whole, {}},
+};
+
+class LoaderReadsEveryKind : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(LoaderReadsEveryKind, AsThisProcessDoes)
+{
+    const KindCase& c = GetParam();
+    QTemporaryDir dir;
+    QString path = QStringLiteral(PV_CORPUS_DIR "/") + QLatin1String(c.corpus ? c.corpus : "");
+    if (c.make) {
+        path = dir.filePath(QStringLiteral("picture"));
+        ASSERT_TRUE(putBytes(path, c.make()));
+    }
+    LoaderRequest request = decodeRequest(c.shape, c.size);
+    request.displayColors = c.displayColors;
+    expectSameAnswer(sharedPool(), path, request, c.refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LoaderReadsEveryKind, ::testing::ValuesIn(KindCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PictureLoaders, InProcessModeAnswersTheSame)
+{
+    PictureLoaders pool(loaderOptions(true));
+    expectSameAnswer(pool, QStringLiteral(PV_CORPUS_DIR "/jpeg/testorig.jpg"), decodeRequest());
+}
+
+TEST(PictureLoaders, ServeManyThreadsAtOnce)
+{
+    PictureLoaders::Options options = loaderOptions();
+    options.loaders = 2;
+    PictureLoaders pool(options);
+    const QString paths[] = {QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"),
+                             QStringLiteral(PV_CORPUS_DIR "/bmpsuite/html/rgb24.png")};
+    const QImage expected[] = {asSent(Picture::loadFromFile(paths[0]).toImage()),
+                               asSent(Picture::loadFromFile(paths[1]).toImage())};
+    std::atomic<int> right = 0;
+    auto work = [&](int first) {
+        for (int i = 0; i < 6; ++i) {
+            const int which = (first + i) % 2;
+            const QImage got = pool.ask(paths[which], decodeRequest()).image;
+            if (got == expected[which])
+                ++right;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back(work, t);
+    work(1); // this thread too
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(right, 24);
+    EXPECT_EQ(pool.loadersStarted(), 2);
+}
+
+TEST(PictureLoaders, ReplaceALoaderAfterItsFiles)
+{
+    PictureLoaders::Options options = loaderOptions();
+    options.loaders = 1;
+    options.filesPerLoader = 3;
+    PictureLoaders pool(options);
+    for (int i = 0; i < 7; ++i)
+        pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
+    EXPECT_EQ(pool.loadersStarted(), 3);
+}
+
+TEST(PictureLoaders, LoaderHoldsTheConfinementTheKernelOffers)
+{
+    LoaderProcess::Settings settings;
+    settings.program = loaderOptions().program;
+    const LoaderProcess loader(settings);
+    const KernelConfinement kernel = KernelConfinement::probe();
+    EXPECT_EQ(loader.greeting().systemCallFilter, kernel.systemCallFilter);
+    EXPECT_EQ(loader.greeting().landlockAbi, kernel.landlockAbi);
+    EXPECT_EQ(loader.greeting().landlock, kernel.landlockAbi > 0);
+}
+
+} // namespace
