@@ -41,6 +41,12 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return SlotAccessibleName;
     case ProgramText::MainImageAccessibleName:
         return MainImageAccessibleName;
+    case ProgramText::UnsavedEditsMessage:
+        return UnsavedEditsMessage;
+    case ProgramText::DiscardEditsCaption:
+        return DiscardEditsCaption;
+    case ProgramText::KeepEditingCaption:
+        return KeepEditingCaption;
     case ProgramText::RestartMessage:
         break;
     }
@@ -272,6 +278,13 @@ const std::vector<UiTextEntry> UiTexts = {
     {205, "Pictures of the collection", {{"TfrmNewCollection", "ValueListEditor1", UiPart::Spoken}}},
     {206, "Kinds of effect", {{"TfrmEffects", "ListEffects", UiPart::Spoken}}},
     {207, "Posterize or solorize level", {{"TfrmEffects", "RizeBar", UiPart::Spoken}}},
+    {260,
+     "The changes to this list are not saved. Close it and lose them?",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::UnsavedEditsMessage)}}},
+    {261,
+     "Close without saving",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::DiscardEditsCaption)}}},
+    {262, "Keep editing", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KeepEditingCaption)}}},
 };
 
 } // namespace

@@ -26,7 +26,10 @@ enum class ProgramText {
     AllPicturesFilter,
     ZoomText,
     SlotAccessibleName,
-    MainImageAccessibleName
+    MainImageAccessibleName,
+    UnsavedEditsMessage,
+    DiscardEditsCaption,
+    KeepEditingCaption
 };
 
 // The program-wide texts with the start values they have before (and
@@ -60,6 +63,12 @@ struct UiProgramTexts {
     // comment) and for the main image (%1, the slot's words).
     QString SlotAccessibleName = QStringLiteral("%1 of %2: %3");
     QString MainImageAccessibleName = QStringLiteral("Main image, %1");
+    // The collection editor closed with changes not saved: its question
+    // and the answers.
+    QString UnsavedEditsMessage =
+        QStringLiteral("The changes to this list are not saved. Close it and lose them?");
+    QString DiscardEditsCaption = QStringLiteral("Close without saving");
+    QString KeepEditingCaption = QStringLiteral("Keep editing");
 
     QString& operator[](ProgramText id);
 };

@@ -222,13 +222,19 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 
 // ---- OK, Close and Esc
 
-TEST_F(Editor, EnterWhileTypingACommentSavesClosesAndReopens)
+// Return ends the comment's editing only; Return again, in the list, is OK.
+TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
 {
     showAddDelete(3);
     const QString path = session().collectionFileName();
+    const QByteArray before = fileBytes(path);
     clickRow(1);
     typeComment(QStringLiteral("typed here"));
     edKey(ed()->commentEditor(), Qt::Key_Return);
+    EXPECT_TRUE(ed()->isVisible());
+    EXPECT_EQ(fileBytes(path), before);
+    ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
+    edKey(ed()->grid(), Qt::Key_Return);
     EXPECT_FALSE(ed()->isVisible());
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
@@ -310,23 +316,34 @@ INSTANTIATE_TEST_SUITE_P(Names, EditorSaveName,
                                            SaveNameCase{"Holiday.PVX", "Holiday.PVX"},
                                            SaveNameCase{"b.bmp", "b.bmp.pvx"}));
 
-TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
+// Close, Esc and the close box each withdraw the reopen request; with
+// changes not saved they first ask, and keep the editor and its changes
+// open unless told to lose them.
+TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
 {
-    showNew();
-    add({pic(QStringLiteral("a.jpg"))});
-    QTest::keyClicks(ed()->commentEditor(), QStringLiteral("kept"));
     const std::function<void()> ways[] = {[this] { click("btnClose"); },
                                           [this] { edKey(ed()->findEdit(), Qt::Key_Escape); },
                                           [this] { ed()->close(); }};
     for (const auto& closeIt : ways) {
-        ed()->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
+        showNew();
+        add({pic(QStringLiteral("a.jpg"))});
+        QTest::keyClicks(ed()->commentEditor(), QStringLiteral("kept"));
         session().requestReopen();
+        fake.questions.clear();
+        fake.questionAnswers = {false, true};
+        closeIt();
+        EXPECT_TRUE(ed()->isVisible());
+        EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
         closeIt();
         EXPECT_FALSE(ed()->isVisible());
+        EXPECT_EQ(fake.questions.size(), 2);
+        EXPECT_EQ(list()->entryCount(), 0) << "lost as agreed";
         EXPECT_FALSE(session().takeReopenRequest());
+        ed()->show();
+        closeIt(); // nothing to lose: no question
+        EXPECT_FALSE(ed()->isVisible());
+        EXPECT_EQ(fake.questions.size(), 2);
     }
-    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
     EXPECT_EQ(fake.saveCalls, 0);
 }
 
@@ -340,7 +357,8 @@ TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollection)
     clickRow(2);
     click("BtnUp");
     typeComment(QStringLiteral("moved"));
-    click("btnClose");
+    click("btnClose"); // kept open with the edits
+    EXPECT_EQ(fake.questions.size(), 1);
     mainWindow()->newCollection();
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
