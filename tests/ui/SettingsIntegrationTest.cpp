@@ -44,10 +44,14 @@ TEST_F(SettingsInProgram, TheFileReachesTheWindowsAtStartAndTheEndWritesItBack)
 // like OK and hide it.
 class SettingsKeys : public SettingsInProgram, public ::testing::WithParamInterface<void (*)()> {};
 
+// The comments window, built while the dialog is open, takes the values of
+// the last OK and not the edits.
 TEST_P(SettingsKeys, ApplyLikeOkAndHide)
 {
+    const int confirmed = settingsStore().values().alpha;
     mainWindow()->showSettings();
     control<QSlider>("TranspBar")->setValue(10);
+    EXPECT_EQ(commentsWindow()->alpha(), confirmed >= 255 ? std::nullopt : std::optional(confirmed + 1));
     GetParam()();
     EXPECT_FALSE(settingsDialog()->isVisible());
     EXPECT_EQ(commentsWindow()->alpha(), 11);
