@@ -94,25 +94,45 @@ void ViewerSession::setColorManaged(bool on)
 
 void ViewerSession::recordUndo(const Picture& before)
 {
-    // One level of undo: the run's copies can no longer serve.
-    m_allPicturesUndo.discard();
+    // One level of undo: a run's copies kept before go with its record.
     const int e = currentEntry();
     m_undo.record(std::make_unique<PictureUndo>(
         e, e >= 1 && e <= entryCount() ? entry(e).FileName : QString(), before));
 }
 
-void ViewerSession::recordAllPicturesUndo()
+bool ViewerSession::runUndoFits(const QStringList& files) const
 {
-    if (m_allPicturesUndo.canRestore())
-        m_undo.record(std::make_unique<RunUndo>(m_allPicturesUndo));
-    else
-        clearUndo();
+    return AllPicturesUndo(AllPicturesUndo::defaultFolder(), m_freeSpace).hasRoomFor(files);
+}
+
+void ViewerSession::beginRun(const QStringList& files, bool keepCopies)
+{
+    m_run.reset();
+    if (!keepCopies)
+        return;
+    auto run = std::make_unique<AllPicturesUndo>(AllPicturesUndo::defaultFolder(), m_freeSpace);
+    run->keepCopies(files);
+    m_run = std::move(run);
+}
+
+void ViewerSession::endRun(const QStringList& written)
+{
+    std::unique_ptr<AllPicturesUndo> run = std::move(m_run);
+    // Nothing changed: what Undo did before, it still does.
+    if (written.isEmpty())
+        return;
+    if (!run) {
+        clearUndo(); // the last effect can't be undone, and no earlier one may be
+        return;
+    }
+    run->runFinished(written);
+    m_undo.record(std::make_unique<RunUndo>(std::move(run)));
 }
 
 void ViewerSession::clearUndo()
 {
     m_undo.clear();
-    m_allPicturesUndo.discard();
+    m_run.reset();
 }
 
 CommandState ViewerSession::commandState(ViewerCommand command) const
