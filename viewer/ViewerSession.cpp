@@ -142,6 +142,9 @@ CommandState ViewerSession::commandState(ViewerCommand command) const
     facts.collectionHasFile = m_newCollectionSaved;
     facts.undoAvailable = m_undo.isAvailable();
     facts.slideShowRunning = m_slideShow.isRunning();
+    facts.canGoBack = m_strip.canGoBack();
+    facts.canGoForward = m_strip.canGoForward();
+    facts.fullScreen = m_fullScreen;
     return ::commandState(command, facts);
 }
 
@@ -162,4 +165,10 @@ bool ViewerSession::takeFailureToTell(const QString& path)
         return false;
     m_toldFailures.insert(path);
     return true;
+}
+
+void ViewerSession::setFullScreen(bool on)
+{
+    if (std::exchange(m_fullScreen, on) != on)
+        emit commandStatesChanged();
 }

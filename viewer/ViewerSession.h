@@ -111,7 +111,7 @@ public:
     // never over a slide show or full screen: the main image says why
     // instead. Answers whether to tell the failure of `path` now.
     bool takeFailureToTell(const QString& path);
-    void setFullScreen(bool on) { m_fullScreen = on; }
+    void setFullScreen(bool on);
 
     // Which commands can run now, and why not.
     CommandState commandState(ViewerCommand command) const;

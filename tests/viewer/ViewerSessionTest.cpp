@@ -42,7 +42,7 @@ TEST_F(SessionTest, OpeningForgetsTheUndoRecordAndGoesToTheTop)
 
 // What the user did, in order: o open a collection, O open one that shows
 // nothing, u an effect to undo, U the record forgotten, s start or stop the
-// slide show, n a new collection saved.
+// slide show, n a new collection saved, > a step on, f full screen on.
 struct Scene {
     const char* name;
     const char* steps;
@@ -63,7 +63,8 @@ const std::map<ViewerCommand, CommandBlock> Closed = {
     {C::SlideShow, B::NoCollection},      {C::Comments, B::NoCollection},
     {C::ImageMenu, B::NoCollection},      {C::PreviousEntry, B::NoCollection},
     {C::NextEntry, B::NoCollection},      {C::FirstEntry, B::NoCollection},
-    {C::LastEntry, B::NoCollection}};
+    {C::LastEntry, B::NoCollection},      {C::StripBack, B::NoCollection},
+    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection}};
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})
@@ -74,7 +75,8 @@ std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerComm
     blocked.insert(more.begin(), more.end());
     return blocked;
 }
-const std::map<ViewerCommand, CommandBlock> Open = {{C::Undo, B::NothingToUndo}};
+const std::map<ViewerCommand, CommandBlock> Open = {{C::Undo, B::NothingToUndo},
+                                                    {C::StripBack, B::NoEntryThatWay}};
 
 class CommandStates : public SessionTest, public ::testing::WithParamInterface<Scene> {
 protected:
@@ -125,6 +127,12 @@ TEST_P(CommandStates, FollowWhatTheUserDid)
         case 'n':
             session.newCollectionSaved("new.pvx");
             break;
+        case '>':
+            session.strip().next();
+            break;
+        case 'f':
+            session.setFullScreen(true);
+            break;
         }
     }
     std::map<ViewerCommand, CommandBlock> blocked;
@@ -144,14 +152,17 @@ TEST_P(CommandStates, FollowWhatTheUserDid)
 INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates, ::testing::Values(
     Scene{"NothingOpen", "", Closed},
     Scene{"ACollectionOpen", "o", Open},
-    Scene{"AnEffectToUndo", "ou", {}},
+    Scene{"AnEffectToUndo", "ou", {{C::StripBack, B::NoEntryThatWay}}},
     Scene{"Undone", "ouU", Open},
+    Scene{"TheLastEntryHasNoneAfterIt", "o>>", {{C::Undo, B::NothingToUndo}, {C::StripForward, B::NoEntryThatWay}}},
     Scene{"ARunningShowLocksEffectsAndFollowMode", "os",
-          {{C::Undo, B::NothingToUndo}, {C::Effects, B::SlideShowRunning}, {C::FollowMode, B::SlideShowRunning}}},
+          {{C::Undo, B::NothingToUndo}, {C::StripBack, B::NoEntryThatWay}, {C::Effects, B::SlideShowRunning},
+           {C::FollowMode, B::SlideShowRunning}}},
     Scene{"AStoppedShowHandsThemBack", "oss", Open},
     Scene{"AShowOutlivingItsCollectionKeepsEffectsLocked", "osO", closedBut({}, {{C::FollowMode, B::SlideShowRunning}})},
     Scene{"ANewCollectionSavedCanBeEditedBeforeItIsOpen", "n", closedBut({C::EditCollection})},
-    Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed}),
+    Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed},
+    Scene{"FullScreenIsLeftWhateverIsOpen", "ofO", closedBut({C::FullScreen})}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

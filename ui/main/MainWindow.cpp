@@ -19,6 +19,7 @@
 #include <QScrollArea>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -188,8 +189,8 @@ void MainWindow::createPictureArea()
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
     connectDecoder();
     m_mouse = new ImageMouse(m_imageScroller, m_mainImage,
-                             {[this](bool forward) { runCommand([this, forward] { stepShowing(forward); }); },
-                              [this] { runCommand([this] { toggleFullScreen(); }); },
+                             {[this](ViewerCommand c) { return m_session->commandState(c).enabled; },
+                              [this](ViewerCommand c) { runCommand([this, c] { run(c); }); },
                               [this] { return m_fullScreen || m_session->slideShow().isRunning(); }});
     connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::showZoomText);
     connect(&m_session->slideShow(), &SlideShow::runningChanged, m_mouse, &ImageMouse::restartIdle);
@@ -364,14 +365,6 @@ void MainWindow::updatePositionTexts(int entry)
     m_imageScroller->setAccessibleName(shown);
 }
 
-void MainWindow::stepShowing(bool forward)
-{
-    forward ? stepForward() : stepBack();
-    // The wheel turns over the main image: the step shows there.
-    if (!m_session->followsCursor() && m_session->entryCount() > 0)
-        showSlot(m_session->strip().currentSlot());
-}
-
 void MainWindow::showZoomText()
 {
     const int percent = int(std::lround(m_mouse->scale() * 100));
@@ -428,6 +421,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         showFocus();
         return false;
     }
+    if (event->type() == QEvent::Wheel && watched->isWidgetType() &&
+        (watched == m_stripPanel || m_stripPanel->isAncestorOf(static_cast<QWidget*>(watched)))) {
+        stepStripByWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
     if (watched == m_central && event->type() == QEvent::Resize) {
         runCommand([this] { relayout(); });
         return false;
@@ -445,6 +443,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::stepStripByWheel(int delta)
+{
+    // One entry per notch, as the strip's buttons step; a fine-grained
+    // wheel's part notches add up.
+    m_stripWheelRest += delta;
+    while (std::abs(m_stripWheelRest) >= 120) {
+        const bool forward = m_stripWheelRest < 0;
+        m_stripWheelRest += forward ? 120 : -120;
+        runCommand(
+            [this, forward] { run(forward ? ViewerCommand::StripForward : ViewerCommand::StripBack); });
+    }
 }
 
 void MainWindow::showFocus()

@@ -224,12 +224,11 @@ private:
     // What a screen reader says for entry `entry`: "3 of 14: <comment>".
     QString spokenName(int entry) const;
     void showFocus();
+    void stepStripByWheel(int delta);
     void updatePositionTexts(int entry);
     void applyWindowTitle();
     void scrollArea(bool fullScreen);
     void showZoomText();
-    // A step with the main image following, whatever follow mode says.
-    void stepShowing(bool forward);
 
     ViewerSession* m_session;
     Peers m_peers;
@@ -257,6 +256,7 @@ private:
     QStringList m_stripFailures; // to tell once the strip is filled
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
+    int m_stripWheelRest = 0; // a part notch over the strip
     bool m_fullScreen = false;
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;

@@ -121,34 +121,30 @@ void MainWindow::toggleFollowMode()
 
 bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
 {
+    using C = ViewerCommand;
     const bool keypad = modifiers & Qt::KeypadModifier;
     switch (key) {
     case Qt::Key_Plus:
-        if (!keypad)
-            return false;
-        zoomIn();
-        return true;
     case Qt::Key_Minus:
         if (!keypad)
             return false;
-        zoomOut();
+        run(key == Qt::Key_Plus ? C::ZoomIn : C::ZoomOut);
         return true;
     case Qt::Key_Down:
     case Qt::Key_Space:
-        stepForward();
+        run(C::StripForward);
         return true;
     case Qt::Key_Up:
     case Qt::Key_Backspace:
-        stepBack();
+        run(C::StripBack);
         return true;
     case Qt::Key_Escape:
         if (m_fullScreen)
-            toggleFullScreen();
+            run(C::FullScreen);
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (m_session->entryCount() > 0)
-            showSlot(m_session->strip().currentSlot());
+        run(C::ShowHighlighted);
         return true;
     default:
         return false;
