@@ -104,6 +104,9 @@ public:
 
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
+    // The comment line, the comments window and the status texts tell of
+    // the entry the main image shows, whichever command put it there.
+    void showShownTexts();
     // Pictures decoded for the main image, the one shown and those beside it.
     DecodeAhead* decoder() const { return m_decoder; }
     // The strip's thumbnails, made off the GUI thread.

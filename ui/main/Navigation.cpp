@@ -107,11 +107,19 @@ void MainWindow::showSlot(int n)
     strip.setShownEntry(entry);
     // What was decoded ahead shows at once; the rest is asked for.
     updateDecodes();
-    m_commentLabel->setText(s->hint());
-    m_commentsText = s->hint();
+    showShownTexts();
+}
+
+void MainWindow::showShownTexts()
+{
+    const int e = m_session->strip().shownEntry();
+    if (e < 1 || e > m_session->entryCount())
+        return;
+    m_commentsText = m_session->entry(e).Comment;
+    m_commentLabel->setText(m_commentsText);
     if (CommentsWindow* comments = m_peers.comments.ifBuilt())
         comments->setCommentText(m_commentsText);
-    updatePositionTexts(entry);
+    updatePositionTexts(e);
 }
 
 void MainWindow::toggleFollowMode()

@@ -211,6 +211,7 @@ void MainWindow::reloadStrip()
     }
     m_mainImage->clearPicture();
     m_session->strip().setShownEntry(m_session->strip().currentEntry());
+    showShownTexts();
     m_failedShown.clear();
     fillStrip();
     updateDecodes();
@@ -242,6 +243,7 @@ Picture MainWindow::showCurrentPicture()
     const Picture picture = currentPicture();
     m_mainImage->setPicture(picture, slot(strip.currentSlot())->standIn());
     strip.setShownEntry(strip.currentEntry());
+    showShownTexts();
     return picture;
 }
 
@@ -254,6 +256,7 @@ void MainWindow::showReplacedPicture(const Picture& now)
     current->setPicture(now);
     m_mainImage->setPicture(now, current->standIn());
     m_session->strip().setShownEntry(e);
+    showShownTexts();
     // The same file in another slot is drawn anew from what it holds now.
     fillStrip();
 }
