@@ -51,6 +51,9 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         mainWindow()->toggleFollowMode();
     if (s.broken)
         QFile::remove(session().entry(s.broken).FileName);
+    SettingsValues options = settingsStore().values();
+    options.fullScreen = true;
+    settingsStore().setValues(options);
     const std::string_view keyChars = "d ubr<>[]he";
     const Qt::Key keys[] = {Qt::Key_Down,     Qt::Key_Space, Qt::Key_Up,    Qt::Key_Backspace,
                             Qt::Key_Return,   Qt::Key_Left,  Qt::Key_Right, Qt::Key_PageUp,
@@ -67,6 +70,8 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
             key(c == 'R' ? Qt::Key_R : Qt::Key_Z, Qt::ControlModifier);
         else if (c == 'E' || c == 'O' || c == 'A')
             effects(c != 'E', c == 'A');
+        else if (c == 'F')
+            key(Qt::Key_F5);
         else
             QTest::mouseClick(mainWindow()->slot(c - '0'), Qt::LeftButton);
     }
@@ -102,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         Script{"RotationShowsTheHighlightedPicture", 5, false, "ddR", 3, 3, 0},
         Script{"CancelledEffectsShowTheHighlightedPicture", 5, false, "dE", 2, 2, 0},
         Script{"EffectsOnAllPicturesShowTheHighlightedPicture", 5, false, "ddA", 3, 3, 0},
-        Script{"UndoOfAnotherEntryShowsTheHighlightedPicture", 5, false, "dOuZ", 1, 1, 0}),
+        Script{"UndoOfAnotherEntryShowsTheHighlightedPicture", 5, false, "dOuZ", 1, 1, 0},
+        Script{"ASlideShowStartsFromTheHighlightedEntry", 5, false, "dddF", 4, 4, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)

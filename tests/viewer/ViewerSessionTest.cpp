@@ -83,6 +83,7 @@ protected:
     struct View : SlideShowView {
         bool atLastEntry() const override { return false; }
         void showNextSlide() override {}
+        void showCurrentEntry() override {}
         bool isFullScreen() const override { return true; }
         void enterFullScreen() override {}
         void followCursor() override {}

@@ -166,6 +166,7 @@ private:
     // SlideShowView: what the slide show does on screen.
     bool atLastEntry() const override;
     void showNextSlide() override;
+    void showCurrentEntry() override;
     bool isFullScreen() const override { return m_fullScreen; }
     void enterFullScreen() override;
     void followCursor() override;

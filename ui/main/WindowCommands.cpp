@@ -132,6 +132,13 @@ void MainWindow::showNextSlide()
     stepForward();
 }
 
+void MainWindow::showCurrentEntry()
+{
+    const StripModel& strip = m_session->strip();
+    if (strip.holdsEntries() && strip.shownEntry() != strip.currentEntry())
+        showSlot(strip.currentSlot());
+}
+
 void MainWindow::enterFullScreen()
 {
     toggleFullScreen();
