@@ -10,7 +10,11 @@ ViewerSession::ViewerSession(const SettingsStore& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_undo(this), m_slideShow(settings, this)
 {
     connect(&m_undo, &UndoHistory::availableChanged, this, &ViewerSession::commandStatesChanged);
-    connect(&m_slideShow, &SlideShow::runningChanged, this, &ViewerSession::commandStatesChanged);
+    connect(&m_slideShow, &SlideShow::runningChanged, this, [this](bool running) {
+        emit commandStatesChanged();
+        if (!running && !m_withheldFailures.isEmpty())
+            emit failuresWithheld(std::exchange(m_withheldFailures, {}));
+    });
 }
 
 bool ViewerSession::fitsPictures() const
@@ -159,9 +163,19 @@ bool ViewerSession::takeReopenRequest()
     return std::exchange(m_reopenRequested, false);
 }
 
-bool ViewerSession::takeFailureToTell(const QString& path)
+bool ViewerSession::takeFailureToTell(const QString& path, const QString& text)
 {
-    if (m_fullScreen || m_slideShow.isRunning() || m_toldFailures.contains(path))
+    if (m_toldFailures.contains(path))
+        return false;
+    if (m_slideShow.isRunning()) {
+        // Kept for the show's end, so the show goes on meanwhile.
+        if (!text.isEmpty()) {
+            m_toldFailures.insert(path);
+            m_withheldFailures.append(text);
+        }
+        return false;
+    }
+    if (m_fullScreen)
         return false;
     m_toldFailures.insert(path);
     return true;

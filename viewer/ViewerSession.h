@@ -109,8 +109,10 @@ public:
 
     // A picture that can't be read is told once per file and open, and
     // never over a slide show or full screen: the main image says why
-    // instead. Answers whether to tell the failure of `path` now.
-    bool takeFailureToTell(const QString& path);
+    // instead. Answers whether to tell the failure of `path` now. One met
+    // during a show is kept with its `text` and told when the show ends,
+    // all together (failuresWithheld).
+    bool takeFailureToTell(const QString& path, const QString& text = {});
     void setFullScreen(bool on);
 
     // Which commands can run now, and why not.
@@ -148,6 +150,8 @@ signals:
     void reopenRequested();
     void stripReloadRequested();
     void statusAnnounced(const QString& text);
+    // A slide show ended that passed by pictures it could not read.
+    void failuresWithheld(const QStringList& texts);
 
 private:
     const SettingsStore& m_settings;
@@ -164,6 +168,7 @@ private:
     SlideShow m_slideShow;
     bool m_reopenRequested = false;
     QSet<QString> m_toldFailures;
+    QStringList m_withheldFailures;
     bool m_fullScreen = false;
     EditorMode m_editorMode = EditorMode::EditCollection;
     ProgramTexts m_texts;

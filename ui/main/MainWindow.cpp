@@ -92,6 +92,8 @@ void MainWindow::connectSession()
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);
     connect(m_session, &ViewerSession::statusAnnounced, this,
             [this](const QString& text) { m_statusPanels[0]->setText(text); });
+    connect(m_session, &ViewerSession::failuresWithheld, this,
+            [](const QStringList& texts) { reportError(texts.join(QLatin1Char('\n'))); });
 }
 
 void MainWindow::showCommandStates()

@@ -58,7 +58,7 @@ void MainWindow::connectDecoder()
         m_failedShown = path;
         if (m_mainImage->picture().isEmpty())
             m_mainImage->showReason(text);
-        const bool tell = m_session->takeFailureToTell(path);
+        const bool tell = m_session->takeFailureToTell(path, text);
         if (std::exchange(m_stripWaits, false)) {
             if (tell)
                 m_stripFailures.prepend(text);
@@ -175,7 +175,7 @@ void MainWindow::takeThumbnail(const SlotThumbnail& made)
     for (ThumbSlot* s : std::as_const(m_slots))
         if (s->file() == made.path && s->needsRendition())
             s->setThumbnail(made);
-    if (!made.failure.isEmpty() && m_session->takeFailureToTell(made.path))
+    if (!made.failure.isEmpty() && m_session->takeFailureToTell(made.path, made.failure))
         m_stripFailures << made.failure;
 }
 
