@@ -409,6 +409,8 @@ void MainWindow::setCommentFont(const QFont& font, const QColor& color)
 
 bool MainWindow::event(QEvent* event)
 {
+    if (event->type() == QEvent::Show && !std::exchange(m_shownOnce, true))
+        watchFirstFrame();
     if (event->type() == QEvent::StatusTip) {
         m_statusPanels[0]->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;

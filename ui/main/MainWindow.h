@@ -147,6 +147,11 @@ public:
     // kept within the screen; and what to remember at the end.
     void restore(const WindowSettings& remembered);
     WindowSettings remembered() const;
+    // Where a shown window whose frame, as the window manager drew it, is
+    // `frame` around `client` goes: within `available`, and at its top when
+    // it holds the window only just.
+    static QRect placeFramed(const QRect& client, const QMargins& frame, const QRect& available,
+                             const QSize& minimum);
 
     // Colours and the comment font from the settings.
     void setStripColor(const QColor& color);
@@ -229,6 +234,8 @@ private:
     QString spokenName(int entry) const;
     void showFocus();
     void stepStripByWheel(int delta);
+    // Once the window is first shown: kept on the screen with its real frame.
+    void watchFirstFrame();
     void updatePositionTexts(int entry);
     void applyWindowTitle();
     void scrollArea(bool fullScreen);
@@ -261,6 +268,7 @@ private:
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     int m_stripWheelRest = 0; // a part notch over the strip
+    bool m_shownOnce = false;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;
