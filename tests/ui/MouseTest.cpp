@@ -149,7 +149,7 @@ struct Input {
 
 class KeysAndGestures : public AppFixture, public ::testing::WithParamInterface<Input> {
 protected:
-    static QString state()
+    static std::string state()
     {
         const MainWindow* w = mainWindow();
         const MainImage* image = w->mainImage();
@@ -161,7 +161,8 @@ protected:
             .arg(image->width())
             .arg(image->height())
             .arg(image->drawRect().width())
-            .arg(image->drawRect().height());
+            .arg(image->drawRect().height())
+            .toStdString();
     }
 };
 
@@ -169,12 +170,12 @@ TEST_P(KeysAndGestures, RunOnlyWhileTheirCommandCan)
 {
     const Input& input = GetParam();
     input.ready();
-    const QString closed = state();
+    const std::string closed = state();
     input.send();
     EXPECT_EQ(state(), closed) << "nothing open";
     openPath(testpics::makeCollection(dir.path(), "k.pvx", 3, 64, 48));
     input.ready();
-    const QString open = state();
+    const std::string open = state();
     input.send();
     EXPECT_NE(state(), open) << "a collection open";
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();

@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         Script{"RotationShowsTheHighlightedPicture", 5, false, "ddR", 3, 3, 0},
         Script{"CancelledEffectsShowTheHighlightedPicture", 5, false, "dE", 2, 2, 0},
         Script{"EffectsOnAllPicturesShowTheHighlightedPicture", 5, false, "ddA", 3, 3, 0},
-        Script{"UndoOfAnotherEntryShowsTheHighlightedPicture", 5, false, "dOuZ", 1, 1, 0},
+        Script{"UndoOfAnotherEntryShowsTheHighlightedPicture", 5, false, "dOruZ", 1, 1, 0},
         Script{"ASlideShowStartsFromTheHighlightedEntry", 5, false, "dddF", 4, 4, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
