@@ -1,5 +1,5 @@
-// The session: an open forgets the undo record, and which commands can run
-// after each thing the user does, and why not.
+// The session: which commands can run after each thing the user does, and
+// why not.
 #include "viewer/ViewerSession.h"
 
 #include "settings/SettingsStore.h"
@@ -18,27 +18,6 @@ protected:
     SettingsStore store{dir.filePath("pictavo.ini")};
     ViewerSession session{store};
 };
-
-// Undo belongs to the collection it was made in: a new open must forget
-// it, or undo would write an old picture over another collection's file.
-TEST_F(SessionTest, OpeningForgetsTheUndoRecordAndGoesToTheTop)
-{
-    for (int k = 1; k <= 6; ++k)
-        session.appendEntry({QStringLiteral("%1.jpg").arg(k), QString()});
-    session.strip().setSlotCount(3);
-    for (int k = 0; k < 4; ++k)
-        session.strip().next();
-    session.recordUndo(Picture::fromBitmap(Bitmap24(2, 2)));
-    ASSERT_EQ(static_cast<const PictureUndo*>(session.undoHistory().last())->entry(), 5);
-    QSignalSpy undo(&session.undoHistory(), &UndoHistory::availableChanged);
-
-    session.beginOpen("b.pvx");
-
-    EXPECT_FALSE(session.undoHistory().isAvailable() || session.undoHistory().last());
-    ASSERT_EQ(undo.count(), 1);
-    EXPECT_EQ(session.currentEntry(), 1);
-    EXPECT_EQ(session.entryCount(), 0);
-}
 
 // What the user did, in order: o open a collection, O open one that shows
 // nothing, u an effect to undo, U the record forgotten, s start or stop the
@@ -155,6 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates, ::testing::Values(
     Scene{"ACollectionOpen", "o", Open},
     Scene{"AnEffectToUndo", "ou", {{C::StripBack, B::NoEntryThatWay}}},
     Scene{"Undone", "ouU", Open},
+    // Undo belongs to the collection it was made in: an open forgets it.
+    Scene{"AnOpenForgetsTheUndoRecord", "ouo", Open},
     Scene{"TheLastEntryHasNoneAfterIt", "o>>", {{C::Undo, B::NothingToUndo}, {C::StripForward, B::NoEntryThatWay}}},
     Scene{"ARunningShowLocksEffectsAndFollowMode", "os",
           {{C::Undo, B::NothingToUndo}, {C::StripBack, B::NoEntryThatWay}, {C::Effects, B::SlideShowRunning},
