@@ -336,6 +336,15 @@ TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
         EXPECT_EQ(fake.questions.size(), 2);
     }
     EXPECT_EQ(fake.saveCalls, 0);
+    // The program's end, and Add / Delete, which starts the list over, ask too.
+    showAddDelete(2);
+    typeComment(QStringLiteral("kept"));
+    fake.questions.clear();
+    mainWindow()->close();
+    mainWindow()->editCollection();
+    EXPECT_EQ(fake.questions.size(), 2);
+    EXPECT_TRUE(mainWindow()->isVisible());
+    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
 }
 
 // ---- New on the main window

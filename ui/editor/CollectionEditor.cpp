@@ -211,6 +211,12 @@ void CollectionEditor::startNewCollection()
 
 void CollectionEditor::startEditing()
 {
+    // The list starts over below: changes still open there are asked for.
+    if (isVisible() && !mayCloseEdits()) {
+        raise();
+        activateWindow();
+        return;
+    }
     setWindowTitle(m_session->texts().AddDeleteCaption);
     const bool unsaved = m_session->collectionUnsaved();
     // The list starts over from the session: the re-read below replaces it

@@ -57,6 +57,9 @@ public:
     // The list differs from the collection it was filled from (any entry,
     // for a new collection).
     bool hasUnsavedEdits() const;
+    // Asks before changes not saved are lost, and drops them when agreed;
+    // false: they and the editor stay.
+    bool mayCloseEdits();
     void relayout();
     // Key preview: answers true when the key was one of the window's own.
     bool handleKey(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers);
@@ -96,9 +99,6 @@ private:
     void showPreview(int row);
     void currentRowChanged(int row, int previous);
     void openCommentEditor(int row, bool focus);
-    // Asks before changes not saved are lost, and drops them when agreed;
-    // false: the editor stays open.
-    bool mayCloseEdits();
     // Return in a comment: its editing ends, the list keeps the keyboard.
     void endCommentEditing();
     void afterAdd();

@@ -4,6 +4,7 @@
 #include "ui/common/AccessibleNames.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
+#include "ui/editor/CollectionEditor.h"
 #include "ui/main/ImageMouse.h"
 #include "ui/main/LongTextLabel.h"
 #include "ui/main/MainCommands.h"
@@ -476,6 +477,15 @@ void MainWindow::showFocus()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // The program's end would lose the editor's changes too.
+    CollectionEditor* editor = m_peers.editor.ifBuilt();
+    bool mayEnd = true;
+    if (editor && editor->isVisible())
+        runCommand([&] { mayEnd = editor->mayCloseEdits(); });
+    if (!mayEnd) {
+        event->ignore();
+        return;
+    }
     event->accept();
     // Closing the main window ends the program, hidden windows included.
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
