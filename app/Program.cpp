@@ -134,9 +134,10 @@ void Program::setPeersOnFirstUse()
         return withTexts(m_settingsDialog.get());
     });
     peers.comments = OnFirstUse<CommentsWindow>([this, main] {
-        // Its font and transparency are the settings' of the moment.
-        m_comments = std::make_unique<CommentsWindow>(m_settings->values(),
-                                                      main->commands().action(ViewerCommand::Comments));
+        // Its font and transparency are those of the last OK, not edits
+        // the settings dialog still holds.
+        m_comments =
+            std::make_unique<CommentsWindow>(m_applied, main->commands().action(ViewerCommand::Comments));
         m_comments->setCommentText(main->commentsText());
         m_comments->installEventFilter(m_focusReturn);
         return m_comments.get();
@@ -201,7 +202,8 @@ void Program::finish()
 
 void Program::applyVisualSettings()
 {
-    const SettingsValues& v = m_settings->values();
+    m_applied = m_settings->values();
+    const SettingsValues& v = m_applied;
     const QFont font = commentFont(v);
     const QColor color = syscolor::toQColor(quint32(v.fontColor));
     m_main->setCommentFont(font, color);

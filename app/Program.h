@@ -2,6 +2,8 @@
 // The running program: the settings store, the session and the windows that
 // share it, made in their order at start and ended together. Nothing of it
 // lives at file scope; main() and the tests each hold one.
+#include "settings/SettingsModel.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -60,6 +62,8 @@ private:
     void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
 
     std::unique_ptr<SettingsStore> m_settings;
+    // The settings as the start read them or the dialog's last OK left them.
+    SettingsValues m_applied;
     std::unique_ptr<ViewerSession> m_session;
     std::unique_ptr<HelpBinding> m_help;
     std::unique_ptr<MainWindow> m_main;

@@ -53,6 +53,12 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return LanguageFilesFilter;
     case ProgramText::MissingHelpPageMessage:
         return MissingHelpPageMessage;
+    case ProgramText::UnsavedEditsMessage:
+        return UnsavedEditsMessage;
+    case ProgramText::DiscardEditsCaption:
+        return DiscardEditsCaption;
+    case ProgramText::KeepEditingCaption:
+        return KeepEditingCaption;
     case ProgramText::RestartMessage:
         break;
     }
@@ -345,6 +351,13 @@ const std::vector<UiTextEntry> UiTexts = {
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MissingHelpPageMessage)}}},
     {230, "Key Up or Backspace", {{"TfrmMain", "BtnUp", UiPart::Hint}}},
     {231, "Key Down or Space", {{"TfrmMain", "BtnDown", UiPart::Hint}}},
+    {260,
+     "The changes to this list are not saved. Close it and lose them?",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::UnsavedEditsMessage)}}},
+    {261,
+     "Close without saving",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::DiscardEditsCaption)}}},
+    {262, "Keep editing", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KeepEditingCaption)}}},
 };
 
 } // namespace

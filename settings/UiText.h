@@ -31,7 +31,10 @@ enum class ProgramText {
     UnknownCodePageMessage,
     SoundFilesFilter,
     LanguageFilesFilter,
-    MissingHelpPageMessage
+    MissingHelpPageMessage,
+    UnsavedEditsMessage,
+    DiscardEditsCaption,
+    KeepEditingCaption
 };
 
 // The program-wide texts with the start values they have before (and
@@ -73,6 +76,12 @@ struct UiProgramTexts {
     QString LanguageFilesFilter = QStringLiteral("Pictavo Language files (*.PVL)");
     // A link of the help file to a page it lacks (%1).
     QString MissingHelpPageMessage = QStringLiteral("Page not found: the help file has no page %1.");
+    // The collection editor closed with changes not saved: its question
+    // and the answers.
+    QString UnsavedEditsMessage =
+        QStringLiteral("The changes to this list are not saved. Close it and lose them?");
+    QString DiscardEditsCaption = QStringLiteral("Close without saving");
+    QString KeepEditingCaption = QStringLiteral("Keep editing");
 
     QString& operator[](ProgramText id);
 };

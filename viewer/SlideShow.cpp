@@ -30,6 +30,9 @@ void SlideShow::toggle()
         const SettingsValues& o = m_settings.values();
         if (o.soundOn && !o.sound.isEmpty())
             m_view->playSound(o.sound);
+        // From the highlighted entry, whatever the main image showed: before
+        // full screen lays the strip out again around the entry shown.
+        m_view->showCurrentEntry();
         if (o.fullScreen && !m_view->isFullScreen())
             m_view->enterFullScreen();
     }

@@ -16,6 +16,8 @@ public:
     virtual bool atLastEntry() const = 0;
     // Next, as the Down key does it.
     virtual void showNextSlide() = 0;
+    // The current entry in the main image: where a show starts.
+    virtual void showCurrentEntry() = 0;
     virtual bool isFullScreen() const = 0;
     virtual void enterFullScreen() = 0;
     // Follow mode on, never off.

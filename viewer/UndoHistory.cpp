@@ -21,7 +21,7 @@ void PictureUndo::setExifOrientation(ExifOrientation exif)
 
 QList<RestoredPicture> RunUndo::restore()
 {
-    const AllPicturesUndo::Result r = m_copies.restore();
+    const AllPicturesUndo::Result r = m_copies->restore();
     QList<RestoredPicture> restored;
     for (const QString& path : r.restored)
         restored.append({path, Picture(), 0});

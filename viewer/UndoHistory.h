@@ -50,14 +50,15 @@ private:
     Picture m_before;
 };
 
-// Every file an all-pictures run wrote, put back from the copies kept.
+// Every file an all-pictures run wrote, put back from the copies kept,
+// which go with the record.
 class RunUndo : public UndoRecord {
 public:
-    explicit RunUndo(AllPicturesUndo& copies) : m_copies(copies) {}
+    explicit RunUndo(std::unique_ptr<AllPicturesUndo> copies) : m_copies(std::move(copies)) {}
     QList<RestoredPicture> restore() override;
 
 private:
-    AllPicturesUndo& m_copies;
+    std::unique_ptr<AllPicturesUndo> m_copies;
 };
 
 class UndoHistory : public QObject {

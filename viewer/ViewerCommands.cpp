@@ -28,6 +28,14 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
         return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning);
     case C::FollowMode:
         return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning);
+    case C::FullScreen:
+        return blockedUnless(facts.collectionShown || facts.fullScreen, CommandBlock::NoCollection);
+    case C::StripBack:
+    case C::StripForward:
+        if (!facts.collectionShown)
+            return {false, CommandBlock::NoCollection};
+        return blockedUnless(command == C::StripBack ? facts.canGoBack : facts.canGoForward,
+                             CommandBlock::NoEntryThatWay);
     case C::ZoomIn:
     case C::ZoomOut:
     case C::ActualSize:
@@ -38,13 +46,13 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
     case C::FitCentred:
     case C::FitTopLeft:
     case C::Stretch:
-    case C::FullScreen:
     case C::SlideShow:
     case C::Comments:
     case C::PreviousEntry:
     case C::NextEntry:
     case C::FirstEntry:
     case C::LastEntry:
+    case C::ShowHighlighted:
     case C::ImageMenu:
         break;
     }

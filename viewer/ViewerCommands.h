@@ -36,6 +36,12 @@ enum class ViewerCommand {
     NextEntry,
     FirstEntry,
     LastEntry,
+    // The strip's buttons, their keys and the wheel over the strip: the
+    // highlight one entry back or on, shown when follow mode says so; and
+    // the highlighted entry shown (Enter).
+    StripBack,
+    StripForward,
+    ShowHighlighted,
     ImageMenu,
 };
 constexpr int ViewerCommandCount = int(ViewerCommand::ImageMenu) + 1;
@@ -46,6 +52,7 @@ enum class CommandBlock {
     NoCollection,     // nothing is open, or the open collection shows no entry
     SlideShowRunning, // Effects and follow mode wait until the show ends
     NothingToUndo,
+    NoEntryThatWay, // the first (back) or the last (on) entry is current
 };
 
 // The facts the states follow.
@@ -54,6 +61,9 @@ struct CommandFacts {
     bool collectionHasFile = false; // a new collection was saved, not yet opened
     bool undoAvailable = false;
     bool slideShowRunning = false;
+    bool canGoBack = false;    // an entry before the current one
+    bool canGoForward = false; // an entry after it
+    bool fullScreen = false;   // which is always left again, whatever is open
 };
 
 struct CommandState {

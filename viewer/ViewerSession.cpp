@@ -10,7 +10,11 @@ ViewerSession::ViewerSession(const SettingsStore& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_undo(this), m_slideShow(settings, this)
 {
     connect(&m_undo, &UndoHistory::availableChanged, this, &ViewerSession::commandStatesChanged);
-    connect(&m_slideShow, &SlideShow::runningChanged, this, &ViewerSession::commandStatesChanged);
+    connect(&m_slideShow, &SlideShow::runningChanged, this, [this](bool running) {
+        emit commandStatesChanged();
+        if (!running && !m_withheldFailures.isEmpty())
+            emit failuresWithheld(std::exchange(m_withheldFailures, {}));
+    });
 }
 
 bool ViewerSession::fitsPictures() const
@@ -94,25 +98,45 @@ void ViewerSession::setColorManaged(bool on)
 
 void ViewerSession::recordUndo(const Picture& before)
 {
-    // One level of undo: the run's copies can no longer serve.
-    m_allPicturesUndo.discard();
+    // One level of undo: a run's copies kept before go with its record.
     const int e = currentEntry();
     m_undo.record(std::make_unique<PictureUndo>(
         e, e >= 1 && e <= entryCount() ? entry(e).FileName : QString(), before));
 }
 
-void ViewerSession::recordAllPicturesUndo()
+bool ViewerSession::runUndoFits(const QStringList& files) const
 {
-    if (m_allPicturesUndo.canRestore())
-        m_undo.record(std::make_unique<RunUndo>(m_allPicturesUndo));
-    else
-        clearUndo();
+    return AllPicturesUndo(AllPicturesUndo::defaultFolder(), m_freeSpace).hasRoomFor(files);
+}
+
+void ViewerSession::beginRun(const QStringList& files, bool keepCopies)
+{
+    m_run.reset();
+    if (!keepCopies)
+        return;
+    auto run = std::make_unique<AllPicturesUndo>(AllPicturesUndo::defaultFolder(), m_freeSpace);
+    run->keepCopies(files);
+    m_run = std::move(run);
+}
+
+void ViewerSession::endRun(const QStringList& written)
+{
+    std::unique_ptr<AllPicturesUndo> run = std::move(m_run);
+    // Nothing changed: what Undo did before, it still does.
+    if (written.isEmpty())
+        return;
+    if (!run) {
+        clearUndo(); // the last effect can't be undone, and no earlier one may be
+        return;
+    }
+    run->runFinished(written);
+    m_undo.record(std::make_unique<RunUndo>(std::move(run)));
 }
 
 void ViewerSession::clearUndo()
 {
     m_undo.clear();
-    m_allPicturesUndo.discard();
+    m_run.reset();
 }
 
 CommandState ViewerSession::commandState(ViewerCommand command) const
@@ -122,6 +146,9 @@ CommandState ViewerSession::commandState(ViewerCommand command) const
     facts.collectionHasFile = m_newCollectionSaved;
     facts.undoAvailable = m_undo.isAvailable();
     facts.slideShowRunning = m_slideShow.isRunning();
+    facts.canGoBack = m_strip.canGoBack();
+    facts.canGoForward = m_strip.canGoForward();
+    facts.fullScreen = m_fullScreen;
     return ::commandState(command, facts);
 }
 
@@ -136,10 +163,26 @@ bool ViewerSession::takeReopenRequest()
     return std::exchange(m_reopenRequested, false);
 }
 
-bool ViewerSession::takeFailureToTell(const QString& path)
+bool ViewerSession::takeFailureToTell(const QString& path, const QString& text)
 {
-    if (m_fullScreen || m_slideShow.isRunning() || m_toldFailures.contains(path))
+    if (m_toldFailures.contains(path))
+        return false;
+    if (m_slideShow.isRunning()) {
+        // Kept for the show's end, so the show goes on meanwhile.
+        if (!text.isEmpty()) {
+            m_toldFailures.insert(path);
+            m_withheldFailures.append(text);
+        }
+        return false;
+    }
+    if (m_fullScreen)
         return false;
     m_toldFailures.insert(path);
     return true;
+}
+
+void ViewerSession::setFullScreen(bool on)
+{
+    if (std::exchange(m_fullScreen, on) != on)
+        emit commandStatesChanged();
 }

@@ -17,6 +17,9 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 class SettingsStore;
 
@@ -88,10 +91,16 @@ public:
     const UndoHistory& undoHistory() const { return m_undo; }
     // Keeps `before` as the current entry's picture to go back to.
     void recordUndo(const Picture& before);
-    // The copies an all-pictures run keeps for Undo.
-    AllPicturesUndo& allPicturesUndo() { return m_allPicturesUndo; }
-    // A run finished: Undo puts back the files it wrote when copies were kept.
-    void recordAllPicturesUndo();
+    // An all-pictures run: whether copies of `files` fit on the disk; the
+    // copies made before the first write (throws AppError when they can't
+    // be, with nothing changed), when `keepCopies`; and its end. The record
+    // before stays until the run has written a file: then Undo puts back
+    // what the run wrote, or, without copies, has nothing left to undo.
+    bool runUndoFits(const QStringList& files) const;
+    void beginRun(const QStringList& files, bool keepCopies);
+    void endRun(const QStringList& written);
+    // How much the disk keeping the copies has free (tests); null: the disk's own.
+    void setUndoFreeSpace(AllPicturesUndo::FreeSpace freeSpace) { m_freeSpace = std::move(freeSpace); }
     // Forgets the record and any copies kept: undo then does nothing.
     void clearUndo();
 
@@ -100,9 +109,11 @@ public:
 
     // A picture that can't be read is told once per file and open, and
     // never over a slide show or full screen: the main image says why
-    // instead. Answers whether to tell the failure of `path` now.
-    bool takeFailureToTell(const QString& path);
-    void setFullScreen(bool on) { m_fullScreen = on; }
+    // instead. Answers whether to tell the failure of `path` now. One met
+    // during a show is kept with its `text` and told when the show ends,
+    // all together (failuresWithheld).
+    bool takeFailureToTell(const QString& path, const QString& text = {});
+    void setFullScreen(bool on);
 
     // Which commands can run now, and why not.
     CommandState commandState(ViewerCommand command) const;
@@ -139,6 +150,8 @@ signals:
     void reopenRequested();
     void stripReloadRequested();
     void statusAnnounced(const QString& text);
+    // A slide show ended that passed by pictures it could not read.
+    void failuresWithheld(const QStringList& texts);
 
 private:
     const SettingsStore& m_settings;
@@ -150,10 +163,12 @@ private:
     ExifOrientation m_exifOrientation = ExifOrientation::Apply;
     bool m_thumbnailCacheWrites = true;
     UndoHistory m_undo;
-    AllPicturesUndo m_allPicturesUndo;
+    std::unique_ptr<AllPicturesUndo> m_run; // the copies of a run under way
+    AllPicturesUndo::FreeSpace m_freeSpace;
     SlideShow m_slideShow;
     bool m_reopenRequested = false;
     QSet<QString> m_toldFailures;
+    QStringList m_withheldFailures;
     bool m_fullScreen = false;
     EditorMode m_editorMode = EditorMode::EditCollection;
     ProgramTexts m_texts;

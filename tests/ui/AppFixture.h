@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -55,6 +56,15 @@ inline std::optional<Qt::DropAction> dropFiles(QWidget* target, const QStringLis
     dropped.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(target, &dropped);
     return dropped.isAccepted() ? std::optional(dropped.dropAction()) : std::nullopt;
+}
+
+// Turns the mouse wheel by `notches` (down is negative) over `pos` of `target`.
+inline void turnWheelOver(QWidget* target, QPoint pos, int notches,
+                          Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWheelEvent e(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, modifiers,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &e);
 }
 
 class AppFixture : public ::testing::Test {

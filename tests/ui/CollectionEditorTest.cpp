@@ -128,8 +128,9 @@ TEST_F(Editor, AnUnreadablePictureIsReportedAndNotShown)
 // ---- Up, Down and Delete
 
 // A script of clicks on four entries a..d: a digit clicks that row, U is Up,
-// D is Down, X is Delete; u and d are Ctrl+Up and Ctrl+Down typed in the
-// comment field. Each entry carries its name as comment.
+// D is Down, X is Delete; u and d are Ctrl+Up and Ctrl+Down and x the
+// Delete key typed in the comment field, which deletes the entry and spares
+// the text. Each entry carries its name as comment.
 struct RowCase {
     const char* name;
     const char* script;
@@ -156,6 +157,8 @@ TEST_P(EditorRows, MoveAndDeleteCarryEntriesWithTheirComments)
         else if (*s == 'u' || *s == 'd')
             QTest::keyClick(QApplication::focusWidget(), *s == 'u' ? Qt::Key_Up : Qt::Key_Down,
                             Qt::ControlModifier);
+        else if (*s == 'x')
+            edKey(ed()->commentEditor(), Qt::Key_Delete);
         else
             click(*s == 'U' ? "BtnUp" : *s == 'D' ? "btnDown" : "btnDel");
     }
@@ -180,21 +183,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RowCase{"DownOnTheLastRowDisablesItself", "3D", "abcd", 3, true, false, true},
                       RowCase{"DeleteKeepsTheRowNumber", "1X", "acd", 1, true, true, true},
                       RowCase{"DeleteOnTheLastRowSelectsTheNewLast", "3X", "abc", 2, true, true, true},
+                      RowCase{"DeleteKeyInACommentDeletesTheEntry", "1x", "acd", 1, true, true, true},
                       RowCase{"DeletingEveryRow", "XXXX", "", -1, true, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Editor, DeleteKeyWhileTypingACommentDeletesTheEntryAndSparesTheText)
-{
-    showNew();
-    add({pic(QStringLiteral("a.jpg")), pic(QStringLiteral("b.jpg")), pic(QStringLiteral("c.jpg"))});
-    list()->setData(list()->index(2, 1), QStringLiteral("third"), Qt::EditRole);
-    clickRow(1);
-    typeComment(QStringLiteral("second"));
-    ed()->commentEditor()->setCursorPosition(0);
-    edKey(ed()->commentEditor(), Qt::Key_Delete);
-    EXPECT_EQ(names(), (QStringList{"a.jpg", "c.jpg"}));
-    EXPECT_EQ(list()->entry(1).Comment, QStringLiteral("third"));
-}
 
 TEST_F(Editor, CommentsRefuseTheFieldSeparator)
 {
@@ -222,13 +213,19 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 
 // ---- OK, Close and Esc
 
-TEST_F(Editor, EnterWhileTypingACommentSavesClosesAndReopens)
+// Return ends the comment's editing only; Return again, in the list, is OK.
+TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
 {
     showAddDelete(3);
     const QString path = session().collectionFileName();
+    const QByteArray before = fileBytes(path);
     clickRow(1);
     typeComment(QStringLiteral("typed here"));
     edKey(ed()->commentEditor(), Qt::Key_Return);
+    EXPECT_TRUE(ed()->isVisible());
+    EXPECT_EQ(fileBytes(path), before);
+    ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
+    edKey(ed()->grid(), Qt::Key_Return);
     EXPECT_FALSE(ed()->isVisible());
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
@@ -310,54 +307,75 @@ INSTANTIATE_TEST_SUITE_P(Names, EditorSaveName,
                                            SaveNameCase{"Holiday.PVX", "Holiday.PVX"},
                                            SaveNameCase{"b.bmp", "b.bmp.pvx"}));
 
-TEST_F(Editor, CloseEscAndTheCloseBoxWithdrawTheReopenRequestAndKeepEdits)
+// Close, Esc and the close box each withdraw the reopen request; with
+// changes not saved they first ask, and keep the editor and its changes
+// open unless told to lose them.
+TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
 {
-    showNew();
-    add({pic(QStringLiteral("a.jpg"))});
-    QTest::keyClicks(ed()->commentEditor(), QStringLiteral("kept"));
     const std::function<void()> ways[] = {[this] { click("btnClose"); },
                                           [this] { edKey(ed()->findEdit(), Qt::Key_Escape); },
                                           [this] { ed()->close(); }};
     for (const auto& closeIt : ways) {
-        ed()->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
+        showNew();
+        add({pic(QStringLiteral("a.jpg"))});
+        QTest::keyClicks(ed()->commentEditor(), QStringLiteral("kept"));
         session().requestReopen();
+        fake.questions.clear();
+        fake.questionAnswers = {false, true};
+        closeIt();
+        EXPECT_TRUE(ed()->isVisible());
+        EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
         closeIt();
         EXPECT_FALSE(ed()->isVisible());
+        EXPECT_EQ(fake.questions.size(), 2);
+        EXPECT_EQ(list()->entryCount(), 0) << "lost as agreed";
         EXPECT_FALSE(session().takeReopenRequest());
+        ed()->show();
+        closeIt(); // nothing to lose: no question
+        EXPECT_FALSE(ed()->isVisible());
+        EXPECT_EQ(fake.questions.size(), 2);
     }
-    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
     EXPECT_EQ(fake.saveCalls, 0);
+    // The program's end, and Add / Delete, which starts the list over, ask too.
+    showAddDelete(2);
+    typeComment(QStringLiteral("kept"));
+    fake.questions.clear();
+    mainWindow()->close();
+    mainWindow()->editCollection();
+    EXPECT_EQ(fake.questions.size(), 2);
+    EXPECT_TRUE(mainWindow()->isVisible());
+    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
 }
 
 // ---- New on the main window
 
-TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollection)
+// New writes the edited list, kept open, into the open collection; a list
+// whose every row was deleted leaves the file alone.
+TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollectionUnlessEmpty)
 {
-    showAddDelete(3);
-    const QString path = session().collectionFileName();
-    add({}); // enables Up
-    clickRow(2);
-    click("BtnUp");
-    typeComment(QStringLiteral("moved"));
-    click("btnClose");
-    mainWindow()->newCollection();
-    const QList<CollectionEntry> saved = readCollectionAll(path);
-    ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(saved[1].Comment, QStringLiteral("moved"));
-    EXPECT_EQ(QFileInfo(saved[1].FileName).fileName(), QStringLiteral("p3.jpg"));
-}
-
-TEST_F(Editor, NewAfterEveryRowWasDeletedLeavesTheFileAlone)
-{
-    showAddDelete(2);
-    const QString path = session().collectionFileName();
-    const QByteArray before = fileBytes(path);
-    click("btnDel");
-    click("btnDel");
-    click("btnClose");
-    mainWindow()->newCollection();
-    EXPECT_EQ(fileBytes(path), before);
+    for (const bool deleteAll : {false, true}) {
+        showAddDelete(3);
+        const QString path = session().collectionFileName();
+        const QByteArray before = fileBytes(path);
+        add({}); // enables Up
+        clickRow(2);
+        click("BtnUp");
+        typeComment(QStringLiteral("moved"));
+        for (int i = 0; deleteAll && i < 3; ++i)
+            click("btnDel");
+        fake.questions.clear();
+        click("btnClose"); // kept open with the edits
+        EXPECT_EQ(fake.questions.size(), 1);
+        mainWindow()->newCollection();
+        const QList<CollectionEntry> saved = readCollectionAll(path);
+        if (deleteAll) {
+            EXPECT_EQ(fileBytes(path), before);
+            continue;
+        }
+        ASSERT_EQ(saved.size(), 3);
+        EXPECT_EQ(saved[1].Comment, QStringLiteral("moved"));
+        EXPECT_EQ(QFileInfo(saved[1].FileName).fileName(), QStringLiteral("p3.jpg"));
+    }
 }
 
 // The editor lists whatever the main window opened last; OK writes that

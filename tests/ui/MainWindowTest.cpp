@@ -212,3 +212,19 @@ TEST_F(MainWindowTest, CommentsWindowFollowsEverySlotShownVisibleOrNot)
     key(Qt::Key_Down); // scrolls the strip
     EXPECT_EQ(text->text(), QStringLiteral("comment 4"));
 }
+
+// Once shown, a window whose frame (as the window manager drew it) the free
+// area holds only just goes to the top of it, shrunk where it must be.
+TEST(MainWindowPlacement, AWindowTheScreenHoldsOnlyJustGoesToTheTop)
+{
+    const QRect screen(0, 0, 1280, 800);
+    const struct {
+        QMargins frame;
+        QRect client, placed;
+    } cases[] = {{{1, 20, 1, 5}, {8, 68, 1264, 744}, {8, 20, 1264, 744}},
+                 {{1, 20, 1, 5}, {40, 48, 1232, 744}, {40, 48, 1232, 744}},
+                 {{1, 62, 1, 5}, {40, 48, 1232, 744}, {40, 62, 1232, 733}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(MainWindow::placeFramed(c.client, c.frame, screen, QSize(600, 400)), c.placed)
+            << c.client.y();
+}

@@ -3,7 +3,6 @@
 #include "ui/main/ImageMouse.h"
 
 #include <QScrollBar>
-#include <QWheelEvent>
 
 namespace {
 
@@ -24,9 +23,7 @@ std::pair<QWidget*, QPoint> under(QPoint pos)
 // program sends itself is not passed on from the picture to its parent).
 void turnWheel(QPoint pos, int notches, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QWheelEvent e(pos, view()->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, modifiers,
-                  Qt::NoScrollPhase, false);
-    QApplication::sendEvent(view(), &e);
+    turnWheelOver(view(), pos, notches, modifiers);
 }
 
 double drawnScale()
@@ -138,3 +135,77 @@ TEST_F(Mouse, PointerHidesWhenIdleInFullScreenAndSlideShows)
         EXPECT_NE(view()->cursor().shape(), Qt::BlankCursor) << mode;
     }
 }
+
+// Every key and gesture of the main window runs its command only while that
+// command can run: with nothing open none of them does anything (Full
+// Screen, Zoom and the steps are off then), with a collection open each
+// does. `ready` goes first, to give a step back or Escape something to do.
+struct Input {
+    const char* name;
+    std::function<void()> send;
+    std::function<void()> ready = [] {};
+    friend void PrintTo(const Input& p, std::ostream* os) { *os << p.name; }
+};
+
+class KeysAndGestures : public AppFixture, public ::testing::WithParamInterface<Input> {
+protected:
+    static std::string state()
+    {
+        const MainWindow* w = mainWindow();
+        const MainImage* image = w->mainImage();
+        return QStringLiteral("full screen %1, follows %2, entry %3 shown %4, image %5x%6 drawn %7x%8")
+            .arg(w->isFullScreenMode())
+            .arg(session().followsCursor())
+            .arg(session().currentEntry())
+            .arg(session().strip().shownEntry())
+            .arg(image->width())
+            .arg(image->height())
+            .arg(image->drawRect().width())
+            .arg(image->drawRect().height())
+            .toStdString();
+    }
+};
+
+TEST_P(KeysAndGestures, RunOnlyWhileTheirCommandCan)
+{
+    const Input& input = GetParam();
+    input.ready();
+    const std::string closed = state();
+    input.send();
+    EXPECT_EQ(state(), closed) << "nothing open";
+    openPath(testpics::makeCollection(dir.path(), "k.pvx", 3, 64, 48));
+    input.ready();
+    const std::string open = state();
+    input.send();
+    EXPECT_NE(state(), open) << "a collection open";
+    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+}
+
+namespace {
+void press(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
+{
+    QTest::keyClick(mainWindow(), k, m);
+}
+void doubleClickPicture()
+{
+    const auto [w, local] = under(view()->rect().center());
+    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, KeysAndGestures,
+    ::testing::Values(
+        Input{"Down", [] { press(Qt::Key_Down); }}, Input{"Space", [] { press(Qt::Key_Space); }},
+        Input{"Up", [] { press(Qt::Key_Up); }, [] { press(Qt::Key_Down); }},
+        Input{"Backspace", [] { press(Qt::Key_Backspace); }, [] { press(Qt::Key_Down); }},
+        Input{"Enter", [] { press(Qt::Key_Return); }, [] { press(Qt::Key_Down); }},
+        Input{"Right", [] { press(Qt::Key_Right); }}, Input{"End", [] { press(Qt::Key_End); }},
+        Input{"KeypadPlus", [] { press(Qt::Key_Plus, Qt::KeypadModifier); }},
+        Input{"KeypadMinus", [] { press(Qt::Key_Minus, Qt::KeypadModifier); }},
+        Input{"Escape", [] { press(Qt::Key_Escape); }, [] { press(Qt::Key_S, Qt::ControlModifier); }},
+        Input{"DoubleClick", doubleClickPicture},
+        Input{"WheelOverThePicture", [] { turnWheel(view()->rect().center(), -1); }},
+        Input{"CtrlWheelOverThePicture", [] { turnWheel(view()->rect().center(), 1, Qt::ControlModifier); }},
+        Input{"WheelOverTheStrip", [] { turnWheelOver(mainWindow()->stripPanel(), QPoint(20, 20), -1); }}),
+    [](const auto& info) { return std::string(info.param.name); });

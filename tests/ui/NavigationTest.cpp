@@ -3,15 +3,22 @@
 #include "collection/CollectionListModel.h"
 #include "core/AtomicFile.h"
 #include "ui/editor/CollectionEditor.h"
+#include "ui/effects/EffectsDialog.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QTimer>
 
 using Navigation = AppFixture;
 
 // A key script on a collection of `entries` pictures in a three-slot strip:
 // d/space Down/Space, u/b Up/Backspace, r Return, </> Left/Right, [/]
 // Page Up/Down, h/e Home/End, D/U the strip's buttons, 1-3 a click on that
-// slot. The picture of entry `broken`, if any, is gone.
+// slot, w/W a wheel notch over the strip down/up; R Ctrl+R, Z Ctrl+Z, E the
+// effects cancelled, O applied to the picture, A to all pictures, F a slide
+// show started (into full screen). The picture of entry `broken`, if any,
+// is gone. Whatever a command put into the main image, the comment line,
+// the comments window and the status texts tell of that picture.
 struct Script {
     const char* name;
     int entries;
@@ -21,7 +28,19 @@ struct Script {
     friend void PrintTo(const Script& p, std::ostream* os) { *os << p.name; }
 };
 
-class NavigationScript : public AppFixture, public ::testing::WithParamInterface<Script> {};
+class NavigationScript : public AppFixture, public ::testing::WithParamInterface<Script> {
+protected:
+    // Ctrl+E, with the modal dialog answered from inside its loop.
+    void effects(bool ok, bool all)
+    {
+        QTimer::singleShot(0, [ok, all] {
+            effectsDialog()->findChild<QCheckBox*>("CheckAll")->setChecked(all);
+            ok ? effectsDialog()->applyEffects() : effectsDialog()->discardEffects();
+        });
+        key(Qt::Key_E, Qt::ControlModifier);
+        QApplication::setActiveWindow(mainWindow()); // no window manager gives it back here
+    }
+};
 
 TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
 {
@@ -32,6 +51,9 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         mainWindow()->toggleFollowMode();
     if (s.broken)
         QFile::remove(session().entry(s.broken).FileName);
+    SettingsValues options = settingsStore().values();
+    options.fullScreen = true;
+    settingsStore().setValues(options);
     const std::string_view keyChars = "d ubr<>[]he";
     const Qt::Key keys[] = {Qt::Key_Down,     Qt::Key_Space, Qt::Key_Up,    Qt::Key_Backspace,
                             Qt::Key_Return,   Qt::Key_Left,  Qt::Key_Right, Qt::Key_PageUp,
@@ -42,6 +64,14 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
         else if (c == 'D' || c == 'U')
             QTest::mouseClick(c == 'D' ? mainWindow()->downButton() : mainWindow()->upButton(),
                               Qt::LeftButton);
+        else if (c == 'w' || c == 'W')
+            turnWheelOver(mainWindow()->slot(1), QPoint(20, 20), c == 'w' ? -1 : 1);
+        else if (c == 'R' || c == 'Z')
+            key(c == 'R' ? Qt::Key_R : Qt::Key_Z, Qt::ControlModifier);
+        else if (c == 'E' || c == 'O' || c == 'A')
+            effects(c != 'E', c == 'A');
+        else if (c == 'F')
+            key(Qt::Key_F5);
         else
             QTest::mouseClick(mainWindow()->slot(c - '0'), Qt::LeftButton);
     }
@@ -49,6 +79,8 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
     EXPECT_EQ(fake.errors.size(), s.broken ? 1 : 0) << "a picture that can't be read is told once";
     EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
+    const QString comments = mainWindow()->commentsText(); // an open leaves it alone
+    EXPECT_TRUE(comments.isEmpty() || comments == session().entry(s.shown).Comment) << comments.toStdString();
     const QLabel* position = mainWindow()->statusPanel(1);
     EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()) + position->indent(),
               position->contentsRect().width())
@@ -65,12 +97,18 @@ INSTANTIATE_TEST_SUITE_P(
         Script{"FollowOffReturnShows", 5, false, "dddr", 4, 4, 1},
         Script{"DownButtonScrolls", 5, true, "DDDD", 5, 5, 2},
         Script{"UpButtonScrollsBack", 5, true, "DDDDUUU", 2, 2, 1},
+        Script{"TheWheelOverTheStripStepsAsTheButtons", 5, false, "wwwW", 1, 3, 1},
         Script{"SlotClickAfterScrolling", 5, false, "ddd1", 2, 2, 1},
         Script{"ABrokenPictureIsSteppedPast", 5, true, "dddd", 5, 5, 2, 4},
         Script{"RightAndLeftShowWithFollowOff", 5, false, ">>><", 3, 3, 1},
         Script{"PageKeysStepLikeRightAndLeft", 5, false, "]]][[", 2, 2, 1},
         Script{"EndShowsTheLast", 12, false, "dde", 12, 12, 9},
-        Script{"HomeShowsTheFirstAndLeftStopsThere", 12, false, "eh<", 1, 1, 0}),
+        Script{"HomeShowsTheFirstAndLeftStopsThere", 12, false, "eh<", 1, 1, 0},
+        Script{"RotationShowsTheHighlightedPicture", 5, false, "ddR", 3, 3, 0},
+        Script{"CancelledEffectsShowTheHighlightedPicture", 5, false, "dE", 2, 2, 0},
+        Script{"EffectsOnAllPicturesShowTheHighlightedPicture", 5, false, "ddA", 3, 3, 0},
+        Script{"UndoOfAnotherEntryShowsTheHighlightedPicture", 5, false, "dOruZ", 1, 1, 0},
+        Script{"ASlideShowStartsFromTheHighlightedEntry", 5, false, "dddF", 4, 4, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)

@@ -25,29 +25,39 @@ protected:
     }
 };
 
+// A delay longer than the box lets one type is kept as the file has it.
 TEST_F(SettingsInProgram, TheFileReachesTheWindowsAtStartAndTheEndWritesItBack)
 {
     restart("[Settings]\nFont=DejaVu Sans Mono\nFontSize=16\nFontColor=$00FF00\nFontStyle=12\n"
             "PreviewsColor=8421376\nMainColor=-16777201\nAlpha=77\nLanguage=/nowhere/Old.pvl\n"
-            "[SlideShow]\nDelay=7\nFullScreen=0\nSound=/music/a.wav\n");
+            "[SlideShow]\nDelay=120\nFullScreen=0\nSound=/music/a.wav\n");
     EXPECT_EQ(mainWindow()->commentLine()->font().family(), QStringLiteral("DejaVu Sans Mono"));
     EXPECT_EQ(mainWindow()->stripPanel()->palette().color(QPalette::Window), QColor(0, 128, 128))
         << "0x808000 is BGR: teal";
     EXPECT_EQ(commentsWindow()->alpha(), 78);
+    auto* delay = control<QLineEdit>("edDelay");
+    EXPECT_EQ(delay->text(), QStringLiteral("120"));
+    delay->end(false);
+    QTest::keyClick(delay, Qt::Key_5); // a fourth digit is refused
     const SettingsValues loaded = settingsStore().values();
 
     restart(); // writes what it read, reads it again
     EXPECT_EQ(settingsStore().values(), loaded);
+    EXPECT_EQ(iniValue("SlideShow", "Delay"), QStringLiteral("120"));
 }
 
 // The dialog has no Cancel: Esc, Enter and the frame's close box all apply
 // like OK and hide it.
 class SettingsKeys : public SettingsInProgram, public ::testing::WithParamInterface<void (*)()> {};
 
+// The comments window, built while the dialog is open, takes the values of
+// the last OK and not the edits.
 TEST_P(SettingsKeys, ApplyLikeOkAndHide)
 {
+    const int confirmed = settingsStore().values().alpha;
     mainWindow()->showSettings();
     control<QSlider>("TranspBar")->setValue(10);
+    EXPECT_EQ(commentsWindow()->alpha(), confirmed >= 255 ? std::nullopt : std::optional(confirmed + 1));
     GetParam()();
     EXPECT_FALSE(settingsDialog()->isVisible());
     EXPECT_EQ(commentsWindow()->alpha(), 11);
@@ -91,17 +101,6 @@ TEST_F(SettingsInProgram, LanguageBoxNamesEveryLanguageAndShowsTheOneChosen)
     EXPECT_EQ(iniValue("Settings", "Language"), mine);
     EXPECT_EQ(items(), (QStringList{"English", "Deutsch", "Русский", "Meine", "Select Other..."}));
     EXPECT_EQ(control<QComboBox>("ComboLng")->currentText(), "Meine") << "named, not \"Select Other...\"";
-}
-
-TEST_F(SettingsInProgram, DelayBoxKeepsALongerValueFromTheFile)
-{
-    restart("[SlideShow]\nDelay=120\n");
-    auto* ed = control<QLineEdit>("edDelay");
-    EXPECT_EQ(ed->text(), QStringLiteral("120"));
-    ed->end(false);
-    QTest::keyClick(ed, Qt::Key_5); // a third digit is refused
-    restart();
-    EXPECT_EQ(iniValue("SlideShow", "Delay"), QStringLiteral("120"));
 }
 
 // An unknown code page is refused, a known one applied and saved; cleared,

@@ -6,6 +6,7 @@
 #include "ui/settings/SettingsDialog.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 
 namespace {
@@ -32,9 +33,11 @@ protected:
     FakeDialogs log; // answers the messages in place of the base fixture's fake
 };
 
+// A picture that fails on the way is told once, when the show has ended.
 TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
 {
     openPath(collectionOf(4));
+    ASSERT_TRUE(QFile::remove(session().entry(3).FileName));
     setDelay(QStringLiteral("9"));
     session().slideShow().toggle();
     EXPECT_EQ(lockedCommands(), 5);
@@ -45,6 +48,8 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
     EXPECT_EQ(session().slideShow().timer().interval(), 9000) << "the delay in seconds";
     EXPECT_TRUE(shows(2));
     tick();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !mainWindow()->mainImage()->reason().isEmpty(); }));
+    EXPECT_TRUE(log.errors.isEmpty()) << "not over the show";
     tick();
     tick(); // the last entry: the show ends
     EXPECT_FALSE(running());
@@ -52,6 +57,11 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
     EXPECT_EQ(lockedCommands(), 0);
     EXPECT_TRUE(session().followsCursor());
     EXPECT_EQ(log.infos, QStringList{QStringLiteral("Slide Show finished")});
+    ASSERT_EQ(log.errors.size(), 1);
+    EXPECT_TRUE(log.errors[0].contains(session().entry(3).FileName)) << log.errors[0].toStdString();
+    session().slideShow().toggle();
+    session().slideShow().toggle();
+    EXPECT_EQ(log.errors.size(), 1) << "told once";
 }
 
 TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffectsAndStaysFullScreen)

@@ -14,6 +14,7 @@ namespace {
 struct Screen : SlideShowView {
     bool atLastEntry() const override { return entry == last; }
     void showNextSlide() override { calls << QStringLiteral("next %1").arg(++entry); }
+    void showCurrentEntry() override { calls << "show current"; }
     bool isFullScreen() const override { return fullScreen; }
     void enterFullScreen() override { calls << "full screen", fullScreen = true; }
     void followCursor() override { calls << "follow"; }
@@ -65,8 +66,8 @@ TEST_F(SlideShowMachine, StartsWithItsOptionsStepsAndEndsAtTheLastEntry)
     show.tick(); // on the last entry: the sound stops, then the message
     show.tick(); // a tick queued before the end does nothing
     EXPECT_FALSE(show.isRunning());
-    EXPECT_EQ(screen.calls, QStringList({"play /music/a.wav", "full screen", "follow", "next 2", "next 3",
-                                         "stop sound", "finished"}));
+    EXPECT_EQ(screen.calls, QStringList({"play /music/a.wav", "show current", "full screen", "follow",
+                                         "next 2", "next 3", "stop sound", "finished"}));
 }
 
 // Stopped by hand the message comes first: the sound plays on while it is
@@ -79,7 +80,7 @@ TEST_F(SlideShowMachine, StoppedByHandTellsFirstAndStopsTheSoundAfter)
     show.toggle();
     show.toggle();
     EXPECT_FALSE(show.isRunning());
-    EXPECT_EQ(screen.calls, QStringList({"follow", "finished", "stop sound", "follow"}));
+    EXPECT_EQ(screen.calls, QStringList({"show current", "follow", "finished", "stop sound", "follow"}));
 }
 
 TEST_F(SlideShowMachine, ADelayThatIsNoNumberIsToldAtEveryTickOneAtATimeAndNeverSteps)
@@ -94,7 +95,7 @@ TEST_F(SlideShowMachine, ADelayThatIsNoNumberIsToldAtEveryTickOneAtATimeAndNever
     show.tick();
     show.tick();
     EXPECT_EQ(nested, 2);
-    EXPECT_EQ(screen.calls, QStringList({"follow", "'x1' is not a valid integer value",
+    EXPECT_EQ(screen.calls, QStringList({"show current", "follow", "'x1' is not a valid integer value",
                                          "'x1' is not a valid integer value"}));
     EXPECT_TRUE(show.isRunning());
     EXPECT_EQ(show.timer().interval(), SlideShow::FirstInterval);

@@ -1,5 +1,5 @@
-// The session: an open forgets the undo record, and which commands can run
-// after each thing the user does, and why not.
+// The session: which commands can run after each thing the user does, and
+// why not.
 #include "viewer/ViewerSession.h"
 
 #include "settings/SettingsStore.h"
@@ -19,30 +19,9 @@ protected:
     ViewerSession session{store};
 };
 
-// Undo belongs to the collection it was made in: a new open must forget
-// it, or undo would write an old picture over another collection's file.
-TEST_F(SessionTest, OpeningForgetsTheUndoRecordAndGoesToTheTop)
-{
-    for (int k = 1; k <= 6; ++k)
-        session.appendEntry({QStringLiteral("%1.jpg").arg(k), QString()});
-    session.strip().setSlotCount(3);
-    for (int k = 0; k < 4; ++k)
-        session.strip().next();
-    session.recordUndo(Picture::fromBitmap(Bitmap24(2, 2)));
-    ASSERT_EQ(static_cast<const PictureUndo*>(session.undoHistory().last())->entry(), 5);
-    QSignalSpy undo(&session.undoHistory(), &UndoHistory::availableChanged);
-
-    session.beginOpen("b.pvx");
-
-    EXPECT_FALSE(session.undoHistory().isAvailable() || session.undoHistory().last());
-    ASSERT_EQ(undo.count(), 1);
-    EXPECT_EQ(session.currentEntry(), 1);
-    EXPECT_EQ(session.entryCount(), 0);
-}
-
 // What the user did, in order: o open a collection, O open one that shows
 // nothing, u an effect to undo, U the record forgotten, s start or stop the
-// slide show, n a new collection saved.
+// slide show, n a new collection saved, > a step on, f full screen on.
 struct Scene {
     const char* name;
     const char* steps;
@@ -63,7 +42,8 @@ const std::map<ViewerCommand, CommandBlock> Closed = {
     {C::SlideShow, B::NoCollection},      {C::Comments, B::NoCollection},
     {C::ImageMenu, B::NoCollection},      {C::PreviousEntry, B::NoCollection},
     {C::NextEntry, B::NoCollection},      {C::FirstEntry, B::NoCollection},
-    {C::LastEntry, B::NoCollection}};
+    {C::LastEntry, B::NoCollection},      {C::StripBack, B::NoCollection},
+    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection}};
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})
@@ -74,13 +54,15 @@ std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerComm
     blocked.insert(more.begin(), more.end());
     return blocked;
 }
-const std::map<ViewerCommand, CommandBlock> Open = {{C::Undo, B::NothingToUndo}};
+const std::map<ViewerCommand, CommandBlock> Open = {{C::Undo, B::NothingToUndo},
+                                                    {C::StripBack, B::NoEntryThatWay}};
 
 class CommandStates : public SessionTest, public ::testing::WithParamInterface<Scene> {
 protected:
     struct View : SlideShowView {
         bool atLastEntry() const override { return false; }
         void showNextSlide() override {}
+        void showCurrentEntry() override {}
         bool isFullScreen() const override { return true; }
         void enterFullScreen() override {}
         void followCursor() override {}
@@ -125,6 +107,12 @@ TEST_P(CommandStates, FollowWhatTheUserDid)
         case 'n':
             session.newCollectionSaved("new.pvx");
             break;
+        case '>':
+            session.strip().next();
+            break;
+        case 'f':
+            session.setFullScreen(true);
+            break;
         }
     }
     std::map<ViewerCommand, CommandBlock> blocked;
@@ -144,14 +132,19 @@ TEST_P(CommandStates, FollowWhatTheUserDid)
 INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates, ::testing::Values(
     Scene{"NothingOpen", "", Closed},
     Scene{"ACollectionOpen", "o", Open},
-    Scene{"AnEffectToUndo", "ou", {}},
+    Scene{"AnEffectToUndo", "ou", {{C::StripBack, B::NoEntryThatWay}}},
     Scene{"Undone", "ouU", Open},
+    // Undo belongs to the collection it was made in: an open forgets it.
+    Scene{"AnOpenForgetsTheUndoRecord", "ouo", Open},
+    Scene{"TheLastEntryHasNoneAfterIt", "o>>", {{C::Undo, B::NothingToUndo}, {C::StripForward, B::NoEntryThatWay}}},
     Scene{"ARunningShowLocksEffectsAndFollowMode", "os",
-          {{C::Undo, B::NothingToUndo}, {C::Effects, B::SlideShowRunning}, {C::FollowMode, B::SlideShowRunning}}},
+          {{C::Undo, B::NothingToUndo}, {C::StripBack, B::NoEntryThatWay}, {C::Effects, B::SlideShowRunning},
+           {C::FollowMode, B::SlideShowRunning}}},
     Scene{"AStoppedShowHandsThemBack", "oss", Open},
     Scene{"AShowOutlivingItsCollectionKeepsEffectsLocked", "osO", closedBut({}, {{C::FollowMode, B::SlideShowRunning}})},
     Scene{"ANewCollectionSavedCanBeEditedBeforeItIsOpen", "n", closedBut({C::EditCollection})},
-    Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed}),
+    Scene{"AnOpenThatShowsNothingTakesThatBack", "nO", Closed},
+    Scene{"FullScreenIsLeftWhateverIsOpen", "ofO", closedBut({C::FullScreen})}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -172,6 +172,7 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
     connect(m_session, &ViewerSession::openBegan, this, [this] {
         m_model->clear();
         m_listSource = m_session->collectionFileName();
+        m_listIsNew = false;
     });
     connect(m_session, &ViewerSession::collectionOpened, this, &CollectionEditor::listOpenedEntries);
     // Made after an open: the list as that open would have left it.
@@ -202,6 +203,7 @@ void CollectionEditor::startNewCollection()
         writeCollection(open, m_model->entries());
     m_model->clear();
     m_listSource.clear();
+    m_listIsNew = true;
     show();
     raise();
     activateWindow();
@@ -209,6 +211,12 @@ void CollectionEditor::startNewCollection()
 
 void CollectionEditor::startEditing()
 {
+    // The list starts over below: changes still open there are asked for.
+    if (isVisible() && !mayCloseEdits()) {
+        raise();
+        activateWindow();
+        return;
+    }
     setWindowTitle(m_session->texts().AddDeleteCaption);
     const bool unsaved = m_session->collectionUnsaved();
     // The list starts over from the session: the re-read below replaces it
@@ -217,6 +225,7 @@ void CollectionEditor::startEditing()
     for (const CollectionEntry& e : m_session->entries())
         m_model->appendDeferred(e);
     m_model->flush();
+    m_listIsNew = false;
     m_session->setEditorMode(ViewerSession::EditorMode::EditCollection);
     show();
     raise();
@@ -460,16 +469,55 @@ void CollectionEditor::enableDelete(bool on)
 
 // ---------------------------------------------------------------- commands
 
+bool CollectionEditor::hasUnsavedEdits() const
+{
+    if (m_listIsNew)
+        return m_model->entryCount() > 0;
+    return m_model->entries() != m_session->listedEntries();
+}
+
+bool CollectionEditor::mayCloseEdits()
+{
+    if (!hasUnsavedEdits())
+        return true;
+    const ProgramTexts& t = m_session->texts();
+    if (!dialogs().question(this, t.UnsavedEditsMessage, t.DiscardEditsCaption, t.KeepEditingCaption))
+        return false;
+    // Lost as the user said: the list is the collection as saved again, so
+    // nothing later writes what was turned down.
+    m_quiet = true;
+    m_model->clear();
+    if (!m_listIsNew)
+        listOpenedEntries();
+    m_quiet = false;
+    clearPreview();
+    enableDelete(m_model->entryCount() > 0);
+    return true;
+}
+
 void CollectionEditor::closeEditor()
 {
+    if (!mayCloseEdits())
+        return;
     m_session->withdrawReopenRequest();
     hide();
 }
 
 void CollectionEditor::closeEvent(QCloseEvent* event)
 {
+    if (isVisible() && !mayCloseEdits()) {
+        event->ignore();
+        return;
+    }
     m_session->withdrawReopenRequest();
     event->accept();
+}
+
+void CollectionEditor::endCommentEditing()
+{
+    // The text is in the list already, typed key by key.
+    m_commentEnded = true;
+    m_grid->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------- keys, drops
@@ -483,6 +531,8 @@ bool CollectionEditor::handleKey(QWidget* receiver, int key, Qt::KeyboardModifie
     case Qt::Key_Enter:
         if (receiver == m_findEdit)
             findNext();
+        else if (inComment)
+            endCommentEditing();
         else
             saveCollection();
         return true;
@@ -571,10 +621,18 @@ bool CollectionEditor::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_grid->viewport() && dropEvent(event))
         return true;
     // The list's keyboard focus is the selected row's comment field, so
-    // typing goes into the comment rather than searching file names.
-    if (watched == m_grid && event->type() == QEvent::FocusIn && commentEditor()) {
+    // typing goes into the comment rather than searching file names; after
+    // Return ended the comment, the list keeps it until a key types again.
+    if (watched == m_grid && event->type() == QEvent::FocusIn && commentEditor() &&
+        !std::exchange(m_commentEnded, false)) {
         commentEditor()->setFocus(static_cast<QFocusEvent*>(event)->reason());
         return false;
+    }
+    if (watched == m_grid && event->type() == QEvent::KeyPress && commentEditor() &&
+        !static_cast<QKeyEvent*>(event)->text().trimmed().isEmpty()) {
+        commentEditor()->setFocus(Qt::OtherFocusReason);
+        QApplication::sendEvent(commentEditor(), event);
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -51,7 +51,15 @@ public:
     void moveSelectedDown();
     void findNext();
     void saveCollection();
+    // Close, Esc and the close box: changes not saved are lost only when
+    // the user says so.
     void closeEditor();
+    // The list differs from the collection it was filled from (any entry,
+    // for a new collection).
+    bool hasUnsavedEdits() const;
+    // Asks before changes not saved are lost, and drops them when agreed;
+    // false: they and the editor stay.
+    bool mayCloseEdits();
     void relayout();
     // Key preview: answers true when the key was one of the window's own.
     bool handleKey(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers);
@@ -91,6 +99,8 @@ private:
     void showPreview(int row);
     void currentRowChanged(int row, int previous);
     void openCommentEditor(int row, bool focus);
+    // Return in a comment: its editing ends, the list keeps the keyboard.
+    void endCommentEditing();
     void afterAdd();
     bool dropEvent(QEvent* event);
     QToolButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
@@ -101,6 +111,8 @@ private:
     // The collection file the list was last filled from; empty once New
     // has emptied it for a collection that has no file yet.
     QString m_listSource;
+    // The list is a new collection's, not the open one's.
+    bool m_listIsNew = false;
     QFrame* m_previewFrame = nullptr;
     PreviewImage* m_preview = nullptr;
     QWidget* m_buttonPanel = nullptr;
@@ -117,4 +129,6 @@ private:
     int m_editorRow = -1;
     // Set while rows change under program control, where no preview is due.
     bool m_quiet = false;
+    // The list itself has the keyboard, its comment field closed by Return.
+    bool m_commentEnded = false;
 };

@@ -68,16 +68,12 @@ std::optional<QStringList> EffectsDialog::usableEntries(int* skipped)
 
 bool EffectsDialog::keepUndoCopies(const QStringList& files, bool* kept)
 {
-    // One level of undo: the last record and its copies go now.
-    m_session->clearUndo();
-    AllPicturesUndo& undo = m_session->allPicturesUndo();
-    *kept = undo.hasRoomFor(files);
-    if (!*kept) {
-        const ProgramTexts& t = m_session->texts();
-        return dialogs().question(this, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelButton->text());
-    }
-    undo.keepCopies(files);
-    return true;
+    // Asked before anything is forgotten: Cancel leaves Undo as it was.
+    *kept = m_session->runUndoFits(files);
+    if (*kept)
+        return true;
+    const ProgramTexts& t = m_session->texts();
+    return dialogs().question(this, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelButton->text());
 }
 
 bool EffectsDialog::applyToAll()
@@ -88,6 +84,7 @@ bool EffectsDialog::applyToAll()
     if (!usable || !keepUndoCopies(*usable, &undoKept))
         return false;
     const QStringList& files = *usable;
+    m_session->beginRun(files, undoKept);
     const int total = int(files.size());
     EffectRenderer engine;
     applyEffectSettings(engine, currentSettings());
@@ -125,23 +122,20 @@ bool EffectsDialog::applyToAll()
         applyEffectsToFiles(engine, files, m_session->exifOrientation(), steps);
     } catch (...) {
         try {
-            finishRun(files.mid(0, written), skipped, undoKept);
+            finishRun(files.mid(0, written), skipped);
         } catch (...) {
         }
         throw;
     }
-    finishRun(files.mid(0, written), skipped, undoKept);
+    finishRun(files.mid(0, written), skipped);
     return true;
 }
 
 // Whatever happened, Undo can put back what was written, the status bar
 // tells how far the run went, and the strip shows what the files now hold.
-void EffectsDialog::finishRun(const QStringList& written, int skipped, bool undoKept)
+void EffectsDialog::finishRun(const QStringList& written, int skipped)
 {
-    if (undoKept) {
-        m_session->allPicturesUndo().runFinished(written);
-        m_session->recordAllPicturesUndo();
-    }
+    m_session->endRun(written);
     m_session->announceStatus(m_session->texts().RunSummaryText.arg(written.size()).arg(skipped));
     m_session->requestStripReload();
 }

@@ -88,11 +88,11 @@ private:
     // The entries' files less those that can't be written, once the user
     // agreed to skip them; empty when the user cancelled.
     std::optional<QStringList> usableEntries(int* skipped);
-    // Keeps copies of `files` for Undo, or not when there is no room and the
-    // user goes on without; false when the user cancelled.
+    // Whether the run keeps copies of `files` for Undo: not when there is
+    // no room and the user goes on without; false when the user cancelled.
     bool keepUndoCopies(const QStringList& files, bool* kept);
     // After a run that wrote `written` (entries, in order).
-    void finishRun(const QStringList& written, int skipped, bool undoKept);
+    void finishRun(const QStringList& written, int skipped);
     // The rendered full-size picture for the settings of the controls, or
     // null when the picture could not be decoded.
     const Bitmap24* renderFullSize();

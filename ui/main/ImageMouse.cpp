@@ -102,7 +102,7 @@ bool ImageMouse::wheel(QWheelEvent* event, QPoint at)
 {
     const int delta = event->angleDelta().y();
     if (event->modifiers() & Qt::ControlModifier) {
-        if (delta != 0)
+        if (delta != 0 && m_actions.canRun(delta > 0 ? ViewerCommand::ZoomIn : ViewerCommand::ZoomOut))
             zoomAbout(scale() * std::pow(ZoomFactor, delta / 120.0), at);
         return true;
     }
@@ -112,7 +112,7 @@ bool ImageMouse::wheel(QWheelEvent* event, QPoint at)
     if (std::abs(m_wheelRest) >= 120) {
         const bool forward = m_wheelRest < 0;
         m_wheelRest = 0;
-        m_actions.step(forward);
+        m_actions.run(forward ? ViewerCommand::NextEntry : ViewerCommand::PreviousEntry);
     }
     return true;
 }
@@ -173,7 +173,7 @@ bool ImageMouse::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
         if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
             return false;
-        m_actions.toggleFullScreen();
+        m_actions.run(ViewerCommand::FullScreen);
         return true;
     default:
         return false;

@@ -3,7 +3,10 @@
 // pointer, the wheel scrolls a picture larger than the view (or steps to
 // the next or previous entry), dragging pans with a hand cursor, a
 // double-click asks for full screen, and the pointer hides after a while
-// without moving while `pointerMayHide` says so.
+// without moving while `pointerMayHide` says so. What is a command runs
+// only while that command can.
+#include "viewer/ViewerCommands.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QTimer>
@@ -22,8 +25,8 @@ public:
     static constexpr int MaxDrawnSide = 20000;
 
     struct Actions {
-        std::function<void(bool forward)> step;
-        std::function<void()> toggleFullScreen;
+        std::function<bool(ViewerCommand)> canRun;
+        std::function<void(ViewerCommand)> run;
         std::function<bool()> pointerMayHide;
     };
     ImageMouse(QScrollArea* area, MainImage* image, Actions actions);

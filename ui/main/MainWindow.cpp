@@ -4,6 +4,7 @@
 #include "ui/common/AccessibleNames.h"
 #include "ui/common/Icons.h"
 #include "ui/common/RunCommand.h"
+#include "ui/editor/CollectionEditor.h"
 #include "ui/main/ImageMouse.h"
 #include "ui/main/LongTextLabel.h"
 #include "ui/main/MainCommands.h"
@@ -19,6 +20,7 @@
 #include <QScrollArea>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -91,6 +93,8 @@ void MainWindow::connectSession()
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);
     connect(m_session, &ViewerSession::statusAnnounced, this,
             [this](const QString& text) { m_statusPanels[0]->setText(text); });
+    connect(m_session, &ViewerSession::failuresWithheld, this,
+            [](const QStringList& texts) { reportError(texts.join(QLatin1Char('\n'))); });
 }
 
 void MainWindow::showCommandStates()
@@ -188,8 +192,8 @@ void MainWindow::createPictureArea()
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
     connectDecoder();
     m_mouse = new ImageMouse(m_imageScroller, m_mainImage,
-                             {[this](bool forward) { runCommand([this, forward] { stepShowing(forward); }); },
-                              [this] { runCommand([this] { toggleFullScreen(); }); },
+                             {[this](ViewerCommand c) { return m_session->commandState(c).enabled; },
+                              [this](ViewerCommand c) { runCommand([this, c] { run(c); }); },
                               [this] { return m_fullScreen || m_session->slideShow().isRunning(); }});
     connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::showZoomText);
     connect(&m_session->slideShow(), &SlideShow::runningChanged, m_mouse, &ImageMouse::restartIdle);
@@ -364,14 +368,6 @@ void MainWindow::updatePositionTexts(int entry)
     m_imageScroller->setAccessibleName(shown);
 }
 
-void MainWindow::stepShowing(bool forward)
-{
-    forward ? stepForward() : stepBack();
-    // The wheel turns over the main image: the step shows there.
-    if (!m_session->followsCursor() && m_session->entryCount() > 0)
-        showSlot(m_session->strip().currentSlot());
-}
-
 void MainWindow::showZoomText()
 {
     const int percent = int(std::lround(m_mouse->scale() * 100));
@@ -414,6 +410,8 @@ void MainWindow::setCommentFont(const QFont& font, const QColor& color)
 
 bool MainWindow::event(QEvent* event)
 {
+    if (event->type() == QEvent::Show && !std::exchange(m_shownOnce, true))
+        watchFirstFrame();
     if (event->type() == QEvent::StatusTip) {
         m_statusPanels[0]->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
@@ -427,6 +425,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         showFocus();
         return false;
+    }
+    if (event->type() == QEvent::Wheel && watched->isWidgetType() &&
+        (watched == m_stripPanel || m_stripPanel->isAncestorOf(static_cast<QWidget*>(watched)))) {
+        stepStripByWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
     }
     if (watched == m_central && event->type() == QEvent::Resize) {
         runCommand([this] { relayout(); });
@@ -447,6 +450,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::stepStripByWheel(int delta)
+{
+    // One entry per notch, as the strip's buttons step; a fine-grained
+    // wheel's part notches add up.
+    m_stripWheelRest += delta;
+    while (std::abs(m_stripWheelRest) >= 120) {
+        const bool forward = m_stripWheelRest < 0;
+        m_stripWheelRest += forward ? 120 : -120;
+        runCommand(
+            [this, forward] { run(forward ? ViewerCommand::StripForward : ViewerCommand::StripBack); });
+    }
+}
+
 void MainWindow::showFocus()
 {
     m_highlight->update();
@@ -461,6 +477,15 @@ void MainWindow::showFocus()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // The program's end would lose the editor's changes too.
+    CollectionEditor* editor = m_peers.editor.ifBuilt();
+    bool mayEnd = true;
+    if (editor && editor->isVisible())
+        runCommand([&] { mayEnd = editor->mayCloseEdits(); });
+    if (!mayEnd) {
+        event->ignore();
+        return;
+    }
     event->accept();
     // Closing the main window ends the program, hidden windows included.
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);

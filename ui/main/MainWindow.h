@@ -104,6 +104,9 @@ public:
 
     // Shows slot n: main image, comment line, comments window, status texts.
     void showSlot(int n);
+    // The comment line, the comments window and the status texts tell of
+    // the entry the main image shows, whichever command put it there.
+    void showShownTexts();
     // Pictures decoded for the main image, the one shown and those beside it.
     DecodeAhead* decoder() const { return m_decoder; }
     // The strip's thumbnails, made off the GUI thread.
@@ -144,6 +147,11 @@ public:
     // kept within the screen; and what to remember at the end.
     void restore(const WindowSettings& remembered);
     WindowSettings remembered() const;
+    // Where a shown window whose frame, as the window manager drew it, is
+    // `frame` around `client` goes: within `available`, and at its top when
+    // it holds the window only just.
+    static QRect placeFramed(const QRect& client, const QMargins& frame, const QRect& available,
+                             const QSize& minimum);
 
     // Colours and the comment font from the settings.
     void setStripColor(const QColor& color);
@@ -163,6 +171,7 @@ private:
     // SlideShowView: what the slide show does on screen.
     bool atLastEntry() const override;
     void showNextSlide() override;
+    void showCurrentEntry() override;
     bool isFullScreen() const override { return m_fullScreen; }
     void enterFullScreen() override;
     void followCursor() override;
@@ -224,12 +233,13 @@ private:
     // What a screen reader says for entry `entry`: "3 of 14: <comment>".
     QString spokenName(int entry) const;
     void showFocus();
+    void stepStripByWheel(int delta);
+    // Once the window is first shown: kept on the screen with its real frame.
+    void watchFirstFrame();
     void updatePositionTexts(int entry);
     void applyWindowTitle();
     void scrollArea(bool fullScreen);
     void showZoomText();
-    // A step with the main image following, whatever follow mode says.
-    void stepShowing(bool forward);
 
     ViewerSession* m_session;
     Peers m_peers;
@@ -257,6 +267,8 @@ private:
     QStringList m_stripFailures; // to tell once the strip is filled
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
+    int m_stripWheelRest = 0; // a part notch over the strip
+    bool m_shownOnce = false;
     bool m_fullScreen = false;
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;

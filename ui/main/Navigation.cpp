@@ -107,11 +107,19 @@ void MainWindow::showSlot(int n)
     strip.setShownEntry(entry);
     // What was decoded ahead shows at once; the rest is asked for.
     updateDecodes();
-    m_commentLabel->setText(s->hint());
-    m_commentsText = s->hint();
+    showShownTexts();
+}
+
+void MainWindow::showShownTexts()
+{
+    const int e = m_session->strip().shownEntry();
+    if (e < 1 || e > m_session->entryCount())
+        return;
+    m_commentsText = m_session->entry(e).Comment;
+    m_commentLabel->setText(m_commentsText);
     if (CommentsWindow* comments = m_peers.comments.ifBuilt())
         comments->setCommentText(m_commentsText);
-    updatePositionTexts(entry);
+    updatePositionTexts(e);
 }
 
 void MainWindow::toggleFollowMode()
@@ -121,34 +129,30 @@ void MainWindow::toggleFollowMode()
 
 bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
 {
+    using C = ViewerCommand;
     const bool keypad = modifiers & Qt::KeypadModifier;
     switch (key) {
     case Qt::Key_Plus:
-        if (!keypad)
-            return false;
-        zoomIn();
-        return true;
     case Qt::Key_Minus:
         if (!keypad)
             return false;
-        zoomOut();
+        run(key == Qt::Key_Plus ? C::ZoomIn : C::ZoomOut);
         return true;
     case Qt::Key_Down:
     case Qt::Key_Space:
-        stepForward();
+        run(C::StripForward);
         return true;
     case Qt::Key_Up:
     case Qt::Key_Backspace:
-        stepBack();
+        run(C::StripBack);
         return true;
     case Qt::Key_Escape:
         if (m_fullScreen)
-            toggleFullScreen();
+            run(C::FullScreen);
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (m_session->entryCount() > 0)
-            showSlot(m_session->strip().currentSlot());
+        run(C::ShowHighlighted);
         return true;
     default:
         return false;

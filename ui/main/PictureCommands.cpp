@@ -24,7 +24,6 @@ void MainWindow::rotateCurrent(int angle)
     if (strip.entryInSlot(strip.currentSlot()) == 0)
         return;
     ThumbSlot* s = slot(strip.currentSlot());
-    m_commentLabel->setText(s->hint());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
     const QString path = m_session->entry(strip.currentEntry()).FileName;
@@ -87,10 +86,10 @@ void MainWindow::undo()
         }
     }
     fillStrip();
-    if (!currentRestored) {
+    if (currentRestored)
+        showShownTexts();
+    else
         showCurrentPicture();
-        m_statusPanels[1]->setText(positionText(strip.currentEntry()));
-    }
     if (!leftAsTheyAre.isEmpty())
         dialogs().information(this, m_session->texts().NotRestoredMessage + QStringLiteral("\n\n") +
                                         leftAsTheyAre.join(QLatin1Char('\n')));

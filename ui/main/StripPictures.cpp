@@ -58,7 +58,7 @@ void MainWindow::connectDecoder()
         m_failedShown = path;
         if (m_mainImage->picture().isEmpty())
             m_mainImage->showReason(text);
-        const bool tell = m_session->takeFailureToTell(path);
+        const bool tell = m_session->takeFailureToTell(path, text);
         if (std::exchange(m_stripWaits, false)) {
             if (tell)
                 m_stripFailures.prepend(text);
@@ -175,7 +175,7 @@ void MainWindow::takeThumbnail(const SlotThumbnail& made)
     for (ThumbSlot* s : std::as_const(m_slots))
         if (s->file() == made.path && s->needsRendition())
             s->setThumbnail(made);
-    if (!made.failure.isEmpty() && m_session->takeFailureToTell(made.path))
+    if (!made.failure.isEmpty() && m_session->takeFailureToTell(made.path, made.failure))
         m_stripFailures << made.failure;
 }
 
@@ -211,6 +211,7 @@ void MainWindow::reloadStrip()
     }
     m_mainImage->clearPicture();
     m_session->strip().setShownEntry(m_session->strip().currentEntry());
+    showShownTexts();
     m_failedShown.clear();
     fillStrip();
     updateDecodes();
@@ -242,6 +243,7 @@ Picture MainWindow::showCurrentPicture()
     const Picture picture = currentPicture();
     m_mainImage->setPicture(picture, slot(strip.currentSlot())->standIn());
     strip.setShownEntry(strip.currentEntry());
+    showShownTexts();
     return picture;
 }
 
@@ -254,6 +256,7 @@ void MainWindow::showReplacedPicture(const Picture& now)
     current->setPicture(now);
     m_mainImage->setPicture(now, current->standIn());
     m_session->strip().setShownEntry(e);
+    showShownTexts();
     // The same file in another slot is drawn anew from what it holds now.
     fillStrip();
 }

@@ -12,6 +12,9 @@
 
 void MainWindow::run(ViewerCommand command)
 {
+    // Keys and gestures come here as menus do, and are refused alike.
+    if (!m_session->commandState(command).enabled)
+        return;
     using C = ViewerCommand;
     switch (command) {
     case C::NewCollection:
@@ -65,6 +68,12 @@ void MainWindow::run(ViewerCommand command)
         return goToEntry(1);
     case C::LastEntry:
         return goToEntry(m_session->entryCount());
+    case C::StripBack:
+        return stepBack();
+    case C::StripForward:
+        return stepForward();
+    case C::ShowHighlighted:
+        return showSlot(m_session->strip().currentSlot());
     case C::ViewModes:
     case C::ImageMenu:
         return; // menus: their items are the commands
@@ -121,6 +130,13 @@ bool MainWindow::atLastEntry() const
 void MainWindow::showNextSlide()
 {
     stepForward();
+}
+
+void MainWindow::showCurrentEntry()
+{
+    const StripModel& strip = m_session->strip();
+    if (strip.holdsEntries() && strip.shownEntry() != strip.currentEntry())
+        showSlot(strip.currentSlot());
 }
 
 void MainWindow::enterFullScreen()

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
 void MainWindow::restore(const WindowSettings& remembered)
 {
@@ -27,6 +28,42 @@ void MainWindow::restore(const WindowSettings& remembered)
     setGeometry(placeWithin(wanted, frame, available, minimumSize()));
     if (remembered.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+QRect MainWindow::placeFramed(const QRect& client, const QMargins& frame, const QRect& available,
+                              const QSize& minimum)
+{
+    QRect wanted = client;
+    // The screen holds it only just: from the top of the free area down.
+    if (client.bottom() + frame.bottom() > available.bottom())
+        wanted.moveTop(available.top() + frame.top());
+    return placeWithin(wanted, frame, available, minimum);
+}
+
+void MainWindow::watchFirstFrame()
+{
+    // The window manager tells its frame only after the window is shown,
+    // and it may be deeper than the one counted with before.
+    auto* poll = new QTimer(this);
+    poll->setInterval(50);
+    connect(poll, &QTimer::timeout, this, [this, poll, tries = 0]() mutable {
+        const QRect frame = frameGeometry();
+        if (frame == geometry() && ++tries < 40)
+            return;
+        poll->deleteLater();
+        QScreen* s = screen();
+        if (frame == geometry() || !s || isMaximized() || m_fullScreen)
+            return;
+        const QRect client = geometry();
+        const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                               frame.right() - client.right(), frame.bottom() - client.bottom());
+        const QRect available = s->availableGeometry();
+        setMinimumSize(minimumSize().boundedTo(available.marginsRemoved(margins).size()));
+        const QRect placed = placeFramed(client, margins, available, minimumSize());
+        if (placed != client)
+            setGeometry(placed);
+    });
+    poll->start();
 }
 
 WindowSettings MainWindow::remembered() const
