@@ -4,6 +4,7 @@
 
 #include "collection/CollectionFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "effects/ApplyCheck.h"
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
@@ -17,7 +18,7 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx apply: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "pictavo-fx apply: %s\n", nativeFileName(text).constData());
     return 1;
 }
 
@@ -44,7 +45,7 @@ int cmdApply(const Args& words)
     }
     if (files.size() != 1)
         return usageError("apply", "usage: pictavo-fx apply [--skip-unusable] [OPTIONS] FILE.pvx");
-    const QString collection = QString::fromLocal8Bit(files[0].c_str());
+    const QString collection = fileNameFromNative(files[0]);
 
     std::vector<EffectSetting> settings;
     try {
@@ -55,7 +56,15 @@ int cmdApply(const Args& words)
 
     QString current = collection;
     try {
-        const QList<CollectionEntry> entries = readCollectionAll(collection);
+        // Relative entries are read against the collection's folder.
+        QList<CollectionEntry> entries;
+        QList<int> longLines;
+        CollectionReadHooks hooks;
+        hooks.longLine = [&longLines](int line) { longLines << line; };
+        readCollection(
+            collection, [&entries](int, const CollectionEntry& e) { entries << e; }, hooks);
+        if (!longLines.isEmpty())
+            fail(msg::collectionLongLines(collection, lineNumbersText(longLines)));
         ResetRandom(); // the noise a freshly started program would draw
         EffectRenderer engine;
         applyEffectSettings(engine, settings);
@@ -67,7 +76,7 @@ int cmdApply(const Args& words)
                 continue;
             }
             ++passedBy;
-            std::fprintf(stderr, "%s\n", msg::kindNotChanged(e.FileName).toLocal8Bit().constData());
+            std::fprintf(stderr, "%s\n", nativeFileName(msg::kindNotChanged(e.FileName)).constData());
         }
         // Every entry is checked before the first is written: one line for
         // each that can't be, and then nothing is written unless told to
@@ -84,7 +93,7 @@ int cmdApply(const Args& words)
             current = files.first();
         ApplyProgress progress;
         progress.after = [&current, &files](int k, int total, const QString& file) {
-            std::fprintf(stderr, "%d / %d %s\n", k, total, file.toLocal8Bit().constData());
+            std::fprintf(stderr, "%d / %d %s\n", k, total, nativeFileName(file).constData());
             std::fflush(stderr);
             current = files.value(k, current);
         };

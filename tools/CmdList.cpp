@@ -1,5 +1,6 @@
 #include "collection/CollectionFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "tools/Commands.h"
 
 #include <QFile>
@@ -12,16 +13,29 @@ int cmdList(const Args& args)
 {
     if (args.size() != 1)
         return usageError("list", "usage: pictavo-fx list FILE.pvx");
-    const QString path = QFile::decodeName(args[0].c_str());
+    const QString path = fileNameFromNative(args[0]);
+    QList<int> longLines;
+    CollectionReadHooks hooks;
+    hooks.longLine = [&longLines](int line) { longLines << line; };
     try {
-        readCollection(path, [](int number, const CollectionEntry& e) {
-            const QByteArray row =
-                QByteArray::number(number) + '\t' + e.FileName.toUtf8() + '\t' + e.Comment.toUtf8() + '\n';
-            std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
-        });
+        // The file each entry names, as the system names it.
+        readCollection(
+            path,
+            [](int number, const CollectionEntry& e) {
+                const QByteArray row = QByteArray::number(number) + '\t' + nativeFileName(e.FileName) + '\t' +
+                                       e.Comment.toUtf8() + '\n';
+                std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
+            },
+            hooks);
+        if (!longLines.isEmpty()) {
+            std::fflush(stdout);
+            std::fprintf(
+                stderr, "pictavo-fx: %s\n",
+                nativeFileName(msg::collectionLongLines(path, lineNumbersText(longLines))).constData());
+        }
     } catch (const AppError& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "pictavo-fx: %s\n", e.text().toLocal8Bit().constData());
+        std::fprintf(stderr, "pictavo-fx: %s\n", nativeFileName(e.text()).constData());
         return 1;
     }
     // A full disk under a redirected stdout must not pass for success.

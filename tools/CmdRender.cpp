@@ -5,6 +5,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
@@ -23,7 +24,7 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx render: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "pictavo-fx render: %s\n", nativeFileName(text).constData());
     return 1;
 }
 
@@ -78,8 +79,8 @@ int cmdRender(const Args& words)
         } catch (const AppError& e) {
             return usageError("render", e.text().toStdString());
         }
-        const QString in = QString::fromLocal8Bit(files[0].c_str());
-        const QString out = QString::fromLocal8Bit(files[1].c_str());
+        const QString in = fileNameFromNative(files[0]);
+        const QString out = fileNameFromNative(files[1]);
         const PictureFileKind to = pictureFileKindOfName(out);
         if (to != PictureFileKind::Bitmap && to != PictureFileKind::Jpeg && to != PictureFileKind::Png)
             return fail(msg::unknownExtension(pictureExtension(out)));
