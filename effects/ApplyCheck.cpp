@@ -1,6 +1,7 @@
 #include "effects/ApplyCheck.h"
 
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/JobRunner.h"
 #include "effects/PictureWrite.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 bool writable(const QString& path)
 {
-    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    return ::access(nativeFileName(path).constData(), W_OK) == 0;
 }
 
 // Empty when the file could be read and written back, else why not.
@@ -28,9 +29,8 @@ QString checkFile(const QString& path, ExifOrientation exif)
             return msg::pictureDamaged(path, damageReason(damage));
         if (pictureFileKind(path) == PictureFileKind::Other)
             return QString(); // nothing is written to it
-        const QString folder = QFileInfo(path).absolutePath();
-        if (!writable(path) ||
-            !(writable(folder) && ::access(QFile::encodeName(folder).constData(), X_OK) == 0))
+        const QString folder = folderOf(absoluteFileName(path));
+        if (!writable(path) || !(writable(folder) && ::access(nativeFileName(folder).constData(), X_OK) == 0))
             return msg::cannotCreate(path, QString::fromLocal8Bit(std::strerror(EACCES)));
         return QString();
     } catch (const AppError& e) {

@@ -2,6 +2,8 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
+#include "core/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -10,6 +12,9 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <algorithm>
+#include <sys/stat.h>
+
 namespace {
 
 // A run needs more than its copies: leave a tenth again, and at least 16 MB.
@@ -17,12 +22,31 @@ constexpr qint64 MinimumSpare = 16 * 1024 * 1024;
 
 QByteArray contentHash(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    try {
+        const RegularFile file(path);
+        QFile f;
+        if (!f.open(file.fd(), QIODevice::ReadOnly))
+            return QByteArray();
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&f);
+        return hash.result();
+    } catch (const AppError&) {
         return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&f);
-    return hash.result();
+    }
+}
+
+// Size and last change of a file by any name it has; size -1 when gone.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified;
+};
+Stamp stampOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(nativeFileName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_size),
+            QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000)};
 }
 
 qint64 diskFreeSpace(const QString& folder)
@@ -64,7 +88,7 @@ bool AllPicturesUndo::hasRoomFor(const QStringList& files) const
         if (seen.contains(f))
             continue;
         seen << f;
-        needed += QFileInfo(f).size();
+        needed += std::max<qint64>(stampOf(f).size, 0);
     }
     const qint64 free = m_freeSpace(m_root);
     return free >= 0 && free - needed >= std::max(MinimumSpare, needed / 10);
@@ -97,10 +121,10 @@ void AllPicturesUndo::runFinished(const QStringList& written)
     for (Kept& k : m_kept) {
         if (!written.contains(k.path))
             continue;
-        const QFileInfo now(k.path);
+        const Stamp now = stampOf(k.path);
         k.written = true;
-        k.size = now.size();
-        k.modified = now.lastModified();
+        k.size = now.size;
+        k.modified = now.modified;
         k.hash = contentHash(k.path);
     }
     m_finished = true;
@@ -117,8 +141,8 @@ AllPicturesUndo::Result AllPicturesUndo::restore()
     for (const Kept& k : m_kept) {
         if (!k.written)
             continue;
-        const QFileInfo now(k.path);
-        if (now.exists() && now.size() == k.size && now.lastModified() == k.modified &&
+        const Stamp now = stampOf(k.path);
+        if (now.size >= 0 && now.size == k.size && now.modified == k.modified &&
             contentHash(k.path) == k.hash)
             unchanged << &k;
         else

@@ -1,20 +1,22 @@
 #include "viewer/FolderPictures.h"
 
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/RegularFile.h"
 #include "graphics/PictureFormat.h"
 
 #include <QCollator>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 bool isPictureFile(const QString& path)
 {
     // A path holding the field separator cannot be listed in a collection.
-    if (path.contains(QLatin1Char('^')) || !QFileInfo(path).isFile())
+    struct stat st {};
+    if (path.contains(QLatin1Char('^')) || path.contains(QChar(0)) ||
+        ::stat(nativeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     if (hasPictureSuffix(path))
         return true;
@@ -28,9 +30,11 @@ bool isPictureFile(const QString& path)
 
 FolderPictures folderPictures(const QString& picture)
 {
-    const QFileInfo asked(picture);
-    const QDir folder = asked.absoluteDir();
-    QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    // Names as the file system holds them, whatever their bytes.
+    const QString asked = absoluteFileName(picture);
+    const QString folder = folderOf(asked);
+    const QString askedName = asked.mid(asked.lastIndexOf(QLatin1Char('/')) + 1);
+    QStringList names = folderEntries(folder);
     // The C locale's collator compares code points and ignores numeric
     // mode, so "img10" would come before "img2" there.
     QLocale locale;
@@ -46,11 +50,12 @@ FolderPictures folderPictures(const QString& picture)
     });
     FolderPictures found;
     for (const QString& name : names) {
-        const QString path = folder.absoluteFilePath(name);
+        const QString path =
+            folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
         if (!isPictureFile(path))
             continue;
         found.entries.append({path, QString()});
-        if (name == asked.fileName())
+        if (name == askedName)
             found.current = int(found.entries.size());
     }
     return found;
