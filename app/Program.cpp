@@ -191,9 +191,21 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
         m_startOpen = new AfterFirstFrame(main, std::move(open));
 }
 
+bool Program::openingAtStart() const
+{
+    return m_startOpen || m_main->isReadingCollection();
+}
+
 void Program::finish()
 {
-    m_settings->setWindow(m_main->remembered());
+    WindowSettings window = m_main->remembered();
+    // A run that opened no collection of a file (none named, or the one
+    // named couldn't be read) keeps the one to go back to.
+    if (window.collection.isEmpty()) {
+        window.collection = m_settings->window().collection;
+        window.entry = m_settings->window().entry;
+    }
+    m_settings->setWindow(window);
     runCommand([this] { m_settings->save(); });
 }
 

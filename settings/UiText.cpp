@@ -41,6 +41,12 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return SlotAccessibleName;
     case ProgramText::MainImageAccessibleName:
         return MainImageAccessibleName;
+    case ProgramText::CollectionLongLinesMessage:
+        return CollectionLongLinesMessage;
+    case ProgramText::CollectionTooLargeMessage:
+        return CollectionTooLargeMessage;
+    case ProgramText::CollectionTooManyMessage:
+        return CollectionTooManyMessage;
     case ProgramText::RestartMessage:
         break;
     }
@@ -272,6 +278,15 @@ const std::vector<UiTextEntry> UiTexts = {
     {205, "Pictures of the collection", {{"TfrmNewCollection", "ValueListEditor1", UiPart::Spoken}}},
     {206, "Kinds of effect", {{"TfrmEffects", "ListEffects", UiPart::Spoken}}},
     {207, "Posterize or solorize level", {{"TfrmEffects", "RizeBar", UiPart::Spoken}}},
+    {280,
+     "Lines longer than 64 KiB were left out of \"%1\": %2",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionLongLinesMessage)}}},
+    {281,
+     "\"%1\" is too large for a collection (%2 MB; the limit is %3 MB).",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooLargeMessage)}}},
+    {282,
+     "\"%1\" lists more than %2 pictures, more than a collection may hold.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
 };
 
 } // namespace

@@ -26,7 +26,10 @@ enum class ProgramText {
     AllPicturesFilter,
     ZoomText,
     SlotAccessibleName,
-    MainImageAccessibleName
+    MainImageAccessibleName,
+    CollectionLongLinesMessage,
+    CollectionTooLargeMessage,
+    CollectionTooManyMessage
 };
 
 // The program-wide texts with the start values they have before (and
@@ -60,6 +63,14 @@ struct UiProgramTexts {
     // comment) and for the main image (%1, the slot's words).
     QString SlotAccessibleName = QStringLiteral("%1 of %2: %3");
     QString MainImageAccessibleName = QStringLiteral("Main image, %1");
+    // A collection past the reader's limits. %1: the collection's file;
+    // %2: line numbers / its size in MB / the most entries; %3: the limit.
+    QString CollectionLongLinesMessage =
+        QStringLiteral("Lines longer than 64 KiB were left out of \"%1\": %2");
+    QString CollectionTooLargeMessage =
+        QStringLiteral("\"%1\" is too large for a collection (%2 MB; the limit is %3 MB).");
+    QString CollectionTooManyMessage =
+        QStringLiteral("\"%1\" lists more than %2 pictures, more than a collection may hold.");
 
     QString& operator[](ProgramText id);
 };
