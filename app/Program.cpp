@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "core/FileNames.h"
 #include "core/TextEncoding.h"
 #include "platform/SystemColors.h"
 #include "settings/SettingsStore.h"
@@ -18,10 +19,10 @@
 #include "viewer/ViewerSession.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -179,7 +180,8 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
     } else if (!named.isEmpty()) {
         m_session->setCollectionFileName(named);
         open = [this] { runCommand([this] { m_session->requestReopen(); }); };
-    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
+    } else if (!remembered.collection.isEmpty() &&
+               ::access(nativeFileName(remembered.collection).constData(), F_OK) == 0) {
         // None named: back where the last run ended.
         m_session->setCollectionFileName(remembered.collection);
         open = [this, main, entry = remembered.entry] {
