@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <cerrno>
+#include <deque>
 #include <cstring>
 #include <unistd.h>
 
@@ -43,21 +45,31 @@ QString checkFile(const QString& path, ExifOrientation exif)
 QList<UnusableEntry> checkEntries(const QStringList& files, ExifOrientation exif)
 {
     // Each file once, two at a time: reading a JPEG to its end is most of it.
+    // A set: a collection may list a million entries.
     QStringList distinct;
+    QSet<QString> seen;
     for (const QString& f : files)
-        if (!distinct.contains(f))
+        if (!seen.contains(f)) {
+            seen.insert(f);
             distinct << f;
+        }
     QHash<QString, QString> reasons;
     JobRunner checks(2);
-    JobRunner::Ticket last = 0;
-    for (const QString& f : std::as_const(distinct))
-        last = checks.submit(
+    // A few jobs ahead at a time, not one per entry at once.
+    std::deque<JobRunner::Ticket> pending;
+    for (const QString& f : std::as_const(distinct)) {
+        pending.push_back(checks.submit(
             [f, exif, &reasons](const JobRunner::StopFlag&) -> JobRunner::Delivery {
                 return [f, &reasons, reason = checkFile(f, exif)] { reasons.insert(f, reason); };
             },
-            {});
-    if (last)
-        checks.waitFor(last);
+            {}));
+        if (pending.size() > 16) {
+            checks.waitFor(pending.front());
+            pending.pop_front();
+        }
+    }
+    if (!pending.empty())
+        checks.waitFor(pending.back());
     QList<UnusableEntry> unusable;
     for (int k = 1; k <= int(files.size()); ++k) {
         const QString& reason = reasons.value(files[k - 1]);

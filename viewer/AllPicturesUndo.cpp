@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStorageInfo>
 
 #include <algorithm>
@@ -83,11 +84,11 @@ QString AllPicturesUndo::defaultFolder()
 bool AllPicturesUndo::hasRoomFor(const QStringList& files) const
 {
     qint64 needed = 0;
-    QStringList seen;
+    QSet<QString> seen;
     for (const QString& f : files) {
         if (seen.contains(f))
             continue;
-        seen << f;
+        seen.insert(f);
         needed += std::max<qint64>(stampOf(f).size, 0);
     }
     const qint64 free = m_freeSpace(m_root);
@@ -101,9 +102,11 @@ void AllPicturesUndo::keepCopies(const QStringList& files)
     if (!QDir().mkpath(m_run))
         throw AppError(msg::cannotCreate(m_run, QStringLiteral("The folder can't be made.")));
     try {
+        QSet<QString> kept;
         for (const QString& f : files) {
-            if (std::any_of(m_kept.cbegin(), m_kept.cend(), [&](const Kept& k) { return k.path == f; }))
+            if (kept.contains(f))
                 continue;
+            kept.insert(f);
             Kept k;
             k.path = f;
             k.copy = QStringLiteral("%1/%2").arg(m_run).arg(m_kept.size());
@@ -118,8 +121,9 @@ void AllPicturesUndo::keepCopies(const QStringList& files)
 
 void AllPicturesUndo::runFinished(const QStringList& written)
 {
+    const QSet<QString> wrote(written.cbegin(), written.cend());
     for (Kept& k : m_kept) {
-        if (!written.contains(k.path))
+        if (!wrote.contains(k.path))
             continue;
         const Stamp now = stampOf(k.path);
         k.written = true;
