@@ -101,11 +101,11 @@ inline QString kindNotChanged(const QString& file)
 }
 
 // Names, writes and collections at their edges.
-// A name the system can't take: shown with the NUL as a visible mark.
+// A name the system can't take: shown with the NUL as "\0".
 inline QString nulInFileName(const QString& name)
 {
     QString shown = name;
-    shown.replace(QChar(0), QChar(0x2400));
+    shown.replace(QChar(0), QLatin1String("\\0"));
     return QStringLiteral("The file name \"%1\" holds a NUL character, which no file name can hold.")
         .arg(shown);
 }

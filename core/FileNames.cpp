@@ -122,6 +122,12 @@ QByteArray checkedNativeName(const QString& name)
     return nativeFileName(name);
 }
 
+QByteArray terminalText(const QString& text)
+{
+    QString shown = text;
+    return nativeFileName(shown.replace(QChar(0), QLatin1String("\\0")));
+}
+
 QString absoluteFileName(const QString& name)
 {
     if (name.startsWith(QLatin1Char('/')))

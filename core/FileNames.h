@@ -18,6 +18,8 @@ QByteArray nativeFileName(const QString& name);
 // The same, throwing AppError with a clear message for a name that holds
 // a NUL (no file has one; the system would take the name up to it).
 QByteArray checkedNativeName(const QString& name);
+// Text for a terminal: a name's own bytes, a NUL shown as "\0".
+QByteArray terminalText(const QString& text);
 // Whether the name holds bytes that are no UTF-8.
 bool hasForeignBytes(const QString& name);
 

@@ -18,13 +18,15 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx apply: %s\n", nativeFileName(text).constData());
+    std::fprintf(stderr, "pictavo-fx apply: %s\n", terminalText(text).constData());
     return 1;
 }
 
 QString naming(const QString& file, const QString& text)
 {
-    return file.isEmpty() || text.contains(file) ? text : file + QStringLiteral(": ") + text;
+    // A name with a NUL is named with its mark.
+    const QString shown = QString(file).replace(QChar(0), QLatin1String("\\0"));
+    return file.isEmpty() || text.contains(shown) ? text : file + QStringLiteral(": ") + text;
 }
 } // namespace
 
@@ -76,7 +78,7 @@ int cmdApply(const Args& words)
                 continue;
             }
             ++passedBy;
-            std::fprintf(stderr, "%s\n", nativeFileName(msg::kindNotChanged(e.FileName)).constData());
+            std::fprintf(stderr, "%s\n", terminalText(msg::kindNotChanged(e.FileName)).constData());
         }
         // Every entry is checked before the first is written: one line for
         // each that can't be, and then nothing is written unless told to
@@ -93,7 +95,7 @@ int cmdApply(const Args& words)
             current = files.first();
         ApplyProgress progress;
         progress.after = [&current, &files](int k, int total, const QString& file) {
-            std::fprintf(stderr, "%d / %d %s\n", k, total, nativeFileName(file).constData());
+            std::fprintf(stderr, "%d / %d %s\n", k, total, terminalText(file).constData());
             std::fflush(stderr);
             current = files.value(k, current);
         };

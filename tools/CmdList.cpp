@@ -22,7 +22,7 @@ int cmdList(const Args& args)
         readCollection(
             path,
             [](int number, const CollectionEntry& e) {
-                const QByteArray row = QByteArray::number(number) + '\t' + nativeFileName(e.FileName) + '\t' +
+                const QByteArray row = QByteArray::number(number) + '\t' + terminalText(e.FileName) + '\t' +
                                        e.Comment.toUtf8() + '\n';
                 std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
             },
@@ -31,11 +31,11 @@ int cmdList(const Args& args)
             std::fflush(stdout);
             std::fprintf(
                 stderr, "pictavo-fx: %s\n",
-                nativeFileName(msg::collectionLongLines(path, lineNumbersText(longLines))).constData());
+                terminalText(msg::collectionLongLines(path, lineNumbersText(longLines))).constData());
         }
     } catch (const AppError& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "pictavo-fx: %s\n", nativeFileName(e.text()).constData());
+        std::fprintf(stderr, "pictavo-fx: %s\n", terminalText(e.text()).constData());
         return 1;
     }
     // A full disk under a redirected stdout must not pass for success.

@@ -24,7 +24,7 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx render: %s\n", nativeFileName(text).constData());
+    std::fprintf(stderr, "pictavo-fx render: %s\n", terminalText(text).constData());
     return 1;
 }
 

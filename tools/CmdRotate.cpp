@@ -11,7 +11,7 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx rotate: %s\n", nativeFileName(text).constData());
+    std::fprintf(stderr, "pictavo-fx rotate: %s\n", terminalText(text).constData());
     return 1;
 }
 

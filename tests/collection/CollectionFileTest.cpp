@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -210,6 +211,7 @@ TEST_F(CollectionFileTest, RelativeAndForeignPathsFindTheirFileAndAreWrittenAsSt
     }
     EXPECT_EQ(fileBytes(col + "/d.pvx"), stored);
     setLegacyCodePage(QString());
+    ::unlink(nativeFileName(latin1).constData()); // Qt's clean-up can't name it
 }
 
 TEST_F(CollectionFileTest, ErrorsNameTheFailureAndThePathAndCloseTheFile)
