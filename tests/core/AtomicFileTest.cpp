@@ -261,10 +261,9 @@ TEST_P(ForeignNames, ReachTheFileOfTheirBytesOrAreRefused)
             held << e->d_name;
     ::closedir(d);
     if (GetParam().refused) {
-        const QString refusal =
-            QStringLiteral("The file name \"%1/a\\0b.jpg\" holds a NUL character, which "
-                           "no file name can hold.")
-                .arg(dir.path());
+        const QString refusal = QStringLiteral("The file name \"%1/a\\0b.jpg\" holds a NUL character, which "
+                                               "no file name can hold.")
+                                    .arg(dir.path());
         EXPECT_EQ(wrote, refusal);
         EXPECT_EQ(read, refusal);
         EXPECT_TRUE(held.isEmpty());
