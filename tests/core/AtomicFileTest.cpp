@@ -1,7 +1,9 @@
-// The atomic writer's own behaviour; every writer under every injected
-// failure is tests/hardening/FaultInjectionTest.
+// The atomic writer's own behaviour, and what every read and write takes
+// for a file; every writer under every injected failure is
+// tests/hardening/FaultInjectionTest.
 #include "core/AtomicFile.h"
 #include "core/FileNames.h"
+#include "core/RegularFile.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
@@ -23,8 +25,9 @@
 
 #include <csignal>
 #include <ctime>
-
 #include <functional>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -77,8 +80,8 @@ TEST_F(AtomicFile, KeepsTheOwnerGroupPermissionsAndSymbolicLinkOfTheReplacedFile
 
 TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
 {
-    const QString locked = dir.filePath("locked"), folder = dir.filePath("folder.bmp");
-    ASSERT_TRUE(QDir().mkdir(locked) && QDir().mkdir(folder));
+    const QString locked = dir.filePath("locked");
+    ASSERT_TRUE(QDir().mkdir(locked));
     if (::geteuid() == 0) // root writes anywhere: let the seam refuse as the system would
         setAtomicWriteFault(AtomicWriteFault::Open, EACCES);
     else
@@ -90,8 +93,34 @@ TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
     EXPECT_TRUE(files(locked).isEmpty());
     EXPECT_EQ(write(dir.filePath("nowhere/a.jpg")),
               msg::cannotCreate(dir.filePath("nowhere/a.jpg"), "No such file or directory"));
-    EXPECT_EQ(errorText([&] { readWholeFile(folder); }), msg::cannotOpen(folder, "Is a directory"));
 }
+
+// No read runs past the cap, whatever size the file claims.
+TEST(RegularFileCap, NoReadRunsPastIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.bmp");
+    writeFileAtomically(path, QByteArray(100000, 'x'));
+    RegularFile file(path);
+    EXPECT_EQ(file.readHead(10), QByteArray(10, 'x'));
+    EXPECT_EQ(file.readAll(100000).size(), 100000);
+    EXPECT_EQ(errorText([&] { file.readAll(99999); }),
+              QStringLiteral("Cannot open file \"%1\". File too large").arg(path));
+
+    // Grown since it was opened: read whole and in order, within the cap.
+    QByteArray more(300001, '\0');
+    for (qsizetype i = 0; i < more.size(); ++i)
+        more[i] = char(i * 7 % 251);
+    QFile grow(path);
+    ASSERT_TRUE(grow.open(QIODevice::Append));
+    ASSERT_EQ(grow.write(more), more.size());
+    grow.close();
+    EXPECT_TRUE(file.readAll() == QByteArray(100000, 'x') + more);
+    EXPECT_EQ(file.readAll(400001).size(), 400001);
+    EXPECT_EQ(errorText([&] { file.readAll(400000); }),
+              QStringLiteral("Cannot open file \"%1\". File too large").arg(path));
+}
+
 
 QString digest(const QByteArray& bytes)
 {
@@ -126,10 +155,11 @@ QMap<QString, QString> tree(const QString& root, const QString& under = {})
 
 struct TargetCase {
     const char* name;
-    // Makes what the name leads to under `d`; answers the name written.
+    // Makes what the name leads to under `d`; answers the name.
     std::function<QString(const QString& d)> make;
-    const char* landsIn;      // the file the bytes land in, under `d`
-    const char* refusal = ""; // else why nothing was written
+    const char* refusal; // why a read is refused, and a write too unless it lands
+    const char* landsIn; // the file under `d` a write lands in, else nothing is written
+    bool writes = true;  // false for the system's own devices
 };
 
 bool link(const QString& at, const QString& to)
@@ -154,22 +184,44 @@ QString socketAt(const QString& at)
     return at;
 }
 
-class WriteTargets : public ::testing::TestWithParam<TargetCase> {};
+QString chain(const QString& d, const QString& end)
+{
+    link(d + "/sub/mid", end);
+    link(d + "/sub/top", "mid");
+    return d + "/sub/top";
+}
 
-// A write lands in the file at the end of every chain of links, each link
-// kept; a name that leads to anything but a regular file is refused before
-// a byte is written, and everything stays as it was.
-TEST_P(WriteTargets, LandInTheFileAtTheEndOrNowhere)
+class Targets : public ::testing::TestWithParam<TargetCase> {};
+
+// A name is read and written as the file at the end of its chain of links,
+// every link kept; one that leads to anything but a regular file is refused
+// at once (a FIFO would hold the reader for good, /dev/zero never ends),
+// before a byte is written, and everything stays as it was.
+TEST_P(Targets, AreTheFileAtTheEndOfEveryLinkOrRefusedAtOnce)
 {
     const TargetCase& c = GetParam();
     QTemporaryDir dir;
     const QString d = dir.path();
     QDir(d).mkpath("real");
     QDir(d).mkpath("sub");
-    writeFileAtomically(d + "/real/real.jpg", "old");
+    ASSERT_TRUE(putBytes(d + "/real/real.jpg", "old"));
     const QString name = c.make(d);
     if (QByteArray(c.name).contains("Device") && ::geteuid() != 0)
         GTEST_SKIP() << "only root makes device nodes";
+    // On a worker: a reader that waits on a FIFO is let go below, and fails.
+    std::promise<QString> result;
+    std::thread reader(
+        [&] { result.set_value(errorText([&] { EXPECT_EQ(readWholeFile(name), "old") << c.name; })); });
+    std::future<QString> done = result.get_future();
+    const bool atOnce = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!atOnce)
+        ::close(::open(QFile::encodeName(name).constData(), O_WRONLY | O_NONBLOCK));
+    reader.join();
+    EXPECT_TRUE(atOnce) << "the read waited";
+    EXPECT_EQ(done.get(), *c.refusal ? msg::cannotOpen(name, c.refusal) : QString());
+    if (!c.writes)
+        return;
+
     QMap<QString, QString> want = tree(d);
     const QString text = errorText([&] { writeFileAtomically(name, "new"); });
     if (*c.landsIn) {
@@ -181,61 +233,39 @@ TEST_P(WriteTargets, LandInTheFileAtTheEndOrNowhere)
     EXPECT_EQ(tree(d), want);
 }
 
+const char* const Pipe = "It is a named pipe, not a regular file.";
+const char* const Device = "It is a device, not a regular file.";
+const char* const Missing = "No such file or directory";
+
 INSTANTIATE_TEST_SUITE_P(
-    Names, WriteTargets,
+    Names, Targets,
     ::testing::Values(
-        TargetCase{"ChainOfLinks",
-                   [](const QString& d) {
-                       link(d + "/sub/mid.jpg", "../real/real.jpg");
-                       link(d + "/sub/top.jpg", "mid.jpg");
-                       return d + "/sub/top.jpg";
-                   },
+        TargetCase{"Regular", [](const QString& d) { return d + "/real/real.jpg"; }, "", "/real/real.jpg"},
+        TargetCase{"NotThereYet", [](const QString& d) { return d + "/sub/new.jpg"; }, Missing, "/sub/new.jpg"},
+        TargetCase{"ChainOfLinks", [](const QString& d) { return chain(d, "../real/real.jpg"); }, "",
                    "/real/real.jpg"},
         TargetCase{"ChainThroughAnAbsoluteLink",
                    [](const QString& d) {
-                       link(d + "/real/mid.jpg", "real.jpg");
-                       link(d + "/sub/top.jpg", d + "/real/mid.jpg");
-                       return d + "/sub/top.jpg";
+                       link(d + "/real/abs", "real.jpg");
+                       return chain(d, d + "/real/abs");
                    },
-                   "/real/real.jpg"},
-        TargetCase{"ChainToAFileNotThereYet",
-                   [](const QString& d) {
-                       link(d + "/sub/top.jpg", "../real/new.jpg");
-                       return d + "/sub/top.jpg";
-                   },
-                   "/real/new.jpg"},
-        TargetCase{"LinkLoop",
-                   [](const QString& d) {
-                       link(d + "/sub/a.jpg", "b.jpg");
-                       link(d + "/sub/b.jpg", "a.jpg");
-                       return d + "/sub/a.jpg";
-                   },
-                   "", "Too many levels of symbolic links"},
-        TargetCase{"Fifo", [](const QString& d) { return node(d + "/sub/f.jpg", S_IFIFO); }, "",
-                   "It is a named pipe, not a regular file."},
-        TargetCase{"ChainToAFifo",
-                   [](const QString& d) {
-                       link(d + "/sub/top.jpg", node(d + "/real/f.jpg", S_IFIFO));
-                       return d + "/sub/top.jpg";
-                   },
-                   "", "It is a named pipe, not a regular file."},
-        TargetCase{"Socket", [](const QString& d) { return socketAt(d + "/sub/s.jpg"); }, "",
-                   "It is a socket, not a regular file."},
-        TargetCase{"Device", [](const QString& d) { return node(d + "/sub/null.jpg", S_IFCHR); }, "",
-                   "It is a device, not a regular file."},
-        TargetCase{"ChainToADevice",
-                   [](const QString& d) {
-                       link(d + "/sub/top.jpg", node(d + "/real/null", S_IFCHR));
-                       return d + "/sub/top.jpg";
-                   },
-                   "", "It is a device, not a regular file."},
-        TargetCase{"Folder", [](const QString& d) { return d + "/real"; }, "", "Is a directory"},
-        TargetCase{"LinkToAFolder",
-                   [](const QString& d) {
-                       link(d + "/sub/top", "../real");
-                       return d + "/sub/top";
-                   },
-                   "", "Is a directory"}),
+                   "", "/real/real.jpg"},
+        TargetCase{"ChainToAFileNotThereYet", [](const QString& d) { return chain(d, "../real/new.jpg"); },
+                   Missing, "/real/new.jpg"},
+        TargetCase{"LinkLoop", [](const QString& d) { return chain(d, "top"); },
+                   "Too many levels of symbolic links", ""},
+        TargetCase{"Fifo", [](const QString& d) { return node(d + "/sub/f.jpg", S_IFIFO); }, Pipe, ""},
+        TargetCase{"ChainToAFifo", [](const QString& d) { return chain(d, node(d + "/real/f", S_IFIFO)); }, Pipe,
+                   ""},
+        TargetCase{"Socket", [](const QString& d) { return socketAt(d + "/sub/s.jpg"); },
+                   "It is a socket, not a regular file.", ""},
+        TargetCase{"Device", [](const QString& d) { return node(d + "/sub/null.jpg", S_IFCHR); }, Device, ""},
+        TargetCase{"ChainToADevice", [](const QString& d) { return chain(d, node(d + "/real/null", S_IFCHR)); },
+                   Device, ""},
+        TargetCase{"LinkToZero", [](const QString& d) { return chain(d, "/dev/zero"); }, Device, "", false},
+        TargetCase{"Urandom", [](const QString&) { return QStringLiteral("/dev/urandom"); }, Device, "", false},
+        TargetCase{"Folder", [](const QString& d) { return d + "/real"; }, "Is a directory", ""},
+        TargetCase{"LinkToAFolder", [](const QString& d) { return chain(d, "../real"); }, "Is a directory", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct NameCase {
