@@ -6,6 +6,7 @@
 #include "graphics/PictureFormat.h"
 
 #include <QCollator>
+#include <QDir>
 #include <QLocale>
 
 #include <algorithm>
@@ -32,7 +33,9 @@ FolderPictures folderPictures(const QString& picture)
 {
     // Names as the file system holds them, whatever their bytes.
     const QString asked = absoluteFileName(picture);
-    const QString folder = folderOf(asked);
+    // "." goes; ".." only the system may take away, past a link.
+    const QString named = folderOf(asked);
+    const QString folder = named.contains(QLatin1String("/..")) ? named : QDir::cleanPath(named);
     const QString askedName = asked.mid(asked.lastIndexOf(QLatin1Char('/')) + 1);
     QStringList names = folderEntries(folder);
     // The C locale's collator compares code points and ignores numeric
