@@ -593,12 +593,12 @@ void writeFileAtomically(const QString& path, const Producer& data)
     // Renaming would replace a read-only file; refuse as a plain write would.
     if (existed && ::access(targetName.constData(), W_OK) != 0)
         fail(path, errno);
+    removeLeftTemporaries(folderPart(targetName));
     // A rename would leave the other names on the old bytes.
     if (existed && old.st_nlink > 1)
         return writeInPlace(path, targetName, data);
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
 
-    removeLeftTemporaries(folderPart(targetName));
     TempFile tmp;
     if (!createTemporary(tmp, path, targetName, mode, existed))
         return writeInPlace(path, targetName, data);
