@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libqt6svg6
   libjpeg62-turbo-dev libturbojpeg0-dev libexif-dev libchm-dev
   libheif-dev libpng-dev zlib1g-dev # HEIC/HEIF and AVIF (libheif links its codecs); PNG rows and chunks
+  libtiff-dev # TIFF samples read and written as the file holds them
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth

@@ -120,8 +120,9 @@ TEST(JpegDecoder, TextAndTwelveBitFilesEndInTheLibrarysMessage)
         QByteArray data;
         int denom;
         QString message;
-    } cases[] = {{"This is a text file named like a picture.\n", 1, msg::jpegError(JERR_NO_SOI)},
-                 {corpusBytes("jpeg/monkey12.jpg"), 0, msg::jpegError(JERR_BAD_PRECISION)}};
+    } cases[] = {{"This is a text file named like a picture.\n", 1, "The picture is not a JPEG picture"},
+                 {corpusBytes("jpeg/monkey12.jpg"), 0,
+                  "The picture uses a layout Pictavo can't read (samples of more than 8 bits; JPEG error #15)"}};
     for (const auto& c : cases)
         EXPECT_EQ(jpegErrorText(c.data, c.denom), c.message) << &c - cases;
 }
@@ -138,5 +139,6 @@ TEST(JpegEncoder, RoundTripKeepsSizeAndColoursAtQuality90)
     EXPECT_LE(largestDifference(original, back), 12);
     EXPECT_NEAR(back.scanLine(20)[66 * 3], 255, 12);
     EXPECT_NEAR(back.scanLine(20)[2], 123, 12);
-    EXPECT_EQ(errorText([] { encodeJpeg(Bitmap24()); }), msg::jpegError(JERR_EMPTY_IMAGE));
+    EXPECT_EQ(errorText([] { encodeJpeg(Bitmap24()); }),
+              msg::pictureLayoutUnwritable(QString(), msg::jpegError(JERR_EMPTY_IMAGE)));
 }

@@ -70,7 +70,7 @@ TEST(FormatOfFile, TheNameDecidesOnlyWhereTheContentTellsNothing)
     EXPECT_EQ(pictureFormatOf(png, "holiday.jpg"), PictureFormat::Png);
     EXPECT_EQ(pictureFormatOf("garbage", "broken.TIF"), PictureFormat::Tiff);
     EXPECT_EQ(errorText([] { pictureFormatOf("garbage", "notes.txt"); }),
-              "Unknown picture file extension (.txt)");
+              "\"notes.txt\" is not a picture Pictavo reads (unknown picture file extension .txt)");
 }
 
 // One file of each kind: its size, and its corners as the effects see
@@ -165,7 +165,7 @@ TEST(OtherKinds, ThePixelLimitRefusesBeforeDecoding)
     QList<PngChunk> chunks = pngChunks(png);
     chunks[0].data = ihdr;
     EXPECT_EQ(errorText([&] { Picture::fromData(pngFile(chunks), PictureFormat::Png); }),
-              "Picture too large (70000 x 70000 pixels)");
+              "The picture is too large (70000 × 70000 pixels; the limit is 268 megapixels)");
 }
 
 TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
