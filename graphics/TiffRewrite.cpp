@@ -150,6 +150,11 @@ QByteArray mergedTiff(const QByteArray& original, const QByteArray& freshBytes, 
             dir[e.tag] = {e.type, e.count, w.valueOf(fresh, e)};
     }
     for (const Entry& e : old.entries(D::First)) {
+        // Bits come first in each byte as libtiff writes them: a tag that
+        // says so stays.
+        constexpr quint16 FillOrder = 266;
+        if (e.tag == FillOrder && old.number(D::First, FillOrder) == 1u && !dir.count(FillOrder))
+            dir[FillOrder] = {e.type, e.count, w.valueOf(old, e)};
         if (describesPixels(e.tag) || e.tag == tifftag::ExifIfd || e.tag == tifftag::GpsIfd)
             continue;
         // A profile of another colour model than the new samples' would contradict them.
