@@ -15,12 +15,6 @@
 
 namespace {
 
-// The message decoding ends in, and reading the header alone (denom 0).
-QString jpegErrorText(const QByteArray& data, int denom)
-{
-    return errorText([&] { denom ? (void)decodeJpeg(data, denom) : (void)readJpegHeader(data); });
-}
-
 // A solid w x h JPEG of one sample value, encoded by libjpeg directly in
 // layouts our encoder never writes (grey, CMYK).
 QByteArray rawJpeg(J_COLOR_SPACE in, std::vector<JSAMPLE> value, bool adobeMarker)
@@ -112,19 +106,6 @@ TEST(JpegDecoder, GreyAndCmykComeOutAsColour)
                     << &c - cases << ": " << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
             }
     }
-}
-
-TEST(JpegDecoder, TextAndTwelveBitFilesEndInTheLibrarysMessage)
-{
-    const struct {
-        QByteArray data;
-        int denom;
-        QString message;
-    } cases[] = {{"This is a text file named like a picture.\n", 1, "The picture is not a JPEG picture"},
-                 {corpusBytes("jpeg/monkey12.jpg"), 0,
-                  "The picture uses a layout Pictavo can't read (samples of more than 8 bits; JPEG error #15)"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(jpegErrorText(c.data, c.denom), c.message) << &c - cases;
 }
 
 TEST(JpegEncoder, RoundTripKeepsSizeAndColoursAtQuality90)

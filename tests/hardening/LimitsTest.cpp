@@ -164,6 +164,14 @@ QByteArray pngWithSurplus()
     return pngFile(chunks);
 }
 
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QList<PngChunk> chunks = pngChunks(kinds::encoded(QImage(1, 1, QImage::Format_RGB32), "png"));
+    qToBigEndian(width, chunks[0].data.data());
+    qToBigEndian(height, chunks[0].data.data() + 4);
+    return pngFile(chunks);
+}
+
 QByteArray tiffClaiming(quint32 width, quint32 height)
 {
     QByteArray tiff = kinds::tiff(kinds::quadrants(4, 4), 1, false);
@@ -228,6 +236,8 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFile, ::testing::Values(
     Hostile{"PngTextChunkOfTwoGigabytes", pngClaimingText, PictureFormat::Png,
             "The picture is damaged (its data ends early)"},
     Hostile{"PngDataAfterTheLastRow", pngWithSurplus, PictureFormat::Png, "", OneMiB, OneMiB},
+    Hostile{"PngOf70000Squared", [] { return pngClaiming(70000, 70000); }, PictureFormat::Png,
+            "The picture is too large (70000 × 70000 pixels; the limit is 268 megapixels)"},
     Hostile{"BmpRunLengthOf18000x19800", rleGiant, PictureFormat::Bitmap,
             "The picture is too large (18000 × 19800 pixels; the limit is 268 megapixels)"},
     Hostile{"Bmp30000Squared", [] { return bmpHeader(30000, 30000, 24, 0) + QByteArray(64, '\x7f'); },

@@ -135,6 +135,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PictureMessages, ::testing::Values(
     Told{"text.heic", kText, Command::Show, "\"%1\" is not a HEIF picture"},
     Told{"text.ico", kText, Command::Show, "\"%1\" is not an icon picture"},
     Told{"noscan.jpg", jpegWithoutScan, Command::Show, "\"%1\" is damaged (its data is corrupt; JPEG error #59)"},
+    Told{"monkey12.jpg", [] { return fileBytes(QStringLiteral(PV_CORPUS_DIR "/jpeg/monkey12.jpg")); }, Command::Show,
+         "\"%1\" uses a layout Pictavo can't read (samples of more than 8 bits; JPEG error #15)"},
     Told{"cut.jpg", [] { return firstHalf(encodeJpeg(testpics::pattern(256, 192, 1))); }, Command::Show,
          "\"%1\" is damaged (its data ends early)"},
     Told{"cut.bmp", [] { return QByteArray("BM"); }, Command::Show, "\"%1\" is damaged (its data ends early)"},
