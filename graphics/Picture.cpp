@@ -151,8 +151,7 @@ Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrie
             PictureDamage damage = PictureDamage::None;
             BmpExtras extras;
             Bitmap24 pixels = decodeBmp(data, &damage, &extras);
-            Picture p = fromBitmap(std::move(pixels), std::move(extras));
-            std::const_pointer_cast<Data>(p.m_d)->name = name;
+            Picture p = fromBitmap(std::move(pixels), std::move(extras), name);
             p.rememberDamage(damage);
             return p;
         });
@@ -165,11 +164,12 @@ Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrie
     }
 }
 
-Picture Picture::fromBitmap(Bitmap24 bitmap, BmpExtras extras)
+Picture Picture::fromBitmap(Bitmap24 bitmap, BmpExtras extras, const QString& name)
 {
     if (bitmap.isEmpty())
         return Picture();
     auto d = std::make_shared<Data>();
+    d->name = name;
     d->kind = Kind::Bitmap;
     d->format = PictureFormat::Bitmap;
     d->width = bitmap.width();

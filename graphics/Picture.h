@@ -36,7 +36,7 @@ public:
     // those of later decodes too.
     static Picture fromData(const QByteArray& data, PictureFormat format,
                             ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
-    static Picture fromBitmap(Bitmap24 bitmap, BmpExtras extras = {});
+    static Picture fromBitmap(Bitmap24 bitmap, BmpExtras extras = {}, const QString& name = QString());
     // Validates the JPEG header (size, components) without a full decode. A
     // malformed EXIF block is ignored: the picture then shows as stored.
     static Picture fromJpegData(const QByteArray& data, ExifOrientation exif = ExifOrientation::Apply,
