@@ -153,7 +153,10 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PictureMessages, ::testing::Values(
     // Damaged kinds that are written are refused as damaged, not as kinds never changed.
     Told{"turned.tif", tiffLoop, Command::TurnRight, "\"%1\" is damaged (its data is corrupt); it was not changed."},
     Told{"turned.png", [] { return firstHalf(png()); }, Command::TurnRight,
-         "\"%1\" is damaged (its data ends early); it was not changed."}),
+         "\"%1\" is damaged (its data ends early); it was not changed."},
+    // A layout no rewrite keeps is refused, naming what would be lost.
+    Told{"float.tif", [] { return kinds::tiffOf({4, 2, 32, 1, 1, {}, {}, 72, 72, 3}, QByteArray(32, '\0')); },
+         Command::TurnRight, "\"%1\" uses a layout Pictavo can't write (floating-point samples); it was not changed."}),
     [](const auto& info) {
         QString name = QString::fromLatin1(info.param.name).replace('.', '_');
         return name.toStdString();

@@ -221,6 +221,7 @@ QByteArray tiffOf(const TiffSpec& spec, const QByteArray& rows)
     TIFFSetField(t, TIFFTAG_XRESOLUTION, spec.xResolution);
     TIFFSetField(t, TIFFTAG_YRESOLUTION, spec.yResolution);
     TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH));
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, uint16_t(spec.sampleFormat));
     if (!spec.extraSamples.empty())
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(spec.extraSamples.size()), spec.extraSamples.data());
     if (!spec.icc.isEmpty())

@@ -41,6 +41,7 @@ struct TiffSpec {
     std::vector<unsigned short> extraSamples;                          // EXTRASAMPLE_*
     QByteArray icc;
     float xResolution = 72, yResolution = 72;
+    int sampleFormat = 1; // SAMPLEFORMAT_*
 };
 QByteArray tiffOf(const TiffSpec& spec, const QByteArray& rows);
 
