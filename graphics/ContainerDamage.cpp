@@ -4,6 +4,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -68,12 +69,13 @@ ContainerDamage webp(const QByteArray& d)
 {
     if (d.size() < 12)
         return endsEarly();
-    const quint32 riff = qFromLittleEndian<quint32>(d.constData() + 4);
-    if (quint64(riff) + 8 > quint64(d.size()))
+    // Writers that leave out the last chunk's padding byte are forgiven it.
+    const quint64 riffEnd = qFromLittleEndian<quint32>(d.constData() + 4) + quint64(8);
+    if (riffEnd > quint64(d.size()) + 1)
         return endsEarly();
-    for (qsizetype at = 12; at + 8 <= qsizetype(riff) + 8;) {
+    for (qsizetype at = 12; quint64(at) + 8 <= std::min<quint64>(riffEnd, d.size());) {
         const quint32 size = qFromLittleEndian<quint32>(d.constData() + at + 4);
-        if (quint64(at) + 8 + size > quint64(riff) + 8)
+        if (quint64(at) + 8 + size > quint64(d.size()))
             return endsEarly();
         at += 8 + qsizetype(size) + (size & 1);
     }
