@@ -7,6 +7,7 @@
 #include "graphics/PictureLimits.h"
 #include "graphics/PngChunks.h"
 #include "graphics/PngCodec.h"
+#include "graphics/TiffSamples.h"
 #include "graphics/TiffStructure.h"
 
 #include <QBuffer>
@@ -125,6 +126,13 @@ QByteArray withoutExifMarker(const QByteArray& exif)
     return exif.startsWith(QByteArray("Exif\0\0", 6)) ? exif.mid(6) : exif;
 }
 
+// Photometric interpretation 5: inks, which Qt's plugin reads only at 8 bits.
+bool tiffIsSeparated(const QByteArray& data)
+{
+    constexpr quint16 Photometric = 262, Separated = 5;
+    return TiffStructure(data).number(TiffStructure::Directory::First, Photometric) == Separated;
+}
+
 } // namespace
 
 PluginPictureInfo readPluginPictureInfo(const QByteArray& data, PictureFormat format)
@@ -179,6 +187,8 @@ QImage decodePluginPicture(const QByteArray& data, PictureFormat format, Picture
     Reader r(data, format);
     r.checkedSize();
     QImage image = r.reader.read();
+    if (image.isNull() && format == PictureFormat::Tiff && tiffIsSeparated(data))
+        image = cmykTiffImage(data);
     if (image.isNull())
         r.fail();
     if (damage)

@@ -318,6 +318,33 @@ SampleRaster readTiffSamples(const QByteArray& data, TiffLayout* layout)
     return r;
 }
 
+QImage cmykTiffImage(const QByteArray& data)
+{
+    TiffLayout l;
+    const SampleRaster r = readTiffSamples(data, &l);
+    if (l.photometric != PHOTOMETRIC_SEPARATED || l.inkSet != INKSET_CMYK || l.colourSamples() != 4)
+        return QImage();
+    const int alpha = l.alphaIndex() < 0 ? -1 : 4 + l.alphaIndex();
+    const unsigned full = (1u << l.bitsPerSample) - 1;
+    QImage out(r.size(), alpha < 0 ? QImage::Format_RGB32 : (l.alphaAssociated() ? QImage::Format_ARGB32_Premultiplied
+                                                                                  : QImage::Format_ARGB32));
+    if (out.isNull())
+        throw std::bad_alloc();
+    const auto eight = [full](unsigned v) { return (v * 255 + full / 2) / full; };
+    for (int y = 0; y < r.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < r.width(); ++x) {
+            const unsigned black = full - r.sample(x, y, 3, l.bitsPerSample);
+            unsigned rgb[3];
+            for (int i = 0; i < 3; ++i)
+                rgb[i] = eight((full - r.sample(x, y, i, l.bitsPerSample)) * black / full);
+            const unsigned a = alpha < 0 ? 255 : eight(r.sample(x, y, alpha, l.bitsPerSample));
+            line[x] = qRgba(int(rgb[0]), int(rgb[1]), int(rgb[2]), int(a));
+        }
+    }
+    return out;
+}
+
 QByteArray encodeTiffSamples(const SampleRaster& samples, const TiffLayout& l)
 {
     const QuietDecoding quiet;

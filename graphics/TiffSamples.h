@@ -7,6 +7,7 @@
 #include "graphics/SampleRaster.h"
 
 #include <QByteArray>
+#include <QImage>
 
 #include <cstdint>
 #include <vector>
@@ -34,5 +35,9 @@ struct TiffLayout {
 // what a rewrite would lose (floating-point samples, YCbCr, Lab…), or the
 // damage libtiff found.
 SampleRaster readTiffSamples(const QByteArray& data, TiffLayout* layout);
+// A CMYK first page (any bit depth the reader keeps) as 8-bit RGB, or ARGB
+// where it has alpha, by the same naive reading as 8-bit pages; null for
+// another layout. Qt's plugin reads only 8-bit inks.
+QImage cmykTiffImage(const QByteArray& data);
 // A one-page TIFF of `samples` in `layout`, with nothing else in it.
 QByteArray encodeTiffSamples(const SampleRaster& samples, const TiffLayout& layout);

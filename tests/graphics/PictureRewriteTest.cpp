@@ -251,6 +251,13 @@ QByteArray tiffCmyk()
     return kinds::tiffOf(s, rows(40, 24, 4, 8));
 }
 
+// Qt's plugin reads no 16-bit inks.
+QByteArray tiffCmykSixteen()
+{
+    kinds::TiffSpec s{40, 24, 16, 4, PHOTOMETRIC_SEPARATED, {}, cmykProfile(), 300, 150};
+    return kinds::tiffOf(s, rows(40, 24, 4, 16));
+}
+
 QByteArray tiffSixteen()
 {
     kinds::TiffSpec s{40, 24, 16, 3, PHOTOMETRIC_RGB, {}, {}, 300, 150};
@@ -399,6 +406,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Rewrites, ::testing::Values(
     Case{"TiffUnassociatedAlphaTurn", "tif", tiffUnassociated, Change::TurnRight},
     Case{"TiffCmykWithProfileTurn", "tif", tiffCmyk, Change::TurnRight},
     Case{"TiffCmykWithProfileEffect", "tif", tiffCmyk, Change::Effect},
+    Case{"TiffCmykSixteenBitsEffect", "tif", tiffCmykSixteen, Change::Effect},
     Case{"TiffSixteenBitsTurn", "tif", tiffSixteen, Change::TurnRight},
     Case{"TiffSixteenBitsEffect", "tif", tiffSixteen, Change::Effect},
     Case{"TiffByQtTurn", "tif", [] { return kinds::tiff(patterned(QImage::Format_ARGB32), 1); }, Change::TurnRight},
