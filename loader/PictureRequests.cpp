@@ -95,7 +95,7 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         if (request.task == LoaderTask::Decode) {
             const QImage image = decoded(picture, request);
             if (image.isNull())
-                throw AppError(msg::pictureNotValid(QString()));
+                throw AppError(msg::pictureIsDamaged(request.name, QStringLiteral("it does not decode")));
             PixelLayout layout;
             putPixels(image, QRect(QPoint(0, 0), picture.size()), memory, layout);
             out.reply.pixels = layout;
