@@ -123,13 +123,10 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("pictavo.ini");
-    ASSERT_TRUE(putBytes(
-        path,
-        "; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\npreviewscolor=$00FF00\n"
-        "maincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\ncolormanaged=0\nthumbnailcache=0\n["
-        "SLIDESHOW]\ndelay="
-        "abc\nfullscreen=0\n"
-        "sound= /tmp/a b.wav \n[Other]\nx=y\n"));
+    ASSERT_TRUE(putBytes(path, "; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\n"
+                               "previewscolor=$00FF00\nmaincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\n"
+                               "colormanaged=0\nthumbnailcache=0\n[SLIDESHOW]\ndelay=abc\nfullscreen=0\n"
+                               "sound= /tmp/a b.wav \n[Other]\nx=y\n"));
     IniFile ini(path);
     const SettingsValues v = loadSettings(ini);
     EXPECT_EQ(v.font, "Verdana");
