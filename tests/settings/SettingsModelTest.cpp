@@ -36,6 +36,7 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     storeWindowSettings(ini, w);
     EXPECT_EQ(loadWindowSettings(ini), w);
     storeWindowSettings(ini, WindowSettings());
+    EXPECT_EQ(loadWindowSettings(ini), WindowSettings());
     EXPECT_EQ(lines(ini).join(' '),
               "[Settings] Font=MS Sans Serif FontSize=10 FontColor=-16777208 FontStyle=0 "
               "PreviewsColor=-16777211 MainColor=-16777211 Alpha=255 Language=English AutoOrient=1 "
