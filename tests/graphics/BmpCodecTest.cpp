@@ -1,8 +1,8 @@
 #include "graphics/BmpCodec.h"
 #include "core/Errors.h"
-#include "core/LittleEndian.h"
 
 #include "Corpus.h"
+#include "MadeFiles.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/TestPictures.h"
 
@@ -55,10 +55,6 @@ const CorpusCase kCorpus[] = {
     {"../jpeg/shira_bird8", "qt"}};
 // clang-format on
 
-Bitmap24 corpusBmp(const QString& name)
-{
-    return decodeBmp(corpusBytes("bmpsuite/" + name + ".bmp"));
-}
 class BmpCorpusFiles : public ::testing::TestWithParam<CorpusCase> {};
 } // namespace
 
@@ -77,7 +73,7 @@ TEST_P(BmpCorpusFiles, DecodeLikeTheirTwinOrAreRefusedWithTheProblemNamed)
         const Bitmap24 b = decodeBmp(data);
         EXPECT_EQ(QSize(b.width(), b.height()), QSize(127, 64));
     } else if (expect.startsWith('=')) {
-        EXPECT_TRUE(decodeBmp(data) == corpusBmp(expect.mid(1)));
+        EXPECT_TRUE(decodeBmp(data) == decodeBmp(corpusBytes("bmpsuite/" + expect.mid(1) + ".bmp")));
     } else {
         EXPECT_EQ(decodeError(data), expect);
     }
@@ -139,22 +135,8 @@ QByteArray build(const Built& b)
     for (const char* p = b.palette; *p; ++p)
         palette += bgr(*p) + '\0';
     const QByteArray masks = QByteArray::fromHex(b.masks), pixels = QByteArray::fromHex(b.pixels);
-    QByteArray out(54, '\0');
-    out[0] = 'B';
-    out[1] = 'M';
-    const quint32 offset = 54 + masks.size() + palette.size();
-    for (auto [at, v] : {std::pair{2, offset + pixels.size()},
-                         {10, offset},
-                         {14, 40u},
-                         {18, quint32(b.width)},
-                         {22, quint32(b.height)},
-                         {30, b.compression},
-                         {34, quint32(pixels.size())},
-                         {46, b.colorsUsed}})
-        putLe32(out, at, v);
-    putLe16(out, 26, 1);
-    putLe16(out, 28, b.bits);
-    out += masks + palette + pixels;
+    const QByteArray out = bmpHeader(b.width, b.height, b.bits, b.compression, b.colorsUsed,
+                                     masks.size() + palette.size(), pixels.size()) + masks + palette + pixels;
     return b.cut > 0 ? out.left(b.cut) : out.chopped(-b.cut);
 }
 

@@ -12,6 +12,7 @@
 #include "graphics/TiffStructure.h"
 
 #include "Corpus.h"
+#include "MadeFiles.h"
 #include "core/AtomicFile.h"
 #include "core/LittleEndian.h"
 #include "tests/support/KindPictures.h"
@@ -24,12 +25,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
-#include <turbojpeg.h>
 
-#include <cstdio>
 #include <functional>
 #include <numeric>
-#include <jpeglib.h>
 
 namespace {
 
@@ -180,18 +178,11 @@ Facts bmpFacts(const QByteArray& file)
 
 Facts factsOf(const QByteArray& file)
 {
-    switch (pictureFormatOf(file)) {
-    case PictureFormat::Tiff:
-        return tiffFacts(file);
-    case PictureFormat::Png:
-        return pngFacts(file);
-    case PictureFormat::Jpeg:
-        return jpegFacts(file);
-    case PictureFormat::Bitmap:
-        return bmpFacts(file);
-    default:
-        return {};
-    }
+    const PictureFormat f = pictureFormatOf(file);
+    return f == PictureFormat::Tiff ? tiffFacts(file)
+           : f == PictureFormat::Png ? pngFacts(file)
+           : f == PictureFormat::Jpeg ? jpegFacts(file)
+                                      : bmpFacts(file);
 }
 
 // Stored samples turned a quarter clockwise, whole pixels moved.
@@ -239,29 +230,12 @@ QByteArray cmykProfile()
     return icc;
 }
 
-QByteArray tiffUnassociated()
+// A 40 x 24 TIFF at 300 x 150 dpi of `rows` samples in this layout.
+QByteArray tiffMade(int bits, int channels, int photometric, std::vector<unsigned short> extras = {},
+                    const QByteArray& icc = {})
 {
-    kinds::TiffSpec s{40, 24, 8, 4, PHOTOMETRIC_RGB, {EXTRASAMPLE_UNASSALPHA}, {}, 300, 150};
-    return kinds::tiffOf(s, rows(40, 24, 4, 8, true));
-}
-
-QByteArray tiffCmyk()
-{
-    kinds::TiffSpec s{40, 24, 8, 4, PHOTOMETRIC_SEPARATED, {}, cmykProfile(), 300, 150};
-    return kinds::tiffOf(s, rows(40, 24, 4, 8));
-}
-
-// Qt's plugin reads no 16-bit inks.
-QByteArray tiffCmykSixteen()
-{
-    kinds::TiffSpec s{40, 24, 16, 4, PHOTOMETRIC_SEPARATED, {}, cmykProfile(), 300, 150};
-    return kinds::tiffOf(s, rows(40, 24, 4, 16));
-}
-
-QByteArray tiffSixteen()
-{
-    kinds::TiffSpec s{40, 24, 16, 3, PHOTOMETRIC_RGB, {}, {}, 300, 150};
-    return kinds::tiffOf(s, rows(40, 24, 3, 16));
+    const kinds::TiffSpec s{40, 24, bits, channels, photometric, extras, icc, 300, 150};
+    return kinds::tiffOf(s, rows(40, 24, channels, bits, !extras.empty()));
 }
 
 QByteArray pngOf(QImage image)
@@ -281,13 +255,7 @@ QImage patterned(QImage::Format format)
 
 QByteArray jpegOf(const Bitmap24& b, int sampling)
 {
-    tjhandle h = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    tjCompress2(h, b.bits(), b.width(), b.stride(), b.height(), TJPF_BGR, &out, &size, sampling, 92, 0);
-    QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
-    tjFree(out);
-    tjDestroy(h);
+    QByteArray jpeg = tjJpeg(b, sampling, 92);
     // JFIF: dots per inch, 300 across and 150 down.
     const qsizetype jfif = jpeg.indexOf("JFIF");
     jpeg[jfif + 7] = 1;
@@ -296,40 +264,15 @@ QByteArray jpegOf(const Bitmap24& b, int sampling)
     return jpeg;
 }
 
-// Adobe's CMYK JPEG: coded as YCCK, the inks stored inverted.
+// Adobe's CMYK JPEG: coded as YCCK, the inks stored inverted, smooth so
+// that what is lost is the coding's, not the pattern's.
 QByteArray jpegCmyk(int w, int h)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = JDIMENSION(w);
-    cinfo.image_height = JDIMENSION(h);
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, JCS_YCCK);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    const QByteArray icc = QByteArray("ICC_PROFILE\0\1\1", 14) + cmykProfile();
-    jpeg_write_marker(&cinfo, JPEG_APP0 + 2, reinterpret_cast<const JOCTET*>(icc.constData()), unsigned(icc.size()));
-    // Smooth inks: what is lost is the coding's, not the pattern's.
     QByteArray inks;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             inks.append(char(x * 255 / w)).append(char(y * 255 / h)).append(char((x + y) * 255 / (w + h))).append(char(40));
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<char*>(inks.constData())) + cinfo.next_scanline * w * 4;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return jpeg;
+    return libjpegFile(w, h, JCS_CMYK, inks, true, JCS_YCCK, 95, QByteArray("ICC_PROFILE\0\1\1", 14) + cmykProfile());
 }
 
 QByteArray bitmapWithAlpha()
@@ -403,12 +346,13 @@ const Bitmap24 kPlain = testpics::pattern(250, 190, 5); // no whole blocks: the 
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Layouts, Rewrites, ::testing::Values(
-    Case{"TiffUnassociatedAlphaTurn", "tif", tiffUnassociated, Change::TurnRight},
-    Case{"TiffCmykWithProfileTurn", "tif", tiffCmyk, Change::TurnRight},
-    Case{"TiffCmykWithProfileEffect", "tif", tiffCmyk, Change::Effect},
-    Case{"TiffCmykSixteenBitsEffect", "tif", tiffCmykSixteen, Change::Effect},
-    Case{"TiffSixteenBitsTurn", "tif", tiffSixteen, Change::TurnRight},
-    Case{"TiffSixteenBitsEffect", "tif", tiffSixteen, Change::Effect},
+    Case{"TiffUnassociatedAlphaTurn", "tif", [] { return tiffMade(8, 4, PHOTOMETRIC_RGB, {EXTRASAMPLE_UNASSALPHA}); }, Change::TurnRight},
+    Case{"TiffCmykWithProfileTurn", "tif", [] { return tiffMade(8, 4, PHOTOMETRIC_SEPARATED, {}, cmykProfile()); }, Change::TurnRight},
+    Case{"TiffCmykWithProfileEffect", "tif", [] { return tiffMade(8, 4, PHOTOMETRIC_SEPARATED, {}, cmykProfile()); }, Change::Effect},
+    // Qt's plugin reads no 16-bit inks.
+    Case{"TiffCmykSixteenBitsEffect", "tif", [] { return tiffMade(16, 4, PHOTOMETRIC_SEPARATED, {}, cmykProfile()); }, Change::Effect},
+    Case{"TiffSixteenBitsTurn", "tif", [] { return tiffMade(16, 3, PHOTOMETRIC_RGB); }, Change::TurnRight},
+    Case{"TiffSixteenBitsEffect", "tif", [] { return tiffMade(16, 3, PHOTOMETRIC_RGB); }, Change::Effect},
     Case{"TiffByQtTurn", "tif", [] { return kinds::tiff(patterned(QImage::Format_ARGB32), 1); }, Change::TurnRight},
     Case{"PngSixteenAlphaTurn", "png", [] { return pngOf(patterned(QImage::Format_RGBA64)); }, Change::TurnRight},
     Case{"PngSixteenEffect", "png", [] { return pngOf(patterned(QImage::Format_RGBX64)); }, Change::Effect},

@@ -1,7 +1,6 @@
 // Hostile files that ask for memory or time without bound: each is refused
 // from what its header says, before any library allocates for it, and in
 // words; data after a picture's last row is never read.
-#include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -11,6 +10,8 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 #include "tests/support/Printers.h"
+#include "tests/support/TestPictures.h"
+#include "tests/graphics/MadeFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,7 +20,6 @@
 #include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 #include <zlib.h>
 
 // How many bytes zlib has inflated for libpng (and anyone else) since the
@@ -74,21 +74,11 @@ namespace {
 
 constexpr std::size_t OneMiB = 1 << 20;
 
-// A bitmap header with a 40-byte info header.
-QByteArray bmpHeader(qint32 width, qint32 height, int bits, quint32 compression, int paletteEntries = 0)
+// A bitmap header with a 40-byte info header and an all-black palette.
+QByteArray bmpOf(qint32 width, qint32 height, int bits, quint32 compression, int paletteEntries = 0)
 {
-    QByteArray h(14 + 40 + 4 * paletteEntries, '\0');
-    h[0] = 'B';
-    h[1] = 'M';
-    putLe32(h, 10, quint32(h.size()));
-    putLe32(h, 14, 40);
-    putLe32(h, 18, quint32(width));
-    putLe32(h, 22, quint32(height));
-    putLe16(h, 26, 1);
-    putLe16(h, 28, quint16(bits));
-    putLe32(h, 30, compression);
-    putLe32(h, 46, quint32(paletteEntries));
-    return h;
+    return bmpHeader(width, height, quint16(bits), compression, quint32(paletteEntries), 4 * paletteEntries) +
+           QByteArray(4 * paletteEntries, '\0');
 }
 
 // 18000 x 19800 in run-length rows of 255 pixels: 2.85 MB that claim a gigabyte.
@@ -98,27 +88,16 @@ QByteArray rleGiant()
     for (int left = 18000; left > 0; left -= 255)
         row.append(char(std::min(left, 255))).append('\1');
     row.append('\0').append('\0');
-    return bmpHeader(18000, 19800, 8, 1, 2) + row.repeated(200) + QByteArray("\0\1", 2);
+    return bmpOf(18000, 19800, 8, 1, 2) + row.repeated(200) + QByteArray("\0\1", 2);
 }
 
-QByteArray jpegOf(int sampling, int flags)
-{
-    std::vector<unsigned char> grey(16 * 16 * 3, 128);
-    tjhandle h = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    tjCompress2(h, grey.data(), 16, 0, 16, TJPF_RGB, &out, &size, sampling, 90, flags);
-    QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
-    tjFree(out);
-    tjDestroy(h);
-    return jpeg;
-}
+const Bitmap24 kGrey = testpics::brighter(Bitmap24(16, 16), 128);
 
 // A 16 x 16 grey 4:4:4 JPEG, progressive when asked, whose frame header then
 // claims width x height.
 QByteArray jpegClaiming(int width, int height, bool progressive)
 {
-    QByteArray jpeg = jpegOf(TJSAMP_444, progressive ? TJFLAG_PROGRESSIVE : 0);
+    QByteArray jpeg = tjJpeg(kGrey, TJSAMP_444, 90, progressive ? TJFLAG_PROGRESSIVE : 0);
     const qsizetype sof = jpeg.indexOf(progressive ? "\xff\xc2" : "\xff\xc0");
     qToBigEndian(quint16(height), jpeg.data() + sof + 5);
     qToBigEndian(quint16(width), jpeg.data() + sof + 7);
@@ -129,7 +108,7 @@ QByteArray jpegClaiming(int width, int height, bool progressive)
 // every coefficient.
 QByteArray jpegOfManyScans()
 {
-    const QByteArray jpeg = jpegOf(TJSAMP_444, TJFLAG_PROGRESSIVE);
+    const QByteArray jpeg = tjJpeg(kGrey, TJSAMP_444, 90, TJFLAG_PROGRESSIVE);
     const qsizetype last = jpeg.lastIndexOf("\xff\xda"), end = jpeg.lastIndexOf("\xff\xd9");
     return jpeg.left(end) + jpeg.mid(last, end - last).repeated(3000) + jpeg.mid(end);
 }
@@ -240,9 +219,9 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFile, ::testing::Values(
             "The picture is too large (70000 × 70000 pixels; the limit is 268 megapixels)"},
     Hostile{"BmpRunLengthOf18000x19800", rleGiant, PictureFormat::Bitmap,
             "The picture is too large (18000 × 19800 pixels; the limit is 268 megapixels)"},
-    Hostile{"Bmp30000Squared", [] { return bmpHeader(30000, 30000, 24, 0) + QByteArray(64, '\x7f'); },
+    Hostile{"Bmp30000Squared", [] { return bmpOf(30000, 30000, 24, 0) + QByteArray(64, '\x7f'); },
             PictureFormat::Bitmap, "The picture is too large (30000 × 30000 pixels; the limit is 268 megapixels)"},
-    Hostile{"Bmp16000SquaredIn64Bytes", [] { return bmpHeader(16000, 16000, 24, 0) + QByteArray(64, '\0'); },
+    Hostile{"Bmp16000SquaredIn64Bytes", [] { return bmpOf(16000, 16000, 24, 0) + QByteArray(64, '\0'); },
             PictureFormat::Bitmap, "The picture is damaged (its data ends early)"},
     Hostile{"JpegOf65000Squared", [] { return jpegClaiming(65000, 65000, false); }, PictureFormat::Jpeg,
             "The picture is too large (65000 × 65000 pixels; the limit is 268 megapixels)"},

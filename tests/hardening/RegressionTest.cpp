@@ -87,8 +87,8 @@ enum class Command { Show, TurnRight };
 struct Told {
     const char* name;
     std::function<QByteArray()> bytes;
-    Command command;
     const char* message;
+    Command command = Command::Show;
 };
 
 // What the viewer tells of the file: the failure to read it, or its damage
@@ -124,43 +124,35 @@ const auto kText = [] { return QByteArray("Dear diary, today I named a text file
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Kinds, PictureMessages, ::testing::Values(
-    Told{"notes.txt", kText, Command::Show, "\"%1\" is not a picture Pictavo reads (unknown picture file extension .txt)"},
-    Told{"empty.jpg", [] { return QByteArray(); }, Command::Show, "\"%1\" is damaged (it is empty)"},
-    Told{"text.jpg", kText, Command::Show, "\"%1\" is not a JPEG picture"},
-    Told{"text.bmp", kText, Command::Show, "\"%1\" is not a BMP picture"},
-    Told{"text.png", kText, Command::Show, "\"%1\" is not a PNG picture"},
-    Told{"text.gif", kText, Command::Show, "\"%1\" is not a GIF picture"},
-    Told{"text.webp", kText, Command::Show, "\"%1\" is not a WebP picture"},
-    Told{"text.tif", kText, Command::Show, "\"%1\" is not a TIFF picture"},
-    Told{"text.heic", kText, Command::Show, "\"%1\" is not a HEIF picture"},
-    Told{"text.ico", kText, Command::Show, "\"%1\" is not an icon picture"},
-    Told{"noscan.jpg", jpegWithoutScan, Command::Show, "\"%1\" is damaged (its data is corrupt; JPEG error #59)"},
-    Told{"monkey12.jpg", [] { return fileBytes(QStringLiteral(PV_CORPUS_DIR "/jpeg/monkey12.jpg")); }, Command::Show,
+    Told{"notes.txt", kText, "\"%1\" is not a picture Pictavo reads (unknown picture file extension .txt)"},
+    Told{"empty.jpg", [] { return QByteArray(); }, "\"%1\" is damaged (it is empty)"},
+    Told{"text.jpg", kText, "\"%1\" is not a JPEG picture"}, Told{"text.bmp", kText, "\"%1\" is not a BMP picture"},
+    Told{"text.png", kText, "\"%1\" is not a PNG picture"}, Told{"text.gif", kText, "\"%1\" is not a GIF picture"},
+    Told{"text.webp", kText, "\"%1\" is not a WebP picture"}, Told{"text.tif", kText, "\"%1\" is not a TIFF picture"},
+    Told{"text.heic", kText, "\"%1\" is not a HEIF picture"}, Told{"text.ico", kText, "\"%1\" is not an icon picture"},
+    Told{"noscan.jpg", jpegWithoutScan, "\"%1\" is damaged (its data is corrupt; JPEG error #59)"},
+    Told{"monkey12.jpg", [] { return fileBytes(QStringLiteral(PV_CORPUS_DIR "/jpeg/monkey12.jpg")); },
          "\"%1\" uses a layout Pictavo can't read (samples of more than 8 bits; JPEG error #15)"},
-    Told{"cut.jpg", [] { return firstHalf(encodeJpeg(testpics::pattern(256, 192, 1))); }, Command::Show,
-         "\"%1\" is damaged (its data ends early)"},
-    Told{"cut.bmp", [] { return QByteArray("BM"); }, Command::Show, "\"%1\" is damaged (its data ends early)"},
-    Told{"cut.png", [] { return firstHalf(png()); }, Command::Show, "\"%1\" is damaged (its data ends early)"},
+    Told{"cut.jpg", [] { return firstHalf(encodeJpeg(testpics::pattern(256, 192, 1))); }, "\"%1\" is damaged (its data ends early)"},
+    Told{"cut.bmp", [] { return QByteArray("BM"); }, "\"%1\" is damaged (its data ends early)"},
+    Told{"cut.png", [] { return firstHalf(png()); }, "\"%1\" is damaged (its data ends early)"},
     Told{"cut.gif", [] { return fileBytes(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif")).left(80); },
-         Command::Show, "\"%1\" is damaged (its data ends early)"},
+         "\"%1\" is damaged (its data ends early)"},
     Told{"cut.webp", [] { return firstHalf(kinds::encoded(testpics::pattern(64, 48, 4).toImage(), "webp")); },
-         Command::Show, "\"%1\" is damaged (its data ends early)"},
+         "\"%1\" is damaged (its data ends early)"},
     Told{"cut.tif", [] { return firstHalf(kinds::tiff(testpics::pattern(64, 48, 5).toImage(), 1, false)); },
-         Command::Show, "\"%1\" is damaged (its data ends early)"},
+         "\"%1\" is damaged (its data ends early)"},
     Told{"cut.heic", [] { return firstHalf(kinds::heif(testpics::pattern(64, 48, 6).toImage(), false)); },
-         Command::Show, "\"%1\" is damaged (its data ends early)"},
-    Told{"loop.tif", tiffLoop, Command::Show, "\"%1\" is damaged (its data is corrupt)"},
+         "\"%1\" is damaged (its data ends early)"},
+    Told{"loop.tif", tiffLoop, "\"%1\" is damaged (its data is corrupt)"},
     // Damaged kinds that are written are refused as damaged, not as kinds never changed.
-    Told{"turned.tif", tiffLoop, Command::TurnRight, "\"%1\" is damaged (its data is corrupt); it was not changed."},
-    Told{"turned.png", [] { return firstHalf(png()); }, Command::TurnRight,
-         "\"%1\" is damaged (its data ends early); it was not changed."},
+    Told{"turned.tif", tiffLoop, "\"%1\" is damaged (its data is corrupt); it was not changed.", Command::TurnRight},
+    Told{"turned.png", [] { return firstHalf(png()); }, "\"%1\" is damaged (its data ends early); it was not changed.",
+         Command::TurnRight},
     // A layout no rewrite keeps is refused, naming what would be lost.
     Told{"float.tif", [] { return kinds::tiffOf({4, 2, 32, 1, 1, {}, {}, 72, 72, 3}, QByteArray(32, '\0')); },
-         Command::TurnRight, "\"%1\" uses a layout Pictavo can't write (floating-point samples); it was not changed."}),
-    [](const auto& info) {
-        QString name = QString::fromLatin1(info.param.name).replace('.', '_');
-        return name.toStdString();
-    });
+         "\"%1\" uses a layout Pictavo can't write (floating-point samples); it was not changed.", Command::TurnRight}),
+    [](const auto& info) { return QString::fromLatin1(info.param.name).replace('.', '_').toStdString(); });
 // clang-format on
 
 } // namespace
