@@ -14,7 +14,7 @@ constexpr qint64 MaxPixelBytes = qint64(Bitmap24::MaxBytes) / 3 * 8;
 
 bool factsInRange(const LoaderReply& r)
 {
-    return r.format > quint8(PictureFormat::Unknown) && r.format <= quint8(PictureFormat::Icon) &&
+    return r.format > quint8(PictureFormat::Unknown) && r.format <= quint8(PictureFormat::Svg) &&
            r.damage <= quint8(PictureDamage::Corrupt) && r.orientation >= 1 && r.orientation <= 8 &&
            !r.size.isEmpty() && Bitmap24::sizeAllowed(r.size.width(), r.size.height()) &&
            r.iccProfile.size() <= MaxIccBytes;
