@@ -60,7 +60,7 @@ const RawLibrary* raw()
 }
 
 // One LibRaw session over bytes that outlive it, set for a half-size
-// development in sRGB with the camera's white balance, left as stored.
+// development in sRGB with the camera's white balance.
 struct RawSession {
     libraw_data_t* lr = nullptr;
     bool opened = false;
@@ -75,7 +75,6 @@ struct RawSession {
         lr->params.use_camera_wb = 1;
         lr->params.output_color = 1;
         lr->params.output_bps = 8;
-        lr->params.user_flip = 0;
         const QuietDecoding quiet;
         opened = lib->libraw_open_buffer(lr, const_cast<char*>(data.constData()), std::size_t(data.size())) ==
                  LIBRAW_SUCCESS;
@@ -268,6 +267,8 @@ QImage decodeRawPicture(const QByteArray& data)
         const RawLibrary& lib = *raw();
         const QuietDecoding quiet;
         int error = 0;
+        // Left as stored: Picture turns it, as it turns the previews.
+        session.lr->params.user_flip = 0;
         if (lib.libraw_unpack(session.lr) == LIBRAW_SUCCESS &&
             lib.libraw_dcraw_process(session.lr) == LIBRAW_SUCCESS)
             image = imageOf(lib, lib.libraw_dcraw_make_mem_image(session.lr, &error));
