@@ -109,10 +109,12 @@ Decoded decode(const QByteArray& data, bool pixels)
                 QByteArray icc(qsizetype(size), '\0');
                 if (lib.JxlDecoderGetColorAsICCProfile(dec.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
                                                        reinterpret_cast<uint8_t*>(icc.data()),
-                                                       size) == JXL_DEC_SUCCESS) {
-                    out.info.icc = icc;
+                                                       size) == JXL_DEC_SUCCESS)
                     out.info.colorSpace = colorSpaceOfIcc(icc);
-                }
+                // Only a profile Qt can use goes along: a grey one would
+                // mislabel the RGB files written of this picture.
+                if (out.info.colorSpace.isValid())
+                    out.info.icc = icc;
             }
             if (!pixels)
                 return out;
