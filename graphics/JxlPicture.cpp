@@ -111,8 +111,7 @@ Decoded decode(const QByteArray& data, bool pixels)
                                                        reinterpret_cast<uint8_t*>(icc.data()),
                                                        size) == JXL_DEC_SUCCESS)
                     out.info.colorSpace = colorSpaceOfIcc(icc);
-                // Only a profile Qt can use goes along: a grey one would
-                // mislabel the RGB files written of this picture.
+                // Only a profile Qt can read goes along, as for other kinds.
                 if (out.info.colorSpace.isValid())
                     out.info.icc = icc;
             }

@@ -202,7 +202,7 @@ const std::vector<PictureKind>& pictureKinds()
         {PictureFormat::Avif, "AVIF", {"avif"}},
         {PictureFormat::Icon, "Icons", {"ico"}},
         {PictureFormat::CameraRaw,
-         "Camera RAW",
+         "RAW",
          {"cr2", "cr3", "crw", "nef", "nrw", "arw", "sr2", "srf", "dng", "orf", "rw2", "rwl", "raf", "pef",
           "srw", "kdc", "dcr", "mrw", "x3f", "3fr", "erf", "mef", "mos", "iiq"}},
         {PictureFormat::JpegXl, "JPEG XL", {"jxl"}},
