@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
+#include "graphics/TiffStructure.h"
 
 #include "Corpus.h"
 
@@ -107,6 +108,21 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusCase{"SvgViewBoxOnly", "svg-w3c-check.svg", PictureFormat::Svg, QSize(100, 100)},
         CorpusCase{"TiffFirstOfTwoPages", "tiff-multipage-fax-g3.tif", PictureFormat::Tiff, QSize(2464, 3248)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A CR3 told to turn a quarter (its first TIFF block, CMT1, says 6) shows
+// its preview upright; with the orientation ignored, as stored.
+TEST(CameraRaw, TurnsUprightByItsOwnOrientation)
+{
+    QByteArray cr3 = corpusBytes(QStringLiteral("more/canon-eos-r6-pruned.cr3"));
+    const qsizetype at = cr3.indexOf("CMT1") + 4;
+    TiffStructure block(cr3.mid(at, 4096));
+    ASSERT_TRUE(block.setNumber(TiffStructure::Directory::First, 0x0112, 6));
+    cr3.replace(at, 4096, block.bytes());
+    const Picture upright = Picture::fromData(cr3, PictureFormat::CameraRaw);
+    EXPECT_EQ(upright.size(), QSize(1080, 1620));
+    EXPECT_EQ(upright.thumbnail(QSize(96, 96)).size(), QSize(64, 96));
+    EXPECT_EQ(upright.withExifOrientation(ExifOrientation::Ignore).toImage().size(), QSize(1620, 1080));
+}
 
 // Drawn at the size it is shown at, an SVG keeps its edges sharp.
 TEST(SvgPicture, IsDrawnAtTheSizeAsked)
