@@ -14,7 +14,7 @@ constexpr qint64 MaxPixelBytes = qint64(Bitmap24::MaxBytes) / 3 * 8;
 
 bool factsInRange(const LoaderReply& r)
 {
-    return r.format > quint8(PictureFormat::Unknown) && r.format <= quint8(PictureFormat::Icon) &&
+    return r.format > quint8(PictureFormat::Unknown) && r.format <= quint8(PictureFormat::Svg) &&
            r.damage <= quint8(PictureDamage::Corrupt) && r.orientation >= 1 && r.orientation <= 8 &&
            !r.size.isEmpty() && Bitmap24::sizeAllowed(r.size.width(), r.size.height()) &&
            r.iccProfile.size() <= MaxIccBytes;
@@ -46,8 +46,10 @@ bool editsFitFile(const QList<ByteEdit>& edits, qint64 fileSize)
 
 bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest& request)
 {
+    // A drawing is drawn as large as it is shown, beyond its own size.
+    const bool drawn = r.format == quint8(PictureFormat::Svg) && request.shape == DecodeShape::Covering;
     if (p.format <= quint32(QImage::Format_Indexed8) || p.format >= quint32(QImage::NImageFormats) ||
-        p.size.isEmpty() || p.size.width() > r.size.width() || p.size.height() > r.size.height())
+        p.size.isEmpty() || (!drawn && (p.size.width() > r.size.width() || p.size.height() > r.size.height())))
         return false;
     const int bits = QImage::toPixelFormat(QImage::Format(p.format)).bitsPerPixel();
     const qint64 leastPerLine = (qint64(p.size.width()) * bits + 7) / 8;

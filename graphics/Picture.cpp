@@ -14,6 +14,7 @@
 #include "graphics/PictureError.h"
 #include "graphics/PluginPicture.h"
 #include "graphics/PngReduced.h"
+#include "graphics/ShowOnlyPicture.h"
 #include "graphics/TiffStructure.h"
 
 #include <QFileInfo>
@@ -67,6 +68,8 @@ QImage decodeOther(const Picture::Data& d, PictureDamage* damage)
     return namingFile(d.name, [&] {
         if (d.format == PictureFormat::Heif || d.format == PictureFormat::Avif)
             return decodeHeifPicture(d.bytes, d.exif == ExifOrientation::Apply);
+        if (isShowOnlyKind(d.format))
+            return orientImage(decodeShowOnlyPicture(d.bytes, d.format, d.stored), d.orientation);
         return orientImage(decodePluginPicture(d.bytes, d.format, damage), d.orientation);
     });
 }
@@ -220,6 +223,13 @@ Picture Picture::fromOtherData(const QByteArray& data, PictureFormat format, Exi
             const HeifPictureInfo info = readHeifPictureInfo(data);
             d->stored = info.stored;
             d->upright = info.upright;
+            d->colorSpace = info.colorSpace;
+            d->icc = info.icc;
+        } else if (isShowOnlyKind(format)) {
+            const ShowOnlyInfo info = readShowOnlyInfo(data, format);
+            d->stored = info.stored;
+            d->exifTag = info.orientation;
+            d->upright = orientedSize(d->stored, d->exifTag);
             d->colorSpace = info.colorSpace;
             d->icc = info.icc;
         } else {
@@ -422,6 +432,12 @@ QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) cons
 QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
 {
     QImage image = embeddedThumbnail(*m_d, drawn);
+    if (image.isNull() && isShowOnlyKind(m_d->format))
+        image = orientImage(namingFile(m_d->name, [&] {
+                                return showOnlyPictureCovering(m_d->bytes, m_d->format, m_d->stored,
+                                                               orientedSize(drawn, m_d->orientation));
+                            }),
+                            m_d->orientation);
     if (image.isNull() && m_d->format == PictureFormat::Png)
         image = orientImage(decodePngReduced(m_d->bytes, orientedSize(drawn, m_d->orientation), stop),
                             m_d->orientation);
@@ -443,6 +459,22 @@ QImage Picture::decodedBand(QRect* band) const
         return QImage();
     }
     return inDisplayColors(owningImage(namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, band); })));
+}
+
+int Picture::pageCount() const
+{
+    if (format() != PictureFormat::Tiff)
+        return 1;
+    const TiffStructure tiff(m_d->bytes);
+    int pages = 0;
+    // Each directory must lie past the one before: a chain that loops ends.
+    for (qsizetype at = tiff.directoryAt(TiffStructure::Directory::First), last = 0;
+         at > last && at + 2 <= m_d->bytes.size(); ++pages) {
+        const qsizetype next = at + 2 + qsizetype(tiff.read16(at)) * 12;
+        last = at;
+        at = next + 4 <= m_d->bytes.size() ? qsizetype(tiff.read32(next)) : 0;
+    }
+    return std::max(pages, 1);
 }
 
 const Bitmap24& Picture::bitmap() const

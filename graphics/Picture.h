@@ -99,6 +99,10 @@ public:
     // picture. Null for turned JPEGs and other kinds, which decode whole.
     QImage decodedBand(QRect* band) const;
 
+    // How many pages the file holds (a TIFF's directories); only the first
+    // shows. 1 for every other kind.
+    int pageCount() const;
+
     // The held bitmap (Kind::Bitmap only; empty bitmap otherwise), and
     // what its file held besides: an alpha channel, its resolution.
     const Bitmap24& bitmap() const;

@@ -25,6 +25,12 @@ QString kindWithArticle(PictureFormat format)
         return QStringLiteral("an AVIF");
     case PictureFormat::Icon:
         return QStringLiteral("an icon");
+    case PictureFormat::CameraRaw:
+        return QStringLiteral("a camera RAW");
+    case PictureFormat::JpegXl:
+        return QStringLiteral("a JPEG XL");
+    case PictureFormat::Svg:
+        return QStringLiteral("an SVG");
     case PictureFormat::Unknown:
         break;
     }
@@ -64,6 +70,8 @@ QString PictureError::textOf(Problem problem, const QString& detail, const QStri
         return msg::pictureIsTooLarge(file, detail);
     case Problem::Unreadable:
         return msg::pictureLayoutUnreadable(file, detail);
+    case Problem::NoPreview:
+        return QStringLiteral("%1 has no preview Pictavo can show").arg(msg::pictureSubject(file));
     case Problem::Unwritable:
         break;
     }

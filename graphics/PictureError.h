@@ -14,6 +14,7 @@ public:
         TooLarge,    // "is too large (…)"
         Unreadable,  // "uses a layout Pictavo can't read (…)"
         Unwritable,  // "uses a layout Pictavo can't write (…)"
+        NoPreview,   // a camera RAW: "has no preview Pictavo can show"
     };
 
     PictureError(Problem problem, const QString& detail, const QString& file = QString());

@@ -34,6 +34,8 @@ QList<QByteArray> ftypBrands(const QByteArray& head)
 PictureFormat isoFormat(const QByteArray& head)
 {
     const QList<QByteArray> brands = ftypBrands(head);
+    if (brands.contains("crx "))
+        return PictureFormat::CameraRaw; // Canon's CR3
     for (const QByteArray& b : brands) {
         if (b == "avif" || b == "avis")
             return PictureFormat::Avif;
@@ -63,12 +65,49 @@ QString patterns(const QStringList& suffixes)
     return out.join(QLatin1Char(';'));
 }
 
+// Camera RAW files whose first bytes say so; most others are TIFF
+// structures that only their name tells apart (see pictureFormatOf below).
+bool startsLikeCameraRaw(const QByteArray& head)
+{
+    return (startsWith(head, "II*\0") && startsWith(head, "CR", 8)) || // CR2
+           startsWith(head, "II\x1A\0\0\0HEAPCCDR") ||                // CRW
+           startsWith(head, "IIU\0") ||                                 // RW2, RWL
+           startsWith(head, "IIRO") || startsWith(head, "IIRS") || startsWith(head, "MMOR") || // ORF
+           startsWith(head, "FUJIFILMCCD-RAW") || startsWith(head, "FOVb") ||              // RAF, X3F
+           startsWith(head, "\0MRM");                                                     // MRW
+}
+
+// An XML document: SVG is the only kind of them read.
+bool startsLikeSvg(const QByteArray& head)
+{
+    QByteArray text = head.startsWith("\xEF\xBB\xBF") ? head.mid(3) : head;
+    text = text.trimmed();
+    return text.startsWith("<?xml") || text.startsWith("<svg") || text.startsWith("<!DOCTYPE svg") ||
+           (text.startsWith("<!--") && text.contains("<svg"));
+}
+
+bool isCameraRawSuffix(const QString& suffix)
+{
+    for (const PictureKind& k : pictureKinds()) {
+        if (k.format == PictureFormat::CameraRaw)
+            return k.suffixes.contains(suffix);
+    }
+    return false;
+}
+
 } // namespace
 
 PictureFormat pictureFormatOf(const QByteArray& head)
 {
     if (startsWith(head, "\xFF\xD8\xFF"))
         return PictureFormat::Jpeg;
+    if (startsLikeCameraRaw(head))
+        return PictureFormat::CameraRaw;
+    // A bare codestream, or the ISO container's signature box.
+    if (startsWith(head, "\xFF\x0A") || startsWith(head, "\0\0\0\x0CJXL \r\n\x87\n"))
+        return PictureFormat::JpegXl;
+    if (startsLikeSvg(head))
+        return PictureFormat::Svg;
     if (startsWith(head, "\x89PNG\r\n\x1A\n"))
         return PictureFormat::Png;
     if (startsWith(head, "GIF87a") || startsWith(head, "GIF89a"))
@@ -103,11 +142,14 @@ PictureFormat pictureFormatOfFile(const QString& path)
 PictureFormat pictureFormatOf(const QByteArray& head, const QString& path)
 {
     const PictureFormat byContent = pictureFormatOf(head);
-    if (byContent != PictureFormat::Unknown)
-        return byContent;
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString suffix = dot < 0 ? QString() : name.mid(dot + 1).toLower();
+    // NEF, ARW, DNG, PEF... are TIFF structures that only their name sets apart.
+    if (byContent == PictureFormat::Tiff && isCameraRawSuffix(suffix))
+        return PictureFormat::CameraRaw;
+    if (byContent != PictureFormat::Unknown)
+        return byContent;
     const PictureFormat byName = formatOfSuffix(suffix);
     if (byName == PictureFormat::Unknown)
         throw AppError(msg::pictureKindUnknown(path, suffix));
@@ -140,6 +182,8 @@ QByteArray qtFormatName(PictureFormat format)
         return "tiff";
     case PictureFormat::Icon:
         return "ico";
+    case PictureFormat::Svg:
+        return "svg";
     default:
         return QByteArray();
     }
@@ -157,6 +201,12 @@ const std::vector<PictureKind>& pictureKinds()
         {PictureFormat::Heif, "HEIC/HEIF", {"heic", "heif", "hif"}},
         {PictureFormat::Avif, "AVIF", {"avif"}},
         {PictureFormat::Icon, "Icons", {"ico"}},
+        {PictureFormat::CameraRaw,
+         "RAW",
+         {"cr2", "cr3", "crw", "nef", "nrw", "arw", "sr2", "srf", "dng", "orf", "rw2", "rwl", "raf", "pef",
+          "srw", "kdc", "dcr", "mrw", "x3f", "3fr", "erf", "mef", "mos", "iiq"}},
+        {PictureFormat::JpegXl, "JPEG XL", {"jxl"}},
+        {PictureFormat::Svg, "SVG", {"svg"}},
     };
     return kinds;
 }

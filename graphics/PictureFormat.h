@@ -8,7 +8,7 @@
 
 #include <vector>
 
-enum class PictureFormat { Unknown, Jpeg, Bitmap, Png, Gif, WebP, Tiff, Heif, Avif, Icon };
+enum class PictureFormat { Unknown, Jpeg, Bitmap, Png, Gif, WebP, Tiff, Heif, Avif, Icon, CameraRaw, JpegXl, Svg };
 
 // Enough of a file's start to tell every kind apart.
 inline constexpr int PictureFormatHeadBytes = 64;

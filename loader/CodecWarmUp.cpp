@@ -1,6 +1,7 @@
 #include "loader/CodecWarmUp.h"
 
 #include "core/SealedBuffer.h"
+#include "graphics/RawPreview.h"
 #include "loader/PictureRequests.h"
 
 #include <cstring>
@@ -75,6 +76,11 @@ const TinyPicture TinyPictures[] = {
      "2002000000001469737065000000000000001000000010000000107069786900000000030808080000001769706d61000000"
      "000000000100010481820384000000326d64617412000a08380cffd8408081a4321c44300000147fba5bdd381b9f2b8c1b29"
      "f58b848e18033462e9f7dbc0"},
+    {"JPEG XL", "ff0a081010090802010074004b188b15525c1f9a7109868174a33d4c760051fcb15cfbcfb6fcf7db7c"},
+    {"SVG",
+     "3c73766720786d6c6e733d22687474703a2f2f7777772e77332e6f72672f323030302f737667222077696474683d22322220"
+     "6865696768743d2232223e3c726563742077696474683d223222206865696768743d2232222066696c6c3d22726564222f3e"
+     "3c2f7376673e"},
 };
 
 bool decodes(const QByteArray& bytes, const char* kind, DecodeShape shape)
@@ -97,6 +103,9 @@ bool decodes(const QByteArray& bytes, const char* kind, DecodeShape shape)
 QStringList warmUpCodecs()
 {
     QStringList failed;
+    // No RAW is small enough to keep here: its library is loaded by itself.
+    if (!loadCameraRawLibrary())
+        failed << QStringLiteral("camera RAW");
     for (const TinyPicture& tiny : TinyPictures) {
         const QByteArray bytes = QByteArray::fromHex(tiny.hex);
         if (!decodes(bytes, tiny.kind, DecodeShape::Whole) ||

@@ -65,6 +65,8 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return CollectionTooLargeMessage;
     case ProgramText::CollectionTooManyMessage:
         return CollectionTooManyMessage;
+    case ProgramText::PageNote:
+        return PageNote;
     case ProgramText::RestartMessage:
         break;
     }
@@ -373,6 +375,7 @@ const std::vector<UiTextEntry> UiTexts = {
     {282,
      "\"%1\" lists more than %2 pictures, more than a collection may hold.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
+    {320, "page %1 of %2", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PageNote)}}},
 };
 
 } // namespace

@@ -37,7 +37,8 @@ enum class ProgramText {
     KeepEditingCaption,
     CollectionLongLinesMessage,
     CollectionTooLargeMessage,
-    CollectionTooManyMessage
+    CollectionTooManyMessage,
+    PageNote
 };
 
 // The program-wide texts with the start values they have before (and
@@ -93,6 +94,9 @@ struct UiProgramTexts {
         QStringLiteral("\"%1\" is too large for a collection (%2 MB; the limit is %3 MB).");
     QString CollectionTooManyMessage =
         QStringLiteral("\"%1\" lists more than %2 pictures, more than a collection may hold.");
+    // After the file name in the status bar, for a file of several pages
+    // of which the first shows: %1 the page shown, %2 the pages.
+    QString PageNote = QStringLiteral("page %1 of %2");
 
     QString& operator[](ProgramText id);
 };

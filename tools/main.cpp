@@ -41,9 +41,10 @@ int help()
 {
     printUsage(stdout);
     std::printf("\nIN is any picture the viewer reads: JPEG, BMP, PNG, GIF, WebP, TIFF, HEIC/HEIF,\n"
-                "AVIF or ICO, told by its content. rotate and apply write JPEG, BMP, PNG and\n"
-                "TIFF back in their own kind; GIF, WebP, HEIC/HEIF, AVIF and icons are never\n"
-                "changed (rotate refuses them, apply passes them by and counts them).\n");
+                "AVIF, ICO, camera RAW, JPEG XL or SVG, told by its content. rotate and apply\n"
+                "write JPEG, BMP, PNG and TIFF back in their own kind; GIF, WebP, HEIC/HEIF,\n"
+                "AVIF, icons, RAW, JPEG XL and SVG are never changed (rotate refuses them,\n"
+                "apply passes them by and counts them).\n");
     std::printf("\nOPTIONS (render, apply), applied in the order given; a value outside its\n"
                 "range is refused:\n");
     for (int i = 0; i < EffectPropertyCount; ++i) {

@@ -401,6 +401,8 @@ TEST(DesktopEntry, ListsTheTypeOfEveryKindReadAndOfCollections)
         for (const QString& suffix : kind.suffixes) {
             const QMimeType type =
                 types.mimeTypeForFile(QStringLiteral("x.") + suffix, QMimeDatabase::MatchExtension);
+            if (type.isDefault())
+                continue; // a RAW kind the desktop has no type for (.srw, .iiq...)
             const QStringList names = QStringList{type.name()} + type.aliases();
             EXPECT_TRUE(
                 std::any_of(names.begin(), names.end(), [&](const QString& n) { return listed.contains(n); }))

@@ -14,7 +14,8 @@
 // fuzz/fuzz_<name>.cpp, each with its entry point renamed at compile time.
 #define PV_HARNESS(h) extern "C" int replay_##h(const std::uint8_t*, std::size_t);
 PV_HARNESS(bmp)
-PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(plugin) PV_HARNESS(heif) PV_HARNESS(exif)
+PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(plugin) PV_HARNESS(heif) PV_HARNESS(raw) PV_HARNESS(jxl)
+    PV_HARNESS(svg) PV_HARNESS(exif)
     PV_HARNESS(collection) PV_HARNESS(ini) PV_HARNESS(chm)
         PV_HARNESS(sitemap) int writeFuzzSeeds(int argc, char** argv); // fuzz/make_seeds.cpp's main
 
@@ -52,6 +53,12 @@ QList<Input> inputsFor(const std::string& h, const QString& seeds)
         in += filesUnder(corpus, {"*.png"}, QByteArray(1, '\0'));
     else if (h == "heif")
         in += filesUnder(corpus, {"*.HEIC", "*.heic", "*.avif"}, QByteArray(1, '\0'));
+    else if (h == "raw")
+        in += filesUnder(corpus, {"*.cr2", "*.cr3", "*.crw", "*.dng", "*.rw2", "*.kdc", "*.nef"});
+    else if (h == "jxl")
+        in += filesUnder(corpus, {"*.jxl"});
+    else if (h == "svg")
+        in += filesUnder(corpus, {"*.svg"});
     else if (h == "exif") // 1: a whole JPEG file
         in += filesUnder(corpus, {"*.jpg"}, "\1");
     else if (h == "collection")
@@ -105,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
                          ::testing::Values(Harness{"bmp", replay_bmp}, Harness{"jpeg", replay_jpeg},
                                            Harness{"picture", replay_picture},
                                            Harness{"plugin", replay_plugin}, Harness{"heif", replay_heif},
+                                           Harness{"raw", replay_raw}, Harness{"jxl", replay_jxl},
+                                           Harness{"svg", replay_svg},
                                            Harness{"exif", replay_exif},
                                            Harness{"collection", replay_collection},
                                            Harness{"ini", replay_ini}, Harness{"chm", replay_chm},

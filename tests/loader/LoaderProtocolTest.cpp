@@ -196,7 +196,7 @@ const ReplyCase ReplyCases[] = {
      [](Reply& r) { r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(1, 0, 4, 3); },
      false},
     {"NoKind", [](Reply& r) { r.reply.format = 0; }, false},
-    {"UnknownKind", [](Reply& r) { r.reply.format = 10; }, false},
+    {"UnknownKind", [](Reply& r) { r.reply.format = 13; }, false},
     {"OrientationNine", [](Reply& r) { r.reply.orientation = 9; }, false},
     {"UnknownDamage", [](Reply& r) { r.reply.damage = 3; }, false},
     {"PastThePixelLimit", [](Reply& r) { r.reply.size = QSize(1 << 20, 1 << 20); }, false},

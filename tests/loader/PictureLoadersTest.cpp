@@ -137,6 +137,11 @@ const KindCase KindCases[] = {
      DecodeShape::Whole,
      {}},
     {"Avif", "more/avif-anim-8bpc.avif", nullptr, DecodeShape::Whole, {}},
+    {"CameraRawPreview", "more/canon-eos-r6-pruned.cr3", nullptr, DecodeShape::Covering, {400, 300}},
+    {"CameraRawDeveloped", "more/raw-kodak-dc50.kdc", nullptr, DecodeShape::Whole, {}},
+    {"CameraRawWithoutPreview", "more/exiftool-canon-350d.cr2", nullptr, DecodeShape::Whole, {}, true},
+    {"JpegXl", "more/jxl-lossless-patches.jxl", nullptr, DecodeShape::Whole, {}},
+    {"SvgDrawnLarger", "more/svg-w3c-check.svg", nullptr, DecodeShape::Covering, {400, 400}},
 };
 
 class LoaderReadsEveryKind : public ::testing::TestWithParam<KindCase> {};

@@ -98,7 +98,8 @@ TEST_F(Editor, AddOffersAllPicturesFirstThenEachKindAndPreviewsThem)
     for (int i = 2; i + 1 < parts.size(); i += 2)
         kindNames << parts[i];
     EXPECT_EQ(kindNames,
-              (QStringList{"JPEG", "Bitmaps", "PNG", "GIF", "WebP", "TIFF", "HEIC/HEIF", "AVIF", "Icons"}));
+              (QStringList{"JPEG", "Bitmaps", "PNG", "GIF", "WebP", "TIFF", "HEIC/HEIF", "AVIF", "Icons", "RAW",
+                           "JPEG XL", "SVG"}));
     EXPECT_EQ(names(), QStringList{"shot.png"});
     EXPECT_EQ(kinds::corners(ed()->previewImage()), "RGBW");
 }

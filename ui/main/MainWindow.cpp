@@ -362,6 +362,8 @@ void MainWindow::updatePositionTexts(int entry)
     const PictureDamage damage = m_mainImage->picture().knownDamage();
     if (!file.isEmpty() && damage != PictureDamage::None)
         file += QStringLiteral(" \u2014 ") + m_session->texts().DamagedNote.arg(damageReason(damage));
+    if (const int pages = m_mainImage->picture().pageCount(); !file.isEmpty() && pages > 1)
+        file += QStringLiteral(" \u2014 ") + m_session->texts().PageNote.arg(1).arg(pages);
     m_statusPanels[2]->setText(file);
     const QString shown = m_session->texts().MainImageAccessibleName.arg(spokenName(entry));
     m_mainImage->setAccessibleName(shown);
