@@ -8,7 +8,6 @@
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
-#include "effects/Random.h"
 #include "graphics/PictureRewrite.h"
 
 #include <cstdio>
@@ -56,8 +55,7 @@ int cmdApply(const Args& words)
     QString current = collection;
     try {
         const QList<CollectionEntry> entries = readCollectionAll(collection);
-        ResetRandom(); // the noise a freshly started program would draw
-        EffectRenderer engine;
+        EffectRenderer engine; // draws the noise a freshly started program would
         applyEffectSettings(engine, settings);
         QStringList files;
         int passedBy = 0;

@@ -260,20 +260,20 @@ void EffectsDialog::connectControls()
     connect(m_pageList, &QListWidget::currentRowChanged, this, guard([this](int r) { showEffectPage(r); }));
     connect(m_effectTabs, &QTabBar::currentChanged, this, guard([this](int i) { showEffectTab(i); }));
     connect(m_contrastSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                fx.setPicContrast(v);
+                fx.setValue(Effect::Contrast, v);
                 showValue(m_contrastValue, v);
             }));
     connect(m_brightnessSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                fx.setPicBrightness(v);
+                fx.setValue(Effect::Brightness, v);
                 showValue(m_brightnessValue, v);
             }));
     connect(m_saturationSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                fx.setPicSaturation(v);
+                fx.setValue(Effect::Saturation, v);
                 showValue(m_saturationValue, v);
             }));
     connect(m_noiseSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
                 ++m_noiseDraw; // each move draws new noise
-                fx.setPicColorNoise(v);
+                fx.setValue(Effect::ColorNoise, v);
             }));
     connect(m_levelSlider, &QSlider::valueChanged, this, guard([this](int v) { levelChanged(v); }));
     connect(m_posterizeButton, &QRadioButton::toggled, this, guard([this](bool on) {
@@ -309,16 +309,16 @@ void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
     EffectRenderer& fx = m_preview->engine();
     struct Member {
         QObject* control;
-        EffectProperty property;
+        Effect property;
         QLabel* label;
     };
     const Member group[] = {
-        {m_embossBox, EffectProperty::PicEmboss, nullptr},
-        {m_pixelateSlider, EffectProperty::PicMosaic, m_pixelateValue},
-        {m_splitBlurSlider, EffectProperty::PicSplitBlur, m_splitBlurValue},
-        {m_blurSlider, EffectProperty::PicGaussianBlur, m_blurValue},
-        {m_antiAliasSlider, EffectProperty::PicAntiAlias, m_antiAliasValue},
-        {m_traceSlider, EffectProperty::PicTrace, m_traceValue},
+        {m_embossBox, Effect::Emboss, nullptr},
+        {m_pixelateSlider, Effect::Mosaic, m_pixelateValue},
+        {m_splitBlurSlider, Effect::SplitBlur, m_splitBlurValue},
+        {m_blurSlider, Effect::GaussianBlur, m_blurValue},
+        {m_antiAliasSlider, Effect::AntiAlias, m_antiAliasValue},
+        {m_traceSlider, Effect::Trace, m_traceValue},
     };
     const Member* self = nullptr;
     for (const Member& m : group)
@@ -343,7 +343,7 @@ void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
                 static_cast<QSlider*>(m.control)->setValue(0);
         }
     }
-    fx.setProperty(self->property, value);
+    fx.setValue(self->property, value);
     if (self->label)
         showValue(self->label, value);
 }
@@ -351,38 +351,38 @@ void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
 void EffectsDialog::levelChanged(int value)
 {
     if (m_posterizeButton->isChecked())
-        m_preview->engine().setPicPosterize(value);
+        m_preview->engine().setValue(Effect::Posterize, value);
     else
-        m_preview->engine().setPicSolorize(value);
+        m_preview->engine().setValue(Effect::Solarize, value);
 }
 
 void EffectsDialog::choosePosterize()
 {
-    m_preview->engine().setPicPosterize(m_levelSlider->value());
+    m_preview->engine().setValue(Effect::Posterize, m_levelSlider->value());
 }
 
 void EffectsDialog::chooseSolarize()
 {
-    m_preview->engine().setPicSolorize(m_levelSlider->value());
+    m_preview->engine().setValue(Effect::Solarize, m_levelSlider->value());
 }
 
 std::vector<EffectSetting> EffectsDialog::currentSettings() const
 {
-    using P = EffectProperty;
+    using P = Effect;
     std::vector<EffectSetting> s = {
-        {P::PicContrast, m_contrastSlider->value()},
-        {P::PicBrightness, m_brightnessSlider->value()},
-        {P::PicSaturation, m_saturationSlider->value()},
-        {P::PicColorNoise, m_noiseSlider->value()},
-        {m_posterizeButton->isChecked() ? P::PicPosterize : P::PicSolorize, m_levelSlider->value()},
+        {P::Contrast, m_contrastSlider->value()},
+        {P::Brightness, m_brightnessSlider->value()},
+        {P::Saturation, m_saturationSlider->value()},
+        {P::ColorNoise, m_noiseSlider->value()},
+        {m_posterizeButton->isChecked() ? P::Posterize : P::Solarize, m_levelSlider->value()},
     };
     if (m_embossBox->isChecked())
-        s.push_back({P::PicEmboss, 1});
-    const std::pair<QSlider*, P> group[] = {{m_pixelateSlider, P::PicMosaic},
-                                            {m_splitBlurSlider, P::PicSplitBlur},
-                                            {m_blurSlider, P::PicGaussianBlur},
-                                            {m_antiAliasSlider, P::PicAntiAlias},
-                                            {m_traceSlider, P::PicTrace}};
+        s.push_back({P::Emboss, 1});
+    const std::pair<QSlider*, P> group[] = {{m_pixelateSlider, P::Mosaic},
+                                            {m_splitBlurSlider, P::SplitBlur},
+                                            {m_blurSlider, P::GaussianBlur},
+                                            {m_antiAliasSlider, P::AntiAlias},
+                                            {m_traceSlider, P::Trace}};
     for (const auto& [bar, p] : group)
         if (bar->value() != 0)
             s.push_back({p, bar->value()});
@@ -422,7 +422,7 @@ void EffectsDialog::requestExact()
         return;
     FullSizeRender::Values values{};
     for (const EffectSetting& s : currentSettings())
-        values[std::size_t(s.property)] = s.value;
+        values[std::size_t(s.effect)] = s.value;
     m_full->request(values, m_noiseDraw, m_preview->size() * m_preview->devicePixelRatioF());
 }
 
