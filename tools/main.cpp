@@ -1,6 +1,7 @@
 // pictavo-fx: the command-line tool over the viewer's own picture code.
 #include "tools/Commands.h"
 
+#include "core/AtomicFile.h"
 #include "core/TextEncoding.h"
 #include "effects/EffectSettings.h"
 #include "graphics/PictureLoaders.h"
@@ -82,6 +83,8 @@ int main(int argc, char** argv)
         }
         setLegacyCodePage(QString::fromLocal8Bit(name));
     }
+    // A write that a kill cut short is put right before anything is read.
+    recoverInterruptedWrites();
     if (words.size() < 2) {
         printUsage(stderr);
         return 2;

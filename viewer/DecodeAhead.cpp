@@ -1,5 +1,7 @@
 #include "viewer/DecodeAhead.h"
 
+#include "core/FileNames.h"
+
 #include "core/Errors.h"
 #include "graphics/LargePageImage.h"
 
@@ -49,7 +51,7 @@ QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>&
 FileStamp FileStamp::of(const QString& path)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(nativeFileName(path).constData(), &st) != 0)
         return {};
     return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
