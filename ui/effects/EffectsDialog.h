@@ -85,14 +85,6 @@ private:
     void applyToCurrent();
     // False when the user stopped the run before it began.
     bool applyToAll();
-    // The entries' files less those that can't be written, once the user
-    // agreed to skip them; empty when the user cancelled.
-    std::optional<QStringList> usableEntries(int* skipped);
-    // Whether the run keeps copies of `files` for Undo: not when there is
-    // no room and the user goes on without; false when the user cancelled.
-    bool keepUndoCopies(const QStringList& files, bool* kept);
-    // After a run that wrote `written` (entries, in order).
-    void finishRun(const QStringList& written, int skipped);
     // The rendered full-size picture for the settings of the controls, or
     // null when the picture could not be decoded.
     const Bitmap24* renderFullSize();
