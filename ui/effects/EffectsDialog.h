@@ -77,7 +77,16 @@ private:
     void connectControls();
     void showEffectPage(int row);
     void showEffectTab(int index);
-    void neighbourhoodChanged(QObject* changed, int value);
+    // An effect's control in the form: a slider and its value label, or a
+    // check box.
+    struct EffectControl {
+        Effect effect;
+        QSlider* bar = nullptr;
+        QLabel* value = nullptr;
+        QCheckBox* box = nullptr;
+    };
+    void listEffectControls();
+    void effectChanged(const EffectControl& changed, int value);
     void levelChanged(int value);
     void choosePosterize();
     void chooseSolarize();
@@ -149,4 +158,5 @@ private:
     QSlider* m_levelSlider = nullptr;
     QLabel* m_noiseCaption = nullptr;
     QSlider* m_noiseSlider = nullptr;
+    std::vector<EffectControl> m_effectControls;
 };
