@@ -43,6 +43,7 @@ struct ReadCase {
 
 class CollectionRead : public CollectionFileTest, public ::testing::WithParamInterface<ReadCase> {};
 
+// Entries are numbered as they come.
 TEST_P(CollectionRead, FieldsEndAtTheFirstTwoCaretsAndNoLinePassesTheCap)
 {
     Entries got;
@@ -50,7 +51,12 @@ TEST_P(CollectionRead, FieldsEndAtTheFirstTwoCaretsAndNoLinePassesTheCap)
     CollectionReadHooks hooks;
     hooks.longLine = [&longLines](int line) { longLines << line; };
     readCollection(
-        put(GetParam().bytes), [&got](int, const CollectionEntry& e) { got << e; }, hooks);
+        put(GetParam().bytes),
+        [&got](int n, const CollectionEntry& e) {
+            EXPECT_EQ(n, got.size() + 1);
+            got << e;
+        },
+        hooks);
     EXPECT_EQ(asStored(got), GetParam().want);
     EXPECT_EQ(longLines, GetParam().longLines);
 }
@@ -86,6 +92,10 @@ INSTANTIATE_TEST_SUITE_P(
                                "a^1^\n" + QByteArray(3 * MaxCollectionLine, '\0'),
                                {{"a", "1"}},
                                {2}},
+                      // A CR of a CR LF pair at the very end of one 64 KiB read, its LF in the next.
+                      ReadCase{"CrLfAcrossReads",
+                               "/" + QByteArray(65536 - 5, 'n') + "^c^\r\njunk\r\n/b^2^\r\n",
+                               {{"/" + QString(65536 - 5, 'n'), "c"}, {"/b", "2"}}},
                       ReadCase{"LongLineCutByTheEndMark",
                                "a^1^\n" + QByteArray(MaxCollectionLine + 9, 'x') +
                                    "\x1a"
@@ -113,6 +123,17 @@ TEST_F(CollectionFileTest, WritesPathCaretCommentCaretCrLfAsUtf8AndReadsItBack)
               (Entries{{"a.jpg", "one  two three"}, {"b .jpg", "c"}}));
 }
 
+TEST_F(CollectionFileTest, ARewriteKeepsTheLinesTheReaderLeftOut)
+{
+    const QByteArray longLine = "/p/long.jpg^" + QByteArray(MaxCollectionLine, 'c') + "^";
+    const QString path = put("a^1^\r\n" + longLine + "\n" + QByteArray(MaxCollectionLine + 1, 'x') + "\x1a" "b^2^");
+    const Entries read = readCollectionAll(path) + Entries{{"n", "3"}};
+    writeCollection(path, read);
+    const QByteArray kept = "a^1^\r\nn^3^\r\n" + longLine + "\r\n" + QByteArray(MaxCollectionLine + 1, 'x') + "\r\n";
+    EXPECT_EQ(fileBytes(path), kept);
+    EXPECT_EQ(asStored(readCollectionAll(path)), asStored(read));
+}
+
 TEST_F(CollectionFileTest, TheWholeFileIsUtf8OrInTheCodePageAndKeepsItWhenRewritten)
 {
     setLegacyCodePage("windows-1251");
@@ -127,20 +148,6 @@ TEST_F(CollectionFileTest, TheWholeFileIsUtf8OrInTheCodePageAndKeepsItWhenRewrit
     // Overlong forms are no UTF-8.
     EXPECT_EQ(readBytes("/m/\xC0\xAF.jpg^x^\r\n")[0].FileName, "/m/АЇ.jpg");
     setLegacyCodePage(QString());
-}
-
-TEST_F(CollectionFileTest, LinesCrossingReadChunksStayWholeAndEachEntryIsNumbered)
-{
-    // A CR of a CR LF pair at the very end of one 64 KiB chunk, its LF in the next.
-    const QByteArray longName = "/" + QByteArray(65536 - 5, 'n');
-    const QByteArray bytes = longName + "^c^\r\njunk\r\n/b^2^\r\n";
-    ASSERT_EQ(bytes.indexOf('\r'), 65535);
-    Entries got;
-    readCollection(put(bytes), [&](int n, const CollectionEntry& e) {
-        EXPECT_EQ(n, got.size() + 1);
-        got << e;
-    });
-    EXPECT_EQ(got, (Entries{{QString::fromLatin1(longName), "c"}, {"/b", "2"}}));
 }
 
 // A file past the caps is refused: by its size before a byte is read, by

@@ -1,6 +1,5 @@
 #include "graphics/Picture.h"
 #include "core/Errors.h"
-#include "core/LittleEndian.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegSegments.h"
@@ -11,66 +10,13 @@
 #include "core/AtomicFile.h"
 #include "tests/support/BitmapCompare.h"
 #include "tests/support/ErrorText.h"
+#include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
-#include <QBuffer>
 #include <QColorSpace>
-#include <QImageWriter>
 #include <gtest/gtest.h>
-#include <optional>
-
-#include <jerror.h>
-#include <jpeglib.h>
 
 namespace {
-
-QString loadError(const QString& path)
-{
-    return errorText([&] { Picture::loadFromFile(path); });
-}
-
-QString writeScratch(const QTemporaryDir& dir, const QString& name, const QByteArray& data)
-{
-    writeFileAtomically(dir.filePath(name), data);
-    return dir.filePath(name);
-}
-
-QByteArray icoBytes(const QImage& image)
-{
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "ico");
-    if (!writer.write(image))
-        ADD_FAILURE() << writer.errorString().toStdString();
-    return out;
-}
-
-} // namespace
-
-TEST(PictureLoad, FailuresEndInTheProgramsMessages)
-{
-    QTemporaryDir dir;
-    const QString missing = dir.filePath("gone.jpg");
-    // A name, the bytes written there (none: no file), and the message.
-    const struct {
-        const char* name;
-        std::optional<QByteArray> bytes;
-        QString message;
-    } cases[] = {{"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
-                 {"trailing.", "", "Unknown picture file extension (.)"},
-                 {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
-                 {"empty.bmp", "", "Bitmap image is not valid"},
-                 {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
-                 {"short.bmp", "BM", "Bitmap image is not valid"},
-                 {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
-                 {"text.ico", "not an icon",
-                  QString("The picture \"%1\" cannot be read.").arg(dir.filePath("text.ico"))}};
-    for (const auto& c : cases) {
-        const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
-        EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
-    }
-}
 
 // Copies share their pixels, yet painting into an image of one must not
 // change it, and an image keeps the pixels alive after the picture is gone.
@@ -101,80 +47,17 @@ TEST(PictureSave, WritesTheFormHeldOrNothing)
     const Bitmap24 pixels = testpics::pattern(13, 7, 3);
     Picture::fromBitmap(pixels).saveToFile(dir.filePath("rotated.jpg"));
     EXPECT_TRUE(decodeBmp(fileBytes(dir.filePath("rotated.jpg"))) == pixels);
-    QImage icon(16, 16, QImage::Format_RGB32);
-    icon.fill(Qt::red);
-    const QByteArray ico = icoBytes(icon);
+    const QByteArray ico = kinds::encoded(kinds::quadrants(16, 16), "ico");
+    ASSERT_FALSE(ico.isEmpty());
     Picture::fromOtherData(ico, PictureFormat::Icon).saveToFile(dir.filePath("b.ico"));
     EXPECT_EQ(fileBytes(dir.filePath("b.ico")), ico);
 
-    const QString kept = writeScratch(dir, "keep.bmp", "precious");
+    const QString kept = dir.filePath("keep.bmp");
+    writeFileAtomically(kept, "precious");
     EXPECT_EQ(errorText([&] { Picture().saveToFile(kept); }),
               msg::cannotCreate(kept, "The picture is empty."));
     EXPECT_EQ(fileBytes(kept), "precious");
 }
-
-namespace {
-
-// A little-endian EXIF block whose first directory, at offset 8, holds
-// these entries: tag, type, count and a value that fits in the entry.
-struct RawEntry {
-    quint16 tag, type;
-    quint32 count, value;
-};
-
-QByteArray exifBlock(const std::vector<RawEntry>& entries)
-{
-    QByteArray b("Exif\0\0II*\0", 10);
-    appendLe32(b, 8);
-    appendLe16(b, quint16(entries.size()));
-    for (const RawEntry& e : entries) {
-        appendLe16(b, e.tag);
-        appendLe16(b, e.type);
-        appendLe32(b, e.count);
-        appendLe32(b, e.value);
-    }
-    appendLe32(b, 0);
-    return b;
-}
-
-const RawEntry Orientation6{0x0112, 3, 1, 6};
-
-struct HostileExif {
-    const char* name;
-    QByteArray exif;
-    int orientation; // what the picture applies
-};
-
-class HostileExifBlocks : public ::testing::TestWithParam<HostileExif> {};
-
-} // namespace
-
-TEST_P(HostileExifBlocks, NeverStopAPictureFromLoading)
-{
-    const HostileExif c = GetParam();
-    const JpegMetadata m{false, {{0xE1, c.exif}}};
-    const QByteArray jpeg = encodeJpeg(testpics::pattern(32, 16, 1), 90, m);
-    const Picture p = Picture::fromJpegData(jpeg);
-    EXPECT_EQ(p.orientation(), c.orientation);
-    const QSize shown = c.orientation >= 5 ? QSize(16, 32) : QSize(32, 16);
-    EXPECT_EQ(p.size(), shown);
-    const Bitmap24 pixels = p.toBitmap24();
-    EXPECT_EQ(QSize(pixels.width(), pixels.height()), shown);
-    // Writing it back keeps no orientation that a viewer would apply again.
-    const Picture written = Picture::fromJpegData(p.encodeJpegReplacement(pixels));
-    EXPECT_EQ(written.orientation(), 1);
-    EXPECT_EQ(written.size(), shown);
-}
-
-INSTANTIATE_TEST_SUITE_P(Exif, HostileExifBlocks,
-                         ::testing::Values(HostileExif{"WellFormed", exifBlock({Orientation6}), 6},
-                                           HostileExif{"ValueOutOfRange", exifBlock({{0x0112, 3, 1, 9}}), 1},
-                                           HostileExif{"StoredAsLong", exifBlock({{0x0112, 4, 1, 6}}), 1},
-                                           HostileExif{"NoComponents", exifBlock({{0x0112, 3, 0, 6}}), 1},
-                                           HostileExif{"CutShort", exifBlock({Orientation6}).left(21), 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-namespace {
 
 // What a JPEG written again from new pixels keeps of its source's segments:
 // everything in order, but what described the old encoding.
@@ -194,8 +77,6 @@ const QByteArray Iptc = QByteArray("Photoshop 3.0\0", 14) + "8BIM\4\4";
 const QByteArray RgbIcc = QByteArray("ICC_PROFILE\0\1\2", 14) + QByteArray(16, '\0') + "RGB ";
 const QByteArray CmykIcc = QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray(16, '\0') + "CMYK";
 const QByteArray Adobe("Adobe\0\x64\0\0\0\0\1", 12);
-
-} // namespace
 
 TEST_P(ReplacementSegments, KeepEverythingButTheOldEncodingsMarkers)
 {
@@ -218,8 +99,6 @@ INSTANTIATE_TEST_SUITE_P(Jpeg, ReplacementSegments, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-namespace {
-
 TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
 {
     const QByteArray jpeg = encodeJpeg(testpics::pattern(300, 200, 3));
@@ -232,10 +111,6 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
         EXPECT_EQ(largestDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
     }
 }
-
-} // namespace
-
-namespace {
 
 // Pixel buffers either side of the size from which large pages are taken:
 // zero-filled when asked, padding cleared, copied whole, and the large ones
