@@ -1,7 +1,6 @@
 // Throughput of the effect engine on a 6000 x 4000 picture, in megapixels
 // per second, against a plain copy of the same buffer.
 #include "effects/PixelRoutines.h"
-#include "effects/Random.h"
 #include "effects/ToneEffects.h"
 
 #include <benchmark/benchmark.h>
@@ -56,11 +55,11 @@ BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 
 // The argument is the widest ToneKernel allowed; the renderer still keeps
 // to what the processor offers, and the label says which one ran.
-void runTone(benchmark::State& state, const ToneSettings& s, const Bitmap24* noise = nullptr)
+void runTone(benchmark::State& state, ToneSettings s, const Bitmap24* noise = nullptr)
 {
-    SetToneKernelLimit(ToneKernel(state.range(0)));
+    s.kernelLimit = ToneKernel(state.range(0));
     static const char* const names[] = {"portable", "ssse3", "avx512"};
-    state.SetLabel(names[int(ToneKernelInUse())]);
+    state.SetLabel(names[int(toneKernelUpTo(s.kernelLimit))]);
     const Bitmap24& src = photo();
     Bitmap24 dst(kW, kH);
     for (auto _ : state) {
@@ -69,7 +68,6 @@ void runTone(benchmark::State& state, const ToneSettings& s, const Bitmap24* noi
         benchmark::ClobberMemory();
     }
     setRate(state);
-    SetToneKernelLimit(ToneKernel::Avx512);
 }
 
 void BM_ToneNeutral(benchmark::State& state)
@@ -81,9 +79,9 @@ BENCHMARK(BM_ToneNeutral)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 void BM_ToneBrightContrastSaturation(benchmark::State& state)
 {
     ToneSettings s;
-    s.brightness = 40;
-    s.contrast = 60;
-    s.saturation = 80;
+    s.values[std::size_t(Effect::Brightness)] = 40;
+    s.values[std::size_t(Effect::Contrast)] = 60;
+    s.values[std::size_t(Effect::Saturation)] = 80;
     runTone(state, s);
 }
 BENCHMARK(BM_ToneBrightContrastSaturation)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -91,8 +89,8 @@ BENCHMARK(BM_ToneBrightContrastSaturation)->DenseRange(0, 2)->Unit(benchmark::kM
 void BM_ToneBrightContrast(benchmark::State& state)
 {
     ToneSettings s;
-    s.brightness = 40;
-    s.contrast = 60;
+    s.values[std::size_t(Effect::Brightness)] = 40;
+    s.values[std::size_t(Effect::Contrast)] = 60;
     runTone(state, s);
 }
 BENCHMARK(BM_ToneBrightContrast)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -100,7 +98,7 @@ BENCHMARK(BM_ToneBrightContrast)->DenseRange(0, 2)->Unit(benchmark::kMillisecond
 void BM_ToneGrayscale(benchmark::State& state)
 {
     ToneSettings s;
-    s.grayScale = true;
+    s.values[std::size_t(Effect::GrayScale)] = 1;
     runTone(state, s);
 }
 BENCHMARK(BM_ToneGrayscale)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -108,7 +106,7 @@ BENCHMARK(BM_ToneGrayscale)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 void BM_ToneSplitlight10(benchmark::State& state)
 {
     ToneSettings s;
-    s.splitlight = 10;
+    s.values[std::size_t(Effect::Splitlight)] = 10;
     runTone(state, s);
 }
 BENCHMARK(BM_ToneSplitlight10)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -116,7 +114,7 @@ BENCHMARK(BM_ToneSplitlight10)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 void BM_ToneSolarize(benchmark::State& state)
 {
     ToneSettings s;
-    s.solorize = 128;
+    s.values[std::size_t(Effect::Solarize)] = 128;
     runTone(state, s);
 }
 BENCHMARK(BM_ToneSolarize)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -125,8 +123,8 @@ void BM_ToneColorNoise(benchmark::State& state)
 {
     static const Bitmap24 noise = [] {
         Bitmap24 n(kW, kH);
-        ResetRandom();
-        FillColorNoise(n, 100);
+        NoiseGenerator random;
+        FillColorNoise(n, 100, random);
         return n;
     }();
     runTone(state, ToneSettings{}, &noise);
@@ -136,8 +134,9 @@ BENCHMARK(BM_ToneColorNoise)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 void BM_FillColorNoise(benchmark::State& state)
 {
     Bitmap24 n(kW, kH);
+    NoiseGenerator random;
     for (auto _ : state) {
-        FillColorNoise(n, 100);
+        FillColorNoise(n, 100, random);
         benchmark::DoNotOptimize(n.bits());
     }
     setRate(state);

@@ -102,23 +102,23 @@ double changeAndWait(const std::function<void()>& change, Gaps& gaps)
 
 // One full-size render of the setting by an engine that already holds the
 // picture (its buffers warm, as the worker's are): the median of three.
-double oneFullRender(EffectProperty p, int value)
+double oneFullRender(Effect p, int value)
 {
     EffectRenderer engine;
     engine.setPictureOriginal(photo().pixels);
     std::vector<double> runs;
     for (int i = 0; i < 3; ++i) {
-        engine.setProperty(p, 0);
+        engine.setValue(p, 0);
         QElapsedTimer t;
         t.start();
-        engine.setProperty(p, value);
+        engine.setValue(p, value);
         runs.push_back(double(t.nsecsElapsed()) / 1e9);
     }
     std::sort(runs.begin(), runs.end());
     return runs[1];
 }
 
-void exactPreview(benchmark::State& state, const char* bar, EffectProperty p, int value)
+void exactPreview(benchmark::State& state, const char* bar, Effect p, int value)
 {
     photo();
     benchProgram().effectsDialog().show();
@@ -144,15 +144,15 @@ void exactPreview(benchmark::State& state, const char* bar, EffectProperty p, in
 
 void BM_ExactPreviewTone(benchmark::State& state)
 {
-    exactPreview(state, "BrightBar", EffectProperty::PicBrightness, 40);
+    exactPreview(state, "BrightBar", Effect::Brightness, 40);
 }
 void BM_ExactPreviewPixelate20(benchmark::State& state)
 {
-    exactPreview(state, "MosaicBar", EffectProperty::PicMosaic, 20);
+    exactPreview(state, "MosaicBar", Effect::Mosaic, 20);
 }
 void BM_ExactPreviewGaussianBlur10(benchmark::State& state)
 {
-    exactPreview(state, "BlurBar", EffectProperty::PicGaussianBlur, 10);
+    exactPreview(state, "BlurBar", Effect::GaussianBlur, 10);
 }
 
 BENCHMARK(BM_ExactPreviewTone)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);

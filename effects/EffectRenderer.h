@@ -1,66 +1,25 @@
 #pragma once
-// The effect image engine behind EffectPreview: the original picture, the rendered
-// copy, the nineteen effect properties and the two caches. Widget-free, so the
-// command-line tool and tests drive it without a window.
+// The effect image engine behind EffectPreview: the original picture, the
+// rendered copy, the value of every effect of the effect table and the two
+// caches. Widget-free, so the command-line tool and tests drive it without
+// a window.
+#include "effects/EffectTable.h"
 #include "graphics/Bitmap24.h"
 
-#include <array>
 #include <atomic>
 #include <functional>
 #include <optional>
 
 class Picture;
-struct TileLayout;
-
-enum class EffectProperty {
-    PicBrightness,
-    PicContrast,
-    PicGrayScale,
-    PicLightness,
-    PicDarkness,
-    PicSaturation,
-    PicSplitlight,
-    PicInvert,
-    PicColorNoise,
-    PicMonoNoise,
-    PicPosterize,
-    PicSolorize,
-    PicEmboss,
-    PicMosaic,
-    PicSplitBlur,
-    PicGaussianBlur,
-    PicAntiAlias,
-    PicTrace,
-    PicTile,
-};
-constexpr int EffectPropertyCount = 19;
-
-const char* effectPropertyName(EffectProperty p) noexcept;
-
-// Thrown out of a rendering whose stop flag was raised. The property values
-// stay; the cache being built is left absent, never half made, so the next
-// rendering builds it afresh.
-struct RenderStopped {};
-bool isBooleanProperty(EffectProperty p) noexcept;
-
-// The values a property's setter keeps; it brings any other to the nearer
-// end. INT_MIN or INT_MAX stands for no bound on that side. A boolean's
-// range is 0..1, though its setter takes any non-zero value for 1.
-struct EffectRange {
-    int min;
-    int max;
-};
-EffectRange effectRange(EffectProperty p) noexcept;
 
 class EffectRenderer {
 public:
-    EffectRenderer() = default;
+    EffectRenderer();
     EffectRenderer(const EffectRenderer&) = delete;
     EffectRenderer& operator=(const EffectRenderer&) = delete;
 
-    // The original picture. Assigning one (copied) runs originalChanged:
-    // the caches are dropped and the picture is rendered with the current
-    // effect values. An empty bitmap means "no picture".
+    // The original picture. Assigning one (copied) drops the caches and
+    // renders it with the current values. An empty bitmap means "no picture".
     const Bitmap24& pictureOriginal() const noexcept { return m_original; }
     void setPictureOriginal(const Bitmap24& bitmap);
     void setPictureOriginal(Bitmap24&& bitmap);
@@ -69,61 +28,24 @@ public:
     void clearPictureOriginal();
 
     // The rendered 24-bit bitmap, the original picture's size; rewritten by
-    // every property change, so callers copy what they keep.
+    // every change of a value, so callers copy what they keep.
     const Bitmap24& rendered() const noexcept { return m_picture; }
 
-    int property(EffectProperty p) const noexcept { return m_values[std::size_t(p)]; }
-    // Runs the property's setter, with its clamps, exclusions and cache work.
-    void setProperty(EffectProperty p, int value);
+    int value(Effect e) const noexcept { return m_values[std::size_t(e)]; }
+    const EffectValues& values() const noexcept { return m_values; }
+    // The effect's setter: keeps the value within its range, clears the
+    // others of an exclusive step, builds the cache the effect needs and
+    // renders. Setting a value again runs it again (a noise is drawn anew).
+    void setValue(Effect e, int value);
+    // Brings every effect to `values` with one rendering at the end. Only
+    // the setters of values that differ run, so a blur or a noise draw that
+    // stays is reused; `redrawNoise` runs the noise setter anyway. `values`
+    // must keep the exclusions between effects.
+    void assignValues(const EffectValues& values, bool redrawNoise);
 
-    int PicBrightness() const noexcept { return property(EffectProperty::PicBrightness); }
-    int PicContrast() const noexcept { return property(EffectProperty::PicContrast); }
-    bool PicGrayScale() const noexcept { return property(EffectProperty::PicGrayScale) != 0; }
-    int PicLightness() const noexcept { return property(EffectProperty::PicLightness); }
-    int PicDarkness() const noexcept { return property(EffectProperty::PicDarkness); }
-    int PicSaturation() const noexcept { return property(EffectProperty::PicSaturation); }
-    int PicSplitlight() const noexcept { return property(EffectProperty::PicSplitlight); }
-    bool PicInvert() const noexcept { return property(EffectProperty::PicInvert) != 0; }
-    int PicColorNoise() const noexcept { return property(EffectProperty::PicColorNoise); }
-    int PicMonoNoise() const noexcept { return property(EffectProperty::PicMonoNoise); }
-    int PicPosterize() const noexcept { return property(EffectProperty::PicPosterize); }
-    int PicSolorize() const noexcept { return property(EffectProperty::PicSolorize); }
-    bool PicEmboss() const noexcept { return property(EffectProperty::PicEmboss) != 0; }
-    int PicMosaic() const noexcept { return property(EffectProperty::PicMosaic); }
-    int PicSplitBlur() const noexcept { return property(EffectProperty::PicSplitBlur); }
-    int PicGaussianBlur() const noexcept { return property(EffectProperty::PicGaussianBlur); }
-    int PicAntiAlias() const noexcept { return property(EffectProperty::PicAntiAlias); }
-    int PicTrace() const noexcept { return property(EffectProperty::PicTrace); }
-    int PicTile() const noexcept { return property(EffectProperty::PicTile); }
-
-    void setPicBrightness(int v) { setProperty(EffectProperty::PicBrightness, v); }
-    void setPicContrast(int v) { setProperty(EffectProperty::PicContrast, v); }
-    void setPicGrayScale(bool v) { setProperty(EffectProperty::PicGrayScale, v); }
-    void setPicLightness(int v) { setProperty(EffectProperty::PicLightness, v); }
-    void setPicDarkness(int v) { setProperty(EffectProperty::PicDarkness, v); }
-    void setPicSaturation(int v) { setProperty(EffectProperty::PicSaturation, v); }
-    void setPicSplitlight(int v) { setProperty(EffectProperty::PicSplitlight, v); }
-    void setPicInvert(bool v) { setProperty(EffectProperty::PicInvert, v); }
-    void setPicColorNoise(int v) { setProperty(EffectProperty::PicColorNoise, v); }
-    void setPicMonoNoise(int v) { setProperty(EffectProperty::PicMonoNoise, v); }
-    void setPicPosterize(int v) { setProperty(EffectProperty::PicPosterize, v); }
-    void setPicSolorize(int v) { setProperty(EffectProperty::PicSolorize, v); }
-    void setPicEmboss(bool v) { setProperty(EffectProperty::PicEmboss, v); }
-    void setPicMosaic(int v) { setProperty(EffectProperty::PicMosaic, v); }
-    void setPicSplitBlur(int v) { setProperty(EffectProperty::PicSplitBlur, v); }
-    void setPicGaussianBlur(int v) { setProperty(EffectProperty::PicGaussianBlur, v); }
-    void setPicAntiAlias(int v) { setProperty(EffectProperty::PicAntiAlias, v); }
-    void setPicTrace(int v) { setProperty(EffectProperty::PicTrace, v); }
-    void setPicTile(int v) { setProperty(EffectProperty::PicTile, v); }
-
-    using PropertyValues = std::array<int, EffectPropertyCount>;
-    const PropertyValues& properties() const noexcept { return m_values; }
-    // Brings every property to `values` with one rendering at the end. Only
-    // the setters of properties whose value differs run, so a blur or a noise
-    // draw that stays is reused; `redrawNoise` runs the noise setter anyway,
-    // as assigning the same value again does. `values` must keep the
-    // exclusions between properties.
-    void assignProperties(const PropertyValues& values, bool redrawNoise);
+    // The sequence the noise patterns are drawn from.
+    NoiseGenerator& noiseGenerator() noexcept { return m_random; }
+    const NoiseGenerator& noiseGenerator() const noexcept { return m_random; }
 
     // A flag that long renderings poll between passes; once it reads true
     // they throw RenderStopped. Null, the default, never stops.
@@ -134,10 +56,10 @@ public:
     const Bitmap24* effectSource() const noexcept { return m_effectSource ? &*m_effectSource : nullptr; }
 
     // The pipeline: rebuilds missing caches, then renders every pixel into
-    // Picture and asks for a repaint. Does nothing without a picture.
+    // the rendered picture and asks for a repaint. Does nothing without a picture.
     void render();
-    // Every effect back to 0 or false, caches dropped, Picture a plain copy
-    // of the original; no rendering.
+    // Every effect back to its standard value, caches dropped, the rendered
+    // picture a plain copy of the original; no rendering.
     void resetEffects();
     // Renders `picture` with the current values in its own memory and hands
     // it back: a one-off rendering that keeps no original and no cache, so
@@ -146,38 +68,29 @@ public:
     // a rendering of the picture gives them.
     Bitmap24 renderDetached(Bitmap24 picture);
 
-    // Called after every rendering and whenever Picture changes, so a view
-    // can repaint.
+    // Called after every rendering and whenever the rendered picture
+    // changes, so a view can repaint.
     void setRepaintCallback(std::function<void()> callback) { m_repaint = std::move(callback); }
-
-    // How many renderings ran (tests use it to tell "rendered" from "copied").
-    long renderCount() const noexcept { return m_renderCount; }
 
 private:
     void originalChanged();
-    void refillNoise();
-    std::optional<Bitmap24> noiseFor(int width, int height) const;
-    // Applies the picture-size limits of a neighbourhood property to its
-    // value; false when that turns it off.
-    bool limitNeighbourhood(EffectProperty p, int width, int height, TileLayout& tiles);
-    // The property's effect on `target`, which starts as a copy of `original`
-    // or is `original` itself.
-    void applyNeighbourhood(EffectProperty p, const TileLayout& tiles, const Bitmap24& original,
-                            Bitmap24& target) const;
-    // Builds effectSource for the active neighbourhood property, applying its
-    // limits against the current picture; false when that turns it off.
-    bool rebuildEffectSource(EffectProperty p);
-    void setNeighbourhood(EffectProperty p, int stored);
-    void setNoise(EffectProperty p, int stored);
+    std::optional<Bitmap24> noiseFor(int width, int height);
+    // The active effect of the source step, or none.
+    std::optional<Effect> activeSource() const noexcept;
+    // Keeps the value of source effect `e` within what a picture of this
+    // size allows; false when that turns it off.
+    bool limitSource(Effect e, int width, int height);
+    // Builds the effect source for `e`, applying its limit against the
+    // current picture; false when that turns it off.
+    bool rebuildEffectSource(Effect e);
     void repaint();
-    void throwIfStopped() const;
 
     Bitmap24 m_original;
     Bitmap24 m_picture;
     std::optional<Bitmap24> m_noise;
     std::optional<Bitmap24> m_effectSource;
-    std::array<int, EffectPropertyCount> m_values{};
-    long m_renderCount = 0;
+    EffectValues m_values{};
+    NoiseGenerator m_random;
     bool m_holdRender = false;
     const std::atomic<bool>* m_stop = nullptr;
     std::function<void()> m_repaint;

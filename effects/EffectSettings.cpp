@@ -4,23 +4,15 @@
 
 #include <charconv>
 #include <climits>
+#include <optional>
 
 namespace {
-constexpr const char* kOptionNames[EffectPropertyCount] = {
-    "brightness", "contrast",      "grayscale",  "lightness", "darkness", "saturation", "splitlight",
-    "invert",     "color-noise",   "mono-noise", "posterize", "solarize", "emboss",     "mosaic",
-    "split-blur", "gaussian-blur", "anti-alias", "trace",     "tile",
-};
-
-bool findProperty(std::string_view name, EffectProperty& out)
+std::optional<Effect> effectOfOption(std::string_view name)
 {
-    for (int i = 0; i < EffectPropertyCount; ++i) {
-        if (name == kOptionNames[i]) {
-            out = EffectProperty(i);
-            return true;
-        }
-    }
-    return false;
+    for (const EffectInfo& info : kEffectTable)
+        if (name == info.option)
+            return info.effect;
+    return std::nullopt;
 }
 
 [[noreturn]] void fail(const std::string& text)
@@ -29,28 +21,14 @@ bool findProperty(std::string_view name, EffectProperty& out)
 }
 } // namespace
 
-std::string effectRangeText(EffectProperty p)
+std::string effectRangeText(Effect e)
 {
-    const EffectRange r = effectRange(p);
-    if (r.max == INT_MAX)
-        return std::to_string(r.min) + " or more";
-    if (r.min == INT_MIN)
-        return std::to_string(r.max) + " or less";
-    return std::to_string(r.min) + " to " + std::to_string(r.max);
-}
-
-const char* effectOptionName(EffectProperty p) noexcept
-{
-    return kOptionNames[int(p)];
-}
-
-bool isEffectOption(const std::string& arg)
-{
-    if (arg.rfind("--", 0) != 0)
-        return false;
-    const std::string_view body = std::string_view(arg).substr(2);
-    EffectProperty p;
-    return findProperty(body.substr(0, body.find('=')), p);
+    const EffectInfo& info = effectInfo(e);
+    if (info.max == INT_MAX)
+        return std::to_string(info.min) + " or more";
+    if (info.min == INT_MIN)
+        return std::to_string(info.max) + " or less";
+    return std::to_string(info.min) + " to " + std::to_string(info.max);
 }
 
 std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& args)
@@ -62,13 +40,14 @@ std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& ar
         const std::string_view body = std::string_view(arg).substr(2);
         const std::size_t eq = body.find('=');
         const std::string_view name = body.substr(0, eq);
-        EffectProperty p;
-        if (!findProperty(name, p))
+        const std::optional<Effect> effect = effectOfOption(name);
+        if (!effect)
             fail("unknown option: " + arg);
+        const EffectInfo& info = effectInfo(*effect);
         if (eq == std::string_view::npos) {
-            if (!isBooleanProperty(p))
+            if (!info.onOff)
                 fail("option --" + std::string(name) + " needs a value (--" + std::string(name) + "=N)");
-            settings.push_back({p, 1});
+            settings.push_back({*effect, 1});
             continue;
         }
         const std::string_view text = body.substr(eq + 1);
@@ -80,13 +59,13 @@ std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& ar
         const auto [end, ec] = std::from_chars(first, last, value);
         if (text.empty() || ec != std::errc() || end != last || value < INT_MIN || value > INT_MAX)
             fail("bad value for --" + std::string(name) + ": '" + std::string(text) + "'");
-        if (isBooleanProperty(p) && value != 0 && value != 1)
+        if (info.onOff && value != 0 && value != 1)
             fail("option --" + std::string(name) + " takes 0 or 1");
         // The engine would quietly bring the value into its range.
-        if (const EffectRange r = effectRange(p); value < r.min || value > r.max)
+        if (value < info.min || value > info.max)
             fail("--" + std::string(name) + "=" + std::string(text) + " is outside its range, " +
-                 effectRangeText(p));
-        settings.push_back({p, int(value)});
+                 effectRangeText(*effect));
+        settings.push_back({*effect, int(value)});
     }
     return settings;
 }
@@ -94,5 +73,12 @@ std::vector<EffectSetting> parseEffectOptions(const std::vector<std::string>& ar
 void applyEffectSettings(EffectRenderer& engine, const std::vector<EffectSetting>& settings)
 {
     for (const EffectSetting& s : settings)
-        engine.setProperty(s.property, s.value);
+        engine.setValue(s.effect, s.value);
+}
+
+EffectValues effectValuesOf(const std::vector<EffectSetting>& settings)
+{
+    EffectRenderer engine;
+    applyEffectSettings(engine, settings);
+    return engine.values();
 }

@@ -6,15 +6,13 @@
 #include <vector>
 
 namespace {
-// The properties whose work a tone change reuses; a request that changes
-// none of them lets the running one finish.
-bool sameHeavyWork(const EffectRenderer::PropertyValues& a, const EffectRenderer::PropertyValues& b)
+// The caches a tone change reuses, the noise and the source; a request that
+// changes neither lets the running one finish.
+bool sameHeavyWork(const EffectValues& a, const EffectValues& b)
 {
-    for (int i = int(EffectProperty::PicColorNoise); i < EffectPropertyCount; ++i) {
-        const auto p = EffectProperty(i);
-        if (p == EffectProperty::PicPosterize || p == EffectProperty::PicSolorize)
-            continue;
-        if (a[i] != b[i])
+    for (const EffectInfo& info : kEffectTable) {
+        const std::size_t i = std::size_t(info.effect);
+        if ((info.step == EffectStep::Noise || info.step == EffectStep::Source) && a[i] != b[i])
             return false;
     }
     return true;
@@ -112,7 +110,7 @@ void FullSizeRender::bring(const Request& r)
         // Values first and the picture last: one rendering, with the caches
         // and the noise made for this picture.
         m_engine.clearPictureOriginal();
-        m_engine.assignProperties(r.values, false);
+        m_engine.assignValues(r.values, false);
         m_engineSource = r.source;
         m_engineNoiseDraw = r.noiseDraw;
         m_haveSource = true;
@@ -126,7 +124,7 @@ void FullSizeRender::bring(const Request& r)
             m_error = QString::fromLocal8Bit(e.what());
         }
     } else {
-        m_engine.assignProperties(r.values, r.noiseDraw != m_engineNoiseDraw);
+        m_engine.assignValues(r.values, r.noiseDraw != m_engineNoiseDraw);
         m_engineNoiseDraw = r.noiseDraw;
     }
     m_doneValues = r.values;

@@ -13,7 +13,7 @@
 class FullSizeRender : public QObject {
     Q_OBJECT
 public:
-    using Values = EffectRenderer::PropertyValues;
+    using Values = EffectValues;
 
     explicit FullSizeRender(QObject* parent = nullptr);
     ~FullSizeRender() override;

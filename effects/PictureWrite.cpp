@@ -5,7 +5,6 @@
 #include "core/FileNames.h"
 #include "core/JobRunner.h"
 #include "effects/EffectRenderer.h"
-#include "effects/Random.h"
 #include "effects/Rotate.h"
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
@@ -261,10 +260,10 @@ private:
     std::atomic<int> m_allowed{0};
 };
 
-// A file's job hands back the random state after it, or none when the file
+// A file's job hands back the noise sequence after it, or none when the file
 // is not streamed; or its failure.
 struct StreamOutcome {
-    std::optional<std::uint32_t> randomAfter;
+    std::optional<NoiseGenerator> randomAfter;
     std::exception_ptr error;
 };
 
@@ -306,15 +305,16 @@ int applyEffectsToFilesOneByOne(EffectRenderer& engine, const QStringList& files
 int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOrientation exif,
                         const ApplyProgress& progress)
 {
-    const EffectRenderer::PropertyValues values = engine.properties();
+    const EffectValues values = engine.values();
     if (!tonePipelineStreams(values))
         return applyEffectsToFilesOneByOne(engine, files, exif, progress);
     // Two files at a time, the second started ahead and written only once
     // the first is; one at a time while noise is drawn, whose numbers run
     // on from file to file.
     const int total = int(files.size());
-    const bool noise = values[std::size_t(EffectProperty::PicColorNoise)] > 0 ||
-                       values[std::size_t(EffectProperty::PicMonoNoise)] > 0;
+    bool noise = false;
+    for (const EffectInfo& info : kEffectTable)
+        noise = noise || (info.step == EffectStep::Noise && values[std::size_t(info.effect)] > 0);
     const auto ids = fileIdentities(files);
     std::vector<StreamOutcome> outcomes(std::size_t(total) + 1);
     std::vector<JobRunner::Ticket> tickets(std::size_t(total) + 1, 0);
@@ -327,12 +327,12 @@ int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOr
     } abandonLeftovers{turns};
     auto start = [&](int k) {
         StreamOutcome& outcome = outcomes[std::size_t(k)];
-        const auto work = [&file = files[k - 1], &turns, &outcome, k, values, exif,
-                           state = RandomState()](const JobRunner::StopFlag&) -> JobRunner::Delivery {
-            ResetRandom(state);
+        const auto work =
+            [&file = files[k - 1], &turns, &outcome, k, values, exif,
+             random = engine.noiseGenerator()](const JobRunner::StopFlag&) mutable -> JobRunner::Delivery {
             const bool streamed =
-                renderFileStreamed(file, file, values, exif, [&turns, k] { turns.waitFor(k); });
-            const auto after = streamed ? std::optional<std::uint32_t>(RandomState()) : std::nullopt;
+                renderFileStreamed(file, file, values, exif, random, [&turns, k] { turns.waitFor(k); });
+            const auto after = streamed ? std::optional<NoiseGenerator>(random) : std::nullopt;
             return [&outcome, after] { outcome.randomAfter = after; };
         };
         tickets[std::size_t(k)] =
@@ -355,7 +355,7 @@ int applyEffectsToFiles(EffectRenderer& engine, const QStringList& files, ExifOr
         if (outcome.error)
             std::rethrow_exception(outcome.error);
         if (outcome.randomAfter)
-            ResetRandom(*outcome.randomAfter);
+            engine.noiseGenerator() = *outcome.randomAfter;
         else
             applyEffectsToFile(engine, file, exif);
         done = k;

@@ -5,11 +5,11 @@
 #include "core/JobRunner.h"
 #include "core/RegularFile.h"
 #include "effects/PictureWrite.h"
-#include "effects/Random.h"
-#include "graphics/PictureError.h"
+#include "effects/ToneEffects.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/JpegStream.h"
+#include "graphics/PictureError.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,12 +25,7 @@ namespace {
 constexpr int kBandRows = 32;
 constexpr int kSlots = 4; // bands decoded ahead of the encoder, at most
 
-using Values = EffectRenderer::PropertyValues;
-
-int value(const Values& v, EffectProperty p)
-{
-    return v[std::size_t(p)];
-}
+using Values = EffectValues;
 
 // The file's bands decoded ahead on a worker of their own, `fill(band,
 // buffer)` for each in turn and then `finish()`, at most kSlots ahead of
@@ -185,7 +180,7 @@ bool openJpeg(const QString& path, ExifOrientation exif, Input& input)
 
 // Runs the bands through the chain in the order `bottomUp` asks, handing
 // each to `put` as image rows (row i at `rows + i * stride`).
-void streamBands(const Source& src, bool bottomUp, const Values& values,
+void streamBands(const Source& src, bool bottomUp, const Values& values, NoiseGenerator& random,
                  const std::function<void(const std::uint8_t* rows, std::ptrdiff_t stride, int n)>& put)
 {
     const int w = src.width, h = src.height;
@@ -199,12 +194,15 @@ void streamBands(const Source& src, bool bottomUp, const Values& values,
         bands, bandBytes, [&](int b, std::uint8_t* band) { src.read(bandStart(b), bandRows(b), band); },
         src.finish);
 
-    const ToneBands tone(toneSettingsOf(values));
-    const int colourNoise = value(values, EffectProperty::PicColorNoise);
-    const int monoNoise = value(values, EffectProperty::PicMonoNoise);
-    const bool noisy = colourNoise >= 1 || monoNoise >= 1;
-    const std::uint64_t drawsPerRow = std::uint64_t(w) * (colourNoise >= 1 ? 3 : 1);
-    const std::uint32_t start = RandomState();
+    const ToneBands tone(ToneSettings{values});
+    // The noise the engine would draw: the first of its step that is set.
+    const EffectInfo* noisy = nullptr;
+    for (const EffectInfo& info : kEffectTable)
+        if (!noisy && info.step == EffectStep::Noise && values[std::size_t(info.effect)] >= 1)
+            noisy = &info;
+    const int level = noisy ? values[std::size_t(noisy->effect)] : 0;
+    const std::uint64_t drawsPerRow = noisy ? std::uint64_t(w) * std::uint64_t(noisy->drawsPerPixel) : 0;
+    const NoiseGenerator start = random;
     Bitmap24 noise;
     std::vector<std::uint8_t> out(bandBytes); // its row padding stays zero
     for (int b = 0; b < bands; ++b) {
@@ -219,43 +217,25 @@ void streamBands(const Source& src, bool bottomUp, const Values& values,
             // The pattern's rows as a whole-picture fill draws them.
             if (noise.height() != n)
                 noise = Bitmap24(w, n);
-            ResetRandom(RandomStateAfter(start, std::uint64_t(y0) * drawsPerRow));
-            if (colourNoise >= 1)
-                FillColorNoise(noise, colourNoise);
-            else
-                FillMonoNoise(noise, monoNoise);
+            random = start;
+            random.skip(std::uint64_t(y0) * drawsPerRow);
+            noisy->noise(noise, level, random);
         }
         tone.render(inRows, inStep, noisy ? noise.bits() : nullptr, noise.stride(), outRows, outStep, w, n);
         pipe.release();
         put(outRows, outStep, n);
     }
     pipe.done();
-    if (noisy)
-        ResetRandom(RandomStateAfter(start, std::uint64_t(h) * drawsPerRow));
+    random = start;
+    random.skip(std::uint64_t(h) * drawsPerRow);
 }
 
 } // namespace
 
-ToneSettings toneSettingsOf(const Values& values)
-{
-    ToneSettings tone;
-    tone.brightness = value(values, EffectProperty::PicBrightness);
-    tone.contrast = value(values, EffectProperty::PicContrast);
-    tone.grayScale = value(values, EffectProperty::PicGrayScale) != 0;
-    tone.lightness = value(values, EffectProperty::PicLightness);
-    tone.darkness = value(values, EffectProperty::PicDarkness);
-    tone.saturation = value(values, EffectProperty::PicSaturation);
-    tone.splitlight = value(values, EffectProperty::PicSplitlight);
-    tone.invert = value(values, EffectProperty::PicInvert) != 0;
-    tone.posterize = value(values, EffectProperty::PicPosterize);
-    tone.solorize = value(values, EffectProperty::PicSolorize);
-    return tone;
-}
-
 bool tonePipelineStreams(const Values& values)
 {
-    for (int i = int(EffectProperty::PicEmboss); i < EffectPropertyCount; ++i)
-        if (values[std::size_t(i)] > 0)
+    for (const EffectInfo& info : kEffectTable)
+        if (info.step == EffectStep::Source && values[std::size_t(info.effect)] > 0)
             return false;
     return true;
 }
@@ -263,7 +243,7 @@ bool tonePipelineStreams(const Values& values)
 namespace {
 
 bool renderStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
-                    const std::function<void()>& beforeCommit)
+                    NoiseGenerator& random, const std::function<void()>& beforeCommit)
 {
     // What the file holds; a new file is made in the kind its name says.
     const PictureFileKind from = pictureFileKind(in);
@@ -292,7 +272,7 @@ bool renderStreamed(const QString& in, const QString& out, const Values& values,
         QByteArray bytes;
         JpegBandWriter writer(size, 90, keep.metadata, bytes);
         int y = 0;
-        streamBands(src, false, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
+        streamBands(src, false, values, random, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
             writer.write(rows, stride, n);
             thumbnail.addRows(y, rows, stride, n);
             y += n;
@@ -311,7 +291,7 @@ bool renderStreamed(const QString& in, const QString& out, const Values& values,
         put(headers.constData(), headers.size());
         // A band's rows come bottom-up in memory, so the band is one run of
         // file bytes starting at its lowest row.
-        streamBands(src, true, values, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
+        streamBands(src, true, values, random, [&](const std::uint8_t* rows, std::ptrdiff_t stride, int n) {
             put(reinterpret_cast<const char*>(rows + (n - 1) * stride), qint64(n) * -stride);
         });
         refuseDamaged();
@@ -324,7 +304,7 @@ bool renderStreamed(const QString& in, const QString& out, const Values& values,
 } // namespace
 
 bool renderFileStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
-                        const std::function<void()>& beforeCommit)
+                        NoiseGenerator& random, const std::function<void()>& beforeCommit)
 {
-    return namingFile(in, [&] { return renderStreamed(in, out, values, exif, beforeCommit); });
+    return namingFile(in, [&] { return renderStreamed(in, out, values, exif, random, beforeCommit); });
 }

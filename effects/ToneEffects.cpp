@@ -1,21 +1,22 @@
 #include "effects/ToneEffects.h"
 
-#include "effects/Random.h"
 #include "effects/ToneKernels.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 bool ToneSettings::isNeutral() const noexcept
 {
-    return brightness == 0 && contrast == 0 && !grayScale && lightness == 0 && darkness == 0 &&
-           saturation == 0 && splitlight == 0 && !invert && posterize == 0 && solorize == 0;
+    for (const EffectInfo& info : kEffectTable)
+        if (info.step != EffectStep::Source && info.step != EffectStep::Noise && (*this)[info.effect] != 0)
+            return false;
+    return true;
 }
 
 int SplitlightOnce(int c) noexcept
@@ -29,8 +30,6 @@ int SplitlightOnce(int c) noexcept
 
 namespace tone {
 namespace {
-
-std::atomic<int> g_kernelLimit{int(ToneKernel::Avx512)};
 
 ToneKernel offeredKernel() noexcept
 {
@@ -66,19 +65,29 @@ int posterizeValue(int c, int p) noexcept
     return q * p;
 }
 
-long long toneSum(long long c, const ToneSettings& s) noexcept
-{
-    long long v = c + s.brightness;
-    if (s.contrast != 0) {
-        long long tc = (std::llabs(127 - c) * s.contrast) / 255;
-        v += c <= 127 ? -tc : tc;
+// The tone sum's terms and the channel steps that are set, in table order.
+struct ChannelWork {
+    std::vector<std::pair<SumTerm, int>> terms;
+    std::vector<std::pair<ChannelStep, int>> steps;
+
+    explicit ChannelWork(const ToneSettings& s)
+    {
+        for (const EffectInfo& info : kEffectTable) {
+            const int v = s[info.effect];
+            if (v != 0 && info.term)
+                terms.emplace_back(info.term, v);
+            if (v != 0 && info.channel)
+                steps.emplace_back(info.channel, v);
+        }
     }
-    if (s.lightness != 0)
-        v += ((255 - c) * s.lightness) / 255;
-    if (s.darkness != 0)
-        v += (-(c * s.darkness)) / 255;
-    return v;
-}
+    long long sum(long long c) const noexcept
+    {
+        long long v = c;
+        for (const auto& [term, value] : terms)
+            v += term(c, value);
+        return v;
+    }
+};
 
 const std::array<std::uint8_t, 256>& splitlightTable()
 {
@@ -95,24 +104,26 @@ const std::array<std::uint8_t, 256>& splitlightTable()
 
 Tables::Tables(const ToneSettings& s)
 {
-    perPixelColour = s.grayScale || s.saturation != 0;
-    solarize = s.posterize == 0 && s.solorize != 0;
-    solarizeAbove = 255 - s.solorize;
+    const int posterize = s[Effect::Posterize];
+    const bool invert = s[Effect::Invert] != 0;
+    perPixelColour = s[Effect::GrayScale] != 0 || s[Effect::Saturation] != 0;
+    solarize = posterize == 0 && s[Effect::Solarize] != 0;
+    solarizeAbove = 255 - s[Effect::Solarize];
 
-    std::array<std::uint8_t, 256> after{}; // splitlight passes, then invert unless it comes later
-    const auto& split = splitlightTable();
+    const ChannelWork work(s);
+    std::array<std::uint8_t, 256> after{}; // the channel steps, then invert unless it comes later
     for (int t = 0; t < 256; ++t) {
         int v = t;
-        for (int k = 0; k < s.splitlight; ++k)
-            v = split[v];
-        if (s.invert && !perPixelColour)
+        for (const auto& [step, value] : work.steps)
+            v = step(v, value);
+        if (invert && !perPixelColour)
             v = 255 - v;
         after[t] = std::uint8_t(v);
     }
     for (int c = 0; c < 256; ++c) {
-        const int stage = s.posterize > 0 ? posterizeValue(c, s.posterize) : c;
-        pre[c] = std::int16_t(narrow(toneSum(stage, s)));
-        preSol[c] = std::int16_t(narrow(toneSum(255 - c, s)));
+        const int stage = posterize > 0 ? posterizeValue(c, posterize) : c;
+        pre[c] = std::int16_t(narrow(work.sum(stage)));
+        preSol[c] = std::int16_t(narrow(work.sum(255 - c)));
         direct[c] = after[clampByte(pre[c])];
         directSol[c] = after[clampByte(preSol[c])];
         if (direct[c] != c)
@@ -122,7 +133,7 @@ Tables::Tables(const ToneSettings& s)
     for (int k = 0; k < 768; ++k)
         withNoise[k] = after[clampByte(k - 256)];
 
-    const long long factor = static_cast<long long>(s.saturation) + 255;
+    const long long factor = static_cast<long long>(s[Effect::Saturation]) + 255;
     for (int d = -255; d <= 255; ++d)
         saturation[d + 255] = std::int16_t(narrow(factor * d / 255));
     saturationVector = factor >= 0;
@@ -292,6 +303,7 @@ template <bool Noise, bool Solar, bool PerPixel>
 void renderRows(InRows source, InRows noise, const ToneSettings& s, const Tables& t, OutRows dest, int w,
                 int h)
 {
+    const bool gray = s[Effect::GrayScale] != 0, invert = s[Effect::Invert] != 0;
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* __restrict in = source.row(y);
         std::uint8_t* __restrict out = dest.row(y);
@@ -313,11 +325,11 @@ void renderRows(InRows source, InRows noise, const ToneSettings& s, const Tables
                 c2 = d[in[2]];
             }
             if constexpr (PerPixel) {
-                if (s.grayScale)
+                if (gray)
                     c0 = c1 = c2 = grayFast(c2, c1, c0);
                 else
                     saturatePixel(c0, c1, c2, t);
-                if (s.invert) {
+                if (invert) {
                     c0 = 255 - c0;
                     c1 = 255 - c1;
                     c2 = 255 - c2;
@@ -359,8 +371,9 @@ void renderByRows(InRows source, const ToneSettings& s, const Tables& t, const C
         return;
     }
     std::vector<std::uint8_t> scratch(rowBytes);
-    const std::uint8_t flip = s.invert ? 0xFF : 0x00;
-    const bool fusedLookup = !s.grayScale && kernel >= ToneKernel::Avx512 && t.saturationVector;
+    const bool gray = s[Effect::GrayScale] != 0;
+    const std::uint8_t flip = s[Effect::Invert] != 0 ? 0xFF : 0x00;
+    const bool fusedLookup = !gray && kernel >= ToneKernel::Avx512 && t.saturationVector;
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* in = source.row(y);
         std::uint8_t* out = dest.row(y);
@@ -372,16 +385,16 @@ void renderByRows(InRows source, const ToneSettings& s, const Tables& t, const C
             lookup.row(in, scratch.data(), rowBytes);
             in = scratch.data();
         }
-        if (s.grayScale)
+        if (gray)
             grayRow(in, out, w, flip, kernel);
         else
             saturateRow(in, out, w, t, false, flip, kernel);
     }
 }
 
-int noiseSample(int level) noexcept
+int noiseSample(int level, NoiseGenerator& random) noexcept
 {
-    return clampByte(static_cast<long long>(NextRandom(std::uint32_t(level))) - level / 2);
+    return clampByte(static_cast<long long>(random.next(std::uint32_t(level))) - level / 2);
 }
 
 } // namespace
@@ -394,14 +407,38 @@ int GrayscaleValue(int r, int g, int b) noexcept
     return grayFast(r, g, b);
 }
 
-void SetToneKernelLimit(ToneKernel limit) noexcept
+ToneKernel toneKernelUpTo(ToneKernel limit) noexcept
 {
-    g_kernelLimit.store(int(limit), std::memory_order_relaxed);
+    return ToneKernel(std::min(int(limit), int(offeredKernel())));
 }
 
-ToneKernel ToneKernelInUse() noexcept
+long long BrightnessTerm(long long, int value)
 {
-    return ToneKernel(std::min(g_kernelLimit.load(std::memory_order_relaxed), int(offeredKernel())));
+    return value;
+}
+
+long long ContrastTerm(long long c, int value)
+{
+    const long long tc = (std::llabs(127 - c) * value) / 255;
+    return c <= 127 ? -tc : tc;
+}
+
+long long LightnessTerm(long long c, int value)
+{
+    return ((255 - c) * value) / 255;
+}
+
+long long DarknessTerm(long long c, int value)
+{
+    return (-(c * value)) / 255;
+}
+
+int SplitlightPasses(int c, int passes)
+{
+    const auto& split = splitlightTable();
+    for (int k = 0; k < passes; ++k)
+        c = split[std::size_t(c)];
+    return c;
 }
 
 struct ToneBands::State {
@@ -412,7 +449,8 @@ struct ToneBands::State {
     std::optional<ChannelLookup> lookup;
 
     explicit State(const ToneSettings& s)
-        : settings(s), tables(s), kernel(ToneKernelInUse()), copy(s.isNeutral() || tables.identity)
+        : settings(s), tables(s), kernel(toneKernelUpTo(s.kernelLimit)),
+          copy(s.isNeutral() || tables.identity)
     {
         if (!tables.solarize && !copy)
             lookup.emplace(tables.direct, kernel);
@@ -477,23 +515,23 @@ void RenderToneInPlace(Bitmap24& picture, const Bitmap24* noise, const ToneSetti
     }
 }
 
-void FillColorNoise(Bitmap24& noise, int level)
+void FillColorNoise(Bitmap24& noise, int level, NoiseGenerator& random)
 {
     for (int y = 0; y < noise.height(); ++y) {
         std::uint8_t* p = noise.scanLine(y);
         for (int x = 0; x < noise.width(); ++x, p += 3) {
-            p[2] = std::uint8_t(noiseSample(level));
-            p[1] = std::uint8_t(noiseSample(level));
-            p[0] = std::uint8_t(noiseSample(level));
+            p[2] = std::uint8_t(noiseSample(level, random));
+            p[1] = std::uint8_t(noiseSample(level, random));
+            p[0] = std::uint8_t(noiseSample(level, random));
         }
     }
 }
 
-void FillMonoNoise(Bitmap24& noise, int level)
+void FillMonoNoise(Bitmap24& noise, int level, NoiseGenerator& random)
 {
     for (int y = 0; y < noise.height(); ++y) {
         std::uint8_t* p = noise.scanLine(y);
         for (int x = 0; x < noise.width(); ++x, p += 3)
-            p[0] = p[1] = p[2] = std::uint8_t(noiseSample(level));
+            p[0] = p[1] = p[2] = std::uint8_t(noiseSample(level, random));
     }
 }

@@ -1,27 +1,32 @@
 #pragma once
 // The per-pixel tone and colour chain: posterize or solarize, the tone sum
-// (noise, contrast, lightness, darkness, brightness), splitlight, grayscale
-// or saturation, invert. Everything that depends on one channel alone is
-// folded into 256-entry tables once per rendering; only grayscale ties reach
-// for extended precision.
+// (noise and the sum terms), the channel steps, grayscale or saturation,
+// invert. Everything that depends on one channel alone is folded into
+// 256-entry tables once per rendering; only grayscale ties reach for
+// extended precision.
+#include "effects/EffectTable.h"
 #include "graphics/Bitmap24.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-struct ToneSettings {
-    int brightness = 0; // -255..255
-    int contrast = 0;   // >= -255
-    bool grayScale = false;
-    int lightness = 0;  // <= 255
-    int darkness = 0;   // <= 255
-    int saturation = 0; // >= -255
-    int splitlight = 0; // 0..10
-    bool invert = false;
-    int posterize = 0; // >= 0
-    int solorize = 0;  // 0..255
+// The vector code the chain may use, widest last. Every level gives the same
+// pixels; a lower limit lets tests and benchmarks reach the narrower paths
+// on any machine. A build without the vector kernels (PICTAVO_SIMD off, or
+// not x86) offers Portable only.
+enum class ToneKernel { Portable, Ssse3, Avx512 };
+// The level used under `limit`: the lower of it and what the processor offers.
+ToneKernel toneKernelUpTo(ToneKernel limit) noexcept;
 
+// The values the chain reads (the tone steps' of the effect table) and the
+// widest vector code it may use.
+struct ToneSettings {
+    EffectValues values{};
+    ToneKernel kernelLimit = ToneKernel::Avx512;
+
+    int operator[](Effect e) const noexcept { return values[std::size_t(e)]; }
+    // No tone step changes a pixel.
     bool isNeutral() const noexcept;
 };
 
@@ -55,17 +60,3 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
-
-// The vector code RenderTone may use, widest last. Every level gives the same
-// pixels; lowering the limit lets tests and benchmarks reach the narrower
-// paths on any machine. The level in use is the lower of the limit and what
-// the processor offers; a build without the vector kernels (PICTAVO_SIMD
-// off, or not x86) offers Portable only.
-enum class ToneKernel { Portable, Ssse3, Avx512 };
-void SetToneKernelLimit(ToneKernel limit) noexcept;
-ToneKernel ToneKernelInUse() noexcept;
-
-// Fill `noise` (already sized) with samples of the given level, drawing from
-// NextRandom row by row from the top, each row from the left.
-void FillColorNoise(Bitmap24& noise, int level);
-void FillMonoNoise(Bitmap24& noise, int level);

@@ -61,6 +61,8 @@ FAULTS=$(cat <<'EOF'
 36 ## effects/PictureWrite.cpp ## void abandon() { set(kAbandoned); } ## void abandon() { set(1 << 30); } ## apply: a file waiting beside a failed one is written after all
 37 ## ui/main/MainImage.cpp ## if (drawn && !rough.isNull() && !rough.hasAlphaChannel()) ## if (drawn) ## main image: the clear parts of a picture show what was there before
 38 ## graphics/LargePageImage.cpp ## out.setColorSpace(image.colorSpace()); ## out.setColorSpace(QColorSpace()); ## large pages: a copied picture loses its colour space
+60 ## effects/EffectTable.h ## return step == EffectStep::Source || step == EffectStep::Noise || step == EffectStep::Level; ## return step == EffectStep::Source || step == EffectStep::Noise; ## effect table: posterize and solarize no longer exclude each other
+61 ## effects/AllPicturesRun.cpp ##         if (!host.skipUnusable(unusable))\n            return outcome; ##         host.skipUnusable(unusable); ## all-pictures run: declining to skip unusable entries writes the others anyway
 EOF
 )
 

@@ -5,12 +5,7 @@
 #include "collection/CollectionFile.h"
 #include "core/Errors.h"
 #include "core/FileNames.h"
-#include "effects/ApplyCheck.h"
-#include "effects/EffectRenderer.h"
-#include "effects/EffectSettings.h"
-#include "effects/PictureWrite.h"
-#include "effects/Random.h"
-#include "graphics/PictureRewrite.h"
+#include "effects/AllPicturesRun.h"
 
 #include <cstdio>
 #include <exception>
@@ -28,6 +23,42 @@ QString naming(const QString& file, const QString& text)
     const QString shown = QString(file).replace(QChar(0), QLatin1String("\\0"));
     return file.isEmpty() || text.contains(shown) ? text : file + QStringLiteral(": ") + text;
 }
+// The tool's side of a run: a line for each picture passed by, each that
+// can't be written and each written.
+class ToolRunHost : public AllPicturesRun::Host {
+public:
+    ToolRunHost(bool skipUnusable, QString& current) : m_skipUnusable(skipUnusable), m_current(current) {}
+
+    void passedBy(const QString& file) override
+    {
+        std::fprintf(stderr, "%s\n", terminalText(msg::kindNotChanged(file)).constData());
+    }
+    bool skipUnusable(const QList<UnusableEntry>& unusable) override
+    {
+        for (const UnusableEntry& u : unusable)
+            fail(naming(u.file, u.reason));
+        return m_skipUnusable;
+    }
+    // Files are done in order, so a failure is in the one after the last
+    // done (the next may already be under way beside it).
+    void starting(const QStringList& files, bool) override
+    {
+        m_files = files;
+        if (!files.isEmpty())
+            m_current = files.first();
+    }
+    void written(int k, int total, const QString& file) override
+    {
+        std::fprintf(stderr, "%d / %d %s\n", k, total, terminalText(file).constData());
+        std::fflush(stderr);
+        m_current = m_files.value(k, m_current);
+    }
+
+private:
+    bool m_skipUnusable;
+    QString& m_current;
+    QStringList m_files;
+};
 } // namespace
 
 int cmdApply(const Args& words)
@@ -67,41 +98,15 @@ int cmdApply(const Args& words)
             collection, [&entries](int, const CollectionEntry& e) { entries << e; }, hooks);
         if (!longLines.isEmpty())
             fail(msg::collectionLongLines(collection, lineNumbersText(longLines)));
-        ResetRandom(); // the noise a freshly started program would draw
-        EffectRenderer engine;
-        applyEffectSettings(engine, settings);
         QStringList files;
-        int passedBy = 0;
-        for (const CollectionEntry& e : entries) {
-            if (!pictureFilePassedBy(e.FileName)) {
-                files.append(e.FileName);
-                continue;
-            }
-            ++passedBy;
-            std::fprintf(stderr, "%s\n", terminalText(msg::kindNotChanged(e.FileName)).constData());
-        }
-        // Every entry is checked before the first is written: one line for
-        // each that can't be, and then nothing is written unless told to
-        // skip them.
-        const QList<UnusableEntry> unusable = checkEntries(files, exif);
-        for (const UnusableEntry& u : unusable)
-            fail(naming(u.file, u.reason));
-        if (!unusable.isEmpty() && !skipUnusable)
+        for (const CollectionEntry& e : entries)
+            files.append(e.FileName);
+        ToolRunHost host(skipUnusable, current);
+        const AllPicturesRun::Outcome done = AllPicturesRun(settings, exif).run(files, host);
+        if (!done.started)
             return fail(QStringLiteral("nothing was written (--skip-unusable writes the other pictures)"));
-        files = usableFiles(files, unusable);
-        // Files are done in order, so a failure is in the one after the
-        // last done (the next may already be under way beside it).
-        if (!files.isEmpty())
-            current = files.first();
-        ApplyProgress progress;
-        progress.after = [&current, &files](int k, int total, const QString& file) {
-            std::fprintf(stderr, "%d / %d %s\n", k, total, terminalText(file).constData());
-            std::fflush(stderr);
-            current = files.value(k, current);
-        };
-        const int done = applyEffectsToFiles(engine, files, exif, progress);
-        if (passedBy > 0)
-            std::fprintf(stderr, "%d changed, %d left as they are\n", done, passedBy);
+        if (done.passedBy > 0)
+            std::fprintf(stderr, "%d changed, %d left as they are\n", done.written, done.passedBy);
         return 0;
     } catch (const AppError& e) {
         return fail(naming(current, e.text()));

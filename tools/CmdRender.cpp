@@ -9,7 +9,6 @@
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
-#include "effects/Random.h"
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
 #include "graphics/DisplayColors.h"
@@ -66,10 +65,8 @@ QByteArray renderedFile(PictureFileKind to, const Picture& source, const Bitmap2
 
 void printProperties(const EffectRenderer& engine)
 {
-    for (int i = 0; i < EffectPropertyCount; ++i) {
-        const auto p = EffectProperty(i);
-        std::printf("%s=%d\n", effectPropertyName(p), engine.property(p));
-    }
+    for (const EffectInfo& info : kEffectTable)
+        std::printf("%s=%d\n", info.name, engine.value(info.effect));
     std::fflush(stdout);
 }
 } // namespace
@@ -111,17 +108,16 @@ int cmdRender(const Args& words)
         if (to == PictureFileKind::Other)
             return fail(msg::unknownExtension(pictureExtension(out)));
 
-        ResetRandom(); // every run draws the same noise, as a fresh program does
         // Each noise setting draws a pattern over the picture; the stream
-        // draws one.
+        // draws one. A new engine draws what a fresh program does.
         const auto noiseSetting = [](const EffectSetting& s) {
-            return s.property == EffectProperty::PicColorNoise || s.property == EffectProperty::PicMonoNoise;
+            return effectInfo(s.effect).step == EffectStep::Noise;
         };
         const bool oneDraw = std::count_if(settings.begin(), settings.end(), noiseSetting) <= 1;
         EffectRenderer engine;
         if (oneDraw) {
             applyEffectSettings(engine, settings);
-            if (renderFileStreamed(in, out, engine.properties(), exif)) {
+            if (renderFileStreamed(in, out, engine.values(), exif, engine.noiseGenerator())) {
                 if (showProperties)
                     printProperties(engine);
                 return 0;

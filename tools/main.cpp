@@ -3,10 +3,9 @@
 
 #include "core/AtomicFile.h"
 #include "core/TextEncoding.h"
+#include "effects/EffectSettings.h"
 #include "graphics/DecoderMessages.h"
 #include "graphics/PictureLoaders.h"
-#include "effects/EffectRenderer.h"
-#include "effects/EffectSettings.h"
 
 #include <cstdio>
 #include <cstring>
@@ -47,13 +46,12 @@ int help()
                 "apply passes them by and counts them).\n");
     std::printf("\nOPTIONS (render, apply), applied in the order given; a value outside its\n"
                 "range is refused:\n");
-    for (int i = 0; i < EffectPropertyCount; ++i) {
-        const auto p = EffectProperty(i);
-        if (isBooleanProperty(p))
-            std::printf("  --%s[=0|1]\n", effectOptionName(p));
+    for (const EffectInfo& info : kEffectTable) {
+        if (info.onOff)
+            std::printf("  --%s[=0|1]\n", info.option);
         else
-            std::printf("  %-22s%s\n", (std::string("--") + effectOptionName(p) + "=N").c_str(),
-                        effectRangeText(p).c_str());
+            std::printf("  %-22s%s\n", (std::string("--") + info.option + "=N").c_str(),
+                        effectRangeText(info.effect).c_str());
     }
     std::printf("  render also takes --show-properties: print every effect property after it.\n"
                 "  apply checks every picture before it writes any; if some can't be written\n"

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -57,8 +58,6 @@ qint64 diskFreeSpace(const QString& folder)
     return disk.isValid() ? disk.bytesAvailable() : -1;
 }
 
-int g_runs = 0; // runs of this process, for folder names of their own
-
 } // namespace
 
 AllPicturesUndo::AllPicturesUndo(QString folder, FreeSpace freeSpace) : m_root(std::move(folder))
@@ -98,9 +97,15 @@ bool AllPicturesUndo::hasRoomFor(const QStringList& files) const
 void AllPicturesUndo::keepCopies(const QStringList& files)
 {
     discard();
-    m_run = QStringLiteral("%1/%2-%3").arg(m_root).arg(QCoreApplication::applicationPid()).arg(++g_runs);
-    if (!QDir().mkpath(m_run))
-        throw AppError(msg::cannotCreate(m_run, QStringLiteral("The folder can't be made.")));
+    // A folder no other run, of this process or another, can have made.
+    const QString pattern =
+        QStringLiteral("%1/%2-XXXXXX").arg(m_root).arg(QCoreApplication::applicationPid());
+    QDir().mkpath(m_root);
+    QTemporaryDir made(pattern);
+    if (!made.isValid())
+        throw AppError(msg::cannotCreate(pattern, QStringLiteral("The folder can't be made.")));
+    made.setAutoRemove(false);
+    m_run = made.path();
     try {
         QSet<QString> kept;
         for (const QString& f : files) {

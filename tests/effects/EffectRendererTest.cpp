@@ -1,72 +1,77 @@
 #include "effects/EffectRenderer.h"
 #include "EffectsTestSupport.h"
 #include "effects/PixelRoutines.h"
-#include "effects/Random.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <tuple>
+#include <vector>
 
 using namespace fxtest;
-using P = EffectProperty;
+using E = Effect;
 
 namespace {
-constexpr P kNeighbourhood[] = {P::PicEmboss,    P::PicMosaic, P::PicSplitBlur, P::PicGaussianBlur,
-                                P::PicAntiAlias, P::PicTrace,  P::PicTile};
-
 Bitmap24 blurred(Bitmap24 b, int passes)
 {
     for (int i = 0; i < passes; ++i)
         SplitBlurBitmap(b, 3);
     return b;
 }
+
+const char* nameOf(E e)
+{
+    return effectInfo(e).name;
+}
 } // namespace
 
+// Setting an effect clears the others of its group (posterize and solarize,
+// the two noises, the seven neighbourhood and geometric effects); the tone
+// effects are in none.
 TEST(EffectRendererSetters, ExclusionGroupsKeepTheLastSet)
 {
-    EffectRenderer e;
-    e.setPictureOriginal(randomBitmap(30, 20, 1));
-    e.setPicPosterize(100);
-    e.setPicSolorize(40);
-    EXPECT_EQ(e.PicPosterize(), 0);
-    e.setPicPosterize(7);
-    EXPECT_EQ(e.PicSolorize(), 0);
-    e.setPicColorNoise(30);
-    e.setPicMonoNoise(20);
-    EXPECT_EQ(e.PicColorNoise(), 0);
-    e.setPicColorNoise(10);
-    EXPECT_EQ(e.PicMonoNoise(), 0);
-    e.setPicBrightness(12);
-    for (P on : kNeighbourhood) {
-        for (P other : kNeighbourhood)
-            if (other != on)
-                e.setProperty(other, 2);
-        e.setProperty(on, 3);
-        for (P other : kNeighbourhood)
-            EXPECT_EQ(e.property(other) != 0, other == on)
-                << effectPropertyName(on) << " vs " << effectPropertyName(other);
-    }
-    EXPECT_EQ(e.PicBrightness(), 12); // tone properties are in no group
+    const std::vector<std::vector<E>> groups = {
+        {E::Posterize, E::Solarize},
+        {E::ColorNoise, E::MonoNoise},
+        {E::Emboss, E::Mosaic, E::SplitBlur, E::GaussianBlur, E::AntiAlias, E::Trace, E::Tile}};
+    const auto groupOf = [&](E e) {
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            if (std::count(groups[g].begin(), groups[g].end(), e))
+                return int(g);
+        return -1;
+    };
+    const Bitmap24 picture = randomBitmap(30, 20, 1);
+    for (int a = 0; a < EffectCount; ++a)
+        for (int b = 0; b < EffectCount; ++b) {
+            if (a == b)
+                continue;
+            EffectRenderer e;
+            e.setPictureOriginal(picture);
+            e.setValue(E(a), 2);
+            e.setValue(E(b), 3);
+            EXPECT_EQ(e.value(E(a)) == 0, groupOf(E(a)) >= 0 && groupOf(E(a)) == groupOf(E(b)))
+                << nameOf(E(a)) << " then " << nameOf(E(b));
+        }
 }
 
 // What each setter keeps of a value beyond its range.
 TEST(EffectRendererSetters, ValuesBeyondTheRangeComeToItsNearerEnd)
 {
-    const std::tuple<P, int, int> kept[] = {{P::PicBrightness, 999, 255}, {P::PicBrightness, -999, -255},
-                                            {P::PicContrast, -999, -255}, {P::PicContrast, 999, 999},
-                                            {P::PicLightness, 999, 255},  {P::PicLightness, -999, -999},
-                                            {P::PicDarkness, 256, 255},   {P::PicSaturation, -256, -255},
-                                            {P::PicSplitlight, 11, 10},   {P::PicGrayScale, -5, 1},
-                                            {P::PicColorNoise, -1, 0},    {P::PicPosterize, 600, 600},
-                                            {P::PicSolorize, 256, 255},   {P::PicMosaic, -3, 0},
-                                            {P::PicSplitBlur, 256, 255},  {P::PicGaussianBlur, 51, 50},
-                                            {P::PicAntiAlias, 51, 50},    {P::PicTrace, 11, 10},
-                                            {P::PicTile, INT_MIN, 0},     {P::PicEmboss, 7, 1}};
-    for (const auto& [p, set, expected] : kept) {
+    const std::tuple<E, int, int> kept[] = {{E::Brightness, 999, 255}, {E::Brightness, -999, -255},
+                                            {E::Contrast, -999, -255}, {E::Contrast, 999, 999},
+                                            {E::Lightness, 999, 255},  {E::Lightness, -999, -999},
+                                            {E::Darkness, 256, 255},   {E::Saturation, -256, -255},
+                                            {E::Splitlight, 11, 10},   {E::GrayScale, -5, 1},
+                                            {E::ColorNoise, -1, 0},    {E::Posterize, 600, 600},
+                                            {E::Solarize, 256, 255},   {E::Mosaic, -3, 0},
+                                            {E::SplitBlur, 256, 255},  {E::GaussianBlur, 51, 50},
+                                            {E::AntiAlias, 51, 50},    {E::Trace, 11, 10},
+                                            {E::Tile, INT_MIN, 0},     {E::Emboss, 7, 1}};
+    for (const auto& [effect, set, expected] : kept) {
         EffectRenderer e;
-        e.setProperty(p, set);
-        EXPECT_EQ(e.property(p), expected) << effectPropertyName(p) << " " << set;
+        e.setValue(effect, set);
+        EXPECT_EQ(e.value(effect), expected) << nameOf(effect) << " " << set;
     }
 }
 
@@ -74,18 +79,18 @@ TEST(EffectRendererSetters, MosaicAndTileBoundedByThePicture)
 {
     EffectRenderer e;
     e.setPictureOriginal(randomBitmap(30, 20, 2));
-    e.setPicMosaic(50);
-    EXPECT_EQ(e.PicMosaic(), 30);
+    e.setValue(E::Mosaic, 50);
+    EXPECT_EQ(e.value(E::Mosaic), 30);
     e.setPictureOriginal(randomBitmap(10, 6, 14));
-    EXPECT_EQ(e.PicMosaic(), 10);
+    EXPECT_EQ(e.value(E::Mosaic), 10);
 
     e.setPictureOriginal(randomBitmap(640, 480, 3));
-    e.setPicTile(100);                               // the layout rule's own cases are the pixel routines'
+    e.setValue(E::Tile, 100);                        // the layout rule's own cases are the pixel routines'
     e.setPictureOriginal(randomBitmap(200, 100, 4)); // the next rendering rewrites the count
-    EXPECT_EQ(e.PicTile(), 20);
+    EXPECT_EQ(e.value(E::Tile), 20);
     e.setPictureOriginal(randomBitmap(9, 9, 5));
-    e.setPicTile(3);
-    EXPECT_EQ(e.PicTile(), 0);
+    e.setValue(E::Tile, 3);
+    EXPECT_EQ(e.value(E::Tile), 0);
     EXPECT_TRUE(e.rendered() == e.pictureOriginal());
 }
 
@@ -96,39 +101,39 @@ TEST(EffectRendererRender, ToneAndNoiseOnTopOfTheBlurForEachNewPicture)
     EffectRenderer e;
     const Bitmap24 src = randomBitmap(33, 21, 7);
     e.setPictureOriginal(src);
-    e.setPicGaussianBlur(1);
+    e.setValue(E::GaussianBlur, 1);
     EXPECT_TRUE(e.rendered() == blurred(src, 2));
-    e.setPicBrightness(-40);
-    EXPECT_TRUE(e.rendered() == referenceRender(blurred(src, 2), nullptr, {.brightness = -40}));
-    e.setPicGaussianBlur(0);
-    EXPECT_TRUE(e.rendered() == referenceRender(src, nullptr, {.brightness = -40}));
+    e.setValue(E::Brightness, -40);
+    EXPECT_TRUE(e.rendered() == referenceRender(blurred(src, 2), nullptr, tone({{E::Brightness, -40}})));
+    e.setValue(E::GaussianBlur, 0);
+    EXPECT_TRUE(e.rendered() == referenceRender(src, nullptr, tone({{E::Brightness, -40}})));
 
-    ResetRandom();
-    e.setPicGaussianBlur(5);
-    e.setPicColorNoise(40);
+    e.setValue(E::GaussianBlur, 5);
+    e.setValue(E::ColorNoise, 40);
     const Bitmap24 firstNoise = *e.noiseBitmap();
     const Bitmap24 next = randomBitmap(33, 21, 9);
     e.setPictureOriginal(next);
     ASSERT_NE(e.noiseBitmap(), nullptr);
     EXPECT_FALSE(*e.noiseBitmap() == firstNoise);
-    EXPECT_TRUE(e.rendered() == referenceRender(blurred(next, 6), e.noiseBitmap(), {.brightness = -40}));
+    EXPECT_TRUE(e.rendered() ==
+                referenceRender(blurred(next, 6), e.noiseBitmap(), tone({{E::Brightness, -40}})));
 }
 
 TEST(EffectRendererRender, NoiseRedrawnOnlyByItsSetter)
 {
     EffectRenderer e;
     e.setPictureOriginal(randomBitmap(20, 20, 10));
-    e.setPicColorNoise(60);
+    e.setValue(E::ColorNoise, 60);
     const Bitmap24 first = *e.noiseBitmap();
-    e.setPicContrast(50);
+    e.setValue(E::Contrast, 50);
     EXPECT_TRUE(*e.noiseBitmap() == first);
-    e.setPicColorNoise(60);
+    e.setValue(E::ColorNoise, 60);
     EXPECT_FALSE(*e.noiseBitmap() == first);
-    e.setPicColorNoise(0);
+    e.setValue(E::ColorNoise, 0);
     EXPECT_EQ(e.noiseBitmap(), nullptr);
-    e.setPicContrast(0);
+    e.setValue(E::Contrast, 0);
     for (int level : {1, 2}) { // zeros only: the picture is unchanged
-        e.setPicColorNoise(level);
+        e.setValue(E::ColorNoise, level);
         EXPECT_TRUE(e.rendered() == e.pictureOriginal()) << level;
     }
 }
@@ -138,23 +143,22 @@ TEST(EffectRendererRender, ValuesWaitForAPictureAndResetShowsTheOriginal)
     EffectRenderer e;
     int repaints = 0;
     e.setRepaintCallback([&] { ++repaints; });
-    e.setPicBrightness(30);
-    e.setPicMosaic(4);
-    e.setPicMonoNoise(50);
+    e.setValue(E::Brightness, 30);
+    e.setValue(E::Mosaic, 4);
+    e.setValue(E::MonoNoise, 50);
     EXPECT_TRUE(e.rendered().isEmpty());
     const Bitmap24 src = randomBitmap(12, 8, 12);
     e.setPictureOriginal(src);
     EXPECT_EQ(repaints, 1);
     Bitmap24 mosaic = src;
     MosaicBitmap(mosaic, 4);
-    EXPECT_TRUE(e.rendered() == referenceRender(mosaic, e.noiseBitmap(), {.brightness = 30}));
+    EXPECT_TRUE(e.rendered() == referenceRender(mosaic, e.noiseBitmap(), tone({{E::Brightness, 30}})));
 
-    for (int i = 0; i < EffectPropertyCount; ++i)
-        e.setProperty(EffectProperty(i), 3);
+    for (int i = 0; i < EffectCount; ++i)
+        e.setValue(E(i), 3);
     e.resetEffects();
     EXPECT_TRUE(e.rendered() == src);
-    for (int i = 0; i < EffectPropertyCount; ++i)
-        EXPECT_EQ(e.property(EffectProperty(i)), 0) << effectPropertyName(EffectProperty(i));
+    EXPECT_EQ(e.values(), EffectValues{});
     e.clearPictureOriginal();
     EXPECT_TRUE(e.rendered().isEmpty());
 }
@@ -164,35 +168,31 @@ TEST(EffectRendererRender, ValuesWaitForAPictureAndResetShowsTheOriginal)
 // own memory.
 TEST(EffectRendererRender, OneOffRenderingMatchesTheEngineInThePicturesOwnMemory)
 {
-    const std::pair<P, int> effects[] = {{P::PicEmboss, 1},    {P::PicMosaic, 6},       {P::PicMosaic, 500},
-                                         {P::PicSplitBlur, 4}, {P::PicGaussianBlur, 2}, {P::PicAntiAlias, 3},
-                                         {P::PicTrace, 2},     {P::PicTile, 3},         {P::PicTile, 100},
-                                         {P::PicInvert, 0}};
+    const std::pair<E, int> effects[] = {
+        {E::Emboss, 1},    {E::Mosaic, 6}, {E::Mosaic, 500}, {E::SplitBlur, 4}, {E::GaussianBlur, 2},
+        {E::AntiAlias, 3}, {E::Trace, 2},  {E::Tile, 3},     {E::Tile, 100},    {E::Invert, 0}};
     const Bitmap24 src = randomBitmap(37, 23, 21);
-    for (const auto& [property, value] : effects)
+    for (const auto& [effect, value] : effects)
         for (int tone : {0, 1, 2}) { // none, a tone change, noise
-            SCOPED_TRACE(testing::Message()
-                         << effectPropertyName(property) << "=" << value << " tone " << tone);
+            SCOPED_TRACE(testing::Message() << nameOf(effect) << "=" << value << " tone " << tone);
             const auto set = [&](EffectRenderer& e) {
-                e.setProperty(property, value);
+                e.setValue(effect, value);
                 if (tone == 1)
-                    e.setPicContrast(-30);
+                    e.setValue(E::Contrast, -30);
                 if (tone == 2)
-                    e.setPicMonoNoise(40);
+                    e.setValue(E::MonoNoise, 40);
             };
             EffectRenderer shown;
             set(shown);
-            ResetRandom();
             shown.setPictureOriginal(src);
             EffectRenderer once;
             set(once);
-            ResetRandom();
             Bitmap24 picture = src;
             const std::uint8_t* memory = picture.bits();
             const Bitmap24 result = once.renderDetached(std::move(picture));
             ASSERT_TRUE(result == shown.rendered());
             EXPECT_EQ(result.bits(), memory);
-            EXPECT_EQ(once.properties(), shown.properties());
+            EXPECT_EQ(once.values(), shown.values());
             EXPECT_TRUE(once.pictureOriginal().isEmpty());
         }
 }
@@ -204,9 +204,9 @@ TEST(EffectRendererRender, EveryEffectOnTinyPictures)
     for (auto [w, h] : {std::pair{1, 1}, {1, 5}, {5, 1}, {2, 2}, {3, 2}}) {
         EffectRenderer e;
         e.setPictureOriginal(randomBitmap(w, h, w * 10 + h));
-        for (int i = 0; i < EffectPropertyCount; ++i)
+        for (int i = 0; i < EffectCount; ++i)
             for (int v : {1, 2, 50, 255, INT_MAX}) {
-                e.setProperty(EffectProperty(i), v);
+                e.setValue(E(i), v);
                 ASSERT_EQ(QSize(e.rendered().width(), e.rendered().height()), QSize(w, h));
             }
     }

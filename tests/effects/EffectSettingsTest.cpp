@@ -3,33 +3,21 @@
 
 #include <gtest/gtest.h>
 
-using P = EffectProperty;
+using P = Effect;
 
-TEST(EffectOptions, EveryPropertyParsesInOrderAndAppliesThroughItsSetter)
+TEST(EffectOptions, ParseInOrderAndApplyThroughTheSetters)
 {
-    for (int i = 0; i < EffectPropertyCount; ++i) {
-        const std::string opt = std::string("--") + effectOptionName(EffectProperty(i)) + "=1";
-        EXPECT_TRUE(isEffectOption(opt)) << opt;
-        const auto s = parseEffectOptions({opt});
-        ASSERT_EQ(s.size(), 1u);
-        EXPECT_EQ(s[0].property, EffectProperty(i));
-    }
     const auto s = parseEffectOptions(
         {"--mosaic=30", "--grayscale", "--invert=0", "--brightness=-12", "--color-noise=+5"});
     ASSERT_EQ(s.size(), 5u);
-    const std::pair<P, int> expected[] = {{P::PicMosaic, 30},
-                                          {P::PicGrayScale, 1},
-                                          {P::PicInvert, 0},
-                                          {P::PicBrightness, -12},
-                                          {P::PicColorNoise, 5}};
+    const std::pair<P, int> expected[] = {
+        {P::Mosaic, 30}, {P::GrayScale, 1}, {P::Invert, 0}, {P::Brightness, -12}, {P::ColorNoise, 5}};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(std::pair(s[i].property, s[i].value), expected[i]) << i;
-    EXPECT_FALSE(isEffectOption("--show-properties"));
+        EXPECT_EQ(std::pair(s[i].effect, s[i].value), expected[i]) << i;
 
-    EffectRenderer e;
-    applyEffectSettings(e, parseEffectOptions({"--posterize=9", "--solarize=40"}));
-    EXPECT_EQ(e.PicSolorize(), 40);
-    EXPECT_EQ(e.PicPosterize(), 0);
+    const EffectValues v = effectValuesOf(parseEffectOptions({"--posterize=9", "--solarize=40"}));
+    EXPECT_EQ(v[std::size_t(P::Solarize)], 40);
+    EXPECT_EQ(v[std::size_t(P::Posterize)], 0);
 }
 
 TEST(EffectOptions, RejectsBadInput)

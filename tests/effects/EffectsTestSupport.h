@@ -9,8 +9,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <random>
 #include <tuple>
+#include <utility>
 
 namespace fxtest {
 
@@ -50,6 +52,15 @@ inline void setPixel(Bitmap24& bm, int x, int y, Rgb c)
     p[2] = std::uint8_t(c.r);
 }
 
+// Tone settings with these effects set and every other at 0.
+inline ToneSettings tone(std::initializer_list<std::pair<Effect, int>> set)
+{
+    ToneSettings s;
+    for (const auto& [effect, value] : set)
+        s.values[std::size_t(effect)] = value;
+    return s;
+}
+
 inline long long refClamp(long long v)
 {
     return v > 255 ? 255 : (v < 0 ? 0 : v);
@@ -58,38 +69,36 @@ inline long long refClamp(long long v)
 // One pixel through every step, in order. n is the noise sample per channel.
 inline Rgb referencePixel(Rgb in, Rgb n, const ToneSettings& s)
 {
+    using E = Effect;
     long long c[3] = {in.r, in.g, in.b};
     const long long noise[3] = {n.r, n.g, n.b};
-    if (s.posterize != 0) {
+    const long long posterize = s[E::Posterize], solarize = s[E::Solarize], contrast = s[E::Contrast];
+    if (posterize != 0) {
         for (long long& v : c)
-            v = (long long)nearbyintl((long double)v / (long double)s.posterize) * s.posterize;
-    } else if (s.solorize != 0 && (c[0] + c[1] + c[2]) / 3 > 255 - s.solorize) {
+            v = (long long)nearbyintl((long double)v / (long double)posterize) * posterize;
+    } else if (solarize != 0 && (c[0] + c[1] + c[2]) / 3 > 255 - solarize) {
         for (long long& v : c)
             v = 255 - v;
     }
     for (int i = 0; i < 3; ++i) {
         const long long v = c[i];
-        long long tc = 0, tl = 0, td = 0;
-        if (s.contrast != 0)
-            tc = (v <= 127 ? -1 : 1) * ((std::llabs(127 - v) * s.contrast) / 255);
-        if (s.lightness != 0)
-            tl = ((255 - v) * s.lightness) / 255;
-        if (s.darkness != 0)
-            td = (-(v * s.darkness)) / 255;
-        c[i] = refClamp(noise[i] + v + tc + tl + td + s.brightness);
+        const long long tc = (v <= 127 ? -1 : 1) * ((std::llabs(127 - v) * contrast) / 255);
+        const long long tl = ((255 - v) * s[E::Lightness]) / 255;
+        const long long td = (-(v * s[E::Darkness])) / 255;
+        c[i] = refClamp(noise[i] + v + tc + tl + td + s[E::Brightness]);
     }
     const long double pi = 3.141592653589793238462643383279502884L;
-    for (int k = 0; k < s.splitlight; ++k)
+    for (int k = 0; k < s[E::Splitlight]; ++k)
         for (long long& v : c)
             v = (long long)std::nearbyint((double)(255.0L * sinl((long double)v * pi / 510.0L)));
-    if (s.grayScale) {
+    if (s[E::GrayScale]) {
         c[0] = c[1] = c[2] = (long long)nearbyintl((0.3L * c[0] + 0.59L * c[1]) + 0.11L * c[2]);
-    } else if (s.saturation != 0) {
+    } else if (s[E::Saturation] != 0) {
         const long long a = (c[0] + c[1] + c[2]) / 3;
         for (long long& v : c)
-            v = refClamp(((s.saturation + 255LL) * (v - a)) / 255 + a);
+            v = refClamp(((s[E::Saturation] + 255LL) * (v - a)) / 255 + a);
     }
-    if (s.invert)
+    if (s[E::Invert])
         for (long long& v : c)
             v = 255 - v;
     return {int(c[0]), int(c[1]), int(c[2])};
@@ -116,18 +125,24 @@ inline const auto kEveryKernel =
 // starts with it) and skips levels this processor lacks.
 template <class P = ToneKernel> class AtKernel : public ::testing::TestWithParam<P> {
 protected:
+    ToneKernel kernel() const
+    {
+        if constexpr (std::is_same_v<P, ToneKernel>)
+            return this->GetParam();
+        else
+            return std::get<0>(this->GetParam());
+    }
+    // `s` rendered at this level.
+    ToneSettings at(ToneSettings s) const
+    {
+        s.kernelLimit = kernel();
+        return s;
+    }
     void SetUp() override
     {
-        ToneKernel k;
-        if constexpr (std::is_same_v<P, ToneKernel>)
-            k = this->GetParam();
-        else
-            k = std::get<0>(this->GetParam());
-        SetToneKernelLimit(k);
-        if (ToneKernelInUse() != k)
-            GTEST_SKIP() << "this processor lacks " << kernelName(k);
+        if (toneKernelUpTo(kernel()) != kernel())
+            GTEST_SKIP() << "this processor lacks " << kernelName(kernel());
     }
-    void TearDown() override { SetToneKernelLimit(ToneKernel::Avx512); }
 };
 
 } // namespace fxtest

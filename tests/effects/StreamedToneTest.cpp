@@ -8,7 +8,6 @@
 #include "core/AtomicFile.h"
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
-#include "effects/Random.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -21,7 +20,7 @@
 
 namespace {
 
-using P = EffectProperty;
+using P = Effect;
 
 struct ToneCase {
     const char* name;
@@ -30,21 +29,21 @@ struct ToneCase {
 
 const ToneCase kTones[] = {
     {"None", {}},
-    {"BrightnessContrast", {{P::PicBrightness, 10}, {P::PicContrast, 20}}},
-    {"Grayscale", {{P::PicGrayScale, 1}}},
-    {"Darkness", {{P::PicDarkness, 120}}},
-    {"Posterize", {{P::PicPosterize, 40}}},
-    {"Solarize", {{P::PicSolorize, 100}, {P::PicContrast, -30}}},
-    {"ColourNoise", {{P::PicColorNoise, 60}, {P::PicBrightness, -20}}},
-    {"MonoNoise", {{P::PicMonoNoise, 45}, {P::PicGrayScale, 1}}},
+    {"BrightnessContrast", {{P::Brightness, 10}, {P::Contrast, 20}}},
+    {"Grayscale", {{P::GrayScale, 1}}},
+    {"Darkness", {{P::Darkness, 120}}},
+    {"Posterize", {{P::Posterize, 40}}},
+    {"Solarize", {{P::Solarize, 100}, {P::Contrast, -30}}},
+    {"ColourNoise", {{P::ColorNoise, 60}, {P::Brightness, -20}}},
+    {"MonoNoise", {{P::MonoNoise, 45}, {P::GrayScale, 1}}},
     // Lightness, saturation, splitlight and invert only here.
     {"Everything",
-     {{P::PicSaturation, -90},
-      {P::PicSplitlight, 2},
-      {P::PicInvert, 1},
-      {P::PicColorNoise, 30},
-      {P::PicSolorize, 60},
-      {P::PicLightness, 15}}},
+     {{P::Saturation, -90},
+      {P::Splitlight, 2},
+      {P::Invert, 1},
+      {P::ColorNoise, 30},
+      {P::Solarize, 60},
+      {P::Lightness, 15}}},
 };
 
 // How the picture comes and goes.
@@ -67,22 +66,18 @@ QByteArray topDownBmp(const Bitmap24& b)
     return flipped;
 }
 
-EffectRenderer::PropertyValues valuesOf(const std::vector<EffectSetting>& settings)
+// The whole-frame path: the engine renders the picture, its noise drawn
+// from `random`, the result written as the effects dialog writes it.
+QByteArray wholeFrame(const QString& in, const QString& out, const std::vector<EffectSetting>& settings,
+                      NoiseGenerator& random)
 {
     EffectRenderer e;
-    applyEffectSettings(e, settings);
-    return e.properties();
-}
-
-// The whole-frame path: the engine renders the picture, the result written
-// as the effects dialog writes it.
-QByteArray wholeFrame(const QString& in, const QString& out, const std::vector<EffectSetting>& settings)
-{
-    EffectRenderer e;
+    e.noiseGenerator() = random;
     applyEffectSettings(e, settings);
     const Picture source = Picture::loadFromFile(in);
     e.setPictureOriginal(source);
     writeRenderedPicture(out, e.rendered(), source);
+    random = e.noiseGenerator();
     return readWholeFile(out);
 }
 
@@ -106,14 +101,11 @@ TEST_P(StreamedTone, GivesTheWholeFrameBytesAndRandomNumbers)
                                                               : encodeBmp24(picture));
     const QString ext = jpegIn || files == Files::BmpToJpeg ? ".jpg" : ".bmp";
 
-    ResetRandom(77);
-    const QByteArray expected = wholeFrame(in, path("whole" + ext), tone.settings);
-    const std::uint32_t expectedState = RandomState();
-
-    ResetRandom(77);
-    ASSERT_TRUE(
-        renderFileStreamed(in, path("streamed" + ext), valuesOf(tone.settings), ExifOrientation::Apply));
-    EXPECT_EQ(RandomState(), expectedState);
+    NoiseGenerator whole(77), streamed(77);
+    const QByteArray expected = wholeFrame(in, path("whole" + ext), tone.settings, whole);
+    ASSERT_TRUE(renderFileStreamed(in, path("streamed" + ext), effectValuesOf(tone.settings),
+                                   ExifOrientation::Apply, streamed));
+    EXPECT_EQ(streamed, whole);
     EXPECT_TRUE(readWholeFile(path("streamed" + ext)) == expected);
 }
 
@@ -159,16 +151,13 @@ TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
         return files + QStringList{files[5], at("hard.bmp"), files[0], at("soft.jpg")};
     };
     const QStringList run = make("run"), single = make("single");
-    const std::vector<EffectSetting> settings{{P::PicContrast, 35}, {P::PicColorNoise, GetParam()}};
+    const std::vector<EffectSetting> settings{{P::Contrast, 35}, {P::ColorNoise, GetParam()}};
 
-    ResetRandom();
     EffectRenderer one;
     applyEffectSettings(one, settings);
     for (const QString& f : single)
         applyEffectsToFile(one, f);
-    const std::uint32_t expectedState = RandomState();
 
-    ResetRandom();
     EffectRenderer engine;
     applyEffectSettings(engine, settings);
     QStringList reported;
@@ -176,7 +165,7 @@ TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
     progress.after = [&](int, int, const QString& f) { reported << f; };
     EXPECT_EQ(applyEffectsToFiles(engine, run, ExifOrientation::Apply, progress), int(run.size()));
     EXPECT_EQ(reported, run);
-    EXPECT_EQ(RandomState(), expectedState);
+    EXPECT_EQ(engine.noiseGenerator(), one.noiseGenerator());
     for (int k = 0; k < 6; ++k)
         EXPECT_TRUE(readWholeFile(run[k]) == readWholeFile(single[k])) << k;
     EXPECT_TRUE(QFileInfo(run.last()).isSymLink());
@@ -200,7 +189,7 @@ TEST(StreamedApplyFailure, LeavesTheFilesAfterAFailureUntouched)
     }
     const QByteArray before2 = readWholeFile(files[2]);
     EffectRenderer engine;
-    engine.setPicBrightness(30);
+    engine.setValue(P::Brightness, 30);
     EXPECT_THROW(applyEffectsToFiles(engine, files, ExifOrientation::Apply), AppError);
     EXPECT_FALSE(readWholeFile(files[0]) == encodeJpeg(testpics::pattern(40, 30, 0)));
     EXPECT_TRUE(readWholeFile(files[2]) == before2);
@@ -224,12 +213,15 @@ TEST_P(DamagedSource, IsNeverWritten)
     const QByteArray whole = c.jpeg ? encodeJpeg(testpics::pattern(kWidth, kHeight, 2))
                                     : encodeBmp24(testpics::pattern(kWidth, kHeight, 2));
     writeFileAtomically(in, whole.left(whole.size() / 2));
-    const std::vector<EffectSetting> settings{{P::PicBrightness, 9}};
+    const std::vector<EffectSetting> settings{{P::Brightness, 9}};
     try {
         if (c.streamed) {
-            EXPECT_EQ(renderFileStreamed(in, out, valuesOf(settings), ExifOrientation::Apply), c.jpeg);
+            NoiseGenerator random;
+            EXPECT_EQ(renderFileStreamed(in, out, effectValuesOf(settings), ExifOrientation::Apply, random),
+                      c.jpeg);
         } else {
-            wholeFrame(in, out, settings);
+            NoiseGenerator random;
+            wholeFrame(in, out, settings, random);
         }
         ADD_FAILURE() << "written";
     } catch (const AppError& e) {

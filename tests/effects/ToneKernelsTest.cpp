@@ -2,7 +2,6 @@
 // at every kernel level this processor offers; every 24-bit colour for the
 // steps that round (labelled slow).
 #include "EffectsTestSupport.h"
-#include "effects/Random.h"
 #include "effects/ToneEffects.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 using namespace fxtest;
+using E = Effect;
 
 namespace {
 
@@ -48,21 +48,25 @@ TEST_P(ToneKernels, RandomSettingsAndNoiseMatchReference)
     for (int round = 0; round < 400; ++round) {
         const int w = pick(1, 260), h = pick(1, 4), which = pick(0, 2);
         const Bitmap24 src = randomBitmap(w, h, 5000 + round);
-        const ToneSettings s{.brightness = maybe(2, -255, 255),
-                             .contrast = maybe(2, -255, pick(0, 5) ? 255 : 100000),
-                             .grayScale = pick(0, 3) == 0,
-                             .lightness = maybe(3, -400, 255),
-                             .darkness = maybe(3, -400, 255),
-                             .saturation = pick(0, 1) ? kSaturations[pick(0, std::size(kSaturations) - 1)]
-                                                      : maybe(2, -255, 1000),
-                             .splitlight = maybe(3, 1, 10),
-                             .invert = pick(0, 2) == 0,
-                             .posterize = which == 0 ? pick(1, pick(0, 3) ? 64 : 600) : 0,
-                             .solorize = which == 1 ? pick(1, 255) : 0};
+        const ToneSettings s = at(tone({
+            {E::Brightness, maybe(2, -255, 255)},
+            {E::Contrast, maybe(2, -255, pick(0, 5) ? 255 : 100000)},
+            {E::GrayScale, pick(0, 3) == 0},
+            {E::Lightness, maybe(3, -400, 255)},
+            {E::Darkness, maybe(3, -400, 255)},
+            {E::Saturation,
+             pick(0, 1) ? kSaturations[pick(0, std::size(kSaturations) - 1)] : maybe(2, -255, 1000)},
+            {E::Splitlight, maybe(3, 1, 10)},
+            {E::Invert, pick(0, 2) == 0},
+            {E::Posterize, which == 0 ? pick(1, pick(0, 3) ? 64 : 600) : 0},
+            {E::Solarize, which == 1 ? pick(1, 255) : 0},
+        }));
         Bitmap24 noise(w, h);
         const int level = maybe(2, 1, 600);
+        NoiseGenerator random{std::uint32_t(round)};
         if (level > 0)
-            level % 2 ? FillColorNoise(noise, level) : FillMonoNoise(noise, std::min(level, 255));
+            level % 2 ? FillColorNoise(noise, level, random)
+                      : FillMonoNoise(noise, std::min(level, 255), random);
         const Bitmap24* n = level > 0 || round % 2 ? &noise : nullptr; // none at all: the plain tables
         Bitmap24 dst;
         RenderTone(src, n, s, dst);
@@ -78,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(, ToneKernels, kEveryKernel,
 
 TEST_P(EveryColour, MatchesReference)
 {
-    const ToneSettings& s = std::get<1>(GetParam());
+    const ToneSettings s = at(std::get<1>(GetParam()));
     const Bitmap24& all = everyColour();
     Bitmap24 dst;
     RenderTone(all, nullptr, s, dst);
@@ -94,18 +98,13 @@ TEST_P(EveryColour, MatchesReference)
 INSTANTIATE_TEST_SUITE_P(
     , EveryColour,
     ::testing::Combine(kEveryKernel,
-                       ::testing::Values(ToneSettings{.grayScale = true},
-                                         ToneSettings{.grayScale = true, .invert = true},
-                                         ToneSettings{.saturation = -255}, ToneSettings{.saturation = 1},
-                                         ToneSettings{.saturation = 255}, ToneSettings{.saturation = 256},
-                                         ToneSettings{.saturation = 10000}, ToneSettings{.saturation = 65025},
-                                         ToneSettings{.saturation = INT_MAX})),
+                       ::testing::Values(tone({{E::GrayScale, 1}}), tone({{E::GrayScale, 1}, {E::Invert, 1}}),
+                                         tone({{E::Saturation, -255}}), tone({{E::Saturation, 1}}),
+                                         tone({{E::Saturation, 255}}), tone({{E::Saturation, 256}}),
+                                         tone({{E::Saturation, 10000}}), tone({{E::Saturation, 65025}}),
+                                         tone({{E::Saturation, INT_MAX}}))),
     [](const auto& info) {
-        const ToneSettings& s = std::get<1>(info.param);
-        return std::string(kernelName(std::get<0>(info.param))) +
-               (s.grayScale ? (s.invert ? "_GrayscaleInverted" : "_Grayscale")
-                            : "_Saturation" + std::string(s.saturation < 0 ? "Minus" : "") +
-                                  std::to_string(std::abs(s.saturation)));
+        return std::string(kernelName(std::get<0>(info.param))) + "_" + std::to_string(info.index);
     });
 
 #ifdef PICTAVO_SIMD_X86
@@ -114,16 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
 // without a word.
 TEST(ToneKernelLimit, VectorBuildUsesWhatTheProcessorHasUpToTheLimit)
 {
-    SetToneKernelLimit(ToneKernel::Portable);
-    EXPECT_EQ(ToneKernelInUse(), ToneKernel::Portable);
-    SetToneKernelLimit(ToneKernel::Ssse3);
-    EXPECT_LE(int(ToneKernelInUse()), int(ToneKernel::Ssse3));
+    EXPECT_EQ(toneKernelUpTo(ToneKernel::Portable), ToneKernel::Portable);
+    EXPECT_LE(int(toneKernelUpTo(ToneKernel::Ssse3)), int(ToneKernel::Ssse3));
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                         __builtin_cpu_supports("avx512vbmi");
     const ToneKernel has = avx512                            ? ToneKernel::Avx512
                            : __builtin_cpu_supports("ssse3") ? ToneKernel::Ssse3
                                                              : ToneKernel::Portable;
-    SetToneKernelLimit(ToneKernel::Avx512);
-    EXPECT_EQ(ToneKernelInUse(), has);
+    EXPECT_EQ(toneKernelUpTo(ToneKernel::Avx512), has);
 }
 #endif

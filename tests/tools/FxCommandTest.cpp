@@ -53,7 +53,6 @@ protected:
     }
     QString at(const QString& name) const { return dir.filePath(name); }
     void write(const char* name, const QByteArray& bytes) { writeFileAtomically(at(name), bytes); }
-    Bitmap24 load(const QString& name) { return Picture::loadFromFile(at(name)).toBitmap24(); }
     QMap<QString, QByteArray> files() const
     {
         QMap<QString, QByteArray> all;
@@ -214,20 +213,6 @@ TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
                   .toUtf8());
     EXPECT_EQ(fileBytes(at("w.webp")), webp);
     EXPECT_EQ(Picture::loadFromFile(at("in.png")).format(), PictureFormat::Png);
-}
-
-TEST_F(FxCommand, ApplyWritesEveryEntryInOrderWithProgress)
-{
-    const QString a = at("a.bmp"), b = testpics::writeJpeg(at("b.jpg"), 16, 12, 2);
-    const Bitmap24 aStart = load("a.bmp");
-    const QByteArray bBefore = fileBytes(b);
-    writeCollection(at("c.pvx"), {{a, "one"}, {b, "two"}, {a, "one again"}});
-    const FxResult r = fx({"apply", "--brightness=7", at("c.pvx")});
-    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(r.out, QByteArray());
-    EXPECT_EQ(r.err, QStringLiteral("1 / 3 %1\n2 / 3 %2\n3 / 3 %1\n").arg(a, b).toUtf8());
-    EXPECT_TRUE(load("a.bmp") == testpics::brighter(aStart, 14)); // listed twice: the effect twice
-    EXPECT_NE(fileBytes(b), bBefore);
 }
 
 // --help tells every option the manual page documents, and every kind of

@@ -45,8 +45,8 @@ protected:
         for (QSlider* s : bars())
             EXPECT_EQ(s->value(), 0) << s->objectName().toStdString();
         EXPECT_FALSE(control<QCheckBox>("chkEmboss")->isChecked());
-        for (int i = 0; i < EffectPropertyCount; ++i)
-            EXPECT_EQ(fx().property(EffectProperty(i)), 0) << effectPropertyName(EffectProperty(i));
+        for (int i = 0; i < EffectCount; ++i)
+            EXPECT_EQ(fx().value(Effect(i)), 0) << effectInfo(Effect(i)).name;
         EXPECT_EQ(control<QLabel>("lblBright")->text(), QStringLiteral("0"));
     }
 };
@@ -348,7 +348,7 @@ TEST_P(ExactPreviewTest, PreviewShowsWhatOkWrites)
         EXPECT_TRUE(shown == want);
     }
     // Blocks and blurs are the full picture's; the noise is a draw of its own.
-    if (fresh.PicColorNoise() == 0) {
+    if (fresh.value(Effect::ColorNoise) == 0) {
         EXPECT_EQ(written, fresh.rendered());
     }
 }

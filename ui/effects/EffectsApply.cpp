@@ -2,7 +2,7 @@
 // into every picture of the collection, and the strip brought up to date.
 #include "ui/effects/EffectsDialog.h"
 
-#include "effects/ApplyCheck.h"
+#include "effects/AllPicturesRun.h"
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
 #include "graphics/PictureRewrite.h"
@@ -12,6 +12,8 @@
 
 #include <QProgressDialog>
 #include <QToolButton>
+
+#include <optional>
 
 void EffectsDialog::applyToCurrent()
 {
@@ -42,100 +44,90 @@ void EffectsDialog::applyToCurrent()
     m_session->announcePictureReplaced(now);
 }
 
-std::optional<QStringList> EffectsDialog::usableEntries(int* skipped)
-{
-    QStringList files;
-    *skipped = 0;
-    for (int k = 1; k <= m_session->entryCount(); ++k) {
-        const QString& file = m_session->entry(k).FileName;
-        // Kinds that are only shown are passed by, and counted as skipped.
-        if (pictureFilePassedBy(file))
-            ++*skipped;
-        else
-            files.append(file);
+namespace {
+// The dialog's side of an all-pictures run: its questions, the progress
+// dialog, Undo and the status bar.
+class DialogRunHost : public AllPicturesRun::Host {
+public:
+    DialogRunHost(QWidget* parent, ViewerSession& session, QString cancelText,
+                  std::function<void(QProgressDialog*)> showProgress, std::function<void(int, int)> observer)
+        : m_parent(parent), m_session(session), m_cancelText(std::move(cancelText)),
+          m_showProgress(std::move(showProgress)), m_observer(std::move(observer))
+    {
     }
-    const QList<UnusableEntry> unusable = checkEntries(files, m_session->exifOrientation());
-    *skipped += int(unusable.size());
-    if (unusable.isEmpty())
-        return files;
-    const ProgramTexts& t = m_session->texts();
-    const QString text =
-        t.UnusableEntriesMessage + QStringLiteral("\n\n") + unusableList(unusable, 10, t.UnusableMoreText);
-    if (!dialogs().question(this, text, t.SkipEntriesCaption, m_cancelButton->text()))
-        return std::nullopt;
-    return usableFiles(files, unusable);
-}
+    ~DialogRunHost() override { m_showProgress(nullptr); }
 
-bool EffectsDialog::keepUndoCopies(const QStringList& files, bool* kept)
-{
-    // Asked before anything is forgotten: Cancel leaves Undo as it was.
-    *kept = m_session->runUndoFits(files);
-    if (*kept)
+    bool skipUnusable(const QList<UnusableEntry>& unusable) override
+    {
+        const ProgramTexts& t = m_session.texts();
+        const QString text = t.UnusableEntriesMessage + QStringLiteral("\n\n") +
+                             unusableList(unusable, 10, t.UnusableMoreText);
+        return dialogs().question(m_parent, text, t.SkipEntriesCaption, m_cancelText);
+    }
+    std::optional<bool> keepUndoCopies(const QStringList& files) override
+    {
+        if (m_session.runUndoFits(files))
+            return true;
+        const ProgramTexts& t = m_session.texts();
+        if (dialogs().question(m_parent, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelText))
+            return false;
+        return std::nullopt;
+    }
+    void starting(const QStringList& files, bool undoKept) override
+    {
+        m_session.beginRun(files, undoKept);
+        m_progress.emplace(m_parent);
+        QProgressDialog& progress = *m_progress;
+        progress.setObjectName(QStringLiteral("ProgressApply"));
+        progress.setWindowTitle(m_parent->windowTitle());
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        progress.setMinimumDuration(0);
+        progress.setRange(0, int(files.size()));
+        progress.setValue(0);
+        m_showProgress(&progress);
+    }
+    bool proceed(int k, int total, const QString&) override
+    {
+        if (m_progress->wasCanceled())
+            return false;
+        m_progress->setLabelText(QStringLiteral("%1 / %2").arg(k).arg(total));
         return true;
-    const ProgramTexts& t = m_session->texts();
-    return dialogs().question(this, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelButton->text());
-}
+    }
+    void written(int k, int total, const QString&) override
+    {
+        m_progress->setValue(k);
+        if (m_observer)
+            m_observer(k, total);
+    }
+    // Whatever happened, Undo can put back what was written, the status bar
+    // tells how far the run went, and the strip shows what the files now hold.
+    void finished(const QStringList& written, int skipped) override
+    {
+        m_session.endRun(written);
+        m_session.announceStatus(m_session.texts().RunSummaryText.arg(written.size()).arg(skipped));
+        m_session.requestStripReload();
+    }
+
+private:
+    QWidget* m_parent;
+    ViewerSession& m_session;
+    QString m_cancelText;
+    std::function<void(QProgressDialog*)> m_showProgress;
+    std::function<void(int, int)> m_observer;
+    std::optional<QProgressDialog> m_progress;
+};
+} // namespace
 
 bool EffectsDialog::applyToAll()
 {
-    int skipped = 0;
-    const std::optional<QStringList> usable = usableEntries(&skipped);
-    bool undoKept = false;
-    if (!usable || !keepUndoCopies(*usable, &undoKept))
-        return false;
-    const QStringList& files = *usable;
-    m_session->beginRun(files, undoKept);
-    const int total = int(files.size());
-    EffectRenderer engine;
-    applyEffectSettings(engine, currentSettings());
-
-    QProgressDialog progress(this);
-    progress.setObjectName(QStringLiteral("ProgressApply"));
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setMinimumDuration(0);
-    progress.setRange(0, total);
-    progress.setValue(0);
-    m_progress = &progress;
-    struct Forget {
-        QProgressDialog*& p;
-        ~Forget() { p = nullptr; }
-    } forget{m_progress};
-
-    int written = 0;
-    ApplyProgress steps;
-    steps.before = [&progress](int k, int n, const QString&) {
-        if (progress.wasCanceled())
-            return false;
-        progress.setLabelText(QStringLiteral("%1 / %2").arg(k).arg(n));
-        return true;
-    };
-    steps.after = [this, &progress, &written](int k, int n, const QString&) {
-        written = k;
-        progress.setValue(k);
-        if (m_progressObserver)
-            m_progressObserver(k, n);
-    };
-    try {
-        applyEffectsToFiles(engine, files, m_session->exifOrientation(), steps);
-    } catch (...) {
-        try {
-            finishRun(files.mid(0, written), skipped);
-        } catch (...) {
-        }
-        throw;
-    }
-    finishRun(files.mid(0, written), skipped);
-    return true;
-}
-
-// Whatever happened, Undo can put back what was written, the status bar
-// tells how far the run went, and the strip shows what the files now hold.
-void EffectsDialog::finishRun(const QStringList& written, int skipped)
-{
-    m_session->endRun(written);
-    m_session->announceStatus(m_session->texts().RunSummaryText.arg(written.size()).arg(skipped));
-    m_session->requestStripReload();
+    QStringList entries;
+    for (int k = 1; k <= m_session->entryCount(); ++k)
+        entries.append(m_session->entry(k).FileName);
+    DialogRunHost host(
+        this, *m_session, m_cancelButton->text(),
+        [this](QProgressDialog* progress) { m_progress = progress; }, m_progressObserver);
+    AllPicturesRun run(currentSettings(), m_session->exifOrientation());
+    return run.run(entries, host).started;
 }

@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
+#include "settings/UiText.h"
 #include "ui/common/RunCommand.h"
 #include "ui/effects/EffectPreview.h"
 #include "viewer/ViewerSession.h"
@@ -40,15 +41,24 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
     return l;
 }
 
-QSlider* slider(QWidget* parent, const char* name, int x, int y, int w, int h, int lo, int hi, int tick)
+// An effect's slider, with the range and ticks the effect table gives it.
+QSlider* slider(QWidget* parent, const char* name, Effect e, int x, int y, int w, int h)
 {
+    const EffectDialogControl& c = effectInfo(e).dialog;
     auto* s = make<QSlider>(parent, name, x, y, w, h);
     s->setOrientation(Qt::Horizontal);
-    s->setRange(lo, hi);
+    s->setRange(c.min, c.max);
     s->setTickPosition(QSlider::TicksAbove);
-    s->setTickInterval(tick);
-    s->setPageStep(tick);
+    s->setTickInterval(c.tick);
+    s->setPageStep(c.tick);
     return s;
+}
+
+// An effect's caption, named and worded as its interface text entry.
+QLabel* caption(QWidget* parent, Effect e, int x, int y)
+{
+    const UiTextEntry* entry = uiTextEntry(effectInfo(e).dialog.caption);
+    return label(parent, entry->targets.front().element, QString::fromUtf8(entry->english), x, y);
 }
 
 // The mark over a signed slider's centre that shows where zero lies.
@@ -141,6 +151,7 @@ void EffectsDialog::createControls()
 
     createTonePages();
     createEffectsPage();
+    listEffectControls();
     m_pageList->setCurrentRow(0);
     connectControls();
 }
@@ -148,20 +159,20 @@ void EffectsDialog::createControls()
 void EffectsDialog::createTonePages()
 {
     // Brightness & Contrast.
-    m_contrastCaption = label(m_tonePage, "Label1", QStringLiteral("Contrast:"), 8, 8);
-    m_contrastSlider = slider(m_tonePage, "ContrastBar", 8, 24, 273, 33, -255, 255, 30);
+    m_contrastCaption = caption(m_tonePage, Effect::Contrast, 8, 8);
+    m_contrastSlider = slider(m_tonePage, "ContrastBar", Effect::Contrast, 8, 24, 273, 33);
     m_contrastCaption->setBuddy(m_contrastSlider); // also the name a screen reader says
     m_contrastValue = label(m_tonePage, "lblContrast", QStringLiteral("0"), 240, 8);
     m_contrastZero = zeroMark(m_tonePage, "Shape2", m_contrastSlider);
-    m_brightnessCaption = label(m_tonePage, "Label2", QStringLiteral("Brightness:"), 8, 72);
-    m_brightnessSlider = slider(m_tonePage, "BrightBar", 8, 88, 273, 33, -255, 255, 30);
+    m_brightnessCaption = caption(m_tonePage, Effect::Brightness, 8, 72);
+    m_brightnessSlider = slider(m_tonePage, "BrightBar", Effect::Brightness, 8, 88, 273, 33);
     m_brightnessCaption->setBuddy(m_brightnessSlider);
     m_brightnessValue = label(m_tonePage, "lblBright", QStringLiteral("0"), 240, 72);
     m_brightnessZero = zeroMark(m_tonePage, "Shape4", m_brightnessSlider);
 
     // Saturation.
-    m_saturationCaption = label(m_saturationPage, "Label3", QStringLiteral("Saturation:"), 8, 32);
-    m_saturationSlider = slider(m_saturationPage, "SaturationBar", 8, 49, 273, 32, -255, 255, 30);
+    m_saturationCaption = caption(m_saturationPage, Effect::Saturation, 8, 32);
+    m_saturationSlider = slider(m_saturationPage, "SaturationBar", Effect::Saturation, 8, 49, 273, 32);
     m_saturationCaption->setBuddy(m_saturationSlider);
     m_saturationValue = label(m_saturationPage, "lblSaturation", QStringLiteral("0"), 240, 32);
     m_saturationZero = zeroMark(m_saturationPage, "Shape3", m_saturationSlider);
@@ -183,13 +194,16 @@ void EffectsDialog::createEffectsPage()
         "QTabBar::tab:hover { border-color: palette(highlight); }"));
 
     m_posterizeButton = make<QRadioButton>(m_effectTabs, "rPosterize", 8, 32, 120, 17);
-    m_posterizeButton->setText(QStringLiteral("Posterize:"));
+    m_posterizeButton->setText(
+        QString::fromUtf8(uiTextEntry(effectInfo(Effect::Posterize).dialog.caption)->english));
     m_posterizeButton->setChecked(true);
     m_solarizeButton = make<QRadioButton>(m_effectTabs, "rSolorize", 136, 32, 120, 17);
-    m_solarizeButton->setText(QStringLiteral("Solorize:"));
-    m_levelSlider = slider(m_effectTabs, "RizeBar", 8, 48, 265, 41, 0, 255, 15);
-    m_noiseCaption = label(m_effectTabs, "Label9", QStringLiteral("Noise:"), 8, 88);
-    m_noiseSlider = slider(m_effectTabs, "NoiseBar", 8, 104, 265, 41, 0, 255, 15);
+    m_solarizeButton->setText(
+        QString::fromUtf8(uiTextEntry(effectInfo(Effect::Solarize).dialog.caption)->english));
+    // One slider for the two levels, with posterize's range.
+    m_levelSlider = slider(m_effectTabs, "RizeBar", Effect::Posterize, 8, 48, 265, 41);
+    m_noiseCaption = caption(m_effectTabs, Effect::ColorNoise, 8, 88);
+    m_noiseSlider = slider(m_effectTabs, "NoiseBar", Effect::ColorNoise, 8, 104, 265, 41);
     m_noiseCaption->setBuddy(m_noiseSlider);
 
     m_neighbourhoodBox = make<QScrollArea>(m_effectTabs, "ScrollBox1", -2, 25, 285, 131);
@@ -207,39 +221,54 @@ void EffectsDialog::createEffectsPage()
 void EffectsDialog::createNeighbourhoodRows(QWidget* box)
 {
     m_embossBox = make<QCheckBox>(box, "chkEmboss", 4, 4, 120, 17);
-    m_embossBox->setText(QStringLiteral("Emboss"));
+    m_embossBox->setText(QString::fromUtf8(uiTextEntry(effectInfo(Effect::Emboss).dialog.caption)->english));
     // The neighbourhood effects' rows: caption, slider, value.
     struct Row {
+        Effect effect;
         QLabel* EffectsDialog::*caption;
-        const char* captionName;
-        const char* text;
         int y;
         QSlider* EffectsDialog::*bar;
         const char* barName;
-        int max, page;
         QLabel* EffectsDialog::*value;
         const char* valueName;
         int valueX;
     };
     using D = EffectsDialog;
     const Row rows[] = {
-        {&D::m_pixelateCaption, "Label4", "Pixelate:", 28, &D::m_pixelateSlider, "MosaicBar", 50, 2,
-         &D::m_pixelateValue, "lblMosaic", 215},
-        {&D::m_splitBlurCaption, "Label5", "Split Blur:", 84, &D::m_splitBlurSlider, "SplitBlurBar", 255, 10,
+        {Effect::Mosaic, &D::m_pixelateCaption, 28, &D::m_pixelateSlider, "MosaicBar", &D::m_pixelateValue,
+         "lblMosaic", 215},
+        {Effect::SplitBlur, &D::m_splitBlurCaption, 84, &D::m_splitBlurSlider, "SplitBlurBar",
          &D::m_splitBlurValue, "lblSplitBlur", 215},
-        {&D::m_blurCaption, "Label6", "Gaussian Blur:", 140, &D::m_blurSlider, "BlurBar", 50, 2,
-         &D::m_blurValue, "lblBlur", 216},
-        {&D::m_antiAliasCaption, "Label7", "Anti Aliasing:", 196, &D::m_antiAliasSlider, "AntiBar", 50, 2,
+        {Effect::GaussianBlur, &D::m_blurCaption, 140, &D::m_blurSlider, "BlurBar", &D::m_blurValue,
+         "lblBlur", 216},
+        {Effect::AntiAlias, &D::m_antiAliasCaption, 196, &D::m_antiAliasSlider, "AntiBar",
          &D::m_antiAliasValue, "lblAnti", 216},
-        {&D::m_traceCaption, "Label8", "Tracing:", 254, &D::m_traceSlider, "TraceBar", 2, 1, &D::m_traceValue,
-         "lblTrace", 217},
+        {Effect::Trace, &D::m_traceCaption, 254, &D::m_traceSlider, "TraceBar", &D::m_traceValue, "lblTrace",
+         217},
     };
     for (const Row& r : rows) {
-        this->*r.caption = label(box, r.captionName, QString::fromLatin1(r.text), 5, r.y);
-        this->*r.bar = slider(box, r.barName, 0, r.y + 16, 249, 33, 0, r.max, r.page);
+        this->*r.caption = caption(box, r.effect, 5, r.y);
+        this->*r.bar = slider(box, r.barName, r.effect, 0, r.y + 16, 249, 33);
         (this->*r.caption)->setBuddy(this->*r.bar);
         this->*r.value = label(box, r.valueName, QStringLiteral("0"), r.valueX, r.y);
     }
+}
+
+void EffectsDialog::listEffectControls()
+{
+    // In the form's order, which Reset follows.
+    m_effectControls = {
+        {Effect::Contrast, m_contrastSlider, m_contrastValue},
+        {Effect::Brightness, m_brightnessSlider, m_brightnessValue},
+        {Effect::Saturation, m_saturationSlider, m_saturationValue},
+        {Effect::Emboss, nullptr, nullptr, m_embossBox},
+        {Effect::Mosaic, m_pixelateSlider, m_pixelateValue},
+        {Effect::SplitBlur, m_splitBlurSlider, m_splitBlurValue},
+        {Effect::GaussianBlur, m_blurSlider, m_blurValue},
+        {Effect::AntiAlias, m_antiAliasSlider, m_antiAliasValue},
+        {Effect::Trace, m_traceSlider, m_traceValue},
+        {Effect::ColorNoise, m_noiseSlider, nullptr},
+    };
 }
 
 void EffectsDialog::connectControls()
@@ -256,25 +285,16 @@ void EffectsDialog::connectControls()
             });
         };
     };
-    EffectRenderer& fx = m_preview->engine();
     connect(m_pageList, &QListWidget::currentRowChanged, this, guard([this](int r) { showEffectPage(r); }));
     connect(m_effectTabs, &QTabBar::currentChanged, this, guard([this](int i) { showEffectTab(i); }));
-    connect(m_contrastSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                fx.setPicContrast(v);
-                showValue(m_contrastValue, v);
-            }));
-    connect(m_brightnessSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                fx.setPicBrightness(v);
-                showValue(m_brightnessValue, v);
-            }));
-    connect(m_saturationSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                fx.setPicSaturation(v);
-                showValue(m_saturationValue, v);
-            }));
-    connect(m_noiseSlider, &QSlider::valueChanged, this, guard([this, &fx](int v) {
-                ++m_noiseDraw; // each move draws new noise
-                fx.setPicColorNoise(v);
-            }));
+    for (const EffectControl& c : m_effectControls) {
+        if (c.box) {
+            connect(c.box, &QCheckBox::toggled, this,
+                    guard([this, &c](bool on) { effectChanged(c, on ? 1 : 0); }));
+            continue;
+        }
+        connect(c.bar, &QSlider::valueChanged, this, guard([this, &c](int v) { effectChanged(c, v); }));
+    }
     connect(m_levelSlider, &QSlider::valueChanged, this, guard([this](int v) { levelChanged(v); }));
     connect(m_posterizeButton, &QRadioButton::toggled, this, guard([this](bool on) {
                 if (on)
@@ -284,10 +304,6 @@ void EffectsDialog::connectControls()
                 if (on)
                     chooseSolarize();
             }));
-    connect(m_embossBox, &QCheckBox::toggled, this,
-            guard([this](bool on) { neighbourhoodChanged(m_embossBox, on ? 1 : 0); }));
-    for (QSlider* s : {m_pixelateSlider, m_splitBlurSlider, m_blurSlider, m_antiAliasSlider, m_traceSlider})
-        connect(s, &QSlider::valueChanged, this, guard([this, s](int v) { neighbourhoodChanged(s, v); }));
     connect(m_okButton, &QToolButton::clicked, this, guard([this](bool) { applyEffects(); }));
     connect(m_cancelButton, &QToolButton::clicked, this, guard([this](bool) { discardEffects(); }));
 }
@@ -304,88 +320,63 @@ void EffectsDialog::showEffectTab(int index)
     m_neighbourhoodBox->setVisible(index == 0);
 }
 
-void EffectsDialog::neighbourhoodChanged(QObject* changed, int value)
+void EffectsDialog::effectChanged(const EffectControl& changed, int value)
 {
-    EffectRenderer& fx = m_preview->engine();
-    struct Member {
-        QObject* control;
-        EffectProperty property;
-        QLabel* label;
-    };
-    const Member group[] = {
-        {m_embossBox, EffectProperty::PicEmboss, nullptr},
-        {m_pixelateSlider, EffectProperty::PicMosaic, m_pixelateValue},
-        {m_splitBlurSlider, EffectProperty::PicSplitBlur, m_splitBlurValue},
-        {m_blurSlider, EffectProperty::PicGaussianBlur, m_blurValue},
-        {m_antiAliasSlider, EffectProperty::PicAntiAlias, m_antiAliasValue},
-        {m_traceSlider, EffectProperty::PicTrace, m_traceValue},
-    };
-    const Member* self = nullptr;
-    for (const Member& m : group)
-        if (m.control == changed)
-            self = &m;
-    if (!self)
-        return;
-
-    // Unticking Emboss, and the clearing below, only set their own value.
-    if (!m_clearing && !(changed == m_embossBox && value == 0)) {
+    const EffectStep step = effectInfo(changed.effect).step;
+    if (step == EffectStep::Noise)
+        ++m_noiseDraw; // each move draws new noise
+    // The others of an exclusive step go to zero first; unticking a box,
+    // and that clearing itself, only set their own value.
+    if (isExclusiveStep(step) && !m_clearing && !(changed.box && value == 0)) {
         m_clearing = true;
         struct Restore {
             bool& flag;
             ~Restore() { flag = false; }
         } restore{m_clearing};
-        for (const Member& m : group) {
-            if (&m == self)
+        for (const EffectControl& c : m_effectControls) {
+            if (&c == &changed || effectInfo(c.effect).step != step)
                 continue;
-            if (m.control == m_embossBox)
-                m_embossBox->setChecked(false);
+            if (c.box)
+                c.box->setChecked(false);
             else
-                static_cast<QSlider*>(m.control)->setValue(0);
+                c.bar->setValue(0);
         }
     }
-    fx.setProperty(self->property, value);
-    if (self->label)
-        showValue(self->label, value);
+    m_preview->engine().setValue(changed.effect, value);
+    if (changed.value)
+        showValue(changed.value, value);
 }
 
 void EffectsDialog::levelChanged(int value)
 {
     if (m_posterizeButton->isChecked())
-        m_preview->engine().setPicPosterize(value);
+        m_preview->engine().setValue(Effect::Posterize, value);
     else
-        m_preview->engine().setPicSolorize(value);
+        m_preview->engine().setValue(Effect::Solarize, value);
 }
 
 void EffectsDialog::choosePosterize()
 {
-    m_preview->engine().setPicPosterize(m_levelSlider->value());
+    m_preview->engine().setValue(Effect::Posterize, m_levelSlider->value());
 }
 
 void EffectsDialog::chooseSolarize()
 {
-    m_preview->engine().setPicSolorize(m_levelSlider->value());
+    m_preview->engine().setValue(Effect::Solarize, m_levelSlider->value());
 }
 
 std::vector<EffectSetting> EffectsDialog::currentSettings() const
 {
-    using P = EffectProperty;
-    std::vector<EffectSetting> s = {
-        {P::PicContrast, m_contrastSlider->value()},
-        {P::PicBrightness, m_brightnessSlider->value()},
-        {P::PicSaturation, m_saturationSlider->value()},
-        {P::PicColorNoise, m_noiseSlider->value()},
-        {m_posterizeButton->isChecked() ? P::PicPosterize : P::PicSolorize, m_levelSlider->value()},
-    };
-    if (m_embossBox->isChecked())
-        s.push_back({P::PicEmboss, 1});
-    const std::pair<QSlider*, P> group[] = {{m_pixelateSlider, P::PicMosaic},
-                                            {m_splitBlurSlider, P::PicSplitBlur},
-                                            {m_blurSlider, P::PicGaussianBlur},
-                                            {m_antiAliasSlider, P::PicAntiAlias},
-                                            {m_traceSlider, P::PicTrace}};
-    for (const auto& [bar, p] : group)
-        if (bar->value() != 0)
-            s.push_back({p, bar->value()});
+    // Of an exclusive step only the control that is set, so no setting
+    // clears another.
+    std::vector<EffectSetting> s;
+    for (const EffectControl& c : m_effectControls) {
+        const int value = c.box ? int(c.box->isChecked()) : c.bar->value();
+        if (value != 0 || !isExclusiveStep(effectInfo(c.effect).step))
+            s.push_back({c.effect, value});
+    }
+    s.push_back(
+        {m_posterizeButton->isChecked() ? Effect::Posterize : Effect::Solarize, m_levelSlider->value()});
     return s;
 }
 
@@ -422,7 +413,7 @@ void EffectsDialog::requestExact()
         return;
     FullSizeRender::Values values{};
     for (const EffectSetting& s : currentSettings())
-        values[std::size_t(s.property)] = s.value;
+        values[std::size_t(s.effect)] = s.value;
     m_full->request(values, m_noiseDraw, m_preview->size() * m_preview->devicePixelRatioF());
 }
 
@@ -471,22 +462,14 @@ void EffectsDialog::activate(bool showing)
 
 void EffectsDialog::setAllToZero(bool rizeLast)
 {
-    m_contrastSlider->setValue(0);
-    m_brightnessSlider->setValue(0);
-    m_saturationSlider->setValue(0);
-    m_embossBox->setChecked(false);
-    m_pixelateSlider->setValue(0);
-    m_splitBlurSlider->setValue(0);
-    m_blurSlider->setValue(0);
-    m_antiAliasSlider->setValue(0);
-    m_traceSlider->setValue(0);
-    if (rizeLast) {
-        m_noiseSlider->setValue(0);
-        m_levelSlider->setValue(0);
-    } else {
-        m_levelSlider->setValue(0);
-        m_noiseSlider->setValue(0);
+    for (const EffectControl& c : m_effectControls) {
+        if (c.box)
+            c.box->setChecked(false);
+        else if (c.bar != m_noiseSlider || rizeLast)
+            c.bar->setValue(0);
     }
+    m_levelSlider->setValue(0);
+    m_noiseSlider->setValue(0);
 }
 
 void EffectsDialog::applyEffects()

@@ -77,7 +77,16 @@ private:
     void connectControls();
     void showEffectPage(int row);
     void showEffectTab(int index);
-    void neighbourhoodChanged(QObject* changed, int value);
+    // An effect's control in the form: a slider and its value label, or a
+    // check box.
+    struct EffectControl {
+        Effect effect;
+        QSlider* bar = nullptr;
+        QLabel* value = nullptr;
+        QCheckBox* box = nullptr;
+    };
+    void listEffectControls();
+    void effectChanged(const EffectControl& changed, int value);
     void levelChanged(int value);
     void choosePosterize();
     void chooseSolarize();
@@ -85,14 +94,6 @@ private:
     void applyToCurrent();
     // False when the user stopped the run before it began.
     bool applyToAll();
-    // The entries' files less those that can't be written, once the user
-    // agreed to skip them; empty when the user cancelled.
-    std::optional<QStringList> usableEntries(int* skipped);
-    // Whether the run keeps copies of `files` for Undo: not when there is
-    // no room and the user goes on without; false when the user cancelled.
-    bool keepUndoCopies(const QStringList& files, bool* kept);
-    // After a run that wrote `written` (entries, in order).
-    void finishRun(const QStringList& written, int skipped);
     // The rendered full-size picture for the settings of the controls, or
     // null when the picture could not be decoded.
     const Bitmap24* renderFullSize();
@@ -157,4 +158,5 @@ private:
     QSlider* m_levelSlider = nullptr;
     QLabel* m_noiseCaption = nullptr;
     QSlider* m_noiseSlider = nullptr;
+    std::vector<EffectControl> m_effectControls;
 };
