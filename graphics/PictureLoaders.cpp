@@ -100,9 +100,14 @@ LoaderAnswer PictureLoaders::ask(const QString& path, LoaderRequest request)
 
 LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& request, int pixels)
 {
-    if (file.size() > MaxReadBytes)
+    return ask(file.fd(), file.size(), request, pixels);
+}
+
+LoaderAnswer PictureLoaders::ask(int fd, qint64 size, const LoaderRequest& request, int pixels)
+{
+    if (size > MaxReadBytes)
         throw AppError(msg::cannotOpen(request.name, QString::fromLocal8Bit(std::strerror(EFBIG))));
-    std::vector<int> fds{file.fd()};
+    std::vector<int> fds{fd};
     if (pixels >= 0)
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
@@ -111,7 +116,7 @@ LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& r
     try {
         loader = take();
         LoaderChannel::Message message = loader->exchange(body, fds);
-        answer = LoaderAnswer::fromMessage(message, request, file.size());
+        answer = LoaderAnswer::fromMessage(message, request, size);
     } catch (const LoaderProcess::Stopped& stopped) {
         if (loader)
             giveBack(std::move(loader), false);

@@ -55,6 +55,9 @@ public:
     // The same for a file already open; `pixels`, when valid, goes along
     // as the request's second descriptor.
     LoaderAnswer ask(const RegularFile& file, const LoaderRequest& request, int pixels = -1);
+    // The same for any readable descriptor of `size` bytes (a memfd of
+    // bytes already read).
+    LoaderAnswer ask(int fd, qint64 size, const LoaderRequest& request, int pixels = -1);
 
     // Whether pictures are read confined here, and what is missing:
     // "Pictures are read in a confined process (seccomp, Landlock)".

@@ -72,6 +72,7 @@ OutgoingReply badPixels(bool lie, const PixelMemory& memory)
     out.reply.done = true;
     out.reply.format = 3; // PNG
     out.reply.size = lie ? QSize(1000, 1000) : stored;
+    out.reply.storedSize = out.reply.size;
     out.reply.pixels = PixelLayout{out.reply.size, 4 * out.reply.size.width(), quint32(QImage::Format_RGB32),
                                    QRect(QPoint(0, 0), out.reply.size)};
     const qint64 size = 4 * stored.width() * stored.height();
