@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -48,9 +49,24 @@ PictureLoaders::PictureLoaders(Options options) : m_options(std::move(options))
 
 PictureLoaders::~PictureLoaders() = default;
 
+namespace {
+std::optional<PictureLoaders::Options>& sharedOptions()
+{
+    static std::optional<PictureLoaders::Options> options;
+    return options;
+}
+} // namespace
+
+void PictureLoaders::setSharedOptions(Options options)
+{
+    sharedOptions() = std::move(options);
+}
+
 PictureLoaders& PictureLoaders::shared()
 {
     static PictureLoaders pool([] {
+        if (sharedOptions())
+            return *sharedOptions();
         Options options;
         options.inProcess = inProcessAsked();
         if (options.inProcess)

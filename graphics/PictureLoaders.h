@@ -46,6 +46,9 @@ public:
     // makes it run the loader's code in this process (said once on
     // standard error).
     static PictureLoaders& shared();
+    // The options shared() makes its pool with, in place of the defaults;
+    // for tests, before the pool's first use.
+    static void setSharedOptions(Options options);
 
     // Opens `path` as every picture is opened (a regular file, within the
     // size cap) and has a loader answer `request` about it (`request.name`
