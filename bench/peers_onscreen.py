@@ -111,6 +111,10 @@ def install_pictavo(build, work):
     os.makedirs(os.path.join(work, "bin"))
     os.makedirs(os.path.join(work, "share"))
     shutil.copy2(binary, os.path.join(work, "bin", "pictavo"))
+    # Its picture loaders, found beside it (a build from before them has none).
+    for helper in ("pictavo-loader", "libpictavo-loader-inprocess.so"):
+        if os.path.exists(os.path.join(os.path.dirname(binary), helper)):
+            os.symlink(os.path.join(os.path.dirname(binary), helper), os.path.join(work, "bin", helper))
     os.symlink(os.path.dirname(binary), os.path.join(work, "share", "pictavo"))
     return os.path.join(work, "bin", "pictavo")
 

@@ -13,6 +13,8 @@ QByteArray LoaderReply::encoded() const
     out.putSize(size);
     out.putU8(orientation);
     out.putU8(damage);
+    out.putU8(damageKnown);
+    out.putSize(pixelsPerMetre);
     out.putBytes(iccProfile);
     out.putU8(pixels.has_value());
     if (pixels)
@@ -43,6 +45,8 @@ std::optional<LoaderReply> LoaderReply::decoded(QByteArrayView bytes)
     r.size = in.size();
     r.orientation = in.u8();
     r.damage = in.u8();
+    r.damageKnown = in.u8() != 0;
+    r.pixelsPerMetre = in.size();
     r.iccProfile = in.bytes();
     if (in.u8())
         r.pixels = PixelLayout::read(in);

@@ -30,6 +30,8 @@ struct LoaderReply {
     QSize size;             // as shown: upright when the orientation applies
     quint8 orientation = 1; // EXIF's, 1..8
     quint8 damage = 0;      // a PictureDamage
+    bool damageKnown = false; // whether the reading so far reached the file's end
+    QSize pixelsPerMetre{0, 0}; // a bitmap's resolution; 0 where none is told
     QByteArray iccProfile;  // the file's, or one made for its colour tags; kept as bytes
 
     std::optional<PixelLayout> pixels;               // Decode

@@ -8,8 +8,10 @@ QByteArray LoaderRequest::encoded() const
     WireWriter out;
     out.putU8(quint8(task));
     out.putText(name);
+    out.putU8(format);
     out.putU8(applyOrientation);
     out.putU8(displayColors);
+    out.putU8(wholeDamage);
     out.putU8(quint8(shape));
     out.putSize(size);
     out.putRect(region);
@@ -31,8 +33,10 @@ std::optional<LoaderRequest> LoaderRequest::decoded(QByteArrayView bytes)
     LoaderRequest r;
     r.task = LoaderTask(in.u8());
     r.name = in.text();
+    r.format = in.u8();
     r.applyOrientation = in.u8() != 0;
     r.displayColors = in.u8() != 0;
+    r.wholeDamage = in.u8() != 0;
     const quint8 shape = in.u8();
     r.size = in.size();
     r.region = in.rect();

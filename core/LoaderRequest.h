@@ -21,7 +21,7 @@ enum class DecodeShape : quint8 {
     Whole,     // full size, upright
     Covering,  // at least `size` large (full size when smaller); JPEGs at the smallest scale that covers it
     Band,      // full-size pixels of `region` only
-    Thumbnail, // fitting `size`, in display colours
+    Thumbnail, // fitting `size`
     Reduced,   // fitting `size`, in stored values
     Last = Reduced,
 };
@@ -38,8 +38,12 @@ struct LoaderRequest {
     LoaderTask task = LoaderTask::Probe;
     // The file's path, for messages and for its kind where its bytes tell none.
     QString name;
+    quint8 format = 0; // a PictureFormat the file is read as; 0: its bytes and name tell
     bool applyOrientation = true;
-    bool displayColors = false; // pixels converted to sRGB from the file's colour space
+    // Pixels converted to sRGB from the file's colour space; the viewer's
+    // ColorManaged setting for Covering, Thumbnail and Band.
+    bool displayColors = false;
+    bool wholeDamage = false;   // Probe: the damage found by reading the whole file
     DecodeShape shape = DecodeShape::Whole;
     QSize size;             // Covering, Thumbnail, Reduced
     QRect region;           // Band

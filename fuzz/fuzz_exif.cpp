@@ -23,7 +23,7 @@ void require(bool holds)
 // Load, turn and write back, checking what every write promises.
 void roundTrip(const QByteArray& jpeg)
 {
-    const Picture picture = Picture::fromJpegData(jpeg);
+    const Picture picture = Picture::readHere(jpeg, PictureFormat::Jpeg);
     if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
         return;
     const Bitmap24 pixels = picture.toBitmap24();
@@ -31,10 +31,10 @@ void roundTrip(const QByteArray& jpeg)
     picture.thumbnail(QSize(40, 30));
     const QByteArray turned = picture.turnedLosslessly(90);
     if (!turned.isEmpty()) {
-        const Picture t = Picture::fromJpegData(turned);
+        const Picture t = Picture::readHere(turned, PictureFormat::Jpeg);
         require(t.orientation() == 1 && t.size() == picture.size().transposed());
     }
-    const Picture written = Picture::fromJpegData(picture.encodeJpegReplacement(pixels));
+    const Picture written = Picture::readHere(picture.encodeJpegReplacement(pixels), PictureFormat::Jpeg);
     require(written.orientation() == 1 && written.size() == picture.size());
 }
 

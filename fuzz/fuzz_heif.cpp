@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const ExifOrientation exif = data[0] & 1 ? ExifOrientation::Ignore : ExifOrientation::Apply;
     try {
-        const Picture picture = Picture::fromData(fuzzBytes(data + 1, size - 1), PictureFormat::Heif, exif);
+        const Picture picture = Picture::readHere(fuzzBytes(data + 1, size - 1), PictureFormat::Heif, exif);
         picture.withExifOrientation(exif == ExifOrientation::Apply ? ExifOrientation::Ignore
                                                                    : ExifOrientation::Apply);
         if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)

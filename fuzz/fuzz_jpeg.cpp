@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QByteArray bytes = fuzzBytes(data, size);
     try {
-        const Picture picture = Picture::fromJpegData(bytes);
+        const Picture picture = Picture::readHere(bytes, PictureFormat::Jpeg);
         const long long pixels = static_cast<long long>(picture.width()) * picture.height();
         // A truncated file claiming a huge picture decodes, as grey, as slowly
         // as a real one would: correct, and no news to the fuzzer.

@@ -12,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString ext = QString::fromLatin1(extensions[data[0] % 8]);
     const QString path = fuzzScratchFile(fuzzBytes(data + 1, size - 1), ext);
     try {
-        const Picture picture = Picture::loadFromFile(path);
+        // As a file is opened, but read here: fuzzing runs the decoders in this process.
+        const QByteArray bytes = fuzzBytes(data + 1, size - 1);
+        const Picture picture = Picture::readHere(bytes, pictureFormatOf(bytes.left(PictureFormatHeadBytes), path),
+                                                  ExifOrientation::Apply, path);
         if (static_cast<long long>(picture.width()) * picture.height() <= FuzzMaxDecodePixels) {
             picture.thumbnail(QSize(60, 45));
             picture.toImage();

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PictureFormat format = formats[data[0] % 5];
     const ExifOrientation exif = data[0] & 0x80 ? ExifOrientation::Ignore : ExifOrientation::Apply;
     try {
-        const Picture picture = Picture::fromData(fuzzBytes(data + 1, size - 1), format, exif);
+        const Picture picture = Picture::readHere(fuzzBytes(data + 1, size - 1), format, exif);
         if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
             return 0;
         picture.thumbnail(QSize(40, 30));
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!pictureRewritable(picture))
             return 0;
         const QByteArray turned = turnedPictureFile(picture, 90);
-        const Picture again = Picture::fromData(turned, pictureFormatOf(turned), exif);
+        const Picture again = Picture::readHere(turned, pictureFormatOf(turned), exif);
         if (again.size() != picture.size().transposed())
             std::abort();
         pictureFileWithPixels(picture, picture.toBitmap24());

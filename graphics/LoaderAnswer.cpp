@@ -17,7 +17,9 @@ bool factsInRange(const LoaderReply& r)
     return r.format > quint8(PictureFormat::Unknown) && r.format <= quint8(PictureFormat::Svg) &&
            r.damage <= quint8(PictureDamage::Corrupt) && r.orientation >= 1 && r.orientation <= 8 &&
            !r.size.isEmpty() && Bitmap24::sizeAllowed(r.size.width(), r.size.height()) &&
-           r.iccProfile.size() <= MaxIccBytes;
+           (r.storedSize == r.size || r.storedSize == r.size.transposed()) &&
+           r.iccProfile.size() <= MaxIccBytes && r.pixelsPerMetre.width() >= 0 &&
+           r.pixelsPerMetre.height() >= 0;
 }
 
 // What each task answers, and nothing else.
@@ -46,10 +48,13 @@ bool editsFitFile(const QList<ByteEdit>& edits, qint64 fileSize)
 
 bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest& request)
 {
-    // A drawing is drawn as large as it is shown, beyond its own size.
+    // A small picture's thumbnail is enlarged to its box; a drawing is drawn
+    // as large as it is shown, beyond its own size.
+    const bool fitted = request.shape == DecodeShape::Thumbnail || request.shape == DecodeShape::Reduced;
     const bool drawn = r.format == quint8(PictureFormat::Svg) && request.shape == DecodeShape::Covering;
+    const QSize largest = fitted ? r.size.expandedTo(request.size) : r.size;
     if (p.format <= quint32(QImage::Format_Indexed8) || p.format >= quint32(QImage::NImageFormats) ||
-        p.size.isEmpty() || (!drawn && (p.size.width() > r.size.width() || p.size.height() > r.size.height())))
+        p.size.isEmpty() || (!drawn && (p.size.width() > largest.width() || p.size.height() > largest.height())))
         return false;
     const int bits = QImage::toPixelFormat(QImage::Format(p.format)).bitsPerPixel();
     const qint64 leastPerLine = (qint64(p.size.width()) * bits + 7) / 8;
@@ -58,6 +63,9 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
     const QRect picture(QPoint(0, 0), r.size);
     if (request.shape == DecodeShape::Band)
         return picture.contains(p.region) && p.region.size() == p.size;
+    if (fitted && (p.size.width() > r.size.width() || p.size.height() > r.size.height()) &&
+        p.size.width() != request.size.width() && p.size.height() != request.size.height())
+        return false;
     return p.region == picture && (request.shape != DecodeShape::Whole || p.size == r.size);
 }
 

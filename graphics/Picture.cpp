@@ -3,6 +3,7 @@
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
 #include "core/RegularFile.h"
+#include "core/SealedBuffer.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ContainerDamage.h"
 #include "graphics/DisplayColors.h"
@@ -12,12 +13,15 @@
 #include "graphics/JpegSegments.h"
 #include "graphics/Orientation.h"
 #include "graphics/PictureError.h"
+#include "graphics/PictureLoaders.h"
 #include "graphics/PluginPicture.h"
 #include "graphics/PngReduced.h"
 #include "graphics/ShowOnlyPicture.h"
 #include "graphics/TiffStructure.h"
 
 #include <QFileInfo>
+
+#include <cstring>
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
@@ -38,6 +42,9 @@ struct Picture::Data {
     // A PictureDamage, or -1 while no decode has read the whole file; shared
     // by the copies that hold the same bytes.
     std::shared_ptr<std::atomic<int>> damage = std::make_shared<std::atomic<int>>(-1);
+    // Jpeg, Other read through the loaders: `bytes` sealed in a memfd,
+    // handed to a loader for every decode. Null where they are read here.
+    std::shared_ptr<const UniqueFd> source;
 };
 
 namespace {
@@ -97,6 +104,28 @@ QImage owningImage(Bitmap24&& bitmap)
         [](void* p) { delete static_cast<Bitmap24*>(p); }, owned);
 }
 
+// A bitmap as a loader sent it: its colours as stored, and its alpha
+// apart where it has one.
+Bitmap24 bitmapOfAnswer(const QImage& image, std::vector<std::uint8_t>* alpha)
+{
+    if (image.format() != QImage::Format_ARGB32)
+        return Bitmap24::fromImage(image);
+    Bitmap24 bitmap = Bitmap24::forOverwrite(image.width(), image.height());
+    alpha->resize(std::size_t(image.width()) * std::size_t(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        std::uint8_t* out = bitmap.scanLine(y);
+        std::uint8_t* a = alpha->data() + std::size_t(y) * std::size_t(image.width());
+        for (int x = 0; x < image.width(); ++x, out += 3) {
+            out[0] = std::uint8_t(qBlue(in[x]));
+            out[1] = std::uint8_t(qGreen(in[x]));
+            out[2] = std::uint8_t(qRed(in[x]));
+            a[x] = std::uint8_t(qAlpha(in[x]));
+        }
+    }
+    return bitmap;
+}
+
 QImage fitted(const QImage& image, QSize target)
 {
     if (image.isNull())
@@ -148,6 +177,14 @@ Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
 Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrientation exif,
                           const QString& name)
 {
+    if (format == PictureFormat::Unknown)
+        throw PictureError::notKind(format).about(name);
+    return throughLoaders(data, format, exif, name);
+}
+
+Picture Picture::readHere(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                          const QString& name)
+{
     switch (format) {
     case PictureFormat::Bitmap:
         return namingFile(name, [&] {
@@ -159,12 +196,90 @@ Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrie
             return p;
         });
     case PictureFormat::Jpeg:
-        return fromJpegData(data, exif, name);
+        return jpegHere(data, exif, name);
     case PictureFormat::Unknown:
         throw PictureError::notKind(format).about(name);
     default:
-        return fromOtherData(data, format, exif, name);
+        return otherHere(data, format, exif, name);
     }
+}
+
+Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                                const QString& name)
+{
+    // Nothing to parse: the messages of an empty file come from here.
+    if (data.isEmpty())
+        return readHere(data, format, exif, name);
+    SealedBuffer copy(data.size());
+    std::memcpy(copy.data(), data.constData(), size_t(data.size()));
+    auto source = std::make_shared<const UniqueFd>(copy.seal());
+    if (!source->isValid())
+        throw std::bad_alloc();
+    LoaderRequest request;
+    request.name = name;
+    request.format = quint8(format);
+    // A bitmap is held decoded, as one read here is.
+    if (format == PictureFormat::Bitmap) {
+        request.task = LoaderTask::Decode;
+        request.shape = DecodeShape::Whole;
+    }
+    const LoaderAnswer answer = PictureLoaders::shared().ask(source->get(), data.size(), request);
+    const LoaderReply& r = answer.reply;
+    if (format == PictureFormat::Bitmap) {
+        BmpExtras extras;
+        Bitmap24 pixels = bitmapOfAnswer(answer.image, &extras.alpha);
+        if (!r.pixelsPerMetre.isEmpty()) {
+            extras.xPixelsPerMetre = r.pixelsPerMetre.width();
+            extras.yPixelsPerMetre = r.pixelsPerMetre.height();
+        }
+        Picture p = fromBitmap(std::move(pixels), std::move(extras), name);
+        p.rememberDamage(PictureDamage(r.damage));
+        return p;
+    }
+    auto d = std::make_shared<Data>();
+    d->kind = format == PictureFormat::Jpeg ? Kind::Jpeg : Kind::Other;
+    d->format = format;
+    d->name = name;
+    d->bytes = data;
+    d->source = std::move(source);
+    d->stored = r.storedSize;
+    d->upright = r.size;
+    d->exifTag = r.orientation;
+    d->icc = r.iccProfile;
+    d->colorSpace = colorSpaceOfIcc(d->icc);
+    if (r.damageKnown)
+        d->damage->store(r.damage);
+    setOrientation(*d, exif);
+    return Picture(std::move(d));
+}
+
+bool Picture::readsHere() const noexcept
+{
+    return !m_d || !m_d->source;
+}
+
+QImage Picture::asked(int shape, QSize size, QRect* region, bool displayColors) const
+{
+    LoaderRequest request;
+    request.task = LoaderTask::Decode;
+    request.name = m_d->name;
+    request.format = quint8(m_d->format);
+    request.applyOrientation = m_d->exif == ExifOrientation::Apply;
+    request.displayColors = displayColors;
+    request.shape = DecodeShape(shape);
+    // Drawn renditions come as this process would draw them.
+    if (request.shape == DecodeShape::Covering || request.shape == DecodeShape::Thumbnail ||
+        request.shape == DecodeShape::Band)
+        request.displayColors = colorManagedDisplay();
+    request.size = size;
+    if (region)
+        request.region = *region;
+    LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->bytes.size(), request);
+    if (answer.reply.damageKnown)
+        rememberDamage(PictureDamage(answer.reply.damage));
+    if (region)
+        *region = answer.reply.pixels->region;
+    return answer.image;
 }
 
 Picture Picture::fromBitmap(Bitmap24 bitmap, BmpExtras extras, const QString& name)
@@ -186,6 +301,11 @@ Picture Picture::fromBitmap(Bitmap24 bitmap, BmpExtras extras, const QString& na
 }
 
 Picture Picture::fromJpegData(const QByteArray& data, ExifOrientation exif, const QString& name)
+{
+    return throughLoaders(data, PictureFormat::Jpeg, exif, name);
+}
+
+Picture Picture::jpegHere(const QByteArray& data, ExifOrientation exif, const QString& name)
 {
     const JpegInfo info = namingFile(name, [&] { return readJpegHeader(data); });
     auto d = std::make_shared<Data>();
@@ -212,6 +332,12 @@ Picture Picture::withExifOrientation(ExifOrientation exif) const
 
 Picture Picture::fromOtherData(const QByteArray& data, PictureFormat format, ExifOrientation exif,
                                const QString& name)
+{
+    return throughLoaders(data, format, exif, name);
+}
+
+Picture Picture::otherHere(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                           const QString& name)
 {
     auto d = std::make_shared<Data>();
     d->kind = Kind::Other;
@@ -293,8 +419,21 @@ PictureDamage Picture::knownDamage() const noexcept
     return known < 0 ? PictureDamage::None : PictureDamage(known);
 }
 
+bool Picture::damageKnown() const noexcept
+{
+    return m_d && m_d->damage->load() >= 0;
+}
+
 PictureDamage Picture::damage() const
 {
+    if (!readsHere() && m_d->damage->load() < 0 && (kind() == Kind::Jpeg || m_d->format == PictureFormat::Png)) {
+        LoaderRequest request;
+        request.name = m_d->name;
+        request.format = quint8(m_d->format);
+        request.wholeDamage = true;
+        const LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->bytes.size(), request);
+        rememberDamage(PictureDamage(answer.reply.damage));
+    }
     if (kind() == Kind::Jpeg && m_d->damage->load() < 0)
         rememberDamage(namingFile(m_d->name, [&] { return scanJpegDamage(m_d->bytes); }));
     if (kind() == Kind::Other && m_d->format == PictureFormat::Png && m_d->damage->load() < 0) {
@@ -307,6 +446,8 @@ PictureDamage Picture::damage() const
 
 Bitmap24 Picture::toBitmap24() const
 {
+    if (!readsHere())
+        return Bitmap24::fromImage(asked(int(DecodeShape::Whole), QSize()));
     switch (kind()) {
     case Kind::Jpeg: {
         PictureDamage damage = PictureDamage::None;
@@ -326,6 +467,8 @@ Bitmap24 Picture::toBitmap24() const
 
 QImage Picture::toImage() const
 {
+    if (!readsHere())
+        return asked(int(DecodeShape::Whole), QSize());
     switch (kind()) {
     case Kind::Jpeg:
         return owningImage(toBitmap24());
@@ -381,6 +524,8 @@ QImage Picture::thumbnail(QSize box) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
+    if (!readsHere())
+        return asked(int(DecodeShape::Thumbnail), box);
     if (kind() == Kind::Jpeg) {
         // Converted before it is fitted: the scaled decode serves as it is.
         const QImage scaled = inDisplayColors(jpegThumbnailDecode(box));
@@ -405,6 +550,8 @@ QImage Picture::reducedTo(QSize box) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
+    if (!readsHere())
+        return asked(int(DecodeShape::Reduced), box);
     const QSize target = size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     if (kind() == Kind::Jpeg)
         return fitted(jpegThumbnailDecode(box), target);
@@ -415,6 +562,8 @@ QImage Picture::reducedTo(QSize box) const
 
 QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) const
 {
+    if (!readsHere())
+        return stop && *stop ? QImage() : asked(int(DecodeShape::Covering), drawn);
     if (kind() == Kind::Other)
         return inDisplayColors(otherCovering(drawn, stop));
     if (kind() != Kind::Jpeg)
@@ -458,6 +607,8 @@ QImage Picture::decodedBand(QRect* band) const
         *band = QRect();
         return QImage();
     }
+    if (!readsHere())
+        return asked(int(DecodeShape::Band), QSize(), band);
     return inDisplayColors(owningImage(namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, band); })));
 }
 

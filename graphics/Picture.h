@@ -34,7 +34,13 @@ public:
     static Picture loadFromFile(const QString& path, ExifOrientation exif = ExifOrientation::Apply);
     // The same for bytes already read; `name` (a path) goes into messages,
     // those of later decodes too.
+    // Its facts come from a loader (see PictureLoaders), which decodes it
+    // later too: nothing of `data` is parsed in this process.
     static Picture fromData(const QByteArray& data, PictureFormat format,
+                            ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
+    // The same, parsed and decoded in this process: for the loader itself
+    // and the fuzz targets only.
+    static Picture readHere(const QByteArray& data, PictureFormat format,
                             ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
     static Picture fromBitmap(Bitmap24 bitmap, BmpExtras extras = {}, const QString& name = QString());
     // Validates the JPEG header (size, components) without a full decode. A
@@ -69,6 +75,8 @@ public:
     // What is wrong with the file's data as far as the decodes so far found
     // out (a JPEG is known sound only once its data was read to the end).
     PictureDamage knownDamage() const noexcept;
+    // Whether a reading reached the file's end (or its structure told).
+    bool damageKnown() const noexcept;
     // What is wrong with it: known, or found now by reading the whole file.
     PictureDamage damage() const;
 
@@ -143,6 +151,15 @@ public:
 
 private:
     explicit Picture(std::shared_ptr<const Data> d) : m_d(std::move(d)) {}
+    static Picture jpegHere(const QByteArray& data, ExifOrientation exif, const QString& name);
+    static Picture otherHere(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                             const QString& name);
+    static Picture throughLoaders(const QByteArray& data, PictureFormat format, ExifOrientation exif,
+                                  const QString& name);
+    // Pixels of this picture decoded by a loader as `shape` says; a band
+    // comes back clipped in `*region`.
+    QImage asked(int shape, QSize size, QRect* region = nullptr, bool displayColors = false) const;
+    bool readsHere() const noexcept;
     void rememberDamage(PictureDamage damage) const noexcept;
     QImage jpegThumbnailDecode(QSize box) const;
     // Another kind's whole decode, its damage remembered.

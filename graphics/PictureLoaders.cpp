@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -48,9 +49,24 @@ PictureLoaders::PictureLoaders(Options options) : m_options(std::move(options))
 
 PictureLoaders::~PictureLoaders() = default;
 
+namespace {
+std::optional<PictureLoaders::Options>& sharedOptions()
+{
+    static std::optional<PictureLoaders::Options> options;
+    return options;
+}
+} // namespace
+
+void PictureLoaders::setSharedOptions(Options options)
+{
+    sharedOptions() = std::move(options);
+}
+
 PictureLoaders& PictureLoaders::shared()
 {
     static PictureLoaders pool([] {
+        if (sharedOptions())
+            return *sharedOptions();
         Options options;
         options.inProcess = inProcessAsked();
         if (options.inProcess)
@@ -100,9 +116,14 @@ LoaderAnswer PictureLoaders::ask(const QString& path, LoaderRequest request)
 
 LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& request, int pixels)
 {
-    if (file.size() > MaxReadBytes)
+    return ask(file.fd(), file.size(), request, pixels);
+}
+
+LoaderAnswer PictureLoaders::ask(int fd, qint64 size, const LoaderRequest& request, int pixels)
+{
+    if (size > MaxReadBytes)
         throw AppError(msg::cannotOpen(request.name, QString::fromLocal8Bit(std::strerror(EFBIG))));
-    std::vector<int> fds{file.fd()};
+    std::vector<int> fds{fd};
     if (pixels >= 0)
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
@@ -111,7 +132,7 @@ LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& r
     try {
         loader = take();
         LoaderChannel::Message message = loader->exchange(body, fds);
-        answer = LoaderAnswer::fromMessage(message, request, file.size());
+        answer = LoaderAnswer::fromMessage(message, request, size);
     } catch (const LoaderProcess::Stopped& stopped) {
         if (loader)
             giveBack(std::move(loader), false);

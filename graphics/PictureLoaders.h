@@ -46,6 +46,9 @@ public:
     // makes it run the loader's code in this process (said once on
     // standard error).
     static PictureLoaders& shared();
+    // The options shared() makes its pool with, in place of the defaults;
+    // for tests, before the pool's first use.
+    static void setSharedOptions(Options options);
 
     // Opens `path` as every picture is opened (a regular file, within the
     // size cap) and has a loader answer `request` about it (`request.name`
@@ -55,6 +58,9 @@ public:
     // The same for a file already open; `pixels`, when valid, goes along
     // as the request's second descriptor.
     LoaderAnswer ask(const RegularFile& file, const LoaderRequest& request, int pixels = -1);
+    // The same for any readable descriptor of `size` bytes (a memfd of
+    // bytes already read).
+    LoaderAnswer ask(int fd, qint64 size, const LoaderRequest& request, int pixels = -1);
 
     // Whether pictures are read confined here, and what is missing:
     // "Pictures are read in a confined process (seccomp, Landlock)".

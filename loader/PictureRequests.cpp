@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
+#include "graphics/DisplayColors.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
 
@@ -41,19 +42,49 @@ void putFacts(const Picture& picture, LoaderReply& reply)
 {
     reply.format = quint8(picture.format());
     reply.size = picture.size();
-    reply.orientation = quint8(picture.orientation());
+    reply.storedSize = picture.withExifOrientation(ExifOrientation::Ignore).size();
+    // The orientation as the file stores it; with `size` upright, the
+    // viewer knows both layouts.
+    reply.orientation = quint8(picture.withExifOrientation(ExifOrientation::Apply).orientation());
     reply.damage = quint8(picture.knownDamage());
+    reply.damageKnown = picture.damageKnown();
     reply.iccProfile = picture.iccProfile();
+    const BmpExtras& bmp = picture.bitmapExtras();
+    if (picture.kind() == Picture::Kind::Bitmap)
+        reply.pixelsPerMetre = QSize(bmp.xPixelsPerMetre, bmp.yPixelsPerMetre);
 }
 
-QImage decoded(const Picture& picture, const LoaderRequest& request)
+// The pixels `request` asks for, and where they sit in the picture.
+QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* region)
 {
-    QImage image;
-    if (request.shape == DecodeShape::Whole)
-        image = picture.toImage();
-    else if (request.shape == DecodeShape::Covering)
-        image = picture.decodedCovering(request.size);
-    return request.displayColors ? picture.inDisplayColors(image) : image;
+    *region = QRect(QPoint(0, 0), picture.size());
+    // What the picture's own drawn renditions convert to, as the viewer's setting says.
+    setColorManagedDisplay(request.displayColors);
+    switch (request.shape) {
+    case DecodeShape::Whole: {
+        const QImage image = picture.toImage();
+        return request.displayColors ? picture.inDisplayColors(image) : image;
+    }
+    case DecodeShape::Reduced: {
+        const QImage image = picture.reducedTo(request.size);
+        return request.displayColors ? picture.inDisplayColors(image) : image;
+    }
+    case DecodeShape::Covering:
+        return picture.decodedCovering(request.size);
+    case DecodeShape::Thumbnail:
+        return picture.thumbnail(request.size);
+    case DecodeShape::Band: {
+        *region = request.region;
+        const QImage band = picture.decodedBand(region);
+        // A kind that has no band decode answers with the whole picture.
+        if (band.isNull()) {
+            *region = QRect(QPoint(0, 0), picture.size());
+            return picture.decodedCovering(picture.size());
+        }
+        return band;
+    }
+    }
+    return QImage();
 }
 
 } // namespace
@@ -80,26 +111,30 @@ void putPixels(QImage image, const QRect& region, const PixelMemory& memory, Pix
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                    const PixelMemory& memory)
 {
-    const bool known = request.task == LoaderTask::Probe ||
-                       (request.task == LoaderTask::Decode &&
-                        (request.shape == DecodeShape::Whole || request.shape == DecodeShape::Covering));
-    if (!known)
+    if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode)
         return OutgoingReply::failure(QStringLiteral("This loader does not answer that request."));
     if (fds.size() != 1)
         return OutgoingReply::failure(QStringLiteral("A request names one file."));
+    if (request.format > quint8(PictureFormat::Svg))
+        return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     OutgoingReply out;
     try {
         const QByteArray bytes = fileBytes(fds.front().get(), request.name);
-        const PictureFormat format = pictureFormatOf(bytes.left(PictureFormatHeadBytes), request.name);
+        const PictureFormat format = request.format != 0
+                                         ? PictureFormat(request.format)
+                                         : pictureFormatOf(bytes.left(PictureFormatHeadBytes), request.name);
         const auto exif = request.applyOrientation ? ExifOrientation::Apply : ExifOrientation::Ignore;
-        const Picture picture = Picture::fromData(bytes, format, exif, request.name);
+        const Picture picture = Picture::readHere(bytes, format, exif, request.name);
         if (request.task == LoaderTask::Decode) {
-            const QImage image = decoded(picture, request);
+            QRect region;
+            const QImage image = decoded(picture, request, &region);
             if (image.isNull())
                 throw PictureError::corrupt().about(request.name);
             PixelLayout layout;
-            putPixels(image, QRect(QPoint(0, 0), picture.size()), memory, layout);
+            putPixels(image, region, memory, layout);
             out.reply.pixels = layout;
+        } else if (request.wholeDamage) {
+            picture.damage();
         }
         // After the decode, which may have found damage.
         putFacts(picture, out.reply);

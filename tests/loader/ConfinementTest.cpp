@@ -2,6 +2,7 @@
 // or ends it, the viewer gets one failure with the reason in words, and the
 // next picture is read by a new loader. Landlock alone refuses every path.
 #include "core/KernelConfinement.h"
+#include "graphics/Picture.h"
 #include "graphics/PictureLoaders.h"
 #include "loader/LandlockRuleset.h"
 
@@ -79,6 +80,26 @@ TEST_P(LoaderGoneWrong, CostsOnePictureOnly)
 
 INSTANTIATE_TEST_SUITE_P(Attempts, LoaderGoneWrong, ::testing::ValuesIn(Attempts),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// As the viewer reads a collection: the hostile file is one unreadable
+// picture, told in words, and the pictures after it show.
+TEST(LoaderGoneWrong, HostileFileAmongOthersCostsItselfOnly)
+{
+    PictureLoaders::Options options;
+    options.program = QStringLiteral(PV_BINARY_DIR "/pictavo-test-loader");
+    PictureLoaders::setSharedOptions(options);
+    QTemporaryDir dir;
+    const QByteArray png = kinds::encoded(kinds::quadrants(8, 6), "png");
+    const QByteArray files[] = {png, png + "crash-this-loader", png, png};
+    for (int i = 0; i < 4; ++i) {
+        const QString path = dir.filePath(QStringLiteral("%1.png").arg(i));
+        ASSERT_TRUE(putBytes(path, files[i]));
+        QImage shown;
+        const QString told = errorText([&] { shown = Picture::loadFromFile(path).thumbnail(QSize(80, 60)); });
+        EXPECT_EQ(told, i == 1 ? msg::readerStopped(path, QStringLiteral("it crashed")) : QString()) << i;
+        EXPECT_EQ(shown.size(), i == 1 ? QSize(0, 0) : QSize(80, 60)) << i;
+    }
+}
 
 // Without the system call filter, whose EPERM comes first, Landlock's own
 // refusal shows: no path opens, none is made.

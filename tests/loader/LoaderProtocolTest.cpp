@@ -131,7 +131,7 @@ Reply decodeReply()
     r.request.task = LoaderTask::Decode;
     r.reply.done = true;
     r.reply.format = 3;
-    r.reply.size = QSize(4, 3);
+    r.reply.size = r.reply.storedSize = QSize(4, 3);
     r.reply.pixels = PixelLayout{QSize(4, 3), 16, quint32(QImage::Format_RGB32), QRect(0, 0, 4, 3)};
     return r;
 }
@@ -165,7 +165,7 @@ const ReplyCase ReplyCases[] = {
     {"Band",
      [](Reply& r) {
          r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(0, 1, 4, 3),
-         r.reply.size = QSize(4, 5);
+         r.reply.size = r.reply.storedSize = QSize(4, 5);
      },
      true},
     {"Edits",
@@ -196,6 +196,7 @@ const ReplyCase ReplyCases[] = {
      [](Reply& r) { r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(1, 0, 4, 3); },
      false},
     {"NoKind", [](Reply& r) { r.reply.format = 0; }, false},
+    {"StoredSizeNotTheShownTurned", [](Reply& r) { r.reply.storedSize = QSize(3, 3); }, false},
     {"UnknownKind", [](Reply& r) { r.reply.format = 13; }, false},
     {"OrientationNine", [](Reply& r) { r.reply.orientation = 9; }, false},
     {"UnknownDamage", [](Reply& r) { r.reply.damage = 3; }, false},

@@ -72,6 +72,7 @@ OutgoingReply badPixels(bool lie, const PixelMemory& memory)
     out.reply.done = true;
     out.reply.format = 3; // PNG
     out.reply.size = lie ? QSize(1000, 1000) : stored;
+    out.reply.storedSize = out.reply.size;
     out.reply.pixels = PixelLayout{out.reply.size, 4 * out.reply.size.width(), quint32(QImage::Format_RGB32),
                                    QRect(QPoint(0, 0), out.reply.size)};
     const qint64 size = 4 * stored.width() * stored.height();
@@ -83,6 +84,18 @@ OutgoingReply badPixels(bool lie, const PixelMemory& memory)
     if (lie)
         ::munmap(pixels, size_t(size));
     return out;
+}
+
+// A file made to bring its decoder down, as a hostile picture would: it
+// ends with the marker.
+bool isHostile(const std::vector<UniqueFd>& fds)
+{
+    static const char Marker[] = "crash-this-loader";
+    char tail[sizeof Marker - 1] = {};
+    struct stat st {};
+    return !fds.empty() && ::fstat(fds.front().get(), &st) == 0 && st.st_size >= off_t(sizeof tail) &&
+           ::pread(fds.front().get(), tail, sizeof tail, st.st_size - off_t(sizeof tail)) == ssize_t(sizeof tail) &&
+           std::memcmp(tail, Marker, sizeof tail) == 0;
 }
 
 std::optional<OutgoingReply> answerTestTask(const LoaderRequest& request, std::vector<UniqueFd>& fds,
@@ -102,7 +115,7 @@ std::optional<OutgoingReply> answerTestTask(const LoaderRequest& request, std::v
                                                      : OutgoingReply::failure("socket");
     if (command == "chmod-passed")
         return ::fchmod(fds.at(0).get(), 0) != 0 ? failedWith("fchmod") : OutgoingReply::failure("chmod");
-    if (command == "crash") {
+    if (command == "crash" || isHostile(fds)) {
         volatile int* volatile nowhere = reinterpret_cast<int*>(std::uintptr_t(16));
         *nowhere = 1;
     }

@@ -39,7 +39,8 @@ TEST_F(StartUp, ShowsJpegsAndBmpsAndFillsTheThumbnailCacheWithoutImagePlugins)
 }
 
 // HEIF and AVIF need libheif: it comes with the first such picture.
-TEST_F(StartUp, LoadsLibheifWithTheFirstHeifPicture)
+// Its loaders read it: this process never maps the decoder.
+TEST_F(StartUp, ShowsAHeifPictureWithoutLoadingLibheif)
 {
     EXPECT_FALSE(loaded("/libheif.so"));
     openFiles({QStringLiteral(PV_CORPUS_DIR "/camera/IMG_5195.HEIC")});
@@ -47,7 +48,7 @@ TEST_F(StartUp, LoadsLibheifWithTheFirstHeifPicture)
     EXPECT_TRUE(mainWindow()->mainImage()->reason().isEmpty())
         << mainWindow()->mainImage()->reason().toStdString();
     EXPECT_FALSE(mainWindow()->mainImage()->picture().isEmpty());
-    EXPECT_TRUE(loaded("/libheif.so"));
+    EXPECT_FALSE(loaded("/libheif.so"));
 }
 
 TEST(StartUpStyle, StandardIconsDrawAsTheDesktopStylesOwn)
