@@ -15,6 +15,7 @@ QByteArray LoaderReply::encoded() const
     out.putU8(damage);
     out.putU8(damageKnown);
     out.putSize(pixelsPerMetre);
+    out.putU32(pages);
     out.putBytes(iccProfile);
     out.putU8(pixels.has_value());
     if (pixels)
@@ -47,6 +48,7 @@ std::optional<LoaderReply> LoaderReply::decoded(QByteArrayView bytes)
     r.damage = in.u8();
     r.damageKnown = in.u8() != 0;
     r.pixelsPerMetre = in.size();
+    r.pages = in.u32();
     r.iccProfile = in.bytes();
     if (in.u8())
         r.pixels = PixelLayout::read(in);

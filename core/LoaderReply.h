@@ -32,6 +32,7 @@ struct LoaderReply {
     quint8 damage = 0;      // a PictureDamage
     bool damageKnown = false; // whether the reading so far reached the file's end
     QSize pixelsPerMetre{0, 0}; // a bitmap's resolution; 0 where none is told
+    quint32 pages = 1;          // a TIFF's pages
     QByteArray iccProfile;  // the file's, or one made for its colour tags; kept as bytes
 
     std::optional<PixelLayout> pixels;               // Decode

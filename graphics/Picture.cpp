@@ -31,6 +31,7 @@ struct Picture::Data {
     QSize stored;        // as the file stores it
     QSize upright;       // with its orientation applied
     int exifTag = 1;     // the EXIF orientation as stored
+    int pages = 0;       // as the loader counted them; 0: count here
     int orientation = 1; // the one decodes apply: exifTag, or 1 when ignored
     ExifOrientation exif = ExifOrientation::Apply;
     QColorSpace colorSpace;
@@ -246,6 +247,7 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
     d->upright = r.size;
     d->exifTag = r.orientation;
     d->icc = r.iccProfile;
+    d->pages = int(std::min<quint32>(r.pages, 1u << 16));
     d->colorSpace = colorSpaceOfIcc(d->icc);
     if (r.damageKnown)
         d->damage->store(r.damage);
@@ -616,6 +618,8 @@ int Picture::pageCount() const
 {
     if (format() != PictureFormat::Tiff)
         return 1;
+    if (m_d->pages > 0)
+        return m_d->pages;
     const TiffStructure tiff(m_d->bytes);
     int pages = 0;
     // Each directory must lie past the one before: a chain that loops ends.

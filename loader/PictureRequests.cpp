@@ -49,6 +49,7 @@ void putFacts(const Picture& picture, LoaderReply& reply)
     reply.damage = quint8(picture.knownDamage());
     reply.damageKnown = picture.damageKnown();
     reply.iccProfile = picture.iccProfile();
+    reply.pages = quint32(picture.pageCount());
     const BmpExtras& bmp = picture.bitmapExtras();
     if (picture.kind() == Picture::Kind::Bitmap)
         reply.pixelsPerMetre = QSize(bmp.xPixelsPerMetre, bmp.yPixelsPerMetre);
