@@ -31,6 +31,7 @@ class ImageMouse;
 class MainCommands;
 class MainImage;
 class ThumbnailQueue;
+class SoundPlayer;
 struct SlotThumbnail;
 class SettingsDialog;
 class ThumbSlot;
@@ -44,7 +45,8 @@ public:
     static constexpr int FrameWidth = 8;
     static constexpr int NonClientHeight = 46;
 
-    explicit MainWindow(ViewerSession& session, QWidget* parent = nullptr);
+    // The slide show's sound plays through `sound`.
+    MainWindow(ViewerSession& session, SoundPlayer& sound, QWidget* parent = nullptr);
     ~MainWindow() override;
     ViewerSession& session() const { return *m_session; }
 
@@ -127,7 +129,7 @@ public:
     QLabel* commentLine() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
     ImageMouse* imageMouse() const { return m_mouse; }
-    bool isFullScreenMode() const { return m_fullScreen; }
+    bool isFullScreenMode() const { return m_session->isFullScreen(); }
     // The strip panel's height: the outer window height less 130.
     int stripPanelHeight() const;
     // Sizes the window so that its outer size, as the layout rules count
@@ -172,7 +174,7 @@ private:
     bool atLastEntry() const override;
     void showNextSlide() override;
     void showCurrentEntry() override;
-    bool isFullScreen() const override { return m_fullScreen; }
+    bool isFullScreen() const override { return m_session->isFullScreen(); }
     void enterFullScreen() override;
     void followCursor() override;
     void tellFinished() override;
@@ -238,6 +240,7 @@ private:
     void watchFirstFrame();
     void updatePositionTexts(int entry);
     void applyWindowTitle();
+    SoundPlayer& m_sound;
     void scrollArea(bool fullScreen);
     void showZoomText();
 
@@ -269,7 +272,6 @@ private:
     int m_zoomStep = 0;
     int m_stripWheelRest = 0; // a part notch over the strip
     bool m_shownOnce = false;
-    bool m_fullScreen = false;
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;
     int m_progressLaterMs = 250;

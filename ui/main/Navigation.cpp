@@ -147,7 +147,7 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
         run(C::StripBack);
         return true;
     case Qt::Key_Escape:
-        if (m_fullScreen)
+        if (m_session->isFullScreen())
             run(C::FullScreen);
         return true;
     case Qt::Key_Return:
