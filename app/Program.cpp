@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "core/FileNames.h"
 #include "core/TextEncoding.h"
 #include "platform/SoundPlayer.h"
 #include "platform/SystemColors.h"
@@ -19,10 +20,10 @@
 #include "viewer/ViewerSession.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -182,7 +183,8 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
     } else if (!named.isEmpty()) {
         m_session->setCollectionFileName(named);
         open = [this] { runCommand([this] { m_session->requestReopen(); }); };
-    } else if (!remembered.collection.isEmpty() && QFileInfo::exists(remembered.collection)) {
+    } else if (!remembered.collection.isEmpty() &&
+               ::access(nativeFileName(remembered.collection).constData(), F_OK) == 0) {
         // None named: back where the last run ended.
         m_session->setCollectionFileName(remembered.collection);
         open = [this, main, entry = remembered.entry] {
@@ -194,9 +196,21 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
         m_startOpen = new AfterFirstFrame(main, std::move(open));
 }
 
+bool Program::openingAtStart() const
+{
+    return m_startOpen || m_main->isReadingCollection();
+}
+
 void Program::finish()
 {
-    m_settings->setWindow(m_main->remembered());
+    WindowSettings window = m_main->remembered();
+    // A run that opened no collection of a file (none named, or the one
+    // named couldn't be read) keeps the one to go back to.
+    if (window.collection.isEmpty()) {
+        window.collection = m_settings->window().collection;
+        window.entry = m_settings->window().entry;
+    }
+    m_settings->setWindow(window);
     runCommand([this] { m_settings->save(); });
 }
 

@@ -44,8 +44,8 @@ public:
     void finish();
 
     // Whether the collection of the start is still waiting for the main
-    // window's first frame.
-    bool openingAtStart() const { return m_startOpen; }
+    // window's first frame, or still being read.
+    bool openingAtStart() const;
 
     SettingsStore& settings() const { return *m_settings; }
     ViewerSession& session() const { return *m_session; }

@@ -2,6 +2,8 @@
 #include "app/Application.h"
 #include "app/Program.h"
 #include "graphics/PictureLoaders.h"
+#include "core/AtomicFile.h"
+#include "core/FileNames.h"
 #include "platform/SoundPlayer.h"
 #include "settings/SettingsPath.h"
 #include "ui/help/HelpBinding.h"
@@ -84,7 +86,14 @@ int main(int argc, char** argv)
     if (answeredOption(argc, argv))
         return 0;
     PictavoApplication app(argc, argv);
-    Program program(settingsFilePath(), app.arguments().mid(1));
+    // A write that a kill cut short is put right before anything is read.
+    recoverInterruptedWrites();
+    // The words as given, bytes that are no UTF-8 included: Qt has taken
+    // its own options out of argv.
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << fileNameFromNative(argv[i]);
+    Program program(settingsFilePath(), words);
     program.mainWindow().show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())
         scheduleSelfCheck(program, report);

@@ -2,14 +2,17 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/RegularFile.h"
 #include "core/TextEncoding.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -79,13 +82,39 @@ bool parseCollectionLine(const QByteArray& line, CollectionEntry& out, const Tex
 namespace {
 
 // Hands on every line before the end (the physical end or a byte 26), read
-// in fixed-size chunks so that memory stays bounded by the longest line.
-// onLine answers false to stop early.
-void forEachLine(int fd, const QString& path, const std::function<bool(QByteArray&)>& onLine)
+// in fixed-size chunks. A line longer than the cap is not kept: it is
+// handed on empty, marked too long, so memory stays bounded whatever the
+// file holds. onLine gets the line (without its LF) and its number, and
+// answers false to stop early; so does a raised stop flag.
+using LineHandler = std::function<bool(QByteArray& line, int number, bool tooLong)>;
+void forEachLine(int fd, const QString& path, const std::atomic<bool>* stop, const LineHandler& onLine)
 {
     QByteArray line;
+    bool tooLong = false;
+    int number = 1;
+    qint64 total = 0;
     char buf[64 * 1024];
+    const auto take = [&](const char* p, qsizetype n) {
+        // One byte more than the cap: the CR of a CR LF is not counted.
+        if (tooLong || line.size() + n > MaxCollectionLine + 1) {
+            tooLong = true;
+            line.clear();
+            return;
+        }
+        line.append(p, n);
+    };
+    const auto hand = [&] {
+        const bool longLine = tooLong || line.size() - (line.endsWith('\r') ? 1 : 0) > MaxCollectionLine;
+        if (longLine)
+            line.clear();
+        const bool more = onLine(line, number++, longLine);
+        line.clear();
+        tooLong = false;
+        return more;
+    };
     for (;;) {
+        if (stop && *stop)
+            return;
         const ssize_t got = ::read(fd, buf, sizeof buf);
         if (got < 0) {
             if (errno == EINTR)
@@ -94,29 +123,32 @@ void forEachLine(int fd, const QString& path, const std::function<bool(QByteArra
         }
         if (got == 0)
             break;
+        // A file that grew past the cap since it was opened.
+        total += got;
+        if (total > MaxCollectionBytes)
+            throw CollectionLimitError(path, CollectionLimitError::Limit::Bytes, total);
         const char* p = buf;
         const char* const end = buf + got;
         while (p < end) {
-            const char* stop = p;
-            while (stop < end && *stop != '\n' && *stop != kEndOfFile)
-                ++stop;
-            line.append(p, stop - p);
-            if (stop == end)
+            const char* stopAt = p;
+            while (stopAt < end && *stopAt != '\n' && *stopAt != kEndOfFile)
+                ++stopAt;
+            take(p, stopAt - p);
+            if (stopAt == end)
                 break;
-            if (*stop == kEndOfFile) {
-                if (!line.isEmpty())
-                    onLine(line);
+            if (*stopAt == kEndOfFile) {
+                if (!line.isEmpty() || tooLong)
+                    hand();
                 return;
             }
-            if (!onLine(line))
+            if (!hand())
                 return;
-            line.clear();
-            p = stop + 1;
+            p = stopAt + 1;
         }
     }
     // The last line needs no line end.
-    if (!line.isEmpty())
-        onLine(line);
+    if (!line.isEmpty() || tooLong)
+        hand();
 }
 
 // Only a regular file: a FIFO would hold the reader for good, a device
@@ -126,48 +158,114 @@ RegularFile openForReading(const QString& path)
     return RegularFile(path, [path](int err) { return ioErrorText(err, path); });
 }
 
+// Refused by its size before a byte is read.
+void checkSize(const RegularFile& file, const QString& path)
+{
+    if (file.size() > MaxCollectionBytes)
+        throw CollectionLimitError(path, CollectionLimitError::Limit::Bytes, file.size());
+}
+
 // The whole text decides: valid UTF-8 throughout, or the legacy code page.
-TextEncoding scanEncoding(int fd, const QString& path)
+// Lines left out don't count.
+TextEncoding scanEncoding(int fd, const QString& path, const std::atomic<bool>* stop = nullptr)
 {
     bool utf8 = true;
     bool bom = false;
     bool atStart = true;
-    forEachLine(fd, path, [&](QByteArray& line) {
+    forEachLine(fd, path, stop, [&](QByteArray& line, int, bool tooLong) {
         if (atStart)
             bom = line.startsWith("\xEF\xBB\xBF");
         atStart = false;
-        utf8 = isValidUtf8(line);
+        utf8 = tooLong || isValidUtf8(line);
         return utf8;
     });
     return utf8 ? TextEncoding{QByteArray(), bom} : TextEncoding{legacyCodePage(), false};
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (c & 0x80)
+            return false;
+    return true;
+}
+
+bool exists(const QString& name)
+{
+    struct stat st {};
+    return !name.contains(QChar(0)) && ::lstat(nativeFileName(name).constData(), &st) == 0;
+}
+
+// Reads the entry's path against the collection's folder. In a file that
+// is no UTF-8, a name the code page's text doesn't find may be a name
+// whose bytes are not text at all (Latin-1 from an old memory card): the
+// bytes as they stand are tried next.
+void locate(CollectionEntry& e, QByteArrayView storedBytes, const TextEncoding& encoding,
+            const QString& folder)
+{
+    const QString stored = e.FileName;
+    e.FileName = entryFileName(folder, stored);
+    if (!encoding.isUtf8() && !isAscii(storedBytes) && !exists(e.FileName)) {
+        const QString asBytes = entryFileName(folder, fileNameFromNative(storedBytes));
+        if (exists(asBytes))
+            e.FileName = asBytes;
+    }
+    e.StoredName = e.FileName == stored ? QString() : stored;
+}
+
 } // namespace
 
+CollectionLimitError::CollectionLimitError(const QString& path, Limit limit, qint64 size)
+    : AppError(limit == Limit::Bytes
+                   ? msg::collectionTooLarge(path, (size + (1 << 20) - 1) >> 20, MaxCollectionBytes >> 20)
+                   : msg::collectionTooManyEntries(path, MaxCollectionEntries)),
+      m_path(path), m_limit(limit), m_size(size)
+{
+}
+
+QString entryFileName(const QString& folder, const QString& stored)
+{
+    if (stored.isEmpty() || stored.startsWith(QLatin1Char('/')) || folder.isEmpty())
+        return stored;
+    return folder.endsWith(QLatin1Char('/')) ? folder + stored : folder + QLatin1Char('/') + stored;
+}
+
 TextEncoding readCollection(const QString& path,
-                            const std::function<void(int number, const CollectionEntry&)>& onEntry)
+                            const std::function<void(int number, const CollectionEntry&)>& onEntry,
+                            const CollectionReadHooks& hooks)
 {
     RegularFile file = openForReading(path);
+    checkSize(file, path);
     const int fd = file.fd();
     // Read twice, the first time only to learn the encoding.
-    TextEncoding encoding = scanEncoding(fd, path);
+    TextEncoding encoding = scanEncoding(fd, path, hooks.stop);
     if (::lseek(fd, 0, SEEK_SET) < 0)
         throw AppError(ioErrorText(errno, path));
 
+    const QString folder = realFolderOf(path);
     int number = 0;
     bool atStart = true;
     CollectionEntry entry;
-    forEachLine(fd, path, [&](QByteArray& line) {
+    forEachLine(fd, path, hooks.stop, [&](QByteArray& line, int lineNumber, bool tooLong) {
+        const bool first = std::exchange(atStart, false);
+        if (tooLong) {
+            if (hooks.longLine)
+                hooks.longLine(lineNumber);
+            return true;
+        }
         if (line.endsWith('\r'))
             line.chop(1);
         // A BOM from a UTF-8 editor would otherwise stick to the first path.
-        if (atStart && encoding.isUtf8() && line.startsWith("\xEF\xBB\xBF")) {
+        if (first && encoding.isUtf8() && line.startsWith("\xEF\xBB\xBF")) {
             encoding.bom = true;
             line.remove(0, 3);
         }
-        atStart = false;
-        if (parseCollectionLine(line, entry, encoding))
-            onEntry(++number, entry);
+        if (!parseCollectionLine(line, entry, encoding))
+            return true;
+        if (number == MaxCollectionEntries)
+            throw CollectionLimitError(path, CollectionLimitError::Limit::Entries, number + 1);
+        locate(entry, QByteArrayView(line.constData(), line.indexOf(kSeparator)), encoding, folder);
+        onEntry(++number, entry);
         return true;
     });
     return encoding;
@@ -180,19 +278,72 @@ QList<CollectionEntry> readCollectionAll(const QString& path)
     return entries;
 }
 
-QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding* encoding)
+namespace {
+
+// The path an entry is written with: its stored text while that still
+// names the same file from `folder`, else the file's path, relative again
+// where the stored text was.
+QString nameToWrite(const CollectionEntry& e, const QString& folder)
+{
+    if (e.StoredName.isEmpty())
+        return e.FileName;
+    if (entryFileName(folder, e.StoredName) == e.FileName)
+        return e.StoredName;
+    const QString here = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (!folder.isEmpty() && !e.StoredName.startsWith(QLatin1Char('/')) && e.FileName.startsWith(here))
+        return e.FileName.mid(here.size());
+    return e.FileName;
+}
+
+// A field in an encoding already known to fit, without a byte order mark.
+QByteArray encodeField(const QString& text, const TextEncoding& encoding)
+{
+    if (encoding.isUtf8())
+        return text.toUtf8();
+    QStringEncoder encoder(encoding.codePage.constData(), QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+} // namespace
+
+QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding* encoding,
+                            const QString& folder)
 {
     QString text;
-    for (const CollectionEntry& e : entries)
-        text += fieldText(e.FileName) + kSeparator + fieldText(e.Comment) + QLatin1String("^\r\n");
+    QList<QString> names;
+    bool anyBytes = false;
+    for (const CollectionEntry& e : entries) {
+        names << fieldText(nameToWrite(e, folder));
+        // Bytes that are no text are the name's own: no encoding holds them.
+        const bool bytes = hasForeignBytes(names.last());
+        anyBytes = anyBytes || bytes;
+        text +=
+            (bytes ? QString() : names.last()) + kSeparator + fieldText(e.Comment) + QLatin1String("^\r\n");
+    }
     TextEncoding utf8;
-    return encodeText(text, encoding ? *encoding : utf8);
+    TextEncoding& used = encoding ? *encoding : utf8;
+    // Such bytes make the file no UTF-8, so it will be read in the code
+    // page: the rest is written in it where it fits.
+    if (anyBytes && used.isUtf8())
+        used = TextEncoding{legacyCodePage(), false};
+    const QByteArray whole = encodeText(text, used);
+    if (!anyBytes)
+        return whole;
+    QByteArray out =
+        used.isUtf8() && whole.startsWith("\xEF\xBB\xBF") ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString& name = names.at(i);
+        out += hasForeignBytes(name) ? nativeFileName(name) : encodeField(name, used);
+        out += kSeparator + encodeField(fieldText(entries.at(i).Comment), used) + "^\r\n";
+    }
+    return out;
 }
 
 TextEncoding collectionEncoding(const QString& path)
 {
     try {
-        const RegularFile file(path);
+        const RegularFile file = openForReading(path);
+        checkSize(file, path);
         return scanEncoding(file.fd(), path);
     } catch (const AppError&) {
         return {};
@@ -202,11 +353,26 @@ TextEncoding collectionEncoding(const QString& path)
 void writeCollection(const QString& path, const QList<CollectionEntry>& entries)
 {
     TextEncoding encoding = collectionEncoding(path);
-    const QByteArray bytes = formatCollection(entries, &encoding);
+    const QByteArray bytes = formatCollection(entries, &encoding, realFolderOf(path));
     try {
         writeFileAtomically(path, bytes);
     } catch (const FileWriteError& e) {
+        // A refusal of our own (a device, a FIFO) says what it is.
+        if (e.error() == 0)
+            throw;
         // Collection errors speak the run-time library's language, like the reader's.
         throw AppError(ioErrorText(e.error(), path) + e.backupNote());
     }
+}
+
+QString lineNumbersText(const QList<int>& lines, const QString& moreText)
+{
+    constexpr int Shown = 10;
+    QStringList shown;
+    for (int i = 0; i < lines.size() && i < Shown; ++i)
+        shown << QString::number(lines.at(i));
+    QString text = shown.join(QStringLiteral(", "));
+    if (lines.size() > Shown)
+        text += QLatin1Char(' ') + moreText.arg(lines.size() - Shown);
+    return text;
 }

@@ -4,7 +4,12 @@
 // Where a rename would lose something (the folder takes no new file, the
 // file has other hard links, its owner can't be given to a new file), the
 // file is rewritten in place instead, with its old bytes kept aside and put
-// back if the write fails.
+// back if the write fails. A chain of symbolic links is followed to the file
+// at its end, and every link stays; a name that leads to anything but a
+// regular file (a device, a FIFO, a socket, a folder) is refused before a
+// byte is written. What a killed write leaves behind is cleared later: its
+// temporary at the next write into that folder, its kept bytes at the next
+// start (recoverInterruptedWrites).
 #include "core/Errors.h"
 
 #include <QByteArray>
@@ -17,6 +22,8 @@
 class FileWriteError : public AppError {
 public:
     FileWriteError(const QString& path, int error, const QString& backup = {});
+    // A refusal that is no error of the system's: error() is then 0.
+    FileWriteError(const QString& path, const QString& reason);
     int error() const { return m_error; }
     const QString& backupPath() const { return m_backup; }
     // " A copy of the old file is kept in "...".", or empty.
@@ -45,6 +52,13 @@ QByteArray readWholeFile(const QString& path);
 // Where in-place writes keep the old bytes: $XDG_CACHE_HOME/pictavo.
 QString backupFolder();
 
+// A write killed halfway through an in-place rewrite leaves the old bytes
+// and a note of the write in backupFolder(). Run at the start of each
+// program: every such file is put back as it was, unless the write had
+// finished or the file has been changed since; then the notes go. Answers
+// the files put back.
+QStringList recoverInterruptedWrites();
+
 // Test seam: makes every following write fail at `step` as the system
 // would, with `error` (an errno value), until reset to None. A Write fault
 // strikes after half of the data has been written; Backup strikes while the
@@ -55,3 +69,7 @@ void setAtomicWriteFault(AtomicWriteFault step, int error = 5 /* EIO */);
 // Test seam: the folder refuses new files (as a read-only folder does to
 // anyone but root), so writes to existing files go in place.
 void setFolderRefusesNewFiles(bool on);
+// Test seam: the process kills itself (SIGKILL) where `step` would fail: at
+// Commit, with the temporary complete and not yet renamed; at Write, halfway
+// through writing the data (over the file itself on the in-place route).
+void setAtomicWriteKill(AtomicWriteFault step);

@@ -99,4 +99,38 @@ inline QString kindNotChanged(const QString& file)
 {
     return QStringLiteral("Pictavo shows \"%1\" but does not change this kind of picture.").arg(file);
 }
+
+// Names, writes and collections at their edges.
+// A name the system can't take: shown with the NUL as "\0".
+inline QString nulInFileName(const QString& name)
+{
+    QString shown = name;
+    shown.replace(QChar(0), QLatin1String("\\0"));
+    return QStringLiteral("The file name \"%1\" holds a NUL character, which no file name can hold.")
+        .arg(shown);
+}
+// Why a name that is no regular file is not read or written.
+inline QString notRegularFile(const QString& kind)
+{
+    return QStringLiteral("It is a %1, not a regular file.").arg(kind);
+}
+// Collections past the reader's limits.
+inline QString collectionTooLarge(const QString& path, qint64 megabytes, qint64 limitMegabytes)
+{
+    return QStringLiteral("\"%1\" is too large for a collection (%2 MB; the limit is %3 MB).")
+        .arg(path)
+        .arg(megabytes)
+        .arg(limitMegabytes);
+}
+inline QString collectionTooManyEntries(const QString& path, qint64 limit)
+{
+    return QStringLiteral("\"%1\" lists more than %2 pictures, more than a collection may hold.")
+        .arg(path)
+        .arg(limit);
+}
+// %2: the line numbers, "3, 7 and 2 more".
+inline QString collectionLongLines(const QString& path, const QString& lines)
+{
+    return QStringLiteral("Lines longer than 64 KiB were left out of \"%1\": %2").arg(path, lines);
+}
 } // namespace msg

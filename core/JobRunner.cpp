@@ -84,18 +84,32 @@ void JobRunner::waitForIdle()
     m_pool.waitForDone();
 }
 
+bool JobRunner::finishedUpTo(Ticket ticket) const
+{
+    for (auto it = m_jobs.begin(); it != m_jobs.end() && it->first <= ticket; ++it)
+        if (!it->second.state->finished)
+            return false;
+    return true;
+}
+
 void JobRunner::waitFor(Ticket ticket)
 {
     {
         std::unique_lock lock(m_finishedMutex);
-        m_finishedChanged.wait(lock, [this, ticket] {
-            for (auto it = m_jobs.begin(); it != m_jobs.end() && it->first <= ticket; ++it)
-                if (!it->second.state->finished)
-                    return false;
-            return true;
-        });
+        m_finishedChanged.wait(lock, [this, ticket] { return finishedUpTo(ticket); });
     }
     deliverUpTo(ticket);
+}
+
+bool JobRunner::waitFor(Ticket ticket, std::chrono::milliseconds timeout)
+{
+    {
+        std::unique_lock lock(m_finishedMutex);
+        if (!m_finishedChanged.wait_for(lock, timeout, [this, ticket] { return finishedUpTo(ticket); }))
+            return false;
+    }
+    deliverUpTo(ticket);
+    return true;
 }
 
 void JobRunner::deliverReady()

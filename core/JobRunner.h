@@ -12,6 +12,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -54,6 +55,9 @@ public:
     // behind it. A failure without a handler is rethrown from here. Not
     // from inside a delivery.
     void waitFor(Ticket ticket);
+    // The same, giving up after `timeout`: false, with nothing delivered,
+    // when the job had not finished by then.
+    bool waitFor(Ticket ticket, std::chrono::milliseconds timeout);
 
 private:
     struct State {
@@ -72,6 +76,8 @@ private:
     // to `last`).
     void deliverReady();
     void deliverUpTo(Ticket last);
+    // Whether the job and every one before it have finished; under m_finishedMutex.
+    bool finishedUpTo(Ticket ticket) const;
 
     QThreadPool m_pool;
     std::map<Ticket, Job> m_jobs; // owner's thread; ordered by ticket

@@ -1,8 +1,7 @@
 #include "core/RegularFile.h"
 
 #include "core/Errors.h"
-
-#include <QFile>
+#include "core/FileNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,28 +12,25 @@
 
 #include <utility>
 
-namespace {
-
-// Why a name that is no regular file is refused; empty for a regular file.
-QString notRegularReason(mode_t mode)
+QString notRegularReason(unsigned mode)
 {
     if (S_ISREG(mode))
         return QString();
     if (S_ISFIFO(mode))
-        return QStringLiteral("It is a named pipe, not a regular file.");
+        return msg::notRegularFile(QStringLiteral("named pipe"));
     if (S_ISSOCK(mode))
-        return QStringLiteral("It is a socket, not a regular file.");
+        return msg::notRegularFile(QStringLiteral("socket"));
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("It is a device, not a regular file.");
+        return msg::notRegularFile(QStringLiteral("device"));
+    if (S_ISDIR(mode))
+        return msg::notRegularFile(QStringLiteral("folder"));
     return QStringLiteral("It is not a regular file.");
 }
-
-} // namespace
 
 RegularFile::RegularFile(const QString& path, ErrorText errorText)
     : m_path(path), m_errorText(std::move(errorText))
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = checkedNativeName(path);
     // Looked at before opening: opening a device may already do something.
     struct stat st {};
     if (::stat(name.constData(), &st) != 0)

@@ -8,6 +8,10 @@
 
 #include <functional>
 
+// Why a file of this st_mode is not read or written ("It is a named pipe,
+// not a regular file."); empty for a regular file.
+QString notRegularReason(unsigned mode);
+
 // Files beyond this are no picture or collection of ours.
 inline constexpr qint64 MaxReadBytes = qint64(1) << 31;
 

@@ -1,14 +1,17 @@
 #include "effects/ApplyCheck.h"
 
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/JobRunner.h"
 #include "effects/PictureWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <cerrno>
+#include <deque>
 #include <cstring>
 #include <unistd.h>
 
@@ -16,7 +19,7 @@ namespace {
 
 bool writable(const QString& path)
 {
-    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    return ::access(nativeFileName(path).constData(), W_OK) == 0;
 }
 
 // Empty when the file could be read and written back, else why not.
@@ -28,9 +31,8 @@ QString checkFile(const QString& path, ExifOrientation exif)
             return msg::pictureDamaged(path, damageReason(damage));
         if (pictureFileKind(path) == PictureFileKind::Other)
             return QString(); // nothing is written to it
-        const QString folder = QFileInfo(path).absolutePath();
-        if (!writable(path) ||
-            !(writable(folder) && ::access(QFile::encodeName(folder).constData(), X_OK) == 0))
+        const QString folder = folderOf(absoluteFileName(path));
+        if (!writable(path) || !(writable(folder) && ::access(nativeFileName(folder).constData(), X_OK) == 0))
             return msg::cannotCreate(path, QString::fromLocal8Bit(std::strerror(EACCES)));
         return QString();
     } catch (const AppError& e) {
@@ -43,21 +45,31 @@ QString checkFile(const QString& path, ExifOrientation exif)
 QList<UnusableEntry> checkEntries(const QStringList& files, ExifOrientation exif)
 {
     // Each file once, two at a time: reading a JPEG to its end is most of it.
+    // A set: a collection may list a million entries.
     QStringList distinct;
+    QSet<QString> seen;
     for (const QString& f : files)
-        if (!distinct.contains(f))
+        if (!seen.contains(f)) {
+            seen.insert(f);
             distinct << f;
+        }
     QHash<QString, QString> reasons;
     JobRunner checks(2);
-    JobRunner::Ticket last = 0;
-    for (const QString& f : std::as_const(distinct))
-        last = checks.submit(
+    // A few jobs ahead at a time, not one per entry at once.
+    std::deque<JobRunner::Ticket> pending;
+    for (const QString& f : std::as_const(distinct)) {
+        pending.push_back(checks.submit(
             [f, exif, &reasons](const JobRunner::StopFlag&) -> JobRunner::Delivery {
                 return [f, &reasons, reason = checkFile(f, exif)] { reasons.insert(f, reason); };
             },
-            {});
-    if (last)
-        checks.waitFor(last);
+            {}));
+        if (pending.size() > 16) {
+            checks.waitFor(pending.front());
+            pending.pop_front();
+        }
+    }
+    if (!pending.empty())
+        checks.waitFor(pending.back());
     QList<UnusableEntry> unusable;
     for (int k = 1; k <= int(files.size()); ++k) {
         const QString& reason = reasons.value(files[k - 1]);

@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/JobRunner.h"
 #include "effects/EffectRenderer.h"
 #include "effects/Random.h"
@@ -222,7 +223,7 @@ std::vector<std::pair<dev_t, ino_t>> fileIdentities(const QStringList& files)
     ino_t unknown = 0;
     for (const QString& f : files) {
         struct stat st {};
-        if (::stat(QFile::encodeName(f).constData(), &st) == 0)
+        if (::stat(nativeFileName(f).constData(), &st) == 0)
             ids.emplace_back(st.st_dev, st.st_ino);
         else
             ids.emplace_back(dev_t(-1), --unknown);

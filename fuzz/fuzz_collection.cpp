@@ -1,7 +1,8 @@
 // Collection reader: single lines and whole files.
 #include "collection/CollectionFile.h"
-#include "fuzz/FuzzSupport.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <cstdlib>
 
@@ -31,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     plain = false;
         }
         if (plain && !entries.isEmpty()) {
-            const QString again = fuzzScratchFile(formatCollection(entries), QStringLiteral("2.pvx"));
+            // Beside the first, so relative paths name the same files.
+            const QString again = fuzzScratchFile(formatCollection(entries, nullptr, realFolderOf(path)),
+                                                  QStringLiteral("2.pvx"));
             if (readCollectionAll(again) != entries)
                 std::abort();
         }

@@ -27,7 +27,7 @@ FAULTS=$(cat <<'EOF'
 2 ## effects/ToneEffects.cpp ## withNoise[k] = after[clampByte(k - 256)]; ## withNoise[k] = after[clampByte(k - 255)]; ## tone: noise table off by one
 3 ## core/AtomicFile.cpp ## if (faultAt(AtomicWriteFault::Commit) || ::rename(tmp.name.constData(), targetName.constData()) != 0) ## if (faultAt(AtomicWriteFault::Commit)) ## file writer: rename over the target skipped
 4 ## settings/IniFile.cpp ## (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) ## (v[0] == u'"' || v[0] == u'\'') && (v.back() == u'"' || v.back() == u'\'')) ## INI: mismatched quotes stripped
-5 ## collection/CollectionFile.cpp ## text += fieldText(e.FileName) + kSeparator + fieldText(e.Comment) ## text += fieldText(e.FileName) + kSeparator + kSeparator + fieldText(e.Comment) ## collection writer: field separator written twice
+5 ## collection/CollectionFile.cpp ## (bytes ? QString() : names.last()) + kSeparator + fieldText(e.Comment) ## (bytes ? QString() : names.last()) + kSeparator + kSeparator + fieldText(e.Comment) ## collection writer: field separator written twice
 6 ## core/TextEncoding.cpp ## QStringEncoder encoder(encoding.codePage.constData(), QStringConverter::Flag::Stateless); ## QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless); ## text: legacy text written in the wrong code page (UTF-8)
 7 ## graphics/BmpCodec.cpp ## std::memcpy(pixels + (bitmap.height() - 1 - y) * stride, bitmap.scanLine(y), rowBytes); ## std::memcpy(pixels + y * stride, bitmap.scanLine(y), rowBytes); ## BMP writer: rows stored top-down under a bottom-up header
 8 ## graphics/JpegCodec.cpp ## e.cinfo.in_color_space = JCS_EXT_BGR; ## e.cinfo.in_color_space = JCS_EXT_RGB; ## JPEG encoder: red taken from the blue channel
@@ -47,8 +47,8 @@ FAULTS=$(cat <<'EOF'
 22 ## viewer/StripModel.cpp ## if (m_currentSlot >= m_slotCount) { ## if (m_currentSlot > m_slotCount) { ## strip: the lowest slot moves the highlight off the strip
 23 ## viewer/StripModel.cpp ## return entry <= m_entryCount ? entry : 0; ## return entry; ## strip: slots past the last entry claim one
 24 ## viewer/CollectionOpen.cpp ## m_pictureFailure = std::current_exception();\n            return false; ## m_pictureFailure = std::current_exception(); ## open: an unreadable picture's entry still taken
-25 ## viewer/CollectionOpen.cpp ## return m_readFailure ? m_readFailure : m_pictureFailure; ## return m_readFailure; ## open: an unreadable picture never told
-26 ## viewer/CollectionOpen.cpp ##     session.undoHistory().clear();\n    checkReadable(path); ##     checkReadable(path); ## open: a failed open keeps the undo record
+25 ## viewer/CollectionOpen.cpp ## told << m_pictureFailures; ## told << QStringList(); ## open: an unreadable picture never told
+26 ## viewer/CollectionOpen.cpp ## if (!read.opened) ## if (read.opened && !read.opened) ## open: a file that can't be taken still begins an open and drops the undo record
 27 ## viewer/UndoHistory.cpp ##     QList<RestoredPicture> restored = m_record->restore();\n    setAvailable(false); ##     setAvailable(false);\n    QList<RestoredPicture> restored = m_record->restore(); ## undo: a failed write loses the undo
 28 ## viewer/UndoHistory.cpp ## const Picture snapshot = pictureForFile(m_before, m_path); ## const Picture snapshot = m_before; ## undo: a picture written in the form held, not the file's
 29 ## viewer/SlideShow.cpp ##         m_timer.stop();\n        m_view->tellFinished(); ##         m_timer.stop();\n        m_view->stopSound();\n        m_view->tellFinished(); ## slide show: stopped by hand, the sound ends before the message

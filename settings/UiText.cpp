@@ -59,6 +59,12 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return DiscardEditsCaption;
     case ProgramText::KeepEditingCaption:
         return KeepEditingCaption;
+    case ProgramText::CollectionLongLinesMessage:
+        return CollectionLongLinesMessage;
+    case ProgramText::CollectionTooLargeMessage:
+        return CollectionTooLargeMessage;
+    case ProgramText::CollectionTooManyMessage:
+        return CollectionTooManyMessage;
     case ProgramText::RestartMessage:
         break;
     }
@@ -358,6 +364,15 @@ const std::vector<UiTextEntry> UiTexts = {
      "Close without saving",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::DiscardEditsCaption)}}},
     {262, "Keep editing", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::KeepEditingCaption)}}},
+    {280,
+     "Lines longer than 64 KiB were left out of \"%1\": %2",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionLongLinesMessage)}}},
+    {281,
+     "\"%1\" is too large for a collection (%2 MB; the limit is %3 MB).",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooLargeMessage)}}},
+    {282,
+     "\"%1\" lists more than %2 pictures, more than a collection may hold.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
 };
 
 } // namespace

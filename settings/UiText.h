@@ -34,7 +34,10 @@ enum class ProgramText {
     MissingHelpPageMessage,
     UnsavedEditsMessage,
     DiscardEditsCaption,
-    KeepEditingCaption
+    KeepEditingCaption,
+    CollectionLongLinesMessage,
+    CollectionTooLargeMessage,
+    CollectionTooManyMessage
 };
 
 // The program-wide texts with the start values they have before (and
@@ -82,6 +85,14 @@ struct UiProgramTexts {
         QStringLiteral("The changes to this list are not saved. Close it and lose them?");
     QString DiscardEditsCaption = QStringLiteral("Close without saving");
     QString KeepEditingCaption = QStringLiteral("Keep editing");
+    // A collection past the reader's limits. %1: the collection's file;
+    // %2: line numbers / its size in MB / the most entries; %3: the limit.
+    QString CollectionLongLinesMessage =
+        QStringLiteral("Lines longer than 64 KiB were left out of \"%1\": %2");
+    QString CollectionTooLargeMessage =
+        QStringLiteral("\"%1\" is too large for a collection (%2 MB; the limit is %3 MB).");
+    QString CollectionTooManyMessage =
+        QStringLiteral("\"%1\" lists more than %2 pictures, more than a collection may hold.");
 
     QString& operator[](ProgramText id);
 };

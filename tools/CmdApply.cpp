@@ -4,6 +4,7 @@
 
 #include "collection/CollectionFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "effects/ApplyCheck.h"
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
@@ -17,13 +18,15 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx apply: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "pictavo-fx apply: %s\n", terminalText(text).constData());
     return 1;
 }
 
 QString naming(const QString& file, const QString& text)
 {
-    return file.isEmpty() || text.contains(file) ? text : file + QStringLiteral(": ") + text;
+    // A name with a NUL is named with its mark.
+    const QString shown = QString(file).replace(QChar(0), QLatin1String("\\0"));
+    return file.isEmpty() || text.contains(shown) ? text : file + QStringLiteral(": ") + text;
 }
 } // namespace
 
@@ -44,7 +47,7 @@ int cmdApply(const Args& words)
     }
     if (files.size() != 1)
         return usageError("apply", "usage: pictavo-fx apply [--skip-unusable] [OPTIONS] FILE.pvx");
-    const QString collection = QString::fromLocal8Bit(files[0].c_str());
+    const QString collection = fileNameFromNative(files[0]);
 
     std::vector<EffectSetting> settings;
     try {
@@ -55,7 +58,15 @@ int cmdApply(const Args& words)
 
     QString current = collection;
     try {
-        const QList<CollectionEntry> entries = readCollectionAll(collection);
+        // Relative entries are read against the collection's folder.
+        QList<CollectionEntry> entries;
+        QList<int> longLines;
+        CollectionReadHooks hooks;
+        hooks.longLine = [&longLines](int line) { longLines << line; };
+        readCollection(
+            collection, [&entries](int, const CollectionEntry& e) { entries << e; }, hooks);
+        if (!longLines.isEmpty())
+            fail(msg::collectionLongLines(collection, lineNumbersText(longLines)));
         ResetRandom(); // the noise a freshly started program would draw
         EffectRenderer engine;
         applyEffectSettings(engine, settings);
@@ -67,7 +78,7 @@ int cmdApply(const Args& words)
                 continue;
             }
             ++passedBy;
-            std::fprintf(stderr, "%s\n", msg::kindNotChanged(e.FileName).toLocal8Bit().constData());
+            std::fprintf(stderr, "%s\n", terminalText(msg::kindNotChanged(e.FileName)).constData());
         }
         // Every entry is checked before the first is written: one line for
         // each that can't be, and then nothing is written unless told to
@@ -84,7 +95,7 @@ int cmdApply(const Args& words)
             current = files.first();
         ApplyProgress progress;
         progress.after = [&current, &files](int k, int total, const QString& file) {
-            std::fprintf(stderr, "%d / %d %s\n", k, total, file.toLocal8Bit().constData());
+            std::fprintf(stderr, "%d / %d %s\n", k, total, terminalText(file).constData());
             std::fflush(stderr);
             current = files.value(k, current);
         };

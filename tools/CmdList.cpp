@@ -1,5 +1,6 @@
 #include "collection/CollectionFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/RegularFile.h"
 #include "graphics/PictureFormat.h"
 #include "tools/Commands.h"
@@ -14,7 +15,10 @@ int cmdList(const Args& args)
 {
     if (args.size() != 1)
         return usageError("list", "usage: pictavo-fx list FILE.pvx");
-    const QString path = QFile::decodeName(args[0].c_str());
+    const QString path = fileNameFromNative(args[0]);
+    QList<int> longLines;
+    CollectionReadHooks hooks;
+    hooks.longLine = [&longLines](int line) { longLines << line; };
     // A picture read as a collection lists nothing, which would pass for
     // an empty collection.
     try {
@@ -26,14 +30,24 @@ int cmdList(const Args& args)
         // The reader below tells what is wrong with the file.
     }
     try {
-        readCollection(path, [](int number, const CollectionEntry& e) {
-            const QByteArray row =
-                QByteArray::number(number) + '\t' + e.FileName.toUtf8() + '\t' + e.Comment.toUtf8() + '\n';
-            std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
-        });
+        // The file each entry names, as the system names it.
+        readCollection(
+            path,
+            [](int number, const CollectionEntry& e) {
+                const QByteArray row = QByteArray::number(number) + '\t' + terminalText(e.FileName) + '\t' +
+                                       e.Comment.toUtf8() + '\n';
+                std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
+            },
+            hooks);
+        if (!longLines.isEmpty()) {
+            std::fflush(stdout);
+            std::fprintf(
+                stderr, "pictavo-fx: %s\n",
+                terminalText(msg::collectionLongLines(path, lineNumbersText(longLines))).constData());
+        }
     } catch (const AppError& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "pictavo-fx: %s\n", e.text().toLocal8Bit().constData());
+        std::fprintf(stderr, "pictavo-fx: %s\n", terminalText(e.text()).constData());
         return 1;
     }
     // A full disk under a redirected stdout must not pass for success.

@@ -5,6 +5,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
 #include "effects/PictureWrite.h"
@@ -27,7 +28,7 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx render: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "pictavo-fx render: %s\n", terminalText(text).constData());
     return 1;
 }
 
@@ -104,8 +105,8 @@ int cmdRender(const Args& words)
             return usageError("render",
                               files[0] + " and " + files[1] +
                                   " are the same file: render writes a new picture, never its input");
-        const QString in = QString::fromLocal8Bit(files[0].c_str());
-        const QString out = QString::fromLocal8Bit(files[1].c_str());
+        const QString in = fileNameFromNative(files[0]);
+        const QString out = fileNameFromNative(files[1]);
         const PictureFileKind to = pictureFileKindOfName(out);
         if (to == PictureFileKind::Other)
             return fail(msg::unknownExtension(pictureExtension(out)));

@@ -1,8 +1,9 @@
 // pictavo-fx rotate left|right FILE: the Rotate command on one file, in place.
 #include "tools/Commands.h"
 
-#include "effects/PictureWrite.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
+#include "effects/PictureWrite.h"
 
 #include <cstdio>
 #include <exception>
@@ -10,7 +11,7 @@
 namespace {
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "pictavo-fx rotate: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "pictavo-fx rotate: %s\n", terminalText(text).constData());
     return 1;
 }
 
@@ -28,7 +29,7 @@ int cmdRotate(const Args& words)
     if (args.size() != 2 || (args[0] != "left" && args[0] != "right"))
         return usageError("rotate", "usage: pictavo-fx rotate [--no-auto-orient] left|right FILE");
     const int angle = args[0] == "left" ? 270 : 90;
-    const QString file = QString::fromLocal8Bit(args[1].c_str());
+    const QString file = fileNameFromNative(args[1]);
     try {
         rotatePictureFile(Picture::loadFromFile(file, exif), file, angle);
         return 0;

@@ -1,10 +1,11 @@
 // pictavo-fx: the command-line tool over the viewer's own picture code.
 #include "tools/Commands.h"
 
-#include "effects/EffectSettings.h"
-#include "effects/EffectRenderer.h"
+#include "core/AtomicFile.h"
 #include "core/TextEncoding.h"
 #include "graphics/PictureLoaders.h"
+#include "effects/EffectRenderer.h"
+#include "effects/EffectSettings.h"
 
 #include <cstdio>
 #include <cstring>
@@ -84,6 +85,8 @@ int main(int argc, char** argv)
         }
         setLegacyCodePage(QString::fromLocal8Bit(name));
     }
+    // A write that a kill cut short is put right before anything is read.
+    recoverInterruptedWrites();
     if (words.size() < 2) {
         printUsage(stderr);
         return 2;

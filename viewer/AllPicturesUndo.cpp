@@ -2,13 +2,19 @@
 
 #include "core/AtomicFile.h"
 #include "core/Errors.h"
+#include "core/FileNames.h"
+#include "core/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStorageInfo>
+
+#include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -17,12 +23,31 @@ constexpr qint64 MinimumSpare = 16 * 1024 * 1024;
 
 QByteArray contentHash(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    try {
+        const RegularFile file(path);
+        QFile f;
+        if (!f.open(file.fd(), QIODevice::ReadOnly))
+            return QByteArray();
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&f);
+        return hash.result();
+    } catch (const AppError&) {
         return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&f);
-    return hash.result();
+    }
+}
+
+// Size and last change of a file by any name it has; size -1 when gone.
+struct Stamp {
+    qint64 size = -1;
+    QDateTime modified;
+};
+Stamp stampOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(nativeFileName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_size),
+            QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000)};
 }
 
 qint64 diskFreeSpace(const QString& folder)
@@ -59,12 +84,12 @@ QString AllPicturesUndo::defaultFolder()
 bool AllPicturesUndo::hasRoomFor(const QStringList& files) const
 {
     qint64 needed = 0;
-    QStringList seen;
+    QSet<QString> seen;
     for (const QString& f : files) {
         if (seen.contains(f))
             continue;
-        seen << f;
-        needed += QFileInfo(f).size();
+        seen.insert(f);
+        needed += std::max<qint64>(stampOf(f).size, 0);
     }
     const qint64 free = m_freeSpace(m_root);
     return free >= 0 && free - needed >= std::max(MinimumSpare, needed / 10);
@@ -77,9 +102,11 @@ void AllPicturesUndo::keepCopies(const QStringList& files)
     if (!QDir().mkpath(m_run))
         throw AppError(msg::cannotCreate(m_run, QStringLiteral("The folder can't be made.")));
     try {
+        QSet<QString> kept;
         for (const QString& f : files) {
-            if (std::any_of(m_kept.cbegin(), m_kept.cend(), [&](const Kept& k) { return k.path == f; }))
+            if (kept.contains(f))
                 continue;
+            kept.insert(f);
             Kept k;
             k.path = f;
             k.copy = QStringLiteral("%1/%2").arg(m_run).arg(m_kept.size());
@@ -94,13 +121,14 @@ void AllPicturesUndo::keepCopies(const QStringList& files)
 
 void AllPicturesUndo::runFinished(const QStringList& written)
 {
+    const QSet<QString> wrote(written.cbegin(), written.cend());
     for (Kept& k : m_kept) {
-        if (!written.contains(k.path))
+        if (!wrote.contains(k.path))
             continue;
-        const QFileInfo now(k.path);
+        const Stamp now = stampOf(k.path);
         k.written = true;
-        k.size = now.size();
-        k.modified = now.lastModified();
+        k.size = now.size;
+        k.modified = now.modified;
         k.hash = contentHash(k.path);
     }
     m_finished = true;
@@ -117,8 +145,8 @@ AllPicturesUndo::Result AllPicturesUndo::restore()
     for (const Kept& k : m_kept) {
         if (!k.written)
             continue;
-        const QFileInfo now(k.path);
-        if (now.exists() && now.size() == k.size && now.lastModified() == k.modified &&
+        const Stamp now = stampOf(k.path);
+        if (now.size >= 0 && now.size == k.size && now.modified == k.modified &&
             contentHash(k.path) == k.hash)
             unchanged << &k;
         else

@@ -1,33 +1,46 @@
 #include "viewer/CollectionOpen.h"
 
 #include "core/Errors.h"
-#include "core/RegularFile.h"
 #include "viewer/ViewerSession.h"
 
 namespace {
 
-// A file that can't be read changes nothing at all: the open collection
-// stays as it was, strip and list included.
-void checkReadable(const QString& path)
+// A collection past the reader's limits, told in the session's language.
+std::exception_ptr inSessionWords(const std::exception_ptr& failure, const ProgramTexts& texts)
 {
-    // Only a regular file, or the open would wait on a FIFO for good.
-    const RegularFile file(path, [&path](int err) { return ioErrorText(err, path); });
+    if (!failure)
+        return failure;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CollectionLimitError& e) {
+        const QString& path = e.path();
+        return std::make_exception_ptr(
+            AppError(e.limit() == CollectionLimitError::Limit::Bytes
+                         ? texts.CollectionTooLargeMessage.arg(path)
+                               .arg((e.size() + (1 << 20) - 1) >> 20)
+                               .arg(MaxCollectionBytes >> 20)
+                         : texts.CollectionTooManyMessage.arg(path).arg(MaxCollectionEntries)));
+    } catch (...) {
+        return failure;
+    }
 }
 
 } // namespace
 
-CollectionOpen::CollectionOpen(ViewerSession& session, const QString& path, int slotCount, LoadSlot loadSlot)
+CollectionOpen::CollectionOpen(ViewerSession& session, CollectionContents read, int slotCount,
+                               LoadSlot loadSlot)
     : m_session(session), m_slotCount(slotCount), m_loadSlot(std::move(loadSlot))
 {
-    session.undoHistory().clear();
-    checkReadable(path);
-    session.beginOpen(path);
-    // The entries read before a failure of the file still open.
-    try {
-        readCollection(path, [this](int, const CollectionEntry& e) { m_entries.append(e); });
-    } catch (...) {
-        m_readFailure = std::current_exception();
-    }
+    // A file that can't be taken changes nothing at all: the open collection
+    // stays as it was, strip, list and undo record included.
+    if (!read.opened)
+        std::rethrow_exception(inSessionWords(read.failure, session.texts()));
+    session.beginOpen(read.path);
+    m_entries = std::move(read.entries);
+    m_readFailure = read.failure;
+    if (!read.longLines.isEmpty())
+        m_longLines = session.texts().CollectionLongLinesMessage.arg(
+            read.path, lineNumbersText(read.longLines, session.texts().UnusableMoreText));
     m_sinceProgress.start();
 }
 
@@ -78,7 +91,16 @@ void CollectionOpen::setProgressIntervals(int firstMs, int laterMs)
 std::exception_ptr CollectionOpen::finish()
 {
     m_session.endOpen(m_entries);
-    if (m_readFailure || m_pictureFailures.isEmpty())
+    QStringList told;
+    if (m_readFailure)
+        told << failureText(m_readFailure);
+    if (!m_longLines.isEmpty())
+        told << m_longLines;
+    if (!m_readFailure)
+        told << m_pictureFailures;
+    if (told.isEmpty())
+        return nullptr;
+    if (m_readFailure && m_longLines.isEmpty())
         return m_readFailure;
-    return std::make_exception_ptr(AppError(m_pictureFailures.join(QLatin1Char('\n'))));
+    return std::make_exception_ptr(AppError(told.join(QLatin1Char('\n'))));
 }

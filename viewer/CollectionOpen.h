@@ -1,10 +1,11 @@
 #pragma once
-// Opening a collection as a job of small steps: the file is checked and
-// read, then each step takes one entry into the session, the strip's
-// entries with their pictures. Between steps the window shows how far the
-// open got; nothing runs the event loop in the middle, so no command can
-// run half way through an open.
+// Opening a collection as a job of small steps: once the file has been read
+// (see CollectionRead), each step takes one entry into the session, the
+// strip's entries with their pictures. Between steps the window shows how
+// far the open got; nothing runs the event loop in the middle, so no
+// command can run half way through an open.
 #include "collection/CollectionFile.h"
+#include "viewer/CollectionRead.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -22,10 +23,10 @@ public:
     // picture cannot be read (the slot then shows why).
     using LoadSlot = std::function<void(int slot, const CollectionEntry& e)>;
 
-    // Forgets the undo record, checks that `path` can be read (throwing
-    // AppError when it cannot, with nothing else changed), then begins the
-    // open in `session` and reads the file's entries.
-    CollectionOpen(ViewerSession& session, const QString& path, int slotCount, LoadSlot loadSlot);
+    // Throws AppError when the file could not be taken at all, with nothing
+    // changed (the undo record included); otherwise begins the open of what
+    // it held in `session`.
+    CollectionOpen(ViewerSession& session, CollectionContents read, int slotCount, LoadSlot loadSlot);
     // Opens `entries` as a collection with no file yet: the session's
     // collection file name stays empty until the editor saves it.
     CollectionOpen(ViewerSession& session, const QList<CollectionEntry>& entries, int slotCount,
@@ -44,7 +45,8 @@ public:
     void setProgressIntervals(int firstMs, int laterMs);
 
     // Ends the open in the session. Answers the failure to report, if any:
-    // the file's, else those of the pictures to tell.
+    // the file's and the lines left out, else those lines and the pictures
+    // to tell.
     std::exception_ptr finish();
 
 private:
@@ -55,6 +57,7 @@ private:
     qsizetype m_next = 0;
     int m_taken = 0;
     std::exception_ptr m_readFailure;
+    QString m_longLines;           // the lines left out, told
     QStringList m_pictureFailures; // to tell, one line each
     QElapsedTimer m_sinceProgress;
     bool m_progressShown = false;

@@ -3,8 +3,6 @@
 #include "core/Errors.h"
 #include "graphics/LargePageImage.h"
 
-
-
 #include <algorithm>
 
 namespace {

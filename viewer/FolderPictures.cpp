@@ -1,20 +1,23 @@
 #include "viewer/FolderPictures.h"
 
 #include "core/Errors.h"
+#include "core/FileNames.h"
 #include "core/RegularFile.h"
 #include "graphics/PictureFormat.h"
 
 #include <QCollator>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 bool isPictureFile(const QString& path)
 {
     // A path holding the field separator cannot be listed in a collection.
-    if (path.contains(QLatin1Char('^')) || !QFileInfo(path).isFile())
+    struct stat st {};
+    if (path.contains(QLatin1Char('^')) || path.contains(QChar(0)) ||
+        ::stat(nativeFileName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     if (hasPictureSuffix(path))
         return true;
@@ -26,17 +29,27 @@ bool isPictureFile(const QString& path)
     }
 }
 
+static bool isFolder(const QString& path)
+{
+    struct stat st {};
+    return ::stat(nativeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool opensAsFolderPictures(const QString& path)
 {
-    return QFileInfo(path).isDir() || isPictureFile(path);
+    return isFolder(path) || isPictureFile(path);
 }
 
 FolderPictures folderPictures(const QString& picture)
 {
-    const QFileInfo asked(picture);
-    const bool wholeFolder = asked.isDir();
-    const QDir folder = wholeFolder ? QDir(asked.absoluteFilePath()) : asked.absoluteDir();
-    QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    // Names as the file system holds them, whatever their bytes.
+    const QString asked = absoluteFileName(picture);
+    const bool wholeFolder = isFolder(asked);
+    // "." goes; ".." only the system may take away, past a link.
+    const QString named = wholeFolder ? asked : folderOf(asked);
+    const QString folder = named.contains(QLatin1String("/..")) ? named : QDir::cleanPath(named);
+    const QString askedName = wholeFolder ? QString() : asked.mid(asked.lastIndexOf(QLatin1Char('/')) + 1);
+    QStringList names = folderEntries(folder);
     // The C locale's collator compares code points and ignores numeric
     // mode, so "img10" would come before "img2" there.
     QLocale locale;
@@ -52,17 +65,18 @@ FolderPictures folderPictures(const QString& picture)
     });
     FolderPictures found;
     for (const QString& name : names) {
-        const QString path = folder.absoluteFilePath(name);
+        const QString path =
+            folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
         if (!isPictureFile(path))
             continue;
         found.entries.append({path, QString()});
-        if (name == asked.fileName() && !wholeFolder)
+        if (name == askedName)
             found.current = int(found.entries.size());
     }
     if (wholeFolder) {
         if (found.entries.isEmpty())
             throw AppError(
-                QStringLiteral("There are no pictures in %1").arg(QDir::toNativeSeparators(folder.path())));
+                QStringLiteral("There are no pictures in %1").arg(QDir::toNativeSeparators(folder)));
         found.current = 1;
     }
     return found;

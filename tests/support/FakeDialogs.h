@@ -23,9 +23,9 @@ public:
     QStringList openFileFolders; // where each one-file open dialog started
     int saveCalls = 0;
 
-    void information(QWidget*, const QString& text) override { infos << text; }
-    void error(QWidget*, const QString& text) override { errors << text; }
-    bool question(QWidget*, const QString& text, const QString&, const QString&) override
+    void showInformation(QWidget*, const QString& text) override { infos << text; }
+    void showError(QWidget*, const QString& text) override { errors << text; }
+    bool askQuestion(QWidget*, const QString& text, const QString&, const QString&) override
     {
         questions << text;
         return !questionAnswers.isEmpty() && questionAnswers.takeFirst();

@@ -157,7 +157,10 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RenderALinkToADevice", {"render", "@/dev/z.jpg", "@/out.bmp"}, 1, "",
          "pictavo-fx render: Cannot open file \"@/dev/z.jpg\". It is a device, not a regular file.\n"},
     Line{"RenderAFifo", {"render", "@/dev/f.png", "@/out.png"}, 1, "",
-         "pictavo-fx render: Cannot open file \"@/dev/f.png\". It is a named pipe, not a regular file.\n"}),
+         "pictavo-fx render: Cannot open file \"@/dev/f.png\". It is a named pipe, not a regular file.\n"},
+    // Written to, they are refused before a byte is written.
+    Line{"RenderOntoALinkToADevice", {"render", "@/a.bmp", "@/dev/z.jpg"}, 1, "",
+         "pictavo-fx render: Cannot create file \"@/dev/z.jpg\". It is a device, not a regular file.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -129,6 +129,8 @@ protected:
     // filled, and what the strip's failures tell has been told.
     static void settle()
     {
+        // A collection file is read off the GUI thread first.
+        EXPECT_TRUE(QTest::qWaitFor([] { return !mainWindow()->isReadingCollection(); }, 5000));
         EXPECT_TRUE(QTest::qWaitFor(
             [] {
                 const MainImage* m = mainWindow()->mainImage();

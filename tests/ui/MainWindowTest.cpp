@@ -111,11 +111,18 @@ TEST_F(MainWindowTest, TheStartReadsItsCollectionAfterTheFirstFrame)
     openPath(path);
     key(Qt::Key_End);
     end();
-    for (const QStringList& commandLine : {QStringList(), QStringList{path}}) {
+    // A start whose collection can't be read keeps the one to go back to.
+    const QString nope = dir.filePath("nope.pvx");
+    for (const auto& [commandLine, shown] :
+         {std::pair{QStringList(), 3}, {QStringList{path}, 1}, {QStringList{nope}, 0}, {QStringList(), 1}}) {
         auto* program = new Program(iniPath(), commandLine);
         EXPECT_EQ(program->session().entryCount(), 0) << "read before the window was up";
         started(program);
-        EXPECT_TRUE(shows(commandLine.isEmpty() ? 3 : 1));
+        if (shown) {
+            EXPECT_TRUE(shows(shown));
+        } else {
+            EXPECT_EQ(fake.errors, QStringList{"File not found (" + nope + ")"});
+        }
         end();
     }
 }

@@ -187,6 +187,28 @@ TEST_F(Navigation, AnUnreadablePictureShowsWhyAndIsToldOncePerOpenAndNeverInFull
     EXPECT_EQ(fake.errors.size(), 3) << "a new open tells it again";
 }
 
+// A message box runs a loop of its own, where failures from the workers
+// (a walk through broken pictures) still arrive: they wait, and follow in
+// one box, each once, never over it.
+TEST_F(Navigation, FailuresWhileABoxStandsFollowItInOneBox)
+{
+    struct ModalBoxes : FakeDialogs {
+        int standing = 0, most = 0;
+        void showError(QWidget* w, const QString& text) override
+        {
+            most = std::max(most, ++standing);
+            FakeDialogs::showError(w, text);
+            QTest::qWait(200);
+            --standing;
+        }
+    } boxes;
+    for (const auto& [ms, text] : {std::pair{0, "first"}, {50, "second"}, {60, "third"}, {70, "second"}})
+        QTimer::singleShot(ms, mainWindow(), [text] { reportError(QString::fromLatin1(text)); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.errors.size() == 2 && !boxes.standing; }, 5000));
+    EXPECT_EQ(boxes.most, 1);
+    EXPECT_EQ(boxes.errors, QStringList({"first", "second\nthird"}));
+}
+
 TEST_F(Navigation, APictureTheLayoutCannotReadIsToldOnce)
 {
     openPath(collectionOf(3));

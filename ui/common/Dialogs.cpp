@@ -5,11 +5,53 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+
+#include <utility>
 
 namespace {
 DialogProvider g_default;
 DialogProvider* g_current = nullptr;
+
+// The box standing now (its text, or a question), and what waits for it.
+struct Standing {
+    bool up = false;
+    QString text;
+    QStringList waiting;
+    bool waitingIsError = false;
+    QPointer<QWidget> waitingParent;
+};
+Standing g_box;
+
+// Up for the length of one box, whatever way it ends.
+struct BoxUp {
+    explicit BoxUp(const QString& text)
+        : wasUp(std::exchange(g_box.up, true)), text(std::exchange(g_box.text, text))
+    {
+    }
+    ~BoxUp()
+    {
+        g_box.up = wasUp;
+        g_box.text = text;
+    }
+    bool wasUp;
+    QString text;
+};
+
+// While a box stands, another waits; a text already on its way waits once.
+bool waitForTheStandingBox(QWidget* parent, const QString& text, bool error)
+{
+    if (!g_box.up)
+        return false;
+    if (text != g_box.text && !g_box.waiting.contains(text)) {
+        if (g_box.waiting.isEmpty())
+            g_box.waitingParent = parent;
+        g_box.waiting << text;
+        g_box.waitingIsError = g_box.waitingIsError || error;
+    }
+    return true;
+}
 } // namespace
 
 DialogProvider& dialogs() { return g_current ? *g_current : g_default; }
@@ -29,11 +71,57 @@ QStringList qtFilters(const QString& pipeFilter)
 
 void DialogProvider::information(QWidget* parent, const QString& text)
 {
-    QMessageBox::information(parent, QCoreApplication::applicationName(), text);
+    tell(parent, text, false);
+}
+
+void DialogProvider::error(QWidget* parent, const QString& text)
+{
+    tell(parent, text, true);
+}
+
+void DialogProvider::tell(QWidget* parent, const QString& text, bool error)
+{
+    if (waitForTheStandingBox(parent, text, error))
+        return;
+    {
+        const BoxUp up(text);
+        error ? showError(parent, text) : showInformation(parent, text);
+    }
+    tellWaiting();
+}
+
+void DialogProvider::tellWaiting()
+{
+    // What came while a box stood, in one box.
+    if (g_box.up || g_box.waiting.isEmpty())
+        return;
+    const QString all = g_box.waiting.join(QLatin1Char('\n'));
+    const bool asError = std::exchange(g_box.waitingIsError, false);
+    QWidget* const to = g_box.waitingParent ? g_box.waitingParent.data() : nullptr;
+    g_box.waiting.clear();
+    tell(to, all, asError);
 }
 
 bool DialogProvider::question(QWidget* parent, const QString& text, const QString& accept,
                               const QString& reject)
+{
+    // A question needs its answer now; what comes meanwhile waits for it.
+    bool answer = false;
+    {
+        const BoxUp up(text);
+        answer = askQuestion(parent, text, accept, reject);
+    }
+    tellWaiting();
+    return answer;
+}
+
+void DialogProvider::showInformation(QWidget* parent, const QString& text)
+{
+    QMessageBox::information(parent, QCoreApplication::applicationName(), text);
+}
+
+bool DialogProvider::askQuestion(QWidget* parent, const QString& text, const QString& accept,
+                                 const QString& reject)
 {
     QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::NoButton,
                     parent);
@@ -43,7 +131,7 @@ bool DialogProvider::question(QWidget* parent, const QString& text, const QStrin
     return box.clickedButton() == yes;
 }
 
-void DialogProvider::error(QWidget* parent, const QString& text)
+void DialogProvider::showError(QWidget* parent, const QString& text)
 {
     QMessageBox::critical(parent, QCoreApplication::applicationName(), text);
 }

@@ -1,6 +1,9 @@
 #pragma once
 // Modal dialogs and message boxes go through this seam so that GUI tests can
 // answer them without blocking. Filters use the "Text|*.ext|Text|*.ext" form.
+// At most one message box stands at a time: what is told while one stands
+// (a failure that a worker delivers meanwhile) waits for it to close and
+// then shows in one box, each text once.
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -12,18 +15,29 @@ class DialogProvider {
 public:
     virtual ~DialogProvider() = default;
     // Information box with one OK button.
-    virtual void information(QWidget* parent, const QString& text);
+    void information(QWidget* parent, const QString& text);
     // A question with two answers; true for `accept`, false for `reject` or
     // when the box is closed.
-    virtual bool question(QWidget* parent, const QString& text, const QString& accept, const QString& reject);
+    bool question(QWidget* parent, const QString& text, const QString& accept, const QString& reject);
     // The application's error box for an exception that escaped a command.
-    virtual void error(QWidget* parent, const QString& text);
+    void error(QWidget* parent, const QString& text);
     // Empty result: the user cancelled.
     virtual QString openFile(QWidget* parent, const QString& filter, const QString& dir);
     virtual QStringList openFiles(QWidget* parent, const QString& filter, const QString& dir);
     virtual QString saveFile(QWidget* parent, const QString& filter, const QString& dir);
     virtual bool chooseFont(QWidget* parent, QFont& font, QColor& color);
     virtual bool chooseColor(QWidget* parent, QColor& color);
+
+protected:
+    // The boxes themselves, shown one at a time by the functions above.
+    virtual void showInformation(QWidget* parent, const QString& text);
+    virtual bool askQuestion(QWidget* parent, const QString& text, const QString& accept,
+                             const QString& reject);
+    virtual void showError(QWidget* parent, const QString& text);
+
+private:
+    void tell(QWidget* parent, const QString& text, bool error);
+    void tellWaiting();
 };
 
 DialogProvider& dialogs();

@@ -23,6 +23,7 @@ class QScrollArea;
 class QToolButton;
 class AboutBox;
 class CollectionOpen;
+class CollectionRead;
 class CollectionEditor;
 class CommentsWindow;
 class EffectsDialog;
@@ -69,6 +70,9 @@ public:
     // Commands.
     void run(ViewerCommand command);
     void openCollectionFile();
+    // The collection file of the last open is still being read, off this
+    // thread: the window answers meanwhile.
+    bool isReadingCollection() const;
     // A picture opened by itself: the pictures of its folder, as a
     // collection not yet saved, at that picture.
     void openPicture(const QString& path);
@@ -275,4 +279,6 @@ private:
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;
     int m_progressLaterMs = 250;
+    CollectionRead* m_collectionRead = nullptr;
+    bool m_readingCursor = false; // the busy cursor of a read under way
 };

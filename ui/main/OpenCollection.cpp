@@ -3,19 +3,33 @@
 #include "ui/main/MainWindow.h"
 
 #include "ui/common/Dialogs.h"
+#include "ui/common/RunCommand.h"
 #include "ui/editor/CollectionEditor.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 #include "viewer/CollectionOpen.h"
 #include "viewer/FolderPictures.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QToolButton>
 
 #include <exception>
+#include <utility>
 
 namespace {
 const QString kCollectionFilter = QStringLiteral("Pictavo Files (*.PVX)|*.pvx");
+
+// One busy cursor while a collection is read off the GUI thread.
+void showReading(bool& shown, bool on)
+{
+    if (std::exchange(shown, on) == on)
+        return;
+    if (on)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
 } // namespace
 
 QString MainWindow::chooseCollectionPath()
@@ -42,14 +56,37 @@ void MainWindow::openCollectionFile()
         openPicture(path);
         return;
     }
-    CollectionOpen open(*m_session, path, slotCount(),
-                        [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
-    if (const std::exception_ptr failure = runOpen(open))
-        std::rethrow_exception(failure);
+    if (!m_collectionRead)
+        m_collectionRead = new CollectionRead(this);
+    // Read on a worker; a small file is there before start() returns. A
+    // dialog or message box standing sees no collection change under it.
+    m_collectionRead->start(
+        path,
+        [this](CollectionContents& read) {
+            showReading(m_readingCursor, false);
+            runCommand([this, &read] {
+                CollectionOpen open(*m_session, std::move(read), slotCount(),
+                                    [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
+                if (const std::exception_ptr failure = runOpen(open))
+                    std::rethrow_exception(failure);
+            });
+        },
+        [] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
+    showReading(m_readingCursor, isReadingCollection());
+}
+
+bool MainWindow::isReadingCollection() const
+{
+    return m_collectionRead && m_collectionRead->isReading();
 }
 
 void MainWindow::openPicture(const QString& path)
 {
+    // What this opens comes before a collection still being read.
+    if (isReadingCollection()) {
+        m_collectionRead->cancel();
+        showReading(m_readingCursor, false);
+    }
     const FolderPictures folder = folderPictures(path);
     if (folder.current == 0)
         return;

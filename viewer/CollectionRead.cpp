@@ -1,0 +1,86 @@
+#include "viewer/CollectionRead.h"
+
+#include "core/RegularFile.h"
+
+#include <memory>
+#include <utility>
+
+CollectionContents readCollectionContents(const QString& path, const std::atomic<bool>* stop)
+{
+    CollectionContents read;
+    read.path = path;
+    try {
+        // Only a regular file, or the read would wait on a FIFO for good.
+        const RegularFile file(path, [&path](int err) { return ioErrorText(err, path); });
+    } catch (...) {
+        read.failure = std::current_exception();
+        return read;
+    }
+    read.opened = true;
+    CollectionReadHooks hooks;
+    hooks.longLine = [&read](int line) { read.longLines << line; };
+    hooks.stop = stop;
+    try {
+        readCollection(
+            path, [&read](int, const CollectionEntry& e) { read.entries.append(e); }, hooks);
+    } catch (const CollectionLimitError&) {
+        // Refused as a whole: nothing of it is shown.
+        read = CollectionContents{path, {}, {}, std::current_exception(), false};
+    } catch (...) {
+        // The entries read before a failure of the file still open.
+        read.failure = std::current_exception();
+    }
+    return read;
+}
+
+CollectionRead::CollectionRead(QObject* parent, std::chrono::milliseconds quickRead)
+    : QObject(parent), m_quickRead(quickRead)
+{
+    m_retry.setInterval(50);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &CollectionRead::offer);
+}
+
+void CollectionRead::start(const QString& path, Done done, std::function<bool()> canTake)
+{
+    cancel();
+    m_done = std::move(done);
+    m_canTake = std::move(canTake);
+    auto read = std::make_shared<CollectionContents>();
+    m_ticket = m_runner.submit(
+        [this, path, read](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
+            *read = readCollectionContents(path, &stop);
+            return [this, read] {
+                m_held = read;
+                offer();
+            };
+        },
+        {});
+    if (m_quickRead.count() > 0)
+        m_runner.waitFor(m_ticket, m_quickRead);
+}
+
+void CollectionRead::offer()
+{
+    if (!m_held)
+        return;
+    if (m_canTake && !m_canTake()) {
+        m_retry.start();
+        return;
+    }
+    const std::shared_ptr<CollectionContents> read = std::exchange(m_held, nullptr);
+    m_done(*read);
+}
+
+void CollectionRead::cancel()
+{
+    if (m_ticket)
+        m_runner.cancel(m_ticket);
+    m_held.reset();
+    m_retry.stop();
+}
+
+bool CollectionRead::isReading() const
+{
+    return m_held || (m_ticket && m_runner.isPending(m_ticket));
+}
