@@ -136,8 +136,9 @@ void PictureFiles::showInMain(const QString& path, const QStringList& beside, co
         ahead.append({p, Picture()});
     // The main image holds its picture, or nothing yet: then the decoder
     // reads the file, unless it could not a moment ago.
-    const bool failed = m_held.isEmpty() ? path == m_failedShown : m_held.sharesDataWith(m_failedPicture);
-    const DecodeAhead::Entry main{failed ? QString() : path, m_held};
+    const Picture held = m_held();
+    const bool failed = held.isEmpty() ? path == m_failedShown : held.sharesDataWith(m_failedPicture);
+    const DecodeAhead::Entry main{failed ? QString() : path, held};
     m_decoder.want(main, ahead, rule, m_session.exifOrientation());
 }
 
@@ -166,8 +167,8 @@ void PictureFiles::takeFailure(const QString& path, const QString& text)
 {
     // A picture a command put into the main image is that command's to
     // report; it is not decoded again.
-    if (!m_held.isEmpty()) {
-        m_failedPicture = m_held;
+    if (const Picture held = m_held(); !held.isEmpty()) {
+        m_failedPicture = held;
         return;
     }
     if (path != m_shown || path == m_failedShown)

@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 class ViewerSession;
 
 class PictureFiles : public QObject {
@@ -39,12 +41,12 @@ public:
     void beginOpen();
 
     // The main image shows `path` (empty: no entry) and draws by `rule`;
-    // `beside` are decoded next. Unless it holds a picture (setHeld), its
+    // `beside` are decoded next. Unless it holds a picture (watchMainPicture), its
     // pixels are read from the file; a file that failed is not read again
     // while it stays shown, nor a held picture that failed to decode.
     void showInMain(const QString& path, const QStringList& beside, const DrawRule& rule);
-    // The picture the main image holds now; empty while it waits for one.
-    void setHeld(const Picture& held) { m_held = held; }
+    // Asks what the main image holds now; empty while it waits for one.
+    void watchMainPicture(std::function<Picture()> held) { m_held = std::move(held); }
     // The main image moves to another entry: a failure to read its file is
     // tried again.
     void tryAgain() { m_failedShown.clear(); }
@@ -103,7 +105,7 @@ private:
     QStringList m_strip;
     QString m_shown;
     QStringList m_beside;
-    Picture m_held;
+    std::function<Picture()> m_held = [] { return Picture(); };
     QString m_failedShown;     // the shown file that failed: not read again
     Picture m_failedPicture;   // a held picture that failed to decode: not again
     bool m_stripWaits = false; // an open's strip waits for the main image

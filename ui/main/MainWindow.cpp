@@ -191,7 +191,7 @@ void MainWindow::createPictureArea()
     accessibleNames::markAsPicture(m_mainImage);
     m_imageScroller->setWidget(m_mainImage);
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
-    connectDecoder();
+    connectPictureFiles();
     m_mouse = new ImageMouse(m_imageScroller, m_mainImage,
                              {[this](ViewerCommand c) { return m_session->commandState(c).enabled; },
                               [this](ViewerCommand c) { runCommand([this, c] { run(c); }); },
