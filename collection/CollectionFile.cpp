@@ -350,10 +350,43 @@ TextEncoding collectionEncoding(const QString& path)
     }
 }
 
+namespace {
+// The lines of the file at `path` that the reader left out as too long,
+// each with its line end. No list read from the file holds them, so a
+// rewrite keeps them (at its end) rather than lose what it never showed.
+QByteArray linesLeftOut(const QString& path)
+{
+    QByteArray whole;
+    try {
+        RegularFile file = openForReading(path);
+        checkSize(file, path);
+        whole = file.readAll();
+    } catch (const AppError&) {
+        return {};
+    }
+    const qsizetype endMark = whole.indexOf(kEndOfFile);
+    if (endMark >= 0)
+        whole.truncate(endMark);
+    QByteArray kept;
+    for (qsizetype start = 0; start < whole.size();) {
+        qsizetype end = whole.indexOf('\n', start);
+        if (end < 0)
+            end = whole.size();
+        QByteArrayView line(whole.constData() + start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.size() > MaxCollectionLine)
+            kept += line.toByteArray() + "\r\n";
+        start = end + 1;
+    }
+    return kept;
+}
+} // namespace
+
 void writeCollection(const QString& path, const QList<CollectionEntry>& entries)
 {
     TextEncoding encoding = collectionEncoding(path);
-    const QByteArray bytes = formatCollection(entries, &encoding, realFolderOf(path));
+    const QByteArray bytes = formatCollection(entries, &encoding, realFolderOf(path)) + linesLeftOut(path);
     try {
         writeFileAtomically(path, bytes);
     } catch (const FileWriteError& e) {

@@ -53,46 +53,10 @@ inline QString jpegError(int code)
 {
     return QStringLiteral("JPEG error #%1").arg(code);
 }
-// "Picture too large (%d x %d pixels)": the pixel buffer would pass 1 GiB.
-inline QString pictureTooLarge(qint64 width, qint64 height)
-{
-    return QStringLiteral("Picture too large (%1 x %2 pixels)").arg(width).arg(height);
-}
-// Bitmap file problems, each a short sentence naming what is wrong.
-inline QString bitmapNotValid()
-{
-    return QStringLiteral("Bitmap image is not valid");
-}
-inline QString bitmapTruncated()
-{
-    return QStringLiteral("Bitmap file is truncated");
-}
-inline QString bitmapBitCount(int bits)
-{
-    return QStringLiteral("Unsupported bitmap format (%1 bits per pixel)").arg(bits);
-}
-inline QString bitmapCompression(const QString& what)
-{
-    return QStringLiteral("Unsupported bitmap compression (%1)").arg(what);
-}
-inline QString bitmapHeaderSize(qint64 bytes)
-{
-    return QStringLiteral("Unsupported bitmap header (%1 bytes)").arg(bytes);
-}
-// Pictures read through Qt's plugins or libheif that they cannot decode.
-inline QString pictureNotValid(const QString& reason)
-{
-    return QStringLiteral("Picture is not valid. %1").arg(reason);
-}
 // A picture that decodes only in part is never written back.
 inline QString pictureDamaged(const QString& path, const QString& reason)
 {
     return QStringLiteral("\"%1\" is damaged (%2); it was not changed.").arg(path, reason);
-}
-// A picture no reader could make sense of, naming the file.
-inline QString pictureUnreadable(const QString& file, const QString& reason)
-{
-    return QStringLiteral("The picture \"%1\" cannot be read. %2").arg(file, reason);
 }
 // Rotate or effects on a kind that is shown but never written.
 inline QString kindNotChanged(const QString& file)
@@ -132,5 +96,46 @@ inline QString collectionTooManyEntries(const QString& path, qint64 limit)
 inline QString collectionLongLines(const QString& path, const QString& lines)
 {
     return QStringLiteral("Lines longer than 64 KiB were left out of \"%1\": %2").arg(path, lines);
+}
+// What is wrong with a picture file, in words, naming the file: "The
+// picture" stands in for a name a decoder doesn't know.
+inline QString pictureSubject(const QString& file)
+{
+    return file.isEmpty() ? QStringLiteral("The picture") : QStringLiteral("\"%1\"").arg(file);
+}
+// "… is damaged (its data ends early)"
+inline QString pictureIsDamaged(const QString& file, const QString& what)
+{
+    return QStringLiteral("%1 is damaged (%2)").arg(pictureSubject(file), what);
+}
+// "… is not a JPEG picture": `kind` with its article, "a JPEG".
+inline QString pictureIsNotKind(const QString& file, const QString& kind)
+{
+    return QStringLiteral("%1 is not %2 picture").arg(pictureSubject(file), kind);
+}
+// "… is too large (18000 × 19800 pixels; the limit is 268 megapixels)"
+inline QString pictureIsTooLarge(const QString& file, const QString& what)
+{
+    return QStringLiteral("%1 is too large (%2)").arg(pictureSubject(file), what);
+}
+inline QString pixelsOverLimit(qint64 width, qint64 height, qint64 limitMegapixels)
+{
+    return QStringLiteral("%1 \u00d7 %2 pixels; the limit is %3 megapixels").arg(width).arg(height).arg(limitMegapixels);
+}
+// Neither the content nor the name tells a kind that is read.
+inline QString pictureKindUnknown(const QString& file, const QString& extWithoutDot)
+{
+    return QStringLiteral("%1 is not a picture Pictavo reads (unknown picture file extension .%2)")
+        .arg(pictureSubject(file), extWithoutDot);
+}
+// A layout the decoders don't know: "(12-bit samples)".
+inline QString pictureLayoutUnreadable(const QString& file, const QString& what)
+{
+    return QStringLiteral("%1 uses a layout Pictavo can't read (%2)").arg(pictureSubject(file), what);
+}
+// A rewrite that would lose what the file holds is refused.
+inline QString pictureLayoutUnwritable(const QString& file, const QString& what)
+{
+    return QStringLiteral("%1 uses a layout Pictavo can't write (%2); it was not changed.").arg(pictureSubject(file), what);
 }
 } // namespace msg

@@ -10,9 +10,14 @@
 #include "effects/StreamedTone.h"
 #include "graphics/BmpStream.h"
 #include "graphics/JpegCodec.h"
+#include "graphics/Orientation.h"
+#include "graphics/PictureError.h"
 #include "graphics/PictureRewrite.h"
+#include "graphics/SampleRaster.h"
 
 #include <QFile>
+
+#include <cstring>
 
 #include <atomic>
 #include <exception>
@@ -27,12 +32,25 @@ constexpr int kJpegQuality = 90;
 Picture writeJpeg(const QString& path, const QByteArray& bytes, ExifOrientation exif)
 {
     writeFileAtomically(path, bytes);
-    return Picture::fromJpegData(bytes, exif);
+    return Picture::fromJpegData(bytes, exif, path);
+}
+
+// A rewrite that finds the file damaged refuses it as every write does.
+template <typename F> QByteArray refusingDamage(const QString& path, F&& make)
+{
+    try {
+        return make();
+    } catch (const PictureError& e) {
+        if (e.problem() == PictureError::Problem::Damaged)
+            throw AppError(msg::pictureDamaged(path, e.detail()));
+        throw e.about(path);
+    }
 }
 
 Picture writeJpeg(const QString& path, const Bitmap24& bitmap, const Picture& source)
 {
-    return writeJpeg(path, source.encodeJpegReplacement(bitmap), source.exifOrientation());
+    return writeJpeg(path, refusingDamage(path, [&] { return source.encodeJpegReplacement(bitmap); }),
+                     source.exifOrientation());
 }
 
 // PNG and TIFF: the file's own kind, its metadata kept.
@@ -50,7 +68,8 @@ Picture writeLossless(const QString& path, PictureFileKind kind, const Bitmap24&
     const PictureFormat own = kind == PictureFileKind::Png ? PictureFormat::Png : PictureFormat::Tiff;
     if (source.format() != own || !pictureRewritable(source))
         return Picture();
-    return writeRewritten(path, pictureFileWithPixels(source, rendered), source);
+    return writeRewritten(path, refusingDamage(path, [&] { return pictureFileWithPixels(source, rendered); }),
+                          source);
 }
 
 PictureFileKind kindOfFormat(PictureFormat format)
@@ -69,13 +88,43 @@ PictureFileKind kindOfFormat(PictureFormat format)
     }
 }
 
-Picture writeBitmap(const QString& path, Bitmap24 bitmap)
+// A bitmap keeps its file's resolution, and its alpha channel where the
+// size is the same.
+Picture writeBitmap(const QString& path, Bitmap24 bitmap, BmpExtras extras)
 {
     if (bitmap.isEmpty())
         Picture().saveToFile(path); // refuses, as for any empty picture
-    writeBmp24File(path, bitmap);
-    return Picture::fromBitmap(std::move(bitmap));
+    if (extras.alpha.size() != std::size_t(bitmap.width()) * std::size_t(bitmap.height()))
+        extras.alpha.clear();
+    if (extras.alpha.empty())
+        writeBmp24File(path, bitmap, extras);
+    else
+        writeFileAtomically(path, encodeBmp32(bitmap, extras));
+    return Picture::fromBitmap(std::move(bitmap), std::move(extras));
 }
+
+// A bitmap picture turned: its colours, its alpha channel and its resolution.
+Picture writeTurnedBitmap(const QString& path, const Picture& picture, int angle)
+{
+    Bitmap24 bitmap = picture.bitmap();
+    RotateBitmap(bitmap, angle, kWhite);
+    BmpExtras extras = picture.bitmapExtras();
+    if (((angle / 90) % 2) != 0)
+        std::swap(extras.xPixelsPerMetre, extras.yPixelsPerMetre);
+    if (!extras.alpha.empty()) {
+        SampleRaster alpha(picture.width(), picture.height(), 8);
+        for (int y = 0; y < alpha.height(); ++y)
+            std::memcpy(alpha.row(y), extras.alpha.data() + std::size_t(y) * std::size_t(alpha.width()),
+                        std::size_t(alpha.width()));
+        const SampleRaster turned = alpha.oriented(turnedOrientation(1, angle));
+        extras.alpha.resize(std::size_t(turned.width()) * std::size_t(turned.height()));
+        for (int y = 0; y < turned.height(); ++y)
+            std::memcpy(extras.alpha.data() + std::size_t(y) * std::size_t(turned.width()), turned.row(y),
+                        std::size_t(turned.width()));
+    }
+    return writeBitmap(path, std::move(bitmap), std::move(extras));
+}
+
 } // namespace
 
 void refuseDamaged(const Picture& source, const QString& path)
@@ -116,7 +165,7 @@ Picture writeRenderedPicture(const QString& path, const Bitmap24& rendered, cons
     const PictureFileKind kind = pictureFileKind(path);
     switch (kind) {
     case PictureFileKind::Bitmap:
-        return writeBitmap(path, rendered);
+        return writeBitmap(path, rendered, source.bitmapExtras());
     case PictureFileKind::Jpeg:
         return writeJpeg(path, rendered, source);
     case PictureFileKind::Png:
@@ -152,20 +201,26 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
     const PictureFileKind kind = pictureFileKind(path);
     if (kind == PictureFileKind::Other || !pictureRewritable(picture))
         throw AppError(msg::kindNotChanged(path));
+    // Damage its structure told at loading goes before what the layout says.
+    if (picture.knownDamage() != PictureDamage::None)
+        refuseDamaged(picture, path);
     if (kind == PictureFileKind::Png || kind == PictureFileKind::Tiff)
-        return writeRewritten(path, turnedPictureFile(picture, angle), picture);
-    if (kind == PictureFileKind::Jpeg) {
-        // The transform reads the whole file, and so learns of its damage.
-        const QByteArray turned = picture.turnedLosslessly(angle);
-        if (!turned.isEmpty()) {
-            refuseDamaged(picture, path);
-            return writeJpeg(path, turned, picture.exifOrientation());
-        }
+        return writeRewritten(path, refusingDamage(path, [&] { return turnedPictureFile(picture, angle); }), picture);
+    if (kind == PictureFileKind::Jpeg && picture.kind() == Picture::Kind::Jpeg) {
+        // The transform reads the whole file, and so learns of its damage;
+        // so does the decode where the blocks can't move whole.
+        QByteArray turned = refusingDamage(path, [&] { return picture.turnedLosslessly(angle); });
+        if (turned.isEmpty())
+            turned = refusingDamage(path, [&] { return picture.turnedReencoded(angle); });
+        refuseDamaged(picture, path);
+        return writeJpeg(path, turned, picture.exifOrientation());
     }
-    Bitmap24 bitmap = picture.toBitmap24();
     refuseDamaged(picture, path);
+    if (kind == PictureFileKind::Bitmap && picture.kind() == Picture::Kind::Bitmap)
+        return writeTurnedBitmap(path, picture, angle);
+    Bitmap24 bitmap = picture.toBitmap24();
     RotateBitmap(bitmap, angle, kWhite);
-    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap))
+    return kind == PictureFileKind::Bitmap ? writeBitmap(path, std::move(bitmap), {})
                                            : writeJpeg(path, bitmap, picture);
 }
 

@@ -6,6 +6,7 @@
 #include "core/RegularFile.h"
 #include "effects/PictureWrite.h"
 #include "effects/Random.h"
+#include "graphics/PictureError.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/JpegStream.h"
@@ -134,6 +135,7 @@ struct Input {
     Picture jpeg; // for the metadata a JPEG written back keeps
     std::optional<JpegBandReader> reader;
     std::optional<RegularFile> file;
+    BmpExtras bmpExtras; // a bitmap's resolution, written again
     Source source;
 };
 
@@ -144,6 +146,7 @@ bool openBitmap(const QString& path, Input& input)
     const std::optional<Bmp24Rows> rows = plainBmp24Rows(file.readHead(1024), file.size());
     if (!rows)
         return false;
+    input.bmpExtras = rows->extras;
     Source& s = input.source;
     s.width = rows->width;
     s.height = rows->height;
@@ -165,7 +168,7 @@ bool openBitmap(const QString& path, Input& input)
 bool openJpeg(const QString& path, ExifOrientation exif, Input& input)
 {
     input.jpegBytes = readWholeFile(path);
-    input.jpeg = Picture::fromJpegData(input.jpegBytes, exif);
+    input.jpeg = Picture::fromJpegData(input.jpegBytes, exif, path);
     if (input.jpeg.orientation() != 1)
         return false;
     JpegBandReader& reader = input.reader.emplace(input.jpegBytes);
@@ -257,8 +260,10 @@ bool tonePipelineStreams(const Values& values)
     return true;
 }
 
-bool renderFileStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
-                        const std::function<void()>& beforeCommit)
+namespace {
+
+bool renderStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
+                    const std::function<void()>& beforeCommit)
 {
     // What the file holds; a new file is made in the kind its name says.
     const PictureFileKind from = pictureFileKind(in);
@@ -301,7 +306,7 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
         writeFileAtomically(out, bytes);
         return true;
     }
-    const QByteArray headers = bmp24Headers(src.width, src.height);
+    const QByteArray headers = bmp24Headers(src.width, src.height, input.bmpExtras);
     writeFileAtomically(out, [&](const ByteSink& put) {
         put(headers.constData(), headers.size());
         // A band's rows come bottom-up in memory, so the band is one run of
@@ -314,4 +319,12 @@ bool renderFileStreamed(const QString& in, const QString& out, const Values& val
             beforeCommit();
     });
     return true;
+}
+
+} // namespace
+
+bool renderFileStreamed(const QString& in, const QString& out, const Values& values, ExifOrientation exif,
+                        const std::function<void()>& beforeCommit)
+{
+    return namingFile(in, [&] { return renderStreamed(in, out, values, exif, beforeCommit); });
 }

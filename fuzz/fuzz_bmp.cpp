@@ -29,12 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (hugeButAllowed(fuzzBytes(data, size)))
         return 0;
     try {
-        const Bitmap24 bitmap = decodeBmp(fuzzBytes(data, size));
+        BmpExtras extras;
+        const Bitmap24 bitmap = decodeBmp(fuzzBytes(data, size), nullptr, &extras);
         if (bitmap.isEmpty() ||
             static_cast<long long>(bitmap.width()) * bitmap.height() > FuzzMaxDecodePixels)
             return 0;
-        // What we read we must be able to write back and read again unchanged.
-        if (!(decodeBmp(encodeBmp24(bitmap)) == bitmap))
+        // What we read we must be able to write back and read again unchanged,
+        // its alpha channel and resolution too.
+        BmpExtras again;
+        if (!(decodeBmp(encodeBmp(bitmap, extras), nullptr, &again) == bitmap) || again.alpha != extras.alpha ||
+            again.xPixelsPerMetre != extras.xPixelsPerMetre || again.yPixelsPerMetre != extras.yPixelsPerMetre)
             std::abort();
         Picture::fromBitmap(bitmap).thumbnail(QSize(40, 30));
     } catch (const AppError&) {

@@ -106,6 +106,11 @@ void bmpSeeds()
     appendLe32(file, 0);
     appendLe32(file, quint32(14 + core.size()));
     put("bmp", "core8.bmp", file + core + QByteArray("\x00\x01\x00\x00", 4));
+    // 32 bits with an alpha channel, in a version 5 header.
+    BmpExtras alpha;
+    alpha.alpha = {0, 64, 128, 255, 32, 16};
+    alpha.xPixelsPerMetre = 11811;
+    put("bmp", "rgba32-v5.bmp", encodeBmp32(gradient(3, 2), alpha));
 }
 
 QByteArray icoSeed()
@@ -197,6 +202,11 @@ void pluginSeeds()
             kinds::webp(q, kinds::exifBlock(false, 8), QColorSpace(QColorSpace::AdobeRgb).iccProfile()));
     put("plugin", "tiff-lzw-turned", QByteArray(1, '\3') + kinds::tiff(tagged, 6));
     put("plugin", "tiff-plain-ignored", QByteArray(1, '\x83') + kinds::tiff(q, 3, false));
+    // CMYK and unassociated alpha, as libtiff writes them: rewritten sample by sample.
+    kinds::TiffSpec cmyk{3, 2, 8, 4, 5, {}, {}, 300, 150};
+    put("plugin", "tiff-cmyk", QByteArray(1, '\3') + kinds::tiffOf(cmyk, QByteArray("\0\x40\x80\xff", 4).repeated(6)));
+    kinds::TiffSpec rgba{3, 2, 16, 4, 2, {2}, {}, 72, 72};
+    put("plugin", "tiff-rgba16-unassociated", QByteArray(1, '\3') + kinds::tiffOf(rgba, QByteArray(48, '\x21')));
     const QByteArray ico = icoSeed();
     if (!ico.isEmpty())
         put("plugin", "ico", QByteArray(1, '\4') + ico);

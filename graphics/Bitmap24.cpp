@@ -1,6 +1,7 @@
 #include "graphics/Bitmap24.h"
 
 #include "core/Errors.h"
+#include "graphics/PictureError.h"
 
 #include <QPainter>
 
@@ -27,7 +28,7 @@ Bitmap24::Bitmap24(int width, int height)
 void Bitmap24::setSize(int width, int height)
 {
     if (!sizeAllowed(width, height))
-        throw AppError(msg::pictureTooLarge(width, height));
+        throw PictureError::tooLarge(width, height);
     m_width = width;
     m_height = height;
     m_stride = strideFor(width);

@@ -15,7 +15,7 @@ public:
     static constexpr std::uint64_t MaxBytes = std::uint64_t(1) << 30;
 
     Bitmap24() = default;
-    // Zero-filled (black). Throws AppError when the buffer would pass MaxBytes.
+    // Zero-filled (black). Throws PictureError when the buffer would pass MaxBytes.
     Bitmap24(int width, int height);
 
     int width() const noexcept { return m_width; }

@@ -1,7 +1,8 @@
 #include "graphics/BmpCodec.h"
 
 #include "core/LittleEndian.h"
-#include "core/Errors.h"
+#include "graphics/PictureError.h"
+#include "graphics/PictureLimits.h"
 
 #include <array>
 #include <bit>
@@ -84,9 +85,21 @@ struct Header {
     quint32 compression = CompRgb;
     quint32 colorsUsed = 0;
     std::array<quint32, 3> masks{}; // red, green, blue
+    quint32 alphaMask = 0;
+    qint32 xPixelsPerMetre = 0, yPixelsPerMetre = 0;
     qint64 pixelOffset = 0;
     std::array<std::array<quint8, 3>, 256> palette{}; // blue, green, red; black past the file's entries
 };
+
+PictureError headerCorrupt()
+{
+    return PictureError::corrupt(QStringLiteral("its header is corrupt"));
+}
+
+PictureError compression(const QString& what)
+{
+    return PictureError(PictureError::Problem::Unreadable, QStringLiteral("%1 compression").arg(what));
+}
 
 bool knownWindowsHeader(qint64 size)
 {
@@ -96,17 +109,23 @@ bool knownWindowsHeader(qint64 size)
 // The file header and the info header's fields; returns the signed height.
 qint64 readInfoHeader(const Bytes& in, Header& h)
 {
-    if (in.size() < FileHeaderSize + 4 || in.at(0)[0] != 'B' || in.at(0)[1] != 'M')
-        throw AppError(msg::bitmapNotValid());
+    if (in.size() < 2 || in.at(0)[0] != 'B' || in.at(0)[1] != 'M')
+        throw PictureError::notKind(PictureFormat::Bitmap);
+    if (in.size() < FileHeaderSize + 4)
+        throw PictureError::endsEarly();
 
     h.headerSize = in.u32(FileHeaderSize);
     h.core = h.headerSize == 12;
     h.os2v2 = !h.core && !knownWindowsHeader(h.headerSize) && h.headerSize >= 16 && h.headerSize <= 64;
-    if (!h.core && !h.os2v2 && !knownWindowsHeader(h.headerSize))
-        throw AppError(msg::bitmapHeaderSize(h.headerSize));
+    // Headers of later versions may come; a size past any of them is damage.
+    if (!h.core && !h.os2v2 && !knownWindowsHeader(h.headerSize)) {
+        if (h.headerSize > 1024)
+            throw headerCorrupt();
+        throw PictureError(PictureError::Problem::Unreadable, QStringLiteral("a %1-byte header").arg(h.headerSize));
+    }
     const qint64 headerEnd = FileHeaderSize + h.headerSize;
     if (!in.has(0, headerEnd))
-        throw AppError(msg::bitmapTruncated());
+        throw PictureError::endsEarly();
 
     // A shortened OS/2 header simply omits its trailing fields: they read as 0.
     auto field32 = [&](int off) { return off + 4 <= h.headerSize ? in.u32(FileHeaderSize + off) : 0u; };
@@ -123,6 +142,8 @@ qint64 readInfoHeader(const Bytes& in, Header& h)
         h.bitCount = in.u16(28);
         h.compression = field32(16);
         h.colorsUsed = field32(32);
+        h.xPixelsPerMetre = qint32(field32(24));
+        h.yPixelsPerMetre = qint32(field32(28));
     }
     return rawHeight;
 }
@@ -135,28 +156,28 @@ void checkEncoding(const Header& h)
         break;
     case CompRle8:
         if (h.bitCount != 8)
-            throw AppError(msg::bitmapNotValid());
+            throw headerCorrupt();
         break;
     case CompRle4:
         if (h.bitCount != 4)
-            throw AppError(msg::bitmapNotValid());
+            throw headerCorrupt();
         break;
     case CompBitFields:
         if (h.os2v2)
-            throw AppError(msg::bitmapCompression(QStringLiteral("Huffman")));
+            throw compression(QStringLiteral("Huffman"));
         if (h.bitCount != 16 && h.bitCount != 32)
-            throw AppError(msg::bitmapNotValid());
+            throw headerCorrupt();
         break;
     case CompJpeg:
-        throw AppError(msg::bitmapCompression(h.os2v2 ? QStringLiteral("RLE24") : QStringLiteral("JPEG")));
+        throw compression(h.os2v2 ? QStringLiteral("RLE24") : QStringLiteral("JPEG"));
     case CompPng:
-        throw AppError(msg::bitmapCompression(QStringLiteral("PNG")));
+        throw compression(QStringLiteral("PNG"));
     case CompAlphaBitFields:
         if (h.os2v2 || (h.bitCount != 16 && h.bitCount != 32))
-            throw AppError(msg::bitmapNotValid());
+            throw headerCorrupt();
         break;
     default:
-        throw AppError(msg::bitmapCompression(QString::number(h.compression)));
+        throw compression(QStringLiteral("type %1").arg(h.compression));
     }
 
     switch (h.bitCount) {
@@ -169,21 +190,20 @@ void checkEncoding(const Header& h)
     case 32:
         break;
     default:
-        throw AppError(msg::bitmapBitCount(h.bitCount));
+        throw PictureError::corrupt(QStringLiteral("its header says %1 bits a pixel").arg(h.bitCount));
     }
 }
 
 void setDimensions(Header& h, qint64 rawHeight)
 {
     if (h.planes != 1 || h.width <= 0 || rawHeight == 0)
-        throw AppError(msg::bitmapNotValid());
+        throw headerCorrupt();
     h.topDown = rawHeight < 0;
     h.height = h.topDown ? -rawHeight : rawHeight;
     // Run-length data is always stored bottom-up.
     if (h.topDown && (h.compression == CompRle8 || h.compression == CompRle4))
-        throw AppError(msg::bitmapNotValid());
-    if (!Bitmap24::sizeAllowed(h.width, h.height))
-        throw AppError(msg::pictureTooLarge(h.width, h.height));
+        throw headerCorrupt();
+    checkPictureSize(h.width, h.height);
 }
 
 // Bit-field masks sit in the larger headers, or follow a 40-byte one.
@@ -197,11 +217,14 @@ qint64 readMasks(const Bytes& in, Header& h)
         if (h.headerSize == InfoHeaderSize) {
             masksEnd = headerEnd + (h.compression == CompAlphaBitFields ? 16 : 12);
             if (!in.has(0, masksEnd))
-                throw AppError(msg::bitmapTruncated());
+                throw PictureError::endsEarly();
         }
         h.masks = {in.u32(maskStart), in.u32(maskStart + 4), in.u32(maskStart + 8)};
         if (h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0)
-            throw AppError(msg::bitmapNotValid());
+            throw headerCorrupt();
+        // The alpha mask follows, in headers that have room for it.
+        if (h.compression == CompAlphaBitFields || h.headerSize >= 56)
+            h.alphaMask = in.u32(maskStart + 12);
     } else if (h.bitCount == 16) {
         h.masks = {0x7c00, 0x03e0, 0x001f};
     } else if (h.bitCount == 32) {
@@ -222,7 +245,7 @@ qint64 readPalette(const Bytes& in, Header& h, qint64 masksEnd, qint64 declaredO
     if (declaredOffset >= masksEnd && declaredOffset <= in.size())
         count = std::min(count, (declaredOffset - masksEnd) / entrySize);
     if (!in.has(masksEnd, count * entrySize))
-        throw AppError(count > maxColors ? msg::bitmapNotValid() : msg::bitmapTruncated());
+        throw count > maxColors ? headerCorrupt() : PictureError::endsEarly();
     const qint64 used = std::min(count, maxColors);
     for (qint64 i = 0; i < used; ++i) {
         const quint8* e = in.at(masksEnd + i * entrySize);
@@ -244,7 +267,7 @@ Header parseHeader(const Bytes& in)
     // Trust the declared pixel offset unless it points into the headers.
     h.pixelOffset = declaredOffset >= masksEnd ? declaredOffset : paletteEnd;
     if (h.pixelOffset >= in.size())
-        throw AppError(msg::bitmapTruncated());
+        throw PictureError::endsEarly();
     return h;
 }
 
@@ -305,6 +328,35 @@ void decodeUncompressed(const Bytes& in, const Header& h, Bitmap24& out)
             break;
         }
     }
+}
+
+// The alpha channel of a 16- or 32-bit bitmap whose masks give one, one
+// byte a pixel from the top row; empty when it has none, or when every
+// pixel reads 0, which writers that leave the channel unused store.
+std::vector<std::uint8_t> decodeAlpha(const Bytes& in, const Header& h)
+{
+    const Channel alpha(h.alphaMask);
+    if (alpha.mask == 0 || (h.bitCount != 16 && h.bitCount != 32) || h.compression == CompRgb)
+        return {};
+    const qint64 srcStride = (h.width * h.bitCount + 31) / 32 * 4;
+    const qint64 rowBytes = (h.width * h.bitCount + 7) / 8;
+    const qint64 held = in.size() - h.pixelOffset;
+    const qint64 rows = held < rowBytes ? 0 : std::min(h.height, (held - rowBytes) / srcStride + 1);
+    // Rows the file no longer holds are transparent, as they hold nothing.
+    std::vector<std::uint8_t> out(std::size_t(h.width * h.height), 0);
+    bool any = false;
+    for (qint64 r = 0; r < rows; ++r) {
+        const quint8* src = in.at(h.pixelOffset + r * srcStride);
+        std::uint8_t* dst = out.data() + std::size_t(h.topDown ? r : h.height - 1 - r) * std::size_t(h.width);
+        for (qint64 x = 0; x < h.width; ++x) {
+            const quint32 px = h.bitCount == 16 ? readLe16(src + 2 * x) : readLe32(src + 4 * x);
+            dst[x] = alpha.value(px);
+            any |= dst[x] != 0;
+        }
+    }
+    if (!any)
+        return {};
+    return out;
 }
 
 // RLE4/RLE8. Pixels the stream never reaches (skipped by a delta, or left
@@ -379,13 +431,13 @@ bool isShort(const Bytes& in, const Header& h, bool partly)
     const qint64 held = in.size() - h.pixelOffset;
     if (!partly || held < (rowBits + 7) / 8 ||
         Bitmap24::strideFor(int(h.width)) * h.height > MaxGrowth * in.size())
-        throw AppError(msg::bitmapTruncated());
+        throw PictureError::endsEarly();
     return true;
 }
 
 } // namespace
 
-Bitmap24 decodeBmp(const QByteArray& data, PictureDamage* damage)
+Bitmap24 decodeBmp(const QByteArray& data, PictureDamage* damage, BmpExtras* extras)
 {
     const Bytes in(data);
     const Header h = parseHeader(in);
@@ -397,18 +449,25 @@ Bitmap24 decodeBmp(const QByteArray& data, PictureDamage* damage)
         decodeUncompressed(in, h, out);
     if (damage)
         *damage = endsEarly ? PictureDamage::EndsEarly : PictureDamage::None;
+    if (extras) {
+        extras->alpha = decodeAlpha(in, h);
+        if (h.xPixelsPerMetre > 0 && h.yPixelsPerMetre > 0) {
+            extras->xPixelsPerMetre = h.xPixelsPerMetre;
+            extras->yPixelsPerMetre = h.yPixelsPerMetre;
+        }
+    }
     return out;
 }
 
-QByteArray bmp24Headers(int width, int height)
+QByteArray bmp24Headers(int width, int height, const BmpExtras& extras)
 {
     const qint64 stride = Bitmap24::strideFor(width);
     const qint64 imageSize = stride * height;
     const qint64 fileSize = FileHeaderSize + InfoHeaderSize + imageSize;
     if (width <= 0 || height <= 0)
-        throw AppError(msg::bitmapNotValid());
+        throw headerCorrupt();
     if (fileSize > INT_MAX)
-        throw AppError(msg::pictureTooLarge(width, height));
+        throw PictureError::tooLarge(width, height);
 
     QByteArray out(FileHeaderSize + InfoHeaderSize, '\0');
     out[0] = 'B';
@@ -422,20 +481,70 @@ QByteArray bmp24Headers(int width, int height)
     putLe16(out, 28, 24);
     putLe32(out, 30, CompRgb);
     putLe32(out, 34, quint32(imageSize));
-    putLe32(out, 38, 2835); // 72 dpi
-    putLe32(out, 42, 2835);
+    putLe32(out, 38, quint32(extras.xPixelsPerMetre));
+    putLe32(out, 42, quint32(extras.yPixelsPerMetre));
     return out;
 }
 
-QByteArray encodeBmp24(const Bitmap24& bitmap)
+QByteArray encodeBmp(const Bitmap24& bitmap, const BmpExtras& extras)
 {
-    QByteArray out = bmp24Headers(bitmap.width(), bitmap.height());
+    const bool alpha = extras.alpha.size() == std::size_t(bitmap.width()) * std::size_t(bitmap.height());
+    return alpha && !bitmap.isEmpty() ? encodeBmp32(bitmap, extras) : encodeBmp24(bitmap, extras);
+}
+
+QByteArray encodeBmp24(const Bitmap24& bitmap, const BmpExtras& extras)
+{
+    QByteArray out = bmp24Headers(bitmap.width(), bitmap.height(), extras);
     const qint64 stride = Bitmap24::strideFor(bitmap.width());
     out.resize(out.size() + stride * bitmap.height(), '\0');
     char* pixels = out.data() + FileHeaderSize + InfoHeaderSize;
     const std::size_t rowBytes = std::size_t(bitmap.width()) * 3;
     for (int y = 0; y < bitmap.height(); ++y)
         std::memcpy(pixels + (bitmap.height() - 1 - y) * stride, bitmap.scanLine(y), rowBytes);
+    return out;
+}
+
+QByteArray encodeBmp32(const Bitmap24& bitmap, const BmpExtras& extras)
+{
+    // A version 5 header: bit fields with an alpha mask, in sRGB.
+    constexpr int V5HeaderSize = 124;
+    const int width = bitmap.width(), height = bitmap.height();
+    const qint64 imageSize = qint64(width) * height * 4;
+    const qint64 fileSize = FileHeaderSize + V5HeaderSize + imageSize;
+    if (width <= 0 || height <= 0)
+        throw headerCorrupt();
+    if (fileSize > INT_MAX)
+        throw PictureError::tooLarge(width, height);
+    QByteArray out(qsizetype(fileSize), '\0');
+    out[0] = 'B';
+    out[1] = 'M';
+    putLe32(out, 2, quint32(fileSize));
+    putLe32(out, 10, FileHeaderSize + V5HeaderSize);
+    putLe32(out, 14, V5HeaderSize);
+    putLe32(out, 18, quint32(width));
+    putLe32(out, 22, quint32(height));
+    putLe16(out, 26, 1);
+    putLe16(out, 28, 32);
+    putLe32(out, 30, CompBitFields);
+    putLe32(out, 34, quint32(imageSize));
+    putLe32(out, 38, quint32(extras.xPixelsPerMetre));
+    putLe32(out, 42, quint32(extras.yPixelsPerMetre));
+    putLe32(out, 54, 0x00ff0000);
+    putLe32(out, 58, 0x0000ff00);
+    putLe32(out, 62, 0x000000ff);
+    putLe32(out, 66, 0xff000000);
+    putLe32(out, 70, 0x73524742); // 'sRGB'
+    putLe32(out, 122, 4);          // LCS_GM_IMAGES
+    char* pixels = out.data() + FileHeaderSize + V5HeaderSize;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = bitmap.scanLine(y);
+        const std::uint8_t* a = extras.alpha.data() + std::size_t(y) * std::size_t(width);
+        auto* o = reinterpret_cast<std::uint8_t*>(pixels) + std::size_t(height - 1 - y) * std::size_t(width) * 4;
+        for (int x = 0; x < width; ++x, in += 3, o += 4) {
+            std::memcpy(o, in, 3);
+            o[3] = a[x];
+        }
+    }
     return out;
 }
 
@@ -453,5 +562,10 @@ std::optional<Bmp24Rows> plainBmp24Rows(const QByteArray& head, qint64 fileSize)
     // A short file goes the whole-frame way, which knows it is damaged.
     if (isShort(in, h, true))
         return std::nullopt;
-    return Bmp24Rows{int(h.width), int(h.height), h.topDown, h.pixelOffset, (h.width * 24 + 31) / 32 * 4};
+    Bmp24Rows rows{int(h.width), int(h.height), h.topDown, h.pixelOffset, (h.width * 24 + 31) / 32 * 4, {}};
+    if (h.xPixelsPerMetre > 0 && h.yPixelsPerMetre > 0) {
+        rows.extras.xPixelsPerMetre = h.xPixelsPerMetre;
+        rows.extras.yPixelsPerMetre = h.yPixelsPerMetre;
+    }
+    return rows;
 }

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-void writeBmp24File(const QString& path, const Bitmap24& bitmap)
+void writeBmp24File(const QString& path, const Bitmap24& bitmap, const BmpExtras& extras)
 {
-    const QByteArray headers = bmp24Headers(bitmap.width(), bitmap.height());
+    const QByteArray headers = bmp24Headers(bitmap.width(), bitmap.height(), extras);
     writeFileAtomically(path, [&](const ByteSink& put) {
         put(headers.constData(), headers.size());
         const std::size_t stride = std::size_t(Bitmap24::strideFor(bitmap.width()));

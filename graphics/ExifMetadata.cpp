@@ -16,6 +16,7 @@ constexpr qsizetype Base = 6; // where the TIFF header starts in the block
 constexpr qsizetype MaxSegmentPayload = 65533;
 
 constexpr quint16 TagWidth = 0x0100, TagHeight = 0x0101, TagOrientation = 0x0112;
+constexpr quint16 TagXResolution = 0x011A, TagYResolution = 0x011B;
 constexpr quint16 TagThumbOffset = 0x0201, TagThumbLength = 0x0202;
 constexpr quint16 TagExifIfd = 0x8769, TagPixelX = 0xA002, TagPixelY = 0xA003;
 constexpr quint16 TypeShort = 3, TypeLong = 4;
@@ -149,6 +150,25 @@ void resetOrientation(Tiff& t, const Ifd& ifd)
         setNumber(t, e, 1);
 }
 
+// The two resolution values trade places where they lie; both must be
+// rationals of one value, whose 8 bytes lie outside the entries.
+void swapResolution(Tiff& t, const Ifd& ifd)
+{
+    const Entry* x = ifd.find(TagXResolution);
+    const Entry* y = ifd.find(TagYResolution);
+    constexpr quint16 Rational = 5;
+    if (!x || !y || x->type != Rational || y->type != Rational || x->count != 1 || y->count != 1)
+        return;
+    const qint64 xAt = t.u32(x->value()), yAt = t.u32(y->value());
+    if (!t.has(xAt, 8) || !t.has(yAt, 8))
+        return;
+    char* b = t.b.data() + Base;
+    char held[8];
+    std::memcpy(held, b + xAt, 8);
+    std::memmove(b + xAt, b + yAt, 8);
+    std::memcpy(b + yAt, held, 8);
+}
+
 struct Thumb {
     const Entry* offset;
     const Entry* length;
@@ -244,6 +264,8 @@ QByteArray editExif(const QByteArray& exif, const ExifChanges& changes)
         return exif;
     if (changes.resetOrientation)
         resetOrientation(*t, *first);
+    if (changes.swapResolution)
+        swapResolution(*t, *first);
     setSize(*t, *first, TagWidth, TagHeight, changes.size);
     if (const std::optional<Ifd> sub = linkedIfd(*t, *first, TagExifIfd))
         setSize(*t, *sub, TagPixelX, TagPixelY, changes.size);
@@ -252,6 +274,9 @@ QByteArray editExif(const QByteArray& exif, const ExifChanges& changes)
         return block;
     if (changes.resetOrientation)
         resetOrientation(*t, *ifd1);
+    // The thumbnail turns with the picture, or is made anew from it.
+    if (changes.swapResolution)
+        swapResolution(*t, *ifd1);
     if (const std::optional<Thumb> old = thumbOf(*t, *ifd1); old && changes.thumbnail)
         replaceThumbnail(*t, *first, *ifd1, *old, changes.thumbnail);
     return block;

@@ -19,6 +19,8 @@ struct ExifChanges {
     bool resetOrientation = false;
     // The width and height tags that exist give this size (when valid).
     QSize size;
+    // After a quarter turn: the X and Y resolutions trade places.
+    bool swapResolution = false;
     // Makes the new thumbnail, at most `budget` bytes long; answers empty
     // when it can't, and the thumbnail is then removed. Null: the thumbnail
     // stays as it is.

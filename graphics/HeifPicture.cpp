@@ -1,8 +1,9 @@
 #include "graphics/HeifPicture.h"
 
-#include "core/Errors.h"
-#include "graphics/Bitmap24.h"
+#include "graphics/DecoderMessages.h"
 #include "graphics/DisplayColors.h"
+#include "graphics/PictureError.h"
+#include "graphics/PictureLimits.h"
 
 #include <QLibrary>
 #include <QThread>
@@ -72,13 +73,27 @@ const HeifLibrary& heif()
 {
     static const HeifLibrary lib = loadHeifLibrary();
     if (!lib.failure.isEmpty())
-        throw AppError(msg::pictureNotValid(lib.failure));
+        throw PictureError(PictureError::Problem::Unreadable, QStringLiteral("libheif can't be loaded: %1").arg(lib.failure));
     return lib;
 }
 
 [[noreturn]] void fail(const heif_error& e)
 {
-    throw AppError(msg::pictureNotValid(QString::fromUtf8(e.message ? e.message : "")));
+    const QString what = QString::fromUtf8(e.message ? e.message : "");
+    switch (e.code) {
+    case heif_error_Invalid_input:
+        if (e.subcode == heif_suberror_End_of_data)
+            throw PictureError::endsEarly();
+        break;
+    case heif_error_Unsupported_filetype:
+    case heif_error_Unsupported_feature:
+        throw PictureError(PictureError::Problem::Unreadable, what);
+    case heif_error_Memory_allocation_error:
+        throw std::bad_alloc();
+    default:
+        break;
+    }
+    throw PictureError::corrupt(QStringLiteral("its data is corrupt: %1").arg(what));
 }
 
 void check(const heif_error& e)
@@ -96,8 +111,9 @@ struct Context {
     // `data` must outlive the context: it is not copied.
     explicit Context(const QByteArray& data)
     {
+        const QuietDecoding quiet;
         if (!ctx)
-            throw AppError(msg::pictureNotValid(QStringLiteral("Out of memory")));
+            throw std::bad_alloc();
         heif().heif_context_set_max_decoding_threads(ctx.get(), std::max(1, QThread::idealThreadCount()));
         check(heif().heif_context_read_from_memory_without_copy(ctx.get(), data.constData(),
                                                                 std::size_t(data.size()), nullptr));
@@ -197,11 +213,7 @@ QSize handleSize(const heif_image_handle* h)
 
 void checkSize(QSize size)
 {
-    if (size.width() < 1 || size.height() < 1)
-        throw AppError(msg::pictureNotValid(QStringLiteral("The picture has no size.")));
-    // Decoded as four bytes a pixel.
-    if (!Bitmap24::sizeAllowed(qint64(size.width()) * 4 / 3 + 1, size.height()))
-        throw AppError(msg::pictureTooLarge(size.width(), size.height()));
+    checkPictureSize(size.width(), size.height());
 }
 
 // Decodes `h` into an image that keeps libheif's pixels without a copy.
@@ -223,7 +235,7 @@ QImage decode(const heif_image_handle* h, bool upright)
               h2 = heif().heif_image_get_primary_height(image);
     if (!pixels || w < 1 || h2 < 1) {
         heif().heif_image_release(image);
-        throw AppError(msg::pictureNotValid(QStringLiteral("The picture holds no pixels.")));
+        throw PictureError::corrupt(QStringLiteral("it holds no pixels"));
     }
     return QImage(
         pixels, w, h2, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,

@@ -14,8 +14,8 @@ struct HeifPictureInfo {
     QByteArray icc;         // the profile as the file holds it
 };
 
-// Throws AppError: "Picture is not valid. %s" with libheif's message, or
-// "Picture too large (%d x %d pixels)" past the pixel limit.
+// Throws PictureError: damaged (with libheif's message), a layout libheif
+// can't read, or a size past the picture limit.
 HeifPictureInfo readHeifPictureInfo(const QByteArray& data);
 // The primary image, upright or as stored. Throws AppError as above.
 QImage decodeHeifPicture(const QByteArray& data, bool upright);

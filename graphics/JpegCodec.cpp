@@ -1,7 +1,7 @@
 #include "graphics/JpegCodec.h"
 
-#include "core/Errors.h"
 #include "graphics/JpegErrorManager.h"
+#include "graphics/PictureError.h"
 
 #include <atomic>
 #include <csetjmp>
@@ -21,6 +21,7 @@ using jpegerr::installErrorManager;
 struct Decoder {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
+    jpeg_progress_mgr progress{};
     bool created = false;
 
     Decoder() { cinfo.err = &err.pub; }
@@ -31,7 +32,7 @@ struct Decoder {
     }
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
-    AppError error() const { return AppError(msg::jpegError(err.pub.msg_code)); }
+    PictureError error() const { return jpegFailure(err.pub.msg_code); }
 };
 
 bool cmykLike(J_COLOR_SPACE space)
@@ -50,10 +51,7 @@ bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom, Markers mark
         return false;
     d.created = true;
     jpeg_create_decompress(&d.cinfo);
-    // Progressive and multi-scan files keep every coefficient of the whole
-    // picture (up to 8 bytes a pixel): a few hundred bytes could claim
-    // gigabytes. Past this libjpeg stops with "Backing store not supported".
-    d.cinfo.mem->max_memory_to_use = long(Bitmap24::MaxBytes);
+    jpegerr::limitDecoder(d.cinfo, d.progress);
     jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
                  static_cast<unsigned long>(data.size()));
     if (markers != Markers::None)
@@ -162,6 +160,19 @@ bool bandStep(Decoder& d, JDIMENSION top, JDIMENSION rows, std::uint8_t* bits, i
     return true;
 }
 
+JpegEncoding encodingOf(const jpeg_decompress_struct& cinfo)
+{
+    JpegEncoding e;
+    e.colourSpace = cinfo.jpeg_color_space;
+    e.components = cinfo.num_components;
+    for (int i = 0; i < cinfo.num_components && i < 4; ++i) {
+        e.h[std::size_t(i)] = cinfo.comp_info[i].h_samp_factor;
+        e.v[std::size_t(i)] = cinfo.comp_info[i].v_samp_factor;
+    }
+    e.adobe = cinfo.saw_Adobe_marker;
+    return e;
+}
+
 struct Encoder {
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
@@ -216,6 +227,8 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, int quality, const JpegMetad
     // The bitmap's own byte order: its rows go in as they are.
     e.cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&e.cinfo);
+    if (metadata.encoding)
+        jpegerr::applyEncoding(e.cinfo, *metadata.encoding);
     jpeg_set_quality(&e.cinfo, quality, TRUE);
     e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
     jpeg_start_compress(&e.cinfo, TRUE);
@@ -227,6 +240,50 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, int quality, const JpegMetad
         jpeg_write_scanlines(&e.cinfo, &row, 1);
     }
     jpeg_finish_compress(&e.cinfo);
+    return true;
+}
+
+bool encodeSamplesStep(Encoder& e, const SampleRaster& samples, int quality, const JpegMetadata& metadata)
+{
+    installErrorManager(e.err);
+    if (setjmp(e.err.jump))
+        return false;
+    e.created = true;
+    jpeg_create_compress(&e.cinfo);
+    jpeg_mem_dest(&e.cinfo, &e.out, &e.outSize);
+    e.cinfo.image_width = JDIMENSION(samples.width());
+    e.cinfo.image_height = JDIMENSION(samples.height());
+    e.cinfo.input_components = metadata.encoding->components;
+    e.cinfo.in_color_space = e.cinfo.input_components == 1 ? JCS_GRAYSCALE
+                             : e.cinfo.input_components == 4 ? JCS_CMYK
+                                                             : JCS_RGB;
+    jpeg_set_defaults(&e.cinfo);
+    jpegerr::applyEncoding(e.cinfo, *metadata.encoding);
+    jpeg_set_quality(&e.cinfo, quality, TRUE);
+    e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
+    jpeg_start_compress(&e.cinfo, TRUE);
+    for (const JpegSegment& s : metadata.segments)
+        writeMarker(e.cinfo, s.marker, s.payload);
+    while (e.cinfo.next_scanline < e.cinfo.image_height) {
+        JSAMPROW row = const_cast<std::uint8_t*>(samples.row(int(e.cinfo.next_scanline)));
+        jpeg_write_scanlines(&e.cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&e.cinfo);
+    return true;
+}
+
+// Every row into `samples`, in the file's own colour space (CMYK as stored).
+bool samplesStep(Decoder& d, SampleRaster& samples)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_start_decompress(&d.cinfo);
+    while (d.cinfo.output_scanline < d.cinfo.output_height) {
+        JSAMPROW row = samples.row(int(d.cinfo.output_scanline));
+        if (jpeg_read_scanlines(&d.cinfo, &row, 1) != 1)
+            break;
+    }
+    jpeg_finish_decompress(&d.cinfo);
     return true;
 }
 
@@ -301,8 +358,18 @@ int supportedDenom(int scaleDenom)
 // scaled decode: progressive decoding buffers the whole image anyway.
 void checkFullSize(const jpeg_decompress_struct& cinfo)
 {
-    if (!Bitmap24::sizeAllowed(cinfo.image_width, cinfo.image_height))
-        throw AppError(msg::pictureTooLarge(cinfo.image_width, cinfo.image_height));
+    checkPictureSize(cinfo.image_width, cinfo.image_height);
+}
+
+// The header read, with the scans counted first: more than libjpeg will
+// take is refused before it spends a pass on any of them.
+void open(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
+{
+    if (jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
+        throw jpegFailure(jpegerr::TooManyScans);
+    if (!headerStep(d, data, scaleDenom, markers))
+        throw d.error();
+    checkFullSize(d.cinfo);
 }
 
 } // namespace
@@ -310,23 +377,19 @@ void checkFullSize(const jpeg_decompress_struct& cinfo)
 JpegInfo readJpegHeader(const QByteArray& data)
 {
     Decoder d;
-    if (!headerStep(d, data, 0, Markers::Exif))
-        throw d.error();
-    checkFullSize(d.cinfo);
+    open(d, data, 0, Markers::Exif);
     if (d.cinfo.num_components != 1 && d.cinfo.num_components != 3 && d.cinfo.num_components != 4)
-        throw AppError(msg::jpegError(JERR_CONVERSION_NOTIMPL));
-    return {int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components, firstExif(d.cinfo)};
+        throw PictureError(PictureError::Problem::Unreadable,
+                           QStringLiteral("%1 colour components").arg(d.cinfo.num_components));
+    return {int(d.cinfo.image_width), int(d.cinfo.image_height), d.cinfo.num_components, firstExif(d.cinfo),
+            encodingOf(d.cinfo)};
 }
 
 Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop,
                     PictureDamage* damage)
 {
     Decoder d;
-    if (!headerStep(d, data, supportedDenom(scaleDenom)))
-        throw d.error();
-    checkFullSize(d.cinfo);
-    if (!Bitmap24::sizeAllowed(d.cinfo.output_width, d.cinfo.output_height))
-        throw AppError(msg::pictureTooLarge(d.cinfo.output_width, d.cinfo.output_height));
+    open(d, data, supportedDenom(scaleDenom));
 
     Bitmap24 out(int(d.cinfo.output_width), int(d.cinfo.output_height));
     std::vector<std::uint8_t> cmykRow;
@@ -344,9 +407,7 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bo
 PictureDamage scanJpegDamage(const QByteArray& data)
 {
     Decoder d;
-    if (!headerStep(d, data, 0))
-        throw d.error();
-    checkFullSize(d.cinfo);
+    open(d, data, 0);
     // An eighth of the width, rounded up, in up to four samples a pixel.
     std::vector<JSAMPLE> row((std::size_t(d.cinfo.image_width) + 7) / 8 * 4);
     if (!scanStep(d, row.data()))
@@ -357,9 +418,7 @@ PictureDamage scanJpegDamage(const QByteArray& data)
 Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region)
 {
     Decoder d;
-    if (!headerStep(d, data, 1))
-        throw d.error();
-    checkFullSize(d.cinfo);
+    open(d, data, 1);
     const QRect image(0, 0, int(d.cinfo.image_width), int(d.cinfo.image_height));
     const QRect wanted = region->intersected(image);
     *region = wanted;
@@ -389,8 +448,7 @@ Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region)
 bool usesStandardHuffmanTables(const QByteArray& data)
 {
     Decoder d;
-    if (!headerStep(d, data, 0))
-        throw d.error();
+    open(d, data, 0);
     Encoder standard;
     bool result = false;
     if (!standardTablesStep(d, standard, &result))
@@ -401,12 +459,33 @@ bool usesStandardHuffmanTables(const QByteArray& data)
 QByteArray recodeJpegOptimized(const QByteArray& data)
 {
     Decoder d;
-    if (!headerStep(d, data, 0, Markers::All))
-        throw d.error();
-    checkFullSize(d.cinfo);
+    open(d, data, 0, Markers::All);
     Encoder e;
     if (!recodeStep(d, e))
         throw d.error();
+    return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
+}
+
+SampleRaster decodeJpegSamples(const QByteArray& data, JpegEncoding* encoding, PictureDamage* damage)
+{
+    Decoder d;
+    open(d, data, 1);
+    *encoding = encodingOf(d.cinfo);
+    d.cinfo.out_color_space = encoding->components == 1 ? JCS_GRAYSCALE : encoding->cmyk() ? JCS_CMYK : JCS_RGB;
+    SampleRaster samples(int(d.cinfo.image_width), int(d.cinfo.image_height), 8 * d.cinfo.num_components);
+    if (!samplesStep(d, samples))
+        throw d.error();
+    if (damage)
+        *damage = d.err.damage;
+    return samples;
+}
+
+QByteArray encodeJpegSamples(const SampleRaster& samples, int quality, const JpegMetadata& metadata)
+{
+    Encoder e;
+    if (!metadata.encoding || metadata.encoding->components * 8 != samples.bitsPerPixel() ||
+        !encodeSamplesStep(e, samples, quality, metadata))
+        throw PictureError(PictureError::Problem::Unwritable, msg::jpegError(e.err.pub.msg_code));
     return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
 }
 
@@ -415,6 +494,69 @@ QByteArray encodeJpeg(const Bitmap24& bitmap, int quality, const JpegMetadata& m
     // An empty bitmap fails inside libjpeg with its own code.
     Encoder e;
     if (!encodeStep(e, bitmap, quality, metadata))
-        throw AppError(msg::jpegError(e.err.pub.msg_code));
+        throw PictureError(PictureError::Problem::Unwritable, msg::jpegError(e.err.pub.msg_code));
     return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
+}
+
+int jpegScanCount(const QByteArray& data, int atMost)
+{
+    const auto* p = reinterpret_cast<const uchar*>(data.constData());
+    const qsizetype n = data.size();
+    int scans = 0;
+    qsizetype at = 2;
+    while (at + 4 <= n && scans < atMost) {
+        if (p[at] != 0xFF)
+            return scans; // libjpeg tells what is wrong
+        const uchar marker = p[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xD9)
+            break;
+        at += 2 + (p[at + 2] << 8 | p[at + 3]);
+        if (marker != 0xDA)
+            continue;
+        ++scans;
+        // The entropy-coded data runs to the next marker that is neither a
+        // stuffed zero nor a restart.
+        while (at + 1 < n && !(p[at] == 0xFF && p[at + 1] != 0 && (p[at + 1] < 0xD0 || p[at + 1] > 0xD7))) {
+            const void* ff = std::memchr(p + at + 1, 0xFF, std::size_t(n - at - 1));
+            at = ff ? static_cast<const uchar*>(ff) - p : n;
+        }
+    }
+    return scans;
+}
+
+PictureError jpegFailure(int code)
+{
+    using P = PictureError::Problem;
+    const QString number = msg::jpegError(code);
+    switch (code) {
+    case JERR_INPUT_EMPTY:
+    case JERR_INPUT_EOF:
+        return PictureError::endsEarly();
+    case JERR_NO_SOI:
+        return PictureError::notKind(PictureFormat::Jpeg);
+    case JERR_BAD_PRECISION:
+        return PictureError(P::Unreadable, QStringLiteral("samples of more than 8 bits; %1").arg(number));
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_ARITH_NOTIMPL:
+    case JERR_NOT_COMPILED:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_COMPONENT_COUNT:
+        return PictureError(P::Unreadable, QStringLiteral("a coding process this JPEG decoder lacks; %1").arg(number));
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+    case JERR_NO_BACKING_STORE:
+    case JERR_OUT_OF_MEMORY:
+        return PictureError(P::TooLarge,
+                            QStringLiteral("its coefficients need more than the memory one picture may take; %1")
+                                .arg(number));
+    case jpegerr::TooManyScans:
+        return PictureError(P::Unreadable, QStringLiteral("more than %1 scans").arg(MaxJpegScans));
+    default:
+        break;
+    }
+    return PictureError::corrupt(QStringLiteral("its data is corrupt; %1").arg(number));
 }

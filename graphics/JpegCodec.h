@@ -1,20 +1,38 @@
 #pragma once
-// JPEG through libjpeg. Errors throw AppError("JPEG error #%d") with
-// libjpeg's message code; a truncated file is only a warning and decodes.
+// JPEG through libjpeg. Errors throw PictureError in words (jpegFailure),
+// with libjpeg's "JPEG error #%d" where it tells more; a truncated file is
+// only a warning and decodes. Every decompressor has its limits set before
+// it reads (see jpegerr::limitDecoder).
 #include "graphics/Bitmap24.h"
 #include "graphics/PictureDamage.h"
+#include "graphics/PictureError.h"
+
+#include "graphics/SampleRaster.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QRect>
 
+#include <array>
 #include <atomic>
+#include <optional>
+
+// How a JPEG codes its samples: what a re-encoding keeps.
+struct JpegEncoding {
+    int colourSpace = 3; // libjpeg's J_COLOR_SPACE of the file: JCS_YCbCr, JCS_GRAYSCALE, JCS_RGB, JCS_CMYK, JCS_YCCK
+    int components = 3;
+    std::array<int, 4> h{2, 1, 1, 1}, v{2, 1, 1, 1}; // sampling factors
+    bool adobe = false; // an Adobe marker: CMYK values stored inverted
+    bool cmyk() const noexcept { return components == 4; }
+    bool operator==(const JpegEncoding&) const = default;
+};
 
 struct JpegInfo {
     int width = 0;
     int height = 0;
     int components = 0;
     QByteArray exif; // the first APP1 payload that starts "Exif\0\0"
+    JpegEncoding encoding;
 };
 
 // One marker segment: its marker code (0xE0..0xEF for APP0..APP15, 0xFE
@@ -28,10 +46,18 @@ struct JpegSegment {
 // The marker segments a new JPEG is written with, after its start marker.
 // `ownJfif`: libjpeg's JFIF header comes first, as for a picture of our
 // own; a rewrite of a JPEG writes the source's segments instead.
+// `encoding`: the colour space and sampling factors to write; without one,
+// libjpeg's colour defaults (YCbCr, 4:2:0).
 struct JpegMetadata {
     bool ownJfif = true;
     QList<JpegSegment> segments;
+    std::optional<JpegEncoding> encoding = std::nullopt;
 };
+
+// What libjpeg's error `code` means for the picture, in words.
+PictureError jpegFailure(int code);
+// The scans of a JPEG's data, counted by its markers up to `atMost`.
+int jpegScanCount(const QByteArray& data, int atMost);
 
 // Refuses colour layouts that decodeJpeg could not turn into colour.
 JpegInfo readJpegHeader(const QByteArray& data);
@@ -54,6 +80,15 @@ bool usesStandardHuffmanTables(const QByteArray& data);
 // The same coefficients and markers with Huffman tables fitted to the data:
 // smaller, and decoding to the same pixels. Throws like readJpegHeader.
 QByteArray recodeJpegOptimized(const QByteArray& data);
-// Quality 90, baseline, colour (JCS_RGB, 3 components), with the segments
-// of `metadata` after the start marker.
+// Quality 90, baseline, colour (JCS_RGB, 3 components), or as
+// `metadata.encoding` says (grey or colour; not CMYK, which needs its inks:
+// encodeJpegSamples), with the segments of `metadata` after the start marker.
 QByteArray encodeJpeg(const Bitmap24& bitmap, int quality = 90, const JpegMetadata& metadata = {});
+
+// The samples as the file's colour space gives them, 8 bits each: grey,
+// RGB, or CMYK inks as stored (inverted where `encoding.adobe`). A damaged
+// file decodes as far as it goes and `damage` says so.
+SampleRaster decodeJpegSamples(const QByteArray& data, JpegEncoding* encoding, PictureDamage* damage = nullptr);
+// Such samples coded as `metadata.encoding` says (which must be set and
+// have as many components).
+QByteArray encodeJpegSamples(const SampleRaster& samples, int quality, const JpegMetadata& metadata);

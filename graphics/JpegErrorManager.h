@@ -5,7 +5,9 @@
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 
+#include "graphics/JpegCodec.h"
 #include "graphics/PictureDamage.h"
+#include "graphics/PictureLimits.h"
 
 #include <jpeglib.h>
 // jerror.h's codes depend on the library version that jpeglib.h names.
@@ -63,6 +65,44 @@ inline void installErrorManager(ErrorManager& err)
     err.pub.emit_message = emitMessage;
     err.pub.output_message = outputMessage;
     err.damage = PictureDamage::None;
+}
+
+// The code limitScans stops with; jpegFailure words it.
+inline constexpr int TooManyScans = 10000;
+
+// Each scan of a progressive file is a pass over all its coefficients: a
+// few bytes a scan could keep the decoder busy for minutes.
+inline void limitScans(j_common_ptr common)
+{
+    auto* d = reinterpret_cast<j_decompress_ptr>(common);
+    if (common->is_decompressor && d->input_scan_number > MaxJpegScans) {
+        common->err->msg_code = TooManyScans;
+        common->err->error_exit(common);
+    }
+}
+
+// The limits every decompressor gets before it reads a byte: its working
+// memory (progressive and multi-scan files keep every coefficient of the
+// picture, up to 8 bytes a pixel) and its scans. `progress` must live as
+// long as the decompressor.
+inline void limitDecoder(jpeg_decompress_struct& cinfo, jpeg_progress_mgr& progress)
+{
+    cinfo.mem->max_memory_to_use = long(pictureByteLimit());
+    progress.progress_monitor = limitScans;
+    cinfo.progress = &progress;
+}
+
+// The source's colour space and sampling on an encoder whose input is set
+// (after jpeg_set_defaults).
+inline void applyEncoding(jpeg_compress_struct& cinfo, const JpegEncoding& e)
+{
+    jpeg_set_colorspace(&cinfo, J_COLOR_SPACE(e.colourSpace));
+    for (int i = 0; i < cinfo.num_components && i < 4; ++i) {
+        cinfo.comp_info[i].h_samp_factor = e.h[std::size_t(i)];
+        cinfo.comp_info[i].v_samp_factor = e.v[std::size_t(i)];
+    }
+    if (e.cmyk())
+        cinfo.write_Adobe_marker = e.adobe || e.colourSpace == JCS_YCCK ? TRUE : FALSE;
 }
 
 } // namespace jpegerr

@@ -53,15 +53,16 @@ void termDest(j_compress_ptr c)
 struct JpegBandReader::Impl {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
+    jpeg_progress_mgr progress{};
     bool created = false;
     ~Impl()
     {
         if (created)
             jpeg_destroy_decompress(&cinfo);
     }
-    [[noreturn]] void fail() const { throw AppError(msg::jpegError(err.pub.msg_code)); }
+    [[noreturn]] void fail() const { throw jpegFailure(err.pub.msg_code); }
 
-    bool start(const QByteArray& data)
+    bool header(const QByteArray& data)
     {
         cinfo.err = &err.pub;
         jpegerr::installErrorManager(err);
@@ -69,10 +70,16 @@ struct JpegBandReader::Impl {
             return false;
         created = true;
         jpeg_create_decompress(&cinfo);
-        cinfo.mem->max_memory_to_use = long(Bitmap24::MaxBytes);
+        jpegerr::limitDecoder(cinfo, progress);
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
                      static_cast<unsigned long>(data.size()));
         jpeg_read_header(&cinfo, TRUE);
+        return true;
+    }
+    bool start()
+    {
+        if (setjmp(err.jump))
+            return false;
         if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
             return true;
         cinfo.out_color_space = JCS_EXT_BGR;
@@ -101,7 +108,12 @@ struct JpegBandReader::Impl {
 
 JpegBandReader::JpegBandReader(const QByteArray& data) : d(std::make_unique<Impl>())
 {
-    if (!d->start(data))
+    if (jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
+        throw jpegFailure(jpegerr::TooManyScans);
+    if (!d->header(data))
+        d->fail();
+    checkPictureSize(width(), height());
+    if (!d->start())
         d->fail();
 }
 
@@ -149,7 +161,7 @@ struct JpegBandWriter::Impl {
         if (created)
             jpeg_destroy_compress(&cinfo);
     }
-    [[noreturn]] void fail() const { throw AppError(msg::jpegError(err.pub.msg_code)); }
+    [[noreturn]] void fail() const { throw jpegFailure(err.pub.msg_code); }
 
     void marker(int code, const QByteArray& payload)
     {
@@ -177,6 +189,8 @@ struct JpegBandWriter::Impl {
         cinfo.input_components = 3;
         cinfo.in_color_space = JCS_EXT_BGR;
         jpeg_set_defaults(&cinfo);
+        if (metadata.encoding)
+            jpegerr::applyEncoding(cinfo, *metadata.encoding);
         jpeg_set_quality(&cinfo, quality, TRUE);
         cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
         jpeg_start_compress(&cinfo, TRUE);
@@ -224,16 +238,18 @@ void JpegBandWriter::finish()
         d->fail();
 }
 
-JpegReplacement jpegReplacement(const Picture& source, QSize size)
+JpegReplacement jpegReplacement(const Picture& source, QSize size, bool quarterTurn)
 {
     JpegReplacement r;
     if (source.kind() != Picture::Kind::Jpeg)
         return r;
     const QList<JpegSegment> found = readJpegSegments(source.data());
+    const JpegEncoding encoding = readJpegHeader(source.data()).encoding;
     ExifChanges changes;
     changes.resetOrientation = source.exifOrientation() == ExifOrientation::Apply;
     changes.size = size;
-    r.metadata = JpegMetadata{false, keptSegments(found, changes)};
+    changes.swapResolution = quarterTurn;
+    r.metadata = JpegMetadata{false, keptSegments(found, changes, encoding), encoding};
     const QByteArray exif = segmentPayload(found, JPEG_APP0 + 1, QByteArrayView("Exif\0\0", 6));
     r.thumbnail = newThumbnailSize(exif, size, source.orientation());
     return r;

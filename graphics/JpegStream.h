@@ -47,13 +47,14 @@ private:
 };
 
 // What Picture::encodeJpegReplacement keeps of `source` for pixels of
-// `size`: its segments (see keptSegments), and the size of the thumbnail
-// to make from the new pixels (invalid: none).
+// `size`: its segments (see keptSegments; the resolutions swapped after a
+// `quarterTurn`), its colour space and sampling factors, and the size of
+// the thumbnail to make from the new pixels (invalid: none).
 struct JpegReplacement {
     JpegMetadata metadata;
     QSize thumbnail;
 };
-JpegReplacement jpegReplacement(const Picture& source, QSize size);
+JpegReplacement jpegReplacement(const Picture& source, QSize size, bool quarterTurn = false);
 // `jpeg` with its EXIF thumbnail replaced by `thumbnail`, or removed when
 // that can't fit.
 QByteArray withExifThumbnail(const QByteArray& jpeg, const Bitmap24& thumbnail);

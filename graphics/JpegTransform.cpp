@@ -216,17 +216,6 @@ struct Transform {
     }
 };
 
-// Hostile progressive files can ask for endless scans.
-void limitScans(j_common_ptr common)
-{
-    auto* d = reinterpret_cast<j_decompress_ptr>(common);
-    constexpr int MaxScans = 500;
-    if (common->is_decompressor && d->input_scan_number > MaxScans) {
-        common->err->msg_code = JERR_BAD_PROGRESSION;
-        common->err->error_exit(common);
-    }
-}
-
 JDIMENSION roundUp(JDIMENSION n, JDIMENSION step)
 {
     return (n + step - 1) / step * step;
@@ -364,9 +353,7 @@ bool readStep(Transform& t, const QByteArray& jpeg, Moves m, bool fitTables, boo
         return false;
     t.srcCreated = true;
     jpeg_create_decompress(&t.src);
-    t.src.mem->max_memory_to_use = long(Bitmap24::MaxBytes);
-    t.progress.progress_monitor = limitScans;
-    t.src.progress = &t.progress;
+    jpegerr::limitDecoder(t.src, t.progress);
     jpeg_mem_src(&t.src, reinterpret_cast<const unsigned char*>(jpeg.constData()),
                  static_cast<unsigned long>(jpeg.size()));
     jpeg_save_markers(&t.src, JPEG_COM, 0xFFFF);
@@ -484,7 +471,7 @@ QByteArray transformJpegLosslessly(const QByteArray& jpeg, int orientation, Pict
     bool fitTables = false;
     try {
         fitTables = !usesStandardHuffmanTables(jpeg);
-    } catch (const AppError&) {
+    } catch (const PictureError&) {
         return QByteArray();
     }
     Transform t;

@@ -4,15 +4,14 @@
 #include "core/Errors.h"
 #include "core/RegularFile.h"
 #include "graphics/BmpCodec.h"
+#include "graphics/ContainerDamage.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/ExifMetadata.h"
-#include "graphics/ExifThumbnail.h"
 #include "graphics/HeifPicture.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegSegments.h"
-#include "graphics/JpegStream.h"
-#include "graphics/JpegTransform.h"
 #include "graphics/Orientation.h"
+#include "graphics/PictureError.h"
 #include "graphics/PluginPicture.h"
 #include "graphics/PngReduced.h"
 #include "graphics/TiffStructure.h"
@@ -34,6 +33,7 @@ struct Picture::Data {
     QString name;     // the file, for messages
     QByteArray bytes; // Jpeg, Other: the file as read
     Bitmap24 bitmap;  // Bitmap
+    BmpExtras bmp;    // Bitmap: its alpha and resolution
     // A PictureDamage, or -1 while no decode has read the whole file; shared
     // by the copies that hold the same bytes.
     std::shared_ptr<std::atomic<int>> damage = std::make_shared<std::atomic<int>>(-1);
@@ -62,17 +62,13 @@ void readJpegColors(Picture::Data& d, const QByteArray& exif)
 }
 
 // Another kind's pixels, whole, upright as the picture says.
-QImage decodeOther(const Picture::Data& d)
+QImage decodeOther(const Picture::Data& d, PictureDamage* damage)
 {
-    try {
+    return namingFile(d.name, [&] {
         if (d.format == PictureFormat::Heif || d.format == PictureFormat::Avif)
             return decodeHeifPicture(d.bytes, d.exif == ExifOrientation::Apply);
-        return orientImage(decodePluginPicture(d.bytes, d.format), d.orientation);
-    } catch (const AppError& e) {
-        if (d.name.isEmpty())
-            throw;
-        throw AppError(msg::pictureUnreadable(d.name, e.text()));
-    }
+        return orientImage(decodePluginPicture(d.bytes, d.format, damage), d.orientation);
+    });
 }
 
 // HEIF's own thumbnail when it covers `size`, else null.
@@ -136,7 +132,13 @@ int jpegDenomCovering(QSize picture, QSize drawn)
 Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
 {
     RegularFile file(path);
-    const PictureFormat format = pictureFormatOf(file.readHead(PictureFormatHeadBytes), path);
+    const QByteArray head = file.readHead(PictureFormatHeadBytes);
+    const PictureFormat format = pictureFormatOf(head, path);
+    if (head.isEmpty())
+        throw PictureError::corrupt(QStringLiteral("it is empty")).about(path);
+    // Named like a kind but starting like none: no decoder of that kind reads it.
+    if (pictureFormatOf(head) == PictureFormat::Unknown)
+        throw PictureError::notKind(format).about(path);
     return fromData(file.readAll(), format, exif, path);
 }
 
@@ -144,41 +146,49 @@ Picture Picture::fromData(const QByteArray& data, PictureFormat format, ExifOrie
                           const QString& name)
 {
     switch (format) {
-    case PictureFormat::Bitmap: {
-        PictureDamage damage = PictureDamage::None;
-        Picture p = fromBitmap(decodeBmp(data, &damage));
-        p.rememberDamage(damage);
-        return p;
-    }
+    case PictureFormat::Bitmap:
+        return namingFile(name, [&] {
+            PictureDamage damage = PictureDamage::None;
+            BmpExtras extras;
+            Bitmap24 pixels = decodeBmp(data, &damage, &extras);
+            Picture p = fromBitmap(std::move(pixels), std::move(extras), name);
+            p.rememberDamage(damage);
+            return p;
+        });
     case PictureFormat::Jpeg:
-        return fromJpegData(data, exif);
+        return fromJpegData(data, exif, name);
     case PictureFormat::Unknown:
-        throw AppError(msg::pictureNotValid(QString()));
+        throw PictureError::notKind(format).about(name);
     default:
         return fromOtherData(data, format, exif, name);
     }
 }
 
-Picture Picture::fromBitmap(Bitmap24 bitmap)
+Picture Picture::fromBitmap(Bitmap24 bitmap, BmpExtras extras, const QString& name)
 {
     if (bitmap.isEmpty())
         return Picture();
     auto d = std::make_shared<Data>();
+    d->name = name;
     d->kind = Kind::Bitmap;
     d->format = PictureFormat::Bitmap;
     d->width = bitmap.width();
     d->height = bitmap.height();
     d->stored = d->upright = QSize(d->width, d->height);
     d->bitmap = std::move(bitmap);
+    if (extras.alpha.size() != std::size_t(d->width) * std::size_t(d->height))
+        extras.alpha.clear();
+    d->bmp = std::move(extras);
     return Picture(std::move(d));
 }
 
-Picture Picture::fromJpegData(const QByteArray& data, ExifOrientation exif)
+Picture Picture::fromJpegData(const QByteArray& data, ExifOrientation exif, const QString& name)
 {
-    const JpegInfo info = readJpegHeader(data);
+    const JpegInfo info = namingFile(name, [&] { return readJpegHeader(data); });
     auto d = std::make_shared<Data>();
     d->kind = Kind::Jpeg;
     d->format = PictureFormat::Jpeg;
+    d->name = name;
     d->stored = QSize(info.width, info.height);
     d->exifTag = ::exifOrientation(info.exif);
     d->upright = orientedSize(d->stored, d->exifTag);
@@ -205,7 +215,7 @@ Picture Picture::fromOtherData(const QByteArray& data, PictureFormat format, Exi
     d->format = format;
     d->name = name;
     d->bytes = data;
-    try {
+    namingFile(name, [&] {
         if (format == PictureFormat::Heif || format == PictureFormat::Avif) {
             const HeifPictureInfo info = readHeifPictureInfo(data);
             d->stored = info.stored;
@@ -220,11 +230,10 @@ Picture Picture::fromOtherData(const QByteArray& data, PictureFormat format, Exi
             d->colorSpace = info.colorSpace;
             d->icc = info.icc;
         }
-    } catch (const AppError& e) {
-        if (name.isEmpty())
-            throw;
-        throw AppError(msg::pictureUnreadable(name, e.text()));
-    }
+    });
+    // What the structure tells is known at once; PNG's data tells at its decode.
+    if (const ContainerDamage c = containerDamage(data, format); c.damage != PictureDamage::None)
+        d->damage->store(int(c.damage));
     setOrientation(*d, exif);
     return Picture(std::move(d));
 }
@@ -277,7 +286,12 @@ PictureDamage Picture::knownDamage() const noexcept
 PictureDamage Picture::damage() const
 {
     if (kind() == Kind::Jpeg && m_d->damage->load() < 0)
-        rememberDamage(scanJpegDamage(m_d->bytes));
+        rememberDamage(namingFile(m_d->name, [&] { return scanJpegDamage(m_d->bytes); }));
+    if (kind() == Kind::Other && m_d->format == PictureFormat::Png && m_d->damage->load() < 0) {
+        PictureDamage damage = PictureDamage::None;
+        decodeOther(*m_d, &damage);
+        rememberDamage(damage);
+    }
     return knownDamage();
 }
 
@@ -286,14 +300,14 @@ Bitmap24 Picture::toBitmap24() const
     switch (kind()) {
     case Kind::Jpeg: {
         PictureDamage damage = PictureDamage::None;
-        Bitmap24 pixels = decodeJpeg(m_d->bytes, 1, nullptr, &damage);
+        Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, 1, nullptr, &damage); });
         rememberDamage(damage);
         return orientBitmap(std::move(pixels), m_d->orientation);
     }
     case Kind::Bitmap:
         return m_d->bitmap;
     case Kind::Other:
-        return Bitmap24::fromImage(decodeOther(*m_d));
+        return Bitmap24::fromImage(decodeOtherNoting());
     case Kind::Empty:
         break;
     }
@@ -306,6 +320,8 @@ QImage Picture::toImage() const
     case Kind::Jpeg:
         return owningImage(toBitmap24());
     case Kind::Bitmap: {
+        if (!m_d->bmp.alpha.empty())
+            return bitmapWithAlpha();
         // Read-only view of the shared pixels; the image keeps the data
         // alive, and a write through it detaches into a copy.
         const Bitmap24& b = m_d->bitmap;
@@ -315,11 +331,35 @@ QImage Picture::toImage() const
             [](void* p) { delete static_cast<std::shared_ptr<const Data>*>(p); }, keep);
     }
     case Kind::Other:
-        return decodeOther(*m_d);
+        return decodeOtherNoting();
     case Kind::Empty:
         break;
     }
     return QImage();
+}
+
+QImage Picture::decodeOtherNoting() const
+{
+    PictureDamage damage = PictureDamage::None;
+    QImage image = decodeOther(*m_d, &damage);
+    // The structure may have told already; the decoder adds what it found.
+    if (damage != PictureDamage::None || m_d->damage->load() < 0)
+        rememberDamage(damage);
+    return image;
+}
+
+QImage Picture::bitmapWithAlpha() const
+{
+    const Bitmap24& b = m_d->bitmap;
+    QImage image(b.width(), b.height(), QImage::Format_ARGB32);
+    for (int y = 0; y < b.height(); ++y) {
+        const std::uint8_t* in = b.scanLine(y);
+        const std::uint8_t* a = m_d->bmp.alpha.data() + std::size_t(y) * std::size_t(b.width());
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < b.width(); ++x, in += 3)
+            out[x] = qRgba(in[2], in[1], in[0], a[x]);
+    }
+    return image;
 }
 
 QImage Picture::inDisplayColors(const QImage& stored) const
@@ -345,7 +385,8 @@ QImage Picture::jpegThumbnailDecode(QSize box) const
     const int o = m_d->orientation;
     const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
     PictureDamage damage = PictureDamage::None;
-    QImage scaled = owningImage(orientBitmap(decodeJpeg(m_d->bytes, denom, nullptr, &damage), o));
+    QImage scaled = owningImage(
+        orientBitmap(namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, denom, nullptr, &damage); }), o));
     rememberDamage(damage);
     return scaled;
 }
@@ -371,7 +412,7 @@ QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) cons
     const int o = m_d->orientation;
     const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawn, o));
     PictureDamage damage = PictureDamage::None;
-    Bitmap24 pixels = decodeJpeg(m_d->bytes, denom, stop, &damage);
+    Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, denom, stop, &damage); });
     if (pixels.isEmpty())
         return QImage();
     rememberDamage(damage);
@@ -387,7 +428,7 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
     if (image.isNull() && stop && *stop)
         return QImage();
     if (image.isNull())
-        image = decodeOther(*m_d);
+        image = decodeOtherNoting();
     // Reduced here, so that converting its colours then costs little.
     const QSize cover = image.size().scaled(drawn, Qt::KeepAspectRatioByExpanding);
     if (cover.width() < image.width() && cover.height() < image.height() && !cover.isEmpty())
@@ -401,49 +442,24 @@ QImage Picture::decodedBand(QRect* band) const
         *band = QRect();
         return QImage();
     }
-    return inDisplayColors(owningImage(decodeJpegBand(m_d->bytes, band)));
-}
-
-QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const
-{
-    const QSize size(pixels.width(), pixels.height());
-    const JpegReplacement keep = jpegReplacement(*this, size);
-    const QByteArray jpeg = encodeJpeg(pixels, 90, keep.metadata);
-    if (!keep.thumbnail.isValid())
-        return jpeg;
-    ThumbnailSampler sampler(size, keep.thumbnail);
-    sampler.addRows(0, pixels.bits(), pixels.stride(), pixels.height());
-    return withExifThumbnail(jpeg, sampler.result());
-}
-
-QByteArray Picture::turnedLosslessly(int angle) const
-{
-    if (kind() != Kind::Jpeg)
-        return QByteArray();
-    const int transform = turnedOrientation(m_d->orientation, angle);
-    PictureDamage damage = PictureDamage::None;
-    const QByteArray turned = transformJpegLosslessly(m_d->bytes, transform, &damage);
-    if (turned.isEmpty())
-        return turned;
-    rememberDamage(damage); // the transform read every block
-    const bool applied = m_d->exif == ExifOrientation::Apply;
-    const QByteArray exif = readJpegHeader(m_d->bytes).exif;
-    ExifChanges changes;
-    changes.resetOrientation = applied;
-    changes.size = angle % 180 == 0 ? size() : size().transposed();
-    changes.thumbnail = turnedExifThumbnail(exif, transform);
-    const QByteArray result = editJpegMetadata(turned, changes);
-    // Blocks that hold the camera's turn must not carry its tag too, or the
-    // picture would be turned twice: better the re-encoding path then.
-    if (applied && ::exifOrientation(readJpegHeader(result).exif) != 1)
-        return QByteArray();
-    return result;
+    return inDisplayColors(owningImage(namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, band); })));
 }
 
 const Bitmap24& Picture::bitmap() const
 {
     static const Bitmap24 empty;
     return kind() == Kind::Bitmap ? m_d->bitmap : empty;
+}
+
+const BmpExtras& Picture::bitmapExtras() const
+{
+    static const BmpExtras none;
+    return kind() == Kind::Bitmap ? m_d->bmp : none;
+}
+
+QString Picture::fileName() const
+{
+    return m_d ? m_d->name : QString();
 }
 
 QByteArray Picture::data() const
@@ -459,7 +475,7 @@ void Picture::saveToFile(const QString& path) const
         writeFileAtomically(path, m_d->bytes);
         return;
     case Kind::Bitmap:
-        writeFileAtomically(path, encodeBmp24(m_d->bitmap));
+        writeFileAtomically(path, encodeBmp(m_d->bitmap, m_d->bmp));
         return;
     case Kind::Empty:
         break;

@@ -5,6 +5,7 @@
 // decoded on demand). Copies share the immutable data, so handing a picture
 // from a slot to the main image costs nothing.
 #include "graphics/Bitmap24.h"
+#include "graphics/BmpCodec.h"
 #include "graphics/PictureDamage.h"
 #include "graphics/PictureFormat.h"
 
@@ -28,16 +29,18 @@ public:
 
     // Loads by the file's content (by its name where the bytes are no kind
     // at all; see pictureFormatOfFile). Throws AppError with "Cannot open
-    // file "%s". %s", "Unknown picture file extension (.%s)", "JPEG error
-    // #%d", a bitmap-format message, or one naming a damaged picture.
+    // file "%s". %s" or "Unknown picture file extension (.%s)", or a
+    // PictureError naming the file and what is wrong with it.
     static Picture loadFromFile(const QString& path, ExifOrientation exif = ExifOrientation::Apply);
-    // The same for bytes already read; `name` (a path) goes into messages.
+    // The same for bytes already read; `name` (a path) goes into messages,
+    // those of later decodes too.
     static Picture fromData(const QByteArray& data, PictureFormat format,
                             ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
-    static Picture fromBitmap(Bitmap24 bitmap);
+    static Picture fromBitmap(Bitmap24 bitmap, BmpExtras extras = {}, const QString& name = QString());
     // Validates the JPEG header (size, components) without a full decode. A
     // malformed EXIF block is ignored: the picture then shows as stored.
-    static Picture fromJpegData(const QByteArray& data, ExifOrientation exif = ExifOrientation::Apply);
+    static Picture fromJpegData(const QByteArray& data, ExifOrientation exif = ExifOrientation::Apply,
+                                const QString& name = QString());
     // The same picture with its orientation applied or not; bitmaps as they are.
     Picture withExifOrientation(ExifOrientation exif) const;
     // Another kind (PNG, GIF, WebP, TIFF, icon, HEIF, AVIF): reads what it
@@ -69,9 +72,10 @@ public:
     // What is wrong with it: known, or found now by reading the whole file.
     PictureDamage damage() const;
 
-    // Full 24-bit pixels, upright, with transparent parts over white. This
-    // decodes every call (nothing is cached in the shared data, so slots
-    // never keep full decodes alive).
+    // Full 24-bit pixels, upright, with transparent parts over white (a
+    // bitmap's colours as stored: its alpha is kept apart). This decodes
+    // every call (nothing is cached in the shared data, so slots never keep
+    // full decodes alive).
     Bitmap24 toBitmap24() const;
     // Full-size stored values, upright, alpha and 16 bits kept; for a
     // bitmap it shares the pixels.
@@ -95,15 +99,20 @@ public:
     // picture. Null for turned JPEGs and other kinds, which decode whole.
     QImage decodedBand(QRect* band) const;
 
-    // The held bitmap (Kind::Bitmap only; empty bitmap otherwise).
+    // The held bitmap (Kind::Bitmap only; empty bitmap otherwise), and
+    // what its file held besides: an alpha channel, its resolution.
     const Bitmap24& bitmap() const;
+    const BmpExtras& bitmapExtras() const;
+    // The file the picture was read from, as messages name it (may be empty).
+    QString fileName() const;
     // The file bytes of a JPEG or other kind (empty for a bitmap).
     QByteArray data() const;
 
     // The JPEG that replaces this picture's file with `pixels`: quality 90,
-    // keeping this JPEG's marker segments (see jpegReplacement): the
-    // orientation reset when it was applied, the dimensions those of
-    // `pixels`, the EXIF thumbnail made anew from them.
+    // in this JPEG's colour space and sampling factors (CMYK inks keep their
+    // black where the new colours allow), keeping its marker segments (see
+    // jpegReplacement): the orientation reset when it was applied, the
+    // dimensions those of `pixels`, the EXIF thumbnail made anew from them.
     QByteArray encodeJpegReplacement(const Bitmap24& pixels) const;
     // This JPEG as shown, turned clockwise by `angle` (90 or 270) by moving
     // its DCT blocks, every marker kept, the EXIF and XMP values changed as
@@ -111,9 +120,15 @@ public:
     // move the edge blocks whole (see transformJpegLosslessly). Having read
     // the whole file, it knows the picture's damage afterwards.
     QByteArray turnedLosslessly(int angle) const;
+    // The same by decoding and coding again at quality 90, for a picture
+    // whose edge blocks the transform can't move whole: the samples turned
+    // in the file's own colour space (grey, RGB or CMYK inks) and coded with
+    // its sampling factors; the metadata as above. Empty for a damaged
+    // JPEG, whose damage it then knows.
+    QByteArray turnedReencoded(int angle) const;
 
     // Writes the picture in the form held: JPEG and other kinds as their
-    // bytes, a bitmap as a 24-bit BMP. Atomic: a failure leaves the old file
+    // bytes, a bitmap as a BMP of 24 bits (32 with its alpha). Atomic: a failure leaves the old file
     // whole and throws "Cannot create file "%s". %s".
     void saveToFile(const QString& path) const;
 
@@ -126,6 +141,9 @@ private:
     explicit Picture(std::shared_ptr<const Data> d) : m_d(std::move(d)) {}
     void rememberDamage(PictureDamage damage) const noexcept;
     QImage jpegThumbnailDecode(QSize box) const;
+    // Another kind's whole decode, its damage remembered.
+    QImage decodeOtherNoting() const;
+    QImage bitmapWithAlpha() const;
     // Another kind's stored values, reduced to cover `drawn` where larger.
     QImage otherCovering(QSize drawn, const std::atomic<bool>* stop) const;
     std::shared_ptr<const Data> m_d;

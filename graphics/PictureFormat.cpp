@@ -110,7 +110,7 @@ PictureFormat pictureFormatOf(const QByteArray& head, const QString& path)
     const QString suffix = dot < 0 ? QString() : name.mid(dot + 1).toLower();
     const PictureFormat byName = formatOfSuffix(suffix);
     if (byName == PictureFormat::Unknown)
-        throw AppError(msg::unknownExtension(suffix));
+        throw AppError(msg::pictureKindUnknown(path, suffix));
     return byName;
 }
 

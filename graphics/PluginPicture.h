@@ -3,6 +3,7 @@
 // WebP, TIFF (its first page) and icons. What the plugins don't tell
 // without decoding, or don't tell at all (EXIF orientation, PNG's EXIF
 // chunk, the colour space), comes from the file's own chunks and tags.
+#include "graphics/PictureDamage.h"
 #include "graphics/PictureFormat.h"
 
 #include <QByteArray>
@@ -18,9 +19,11 @@ struct PluginPictureInfo {
     QByteArray exif;        // a TIFF structure, or empty
 };
 
-// Throws AppError: "Picture is not valid. %s" for data the plugin can't
-// place, "Picture too large (%d x %d pixels)" past the pixel limit.
+// Throws PictureError for data the plugin can't place or a size past the
+// picture limit.
 PluginPictureInfo readPluginPictureInfo(const QByteArray& data, PictureFormat format);
 // The stored pixels, whole, in the format the plugin gives (alpha and 16
-// bits kept). Throws AppError as above, also for data that ends early.
-QImage decodePluginPicture(const QByteArray& data, PictureFormat format);
+// bits kept; PNG through PngCodec). A file that is cut or broken decodes as
+// far as its decoder goes and `damage` says what is wrong (see
+// ContainerDamage); throws PictureError when nothing decodes.
+QImage decodePluginPicture(const QByteArray& data, PictureFormat format, PictureDamage* damage = nullptr);

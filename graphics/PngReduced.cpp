@@ -1,5 +1,8 @@
 #include "graphics/PngReduced.h"
 
+#include "graphics/PictureLimits.h"
+#include "graphics/PngCodec.h"
+
 #include <png.h>
 
 #include <algorithm>
@@ -8,23 +11,6 @@
 #include <vector>
 
 namespace {
-
-struct Source {
-    const char* data;
-    std::size_t size;
-    std::size_t at;
-};
-
-void readBytes(png_structp png, png_bytep out, png_size_t count)
-{
-    auto* s = static_cast<Source*>(png_get_io_ptr(png));
-    if (count > s->size - s->at)
-        png_error(png, "truncated");
-    std::memcpy(out, s->data + s->at, count);
-    s->at += count;
-}
-
-void quiet(png_structp, png_const_charp) {}
 
 // Sums of each output pixel's block, a band of f rows at a time.
 struct Reducer {
@@ -73,72 +59,40 @@ struct Reducer {
     }
 };
 
-// Every libpng call of the decode. A libpng error jumps back here: nothing
-// between the setjmp and the jump has a destructor.
-bool readReduced(png_structp png, png_infop info, Reducer& r, png_bytep row, const std::atomic<bool>* stop)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    for (int y = 0; y < r.height; ++y) {
-        if (stop && *stop)
-            return false;
-        png_read_row(png, row, nullptr);
-        r.take(y, row);
-    }
-    png_read_end(png, info);
-    return true;
-}
-
-// The header and the transformations to 8-bit RGBA; false for what the
-// whole decode should read (interlaced files) or damage.
-bool readHeader(png_structp png, png_infop info, int* width, int* height, bool* alpha)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_info(png, info);
-    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE)
-        return false;
-    *width = int(png_get_image_width(png, info));
-    *height = int(png_get_image_height(png, info));
-    const int type = png_get_color_type(png, info);
-    *alpha = (type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_read_update_info(png, info);
-    return png_get_rowbytes(png, info) == png_size_t(*width) * 4;
-}
-
 } // namespace
 
 QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic<bool>* stop)
 {
     if (atLeast.isEmpty())
         return QImage();
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet, quiet);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return QImage();
-    }
-    Source source{data.constData(), std::size_t(data.size()), 0};
-    png_set_read_fn(png, &source, readBytes);
     Reducer r;
-    QImage result;
-    if (readHeader(png, info, &r.width, &r.height, &r.alpha)) {
+    png::Progressive p;
+    p.stop = stop;
+    p.prepare = [&](png_structp png, png_infop info, const PngHeader& h) {
+        // Interlaced files, and anything past the limits, the whole decode reads.
+        if (h.interlaced || !pictureSizeAllowed(h.width, h.height))
+            return false;
+        r.width = h.width;
+        r.height = h.height;
         r.factor = std::max(1, std::min(r.width / atLeast.width(), r.height / atLeast.height()));
-        if (r.factor >= 2) {
-            r.out = QImage(r.width / r.factor, r.height / r.factor,
-                           r.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-            r.sums.assign(std::size_t(r.out.width()) * 4, 0);
-            std::vector<png_byte> row(std::size_t(r.width) * 4);
-            if (!r.out.isNull() && readReduced(png, info, r, row.data(), stop))
-                result = r.out;
-        }
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    return result;
+        if (r.factor < 2)
+            return false;
+        r.alpha = (h.colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+        png_set_expand(png);
+        png_set_strip_16(png);
+        png_set_gray_to_rgb(png);
+        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+        r.out = QImage(r.width / r.factor, r.height / r.factor,
+                       r.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        r.sums.assign(std::size_t(r.out.width()) * 4, 0);
+        return !r.out.isNull();
+    };
+    p.row = [&](png_structp, png_bytep bytes, png_uint_32 y, int) { r.take(int(y), bytes); };
+    PngHeader h;
+    // Damage the whole decode tells, as it shows what there is.
+    if (png::readProgressively(data, p, &h) != png::Outcome::Complete)
+        return QImage();
+    return r.out;
 }
 
 QByteArray encodePng(const QImage& image)

@@ -1,14 +1,23 @@
 #pragma once
-// A TIFF file with new pixels: Qt's plugin encodes them, and the first
-// directory of the old file lends every tag that does not describe the old
-// pixel layout (text, ICC profile, resolution, EXIF and GPS directories).
+// A TIFF with new pixels in the layout of its first page: libtiff writes
+// the samples (TiffSamples), and the first directory of the old file lends
+// every tag that does not describe the old pixel layout (text, ICC
+// profile, resolution, EXIF and GPS directories).
+#include "graphics/Bitmap24.h"
+
 #include <QByteArray>
-#include <QImage>
 
 // Whether the file can be rewritten so: one page, a readable structure.
 bool tiffRewritable(const QByteArray& file);
-// `pixels` in a TIFF that keeps `original`'s tags; LZW where the old file
-// was compressed. `quarterTurn` swaps the resolution; `resetOrientation`
-// makes the orientation tag read 1. Throws AppError.
-QByteArray tiffWithPixels(const QByteArray& original, const QImage& pixels, bool quarterTurn,
-                          bool resetOrientation);
+// The first page's samples laid out by `transform` (an orientation, 1..8):
+// every value kept. `quarterTurn` swaps the resolution; `resetOrientation`
+// makes the orientation tag read 1. Throws PictureError.
+QByteArray turnedTiff(const QByteArray& original, int transform, bool quarterTurn, bool resetOrientation);
+// `pixels` (the page brought upright by `orientation`, then changed) in the
+// page's own layout: its bit depth, colour model (CMYK inks keep the old
+// black where they can), extra samples and compression; where the layout
+// can't hold the new colours (a palette, a grey page made colourful) the
+// smallest one that loses nothing of it. Throws PictureError, naming what
+// a layout that can't be written would lose.
+QByteArray tiffWithColours(const QByteArray& original, int orientation, const Bitmap24& pixels,
+                           bool resetOrientation);

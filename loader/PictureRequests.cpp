@@ -4,6 +4,7 @@
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
 #include "graphics/Picture.h"
+#include "graphics/PictureError.h"
 
 #include <cerrno>
 #include <cstring>
@@ -95,7 +96,7 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         if (request.task == LoaderTask::Decode) {
             const QImage image = decoded(picture, request);
             if (image.isNull())
-                throw AppError(msg::pictureNotValid(QString()));
+                throw PictureError::corrupt().about(request.name);
             PixelLayout layout;
             putPixels(image, QRect(QPoint(0, 0), picture.size()), memory, layout);
             out.reply.pixels = layout;

@@ -10,6 +10,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libturbojpeg0-dev libexif-dev libchm-dev
   libheif-dev libpng-dev zlib1g-dev # HEIC/HEIF and AVIF (libheif links its codecs); PNG rows and chunks
   libseccomp-dev # the picture loader's system call filter
+  libtiff-dev # TIFF samples read and written as the file holds them
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth

@@ -3,6 +3,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/TextEncoding.h"
+#include "graphics/DecoderMessages.h"
 #include "graphics/PictureLoaders.h"
 #include "effects/EffectRenderer.h"
 #include "effects/EffectSettings.h"
@@ -30,7 +31,7 @@ const Command kCommands[] = {
 
 void printUsage(std::FILE* to)
 {
-    std::fprintf(to, "usage: pictavo-fx [--code-page=NAME] COMMAND ...\n");
+    std::fprintf(to, "usage: pictavo-fx [--code-page=NAME] [--verbose] COMMAND ...\n");
     for (const Command& c : kCommands)
         std::fprintf(to, "  pictavo-fx %s\n      %s\n", c.usage, c.does);
     std::fprintf(to, "  pictavo-fx --help | -h | help | --version\n");
@@ -60,7 +61,9 @@ int help()
                 "  render, rotate and apply take --no-auto-orient: pictures as stored, not\n"
                 "  turned upright by their orientation.\n"
                 "  --code-page=NAME (any command): the code page of collections that are not\n"
-                "  UTF-8, instead of the locale's.\n\n"
+                "  UTF-8, instead of the locale's.\n"
+                "  --verbose (any command) lets the picture libraries' own messages through to\n"
+                "  standard error.\n\n"
                 "Exit status: 0 done, 1 a failure while working, 2 a wrong command line.\n"
                 "See pictavo-fx(1).\n");
     return 0;
@@ -73,6 +76,11 @@ int main(int argc, char** argv)
     // that are not UTF-8, instead of the locale's.
     std::vector<char*> words;
     for (int i = 0; i < argc; ++i) {
+        // --verbose, anywhere: what the picture libraries say goes to standard error.
+        if (i > 0 && std::strcmp(argv[i], "--verbose") == 0) {
+            showDecoderMessages(true);
+            continue;
+        }
         constexpr const char* Option = "--code-page=";
         if (std::strncmp(argv[i], Option, std::strlen(Option)) != 0) {
             words.push_back(argv[i]);

@@ -113,6 +113,17 @@ TEST_F(CollectionFileTest, WritesPathCaretCommentCaretCrLfAsUtf8AndReadsItBack)
               (Entries{{"a.jpg", "one  two three"}, {"b .jpg", "c"}}));
 }
 
+TEST_F(CollectionFileTest, ARewriteKeepsTheLinesTheReaderLeftOut)
+{
+    const QByteArray longLine = "/p/long.jpg^" + QByteArray(MaxCollectionLine, 'c') + "^";
+    const QString path = put("a^1^\r\n" + longLine + "\n" + QByteArray(MaxCollectionLine + 1, 'x') + "\x1a" "b^2^");
+    const Entries read = readCollectionAll(path) + Entries{{"n", "3"}};
+    writeCollection(path, read);
+    const QByteArray kept = "a^1^\r\nn^3^\r\n" + longLine + "\r\n" + QByteArray(MaxCollectionLine + 1, 'x') + "\r\n";
+    EXPECT_EQ(fileBytes(path), kept);
+    EXPECT_EQ(asStored(readCollectionAll(path)), asStored(read));
+}
+
 TEST_F(CollectionFileTest, TheWholeFileIsUtf8OrInTheCodePageAndKeepsItWhenRewritten)
 {
     setLegacyCodePage("windows-1251");

@@ -17,17 +17,11 @@
 #include <QColorSpace>
 #include <QImageWriter>
 #include <gtest/gtest.h>
-#include <optional>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
-
-QString loadError(const QString& path)
-{
-    return errorText([&] { Picture::loadFromFile(path); });
-}
 
 QString writeScratch(const QTemporaryDir& dir, const QString& name, const QByteArray& data)
 {
@@ -47,30 +41,6 @@ QByteArray icoBytes(const QImage& image)
 }
 
 } // namespace
-
-TEST(PictureLoad, FailuresEndInTheProgramsMessages)
-{
-    QTemporaryDir dir;
-    const QString missing = dir.filePath("gone.jpg");
-    // A name, the bytes written there (none: no file), and the message.
-    const struct {
-        const char* name;
-        std::optional<QByteArray> bytes;
-        QString message;
-    } cases[] = {{"notes.bmp.txt", "text", "Unknown picture file extension (.txt)"}, // the last dot counts
-                 {"trailing.", "", "Unknown picture file extension (.)"},
-                 {"gone.jpg", {}, QString("Cannot open file \"%1\". No such file or directory").arg(missing)},
-                 {"empty.bmp", "", "Bitmap image is not valid"},
-                 {"text.bmp", "Hello, this is not a bitmap at all.", "Bitmap image is not valid"},
-                 {"short.bmp", "BM", "Bitmap image is not valid"},
-                 {"text.jpg", "Dear diary,\n", msg::jpegError(JERR_NO_SOI)},
-                 {"text.ico", "not an icon",
-                  QString("The picture \"%1\" cannot be read.").arg(dir.filePath("text.ico"))}};
-    for (const auto& c : cases) {
-        const QString path = c.bytes ? writeScratch(dir, c.name, *c.bytes) : dir.filePath(c.name);
-        EXPECT_TRUE(loadError(path).startsWith(c.message)) << c.name << ": " << loadError(path).toStdString();
-    }
-}
 
 // Copies share their pixels, yet painting into an image of one must not
 // change it, and an image keeps the pixels alive after the picture is gone.

@@ -3,10 +3,13 @@
 #include "graphics/PngChunks.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageWriter>
 #include <QtEndian>
 
+#include <QTemporaryDir>
 #include <libheif/heif.h>
+#include <tiffio.h>
 
 #include <cstring>
 #include <memory>
@@ -201,6 +204,37 @@ QByteArray webp(const QImage& image, const QByteArray& exif, const QByteArray& i
     char size[4];
     qToLittleEndian(quint32(body.size()), size);
     return out.append(size, 4).append(body);
+}
+
+QByteArray tiffOf(const TiffSpec& spec, const QByteArray& rows)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath("made.tif"));
+    TIFF* t = TIFFOpen(path.constData(), "w");
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(spec.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(spec.height));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(spec.bits));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(spec.samples));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, uint16_t(spec.photometric));
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, spec.xResolution);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, spec.yResolution);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH));
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, uint16_t(spec.sampleFormat));
+    if (!spec.extraSamples.empty())
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(spec.extraSamples.size()), spec.extraSamples.data());
+    if (!spec.icc.isEmpty())
+        TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(spec.icc.size()), spec.icc.constData());
+    const qsizetype stride = rows.size() / spec.height;
+    QByteArray row(stride, '\0');
+    for (int y = 0; y < spec.height; ++y) {
+        row = rows.mid(y * stride, stride);
+        TIFFWriteScanline(t, row.data(), uint32_t(y), 0);
+    }
+    TIFFClose(t);
+    QFile f(dir.filePath("made.tif"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QRgb inSrgb(QRgb stored, const QColorSpace& space)

@@ -6,6 +6,8 @@
 #include <QColorSpace>
 #include <QImage>
 
+#include <vector>
+
 namespace kinds {
 // Quadrants red, green, blue and white, in reading order: a picture whose
 // corners tell how it was turned ("RGBW" as stored).
@@ -31,6 +33,17 @@ QByteArray withPngChunk(const QByteArray& png, const char* type, const QByteArra
 // A lossless WebP of `image` in the extended layout, with an EXIF chunk
 // and an ICC profile where given.
 QByteArray webp(const QImage& image, const QByteArray& exif, const QByteArray& icc = {});
+
+// A one-page TIFF written by libtiff: `rows` packed as the file keeps them
+// (16-bit samples in the machine's order), with these tags.
+struct TiffSpec {
+    int width = 0, height = 0, bits = 8, samples = 3, photometric = 2; // PHOTOMETRIC_*
+    std::vector<unsigned short> extraSamples;                          // EXTRASAMPLE_*
+    QByteArray icc;
+    float xResolution = 72, yResolution = 72;
+    int sampleFormat = 1; // SAMPLEFORMAT_*
+};
+QByteArray tiffOf(const TiffSpec& spec, const QByteArray& rows);
 
 // The values of `stored` in `space` as sRGB, as the screen should get them.
 QRgb inSrgb(QRgb stored, const QColorSpace& space);

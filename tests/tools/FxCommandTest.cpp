@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateWithoutFile", {"rotate"}, 2},
     Line{"RotateMissingFile", {"rotate", "left", "@/none.bmp"}, 1, "", "@/none.bmp"},
     Line{"RotateUnknownExtension", {"rotate", "right", "@/x.xcf"}, 1, "",
-         "pictavo-fx rotate: @/x.xcf: Unknown picture file extension (.xcf)\n"},
+         "pictavo-fx rotate: \"@/x.xcf\" is not a picture Pictavo reads (unknown picture file extension .xcf)\n"},
     Line{"RenderUnknownOption", {"render", "--nope=1", "@/a.bmp", "@/b.bmp"}, 2},
     Line{"RenderOneFile", {"render", "@/a.bmp"}, 2},
     Line{"RenderOverItsInput", {"render", "--invert", "@/a.bmp", "@/a.bmp"}, 2, "",

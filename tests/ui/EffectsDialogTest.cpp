@@ -398,7 +398,8 @@ TEST_P(FailedDecodeTest, OneMessageAndNoWrite)
     QEvent again(QEvent::WindowActivate); // as after the message box closes
     QApplication::sendEvent(&d(), &again);
     ASSERT_EQ(fake.errors.size(), 1);
-    EXPECT_TRUE(fake.errors[0].startsWith(QStringLiteral("JPEG error #"))) << fake.errors[0].toStdString();
+    EXPECT_TRUE(fake.errors[0].contains(QStringLiteral("is damaged (its data is corrupt; JPEG error #")))
+        << fake.errors[0].toStdString();
     EXPECT_TRUE(fx().rendered().isEmpty());
 
     QTest::keyClick(bar("BrightBar"), Qt::Key_Return);

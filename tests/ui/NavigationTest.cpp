@@ -2,6 +2,7 @@
 
 #include "collection/CollectionListModel.h"
 #include "core/AtomicFile.h"
+#include "core/Errors.h"
 #include "ui/editor/CollectionEditor.h"
 #include "ui/effects/EffectsDialog.h"
 
@@ -146,7 +147,7 @@ TEST_F(Navigation, ASmallerCollectionLeavesLowerSlotsEmptyAndAnEmptyOneNothingOp
     writeFileAtomically(dir.filePath("a.xcf"), "gimp xcf v011");
     writeCollection(dir.filePath("xcf.pvx"), {{dir.filePath("a.xcf"), "x"}});
     openPath(dir.filePath("xcf.pvx"));
-    EXPECT_EQ(fake.errors, QStringList{QStringLiteral("Unknown picture file extension (.xcf)")});
+    EXPECT_EQ(fake.errors, QStringList{msg::pictureKindUnknown(dir.filePath("a.xcf"), "xcf")});
     EXPECT_EQ(mainWindow()->mainImage()->reason(), fake.errors.value(0));
     EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / 1"));
 }
