@@ -2,6 +2,7 @@
 
 #include "core/FileNames.h"
 #include "core/TextEncoding.h"
+#include "platform/SoundPlayer.h"
 #include "platform/SystemColors.h"
 #include "settings/SettingsStore.h"
 #include "ui/common/AboutBox.h"
@@ -89,19 +90,18 @@ private:
 
 } // namespace
 
-Program::Program(const QString& settingsPath, const QStringList& commandLine)
-    : m_settings(std::make_unique<SettingsStore>(settingsPath)),
+Program::Program(const QString& settingsPath, const QStringList& commandLine, ProgramServices services)
+    : m_ownSound(services.sound ? nullptr : std::make_unique<QtSoundPlayer>()),
+      m_sound(services.sound ? services.sound : m_ownSound.get()),
+      m_settings(std::make_unique<SettingsStore>(settingsPath)),
       m_session(std::make_unique<ViewerSession>(*m_settings)), m_help(std::make_unique<HelpBinding>())
 {
     // A collection named on the command line is read with the settings'
     // code page and orientation already in force.
     setLegacyCodePage(m_settings->values().codePage);
-    m_session->setExifOrientation(m_settings->values().autoOrient ? ExifOrientation::Apply
-                                                                  : ExifOrientation::Ignore);
-    m_session->setColorManaged(m_settings->values().colorManaged);
-    m_session->setThumbnailCacheWrites(m_settings->values().thumbnailCache);
+    m_session->applySettings();
     // The main window now; the others when they are first needed.
-    m_main = std::make_unique<MainWindow>(*m_session);
+    m_main = std::make_unique<MainWindow>(*m_session, *m_sound);
     MainWindow* main = m_main.get();
     m_focusReturn = new FocusReturn(main);
     setPeersOnFirstUse();
@@ -227,9 +227,7 @@ void Program::applyVisualSettings()
     }
     m_main->setMainColor(syscolor::toQColor(quint32(v.mainColor)));
     m_main->setStripColor(syscolor::toQColor(quint32(v.previewsColor)));
-    m_session->setExifOrientation(v.autoOrient ? ExifOrientation::Apply : ExifOrientation::Ignore);
-    m_session->setColorManaged(v.colorManaged);
-    m_session->setThumbnailCacheWrites(v.thumbnailCache);
+    m_session->applySettings();
 }
 
 void Program::applyLanguage()

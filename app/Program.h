@@ -18,8 +18,15 @@ class HelpBinding;
 class MainWindow;
 class SettingsDialog;
 class SettingsStore;
+class SoundPlayer;
 class ViewerSession;
 struct WindowSettings;
+
+// The desktop's services the windows reach through the program; null
+// stands for the desktop's own. Tests hand in fakes.
+struct ProgramServices {
+    SoundPlayer* sound = nullptr;
+};
 
 class Program {
 public:
@@ -27,7 +34,7 @@ public:
     // collection named on `commandLine` (the arguments after the program's
     // name, joined with blanks), or else the one the last run ended with, is
     // opened once the main window has shown its first frame.
-    Program(const QString& settingsPath, const QStringList& commandLine);
+    Program(const QString& settingsPath, const QStringList& commandLine, ProgramServices services = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -61,6 +68,8 @@ private:
     template <class Window> Window* withTexts(Window* window) const;
     void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
 
+    std::unique_ptr<SoundPlayer> m_ownSound; // when none was handed in
+    SoundPlayer* m_sound;
     std::unique_ptr<SettingsStore> m_settings;
     // The settings as the start read them or the dialog's last OK left them.
     SettingsValues m_applied;

@@ -73,7 +73,7 @@ void scheduleSelfCheck(Program& program, const QString& report)
             s << "help=" << (help ? help->fileName() : QString()) << '\n'
               << "contents=" << (help ? help->contentsTree()->topLevelItemCount() : 0) << '\n'
               << "menu=" << main->commands().fileMenu()->title() << '\n'
-              << "sound=" << (loadSoundStack() ? "loaded" : "missing") << '\n';
+              << "sound=" << (loadSoundModule() ? "loaded" : "missing") << '\n';
         }
         program.help().close();
         main->quit();

@@ -21,6 +21,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/ThumbSlot.h"
 #include "viewer/DecodeAhead.h"
+#include "viewer/PictureFiles.h"
 #include "viewer/ThumbnailQueue.h"
 
 #include <QApplication>
@@ -253,7 +254,7 @@ void BM_ProportionalNewEntryToPainted(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         settle();
-        window().pictureFileChanged(fixture().pictures[(window().session().currentEntry()) % kDistinct]);
+        window().pictureFiles().changed({fixture().pictures[(window().session().currentEntry()) % kDistinct]});
         interleaveFullDecode();
         state.ResumeTiming();
         QElapsedTimer t;

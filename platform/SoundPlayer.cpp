@@ -12,8 +12,6 @@
 
 namespace {
 
-SoundPlayer* g_player = nullptr;
-
 bool playableFormat(const QByteArray& fmt)
 {
     if (fmt.size() < 16)
@@ -39,17 +37,6 @@ bool playableFormat(const QByteArray& fmt)
 }
 
 } // namespace
-
-SoundPlayer& soundPlayer()
-{
-    static QtSoundPlayer real;
-    return g_player ? *g_player : real;
-}
-
-void setSoundPlayer(SoundPlayer* player)
-{
-    g_player = player;
-}
 
 bool isPlayableWav(QIODevice& device)
 {
@@ -139,30 +126,27 @@ QByteArray defaultChimeWav()
 
 namespace {
 
-MakeSoundOutput* g_makeOutput = nullptr;
-
-} // namespace
-
-bool soundStackLoaded()
+// The module's maker of outputs; null when it is not there. Never unloaded:
+// the sound may play on until the program ends.
+MakeSoundOutput* soundModuleMaker()
 {
-    return g_makeOutput != nullptr;
-}
-
-bool loadSoundStack()
-{
-    if (g_makeOutput || !QCoreApplication::instance())
-        return g_makeOutput != nullptr;
+    if (!QCoreApplication::instance())
+        return nullptr;
     const QDir programs(QCoreApplication::applicationDirPath());
     for (const QString& folder :
          {programs.path(), programs.filePath(QStringLiteral(PV_SOUND_MODULE_FROM_BIN))}) {
-        // Never unloaded: the sound may play on until the program ends.
         QLibrary module(QDir(folder).filePath(QLatin1String(SoundModuleFileName)));
-        if (auto* make = reinterpret_cast<MakeSoundOutput*>(module.resolve(MakeSoundOutputSymbol))) {
-            g_makeOutput = make;
-            return true;
-        }
+        if (auto* make = reinterpret_cast<MakeSoundOutput*>(module.resolve(MakeSoundOutputSymbol)))
+            return make;
     }
-    return false;
+    return nullptr;
+}
+
+} // namespace
+
+bool loadSoundModule()
+{
+    return soundModuleMaker() != nullptr;
 }
 
 QtSoundPlayer::QtSoundPlayer() = default;
@@ -198,8 +182,9 @@ void QtSoundPlayer::start(const QString& file, bool fallBackToChime)
         return;
     m_source = file;
     const int started = ++m_started;
-    if (!m_output && loadSoundStack())
-        m_output.reset(g_makeOutput());
+    if (!m_output)
+        if (MakeSoundOutput* make = soundModuleMaker())
+            m_output.reset(make());
     if (!m_output)
         return;
     std::function<void()> failed;

@@ -19,10 +19,6 @@ public:
     virtual void stop() = 0;
 };
 
-SoundPlayer& soundPlayer();
-// Replaces the player (tests); nullptr restores the real one. Not owned.
-void setSoundPlayer(SoundPlayer* player);
-
 // Whether the stream holds a WAV file the player decodes: RIFF/WAVE with
 // uncompressed PCM (8, 16, 24 or 32 bits) or 32-bit float samples, and sound
 // data after the format. Only the chunk headers and the format are read.
@@ -32,11 +28,9 @@ bool isPlayableWavFile(const QString& path);
 // The default chime, our own sound: a short two-note WAV made on the spot.
 QByteArray defaultChimeWav();
 
-// Whether the sound module (Qt Multimedia) has been loaded into the process.
-bool soundStackLoaded();
-// Loads the sound module if it isn't yet: beside the program, else where it
-// is installed. Answers whether it is there to play.
-bool loadSoundStack();
+// Loads the sound module (Qt Multimedia) if it isn't yet: beside the
+// program, else where it is installed. Answers whether it is there to play.
+bool loadSoundModule();
 
 // The real player, on Qt Multimedia, loaded with the first sound. Without
 // an audio device, or without the sound module, the sound counts as playing

@@ -1,13 +1,7 @@
 #include "viewer/DecodeAhead.h"
 
-#include "core/FileNames.h"
-
 #include "core/Errors.h"
 #include "graphics/LargePageImage.h"
-
-#include <QFile>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -47,14 +41,6 @@ QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>&
 }
 
 } // namespace
-
-FileStamp FileStamp::of(const QString& path)
-{
-    struct stat st {};
-    if (::stat(nativeFileName(path).constData(), &st) != 0)
-        return {};
-    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
 
 DecodeAhead::DecodeAhead(QSize thumbBox, QObject* parent) : QObject(parent), m_thumbBox(thumbBox) {}
 

@@ -6,6 +6,7 @@
 // results arrive as QImages on the owner's thread.
 #include "core/JobRunner.h"
 #include "graphics/Picture.h"
+#include "viewer/FileStamp.h"
 #include "viewer/PicturePlacement.h"
 
 #include <QHash>
@@ -14,15 +15,6 @@
 #include <QObject>
 
 #include <memory>
-
-// Tells whether a file changed since it was read: its size and modification time.
-struct FileStamp {
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    static FileStamp of(const QString& path);
-    bool isValid() const { return size >= 0; }
-    bool operator==(const FileStamp& o) const { return size == o.size && modifiedNs == o.modifiedNs; }
-};
 
 // What was made for one entry. `image` is the picture at `target.drawn`, or
 // full size when that is its own size; `band` holds full-size pixels of

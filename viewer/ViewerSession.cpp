@@ -74,26 +74,18 @@ void ViewerSession::setFollowsCursor(bool on)
     emit followModeChanged(on);
 }
 
-void ViewerSession::setExifOrientation(ExifOrientation exif)
+void ViewerSession::applySettings()
 {
-    if (m_exifOrientation == exif)
-        return;
-    m_exifOrientation = exif;
-    m_undo.setExifOrientation(exif);
-    emit exifOrientationChanged(exif);
-}
-
-bool ViewerSession::colorManaged() const
-{
-    return colorManagedDisplay();
-}
-
-void ViewerSession::setColorManaged(bool on)
-{
-    if (on == colorManagedDisplay())
-        return;
-    setColorManagedDisplay(on);
-    emit colorManagedChanged(on);
+    const SettingsValues& v = m_settings.values();
+    m_thumbnailCacheWrites = v.thumbnailCache;
+    const ExifOrientation exif = v.autoOrient ? ExifOrientation::Apply : ExifOrientation::Ignore;
+    if (std::exchange(m_exifOrientation, exif) != exif) {
+        m_undo.setExifOrientation(exif);
+        emit exifOrientationChanged(exif);
+    }
+    setColorManagedDisplay(v.colorManaged);
+    if (std::exchange(m_colorManaged, v.colorManaged) != v.colorManaged)
+        emit colorManagedChanged(v.colorManaged);
 }
 
 void ViewerSession::recordUndo(const Picture& before)

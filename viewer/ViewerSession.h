@@ -34,8 +34,8 @@ public:
     // What the collection editor was opened for.
     enum class EditorMode { NewCollection, EditCollection };
 
-    // The slide show reads its options from `settings`, which must outlive
-    // the session.
+    // The session and the slide show read their options from `settings`,
+    // which must outlive the session.
     explicit ViewerSession(const SettingsStore& settings, QObject* parent = nullptr);
 
     // The open collection. The viewer walks entries 1..entryCount(); the
@@ -74,17 +74,17 @@ public:
     // image's area rather than 1:1.
     bool fitsPictures() const;
 
-    // How JPEGs are read: turned upright by their EXIF tag or as stored.
+    // The settings as the start read them, or as the settings dialog's OK
+    // left them: from now on pictures are read and drawn as they say.
+    void applySettings();
+    // How pictures are read: turned upright by their orientation or as stored.
     ExifOrientation exifOrientation() const { return m_exifOrientation; }
-    void setExifOrientation(ExifOrientation exif);
     // Whether pictures are drawn in the screen's colours (their profiles
     // converted to sRGB) or as their values are stored.
-    bool colorManaged() const;
-    void setColorManaged(bool on);
+    bool colorManaged() const { return m_colorManaged; }
     // Whether slot thumbnails decoded here are written to the desktop's
     // shared thumbnail cache (it is read either way).
     bool thumbnailCacheWrites() const { return m_thumbnailCacheWrites; }
-    void setThumbnailCacheWrites(bool on) { m_thumbnailCacheWrites = on; }
 
     // Undo, one level: the effects dialog's OK keeps the picture before.
     UndoHistory& undoHistory() { return m_undo; }
@@ -113,6 +113,8 @@ public:
     // during a show is kept with its `text` and told when the show ends,
     // all together (failuresWithheld).
     bool takeFailureToTell(const QString& path, const QString& text = {});
+    // Full screen: the main window follows it.
+    bool isFullScreen() const { return m_fullScreen; }
     void setFullScreen(bool on);
 
     // Which commands can run now, and why not.
@@ -161,6 +163,7 @@ private:
     bool m_followsCursor = false;
     bool m_newCollectionSaved = false;
     ExifOrientation m_exifOrientation = ExifOrientation::Apply;
+    bool m_colorManaged = true;
     bool m_thumbnailCacheWrites = true;
     UndoHistory m_undo;
     std::unique_ptr<AllPicturesUndo> m_run; // the copies of a run under way

@@ -3,6 +3,7 @@
 // fake.
 #include "app/Program.h"
 #include "core/AtomicFile.h"
+#include "platform/SoundPlayer.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/BitmapCompare.h"
 #include "tests/support/FakeDialogs.h"
@@ -85,7 +86,7 @@ protected:
     QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
     void start(const QString& settings = {})
     {
-        started(new Program(settings.isEmpty() ? iniPath() : settings, {}));
+        started(new Program(settings.isEmpty() ? iniPath() : settings, {}, {&sound}));
     }
     // Shows the program's main window and waits for what it opens at start.
     static void started(Program* program)
@@ -249,4 +250,10 @@ protected:
 
     QTemporaryDir dir;
     FakeDialogs fake;
+    // The slide show's sound, recorded rather than played.
+    struct RecordedSound : SoundPlayer {
+        void play(const QString& path) override { played << path; }
+        void stop() override {}
+        QStringList played;
+    } sound;
 };

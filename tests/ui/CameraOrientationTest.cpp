@@ -17,13 +17,16 @@ struct Tag {
     const char* upright;
 };
 
-class CameraOrientation : public AppFixture, public ::testing::WithParamInterface<Tag> {
+constexpr Tag Tags[] = {{1, "RGBW"}, {2, "GRWB"}, {3, "WBGR"}, {4, "BWRG"},
+                        {5, "RBGW"}, {6, "BRWG"}, {7, "WGBR"}, {8, "GWRB"}};
+
+class CameraOrientation : public AppFixture {
 protected:
-    // The corners of the strip's rendition, and of the main image where they differ.
+    // The corners of the current slot's rendition, and of the main image where they differ.
     static QString cornersOnScreen()
     {
         settle();
-        const QString strip = camera::corners(mainWindow()->slot(1)->rendition());
+        const QString strip = camera::corners(mainWindow()->slot(session().strip().currentSlot())->rendition());
         // The main image decodes on a worker: its own pixels, not the stand-in.
         EXPECT_TRUE(QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); }));
         const QString main = camera::corners(mainWindow()->mainImage()->grab().toImage());
@@ -31,25 +34,30 @@ protected:
     }
 };
 
-TEST_P(CameraOrientation, ShowsAsStoredUntilTurnedUpright)
+TEST_F(CameraOrientation, EveryTagShowsAsStoredUntilTurnedUpright)
 {
-    const Tag t = GetParam();
     restart("[Settings]\nAutoOrient=0\n");
-    const QString jpg = dir.filePath("photo.jpg");
-    writeFileAtomically(jpg, camera::cameraJpeg(camera::quarters(320, 160), t.tag));
-    writeCollection(dir.filePath("c.pvx"), {{jpg, "photo"}});
+    QList<CollectionEntry> entries;
+    for (const Tag& t : Tags) {
+        const QString jpg = dir.filePath(QStringLiteral("tag%1.jpg").arg(t.tag));
+        writeFileAtomically(jpg, camera::cameraJpeg(camera::quarters(320, 160), t.tag));
+        entries.append({jpg, QStringLiteral("photo")});
+    }
+    writeCollection(dir.filePath("c.pvx"), entries);
     openPath(dir.filePath("c.pvx"));
-    EXPECT_EQ(cornersOnScreen(), "RGBW");
-    EXPECT_EQ(mainWindow()->mainImage()->size(), QSize(320, 160));
-    settingsDialog()->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
-    settingsDialog()->applySettings(); // OK
-    EXPECT_EQ(cornersOnScreen(), t.upright);
-    EXPECT_EQ(mainWindow()->mainImage()->size(), t.tag >= 5 ? QSize(160, 320) : QSize(320, 160));
+    for (const bool upright : {false, true}) {
+        if (upright) {
+            settingsDialog()->findChild<QCheckBox*>("chkAutoOrient")->setChecked(true);
+            settingsDialog()->applySettings(); // OK
+        }
+        for (const Tag& t : Tags) {
+            mainWindow()->goToEntry(t.tag);
+            EXPECT_EQ(cornersOnScreen(), upright ? t.upright : "RGBW") << "tag " << t.tag;
+            EXPECT_EQ(mainWindow()->mainImage()->size(),
+                      upright && t.tag >= 5 ? QSize(160, 320) : QSize(320, 160))
+                << "tag " << t.tag;
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EveryTag, CameraOrientation,
-                         ::testing::Values(Tag{1, "RGBW"}, Tag{2, "GRWB"}, Tag{3, "WBGR"}, Tag{4, "BWRG"},
-                                           Tag{5, "RBGW"}, Tag{6, "BRWG"}, Tag{7, "WGBR"}, Tag{8, "GWRB"}),
-                         [](const auto& info) { return "Tag" + std::to_string(info.param.tag); });
 
 } // namespace

@@ -151,29 +151,6 @@ TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)
     failing(2);
 }
 
-// Another program saved over the picture while it was shown: the turn
-// starts from what the file holds now, so that program's work is kept.
-TEST_F(PictureCommandsTest, AFileChangedElsewhereIsTurnedAsItIsNow)
-{
-    for (const char* name : {"a.jpg", "b.bmp"}) {
-        const QString path = dir.filePath(name);
-        const bool jpeg = path.endsWith("jpg");
-        jpeg ? testpics::writeJpeg(path, 120, 80, 1) : testpics::writeBmp(path, 120, 80, 1);
-        openFiles({path});
-        ASSERT_TRUE(shows(1));
-        jpeg ? testpics::writeJpeg(path, 30, 50, 2) : testpics::writeBmp(path, 30, 50, 2);
-        const Bitmap24 now = fileBitmap(path);
-        runCommand([] { mainWindow()->rotateRight(); });
-        EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-        const Bitmap24 written = fileBitmap(path);
-        EXPECT_EQ(QSize(written.width(), written.height()), QSize(50, 30)) << name;
-        if (!jpeg) {
-            EXPECT_EQ(written, turned(now, 90));
-        }
-        EXPECT_TRUE(shows(1)) << name;
-    }
-}
-
 TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripWritesItsFile)
 {
     openPath(collectionOf(6));

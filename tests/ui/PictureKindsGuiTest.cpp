@@ -126,13 +126,4 @@ TEST_F(PictureKindsGui, AnEntryLeadingToAFifoIsRefusedWithoutWaiting)
     EXPECT_EQ(mainWindow()->slot(2)->failure(), fake.errors.value(0)) << "its slot says why";
 }
 
-TEST_F(PictureKindsGui, ThePhoneSampleShowsUpright)
-{
-    openFiles({QStringLiteral(PV_CORPUS_DIR "/camera/IMG_5195.HEIC")});
-    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-    EXPECT_EQ(mainWindow()->mainImage()->size(), QSize(2566, 3313));
-    EXPECT_EQ(mainWindow()->slot(1)->rendition().size(),
-              QSize(2566, 3313).scaled(145, 145, Qt::KeepAspectRatio));
-}
-
 } // namespace

@@ -6,8 +6,9 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPointer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -61,11 +62,13 @@ namespace accessibleNames {
 
 void nameControlsByHints()
 {
-    static QPointer<HintWatcher> watcher;
-    if (watcher || !qApp)
+    if (!qApp)
         return;
-    watcher = new HintWatcher(qApp);
-    qApp->installEventFilter(watcher);
+    // The application holds the one watcher.
+    const QObjectList held = qApp->children();
+    if (std::any_of(held.cbegin(), held.cend(), [](QObject* o) { return dynamic_cast<HintWatcher*>(o); }))
+        return;
+    qApp->installEventFilter(new HintWatcher(qApp));
     QAccessible::installFactory(pictureInterface);
     const QWidgetList widgets = QApplication::allWidgets();
     for (QWidget* w : widgets)

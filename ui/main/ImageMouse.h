@@ -45,7 +45,6 @@ public:
     void setIdleInterval(int ms) { m_idle.setInterval(ms); }
     // Starts counting idle time afresh (full screen or a show just began).
     void restartIdle();
-    bool pointerHidden() const { return m_hidden; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -67,7 +67,8 @@ void setBackground(QWidget* w, const QColor& c)
 
 } // namespace
 
-MainWindow::MainWindow(ViewerSession& session, QWidget* parent) : QMainWindow(parent), m_session(&session)
+MainWindow::MainWindow(ViewerSession& session, SoundPlayer& sound, QWidget* parent)
+    : QMainWindow(parent), m_session(&session), m_sound(sound)
 {
     setObjectName(QStringLiteral("frmMain"));
     accessibleNames::nameControlsByHints();
@@ -190,11 +191,11 @@ void MainWindow::createPictureArea()
     accessibleNames::markAsPicture(m_mainImage);
     m_imageScroller->setWidget(m_mainImage);
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
-    connectDecoder();
+    connectPictureFiles();
     m_mouse = new ImageMouse(m_imageScroller, m_mainImage,
                              {[this](ViewerCommand c) { return m_session->commandState(c).enabled; },
                               [this](ViewerCommand c) { runCommand([this, c] { run(c); }); },
-                              [this] { return m_fullScreen || m_session->slideShow().isRunning(); }});
+                              [this] { return m_session->isFullScreen() || m_session->slideShow().isRunning(); }});
     connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::showZoomText);
     connect(&m_session->slideShow(), &SlideShow::runningChanged, m_mouse, &ImageMouse::restartIdle);
 
@@ -263,11 +264,12 @@ void MainWindow::relayout()
     m_commentLabel->setGeometry(0, ch - 17 - 19, cw, 19);
     m_statusBar->setGeometry(0, ch - 17, cw, 17);
     placeStatusPanels();
-    scrollArea(m_fullScreen);
+    const bool fullScreen = m_session->isFullScreen();
+    scrollArea(fullScreen);
     if (!m_mainImage->autoSize()) {
         // The window manager may deliver the full-screen size only after the
         // switch: keep the fitted picture filling the area then too.
-        if (m_fullScreen)
+        if (fullScreen)
             m_mainImage->resize(m_imageScroller->size() - QSize(2, 2));
         else
             m_mainImage->resize(std::max(W - 180, 0), std::max(P - 4, 0));

@@ -31,8 +31,9 @@ class HelpBinding;
 class ImageMouse;
 class MainCommands;
 class MainImage;
+class PictureFiles;
 class ThumbnailQueue;
-struct SlotThumbnail;
+class SoundPlayer;
 class SettingsDialog;
 class ThumbSlot;
 
@@ -45,7 +46,8 @@ public:
     static constexpr int FrameWidth = 8;
     static constexpr int NonClientHeight = 46;
 
-    explicit MainWindow(ViewerSession& session, QWidget* parent = nullptr);
+    // The slide show's sound plays through `sound`.
+    MainWindow(ViewerSession& session, SoundPlayer& sound, QWidget* parent = nullptr);
     ~MainWindow() override;
     ViewerSession& session() const { return *m_session; }
 
@@ -111,12 +113,12 @@ public:
     // The comment line, the comments window and the status texts tell of
     // the entry the main image shows, whichever command put it there.
     void showShownTexts();
+    // The picture files shown, each with what was made of it.
+    PictureFiles& pictureFiles() const { return *m_files; }
     // Pictures decoded for the main image, the one shown and those beside it.
-    DecodeAhead* decoder() const { return m_decoder; }
+    DecodeAhead* decoder() const;
     // The strip's thumbnails, made off the GUI thread.
-    ThumbnailQueue* thumbnails() const { return m_thumbnails; }
-    // The file of `path` was written: nothing decoded from it before may show.
-    void pictureFileChanged(const QString& path);
+    ThumbnailQueue* thumbnails() const;
 
     // Its parts, for the application and for tests.
     MainCommands& commands() const { return *m_commands; }
@@ -131,7 +133,7 @@ public:
     QLabel* commentLine() const { return m_commentLabel; }
     QLabel* statusPanel(int i) const { return m_statusPanels[i]; }
     ImageMouse* imageMouse() const { return m_mouse; }
-    bool isFullScreenMode() const { return m_fullScreen; }
+    bool isFullScreenMode() const { return m_session->isFullScreen(); }
     // The strip panel's height: the outer window height less 130.
     int stripPanelHeight() const;
     // Sizes the window so that its outer size, as the layout rules count
@@ -176,7 +178,7 @@ private:
     bool atLastEntry() const override;
     void showNextSlide() override;
     void showCurrentEntry() override;
-    bool isFullScreen() const override { return m_fullScreen; }
+    bool isFullScreen() const override { return m_session->isFullScreen(); }
     void enterFullScreen() override;
     void followCursor() override;
     void tellFinished() override;
@@ -190,7 +192,7 @@ private:
     void createStatusBar();
     void createSlots(int from, int to);
     void connectSession();
-    void connectDecoder();
+    void connectPictureFiles();
     void showCommandStates();
 
     // The open, driven step by step (OpenCollection.cpp).
@@ -210,17 +212,19 @@ private:
     // Asks for the renditions the slots lack, in view order; at an open,
     // once the main image has its pixels.
     void fillStrip();
-    void takeThumbnail(const SlotThumbnail& made);
-    // The current entry's picture for a command: the one shown, one decoded
-    // ahead, else read from its file now (throws AppError when it can't be).
+    void showRendition(ThumbSlot* s);
+    // The current entry's picture for a command: the one shown while its
+    // file is unchanged, else as PictureFiles has it or reads it now
+    // (throws AppError when it can't be).
     Picture currentPicture();
     // Puts the current entry's picture into the main image for a command.
     Picture showCurrentPicture();
-    void connectThumbnails();
     // The file of the entry the main image stands for, or nothing.
     QString shownPath() const;
     // Puts what was decoded for `path` into the main image.
     void takeDecoded(const QString& path);
+    // A command wrote `now` into `path`, the current entry's file.
+    void showWrittenPicture(const QString& path, const Picture& now);
     void showReplacedPicture(const Picture& now);
     void rotateCurrent(int angle);
     void followExifOrientation(ExifOrientation exif);
@@ -246,6 +250,7 @@ private:
     void showZoomText();
 
     ViewerSession* m_session;
+    SoundPlayer& m_sound;
     Peers m_peers;
     QString m_commentsText;
     MainCommands* m_commands = nullptr;
@@ -262,18 +267,11 @@ private:
     QWidget* m_statusBar = nullptr;
     QLabel* m_statusPanels[4] = {}; // the last: the zoom
     QList<ThumbSlot*> m_slots;
-    DecodeAhead* m_decoder = nullptr;
-    ThumbnailQueue* m_thumbnails = nullptr;
-    QString m_failedShown;     // the shown file that failed: not decoded again
-    Picture m_failedPicture;   // a command's picture that failed: not decoded again
-    bool m_stripWaits = false; // an open's strip waits for the main image
-    QTimer* m_stripWaitTimer = nullptr;
-    QStringList m_stripFailures; // to tell once the strip is filled
+    PictureFiles* m_files = nullptr;
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     int m_stripWheelRest = 0; // a part notch over the strip
     bool m_shownOnce = false;
-    bool m_fullScreen = false;
     QRect m_normalGeometry;
     int m_progressFirstMs = 1000;
     int m_progressLaterMs = 250;

@@ -7,6 +7,7 @@
 #include "ui/common/CommentsWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
+#include "viewer/PictureFiles.h"
 
 #include <algorithm>
 
@@ -98,7 +99,7 @@ void MainWindow::showSlot(int n)
     // The entry shown keeps its picture; another's comes from what was
     // decoded ahead, or from the decoder once it has read the file.
     if (entry != strip.shownEntry() || m_mainImage->picture().isEmpty()) {
-        m_failedShown.clear();
+        m_files->tryAgain();
         if (!s->failure().isEmpty())
             m_mainImage->showReason(s->failure());
         else
@@ -147,7 +148,7 @@ bool MainWindow::handleKey(int key, Qt::KeyboardModifiers modifiers)
         run(C::StripBack);
         return true;
     case Qt::Key_Escape:
-        if (m_fullScreen)
+        if (m_session->isFullScreen())
             run(C::FullScreen);
         return true;
     case Qt::Key_Return:

@@ -9,6 +9,7 @@
 #include "ui/main/ThumbSlot.h"
 #include "viewer/CollectionOpen.h"
 #include "viewer/FolderPictures.h"
+#include "viewer/PictureFiles.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -125,8 +126,6 @@ void MainWindow::loadOpeningSlot(int k, const CollectionEntry& e)
     // Nothing is read here: the main image goes first, then the strip fills
     // off the GUI thread. A failure is told again at each open.
     s->setFile(e.FileName);
-    if (!s->failure().isEmpty())
-        s->markStale();
 }
 
 void MainWindow::showFirstEntry()
@@ -137,10 +136,7 @@ void MainWindow::showFirstEntry()
     // first entry's picture is read and decoded before any rendition.
     m_mainImage->clearPicture();
     m_session->strip().setShownEntry(1);
-    m_failedShown.clear();
-    m_stripFailures.clear();
-    m_stripWaits = true;
-    m_stripWaitTimer->start();
+    m_files->beginOpen();
     showChosenPicture();
     updateDecodes();
 }

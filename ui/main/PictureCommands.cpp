@@ -7,6 +7,7 @@
 #include "ui/effects/EffectsDialog.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
+#include "viewer/PictureFiles.h"
 
 void MainWindow::rotateLeft()
 {
@@ -23,7 +24,6 @@ void MainWindow::rotateCurrent(int angle)
     const StripModel& strip = m_session->strip();
     if (strip.entryInSlot(strip.currentSlot()) == 0)
         return;
-    ThumbSlot* s = slot(strip.currentSlot());
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
     const QString path = m_session->entry(strip.currentEntry()).FileName;
@@ -32,12 +32,7 @@ void MainWindow::rotateCurrent(int angle)
         dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
         return;
     }
-    const Picture turned = rotatePictureFile(picture, path, angle);
-    pictureFileChanged(path);
-    s->setPicture(turned);
-    m_mainImage->setPicture(turned, s->standIn());
-    // The same file in another slot is drawn anew from what it holds now.
-    fillStrip();
+    showWrittenPicture(path, rotatePictureFile(picture, path, angle));
 }
 
 void MainWindow::showEffects()
@@ -66,18 +61,16 @@ void MainWindow::undo()
             leftAsTheyAre.append(r.path);
             continue;
         }
-        pictureFileChanged(r.path);
+        // Every view of the file follows; one restored from its copy is read again.
+        if (r.picture.isEmpty())
+            m_files->changed({r.path});
+        else
+            m_files->written(r.path, r.picture);
         for (int e = 1; e <= m_session->entryCount(); ++e) {
             if (r.entry ? e != r.entry : m_session->entry(e).FileName != r.path)
                 continue;
-            if (const int i = strip.slotOfEntry(e)) {
-                if (r.picture.isEmpty())
-                    slot(i)->markStale();
-                if (r.picture.isEmpty() && e == strip.shownEntry())
-                    m_mainImage->clearPicture();
-                else
-                    slot(i)->setPicture(r.picture);
-            }
+            if (r.picture.isEmpty() && e == strip.shownEntry())
+                m_mainImage->clearPicture();
             if (e == strip.currentEntry() && !r.picture.isEmpty()) {
                 m_mainImage->setPicture(r.picture, slot(strip.currentSlot())->standIn());
                 m_session->strip().setShownEntry(e);
@@ -85,7 +78,6 @@ void MainWindow::undo()
             }
         }
     }
-    fillStrip();
     if (currentRestored)
         showShownTexts();
     else

@@ -1,28 +1,18 @@
-// The pictures the window holds: the strip's renditions, made off the GUI
-// thread once the main image has its pixels, and the main image's pixels,
-// asked of the decoder for the entry shown and those beside it.
+// The pictures the window draws: each slot and the main image draw what
+// PictureFiles holds for their file, and tell it which files they show.
 #include "ui/main/MainWindow.h"
 
-#include "core/Errors.h"
 #include "ui/common/RunCommand.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
-#include "viewer/SharedThumbnailCache.h"
-#include "viewer/ThumbnailQueue.h"
+#include "viewer/PictureFiles.h"
 
-#include <QTimer>
-
-#include <algorithm>
 #include <utility>
 
-namespace {
-// An open's strip waits for the main image's pixels no longer than this.
-constexpr int StripWaitMs = 1500;
-} // namespace
-
-void MainWindow::connectDecoder()
+void MainWindow::connectPictureFiles()
 {
-    m_decoder = new DecodeAhead(QSize(ThumbSlot::Size, ThumbSlot::Size), this);
+    m_files = new PictureFiles(*m_session, QSize(ThumbSlot::Size, ThumbSlot::Size), this);
+    m_files->watchMainPicture([this] { return m_mainImage->picture(); });
     // A command may change the picture and its size several times: ask once
     // it is done.
     connect(m_mainImage, &MainImage::pixelsWanted, this, [this] {
@@ -36,64 +26,32 @@ void MainWindow::connectDecoder()
             },
             Qt::QueuedConnection);
     });
-    connect(m_decoder, &DecodeAhead::ready, this, [this](const QString& path) {
+    connect(m_files, &PictureFiles::thumbnailChanged, this, [this](const QString& path) {
+        for (ThumbSlot* s : std::as_const(m_slots))
+            if (s->file() == path)
+                showRendition(s);
+    });
+    connect(m_files, &PictureFiles::decodedForMain, this, [this](const QString& path) {
         if (path != shownPath())
             return;
         takeDecoded(path);
         updatePositionTexts(m_session->strip().shownEntry()); // the decode may have found damage
-        if (std::exchange(m_stripWaits, false))
-            fillStrip();
     });
-    // The shown file could not be read: the main image says why, and it is
-    // told once, with the strip's failures while an open fills the strip.
-    connect(m_decoder, &DecodeAhead::failed, this, [this](const QString& path, const QString& text) {
-        // A picture another command put into the main image is that
-        // command's to report; it is not decoded again.
-        if (!m_mainImage->picture().isEmpty()) {
-            m_failedPicture = m_mainImage->picture();
-            return;
-        }
-        if (path != shownPath() || path == m_failedShown)
-            return;
-        m_failedShown = path;
+    connect(m_files, &PictureFiles::mainFailed, this, [this](const QString&, const QString& text) {
         if (m_mainImage->picture().isEmpty())
             m_mainImage->showReason(text);
-        const bool tell = m_session->takeFailureToTell(path, text);
-        if (std::exchange(m_stripWaits, false)) {
-            if (tell)
-                m_stripFailures.prepend(text);
-            fillStrip();
-        } else if (tell) {
-            reportError(text);
-        }
     });
-    connectThumbnails();
+    connect(m_files, &PictureFiles::failuresToTell, this, [](const QString& text) { reportError(text); });
 }
 
-void MainWindow::connectThumbnails()
+DecodeAhead* MainWindow::decoder() const
 {
-    m_thumbnails = new ThumbnailQueue(1, this);
-    m_stripWaitTimer = new QTimer(this);
-    m_stripWaitTimer->setSingleShot(true);
-    m_stripWaitTimer->setInterval(StripWaitMs);
-    connect(m_stripWaitTimer, &QTimer::timeout, this, [this] {
-        if (std::exchange(m_stripWaits, false))
-            fillStrip();
-    });
-    connect(m_thumbnails, &ThumbnailQueue::arrived, this, &MainWindow::takeThumbnail);
-    // Told together, as the strip's failures were before it filled off the GUI thread.
-    connect(m_thumbnails, &ThumbnailQueue::drained, this, [this] {
-        if (m_stripFailures.isEmpty())
-            return;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                const QStringList failures = std::exchange(m_stripFailures, {});
-                if (!failures.isEmpty())
-                    reportError(failures.join(QLatin1Char('\n')));
-            },
-            Qt::QueuedConnection);
-    });
+    return &m_files->decoder();
+}
+
+ThumbnailQueue* MainWindow::thumbnails() const
+{
+    return &m_files->thumbnails();
 }
 
 QString MainWindow::shownPath() const
@@ -102,9 +60,15 @@ QString MainWindow::shownPath() const
     return e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).FileName : QString();
 }
 
+void MainWindow::showRendition(ThumbSlot* s)
+{
+    const PictureFile& f = m_files->file(s->file());
+    s->setRendition(f.thumbnail(), f.failure());
+}
+
 void MainWindow::takeDecoded(const QString& path)
 {
-    const std::shared_ptr<const Decoded> d = m_decoder->find(path);
+    const std::shared_ptr<const Decoded> d = m_files->decoded(path);
     if (!d)
         return;
     if (m_mainImage->picture().isEmpty()) {
@@ -116,67 +80,22 @@ void MainWindow::takeDecoded(const QString& path)
 
 void MainWindow::updateDecodes()
 {
-    const StripModel& strip = m_session->strip();
-    const QString path = shownPath();
-    takeDecoded(path);
-    QList<DecodeAhead::Entry> ahead;
-    for (const int k : strip.entriesBesideShown())
-        ahead.append({m_session->entry(k).FileName, Picture()});
-    // The main image holds the shown entry's picture, or nothing yet: then
-    // the decoder reads the file, unless it could not a moment ago.
-    const Picture& picture = m_mainImage->picture();
-    const bool failed = picture.isEmpty() ? path == m_failedShown : picture.sharesDataWith(m_failedPicture);
-    const DecodeAhead::Entry shown{failed ? QString() : path, picture};
-    m_decoder->want(shown, ahead, m_mainImage->drawRule(), m_session->exifOrientation());
-}
-
-void MainWindow::pictureFileChanged(const QString& path)
-{
-    m_decoder->forget(path);
-    SharedThumbnailCache().forget(path);
-    if (path == m_failedShown)
-        m_failedShown.clear();
+    QStringList beside;
+    for (const int k : m_session->strip().entriesBesideShown())
+        beside << m_session->entry(k).FileName;
+    m_files->showInMain(shownPath(), beside, m_mainImage->drawRule());
 }
 
 void MainWindow::fillStrip()
 {
-    if (m_stripWaits)
-        return;
-    const ExifOrientation exif = m_session->exifOrientation();
-    SlotThumbnailOptions options;
-    options.box = QSize(ThumbSlot::Size, ThumbSlot::Size);
-    options.exif = exif;
-    options.writeSharedCache = m_session->thumbnailCacheWrites();
-    m_thumbnails->setOptions(options);
-    QStringList wanted;
-    for (int i = 1; i <= slotCount(); ++i) {
-        ThumbSlot* s = slot(i);
-        if (m_session->strip().entryInSlot(i) == 0 || !s->needsRendition())
-            continue;
-        // The decoder's rendition of a file it read serves while the file is unchanged.
-        const std::shared_ptr<const Decoded> d = m_decoder->find(s->file());
-        if (d && d->stamp.isValid() && !d->thumb.isNull() && d->picture.exifOrientation() == exif &&
-            d->stamp == FileStamp::of(s->file())) {
-            SlotThumbnail made;
-            made.path = s->file();
-            made.stamp = d->stamp;
-            made.image = d->thumb;
-            made.source = SlotThumbnail::Source::Decode;
-            s->setThumbnail(made);
-        } else {
-            wanted << s->file();
-        }
-    }
-    m_thumbnails->want(wanted);
-}
-
-void MainWindow::takeThumbnail(const SlotThumbnail& made)
-{
+    QStringList paths;
+    for (int i = 1; i <= slotCount(); ++i)
+        paths << (m_session->strip().entryInSlot(i) ? slot(i)->file() : QString());
+    m_files->showInStrip(paths);
+    // A slot that came to a file drawn elsewhere draws it too.
     for (ThumbSlot* s : std::as_const(m_slots))
-        if (s->file() == made.path && s->needsRendition())
-            s->setThumbnail(made);
-    if (!made.failure.isEmpty() && m_session->takeFailureToTell(made.path, made.failure))
-        m_stripFailures << made.failure;
+        if (!s->file().isEmpty() && s->rendition().isNull())
+            showRendition(s);
 }
 
 void MainWindow::loadSlotPictures()
@@ -198,21 +117,22 @@ void MainWindow::loadSlotPictures()
 
 void MainWindow::reloadStrip()
 {
+    // The files changed: read them again whatever their stamps say.
+    QStringList changed;
     for (int i = 1; i <= slotCount(); ++i) {
         const int e = m_session->strip().entryInSlot(i);
         if (e == 0)
             break;
         ThumbSlot* s = slot(i);
         s->setHint(m_session->entry(e).Comment);
-        // The files changed: read them again whatever their stamps say.
-        pictureFileChanged(m_session->entry(e).FileName);
         s->setFile(m_session->entry(e).FileName);
-        s->markStale();
+        changed << s->file();
     }
+    m_files->changed(changed);
     m_mainImage->clearPicture();
     m_session->strip().setShownEntry(m_session->strip().currentEntry());
     showShownTexts();
-    m_failedShown.clear();
+    m_files->tryAgain();
     fillStrip();
     updateDecodes();
 }
@@ -221,20 +141,8 @@ Picture MainWindow::currentPicture()
 {
     const StripModel& strip = m_session->strip();
     const int e = strip.currentEntry();
-    const QString path = m_session->entry(e).FileName;
-    const ExifOrientation exif = m_session->exifOrientation();
-    const std::shared_ptr<const Decoded> d = m_decoder->find(path);
-    const bool stamped = d && d->stamp.isValid();
-    const bool unchanged = stamped && d->stamp == FileStamp::of(path);
-    const Picture& shown = m_mainImage->picture();
-    // What is shown serves, unless another program has saved over the file
-    // since it was read: a change must not undo that program's work.
-    const bool readBeforeChange = stamped && !unchanged && d->picture.sharesDataWith(shown);
-    if (e == strip.shownEntry() && !shown.isEmpty() && !readBeforeChange)
-        return shown;
-    if (unchanged && d->picture.exifOrientation() == exif)
-        return d->picture;
-    return Picture::loadFromFile(path, exif);
+    return m_files->commandPicture(m_session->entry(e).FileName,
+                                   e == strip.shownEntry() ? m_mainImage->picture() : Picture());
 }
 
 Picture MainWindow::showCurrentPicture()
@@ -247,37 +155,35 @@ Picture MainWindow::showCurrentPicture()
     return picture;
 }
 
+void MainWindow::showWrittenPicture(const QString& path, const Picture& now)
+{
+    // Every slot of the file follows; the main image shows it as the
+    // current entry.
+    m_files->written(path, now);
+    m_mainImage->setPicture(now, slot(m_session->strip().currentSlot())->standIn());
+}
+
 void MainWindow::showReplacedPicture(const Picture& now)
 {
     const int e = m_session->currentEntry();
-    if (e >= 1 && e <= m_session->entryCount())
-        pictureFileChanged(m_session->entry(e).FileName);
-    ThumbSlot* current = slot(m_session->strip().currentSlot());
-    current->setPicture(now);
-    m_mainImage->setPicture(now, current->standIn());
+    if (e < 1 || e > m_session->entryCount())
+        return;
+    showWrittenPicture(m_session->entry(e).FileName, now);
     m_session->strip().setShownEntry(e);
     showShownTexts();
-    // The same file in another slot is drawn anew from what it holds now.
-    fillStrip();
 }
 
 void MainWindow::followColorManaged()
 {
     // Everything made for the screen is made again; the files are read anew.
-    m_decoder->forgetAll();
-    m_thumbnails->forgetAll();
-    for (ThumbSlot* s : std::as_const(m_slots))
-        s->markStale();
-    fillStrip();
+    m_files->recolour();
     m_mainImage->dropPixels(QImage());
 }
 
 void MainWindow::followExifOrientation(ExifOrientation exif)
 {
     // The picture shown keeps its bytes; only the way it decodes changes.
-    for (ThumbSlot* s : std::as_const(m_slots))
-        s->markStale();
-    fillStrip();
+    m_files->reorient(exif);
     if (!m_mainImage->picture().isEmpty())
         m_mainImage->setPicture(m_mainImage->picture().withExifOrientation(exif));
 }

@@ -21,63 +21,24 @@ void ThumbSlot::setFile(const QString& path)
     m_path = path;
 }
 
-bool ThumbSlot::needsRendition() const
+void ThumbSlot::setRendition(const QImage& rendition, const QString& failure)
 {
-    if (m_path.isEmpty())
-        return false;
-    // A file that could not be read is tried again, and told again when
-    // the session says so.
-    if (m_stale || m_thumb.isNull())
-        return true;
-    return m_stamp.isValid() && !(m_stamp == FileStamp::of(m_path));
-}
-
-void ThumbSlot::setThumbnail(const SlotThumbnail& made)
-{
-    m_path = made.path;
-    m_stamp = made.stamp;
-    m_thumb = made.image;
-    m_failure = made.failure;
-    m_stale = false;
+    m_thumb = rendition;
+    m_failure = failure;
     setToolTip(m_failure.isEmpty() ? m_hint : m_failure);
-    update();
-}
-
-void ThumbSlot::setPicture(const Picture& picture)
-{
-    m_thumb = picture.thumbnail(QSize(Size, Size));
-    m_stamp = FileStamp();
-    m_stale = false;
-    m_failure.clear();
-    setToolTip(m_hint);
     update();
 }
 
 void ThumbSlot::takeThumbnail(const ThumbSlot& other)
 {
-    m_thumb = other.m_thumb;
     m_path = other.m_path;
-    m_stamp = other.m_stamp;
-    m_stale = other.m_stale;
-    m_failure = other.m_failure;
-    setToolTip(m_failure.isEmpty() ? m_hint : m_failure);
-    update();
-}
-
-void ThumbSlot::markStale()
-{
-    m_stale = true;
+    setRendition(other.m_thumb, other.m_failure);
 }
 
 void ThumbSlot::clearPicture()
 {
-    m_thumb = QImage();
     m_path.clear();
-    m_stamp = FileStamp();
-    m_stale = false;
-    m_failure.clear();
-    setToolTip(m_hint);
-    update();
+    setRendition(QImage(), QString());
 }
 
 void ThumbSlot::setHint(const QString& hint)

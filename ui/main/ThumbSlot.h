@@ -1,10 +1,7 @@
 #pragma once
 // One thumbnail slot ("Img" + number): draws a rendition of its entry's
-// picture at slot size. The rendition is made elsewhere (off the GUI thread
-// for the strip, by a command for a picture it changed); until it arrives
-// the slot shows an empty frame.
-#include "graphics/Picture.h"
-#include "viewer/SlotThumbnail.h"
+// picture at slot size. The rendition is the picture file's (PictureFiles);
+// until it arrives the slot shows an empty frame.
 
 #include <QImage>
 #include <QWidget>
@@ -23,20 +20,12 @@ public:
     // of this file stays until a new one arrives.
     void setFile(const QString& path);
     const QString& file() const { return m_path; }
-    // Whether a rendition is to be made: none is held, it
-    // was marked stale, or the file changed since it was made.
-    bool needsRendition() const;
-    // A rendition made for this slot's file; on failure the slot shows a
-    // broken picture, the file's name and (as its tooltip) why.
-    void setThumbnail(const SlotThumbnail& made);
-    // A picture that is not (or no longer) what its file held when last
-    // read: its rendition is made here, now.
-    void setPicture(const Picture& picture);
+    // Draws the file's rendition; with a failure, a broken picture, the
+    // file's name and (as its tooltip) why.
+    void setRendition(const QImage& rendition, const QString& failure);
     // Takes another slot's file and rendition.
     void takeThumbnail(const ThumbSlot& other);
     void clearPicture();
-    // What is held stays on view, but is to be made again.
-    void markStale();
     // Why the picture could not be read, or nothing.
     const QString& failure() const { return m_failure; }
     const QImage& rendition() const { return m_thumb; }
@@ -62,8 +51,6 @@ private:
     int m_number;
     QImage m_thumb;
     QString m_path;
-    FileStamp m_stamp; // the file as it was when m_thumb was made
-    bool m_stale = false;
     QString m_hint;
     QString m_failure;
 };

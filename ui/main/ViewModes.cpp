@@ -79,14 +79,12 @@ void MainWindow::toggleFullScreen()
     // A picture the layout can't read is told after the switch is complete.
     std::exception_ptr failure;
     try {
-        if (!m_fullScreen) {
+        if (!m_session->isFullScreen()) {
             m_normalGeometry = geometry();
-            m_fullScreen = true;
             m_session->setFullScreen(true);
             showFullScreen();
             relayout();
         } else {
-            m_fullScreen = false;
             m_session->setFullScreen(false);
             showNormal();
             if (m_normalGeometry.isValid())
@@ -96,7 +94,7 @@ void MainWindow::toggleFullScreen()
     } catch (...) {
         failure = std::current_exception();
     }
-    scrollArea(m_fullScreen);
+    scrollArea(m_session->isFullScreen());
     fitTopLeft();
     if (!m_session->followsCursor())
         toggleFollowMode();

@@ -162,10 +162,10 @@ void MainWindow::tellError(const QString& text)
 
 void MainWindow::playSound(const QString& path)
 {
-    soundPlayer().play(path);
+    m_sound.play(path);
 }
 
 void MainWindow::stopSound()
 {
-    soundPlayer().stop();
+    m_sound.stop();
 }

@@ -52,7 +52,7 @@ void MainWindow::watchFirstFrame()
             return;
         poll->deleteLater();
         QScreen* s = screen();
-        if (frame == geometry() || !s || isMaximized() || m_fullScreen)
+        if (frame == geometry() || !s || isMaximized() || m_session->isFullScreen())
             return;
         const QRect client = geometry();
         const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
@@ -69,13 +69,13 @@ void MainWindow::watchFirstFrame()
 WindowSettings MainWindow::remembered() const
 {
     WindowSettings w;
-    if (m_fullScreen)
+    if (m_session->isFullScreen())
         w.geometry = m_normalGeometry;
     else
         w.geometry = isMaximized() ? normalGeometry() : geometry();
     if (!w.geometry->isValid())
         w.geometry.reset();
-    w.maximized = !m_fullScreen && isMaximized();
+    w.maximized = !m_session->isFullScreen() && isMaximized();
     w.followMode = m_session->followsCursor();
     if (m_session->entryCount() > 0) {
         w.collection = m_session->collectionFileName();
