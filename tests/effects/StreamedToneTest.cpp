@@ -4,6 +4,7 @@
 // BMP padding.
 #include "effects/StreamedTone.h"
 #include "../support/CameraPictures.h"
+#include "../support/KindPictures.h"
 #include "../support/TestPictures.h"
 #include "core/AtomicFile.h"
 #include "effects/EffectSettings.h"
@@ -140,7 +141,7 @@ TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
         QStringList files;
         for (int k = 0; k < 6; ++k) {
             files << at(QStringLiteral("p%1.%2").arg(k).arg(k % 2 && k != 3 ? "bmp" : "jpg"));
-            writeFileAtomically(files.last(), k == 3  ? camera::cameraJpeg(camera::quarters(40, 24), 8)
+            writeFileAtomically(files.last(), k == 3  ? camera::cameraJpeg(Bitmap24::fromImage(kinds::quadrants(40, 24)), 8)
                                               : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
                                                       : encodeJpeg(testpics::pattern(kWidth, 40 + k, k)));
         }

@@ -3,6 +3,7 @@
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegSegments.h"
+#include "tests/support/KindPictures.h"
 
 #include <QColorSpace>
 #include <QJsonArray>
@@ -62,40 +63,7 @@ QByteArray iccChunk()
     return QByteArray("ICC_PROFILE", 12) + char(1) + char(1) + QColorSpace(QColorSpace::SRgb).iccProfile();
 }
 
-char nearest(QRgb c)
-{
-    for (auto [name, n] : {std::pair{'R', 0xff0000u}, {'G', 0x00ff00u}, {'B', 0x0000ffu}, {'W', 0xffffffu}})
-        if (std::abs(qRed(c) - qRed(n)) + std::abs(qGreen(c) - qGreen(n)) + std::abs(qBlue(c) - qBlue(n)) < 90)
-            return name;
-    return '?';
-}
-
 } // namespace
-
-Bitmap24 quarters(int width, int height)
-{
-    // Blue, green, red bytes of red, green, blue and white.
-    static const std::uint8_t bgr[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
-    Bitmap24 b(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            std::memcpy(b.scanLine(y) + 3 * x, bgr[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)], 3);
-    return b;
-}
-
-QString corners(const QImage& image)
-{
-    const QImage i = image.convertToFormat(QImage::Format_RGB32);
-    const int r = i.width() - 1, b = i.height() - 1;
-    const char c[4] = {nearest(i.pixel(0, 0)), nearest(i.pixel(r, 0)), nearest(i.pixel(0, b)),
-                       nearest(i.pixel(r, b))};
-    return QString::fromLatin1(c, 4);
-}
-
-QString corners(const Bitmap24& bitmap)
-{
-    return corners(bitmap.wrap());
-}
 
 QByteArray exifBlock(QSize stored, int orientation)
 {
@@ -113,7 +81,7 @@ QByteArray exifBlock(QSize stored, int orientation)
     exif_set_short(addEntry(ed, mem, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, EXIF_FORMAT_SHORT, 1)->data,
                    Order, ExifShort(stored.height()));
     exif_set_short(addEntry(ed, mem, EXIF_IFD_1, EXIF_TAG_COMPRESSION, EXIF_FORMAT_SHORT, 1)->data, Order, 6);
-    const QByteArray thumb = encodeJpeg(quarters(16, 8));
+    const QByteArray thumb = encodeJpeg(Bitmap24::fromImage(kinds::quadrants(16, 8)));
     ed->data = static_cast<unsigned char*>(exif_mem_alloc(mem, ExifLong(thumb.size())));
     ed->size = unsigned(thumb.size());
     std::memcpy(ed->data, thumb.constData(), std::size_t(thumb.size()));

@@ -15,14 +15,6 @@ inline const QString Make = QStringLiteral("Test Camera Works");
 inline const QString Model = QStringLiteral("TC-1");
 inline const QString Taken = QStringLiteral("2024:05:17 10:20:30");
 
-// Solid quarters: red top-left, green top-right, blue bottom-left, white
-// bottom-right, so corners read "RGBW" from top-left to bottom-right.
-Bitmap24 quarters(int width, int height);
-// The colours at the four corners, top-left, top-right, bottom-left,
-// bottom-right, each the nearest of R, G, B, W.
-QString corners(const QImage& image);
-QString corners(const Bitmap24& bitmap);
-
 // The EXIF block (APP1 payload) of a camera picture stored at `stored`.
 QByteArray exifBlock(QSize stored, int orientation);
 // A JPEG of `stored` with that EXIF block and an RGB colour profile.

@@ -8,6 +8,7 @@
 #include "graphics/Picture.h"
 #include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
+#include "tests/support/KindPictures.h"
 #include "tests/tools/FxRun.h"
 
 #include <QFileInfo>
@@ -26,7 +27,7 @@ void fxOk(const QStringList& args)
 // and its size means something.
 Bitmap24 photo(int width, int height)
 {
-    Bitmap24 b = camera::quarters(width, height);
+    Bitmap24 b = Bitmap24::fromImage(kinds::quadrants(width, height));
     for (int y = 0; y < height; ++y) {
         std::uint8_t* p = b.scanLine(y);
         for (int i = 0; i < 3 * width; ++i)
@@ -78,12 +79,12 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
     turnRight(path, 1);
     const Bitmap24 once = decodeFile(path);
     EXPECT_EQ(sizeOf(once), sizeOf(first).transposed());
-    EXPECT_EQ(camera::corners(once), turnedRight(camera::corners(first)));
+    EXPECT_EQ(kinds::corners(once.wrap()), turnedRight(kinds::corners(first.wrap())));
 
     turnRight(path, 3);
     const Bitmap24 four = decodeFile(path);
     ASSERT_EQ(sizeOf(four), sizeOf(first));
-    EXPECT_EQ(camera::corners(four), camera::corners(first));
+    EXPECT_EQ(kinds::corners(four.wrap()), kinds::corners(first.wrap()));
     if (t.width % 16 != 0 || t.height % 16 != 0) {
         EXPECT_FALSE(four == first) << "edge blocks that can't move whole are re-encoded";
         return;

@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "core/AtomicFile.h"
 #include "tests/support/CameraPictures.h"
+#include "tests/support/KindPictures.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QCheckBox>
@@ -26,10 +27,10 @@ protected:
     static QString cornersOnScreen()
     {
         settle();
-        const QString strip = camera::corners(mainWindow()->slot(session().strip().currentSlot())->rendition());
+        const QString strip = kinds::corners(mainWindow()->slot(session().strip().currentSlot())->rendition());
         // The main image decodes on a worker: its own pixels, not the stand-in.
         EXPECT_TRUE(QTest::qWaitFor([] { return mainWindow()->mainImage()->showsDecodedPixels(); }));
-        const QString main = camera::corners(mainWindow()->mainImage()->grab().toImage());
+        const QString main = kinds::corners(mainWindow()->mainImage()->grab().toImage());
         return strip == main ? strip : strip + " in the strip, " + main + " in the main image";
     }
 };
@@ -40,7 +41,7 @@ TEST_F(CameraOrientation, EveryTagShowsAsStoredUntilTurnedUpright)
     QList<CollectionEntry> entries;
     for (const Tag& t : Tags) {
         const QString jpg = dir.filePath(QStringLiteral("tag%1.jpg").arg(t.tag));
-        writeFileAtomically(jpg, camera::cameraJpeg(camera::quarters(320, 160), t.tag));
+        writeFileAtomically(jpg, camera::cameraJpeg(Bitmap24::fromImage(kinds::quadrants(320, 160)), t.tag));
         entries.append({jpg, QStringLiteral("photo")});
     }
     writeCollection(dir.filePath("c.pvx"), entries);
