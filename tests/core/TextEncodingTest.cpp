@@ -81,45 +81,28 @@ INSTANTIATE_TEST_SUITE_P(Files, TextRule, ::testing::Values(
 
 // Which bytes count as UTF-8 and which fall to the code page: 8-bit text
 // whose lead bytes look like UTF-8 but are not, next to real UTF-8.
-struct DecisionCase {
-    QByteArray bytes;
-    bool utf8;
-};
-
-class Utf8Decision : public ::testing::TestWithParam<DecisionCase> {
-protected:
-    void TearDown() override { setLegacyCodePage(QString()); }
-};
-
-TEST_P(Utf8Decision, OnlyWellFormedUtf8IsReadAsUtf8)
+TEST(Utf8Decision, OnlyWellFormedUtf8IsReadAsUtf8)
 {
-    const DecisionCase c = GetParam();
-    setLegacyCodePage(QStringLiteral("windows-1252"));
-    const TextEncoding used = detectEncoding(c.bytes);
-    EXPECT_EQ(used.isUtf8(), c.utf8) << c.bytes.toHex(' ').constData();
-    if (!c.utf8) {
-        EXPECT_EQ(used.codePage, QByteArray("windows-1252"));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    LeadBytes, Utf8Decision,
-    ::testing::Values(
+    const std::pair<QByteArray, bool> cases[] = {
         // Two-, three- and four-byte leads followed by a byte that does not continue them.
-        DecisionCase{"caf\xE9 au lait", false}, DecisionCase{"\xC3(", false},
-        DecisionCase{"\xE2\x82(", false}, DecisionCase{"\xE2(\xAC", false},
-        DecisionCase{"\xF0\x9F\x98(", false}, DecisionCase{"\xF0(\x98\x80", false},
+        {"caf\xE9 au lait", false}, {"\xC3(", false}, {"\xE2\x82(", false}, {"\xE2(\xAC", false},
+        {"\xF0\x9F\x98(", false}, {"\xF0(\x98\x80", false},
         // A lead at the very end.
-        DecisionCase{"ab\xC3", false}, DecisionCase{"ab\xF0\x9F", false},
+        {"ab\xC3", false}, {"ab\xF0\x9F", false},
         // Overlong forms, surrogates, and past U+10FFFF.
-        DecisionCase{"\xC0\xAF", false}, DecisionCase{"\xC1\xBF", false}, DecisionCase{"\xE0\x80\xAF", false},
-        DecisionCase{"\xF0\x80\x80\xAF", false}, DecisionCase{"\xED\xA0\x80", false},
-        DecisionCase{"\xF4\x90\x80\x80", false}, DecisionCase{"\xF8\x88\x80\x80\x80", false},
+        {"\xC0\xAF", false}, {"\xC1\xBF", false}, {"\xE0\x80\xAF", false}, {"\xF0\x80\x80\xAF", false},
+        {"\xED\xA0\x80", false}, {"\xF4\x90\x80\x80", false}, {"\xF8\x88\x80\x80\x80", false},
         // A lone continuation byte, as windows-1252 writes a curly quote.
-        DecisionCase{"\x93quoted\x94", false},
+        {"\x93quoted\x94", false},
         // Well-formed UTF-8 of each length, the highest code point included.
-        DecisionCase{"caf\xC3\xA9", true}, DecisionCase{"\xE2\x82\xAC 5", true},
-        DecisionCase{"\xF0\x9F\x98\x80", true}, DecisionCase{"\xF4\x8F\xBF\xBF", true},
-        DecisionCase{"\xEF\xBB\xBFplain", true}));
+        {"caf\xC3\xA9", true}, {"\xE2\x82\xAC 5", true}, {"\xF0\x9F\x98\x80", true},
+        {"\xF4\x8F\xBF\xBF", true}, {"\xEF\xBB\xBFplain", true}};
+    setLegacyCodePage(QStringLiteral("windows-1252"));
+    for (const auto& [bytes, utf8] : cases) {
+        EXPECT_EQ(detectEncoding(bytes).codePage, utf8 ? QByteArray() : QByteArray("windows-1252"))
+            << bytes.toHex(' ').constData();
+    }
+    setLegacyCodePage(QString());
+}
 
 } // namespace
