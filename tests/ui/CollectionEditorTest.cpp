@@ -448,20 +448,12 @@ TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
 
 // ---- Drag and drop
 
-class EditorDrop : public Editor {
-protected:
-    // Answers whether the list took the drop, and with which action.
-    std::optional<Qt::DropAction> drop(const QStringList& paths)
-    {
-        return dropFiles(ed()->grid()->viewport(), paths);
-    }
-};
-
-TEST_F(EditorDrop, PicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietly)
+TEST_F(Editor, DroppedPicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietly)
 {
     showNew();
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
     QFile(text).open(QIODevice::WriteOnly);
+    const auto drop = [this](const QStringList& paths) { return dropFiles(ed()->grid()->viewport(), paths); };
     EXPECT_FALSE(drop({text}));
     // A picture without an extension is known by its content.
     const QString unnamed = dir.filePath(QStringLiteral("download"));
