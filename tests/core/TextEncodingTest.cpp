@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(Files, TextRule, ::testing::Values(
 // whose lead bytes look like UTF-8 but are not, next to real UTF-8.
 TEST(Utf8Decision, OnlyWellFormedUtf8IsReadAsUtf8)
 {
+    // clang-format off
     const std::pair<QByteArray, bool> cases[] = {
         // Two-, three- and four-byte leads followed by a byte that does not continue them.
         {"caf\xE9 au lait", false}, {"\xC3(", false}, {"\xE2\x82(", false}, {"\xE2(\xAC", false},
@@ -97,6 +98,7 @@ TEST(Utf8Decision, OnlyWellFormedUtf8IsReadAsUtf8)
         // Well-formed UTF-8 of each length, the highest code point included.
         {"caf\xC3\xA9", true}, {"\xE2\x82\xAC 5", true}, {"\xF0\x9F\x98\x80", true},
         {"\xF4\x8F\xBF\xBF", true}, {"\xEF\xBB\xBFplain", true}};
+    // clang-format on
     setLegacyCodePage(QStringLiteral("windows-1252"));
     for (const auto& [bytes, utf8] : cases) {
         EXPECT_EQ(detectEncoding(bytes).codePage, utf8 ? QByteArray() : QByteArray("windows-1252"))

@@ -141,9 +141,10 @@ TEST_P(StreamedApply, MatchesOneEntryAtATimeOverTheWholeFrame)
         QStringList files;
         for (int k = 0; k < 6; ++k) {
             files << at(QStringLiteral("p%1.%2").arg(k).arg(k % 2 && k != 3 ? "bmp" : "jpg"));
-            writeFileAtomically(files.last(), k == 3  ? camera::cameraJpeg(Bitmap24::fromImage(kinds::quadrants(40, 24)), 8)
-                                              : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
-                                                      : encodeJpeg(testpics::pattern(kWidth, 40 + k, k)));
+            writeFileAtomically(files.last(),
+                                k == 3  ? camera::cameraJpeg(Bitmap24::fromImage(kinds::quadrants(40, 24)), 8)
+                                : k % 2 ? encodeBmp24(testpics::pattern(kWidth + k, 40, k))
+                                        : encodeJpeg(testpics::pattern(kWidth, 40 + k, k)));
         }
         EXPECT_EQ(
             ::link(QFile::encodeName(files[5]).constData(), QFile::encodeName(at("hard.bmp")).constData()),
