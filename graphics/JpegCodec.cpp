@@ -213,6 +213,27 @@ void writeMarker(jpeg_compress_struct& cinfo, int marker, const QByteArray& payl
                       unsigned(payload.size()));
 }
 
+// The encoder set up for its input: the file's encoding, quality, markers,
+// then the rows `rowAt` gives. Called inside the caller's setjmp frame.
+template <typename RowAt>
+void compressRows(Encoder& e, int quality, const JpegMetadata& metadata, RowAt rowAt)
+{
+    jpeg_set_defaults(&e.cinfo);
+    if (metadata.encoding)
+        jpegerr::applyEncoding(e.cinfo, *metadata.encoding);
+    jpeg_set_quality(&e.cinfo, quality, TRUE);
+    e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
+    jpeg_start_compress(&e.cinfo, TRUE);
+    for (const JpegSegment& s : metadata.segments)
+        writeMarker(e.cinfo, s.marker, s.payload);
+    while (e.cinfo.next_scanline < e.cinfo.image_height) {
+        // libjpeg only reads the rows it is given.
+        JSAMPROW row = const_cast<std::uint8_t*>(rowAt(int(e.cinfo.next_scanline)));
+        jpeg_write_scanlines(&e.cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&e.cinfo);
+}
+
 bool encodeStep(Encoder& e, const Bitmap24& bitmap, int quality, const JpegMetadata& metadata)
 {
     installErrorManager(e.err);
@@ -226,20 +247,7 @@ bool encodeStep(Encoder& e, const Bitmap24& bitmap, int quality, const JpegMetad
     e.cinfo.input_components = 3;
     // The bitmap's own byte order: its rows go in as they are.
     e.cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&e.cinfo);
-    if (metadata.encoding)
-        jpegerr::applyEncoding(e.cinfo, *metadata.encoding);
-    jpeg_set_quality(&e.cinfo, quality, TRUE);
-    e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
-    jpeg_start_compress(&e.cinfo, TRUE);
-    for (const JpegSegment& s : metadata.segments)
-        writeMarker(e.cinfo, s.marker, s.payload);
-    while (e.cinfo.next_scanline < e.cinfo.image_height) {
-        // libjpeg only reads the rows it is given.
-        JSAMPROW row = const_cast<std::uint8_t*>(bitmap.scanLine(int(e.cinfo.next_scanline)));
-        jpeg_write_scanlines(&e.cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&e.cinfo);
+    compressRows(e, quality, metadata, [&](int y) { return bitmap.scanLine(y); });
     return true;
 }
 
@@ -257,18 +265,7 @@ bool encodeSamplesStep(Encoder& e, const SampleRaster& samples, int quality, con
     e.cinfo.in_color_space = e.cinfo.input_components == 1 ? JCS_GRAYSCALE
                              : e.cinfo.input_components == 4 ? JCS_CMYK
                                                              : JCS_RGB;
-    jpeg_set_defaults(&e.cinfo);
-    jpegerr::applyEncoding(e.cinfo, *metadata.encoding);
-    jpeg_set_quality(&e.cinfo, quality, TRUE);
-    e.cinfo.write_JFIF_header = metadata.ownJfif ? TRUE : FALSE;
-    jpeg_start_compress(&e.cinfo, TRUE);
-    for (const JpegSegment& s : metadata.segments)
-        writeMarker(e.cinfo, s.marker, s.payload);
-    while (e.cinfo.next_scanline < e.cinfo.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(samples.row(int(e.cinfo.next_scanline)));
-        jpeg_write_scanlines(&e.cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&e.cinfo);
+    compressRows(e, quality, metadata, [&](int y) { return samples.row(y); });
     return true;
 }
 
