@@ -97,8 +97,7 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine, Pr
       m_session(std::make_unique<ViewerSession>(*m_settings)), m_help(std::make_unique<HelpBinding>())
 {
     // A collection named on the command line is read with the settings'
-    // code page and orientation already in force.
-    setLegacyCodePage(m_settings->values().codePage);
+    // orientation already in force.
     m_session->applySettings();
     // The main window now; the others when they are first needed.
     m_main = std::make_unique<MainWindow>(*m_session, *m_sound);
@@ -235,7 +234,7 @@ void Program::applyLanguage()
     // Every window made so far; the comments window has no texts.
     WidgetTextSink sink({},
                         [this](ProgramText id, const QString& text) { m_session->setProgramText(id, text); });
-    ::applyLanguage(m_language, sink);
+    ::applyLanguage(m_language, sink, m_session->codePage());
 }
 
 template <class Window> Window* Program::withTexts(Window* window) const
@@ -243,6 +242,6 @@ template <class Window> Window* Program::withTexts(Window* window) const
     // The language of the start, as if the window had been there: a change
     // of language waits for the next start.
     OneWindowTextSink sink(window, m_main.get());
-    ::applyLanguage(m_language, sink);
+    ::applyLanguage(m_language, sink, m_session->codePage());
     return window;
 }

@@ -84,7 +84,7 @@ void BM_ThreeScaledDecodes(benchmark::State& state)
     for (auto _ : state) {
         for (int i = 0; i < 3; ++i) {
             const Picture p = Picture::loadFromFile(f.pictures[i]);
-            benchmark::DoNotOptimize(p.thumbnail(QSize(ThumbSlot::Size, ThumbSlot::Size)));
+            benchmark::DoNotOptimize(p.thumbnail(QSize(ThumbSlot::Size, ThumbSlot::Size), true));
         }
     }
 }

@@ -167,7 +167,8 @@ void checkSize(const RegularFile& file, const QString& path)
 
 // The whole text decides: valid UTF-8 throughout, or the legacy code page.
 // Lines left out don't count.
-TextEncoding scanEncoding(int fd, const QString& path, const std::atomic<bool>* stop = nullptr)
+TextEncoding scanEncoding(int fd, const QString& path, const QByteArray& codePage,
+                          const std::atomic<bool>* stop = nullptr)
 {
     bool utf8 = true;
     bool bom = false;
@@ -179,7 +180,7 @@ TextEncoding scanEncoding(int fd, const QString& path, const std::atomic<bool>* 
         utf8 = tooLong || isValidUtf8(line);
         return utf8;
     });
-    return utf8 ? TextEncoding{QByteArray(), bom} : TextEncoding{legacyCodePage(), false};
+    return utf8 ? TextEncoding{QByteArray(), bom} : TextEncoding{codePageOrLocale(codePage), false};
 }
 
 bool isAscii(QByteArrayView bytes)
@@ -238,7 +239,7 @@ TextEncoding readCollection(const QString& path,
     checkSize(file, path);
     const int fd = file.fd();
     // Read twice, the first time only to learn the encoding.
-    TextEncoding encoding = scanEncoding(fd, path, hooks.stop);
+    TextEncoding encoding = scanEncoding(fd, path, hooks.codePage, hooks.stop);
     if (::lseek(fd, 0, SEEK_SET) < 0)
         throw AppError(ioErrorText(errno, path));
 
@@ -271,10 +272,13 @@ TextEncoding readCollection(const QString& path,
     return encoding;
 }
 
-QList<CollectionEntry> readCollectionAll(const QString& path)
+QList<CollectionEntry> readCollectionAll(const QString& path, const QByteArray& codePage)
 {
     QList<CollectionEntry> entries;
-    readCollection(path, [&entries](int, const CollectionEntry& e) { entries.append(e); });
+    CollectionReadHooks hooks;
+    hooks.codePage = codePage;
+    readCollection(
+        path, [&entries](int, const CollectionEntry& e) { entries.append(e); }, hooks);
     return entries;
 }
 
@@ -307,7 +311,7 @@ QByteArray encodeField(const QString& text, const TextEncoding& encoding)
 } // namespace
 
 QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding* encoding,
-                            const QString& folder)
+                            const QString& folder, const QByteArray& codePage)
 {
     QString text;
     QList<QString> names;
@@ -325,7 +329,7 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding*
     // Such bytes make the file no UTF-8, so it will be read in the code
     // page: the rest is written in it where it fits.
     if (anyBytes && used.isUtf8())
-        used = TextEncoding{legacyCodePage(), false};
+        used = TextEncoding{codePageOrLocale(codePage), false};
     const QByteArray whole = encodeText(text, used);
     if (!anyBytes)
         return whole;
@@ -339,12 +343,12 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding*
     return out;
 }
 
-TextEncoding collectionEncoding(const QString& path)
+TextEncoding collectionEncoding(const QString& path, const QByteArray& codePage)
 {
     try {
         const RegularFile file = openForReading(path);
         checkSize(file, path);
-        return scanEncoding(file.fd(), path);
+        return scanEncoding(file.fd(), path, codePage);
     } catch (const AppError&) {
         return {};
     }
@@ -383,10 +387,11 @@ QByteArray linesLeftOut(const QString& path)
 }
 } // namespace
 
-void writeCollection(const QString& path, const QList<CollectionEntry>& entries)
+void writeCollection(const QString& path, const QList<CollectionEntry>& entries, const QByteArray& codePage)
 {
-    TextEncoding encoding = collectionEncoding(path);
-    const QByteArray bytes = formatCollection(entries, &encoding, realFolderOf(path)) + linesLeftOut(path);
+    TextEncoding encoding = collectionEncoding(path, codePage);
+    const QByteArray bytes =
+        formatCollection(entries, &encoding, realFolderOf(path), codePage) + linesLeftOut(path);
     try {
         writeFileAtomically(path, bytes);
     } catch (const FileWriteError& e) {

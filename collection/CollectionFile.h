@@ -61,6 +61,8 @@ struct CollectionReadHooks {
     std::function<void(int line)> longLine;
     // Raised from another thread: the read ends at the next chunk.
     const std::atomic<bool>* stop = nullptr;
+    // What a file that is not UTF-8 is read in (codePageOrLocale).
+    QByteArray codePage;
 };
 
 // Line-by-line producer: onEntry runs as soon as each line has been read,
@@ -71,18 +73,19 @@ struct CollectionReadHooks {
 TextEncoding readCollection(const QString& path,
                             const std::function<void(int number, const CollectionEntry&)>& onEntry,
                             const CollectionReadHooks& hooks = {});
-QList<CollectionEntry> readCollectionAll(const QString& path);
+QList<CollectionEntry> readCollectionAll(const QString& path, const QByteArray& codePage = {});
 
 // The exact bytes a collection in `folder` is written as, in `encoding`
 // (UTF-8 when none is given); it becomes UTF-8 when a character doesn't
-// fit. A path with bytes that are no text is written as those bytes.
+// fit. A path with bytes that are no text is written as those bytes, the
+// rest then in `codePage` (codePageOrLocale).
 QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding* encoding = nullptr,
-                            const QString& folder = {});
+                            const QString& folder = {}, const QByteArray& codePage = {});
 // The encoding an existing collection file is in; UTF-8 for a new one.
-TextEncoding collectionEncoding(const QString& path);
+TextEncoding collectionEncoding(const QString& path, const QByteArray& codePage = {});
 // Keeps the file's encoding while every character fits. Atomic: a failure
 // leaves the old file whole and throws AppError.
-void writeCollection(const QString& path, const QList<CollectionEntry>& entries);
+void writeCollection(const QString& path, const QList<CollectionEntry>& entries, const QByteArray& codePage = {});
 
 // "File not found (path)" and the like, for an errno value.
 QString ioErrorText(int err, const QString& path);

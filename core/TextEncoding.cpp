@@ -9,8 +9,6 @@ namespace {
 
 constexpr char Bom[] = "\xEF\xBB\xBF";
 
-QByteArray g_legacy; // empty: the locale's
-
 bool fitsCodePage(const QString& text, const QByteArray& codePage)
 {
     QStringEncoder encoder(codePage.constData(), QStringConverter::Flag::Stateless);
@@ -93,14 +91,9 @@ QByteArray knownCodePage(const QString& name)
     return n;
 }
 
-QByteArray legacyCodePage()
+QByteArray codePageOrLocale(const QByteArray& chosen)
 {
-    return g_legacy.isEmpty() ? localeCodePage() : g_legacy;
-}
-
-void setLegacyCodePage(const QString& name)
-{
-    g_legacy = knownCodePage(name);
+    return chosen.isEmpty() ? localeCodePage() : chosen;
 }
 
 bool isValidUtf8(QByteArrayView bytes)
@@ -108,11 +101,11 @@ bool isValidUtf8(QByteArrayView bytes)
     return bytes.isValidUtf8();
 }
 
-TextEncoding detectEncoding(QByteArrayView bytes)
+TextEncoding detectEncoding(QByteArrayView bytes, const QByteArray& codePage)
 {
     if (isValidUtf8(bytes))
         return {QByteArray(), bytes.startsWith(Bom)};
-    return {legacyCodePage(), false};
+    return {codePageOrLocale(codePage), false};
 }
 
 QString decodeText(QByteArrayView bytes, const TextEncoding& encoding)
@@ -129,9 +122,9 @@ QString decodeText(QByteArrayView bytes, const TextEncoding& encoding)
     return decoder.decode(bytes);
 }
 
-QString decodeText(QByteArrayView bytes, TextEncoding* used)
+QString decodeText(QByteArrayView bytes, TextEncoding* used, const QByteArray& codePage)
 {
-    const TextEncoding encoding = detectEncoding(bytes);
+    const TextEncoding encoding = detectEncoding(bytes, codePage);
     if (used)
         *used = encoding;
     return decodeText(bytes, encoding);

@@ -24,20 +24,21 @@ QByteArray localeCodePage();
 // is, or empty when there is no such code page by that name.
 QByteArray knownCodePage(const QString& name);
 
-// The code page that text which is not UTF-8 is read in: the locale's until
-// set; an empty or unknown name goes back to the locale's.
-QByteArray legacyCodePage();
-void setLegacyCodePage(const QString& name);
+// `chosen` (a converter's name, as knownCodePage gives it), or the
+// locale's code page when none is chosen. Whoever holds the settings
+// chooses; text that is not UTF-8 is read in this.
+QByteArray codePageOrLocale(const QByteArray& chosen);
 
 // Strict: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(QByteArrayView bytes);
 
-// The encoding a whole text is in, by the rule above.
-TextEncoding detectEncoding(QByteArrayView bytes);
+// The encoding a whole text is in, by the rule above; `codePage` as
+// codePageOrLocale takes it.
+TextEncoding detectEncoding(QByteArrayView bytes, const QByteArray& codePage = {});
 // Decodes in `encoding`, its byte order mark (if it has one) dropped.
 QString decodeText(QByteArrayView bytes, const TextEncoding& encoding);
 // Decodes by the rule above; `used` receives the encoding.
-QString decodeText(QByteArrayView bytes, TextEncoding* used = nullptr);
+QString decodeText(QByteArrayView bytes, TextEncoding* used = nullptr, const QByteArray& codePage = {});
 // Encodes in `encoding` when every character fits, otherwise in UTF-8
 // (and `encoding` becomes UTF-8), a byte order mark in front if it has one.
 QByteArray encodeText(const QString& text, TextEncoding& encoding);

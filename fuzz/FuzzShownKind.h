@@ -11,8 +11,8 @@ inline int fuzzShownKind(const std::uint8_t* data, std::size_t size, PictureForm
         const Picture picture = Picture::fromData(fuzzBytes(data, size), format);
         if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
             return 0;
-        picture.thumbnail(QSize(40, 30));
-        picture.decodedCovering(QSize(300, 200));
+        picture.thumbnail(QSize(40, 30), true);
+        picture.decodedCovering(QSize(300, 200), true);
         picture.toBitmap24();
     } catch (const AppError&) {
     }

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!(decodeBmp(encodeBmp(bitmap, extras), nullptr, &again) == bitmap) || again.alpha != extras.alpha ||
             again.xPixelsPerMetre != extras.xPixelsPerMetre || again.yPixelsPerMetre != extras.yPixelsPerMetre)
             std::abort();
-        Picture::fromBitmap(bitmap).thumbnail(QSize(40, 30));
+        Picture::fromBitmap(bitmap).thumbnail(QSize(40, 30), true);
     } catch (const AppError&) {
     }
     return 0;

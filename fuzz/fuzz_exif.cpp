@@ -28,7 +28,7 @@ void roundTrip(const QByteArray& jpeg)
         return;
     const Bitmap24 pixels = picture.toBitmap24();
     require(pixels.width() == picture.width() && pixels.height() == picture.height());
-    picture.thumbnail(QSize(40, 30));
+    picture.thumbnail(QSize(40, 30), true);
     const QByteArray turned = picture.turnedLosslessly(90);
     if (!turned.isEmpty()) {
         const Picture t = Picture::readHere(turned, PictureFormat::Jpeg);

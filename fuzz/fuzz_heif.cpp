@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                    : ExifOrientation::Apply);
         if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
             return 0;
-        picture.thumbnail(QSize(40, 30));
+        picture.thumbnail(QSize(40, 30), true);
         picture.toBitmap24();
     } catch (const AppError&) {
     }

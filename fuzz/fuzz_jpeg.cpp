@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A truncated file claiming a huge picture decodes, as grey, as slowly
         // as a real one would: correct, and no news to the fuzzer.
         if (pixels <= 16 * FuzzMaxDecodePixels)
-            picture.thumbnail(QSize(40, 30));
+            picture.thumbnail(QSize(40, 30), true);
         if (pixels <= FuzzMaxDecodePixels) {
             const Bitmap24 full = decodeJpeg(bytes);
             (void)full;

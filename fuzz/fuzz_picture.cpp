@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Picture picture = Picture::readHere(bytes, pictureFormatOf(bytes.left(PictureFormatHeadBytes), path),
                                                   ExifOrientation::Apply, path);
         if (static_cast<long long>(picture.width()) * picture.height() <= FuzzMaxDecodePixels) {
-            picture.thumbnail(QSize(60, 45));
+            picture.thumbnail(QSize(60, 45), true);
             picture.toImage();
         }
     } catch (const AppError&) {

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Picture picture = Picture::readHere(fuzzBytes(data + 1, size - 1), format, exif);
         if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
             return 0;
-        picture.thumbnail(QSize(40, 30));
-        picture.decodedCovering(QSize(20, 20));
+        picture.thumbnail(QSize(40, 30), true);
+        picture.decodedCovering(QSize(20, 20), true);
         if (!pictureRewritable(picture))
             return 0;
         const QByteArray turned = turnedPictureFile(picture, 90);

@@ -1,24 +1,11 @@
 #include "graphics/DisplayColors.h"
 
-#include <atomic>
 #include <map>
 
 namespace {
-std::atomic<bool> g_managed = true;
-
 const QByteArray IccMarker("ICC_PROFILE\0", 12);
 constexpr qsizetype IccChunkBytes = 65519; // what an APP2 segment holds after the marker
 } // namespace
-
-void setColorManagedDisplay(bool on)
-{
-    g_managed = on;
-}
-
-bool colorManagedDisplay()
-{
-    return g_managed;
-}
 
 bool needsConversion(const QColorSpace& space)
 {
@@ -28,7 +15,7 @@ bool needsConversion(const QColorSpace& space)
 
 QImage displayColors(const QImage& stored, const QColorSpace& space)
 {
-    if (stored.isNull() || !g_managed || !needsConversion(space))
+    if (stored.isNull() || !needsConversion(space))
         return stored;
     QImage image = stored;
     image.setColorSpace(space);

@@ -10,16 +10,12 @@
 #include <QImage>
 #include <QList>
 
-// [Settings] ColorManaged: whether drawn pictures are converted at all.
-// One switch for the whole program, as there is one screen.
-void setColorManagedDisplay(bool on);
-bool colorManagedDisplay();
-
 // Whether values in `space` differ from sRGB (an invalid space is sRGB).
 bool needsConversion(const QColorSpace& space);
 // `stored`, pixels of a picture in `space`, in sRGB for the screen; as
-// they are when the space is sRGB, can't be applied, or the display is
-// not colour managed.
+// they are when the space is sRGB or can't be applied. Whether a drawn
+// picture is converted at all is the viewer's setting ([Settings]
+// ColorManaged), held by its session.
 QImage displayColors(const QImage& stored, const QColorSpace& space);
 
 // An ICC profile's colour space; invalid when Qt can't apply it.

@@ -269,10 +269,6 @@ QImage Picture::asked(int shape, QSize size, QRect* region, bool displayColors) 
     request.applyOrientation = m_d->exif == ExifOrientation::Apply;
     request.displayColors = displayColors;
     request.shape = DecodeShape(shape);
-    // Drawn renditions come as this process would draw them.
-    if (request.shape == DecodeShape::Covering || request.shape == DecodeShape::Thumbnail ||
-        request.shape == DecodeShape::Band)
-        request.displayColors = colorManagedDisplay();
     request.size = size;
     if (region)
         request.region = *region;
@@ -522,18 +518,18 @@ QImage Picture::inDisplayColors(const QImage& stored) const
     return m_d ? displayColors(stored, m_d->colorSpace) : stored;
 }
 
-QImage Picture::thumbnail(QSize box) const
+QImage Picture::thumbnail(QSize box, bool displayColors) const
 {
     if (isEmpty() || box.isEmpty())
         return QImage();
     if (!readsHere())
-        return asked(int(DecodeShape::Thumbnail), box);
+        return asked(int(DecodeShape::Thumbnail), box, nullptr, displayColors);
     if (kind() == Kind::Jpeg) {
         // Converted before it is fitted: the scaled decode serves as it is.
-        const QImage scaled = inDisplayColors(jpegThumbnailDecode(box));
+        const QImage scaled = drawn(jpegThumbnailDecode(box), displayColors);
         return fitted(scaled, size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
-    return inDisplayColors(reducedTo(box));
+    return drawn(reducedTo(box), displayColors);
 }
 
 QImage Picture::jpegThumbnailDecode(QSize box) const
@@ -562,22 +558,22 @@ QImage Picture::reducedTo(QSize box) const
     return fitted(toImage(), target);
 }
 
-QImage Picture::decodedCovering(QSize drawn, const std::atomic<bool>* stop) const
+QImage Picture::decodedCovering(QSize drawnSize, bool displayColors, const std::atomic<bool>* stop) const
 {
     if (!readsHere())
-        return stop && *stop ? QImage() : asked(int(DecodeShape::Covering), drawn);
+        return stop && *stop ? QImage() : asked(int(DecodeShape::Covering), drawnSize, nullptr, displayColors);
     if (kind() == Kind::Other)
-        return inDisplayColors(otherCovering(drawn, stop));
+        return drawn(otherCovering(drawnSize, stop), displayColors);
     if (kind() != Kind::Jpeg)
-        return inDisplayColors(toImage());
+        return drawn(toImage(), displayColors);
     const int o = m_d->orientation;
-    const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawn, o));
+    const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawnSize, o));
     PictureDamage damage = PictureDamage::None;
     Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, denom, stop, &damage); });
     if (pixels.isEmpty())
         return QImage();
     rememberDamage(damage);
-    return inDisplayColors(owningImage(orientBitmap(std::move(pixels), o)));
+    return drawn(owningImage(orientBitmap(std::move(pixels), o)), displayColors);
 }
 
 QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
@@ -603,15 +599,16 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
     return image;
 }
 
-QImage Picture::decodedBand(QRect* band) const
+QImage Picture::decodedBand(QRect* band, bool displayColors) const
 {
     if (kind() != Kind::Jpeg || m_d->orientation != 1) {
         *band = QRect();
         return QImage();
     }
     if (!readsHere())
-        return asked(int(DecodeShape::Band), QSize(), band);
-    return inDisplayColors(owningImage(namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, band); })));
+        return asked(int(DecodeShape::Band), QSize(), band, displayColors);
+    return drawn(owningImage(namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, band); })),
+                 displayColors);
 }
 
 int Picture::pageCount() const

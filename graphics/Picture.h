@@ -89,23 +89,23 @@ public:
     // bitmap it shares the pixels.
     QImage toImage() const;
 
-    // What is drawn on screen: the decodes below come in display colours
-    // (see DisplayColors), and so must anything else drawn of this picture.
+    // What is drawn on screen where the viewer converts colours (see
+    // DisplayColors); the decodes below come so when `displayColors` asks.
     QImage inDisplayColors(const QImage& stored) const;
     // A small rendition fitting `box` (keeping the aspect ratio), for
     // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8); HEIF
     // uses its embedded thumbnail when that is large enough.
-    QImage thumbnail(QSize box) const;
+    QImage thumbnail(QSize box, bool displayColors) const;
     // The same in stored values, for work on the pixels.
     QImage reducedTo(QSize box) const;
     // Upright pixels at least `drawn` large (or full size when the picture
     // is smaller): a JPEG decodes at the smallest libjpeg scale that covers
     // it, other kinds are reduced once decoded. Empty when `stop` turned
     // true on the way.
-    QImage decodedCovering(QSize drawn, const std::atomic<bool>* stop = nullptr) const;
+    QImage decodedCovering(QSize drawn, bool displayColors, const std::atomic<bool>* stop = nullptr) const;
     // Full-size pixels of `*band` only, which comes back clipped to the
     // picture. Null for turned JPEGs and other kinds, which decode whole.
-    QImage decodedBand(QRect* band) const;
+    QImage decodedBand(QRect* band, bool displayColors) const;
 
     // How many pages the file holds (a TIFF's directories); only the first
     // shows. 1 for every other kind.
@@ -160,6 +160,10 @@ private:
     // comes back clipped in `*region`.
     QImage asked(int shape, QSize size, QRect* region = nullptr, bool displayColors = false) const;
     bool readsHere() const noexcept;
+    QImage drawn(const QImage& stored, bool displayColors) const
+    {
+        return displayColors ? inDisplayColors(stored) : stored;
+    }
     void rememberDamage(PictureDamage damage) const noexcept;
     QImage jpegThumbnailDecode(QSize box) const;
     // Another kind's whole decode, its damage remembered.

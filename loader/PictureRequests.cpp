@@ -59,8 +59,7 @@ void putFacts(const Picture& picture, LoaderReply& reply)
 QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* region)
 {
     *region = QRect(QPoint(0, 0), picture.size());
-    // What the picture's own drawn renditions convert to, as the viewer's setting says.
-    setColorManagedDisplay(request.displayColors);
+    const bool display = request.displayColors;
     switch (request.shape) {
     case DecodeShape::Whole: {
         const QImage image = picture.toImage();
@@ -71,16 +70,16 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
         return request.displayColors ? picture.inDisplayColors(image) : image;
     }
     case DecodeShape::Covering:
-        return picture.decodedCovering(request.size);
+        return picture.decodedCovering(request.size, display);
     case DecodeShape::Thumbnail:
-        return picture.thumbnail(request.size);
+        return picture.thumbnail(request.size, display);
     case DecodeShape::Band: {
         *region = request.region;
-        const QImage band = picture.decodedBand(region);
+        const QImage band = picture.decodedBand(region, display);
         // A kind that has no band decode answers with the whole picture.
         if (band.isNull()) {
             *region = QRect(QPoint(0, 0), picture.size());
-            return picture.decodedCovering(picture.size());
+            return picture.decodedCovering(picture.size(), display);
         }
         return band;
     }

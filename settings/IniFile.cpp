@@ -153,7 +153,7 @@ std::optional<qint32> parseIniInteger(const QString& text)
     return static_cast<qint32>(v);
 }
 
-IniFile::IniFile(const QString& path) : m_path(path)
+IniFile::IniFile(const QString& path, const QByteArray& codePage) : m_path(path)
 {
     QFile file(path);
     if (!file.exists())
@@ -167,14 +167,14 @@ IniFile::IniFile(const QString& path) : m_path(path)
         m_unreadable = true;
         return;
     }
-    *this = fromBytes(bytes, path);
+    *this = fromBytes(bytes, path, codePage);
 }
 
-IniFile IniFile::fromBytes(const QByteArray& bytes, const QString& path)
+IniFile IniFile::fromBytes(const QByteArray& bytes, const QString& path, const QByteArray& codePage)
 {
     IniFile ini;
     ini.m_path = path;
-    const QString text = decodeText(bytes, &ini.m_encoding);
+    const QString text = decodeText(bytes, &ini.m_encoding, codePage);
     if (text.isEmpty())
         return ini;
     ini.m_lines = text.split(u'\n');

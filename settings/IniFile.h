@@ -27,8 +27,9 @@ public:
     // An empty document that save() cannot write (no path).
     IniFile() = default;
     // Loads the file; a missing file is an empty document that save() creates.
-    explicit IniFile(const QString& path);
-    static IniFile fromBytes(const QByteArray& bytes, const QString& path = {});
+    // 8-bit text is read in `codePage` (codePageOrLocale).
+    explicit IniFile(const QString& path, const QByteArray& codePage = {});
+    static IniFile fromBytes(const QByteArray& bytes, const QString& path = {}, const QByteArray& codePage = {});
 
     const QString& path() const { return m_path; }
     // The file existed but could not be read: it is never overwritten.

@@ -411,17 +411,17 @@ void applyLanguageFile(const IniFile& file, UiTextSink& sink)
     }
 }
 
-QString languageFileName(const QString& path)
+QString languageFileName(const QString& path, const QByteArray& codePage)
 {
     const QString name =
-        IniFile(path).readString(LanguageSection, QString::number(LanguageNameEntry), QString());
+        IniFile(path, codePage).readString(LanguageSection, QString::number(LanguageNameEntry), QString());
     return name.isEmpty() ? QFileInfo(path).completeBaseName() : name;
 }
 
-bool applyLanguage(const QString& languageSetting, UiTextSink& sink)
+bool applyLanguage(const QString& languageSetting, UiTextSink& sink, const QByteArray& codePage)
 {
     if (languageSetting == QStringLiteral("English"))
         return false;
-    applyLanguageFile(IniFile(languageSetting), sink);
+    applyLanguageFile(IniFile(languageSetting, codePage), sink);
     return true;
 }

@@ -142,7 +142,7 @@ const UiTextEntry* uiTextEntry(int number);
 inline constexpr int LanguageNameEntry = 208;
 // The name of the language in the file at `path`: its entry 208, else the
 // file's name without its extension.
-QString languageFileName(const QString& path);
+QString languageFileName(const QString& path, const QByteArray& codePage = {});
 
 // Where the texts go. setText returns false when the element is missing.
 class UiTextSink {
@@ -160,4 +160,4 @@ inline const QString LanguageSection = QStringLiteral("Russian");
 void applyLanguageFile(const IniFile& file, UiTextSink& sink);
 // "English" (exactly) reads nothing and changes nothing: returns false.
 // Anything else is the language file's path; returns true.
-bool applyLanguage(const QString& languageSetting, UiTextSink& sink);
+bool applyLanguage(const QString& languageSetting, UiTextSink& sink, const QByteArray& codePage = {});

@@ -61,7 +61,7 @@ private:
 };
 } // namespace
 
-int cmdApply(const Args& words)
+int cmdApply(const Args& words, const CommonOptions& common)
 {
     Args args = words;
     const ExifOrientation exif = takeExifOrientationOption(args);
@@ -94,6 +94,7 @@ int cmdApply(const Args& words)
         QList<int> longLines;
         CollectionReadHooks hooks;
         hooks.longLine = [&longLines](int line) { longLines << line; };
+        hooks.codePage = common.codePage;
         readCollection(
             collection, [&entries](int, const CollectionEntry& e) { entries << e; }, hooks);
         if (!longLines.isEmpty())

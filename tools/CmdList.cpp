@@ -11,7 +11,7 @@
 #include <cstdio>
 
 // Prints each entry as soon as it is read, so a huge collection streams.
-int cmdList(const Args& args)
+int cmdList(const Args& args, const CommonOptions& common)
 {
     if (args.size() != 1)
         return usageError("list", "usage: pictavo-fx list FILE.pvx");
@@ -19,6 +19,7 @@ int cmdList(const Args& args)
     QList<int> longLines;
     CollectionReadHooks hooks;
     hooks.longLine = [&longLines](int line) { longLines << line; };
+    hooks.codePage = common.codePage;
     // A picture read as a collection lists nothing, which would pass for
     // an empty collection.
     try {

@@ -71,7 +71,7 @@ void printProperties(const EffectRenderer& engine)
 }
 } // namespace
 
-int cmdRender(const Args& words)
+int cmdRender(const Args& words, const CommonOptions&)
 {
     try {
         Args args = words;

@@ -22,7 +22,7 @@ QString naming(const QString& file, const QString& text)
 }
 } // namespace
 
-int cmdRotate(const Args& words)
+int cmdRotate(const Args& words, const CommonOptions&)
 {
     Args args = words;
     const ExifOrientation exif = takeExifOrientationOption(args);

@@ -21,10 +21,15 @@ inline ExifOrientation takeExifOrientationOption(Args& args)
     return ignore ? ExifOrientation::Ignore : ExifOrientation::Apply;
 }
 
-int cmdList(const Args& args);    // list FILE.pvx
-int cmdRender(const Args& args);  // render [--no-auto-orient] [OPTIONS] IN OUT
-int cmdRotate(const Args& args);  // rotate [--no-auto-orient] left|right FILE
-int cmdApply(const Args& args);   // apply [--no-auto-orient] [OPTIONS] FILE.pvx
+// What every command takes from the line before its own words.
+struct CommonOptions {
+    QByteArray codePage; // of collections that are not UTF-8; empty: the locale's
+};
+
+int cmdList(const Args& args, const CommonOptions& common = {});    // list FILE.pvx
+int cmdRender(const Args& args, const CommonOptions& = {});  // render [--no-auto-orient] [OPTIONS] IN OUT
+int cmdRotate(const Args& args, const CommonOptions& = {});  // rotate [--no-auto-orient] left|right FILE
+int cmdApply(const Args& args, const CommonOptions& common = {});   // apply [--no-auto-orient] [OPTIONS] FILE.pvx
 
 // "pictavo-fx <command>: <text>" on stderr; answers 2.
 inline int usageError(const char* command, const std::string& text)

@@ -14,7 +14,7 @@
 namespace {
 struct Command {
     const char* name;
-    int (*run)(const Args&);
+    int (*run)(const Args&, const CommonOptions&);
     const char* usage;
     const char* does;
 };
@@ -74,6 +74,7 @@ int main(int argc, char** argv)
     // --code-page=NAME, anywhere on the line: the code page of collections
     // that are not UTF-8, instead of the locale's.
     std::vector<char*> words;
+    CommonOptions common;
     for (int i = 0; i < argc; ++i) {
         // --verbose, anywhere: what the picture libraries say goes to standard error.
         if (i > 0 && std::strcmp(argv[i], "--verbose") == 0) {
@@ -90,7 +91,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "pictavo-fx: unknown code page '%s'\n", name);
             return 2;
         }
-        setLegacyCodePage(QString::fromLocal8Bit(name));
+        common.codePage = knownCodePage(QString::fromLocal8Bit(name));
     }
     // A write that a kill cut short is put right before anything is read.
     recoverInterruptedWrites();
@@ -108,7 +109,7 @@ int main(int argc, char** argv)
     }
     for (const Command& c : kCommands) {
         if (std::strcmp(words[1], c.name) == 0)
-            return c.run(Args(words.begin() + 2, words.end()));
+            return c.run(Args(words.begin() + 2, words.end()), common);
     }
     std::fprintf(stderr, "pictavo-fx: unknown command '%s'\n", words[1]);
     printUsage(stderr);

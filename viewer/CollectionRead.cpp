@@ -5,7 +5,8 @@
 #include <memory>
 #include <utility>
 
-CollectionContents readCollectionContents(const QString& path, const std::atomic<bool>* stop)
+CollectionContents readCollectionContents(const QString& path, const std::atomic<bool>* stop,
+                                          const QByteArray& codePage)
 {
     CollectionContents read;
     read.path = path;
@@ -20,6 +21,7 @@ CollectionContents readCollectionContents(const QString& path, const std::atomic
     CollectionReadHooks hooks;
     hooks.longLine = [&read](int line) { read.longLines << line; };
     hooks.stop = stop;
+    hooks.codePage = codePage;
     try {
         readCollection(
             path, [&read](int, const CollectionEntry& e) { read.entries.append(e); }, hooks);
@@ -41,15 +43,16 @@ CollectionRead::CollectionRead(QObject* parent, std::chrono::milliseconds quickR
     connect(&m_retry, &QTimer::timeout, this, &CollectionRead::offer);
 }
 
-void CollectionRead::start(const QString& path, Done done, std::function<bool()> canTake)
+void CollectionRead::start(const QString& path, const QByteArray& codePage, Done done,
+                           std::function<bool()> canTake)
 {
     cancel();
     m_done = std::move(done);
     m_canTake = std::move(canTake);
     auto read = std::make_shared<CollectionContents>();
     m_ticket = m_runner.submit(
-        [this, path, read](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
-            *read = readCollectionContents(path, &stop);
+        [this, path, codePage, read](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
+            *read = readCollectionContents(path, &stop, codePage);
             return [this, read] {
                 m_held = read;
                 offer();

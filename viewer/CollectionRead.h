@@ -31,7 +31,8 @@ struct CollectionContents {
 
 // Reads `path` here and now, never throwing: a worker's part, and the
 // tests'.
-CollectionContents readCollectionContents(const QString& path, const std::atomic<bool>* stop = nullptr);
+CollectionContents readCollectionContents(const QString& path, const std::atomic<bool>* stop = nullptr,
+                                          const QByteArray& codePage = {});
 
 class CollectionRead : public QObject {
 public:
@@ -45,7 +46,8 @@ public:
     // Reads `path` on a worker and runs `done` on this thread with what it
     // held, once `canTake` agrees (a modal dialog standing must not see
     // the collection change under it). A read under way is dropped.
-    void start(const QString& path, Done done, std::function<bool()> canTake = {});
+    // `codePage`: what a file that is not UTF-8 is read in (codePageOrLocale).
+    void start(const QString& path, const QByteArray& codePage, Done done, std::function<bool()> canTake = {});
     void cancel();
     // Read or held, not yet handed on.
     bool isReading() const;

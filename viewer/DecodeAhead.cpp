@@ -28,13 +28,13 @@ QImage screenReady(const QImage& image)
     return copiedToLargePages(image.format() == wanted ? image : image.convertToFormat(wanted));
 }
 
-QImage drawnPixels(const Picture& picture, QSize drawn, const std::atomic<bool>& stop)
+QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop)
 {
     if (drawn.isEmpty())
         return QImage();
     if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
-        return picture.decodedCovering(picture.size(), &stop);
-    QImage covering = picture.decodedCovering(drawn, &stop);
+        return picture.decodedCovering(picture.size(), displayColors, &stop);
+    QImage covering = picture.decodedCovering(drawn, displayColors, &stop);
     if (!covering.isNull() && covering.size() != drawn)
         covering = covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return screenReady(covering);
@@ -63,7 +63,7 @@ bool DecodeAhead::cached(const Task& t) const
 }
 
 void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule,
-                       ExifOrientation exif)
+                       ExifOrientation exif, bool displayColors)
 {
     m_shownPath = shown.path;
     QList<Entry> entries;
@@ -102,11 +102,11 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const Entry& e = entries.at(i);
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
-        tasks.append({e, Work::Scaled, target, rule, exif, isShown});
+        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown});
         // A picture still to be read learns its size first: the whole is
         // asked for once it is known.
         if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()))
-            tasks.append({e, Work::Whole, target, rule, exif, true});
+            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
 
@@ -194,9 +194,9 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     out.target = task.rule(out.picture.size());
     if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
         out.bandRect = out.target.visible;
-        out.band = out.picture.decodedBand(&out.bandRect);
+        out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
     } else {
-        out.image = drawnPixels(out.picture, out.target.drawn, stop);
+        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop);
     }
     // A file read here gives the strip its rendition from the drawn pixels,
     // after them, so the main image never waits for a thumbnail's decode.

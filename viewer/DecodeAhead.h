@@ -47,8 +47,10 @@ public:
     // without a picture is read from its file (the shown one too, unless
     // its path is empty). As Is
     // shows the shown entry's visible band first and the whole after; for
-    // the others the band is enough. Drops everything else.
-    void want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif);
+    // the others the band is enough. Drops everything else. Pixels come
+    // in display colours when `displayColors` asks.
+    void want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif,
+              bool displayColors);
     // What is ready for `path` (null when nothing).
     std::shared_ptr<const Decoded> find(const QString& path) const;
     // The file changed: nothing made from it may be shown again.
@@ -74,6 +76,7 @@ private:
         DrawTarget target; // as the rule gave it when the picture was known
         DrawRule rule;
         ExifOrientation exif;
+        bool displayColors;
         bool shown;
     };
     struct Submitted {

@@ -23,11 +23,11 @@ void PictureFile::takePicture(const Picture& picture, const FileStamp& stamp)
     m_pictureStamp = stamp;
 }
 
-void PictureFile::written(const Picture& now, QSize slotBox)
+void PictureFile::written(const Picture& now, QSize slotBox, bool displayColors)
 {
     const FileStamp stamp = FileStamp::of(m_path);
     takePicture(now, stamp);
-    m_thumbnail = now.thumbnail(slotBox);
+    m_thumbnail = now.thumbnail(slotBox, displayColors);
     m_thumbnailStamp = stamp;
     m_failure.clear();
     m_stale = false;

@@ -38,7 +38,7 @@ public:
     void takePicture(const Picture& picture, const FileStamp& stamp);
     // `now` was written into the file: it is the picture and, fitted to
     // `slotBox`, the rendition.
-    void written(const Picture& now, QSize slotBox);
+    void written(const Picture& now, QSize slotBox, bool displayColors);
     // Held pictures decode as `exif` says; the rendition is made again.
     void reorient(ExifOrientation exif);
 

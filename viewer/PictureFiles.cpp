@@ -81,6 +81,7 @@ void PictureFiles::fillStrip()
     options.box = m_slotBox;
     options.exif = exif;
     options.writeSharedCache = m_session.thumbnailCacheWrites();
+    options.displayColors = m_session.colorManaged();
     m_thumbnails.setOptions(options);
     QStringList wanted;
     for (const QString& path : std::as_const(m_strip)) {
@@ -139,7 +140,7 @@ void PictureFiles::showInMain(const QString& path, const QStringList& beside, co
     const Picture held = m_held();
     const bool failed = held.isEmpty() ? path == m_failedShown : held.sharesDataWith(m_failedPicture);
     const DecodeAhead::Entry main{failed ? QString() : path, held};
-    m_decoder.want(main, ahead, rule, m_session.exifOrientation());
+    m_decoder.want(main, ahead, rule, m_session.exifOrientation(), m_session.colorManaged());
 }
 
 bool PictureFiles::offerDecoded(const QString& path)
@@ -215,7 +216,7 @@ void PictureFiles::forgetMade(const QString& path)
 void PictureFiles::written(const QString& path, const Picture& now)
 {
     forgetMade(path);
-    fileOf(path).written(now, m_slotBox);
+    fileOf(path).written(now, m_slotBox, m_session.colorManaged());
     emit thumbnailChanged(path);
     keepShown();
 }

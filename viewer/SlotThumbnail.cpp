@@ -43,7 +43,7 @@ QByteArray fileHead(const QString& path)
 // The thumbnail a JPEG's EXIF block carries, upright and in display
 // colours, fitted to `box`; null unless it shows the whole picture (a
 // letterboxed one would show bars) at least as large as the box needs.
-QImage exifThumbnailFor(const QByteArray& head, ExifOrientation exif, QSize box)
+QImage exifThumbnailFor(const QByteArray& head, ExifOrientation exif, QSize box, bool displayColors)
 {
     try {
         const Picture picture = Picture::fromJpegData(head, exif);
@@ -59,7 +59,8 @@ QImage exifThumbnailFor(const QByteArray& head, ExifOrientation exif, QSize box)
             std::abs(whole.height() - own.height()) > 1 || own.width() < fitted.width() ||
             own.height() < fitted.height())
             return QImage();
-        return resized(picture.inDisplayColors(upright.toImage()), fitted);
+        const QImage image = upright.toImage();
+        return resized(displayColors ? picture.inDisplayColors(image) : image, fitted);
     } catch (const AppError&) {
         return QImage(); // the header runs past the head, or the thumbnail is no JPEG
     }
@@ -73,11 +74,11 @@ QImage decodedThumbnail(const QString& path, const SlotThumbnailOptions& options
     const Picture picture = Picture::loadFromFile(path, options.exif);
     const QList<SharedThumbnailCache::SizeClass> classes = SharedThumbnailCache::classesCovering(options.box);
     if (!cache || classes.isEmpty())
-        return picture.thumbnail(options.box);
+        return picture.thumbnail(options.box, options.displayColors);
     // Never enlarged: a picture smaller than the class is stored at its own size.
     const QSize classBox(classes.first().size, classes.first().size);
     const QSize stored = picture.size().boundedTo(classBox) == picture.size() ? picture.size() : classBox;
-    const QImage large = picture.thumbnail(stored);
+    const QImage large = picture.thumbnail(stored, options.displayColors);
     // A file changed meanwhile may not have its new pixels stored under its old time.
     if (FileStamp::of(path) == stamp)
         cache->store(path, stamp, large, picture.size(), options.box);
@@ -89,7 +90,7 @@ void make(SlotThumbnail& result, const SlotThumbnailOptions& options, const std:
     const QString& path = result.path;
     const QByteArray head = fileHead(path);
     if (pictureFormatOf(head) == PictureFormat::Jpeg) {
-        result.image = exifThumbnailFor(head, options.exif, options.box);
+        result.image = exifThumbnailFor(head, options.exif, options.box, options.displayColors);
         if (!result.image.isNull()) {
             result.source = SlotThumbnail::Source::ExifThumbnail;
             return;
@@ -98,7 +99,7 @@ void make(SlotThumbnail& result, const SlotThumbnailOptions& options, const std:
     // The cache holds upright sRGB: it can't stand in for pictures shown as
     // stored, nor take values that were not converted.
     const SharedThumbnailCache cache(options.cacheRoot);
-    const bool shared = options.exif == ExifOrientation::Apply && colorManagedDisplay() &&
+    const bool shared = options.exif == ExifOrientation::Apply && options.displayColors &&
                         result.stamp.isValid() && !cache.contains(path);
     if (shared) {
         const QImage entry = cache.find(path, result.stamp, options.box);

@@ -14,6 +14,7 @@ struct SlotThumbnailOptions {
     ExifOrientation exif = ExifOrientation::Apply; // as the main image uses it
     bool writeSharedCache = true;                  // [Settings] ThumbnailCache
     QString cacheRoot;                             // empty: $XDG_CACHE_HOME/thumbnails (~/.cache/thumbnails)
+    bool displayColors = true;                     // [Settings] ColorManaged
 };
 
 struct SlotThumbnail {

@@ -6,6 +6,7 @@ void ThumbnailQueue::setOptions(const SlotThumbnailOptions& options)
 {
     const bool same = options.box == m_options.box && options.exif == m_options.exif &&
                       options.writeSharedCache == m_options.writeSharedCache &&
+                      options.displayColors == m_options.displayColors &&
                       options.cacheRoot == m_options.cacheRoot;
     m_options = options;
     if (!same)

@@ -1,6 +1,6 @@
 #include "viewer/ViewerSession.h"
 
-#include "graphics/DisplayColors.h"
+#include "core/TextEncoding.h"
 #include "settings/SettingsStore.h"
 
 #include <memory>
@@ -74,6 +74,11 @@ void ViewerSession::setFollowsCursor(bool on)
     emit followModeChanged(on);
 }
 
+QByteArray ViewerSession::codePage() const
+{
+    return knownCodePage(m_settings.values().codePage);
+}
+
 void ViewerSession::applySettings()
 {
     const SettingsValues& v = m_settings.values();
@@ -83,7 +88,6 @@ void ViewerSession::applySettings()
         m_undo.setExifOrientation(exif);
         emit exifOrientationChanged(exif);
     }
-    setColorManagedDisplay(v.colorManaged);
     if (std::exchange(m_colorManaged, v.colorManaged) != v.colorManaged)
         emit colorManagedChanged(v.colorManaged);
 }

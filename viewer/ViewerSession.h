@@ -82,6 +82,8 @@ public:
     // Whether pictures are drawn in the screen's colours (their profiles
     // converted to sRGB) or as their values are stored.
     bool colorManaged() const { return m_colorManaged; }
+    // The settings' code page for text that is not UTF-8; empty: the locale's.
+    QByteArray codePage() const;
     // Whether slot thumbnails decoded here are written to the desktop's
     // shared thumbnail cache (it is read either way).
     bool thumbnailCacheWrites() const { return m_thumbnailCacheWrites; }

@@ -30,7 +30,10 @@ protected:
         EXPECT_TRUE(putBytes(dir.filePath(name), bytes));
         return dir.filePath(name);
     }
-    Entries readBytes(const QByteArray& bytes) { return asStored(readCollectionAll(put(bytes))); }
+    Entries readBytes(const QByteArray& bytes, const QByteArray& codePage = {})
+    {
+        return asStored(readCollectionAll(put(bytes), codePage));
+    }
     QTemporaryDir dir;
 };
 
@@ -136,18 +139,17 @@ TEST_F(CollectionFileTest, ARewriteKeepsTheLinesTheReaderLeftOut)
 
 TEST_F(CollectionFileTest, TheWholeFileIsUtf8OrInTheCodePageAndKeepsItWhenRewritten)
 {
-    setLegacyCodePage("windows-1251");
+    const QByteArray cyrillic = "windows-1251";
     // One line that isn't UTF-8 puts the whole file in the code page, also
     // the line before it that would pass for UTF-8 on its own.
     const QString path = put("/m/\xD0\xB0.jpg^\xD0\xB0^\r\n/m/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9^\r\n");
-    const Entries got = readCollectionAll(path);
+    const Entries got = readCollectionAll(path, cyrillic);
     EXPECT_EQ(got, (Entries{{"/m/Р°.jpg", "Р°"}, {"/m/Мой.jpg", "Мой"}}));
-    writeCollection(path, got + Entries{{"/m/new.jpg", "Новый"}});
+    writeCollection(path, got + Entries{{"/m/new.jpg", "Новый"}}, cyrillic);
     EXPECT_EQ(fileBytes(path), "/m/\xD0\xB0.jpg^\xD0\xB0^\r\n/m/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9^\r\n"
                                "/m/new.jpg^\xCD\xEE\xE2\xFB\xE9^\r\n");
     // Overlong forms are no UTF-8.
-    EXPECT_EQ(readBytes("/m/\xC0\xAF.jpg^x^\r\n")[0].FileName, "/m/АЇ.jpg");
-    setLegacyCodePage(QString());
+    EXPECT_EQ(readBytes("/m/\xC0\xAF.jpg^x^\r\n", cyrillic)[0].FileName, "/m/АЇ.jpg");
 }
 
 // A file past the caps is refused: by its size before a byte is read, by
@@ -185,14 +187,14 @@ TEST_F(CollectionFileTest, RelativeAndForeignPathsFindTheirFileAndAreWrittenAsSt
     for (const auto& [file, bytes] :
          {std::pair{col + "/sub/r.jpg", "r"}, {dir.filePath("other/p.jpg"), "p"}, {latin1, "f"}})
         writeFileAtomically(file, bytes);
-    setLegacyCodePage("windows-1252");
+    const QByteArray western = "windows-1252";
     const QByteArray stored = "sub/r.jpg^\xE9t\xE9^\r\n../other/p.jpg^p^\r\n/abs/q.jpg^q^\r\n^e^\r\n"
                               "latin1-\xE9\xE8.jpg^f^\r\n";
     const QString path = put(stored, "col/c.pvx");
     // As `cd other; pictavo-fx apply ../col/c.pvx` reads it.
     const QString here = QDir::currentPath();
     QDir::setCurrent(dir.filePath("other"));
-    const Entries read = readCollectionAll("../col/c.pvx");
+    const Entries read = readCollectionAll("../col/c.pvx", western);
     QDir::setCurrent(here);
     QStringList found;
     for (const CollectionEntry& e : read) {
@@ -202,7 +204,7 @@ TEST_F(CollectionFileTest, RelativeAndForeignPathsFindTheirFileAndAreWrittenAsSt
     }
     EXPECT_EQ(found, QStringList({"r", "p", "-", "-", "f"}));
 
-    writeCollection(path, read);
+    writeCollection(path, read, western);
     EXPECT_EQ(fileBytes(path), stored);
     // A new file beside it, and one elsewhere, where a path that no longer
     // names its file from there is written as the file's path.
@@ -213,11 +215,10 @@ TEST_F(CollectionFileTest, RelativeAndForeignPathsFindTheirFileAndAreWrittenAsSt
         return out;
     };
     for (const QString& again : {col + "/d.pvx", dir.filePath("other/e.pvx")}) {
-        writeCollection(again, read);
-        EXPECT_EQ(files(readCollectionAll(again)), files(read));
+        writeCollection(again, read, western);
+        EXPECT_EQ(files(readCollectionAll(again, western)), files(read));
     }
     EXPECT_EQ(fileBytes(col + "/d.pvx"), stored);
-    setLegacyCodePage(QString());
     ::unlink(nativeFileName(latin1).constData()); // Qt's clean-up can't name it
 }
 

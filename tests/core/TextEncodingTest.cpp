@@ -34,9 +34,7 @@ TEST(CodePageNames, OnlySingleByteCodePagesThatKeepAsciiCount)
     for (const char* refused : {"", "klingon", "UTF-16", "Shift_JIS"})
         EXPECT_TRUE(knownCodePage(refused).isEmpty()) << refused;
     // An unknown name leaves text files in the locale's code page.
-    setLegacyCodePage("klingon");
-    EXPECT_EQ(legacyCodePage(), localeCodePage());
-    setLegacyCodePage(QString());
+    EXPECT_EQ(codePageOrLocale(knownCodePage("klingon")), localeCodePage());
 }
 
 struct RuleCase {
@@ -48,17 +46,13 @@ struct RuleCase {
     QByteArray written;   // as written back
 };
 
-class TextRule : public ::testing::TestWithParam<RuleCase> {
-protected:
-    void TearDown() override { setLegacyCodePage(QString()); }
-};
+class TextRule : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(TextRule, ReadsInTheFilesEncodingAndKeepsItWhileEveryCharacterFits)
 {
     const RuleCase c = GetParam();
-    setLegacyCodePage(c.codePage);
     TextEncoding used;
-    EXPECT_EQ(decodeText(c.bytes, &used), c.text);
+    EXPECT_EQ(decodeText(c.bytes, &used, c.codePage), c.text);
     EXPECT_EQ(used, c.read);
     EXPECT_EQ(encodeText(c.edited, used), c.written);
 }
@@ -99,12 +93,10 @@ TEST(Utf8Decision, OnlyWellFormedUtf8IsReadAsUtf8)
         {"caf\xC3\xA9", true}, {"\xE2\x82\xAC 5", true}, {"\xF0\x9F\x98\x80", true},
         {"\xF4\x8F\xBF\xBF", true}, {"\xEF\xBB\xBFplain", true}};
     // clang-format on
-    setLegacyCodePage(QStringLiteral("windows-1252"));
     for (const auto& [bytes, utf8] : cases) {
-        EXPECT_EQ(detectEncoding(bytes).codePage, utf8 ? QByteArray() : QByteArray("windows-1252"))
+        EXPECT_EQ(detectEncoding(bytes, "windows-1252").codePage, utf8 ? QByteArray() : QByteArray("windows-1252"))
             << bytes.toHex(' ').constData();
     }
-    setLegacyCodePage(QString());
 }
 
 } // namespace

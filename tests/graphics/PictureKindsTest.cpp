@@ -107,7 +107,7 @@ TEST_P(KindRead, DecodesWithItsSizeAndPixels)
     }
     // On screen transparent parts show what is behind them.
     const bool alpha = QByteArray(c.name).contains("Alpha");
-    EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64))), alpha ? "RGBT" : "RGBW");
+    EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64), true)), alpha ? "RGBT" : "RGBW");
 }
 
 // Quadrants 64 x 32 in `format`, written by Qt as `kind`.
@@ -159,8 +159,8 @@ TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
     green.fill(Qt::green);
     const Picture p = Picture::fromData(kinds::heif(red, false, 1, {}, green), PictureFormat::Heif);
     const auto centre = [](const QImage& i) { return QColor(i.pixel(i.width() / 2, i.height() / 2)); };
-    EXPECT_GT(centre(p.thumbnail(QSize(60, 45))).green(), 200);
-    EXPECT_GT(centre(p.decodedCovering(QSize(200, 150))).red(), 200);
+    EXPECT_GT(centre(p.thumbnail(QSize(60, 45), true)).green(), 200);
+    EXPECT_GT(centre(p.decodedCovering(QSize(200, 150), true)).red(), 200);
     EXPECT_GT(centre(p.toImage()).red(), 200);
 }
 
@@ -224,7 +224,7 @@ TEST_P(Upright, FollowsTheOrientationUnlessIgnored)
     EXPECT_EQ(p.size(), apply ? upright : stored);
     EXPECT_EQ(kinds::corners(p.toImage()), apply ? c.upright : "RGBW");
     EXPECT_EQ(kinds::corners(p.toBitmap24().toImage()), apply ? c.upright : "RGBW");
-    EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64))), apply ? c.upright : "RGBW");
+    EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64), true)), apply ? c.upright : "RGBW");
     const Picture other = p.withExifOrientation(apply ? ExifOrientation::Ignore : ExifOrientation::Apply);
     EXPECT_EQ(other.size(), apply ? stored : upright);
     // Written back, a JPEG keeps no orientation that a viewer would apply again.
@@ -328,10 +328,7 @@ QByteArray jpegWithExif(bool bigEndian, bool adobeRgb)
     return jpegWith({{0xE1, QByteArray("Exif\0\0", 6) + kinds::exifBlock(bigEndian, 1, adobeRgb)}});
 }
 
-class TrueColour : public ::testing::TestWithParam<ColourCase> {
-protected:
-    void TearDown() override { setColorManagedDisplay(true); }
-};
+class TrueColour : public ::testing::TestWithParam<ColourCase> {};
 
 TEST_P(TrueColour, IsShownConvertedAndComputedAsStored)
 {
@@ -341,14 +338,13 @@ TEST_P(TrueColour, IsShownConvertedAndComputedAsStored)
     EXPECT_NEAR(qRed(stored), 200, 3);
     EXPECT_EQ(p.toBitmap24().toImage().pixel(10, 10), stored);
     const QRgb shown = c.space.isValid() ? kinds::inSrgb(stored, c.space) : stored;
-    for (const QImage& drawn : {p.thumbnail(QSize(24, 24)), p.decodedCovering(QSize(48, 32))}) {
+    for (const QImage& drawn : {p.thumbnail(QSize(24, 24), true), p.decodedCovering(QSize(48, 32), true)}) {
         const QColor got = drawn.pixelColor(drawn.width() / 2, drawn.height() / 2);
         EXPECT_NEAR(got.red(), qRed(shown), 2);
         EXPECT_NEAR(got.green(), qGreen(shown), 2);
         EXPECT_NEAR(got.blue(), qBlue(shown), 2);
     }
-    setColorManagedDisplay(false);
-    const QImage asStored = p.thumbnail(QSize(24, 24));
+    const QImage asStored = p.thumbnail(QSize(24, 24), false);
     EXPECT_EQ(asStored.pixel(12, 8), stored);
 }
 

@@ -66,7 +66,7 @@ TEST_P(CorpusMore, ShowsItsSizeCloseToTheReferenceOrSaysWhyNot)
     const QImage whole = p.toImage();
     ASSERT_EQ(whole.size(), c.shown);
     const QSize slot = c.shown.scaled(QSize(96, 72), Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    EXPECT_EQ(p.thumbnail(QSize(96, 72)).size(), slot);
+    EXPECT_EQ(p.thumbnail(QSize(96, 72), true).size(), slot);
     EXPECT_EQ(pictureRewritable(p), c.format == PictureFormat::Jpeg);
     EXPECT_EQ(p.pageCount(), c.format == PictureFormat::Tiff ? 2 : 1); // the fax has two
     if (*c.reference) {
@@ -120,7 +120,7 @@ TEST(CameraRaw, TurnsUprightByItsOwnOrientation)
     cr3.replace(at, 4096, block.bytes());
     const Picture upright = Picture::fromData(cr3, PictureFormat::CameraRaw);
     EXPECT_EQ(upright.size(), QSize(1080, 1620));
-    EXPECT_EQ(upright.thumbnail(QSize(96, 96)).size(), QSize(64, 96));
+    EXPECT_EQ(upright.thumbnail(QSize(96, 96), true).size(), QSize(64, 96));
     EXPECT_EQ(upright.withExifOrientation(ExifOrientation::Ignore).toImage().size(), QSize(1620, 1080));
 }
 
@@ -128,7 +128,7 @@ TEST(CameraRaw, TurnsUprightByItsOwnOrientation)
 TEST(SvgPicture, IsDrawnAtTheSizeAsked)
 {
     const Picture p = Picture::loadFromFile(corpusPath(QStringLiteral("more/svg-w3c-check.svg")));
-    EXPECT_EQ(p.decodedCovering(QSize(800, 800)).size(), QSize(800, 800));
+    EXPECT_EQ(p.decodedCovering(QSize(800, 800), true).size(), QSize(800, 800));
 }
 
 } // namespace

@@ -77,7 +77,7 @@ Expected readHere(const QString& path, const LoaderRequest& request)
         const QImage image = request.shape == DecodeShape::Whole
                                  ? (request.displayColors ? e.picture.inDisplayColors(e.picture.toImage())
                                                           : e.picture.toImage())
-                                 : e.picture.decodedCovering(request.size);
+                                 : e.picture.decodedCovering(request.size, true);
         e.image = asSent(image);
     });
     return e;

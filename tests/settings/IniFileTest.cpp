@@ -140,12 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(IniCodePage, AnEightBitFileIsReadAndKeptInTheCodePageUntilACharacterDoesNotFit)
 {
-    setLegacyCodePage("windows-1251");
-    IniFile ini = IniFile::fromBytes("[S]\nold=\xCC\xEE\xE9\n");
+    IniFile ini = IniFile::fromBytes("[S]\nold=\xCC\xEE\xE9\n", {}, "windows-1251");
     EXPECT_EQ(ini.readString("S", "old", "x"), "Мой");
     ini.writeString("S", "new", "Ы");
     EXPECT_EQ(ini.toBytes(), QByteArray("[S]\r\nold=\xCC\xEE\xE9\r\nnew=\xDB\r\n"));
-    setLegacyCodePage(QString());
 }
 
 TEST(IniFileOnDisk, MissingFileIsCreatedBySaveAndWhatCannotBeReadIsNeverWritten)

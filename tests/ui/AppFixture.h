@@ -238,7 +238,7 @@ protected:
     {
         const QString f = session().entry(session().strip().firstIndex() + i).FileName;
         const QImage want = Picture::loadFromFile(f, session().exifOrientation())
-                                .thumbnail(QSize(ThumbSlot::Size, ThumbSlot::Size));
+                                .thumbnail(QSize(ThumbSlot::Size, ThumbSlot::Size), true);
         const auto close = [&] {
             const QImage& got = mainWindow()->slot(i)->rendition();
             return got.size() == want.size() && largestDifference(got, want) <= 12;

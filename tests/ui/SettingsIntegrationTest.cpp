@@ -108,7 +108,7 @@ TEST_F(SettingsInProgram, LanguageBoxNamesEveryLanguageAndShowsTheOneChosen)
 TEST_F(SettingsInProgram, CodePagesAreCheckedAppliedSavedAndCleared)
 {
     restart("[Settings]\nCodePage=klingon\nFont=DejaVu Sans\n");
-    EXPECT_EQ(legacyCodePage(), localeCodePage()) << "the viewer falls back to the locale's";
+    EXPECT_EQ(codePageOrLocale(session().codePage()), localeCodePage()) << "the viewer falls back to the locale's";
     mainWindow()->showSettings();
     settingsDialog()->applySettings(); // what the file held never locks the dialog
     EXPECT_FALSE(settingsDialog()->isVisible());
@@ -121,18 +121,21 @@ TEST_F(SettingsInProgram, CodePagesAreCheckedAppliedSavedAndCleared)
     box->setEditText(QStringLiteral("windows-1257"));
     settingsDialog()->applySettings();
     EXPECT_FALSE(settingsDialog()->isVisible());
-    EXPECT_EQ(legacyCodePage(), QStringLiteral("windows-1257"));
+    // A collection that is not UTF-8 is read in it from now on.
+    const QString baltic = dir.filePath(QStringLiteral("baltic.pvx"));
+    writeFileAtomically(baltic, "/none.jpg^\xE0\xFE^\r\n");
+    openPath(baltic);
+    EXPECT_EQ(session().entry(1).Comment, QStringLiteral("ąž"));
     restart();
     EXPECT_EQ(iniValue("Settings", "CodePage"), QStringLiteral("windows-1257"));
-    ASSERT_EQ(legacyCodePage(), QByteArray("windows-1257"));
+    ASSERT_EQ(session().codePage(), QByteArray("windows-1257"));
     mainWindow()->showSettings();
     control<QComboBox>("ComboCodePage")->setEditText(QString());
     settingsDialog()->applySettings();
-    EXPECT_EQ(legacyCodePage(), localeCodePage());
+    EXPECT_EQ(codePageOrLocale(session().codePage()), localeCodePage());
     restart();
     EXPECT_EQ(iniValue("Settings", "CodePage"), QStringLiteral("<none>"));
     EXPECT_EQ(iniValue("Settings", "Font"), QStringLiteral("DejaVu Sans")) << "every other line stays";
-    setLegacyCodePage(QString());
 }
 
 TEST_F(SettingsInProgram, AFailedSaveAtTheEndIsReportedNotThrown)

@@ -46,7 +46,7 @@ TEST_P(ScaleChoice, DecodesTheSmallestScaleThatCoversTheDrawnSize)
         camera::cameraJpeg(testpics::pattern(c.stored.width(), c.stored.height(), 1), c.tag));
     const DrawTarget t = drawTarget(picture.size(), c.control, c.stretch, c.proportional, true, c.dpr,
                                     QRect(QPoint(), c.control));
-    EXPECT_EQ(picture.decodedCovering(t.drawn).size(), c.decoded);
+    EXPECT_EQ(picture.decodedCovering(t.drawn, true).size(), c.decoded);
 }
 
 INSTANTIATE_TEST_SUITE_P(DrawnSizes, ScaleChoice, ::testing::ValuesIn(ScaleCases),
@@ -67,7 +67,7 @@ protected:
     // Asks, and waits until every result has arrived.
     void want(const DecodeAhead::Entry& shown, const QList<DecodeAhead::Entry>& ahead, QSize drawn)
     {
-        decoder.want(shown, ahead, drawnAt(drawn), ExifOrientation::Apply);
+        decoder.want(shown, ahead, drawnAt(drawn), ExifOrientation::Apply, true);
         decoder.waitForIdle();
         QCoreApplication::processEvents();
     }

@@ -60,9 +60,9 @@ QStringList filesUnder(const QString& root)
 class SlotThumbnailTest : public ::testing::Test {
 protected:
     SlotThumbnail make(const QString& path, bool writes = true, QSize box = SlotBox,
-                       ExifOrientation exif = ExifOrientation::Apply) const
+                       ExifOrientation exif = ExifOrientation::Apply, bool displayColors = true) const
     {
-        return makeSlotThumbnail(path, {box, exif, writes, cacheRoot});
+        return makeSlotThumbnail(path, {box, exif, writes, cacheRoot, displayColors});
     }
     QTemporaryDir dir;
     QString cacheRoot = dir.filePath("cache/thumbnails");
@@ -149,9 +149,7 @@ TEST_P(HandWrittenEntries, ServeOnlyWhenCurrentAndLargeEnough)
     ASSERT_TRUE(putBytes(cacheRoot + '/' + c.sizeDir + '/' + SharedThumbnailCache::entryName(picture),
                          pngFile(chunks)));
 
-    setColorManagedDisplay(c.colourManaged);
-    const SlotThumbnail t = make(picture);
-    setColorManagedDisplay(true);
+    const SlotThumbnail t = make(picture, true, SlotBox, ExifOrientation::Apply, c.colourManaged);
     EXPECT_EQ(t.source, c.expected);
     EXPECT_EQ(t.image.size(), QSize(145, 108));
     EXPECT_TRUE(centreIs(t.image, c.expected == Source::SharedCache ? Qt::magenta : Qt::green));
@@ -217,7 +215,7 @@ TEST_P(CameraThumbnails, ServeTurnedAsThePictureWhenTheyCoverTheSlot)
     ASSERT_EQ(t.image.size(), c.size);
     // Whatever the source, the same picture the same way up.
     const QImage decoded =
-        Picture::loadFromFile(path, c.exif).thumbnail(c.box).convertToFormat(QImage::Format_RGB32);
+        Picture::loadFromFile(path, c.exif).thumbnail(c.box, true).convertToFormat(QImage::Format_RGB32);
     const QImage made = t.image.convertToFormat(QImage::Format_RGB32);
     qint64 difference = 0;
     for (int y = 0; y < made.height(); ++y)

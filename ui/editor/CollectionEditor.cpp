@@ -124,10 +124,10 @@ protected:
 };
 
 // Whether the file reads back as exactly these entries.
-bool collectionHolds(const QString& path, const QList<CollectionEntry>& entries)
+bool collectionHolds(const QString& path, const QList<CollectionEntry>& entries, const QByteArray& codePage)
 {
     try {
-        return readCollectionAll(path) == entries;
+        return readCollectionAll(path, codePage) == entries;
     } catch (const AppError&) {
         return false;
     }
@@ -199,8 +199,8 @@ void CollectionEditor::startNewCollection()
     // An unchanged list is not written, so what the reader skips survives.
     const QString open = m_session->collectionFileName();
     if (!open.isEmpty() && m_model->entryCount() > 0 && m_listSource == open &&
-        !collectionHolds(open, m_model->entries()))
-        writeCollection(open, m_model->entries());
+        !collectionHolds(open, m_model->entries(), m_session->codePage()))
+        writeCollection(open, m_model->entries(), m_session->codePage());
     m_model->clear();
     m_listSource.clear();
     m_listIsNew = true;
@@ -454,7 +454,7 @@ void CollectionEditor::showPreview(int row)
     // A picture that fails to load must not leave another row's picture up.
     clearPreview();
     const Picture picture = Picture::loadFromFile(path, m_session->exifOrientation());
-    m_preview->setImage(picture.thumbnail(m_preview->size()));
+    m_preview->setImage(picture.thumbnail(m_preview->size(), m_session->colorManaged()));
 }
 
 void CollectionEditor::previewRow(int row)

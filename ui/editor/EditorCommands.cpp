@@ -148,11 +148,11 @@ void CollectionEditor::saveCollection()
             // must not lose the picture to the list.
             if (QFileInfo(path).suffix().compare(QLatin1String("pvx"), Qt::CaseInsensitive) != 0)
                 path += QStringLiteral(".pvx");
-            writeCollection(path, m_model->entries());
+            writeCollection(path, m_model->entries(), m_session->codePage());
             m_session->newCollectionSaved(path);
         }
     } else {
-        writeCollection(m_session->collectionFileName(), m_model->entries());
+        writeCollection(m_session->collectionFileName(), m_model->entries(), m_session->codePage());
     }
     // The open takes the request before anything can fail.
     m_session->requestReopen();

@@ -52,7 +52,7 @@ void EffectPreview::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     QImage image = pic.wrap();
-    if (colorManagedDisplay() && needsConversion(m_colorSpace)) {
+    if (needsConversion(m_colorSpace)) {
         // Fitted first, so that only the pixels drawn are converted.
         const QSize drawn = (QSizeF(size()) * devicePixelRatioF()).toSize();
         if (drawn.width() < image.width() && drawn.height() < image.height())

@@ -107,7 +107,7 @@ EffectsDialog::EffectsDialog(ViewerSession& session, std::function<Picture()> cu
     m_full = new FullSizeRender(this);
     connect(m_full, &FullSizeRender::ready, this, [this](const QImage& image) {
         if (m_previewReduced && !m_failed)
-            m_preview->showScaled(m_source.inDisplayColors(image));
+            m_preview->showScaled(m_session->colorManaged() ? m_source.inDisplayColors(image) : image);
     });
     connect(m_full, &FullSizeRender::failed, this, [this](const QString& text) { pictureFailed(text); });
     createControls();
@@ -438,7 +438,8 @@ void EffectsDialog::activate(bool showing)
     m_previewReduced = false;
     m_full->clear();
     fx.clearPictureOriginal();
-    m_preview->setColorSpace(picture.colorSpace());
+    // Values are drawn as stored where the viewer converts no colours.
+    m_preview->setColorSpace(m_session->colorManaged() ? picture.colorSpace() : QColorSpace());
     if (picture.isEmpty())
         return;
     m_previewReduced = qint64(picture.width()) * picture.height() > PreviewMaxPixels;

@@ -62,7 +62,7 @@ void MainWindow::openCollectionFile()
     // Read on a worker; a small file is there before start() returns. A
     // dialog or message box standing sees no collection change under it.
     m_collectionRead->start(
-        path,
+        path, m_session->codePage(),
         [this](CollectionContents& read) {
             showReading(m_readingCursor, false);
             runCommand([this, &read] {

@@ -171,7 +171,7 @@ void SettingsDialog::buildMainPage()
     const QDir shipped(dataFolder().path + QStringLiteral("/lang"));
     for (const QFileInfo& file : shipped.entryInfoList({QStringLiteral("*.pvl"), QStringLiteral("*.PVL")},
                                                        QDir::Files, QDir::Name | QDir::IgnoreCase))
-        m_languageBox->addItem(languageFileName(file.absoluteFilePath()), file.absoluteFilePath());
+        m_languageBox->addItem(languageFileName(file.absoluteFilePath(), knownCodePage(m_store.values().codePage)), file.absoluteFilePath());
     m_languageBox->addItem(QStringLiteral("Select Other..."));
     connect(m_languageBox, &QComboBox::activated, this, &SettingsDialog::chooseLanguage);
     // The code page of text files written on Windows; empty for the locale's.
@@ -400,7 +400,6 @@ void SettingsDialog::applySettings()
     }
     if (codePage != held) {
         edit([&codePage](SettingsValues& v) { v.codePage = codePage; });
-        setLegacyCodePage(codePage);
     }
     emit applied();
     hide();
@@ -453,7 +452,7 @@ void SettingsDialog::showLanguage(const QString& languageSetting)
         if (index < 0) {
             // A file of the user's own: listed by its name before the chooser.
             index = m_languageBox->count() - 1;
-            m_languageBox->insertItem(index, languageFileName(languageSetting), languageSetting);
+            m_languageBox->insertItem(index, languageFileName(languageSetting, knownCodePage(m_store.values().codePage)), languageSetting);
         }
     }
     m_languageBox->setCurrentIndex(index);
