@@ -14,45 +14,38 @@ namespace {
 DialogProvider g_default;
 DialogProvider* g_current = nullptr;
 
-// The box standing now (its text, or a question), and what waits for it.
-struct Standing {
-    bool up = false;
-    QString text;
-    QStringList waiting;
-    bool waitingIsError = false;
-    QPointer<QWidget> waitingParent;
-};
-Standing g_box;
+} // namespace
 
 // Up for the length of one box, whatever way it ends.
-struct BoxUp {
-    explicit BoxUp(const QString& text)
-        : wasUp(std::exchange(g_box.up, true)), text(std::exchange(g_box.text, text))
+struct DialogProvider::BoxUp {
+    BoxUp(Standing& box, const QString& text)
+        : box(box), wasUp(std::exchange(box.up, true)), text(std::exchange(box.text, text))
     {
     }
     ~BoxUp()
     {
-        g_box.up = wasUp;
-        g_box.text = text;
+        box.up = wasUp;
+        box.text = text;
     }
+    Standing& box;
     bool wasUp;
     QString text;
 };
 
 // While a box stands, another waits; a text already on its way waits once.
-bool waitForTheStandingBox(QWidget* parent, const QString& text, bool error)
+bool DialogProvider::waitForTheStandingBox(QWidget* parent, const QString& text, bool error)
 {
-    if (!g_box.up)
+    Standing& box = m_standing;
+    if (!box.up)
         return false;
-    if (text != g_box.text && !g_box.waiting.contains(text)) {
-        if (g_box.waiting.isEmpty())
-            g_box.waitingParent = parent;
-        g_box.waiting << text;
-        g_box.waitingIsError = g_box.waitingIsError || error;
+    if (text != box.text && !box.waiting.contains(text)) {
+        if (box.waiting.isEmpty())
+            box.waitingParent = parent;
+        box.waiting << text;
+        box.waitingIsError = box.waitingIsError || error;
     }
     return true;
 }
-} // namespace
 
 DialogProvider& dialogs() { return g_current ? *g_current : g_default; }
 void setDialogProvider(DialogProvider* provider) { g_current = provider; }
@@ -84,7 +77,7 @@ void DialogProvider::tell(QWidget* parent, const QString& text, bool error)
     if (waitForTheStandingBox(parent, text, error))
         return;
     {
-        const BoxUp up(text);
+        const BoxUp up(m_standing, text);
         error ? showError(parent, text) : showInformation(parent, text);
     }
     tellWaiting();
@@ -93,12 +86,13 @@ void DialogProvider::tell(QWidget* parent, const QString& text, bool error)
 void DialogProvider::tellWaiting()
 {
     // What came while a box stood, in one box.
-    if (g_box.up || g_box.waiting.isEmpty())
+    Standing& box = m_standing;
+    if (box.up || box.waiting.isEmpty())
         return;
-    const QString all = g_box.waiting.join(QLatin1Char('\n'));
-    const bool asError = std::exchange(g_box.waitingIsError, false);
-    QWidget* const to = g_box.waitingParent ? g_box.waitingParent.data() : nullptr;
-    g_box.waiting.clear();
+    const QString all = box.waiting.join(QLatin1Char('\n'));
+    const bool asError = std::exchange(box.waitingIsError, false);
+    QWidget* const to = box.waitingParent ? box.waitingParent.data() : nullptr;
+    box.waiting.clear();
     tell(to, all, asError);
 }
 
@@ -108,7 +102,7 @@ bool DialogProvider::question(QWidget* parent, const QString& text, const QStrin
     // A question needs its answer now; what comes meanwhile waits for it.
     bool answer = false;
     {
-        const BoxUp up(text);
+        const BoxUp up(m_standing, text);
         answer = askQuestion(parent, text, accept, reject);
     }
     tellWaiting();

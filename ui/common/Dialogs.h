@@ -6,6 +6,7 @@
 // then shows in one box, each text once.
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -36,8 +37,21 @@ protected:
     virtual void showError(QWidget* parent, const QString& text);
 
 private:
+    // The box standing now (its text, or a question), and what waits for it.
+    struct Standing {
+        bool up = false;
+        QString text;
+        QStringList waiting;
+        bool waitingIsError = false;
+        QPointer<QWidget> waitingParent;
+    };
+    struct BoxUp;
+
     void tell(QWidget* parent, const QString& text, bool error);
+    bool waitForTheStandingBox(QWidget* parent, const QString& text, bool error);
     void tellWaiting();
+
+    Standing m_standing;
 };
 
 DialogProvider& dialogs();
