@@ -40,7 +40,7 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     EXPECT_EQ(lines(ini).join(' '),
               "[Settings] Font=MS Sans Serif FontSize=10 FontColor=-16777208 FontStyle=0 "
               "PreviewsColor=-16777211 MainColor=-16777211 Alpha=255 Language=English AutoOrient=1 "
-              "ColorManaged=1 ThumbnailCache=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
+              "ColorManaged=1 ThumbnailCache=1 AskBeforeTrash=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
               "[Window] FitPictures=0 Maximized=0 FollowMode=0");
 }
 
