@@ -66,6 +66,8 @@ bool homeTrashReady()
 TrashedFile moveFileToTrash(const QString& path, const TrashTexts& texts)
 {
     QString inTrash;
+    if (!nameTaken(path))
+        throw AppError(ioErrorText(ENOENT, path));
     // Never a copy and a delete: the file keeps its bytes, owner, mode and time.
     if (!QFileInfo(path).isFile() || !homeTrashReady() || !QFile::moveToTrash(path, &inTrash) ||
         inTrash.isEmpty())
