@@ -144,6 +144,7 @@ void Program::setPeersOnFirstUse()
     });
     m_help->setTexts(&m_session->texts(), [this](QWidget* window) { withTexts(window); });
     peers.help = m_help.get();
+    peers.store = m_settings.get();
     main->setPeers(std::move(peers));
 }
 

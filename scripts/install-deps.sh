@@ -19,6 +19,7 @@ PACKAGES=(
   fonts-dejavu-core
   libimage-exiftool-perl # tests compare our EXIF output with exiftool's reading
   at-spi2-core python3-pyatspi dbus # scripts/dump-accessible.sh reads the windows as a screen reader does
+  dbus-daemon # the file manager and portal calls are tested against fakes on a bus of the test's own
 )
 # `install-deps.sh fuzz`: also clang and its libFuzzer runtime for `make fuzz`.
 if [ "${1:-}" = "fuzz" ]; then

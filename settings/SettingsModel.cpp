@@ -25,6 +25,7 @@ SettingsValues loadSettings(const IniFile& ini)
     v.autoOrient = ini.readBool(Settings, "AutoOrient", d.autoOrient);
     v.colorManaged = ini.readBool(Settings, "ColorManaged", d.colorManaged);
     v.thumbnailCache = ini.readBool(Settings, "ThumbnailCache", d.thumbnailCache);
+    v.askBeforeTrash = ini.readBool(Settings, "AskBeforeTrash", d.askBeforeTrash);
     v.languageSetting = ini.readString(Settings, "Language", d.languageSetting);
     v.languageItem = languageItemFor(v.languageSetting);
     v.codePage = ini.readString(Settings, "CodePage", d.codePage);
@@ -49,6 +50,7 @@ void storeSettings(IniFile& ini, const SettingsValues& v)
     ini.writeBool(Settings, "AutoOrient", v.autoOrient);
     ini.writeBool(Settings, "ColorManaged", v.colorManaged);
     ini.writeBool(Settings, "ThumbnailCache", v.thumbnailCache);
+    ini.writeBool(Settings, "AskBeforeTrash", v.askBeforeTrash);
     // Absent means the locale's: a cleared code page takes the key out.
     if (v.codePage.isEmpty())
         ini.removeKey(Settings, "CodePage");

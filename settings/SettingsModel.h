@@ -29,6 +29,7 @@ struct SettingsValues {
     bool colorManaged = true;   // colour profiles converted where pictures are drawn
     bool thumbnailCache = true; // decoded slot thumbnails written to the desktop's shared cache
     bool fitPictures = false;   // an open and a slot click show the picture fitted, not 1:1
+    bool askBeforeTrash = true; // the first move to the trash of a run asks first
 
     // LanguageSetting: "English" or a language file's full path. The item
     // chosen decides what is saved: 0 (English) saves "English" whatever
@@ -50,7 +51,7 @@ struct SettingsValues {
 // Every key absent from the file takes its default; nothing is range-checked
 // except the slider position, which the slider holds within 0..255.
 SettingsValues loadSettings(const IniFile& ini);
-// Writes exactly the fourteen keys of the two sections and [Window]
+// Writes exactly the fifteen keys of the two sections and [Window]
 // "FitPictures" into the document, and "CodePage" when it is set; an empty
 // code page removes that key.
 void storeSettings(IniFile& ini, const SettingsValues& values);

@@ -67,6 +67,26 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return CollectionTooManyMessage;
     case ProgramText::PageNote:
         return PageNote;
+    case ProgramText::TrashCaption:
+        return TrashCaption;
+    case ProgramText::TrashQuestion:
+        return TrashQuestion;
+    case ProgramText::TrashSeveralNote:
+        return TrashSeveralNote;
+    case ProgramText::CancelCaption:
+        return CancelCaption;
+    case ProgramText::DontAskAgainCaption:
+        return DontAskAgainCaption;
+    case ProgramText::TrashRefusedMessage:
+        return TrashRefusedMessage;
+    case ProgramText::TrashOccupiedMessage:
+        return TrashOccupiedMessage;
+    case ProgramText::TrashGoneMessage:
+        return TrashGoneMessage;
+    case ProgramText::FileManagerFailedMessage:
+        return FileManagerFailedMessage;
+    case ProgramText::OpenWithFailedMessage:
+        return OpenWithFailedMessage;
     case ProgramText::RestartMessage:
         break;
     }
@@ -376,6 +396,49 @@ const std::vector<UiTextEntry> UiTexts = {
      "\"%1\" lists more than %2 pictures, more than a collection may hold.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
     {320, "page %1 of %2", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PageNote)}}},
+    {375,
+     "Move to Trash",
+     {{"TfrmMain", "mnuTrash", UiPart::Caption},
+      {"TfrmMain", "mnuTrash1", UiPart::Caption},
+      {"TfrmMain", nullptr, UiPart::Program, int(ProgramText::TrashCaption)}}},
+    {376,
+     "Move the picture's file to the trash",
+     {{"TfrmMain", "mnuTrash", UiPart::Hint}, {"TfrmMain", "mnuTrash1", UiPart::Hint}}},
+    {377,
+     "Show in File Manager",
+     {{"TfrmMain", "mnuShowInFolder", UiPart::Caption}, {"TfrmMain", "mnuShowInFolder1", UiPart::Caption}}},
+    {378,
+     "Show the picture's file in the file manager",
+     {{"TfrmMain", "mnuShowInFolder", UiPart::Hint}, {"TfrmMain", "mnuShowInFolder1", UiPart::Hint}}},
+    {379,
+     "Open With...",
+     {{"TfrmMain", "mnuOpenWith", UiPart::Caption}, {"TfrmMain", "mnuOpenWith1", UiPart::Caption}}},
+    {380,
+     "Open the picture in another program",
+     {{"TfrmMain", "mnuOpenWith", UiPart::Hint}, {"TfrmMain", "mnuOpenWith1", UiPart::Hint}}},
+    {381,
+     "Move \"%1\" to the trash? It can be restored with Undo or from the trash.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::TrashQuestion)}}},
+    {382,
+     "The collection names it %1 times: all these entries leave it.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::TrashSeveralNote)}}},
+    {383, "Cancel", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CancelCaption)}}},
+    {384, "Don't ask again", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::DontAskAgainCaption)}}},
+    {385,
+     "\"%1\" was not moved to the trash: its file system has no trash Pictavo can use. Nothing was deleted.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::TrashRefusedMessage)}}},
+    {386,
+     "\"%1\" can't be put back: another file now has its name.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::TrashOccupiedMessage)}}},
+    {387,
+     "\"%1\" can't be put back: the trash no longer holds it.",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::TrashGoneMessage)}}},
+    {388,
+     "Neither a file manager nor the desktop could show \"%1\".",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::FileManagerFailedMessage)}}},
+    {389,
+     "No program could be asked to open \"%1\".",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::OpenWithFailedMessage)}}},
 };
 
 } // namespace

@@ -38,7 +38,17 @@ enum class ProgramText {
     CollectionLongLinesMessage,
     CollectionTooLargeMessage,
     CollectionTooManyMessage,
-    PageNote
+    PageNote,
+    TrashCaption,
+    TrashQuestion,
+    TrashSeveralNote,
+    CancelCaption,
+    DontAskAgainCaption,
+    TrashRefusedMessage,
+    TrashOccupiedMessage,
+    TrashGoneMessage,
+    FileManagerFailedMessage,
+    OpenWithFailedMessage
 };
 
 // The program-wide texts with the start values they have before (and
@@ -97,6 +107,24 @@ struct UiProgramTexts {
     // After the file name in the status bar, for a file of several pages
     // of which the first shows: %1 the page shown, %2 the pages.
     QString PageNote = QStringLiteral("page %1 of %2");
+    // Moving a picture's file to the trash: the question before the first
+    // move (%1 the file; the note when several entries name it, %1 how
+    // many), its answers, and the refusals of the move and of its undo.
+    QString TrashCaption = QStringLiteral("Move to Trash");
+    QString TrashQuestion =
+        QStringLiteral("Move \"%1\" to the trash? It can be restored with Undo or from the trash.");
+    QString TrashSeveralNote =
+        QStringLiteral("The collection names it %1 times: all these entries leave it.");
+    QString CancelCaption = QStringLiteral("Cancel");
+    QString DontAskAgainCaption = QStringLiteral("Don't ask again");
+    QString TrashRefusedMessage = QStringLiteral("\"%1\" was not moved to the trash: its file system has no "
+                                                 "trash Pictavo can use. Nothing was deleted.");
+    QString TrashOccupiedMessage = QStringLiteral("\"%1\" can't be put back: another file now has its name.");
+    QString TrashGoneMessage = QStringLiteral("\"%1\" can't be put back: the trash no longer holds it.");
+    // %1: the picture's file.
+    QString FileManagerFailedMessage =
+        QStringLiteral("Neither a file manager nor the desktop could show \"%1\".");
+    QString OpenWithFailedMessage = QStringLiteral("No program could be asked to open \"%1\".");
 
     QString& operator[](ProgramText id);
 };

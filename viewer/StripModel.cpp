@@ -76,6 +76,14 @@ bool StripModel::goTo(int entry)
     return m_firstIndex != first;
 }
 
+void StripModel::entriesChanged(int count, int entry)
+{
+    m_entryCount = count;
+    m_firstIndex = std::clamp(m_firstIndex, 0, std::max(0, count - std::max(m_slotCount, 1)));
+    m_shownEntry = 0;
+    holdCurrent(std::clamp(entry, 1, std::max(count, 1)));
+}
+
 void StripModel::holdCurrent(int entry)
 {
     // Even a strip without slots keeps its place for when it gets some.

@@ -52,6 +52,10 @@ public:
     // An open: nothing listed yet, the first entry at the top and current.
     void reset();
     void setEntryCount(int count) { m_entryCount = count; }
+    // Entries were taken out or put back: `count` now, `entry` current and
+    // shown next. The strip keeps its place where it can and closes any gap
+    // below the last entry.
+    void entriesChanged(int count, int entry);
     // The layout: `count` slots. The entry the main image shows (or, before
     // one is shown, the current entry) becomes current, the strip scrolled
     // only as far as it must to hold it.

@@ -23,6 +23,7 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
     case C::Undo:
         return blockedUnless(facts.undoAvailable, CommandBlock::NothingToUndo);
     case C::Effects:
+    case C::MoveToTrash:
         if (!facts.collectionShown)
             return {false, CommandBlock::NoCollection};
         return blockedUnless(!facts.slideShowRunning, CommandBlock::SlideShowRunning);
@@ -53,6 +54,8 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
     case C::FirstEntry:
     case C::LastEntry:
     case C::ShowHighlighted:
+    case C::ShowInFileManager:
+    case C::OpenWith:
     case C::ImageMenu:
         break;
     }

@@ -30,6 +30,11 @@ enum class ViewerCommand {
     Settings,
     Help,
     About,
+    // The current picture's file: to the trash (Undo puts it back), shown
+    // in the file manager, opened with a program the desktop offers.
+    MoveToTrash,
+    ShowInFileManager,
+    OpenWith,
     // Keys only: the entry before or after the current one, the first, the
     // last, each shown in the main image.
     PreviousEntry,

@@ -1,8 +1,10 @@
 #include "viewer/ViewerSession.h"
 
+#include "core/AtomicFile.h"
 #include "core/TextEncoding.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -133,6 +135,78 @@ void ViewerSession::clearUndo()
 {
     m_undo.clear();
     m_run.reset();
+}
+
+int ViewerSession::entriesNamingFileOf(int e) const
+{
+    return int(entriesNaming(m_listed, entry(e).FileName).places.size());
+}
+
+TrashTexts ViewerSession::trashTexts() const
+{
+    return {m_texts.TrashRefusedMessage, m_texts.TrashOccupiedMessage, m_texts.TrashGoneMessage};
+}
+
+void ViewerSession::moveEntryToTrash(int e)
+{
+    if (e < 1 || e > entryCount())
+        return;
+    const TakenEntries taken = entriesNaming(m_listed, entry(e).FileName);
+    const QList<CollectionEntry> left = withoutEntries(m_listed, taken);
+    // As the editor, which never saves a collection of no picture.
+    if (left.isEmpty())
+        throw AppError(m_texts.MinOneImageMessage);
+    CollectionBytes bytes{m_fileName, {}, {}};
+    if (!m_fileName.isEmpty())
+        bytes.before = readWholeFile(m_fileName);
+    const TrashedFile file = moveFileToTrash(entry(e).FileName, trashTexts());
+    if (!m_fileName.isEmpty()) {
+        try {
+            writeCollection(m_fileName, left, codePage());
+        } catch (...) {
+            // The collection still names the file: it goes back in place.
+            takeBackFromTrash(file, trashTexts());
+            forgetTrashNote(file);
+            throw;
+        }
+        try {
+            bytes.after = readWholeFile(m_fileName);
+        } catch (const AppError&) {
+            // Undo then writes the list with the entries back.
+        }
+    }
+    // The next entry that stays becomes current, moved up by those that left before it.
+    int next = e + 1;
+    while (taken.places.contains(next - 1))
+        ++next;
+    const int leftBefore = int(std::count_if(taken.places.begin(), taken.places.end(),
+                                             [next](int place) { return place < next - 1; }));
+    m_listed = left;
+    m_strip.entriesChanged(int(left.size()), next - leftBefore);
+    m_undo.record(std::make_unique<TrashUndo>(*this, file, TakenEntries{taken.places, taken.entries, e},
+                                              bytes, trashTexts()));
+    emit entriesChanged();
+    emit commandStatesChanged();
+}
+
+void ViewerSession::putEntriesBack(const TakenEntries& taken, const CollectionBytes& bytes)
+{
+    const QList<CollectionEntry> listed = withEntriesBack(m_listed, taken);
+    if (!bytes.path.isEmpty()) {
+        bool asLeft = false;
+        try {
+            asLeft = !bytes.after.isEmpty() && readWholeFile(bytes.path) == bytes.after;
+        } catch (const AppError&) {
+        }
+        if (asLeft)
+            writeFileAtomically(bytes.path, bytes.before);
+        else
+            writeCollection(bytes.path, listed, codePage());
+    }
+    m_listed = listed;
+    m_strip.entriesChanged(int(listed.size()), taken.current);
+    emit entriesChanged();
+    emit commandStatesChanged();
 }
 
 CommandState ViewerSession::commandState(ViewerCommand command) const

@@ -10,6 +10,7 @@
 #include "viewer/AllPicturesUndo.h"
 #include "viewer/SlideShow.h"
 #include "viewer/StripModel.h"
+#include "viewer/TrashMove.h"
 #include "viewer/UndoHistory.h"
 #include "viewer/ViewerCommands.h"
 
@@ -106,6 +107,19 @@ public:
     // Forgets the record and any copies kept: undo then does nothing.
     void clearUndo();
 
+    // How many entries name entry `e`'s file (it leaves with all of them).
+    int entriesNamingFileOf(int e) const;
+    // Moves entry `e`'s file to the trash: every entry naming it leaves the
+    // collection, whose file is written as the editor writes it, and the
+    // entry after it becomes current. Undo puts all back. Throws AppError
+    // with nothing changed (the last picture of a collection stays).
+    void moveEntryToTrash(int e);
+    // Undo of a move: the entries back in their places, the collection
+    // file as `bytes` had it before (written from the list when it changed
+    // since). Throws AppError with nothing changed.
+    void putEntriesBack(const TakenEntries& taken, const CollectionBytes& bytes);
+    TrashTexts trashTexts() const;
+
     SlideShow& slideShow() { return m_slideShow; }
     const SlideShow& slideShow() const { return m_slideShow; }
 
@@ -152,6 +166,9 @@ signals:
     void commandStatesChanged();
     void currentPictureReplaced(const Picture& now);
     void reopenRequested();
+    // Entries left the collection or came back: the strip shows it anew,
+    // at the current entry.
+    void entriesChanged();
     void stripReloadRequested();
     void statusAnnounced(const QString& text);
     // A slide show ended that passed by pictures it could not read.

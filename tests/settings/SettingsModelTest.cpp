@@ -40,7 +40,7 @@ TEST(SettingsLoad, NoFileGivesEveryDefaultAndTheDefaultsWriteExactlyTheirKeys)
     EXPECT_EQ(lines(ini).join(' '),
               "[Settings] Font=MS Sans Serif FontSize=10 FontColor=-16777208 FontStyle=0 "
               "PreviewsColor=-16777211 MainColor=-16777211 Alpha=255 Language=English AutoOrient=1 "
-              "ColorManaged=1 ThumbnailCache=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
+              "ColorManaged=1 ThumbnailCache=1 AskBeforeTrash=1 [SlideShow] Delay=5 FullScreen=1 Sound= "
               "[Window] FitPictures=0 Maximized=0 FollowMode=0");
 }
 
@@ -124,10 +124,11 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("pictavo.ini");
-    ASSERT_TRUE(putBytes(path, "; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\n"
-                               "previewscolor=$00FF00\nmaincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\n"
-                               "colormanaged=0\nthumbnailcache=0\n[SLIDESHOW]\ndelay=abc\nfullscreen=0\n"
-                               "sound= /tmp/a b.wav \n[Other]\nx=y\n"));
+    ASSERT_TRUE(putBytes(
+        path, "; mine\n[settings]\nfont=Verdana\nfontsize=36\nfontcolor=255\nfontstyle=5\n"
+              "previewscolor=$00FF00\nmaincolor=bad\nCustom=1\nlanguage=english\nautoorient=0\n"
+              "colormanaged=0\nthumbnailcache=0\naskbeforetrash=0\n[SLIDESHOW]\ndelay=abc\nfullscreen=0\n"
+              "sound= /tmp/a b.wav \n[Other]\nx=y\n"));
     IniFile ini(path);
     const SettingsValues v = loadSettings(ini);
     EXPECT_EQ(v.font, "Verdana");
@@ -138,7 +139,7 @@ TEST(SettingsLoad, ValuesAreTakenAsTheyStandAndRoundTripThroughTheFileKeepingIts
     EXPECT_EQ(v.mainColor, qint32(0xFF000005));
     EXPECT_EQ(v.languageSetting, "english"); // not exactly "English": a language file's path
     EXPECT_EQ(v.languageItem, 1);
-    EXPECT_FALSE(v.autoOrient || v.colorManaged || v.thumbnailCache || v.fullScreen);
+    EXPECT_FALSE(v.autoOrient || v.colorManaged || v.thumbnailCache || v.askBeforeTrash || v.fullScreen);
     EXPECT_EQ(v.delay, "abc");
     EXPECT_EQ(v.sound, "/tmp/a b.wav");
     EXPECT_TRUE(v.soundOn);

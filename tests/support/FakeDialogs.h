@@ -14,6 +14,8 @@ public:
     // Questions asked, and the answers to the next ones (none left: reject).
     QStringList questions;
     QList<bool> questionAnswers;
+    // What the next question's check box is left at, if it has one.
+    bool checkAnswer = false;
     // Answers to the next file dialogs, in order; an empty string cancels.
     QStringList openAnswers;
     QList<QStringList> openManyAnswers;
@@ -25,9 +27,12 @@ public:
 
     void showInformation(QWidget*, const QString& text) override { infos << text; }
     void showError(QWidget*, const QString& text) override { errors << text; }
-    bool askQuestion(QWidget*, const QString& text, const QString&, const QString&) override
+    bool askQuestion(QWidget*, const QString& text, const QString&, const QString&, const QString&,
+                     bool* checked) override
     {
         questions << text;
+        if (checked)
+            *checked = checkAnswer;
         return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
     }
     QString openFile(QWidget*, const QString&, const QString& folder) override

@@ -11,7 +11,8 @@ namespace {
 // A key script over `entries` entries in a strip of `slots` slots:
 // n Next, p Previous, a digit a click on that slot, s the current entry
 // shown in the main image, L and a digit a layout of that many slots, H and
-// E a move to the first and the last entry.
+// E a move to the first and the last entry, D the current entry taken out
+// (its file moved to the trash).
 struct Walk {
     const char* name;
     int entries, slotCount;
@@ -27,7 +28,8 @@ TEST_P(StripWalk, EndsWhereTheRuleSays)
     const Walk& w = GetParam();
     StripModel strip;
     strip.setSlotCount(w.slotCount);
-    strip.setEntryCount(w.entries);
+    int entries = w.entries;
+    strip.setEntryCount(entries);
     StripModel::Step step;
     for (size_t i = 0; i < w.keys.size(); ++i) {
         const char c = w.keys[i];
@@ -36,9 +38,11 @@ TEST_P(StripWalk, EndsWhereTheRuleSays)
         else if (c == 'p')
             step = strip.previous();
         else if (c == 'H' || c == 'E')
-            strip.goTo(c == 'H' ? 1 : w.entries);
+            strip.goTo(c == 'H' ? 1 : entries);
         else if (c == 's')
             strip.setShownEntry(strip.currentEntry());
+        else if (c == 'D')
+            strip.entriesChanged(--entries, strip.currentEntry());
         else if (c == 'L')
             strip.setSlotCount(w.keys[++i] - '0');
         else
@@ -51,7 +55,7 @@ TEST_P(StripWalk, EndsWhereTheRuleSays)
     EXPECT_EQ(step.loadEntry, w.last.loadEntry);
     // The navigation rule holds after every script.
     EXPECT_EQ(strip.canGoBack(), strip.currentEntry() > 1);
-    EXPECT_EQ(strip.canGoForward(), strip.currentEntry() < w.entries);
+    EXPECT_EQ(strip.canGoForward(), strip.currentEntry() < entries);
 }
 
 using S = StripModel::Step;
@@ -72,7 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
         Walk{"NoSlotsAtAllStillKeepTheShownEntry", 12, 3, "nnsL0L3", 2, 1, S{S::Highlight}},
         Walk{"TheLastEntryScrollsIntoTheLowestSlot", 12, 3, "E", 9, 3, S{}},
         Walk{"TheFirstEntryScrollsBackToTheTop", 12, 3, "nEpH", 0, 1, S{S::Highlight}},
-        Walk{"AnEntryInTheStripOnlyMovesTheHighlight", 3, 3, "E", 0, 3, S{}}),
+        Walk{"AnEntryInTheStripOnlyMovesTheHighlight", 3, 3, "E", 0, 3, S{}},
+        Walk{"ATakenEntryLeavesTheNextInItsSlot", 12, 3, "nnnD", 1, 3, S{S::Scroll, 3, 4}},
+        Walk{"TheLastTakenTheStripClosesTheGap", 12, 3, "ED", 8, 3, S{}},
+        Walk{"AShortStripKeepsItsTop", 3, 3, "nD", 0, 2, S{S::Highlight}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StripModel, AnswersWhichSlotShowsWhichEntryAndWhatLiesBesideTheShownOne)

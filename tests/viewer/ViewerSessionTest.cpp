@@ -43,7 +43,9 @@ const std::map<ViewerCommand, CommandBlock> Closed = {
     {C::ImageMenu, B::NoCollection},      {C::PreviousEntry, B::NoCollection},
     {C::NextEntry, B::NoCollection},      {C::FirstEntry, B::NoCollection},
     {C::LastEntry, B::NoCollection},      {C::StripBack, B::NoCollection},
-    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection}};
+    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection},
+    {C::MoveToTrash, B::NoCollection},    {C::ShowInFileManager, B::NoCollection},
+    {C::OpenWith, B::NoCollection}};
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})
@@ -139,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Scenes, CommandStates, ::testing::Values(
     Scene{"TheLastEntryHasNoneAfterIt", "o>>", {{C::Undo, B::NothingToUndo}, {C::StripForward, B::NoEntryThatWay}}},
     Scene{"ARunningShowLocksEffectsAndFollowMode", "os",
           {{C::Undo, B::NothingToUndo}, {C::StripBack, B::NoEntryThatWay}, {C::Effects, B::SlideShowRunning},
-           {C::FollowMode, B::SlideShowRunning}}},
+           {C::FollowMode, B::SlideShowRunning}, {C::MoveToTrash, B::SlideShowRunning}}},
     Scene{"AStoppedShowHandsThemBack", "oss", Open},
     Scene{"AShowOutlivingItsCollectionKeepsEffectsLocked", "osO", closedBut({}, {{C::FollowMode, B::SlideShowRunning}})},
     Scene{"ANewCollectionSavedCanBeEditedBeforeItIsOpen", "n", closedBut({C::EditCollection})},

@@ -1,6 +1,7 @@
 #include "ui/common/Dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -47,8 +48,14 @@ bool DialogProvider::waitForTheStandingBox(QWidget* parent, const QString& text,
     return true;
 }
 
-DialogProvider& dialogs() { return g_current ? *g_current : g_default; }
-void setDialogProvider(DialogProvider* provider) { g_current = provider; }
+DialogProvider& dialogs()
+{
+    return g_current ? *g_current : g_default;
+}
+void setDialogProvider(DialogProvider* provider)
+{
+    g_current = provider;
+}
 
 QStringList qtFilters(const QString& pipeFilter)
 {
@@ -99,11 +106,19 @@ void DialogProvider::tellWaiting()
 bool DialogProvider::question(QWidget* parent, const QString& text, const QString& accept,
                               const QString& reject)
 {
+    bool unused = false;
+    return question(parent, text, accept, reject, QString(), unused);
+}
+
+bool DialogProvider::question(QWidget* parent, const QString& text, const QString& accept,
+                              const QString& reject, const QString& checkText, bool& checked)
+{
     // A question needs its answer now; what comes meanwhile waits for it.
     bool answer = false;
     {
         const BoxUp up(m_standing, text);
-        answer = askQuestion(parent, text, accept, reject);
+        answer =
+            askQuestion(parent, text, accept, reject, checkText, checkText.isEmpty() ? nullptr : &checked);
     }
     tellWaiting();
     return answer;
@@ -115,13 +130,21 @@ void DialogProvider::showInformation(QWidget* parent, const QString& text)
 }
 
 bool DialogProvider::askQuestion(QWidget* parent, const QString& text, const QString& accept,
-                                 const QString& reject)
+                                 const QString& reject, const QString& checkText, bool* checked)
 {
     QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::NoButton,
                     parent);
     QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
     box.addButton(reject, QMessageBox::RejectRole);
+    if (checked) {
+        auto* check = new QCheckBox(checkText, &box);
+        check->setObjectName(QStringLiteral("chkDontAsk"));
+        check->setChecked(*checked);
+        box.setCheckBox(check);
+    }
     box.exec();
+    if (checked)
+        *checked = box.checkBox()->isChecked();
     return box.clickedButton() == yes;
 }
 
@@ -137,7 +160,8 @@ QString DialogProvider::openFile(QWidget* parent, const QString& filter, const Q
 
 QStringList DialogProvider::openFiles(QWidget* parent, const QString& filter, const QString& dir)
 {
-    return QFileDialog::getOpenFileNames(parent, QString(), dir, qtFilters(filter).join(QStringLiteral(";;")));
+    return QFileDialog::getOpenFileNames(parent, QString(), dir,
+                                         qtFilters(filter).join(QStringLiteral(";;")));
 }
 
 QString DialogProvider::saveFile(QWidget* parent, const QString& filter, const QString& dir)

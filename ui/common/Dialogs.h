@@ -20,6 +20,10 @@ public:
     // A question with two answers; true for `accept`, false for `reject` or
     // when the box is closed.
     bool question(QWidget* parent, const QString& text, const QString& accept, const QString& reject);
+    // The same with a check box under the text (`checkText`, such as "Don't
+    // ask again"); `checked` takes its state whatever the answer.
+    bool question(QWidget* parent, const QString& text, const QString& accept, const QString& reject,
+                  const QString& checkText, bool& checked);
     // The application's error box for an exception that escaped a command.
     void error(QWidget* parent, const QString& text);
     // Empty result: the user cancelled.
@@ -32,8 +36,9 @@ public:
 protected:
     // The boxes themselves, shown one at a time by the functions above.
     virtual void showInformation(QWidget* parent, const QString& text);
+    // `checked` is null for a question without a check box.
     virtual bool askQuestion(QWidget* parent, const QString& text, const QString& accept,
-                             const QString& reject);
+                             const QString& reject, const QString& checkText, bool* checked);
     virtual void showError(QWidget* parent, const QString& text);
 
 private:

@@ -175,6 +175,13 @@ CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
         m_listIsNew = false;
     });
     connect(m_session, &ViewerSession::collectionOpened, this, &CollectionEditor::listOpenedEntries);
+    // A move to the trash or its undo: a list of the open collection follows.
+    connect(m_session, &ViewerSession::entriesChanged, this, [this] {
+        if (m_listIsNew || m_listSource != m_session->collectionFileName())
+            return;
+        m_model->clear();
+        listOpenedEntries();
+    });
     // Made after an open: the list as that open would have left it.
     if (!m_session->listedEntries().isEmpty()) {
         m_listSource = m_session->collectionFileName();

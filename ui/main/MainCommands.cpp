@@ -37,6 +37,10 @@ MainCommands::MainCommands(QWidget* window, std::function<void(ViewerCommand)> r
     makeAction(C::Settings, "mnuSettings", "Set&tings...", "Ctrl+T", "Program settings");
     makeAction(C::Help, "mnuHelp1", "Help         ", "F1", "Help");
     makeAction(C::About, "mnuAbout", "About...", "", "About");
+    makeAction(C::MoveToTrash, "mnuTrash", "Move to Trash", "Del", "Move the picture's file to the trash");
+    makeAction(C::ShowInFileManager, "mnuShowInFolder", "Show in File Manager", "",
+               "Show the picture's file in the file manager");
+    makeAction(C::OpenWith, "mnuOpenWith", "Open With...", "", "Open the picture in another program");
     // The drop-down's Proportional is an operation of its own.
     makeAction(C::FitTopLeft, "Proportional1", "&Proportional     ", "", "Proportional");
     makeKeyCommand(C::PreviousEntry, "keyPreviousEntry", {Qt::Key_Left, Qt::Key_PageUp});
@@ -124,6 +128,9 @@ void MainCommands::createMenus(QMenuBar* bar)
     m_fileMenu = named(bar->addMenu(QStringLiteral("&File")), "mnuMain");
     fill(m_fileMenu,
          {a(C::NewCollection), a(C::OpenCollection), nullptr, a(C::EditCollection), nullptr, a(C::Exit)});
+    // The picture's own file, before Exit.
+    m_fileMenu->insertActions(a(C::Exit), {a(C::MoveToTrash), a(C::ShowInFileManager), a(C::OpenWith)});
+    m_fileMenu->insertSeparator(a(C::Exit));
     QMenu* image = named(bar->addMenu(QStringLiteral("&Image")), "mnuImage");
     fill(image, {a(C::Undo), nullptr, a(C::ZoomIn), a(C::ZoomOut), a(C::ActualSize), nullptr,
                  a(C::RotateLeft), a(C::RotateRight), nullptr, a(C::Effects), nullptr});
@@ -150,6 +157,9 @@ void MainCommands::createMenus(QMenuBar* bar)
                   twin(C::FullScreen, "mnuFullScreen3", "Full &Screen")});
     m_twins[std::size_t(C::ViewModes)].append(contextView->menuAction());
     fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image...")});
+    fill(m_contextMenu, {nullptr, twin(C::MoveToTrash, "mnuTrash1", "Move to Trash"),
+                         twin(C::ShowInFileManager, "mnuShowInFolder1", "Show in File Manager"),
+                         twin(C::OpenWith, "mnuOpenWith1", "Open With...")});
 
     m_viewModeMenu = named(new QMenu(m_window), "ImgStyle");
     fill(m_viewModeMenu,

@@ -91,6 +91,7 @@ void MainWindow::connectSession()
     connect(m_session, &ViewerSession::colorManagedChanged, this, &MainWindow::followColorManaged);
     connect(m_session, &ViewerSession::currentPictureReplaced, this, &MainWindow::showReplacedPicture);
     connect(m_session, &ViewerSession::stripReloadRequested, this, &MainWindow::reloadStrip);
+    connect(m_session, &ViewerSession::entriesChanged, this, &MainWindow::showChangedEntries);
     connect(m_session, &ViewerSession::reopenRequested, this, &MainWindow::openCollectionFile);
     connect(m_session, &ViewerSession::statusAnnounced, this,
             [this](const QString& text) { m_statusPanels[0]->setText(text); });

@@ -35,7 +35,9 @@ class PictureFiles;
 class ThumbnailQueue;
 class SoundPlayer;
 class SettingsDialog;
+class SettingsStore;
 class ThumbSlot;
+class DesktopFiles;
 
 class MainWindow : public QMainWindow, private SlideShowView {
     Q_OBJECT
@@ -60,6 +62,8 @@ public:
         OnFirstUse<SettingsDialog> settings;
         OnFirstUse<CommentsWindow> comments;
         HelpBinding* help = nullptr;
+        // Where "Don't ask again" before a move to the trash is remembered.
+        SettingsStore* store = nullptr;
     };
     void setPeers(Peers peers) { m_peers = std::move(peers); }
     Peers& peers() { return m_peers; }
@@ -99,6 +103,14 @@ public:
     void rotateRight();
     void showEffects();
     void undo();
+    // The current picture's file (FileCommands.cpp): to the trash, after one
+    // question per run unless told not to ask; in the file manager; opened
+    // with a program the desktop offers.
+    void moveToTrash();
+    void showInFileManager();
+    void openWith();
+    // The desktop's services those go through (tests give fakes).
+    void setDesktopFiles(DesktopFiles* desktop) { m_desktop = desktop; }
     void toggleComments();
     void showSettings();
     void showHelp();
@@ -207,6 +219,9 @@ private:
     // The strip and the main image's pictures.
     void showStep(const StripModel::Step& step);
     void reloadStrip();
+    // Entries left or came back: the strip from the current entry on.
+    void showChangedEntries();
+    DesktopFiles& desktopFiles();
     // Points each slot at its entry's file; renditions follow.
     void loadSlotPictures();
     // Asks for the renditions the slots lack, in view order; at an open,
@@ -277,4 +292,6 @@ private:
     int m_progressLaterMs = 250;
     CollectionRead* m_collectionRead = nullptr;
     bool m_readingCursor = false; // the busy cursor of a read under way
+    DesktopFiles* m_desktop = nullptr;
+    bool m_trashAsked = false; // the question before a move to the trash, once a run
 };

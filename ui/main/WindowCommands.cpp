@@ -60,6 +60,12 @@ void MainWindow::run(ViewerCommand command)
         return showHelp();
     case C::About:
         return showAbout();
+    case C::MoveToTrash:
+        return moveToTrash();
+    case C::ShowInFileManager:
+        return showInFileManager();
+    case C::OpenWith:
+        return openWith();
     case C::PreviousEntry:
         return goToEntry(m_session->currentEntry() - 1);
     case C::NextEntry:
