@@ -38,7 +38,11 @@ enum class ProgramText {
     CollectionLongLinesMessage,
     CollectionTooLargeMessage,
     CollectionTooManyMessage,
-    PageNote
+    PageNote,
+    PrintCaptionOption,
+    FlashFiredText,
+    FlashNotFiredText,
+    MirroredText,
 };
 
 // The program-wide texts with the start values they have before (and
@@ -97,6 +101,11 @@ struct UiProgramTexts {
     // After the file name in the status bar, for a file of several pages
     // of which the first shows: %1 the page shown, %2 the pages.
     QString PageNote = QStringLiteral("page %1 of %2");
+    // The print preview's option, and the picture information's words.
+    QString PrintCaptionOption = QStringLiteral("Print the comment as a caption");
+    QString FlashFiredText = QStringLiteral("Fired");
+    QString FlashNotFiredText = QStringLiteral("Did not fire");
+    QString MirroredText = QStringLiteral("mirrored");
 
     QString& operator[](ProgramText id);
 };

@@ -53,6 +53,9 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
     case C::FirstEntry:
     case C::LastEntry:
     case C::ShowHighlighted:
+    case C::PictureInfo:
+    case C::Print:
+    case C::CopyPicture:
     case C::ImageMenu:
         break;
     }

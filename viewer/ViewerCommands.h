@@ -30,6 +30,10 @@ enum class ViewerCommand {
     Settings,
     Help,
     About,
+    // The picture shown: its information panel, printed, copied.
+    PictureInfo,
+    Print,
+    CopyPicture,
     // Keys only: the entry before or after the current one, the first, the
     // last, each shown in the main image.
     PreviousEntry,

@@ -37,6 +37,12 @@ MainCommands::MainCommands(QWidget* window, std::function<void(ViewerCommand)> r
     makeAction(C::Settings, "mnuSettings", "Set&tings...", "Ctrl+T", "Program settings");
     makeAction(C::Help, "mnuHelp1", "Help         ", "F1", "Help");
     makeAction(C::About, "mnuAbout", "About...", "", "About");
+    makeAction(C::PictureInfo, "mnuPictureInfo", "Picture Information", "I", "Picture Information")
+        ->setShortcuts({QKeySequence(Qt::Key_I), QKeySequence(Qt::ALT | Qt::Key_Return),
+                        QKeySequence(Qt::ALT | Qt::Key_Enter)});
+    action(C::PictureInfo)->setCheckable(true);
+    makeAction(C::Print, "mnuPrint", "Print...", "Ctrl+P", "Print...");
+    makeAction(C::CopyPicture, "mnuCopyPicture", "Copy Picture", "Ctrl+Shift+C", "Copy Picture");
     // The drop-down's Proportional is an operation of its own.
     makeAction(C::FitTopLeft, "Proportional1", "&Proportional     ", "", "Proportional");
     makeKeyCommand(C::PreviousEntry, "keyPreviousEntry", {Qt::Key_Left, Qt::Key_PageUp});
@@ -122,13 +128,14 @@ void MainCommands::createMenus(QMenuBar* bar)
         return menu;
     };
     m_fileMenu = named(bar->addMenu(QStringLiteral("&File")), "mnuMain");
-    fill(m_fileMenu,
-         {a(C::NewCollection), a(C::OpenCollection), nullptr, a(C::EditCollection), nullptr, a(C::Exit)});
+    fill(m_fileMenu, {a(C::NewCollection), a(C::OpenCollection), nullptr, a(C::EditCollection), nullptr,
+                      a(C::Print), a(C::CopyPicture), nullptr, a(C::Exit)});
     QMenu* image = named(bar->addMenu(QStringLiteral("&Image")), "mnuImage");
     fill(image, {a(C::Undo), nullptr, a(C::ZoomIn), a(C::ZoomOut), a(C::ActualSize), nullptr,
                  a(C::RotateLeft), a(C::RotateRight), nullptr, a(C::Effects), nullptr});
     QMenu* view = viewMenu(image, "mnuImgView",
-                           {a(C::AsIs), a(C::FitCentred), a(C::Stretch), nullptr, a(C::FullScreen)});
+                           {a(C::AsIs), a(C::FitCentred), a(C::Stretch), nullptr, a(C::FullScreen), nullptr,
+                            a(C::PictureInfo)});
     fill(named(bar->addMenu(QStringLiteral("&Options")), "Options1"),
          {a(C::FollowMode), a(C::SlideShow), a(C::Comments), nullptr, a(C::Settings)});
     fill(named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp"), {a(C::Help), a(C::About)});
@@ -149,7 +156,9 @@ void MainCommands::createMenus(QMenuBar* bar)
                   twin(C::Stretch, "Stretch2", "Stret&ch"), nullptr,
                   twin(C::FullScreen, "mnuFullScreen3", "Full &Screen")});
     m_twins[std::size_t(C::ViewModes)].append(contextView->menuAction());
-    fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image...")});
+    fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image..."), nullptr,
+                         twin(C::PictureInfo, "mnuPictureInfo1", "Picture Information"),
+                         twin(C::CopyPicture, "mnuCopyPicture1", "Copy Picture")});
 
     m_viewModeMenu = named(new QMenu(m_window), "ImgStyle");
     fill(m_viewModeMenu,
