@@ -1,7 +1,8 @@
 // pictavo-screenshots <folder>: opens the demo collection in fresh windows
 // and saves the main window in each view mode, the settings pages, the
-// comments window, the settings, About and help windows in German and Russian
-// and the effects dialog as PNGs.
+// comments window, the settings, About and help windows in German and Russian,
+// the effects dialog, and the picture information panel and print preview of
+// camera photos as PNGs.
 #include "app/Application.h"
 #include "app/Program.h"
 #include "collection/CollectionFile.h"
@@ -15,6 +16,7 @@
 #include "ui/help/HelpWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/PictureInfoPanel.h"
 #include "ui/main/ThumbSlot.h"
 #include "ui/settings/SettingsDialog.h"
 #include "viewer/ViewerSession.h"
@@ -22,7 +24,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
@@ -208,6 +213,48 @@ void effects()
     main->showEffects();
 }
 
+// The information panel beside a camera photo and a phone's HEIC, in
+// English and German; the print preview of the first.
+void pictureInfo()
+{
+    const QString list = work.filePath(QStringLiteral("camera.pvx"));
+    writeCollection(list,
+                    {{QStringLiteral(PV_CORPUS_DIR "/camera/DSCN0010.jpg"), QStringLiteral("Tuscany")},
+                     {QStringLiteral(PV_CORPUS_DIR "/camera/IMG_5195.HEIC"), QStringLiteral("Spring")}});
+    for (const char* lang : {"English", "Deutsch"}) {
+        const QByteArray language = qstrcmp(lang, "English") == 0
+                                        ? QByteArray("English")
+                                        : QByteArray(PV_BINARY_DIR "/lang/") + lang + ".pvl";
+        MainWindow* main = start("[Window]\nFitPictures=1\n[Settings]\nLanguage=" + language + "\n", list);
+        main->resize(1000, 640);
+        // Without a window manager the window is never active, and takes no shortcut.
+        main->run(ViewerCommand::PictureInfo);
+        for (const char* name : {"DSCN0010", "IMG_5195"}) {
+            QLabel* camera = main->infoPanel()->valueLabel(InfoField::Camera);
+            expect(QTest::qWaitFor([camera] { return !camera->text().isEmpty(); }, 20000),
+                   "the picture's values");
+            shoot(main,
+                  QStringLiteral("info-%1-%2.png")
+                      .arg(QLatin1String(name), QString::fromLatin1(lang).toLower()),
+                  800);
+            camera->clear();
+            main->goToEntry(2);
+        }
+    }
+    MainWindow* main = start({}, list);
+    QTimer::singleShot(1500, [] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        expect(preview != nullptr, "the print preview showing");
+        if (preview) {
+            if (auto* caption = preview->findChild<QCheckBox*>(QStringLiteral("chkPrintCaption")))
+                caption->setChecked(true);
+            shoot(preview, QStringLiteral("print-preview.png"), 500);
+            preview->reject();
+        }
+    });
+    main->printPicture();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,6 +272,7 @@ int main(int argc, char** argv)
     settingsAndComments();
     languages();
     effects();
+    pictureInfo();
     program.reset();
     for (const QString& m : fake.errors + fake.infos)
         std::fprintf(stderr, "message: %s\n", qPrintable(m));

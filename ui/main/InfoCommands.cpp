@@ -91,6 +91,7 @@ void MainWindow::printPicture()
     printer.setDocName(QFileInfo(m_session->entry(e).FileName).fileName());
     QPrintPreviewDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("PrintPreview"));
+    dialog.resize(1000, 720); // the tool bar whole, with the caption's option
     auto* withCaption = new QCheckBox(m_session->texts().PrintCaptionOption);
     withCaption->setObjectName(QStringLiteral("chkPrintCaption"));
     withCaption->setEnabled(!comment.trimmed().isEmpty());

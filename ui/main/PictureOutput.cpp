@@ -44,6 +44,9 @@ void printPicture(QPrinter& printer, const QImage& image, const QString& caption
     QPainter painter(&printer);
     if (!painter.isActive())
         return;
+    QFont font = painter.font();
+    font.setPointSize(12);
+    painter.setFont(font);
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     // The painter's origin is the printable area's corner.
     paintPrintedPage(painter, QRect(QPoint(0, 0), page.size()), image, caption);
