@@ -30,7 +30,8 @@ bool valuesAsked(const LoaderReply& r, const LoaderRequest& request)
     constexpr qsizetype MaxValueBytes = 4096;
     QSet<QByteArray> seen;
     for (const auto& [name, value] : r.values) {
-        if (!request.keys.contains(name) || seen.contains(name) || value.isEmpty() || value.size() > MaxValueBytes)
+        if (!request.keys.contains(name) || seen.contains(name) || value.isEmpty() ||
+            value.size() > MaxValueBytes)
             return false;
         seen.insert(name);
     }

@@ -231,20 +231,18 @@ class LoaderReadsCameraValues : public ::testing::TestWithParam<const char*> {};
 TEST_P(LoaderReadsCameraValues, AsExiftoolDoes)
 {
     namespace k = metadatakey;
+    // clang-format off
     const std::pair<const char*, const char*> names[] = {
-        {k::DateTaken, "DateTimeOriginal"},   {k::Make, "Make"},
-        {k::Model, "Model"},                  {k::Lens, "LensModel"},
-        {k::ExposureTime, "ExposureTime"},    {k::FNumber, "FNumber"},
-        {k::Iso, "ISO"},                      {k::FocalLength, "FocalLength"},
-        {k::FocalLength35, "FocalLengthIn35mmFormat"}, {k::Flash, "Flash"},
-        {k::Latitude, "GPSLatitude"},         {k::Longitude, "GPSLongitude"},
-        {k::Altitude, "GPSAltitude"},
-    };
+        {k::DateTaken, "DateTimeOriginal"}, {k::Make, "Make"}, {k::Model, "Model"}, {k::Lens, "LensModel"},
+        {k::ExposureTime, "ExposureTime"}, {k::FNumber, "FNumber"}, {k::Iso, "ISO"},
+        {k::FocalLength, "FocalLength"}, {k::FocalLength35, "FocalLengthIn35mmFormat"}, {k::Flash, "Flash"},
+        {k::Latitude, "GPSLatitude"}, {k::Longitude, "GPSLongitude"}, {k::Altitude, "GPSAltitude"}};
+    // clang-format on
     const QString path = QStringLiteral(PV_CORPUS_DIR "/camera/") + QLatin1String(GetParam());
     QStringList args{QStringLiteral("-j"), QStringLiteral("-n")};
     for (const auto& n : names) // EXIF's own values; GPS's signed as the composite tells them
         args << (QLatin1String(n.second).startsWith(QLatin1String("GPS")) ? QStringLiteral("-Composite:")
-                                                                           : QStringLiteral("-EXIF:")) +
+                                                                          : QStringLiteral("-EXIF:")) +
                     QLatin1String(n.second);
     QProcess exiftool;
     exiftool.start(QStringLiteral("exiftool"), args << path);
@@ -272,13 +270,14 @@ TEST_P(LoaderReadsCameraValues, AsExiftoolDoes)
         }
         const QList<QByteArray> parts = v.split('/');
         const double number = parts.size() == 2 ? parts[0].toDouble() / parts[1].toDouble() : v.toDouble();
-        EXPECT_NEAR(number, e.toDouble(), 1e-9 * std::max(1.0, std::abs(e.toDouble()))) << key << " " << v.data();
+        EXPECT_NEAR(number, e.toDouble(), 1e-9 * std::max(1.0, std::abs(e.toDouble())))
+            << key << " " << v.data();
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Camera, LoaderReadsCameraValues,
-                         ::testing::Values("DSCN0010.jpg", "IMG_5195.HEIC", "canon-ixus.jpg", "BlueSquare.jpg",
-                                           "long_description.jpg"));
+                         ::testing::Values("DSCN0010.jpg", "IMG_5195.HEIC", "canon-ixus.jpg",
+                                           "BlueSquare.jpg", "long_description.jpg"));
 
 TEST(PictureLoaders, LoaderHoldsTheConfinementTheKernelOffers)
 {

@@ -133,9 +133,9 @@ void MainCommands::createMenus(QMenuBar* bar)
     QMenu* image = named(bar->addMenu(QStringLiteral("&Image")), "mnuImage");
     fill(image, {a(C::Undo), nullptr, a(C::ZoomIn), a(C::ZoomOut), a(C::ActualSize), nullptr,
                  a(C::RotateLeft), a(C::RotateRight), nullptr, a(C::Effects), nullptr});
-    QMenu* view = viewMenu(image, "mnuImgView",
-                           {a(C::AsIs), a(C::FitCentred), a(C::Stretch), nullptr, a(C::FullScreen), nullptr,
-                            a(C::PictureInfo)});
+    QMenu* view = viewMenu(
+        image, "mnuImgView",
+        {a(C::AsIs), a(C::FitCentred), a(C::Stretch), nullptr, a(C::FullScreen), nullptr, a(C::PictureInfo)});
     fill(named(bar->addMenu(QStringLiteral("&Options")), "Options1"),
          {a(C::FollowMode), a(C::SlideShow), a(C::Comments), nullptr, a(C::Settings)});
     fill(named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp"), {a(C::Help), a(C::About)});
@@ -156,8 +156,8 @@ void MainCommands::createMenus(QMenuBar* bar)
                   twin(C::Stretch, "Stretch2", "Stret&ch"), nullptr,
                   twin(C::FullScreen, "mnuFullScreen3", "Full &Screen")});
     m_twins[std::size_t(C::ViewModes)].append(contextView->menuAction());
-    fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image..."), nullptr,
-                         twin(C::PictureInfo, "mnuPictureInfo1", "Picture Information"),
+    fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image..."),
+                         nullptr, twin(C::PictureInfo, "mnuPictureInfo1", "Picture Information"),
                          twin(C::CopyPicture, "mnuCopyPicture1", "Copy Picture")});
 
     m_viewModeMenu = named(new QMenu(m_window), "ImgStyle");

@@ -292,6 +292,6 @@ private:
     CollectionRead* m_collectionRead = nullptr;
     PictureInfoPanel* m_infoPanel = nullptr;
     PictureInfoReader* m_infoReader = nullptr;
-    QString m_infoPath; // the picture the panel tells of, or asked for
+    QString m_infoPath;           // the picture the panel tells of, or asked for
     bool m_readingCursor = false; // the busy cursor of a read under way
 };
