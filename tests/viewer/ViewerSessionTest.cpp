@@ -43,7 +43,9 @@ const std::map<ViewerCommand, CommandBlock> Closed = {
     {C::ImageMenu, B::NoCollection},      {C::PreviousEntry, B::NoCollection},
     {C::NextEntry, B::NoCollection},      {C::FirstEntry, B::NoCollection},
     {C::LastEntry, B::NoCollection},      {C::StripBack, B::NoCollection},
-    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection}};
+    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection},
+    {C::PictureInfo, B::NoCollection},    {C::Print, B::NoCollection},
+    {C::CopyPicture, B::NoCollection}};
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})

@@ -1,10 +1,14 @@
 #include "ui/main/PictureInfoPanel.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <string_view>
 
 namespace {
 
@@ -48,6 +52,7 @@ PictureInfoPanel::PictureInfoPanel(QWidget* parent)
         const FieldName& f = FieldNames[i];
         auto* name = new QLabel(QString::fromUtf8(f.english), body);
         name->setObjectName(QStringLiteral("lblInfo") + QLatin1String(f.name));
+        name->setWordWrap(true); // a long translation in a narrow panel
         auto* value = new QLabel(body);
         value->setObjectName(QStringLiteral("txtInfo") + QLatin1String(f.name));
         value->setTextFormat(Qt::PlainText);
@@ -55,13 +60,24 @@ PictureInfoPanel::PictureInfoPanel(QWidget* parent)
         value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         value->setFocusPolicy(Qt::StrongFocus);
         name->setBuddy(value);
-        form->addRow(name, value);
+        if (f.name == std::string_view("Position")) {
+            // The position with its map button beneath, shown and hidden as one row.
+            auto* field = m_positionField = new QWidget(body);
+            auto* column = new QVBoxLayout(field);
+            column->setContentsMargins(0, 0, 0, 0);
+            column->addWidget(value);
+            m_mapButton = new QPushButton(QStringLiteral("Show on map"), field);
+            m_mapButton->setObjectName(QStringLiteral("btnShowOnMap"));
+            column->addWidget(m_mapButton, 0, Qt::AlignLeft);
+            column->activate();
+            field->installEventFilter(this);
+            form->addRow(name, field);
+        } else {
+            form->addRow(name, value);
+        }
         m_names[std::size_t(i)] = name;
         m_values[std::size_t(i)] = value;
     }
-    m_mapButton = new QPushButton(QStringLiteral("Show on map"), body);
-    m_mapButton->setObjectName(QStringLiteral("btnShowOnMap"));
-    form->insertRow(int(InfoField::Position) + 1, QString(), m_mapButton);
     connect(m_mapButton, &QPushButton::clicked, this, [this] {
         if (m_mapLink)
             m_open(*m_mapLink);
@@ -75,6 +91,18 @@ PictureInfoPanel::PictureInfoPanel(QWidget* parent)
     clear();
 }
 
+bool PictureInfoPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // Laid out while hidden too, so that the caption a language file gives
+    // the button fits the moment it shows.
+    if (watched == m_positionField && event->type() == QEvent::LayoutRequest &&
+        !m_positionField->isVisible()) {
+        m_positionField->resize(m_positionField->sizeHint().expandedTo(m_positionField->size()));
+        m_positionField->layout()->activate();
+    }
+    return QDockWidget::eventFilter(watched, event);
+}
+
 void PictureInfoPanel::showTexts(const std::array<QString, InfoFieldCount>& texts)
 {
     for (int i = 0; i < InfoFieldCount; ++i) {
@@ -84,9 +112,8 @@ void PictureInfoPanel::showTexts(const std::array<QString, InfoFieldCount>& text
         // Said as its caption says it now, in the language shown.
         value->setAccessibleName(m_names[std::size_t(i)]->text());
         value->setAccessibleDescription(text);
-        m_form->setRowVisible(value, !text.isEmpty());
+        m_form->setRowVisible(i == int(InfoField::Position) ? m_positionField : value, !text.isEmpty());
     }
-    m_form->setRowVisible(m_mapButton, m_mapLink.has_value());
 }
 
 void PictureInfoPanel::showInfo(const PictureInfo& info, const QString& comment, const InfoWords& words)

@@ -28,12 +28,16 @@ public:
     // How "Show on map" opens its link: the desktop's handler unless replaced.
     void setLinkOpener(std::function<void(const QUrl&)> open) { m_open = std::move(open); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void showTexts(const std::array<QString, InfoFieldCount>& texts);
 
     QFormLayout* m_form = nullptr;
     std::array<QLabel*, InfoFieldCount> m_names{};
     std::array<QLabel*, InfoFieldCount> m_values{};
+    QWidget* m_positionField = nullptr; // the position's value and its map button
     QPushButton* m_mapButton = nullptr;
     std::optional<QUrl> m_mapLink;
     std::function<void(const QUrl&)> m_open;
