@@ -32,7 +32,10 @@ namespace {
     F(heif_image_get_primary_width)                                                                          \
     F(heif_image_handle_get_color_profile_type)                                                              \
     F(heif_image_handle_get_height)                                                                          \
+    F(heif_image_handle_get_list_of_metadata_block_IDs)                                                      \
     F(heif_image_handle_get_list_of_thumbnail_IDs)                                                           \
+    F(heif_image_handle_get_metadata)                                                                        \
+    F(heif_image_handle_get_metadata_size)                                                                   \
     F(heif_image_handle_get_nclx_color_profile)                                                              \
     F(heif_image_handle_get_number_of_thumbnails)                                                            \
     F(heif_image_handle_get_raw_color_profile)                                                               \
@@ -312,4 +315,22 @@ QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast)
             return decode(t, upright);
     }
     return QImage();
+}
+
+QByteArray heifExif(const QByteArray& data)
+{
+    const Context c(data);
+    heif_item_id id = 0;
+    if (heif().heif_image_handle_get_list_of_metadata_block_IDs(c.primary.get(), "Exif", &id, 1) != 1)
+        return QByteArray();
+    const std::size_t size = heif().heif_image_handle_get_metadata_size(c.primary.get(), id);
+    // Four bytes tell where the TIFF header starts; a block past a JPEG
+    // segment's size is no camera's.
+    if (size < 12 || size > 65536)
+        return QByteArray();
+    QByteArray block(qsizetype(size), '\0');
+    if (heif().heif_image_handle_get_metadata(c.primary.get(), id, block.data()).code != heif_error_Ok)
+        return QByteArray();
+    const quint32 skip = qFromBigEndian<quint32>(block.constData());
+    return skip <= size - 8 - 4 ? block.mid(4 + skip) : QByteArray();
 }

@@ -22,3 +22,5 @@ QImage decodeHeifPicture(const QByteArray& data, bool upright);
 // The largest embedded thumbnail that covers `atLeast` (as the picture
 // turns, if `upright`); null when there is none.
 QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast);
+// The primary image's EXIF block from its TIFF header on; empty when it has none.
+QByteArray heifExif(const QByteArray& data);

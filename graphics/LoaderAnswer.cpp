@@ -5,6 +5,8 @@
 #include "graphics/PictureDamage.h"
 #include "graphics/PictureFormat.h"
 
+#include <QSet>
+
 namespace {
 
 constexpr qsizetype MaxErrorChars = 4096;
@@ -22,6 +24,20 @@ bool factsInRange(const LoaderReply& r)
            r.pixelsPerMetre.height() >= 0;
 }
 
+// Metadata: only the values asked for, once each, of a size a camera writes.
+bool valuesAsked(const LoaderReply& r, const LoaderRequest& request)
+{
+    constexpr qsizetype MaxValueBytes = 4096;
+    QSet<QByteArray> seen;
+    for (const auto& [name, value] : r.values) {
+        if (!request.keys.contains(name) || seen.contains(name) || value.isEmpty() ||
+            value.size() > MaxValueBytes)
+            return false;
+        seen.insert(name);
+    }
+    return true;
+}
+
 // What each task answers, and nothing else.
 bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
 {
@@ -30,7 +46,7 @@ bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
                r.newFile.isEmpty();
     return r.error.isEmpty() && factsInRange(r) &&
            r.pixels.has_value() == (request.task == LoaderTask::Decode) &&
-           (r.values.isEmpty() || request.task == LoaderTask::Metadata) &&
+           (r.values.isEmpty() || (request.task == LoaderTask::Metadata && valuesAsked(r, request))) &&
            ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite);
 }
 

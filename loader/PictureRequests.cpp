@@ -6,6 +6,7 @@
 #include "graphics/DisplayColors.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
+#include "loader/MetadataAnswer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -111,7 +112,8 @@ void putPixels(QImage image, const QRect& region, const PixelMemory& memory, Pix
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                    const PixelMemory& memory)
 {
-    if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode)
+    if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode &&
+        request.task != LoaderTask::Metadata)
         return OutgoingReply::failure(QStringLiteral("This loader does not answer that request."));
     if (fds.size() != 1)
         return OutgoingReply::failure(QStringLiteral("A request names one file."));
@@ -133,6 +135,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
             PixelLayout layout;
             putPixels(image, region, memory, layout);
             out.reply.pixels = layout;
+        } else if (request.task == LoaderTask::Metadata) {
+            out.reply.values = pictureMetadata(picture, bytes, request.keys);
         } else if (request.wholeDamage) {
             picture.damage();
         }

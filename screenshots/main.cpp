@@ -1,7 +1,8 @@
 // pictavo-screenshots <folder>: opens the demo collection in fresh windows
 // and saves the main window in each view mode, the settings pages, the
-// comments window, the settings, About and help windows in German and Russian
-// and the effects dialog as PNGs.
+// comments window, the settings, About and help windows in German and Russian,
+// the effects dialog, and the picture information panel and print preview of
+// camera photos as PNGs.
 #include "app/Application.h"
 #include "app/Program.h"
 #include "collection/CollectionFile.h"
@@ -15,14 +16,18 @@
 #include "ui/help/HelpWindow.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/PictureInfoPanel.h"
 #include "ui/main/ThumbSlot.h"
 #include "ui/settings/SettingsDialog.h"
 #include "viewer/ViewerSession.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
+#include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
@@ -208,6 +213,50 @@ void effects()
     main->showEffects();
 }
 
+// The information panel beside a camera photo and a phone's HEIC, in
+// English and German; the print preview of the first.
+void pictureInfo()
+{
+    const QString list = work.filePath(QStringLiteral("camera.pvx"));
+    const QStringList names{"DSCN0010.jpg", "IMG_5195.HEIC", "canon-ixus.jpg", "BlueSquare.jpg",
+                            "long_description.jpg"};
+    QList<CollectionEntry> entries;
+    for (const QString& name : names)
+        entries.append({QStringLiteral(PV_CORPUS_DIR "/camera/") + name, QString()});
+    entries[0].Comment = QStringLiteral("Tuscany"); // the others show the file's own description
+    writeCollection(list, entries);
+    for (const char* lang : {"English", "Deutsch"}) {
+        const bool english = qstrcmp(lang, "English") == 0;
+        const QByteArray language =
+            english ? QByteArray("English") : QByteArray(PV_BINARY_DIR "/lang/") + lang + ".pvl";
+        MainWindow* main = start("[Window]\nFitPictures=1\n[Settings]\nLanguage=" + language + "\n", list);
+        main->resize(1000, 640);
+        // Without a window manager the window is never active, and takes no shortcut.
+        main->run(ViewerCommand::PictureInfo);
+        for (int i = 0; i < (english ? names.size() : 2); ++i) {
+            main->goToEntry(i + 1);
+            QLabel* file = main->infoPanel()->valueLabel(InfoField::FileName);
+            expect(QTest::qWaitFor([&] { return file->text() == names[i]; }, 20000), "the picture's values");
+            shoot(main,
+                  QStringLiteral("info-%1-%2.png")
+                      .arg(names[i].section('.', 0, 0), QString::fromLatin1(lang).toLower()),
+                  800);
+        }
+    }
+    MainWindow* main = start({}, list);
+    QTimer::singleShot(1500, [] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        expect(preview != nullptr, "the print preview showing");
+        if (preview) {
+            if (auto* caption = preview->findChild<QCheckBox*>(QStringLiteral("chkPrintCaption")))
+                caption->setChecked(true);
+            shoot(preview, QStringLiteral("print-preview.png"), 500);
+            preview->reject();
+        }
+    });
+    main->printPicture();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,6 +274,7 @@ int main(int argc, char** argv)
     settingsAndComments();
     languages();
     effects();
+    pictureInfo();
     program.reset();
     for (const QString& m : fake.errors + fake.infos)
         std::fprintf(stderr, "message: %s\n", qPrintable(m));

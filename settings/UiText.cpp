@@ -87,6 +87,14 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return FileManagerFailedMessage;
     case ProgramText::OpenWithFailedMessage:
         return OpenWithFailedMessage;
+    case ProgramText::PrintCaptionOption:
+        return PrintCaptionOption;
+    case ProgramText::FlashFiredText:
+        return FlashFiredText;
+    case ProgramText::FlashNotFiredText:
+        return FlashNotFiredText;
+    case ProgramText::MirroredText:
+        return MirroredText;
     case ProgramText::RestartMessage:
         break;
     }
@@ -396,6 +404,44 @@ const std::vector<UiTextEntry> UiTexts = {
      "\"%1\" lists more than %2 pictures, more than a collection may hold.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
     {320, "page %1 of %2", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PageNote)}}},
+    // Picture information, print and copy.
+    {350,
+     "Picture Information",
+     {{"TfrmMain", "mnuPictureInfo", UiPart::Caption},
+      {"TfrmMain", "mnuPictureInfo", UiPart::Hint},
+      {"TfrmMain", "mnuPictureInfo1", UiPart::Caption},
+      {"TfrmMain", "mnuPictureInfo1", UiPart::Hint}}},
+    {351, "Print...", {{"TfrmMain", "mnuPrint", UiPart::Caption}, {"TfrmMain", "mnuPrint", UiPart::Hint}}},
+    {352,
+     "Copy Picture",
+     {{"TfrmMain", "mnuCopyPicture", UiPart::Caption},
+      {"TfrmMain", "mnuCopyPicture", UiPart::Hint},
+      {"TfrmMain", "mnuCopyPicture1", UiPart::Caption},
+      {"TfrmMain", "mnuCopyPicture1", UiPart::Hint}}},
+    {353,
+     "Print the comment as a caption",
+     {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintCaptionOption)}}},
+    {354, "File name", {{"TfrmMain", "lblInfoFileName", UiPart::Caption}}},
+    {355, "Folder", {{"TfrmMain", "lblInfoFolder", UiPart::Caption}}},
+    {356, "Size on disk", {{"TfrmMain", "lblInfoFileSize", UiPart::Caption}}},
+    {357, "Kind", {{"TfrmMain", "lblInfoKind", UiPart::Caption}}},
+    {358, "Pixel size", {{"TfrmMain", "lblInfoPixelSize", UiPart::Caption}}},
+    {359, "Colour profile", {{"TfrmMain", "lblInfoColorProfile", UiPart::Caption}}},
+    {360, "Date taken", {{"TfrmMain", "lblInfoDateTaken", UiPart::Caption}}},
+    {361, "Camera", {{"TfrmMain", "lblInfoCamera", UiPart::Caption}}},
+    {362, "Lens", {{"TfrmMain", "lblInfoLens", UiPart::Caption}}},
+    {363, "Exposure", {{"TfrmMain", "lblInfoExposure", UiPart::Caption}}},
+    {364, "Aperture", {{"TfrmMain", "lblInfoAperture", UiPart::Caption}}},
+    {365, "ISO", {{"TfrmMain", "lblInfoIso", UiPart::Caption}}},
+    {366, "Focal length", {{"TfrmMain", "lblInfoFocalLength", UiPart::Caption}}},
+    {367, "Flash", {{"TfrmMain", "lblInfoFlash", UiPart::Caption}}},
+    {368, "Orientation", {{"TfrmMain", "lblInfoOrientation", UiPart::Caption}}},
+    {369, "Position", {{"TfrmMain", "lblInfoPosition", UiPart::Caption}}},
+    {370, "Comment", {{"TfrmMain", "lblInfoComment", UiPart::Caption}}},
+    {371, "Show on map", {{"TfrmMain", "btnShowOnMap", UiPart::Caption}}},
+    {372, "Fired", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::FlashFiredText)}}},
+    {373, "Did not fire", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::FlashNotFiredText)}}},
+    {374, "mirrored", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::MirroredText)}}},
     {375,
      "Move to Trash",
      {{"TfrmMain", "mnuTrash", UiPart::Caption},

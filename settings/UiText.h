@@ -48,7 +48,11 @@ enum class ProgramText {
     TrashOccupiedMessage,
     TrashGoneMessage,
     FileManagerFailedMessage,
-    OpenWithFailedMessage
+    OpenWithFailedMessage,
+    PrintCaptionOption,
+    FlashFiredText,
+    FlashNotFiredText,
+    MirroredText,
 };
 
 // The program-wide texts with the start values they have before (and
@@ -125,6 +129,11 @@ struct UiProgramTexts {
     QString FileManagerFailedMessage =
         QStringLiteral("Neither a file manager nor the desktop could show \"%1\".");
     QString OpenWithFailedMessage = QStringLiteral("No program could be asked to open \"%1\".");
+    // The print preview's option, and the picture information's words.
+    QString PrintCaptionOption = QStringLiteral("Print the comment as a caption");
+    QString FlashFiredText = QStringLiteral("Fired");
+    QString FlashNotFiredText = QStringLiteral("Did not fire");
+    QString MirroredText = QStringLiteral("mirrored");
 
     QString& operator[](ProgramText id);
 };

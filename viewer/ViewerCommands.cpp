@@ -56,6 +56,9 @@ CommandState commandState(ViewerCommand command, const CommandFacts& facts)
     case C::ShowHighlighted:
     case C::ShowInFileManager:
     case C::OpenWith:
+    case C::PictureInfo:
+    case C::Print:
+    case C::CopyPicture:
     case C::ImageMenu:
         break;
     }

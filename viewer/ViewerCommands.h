@@ -35,6 +35,10 @@ enum class ViewerCommand {
     MoveToTrash,
     ShowInFileManager,
     OpenWith,
+    // The picture shown: its information panel, printed, copied.
+    PictureInfo,
+    Print,
+    CopyPicture,
     // Keys only: the entry before or after the current one, the first, the
     // last, each shown in the main image.
     PreviousEntry,

@@ -153,6 +153,17 @@ std::optional<LoaderAnswer> check(const Reply& r)
     return LoaderAnswer::fromMessage(m, r.request, 1000);
 }
 
+// A Metadata answer with these values to a request for the make and model.
+std::function<void(Reply&)> metadata(QList<std::pair<QByteArray, QByteArray>> values)
+{
+    return [values](Reply& r) {
+        r.request.task = LoaderTask::Metadata;
+        r.request.keys = {"Make", "Model"};
+        r.reply.pixels.reset();
+        r.reply.values = values;
+    };
+}
+
 struct ReplyCase {
     const char* name;
     std::function<void(Reply&)> change;
@@ -176,6 +187,10 @@ const ReplyCase ReplyCases[] = {
      true},
     {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); },
      true},
+    {"MetadataAsked", metadata({{"Model", "P6000"}, {"Make", "NIKON"}}), true},
+    {"MetadataNotAsked", metadata({{"Lens", "24 mm"}}), false},
+    {"MetadataTwice", metadata({{"Make", "a"}, {"Make", "b"}}), false},
+    {"MetadataTooLong", metadata({{"Make", QByteArray(5000, 'x')}}), false},
     {"MoreRowsThanMapped", [](Reply& r) { r.memfdBytes = 32; }, false},
     {"MoreBytesThanSaid", [](Reply& r) { r.memfdBytes = 4096; }, false},
     {"Unsealed", [](Reply& r) { r.seals = 0; }, false},

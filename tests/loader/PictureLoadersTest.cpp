@@ -11,7 +11,12 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 
+#include "core/MetadataKeys.h"
+
 #include <QColorSpace>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -217,6 +222,62 @@ TEST(PictureLoaders, ReplaceALoaderAfterItsFiles)
         pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
     EXPECT_EQ(pool.loadersStarted(), 3);
 }
+
+// The camera's values as the loader reads them, each against exiftool's
+// reading of the same file (numbers as numbers): every value exiftool
+// finds is there and equal, and there is none it lacks.
+class LoaderReadsCameraValues : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LoaderReadsCameraValues, AsExiftoolDoes)
+{
+    namespace k = metadatakey;
+    // clang-format off
+    const std::pair<const char*, const char*> names[] = {
+        {k::DateTaken, "DateTimeOriginal"}, {k::Make, "Make"}, {k::Model, "Model"}, {k::Lens, "LensModel"},
+        {k::ExposureTime, "ExposureTime"}, {k::FNumber, "FNumber"}, {k::Iso, "ISO"},
+        {k::FocalLength, "FocalLength"}, {k::FocalLength35, "FocalLengthIn35mmFormat"}, {k::Flash, "Flash"},
+        {k::Latitude, "GPSLatitude"}, {k::Longitude, "GPSLongitude"}, {k::Altitude, "GPSAltitude"}};
+    // clang-format on
+    const QString path = QStringLiteral(PV_CORPUS_DIR "/camera/") + QLatin1String(GetParam());
+    QStringList args{QStringLiteral("-j"), QStringLiteral("-n")};
+    for (const auto& n : names) // EXIF's own values; GPS's signed as the composite tells them
+        args << (QLatin1String(n.second).startsWith(QLatin1String("GPS")) ? QStringLiteral("-Composite:")
+                                                                          : QStringLiteral("-EXIF:")) +
+                    QLatin1String(n.second);
+    QProcess exiftool;
+    exiftool.start(QStringLiteral("exiftool"), args << path);
+    if (!exiftool.waitForFinished(60000) || exiftool.exitCode() != 0)
+        GTEST_SKIP() << "exiftool is not installed";
+    const QJsonObject expected = QJsonDocument::fromJson(exiftool.readAllStandardOutput())[0].toObject();
+
+    LoaderRequest request;
+    request.task = LoaderTask::Metadata;
+    for (const auto& n : names)
+        request.keys << n.first;
+    QMap<QByteArray, QByteArray> got;
+    for (const auto& [key, value] : sharedPool().ask(path, request).reply.values)
+        got.insert(key, value);
+    for (const auto& [key, tag] : names) {
+        const QJsonValue e = expected.value(QLatin1String(tag));
+        if (e.isUndefined() || (e.isString() && e.toString().trimmed().isEmpty())) {
+            EXPECT_FALSE(got.contains(key)) << key;
+            continue;
+        }
+        const QByteArray v = got.value(key);
+        if (e.isString()) {
+            EXPECT_EQ(QString::fromUtf8(v), e.toString()) << key;
+            continue;
+        }
+        const QList<QByteArray> parts = v.split('/');
+        const double number = parts.size() == 2 ? parts[0].toDouble() / parts[1].toDouble() : v.toDouble();
+        EXPECT_NEAR(number, e.toDouble(), 1e-9 * std::max(1.0, std::abs(e.toDouble())))
+            << key << " " << v.data();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Camera, LoaderReadsCameraValues,
+                         ::testing::Values("DSCN0010.jpg", "IMG_5195.HEIC", "canon-ixus.jpg",
+                                           "BlueSquare.jpg", "long_description.jpg"));
 
 TEST(PictureLoaders, LoaderHoldsTheConfinementTheKernelOffers)
 {

@@ -7,7 +7,15 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 
+#include "ui/main/PictureInfoPanel.h"
+#include "ui/main/PictureOutput.h"
+
+#include <QClipboard>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
 
 namespace {
 
@@ -240,4 +248,92 @@ TEST_F(PictureCommandsTest, ADamagedPictureIsShownWithANoteAndNeverWritten)
     EXPECT_EQ(fake.errors[0],
               QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(path));
     EXPECT_EQ(fileBytes(path), cut);
+}
+
+// I shows the information panel, which follows the picture shown with
+// the camera's values read by a loader; Alt+Enter hides it. Ctrl+Shift+C
+// copies the picture upright with its file's path and URL.
+TEST_F(PictureCommandsTest, InformationFollowsThePictureAndCopyGivesPictureAndPath)
+{
+    const QString nikon = QStringLiteral(PV_CORPUS_DIR "/camera/DSCN0010.jpg");
+    const QString canon = QStringLiteral(PV_CORPUS_DIR "/camera/canon-ixus.jpg");
+    openFiles({nikon, canon});
+    PictureInfoPanel* panel = mainWindow()->infoPanel();
+    const auto value = [panel](InfoField f) { return panel->valueLabel(f)->text(); };
+    key(Qt::Key_I);
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_TRUE(action("mnuPictureInfo")->isChecked());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !value(InfoField::Camera).isEmpty(); }, 10000));
+    EXPECT_EQ(value(InfoField::Camera), "NIKON COOLPIX P6000");
+    EXPECT_EQ(value(InfoField::DateTaken), "2008-10-22 16:28:39");
+    EXPECT_EQ(value(InfoField::Comment), "DSCN0010.jpg");
+    EXPECT_TRUE(panel->mapButton()->isVisibleTo(panel));
+    EXPECT_EQ(panel->valueLabel(InfoField::Camera)->accessibleName(), "Camera");
+    QUrl opened;
+    panel->setLinkOpener([&](const QUrl& url) { opened = url; });
+    panel->mapButton()->click();
+    EXPECT_EQ(opened.scheme(), "geo");
+
+    key(Qt::Key_Right);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return value(InfoField::Camera) == "Canon DIGITAL IXUS"; }, 10000));
+    EXPECT_FALSE(panel->mapButton()->isVisibleTo(panel)) << "no position, no map";
+    EXPECT_TRUE(value(InfoField::Lens).isEmpty());
+
+    key(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).size(), QSize(640, 480));
+    EXPECT_EQ(copied->text(), canon);
+    EXPECT_EQ(copied->urls(), QList<QUrl>{QUrl::fromLocalFile(canon)});
+    EXPECT_TRUE(copied->hasFormat("text/uri-list"));
+
+    key(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(shows(2)) << "Alt+Enter is not Enter";
+}
+
+// A page holds the picture fitted and centred, the caption under it; a
+// PDF printed without a printer holds the picture on a page turned its way.
+TEST(PicturePrint, FitsCentresAndPrintsToPdf)
+{
+    QImage picture(200, 100, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QImage page(1000, 1000, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintPrintedPage(painter, page.rect(), picture, QString());
+    }
+    EXPECT_EQ(page.pixel(500, 260), qRgb(255, 0, 0));
+    EXPECT_EQ(page.pixel(5, 740), qRgb(255, 0, 0)) << "as wide as the page";
+    EXPECT_EQ(page.pixel(500, 240), qRgb(255, 255, 255)) << "centred: white above";
+    EXPECT_EQ(page.pixel(500, 760), qRgb(255, 255, 255)) << "and below";
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintPrintedPage(painter, page.rect(), picture.scaled(100, 200), QStringLiteral("By the lake"));
+    }
+    EXPECT_EQ(page.pixel(500, 20), qRgb(255, 0, 0)) << "the picture from the top";
+    int lastRed = 0;
+    while (lastRed + 1 < page.height() && page.pixel(500, lastRed + 1) == qRgb(255, 0, 0))
+        ++lastRed;
+    EXPECT_LT(lastRed, 990) << "room for the caption below it";
+    bool captionInk = false;
+    for (int y = lastRed + 1; y < page.height(); ++y)
+        for (int x = 300; x < 700; ++x)
+            captionInk = captionInk || (page.pixel(x, y) != qRgb(255, 0, 0) && qGray(page.pixel(x, y)) < 128);
+    EXPECT_TRUE(captionInk);
+
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+    printer.setPageOrientation(pageOrientationFor(picture.size()));
+    printPicture(printer, picture, QString());
+    const QByteArray pdf = fileBytes(dir.filePath(QStringLiteral("out.pdf")));
+    ASSERT_TRUE(pdf.startsWith("%PDF"));
+    EXPECT_TRUE(pdf.contains("/Subtype /Image")) << "the picture is on the page";
+    EXPECT_TRUE(pdf.contains("/Width 200") && pdf.contains("/Height 100"));
+    EXPECT_EQ(pageOrientationFor(QSize(100, 200)), QPageLayout::Portrait);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
 }

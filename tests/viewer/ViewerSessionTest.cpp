@@ -45,7 +45,9 @@ const std::map<ViewerCommand, CommandBlock> Closed = {
     {C::LastEntry, B::NoCollection},      {C::StripBack, B::NoCollection},
     {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection},
     {C::MoveToTrash, B::NoCollection},    {C::ShowInFileManager, B::NoCollection},
-    {C::OpenWith, B::NoCollection}};
+    {C::OpenWith, B::NoCollection},
+    {C::PictureInfo, B::NoCollection},    {C::Print, B::NoCollection},
+    {C::CopyPicture, B::NoCollection}};
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})

@@ -41,6 +41,12 @@ MainCommands::MainCommands(QWidget* window, std::function<void(ViewerCommand)> r
     makeAction(C::ShowInFileManager, "mnuShowInFolder", "Show in File Manager", "",
                "Show the picture's file in the file manager");
     makeAction(C::OpenWith, "mnuOpenWith", "Open With...", "", "Open the picture in another program");
+    makeAction(C::PictureInfo, "mnuPictureInfo", "Picture Information", "I", "Picture Information")
+        ->setShortcuts({QKeySequence(Qt::Key_I), QKeySequence(Qt::ALT | Qt::Key_Return),
+                        QKeySequence(Qt::ALT | Qt::Key_Enter)});
+    action(C::PictureInfo)->setCheckable(true);
+    makeAction(C::Print, "mnuPrint", "Print...", "Ctrl+P", "Print...");
+    makeAction(C::CopyPicture, "mnuCopyPicture", "Copy Picture", "Ctrl+Shift+C", "Copy Picture");
     // The drop-down's Proportional is an operation of its own.
     makeAction(C::FitTopLeft, "Proportional1", "&Proportional     ", "", "Proportional");
     makeKeyCommand(C::PreviousEntry, "keyPreviousEntry", {Qt::Key_Left, Qt::Key_PageUp});
@@ -126,16 +132,15 @@ void MainCommands::createMenus(QMenuBar* bar)
         return menu;
     };
     m_fileMenu = named(bar->addMenu(QStringLiteral("&File")), "mnuMain");
-    fill(m_fileMenu,
-         {a(C::NewCollection), a(C::OpenCollection), nullptr, a(C::EditCollection), nullptr, a(C::Exit)});
-    // The picture's own file, before Exit.
-    m_fileMenu->insertActions(a(C::Exit), {a(C::MoveToTrash), a(C::ShowInFileManager), a(C::OpenWith)});
-    m_fileMenu->insertSeparator(a(C::Exit));
+    fill(m_fileMenu, {a(C::NewCollection), a(C::OpenCollection), nullptr, a(C::EditCollection), nullptr,
+                      a(C::Print), a(C::CopyPicture), nullptr, a(C::MoveToTrash), a(C::ShowInFileManager),
+                      a(C::OpenWith), nullptr, a(C::Exit)});
     QMenu* image = named(bar->addMenu(QStringLiteral("&Image")), "mnuImage");
     fill(image, {a(C::Undo), nullptr, a(C::ZoomIn), a(C::ZoomOut), a(C::ActualSize), nullptr,
                  a(C::RotateLeft), a(C::RotateRight), nullptr, a(C::Effects), nullptr});
-    QMenu* view = viewMenu(image, "mnuImgView",
-                           {a(C::AsIs), a(C::FitCentred), a(C::Stretch), nullptr, a(C::FullScreen)});
+    QMenu* view = viewMenu(
+        image, "mnuImgView",
+        {a(C::AsIs), a(C::FitCentred), a(C::Stretch), nullptr, a(C::FullScreen), nullptr, a(C::PictureInfo)});
     fill(named(bar->addMenu(QStringLiteral("&Options")), "Options1"),
          {a(C::FollowMode), a(C::SlideShow), a(C::Comments), nullptr, a(C::Settings)});
     fill(named(bar->addMenu(QStringLiteral("&Help")), "mnuHelp"), {a(C::Help), a(C::About)});
@@ -156,7 +161,9 @@ void MainCommands::createMenus(QMenuBar* bar)
                   twin(C::Stretch, "Stretch2", "Stret&ch"), nullptr,
                   twin(C::FullScreen, "mnuFullScreen3", "Full &Screen")});
     m_twins[std::size_t(C::ViewModes)].append(contextView->menuAction());
-    fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image...")});
+    fill(m_contextMenu, {nullptr, twin(C::EditCollection, "AddDeleteimage1", "Add / Delete image..."),
+                         nullptr, twin(C::PictureInfo, "mnuPictureInfo1", "Picture Information"),
+                         twin(C::CopyPicture, "mnuCopyPicture1", "Copy Picture")});
     fill(m_contextMenu, {nullptr, twin(C::MoveToTrash, "mnuTrash1", "Move to Trash"),
                          twin(C::ShowInFileManager, "mnuShowInFolder1", "Show in File Manager"),
                          twin(C::OpenWith, "mnuOpenWith1", "Open With...")});

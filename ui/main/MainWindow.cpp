@@ -127,6 +127,7 @@ void MainWindow::buildContents()
     m_commands = new MainCommands(this, [this](ViewerCommand c) { run(c); });
     m_commands->createMenus(menuBar());
     m_toolBar = m_commands->createToolBar(m_central);
+    createInfoPanel();
     showCommandStates();
     m_commands->showFollowMode(m_session->followsCursor());
 
@@ -371,6 +372,7 @@ void MainWindow::updatePositionTexts(int entry)
     const QString shown = m_session->texts().MainImageAccessibleName.arg(spokenName(entry));
     m_mainImage->setAccessibleName(shown);
     m_imageScroller->setAccessibleName(shown);
+    followPictureInfo();
 }
 
 void MainWindow::showZoomText()

@@ -32,6 +32,8 @@ class ImageMouse;
 class MainCommands;
 class MainImage;
 class PictureFiles;
+class PictureInfoPanel;
+class PictureInfoReader;
 class ThumbnailQueue;
 class SoundPlayer;
 class SettingsDialog;
@@ -116,6 +118,13 @@ public:
     void showHelp();
     void showAbout();
     void quit();
+    // The picture shown (InfoCommands.cpp): its information panel shown or
+    // hidden, printed through the print preview, copied to the clipboard.
+    void togglePictureInfo();
+    void printPicture();
+    void copyPicture();
+    PictureInfoPanel* infoPanel() const { return m_infoPanel; }
+    PictureInfoReader* infoReader() const { return m_infoReader; }
     // Key preview: answers true when the key was one of the window's own.
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
     void relayout();
@@ -260,6 +269,11 @@ private:
     // Once the window is first shown: kept on the screen with its real frame.
     void watchFirstFrame();
     void updatePositionTexts(int entry);
+    void createInfoPanel();
+    // The panel, while shown, asks for the information of the picture shown.
+    void followPictureInfo();
+    // The picture on view as it is drawn: upright, in display colours.
+    QImage shownImage();
     void applyWindowTitle();
     void scrollArea(bool fullScreen);
     void showZoomText();
@@ -291,6 +305,9 @@ private:
     int m_progressFirstMs = 1000;
     int m_progressLaterMs = 250;
     CollectionRead* m_collectionRead = nullptr;
+    PictureInfoPanel* m_infoPanel = nullptr;
+    PictureInfoReader* m_infoReader = nullptr;
+    QString m_infoPath;           // the picture the panel tells of, or asked for
     bool m_readingCursor = false; // the busy cursor of a read under way
     DesktopFiles* m_desktop = nullptr;
     bool m_trashAsked = false; // the question before a move to the trash, once a run

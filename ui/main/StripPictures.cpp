@@ -161,6 +161,9 @@ void MainWindow::showWrittenPicture(const QString& path, const Picture& now)
     // current entry.
     m_files->written(path, now);
     m_mainImage->setPicture(now, slot(m_session->strip().currentSlot())->standIn());
+    // The information panel reads the file anew: its size and orientation changed.
+    m_infoPath.clear();
+    followPictureInfo();
 }
 
 void MainWindow::showReplacedPicture(const Picture& now)

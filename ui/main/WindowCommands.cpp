@@ -66,6 +66,12 @@ void MainWindow::run(ViewerCommand command)
         return showInFileManager();
     case C::OpenWith:
         return openWith();
+    case C::PictureInfo:
+        return togglePictureInfo();
+    case C::Print:
+        return printPicture();
+    case C::CopyPicture:
+        return copyPicture();
     case C::PreviousEntry:
         return goToEntry(m_session->currentEntry() - 1);
     case C::NextEntry:
