@@ -21,7 +21,7 @@
 namespace {
 
 const char* const Files[] = {"gif-anim-rotating-squares.gif", "webp-anim-rotating-squares.webp",
-                             "apng-icos4d.png", "jxl-animated-spline.jxl"};
+                             "apng-icos4d.png", "jxl-animated-spline.jxl", "avif-anim-8bpc.avif"};
 
 void BM_FramesOnTime(benchmark::State& state)
 {
@@ -67,7 +67,7 @@ void BM_FramesOnTime(benchmark::State& state)
     state.counters["worst_over_delay"] = worst;
     state.counters["frames_timed"] = measured;
 }
-BENCHMARK(BM_FramesOnTime)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FramesOnTime)->DenseRange(0, 4)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -36,7 +36,7 @@ for f in "$MORE"/*; do
   esac
   # The animation target's first byte picks the kind.
   case "${f,,}" in
-    *.gif) k='\000' ;; *.webp) k='\001' ;; *apng*.png) k='\002' ;; *.jxl) k='\003' ;; *) k= ;;
+    *.gif) k='\000' ;; *.webp) k='\001' ;; *apng*.png) k='\002' ;; *.jxl) k='\003' ;; *.avif) k='\004' ;; *) k= ;;
   esac
   if [ -n "$k" ]; then { printf "$k"; cat "$f"; } >"$SEEDS/animation/$(basename "$f")"; fi
 done

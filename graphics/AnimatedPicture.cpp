@@ -245,6 +245,9 @@ std::unique_ptr<AnimatedPicture> AnimatedPicture::open(const QByteArray& bytes, 
     case PictureFormat::JpegXl:
         a = openJxlAnimation(bytes);
         break;
+    case PictureFormat::Avif:
+        a = openAvifAnimation(bytes);
+        break;
     default:
         break;
     }

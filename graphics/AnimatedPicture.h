@@ -2,7 +2,8 @@
 // An animation's frames, composed on its canvas one after the other as the
 // file says (timing, disposal, blending), so that the canvas and the frame
 // being drawn are all that is held. GIF and WebP through Qt's plugins,
-// APNG here, JPEG XL through libjxl. For the loader only.
+// APNG here, JPEG XL through libjxl, AVIF sequences through libavif. For
+// the loader only.
 #include "graphics/PictureFormat.h"
 
 #include <QByteArray>
@@ -46,5 +47,7 @@ private:
     int m_next = 0;
 };
 
-// The same for JPEG XL (in JxlPicture.cpp, beside its other libjxl use).
+// The same for JPEG XL (in JxlPicture.cpp, beside its other libjxl use)
+// and AVIF sequences (AvifAnimation.cpp).
 std::unique_ptr<AnimatedPicture> openJxlAnimation(const QByteArray& bytes);
+std::unique_ptr<AnimatedPicture> openAvifAnimation(const QByteArray& bytes);

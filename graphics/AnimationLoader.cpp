@@ -16,6 +16,7 @@ bool AnimationLoader::mayAnimate(const Picture& picture)
     case PictureFormat::WebP:
     case PictureFormat::Png:
     case PictureFormat::JpegXl:
+    case PictureFormat::Avif:
         return picture.loaderSource() != nullptr;
     default:
         return false;

@@ -61,7 +61,8 @@ QList<Input> inputsFor(const std::string& h, const QString& seeds)
         in += filesUnder(corpus, {"*.svg"});
     else if (h == "animation") // the first byte picks the kind
         in += filesUnder(corpus, {"*.gif"}, QByteArray(1, '\0')) + filesUnder(corpus, {"*.webp"}, "\1") +
-              filesUnder(corpus, {"apng*.png"}, "\2") + filesUnder(corpus, {"*.jxl"}, "\3");
+              filesUnder(corpus, {"apng*.png"}, "\2") + filesUnder(corpus, {"*.jxl"}, "\3") +
+              filesUnder(corpus, {"*.avif"}, "\4");
     else if (h == "exif") // 1: a whole JPEG file
         in += filesUnder(corpus, {"*.jpg"}, "\1");
     else if (h == "collection")

@@ -34,7 +34,7 @@ struct AnimationCase {
 // Expected pixels: ImageMagick 6.9.11's `convert FILE -coalesce` for GIF
 // and WebP; the corpus README's "last composed frame all green" for the
 // APNG disposal and blending files. Counts and delays: the corpus README,
-// `identify -format %T` and `jxlinfo`.
+// `identify -format %T`, `jxlinfo` and the AVIF's own stts box (1/30 s).
 const AnimationCase AnimationCases[] = {
     {"Gif", "more/gif-anim-rotating-squares.gif", {80, 80}, 30, {30, 30, 30}, 0,
      {{4, {29, 25}, 0xff99b0c2}, {4, {40, 40}, 0}, {29, {29, 25}, 0xff6ce1fe}, {29, {60, 20}, 0xff577c9b}}},
@@ -50,6 +50,7 @@ const AnimationCase AnimationCases[] = {
      {{1, {0, 0}, 0xff00ff00}, {1, {64, 32}, 0xff00ff00}, {1, {127, 63}, 0xff00ff00}},
      false},
     {"JpegXl", "more/jxl-animated-spline.jxl", {320, 320}, 60, {20, 20, 20}, 0, {}},
+    {"AvifSequence", "more/avif-anim-8bpc.avif", {150, 150}, 5, {33, 33, 33}, 0, {}},
 };
 
 class AnimationFrames : public ::testing::TestWithParam<AnimationCase> {};
