@@ -78,7 +78,8 @@ public:
         int delayMs = 0;
         quint8 dispose = DisposeNone;
         quint8 blend = BlendSource;
-        QList<QByteArray> data; // IDAT or fdAT payloads, without the sequence number
+        // Where its IDAT or fdAT payloads (without the sequence number) lie in the file.
+        QList<std::pair<qsizetype, qsizetype>> data;
     };
 
     // Frames whose chunks were cut off or are out of place are left out,
@@ -93,8 +94,22 @@ public:
             const QByteArray type = bytes.mid(at + 4, 4);
             if (length > quint32(bytes.size() - at - 12))
                 break;
-            const QByteArray data = bytes.mid(at + 8, qsizetype(length));
+            const qsizetype start = at + 8;
             at += 12 + qsizetype(length);
+            // Frame data stays in the file's bytes until its frame is drawn.
+            if (type == "IDAT") {
+                defaultSeen = true;
+                // Shown only when a frame control came before it.
+                if (a->m_list.size() == 1)
+                    a->m_list.back().data.append({start, qsizetype(length)});
+                continue;
+            }
+            if (type == "fdAT") {
+                if (length > 4 && !a->m_list.empty())
+                    a->m_list.back().data.append({start + 4, qsizetype(length) - 4});
+                continue;
+            }
+            const QByteArray data = bytes.mid(start, qsizetype(length));
             if (type == "IHDR" && data.size() == 13) {
                 header = data;
                 a->m_canvas = QSize(int(bigEndian32(data.constData())), int(bigEndian32(data.constData() + 4)));
@@ -104,23 +119,17 @@ public:
             } else if (type == "fcTL" && data.size() == 26) {
                 if (!a->addFrame(data))
                     break;
-            } else if (type == "IDAT") {
-                defaultSeen = true;
-                // Shown only when a frame control came before it.
-                if (a->m_list.size() == 1)
-                    a->m_list.back().data.append(data);
-            } else if (type == "fdAT" && data.size() > 4 && !a->m_list.empty()) {
-                a->m_list.back().data.append(data.mid(4));
             } else if (type == "IEND") {
                 break;
-            } else if (!defaultSeen && type != "IHDR" && type != "acTL" && type != "fcTL" && type != "fdAT") {
-                a->m_colour.append({type, data}); // PLTE, tRNS, gAMA, iCCP...
+            } else if (!defaultSeen && colourChunk(type)) {
+                a->m_colour.append({type, data});
             }
         }
         if (!animated || header.isEmpty())
             return nullptr;
         checkCanvas(a->m_canvas);
         a->m_header = header;
+        a->m_bytes = bytes;
         while (!a->m_list.empty() && a->m_list.back().data.isEmpty())
             a->m_list.pop_back();
         a->m_frames = int(a->m_list.size());
@@ -156,6 +165,15 @@ protected:
     }
 
 private:
+    // What each frame's own PNG needs of the file's header chunks.
+    static bool colourChunk(const QByteArray& type)
+    {
+        for (const char* kept : {"PLTE", "tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "sBIT"})
+            if (type == kept)
+                return true;
+        return false;
+    }
+
     bool addFrame(const QByteArray& c)
     {
         const char* d = c.constData();
@@ -200,8 +218,8 @@ private:
         put(4, quint32(f.rect.height()));
         QList<PngChunk> chunks{{"IHDR", header}};
         chunks += m_colour;
-        for (const QByteArray& data : f.data)
-            chunks.append({"IDAT", data});
+        for (const auto& [start, length] : f.data)
+            chunks.append({"IDAT", m_bytes.mid(start, length)});
         chunks.append({"IEND", QByteArray()});
         QImage image = QImage::fromData(pngFile(chunks), "PNG");
         if (image.size() != f.rect.size())
@@ -209,6 +227,7 @@ private:
         return image;
     }
 
+    QByteArray m_bytes; // the file's, shared with the caller
     QByteArray m_header;
     QList<PngChunk> m_colour;
     std::vector<Frame> m_list;
