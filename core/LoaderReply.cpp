@@ -32,6 +32,9 @@ QByteArray LoaderReply::encoded() const
         out.putBytes(edit.inserted);
     }
     out.putBytes(newFile);
+    out.putU32(frames);
+    out.putI32(frameDelay);
+    out.putI32(plays);
     return out.bytes();
 }
 
@@ -64,6 +67,9 @@ std::optional<LoaderReply> LoaderReply::decoded(QByteArrayView bytes)
         r.edits.append(edit);
     }
     r.newFile = in.bytes();
+    r.frames = in.u32();
+    r.frameDelay = in.i32();
+    r.plays = in.i32();
     if (!in.complete())
         return std::nullopt;
     return r;

@@ -39,6 +39,12 @@ struct LoaderReply {
     QList<std::pair<QByteArray, QByteArray>> values; // Metadata: name, value
     QList<ByteEdit> edits;                           // Rewrite, in file order
     QByteArray newFile;                              // Rewrite, when the file is replaced whole
+    // Frame: how many frames the animation has (0: not known yet), how
+    // long this one shows, and how often the whole plays (0: forever).
+    // No pixels: the frame asked for is past the last, which `frames` counts.
+    quint32 frames = 0;
+    qint32 frameDelay = 0; // milliseconds
+    qint32 plays = 0;
 
     QByteArray encoded() const;
     // Empty for bytes that are no well-formed reply.

@@ -24,6 +24,7 @@ QByteArray LoaderRequest::encoded() const
     if (pixels)
         pixels->write(out);
     out.putBytes(arguments);
+    out.putU32(frame);
     return out.bytes();
 }
 
@@ -47,6 +48,7 @@ std::optional<LoaderRequest> LoaderRequest::decoded(QByteArrayView bytes)
     if (in.u8())
         r.pixels = PixelLayout::read(in);
     r.arguments = in.bytes();
+    r.frame = in.u32();
     if (!in.complete() || shape > quint8(DecodeShape::Last) || rewrite > quint8(RewriteKind::Last))
         return std::nullopt;
     r.shape = DecodeShape(shape);

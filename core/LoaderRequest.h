@@ -15,6 +15,7 @@ enum class LoaderTask : quint8 {
     Decode,    // the facts and pixels shaped as `shape` says
     Metadata,  // the facts and the values `keys` names
     Rewrite,   // the facts and the bytes of a write: edits of the file, or a whole new file
+    Frame,     // an animation's frame `frame`, composed on its canvas, with its delay
 };
 
 enum class DecodeShape : quint8 {
@@ -51,6 +52,7 @@ struct LoaderRequest {
     RewriteKind rewrite = RewriteKind::None;
     qint32 angle = 0;                  // Turn
     std::optional<PixelLayout> pixels; // WithPixels, NewPng
+    quint32 frame = 0;                 // Frame
     // What the tests' loader is told to do instead; the shipped loader
     // never looks at it.
     QByteArray arguments;

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 BUILD=${FUZZ_BUILD:-build-fuzz}
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 JOBS=${JOBS:-2}
-ALL="fuzz_bmp fuzz_jpeg fuzz_picture fuzz_plugin fuzz_heif fuzz_raw fuzz_jxl fuzz_svg fuzz_exif fuzz_collection fuzz_ini fuzz_chm fuzz_sitemap"
+ALL="fuzz_bmp fuzz_jpeg fuzz_picture fuzz_plugin fuzz_heif fuzz_raw fuzz_jxl fuzz_svg fuzz_animation fuzz_exif fuzz_collection fuzz_ini fuzz_chm fuzz_sitemap"
 TARGETS=${FUZZ_TARGETS:-$ALL}
 
 if [ ! -f "$BUILD/build.ninja" ]; then
@@ -27,13 +27,18 @@ rm -rf "$SEEDS"
 # Real camera RAW, JPEG XL and SVG files: no encoder of ours makes them.
 MORE=../shared/corpus/more
 [ -d "$MORE" ] || MORE=../../shared/corpus/more
-mkdir -p "$SEEDS/raw" "$SEEDS/jxl" "$SEEDS/svg"
+mkdir -p "$SEEDS/raw" "$SEEDS/jxl" "$SEEDS/svg" "$SEEDS/animation"
 for f in "$MORE"/*; do
   case "${f,,}" in
     *.cr2 | *.cr3 | *.crw | *.dng | *.rw2 | *.kdc | *.nef) cp "$f" "$SEEDS/raw/" ;;
     *.jxl) cp "$f" "$SEEDS/jxl/" ;;
     *.svg) cp "$f" "$SEEDS/svg/" ;;
   esac
+  # The animation target's first byte picks the kind.
+  case "${f,,}" in
+    *.gif) k='\000' ;; *.webp) k='\001' ;; *apng*.png) k='\002' ;; *.jxl) k='\003' ;; *.avif) k='\004' ;; *) k= ;;
+  esac
+  if [ -n "$k" ]; then { printf "$k"; cat "$f"; } >"$SEEDS/animation/$(basename "$f")"; fi
 done
 
 # A help file compiled by the same tool the program's help is built with.

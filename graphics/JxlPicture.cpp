@@ -1,5 +1,7 @@
 #include "graphics/JxlPicture.h"
 
+#include "graphics/AnimatedPicture.h"
+
 #include "graphics/DisplayColors.h"
 #include "graphics/PictureError.h"
 #include "graphics/PictureLimits.h"
@@ -8,6 +10,7 @@
 
 #include <jxl/decode.h>
 
+#include <climits>
 #include <memory>
 
 namespace {
@@ -26,7 +29,8 @@ namespace {
     F(JxlDecoderGetICCProfileSize)                                                                           \
     F(JxlDecoderGetColorAsICCProfile)                                                                        \
     F(JxlDecoderImageOutBufferSize)                                                                          \
-    F(JxlDecoderSetImageOutBuffer)
+    F(JxlDecoderSetImageOutBuffer)                                                                           \
+    F(JxlDecoderGetFrameHeader)
 
 struct JxlLibrary {
 #define PV_JXL_POINTER(name) decltype(&::name) name = nullptr;
@@ -155,4 +159,98 @@ JxlPictureInfo readJxlPictureInfo(const QByteArray& data)
 QImage decodeJxlPicture(const QByteArray& data)
 {
     return decode(data, true).image;
+}
+
+namespace {
+
+// libjxl composes each shown frame on the canvas (its default coalescing)
+// and turns it upright; the decoder keeps its place between frames.
+class JxlAnimation : public AnimatedPicture {
+public:
+    explicit JxlAnimation(const QByteArray& bytes)
+        : m_bytes(bytes), m_dec(jxl().JxlDecoderCreate(nullptr), jxl().JxlDecoderDestroy)
+    {
+        const JxlLibrary& lib = jxl();
+        if (!m_dec)
+            throw std::bad_alloc();
+        if (lib.JxlDecoderSubscribeEvents(m_dec.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FRAME |
+                                                           JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
+            lib.JxlDecoderSetUnpremultiplyAlpha(m_dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS ||
+            lib.JxlDecoderSetInput(m_dec.get(), reinterpret_cast<const uint8_t*>(m_bytes.constData()),
+                                   std::size_t(m_bytes.size())) != JXL_DEC_SUCCESS)
+            throw PictureError::corrupt();
+        lib.JxlDecoderCloseInput(m_dec.get());
+        if (lib.JxlDecoderProcessInput(m_dec.get()) != JXL_DEC_BASIC_INFO ||
+            lib.JxlDecoderGetBasicInfo(m_dec.get(), &m_basic) != JXL_DEC_SUCCESS)
+            throw PictureError::corrupt();
+        checkPictureSize(m_basic.xsize, m_basic.ysize);
+        m_canvas = QSize(int(m_basic.xsize), int(m_basic.ysize));
+        if (m_basic.orientation > JXL_ORIENT_ROTATE_180)
+            m_canvas.transpose();
+        m_plays = int(std::min<uint32_t>(m_basic.animation.num_loops, INT_MAX));
+    }
+
+    bool animated() const
+    {
+        return m_basic.have_animation && m_basic.animation.tps_numerator > 0 &&
+               m_basic.animation.tps_denominator > 0;
+    }
+
+protected:
+    std::optional<AnimationFrame> read() override
+    {
+        const JxlLibrary& lib = jxl();
+        JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
+        AnimationFrame frame;
+        for (;;) {
+            switch (lib.JxlDecoderProcessInput(m_dec.get())) {
+            case JXL_DEC_FRAME: {
+                JxlFrameHeader header{};
+                if (lib.JxlDecoderGetFrameHeader(m_dec.get(), &header) != JXL_DEC_SUCCESS)
+                    throw PictureError::corrupt();
+                frame.delayMs = int(std::min<quint64>(quint64(header.duration) * 1000 *
+                                                          m_basic.animation.tps_denominator /
+                                                          m_basic.animation.tps_numerator,
+                                                      INT_MAX));
+                break;
+            }
+            case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
+                frame.image = QImage(m_canvas, QImage::Format_RGBA8888);
+                std::size_t size = 0;
+                if (frame.image.isNull())
+                    throw std::bad_alloc();
+                if (lib.JxlDecoderImageOutBufferSize(m_dec.get(), &format, &size) != JXL_DEC_SUCCESS ||
+                    size > std::size_t(frame.image.sizeInBytes()) ||
+                    lib.JxlDecoderSetImageOutBuffer(m_dec.get(), &format, frame.image.bits(), size) !=
+                        JXL_DEC_SUCCESS)
+                    throw PictureError::corrupt();
+                break;
+            }
+            case JXL_DEC_FULL_IMAGE:
+                return frame;
+            case JXL_DEC_SUCCESS:
+                m_frames = nextIndex();
+                return std::nullopt;
+            case JXL_DEC_NEED_MORE_INPUT:
+                throw PictureError::endsEarly();
+            default:
+                throw PictureError::corrupt();
+            }
+        }
+    }
+
+private:
+    QByteArray m_bytes;
+    std::unique_ptr<JxlDecoder, void (*)(JxlDecoder*)> m_dec;
+    JxlBasicInfo m_basic{};
+};
+
+} // namespace
+
+std::unique_ptr<AnimatedPicture> openJxlAnimation(const QByteArray& bytes)
+{
+    auto a = std::make_unique<JxlAnimation>(bytes);
+    if (!a->animated())
+        return nullptr;
+    return a;
 }

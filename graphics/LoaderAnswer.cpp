@@ -10,6 +10,7 @@
 namespace {
 
 constexpr qsizetype MaxErrorChars = 4096;
+constexpr qint32 MaxFrameDelayMs = 600'000;
 constexpr qsizetype MaxIccBytes = 4 << 20;
 // Full size at the pixel limit in 16 bits per channel with alpha.
 constexpr qint64 MaxPixelBytes = qint64(Bitmap24::MaxBytes) / 3 * 8;
@@ -38,14 +39,25 @@ bool valuesAsked(const LoaderReply& r, const LoaderRequest& request)
     return true;
 }
 
+// A frame within the animation, whole on its canvas, shown for a sane
+// time; without pixels only past the last frame.
+bool frameFitsTask(const LoaderReply& r, const LoaderRequest& request)
+{
+    if (request.task != LoaderTask::Frame)
+        return r.frames == 0 && r.frameDelay == 0 && r.plays == 0;
+    if (r.frameDelay < 0 || r.frameDelay > MaxFrameDelayMs || r.plays < 0 || request.shape != DecodeShape::Whole)
+        return false;
+    return r.pixels ? (r.frames == 0 || request.frame < r.frames) : (r.frames > 0 && request.frame >= r.frames);
+}
+
 // What each task answers, and nothing else.
 bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
 {
     if (!r.done)
         return !r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
                r.newFile.isEmpty();
-    return r.error.isEmpty() && factsInRange(r) &&
-           r.pixels.has_value() == (request.task == LoaderTask::Decode) &&
+    return r.error.isEmpty() && factsInRange(r) && frameFitsTask(r, request) &&
+           (r.pixels.has_value() == (request.task == LoaderTask::Decode) || request.task == LoaderTask::Frame) &&
            (r.values.isEmpty() || (request.task == LoaderTask::Metadata && valuesAsked(r, request))) &&
            ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite);
 }

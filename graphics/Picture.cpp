@@ -255,6 +255,11 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
     return Picture(std::move(d));
 }
 
+std::shared_ptr<const UniqueFd> Picture::loaderSource() const
+{
+    return m_d ? m_d->source : nullptr;
+}
+
 bool Picture::readsHere() const noexcept
 {
     return !m_d || !m_d->source;

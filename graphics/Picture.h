@@ -21,6 +21,8 @@
 // turns it upright when it is decoded, or it shows as stored.
 enum class ExifOrientation { Apply, Ignore };
 
+class UniqueFd;
+
 class Picture {
 public:
     enum class Kind { Empty, Jpeg, Bitmap, Other };
@@ -143,6 +145,10 @@ public:
     // bytes, a bitmap as a BMP of 24 bits (32 with its alpha). Atomic: a failure leaves the old file
     // whole and throws "Cannot create file "%s". %s".
     void saveToFile(const QString& path) const;
+
+    // The sealed copy of the file's bytes that loaders read; null for a
+    // picture read in this process or made in memory.
+    std::shared_ptr<const UniqueFd> loaderSource() const;
 
     // True when both share the same data (a cheap identity test for tests).
     bool sharesDataWith(const Picture& other) const noexcept { return m_d == other.m_d; }

@@ -68,6 +68,10 @@ public:
     // The loader program (in process: its module) beside this program,
     // else where installed; empty when neither place has it.
     static QString installedLoader(bool inProcess);
+    // A loader of this pool's kind but outside it, for work that holds one
+    // for long (a playing animation), so that files never queue behind it.
+    // Throws LoaderProcess::Stopped.
+    std::unique_ptr<LoaderProcess> startOwnLoader() const { return std::make_unique<LoaderProcess>(m_settings); }
     // How many loaders this pool started so far.
     int loadersStarted() const noexcept { return m_started; }
 

@@ -1,6 +1,8 @@
 #include "loader/CodecWarmUp.h"
 
+#include "core/Errors.h"
 #include "core/SealedBuffer.h"
+#include "graphics/AnimatedPicture.h"
 #include "graphics/RawPreview.h"
 #include "loader/PictureRequests.h"
 
@@ -111,6 +113,14 @@ QStringList warmUpCodecs()
         if (!decodes(bytes, tiny.kind, DecodeShape::Whole) ||
             !decodes(bytes, tiny.kind, DecodeShape::Covering))
             failed << QLatin1String(tiny.kind);
+        // libavif plays AVIF sequences: loaded by reading the still as one.
+        if (std::strcmp(tiny.kind, "AVIF") == 0) {
+            try {
+                AnimatedPicture::open(bytes, PictureFormat::Avif);
+            } catch (const AppError&) {
+                failed << QStringLiteral("AVIF sequences");
+            }
+        }
     }
     return failed;
 }

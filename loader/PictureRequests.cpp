@@ -1,5 +1,7 @@
 #include "loader/PictureRequests.h"
 
+#include "loader/FrameRequests.h"
+
 #include "core/Errors.h"
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
@@ -112,6 +114,8 @@ void putPixels(QImage image, const QRect& region, const PixelMemory& memory, Pix
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                    const PixelMemory& memory)
 {
+    if (request.task == LoaderTask::Frame)
+        return answerFrameRequest(request, fds, memory);
     if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode &&
         request.task != LoaderTask::Metadata)
         return OutgoingReply::failure(QStringLiteral("This loader does not answer that request."));

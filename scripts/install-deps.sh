@@ -12,6 +12,7 @@ PACKAGES=(
   libseccomp-dev # the picture loader's system call filter
   libtiff-dev # TIFF samples read and written as the file holds them
   libraw-dev libjxl-dev qt6-svg-dev # camera RAW previews, JPEG XL, SVG (LibRaw and libjxl loaded when first needed)
+  libavif-dev # AVIF sequences played (libavif loaded when first needed)
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth

@@ -404,6 +404,9 @@ const std::vector<UiTextEntry> UiTexts = {
      "\"%1\" lists more than %2 pictures, more than a collection may hold.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
     {320, "page %1 of %2", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PageNote)}}},
+    {321,
+     "Pause Animation",
+     {{"TfrmMain", "mnuPauseAnimation", UiPart::Caption}, {"TfrmMain", "mnuPauseAnimation", UiPart::Hint}}},
     // Picture information, print and copy.
     {350,
      "Picture Information",

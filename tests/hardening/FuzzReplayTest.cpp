@@ -15,7 +15,7 @@
 #define PV_HARNESS(h) extern "C" int replay_##h(const std::uint8_t*, std::size_t);
 PV_HARNESS(bmp)
 PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(plugin) PV_HARNESS(heif) PV_HARNESS(raw) PV_HARNESS(jxl)
-    PV_HARNESS(svg) PV_HARNESS(exif)
+    PV_HARNESS(svg) PV_HARNESS(animation) PV_HARNESS(exif)
     PV_HARNESS(collection) PV_HARNESS(ini) PV_HARNESS(chm)
         PV_HARNESS(sitemap) int writeFuzzSeeds(int argc, char** argv); // fuzz/make_seeds.cpp's main
 
@@ -59,6 +59,10 @@ QList<Input> inputsFor(const std::string& h, const QString& seeds)
         in += filesUnder(corpus, {"*.jxl"});
     else if (h == "svg")
         in += filesUnder(corpus, {"*.svg"});
+    else if (h == "animation") // the first byte picks the kind
+        in += filesUnder(corpus, {"*.gif"}, QByteArray(1, '\0')) + filesUnder(corpus, {"*.webp"}, "\1") +
+              filesUnder(corpus, {"apng*.png"}, "\2") + filesUnder(corpus, {"*.jxl"}, "\3") +
+              filesUnder(corpus, {"*.avif"}, "\4");
     else if (h == "exif") // 1: a whole JPEG file
         in += filesUnder(corpus, {"*.jpg"}, "\1");
     else if (h == "collection")
@@ -113,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
                                            Harness{"picture", replay_picture},
                                            Harness{"plugin", replay_plugin}, Harness{"heif", replay_heif},
                                            Harness{"raw", replay_raw}, Harness{"jxl", replay_jxl},
-                                           Harness{"svg", replay_svg},
+                                           Harness{"svg", replay_svg}, Harness{"animation", replay_animation},
                                            Harness{"exif", replay_exif},
                                            Harness{"collection", replay_collection},
                                            Harness{"ini", replay_ini}, Harness{"chm", replay_chm},

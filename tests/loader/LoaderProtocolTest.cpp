@@ -32,6 +32,7 @@ LoaderRequest fullRequest()
     r.angle = 270;
     r.pixels = PixelLayout{QSize(4, 3), 12, quint32(QImage::Format_BGR888), QRect(0, 0, 4, 3)};
     r.arguments = "crash";
+    r.frame = 41;
     return r;
 }
 
@@ -49,6 +50,9 @@ LoaderReply fullReply()
     r.values = {{"Exif.Image.Make", "Canon"}};
     r.edits = {ByteEdit{20, 2, "\x00\x01"}, ByteEdit{400, 0, "new"}};
     r.newFile = QByteArray(70000, 'f');
+    r.frames = 48;
+    r.frameDelay = 50;
+    r.plays = 3;
     return r;
 }
 
@@ -234,6 +238,24 @@ const ReplyCase ReplyCases[] = {
          r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.edits = {{995, 10, ""}};
      },
      false},
+    {"Frame", [](Reply& r) { r.request.task = LoaderTask::Frame, r.reply.frameDelay = 600'000; }, true},
+    {"PastTheLastFrame",
+     [](Reply& r) { r.request.task = LoaderTask::Frame, r.request.frame = 3, r.reply.frames = 3, r.reply.pixels.reset(); },
+     true},
+    {"FrameBeyondItsCount",
+     [](Reply& r) { r.request.task = LoaderTask::Frame, r.request.frame = 3, r.reply.frames = 3; }, false},
+    {"NoFrameBeforeTheEnd",
+     [](Reply& r) { r.request.task = LoaderTask::Frame, r.request.frame = 2, r.reply.frames = 3, r.reply.pixels.reset(); },
+     false},
+    {"FrameDelayPastTenMinutes",
+     [](Reply& r) { r.request.task = LoaderTask::Frame, r.reply.frameDelay = 600'001; }, false},
+    {"FrameDelayNegative", [](Reply& r) { r.request.task = LoaderTask::Frame, r.reply.frameDelay = -1; }, false},
+    {"FrameNotTheCanvas",
+     [](Reply& r) {
+         r.request.task = LoaderTask::Frame, r.reply.size = r.reply.storedSize = QSize(5, 3);
+     },
+     false},
+    {"FrameFactsForADecode", [](Reply& r) { r.reply.plays = 1; }, false},
     {"EditsForADecode",
      [](Reply& r) {
          r.reply.edits = {{0, 1, "x"}};

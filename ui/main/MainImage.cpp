@@ -19,22 +19,28 @@ void MainImage::setPicture(const Picture& picture, const QImage& standIn)
     m_picture = picture;
     m_standIn = standIn;
     m_decoded.reset();
+    m_frame = QImage();
     m_reason.clear();
     adjustToPicture();
     changed();
+    emit pictureChanged();
 }
 
 void MainImage::clearPicture()
 {
+    const bool had = !m_picture.isEmpty();
     m_picture = Picture();
     m_standIn = QImage();
     m_decoded.reset();
+    m_frame = QImage();
     m_reason.clear();
     // Nothing to scroll over: no scroll bars left from the picture before.
     if (m_autoSize && parentWidget())
         resize(parentWidget()->size());
     update();
     emit drawingChanged();
+    if (had)
+        emit pictureChanged();
 }
 
 void MainImage::showReason(const QString& text)
@@ -56,6 +62,14 @@ void MainImage::offer(const std::shared_ptr<const Decoded>& decoded)
         return;
     m_decoded = decoded;
     update();
+}
+
+void MainImage::showFrame(const QImage& frame)
+{
+    if (m_picture.isEmpty())
+        return;
+    m_frame = frame;
+    update(drawRect());
 }
 
 DrawRule MainImage::drawRule() const
@@ -133,7 +147,9 @@ void MainImage::paintEvent(QPaintEvent* event)
     QPainter p(this);
     const QRect r = drawRect();
     const bool drawn = !m_picture.isEmpty() && r.width() > 0 && r.height() > 0;
-    const QImage* image = m_decoded && !m_decoded->image.isNull() ? &m_decoded->image : nullptr;
+    const QImage* image = !m_frame.isNull()                           ? &m_frame
+                          : m_decoded && !m_decoded->image.isNull() ? &m_decoded->image
+                                                                    : nullptr;
     const QImage& rough = image ? *image : m_standIn;
     QRegion background = event->region();
     if (drawn && !rough.isNull() && !rough.hasAlphaChannel())

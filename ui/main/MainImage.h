@@ -29,6 +29,10 @@ public:
     // Whether what is drawn is the decoded picture at the drawn size,
     // rather than a stand-in or only the visible band.
     bool showsDecodedPixels() const;
+    // An animation's frame, drawn in place of the picture's pixels as they
+    // would be, until the picture changes.
+    void showFrame(const QImage& frame);
+    const QImage& frame() const { return m_frame; }
     // How this control would draw a picture of a given size, as it stands.
     DrawRule drawRule() const;
 
@@ -44,6 +48,8 @@ public:
     QRect drawRect() const;
 
 signals:
+    // Another picture (or none) is shown.
+    void pictureChanged();
     // The picture or the way it is drawn changed and no pixels fit it yet.
     void pixelsWanted();
     // The picture, its size on screen or the way it is drawn changed.
@@ -60,6 +66,7 @@ private:
     Picture m_picture;
     QImage m_standIn;
     std::shared_ptr<const Decoded> m_decoded;
+    QImage m_frame;
     bool m_autoSize = true;
     bool m_stretch = false;
     bool m_proportional = false;

@@ -8,6 +8,7 @@
 #include "ui/main/ImageMouse.h"
 #include "ui/main/LongTextLabel.h"
 #include "ui/main/MainCommands.h"
+#include "ui/main/AnimationView.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 
@@ -126,6 +127,7 @@ void MainWindow::buildContents()
 
     m_commands = new MainCommands(this, [this](ViewerCommand c) { run(c); });
     m_commands->createMenus(menuBar());
+    m_animation = new AnimationView(this, m_mainImage, m_commands->action(ViewerCommand::ViewModes)->menu());
     m_toolBar = m_commands->createToolBar(m_central);
     createInfoPanel();
     showCommandStates();

@@ -22,6 +22,7 @@ class QTimer;
 class QScrollArea;
 class QToolButton;
 class AboutBox;
+class AnimationView;
 class CollectionOpen;
 class CollectionRead;
 class CollectionEditor;
@@ -146,6 +147,7 @@ public:
     int slotCount() const { return int(m_slots.size()); }
     ThumbSlot* slot(int n) const { return m_slots.at(n - 1); }
     MainImage* mainImage() const { return m_mainImage; }
+    AnimationView* animation() const { return m_animation; }
     QScrollArea* imageArea() const { return m_imageScroller; }
     QWidget* stripPanel() const { return m_stripPanel; }
     QFrame* highlightFrame() const { return m_highlight; }
@@ -291,6 +293,7 @@ private:
     QWidget* m_toolBar = nullptr;
     QScrollArea* m_imageScroller = nullptr;
     MainImage* m_mainImage = nullptr;
+    AnimationView* m_animation = nullptr;
     ImageMouse* m_mouse = nullptr;
     QLabel* m_commentLabel = nullptr;
     QWidget* m_statusBar = nullptr;

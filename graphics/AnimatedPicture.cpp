@@ -1,0 +1,274 @@
+#include "graphics/AnimatedPicture.h"
+
+#include "graphics/Bitmap24.h"
+#include "graphics/PictureError.h"
+#include "graphics/PngChunks.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+
+#include <climits>
+#include <vector>
+
+namespace {
+
+void checkCanvas(QSize canvas)
+{
+    if (canvas.isEmpty())
+        throw PictureError::corrupt();
+    if (!Bitmap24::sizeAllowed(canvas.width(), canvas.height()))
+        throw PictureError::tooLarge(canvas.width(), canvas.height());
+}
+
+// GIF and WebP: Qt's readers compose each frame on the canvas themselves.
+class PluginAnimation : public AnimatedPicture {
+public:
+    PluginAnimation(const QByteArray& bytes, const char* format) : m_bytes(bytes)
+    {
+        m_buffer.setBuffer(&m_bytes);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_reader.setDevice(&m_buffer);
+        m_reader.setFormat(format);
+        m_reader.setDecideFormatFromContent(false);
+        m_canvas = m_reader.size();
+        m_frames = std::max(0, m_reader.imageCount());
+        // Qt counts the repeats after the first play; -1: forever.
+        const int loops = m_reader.loopCount();
+        m_plays = loops < 0 ? 0 : loops + 1;
+    }
+
+protected:
+    std::optional<AnimationFrame> read() override
+    {
+        if (nextIndex() >= m_frames)
+            return std::nullopt;
+        QImage image = m_reader.read();
+        if (image.isNull() || image.size() != m_canvas)
+            throw PictureError::endsEarly();
+        return AnimationFrame{std::move(image), m_reader.nextImageDelay()};
+    }
+
+private:
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+    QImageReader m_reader;
+};
+
+quint32 bigEndian32(const char* p)
+{
+    const auto* u = reinterpret_cast<const uchar*>(p);
+    return quint32(u[0]) << 24 | quint32(u[1]) << 16 | quint32(u[2]) << 8 | u[3];
+}
+
+quint16 bigEndian16(const char* p)
+{
+    const auto* u = reinterpret_cast<const uchar*>(p);
+    return quint16(u[0] << 8 | u[1]);
+}
+
+// APNG: each frame is a small PNG of its own (the file's header with the
+// frame's size, its colour chunks and its data), drawn onto the canvas.
+class ApngAnimation : public AnimatedPicture {
+public:
+    enum : quint8 { DisposeNone, DisposeBackground, DisposePrevious };
+    enum : quint8 { BlendSource, BlendOver };
+    struct Frame {
+        QRect rect;
+        int delayMs = 0;
+        quint8 dispose = DisposeNone;
+        quint8 blend = BlendSource;
+        // Where its IDAT or fdAT payloads (without the sequence number) lie in the file.
+        QList<std::pair<qsizetype, qsizetype>> data;
+    };
+
+    // Frames whose chunks were cut off or are out of place are left out,
+    // with those after them.
+    static std::unique_ptr<AnimatedPicture> open(const QByteArray& bytes)
+    {
+        auto a = std::make_unique<ApngAnimation>();
+        bool animated = false, defaultSeen = false;
+        QByteArray header;
+        for (qsizetype at = 8; at + 12 <= bytes.size();) {
+            const quint32 length = bigEndian32(bytes.constData() + at);
+            const QByteArray type = bytes.mid(at + 4, 4);
+            if (length > quint32(bytes.size() - at - 12))
+                break;
+            const qsizetype start = at + 8;
+            at += 12 + qsizetype(length);
+            // Frame data stays in the file's bytes until its frame is drawn.
+            if (type == "IDAT") {
+                defaultSeen = true;
+                // Shown only when a frame control came before it.
+                if (a->m_list.size() == 1)
+                    a->m_list.back().data.append({start, qsizetype(length)});
+                continue;
+            }
+            if (type == "fdAT") {
+                if (length > 4 && !a->m_list.empty())
+                    a->m_list.back().data.append({start + 4, qsizetype(length) - 4});
+                continue;
+            }
+            const QByteArray data = bytes.mid(start, qsizetype(length));
+            if (type == "IHDR" && data.size() == 13) {
+                header = data;
+                a->m_canvas = QSize(int(bigEndian32(data.constData())), int(bigEndian32(data.constData() + 4)));
+            } else if (type == "acTL" && data.size() == 8) {
+                animated = true;
+                a->m_plays = int(std::min<quint32>(bigEndian32(data.constData() + 4), INT_MAX));
+            } else if (type == "fcTL" && data.size() == 26) {
+                if (!a->addFrame(data))
+                    break;
+            } else if (type == "IEND") {
+                break;
+            } else if (!defaultSeen && colourChunk(type)) {
+                a->m_colour.append({type, data});
+            }
+        }
+        if (!animated || header.isEmpty())
+            return nullptr;
+        checkCanvas(a->m_canvas);
+        a->m_header = header;
+        a->m_bytes = bytes;
+        while (!a->m_list.empty() && a->m_list.back().data.isEmpty())
+            a->m_list.pop_back();
+        a->m_frames = int(a->m_list.size());
+        if (a->m_frames < 2)
+            return nullptr;
+        return a;
+    }
+
+protected:
+    std::optional<AnimationFrame> read() override
+    {
+        const int index = nextIndex();
+        if (index >= m_frames)
+            return std::nullopt;
+        const Frame& f = m_list[std::size_t(index)];
+        if (index == 0) {
+            m_canvasImage = QImage(m_canvas, QImage::Format_ARGB32_Premultiplied);
+            if (m_canvasImage.isNull())
+                throw std::bad_alloc();
+            m_canvasImage.fill(Qt::transparent);
+        } else {
+            disposeOf(m_list[std::size_t(index - 1)]);
+        }
+        if (f.dispose == DisposePrevious && index > 0)
+            m_saved = m_canvasImage.copy(f.rect);
+        QImage pixels = decodeFrame(f);
+        QPainter p(&m_canvasImage);
+        p.setCompositionMode(f.blend == BlendOver ? QPainter::CompositionMode_SourceOver
+                                                  : QPainter::CompositionMode_Source);
+        p.drawImage(f.rect.topLeft(), pixels);
+        p.end();
+        return AnimationFrame{m_canvasImage, f.delayMs};
+    }
+
+private:
+    // What each frame's own PNG needs of the file's header chunks.
+    static bool colourChunk(const QByteArray& type)
+    {
+        for (const char* kept : {"PLTE", "tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "sBIT"})
+            if (type == kept)
+                return true;
+        return false;
+    }
+
+    bool addFrame(const QByteArray& c)
+    {
+        const char* d = c.constData();
+        Frame f;
+        const quint32 w = bigEndian32(d + 4), h = bigEndian32(d + 8), x = bigEndian32(d + 12),
+                      y = bigEndian32(d + 16);
+        if (w == 0 || h == 0 || quint64(x) + w > quint64(m_canvas.width()) ||
+            quint64(y) + h > quint64(m_canvas.height()) || quint8(d[24]) > DisposePrevious ||
+            quint8(d[25]) > BlendOver)
+            return false;
+        f.rect = QRect(int(x), int(y), int(w), int(h));
+        const quint16 num = bigEndian16(d + 20), den = bigEndian16(d + 22);
+        f.delayMs = int(quint64(num) * 1000 / (den ? den : 100));
+        // The first frame has nothing before it to go back to.
+        f.dispose = quint8(d[24]) == DisposePrevious && m_list.empty() ? DisposeBackground : quint8(d[24]);
+        f.blend = quint8(d[25]);
+        m_list.push_back(std::move(f));
+        return true;
+    }
+
+    void disposeOf(const Frame& f)
+    {
+        if (f.dispose == DisposeNone)
+            return;
+        QPainter p(&m_canvasImage);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        if (f.dispose == DisposeBackground)
+            p.fillRect(f.rect, Qt::transparent);
+        else if (!m_saved.isNull())
+            p.drawImage(f.rect.topLeft(), m_saved);
+        m_saved = QImage();
+    }
+
+    QImage decodeFrame(const Frame& f) const
+    {
+        QByteArray header = m_header;
+        const auto put = [&](int at, quint32 v) {
+            for (int i = 0; i < 4; ++i)
+                header[at + i] = char(v >> (24 - 8 * i));
+        };
+        put(0, quint32(f.rect.width()));
+        put(4, quint32(f.rect.height()));
+        QList<PngChunk> chunks{{"IHDR", header}};
+        chunks += m_colour;
+        for (const auto& [start, length] : f.data)
+            chunks.append({"IDAT", m_bytes.mid(start, length)});
+        chunks.append({"IEND", QByteArray()});
+        QImage image = QImage::fromData(pngFile(chunks), "PNG");
+        if (image.size() != f.rect.size())
+            throw PictureError::corrupt();
+        return image;
+    }
+
+    QByteArray m_bytes; // the file's, shared with the caller
+    QByteArray m_header;
+    QList<PngChunk> m_colour;
+    std::vector<Frame> m_list;
+    QImage m_canvasImage;
+    QImage m_saved;
+};
+
+} // namespace
+
+std::optional<AnimationFrame> AnimatedPicture::next()
+{
+    std::optional<AnimationFrame> frame = read();
+    if (frame)
+        ++m_next;
+    return frame;
+}
+
+std::unique_ptr<AnimatedPicture> AnimatedPicture::open(const QByteArray& bytes, PictureFormat format)
+{
+    std::unique_ptr<AnimatedPicture> a;
+    switch (format) {
+    case PictureFormat::Gif:
+    case PictureFormat::WebP: {
+        auto plugin = std::make_unique<PluginAnimation>(bytes, format == PictureFormat::Gif ? "gif" : "webp");
+        if (plugin->frameCount() < 2)
+            return nullptr;
+        checkCanvas(plugin->canvas());
+        a = std::move(plugin);
+        break;
+    }
+    case PictureFormat::Png:
+        a = ApngAnimation::open(bytes);
+        break;
+    case PictureFormat::JpegXl:
+        a = openJxlAnimation(bytes);
+        break;
+    case PictureFormat::Avif:
+        a = openAvifAnimation(bytes);
+        break;
+    default:
+        break;
+    }
+    return a;
+}

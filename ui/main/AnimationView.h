@@ -1,0 +1,38 @@
+#pragma once
+// Plays the main image's picture when it is an animation: its frames come
+// from a loader of their own; P (and the View menu's "Pause Animation")
+// pauses and resumes; a minimised window holds the frame.
+#include "viewer/AnimationPlayer.h"
+
+#include <QObject>
+
+#include <memory>
+
+class AnimationLoader;
+class MainImage;
+class QAction;
+class QMenu;
+class QWidget;
+
+class AnimationView : public QObject {
+    Q_OBJECT
+public:
+    AnimationView(QWidget* window, MainImage* image, QMenu* viewMenu);
+    ~AnimationView() override;
+
+    AnimationPlayer& player() { return m_player; }
+    QAction* pauseAction() const { return m_pause; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void pictureChanged();
+    void showState();
+
+    QWidget* m_window;
+    MainImage* m_image;
+    QAction* m_pause;
+    std::shared_ptr<AnimationLoader> m_loader;
+    AnimationPlayer m_player;
+};
