@@ -23,14 +23,14 @@ bool AnimationLoader::mayAnimate(const Picture& picture)
     }
 }
 
-AnimationLoader::Frame AnimationLoader::frame(const Picture& picture, int index)
+AnimationLoader::Frame AnimationLoader::frame(const Picture& picture, int index, bool displayColors)
 {
     const std::shared_ptr<const UniqueFd> source = picture.loaderSource();
     LoaderRequest request;
     request.task = LoaderTask::Frame;
     request.name = picture.fileName();
     request.format = quint8(picture.format());
-    request.displayColors = colorManagedDisplay();
+    request.displayColors = displayColors;
     request.frame = quint32(std::max(index, 0));
     if (!source || !source->isValid())
         throw AppError(QStringLiteral("\"%1\" is no animation.").arg(request.name));

@@ -26,7 +26,7 @@ public:
     static bool mayAnimate(const Picture& picture);
     // Frame `index` of `picture`. Throws AppError: the loader's message
     // (no animation, damage) or msg::readerStopped.
-    Frame frame(const Picture& picture, int index);
+    Frame frame(const Picture& picture, int index, bool displayColors);
 
 private:
     std::unique_ptr<LoaderProcess> m_loader;

@@ -8,13 +8,13 @@ namespace {
 
 class LoaderFrames : public FrameSource {
 public:
-    LoaderFrames(std::shared_ptr<AnimationLoader> loader, const Picture& picture)
-        : m_loader(std::move(loader)), m_picture(picture)
+    LoaderFrames(std::shared_ptr<AnimationLoader> loader, const Picture& picture, bool displayColors)
+        : m_loader(std::move(loader)), m_picture(picture), m_displayColors(displayColors)
     {
     }
     std::optional<PlayerFrame> frame(int index) override
     {
-        AnimationLoader::Frame f = m_loader->frame(m_picture, index);
+        AnimationLoader::Frame f = m_loader->frame(m_picture, index, m_displayColors);
         if (f.image.isNull())
             return std::nullopt;
         return PlayerFrame{std::move(f.image), f.delayMs, f.plays};
@@ -23,13 +23,15 @@ public:
 private:
     std::shared_ptr<AnimationLoader> m_loader;
     Picture m_picture;
+    bool m_displayColors;
 };
 
 } // namespace
 
-std::shared_ptr<FrameSource> loaderFrames(std::shared_ptr<AnimationLoader> loader, const Picture& picture)
+std::shared_ptr<FrameSource> loaderFrames(std::shared_ptr<AnimationLoader> loader, const Picture& picture,
+                                          bool displayColors)
 {
-    return std::make_shared<LoaderFrames>(std::move(loader), picture);
+    return std::make_shared<LoaderFrames>(std::move(loader), picture, displayColors);
 }
 
 AnimationPlayer::AnimationPlayer(QObject* parent) : QObject(parent), m_runner(1)

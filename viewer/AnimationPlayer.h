@@ -31,7 +31,8 @@ class AnimationLoader;
 class Picture;
 // The frames of `picture` as `loader` reads them (a loader of its own; the
 // player asks from one worker, so several sources may share it).
-std::shared_ptr<FrameSource> loaderFrames(std::shared_ptr<AnimationLoader> loader, const Picture& picture);
+std::shared_ptr<FrameSource> loaderFrames(std::shared_ptr<AnimationLoader> loader, const Picture& picture,
+                                          bool displayColors);
 
 class AnimationPlayer : public QObject {
     Q_OBJECT

@@ -8,9 +8,10 @@
 #include <QMenu>
 #include <QWidget>
 
-AnimationView::AnimationView(QWidget* window, MainImage* image, QMenu* viewMenu)
+AnimationView::AnimationView(QWidget* window, MainImage* image, QMenu* viewMenu,
+                             std::function<bool()> displayColors)
     : QObject(window), m_window(window), m_image(image), m_pause(new QAction(QStringLiteral("Pause Animation"), window)),
-      m_loader(std::make_shared<AnimationLoader>())
+      m_loader(std::make_shared<AnimationLoader>()), m_displayColors(std::move(displayColors))
 {
     m_pause->setObjectName(QStringLiteral("mnuPauseAnimation"));
     m_pause->setShortcut(QKeySequence(Qt::Key_P));
@@ -44,7 +45,7 @@ void AnimationView::pictureChanged()
     const Picture& picture = m_image->picture();
     m_player.setPaused(false);
     if (AnimationLoader::mayAnimate(picture))
-        m_player.play(loaderFrames(m_loader, picture));
+        m_player.play(loaderFrames(m_loader, picture, m_displayColors()));
     else
         m_player.stop();
     showState();

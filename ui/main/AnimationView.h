@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class AnimationLoader;
@@ -17,7 +18,8 @@ class QWidget;
 class AnimationView : public QObject {
     Q_OBJECT
 public:
-    AnimationView(QWidget* window, MainImage* image, QMenu* viewMenu);
+    // Frames come in display colours while `displayColors` says so.
+    AnimationView(QWidget* window, MainImage* image, QMenu* viewMenu, std::function<bool()> displayColors);
     ~AnimationView() override;
 
     AnimationPlayer& player() { return m_player; }
@@ -35,4 +37,5 @@ private:
     QAction* m_pause;
     std::shared_ptr<AnimationLoader> m_loader;
     AnimationPlayer m_player;
+    std::function<bool()> m_displayColors;
 };

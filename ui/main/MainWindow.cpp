@@ -127,7 +127,8 @@ void MainWindow::buildContents()
 
     m_commands = new MainCommands(this, [this](ViewerCommand c) { run(c); });
     m_commands->createMenus(menuBar());
-    m_animation = new AnimationView(this, m_mainImage, m_commands->action(ViewerCommand::ViewModes)->menu());
+    m_animation = new AnimationView(this, m_mainImage, m_commands->action(ViewerCommand::ViewModes)->menu(),
+                                    [this] { return m_session->colorManaged(); });
     m_toolBar = m_commands->createToolBar(m_central);
     createInfoPanel();
     showCommandStates();
