@@ -32,6 +32,7 @@ QByteArray LoaderReply::encoded() const
         out.putBytes(edit.inserted);
     }
     out.putBytes(newFile);
+    out.putU8(rewritable);
     return out.bytes();
 }
 
@@ -64,6 +65,7 @@ std::optional<LoaderReply> LoaderReply::decoded(QByteArrayView bytes)
         r.edits.append(edit);
     }
     r.newFile = in.bytes();
+    r.rewritable = in.u8() != 0;
     if (!in.complete())
         return std::nullopt;
     return r;

@@ -19,6 +19,9 @@ struct ByteEdit {
 };
 
 struct LoaderReply {
+    // A whole new file a reply may carry: what its body holds besides.
+    static constexpr qint64 MaxNewFileBytes = (qint64(1) << 30) - (qint64(16) << 20);
+
     // False when the picture can't be read; `error` says why, in the words
     // of the program's messages.
     bool done = false;
@@ -39,6 +42,9 @@ struct LoaderReply {
     QList<std::pair<QByteArray, QByteArray>> values; // Metadata: name, value
     QList<ByteEdit> edits;                           // Rewrite, in file order
     QByteArray newFile;                              // Rewrite, when the file is replaced whole
+    // Probe: whether a rotation or an effect can write the file back in its
+    // own kind without losing frames or pages.
+    bool rewritable = false;
 
     QByteArray encoded() const;
     // Empty for bytes that are no well-formed reply.

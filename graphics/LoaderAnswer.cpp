@@ -31,7 +31,8 @@ bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
     return r.error.isEmpty() && factsInRange(r) &&
            r.pixels.has_value() == (request.task == LoaderTask::Decode) &&
            (r.values.isEmpty() || request.task == LoaderTask::Metadata) &&
-           ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite);
+           ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite) &&
+           (r.edits.isEmpty() || r.newFile.isEmpty()) && r.newFile.size() <= LoaderReply::MaxNewFileBytes;
 }
 
 // In file order, apart and inside the file.

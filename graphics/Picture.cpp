@@ -46,6 +46,7 @@ struct Picture::Data {
     // Jpeg, Other read through the loaders: `bytes` sealed in a memfd,
     // handed to a loader for every decode. Null where they are read here.
     std::shared_ptr<const UniqueFd> source;
+    bool rewritable = false; // as the loader told
 };
 
 namespace {
@@ -249,6 +250,7 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
     d->icc = r.iccProfile;
     d->pages = int(std::min<quint32>(r.pages, 1u << 16));
     d->colorSpace = colorSpaceOfIcc(d->icc);
+    d->rewritable = r.rewritable;
     if (r.damageKnown)
         d->damage->store(r.damage);
     setOrientation(*d, exif);
@@ -258,6 +260,52 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
 bool Picture::readsHere() const noexcept
 {
     return !m_d || !m_d->source;
+}
+
+bool Picture::toldRewritable() const noexcept
+{
+    return m_d && m_d->rewritable;
+}
+
+QByteArray Picture::rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels) const
+{
+    if (readsHere())
+        throw AppError(msg::cannotCreate(fileName(), QString::fromLocal8Bit(std::strerror(EINVAL))));
+    LoaderRequest request;
+    request.task = LoaderTask::Rewrite;
+    request.name = m_d->name;
+    request.format = quint8(m_d->format);
+    request.applyOrientation = m_d->exif == ExifOrientation::Apply;
+    request.rewrite = kind;
+    request.angle = angle;
+    UniqueFd given;
+    if (pixels) {
+        if (pixels->isEmpty())
+            Picture().saveToFile(m_d->name); // refuses, as for any empty picture
+        const qint64 bytes = qint64(pixels->stride()) * pixels->height();
+        SealedBuffer copy(bytes);
+        std::memcpy(copy.data(), pixels->bits(), size_t(bytes));
+        given = copy.seal();
+        if (!given.isValid())
+            throw std::bad_alloc();
+        const QSize size(pixels->width(), pixels->height());
+        request.pixels = PixelLayout{size, pixels->stride(), quint32(QImage::Format_BGR888), QRect(QPoint(0, 0), size)};
+    }
+    const LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->bytes.size(), request,
+                                                             given.isValid() ? given.get() : -1);
+    if (answer.reply.damageKnown)
+        rememberDamage(PictureDamage(answer.reply.damage));
+    if (answer.reply.edits.isEmpty())
+        return answer.reply.newFile;
+    // The edits lie apart, in file order, inside the file (checked).
+    QByteArray file;
+    qint64 at = 0;
+    for (const ByteEdit& e : answer.reply.edits) {
+        file += QByteArrayView(m_d->bytes).sliced(at, e.offset - at);
+        file += e.inserted;
+        at = e.offset + e.removed;
+    }
+    return file += QByteArrayView(m_d->bytes).sliced(at);
 }
 
 QImage Picture::asked(int shape, QSize size, QRect* region, bool displayColors) const

@@ -6,15 +6,13 @@
 #include "graphics/DisplayColors.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
+#include "graphics/PictureRewrite.h"
+#include "loader/RewriteRequests.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
-namespace {
-
-// The whole file behind `fd`, read without moving its offset, which the
-// viewer shares. Limits as for any picture file.
 QByteArray fileBytes(int fd, const QString& name)
 {
     struct stat st {};
@@ -54,6 +52,8 @@ void putFacts(const Picture& picture, LoaderReply& reply)
     if (picture.kind() == Picture::Kind::Bitmap)
         reply.pixelsPerMetre = QSize(bmp.xPixelsPerMetre, bmp.yPixelsPerMetre);
 }
+
+namespace {
 
 // The pixels `request` asks for, and where they sit in the picture.
 QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* region)
@@ -112,6 +112,8 @@ void putPixels(QImage image, const QRect& region, const PixelMemory& memory, Pix
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                    const PixelMemory& memory)
 {
+    if (request.task == LoaderTask::Rewrite)
+        return answerRewriteRequest(request, fds);
     if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode)
         return OutgoingReply::failure(QStringLiteral("This loader does not answer that request."));
     if (fds.size() != 1)
@@ -136,6 +138,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
             out.reply.pixels = layout;
         } else if (request.wholeDamage) {
             picture.damage();
+        } else {
+            out.reply.rewritable = pictureRewritable(picture);
         }
         // After the decode, which may have found damage.
         putFacts(picture, out.reply);
