@@ -31,7 +31,9 @@ enum class RewriteKind : quint8 {
     Turn,       // turned clockwise by `angle`; a JPEG's blocks moved where they allow it
     WithPixels, // the file with the given pixels in place of its own, everything else kept
     NewPng,     // a PNG of the given pixels with the file's colour profile
-    Last = NewPng,
+    Kept,       // what a JPEG of new pixels of `size` keeps of the file (see KeptMetadata)
+    Thumbnail,  // the file, a JPEG written for new pixels, with the given pixels as its EXIF thumbnail
+    Last = Thumbnail,
 };
 
 struct LoaderRequest {
@@ -45,7 +47,7 @@ struct LoaderRequest {
     bool displayColors = false;
     bool wholeDamage = false;   // Probe: the damage found by reading the whole file
     DecodeShape shape = DecodeShape::Whole;
-    QSize size;             // Covering, Thumbnail, Reduced
+    QSize size;             // Covering, Thumbnail, Reduced; Kept
     QRect region;           // Band
     QList<QByteArray> keys; // Metadata
     RewriteKind rewrite = RewriteKind::None;

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <functional>
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
@@ -267,21 +268,18 @@ bool Picture::toldRewritable() const noexcept
     return m_d && m_d->rewritable;
 }
 
-QByteArray Picture::rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels) const
+namespace {
+
+// The bytes a loader answered for a write of the `size` bytes behind `fd`
+// (`file` holds them, for edits).
+QByteArray askedRewrite(int fd, const QByteArray& file, LoaderRequest request, const Bitmap24* pixels,
+                        const std::function<void(const LoaderReply&)>& facts = {})
 {
-    if (readsHere())
-        throw AppError(msg::cannotCreate(fileName(), QString::fromLocal8Bit(std::strerror(EINVAL))));
-    LoaderRequest request;
     request.task = LoaderTask::Rewrite;
-    request.name = m_d->name;
-    request.format = quint8(m_d->format);
-    request.applyOrientation = m_d->exif == ExifOrientation::Apply;
-    request.rewrite = kind;
-    request.angle = angle;
     UniqueFd given;
     if (pixels) {
         if (pixels->isEmpty())
-            Picture().saveToFile(m_d->name); // refuses, as for any empty picture
+            Picture().saveToFile(request.name); // refuses, as for any empty picture
         const qint64 bytes = qint64(pixels->stride()) * pixels->height();
         SealedBuffer copy(bytes);
         std::memcpy(copy.data(), pixels->bits(), size_t(bytes));
@@ -291,21 +289,55 @@ QByteArray Picture::rewrittenByLoader(RewriteKind kind, int angle, const Bitmap2
         const QSize size(pixels->width(), pixels->height());
         request.pixels = PixelLayout{size, pixels->stride(), quint32(QImage::Format_BGR888), QRect(QPoint(0, 0), size)};
     }
-    const LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->bytes.size(), request,
-                                                             given.isValid() ? given.get() : -1);
-    if (answer.reply.damageKnown)
-        rememberDamage(PictureDamage(answer.reply.damage));
+    const LoaderAnswer answer =
+        PictureLoaders::shared().ask(fd, file.size(), request, given.isValid() ? given.get() : -1);
+    if (facts)
+        facts(answer.reply);
     if (answer.reply.edits.isEmpty())
         return answer.reply.newFile;
     // The edits lie apart, in file order, inside the file (checked).
-    QByteArray file;
+    QByteArray edited;
     qint64 at = 0;
     for (const ByteEdit& e : answer.reply.edits) {
-        file += QByteArrayView(m_d->bytes).sliced(at, e.offset - at);
-        file += e.inserted;
+        edited += QByteArrayView(file).sliced(at, e.offset - at);
+        edited += e.inserted;
         at = e.offset + e.removed;
     }
-    return file += QByteArrayView(m_d->bytes).sliced(at);
+    return edited += QByteArrayView(file).sliced(at);
+}
+
+} // namespace
+
+QByteArray Picture::rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels, QSize size) const
+{
+    if (readsHere())
+        throw AppError(msg::cannotCreate(fileName(), QString::fromLocal8Bit(std::strerror(EINVAL))));
+    LoaderRequest request;
+    request.name = m_d->name;
+    request.format = quint8(m_d->format);
+    request.applyOrientation = m_d->exif == ExifOrientation::Apply;
+    request.rewrite = kind;
+    request.angle = angle;
+    request.size = size;
+    return askedRewrite(m_d->source->get(), m_d->bytes, request, pixels, [this](const LoaderReply& r) {
+        if (r.damageKnown)
+            rememberDamage(PictureDamage(r.damage));
+    });
+}
+
+QByteArray Picture::rewrittenByLoader(const QByteArray& bytes, const QString& name, RewriteKind kind,
+                                      const Bitmap24* pixels)
+{
+    SealedBuffer copy(bytes.size());
+    std::memcpy(copy.data(), bytes.constData(), size_t(bytes.size()));
+    const UniqueFd sealed = copy.seal();
+    if (!sealed.isValid())
+        throw std::bad_alloc();
+    LoaderRequest request;
+    request.name = name;
+    request.format = quint8(PictureFormat::Jpeg);
+    request.rewrite = kind;
+    return askedRewrite(sealed.get(), bytes, request, pixels);
 }
 
 QImage Picture::asked(int shape, QSize size, QRect* region, bool displayColors) const

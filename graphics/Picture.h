@@ -150,7 +150,11 @@ public:
     // by a loader): `pixels` (as shown) for WithPixels and NewPng. The
     // loader walks the file; this process commits what comes back. Throws
     // AppError with the loader's text.
-    QByteArray rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels = nullptr) const;
+    QByteArray rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels = nullptr,
+                                 QSize size = QSize()) const;
+    // The same for bytes this process made (`name` for messages).
+    static QByteArray rewrittenByLoader(const QByteArray& bytes, const QString& name, RewriteKind kind,
+                                        const Bitmap24* pixels);
 
     // Writes the picture in the form held: JPEG and other kinds as their
     // bytes, a bitmap as a BMP of 24 bits (32 with its alpha). Atomic: a failure leaves the old file

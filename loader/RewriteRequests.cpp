@@ -4,15 +4,19 @@
 #include "graphics/Bitmap24.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
+#include "graphics/JpegStream.h"
+#include "graphics/KeptMetadata.h"
 #include "graphics/PictureRewrite.h"
 #include "loader/PictureRequests.h"
 
 #include <QImage>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -53,17 +57,37 @@ QByteArray rewritten(const Picture& picture, const LoaderRequest& request, const
         return pictureFileWithPixels(picture, pixels);
     case RewriteKind::NewPng:
         return newPngFile(pixels, picture);
+    case RewriteKind::Kept:
+        if (request.size.isEmpty() || !Bitmap24::sizeAllowed(request.size.width(), request.size.height()))
+            break;
+        return encodedReplacement(jpegReplacement(picture, request.size));
+    case RewriteKind::Thumbnail:
+        return withExifThumbnail(picture.data(), pixels);
     case RewriteKind::None:
         break;
     }
     throw AppError(QStringLiteral("The request is not valid."));
 }
 
+// The one run of bytes that changed from `was` to `now`: what lies
+// between the bytes both start and end with.
+ByteEdit changedRun(const QByteArray& was, const QByteArray& now)
+{
+    const qsizetype shorter = std::min(was.size(), now.size());
+    qsizetype head = 0, tail = 0;
+    while (head < shorter && was[head] == now[head])
+        ++head;
+    while (tail < shorter - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+        ++tail;
+    return ByteEdit{head, was.size() - head - tail, now.sliced(head, now.size() - head - tail)};
+}
+
 } // namespace
 
 OutgoingReply answerRewriteRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds)
 {
-    const bool withPixels = request.rewrite == RewriteKind::WithPixels || request.rewrite == RewriteKind::NewPng;
+    const bool withPixels = request.rewrite == RewriteKind::WithPixels || request.rewrite == RewriteKind::NewPng ||
+                            request.rewrite == RewriteKind::Thumbnail;
     if (request.rewrite == RewriteKind::None || request.pixels.has_value() != withPixels ||
         fds.size() != (withPixels ? 2u : 1u) || request.format == 0 ||
         request.format > quint8(PictureFormat::Svg) || (request.rewrite == RewriteKind::Turn && request.angle % 90 != 0))
@@ -78,6 +102,9 @@ OutgoingReply answerRewriteRequest(const LoaderRequest& request, std::vector<Uni
         // A write refused for damage says so as the viewer's own refusals do.
         try {
             out.reply.newFile = rewritten(picture, request, pixels);
+            // The viewer's own file comes back as the one run it changes.
+            if (request.rewrite == RewriteKind::Thumbnail)
+                out.reply.edits = {changedRun(bytes, std::exchange(out.reply.newFile, QByteArray()))};
         } catch (const PictureError& e) {
             if (e.problem() == PictureError::Problem::Damaged)
                 throw AppError(msg::pictureDamaged(request.name, e.detail()));

@@ -174,6 +174,8 @@ const ReplyCase ReplyCases[] = {
          r.reply.edits = {{2, 2, "ab"}, {4, 0, "c"}, {990, 10, ""}};
      },
      true},
+    {"NewFile",
+     [](Reply& r) { r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.newFile = "new"; }, true},
     {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); },
      true},
     {"MoreRowsThanMapped", [](Reply& r) { r.memfdBytes = 32; }, false},
@@ -219,6 +221,14 @@ const ReplyCase ReplyCases[] = {
          r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.edits = {{995, 10, ""}};
      },
      false},
+    {"NewFileAndEdits",
+     [](Reply& r) {
+         r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.edits = {{0, 1, "x"}},
+         r.reply.newFile = "new";
+     },
+     false},
+    {"NewFileForAProbe",
+     [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(), r.reply.newFile = "new"; }, false},
     {"EditsForADecode",
      [](Reply& r) {
          r.reply.edits = {{0, 1, "x"}};
