@@ -23,7 +23,10 @@ enum class DecodeShape : quint8 {
     Band,      // full-size pixels of `region` only
     Thumbnail, // fitting `size`
     Reduced,   // fitting `size`, in stored values
-    Last = Reduced,
+    // A JPEG's EXIF thumbnail fitted to `size`, upright: no pixels unless
+    // it shows the whole picture at least that large.
+    ExifThumbnail,
+    Last = ExifThumbnail,
 };
 
 enum class RewriteKind : quint8 {
@@ -49,7 +52,7 @@ struct LoaderRequest {
     DecodeShape shape = DecodeShape::Whole;
     QSize size;             // Covering, Thumbnail, Reduced; Kept
     QRect region;           // Band
-    QList<QByteArray> keys; // Metadata
+    QList<QByteArray> keys; // Metadata; Decode: a PNG's texts to tell beside its pixels
     RewriteKind rewrite = RewriteKind::None;
     qint32 angle = 0;                  // Turn
     std::optional<PixelLayout> pixels; // WithPixels, NewPng

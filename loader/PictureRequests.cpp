@@ -4,10 +4,14 @@
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
 #include "graphics/DisplayColors.h"
+#include "graphics/ExifThumbnail.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
 #include "graphics/PictureRewrite.h"
 #include "loader/RewriteRequests.h"
+
+#include <QBuffer>
+#include <QImageReader>
 
 #include <cerrno>
 #include <cstring>
@@ -55,6 +59,27 @@ void putFacts(const Picture& picture, LoaderReply& reply)
 
 namespace {
 
+// Those of a PNG's texts named in `keys` that it holds.
+QList<std::pair<QByteArray, QByteArray>> pngTexts(const QByteArray& png, const QList<QByteArray>& keys)
+{
+    QList<std::pair<QByteArray, QByteArray>> values;
+    if (keys.isEmpty())
+        return values;
+    QBuffer buffer;
+    buffer.setData(png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoDetectImageFormat(false);
+    // Texts after the pixels are known only once they were read.
+    const QImage read = reader.read();
+    for (const QByteArray& key : keys) {
+        const QString text = read.text(QString::fromUtf8(key));
+        if (!text.isNull())
+            values.append({key, text.toUtf8()});
+    }
+    return values;
+}
+
 // The pixels `request` asks for, and where they sit in the picture.
 QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* region)
 {
@@ -74,6 +99,8 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
         return picture.decodedCovering(request.size);
     case DecodeShape::Thumbnail:
         return picture.thumbnail(request.size);
+    case DecodeShape::ExifThumbnail:
+        return fittedExifThumbnail(picture, request.size);
     case DecodeShape::Band: {
         *region = request.region;
         const QImage band = picture.decodedBand(region);
@@ -131,11 +158,15 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         if (request.task == LoaderTask::Decode) {
             QRect region;
             const QImage image = decoded(picture, request, &region);
-            if (image.isNull())
+            if (image.isNull() && request.shape != DecodeShape::ExifThumbnail)
                 throw PictureError::corrupt().about(request.name);
-            PixelLayout layout;
-            putPixels(image, region, memory, layout);
-            out.reply.pixels = layout;
+            if (!image.isNull()) {
+                PixelLayout layout;
+                putPixels(image, region, memory, layout);
+                out.reply.pixels = layout;
+            }
+            if (format == PictureFormat::Png)
+                out.reply.values = pngTexts(bytes, request.keys);
         } else if (request.wholeDamage) {
             picture.damage();
         } else {

@@ -176,6 +176,11 @@ const ReplyCase ReplyCases[] = {
      true},
     {"NewFile",
      [](Reply& r) { r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.newFile = "new"; }, true},
+    {"NoExifThumbnailToUse",
+     [](Reply& r) { r.request.shape = DecodeShape::ExifThumbnail, r.request.size = {2, 2}, r.reply.pixels.reset(); },
+     true},
+    {"TextsAskedFor",
+     [](Reply& r) { r.request.keys = {"Thumb::URI"}, r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, true},
     {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); },
      true},
     {"MoreRowsThanMapped", [](Reply& r) { r.memfdBytes = 32; }, false},
@@ -229,6 +234,7 @@ const ReplyCase ReplyCases[] = {
      false},
     {"NewFileForAProbe",
      [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(), r.reply.newFile = "new"; }, false},
+    {"TextsNotAskedFor", [](Reply& r) { r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, false},
     {"EditsForADecode",
      [](Reply& r) {
          r.reply.edits = {{0, 1, "x"}};
