@@ -141,7 +141,8 @@ QImage fittedExifThumbnail(const Picture& jpeg, QSize box)
             own.height() < fitted.height())
             return QImage();
         const QImage shown = jpeg.inDisplayColors(upright.toImage());
-        return shown.size() == fitted ? shown : shown.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return shown.size() == fitted ? shown
+                                      : shown.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     } catch (const AppError&) {
         return QImage(); // the header runs past the bytes, or the thumbnail is no JPEG
     }

@@ -12,10 +12,12 @@ constexpr int MaxThumbnailSide = 1024;
 bool encodingInRange(const JpegEncoding& e)
 {
     // libjpeg's J_COLOR_SPACE: grey, RGB, YCbCr, CMYK, YCCK.
-    if (e.colourSpace < 1 || e.colourSpace > 5 || (e.components != 1 && e.components != 3 && e.components != 4))
+    if (e.colourSpace < 1 || e.colourSpace > 5 ||
+        (e.components != 1 && e.components != 3 && e.components != 4))
         return false;
     for (int c = 0; c < 4; ++c) {
-        if (e.h[std::size_t(c)] < 1 || e.h[std::size_t(c)] > 4 || e.v[std::size_t(c)] < 1 || e.v[std::size_t(c)] > 4)
+        if (e.h[std::size_t(c)] < 1 || e.h[std::size_t(c)] > 4 || e.v[std::size_t(c)] < 1 ||
+            e.v[std::size_t(c)] > 4)
             return false;
     }
     return true;
@@ -30,7 +32,8 @@ JpegReplacement keptForReplacement(const Picture& source, QSize size)
     const std::optional<JpegReplacement> kept =
         decodedReplacement(source.rewrittenByLoader(RewriteKind::Kept, 0, nullptr, size));
     if (!kept)
-        throw AppError(msg::cannotCreate(source.fileName(), QStringLiteral("its reader's answer was not valid")));
+        throw AppError(
+            msg::cannotCreate(source.fileName(), QStringLiteral("its reader's answer was not valid")));
     return *kept;
 }
 
@@ -71,7 +74,8 @@ std::optional<JpegReplacement> decodedReplacement(QByteArrayView bytes)
         JpegSegment s;
         s.marker = in.u8();
         s.payload = in.bytes();
-        if (!((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE) || s.payload.size() > MaxSegmentBytes)
+        if (!((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE) ||
+            s.payload.size() > MaxSegmentBytes)
             return std::nullopt;
         kept.metadata.segments.append(std::move(s));
     }

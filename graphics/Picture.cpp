@@ -287,7 +287,8 @@ QByteArray askedRewrite(int fd, const QByteArray& file, LoaderRequest request, c
         if (!given.isValid())
             throw std::bad_alloc();
         const QSize size(pixels->width(), pixels->height());
-        request.pixels = PixelLayout{size, pixels->stride(), quint32(QImage::Format_BGR888), QRect(QPoint(0, 0), size)};
+        request.pixels =
+            PixelLayout{size, pixels->stride(), quint32(QImage::Format_BGR888), QRect(QPoint(0, 0), size)};
     }
     const LoaderAnswer answer =
         PictureLoaders::shared().ask(fd, file.size(), request, given.isValid() ? given.get() : -1);

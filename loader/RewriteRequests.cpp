@@ -2,10 +2,10 @@
 
 #include "core/Errors.h"
 #include "graphics/Bitmap24.h"
-#include "graphics/Picture.h"
-#include "graphics/PictureError.h"
 #include "graphics/JpegStream.h"
 #include "graphics/KeptMetadata.h"
+#include "graphics/Picture.h"
+#include "graphics/PictureError.h"
 #include "graphics/PictureRewrite.h"
 #include "loader/PictureRequests.h"
 
@@ -86,11 +86,13 @@ ByteEdit changedRun(const QByteArray& was, const QByteArray& now)
 
 OutgoingReply answerRewriteRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds)
 {
-    const bool withPixels = request.rewrite == RewriteKind::WithPixels || request.rewrite == RewriteKind::NewPng ||
+    const bool withPixels = request.rewrite == RewriteKind::WithPixels ||
+                            request.rewrite == RewriteKind::NewPng ||
                             request.rewrite == RewriteKind::Thumbnail;
     if (request.rewrite == RewriteKind::None || request.pixels.has_value() != withPixels ||
         fds.size() != (withPixels ? 2u : 1u) || request.format == 0 ||
-        request.format > quint8(PictureFormat::Svg) || (request.rewrite == RewriteKind::Turn && request.angle % 90 != 0))
+        request.format > quint8(PictureFormat::Svg) ||
+        (request.rewrite == RewriteKind::Turn && request.angle % 90 != 0))
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     OutgoingReply out;
     try {

@@ -4,8 +4,8 @@
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
 #include "graphics/DisplayColors.h"
-#include "graphics/PictureLoaders.h"
 #include "graphics/PictureFormat.h"
+#include "graphics/PictureLoaders.h"
 #include "viewer/SharedThumbnailCache.h"
 
 #include <cstring>

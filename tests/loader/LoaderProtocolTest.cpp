@@ -177,12 +177,18 @@ const ReplyCase ReplyCases[] = {
      },
      true},
     {"NewFile",
-     [](Reply& r) { r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.newFile = "new"; }, true},
+     [](Reply& r) { r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.newFile = "new"; },
+     true},
     {"NoExifThumbnailToUse",
-     [](Reply& r) { r.request.shape = DecodeShape::ExifThumbnail, r.request.size = {2, 2}, r.reply.pixels.reset(); },
+     [](Reply& r) {
+         r.request.shape = DecodeShape::ExifThumbnail, r.request.size = {2, 2}, r.reply.pixels.reset();
+     },
      true},
     {"TextsAskedFor",
-     [](Reply& r) { r.request.keys = {"Thumb::URI"}, r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, true},
+     [](Reply& r) {
+         r.request.keys = {"Thumb::URI"}, r.reply.values = {{"Thumb::URI", "file:///a.png"}};
+     },
+     true},
     {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); },
      true},
     {"MoreRowsThanMapped", [](Reply& r) { r.memfdBytes = 32; }, false},
@@ -235,8 +241,13 @@ const ReplyCase ReplyCases[] = {
      },
      false},
     {"NewFileForAProbe",
-     [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(), r.reply.newFile = "new"; }, false},
-    {"TextsNotAskedFor", [](Reply& r) { r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, false},
+     [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(), r.reply.newFile = "new"; },
+     false},
+    {"TextsNotAskedFor",
+     [](Reply& r) {
+         r.reply.values = {{"Thumb::URI", "file:///a.png"}};
+     },
+     false},
     {"EditsForADecode",
      [](Reply& r) {
          r.reply.edits = {{0, 1, "x"}};
@@ -270,9 +281,11 @@ struct KeptCase {
 
 const KeptCase KeptCases[] = {
     {"AsMade", [](JpegReplacement&) {}, true},
-    {"NoEncodingNoThumbnail", [](JpegReplacement& k) { k.metadata.encoding.reset(), k.thumbnail = QSize(); }, true},
+    {"NoEncodingNoThumbnail", [](JpegReplacement& k) { k.metadata.encoding.reset(), k.thumbnail = QSize(); },
+     true},
     {"NotAnAppSegment", [](JpegReplacement& k) { k.metadata.segments[0].marker = 0xD9; }, false},
-    {"SegmentPastItsLength", [](JpegReplacement& k) { k.metadata.segments[0].payload = QByteArray(65534, 'x'); }, false},
+    {"SegmentPastItsLength",
+     [](JpegReplacement& k) { k.metadata.segments[0].payload = QByteArray(65534, 'x'); }, false},
     {"NoSampling", [](JpegReplacement& k) { k.metadata.encoding->v[1] = 0; }, false},
     {"TwoComponents", [](JpegReplacement& k) { k.metadata.encoding->components = 2; }, false},
     {"UnknownColourSpace", [](JpegReplacement& k) { k.metadata.encoding->colourSpace = 6; }, false},
