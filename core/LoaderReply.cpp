@@ -35,6 +35,7 @@ QByteArray LoaderReply::encoded() const
     out.putU32(frames);
     out.putI32(frameDelay);
     out.putI32(plays);
+    out.putU8(rewritable);
     return out.bytes();
 }
 
@@ -70,6 +71,7 @@ std::optional<LoaderReply> LoaderReply::decoded(QByteArrayView bytes)
     r.frames = in.u32();
     r.frameDelay = in.i32();
     r.plays = in.i32();
+    r.rewritable = in.u8() != 0;
     if (!in.complete())
         return std::nullopt;
     return r;

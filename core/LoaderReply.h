@@ -19,6 +19,9 @@ struct ByteEdit {
 };
 
 struct LoaderReply {
+    // A whole new file a reply may carry: what its body holds besides.
+    static constexpr qint64 MaxNewFileBytes = (qint64(1) << 30) - (qint64(16) << 20);
+
     // False when the picture can't be read; `error` says why, in the words
     // of the program's messages.
     bool done = false;
@@ -45,6 +48,9 @@ struct LoaderReply {
     quint32 frames = 0;
     qint32 frameDelay = 0; // milliseconds
     qint32 plays = 0;
+    // Probe: whether a rotation or an effect can write the file back in its
+    // own kind without losing frames or pages.
+    bool rewritable = false;
 
     QByteArray encoded() const;
     // Empty for bytes that are no well-formed reply.

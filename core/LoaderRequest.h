@@ -24,7 +24,10 @@ enum class DecodeShape : quint8 {
     Band,      // full-size pixels of `region` only
     Thumbnail, // fitting `size`
     Reduced,   // fitting `size`, in stored values
-    Last = Reduced,
+    // A JPEG's EXIF thumbnail fitted to `size`, upright: no pixels unless
+    // it shows the whole picture at least that large.
+    ExifThumbnail,
+    Last = ExifThumbnail,
 };
 
 enum class RewriteKind : quint8 {
@@ -32,7 +35,9 @@ enum class RewriteKind : quint8 {
     Turn,       // turned clockwise by `angle`; a JPEG's blocks moved where they allow it
     WithPixels, // the file with the given pixels in place of its own, everything else kept
     NewPng,     // a PNG of the given pixels with the file's colour profile
-    Last = NewPng,
+    Kept,       // what a JPEG of new pixels of `size` keeps of the file (see KeptMetadata)
+    Thumbnail,  // the file, a JPEG written for new pixels, with the given pixels as its EXIF thumbnail
+    Last = Thumbnail,
 };
 
 struct LoaderRequest {
@@ -46,9 +51,9 @@ struct LoaderRequest {
     bool displayColors = false;
     bool wholeDamage = false;   // Probe: the damage found by reading the whole file
     DecodeShape shape = DecodeShape::Whole;
-    QSize size;             // Covering, Thumbnail, Reduced
+    QSize size;             // Covering, Thumbnail, Reduced; Kept
     QRect region;           // Band
-    QList<QByteArray> keys; // Metadata
+    QList<QByteArray> keys; // Metadata; Decode: a PNG's texts to tell beside its pixels
     RewriteKind rewrite = RewriteKind::None;
     qint32 angle = 0;                  // Turn
     std::optional<PixelLayout> pixels; // WithPixels, NewPng

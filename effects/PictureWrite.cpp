@@ -208,9 +208,7 @@ Picture rotatePictureFile(const Picture& picture, const QString& path, int angle
     if (kind == PictureFileKind::Jpeg && picture.kind() == Picture::Kind::Jpeg) {
         // The transform reads the whole file, and so learns of its damage;
         // so does the decode where the blocks can't move whole.
-        QByteArray turned = refusingDamage(path, [&] { return picture.turnedLosslessly(angle); });
-        if (turned.isEmpty())
-            turned = refusingDamage(path, [&] { return picture.turnedReencoded(angle); });
+        const QByteArray turned = refusingDamage(path, [&] { return turnedPictureFile(picture, angle); });
         refuseDamaged(picture, path);
         return writeJpeg(path, turned, picture.exifOrientation());
     }

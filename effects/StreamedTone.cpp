@@ -9,6 +9,7 @@
 #include "graphics/BmpCodec.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/JpegStream.h"
+#include "graphics/KeptMetadata.h"
 #include "graphics/PictureError.h"
 
 #include <algorithm>
@@ -267,7 +268,7 @@ bool renderStreamed(const QString& in, const QString& out, const Values& values,
     };
     if (to == PictureFileKind::Jpeg) {
         const QSize size(src.width, src.height);
-        const JpegReplacement keep = jpegReplacement(input.jpeg, size);
+        const JpegReplacement keep = keptForReplacement(input.jpeg, size);
         ThumbnailSampler thumbnail(size, keep.thumbnail);
         QByteArray bytes;
         JpegBandWriter writer(size, 90, keep.metadata, bytes);
@@ -280,7 +281,7 @@ bool renderStreamed(const QString& in, const QString& out, const Values& values,
         writer.finish();
         refuseDamaged();
         if (!thumbnail.isNull())
-            bytes = withExifThumbnail(bytes, thumbnail.result());
+            bytes = withNewThumbnail(input.jpeg, bytes, thumbnail.result());
         if (beforeCommit)
             beforeCommit();
         writeFileAtomically(out, bytes);

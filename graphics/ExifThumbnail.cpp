@@ -4,6 +4,7 @@
 #include "graphics/ExifMetadata.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Orientation.h"
+#include "graphics/Picture.h"
 
 namespace {
 
@@ -122,4 +123,27 @@ Bitmap24 ThumbnailSampler::result() const
         }
     }
     return out;
+}
+
+QImage fittedExifThumbnail(const Picture& jpeg, QSize box, bool displayColors)
+{
+    try {
+        const QByteArray thumbnail = exifThumbnail(readJpegHeader(jpeg.data()).exif);
+        if (thumbnail.isEmpty())
+            return QImage();
+        PictureDamage damage = PictureDamage::None;
+        const Bitmap24 upright = orientBitmap(decodeJpeg(thumbnail, 1, nullptr, &damage), jpeg.orientation());
+        const QSize own(upright.width(), upright.height());
+        const QSize whole = jpeg.size().scaled(own, Qt::KeepAspectRatio);
+        const QSize fitted = jpeg.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        if (damage != PictureDamage::None || std::abs(whole.width() - own.width()) > 1 ||
+            std::abs(whole.height() - own.height()) > 1 || own.width() < fitted.width() ||
+            own.height() < fitted.height())
+            return QImage();
+        const QImage shown = displayColors ? jpeg.inDisplayColors(upright.toImage()) : upright.toImage();
+        return shown.size() == fitted ? shown
+                                      : shown.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } catch (const AppError&) {
+        return QImage(); // the header runs past the bytes, or the thumbnail is no JPEG
+    }
 }

@@ -5,6 +5,7 @@
 #include "graphics/Bitmap24.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 
 #include <cstdint>
@@ -23,6 +24,13 @@ std::function<QByteArray(qsizetype)> turnedExifThumbnail(const QByteArray& exif,
 // upright by `orientation`: the old thumbnail's box, turned alike, with the
 // new picture's proportions. Invalid when `exif` has no thumbnail.
 QSize newThumbnailSize(const QByteArray& exif, QSize size, int orientation);
+
+class Picture;
+// The thumbnail the EXIF block of `jpeg` (whose bytes may end after its
+// headers) carries, upright and in display colours, fitted to `box`; null
+// unless it shows the whole picture (a letterboxed one would show bars)
+// at least as large as the box needs, or when it can't be read.
+QImage fittedExifThumbnail(const Picture& jpeg, QSize box, bool displayColors);
 
 // Averages a picture given row by row, top to bottom, down to `thumbnail`:
 // each thumbnail pixel from up to 4 x 4 evenly spread pixels of its area.

@@ -77,6 +77,8 @@ Bitmap24 shownPixels(const SampleRaster& samples, const JpegEncoding& e)
 
 QByteArray Picture::encodeJpegReplacement(const Bitmap24& pixels) const
 {
+    if (!readsHere())
+        return rewrittenByLoader(RewriteKind::WithPixels, 0, &pixels);
     return namingFile(fileName(), [&] {
         const QSize size(pixels.width(), pixels.height());
         const JpegReplacement keep = jpegReplacement(*this, size);

@@ -57,9 +57,12 @@ bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
         return !r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
                r.newFile.isEmpty();
     return r.error.isEmpty() && factsInRange(r) && frameFitsTask(r, request) &&
-           (r.pixels.has_value() == (request.task == LoaderTask::Decode) || request.task == LoaderTask::Frame) &&
-           (r.values.isEmpty() || (request.task == LoaderTask::Metadata && valuesAsked(r, request))) &&
-           ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite);
+           (r.pixels.has_value() == (request.task == LoaderTask::Decode) || request.task == LoaderTask::Frame ||
+            (!r.pixels && request.shape == DecodeShape::ExifThumbnail)) &&
+           (r.values.isEmpty() || (request.task == LoaderTask::Metadata && valuesAsked(r, request)) ||
+            (request.task == LoaderTask::Decode && r.values.size() <= request.keys.size())) &&
+           ((r.edits.isEmpty() && r.newFile.isEmpty()) || request.task == LoaderTask::Rewrite) &&
+           (r.edits.isEmpty() || r.newFile.isEmpty()) && r.newFile.size() <= LoaderReply::MaxNewFileBytes;
 }
 
 // In file order, apart and inside the file.
@@ -78,7 +81,8 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
 {
     // A small picture's thumbnail is enlarged to its box; a drawing is drawn
     // as large as it is shown, beyond its own size.
-    const bool fitted = request.shape == DecodeShape::Thumbnail || request.shape == DecodeShape::Reduced;
+    const bool fitted = request.shape == DecodeShape::Thumbnail || request.shape == DecodeShape::Reduced ||
+                        request.shape == DecodeShape::ExifThumbnail;
     const bool drawn = r.format == quint8(PictureFormat::Svg) && request.shape == DecodeShape::Covering;
     const QSize largest = fitted ? r.size.expandedTo(request.size) : r.size;
     if (p.format <= quint32(QImage::Format_Indexed8) || p.format >= quint32(QImage::NImageFormats) ||

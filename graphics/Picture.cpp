@@ -22,6 +22,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <functional>
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
@@ -46,6 +47,7 @@ struct Picture::Data {
     // Jpeg, Other read through the loaders: `bytes` sealed in a memfd,
     // handed to a loader for every decode. Null where they are read here.
     std::shared_ptr<const UniqueFd> source;
+    bool rewritable = false; // as the loader told
 };
 
 namespace {
@@ -249,6 +251,7 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
     d->icc = r.iccProfile;
     d->pages = int(std::min<quint32>(r.pages, 1u << 16));
     d->colorSpace = colorSpaceOfIcc(d->icc);
+    d->rewritable = r.rewritable;
     if (r.damageKnown)
         d->damage->store(r.damage);
     setOrientation(*d, exif);
@@ -263,6 +266,84 @@ std::shared_ptr<const UniqueFd> Picture::loaderSource() const
 bool Picture::readsHere() const noexcept
 {
     return !m_d || !m_d->source;
+}
+
+bool Picture::toldRewritable() const noexcept
+{
+    return m_d && m_d->rewritable;
+}
+
+namespace {
+
+// The bytes a loader answered for a write of the `size` bytes behind `fd`
+// (`file` holds them, for edits).
+QByteArray askedRewrite(int fd, const QByteArray& file, LoaderRequest request, const Bitmap24* pixels,
+                        const std::function<void(const LoaderReply&)>& facts = {})
+{
+    request.task = LoaderTask::Rewrite;
+    UniqueFd given;
+    if (pixels) {
+        if (pixels->isEmpty())
+            Picture().saveToFile(request.name); // refuses, as for any empty picture
+        const qint64 bytes = qint64(pixels->stride()) * pixels->height();
+        SealedBuffer copy(bytes);
+        std::memcpy(copy.data(), pixels->bits(), size_t(bytes));
+        given = copy.seal();
+        if (!given.isValid())
+            throw std::bad_alloc();
+        const QSize size(pixels->width(), pixels->height());
+        request.pixels =
+            PixelLayout{size, pixels->stride(), quint32(QImage::Format_BGR888), QRect(QPoint(0, 0), size)};
+    }
+    const LoaderAnswer answer =
+        PictureLoaders::shared().ask(fd, file.size(), request, given.isValid() ? given.get() : -1);
+    if (facts)
+        facts(answer.reply);
+    if (answer.reply.edits.isEmpty())
+        return answer.reply.newFile;
+    // The edits lie apart, in file order, inside the file (checked).
+    QByteArray edited;
+    qint64 at = 0;
+    for (const ByteEdit& e : answer.reply.edits) {
+        edited += QByteArrayView(file).sliced(at, e.offset - at);
+        edited += e.inserted;
+        at = e.offset + e.removed;
+    }
+    return edited += QByteArrayView(file).sliced(at);
+}
+
+} // namespace
+
+QByteArray Picture::rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels, QSize size) const
+{
+    if (readsHere())
+        throw AppError(msg::cannotCreate(fileName(), QString::fromLocal8Bit(std::strerror(EINVAL))));
+    LoaderRequest request;
+    request.name = m_d->name;
+    request.format = quint8(m_d->format);
+    request.applyOrientation = m_d->exif == ExifOrientation::Apply;
+    request.rewrite = kind;
+    request.angle = angle;
+    request.size = size;
+    return askedRewrite(m_d->source->get(), m_d->bytes, request, pixels, [this](const LoaderReply& r) {
+        if (r.damageKnown)
+            rememberDamage(PictureDamage(r.damage));
+    });
+}
+
+QByteArray Picture::rewrittenByLoader(const QByteArray& bytes, const QString& name, RewriteKind kind,
+                                      const Bitmap24* pixels)
+{
+    SealedBuffer copy(bytes.size());
+    std::memcpy(copy.data(), bytes.constData(), size_t(bytes.size()));
+    const UniqueFd sealed = copy.seal();
+    if (!sealed.isValid())
+        throw std::bad_alloc();
+    LoaderRequest request;
+    request.name = name;
+    request.format = quint8(PictureFormat::Jpeg);
+    request.rewrite = kind;
+    return askedRewrite(sealed.get(), bytes, request, pixels);
 }
 
 QImage Picture::asked(int shape, QSize size, QRect* region, bool displayColors) const

@@ -4,6 +4,7 @@
 // through Qt's plugins; HEIC/HEIF and AVIF through libheif: its bytes,
 // decoded on demand). Copies share the immutable data, so handing a picture
 // from a slot to the main image costs nothing.
+#include "core/LoaderRequest.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/PictureDamage.h"
@@ -141,6 +142,22 @@ public:
     // JPEG, whose damage it then knows.
     QByteArray turnedReencoded(int angle) const;
 
+    // Whether this picture's bytes are parsed here (a bitmap made in memory,
+    // a picture of readHere) rather than by a loader.
+    bool readsHere() const noexcept;
+    // Read by a loader: whether it found the file writable in its own kind
+    // (one frame, one page). Meaningless for a picture read here.
+    bool toldRewritable() const noexcept;
+    // The bytes a loader makes for a write of this picture's file (read
+    // by a loader): `pixels` (as shown) for WithPixels and NewPng. The
+    // loader walks the file; this process commits what comes back. Throws
+    // AppError with the loader's text.
+    QByteArray rewrittenByLoader(RewriteKind kind, int angle, const Bitmap24* pixels = nullptr,
+                                 QSize size = QSize()) const;
+    // The same for bytes this process made (`name` for messages).
+    static QByteArray rewrittenByLoader(const QByteArray& bytes, const QString& name, RewriteKind kind,
+                                        const Bitmap24* pixels);
+
     // Writes the picture in the form held: JPEG and other kinds as their
     // bytes, a bitmap as a BMP of 24 bits (32 with its alpha). Atomic: a failure leaves the old file
     // whole and throws "Cannot create file "%s". %s".
@@ -165,7 +182,6 @@ private:
     // Pixels of this picture decoded by a loader as `shape` says; a band
     // comes back clipped in `*region`.
     QImage asked(int shape, QSize size, QRect* region = nullptr, bool displayColors = false) const;
-    bool readsHere() const noexcept;
     QImage drawn(const QImage& stored, bool displayColors) const
     {
         return displayColors ? inDisplayColors(stored) : stored;

@@ -320,14 +320,15 @@ bool pictureRewritable(const Picture& picture)
     // A damaged file of a kind that is written is refused as damaged.
     if (picture.knownDamage() != PictureDamage::None)
         return pictureFormatWritable(picture.format());
+    const bool here = picture.readsHere();
     switch (picture.format()) {
     case PictureFormat::Jpeg:
     case PictureFormat::Bitmap:
         return true;
     case PictureFormat::Png:
-        return !pngIsAnimated(pngChunks(picture.data()));
+        return here ? !pngIsAnimated(picture.data()) : picture.toldRewritable();
     case PictureFormat::Tiff:
-        return tiffRewritable(picture.data());
+        return here ? tiffRewritable(picture.data()) : picture.toldRewritable();
     default:
         return false;
     }
@@ -347,6 +348,12 @@ bool pictureFilePassedBy(const QString& path)
 
 QByteArray turnedPictureFile(const Picture& picture, int angle)
 {
+    if (!picture.readsHere())
+        return picture.rewrittenByLoader(RewriteKind::Turn, angle);
+    if (picture.kind() == Picture::Kind::Jpeg) {
+        const QByteArray turned = picture.turnedLosslessly(angle);
+        return turned.isEmpty() ? picture.turnedReencoded(angle) : turned;
+    }
     return namingFile(picture.fileName(), [&] {
         checkRewritable(picture);
         const int transform = turnedOrientation(picture.orientation(), angle);
@@ -363,6 +370,8 @@ QByteArray turnedPictureFile(const Picture& picture, int angle)
 
 QByteArray pictureFileWithPixels(const Picture& picture, const Bitmap24& pixels)
 {
+    if (!picture.readsHere())
+        return picture.rewrittenByLoader(RewriteKind::WithPixels, 0, &pixels);
     return namingFile(picture.fileName(), [&] {
         checkRewritable(picture);
         if (picture.format() == PictureFormat::Tiff)

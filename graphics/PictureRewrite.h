@@ -18,7 +18,10 @@ bool pictureFilePassedBy(const QString& path);
 // kept, bit depth and alpha too; an applied EXIF orientation reads 1 and
 // the resolution and pixel dimensions follow the turn. Throws AppError
 // when the picture can't be decoded, or is an animated PNG (whose frames
-// a rewrite would lose).
+// a rewrite would lose). A JPEG's blocks are moved where they can move
+// whole, else it is coded again (see Picture::turnedLosslessly); empty
+// when that found it damaged. A picture read by a loader is rewritten by
+// one (as are the two below).
 QByteArray turnedPictureFile(const Picture& picture, int angle);
 // The same file with `pixels` (as shown) in place of its own, its alpha
 // channel kept where the size is unchanged.

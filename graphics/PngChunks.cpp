@@ -111,3 +111,23 @@ bool pngIsAnimated(const QList<PngChunk>& chunks)
     }
     return false;
 }
+
+bool pngIsAnimated(const QByteArray& file)
+{
+    // As the chunk list tells it: only a file whose chunks all lie inside it.
+    if (!file.startsWith(Signature))
+        return false;
+    bool animated = false, pixelsSeen = false;
+    for (qsizetype at = Signature.size(); at + 12 <= file.size();) {
+        const quint32 length = be32(file, at);
+        if (length > quint32(file.size() - at - 12))
+            return false;
+        const QByteArrayView type(file.constData() + at + 4, 4);
+        animated = animated || (type == "acTL" && !pixelsSeen);
+        pixelsSeen = pixelsSeen || type == "IDAT";
+        if (type == "IEND")
+            return animated;
+        at += 12 + qsizetype(length);
+    }
+    return false;
+}

@@ -24,3 +24,5 @@ QByteArray pngChunkData(const QList<PngChunk>& chunks, const char* type);
 bool pngColourIsSrgb(const QList<PngChunk>& chunks);
 // An animated PNG (APNG): rewriting it would keep only its first frame.
 bool pngIsAnimated(const QList<PngChunk>& chunks);
+// The same told by walking the file's chunk headers, copying nothing.
+bool pngIsAnimated(const QByteArray& file);

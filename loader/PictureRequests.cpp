@@ -6,18 +6,20 @@
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
 #include "graphics/DisplayColors.h"
+#include "graphics/ExifThumbnail.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
 #include "loader/MetadataAnswer.h"
+#include "graphics/PictureRewrite.h"
+#include "loader/RewriteRequests.h"
+
+#include <QBuffer>
+#include <QImageReader>
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
-namespace {
-
-// The whole file behind `fd`, read without moving its offset, which the
-// viewer shares. Limits as for any picture file.
 QByteArray fileBytes(int fd, const QString& name)
 {
     struct stat st {};
@@ -58,6 +60,29 @@ void putFacts(const Picture& picture, LoaderReply& reply)
         reply.pixelsPerMetre = QSize(bmp.xPixelsPerMetre, bmp.yPixelsPerMetre);
 }
 
+namespace {
+
+// Those of a PNG's texts named in `keys` that it holds.
+QList<std::pair<QByteArray, QByteArray>> pngTexts(const QByteArray& png, const QList<QByteArray>& keys)
+{
+    QList<std::pair<QByteArray, QByteArray>> values;
+    if (keys.isEmpty())
+        return values;
+    QBuffer buffer;
+    buffer.setData(png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoDetectImageFormat(false);
+    // Texts after the pixels are known only once they were read.
+    const QImage read = reader.read();
+    for (const QByteArray& key : keys) {
+        const QString text = read.text(QString::fromUtf8(key));
+        if (!text.isNull())
+            values.append({key, text.toUtf8()});
+    }
+    return values;
+}
+
 // The pixels `request` asks for, and where they sit in the picture.
 QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* region)
 {
@@ -76,6 +101,8 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
         return picture.decodedCovering(request.size, display);
     case DecodeShape::Thumbnail:
         return picture.thumbnail(request.size, display);
+    case DecodeShape::ExifThumbnail:
+        return fittedExifThumbnail(picture, request.size, display);
     case DecodeShape::Band: {
         *region = request.region;
         const QImage band = picture.decodedBand(region, display);
@@ -116,6 +143,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
 {
     if (request.task == LoaderTask::Frame)
         return answerFrameRequest(request, fds, memory);
+    if (request.task == LoaderTask::Rewrite)
+        return answerRewriteRequest(request, fds);
     if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode &&
         request.task != LoaderTask::Metadata)
         return OutgoingReply::failure(QStringLiteral("This loader does not answer that request."));
@@ -134,15 +163,21 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         if (request.task == LoaderTask::Decode) {
             QRect region;
             const QImage image = decoded(picture, request, &region);
-            if (image.isNull())
+            if (image.isNull() && request.shape != DecodeShape::ExifThumbnail)
                 throw PictureError::corrupt().about(request.name);
-            PixelLayout layout;
-            putPixels(image, region, memory, layout);
-            out.reply.pixels = layout;
+            if (!image.isNull()) {
+                PixelLayout layout;
+                putPixels(image, region, memory, layout);
+                out.reply.pixels = layout;
+            }
+            if (format == PictureFormat::Png)
+                out.reply.values = pngTexts(bytes, request.keys);
         } else if (request.task == LoaderTask::Metadata) {
             out.reply.values = pictureMetadata(picture, bytes, request.keys);
         } else if (request.wholeDamage) {
             picture.damage();
+        } else {
+            out.reply.rewritable = pictureRewritable(picture);
         }
         // After the decode, which may have found damage.
         putFacts(picture, out.reply);

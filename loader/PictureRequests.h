@@ -5,6 +5,8 @@
 #include "core/UniqueFd.h"
 #include "loader/OutgoingReply.h"
 
+class Picture;
+
 #include <QImage>
 
 #include <functional>
@@ -18,6 +20,11 @@ using PixelMemory = std::function<UniqueFd(qint64 size)>;
 // memory throws (std::bad_alloc).
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                    const PixelMemory& memory);
+// The whole file behind `fd`, read without moving its offset, which the
+// viewer shares. Limits as for any picture file; throws AppError.
+QByteArray fileBytes(int fd, const QString& name);
+// What every answer about `picture` tells of it.
+void putFacts(const Picture& picture, LoaderReply& reply);
 // `image` copied into memory asked of `memory`, laid out as `layout` then
 // says; palette and one-bit images become 32-bit ones on the way.
 void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout);

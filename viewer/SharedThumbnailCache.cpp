@@ -1,5 +1,7 @@
 #include "viewer/SharedThumbnailCache.h"
 
+#include "core/Errors.h"
+#include "graphics/PictureLoaders.h"
 #include "graphics/PngChunks.h"
 #include "graphics/PngReduced.h"
 
@@ -7,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QTemporaryFile>
 #include <QUrl>
 
@@ -144,12 +145,23 @@ QImage SharedThumbnailCache::find(const QString& path, const FileStamp& stamp, Q
         return QImage();
     const QByteArray uri = uriOf(path);
     for (const SizeClass& c : classesCovering(box)) {
-        QFile file(entryPath(c, path));
-        if (!file.open(QIODevice::ReadOnly))
+        // Any program may have written it: a loader reads it.
+        LoaderRequest request;
+        request.task = LoaderTask::Decode;
+        request.format = quint8(PictureFormat::Png);
+        request.keys = {"Thumb::URI", "Thumb::MTime", "Thumb::Size"};
+        const QString entryFile = entryPath(c, path);
+        if (!QFileInfo::exists(entryFile))
             continue;
-        QImageReader reader(&file, "png");
-        reader.setAutoDetectImageFormat(false); // else every image plugin loads
-        const QImage entry = reader.read();
+        QImage entry;
+        try {
+            LoaderAnswer answer = PictureLoaders::shared().ask(entryFile, request);
+            entry = std::move(answer.image);
+            for (const auto& [key, value] : answer.reply.values)
+                entry.setText(QString::fromUtf8(key), QString::fromUtf8(value));
+        } catch (const AppError&) {
+            continue;
+        }
         if (matchesFile(entry, uri, stamp))
             return entry;
     }

@@ -2,12 +2,13 @@
 
 #include "core/Errors.h"
 #include "core/RegularFile.h"
+#include "core/SealedBuffer.h"
 #include "graphics/DisplayColors.h"
-#include "graphics/ExifMetadata.h"
-#include "graphics/JpegCodec.h"
-#include "graphics/Orientation.h"
 #include "graphics/PictureFormat.h"
+#include "graphics/PictureLoaders.h"
 #include "viewer/SharedThumbnailCache.h"
+
+#include <cstring>
 
 namespace {
 
@@ -40,29 +41,26 @@ QByteArray fileHead(const QString& path)
     }
 }
 
-// The thumbnail a JPEG's EXIF block carries, upright and in display
-// colours, fitted to `box`; null unless it shows the whole picture (a
-// letterboxed one would show bars) at least as large as the box needs.
+// The thumbnail a JPEG's EXIF block carries, as a loader finds it in the
+// file's head (see fittedExifThumbnail); null when there is none to use.
 QImage exifThumbnailFor(const QByteArray& head, ExifOrientation exif, QSize box, bool displayColors)
 {
     try {
-        const Picture picture = Picture::fromJpegData(head, exif);
-        const QByteArray jpeg = exifThumbnail(readJpegHeader(head).exif);
-        if (jpeg.isEmpty())
+        SealedBuffer copy(head.size());
+        std::memcpy(copy.data(), head.constData(), size_t(head.size()));
+        const UniqueFd sealed = copy.seal();
+        LoaderRequest request;
+        request.task = LoaderTask::Decode;
+        request.format = quint8(PictureFormat::Jpeg);
+        request.applyOrientation = exif == ExifOrientation::Apply;
+        request.displayColors = displayColors;
+        request.shape = DecodeShape::ExifThumbnail;
+        request.size = box;
+        if (!sealed.isValid())
             return QImage();
-        PictureDamage damage = PictureDamage::None;
-        const Bitmap24 upright = orientBitmap(decodeJpeg(jpeg, 1, nullptr, &damage), picture.orientation());
-        const QSize own(upright.width(), upright.height());
-        const QSize whole = picture.size().scaled(own, Qt::KeepAspectRatio);
-        const QSize fitted = fittedSize(picture.size(), box);
-        if (damage != PictureDamage::None || std::abs(whole.width() - own.width()) > 1 ||
-            std::abs(whole.height() - own.height()) > 1 || own.width() < fitted.width() ||
-            own.height() < fitted.height())
-            return QImage();
-        const QImage image = upright.toImage();
-        return resized(displayColors ? picture.inDisplayColors(image) : image, fitted);
+        return PictureLoaders::shared().ask(sealed.get(), head.size(), request).image;
     } catch (const AppError&) {
-        return QImage(); // the header runs past the head, or the thumbnail is no JPEG
+        return QImage(); // the decode after says what is wrong
     }
 }
 

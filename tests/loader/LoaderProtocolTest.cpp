@@ -5,6 +5,7 @@
 #include "core/LoaderReply.h"
 #include "core/LoaderRequest.h"
 #include "core/SealedBuffer.h"
+#include "graphics/KeptMetadata.h"
 #include "graphics/LoaderAnswer.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,7 @@ LoaderReply fullReply()
     r.frames = 48;
     r.frameDelay = 50;
     r.plays = 3;
+    r.rewritable = true;
     return r;
 }
 
@@ -189,6 +191,19 @@ const ReplyCase ReplyCases[] = {
          r.reply.edits = {{2, 2, "ab"}, {4, 0, "c"}, {990, 10, ""}};
      },
      true},
+    {"NewFile",
+     [](Reply& r) { r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.newFile = "new"; },
+     true},
+    {"NoExifThumbnailToUse",
+     [](Reply& r) {
+         r.request.shape = DecodeShape::ExifThumbnail, r.request.size = {2, 2}, r.reply.pixels.reset();
+     },
+     true},
+    {"TextsAskedFor",
+     [](Reply& r) {
+         r.request.keys = {"Thumb::URI"}, r.reply.values = {{"Thumb::URI", "file:///a.png"}};
+     },
+     true},
     {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); },
      true},
     {"MetadataAsked", metadata({{"Model", "P6000"}, {"Make", "NIKON"}}), true},
@@ -256,6 +271,20 @@ const ReplyCase ReplyCases[] = {
      },
      false},
     {"FrameFactsForADecode", [](Reply& r) { r.reply.plays = 1; }, false},
+    {"NewFileAndEdits",
+     [](Reply& r) {
+         r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.edits = {{0, 1, "x"}},
+         r.reply.newFile = "new";
+     },
+     false},
+    {"NewFileForAProbe",
+     [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(), r.reply.newFile = "new"; },
+     false},
+    {"TextsNotAskedFor",
+     [](Reply& r) {
+         r.reply.values = {{"Thumb::URI", "file:///a.png"}};
+     },
+     false},
     {"EditsForADecode",
      [](Reply& r) {
          r.reply.edits = {{0, 1, "x"}};
@@ -277,6 +306,49 @@ TEST_P(LoaderReplyCheck, TakesOnlyWhatIsInRange)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, LoaderReplyCheck, ::testing::ValuesIn(ReplyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What a streamed JPEG write copies unread into its new file and hands
+// its encoder: taken only in range.
+struct KeptCase {
+    const char* name;
+    std::function<void(JpegReplacement&)> change;
+    bool taken;
+};
+
+const KeptCase KeptCases[] = {
+    {"AsMade", [](JpegReplacement&) {}, true},
+    {"NoEncodingNoThumbnail", [](JpegReplacement& k) { k.metadata.encoding.reset(), k.thumbnail = QSize(); },
+     true},
+    {"NotAnAppSegment", [](JpegReplacement& k) { k.metadata.segments[0].marker = 0xD9; }, false},
+    {"SegmentPastItsLength",
+     [](JpegReplacement& k) { k.metadata.segments[0].payload = QByteArray(65534, 'x'); }, false},
+    {"NoSampling", [](JpegReplacement& k) { k.metadata.encoding->v[1] = 0; }, false},
+    {"TwoComponents", [](JpegReplacement& k) { k.metadata.encoding->components = 2; }, false},
+    {"UnknownColourSpace", [](JpegReplacement& k) { k.metadata.encoding->colourSpace = 6; }, false},
+    {"HugeThumbnail", [](JpegReplacement& k) { k.thumbnail = QSize(4000, 3000); }, false},
+    {"EmptyThumbnail", [](JpegReplacement& k) { k.thumbnail = QSize(0, 120); }, false},
+};
+
+class KeptMetadataCheck : public ::testing::TestWithParam<KeptCase> {};
+
+TEST_P(KeptMetadataCheck, TakesOnlyWhatTheEncoderCanUse)
+{
+    JpegReplacement kept;
+    kept.metadata.segments = {{0xE1, QByteArray("Exif\0\0II*\0", 10)}, {0xFE, "a comment"}};
+    kept.metadata.encoding = JpegEncoding{};
+    kept.thumbnail = QSize(160, 120);
+    GetParam().change(kept);
+    const std::optional<JpegReplacement> back = decodedReplacement(encodedReplacement(kept));
+    ASSERT_EQ(back.has_value(), GetParam().taken);
+    if (back) {
+        EXPECT_EQ(back->metadata.segments, kept.metadata.segments);
+        EXPECT_EQ(back->metadata.encoding, kept.metadata.encoding);
+        EXPECT_EQ(back->thumbnail, kept.thumbnail);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kept, KeptMetadataCheck, ::testing::ValuesIn(KeptCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
