@@ -19,6 +19,12 @@ std::pair<QWidget*, QPoint> under(QPoint pos)
     return w ? std::pair{w, w->mapFrom(view(), pos)} : std::pair{view(), pos};
 }
 
+void doubleClickPicture()
+{
+    const auto [w, local] = under(view()->rect().center());
+    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+}
+
 // Sent to the view, where a wheel event over the picture ends up (one the
 // program sends itself is not passed on from the picture to its parent).
 void turnWheel(QPoint pos, int notches, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -95,11 +101,9 @@ TEST_F(Mouse, ZoomsAboutThePointerScrollsOrStepsPansAndDoubleClicksToFullScreen)
     turnWheel(pointer, 1);
     EXPECT_TRUE(shows(1));
 
-    std::tie(w, local) = under(pointer);
-    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+    doubleClickPicture();
     EXPECT_TRUE(mainWindow()->isFullScreenMode());
-    std::tie(w, local) = under(pointer);
-    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+    doubleClickPicture();
     EXPECT_FALSE(mainWindow()->isFullScreenMode());
 }
 
@@ -174,14 +178,6 @@ TEST_P(KeysAndGestures, RunOnlyWhileTheirCommandCan)
     EXPECT_NE(state(), open) << "a collection open";
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
-
-namespace {
-void doubleClickPicture()
-{
-    const auto [w, local] = under(view()->rect().center());
-    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
-}
-} // namespace
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, KeysAndGestures,
