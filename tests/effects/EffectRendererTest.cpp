@@ -55,24 +55,18 @@ TEST(EffectRendererSetters, ExclusionGroupsKeepTheLastSet)
         }
 }
 
-// What each setter keeps of a value beyond its range.
+// Every setter brings a value beyond its row's range to the nearer end, and
+// takes any value but 0 for 1 where the effect is on or off. (The ranges
+// themselves are pinned where pictavo-fx refuses values beyond them.)
 TEST(EffectRendererSetters, ValuesBeyondTheRangeComeToItsNearerEnd)
 {
-    const std::tuple<E, int, int> kept[] = {{E::Brightness, 999, 255}, {E::Brightness, -999, -255},
-                                            {E::Contrast, -999, -255}, {E::Contrast, 999, 999},
-                                            {E::Lightness, 999, 255},  {E::Lightness, -999, -999},
-                                            {E::Darkness, 256, 255},   {E::Saturation, -256, -255},
-                                            {E::Splitlight, 11, 10},   {E::GrayScale, -5, 1},
-                                            {E::ColorNoise, -1, 0},    {E::Posterize, 600, 600},
-                                            {E::Solarize, 256, 255},   {E::Mosaic, -3, 0},
-                                            {E::SplitBlur, 256, 255},  {E::GaussianBlur, 51, 50},
-                                            {E::AntiAlias, 51, 50},    {E::Trace, 11, 10},
-                                            {E::Tile, INT_MIN, 0},     {E::Emboss, 7, 1}};
-    for (const auto& [effect, set, expected] : kept) {
-        EffectRenderer e;
-        e.setValue(effect, set);
-        EXPECT_EQ(e.value(effect), expected) << nameOf(effect) << " " << set;
-    }
+    for (const EffectInfo& info : kEffectTable)
+        for (const int set : {INT_MIN, -999, -1, 7, 999, INT_MAX}) {
+            EffectRenderer e;
+            e.setValue(info.effect, set);
+            EXPECT_EQ(e.value(info.effect), info.onOff ? 1 : std::clamp(set, info.min, info.max))
+                << info.name << " " << set;
+        }
 }
 
 TEST(EffectRendererSetters, MosaicAndTileBoundedByThePicture)

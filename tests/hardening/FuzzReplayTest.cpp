@@ -21,14 +21,20 @@ PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(plugin) PV_HARNESS(heif) PV_HARN
 
 namespace {
 
+// A harness, and the files beyond its seeds it replays: those under `root`
+// that match `patterns`, each after `prefix`, the selector byte some
+// harnesses read first.
 struct Harness {
     const char* name;
     int (*run)(const std::uint8_t*, std::size_t);
+    QStringList patterns;
+    QByteArray prefix = {};
+    const char* root = PV_CORPUS_DIR;
 };
 
 struct Input {
     QString path;
-    QByteArray prefix; // the selector byte some harnesses read first
+    QByteArray prefix;
 };
 
 QList<Input> filesUnder(const QString& dir, const QStringList& patterns, const QByteArray& prefix = {})
@@ -39,38 +45,18 @@ QList<Input> filesUnder(const QString& dir, const QStringList& patterns, const Q
     return found;
 }
 
-QList<Input> inputsFor(const std::string& h, const QString& seeds)
+QList<Input> inputsFor(const Harness& h, const QString& seeds)
 {
-    const QString corpus = QStringLiteral(PV_CORPUS_DIR), kept = QStringLiteral(PV_REGRESSIONS_DIR);
-    QList<Input> in = filesUnder(seeds + "/" + QString::fromStdString(h), {"*"});
-    if (h == "bmp")
-        in += filesUnder(corpus, {"*.bmp"});
-    else if (h == "jpeg")
-        in += filesUnder(corpus, {"*.jpg"});
-    else if (h == "picture") // 0 picks ".bmp", 1 ".jpg"
-        in += filesUnder(corpus, {"*.bmp"}, QByteArray(1, '\0')) + filesUnder(corpus, {"*.jpg"}, "\1");
-    else if (h == "plugin") // 0: PNG
-        in += filesUnder(corpus, {"*.png"}, QByteArray(1, '\0'));
-    else if (h == "heif")
-        in += filesUnder(corpus, {"*.HEIC", "*.heic", "*.avif"}, QByteArray(1, '\0'));
-    else if (h == "raw")
-        in += filesUnder(corpus, {"*.cr2", "*.cr3", "*.crw", "*.dng", "*.rw2", "*.kdc", "*.nef"});
-    else if (h == "jxl")
-        in += filesUnder(corpus, {"*.jxl"});
-    else if (h == "svg")
-        in += filesUnder(corpus, {"*.svg"});
-    else if (h == "animation") // the first byte picks the kind
-        in += filesUnder(corpus, {"*.gif"}, QByteArray(1, '\0')) + filesUnder(corpus, {"*.webp"}, "\1") +
-              filesUnder(corpus, {"apng*.png"}, "\2") + filesUnder(corpus, {"*.jxl"}, "\3") +
-              filesUnder(corpus, {"*.avif"}, "\4");
-    else if (h == "exif") // 1: a whole JPEG file
-        in += filesUnder(corpus, {"*.jpg"}, "\1");
-    else if (h == "collection")
-        in += filesUnder(kept, {"*.pvx"});
-    else if (h == "chm")
-        in += filesUnder(kept, {"*.chm"}) << Input{help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR), {}};
-    else if (h == "sitemap")
-        in += filesUnder(PV_SOURCE_DIR "/resources/help", {"*.hhc", "*.hhk"});
+    QList<Input> in = filesUnder(seeds + "/" + h.name, {"*"});
+    if (!h.patterns.isEmpty())
+        in += filesUnder(h.root, h.patterns, h.prefix);
+    if (h.name == std::string("picture")) // 0 picks ".bmp", 1 ".jpg"
+        in += filesUnder(PV_CORPUS_DIR, {"*.jpg"}, "\1");
+    if (h.name == std::string("animation")) // the first byte picks the kind: 0 GIF, 1 WebP, 2 APNG, 3 JXL, 4 AVIF
+        in += filesUnder(PV_CORPUS_DIR, {"*.webp"}, "\1") + filesUnder(PV_CORPUS_DIR, {"apng*.png"}, "\2") +
+              filesUnder(PV_CORPUS_DIR, {"*.jxl"}, "\3") + filesUnder(PV_CORPUS_DIR, {"*.avif"}, "\4");
+    if (h.name == std::string("chm"))
+        in << Input{help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR), {}};
     return in;
 }
 
@@ -100,7 +86,7 @@ TEST_P(FuzzReplay, EverySeedFindingAndFittingCorpusFileRunsClean)
     QTemporaryDir scratch; // where harnesses put the files they read by path
     const QByteArray savedTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", scratch.path().toLocal8Bit());
-    const QList<Input> inputs = inputsFor(GetParam().name, seeds->path());
+    const QList<Input> inputs = inputsFor(GetParam(), seeds->path());
     EXPECT_GE(inputs.size(), 2);
     for (const Input& input : inputs) {
         g_current = input.path.toLocal8Bit();
@@ -112,16 +98,22 @@ TEST_P(FuzzReplay, EverySeedFindingAndFittingCorpusFileRunsClean)
     qputenv("TMPDIR", savedTmp);
 }
 
-INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay,
-                         ::testing::Values(Harness{"bmp", replay_bmp}, Harness{"jpeg", replay_jpeg},
-                                           Harness{"picture", replay_picture},
-                                           Harness{"plugin", replay_plugin}, Harness{"heif", replay_heif},
-                                           Harness{"raw", replay_raw}, Harness{"jxl", replay_jxl},
-                                           Harness{"svg", replay_svg}, Harness{"animation", replay_animation},
-                                           Harness{"exif", replay_exif},
-                                           Harness{"collection", replay_collection},
-                                           Harness{"ini", replay_ini}, Harness{"chm", replay_chm},
-                                           Harness{"sitemap", replay_sitemap}),
-                         [](const auto& info) { return std::string(info.param.name); });
+const QByteArray Zero(1, '\0');
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay, ::testing::Values(
+    Harness{"bmp", replay_bmp, {"*.bmp"}}, Harness{"jpeg", replay_jpeg, {"*.jpg"}},
+    Harness{"picture", replay_picture, {"*.bmp"}, Zero},
+    Harness{"plugin", replay_plugin, {"*.png"}, Zero}, // 0: PNG
+    Harness{"heif", replay_heif, {"*.HEIC", "*.heic", "*.avif"}, Zero},
+    Harness{"raw", replay_raw, {"*.cr2", "*.cr3", "*.crw", "*.dng", "*.rw2", "*.kdc", "*.nef"}},
+    Harness{"jxl", replay_jxl, {"*.jxl"}}, Harness{"svg", replay_svg, {"*.svg"}},
+    Harness{"animation", replay_animation, {"*.gif"}, Zero},
+    Harness{"exif", replay_exif, {"*.jpg"}, "\1"}, // 1: a whole JPEG file
+    Harness{"collection", replay_collection, {"*.pvx"}, {}, PV_REGRESSIONS_DIR},
+    Harness{"ini", replay_ini, {}}, Harness{"chm", replay_chm, {"*.chm"}, {}, PV_REGRESSIONS_DIR},
+    Harness{"sitemap", replay_sitemap, {"*.hhc", "*.hhk"}, {}, PV_SOURCE_DIR "/resources/help"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace

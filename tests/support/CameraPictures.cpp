@@ -125,16 +125,22 @@ Tags readTags(const QString& path)
     return t;
 }
 
-Tags exiftoolTags(const QString& path)
+QStringList exiftool(const QStringList& args)
 {
     QProcess p;
-    p.start(QStringLiteral("exiftool"),
-            {"-j", "-n", "-Orientation", "-Make", "-Model", "-DateTimeOriginal", "-ExifImageWidth",
-             "-ExifImageHeight", "-ThumbnailLength", "-ICC_Profile:ColorSpaceData", path});
+    p.start(QStringLiteral("exiftool"), args);
+    if (!p.waitForFinished(60000))
+        return {QStringLiteral("timed out")};
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+}
+
+Tags exiftoolTags(const QString& path)
+{
+    const QStringList out =
+        exiftool({"-j", "-n", "-Orientation", "-Make", "-Model", "-DateTimeOriginal", "-ExifImageWidth",
+                  "-ExifImageHeight", "-ThumbnailLength", "-ICC_Profile:ColorSpaceData", path});
+    const QJsonObject o = QJsonDocument::fromJson(out.join('\n').toUtf8()).array().at(0).toObject();
     Tags t;
-    if (!p.waitForFinished(30000))
-        return t;
-    const QJsonObject o = QJsonDocument::fromJson(p.readAllStandardOutput()).array().at(0).toObject();
     t.orientation = o.value("Orientation").toInt();
     t.make = o.value("Make").toString();
     t.model = o.value("Model").toString();

@@ -32,5 +32,7 @@ struct Tags {
 Tags readTags(const QString& path);
 // What exiftool reads from the file.
 Tags exiftoolTags(const QString& path);
+// exiftool's output lines, standard output then error, for these arguments.
+QStringList exiftool(const QStringList& args);
 
 } // namespace camera

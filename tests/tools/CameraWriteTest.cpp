@@ -41,22 +41,19 @@ QSize sizeOf(const Bitmap24& b)
     return QSize(b.width(), b.height());
 }
 
+// Turns the file right `times` times, and answers what it then holds.
+Bitmap24 afterTurnsRight(const QString& path, int times)
+{
+    for (int i = 0; i < times; ++i)
+        fxOk({"rotate", "right", path});
+    return Picture::loadFromFile(path).toBitmap24();
+}
+
 // The corners after one quarter turn clockwise.
 QString turnedRight(const QString& c)
 {
     const QChar turned[4] = {c[2], c[0], c[3], c[1]};
     return QString(turned, 4);
-}
-
-Bitmap24 decodeFile(const QString& path)
-{
-    return Picture::loadFromFile(path).toBitmap24();
-}
-
-void turnRight(const QString& path, int times)
-{
-    for (int i = 0; i < times; ++i)
-        fxOk({"rotate", "right", path});
 }
 
 struct Turn {
@@ -73,16 +70,14 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
     const QString path = dir.filePath("photo.jpg");
     const QByteArray jpeg = camera::cameraJpeg(photo(t.width, t.height), t.orientation);
     writeFileAtomically(path, t.fittedTables ? recodeJpegOptimized(jpeg) : jpeg);
-    const Bitmap24 first = decodeFile(path);
+    const Bitmap24 first = afterTurnsRight(path, 0);
     const qint64 firstBytes = QFileInfo(path).size();
 
-    turnRight(path, 1);
-    const Bitmap24 once = decodeFile(path);
+    const Bitmap24 once = afterTurnsRight(path, 1);
     EXPECT_EQ(sizeOf(once), sizeOf(first).transposed());
     EXPECT_EQ(kinds::corners(once.wrap()), turnedRight(kinds::corners(first.wrap())));
 
-    turnRight(path, 3);
-    const Bitmap24 four = decodeFile(path);
+    const Bitmap24 four = afterTurnsRight(path, 3);
     ASSERT_EQ(sizeOf(four), sizeOf(first));
     EXPECT_EQ(kinds::corners(four.wrap()), kinds::corners(first.wrap()));
     if (t.width % 16 != 0 || t.height % 16 != 0) {

@@ -3,12 +3,12 @@
 // orientation, dimensions and thumbnail, and no new warning.
 #include "core/AtomicFile.h"
 #include "graphics/JpegCodec.h"
+#include "tests/support/CameraPictures.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
 #include "tests/tools/FxRun.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -16,16 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QStringList run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return {QStringLiteral("timed out")};
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())
-        .split('\n', Qt::SkipEmptyParts);
-}
 
 // Every tag exiftool reads, "[Group] Name: value", less what names the file
 // itself and what a new encoding of the pixels must change.
@@ -39,7 +29,7 @@ QSet<QString> tags(const QString& path)
     // describes the old encoding and goes with it.
     static const QSet<QString> groups{"System", "File", "ExifTool", "Adobe"};
     QSet<QString> kept;
-    for (const QString& l : run("exiftool", {"-a", "-G1", "-s", path})) {
+    for (const QString& l : camera::exiftool({"-a", "-G1", "-s", path})) {
         const QRegularExpressionMatch m = line.match(l);
         if (m.hasMatch() && !groups.contains(m.captured(1)) && !mayChange.contains(m.captured(2)))
             kept.insert(l.simplified());
@@ -50,7 +40,7 @@ QSet<QString> tags(const QString& path)
 QSet<QString> warnings(const QString& path)
 {
     QSet<QString> found;
-    for (const QString& l : run("exiftool", {"-validate", "-warning", "-a", "-s", path}))
+    for (const QString& l : camera::exiftool({"-validate", "-warning", "-a", "-s", path}))
         if (l.startsWith(QLatin1String("Warning")))
             found.insert(l.simplified());
     return found;
@@ -73,33 +63,6 @@ struct Judged {
     const char* file;
     bool render; // else a quarter turn in place
 };
-
-class CorpusCameraFiles : public ::testing::TestWithParam<Judged> {};
-
-TEST_P(CorpusCameraFiles, KeepEveryTagButOrientationDimensionsAndThumbnail)
-{
-    const Judged j = GetParam();
-    QTemporaryDir dir;
-    const QString original = QStringLiteral(PV_CORPUS_DIR "/camera/") + j.file;
-    const QString in = dir.filePath(j.file), out = dir.filePath(QStringLiteral("out.jpg"));
-    ASSERT_TRUE(putBytes(in, fileBytes(original)));
-    const QStringList args =
-        j.render ? QStringList{"render", "--brightness=5", in, out} : QStringList{"rotate", "right", in};
-    ASSERT_EQ(fx(args).exitCode, 0);
-    expectKept(original, j.render ? out : in);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Exiftool, CorpusCameraFiles, ::testing::Values(
-    Judged{"canon-ixus.jpg", false}, Judged{"canon-ixus.jpg", true},
-    Judged{"DSCN0010.jpg", false}, Judged{"DSCN0010.jpg", true},
-    Judged{"BlueSquare.jpg", false}, Judged{"BlueSquare.jpg", true},
-    Judged{"long_description.jpg", false}, Judged{"long_description.jpg", true}),
-    [](const auto& info) {
-        QString name = QString::fromLatin1(info.param.file).section('.', 0, 0).remove('-').remove('_');
-        return name.toStdString() + (info.param.render ? "Render" : "Turn");
-    });
-// clang-format on
 
 // A big-endian TIFF block built field by field, as a camera writes it.
 class TiffBlock {
@@ -164,29 +127,50 @@ QByteArray canonBlock(const QByteArray& thumbnail)
     return QByteArray("Exif\0\0", 6) + t.bytes;
 }
 
-class HandWrittenMakerNotes : public ::testing::TestWithParam<Judged> {};
+// A camera file of the corpus, or with none the maker notes above in a
+// picture of ours, written by pictavo-fx: as a new file rendered, or turned
+// a quarter in place.
+class CameraFiles : public ::testing::TestWithParam<Judged> {};
 
-TEST_P(HandWrittenMakerNotes, KeepTheirValuesAfterEveryWrite)
+TEST_P(CameraFiles, KeepEveryTagButOrientationDimensionsAndThumbnail)
 {
+    const Judged j = GetParam();
     QTemporaryDir dir;
-    const QString original = dir.filePath("canon.jpg"), in = dir.filePath("in.jpg"),
-                  out = dir.filePath("out.jpg");
-    const QByteArray thumbnail = encodeJpeg(testpics::pattern(32, 24, 2), 50, JpegMetadata{false, {}});
-    const QByteArray block = canonBlock(thumbnail);
-    writeFileAtomically(original,
-                        encodeJpeg(testpics::pattern(640, 480, 1), 90, JpegMetadata{false, {{0xE1, block}}}));
-    const QStringList owner = run("exiftool", {"-s3", "-OwnerName", original});
-    ASSERT_EQ(owner, QStringList{"Tom Rowan and Sarah Clifton"}) << "exiftool reads the block as a camera's";
+    QString original = QStringLiteral(PV_CORPUS_DIR "/camera/") + j.file;
+    const QString in = dir.filePath("in.jpg"), out = dir.filePath("out.jpg");
+    QStringList owner;
+    if (!*j.file) {
+        original = dir.filePath("canon.jpg");
+        const QByteArray thumbnail = encodeJpeg(testpics::pattern(32, 24, 2), 50, JpegMetadata{false, {}});
+        const QByteArray block = canonBlock(thumbnail);
+        writeFileAtomically(original,
+                            encodeJpeg(testpics::pattern(640, 480, 1), 90, JpegMetadata{false, {{0xE1, block}}}));
+        owner = camera::exiftool({"-s3", "-OwnerName", original});
+        ASSERT_EQ(owner, QStringList{"Tom Rowan and Sarah Clifton"}) << "exiftool reads the block as a camera's";
+    }
     ASSERT_TRUE(QFile::copy(original, in));
-    const QStringList args = GetParam().render ? QStringList{"render", "--contrast=9", in, out}
-                                               : QStringList{"rotate", "left", in};
+    const QStringList args =
+        j.render ? QStringList{"render", "--brightness=5", in, out} : QStringList{"rotate", "right", in};
     ASSERT_EQ(fx(args).exitCode, 0);
-    const QString written = GetParam().render ? out : in;
+    const QString written = j.render ? out : in;
     expectKept(original, written);
-    EXPECT_EQ(run("exiftool", {"-s3", "-OwnerName", written}), owner);
+    if (!owner.isEmpty()) {
+        EXPECT_EQ(camera::exiftool({"-s3", "-OwnerName", written}), owner);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Canon, HandWrittenMakerNotes, ::testing::Values(Judged{"", false}, Judged{"", true}),
-                         [](const auto& info) { return std::string(info.param.render ? "Render" : "Turn"); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Exiftool, CameraFiles, ::testing::Values(
+    Judged{"canon-ixus.jpg", false}, Judged{"canon-ixus.jpg", true},
+    Judged{"DSCN0010.jpg", false}, Judged{"DSCN0010.jpg", true},
+    Judged{"BlueSquare.jpg", false}, Judged{"BlueSquare.jpg", true},
+    Judged{"long_description.jpg", false}, Judged{"long_description.jpg", true},
+    Judged{"", false}, Judged{"", true}),
+    [](const auto& info) {
+        QString name = QString::fromLatin1(*info.param.file ? info.param.file : "HandWrittenMakerNotes.jpg");
+        name = name.section('.', 0, 0).remove('-').remove('_');
+        return name.toStdString() + (info.param.render ? "Render" : "Turn");
+    });
+// clang-format on
 
 } // namespace

@@ -68,6 +68,12 @@ inline void turnWheelOver(QWidget* target, QPoint pos, int notches,
     QApplication::sendEvent(target, &e);
 }
 
+// A key typed on the main window.
+inline void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier)
+{
+    QTest::keyClick(mainWindow(), Qt::Key(k), m);
+}
+
 class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -156,10 +162,6 @@ protected:
     QString collectionOf(int n, const QString& name = QStringLiteral("c.pvx"))
     {
         return testpics::makeCollection(dir.path(), name, n);
-    }
-    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier)
-    {
-        QTest::keyClick(mainWindow(), Qt::Key(k), m);
     }
     QString panel(int i) const { return mainWindow()->statusPanel(i)->text(); }
     // A menu item or a tool button of the main window, by its object name.

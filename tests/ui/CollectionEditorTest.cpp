@@ -24,7 +24,6 @@ protected:
         return collectionEditor()->findChild<QToolButton*>(QString::fromLatin1(name));
     }
     void click(const char* name) { QTest::mouseClick(btn(name), Qt::LeftButton); }
-    void edKey(QWidget* w, int k) { QTest::keyClick(w, Qt::Key(k)); }
 
     QString pic(const QString& name)
     {
@@ -71,24 +70,20 @@ protected:
 
 // ---- Add and the preview
 
-TEST_F(Editor, AddListsPicturesInDialogOrderAndSelectsRowOne)
+// Add lists in the dialog's order and selects row one; its dialog offers
+// all pictures first, then each kind, and the preview shows any of them.
+TEST_F(Editor, AddListsPicturesInDialogOrderOfferingEveryKindAndPreviewsThem)
 {
     const QString a = pic(QStringLiteral("a.jpg"));
-    showNew();
-    add({pic(QStringLiteral("b.bmp")), a});
-    add({a});
-    EXPECT_EQ(names(), (QStringList{"b.bmp", "a.jpg", "a.jpg"}));
-    EXPECT_TRUE(btn("btnDel")->isEnabled());
-    EXPECT_EQ(ed()->selectedRow(), 0);
-}
-
-TEST_F(Editor, AddOffersAllPicturesFirstThenEachKindAndPreviewsThem)
-{
     const QString shot = dir.filePath(QStringLiteral("shot.png"));
     writeFileAtomically(shot, kinds::encoded(kinds::quadrants(64, 48), "png"));
     showNew();
-    add({shot});
-    ASSERT_EQ(fake.openFilters.size(), 1);
+    add({pic(QStringLiteral("b.bmp")), a});
+    add({a, shot});
+    EXPECT_EQ(names(), (QStringList{"b.bmp", "a.jpg", "a.jpg", "shot.png"}));
+    EXPECT_TRUE(btn("btnDel")->isEnabled());
+    EXPECT_EQ(ed()->selectedRow(), 0);
+    ASSERT_EQ(fake.openFilters.size(), 2);
     const QStringList parts = fake.openFilters[0].split('|');
     ASSERT_GE(parts.size(), 2);
     EXPECT_EQ(parts[0], "All pictures");
@@ -100,11 +95,13 @@ TEST_F(Editor, AddOffersAllPicturesFirstThenEachKindAndPreviewsThem)
     EXPECT_EQ(kindNames,
               (QStringList{"JPEG", "Bitmaps", "PNG", "GIF", "WebP", "TIFF", "HEIC/HEIF", "AVIF", "Icons", "RAW",
                            "JPEG XL", "SVG"}));
-    EXPECT_EQ(names(), QStringList{"shot.png"});
+    clickRow(3);
     EXPECT_EQ(kinds::corners(ed()->previewImage()), "RGBW");
 }
 
-TEST_F(Editor, APathHoldingTheFieldSeparatorIsNotListed)
+// The field separator can't be stored: a path holding it is not listed,
+// and a comment refuses it.
+TEST_F(Editor, TheFieldSeparatorIsRefusedInPathsAndComments)
 {
     showNew();
     const QString bad = pic(QStringLiteral("a^b.jpg"));
@@ -112,6 +109,8 @@ TEST_F(Editor, APathHoldingTheFieldSeparatorIsNotListed)
     EXPECT_EQ(names(), QStringList{"good.jpg"});
     ASSERT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(fake.errors.first().contains(bad));
+    QTest::keyClicks(ed()->commentEditor(), QStringLiteral("a^b"));
+    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("ab"));
 }
 
 TEST_F(Editor, AnUnreadablePictureIsReportedAndNotShown)
@@ -159,7 +158,7 @@ TEST_P(EditorRows, MoveAndDeleteCarryEntriesWithTheirComments)
             QTest::keyClick(QApplication::focusWidget(), *s == 'u' ? Qt::Key_Up : Qt::Key_Down,
                             Qt::ControlModifier);
         else if (*s == 'x')
-            edKey(ed()->commentEditor(), Qt::Key_Delete);
+            QTest::keyClick(ed()->commentEditor(), Qt::Key_Delete);
         else
             click(*s == 'U' ? "BtnUp" : *s == 'D' ? "btnDown" : "btnDel");
     }
@@ -188,14 +187,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RowCase{"DeletingEveryRow", "XXXX", "", -1, true, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Editor, CommentsRefuseTheFieldSeparator)
-{
-    showNew();
-    add({pic(QStringLiteral("a.jpg"))});
-    QTest::keyClicks(ed()->commentEditor(), QStringLiteral("a^b"));
-    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("ab"));
-}
-
 // Find looks forward from the selected row, in comments only, and ignores case.
 TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 {
@@ -222,11 +213,11 @@ TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
     const QByteArray before = fileBytes(path);
     clickRow(1);
     typeComment(QStringLiteral("typed here"));
-    edKey(ed()->commentEditor(), Qt::Key_Return);
+    QTest::keyClick(ed()->commentEditor(), Qt::Key_Return);
     EXPECT_TRUE(ed()->isVisible());
     EXPECT_EQ(fileBytes(path), before);
     ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
-    edKey(ed()->grid(), Qt::Key_Return);
+    QTest::keyClick(ed()->grid(), Qt::Key_Return);
     EXPECT_FALSE(ed()->isVisible());
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
@@ -247,17 +238,6 @@ TEST_F(Editor, AddDeleteOnACollectionWhoseFileIsGoneListsEachEntryOnce)
     EXPECT_EQ(list()->entries(), entries);
     click("btnOK");
     EXPECT_EQ(readCollectionAll(path), entries);
-}
-
-TEST_F(Editor, OkOnAnEmptyListShowsTheMessageAndStaysOpen)
-{
-    showAddDelete(1);
-    const QByteArray before = fileBytes(session().collectionFileName());
-    click("btnDel");
-    click("btnOK");
-    EXPECT_EQ(fake.infos, QStringList{QStringLiteral("Collection must contains as minimum one image.")});
-    EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(fileBytes(session().collectionFileName()), before);
 }
 
 TEST_F(Editor, CancelledSaveDialogWritesNothingAndReadsTheCollectionOpenBefore)
@@ -314,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(Names, EditorSaveName,
 TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
 {
     const std::function<void()> ways[] = {[this] { click("btnClose"); },
-                                          [this] { edKey(ed()->findEdit(), Qt::Key_Escape); },
+                                          [this] { QTest::keyClick(ed()->findEdit(), Qt::Key_Escape); },
                                           [this] { ed()->close(); }};
     for (const auto& closeIt : ways) {
         showNew();
@@ -425,7 +405,9 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
-TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
+// OK that can't write, for a failed write or an empty list, keeps the
+// editor, its list and the old file; the same OK writes once it can.
+TEST_F(Editor, OkThatCannotWriteKeepsTheEditorItsListAndTheOldFile)
 {
     showAddDelete(3);
     const QString path = session().collectionFileName();
@@ -443,6 +425,15 @@ TEST_F(Editor, AFailedWriteKeepsTheEditorItsListAndTheOldFile)
     setAtomicWriteFault(AtomicWriteFault::None);
     click("btnOK");
     EXPECT_FALSE(ed()->isVisible());
+    EXPECT_EQ(readCollectionAll(path), edited);
+
+    mainWindow()->editCollection();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
+    click("btnDel");
+    click("btnDel");
+    click("btnOK");
+    EXPECT_EQ(fake.infos, QStringList{QStringLiteral("Collection must contains as minimum one image.")});
+    EXPECT_TRUE(ed()->isVisible());
     EXPECT_EQ(readCollectionAll(path), edited);
 }
 

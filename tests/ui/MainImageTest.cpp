@@ -23,17 +23,6 @@ protected:
     QString fileOf(int entry) const { return session().entry(entry).FileName; }
 };
 
-// As Is: the main image draws the very pixels of the whole decode.
-TEST_F(MainImageDecodes, ShowsTheDecodedPictureOnceItArrives)
-{
-    openBig(1);
-    MainImage* img = mainWindow()->mainImage();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
-    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
-    EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
-    EXPECT_TRUE(fake.errors.isEmpty());
-}
-
 // An open decodes nothing for the strip on the GUI thread: the main image
 // gets its picture first, then the slots fill in view order, each holding
 // no more than a slot's worth of pixels.
@@ -70,23 +59,27 @@ TEST_F(MainImageDecodes, TheMainImageComesFirstThenTheStripFillsInViewOrder)
     }
 }
 
-// A fitted picture is decoded at the size it is drawn; when the window grows
-// it is decoded again at the new size, not left enlarged from the old one.
-TEST_F(MainImageDecodes, AGrownWindowGetsThePictureDecodedAtItsNewSize)
+// As Is, the main image draws the very pixels of the whole decode; fitted,
+// the picture is decoded at the size drawn, and again at the new size when
+// the window grows, not left enlarged from the old one.
+TEST_F(MainImageDecodes, ShowsTheDecodeAsIsAndAgainAtEachSizeFitted)
 {
     openBig(1);
-    mainWindow()->fitCentred();
     MainImage* img = mainWindow()->mainImage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
+    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
+    EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
+    mainWindow()->fitCentred();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
     const QSize before = img->drawRect().size();
     mainWindow()->setOuterSize(1000, 800);
     ASSERT_GT(img->drawRect().width(), before.width());
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
-    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
     const QImage drawn = img->grab(img->drawRect()).toImage();
     EXPECT_LE(
         largestDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
         24);
+    EXPECT_TRUE(fake.errors.isEmpty());
 }
 
 // The main image paints the main colour around the picture itself (the

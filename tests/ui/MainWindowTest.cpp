@@ -22,13 +22,20 @@
 
 using MainWindowTest = AppFixture;
 
+// The comments window, never shown, follows every entry shown all the
+// same (an open leaves it alone).
 TEST_F(MainWindowTest, EverySizeChangeLaysOutAsManySlotsAsFitUpToTenAndKeepsTheShownEntry)
 {
     openPath(collectionOf(12));
+    QLabel* comments = commentsWindow()->commentLabel();
+    EXPECT_TRUE(comments->text().isEmpty()) << "opening leaves it alone";
+    mainWindow()->selectSlot(2);
+    EXPECT_EQ(comments->text(), QStringLiteral("comment 2"));
     mainWindow()->toggleFollowMode();
-    for (int i = 0; i < 3; ++i)
-        key(Qt::Key_Down); // the third scrolls the strip
+    for (int i = 0; i < 2; ++i)
+        key(Qt::Key_Down); // the second scrolls the strip
     ASSERT_TRUE(shows(4));
+    EXPECT_EQ(comments->text(), QStringLiteral("comment 4"));
     const struct {
         int strip, slotCount;
     } sizes[] = {{520, 4}, {519, 3}, {1600, 10}, {270, 2}};
@@ -73,9 +80,12 @@ TEST_F(MainWindowTest, AddStartsBesideTheCollectionFocusComesBackAndAFailingKeyS
     EXPECT_EQ(fake.errors.size(), 1);
 }
 
-// The next start comes back where this run ended, within the screen it
-// finds; and with FitPictures an open and a slot click show the picture fitted.
-TEST_F(MainWindowTest, ARestartComesBackWhereTheLastRunEndedWithinTheScreen)
+// The next start comes back where this run ended (entry, follow mode and
+// window), within the screen it finds; what the start opens, remembered or
+// named, is read only once the main window has shown its first frame, and
+// then shows as it always did; one that can't be read keeps the one to go
+// back to. With FitPictures an open and a slot click show the picture fitted.
+TEST_F(MainWindowTest, AStartComesBackWhereTheLastRunEndedAfterItsFirstFrame)
 {
     const QString path = collectionOf(12);
     openPath(path);
@@ -83,11 +93,23 @@ TEST_F(MainWindowTest, ARestartComesBackWhereTheLastRunEndedWithinTheScreen)
     key(Qt::Key_Left);
     mainWindow()->toggleFollowMode();
     mainWindow()->setGeometry(QRect(40, 50, 640, 480));
-    restart();
-    EXPECT_EQ(session().collectionFileName(), path);
-    EXPECT_TRUE(shows(11));
-    EXPECT_TRUE(session().followsCursor());
-    EXPECT_EQ(mainWindow()->geometry(), QRect(40, 50, 640, 480));
+    end();
+    const QString nope = dir.filePath("nope.pvx");
+    for (const auto& [commandLine, shown] :
+         {std::pair{QStringList(), 11}, {QStringList{path}, 1}, {QStringList{nope}, 0}, {QStringList(), 1}}) {
+        auto* program = new Program(iniPath(), commandLine);
+        EXPECT_EQ(program->session().entryCount(), 0) << "read before the window was up";
+        started(program);
+        if (shown) {
+            EXPECT_TRUE(shows(shown));
+        } else {
+            EXPECT_EQ(fake.errors, QStringList{"File not found (" + nope + ")"});
+        }
+        EXPECT_TRUE(session().followsCursor());
+        EXPECT_EQ(mainWindow()->geometry(), QRect(40, 50, 640, 480));
+        end();
+    }
+    start();
     restart("[Window]\nLeft=-3000\nTop=5000\nWidth=9000\nHeight=9000\nFitPictures=1\n");
     EXPECT_TRUE(mainWindow()->screen()->availableGeometry().contains(mainWindow()->geometry()))
         << "from a larger screen";
@@ -101,30 +123,6 @@ TEST_F(MainWindowTest, ARestartComesBackWhereTheLastRunEndedWithinTheScreen)
     action("AsIs1")->trigger();
     QTest::mouseClick(mainWindow()->slot(2), Qt::LeftButton);
     EXPECT_TRUE(fitted());
-}
-
-// What the start opens, remembered or named, is read only once the main
-// window has shown its first frame, and then shows as it always did.
-TEST_F(MainWindowTest, TheStartReadsItsCollectionAfterTheFirstFrame)
-{
-    const QString path = collectionOf(3);
-    openPath(path);
-    key(Qt::Key_End);
-    end();
-    // A start whose collection can't be read keeps the one to go back to.
-    const QString nope = dir.filePath("nope.pvx");
-    for (const auto& [commandLine, shown] :
-         {std::pair{QStringList(), 3}, {QStringList{path}, 1}, {QStringList{nope}, 0}, {QStringList(), 1}}) {
-        auto* program = new Program(iniPath(), commandLine);
-        EXPECT_EQ(program->session().entryCount(), 0) << "read before the window was up";
-        started(program);
-        if (shown) {
-            EXPECT_TRUE(shows(shown));
-        } else {
-            EXPECT_EQ(fake.errors, QStringList{"File not found (" + nope + ")"});
-        }
-        end();
-    }
 }
 
 // The start builds the main window alone and loads no sound stack. Each
@@ -205,20 +203,6 @@ TEST_P(ProgramEnd, WritesTheSettings)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ProgramEnd, ::testing::Values("Exit", "F10", "CloseBox"));
-
-// The comments window follows what the main window shows.
-TEST_F(MainWindowTest, CommentsWindowFollowsEverySlotShownVisibleOrNot)
-{
-    openPath(collectionOf(6));
-    QLabel* text = commentsWindow()->commentLabel();
-    EXPECT_TRUE(text->text().isEmpty()) << "opening leaves it alone";
-    mainWindow()->selectSlot(2);
-    EXPECT_EQ(text->text(), QStringLiteral("comment 2"));
-    mainWindow()->toggleFollowMode();
-    key(Qt::Key_Down);
-    key(Qt::Key_Down); // scrolls the strip
-    EXPECT_EQ(text->text(), QStringLiteral("comment 4"));
-}
 
 // Once shown, a window whose frame (as the window manager drew it) the free
 // area holds only just goes to the top of it, shrunk where it must be.

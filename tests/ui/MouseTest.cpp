@@ -19,6 +19,12 @@ std::pair<QWidget*, QPoint> under(QPoint pos)
     return w ? std::pair{w, w->mapFrom(view(), pos)} : std::pair{view(), pos};
 }
 
+void doubleClickPicture()
+{
+    const auto [w, local] = under(view()->rect().center());
+    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+}
+
 // Sent to the view, where a wheel event over the picture ends up (one the
 // program sends itself is not passed on from the picture to its parent).
 void turnWheel(QPoint pos, int notches, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -45,12 +51,6 @@ QPoint scrolled()
     return {a->horizontalScrollBar()->value(), a->verticalScrollBar()->value()};
 }
 
-QString zoomPanel()
-{
-    const auto* p = mainWindow()->findChild<QLabel*>(QStringLiteral("StatusPanel3"));
-    return p ? p->text() : QStringLiteral("(no zoom panel)");
-}
-
 } // namespace
 
 using Mouse = AppFixture;
@@ -70,7 +70,7 @@ TEST_F(Mouse, ZoomsAboutThePointerScrollsOrStepsPansAndDoubleClicksToFullScreen)
         turnWheel(pointer, notches, Qt::ControlModifier);
         EXPECT_NEAR(drawnScale(), before * std::pow(1.25, notches), 0.002) << notches;
         EXPECT_NEAR((pictureAt(pointer) - spot).manhattanLength(), 0, 3) << notches;
-        EXPECT_EQ(zoomPanel(), QStringLiteral("%1%").arg(std::lround(drawnScale() * 100))) << notches;
+        EXPECT_EQ(panel(3), QStringLiteral("%1%").arg(std::lround(drawnScale() * 100))) << notches;
     }
     EXPECT_EQ(session().currentEntry(), 1);
 
@@ -101,11 +101,9 @@ TEST_F(Mouse, ZoomsAboutThePointerScrollsOrStepsPansAndDoubleClicksToFullScreen)
     turnWheel(pointer, 1);
     EXPECT_TRUE(shows(1));
 
-    std::tie(w, local) = under(pointer);
-    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+    doubleClickPicture();
     EXPECT_TRUE(mainWindow()->isFullScreenMode());
-    std::tie(w, local) = under(pointer);
-    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
+    doubleClickPicture();
     EXPECT_FALSE(mainWindow()->isFullScreenMode());
 }
 
@@ -181,29 +179,17 @@ TEST_P(KeysAndGestures, RunOnlyWhileTheirCommandCan)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
-namespace {
-void press(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    QTest::keyClick(mainWindow(), k, m);
-}
-void doubleClickPicture()
-{
-    const auto [w, local] = under(view()->rect().center());
-    QTest::mouseDClick(w, Qt::LeftButton, {}, local);
-}
-} // namespace
-
 INSTANTIATE_TEST_SUITE_P(
     Inputs, KeysAndGestures,
     ::testing::Values(
-        Input{"Down", [] { press(Qt::Key_Down); }}, Input{"Space", [] { press(Qt::Key_Space); }},
-        Input{"Up", [] { press(Qt::Key_Up); }, [] { press(Qt::Key_Down); }},
-        Input{"Backspace", [] { press(Qt::Key_Backspace); }, [] { press(Qt::Key_Down); }},
-        Input{"Enter", [] { press(Qt::Key_Return); }, [] { press(Qt::Key_Down); }},
-        Input{"Right", [] { press(Qt::Key_Right); }}, Input{"End", [] { press(Qt::Key_End); }},
-        Input{"KeypadPlus", [] { press(Qt::Key_Plus, Qt::KeypadModifier); }},
-        Input{"KeypadMinus", [] { press(Qt::Key_Minus, Qt::KeypadModifier); }},
-        Input{"Escape", [] { press(Qt::Key_Escape); }, [] { press(Qt::Key_S, Qt::ControlModifier); }},
+        Input{"Down", [] { key(Qt::Key_Down); }}, Input{"Space", [] { key(Qt::Key_Space); }},
+        Input{"Up", [] { key(Qt::Key_Up); }, [] { key(Qt::Key_Down); }},
+        Input{"Backspace", [] { key(Qt::Key_Backspace); }, [] { key(Qt::Key_Down); }},
+        Input{"Enter", [] { key(Qt::Key_Return); }, [] { key(Qt::Key_Down); }},
+        Input{"Right", [] { key(Qt::Key_Right); }}, Input{"End", [] { key(Qt::Key_End); }},
+        Input{"KeypadPlus", [] { key(Qt::Key_Plus, Qt::KeypadModifier); }},
+        Input{"KeypadMinus", [] { key(Qt::Key_Minus, Qt::KeypadModifier); }},
+        Input{"Escape", [] { key(Qt::Key_Escape); }, [] { key(Qt::Key_S, Qt::ControlModifier); }},
         Input{"DoubleClick", doubleClickPicture},
         Input{"WheelOverThePicture", [] { turnWheel(view()->rect().center(), -1); }},
         Input{"CtrlWheelOverThePicture", [] { turnWheel(view()->rect().center(), 1, Qt::ControlModifier); }},

@@ -14,8 +14,6 @@
 #include <QSlider>
 #include <QToolButton>
 
-#include <QElapsedTimer>
-
 namespace {
 
 class PictureKindsGui : public AppFixture {
@@ -104,19 +102,16 @@ TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
     EXPECT_EQ(fileBitmap(png), testpics::brighter(Bitmap24::fromImage(kinds::quadrants(40, 30)), -20));
 }
 
+// A reader that waited would be let go by the watchdog with an empty read,
+// and tell that instead of the refusal.
 TEST_F(PictureKindsGui, AnEntryLeadingToAFifoIsRefusedWithoutWaiting)
 {
     const QString pipe = dir.filePath("pipe.jpg");
-    qint64 ms = 0;
     {
         const FifoWatchdog watchdog(pipe);
         ASSERT_TRUE(watchdog.made());
-        QElapsedTimer t;
-        t.start();
         openFiles({testpics::writeBmp(dir.filePath("a.bmp"), 20, 20, 1), pipe});
-        ms = t.elapsed();
     }
-    EXPECT_LT(ms, 3000);
     EXPECT_EQ(
         fake.errors,
         QStringList{
