@@ -179,7 +179,8 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
     openPath(path);
     const QByteArray collectionBefore = fileBytes(path);
     const QByteArray firstBefore = fileBytes(session().entry(1).FileName);
-    recordUndo(Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9))), 1);
+    session().undoHistory().record(std::make_unique<PictureUndo>(
+        1, session().entry(1).FileName, Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)))));
     key(Qt::Key_Right);
     const QString second = session().entry(2).FileName, third = session().entry(3).FileName;
     const QByteArray secondBytes = fileBytes(second);
