@@ -18,22 +18,33 @@ public:
     QSize sizeHint() const override { return isLong() ? shortHint() : QLabel::sizeHint(); }
     QSize minimumSizeHint() const override { return isLong() ? shortHint() : QLabel::minimumSizeHint(); }
 
+    // Text wider than the label loses its middle, not its end: a path's
+    // file name and the notes after it stay readable.
+    void setElidesMiddle(bool on)
+    {
+        m_elidesMiddle = on;
+        update();
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        if (!isLong()) {
+        const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        const bool narrow = m_elidesMiddle && fontMetrics().horizontalAdvance(visibleStart()) > area.width();
+        if (!isLong() && !narrow) {
             QLabel::paintEvent(event);
             return;
         }
         QPainter painter(this);
         drawFrame(&painter);
-        const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-        const QString shown = fontMetrics().elidedText(visibleStart(), Qt::ElideRight, area.width());
+        const QString shown = fontMetrics().elidedText(visibleStart(), narrow ? Qt::ElideMiddle : Qt::ElideRight,
+                                                       area.width() - indent());
         style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown,
                               foregroundRole());
     }
 
 private:
+    bool m_elidesMiddle = false;
     bool isLong() const { return text().size() > ShownCharacters; }
     QString visibleStart() const { return text().left(ShownCharacters); }
     QSize shortHint() const

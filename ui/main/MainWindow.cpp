@@ -223,6 +223,7 @@ void MainWindow::createStatusBar()
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setTextFormat(Qt::PlainText);
         l->setIndent(2);
+        l->setElidesMiddle(i == 2); // the file's path and its notes
         m_statusPanels[i] = l;
     }
 }
