@@ -12,9 +12,12 @@ AnimationLoader::~AnimationLoader() = default;
 bool AnimationLoader::mayAnimate(const Picture& picture)
 {
     switch (picture.format()) {
+    case PictureFormat::Png:
+        // The loader's probe told a still PNG as one it can write back: no
+        // animation loader is started for the commonest still kind.
+        return picture.loaderSource() != nullptr && !picture.toldRewritable();
     case PictureFormat::Gif:
     case PictureFormat::WebP:
-    case PictureFormat::Png:
     case PictureFormat::JpegXl:
     case PictureFormat::Avif:
         return picture.loaderSource() != nullptr;

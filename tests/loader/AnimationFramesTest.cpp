@@ -123,6 +123,9 @@ TEST(AnimationFrames, CutFilesPlayTheFramesBeforeTheCut)
     }
     const Picture still = Picture::loadFromFile(corpusPath(QStringLiteral("more/jxl-lossy-grayscale.jxl")));
     EXPECT_THROW(AnimationLoader().frame(still, 0, true), AppError);
+    // A still PNG starts no animation loader.
+    EXPECT_FALSE(AnimationLoader::mayAnimate(
+        Picture::loadFromFile(corpusPath(QStringLiteral("more/jxl-lossless-patches.ref.png")))));
 }
 
 } // namespace
