@@ -175,7 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RowCase{"DeletingEveryRow", "XXXX", "", -1, true, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Find looks forward from the selected row, in comments only, and ignores case.
 TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 {
     showNew();
@@ -193,7 +192,6 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 
 // ---- OK, Close and Esc
 
-// Return ends the comment's editing only; Return again, in the list, is OK.
 TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
 {
     showAddDelete(3);
@@ -318,8 +316,6 @@ TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
 
 // ---- New on the main window
 
-// New writes the edited list, kept open, into the open collection; a list
-// whose every row was deleted leaves the file alone.
 TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollectionUnlessEmpty)
 {
     for (const bool deleteAll : {false, true}) {
@@ -347,8 +343,6 @@ TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollectionUnlessEmpty)
     }
 }
 
-// The editor lists whatever the main window opened last; OK writes that
-// collection, as listed, and never the rows of the one open before into it.
 TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
 {
     showAddDelete(3);
@@ -393,8 +387,7 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
-// OK that can't write, for a failed write or an empty list, keeps the
-// editor, its list and the old file; the same OK writes once it can.
+// A failed write or an empty list; the same OK writes once it can.
 TEST_F(Editor, OkThatCannotWriteKeepsTheEditorItsListAndTheOldFile)
 {
     showAddDelete(3);

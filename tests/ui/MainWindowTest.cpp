@@ -155,8 +155,6 @@ TEST_F(MainWindowTest, WindowsNotShownAtStartAreBuiltWhenFirstNeeded)
     EXPECT_EQ(built().size(), 5) << built().join(' ').toStdString();
 }
 
-// Exit, F10 and the window's close box each end the program, and its end
-// writes the settings.
 class ProgramEnd : public AppFixture, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ProgramEnd, WritesTheSettings)

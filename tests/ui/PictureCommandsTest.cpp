@@ -220,8 +220,6 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
     data.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
 }
 
-// A picture that decodes only in part is shown with a note beside its name,
-// and Rotate doesn't write it: one message, the file as it was.
 TEST_F(PictureCommandsTest, ADamagedPictureIsShownWithANoteAndNeverWritten)
 {
     const QByteArray whole = fileBytes(testpics::writeJpeg(dir.filePath("whole.jpg"), 120, 80, 2));
