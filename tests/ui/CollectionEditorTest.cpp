@@ -71,18 +71,26 @@ protected:
 // ---- Add and the preview
 
 // Add lists in the dialog's order and selects row one; its dialog offers
-// all pictures first, then each kind, and the preview shows any of them.
-TEST_F(Editor, AddListsPicturesInDialogOrderOfferingEveryKindAndPreviewsThem)
+// all pictures first, then each kind, and the preview shows any of them or
+// tells why not (not keeping the previous row's picture). The field
+// separator can't be stored: a path holding it is not listed, and a comment
+// refuses it.
+TEST_F(Editor, AddListsInDialogOrderPreviewsAndRefusesTheFieldSeparator)
 {
     const QString a = pic(QStringLiteral("a.jpg"));
     const QString shot = dir.filePath(QStringLiteral("shot.png"));
     writeFileAtomically(shot, kinds::encoded(kinds::quadrants(64, 48), "png"));
     showNew();
     add({pic(QStringLiteral("b.bmp")), a});
-    add({a, shot});
+    const QString bad = pic(QStringLiteral("a^b.jpg"));
+    add({a, bad, shot});
     EXPECT_EQ(names(), (QStringList{"b.bmp", "a.jpg", "a.jpg", "shot.png"}));
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors.first().contains(bad));
     EXPECT_TRUE(btn("btnDel")->isEnabled());
     EXPECT_EQ(ed()->selectedRow(), 0);
+    QTest::keyClicks(ed()->commentEditor(), QStringLiteral("a^b"));
+    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("ab"));
     ASSERT_EQ(fake.openFilters.size(), 2);
     const QStringList parts = fake.openFilters[0].split('|');
     ASSERT_GE(parts.size(), 2);
@@ -97,32 +105,12 @@ TEST_F(Editor, AddListsPicturesInDialogOrderOfferingEveryKindAndPreviewsThem)
                            "JPEG XL", "SVG"}));
     clickRow(3);
     EXPECT_EQ(kinds::corners(ed()->previewImage()), "RGBW");
-}
-
-// The field separator can't be stored: a path holding it is not listed,
-// and a comment refuses it.
-TEST_F(Editor, TheFieldSeparatorIsRefusedInPathsAndComments)
-{
-    showNew();
-    const QString bad = pic(QStringLiteral("a^b.jpg"));
-    add({pic(QStringLiteral("good.jpg")), bad});
-    EXPECT_EQ(names(), QStringList{"good.jpg"});
-    ASSERT_EQ(fake.errors.size(), 1);
-    EXPECT_TRUE(fake.errors.first().contains(bad));
-    QTest::keyClicks(ed()->commentEditor(), QStringLiteral("a^b"));
-    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("ab"));
-}
-
-TEST_F(Editor, AnUnreadablePictureIsReportedAndNotShown)
-{
-    showNew();
-    add({pic(QStringLiteral("wide.bmp"))});
     list()->append({dir.filePath(QStringLiteral("missing.jpg")), QStringLiteral("gone")});
-    clickRow(1);
-    ASSERT_EQ(fake.errors.size(), 1);
-    EXPECT_TRUE(fake.errors.first().contains(QStringLiteral("missing.jpg")));
-    EXPECT_TRUE(ed()->previewImage().isNull()); // not the previous row's picture
-    EXPECT_EQ(list()->entryCount(), 2);
+    clickRow(4);
+    ASSERT_EQ(fake.errors.size(), 2);
+    EXPECT_TRUE(fake.errors.last().contains(QStringLiteral("missing.jpg")));
+    EXPECT_TRUE(ed()->previewImage().isNull());
+    EXPECT_EQ(list()->entryCount(), 5);
 }
 
 // ---- Up, Down and Delete
@@ -187,7 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RowCase{"DeletingEveryRow", "XXXX", "", -1, true, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Find looks forward from the selected row, in comments only, and ignores case.
 TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 {
     showNew();
@@ -205,7 +192,6 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 
 // ---- OK, Close and Esc
 
-// Return ends the comment's editing only; Return again, in the list, is OK.
 TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
 {
     showAddDelete(3);
@@ -330,8 +316,6 @@ TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
 
 // ---- New on the main window
 
-// New writes the edited list, kept open, into the open collection; a list
-// whose every row was deleted leaves the file alone.
 TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollectionUnlessEmpty)
 {
     for (const bool deleteAll : {false, true}) {
@@ -359,8 +343,6 @@ TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollectionUnlessEmpty)
     }
 }
 
-// The editor lists whatever the main window opened last; OK writes that
-// collection, as listed, and never the rows of the one open before into it.
 TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
 {
     showAddDelete(3);
@@ -405,8 +387,7 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
-// OK that can't write, for a failed write or an empty list, keeps the
-// editor, its list and the old file; the same OK writes once it can.
+// A failed write or an empty list; the same OK writes once it can.
 TEST_F(Editor, OkThatCannotWriteKeepsTheEditorItsListAndTheOldFile)
 {
     showAddDelete(3);

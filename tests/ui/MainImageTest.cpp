@@ -13,14 +13,14 @@ namespace {
 class MainImageDecodes : public AppFixture {
 protected:
     // `n` pictures larger than the main area, each its own file.
-    void openBig(int n)
+    void openBig(int n, QSize size, bool wait = true)
     {
         QStringList files;
         for (int k = 1; k <= n; ++k)
-            files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), 1200, 900, k);
-        openFiles(files);
+            files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), size.width(),
+                                         size.height(), k);
+        openFiles(files, wait);
     }
-    QString fileOf(int entry) const { return session().entry(entry).FileName; }
 };
 
 // An open decodes nothing for the strip on the GUI thread: the main image
@@ -28,10 +28,7 @@ protected:
 // no more than a slot's worth of pixels.
 TEST_F(MainImageDecodes, TheMainImageComesFirstThenTheStripFillsInViewOrder)
 {
-    QStringList files;
-    for (int k = 1; k <= 4; ++k)
-        files << testpics::writeJpeg(dir.filePath(QStringLiteral("big%1.jpg").arg(k)), 2400, 1800, k);
-    openFiles(files, false);
+    openBig(4, QSize(2400, 1800), false);
     MainWindow* w = mainWindow();
     const int n = std::min(4, w->slotCount());
     ASSERT_GE(n, 2);
@@ -64,10 +61,10 @@ TEST_F(MainImageDecodes, TheMainImageComesFirstThenTheStripFillsInViewOrder)
 // the window grows, not left enlarged from the old one.
 TEST_F(MainImageDecodes, ShowsTheDecodeAsIsAndAgainAtEachSizeFitted)
 {
-    openBig(1);
+    openBig(1, QSize(1200, 900));
     MainImage* img = mainWindow()->mainImage();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
-    const QImage whole = Picture::loadFromFile(fileOf(1)).toImage();
+    const QImage whole = Picture::loadFromFile(session().entry(1).FileName).toImage();
     EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
     mainWindow()->fitCentred();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
@@ -82,8 +79,6 @@ TEST_F(MainImageDecodes, ShowsTheDecodeAsIsAndAgainAtEachSizeFitted)
     EXPECT_TRUE(fake.errors.isEmpty());
 }
 
-// The main image paints the main colour around the picture itself (the
-// area beneath it isn't painted), and under the clear parts of one.
 TEST_F(MainImageDecodes, TheMainColourSurroundsAndShowsThroughThePicture)
 {
     QImage clear(800, 200, QImage::Format_ARGB32);

@@ -4,7 +4,6 @@
 #include "core/AtomicFile.h"
 #include "tests/support/FileBytes.h"
 #include "ui/common/CommentsWindow.h"
-#include "ui/common/UiTextWidgets.h"
 #include "ui/editor/CollectionEditor.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/settings/SettingsDialog.h"
@@ -18,7 +17,6 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <map>
 
 using MainWindowTest = AppFixture;
 
@@ -127,22 +125,10 @@ TEST_F(MainWindowTest, AStartComesBackWhereTheLastRunEndedAfterItsFirstFrame)
 
 // The start builds the main window alone and loads no sound stack. Each
 // other window is built when it is first needed and is then as it always
-// was: found by its name, in the language of the start, showing the
-// settings, the open collection and the comment on view.
+// was: showing the settings, the open collection and the comment on view.
 TEST_F(MainWindowTest, WindowsNotShownAtStartAreBuiltWhenFirstNeeded)
 {
-    const QString language = dir.filePath(QStringLiteral("Deutsch.pvl"));
-    // One of each kind of element: menu item and window title, list item
-    // and tab, column, check box, button and group box, hints of actions
-    // and buttons.
-    const std::map<int, QString> texts = {
-        {4, "Bilder..."},  {26, "Einstellungen"}, {35, "Effekte"},           {36, "Andere"},
-        {56, "Kommentar"}, {72, "Suchen"},        {180, "Angepasst zeigen"}, {203, "Bild nach oben"}};
-    QByteArray file = "[Russian]\n";
-    for (const auto& [number, text] : texts)
-        file += QByteArray::number(number) + "=" + text.toUtf8() + "\n";
-    writeFileAtomically(language, file);
-    restart("[Settings]\nLanguage=" + language.toUtf8() + "\n[SlideShow]\nDelay=7\n");
+    restart("[SlideShow]\nDelay=7\n");
     const auto built = [] {
         QStringList names;
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -167,15 +153,8 @@ TEST_F(MainWindowTest, WindowsNotShownAtStartAreBuiltWhenFirstNeeded)
     EXPECT_EQ(effectsDialog()->parentWidget(), mainWindow()) << "modal over the main window";
     action("mnuAbout")->trigger();
     EXPECT_EQ(built().size(), 5) << built().join(' ').toStdString();
-    // Read back by window and element name, as the language file reaches them.
-    const WidgetTextSink shown;
-    for (const auto& [number, text] : texts)
-        for (const UiTarget& target : uiTextEntry(number)->targets)
-            EXPECT_EQ(shown.text(target), text) << number << " in " << target.window;
 }
 
-// Exit, F10 and the window's close box each end the program, and its end
-// writes the settings.
 class ProgramEnd : public AppFixture, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ProgramEnd, WritesTheSettings)

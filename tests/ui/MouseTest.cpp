@@ -107,8 +107,6 @@ TEST_F(Mouse, ZoomsAboutThePointerScrollsOrStepsPansAndDoubleClicksToFullScreen)
     EXPECT_FALSE(mainWindow()->isFullScreenMode());
 }
 
-// Over the picture the pointer hides after a while without moving, in
-// full screen and during a slide show only, and comes back when it moves.
 TEST_F(Mouse, PointerHidesWhenIdleInFullScreenAndSlideShows)
 {
     openPath(collectionOf(3));

@@ -127,7 +127,6 @@ TEST_F(Navigation, ACancelledOrFailedOpenKeepsTheOpenCollection)
     EXPECT_TRUE(shows(1, 2)) << "as it was";
 }
 
-// Fewer entries than before leave the lower slots empty; none, nothing open.
 TEST_F(Navigation, ASmallerCollectionLeavesLowerSlotsEmptyAndAnEmptyOneNothingOpen)
 {
     writeFileAtomically(dir.filePath("empty.pvx"), QByteArray());

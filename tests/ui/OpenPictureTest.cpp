@@ -46,21 +46,31 @@ protected:
     const QStringList natural{"shot 1.bmp", "shot 2.jpg", "shot 10.jpg"};
 };
 
-TEST_F(OpenPicture, CommandLinePictureOpensItsFolderUnsavedAtItAndOkSavesItAsNew)
+// A picture or a folder named on the command line opens the folder, unsaved,
+// at that picture or the first; a picture chosen by Open Collection, as if
+// named there. Add / Delete's OK then saves the folder as a new collection.
+TEST_F(OpenPicture, APictureOrFolderOpensItsFolderUnsavedAndOkSavesItAsNew)
 {
-    end();
     // The shell splits the blank in the folder's name.
-    const QStringList commandLine =
-        dir.filePath(QStringLiteral("my pics/shot 2.jpg")).split(QLatin1Char(' '));
-    started(new Program(iniPath(), commandLine));
-    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
+    for (const auto& [commandLine, shown] :
+         {std::pair{dir.filePath(QStringLiteral("my pics/shot 2.jpg")).split(QLatin1Char(' ')), 2},
+          {QStringList{dir.filePath(QStringLiteral("my pics"))}, 1}}) {
+        end();
+        started(new Program(iniPath(), commandLine));
+        EXPECT_TRUE(session().collectionFileName().isEmpty());
+        EXPECT_EQ(listedNames(), natural);
+        EXPECT_TRUE(shows(shown));
+    }
+    EXPECT_EQ(mainWindow()->windowTitle(), dir.filePath(QStringLiteral("my pics")) + " - Pictavo 2006");
+    openPath(collectionOf(2));
+    fake.openAnswers << pic(QStringLiteral("shot 10.jpg"));
+    key(Qt::Key_O, Qt::ControlModifier);
+    settle();
     EXPECT_TRUE(session().collectionFileName().isEmpty());
     EXPECT_EQ(listedNames(), natural);
-    EXPECT_TRUE(shows(2));
-    EXPECT_EQ(mainWindow()->windowTitle(), dir.filePath(QStringLiteral("my pics")) + " - Pictavo 2006");
+    EXPECT_TRUE(shows(3));
     ASSERT_TRUE(enabled("mnuAdd"));
 
-    // Add / Delete lists them; its OK asks for a name, as for a new collection.
     mainWindow()->editCollection();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(collectionEditor()));
     EXPECT_EQ(collectionEditor()->list()->entries(), session().listedEntries());
@@ -73,26 +83,6 @@ TEST_F(OpenPicture, CommandLinePictureOpensItsFolderUnsavedAtItAndOkSavesItAsNew
         bytes += dir.filePath(QStringLiteral("my pics/") + name).toUtf8() + "^^\r\n";
     EXPECT_EQ(fileBytes(saved), bytes);
     EXPECT_EQ(session().entryCount(), 3);
-    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-}
-
-// A folder named on the command line opens as its first picture would;
-// a picture chosen by Open Collection, as if named there.
-TEST_F(OpenPicture, AFolderAtStartAndAPictureChosenByOpenOpenTheirFolder)
-{
-    end();
-    started(new Program(iniPath(), {dir.filePath(QStringLiteral("my pics"))}));
-    EXPECT_TRUE(session().collectionFileName().isEmpty());
-    EXPECT_EQ(listedNames(), natural);
-    EXPECT_TRUE(shows(1));
-
-    openPath(collectionOf(2));
-    fake.openAnswers << pic(QStringLiteral("shot 10.jpg"));
-    key(Qt::Key_O, Qt::ControlModifier);
-    settle();
-    EXPECT_TRUE(session().collectionFileName().isEmpty());
-    EXPECT_EQ(listedNames(), natural);
-    EXPECT_TRUE(shows(3));
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 

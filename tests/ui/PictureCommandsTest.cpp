@@ -166,10 +166,10 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripWritesItsFile)
 }
 
 // Delete moves the shown picture's file to the trash (a temporary one)
-// after one question a run; the strip closes the gap at the next entry and
-// the collection file loses it. Ctrl+Z undoes the last action: the file,
-// its entry and the collection's bytes come back, and the effect's record
-// before it is gone. "Don't ask again" stays asked for the next runs.
+// after one question a run, and the strip closes the gap at the next entry;
+// Ctrl+Z brings back the file and its entry, and the effect's record before
+// it is gone. "Don't ask again" stays asked for the next runs. What the
+// trash and the collection file hold: TrashMoveTest's TrashAndUndo.
 TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
 {
     const QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
@@ -177,13 +177,11 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
     qputenv("XDG_DATA_HOME", dir.filePath("home/data").toUtf8());
     const QString path = collectionOf(5);
     openPath(path);
-    const QByteArray collectionBefore = fileBytes(path);
     const QByteArray firstBefore = fileBytes(session().entry(1).FileName);
     session().undoHistory().record(std::make_unique<PictureUndo>(
         1, session().entry(1).FileName, Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)))));
     key(Qt::Key_Right);
     const QString second = session().entry(2).FileName, third = session().entry(3).FileName;
-    const QByteArray secondBytes = fileBytes(second);
     fake.questionAnswers = {false, true};
     key(Qt::Key_Delete);
     EXPECT_TRUE(QFileInfo::exists(second)) << "cancelled";
@@ -191,15 +189,12 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
     EXPECT_EQ(fake.questions,
               QStringList(2, "Move \"" + second +
                                  "\" to the trash? It can be restored with Undo or from the trash."));
-    EXPECT_EQ(fileBytes(dir.filePath("home/data/Trash/files/") + QFileInfo(second).fileName()), secondBytes);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("home/data/Trash/files/") + QFileInfo(second).fileName()));
     EXPECT_FALSE(QFileInfo::exists(second));
     EXPECT_EQ(session().entry(2).FileName, third);
     EXPECT_TRUE(shows(2));
-    EXPECT_EQ(readCollectionAll(path), session().listedEntries());
 
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(fileBytes(second), secondBytes);
-    EXPECT_EQ(fileBytes(path), collectionBefore);
     EXPECT_EQ(session().entry(2).FileName, second);
     EXPECT_TRUE(shows(2));
     EXPECT_FALSE(enabled("mnuUndo"));
@@ -225,8 +220,6 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
     data.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
 }
 
-// A picture that decodes only in part is shown with a note beside its name,
-// and Rotate doesn't write it: one message, the file as it was.
 TEST_F(PictureCommandsTest, ADamagedPictureIsShownWithANoteAndNeverWritten)
 {
     const QByteArray whole = fileBytes(testpics::writeJpeg(dir.filePath("whole.jpg"), 120, 80, 2));

@@ -70,8 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
         [] { QTest::keyClick(settingsDialog()->findChild<QLineEdit*>("edDelay"), Qt::Key_Return); },
         [] { EXPECT_FALSE(settingsDialog()->close()) << "hidden, not closed"; }));
 
-// The language box lists English, the shipped languages by their own names
-// and the chooser of any other file, whose name joins them once chosen.
 TEST_F(SettingsInProgram, LanguageBoxNamesEveryLanguageAndShowsTheOneChosen)
 {
     restart("[Settings]\nLanguage=" PV_BINARY_DIR "/lang/Deutsch.pvl\n");
@@ -103,8 +101,6 @@ TEST_F(SettingsInProgram, LanguageBoxNamesEveryLanguageAndShowsTheOneChosen)
     EXPECT_EQ(control<QComboBox>("ComboLng")->currentText(), "Meine") << "named, not \"Select Other...\"";
 }
 
-// An unknown code page is refused, a known one applied and saved; cleared,
-// the code page is the locale's again and the file no longer names one.
 TEST_F(SettingsInProgram, CodePagesAreCheckedAppliedSavedAndCleared)
 {
     restart("[Settings]\nCodePage=klingon\nFont=DejaVu Sans\n");

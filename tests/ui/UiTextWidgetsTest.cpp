@@ -39,7 +39,6 @@ QList<QWidget*> textWindows()
             g_program->help().window()};
 }
 
-// Every numbered text finds its element by name in the program's windows.
 TEST_F(ProgramWindows, EveryTextOfTheTableReachesItsElement)
 {
     textWindows();

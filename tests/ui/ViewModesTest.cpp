@@ -55,8 +55,6 @@ TEST_F(ViewModes, ZoomGrowsByTenMoreEachStepUpToTwoHundredAndShrinksOnlyFromTwen
     EXPECT_EQ(before - img->size(), QSize(210, 210));
 }
 
-// Original Size from the Image menu and a slot click: the picture at 1:1
-// with scroll bars, after any fit or zoom.
 class OriginalSize : public AppFixture, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(OriginalSize, ShowsThePictureOneToOne)
