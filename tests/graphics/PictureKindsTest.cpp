@@ -99,8 +99,9 @@ TEST_P(KindRead, DecodesWithItsSizeAndPixels)
     EXPECT_EQ(p.size(), QSize(64, 32));
     const Bitmap24 pixels = p.toBitmap24();
     EXPECT_EQ(kinds::corners(pixels.toImage()), "RGBW");
-    if (c.exact)
+    if (c.exact) {
         EXPECT_EQ(pixels, Bitmap24::fromImage(kinds::quadrants(64, 32)));
+    }
     // On screen transparent parts show what is behind them.
     const bool alpha = QByteArray(c.name).contains("Alpha");
     EXPECT_EQ(kinds::corners(p.thumbnail(QSize(64, 64), true)), alpha ? "RGBT" : "RGBW");

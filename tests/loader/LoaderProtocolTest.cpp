@@ -240,8 +240,9 @@ TEST_P(LoaderReplyCheck, TakesOnlyWhatIsInRange)
     GetParam().change(r);
     const std::optional<LoaderAnswer> answer = check(r);
     ASSERT_EQ(answer.has_value(), GetParam().taken);
-    if (answer && r.reply.pixels) // the image shows the memfd's own bytes
+    if (answer && r.reply.pixels) { // the image shows the memfd's own bytes
         EXPECT_EQ(answer->image.pixel(0, 0), 0xFF302010u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, LoaderReplyCheck, ::testing::ValuesIn(ReplyCases),
