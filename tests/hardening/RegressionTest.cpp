@@ -49,16 +49,12 @@ TEST_P(DamagedHelp, IsRefusedAsNoHelpFile)
               QString("Cannot open file \"%1\". Not a compiled HTML help file").arg(damaged));
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, DamagedHelp,
-                         ::testing::Values(Damage::LeafChunkNamesItselfAsNext, Damage::FreeSpaceLargerThanTheChunk,
-                                           Damage::HugeChunkSize));
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedHelp, ::testing::Values(Damage::LeafChunkNamesItselfAsNext,
+                                                                Damage::FreeSpaceLargerThanTheChunk, Damage::HugeChunkSize));
 
 // ---- Pictures ----
 
-QByteArray firstHalf(const QByteArray& file)
-{
-    return file.left(file.size() / 2);
-}
+QByteArray firstHalf(const QByteArray& file) { return file.left(file.size() / 2); }
 
 QByteArray jpegWithoutScan()
 {
@@ -76,10 +72,7 @@ QByteArray tiffLoop()
     return tiff;
 }
 
-QByteArray png()
-{
-    return kinds::encoded(testpics::pattern(64, 48, 2).toImage(), "png");
-}
+QByteArray png() { return kinds::encoded(testpics::pattern(64, 48, 2).toImage(), "png"); }
 
 enum class Command { Show, TurnRight };
 
