@@ -93,7 +93,6 @@ TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
     EXPECT_TRUE(files(locked).isEmpty());
 }
 
-// No read runs past the cap, whatever size the file claims.
 TEST(RegularFileCap, NoReadRunsPastIt)
 {
     QTemporaryDir dir;
