@@ -25,7 +25,7 @@ namespace {
 
 QByteArray ftyp(const char* major, const char* compatible)
 {
-    return QByteArray("\0\0\0\x14" "ftyp", 8) + major + QByteArray(4, '\0') + compatible;
+    return QByteArray("\0\0\0\024ftyp", 8) + major + QByteArray(4, '\0') + compatible;
 }
 
 struct HeadCase {

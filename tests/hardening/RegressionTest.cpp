@@ -54,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(Fields, DamagedHelp, ::testing::Values(Damage::LeafChun
 
 // ---- Pictures ----
 
-QByteArray firstHalf(const QByteArray& file) { return file.left(file.size() / 2); }
+QByteArray firstHalf(const QByteArray& file)
+{
+    return file.left(file.size() / 2);
+}
 
 QByteArray jpegWithoutScan()
 {
@@ -72,7 +75,10 @@ QByteArray tiffLoop()
     return tiff;
 }
 
-QByteArray png() { return kinds::encoded(testpics::pattern(64, 48, 2).toImage(), "png"); }
+QByteArray png()
+{
+    return kinds::encoded(testpics::pattern(64, 48, 2).toImage(), "png");
+}
 
 enum class Command { Show, TurnRight };
 

@@ -169,7 +169,11 @@ std::function<void(Reply&)> metadata(QList<std::pair<QByteArray, QByteArray>> va
 }
 
 // A request of this task answered without pixels.
-void bare(Reply& r, LoaderTask task) { r.request.task = task, r.reply.pixels.reset(); }
+void bare(Reply& r, LoaderTask task)
+{
+    r.request.task = task;
+    r.reply.pixels.reset();
+}
 
 struct ReplyCase {
     const char* name;

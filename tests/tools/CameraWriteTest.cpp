@@ -36,7 +36,10 @@ Bitmap24 photo(int width, int height)
     return b;
 }
 
-QSize sizeOf(const Bitmap24& b) { return QSize(b.width(), b.height()); }
+QSize sizeOf(const Bitmap24& b)
+{
+    return QSize(b.width(), b.height());
+}
 
 // Turns the file right `times` times, and answers what it then holds.
 Bitmap24 afterTurnsRight(const QString& path, int times)
