@@ -33,7 +33,6 @@ struct Attempt {
     const char* leftBehind; // a file in that folder that must not appear
 };
 
-// clang-format off
 const Attempt Attempts[] = {
     {"ReadsPasswd", "read-file /etc/passwd", "open: Operation not permitted", nullptr},
     {"WritesAFile", "write-file %1/written", "open: Operation not permitted", "written"},
@@ -44,9 +43,9 @@ const Attempt Attempts[] = {
     {"Hangs", "hang", "its reader stopped (it ran out of time).", nullptr},
     {"AllocatesWithoutEnd", "allocate-forever", "its reader stopped (it ran out of memory).", nullptr},
     {"LiesAboutItsPixels", "lie-about-pixels", "its reader stopped (its answer was not valid).", nullptr},
-    {"KeepsItsPixelsWritable", "keep-pixels-writable", "its reader stopped (its answer was not valid).", nullptr},
+    {"KeepsItsPixelsWritable", "keep-pixels-writable", "its reader stopped (its answer was not valid).",
+     nullptr},
 };
-// clang-format on
 
 class LoaderGoneWrong : public ::testing::TestWithParam<Attempt> {};
 
