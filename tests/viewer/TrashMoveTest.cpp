@@ -5,6 +5,7 @@
 // point into the test's folder).
 #include "core/AtomicFile.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
 #include "viewer/ViewerSession.h"
 
@@ -153,14 +154,7 @@ TEST_F(TrashMove, RefusalsLeaveFileCollectionAndUndoAsTheyWere)
         EXPECT_EQ(session.entryCount(), 2) << what;
         EXPECT_FALSE(session.undoHistory().isAvailable()) << what;
     };
-    const auto refusal = [&](int e) -> QString {
-        try {
-            session.moveEntryToTrash(e);
-        } catch (const AppError& error) {
-            return error.text();
-        }
-        return {};
-    };
+    const auto refusal = [&](int e) { return errorText([&] { session.moveEntryToTrash(e); }); };
 
     // A trash that can't be made (a file has its name): the picture stays,
     // never deleted.
