@@ -93,7 +93,6 @@ TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
     EXPECT_TRUE(files(locked).isEmpty());
 }
 
-// No read runs past the cap, whatever size the file claims.
 TEST(RegularFileCap, NoReadRunsPastIt)
 {
     QTemporaryDir dir;
@@ -235,37 +234,27 @@ const char* const Pipe = "It is a named pipe, not a regular file.";
 const char* const Device = "It is a device, not a regular file.";
 const char* const Missing = "No such file or directory";
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, Targets,
-    ::testing::Values(
-        TargetCase{"Regular", [](const QString& d) { return d + "/real/real.jpg"; }, "", "/real/real.jpg"},
-        TargetCase{"NotThereYet", [](const QString& d) { return d + "/sub/new.jpg"; }, Missing, "/sub/new.jpg"},
-        TargetCase{"InAFolderNotThere", [](const QString& d) { return d + "/none/new.jpg"; }, Missing, ""},
-        TargetCase{"ChainOfLinks", [](const QString& d) { return chain(d, "../real/real.jpg"); }, "",
-                   "/real/real.jpg"},
-        TargetCase{"ChainThroughAnAbsoluteLink",
-                   [](const QString& d) {
-                       link(d + "/real/abs", "real.jpg");
-                       return chain(d, d + "/real/abs");
-                   },
-                   "", "/real/real.jpg"},
-        TargetCase{"ChainToAFileNotThereYet", [](const QString& d) { return chain(d, "../real/new.jpg"); },
-                   Missing, "/real/new.jpg"},
-        TargetCase{"LinkLoop", [](const QString& d) { return chain(d, "top"); },
-                   "Too many levels of symbolic links", ""},
-        TargetCase{"Fifo", [](const QString& d) { return node(d + "/sub/f.jpg", S_IFIFO); }, Pipe, ""},
-        TargetCase{"ChainToAFifo", [](const QString& d) { return chain(d, node(d + "/real/f", S_IFIFO)); }, Pipe,
-                   ""},
-        TargetCase{"Socket", [](const QString& d) { return socketAt(d + "/sub/s.jpg"); },
-                   "It is a socket, not a regular file.", ""},
-        TargetCase{"Device", [](const QString& d) { return node(d + "/sub/null.jpg", S_IFCHR); }, Device, ""},
-        TargetCase{"ChainToADevice", [](const QString& d) { return chain(d, node(d + "/real/null", S_IFCHR)); },
-                   Device, ""},
-        TargetCase{"LinkToZero", [](const QString& d) { return chain(d, "/dev/zero"); }, Device, "", false},
-        TargetCase{"Urandom", [](const QString&) { return QStringLiteral("/dev/urandom"); }, Device, "", false},
-        TargetCase{"Folder", [](const QString& d) { return d + "/real"; }, "Is a directory", ""},
-        TargetCase{"LinkToAFolder", [](const QString& d) { return chain(d, "../real"); }, "Is a directory", ""}),
+using D = const QString&;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Names, Targets, ::testing::Values(
+    TargetCase{"Regular", [](D d) { return d + "/real/real.jpg"; }, "", "/real/real.jpg"},
+    TargetCase{"NotThereYet", [](D d) { return d + "/sub/new.jpg"; }, Missing, "/sub/new.jpg"},
+    TargetCase{"InAFolderNotThere", [](D d) { return d + "/none/new.jpg"; }, Missing, ""},
+    TargetCase{"ChainOfLinks", [](D d) { return chain(d, "../real/real.jpg"); }, "", "/real/real.jpg"},
+    TargetCase{"ChainThroughAnAbsoluteLink", [](D d) { link(d + "/real/abs", "real.jpg"); return chain(d, d + "/real/abs"); }, "", "/real/real.jpg"},
+    TargetCase{"ChainToAFileNotThereYet", [](D d) { return chain(d, "../real/new.jpg"); }, Missing, "/real/new.jpg"},
+    TargetCase{"LinkLoop", [](D d) { return chain(d, "top"); }, "Too many levels of symbolic links", ""},
+    TargetCase{"Fifo", [](D d) { return node(d + "/sub/f.jpg", S_IFIFO); }, Pipe, ""},
+    TargetCase{"ChainToAFifo", [](D d) { return chain(d, node(d + "/real/f", S_IFIFO)); }, Pipe, ""},
+    TargetCase{"Socket", [](D d) { return socketAt(d + "/sub/s.jpg"); }, "It is a socket, not a regular file.", ""},
+    TargetCase{"Device", [](D d) { return node(d + "/sub/null.jpg", S_IFCHR); }, Device, ""},
+    TargetCase{"ChainToADevice", [](D d) { return chain(d, node(d + "/real/null", S_IFCHR)); }, Device, ""},
+    TargetCase{"LinkToZero", [](D d) { return chain(d, "/dev/zero"); }, Device, "", false},
+    TargetCase{"Urandom", [](D) { return QStringLiteral("/dev/urandom"); }, Device, "", false},
+    TargetCase{"Folder", [](D d) { return d + "/real"; }, "Is a directory", ""},
+    TargetCase{"LinkToAFolder", [](D d) { return chain(d, "../real"); }, "Is a directory", ""}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct NameCase {
     const char* name;
@@ -305,13 +294,12 @@ TEST_P(ForeignNames, ReachTheFileOfTheirBytesOrAreRefused)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Bytes, ForeignNames,
-                         ::testing::Values(NameCase{"Latin1", "latin1-\xE9\xE8.jpg", false},
-                                           NameCase{"Utf8AndStrayBytes", "caf\xC3\xA9-\xFF\xC3.jpg", false},
-                                           NameCase{"EncodedSurrogate", "\xED\xA0\x80.jpg", false},
-                                           NameCase{"Utf8", "\xE6\x97\xA5.jpg", false},
-                                           NameCase{"Nul", QByteArray("a\0b.jpg", 7), true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Bytes, ForeignNames, ::testing::Values(
+    NameCase{"Latin1", "latin1-\xE9\xE8.jpg", false}, NameCase{"Utf8AndStrayBytes", "caf\xC3\xA9-\xFF\xC3.jpg", false},
+    NameCase{"EncodedSurrogate", "\xED\xA0\x80.jpg", false}, NameCase{"Utf8", "\xE6\x97\xA5.jpg", false},
+    NameCase{"Nul", QByteArray("a\0b.jpg", 7), true}), [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct KillCase {
     const char* name;
@@ -376,9 +364,9 @@ TEST_P(KilledWrites, LeaveNothingOnceTheNextRunWritesOrStarts)
     EXPECT_EQ(tree(cache.path()), (QMap<QString, QString>{}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, KilledWrites,
-                         ::testing::Values(KillCase{"AtTheRename", false, AtomicWriteFault::Commit},
-                                           KillCase{"HalfwayInPlace", true, AtomicWriteFault::Write}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Steps, KilledWrites, ::testing::Values(KillCase{"AtTheRename", false, AtomicWriteFault::Commit},
+    KillCase{"HalfwayInPlace", true, AtomicWriteFault::Write}), [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace

@@ -113,11 +113,8 @@ TEST_P(JobCancel, ASilencedJobDeliversNothingAndAWaitingOneNeverRuns)
     EXPECT_EQ(bool(running.sawStop), GetParam() == JobRunner::Running::Stop);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, JobCancel,
-                         ::testing::Values(JobRunner::Running::Stop, JobRunner::Running::Finish),
-                         [](const auto& info) {
-                             return std::string(info.param == JobRunner::Running::Stop ? "Stop" : "Finish");
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, JobCancel, ::testing::Values(JobRunner::Running::Stop, JobRunner::Running::Finish),
+                         [](const auto& info) { return info.param == JobRunner::Running::Stop ? "Stop" : "Finish"; });
 
 // A cancelled job at the front of the order no longer holds back those
 // behind it.

@@ -19,11 +19,6 @@ Bitmap24 blurred(Bitmap24 b, int passes)
         SplitBlurBitmap(b, 3);
     return b;
 }
-
-const char* nameOf(E e)
-{
-    return effectInfo(e).name;
-}
 } // namespace
 
 // Setting an effect clears the others of its group (posterize and solarize,
@@ -51,7 +46,7 @@ TEST(EffectRendererSetters, ExclusionGroupsKeepTheLastSet)
             e.setValue(E(a), 2);
             e.setValue(E(b), 3);
             EXPECT_EQ(e.value(E(a)) == 0, groupOf(E(a)) >= 0 && groupOf(E(a)) == groupOf(E(b)))
-                << nameOf(E(a)) << " then " << nameOf(E(b));
+                << effectInfo(E(a)).name << " then " << effectInfo(E(b)).name;
         }
 }
 
@@ -168,7 +163,7 @@ TEST(EffectRendererRender, OneOffRenderingMatchesTheEngineInThePicturesOwnMemory
     const Bitmap24 src = randomBitmap(37, 23, 21);
     for (const auto& [effect, value] : effects)
         for (int tone : {0, 1, 2}) { // none, a tone change, noise
-            SCOPED_TRACE(testing::Message() << nameOf(effect) << "=" << value << " tone " << tone);
+            SCOPED_TRACE(testing::Message() << effectInfo(effect).name << "=" << value << " tone " << tone);
             const auto set = [&](EffectRenderer& e) {
                 e.setValue(effect, value);
                 if (tone == 1)

@@ -27,12 +27,9 @@ TEST(EffectOptions, RejectsBadInput)
                             "--blur=3", "brightness=3", "--tile=+-3", "-x"})
         EXPECT_THROW(parseEffectOptions({bad}), AppError) << bad;
     // Values the engine would quietly bring into range are refused, with it.
-    for (auto [bad, range] : {std::pair{"--brightness=9999", "-255 to 255"},
-                              {"--brightness=-2147483648", "-255 to 255"},
-                              {"--contrast=-256", "-255 or more"},
-                              {"--darkness=256", "255 or less"},
-                              {"--trace=11", "0 to 10"},
-                              {"--mono-noise=-1", "0 or more"}}) {
+    for (auto [bad, range] : {std::pair{"--brightness=9999", "-255 to 255"}, {"--brightness=-2147483648", "-255 to 255"},
+                              {"--contrast=-256", "-255 or more"}, {"--darkness=256", "255 or less"},
+                              {"--trace=11", "0 to 10"}, {"--mono-noise=-1", "0 or more"}}) {
         try {
             parseEffectOptions({bad});
             ADD_FAILURE() << bad;

@@ -111,7 +111,6 @@ TEST(AntiAlias, WorkedExampleKeepsTheBorderAndStaysInThePicture)
     }
 }
 
-// Every palette colour is its own nearest.
 TEST(HalftonePalette, EachEntryIsItsOwnNearest)
 {
     const auto& pal = HalftonePalette();

@@ -28,6 +28,7 @@ struct ToneCase {
     std::vector<EffectSetting> settings;
 };
 
+// clang-format off
 const ToneCase kTones[] = {
     {"None", {}},
     {"BrightnessContrast", {{P::Brightness, 10}, {P::Contrast, 20}}},
@@ -38,14 +39,9 @@ const ToneCase kTones[] = {
     {"ColourNoise", {{P::ColorNoise, 60}, {P::Brightness, -20}}},
     {"MonoNoise", {{P::MonoNoise, 45}, {P::GrayScale, 1}}},
     // Lightness, saturation, splitlight and invert only here.
-    {"Everything",
-     {{P::Saturation, -90},
-      {P::Splitlight, 2},
-      {P::Invert, 1},
-      {P::ColorNoise, 30},
-      {P::Solarize, 60},
-      {P::Lightness, 15}}},
+    {"Everything", {{P::Saturation, -90}, {P::Splitlight, 2}, {P::Invert, 1}, {P::ColorNoise, 30}, {P::Solarize, 60}, {P::Lightness, 15}}},
 };
+// clang-format on
 
 // How the picture comes and goes.
 // A camera's JPEG brings an EXIF thumbnail, which each path makes anew.
@@ -119,9 +115,8 @@ std::string toneName(const ::testing::TestParamInfo<std::tuple<ToneCase, Files>>
 
 INSTANTIATE_TEST_SUITE_P(Tones, StreamedTone,
                          ::testing::Combine(::testing::ValuesIn(kTones),
-                                            ::testing::Values(Files::JpegToJpeg, Files::BmpToBmp,
-                                                              Files::TopDownBmpToBmp, Files::BmpToJpeg,
-                                                              Files::CameraJpegToJpeg)),
+                                            ::testing::Values(Files::JpegToJpeg, Files::BmpToBmp, Files::TopDownBmpToBmp,
+                                                              Files::BmpToJpeg, Files::CameraJpegToJpeg)),
                          toneName);
 
 // The collection run, two files at a time (one while noise is drawn), over
@@ -217,14 +212,12 @@ TEST_P(DamagedSource, IsNeverWritten)
     writeFileAtomically(in, whole.left(whole.size() / 2));
     const std::vector<EffectSetting> settings{{P::Brightness, 9}};
     try {
-        if (c.streamed) {
-            NoiseGenerator random;
+        NoiseGenerator random;
+        if (c.streamed)
             EXPECT_EQ(renderFileStreamed(in, out, effectValuesOf(settings), ExifOrientation::Apply, random),
                       c.jpeg);
-        } else {
-            NoiseGenerator random;
+        else
             wholeFrame(in, out, settings, random);
-        }
         ADD_FAILURE() << "written";
     } catch (const AppError& e) {
         // The whole frame names the file it would have written over: in the
@@ -236,8 +229,8 @@ TEST_P(DamagedSource, IsNeverWritten)
     EXPECT_FALSE(QFile::exists(out));
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, DamagedSource,
-                         ::testing::Values(DamagedCase{"JpegStreamed", true, true},
-                                           DamagedCase{"JpegWholeFrame", true, false},
-                                           DamagedCase{"BitmapWholeFrame", false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Paths, DamagedSource, ::testing::Values(DamagedCase{"JpegStreamed", true, true},
+    DamagedCase{"JpegWholeFrame", true, false}, DamagedCase{"BitmapWholeFrame", false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on

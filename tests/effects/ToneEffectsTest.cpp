@@ -19,6 +19,7 @@ struct ToneExample {
     Rgb in, out;
 };
 
+// clang-format off
 const ToneExample kExamples[] = {
     {"BrightnessFull", tone({{E::Brightness, 255}}), {10, 200, 30}, {255, 255, 255}},
     {"ContrastFlattensToMidGrey", tone({{E::Contrast, -255}}), {0, 128, 255}, {127, 127, 127}},
@@ -28,20 +29,14 @@ const ToneExample kExamples[] = {
     {"PosterizeClampsLater", tone({{E::Posterize, 2}}), {255, 128, 0}, {255, 128, 0}},
     {"PosterizeWiderThanTheRange", tone({{E::Posterize, 510}}), {255, 100, 0}, {0, 0, 0}},
     // 255 posterizes to 300, which darkness then scales unclamped.
-    {"PosterizeFeedsDarknessUnclamped",
-     tone({{E::Darkness, 100}, {E::Posterize, 100}}),
-     {255, 149, 50},
-     {183, 61, 0}},
+    {"PosterizeFeedsDarknessUnclamped", tone({{E::Darkness, 100}, {E::Posterize, 100}}), {255, 149, 50}, {183, 61, 0}},
     {"SolarizeAtTheTop", tone({{E::Solarize, 1}}), {255, 255, 255}, {0, 0, 0}},
     {"SolarizeAverageJustBelow", tone({{E::Solarize, 1}}), {254, 255, 255}, {254, 255, 255}},
     {"SolarizeAllButBlack", tone({{E::Solarize, 255}}), {0, 10, 200}, {255, 245, 55}},
     {"SplitlightOnce", tone({{E::Splitlight, 1}}), {1, 64, 85}, {2, 98, 128}},
     {"SplitlightTenTimes", tone({{E::Splitlight, 10}}), {8, 200, 0}, {255, 255, 0}},
     {"GrayscaleTie", tone({{E::GrayScale, 1}}), {0, 5, 5}, {3, 3, 3}},
-    {"GrayscaleWinsOverSaturation",
-     tone({{E::GrayScale, 1}, {E::Saturation, 200}}),
-     {30, 60, 90},
-     {54, 54, 54}},
+    {"GrayscaleWinsOverSaturation", tone({{E::GrayScale, 1}, {E::Saturation, 200}}), {30, 60, 90}, {54, 54, 54}},
     {"GrayscaleInverted", tone({{E::GrayScale, 1}, {E::Invert, 1}}), {30, 60, 90}, {201, 201, 201}},
     {"SaturationDouble", tone({{E::Saturation, 255}}), {30, 60, 90}, {0, 60, 120}},
     {"Invert", tone({{E::Invert, 1}}), {30, 60, 90}, {225, 195, 165}},
@@ -54,6 +49,7 @@ const ToneExample kExamples[] = {
     {"HugeSaturation", tone({{E::Saturation, INT_MAX}}), {30, 60, 90}, {0, 60, 255}},
     {"HugePosterize", tone({{E::Posterize, INT_MAX}}), {200, 0, 255}, {0, 0, 0}},
 };
+// clang-format on
 
 using ToneExamples = AtKernel<std::tuple<ToneKernel, ToneExample>>;
 
@@ -73,8 +69,7 @@ TEST_P(ToneExamples, EveryPixelComesOutAsWorkedOut)
 
 INSTANTIATE_TEST_SUITE_P(, ToneExamples, ::testing::Combine(kEveryKernel, ::testing::ValuesIn(kExamples)),
                          [](const auto& info) {
-                             return std::string(kernelName(std::get<0>(info.param))) + "_" +
-                                    std::get<1>(info.param).name;
+                             return std::string(kernelName(std::get<0>(info.param))) + "_" + std::get<1>(info.param).name;
                          });
 
 // The generator: state 1 first, then s * 0x08088405 + 1 (with n = 2^32 - 1

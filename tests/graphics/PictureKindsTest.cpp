@@ -25,10 +25,7 @@ namespace {
 
 QByteArray ftyp(const char* major, const char* compatible)
 {
-    return QByteArray("\0\0\0\x14"
-                      "ftyp",
-                      8) +
-           major + QByteArray(4, '\0') + compatible;
+    return QByteArray("\0\0\0\024ftyp", 8) + major + QByteArray(4, '\0') + compatible;
 }
 
 struct HeadCase {
@@ -116,31 +113,22 @@ QByteArray quadrantsAs(const char* kind, QImage::Format format = QImage::Format_
     return kinds::encoded(kinds::quadrants(64, 32, format), kind, quality);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, KindRead,
-    ::testing::Values(
-        KindCase{"Png8", "a.png", [] { return quadrantsAs("png"); }, PictureFormat::Png, true},
-        KindCase{"Png16", "a.png", [] { return quadrantsAs("png", QImage::Format_RGBA64); },
-                 PictureFormat::Png, true},
-        KindCase{"PngPalette", "a.png", [] { return quadrantsAs("png", QImage::Format_Indexed8); },
-                 PictureFormat::Png, true},
-        KindCase{"PngAlphaOverWhite", "a.png", [] { return kinds::encoded(withClearCorner(), "png"); },
-                 PictureFormat::Png, true},
-        KindCase{"PngNamedJpeg", "a.jpg", [] { return quadrantsAs("png"); }, PictureFormat::Png, true},
-        KindCase{"WebPLossless", "a.webp", [] { return quadrantsAs("webp", QImage::Format_RGB32, 100); },
-                 PictureFormat::WebP, true},
-        KindCase{"WebPLossy", "a.webp", [] { return quadrantsAs("webp", QImage::Format_RGB32, 80); },
-                 PictureFormat::WebP, false},
-        KindCase{"TiffLzw", "a.tif", [] { return kinds::tiff(kinds::quadrants(64, 32), 1); },
-                 PictureFormat::Tiff, true},
-        KindCase{"TiffPlain16", "a.tiff",
-                 [] { return kinds::tiff(kinds::quadrants(64, 32, QImage::Format_RGBA64), 1, false); },
-                 PictureFormat::Tiff, true},
-        KindCase{"Heic", "a.heic", [] { return kinds::heif(kinds::quadrants(64, 32), false); },
-                 PictureFormat::Heif, false},
-        KindCase{"Avif", "a.avif", [] { return kinds::heif(kinds::quadrants(64, 32), true); },
-                 PictureFormat::Avif, false}),
+using F = PictureFormat;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Kinds, KindRead, ::testing::Values(
+    KindCase{"Png8", "a.png", [] { return quadrantsAs("png"); }, F::Png, true},
+    KindCase{"Png16", "a.png", [] { return quadrantsAs("png", QImage::Format_RGBA64); }, F::Png, true},
+    KindCase{"PngPalette", "a.png", [] { return quadrantsAs("png", QImage::Format_Indexed8); }, F::Png, true},
+    KindCase{"PngAlphaOverWhite", "a.png", [] { return kinds::encoded(withClearCorner(), "png"); }, F::Png, true},
+    KindCase{"PngNamedJpeg", "a.jpg", [] { return quadrantsAs("png"); }, F::Png, true},
+    KindCase{"WebPLossless", "a.webp", [] { return quadrantsAs("webp", QImage::Format_RGB32, 100); }, F::WebP, true},
+    KindCase{"WebPLossy", "a.webp", [] { return quadrantsAs("webp", QImage::Format_RGB32, 80); }, F::WebP, false},
+    KindCase{"TiffLzw", "a.tif", [] { return kinds::tiff(kinds::quadrants(64, 32), 1); }, F::Tiff, true},
+    KindCase{"TiffPlain16", "a.tiff", [] { return kinds::tiff(kinds::quadrants(64, 32, QImage::Format_RGBA64), 1, false); }, F::Tiff, true},
+    KindCase{"Heic", "a.heic", [] { return kinds::heif(kinds::quadrants(64, 32), false); }, F::Heif, false},
+    KindCase{"Avif", "a.avif", [] { return kinds::heif(kinds::quadrants(64, 32), true); }, F::Avif, false}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(OtherKinds, AGifShowsItsFirstFrame)
 {
@@ -262,34 +250,22 @@ QByteArray jpegWithExif(const QByteArray& exif)
     return encodeJpeg(Bitmap24::fromImage(kinds::quadrants(64, 32)), 90, JpegMetadata{false, {{0xE1, exif}}});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, Upright,
-    ::testing::Combine(
-        ::testing::Values(
-            UprightCase{"PngExif6", [] { return pngWithExif(false, 6); }, PictureFormat::Png, "BRWG"},
-            UprightCase{"PngExifBigEndian8", [] { return pngWithExif(true, 8); }, PictureFormat::Png, "GWRB"},
-            UprightCase{"WebPExif3",
-                        [] { return kinds::webp(kinds::quadrants(64, 32), kinds::exifBlock(false, 3)); },
-                        PictureFormat::WebP, "WBGR"},
-            UprightCase{"TiffTag6", [] { return kinds::tiff(kinds::quadrants(64, 32), 6); },
-                        PictureFormat::Tiff, "BRWG"},
-            UprightCase{"HeifRotation6", [] { return kinds::heif(kinds::quadrants(64, 32), false, 6); },
-                        PictureFormat::Heif, "BRWG"},
-            UprightCase{"AvifRotation8", [] { return kinds::heif(kinds::quadrants(64, 32), true, 8); },
-                        PictureFormat::Avif, "GWRB"},
-            UprightCase{"JpegExif6", [] { return jpegWithExif(exifEntry(0x0112, 3, 1, 6)); }, PictureFormat::Jpeg, "BRWG"},
-            UprightCase{"JpegExifOutOfRange", [] { return jpegWithExif(exifEntry(0x0112, 3, 1, 9)); },
-                        PictureFormat::Jpeg, "RGBW"},
-            UprightCase{"JpegExifStoredAsLong", [] { return jpegWithExif(exifEntry(0x0112, 4, 1, 6)); },
-                        PictureFormat::Jpeg, "RGBW"},
-            UprightCase{"JpegExifNoComponents", [] { return jpegWithExif(exifEntry(0x0112, 3, 0, 6)); },
-                        PictureFormat::Jpeg, "RGBW"},
-            UprightCase{"JpegExifCutShort", [] { return jpegWithExif(exifEntry(0x0112, 3, 1, 6).left(21)); },
-                        PictureFormat::Jpeg, "RGBW"}),
-        ::testing::Bool()),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Applied" : "Ignored");
-    });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Kinds, Upright, ::testing::Combine(::testing::Values(
+    UprightCase{"PngExif6", [] { return pngWithExif(false, 6); }, F::Png, "BRWG"},
+    UprightCase{"PngExifBigEndian8", [] { return pngWithExif(true, 8); }, F::Png, "GWRB"},
+    UprightCase{"WebPExif3", [] { return kinds::webp(kinds::quadrants(64, 32), kinds::exifBlock(false, 3)); }, F::WebP, "WBGR"},
+    UprightCase{"TiffTag6", [] { return kinds::tiff(kinds::quadrants(64, 32), 6); }, F::Tiff, "BRWG"},
+    UprightCase{"HeifRotation6", [] { return kinds::heif(kinds::quadrants(64, 32), false, 6); }, F::Heif, "BRWG"},
+    UprightCase{"AvifRotation8", [] { return kinds::heif(kinds::quadrants(64, 32), true, 8); }, F::Avif, "GWRB"},
+    UprightCase{"JpegExif6", [] { return jpegWithExif(exifEntry(0x0112, 3, 1, 6)); }, F::Jpeg, "BRWG"},
+    UprightCase{"JpegExifOutOfRange", [] { return jpegWithExif(exifEntry(0x0112, 3, 1, 9)); }, F::Jpeg, "RGBW"},
+    UprightCase{"JpegExifStoredAsLong", [] { return jpegWithExif(exifEntry(0x0112, 4, 1, 6)); }, F::Jpeg, "RGBW"},
+    UprightCase{"JpegExifNoComponents", [] { return jpegWithExif(exifEntry(0x0112, 3, 0, 6)); }, F::Jpeg, "RGBW"},
+    UprightCase{"JpegExifCutShort", [] { return jpegWithExif(exifEntry(0x0112, 3, 1, 6).left(21)); }, F::Jpeg, "RGBW"}),
+    ::testing::Bool()),
+    [](const auto& info) { return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Applied" : "Ignored"); });
+// clang-format on
 
 // A flat picture of one colour whose values mean something else than sRGB
 // (or sRGB in other words): drawn converted, computed on as stored.
@@ -350,28 +326,19 @@ TEST_P(TrueColour, IsShownConvertedAndComputedAsStored)
 
 const QColorSpace P3(QColorSpace::DisplayP3), AdobeRgb(QColorSpace::AdobeRgb);
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, TrueColour,
-    ::testing::Values(
-        ColourCase{"PngProfile", [](const QImage& i) { return kinds::encoded(i, "png"); }, PictureFormat::Png,
-                   P3},
-        ColourCase{"PngGammaOfSrgb", [](const QImage& i) { return pngWithGamma(i, 45455); },
-                   PictureFormat::Png, QColorSpace()},
-        ColourCase{"PngGamma18", [](const QImage& i) { return pngWithGamma(i, 55556); }, PictureFormat::Png,
-                   QColorSpace(QColorSpace::Primaries::SRgb, 1.8f)},
-        ColourCase{"JpegProfile", [](const QImage&) { return jpegWith(iccToJpegSegments(P3.iccProfile())); },
-                   PictureFormat::Jpeg, P3},
-        ColourCase{"JpegAdobeMark", [](const QImage&) { return jpegWithExif(true, true); },
-                   PictureFormat::Jpeg, AdobeRgb},
-        ColourCase{"JpegInterop98", [](const QImage&) { return jpegWithExif(false, false); },
-                   PictureFormat::Jpeg, QColorSpace()},
-        ColourCase{"WebPProfile", [](const QImage& i) { return kinds::webp(i, {}, P3.iccProfile()); },
-                   PictureFormat::WebP, P3},
-        ColourCase{"TiffProfile", [](const QImage& i) { return kinds::tiff(i, 1); }, PictureFormat::Tiff, P3},
-        ColourCase{"HeifProfile",
-                   [](const QImage& i) { return kinds::heif(i, false, 1, AdobeRgb.iccProfile()); },
-                   PictureFormat::Heif, AdobeRgb}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Sources, TrueColour, ::testing::Values(
+    ColourCase{"PngProfile", [](const QImage& i) { return kinds::encoded(i, "png"); }, F::Png, P3},
+    ColourCase{"PngGammaOfSrgb", [](const QImage& i) { return pngWithGamma(i, 45455); }, F::Png, QColorSpace()},
+    ColourCase{"PngGamma18", [](const QImage& i) { return pngWithGamma(i, 55556); }, F::Png, QColorSpace(QColorSpace::Primaries::SRgb, 1.8f)},
+    ColourCase{"JpegProfile", [](const QImage&) { return jpegWith(iccToJpegSegments(P3.iccProfile())); }, F::Jpeg, P3},
+    ColourCase{"JpegAdobeMark", [](const QImage&) { return jpegWithExif(true, true); }, F::Jpeg, AdobeRgb},
+    ColourCase{"JpegInterop98", [](const QImage&) { return jpegWithExif(false, false); }, F::Jpeg, QColorSpace()},
+    ColourCase{"WebPProfile", [](const QImage& i) { return kinds::webp(i, {}, P3.iccProfile()); }, F::WebP, P3},
+    ColourCase{"TiffProfile", [](const QImage& i) { return kinds::tiff(i, 1); }, F::Tiff, P3},
+    ColourCase{"HeifProfile", [](const QImage& i) { return kinds::heif(i, false, 1, AdobeRgb.iccProfile()); }, F::Heif, AdobeRgb}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(PhoneSample, IsDisplayP3AndUpright)
 {

@@ -66,12 +66,9 @@ Facts tiffFacts(const QByteArray& file)
     TIFFGetField(t, TIFFTAG_ICCPROFILE, &iccSize, &icc);
     TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres);
     TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres);
-    f.layout = QString("TIFF photometric %1, %2 x %3 bits, extra %4, icc %5")
-                   .arg(photometric)
-                   .arg(spp)
-                   .arg(bits)
-                   .arg(extraCount ? extras[0] : -1)
-                   .arg(iccSpace(QByteArray(static_cast<const char*>(icc), icc ? qsizetype(iccSize) : 0)));
+    const QString space = iccSpace(QByteArray(static_cast<const char*>(icc), icc ? qsizetype(iccSize) : 0));
+    f.layout = QString::asprintf("TIFF photometric %d, %d x %d bits, extra %d, icc %s", photometric, spp, bits,
+                                 extraCount ? extras[0] : -1, qPrintable(space));
     f.resolution = QSizeF(xres, yres);
     f.size = QSize(int(w), int(h));
     f.bytesPerPixel = bits * spp / 8;
@@ -107,12 +104,8 @@ Facts pngFacts(const QByteArray& file)
     int entries = 0;
     png_get_PLTE(png, info, &palette, &entries);
     const int type = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
-    f.layout = QString("PNG type %1, %2 bits, %3 palette entries, %4 transparent entries, key %5")
-                   .arg(type)
-                   .arg(depth)
-                   .arg(entries)
-                   .arg(trnsCount)
-                   .arg(key && type != PNG_COLOR_TYPE_PALETTE ? key->gray + key->red : -1);
+    f.layout = QString::asprintf("PNG type %d, %d bits, %d palette entries, %d transparent entries, key %d", type,
+                                 depth, entries, trnsCount, key && type != PNG_COLOR_TYPE_PALETTE ? key->gray + key->red : -1);
     png_uint_32 xres = 0, yres = 0;
     int unit = 0;
     png_get_pHYs(png, info, &xres, &yres, &unit);
@@ -140,11 +133,8 @@ Facts jpegFacts(const QByteArray& file)
     const QList<JpegSegment> segments = readJpegSegments(file);
     const QByteArray icc = segmentPayload(segments, 0xE2, "ICC_PROFILE").mid(14);
     Facts f;
-    f.layout = QString("JPEG colour space %1, sampling%2, adobe %3, icc %4")
-                   .arg(cinfo.jpeg_color_space)
-                   .arg(sampling)
-                   .arg(cinfo.saw_Adobe_marker)
-                   .arg(iccSpace(icc));
+    f.layout = QString::asprintf("JPEG colour space %d, sampling%s, adobe %d, icc %s", int(cinfo.jpeg_color_space),
+                                 qPrintable(sampling), int(cinfo.saw_Adobe_marker), qPrintable(iccSpace(icc)));
     // JFIF's densities, which EXIF's resolution, where there is a block, must match.
     const QSizeF jfif(cinfo.X_density, cinfo.Y_density);
     const QByteArray exif = segmentPayload(segments, 0xE1, QByteArrayView("Exif\0\0", 6));

@@ -86,28 +86,25 @@ TEST_P(CorpusMore, ShowsItsSizeCloseToTheReferenceOrSaysWhyNot)
 
 const QSize None;
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, CorpusMore,
-    ::testing::Values(
-        CorpusCase{"Cr3PreviewOfACutFile", "canon-eos-r6-pruned.cr3", PictureFormat::CameraRaw, QSize(1620, 1080),
-                   "PreviewImage", 1.0},
-        CorpusCase{"Rw2WholeEightByEight", "exiftool-panasonic-lx3.rw2", PictureFormat::CameraRaw, QSize(8, 8),
-                   "JpgFromRaw", 1.0},
-        CorpusCase{"KdcDevelopedAtHalfSize", "raw-kodak-dc50.kdc", PictureFormat::CameraRaw, QSize(384, 256)},
-        CorpusCase{"Cr2MetadataOnly", "exiftool-canon-350d.cr2", PictureFormat::CameraRaw, None},
-        CorpusCase{"DngMetadataOnly", "exiftool-canon-350d.dng", PictureFormat::CameraRaw, None},
-        CorpusCase{"CrwMetadataOnly", "exiftool-canon-300d.crw", PictureFormat::CameraRaw, None},
-        CorpusCase{"JpegNamedNef", "jpeg-named-d70s-1.nef", PictureFormat::Jpeg, QSize(2000, 3008)},
-        CorpusCase{"JxlLossless", "jxl-lossless-patches.jxl", PictureFormat::JpegXl, QSize(1600, 1096),
-                   "ref.png", 0.01},
-        CorpusCase{"JxlLossyGrey", "jxl-lossy-grayscale.jxl", PictureFormat::JpegXl, QSize(200, 200)},
-        CorpusCase{"JxlRecompressedJpeg", "jxl-recompressed-jpeg-grayscale.jxl", PictureFormat::JpegXl,
-                   QSize(200, 200)},
-        CorpusCase{"JxlAnimationFirstFrame", "jxl-animated-spline.jxl", PictureFormat::JpegXl, QSize(320, 320)},
-        CorpusCase{"SvgFromAnEditor", "svg-libvips-logo.svg", PictureFormat::Svg, QSize(736, 552)},
-        CorpusCase{"SvgViewBoxOnly", "svg-w3c-check.svg", PictureFormat::Svg, QSize(100, 100)},
-        CorpusCase{"TiffFirstOfTwoPages", "tiff-multipage-fax-g3.tif", PictureFormat::Tiff, QSize(2464, 3248)}),
+using F = PictureFormat;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, CorpusMore, ::testing::Values(
+    CorpusCase{"Cr3PreviewOfACutFile", "canon-eos-r6-pruned.cr3", F::CameraRaw, QSize(1620, 1080), "PreviewImage", 1.0},
+    CorpusCase{"Rw2WholeEightByEight", "exiftool-panasonic-lx3.rw2", F::CameraRaw, QSize(8, 8), "JpgFromRaw", 1.0},
+    CorpusCase{"KdcDevelopedAtHalfSize", "raw-kodak-dc50.kdc", F::CameraRaw, QSize(384, 256)},
+    CorpusCase{"Cr2MetadataOnly", "exiftool-canon-350d.cr2", F::CameraRaw, None},
+    CorpusCase{"DngMetadataOnly", "exiftool-canon-350d.dng", F::CameraRaw, None},
+    CorpusCase{"CrwMetadataOnly", "exiftool-canon-300d.crw", F::CameraRaw, None},
+    CorpusCase{"JpegNamedNef", "jpeg-named-d70s-1.nef", F::Jpeg, QSize(2000, 3008)},
+    CorpusCase{"JxlLossless", "jxl-lossless-patches.jxl", F::JpegXl, QSize(1600, 1096), "ref.png", 0.01},
+    CorpusCase{"JxlLossyGrey", "jxl-lossy-grayscale.jxl", F::JpegXl, QSize(200, 200)},
+    CorpusCase{"JxlRecompressedJpeg", "jxl-recompressed-jpeg-grayscale.jxl", F::JpegXl, QSize(200, 200)},
+    CorpusCase{"JxlAnimationFirstFrame", "jxl-animated-spline.jxl", F::JpegXl, QSize(320, 320)},
+    CorpusCase{"SvgFromAnEditor", "svg-libvips-logo.svg", F::Svg, QSize(736, 552)},
+    CorpusCase{"SvgViewBoxOnly", "svg-w3c-check.svg", F::Svg, QSize(100, 100)},
+    CorpusCase{"TiffFirstOfTwoPages", "tiff-multipage-fax-g3.tif", F::Tiff, QSize(2464, 3248)}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // A CR3 told to turn a quarter (its first TIFF block, CMT1, says 6) shows
 // its preview upright; with the orientation ignored, as stored.

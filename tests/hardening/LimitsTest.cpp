@@ -179,7 +179,8 @@ struct Hostile {
     const char* name;
     std::function<QByteArray()> make;
     PictureFormat format;
-    const char* message; // empty: it decodes, whole
+    const char* message; // empty: it decodes, whole; %1 x %2: the size claimed (a square if one)
+    int width = 0, height = 0;
     std::size_t mostAllocated = OneMiB;
     std::uint64_t mostInflated = std::uint64_t(1) << 40;
 };
@@ -204,38 +205,33 @@ TEST_P(HostileFile, IsRefusedInWordsBeforeAnythingLargeIsAllocated)
     EXPECT_LT(g_largest.load(), h.mostAllocated);
 #endif
     EXPECT_LT(g_inflated.load(), h.mostInflated);
-    EXPECT_EQ(text, QString::fromUtf8(h.message));
+    QString message = QString::fromUtf8(h.message);
+    if (h.width)
+        message = message.arg(h.width).arg(h.height ? h.height : h.width);
+    EXPECT_EQ(text, message);
     if (text.isEmpty()) {
         EXPECT_EQ(damage, PictureDamage::None);
     }
 }
 
 // clang-format off
+const char* const TooLarge = "The picture is too large (%1 × %2 pixels; the limit is 268 megapixels)";
+using F = PictureFormat;
 INSTANTIATE_TEST_SUITE_P(Files, HostileFile, ::testing::Values(
-    Hostile{"PngTextChunkOfTwoGigabytes", pngClaimingText, PictureFormat::Png,
-            "The picture is damaged (its data ends early)"},
-    Hostile{"PngDataAfterTheLastRow", pngWithSurplus, PictureFormat::Png, "", OneMiB, OneMiB},
-    Hostile{"PngOf70000Squared", [] { return pngClaiming(70000, 70000); }, PictureFormat::Png,
-            "The picture is too large (70000 × 70000 pixels; the limit is 268 megapixels)"},
-    Hostile{"BmpRunLengthOf18000x19800", rleGiant, PictureFormat::Bitmap,
-            "The picture is too large (18000 × 19800 pixels; the limit is 268 megapixels)"},
-    Hostile{"Bmp30000Squared", [] { return bmpOf(30000, 30000, 24, 0) + QByteArray(64, '\x7f'); },
-            PictureFormat::Bitmap, "The picture is too large (30000 × 30000 pixels; the limit is 268 megapixels)"},
-    Hostile{"Bmp16000SquaredIn64Bytes", [] { return bmpOf(16000, 16000, 24, 0) + QByteArray(64, '\0'); },
-            PictureFormat::Bitmap, "The picture is damaged (its data ends early)"},
-    Hostile{"JpegOf65000Squared", [] { return jpegClaiming(65000, 65000, false); }, PictureFormat::Jpeg,
-            "The picture is too large (65000 × 65000 pixels; the limit is 268 megapixels)"},
+    Hostile{"PngTextChunkOfTwoGigabytes", pngClaimingText, F::Png, "The picture is damaged (its data ends early)"},
+    Hostile{"PngDataAfterTheLastRow", pngWithSurplus, F::Png, "", 0, 0, OneMiB, OneMiB},
+    Hostile{"PngOf70000Squared", [] { return pngClaiming(70000, 70000); }, F::Png, TooLarge, 70000},
+    Hostile{"BmpRunLengthOf18000x19800", rleGiant, F::Bitmap, TooLarge, 18000, 19800},
+    Hostile{"Bmp30000Squared", [] { return bmpOf(30000, 30000, 24, 0) + QByteArray(64, '\x7f'); }, F::Bitmap, TooLarge, 30000},
+    Hostile{"Bmp16000SquaredIn64Bytes", [] { return bmpOf(16000, 16000, 24, 0) + QByteArray(64, '\0'); }, F::Bitmap, "The picture is damaged (its data ends early)"},
+    Hostile{"JpegOf65000Squared", [] { return jpegClaiming(65000, 65000, false); }, F::Jpeg, TooLarge, 65000},
     // Within the pixel limit, but its progressive 4:4:4 coefficients would
     // take 1.5 GB more: libjpeg's working memory is capped.
-    Hostile{"JpegProgressive16000Squared", [] { return jpegClaiming(16000, 16000, true); }, PictureFormat::Jpeg,
-            "The picture is too large (its coefficients need more than the memory one picture may take; "
-            "JPEG error #49)", std::size_t(1) << 30},
-    Hostile{"JpegOf3000Scans", jpegOfManyScans, PictureFormat::Jpeg,
-            "The picture uses a layout Pictavo can't read (more than 1000 scans)"},
-    Hostile{"TiffOf70000Squared", [] { return tiffClaiming(70000, 70000); }, PictureFormat::Tiff,
-            "The picture is too large (70000 × 70000 pixels; the limit is 268 megapixels)"},
-    Hostile{"GifOf65535Squared", [] { return gifClaiming(65535, 65535); }, PictureFormat::Gif,
-            "The picture is too large (65535 × 65535 pixels; the limit is 268 megapixels)"}),
+    Hostile{"JpegProgressive16000Squared", [] { return jpegClaiming(16000, 16000, true); }, F::Jpeg,
+            "The picture is too large (its coefficients need more than the memory one picture may take; JPEG error #49)", 0, 0, std::size_t(1) << 30},
+    Hostile{"JpegOf3000Scans", jpegOfManyScans, F::Jpeg, "The picture uses a layout Pictavo can't read (more than 1000 scans)"},
+    Hostile{"TiffOf70000Squared", [] { return tiffClaiming(70000, 70000); }, F::Tiff, TooLarge, 70000},
+    Hostile{"GifOf65535Squared", [] { return gifClaiming(65535, 65535); }, F::Gif, TooLarge, 65535}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -49,9 +49,8 @@ TEST_P(DamagedHelp, IsRefusedAsNoHelpFile)
               QString("Cannot open file \"%1\". Not a compiled HTML help file").arg(damaged));
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, DamagedHelp,
-                         ::testing::Values(Damage::LeafChunkNamesItselfAsNext, Damage::FreeSpaceLargerThanTheChunk,
-                                           Damage::HugeChunkSize));
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedHelp, ::testing::Values(Damage::LeafChunkNamesItselfAsNext,
+                                                                Damage::FreeSpaceLargerThanTheChunk, Damage::HugeChunkSize));
 
 // ---- Pictures ----
 

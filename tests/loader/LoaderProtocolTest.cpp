@@ -163,11 +163,16 @@ std::optional<LoaderAnswer> check(const Reply& r)
 std::function<void(Reply&)> metadata(QList<std::pair<QByteArray, QByteArray>> values)
 {
     return [values](Reply& r) {
-        r.request.task = LoaderTask::Metadata;
-        r.request.keys = {"Make", "Model"};
-        r.reply.pixels.reset();
+        r.request.task = LoaderTask::Metadata, r.request.keys = {"Make", "Model"}, r.reply.pixels.reset();
         r.reply.values = values;
     };
+}
+
+// A request of this task answered without pixels.
+void bare(Reply& r, LoaderTask task)
+{
+    r.request.task = task;
+    r.reply.pixels.reset();
 }
 
 struct ReplyCase {
@@ -176,36 +181,17 @@ struct ReplyCase {
     bool taken;
 };
 
+using T = LoaderTask;
+// clang-format off
 const ReplyCase ReplyCases[] = {
     {"Decode", [](Reply&) {}, true},
-    {"Probe", [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(); }, true},
-    {"Band",
-     [](Reply& r) {
-         r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(0, 1, 4, 3),
-         r.reply.size = r.reply.storedSize = QSize(4, 5);
-     },
-     true},
-    {"Edits",
-     [](Reply& r) {
-         r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(),
-         r.reply.edits = {{2, 2, "ab"}, {4, 0, "c"}, {990, 10, ""}};
-     },
-     true},
-    {"NewFile",
-     [](Reply& r) { r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.newFile = "new"; },
-     true},
-    {"NoExifThumbnailToUse",
-     [](Reply& r) {
-         r.request.shape = DecodeShape::ExifThumbnail, r.request.size = {2, 2}, r.reply.pixels.reset();
-     },
-     true},
-    {"TextsAskedFor",
-     [](Reply& r) {
-         r.request.keys = {"Thumb::URI"}, r.reply.values = {{"Thumb::URI", "file:///a.png"}};
-     },
-     true},
-    {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); },
-     true},
+    {"Probe", [](Reply& r) { bare(r, T::Probe); }, true},
+    {"Band", [](Reply& r) { r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(0, 1, 4, 3), r.reply.size = r.reply.storedSize = QSize(4, 5); }, true},
+    {"Edits", [](Reply& r) { bare(r, T::Rewrite), r.reply.edits = {{2, 2, "ab"}, {4, 0, "c"}, {990, 10, ""}}; }, true},
+    {"NewFile", [](Reply& r) { bare(r, T::Rewrite), r.reply.newFile = "new"; }, true},
+    {"NoExifThumbnailToUse", [](Reply& r) { r.request.shape = DecodeShape::ExifThumbnail, r.request.size = {2, 2}, r.reply.pixels.reset(); }, true},
+    {"TextsAskedFor", [](Reply& r) { r.request.keys = {"Thumb::URI"}, r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, true},
+    {"Failure", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QStringLiteral("JPEG error #53"); }, true},
     {"MetadataAsked", metadata({{"Model", "P6000"}, {"Make", "NIKON"}}), true},
     {"MetadataNotAsked", metadata({{"Lens", "24 mm"}}), false},
     {"MetadataTwice", metadata({{"Make", "a"}, {"Make", "b"}}), false},
@@ -215,82 +201,40 @@ const ReplyCase ReplyCases[] = {
     {"Unsealed", [](Reply& r) { r.seals = 0; }, false},
     {"StillWritable", [](Reply& r) { r.seals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL; }, false},
     {"LinesTooShort", [](Reply& r) { r.reply.pixels->bytesPerLine = 12; }, false},
-    {"LinesUnaligned",
-     [](Reply& r) { r.reply.pixels->format = QImage::Format_RGB888, r.reply.pixels->bytesPerLine = 13; },
-     false},
-    {"PaletteWithoutColours",
-     [](Reply& r) { r.reply.pixels->format = QImage::Format_Indexed8, r.reply.pixels->bytesPerLine = 4; },
-     false},
+    {"LinesUnaligned", [](Reply& r) { r.reply.pixels->format = QImage::Format_RGB888, r.reply.pixels->bytesPerLine = 13; }, false},
+    {"PaletteWithoutColours", [](Reply& r) { r.reply.pixels->format = QImage::Format_Indexed8, r.reply.pixels->bytesPerLine = 4; }, false},
     {"UnknownPixelFormat", [](Reply& r) { r.reply.pixels->format = QImage::NImageFormats; }, false},
-    {"WholeSmallerThanPicture",
-     [](Reply& r) { r.reply.size = QSize(5, 3), r.reply.pixels->region = QRect(0, 0, 5, 3); }, false},
-    {"LargerThanPicture",
-     [](Reply& r) { r.reply.pixels->size = QSize(5, 3), r.reply.pixels->bytesPerLine = 20; }, false},
-    {"BandOutsidePicture",
-     [](Reply& r) { r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(1, 0, 4, 3); },
-     false},
+    {"WholeSmallerThanPicture", [](Reply& r) { r.reply.size = QSize(5, 3), r.reply.pixels->region = QRect(0, 0, 5, 3); }, false},
+    {"LargerThanPicture", [](Reply& r) { r.reply.pixels->size = QSize(5, 3), r.reply.pixels->bytesPerLine = 20; }, false},
+    {"BandOutsidePicture", [](Reply& r) { r.request.shape = DecodeShape::Band, r.reply.pixels->region = QRect(1, 0, 4, 3); }, false},
     {"NoKind", [](Reply& r) { r.reply.format = 0; }, false},
     {"StoredSizeNotTheShownTurned", [](Reply& r) { r.reply.storedSize = QSize(3, 3); }, false},
     {"UnknownKind", [](Reply& r) { r.reply.format = 13; }, false},
     {"OrientationNine", [](Reply& r) { r.reply.orientation = 9; }, false},
     {"UnknownDamage", [](Reply& r) { r.reply.damage = 3; }, false},
     {"PastThePixelLimit", [](Reply& r) { r.reply.size = QSize(1 << 20, 1 << 20); }, false},
-    {"PixelsForAProbe", [](Reply& r) { r.request.task = LoaderTask::Probe; }, false},
+    {"PixelsForAProbe", [](Reply& r) { r.request.task = T::Probe; }, false},
     {"NoPixelsForADecode", [](Reply& r) { r.reply.pixels.reset(); }, false},
     {"DescriptorTooMany", [](Reply& r) { r.extraDescriptor = true; }, false},
     {"FailureWithPixels", [](Reply& r) { r.reply.done = false, r.reply.error = QStringLiteral("x"); }, false},
     {"FailureWithoutWords", [](Reply& r) { r.reply = LoaderReply(); }, false},
-    {"ErrorTooLong",
-     [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QString(5000, QLatin1Char('x')); }, false},
-    {"EditsOverlap",
-     [](Reply& r) {
-         r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(),
-         r.reply.edits = {{2, 4, ""}, {4, 1, ""}};
-     },
-     false},
-    {"EditPastTheEnd",
-     [](Reply& r) {
-         r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.edits = {{995, 10, ""}};
-     },
-     false},
-    {"Frame", [](Reply& r) { r.request.task = LoaderTask::Frame, r.reply.frameDelay = 600'000; }, true},
-    {"PastTheLastFrame",
-     [](Reply& r) { r.request.task = LoaderTask::Frame, r.request.frame = 3, r.reply.frames = 3, r.reply.pixels.reset(); },
-     true},
-    {"FrameBeyondItsCount",
-     [](Reply& r) { r.request.task = LoaderTask::Frame, r.request.frame = 3, r.reply.frames = 3; }, false},
-    {"NoFrameBeforeTheEnd",
-     [](Reply& r) { r.request.task = LoaderTask::Frame, r.request.frame = 2, r.reply.frames = 3, r.reply.pixels.reset(); },
-     false},
-    {"FrameDelayPastTenMinutes",
-     [](Reply& r) { r.request.task = LoaderTask::Frame, r.reply.frameDelay = 600'001; }, false},
-    {"FrameDelayNegative", [](Reply& r) { r.request.task = LoaderTask::Frame, r.reply.frameDelay = -1; }, false},
-    {"FrameNotTheCanvas",
-     [](Reply& r) {
-         r.request.task = LoaderTask::Frame, r.reply.size = r.reply.storedSize = QSize(5, 3);
-     },
-     false},
+    {"ErrorTooLong", [](Reply& r) { r.reply = LoaderReply(), r.reply.error = QString(5000, QLatin1Char('x')); }, false},
+    {"EditsOverlap", [](Reply& r) { bare(r, T::Rewrite), r.reply.edits = {{2, 4, ""}, {4, 1, ""}}; }, false},
+    {"EditPastTheEnd", [](Reply& r) { bare(r, T::Rewrite), r.reply.edits = {{995, 10, ""}}; }, false},
+    {"Frame", [](Reply& r) { r.request.task = T::Frame, r.reply.frameDelay = 600'000; }, true},
+    {"PastTheLastFrame", [](Reply& r) { bare(r, T::Frame), r.request.frame = 3, r.reply.frames = 3; }, true},
+    {"FrameBeyondItsCount", [](Reply& r) { r.request.task = T::Frame, r.request.frame = 3, r.reply.frames = 3; }, false},
+    {"NoFrameBeforeTheEnd", [](Reply& r) { bare(r, T::Frame), r.request.frame = 2, r.reply.frames = 3; }, false},
+    {"FrameDelayPastTenMinutes", [](Reply& r) { r.request.task = T::Frame, r.reply.frameDelay = 600'001; }, false},
+    {"FrameDelayNegative", [](Reply& r) { r.request.task = T::Frame, r.reply.frameDelay = -1; }, false},
+    {"FrameNotTheCanvas", [](Reply& r) { r.request.task = T::Frame, r.reply.size = r.reply.storedSize = QSize(5, 3); }, false},
     {"FrameFactsForADecode", [](Reply& r) { r.reply.plays = 1; }, false},
-    {"NewFileAndEdits",
-     [](Reply& r) {
-         r.request.task = LoaderTask::Rewrite, r.reply.pixels.reset(), r.reply.edits = {{0, 1, "x"}},
-         r.reply.newFile = "new";
-     },
-     false},
-    {"NewFileForAProbe",
-     [](Reply& r) { r.request.task = LoaderTask::Probe, r.reply.pixels.reset(), r.reply.newFile = "new"; },
-     false},
-    {"TextsNotAskedFor",
-     [](Reply& r) {
-         r.reply.values = {{"Thumb::URI", "file:///a.png"}};
-     },
-     false},
-    {"EditsForADecode",
-     [](Reply& r) {
-         r.reply.edits = {{0, 1, "x"}};
-     },
-     false},
+    {"NewFileAndEdits", [](Reply& r) { bare(r, T::Rewrite), r.reply.edits = {{0, 1, "x"}}, r.reply.newFile = "new"; }, false},
+    {"NewFileForAProbe", [](Reply& r) { bare(r, T::Probe), r.reply.newFile = "new"; }, false},
+    {"TextsNotAskedFor", [](Reply& r) { r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, false},
+    {"EditsForADecode", [](Reply& r) { r.reply.edits = {{0, 1, "x"}}; }, false},
 };
+// clang-format on
 
 class LoaderReplyCheck : public ::testing::TestWithParam<ReplyCase> {};
 
@@ -316,19 +260,19 @@ struct KeptCase {
     bool taken;
 };
 
+// clang-format off
 const KeptCase KeptCases[] = {
     {"AsMade", [](JpegReplacement&) {}, true},
-    {"NoEncodingNoThumbnail", [](JpegReplacement& k) { k.metadata.encoding.reset(), k.thumbnail = QSize(); },
-     true},
+    {"NoEncodingNoThumbnail", [](JpegReplacement& k) { k.metadata.encoding.reset(), k.thumbnail = QSize(); }, true},
     {"NotAnAppSegment", [](JpegReplacement& k) { k.metadata.segments[0].marker = 0xD9; }, false},
-    {"SegmentPastItsLength",
-     [](JpegReplacement& k) { k.metadata.segments[0].payload = QByteArray(65534, 'x'); }, false},
+    {"SegmentPastItsLength", [](JpegReplacement& k) { k.metadata.segments[0].payload = QByteArray(65534, 'x'); }, false},
     {"NoSampling", [](JpegReplacement& k) { k.metadata.encoding->v[1] = 0; }, false},
     {"TwoComponents", [](JpegReplacement& k) { k.metadata.encoding->components = 2; }, false},
     {"UnknownColourSpace", [](JpegReplacement& k) { k.metadata.encoding->colourSpace = 6; }, false},
     {"HugeThumbnail", [](JpegReplacement& k) { k.thumbnail = QSize(4000, 3000); }, false},
     {"EmptyThumbnail", [](JpegReplacement& k) { k.thumbnail = QSize(0, 120); }, false},
 };
+// clang-format on
 
 class KeptMetadataCheck : public ::testing::TestWithParam<KeptCase> {};
 

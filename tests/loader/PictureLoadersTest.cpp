@@ -125,40 +125,31 @@ QByteArray truncatedJpeg()
     return jpeg.left(jpeg.size() / 2);
 }
 
+using S = DecodeShape;
+// clang-format off
 const KindCase KindCases[] = {
-    {"JpegWhole", "jpeg/testorig.jpg", nullptr, DecodeShape::Whole, {}},
-    {"JpegScaled", "camera/DSCN0010.jpg", nullptr, DecodeShape::Covering, {160, 120}, false, true},
-    {"JpegEndsEarly", nullptr, truncatedJpeg, DecodeShape::Whole, {}},
-    {"Bitmap", "bmpsuite/g/pal8.bmp", nullptr, DecodeShape::Whole, {}},
-    {"BitmapRefused", "bmpsuite/b/badbitcount.bmp", nullptr, DecodeShape::Whole, {}, true},
-    {"Png", "bmpsuite/html/rgb24.png", nullptr, DecodeShape::Whole, {}},
-    {"Gif", "more/gif-anim-rotating-squares.gif", nullptr, DecodeShape::Whole, {}},
-    {"WebP", "more/webp-anim-lossy-random.webp", nullptr, DecodeShape::Whole, {}},
-    {"WebPTurned",
-     nullptr,
-     [] { return kinds::webp(kinds::quadrants(8, 6), kinds::exifBlock(false, 6)); },
-     DecodeShape::Whole,
-     {}},
-    {"Tiff", "more/tiff-multipage-fax-g3.tif", nullptr, DecodeShape::Whole, {}},
-    {"TiffTurned", nullptr, [] { return kinds::tiff(kinds::quadrants(8, 6), 8); }, DecodeShape::Whole, {}},
-    {"Icon",
-     nullptr,
-     [] { return kinds::encoded(kinds::quadrants(16, 16, QImage::Format_ARGB32), "ico"); },
-     DecodeShape::Whole,
-     {}},
-    {"HeicInDisplayColors", "camera/IMG_5195.HEIC", nullptr, DecodeShape::Covering, {400, 300}, false, true},
-    {"HeicTurned",
-     nullptr,
-     [] { return kinds::heif(kinds::quadrants(64, 48), false, 6); },
-     DecodeShape::Whole,
-     {}},
-    {"Avif", "more/avif-anim-8bpc.avif", nullptr, DecodeShape::Whole, {}},
-    {"CameraRawPreview", "more/canon-eos-r6-pruned.cr3", nullptr, DecodeShape::Covering, {400, 300}},
-    {"CameraRawDeveloped", "more/raw-kodak-dc50.kdc", nullptr, DecodeShape::Whole, {}},
-    {"CameraRawWithoutPreview", "more/exiftool-canon-350d.cr2", nullptr, DecodeShape::Whole, {}, true},
-    {"JpegXl", "more/jxl-lossless-patches.jxl", nullptr, DecodeShape::Whole, {}},
-    {"SvgDrawnLarger", "more/svg-w3c-check.svg", nullptr, DecodeShape::Covering, {400, 400}},
+    {"JpegWhole", "jpeg/testorig.jpg", nullptr, S::Whole, {}},
+    {"JpegScaled", "camera/DSCN0010.jpg", nullptr, S::Covering, {160, 120}, false, true},
+    {"JpegEndsEarly", nullptr, truncatedJpeg, S::Whole, {}},
+    {"Bitmap", "bmpsuite/g/pal8.bmp", nullptr, S::Whole, {}},
+    {"BitmapRefused", "bmpsuite/b/badbitcount.bmp", nullptr, S::Whole, {}, true},
+    {"Png", "bmpsuite/html/rgb24.png", nullptr, S::Whole, {}},
+    {"Gif", "more/gif-anim-rotating-squares.gif", nullptr, S::Whole, {}},
+    {"WebP", "more/webp-anim-lossy-random.webp", nullptr, S::Whole, {}},
+    {"WebPTurned", nullptr, [] { return kinds::webp(kinds::quadrants(8, 6), kinds::exifBlock(false, 6)); }, S::Whole, {}},
+    {"Tiff", "more/tiff-multipage-fax-g3.tif", nullptr, S::Whole, {}},
+    {"TiffTurned", nullptr, [] { return kinds::tiff(kinds::quadrants(8, 6), 8); }, S::Whole, {}},
+    {"Icon", nullptr, [] { return kinds::encoded(kinds::quadrants(16, 16, QImage::Format_ARGB32), "ico"); }, S::Whole, {}},
+    {"HeicInDisplayColors", "camera/IMG_5195.HEIC", nullptr, S::Covering, {400, 300}, false, true},
+    {"HeicTurned", nullptr, [] { return kinds::heif(kinds::quadrants(64, 48), false, 6); }, S::Whole, {}},
+    {"Avif", "more/avif-anim-8bpc.avif", nullptr, S::Whole, {}},
+    {"CameraRawPreview", "more/canon-eos-r6-pruned.cr3", nullptr, S::Covering, {400, 300}},
+    {"CameraRawDeveloped", "more/raw-kodak-dc50.kdc", nullptr, S::Whole, {}},
+    {"CameraRawWithoutPreview", "more/exiftool-canon-350d.cr2", nullptr, S::Whole, {}, true},
+    {"JpegXl", "more/jxl-lossless-patches.jxl", nullptr, S::Whole, {}},
+    {"SvgDrawnLarger", "more/svg-w3c-check.svg", nullptr, S::Covering, {400, 400}},
 };
+// clang-format on
 
 class LoaderReadsEveryKind : public ::testing::TestWithParam<KindCase> {};
 

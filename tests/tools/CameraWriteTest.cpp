@@ -87,24 +87,21 @@ TEST_P(FourTurnsRight, GiveThePictureBack)
     // Blocks stored turned code a little differently with the standard tables.
     const qint64 fourBytes = QFileInfo(path).size();
     EXPECT_NEAR(double(fourBytes), double(firstBytes), firstBytes / (t.orientation == 1 ? 100.0 : 50.0));
-    if (t.orientation == 1) {
+    if (t.orientation == 1)
         EXPECT_TRUE(four == first) << "lossless turns give the first decode back exactly";
-    }
     else // the first turn set the camera's turn into the blocks, whose decode rounds a little differently
         EXPECT_LE(largestDifference(four, first), 4);
 }
 
 // Whole MCUs (16 x 16 here) in several orientations, then sizes that are not.
-INSTANTIATE_TEST_SUITE_P(Camera, FourTurnsRight,
-                         ::testing::Values(Turn{1024, 768, 1}, Turn{1024, 768, 6}, Turn{1024, 768, 5},
-                                           Turn{1024, 768, 8}, Turn{1024, 768, 6, true}, Turn{1021, 765, 1},
-                                           Turn{1021, 765, 6}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.width) + "x" +
-                                    std::to_string(info.param.height) + "Tag" +
-                                    std::to_string(info.param.orientation) +
-                                    (info.param.fittedTables ? "FittedTables" : "");
-                         });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Camera, FourTurnsRight, ::testing::Values(Turn{1024, 768, 1}, Turn{1024, 768, 6},
+    Turn{1024, 768, 5}, Turn{1024, 768, 8}, Turn{1024, 768, 6, true}, Turn{1021, 765, 1}, Turn{1021, 765, 6}),
+    [](const auto& info) {
+        const Turn& t = info.param;
+        return std::to_string(t.width) + "x" + std::to_string(t.height) + "Tag" + std::to_string(t.orientation) + (t.fittedTables ? "FittedTables" : "");
+    });
+// clang-format on
 
 // One way of writing a JPEG back: pictavo-fx with these arguments ("IN" the
 // camera picture, stored with tag `from`, "OUT" a new file, "PVX" a
@@ -142,8 +139,8 @@ TEST_P(MetadataKept, ByOurReaderAndByExiftool)
         fxOk(args);
     }
     ASSERT_EQ(sizeOf(Picture::loadFromFile(out, ExifOrientation::Ignore).toBitmap24()), w.written);
-    const camera::Tags expected{w.orientation,     camera::Make,       camera::Model, camera::Taken,
-                                w.written.width(), w.written.height(), true,          true};
+    const camera::Tags expected{w.orientation, camera::Make, camera::Model, camera::Taken,
+                                w.written.width(), w.written.height(), true, true};
     EXPECT_TRUE(camera::readTags(out) == expected);
     EXPECT_TRUE(camera::exiftoolTags(out) == expected);
 }

@@ -22,9 +22,9 @@ namespace {
 QSet<QString> tags(const QString& path)
 {
     static const QRegularExpression line(QStringLiteral("^\\[(\\S+)\\]\\s+(\\S+)\\s*:"));
-    static const QSet<QString> mayChange{
-        "Orientation",     "ExifImageWidth",  "ExifImageHeight", "ImageWidth", "ImageHeight",
-        "ThumbnailOffset", "ThumbnailLength", "ThumbnailImage",  "ImageSize",  "Megapixels"};
+    static const QSet<QString> mayChange{"Orientation", "ExifImageWidth", "ExifImageHeight", "ImageWidth",
+                                         "ImageHeight", "ThumbnailOffset", "ThumbnailLength", "ThumbnailImage",
+                                         "ImageSize", "Megapixels"};
     // System and File describe the file and its encoding; Adobe's marker
     // describes the old encoding and goes with it.
     static const QSet<QString> groups{"System", "File", "ExifTool", "Adobe"};
@@ -70,12 +70,7 @@ public:
     QByteArray bytes = QByteArray("MM\0\x2A\0\0\0\x08", 8);
     int size() const { return int(bytes.size()); }
     void u16(int v) { bytes += char(v >> 8) + QByteArray(1, char(v)); }
-    void u32(quint32 v)
-    {
-        char b[4];
-        qToBigEndian(v, b);
-        bytes += QByteArray(b, 4);
-    }
+    void u32(quint32 v) { bytes += QByteArray(4, '\0'), putAt(size() - 4, v); }
     void entry(int tag, int type, quint32 count, quint32 value)
     {
         u16(tag);

@@ -125,7 +125,6 @@ TEST(RunUndoRoom, WantsTheCopiesAndSomeToSpare)
     }
 }
 
-// A new run, or the end of the record, takes the old copies away.
 TEST(RunUndoLifetime, CopiesGoWithTheNextRunAndAtTheEnd)
 {
     QTemporaryDir dir;

@@ -17,6 +17,7 @@ struct Shown {
 
 const InfoWords Words;
 
+// clang-format off
 const Shown ShownCases[] = {
     {"ShortExposure", [](auto& a, auto&, auto&) { return exposureText(a); }, "1/75", "", "", "1/75 s"},
     {"ExposureAsARatio", [](auto& a, auto&, auto&) { return exposureText(a); }, "10/3910", "", "", "1/391 s"},
@@ -24,28 +25,21 @@ const Shown ShownCases[] = {
     {"ExposureOverZero", [](auto& a, auto&, auto&) { return exposureText(a); }, "1/0", "", "", ""},
     {"Aperture", [](auto& a, auto&, auto&) { return apertureText(a); }, "59/10", "", "", "f/5.9"},
     {"WholeAperture", [](auto& a, auto&, auto&) { return apertureText(a); }, "4/1", "", "", "f/4"},
-    {"FocalLengthWith35mm", [](auto& a, auto& b, auto&) { return focalLengthText(a, b); }, "240/10", "112",
-     "", "24 mm (35 mm: 112 mm)"},
-    {"FocalLengthAlone", [](auto& a, auto& b, auto&) { return focalLengthText(a, b); }, "173/16", "", "",
-     "10.81 mm"},
+    {"FocalLengthWith35mm", [](auto& a, auto& b, auto&) { return focalLengthText(a, b); }, "240/10", "112", "", "24 mm (35 mm: 112 mm)"},
+    {"FocalLengthAlone", [](auto& a, auto& b, auto&) { return focalLengthText(a, b); }, "173/16", "", "", "10.81 mm"},
     {"PositionNorthEast", positionText, "43.4674483333", "11.8851266667", "", "43.467448° N, 11.885127° E"},
-    {"PositionSouthWestHigh", positionText, "-39.0513444444", "-94.2887722222", "260.5606",
-     "39.051344° S, 94.288772° W, 261 m"},
+    {"PositionSouthWestHigh", positionText, "-39.0513444444", "-94.2887722222", "260.5606", "39.051344° S, 94.288772° W, 261 m"},
     {"PositionOffTheGlobe", positionText, "91", "0", "", ""},
-    {"Date", [](auto& a, auto&, auto&) { return dateTakenText(a); }, "2008:10:22 16:28:39", "", "",
-     "2008-10-22 16:28:39"},
-    {"ModelNamesItsMaker", [](auto& a, auto& b, auto&) { return cameraText(a, b); }, "Canon",
-     "Canon DIGITAL IXUS", "", "Canon DIGITAL IXUS"},
-    {"MakerAndModel", [](auto& a, auto& b, auto&) { return cameraText(a, b); }, "NIKON", "COOLPIX P6000", "",
-     "NIKON COOLPIX P6000"},
+    {"Date", [](auto& a, auto&, auto&) { return dateTakenText(a); }, "2008:10:22 16:28:39", "", "", "2008-10-22 16:28:39"},
+    {"ModelNamesItsMaker", [](auto& a, auto& b, auto&) { return cameraText(a, b); }, "Canon", "Canon DIGITAL IXUS", "", "Canon DIGITAL IXUS"},
+    {"MakerAndModel", [](auto& a, auto& b, auto&) { return cameraText(a, b); }, "NIKON", "COOLPIX P6000", "", "NIKON COOLPIX P6000"},
     {"FlashOff", [](auto& a, auto&, auto&) { return flashText(a, Words); }, "16", "", "", "Did not fire"},
     {"FlashFired", [](auto& a, auto&, auto&) { return flashText(a, Words); }, "9", "", "", "Fired"},
-    {"TurnedRight", [](auto& a, auto&, auto&) { return orientationText(a, Words); }, "6", "", "",
-     "6 (90° ↻)"},
-    {"Mirrored", [](auto& a, auto&, auto&) { return orientationText(a, Words); }, "2", "", "",
-     "2 (0°, mirrored)"},
+    {"TurnedRight", [](auto& a, auto&, auto&) { return orientationText(a, Words); }, "6", "", "", "6 (90° ↻)"},
+    {"Mirrored", [](auto& a, auto&, auto&) { return orientationText(a, Words); }, "2", "", "", "2 (0°, mirrored)"},
     {"NoOrientation", [](auto& a, auto&, auto&) { return orientationText(a, Words); }, "9", "", "", ""},
 };
+// clang-format on
 
 class InfoValueShown : public ::testing::TestWithParam<Shown> {};
 

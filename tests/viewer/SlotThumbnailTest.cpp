@@ -156,21 +156,21 @@ TEST_P(HandWrittenEntries, ServeOnlyWhenCurrentAndLargeEnough)
     // A decode replaces the entry with a current one.
     const QImage large(cacheRoot + "/large/" + SharedThumbnailCache::entryName(picture));
     if (std::string(c.sizeDir) == "large") {
-        EXPECT_TRUE(
-            centreIs(large, c.colourManaged && c.expected == Source::Decode ? Qt::green : Qt::magenta));
+        EXPECT_TRUE(centreIs(large, c.colourManaged && c.expected == Source::Decode ? Qt::green : Qt::magenta));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Entries, HandWrittenEntries,
-    ::testing::Values(HandEntry{"Large", "large", 0, false, -1, true, Source::SharedCache},
-                      HandEntry{"XLargeWithSize", "x-large", 0, false, 0, true, Source::SharedCache},
-                      HandEntry{"NormalIsSmallerThanTheSlot", "normal", 0, false, -1, true, Source::Decode},
-                      HandEntry{"Stale", "large", -3600, false, -1, true, Source::Decode},
-                      HandEntry{"AnotherFilesUri", "large", 0, true, -1, true, Source::Decode},
-                      HandEntry{"SizeDiffers", "large", 0, false, 1, true, Source::Decode},
-                      HandEntry{"ColourManagementOff", "large", 0, false, -1, false, Source::Decode}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Entries, HandWrittenEntries, ::testing::Values(
+    HandEntry{"Large", "large", 0, false, -1, true, Source::SharedCache},
+    HandEntry{"XLargeWithSize", "x-large", 0, false, 0, true, Source::SharedCache},
+    HandEntry{"NormalIsSmallerThanTheSlot", "normal", 0, false, -1, true, Source::Decode},
+    HandEntry{"Stale", "large", -3600, false, -1, true, Source::Decode},
+    HandEntry{"AnotherFilesUri", "large", 0, true, -1, true, Source::Decode},
+    HandEntry{"SizeDiffers", "large", 0, false, 1, true, Source::Decode},
+    HandEntry{"ColourManagementOff", "large", 0, false, -1, false, Source::Decode}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(SlotThumbnailTest, NothingIsWrittenForFilesInTheCacheNorWhenSwitchedOff)
 {
@@ -224,15 +224,13 @@ TEST_P(CameraThumbnails, ServeTurnedAsThePictureWhenTheyCoverTheSlot)
     EXPECT_LT(difference / (made.width() * made.height()), 12);
 }
 
-INSTANTIATE_TEST_SUITE_P(Orientation6, CameraThumbnails,
-                         ::testing::Values(CameraCase{"Upright", SlotBox, ExifOrientation::Apply,
-                                                      Source::ExifThumbnail, QSize(108, 145)},
-                                           CameraCase{"AsStored", SlotBox, ExifOrientation::Ignore,
-                                                      Source::ExifThumbnail, QSize(145, 108)},
-                                           CameraCase{"SlotLargerThanTheThumbnail", QSize(200, 200),
-                                                      ExifOrientation::Apply, Source::Decode,
-                                                      QSize(150, 200)}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Orientation6, CameraThumbnails, ::testing::Values(
+    CameraCase{"Upright", SlotBox, ExifOrientation::Apply, Source::ExifThumbnail, QSize(108, 145)},
+    CameraCase{"AsStored", SlotBox, ExifOrientation::Ignore, Source::ExifThumbnail, QSize(145, 108)},
+    CameraCase{"SlotLargerThanTheThumbnail", QSize(200, 200), ExifOrientation::Apply, Source::Decode, QSize(150, 200)}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(SlotThumbnailTest, AnExifThumbnailServesAFileOfMegabytesFromItsHead)
 {

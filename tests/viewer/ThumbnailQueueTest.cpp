@@ -38,10 +38,7 @@ protected:
             paths << t.path;
         return paths;
     }
-    bool drain()
-    {
-        return QTest::qWaitFor([this] { return !queue.isBusy(); }, 10000);
-    }
+    bool drain() { return QTest::qWaitFor([this] { return !queue.isBusy(); }, 10000); }
 
     QTemporaryDir dir;
     ThumbnailQueue queue;

@@ -5,6 +5,7 @@
 // point into the test's folder).
 #include "core/AtomicFile.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
 #include "viewer/ViewerSession.h"
 
@@ -111,8 +112,7 @@ TEST_P(TrashAndUndo, TakeTheFileAndItsEntriesAndPutEverythingBack)
     const QString inTrash = trashFiles() + '/' + QFileInfo(path).fileName();
     EXPECT_FALSE(QFileInfo::exists(path));
     EXPECT_EQ(factsOf(inTrash), before) << "moved, not copied";
-    EXPECT_TRUE(
-        QFileInfo::exists(dir.filePath("home/data/Trash/info/") + QFileInfo(path).fileName() + ".trashinfo"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("home/data/Trash/info/") + QFileInfo(path).fileName() + ".trashinfo"));
     EXPECT_EQ(names(), c.left);
     EXPECT_EQ(session.currentEntry(), c.current);
     EXPECT_EQ(readCollectionAll(collection), session.listedEntries()) << "the file says what the strip shows";
@@ -129,27 +129,17 @@ TEST_P(TrashAndUndo, TakeTheFileAndItsEntriesAndPutEverythingBack)
     EXPECT_FALSE(session.undoHistory().isAvailable());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Collections, TrashAndUndo,
-    ::testing::Values(
-        // Named again by a relative path and a detour: every entry leaves.
-        TrashCase{"EveryEntryNamingTheFileLeaves",
-                  "b.jpg^first^\r\n%1/a.jpg^A^\r\n%1/./b.jpg^never^\r\n./b.jpg^again^\r\n%1/c.jpg^C^\r\n",
-                  3,
-                  {"a.jpg", "c.jpg"},
-                  2,
-                  "a.jpg^A^"},
-        // Lines the reader left out, no line end at the end, a comment in
-        // windows-1251 and a byte 26: the rewrite keeps the encoding, the
-        // undo every byte.
-        TrashCase{"TheCollectionsOwnBytesComeBack",
-                  "%1/a.jpg^\xcf\xf0\xe8\xe2\xe5\xf2^\n\n%1/b.jpg^" + QByteArray(70000, 'x') +
-                      "^\r\n%1/b.jpg^B^\r\n%1/c.jpg^C^\x1a",
-                  3,
-                  {"a.jpg", "b.jpg"},
-                  2,
-                  "^\xcf\xf0\xe8\xe2\xe5\xf2^"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Collections, TrashAndUndo, ::testing::Values(
+    // Named again by a relative path and a detour: every entry leaves.
+    TrashCase{"EveryEntryNamingTheFileLeaves", "b.jpg^first^\r\n%1/a.jpg^A^\r\n%1/./b.jpg^never^\r\n./b.jpg^again^\r\n%1/c.jpg^C^\r\n",
+              3, {"a.jpg", "c.jpg"}, 2, "a.jpg^A^"},
+    // Lines the reader left out, no line end at the end, a comment in
+    // windows-1251 and a byte 26: the rewrite keeps the encoding, the undo every byte.
+    TrashCase{"TheCollectionsOwnBytesComeBack", "%1/a.jpg^\xcf\xf0\xe8\xe2\xe5\xf2^\n\n%1/b.jpg^" + QByteArray(70000, 'x') + "^\r\n%1/b.jpg^B^\r\n%1/c.jpg^C^\x1a",
+              3, {"a.jpg", "b.jpg"}, 2, "^\xcf\xf0\xe8\xe2\xe5\xf2^"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // Refusals change nothing: no trash for the file, the collection's last
 // picture, a collection that can't be written, an old name taken again.
@@ -164,14 +154,7 @@ TEST_F(TrashMove, RefusalsLeaveFileCollectionAndUndoAsTheyWere)
         EXPECT_EQ(session.entryCount(), 2) << what;
         EXPECT_FALSE(session.undoHistory().isAvailable()) << what;
     };
-    const auto refusal = [&](int e) -> QString {
-        try {
-            session.moveEntryToTrash(e);
-        } catch (const AppError& error) {
-            return error.text();
-        }
-        return {};
-    };
+    const auto refusal = [&](int e) { return errorText([&] { session.moveEntryToTrash(e); }); };
 
     // A trash that can't be made (a file has its name): the picture stays,
     // never deleted.

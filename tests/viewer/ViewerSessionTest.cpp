@@ -93,30 +93,14 @@ TEST_P(CommandStates, FollowWhatTheUserDid)
     QSignalSpy changed(&session, &ViewerSession::commandStatesChanged);
     for (const char* s = GetParam().steps; *s; ++s) {
         switch (*s) {
-        case 'o':
-            open(3);
-            break;
-        case 'O':
-            open(0);
-            break;
-        case 'u':
-            session.recordUndo(Picture::fromBitmap(Bitmap24(1, 1)));
-            break;
-        case 'U':
-            session.undoHistory().clear();
-            break;
-        case 's':
-            session.slideShow().toggle();
-            break;
-        case 'n':
-            session.newCollectionSaved("new.pvx");
-            break;
-        case '>':
-            session.strip().next();
-            break;
-        case 'f':
-            session.setFullScreen(true);
-            break;
+        case 'o': open(3); break;
+        case 'O': open(0); break;
+        case 'u': session.recordUndo(Picture::fromBitmap(Bitmap24(1, 1))); break;
+        case 'U': session.undoHistory().clear(); break;
+        case 's': session.slideShow().toggle(); break;
+        case 'n': session.newCollectionSaved("new.pvx"); break;
+        case '>': session.strip().next(); break;
+        case 'f': session.setFullScreen(true); break;
         }
     }
     std::map<ViewerCommand, CommandBlock> blocked;
