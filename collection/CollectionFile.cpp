@@ -74,8 +74,8 @@ bool parseCollectionLine(const QByteArray& line, CollectionEntry& out, const Tex
     // Each field on its own: the file's byte order mark is no longer here.
     const TextEncoding field{encoding.codePage, false};
     const char* d = line.constData();
-    out.FileName = decodeText(QByteArrayView(d, first), field);
-    out.Comment = decodeText(QByteArrayView(d + first + 1, second - first - 1), field);
+    out.path = decodeText(QByteArrayView(d, first), field);
+    out.comment = decodeText(QByteArrayView(d + first + 1, second - first - 1), field);
     return true;
 }
 
@@ -204,14 +204,14 @@ bool exists(const QString& name)
 void locate(CollectionEntry& e, QByteArrayView storedBytes, const TextEncoding& encoding,
             const QString& folder)
 {
-    const QString stored = e.FileName;
-    e.FileName = entryFileName(folder, stored);
-    if (!encoding.isUtf8() && !isAscii(storedBytes) && !exists(e.FileName)) {
+    const QString stored = e.path;
+    e.path = entryFileName(folder, stored);
+    if (!encoding.isUtf8() && !isAscii(storedBytes) && !exists(e.path)) {
         const QString asBytes = entryFileName(folder, fileNameFromNative(storedBytes));
         if (exists(asBytes))
-            e.FileName = asBytes;
+            e.path = asBytes;
     }
-    e.StoredName = e.FileName == stored ? QString() : stored;
+    e.storedPath = e.path == stored ? QString() : stored;
 }
 
 } // namespace
@@ -289,14 +289,14 @@ namespace {
 // where the stored text was.
 QString nameToWrite(const CollectionEntry& e, const QString& folder)
 {
-    if (e.StoredName.isEmpty())
-        return e.FileName;
-    if (entryFileName(folder, e.StoredName) == e.FileName)
-        return e.StoredName;
+    if (e.storedPath.isEmpty())
+        return e.path;
+    if (entryFileName(folder, e.storedPath) == e.path)
+        return e.storedPath;
     const QString here = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    if (!folder.isEmpty() && !e.StoredName.startsWith(QLatin1Char('/')) && e.FileName.startsWith(here))
-        return e.FileName.mid(here.size());
-    return e.FileName;
+    if (!folder.isEmpty() && !e.storedPath.startsWith(QLatin1Char('/')) && e.path.startsWith(here))
+        return e.path.mid(here.size());
+    return e.path;
 }
 
 // A field in an encoding already known to fit, without a byte order mark.
@@ -322,7 +322,7 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding*
         const bool bytes = hasForeignBytes(names.last());
         anyBytes = anyBytes || bytes;
         text +=
-            (bytes ? QString() : names.last()) + kSeparator + fieldText(e.Comment) + QLatin1String("^\r\n");
+            (bytes ? QString() : names.last()) + kSeparator + fieldText(e.comment) + QLatin1String("^\r\n");
     }
     TextEncoding utf8;
     TextEncoding& used = encoding ? *encoding : utf8;
@@ -338,7 +338,7 @@ QByteArray formatCollection(const QList<CollectionEntry>& entries, TextEncoding*
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QString& name = names.at(i);
         out += hasForeignBytes(name) ? nativeFileName(name) : encodeField(name, used);
-        out += kSeparator + encodeField(fieldText(entries.at(i).Comment), used) + "^\r\n";
+        out += kSeparator + encodeField(fieldText(entries.at(i).comment), used) + "^\r\n";
     }
     return out;
 }

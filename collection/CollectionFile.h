@@ -15,11 +15,11 @@
 struct CollectionEntry {
     // The picture's file: the path as stored or, when that is relative, read
     // against the collection file's folder.
-    QString FileName;
-    QString Comment;
-    // The path's text as the file holds it, where that is not FileName: it
+    QString path;
+    QString comment;
+    // The path's text as the file holds it, where that is not `path`: it
     // is written back so while it still names the same file.
-    QString StoredName = {};
+    QString storedPath = {};
     bool operator==(const CollectionEntry&) const = default;
 };
 
@@ -48,7 +48,7 @@ private:
 
 // Splits one line (without its line end). Returns false for a line that
 // holds no "^" (skipped by the reader, blank lines included); a line with
-// one "^" gives the text after it as the comment. FileName is the path's
+// one "^" gives the text after it as the comment. `path` is the path's
 // text as stored.
 bool parseCollectionLine(const QByteArray& line, CollectionEntry& out, const TextEncoding& encoding = {});
 

@@ -19,7 +19,7 @@ QVariant CollectionListModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return {};
     const CollectionEntry& e = m_entries.at(index.row());
-    const QString& text = index.column() == 0 ? e.FileName : e.Comment;
+    const QString& text = index.column() == 0 ? e.path : e.comment;
     // Laying out megabytes of text to paint one row stalls the list; no row
     // shows more than its start anyway. Editing still gets the whole text.
     constexpr qsizetype Shown = 2000;
@@ -35,7 +35,7 @@ bool CollectionListModel::setData(const QModelIndex& index, const QVariant& valu
     // A comment is one line and cannot hold the field separator.
     QString text = value.toString();
     text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    m_entries[index.row()].Comment = text;
+    m_entries[index.row()].comment = text;
     emit dataChanged(index, index);
     return true;
 }

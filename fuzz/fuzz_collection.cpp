@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // as long as its file names and comments hold no line breaks or "^".
         bool plain = true;
         for (const CollectionEntry& e : entries) {
-            for (const QString& s : {e.FileName, e.Comment})
+            for (const QString& s : {e.path, e.comment})
                 if (s.contains(QLatin1Char('^')) || s.contains(QLatin1Char('\n')) ||
                     s.contains(QLatin1Char('\r')) || s.contains(QChar(26)))
                     plain = false;

@@ -203,9 +203,9 @@ void pluginSeeds()
     put("plugin", "tiff-lzw-turned", QByteArray(1, '\3') + kinds::tiff(tagged, 6));
     put("plugin", "tiff-plain-ignored", QByteArray(1, '\x83') + kinds::tiff(q, 3, false));
     // CMYK and unassociated alpha, as libtiff writes them: rewritten sample by sample.
-    kinds::TiffSpec cmyk{3, 2, 8, 4, 5, {}, {}, 300, 150};
+    kinds::TiffLayout cmyk{3, 2, 8, 4, 5, {}, {}, 300, 150};
     put("plugin", "tiff-cmyk", QByteArray(1, '\3') + kinds::tiffOf(cmyk, QByteArray("\0\x40\x80\xff", 4).repeated(6)));
-    kinds::TiffSpec rgba{3, 2, 16, 4, 2, {2}, {}, 72, 72};
+    kinds::TiffLayout rgba{3, 2, 16, 4, 2, {2}, {}, 72, 72};
     put("plugin", "tiff-rgba16-unassociated", QByteArray(1, '\3') + kinds::tiffOf(rgba, QByteArray(48, '\x21')));
     const QByteArray ico = icoSeed();
     if (!ico.isEmpty())

@@ -223,7 +223,7 @@ void pictureInfo()
     QList<CollectionEntry> entries;
     for (const QString& name : names)
         entries.append({QStringLiteral(PV_CORPUS_DIR "/camera/") + name, QString()});
-    entries[0].Comment = QStringLiteral("Tuscany"); // the others show the file's own description
+    entries[0].comment = QStringLiteral("Tuscany"); // the others show the file's own description
     writeCollection(list, entries);
     for (const char* lang : {"English", "Deutsch"}) {
         const bool english = qstrcmp(lang, "English") == 0;

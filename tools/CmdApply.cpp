@@ -101,7 +101,7 @@ int cmdApply(const Args& words, const CommonOptions& common)
             fail(msg::collectionLongLines(collection, lineNumbersText(longLines)));
         QStringList files;
         for (const CollectionEntry& e : entries)
-            files.append(e.FileName);
+            files.append(e.path);
         ToolRunHost host(skipUnusable, current);
         const AllPicturesRun::Outcome done = AllPicturesRun(settings, exif).run(files, host);
         if (!done.started)

@@ -35,8 +35,8 @@ int cmdList(const Args& args, const CommonOptions& common)
         readCollection(
             path,
             [](int number, const CollectionEntry& e) {
-                const QByteArray row = QByteArray::number(number) + '\t' + terminalText(e.FileName) + '\t' +
-                                       e.Comment.toUtf8() + '\n';
+                const QByteArray row = QByteArray::number(number) + '\t' + terminalText(e.path) + '\t' +
+                                       e.comment.toUtf8() + '\n';
                 std::fwrite(row.constData(), 1, std::size_t(row.size()), stdout);
             },
             hooks);

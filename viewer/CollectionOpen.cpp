@@ -62,7 +62,7 @@ bool CollectionOpen::step()
         try {
             m_loadSlot(k, e);
         } catch (...) {
-            if (m_session.takeFailureToTell(e.FileName))
+            if (m_session.takeFailureToTell(e.path))
                 m_pictureFailures << failureText(std::current_exception());
         }
     }

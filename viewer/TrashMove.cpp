@@ -110,7 +110,7 @@ TakenEntries entriesNaming(const QList<CollectionEntry>& listed, const QString& 
     const QString file = absoluteName(fileName);
     TakenEntries taken;
     for (int i = 0; i < listed.size(); ++i) {
-        if (absoluteName(listed.at(i).FileName) == file) {
+        if (absoluteName(listed.at(i).path) == file) {
             taken.places.append(i);
             taken.entries.append(listed.at(i));
         }

@@ -99,7 +99,7 @@ void ViewerSession::recordUndo(const Picture& before)
     // One level of undo: a run's copies kept before go with its record.
     const int e = currentEntry();
     m_undo.record(std::make_unique<PictureUndo>(
-        e, e >= 1 && e <= entryCount() ? entry(e).FileName : QString(), before));
+        e, e >= 1 && e <= entryCount() ? entry(e).path : QString(), before));
 }
 
 bool ViewerSession::runUndoFits(const QStringList& files) const
@@ -139,7 +139,7 @@ void ViewerSession::clearUndo()
 
 int ViewerSession::entriesNamingFileOf(int e) const
 {
-    return int(entriesNaming(m_listed, entry(e).FileName).places.size());
+    return int(entriesNaming(m_listed, entry(e).path).places.size());
 }
 
 TrashTexts ViewerSession::trashTexts() const
@@ -151,7 +151,7 @@ void ViewerSession::moveEntryToTrash(int e)
 {
     if (e < 1 || e > entryCount())
         return;
-    const TakenEntries taken = entriesNaming(m_listed, entry(e).FileName);
+    const TakenEntries taken = entriesNaming(m_listed, entry(e).path);
     const QList<CollectionEntry> left = withoutEntries(m_listed, taken);
     // As the editor, which never saves a collection of no picture.
     if (left.isEmpty())
@@ -159,7 +159,7 @@ void ViewerSession::moveEntryToTrash(int e)
     CollectionBytes bytes{m_fileName, {}, {}};
     if (!m_fileName.isEmpty())
         bytes.before = readWholeFile(m_fileName);
-    const TrashedFile file = moveFileToTrash(entry(e).FileName, trashTexts());
+    const TrashedFile file = moveFileToTrash(entry(e).path, trashTexts());
     if (!m_fileName.isEmpty()) {
         try {
             writeCollection(m_fileName, left, codePage());

@@ -19,7 +19,7 @@ Entries asStored(const Entries& read)
 {
     Entries out;
     for (const CollectionEntry& e : read)
-        out.append({e.StoredName.isEmpty() ? e.FileName : e.StoredName, e.Comment});
+        out.append({e.storedPath.isEmpty() ? e.path : e.storedPath, e.comment});
     return out;
 }
 
@@ -149,7 +149,7 @@ TEST_F(CollectionFileTest, TheWholeFileIsUtf8OrInTheCodePageAndKeepsItWhenRewrit
     EXPECT_EQ(fileBytes(path), "/m/\xD0\xB0.jpg^\xD0\xB0^\r\n/m/\xCC\xEE\xE9.jpg^\xCC\xEE\xE9^\r\n"
                                "/m/new.jpg^\xCD\xEE\xE2\xFB\xE9^\r\n");
     // Overlong forms are no UTF-8.
-    EXPECT_EQ(readBytes("/m/\xC0\xAF.jpg^x^\r\n", cyrillic)[0].FileName, "/m/АЇ.jpg");
+    EXPECT_EQ(readBytes("/m/\xC0\xAF.jpg^x^\r\n", cyrillic)[0].path, "/m/АЇ.jpg");
 }
 
 // A file past the caps is refused: by its size before a byte is read, by
@@ -198,7 +198,7 @@ TEST_F(CollectionFileTest, RelativeAndForeignPathsFindTheirFileAndAreWrittenAsSt
     QDir::setCurrent(here);
     QStringList found;
     for (const CollectionEntry& e : read) {
-        const QString text = errorText([&] { found << QString::fromLatin1(readWholeFile(e.FileName)); });
+        const QString text = errorText([&] { found << QString::fromLatin1(readWholeFile(e.path)); });
         if (!text.isEmpty())
             found << "-";
     }
@@ -211,7 +211,7 @@ TEST_F(CollectionFileTest, RelativeAndForeignPathsFindTheirFileAndAreWrittenAsSt
     const auto files = [](const Entries& entries) {
         QStringList out;
         for (const CollectionEntry& e : entries)
-            out << e.FileName + "|" + e.Comment;
+            out << e.path + "|" + e.comment;
         return out;
     };
     for (const QString& again : {col + "/d.pvx", dir.filePath("other/e.pvx")}) {
@@ -235,7 +235,7 @@ TEST_F(CollectionFileTest, ErrorsNameTheFailureAndThePathAndCloseTheFile)
     const qsizetype before = openFiles();
     Entries got;
     const auto keepUntilBad = [&](int, const CollectionEntry& e) {
-        if (e.StoredName == "bad")
+        if (e.storedPath == "bad")
             throw AppError("Unknown picture file extension (.)");
         got << e;
     };

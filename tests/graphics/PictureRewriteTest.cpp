@@ -224,7 +224,7 @@ QByteArray cmykProfile()
 QByteArray tiffMade(int bits, int channels, int photometric, std::vector<unsigned short> extras = {},
                     const QByteArray& icc = {})
 {
-    const kinds::TiffSpec s{40, 24, bits, channels, photometric, extras, icc, 300, 150};
+    const kinds::TiffLayout s{40, 24, bits, channels, photometric, extras, icc, 300, 150};
     return kinds::tiffOf(s, rows(40, 24, channels, bits, !extras.empty()));
 }
 

@@ -206,29 +206,29 @@ QByteArray webp(const QImage& image, const QByteArray& exif, const QByteArray& i
     return out.append(size, 4).append(body);
 }
 
-QByteArray tiffOf(const TiffSpec& spec, const QByteArray& rows)
+QByteArray tiffOf(const TiffLayout& layout, const QByteArray& rows)
 {
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(dir.filePath("made.tif"));
     TIFF* t = TIFFOpen(path.constData(), "w");
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(spec.width));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(spec.height));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(spec.bits));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(spec.samples));
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, uint16_t(spec.photometric));
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(layout.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(layout.height));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(layout.bits));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(layout.samples));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, uint16_t(layout.photometric));
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
     TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, spec.xResolution);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, spec.yResolution);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, layout.xResolution);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, layout.yResolution);
     TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH));
-    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, uint16_t(spec.sampleFormat));
-    if (!spec.extraSamples.empty())
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(spec.extraSamples.size()), spec.extraSamples.data());
-    if (!spec.icc.isEmpty())
-        TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(spec.icc.size()), spec.icc.constData());
-    const qsizetype stride = rows.size() / spec.height;
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, uint16_t(layout.sampleFormat));
+    if (!layout.extraSamples.empty())
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(layout.extraSamples.size()), layout.extraSamples.data());
+    if (!layout.icc.isEmpty())
+        TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(layout.icc.size()), layout.icc.constData());
+    const qsizetype stride = rows.size() / layout.height;
     QByteArray row(stride, '\0');
-    for (int y = 0; y < spec.height; ++y) {
+    for (int y = 0; y < layout.height; ++y) {
         row = rows.mid(y * stride, stride);
         TIFFWriteScanline(t, row.data(), uint32_t(y), 0);
     }

@@ -36,14 +36,14 @@ QByteArray webp(const QImage& image, const QByteArray& exif, const QByteArray& i
 
 // A one-page TIFF written by libtiff: `rows` packed as the file keeps them
 // (16-bit samples in the machine's order), with these tags.
-struct TiffSpec {
+struct TiffLayout {
     int width = 0, height = 0, bits = 8, samples = 3, photometric = 2; // PHOTOMETRIC_*
     std::vector<unsigned short> extraSamples;                          // EXTRASAMPLE_*
     QByteArray icc;
     float xResolution = 72, yResolution = 72;
     int sampleFormat = 1; // SAMPLEFORMAT_*
 };
-QByteArray tiffOf(const TiffSpec& spec, const QByteArray& rows);
+QByteArray tiffOf(const TiffLayout& layout, const QByteArray& rows);
 
 // The values of `stored` in `space` as sRGB, as the screen should get them.
 QRgb inSrgb(QRgb stored, const QColorSpace& space);

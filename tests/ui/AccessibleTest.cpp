@@ -75,10 +75,10 @@ TEST_F(Accessible, ControlsAreNamedByHintsAndPicturesByTheEntryTheyShow)
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(mainWindow()->slot(i));
         EXPECT_EQ(a->role(), QAccessible::Graphic);
         EXPECT_EQ(a->text(QAccessible::Name),
-                  QStringLiteral("%1 of 3: %2").arg(i).arg(session().entry(i).Comment));
+                  QStringLiteral("%1 of 3: %2").arg(i).arg(session().entry(i).comment));
     }
     const auto mainImageSays = [](int n) {
-        return QStringLiteral("Main image, %1 of 3: %2").arg(n).arg(session().entry(n).Comment);
+        return QStringLiteral("Main image, %1 of 3: %2").arg(n).arg(session().entry(n).comment);
     };
     EXPECT_EQ(spokenName(mainWindow()->mainImage()), mainImageSays(1));
     mainWindow()->toggleFollowMode();

@@ -198,18 +198,18 @@ protected:
             const int e = first + i;
             const bool held = e <= s.entryCount();
             // A held picture that failed to load leaves its slot empty.
-            want(held ? w->slot(i)->isEnabled() && w->slot(i)->hint() == s.entry(e).Comment
+            want(held ? w->slot(i)->isEnabled() && w->slot(i)->hint() == s.entry(e).comment
                       : !w->slot(i)->isEnabled() && w->slot(i)->rendition().isNull(),
                  QStringLiteral("slot %1 \"%2\"").arg(i).arg(w->slot(i)->hint()));
         }
         want(w->upButton()->isEnabled() == (current > 1), QStringLiteral("up button"));
         want(w->downButton()->isEnabled() == (current < s.entryCount()), QStringLiteral("down button"));
         const CollectionEntry& e = s.entry(n);
-        want(w->commentLine()->text() == e.Comment,
+        want(w->commentLine()->text() == e.comment,
              QStringLiteral("comment \"%1\"").arg(w->commentLine()->text()));
         want(panel(1) == QStringLiteral("Image: %1 / %2").arg(n).arg(s.entryCount()), panel(1));
-        want(panel(2) == e.FileName, panel(2));
-        const Bitmap24 pixels = Picture::loadFromFile(e.FileName, s.exifOrientation()).toBitmap24();
+        want(panel(2) == e.path, panel(2));
+        const Bitmap24 pixels = Picture::loadFromFile(e.path, s.exifOrientation()).toBitmap24();
         want(QTest::qWaitFor([&] { return w->mainImage()->picture().toBitmap24() == pixels; }, 5000),
              QStringLiteral("main image"));
         want(stripFilled(), QStringLiteral("strip still filling"));
@@ -238,7 +238,7 @@ protected:
     // way of making the rendition may change).
     static ::testing::AssertionResult slotShowsItsFile(int i)
     {
-        const QString f = session().entry(session().strip().firstIndex() + i).FileName;
+        const QString f = session().entry(session().strip().firstIndex() + i).path;
         const QImage want = Picture::loadFromFile(f, session().exifOrientation())
                                 .thumbnail(QSize(ThumbSlot::Size, ThumbSlot::Size), true);
         const auto close = [&] {

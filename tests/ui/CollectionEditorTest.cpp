@@ -51,7 +51,7 @@ protected:
     {
         QStringList out;
         for (const CollectionEntry& e : list()->entries())
-            out << QFileInfo(e.FileName).fileName();
+            out << QFileInfo(e.path).fileName();
         return out;
     }
     void clickRow(int row)
@@ -90,7 +90,7 @@ TEST_F(Editor, AddListsInDialogOrderPreviewsAndRefusesTheFieldSeparator)
     EXPECT_TRUE(btn("btnDel")->isEnabled());
     EXPECT_EQ(ed()->selectedRow(), 0);
     QTest::keyClicks(ed()->commentEditor(), QStringLiteral("a^b"));
-    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("ab"));
+    EXPECT_EQ(list()->entry(0).comment, QStringLiteral("ab"));
     ASSERT_EQ(fake.openFilters.size(), 2);
     const QStringList parts = fake.openFilters[0].split('|');
     ASSERT_GE(parts.size(), 2);
@@ -152,8 +152,8 @@ TEST_P(EditorRows, MoveAndDeleteCarryEntriesWithTheirComments)
     }
     QString order;
     for (const CollectionEntry& e : list()->entries()) {
-        order += e.Comment;
-        EXPECT_EQ(QFileInfo(e.FileName).baseName(), e.Comment);
+        order += e.comment;
+        EXPECT_EQ(QFileInfo(e.path).baseName(), e.comment);
     }
     EXPECT_EQ(order, QString::fromLatin1(c.order));
     EXPECT_EQ(ed()->selectedRow(), c.selected);
@@ -207,8 +207,8 @@ TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
     EXPECT_FALSE(ed()->isVisible());
     const QList<CollectionEntry> saved = readCollectionAll(path);
     ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(saved[1].Comment, QStringLiteral("typed here"));
-    EXPECT_EQ(session().entry(2).Comment, QStringLiteral("typed here")); // read again
+    EXPECT_EQ(saved[1].comment, QStringLiteral("typed here"));
+    EXPECT_EQ(session().entry(2).comment, QStringLiteral("typed here")); // read again
 }
 
 // The re-read that refills the list fails when the file went away: the list
@@ -291,7 +291,7 @@ TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
         fake.questionAnswers = {false, true};
         closeIt();
         EXPECT_TRUE(ed()->isVisible());
-        EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
+        EXPECT_EQ(list()->entry(0).comment, QStringLiteral("kept"));
         closeIt();
         EXPECT_FALSE(ed()->isVisible());
         EXPECT_EQ(fake.questions.size(), 2);
@@ -311,7 +311,7 @@ TEST_F(Editor, CloseEscAndTheCloseBoxAskBeforeLosingEdits)
     mainWindow()->editCollection();
     EXPECT_EQ(fake.questions.size(), 2);
     EXPECT_TRUE(mainWindow()->isVisible());
-    EXPECT_EQ(list()->entry(0).Comment, QStringLiteral("kept"));
+    EXPECT_EQ(list()->entry(0).comment, QStringLiteral("kept"));
 }
 
 // ---- New on the main window
@@ -338,8 +338,8 @@ TEST_F(Editor, NewWritesTheEditedListIntoTheOpenCollectionUnlessEmpty)
             continue;
         }
         ASSERT_EQ(saved.size(), 3);
-        EXPECT_EQ(saved[1].Comment, QStringLiteral("moved"));
-        EXPECT_EQ(QFileInfo(saved[1].FileName).fileName(), QStringLiteral("p3.jpg"));
+        EXPECT_EQ(saved[1].comment, QStringLiteral("moved"));
+        EXPECT_EQ(QFileInfo(saved[1].path).fileName(), QStringLiteral("p3.jpg"));
     }
 }
 
@@ -361,7 +361,7 @@ TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
     EXPECT_EQ(fileBytes(first), firstBefore);
     const QList<CollectionEntry> saved = readCollectionAll(second);
     ASSERT_EQ(saved.size(), 2);
-    EXPECT_EQ(saved[0].Comment, QStringLiteral("edited"));
+    EXPECT_EQ(saved[0].comment, QStringLiteral("edited"));
     EXPECT_EQ(saved[1], secondEntries[1]);
 }
 
@@ -376,7 +376,7 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
     writeFileAtomically(path, a + "^\xCC\xEE\xE9 \xEE\xF2\xEF\xF3\xF1\xEA^\r\n" + b +
                                   "^\xC4\xE5\xED\xFC 2^\r\n" + c + "^^\r\n");
     openPath(path);
-    EXPECT_EQ(session().entry(1).Comment, "Мой отпуск");
+    EXPECT_EQ(session().entry(1).comment, "Мой отпуск");
 
     // Add / Delete, then OK: still windows-1251.
     mainWindow()->editCollection();

@@ -30,7 +30,7 @@ protected:
     void showDialog()
     {
         mainWindow()->mainImage()->setPicture(Picture::loadFromFile(
-            session().entry(session().currentEntry()).FileName, session().exifOrientation()));
+            session().entry(session().currentEntry()).path, session().exifOrientation()));
         d().show();
         QCoreApplication::processEvents();
     }
@@ -189,7 +189,7 @@ TEST_P(AllPictures, WriteInOrderUntilDoneOrStopped)
         EXPECT_EQ(fileBitmap(files[i]), testpics::brighter(start[i], 5 * times)) << i;
     }
     for (int i = 1; i <= mainWindow()->slotCount() && session().strip().firstIndex() + i <= 6; ++i) {
-        const QString f = session().entry(session().strip().firstIndex() + i).FileName;
+        const QString f = session().entry(session().strip().firstIndex() + i).path;
         if (!QFile::exists(f))
             break;
         EXPECT_TRUE(slotShowsItsFile(i));

@@ -64,7 +64,7 @@ TEST_F(MainImageDecodes, ShowsTheDecodeAsIsAndAgainAtEachSizeFitted)
     openBig(1, QSize(1200, 900));
     MainImage* img = mainWindow()->mainImage();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));
-    const QImage whole = Picture::loadFromFile(session().entry(1).FileName).toImage();
+    const QImage whole = Picture::loadFromFile(session().entry(1).path).toImage();
     EXPECT_EQ(largestDifference(img->grab(img->drawRect()).toImage(), whole.copy(img->drawRect())), 0);
     mainWindow()->fitCentred();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(img->showsDecodedPixels()); }));

@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, AddStartsBesideTheCollectionFocusComesBackAndAFailingKeyS
         EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == mainWindow(); }, 2000))
             << w->objectName().toStdString();
     }
-    ASSERT_TRUE(QFile::remove(session().entry(4).FileName));
+    ASSERT_TRUE(QFile::remove(session().entry(4).path));
     mainWindow()->toggleFollowMode();
     QTest::mouseClick(mainWindow()->imageArea()->viewport(), Qt::LeftButton);
     ASSERT_TRUE(mainWindow()->imageArea()->hasFocus());
@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, WindowsNotShownAtStartAreBuiltWhenFirstNeeded)
     mainWindow()->goToEntry(1);
     action("mnuComments")->trigger();
     EXPECT_TRUE(commentsWindow()->isVisible());
-    EXPECT_EQ(commentsWindow()->commentLabel()->text(), session().entry(1).Comment);
+    EXPECT_EQ(commentsWindow()->commentLabel()->text(), session().entry(1).comment);
     EXPECT_EQ(commentsWindow()->commentLabel()->font(), mainWindow()->commentLine()->font());
     mainWindow()->editCollection();
     EXPECT_EQ(collectionEditor()->list()->entries(), session().listedEntries());

@@ -51,7 +51,7 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
     if (s.follow)
         mainWindow()->toggleFollowMode();
     if (s.broken)
-        QFile::remove(session().entry(s.broken).FileName);
+        QFile::remove(session().entry(s.broken).path);
     SettingsValues options = settingsStore().values();
     options.fullScreen = true;
     settingsStore().setValues(options);
@@ -81,7 +81,7 @@ TEST_P(NavigationScript, EndsOnTheEntryTheRuleGives)
     EXPECT_EQ(session().strip().firstIndex(), s.first);
     EXPECT_TRUE(shows(s.shown, s.current));
     const QString comments = mainWindow()->commentsText(); // an open leaves it alone
-    EXPECT_TRUE(comments.isEmpty() || comments == session().entry(s.shown).Comment) << comments.toStdString();
+    EXPECT_TRUE(comments.isEmpty() || comments == session().entry(s.shown).comment) << comments.toStdString();
     const QLabel* position = mainWindow()->statusPanel(1);
     EXPECT_LE(position->fontMetrics().horizontalAdvance(position->text()) + position->indent(),
               position->contentsRect().width())
@@ -155,13 +155,13 @@ TEST_F(Navigation, ASmallerCollectionLeavesLowerSlotsEmptyAndAnEmptyOneNothingOp
 TEST_F(Navigation, AnUnreadablePictureShowsWhyInItsSlotAndTheMainImage)
 {
     QList<CollectionEntry> entries = readCollectionAll(collectionOf(5));
-    entries[1].FileName = dir.filePath("missing.jpg");
+    entries[1].path = dir.filePath("missing.jpg");
     const QString path = dir.filePath("broken.pvx");
     writeCollection(path, entries);
     openPath(path);
     ASSERT_EQ(fake.errors.size(), 1);
     const QString why = fake.errors[0];
-    EXPECT_TRUE(why.startsWith("Cannot open file \"" + entries[1].FileName)) << why.toStdString();
+    EXPECT_TRUE(why.startsWith("Cannot open file \"" + entries[1].path)) << why.toStdString();
     EXPECT_EQ(mainWindow()->slot(2)->toolTip(), why) << "the slot says why";
     EXPECT_EQ(mainWindow()->windowTitle(), path + " - Pictavo 2006");
     EXPECT_EQ(collectionEditor()->list()->entries(), entries);

@@ -35,7 +35,7 @@ protected:
     {
         QStringList names;
         for (const CollectionEntry& e : session().listedEntries())
-            names << QFileInfo(e.FileName).fileName();
+            names << QFileInfo(e.path).fileName();
         return names;
     }
     // On the main image area: the window takes what its parts don't.
@@ -110,7 +110,7 @@ TEST_F(OpenPicture, DropsOpenACollectionOrPicturesAsTheFirstOrAddThemToTheOpenEd
     EXPECT_EQ(drop({pic(QStringLiteral("shot 2.jpg")), pic(QStringLiteral("shot 1.bmp"))}), Qt::CopyAction);
     QStringList added;
     for (const CollectionEntry& e : collectionEditor()->list()->entries())
-        added << QFileInfo(e.FileName).fileName();
+        added << QFileInfo(e.path).fileName();
     EXPECT_EQ(added, (QStringList{"shot 2.jpg", "shot 1.bmp"}));
     EXPECT_EQ(listedNames(), natural);
     EXPECT_TRUE(shows(3));

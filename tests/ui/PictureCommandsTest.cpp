@@ -126,7 +126,7 @@ TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)
     const QString bmp = testpics::writeBmp(dir.filePath("b.bmp"), 60, 40, 2);
     openFiles({jpg, bmp});
     const auto failing = [&](int n) {
-        const QString path = session().entry(n).FileName;
+        const QString path = session().entry(n).path;
         const QByteArray before = fileBytes(path);
         ASSERT_TRUE(shows(n));
         ASSERT_TRUE(stripFilled());
@@ -154,13 +154,13 @@ TEST_F(PictureCommandsTest, UndoAfterTheEntryScrolledOutOfTheStripWritesItsFile)
     openPath(collectionOf(6));
     const Picture before = Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)));
     // What OK in the effects dialog leaves for Undo: the picture before.
-    session().undoHistory().record(std::make_unique<PictureUndo>(1, session().entry(1).FileName, before));
+    session().undoHistory().record(std::make_unique<PictureUndo>(1, session().entry(1).path, before));
     mainWindow()->rotateRight(); // leaves the record alone
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_Down);
     mainWindow()->selectSlot(2);
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(fileBytes(session().entry(1).FileName), before.data());
+    EXPECT_EQ(fileBytes(session().entry(1).path), before.data());
     EXPECT_TRUE(shows(4));
     EXPECT_FALSE(enabled("mnuUndo"));
 }
@@ -177,11 +177,11 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
     qputenv("XDG_DATA_HOME", dir.filePath("home/data").toUtf8());
     const QString path = collectionOf(5);
     openPath(path);
-    const QByteArray firstBefore = fileBytes(session().entry(1).FileName);
+    const QByteArray firstBefore = fileBytes(session().entry(1).path);
     session().undoHistory().record(std::make_unique<PictureUndo>(
-        1, session().entry(1).FileName, Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)))));
+        1, session().entry(1).path, Picture::fromJpegData(encodeJpeg(testpics::pattern(64, 48, 9)))));
     key(Qt::Key_Right);
-    const QString second = session().entry(2).FileName, third = session().entry(3).FileName;
+    const QString second = session().entry(2).path, third = session().entry(3).path;
     fake.questionAnswers = {false, true};
     key(Qt::Key_Delete);
     EXPECT_TRUE(QFileInfo::exists(second)) << "cancelled";
@@ -191,15 +191,15 @@ TEST_F(PictureCommandsTest, DeleteMovesTheFileToTheTrashAndCtrlZPutsItBack)
                                  "\" to the trash? It can be restored with Undo or from the trash."));
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("home/data/Trash/files/") + QFileInfo(second).fileName()));
     EXPECT_FALSE(QFileInfo::exists(second));
-    EXPECT_EQ(session().entry(2).FileName, third);
+    EXPECT_EQ(session().entry(2).path, third);
     EXPECT_TRUE(shows(2));
 
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(session().entry(2).FileName, second);
+    EXPECT_EQ(session().entry(2).path, second);
     EXPECT_TRUE(shows(2));
     EXPECT_FALSE(enabled("mnuUndo"));
     key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(fileBytes(session().entry(1).FileName), firstBefore) << "the effect's record went";
+    EXPECT_EQ(fileBytes(session().entry(1).path), firstBefore) << "the effect's record went";
 
     // Asked once a run: the next move goes at once; the next run asks again.
     key(Qt::Key_Delete);

@@ -60,7 +60,7 @@ TEST_F(PictureKindsGui, ProfilesAreConvertedWhereDrawnUntilTheSettingSaysNo)
     expectNear(mainImageCentre(), shown, "main image");
     // The effects compute on the stored values, and their preview shows
     // the result converted.
-    mainWindow()->mainImage()->setPicture(Picture::loadFromFile(session().entry(1).FileName));
+    mainWindow()->mainImage()->setPicture(Picture::loadFromFile(session().entry(1).path));
     effectsDialog()->show();
     QCoreApplication::processEvents();
     EXPECT_EQ(effectsDialog()->preview()->engine().pictureOriginal().toImage().pixel(5, 5), stored);
@@ -86,7 +86,7 @@ TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
     writeFileAtomically(apng, kinds::withPngChunk(fileBytes(png), "acTL", QByteArray("\0\0\0\2\0\0\0\0", 8)));
     const QByteArray webpBefore = fileBytes(webp), pngBefore = fileBytes(png), apngBefore = fileBytes(apng);
     openFiles({bmp, webp, png, apng});
-    mainWindow()->mainImage()->setPicture(Picture::loadFromFile(session().entry(1).FileName));
+    mainWindow()->mainImage()->setPicture(Picture::loadFromFile(session().entry(1).path));
     effectsDialog()->show();
     QCoreApplication::processEvents();
     effectsDialog()->findChild<QCheckBox*>("CheckAll")->setChecked(true);

@@ -121,7 +121,7 @@ TEST_F(SettingsInProgram, CodePagesAreCheckedAppliedSavedAndCleared)
     const QString baltic = dir.filePath(QStringLiteral("baltic.pvx"));
     writeFileAtomically(baltic, "/none.jpg^\xE0\xFE^\r\n");
     openPath(baltic);
-    EXPECT_EQ(session().entry(1).Comment, QStringLiteral("ąž"));
+    EXPECT_EQ(session().entry(1).comment, QStringLiteral("ąž"));
     restart();
     EXPECT_EQ(iniValue("Settings", "CodePage"), QStringLiteral("windows-1257"));
     ASSERT_EQ(session().codePage(), QByteArray("windows-1257"));

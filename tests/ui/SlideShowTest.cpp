@@ -32,7 +32,7 @@ protected:
 TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
 {
     openPath(collectionOf(4));
-    ASSERT_TRUE(QFile::remove(session().entry(3).FileName));
+    ASSERT_TRUE(QFile::remove(session().entry(3).path));
     mainWindow()->showSettings();
     settingsDialog()->findChild<QLineEdit*>("edDelay")->setText(QStringLiteral("9"));
     settingsDialog()->findChild<QCheckBox*>("chkAuto")->setChecked(false);
@@ -60,7 +60,7 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
     EXPECT_TRUE(session().followsCursor());
     EXPECT_EQ(log.infos, QStringList{QStringLiteral("Slide Show finished")});
     ASSERT_EQ(log.errors.size(), 1);
-    EXPECT_TRUE(log.errors[0].contains(session().entry(3).FileName)) << log.errors[0].toStdString();
+    EXPECT_TRUE(log.errors[0].contains(session().entry(3).path)) << log.errors[0].toStdString();
     session().slideShow().toggle();
     session().slideShow().toggle();
     EXPECT_EQ(log.errors.size(), 1) << "told once";

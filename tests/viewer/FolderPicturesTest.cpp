@@ -21,9 +21,9 @@ protected:
     {
         QStringList names;
         for (const CollectionEntry& e : found.entries) {
-            EXPECT_EQ(QFileInfo(e.FileName).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
-            EXPECT_TRUE(e.Comment.isEmpty());
-            names << QFileInfo(e.FileName).fileName();
+            EXPECT_EQ(QFileInfo(e.path).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
+            EXPECT_TRUE(e.comment.isEmpty());
+            names << QFileInfo(e.path).fileName();
         }
         return names;
     }

@@ -73,7 +73,7 @@ protected:
     {
         QStringList out;
         for (const CollectionEntry& e : session.listedEntries())
-            out << QFileInfo(e.FileName).fileName();
+            out << QFileInfo(e.path).fileName();
         return out;
     }
 
@@ -104,7 +104,7 @@ TEST_P(TrashAndUndo, TakeTheFileAndItsEntriesAndPutEverythingBack)
     open(QByteArray(c.lines).replace("%1", QFile::encodeName(dir.path())));
     const QList<CollectionEntry> listedBefore = session.listedEntries();
     const QByteArray collectionBefore = fileBytes(collection);
-    const QString path = session.entry(c.entry).FileName;
+    const QString path = session.entry(c.entry).path;
     const QString before = factsOf(path);
     ASSERT_FALSE(before.isEmpty());
 

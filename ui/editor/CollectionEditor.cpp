@@ -237,7 +237,7 @@ void CollectionEditor::startEditing()
     show();
     raise();
     activateWindow();
-    if (m_model->entryCount() > 0 && !m_model->entry(0).FileName.isEmpty()) {
+    if (m_model->entryCount() > 0 && !m_model->entry(0).path.isEmpty()) {
         enableDelete(true);
         previewRow(0);
         // Read again from its file: the list refills, the strip starts over.
@@ -455,7 +455,7 @@ void CollectionEditor::showPreview(int row)
         clearPreview();
         return;
     }
-    const QString path = m_model->entry(row).FileName;
+    const QString path = m_model->entry(row).path;
     if (path.isEmpty())
         return;
     // A picture that fails to load must not leave another row's picture up.

@@ -15,7 +15,7 @@
 
 void CollectionEditor::afterAdd()
 {
-    if (m_model->entryCount() > 0 && !m_model->entry(0).FileName.isEmpty()) {
+    if (m_model->entryCount() > 0 && !m_model->entry(0).path.isEmpty()) {
         previewRow(0);
         enableDelete(true);
     }
@@ -120,7 +120,7 @@ void CollectionEditor::findNext()
     if (needle.isEmpty())
         return;
     for (int r = selectedRow() + 1; r < m_model->entryCount(); ++r) {
-        if (!m_model->entry(r).Comment.toLower().contains(needle))
+        if (!m_model->entry(r).comment.toLower().contains(needle))
             continue;
         m_quiet = true;
         selectRow(r);
@@ -135,7 +135,7 @@ void CollectionEditor::findNext()
 
 void CollectionEditor::saveCollection()
 {
-    if (m_model->entryCount() == 0 || m_model->entry(0).FileName.isEmpty()) {
+    if (m_model->entryCount() == 0 || m_model->entry(0).path.isEmpty()) {
         dialogs().information(this, m_session->texts().MinOneImageMessage);
         return;
     }

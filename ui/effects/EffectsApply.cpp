@@ -22,7 +22,7 @@ void EffectsDialog::applyToCurrent()
     const int e = m_session->currentEntry();
     if (e < 1 || e > m_session->entryCount())
         return;
-    const QString path = m_session->entry(e).FileName;
+    const QString path = m_session->entry(e).path;
     const Picture before = m_currentPicture();
     if (!before.isEmpty() && !pictureRewritable(before)) {
         dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
@@ -124,7 +124,7 @@ bool EffectsDialog::applyToAll()
 {
     QStringList entries;
     for (int k = 1; k <= m_session->entryCount(); ++k)
-        entries.append(m_session->entry(k).FileName);
+        entries.append(m_session->entry(k).path);
     DialogRunHost host(
         this, *m_session, m_cancelButton->text(),
         [this](QProgressDialog* progress) { m_progress = progress; }, m_progressObserver);

@@ -16,7 +16,7 @@ void MainWindow::moveToTrash()
         return;
     const int e = m_session->currentEntry();
     const ProgramTexts& t = m_session->texts();
-    const QString path = m_session->entry(e).FileName;
+    const QString path = m_session->entry(e).path;
     // The editor's list follows the move: changes still open there are asked for first.
     CollectionEditor* editor = m_peers.editor.ifBuilt();
     if (editor && editor->isVisible() && !editor->mayCloseEdits())
@@ -69,7 +69,7 @@ void MainWindow::showInFileManager()
 {
     if (!m_session->strip().holdsEntries())
         return;
-    const QString path = m_session->entry(m_session->currentEntry()).FileName;
+    const QString path = m_session->entry(m_session->currentEntry()).path;
     const QString failed = m_session->texts().FileManagerFailedMessage.arg(path);
     desktopFiles().showInFileManager(path, [failed](DesktopFiles::Outcome outcome) {
         if (outcome == DesktopFiles::Outcome::Failed)
@@ -81,7 +81,7 @@ void MainWindow::openWith()
 {
     if (!m_session->strip().holdsEntries())
         return;
-    const QString path = m_session->entry(m_session->currentEntry()).FileName;
+    const QString path = m_session->entry(m_session->currentEntry()).path;
     const QString failed = m_session->texts().OpenWithFailedMessage.arg(path);
     desktopFiles().openWith(path, [failed](DesktopFiles::Outcome outcome) {
         if (outcome == DesktopFiles::Outcome::Failed)

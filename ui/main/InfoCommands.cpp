@@ -41,7 +41,7 @@ void MainWindow::createInfoPanel()
         const int e = m_session->strip().shownEntry();
         const ProgramTexts& t = m_session->texts();
         m_infoPanel->showInfo(
-            info, e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).Comment : QString(),
+            info, e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).comment : QString(),
             InfoWords{t.FlashFiredText, t.FlashNotFiredText, t.MirroredText});
     });
     connect(m_infoReader, &PictureInfoReader::failed, this,
@@ -85,10 +85,10 @@ void MainWindow::printPicture()
 {
     const QImage image = shownImage();
     const int e = m_session->strip().shownEntry();
-    const QString comment = m_session->entry(e).Comment;
+    const QString comment = m_session->entry(e).comment;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(pageOrientationFor(image.size()));
-    printer.setDocName(QFileInfo(m_session->entry(e).FileName).fileName());
+    printer.setDocName(QFileInfo(m_session->entry(e).path).fileName());
     QPrintPreviewDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("PrintPreview"));
     dialog.resize(1000, 720); // the tool bar whole, with the caption's option

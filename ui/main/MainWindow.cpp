@@ -351,7 +351,7 @@ QString MainWindow::spokenName(int entry) const
     return m_session->texts()
         .SlotAccessibleName.arg(entry)
         .arg(m_session->entryCount())
-        .arg(m_session->entry(entry).Comment);
+        .arg(m_session->entry(entry).comment);
 }
 
 QString MainWindow::positionText(int entry) const
@@ -365,7 +365,7 @@ void MainWindow::updatePositionTexts(int entry)
     m_statusPanels[1]->setText(positionText(entry));
     placeStatusPanels();
     QString file =
-        entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).FileName : QString();
+        entry >= 1 && entry <= m_session->entryCount() ? m_session->entry(entry).path : QString();
     // A picture that decoded only in part says so beside its name.
     const PictureDamage damage = m_mainImage->picture().knownDamage();
     if (!file.isEmpty() && damage != PictureDamage::None)
@@ -391,7 +391,7 @@ void MainWindow::applyWindowTitle()
     const ProgramTexts& t = m_session->texts();
     // Pictures no file lists yet are named by their folder.
     const QString name = m_session->collectionUnsaved()
-                             ? QFileInfo(m_session->entry(1).FileName).absolutePath()
+                             ? QFileInfo(m_session->entry(1).path).absolutePath()
                              : m_session->collectionFileName();
     setWindowTitle(name.isEmpty() ? t.TitleText : name + QStringLiteral(" - ") + t.TitleText);
 }

@@ -36,13 +36,13 @@ void MainWindow::showStep(const StripModel::Step& step)
             const int i = forward ? k : n + 1 - k;
             slot(i)->takeThumbnail(*slot(forward ? i + 1 : i - 1));
             const int e = strip.entryInSlot(i);
-            slot(i)->setHint(e ? m_session->entry(e).Comment : QString());
+            slot(i)->setHint(e ? m_session->entry(e).comment : QString());
         }
         if (step.loadSlot >= 1) {
             ThumbSlot* s = slot(step.loadSlot);
             const CollectionEntry& e = m_session->entry(step.loadEntry);
-            s->setHint(e.Comment);
-            s->setFile(e.FileName);
+            s->setHint(e.comment);
+            s->setFile(e.path);
         }
         fillStrip();
     } else {
@@ -116,7 +116,7 @@ void MainWindow::showShownTexts()
     const int e = m_session->strip().shownEntry();
     if (e < 1 || e > m_session->entryCount())
         return;
-    m_commentsText = m_session->entry(e).Comment;
+    m_commentsText = m_session->entry(e).comment;
     m_commentLabel->setText(m_commentsText);
     if (CommentsWindow* comments = m_peers.comments.ifBuilt())
         comments->setCommentText(m_commentsText);

@@ -120,12 +120,12 @@ std::exception_ptr MainWindow::runOpen(CollectionOpen& open)
 void MainWindow::loadOpeningSlot(int k, const CollectionEntry& e)
 {
     ThumbSlot* s = slot(k);
-    s->setHint(e.Comment);
+    s->setHint(e.comment);
     // A picture that can't be read still has its entry to click.
     s->setEnabled(true);
     // Nothing is read here: the main image goes first, then the strip fills
     // off the GUI thread. A failure is told again at each open.
-    s->setFile(e.FileName);
+    s->setFile(e.path);
 }
 
 void MainWindow::showFirstEntry()

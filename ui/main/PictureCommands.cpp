@@ -26,7 +26,7 @@ void MainWindow::rotateCurrent(int angle)
         return;
     // The file is written before anything in memory changes, so a failed
     // write leaves slot, main image and file all holding the old picture.
-    const QString path = m_session->entry(strip.currentEntry()).FileName;
+    const QString path = m_session->entry(strip.currentEntry()).path;
     const Picture picture = showCurrentPicture();
     if (!pictureRewritable(picture)) {
         dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
@@ -67,7 +67,7 @@ void MainWindow::undo()
         else
             m_files->written(r.path, r.picture);
         for (int e = 1; e <= m_session->entryCount(); ++e) {
-            if (r.entry ? e != r.entry : m_session->entry(e).FileName != r.path)
+            if (r.entry ? e != r.entry : m_session->entry(e).path != r.path)
                 continue;
             if (r.picture.isEmpty() && e == strip.shownEntry())
                 m_mainImage->clearPicture();

@@ -57,7 +57,7 @@ ThumbnailQueue* MainWindow::thumbnails() const
 QString MainWindow::shownPath() const
 {
     const int e = m_session->strip().shownEntry();
-    return e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).FileName : QString();
+    return e >= 1 && e <= m_session->entryCount() ? m_session->entry(e).path : QString();
 }
 
 void MainWindow::showRendition(ThumbSlot* s)
@@ -82,7 +82,7 @@ void MainWindow::updateDecodes()
 {
     QStringList beside;
     for (const int k : m_session->strip().entriesBesideShown())
-        beside << m_session->entry(k).FileName;
+        beside << m_session->entry(k).path;
     m_files->showInMain(shownPath(), beside, m_mainImage->drawRule());
 }
 
@@ -108,9 +108,9 @@ void MainWindow::loadSlotPictures()
         if (e == 0)
             continue;
         ThumbSlot* s = slot(i);
-        s->setHint(m_session->entry(e).Comment);
+        s->setHint(m_session->entry(e).comment);
         s->setEnabled(true);
-        s->setFile(m_session->entry(e).FileName);
+        s->setFile(m_session->entry(e).path);
     }
     fillStrip();
 }
@@ -124,8 +124,8 @@ void MainWindow::reloadStrip()
         if (e == 0)
             break;
         ThumbSlot* s = slot(i);
-        s->setHint(m_session->entry(e).Comment);
-        s->setFile(m_session->entry(e).FileName);
+        s->setHint(m_session->entry(e).comment);
+        s->setFile(m_session->entry(e).path);
         changed << s->file();
     }
     m_files->changed(changed);
@@ -141,7 +141,7 @@ Picture MainWindow::currentPicture()
 {
     const StripModel& strip = m_session->strip();
     const int e = strip.currentEntry();
-    return m_files->commandPicture(m_session->entry(e).FileName,
+    return m_files->commandPicture(m_session->entry(e).path,
                                    e == strip.shownEntry() ? m_mainImage->picture() : Picture());
 }
 
@@ -171,7 +171,7 @@ void MainWindow::showReplacedPicture(const Picture& now)
     const int e = m_session->currentEntry();
     if (e < 1 || e > m_session->entryCount())
         return;
-    showWrittenPicture(m_session->entry(e).FileName, now);
+    showWrittenPicture(m_session->entry(e).path, now);
     m_session->strip().setShownEntry(e);
     showShownTexts();
 }
