@@ -4,6 +4,7 @@
 #include "core/RegularFile.h"
 #include "graphics/AnimatedPicture.h"
 #include "graphics/PictureError.h"
+#include "loader/PictureRequests.h"
 
 #include <QColorSpace>
 
@@ -47,26 +48,6 @@ Session& session()
     return s;
 }
 
-QByteArray readAll(int fd, qint64 size, const QString& name)
-{
-    if (size > MaxReadBytes)
-        throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(EFBIG))));
-    QByteArray bytes(qsizetype(size), '\0');
-    qsizetype at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + at, size_t(bytes.size() - at), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(errno))));
-        if (n == 0)
-            break;
-        at += n;
-    }
-    bytes.truncate(at);
-    return bytes;
-}
-
 // The session's animation at frame `index`: kept when it is there already,
 // else opened anew (the file changed, or the frames start over).
 AnimatedPicture& animationAt(const LoaderRequest& request, int fd, quint32 index)
@@ -78,7 +59,7 @@ AnimatedPicture& animationAt(const LoaderRequest& request, int fd, quint32 index
     Session& s = session();
     if (!(s.file == file) || s.bytes.isEmpty()) {
         s = Session();
-        s.bytes = readAll(fd, st.st_size, request.name);
+        s.bytes = fileBytes(fd, request.name);
         s.file = file;
     }
     if (!s.animation || s.animation->nextIndex() > int(index)) {
