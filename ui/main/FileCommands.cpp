@@ -44,11 +44,7 @@ void MainWindow::moveToTrash()
 
 void MainWindow::showChangedEntries()
 {
-    for (int i = m_session->entryCount() + 1; i <= slotCount(); ++i) {
-        slot(i)->clearPicture();
-        slot(i)->setHint(QString());
-        slot(i)->setEnabled(false);
-    }
+    clearSlotsPastTheEntries();
     // Every slot may show another entry now, the current one included.
     loadSlotPictures();
     placeHighlight();
@@ -65,26 +61,27 @@ DesktopFiles& MainWindow::desktopFiles()
     return *m_desktop;
 }
 
-void MainWindow::showInFileManager()
+void MainWindow::handToDesktop(bool openWith)
 {
     if (!m_session->strip().holdsEntries())
         return;
     const QString path = m_session->entry(m_session->currentEntry()).path;
-    const QString failed = m_session->texts().FileManagerFailedMessage.arg(path);
-    desktopFiles().showInFileManager(path, [failed](DesktopFiles::Outcome outcome) {
+    const QString failed =
+        (openWith ? m_session->texts().OpenWithFailedMessage : m_session->texts().FileManagerFailedMessage)
+            .arg(path);
+    const DesktopFiles::Done done = [failed](DesktopFiles::Outcome outcome) {
         if (outcome == DesktopFiles::Outcome::Failed)
             reportError(failed);
-    });
+    };
+    openWith ? desktopFiles().openWith(path, done) : desktopFiles().showInFileManager(path, done);
+}
+
+void MainWindow::showInFileManager()
+{
+    handToDesktop(false);
 }
 
 void MainWindow::openWith()
 {
-    if (!m_session->strip().holdsEntries())
-        return;
-    const QString path = m_session->entry(m_session->currentEntry()).path;
-    const QString failed = m_session->texts().OpenWithFailedMessage.arg(path);
-    desktopFiles().openWith(path, [failed](DesktopFiles::Outcome outcome) {
-        if (outcome == DesktopFiles::Outcome::Failed)
-            reportError(failed);
-    });
+    handToDesktop(true);
 }

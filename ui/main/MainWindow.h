@@ -226,6 +226,8 @@ private:
     void showFirstEntry();
     void showOpenProgress();
     void finishShowingCollection();
+    // Slots below the last entry show nothing and take no clicks.
+    void clearSlotsPastTheEntries();
 
     // The strip and the main image's pictures.
     void showStep(const StripModel::Step& step);
@@ -233,6 +235,9 @@ private:
     // Entries left or came back: the strip from the current entry on.
     void showChangedEntries();
     DesktopFiles& desktopFiles();
+    // Hands the current entry's file to the desktop, and says so when
+    // nothing could take it.
+    void handToDesktop(bool openWith);
     // Points each slot at its entry's file; renditions follow.
     void loadSlotPictures();
     // Asks for the renditions the slots lack, in view order; at an open,

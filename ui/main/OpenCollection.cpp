@@ -152,13 +152,18 @@ void MainWindow::showOpenProgress()
         m_statusPanels[1]->repaint();
 }
 
-void MainWindow::finishShowingCollection()
+void MainWindow::clearSlotsPastTheEntries()
 {
     for (int i = m_session->entryCount() + 1; i <= slotCount(); ++i) {
         slot(i)->clearPicture();
         slot(i)->setHint(QString());
         slot(i)->setEnabled(false);
     }
+}
+
+void MainWindow::finishShowingCollection()
+{
+    clearSlotsPastTheEntries();
     applyWindowTitle();
     fillStrip();
     if (m_session->entryCount() == 0) {
