@@ -4,6 +4,8 @@
 // and blending decide them; a cut file plays the frames before the cut.
 #include "graphics/AnimationLoader.h"
 
+#include "graphics/AnimatedPicture.h"
+
 #include "core/Errors.h"
 #include "graphics/Picture.h"
 
@@ -48,7 +50,7 @@ const AnimationCase AnimationCases[] = {
     {"ApngBlendOver", "more/apng-blend-op-over.png", {128, 64}, 2, {}, 1,
      {{1, {0, 0}, 0xff00ff00}, {1, {64, 32}, 0xff00ff00}, {1, {127, 63}, 0xff00ff00}}, false},
     {"JpegXl", "more/jxl-animated-spline.jxl", {320, 320}, 60, {20, 20, 20}, 0, {}},
-    {"AvifSequence", "more/avif-anim-8bpc.avif", {150, 150}, 5, {33, 33, 33}, 0, {}},
+    {"AvifSequence", "more/avif-anim-8bpc.avif", {150, 150}, 5, {33, 33, 33}, 1, {}},
 };
 
 class AnimationFrames : public ::testing::TestWithParam<AnimationCase> {};
@@ -120,6 +122,32 @@ TEST(AnimationFrames, CutFilesPlayTheFramesBeforeTheCut)
     // A still PNG starts no animation loader.
     EXPECT_FALSE(AnimationLoader::mayAnimate(
         Picture::loadFromFile(corpusPath(QStringLiteral("more/jxl-lossless-patches.ref.png")))));
+}
+
+// An AVIF sequence plays as its edit list says: once unless it repeats,
+// then as often as one pass fits the track's length; forever where the
+// length is indefinite or the file has no edit list.
+TEST(AnimationFrames, AvifPlaysFollowTheEditList)
+{
+    const QByteArray file = corpusBytes(QStringLiteral("more/avif-anim-8bpc.avif"));
+    const qsizetype elstFlags = file.indexOf("elst") + 7, tkhdLength = file.indexOf("tkhd") + 4 + 28;
+    const struct {
+        char flags;
+        quint64 length; // in the movie's time scale; one pass is 5
+        bool edits;
+        int plays;
+    } cases[] = {{0, 5, true, 1}, {1, 5, true, 1}, {1, 14, true, 3}, {1, ~0ull, true, 0}, {1, 5, false, 0}};
+    for (const auto& c : cases) {
+        QByteArray bytes = file;
+        bytes[elstFlags] = c.flags;
+        for (int i = 0; i < 8; ++i)
+            bytes[tkhdLength + i] = char(c.length >> (56 - 8 * i));
+        if (!c.edits)
+            bytes.replace("edts", "free");
+        const auto animation = openAvifAnimation(bytes);
+        ASSERT_TRUE(animation);
+        EXPECT_EQ(animation->plays(), c.plays) << int(c.flags) << " " << c.length;
+    }
 }
 
 } // namespace
