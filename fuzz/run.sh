@@ -22,7 +22,8 @@ cmake --build "$BUILD" --target fuzz_make_seeds $TARGETS -j "$JOBS"
 OUT="$BUILD/fuzz"
 SEEDS="$OUT/seeds"
 rm -rf "$SEEDS"
-"$OUT/fuzz_make_seeds" "$SEEDS"
+# The HEIF encoder behind the seeds (x265) keeps a few buffers to its end.
+ASAN_OPTIONS=detect_leaks=0 "$OUT/fuzz_make_seeds" "$SEEDS"
 
 # Real camera RAW, JPEG XL and SVG files: no encoder of ours makes them.
 MORE=../shared/corpus/more
