@@ -7,9 +7,11 @@ memory reading as peers_onscreen.py, whose pieces it uses.
 First picture: the centre of the screen is read every few milliseconds from
 the start of the viewer until it has rested for a while; the picture counts
 as shown from the first reading whose points nearly all match the resting
-screen (a viewer that never changes the centre from the empty screen shows
-nothing). Animation: the times at which the centre changes over a few
-seconds once the first frame is up; the mean interval against the file's.
+screen, when that resting centre holds the picture's colours (a coarse
+histogram against ImageMagick's decode of the file or of its reference; an
+error message or an empty view does not count). Animation: the times at
+which the centre changes over a few seconds once the first frame is up; a
+whole loop's length on screen against the file's.
 
 Usage: bench/peers_kinds.py [BUILD_DIR, default build/]
 SHOTS=DIR saves the resting screen of each viewer and file, to check what
@@ -23,20 +25,24 @@ import peers_onscreen as po
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus", "more")
 STILLS = [("CR3 preview", "canon-eos-r6-pruned.cr3"), ("JPEG XL", "jxl-lossless-patches.jxl")]
-ANIMATION = ("gif-anim-rotating-squares.gif", 30)  # its frames' delay, ms
+ANIMATION = "gif-anim-rotating-squares.gif"
 BOX = 400          # the centre square read, px
 STEP = 8           # every 8th pixel of it, both ways
 TOLERANCE = 24     # per channel
 MATCHED = 0.9      # share of points at their resting value that counts as shown
 REST_S = 1.5       # unchanged this long: the viewer is done
-WATCH_S = 4.0      # the animation watched this long
+WATCH_S = 6.0      # the animation watched this long
 VIEWERS = [("feh", lambda f: ["feh", "--scale-down", f]), ("geeqie", lambda f: ["geeqie", f]),
            ("eog", lambda f: ["eog", f]), ("gwenview", lambda f: ["gwenview", f])]
 
 
-def centre(screen):
+def centre_bytes(screen):
     left, top = (po.WIDTH - BOX) // 2, (po.HEIGHT - BOX) // 2
-    data = screen.root.get_image(left, top, BOX, BOX, X.ZPixmap, 0xFFFFFFFF).data
+    return screen.root.get_image(left, top, BOX, BOX, X.ZPixmap, 0xFFFFFFFF).data
+
+
+def points(data):
+    """Every STEP-th pixel both ways, as (B, G, R)."""
     return [data[4 * (y * BOX + x):4 * (y * BOX + x) + 3]
             for y in range(0, BOX, STEP) for x in range(0, BOX, STEP)]
 
@@ -45,45 +51,75 @@ def same(a, b):
     return all(abs(p - q) <= TOLERANCE for p, q in zip(a, b))
 
 
-def matched(points, rest):
-    return sum(same(p, q) for p, q in zip(points, rest)) / len(rest)
+def matched(seen, rest):
+    return sum(same(p, q) for p, q in zip(seen, rest)) / len(rest)
+
+
+def histogram(pixels):
+    """Coarse colour shares (8 levels a channel: 4 took a dark grey error
+    page for a dark picture) of (B, G, R) triples."""
+    counts = [0] * 512
+    for b, g, r in pixels:
+        counts[(r >> 5) * 64 + (g >> 5) * 8 + (b >> 5)] += 1
+    return [c / len(pixels) for c in counts]
+
+
+def reference_histogram(path):
+    """The picture's own colours, decoded by ImageMagick (a RAW's by its
+    embedded preview, as exiftool extracts it)."""
+    if path.lower().endswith(".cr3"):
+        preview = subprocess.run(["exiftool", "-b", "-PreviewImage", path], capture_output=True,
+                                 check=True).stdout
+        rgb = subprocess.run(["convert", "jpg:-", "-resize", "200x200", "-depth", "8", "rgb:-"],
+                             input=preview, capture_output=True, check=True).stdout
+    else:
+        ref = path[:-len(".jxl")] + ".ref.png" if path.endswith(".jxl") else path
+        rgb = subprocess.run(["convert", ref, "-background", "black", "-flatten", "-resize", "200x200",
+                              "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+    return histogram([(rgb[i + 2], rgb[i + 1], rgb[i]) for i in range(0, len(rgb) - 2, 3)])
 
 
 def watch(screen, argv, env):
-    """[(seconds since start, centre points)] until the centre rests, and the process."""
-    blank = centre(screen)
+    """[(seconds since start, centre bytes)] at each change until the centre
+    rests (or the timeout), and the process. Only raw bytes are compared
+    here, to read often; the points are looked at afterwards."""
+    readings = [(0.0, centre_bytes(screen))]
     start = time.perf_counter()
     proc = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
-    readings, last_change = [(0.0, blank)], 0.0
+    last_change = 0.0
     while True:
         now = time.perf_counter() - start
-        points = centre(screen)
-        if matched(points, readings[-1][1]) < 1.0:
+        data = centre_bytes(screen)
+        if data != readings[-1][1]:
             last_change = now
-            readings.append((now, points))
+            readings.append((now, data))
         if now - last_change > REST_S or now > po.TIMEOUT_S:
             return readings, proc
-        time.sleep(0.002)
+        time.sleep(0.001)
 
 
-def first_shown(readings):
-    rest = readings[-1][1]
-    if matched(readings[0][1], rest) > 0.5:
-        return None  # the centre never left the empty screen
-    return next(t for t, points in readings if matched(points, rest) >= MATCHED)
+def first_shown(readings, reference):
+    """When the centre first nearly matched its rest, if at rest it shows the
+    picture's colours (an error message or an empty view does not)."""
+    rest = points(readings[-1][1])
+    overlap = sum(min(a, b) for a, b in zip(histogram(rest), reference))
+    if overlap < 0.5:
+        return None
+    return next(t for t, data in readings if matched(points(data), rest) >= MATCHED)
 
 
-def still_runs(screen, name, argv, env, label):
+def still_runs(screen, name, argv, env, label, reference):
     times, rss = [], []
     for r in range(po.RUNS + 1):
         screen_rest(screen)
         readings, proc = watch(screen, argv, env)
         try:
-            if r == 0:
+            if r == po.RUNS:
                 po.shoot(env, f"{name}-{label.replace(' ', '-')}")
+            if r == 0:
                 continue
-            times.append(first_shown(readings))
+            times.append(first_shown(readings, reference))
             rss.append(po.peak_rss_kb(proc.pid))
         finally:
             po.stop(proc)
@@ -91,25 +127,39 @@ def still_runs(screen, name, argv, env, label):
     return (statistics.median(shown) if len(shown) == len(times) else None), statistics.median(rss)
 
 
-def animation_pace(screen, argv, env):
-    """Mean ms between changes of the centre while the animation plays."""
+def loop_of(path):
+    """(one loop's length in ms, how many frames differ from the one before)
+    by ImageMagick: frames that look the same as their predecessor (also
+    where only hidden colours under transparency differ) change nothing on
+    screen, so a loop is counted in changes."""
+    delays = subprocess.run(["identify", "-format", "%T ", path], capture_output=True, text=True,
+                            check=True).stdout.split()
+    data = subprocess.run(["convert", path, "-coalesce", "-background", "black", "-alpha", "remove",
+                           "-depth", "8", "rgb:-"], capture_output=True,
+                          check=True).stdout
+    size = len(data) // len(delays)
+    frames = [data[i:i + size] for i in range(0, len(data), size)]
+    return 10 * sum(int(d) for d in delays), sum(frames[i] != frames[i - 1] for i in range(len(frames)))
+
+
+def loop_length(screen, argv, env, changes):
+    """Mean ms of a whole loop on screen (a change and the one `changes`
+    later) while the animation plays."""
     readings, proc = watch(screen, argv, env)  # rests never: returns at the timeout
     po.stop(proc)
-    changes = [t for t, _ in readings[1:]]
-    # Leave out the start: window, first paint.
-    playing = [t for t in changes if t >= changes[0] + 1.0] if changes else []
-    if len(playing) < 10:
-        return None
-    return 1000 * (playing[-1] - playing[0]) / (len(playing) - 1)
+    times = [t for t, _ in readings[1:]]
+    playing = [t for t in times if t >= times[0] + 1.0] if times else []  # not the window's start
+    loops = [playing[k + changes] - playing[k] for k in range(len(playing) - changes)]
+    return 1000 * statistics.mean(loops) if loops else None
 
 
 def screen_rest(screen):
     end = time.perf_counter() + 10
-    first = centre(screen)
+    first = centre_bytes(screen)
     while time.perf_counter() < end:
         time.sleep(0.2)
-        again = centre(screen)
-        if matched(again, first) == 1.0:
+        again = centre_bytes(screen)
+        if again == first:
             return
         first = again
 
@@ -121,7 +171,7 @@ def main():
     try:
         pictavo = po.install_pictavo(build, work)
         files = {}
-        for _, name in STILLS + [(None, ANIMATION[0])]:
+        for _, name in STILLS + [(None, ANIMATION)]:
             folder = os.path.join(work, "pictures-" + name)  # each alone, for every viewer
             os.mkdir(folder)
             files[name] = shutil.copy(os.path.join(CORPUS, name), folder)
@@ -130,12 +180,13 @@ def main():
         viewers = [("pictavo", lambda f: [pictavo, f])] + [v for v in VIEWERS if shutil.which(v[0])]
         print(f"{po.WIDTH}x{po.HEIGHT} screen, medians of {po.RUNS} runs after a warm-up")
         for label, name in STILLS:
+            reference = reference_histogram(os.path.join(CORPUS, name))
             rows = []
             for viewer, command in viewers:
                 env = po.viewer_env(session, os.path.join(work, "home-" + viewer))
                 if viewer == "pictavo":
                     po.write_pictavo_settings(env["HOME"])
-                first, rss = still_runs(screen, viewer, command(files[name]), env, label)
+                first, rss = still_runs(screen, viewer, command(files[name]), env, label, reference)
                 rows.append((viewer, first, rss))
                 shown = "not shown" if first is None else "%.0f ms" % (1000 * first)
                 print(f"{label:<12} {viewer:<9} first on screen {shown:>10}   peak {rss / 1024:.0f} MB")
@@ -143,18 +194,17 @@ def main():
             if rows[0][1] is not None and peers:
                 best = min(peers, key=lambda r: r[1])
                 print(f"{label}: pictavo / fastest peer ({best[0]}) {rows[0][1] / best[1]:.2f} (target <= 1.0)")
-        name, delay = ANIMATION
-        po_timeout = po.TIMEOUT_S
+        loop_ms, changes = loop_of(files[ANIMATION])
         for viewer, command in viewers:
             env = po.viewer_env(session, os.path.join(work, "home-" + viewer))
             if viewer == "pictavo":
                 po.write_pictavo_settings(env["HOME"])
             screen_rest(screen)
-            po.TIMEOUT_S = WATCH_S
-            pace = animation_pace(screen, command(files[name]), env)
-            po.TIMEOUT_S = po_timeout
-            told = "no frames seen" if pace is None else f"{pace:.1f} ms ({pace / delay:.3f} of the file's {delay} ms)"
-            print(f"GIF pace   {viewer:<9} {told}")
+            timeout, po.TIMEOUT_S = po.TIMEOUT_S, WATCH_S
+            shown = loop_length(screen, command(files[ANIMATION]), env, changes)
+            po.TIMEOUT_S = timeout
+            told = "not played" if shown is None else f"{shown:.0f} ms, {shown / loop_ms:.3f} of the file's {loop_ms} ms"
+            print(f"GIF loop   {viewer:<9} {told}")
     finally:
         for helper in reversed(helpers):
             helper.terminate()
