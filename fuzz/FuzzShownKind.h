@@ -8,7 +8,7 @@
 inline int fuzzShownKind(const std::uint8_t* data, std::size_t size, PictureFormat format)
 {
     try {
-        const Picture picture = Picture::fromData(fuzzBytes(data, size), format);
+        const Picture picture = Picture::readHere(fuzzBytes(data, size), format);
         if (static_cast<long long>(picture.width()) * picture.height() > FuzzMaxDecodePixels)
             return 0;
         picture.thumbnail(QSize(40, 30), true);
