@@ -180,7 +180,8 @@ private:
         Frame f;
         const quint32 w = bigEndian32(d + 4), h = bigEndian32(d + 8), x = bigEndian32(d + 12),
                       y = bigEndian32(d + 16);
-        if (w == 0 || h == 0 || quint64(x) + w > quint64(m_canvas.width()) ||
+        // The canvas is checked after the chunks: here it may be negative.
+        if (w == 0 || h == 0 || m_canvas.isEmpty() || quint64(x) + w > quint64(m_canvas.width()) ||
             quint64(y) + h > quint64(m_canvas.height()) || quint8(d[24]) > DisposePrevious ||
             quint8(d[25]) > BlendOver)
             return false;

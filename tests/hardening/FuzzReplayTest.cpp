@@ -54,7 +54,8 @@ QList<Input> inputsFor(const Harness& h, const QString& seeds)
         in += filesUnder(PV_CORPUS_DIR, {"*.jpg"}, "\1");
     if (h.name == std::string("animation")) // the first byte picks the kind: 0 GIF, 1 WebP, 2 APNG, 3 JXL, 4 AVIF
         in += filesUnder(PV_CORPUS_DIR, {"*.webp"}, "\1") + filesUnder(PV_CORPUS_DIR, {"apng*.png"}, "\2") +
-              filesUnder(PV_CORPUS_DIR, {"*.jxl"}, "\3") + filesUnder(PV_CORPUS_DIR, {"*.avif"}, "\4");
+              filesUnder(PV_CORPUS_DIR, {"*.jxl"}, "\3") + filesUnder(PV_CORPUS_DIR, {"*.avif"}, "\4") +
+              filesUnder(PV_REGRESSIONS_DIR, {"animation-*"});
     if (h.name == std::string("chm"))
         in << Input{help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR), {}};
     return in;
