@@ -121,34 +121,49 @@ LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& r
 
 LoaderAnswer PictureLoaders::ask(int fd, qint64 size, const LoaderRequest& request, int pixels)
 {
+    return Held(*this).ask(fd, size, request, pixels);
+}
+
+LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest& request, int pixels)
+{
     if (size > MaxReadBytes)
         throw AppError(msg::cannotOpen(request.name, QString::fromLocal8Bit(std::strerror(EFBIG))));
     std::vector<int> fds{fd};
     if (pixels >= 0)
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
-    std::unique_ptr<LoaderProcess> loader;
     std::optional<LoaderAnswer> answer;
     try {
-        loader = take();
-        LoaderChannel::Message message = loader->exchange(body, fds);
+        if (!m_loader)
+            m_loader = m_pool.take();
+        LoaderChannel::Message message = m_loader->exchange(body, fds);
         answer = LoaderAnswer::fromMessage(message, request, size);
     } catch (const LoaderProcess::Stopped& stopped) {
-        if (loader)
-            giveBack(std::move(loader), false);
+        m_reusable = false;
+        release();
         throw AppError(msg::readerStopped(request.name, stopped.reason));
     } catch (...) {
-        if (loader)
-            giveBack(std::move(loader), false);
+        m_reusable = false;
+        release();
         throw;
     }
     // A loader that failed a file, or answered nonsense, serves no other.
-    giveBack(std::move(loader), answer && answer->reply.done);
+    if (!answer || !answer->reply.done) {
+        m_reusable = false;
+        release();
+    }
     if (!answer)
         throw AppError(msg::readerStopped(request.name, QStringLiteral("its answer was not valid")));
     if (!answer->reply.done)
         throw AppError(answer->reply.error);
     return std::move(*answer);
+}
+
+void PictureLoaders::Held::release()
+{
+    if (m_loader)
+        m_pool.giveBack(std::move(m_loader), m_reusable);
+    m_reusable = true;
 }
 
 std::unique_ptr<LoaderProcess> PictureLoaders::take()

@@ -72,6 +72,27 @@ public:
     // for long (a playing animation), so that files never queue behind it.
     // Throws LoaderProcess::Stopped.
     std::unique_ptr<LoaderProcess> startOwnLoader() const { return std::make_unique<LoaderProcess>(m_settings); }
+    // A loader of the pool held for a run of requests about one file, such
+    // as its rows in order, so that it keeps what it read between them.
+    // Given back when it goes: kept for other files only while reusable.
+    class Held {
+    public:
+        explicit Held(PictureLoaders& pool) : m_pool(pool) {}
+        ~Held() { release(); }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+        // As PictureLoaders::ask; a failure ends the loader.
+        LoaderAnswer ask(int fd, qint64 size, const LoaderRequest& request, int pixels = -1);
+        // Whether the loader holds nothing of the file now, so another may use it.
+        void setReusable(bool reusable) noexcept { m_reusable = reusable; }
+        void release();
+
+    private:
+        PictureLoaders& m_pool;
+        std::unique_ptr<LoaderProcess> m_loader;
+        bool m_reusable = true;
+    };
+
     // How many loaders this pool started so far.
     int loadersStarted() const noexcept { return m_started; }
 
