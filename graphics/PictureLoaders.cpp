@@ -47,7 +47,36 @@ PictureLoaders::PictureLoaders(Options options) : m_options(std::move(options))
         int(std::min<qint64>(qint64(seconds) * cores * m_options.filesPerLoader, INT_MAX));
 }
 
-PictureLoaders::~PictureLoaders() = default;
+PictureLoaders::~PictureLoaders()
+{
+    if (m_ahead.joinable())
+        m_ahead.join();
+}
+
+void PictureLoaders::startAhead()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_ahead.joinable() || m_running >= m_options.loaders)
+            return;
+        ++m_running;
+        ++m_startingAhead;
+    }
+    m_ahead = std::thread([this] {
+        std::unique_ptr<LoaderProcess> loader;
+        ++m_started;
+        try {
+            loader = std::make_unique<LoaderProcess>(m_settings);
+        } catch (const LoaderProcess::Stopped&) {
+            // The first request starts another and tells why it can't.
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            --m_startingAhead;
+        }
+        giveBack(std::move(loader), true);
+    });
+}
 
 namespace {
 std::optional<PictureLoaders::Options>& sharedOptions()
@@ -169,7 +198,10 @@ void PictureLoaders::Held::release()
 std::unique_ptr<LoaderProcess> PictureLoaders::take()
 {
     std::unique_lock lock(m_mutex);
-    m_freed.wait(lock, [this] { return !m_idle.empty() || m_running < m_options.loaders; });
+    // A loader started ahead is nearly ready: waited for rather than a second started.
+    m_freed.wait(lock, [this] {
+        return !m_idle.empty() || (m_startingAhead == 0 && m_running < m_options.loaders);
+    });
     if (!m_idle.empty()) {
         std::unique_ptr<LoaderProcess> loader = std::move(m_idle.back());
         m_idle.pop_back();
@@ -197,5 +229,5 @@ void PictureLoaders::giveBack(std::unique_ptr<LoaderProcess> loader, bool keep)
         else
             --m_running;
     }
-    m_freed.notify_one();
+    m_freed.notify_all();
 }

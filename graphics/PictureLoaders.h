@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class RegularFile;
@@ -49,6 +50,10 @@ public:
     // The options shared() makes its pool with, in place of the defaults;
     // for tests, before the pool's first use.
     static void setSharedOptions(Options options);
+
+    // Starts one loader now, on a thread of its own, for the first request
+    // to find ready: the program's start and the loader's overlap.
+    void startAhead();
 
     // Opens `path` as every picture is opened (a regular file, within the
     // size cap) and has a loader answer `request` about it (`request.name`
@@ -107,4 +112,6 @@ private:
     std::vector<std::unique_ptr<LoaderProcess>> m_idle;
     int m_running = 0; // idle and busy
     std::atomic<int> m_started = 0;
+    int m_startingAhead = 0; // loaders startAhead() has not handed over yet
+    std::thread m_ahead;
 };
