@@ -86,6 +86,8 @@ int main(int argc, char** argv)
 {
     if (answeredOption(argc, argv))
         return 0;
+    // The first picture's loader starts while the windows are made.
+    PictureLoaders::shared().startAhead();
     PictavoApplication app(argc, argv);
     // A write that a kill cut short is put right before anything is read.
     recoverInterruptedWrites();

@@ -4,6 +4,7 @@
 // moment the picture named on the command line is on it. Not a shipped
 // hook: bench/startup.sh runs it.
 #include "app/Application.h"
+#include "graphics/PictureLoaders.h"
 #include "app/Program.h"
 #include "settings/SettingsPath.h"
 #include "ui/main/MainImage.h"
@@ -59,6 +60,7 @@ private:
 
 int main(int argc, char** argv)
 {
+    PictureLoaders::shared().startAhead();
     PictavoApplication app(argc, argv);
     // The script gives each probe its own settings file.
     Program program(qEnvironmentVariable("PICTAVO_PROBE_INI", settingsFilePath()), app.arguments().mid(1));

@@ -16,6 +16,10 @@ enum class LoaderTask : quint8 {
     Metadata,  // the facts and the values `keys` names
     Rewrite,   // the facts and the bytes of a write: edits of the file, or a whole new file
     Frame,     // an animation's frame `frame`, composed on its canvas, with its delay
+    // A JPEG's rows `region` (whole width, as stored), asked in file order
+    // from one loader: it keeps the file's decoder from one band to the next
+    // and drops it after the last. No pixels for a file it can't band.
+    Rows,
 };
 
 enum class DecodeShape : quint8 {

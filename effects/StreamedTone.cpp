@@ -8,9 +8,11 @@
 #include "effects/ToneEffects.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ExifThumbnail.h"
+#include "core/UniqueFd.h"
 #include "graphics/JpegStream.h"
 #include "graphics/KeptMetadata.h"
 #include "graphics/PictureError.h"
+#include "graphics/PictureLoaders.h"
 
 #include <algorithm>
 #include <atomic>
@@ -125,11 +127,65 @@ bool readAt(int fd, std::uint8_t* p, std::size_t n, off_t at, std::size_t* got)
     return true;
 }
 
+// A JPEG's rows in file order from a loader held for the file, which
+// keeps its decoder from one band to the next.
+class LoaderRows {
+public:
+    explicit LoaderRows(const Picture& jpeg) : m_jpeg(jpeg), m_source(jpeg.loaderSource()) {}
+    // False, having read nothing, where the loader has no band decode of
+    // the file (CMYK inks).
+    bool start(int bandRows)
+    {
+        m_first = ask(0, std::min(bandRows, m_jpeg.height()));
+        return !m_first.isNull();
+    }
+    // Rows from `y0` on, the next in the file after those read before.
+    void read(int y0, int n, std::uint8_t* band, std::ptrdiff_t stride)
+    {
+        QImage rows = y0 == 0 && !m_first.isNull() ? std::exchange(m_first, QImage()) : ask(y0, n);
+        if (rows.height() != n)
+            throw AppError(msg::readerStopped(m_jpeg.fileName(), QStringLiteral("its answer was not valid")));
+        for (int i = 0; i < n; ++i)
+            std::memcpy(band + i * stride, rows.constScanLine(i), std::size_t(m_jpeg.width()) * 3);
+    }
+    PictureDamage damage() const noexcept { return m_damage; }
+
+private:
+    QImage ask(int y0, int n)
+    {
+        if (!m_source)
+            throw AppError(msg::readerStopped(m_jpeg.fileName(), QStringLiteral("it ended")));
+        LoaderRequest request;
+        request.task = LoaderTask::Rows;
+        request.name = m_jpeg.fileName();
+        request.region = QRect(0, y0, m_jpeg.width(), n);
+        const LoaderAnswer answer = m_loader.ask(m_source->get(), m_jpeg.data().size(), request);
+        const LoaderReply& r = answer.reply;
+        // The rows of the picture the probe saw, or none only for the first.
+        if (r.size != m_jpeg.size() || (answer.image.isNull() && y0 != 0))
+            throw AppError(msg::readerStopped(request.name, QStringLiteral("its answer was not valid")));
+        m_damage = PictureDamage(r.damage);
+        // Mid-file the loader holds the file's decoder: no other file may have it.
+        const bool last = y0 + n == m_jpeg.height() || answer.image.isNull();
+        m_loader.setReusable(last);
+        if (last)
+            m_loader.release();
+        return answer.image;
+    }
+
+    Picture m_jpeg;
+    std::shared_ptr<const UniqueFd> m_source;
+    PictureLoaders::Held m_loader{PictureLoaders::shared()};
+    QImage m_first;
+    PictureDamage m_damage = PictureDamage::None;
+};
+
 // Everything a stream of one file holds open.
 struct Input {
     QByteArray jpegBytes;
     Picture jpeg; // for the metadata a JPEG written back keeps
-    std::optional<JpegBandReader> reader;
+    std::optional<JpegReplacement> kept;
+    std::optional<LoaderRows> rows;
     std::optional<RegularFile> file;
     BmpExtras bmpExtras; // a bitmap's resolution, written again
     Source source;
@@ -161,21 +217,23 @@ bool openBitmap(const QString& path, Input& input)
     return true;
 }
 
-bool openJpeg(const QString& path, ExifOrientation exif, Input& input)
+bool openJpeg(const QString& path, ExifOrientation exif, Input& input, int bandRows)
 {
     input.jpegBytes = readWholeFile(path);
     input.jpeg = Picture::fromJpegData(input.jpegBytes, exif, path);
     if (input.jpeg.orientation() != 1)
         return false;
-    JpegBandReader& reader = input.reader.emplace(input.jpegBytes);
-    if (!reader.colour())
+    // Asked of the pool before a loader is held for the rows, so that a
+    // pool of one never waits for itself.
+    input.kept = keptForReplacement(input.jpeg, input.jpeg.size());
+    LoaderRows& rows = input.rows.emplace(input.jpeg);
+    if (!rows.start(bandRows))
         return false;
     Source& s = input.source;
-    s.width = reader.width();
-    s.height = reader.height();
+    s.width = input.jpeg.width();
+    s.height = input.jpeg.height();
     s.stride = std::ptrdiff_t(Bitmap24::strideFor(s.width));
-    s.read = [&reader, stride = s.stride](int, int n, std::uint8_t* band) { reader.read(band, stride, n); };
-    s.finish = [&reader] { reader.finish(); };
+    s.read = [&rows, stride = s.stride](int y0, int n, std::uint8_t* band) { rows.read(y0, n, band, stride); };
     return true;
 }
 
@@ -257,18 +315,18 @@ bool renderStreamed(const QString& in, const QString& out, const Values& values,
         (from == PictureFileKind::Jpeg && to == PictureFileKind::Bitmap))
         return false;
     Input input;
-    if (!(from == PictureFileKind::Bitmap ? openBitmap(in, input) : openJpeg(in, exif, input)))
+    if (!(from == PictureFileKind::Bitmap ? openBitmap(in, input) : openJpeg(in, exif, input, kBandRows)))
         return false;
     const Source& src = input.source;
 
     // A damaged JPEG is found out only once its last band is read.
     const auto refuseDamaged = [&] {
-        if (input.reader && input.reader->damage() != PictureDamage::None)
-            throw AppError(msg::pictureDamaged(in, damageReason(input.reader->damage())));
+        if (input.rows && input.rows->damage() != PictureDamage::None)
+            throw AppError(msg::pictureDamaged(in, damageReason(input.rows->damage())));
     };
     if (to == PictureFileKind::Jpeg) {
         const QSize size(src.width, src.height);
-        const JpegReplacement keep = keptForReplacement(input.jpeg, size);
+        const JpegReplacement keep = input.kept ? *input.kept : keptForReplacement(input.jpeg, size);
         ThumbnailSampler thumbnail(size, keep.thumbnail);
         QByteArray bytes;
         JpegBandWriter writer(size, 90, keep.metadata, bytes);

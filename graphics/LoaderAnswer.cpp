@@ -58,6 +58,7 @@ bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
                r.newFile.isEmpty();
     return r.error.isEmpty() && factsInRange(r) && frameFitsTask(r, request) &&
            (r.pixels.has_value() == (request.task == LoaderTask::Decode) || request.task == LoaderTask::Frame ||
+            request.task == LoaderTask::Rows ||
             (!r.pixels && request.shape == DecodeShape::ExifThumbnail)) &&
            (r.values.isEmpty() || (request.task == LoaderTask::Metadata && valuesAsked(r, request)) ||
             (request.task == LoaderTask::Decode && r.values.size() <= request.keys.size())) &&
@@ -93,6 +94,10 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
     if (p.bytesPerLine < leastPerLine || p.bytesPerLine % 4 != 0 || p.byteCount() > MaxPixelBytes)
         return false;
     const QRect picture(QPoint(0, 0), r.size);
+    // Exactly the rows asked, as Bitmap24 lays them out.
+    if (request.task == LoaderTask::Rows)
+        return picture.contains(p.region) && p.region == request.region && p.size == p.region.size() &&
+               p.format == quint32(QImage::Format_BGR888) && p.bytesPerLine == Bitmap24::strideFor(p.size.width());
     if (request.shape == DecodeShape::Band)
         return picture.contains(p.region) && p.region.size() == p.size;
     if (fitted && (p.size.width() > r.size.width() || p.size.height() > r.size.height()) &&

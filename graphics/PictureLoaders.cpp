@@ -47,7 +47,36 @@ PictureLoaders::PictureLoaders(Options options) : m_options(std::move(options))
         int(std::min<qint64>(qint64(seconds) * cores * m_options.filesPerLoader, INT_MAX));
 }
 
-PictureLoaders::~PictureLoaders() = default;
+PictureLoaders::~PictureLoaders()
+{
+    if (m_ahead.joinable())
+        m_ahead.join();
+}
+
+void PictureLoaders::startAhead()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_ahead.joinable() || m_running >= m_options.loaders)
+            return;
+        ++m_running;
+        ++m_startingAhead;
+    }
+    m_ahead = std::thread([this] {
+        std::unique_ptr<LoaderProcess> loader;
+        ++m_started;
+        try {
+            loader = std::make_unique<LoaderProcess>(m_settings);
+        } catch (const LoaderProcess::Stopped&) {
+            // The first request starts another and tells why it can't.
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            --m_startingAhead;
+        }
+        giveBack(std::move(loader), true);
+    });
+}
 
 namespace {
 std::optional<PictureLoaders::Options>& sharedOptions()
@@ -121,29 +150,37 @@ LoaderAnswer PictureLoaders::ask(const RegularFile& file, const LoaderRequest& r
 
 LoaderAnswer PictureLoaders::ask(int fd, qint64 size, const LoaderRequest& request, int pixels)
 {
+    return Held(*this).ask(fd, size, request, pixels);
+}
+
+LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest& request, int pixels)
+{
     if (size > MaxReadBytes)
         throw AppError(msg::cannotOpen(request.name, QString::fromLocal8Bit(std::strerror(EFBIG))));
     std::vector<int> fds{fd};
     if (pixels >= 0)
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
-    std::unique_ptr<LoaderProcess> loader;
     std::optional<LoaderAnswer> answer;
     try {
-        loader = take();
-        LoaderChannel::Message message = loader->exchange(body, fds);
+        if (!m_loader)
+            m_loader = m_pool.take();
+        LoaderChannel::Message message = m_loader->exchange(body, fds);
         answer = LoaderAnswer::fromMessage(message, request, size);
     } catch (const LoaderProcess::Stopped& stopped) {
-        if (loader)
-            giveBack(std::move(loader), false);
+        m_reusable = false;
+        release();
         throw AppError(msg::readerStopped(request.name, stopped.reason));
     } catch (...) {
-        if (loader)
-            giveBack(std::move(loader), false);
+        m_reusable = false;
+        release();
         throw;
     }
     // A loader that failed a file, or answered nonsense, serves no other.
-    giveBack(std::move(loader), answer && answer->reply.done);
+    if (!answer || !answer->reply.done) {
+        m_reusable = false;
+        release();
+    }
     if (!answer)
         throw AppError(msg::readerStopped(request.name, QStringLiteral("its answer was not valid")));
     if (!answer->reply.done)
@@ -151,10 +188,20 @@ LoaderAnswer PictureLoaders::ask(int fd, qint64 size, const LoaderRequest& reque
     return std::move(*answer);
 }
 
+void PictureLoaders::Held::release()
+{
+    if (m_loader)
+        m_pool.giveBack(std::move(m_loader), m_reusable);
+    m_reusable = true;
+}
+
 std::unique_ptr<LoaderProcess> PictureLoaders::take()
 {
     std::unique_lock lock(m_mutex);
-    m_freed.wait(lock, [this] { return !m_idle.empty() || m_running < m_options.loaders; });
+    // A loader started ahead is nearly ready: waited for rather than a second started.
+    m_freed.wait(lock, [this] {
+        return !m_idle.empty() || (m_startingAhead == 0 && m_running < m_options.loaders);
+    });
     if (!m_idle.empty()) {
         std::unique_ptr<LoaderProcess> loader = std::move(m_idle.back());
         m_idle.pop_back();
@@ -182,5 +229,5 @@ void PictureLoaders::giveBack(std::unique_ptr<LoaderProcess> loader, bool keep)
         else
             --m_running;
     }
-    m_freed.notify_one();
+    m_freed.notify_all();
 }

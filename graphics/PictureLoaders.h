@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class RegularFile;
@@ -50,6 +51,10 @@ public:
     // for tests, before the pool's first use.
     static void setSharedOptions(Options options);
 
+    // Starts one loader now, on a thread of its own, for the first request
+    // to find ready: the program's start and the loader's overlap.
+    void startAhead();
+
     // Opens `path` as every picture is opened (a regular file, within the
     // size cap) and has a loader answer `request` about it (`request.name`
     // becomes `path`). Throws AppError: the open's message, the loader's
@@ -72,6 +77,27 @@ public:
     // for long (a playing animation), so that files never queue behind it.
     // Throws LoaderProcess::Stopped.
     std::unique_ptr<LoaderProcess> startOwnLoader() const { return std::make_unique<LoaderProcess>(m_settings); }
+    // A loader of the pool held for a run of requests about one file, such
+    // as its rows in order, so that it keeps what it read between them.
+    // Given back when it goes: kept for other files only while reusable.
+    class Held {
+    public:
+        explicit Held(PictureLoaders& pool) : m_pool(pool) {}
+        ~Held() { release(); }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+        // As PictureLoaders::ask; a failure ends the loader.
+        LoaderAnswer ask(int fd, qint64 size, const LoaderRequest& request, int pixels = -1);
+        // Whether the loader holds nothing of the file now, so another may use it.
+        void setReusable(bool reusable) noexcept { m_reusable = reusable; }
+        void release();
+
+    private:
+        PictureLoaders& m_pool;
+        std::unique_ptr<LoaderProcess> m_loader;
+        bool m_reusable = true;
+    };
+
     // How many loaders this pool started so far.
     int loadersStarted() const noexcept { return m_started; }
 
@@ -86,4 +112,6 @@ private:
     std::vector<std::unique_ptr<LoaderProcess>> m_idle;
     int m_running = 0; // idle and busy
     std::atomic<int> m_started = 0;
+    int m_startingAhead = 0; // loaders startAhead() has not handed over yet
+    std::thread m_ahead;
 };

@@ -1,6 +1,7 @@
 #include "loader/PictureRequests.h"
 
 #include "loader/FrameRequests.h"
+#include "loader/RowRequests.h"
 
 #include "core/Errors.h"
 #include "core/RegularFile.h"
@@ -143,6 +144,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
 {
     if (request.task == LoaderTask::Frame)
         return answerFrameRequest(request, fds, memory);
+    if (request.task == LoaderTask::Rows)
+        return answerRowsRequest(request, fds, memory);
     if (request.task == LoaderTask::Rewrite)
         return answerRewriteRequest(request, fds);
     if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode &&

@@ -2,6 +2,7 @@
 // or ends it, the viewer gets one failure with the reason in words, and the
 // next picture is read by a new loader. Landlock alone refuses every path.
 #include "core/KernelConfinement.h"
+#include "effects/StreamedTone.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureLoaders.h"
 #include "loader/LandlockRuleset.h"
@@ -99,6 +100,25 @@ TEST(LoaderGoneWrong, HostileFileAmongOthersCostsItselfOnly)
         EXPECT_EQ(told, i == 1 ? msg::readerStopped(path, QStringLiteral("it crashed")) : QString()) << i;
         EXPECT_EQ(shown.size(), i == 1 ? QSize(0, 0) : QSize(80, 60)) << i;
     }
+}
+
+// A batch reads a JPEG's rows through a loader too: one that stops
+// mid-file costs that file, which stays as it was.
+TEST(LoaderGoneWrong, MidFileInABatchCostsThatFile)
+{
+    PictureLoaders::Options options;
+    options.program = QStringLiteral(PV_BINARY_DIR "/pictavo-test-loader");
+    PictureLoaders::setSharedOptions(options);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tall.jpg"));
+    const QByteArray bytes = kinds::encoded(kinds::quadrants(64, 100), "jpg") + "crash-mid-rows";
+    ASSERT_TRUE(putBytes(path, bytes));
+    EffectValues values{};
+    values[std::size_t(Effect::Brightness)] = 9;
+    NoiseGenerator random;
+    EXPECT_EQ(errorText([&] { renderFileStreamed(path, path, values, ExifOrientation::Apply, random); }).toStdString(),
+              msg::readerStopped(path, QStringLiteral("it crashed")).toStdString());
+    EXPECT_TRUE(fileBytes(path) == bytes);
 }
 
 // Without the system call filter, whose EPERM comes first, Landlock's own

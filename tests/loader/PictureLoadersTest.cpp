@@ -214,6 +214,17 @@ TEST(PictureLoaders, ReplaceALoaderAfterItsFiles)
     EXPECT_EQ(pool.loadersStarted(), 3);
 }
 
+// The first file waits for the loader started ahead rather than start another.
+TEST(PictureLoaders, FirstFileTakesTheLoaderStartedAhead)
+{
+    PictureLoaders::Options options = loaderOptions();
+    options.loaders = 2;
+    PictureLoaders pool(options);
+    pool.startAhead();
+    pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
+    EXPECT_EQ(pool.loadersStarted(), 1);
+}
+
 // The camera's values as the loader reads them, each against exiftool's
 // reading of the same file (numbers as numbers): every value exiftool
 // finds is there and equal, and there is none it lacks.

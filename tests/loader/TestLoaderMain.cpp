@@ -88,14 +88,20 @@ OutgoingReply badPixels(bool lie, const PixelMemory& memory)
 
 // A file made to bring its decoder down, as a hostile picture would: it
 // ends with the marker.
-bool isHostile(const std::vector<UniqueFd>& fds)
+bool endsWith(const std::vector<UniqueFd>& fds, QByteArrayView marker)
 {
-    static const char Marker[] = "crash-this-loader";
-    char tail[sizeof Marker - 1] = {};
+    QByteArray tail(marker.size(), '\0');
     struct stat st {};
-    return !fds.empty() && ::fstat(fds.front().get(), &st) == 0 && st.st_size >= off_t(sizeof tail) &&
-           ::pread(fds.front().get(), tail, sizeof tail, st.st_size - off_t(sizeof tail)) == ssize_t(sizeof tail) &&
-           std::memcmp(tail, Marker, sizeof tail) == 0;
+    return !fds.empty() && ::fstat(fds.front().get(), &st) == 0 && st.st_size >= off_t(tail.size()) &&
+           ::pread(fds.front().get(), tail.data(), size_t(tail.size()), st.st_size - off_t(tail.size())) ==
+               ssize_t(tail.size()) &&
+           tail == marker;
+}
+
+bool isHostile(const LoaderRequest& request, const std::vector<UniqueFd>& fds)
+{
+    return endsWith(fds, "crash-this-loader") ||
+           (request.task == LoaderTask::Rows && request.region.top() > 0 && endsWith(fds, "crash-mid-rows"));
 }
 
 std::optional<OutgoingReply> answerTestTask(const LoaderRequest& request, std::vector<UniqueFd>& fds,
@@ -115,7 +121,7 @@ std::optional<OutgoingReply> answerTestTask(const LoaderRequest& request, std::v
                                                      : OutgoingReply::failure("socket");
     if (command == "chmod-passed")
         return ::fchmod(fds.at(0).get(), 0) != 0 ? failedWith("fchmod") : OutgoingReply::failure("chmod");
-    if (command == "crash" || isHostile(fds)) {
+    if (command == "crash" || isHostile(request, fds)) {
         volatile int* volatile nowhere = reinterpret_cast<int*>(std::uintptr_t(16));
         *nowhere = 1;
     }

@@ -1,0 +1,96 @@
+#include "loader/RowRequests.h"
+
+#include "core/Errors.h"
+#include "core/SealedBuffer.h"
+#include "graphics/Bitmap24.h"
+#include "graphics/JpegStream.h"
+#include "graphics/PictureError.h"
+#include "graphics/PictureFormat.h"
+
+#include <memory>
+
+namespace {
+
+// More rows than a band needs: a reply stays a small part of a frame.
+constexpr int MostRows = 256;
+
+struct Session {
+    QByteArray bytes;
+    std::unique_ptr<JpegBandReader> reader;
+    int nextRow = 0;
+};
+
+// One per loader (per thread in process): a loader streams one file at a time.
+Session& session()
+{
+    thread_local Session s;
+    return s;
+}
+
+OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, const PixelMemory& memory)
+{
+    Session& s = session();
+    // The first band opens the file anew; any other continues it.
+    if (request.region.top() == 0) {
+        s = Session();
+        s.bytes = fileBytes(fds.front().get(), request.name);
+        if (pictureFormatOf(s.bytes.left(PictureFormatHeadBytes), request.name) != PictureFormat::Jpeg)
+            throw PictureError::notKind(PictureFormat::Jpeg);
+        s.reader = std::make_unique<JpegBandReader>(s.bytes);
+        OutgoingReply none;
+        none.reply.done = true;
+        none.reply.format = quint8(PictureFormat::Jpeg);
+        none.reply.size = none.reply.storedSize = QSize(s.reader->width(), s.reader->height());
+        if (!s.reader->colour())
+            s = Session();
+        if (!s.reader)
+            return none;
+    }
+    const QRect& r = request.region;
+    if (!s.reader || r.top() != s.nextRow || r.left() != 0 || r.width() != s.reader->width() ||
+        r.height() < 1 || r.height() > MostRows || r.bottom() >= s.reader->height())
+        return OutgoingReply::failure(QStringLiteral("The request is not valid."));
+    const int stride = Bitmap24::strideFor(r.width());
+    const qint64 size = qint64(stride) * r.height();
+    UniqueFd given = memory(size);
+    if (!given.isValid())
+        throw std::bad_alloc();
+    {
+        // Unmapped before the answer goes: the viewer seals it against writing.
+        SealedBuffer buffer(std::move(given), size);
+        s.reader->read(buffer.data(), stride, r.height());
+    }
+    s.nextRow = r.top() + r.height();
+    const bool last = s.nextRow == s.reader->height();
+    if (last)
+        s.reader->finish();
+    OutgoingReply out;
+    LoaderReply& reply = out.reply;
+    reply.format = quint8(PictureFormat::Jpeg);
+    reply.size = reply.storedSize = QSize(s.reader->width(), s.reader->height());
+    reply.damage = quint8(s.reader->damage());
+    reply.damageKnown = last;
+    reply.pixels = PixelLayout{r.size(), stride, quint32(QImage::Format_BGR888), r};
+    reply.done = true;
+    if (last)
+        s = Session();
+    return out;
+}
+
+} // namespace
+
+OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
+                                const PixelMemory& memory)
+{
+    if (fds.size() != 1)
+        return OutgoingReply::failure(QStringLiteral("A request names one file."));
+    try {
+        return rows(request, fds, memory);
+    } catch (const PictureError& e) {
+        session() = Session();
+        return OutgoingReply::failure(e.about(request.name).text());
+    } catch (const AppError& e) {
+        session() = Session();
+        return OutgoingReply::failure(e.text());
+    }
+}
