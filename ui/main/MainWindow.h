@@ -32,6 +32,7 @@ class CommentsWindow;
 class EffectsDialog;
 class HelpBinding;
 class ImageMouse;
+class LoadingSign;
 class MainCommands;
 class MainImage;
 class PictureFiles;
@@ -270,6 +271,8 @@ private:
     void followColorManaged();
     // Asks for the main image's pixels and for the entries beside it.
     void updateDecodes();
+    // The sign of work follows whether the main image waits for its picture.
+    void followLoading();
     void placeHighlight();
     void updateNavButtons();
     // "Image: 3 / 12", and the entry's file name beside it.
@@ -312,6 +315,7 @@ private:
     QLabel* m_statusPanels[4] = {}; // the last: the zoom
     QList<ThumbSlot*> m_slots;
     PictureFiles* m_files = nullptr;
+    LoadingSign* m_loadingSign = nullptr;
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     int m_stripWheelRest = 0; // a part notch over the strip
