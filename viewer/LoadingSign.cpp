@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-LoadingSign::LoadingSign(Fetch fetch, QObject* parent) : QObject(parent), m_fetch(std::move(fetch))
+LoadingSign::LoadingSign(Fetch fetch, QObject* parent)
+    : QObject(parent), m_fetch(std::move(fetch)), m_runner(m_fetch ? std::make_unique<JobRunner>() : nullptr)
 {
     m_steady.start();
     m_due.setSingleShot(true);
@@ -23,7 +24,7 @@ void LoadingSign::follow(const QString& path)
     m_path = path;
     m_since = now();
     if (m_ticket)
-        m_runner.cancel(m_ticket);
+        m_runner->cancel(m_ticket);
     m_ticket = 0;
     const bool wasShown = std::exchange(m_shown, false) || !m_preview.isNull();
     m_preview = QImage();
@@ -52,7 +53,7 @@ void LoadingSign::check()
     if (m_fetch) {
         const QString path = m_path;
         auto preview = std::make_shared<QImage>();
-        m_ticket = m_runner.submit(
+        m_ticket = m_runner->submit(
             [this, work = m_fetch(path), path, preview](const JobRunner::StopFlag&) -> JobRunner::Delivery {
                 *preview = work();
                 return [this, path, preview] {

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class LoadingSign : public QObject {
     Q_OBJECT
@@ -56,6 +57,6 @@ private:
     bool m_shown = false;
     QImage m_preview;
     QTimer m_due;
-    JobRunner m_runner;
+    std::unique_ptr<JobRunner> m_runner; // only with a preview to fetch
     JobRunner::Ticket m_ticket = 0;
 };
