@@ -1,6 +1,7 @@
 #include "viewer/LoadingSign.h"
 
 #include <algorithm>
+#include <utility>
 #include <memory>
 
 LoadingSign::LoadingSign(Fetch fetch, QObject* parent)
@@ -17,8 +18,10 @@ void LoadingSign::setClock(Clock clock)
     m_due.stop();
 }
 
-void LoadingSign::follow(const QString& path)
+void LoadingSign::follow(const QString& path, bool bare)
 {
+    if (std::exchange(m_bare, bare) != bare && m_shown && !m_preview.isNull())
+        emit changed();
     if (path == m_path)
         return;
     m_path = path;

@@ -30,14 +30,15 @@ public:
     // Tests give a clock they move; they then call check() themselves.
     void setClock(Clock clock);
 
-    // The view waits for `path`'s picture (empty: for nothing). The same
-    // path again keeps the wait begun.
-    void follow(const QString& path);
+    // The view waits for `path`'s picture (empty: for nothing); `bare`:
+    // it draws nothing of it yet (no pixels of another size), so a
+    // preview may stand in. The same path again keeps the wait begun.
+    void follow(const QString& path, bool bare = true);
     const QString& path() const { return m_path; }
     // Whether the view shows the sign now, and the preview with it (null
-    // until it arrives, or when the file has none).
+    // until it arrives, when the file has none, or when the view is not bare).
     bool isShown() const { return m_shown; }
-    const QImage& preview() const { return m_preview; }
+    const QImage& preview() const { return m_bare ? m_preview : m_none; }
     // Looks at the clock: shows the sign when the wait has run past DelayMs.
     void check();
 
@@ -56,6 +57,8 @@ private:
     qint64 m_since = 0;
     bool m_shown = false;
     QImage m_preview;
+    QImage m_none;
+    bool m_bare = true;
     QTimer m_due;
     std::unique_ptr<JobRunner> m_runner; // only with a preview to fetch
     JobRunner::Ticket m_ticket = 0;

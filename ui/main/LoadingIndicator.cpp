@@ -46,6 +46,7 @@ void LoadingIndicator::paintEvent(QPaintEvent*)
     QRect r(QPoint(0, 0), preview.size().scaled(size(), Qt::KeepAspectRatio));
     r.moveCenter(rect().center());
     QPainter p(this);
+    p.fillRect(rect(), parentWidget()->palette().window());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(r, preview);
 }

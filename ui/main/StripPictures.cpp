@@ -50,6 +50,7 @@ void MainWindow::connectPictureFiles()
         if (path != shownPath())
             return;
         takeDecoded(path);
+        followLoading();
         updatePositionTexts(m_session->strip().shownEntry()); // the decode may have found damage
     });
     connect(m_files, &PictureFiles::mainFailed, this, [this](const QString&, const QString& text) {
@@ -105,8 +106,13 @@ void MainWindow::updateDecodes()
 
 void MainWindow::followLoading()
 {
-    const bool waits = m_mainImage->picture().isEmpty() && m_mainImage->reason().isEmpty();
-    m_loadingSign->follow(waits ? shownPath() : QString());
+    // Waiting until the picture's own pixels are drawn at their size; a
+    // preview only where nothing of it is drawn yet.
+    const QString path = shownPath();
+    const bool drawn = m_mainImage->showsDecodedPixels() || !m_mainImage->frame().isNull();
+    const std::shared_ptr<const Decoded> d = m_files->decoded(path);
+    m_loadingSign->follow(drawn || !m_mainImage->reason().isEmpty() ? QString() : path,
+                          !d || (d->image.isNull() && d->band.isNull()));
 }
 
 void MainWindow::fillStrip()
