@@ -8,6 +8,7 @@
 #include "core/SealedBuffer.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/ExifThumbnail.h"
+#include "graphics/HeifPicture.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
 #include "loader/MetadataAnswer.h"
@@ -84,6 +85,23 @@ QList<std::pair<QByteArray, QByteArray>> pngTexts(const QByteArray& png, const Q
     return values;
 }
 
+// What the file carries ready to show: a HEIF's own thumbnail, within
+// `box`; else a JPEG's EXIF thumbnail, fitted to it. Null when none.
+QImage embeddedPreview(const Picture& picture, QSize box, bool display)
+{
+    if (picture.format() != PictureFormat::Heif && picture.format() != PictureFormat::Avif)
+        return fittedExifThumbnail(picture, box, display);
+    QImage thumb;
+    try {
+        thumb = decodeHeifThumbnail(picture.data(), picture.exifOrientation() == ExifOrientation::Apply, {1, 1});
+    } catch (const AppError&) {
+        return QImage(); // the picture itself may still decode
+    }
+    if (thumb.width() > box.width() || thumb.height() > box.height())
+        thumb = thumb.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return display && !thumb.isNull() ? picture.inDisplayColors(thumb) : thumb;
+}
+
 // The pixels `request` asks for, and where they sit in the picture.
 QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* region)
 {
@@ -103,7 +121,7 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
     case DecodeShape::Thumbnail:
         return picture.thumbnail(request.size, display);
     case DecodeShape::ExifThumbnail:
-        return fittedExifThumbnail(picture, request.size, display);
+        return embeddedPreview(picture, request.size, display);
     case DecodeShape::Band: {
         *region = request.region;
         const QImage band = picture.decodedBand(region, display);

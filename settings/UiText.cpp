@@ -407,6 +407,8 @@ const std::vector<UiTextEntry> UiTexts = {
     {321,
      "Pause Animation",
      {{"TfrmMain", "mnuPauseAnimation", UiPart::Caption}, {"TfrmMain", "mnuPauseAnimation", UiPart::Hint}}},
+    // The sign of work while a picture is decoded.
+    {340, "Loading \u2026", {{"TfrmMain", "loadingIndicator", UiPart::Spoken}}},
     // Picture information, print and copy.
     {350,
      "Picture Information",

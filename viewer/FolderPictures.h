@@ -6,9 +6,13 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 // Whether `path` is a regular file holding a kind of picture the program
 // reads (by its name, else by its first bytes) that a collection can list.
 bool isPictureFile(const QString& path);
+// Whether `path` names a folder (after any links).
+bool isFolder(const QString& path);
 // Whether `path` opens as the pictures of a folder rather than as a
 // collection file: a picture, or a folder.
 bool opensAsFolderPictures(const QString& path);
@@ -19,5 +23,9 @@ struct FolderPictures {
 };
 // Every picture in the folder of `picture`, in natural name order
 // ("img2.jpg" before "img10.jpg"). Given a folder, its own pictures, at the
-// first; throws AppError when it holds none.
-FolderPictures folderPictures(const QString& picture);
+// first; throws AppError when it holds none. A name with a picture's
+// extension is taken by its name alone; only the others are read. With
+// `stop` raised on the way, nothing.
+FolderPictures folderPictures(const QString& picture, const std::atomic<bool>* stop = nullptr);
+// `picture` alone, named as folderPictures() names it among the others.
+FolderPictures namedPicture(const QString& picture);

@@ -4,7 +4,10 @@
 
 #include "tests/support/BitmapCompare.h"
 
+#include "viewer/LoadingSign.h"
+
 #include <QPainter>
+#include <QProgressBar>
 
 #include <cstdlib>
 
@@ -28,12 +31,31 @@ protected:
 // no more than a slot's worth of pixels.
 TEST_F(MainImageDecodes, TheMainImageComesFirstThenTheStripFillsInViewOrder)
 {
-    openBig(4, QSize(2400, 1800), false);
     MainWindow* w = mainWindow();
+    qint64 now = 0;
+    const LoadingSign::Clock clock = [&now] { return now; };
+    LoadingSign* mainSign = w->findChild<LoadingSign*>();
+    ASSERT_TRUE(mainSign);
+    mainSign->setClock(clock);
+    for (int i = 1; i <= w->slotCount(); ++i)
+        w->slot(i)->loadingSign().setClock(clock);
+    openBig(4, QSize(2400, 1800), false);
     const int n = std::min(4, w->slotCount());
     ASSERT_GE(n, 2);
     for (int i = 1; i <= n; ++i)
         EXPECT_TRUE(w->slot(i)->rendition().isNull()) << "slot " << i << " was filled while opening";
+    // A wait past the delay shows a sign of work: a busy bar over the main
+    // image, a light frame in a waiting slot; gone once the pictures are in.
+    const auto* bar = w->findChild<QProgressBar*>(QStringLiteral("loadingIndicator"));
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(bar->isVisibleTo(w));
+    now = LoadingSign::DelayMs;
+    mainSign->check();
+    w->slot(n)->loadingSign().check();
+    EXPECT_TRUE(w->mainImage()->picture().isEmpty());
+    EXPECT_TRUE(bar->isVisibleTo(w));
+    EXPECT_EQ(bar->accessibleName(), QStringLiteral("Loading \u2026"));
+    EXPECT_TRUE(w->slot(n)->loadingSign().isShown());
     QList<int> order;
     bool mainImageFirst = true;
     const auto filled = [&] {
@@ -47,6 +69,8 @@ TEST_F(MainImageDecodes, TheMainImageComesFirstThenTheStripFillsInViewOrder)
     };
     ASSERT_TRUE(QTest::qWaitFor(filled, 10000));
     EXPECT_TRUE(mainImageFirst);
+    EXPECT_FALSE(bar->isVisibleTo(w));
+    EXPECT_FALSE(w->slot(n)->loadingSign().isShown());
     QList<int> inViewOrder(n);
     std::iota(inViewOrder.begin(), inViewOrder.end(), 1);
     EXPECT_EQ(order, inViewOrder);

@@ -6,6 +6,7 @@
 #include "tests/support/FileBytes.h"
 #include "ui/editor/CollectionEditor.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 
@@ -96,13 +97,27 @@ TEST_F(OpenPicture, DropsOpenACollectionOrPicturesAsTheFirstOrAddThemToTheOpenEd
     EXPECT_EQ(session().collectionFileName(), collection);
     EXPECT_TRUE(shows(1));
 
-    // The first picture dropped says where: its folder, at it.
+    // The first picture dropped says where: its folder, at it. The picture
+    // shows first, alone; the folder follows once listed, which a modal
+    // dialog standing holds back.
     EXPECT_EQ(drop({pic(QStringLiteral("notes.txt")), pic(QStringLiteral("shot 10.jpg")),
                     pic(QStringLiteral("shot 1.bmp"))}),
               Qt::CopyAction);
+    QDialog modal(mainWindow());
+    modal.setModal(true);
+    modal.show();
+    EXPECT_EQ(listedNames(), QStringList{"shot 10.jpg"});
+    EXPECT_EQ(panel(1), QStringLiteral("Image: 1 / \u2026"));
+    const MainImage* image = mainWindow()->mainImage();
+    ASSERT_TRUE(QTest::qWaitFor([image] { return image->showsDecodedPixels(); }));
+    const Picture first = image->picture();
+    EXPECT_TRUE(mainWindow()->isReadingCollection());
+    modal.close();
+    settle();
     EXPECT_TRUE(session().collectionFileName().isEmpty());
     EXPECT_EQ(listedNames(), natural);
     EXPECT_TRUE(shows(3));
+    EXPECT_TRUE(image->picture().sharesDataWith(first)) << "decoded again";
 
     // While the editor is open, pictures join its list and nothing opens.
     mainWindow()->newCollection();

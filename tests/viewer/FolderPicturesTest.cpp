@@ -59,8 +59,12 @@ TEST_F(FolderPicturesTest, OnlyPicturesAreListedAPictureWithoutAKnownNameByItsCo
     make(QStringLiteral("download"), QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"));
     make(QStringLiteral("readme"), "no picture at all");
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
+    // A link counts as what it leads to.
+    ASSERT_TRUE(QFile::link(picture, dir.filePath(QStringLiteral("link.jpg"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("none")), dir.filePath(QStringLiteral("dangling.jpg"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("folder.jpg")), dir.filePath(QStringLiteral("f.png"))));
     const FolderPictures found = folderPictures(picture);
-    EXPECT_EQ(listed(found), (QStringList{"b.jpg", "download"}));
+    EXPECT_EQ(listed(found), (QStringList{"b.jpg", "download", "link.jpg"}));
     EXPECT_EQ(found.current, 1);
     EXPECT_TRUE(isPictureFile(dir.filePath(QStringLiteral("download"))));
     EXPECT_FALSE(isPictureFile(dir.filePath(QStringLiteral("folder.jpg"))));

@@ -11,6 +11,7 @@
 #include "ui/main/AnimationView.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
+#include "viewer/FolderListing.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -356,8 +357,10 @@ QString MainWindow::spokenName(int entry) const
 
 QString MainWindow::positionText(int entry) const
 {
+    // A picture's folder still being listed: its count is not known yet.
+    const bool listing = m_folderListing && m_folderListing->isListing();
     return m_session->texts().ImagePrefix + QString::number(entry) + QStringLiteral(" / ") +
-           QString::number(m_session->entryCount());
+           (listing ? QStringLiteral("\u2026") : QString::number(m_session->entryCount()));
 }
 
 void MainWindow::updatePositionTexts(int entry)

@@ -25,11 +25,14 @@ class AboutBox;
 class AnimationView;
 class CollectionOpen;
 class CollectionRead;
+class FolderListing;
+struct FolderPictures;
 class CollectionEditor;
 class CommentsWindow;
 class EffectsDialog;
 class HelpBinding;
 class ImageMouse;
+class LoadingSign;
 class MainCommands;
 class MainImage;
 class PictureFiles;
@@ -77,8 +80,8 @@ public:
     // Commands.
     void run(ViewerCommand command);
     void openCollectionFile();
-    // The collection file of the last open is still being read, off this
-    // thread: the window answers meanwhile.
+    // The collection file of the last open (or the folder of a picture
+    // opened) is still being read, off this thread: the window answers meanwhile.
     bool isReadingCollection() const;
     // A picture opened by itself: the pictures of its folder, as a
     // collection not yet saved, at that picture.
@@ -223,6 +226,11 @@ private:
     void loadOpeningSlot(int slot, const CollectionEntry& e);
     // Runs an open to its end; answers the failure to tell, if any.
     std::exception_ptr runOpen(CollectionOpen& open);
+    // Stops a collection file or a folder still being read.
+    void stopReading();
+    // The folder of a picture shown by itself has been listed: its pictures
+    // become the collection, at that one.
+    void takeFolderListing(const FolderPictures& found, bool pictureShown);
     void showFirstEntry();
     void showOpenProgress();
     void finishShowingCollection();
@@ -263,6 +271,8 @@ private:
     void followColorManaged();
     // Asks for the main image's pixels and for the entries beside it.
     void updateDecodes();
+    // The sign of work follows whether the main image waits for its picture.
+    void followLoading();
     void placeHighlight();
     void updateNavButtons();
     // "Image: 3 / 12", and the entry's file name beside it.
@@ -305,6 +315,7 @@ private:
     QLabel* m_statusPanels[4] = {}; // the last: the zoom
     QList<ThumbSlot*> m_slots;
     PictureFiles* m_files = nullptr;
+    LoadingSign* m_loadingSign = nullptr;
     bool m_decodesQueued = false;
     int m_zoomStep = 0;
     int m_stripWheelRest = 0; // a part notch over the strip
@@ -313,6 +324,7 @@ private:
     int m_progressFirstMs = 1000;
     int m_progressLaterMs = 250;
     CollectionRead* m_collectionRead = nullptr;
+    FolderListing* m_folderListing = nullptr;
     PictureInfoPanel* m_infoPanel = nullptr;
     PictureInfoReader* m_infoReader = nullptr;
     QString m_infoPath;           // the picture the panel tells of, or asked for

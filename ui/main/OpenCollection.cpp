@@ -8,6 +8,7 @@
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
 #include "viewer/CollectionOpen.h"
+#include "viewer/FolderListing.h"
 #include "viewer/FolderPictures.h"
 #include "viewer/PictureFiles.h"
 
@@ -57,6 +58,7 @@ void MainWindow::openCollectionFile()
         openPicture(path);
         return;
     }
+    stopReading();
     if (!m_collectionRead)
         m_collectionRead = new CollectionRead(this);
     // Read on a worker; a small file is there before start() returns. A
@@ -78,24 +80,71 @@ void MainWindow::openCollectionFile()
 
 bool MainWindow::isReadingCollection() const
 {
-    return m_collectionRead && m_collectionRead->isReading();
+    return (m_collectionRead && m_collectionRead->isReading()) || (m_folderListing && m_folderListing->isListing());
+}
+
+void MainWindow::stopReading()
+{
+    if (m_collectionRead && m_collectionRead->isReading())
+        m_collectionRead->cancel();
+    if (m_folderListing)
+        m_folderListing->cancel();
+    showReading(m_readingCursor, false);
 }
 
 void MainWindow::openPicture(const QString& path)
 {
-    // What this opens comes before a collection still being read.
-    if (isReadingCollection()) {
-        m_collectionRead->cancel();
-        showReading(m_readingCursor, false);
-    }
-    const FolderPictures folder = folderPictures(path);
-    if (folder.current == 0)
+    // What this opens comes before a collection or a folder still being read.
+    stopReading();
+    const bool byItself = !isFolder(path);
+    if (byItself && !isPictureFile(path))
         return;
-    CollectionOpen open(*m_session, folder.entries, slotCount(),
+    if (!m_folderListing)
+        m_folderListing = new FolderListing(this);
+    // The folder is listed on a worker while the picture, alone for now,
+    // is read and shown; a folder named shows once it is listed.
+    m_folderListing->start(
+        path,
+        [this, byItself](const FolderPictures& found) {
+            runCommand([&] { takeFolderListing(found, byItself); });
+        },
+        [this](std::exception_ptr failure) {
+            showOpenProgress();
+            runCommand([&] { std::rethrow_exception(failure); });
+        },
+        [] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
+    if (!byItself)
+        return;
+    CollectionOpen open(*m_session, namedPicture(path).entries, slotCount(),
                         [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
-    const std::exception_ptr failure = runOpen(open);
-    // At the picture asked for, even when another of the folder can't be read.
-    goToEntry(folder.current);
+    if (const std::exception_ptr failure = runOpen(open))
+        std::rethrow_exception(failure);
+}
+
+void MainWindow::takeFolderListing(const FolderPictures& found, bool pictureShown)
+{
+    // The picture asked for went meanwhile: it stays alone.
+    if (found.current == 0) {
+        showOpenProgress();
+        return;
+    }
+    const QString shown = shownPath();
+    CollectionOpen open(*m_session, found.entries, slotCount(),
+                        [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
+    if (!pictureShown) {
+        if (const std::exception_ptr failure = runOpen(open))
+            std::rethrow_exception(failure);
+        return;
+    }
+    // The picture shown keeps what it has drawn or is being decoded for.
+    while (open.step()) {
+    }
+    const std::exception_ptr failure = open.finish();
+    StripModel& strip = m_session->strip();
+    if (found.entries.at(found.current - 1).path == shown)
+        strip.setShownEntry(found.current);
+    goToEntry(found.current);
+    finishShowingCollection();
     if (failure)
         std::rethrow_exception(failure);
 }

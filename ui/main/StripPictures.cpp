@@ -3,9 +3,14 @@
 #include "ui/main/MainWindow.h"
 
 #include "ui/common/RunCommand.h"
+#include "ui/main/LoadingIndicator.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/ThumbSlot.h"
+#include "viewer/EmbeddedPreview.h"
+#include "viewer/LoadingSign.h"
 #include "viewer/PictureFiles.h"
+
+#include <QScrollArea>
 
 #include <utility>
 
@@ -13,6 +18,16 @@ void MainWindow::connectPictureFiles()
 {
     m_files = new PictureFiles(*m_session, QSize(ThumbSlot::Size, ThumbSlot::Size), this);
     m_files->watchMainPicture([this] { return m_mainImage->picture(); });
+    m_loadingSign = new LoadingSign(
+        [this](const QString& path) -> std::function<QImage()> {
+            // About an EXIF thumbnail's size: any the file has will do.
+            return [path, exif = m_session->exifOrientation(), colours = m_session->colorManaged()] {
+                return embeddedPreview(path, QSize(160, 160), exif, colours);
+            };
+        },
+        this);
+    new LoadingIndicator(*m_loadingSign, m_imageScroller->viewport());
+    connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::followLoading);
     // A command may change the picture and its size several times: ask once
     // it is done.
     connect(m_mainImage, &MainImage::pixelsWanted, this, [this] {
@@ -35,11 +50,13 @@ void MainWindow::connectPictureFiles()
         if (path != shownPath())
             return;
         takeDecoded(path);
+        followLoading();
         updatePositionTexts(m_session->strip().shownEntry()); // the decode may have found damage
     });
     connect(m_files, &PictureFiles::mainFailed, this, [this](const QString&, const QString& text) {
         if (m_mainImage->picture().isEmpty())
             m_mainImage->showReason(text);
+        followLoading();
     });
     connect(m_files, &PictureFiles::failuresToTell, this, [](const QString& text) { reportError(text); });
 }
@@ -84,6 +101,18 @@ void MainWindow::updateDecodes()
     for (const int k : m_session->strip().entriesBesideShown())
         beside << m_session->entry(k).path;
     m_files->showInMain(shownPath(), beside, m_mainImage->drawRule());
+    followLoading();
+}
+
+void MainWindow::followLoading()
+{
+    // Waiting until the picture's own pixels are drawn at their size; a
+    // preview only where nothing of it is drawn yet.
+    const QString path = shownPath();
+    const bool drawn = m_mainImage->showsDecodedPixels() || !m_mainImage->frame().isNull();
+    const std::shared_ptr<const Decoded> d = m_files->decoded(path);
+    m_loadingSign->follow(drawn || !m_mainImage->reason().isEmpty() ? QString() : path,
+                          !d || (d->image.isNull() && d->band.isNull()));
 }
 
 void MainWindow::fillStrip()

@@ -11,6 +11,12 @@ ThumbSlot::ThumbSlot(int number, QWidget* parent) : QWidget(parent), m_number(nu
     setObjectName(QStringLiteral("Img%1").arg(number));
     setFixedSize(Size, Size);
     setAttribute(Qt::WA_TranslucentBackground, false);
+    connect(&m_sign, &LoadingSign::changed, this, qOverload<>(&QWidget::update));
+}
+
+void ThumbSlot::followLoading()
+{
+    m_sign.follow(m_thumb.isNull() && m_failure.isEmpty() ? m_path : QString());
 }
 
 void ThumbSlot::setFile(const QString& path)
@@ -19,6 +25,7 @@ void ThumbSlot::setFile(const QString& path)
         return;
     clearPicture();
     m_path = path;
+    followLoading();
 }
 
 void ThumbSlot::setRendition(const QImage& rendition, const QString& failure)
@@ -26,6 +33,7 @@ void ThumbSlot::setRendition(const QImage& rendition, const QString& failure)
     m_thumb = rendition;
     m_failure = failure;
     setToolTip(m_failure.isEmpty() ? m_hint : m_failure);
+    followLoading();
     update();
 }
 
@@ -88,8 +96,15 @@ void ThumbSlot::paintEvent(QPaintEvent*)
         paintFailure(p);
         return;
     }
-    if (m_thumb.isNull())
+    if (m_thumb.isNull()) {
+        // Waiting long: a light frame, never the picture the slot had.
+        if (m_sign.isShown()) {
+            QPainter p(this);
+            p.setPen(QPen(QColor(200, 200, 200), 2));
+            p.drawRect(QRectF(rect()).adjusted(5, 5, -5, -5));
+        }
         return;
+    }
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(drawRect(), m_thumb);

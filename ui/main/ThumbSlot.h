@@ -1,7 +1,9 @@
 #pragma once
 // One thumbnail slot ("Img" + number): draws a rendition of its entry's
 // picture at slot size. The rendition is the picture file's (PictureFiles);
-// until it arrives the slot shows an empty frame.
+// one slow to arrive has a light frame standing for it meanwhile.
+
+#include "viewer/LoadingSign.h"
 
 #include <QImage>
 #include <QWidget>
@@ -37,6 +39,9 @@ public:
 
     // Where the rendition is drawn: fitted to the cell, from its top-left.
     QRect drawRect() const;
+    // Whether the slot waits for its rendition, and shows it.
+    const LoadingSign& loadingSign() const { return m_sign; }
+    LoadingSign& loadingSign() { return m_sign; }
 
 signals:
     void clicked(int number);
@@ -47,10 +52,12 @@ protected:
 
 private:
     void paintFailure(QPainter& p);
+    void followLoading();
 
     int m_number;
     QImage m_thumb;
     QString m_path;
     QString m_hint;
     QString m_failure;
+    LoadingSign m_sign;
 };
