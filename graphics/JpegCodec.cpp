@@ -358,14 +358,18 @@ void checkFullSize(const jpeg_decompress_struct& cinfo)
     checkPictureSize(cinfo.image_width, cinfo.image_height);
 }
 
-// The header read, with the scans counted first: more than libjpeg will
-// take is refused before it spends a pass on any of them.
+// The header read, and the scans counted where there can be more than one:
+// more than libjpeg will take is refused before it spends a pass on any of
+// them. A sequential file whose first scan holds every component is one
+// pass (libjpeg stops at a scan after it), and counting would read all of
+// a giant file's bytes once more before its decode.
 void open(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
 {
-    if (jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
-        throw jpegFailure(jpegerr::TooManyScans);
     if (!headerStep(d, data, scaleDenom, markers))
         throw d.error();
+    const bool onePass = !d.cinfo.progressive_mode && d.cinfo.comps_in_scan == d.cinfo.num_components;
+    if (!onePass && jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
+        throw jpegFailure(jpegerr::TooManyScans);
     checkFullSize(d.cinfo);
 }
 
