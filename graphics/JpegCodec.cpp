@@ -416,18 +416,18 @@ PictureDamage scanJpegDamage(const QByteArray& data)
     return d.err.damage;
 }
 
-Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region)
+Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom)
 {
     Decoder d;
-    open(d, data, 1);
-    const QRect image(0, 0, int(d.cinfo.image_width), int(d.cinfo.image_height));
+    open(d, data, supportedDenom(scaleDenom));
+    const QRect image(0, 0, int(d.cinfo.output_width), int(d.cinfo.output_height));
     const QRect wanted = region->intersected(image);
     *region = wanted;
     if (wanted.isEmpty())
         return Bitmap24();
     // Chroma upsampling blends neighbouring samples, which a cut edge lacks:
     // decode a block's margin around the band so that its pixels are those
-    // of a whole decode.
+    // of a whole decode at the same scale.
     const QRect r = wanted.adjusted(-16, -16, 16, 16).intersected(image);
     JDIMENSION x = JDIMENSION(r.x()), width = JDIMENSION(r.width());
     if (!cropStep(d, &x, &width))
