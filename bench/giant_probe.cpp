@@ -92,11 +92,16 @@ long peakKiB(const std::string& pid)
 long peakWithLoadersKiB()
 {
     long sum = peakKiB("self");
+    if (qEnvironmentVariableIsSet("GIANT_PROBE_EACH"))
+        std::fprintf(stderr, "viewer %ld\n", sum);
     for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         std::ifstream children("/proc/self/task/" + task.toStdString() + "/children");
         std::string pid;
-        while (children >> pid)
+        while (children >> pid) {
             sum += peakKiB(pid);
+            if (qEnvironmentVariableIsSet("GIANT_PROBE_EACH"))
+                std::fprintf(stderr, "loader %s %ld\n", pid.c_str(), peakKiB(pid));
+        }
     }
     return sum;
 }
