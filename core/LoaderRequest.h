@@ -25,7 +25,7 @@ enum class LoaderTask : quint8 {
 enum class DecodeShape : quint8 {
     Whole,     // full size, upright
     Covering,  // at least `size` large (full size when smaller); JPEGs at the smallest scale that covers it
-    Band,      // full-size pixels of `region` only
+    Band,      // pixels of `region` only, upright, at 1/size.width() (1, 2, 4, 8) of full size
     Thumbnail, // fitting `size`
     Reduced,   // fitting `size`, in stored values
     // A JPEG's EXIF thumbnail fitted to `size`, upright: no pixels unless

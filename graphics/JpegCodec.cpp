@@ -358,14 +358,18 @@ void checkFullSize(const jpeg_decompress_struct& cinfo)
     checkPictureSize(cinfo.image_width, cinfo.image_height);
 }
 
-// The header read, with the scans counted first: more than libjpeg will
-// take is refused before it spends a pass on any of them.
+// The header read, and the scans counted where there can be more than one:
+// more than libjpeg will take is refused before it spends a pass on any of
+// them. A sequential file whose first scan holds every component is one
+// pass (libjpeg stops at a scan after it), and counting would read all of
+// a giant file's bytes once more before its decode.
 void open(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
 {
-    if (jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
-        throw jpegFailure(jpegerr::TooManyScans);
     if (!headerStep(d, data, scaleDenom, markers))
         throw d.error();
+    const bool onePass = !d.cinfo.progressive_mode && d.cinfo.comps_in_scan == d.cinfo.num_components;
+    if (!onePass && jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
+        throw jpegFailure(jpegerr::TooManyScans);
     checkFullSize(d.cinfo);
 }
 
@@ -412,18 +416,18 @@ PictureDamage scanJpegDamage(const QByteArray& data)
     return d.err.damage;
 }
 
-Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region)
+Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom)
 {
     Decoder d;
-    open(d, data, 1);
-    const QRect image(0, 0, int(d.cinfo.image_width), int(d.cinfo.image_height));
+    open(d, data, supportedDenom(scaleDenom));
+    const QRect image(0, 0, int(d.cinfo.output_width), int(d.cinfo.output_height));
     const QRect wanted = region->intersected(image);
     *region = wanted;
     if (wanted.isEmpty())
         return Bitmap24();
     // Chroma upsampling blends neighbouring samples, which a cut edge lacks:
     // decode a block's margin around the band so that its pixels are those
-    // of a whole decode.
+    // of a whole decode at the same scale.
     const QRect r = wanted.adjusted(-16, -16, 16, 16).intersected(image);
     JDIMENSION x = JDIMENSION(r.x()), width = JDIMENSION(r.width());
     if (!cropStep(d, &x, &width))

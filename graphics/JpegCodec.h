@@ -69,10 +69,11 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1, const std::atomi
 // What a decode of `data` would find wrong, from its entropy-coded data
 // alone (no pixels are made). Throws like readJpegHeader.
 PictureDamage scanJpegDamage(const QByteArray& data);
-// Full-scale pixels of `*region` (stored layout) only: rows above it are
-// skipped and columns outside it mostly not decoded; the pixels are those
-// of a whole decode. The region comes back clipped to the picture.
-Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region);
+// The pixels of `*region` only, in the stored layout scaled by 1/scaleDenom
+// (1, 2, 4 or 8, as decodeJpeg scales): rows above it are skipped and
+// columns outside it mostly not decoded; the pixels are those of a whole
+// decode at that scale. The region comes back clipped to the picture.
+Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom = 1);
 // True for a sequential Huffman-coded JPEG whose tables are all the standard
 // ones (what libjpeg writes by default, and most cameras); false when they
 // were fitted to the picture. Throws like readJpegHeader.

@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype MaxErrorChars = 4096;
@@ -98,8 +100,12 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
     if (request.task == LoaderTask::Rows)
         return picture.contains(p.region) && p.region == request.region && p.size == p.region.size() &&
                p.format == quint32(QImage::Format_BGR888) && p.bytesPerLine == Bitmap24::strideFor(p.size.width());
-    if (request.shape == DecodeShape::Band)
-        return picture.contains(p.region) && p.region.size() == p.size;
+    if (request.shape == DecodeShape::Band) {
+        // Within the picture at the scale asked (libjpeg rounds up), or the whole of it.
+        const int d = std::clamp(request.size.width(), 1, 8);
+        const QRect scaled(0, 0, (r.size.width() + d - 1) / d, (r.size.height() + d - 1) / d);
+        return (scaled.contains(p.region) || p.region == picture) && p.region.size() == p.size;
+    }
     if (fitted && (p.size.width() > r.size.width() || p.size.height() > r.size.height()) &&
         p.size.width() != request.size.width() && p.size.height() != request.size.height())
         return false;

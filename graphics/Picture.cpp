@@ -685,16 +685,58 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
     return image;
 }
 
-QImage Picture::decodedBand(QRect* band, bool displayColors) const
+namespace {
+
+// Where the part `upright` of a picture shown upright by `orientation` lies
+// in its `stored` layout.
+QRect storedPart(QRect upright, QSize stored, int orientation)
 {
-    if (kind() != Kind::Jpeg || m_d->orientation != 1) {
+    const int w = stored.width(), h = stored.height();
+    const auto at = [&](QPoint u) {
+        switch (orientation) {
+        case 2: return QPoint(w - 1 - u.x(), u.y());
+        case 3: return QPoint(w - 1 - u.x(), h - 1 - u.y());
+        case 4: return QPoint(u.x(), h - 1 - u.y());
+        case 5: return QPoint(u.y(), u.x());
+        case 6: return QPoint(u.y(), h - 1 - u.x());
+        case 7: return QPoint(w - 1 - u.y(), h - 1 - u.x());
+        case 8: return QPoint(w - 1 - u.y(), u.x());
+        default: return u;
+        }
+    };
+    const QPoint a = at(upright.topLeft()), b = at(upright.bottomRight());
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+}
+
+QSize scaledByLibjpeg(QSize size, int denom)
+{
+    return QSize((size.width() + denom - 1) / denom, (size.height() + denom - 1) / denom);
+}
+
+} // namespace
+
+QImage Picture::decodedBand(QRect* band, bool displayColors, int scaleDenom) const
+{
+    if (kind() != Kind::Jpeg) {
         *band = QRect();
         return QImage();
     }
     if (!readsHere())
-        return asked(int(DecodeShape::Band), QSize(), band, displayColors);
-    return drawn(owningImage(namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, band); })),
-                 displayColors);
+        return asked(int(DecodeShape::Band), QSize(scaleDenom, scaleDenom), band, displayColors);
+    const int o = m_d->orientation;
+    const QSize stored = scaledByLibjpeg(m_d->stored, scaleDenom);
+    const QRect upright = band->intersected(QRect(QPoint(), orientedSize(stored, o)));
+    if (upright.isEmpty()) {
+        *band = QRect();
+        return QImage();
+    }
+    QRect part = storedPart(upright, stored, o);
+    Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, &part, scaleDenom); });
+    // Back to the upright layout: turned the other way round.
+    const int back = o == 6 ? 8 : o == 8 ? 6 : o;
+    *band = storedPart(part, orientedSize(stored, o), back);
+    return drawn(owningImage(orientBitmap(std::move(pixels), o)), displayColors);
 }
 
 int Picture::pageCount() const

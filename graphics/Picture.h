@@ -106,9 +106,10 @@ public:
     // it, other kinds are reduced once decoded. Empty when `stop` turned
     // true on the way.
     QImage decodedCovering(QSize drawn, bool displayColors, const std::atomic<bool>* stop = nullptr) const;
-    // Full-size pixels of `*band` only, which comes back clipped to the
-    // picture. Null for turned JPEGs and other kinds, which decode whole.
-    QImage decodedBand(QRect* band, bool displayColors) const;
+    // The pixels of `*band` only, in the upright picture scaled by
+    // 1/scaleDenom as libjpeg scales (1, 2, 4 or 8); the band comes back
+    // clipped to it. Null for kinds other than JPEG, which decode whole.
+    QImage decodedBand(QRect* band, bool displayColors, int scaleDenom = 1) const;
 
     // How many pages the file holds (a TIFF's directories); only the first
     // shows. 1 for every other kind.

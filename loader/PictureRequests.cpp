@@ -124,7 +124,9 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
         return embeddedPreview(picture, request.size, display);
     case DecodeShape::Band: {
         *region = request.region;
-        const QImage band = picture.decodedBand(region, display);
+        // `size` carries the scale: 1/size.width().
+        const int denom = request.size.width() >= 1 && request.size.width() <= 8 ? request.size.width() : 1;
+        const QImage band = picture.decodedBand(region, display, denom);
         // A kind that has no band decode answers with the whole picture.
         if (band.isNull()) {
             *region = QRect(QPoint(0, 0), picture.size());

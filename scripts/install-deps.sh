@@ -31,7 +31,7 @@ fi
 # bench/peers_onscreen.py times on screen, with the window manager that
 # maximises them and the X library its screen probe uses.
 if [ "${1:-}" = "bench" ]; then
-  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs time)
+  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs libheif-examples time)
   PACKAGES+=(feh geeqie eog gwenview matchbox-window-manager python3-xlib)
 fi
 

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "graphics/LargePageImage.h"
+#include "viewer/PictureTiles.h"
 
 #include <algorithm>
 
@@ -14,6 +15,13 @@ constexpr qint64 LargestScaledCopy = 16'000'000;
 bool ownSize(const DrawTarget& t, QSize picture)
 {
     return t.drawn == picture;
+}
+
+// A JPEG drawn this large is decoded in tiles (PictureTiles): nothing is
+// decoded for it here.
+bool tiled(const Picture& picture, const DrawTarget& t)
+{
+    return picture.kind() == Picture::Kind::Jpeg && PictureTiles::tiles(t.drawn);
 }
 
 // In the format the window's backing store holds, so a paint copies rows
@@ -56,6 +64,8 @@ bool DecodeAhead::cached(const Task& t) const
     if (!d)
         return false;
     const DrawTarget target = t.rule(d->picture.size());
+    if (tiled(d->picture, target))
+        return d->displayColors == t.displayColors;
     const bool image = !d->image.isNull() && d->target.drawn == target.drawn;
     if (t.work == Work::Whole || !ownSize(target, d->picture.size()))
         return image;
@@ -105,7 +115,7 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown});
         // A picture still to be read learns its size first: the whole is
         // asked for once it is known.
-        if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()))
+        if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()) && !tiled(e.picture, target))
             tasks.append({e, Work::Whole, target, rule, exif, displayColors, true});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
@@ -192,6 +202,9 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
         out.picture = Picture::loadFromFile(out.path, task.exif);
     }
     out.target = task.rule(out.picture.size());
+    out.displayColors = task.displayColors;
+    if (tiled(out.picture, out.target))
+        return out;
     if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
@@ -224,6 +237,7 @@ void DecodeAhead::store(Decoded result)
             merged->band = result.band;
             merged->bandRect = result.bandRect;
         }
+        merged->displayColors = result.displayColors;
     }
     m_cache.insert(result.path, merged);
     emit ready(result.path);

@@ -28,6 +28,7 @@ struct Decoded {
     QImage image;
     QImage band;
     QRect bandRect;
+    bool displayColors = false; // how the pixels were asked for
 };
 
 class DecodeAhead : public QObject {

@@ -8,7 +8,9 @@
 
 #include "Corpus.h"
 #include "core/AtomicFile.h"
+#include "graphics/Orientation.h"
 #include "tests/support/BitmapCompare.h"
+#include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
@@ -99,16 +101,22 @@ INSTANTIATE_TEST_SUITE_P(Jpeg, ReplacementSegments, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
+// Upright at every scale and turn: a tile of a giant picture is one band.
 TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
 {
-    const QByteArray jpeg = encodeJpeg(testpics::pattern(300, 200, 3));
-    const QImage whole = decodeJpeg(jpeg).toImage();
-    for (const QRect asked : {QRect(0, 0, 40, 30), QRect(37, 51, 90, 70), QRect(250, 150, 100, 100)}) {
-        QRect got = asked;
-        const QImage band = Picture::fromJpegData(jpeg).decodedBand(&got, true);
-        EXPECT_TRUE(got.contains(asked.intersected(whole.rect()))) << got.x() << "," << got.y();
-        EXPECT_EQ(band.size(), got.size());
-        EXPECT_EQ(largestDifference(band, whole.copy(got)), 0) << asked.x() << "," << asked.y();
+    for (const int orientation : {1, 3, 6, 7}) {
+        const QByteArray jpeg = camera::cameraJpeg(testpics::pattern(300, 200, 3), orientation);
+        for (const int denom : {1, 2, 8}) {
+            const QImage whole = orientImage(decodeJpeg(jpeg, denom).toImage(), orientation);
+            for (const QRect asked : {QRect(0, 0, 40, 30), QRect(17, 11, 90, 70), QRect(20, 12, 300, 100)}) {
+                QRect got = asked;
+                const QImage band = Picture::fromJpegData(jpeg).decodedBand(&got, true, denom);
+                const QString at = QString("orientation %1, 1/%2, %3,%4").arg(orientation).arg(denom).arg(asked.x()).arg(asked.y());
+                EXPECT_EQ(got, asked.intersected(whole.rect())) << at.toStdString();
+                EXPECT_EQ(band.size(), got.size()) << at.toStdString();
+                EXPECT_EQ(largestDifference(band, whole.copy(got)), 0) << at.toStdString();
+            }
+        }
     }
 }
 

@@ -106,9 +106,9 @@ QByteArray jpegClaiming(int width, int height, bool progressive)
 
 // A progressive JPEG whose last scan comes 3000 times: each a pass over
 // every coefficient.
-QByteArray jpegOfManyScans()
+QByteArray jpegOfManyScans(int flags)
 {
-    const QByteArray jpeg = tjJpeg(kGrey, TJSAMP_444, 90, TJFLAG_PROGRESSIVE);
+    const QByteArray jpeg = tjJpeg(kGrey, TJSAMP_444, 90, flags);
     const qsizetype last = jpeg.lastIndexOf("\xff\xda"), end = jpeg.lastIndexOf("\xff\xd9");
     return jpeg.left(end) + jpeg.mid(last, end - last).repeated(3000) + jpeg.mid(end);
 }
@@ -229,7 +229,9 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFile, ::testing::Values(
     // take 1.5 GB more: libjpeg's working memory is capped.
     Hostile{"JpegProgressive16000Squared", [] { return jpegClaiming(16000, 16000, true); }, F::Jpeg,
             "The picture is too large (its coefficients need more than the memory one picture may take; JPEG error #49)", 0, 0, std::size_t(1) << 30},
-    Hostile{"JpegOf3000Scans", jpegOfManyScans, F::Jpeg, "The picture uses a layout Pictavo can't read (more than 1000 scans)"},
+    Hostile{"JpegOf3000Scans", [] { return jpegOfManyScans(TJFLAG_PROGRESSIVE); }, F::Jpeg, "The picture uses a layout Pictavo can't read (more than 1000 scans)"},
+    // Not counted: libjpeg stops at the second scan of a sequential file.
+    Hostile{"SequentialJpegOf3000Scans", [] { return jpegOfManyScans(0); }, F::Jpeg, "The picture is damaged (its data is corrupt; JPEG error #35)"},
     Hostile{"TiffOf70000Squared", [] { return tiffClaiming(70000, 70000); }, F::Tiff, TooLarge, 70000},
     Hostile{"GifOf65535Squared", [] { return gifClaiming(65535, 65535); }, F::Gif, TooLarge, 65535}),
     [](const auto& info) { return std::string(info.param.name); });

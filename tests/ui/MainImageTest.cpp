@@ -8,6 +8,8 @@
 
 #include <QPainter>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <cstdlib>
 
@@ -101,6 +103,30 @@ TEST_F(MainImageDecodes, ShowsTheDecodeAsIsAndAgainAtEachSizeFitted)
         largestDifference(drawn, whole.scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
         24);
     EXPECT_TRUE(fake.errors.isEmpty());
+}
+
+// A picture too large to decode whole As Is shows in tiles: what the view
+// shows, wherever it is scrolled, is the whole decode's pixels, and no
+// full-size frame of it is ever made for the main image.
+TEST_F(MainImageDecodes, AGiantPictureAsIsShowsItsViewFromTilesAndNeverAWholeFrame)
+{
+    openBig(1, QSize(5000, 3400));
+    MainImage* img = mainWindow()->mainImage();
+    QScrollArea* area = mainWindow()->imageArea();
+    const QImage whole = Picture::loadFromFile(session().entry(1).path).toImage();
+    for (const bool scrolled : {false, true}) {
+        SCOPED_TRACE(scrolled);
+        if (scrolled) {
+            area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return img->showsDecodedPixels(); }, 20000));
+        const QRect seen = QRect(-img->pos(), area->viewport()->size()).intersected(img->drawRect());
+        EXPECT_EQ(largestDifference(img->grab(seen).toImage(), whole.copy(seen)), 0);
+        const std::shared_ptr<const Decoded> d = mainWindow()->decoder()->find(session().entry(1).path);
+        ASSERT_TRUE(d);
+        EXPECT_TRUE(d->image.isNull() && d->band.isNull()) << "decoded whole: " << d->image.width();
+    }
 }
 
 TEST_F(MainImageDecodes, TheMainColourSurroundsAndShowsThroughThePicture)

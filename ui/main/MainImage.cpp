@@ -7,6 +7,10 @@ MainImage::MainImage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Image1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(&m_tiles, &PictureTiles::arrived, this, [this] {
+        update();
+        emit drawingChanged();
+    });
 }
 
 void MainImage::setPicture(const Picture& picture, const QImage& standIn)
@@ -32,6 +36,7 @@ void MainImage::clearPicture()
     m_picture = Picture();
     m_standIn = QImage();
     m_decoded.reset();
+    m_tiles.clear();
     m_frame = QImage();
     m_reason.clear();
     // Nothing to scroll over: no scroll bars left from the picture before.
@@ -53,6 +58,7 @@ void MainImage::dropPixels(const QImage& standIn)
 {
     m_standIn = standIn;
     m_decoded.reset();
+    m_tiles.clear();
     changed();
 }
 
@@ -61,6 +67,7 @@ void MainImage::offer(const std::shared_ptr<const Decoded>& decoded)
     if (!decoded || !decoded->picture.sharesDataWith(m_picture) || decoded == m_decoded)
         return;
     m_decoded = decoded;
+    followView();
     update();
 }
 
@@ -87,12 +94,34 @@ DrawRule MainImage::drawRule() const
 
 bool MainImage::showsDecodedPixels() const
 {
+    if (m_decoded && m_decoded->image.isNull() && m_picture.kind() == Picture::Kind::Jpeg &&
+        PictureTiles::tiles(drawRect().size()))
+        return m_tiles.coversView();
     return m_decoded && !m_decoded->image.isNull() &&
            m_decoded->target.drawn == drawRule()(m_picture.size()).drawn;
 }
 
+void MainImage::followView()
+{
+    const QRect r = drawRect();
+    if (!m_decoded || m_picture.kind() != Picture::Kind::Jpeg || !PictureTiles::tiles(r.size())) {
+        m_tiles.clear();
+        return;
+    }
+    // The part of the drawn picture the scroll area's viewport shows.
+    const QRect viewport = parentWidget() ? QRect(-pos(), parentWidget()->size()) : rect();
+    m_tiles.show(m_picture, r.size(), viewport.intersected(r).translated(-r.topLeft()), m_decoded->displayColors);
+}
+
+void MainImage::moveEvent(QMoveEvent*)
+{
+    if (!m_tiles.picture().isEmpty())
+        followView();
+}
+
 void MainImage::changed()
 {
+    followView();
     update();
     emit drawingChanged();
     if (!m_picture.isEmpty() && !drawRect().isEmpty() && !showsDecodedPixels())
@@ -163,6 +192,11 @@ void MainImage::paintEvent(QPaintEvent* event)
     }
     if (!drawn)
         return;
+    if (tiles()) {
+        p.setClipRect(event->rect());
+        paintTiles(p, r);
+        return;
+    }
     if (image) {
         const bool whole = image->size() == m_picture.size();
         if (whole && r.size() == image->size()) {
@@ -189,4 +223,25 @@ void MainImage::paintEvent(QPaintEvent* event)
         p.drawImage(r, rough);
     if (!image && m_decoded && !m_decoded->band.isNull())
         p.drawImage(r.topLeft() + m_decoded->bandRect.topLeft(), m_decoded->band);
+}
+
+void MainImage::paintTiles(QPainter& p, const QRect& r)
+{
+    // The stand-in under what has not arrived yet, the tiles over it.
+    const QRect exposed = p.clipBoundingRect().toAlignedRect();
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QImage& under = !m_tiles.standIn().isNull() ? m_tiles.standIn() : m_standIn;
+    if (!under.isNull())
+        p.drawImage(r, under);
+    else
+        p.fillRect(r, palette().window());
+    for (auto t = m_tiles.decoded().cbegin(); t != m_tiles.decoded().cend(); ++t) {
+        const QRectF at = m_tiles.drawnRect(t.key()).translated(r.topLeft());
+        if (!exposed.intersects(at.toAlignedRect()))
+            continue;
+        if (at.size() == QSizeF(t.value().size()))
+            p.drawImage(at.topLeft(), t.value());
+        else
+            p.drawImage(at, t.value());
+    }
 }

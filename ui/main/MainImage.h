@@ -3,6 +3,7 @@
 // like an image control with auto size, stretch, proportional and center.
 #include "graphics/Picture.h"
 #include "viewer/DecodeAhead.h"
+#include "viewer/PictureTiles.h"
 
 #include <QImage>
 #include <QWidget>
@@ -27,7 +28,8 @@ public:
     // Pixels made for this picture; taken when they are its own.
     void offer(const std::shared_ptr<const Decoded>& decoded);
     // Whether what is drawn is the decoded picture at the drawn size,
-    // rather than a stand-in or only the visible band.
+    // rather than a stand-in or only the visible band; for a giant picture,
+    // whether the tiles of the view have all arrived.
     bool showsDecodedPixels() const;
     // An animation's frame, drawn in place of the picture's pixels as they
     // would be, until the picture changes.
@@ -46,22 +48,29 @@ public:
     void setCenter(bool on);
 
     QRect drawRect() const;
+    // Tiles of a picture drawn too large to decode whole (null otherwise).
+    const PictureTiles* tiles() const { return m_tiles.picture().isEmpty() ? nullptr : &m_tiles; }
 
 signals:
     // Another picture (or none) is shown.
     void pictureChanged();
     // The picture or the way it is drawn changed and no pixels fit it yet.
     void pixelsWanted();
-    // The picture, its size on screen or the way it is drawn changed.
+    // The picture, its size on screen, the way it is drawn or what of it
+    // is drawn (a tile arrived) changed.
     void drawingChanged();
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void moveEvent(QMoveEvent*) override;
 
 private:
     void adjustToPicture();
     void changed();
+    // Tells the tiles what is seen now, when the picture is tiled.
+    void followView();
+    void paintTiles(QPainter& p, const QRect& r);
 
     Picture m_picture;
     QImage m_standIn;
@@ -72,4 +81,5 @@ private:
     bool m_proportional = false;
     bool m_center = true;
     QString m_reason;
+    PictureTiles m_tiles;
 };

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Giant and slow pictures against the codecs' own tools, whole processes in
+# one run under Xvfb (1600x1000), medians of RUNS:
+#  - a 20000x13000 JPEG (260 MP, inside the pixel limit) fitted, against
+#    `djpeg -scale 1/8` of the same file (the scale the fitted decode uses);
+#  - the same in As Is: first paint, peak resident memory of the viewer and
+#    its loaders after it and after panning to each corner, and the longest
+#    stretch the GUI thread did not turn while panning;
+#  - the corpus's 12-MP HEIC fitted, against `heif-convert` (to y4m, the
+#    cheapest output it writes) and `vips copy` (to its own raw format).
+# Usage: bench/giant.sh BUILD_DIR
+set -euo pipefail
+
+BUILD=$(cd "${1:-build}" && pwd)
+PROBE=$BUILD/bench/giant_probe
+RUNS=${RUNS:-5}
+HEIC=$(cd "$(dirname "$0")/.." && pwd)/../shared/corpus/camera/IMG_5195.HEIC
+[ -f "$HEIC" ] || HEIC=$(cd "$(dirname "$0")/.." && pwd)/../../shared/corpus/camera/IMG_5195.HEIC
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/pictavo-giant.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+for tool in djpeg heif-convert vips xvfb-run; do
+  command -v "$tool" >/dev/null || { echo "giant: $tool missing (scripts/install-deps.sh bench)"; exit 1; }
+done
+"$PROBE" make "$WORK/giant.jpg" 20000 13000
+
+cat > "$WORK/runs.sh" <<'RUNS'
+#!/usr/bin/env bash
+set -eu
+WORK=$1; RUNS=$2; PROBE=$3; HEIC=$4
+ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
+for ((r = 0; r <= RUNS; r++)); do
+  t=$(date +%s%N); djpeg -scale 1/8 "$WORK/giant.jpg" > /dev/null; djpeg=$(ms "$t")
+  fit=$(PICTAVO_T0=$(date +%s%N) timeout 120 "$PROBE" view "$WORK/giant.jpg" fit | awk '/paint_ms/ { print $2 }')
+  t=$(date +%s%N); heif-convert "$HEIC" "$WORK/out.y4m" > /dev/null; heifc=$(ms "$t")
+  t=$(date +%s%N); vips copy "$HEIC" "$WORK/out.v"; vipsc=$(ms "$t")
+  heic=$(PICTAVO_T0=$(date +%s%N) timeout 120 "$PROBE" view "$HEIC" fit | awk '/paint_ms/ { print $2 }')
+  # The first round warms the caches and is not counted.
+  [ "$r" -gt 0 ] && echo "$djpeg $fit $heifc $vipsc $heic" >> "$WORK/times.txt"
+done
+PICTAVO_T0=$(date +%s%N) timeout 120 "$PROBE" view "$WORK/giant.jpg" asis > "$WORK/asis.txt"
+RUNS
+xvfb-run -a -s "-screen 0 1600x1000x24" bash "$WORK/runs.sh" "$WORK" "$RUNS" "$PROBE" "$HEIC" 2>/dev/null
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+col() { awk -v c="$1" '{ print $c }' "$WORK/times.txt" | median; }
+djpeg=$(col 1); fit=$(col 2); heifc=$(col 3); vipsc=$(col 4); heic=$(col 5)
+fastest=$(( heifc < vipsc ? heifc : vipsc ))
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "giant JPEG fitted: ${fit} ms, djpeg -scale 1/8 ${djpeg} ms, ratio $(awk -v a="$fit" -v b="$djpeg" 'BEGIN { printf "%.2f", a / b }')"
+echo "12-MP HEIC fitted: ${heic} ms, heif-convert ${heifc} ms, vips copy ${vipsc} ms, ratio to the fastest $(awk -v a="$heic" -v b="$fastest" 'BEGIN { printf "%.2f", a / b }')"
+echo "giant JPEG as is:"
+sed 's/^/  /' "$WORK/asis.txt"

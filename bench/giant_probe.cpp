@@ -1,0 +1,208 @@
+// The program with one giant picture, timed from the launching shell's
+// clock (PICTAVO_T0, nanoseconds since the epoch, taken just before exec):
+//   giant_probe make OUT.jpg WIDTH HEIGHT   writes a photo-like JPEG, row by row
+//   giant_probe view PICTURE fit|asis       prints paint_ms: the picture's own
+//       pixels on screen (fitted, or the view covered by them in As Is); in As
+//       Is then rss_kib (viewer and its loaders, each at its peak) after the
+//       first paint and after panning to each corner with the scroll bars,
+//       and the longest stretch the GUI thread did not turn (stall_ms).
+// Not a shipped hook: bench/giant.sh runs it.
+#include "app/Application.h"
+#include "app/Program.h"
+#include "ui/main/MainImage.h"
+#include "ui/main/MainWindow.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+double msSinceLaunch()
+{
+    const qint64 t0 = qEnvironmentVariable("PICTAVO_T0").toLongLong();
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return double(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() - t0) / 1e6;
+}
+
+// Smooth colour fields with fine grain over them: compresses like a photo.
+int makeJpeg(const char* path, int width, int height)
+{
+    FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return 1;
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, out);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * 3);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int(seed >> 28) - 8;
+            const double u = x / 700.0, v = y / 500.0;
+            const double a = std::sin(u) * std::cos(v * 1.3) + std::sin((u + v) * 0.37);
+            const double b = std::cos(u * 0.61 - v) + std::sin(v * 2.1) * 0.5;
+            JSAMPLE* p = &row[std::size_t(x) * 3];
+            p[0] = JSAMPLE(std::clamp(int(128 + 60 * a) + grain, 0, 255));
+            p[1] = JSAMPLE(std::clamp(int(128 + 50 * b) + grain, 0, 255));
+            p[2] = JSAMPLE(std::clamp(int(128 + 40 * (a - b)) + grain, 0, 255));
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    return std::fclose(out) == 0 ? 0 : 1;
+}
+
+long peakKiB(const std::string& pid)
+{
+    std::ifstream status("/proc/" + pid + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
+}
+
+// This process's peak and its children's (the loaders), added.
+long peakWithLoadersKiB()
+{
+    long sum = peakKiB("self");
+    if (qEnvironmentVariableIsSet("GIANT_PROBE_EACH"))
+        std::fprintf(stderr, "viewer %ld\n", sum);
+    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        std::ifstream children("/proc/self/task/" + task.toStdString() + "/children");
+        std::string pid;
+        while (children >> pid) {
+            sum += peakKiB(pid);
+            if (qEnvironmentVariableIsSet("GIANT_PROBE_EACH"))
+                std::fprintf(stderr, "loader %s %ld\n", pid.c_str(), peakKiB(pid));
+        }
+    }
+    return sum;
+}
+
+// The longest time between two turns of the event loop.
+class StallMeter : public QObject {
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(0);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (m_clock.isValid())
+                m_longest = std::max(m_longest, m_clock.nsecsElapsed() / 1e6);
+            m_clock.start();
+        });
+        m_timer.start();
+    }
+    double longest() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    double m_longest = 0;
+};
+
+// Runs the event loop for `ms`, sleeping while nothing happens.
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void waitUntil(const std::function<bool()>& done, int ms = 60000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        spin(5);
+}
+
+// Scrolls in screen-sized steps of 1/8, each step one frame, to (x, y).
+void panTo(QScrollArea* area, int x, int y)
+{
+    QScrollBar* h = area->horizontalScrollBar();
+    QScrollBar* v = area->verticalScrollBar();
+    const int tx = x < 0 ? h->maximum() : x, ty = y < 0 ? v->maximum() : y;
+    const int step = std::max(area->viewport()->width() / 8, 1);
+    while (h->value() != tx || v->value() != ty) {
+        h->setValue(h->value() + std::clamp(tx - h->value(), -step, step));
+        v->setValue(v->value() + std::clamp(ty - v->value(), -step, step));
+        spin(16);
+    }
+}
+
+int view(int argc, char** argv)
+{
+    const QString picture = QString::fromLocal8Bit(argv[2]);
+    const bool fit = std::string(argv[3]) == "fit";
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("probe.ini"));
+    {
+        std::ofstream s(ini.toStdString());
+        s << "[Window]\nFitPictures=" << (fit ? 1 : 0) << "\n";
+    }
+    PictavoApplication app(argc, argv);
+    Program program(ini, {picture});
+    MainWindow* main = &program.mainWindow();
+    MainImage* image = main->mainImage();
+    main->show();
+    waitUntil([&] { return !image->picture().isEmpty() && image->showsDecodedPixels(); });
+    image->repaint();
+    if (!image->showsDecodedPixels())
+        std::fprintf(stderr, "not shown: %s\n", qPrintable(image->reason()));
+    std::printf("paint_ms %.1f\n", msSinceLaunch());
+    if (!fit) {
+        std::printf("rss_kib first %ld\n", peakWithLoadersKiB());
+        StallMeter stalls;
+        QScrollArea* area = main->imageArea();
+        const std::pair<int, int> corners[] = {{-1, 0}, {-1, -1}, {0, -1}, {0, 0}};
+        const char* names[] = {"top-right", "bottom-right", "bottom-left", "top-left"};
+        for (int i = 0; i < 4; ++i) {
+            panTo(area, corners[i].first, corners[i].second);
+            waitUntil([&] { return image->showsDecodedPixels(); });
+            std::printf("rss_kib %s %ld\n", names[i], peakWithLoadersKiB());
+        }
+        std::printf("stall_ms %.1f\n", stalls.longest());
+    }
+    std::fflush(stdout);
+    program.finish();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 5 && std::string(argv[1]) == "make")
+        return makeJpeg(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    if (argc == 4 && std::string(argv[1]) == "view")
+        return view(argc, argv);
+    std::fprintf(stderr, "usage: giant_probe make OUT.jpg W H | view PICTURE fit|asis\n");
+    return 2;
+}
