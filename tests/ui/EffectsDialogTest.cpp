@@ -2,12 +2,12 @@
 // the whole collection, Cancel, the keys and the progress of long work.
 #include "AppFixture.h"
 
-#include "core/AtomicFile.h"
 #include "effects/EffectSettings.h"
 #include "effects/FullSizeRender.h"
 #include "graphics/JpegCodec.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/WriteFaults.h"
 #include "ui/effects/EffectPreview.h"
 #include "ui/effects/EffectsDialog.h"
 

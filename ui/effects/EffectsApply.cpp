@@ -25,7 +25,7 @@ void EffectsDialog::applyToCurrent()
     const QString path = m_session->entry(e).path;
     const Picture before = m_currentPicture();
     if (!before.isEmpty() && !pictureRewritable(before)) {
-        dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
+        m_dialogs.information(this, m_session->texts().KindNotChangedMessage.arg(path));
         return;
     }
     // A picture that could not be decoded is not written: nothing else
@@ -49,9 +49,9 @@ namespace {
 // dialog, Undo and the status bar.
 class DialogRunHost : public AllPicturesRun::Host {
 public:
-    DialogRunHost(QWidget* parent, ViewerSession& session, QString cancelText,
+    DialogRunHost(QWidget* parent, ViewerSession& session, DialogProvider& dialogs, QString cancelText,
                   std::function<void(QProgressDialog*)> showProgress, std::function<void(int, int)> observer)
-        : m_parent(parent), m_session(session), m_cancelText(std::move(cancelText)),
+        : m_parent(parent), m_session(session), m_dialogs(dialogs), m_cancelText(std::move(cancelText)),
           m_showProgress(std::move(showProgress)), m_observer(std::move(observer))
     {
     }
@@ -62,14 +62,14 @@ public:
         const ProgramTexts& t = m_session.texts();
         const QString text = t.UnusableEntriesMessage + QStringLiteral("\n\n") +
                              unusableList(unusable, 10, t.UnusableMoreText);
-        return dialogs().question(m_parent, text, t.SkipEntriesCaption, m_cancelText);
+        return m_dialogs.question(m_parent, text, t.SkipEntriesCaption, m_cancelText);
     }
     std::optional<bool> keepUndoCopies(const QStringList& files) override
     {
         if (m_session.runUndoFits(files))
             return true;
         const ProgramTexts& t = m_session.texts();
-        if (dialogs().question(m_parent, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelText))
+        if (m_dialogs.question(m_parent, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelText))
             return false;
         return std::nullopt;
     }
@@ -113,6 +113,7 @@ public:
 private:
     QWidget* m_parent;
     ViewerSession& m_session;
+    DialogProvider& m_dialogs;
     QString m_cancelText;
     std::function<void(QProgressDialog*)> m_showProgress;
     std::function<void(int, int)> m_observer;
@@ -126,7 +127,7 @@ bool EffectsDialog::applyToAll()
     for (int k = 1; k <= m_session->entryCount(); ++k)
         entries.append(m_session->entry(k).path);
     DialogRunHost host(
-        this, *m_session, m_cancelButton->text(),
+        this, *m_session, m_dialogs, m_cancelButton->text(),
         [this](QProgressDialog* progress) { m_progress = progress; }, m_progressObserver);
     AllPicturesRun run(currentSettings(), m_session->exifOrientation());
     return run.run(entries, host).started;

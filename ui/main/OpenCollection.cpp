@@ -39,7 +39,7 @@ QString MainWindow::chooseCollectionPath()
     if (!m_session->takeReopenRequest()) {
         // Beside the open collection, where its neighbours most likely are.
         const QString folder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
-        const QString chosen = dialogs().openFile(this, kCollectionFilter, folder);
+        const QString chosen = m_dialogs.openFile(this, kCollectionFilter, folder);
         if (!chosen.isEmpty())
             path = chosen;
     }
@@ -65,7 +65,7 @@ void MainWindow::openCollectionFile()
         path, m_session->codePage(),
         [this](CollectionContents& read) {
             showReading(m_readingCursor, false);
-            runCommand([this, &read] {
+            runCommand(m_dialogs, [this, &read] {
                 CollectionOpen open(*m_session, std::move(read), slotCount(),
                                     [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
                 if (const std::exception_ptr failure = runOpen(open))

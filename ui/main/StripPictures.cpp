@@ -41,7 +41,8 @@ void MainWindow::connectPictureFiles()
         if (m_mainImage->picture().isEmpty())
             m_mainImage->showReason(text);
     });
-    connect(m_files, &PictureFiles::failuresToTell, this, [](const QString& text) { reportError(text); });
+    connect(m_files, &PictureFiles::failuresToTell, this,
+            [this](const QString& text) { reportError(m_dialogs, text); });
 }
 
 DecodeAhead* MainWindow::decoder() const
