@@ -19,6 +19,6 @@ bool PictavoApplication::notify(QObject* receiver, QEvent* event)
     // Commands catch their own failures; this is the safety net for
     // anything thrown from an event handler outside a command.
     bool handled = false;
-    runCommand([&] { handled = QApplication::notify(receiver, event); });
+    runCommand(m_dialogs, [&] { handled = QApplication::notify(receiver, event); });
     return handled;
 }

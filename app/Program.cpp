@@ -7,6 +7,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/common/AboutBox.h"
 #include "ui/common/CommentsWindow.h"
+#include "ui/common/Dialogs.h"
 #include "ui/common/RunCommand.h"
 #include "ui/common/UiTextWidgets.h"
 #include "ui/editor/CollectionEditor.h"
@@ -93,14 +94,17 @@ private:
 Program::Program(const QString& settingsPath, const QStringList& commandLine, ProgramServices services)
     : m_ownSound(services.sound ? nullptr : std::make_unique<QtSoundPlayer>()),
       m_sound(services.sound ? services.sound : m_ownSound.get()),
+      m_ownDialogs(services.dialogs ? nullptr : std::make_unique<DialogProvider>()),
+      m_dialogs(services.dialogs ? services.dialogs : m_ownDialogs.get()),
       m_settings(std::make_unique<SettingsStore>(settingsPath)),
-      m_session(std::make_unique<ViewerSession>(*m_settings)), m_help(std::make_unique<HelpBinding>())
+      m_session(std::make_unique<ViewerSession>(*m_settings)),
+      m_help(std::make_unique<HelpBinding>(*m_dialogs))
 {
     // A collection named on the command line is read with the settings'
     // orientation already in force.
     m_session->applySettings();
     // The main window now; the others when they are first needed.
-    m_main = std::make_unique<MainWindow>(*m_session, *m_sound);
+    m_main = std::make_unique<MainWindow>(*m_session, *m_sound, *m_dialogs);
     MainWindow* main = m_main.get();
     m_focusReturn = new FocusReturn(main);
     setPeersOnFirstUse();
@@ -118,16 +122,16 @@ void Program::setPeersOnFirstUse()
     MainWindow::Peers peers;
     peers.effects = OnFirstUse<EffectsDialog>([this, main] {
         return withTexts(new EffectsDialog(
-            *m_session, [main] { return main->mainImage()->picture(); }, main));
+            *m_session, *m_dialogs, [main] { return main->mainImage()->picture(); }, main));
     });
     peers.editor = OnFirstUse<CollectionEditor>([this] {
-        m_editor = std::make_unique<CollectionEditor>(*m_session);
+        m_editor = std::make_unique<CollectionEditor>(*m_session, *m_dialogs);
         m_editor->installEventFilter(m_focusReturn);
         return withTexts(m_editor.get());
     });
     peers.about = OnFirstUse<AboutBox>([this, main] { return withTexts(new AboutBox(main)); });
     peers.settings = OnFirstUse<SettingsDialog>([this, main] {
-        m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts());
+        m_settingsDialog = std::make_unique<SettingsDialog>(*m_settings, m_session->texts(), *m_dialogs);
         QObject::connect(m_settingsDialog.get(), &SettingsDialog::applied, main,
                          [this] { applyVisualSettings(); });
         m_settingsDialog->installEventFilter(m_focusReturn);
@@ -179,17 +183,17 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
     if (!named.isEmpty() && opensAsFolderPictures(named)) {
         // A picture by itself ("Open With"): its folder, unsaved, at it; a
         // folder at its first picture.
-        open = [main, named] { runCommand([main, named] { main->openPicture(named); }); };
+        open = [this, main, named] { runCommand(*m_dialogs, [main, named] { main->openPicture(named); }); };
     } else if (!named.isEmpty()) {
         m_session->setCollectionFileName(named);
-        open = [this] { runCommand([this] { m_session->requestReopen(); }); };
+        open = [this] { runCommand(*m_dialogs, [this] { m_session->requestReopen(); }); };
     } else if (!remembered.collection.isEmpty() &&
                ::access(nativeFileName(remembered.collection).constData(), F_OK) == 0) {
         // None named: back where the last run ended.
         m_session->setCollectionFileName(remembered.collection);
         open = [this, main, entry = remembered.entry] {
-            runCommand([this] { m_session->requestReopen(); });
-            runCommand([main, entry] { main->goToEntry(entry); });
+            runCommand(*m_dialogs, [this] { m_session->requestReopen(); });
+            runCommand(*m_dialogs, [main, entry] { main->goToEntry(entry); });
         };
     }
     if (open)
@@ -211,7 +215,7 @@ void Program::finish()
         window.entry = m_settings->window().entry;
     }
     m_settings->setWindow(window);
-    runCommand([this] { m_settings->save(); });
+    runCommand(*m_dialogs, [this] { m_settings->save(); });
 }
 
 void Program::applyVisualSettings()

@@ -13,6 +13,7 @@
 class AboutBox;
 class CollectionEditor;
 class CommentsWindow;
+class DialogProvider;
 class EffectsDialog;
 class HelpBinding;
 class MainWindow;
@@ -26,6 +27,9 @@ struct WindowSettings;
 // stands for the desktop's own. Tests hand in fakes.
 struct ProgramServices {
     SoundPlayer* sound = nullptr;
+    // Every window's boxes and file dialogs, and the error box of a failed
+    // command.
+    DialogProvider* dialogs = nullptr;
 };
 
 class Program {
@@ -48,6 +52,7 @@ public:
     bool openingAtStart() const;
 
     SettingsStore& settings() const { return *m_settings; }
+    DialogProvider& dialogs() const { return *m_dialogs; }
     ViewerSession& session() const { return *m_session; }
     MainWindow& mainWindow() const { return *m_main; }
     // The other windows, each built when first asked for, here or by the
@@ -70,6 +75,8 @@ private:
 
     std::unique_ptr<SoundPlayer> m_ownSound; // when none was handed in
     SoundPlayer* m_sound;
+    std::unique_ptr<DialogProvider> m_ownDialogs;
+    DialogProvider* m_dialogs;
     std::unique_ptr<SettingsStore> m_settings;
     // The settings as the start read them or the dialog's last OK left them.
     SettingsValues m_applied;

@@ -96,7 +96,9 @@ int main(int argc, char** argv)
     QStringList words;
     for (int i = 1; i < argc; ++i)
         words << fileNameFromNative(argv[i]);
-    Program program(settingsFilePath(), words);
+    ProgramServices services;
+    services.dialogs = &app.dialogs();
+    Program program(settingsFilePath(), words, services);
     program.mainWindow().show();
     if (const QString report = qEnvironmentVariable("PICTAVO_SELF_CHECK"); !report.isEmpty())
         scheduleSelfCheck(program, report);

@@ -6,27 +6,18 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QRandomGenerator>
-#include <QSet>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// Atomic: a test may set a fault while a batch worker is writing.
-std::atomic<AtomicWriteFault> g_fault = AtomicWriteFault::None;
-std::atomic<AtomicWriteFault> g_kill = AtomicWriteFault::None;
-std::atomic<int> g_faultError = EIO;
-std::atomic<bool> g_folderRefuses = false;
 
 // What a write of this run leaves is younger than this; anything of ours
 // that is older and not in use was left by a run that ended.
@@ -52,11 +43,12 @@ QString osText(int err)
 
 bool faultAt(AtomicWriteFault step)
 {
-    if (g_kill == step)
+    const PlantedWriteFaults planted = plantedWriteFaults();
+    if (planted.kill == step)
         ::kill(::getpid(), SIGKILL);
-    if (g_fault != step)
+    if (planted.fault != step)
         return false;
-    errno = g_faultError;
+    errno = planted.error;
     return true;
 }
 
@@ -109,16 +101,17 @@ bool writeAll(int fd, const char* p, qint64 size, off_t at = -1)
 // fault striking halfway.
 bool writeWithFaults(int fd, const char* data, qint64 size, off_t at)
 {
-    const AtomicWriteFault fault = g_fault;
-    const bool strikes = fault == AtomicWriteFault::Write || fault == AtomicWriteFault::Restore;
-    const bool killed = g_kill == AtomicWriteFault::Write;
+    const PlantedWriteFaults planted = plantedWriteFaults();
+    const bool strikes =
+        planted.fault == AtomicWriteFault::Write || planted.fault == AtomicWriteFault::Restore;
+    const bool killed = planted.kill == AtomicWriteFault::Write;
     const qint64 firstPart = strikes || killed ? size / 2 : size;
     if (!writeAll(fd, data, firstPart, at))
         return false;
     if (killed)
         faultAt(AtomicWriteFault::Write);
     if (strikes) {
-        errno = g_faultError;
+        errno = planted.error;
         return false;
     }
     return writeAll(fd, data + firstPart, size - firstPart, at < 0 ? at : at + firstPart);
@@ -226,17 +219,10 @@ bool isLeftTemporary(int dirFd, const QByteArray& name)
     return f.fd >= 0 && ::flock(f.fd, LOCK_EX | LOCK_NB) == 0;
 }
 
-// Once per folder and run, before the first write into it.
+// Before each write into the folder: a folder read costs little beside the
+// write, and this way no list of folders cleaned is kept.
 void removeLeftTemporaries(const QByteArray& folder)
 {
-    static std::mutex mutex;
-    static QSet<QByteArray> cleaned;
-    {
-        std::lock_guard lock(mutex);
-        if (cleaned.contains(folder))
-            return;
-        cleaned.insert(folder);
-    }
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
@@ -402,7 +388,7 @@ bool createTemporary(TempFile& tmp, const QString& path, const QByteArray& targe
                               nativeFileName(fileNameFromNative(lastPart(targetName)).left(64)) + TempMarker;
     for (int attempt = 0;; ++attempt) {
         const QByteArray name = prefix + randomPart() + TempSuffix;
-        if (g_folderRefuses) {
+        if (plantedWriteFaults().folderRefuses) {
             errno = EACCES;
         } else if (!faultAt(AtomicWriteFault::Open)) {
             tmp.fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
@@ -540,20 +526,10 @@ QString backupFolder()
     return QDir::cleanPath(base + QStringLiteral("/pictavo"));
 }
 
-void setAtomicWriteFault(AtomicWriteFault step, int error)
+// Weak: a test build links its own (tests/support/WriteFaults.cpp).
+__attribute__((weak)) PlantedWriteFaults plantedWriteFaults() noexcept
 {
-    g_fault = step;
-    g_faultError = error;
-}
-
-void setFolderRefusesNewFiles(bool on)
-{
-    g_folderRefuses = on;
-}
-
-void setAtomicWriteKill(AtomicWriteFault step)
-{
-    g_kill = step;
+    return {};
 }
 
 QStringList recoverInterruptedWrites()

@@ -59,17 +59,20 @@ QString backupFolder();
 // the files put back.
 QStringList recoverInterruptedWrites();
 
-// Test seam: makes every following write fail at `step` as the system
-// would, with `error` (an errno value), until reset to None. A Write fault
-// strikes after half of the data has been written; Backup strikes while the
-// old bytes of an in-place write are kept aside; Restore strikes an
-// in-place write halfway and then the putting back of the old bytes.
+// Failures a test build plants in the writes (tests/support/WriteFaults.h);
+// the program itself meets none. A Write fault strikes after half of the
+// data has been written; Backup strikes while the old bytes of an in-place
+// write are kept aside; Restore strikes an in-place write halfway and then
+// the putting back of the old bytes. A kill (SIGKILL) strikes where its step
+// would fail: at Commit, with the temporary complete and not yet renamed; at
+// Write, halfway through writing the data (over the file itself on the
+// in-place route). A refusing folder takes no new file (as a read-only folder
+// does to anyone but root), so writes to existing files go in place.
 enum class AtomicWriteFault { None, Open, Write, Flush, Commit, Backup, Restore };
-void setAtomicWriteFault(AtomicWriteFault step, int error = 5 /* EIO */);
-// Test seam: the folder refuses new files (as a read-only folder does to
-// anyone but root), so writes to existing files go in place.
-void setFolderRefusesNewFiles(bool on);
-// Test seam: the process kills itself (SIGKILL) where `step` would fail: at
-// Commit, with the temporary complete and not yet renamed; at Write, halfway
-// through writing the data (over the file itself on the in-place route).
-void setAtomicWriteKill(AtomicWriteFault step);
+struct PlantedWriteFaults {
+    AtomicWriteFault fault = AtomicWriteFault::None;
+    int error = 5; // EIO
+    AtomicWriteFault kill = AtomicWriteFault::None;
+    bool folderRefuses = false;
+};
+PlantedWriteFaults plantedWriteFaults() noexcept;

@@ -5,33 +5,51 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <mutex>
 
 #include <tiffio.h>
 
 namespace {
 
-thread_local int t_depth = 0;
-std::atomic<bool> g_shown{false};
-QtMessageHandler g_previous = nullptr;
+void qtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text);
+void tiffMessage(const char* module, const char* format, va_list args);
 
-bool held()
+// Qt and libtiff take their message handlers as plain function pointers
+// with no room for an object, so what the handlers read lives here, the one
+// piece of process-wide state of its kind: installed on first use.
+struct Handlers {
+    Handlers() : previous(qInstallMessageHandler(qtMessage))
+    {
+        TIFFSetErrorHandler(tiffMessage);
+        TIFFSetWarningHandler(tiffMessage);
+    }
+    bool held() const { return depth > 0 && !shown.load(std::memory_order_relaxed); }
+
+    std::atomic<bool> shown{false};
+    const QtMessageHandler previous;
+    // QuietDecodings open on this thread.
+    static thread_local int depth;
+};
+thread_local int Handlers::depth = 0;
+
+Handlers& handlers()
 {
-    return t_depth > 0 && !g_shown.load(std::memory_order_relaxed);
+    static Handlers installed;
+    return installed;
 }
 
 void qtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    if (type != QtFatalMsg && held())
+    const Handlers& h = handlers();
+    if (type != QtFatalMsg && h.held())
         return;
-    if (g_previous)
-        g_previous(type, context, text);
+    if (h.previous)
+        h.previous(type, context, text);
 }
 
 // libtiff's own default handlers print "module: text" to standard error.
 void tiffMessage(const char* module, const char* format, va_list args)
 {
-    if (held())
+    if (handlers().held())
         return;
     if (module)
         std::fprintf(stderr, "%s: ", module);
@@ -39,30 +57,20 @@ void tiffMessage(const char* module, const char* format, va_list args)
     std::fprintf(stderr, ".\n");
 }
 
-void install()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        g_previous = qInstallMessageHandler(qtMessage);
-        TIFFSetErrorHandler(tiffMessage);
-        TIFFSetWarningHandler(tiffMessage);
-    });
-}
-
 } // namespace
 
 QuietDecoding::QuietDecoding()
 {
-    install();
-    ++t_depth;
+    handlers();
+    ++Handlers::depth;
 }
 
 QuietDecoding::~QuietDecoding()
 {
-    --t_depth;
+    --Handlers::depth;
 }
 
 void showDecoderMessages(bool shown)
 {
-    g_shown = shown;
+    handlers().shown = shown;
 }

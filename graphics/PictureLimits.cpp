@@ -2,22 +2,6 @@
 
 #include "graphics/PictureError.h"
 
-#include <atomic>
-
-namespace {
-std::atomic<std::uint64_t> g_limit{DefaultPictureByteLimit};
-}
-
-std::uint64_t pictureByteLimit() noexcept
-{
-    return g_limit.load(std::memory_order_relaxed);
-}
-
-void setPictureByteLimit(std::uint64_t bytes) noexcept
-{
-    g_limit = bytes ? bytes : DefaultPictureByteLimit;
-}
-
 bool pictureSizeAllowed(qint64 width, qint64 height) noexcept
 {
     if (width <= 0 || height <= 0 || width > 0x7fffffff || height > 0x7fffffff)

@@ -6,11 +6,12 @@
 
 #include <cstdint>
 
-// 1 GiB of pixels by default, 268 megapixels.
-inline constexpr std::uint64_t DefaultPictureByteLimit = std::uint64_t(1) << 30;
-std::uint64_t pictureByteLimit() noexcept;
-// For tests and the loader; 0 restores the default.
-void setPictureByteLimit(std::uint64_t bytes) noexcept;
+// 1 GiB of pixels, 268 megapixels; a constant, so that a picture one
+// process takes is one every process takes.
+constexpr std::uint64_t pictureByteLimit() noexcept
+{
+    return std::uint64_t(1) << 30;
+}
 
 bool pictureSizeAllowed(qint64 width, qint64 height) noexcept;
 // Throws PictureError::tooLarge past the limit (or for a size of nothing).

@@ -44,6 +44,8 @@ namespace {
 
 QDir out;
 QTemporaryDir work;
+// Messages are recorded, not shown, and listed at the end.
+FakeDialogs fake;
 std::unique_ptr<Program> program;
 int failures = 0;
 
@@ -81,13 +83,13 @@ MainWindow* start(const QByteArray& ini, const QString& collection = PV_BINARY_D
     if (f.open(QIODevice::WriteOnly))
         f.write(ini);
     f.close();
-    program = std::make_unique<Program>(settings, QStringList());
+    program = std::make_unique<Program>(settings, QStringList(), ProgramServices{nullptr, &fake});
     MainWindow* main = &program->mainWindow();
     main->show();
     if (!QTest::qWaitForWindowExposed(main) || !QTest::qWaitFor([] { return !program->openingAtStart(); }))
         ++failures;
     program->session().setCollectionFileName(collection);
-    runCommand([] { program->session().requestReopen(); });
+    runCommand(program->dialogs(), [] { program->session().requestReopen(); });
     return main;
 }
 
@@ -269,7 +271,6 @@ int main(int argc, char** argv)
     out.setPath(QString::fromLocal8Bit(argv[1]));
     if (!out.mkpath(QStringLiteral(".")) || !work.isValid())
         return 1;
-    FakeDialogs fake;
     viewModes();
     settingsAndComments();
     languages();

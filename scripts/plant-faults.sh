@@ -65,6 +65,7 @@ FAULTS=$(cat <<'EOF'
 40 ## viewer/ViewerSession.cpp ## const ExifOrientation exif = v.autoOrient ? ExifOrientation::Apply : ExifOrientation::Ignore; ## const ExifOrientation exif = ExifOrientation::Apply; ## session: the orientation setting never reaches the pictures
 60 ## effects/EffectTable.h ## return step == EffectStep::Source || step == EffectStep::Noise || step == EffectStep::Level; ## return step == EffectStep::Source || step == EffectStep::Noise; ## effect table: posterize and solarize no longer exclude each other
 61 ## effects/AllPicturesRun.cpp ##         if (!host.skipUnusable(unusable))\n            return outcome; ##         host.skipUnusable(unusable); ## all-pictures run: declining to skip unusable entries writes the others anyway
+62 ## viewer/SessionRun.cpp ## if (m_session.runUndoFits(files)) ## if (!files.isEmpty()) ## all-pictures run: Undo copies kept without asking whether they fit
 EOF
 )
 

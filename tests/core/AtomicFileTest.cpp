@@ -1,12 +1,12 @@
 // The atomic writer's own behaviour, and what every read and write takes
 // for a file; every writer under every injected failure is
 // tests/hardening/FaultInjectionTest.
-#include "core/AtomicFile.h"
 #include "core/FileNames.h"
 #include "core/RegularFile.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
+#include "tests/support/WriteFaults.h"
 
 #include <QCryptographicHash>
 #include <QDir>

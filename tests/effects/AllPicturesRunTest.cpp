@@ -3,9 +3,9 @@
 #include "effects/AllPicturesRun.h"
 #include "../support/KindPictures.h"
 #include "../support/TestPictures.h"
-#include "core/AtomicFile.h"
 #include "core/Errors.h"
 #include "graphics/Picture.h"
+#include "tests/support/WriteFaults.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -6,7 +6,6 @@
 // written without the fault (so nothing held in memory was lost). Where even
 // putting the old bytes back fails, the message names a copy.
 #include "collection/CollectionFile.h"
-#include "core/AtomicFile.h"
 #include "core/Errors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -14,6 +13,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/WriteFaults.h"
 
 #include <QDir>
 #include <cerrno>

@@ -1,14 +1,14 @@
 #pragma once
-// Answers the program's dialogs in tests and records its messages.
+// Answers the program's dialogs in tests and records its messages: handed
+// to the program (or the window) under test.
 #include "ui/common/Dialogs.h"
 
 #include <QStringList>
 
+#include <functional>
+
 class FakeDialogs : public DialogProvider {
 public:
-    FakeDialogs() { setDialogProvider(this); }
-    ~FakeDialogs() override { setDialogProvider(nullptr); }
-
     QStringList errors;
     QStringList infos;
     // Questions asked, and the answers to the next ones (none left: reject).
@@ -24,9 +24,16 @@ public:
     QStringList openFolders;     // and the folder it started in
     QStringList openFileFolders; // where each one-file open dialog started
     int saveCalls = 0;
+    // Runs while each error box stands, as a modal box's own loop would.
+    std::function<void()> whileErrorStands;
 
     void showInformation(QWidget*, const QString& text) override { infos << text; }
-    void showError(QWidget*, const QString& text) override { errors << text; }
+    void showError(QWidget*, const QString& text) override
+    {
+        errors << text;
+        if (whileErrorStands)
+            whileErrorStands();
+    }
     bool askQuestion(QWidget*, const QString& text, const QString&, const QString&, const QString&,
                      bool* checked) override
     {

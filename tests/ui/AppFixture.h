@@ -2,12 +2,12 @@
 // Starts the program fresh for every test, with the dialogs answered by a
 // fake.
 #include "app/Program.h"
-#include "core/AtomicFile.h"
 #include "platform/SoundPlayer.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/BitmapCompare.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/WriteFaults.h"
 #include "ui/common/RunCommand.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
@@ -68,6 +68,12 @@ inline void turnWheelOver(QWidget* target, QPoint pos, int notches,
     QApplication::sendEvent(target, &e);
 }
 
+// Runs a command as the windows do: a failure is told in the error box.
+inline bool command(const std::function<void()>& work)
+{
+    return runCommand(g_program->dialogs(), work);
+}
+
 // A key typed on the main window.
 inline void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier)
 {
@@ -92,7 +98,7 @@ protected:
     QString iniPath() const { return dir.filePath(QStringLiteral("pictavo.ini")); }
     void start(const QString& settings = {})
     {
-        started(new Program(settings.isEmpty() ? iniPath() : settings, {}, {&sound}));
+        started(new Program(settings.isEmpty() ? iniPath() : settings, {}, {&sound, &fake}));
     }
     // Shows the program's main window and waits for what it opens at start.
     static void started(Program* program)
@@ -129,7 +135,7 @@ protected:
     void openPathNoWait(const QString& path)
     {
         session().setCollectionFileName(path);
-        runCommand([] { session().requestReopen(); });
+        command([] { session().requestReopen(); });
     }
     // The main image has its picture (or says why not), the strip is
     // filled, and what the strip's failures tell has been told.

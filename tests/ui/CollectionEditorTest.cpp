@@ -1,9 +1,9 @@
 #include "tests/ui/AppFixture.h"
 
 #include "collection/CollectionListModel.h"
-#include "core/AtomicFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
+#include "tests/support/WriteFaults.h"
 #include "ui/editor/CollectionEditor.h"
 
 #include <QDir>
@@ -352,7 +352,7 @@ TEST_F(Editor, OkAfterTheMainWindowOpenedAnotherCollectionWritesThatOne)
     const QString second = collectionOf(2, QStringLiteral("second.pvx"));
     const QList<CollectionEntry> secondEntries = readCollectionAll(second);
     fake.openAnswers << second;
-    runCommand([] { action("mnuOpen")->trigger(); });
+    command([] { action("mnuOpen")->trigger(); });
     ASSERT_EQ(session().collectionFileName(), second);
     EXPECT_EQ(list()->entries(), secondEntries);
     list()->setData(list()->index(0, 1), QStringLiteral("edited"), Qt::EditRole);

@@ -2,12 +2,12 @@
 // the whole collection, Cancel, the keys and the progress of long work.
 #include "AppFixture.h"
 
-#include "core/AtomicFile.h"
 #include "effects/EffectSettings.h"
 #include "effects/FullSizeRender.h"
 #include "graphics/JpegCodec.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/WriteFaults.h"
 #include "ui/effects/EffectPreview.h"
 #include "ui/effects/EffectsDialog.h"
 
@@ -224,56 +224,22 @@ INSTANTIATE_TEST_SUITE_P(Runs, AllPictures,
                                                    "Cannot create file \"%1\"."}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Undo of a run leaves alone a file changed since, and says so. Without
-// room for the copies the run goes on only when the user agrees, and has no
-// Undo then; cancelled there, or failing before its first write, Undo still
-// puts back the effect before. A run that writes nothing offers no Undo.
-TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndNeedsRoom)
+// Undo of a run leaves alone a file changed since, and says so. The run's
+// questions and its Undo record: SessionRunTest.
+TEST_F(EffectsDialogTest, AllPicturesUndoSparesLaterChangesAndSaysSo)
 {
     QStringList files;
     for (int i = 1; i <= 2; ++i)
         files << testpics::writeBmp(dir.filePath(QStringLiteral("%1.bmp").arg(i)), 20, 20, i);
     openFiles(files);
-    const auto apply = [&](bool all) {
-        showDialog();
-        control<QCheckBox>("CheckAll")->setChecked(all);
-        bar("BrightBar")->setValue(5);
-        QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
-    };
-    apply(true);
+    showDialog();
+    control<QCheckBox>("CheckAll")->setChecked(true);
+    bar("BrightBar")->setValue(5);
+    QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
     testpics::writeBmp(files[1], 20, 20, 9); // the user's own change
     action("mnuUndo")->trigger();
     ASSERT_EQ(fake.infos.size(), 1);
     EXPECT_TRUE(fake.infos[0].contains(files[1]));
-
-    apply(false);
-    session().setUndoFreeSpace([](const QString&) { return qint64(0); });
-    const QByteArray before = fileBytes(files[0]);
-    fake.questionAnswers = {false};
-    apply(true);
-    EXPECT_EQ(fake.questions.size(), 1);
-    EXPECT_EQ(fileBytes(files[0]), before) << "cancelled: nothing written";
-    EXPECT_TRUE(enabled("mnuUndo")) << "cancelled";
-    fake.questionAnswers = {true};
-    setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
-    QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
-    setAtomicWriteFault(AtomicWriteFault::None);
-    EXPECT_EQ(fake.errors.size(), 1);
-    EXPECT_TRUE(enabled("mnuUndo")) << "nothing written";
-    fake.questionAnswers = {true};
-    QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
-    EXPECT_NE(fileBytes(files[0]), before);
-    EXPECT_FALSE(enabled("mnuUndo"));
-    session().setUndoFreeSpace({});
-
-    for (const QString& f : files)
-        QFile::remove(f);
-    fake.questionAnswers = {true}; // skip them all
-    d().show();
-    QTest::mouseClick(control<QToolButton>("butApply"), Qt::LeftButton);
-    EXPECT_EQ(fake.questions.size(), 4);
-    EXPECT_TRUE(fake.questions.last().contains(files[1])) << fake.questions.last().toStdString();
-    EXPECT_FALSE(enabled("mnuUndo"));
 }
 
 // Above the reduction threshold the preview ends with the full-resolution

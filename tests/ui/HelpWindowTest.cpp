@@ -23,11 +23,11 @@ TEST(HelpEntryPoints, F1OpensTheBuiltHelpBesideTheProgramAndStaysInsideIt)
 {
     // Test programs sit in the build folder, so the fixed path maps to the
     // Help.CHM the build compiled.
-    HelpBinding viewer;
+    FakeDialogs dialogsSeen;
+    HelpBinding viewer(dialogsSeen);
     ASSERT_EQ(viewer.helpFile(), QCoreApplication::applicationDirPath() + "/help/Help.CHM");
     ASSERT_EQ(QFileInfo(viewer.helpFile()).canonicalFilePath(), QFileInfo(kBuiltHelp).canonicalFilePath());
 
-    FakeDialogs dialogsSeen;
     viewer.showContents(nullptr);
     HelpWindow* w = viewer.window();
     ASSERT_NE(w, nullptr);

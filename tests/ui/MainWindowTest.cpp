@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, AStartComesBackWhereTheLastRunEndedAfterItsFirstFrame)
     const QString nope = dir.filePath("nope.pvx");
     for (const auto& [commandLine, shown] :
          {std::pair{QStringList(), 11}, {QStringList{path}, 1}, {QStringList{nope}, 0}, {QStringList(), 1}}) {
-        auto* program = new Program(iniPath(), commandLine);
+        auto* program = new Program(iniPath(), commandLine, {nullptr, &fake});
         EXPECT_EQ(program->session().entryCount(), 0) << "read before the window was up";
         started(program);
         if (shown) {

@@ -116,7 +116,7 @@ TEST_F(Mouse, PointerHidesWhenIdleInFullScreenAndSlideShows)
     const std::pair<const char*, std::function<void()>> modes[] = {
         {"window", [] {}},
         {"full screen", [] { mainWindow()->toggleFullScreen(); }},
-        {"slide show", [] { runCommand([] { session().slideShow().toggle(); }); }}};
+        {"slide show", [] { command([] { session().slideShow().toggle(); }); }}};
     for (const auto& [mode, enter] : modes) {
         const bool hides = std::string(mode) != "window";
         QTest::mouseMove(view(), centre);

@@ -185,21 +185,19 @@ TEST_F(Navigation, AnUnreadablePictureShowsWhyInItsSlotAndTheMainImage)
 // one box, each once, never over it.
 TEST_F(Navigation, FailuresWhileABoxStandsFollowItInOneBox)
 {
-    struct ModalBoxes : FakeDialogs {
-        int standing = 0, most = 0;
-        void showError(QWidget* w, const QString& text) override
-        {
-            most = std::max(most, ++standing);
-            FakeDialogs::showError(w, text);
-            QTest::qWait(200);
-            --standing;
-        }
-    } boxes;
+    int standing = 0, most = 0;
+    fake.whileErrorStands = [&] {
+        most = std::max(most, ++standing);
+        QTest::qWait(200);
+        --standing;
+    };
     for (const auto& [ms, text] : {std::pair{0, "first"}, {50, "second"}, {60, "third"}, {70, "second"}})
-        QTimer::singleShot(ms, mainWindow(), [text] { reportError(QString::fromLatin1(text)); });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.errors.size() == 2 && !boxes.standing; }, 5000));
-    EXPECT_EQ(boxes.most, 1);
-    EXPECT_EQ(boxes.errors, QStringList({"first", "second\nthird"}));
+        QTimer::singleShot(ms, mainWindow(),
+                           [text] { reportError(g_program->dialogs(), QString::fromLatin1(text)); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fake.errors.size() == 2 && !standing; }, 5000));
+    fake.whileErrorStands = nullptr;
+    EXPECT_EQ(most, 1);
+    EXPECT_EQ(fake.errors, QStringList({"first", "second\nthird"}));
 }
 
 TEST_F(Navigation, SlideShowTicksWaitUntilAnOpenHasEnded)

@@ -57,7 +57,7 @@ TEST_F(OpenPicture, APictureOrFolderOpensItsFolderUnsavedAndOkSavesItAsNew)
          {std::pair{dir.filePath(QStringLiteral("my pics/shot 2.jpg")).split(QLatin1Char(' ')), 2},
           {QStringList{dir.filePath(QStringLiteral("my pics"))}, 1}}) {
         end();
-        started(new Program(iniPath(), commandLine));
+        started(new Program(iniPath(), commandLine, {nullptr, &fake}));
         EXPECT_TRUE(session().collectionFileName().isEmpty());
         EXPECT_EQ(listedNames(), natural);
         EXPECT_TRUE(shows(shown));

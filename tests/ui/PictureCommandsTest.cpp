@@ -1,11 +1,11 @@
 // Rotation and Undo on the main window.
 #include "AppFixture.h"
 
-#include "core/AtomicFile.h"
 #include "effects/Rotate.h"
 #include "graphics/JpegCodec.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
+#include "tests/support/WriteFaults.h"
 
 #include "ui/main/PictureInfoPanel.h"
 #include "ui/main/PictureOutput.h"
@@ -134,7 +134,7 @@ TEST_F(PictureCommandsTest, AFailedWriteChangesNeitherFileNorWhatIsShown)
         const QImage drawn = mainWindow()->slot(n)->rendition();
         fake.errors.clear();
         setAtomicWriteFault(AtomicWriteFault::Commit, ENOSPC);
-        runCommand([] { mainWindow()->rotateRight(); });
+        command([] { mainWindow()->rotateRight(); });
         setAtomicWriteFault(AtomicWriteFault::None);
         ASSERT_EQ(fake.errors.size(), 1);
         EXPECT_TRUE(fake.errors[0].startsWith("Cannot create file \"" + path + "\"."))

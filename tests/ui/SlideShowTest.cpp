@@ -23,7 +23,6 @@ protected:
             n += !enabled(name);
         return n;
     }
-    FakeDialogs log; // answers the messages in place of the base fixture's fake
 };
 
 // A picture that fails on the way is told once, when the show has ended.
@@ -51,19 +50,19 @@ TEST_F(SlideShow, StepsAtTheDelayToTheLastEntryThenEndsOnce)
     EXPECT_TRUE(shows(2));
     tick();
     ASSERT_TRUE(QTest::qWaitFor([] { return !mainWindow()->mainImage()->reason().isEmpty(); }));
-    EXPECT_TRUE(log.errors.isEmpty()) << "not over the show";
+    EXPECT_TRUE(fake.errors.isEmpty()) << "not over the show";
     tick();
     tick(); // the last entry: the show ends
     EXPECT_FALSE(running());
     EXPECT_TRUE(shows(4));
     EXPECT_EQ(lockedCommands(), 0);
     EXPECT_TRUE(session().followsCursor());
-    EXPECT_EQ(log.infos, QStringList{QStringLiteral("Slide Show finished")});
-    ASSERT_EQ(log.errors.size(), 1);
-    EXPECT_TRUE(log.errors[0].contains(session().entry(3).path)) << log.errors[0].toStdString();
+    EXPECT_EQ(fake.infos, QStringList{QStringLiteral("Slide Show finished")});
+    ASSERT_EQ(fake.errors.size(), 1);
+    EXPECT_TRUE(fake.errors[0].contains(session().entry(3).path)) << fake.errors[0].toStdString();
     session().slideShow().toggle();
     session().slideShow().toggle();
-    EXPECT_EQ(log.errors.size(), 1) << "told once";
+    EXPECT_EQ(fake.errors.size(), 1) << "told once";
 }
 
 TEST_F(SlideShow, AShowThatOutlivesItsCollectionHandsBackNoEffectsAndStaysFullScreen)

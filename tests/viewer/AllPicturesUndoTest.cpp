@@ -2,8 +2,13 @@
 // files still as the run left them, and gone once they can't serve.
 #include "viewer/AllPicturesUndo.h"
 
-#include "core/AtomicFile.h"
+#include "core/Errors.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/TestPictures.h"
+#include "tests/support/WriteFaults.h"
+#include "viewer/SessionRun.h"
+#include "viewer/ViewerSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,5 +146,94 @@ TEST(RunUndoLifetime, CopiesGoWithTheNextRunAndAtTheEnd)
     }
     EXPECT_EQ(runs(), 0);
 }
+
+// A run over the session's collection, after an effect on one picture: the
+// earlier Undo stays while nothing is written; without room for copies the
+// run asks, and written without them it leaves nothing to undo; an entry that
+// can't be written is named in the question.
+struct SessionRunCase {
+    const char* name;
+    bool room, unreadable, fails;
+    QList<bool> answers;
+    int asked;
+    bool written, undoAfter;
+    const char* told; // in the status bar
+};
+
+struct AnsweringRun : SessionRun {
+    using SessionRun::SessionRun;
+    bool ask(const QString& text, const QString&) override
+    {
+        asked << text;
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    QList<bool> answers;
+    QStringList asked;
+};
+
+class SessionRunTest : public ::testing::TestWithParam<SessionRunCase> {};
+
+TEST_P(SessionRunTest, AsksKeepsOrDropsUndoAndTells)
+{
+    const SessionRunCase& c = GetParam();
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath("pictavo.ini"));
+    ViewerSession session(store);
+    const QStringList files{testpics::writeBmp(dir.filePath("1.bmp"), 8, 8, 1),
+                            testpics::writeBmp(dir.filePath("2.bmp"), 8, 8, 2)};
+    session.beginOpen(dir.filePath("c.pvx"));
+    const QList<CollectionEntry> listed{{files[0], "one"}, {files[1], "two"}};
+    for (const CollectionEntry& e : listed)
+        session.appendEntry(e);
+    session.endOpen(listed);
+    session.recordUndo(Picture::loadFromFile(files[0]));
+    if (!c.room)
+        session.setUndoFreeSpace([](const QString&) { return qint64(0); });
+    if (c.unreadable)
+        writeFileAtomically(files[1], "not a picture");
+    const QByteArray before = fileBytes(files[0]);
+    QStringList told;
+    QObject::connect(&session, &ViewerSession::statusAnnounced, [&](const QString& t) { told << t; });
+    AnsweringRun run(session);
+    run.answers = c.answers;
+    setAtomicWriteFault(c.fails ? AtomicWriteFault::Commit : AtomicWriteFault::None, ENOSPC);
+    if (c.fails)
+        EXPECT_THROW(run.run({{Effect::Brightness, 5}}), AppError);
+    else
+        EXPECT_EQ(run.run({{Effect::Brightness, 5}}), c.answers.value(0, true));
+    setAtomicWriteFault(AtomicWriteFault::None);
+    EXPECT_EQ(run.asked.size(), c.asked);
+    if (c.unreadable)
+        EXPECT_TRUE(run.asked.value(0).contains(files[1])) << run.asked.value(0).toStdString();
+    EXPECT_EQ(fileBytes(files[0]) != before, c.written);
+    EXPECT_EQ(told.join('|').toStdString(), c.told);
+    EXPECT_EQ(session.undoHistory().isAvailable(), c.undoAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , SessionRunTest,
+    ::testing::Values(
+        SessionRunCase{"WithRoom", true, false, false, {}, 0, true, true, "2 pictures written, 0 skipped"},
+        SessionRunCase{"NoRoomDeclined", false, false, false, {false}, 1, false, true, ""},
+        SessionRunCase{"NoRoomFailingFirst",
+                       false,
+                       false,
+                       true,
+                       {true},
+                       1,
+                       false,
+                       true,
+                       "0 pictures written, 0 skipped"},
+        SessionRunCase{"NoRoomWrittenWithout",
+                       false,
+                       false,
+                       false,
+                       {true},
+                       1,
+                       true,
+                       false,
+                       "2 pictures written, 0 skipped"},
+        SessionRunCase{"UnusableNotSkipped", true, true, false, {false}, 1, false, true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

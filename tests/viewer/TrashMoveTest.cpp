@@ -3,10 +3,10 @@
 // collection file is rewritten in its own encoding and then is byte for
 // byte what it was. The trash is a temporary one ($HOME and $XDG_DATA_HOME
 // point into the test's folder).
-#include "core/AtomicFile.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/WriteFaults.h"
 #include "viewer/ViewerSession.h"
 
 #include <QCryptographicHash>

@@ -2,10 +2,10 @@
 // and a record of another kind behind the same interface.
 #include "viewer/UndoHistory.h"
 
-#include "core/AtomicFile.h"
 #include "core/Errors.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/WriteFaults.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -11,12 +11,6 @@
 
 #include <utility>
 
-namespace {
-DialogProvider g_default;
-DialogProvider* g_current = nullptr;
-
-} // namespace
-
 // Up for the length of one box, whatever way it ends.
 struct DialogProvider::BoxUp {
     BoxUp(Standing& box, const QString& text)
@@ -46,15 +40,6 @@ bool DialogProvider::waitForTheStandingBox(QWidget* parent, const QString& text,
         box.waitingIsError = box.waitingIsError || error;
     }
     return true;
-}
-
-DialogProvider& dialogs()
-{
-    return g_current ? *g_current : g_default;
-}
-void setDialogProvider(DialogProvider* provider)
-{
-    g_current = provider;
 }
 
 QStringList qtFilters(const QString& pipeFilter)

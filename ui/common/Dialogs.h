@@ -1,6 +1,7 @@
 #pragma once
 // Modal dialogs and message boxes go through this seam so that GUI tests can
-// answer them without blocking. Filters use the "Text|*.ext|Text|*.ext" form.
+// answer them without blocking: the program holds one and hands it to each
+// window it makes. Filters use the "Text|*.ext|Text|*.ext" form.
 // At most one message box stands at a time: what is told while one stands
 // (a failure that a worker delivers meanwhile) waits for it to close and
 // then shows in one box, each text once.
@@ -58,10 +59,6 @@ private:
 
     Standing m_standing;
 };
-
-DialogProvider& dialogs();
-// Replaces the provider (tests); nullptr restores the real one. Not owned.
-void setDialogProvider(DialogProvider* provider);
 
 // "Pictavo Files (*.PVX)|*.pvx" -> Qt's "Pictavo Files (*.PVX) (*.pvx)" list.
 QStringList qtFilters(const QString& pipeFilter);

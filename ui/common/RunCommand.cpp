@@ -8,25 +8,25 @@
 
 #include <exception>
 
-bool runCommand(const std::function<void()>& command)
+bool runCommand(DialogProvider& dialogs, const std::function<void()>& command)
 {
     try {
         command();
         return true;
     } catch (const AppError& e) {
-        reportError(e.text());
+        reportError(dialogs, e.text());
     } catch (const std::exception& e) {
-        reportError(QString::fromLocal8Bit(e.what()));
+        reportError(dialogs, QString::fromLocal8Bit(e.what()));
     }
     return false;
 }
 
-void reportError(const QString& text)
+void reportError(DialogProvider& dialogs, const QString& text)
 {
     QWidget* parent = QApplication::activeWindow();
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (!parent && qobject_cast<QMainWindow*>(w))
             parent = w;
     }
-    dialogs().error(parent, text);
+    dialogs.error(parent, text);
 }

@@ -147,10 +147,10 @@ QStringList droppedPictures(const QMimeData* mime)
 
 } // namespace
 
-CollectionEditor::CollectionEditor(ViewerSession& session, QWidget* parent)
+CollectionEditor::CollectionEditor(ViewerSession& session, DialogProvider& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
-      m_session(&session)
+      m_session(&session), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmNewCollection"));
     setMinimumSize(500 - FrameWidth, 400 - NonClientHeight);
@@ -343,7 +343,7 @@ QToolButton* CollectionEditor::makeButton(QWidget* parent, const char* name, con
     b->setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextOnly);
     b->setGeometry(geometry);
     connect(b, &QToolButton::clicked, this,
-            [this, handler] { runCommand([this, handler] { (this->*handler)(); }); });
+            [this, handler] { runCommand(m_dialogs, [this, handler] { (this->*handler)(); }); });
     return b;
 }
 
@@ -466,7 +466,7 @@ void CollectionEditor::showPreview(int row)
 
 void CollectionEditor::previewRow(int row)
 {
-    runCommand([this, row] { showPreview(row); });
+    runCommand(m_dialogs, [this, row] { showPreview(row); });
 }
 
 void CollectionEditor::enableDelete(bool on)
@@ -488,7 +488,7 @@ bool CollectionEditor::mayCloseEdits()
     if (!hasUnsavedEdits())
         return true;
     const ProgramTexts& t = m_session->texts();
-    if (!dialogs().question(this, t.UnsavedEditsMessage, t.DiscardEditsCaption, t.KeepEditingCaption))
+    if (!m_dialogs.question(this, t.UnsavedEditsMessage, t.DiscardEditsCaption, t.KeepEditingCaption))
         return false;
     // Lost as the user said: the list is the collection as saved again, so
     // nothing later writes what was turned down.
@@ -605,7 +605,7 @@ bool CollectionEditor::dropEvent(QEvent* event)
         }
         e->setDropAction(Qt::CopyAction);
         e->accept();
-        runCommand([this, &paths] { addPictureFiles(paths); });
+        runCommand(m_dialogs, [this, &paths] { addPictureFiles(paths); });
         return true;
     }
     default:
@@ -620,7 +620,7 @@ bool CollectionEditor::eventFilter(QObject* watched, QEvent* event)
         if (w->window() == this) {
             auto* ke = static_cast<QKeyEvent*>(event);
             bool handled = true; // a key whose command failed is still spent
-            runCommand([&] { handled = handleKey(w, ke->key(), ke->modifiers()); });
+            runCommand(m_dialogs, [&] { handled = handleKey(w, ke->key(), ke->modifiers()); });
             if (handled)
                 return true;
         }

@@ -12,6 +12,7 @@ class QLineEdit;
 class QTableView;
 class QToolButton;
 class CollectionListModel;
+class DialogProvider;
 class PreviewImage;
 class ViewerSession;
 
@@ -25,7 +26,7 @@ public:
 
     static const QString CollectionFilter;
 
-    explicit CollectionEditor(ViewerSession& session, QWidget* parent = nullptr);
+    CollectionEditor(ViewerSession& session, DialogProvider& dialogs, QWidget* parent = nullptr);
     ~CollectionEditor() override;
 
     CollectionListModel* list() const { return m_model; }
@@ -90,6 +91,7 @@ protected:
 
 private:
     ViewerSession* m_session;
+    DialogProvider& m_dialogs;
     // What the session's last open listed, appended to the list.
     void listOpenedEntries();
     // The window's parts, in the order they are made.

@@ -29,7 +29,7 @@ void CollectionEditor::addPictures()
     const QString collection = m_session->collectionFileName();
     const QString folder = collection.isEmpty() ? QString() : QFileInfo(collection).absolutePath();
     const QStringList files =
-        dialogs().openFiles(this, pictureOpenFilter(m_session->texts().AllPicturesFilter), folder);
+        m_dialogs.openFiles(this, pictureOpenFilter(m_session->texts().AllPicturesFilter), folder);
     QStringList refused;
     m_quiet = true;
     for (const QString& f : files) {
@@ -136,13 +136,13 @@ void CollectionEditor::findNext()
 void CollectionEditor::saveCollection()
 {
     if (m_model->entryCount() == 0 || m_model->entry(0).path.isEmpty()) {
-        dialogs().information(this, m_session->texts().MinOneImageMessage);
+        m_dialogs.information(this, m_session->texts().MinOneImageMessage);
         return;
     }
     // Pictures opened by themselves have no file yet: they are saved as new.
     if (m_session->editorMode() == ViewerSession::EditorMode::NewCollection ||
         m_session->collectionUnsaved()) {
-        QString path = dialogs().saveFile(this, CollectionFilter, QString());
+        QString path = m_dialogs.saveFile(this, CollectionFilter, QString());
         if (!path.isEmpty()) {
             // The dialog asks before nothing: a picture's name typed here
             // must not lose the picture to the list.

@@ -2,12 +2,12 @@
 // into every picture of the collection, and the strip brought up to date.
 #include "ui/effects/EffectsDialog.h"
 
-#include "effects/AllPicturesRun.h"
 #include "effects/FullSizeRender.h"
 #include "effects/PictureWrite.h"
 #include "graphics/PictureRewrite.h"
 #include "ui/common/Dialogs.h"
 #include "ui/effects/EffectPreview.h"
+#include "viewer/SessionRun.h"
 #include "viewer/ViewerSession.h"
 
 #include <QProgressDialog>
@@ -25,7 +25,7 @@ void EffectsDialog::applyToCurrent()
     const QString path = m_session->entry(e).path;
     const Picture before = m_currentPicture();
     if (!before.isEmpty() && !pictureRewritable(before)) {
-        dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
+        m_dialogs.information(this, m_session->texts().KindNotChangedMessage.arg(path));
         return;
     }
     // A picture that could not be decoded is not written: nothing else
@@ -45,49 +45,18 @@ void EffectsDialog::applyToCurrent()
 }
 
 namespace {
-// The dialog's side of an all-pictures run: its questions, the progress
-// dialog, Undo and the status bar.
-class DialogRunHost : public AllPicturesRun::Host {
+// The dialog's side of an all-pictures run: its questions and the progress
+// dialog.
+class DialogRunHost : public SessionRun {
 public:
-    DialogRunHost(QWidget* parent, ViewerSession& session, QString cancelText,
+    DialogRunHost(QWidget* parent, ViewerSession& session, DialogProvider& dialogs, QString cancelText,
                   std::function<void(QProgressDialog*)> showProgress, std::function<void(int, int)> observer)
-        : m_parent(parent), m_session(session), m_cancelText(std::move(cancelText)),
+        : SessionRun(session), m_parent(parent), m_dialogs(dialogs), m_cancelText(std::move(cancelText)),
           m_showProgress(std::move(showProgress)), m_observer(std::move(observer))
     {
     }
     ~DialogRunHost() override { m_showProgress(nullptr); }
 
-    bool skipUnusable(const QList<UnusableEntry>& unusable) override
-    {
-        const ProgramTexts& t = m_session.texts();
-        const QString text = t.UnusableEntriesMessage + QStringLiteral("\n\n") +
-                             unusableList(unusable, 10, t.UnusableMoreText);
-        return dialogs().question(m_parent, text, t.SkipEntriesCaption, m_cancelText);
-    }
-    std::optional<bool> keepUndoCopies(const QStringList& files) override
-    {
-        if (m_session.runUndoFits(files))
-            return true;
-        const ProgramTexts& t = m_session.texts();
-        if (dialogs().question(m_parent, t.NoRoomForUndoMessage, t.WithoutUndoCaption, m_cancelText))
-            return false;
-        return std::nullopt;
-    }
-    void starting(const QStringList& files, bool undoKept) override
-    {
-        m_session.beginRun(files, undoKept);
-        m_progress.emplace(m_parent);
-        QProgressDialog& progress = *m_progress;
-        progress.setObjectName(QStringLiteral("ProgressApply"));
-        progress.setWindowTitle(m_parent->windowTitle());
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
-        progress.setMinimumDuration(0);
-        progress.setRange(0, int(files.size()));
-        progress.setValue(0);
-        m_showProgress(&progress);
-    }
     bool proceed(int k, int total, const QString&) override
     {
         if (m_progress->wasCanceled())
@@ -101,18 +70,30 @@ public:
         if (m_observer)
             m_observer(k, total);
     }
-    // Whatever happened, Undo can put back what was written, the status bar
-    // tells how far the run went, and the strip shows what the files now hold.
-    void finished(const QStringList& written, int skipped) override
+
+protected:
+    bool ask(const QString& text, const QString& accept) override
     {
-        m_session.endRun(written);
-        m_session.announceStatus(m_session.texts().RunSummaryText.arg(written.size()).arg(skipped));
-        m_session.requestStripReload();
+        return m_dialogs.question(m_parent, text, accept, m_cancelText);
+    }
+    void showStarting(int total) override
+    {
+        m_progress.emplace(m_parent);
+        QProgressDialog& progress = *m_progress;
+        progress.setObjectName(QStringLiteral("ProgressApply"));
+        progress.setWindowTitle(m_parent->windowTitle());
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        progress.setMinimumDuration(0);
+        progress.setRange(0, total);
+        progress.setValue(0);
+        m_showProgress(&progress);
     }
 
 private:
     QWidget* m_parent;
-    ViewerSession& m_session;
+    DialogProvider& m_dialogs;
     QString m_cancelText;
     std::function<void(QProgressDialog*)> m_showProgress;
     std::function<void(int, int)> m_observer;
@@ -122,12 +103,8 @@ private:
 
 bool EffectsDialog::applyToAll()
 {
-    QStringList entries;
-    for (int k = 1; k <= m_session->entryCount(); ++k)
-        entries.append(m_session->entry(k).path);
     DialogRunHost host(
-        this, *m_session, m_cancelButton->text(),
+        this, *m_session, m_dialogs, m_cancelButton->text(),
         [this](QProgressDialog* progress) { m_progress = progress; }, m_progressObserver);
-    AllPicturesRun run(currentSettings(), m_session->exifOrientation());
-    return run.run(entries, host).started;
+    return host.run(currentSettings());
 }

@@ -91,8 +91,9 @@ void showValue(QLabel* l, int v)
 
 } // namespace
 
-EffectsDialog::EffectsDialog(ViewerSession& session, std::function<Picture()> currentPicture, QWidget* parent)
-    : QDialog(parent), m_session(&session), m_currentPicture(std::move(currentPicture))
+EffectsDialog::EffectsDialog(ViewerSession& session, DialogProvider& dialogs,
+                             std::function<Picture()> currentPicture, QWidget* parent)
+    : QDialog(parent), m_session(&session), m_dialogs(dialogs), m_currentPicture(std::move(currentPicture))
 {
     setObjectName(QStringLiteral("frmEffects"));
     setWindowTitle(QStringLiteral("Image Effects..."));
@@ -279,7 +280,7 @@ void EffectsDialog::connectControls()
     // Every change also asks for the exact preview (repeats cost nothing).
     auto guard = [this](auto f) {
         return [this, f](auto... a) {
-            runCommand([&] {
+            runCommand(m_dialogs, [&] {
                 f(a...);
                 requestExact();
             });
@@ -423,7 +424,7 @@ void EffectsDialog::pictureFailed(const QString& text)
         return;
     m_failed = true;
     m_preview->engine().clearPictureOriginal();
-    reportError(text);
+    reportError(m_dialogs, text);
 }
 
 void EffectsDialog::activate(bool showing)
@@ -496,7 +497,7 @@ void EffectsDialog::discardEffects()
 
 void EffectsDialog::reject()
 {
-    runCommand([this] { discardEffects(); });
+    runCommand(m_dialogs, [this] { discardEffects(); });
 }
 
 bool EffectsDialog::event(QEvent* event)
@@ -508,7 +509,7 @@ bool EffectsDialog::event(QEvent* event)
             const QRect area = screen->availableGeometry();
             move(area.center() - QPoint(width() / 2, height() / 2));
         }
-        runCommand([this] { activate(); });
+        runCommand(m_dialogs, [this] { activate(); });
         m_activatedByShow = true;
         break;
     }
@@ -516,7 +517,7 @@ bool EffectsDialog::event(QEvent* event)
         if (m_activatedByShow)
             m_activatedByShow = false;
         else
-            runCommand([this] { activate(false); });
+            runCommand(m_dialogs, [this] { activate(false); });
         break;
     case QEvent::Hide:
         m_activatedByShow = false;
@@ -548,11 +549,11 @@ bool EffectsDialog::eventFilter(QObject* watched, QEvent* event)
         static_cast<QWidget*>(watched)->window() == this) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            runCommand([this] { applyEffects(); });
+            runCommand(m_dialogs, [this] { applyEffects(); });
             return true;
         }
         if (key == Qt::Key_Escape) {
-            runCommand([this] { discardEffects(); });
+            runCommand(m_dialogs, [this] { discardEffects(); });
             return true;
         }
     }

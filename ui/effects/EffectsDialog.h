@@ -20,6 +20,7 @@ class QScrollArea;
 class QSlider;
 class QTabBar;
 class QToolButton;
+class DialogProvider;
 class FullSizeRender;
 class EffectPreview;
 class ViewerSession;
@@ -28,7 +29,8 @@ class EffectsDialog : public QDialog {
     Q_OBJECT
 public:
     // currentPicture: the picture the viewer shows now, which OK replaces.
-    EffectsDialog(ViewerSession& session, std::function<Picture()> currentPicture, QWidget* parent = nullptr);
+    EffectsDialog(ViewerSession& session, DialogProvider& dialogs, std::function<Picture()> currentPicture,
+                  QWidget* parent = nullptr);
 
     // Pictures with more pixels than this are previewed from a reduced copy
     // at once, then from the full picture rendered on a worker, which is
@@ -111,6 +113,7 @@ private:
     QProgressDialog* m_progress = nullptr;
     std::function<void(int, int)> m_progressObserver;
     ViewerSession* m_session;
+    DialogProvider& m_dialogs;
     std::function<Picture()> m_currentPicture;
 
     // Controls; their object names are the form's.

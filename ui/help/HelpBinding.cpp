@@ -8,7 +8,10 @@
 
 #include <QCoreApplication>
 
-HelpBinding::HelpBinding() : m_applicationFile(QString::fromLatin1(help::kFixedHelpPath)) {}
+HelpBinding::HelpBinding(DialogProvider& dialogs)
+    : m_dialogs(dialogs), m_applicationFile(QString::fromLatin1(help::kFixedHelpPath))
+{
+}
 
 HelpBinding::~HelpBinding()
 {
@@ -38,7 +41,7 @@ void HelpBinding::showContents(QWidget* caller)
     try {
         m_window->openFile(file);
     } catch (const AppError& e) {
-        dialogs().error(caller, e.text());
+        m_dialogs.error(caller, e.text());
         return;
     }
     m_window->showContents();

@@ -9,11 +9,13 @@
 
 class QWidget;
 class HelpWindow;
+class DialogProvider;
 struct UiProgramTexts;
 
 class HelpBinding {
 public:
-    HelpBinding();
+    // Failures to open the help are told through `dialogs`.
+    explicit HelpBinding(DialogProvider& dialogs);
     ~HelpBinding();
     HelpBinding(const HelpBinding&) = delete;
     HelpBinding& operator=(const HelpBinding&) = delete;
@@ -40,6 +42,7 @@ public:
     HelpWindow* window() const;
 
 private:
+    DialogProvider& m_dialogs;
     QString m_applicationFile;
     QPointer<HelpWindow> m_window;
     const UiProgramTexts* m_texts = nullptr;

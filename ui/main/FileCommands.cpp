@@ -29,7 +29,7 @@ void MainWindow::moveToTrash()
         if (naming > 1)
             question += QStringLiteral("\n\n") + t.TrashSeveralNote.arg(naming);
         bool dontAsk = false;
-        if (!dialogs().question(this, question, t.TrashCaption, t.CancelCaption, t.DontAskAgainCaption,
+        if (!m_dialogs.question(this, question, t.TrashCaption, t.CancelCaption, t.DontAskAgainCaption,
                                 dontAsk))
             return;
         m_trashAsked = true;
@@ -69,9 +69,9 @@ void MainWindow::handToDesktop(bool openWith)
     const QString failed =
         (openWith ? m_session->texts().OpenWithFailedMessage : m_session->texts().FileManagerFailedMessage)
             .arg(path);
-    const DesktopFiles::Done done = [failed](DesktopFiles::Outcome outcome) {
+    const DesktopFiles::Done done = [failed, dialogs = &m_dialogs](DesktopFiles::Outcome outcome) {
         if (outcome == DesktopFiles::Outcome::Failed)
-            reportError(failed);
+            reportError(*dialogs, failed);
     };
     openWith ? desktopFiles().openWith(path, done) : desktopFiles().showInFileManager(path, done);
 }

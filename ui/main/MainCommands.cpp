@@ -1,7 +1,6 @@
 #include "ui/main/MainCommands.h"
 
 #include "ui/common/Icons.h"
-#include "ui/common/RunCommand.h"
 
 #include <QAction>
 #include <QMenu>
@@ -63,8 +62,7 @@ void MainCommands::makeKeyCommand(ViewerCommand command, const char* name,
     a->setObjectName(QString::fromLatin1(name));
     a->setShortcuts(QList<QKeySequence>(keys.begin(), keys.end()));
     a->setShortcutContext(Qt::WindowShortcut);
-    connect(a, &QAction::triggered, this,
-            [this, command] { runCommand([this, command] { m_run(command); }); });
+    connect(a, &QAction::triggered, this, [this, command] { m_run(command); });
     m_window->addAction(a);
     m_actions[std::size_t(command)] = a;
 }
@@ -84,7 +82,7 @@ QAction* MainCommands::makeAction(ViewerCommand command, const char* name, const
         // A checkable item's mark follows the state, not the click.
         if (a->isCheckable())
             a->setChecked(!a->isChecked());
-        runCommand([this, command] { m_run(command); });
+        m_run(command);
     });
     m_actions[std::size_t(command)] = a;
     return a;
@@ -97,8 +95,7 @@ QAction* MainCommands::twin(ViewerCommand command, const char* name, const char*
     a->setObjectName(QString::fromLatin1(name));
     a->setStatusTip(main->statusTip());
     a->setToolTip(main->toolTip());
-    connect(a, &QAction::triggered, this,
-            [this, command] { runCommand([this, command] { m_run(command); }); });
+    connect(a, &QAction::triggered, this, [this, command] { m_run(command); });
     m_twins[std::size_t(command)].append(a);
     return a;
 }
@@ -189,8 +186,7 @@ QToolButton* MainCommands::makeButton(QWidget* bar, ViewerCommand command, const
     b->setFocusPolicy(Qt::NoFocus);
     b->setGeometry(x, 0, 27, 25);
     if (command != C::ViewModes)
-        connect(b, &QToolButton::clicked, this,
-                [this, command] { runCommand([this, command] { m_run(command); }); });
+        connect(b, &QToolButton::clicked, this, [this, command] { m_run(command); });
     m_buttons[std::size_t(command)] = b;
     return b;
 }

@@ -59,7 +59,7 @@ void MainWindow::dropEvent(QDropEvent* event)
     event->accept();
     CollectionEditor* editor = m_peers.editor.ifBuilt();
     const bool editing = editor && editor->isVisible();
-    runCommand([&] {
+    runCommand(m_dialogs, [&] {
         if (!dropped.collection.isEmpty()) {
             m_session->setCollectionFileName(dropped.collection);
             m_session->requestReopen();

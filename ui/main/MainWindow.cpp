@@ -69,8 +69,8 @@ void setBackground(QWidget* w, const QColor& c)
 
 } // namespace
 
-MainWindow::MainWindow(ViewerSession& session, SoundPlayer& sound, QWidget* parent)
-    : QMainWindow(parent), m_session(&session), m_sound(sound)
+MainWindow::MainWindow(ViewerSession& session, SoundPlayer& sound, DialogProvider& dialogs, QWidget* parent)
+    : QMainWindow(parent), m_session(&session), m_sound(sound), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmMain"));
     accessibleNames::nameControlsByHints();
@@ -98,7 +98,7 @@ void MainWindow::connectSession()
     connect(m_session, &ViewerSession::statusAnnounced, this,
             [this](const QString& text) { m_statusPanels[0]->setText(text); });
     connect(m_session, &ViewerSession::failuresWithheld, this,
-            [](const QStringList& texts) { reportError(texts.join(QLatin1Char('\n'))); });
+            [this](const QStringList& texts) { reportError(m_dialogs, texts.join(QLatin1Char('\n'))); });
 }
 
 void MainWindow::showCommandStates()
@@ -126,7 +126,8 @@ void MainWindow::buildContents()
     createPictureArea();
     createStatusBar();
 
-    m_commands = new MainCommands(this, [this](ViewerCommand c) { run(c); });
+    m_commands =
+        new MainCommands(this, [this](ViewerCommand c) { runCommand(m_dialogs, [this, c] { run(c); }); });
     m_commands->createMenus(menuBar());
     m_animation = new AnimationView(this, m_mainImage, m_commands->action(ViewerCommand::ViewModes)->menu(),
                                     [this] { return m_session->colorManaged(); });
@@ -166,7 +167,7 @@ void MainWindow::createNavButtons()
         b->setFocusPolicy(Qt::NoFocus);
         b->setEnabled(false);
         connect(b, &QToolButton::clicked, this,
-                [this, step] { runCommand([this, step] { (this->*step)(); }); });
+                [this, step] { runCommand(m_dialogs, [this, step] { (this->*step)(); }); });
         return b;
     };
     m_upButton = make("BtnUp", "up", "Key Up or Backspace", &MainWindow::stepBack);
@@ -198,10 +199,11 @@ void MainWindow::createPictureArea()
     m_imageScroller->setWidget(m_mainImage);
     m_mainImage->setContextMenuPolicy(Qt::NoContextMenu);
     connectPictureFiles();
-    m_mouse = new ImageMouse(m_imageScroller, m_mainImage,
-                             {[this](ViewerCommand c) { return m_session->commandState(c).enabled; },
-                              [this](ViewerCommand c) { runCommand([this, c] { run(c); }); },
-                              [this] { return m_session->isFullScreen() || m_session->slideShow().isRunning(); }});
+    m_mouse =
+        new ImageMouse(m_imageScroller, m_mainImage,
+                       {[this](ViewerCommand c) { return m_session->commandState(c).enabled; },
+                        [this](ViewerCommand c) { runCommand(m_dialogs, [this, c] { run(c); }); },
+                        [this] { return m_session->isFullScreen() || m_session->slideShow().isRunning(); }});
     connect(m_mainImage, &MainImage::drawingChanged, this, &MainWindow::showZoomText);
     connect(&m_session->slideShow(), &SlideShow::runningChanged, m_mouse, &ImageMouse::restartIdle);
 
@@ -237,7 +239,8 @@ void MainWindow::createSlots(int from, int to)
         s->move(8, 8 + 153 * (i - 1));
         s->setEnabled(false);
         s->show();
-        connect(s, &ThumbSlot::clicked, this, [this](int n) { runCommand([this, n] { selectSlot(n); }); });
+        connect(s, &ThumbSlot::clicked, this,
+                [this](int n) { runCommand(m_dialogs, [this, n] { selectSlot(n); }); });
         m_slots.append(s);
     }
 }
@@ -446,7 +449,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (watched == m_central && event->type() == QEvent::Resize) {
-        runCommand([this] { relayout(); });
+        runCommand(m_dialogs, [this] { relayout(); });
         return false;
     }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !QApplication::activePopupWidget()) {
@@ -456,7 +459,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             // A key whose command fails is spent too: passed on, the filter
             // would see it again on the way up and run it twice.
             bool handled = true;
-            runCommand([&] { handled = handleKey(ke->key(), ke->modifiers()); });
+            runCommand(m_dialogs, [&] { handled = handleKey(ke->key(), ke->modifiers()); });
             if (handled)
                 return true;
         }
@@ -472,8 +475,9 @@ void MainWindow::stepStripByWheel(int delta)
     while (std::abs(m_stripWheelRest) >= 120) {
         const bool forward = m_stripWheelRest < 0;
         m_stripWheelRest += forward ? 120 : -120;
-        runCommand(
-            [this, forward] { run(forward ? ViewerCommand::StripForward : ViewerCommand::StripBack); });
+        runCommand(m_dialogs, [this, forward] {
+            run(forward ? ViewerCommand::StripForward : ViewerCommand::StripBack);
+        });
     }
 }
 
@@ -495,7 +499,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     CollectionEditor* editor = m_peers.editor.ifBuilt();
     bool mayEnd = true;
     if (editor && editor->isVisible())
-        runCommand([&] { mayEnd = editor->mayCloseEdits(); });
+        runCommand(m_dialogs, [&] { mayEnd = editor->mayCloseEdits(); });
     if (!mayEnd) {
         event->ignore();
         return;

@@ -29,6 +29,7 @@ class FolderListing;
 struct FolderPictures;
 class CollectionEditor;
 class CommentsWindow;
+class DialogProvider;
 class EffectsDialog;
 class HelpBinding;
 class ImageMouse;
@@ -55,7 +56,8 @@ public:
     static constexpr int NonClientHeight = 46;
 
     // The slide show's sound plays through `sound`.
-    MainWindow(ViewerSession& session, SoundPlayer& sound, QWidget* parent = nullptr);
+    MainWindow(ViewerSession& session, SoundPlayer& sound, DialogProvider& dialogs,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
     ViewerSession& session() const { return *m_session; }
 
@@ -297,6 +299,7 @@ private:
 
     ViewerSession* m_session;
     SoundPlayer& m_sound;
+    DialogProvider& m_dialogs;
     Peers m_peers;
     QString m_commentsText;
     MainCommands* m_commands = nullptr;

@@ -40,7 +40,7 @@ QString MainWindow::chooseCollectionPath()
     if (!m_session->takeReopenRequest()) {
         // Beside the open collection, where its neighbours most likely are.
         const QString folder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
-        const QString chosen = dialogs().openFile(this, kCollectionFilter, folder);
+        const QString chosen = m_dialogs.openFile(this, kCollectionFilter, folder);
         if (!chosen.isEmpty())
             path = chosen;
     }
@@ -67,7 +67,7 @@ void MainWindow::openCollectionFile()
         path, m_session->codePage(),
         [this](CollectionContents& read) {
             showReading(m_readingCursor, false);
-            runCommand([this, &read] {
+            runCommand(m_dialogs, [this, &read] {
                 CollectionOpen open(*m_session, std::move(read), slotCount(),
                                     [this](int k, const CollectionEntry& e) { loadOpeningSlot(k, e); });
                 if (const std::exception_ptr failure = runOpen(open))
@@ -106,11 +106,11 @@ void MainWindow::openPicture(const QString& path)
     m_folderListing->start(
         path,
         [this, byItself](const FolderPictures& found) {
-            runCommand([&] { takeFolderListing(found, byItself); });
+            runCommand(m_dialogs, [&] { takeFolderListing(found, byItself); });
         },
         [this](std::exception_ptr failure) {
             showOpenProgress();
-            runCommand([&] { std::rethrow_exception(failure); });
+            runCommand(m_dialogs, [&] { std::rethrow_exception(failure); });
         },
         [] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
     if (!byItself)

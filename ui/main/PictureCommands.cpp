@@ -29,7 +29,7 @@ void MainWindow::rotateCurrent(int angle)
     const QString path = m_session->entry(strip.currentEntry()).path;
     const Picture picture = showCurrentPicture();
     if (!pictureRewritable(picture)) {
-        dialogs().information(this, m_session->texts().KindNotChangedMessage.arg(path));
+        m_dialogs.information(this, m_session->texts().KindNotChangedMessage.arg(path));
         return;
     }
     showWrittenPicture(path, rotatePictureFile(picture, path, angle));
@@ -83,6 +83,6 @@ void MainWindow::undo()
     else
         showCurrentPicture();
     if (!leftAsTheyAre.isEmpty())
-        dialogs().information(this, m_session->texts().NotRestoredMessage + QStringLiteral("\n\n") +
+        m_dialogs.information(this, m_session->texts().NotRestoredMessage + QStringLiteral("\n\n") +
                                         leftAsTheyAre.join(QLatin1Char('\n')));
 }

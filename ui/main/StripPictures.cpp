@@ -58,7 +58,8 @@ void MainWindow::connectPictureFiles()
             m_mainImage->showReason(text);
         followLoading();
     });
-    connect(m_files, &PictureFiles::failuresToTell, this, [](const QString& text) { reportError(text); });
+    connect(m_files, &PictureFiles::failuresToTell, this,
+            [this](const QString& text) { reportError(m_dialogs, text); });
 }
 
 DecodeAhead* MainWindow::decoder() const

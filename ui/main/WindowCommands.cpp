@@ -164,12 +164,12 @@ void MainWindow::followCursor()
 
 void MainWindow::tellFinished()
 {
-    dialogs().information(this, QStringLiteral("Slide Show finished"));
+    m_dialogs.information(this, QStringLiteral("Slide Show finished"));
 }
 
 void MainWindow::tellError(const QString& text)
 {
-    reportError(text);
+    reportError(m_dialogs, text);
 }
 
 void MainWindow::playSound(const QString& path)

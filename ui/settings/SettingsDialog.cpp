@@ -111,9 +111,10 @@ QIcon swatch(const QColor& color)
 
 } // namespace
 
-SettingsDialog::SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, QWidget* parent)
+SettingsDialog::SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, DialogProvider& dialogs,
+                               QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_store(store),
-      m_texts(texts)
+      m_texts(texts), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings..."));
@@ -307,7 +308,7 @@ void SettingsDialog::colorChosen(QComboBox* box)
     const qint32 before =
         box->property("lastColor").isValid() ? box->property("lastColor").value<qint32>() : qint32(0xFFFFFF);
     QColor c = syscolor::toQColor(quint32(before));
-    if (dialogs().chooseColor(this, c))
+    if (m_dialogs.chooseColor(this, c))
         selectColor(box, qint32(syscolor::fromQColor(c)));
     else
         selectColor(box, before);
@@ -395,7 +396,7 @@ void SettingsDialog::applySettings()
     const QString codePage = m_codePageBox->currentText().trimmed();
     if (codePage != held && !codePage.isEmpty() && knownCodePage(codePage).isEmpty()) {
         m_codePageBox->setEditText(held);
-        dialogs().error(this, m_texts.UnknownCodePageMessage.arg(codePage));
+        m_dialogs.error(this, m_texts.UnknownCodePageMessage.arg(codePage));
         return;
     }
     if (codePage != held) {
@@ -416,7 +417,7 @@ void SettingsDialog::chooseCommentFont()
     QFont font = commentFont(m_store.values());
     const qint32 before = m_store.values().fontColor;
     QColor color = syscolor::toQColor(quint32(before));
-    if (!dialogs().chooseFont(this, font, color))
+    if (!m_dialogs.chooseFont(this, font, color))
         return;
     if (font.pointSize() > 20)
         font.setPointSize(limitChosenFontSize(font.pointSize()));
@@ -439,7 +440,7 @@ void SettingsDialog::updateSoundControls()
 void SettingsDialog::chooseSoundFile()
 {
     const QString file =
-        dialogs().openFile(this, m_texts.SoundFilesFilter + QStringLiteral("|*.wav"), QString());
+        m_dialogs.openFile(this, m_texts.SoundFilesFilter + QStringLiteral("|*.wav"), QString());
     if (!file.isEmpty())
         m_soundEdit->setText(file);
 }
@@ -464,7 +465,7 @@ void SettingsDialog::chooseLanguage(int index)
     if (index == 0) {
         chosen = EnglishLanguage;
     } else if (index == m_languageBox->count() - 1) { // "Select Other..."
-        chosen = dialogs().openFile(this, m_texts.LanguageFilesFilter + QStringLiteral("|*.PVL"),
+        chosen = m_dialogs.openFile(this, m_texts.LanguageFilesFilter + QStringLiteral("|*.PVL"),
                                     dataFolder().path + QStringLiteral("/lang")); // where ours are shipped
         // Cancelled: back to English, which is what the file will say.
         if (chosen.isEmpty())
@@ -476,7 +477,7 @@ void SettingsDialog::chooseLanguage(int index)
         if (chosen != EnglishLanguage)
             v.languageSetting = chosen;
     });
-    dialogs().information(this, m_texts.RestartMessage);
+    m_dialogs.information(this, m_texts.RestartMessage);
 }
 
 bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class DialogProvider;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -24,7 +25,8 @@ class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
     // Both must outlive the dialog; `texts` gives the restart message.
-    SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, QWidget* parent = nullptr);
+    SettingsDialog(SettingsStore& store, const UiProgramTexts& texts, DialogProvider& dialogs,
+                   QWidget* parent = nullptr);
 
     // The main window's Settings command; the font preview shows the
     // comment line's text.
@@ -66,6 +68,7 @@ private:
 
     SettingsStore& m_store;
     const UiProgramTexts& m_texts;
+    DialogProvider& m_dialogs;
 
     QTabBar* m_pageTabs = nullptr;
     QFrame* m_mainPage = nullptr;
