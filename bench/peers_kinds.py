@@ -177,15 +177,20 @@ def main():
             files[name] = shutil.copy(os.path.join(CORPUS, name), folder)
         screen, session = po.start_session(work, helpers)
         screen.display.screen().root.warp_pointer(po.WIDTH - 1, po.HEIGHT - 1)
+
+        def home_of(viewer):
+            env = po.viewer_env(session, os.path.join(work, "home-" + viewer))
+            if viewer == "pictavo":
+                po.write_pictavo_settings(env["HOME"])  # the same settings every run
+            return env
+
         viewers = [("pictavo", lambda f: [pictavo, f])] + [v for v in VIEWERS if shutil.which(v[0])]
         print(f"{po.WIDTH}x{po.HEIGHT} screen, medians of {po.RUNS} runs after a warm-up")
         for label, name in STILLS:
             reference = reference_histogram(os.path.join(CORPUS, name))
             rows = []
             for viewer, command in viewers:
-                env = po.viewer_env(session, os.path.join(work, "home-" + viewer))
-                if viewer == "pictavo":
-                    po.write_pictavo_settings(env["HOME"])
+                env = home_of(viewer)
                 first, rss = still_runs(screen, viewer, command(files[name]), env, label, reference)
                 rows.append((viewer, first, rss))
                 shown = "not shown" if first is None else "%.0f ms" % (1000 * first)
@@ -196,9 +201,7 @@ def main():
                 print(f"{label}: pictavo / fastest peer ({best[0]}) {rows[0][1] / best[1]:.2f} (target <= 1.0)")
         loop_ms, changes = loop_of(files[ANIMATION])
         for viewer, command in viewers:
-            env = po.viewer_env(session, os.path.join(work, "home-" + viewer))
-            if viewer == "pictavo":
-                po.write_pictavo_settings(env["HOME"])
+            env = home_of(viewer)
             screen_rest(screen)
             timeout, po.TIMEOUT_S = po.TIMEOUT_S, WATCH_S
             shown = loop_length(screen, command(files[ANIMATION]), env, changes)
@@ -206,10 +209,7 @@ def main():
             told = "not played" if shown is None else f"{shown:.0f} ms, {shown / loop_ms:.3f} of the file's {loop_ms} ms"
             print(f"GIF loop   {viewer:<9} {told}")
     finally:
-        for helper in reversed(helpers):
-            helper.terminate()
-            helper.wait()
-        shutil.rmtree(work, ignore_errors=True)
+        po.end_session(helpers, work)
 
 
 if __name__ == "__main__":

@@ -229,6 +229,13 @@ def start_session(work, helpers):
     return screen, env
 
 
+def end_session(helpers, work):
+    for helper in reversed(helpers):
+        helper.terminate()
+        helper.wait()
+    shutil.rmtree(work, ignore_errors=True)
+
+
 def viewer_env(session_env, home):
     env = dict(session_env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"),
@@ -306,10 +313,7 @@ def main():
             rows.append(measure(screen, name, command(photos, paths[0], pvx), key, env))
         report(rows)
     finally:
-        for helper in reversed(helpers):
-            helper.terminate()
-            helper.wait()
-        shutil.rmtree(work, ignore_errors=True)
+        end_session(helpers, work)
 
 
 if __name__ == "__main__":
