@@ -9,6 +9,7 @@
 #include <QLibrary>
 
 #include <jxl/decode.h>
+#include <jxl/thread_parallel_runner.h>
 
 #include <climits>
 #include <memory>
@@ -30,11 +31,20 @@ namespace {
     F(JxlDecoderGetColorAsICCProfile)                                                                        \
     F(JxlDecoderImageOutBufferSize)                                                                          \
     F(JxlDecoderSetImageOutBuffer)                                                                           \
-    F(JxlDecoderGetFrameHeader)
+    F(JxlDecoderGetFrameHeader)                                                                              \
+    F(JxlDecoderSetParallelRunner)
+
+// Its thread pool, where the library is there: a still decodes on every core.
+#define PV_JXL_THREAD_FUNCTIONS(F)                                                                           \
+    F(JxlThreadParallelRunner)                                                                               \
+    F(JxlThreadParallelRunnerCreate)                                                                         \
+    F(JxlThreadParallelRunnerDestroy)                                                                        \
+    F(JxlThreadParallelRunnerDefaultNumWorkerThreads)
 
 struct JxlLibrary {
 #define PV_JXL_POINTER(name) decltype(&::name) name = nullptr;
     PV_JXL_FUNCTIONS(PV_JXL_POINTER)
+    PV_JXL_THREAD_FUNCTIONS(PV_JXL_POINTER)
 #undef PV_JXL_POINTER
     QString failure;
 };
@@ -53,7 +63,25 @@ JxlLibrary loadJxlLibrary()
         lib.failure = library.errorString();
     PV_JXL_FUNCTIONS(PV_JXL_RESOLVE)
 #undef PV_JXL_RESOLVE
+    // Without it the decodes run on one thread: no failure.
+    QLibrary threads(QStringLiteral("jxl_threads"), QStringLiteral("0.7"));
+    if (lib.failure.isEmpty() && threads.load()) {
+#define PV_JXL_THREAD_RESOLVE(name) lib.name = reinterpret_cast<decltype(lib.name)>(threads.resolve(#name));
+        PV_JXL_THREAD_FUNCTIONS(PV_JXL_THREAD_RESOLVE)
+#undef PV_JXL_THREAD_RESOLVE
+    }
     return lib;
+}
+
+// A thread pool for one decode, or none.
+using ThreadRunner = std::unique_ptr<void, void (*)(void*)>;
+ThreadRunner threadRunner(const JxlLibrary& lib)
+{
+    if (!lib.JxlThreadParallelRunner || !lib.JxlThreadParallelRunnerCreate || !lib.JxlThreadParallelRunnerDestroy ||
+        !lib.JxlThreadParallelRunnerDefaultNumWorkerThreads)
+        return ThreadRunner(nullptr, [](void*) {});
+    return ThreadRunner(lib.JxlThreadParallelRunnerCreate(nullptr, lib.JxlThreadParallelRunnerDefaultNumWorkerThreads()),
+                        lib.JxlThreadParallelRunnerDestroy);
 }
 
 const JxlLibrary& jxl()
@@ -75,10 +103,14 @@ struct Decoded {
 Decoded decode(const QByteArray& data, bool pixels)
 {
     const JxlLibrary& lib = jxl();
+    // Made before the decoder, which uses it to its end.
+    const ThreadRunner runner = pixels ? threadRunner(lib) : ThreadRunner(nullptr, [](void*) {});
     std::unique_ptr<JxlDecoder, decltype(lib.JxlDecoderDestroy)> dec(lib.JxlDecoderCreate(nullptr),
                                                                      lib.JxlDecoderDestroy);
     if (!dec)
         throw std::bad_alloc();
+    if (runner && lib.JxlDecoderSetParallelRunner(dec.get(), lib.JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS)
+        throw PictureError::corrupt();
     const int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | (pixels ? JXL_DEC_FULL_IMAGE : 0);
     if (lib.JxlDecoderSubscribeEvents(dec.get(), events) != JXL_DEC_SUCCESS ||
         lib.JxlDecoderSetKeepOrientation(dec.get(), JXL_TRUE) != JXL_DEC_SUCCESS ||
