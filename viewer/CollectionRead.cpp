@@ -38,52 +38,32 @@ CollectionContents readCollectionContents(const QString& path, const std::atomic
 CollectionRead::CollectionRead(QObject* parent, std::chrono::milliseconds quickRead)
     : QObject(parent), m_quickRead(quickRead)
 {
-    m_retry.setInterval(50);
-    m_retry.setSingleShot(true);
-    connect(&m_retry, &QTimer::timeout, this, &CollectionRead::offer);
 }
 
 void CollectionRead::start(const QString& path, const QByteArray& codePage, Done done,
                            std::function<bool()> canTake)
 {
     cancel();
-    m_done = std::move(done);
-    m_canTake = std::move(canTake);
+    m_held.setTaker(std::move(done), std::move(canTake));
     auto read = std::make_shared<CollectionContents>();
     m_ticket = m_runner.submit(
         [this, path, codePage, read](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
             *read = readCollectionContents(path, &stop, codePage);
-            return [this, read] {
-                m_held = read;
-                offer();
-            };
+            return [this, read] { m_held.hold(read); };
         },
         {});
     if (m_quickRead.count() > 0)
         m_runner.waitFor(m_ticket, m_quickRead);
 }
 
-void CollectionRead::offer()
-{
-    if (!m_held)
-        return;
-    if (m_canTake && !m_canTake()) {
-        m_retry.start();
-        return;
-    }
-    const std::shared_ptr<CollectionContents> read = std::exchange(m_held, nullptr);
-    m_done(*read);
-}
-
 void CollectionRead::cancel()
 {
     if (m_ticket)
         m_runner.cancel(m_ticket);
-    m_held.reset();
-    m_retry.stop();
+    m_held.drop();
 }
 
 bool CollectionRead::isReading() const
 {
-    return m_held || (m_ticket && m_runner.isPending(m_ticket));
+    return m_held.holds() || (m_ticket && m_runner.isPending(m_ticket));
 }

@@ -4,11 +4,11 @@
 // then taken into the session by a CollectionOpen, on the window's thread.
 #include "collection/CollectionFile.h"
 #include "core/JobRunner.h"
+#include "viewer/HeldResult.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -53,13 +53,8 @@ public:
     bool isReading() const;
 
 private:
-    void offer();
-
     JobRunner m_runner;
     std::chrono::milliseconds m_quickRead;
     JobRunner::Ticket m_ticket = 0;
-    Done m_done;
-    std::function<bool()> m_canTake;
-    std::shared_ptr<CollectionContents> m_held;
-    QTimer m_retry;
+    HeldResult<CollectionContents> m_held{this};
 };

@@ -4,9 +4,9 @@
 // listing drops the first.
 #include "core/JobRunner.h"
 #include "viewer/FolderPictures.h"
+#include "viewer/HeldResult.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <exception>
 #include <functional>
@@ -24,20 +24,14 @@ public:
     void start(const QString& picture, Done done, Failed failed, std::function<bool()> canTake = {});
     void cancel();
     // Listed or held, not yet handed on.
-    bool isListing() const { return m_held || (m_ticket && m_runner.isPending(m_ticket)); }
+    bool isListing() const { return m_held.holds() || (m_ticket && m_runner.isPending(m_ticket)); }
 
 private:
     struct Outcome {
         FolderPictures found;
         std::exception_ptr failure;
     };
-    void offer();
-
     JobRunner m_runner;
     JobRunner::Ticket m_ticket = 0;
-    Done m_done;
-    Failed m_failed;
-    std::function<bool()> m_canTake;
-    std::shared_ptr<Outcome> m_held;
-    QTimer m_retry;
+    HeldResult<Outcome> m_held{this};
 };
