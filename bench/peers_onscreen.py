@@ -6,7 +6,10 @@ window; six 6000x4000 JPEGs, each one flat colour with a light noise. For
 each viewer: the time from starting it on the first photo until that photo's
 colour covers a clear share of the screen, the time from its "next" key until
 the second photo's colour does, and the peak resident memory (VmHWM of the
-process and its children). A screen probe reads a few rows with XGetImage
+process and its children). A viewer of several processes counts each shared
+library once per process in that sum, so the largest proportional set size
+(Pss, shared pages split between the processes that map them) of the whole
+tree, sampled every 25 ms, is printed beside it. A screen probe reads a few rows with XGetImage
 every few milliseconds; the key goes in through XTEST. One uncounted warm-up
 run per viewer, then the medians of RUNS runs. Each peer keeps its own HOME
 over its runs, caches warm as a user's would; Pictavo starts each run from
@@ -16,7 +19,7 @@ Usage: bench/peers_onscreen.py [BUILD_DIR, default build/]   (scripts/install-de
 SHOTS=DIR also saves the screen as each viewer's photos showed, to check
 what was timed.
 """
-import os, shutil, signal, statistics, subprocess, sys, tempfile, time
+import os, shutil, signal, statistics, subprocess, sys, tempfile, threading, time
 
 from Xlib import X, XK, display
 from Xlib.ext import xtest
@@ -155,6 +158,34 @@ def peak_rss_kb(pid):
     return total
 
 
+class PssSampler:
+    """The largest sum of Pss over a process tree while it runs, in kB."""
+
+    def __init__(self, pid):
+        self.pid, self.peak, self.done = pid, 0, threading.Event()
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        tree, seen = [], 0.0
+        while not self.done.wait(0.025):
+            if time.perf_counter() - seen > 0.2:
+                tree, seen = process_tree(self.pid), time.perf_counter()
+            total = 0
+            for p in tree:
+                try:
+                    with open(f"/proc/{p}/smaps_rollup") as rollup:
+                        total += next(int(l.split()[1]) for l in rollup if l.startswith("Pss:"))
+                except (OSError, StopIteration):
+                    pass
+            self.peak = max(self.peak, total)
+
+    def finish(self):
+        self.done.set()
+        self.thread.join()
+        return self.peak
+
+
 def stop(proc):
     try:
         os.killpg(proc.pid, signal.SIGTERM)
@@ -174,15 +205,17 @@ def shoot(env, name):
 
 
 def one_run(screen, argv, key, env):
-    """(first photo s, next photo s, peak RSS kB); None for what never showed."""
+    """(first photo s, next photo s, peak RSS kB, peak Pss kB); None for what
+    never showed."""
     screen.clear()
     start = time.perf_counter()
     proc = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
+    pss = PssSampler(proc.pid)
     try:
         first = screen.wait_for(COLOURS[0], start)
         if first is None:
-            return None, None, peak_rss_kb(proc.pid)
+            return None, None, peak_rss_kb(proc.pid), pss.finish()
         time.sleep(SETTLE_S)
         shoot(env, os.path.basename(argv[0]) + "-first")
         pressed = time.perf_counter()
@@ -190,8 +223,9 @@ def one_run(screen, argv, key, env):
         following = screen.wait_for(COLOURS[1], pressed)
         time.sleep(SETTLE_S)
         shoot(env, os.path.basename(argv[0]) + "-next")
-        return first, following, peak_rss_kb(proc.pid)
+        return first, following, peak_rss_kb(proc.pid), pss.finish()
     finally:
+        pss.finish()
         stop(proc)
 
 
@@ -260,21 +294,21 @@ def measure(screen, name, argv, key, env, before_run=lambda: None):
         missed = sum(run[column] is None for run in runs)
         if missed:
             print(f"{name}: the {label} photo never showed in {missed} of {RUNS} runs")
-    first, following, rss = (median(col) for col in zip(*runs))
-    return name, first, following, rss
+    first, following, rss, pss = (median(col) for col in zip(*runs))
+    return name, first, following, rss, pss
 
 
 def report(rows):
     ms = lambda s: "failed" if s is None else "%.0f" % (s * 1000)
-    print(f"{'viewer':<10} {'first_ms':>9} {'next_ms':>8} {'peak_MB':>8}")
-    for name, first, following, rss in rows:
-        print(f"{name:<10} {ms(first):>9} {ms(following):>8} {rss / 1024:>8.0f}")
+    print(f"{'viewer':<10} {'first_ms':>9} {'next_ms':>8} {'peak_MB':>8} {'pss_MB':>7}")
+    for name, first, following, rss, pss in rows:
+        print(f"{name:<10} {ms(first):>9} {ms(following):>8} {rss / 1024:>8.0f} {pss / 1024:>7.0f}")
     ours, peers = rows[0], rows[1:]
     if not peers:
         print("no peer installed: no ratios")
         return
     for column, label, target in ((1, "first photo painted", 1.0), (2, "next photo", 0.5),
-                                  (3, "peak RSS", 1.0)):
+                                  (3, "peak RSS", 1.0), (4, "peak Pss", 1.0)):
         found = [row for row in peers if row[column] is not None]
         if not found or ours[column] is None:
             print(f"{label}: no ratio (failed)")
@@ -282,7 +316,7 @@ def report(rows):
         best = min(found, key=lambda row: row[column])
         ratio = ours[column] / best[column]
         verdict = "met" if ratio <= target else "NOT met"
-        against = f"{label} / {'leanest' if column == 3 else 'fastest'} peer ({best[0]}):"
+        against = f"{label} / {'leanest' if column >= 3 else 'fastest'} peer ({best[0]}):"
         print(f"{against:<44} {ratio:5.2f}  (target <= {target:.1f}: {verdict})")
 
 
