@@ -67,11 +67,22 @@ void expect(bool reached, const char* what)
     }
 }
 
-// Lets the windows paint, then saves one window, or the whole screen.
+// Lets the windows paint, then saves one window, or the whole screen, once
+// it has stopped changing (thumbnails arrive and sharpen for a while), so
+// that shots of two builds can be compared pixel by pixel.
 void shoot(QWidget* w, const QString& name, int settleMs = 300)
 {
     QTest::qWait(settleMs);
-    save(w ? w->grab() : QGuiApplication::primaryScreen()->grabWindow(0), name);
+    const auto grab = [w] { return (w ? w->grab() : QGuiApplication::primaryScreen()->grabWindow(0)).toImage(); };
+    QImage shot = grab();
+    for (int tries = 0; tries < 30; ++tries) {
+        QTest::qWait(150);
+        QImage again = grab();
+        if (again == shot)
+            break;
+        shot = std::move(again);
+    }
+    save(QPixmap::fromImage(shot), name);
 }
 
 // Fresh windows over a settings file holding `ini`, the demo collection open.
