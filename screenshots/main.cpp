@@ -27,7 +27,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
-#include <QPrintPreviewDialog>
+#include <QDialog>
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
@@ -67,11 +67,22 @@ void expect(bool reached, const char* what)
     }
 }
 
-// Lets the windows paint, then saves one window, or the whole screen.
+// Lets the windows paint, then saves one window, or the whole screen, once
+// it has stopped changing (thumbnails arrive and sharpen for a while), so
+// that shots of two builds can be compared pixel by pixel.
 void shoot(QWidget* w, const QString& name, int settleMs = 300)
 {
     QTest::qWait(settleMs);
-    save(w ? w->grab() : QGuiApplication::primaryScreen()->grabWindow(0), name);
+    const auto grab = [w] { return (w ? w->grab() : QGuiApplication::primaryScreen()->grabWindow(0)).toImage(); };
+    QImage shot = grab();
+    for (int tries = 0; tries < 30; ++tries) {
+        QTest::qWait(150);
+        QImage again = grab();
+        if (again == shot)
+            break;
+        shot = std::move(again);
+    }
+    save(QPixmap::fromImage(shot), name);
 }
 
 // Fresh windows over a settings file holding `ini`, the demo collection open.
@@ -247,13 +258,13 @@ void pictureInfo()
     }
     MainWindow* main = start({}, list);
     QTimer::singleShot(1500, [] {
-        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
-        expect(preview != nullptr, "the print preview showing");
+        QWidget* preview = QApplication::activeModalWidget();
+        expect(preview && preview->objectName() == QLatin1String("PrintPreview"), "the print preview showing");
         if (preview) {
             if (auto* caption = preview->findChild<QCheckBox*>(QStringLiteral("chkPrintCaption")))
                 caption->setChecked(true);
             shoot(preview, QStringLiteral("print-preview.png"), 500);
-            preview->reject();
+            qobject_cast<QDialog*>(preview)->reject();
         }
     });
     main->printPicture();

@@ -89,6 +89,20 @@ QString& UiProgramTexts::operator[](ProgramText id)
         return OpenWithFailedMessage;
     case ProgramText::PrintCaptionOption:
         return PrintCaptionOption;
+    case ProgramText::PrintPreviewTitle:
+        return PrintPreviewTitle;
+    case ProgramText::PrintFitPageCaption:
+        return PrintFitPageCaption;
+    case ProgramText::PrintZoomInCaption:
+        return PrintZoomInCaption;
+    case ProgramText::PrintZoomOutCaption:
+        return PrintZoomOutCaption;
+    case ProgramText::PrintPortraitCaption:
+        return PrintPortraitCaption;
+    case ProgramText::PrintLandscapeCaption:
+        return PrintLandscapeCaption;
+    case ProgramText::PrintPageSetupCaption:
+        return PrintPageSetupCaption;
     case ProgramText::FlashFiredText:
         return FlashFiredText;
     case ProgramText::FlashNotFiredText:
@@ -403,6 +417,14 @@ const std::vector<UiTextEntry> UiTexts = {
     {282,
      "\"%1\" lists more than %2 pictures, more than a collection may hold.",
      {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::CollectionTooManyMessage)}}},
+    // The print preview's title and tool bar.
+    {310, "Print Preview", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintPreviewTitle)}}},
+    {311, "Fit Page", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintFitPageCaption)}}},
+    {312, "Zoom In", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintZoomInCaption)}}},
+    {313, "Zoom Out", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintZoomOutCaption)}}},
+    {314, "Portrait", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintPortraitCaption)}}},
+    {315, "Landscape", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintLandscapeCaption)}}},
+    {316, "Page Setup...", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PrintPageSetupCaption)}}},
     {320, "page %1 of %2", {{"TfrmMain", nullptr, UiPart::Program, int(ProgramText::PageNote)}}},
     {321,
      "Pause Animation",

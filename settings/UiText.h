@@ -50,6 +50,13 @@ enum class ProgramText {
     FileManagerFailedMessage,
     OpenWithFailedMessage,
     PrintCaptionOption,
+    PrintPreviewTitle,
+    PrintFitPageCaption,
+    PrintZoomInCaption,
+    PrintZoomOutCaption,
+    PrintPortraitCaption,
+    PrintLandscapeCaption,
+    PrintPageSetupCaption,
     FlashFiredText,
     FlashNotFiredText,
     MirroredText,
@@ -129,8 +136,16 @@ struct UiProgramTexts {
     QString FileManagerFailedMessage =
         QStringLiteral("Neither a file manager nor the desktop could show \"%1\".");
     QString OpenWithFailedMessage = QStringLiteral("No program could be asked to open \"%1\".");
-    // The print preview's option, and the picture information's words.
+    // The print preview: its option, title and tool bar; and the picture
+    // information's words.
     QString PrintCaptionOption = QStringLiteral("Print the comment as a caption");
+    QString PrintPreviewTitle = QStringLiteral("Print Preview");
+    QString PrintFitPageCaption = QStringLiteral("Fit Page");
+    QString PrintZoomInCaption = QStringLiteral("Zoom In");
+    QString PrintZoomOutCaption = QStringLiteral("Zoom Out");
+    QString PrintPortraitCaption = QStringLiteral("Portrait");
+    QString PrintLandscapeCaption = QStringLiteral("Landscape");
+    QString PrintPageSetupCaption = QStringLiteral("Page Setup...");
     QString FlashFiredText = QStringLiteral("Fired");
     QString FlashNotFiredText = QStringLiteral("Did not fire");
     QString MirroredText = QStringLiteral("mirrored");

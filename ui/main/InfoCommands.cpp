@@ -5,6 +5,7 @@
 #include "ui/main/MainImage.h"
 #include "ui/main/PictureInfoPanel.h"
 #include "ui/main/PictureOutput.h"
+#include "ui/main/PrintPreview.h"
 #include "viewer/PictureFiles.h"
 #include "viewer/PictureInfoReader.h"
 
@@ -13,10 +14,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileInfo>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QToolBar>
 
 void MainWindow::createInfoPanel()
 {
@@ -89,18 +87,21 @@ void MainWindow::printPicture()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(pageOrientationFor(image.size()));
     printer.setDocName(QFileInfo(m_session->entry(e).path).fileName());
-    QPrintPreviewDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("PrintPreview"));
+    const ProgramTexts& t = m_session->texts();
+    QString print = m_commands->action(ViewerCommand::Print)->text();
+    PrintPreview dialog(&printer,
+                        {t.PrintPreviewTitle, t.PrintFitPageCaption, t.PrintZoomInCaption, t.PrintZoomOutCaption,
+                         t.PrintPortraitCaption, t.PrintLandscapeCaption, t.PrintPageSetupCaption,
+                         print.remove(u'&')},
+                        this);
     dialog.resize(1000, 720); // the tool bar whole, with the caption's option
-    auto* withCaption = new QCheckBox(m_session->texts().PrintCaptionOption);
+    auto* withCaption = new QCheckBox(t.PrintCaptionOption);
     withCaption->setObjectName(QStringLiteral("chkPrintCaption"));
     withCaption->setEnabled(!comment.trimmed().isEmpty());
-    if (auto* bar = dialog.findChild<QToolBar*>())
-        bar->addWidget(withCaption);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+    dialog.addOption(withCaption);
+    connect(&dialog, &PrintPreview::paintRequested, this,
             [&](QPrinter* p) { ::printPicture(*p, image, withCaption->isChecked() ? comment : QString()); });
-    if (auto* preview = dialog.findChild<QPrintPreviewWidget*>())
-        connect(withCaption, &QCheckBox::toggled, preview, &QPrintPreviewWidget::updatePreview);
+    connect(withCaption, &QCheckBox::toggled, &dialog, &PrintPreview::updatePreview);
     dialog.exec();
 }
 
