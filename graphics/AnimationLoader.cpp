@@ -47,7 +47,11 @@ AnimationLoader::Frame AnimationLoader::frame(const Picture& picture, int index,
         m_loader.release();
         throw;
     }
-    m_loader.park();
+    // Past the last frame the animation may have ended: the loader need not wait for it.
+    if (answer->image.isNull())
+        m_loader.release();
+    else
+        m_loader.park();
     const LoaderReply& r = answer->reply;
     return Frame{answer->image, r.frameDelay, int(std::min<quint32>(r.frames, INT_MAX)), r.plays};
 }
