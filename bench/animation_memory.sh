@@ -1,7 +1,7 @@
 #!/bin/bash
 # Peak memory of the viewer playing an animation against the same window
 # showing a still of the same size: VmHWM of the viewer and of its loaders
-# (the animation's own loader included) after SECONDS of showing each, in
+# (the pool's, one of which plays the animation) after SECONDS of showing each, in
 # KiB; one frame of 640x480 is 1,200 KiB. Usage:
 # bench/animation_memory.sh [build dir] [seconds]
 # Runs under xvfb-run; the pictures are copied into a temporary folder so

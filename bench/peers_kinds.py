@@ -14,6 +14,8 @@ which the centre changes over a few seconds once the first frame is up; a
 whole loop's length on screen against the file's.
 
 Usage: bench/peers_kinds.py [BUILD_DIR, default build/]
+ONLY=TEXT times only the files whose name holds TEXT (ONLY=jxl: the JPEG XL);
+BASE=DIR times that build too, as "base", in the same runs.
 SHOTS=DIR saves the resting screen of each viewer and file, to check what
 was timed: a viewer that shows an error there did not show the picture.
 """
@@ -24,6 +26,8 @@ from Xlib import X
 import peers_onscreen as po
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus", "more")
+if not os.path.isdir(CORPUS):  # a work tree one folder deeper
+    CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "corpus", "more")
 STILLS = [("CR3 preview", "canon-eos-r6-pruned.cr3"), ("JPEG XL", "jxl-lossless-patches.jxl")]
 ANIMATION = "gif-anim-rotating-squares.gif"
 BOX = 400          # the centre square read, px
@@ -32,6 +36,7 @@ TOLERANCE = 24     # per channel
 MATCHED = 0.9      # share of points at their resting value that counts as shown
 REST_S = 1.5       # unchanged this long: the viewer is done
 WATCH_S = 6.0      # the animation watched this long
+ONLY = os.environ.get("ONLY", "")
 VIEWERS = [("feh", lambda f: ["feh", "--scale-down", f]), ("geeqie", lambda f: ["geeqie", f]),
            ("eog", lambda f: ["eog", f]), ("gwenview", lambda f: ["gwenview", f])]
 
@@ -109,22 +114,16 @@ def first_shown(readings, reference):
     return next(t for t, data in readings if matched(points(data), rest) >= MATCHED)
 
 
-def still_runs(screen, name, argv, env, label, reference):
-    times, rss = [], []
-    for r in range(po.RUNS + 1):
-        screen_rest(screen)
-        readings, proc = watch(screen, argv, env)
-        try:
-            if r == po.RUNS:
-                po.shoot(env, f"{name}-{label.replace(' ', '-')}")
-            if r == 0:
-                continue
-            times.append(first_shown(readings, reference))
-            rss.append(po.peak_rss_kb(proc.pid))
-        finally:
-            po.stop(proc)
-    shown = [t for t in times if t is not None]
-    return (statistics.median(shown) if len(shown) == len(times) else None), statistics.median(rss)
+def still_run(screen, name, argv, env, label, reference, shoot):
+    """When the picture was first shown (None: not shown) and the peak memory."""
+    screen_rest(screen)
+    readings, proc = watch(screen, argv, env)
+    try:
+        if shoot:
+            po.shoot(env, f"{name}-{label.replace(' ', '-')}")
+        return first_shown(readings, reference), po.peak_rss_kb(proc.pid)
+    finally:
+        po.stop(proc)
 
 
 def loop_of(path):
@@ -170,6 +169,10 @@ def main():
     helpers = []
     try:
         pictavo = po.install_pictavo(build, work)
+        base = None
+        if os.environ.get("BASE"):
+            os.mkdir(os.path.join(work, "base"))
+            base = po.install_pictavo(os.environ["BASE"], os.path.join(work, "base"))
         files = {}
         for _, name in STILLS + [(None, ANIMATION)]:
             folder = os.path.join(work, "pictures-" + name)  # each alone, for every viewer
@@ -180,25 +183,41 @@ def main():
 
         def home_of(viewer):
             env = po.viewer_env(session, os.path.join(work, "home-" + viewer))
-            if viewer == "pictavo":
+            if viewer in ("pictavo", "base"):
                 po.write_pictavo_settings(env["HOME"])  # the same settings every run
             return env
 
         viewers = [("pictavo", lambda f: [pictavo, f])] + [v for v in VIEWERS if shutil.which(v[0])]
+        if base:
+            viewers.insert(1, ("base", lambda f: [base, f]))
         print(f"{po.WIDTH}x{po.HEIGHT} screen, medians of {po.RUNS} runs after a warm-up")
-        for label, name in STILLS:
+        for label, name in [s for s in STILLS if ONLY in s[1]]:
             reference = reference_histogram(os.path.join(CORPUS, name))
+            # Round after round, each viewer in turn, so that the shared
+            # machine's load falls on all of them alike.
+            runs = {viewer: [] for viewer, _ in viewers}
+            for r in range(po.RUNS + 1):
+                for viewer, command in viewers:
+                    run = still_run(screen, viewer, command(files[name]), home_of(viewer), label, reference,
+                                    r == po.RUNS)
+                    if r > 0:
+                        runs[viewer].append(run)
             rows = []
-            for viewer, command in viewers:
-                env = home_of(viewer)
-                first, rss = still_runs(screen, viewer, command(files[name]), env, label, reference)
+            for viewer, _ in viewers:
+                shown = [t for t, _ in runs[viewer] if t is not None]
+                first = statistics.median(shown) if len(shown) == len(runs[viewer]) else None
+                rss = statistics.median(m for _, m in runs[viewer])
                 rows.append((viewer, first, rss))
-                shown = "not shown" if first is None else "%.0f ms" % (1000 * first)
-                print(f"{label:<12} {viewer:<9} first on screen {shown:>10}   peak {rss / 1024:.0f} MB")
-            peers = [r for r in rows[1:] if r[1] is not None]
+                told = "not shown" if first is None else "%.0f ms" % (1000 * first)
+                print(f"{label:<12} {viewer:<9} first on screen {told:>10}   peak {rss / 1024:.0f} MB")
+            peers = [r for r in rows[1:] if r[1] is not None and r[0] != "base"]
             if rows[0][1] is not None and peers:
                 best = min(peers, key=lambda r: r[1])
                 print(f"{label}: pictavo / fastest peer ({best[0]}) {rows[0][1] / best[1]:.2f} (target <= 1.0)")
+            if base and rows[0][1] is not None and rows[1][1] is not None:
+                print(f"{label}: pictavo / base {rows[0][1] / rows[1][1]:.2f}")
+        if ONLY not in ANIMATION:
+            return
         loop_ms, changes = loop_of(files[ANIMATION])
         for viewer, command in viewers:
             env = home_of(viewer)

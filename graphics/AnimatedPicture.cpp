@@ -8,7 +8,9 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <cerrno>
 #include <climits>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -55,6 +57,38 @@ private:
     QImageReader m_reader;
 };
 
+// An APNG's bytes, read where a chunk or a frame needs them: from memory,
+// or from the file's descriptor so that a long animation is never held whole.
+class ByteSource {
+public:
+    explicit ByteSource(QByteArray bytes) : m_bytes(std::move(bytes)), m_size(m_bytes.size()) {}
+    ByteSource(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    qint64 size() const { return m_size; }
+    // Fewer bytes where the file ends early.
+    QByteArray read(qint64 at, qint64 length) const
+    {
+        if (m_fd < 0)
+            return m_bytes.mid(at, length);
+        QByteArray out(length, Qt::Uninitialized);
+        qint64 got = 0;
+        while (got < length) {
+            const ssize_t n = ::pread(m_fd, out.data() + got, std::size_t(length - got), off_t(at + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        out.truncate(got);
+        return out;
+    }
+
+private:
+    QByteArray m_bytes;
+    int m_fd = -1;
+    qint64 m_size = 0;
+};
+
 quint32 bigEndian32(const char* p)
 {
     const auto* u = reinterpret_cast<const uchar*>(p);
@@ -84,14 +118,17 @@ public:
 
     // Frames whose chunks were cut off or are out of place are left out,
     // with those after them.
-    static std::unique_ptr<AnimatedPicture> open(const QByteArray& bytes)
+    static std::unique_ptr<AnimatedPicture> open(ByteSource bytes)
     {
         auto a = std::make_unique<ApngAnimation>();
         bool animated = false, defaultSeen = false;
         QByteArray header;
         for (qsizetype at = 8; at + 12 <= bytes.size();) {
-            const quint32 length = bigEndian32(bytes.constData() + at);
-            const QByteArray type = bytes.mid(at + 4, 4);
+            const QByteArray head = bytes.read(at, 8);
+            if (head.size() < 8)
+                break;
+            const quint32 length = bigEndian32(head.constData());
+            const QByteArray type = head.mid(4);
             if (length > quint32(bytes.size() - at - 12))
                 break;
             const qsizetype start = at + 8;
@@ -109,7 +146,13 @@ public:
                     a->m_list.back().data.append({start + 4, qsizetype(length) - 4});
                 continue;
             }
-            const QByteArray data = bytes.mid(start, qsizetype(length));
+            // What else matters is small; a large chunk of another kind is skipped unread.
+            if (type != "IHDR" && type != "acTL" && type != "fcTL" && type != "IEND" &&
+                (defaultSeen || !colourChunk(type)))
+                continue;
+            const QByteArray data = bytes.read(start, qsizetype(length));
+            if (data.size() != qsizetype(length))
+                break;
             if (type == "IHDR" && data.size() == 13) {
                 header = data;
                 a->m_canvas = QSize(int(bigEndian32(data.constData())), int(bigEndian32(data.constData() + 4)));
@@ -129,7 +172,7 @@ public:
             return nullptr;
         checkCanvas(a->m_canvas);
         a->m_header = header;
-        a->m_bytes = bytes;
+        a->m_bytes = std::move(bytes);
         while (!a->m_list.empty() && a->m_list.back().data.isEmpty())
             a->m_list.pop_back();
         a->m_frames = int(a->m_list.size());
@@ -220,7 +263,7 @@ private:
         QList<PngChunk> chunks{{"IHDR", header}};
         chunks += m_colour;
         for (const auto& [start, length] : f.data)
-            chunks.append({"IDAT", m_bytes.mid(start, length)});
+            chunks.append({"IDAT", m_bytes.read(start, length)});
         chunks.append({"IEND", QByteArray()});
         QImage image = QImage::fromData(pngFile(chunks), "PNG");
         if (image.size() != f.rect.size())
@@ -228,7 +271,7 @@ private:
         return image;
     }
 
-    QByteArray m_bytes; // the file's, shared with the caller
+    ByteSource m_bytes{QByteArray()};
     QByteArray m_header;
     QList<PngChunk> m_colour;
     std::vector<Frame> m_list;
@@ -260,7 +303,7 @@ std::unique_ptr<AnimatedPicture> AnimatedPicture::open(const QByteArray& bytes, 
         break;
     }
     case PictureFormat::Png:
-        a = ApngAnimation::open(bytes);
+        a = ApngAnimation::open(ByteSource(bytes));
         break;
     case PictureFormat::JpegXl:
         a = openJxlAnimation(bytes);
@@ -272,4 +315,9 @@ std::unique_ptr<AnimatedPicture> AnimatedPicture::open(const QByteArray& bytes, 
         break;
     }
     return a;
+}
+
+std::unique_ptr<AnimatedPicture> AnimatedPicture::openApng(int fd, qint64 size)
+{
+    return ApngAnimation::open(ByteSource(fd, size));
 }

@@ -24,6 +24,9 @@ public:
     // Null for a still, or a kind that does not animate. Throws
     // PictureError where the file's start is damaged or too large.
     static std::unique_ptr<AnimatedPicture> open(const QByteArray& bytes, PictureFormat format);
+    // An APNG read from `fd` (`size` bytes) chunk by chunk as its frames
+    // come; `fd` stays open while the animation is.
+    static std::unique_ptr<AnimatedPicture> openApng(int fd, qint64 size);
 
     QSize canvas() const { return m_canvas; }
     // 0 where the file does not tell before its frames are read.

@@ -4,9 +4,11 @@
 #include "core/UniqueFd.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/LoaderAnswer.h"
-#include "graphics/PictureLoaders.h"
 
-AnimationLoader::AnimationLoader() = default;
+AnimationLoader::AnimationLoader() : m_loader(PictureLoaders::shared())
+{
+    m_loader.keepAfterToldFailures();
+}
 AnimationLoader::~AnimationLoader() = default;
 
 bool AnimationLoader::mayAnimate(const Picture& picture)
@@ -39,20 +41,17 @@ AnimationLoader::Frame AnimationLoader::frame(const Picture& picture, int index,
         throw AppError(QStringLiteral("\"%1\" is no animation.").arg(request.name));
     std::optional<LoaderAnswer> answer;
     try {
-        if (!m_loader)
-            m_loader = PictureLoaders::shared().startOwnLoader();
-        LoaderChannel::Message message = m_loader->exchange(request.encoded(), {source->get()});
-        answer = LoaderAnswer::fromMessage(message, request, picture.data().size());
-    } catch (const LoaderProcess::Stopped& stopped) {
-        m_loader.reset();
-        throw AppError(msg::readerStopped(request.name, stopped.reason));
+        answer = m_loader.ask(source->get(), picture.data().size(), request);
+    } catch (...) {
+        // No animation, or none past here: the loader serves others meanwhile.
+        m_loader.release();
+        throw;
     }
-    if (!answer) {
-        m_loader.reset();
-        throw AppError(msg::readerStopped(request.name, QStringLiteral("its answer was not valid")));
-    }
-    if (!answer->reply.done)
-        throw AppError(answer->reply.error);
+    // Past the last frame the animation may have ended: the loader need not wait for it.
+    if (answer->image.isNull())
+        m_loader.release();
+    else
+        m_loader.park();
     const LoaderReply& r = answer->reply;
     return Frame{answer->image, r.frameDelay, int(std::min<quint32>(r.frames, INT_MAX)), r.plays};
 }

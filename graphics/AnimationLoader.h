@@ -1,13 +1,14 @@
 #pragma once
-// Asks a loader of its own for an animation's frames one after the other
-// (see LoaderTask::Frame), so that stills' reads never wait behind them.
-// Used by one thread at a time; the loader starts at the first frame asked.
-#include "graphics/LoaderProcess.h"
+// Asks a loader of the shared pool for an animation's frames one after the
+// other (see LoaderTask::Frame). The loader stays parked for the next frame,
+// so that it keeps its place in the file, and counts against the pool's
+// size; it goes back to the pool with this object. Used by one thread at a
+// time.
 #include "graphics/Picture.h"
+#include "graphics/PictureLoaders.h"
 
 #include <QImage>
 
-#include <memory>
 
 class AnimationLoader {
 public:
@@ -29,5 +30,5 @@ public:
     Frame frame(const Picture& picture, int index, bool displayColors);
 
 private:
-    std::unique_ptr<LoaderProcess> m_loader;
+    PictureLoaders::Held m_loader;
 };

@@ -164,6 +164,8 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
     std::optional<LoaderAnswer> answer;
     try {
         if (!m_loader)
+            m_loader = m_pool.unpark(this);
+        if (!m_loader)
             m_loader = m_pool.take();
         LoaderChannel::Message message = m_loader->exchange(body, fds);
         answer = LoaderAnswer::fromMessage(message, request, size);
@@ -177,7 +179,7 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
         throw;
     }
     // A loader that failed a file, or answered nonsense, serves no other.
-    if (!answer || !answer->reply.done) {
+    if (!answer || (!answer->reply.done && !m_keepAfterTold)) {
         m_reusable = false;
         release();
     }
@@ -188,23 +190,58 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
     return std::move(*answer);
 }
 
+void PictureLoaders::Held::park()
+{
+    if (!m_loader || !m_reusable) {
+        release();
+        return;
+    }
+    {
+        std::lock_guard lock(m_pool.m_mutex);
+        m_pool.m_parked.emplace_back(this, std::move(m_loader));
+    }
+    m_pool.m_freed.notify_all();
+}
+
 void PictureLoaders::Held::release()
 {
+    if (!m_loader)
+        m_loader = m_pool.unpark(this);
     if (m_loader)
         m_pool.giveBack(std::move(m_loader), m_reusable);
     m_reusable = true;
 }
 
+std::unique_ptr<LoaderProcess> PictureLoaders::unpark(const Held* holder)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_parked.begin(); it != m_parked.end(); ++it)
+        if (it->first == holder) {
+            std::unique_ptr<LoaderProcess> loader = std::move(it->second);
+            m_parked.erase(it);
+            return loader;
+        }
+    return nullptr;
+}
+
 std::unique_ptr<LoaderProcess> PictureLoaders::take()
 {
     std::unique_lock lock(m_mutex);
+    const auto mayStart = [this] { return m_startingAhead == 0 && m_running < m_options.loaders; };
+    // Busy loaders come back; parked ones may not for a long while.
+    const auto onlyParked = [this] {
+        return !m_parked.empty() && m_running == int(m_idle.size() + m_parked.size());
+    };
     // A loader started ahead is nearly ready: waited for rather than a second started.
-    m_freed.wait(lock, [this] {
-        return !m_idle.empty() || (m_startingAhead == 0 && m_running < m_options.loaders);
-    });
+    m_freed.wait(lock, [&] { return !m_idle.empty() || mayStart() || onlyParked(); });
     if (!m_idle.empty()) {
         std::unique_ptr<LoaderProcess> loader = std::move(m_idle.back());
         m_idle.pop_back();
+        return loader;
+    }
+    if (!mayStart()) {
+        std::unique_ptr<LoaderProcess> loader = std::move(m_parked.front().second);
+        m_parked.erase(m_parked.begin());
         return loader;
     }
     ++m_running;

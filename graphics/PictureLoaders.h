@@ -73,13 +73,10 @@ public:
     // The loader program (in process: its module) beside this program,
     // else where installed; empty when neither place has it.
     static QString installedLoader(bool inProcess);
-    // A loader of this pool's kind but outside it, for work that holds one
-    // for long (a playing animation), so that files never queue behind it.
-    // Throws LoaderProcess::Stopped.
-    std::unique_ptr<LoaderProcess> startOwnLoader() const { return std::make_unique<LoaderProcess>(m_settings); }
     // A loader of the pool held for a run of requests about one file, such
-    // as its rows in order, so that it keeps what it read between them.
-    // Given back when it goes: kept for other files only while reusable.
+    // as its rows in order or an animation's frames, so that it keeps what
+    // it read between them. Given back when it goes: kept for other files
+    // only while reusable.
     class Held {
     public:
         explicit Held(PictureLoaders& pool) : m_pool(pool) {}
@@ -90,12 +87,21 @@ public:
         LoaderAnswer ask(int fd, qint64 size, const LoaderRequest& request, int pixels = -1);
         // Whether the loader holds nothing of the file now, so another may use it.
         void setReusable(bool reusable) noexcept { m_reusable = reusable; }
+        // For requests whose told failure says nothing of the loader's state
+        // ("no animation", a damaged frame): the loader serves on after it.
+        void keepAfterToldFailures() noexcept { m_keepAfterTold = true; }
+        // Between requests far apart (an animation's frames): the loader waits
+        // in the pool for the next ask, and serves another request only where
+        // that one would otherwise wait for good (every other loader parked
+        // too, and no more may start). The next ask then takes any loader.
+        void park();
         void release();
 
     private:
         PictureLoaders& m_pool;
         std::unique_ptr<LoaderProcess> m_loader;
         bool m_reusable = true;
+        bool m_keepAfterTold = false;
     };
 
     // How many loaders this pool started so far.
@@ -104,13 +110,15 @@ public:
 private:
     std::unique_ptr<LoaderProcess> take();
     void giveBack(std::unique_ptr<LoaderProcess> loader, bool keep);
+    std::unique_ptr<LoaderProcess> unpark(const Held* holder);
 
     Options m_options;
     LoaderProcess::Settings m_settings;
     std::mutex m_mutex;
     std::condition_variable m_freed;
     std::vector<std::unique_ptr<LoaderProcess>> m_idle;
-    int m_running = 0; // idle and busy
+    std::vector<std::pair<const Held*, std::unique_ptr<LoaderProcess>>> m_parked;
+    int m_running = 0; // idle, parked and busy: never more than Options::loaders
     std::atomic<int> m_started = 0;
     int m_startingAhead = 0; // loaders startAhead() has not handed over yet
     std::thread m_ahead;

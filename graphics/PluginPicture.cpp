@@ -9,6 +9,7 @@
 #include "graphics/PngCodec.h"
 #include "graphics/TiffSamples.h"
 #include "graphics/TiffStructure.h"
+#include "graphics/WebpFirstFrame.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -184,7 +185,9 @@ QImage decodePluginPicture(const QByteArray& data, PictureFormat format, Picture
 {
     if (format == PictureFormat::Png)
         return decodePng(data, damage);
-    Reader r(data, format);
+    // An animation's still: its first frame alone, where it covers the canvas.
+    const QByteArray first = format == PictureFormat::WebP ? webpFirstFrame(data) : QByteArray();
+    Reader r(first.isEmpty() ? data : first, format);
     r.checkedSize();
     QImage image = r.reader.read();
     if (image.isNull() && format == PictureFormat::Tiff && tiffIsSeparated(data))

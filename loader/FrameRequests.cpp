@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,9 +36,37 @@ struct FileIdentity {
     }
 };
 
+// The file's bytes seen in place, for decoders that want them whole: the
+// page cache holds them, not this process's own memory.
+class ReadOnlyMapping {
+public:
+    ReadOnlyMapping() = default;
+    ReadOnlyMapping(int fd, qint64 size, const QString& name) : m_size(std::size_t(size))
+    {
+        void* at = m_size ? ::mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+        if (at == MAP_FAILED)
+            throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(m_size ? errno : EINVAL))));
+        m_at = at;
+    }
+    ~ReadOnlyMapping()
+    {
+        if (m_at)
+            ::munmap(m_at, m_size);
+    }
+    ReadOnlyMapping(const ReadOnlyMapping&) = delete;
+    ReadOnlyMapping& operator=(const ReadOnlyMapping&) = delete;
+    QByteArray bytes() const { return QByteArray::fromRawData(static_cast<const char*>(m_at), qsizetype(m_size)); }
+
+private:
+    void* m_at = nullptr;
+    std::size_t m_size = 0;
+};
+
+// Declared in the order they may go: the animation reads from the others.
 struct Session {
     FileIdentity file;
-    QByteArray bytes;
+    UniqueFd fd;
+    std::unique_ptr<ReadOnlyMapping> mapping;
     std::unique_ptr<AnimatedPicture> animation;
 };
 
@@ -50,21 +79,33 @@ Session& session()
 
 // The session's animation at frame `index`: kept when it is there already,
 // else opened anew (the file changed, or the frames start over).
-AnimatedPicture& animationAt(const LoaderRequest& request, int fd, quint32 index)
+AnimatedPicture& animationAt(const LoaderRequest& request, UniqueFd& fd, quint32 index)
 {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw AppError(msg::cannotOpen(request.name, QStringLiteral("It is not a regular file.")));
+    if (st.st_size > MaxReadBytes)
+        throw AppError(msg::cannotOpen(request.name, QString::fromLocal8Bit(std::strerror(EFBIG))));
     const FileIdentity file{st.st_dev, st.st_ino, st.st_size, st.st_mtim, request.format, request.displayColors};
+    const PictureFormat format = PictureFormat(request.format);
     Session& s = session();
-    if (!(s.file == file) || s.bytes.isEmpty()) {
-        s = Session();
-        s.bytes = fileBytes(fd, request.name);
+    if (!(s.file == file) || !s.fd.isValid()) {
+        s.animation.reset();
+        s.mapping.reset();
+        s.fd = std::move(fd);
         s.file = file;
     }
     if (!s.animation || s.animation->nextIndex() > int(index)) {
         s.animation.reset();
-        s.animation = AnimatedPicture::open(s.bytes, PictureFormat(request.format));
+        // An APNG's frames are read from the file as they come; the other
+        // kinds' decoders want the whole file at hand.
+        if (format == PictureFormat::Png) {
+            s.animation = AnimatedPicture::openApng(s.fd.get(), st.st_size);
+        } else {
+            if (!s.mapping)
+                s.mapping = std::make_unique<ReadOnlyMapping>(s.fd.get(), st.st_size, request.name);
+            s.animation = AnimatedPicture::open(s.mapping->bytes(), format);
+        }
         if (!s.animation)
             throw AppError(QStringLiteral("\"%1\" is no animation.").arg(request.name));
     }
@@ -83,7 +124,7 @@ OutgoingReply answerFrameRequest(const LoaderRequest& request, std::vector<Uniqu
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     OutgoingReply out;
     try {
-        AnimatedPicture& animation = animationAt(request, fds.front().get(), request.frame);
+        AnimatedPicture& animation = animationAt(request, fds.front(), request.frame);
         std::optional<AnimationFrame> frame;
         if (animation.nextIndex() == int(request.frame))
             frame = animation.next();

@@ -8,11 +8,15 @@
 
 #include "core/Errors.h"
 #include "graphics/Picture.h"
+#include "graphics/PictureLoaders.h"
 
 #include "tests/graphics/Corpus.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -122,6 +126,40 @@ TEST(AnimationFrames, CutFilesPlayTheFramesBeforeTheCut)
     // A still PNG starts no animation loader.
     EXPECT_FALSE(AnimationLoader::mayAnimate(
         Picture::loadFromFile(corpusPath(QStringLiteral("more/jxl-lossless-patches.ref.png")))));
+}
+
+int childProcesses()
+{
+    int count = 0;
+    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        count += int(fileBytes(QStringLiteral("/proc/self/task/%1/children").arg(task)).split(' ').size()) - 1;
+    return count;
+}
+
+// A playing animation's loader is one of the pool's: with a pool of two,
+// its frames and two pictures asked at once between them are all answered
+// by no more than two loaders.
+TEST(AnimationFrames, PlayOnTheLoadersOfThePool)
+{
+    PictureLoaders::Options options;
+    options.loaders = 2;
+    options.program = QStringLiteral(PV_BINARY_DIR "/pictavo-loader");
+    PictureLoaders::setSharedOptions(options);
+    const int before = childProcesses();
+    const Picture animation = Picture::loadFromFile(corpusPath(QStringLiteral("more/apng-icos4d.png")));
+    const QString still = corpusPath(QStringLiteral("more/jxl-lossless-patches.ref.png"));
+    LoaderRequest decode;
+    decode.task = LoaderTask::Decode;
+    AnimationLoader loader;
+    int most = 0;
+    for (int frame = 0; frame < 4; ++frame) {
+        EXPECT_EQ(loader.frame(animation, frame, true).image.size(), QSize(128, 128));
+        std::thread other([&] { EXPECT_FALSE(PictureLoaders::shared().ask(still, decode).image.isNull()); });
+        EXPECT_FALSE(PictureLoaders::shared().ask(still, decode).image.isNull());
+        other.join();
+        most = std::max(most, childProcesses() - before);
+    }
+    EXPECT_EQ(most, 2);
 }
 
 // An AVIF sequence plays as its edit list says: once unless it repeats,

@@ -11,7 +11,7 @@
 AnimationView::AnimationView(QWidget* window, MainImage* image, QMenu* viewMenu,
                              std::function<bool()> displayColors)
     : QObject(window), m_window(window), m_image(image), m_pause(new QAction(QStringLiteral("Pause Animation"), window)),
-      m_loader(std::make_shared<AnimationLoader>()), m_displayColors(std::move(displayColors))
+      m_displayColors(std::move(displayColors))
 {
     m_pause->setObjectName(QStringLiteral("mnuPauseAnimation"));
     m_pause->setShortcut(QKeySequence(Qt::Key_P));
@@ -44,8 +44,9 @@ void AnimationView::pictureChanged()
 {
     const Picture& picture = m_image->picture();
     m_player.setPaused(false);
+    // A loader for this picture alone: it goes back to the pool with the picture.
     if (AnimationLoader::mayAnimate(picture))
-        m_player.play(loaderFrames(m_loader, picture, m_displayColors()));
+        m_player.play(loaderFrames(std::make_shared<AnimationLoader>(), picture, m_displayColors()));
     else
         m_player.stop();
     showState();

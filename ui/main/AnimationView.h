@@ -1,6 +1,6 @@
 #pragma once
 // Plays the main image's picture when it is an animation: its frames come
-// from a loader of their own; P (and the View menu's "Pause Animation")
+// from a loader of the pool; P (and the View menu's "Pause Animation")
 // pauses and resumes; a minimised window holds the frame.
 #include "viewer/AnimationPlayer.h"
 
@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-class AnimationLoader;
 class MainImage;
 class QAction;
 class QMenu;
@@ -35,7 +34,6 @@ private:
     QWidget* m_window;
     MainImage* m_image;
     QAction* m_pause;
-    std::shared_ptr<AnimationLoader> m_loader;
     AnimationPlayer m_player;
     std::function<bool()> m_displayColors;
 };
