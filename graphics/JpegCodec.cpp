@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>

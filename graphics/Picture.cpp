@@ -145,10 +145,6 @@ QImage fitted(const QImage& image, QSize target)
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-} // namespace
-
-namespace {
-
 // The `size` bytes of the regular file `fd` in a sealed memfd, filled a
 // slice at a time so that no more than a slice is ever resident here. Null
 // when the file's size changed while it was read.
