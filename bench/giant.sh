@@ -5,7 +5,9 @@
 #    `djpeg -scale 1/8` of the same file (the scale the fitted decode uses);
 #  - the same in As Is: first paint, peak resident memory of the viewer and
 #    its loaders after it and after panning to each corner, and the longest
-#    stretch the GUI thread did not turn while panning;
+#    stretch the GUI thread did not turn while panning (wall clock, and the
+#    GUI thread's own CPU time in one turn: on a shared machine the wall
+#    clock also counts waiting for a core and for the X server);
 #  - the corpus's 12-MP HEIC fitted, against `heif-convert` (to y4m, the
 #    cheapest output it writes) and `vips copy` (to its own raw format).
 # Usage: bench/giant.sh BUILD_DIR
@@ -37,7 +39,9 @@ for ((r = 0; r <= RUNS; r++)); do
   # The first round warms the caches and is not counted.
   [ "$r" -gt 0 ] && echo "$djpeg $fit $heifc $vipsc $heic" >> "$WORK/times.txt"
 done
-PICTAVO_T0=$(date +%s%N) timeout 120 "$PROBE" view "$WORK/giant.jpg" asis > "$WORK/asis.txt"
+for ((r = 1; r <= RUNS; r++)); do
+  PICTAVO_T0=$(date +%s%N) timeout 120 "$PROBE" view "$WORK/giant.jpg" asis >> "$WORK/asis.txt"
+done
 RUNS
 xvfb-run -a -s "-screen 0 1600x1000x24" bash "$WORK/runs.sh" "$WORK" "$RUNS" "$PROBE" "$HEIC" 2>/dev/null
 
@@ -48,5 +52,12 @@ fastest=$(( heifc < vipsc ? heifc : vipsc ))
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "giant JPEG fitted: ${fit} ms, djpeg -scale 1/8 ${djpeg} ms, ratio $(awk -v a="$fit" -v b="$djpeg" 'BEGIN { printf "%.2f", a / b }')"
 echo "12-MP HEIC fitted: ${heic} ms, heif-convert ${heifc} ms, vips copy ${vipsc} ms, ratio to the fastest $(awk -v a="$heic" -v b="$fastest" 'BEGIN { printf "%.2f", a / b }')"
-echo "giant JPEG as is:"
-sed 's/^/  /' "$WORK/asis.txt"
+# As Is: the median of each figure over the runs, and the stall's range.
+echo "giant JPEG as is (median of $RUNS):"
+awk '{ $1 = $1 } { print }' "$WORK/asis.txt" | sed 's/^rss_kib /rss_kib_/' | awk '{ print $1, $2 }' | sort -s -k1,1 |
+  awk '{ v[$1] = v[$1] " " $2 } END { for (k in v) print k, v[k] }' | sort |
+  while read -r name values; do
+    m=$(tr ' ' '\n' <<< "$values" | grep . | median)
+    range=$(tr ' ' '\n' <<< "$values" | grep . | sort -n | sed -n '1p;$p' | paste -sd-)
+    echo "  $name $m (range $range)"
+  done

@@ -159,7 +159,7 @@ private:
         request.task = LoaderTask::Rows;
         request.name = m_jpeg.fileName();
         request.region = QRect(0, y0, m_jpeg.width(), n);
-        const LoaderAnswer answer = m_loader.ask(m_source->get(), m_jpeg.data().size(), request);
+        const LoaderAnswer answer = m_loader.ask(m_source->get(), m_jpeg.byteCount(), request);
         const LoaderReply& r = answer.reply;
         // The rows of the picture the probe saw, or none only for the first.
         if (r.size != m_jpeg.size() || (answer.image.isNull() && y0 != 0))

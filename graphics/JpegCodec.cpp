@@ -3,12 +3,16 @@
 #include "graphics/JpegErrorManager.h"
 #include "graphics/PictureError.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include <unistd.h>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -18,10 +22,70 @@ namespace {
 using jpegerr::ErrorManager;
 using jpegerr::installErrorManager;
 
+// A file read through its descriptor a buffer at a time, as libjpeg's
+// memory source reads its bytes: past the end it warns and makes up an end
+// marker, so a truncated file decodes and is marked as it would be.
+struct FileSource {
+    jpeg_source_mgr pub{};
+    JpegFile file;
+    qint64 at = 0;
+    std::vector<JOCTET> buffer = std::vector<JOCTET>(64 * 1024);
+
+    static void nothing(j_decompress_ptr) {}
+    static boolean fill(j_decompress_ptr cinfo)
+    {
+        auto* s = reinterpret_cast<FileSource*>(cinfo->src);
+        const qint64 want = std::min<qint64>(qint64(s->buffer.size()), s->file.size - s->at);
+        ssize_t n = 0;
+        do
+            n = want > 0 ? ::pread(s->file.fd, s->buffer.data(), std::size_t(want), off_t(s->at)) : 0;
+        while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            WARNMS(cinfo, JWRN_JPEG_EOF);
+            s->buffer[0] = 0xFF;
+            s->buffer[1] = JPEG_EOI;
+            n = 2;
+        } else {
+            s->at += n;
+        }
+        s->pub.next_input_byte = s->buffer.data();
+        s->pub.bytes_in_buffer = std::size_t(n);
+        return TRUE;
+    }
+    static void skip(j_decompress_ptr cinfo, long count)
+    {
+        auto* s = reinterpret_cast<FileSource*>(cinfo->src);
+        if (count <= 0)
+            return;
+        if (std::size_t(count) <= s->pub.bytes_in_buffer) {
+            s->pub.next_input_byte += count;
+            s->pub.bytes_in_buffer -= std::size_t(count);
+            return;
+        }
+        s->at = std::min(s->file.size, s->at + qint64(std::size_t(count) - s->pub.bytes_in_buffer));
+        s->pub.bytes_in_buffer = 0;
+    }
+    void install(j_decompress_ptr cinfo)
+    {
+        pub.init_source = pub.term_source = nothing;
+        pub.fill_input_buffer = fill;
+        pub.skip_input_data = skip;
+        pub.resync_to_restart = jpeg_resync_to_restart;
+        cinfo->src = &pub;
+    }
+};
+
+// What a decode reads: bytes in memory, or a file read as it goes.
+struct Input {
+    const QByteArray* bytes = nullptr;
+    JpegFile file;
+};
+
 struct Decoder {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
     jpeg_progress_mgr progress{};
+    FileSource source;
     bool created = false;
 
     Decoder() { cinfo.err = &err.pub; }
@@ -44,7 +108,7 @@ enum class Markers { None, Exif, All };
 
 // Reads the header and, for a decode (scaleDenom > 0), chooses the output
 // colour space and computes the output size.
-bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
+bool headerStep(Decoder& d, const Input& in, int scaleDenom, Markers markers = Markers::None)
 {
     installErrorManager(d.err);
     if (setjmp(d.err.jump))
@@ -52,8 +116,13 @@ bool headerStep(Decoder& d, const QByteArray& data, int scaleDenom, Markers mark
     d.created = true;
     jpeg_create_decompress(&d.cinfo);
     jpegerr::limitDecoder(d.cinfo, d.progress);
-    jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
-                 static_cast<unsigned long>(data.size()));
+    if (in.bytes) {
+        jpeg_mem_src(&d.cinfo, reinterpret_cast<const unsigned char*>(in.bytes->constData()),
+                     static_cast<unsigned long>(in.bytes->size()));
+    } else {
+        d.source.file = in.file;
+        d.source.install(&d.cinfo);
+    }
     if (markers != Markers::None)
         jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (markers == Markers::All) {
@@ -363,14 +432,21 @@ void checkFullSize(const jpeg_decompress_struct& cinfo)
 // them. A sequential file whose first scan holds every component is one
 // pass (libjpeg stops at a scan after it), and counting would read all of
 // a giant file's bytes once more before its decode.
-void open(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
+void open(Decoder& d, const Input& in, int scaleDenom, Markers markers = Markers::None)
 {
-    if (!headerStep(d, data, scaleDenom, markers))
+    if (!headerStep(d, in, scaleDenom, markers))
         throw d.error();
     const bool onePass = !d.cinfo.progressive_mode && d.cinfo.comps_in_scan == d.cinfo.num_components;
-    if (!onePass && jpegScanCount(data, MaxJpegScans + 1) > MaxJpegScans)
+    // A file's scans are counted in a copy of it: such a decode holds a
+    // frame of coefficients anyway.
+    if (!onePass && jpegScanCount(in.bytes ? *in.bytes : readJpegFile(in.file), MaxJpegScans + 1) > MaxJpegScans)
         throw jpegFailure(jpegerr::TooManyScans);
     checkFullSize(d.cinfo);
+}
+
+void open(Decoder& d, const QByteArray& data, int scaleDenom, Markers markers = Markers::None)
+{
+    open(d, Input{&data, {}}, scaleDenom, markers);
 }
 
 } // namespace
@@ -386,11 +462,12 @@ JpegInfo readJpegHeader(const QByteArray& data)
             encodingOf(d.cinfo)};
 }
 
-Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop,
-                    PictureDamage* damage)
+namespace {
+
+Bitmap24 decodeWhole(const Input& in, int scaleDenom, const std::atomic<bool>* stop, PictureDamage* damage)
 {
     Decoder d;
-    open(d, data, supportedDenom(scaleDenom));
+    open(d, in, supportedDenom(scaleDenom));
 
     Bitmap24 out(int(d.cinfo.output_width), int(d.cinfo.output_height));
     std::vector<std::uint8_t> cmykRow;
@@ -405,6 +482,19 @@ Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bo
     return out;
 }
 
+} // namespace
+
+Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom, const std::atomic<bool>* stop,
+                    PictureDamage* damage)
+{
+    return decodeWhole(Input{&data, {}}, scaleDenom, stop, damage);
+}
+
+Bitmap24 decodeJpeg(const JpegFile& file, int scaleDenom, const std::atomic<bool>* stop, PictureDamage* damage)
+{
+    return decodeWhole(Input{nullptr, file}, scaleDenom, stop, damage);
+}
+
 PictureDamage scanJpegDamage(const QByteArray& data)
 {
     Decoder d;
@@ -416,10 +506,12 @@ PictureDamage scanJpegDamage(const QByteArray& data)
     return d.err.damage;
 }
 
-Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom)
+namespace {
+
+Bitmap24 decodeBand(const Input& in, QRect* region, int scaleDenom)
 {
     Decoder d;
-    open(d, data, supportedDenom(scaleDenom));
+    open(d, in, supportedDenom(scaleDenom));
     const QRect image(0, 0, int(d.cinfo.output_width), int(d.cinfo.output_height));
     const QRect wanted = region->intersected(image);
     *region = wanted;
@@ -444,6 +536,18 @@ Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom)
         std::memcpy(out.scanLine(y), decoded.scanLine(wanted.y() - r.y() + y) + 3 * (wanted.x() - int(x)),
                     std::size_t(out.width()) * 3);
     return out;
+}
+
+} // namespace
+
+Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom)
+{
+    return decodeBand(Input{&data, {}}, region, scaleDenom);
+}
+
+Bitmap24 decodeJpegBand(const JpegFile& file, QRect* region, int scaleDenom)
+{
+    return decodeBand(Input{nullptr, file}, region, scaleDenom);
 }
 
 bool usesStandardHuffmanTables(const QByteArray& data)
@@ -527,6 +631,56 @@ int jpegScanCount(const QByteArray& data, int atMost)
         }
     }
     return scans;
+}
+
+namespace {
+
+// `count` bytes from `at` (fewer at the file's end).
+QByteArray readAt(const JpegFile& file, qint64 at, qint64 count)
+{
+    QByteArray bytes(qsizetype(std::clamp<qint64>(file.size - at, 0, count)), '\0');
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::pread(file.fd, bytes.data() + got, std::size_t(bytes.size() - got), off_t(at + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
+
+} // namespace
+
+QByteArray readJpegFile(const JpegFile& file)
+{
+    return readAt(file, 0, file.size);
+}
+
+QByteArray readJpegHead(const JpegFile& file)
+{
+    // Far more than any header of markers holds; past it, the whole file.
+    constexpr qint64 MostHead = 16 << 20;
+    QByteArray head = readAt(file, 0, 2);
+    while (head.size() < MostHead) {
+        const QByteArray marker = readAt(file, head.size(), 4);
+        if (marker.size() < 4 || uchar(marker[0]) != 0xFF)
+            break;
+        if (uchar(marker[1]) == 0xFF) {
+            head += char(0xFF); // fill byte
+            continue;
+        }
+        const qint64 length = uchar(marker[2]) << 8 | uchar(marker[3]);
+        const QByteArray segment = readAt(file, head.size(), 2 + length);
+        if (segment.size() < 2 + length || length < 2)
+            break;
+        head += segment;
+        if (uchar(marker[1]) == 0xDA) // start of scan
+            return head;
+    }
+    return readJpegFile(file);
 }
 
 PictureError jpegFailure(int code)

@@ -54,6 +54,18 @@ struct JpegMetadata {
     std::optional<JpegEncoding> encoding = std::nullopt;
 };
 
+// A JPEG file behind a descriptor, read with pread (the offset may be
+// shared) a buffer at a time: a decode of it never holds the whole file.
+struct JpegFile {
+    int fd = -1;
+    qint64 size = 0;
+};
+// The file whole, and its head: every marker segment up to and including
+// the first scan's header, which is all readJpegHeader and
+// readJpegSegments need (the whole file where its markers don't lead there).
+QByteArray readJpegFile(const JpegFile& file);
+QByteArray readJpegHead(const JpegFile& file);
+
 // What libjpeg's error `code` means for the picture, in words.
 PictureError jpegFailure(int code);
 // The scans of a JPEG's data, counted by its markers up to `atMost`.
@@ -66,6 +78,7 @@ JpegInfo readJpegHeader(const QByteArray& data);
 // as far as it goes; `damage` learns what is wrong with it.
 Bitmap24 decodeJpeg(const QByteArray& data, int scaleDenom = 1, const std::atomic<bool>* stop = nullptr,
                     PictureDamage* damage = nullptr);
+Bitmap24 decodeJpeg(const JpegFile& file, int scaleDenom, const std::atomic<bool>* stop, PictureDamage* damage);
 // What a decode of `data` would find wrong, from its entropy-coded data
 // alone (no pixels are made). Throws like readJpegHeader.
 PictureDamage scanJpegDamage(const QByteArray& data);
@@ -74,6 +87,7 @@ PictureDamage scanJpegDamage(const QByteArray& data);
 // columns outside it mostly not decoded; the pixels are those of a whole
 // decode at that scale. The region comes back clipped to the picture.
 Bitmap24 decodeJpegBand(const QByteArray& data, QRect* region, int scaleDenom = 1);
+Bitmap24 decodeJpegBand(const JpegFile& file, QRect* region, int scaleDenom = 1);
 // True for a sequential Huffman-coded JPEG whose tables are all the standard
 // ones (what libjpeg writes by default, and most cameras); false when they
 // were fitted to the picture. Throws like readJpegHeader.

@@ -21,8 +21,12 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 struct Picture::Data {
     Kind kind = Kind::Empty;
@@ -38,14 +42,19 @@ struct Picture::Data {
     QColorSpace colorSpace;
     QByteArray icc;
     QString name;     // the file, for messages
-    QByteArray bytes; // Jpeg, Other: the file as read
+    QByteArray bytes; // Jpeg, Other read here: the file as read (a file's head: see `file`)
+    qint64 byteCount = 0; // Jpeg, Other: the file's size
+    // A JPEG read here from a descriptor: its decodes read the file as they
+    // go, and `bytes` holds only its head.
+    JpegFile file;
     Bitmap24 bitmap;  // Bitmap
     BmpExtras bmp;    // Bitmap: its alpha and resolution
     // A PictureDamage, or -1 while no decode has read the whole file; shared
     // by the copies that hold the same bytes.
     std::shared_ptr<std::atomic<int>> damage = std::make_shared<std::atomic<int>>(-1);
-    // Jpeg, Other read through the loaders: `bytes` sealed in a memfd,
-    // handed to a loader for every decode. Null where they are read here.
+    // Jpeg, Other read through the loaders: the file's bytes sealed in a
+    // memfd, handed to a loader for every decode and read from it when
+    // asked; nothing else of them is held. Null where they are read here.
     std::shared_ptr<const UniqueFd> source;
     bool rewritable = false; // as the loader told
 };
@@ -136,6 +145,36 @@ QImage fitted(const QImage& image, QSize target)
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// The `size` bytes of the regular file `fd` in a sealed memfd, filled a
+// slice at a time so that no more than a slice is ever resident here. Null
+// when the file's size changed while it was read.
+std::shared_ptr<const UniqueFd> sealedCopy(int fd, qint64 size)
+{
+    if (size <= 0 || size > MaxReadBytes)
+        return nullptr;
+    constexpr qint64 Slice = 4 << 20; // a multiple of any page size
+    SealedBuffer copy(size);
+    for (qint64 at = 0; at < size;) {
+        const ssize_t n = ::pread(fd, copy.data() + at, std::size_t(std::min(Slice, size - at)), off_t(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return nullptr;
+        // The memfd keeps what was written; only this mapping lets go.
+        const qint64 from = at / Slice * Slice;
+        at += n;
+        if (at % Slice == 0 || at == size)
+            ::madvise(copy.data() + from, std::size_t(at - from), MADV_DONTNEED);
+    }
+    char past = 0;
+    if (::pread(fd, &past, 1, off_t(size)) != 0)
+        return nullptr; // grown meanwhile: read as a whole
+    auto source = std::make_shared<const UniqueFd>(copy.seal());
+    if (!source->isValid())
+        throw std::bad_alloc();
+    return source;
+}
+
 } // namespace
 
 QString pictureExtension(const QString& path)
@@ -174,6 +213,8 @@ Picture Picture::loadFromFile(const QString& path, ExifOrientation exif)
     // Named like a kind but starting like none: no decoder of that kind reads it.
     if (pictureFormatOf(head) == PictureFormat::Unknown)
         throw PictureError::notKind(format).about(path);
+    if (auto source = sealedCopy(file.fd(), file.size()))
+        return throughLoaders(std::move(source), file.size(), format, exif, path);
     return fromData(file.readAll(), format, exif, path);
 }
 
@@ -218,6 +259,12 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
     auto source = std::make_shared<const UniqueFd>(copy.seal());
     if (!source->isValid())
         throw std::bad_alloc();
+    return throughLoaders(std::move(source), data.size(), format, exif, name);
+}
+
+Picture Picture::throughLoaders(std::shared_ptr<const UniqueFd> source, qint64 size, PictureFormat format,
+                                ExifOrientation exif, const QString& name)
+{
     LoaderRequest request;
     request.name = name;
     request.format = quint8(format);
@@ -226,7 +273,7 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
         request.task = LoaderTask::Decode;
         request.shape = DecodeShape::Whole;
     }
-    const LoaderAnswer answer = PictureLoaders::shared().ask(source->get(), data.size(), request);
+    const LoaderAnswer answer = PictureLoaders::shared().ask(source->get(), size, request);
     const LoaderReply& r = answer.reply;
     if (format == PictureFormat::Bitmap) {
         BmpExtras extras;
@@ -243,7 +290,7 @@ Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, Ex
     d->kind = format == PictureFormat::Jpeg ? Kind::Jpeg : Kind::Other;
     d->format = format;
     d->name = name;
-    d->bytes = data;
+    d->byteCount = size;
     d->source = std::move(source);
     d->stored = r.storedSize;
     d->upright = r.size;
@@ -325,7 +372,7 @@ QByteArray Picture::rewrittenByLoader(RewriteKind kind, int angle, const Bitmap2
     request.rewrite = kind;
     request.angle = angle;
     request.size = size;
-    return askedRewrite(m_d->source->get(), m_d->bytes, request, pixels, [this](const LoaderReply& r) {
+    return askedRewrite(m_d->source->get(), data(), request, pixels, [this](const LoaderReply& r) {
         if (r.damageKnown)
             rememberDamage(PictureDamage(r.damage));
     });
@@ -358,7 +405,7 @@ QImage Picture::asked(int shape, QSize size, QRect* region, bool displayColors) 
     request.size = size;
     if (region)
         request.region = *region;
-    LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->bytes.size(), request);
+    LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->byteCount, request);
     if (answer.reply.damageKnown)
         rememberDamage(PictureDamage(answer.reply.damage));
     if (region)
@@ -400,8 +447,20 @@ Picture Picture::jpegHere(const QByteArray& data, ExifOrientation exif, const QS
     d->exifTag = ::exifOrientation(info.exif);
     d->upright = orientedSize(d->stored, d->exifTag);
     d->bytes = data;
+    d->byteCount = data.size();
     readJpegColors(*d, info.exif);
     setOrientation(*d, exif);
+    return Picture(std::move(d));
+}
+
+Picture Picture::jpegOverFile(int fd, qint64 size, ExifOrientation exif, const QString& name)
+{
+    const JpegFile file{fd, size};
+    const Picture head = jpegHere(readJpegHead(file), exif, name);
+    auto d = std::make_shared<Data>(*head.m_d);
+    d->file = file;
+    d->byteCount = size;
+    d->bytes = QByteArray(); // the head served its turn: the decodes read the file
     return Picture(std::move(d));
 }
 
@@ -428,6 +487,7 @@ Picture Picture::otherHere(const QByteArray& data, PictureFormat format, ExifOri
     d->format = format;
     d->name = name;
     d->bytes = data;
+    d->byteCount = data.size();
     namingFile(name, [&] {
         if (format == PictureFormat::Heif || format == PictureFormat::Avif) {
             const HeifPictureInfo info = readHeifPictureInfo(data);
@@ -515,11 +575,11 @@ PictureDamage Picture::damage() const
         request.name = m_d->name;
         request.format = quint8(m_d->format);
         request.wholeDamage = true;
-        const LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->bytes.size(), request);
+        const LoaderAnswer answer = PictureLoaders::shared().ask(m_d->source->get(), m_d->byteCount, request);
         rememberDamage(PictureDamage(answer.reply.damage));
     }
     if (kind() == Kind::Jpeg && m_d->damage->load() < 0)
-        rememberDamage(namingFile(m_d->name, [&] { return scanJpegDamage(m_d->bytes); }));
+        rememberDamage(namingFile(m_d->name, [&] { return scanJpegDamage(data()); }));
     if (kind() == Kind::Other && m_d->format == PictureFormat::Png && m_d->damage->load() < 0) {
         PictureDamage damage = PictureDamage::None;
         decodeOther(*m_d, &damage);
@@ -535,7 +595,7 @@ Bitmap24 Picture::toBitmap24() const
     switch (kind()) {
     case Kind::Jpeg: {
         PictureDamage damage = PictureDamage::None;
-        Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, 1, nullptr, &damage); });
+        Bitmap24 pixels = namingFile(m_d->name, [&] { return jpegDecode(1, nullptr, &damage); });
         rememberDamage(damage);
         return orientBitmap(std::move(pixels), m_d->orientation);
     }
@@ -625,7 +685,7 @@ QImage Picture::jpegThumbnailDecode(QSize box) const
     const int denom = jpegThumbnailDenom(orientedSize(size(), o), orientedSize(box, o));
     PictureDamage damage = PictureDamage::None;
     QImage scaled = owningImage(
-        orientBitmap(namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, denom, nullptr, &damage); }), o));
+        orientBitmap(namingFile(m_d->name, [&] { return jpegDecode(denom, nullptr, &damage); }), o));
     rememberDamage(damage);
     return scaled;
 }
@@ -655,7 +715,7 @@ QImage Picture::decodedCovering(QSize drawnSize, bool displayColors, const std::
     const int o = m_d->orientation;
     const int denom = jpegDenomCovering(orientedSize(size(), o), orientedSize(drawnSize, o));
     PictureDamage damage = PictureDamage::None;
-    Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpeg(m_d->bytes, denom, stop, &damage); });
+    Bitmap24 pixels = namingFile(m_d->name, [&] { return jpegDecode(denom, stop, &damage); });
     if (pixels.isEmpty())
         return QImage();
     rememberDamage(damage);
@@ -732,7 +792,10 @@ QImage Picture::decodedBand(QRect* band, bool displayColors, int scaleDenom) con
         return QImage();
     }
     QRect part = storedPart(upright, stored, o);
-    Bitmap24 pixels = namingFile(m_d->name, [&] { return decodeJpegBand(m_d->bytes, &part, scaleDenom); });
+    Bitmap24 pixels = namingFile(m_d->name, [&] {
+        return m_d->file.fd >= 0 ? decodeJpegBand(m_d->file, &part, scaleDenom)
+                                 : decodeJpegBand(m_d->bytes, &part, scaleDenom);
+    });
     // Back to the upright layout: turned the other way round.
     const int back = o == 6 ? 8 : o == 8 ? 6 : o;
     *band = storedPart(part, orientedSize(stored, o), back);
@@ -745,14 +808,15 @@ int Picture::pageCount() const
         return 1;
     if (m_d->pages > 0)
         return m_d->pages;
-    const TiffStructure tiff(m_d->bytes);
+    const QByteArray bytes = data();
+    const TiffStructure tiff(bytes);
     int pages = 0;
     // Each directory must lie past the one before: a chain that loops ends.
     for (qsizetype at = tiff.directoryAt(TiffStructure::Directory::First), last = 0;
-         at > last && at + 2 <= m_d->bytes.size(); ++pages) {
+         at > last && at + 2 <= bytes.size(); ++pages) {
         const qsizetype next = at + 2 + qsizetype(tiff.read16(at)) * 12;
         last = at;
-        at = next + 4 <= m_d->bytes.size() ? qsizetype(tiff.read32(next)) : 0;
+        at = next + 4 <= bytes.size() ? qsizetype(tiff.read32(next)) : 0;
     }
     return std::max(pages, 1);
 }
@@ -776,7 +840,22 @@ QString Picture::fileName() const
 
 QByteArray Picture::data() const
 {
-    return kind() == Kind::Jpeg || kind() == Kind::Other ? m_d->bytes : QByteArray();
+    if (kind() != Kind::Jpeg && kind() != Kind::Other)
+        return QByteArray();
+    if (m_d->source)
+        return readJpegFile(JpegFile{m_d->source->get(), m_d->byteCount}); // any kind: plain reads
+    return m_d->file.fd >= 0 ? readJpegFile(m_d->file) : m_d->bytes;
+}
+
+qint64 Picture::byteCount() const
+{
+    return kind() == Kind::Jpeg || kind() == Kind::Other ? m_d->byteCount : 0;
+}
+
+Bitmap24 Picture::jpegDecode(int denom, const std::atomic<bool>* stop, PictureDamage* damage) const
+{
+    return m_d->file.fd >= 0 ? decodeJpeg(m_d->file, denom, stop, damage)
+                             : decodeJpeg(m_d->bytes, denom, stop, damage);
 }
 
 void Picture::saveToFile(const QString& path) const
@@ -784,7 +863,7 @@ void Picture::saveToFile(const QString& path) const
     switch (kind()) {
     case Kind::Jpeg:
     case Kind::Other:
-        writeFileAtomically(path, m_d->bytes);
+        writeFileAtomically(path, data());
         return;
     case Kind::Bitmap:
         writeFileAtomically(path, encodeBmp(m_d->bitmap, m_d->bmp));

@@ -7,6 +7,7 @@
 #include "core/LoaderRequest.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/BmpCodec.h"
+#include "graphics/JpegCodec.h"
 #include "graphics/PictureDamage.h"
 #include "graphics/PictureFormat.h"
 
@@ -45,6 +46,10 @@ public:
     // and the fuzz targets only.
     static Picture readHere(const QByteArray& data, PictureFormat format,
                             ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
+    // A JPEG read here from the `size` bytes behind `fd`, which must stay
+    // open while the picture is used: only its head is held, every decode
+    // streams the file (for a loader's decodes, which then need no copy).
+    static Picture jpegOverFile(int fd, qint64 size, ExifOrientation exif, const QString& name);
     static Picture fromBitmap(Bitmap24 bitmap, BmpExtras extras = {}, const QString& name = QString());
     // Validates the JPEG header (size, components) without a full decode. A
     // malformed EXIF block is ignored: the picture then shows as stored.
@@ -121,8 +126,12 @@ public:
     const BmpExtras& bitmapExtras() const;
     // The file the picture was read from, as messages name it (may be empty).
     QString fileName() const;
-    // The file bytes of a JPEG or other kind (empty for a bitmap).
+    // The file bytes of a JPEG or other kind (empty for a bitmap). Read
+    // anew from the loaders' sealed copy on each call where the picture is
+    // read by a loader: the viewer holds no copy of a file's bytes.
     QByteArray data() const;
+    // Their number, without reading them.
+    qint64 byteCount() const;
 
     // The JPEG that replaces this picture's file with `pixels`: quality 90,
     // in this JPEG's colour space and sampling factors (CMYK inks keep their
@@ -180,6 +189,9 @@ private:
                              const QString& name);
     static Picture throughLoaders(const QByteArray& data, PictureFormat format, ExifOrientation exif,
                                   const QString& name);
+    static Picture throughLoaders(std::shared_ptr<const UniqueFd> source, qint64 size, PictureFormat format,
+                                  ExifOrientation exif, const QString& name);
+    Bitmap24 jpegDecode(int denom, const std::atomic<bool>* stop, PictureDamage* damage) const;
     // Pixels of this picture decoded by a loader as `shape` says; a band
     // comes back clipped in `*region`.
     QImage asked(int shape, QSize size, QRect* region = nullptr, bool displayColors = false) const;

@@ -9,6 +9,7 @@
 #include "graphics/DisplayColors.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/HeifPicture.h"
+#include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureError.h"
 #include "loader/MetadataAnswer.h"
@@ -22,14 +23,24 @@
 #include <cstring>
 #include <sys/stat.h>
 
-QByteArray fileBytes(int fd, const QString& name)
+namespace {
+
+// The size of the file behind `fd`, refused as any picture file would be.
+qint64 fileSize(int fd, const QString& name)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         throw AppError(msg::cannotOpen(name, QStringLiteral("It is not a regular file.")));
     if (st.st_size > MaxReadBytes)
         throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(EFBIG))));
-    QByteArray bytes(qsizetype(st.st_size), '\0');
+    return qint64(st.st_size);
+}
+
+} // namespace
+
+QByteArray fileBytes(int fd, const QString& name)
+{
+    QByteArray bytes(qsizetype(fileSize(fd, name)), '\0');
     qsizetype at = 0;
     while (at < bytes.size()) {
         const ssize_t n = ::pread(fd, bytes.data() + at, size_t(bytes.size() - at), off_t(at));
@@ -177,12 +188,19 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     OutgoingReply out;
     try {
-        const QByteArray bytes = fileBytes(fds.front().get(), request.name);
-        const PictureFormat format = request.format != 0
-                                         ? PictureFormat(request.format)
-                                         : pictureFormatOf(bytes.left(PictureFormatHeadBytes), request.name);
+        const int fd = fds.front().get();
+        const qint64 size = fileSize(fd, request.name);
+        const PictureFormat format =
+            request.format != 0 ? PictureFormat(request.format)
+                                : pictureFormatOf(readJpegFile(JpegFile{fd, std::min<qint64>(size, PictureFormatHeadBytes)}),
+                                                  request.name);
         const auto exif = request.applyOrientation ? ExifOrientation::Apply : ExifOrientation::Ignore;
-        const Picture picture = Picture::readHere(bytes, format, exif, request.name);
+        // A JPEG's decodes read the file as they go: a giant picture's
+        // tiles cost no copy of its bytes here. Its metadata needs them all.
+        const bool streamed = format == PictureFormat::Jpeg && request.task != LoaderTask::Metadata;
+        const QByteArray bytes = streamed ? QByteArray() : fileBytes(fd, request.name);
+        const Picture picture = streamed ? Picture::jpegOverFile(fd, size, exif, request.name)
+                                         : Picture::readHere(bytes, format, exif, request.name);
         if (request.task == LoaderTask::Decode) {
             QRect region;
             const QImage image = decoded(picture, request, &region);

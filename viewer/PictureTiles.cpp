@@ -148,10 +148,13 @@ void PictureTiles::ask()
                     return [this, picture, denom, pieces, indices] {
                         if (!picture.sharesDataWith(m_picture) || denom != m_denom)
                             return;
-                        for (const QPoint i : indices)
+                        QRectF drawn;
+                        for (const QPoint i : indices) {
                             m_asked.remove(i);
+                            drawn |= drawnRect(i);
+                        }
                         m_tiles.insert(pieces);
-                        emit arrived();
+                        emit arrived(drawn.toAlignedRect());
                         ask();
                     };
                 },
@@ -176,7 +179,7 @@ void PictureTiles::ask()
                 return [this, picture, image] {
                     if (picture.sharesDataWith(m_picture))
                         m_standIn = image;
-                    emit arrived();
+                    emit arrived(QRect(QPoint(), m_drawn));
                 };
             },
             [](const std::exception_ptr&) {});

@@ -51,7 +51,8 @@ public:
     int denom() const { return m_denom; }
 
 signals:
-    void arrived();
+    // Pixels arrived for `drawn` (drawn coordinates).
+    void arrived(const QRect& drawn);
 
 private:
     void ask();

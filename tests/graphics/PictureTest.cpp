@@ -12,10 +12,12 @@
 #include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
 #include <QColorSpace>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -118,6 +120,21 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
             }
         }
     }
+}
+
+// A picture read by the loaders was never whole in this process, nor is
+// it held here: only the loaders' sealed copy holds the file.
+TEST(PictureFromFile, HoldsNoCopyOfItsBytes)
+{
+    const QTemporaryDir dir;
+    const QString path = dir.filePath("padded.jpg");
+    const JpegMetadata padded{true, QList<JpegSegment>(600, {0xFE, QByteArray(65000, 'c')})};
+    ASSERT_TRUE(putBytes(path, encodeJpeg(testpics::pattern(64, 48, 1), 90, padded)));
+    ASSERT_TRUE(putBytes("/proc/self/clear_refs", "5")); // the peak starts again from here
+    const qint64 before = procNumber("/proc/self/status", "VmHWM:");
+    const Picture picture = Picture::loadFromFile(path);
+    EXPECT_LT(procNumber("/proc/self/status", "VmHWM:") - before, 39'000 / 4) << "KiB";
+    EXPECT_EQ(picture.data(), fileBytes(path));
 }
 
 // Pixel buffers either side of the size from which large pages are taken:

@@ -5,7 +5,10 @@
 #include "core/Errors.h"
 #include "core/KernelConfinement.h"
 #include "core/RegularFile.h"
+#include "core/SealedBuffer.h"
+#include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
+#include "loader/PictureRequests.h"
 
 #include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
@@ -20,7 +23,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <random>
 #include <thread>
 
 namespace {
@@ -169,6 +174,30 @@ TEST_P(LoaderReadsEveryKind, AsThisProcessDoes)
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LoaderReadsEveryKind, ::testing::ValuesIn(KindCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A tile near a JPEG's top reads the file up to it, not a copy of it all.
+TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
+{
+    QImage noise(1024, 4096, QImage::Format_RGB32);
+    std::mt19937 random(3);
+    for (int y = 0; y < noise.height(); ++y)
+        std::generate_n(reinterpret_cast<QRgb*>(noise.scanLine(y)), noise.width(), std::ref(random));
+    const QByteArray jpeg = encodeJpeg(Bitmap24::fromImage(noise));
+    SealedBuffer copy(jpeg.size());
+    std::memcpy(copy.data(), jpeg.constData(), std::size_t(jpeg.size()));
+    std::vector<UniqueFd> fds;
+    fds.push_back(copy.seal());
+    LoaderRequest r;
+    r.task = LoaderTask::Decode;
+    r.shape = DecodeShape::Band;
+    r.size = QSize(1, 1);
+    r.region = QRect(0, 0, 128, 32);
+    const qint64 before = procNumber("/proc/thread-self/io", "rchar:");
+    const OutgoingReply out = answerPictureRequest(r, fds, [](qint64 size) { return SealedBuffer::toGive(size); });
+    EXPECT_LT(procNumber("/proc/thread-self/io", "rchar:") - before, jpeg.size() / 4);
+    ASSERT_TRUE(out.reply.done && out.reply.pixels);
+    EXPECT_EQ(out.reply.pixels->region, r.region);
+}
 
 TEST(PictureLoaders, InProcessModeAnswersTheSame)
 {

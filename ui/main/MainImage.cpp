@@ -3,12 +3,15 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
+
 MainImage::MainImage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Image1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    connect(&m_tiles, &PictureTiles::arrived, this, [this] {
-        update();
+    // Only where pixels came: the rest of the view is drawn already.
+    connect(&m_tiles, &PictureTiles::arrived, this, [this](const QRect& drawn) {
+        update(drawn.translated(drawRect().topLeft()));
         emit drawingChanged();
     });
 }
@@ -227,21 +230,36 @@ void MainImage::paintEvent(QPaintEvent* event)
 
 void MainImage::paintTiles(QPainter& p, const QRect& r)
 {
-    // The stand-in under what has not arrived yet, the tiles over it.
+    // The stand-in only where no tile has arrived: scaling it up is by far
+    // the costliest drawing, and a pan finds the tiles around the view ready.
     const QRect exposed = p.clipBoundingRect().toAlignedRect();
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QImage& under = !m_tiles.standIn().isNull() ? m_tiles.standIn() : m_standIn;
-    if (!under.isNull())
-        p.drawImage(r, under);
-    else
-        p.fillRect(r, palette().window());
+    QRegion bare(exposed);
+    QList<std::pair<QRectF, const QImage*>> shown;
     for (auto t = m_tiles.decoded().cbegin(); t != m_tiles.decoded().cend(); ++t) {
         const QRectF at = m_tiles.drawnRect(t.key()).translated(r.topLeft());
         if (!exposed.intersects(at.toAlignedRect()))
             continue;
-        if (at.size() == QSizeF(t.value().size()))
-            p.drawImage(at.topLeft(), t.value());
+        shown.append({at, &t.value()});
+        // Whole pixels only: a tile's fractional edge shows what is under it.
+        bare -= QRect(QPoint(int(std::ceil(at.left())), int(std::ceil(at.top()))),
+                      QPoint(int(std::floor(at.right())) - 1, int(std::floor(at.bottom())) - 1));
+    }
+    if (!bare.isEmpty()) {
+        p.save();
+        p.setClipRegion(bare, Qt::IntersectClip);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QImage& under = !m_tiles.standIn().isNull() ? m_tiles.standIn() : m_standIn;
+        if (!under.isNull())
+            p.drawImage(r, under);
         else
-            p.drawImage(at, t.value());
+            p.fillRect(r, palette().window());
+        p.restore();
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const auto& [at, tile] : shown) {
+        if (at.size() == QSizeF(tile->size()))
+            p.drawImage(at.topLeft(), *tile);
+        else
+            p.drawImage(at, *tile);
     }
 }
