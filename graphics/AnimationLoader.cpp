@@ -41,7 +41,7 @@ AnimationLoader::Frame AnimationLoader::frame(const Picture& picture, int index,
         throw AppError(QStringLiteral("\"%1\" is no animation.").arg(request.name));
     std::optional<LoaderAnswer> answer;
     try {
-        answer = m_loader.ask(source->get(), picture.data().size(), request);
+        answer = m_loader.ask(source->get(), picture.byteCount(), request);
     } catch (...) {
         // No animation, or none past here: the loader serves others meanwhile.
         m_loader.release();
