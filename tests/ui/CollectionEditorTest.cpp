@@ -192,25 +192,6 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 
 // ---- OK, Close and Esc
 
-TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
-{
-    showAddDelete(3);
-    const QString path = session().collectionFileName();
-    const QByteArray before = fileBytes(path);
-    clickRow(1);
-    typeComment(QStringLiteral("typed here"));
-    QTest::keyClick(ed()->commentEditor(), Qt::Key_Return);
-    EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(fileBytes(path), before);
-    ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
-    QTest::keyClick(ed()->grid(), Qt::Key_Return);
-    EXPECT_FALSE(ed()->isVisible());
-    const QList<CollectionEntry> saved = readCollectionAll(path);
-    ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(saved[1].comment, QStringLiteral("typed here"));
-    EXPECT_EQ(session().entry(2).comment, QStringLiteral("typed here")); // read again
-}
-
 // The re-read that refills the list fails when the file went away: the list
 // still holds each entry once, so OK cannot write them twice.
 TEST_F(Editor, AddDeleteOnACollectionWhoseFileIsGoneListsEachEntryOnce)
@@ -387,26 +368,38 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
-// A failed write or an empty list; the same OK writes once it can.
-TEST_F(Editor, OkThatCannotWriteKeepsTheEditorItsListAndTheOldFile)
+// Return in a comment only ends it; Return in the list is OK. An OK that
+// fails to write, or would write an empty list, keeps the editor, its list
+// and the old file; the same OK writes once it can, and the list is read again.
+TEST_F(Editor, ReturnEndsACommentThenOkWritesOnlyOnceItCan)
 {
     showAddDelete(3);
     const QString path = session().collectionFileName();
     const QByteArray before = fileBytes(path);
-    click("btnDel");
-    const QList<CollectionEntry> edited = list()->entries();
+    clickRow(1);
+    typeComment(QStringLiteral("typed here"));
+    QTest::keyClick(ed()->commentEditor(), Qt::Key_Return);
+    EXPECT_TRUE(ed()->isVisible());
+    EXPECT_EQ(fileBytes(path), before);
+    ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
     setAtomicWriteFault(AtomicWriteFault::Write, 28 /* ENOSPC */);
-    click("btnOK");
+    QTest::keyClick(ed()->grid(), Qt::Key_Return);
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(list()->entries(), edited);
+    EXPECT_EQ(list()->entry(1).comment, QStringLiteral("typed here"));
     EXPECT_EQ(fileBytes(path), before);
-    EXPECT_EQ(session().entryCount(), 3); // nothing was read again
+    EXPECT_NE(session().entry(2).comment, QStringLiteral("typed here")); // nothing was read again
 
     setAtomicWriteFault(AtomicWriteFault::None);
+    clickRow(2);
+    click("btnDel");
+    const QList<CollectionEntry> edited = list()->entries();
     click("btnOK");
     EXPECT_FALSE(ed()->isVisible());
-    EXPECT_EQ(readCollectionAll(path), edited);
+    ASSERT_EQ(readCollectionAll(path), edited);
+    EXPECT_EQ(edited[1].comment, QStringLiteral("typed here"));
+    EXPECT_EQ(session().entryCount(), 2);
+    EXPECT_EQ(session().entry(2).comment, QStringLiteral("typed here")); // read again
 
     mainWindow()->editCollection();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
