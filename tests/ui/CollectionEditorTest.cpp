@@ -9,9 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QTableView>
-#include <QUrl>
 
 namespace {
 
@@ -409,25 +407,6 @@ TEST_F(Editor, ReturnEndsACommentThenOkWritesOnlyOnceItCan)
     EXPECT_EQ(fake.infos, QStringList{QStringLiteral("Collection must contains as minimum one image.")});
     EXPECT_TRUE(ed()->isVisible());
     EXPECT_EQ(readCollectionAll(path), edited);
-}
-
-// ---- Drag and drop
-
-TEST_F(Editor, DroppedPicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietly)
-{
-    showNew();
-    const QString text = dir.filePath(QStringLiteral("notes.txt"));
-    QFile(text).open(QIODevice::WriteOnly);
-    const auto drop = [this](const QStringList& paths) { return dropFiles(ed()->grid()->viewport(), paths); };
-    EXPECT_FALSE(drop({text}));
-    // A picture without an extension is known by its content.
-    const QString unnamed = dir.filePath(QStringLiteral("download"));
-    writeFileAtomically(unnamed, kinds::encoded(kinds::quadrants(16, 16), "webp"));
-    EXPECT_EQ(drop({pic(QStringLiteral("b.bmp")), text, pic(QStringLiteral("a.JPG")), unnamed}),
-              Qt::CopyAction);
-    EXPECT_EQ(names(), (QStringList{"b.bmp", "a.JPG", "download"}));
-    EXPECT_TRUE(btn("btnDel")->isEnabled());
-    EXPECT_TRUE(fake.errors.isEmpty());
 }
 
 } // namespace
