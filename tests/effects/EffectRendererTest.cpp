@@ -84,7 +84,7 @@ TEST(EffectRendererSetters, MosaicAndTileBoundedByThePicture)
 }
 
 // Level n of the blur is n + 1 split-blur passes at distance 3; the tone
-// chain and the noise go on top.
+// chain and the noise go on top, the noise drawn anew for each picture.
 TEST(EffectRendererRender, ToneAndNoiseOnTopOfTheBlurForEachNewPicture)
 {
     EffectRenderer e;
@@ -106,21 +106,17 @@ TEST(EffectRendererRender, ToneAndNoiseOnTopOfTheBlurForEachNewPicture)
     EXPECT_FALSE(*e.noiseBitmap() == firstNoise);
     EXPECT_TRUE(e.rendered() ==
                 referenceRender(blurred(next, 6), e.noiseBitmap(), tone({{E::Brightness, -40}})));
-}
 
-TEST(EffectRendererRender, NoiseRedrawnOnlyByItsSetter)
-{
-    EffectRenderer e;
-    e.setPictureOriginal(randomBitmap(20, 20, 10));
-    e.setValue(E::ColorNoise, 60);
-    const Bitmap24 first = *e.noiseBitmap();
+    // Only the noise's own setter draws it again.
+    const Bitmap24 drawn = *e.noiseBitmap();
     e.setValue(E::Contrast, 50);
-    EXPECT_TRUE(*e.noiseBitmap() == first);
-    e.setValue(E::ColorNoise, 60);
-    EXPECT_FALSE(*e.noiseBitmap() == first);
+    EXPECT_TRUE(*e.noiseBitmap() == drawn);
+    e.setValue(E::ColorNoise, 40);
+    EXPECT_FALSE(*e.noiseBitmap() == drawn);
     e.setValue(E::ColorNoise, 0);
     EXPECT_EQ(e.noiseBitmap(), nullptr);
-    e.setValue(E::Contrast, 0);
+    for (const E other : {E::GaussianBlur, E::Brightness, E::Contrast})
+        e.setValue(other, 0);
     for (int level : {1, 2}) { // zeros only: the picture is unchanged
         e.setValue(E::ColorNoise, level);
         EXPECT_TRUE(e.rendered() == e.pictureOriginal()) << level;

@@ -83,8 +83,10 @@ INSTANTIATE_TEST_SUITE_P(Attempts, LoaderGoneWrong, ::testing::ValuesIn(Attempts
                          [](const auto& info) { return std::string(info.param.name); });
 
 // As the viewer reads a collection: the hostile file is one unreadable
-// picture, told in words, and the pictures after it show.
-TEST(LoaderGoneWrong, HostileFileAmongOthersCostsItselfOnly)
+// picture, told in words, and the pictures after it show. A batch reads a
+// JPEG's rows through a loader too: one that stops mid-file costs that
+// file, which stays as it was.
+TEST(LoaderGoneWrong, HostileFilesCostThemselvesOnly)
 {
     PictureLoaders::Options options;
     options.program = QStringLiteral(PV_BINARY_DIR "/pictavo-test-loader");
@@ -100,16 +102,7 @@ TEST(LoaderGoneWrong, HostileFileAmongOthersCostsItselfOnly)
         EXPECT_EQ(told, i == 1 ? msg::readerStopped(path, QStringLiteral("it crashed")) : QString()) << i;
         EXPECT_EQ(shown.size(), i == 1 ? QSize(0, 0) : QSize(80, 60)) << i;
     }
-}
 
-// A batch reads a JPEG's rows through a loader too: one that stops
-// mid-file costs that file, which stays as it was.
-TEST(LoaderGoneWrong, MidFileInABatchCostsThatFile)
-{
-    PictureLoaders::Options options;
-    options.program = QStringLiteral(PV_BINARY_DIR "/pictavo-test-loader");
-    PictureLoaders::setSharedOptions(options);
-    QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tall.jpg"));
     const QByteArray bytes = kinds::encoded(kinds::quadrants(64, 100), "jpg") + "crash-mid-rows";
     ASSERT_TRUE(putBytes(path, bytes));

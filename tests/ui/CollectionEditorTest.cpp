@@ -9,9 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QTableView>
-#include <QUrl>
 
 namespace {
 
@@ -192,25 +190,6 @@ TEST_F(Editor, FindSearchesCommentsOnlyCaseBlindForward)
 
 // ---- OK, Close and Esc
 
-TEST_F(Editor, ReturnInACommentEndsItThenReturnSavesClosesAndReopens)
-{
-    showAddDelete(3);
-    const QString path = session().collectionFileName();
-    const QByteArray before = fileBytes(path);
-    clickRow(1);
-    typeComment(QStringLiteral("typed here"));
-    QTest::keyClick(ed()->commentEditor(), Qt::Key_Return);
-    EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(fileBytes(path), before);
-    ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
-    QTest::keyClick(ed()->grid(), Qt::Key_Return);
-    EXPECT_FALSE(ed()->isVisible());
-    const QList<CollectionEntry> saved = readCollectionAll(path);
-    ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(saved[1].comment, QStringLiteral("typed here"));
-    EXPECT_EQ(session().entry(2).comment, QStringLiteral("typed here")); // read again
-}
-
 // The re-read that refills the list fails when the file went away: the list
 // still holds each entry once, so OK cannot write them twice.
 TEST_F(Editor, AddDeleteOnACollectionWhoseFileIsGoneListsEachEntryOnce)
@@ -387,26 +366,38 @@ TEST_F(Editor, AWindowsCollectionIsWrittenBackInItsCodePage)
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
 }
 
-// A failed write or an empty list; the same OK writes once it can.
-TEST_F(Editor, OkThatCannotWriteKeepsTheEditorItsListAndTheOldFile)
+// Return in a comment only ends it; Return in the list is OK. An OK that
+// fails to write, or would write an empty list, keeps the editor, its list
+// and the old file; the same OK writes once it can, and the list is read again.
+TEST_F(Editor, ReturnEndsACommentThenOkWritesOnlyOnceItCan)
 {
     showAddDelete(3);
     const QString path = session().collectionFileName();
     const QByteArray before = fileBytes(path);
-    click("btnDel");
-    const QList<CollectionEntry> edited = list()->entries();
+    clickRow(1);
+    typeComment(QStringLiteral("typed here"));
+    QTest::keyClick(ed()->commentEditor(), Qt::Key_Return);
+    EXPECT_TRUE(ed()->isVisible());
+    EXPECT_EQ(fileBytes(path), before);
+    ASSERT_EQ(QApplication::focusWidget(), ed()->grid());
     setAtomicWriteFault(AtomicWriteFault::Write, 28 /* ENOSPC */);
-    click("btnOK");
+    QTest::keyClick(ed()->grid(), Qt::Key_Return);
     EXPECT_EQ(fake.errors.size(), 1);
     EXPECT_TRUE(ed()->isVisible());
-    EXPECT_EQ(list()->entries(), edited);
+    EXPECT_EQ(list()->entry(1).comment, QStringLiteral("typed here"));
     EXPECT_EQ(fileBytes(path), before);
-    EXPECT_EQ(session().entryCount(), 3); // nothing was read again
+    EXPECT_NE(session().entry(2).comment, QStringLiteral("typed here")); // nothing was read again
 
     setAtomicWriteFault(AtomicWriteFault::None);
+    clickRow(2);
+    click("btnDel");
+    const QList<CollectionEntry> edited = list()->entries();
     click("btnOK");
     EXPECT_FALSE(ed()->isVisible());
-    EXPECT_EQ(readCollectionAll(path), edited);
+    ASSERT_EQ(readCollectionAll(path), edited);
+    EXPECT_EQ(edited[1].comment, QStringLiteral("typed here"));
+    EXPECT_EQ(session().entryCount(), 2);
+    EXPECT_EQ(session().entry(2).comment, QStringLiteral("typed here")); // read again
 
     mainWindow()->editCollection();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ed()));
@@ -416,25 +407,6 @@ TEST_F(Editor, OkThatCannotWriteKeepsTheEditorItsListAndTheOldFile)
     EXPECT_EQ(fake.infos, QStringList{QStringLiteral("Collection must contains as minimum one image.")});
     EXPECT_TRUE(ed()->isVisible());
     EXPECT_EQ(readCollectionAll(path), edited);
-}
-
-// ---- Drag and drop
-
-TEST_F(Editor, DroppedPicturesAreAddedInDropOrderAsCopiesAndOtherFilesRefusedQuietly)
-{
-    showNew();
-    const QString text = dir.filePath(QStringLiteral("notes.txt"));
-    QFile(text).open(QIODevice::WriteOnly);
-    const auto drop = [this](const QStringList& paths) { return dropFiles(ed()->grid()->viewport(), paths); };
-    EXPECT_FALSE(drop({text}));
-    // A picture without an extension is known by its content.
-    const QString unnamed = dir.filePath(QStringLiteral("download"));
-    writeFileAtomically(unnamed, kinds::encoded(kinds::quadrants(16, 16), "webp"));
-    EXPECT_EQ(drop({pic(QStringLiteral("b.bmp")), text, pic(QStringLiteral("a.JPG")), unnamed}),
-              Qt::CopyAction);
-    EXPECT_EQ(names(), (QStringList{"b.bmp", "a.JPG", "download"}));
-    EXPECT_TRUE(btn("btnDel")->isEnabled());
-    EXPECT_TRUE(fake.errors.isEmpty());
 }
 
 } // namespace

@@ -3,12 +3,15 @@
 #include "tests/ui/AppFixture.h"
 
 #include "collection/CollectionListModel.h"
+#include "core/AtomicFile.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/KindPictures.h"
 #include "ui/editor/CollectionEditor.h"
 
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QTableView>
 
 namespace {
 
@@ -119,14 +122,25 @@ TEST_F(OpenPicture, DropsOpenACollectionOrPicturesAsTheFirstOrAddThemToTheOpenEd
     EXPECT_TRUE(shows(3));
     EXPECT_TRUE(image->picture().sharesDataWith(first)) << "decoded again";
 
-    // While the editor is open, pictures join its list and nothing opens.
+    // While the editor is open, pictures join its list in drop order, as
+    // copies, and nothing opens; other files are refused quietly, and a
+    // picture without an extension is known by its content.
     mainWindow()->newCollection();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(collectionEditor()));
     EXPECT_EQ(drop({pic(QStringLiteral("shot 2.jpg")), pic(QStringLiteral("shot 1.bmp"))}), Qt::CopyAction);
+    const auto dropOnList = [](const QStringList& paths) {
+        return dropFiles(collectionEditor()->grid()->viewport(), paths);
+    };
+    EXPECT_FALSE(dropOnList({pic(QStringLiteral("notes.txt"))}));
+    const QString unnamed = dir.filePath(QStringLiteral("download"));
+    writeFileAtomically(unnamed, kinds::encoded(kinds::quadrants(16, 16), "webp"));
+    EXPECT_EQ(dropOnList({pic(QStringLiteral("shot 2.jpg")), pic(QStringLiteral("notes.txt")), unnamed}),
+              Qt::CopyAction);
     QStringList added;
     for (const CollectionEntry& e : collectionEditor()->list()->entries())
         added << QFileInfo(e.path).fileName();
-    EXPECT_EQ(added, (QStringList{"shot 2.jpg", "shot 1.bmp"}));
+    EXPECT_EQ(added, (QStringList{"shot 2.jpg", "shot 1.bmp", "shot 2.jpg", "download"}));
+    EXPECT_TRUE(collectionEditor()->findChild<QToolButton*>(QStringLiteral("btnDel"))->isEnabled());
     EXPECT_EQ(listedNames(), natural);
     EXPECT_TRUE(shows(3));
     EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();

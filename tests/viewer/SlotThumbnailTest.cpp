@@ -69,6 +69,7 @@ protected:
     QString picture = writeSolid(dir.filePath("green picture.png"), Qt::green);
 };
 
+// Nothing is written for a file of the cache itself, nor when switched off.
 TEST_F(SlotThumbnailTest, ASecondStartDecodesNothingAndEntriesKeepTheStandardsKeys)
 {
     const QStringList strip = {picture, testpics::writeJpeg(dir.filePath("b.jpg"), 640, 480, 1),
@@ -94,6 +95,15 @@ TEST_F(SlotThumbnailTest, ASecondStartDecodesNothingAndEntriesKeepTheStandardsKe
     EXPECT_TRUE(stored.text("Software").startsWith("Pictavo"));
     EXPECT_EQ(QImage(cacheRoot + "/large/" + SharedThumbnailCache::entryName(strip[2])).size(),
               QSize(90, 60));
+
+    const SlotThumbnail ofEntry = make(writeSolid(cacheRoot + "/large/thumb.png", Qt::red));
+    EXPECT_EQ(ofEntry.source, Source::Decode);
+    EXPECT_TRUE(centreIs(ofEntry.image, Qt::red));
+    const QString unseen = writeSolid(dir.filePath("unseen.png"), Qt::blue);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(make(unseen, false).source, Source::Decode);
+    EXPECT_EQ(filesUnder(cacheRoot).size(), 4);
+    EXPECT_TRUE(filesUnder(cacheRoot).contains("thumb.png"));
 }
 
 TEST_F(SlotThumbnailTest, AChangedFileIsReadAgain)
@@ -171,17 +181,6 @@ INSTANTIATE_TEST_SUITE_P(Entries, HandWrittenEntries, ::testing::Values(
     HandEntry{"ColourManagementOff", "large", 0, false, -1, false, Source::Decode}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
-
-TEST_F(SlotThumbnailTest, NothingIsWrittenForFilesInTheCacheNorWhenSwitchedOff)
-{
-    QDir().mkpath(cacheRoot + "/large");
-    const SlotThumbnail ofEntry = make(writeSolid(cacheRoot + "/large/thumb.png", Qt::red));
-    EXPECT_EQ(ofEntry.source, Source::Decode);
-    EXPECT_TRUE(centreIs(ofEntry.image, Qt::red));
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(make(picture, false).source, Source::Decode);
-    EXPECT_EQ(filesUnder(cacheRoot), QStringList{"thumb.png"});
-}
 
 // A real camera file (640 x 480, a 160 x 120 EXIF thumbnail) told to turn
 // a quarter clockwise.
