@@ -98,20 +98,29 @@ QByteArray RegularFile::readAll(qint64 cap)
     return out;
 }
 
-QByteArray RegularFile::readHead(qint64 count)
+qint64 readFullyAt(int fd, void* into, qint64 count, qint64 at)
 {
-    QByteArray out(qsizetype(std::max<qint64>(0, std::min(count, m_size))), '\0');
+    auto* p = static_cast<char*>(into);
     qint64 got = 0;
-    while (got < out.size()) {
-        const ssize_t n = ::pread(m_fd, out.data() + got, std::size_t(out.size() - got), off_t(got));
+    while (got < count) {
+        const ssize_t n = ::pread(fd, p + got, std::size_t(count - got), off_t(at + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            fail(errno);
+            return -1;
         if (n == 0)
             break;
         got += n;
     }
+    return got;
+}
+
+QByteArray RegularFile::readHead(qint64 count)
+{
+    QByteArray out(qsizetype(std::max<qint64>(0, std::min(count, m_size))), '\0');
+    const qint64 got = readFullyAt(m_fd, out.data(), out.size(), 0);
+    if (got < 0)
+        fail(errno);
     out.truncate(qsizetype(got));
     return out;
 }

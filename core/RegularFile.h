@@ -15,6 +15,11 @@ QString notRegularReason(unsigned mode);
 // Files beyond this are no picture or collection of ours.
 inline constexpr qint64 MaxReadBytes = qint64(1) << 31;
 
+// Reads `count` bytes at offset `at` of `fd` into `into`, across short
+// reads and interruptions: how many came (fewer at the file's end), or -1
+// with errno set.
+qint64 readFullyAt(int fd, void* into, qint64 count, qint64 at);
+
 // An open regular file, closed when this goes.
 class RegularFile {
 public:

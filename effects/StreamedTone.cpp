@@ -113,18 +113,9 @@ struct Source {
 
 bool readAt(int fd, std::uint8_t* p, std::size_t n, off_t at, std::size_t* got)
 {
-    *got = 0;
-    while (*got < n) {
-        const ssize_t k = ::pread(fd, p + *got, n - *got, at + off_t(*got));
-        if (k < 0 && errno == EINTR)
-            continue;
-        if (k < 0)
-            return false;
-        if (k == 0)
-            break;
-        *got += std::size_t(k);
-    }
-    return true;
+    const qint64 k = readFullyAt(fd, p, qint64(n), qint64(at));
+    *got = std::size_t(std::max<qint64>(k, 0));
+    return k >= 0;
 }
 
 // A JPEG's rows in file order from a loader held for the file, which

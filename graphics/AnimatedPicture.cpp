@@ -1,5 +1,6 @@
 #include "graphics/AnimatedPicture.h"
 
+#include "core/RegularFile.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/PictureError.h"
 #include "graphics/PngChunks.h"
@@ -70,16 +71,7 @@ public:
         if (m_fd < 0)
             return m_bytes.mid(at, length);
         QByteArray out(length, Qt::Uninitialized);
-        qint64 got = 0;
-        while (got < length) {
-            const ssize_t n = ::pread(m_fd, out.data() + got, std::size_t(length - got), off_t(at + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        out.truncate(got);
+        out.truncate(qsizetype(std::max<qint64>(0, readFullyAt(m_fd, out.data(), length, at))));
         return out;
     }
 
@@ -232,7 +224,7 @@ private:
         const quint16 num = bigEndian16(d + 20), den = bigEndian16(d + 22);
         f.delayMs = int(quint64(num) * 1000 / (den ? den : 100));
         // The first frame has nothing before it to go back to.
-        f.dispose = quint8(d[24]) == DisposePrevious && m_list.empty() ? DisposeBackground : quint8(d[24]);
+        f.dispose = quint8(d[24]) == DisposePrevious && m_list.empty() ? quint8(DisposeBackground) : quint8(d[24]);
         f.blend = quint8(d[25]);
         m_list.push_back(std::move(f));
         return true;

@@ -1,5 +1,6 @@
 #include "graphics/JpegCodec.h"
 
+#include "core/RegularFile.h"
 #include "graphics/JpegErrorManager.h"
 #include "graphics/PictureError.h"
 
@@ -639,16 +640,7 @@ namespace {
 QByteArray readAt(const JpegFile& file, qint64 at, qint64 count)
 {
     QByteArray bytes(qsizetype(std::clamp<qint64>(file.size - at, 0, count)), '\0');
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::pread(file.fd, bytes.data() + got, std::size_t(bytes.size() - got), off_t(at + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    bytes.truncate(got);
+    bytes.truncate(qsizetype(std::max<qint64>(0, readFullyAt(file.fd, bytes.data(), bytes.size(), at))));
     return bytes;
 }
 

@@ -41,18 +41,10 @@ qint64 fileSize(int fd, const QString& name)
 QByteArray fileBytes(int fd, const QString& name)
 {
     QByteArray bytes(qsizetype(fileSize(fd, name)), '\0');
-    qsizetype at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + at, size_t(bytes.size() - at), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(errno))));
-        if (n == 0)
-            break;
-        at += n;
-    }
-    bytes.truncate(at);
+    const qint64 got = readFullyAt(fd, bytes.data(), bytes.size(), 0);
+    if (got < 0)
+        throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(errno))));
+    bytes.truncate(qsizetype(got));
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 #include "loader/RewriteRequests.h"
 
 #include "core/Errors.h"
+#include "core/RegularFile.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/JpegStream.h"
 #include "graphics/KeptMetadata.h"
@@ -34,15 +35,8 @@ Bitmap24 givenPixels(int fd, const PixelLayout& layout)
         throw AppError(QStringLiteral("The request is not valid."));
     Bitmap24 pixels = Bitmap24::forOverwrite(size.width(), size.height());
     auto* into = reinterpret_cast<char*>(pixels.bits());
-    qint64 at = 0;
-    while (at < layout.byteCount()) {
-        const ssize_t n = ::pread(fd, into + at, size_t(layout.byteCount() - at), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw AppError(QStringLiteral("The request is not valid."));
-        at += n;
-    }
+    if (readFullyAt(fd, into, layout.byteCount(), 0) != layout.byteCount())
+        throw AppError(QStringLiteral("The request is not valid."));
     return pixels;
 }
 
