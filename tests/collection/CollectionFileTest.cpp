@@ -64,48 +64,28 @@ TEST_P(CollectionRead, FieldsEndAtTheFirstTwoCaretsAndNoLinePassesTheCap)
     EXPECT_EQ(longLines, GetParam().longLines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, CollectionRead,
-    ::testing::Values(ReadCase{"Empty", "", {}}, ReadCase{"EmptyComment", "a.jpg^^", {{"a.jpg", ""}}},
-                      ReadCase{"TextAfterTheSecondCaret", "a.jpg^note^ignored text^", {{"a.jpg", "note"}}},
-                      ReadCase{"OneCaret", "a^one\r\nb^two\n", {{"a", "one"}, {"b", "two"}}},
-                      ReadCase{"SpacesKept", "  a b.jpg  ^  spaced  ^", {{"  a b.jpg  ", "  spaced  "}}},
-                      ReadCase{"LoneCarriageReturnIsText", "x\r^y^\r\n", {{"x\r", "y"}}},
-                      ReadCase{
-                          "EndMarkInsideALine", "a^1^\r\nb^2\x1a^tail\r\nc^3^\r\n", {{"a", "1"}, {"b", "2"}}},
-                      ReadCase{"BlankAndCaretlessLinesSkipped",
-                               "\r\na^1^\r\n\r\njunk\r\n\nb^2^\r\n\r\n",
-                               {{"a", "1"}, {"b", "2"}}},
-                      // The file's byte order mark goes, one starting a field stays.
-                      ReadCase{"ByteOrderMarks",
-                               "\xEF\xBB\xBF\xEF\xBB\xBF"
-                               "a.jpg^\xEF\xBB\xBF"
-                               "note^",
-                               {{QString(QChar(0xFEFF)) + "a.jpg", QString(QChar(0xFEFF)) + "note"}}},
-                      ReadCase{"Utf8", "/m/\xF0\x9F\x8E\xA8.jpg^\xC3\xA9^\r\n", {{"/m/🎨.jpg", "é"}}},
-                      // A line past 64 KiB is one entry left out, wherever it ends.
-                      ReadCase{"LongLineLeftOut",
-                               "a^1^\r\n" + QByteArray(MaxCollectionLine + 1, 'x') + "^c^\r\nb^2^\r\n",
-                               {{"a", "1"}, {"b", "2"}},
-                               {2}},
-                      ReadCase{"LineAtTheCapKept",
-                               QByteArray(MaxCollectionLine - 2, 'n') + "^^\r\n",
-                               {{QString(MaxCollectionLine - 2, 'n'), ""}}},
-                      ReadCase{"LongLastLineWithoutLineEnd",
-                               "a^1^\n" + QByteArray(3 * MaxCollectionLine, '\0'),
-                               {{"a", "1"}},
-                               {2}},
-                      // A CR of a CR LF pair at the very end of one 64 KiB read, its LF in the next.
-                      ReadCase{"CrLfAcrossReads",
-                               "/" + QByteArray(65536 - 5, 'n') + "^c^\r\njunk\r\n/b^2^\r\n",
-                               {{"/" + QString(65536 - 5, 'n'), "c"}, {"/b", "2"}}},
-                      ReadCase{"LongLineCutByTheEndMark",
-                               "a^1^\n" + QByteArray(MaxCollectionLine + 9, 'x') +
-                                   "\x1a"
-                                   "b^2^",
-                               {{"a", "1"}},
-                               {2}}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, CollectionRead, ::testing::Values(
+    ReadCase{"Empty", "", {}}, ReadCase{"EmptyComment", "a.jpg^^", {{"a.jpg", ""}}},
+    ReadCase{"TextAfterTheSecondCaret", "a.jpg^note^ignored text^", {{"a.jpg", "note"}}},
+    ReadCase{"OneCaret", "a^one\r\nb^two\n", {{"a", "one"}, {"b", "two"}}},
+    ReadCase{"SpacesKept", "  a b.jpg  ^  spaced  ^", {{"  a b.jpg  ", "  spaced  "}}},
+    ReadCase{"LoneCarriageReturnIsText", "x\r^y^\r\n", {{"x\r", "y"}}},
+    ReadCase{"EndMarkInsideALine", "a^1^\r\nb^2\x1a^tail\r\nc^3^\r\n", {{"a", "1"}, {"b", "2"}}},
+    ReadCase{"BlankAndCaretlessLinesSkipped", "\r\na^1^\r\n\r\njunk\r\n\nb^2^\r\n\r\n", {{"a", "1"}, {"b", "2"}}},
+    // The file's byte order mark goes, one starting a field stays.
+    ReadCase{"ByteOrderMarks", "\xEF\xBB\xBF\xEF\xBB\xBF" "a.jpg^\xEF\xBB\xBF" "note^",
+             {{QString(QChar(0xFEFF)) + "a.jpg", QString(QChar(0xFEFF)) + "note"}}},
+    ReadCase{"Utf8", "/m/\xF0\x9F\x8E\xA8.jpg^\xC3\xA9^\r\n", {{"/m/🎨.jpg", "é"}}},
+    // A line past 64 KiB is one entry left out, wherever it ends.
+    ReadCase{"LongLineLeftOut", "a^1^\r\n" + QByteArray(MaxCollectionLine + 1, 'x') + "^c^\r\nb^2^\r\n", {{"a", "1"}, {"b", "2"}}, {2}},
+    ReadCase{"LineAtTheCapKept", QByteArray(MaxCollectionLine - 2, 'n') + "^^\r\n", {{QString(MaxCollectionLine - 2, 'n'), ""}}},
+    ReadCase{"LongLastLineWithoutLineEnd", "a^1^\n" + QByteArray(3 * MaxCollectionLine, '\0'), {{"a", "1"}}, {2}},
+    // A CR of a CR LF pair at the very end of one 64 KiB read, its LF in the next.
+    ReadCase{"CrLfAcrossReads", "/" + QByteArray(65536 - 5, 'n') + "^c^\r\njunk\r\n/b^2^\r\n", {{"/" + QString(65536 - 5, 'n'), "c"}, {"/b", "2"}}},
+    ReadCase{"LongLineCutByTheEndMark", "a^1^\n" + QByteArray(MaxCollectionLine + 9, 'x') + "\x1a" "b^2^", {{"a", "1"}}, {2}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(CollectionFileTest, WritesPathCaretCommentCaretCrLfAsUtf8AndReadsItBack)
 {

@@ -95,17 +95,13 @@ TEST_P(EveryColour, MatchesReference)
 
 // Grayscale ties fall on exact halves, which only extended precision rounds
 // right; saturation at the edges of its fixed-point factor.
-INSTANTIATE_TEST_SUITE_P(
-    , EveryColour,
-    ::testing::Combine(kEveryKernel,
-                       ::testing::Values(tone({{E::GrayScale, 1}}), tone({{E::GrayScale, 1}, {E::Invert, 1}}),
-                                         tone({{E::Saturation, -255}}), tone({{E::Saturation, 1}}),
-                                         tone({{E::Saturation, 255}}), tone({{E::Saturation, 256}}),
-                                         tone({{E::Saturation, 10000}}), tone({{E::Saturation, 65025}}),
-                                         tone({{E::Saturation, INT_MAX}}))),
-    [](const auto& info) {
-        return std::string(kernelName(std::get<0>(info.param))) + "_" + std::to_string(info.index);
-    });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(, EveryColour, ::testing::Combine(kEveryKernel, ::testing::Values(
+    tone({{E::GrayScale, 1}}), tone({{E::GrayScale, 1}, {E::Invert, 1}}), tone({{E::Saturation, -255}}),
+    tone({{E::Saturation, 1}}), tone({{E::Saturation, 255}}), tone({{E::Saturation, 256}}),
+    tone({{E::Saturation, 10000}}), tone({{E::Saturation, 65025}}), tone({{E::Saturation, INT_MAX}}))),
+    [](const auto& info) { return std::string(kernelName(std::get<0>(info.param))) + "_" + std::to_string(info.index); });
+// clang-format on
 
 #ifdef PICTAVO_SIMD_X86
 // A build with the vector kernels must reach every one the processor has,

@@ -7,8 +7,8 @@
 #include "graphics/TiffStructure.h"
 
 #include "Corpus.h"
+#include "tests/support/CameraPictures.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,10 +39,7 @@ QImage reference(const QString& path, const QString& kind)
 {
     if (kind.endsWith(QLatin1String(".png")))
         return QImage(path.left(path.lastIndexOf(QLatin1Char('.')) + 1) + kind);
-    QProcess exiftool;
-    exiftool.start(QStringLiteral("exiftool"), {QStringLiteral("-b"), QStringLiteral("-") + kind, path});
-    exiftool.waitForFinished(-1);
-    return QImage::fromData(exiftool.readAllStandardOutput());
+    return QImage::fromData(camera::exiftoolOutput({QStringLiteral("-b"), QStringLiteral("-") + kind, path}));
 }
 
 class CorpusMore : public ::testing::TestWithParam<CorpusCase> {};

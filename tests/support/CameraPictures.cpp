@@ -125,13 +125,18 @@ Tags readTags(const QString& path)
     return t;
 }
 
-QStringList exiftool(const QStringList& args)
+QByteArray exiftoolOutput(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral("exiftool"), args);
     if (!p.waitForFinished(60000))
-        return {QStringLiteral("timed out")};
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        return "timed out";
+    return p.readAllStandardOutput() + p.readAllStandardError();
+}
+
+QStringList exiftool(const QStringList& args)
+{
+    return QString::fromUtf8(exiftoolOutput(args)).split('\n', Qt::SkipEmptyParts);
 }
 
 Tags exiftoolTags(const QString& path)

@@ -32,7 +32,9 @@ struct Tags {
 Tags readTags(const QString& path);
 // What exiftool reads from the file.
 Tags exiftoolTags(const QString& path);
-// exiftool's output lines, standard output then error, for these arguments.
+// exiftool's output, standard output then error, for these arguments: as
+// bytes (a binary tag extracted with -b) or as lines.
+QByteArray exiftoolOutput(const QStringList& args);
 QStringList exiftool(const QStringList& args);
 
 } // namespace camera

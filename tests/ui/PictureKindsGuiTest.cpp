@@ -1,18 +1,15 @@
 // The kinds beyond JPEG and BMP in the program's windows: drawn in true
-// colour (or as stored, by the settings), passed by when all pictures get
-// an effect, and never waited on when an entry leads to a FIFO.
+// colour (or as stored, by the settings), and never waited on when an entry
+// leads to a FIFO. Kinds passed by in an all-pictures run: AllPicturesRunTest.
 #include "AppFixture.h"
 #include "core/AtomicFile.h"
 #include "tests/support/FifoWatchdog.h"
-#include "tests/support/FileBytes.h"
 #include "tests/support/KindPictures.h"
 #include "ui/effects/EffectPreview.h"
 #include "ui/effects/EffectsDialog.h"
 #include "ui/settings/SettingsDialog.h"
 
 #include <QCheckBox>
-#include <QSlider>
-#include <QToolButton>
 
 namespace {
 
@@ -74,32 +71,6 @@ TEST_F(PictureKindsGui, ProfilesAreConvertedWhereDrawnUntilTheSettingSaysNo)
     restart();
     EXPECT_FALSE(
         settingsDialog()->findChild<QCheckBox*>("chkColorManaged")->isChecked()); // ColorManaged=0 kept
-}
-
-TEST_F(PictureKindsGui, AllPicturesPassKindsThatAreOnlyShownAndCountThem)
-{
-    const QString bmp = testpics::writeBmp(dir.filePath("a.bmp"), 40, 30, 1);
-    const QString webp = dir.filePath("b.webp"), png = dir.filePath("c.png"), apng = dir.filePath("d.png");
-    writeFileAtomically(webp, kinds::encoded(kinds::quadrants(40, 30), "webp", 100));
-    writeFileAtomically(png, kinds::encoded(kinds::quadrants(40, 30), "png"));
-    // An animation: a rewrite would keep only its first frame.
-    writeFileAtomically(apng, kinds::withPngChunk(fileBytes(png), "acTL", QByteArray("\0\0\0\2\0\0\0\0", 8)));
-    const QByteArray webpBefore = fileBytes(webp), pngBefore = fileBytes(png), apngBefore = fileBytes(apng);
-    openFiles({bmp, webp, png, apng});
-    mainWindow()->mainImage()->setPicture(Picture::loadFromFile(session().entry(1).path));
-    effectsDialog()->show();
-    QCoreApplication::processEvents();
-    effectsDialog()->findChild<QCheckBox*>("CheckAll")->setChecked(true);
-    effectsDialog()->findChild<QSlider*>("BrightBar")->setValue(-20);
-    QTest::mouseClick(effectsDialog()->findChild<QToolButton*>("butApply"), Qt::LeftButton);
-    EXPECT_TRUE(fake.errors.isEmpty()) << fake.errors.join('\n').toStdString();
-    EXPECT_TRUE(fake.infos.isEmpty()) << fake.infos.join('\n').toStdString();
-    EXPECT_EQ(mainWindow()->statusPanel(0)->text(), QStringLiteral("2 pictures written, 2 skipped"));
-    EXPECT_EQ(fileBytes(webp), webpBefore);
-    EXPECT_EQ(fileBytes(apng), apngBefore);
-    EXPECT_NE(fileBytes(png), pngBefore);
-    EXPECT_EQ(Picture::loadFromFile(png).format(), PictureFormat::Png);
-    EXPECT_EQ(fileBitmap(png), testpics::brighter(Bitmap24::fromImage(kinds::quadrants(40, 30)), -20));
 }
 
 // A reader that waited would be let go by the watchdog with an empty read,

@@ -210,30 +210,14 @@ TEST_P(SessionRunTest, AsksKeepsOrDropsUndoAndTells)
     EXPECT_EQ(session.undoHistory().isAvailable(), c.undoAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    , SessionRunTest,
-    ::testing::Values(
-        SessionRunCase{"WithRoom", true, false, false, {}, 0, true, true, "2 pictures written, 0 skipped"},
-        SessionRunCase{"NoRoomDeclined", false, false, false, {false}, 1, false, true, ""},
-        SessionRunCase{"NoRoomFailingFirst",
-                       false,
-                       false,
-                       true,
-                       {true},
-                       1,
-                       false,
-                       true,
-                       "0 pictures written, 0 skipped"},
-        SessionRunCase{"NoRoomWrittenWithout",
-                       false,
-                       false,
-                       false,
-                       {true},
-                       1,
-                       true,
-                       false,
-                       "2 pictures written, 0 skipped"},
-        SessionRunCase{"UnusableNotSkipped", true, true, false, {false}, 1, false, true, ""}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(, SessionRunTest, ::testing::Values(
+    SessionRunCase{"WithRoom", true, false, false, {}, 0, true, true, "2 pictures written, 0 skipped"},
+    SessionRunCase{"NoRoomDeclined", false, false, false, {false}, 1, false, true, ""},
+    SessionRunCase{"NoRoomFailingFirst", false, false, true, {true}, 1, false, true, "0 pictures written, 0 skipped"},
+    SessionRunCase{"NoRoomWrittenWithout", false, false, false, {true}, 1, true, false, "2 pictures written, 0 skipped"},
+    SessionRunCase{"UnusableNotSkipped", true, true, false, {false}, 1, false, true, ""}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace

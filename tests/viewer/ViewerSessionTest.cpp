@@ -31,23 +31,17 @@ struct Scene {
 
 using C = ViewerCommand;
 using B = CommandBlock;
-const std::map<ViewerCommand, CommandBlock> Closed = {
-    {C::EditCollection, B::NoCollection}, {C::Undo, B::NothingToUndo},
-    {C::ZoomIn, B::NoCollection},         {C::ZoomOut, B::NoCollection},
-    {C::ActualSize, B::NoCollection},     {C::RotateLeft, B::NoCollection},
-    {C::RotateRight, B::NoCollection},    {C::Effects, B::NoCollection},
-    {C::ViewModes, B::NoCollection},      {C::AsIs, B::NoCollection},
-    {C::FitCentred, B::NoCollection},     {C::FitTopLeft, B::NoCollection},
-    {C::Stretch, B::NoCollection},        {C::FullScreen, B::NoCollection},
-    {C::SlideShow, B::NoCollection},      {C::Comments, B::NoCollection},
-    {C::ImageMenu, B::NoCollection},      {C::PreviousEntry, B::NoCollection},
-    {C::NextEntry, B::NoCollection},      {C::FirstEntry, B::NoCollection},
-    {C::LastEntry, B::NoCollection},      {C::StripBack, B::NoCollection},
-    {C::StripForward, B::NoCollection},   {C::ShowHighlighted, B::NoCollection},
-    {C::MoveToTrash, B::NoCollection},    {C::ShowInFileManager, B::NoCollection},
-    {C::OpenWith, B::NoCollection},
-    {C::PictureInfo, B::NoCollection},    {C::Print, B::NoCollection},
-    {C::CopyPicture, B::NoCollection}};
+// With nothing open every command waits for a collection, Undo for a
+// record, but these.
+const std::map<ViewerCommand, CommandBlock> Closed = [] {
+    std::map<ViewerCommand, CommandBlock> blocked;
+    for (int i = 0; i < ViewerCommandCount; ++i)
+        blocked[ViewerCommand(i)] = B::NoCollection;
+    for (C open : {C::NewCollection, C::OpenCollection, C::Exit, C::FollowMode, C::Settings, C::Help, C::About})
+        blocked.erase(open);
+    blocked[C::Undo] = B::NothingToUndo;
+    return blocked;
+}();
 
 std::map<ViewerCommand, CommandBlock> closedBut(std::initializer_list<ViewerCommand> open,
                                                 std::map<ViewerCommand, CommandBlock> more = {})
