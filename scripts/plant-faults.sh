@@ -27,7 +27,7 @@ FAULTS=$(cat <<'EOF'
 2 ## effects/ToneEffects.cpp ## withNoise[k] = after[clampByte(k - 256)]; ## withNoise[k] = after[clampByte(k - 255)]; ## tone: noise table off by one
 3 ## core/AtomicFile.cpp ## if (faultAt(AtomicWriteFault::Commit) || ::rename(tmp.name.constData(), targetName.constData()) != 0) ## if (faultAt(AtomicWriteFault::Commit)) ## file writer: rename over the target skipped
 4 ## settings/IniFile.cpp ## (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) ## (v[0] == u'"' || v[0] == u'\'') && (v.back() == u'"' || v.back() == u'\'')) ## INI: mismatched quotes stripped
-5 ## collection/CollectionFile.cpp ## (bytes ? QString() : names.last()) + kSeparator + fieldText(e.Comment) ## (bytes ? QString() : names.last()) + kSeparator + kSeparator + fieldText(e.Comment) ## collection writer: field separator written twice
+5 ## collection/CollectionFile.cpp ## (bytes ? QString() : names.last()) + kSeparator + fieldText(e.comment) ## (bytes ? QString() : names.last()) + kSeparator + kSeparator + fieldText(e.comment) ## collection writer: field separator written twice
 6 ## core/TextEncoding.cpp ## QStringEncoder encoder(encoding.codePage.constData(), QStringConverter::Flag::Stateless); ## QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless); ## text: legacy text written in the wrong code page (UTF-8)
 7 ## graphics/BmpCodec.cpp ## std::memcpy(pixels + (bitmap.height() - 1 - y) * stride, bitmap.scanLine(y), rowBytes); ## std::memcpy(pixels + y * stride, bitmap.scanLine(y), rowBytes); ## BMP writer: rows stored top-down under a bottom-up header
 8 ## graphics/JpegCodec.cpp ## e.cinfo.in_color_space = JCS_EXT_BGR; ## e.cinfo.in_color_space = JCS_EXT_RGB; ## JPEG encoder: red taken from the blue channel
