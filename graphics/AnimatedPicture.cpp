@@ -7,7 +7,10 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QLibrary>
 #include <QPainter>
+
+#include <webp/demux.h>
 
 #include <cerrno>
 #include <climits>
@@ -24,7 +27,7 @@ void checkCanvas(QSize canvas)
         throw PictureError::tooLarge(canvas.width(), canvas.height());
 }
 
-// GIF and WebP: Qt's readers compose each frame on the canvas themselves.
+// GIF: Qt's reader composes each frame on the canvas itself.
 class PluginAnimation : public AnimatedPicture {
 public:
     PluginAnimation(const QByteArray& bytes, const char* format) : m_bytes(bytes)
@@ -56,6 +59,113 @@ private:
     QByteArray m_bytes;
     QBuffer m_buffer;
     QImageReader m_reader;
+};
+
+#define PV_WEBP_FUNCTIONS(F)                                                                                 \
+    F(WebPAnimDecoderOptionsInitInternal)                                                                    \
+    F(WebPAnimDecoderNewInternal)                                                                            \
+    F(WebPAnimDecoderGetInfo)                                                                                \
+    F(WebPAnimDecoderHasMoreFrames)                                                                          \
+    F(WebPAnimDecoderGetNext)                                                                                \
+    F(WebPAnimDecoderDelete)
+
+struct WebpDemuxLibrary {
+#define PV_WEBP_POINTER(name) decltype(&::name) name = nullptr;
+    PV_WEBP_FUNCTIONS(PV_WEBP_POINTER)
+#undef PV_WEBP_POINTER
+    QString failure;
+};
+
+WebpDemuxLibrary loadWebpDemuxLibrary()
+{
+    WebpDemuxLibrary lib;
+    QLibrary library(QStringLiteral("webpdemux"), 2);
+    if (!library.load()) {
+        lib.failure = library.errorString();
+        return lib;
+    }
+#define PV_WEBP_RESOLVE(name)                                                                                \
+    lib.name = reinterpret_cast<decltype(lib.name)>(library.resolve(#name));                                 \
+    if (!lib.name)                                                                                           \
+        lib.failure = library.errorString();
+    PV_WEBP_FUNCTIONS(PV_WEBP_RESOLVE)
+#undef PV_WEBP_RESOLVE
+    return lib;
+}
+
+const WebpDemuxLibrary& webpDemux()
+{
+    static const WebpDemuxLibrary lib = loadWebpDemuxLibrary();
+    if (!lib.failure.isEmpty())
+        throw PictureError(PictureError::Problem::Unreadable,
+                           QStringLiteral("libwebpdemux can't be loaded: %1").arg(lib.failure));
+    return lib;
+}
+
+// An animated WebP's canvas as its VP8X header tells it; empty for a file
+// without one, which holds no animation.
+QSize webpCanvas(const QByteArray& bytes)
+{
+    if (bytes.size() < 30 || !bytes.startsWith("RIFF") || bytes.mid(8, 8) != "WEBPVP8X")
+        return QSize();
+    const auto* u = reinterpret_cast<const uchar*>(bytes.constData());
+    const auto little24 = [u](int at) { return int(u[at] | u[at + 1] << 8 | u[at + 2] << 16); };
+    return QSize(little24(24) + 1, little24(27) + 1);
+}
+
+// WebP: libwebp's own decoder composes each frame over the bytes as they
+// lie in memory (Qt's reader would hold a copy of the whole file).
+class WebpAnimation : public AnimatedPicture {
+public:
+    explicit WebpAnimation(const QByteArray& bytes) : m_bytes(bytes)
+    {
+        const WebpDemuxLibrary& lib = webpDemux();
+        WebPAnimDecoderOptions options;
+        if (!lib.WebPAnimDecoderOptionsInitInternal(&options, WEBP_DEMUX_ABI_VERSION))
+            throw PictureError::corrupt();
+        options.color_mode = MODE_BGRA; // QImage::Format_ARGB32 on this byte order
+        options.use_threads = 0;
+        const WebPData data{reinterpret_cast<const uint8_t*>(m_bytes.constData()), std::size_t(m_bytes.size())};
+        m_dec = lib.WebPAnimDecoderNewInternal(&data, &options, WEBP_DEMUX_ABI_VERSION);
+        WebPAnimInfo info;
+        // A file cut short, or not whole in another way, shows as the still it starts with.
+        if (!m_dec || !lib.WebPAnimDecoderGetInfo(m_dec, &info))
+            return;
+        m_canvas = QSize(int(info.canvas_width), int(info.canvas_height));
+        m_frames = int(std::min<uint32_t>(info.frame_count, INT_MAX));
+        m_plays = int(std::min<uint32_t>(info.loop_count, INT_MAX)); // 0: forever, as here
+    }
+    ~WebpAnimation() override
+    {
+        if (m_dec)
+            webpDemux().WebPAnimDecoderDelete(m_dec);
+    }
+    WebpAnimation(const WebpAnimation&) = delete;
+    WebpAnimation& operator=(const WebpAnimation&) = delete;
+
+protected:
+    std::optional<AnimationFrame> read() override
+    {
+        const WebpDemuxLibrary& lib = webpDemux();
+        if (nextIndex() >= m_frames || !lib.WebPAnimDecoderHasMoreFrames(m_dec))
+            return std::nullopt;
+        uint8_t* pixels = nullptr;
+        int endsAt = 0;
+        if (!lib.WebPAnimDecoderGetNext(m_dec, &pixels, &endsAt) || !pixels)
+            throw PictureError::corrupt();
+        // The decoder draws the next frame over this canvas: the frame keeps a copy.
+        QImage canvas(pixels, m_canvas.width(), m_canvas.height(), 4 * m_canvas.width(), QImage::Format_ARGB32);
+        AnimationFrame frame{canvas.copy(), std::max(0, endsAt - m_endOfLast)};
+        if (frame.image.isNull())
+            throw std::bad_alloc();
+        m_endOfLast = endsAt;
+        return frame;
+    }
+
+private:
+    QByteArray m_bytes; // the decoder reads it in place
+    WebPAnimDecoder* m_dec = nullptr;
+    int m_endOfLast = 0;
 };
 
 // An APNG's bytes, read where a chunk or a frame needs them: from memory,
@@ -285,13 +395,24 @@ std::unique_ptr<AnimatedPicture> AnimatedPicture::open(const QByteArray& bytes, 
 {
     std::unique_ptr<AnimatedPicture> a;
     switch (format) {
-    case PictureFormat::Gif:
-    case PictureFormat::WebP: {
-        auto plugin = std::make_unique<PluginAnimation>(bytes, format == PictureFormat::Gif ? "gif" : "webp");
+    case PictureFormat::Gif: {
+        auto plugin = std::make_unique<PluginAnimation>(bytes, "gif");
         if (plugin->frameCount() < 2)
             return nullptr;
         checkCanvas(plugin->canvas());
         a = std::move(plugin);
+        break;
+    }
+    case PictureFormat::WebP: {
+        // Checked before the decoder makes its two canvases.
+        const QSize canvas = webpCanvas(bytes);
+        if (canvas.isEmpty())
+            return nullptr;
+        checkCanvas(canvas);
+        auto webp = std::make_unique<WebpAnimation>(bytes);
+        if (webp->frameCount() < 2)
+            return nullptr;
+        a = std::move(webp);
         break;
     }
     case PictureFormat::Png:

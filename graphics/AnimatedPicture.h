@@ -1,9 +1,9 @@
 #pragma once
 // An animation's frames, composed on its canvas one after the other as the
 // file says (timing, disposal, blending), so that the canvas and the frame
-// being drawn are all that is held. GIF and WebP through Qt's plugins,
-// APNG here, JPEG XL through libjxl, AVIF sequences through libavif. For
-// the loader only.
+// being drawn are all that is held. GIF through Qt's plugin, WebP through
+// libwebp's demuxer, APNG here, JPEG XL through libjxl, AVIF sequences
+// through libavif. For the loader only.
 #include "graphics/PictureFormat.h"
 
 #include <QByteArray>

@@ -15,7 +15,8 @@ struct TinyPicture {
     const char* hex;
 };
 
-// 16x16 or smaller, made by the program's test builders (GIF by hand).
+// 16x16 or smaller, made by the program's test builders (GIF by hand, the
+// two-frame WebP by ImageMagick).
 const TinyPicture TinyPictures[] = {
     {"JPEG",
      "ffd8ffe000104a46494600010101006400640000ffdb004300100b0c0e0c0a100e0d0e1211101318281a181616183123251d"
@@ -51,6 +52,10 @@ const TinyPicture TinyPictures[] = {
      "1501030001000000030000001601040001000000555501001701040001000000690000001a01050001000000200100001b01"
      "050001000000280100001c010300010000000100000028010300010000000200000000000000640000000100000064000000"
      "01000000080008000800"},
+    {"animated WebP",
+     "524946468400000057454250565038580a00000002000000010000010000414e494d06000000ffffffff0000414e4d462800"
+     "0000000000000000010000010000640000025650384c0f0000002f014000000710fd8ffe0722a2ff0100414e4d4628000000"
+     "000000000000010000010000640000005650384c0f0000002f014000000710d1fffe0722a2ff0100"},
     {"icon",
      "0000010001000202000001002000400000001600000028000000020000000400000001002000000000001800000000000000"
      "000000000000000000000000ff0000ffffffffff0000ffff00ff00ff3f5500003fde085c"},
@@ -113,12 +118,14 @@ QStringList warmUpCodecs()
         if (!decodes(bytes, tiny.kind, DecodeShape::Whole) ||
             !decodes(bytes, tiny.kind, DecodeShape::Covering))
             failed << QLatin1String(tiny.kind);
-        // libavif plays AVIF sequences: loaded by reading the still as one.
-        if (std::strcmp(tiny.kind, "AVIF") == 0) {
+        // libavif plays AVIF sequences, libwebpdemux animated WebP: loaded
+        // by reading the picture as one.
+        const bool avif = std::strcmp(tiny.kind, "AVIF") == 0;
+        if (avif || std::strcmp(tiny.kind, "animated WebP") == 0) {
             try {
-                AnimatedPicture::open(bytes, PictureFormat::Avif);
+                AnimatedPicture::open(bytes, avif ? PictureFormat::Avif : PictureFormat::WebP);
             } catch (const AppError&) {
-                failed << QStringLiteral("AVIF sequences");
+                failed << (avif ? QStringLiteral("AVIF sequences") : QLatin1String(tiny.kind));
             }
         }
     }

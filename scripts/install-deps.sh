@@ -13,6 +13,7 @@ PACKAGES=(
   libtiff-dev # TIFF samples read and written as the file holds them
   libraw-dev libjxl-dev qt6-svg-dev # camera RAW previews, JPEG XL, SVG (LibRaw and libjxl loaded when first needed)
   libavif-dev # AVIF sequences played (libavif loaded when first needed)
+  libwebp-dev # animated WebP played through libwebp's demuxer (loaded when first needed)
   libgtest-dev libgmock-dev libbenchmark-dev
   fp-utils-3.2.2
   xvfb xauth
@@ -27,11 +28,12 @@ if [ "${1:-}" = "fuzz" ]; then
   PACKAGES+=(clang libclang-rt-14-dev)
 fi
 # `install-deps.sh bench`: the peers `make bench` measures against, and the
-# libjpeg command-line tools for the codec floor; the viewers
+# libjpeg and libjxl command-line tools for the codec floor and reference
+# decodes; the viewers
 # bench/peers_onscreen.py times on screen, with the window manager that
 # maximises them and the X library its screen probe uses.
 if [ "${1:-}" = "bench" ]; then
-  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs libheif-examples time)
+  PACKAGES+=(libvips-tools imagemagick libjpeg-turbo-progs libjxl-tools libheif-examples time)
   PACKAGES+=(feh geeqie eog gwenview matchbox-window-manager python3-xlib)
 fi
 
