@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
+#include "graphics/BlockReducer.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/ContainerDamage.h"
 #include "graphics/DisplayColors.h"
@@ -738,8 +739,12 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
         return QImage();
     if (image.isNull())
         image = decodeOtherNoting();
-    // Reduced here, so that converting its colours then costs little.
+    // Reduced here, so that converting its colours then costs little: by
+    // whole blocks first, which spares Qt's scaling a converted copy of the
+    // whole frame.
     const QSize cover = image.size().scaled(drawn, Qt::KeepAspectRatioByExpanding);
+    if (QImage blocks = reducedByBlocks(image, cover); !blocks.isNull())
+        image = std::move(blocks);
     if (cover.width() < image.width() && cover.height() < image.height() && !cover.isEmpty())
         image = image.scaled(cover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
