@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QMap>
 #include <QTemporaryDir>
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -76,21 +75,6 @@ TEST_F(AtomicFile, KeepsTheOwnerGroupPermissionsAndSymbolicLinkOfTheReplacedFile
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(st.st_uid, uid);
     EXPECT_EQ(st.st_gid, gid);
-}
-
-TEST_F(AtomicFile, RefusalsCarryTheSystemsReason)
-{
-    const QString locked = dir.filePath("locked");
-    ASSERT_TRUE(QDir().mkdir(locked));
-    if (::geteuid() == 0) // root writes anywhere: let the seam refuse as the system would
-        setAtomicWriteFault(AtomicWriteFault::Open, EACCES);
-    else
-        ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
-    EXPECT_EQ(errorText([&] { writeFileAtomically(locked + "/a.bmp", "x"); }),
-              msg::cannotCreate(locked + "/a.bmp", "Permission denied"));
-    setAtomicWriteFault(AtomicWriteFault::None);
-    ::chmod(QFile::encodeName(locked).constData(), 0755);
-    EXPECT_TRUE(files(locked).isEmpty());
 }
 
 TEST(RegularFileCap, NoReadRunsPastIt)
