@@ -130,16 +130,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, KindRead, ::testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-TEST(OtherKinds, AGifShowsItsFirstFrame)
-{
-    const Picture p =
-        Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"));
-    const QImage first = p.toImage();
-    EXPECT_EQ(p.size(), QSize(4, 2));
-    EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0)); // the second frame is green
-    EXPECT_EQ(first.pixel(3, 0), qRgb(0, 0, 255));
-}
-
 TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
 {
     QImage red(256, 192, QImage::Format_RGB32), green(128, 96, QImage::Format_RGB32);
