@@ -396,27 +396,12 @@ TEST(PngRewrite, AnEffectKeepsTheAlphaChannel)
     EXPECT_EQ(shown.pixel(0, 0), qRgb(215, 0, 0));
 }
 
-TEST(PngRewrite, KindsWhoseFramesOrPagesWouldBeLostAreNotRewritten)
+// A TIFF of two pages, and kinds only shown: ShowOnlyKindsTest's table.
+TEST(PngRewrite, AnAnimatedPngIsNotRewritten)
 {
     const QByteArray png = kinds::encoded(kinds::quadrants(8, 8), "png");
     const QByteArray animated = kinds::withPngChunk(png, "acTL", QByteArray("\0\0\0\2\0\0\0\0", 8));
     EXPECT_FALSE(pictureRewritable(Picture::fromData(animated, PictureFormat::Png)));
-    // A second page: the first directory again, at the end.
-    QByteArray twoPages = kinds::tiff(kinds::quadrants(8, 8), 1);
-    const TiffStructure t(twoPages);
-    const qsizetype first = t.directoryAt(TiffStructure::Directory::First);
-    const qsizetype next = first + 2 + 12 * t.read16(first);
-    const QByteArray directory = twoPages.mid(first, next + 4 - first);
-    t.put32(twoPages, next, quint32(twoPages.size()));
-    twoPages += directory;
-    EXPECT_FALSE(pictureRewritable(Picture::fromData(twoPages, PictureFormat::Tiff)));
-    for (const char* shownOnly : {"webp", "gif"}) {
-        const Picture p =
-            shownOnly == QByteArray("gif")
-                ? Picture::loadFromFile(QStringLiteral(PV_SOURCE_DIR "/tests/graphics/samples/frames.gif"))
-                : Picture::fromData(kinds::encoded(kinds::quadrants(8, 8), "webp"), PictureFormat::WebP);
-        EXPECT_FALSE(pictureRewritable(p)) << shownOnly;
-    }
 }
 
 } // namespace
