@@ -232,26 +232,21 @@ TEST(PictureLoaders, ServeManyThreadsAtOnce)
     EXPECT_EQ(pool.loadersStarted(), 2);
 }
 
-TEST(PictureLoaders, ReplaceALoaderAfterItsFiles)
-{
-    PictureLoaders::Options options = loaderOptions();
-    options.loaders = 1;
-    options.filesPerLoader = 3;
-    PictureLoaders pool(options);
-    for (int i = 0; i < 7; ++i)
-        pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
-    EXPECT_EQ(pool.loadersStarted(), 3);
-}
-
-// The first file waits for the loader started ahead rather than start another.
-TEST(PictureLoaders, FirstFileTakesTheLoaderStartedAhead)
+// The first file waits for the loader started ahead rather than start
+// another; each loader is replaced after its files.
+TEST(PictureLoaders, TakeTheLoaderStartedAheadAndReplaceEachAfterItsFiles)
 {
     PictureLoaders::Options options = loaderOptions();
     options.loaders = 2;
+    options.filesPerLoader = 3;
     PictureLoaders pool(options);
+    const QString path = QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp");
     pool.startAhead();
-    pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
+    pool.ask(path, decodeRequest());
     EXPECT_EQ(pool.loadersStarted(), 1);
+    for (int i = 1; i < 7; ++i)
+        pool.ask(path, decodeRequest());
+    EXPECT_EQ(pool.loadersStarted(), 3);
 }
 
 // A parked loader (an animation's, between frames) serves a request that
