@@ -4,6 +4,7 @@
 // BMP padding.
 #include "effects/StreamedTone.h"
 #include "../support/CameraPictures.h"
+#include "../support/ErrorText.h"
 #include "../support/KindPictures.h"
 #include "../support/TestPictures.h"
 #include "core/AtomicFile.h"
@@ -211,21 +212,18 @@ TEST_P(DamagedSource, IsNeverWritten)
                                     : encodeBmp24(testpics::pattern(kWidth, kHeight, 2));
     writeFileAtomically(in, whole.left(whole.size() / 2));
     const std::vector<EffectSetting> settings{{P::Brightness, 9}};
-    try {
-        NoiseGenerator random;
+    NoiseGenerator random;
+    const QString told = errorText([&] {
         if (c.streamed)
             EXPECT_EQ(renderFileStreamed(in, out, effectValuesOf(settings), ExifOrientation::Apply, random),
                       c.jpeg);
         else
             wholeFrame(in, out, settings, random);
-        ADD_FAILURE() << "written";
-    } catch (const AppError& e) {
-        // The whole frame names the file it would have written over: in the
-        // effects dialog that is the damaged picture's own.
-        const QString named = c.streamed ? in : out;
-        EXPECT_EQ(e.text(),
-                  QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.").arg(named));
-    }
+    });
+    // The whole frame names the file it would have written over: in the
+    // effects dialog that is the damaged picture's own.
+    EXPECT_EQ(told, QStringLiteral("\"%1\" is damaged (its data ends early); it was not changed.")
+                        .arg(c.streamed ? in : out));
     EXPECT_FALSE(QFile::exists(out));
 }
 
