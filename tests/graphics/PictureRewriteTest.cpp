@@ -15,6 +15,7 @@
 #include "MadeFiles.h"
 #include "core/AtomicFile.h"
 #include "core/LittleEndian.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/KindPictures.h"
 #include "tests/support/Printers.h"
 #include "tests/support/TestPictures.h"
@@ -318,18 +319,10 @@ TEST_P(Rewrites, KeepTheLayoutTheSamplesAndTheResolution)
     const Bitmap24 back = Picture::loadFromFile(path).toBitmap24();
     const Bitmap24 expected = c.change == Change::TurnRight ? orientBitmap(shown, 6) : shown;
     ASSERT_EQ(QSize(back.width(), back.height()), QSize(expected.width(), expected.height()));
-    long sum = 0;
-    int largest = 0;
-    for (int y = 0; y < back.height(); ++y)
-        for (int x = 0; x < back.width() * 3; ++x) {
-            const int d = std::abs(back.scanLine(y)[x] - expected.scanLine(y)[x]);
-            sum += d;
-            largest = std::max(largest, d);
-        }
     if (lossy)
-        EXPECT_LT(double(sum) / (back.width() * back.height() * 3), 4.0);
+        EXPECT_LT(meanDifference(back, expected), 4.0);
     else
-        EXPECT_LE(largest, 2);
+        EXPECT_LE(largestDifference(back, expected), 2);
 }
 
 const Bitmap24 kPlain = testpics::pattern(250, 190, 5); // no whole blocks: the turn codes anew

@@ -7,6 +7,7 @@
 #include "graphics/TiffStructure.h"
 
 #include "Corpus.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 #include "tests/support/ErrorText.h"
 
@@ -23,18 +24,6 @@ struct CorpusCase {
     const char* reference = "";
     double meanLevels = 0; // the mean difference allowed, in levels per channel
 };
-
-// Mean absolute difference per channel of two same-sized pictures, in 8-bit
-// levels, transparent parts over white.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const Bitmap24 x = Bitmap24::fromImage(a), y = Bitmap24::fromImage(b);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int i = 0; i < 3 * x.width(); ++i)
-            sum += std::abs(int(x.scanLine(row)[i]) - int(y.scanLine(row)[i]));
-    return sum / (3.0 * x.width() * x.height());
-}
 
 QImage reference(const QString& path, const QString& kind)
 {
