@@ -2,6 +2,7 @@
 // every file as it was, then the commands that change files.
 #include "collection/CollectionFile.h"
 #include "core/AtomicFile.h"
+#include "effects/EffectRenderer.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -195,6 +196,21 @@ TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
                   .toUtf8());
     EXPECT_EQ(fileBytes(at("w.webp")), webp);
     EXPECT_EQ(Picture::loadFromFile(at("in.png")).format(), PictureFormat::Png);
+}
+
+// What render writes is what the engine shows for the same settings, its
+// noise drawn as a freshly started program draws it.
+TEST_F(FxCommand, RenderWritesTheEngineRendering)
+{
+    const FxResult r =
+        fx({"render", "--contrast=80", "--mosaic=5", "--color-noise=60", at("a.bmp"), at("b.bmp")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EffectRenderer e;
+    e.setPictureOriginal(decodeBmp(fileBytes(at("a.bmp"))));
+    e.setValue(Effect::Contrast, 80);
+    e.setValue(Effect::Mosaic, 5);
+    e.setValue(Effect::ColorNoise, 60);
+    EXPECT_TRUE(decodeBmp(fileBytes(at("b.bmp"))) == e.rendered());
 }
 
 // --help tells every option the manual page documents, and every kind of
