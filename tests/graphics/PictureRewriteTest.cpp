@@ -377,18 +377,6 @@ TEST(PngRewrite, ATurnKeepsEveryChunkAndMakesTheTagFollow)
     EXPECT_EQ(kinds::corners(turned.toImage()), "WBGR"); // upright BRWG, turned right
 }
 
-TEST(PngRewrite, AnEffectKeepsTheAlphaChannel)
-{
-    QImage image = kinds::quadrants(16, 8, QImage::Format_ARGB32);
-    image.setPixel(15, 7, qRgba(0, 0, 0, 0));
-    const Picture p = Picture::fromData(kinds::encoded(image, "png"), PictureFormat::Png);
-    const Bitmap24 darker = testpics::brighter(p.toBitmap24(), -40);
-    const Picture now = Picture::fromData(pictureFileWithPixels(p, darker), PictureFormat::Png);
-    const QImage shown = now.toImage();
-    EXPECT_EQ(qAlpha(shown.pixel(15, 7)), 0);
-    EXPECT_EQ(shown.pixel(0, 0), qRgb(215, 0, 0));
-}
-
 // A TIFF of two pages, and kinds only shown: ShowOnlyKindsTest's table.
 TEST(PngRewrite, AnAnimatedPngIsNotRewritten)
 {

@@ -172,15 +172,17 @@ TEST_F(FxCommand, PaddingIsNoDamageAndUnusableEntriesCanBeSkipped)
     EXPECT_NE(fileBytes(at("a.bmp")), before);
 }
 
-TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
+TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndAlphaAndApplyPassesKindsOnlyShown)
 {
-    QImage image = kinds::quadrants(16, 8);
+    QImage image = kinds::quadrants(16, 8, QImage::Format_ARGB32);
+    image.setPixel(15, 7, qRgba(0, 0, 0, 0));
     image.setText(QStringLiteral("Title"), QStringLiteral("Kept"));
     write("in.png", kinds::encoded(image, "png"));
     ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.png")}).exitCode, 0);
     const QImage out(at("out.png"));
     EXPECT_EQ(out.text(QStringLiteral("Title")), QStringLiteral("Kept"));
     EXPECT_EQ(out.pixel(0, 0), qRgb(0, 255, 255));
+    EXPECT_EQ(qAlpha(out.pixel(15, 7)), 0);
     ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.tif")}).exitCode, 0);
     EXPECT_EQ(Picture::loadFromFile(at("out.tif")).format(), PictureFormat::Tiff);
     EXPECT_EQ(QImage(at("out.tif")).pixel(0, 0), qRgb(0, 255, 255));
