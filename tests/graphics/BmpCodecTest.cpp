@@ -170,7 +170,6 @@ const Built kBuilt[] = {
     {"BitFields565", 2, 1, 16, 3, 0, "", "00F80000E00700001F000000", "E0031F000000", "mB"}, // 31 * 255 / 63 = 125.5
     {"HeaderCutShort", 4, 2, 8, 0, 2, "RG", "", Px, Cut, 30},
     {"PixelsCutShort", 4, 2, 8, 0, 2, "RG", "", Px, Cut, -3},
-    {"Largest", 0x7fffffff, 0x7fffffff, 8, 0, 2, "RG", "", Px, "The picture is too large (2147483647 × 2147483647 pixels; the limit is 268 megapixels)"},
     {"TopDownSizeOverflowsAnInt", 10000, qint32(0x80000000), 8, 0, 2, "RG", "", Px,
      "The picture is too large (10000 × 2147483648 pixels; the limit is 268 megapixels)"},
     {"NoRows", 4, 0, 8, 0, 2, "RG", "", Px, NotValid},
