@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateJpegThatEndsEarly", {"rotate", "right", "@/cut.jpg"}, 1, "", "pictavo-fx rotate: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
     Line{"RotateJpegWithCorruptData", {"rotate", "left", "@/bad.jpg"}, 1, "", "\"@/bad.jpg\" is damaged (its data is corrupt)"},
     Line{"RotateBitmapThatEndsEarly", {"rotate", "right", "@/cut.bmp"}, 1, "", "\"@/cut.bmp\" is damaged (its data ends early)"},
-    Line{"RenderJpegThatEndsEarly", {"render", "--brightness=5", "@/cut.jpg", "@/out.jpg"}, 1, "", "\"@/cut.jpg\" is damaged"},
+    Line{"RenderJpegThatEndsEarly", {"render", "--brightness=5", "@/cut.jpg", "@/out.jpg"}, 1, "", "pictavo-fx render: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
     Line{"RenderBitmapThatEndsEarly", {"render", "@/cut.bmp", "@/out.bmp"}, 1, "", "\"@/cut.bmp\" is damaged"},
     Line{"RotateAKindOnlyShown", {"rotate", "right", "@/w.webp"}, 1, "", "pictavo-fx rotate: Pictavo shows \"@/w.webp\" but does not change this kind of picture.\n"},
     Line{"RotateACameraRaw", {"rotate", "left", "@/exiftool-panasonic-lx3.rw2"}, 1, "", "Pictavo shows \"@/exiftool-panasonic-lx3.rw2\" but does not change this kind of picture.\n"},
