@@ -187,10 +187,7 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
     std::memcpy(copy.data(), jpeg.constData(), std::size_t(jpeg.size()));
     std::vector<UniqueFd> fds;
     fds.push_back(copy.seal());
-    LoaderRequest r;
-    r.task = LoaderTask::Decode;
-    r.shape = DecodeShape::Band;
-    r.size = QSize(1, 1);
+    LoaderRequest r = decodeRequest(DecodeShape::Band, QSize(1, 1));
     r.region = QRect(0, 0, 128, 32);
     const qint64 before = procNumber("/proc/thread-self/io", "rchar:");
     const OutgoingReply out = answerPictureRequest(r, fds, [](qint64 size) { return SealedBuffer::toGive(size); });
