@@ -13,7 +13,6 @@
 #include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -340,10 +339,9 @@ TEST(PhoneSample, IsDisplayP3AndUpright)
 // so the desktop entry lists each kind's type besides the collection's.
 TEST(DesktopEntry, ListsTheTypeOfEveryKindReadAndOfCollections)
 {
-    QFile file(QStringLiteral(PV_SOURCE_DIR "/resources/desktop/org.pictavo.Pictavo.desktop"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray entry = fileBytes(PV_SOURCE_DIR "/resources/desktop/org.pictavo.Pictavo.desktop");
     QStringList listed;
-    for (const QByteArray& line : file.readAll().split('\n')) {
+    for (const QByteArray& line : entry.split('\n')) {
         if (line.startsWith("MimeType="))
             listed = QString::fromUtf8(line.mid(9)).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     }

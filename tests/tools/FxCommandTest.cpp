@@ -217,10 +217,8 @@ TEST_F(FxCommand, RenderWritesTheEngineRendering)
 // file render writes.
 TEST(FxHelp, NamesEveryOptionOfTheManualPageAndEveryOutputKind)
 {
-    QFile page(QStringLiteral(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"));
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    const QString manual =
-        QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const QString manual = QString::fromUtf8(fileBytes(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"))
+                               .replace(QLatin1String("\\-"), QLatin1String("-"));
     const FxResult help = fx({"--help"});
     ASSERT_EQ(help.exitCode, 0);
     const QString text = QString::fromUtf8(help.out);
