@@ -1,7 +1,6 @@
 // Real files of the kinds only shown: camera RAW previews, JPEG XL, SVG, a
 // JPEG named like a RAW and a fax of two pages. Each shows at its size and
 // close to a decode that is not ours, or is refused in words; none is written.
-#include "core/Errors.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
 #include "graphics/TiffStructure.h"
