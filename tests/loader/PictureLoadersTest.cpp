@@ -246,25 +246,6 @@ TEST(PictureLoaders, TakeTheLoaderStartedAheadAndReplaceEachAfterItsFiles)
     EXPECT_EQ(pool.loadersStarted(), 3);
 }
 
-// A parked loader (an animation's, between frames) serves a request that
-// would otherwise wait for good: with a pool of one, a picture asked
-// meanwhile is answered, and the holder's next ask too.
-TEST(PictureLoaders, LendAParkedLoaderToWhoWouldWaitForGood)
-{
-    PictureLoaders::Options options = loaderOptions();
-    options.loaders = 1;
-    PictureLoaders pool(options);
-    const QString path = QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp");
-    const RegularFile file(path);
-    PictureLoaders::Held held(pool);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_FALSE(held.ask(file.fd(), file.size(), decodeRequest()).image.isNull());
-        held.park();
-        EXPECT_FALSE(pool.ask(path, decodeRequest()).image.isNull());
-    }
-    EXPECT_EQ(pool.loadersStarted(), 1);
-}
-
 // The camera's values as the loader reads them, each against exiftool's
 // reading of the same file (numbers as numbers): every value exiftool
 // finds is there and equal, and there is none it lacks.
