@@ -1,5 +1,6 @@
 #include "effects/EffectSettings.h"
 #include "core/Errors.h"
+#include "tests/support/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,7 @@ TEST(EffectOptions, RejectsBadInput)
     // Values the engine would quietly bring into range are refused, with it.
     for (auto [bad, range] : {std::pair{"--brightness=9999", "-255 to 255"}, {"--brightness=-2147483648", "-255 to 255"},
                               {"--contrast=-256", "-255 or more"}, {"--darkness=256", "255 or less"},
-                              {"--trace=11", "0 to 10"}, {"--mono-noise=-1", "0 or more"}}) {
-        try {
-            parseEffectOptions({bad});
-            ADD_FAILURE() << bad;
-        } catch (const AppError& e) {
-            EXPECT_EQ(e.text(), QString::fromLatin1(bad) + " is outside its range, " + range);
-        }
-    }
+                              {"--trace=11", "0 to 10"}, {"--mono-noise=-1", "0 or more"}})
+        EXPECT_EQ(errorText([&] { parseEffectOptions({bad}); }),
+                  QString::fromLatin1(bad) + " is outside its range, " + range);
 }

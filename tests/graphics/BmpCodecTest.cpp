@@ -13,11 +13,6 @@
 
 namespace {
 
-QString decodeError(const QByteArray& data)
-{
-    return errorText([&] { decodeBmp(data); });
-}
-
 // A corpus file and what it must give: the pixels of another file
 // ("=file"), those of Qt's own reader ("qt") or of the reference picture
 // ("png"; Qt scales 16-bit colours its own way), a picture of 127 x 64
@@ -75,7 +70,7 @@ TEST_P(BmpCorpusFiles, DecodeLikeTheirTwinOrAreRefusedWithTheProblemNamed)
     } else if (expect.startsWith('=')) {
         EXPECT_TRUE(decodeBmp(data) == decodeBmp(corpusBytes("bmpsuite/" + expect.mid(1) + ".bmp")));
     } else {
-        EXPECT_EQ(decodeError(data), expect);
+        EXPECT_EQ(errorText([&] { decodeBmp(data); }), expect);
     }
 }
 
@@ -148,7 +143,7 @@ TEST_P(BmpReader, HandBuiltFiles)
     const Built& b = GetParam();
     const QString expect = QString::fromUtf8(b.expect);
     if (expect.contains(' ')) {
-        EXPECT_EQ(decodeError(build(b)), expect);
+        EXPECT_EQ(errorText([&] { decodeBmp(build(b)); }), expect);
         return;
     }
     const Bitmap24 out = decodeBmp(build(b));
@@ -175,7 +170,6 @@ const Built kBuilt[] = {
     {"BitFields565", 2, 1, 16, 3, 0, "", "00F80000E00700001F000000", "E0031F000000", "mB"}, // 31 * 255 / 63 = 125.5
     {"HeaderCutShort", 4, 2, 8, 0, 2, "RG", "", Px, Cut, 30},
     {"PixelsCutShort", 4, 2, 8, 0, 2, "RG", "", Px, Cut, -3},
-    {"Largest", 0x7fffffff, 0x7fffffff, 8, 0, 2, "RG", "", Px, "The picture is too large (2147483647 × 2147483647 pixels; the limit is 268 megapixels)"},
     {"TopDownSizeOverflowsAnInt", 10000, qint32(0x80000000), 8, 0, 2, "RG", "", Px,
      "The picture is too large (10000 × 2147483648 pixels; the limit is 268 megapixels)"},
     {"NoRows", 4, 0, 8, 0, 2, "RG", "", Px, NotValid},

@@ -10,6 +10,7 @@
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
 #include "settings/IniFile.h"
+#include "tests/support/ErrorText.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Printers.h"
 #include "tests/support/TestPictures.h"
@@ -109,12 +110,7 @@ TEST_P(WriterFault, OldFileWholeNoTemporaryOwnMessageStateKept)
     setFolderRefusesNewFiles(c.route == Route::RefusingFolder);
 
     setAtomicWriteFault(c.step, c.error);
-    QString message;
-    try {
-        writer.writeNew(path);
-    } catch (const AppError& e) {
-        message = e.text();
-    }
+    const QString message = errorText([&] { writer.writeNew(path); });
     setAtomicWriteFault(AtomicWriteFault::None);
 
     const QStringList kept = QDir(backupFolder()).entryList(QDir::Files);

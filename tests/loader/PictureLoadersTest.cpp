@@ -187,10 +187,7 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
     std::memcpy(copy.data(), jpeg.constData(), std::size_t(jpeg.size()));
     std::vector<UniqueFd> fds;
     fds.push_back(copy.seal());
-    LoaderRequest r;
-    r.task = LoaderTask::Decode;
-    r.shape = DecodeShape::Band;
-    r.size = QSize(1, 1);
+    LoaderRequest r = decodeRequest(DecodeShape::Band, QSize(1, 1));
     r.region = QRect(0, 0, 128, 32);
     const qint64 before = procNumber("/proc/thread-self/io", "rchar:");
     const OutgoingReply out = answerPictureRequest(r, fds, [](qint64 size) { return SealedBuffer::toGive(size); });
@@ -232,45 +229,21 @@ TEST(PictureLoaders, ServeManyThreadsAtOnce)
     EXPECT_EQ(pool.loadersStarted(), 2);
 }
 
-TEST(PictureLoaders, ReplaceALoaderAfterItsFiles)
-{
-    PictureLoaders::Options options = loaderOptions();
-    options.loaders = 1;
-    options.filesPerLoader = 3;
-    PictureLoaders pool(options);
-    for (int i = 0; i < 7; ++i)
-        pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
-    EXPECT_EQ(pool.loadersStarted(), 3);
-}
-
-// The first file waits for the loader started ahead rather than start another.
-TEST(PictureLoaders, FirstFileTakesTheLoaderStartedAhead)
+// The first file waits for the loader started ahead rather than start
+// another; each loader is replaced after its files.
+TEST(PictureLoaders, TakeTheLoaderStartedAheadAndReplaceEachAfterItsFiles)
 {
     PictureLoaders::Options options = loaderOptions();
     options.loaders = 2;
-    PictureLoaders pool(options);
-    pool.startAhead();
-    pool.ask(QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"), decodeRequest());
-    EXPECT_EQ(pool.loadersStarted(), 1);
-}
-
-// A parked loader (an animation's, between frames) serves a request that
-// would otherwise wait for good: with a pool of one, a picture asked
-// meanwhile is answered, and the holder's next ask too.
-TEST(PictureLoaders, LendAParkedLoaderToWhoWouldWaitForGood)
-{
-    PictureLoaders::Options options = loaderOptions();
-    options.loaders = 1;
+    options.filesPerLoader = 3;
     PictureLoaders pool(options);
     const QString path = QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp");
-    const RegularFile file(path);
-    PictureLoaders::Held held(pool);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_FALSE(held.ask(file.fd(), file.size(), decodeRequest()).image.isNull());
-        held.park();
-        EXPECT_FALSE(pool.ask(path, decodeRequest()).image.isNull());
-    }
+    pool.startAhead();
+    pool.ask(path, decodeRequest());
     EXPECT_EQ(pool.loadersStarted(), 1);
+    for (int i = 1; i < 7; ++i)
+        pool.ask(path, decodeRequest());
+    EXPECT_EQ(pool.loadersStarted(), 3);
 }
 
 // The camera's values as the loader reads them, each against exiftool's

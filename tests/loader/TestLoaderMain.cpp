@@ -63,15 +63,14 @@ OutgoingReply runProgram(const QByteArray& marker)
     }
 }
 
-// A decode's reply whose pixels are not what it says: more than the
-// memory they came in, or still writable after the answer.
-OutgoingReply badPixels(bool lie, const PixelMemory& memory)
+// A decode's reply whose pixels are more than the memory they came in.
+OutgoingReply liesAboutItsPixels(const PixelMemory& memory)
 {
     const QSize stored(64, 64);
     OutgoingReply out;
     out.reply.done = true;
     out.reply.format = 3; // PNG
-    out.reply.size = lie ? QSize(1000, 1000) : stored;
+    out.reply.size = QSize(1000, 1000);
     out.reply.storedSize = out.reply.size;
     out.reply.pixels = PixelLayout{out.reply.size, 4 * out.reply.size.width(), quint32(QImage::Format_RGB32),
                                    QRect(QPoint(0, 0), out.reply.size)};
@@ -81,8 +80,7 @@ OutgoingReply badPixels(bool lie, const PixelMemory& memory)
     if (pixels == MAP_FAILED)
         return failedWith("mmap");
     std::memset(pixels, 0x7F, size_t(size));
-    if (lie)
-        ::munmap(pixels, size_t(size));
+    ::munmap(pixels, size_t(size));
     return out;
 }
 
@@ -100,8 +98,7 @@ bool endsWith(const std::vector<UniqueFd>& fds, QByteArrayView marker)
 
 bool isHostile(const LoaderRequest& request, const std::vector<UniqueFd>& fds)
 {
-    return endsWith(fds, "crash-this-loader") ||
-           (request.task == LoaderTask::Rows && request.region.top() > 0 && endsWith(fds, "crash-mid-rows"));
+    return request.task == LoaderTask::Rows && request.region.top() > 0 && endsWith(fds, "crash-mid-rows");
 }
 
 std::optional<OutgoingReply> answerTestTask(const LoaderRequest& request, std::vector<UniqueFd>& fds,
@@ -130,8 +127,8 @@ std::optional<OutgoingReply> answerTestTask(const LoaderRequest& request, std::v
             asm volatile("" ::: "memory");
     if (command == "allocate-forever")
         allocateForever();
-    if (command == "lie-about-pixels" || command == "keep-pixels-writable")
-        return badPixels(command == "lie-about-pixels", memory);
+    if (command == "lie-about-pixels")
+        return liesAboutItsPixels(memory);
     return std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 // bus of the test's own: what the desktop's services receive, and the
 // fallback where none answers.
 #include "platform/DesktopFiles.h"
+#include "tests/support/FileBytes.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -50,15 +51,12 @@ public:
     PrivateBus()
     {
         const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-        QFile f(config);
-        f.open(QIODevice::WriteOnly);
-        f.write(
-            QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
-                           "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                           "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>")
-                .arg(m_dir.path())
-                .toUtf8());
-        f.close();
+        putBytes(config, QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                                        "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                        "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+                                        "<allow own=\"*\"/></policy></busconfig>")
+                             .arg(m_dir.path())
+                             .toUtf8());
         m_daemon.start(QStringLiteral("dbus-daemon"),
                        {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
                         QStringLiteral("--config-file=") + config});

@@ -16,8 +16,23 @@ inline int largestDifference(const Bitmap24& a, const Bitmap24& b)
     return d;
 }
 
-// The same for two images of one size, compared as 24-bit pixels.
+// The mean of those differences, in levels per channel.
+inline double meanDifference(const Bitmap24& a, const Bitmap24& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int i = 0; i < 3 * a.width(); ++i)
+            sum += std::abs(int(a.scanLine(y)[i]) - int(b.scanLine(y)[i]));
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// The same for two images of one size, compared as 24-bit pixels
+// (transparent parts over white).
 inline int largestDifference(const QImage& a, const QImage& b)
 {
     return largestDifference(Bitmap24::fromImage(a), Bitmap24::fromImage(b));
+}
+inline double meanDifference(const QImage& a, const QImage& b)
+{
+    return meanDifference(Bitmap24::fromImage(a), Bitmap24::fromImage(b));
 }

@@ -2,6 +2,7 @@
 // every file as it was, then the commands that change files.
 #include "collection/CollectionFile.h"
 #include "core/AtomicFile.h"
+#include "effects/EffectRenderer.h"
 #include "graphics/BmpCodec.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -47,7 +48,6 @@ protected:
         // Names that lead to no regular file, in a folder the checks don't read.
         QDir(dir.path()).mkdir("dev");
         ::symlink("/dev/zero", QFile::encodeName(at("dev/z.jpg")).constData());
-        ::mkfifo(QFile::encodeName(at("dev/f.png")).constData(), 0600);
         ::mkfifo(QFile::encodeName(at("dev/f.pvx")).constData(), 0600);
         ::link(QFile::encodeName(at("a.bmp")).constData(), QFile::encodeName(at("dev/a.bmp")).constData());
     }
@@ -142,12 +142,11 @@ INSTANTIATE_TEST_SUITE_P(, FxCommandLines, ::testing::Values(
     Line{"RotateJpegThatEndsEarly", {"rotate", "right", "@/cut.jpg"}, 1, "", "pictavo-fx rotate: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
     Line{"RotateJpegWithCorruptData", {"rotate", "left", "@/bad.jpg"}, 1, "", "\"@/bad.jpg\" is damaged (its data is corrupt)"},
     Line{"RotateBitmapThatEndsEarly", {"rotate", "right", "@/cut.bmp"}, 1, "", "\"@/cut.bmp\" is damaged (its data ends early)"},
-    Line{"RenderJpegThatEndsEarly", {"render", "--brightness=5", "@/cut.jpg", "@/out.jpg"}, 1, "", "\"@/cut.jpg\" is damaged"},
+    Line{"RenderJpegThatEndsEarly", {"render", "--brightness=5", "@/cut.jpg", "@/out.jpg"}, 1, "", "pictavo-fx render: \"@/cut.jpg\" is damaged (its data ends early); it was not changed.\n"},
     Line{"RenderBitmapThatEndsEarly", {"render", "@/cut.bmp", "@/out.bmp"}, 1, "", "\"@/cut.bmp\" is damaged"},
     Line{"RotateAKindOnlyShown", {"rotate", "right", "@/w.webp"}, 1, "", "pictavo-fx rotate: Pictavo shows \"@/w.webp\" but does not change this kind of picture.\n"},
     Line{"RotateACameraRaw", {"rotate", "left", "@/exiftool-panasonic-lx3.rw2"}, 1, "", "Pictavo shows \"@/exiftool-panasonic-lx3.rw2\" but does not change this kind of picture.\n"},
     Line{"RenderALinkToADevice", {"render", "@/dev/z.jpg", "@/out.bmp"}, 1, "", "pictavo-fx render: Cannot open file \"@/dev/z.jpg\". It is a device, not a regular file.\n"},
-    Line{"RenderAFifo", {"render", "@/dev/f.png", "@/out.png"}, 1, "", "pictavo-fx render: Cannot open file \"@/dev/f.png\". It is a named pipe, not a regular file.\n"},
     // Written to, they are refused before a byte is written.
     Line{"RenderOntoALinkToADevice", {"render", "@/a.bmp", "@/dev/z.jpg"}, 1, "", "pictavo-fx render: Cannot create file \"@/dev/z.jpg\". It is a device, not a regular file.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -171,15 +170,17 @@ TEST_F(FxCommand, PaddingIsNoDamageAndUnusableEntriesCanBeSkipped)
     EXPECT_NE(fileBytes(at("a.bmp")), before);
 }
 
-TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
+TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndAlphaAndApplyPassesKindsOnlyShown)
 {
-    QImage image = kinds::quadrants(16, 8);
+    QImage image = kinds::quadrants(16, 8, QImage::Format_ARGB32);
+    image.setPixel(15, 7, qRgba(0, 0, 0, 0));
     image.setText(QStringLiteral("Title"), QStringLiteral("Kept"));
     write("in.png", kinds::encoded(image, "png"));
     ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.png")}).exitCode, 0);
     const QImage out(at("out.png"));
     EXPECT_EQ(out.text(QStringLiteral("Title")), QStringLiteral("Kept"));
     EXPECT_EQ(out.pixel(0, 0), qRgb(0, 255, 255));
+    EXPECT_EQ(qAlpha(out.pixel(15, 7)), 0);
     ASSERT_EQ(fx({"render", "--invert", at("in.png"), at("out.tif")}).exitCode, 0);
     EXPECT_EQ(Picture::loadFromFile(at("out.tif")).format(), PictureFormat::Tiff);
     EXPECT_EQ(QImage(at("out.tif")).pixel(0, 0), qRgb(0, 255, 255));
@@ -197,14 +198,27 @@ TEST_F(FxCommand, RenderToPngKeepsAPngsChunksAndApplyPassesKindsOnlyShown)
     EXPECT_EQ(Picture::loadFromFile(at("in.png")).format(), PictureFormat::Png);
 }
 
+// What render writes is what the engine shows for the same settings, its
+// noise drawn as a freshly started program draws it.
+TEST_F(FxCommand, RenderWritesTheEngineRendering)
+{
+    const FxResult r =
+        fx({"render", "--contrast=80", "--mosaic=5", "--color-noise=60", at("a.bmp"), at("b.bmp")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EffectRenderer e;
+    e.setPictureOriginal(decodeBmp(fileBytes(at("a.bmp"))));
+    e.setValue(Effect::Contrast, 80);
+    e.setValue(Effect::Mosaic, 5);
+    e.setValue(Effect::ColorNoise, 60);
+    EXPECT_TRUE(decodeBmp(fileBytes(at("b.bmp"))) == e.rendered());
+}
+
 // --help tells every option the manual page documents, and every kind of
 // file render writes.
 TEST(FxHelp, NamesEveryOptionOfTheManualPageAndEveryOutputKind)
 {
-    QFile page(QStringLiteral(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"));
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    const QString manual =
-        QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const QString manual = QString::fromUtf8(fileBytes(PV_SOURCE_DIR "/resources/man/pictavo-fx.1"))
+                               .replace(QLatin1String("\\-"), QLatin1String("-"));
     const FxResult help = fx({"--help"});
     ASSERT_EQ(help.exitCode, 0);
     const QString text = QString::fromUtf8(help.out);
