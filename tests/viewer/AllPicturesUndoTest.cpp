@@ -203,8 +203,9 @@ TEST_P(SessionRunTest, AsksKeepsOrDropsUndoAndTells)
         EXPECT_EQ(run.run({{Effect::Brightness, 5}}), c.answers.value(0, true));
     setAtomicWriteFault(AtomicWriteFault::None);
     EXPECT_EQ(run.asked.size(), c.asked);
-    if (c.unreadable)
+    if (c.unreadable) {
         EXPECT_TRUE(run.asked.value(0).contains(files[1])) << run.asked.value(0).toStdString();
+    }
     EXPECT_EQ(fileBytes(files[0]) != before, c.written);
     EXPECT_EQ(told.join('|').toStdString(), c.told);
     EXPECT_EQ(session.undoHistory().isAvailable(), c.undoAfter);
