@@ -128,7 +128,7 @@ bool pngIsAnimated(const QByteArray& file)
     if (!file.startsWith(Signature))
         return false;
     bool animated = false, pixelsSeen = false;
-    for (qsizetype at = Signature.size(); at + 12 <= file.size();) {
+    for (qsizetype at = Signature.size(), passed = 0; at + 12 <= file.size();) {
         const quint32 length = be32(file, at);
         if (length > quint32(file.size() - at - 12))
             return false;
@@ -138,6 +138,10 @@ bool pngIsAnimated(const QByteArray& file)
         if (type == "IEND")
             return animated;
         at += 12 + qsizetype(length);
+        if (at - passed >= LetGoBytes) {
+            SealedMapping::letGo(file.constData() + passed, file.constData() + at);
+            passed = at;
+        }
     }
     return false;
 }

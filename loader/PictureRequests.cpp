@@ -191,11 +191,10 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         // A JPEG's decodes read the file as they go: a giant picture's
         // tiles cost no copy of its bytes here. Its metadata needs them all.
         const bool streamed = format == PictureFormat::Jpeg && request.task != LoaderTask::Metadata;
-        // Another kind's tiles and stand-in read a part of the file, or read
-        // it once through: mapped, only what they read is resident.
-        const bool part = request.task == LoaderTask::Decode &&
-                          (request.shape == DecodeShape::Band || request.shape == DecodeShape::Covering);
-        const auto mapping = !streamed && part ? SealedMapping::map(fd, size, size) : nullptr;
+        // Another kind's file sealed by the viewer is mapped rather than
+        // copied: a giant picture's facts, tiles and stand-in read a part of
+        // it, or read it once through, and only what they read is resident.
+        const auto mapping = !streamed ? SealedMapping::map(fd, size, size) : nullptr;
         const QByteArray bytes =
             streamed  ? QByteArray()
             : mapping ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapping->data()), qsizetype(size))
