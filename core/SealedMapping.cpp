@@ -44,7 +44,8 @@ std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, 
 void SealedMapping::letGo(const void* from, const void* to) noexcept
 {
     const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t start = (std::uintptr_t(from) + page - 1) / page * page, end = std::uintptr_t(to) / page * page;
+    const std::uintptr_t start = (std::uintptr_t(from) + page - 1) / page * page,
+                         end = std::uintptr_t(to) / page * page;
     if (end <= start)
         return;
     const std::lock_guard lock(liveLock);

@@ -108,7 +108,8 @@ QImage decodeWebp(const QByteArray& data, QRect crop, QSize out)
     const int earlyX = scaled ? 0 : crop.x() & 1, earlyY = scaled ? 0 : crop.y() & 1;
     const QRect read = crop.adjusted(-earlyX, -earlyY, 0, 0);
     const bool alpha = config.input.has_alpha;
-    QImage image(scaled ? out : read.size(), alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage image(scaled ? out : read.size(),
+                 alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())
         return QImage();
     config.options.use_cropping = 1;
@@ -137,8 +138,8 @@ QImage decodeWebp(const QByteArray& data, QRect crop, QSize out)
 QSize webpSize(const QByteArray& data)
 {
     int width = 0, height = 0;
-    if (!WebPGetInfo(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()), &width,
-                     &height))
+    if (!WebPGetInfo(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()),
+                     &width, &height))
         return QSize();
     return QSize(width, height);
 }

@@ -38,7 +38,7 @@ private:
     QRect m_band;
     int m_denom = 1;
     bool m_alpha = false, m_premultiplied = false;
-    int m_next = 0; // the next row wanted
+    int m_next = 0;                    // the next row wanted
     std::vector<std::uint32_t> m_sums; // four a band pixel
 };
 

@@ -136,7 +136,8 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
                 for (const QRect asked : {QRect(0, 0, 40, 30), QRect(17, 11, 90, 70), QRect(20, 12, 300, 100)}) {
                     QRect got = asked;
                     const QImage band = picture.decodedBand(&got, true, denom);
-                    const QString at = QString("%1, orientation %2, 1/%3, %4,%5").arg(kind.name).arg(orientation).arg(denom).arg(asked.x()).arg(asked.y());
+                    const QString at = QString::asprintf("%s, orientation %d, 1/%d, %d,%d", kind.name, orientation,
+                                                         denom, asked.x(), asked.y());
                     EXPECT_EQ(got, asked.intersected(whole.rect())) << at.toStdString();
                     EXPECT_EQ(band.size(), got.size()) << at.toStdString();
                     EXPECT_LE(largestDifference(band, whole.copy(got)), denom == 1 ? 0 : 2) << at.toStdString();

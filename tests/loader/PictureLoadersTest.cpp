@@ -190,7 +190,8 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
         {PictureFormat::WebP, kinds::encoded(noise, "webp", 90)}, // lossy: lossless holds the frame
         {PictureFormat::Tiff, kinds::tiff(noise, 1)},
         // One strip of it all: read up to the band, from the file in place.
-        {PictureFormat::Tiff, kinds::tiffOf({1024, 4096}, QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
+        {PictureFormat::Tiff,
+         kinds::tiffOf({1024, 4096}, QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
     };
     for (const auto& [format, file] : files) {
         SealedBuffer copy(file.size());
