@@ -10,7 +10,10 @@
 #    clock also counts waiting for a core and for the X server);
 #  - the corpus's 12-MP HEIC fitted, against `heif-convert` (to y4m, the
 #    cheapest output it writes) and `vips copy` (to its own raw format).
-# Usage: bench/giant.sh BUILD_DIR
+# KIND=png|webp|tif makes the giant picture of that kind instead (WebP
+# 16000 wide: it allows 16383 at most) and measures only As Is, with the
+# probe of BEFORE (another build directory) too in the same run when given.
+# Usage: [KIND=png] [BEFORE=OTHER_BUILD_DIR] bench/giant.sh BUILD_DIR
 set -euo pipefail
 
 BUILD=$(cd "${1:-build}" && pwd)
@@ -23,7 +26,49 @@ trap 'rm -rf "$WORK"' EXIT
 for tool in djpeg heif-convert vips xvfb-run; do
   command -v "$tool" >/dev/null || { echo "giant: $tool missing (scripts/install-deps.sh bench)"; exit 1; }
 done
-"$PROBE" make "$WORK/giant.jpg" 20000 13000
+KIND=${KIND:-jpg}
+WIDTH=20000
+[ "$KIND" = webp ] && WIDTH=16000
+"$PROBE" make "$WORK/giant.$KIND" "$WIDTH" 13000
+
+# The median of each As Is figure over the runs in $1, and its range.
+asis() {
+  awk '{ $1 = $1 } { print }' "$1" | sed 's/^rss_kib /rss_kib_/' | awk '{ print $1, $2 }' | sort -s -k1,1 |
+    awk '{ v[$1] = v[$1] " " $2 } END { for (k in v) print k, v[k] }' | sort |
+    while read -r name values; do
+      m=$(tr ' ' '\n' <<< "$values" | grep . | median)
+      range=$(tr ' ' '\n' <<< "$values" | grep . | sort -n | sed -n '1p;$p' | paste -sd-)
+      echo "  $name $m (range $range)"
+    done
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+if [ "$KIND" != jpg ]; then
+  echo "giant $KIND: ${WIDTH}x13000, $(stat -c %s "$WORK/giant.$KIND") bytes"
+  probes=("$PROBE")
+  [ -n "${BEFORE:-}" ] && probes+=("$(cd "$BEFORE" && pwd)/bench/giant_probe")
+  cat > "$WORK/runs.sh" <<'RUNS'
+#!/usr/bin/env bash
+set -u
+WORK=$1; RUNS=$2; KIND=$3; shift 3
+for ((r = 1; r <= RUNS; r++)); do
+  n=0
+  for probe in "$@"; do
+    n=$((n + 1))
+    PICTAVO_T0=$(date +%s%N) timeout 300 "$probe" view "$WORK/giant.$KIND" asis >> "$WORK/asis$n.txt"
+  done
+done
+RUNS
+  xvfb-run -a -s "-screen 0 1600x1000x24" bash "$WORK/runs.sh" "$WORK" "$RUNS" "$KIND" "${probes[@]}" 2>/dev/null
+  echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+  n=0
+  for probe in "${probes[@]}"; do
+    n=$((n + 1))
+    echo "giant $KIND as is, $probe (median of $RUNS):"
+    asis "$WORK/asis$n.txt"
+  done
+  exit 0
+fi
 
 cat > "$WORK/runs.sh" <<'RUNS'
 #!/usr/bin/env bash
@@ -45,7 +90,6 @@ done
 RUNS
 xvfb-run -a -s "-screen 0 1600x1000x24" bash "$WORK/runs.sh" "$WORK" "$RUNS" "$PROBE" "$HEIC" 2>/dev/null
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 col() { awk -v c="$1" '{ print $c }' "$WORK/times.txt" | median; }
 djpeg=$(col 1); fit=$(col 2); heifc=$(col 3); vipsc=$(col 4); heic=$(col 5)
 fastest=$(( heifc < vipsc ? heifc : vipsc ))
@@ -54,10 +98,4 @@ echo "giant JPEG fitted: ${fit} ms, djpeg -scale 1/8 ${djpeg} ms, ratio $(awk -v
 echo "12-MP HEIC fitted: ${heic} ms, heif-convert ${heifc} ms, vips copy ${vipsc} ms, ratio to the fastest $(awk -v a="$heic" -v b="$fastest" 'BEGIN { printf "%.2f", a / b }')"
 # As Is: the median of each figure over the runs, and the stall's range.
 echo "giant JPEG as is (median of $RUNS):"
-awk '{ $1 = $1 } { print }' "$WORK/asis.txt" | sed 's/^rss_kib /rss_kib_/' | awk '{ print $1, $2 }' | sort -s -k1,1 |
-  awk '{ v[$1] = v[$1] " " $2 } END { for (k in v) print k, v[k] }' | sort |
-  while read -r name values; do
-    m=$(tr ' ' '\n' <<< "$values" | grep . | median)
-    range=$(tr ' ' '\n' <<< "$values" | grep . | sort -n | sed -n '1p;$p' | paste -sd-)
-    echo "  $name $m (range $range)"
-  done
+asis "$WORK/asis.txt"

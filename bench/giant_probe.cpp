@@ -1,6 +1,7 @@
 // The program with one giant picture, timed from the launching shell's
 // clock (PICTAVO_T0, nanoseconds since the epoch, taken just before exec):
-//   giant_probe make OUT.jpg WIDTH HEIGHT   writes a photo-like JPEG, row by row
+//   giant_probe make OUT.jpg|png|webp|tif WIDTH HEIGHT   writes a photo-like
+//       picture of the kind the name ends in, row by row (WebP whole)
 //   giant_probe view PICTURE fit|asis       prints paint_ms: the picture's own
 //       pixels on screen (fitted, or the view covered by them in As Is); in As
 //       Is then rss_kib (viewer and its loaders, each at its peak) after the
@@ -29,7 +30,12 @@
 #include <string>
 #include <vector>
 
+#include <cstring>
+
 #include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+#include <webp/encode.h>
 
 namespace {
 
@@ -41,11 +47,29 @@ double msSinceLaunch()
 }
 
 // Smooth colour fields with fine grain over them: compresses like a photo.
-int makeJpeg(const char* path, int width, int height)
+struct PhotoRows {
+    int width;
+    std::uint32_t seed = 7;
+    std::vector<std::uint8_t> row = std::vector<std::uint8_t>(std::size_t(width) * 3);
+    const std::uint8_t* next(int y)
+    {
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int(seed >> 28) - 8;
+            const double u = x / 700.0, v = y / 500.0;
+            const double a = std::sin(u) * std::cos(v * 1.3) + std::sin((u + v) * 0.37);
+            const double b = std::cos(u * 0.61 - v) + std::sin(v * 2.1) * 0.5;
+            std::uint8_t* p = &row[std::size_t(x) * 3];
+            p[0] = std::uint8_t(std::clamp(int(128 + 60 * a) + grain, 0, 255));
+            p[1] = std::uint8_t(std::clamp(int(128 + 50 * b) + grain, 0, 255));
+            p[2] = std::uint8_t(std::clamp(int(128 + 40 * (a - b)) + grain, 0, 255));
+        }
+        return row.data();
+    }
+};
+
+int makeJpeg(FILE* out, int width, int height)
 {
-    FILE* out = std::fopen(path, "wb");
-    if (!out)
-        return 1;
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -58,26 +82,108 @@ int makeJpeg(const char* path, int width, int height)
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 90, TRUE);
     jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(width) * 3);
-    std::uint32_t seed = 7;
+    PhotoRows rows{width};
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int grain = int(seed >> 28) - 8;
-            const double u = x / 700.0, v = y / 500.0;
-            const double a = std::sin(u) * std::cos(v * 1.3) + std::sin((u + v) * 0.37);
-            const double b = std::cos(u * 0.61 - v) + std::sin(v * 2.1) * 0.5;
-            JSAMPLE* p = &row[std::size_t(x) * 3];
-            p[0] = JSAMPLE(std::clamp(int(128 + 60 * a) + grain, 0, 255));
-            p[1] = JSAMPLE(std::clamp(int(128 + 50 * b) + grain, 0, 255));
-            p[2] = JSAMPLE(std::clamp(int(128 + 40 * (a - b)) + grain, 0, 255));
-        }
-        JSAMPROW r = row.data();
+        JSAMPROW r = const_cast<JSAMPROW>(rows.next(y));
         jpeg_write_scanlines(&c, &r, 1);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
-    return std::fclose(out) == 0 ? 0 : 1;
+    return 0;
+}
+
+int makePng(FILE* out, int width, int height)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)))
+        return 1;
+    png_init_io(png, out);
+    png_set_compression_level(png, 3);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    PhotoRows rows{width};
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, rows.next(y));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return 0;
+}
+
+int makeTiff(const char* path, int width, int height)
+{
+    TIFF* t = TIFFOpen(path, "w");
+    if (!t)
+        return 1;
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, std::uint32_t(width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, std::uint32_t(height));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, 2);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 16);
+    PhotoRows rows{width};
+    for (int y = 0; y < height; ++y)
+        if (TIFFWriteScanline(t, const_cast<std::uint8_t*>(rows.next(y)), std::uint32_t(y)) < 0)
+            return 1;
+    TIFFClose(t);
+    return 0;
+}
+
+// libwebp encodes a whole picture at once (16383 pixels a side at most);
+// its fastest method, and the prediction modes let go of what it takes to
+// fit a giant picture's first partition into VP8's 512 KiB.
+int makeWebp(FILE* out, int width, int height)
+{
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
+        return 1;
+    config.quality = 90;
+    config.method = 2;
+    config.partition_limit = 100;
+    config.segments = 1;
+    picture.use_argb = 1;
+    picture.width = width;
+    picture.height = height;
+    if (!WebPPictureAlloc(&picture))
+        return 1;
+    PhotoRows rows{width};
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* p = rows.next(y);
+        std::uint32_t* argb = picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
+        for (int x = 0; x < width; ++x, p += 3)
+            argb[x] = 0xFF000000u | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+    }
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    const bool encoded = WebPEncode(&config, &picture);
+    if (!encoded)
+        std::fprintf(stderr, "WebPEncode: error %d\n", int(picture.error_code));
+    const bool written = encoded && std::fwrite(writer.mem, 1, writer.size, out) == writer.size;
+    WebPMemoryWriterClear(&writer);
+    WebPPictureFree(&picture);
+    return written ? 0 : 1;
+}
+
+// The kind by the name's ending: .jpg, .png, .webp or .tif.
+int makePicture(const std::string& path, int width, int height)
+{
+    const auto endsWith = [&](const char* end) { return path.size() > std::strlen(end) && path.ends_with(end); };
+    if (endsWith(".tif"))
+        return makeTiff(path.c_str(), width, height);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return 1;
+    const int made = endsWith(".png")    ? makePng(out, width, height)
+                     : endsWith(".webp") ? makeWebp(out, width, height)
+                                         : makeJpeg(out, width, height);
+    return std::fclose(out) == 0 ? made : 1;
 }
 
 long peakKiB(const std::string& pid)
@@ -220,9 +326,9 @@ int view(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc == 5 && std::string(argv[1]) == "make")
-        return makeJpeg(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+        return makePicture(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc == 4 && std::string(argv[1]) == "view")
         return view(argc, argv);
-    std::fprintf(stderr, "usage: giant_probe make OUT.jpg W H | view PICTURE fit|asis\n");
+    std::fprintf(stderr, "usage: giant_probe make OUT.jpg|png|webp|tif W H | view PICTURE fit|asis\n");
     return 2;
 }

@@ -1,8 +1,23 @@
 #include "core/SealedMapping.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+#include <iterator>
+#include <set>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The live mappings, by their start and end, for letGo.
+std::mutex liveLock;
+std::set<std::pair<std::uintptr_t, std::uintptr_t>> live;
+
+} // namespace
 
 std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, qint64 maximum)
 {
@@ -19,11 +34,33 @@ std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, 
     void* at = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0);
     if (at == MAP_FAILED)
         return nullptr;
+    {
+        const std::lock_guard lock(liveLock);
+        live.emplace(std::uintptr_t(at), std::uintptr_t(at) + std::uintptr_t(size));
+    }
     return std::shared_ptr<const SealedMapping>(new SealedMapping(static_cast<const uchar*>(at), size));
+}
+
+void SealedMapping::letGo(const void* from, const void* to) noexcept
+{
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t start = (std::uintptr_t(from) + page - 1) / page * page,
+                         end = std::uintptr_t(to) / page * page;
+    if (end <= start)
+        return;
+    const std::lock_guard lock(liveLock);
+    const auto in = live.upper_bound({start, UINTPTR_MAX});
+    if (in != live.begin() && std::prev(in)->first <= start && end <= std::prev(in)->second)
+        ::madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
 }
 
 SealedMapping::~SealedMapping()
 {
-    if (m_data)
-        ::munmap(const_cast<uchar*>(m_data), size_t(m_size));
+    if (!m_data)
+        return;
+    {
+        const std::lock_guard lock(liveLock);
+        live.erase({std::uintptr_t(m_data), std::uintptr_t(m_data) + std::uintptr_t(m_size)});
+    }
+    ::munmap(const_cast<uchar*>(m_data), size_t(m_size));
 }

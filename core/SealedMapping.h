@@ -18,6 +18,11 @@ public:
     const uchar* data() const noexcept { return m_data; }
     qint64 size() const noexcept { return m_size; }
 
+    // Gives back the resident pages of [from, to) where they lie in a live
+    // mapping (a reader that passed them won't come back): they stay in the
+    // memfd and are read again from it if asked. Elsewhere nothing happens.
+    static void letGo(const void* from, const void* to) noexcept;
+
 private:
     SealedMapping(const uchar* data, qint64 size) : m_data(data), m_size(size) {}
     const uchar* m_data;

@@ -14,10 +14,12 @@
 #include "graphics/JpegSegments.h"
 #include "graphics/Orientation.h"
 #include "graphics/PictureError.h"
+#include "graphics/PictureBands.h"
 #include "graphics/PictureLoaders.h"
 #include "graphics/PluginPicture.h"
 #include "graphics/PngReduced.h"
 #include "graphics/ShowOnlyPicture.h"
+#include "graphics/TiffSamples.h"
 #include "graphics/TiffStructure.h"
 
 #include <QFileInfo>
@@ -735,6 +737,16 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
     if (image.isNull() && m_d->format == PictureFormat::Png)
         image = orientImage(decodePngReduced(m_d->bytes, orientedSize(drawn, m_d->orientation), stop),
                             m_d->orientation);
+    if (image.isNull() && m_d->format == PictureFormat::WebP)
+        image = orientImage(decodeWebpCovering(m_d->bytes, orientedSize(drawn, m_d->orientation)),
+                            m_d->orientation);
+    if (image.isNull() && m_d->format == PictureFormat::Tiff) {
+        // The whole first page at the smallest scale that still covers it.
+        const int denom = jpegDenomCovering(m_d->stored, orientedSize(drawn, m_d->orientation));
+        QRect all(QPoint(), scaledDown(m_d->stored, denom));
+        if (denom > 1)
+            image = orientImage(decodeTiffBand(m_d->bytes, &all, denom), m_d->orientation);
+    }
     if (image.isNull() && stop && *stop)
         return QImage();
     if (image.isNull())
@@ -774,37 +786,70 @@ QRect storedPart(QRect upright, QSize stored, int orientation)
                  QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
 }
 
-QSize scaledByLibjpeg(QSize size, int denom)
-{
-    return QSize((size.width() + denom - 1) / denom, (size.height() + denom - 1) / denom);
-}
-
 } // namespace
+
+bool Picture::decodesBands() const noexcept
+{
+    const PictureFormat f = format();
+    return kind() == Kind::Jpeg ||
+           (kind() == Kind::Other && (f == PictureFormat::Png || f == PictureFormat::WebP || f == PictureFormat::Tiff));
+}
 
 QImage Picture::decodedBand(QRect* band, bool displayColors, int scaleDenom) const
 {
-    if (kind() != Kind::Jpeg) {
+    if (!decodesBands()) {
         *band = QRect();
         return QImage();
     }
     if (!readsHere())
         return asked(int(DecodeShape::Band), QSize(scaleDenom, scaleDenom), band, displayColors);
     const int o = m_d->orientation;
-    const QSize stored = scaledByLibjpeg(m_d->stored, scaleDenom);
+    const QSize stored = scaledDown(m_d->stored, scaleDenom);
     const QRect upright = band->intersected(QRect(QPoint(), orientedSize(stored, o)));
     if (upright.isEmpty()) {
         *band = QRect();
         return QImage();
     }
     QRect part = storedPart(upright, stored, o);
-    Bitmap24 pixels = namingFile(m_d->name, [&] {
-        return m_d->file.fd >= 0 ? decodeJpegBand(m_d->file, &part, scaleDenom)
-                                 : decodeJpegBand(m_d->bytes, &part, scaleDenom);
-    });
+    QImage pixels;
+    if (kind() == Kind::Jpeg) {
+        pixels = owningImage(orientBitmap(namingFile(m_d->name,
+                                                     [&] {
+                                                         return m_d->file.fd >= 0
+                                                                    ? decodeJpegBand(m_d->file, &part, scaleDenom)
+                                                                    : decodeJpegBand(m_d->bytes, &part, scaleDenom);
+                                                     }),
+                                          o));
+    } else {
+        pixels = orientImage(namingFile(m_d->name, [&] { return otherBand(&part, scaleDenom); }), o);
+        if (pixels.isNull()) {
+            // An interlaced PNG, an animated WebP, a TIFF libtiff reads only
+            // whole, a damaged file: cut from the whole decode.
+            const QImage whole = toImage();
+            const QRect full = QRect(upright.topLeft() * scaleDenom, upright.size() * scaleDenom)
+                                   .intersected(whole.rect());
+            *band = upright;
+            return drawn(fitted(whole.copy(full), upright.size()), displayColors);
+        }
+    }
     // Back to the upright layout: turned the other way round.
     const int back = o == 6 ? 8 : o == 8 ? 6 : o;
     *band = storedPart(part, orientedSize(stored, o), back);
-    return drawn(owningImage(orientBitmap(std::move(pixels), o)), displayColors);
+    return drawn(pixels, displayColors);
+}
+
+QImage Picture::otherBand(QRect* part, int denom) const
+{
+    switch (m_d->format) {
+    case PictureFormat::Png:
+        return decodePngBand(m_d->bytes, part, denom);
+    case PictureFormat::WebP:
+        return decodeWebpBand(m_d->bytes, part, denom);
+    case PictureFormat::Tiff:
+        return decodeTiffBand(m_d->bytes, part, denom);
+    default:
+        return QImage();
+    }
 }
 
 int Picture::pageCount() const

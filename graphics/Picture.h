@@ -112,9 +112,12 @@ public:
     // true on the way.
     QImage decodedCovering(QSize drawn, bool displayColors, const std::atomic<bool>* stop = nullptr) const;
     // The pixels of `*band` only, in the upright picture scaled by
-    // 1/scaleDenom as libjpeg scales (1, 2, 4 or 8); the band comes back
-    // clipped to it. Null for kinds other than JPEG, which decode whole.
+    // 1/scaleDenom as libjpeg scales (1, 2, 4 or 8; other kinds average
+    // blocks, see PictureBands.h); the band comes back clipped to it. Null
+    // for kinds without decodesBands(), which decode whole.
     QImage decodedBand(QRect* band, bool displayColors, int scaleDenom = 1) const;
+    // Whether a band decodes without the whole frame: JPEG, PNG, WebP, TIFF.
+    bool decodesBands() const noexcept;
 
     // How many pages the file holds (a TIFF's directories); only the first
     // shows. 1 for every other kind.
@@ -206,6 +209,8 @@ private:
     QImage bitmapWithAlpha() const;
     // Another kind's stored values, reduced to cover `drawn` where larger.
     QImage otherCovering(QSize drawn, const std::atomic<bool>* stop) const;
+    // Another kind's band in its stored layout (see decodedBand), or null.
+    QImage otherBand(QRect* part, int denom) const;
     std::shared_ptr<const Data> m_d;
 };
 

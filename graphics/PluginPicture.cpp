@@ -148,7 +148,7 @@ PluginPictureInfo readPluginPictureInfo(const QByteArray& data, PictureFormat fo
     QByteArray icc;
     switch (format) {
     case PictureFormat::Png: {
-        const QList<PngChunk> chunks = pngChunks(data);
+        const QList<PngChunk> chunks = pngChunks(data, false);
         info.exif = pngChunkData(chunks, "eXIf");
         info.colorSpace = pngColorSpace(chunks, icc);
         break;

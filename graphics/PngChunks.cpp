@@ -1,5 +1,7 @@
 #include "graphics/PngChunks.h"
 
+#include "core/SealedMapping.h"
+
 #include <QtEndian>
 
 #include <cmath>
@@ -7,6 +9,7 @@
 
 namespace {
 const QByteArray Signature("\x89PNG\r\n\x1A\n", 8);
+constexpr qsizetype LetGoBytes = 1 << 20;
 
 quint32 be32(const QByteArray& bytes, qsizetype at)
 {
@@ -39,18 +42,25 @@ bool srgbChromaticities(const QByteArray& chrm)
 }
 } // namespace
 
-QList<PngChunk> pngChunks(const QByteArray& file)
+QList<PngChunk> pngChunks(const QByteArray& file, bool pixels)
 {
     QList<PngChunk> chunks;
     if (!file.startsWith(Signature))
         return chunks;
     qsizetype at = Signature.size();
-    while (at + 12 <= file.size()) {
+    for (qsizetype passed = 0; at + 12 <= file.size();) {
         const quint32 length = be32(file, at);
         if (length > quint32(file.size() - at - 12))
             return {};
-        PngChunk c{file.mid(at + 4, 4), file.mid(at + 8, qsizetype(length))};
+        PngChunk c{file.mid(at + 4, 4), QByteArray()};
+        if (pixels || c.type != "IDAT")
+            c.data = file.mid(at + 8, qsizetype(length));
         at += 12 + qsizetype(length);
+        // Walked once: a mapped file's pages passed need not stay resident.
+        if (at - passed >= LetGoBytes) {
+            SealedMapping::letGo(file.constData() + passed, file.constData() + at);
+            passed = at;
+        }
         const bool end = c.type == "IEND";
         chunks.append(std::move(c));
         if (end)
@@ -118,7 +128,7 @@ bool pngIsAnimated(const QByteArray& file)
     if (!file.startsWith(Signature))
         return false;
     bool animated = false, pixelsSeen = false;
-    for (qsizetype at = Signature.size(); at + 12 <= file.size();) {
+    for (qsizetype at = Signature.size(), passed = 0; at + 12 <= file.size();) {
         const quint32 length = be32(file, at);
         if (length > quint32(file.size() - at - 12))
             return false;
@@ -128,6 +138,10 @@ bool pngIsAnimated(const QByteArray& file)
         if (type == "IEND")
             return animated;
         at += 12 + qsizetype(length);
+        if (at - passed >= LetGoBytes) {
+            SealedMapping::letGo(file.constData() + passed, file.constData() + at);
+            passed = at;
+        }
     }
     return false;
 }

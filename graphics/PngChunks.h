@@ -11,8 +11,9 @@ struct PngChunk {
 };
 
 // The chunks in file order; empty when the bytes are no PNG or a chunk
-// runs past the end (what comes after IEND is ignored).
-QList<PngChunk> pngChunks(const QByteArray& file);
+// runs past the end (what comes after IEND is ignored). Without `pixels`,
+// the IDAT chunks come empty: a giant file's facts copy none of its data.
+QList<PngChunk> pngChunks(const QByteArray& file, bool pixels = true);
 // A PNG file of these chunks (signature and checksums added).
 QByteArray pngFile(const QList<PngChunk>& chunks);
 // The payload of the first chunk of `type`, or empty.

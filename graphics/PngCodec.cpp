@@ -1,5 +1,6 @@
 #include "graphics/PngCodec.h"
 
+#include "core/SealedMapping.h"
 #include "graphics/PictureError.h"
 #include "graphics/PictureLimits.h"
 
@@ -24,6 +25,7 @@ const png_byte Unread[] = "tEXt\0zTXt\0iTXt\0iCCP\0eXIf\0sPLT\0hIST\0tIME\0pCAL\
 // Pushed a block at a time: after the last row at most one block more is
 // inflated, however much data follows it.
 constexpr qsizetype BlockBytes = 64 * 1024;
+constexpr qsizetype LetGoBytes = 4 << 20;
 
 struct Read {
     Progressive& p;
@@ -76,6 +78,9 @@ int push(png_structp png, png_infop info, const QByteArray& data, Read& r)
         const qsizetype n = std::min(BlockBytes, data.size() - at);
         png_process_data(png, info, reinterpret_cast<png_bytep>(const_cast<char*>(data.constData() + at)),
                          std::size_t(n));
+        // Read once through: a mapped file's pages passed need not stay resident.
+        if ((at + n) % LetGoBytes == 0)
+            SealedMapping::letGo(data.constData() + at + n - LetGoBytes, data.constData() + at + n);
     }
     return 0;
 }

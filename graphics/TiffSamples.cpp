@@ -1,9 +1,11 @@
 #include "graphics/TiffSamples.h"
 
+#include "core/SealedMapping.h"
 #include "graphics/ContainerDamage.h"
 #include "graphics/DecoderMessages.h"
 #include "graphics/PictureError.h"
 #include "graphics/PictureLimits.h"
+#include "graphics/PictureBands.h"
 
 #include <QtEndian>
 
@@ -77,6 +79,18 @@ int mapProc(thandle_t, void**, toff_t*)
 
 void unmapProc(thandle_t, void*, toff_t) {}
 
+// The bytes themselves as libtiff's mapping: strips are read in place,
+// never copied, and only those read are touched.
+int inPlaceProc(thandle_t h, void** base, toff_t* size)
+{
+    auto* f = static_cast<MemoryFile*>(h);
+    if (f->out)
+        return 0;
+    *base = const_cast<char*>(f->data->constData());
+    *size = toff_t(f->data->size());
+    return 1;
+}
+
 int quietHandler(TIFF*, void*, const char*, const char*, va_list)
 {
     return 1; // handled: nothing printed
@@ -87,7 +101,7 @@ struct Closer {
 };
 using Tiff = std::unique_ptr<TIFF, Closer>;
 
-Tiff open(MemoryFile& file, const char* mode)
+Tiff open(MemoryFile& file, const char* mode, bool inPlace = false)
 {
     std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> options(TIFFOpenOptionsAlloc(),
                                                                            TIFFOpenOptionsFree);
@@ -95,7 +109,7 @@ Tiff open(MemoryFile& file, const char* mode)
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), quietHandler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), quietHandler, nullptr);
     return Tiff(TIFFClientOpenExt("picture", mode, &file, readProc, writeProc, seekProc, closeProc, sizeProc,
-                                  mapProc, unmapProc, options.get()));
+                                  inPlace ? inPlaceProc : mapProc, unmapProc, options.get()));
 }
 
 [[noreturn]] void cantKeep(const QString& what)
@@ -383,4 +397,50 @@ QByteArray encodeTiffSamples(const SampleRaster& samples, const TiffLayout& l)
         }
     }
     return out;
+}
+
+QImage decodeTiffBand(const QByteArray& data, QRect* band, int denom)
+{
+    const auto none = [band] {
+        *band = QRect();
+        return QImage();
+    };
+    MemoryFile file{&data};
+    const Tiff t = open(file, "r", true);
+    char why[1024];
+    if (!t || !TIFFRGBAImageOK(t.get(), why))
+        return none();
+    TIFFRGBAImage img{};
+    if (!TIFFRGBAImageBegin(&img, t.get(), 0, why))
+        return none();
+    const std::unique_ptr<TIFFRGBAImage, decltype(&TIFFRGBAImageEnd)> ending(&img, TIFFRGBAImageEnd);
+    const QSize stored(int(img.width), int(img.height));
+    if (!pictureSizeAllowed(stored.width(), stored.height()))
+        return none();
+    // As stored: the picture turns the band upright as it does the whole.
+    img.req_orientation = img.orientation;
+    BlockMeans means(stored, band, denom, img.alpha != 0, true);
+    if (means.image.isNull())
+        return none();
+    // Whole strips or tiles at a time, never more than a few megabytes.
+    std::uint32_t along = 0;
+    if (!TIFFGetField(t.get(), TIFFIsTiled(t.get()) ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, &along))
+        along = std::uint32_t(stored.height()); // one strip
+    const int left = band->left() * denom;
+    const int width = std::min((band->right() + 1) * denom, stored.width()) - left;
+    const int most = std::max(1, (8 << 20) / (4 * width));
+    const int rows = std::clamp(int(std::min<std::uint32_t>(along, std::uint32_t(stored.height()))), 1, most);
+    std::vector<std::uint32_t> raster(std::size_t(width) * std::size_t(rows));
+    for (int y = means.firstRow(); y < means.endRow(); y += rows) {
+        const int n = std::min(rows, means.endRow() - y);
+        img.row_offset = y;
+        img.col_offset = left;
+        if (!TIFFRGBAImageGet(&img, raster.data(), std::uint32_t(width), std::uint32_t(n)))
+            return none();
+        for (int r = 0; r < n; ++r)
+            means.take(y + r, reinterpret_cast<const std::uint8_t*>(raster.data() + std::size_t(r) * width), left);
+        // The strips passed need not stay resident where the file is mapped.
+        SealedMapping::letGo(data.constData(), data.constData() + data.size());
+    }
+    return means.image;
 }

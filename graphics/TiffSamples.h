@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 
 #include <cstdint>
 #include <vector>
@@ -39,5 +40,9 @@ SampleRaster readTiffSamples(const QByteArray& data, TiffLayout* layout);
 // where it has alpha, by the same naive reading as 8-bit pages; null for
 // another layout. Qt's plugin reads only 8-bit inks.
 QImage cmykTiffImage(const QByteArray& data);
+// The first page's pixels of `*band` (see PictureBands.h), read by libtiff a
+// strip or tile at a time; null where libtiff can't read it so or it is
+// damaged there.
+QImage decodeTiffBand(const QByteArray& data, QRect* band, int denom);
 // A one-page TIFF of `samples` in `layout`, with nothing else in it.
 QByteArray encodeTiffSamples(const SampleRaster& samples, const TiffLayout& layout);

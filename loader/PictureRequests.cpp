@@ -6,6 +6,7 @@
 #include "core/Errors.h"
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
+#include "core/SealedMapping.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/HeifPicture.h"
@@ -190,7 +191,14 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         // A JPEG's decodes read the file as they go: a giant picture's
         // tiles cost no copy of its bytes here. Its metadata needs them all.
         const bool streamed = format == PictureFormat::Jpeg && request.task != LoaderTask::Metadata;
-        const QByteArray bytes = streamed ? QByteArray() : fileBytes(fd, request.name);
+        // Another kind's file sealed by the viewer is mapped rather than
+        // copied: a giant picture's facts, tiles and stand-in read a part of
+        // it, or read it once through, and only what they read is resident.
+        const auto mapping = !streamed ? SealedMapping::map(fd, size, size) : nullptr;
+        const QByteArray bytes =
+            streamed  ? QByteArray()
+            : mapping ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapping->data()), qsizetype(size))
+                      : fileBytes(fd, request.name);
         const Picture picture = streamed ? Picture::jpegOverFile(fd, size, exif, request.name)
                                          : Picture::readHere(bytes, format, exif, request.name);
         if (request.task == LoaderTask::Decode) {

@@ -3,6 +3,7 @@
 #include "loader/SanitizerBuild.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/mman.h>
@@ -24,6 +25,7 @@ enum class When {
     NewProcess,    // clone's flags lack CLONE_THREAD
     ToOthers,      // the first argument is any other process (or group)
     NotExecutable, // the protection (third argument) lacks PROT_EXEC
+    AsksSeals,     // fcntl's command (second argument) is F_GET_SEALS
 };
 
 struct SystemCallRule {
@@ -43,6 +45,7 @@ constexpr SystemCallRule Rules[] = {
     {"sendmsg", Verdict::Allow, When::Always, "replies, and asks for memory for their pixels"},
     {"pread64", Verdict::Allow, When::Always, "the picture's bytes from the descriptor passed in"},
     {"newfstatat", Verdict::Allow, When::Always, "fstat of the descriptor passed in: its size and type"},
+    {"fcntl", Verdict::Allow, When::AsksSeals, "whether the descriptor passed in is sealed, before it is mapped"},
     {"close", Verdict::Allow, When::Always, "drops each file's descriptors after its request"},
     {"write", Verdict::Allow, When::Always, "decoders' warnings on standard error (never a file)"},
     {"exit_group", Verdict::Allow, When::Always, "ends the loader when memory ran out or the viewer hung up"},
@@ -161,6 +164,8 @@ int addRule(scmp_filter_ctx filter, const SystemCallRule& rule, int number)
         return seccomp_rule_add(filter, act, number, 1, SCMP_A0(SCMP_CMP_NE, self));
     case When::NotExecutable:
         return seccomp_rule_add(filter, act, number, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0));
+    case When::AsksSeals:
+        return seccomp_rule_add(filter, act, number, 1, SCMP_A1(SCMP_CMP_EQ, F_GET_SEALS));
     }
     return -EINVAL;
 }

@@ -11,6 +11,7 @@ PACKAGES=(
   libheif-dev libpng-dev zlib1g-dev # HEIC/HEIF and AVIF (libheif links its codecs); PNG rows and chunks
   libseccomp-dev # the picture loader's system call filter
   libtiff-dev # TIFF samples read and written as the file holds them
+  libwebp-dev # a giant WebP cropped and scaled while it decodes
   libraw-dev libjxl-dev qt6-svg-dev # camera RAW previews, JPEG XL, SVG (LibRaw and libjxl loaded when first needed)
   libavif-dev # AVIF sequences played (libavif loaded when first needed)
   libwebp-dev # animated WebP played through libwebp's demuxer (loaded when first needed)

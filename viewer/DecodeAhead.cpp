@@ -17,11 +17,11 @@ bool ownSize(const DrawTarget& t, QSize picture)
     return t.drawn == picture;
 }
 
-// A JPEG drawn this large is decoded in tiles (PictureTiles): nothing is
+// A picture drawn this large is decoded in tiles (PictureTiles): nothing is
 // decoded for it here.
 bool tiled(const Picture& picture, const DrawTarget& t)
 {
-    return picture.kind() == Picture::Kind::Jpeg && PictureTiles::tiles(t.drawn);
+    return picture.decodesBands() && PictureTiles::tiles(t.drawn);
 }
 
 // In the format the window's backing store holds, so a paint copies rows

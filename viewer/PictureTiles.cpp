@@ -116,15 +116,19 @@ void PictureTiles::ask()
             m_asked.removeIf([&](const auto& a) { return a.value() == s.key(); });
         }
     // One band per row of tiles: a row below skips the rows above it once.
+    // A PNG is inflated from its start to a band's end whatever the band:
+    // one band for all the rows asked reads it once rather than once a row.
+    const bool oneBand = m_picture.format() == PictureFormat::Png;
     const auto askRows = [&](const QList<QPoint>& tiles) {
         QList<int> rows;
         QHash<int, QList<QPoint>> byRow;
         for (const QPoint i : tiles) {
             if (m_tiles.contains(i) || m_asked.contains(i))
                 continue;
-            if (!byRow.contains(i.y()))
-                rows.append(i.y());
-            byRow[i.y()].append(i);
+            const int row = oneBand ? 0 : i.y();
+            if (!byRow.contains(row))
+                rows.append(row);
+            byRow[row].append(i);
         }
         for (const int row : rows) {
             const QList<QPoint> indices = byRow.value(row);

@@ -175,25 +175,43 @@ TEST_P(LoaderReadsEveryKind, AsThisProcessDoes)
 INSTANTIATE_TEST_SUITE_P(Kinds, LoaderReadsEveryKind, ::testing::ValuesIn(KindCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A tile near a JPEG's top reads the file up to it, not a copy of it all.
+// A tile near a giant picture's top reads the file up to it, not a copy of
+// it all, and holds nothing like its whole frame (16 MiB here) on the way.
 TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
 {
     QImage noise(1024, 4096, QImage::Format_RGB32);
     std::mt19937 random(3);
     for (int y = 0; y < noise.height(); ++y)
         std::generate_n(reinterpret_cast<QRgb*>(noise.scanLine(y)), noise.width(), std::ref(random));
-    const QByteArray jpeg = encodeJpeg(Bitmap24::fromImage(noise));
-    SealedBuffer copy(jpeg.size());
-    std::memcpy(copy.data(), jpeg.constData(), std::size_t(jpeg.size()));
-    std::vector<UniqueFd> fds;
-    fds.push_back(copy.seal());
-    LoaderRequest r = decodeRequest(DecodeShape::Band, QSize(1, 1));
-    r.region = QRect(0, 0, 128, 32);
-    const qint64 before = procNumber("/proc/thread-self/io", "rchar:");
-    const OutgoingReply out = answerPictureRequest(r, fds, [](qint64 size) { return SealedBuffer::toGive(size); });
-    EXPECT_LT(procNumber("/proc/thread-self/io", "rchar:") - before, jpeg.size() / 4);
-    ASSERT_TRUE(out.reply.done && out.reply.pixels);
-    EXPECT_EQ(out.reply.pixels->region, r.region);
+    const QImage rgb = noise.convertToFormat(QImage::Format_RGB888);
+    const std::pair<PictureFormat, QByteArray> files[] = {
+        {PictureFormat::Jpeg, encodeJpeg(Bitmap24::fromImage(noise))},
+        {PictureFormat::Png, kinds::encoded(noise, "png")},
+        {PictureFormat::WebP, kinds::encoded(noise, "webp", 90)}, // lossy: lossless holds the frame
+        {PictureFormat::Tiff, kinds::tiff(noise, 1)},
+        // One strip of it all: read up to the band, from the file in place.
+        {PictureFormat::Tiff,
+         kinds::tiffOf({1024, 4096}, QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
+    };
+    for (const auto& [format, file] : files) {
+        SealedBuffer copy(file.size());
+        std::memcpy(copy.data(), file.constData(), std::size_t(file.size()));
+        std::vector<UniqueFd> fds;
+        fds.push_back(copy.seal());
+        LoaderRequest r = decodeRequest(DecodeShape::Band, QSize(1, 1));
+        r.format = quint8(format);
+        r.region = QRect(0, 0, 128, 32);
+        ASSERT_TRUE(putBytes("/proc/self/clear_refs", "5")); // the peak starts again from here
+        const qint64 before = procNumber("/proc/thread-self/io", "rchar:"),
+                     held = procNumber("/proc/self/status", "VmHWM:");
+        const OutgoingReply out =
+            answerPictureRequest(r, fds, [](qint64 size) { return SealedBuffer::toGive(size); });
+        const int kind = int(format);
+        EXPECT_LT(procNumber("/proc/thread-self/io", "rchar:") - before, file.size() / 4) << kind;
+        EXPECT_LT(procNumber("/proc/self/status", "VmHWM:") - held, 16 * 1024 / 4) << kind << " KiB";
+        ASSERT_TRUE(out.reply.done && out.reply.pixels) << kind;
+        EXPECT_EQ(out.reply.pixels->region, r.region) << kind;
+    }
 }
 
 TEST(PictureLoaders, InProcessModeAnswersTheSame)

@@ -97,7 +97,7 @@ DrawRule MainImage::drawRule() const
 
 bool MainImage::showsDecodedPixels() const
 {
-    if (m_decoded && m_decoded->image.isNull() && m_picture.kind() == Picture::Kind::Jpeg &&
+    if (m_decoded && m_decoded->image.isNull() && m_picture.decodesBands() &&
         PictureTiles::tiles(drawRect().size()))
         return m_tiles.coversView();
     return m_decoded && !m_decoded->image.isNull() &&
@@ -107,7 +107,7 @@ bool MainImage::showsDecodedPixels() const
 void MainImage::followView()
 {
     const QRect r = drawRect();
-    if (!m_decoded || m_picture.kind() != Picture::Kind::Jpeg || !PictureTiles::tiles(r.size())) {
+    if (!m_decoded || !m_picture.decodesBands() || !PictureTiles::tiles(r.size())) {
         m_tiles.clear();
         return;
     }

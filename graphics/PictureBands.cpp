@@ -1,0 +1,171 @@
+#include "graphics/PictureBands.h"
+
+#include "graphics/PictureLimits.h"
+#include "graphics/PngCodec.h"
+
+#include <optional>
+
+#include <webp/decode.h>
+
+BlockMeans::BlockMeans(QSize stored, QRect* band, int denom, bool alpha, bool premultiplied)
+    : m_stored(stored), m_denom(std::max(denom, 1)), m_alpha(alpha), m_premultiplied(premultiplied)
+{
+    *band = band->intersected(QRect(QPoint(), scaledDown(stored, m_denom)));
+    m_band = *band;
+    if (m_band.isEmpty())
+        return;
+    image = QImage(m_band.size(), alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    m_sums.assign(std::size_t(m_band.width()) * 4, 0);
+    m_next = firstRow();
+}
+
+void BlockMeans::take(int y, const std::uint8_t* rgba, int from)
+{
+    if (y != m_next || done() || image.isNull())
+        return;
+    ++m_next;
+    const int d = m_denom, right = m_stored.width();
+    std::uint32_t* s = m_sums.data();
+    for (int ox = 0; ox < m_band.width(); ++ox, s += 4) {
+        const int x0 = (m_band.left() + ox) * d, x1 = std::min(x0 + d, right);
+        const std::uint8_t* p = rgba + std::size_t(4) * std::size_t(x0 - from);
+        for (int x = x0; x < x1; ++x, p += 4) {
+            if (m_alpha && !m_premultiplied) {
+                s[0] += (p[0] * p[3] + 127) / 255;
+                s[1] += (p[1] * p[3] + 127) / 255;
+                s[2] += (p[2] * p[3] + 127) / 255;
+            } else {
+                s[0] += p[0];
+                s[1] += p[1];
+                s[2] += p[2];
+            }
+            s[3] += m_alpha ? p[3] : 255;
+        }
+    }
+    if ((y + 1) % d != 0 && y + 1 != m_stored.height())
+        return;
+    const int rows = y % d + 1;
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y / d - m_band.top()));
+    s = m_sums.data();
+    for (int ox = 0; ox < m_band.width(); ++ox, s += 4) {
+        const int x0 = (m_band.left() + ox) * d;
+        const std::uint32_t n = std::uint32_t((std::min(x0 + d, right) - x0) * rows);
+        line[ox] = qRgba(int((s[0] + n / 2) / n), int((s[1] + n / 2) / n), int((s[2] + n / 2) / n),
+                         int((s[3] + n / 2) / n));
+    }
+    std::fill(m_sums.begin(), m_sums.end(), 0);
+}
+
+QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::atomic<bool>* stop)
+{
+    std::optional<BlockMeans> means;
+    // Set once the band's last row came: libpng is given no more.
+    std::atomic<bool> enough = false;
+    png::Progressive p;
+    p.stop = &enough;
+    p.prepare = [&](png_structp png, png_infop info, const PngHeader& h) {
+        // An interlaced file's rows come in passes over the whole frame.
+        if (h.interlaced || !pictureSizeAllowed(h.width, h.height))
+            return false;
+        const bool alpha = (h.colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+        png_set_expand(png);
+        png_set_strip_16(png);
+        png_set_gray_to_rgb(png);
+        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+        means.emplace(QSize(h.width, h.height), band, denom, alpha, false);
+        return !means->image.isNull();
+    };
+    p.row = [&](png_structp, png_bytep row, png_uint_32 y, int) {
+        means->take(int(y), row);
+        if (means->done() || (stop && *stop))
+            enough = true;
+    };
+    PngHeader h;
+    png::readProgressively(data, p, &h);
+    if (!means || !means->done() || (stop && *stop)) {
+        *band = QRect();
+        return QImage();
+    }
+    return means->image;
+}
+
+namespace {
+
+// `crop` of a still WebP's stored pixels, scaled by libwebp to `out`.
+QImage decodeWebp(const QByteArray& data, QRect crop, QSize out)
+{
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return QImage();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.constData());
+    if (WebPGetFeatures(bytes, std::size_t(data.size()), &config.input) != VP8_STATUS_OK ||
+        config.input.has_animation)
+        return QImage();
+    // libwebp starts a crop on an even pixel: an odd start is read a pixel
+    // early and that pixel dropped (never when scaling, whose crops start
+    // on a multiple of the scale).
+    const bool scaled = out != crop.size();
+    const int earlyX = scaled ? 0 : crop.x() & 1, earlyY = scaled ? 0 : crop.y() & 1;
+    const QRect read = crop.adjusted(-earlyX, -earlyY, 0, 0);
+    const bool alpha = config.input.has_alpha;
+    QImage image(scaled ? out : read.size(),
+                 alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull())
+        return QImage();
+    config.options.use_cropping = 1;
+    config.options.crop_left = read.x();
+    config.options.crop_top = read.y();
+    config.options.crop_width = read.width();
+    config.options.crop_height = read.height();
+    if (scaled) {
+        config.options.use_scaling = 1;
+        config.options.scaled_width = out.width();
+        config.options.scaled_height = out.height();
+    }
+    // Blue, green, red, alpha in memory: a QRgb on this little-endian machine.
+    config.output.colorspace = alpha ? MODE_bgrA : MODE_BGRA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = image.bits();
+    config.output.u.RGBA.stride = int(image.bytesPerLine());
+    config.output.u.RGBA.size = std::size_t(image.sizeInBytes());
+    const VP8StatusCode status = WebPDecode(bytes, std::size_t(data.size()), &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK)
+        return QImage();
+    return earlyX || earlyY ? image.copy(QRect(QPoint(earlyX, earlyY), crop.size())) : image;
+}
+
+QSize webpSize(const QByteArray& data)
+{
+    int width = 0, height = 0;
+    if (!WebPGetInfo(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()),
+                     &width, &height))
+        return QSize();
+    return QSize(width, height);
+}
+
+} // namespace
+
+QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom)
+{
+    const QSize stored = webpSize(data);
+    denom = std::max(denom, 1);
+    *band = band->intersected(QRect(QPoint(), scaledDown(stored, denom)));
+    const QRect crop =
+        QRect(band->topLeft() * denom, band->size() * denom).intersected(QRect(QPoint(), stored));
+    const QImage image = band->isEmpty() ? QImage() : decodeWebp(data, crop, band->size());
+    if (image.isNull())
+        *band = QRect();
+    return image;
+}
+
+QImage decodeWebpCovering(const QByteArray& data, QSize atLeast)
+{
+    const QSize stored = webpSize(data);
+    if (stored.isEmpty() || atLeast.isEmpty())
+        return QImage();
+    const QSize out = stored.scaled(atLeast, Qt::KeepAspectRatioByExpanding).expandedTo(QSize(1, 1));
+    if (out.width() >= stored.width() || out.height() >= stored.height())
+        return QImage(); // nothing to gain: the whole decode
+    return decodeWebp(data, QRect(QPoint(), stored), out);
+}

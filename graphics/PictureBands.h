@@ -1,0 +1,54 @@
+#pragma once
+// Parts of a PNG, WebP or TIFF decoded without their whole frame, for the
+// tiles of a giant picture. A band is asked in the stored picture scaled by
+// 1/denom (each pixel the mean of a denom x denom block, those at the right
+// and bottom edges of what is left), whose size rounds up as libjpeg's
+// scaled decodes do, so that every kind tiles on the same grid.
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+// The stored picture's size at 1/denom.
+inline QSize scaledDown(QSize stored, int denom)
+{
+    return QSize((stored.width() + denom - 1) / denom, (stored.height() + denom - 1) / denom);
+}
+
+// Rows of a stored picture (RGBA bytes) taken into `*band` of it scaled by
+// 1/denom; the band is clipped on making.
+class BlockMeans {
+public:
+    BlockMeans(QSize stored, QRect* band, int denom, bool alpha, bool premultiplied);
+    // The stored rows [first, last) whose pixels the band needs.
+    int firstRow() const { return m_band.top() * m_denom; }
+    int endRow() const { return std::min((m_band.bottom() + 1) * m_denom, m_stored.height()); }
+    // Stored row `y`, its pixels from stored column `from`.
+    void take(int y, const std::uint8_t* rgba, int from = 0);
+    bool done() const { return m_next >= endRow(); }
+    QImage image;
+
+private:
+    QSize m_stored;
+    QRect m_band;
+    int m_denom = 1;
+    bool m_alpha = false, m_premultiplied = false;
+    int m_next = 0;                    // the next row wanted
+    std::vector<std::uint32_t> m_sums; // four a band pixel
+};
+
+// The pixels of `*band` (clipped to the scaled picture) as RGB32, or
+// ARGB32_Premultiplied where the file has alpha. Null where the file can't
+// be read a part at a time (an interlaced PNG, an animated WebP), when it
+// is damaged before the band ends, or when `stop` turned true.
+QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::atomic<bool>* stop = nullptr);
+QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom);
+
+// A still WebP scaled while it decodes to cover `atLeast` (its aspect
+// kept), for a giant one's stand-in; null for an animation or damage.
+QImage decodeWebpCovering(const QByteArray& data, QSize atLeast);
