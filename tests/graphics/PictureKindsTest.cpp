@@ -1,5 +1,6 @@
 // Every kind read: told by content, decoded through Qt's plugins or libheif,
 // turned upright, refused past the pixel limit, and shown in true colour.
+#include "graphics/BlockReducer.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/Picture.h"
@@ -140,8 +141,8 @@ TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
     EXPECT_GT(centre(p.toImage()).red(), 200);
 }
 
-// A PNG reduced while it decodes: each pixel the mean of its block in the
-// whole decode (premultiplied where there is alpha); nothing where the
+// A PNG reduced while it decodes (and a frame decoded whole): each pixel
+// the mean of its block in the whole decode (premultiplied where there is alpha); nothing where the
 // whole decode must tell.
 class PngReduced : public ::testing::TestWithParam<QImage::Format> {};
 
@@ -168,6 +169,10 @@ TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
             EXPECT_NEAR(qRed(got), sum[0] / 9.0, 1.5) << x << "," << y;
             EXPECT_NEAR(qAlpha(got), sum[3] / 9.0, 1.5) << x << "," << y;
         }
+    if (GetParam() == QImage::Format_RGB32) { // an opaque frame decoded whole reduces alike
+        const QImage frame = whole.convertToFormat(QImage::Format_RGB888);
+        EXPECT_EQ(reducedByBlocks(frame, QSize(20, 10)).convertToFormat(QImage::Format_ARGB32_Premultiplied), reduced);
+    }
     EXPECT_TRUE(decodePngReduced(png, QSize(40, 30)).isNull()); // no whole factor below 2
     EXPECT_TRUE(decodePngReduced(png.left(png.size() / 2), QSize(20, 10)).isNull());
     const std::atomic<bool> stop = true;
