@@ -1,57 +1,15 @@
 #include "graphics/BlockReducer.h"
 
+#include "graphics/PictureBands.h"
+
 #include <algorithm>
+#include <vector>
 
-BlockReducer::BlockReducer(int width, int height, int factor, bool alpha)
-    : m_factor(factor), m_alpha(alpha),
-      m_out(width / factor, height / factor, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32)
-{
-    m_sums.assign(std::size_t(std::max(0, m_out.width())) * 4, 0);
-}
-
-int BlockReducer::factorCovering(QSize size, QSize atLeast)
+int blockFactorCovering(QSize size, QSize atLeast)
 {
     if (atLeast.isEmpty())
         return 1;
     return std::max(1, std::min(size.width() / atLeast.width(), size.height() / atLeast.height()));
-}
-
-void BlockReducer::take(int y, const std::uint8_t* row)
-{
-    const int ow = m_out.width(), f = m_factor;
-    for (int ox = 0; ox < ow; ++ox) {
-        std::uint32_t r = 0, g = 0, b = 0, a = 0;
-        const std::uint8_t* p = row + std::size_t(4) * std::size_t(ox) * std::size_t(f);
-        for (int k = 0; k < f; ++k, p += 4) {
-            if (m_alpha) {
-                r += (p[0] * p[3] + 127) / 255;
-                g += (p[1] * p[3] + 127) / 255;
-                b += (p[2] * p[3] + 127) / 255;
-            } else {
-                r += p[0];
-                g += p[1];
-                b += p[2];
-            }
-            a += p[3];
-        }
-        std::uint32_t* s = m_sums.data() + 4 * ox;
-        s[0] += r;
-        s[1] += g;
-        s[2] += b;
-        s[3] += a;
-    }
-    if ((y + 1) % f != 0)
-        return;
-    const int oy = y / f, n = f * f;
-    if (oy >= m_out.height())
-        return;
-    auto* line = reinterpret_cast<QRgb*>(m_out.scanLine(oy));
-    for (int x = 0; x < ow; ++x) {
-        const std::uint32_t* s = m_sums.data() + 4 * x;
-        line[x] = qRgba(int((s[0] + n / 2) / n), int((s[1] + n / 2) / n), int((s[2] + n / 2) / n),
-                        int((s[3] + n / 2) / n));
-    }
-    std::fill(m_sums.begin(), m_sums.end(), 0);
 }
 
 QImage reducedByBlocks(const QImage& image, QSize atLeast)
@@ -59,16 +17,17 @@ QImage reducedByBlocks(const QImage& image, QSize atLeast)
     const QImage::Format format = image.format();
     if (format != QImage::Format_RGB888 && format != QImage::Format_RGB32)
         return QImage();
-    const int factor = BlockReducer::factorCovering(image.size(), atLeast);
+    const int factor = blockFactorCovering(image.size(), atLeast);
     if (factor < 2)
         return QImage();
-    BlockReducer reducer(image.width(), image.height(), factor, false);
-    if (reducer.result().isNull())
+    QRect whole(QPoint(), scaledDown(image.size(), factor));
+    BlockMeans means(image.size(), &whole, factor, false, false);
+    if (means.image.isNull())
         return QImage();
-    // The rows the blocks cover, each as RGBA bytes.
-    const int used = image.height() / factor * factor, width = reducer.result().width() * factor;
+    // Each row as RGBA bytes.
+    const int width = image.width();
     std::vector<std::uint8_t> rgba(std::size_t(width) * 4, 0xFF);
-    for (int y = 0; y < used; ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         const uchar* in = image.constScanLine(y);
         if (format == QImage::Format_RGB888) {
             for (int x = 0; x < width; ++x)
@@ -82,7 +41,7 @@ QImage reducedByBlocks(const QImage& image, QSize atLeast)
                 o[2] = std::uint8_t(qBlue(px[x]));
             }
         }
-        reducer.take(y, rgba.data());
+        means.take(y, rgba.data());
     }
-    return reducer.result();
+    return means.image;
 }

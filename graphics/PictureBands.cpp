@@ -67,11 +67,7 @@ QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::
         // An interlaced file's rows come in passes over the whole frame.
         if (h.interlaced || !pictureSizeAllowed(h.width, h.height))
             return false;
-        const bool alpha = (h.colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
-        png_set_expand(png);
-        png_set_strip_16(png);
-        png_set_gray_to_rgb(png);
-        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+        const bool alpha = png::expandToRgba(png, info, h);
         means.emplace(QSize(h.width, h.height), band, denom, alpha, false);
         return !means->image.isNull();
     };

@@ -120,6 +120,16 @@ Outcome readProgressively(const QByteArray& data, Progressive& p, PngHeader* hea
     return r.allRows() ? Outcome::Complete : Outcome::EndsEarly;
 }
 
+bool expandToRgba(png_structp png, png_infop info, const PngHeader& header)
+{
+    const bool alpha = (header.colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    return alpha;
+}
+
 } // namespace png
 
 namespace {

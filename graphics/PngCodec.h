@@ -64,4 +64,7 @@ struct Progressive {
 enum class Outcome { Complete, Stopped, EndsEarly, Corrupt, NotPng, BadHeader };
 // Reads `data` as far as `p` wants; `header` learns the header when it was read.
 Outcome readProgressively(const QByteArray& data, Progressive& p, PngHeader* header);
+// For `prepare`: rows as 8-bit RGBA, straight alpha (opaque where the file
+// has none). Answers whether the file has any alpha.
+bool expandToRgba(png_structp png, png_infop info, const PngHeader& header);
 } // namespace png

@@ -1,6 +1,7 @@
 #include "graphics/PngReduced.h"
 
 #include "graphics/BlockReducer.h"
+#include "graphics/PictureBands.h"
 #include "graphics/PictureLimits.h"
 #include "graphics/PngCodec.h"
 
@@ -16,30 +17,27 @@ QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic
 {
     if (atLeast.isEmpty())
         return QImage();
-    std::optional<BlockReducer> r;
+    std::optional<BlockMeans> r;
     png::Progressive p;
     p.stop = stop;
     p.prepare = [&](png_structp png, png_infop info, const PngHeader& h) {
         // Interlaced files, and anything past the limits, the whole decode reads.
         if (h.interlaced || !pictureSizeAllowed(h.width, h.height))
             return false;
-        const int factor = BlockReducer::factorCovering(QSize(h.width, h.height), atLeast);
+        const int factor = blockFactorCovering(QSize(h.width, h.height), atLeast);
         if (factor < 2)
             return false;
-        const bool alpha = (h.colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
-        png_set_expand(png);
-        png_set_strip_16(png);
-        png_set_gray_to_rgb(png);
-        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-        r.emplace(h.width, h.height, factor, alpha);
-        return !r->result().isNull();
+        const bool alpha = png::expandToRgba(png, info, h);
+        QRect whole(QPoint(), scaledDown(QSize(h.width, h.height), factor));
+        r.emplace(QSize(h.width, h.height), &whole, factor, alpha, false);
+        return !r->image.isNull();
     };
     p.row = [&](png_structp, png_bytep bytes, png_uint_32 y, int) { r->take(int(y), bytes); };
     PngHeader h;
     // Damage the whole decode tells, as it shows what there is.
     if (png::readProgressively(data, p, &h) != png::Outcome::Complete)
         return QImage();
-    return r ? r->result() : QImage();
+    return r ? r->image : QImage();
 }
 
 QByteArray encodePng(const QImage& image)
