@@ -184,6 +184,9 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
     for (int y = 0; y < noise.height(); ++y)
         std::generate_n(reinterpret_cast<QRgb*>(noise.scanLine(y)), noise.width(), std::ref(random));
     const QImage rgb = noise.convertToFormat(QImage::Format_RGB888);
+    kinds::TiffLayout oneStrip;
+    oneStrip.width = rgb.width();
+    oneStrip.height = rgb.height();
     const std::pair<PictureFormat, QByteArray> files[] = {
         {PictureFormat::Jpeg, encodeJpeg(Bitmap24::fromImage(noise))},
         {PictureFormat::Png, kinds::encoded(noise, "png")},
@@ -191,7 +194,7 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
         {PictureFormat::Tiff, kinds::tiff(noise, 1)},
         // One strip of it all: read up to the band, from the file in place.
         {PictureFormat::Tiff,
-         kinds::tiffOf({1024, 4096}, QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
+         kinds::tiffOf(oneStrip, QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
     };
     for (const auto& [format, file] : files) {
         SealedBuffer copy(file.size());
@@ -202,13 +205,15 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
         r.format = quint8(format);
         r.region = QRect(0, 0, 128, 32);
         ASSERT_TRUE(putBytes("/proc/self/clear_refs", "5")); // the peak starts again from here
-        const qint64 before = procNumber("/proc/thread-self/io", "rchar:"),
-                     held = procNumber("/proc/self/status", "VmHWM:");
+        const qint64 before = procNumber("/proc/thread-self/io", "rchar:");
+        [[maybe_unused]] const qint64 held = procNumber("/proc/self/status", "VmHWM:");
         const OutgoingReply out =
             answerPictureRequest(r, fds, [](qint64 size) { return SealedBuffer::toGive(size); });
         const int kind = int(format);
         EXPECT_LT(procNumber("/proc/thread-self/io", "rchar:") - before, file.size() / 4) << kind;
+#if !defined(__SANITIZE_ADDRESS__) // its quarantine keeps freed blocks resident
         EXPECT_LT(procNumber("/proc/self/status", "VmHWM:") - held, 16 * 1024 / 4) << kind << " KiB";
+#endif
         ASSERT_TRUE(out.reply.done && out.reply.pixels) << kind;
         EXPECT_EQ(out.reply.pixels->region, r.region) << kind;
     }
