@@ -13,9 +13,18 @@
 
 namespace {
 
-// The live mappings, by their start and end, for letGo.
-std::mutex liveLock;
-std::set<std::pair<std::uintptr_t, std::uintptr_t>> live;
+// The live mappings of this process, by their start and end: letGo must
+// never drop pages of memory that is not such a mapping.
+struct LiveMappings {
+    std::mutex lock;
+    std::set<std::pair<std::uintptr_t, std::uintptr_t>> ranges;
+};
+
+LiveMappings& liveMappings()
+{
+    static LiveMappings live;
+    return live;
+}
 
 } // namespace
 
@@ -35,8 +44,9 @@ std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, 
     if (at == MAP_FAILED)
         return nullptr;
     {
-        const std::lock_guard lock(liveLock);
-        live.emplace(std::uintptr_t(at), std::uintptr_t(at) + std::uintptr_t(size));
+        LiveMappings& live = liveMappings();
+        const std::lock_guard lock(live.lock);
+        live.ranges.emplace(std::uintptr_t(at), std::uintptr_t(at) + std::uintptr_t(size));
     }
     return std::shared_ptr<const SealedMapping>(new SealedMapping(static_cast<const uchar*>(at), size));
 }
@@ -48,9 +58,10 @@ void SealedMapping::letGo(const void* from, const void* to) noexcept
                          end = std::uintptr_t(to) / page * page;
     if (end <= start)
         return;
-    const std::lock_guard lock(liveLock);
-    const auto in = live.upper_bound({start, UINTPTR_MAX});
-    if (in != live.begin() && std::prev(in)->first <= start && end <= std::prev(in)->second)
+    LiveMappings& live = liveMappings();
+    const std::lock_guard lock(live.lock);
+    const auto in = live.ranges.upper_bound({start, UINTPTR_MAX});
+    if (in != live.ranges.begin() && std::prev(in)->first <= start && end <= std::prev(in)->second)
         ::madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
 }
 
@@ -59,8 +70,9 @@ SealedMapping::~SealedMapping()
     if (!m_data)
         return;
     {
-        const std::lock_guard lock(liveLock);
-        live.erase({std::uintptr_t(m_data), std::uintptr_t(m_data) + std::uintptr_t(m_size)});
+        LiveMappings& live = liveMappings();
+        const std::lock_guard lock(live.lock);
+        live.ranges.erase({std::uintptr_t(m_data), std::uintptr_t(m_data) + std::uintptr_t(m_size)});
     }
     ::munmap(const_cast<uchar*>(m_data), size_t(m_size));
 }
