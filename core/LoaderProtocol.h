@@ -4,7 +4,7 @@
 
 namespace loaderProtocol {
 // Bumped whenever a message changes: a loader of another version is refused.
-inline constexpr quint32 Version = 4;
+inline constexpr quint32 Version = 5;
 // The loader's end of the socket pair, as the viewer starts it.
 inline constexpr int SocketDescriptor = 3;
 // The loader's exit status when an allocation failed: the request ran out

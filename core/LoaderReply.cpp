@@ -36,6 +36,7 @@ QByteArray LoaderReply::encoded() const
     out.putI32(frameDelay);
     out.putI32(plays);
     out.putU8(rewritable);
+    out.putU8(needsFullLoader);
     return out.bytes();
 }
 
@@ -72,6 +73,7 @@ std::optional<LoaderReply> LoaderReply::decoded(QByteArrayView bytes)
     r.frameDelay = in.i32();
     r.plays = in.i32();
     r.rewritable = in.u8() != 0;
+    r.needsFullLoader = in.u8() != 0;
     if (!in.complete())
         return std::nullopt;
     return r;

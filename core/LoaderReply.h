@@ -51,6 +51,9 @@ struct LoaderReply {
     // Probe: whether a rotation or an effect can write the file back in its
     // own kind without losing frames or pages.
     bool rewritable = false;
+    // A lean loader's only answer to a picture of a kind it has no reader
+    // for: a loader with every reader is to be asked instead.
+    bool needsFullLoader = false;
 
     QByteArray encoded() const;
     // Empty for bytes that are no well-formed reply.

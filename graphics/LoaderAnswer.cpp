@@ -47,20 +47,26 @@ bool frameFitsTask(const LoaderReply& r, const LoaderRequest& request)
 {
     if (request.task != LoaderTask::Frame)
         return r.frames == 0 && r.frameDelay == 0 && r.plays == 0;
-    if (r.frameDelay < 0 || r.frameDelay > MaxFrameDelayMs || r.plays < 0 || request.shape != DecodeShape::Whole)
+    if (r.frameDelay < 0 || r.frameDelay > MaxFrameDelayMs || r.plays < 0 ||
+        request.shape != DecodeShape::Whole)
         return false;
-    return r.pixels ? (r.frames == 0 || request.frame < r.frames) : (r.frames > 0 && request.frame >= r.frames);
+    return r.pixels ? (r.frames == 0 || request.frame < r.frames)
+                    : (r.frames > 0 && request.frame >= r.frames);
 }
 
 // What each task answers, and nothing else.
 bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
 {
+    // Sent elsewhere: nothing else.
+    if (r.needsFullLoader)
+        return !r.done && r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
+               r.newFile.isEmpty();
     if (!r.done)
         return !r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
                r.newFile.isEmpty();
     return r.error.isEmpty() && factsInRange(r) && frameFitsTask(r, request) &&
-           (r.pixels.has_value() == (request.task == LoaderTask::Decode) || request.task == LoaderTask::Frame ||
-            request.task == LoaderTask::Rows ||
+           (r.pixels.has_value() == (request.task == LoaderTask::Decode) ||
+            request.task == LoaderTask::Frame || request.task == LoaderTask::Rows ||
             (!r.pixels && request.shape == DecodeShape::ExifThumbnail)) &&
            (r.values.isEmpty() || (request.task == LoaderTask::Metadata && valuesAsked(r, request)) ||
             (request.task == LoaderTask::Decode && r.values.size() <= request.keys.size())) &&
@@ -89,7 +95,8 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
     const bool drawn = r.format == quint8(PictureFormat::Svg) && request.shape == DecodeShape::Covering;
     const QSize largest = fitted ? r.size.expandedTo(request.size) : r.size;
     if (p.format <= quint32(QImage::Format_Indexed8) || p.format >= quint32(QImage::NImageFormats) ||
-        p.size.isEmpty() || (!drawn && (p.size.width() > largest.width() || p.size.height() > largest.height())))
+        p.size.isEmpty() ||
+        (!drawn && (p.size.width() > largest.width() || p.size.height() > largest.height())))
         return false;
     const int bits = QImage::toPixelFormat(QImage::Format(p.format)).bitsPerPixel();
     const qint64 leastPerLine = (qint64(p.size.width()) * bits + 7) / 8;
@@ -99,7 +106,8 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
     // Exactly the rows asked, as Bitmap24 lays them out.
     if (request.task == LoaderTask::Rows)
         return picture.contains(p.region) && p.region == request.region && p.size == p.region.size() &&
-               p.format == quint32(QImage::Format_BGR888) && p.bytesPerLine == Bitmap24::strideFor(p.size.width());
+               p.format == quint32(QImage::Format_BGR888) &&
+               p.bytesPerLine == Bitmap24::strideFor(p.size.width());
     if (request.shape == DecodeShape::Band) {
         // Within the picture at the scale asked (libjpeg rounds up), or the whole of it.
         const int d = std::clamp(request.size.width(), 1, 8);

@@ -134,6 +134,8 @@ void LoaderProcess::spawn(UniqueFd theirs)
 
     const QByteArray program = QFile::encodeName(m_settings.program);
     QByteArrayList args{program};
+    if (m_settings.lean)
+        args << "--lean";
     if (m_settings.memoryLimit > 0)
         args << "--memory-limit=" + QByteArray::number(m_settings.memoryLimit);
     if (m_settings.cpuSeconds > 0)

@@ -20,6 +20,7 @@ public:
         std::chrono::milliseconds timeLimit{10000}; // per request
         qint64 memoryLimit = 0;                     // 0: the loader's default
         int cpuSeconds = 0;                         // over its whole life; 0: none
+        bool lean = false; // with the common kinds' readers only (a process of its own)
     };
     // Why a loader can't go on, worded for "its reader stopped (%1)".
     class Stopped : public std::runtime_error {
@@ -42,6 +43,7 @@ public:
 
     const LoaderGreeting& greeting() const noexcept { return m_greeting; }
     int exchanges() const noexcept { return m_exchanges; }
+    bool lean() const noexcept { return m_settings.lean && !m_settings.inProcess; }
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -55,18 +55,20 @@ PictureLoaders::~PictureLoaders()
 
 void PictureLoaders::startAhead()
 {
+    LoaderProcess::Settings settings;
     {
         std::lock_guard lock(m_mutex);
         if (m_ahead.joinable() || m_running >= m_options.loaders)
             return;
         ++m_running;
         ++m_startingAhead;
+        settings = nextSettings();
     }
-    m_ahead = std::thread([this] {
+    m_ahead = std::thread([this, settings] {
         std::unique_ptr<LoaderProcess> loader;
         ++m_started;
         try {
-            loader = std::make_unique<LoaderProcess>(m_settings);
+            loader = std::make_unique<LoaderProcess>(settings);
         } catch (const LoaderProcess::Stopped&) {
             // The first request starts another and tells why it can't.
         }
@@ -163,12 +165,28 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
     const QByteArray body = request.encoded();
     std::optional<LoaderAnswer> answer;
     try {
-        if (!m_loader)
-            m_loader = m_pool.unpark(this);
-        if (!m_loader)
-            m_loader = m_pool.take();
-        LoaderChannel::Message message = m_loader->exchange(body, fds);
-        answer = LoaderAnswer::fromMessage(message, request, size);
+        for (;;) {
+            if (!m_loader)
+                m_loader = m_pool.unpark(this);
+            if (!m_loader)
+                m_loader = m_pool.take();
+            LoaderChannel::Message message = m_loader->exchange(body, fds);
+            answer = LoaderAnswer::fromMessage(message, request, size);
+            if (!answer || !answer->reply.needsFullLoader)
+                break;
+            // Only a lean loader sends a picture elsewhere.
+            if (!m_loader->lean()) {
+                answer.reset();
+                break;
+            }
+            // Replaced by a full loader, which the next take starts.
+            {
+                std::lock_guard lock(m_pool.m_mutex);
+                m_pool.m_fullReaders = true;
+            }
+            m_reusable = false;
+            release();
+        }
     } catch (const LoaderProcess::Stopped& stopped) {
         m_reusable = false;
         release();
@@ -245,14 +263,22 @@ std::unique_ptr<LoaderProcess> PictureLoaders::take()
         return loader;
     }
     ++m_running;
+    const LoaderProcess::Settings settings = nextSettings();
     lock.unlock();
     ++m_started;
     try {
-        return std::make_unique<LoaderProcess>(m_settings);
+        return std::make_unique<LoaderProcess>(settings);
     } catch (const LoaderProcess::Stopped&) {
         giveBack(nullptr, false);
         throw;
     }
+}
+
+LoaderProcess::Settings PictureLoaders::nextSettings() const
+{
+    LoaderProcess::Settings settings = m_settings;
+    settings.lean = !m_fullReaders && !settings.inProcess;
+    return settings;
 }
 
 void PictureLoaders::giveBack(std::unique_ptr<LoaderProcess> loader, bool keep)

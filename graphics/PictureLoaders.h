@@ -2,8 +2,10 @@
 // The pool of loaders that read picture files for this process: a few
 // confined processes (one per core, at most 4), started at the first need
 // and kept for the next files, each replaced after a number of files and
-// after any failure. Callable from any thread at once; a caller waits for
-// a free loader and for its answer without spinning.
+// after any failure. Loaders start lean (the common kinds' readers only,
+// ready sooner) until a picture of another kind comes: that one's loader
+// is replaced by a full one, and every loader started after it is full. Callable from any thread at once; a
+// caller waits for a free loader and for its answer without spinning.
 #include "core/LoaderRequest.h"
 #include "graphics/LoaderAnswer.h"
 #include "graphics/LoaderProcess.h"
@@ -109,6 +111,8 @@ public:
 
 private:
     std::unique_ptr<LoaderProcess> take();
+    // The settings of the next loader to start: lean until a picture needed more.
+    LoaderProcess::Settings nextSettings() const;
     void giveBack(std::unique_ptr<LoaderProcess> loader, bool keep);
     std::unique_ptr<LoaderProcess> unpark(const Held* holder);
 
@@ -120,6 +124,7 @@ private:
     std::vector<std::pair<const Held*, std::unique_ptr<LoaderProcess>>> m_parked;
     int m_running = 0; // idle, parked and busy: never more than Options::loaders
     std::atomic<int> m_started = 0;
-    int m_startingAhead = 0; // loaders startAhead() has not handed over yet
+    int m_startingAhead = 0;    // loaders startAhead() has not handed over yet
+    bool m_fullReaders = false; // a picture needed a full loader: every loader started now is one
     std::thread m_ahead;
 };

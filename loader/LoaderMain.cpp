@@ -18,15 +18,19 @@ namespace {
 
 constexpr int MaxQtThreads = 4;
 
-bool readLimits(int argc, char** argv, ConfinementLimits& limits)
+bool readArguments(int argc, char** argv, ConfinementLimits& limits, LoaderReaders& readers)
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         bool ok = false;
-        if (arg.startsWith("--memory-limit="))
+        if (arg == "--lean") {
+            readers = LoaderReaders::Lean;
+            ok = true;
+        } else if (arg.startsWith("--memory-limit=")) {
             limits.memoryBytes = arg.mid(15).toLongLong(&ok);
-        else if (arg.startsWith("--cpu-seconds="))
+        } else if (arg.startsWith("--cpu-seconds=")) {
             limits.cpuSeconds = arg.mid(14).toInt(&ok);
+        }
         if (!ok)
             return false;
     }
@@ -38,9 +42,10 @@ bool readLimits(int argc, char** argv, ConfinementLimits& limits)
 int runLoader(int argc, char** argv, const ExtraTasks& extra)
 {
     ConfinementLimits limits;
+    LoaderReaders readers = LoaderReaders::Full;
     struct stat st {};
     const int socket = loaderProtocol::SocketDescriptor;
-    if (!readLimits(argc, argv, limits) || ::fstat(socket, &st) != 0 || !S_ISSOCK(st.st_mode)) {
+    if (!readArguments(argc, argv, limits, readers) || ::fstat(socket, &st) != 0 || !S_ISSOCK(st.st_mode)) {
         std::fprintf(stderr, "pictavo-loader: started by pictavo and pictavo-fx only\n");
         return 2;
     }
@@ -51,7 +56,7 @@ int runLoader(int argc, char** argv, const ExtraTasks& extra)
     // Each of those threads holds a descriptor, and the loader may hold few.
     QThreadPool::globalInstance()->setMaxThreadCount(std::min(QThread::idealThreadCount(), MaxQtThreads));
     ::close_range(unsigned(socket) + 1, ~0U, 0);
-    for (const QString& kind : warmUpCodecs())
+    for (const QString& kind : warmUpCodecs(readers))
         std::fprintf(stderr, "pictavo-loader: %s pictures can't be read here\n", qPrintable(kind));
     const ConfinementState state = confineLoader(limits);
     if (!state.failure.isEmpty()) {
@@ -64,7 +69,7 @@ int runLoader(int argc, char** argv, const ExtraTasks& extra)
     greeting.landlockAbi = state.landlock.abi;
     greeting.landlock = state.landlock.applied;
     LoaderChannel channel(UniqueFd(socket), LoaderChannel::Memory::Asked);
-    serveRequests(channel, greeting, MemoryFailure::Exit, extra);
+    serveRequests(channel, greeting, MemoryFailure::Exit, extra, readers);
     // Static destructors would unload libraries, which the filter forbids.
     ::_exit(0);
 }

@@ -12,11 +12,16 @@ namespace {
 constexpr size_t KeptFreeBytes = size_t(8) << 20;
 
 OutgoingReply answer(const LoaderChannel::Message& message, std::vector<UniqueFd>& fds,
-                     const PixelMemory& memory, const ExtraTasks& extra)
+                     const PixelMemory& memory, const ExtraTasks& extra, LoaderReaders readers)
 {
     const std::optional<LoaderRequest> request = LoaderRequest::decoded(message.body);
     if (!request)
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
+    if (readers == LoaderReaders::Lean && !leanLoaderReads(*request, fds.empty() ? -1 : fds.front().get())) {
+        OutgoingReply elsewhere;
+        elsewhere.reply.needsFullLoader = true;
+        return elsewhere;
+    }
     try {
         if (extra) {
             if (std::optional<OutgoingReply> out = extra(*request, fds, memory))
@@ -33,7 +38,7 @@ OutgoingReply answer(const LoaderChannel::Message& message, std::vector<UniqueFd
 } // namespace
 
 void serveRequests(LoaderChannel& channel, const LoaderGreeting& greeting, MemoryFailure onMemoryFailure,
-                   const ExtraTasks& extra)
+                   const ExtraTasks& extra, LoaderReaders readers)
 {
     if (!channel.send(greeting.encoded()))
         return;
@@ -46,7 +51,7 @@ void serveRequests(LoaderChannel& channel, const LoaderGreeting& greeting, Memor
         OutgoingReply out;
         try {
             out = received == LoaderChannel::Received::Message
-                      ? answer(message, message.fds, memory, extra)
+                      ? answer(message, message.fds, memory, extra, readers)
                       : OutgoingReply::failure(QStringLiteral("The request is not valid."));
         } catch (const std::bad_alloc&) {
             if (onMemoryFailure == MemoryFailure::Exit)

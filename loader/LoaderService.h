@@ -4,6 +4,7 @@
 #include "core/LoaderChannel.h"
 #include "core/LoaderGreeting.h"
 #include "core/LoaderRequest.h"
+#include "loader/CodecWarmUp.h"
 #include "loader/OutgoingReply.h"
 #include "loader/PictureRequests.h"
 
@@ -21,6 +22,7 @@ enum class MemoryFailure {
     Answer // in the viewer's process: the request fails
 };
 
-// Sends `greeting`, then serves. Returns when the other end is gone.
+// Sends `greeting`, then serves. Returns when the other end is gone. A
+// lean loader sends a picture of a kind it has no reader for elsewhere.
 void serveRequests(LoaderChannel& channel, const LoaderGreeting& greeting, MemoryFailure onMemoryFailure,
-                   const ExtraTasks& extra = {});
+                   const ExtraTasks& extra = {}, LoaderReaders readers = LoaderReaders::Full);

@@ -194,7 +194,8 @@ TEST(PictureLoaders, ARegionReadsOnlyTheFileUpToIt)
         {PictureFormat::Tiff, kinds::tiff(noise, 1)},
         // One strip of it all: read up to the band, from the file in place.
         {PictureFormat::Tiff,
-         kinds::tiffOf(oneStrip, QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
+         kinds::tiffOf(oneStrip,
+                       QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes()))},
     };
     for (const auto& [format, file] : files) {
         SealedBuffer copy(file.size());
@@ -232,7 +233,8 @@ TEST(PictureLoaders, ServeManyThreadsAtOnce)
     PictureLoaders pool(options);
     const QString paths[] = {QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"),
                              QStringLiteral(PV_CORPUS_DIR "/bmpsuite/html/rgb24.png")};
-    const QImage expected[] = {asSent(pictureHere(paths[0]).toImage()), asSent(pictureHere(paths[1]).toImage())};
+    const QImage expected[] = {asSent(pictureHere(paths[0]).toImage()),
+                               asSent(pictureHere(paths[1]).toImage())};
     std::atomic<int> right = 0;
     auto work = [&](int first) {
         for (int i = 0; i < 6; ++i) {
@@ -267,6 +269,20 @@ TEST(PictureLoaders, TakeTheLoaderStartedAheadAndReplaceEachAfterItsFiles)
     for (int i = 1; i < 7; ++i)
         pool.ask(path, decodeRequest());
     EXPECT_EQ(pool.loadersStarted(), 3);
+}
+
+// Loaders start lean: a picture of a kind they have no reader for goes to
+// a full loader, which takes the lean one's place, as do those after it.
+TEST(PictureLoaders, AKindLeanLoadersLackIsReadByTheFullLoaderThatReplacesThem)
+{
+    PictureLoaders::Options options = loaderOptions();
+    options.loaders = 1;
+    PictureLoaders pool(options);
+    const QString bmp = QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"),
+                  svg = QStringLiteral(PV_CORPUS_DIR "/more/svg-w3c-check.svg");
+    for (const QString& path : {bmp, svg, bmp, svg})
+        EXPECT_FALSE(pool.ask(path, decodeRequest()).image.isNull()) << qPrintable(path);
+    EXPECT_EQ(pool.loadersStarted(), 2);
 }
 
 // The camera's values as the loader reads them, each against exiftool's
