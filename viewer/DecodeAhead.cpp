@@ -36,13 +36,17 @@ QImage screenReady(const QImage& image)
     return copiedToLargePages(image.format() == wanted ? image : image.convertToFormat(wanted));
 }
 
-QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop)
+// `made`: pixels of the picture decoded already, used where they cover `drawn`.
+QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop,
+                   const QImage& made)
 {
     if (drawn.isEmpty())
         return QImage();
     if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
-        return picture.decodedCovering(picture.size(), displayColors, &stop);
-    QImage covering = picture.decodedCovering(drawn, displayColors, &stop);
+        return made.size() == picture.size() ? made
+                                             : picture.decodedCovering(picture.size(), displayColors, &stop);
+    const bool covers = made.width() >= drawn.width() && made.height() >= drawn.height();
+    QImage covering = covers ? made : picture.decodedCovering(drawn, displayColors, &stop);
     if (!covering.isNull() && covering.size() != drawn)
         covering = covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return screenReady(covering);
@@ -112,11 +116,12 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const Entry& e = entries.at(i);
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
-        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown});
+        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown,
+                      isShown && e.picture.isEmpty() ? m_early : nullptr});
         // A picture still to be read learns its size first: the whole is
         // asked for once it is known.
         if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()) && !tiled(e.picture, target))
-            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true});
+            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true, nullptr});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
 
@@ -197,9 +202,15 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     Decoded out;
     out.path = task.entry.path;
     out.picture = task.entry.picture;
+    QImage made;
     if (out.picture.isEmpty()) {
         out.stamp = FileStamp::of(out.path);
-        out.picture = Picture::loadFromFile(out.path, task.exif);
+        std::optional<EarlyPicture> early;
+        if (task.early)
+            early = task.early->resultFor(out.stamp, task.exif, task.displayColors);
+        out.picture = early ? early->picture : Picture::loadFromFile(out.path, task.exif);
+        if (early)
+            made = early->covering;
     }
     out.target = task.rule(out.picture.size());
     out.displayColors = task.displayColors;
@@ -209,7 +220,7 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
     } else {
-        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop);
+        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop, made);
     }
     // A file read here gives the strip its rendition from the drawn pixels,
     // after them, so the main image never waits for a thumbnail's decode.
@@ -239,6 +250,8 @@ void DecodeAhead::store(Decoded result)
         }
         merged->displayColors = result.displayColors;
     }
+    if (result.path == m_shownPath)
+        m_early.reset();
     m_cache.insert(result.path, merged);
     emit ready(result.path);
 }
