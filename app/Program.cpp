@@ -17,14 +17,10 @@
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/settings/SettingsDialog.h"
-#include "viewer/DecodeAhead.h"
-#include "viewer/EarlyDecode.h"
 #include "viewer/FolderPictures.h"
 #include "viewer/ViewerSession.h"
 
 #include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 
 #include <functional>
@@ -107,18 +103,14 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine, Pr
     // A collection named on the command line is read with the settings'
     // orientation already in force.
     m_session->applySettings();
-    const WindowSettings& remembered = m_settings->window();
-    const StartOpen start = startOpen(commandLine, remembered);
-    std::shared_ptr<const EarlyDecode> early = decodeEarly(start);
     // The main window now; the others when they are first needed.
     m_main = std::make_unique<MainWindow>(*m_session, *m_sound, *m_dialogs);
     MainWindow* main = m_main.get();
-    if (early)
-        main->decoder()->takeEarly(std::move(early));
     m_focusReturn = new FocusReturn(main);
     setPeersOnFirstUse();
+    const WindowSettings& remembered = m_settings->window();
     main->restore(remembered);
-    openAtStart(start);
+    openAtStart(commandLine, remembered);
     applyVisualSettings();
     m_language = m_settings->values().languageSetting;
     applyLanguage();
@@ -182,58 +174,26 @@ CommentsWindow& Program::commentsWindow() const
 
 Program::~Program() = default;
 
-Program::StartOpen Program::startOpen(const QStringList& commandLine, const WindowSettings& remembered) const
+void Program::openAtStart(const QStringList& commandLine, const WindowSettings& remembered)
 {
-    StartOpen start;
+    MainWindow* main = m_main.get();
     // A path with blanks arrives split by the shell: join it again.
     const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
+    std::function<void()> open;
     if (!named.isEmpty() && opensAsFolderPictures(named)) {
-        start.named = named;
+        // A picture by itself ("Open With"): its folder, unsaved, at it; a
+        // folder at its first picture.
+        open = [this, main, named] { runCommand(*m_dialogs, [main, named] { main->openPicture(named); }); };
     } else if (!named.isEmpty()) {
-        start.collection = named;
+        m_session->setCollectionFileName(named);
+        open = [this] { runCommand(*m_dialogs, [this] { m_session->requestReopen(); }); };
     } else if (!remembered.collection.isEmpty() &&
                ::access(nativeFileName(remembered.collection).constData(), F_OK) == 0) {
         // None named: back where the last run ended.
-        start.collection = remembered.collection;
-        start.entry = std::max(remembered.entry, 1);
-    }
-    return start;
-}
-
-std::shared_ptr<const EarlyDecode> Program::decodeEarly(const StartOpen& start) const
-{
-    // Fitted, a picture is drawn within the screen; 1:1 the part shown is
-    // not known yet. A folder's first picture is known once it is listed.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!m_session->fitsPictures() || !screen || (!start.named.isEmpty() && isFolder(start.named)) ||
-        (start.named.isEmpty() && start.collection.isEmpty()))
-        return nullptr;
-    EarlyDecode::Source source;
-    source.picture = start.named;
-    source.collection = start.collection;
-    source.entry = std::max(start.entry, 1);
-    source.codePage = m_session->codePage();
-    const QSize box = (QSizeF(screen->availableSize()) * screen->devicePixelRatio()).toSize();
-    return std::make_shared<const EarlyDecode>(source, box, m_session->exifOrientation(),
-                                               m_session->colorManaged());
-}
-
-void Program::openAtStart(const StartOpen& start)
-{
-    MainWindow* main = m_main.get();
-    std::function<void()> open;
-    if (!start.named.isEmpty()) {
-        // A picture by itself ("Open With"): its folder, unsaved, at it; a
-        // folder at its first picture.
-        open = [this, main, named = start.named] {
-            runCommand(*m_dialogs, [main, named] { main->openPicture(named); });
-        };
-    } else if (!start.collection.isEmpty()) {
-        m_session->setCollectionFileName(start.collection);
-        open = [this, main, entry = start.entry] {
+        m_session->setCollectionFileName(remembered.collection);
+        open = [this, main, entry = remembered.entry] {
             runCommand(*m_dialogs, [this] { m_session->requestReopen(); });
-            if (entry > 0)
-                runCommand(*m_dialogs, [main, entry] { main->goToEntry(entry); });
+            runCommand(*m_dialogs, [main, entry] { main->goToEntry(entry); });
         };
     }
     if (open)

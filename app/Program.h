@@ -14,7 +14,6 @@ class AboutBox;
 class CollectionEditor;
 class CommentsWindow;
 class DialogProvider;
-class EarlyDecode;
 class EffectsDialog;
 class HelpBinding;
 class MainWindow;
@@ -72,18 +71,7 @@ private:
     void setPeersOnFirstUse();
     // Puts the texts of the start's language into a window built later.
     template <class Window> Window* withTexts(Window* window) const;
-    // What the start opens: what the command line names, else the
-    // collection the last run ended in, at the entry it showed.
-    struct StartOpen {
-        QString named;      // a picture or a folder, opened with its folder's pictures
-        QString collection; // else a collection file
-        int entry = 0;      // the collection's entry to show at once; 0: none
-    };
-    StartOpen startOpen(const QStringList& commandLine, const WindowSettings& remembered) const;
-    void openAtStart(const StartOpen& start);
-    // The decode of the picture the start shows first, begun before the
-    // windows are made; null where it can't be told beforehand.
-    std::shared_ptr<const EarlyDecode> decodeEarly(const StartOpen& start) const;
+    void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
 
     std::unique_ptr<SoundPlayer> m_ownSound; // when none was handed in
     SoundPlayer* m_sound;

@@ -36,17 +36,13 @@ QImage screenReady(const QImage& image)
     return copiedToLargePages(image.format() == wanted ? image : image.convertToFormat(wanted));
 }
 
-// `made`: pixels of the picture decoded already, used where they cover `drawn`.
-QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop,
-                   const QImage& made)
+QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop)
 {
     if (drawn.isEmpty())
         return QImage();
     if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
-        return made.size() == picture.size() ? made
-                                             : picture.decodedCovering(picture.size(), displayColors, &stop);
-    const bool covers = made.width() >= drawn.width() && made.height() >= drawn.height();
-    QImage covering = covers ? made : picture.decodedCovering(drawn, displayColors, &stop);
+        return picture.decodedCovering(picture.size(), displayColors, &stop);
+    QImage covering = picture.decodedCovering(drawn, displayColors, &stop);
     if (!covering.isNull() && covering.size() != drawn)
         covering = covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return screenReady(covering);
@@ -116,12 +112,11 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const Entry& e = entries.at(i);
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
-        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown,
-                      isShown && e.picture.isEmpty() ? m_early : nullptr});
+        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown});
         // A picture still to be read learns its size first: the whole is
         // asked for once it is known.
         if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()) && !tiled(e.picture, target))
-            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true, nullptr});
+            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
 
@@ -202,15 +197,9 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     Decoded out;
     out.path = task.entry.path;
     out.picture = task.entry.picture;
-    QImage made;
     if (out.picture.isEmpty()) {
         out.stamp = FileStamp::of(out.path);
-        std::optional<EarlyPicture> early;
-        if (task.early)
-            early = task.early->resultFor(out.stamp, task.exif, task.displayColors);
-        out.picture = early ? early->picture : Picture::loadFromFile(out.path, task.exif);
-        if (early)
-            made = early->covering;
+        out.picture = Picture::loadFromFile(out.path, task.exif);
     }
     out.target = task.rule(out.picture.size());
     out.displayColors = task.displayColors;
@@ -220,7 +209,7 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
     } else {
-        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop, made);
+        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop);
     }
     // A file read here gives the strip its rendition from the drawn pixels,
     // after them, so the main image never waits for a thumbnail's decode.
@@ -250,8 +239,6 @@ void DecodeAhead::store(Decoded result)
         }
         merged->displayColors = result.displayColors;
     }
-    if (result.path == m_shownPath)
-        m_early.reset();
     m_cache.insert(result.path, merged);
     emit ready(result.path);
 }

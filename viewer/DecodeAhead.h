@@ -6,7 +6,6 @@
 // results arrive as QImages on the owner's thread.
 #include "core/JobRunner.h"
 #include "graphics/Picture.h"
-#include "viewer/EarlyDecode.h"
 #include "viewer/FileStamp.h"
 #include "viewer/PicturePlacement.h"
 
@@ -53,9 +52,6 @@ public:
     // in display colours when `displayColors` asks.
     void want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif,
               bool displayColors);
-    // The start's first picture, decoded before this was made: taken when
-    // the entry first shown is that picture.
-    void takeEarly(std::shared_ptr<const EarlyDecode> early) { m_early = std::move(early); }
     // What is ready for `path` (null when nothing).
     std::shared_ptr<const Decoded> find(const QString& path) const;
     // The file changed: nothing made from it may be shown again.
@@ -83,7 +79,6 @@ private:
         ExifOrientation exif;
         bool displayColors;
         bool shown;
-        std::shared_ptr<const EarlyDecode> early;
     };
     struct Submitted {
         Task task;
@@ -102,7 +97,6 @@ private:
     QHash<QString, std::shared_ptr<const Decoded>> m_cache;
     QHash<QString, Picture> m_wanted; // an empty picture: read from the file
     QString m_shownPath;
-    std::shared_ptr<const EarlyDecode> m_early; // until a shown entry is stored
-    QList<Submitted> m_submitted;               // possibly delivered since
-    JobRunner m_runner;                         // last: its jobs end before the rest goes
+    QList<Submitted> m_submitted; // possibly delivered since
+    JobRunner m_runner;           // last: its jobs end before the rest goes
 };

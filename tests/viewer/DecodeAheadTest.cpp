@@ -4,7 +4,6 @@
 #include "viewer/DecodeAhead.h"
 
 #include "graphics/JpegCodec.h"
-#include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 #include "tests/support/TestPictures.h"
 
@@ -100,42 +99,6 @@ TEST_F(DecodeAheadTest, TheShownEntryArrivesAtItsDrawnSizeAndTheNextIsReadFromIt
     EXPECT_EQ(decoder.cachedCount(), 1);
     decoder.forget(next);
     EXPECT_FALSE(decoder.find(next));
-}
-
-// The start's first picture (a collection's second entry), decoded before
-// the decoder was made, is taken while its file is unchanged; once changed
-// the file is read again. The change keeps the size: the first
-// quantisation step doubled.
-TEST_F(DecodeAheadTest, TheStartsEarlyDecodeServesTheFirstEntryWhileItsFileIsUnchanged)
-{
-    const QString first = jpeg("first.jpg", 400, 300, 1), listed = dir.filePath("start.pvx");
-    QFile list(listed);
-    ASSERT_TRUE(list.open(QIODevice::WriteOnly) && list.write("missing.jpg^^\r\nfirst.jpg^^\r\n") > 0);
-    list.close();
-    const QDateTime then = QDateTime::fromSecsSinceEpoch(1'700'000'000);
-    QFile file(first);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(then, QFileDevice::FileModificationTime));
-    const EarlyDecode::Source source{{}, listed, 2, {}};
-    const auto early =
-        std::make_shared<const EarlyDecode>(source, QSize(300, 300), ExifOrientation::Apply, true);
-    const auto made = early->resultFor(FileStamp::of(first), ExifOrientation::Apply, true);
-    ASSERT_TRUE(made);
-    const QImage before = made->covering.scaled(200, 150, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QByteArray bytes = file.readAll();
-    const qint64 step = bytes.indexOf("\xFF\xDB") + 5;
-    ASSERT_TRUE(file.seek(step) && file.putChar(char(std::min(255, 2 * quint8(bytes.at(step))))) &&
-                file.flush());
-    for (const bool touched : {false, true}) {
-        ASSERT_TRUE(file.setFileTime(then.addSecs(touched), QFileDevice::FileModificationTime));
-        DecodeAhead decoder(QSize(145, 145));
-        decoder.takeEarly(early);
-        decoder.want({first, Picture()}, {}, drawnAt(QSize(200, 150)), ExifOrientation::Apply, true);
-        decoder.waitForIdle();
-        QCoreApplication::processEvents();
-        ASSERT_TRUE(decoder.find(first));
-        const double difference = meanDifference(decoder.find(first)->image, before);
-        EXPECT_TRUE(touched ? difference > 8 : difference < 1) << touched << ": " << difference;
-    }
 }
 
 TEST_F(DecodeAheadTest, OnlyTheShownEntryTellsItsFailure)
