@@ -1,9 +1,10 @@
 // Program entry: the application, its windows in their order, the loop.
 #include "app/Application.h"
 #include "app/Program.h"
-#include "graphics/PictureLoaders.h"
 #include "core/AtomicFile.h"
+#include "core/Errors.h"
 #include "core/FileNames.h"
+#include "graphics/PictureLoaders.h"
 #include "platform/SoundPlayer.h"
 #include "settings/SettingsPath.h"
 #include "ui/help/HelpBinding.h"
@@ -80,6 +81,20 @@ void scheduleSelfCheck(Program& program, const QString& report)
     });
 }
 
+// The kind of the picture the command line names; Unknown for anything else.
+PictureFormat namedPictureKind(int argc, char** argv)
+{
+    QByteArrayList words;
+    for (int i = 1; i < argc; ++i)
+        words << argv[i];
+    try {
+        return words.isEmpty() ? PictureFormat::Unknown
+                               : pictureFormatOfFile(QFile::decodeName(words.join(' ')));
+    } catch (const AppError&) {
+        return PictureFormat::Unknown;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,7 +102,7 @@ int main(int argc, char** argv)
     if (answeredOption(argc, argv))
         return 0;
     // The first picture's loader starts while the windows are made.
-    PictureLoaders::shared().startAhead();
+    PictureLoaders::shared().startAhead(namedPictureKind(argc, argv));
     PictavoApplication app(argc, argv);
     // A write that a kill cut short is put right before anything is read.
     recoverInterruptedWrites();

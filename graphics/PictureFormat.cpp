@@ -169,6 +169,29 @@ bool pictureFormatWritable(PictureFormat format)
     }
 }
 
+bool leanLoadersAnswer(LoaderTask task, PictureFormat format)
+{
+    // Only the kinds written back are rewritten, only JPEG's rows are read.
+    if (task == LoaderTask::Rewrite || task == LoaderTask::Rows)
+        return true;
+    // Animated WebP plays through libwebpdemux.
+    if (task == LoaderTask::Frame)
+        return format == PictureFormat::Gif || format == PictureFormat::Png;
+    switch (format) {
+    case PictureFormat::Unknown:
+    case PictureFormat::Jpeg:
+    case PictureFormat::Bitmap:
+    case PictureFormat::Png:
+    case PictureFormat::Gif:
+    case PictureFormat::WebP:
+    case PictureFormat::Tiff:
+    case PictureFormat::Icon:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QByteArray qtFormatName(PictureFormat format)
 {
     switch (format) {

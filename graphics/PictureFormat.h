@@ -2,6 +2,8 @@
 // What kind of picture a file holds, told by its first bytes rather than
 // its name, so a misnamed picture still shows; and the kinds the program
 // reads, for file choosers and drop targets.
+#include "core/LoaderRequest.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -26,6 +28,10 @@ PictureFormat pictureFormatOfFile(const QString& path);
 
 // The kinds a rotation or an effect writes back into their own file.
 bool pictureFormatWritable(PictureFormat format);
+// Whether a lean loader answers `task` about a picture of `format`: it
+// reads the kinds whose libraries every loader links, Qt's own plugins for
+// GIF and icons included. The others' libraries only a full loader loads.
+bool leanLoadersAnswer(LoaderTask task, PictureFormat format);
 // The name QImageReader knows the kind by ("png", "tiff"...); empty for
 // the kinds read by other means.
 QByteArray qtFormatName(PictureFormat format);

@@ -3,14 +3,17 @@
 #include "core/Errors.h"
 #include "core/KernelConfinement.h"
 #include "core/RegularFile.h"
+#include "graphics/PictureFormat.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -53,7 +56,7 @@ PictureLoaders::~PictureLoaders()
         m_ahead.join();
 }
 
-void PictureLoaders::startAhead()
+void PictureLoaders::startAhead(PictureFormat firstKind)
 {
     LoaderProcess::Settings settings;
     {
@@ -62,7 +65,10 @@ void PictureLoaders::startAhead()
             return;
         ++m_running;
         ++m_startingAhead;
+        if (!leanLoadersAnswer(LoaderTask::Decode, firstKind))
+            m_fullReaders = true;
         settings = nextSettings();
+        m_aheadLean = settings.lean;
     }
     m_ahead = std::thread([this, settings] {
         std::unique_ptr<LoaderProcess> loader;
@@ -163,13 +169,15 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
     if (pixels >= 0)
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
+    // A kind told by the caller goes straight to a loader that reads it.
+    const bool full = !leanLoadersAnswer(request.task, PictureFormat(request.format));
     std::optional<LoaderAnswer> answer;
     try {
         for (;;) {
             if (!m_loader)
                 m_loader = m_pool.unpark(this);
             if (!m_loader)
-                m_loader = m_pool.take();
+                m_loader = m_pool.take(full);
             LoaderChannel::Message message = m_loader->exchange(body, fds);
             answer = LoaderAnswer::fromMessage(message, request, size);
             if (!answer || !answer->reply.needsFullLoader)
@@ -242,25 +250,48 @@ std::unique_ptr<LoaderProcess> PictureLoaders::unpark(const Held* holder)
     return nullptr;
 }
 
-std::unique_ptr<LoaderProcess> PictureLoaders::take()
+std::unique_ptr<LoaderProcess> PictureLoaders::take(bool full)
 {
+    std::vector<std::unique_ptr<LoaderProcess>> retired; // ended after the lock
     std::unique_lock lock(m_mutex);
-    const auto mayStart = [this] { return m_startingAhead == 0 && m_running < m_options.loaders; };
+    if (full)
+        m_fullReaders = true;
+    // A loader started ahead is nearly ready: waited for rather than a
+    // second started, unless it is lean and a full one is needed.
+    const auto mayStart = [this, full] {
+        return (m_startingAhead == 0 || (full && m_aheadLean)) && m_running < m_options.loaders;
+    };
     // Busy loaders come back; parked ones may not for a long while.
     const auto onlyParked = [this] {
         return !m_parked.empty() && m_running == int(m_idle.size() + m_parked.size());
     };
-    // A loader started ahead is nearly ready: waited for rather than a second started.
-    m_freed.wait(lock, [&] { return !m_idle.empty() || mayStart() || onlyParked(); });
-    if (!m_idle.empty()) {
-        std::unique_ptr<LoaderProcess> loader = std::move(m_idle.back());
-        m_idle.pop_back();
-        return loader;
-    }
-    if (!mayStart()) {
-        std::unique_ptr<LoaderProcess> loader = std::move(m_parked.front().second);
-        m_parked.erase(m_parked.begin());
-        return loader;
+    const auto fitting = [this, full] {
+        return std::find_if(m_idle.rbegin(), m_idle.rend(),
+                            [full](const auto& l) { return !full || !l->lean(); });
+    };
+    for (;;) {
+        m_freed.wait(lock, [&] {
+            return fitting() != m_idle.rend() || mayStart() || onlyParked() || (full && !m_idle.empty());
+        });
+        if (const auto it = fitting(); it != m_idle.rend()) {
+            std::unique_ptr<LoaderProcess> loader = std::move(*it);
+            m_idle.erase(std::next(it).base());
+            return loader;
+        }
+        if (full) {
+            // Idle lean loaders go: a full one starts in their place, as
+            // does every loader from now on.
+            m_running -= int(m_idle.size());
+            std::move(m_idle.begin(), m_idle.end(), std::back_inserter(retired));
+            m_idle.clear();
+        }
+        if (mayStart())
+            break;
+        if (onlyParked()) {
+            std::unique_ptr<LoaderProcess> loader = std::move(m_parked.front().second);
+            m_parked.erase(m_parked.begin());
+            return loader;
+        }
     }
     ++m_running;
     const LoaderProcess::Settings settings = nextSettings();
@@ -283,14 +314,17 @@ LoaderProcess::Settings PictureLoaders::nextSettings() const
 
 void PictureLoaders::giveBack(std::unique_ptr<LoaderProcess> loader, bool keep)
 {
-    if (loader && (!keep || loader->exchanges() >= m_options.filesPerLoader))
-        loader.reset(); // ends it, outside the lock
+    std::unique_ptr<LoaderProcess> ending; // ended outside the lock
     {
         std::lock_guard lock(m_mutex);
-        if (loader)
+        // A lean loader is not kept once loaders are full.
+        if (loader && keep && loader->exchanges() < m_options.filesPerLoader &&
+            !(loader->lean() && m_fullReaders)) {
             m_idle.push_back(std::move(loader));
-        else
+        } else {
+            ending = std::move(loader);
             --m_running;
+        }
     }
     m_freed.notify_all();
 }

@@ -9,6 +9,7 @@
 #include "core/LoaderRequest.h"
 #include "graphics/LoaderAnswer.h"
 #include "graphics/LoaderProcess.h"
+#include "graphics/PictureFormat.h"
 
 #include <QString>
 
@@ -54,8 +55,9 @@ public:
     static void setSharedOptions(Options options);
 
     // Starts one loader now, on a thread of its own, for the first request
-    // to find ready: the program's start and the loader's overlap.
-    void startAhead();
+    // to find ready: the program's start and the loader's overlap. A full
+    // one when the first picture is of a kind lean loaders don't read.
+    void startAhead(PictureFormat firstKind = PictureFormat::Unknown);
 
     // Opens `path` as every picture is opened (a regular file, within the
     // size cap) and has a loader answer `request` about it (`request.name`
@@ -110,7 +112,8 @@ public:
     int loadersStarted() const noexcept { return m_started; }
 
 private:
-    std::unique_ptr<LoaderProcess> take();
+    // A free loader, started if need be; `full`: one with every reader.
+    std::unique_ptr<LoaderProcess> take(bool full);
     // The settings of the next loader to start: lean until a picture needed more.
     LoaderProcess::Settings nextSettings() const;
     void giveBack(std::unique_ptr<LoaderProcess> loader, bool keep);
@@ -125,6 +128,7 @@ private:
     int m_running = 0; // idle, parked and busy: never more than Options::loaders
     std::atomic<int> m_started = 0;
     int m_startingAhead = 0;    // loaders startAhead() has not handed over yet
+    bool m_aheadLean = false;   // the loader startAhead() starts is lean
     bool m_fullReaders = false; // a picture needed a full loader: every loader started now is one
     std::thread m_ahead;
 };

@@ -111,38 +111,10 @@ bool decodes(const QByteArray& bytes, const char* kind, DecodeShape shape)
     return answerPictureRequest(request, fds, SealedBuffer::toGive).reply.done;
 }
 
-// The kinds read by the libraries the loader links (Qt's own plugins for
-// GIF and icons): loading nothing more, a lean loader is ready at once.
-bool leanKind(PictureFormat format)
-{
-    switch (format) {
-    case PictureFormat::Unknown:
-    case PictureFormat::Jpeg:
-    case PictureFormat::Bitmap:
-    case PictureFormat::Png:
-    case PictureFormat::Gif:
-    case PictureFormat::WebP:
-    case PictureFormat::Tiff:
-    case PictureFormat::Icon:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Animated WebP plays through libwebpdemux, which only a full loader loads.
-bool leanPlays(PictureFormat format)
-{
-    return format == PictureFormat::Gif || format == PictureFormat::Png;
-}
-
 } // namespace
 
 bool leanLoaderReads(const LoaderRequest& request, int fd)
 {
-    // Only the kinds written back, or JPEG's rows.
-    if (request.task == LoaderTask::Rewrite || request.task == LoaderTask::Rows)
-        return true;
     PictureFormat format = PictureFormat(request.format);
     if (format == PictureFormat::Unknown && fd >= 0) {
         QByteArray head(PictureFormatHeadBytes, '\0');
@@ -154,7 +126,7 @@ bool leanLoaderReads(const LoaderRequest& request, int fd)
             return true; // no reader at all: told alike by either loader
         }
     }
-    return request.task == LoaderTask::Frame ? leanPlays(format) : leanKind(format);
+    return leanLoadersAnswer(request.task, format);
 }
 
 QStringList warmUpCodecs(LoaderReaders readers)
@@ -166,7 +138,7 @@ QStringList warmUpCodecs(LoaderReaders readers)
         failed << QStringLiteral("camera RAW");
     for (const TinyPicture& tiny : TinyPictures) {
         const bool animatedWebp = std::strcmp(tiny.kind, "animated WebP") == 0;
-        if (lean && (!leanKind(tiny.format) || animatedWebp))
+        if (lean && (!leanLoadersAnswer(LoaderTask::Decode, tiny.format) || animatedWebp))
             continue;
         const QByteArray bytes = QByteArray::fromHex(tiny.hex);
         if (!decodes(bytes, tiny.kind, DecodeShape::Whole) ||

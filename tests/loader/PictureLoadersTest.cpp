@@ -271,18 +271,25 @@ TEST(PictureLoaders, TakeTheLoaderStartedAheadAndReplaceEachAfterItsFiles)
     EXPECT_EQ(pool.loadersStarted(), 3);
 }
 
-// Loaders start lean: a picture of a kind they have no reader for goes to
-// a full loader, which takes the lean one's place, as do those after it.
+// Loaders start lean: a picture of a kind they have no reader for, told by
+// the caller or found by the lean loader, goes to a full loader, which
+// takes the lean one's place, as do those after it.
 TEST(PictureLoaders, AKindLeanLoadersLackIsReadByTheFullLoaderThatReplacesThem)
 {
-    PictureLoaders::Options options = loaderOptions();
-    options.loaders = 1;
-    PictureLoaders pool(options);
     const QString bmp = QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"),
                   svg = QStringLiteral(PV_CORPUS_DIR "/more/svg-w3c-check.svg");
-    for (const QString& path : {bmp, svg, bmp, svg})
-        EXPECT_FALSE(pool.ask(path, decodeRequest()).image.isNull()) << qPrintable(path);
-    EXPECT_EQ(pool.loadersStarted(), 2);
+    for (const bool told : {false, true}) {
+        PictureLoaders::Options options = loaderOptions();
+        options.loaders = 1;
+        PictureLoaders pool(options);
+        pool.startAhead();
+        LoaderRequest svgRequest = decodeRequest();
+        svgRequest.format = quint8(told ? PictureFormat::Svg : PictureFormat::Unknown);
+        for (const auto& [path, request] : {std::pair(bmp, decodeRequest()), std::pair(svg, svgRequest),
+                                            std::pair(bmp, decodeRequest()), std::pair(svg, svgRequest)})
+            EXPECT_FALSE(pool.ask(path, request).image.isNull()) << told << qPrintable(path);
+        EXPECT_EQ(pool.loadersStarted(), 2) << told;
+    }
 }
 
 // The camera's values as the loader reads them, each against exiftool's
