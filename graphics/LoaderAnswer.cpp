@@ -57,13 +57,10 @@ bool frameFitsTask(const LoaderReply& r, const LoaderRequest& request)
 // What each task answers, and nothing else.
 bool partsFitTask(const LoaderReply& r, const LoaderRequest& request)
 {
-    // Sent elsewhere: nothing else.
-    if (r.needsFullLoader)
-        return !r.done && r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
-               r.newFile.isEmpty();
-    if (!r.done)
-        return !r.error.isEmpty() && !r.pixels && r.values.isEmpty() && r.edits.isEmpty() &&
-               r.newFile.isEmpty();
+    // A failure says why; a picture sent elsewhere says nothing else.
+    if (!r.done || r.needsFullLoader)
+        return !r.done && r.error.isEmpty() == r.needsFullLoader && !r.pixels && r.values.isEmpty() &&
+               r.edits.isEmpty() && r.newFile.isEmpty();
     return r.error.isEmpty() && factsInRange(r) && frameFitsTask(r, request) &&
            (r.pixels.has_value() == (request.task == LoaderTask::Decode) ||
             request.task == LoaderTask::Frame || request.task == LoaderTask::Rows ||

@@ -43,7 +43,7 @@ public:
 
     const LoaderGreeting& greeting() const noexcept { return m_greeting; }
     int exchanges() const noexcept { return m_exchanges; }
-    bool lean() const noexcept { return m_settings.lean && !m_settings.inProcess; }
+    bool lean() const noexcept { return m_settings.lean; }
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -170,7 +170,7 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
     // A kind told by the caller goes straight to a loader that reads it.
-    const bool full = !leanLoadersAnswer(request.task, PictureFormat(request.format));
+    bool full = !leanLoadersAnswer(request.task, PictureFormat(request.format));
     std::optional<LoaderAnswer> answer;
     try {
         for (;;) {
@@ -187,11 +187,8 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
                 answer.reset();
                 break;
             }
-            // Replaced by a full loader, which the next take starts.
-            {
-                std::lock_guard lock(m_pool.m_mutex);
-                m_pool.m_fullReaders = true;
-            }
+            // Ended, and a full loader taken in its place.
+            full = true;
             m_reusable = false;
             release();
         }

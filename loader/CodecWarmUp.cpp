@@ -3,13 +3,12 @@
 #include "core/Errors.h"
 #include "core/SealedBuffer.h"
 #include "graphics/AnimatedPicture.h"
+#include "graphics/JpegCodec.h"
 #include "graphics/PictureFormat.h"
 #include "graphics/RawPreview.h"
 #include "loader/PictureRequests.h"
 
-#include <algorithm>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -117,11 +116,8 @@ bool leanLoaderReads(const LoaderRequest& request, int fd)
 {
     PictureFormat format = PictureFormat(request.format);
     if (format == PictureFormat::Unknown && fd >= 0) {
-        QByteArray head(PictureFormatHeadBytes, '\0');
-        const ssize_t got = ::pread(fd, head.data(), size_t(head.size()), 0);
-        head.truncate(std::max<qsizetype>(got, 0));
         try {
-            format = pictureFormatOf(head, request.name);
+            format = pictureFormatOf(readJpegFile(JpegFile{fd, PictureFormatHeadBytes}), request.name);
         } catch (const AppError&) {
             return true; // no reader at all: told alike by either loader
         }
@@ -138,7 +134,7 @@ QStringList warmUpCodecs(LoaderReaders readers)
         failed << QStringLiteral("camera RAW");
     for (const TinyPicture& tiny : TinyPictures) {
         const bool animatedWebp = std::strcmp(tiny.kind, "animated WebP") == 0;
-        if (lean && (!leanLoadersAnswer(LoaderTask::Decode, tiny.format) || animatedWebp))
+        if (lean && !leanLoadersAnswer(animatedWebp ? LoaderTask::Frame : LoaderTask::Decode, tiny.format))
             continue;
         const QByteArray bytes = QByteArray::fromHex(tiny.hex);
         if (!decodes(bytes, tiny.kind, DecodeShape::Whole) ||
