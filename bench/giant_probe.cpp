@@ -11,6 +11,8 @@
 // Not a shipped hook: bench/giant.sh runs it.
 #include "app/Application.h"
 #include "app/Program.h"
+#include "graphics/PictureFormat.h"
+#include "graphics/PictureLoaders.h"
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 
@@ -292,6 +294,8 @@ int view(int argc, char** argv)
         std::ofstream s(ini.toStdString());
         s << "[Window]\nFitPictures=" << (fit ? 1 : 0) << "\n";
     }
+    // As the program's main does: the picture's loader starts before the windows.
+    PictureLoaders::shared().startAhead(pictureFormatOfFile(picture));
     PictavoApplication app(argc, argv);
     Program program(ini, {picture});
     MainWindow* main = &program.mainWindow();
