@@ -24,16 +24,10 @@ bool tiled(const Picture& picture, const DrawTarget& t)
     return picture.decodesBands() && PictureTiles::tiles(t.drawn);
 }
 
-// In the format the window's backing store holds, so a paint copies rows
-// rather than converting every pixel each time it is drawn, and in large
-// pages, which stay quick to read however long the picture waited.
+// In large pages, which stay quick to read however long the picture waited.
 QImage screenReady(const QImage& image)
 {
-    if (image.isNull())
-        return image;
-    const QImage::Format wanted =
-        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    return copiedToLargePages(image.format() == wanted ? image : image.convertToFormat(wanted));
+    return copiedToLargePages(inDrawingFormat(image));
 }
 
 QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop)

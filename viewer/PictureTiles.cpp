@@ -10,14 +10,14 @@ namespace {
 // The stand-in's box: enough to draw under tiles for a moment.
 constexpr int StandInSide = 2048;
 
-QImage screenReady(const QImage& image)
+} // namespace
+
+QImage inDrawingFormat(const QImage& image)
 {
     const QImage::Format wanted =
         image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return image.isNull() || image.format() == wanted ? image : image.convertToFormat(wanted);
 }
-
-} // namespace
 
 QRect TileGrid::tile(QPoint index) const
 {
@@ -144,7 +144,7 @@ void PictureTiles::ask()
                     if (stop)
                         return {};
                     QRect got = region;
-                    const QImage band = screenReady(picture.decodedBand(&got, colors, denom));
+                    const QImage band = inDrawingFormat(picture.decodedBand(&got, colors, denom));
                     QHash<QPoint, QImage> pieces;
                     for (const QPoint i : indices)
                         if (got.contains(grid.tile(i)))
@@ -179,7 +179,7 @@ void PictureTiles::ask()
         m_standInRunner.submit(
             [=, this](const JobRunner::StopFlag& stop) -> JobRunner::Delivery {
                 const QSize box = picture.size().scaled(QSize(StandInSide, StandInSide), Qt::KeepAspectRatio);
-                const QImage image = screenReady(picture.decodedCovering(box, colors, &stop));
+                const QImage image = inDrawingFormat(picture.decodedCovering(box, colors, &stop));
                 return [this, picture, image] {
                     if (picture.sharesDataWith(m_picture))
                         m_standIn = image;

@@ -14,6 +14,10 @@
 #include <QPoint>
 #include <QRect>
 
+// In the format the window's backing store holds, so a paint copies rows
+// rather than converting every pixel each time it is drawn.
+QImage inDrawingFormat(const QImage& image);
+
 // The tiles of a picture decoded at 1/denom (`level` large), in its pixels.
 struct TileGrid {
     QSize level;
