@@ -25,22 +25,33 @@ void BlockMeans::take(int y, const std::uint8_t* rgba, int from)
         return;
     ++m_next;
     const int d = m_denom, right = m_stored.width();
+    const bool weigh = m_alpha && !m_premultiplied;
     std::uint32_t* s = m_sums.data();
+    // The kind of pixel decided once a row, not once a pixel: this loop
+    // sees every pixel of a picture reduced whole.
     for (int ox = 0; ox < m_band.width(); ++ox, s += 4) {
         const int x0 = (m_band.left() + ox) * d, x1 = std::min(x0 + d, right);
         const std::uint8_t* p = rgba + std::size_t(4) * std::size_t(x0 - from);
-        for (int x = x0; x < x1; ++x, p += 4) {
-            if (m_alpha && !m_premultiplied) {
-                s[0] += (p[0] * p[3] + 127) / 255;
-                s[1] += (p[1] * p[3] + 127) / 255;
-                s[2] += (p[2] * p[3] + 127) / 255;
-            } else {
-                s[0] += p[0];
-                s[1] += p[1];
-                s[2] += p[2];
+        std::uint32_t r = 0, g = 0, b = 0, a = 0;
+        if (weigh) {
+            for (int x = x0; x < x1; ++x, p += 4) {
+                r += (p[0] * p[3] + 127) / 255;
+                g += (p[1] * p[3] + 127) / 255;
+                b += (p[2] * p[3] + 127) / 255;
+                a += p[3];
             }
-            s[3] += m_alpha ? p[3] : 255;
+        } else {
+            for (int x = x0; x < x1; ++x, p += 4) {
+                r += p[0];
+                g += p[1];
+                b += p[2];
+                a += p[3];
+            }
         }
+        s[0] += r;
+        s[1] += g;
+        s[2] += b;
+        s[3] += m_alpha ? a : std::uint32_t(255 * (x1 - x0));
     }
     if ((y + 1) % d != 0 && y + 1 != m_stored.height())
         return;

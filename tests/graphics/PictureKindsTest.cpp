@@ -170,8 +170,11 @@ TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
             EXPECT_NEAR(qAlpha(got), sum[3] / 9.0, 1.5) << x << "," << y;
         }
     if (GetParam() == QImage::Format_RGB32) { // an opaque frame decoded whole reduces alike
-        const QImage frame = whole.convertToFormat(QImage::Format_RGB888);
-        EXPECT_EQ(reducedByBlocks(frame, QSize(20, 10)).convertToFormat(QImage::Format_ARGB32_Premultiplied), reduced);
+        for (const QImage::Format f : {QImage::Format_RGB888, QImage::Format_RGB32})
+            EXPECT_EQ(reducedByBlocks(whole.convertToFormat(f), QSize(20, 10))
+                          .convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                      reduced)
+                << f;
     }
     EXPECT_TRUE(decodePngReduced(png, QSize(40, 30)).isNull()); // no whole factor below 2
     EXPECT_TRUE(decodePngReduced(png.left(png.size() / 2), QSize(20, 10)).isNull());
