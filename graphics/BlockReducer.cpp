@@ -56,13 +56,15 @@ QImage reducedByBlocks(const QImage& image, QSize atLeast)
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y / factor));
         for (int ox = 0; ox < size.width(); ++ox) {
             const int x0 = ox * factor, x1 = std::min(x0 + factor, width);
-            std::uint32_t sr = 0, sg = 0, sb = 0;
+            // Wide: a block of a giant picture fitted into a few pixels
+            // holds more than 32 bits of levels.
+            std::uint64_t sr = 0, sg = 0, sb = 0;
             for (const std::uint32_t* p = s + std::size_t(x0) * bytes; p < s + std::size_t(x1) * bytes; p += bytes) {
                 sr += p[r];
                 sg += p[g];
                 sb += p[b];
             }
-            const std::uint32_t n = std::uint32_t(x1 - x0) * rows;
+            const std::uint64_t n = std::uint64_t(x1 - x0) * rows;
             line[ox] = qRgb(int((sr + n / 2) / n), int((sg + n / 2) / n), int((sb + n / 2) / n));
         }
         std::fill(sums.begin(), sums.end(), 0);

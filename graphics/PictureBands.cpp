@@ -26,7 +26,7 @@ void BlockMeans::take(int y, const std::uint8_t* rgba, int from)
     ++m_next;
     const int d = m_denom, right = m_stored.width();
     const bool weigh = m_alpha && !m_premultiplied;
-    std::uint32_t* s = m_sums.data();
+    std::uint64_t* s = m_sums.data();
     // The kind of pixel decided once a row, not once a pixel: this loop
     // sees every pixel of a picture reduced whole.
     for (int ox = 0; ox < m_band.width(); ++ox, s += 4) {
@@ -60,7 +60,7 @@ void BlockMeans::take(int y, const std::uint8_t* rgba, int from)
     s = m_sums.data();
     for (int ox = 0; ox < m_band.width(); ++ox, s += 4) {
         const int x0 = (m_band.left() + ox) * d;
-        const std::uint32_t n = std::uint32_t((std::min(x0 + d, right) - x0) * rows);
+        const std::uint64_t n = std::uint64_t(std::min(x0 + d, right) - x0) * std::uint64_t(rows);
         line[ox] = qRgba(int((s[0] + n / 2) / n), int((s[1] + n / 2) / n), int((s[2] + n / 2) / n),
                          int((s[3] + n / 2) / n));
     }

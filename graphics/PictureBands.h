@@ -39,7 +39,7 @@ private:
     int m_denom = 1;
     bool m_alpha = false, m_premultiplied = false;
     int m_next = 0;                    // the next row wanted
-    std::vector<std::uint32_t> m_sums; // four a band pixel
+    std::vector<std::uint64_t> m_sums; // four a band pixel; a giant block's levels pass 32 bits
 };
 
 // The pixels of `*band` (clipped to the scaled picture) as RGB32, or
