@@ -14,3 +14,13 @@ int blockFactorCovering(QSize size, QSize atLeast);
 // null where no factor of 2 or more fits. Opaque pictures only (RGB888,
 // RGB32), which is what a decode of a camera's photo gives.
 QImage reducedByBlocks(const QImage& image, QSize atLeast);
+
+// Red, green and blue apart, a byte a sample, each plane its own rows.
+struct RgbPlanes {
+    QSize size;
+    const uchar* first[3];
+    qsizetype stride[3];
+};
+
+// The same for a picture decoded as planes: its frame is never interleaved.
+QImage reducedByBlocks(const RgbPlanes& planes, QSize atLeast);

@@ -1,5 +1,6 @@
 #include "graphics/HeifPicture.h"
 
+#include "graphics/BlockReducer.h"
 #include "graphics/DecoderMessages.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/PictureError.h"
@@ -27,6 +28,7 @@ namespace {
     F(heif_decode_image)                                                                                     \
     F(heif_decoding_options_alloc)                                                                           \
     F(heif_decoding_options_free)                                                                            \
+    F(heif_image_get_bits_per_pixel_range)                                                                   \
     F(heif_image_get_plane_readonly)                                                                         \
     F(heif_image_get_primary_height)                                                                         \
     F(heif_image_get_primary_width)                                                                          \
@@ -219,14 +221,20 @@ void checkSize(QSize size)
     checkPictureSize(size.width(), size.height());
 }
 
-// Decodes `h` into an image that keeps libheif's pixels without a copy.
-QImage decode(const heif_image_handle* h, bool upright)
+std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> decodingOptions(bool upright)
 {
-    checkSize(handleSize(h));
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
         heif().heif_decoding_options_alloc(), heif().heif_decoding_options_free);
     options->ignore_transformations = upright ? 0 : 1;
     options->convert_hdr_to_8bit = 1;
+    return options;
+}
+
+// Decodes `h` into an image that keeps libheif's pixels without a copy.
+QImage decode(const heif_image_handle* h, bool upright)
+{
+    checkSize(handleSize(h));
+    const auto options = decodingOptions(upright);
     const bool alpha = heif().heif_image_handle_has_alpha_channel(h);
     heif_image* image = nullptr;
     check(heif().heif_decode_image(h, &image, heif_colorspace_RGB,
@@ -291,6 +299,41 @@ QImage decodeHeifPicture(const QByteArray& data, bool upright)
 {
     const Context c(data);
     return decode(c.primary.get(), upright);
+}
+
+QImage decodeHeifReduced(const QByteArray& data, bool upright, QSize atLeast)
+{
+    const Context c(data);
+    const heif_image_handle* h = c.primary.get();
+    const QSize size = upright || !turnsAQuarter(data) ? handleSize(h) : handleSize(h).transposed();
+    if (heif().heif_image_handle_has_alpha_channel(h) || blockFactorCovering(size, atLeast) < 2)
+        return QImage();
+    checkSize(size);
+    // Planes: libheif takes a sixth longer to interleave them than to give
+    // them apart, and blocks need no interleaved frame.
+    heif_image* decoded = nullptr;
+    check(heif().heif_decode_image(h, &decoded, heif_colorspace_RGB, heif_chroma_444,
+                                   decodingOptions(upright).get()));
+    const std::unique_ptr<heif_image, decltype(&heif_image_release)> image(decoded,
+                                                                           heif().heif_image_release);
+    RgbPlanes planes{
+        QSize(heif().heif_image_get_primary_width(decoded), heif().heif_image_get_primary_height(decoded)),
+        {},
+        {}};
+    if (planes.size.isEmpty())
+        throw PictureError::corrupt(QStringLiteral("it holds no pixels"));
+    const heif_channel channels[3] = {heif_channel_R, heif_channel_G, heif_channel_B};
+    for (int k = 0; k < 3; ++k) {
+        int stride = 0;
+        planes.first[k] = heif().heif_image_get_plane_readonly(decoded, channels[k], &stride);
+        planes.stride[k] = stride;
+        // Deeper samples than asked for: the whole decode takes them.
+        if (heif().heif_image_get_bits_per_pixel_range(decoded, channels[k]) != 8)
+            return QImage();
+        if (!planes.first[k] || stride < planes.size.width())
+            throw PictureError::corrupt(QStringLiteral("it holds no pixels"));
+    }
+    return reducedByBlocks(planes, atLeast);
 }
 
 QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast)

@@ -19,6 +19,10 @@ struct HeifPictureInfo {
 HeifPictureInfo readHeifPictureInfo(const QByteArray& data);
 // The primary image, upright or as stored. Throws AppError as above.
 QImage decodeHeifPicture(const QByteArray& data, bool upright);
+// The primary image reduced by whole blocks of pixels to just cover
+// `atLeast`; null, and nothing decoded, for a picture with alpha or one
+// too small for a block of two. Throws AppError as above.
+QImage decodeHeifReduced(const QByteArray& data, bool upright, QSize atLeast);
 // The largest embedded thumbnail that covers `atLeast` (as the picture
 // turns, if `upright`); null when there is none.
 QImage decodeHeifThumbnail(const QByteArray& data, bool upright, QSize atLeast);

@@ -749,6 +749,13 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
     }
     if (image.isNull() && stop && *stop)
         return QImage();
+    if (image.isNull() && (m_d->format == PictureFormat::Heif || m_d->format == PictureFormat::Avif)) {
+        const QSize shown(m_d->width, m_d->height);
+        image = namingFile(m_d->name, [&] {
+            return decodeHeifReduced(m_d->bytes, m_d->exif == ExifOrientation::Apply,
+                                     shown.scaled(drawn, Qt::KeepAspectRatioByExpanding));
+        });
+    }
     if (image.isNull())
         image = decodeOtherNoting();
     // Reduced here, so that converting its colours then costs little: by

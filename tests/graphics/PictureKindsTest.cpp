@@ -11,6 +11,7 @@
 #include "Corpus.h"
 #include "core/AtomicFile.h"
 #include "core/LittleEndian.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/KindPictures.h"
 #include "tests/support/TestPictures.h"
 
@@ -341,6 +342,13 @@ TEST(PhoneSample, IsDisplayP3AndUpright)
     const Picture p = Picture::loadFromFile(corpusPath("camera/IMG_5195.HEIC"));
     EXPECT_EQ(p.size(), QSize(2566, 3313));
     EXPECT_EQ(p.colorSpace().primaries(), QColorSpace::Primaries::DciP3D65);
+    // Brought down as decoded, it is the whole picture made smaller (by
+    // blocks, not Qt's filter: this leafy photo differs by 4 levels).
+    const QImage small = p.decodedCovering(QSize(300, 300), false);
+    ASSERT_EQ(small.size(), QSize(300, 387));
+    EXPECT_LT(meanDifference(
+                  small, p.toImage().scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+              5);
 }
 
 // The desktop may offer the program for every kind it reads ("Open With"),
