@@ -830,8 +830,8 @@ QImage Picture::decodedBand(QRect* band, bool displayColors, int scaleDenom) con
     } else {
         pixels = orientImage(namingFile(m_d->name, [&] { return otherBand(&part, scaleDenom); }), o);
         if (pixels.isNull()) {
-            // An interlaced PNG, an animated WebP, a TIFF libtiff reads only
-            // whole, a damaged file: cut from the whole decode.
+            // An animated WebP, a TIFF libtiff reads only whole, a damaged
+            // file: cut from the whole decode.
             const QImage whole = toImage();
             const QRect full = QRect(upright.topLeft() * scaleDenom, upright.size() * scaleDenom)
                                    .intersected(whole.rect());

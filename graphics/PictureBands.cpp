@@ -67,33 +67,97 @@ void BlockMeans::take(int y, const std::uint8_t* rgba, int from)
     std::fill(m_sums.begin(), m_sums.end(), 0);
 }
 
+PassMeans::PassMeans(QSize stored, QRect* band, int denom, bool alpha)
+    : m_stored(stored), m_denom(std::max(denom, 1)), m_alpha(alpha)
+{
+    *band = band->intersected(QRect(QPoint(), scaledDown(stored, m_denom)));
+    m_band = *band;
+    if (!m_band.isEmpty() && m_denom <= LargestDenom)
+        m_sums.assign(std::size_t(m_band.width()) * std::size_t(m_band.height()) * 4, 0);
+}
+
+void PassMeans::take(int pass, int y, const std::uint8_t* rgba)
+{
+    if (m_sums.empty())
+        return;
+    const QPoint first = png::adam7Pixel(pass, 0, y), step = png::adam7Pixel(pass, 1, y) - first;
+    const int by = first.y() / m_denom - m_band.top();
+    if (by < 0 || by >= m_band.height())
+        return;
+    const int left = m_band.left() * m_denom;
+    const int right = std::min((m_band.right() + 1) * m_denom, m_stored.width());
+    int k = std::max(0, (left - first.x() + step.x() - 1) / step.x());
+    std::uint32_t* row = m_sums.data() + std::size_t(by) * std::size_t(m_band.width()) * 4;
+    for (int x = first.x() + k * step.x(); x < right; x += step.x(), ++k) {
+        const std::uint8_t* p = rgba + std::size_t(4) * std::size_t(k);
+        std::uint32_t* s = row + std::size_t(x / m_denom - m_band.left()) * 4;
+        const std::uint32_t a = m_alpha ? p[3] : 255;
+        // Weighed by alpha, as BlockMeans does for straight alpha.
+        s[0] += m_alpha ? (p[0] * a + 127) / 255 : p[0];
+        s[1] += m_alpha ? (p[1] * a + 127) / 255 : p[1];
+        s[2] += m_alpha ? (p[2] * a + 127) / 255 : p[2];
+        s[3] += a;
+    }
+}
+
+QImage PassMeans::means() const
+{
+    if (m_sums.empty())
+        return QImage();
+    QImage image(m_band.size(), m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    const std::uint32_t* s = m_sums.data();
+    for (int by = 0; by < m_band.height(); ++by) {
+        const int y0 = (m_band.top() + by) * m_denom;
+        const std::uint32_t rows = std::uint32_t(std::min(y0 + m_denom, m_stored.height()) - y0);
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(by));
+        for (int bx = 0; bx < m_band.width(); ++bx, s += 4) {
+            const int x0 = (m_band.left() + bx) * m_denom;
+            const std::uint32_t n = std::uint32_t(std::min(x0 + m_denom, m_stored.width()) - x0) * rows;
+            line[bx] = qRgba(int((s[0] + n / 2) / n), int((s[1] + n / 2) / n), int((s[2] + n / 2) / n),
+                             int((s[3] + n / 2) / n));
+        }
+    }
+    return image;
+}
+
 QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::atomic<bool>* stop)
 {
     std::optional<BlockMeans> means;
+    std::optional<PassMeans> passes;
     // Set once the band's last row came: libpng is given no more.
     std::atomic<bool> enough = false;
     png::Progressive p;
     p.stop = &enough;
+    p.passes = true;
     p.prepare = [&](png_structp png, png_infop info, const PngHeader& h) {
-        // An interlaced file's rows come in passes over the whole frame.
-        if (h.interlaced || !pictureSizeAllowed(h.width, h.height))
+        if (!pictureSizeAllowed(h.width, h.height))
             return false;
         const bool alpha = png::expandToRgba(png, info, h);
+        if (h.interlaced) {
+            passes.emplace(QSize(h.width, h.height), band, denom, alpha);
+            return passes->valid();
+        }
         means.emplace(QSize(h.width, h.height), band, denom, alpha, false);
         return !means->image.isNull();
     };
-    p.row = [&](png_structp, png_bytep row, png_uint_32 y, int) {
-        means->take(int(y), row);
-        if (means->done() || (stop && *stop))
+    p.row = [&](png_structp, png_bytep row, png_uint_32 y, int pass) {
+        if (passes)
+            passes->take(pass, int(y), row);
+        else
+            means->take(int(y), row);
+        if ((means && means->done()) || (stop && *stop))
             enough = true;
     };
     PngHeader h;
-    png::readProgressively(data, p, &h);
-    if (!means || !means->done() || (stop && *stop)) {
+    const png::Outcome outcome = png::readProgressively(data, p, &h);
+    const bool whole = means ? means->done() : passes && outcome == png::Outcome::Complete;
+    if (!whole || (stop && *stop)) {
         *band = QRect();
         return QImage();
     }
-    return means->image;
+    return means ? means->image : passes->means();
 }
 
 namespace {

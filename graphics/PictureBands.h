@@ -42,10 +42,32 @@ private:
     std::vector<std::uint64_t> m_sums; // four a band pixel; a giant block's levels pass 32 bits
 };
 
+// The same for an interlaced PNG, whose seven passes each cover the whole
+// picture: every band pixel's sums wait for the last pass.
+class PassMeans {
+public:
+    // Blocks past this side would overflow the sums: those take the whole decode.
+    static constexpr int LargestDenom = 4096;
+    PassMeans(QSize stored, QRect* band, int denom, bool alpha);
+    // Row `y` of interlace pass `pass`, RGBA, at the pass's own width.
+    void take(int pass, int y, const std::uint8_t* rgba);
+    bool valid() const { return !m_sums.empty(); }
+    // The band, once every pass came; null when none could be made.
+    QImage means() const;
+
+private:
+    QSize m_stored;
+    QRect m_band;
+    int m_denom = 1;
+    bool m_alpha = false;
+    std::vector<std::uint32_t> m_sums; // four a band pixel
+};
+
 // The pixels of `*band` (clipped to the scaled picture) as RGB32, or
 // ARGB32_Premultiplied where the file has alpha. Null where the file can't
-// be read a part at a time (an interlaced PNG, an animated WebP), when it
-// is damaged before the band ends, or when `stop` turned true.
+// be read a part at a time (an animated WebP), when it is damaged before
+// the band ends, or when `stop` turned true. An interlaced PNG is read to
+// its end for any band.
 QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::atomic<bool>* stop = nullptr);
 QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom);
 

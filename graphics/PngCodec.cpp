@@ -32,8 +32,9 @@ struct Read {
     PngHeader header;
     bool haveHeader = false, wantsRows = true, badHeader = false;
     int lastPass = 0;
+    png_uint_32 lastPassRows = 0; // how many rows the last pass hands over
     png_uint_32 rowsOfLastPass = 0;
-    bool allRows() const { return haveHeader && rowsOfLastPass >= png_uint_32(header.height); }
+    bool allRows() const { return haveHeader && rowsOfLastPass >= lastPassRows; }
 };
 
 void onInfo(png_structp png, png_infop info)
@@ -47,8 +48,21 @@ void onInfo(png_structp png, png_infop info)
     h.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     r->haveHeader = true;
     r->lastPass = h.interlaced ? PNG_INTERLACE_ADAM7_PASSES - 1 : 0;
-    if (h.interlaced)
+    r->lastPassRows = png_uint_32(h.height);
+    if (h.interlaced && !r->p.passes) {
         png_set_interlace_handling(png);
+    } else if (h.interlaced) {
+        // The last pass with pixels: a picture a pixel high or wide has no
+        // pixels in some passes, which libpng skips.
+        for (int pass = PNG_INTERLACE_ADAM7_PASSES - 1; pass >= 0; --pass) {
+            const QPoint first = adam7Pixel(pass, 0, 0), step = adam7Pixel(pass, 1, 1) - first;
+            if (first.x() < h.width && first.y() < h.height) {
+                r->lastPass = pass;
+                r->lastPassRows = png_uint_32((h.height - first.y() + step.y() - 1) / step.y());
+                break;
+            }
+        }
+    }
     r->wantsRows = r->p.prepare && r->p.prepare(png, info, h);
     if (!r->wantsRows)
         png_longjmp(png, 2);

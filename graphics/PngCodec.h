@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPoint>
 
 #include <atomic>
 #include <functional>
@@ -55,12 +56,22 @@ namespace png {
 // One progressive read. `prepare` runs once the header is read, before
 // any row: it sets libpng's transformations and answers false to read no
 // further (it must not throw: libpng's frames lie between). `row` gets each
-// row as libpng hands it over (all passes of an interlaced file).
+// row as libpng hands it over (all passes of an interlaced file, each row
+// at full width; with `passes`, at the pass's own width, `y` counted within
+// the pass: see adam7Pixel).
 struct Progressive {
     std::function<bool(png_structp, png_infop, const PngHeader&)> prepare;
     std::function<void(png_structp, png_bytep row, png_uint_32 y, int pass)> row;
     const std::atomic<bool>* stop = nullptr;
+    bool passes = false;
 };
+// Where pixel `k` of row `y` of interlace pass `pass` (0-6) lies in the picture.
+inline QPoint adam7Pixel(int pass, int k, int y)
+{
+    constexpr int xStart[7] = {0, 4, 0, 2, 0, 1, 0}, xStep[7] = {8, 8, 4, 4, 2, 2, 1};
+    constexpr int yStart[7] = {0, 0, 4, 0, 2, 0, 1}, yStep[7] = {8, 8, 8, 4, 4, 2, 2};
+    return QPoint(xStart[pass] + k * xStep[pass], yStart[pass] + y * yStep[pass]);
+}
 enum class Outcome { Complete, Stopped, EndsEarly, Corrupt, NotPng, BadHeader };
 // Reads `data` as far as `p` wants; `header` learns the header when it was read.
 Outcome readProgressively(const QByteArray& data, Progressive& p, PngHeader* header);

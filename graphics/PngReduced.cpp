@@ -18,26 +18,37 @@ QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic
     if (atLeast.isEmpty())
         return QImage();
     std::optional<BlockMeans> r;
+    std::optional<PassMeans> passes;
     png::Progressive p;
     p.stop = stop;
+    p.passes = true;
     p.prepare = [&](png_structp png, png_infop info, const PngHeader& h) {
-        // Interlaced files, and anything past the limits, the whole decode reads.
-        if (h.interlaced || !pictureSizeAllowed(h.width, h.height))
+        // Anything past the limits the whole decode reads.
+        if (!pictureSizeAllowed(h.width, h.height))
             return false;
         const int factor = blockFactorCovering(QSize(h.width, h.height), atLeast);
         if (factor < 2)
             return false;
         const bool alpha = png::expandToRgba(png, info, h);
         QRect whole(QPoint(), scaledDown(QSize(h.width, h.height), factor));
+        if (h.interlaced) {
+            passes.emplace(QSize(h.width, h.height), &whole, factor, alpha);
+            return passes->valid();
+        }
         r.emplace(QSize(h.width, h.height), &whole, factor, alpha, false);
         return !r->image.isNull();
     };
-    p.row = [&](png_structp, png_bytep bytes, png_uint_32 y, int) { r->take(int(y), bytes); };
+    p.row = [&](png_structp, png_bytep bytes, png_uint_32 y, int pass) {
+        if (passes)
+            passes->take(pass, int(y), bytes);
+        else
+            r->take(int(y), bytes);
+    };
     PngHeader h;
     // Damage the whole decode tells, as it shows what there is.
     if (png::readProgressively(data, p, &h) != png::Outcome::Complete)
         return QImage();
-    return r ? r->image : QImage();
+    return r ? r->image : passes ? passes->means() : QImage();
 }
 
 QByteArray encodePng(const QImage& image)

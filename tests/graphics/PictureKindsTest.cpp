@@ -142,9 +142,9 @@ TEST(OtherKinds, AHeifThumbnailServesSmallRenditionsOnly)
     EXPECT_GT(centre(p.toImage()).red(), 200);
 }
 
-// A PNG reduced while it decodes (and a frame decoded whole): each pixel
-// the mean of its block in the whole decode (premultiplied where there is alpha); nothing where the
-// whole decode must tell.
+// A PNG reduced while it decodes, interlaced or not (and a frame decoded
+// whole): each pixel the mean of its block in the whole decode
+// (premultiplied where there is alpha); nothing where the whole decode must tell.
 class PngReduced : public ::testing::TestWithParam<QImage::Format> {};
 
 TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
@@ -170,6 +170,10 @@ TEST_P(PngReduced, AveragesEachBlockAsTheRowsCome)
             EXPECT_NEAR(qRed(got), sum[0] / 9.0, 1.5) << x << "," << y;
             EXPECT_NEAR(qAlpha(got), sum[3] / 9.0, 1.5) << x << "," << y;
         }
+    // Interlaced, its seven passes come to the same blocks.
+    EXPECT_EQ(decodePngReduced(kinds::interlacedPng(source.convertToFormat(GetParam())), QSize(20, 10))
+                  .convertToFormat(QImage::Format_ARGB32_Premultiplied),
+              reduced);
     if (GetParam() == QImage::Format_RGB32) { // an opaque frame decoded whole reduces alike
         for (const QImage::Format f : {QImage::Format_RGB888, QImage::Format_RGB32})
             EXPECT_EQ(reducedByBlocks(whole.convertToFormat(f), QSize(20, 10))

@@ -119,6 +119,8 @@ TEST(BandDecode, GivesTheWholeDecodesPixelsOfTheBand)
         {"JPEG", PictureFormat::Jpeg, [&](int o) { return camera::cameraJpeg(stored, o); }},
         {"PNG", PictureFormat::Png,
          [&](int o) { return kinds::withPngChunk(kinds::encoded(stored.toImage(), "png"), "eXIf", exif(o)); }},
+        {"InterlacedPNG", PictureFormat::Png,
+         [&](int o) { return kinds::withPngChunk(kinds::interlacedPng(stored.toImage()), "eXIf", exif(o)); }},
         {"WebP", PictureFormat::WebP, [&](int o) { return kinds::webp(stored.toImage(), exif(o)); }},
         {"TIFF", PictureFormat::Tiff, [&](int o) { return kinds::tiff(stored.toImage(), o); }},
     };

@@ -1,6 +1,7 @@
 #include "tests/support/KindPictures.h"
 
 #include "graphics/PngChunks.h"
+#include "graphics/PngCodec.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -57,6 +58,14 @@ QByteArray encoded(const QImage& image, const char* format, int quality)
     writer.setQuality(quality);
     writer.write(image);
     return out;
+}
+
+QByteArray interlacedPng(const QImage& image)
+{
+    PngLayout layout;
+    const SampleRaster rows = readPngSamples(encoded(image, "png"), &layout);
+    layout.interlaced = true;
+    return encodePngSamples(rows, layout);
 }
 
 QByteArray tiff(const QImage& image, int orientation, bool compressed)

@@ -17,6 +17,8 @@ QImage quadrants(int w, int h, QImage::Format format = QImage::Format_RGB32);
 QString corners(const QImage& image);
 
 QByteArray encoded(const QImage& image, const char* format, int quality = -1);
+// A PNG of `image` whose rows are stored in the seven interlace passes.
+QByteArray interlacedPng(const QImage& image);
 // A TIFF whose orientation tag reads `orientation`.
 QByteArray tiff(const QImage& image, int orientation, bool compressed = true);
 // HEVC (HEIF) or AV1 (AVIF) at high quality, with irot/imir properties for
