@@ -10,10 +10,11 @@
 #    clock also counts waiting for a core and for the X server);
 #  - the corpus's 12-MP HEIC fitted, against `heif-convert` (to y4m, the
 #    cheapest output it writes) and `vips copy` (to its own raw format).
-# KIND=png|webp|tif makes the giant picture of that kind instead (WebP
-# 16000 wide: it allows 16383 at most) and measures only As Is, with the
-# probe of BEFORE (another build directory) too in the same run when given.
-# Usage: [KIND=png] [BEFORE=OTHER_BUILD_DIR] bench/giant.sh BUILD_DIR
+# KIND=png|ipng|webp|tif makes the giant picture of that kind instead (ipng:
+# an interlaced PNG, its kind told by its content; WebP 16000 wide: it allows
+# 16383 at most) and measures only As Is, with the probe of BEFORE (another
+# build directory) too in the same run when given.
+# Usage: [KIND=png|ipng|webp|tif] [BEFORE=OTHER_BUILD_DIR] bench/giant.sh BUILD_DIR
 set -euo pipefail
 
 BUILD=$(cd "${1:-build}" && pwd)

@@ -1,7 +1,8 @@
 // The program with one giant picture, timed from the launching shell's
 // clock (PICTAVO_T0, nanoseconds since the epoch, taken just before exec):
-//   giant_probe make OUT.jpg|png|webp|tif WIDTH HEIGHT   writes a photo-like
-//       picture of the kind the name ends in, row by row (WebP whole)
+//   giant_probe make OUT.jpg|png|ipng|webp|tif WIDTH HEIGHT   writes a
+//       photo-like picture of the kind the name ends in (ipng: an interlaced
+//       PNG), row by row (WebP whole)
 //   giant_probe view PICTURE fit|asis       prints paint_ms: the picture's own
 //       pixels on screen (fitted, or the view covered by them in As Is); in As
 //       Is then rss_kib (viewer and its loaders, each at its peak) after the
@@ -94,7 +95,9 @@ int makeJpeg(FILE* out, int width, int height)
     return 0;
 }
 
-int makePng(FILE* out, int width, int height)
+// Interlaced: each of the seven passes takes every row again (the same
+// rows: PhotoRows starts its grain anew).
+int makePng(FILE* out, int width, int height, bool interlaced)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -102,12 +105,16 @@ int makePng(FILE* out, int width, int height)
         return 1;
     png_init_io(png, out);
     png_set_compression_level(png, 3);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    PhotoRows rows{width};
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, rows.next(y));
+    const int passes = interlaced ? png_set_interlace_handling(png) : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        PhotoRows rows{width};
+        for (int y = 0; y < height; ++y)
+            png_write_row(png, rows.next(y));
+    }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return 0;
@@ -173,7 +180,8 @@ int makeWebp(FILE* out, int width, int height)
     return written ? 0 : 1;
 }
 
-// The kind by the name's ending: .jpg, .png, .webp or .tif.
+// The kind by the name's ending: .jpg, .png, .ipng (an interlaced PNG),
+// .webp or .tif.
 int makePicture(const std::string& path, int width, int height)
 {
     const auto endsWith = [&](const char* end) { return path.size() > std::strlen(end) && path.ends_with(end); };
@@ -182,7 +190,8 @@ int makePicture(const std::string& path, int width, int height)
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)
         return 1;
-    const int made = endsWith(".png")    ? makePng(out, width, height)
+    const int made = endsWith(".png")    ? makePng(out, width, height, false)
+                     : endsWith(".ipng") ? makePng(out, width, height, true)
                      : endsWith(".webp") ? makeWebp(out, width, height)
                                          : makeJpeg(out, width, height);
     return std::fclose(out) == 0 ? made : 1;
@@ -333,6 +342,6 @@ int main(int argc, char** argv)
         return makePicture(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc == 4 && std::string(argv[1]) == "view")
         return view(argc, argv);
-    std::fprintf(stderr, "usage: giant_probe make OUT.jpg|png|webp|tif W H | view PICTURE fit|asis\n");
+    std::fprintf(stderr, "usage: giant_probe make OUT.jpg|png|ipng|webp|tif W H | view PICTURE fit|asis\n");
     return 2;
 }
