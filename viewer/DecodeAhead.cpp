@@ -199,7 +199,10 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     out.displayColors = task.displayColors;
     if (tiled(out.picture, out.target))
         return out;
-    if (task.work == Work::Scaled && ownSize(out.target, out.picture.size())) {
+    // A shown picture that has no bands is decoded whole at once: asking for
+    // its band first would put the next entries' work before its own.
+    const bool bandFirst = !task.shown || out.picture.decodesBands();
+    if (task.work == Work::Scaled && ownSize(out.target, out.picture.size()) && bandFirst) {
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
     } else {

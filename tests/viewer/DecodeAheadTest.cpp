@@ -101,6 +101,17 @@ TEST_F(DecodeAheadTest, TheShownEntryArrivesAtItsDrawnSizeAndTheNextIsReadFromIt
     EXPECT_FALSE(decoder.find(next));
 }
 
+// Drawn at its own size, a shown JPEG gives its visible band first; a kind
+// without bands comes whole in the same turn, not after the next entries.
+TEST_F(DecodeAheadTest, AShownPictureWithoutBandsComesWholeAtOnce)
+{
+    const QString bmp = dir.filePath("a.bmp");
+    ASSERT_TRUE(testpics::pattern(64, 48, 1).toImage().save(bmp));
+    want({bmp, Picture()}, {}, QSize(64, 48));
+    ASSERT_TRUE(decoder.find(bmp));
+    EXPECT_EQ(decoder.find(bmp)->image.size(), QSize(64, 48));
+}
+
 TEST_F(DecodeAheadTest, OnlyTheShownEntryTellsItsFailure)
 {
     // A progressive JPEG whose second scan is impossible: the header reads,
