@@ -45,6 +45,7 @@ struct LoaderReply {
     // Frame: how many frames the animation has (0: not known yet), how
     // long this one shows, and how often the whole plays (0: forever).
     // No pixels: the frame asked for is past the last, which `frames` counts.
+    // Probe: 1 where a kind that may animate shows a single frame by its header.
     quint32 frames = 0;
     qint32 frameDelay = 0; // milliseconds
     qint32 plays = 0;

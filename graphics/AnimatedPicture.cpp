@@ -430,6 +430,23 @@ std::unique_ptr<AnimatedPicture> AnimatedPicture::open(const QByteArray& bytes, 
     return a;
 }
 
+bool AnimatedPicture::mayHoldFrames(const QByteArray& bytes, PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::WebP:
+        // The extended header's flags: animation is 0x02.
+        return !webpCanvas(bytes).isEmpty() && (quint8(bytes.at(20)) & 0x02) != 0;
+    case PictureFormat::JpegXl:
+        try {
+            return openJxlAnimation(bytes) != nullptr;
+        } catch (const AppError&) {
+            return true; // its reading tells what is wrong
+        }
+    default:
+        return true;
+    }
+}
+
 std::unique_ptr<AnimatedPicture> AnimatedPicture::openApng(int fd, qint64 size)
 {
     return ApngAnimation::open(ByteSource(fd, size));

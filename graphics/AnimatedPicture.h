@@ -24,6 +24,10 @@ public:
     // Null for a still, or a kind that does not animate. Throws
     // PictureError where the file's start is damaged or too large.
     static std::unique_ptr<AnimatedPicture> open(const QByteArray& bytes, PictureFormat format);
+    // False where the file's header shows a single frame (a WebP without
+    // the animation flag, a JPEG XL without animation); true where it may
+    // hold more, or the kind does not tell so early.
+    static bool mayHoldFrames(const QByteArray& bytes, PictureFormat format);
     // An APNG read from `fd` (`size` bytes) chunk by chunk as its frames
     // come; `fd` stays open while the animation is.
     static std::unique_ptr<AnimatedPicture> openApng(int fd, qint64 size);

@@ -18,9 +18,11 @@ bool AnimationLoader::mayAnimate(const Picture& picture)
         // The loader's probe told a still PNG as one it can write back: no
         // animation loader is started for the commonest still kind.
         return picture.loaderSource() != nullptr && !picture.toldRewritable();
-    case PictureFormat::Gif:
     case PictureFormat::WebP:
     case PictureFormat::JpegXl:
+        // Nor for a still its header showed the probe.
+        return picture.loaderSource() != nullptr && !picture.toldOneFrame();
+    case PictureFormat::Gif:
     case PictureFormat::Avif:
         return picture.loaderSource() != nullptr;
     default:

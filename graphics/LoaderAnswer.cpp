@@ -46,7 +46,8 @@ bool valuesAsked(const LoaderReply& r, const LoaderRequest& request)
 bool frameFitsTask(const LoaderReply& r, const LoaderRequest& request)
 {
     if (request.task != LoaderTask::Frame)
-        return r.frames == 0 && r.frameDelay == 0 && r.plays == 0;
+        return (r.frames == 0 || (request.task == LoaderTask::Probe && r.frames == 1)) && r.frameDelay == 0 &&
+               r.plays == 0;
     if (r.frameDelay < 0 || r.frameDelay > MaxFrameDelayMs || r.plays < 0 ||
         request.shape != DecodeShape::Whole)
         return false;

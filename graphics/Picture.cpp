@@ -60,6 +60,7 @@ struct Picture::Data {
     // asked; nothing else of them is held. Null where they are read here.
     std::shared_ptr<const UniqueFd> source;
     bool rewritable = false; // as the loader told
+    bool oneFrame = false;   // as the loader told from the header of a kind that may animate
 };
 
 namespace {
@@ -302,6 +303,7 @@ Picture Picture::throughLoaders(std::shared_ptr<const UniqueFd> source, qint64 s
     d->pages = int(std::min<quint32>(r.pages, 1u << 16));
     d->colorSpace = colorSpaceOfIcc(d->icc);
     d->rewritable = r.rewritable;
+    d->oneFrame = r.frames == 1;
     if (r.damageKnown)
         d->damage->store(r.damage);
     setOrientation(*d, exif);
@@ -321,6 +323,11 @@ bool Picture::readsHere() const noexcept
 bool Picture::toldRewritable() const noexcept
 {
     return m_d && m_d->rewritable;
+}
+
+bool Picture::toldOneFrame() const noexcept
+{
+    return m_d && m_d->oneFrame;
 }
 
 namespace {

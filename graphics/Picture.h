@@ -161,6 +161,9 @@ public:
     // Read by a loader: whether it found the file writable in its own kind
     // (one frame, one page). Meaningless for a picture read here.
     bool toldRewritable() const noexcept;
+    // Read by a loader: whether its header showed a single frame where the
+    // kind may animate (WebP, JPEG XL).
+    bool toldOneFrame() const noexcept;
     // The bytes a loader makes for a write of this picture's file (read
     // by a loader): `pixels` (as shown) for WithPixels and NewPng. The
     // loader walks the file; this process commits what comes back. Throws

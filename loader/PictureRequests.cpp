@@ -7,6 +7,7 @@
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
 #include "core/SealedMapping.h"
+#include "graphics/AnimatedPicture.h"
 #include "graphics/DisplayColors.h"
 #include "graphics/ExifThumbnail.h"
 #include "graphics/HeifPicture.h"
@@ -219,6 +220,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
             picture.damage();
         } else {
             out.reply.rewritable = pictureRewritable(picture);
+            if (!AnimatedPicture::mayHoldFrames(bytes, format))
+                out.reply.frames = 1;
         }
         // After the decode, which may have found damage.
         putFacts(picture, out.reply);

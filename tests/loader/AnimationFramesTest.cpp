@@ -11,6 +11,7 @@
 #include "graphics/PictureLoaders.h"
 
 #include "tests/graphics/Corpus.h"
+#include "tests/support/KindPictures.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -123,9 +124,16 @@ TEST(AnimationFrames, CutFilesPlayTheFramesBeforeTheCut)
     }
     const Picture still = Picture::loadFromFile(corpusPath(QStringLiteral("more/jxl-lossy-grayscale.jxl")));
     EXPECT_THROW(AnimationLoader().frame(still, 0, true), AppError);
-    // A still PNG starts no animation loader.
-    EXPECT_FALSE(AnimationLoader::mayAnimate(
-        Picture::loadFromFile(corpusPath(QStringLiteral("more/jxl-lossless-patches.ref.png")))));
+    // A still PNG starts no animation loader, nor a WebP or JPEG XL whose
+    // header shows one frame (the WebP's extended header holds EXIF).
+    const QTemporaryDir made;
+    const QString webp = made.filePath(QStringLiteral("still.webp"));
+    QImage small(16, 16, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    ASSERT_TRUE(putBytes(webp, kinds::webp(small, kinds::exifBlock(false, 1))));
+    for (const QString& path : {corpusPath(QStringLiteral("more/jxl-lossless-patches.ref.png")), webp,
+                                corpusPath(QStringLiteral("more/jxl-lossy-grayscale.jxl"))})
+        EXPECT_FALSE(AnimationLoader::mayAnimate(Picture::loadFromFile(path))) << path.toStdString();
 }
 
 int childProcesses()
