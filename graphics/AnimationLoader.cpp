@@ -20,7 +20,7 @@ bool AnimationLoader::mayAnimate(const Picture& picture)
         return picture.loaderSource() != nullptr && !picture.toldRewritable();
     case PictureFormat::WebP:
     case PictureFormat::JpegXl:
-        // Nor for a still its header showed the probe.
+        // Nor for a still: the probe read that from the file's header.
         return picture.loaderSource() != nullptr && !picture.toldOneFrame();
     case PictureFormat::Gif:
     case PictureFormat::Avif:

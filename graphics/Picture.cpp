@@ -60,7 +60,7 @@ struct Picture::Data {
     // asked; nothing else of them is held. Null where they are read here.
     std::shared_ptr<const UniqueFd> source;
     bool rewritable = false; // as the loader told
-    bool oneFrame = false;   // as the loader told from the header of a kind that may animate
+    bool oneFrame = false;   // as the loader read it in the header of a kind that may animate
 };
 
 namespace {
