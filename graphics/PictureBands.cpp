@@ -3,7 +3,6 @@
 #include "graphics/PictureLimits.h"
 #include "graphics/PngCodec.h"
 
-#include <optional>
 
 #include <webp/decode.h>
 
@@ -122,42 +121,56 @@ QImage PassMeans::means() const
     return image;
 }
 
+bool PngMeans::start(png_structp png, png_infop info, const PngHeader& h, QRect* band, int denom)
+{
+    const bool alpha = png::expandToRgba(png, info, h);
+    const QSize stored(h.width, h.height);
+    if (h.interlaced) {
+        m_passes.emplace(stored, band, denom, alpha);
+        return m_passes->valid();
+    }
+    m_rows.emplace(stored, band, denom, alpha, false);
+    return !m_rows->image.isNull();
+}
+
+void PngMeans::take(png_bytep row, png_uint_32 y, int pass)
+{
+    if (m_passes)
+        m_passes->take(pass, int(y), row);
+    else if (m_rows)
+        m_rows->take(int(y), row);
+}
+
+QImage PngMeans::image(png::Outcome outcome) const
+{
+    if (m_rows)
+        return m_rows->done() ? m_rows->image : QImage();
+    return m_passes && outcome == png::Outcome::Complete ? m_passes->means() : QImage();
+}
+
 QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::atomic<bool>* stop)
 {
-    std::optional<BlockMeans> means;
-    std::optional<PassMeans> passes;
+    PngMeans means;
     // Set once the band's last row came: libpng is given no more.
     std::atomic<bool> enough = false;
     png::Progressive p;
     p.stop = &enough;
     p.passes = true;
     p.prepare = [&](png_structp png, png_infop info, const PngHeader& h) {
-        if (!pictureSizeAllowed(h.width, h.height))
-            return false;
-        const bool alpha = png::expandToRgba(png, info, h);
-        if (h.interlaced) {
-            passes.emplace(QSize(h.width, h.height), band, denom, alpha);
-            return passes->valid();
-        }
-        means.emplace(QSize(h.width, h.height), band, denom, alpha, false);
-        return !means->image.isNull();
+        return pictureSizeAllowed(h.width, h.height) && means.start(png, info, h, band, denom);
     };
     p.row = [&](png_structp, png_bytep row, png_uint_32 y, int pass) {
-        if (passes)
-            passes->take(pass, int(y), row);
-        else
-            means->take(int(y), row);
-        if ((means && means->done()) || (stop && *stop))
+        means.take(row, y, pass);
+        if (means.rowsDone() || (stop && *stop))
             enough = true;
     };
     PngHeader h;
-    const png::Outcome outcome = png::readProgressively(data, p, &h);
-    const bool whole = means ? means->done() : passes && outcome == png::Outcome::Complete;
-    if (!whole || (stop && *stop)) {
+    const QImage image = means.image(png::readProgressively(data, p, &h));
+    if (image.isNull() || (stop && *stop)) {
         *band = QRect();
         return QImage();
     }
-    return means ? means->image : passes->means();
+    return image;
 }
 
 namespace {

@@ -4,6 +4,8 @@
 // 1/denom (each pixel the mean of a denom x denom block, those at the right
 // and bottom edges of what is left), whose size rounds up as libjpeg's
 // scaled decodes do, so that every kind tiles on the same grid.
+#include "graphics/PngCodec.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The stored picture's size at 1/denom.
@@ -61,6 +64,23 @@ private:
     int m_denom = 1;
     bool m_alpha = false;
     std::vector<std::uint32_t> m_sums; // four a band pixel
+};
+
+// A PNG's rows taken into block means as libpng hands them over: row by
+// row, or pass by pass for an interlaced file (read with `passes`).
+class PngMeans {
+public:
+    // For `prepare`: means of `*band` at 1/denom; false when none can be made.
+    bool start(png_structp png, png_infop info, const PngHeader& h, QRect* band, int denom);
+    void take(png_bytep row, png_uint_32 y, int pass);
+    // Every row the band needs came (an interlaced file's only at its end).
+    bool rowsDone() const { return m_rows && m_rows->done(); }
+    // The band once its rows came, as `outcome` says for an interlaced file; else null.
+    QImage image(png::Outcome outcome) const;
+
+private:
+    std::optional<BlockMeans> m_rows;
+    std::optional<PassMeans> m_passes;
 };
 
 // The pixels of `*band` (clipped to the scaled picture) as RGB32, or

@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic<bool>* stop)
 {
     if (atLeast.isEmpty())
         return QImage();
-    std::optional<BlockMeans> r;
-    std::optional<PassMeans> passes;
+    PngMeans means;
+    QRect whole;
     png::Progressive p;
     p.stop = stop;
     p.passes = true;
@@ -29,26 +28,14 @@ QImage decodePngReduced(const QByteArray& data, QSize atLeast, const std::atomic
         const int factor = blockFactorCovering(QSize(h.width, h.height), atLeast);
         if (factor < 2)
             return false;
-        const bool alpha = png::expandToRgba(png, info, h);
-        QRect whole(QPoint(), scaledDown(QSize(h.width, h.height), factor));
-        if (h.interlaced) {
-            passes.emplace(QSize(h.width, h.height), &whole, factor, alpha);
-            return passes->valid();
-        }
-        r.emplace(QSize(h.width, h.height), &whole, factor, alpha, false);
-        return !r->image.isNull();
+        whole = QRect(QPoint(), scaledDown(QSize(h.width, h.height), factor));
+        return means.start(png, info, h, &whole, factor);
     };
-    p.row = [&](png_structp, png_bytep bytes, png_uint_32 y, int pass) {
-        if (passes)
-            passes->take(pass, int(y), bytes);
-        else
-            r->take(int(y), bytes);
-    };
+    p.row = [&](png_structp, png_bytep bytes, png_uint_32 y, int pass) { means.take(bytes, y, pass); };
     PngHeader h;
     // Damage the whole decode tells, as it shows what there is.
-    if (png::readProgressively(data, p, &h) != png::Outcome::Complete)
-        return QImage();
-    return r ? r->image : passes ? passes->means() : QImage();
+    const png::Outcome outcome = png::readProgressively(data, p, &h);
+    return outcome == png::Outcome::Complete ? means.image(outcome) : QImage();
 }
 
 QByteArray encodePng(const QImage& image)
