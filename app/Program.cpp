@@ -17,10 +17,13 @@
 #include "ui/main/MainImage.h"
 #include "ui/main/MainWindow.h"
 #include "ui/settings/SettingsDialog.h"
+#include "viewer/DecodeAhead.h"
 #include "viewer/FolderPictures.h"
 #include "viewer/ViewerSession.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 
 #include <functional>
@@ -89,6 +92,13 @@ private:
     std::function<void()> m_work;
 };
 
+// What the command line names: a path with blanks arrives split by the
+// shell, joined again here.
+QString namedAtStart(const QStringList& commandLine)
+{
+    return commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 Program::Program(const QString& settingsPath, const QStringList& commandLine, ProgramServices services)
@@ -103,12 +113,15 @@ Program::Program(const QString& settingsPath, const QStringList& commandLine, Pr
     // A collection named on the command line is read with the settings'
     // orientation already in force.
     m_session->applySettings();
+    const WindowSettings& remembered = m_settings->window();
+    startEarlyDecode(commandLine, remembered);
     // The main window now; the others when they are first needed.
     m_main = std::make_unique<MainWindow>(*m_session, *m_sound, *m_dialogs);
     MainWindow* main = m_main.get();
+    if (m_earlyDecode)
+        main->decoder()->takeEarly(m_earlyDecode);
     m_focusReturn = new FocusReturn(main);
     setPeersOnFirstUse();
-    const WindowSettings& remembered = m_settings->window();
     main->restore(remembered);
     openAtStart(commandLine, remembered);
     applyVisualSettings();
@@ -177,8 +190,7 @@ Program::~Program() = default;
 void Program::openAtStart(const QStringList& commandLine, const WindowSettings& remembered)
 {
     MainWindow* main = m_main.get();
-    // A path with blanks arrives split by the shell: join it again.
-    const QString named = commandLine.value(0).isEmpty() ? QString() : commandLine.join(QLatin1Char(' '));
+    const QString named = namedAtStart(commandLine);
     std::function<void()> open;
     if (!named.isEmpty() && opensAsFolderPictures(named)) {
         // A picture by itself ("Open With"): its folder, unsaved, at it; a
@@ -198,6 +210,26 @@ void Program::openAtStart(const QStringList& commandLine, const WindowSettings& 
     }
     if (open)
         m_startOpen = new AfterFirstFrame(main, std::move(open));
+}
+
+void Program::startEarlyDecode(const QStringList& commandLine, const WindowSettings& remembered)
+{
+    const QString first = firstPictureOpened(namedAtStart(commandLine), m_session->codePage());
+    if (first.isEmpty())
+        return;
+    // Fitted, it is drawn within the window: within the screen, or the
+    // window's last size. Maximised, the window's main image needs the same
+    // decode as a picture fitted to the screen, mostly.
+    DrawRule guess;
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && m_session->fitsPictures()) {
+        QSize box = screen->availableGeometry().size();
+        if (!remembered.maximized && remembered.geometry)
+            box = box.boundedTo(remembered.geometry->size());
+        const qreal dpr = screen->devicePixelRatio();
+        guess = [box, dpr](QSize picture) { return drawTarget(picture, box, false, true, true, dpr, QRect()); };
+    }
+    m_earlyDecode =
+        std::make_shared<EarlyDecode>(first, guess, m_session->exifOrientation(), m_session->colorManaged());
 }
 
 bool Program::openingAtStart() const

@@ -13,6 +13,7 @@
 class AboutBox;
 class CollectionEditor;
 class CommentsWindow;
+class EarlyDecode;
 class DialogProvider;
 class EffectsDialog;
 class HelpBinding;
@@ -72,6 +73,9 @@ private:
     // Puts the texts of the start's language into a window built later.
     template <class Window> Window* withTexts(Window* window) const;
     void openAtStart(const QStringList& commandLine, const WindowSettings& remembered);
+    // Starts reading the picture the start shows first, when known, before
+    // the windows are made.
+    void startEarlyDecode(const QStringList& commandLine, const WindowSettings& remembered);
 
     std::unique_ptr<SoundPlayer> m_ownSound; // when none was handed in
     SoundPlayer* m_sound;
@@ -82,6 +86,8 @@ private:
     SettingsValues m_applied;
     std::unique_ptr<ViewerSession> m_session;
     std::unique_ptr<HelpBinding> m_help;
+    // Held for the whole run, so that it never ends (and waits) on the GUI thread.
+    std::shared_ptr<EarlyDecode> m_earlyDecode;
     std::unique_ptr<MainWindow> m_main;
     QObject* m_focusReturn = nullptr; // the main window's child
     // The language the windows show; a new one takes effect at the next start.

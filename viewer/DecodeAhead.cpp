@@ -24,25 +24,82 @@ bool tiled(const Picture& picture, const DrawTarget& t)
     return picture.decodesBands() && PictureTiles::tiles(t.drawn);
 }
 
-// In large pages, which stay quick to read however long the picture waited.
-QImage screenReady(const QImage& image)
+// Whether a picture drawn at `drawn` is drawn from a copy of that size,
+// rather than from the whole picture.
+bool scaledCopy(QSize drawn, QSize picture)
 {
-    return copiedToLargePages(inDrawingFormat(image));
+    return drawn != picture && qint64(drawn.width()) * drawn.height() <= LargestScaledCopy;
+}
+
+QImage drawnFromCovering(const QImage& covering, QSize drawn)
+{
+    // Converted first: Qt scales only its 32-bit formats, converting others
+    // there and back.
+    QImage image = inDrawingFormat(covering);
+    if (!image.isNull() && image.size() != drawn)
+        image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // In large pages, which stay quick to read however long the picture waited.
+    return copiedToLargePages(image);
 }
 
 QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop)
 {
     if (drawn.isEmpty())
         return QImage();
-    if (drawn == picture.size() || qint64(drawn.width()) * drawn.height() > LargestScaledCopy)
+    if (!scaledCopy(drawn, picture.size()))
         return picture.decodedCovering(picture.size(), displayColors, &stop);
-    QImage covering = picture.decodedCovering(drawn, displayColors, &stop);
-    if (!covering.isNull() && covering.size() != drawn)
-        covering = covering.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return screenReady(covering);
+    return drawnFromCovering(picture.decodedCovering(drawn, displayColors, &stop), drawn);
+}
+
+// What drawnPixels() gives, from pixels decoded for another size; null
+// where they don't serve.
+QImage drawnFromEarly(const QImage& covering, QSize picture, QSize drawn)
+{
+    if (covering.isNull() || drawn.isEmpty())
+        return QImage();
+    if (!scaledCopy(drawn, picture))
+        return covering.size() == picture ? covering : QImage();
+    return EarlyDecode::serves(covering.size(), drawn) ? drawnFromCovering(covering, drawn) : QImage();
 }
 
 } // namespace
+
+EarlyDecode::EarlyDecode(const QString& path, const DrawRule& guess, ExifOrientation exif, bool displayColors)
+    : m_path(path), m_exif(exif), m_displayColors(displayColors)
+{
+    m_made = std::async(std::launch::async, [path, guess, exif, displayColors] {
+        Made made;
+        made.stamp = FileStamp::of(path);
+        made.picture = Picture::loadFromFile(path, exif);
+        const QSize size = made.picture.size();
+        const DrawTarget target = guess ? guess(size) : DrawTarget{};
+        if (target.drawn.isEmpty() || tiled(made.picture, target))
+            return made;
+        // A JPEG's decode for a size is one of its scales, the same for
+        // sizes near it. Another kind's is reduced to the size itself, and
+        // reducing that again to the size drawn would blur it: such a picture
+        // is decoded early only where it comes whole, scaled once then.
+        if (made.picture.kind() == Picture::Kind::Jpeg && scaledCopy(target.drawn, size))
+            made.covering = made.picture.decodedCovering(target.drawn, displayColors);
+        else if (!scaledCopy(target.drawn, size) || serves(size, target.drawn))
+            made.covering = made.picture.decodedCovering(size, displayColors);
+        return made;
+    });
+}
+
+std::optional<EarlyDecode::Made> EarlyDecode::take()
+{
+    std::lock_guard lock(m_mutex);
+    if (std::exchange(m_taken, true))
+        return std::nullopt;
+    return m_made.get();
+}
+
+bool EarlyDecode::serves(QSize covering, QSize drawn)
+{
+    return covering.width() >= drawn.width() && covering.height() >= drawn.height() &&
+           (covering.width() < 2 * drawn.width() || covering.height() < 2 * drawn.height());
+}
 
 DecodeAhead::DecodeAhead(QSize thumbBox, QObject* parent) : QObject(parent), m_thumbBox(thumbBox) {}
 
@@ -70,6 +127,9 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
                        ExifOrientation exif, bool displayColors)
 {
     m_shownPath = shown.path;
+    // The early decode serves the first entry shown only.
+    if (m_early && !shown.path.isEmpty() && !m_early->serves(shown.path, exif, displayColors))
+        m_early.reset();
     QList<Entry> entries;
     if (!shown.path.isEmpty())
         entries << shown;
@@ -106,11 +166,12 @@ void DecodeAhead::want(const Entry& shown, const QList<Entry>& ahead, const Draw
         const Entry& e = entries.at(i);
         const bool isShown = i < shownCount;
         const DrawTarget target = e.picture.isEmpty() ? DrawTarget{} : rule(e.picture.size());
-        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown});
+        tasks.append({e, Work::Scaled, target, rule, exif, displayColors, isShown,
+                      isShown && e.picture.isEmpty() ? m_early : nullptr});
         // A picture still to be read learns its size first: the whole is
         // asked for once it is known.
         if (isShown && !e.picture.isEmpty() && ownSize(target, e.picture.size()) && !tiled(e.picture, target))
-            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true});
+            tasks.append({e, Work::Whole, target, rule, exif, displayColors, true, nullptr});
     }
     tasks.removeIf([this](const Task& t) { return cached(t); });
 
@@ -191,7 +252,13 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     Decoded out;
     out.path = task.entry.path;
     out.picture = task.entry.picture;
-    if (out.picture.isEmpty()) {
+    std::optional<EarlyDecode::Made> early;
+    if (out.picture.isEmpty() && task.early)
+        early = task.early->take();
+    if (early) {
+        out.stamp = early->stamp;
+        out.picture = early->picture;
+    } else if (out.picture.isEmpty()) {
         out.stamp = FileStamp::of(out.path);
         out.picture = Picture::loadFromFile(out.path, task.exif);
     }
@@ -202,10 +269,12 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     // A shown picture that has no bands is decoded whole at once: asking for
     // its band first would put the next entries' work before its own.
     const bool bandFirst = !task.shown || out.picture.decodesBands();
-    if (task.work == Work::Scaled && ownSize(out.target, out.picture.size()) && bandFirst) {
+    if (early)
+        out.image = drawnFromEarly(early->covering, out.picture.size(), out.target.drawn);
+    if (out.image.isNull() && task.work == Work::Scaled && ownSize(out.target, out.picture.size()) && bandFirst) {
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
-    } else {
+    } else if (out.image.isNull()) {
         out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop);
     }
     // A file read here gives the strip its rendition from the drawn pixels,

@@ -14,7 +14,10 @@
 #include <QList>
 #include <QObject>
 
+#include <future>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 // What was made for one entry. `image` is the picture at `target.drawn`, or
 // full size when that is its own size; `band` holds full-size pixels of
@@ -29,6 +32,40 @@ struct Decoded {
     QImage band;
     QRect bandRect;
     bool displayColors = false; // how the pixels were asked for
+};
+
+// The picture named at start, read and decoded on a thread of its own while
+// the windows are made. How large it will be drawn is known only once the
+// window is laid out: it is decoded for a guess (fitted to the screen), and
+// the first decode of that file for the main image takes what it made.
+class EarlyDecode {
+public:
+    struct Made {
+        Picture picture;
+        FileStamp stamp;
+        QImage covering; // at least the guessed size; null when none was guessed
+    };
+    // `guess` may be empty: the picture is then only read.
+    EarlyDecode(const QString& path, const DrawRule& guess, ExifOrientation exif, bool displayColors);
+    // Whether it reads `path` as a decode with these settings would.
+    bool serves(const QString& path, ExifOrientation exif, bool displayColors) const
+    {
+        return path == m_path && exif == m_exif && displayColors == m_displayColors;
+    }
+    // Waits for the work and hands what it made over, once; throws what
+    // reading the file threw.
+    std::optional<Made> take();
+    // Whether `covering` gives `drawn` as a decode for `drawn` would: it
+    // covers it, and one of half its size would not have.
+    static bool serves(QSize covering, QSize drawn);
+
+private:
+    QString m_path;
+    ExifOrientation m_exif;
+    bool m_displayColors;
+    std::mutex m_mutex;
+    bool m_taken = false;
+    std::future<Made> m_made; // of std::async: its end waits for the work
 };
 
 class DecodeAhead : public QObject {
@@ -52,6 +89,9 @@ public:
     // in display colours when `displayColors` asks.
     void want(const Entry& shown, const QList<Entry>& ahead, const DrawRule& rule, ExifOrientation exif,
               bool displayColors);
+    // The shown entry's first decode takes from `early` when it serves it;
+    // dropped once an entry of another file is shown.
+    void takeEarly(std::shared_ptr<EarlyDecode> early) { m_early = std::move(early); }
     // What is ready for `path` (null when nothing).
     std::shared_ptr<const Decoded> find(const QString& path) const;
     // The file changed: nothing made from it may be shown again.
@@ -79,6 +119,7 @@ private:
         ExifOrientation exif;
         bool displayColors;
         bool shown;
+        std::shared_ptr<EarlyDecode> early;
     };
     struct Submitted {
         Task task;
@@ -97,6 +138,7 @@ private:
     QHash<QString, std::shared_ptr<const Decoded>> m_cache;
     QHash<QString, Picture> m_wanted; // an empty picture: read from the file
     QString m_shownPath;
+    std::shared_ptr<EarlyDecode> m_early;
     QList<Submitted> m_submitted; // possibly delivered since
     JobRunner m_runner;           // last: its jobs end before the rest goes
 };

@@ -7,6 +7,7 @@
 
 #include <QCollator>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -173,4 +174,32 @@ FolderPictures namedPicture(const QString& picture)
 {
     const Place place = placeOf(picture);
     return {{{place.pathOf(place.name), QString()}}, 1};
+}
+
+QString firstPictureOpened(const QString& named, const QByteArray& codePage)
+{
+    if (named.isEmpty() || isFolder(named))
+        return QString();
+    if (isPictureFile(named))
+        return namedPicture(named).entries.first().path;
+    // Read again when the collection opens: only a small one is read twice.
+    if (QFileInfo(named).size() > 1024 * 1024)
+        return QString();
+    QString first;
+    std::atomic<bool> stop = false;
+    CollectionReadHooks hooks;
+    hooks.stop = &stop;
+    hooks.codePage = codePage;
+    try {
+        readCollection(
+            named,
+            [&](int, const CollectionEntry& e) {
+                if (!stop.exchange(true))
+                    first = e.path;
+            },
+            hooks);
+    } catch (const AppError&) {
+        return QString(); // told when the collection opens
+    }
+    return isPictureFile(first) ? first : QString();
 }

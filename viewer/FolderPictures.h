@@ -29,3 +29,9 @@ struct FolderPictures {
 FolderPictures folderPictures(const QString& picture, const std::atomic<bool>* stop = nullptr);
 // `picture` alone, named as folderPictures() names it among the others.
 FolderPictures namedPicture(const QString& picture);
+
+// The picture an open of `named` shows first where that is known without
+// listing a folder: a picture itself, a collection's first entry (read in
+// `codePage` where it is no UTF-8; not for one of over 1 MiB). Empty
+// otherwise, and when that entry is no picture file.
+QString firstPictureOpened(const QString& named, const QByteArray& codePage);

@@ -4,6 +4,7 @@
 #include "viewer/DecodeAhead.h"
 
 #include "graphics/JpegCodec.h"
+#include "tests/support/BitmapCompare.h"
 #include "tests/support/CameraPictures.h"
 #include "tests/support/TestPictures.h"
 
@@ -135,5 +136,55 @@ TEST_F(DecodeAheadTest, OnlyTheShownEntryTellsItsFailure)
         EXPECT_EQ(f.at(0).toString(), broken);
     EXPECT_FALSE(decoder.find(missing));
 }
+
+struct EarlyCase {
+    const char* name;
+    const char* early;    // the file it reads
+    const char* shown;    // the entry shown first
+    QSize guess;          // the drawn size it guessed; 420 x 315 is drawn
+    ExifOrientation exif; // its setting; the decoder's is Apply
+    bool taken;
+    double difference; // mean, in levels, against a decoder without it
+};
+
+// JPEGs of 1600 x 1200 decode at 1/2 for the drawn size; "c.png" is 600 x 450.
+const EarlyCase EarlyCases[] = {
+    {"AGuessOfTheSameScaleServes", "a.jpg", "a.jpg", {500, 375}, ExifOrientation::Apply, true, 0},
+    {"PixelsTwiceTooLargeAreDecodedAgain", "a.jpg", "a.jpg", {900, 675}, ExifOrientation::Apply, true, 0},
+    {"PixelsTooSmallAreDecodedAgain", "a.jpg", "a.jpg", {300, 225}, ExifOrientation::Apply, true, 0},
+    {"AnotherPictureShownFirstLeavesIt", "a.jpg", "b.jpg", {500, 375}, ExifOrientation::Apply, false, 0},
+    {"OtherSettingsLeaveIt", "a.jpg", "a.jpg", {500, 375}, ExifOrientation::Ignore, false, 0},
+    {"AnotherKindIsReducedOnceOnly", "a.png", "a.png", {500, 375}, ExifOrientation::Apply, true, 0},
+    {"AnotherKindComingWholeServes", "c.png", "c.png", {500, 375}, ExifOrientation::Apply, true, 0},
+};
+
+class EarlyDecodes : public DecodeAheadTest, public ::testing::WithParamInterface<EarlyCase> {};
+
+TEST_P(EarlyDecodes, GiveTheShownEntryWhatADecodeForItsSizeWould)
+{
+    const EarlyCase& c = GetParam();
+    jpeg("a.jpg", 1600, 1200, 1);
+    jpeg("b.jpg", 1600, 1200, 2);
+    ASSERT_TRUE(testpics::pattern(1600, 1200, 3).toImage().save(dir.filePath("a.png")));
+    ASSERT_TRUE(testpics::pattern(600, 450, 4).toImage().save(dir.filePath("c.png")));
+    const QString shown = dir.filePath(QLatin1String(c.shown));
+    const QSize drawn(420, 315);
+    auto made = std::make_shared<EarlyDecode>(dir.filePath(QLatin1String(c.early)), drawnAt(c.guess), c.exif, true);
+    decoder.takeEarly(made);
+    want({shown, Picture()}, {}, drawn);
+    DecodeAhead plain{QSize(145, 145)};
+    plain.want({shown, Picture()}, {}, drawnAt(drawn), ExifOrientation::Apply, true);
+    plain.waitForIdle();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(decoder.find(shown) && plain.find(shown));
+    const QImage image = decoder.find(shown)->image;
+    ASSERT_EQ(image.size(), drawn);
+    EXPECT_LE(meanDifference(image, plain.find(shown)->image), c.difference);
+    EXPECT_FALSE(decoder.find(shown)->thumb.isNull());
+    EXPECT_EQ(!made->take(), c.taken);
+}
+
+INSTANTIATE_TEST_SUITE_P(Guesses, EarlyDecodes, ::testing::ValuesIn(EarlyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

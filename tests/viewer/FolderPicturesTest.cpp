@@ -72,4 +72,22 @@ TEST_F(FolderPicturesTest, OnlyPicturesAreListedAPictureWithoutAKnownNameByItsCo
     EXPECT_EQ(folderPictures(dir.filePath(QStringLiteral("gone.jpg"))).current, 0);
 }
 
+TEST_F(FolderPicturesTest, TheFirstPictureOfAnOpenIsKnownWithoutListingItsFolder)
+{
+    const QString picture = make(QStringLiteral("b.jpg"));
+    make(QStringLiteral("a.jpg"));
+    const struct {
+        QString named, first;
+    } cases[] = {
+        {picture, picture},
+        {make(QStringLiteral("c.pvx"), "b.jpg^first^\r\na.jpg^second^\r\n"), picture},
+        {make(QStringLiteral("d.pvx"), "gone.jpg^first^\r\na.jpg^second^\r\n"), QString()},
+        {make(QStringLiteral("e.pvx"), "a.jpg^^\r\n" + QByteArray(1100 * 1024, ' ')), QString()},
+        {dir.path(), QString()},
+        {QString(), QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstPictureOpened(c.named, {}), c.first) << c.named.toStdString();
+}
+
 } // namespace
