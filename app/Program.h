@@ -13,8 +13,8 @@
 class AboutBox;
 class CollectionEditor;
 class CommentsWindow;
-class EarlyDecode;
 class DialogProvider;
+class EarlyDecode;
 class EffectsDialog;
 class HelpBinding;
 class MainWindow;
@@ -86,7 +86,8 @@ private:
     SettingsValues m_applied;
     std::unique_ptr<ViewerSession> m_session;
     std::unique_ptr<HelpBinding> m_help;
-    // Held for the whole run, so that it never ends (and waits) on the GUI thread.
+    // Held to the program's end: let go of while its work runs, it would wait
+    // for that work wherever it was let go of.
     std::shared_ptr<EarlyDecode> m_earlyDecode;
     std::unique_ptr<MainWindow> m_main;
     QObject* m_focusReturn = nullptr; // the main window's child

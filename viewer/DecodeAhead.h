@@ -34,8 +34,9 @@ struct Decoded {
     bool displayColors = false; // how the pixels were asked for
 };
 
-// The picture named at start, read and decoded on a thread of its own while
-// the windows are made. How large it will be drawn is known only once the
+// The picture a start shows first (one named, or a named collection's
+// first entry), read and decoded on a thread of its own while the windows
+// are made. How large it will be drawn is known only once the
 // window is laid out: it is decoded for a guess (fitted to the screen), and
 // the first decode of that file for the main image takes what it made.
 class EarlyDecode {
