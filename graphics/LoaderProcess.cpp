@@ -136,6 +136,8 @@ void LoaderProcess::spawn(UniqueFd theirs)
     QByteArrayList args{program};
     if (m_settings.lean)
         args << "--lean";
+    if (m_settings.lean && m_settings.alsoRead != PictureFormat::Unknown)
+        args << "--also-read=" + QByteArray::number(int(m_settings.alsoRead));
     if (m_settings.memoryLimit > 0)
         args << "--memory-limit=" + QByteArray::number(m_settings.memoryLimit);
     if (m_settings.cpuSeconds > 0)

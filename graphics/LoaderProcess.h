@@ -4,6 +4,7 @@
 // request code. Used by one thread at a time.
 #include "core/LoaderChannel.h"
 #include "core/LoaderGreeting.h"
+#include "graphics/PictureFormat.h"
 
 #include <QString>
 
@@ -21,6 +22,7 @@ public:
         qint64 memoryLimit = 0;                     // 0: the loader's default
         int cpuSeconds = 0;                         // over its whole life; 0: none
         bool lean = false; // with the common kinds' readers only (a process of its own)
+        PictureFormat alsoRead = PictureFormat::Unknown; // and this kind's, when lean
     };
     // Why a loader can't go on, worded for "its reader stopped (%1)".
     class Stopped : public std::runtime_error {

@@ -169,8 +169,10 @@ bool pictureFormatWritable(PictureFormat format)
     }
 }
 
-bool leanLoadersAnswer(LoaderTask task, PictureFormat format)
+bool leanLoadersAnswer(LoaderTask task, PictureFormat format, PictureFormat alsoRead)
 {
+    if (format != PictureFormat::Unknown && format == alsoRead)
+        return true;
     // Only the kinds written back are rewritten, only JPEG's rows are read.
     if (task == LoaderTask::Rewrite || task == LoaderTask::Rows)
         return true;

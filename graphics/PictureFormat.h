@@ -30,8 +30,10 @@ PictureFormat pictureFormatOfFile(const QString& path);
 bool pictureFormatWritable(PictureFormat format);
 // Whether a lean loader answers `task` about a picture of `format`: it
 // reads the kinds whose libraries every loader links, Qt's own plugins for
-// GIF and icons included. The others' libraries only a full loader loads.
-bool leanLoadersAnswer(LoaderTask task, PictureFormat format);
+// GIF and icons included. The others' libraries only a full loader loads,
+// or a lean one started to read one more kind, `alsoRead`, as well.
+bool leanLoadersAnswer(LoaderTask task, PictureFormat format,
+                       PictureFormat alsoRead = PictureFormat::Unknown);
 // The name QImageReader knows the kind by ("png", "tiff"...); empty for
 // the kinds read by other means.
 QByteArray qtFormatName(PictureFormat format);

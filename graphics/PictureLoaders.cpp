@@ -66,7 +66,7 @@ void PictureLoaders::startAhead(PictureFormat firstKind)
         ++m_running;
         ++m_startingAhead;
         if (!leanLoadersAnswer(LoaderTask::Decode, firstKind))
-            m_fullReaders = true;
+            m_leanAlsoRead = firstKind;
         settings = nextSettings();
         m_aheadLean = settings.lean;
     }
@@ -170,7 +170,7 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
         fds.push_back(pixels);
     const QByteArray body = request.encoded();
     // A kind told by the caller goes straight to a loader that reads it.
-    bool full = !leanLoadersAnswer(request.task, PictureFormat(request.format));
+    bool full = m_pool.needsFullLoader(request);
     std::optional<LoaderAnswer> answer;
     try {
         for (;;) {
@@ -247,6 +247,12 @@ std::unique_ptr<LoaderProcess> PictureLoaders::unpark(const Held* holder)
     return nullptr;
 }
 
+bool PictureLoaders::needsFullLoader(const LoaderRequest& request)
+{
+    std::lock_guard lock(m_mutex);
+    return !leanLoadersAnswer(request.task, PictureFormat(request.format), m_leanAlsoRead);
+}
+
 std::unique_ptr<LoaderProcess> PictureLoaders::take(bool full)
 {
     std::vector<std::unique_ptr<LoaderProcess>> retired; // ended after the lock
@@ -306,6 +312,7 @@ LoaderProcess::Settings PictureLoaders::nextSettings() const
 {
     LoaderProcess::Settings settings = m_settings;
     settings.lean = !m_fullReaders && !settings.inProcess;
+    settings.alsoRead = m_leanAlsoRead;
     return settings;
 }
 

@@ -3,8 +3,9 @@
 // confined processes (one per core, at most 4), started at the first need
 // and kept for the next files, each replaced after a number of files and
 // after any failure. Loaders start lean (the common kinds' readers only,
-// ready sooner) until a picture of another kind comes: that one's loader
-// is replaced by a full one, and every loader started after it is full. Callable from any thread at once; a
+// and those of the first picture's kind, ready sooner) until a picture of
+// another kind comes: that one's loader is replaced by a full one, and every
+// loader started after it is full. Callable from any thread at once; a
 // caller waits for a free loader and for its answer without spinning.
 #include "core/LoaderRequest.h"
 #include "graphics/LoaderAnswer.h"
@@ -55,8 +56,8 @@ public:
     static void setSharedOptions(Options options);
 
     // Starts one loader now, on a thread of its own, for the first request
-    // to find ready: the program's start and the loader's overlap. A full
-    // one when the first picture is of a kind lean loaders don't read.
+    // to find ready: the program's start and the loader's overlap. Lean
+    // loaders read `firstKind` too from now on.
     void startAhead(PictureFormat firstKind = PictureFormat::Unknown);
 
     // Opens `path` as every picture is opened (a regular file, within the
@@ -112,6 +113,8 @@ public:
     int loadersStarted() const noexcept { return m_started; }
 
 private:
+    // Whether a request needs a loader with every reader.
+    bool needsFullLoader(const LoaderRequest& request);
     // A free loader, started if need be; `full`: one with every reader.
     std::unique_ptr<LoaderProcess> take(bool full);
     // The settings of the next loader to start: lean until a picture needed more.
@@ -130,5 +133,6 @@ private:
     int m_startingAhead = 0;    // loaders startAhead() has not handed over yet
     bool m_aheadLean = false;   // the loader startAhead() starts is lean
     bool m_fullReaders = false; // a picture needed a full loader: every loader started now is one
+    PictureFormat m_leanAlsoRead = PictureFormat::Unknown; // the one more kind lean loaders read
     std::thread m_ahead;
 };

@@ -112,8 +112,10 @@ bool decodes(const QByteArray& bytes, const char* kind, DecodeShape shape)
 
 } // namespace
 
-bool leanLoaderReads(const LoaderRequest& request, int fd)
+bool loaderReads(LoaderReaders readers, const LoaderRequest& request, int fd)
 {
+    if (!readers.lean)
+        return true;
     PictureFormat format = PictureFormat(request.format);
     if (format == PictureFormat::Unknown && fd >= 0) {
         try {
@@ -122,19 +124,21 @@ bool leanLoaderReads(const LoaderRequest& request, int fd)
             return true; // no reader at all: told alike by either loader
         }
     }
-    return leanLoadersAnswer(request.task, format);
+    return leanLoadersAnswer(request.task, format, readers.alsoRead);
 }
 
 QStringList warmUpCodecs(LoaderReaders readers)
 {
-    const bool lean = readers == LoaderReaders::Lean;
+    const auto reads = [readers](LoaderTask task, PictureFormat format) {
+        return !readers.lean || leanLoadersAnswer(task, format, readers.alsoRead);
+    };
     QStringList failed;
     // No RAW is small enough to keep here: its library is loaded by itself.
-    if (!lean && !loadCameraRawLibrary())
+    if (reads(LoaderTask::Decode, PictureFormat::CameraRaw) && !loadCameraRawLibrary())
         failed << QStringLiteral("camera RAW");
     for (const TinyPicture& tiny : TinyPictures) {
         const bool animatedWebp = std::strcmp(tiny.kind, "animated WebP") == 0;
-        if (lean && !leanLoadersAnswer(animatedWebp ? LoaderTask::Frame : LoaderTask::Decode, tiny.format))
+        if (!reads(animatedWebp ? LoaderTask::Frame : LoaderTask::Decode, tiny.format))
             continue;
         const QByteArray bytes = QByteArray::fromHex(tiny.hex);
         if (!decodes(bytes, tiny.kind, DecodeShape::Whole) ||

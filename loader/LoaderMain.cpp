@@ -24,8 +24,12 @@ bool readArguments(int argc, char** argv, ConfinementLimits& limits, LoaderReade
         const QByteArray arg(argv[i]);
         bool ok = false;
         if (arg == "--lean") {
-            readers = LoaderReaders::Lean;
+            readers.lean = true;
             ok = true;
+        } else if (arg.startsWith("--also-read=")) {
+            const int kind = arg.mid(12).toInt(&ok);
+            ok = ok && kind > int(PictureFormat::Unknown) && kind <= int(PictureFormat::Svg);
+            readers.alsoRead = ok ? PictureFormat(kind) : PictureFormat::Unknown;
         } else if (arg.startsWith("--memory-limit=")) {
             limits.memoryBytes = arg.mid(15).toLongLong(&ok);
         } else if (arg.startsWith("--cpu-seconds=")) {
@@ -42,7 +46,7 @@ bool readArguments(int argc, char** argv, ConfinementLimits& limits, LoaderReade
 int runLoader(int argc, char** argv, const ExtraTasks& extra)
 {
     ConfinementLimits limits;
-    LoaderReaders readers = LoaderReaders::Full;
+    LoaderReaders readers;
     struct stat st {};
     const int socket = loaderProtocol::SocketDescriptor;
     if (!readArguments(argc, argv, limits, readers) || ::fstat(socket, &st) != 0 || !S_ISSOCK(st.st_mode)) {

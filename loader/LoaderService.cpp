@@ -17,7 +17,7 @@ OutgoingReply answer(const LoaderChannel::Message& message, std::vector<UniqueFd
     const std::optional<LoaderRequest> request = LoaderRequest::decoded(message.body);
     if (!request)
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
-    if (readers == LoaderReaders::Lean && !leanLoaderReads(*request, fds.empty() ? -1 : fds.front().get())) {
+    if (!loaderReads(readers, *request, fds.empty() ? -1 : fds.front().get())) {
         OutgoingReply elsewhere;
         elsewhere.reply.needsFullLoader = true;
         return elsewhere;

@@ -25,4 +25,4 @@ enum class MemoryFailure {
 // Sends `greeting`, then serves. Returns when the other end is gone. A
 // lean loader sends a picture of a kind it has no reader for elsewhere.
 void serveRequests(LoaderChannel& channel, const LoaderGreeting& greeting, MemoryFailure onMemoryFailure,
-                   const ExtraTasks& extra = {}, LoaderReaders readers = LoaderReaders::Full);
+                   const ExtraTasks& extra = {}, LoaderReaders readers = {});

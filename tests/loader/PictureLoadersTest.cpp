@@ -273,23 +273,46 @@ TEST(PictureLoaders, TakeTheLoaderStartedAheadAndReplaceEachAfterItsFiles)
 
 // Loaders start lean: a picture of a kind they have no reader for, told by
 // the caller or found by the lean loader, goes to a full loader, which
-// takes the lean one's place, as do those after it.
+// takes the lean one's place, as do those after it. A loader started ahead
+// for a first picture of such a kind reads that kind too (its libraries
+// loaded before its confinement) and stays lean.
 TEST(PictureLoaders, AKindLeanLoadersLackIsReadByTheFullLoaderThatReplacesThem)
 {
     const QString bmp = QStringLiteral(PV_CORPUS_DIR "/bmpsuite/g/rgb24.bmp"),
                   svg = QStringLiteral(PV_CORPUS_DIR "/more/svg-w3c-check.svg");
-    for (const bool told : {false, true}) {
-        PictureLoaders::Options options = loaderOptions();
-        options.loaders = 1;
-        PictureLoaders pool(options);
-        pool.startAhead();
-        LoaderRequest svgRequest = decodeRequest();
-        svgRequest.format = quint8(told ? PictureFormat::Svg : PictureFormat::Unknown);
-        for (const auto& [path, request] : {std::pair(bmp, decodeRequest()), std::pair(svg, svgRequest),
-                                            std::pair(bmp, decodeRequest()), std::pair(svg, svgRequest)})
-            EXPECT_FALSE(pool.ask(path, request).image.isNull()) << told << qPrintable(path);
-        EXPECT_EQ(pool.loadersStarted(), 2) << told;
-    }
+    const struct {
+        PictureFormat first;
+        const char* file;
+    } starts[] = {{PictureFormat::Unknown, nullptr},
+                  {PictureFormat::JpegXl, "/more/jxl-lossless-patches.jxl"},
+                  {PictureFormat::CameraRaw, "/more/canon-eos-r6-pruned.cr3"},
+                  {PictureFormat::Heif, "/camera/IMG_5195.HEIC"},
+                  {PictureFormat::Avif, "/more/avif-anim-8bpc.avif"}};
+    for (const auto& start : starts)
+        for (const bool told : {false, true}) {
+            PictureLoaders::Options options = loaderOptions();
+            options.loaders = 1;
+            PictureLoaders pool(options);
+            pool.startAhead(start.first);
+            const auto request = [told](PictureFormat format) {
+                LoaderRequest r = decodeRequest();
+                r.format = quint8(told ? format : PictureFormat::Unknown);
+                return r;
+            };
+            QList<std::pair<QString, LoaderRequest>> asked{{bmp, decodeRequest()}};
+            if (start.file)
+                asked << std::pair(QLatin1String(PV_CORPUS_DIR) + QLatin1String(start.file),
+                                   request(start.first))
+                      << asked.front();
+            asked << std::pair(svg, request(PictureFormat::Svg)) << asked.front() << asked.back();
+            bool svgAsked = false;
+            for (const auto& [path, r] : asked) {
+                EXPECT_FALSE(pool.ask(path, r).image.isNull()) << told << qPrintable(path);
+                // Only the SVG needs another loader.
+                svgAsked = svgAsked || path == svg;
+                EXPECT_EQ(pool.loadersStarted(), svgAsked ? 2 : 1) << told << qPrintable(path);
+            }
+        }
 }
 
 // The camera's values as the loader reads them, each against exiftool's
