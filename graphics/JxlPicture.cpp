@@ -100,6 +100,29 @@ struct Decoded {
 
 // Reads up to the colour encoding, and on to the first whole frame when
 // `pixels` is asked for.
+bool opaque(const QImage& rgba)
+{
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar* line = rgba.constScanLine(y);
+        uchar all = 0xff;
+        for (int x = 0; x < rgba.width(); ++x)
+            all &= line[4 * x + 3];
+        if (all != 0xff)
+            return false;
+    }
+    return true;
+}
+
+// Converted in place, while the pixels are fresh in memory, to the format
+// the window draws: done later it costs a new frame and several times the
+// time. An alpha channel that hides nothing is dropped. Only shown, never
+// written, so nothing needs the unpremultiplied levels.
+void toDrawingFormat(QImage& image, bool alpha)
+{
+    if (image.format() == QImage::Format_RGBA8888)
+        image.convertTo(alpha && !opaque(image) ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
 Decoded decode(const QByteArray& data, bool pixels)
 {
     const JxlLibrary& lib = jxl();
@@ -167,11 +190,13 @@ Decoded decode(const QByteArray& data, bool pixels)
                 throw PictureError::corrupt();
             break;
         }
-        case JXL_DEC_FULL_IMAGE:
-            return out; // the first frame: an animation's still
+        case JXL_DEC_FULL_IMAGE: // the first frame: an animation's still
+            toDrawingFormat(out.image, basic.alpha_bits > 0);
+            return out;
         case JXL_DEC_SUCCESS:
             if (pixels && out.image.isNull())
                 throw PictureError::corrupt();
+            toDrawingFormat(out.image, basic.alpha_bits > 0);
             return out;
         case JXL_DEC_NEED_MORE_INPUT:
             throw PictureError::endsEarly();
