@@ -230,7 +230,7 @@ LoaderChannel::Received LoaderChannel::takeBody(qint64 size, UniqueFd bodyFd, Me
 {
     if (size <= InlineBodyBytes || size > MaxBodyBytes)
         return Received::Malformed;
-    const auto mapping = SealedMapping::map(bodyFd.get(), size, size);
+    const auto mapping = SealedMapping::map(bodyFd.get(), size, size, SealedMapping::Read::Whole);
     if (!mapping)
         return Received::Malformed;
     out.body = QByteArray(reinterpret_cast<const char*>(mapping->data()), qsizetype(size));

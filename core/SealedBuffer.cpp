@@ -1,9 +1,14 @@
 #include "core/SealedBuffer.h"
 
+#include <QByteArray>
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
 #include <sys/mman.h>
+#include <sys/sendfile.h>
+#include <unistd.h>
 
 #ifndef MFD_NOEXEC_SEAL
 #define MFD_NOEXEC_SEAL 0x0008U
@@ -24,6 +29,25 @@ UniqueFd newMemfd(qint64 size)
     return memfd;
 }
 
+// Where the kernel can't send a file's pages (some file systems), read and
+// written a slice at a time. False when the file ends before `size`.
+bool copyByReads(int from, int to, qint64 at, qint64 size)
+{
+    QByteArray slice(qsizetype(std::min<qint64>(size - at, 1 << 20)), Qt::Uninitialized);
+    while (at < size) {
+        const ssize_t n =
+            ::pread(from, slice.data(), std::size_t(std::min<qint64>(slice.size(), size - at)), off_t(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        if (::pwrite(to, slice.constData(), std::size_t(n), off_t(at)) != n)
+            throw std::bad_alloc();
+        at += n;
+    }
+    return true;
+}
+
 } // namespace
 
 SealedBuffer::SealedBuffer(qint64 size) : m_fd(newMemfd(size)), m_size(size)
@@ -42,7 +66,10 @@ void SealedBuffer::map()
 {
     if (m_size == 0)
         return;
-    void* at = ::mmap(nullptr, size_t(m_size), PROT_READ | PROT_WRITE, MAP_SHARED, m_fd.get(), 0);
+    // Written through whole: every page mapped in one go costs far less
+    // than a fault for each.
+    void* at =
+        ::mmap(nullptr, size_t(m_size), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_fd.get(), 0);
     if (at == MAP_FAILED)
         throw std::bad_alloc();
     m_data = static_cast<uchar*>(at);
@@ -69,6 +96,27 @@ UniqueFd SealedBuffer::toGive(qint64 size)
     UniqueFd memfd = newMemfd(size);
     if (memfd.isValid() && ::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW) != 0)
         return UniqueFd();
+    return memfd;
+}
+
+UniqueFd SealedBuffer::copyOf(int fd, qint64 size)
+{
+    UniqueFd memfd = newMemfd(size);
+    if (!memfd.isValid())
+        throw std::bad_alloc();
+    off_t at = 0;
+    while (at < size) {
+        const ssize_t n = ::sendfile(memfd.get(), fd, &at, std::size_t(size - at));
+        if (n > 0 || (n < 0 && errno == EINTR))
+            continue;
+        if (n < 0 && (errno == ENOMEM || errno == ENOSPC))
+            throw std::bad_alloc();
+        if (n < 0 && (errno == EINVAL || errno == ENOSYS) && copyByReads(fd, memfd.get(), at, size))
+            break;
+        return UniqueFd();
+    }
+    if (::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW) != 0 || !sealGiven(memfd.get()))
+        throw std::bad_alloc();
     return memfd;
 }
 

@@ -30,6 +30,10 @@ public:
     // A memfd of `size` bytes for the other end to fill, already sealed
     // against shrinking and growing; invalid when the system refuses.
     static UniqueFd toGive(qint64 size);
+    // The first `size` bytes of the file `fd`, sealed in a memfd: copied by
+    // the kernel, so none of it is ever resident here. Invalid when the
+    // file ends sooner. Throws std::bad_alloc when the memory can't be had.
+    static UniqueFd copyOf(int fd, qint64 size);
     // Seals a memfd given out and filled against writing and new seals.
     // False while the other end still maps it writable, or never sealed.
     static bool sealGiven(int fd);

@@ -28,7 +28,7 @@ LiveMappings& liveMappings()
 
 } // namespace
 
-std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, qint64 maximum)
+std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, qint64 maximum, Read read)
 {
     constexpr int Required = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL;
     const int seals = ::fcntl(fd, F_GET_SEALS);
@@ -40,7 +40,8 @@ std::shared_ptr<const SealedMapping> SealedMapping::map(int fd, qint64 minimum, 
     const qint64 size = qint64(st.st_size);
     if (size == 0)
         return std::shared_ptr<const SealedMapping>(new SealedMapping(nullptr, 0));
-    void* at = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0);
+    void* at = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED | (read == Read::Whole ? MAP_POPULATE : 0),
+                      fd, 0);
     if (at == MAP_FAILED)
         return nullptr;
     {

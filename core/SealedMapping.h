@@ -9,8 +9,12 @@
 class SealedMapping {
 public:
     // Null when `fd` is no such memfd or its size lies outside
-    // [minimum, maximum]. The descriptor may be closed afterwards.
-    static std::shared_ptr<const SealedMapping> map(int fd, qint64 minimum, qint64 maximum);
+    // [minimum, maximum]. The descriptor may be closed afterwards. `Whole`
+    // maps every page at once, for what is read through: a fault a page
+    // costs several times more.
+    enum class Read { AsNeeded, Whole };
+    static std::shared_ptr<const SealedMapping> map(int fd, qint64 minimum, qint64 maximum,
+                                                    Read read = Read::AsNeeded);
     ~SealedMapping();
     SealedMapping(const SealedMapping&) = delete;
     SealedMapping& operator=(const SealedMapping&) = delete;

@@ -133,7 +133,8 @@ std::optional<LoaderAnswer> LoaderAnswer::fromMessage(LoaderChannel::Message& me
     const PixelLayout& p = *answer.reply.pixels;
     if (!layoutFits(p, answer.reply, request))
         return std::nullopt;
-    const auto mapping = SealedMapping::map(message.fds.front().get(), p.byteCount(), p.byteCount());
+    const auto mapping = SealedMapping::map(message.fds.front().get(), p.byteCount(), p.byteCount(),
+                                            SealedMapping::Read::Whole);
     if (!mapping)
         return std::nullopt;
     auto* keep = new std::shared_ptr<const SealedMapping>(mapping);

@@ -24,11 +24,9 @@
 
 #include <QFileInfo>
 
-#include <cerrno>
 #include <cstring>
 #include <functional>
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 struct Picture::Data {
@@ -149,34 +147,17 @@ QImage fitted(const QImage& image, QSize target)
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-// The `size` bytes of the regular file `fd` in a sealed memfd, filled a
-// slice at a time so that no more than a slice is ever resident here. Null
-// when the file's size changed while it was read.
+// The `size` bytes of the regular file `fd` in a sealed memfd. Null when
+// the file's size changed while it was read.
 std::shared_ptr<const UniqueFd> sealedCopy(int fd, qint64 size)
 {
     if (size <= 0 || size > MaxReadBytes)
         return nullptr;
-    constexpr qint64 Slice = 4 << 20; // a multiple of any page size
-    SealedBuffer copy(size);
-    for (qint64 at = 0; at < size;) {
-        const ssize_t n = ::pread(fd, copy.data() + at, std::size_t(std::min(Slice, size - at)), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return nullptr;
-        // The memfd keeps what was written; only this mapping lets go.
-        const qint64 from = at / Slice * Slice;
-        at += n;
-        if (at % Slice == 0 || at == size)
-            ::madvise(copy.data() + from, std::size_t(at - from), MADV_DONTNEED);
-    }
+    UniqueFd copy = SealedBuffer::copyOf(fd, size);
     char past = 0;
-    if (::pread(fd, &past, 1, off_t(size)) != 0)
-        return nullptr; // grown meanwhile: read as a whole
-    auto source = std::make_shared<const UniqueFd>(copy.seal());
-    if (!source->isValid())
-        throw std::bad_alloc();
-    return source;
+    if (!copy.isValid() || ::pread(fd, &past, 1, off_t(size)) != 0)
+        return nullptr; // shrunk or grown meanwhile: read as a whole
+    return std::make_shared<const UniqueFd>(std::move(copy));
 }
 
 } // namespace
