@@ -145,22 +145,40 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
 
 } // namespace
 
-void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout)
+void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout, bool toDraw)
 {
     if (image.format() <= QImage::Format_Indexed8)
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    const qint64 size = qint64(image.bytesPerLine()) * image.height();
+    // Pixels to draw go as the window draws them: widened here in the copy
+    // that is made anyway, rather than in a new frame there.
+    const bool widened =
+        toDraw && image.format() == QImage::Format_BGR888 && QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    const QImage::Format format = widened ? QImage::Format_RGB32 : image.format();
+    const qint64 perLine = widened ? qint64(image.width()) * 4 : image.bytesPerLine();
+    const qint64 size = perLine * image.height();
     UniqueFd given = memory(size);
     if (!given.isValid())
         throw std::bad_alloc();
     // Unmapped and closed on leaving: the viewer seals it against writing.
     SealedBuffer buffer(std::move(given), size);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(buffer.data() + qint64(y) * image.bytesPerLine(), image.constScanLine(y),
-                    size_t(image.bytesPerLine()));
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* to = buffer.data() + qint64(y) * perLine;
+        const uchar* from = image.constScanLine(y);
+        if (!widened) {
+            std::memcpy(to, from, size_t(perLine));
+            continue;
+        }
+        // BGR888 is the bytes of RGB32 on this machine without its padding.
+        for (int x = 0; x < image.width(); ++x, to += 4, from += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+            to[3] = 0xff;
+        }
+    }
     layout.size = image.size();
-    layout.bytesPerLine = qint32(image.bytesPerLine());
-    layout.format = quint32(image.format());
+    layout.bytesPerLine = qint32(perLine);
+    layout.format = quint32(format);
     layout.region = region;
 }
 
@@ -209,7 +227,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
                 throw PictureError::corrupt().about(request.name);
             if (!image.isNull()) {
                 PixelLayout layout;
-                putPixels(image, region, memory, layout);
+                putPixels(image, region, memory, layout,
+                          request.shape == DecodeShape::Covering || request.shape == DecodeShape::Band);
                 out.reply.pixels = layout;
             }
             if (format == PictureFormat::Png)

@@ -26,5 +26,7 @@ QByteArray fileBytes(int fd, const QString& name);
 // What every answer about `picture` tells of it.
 void putFacts(const Picture& picture, LoaderReply& reply);
 // `image` copied into memory asked of `memory`, laid out as `layout` then
-// says; palette and one-bit images become 32-bit ones on the way.
-void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout);
+// says; palette and one-bit images become 32-bit ones on the way, and so do
+// 24-bit ones `toDraw`.
+void putPixels(QImage image, const QRect& region, const PixelMemory& memory, PixelLayout& layout,
+               bool toDraw = false);

@@ -54,11 +54,11 @@ LoaderRequest decodeRequest(DecodeShape shape = DecodeShape::Whole, QSize size =
     return request;
 }
 
-// Palette and one-bit images come from a loader as 32-bit ones, and no
-// image comes tagged with a colour space.
-QImage asSent(QImage image)
+// Palette and one-bit images come from a loader as 32-bit ones, and so do
+// 24-bit ones sent to be drawn; no image comes tagged with a colour space.
+QImage asSent(QImage image, bool toDraw = false)
 {
-    if (image.format() <= QImage::Format_Indexed8)
+    if (image.format() <= QImage::Format_Indexed8 || (toDraw && image.format() == QImage::Format_BGR888))
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     image.setColorSpace(QColorSpace());
     return image;
@@ -88,7 +88,7 @@ Expected readHere(const QString& path, const LoaderRequest& request)
                                  ? (request.displayColors ? e.picture.inDisplayColors(e.picture.toImage())
                                                           : e.picture.toImage())
                                  : e.picture.decodedCovering(request.size, true);
-        e.image = asSent(image);
+        e.image = asSent(image, request.shape != DecodeShape::Whole);
     });
     return e;
 }
