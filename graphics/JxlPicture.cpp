@@ -98,8 +98,6 @@ struct Decoded {
     QImage image;
 };
 
-// Reads up to the colour encoding, and on to the first whole frame when
-// `pixels` is asked for.
 bool opaque(const QImage& rgba)
 {
     for (int y = 0; y < rgba.height(); ++y) {
@@ -123,6 +121,8 @@ void toDrawingFormat(QImage& image, bool alpha)
         image.convertTo(alpha && !opaque(image) ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 
+// Reads up to the colour encoding, and on to the first whole frame when
+// `pixels` is asked for.
 Decoded decode(const QByteArray& data, bool pixels)
 {
     const JxlLibrary& lib = jxl();
