@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 
 class ViewerSession;
@@ -39,6 +40,9 @@ public:
     // failures it meets are told together once it is filled. A file that
     // could not be read is tried, and told, again.
     void beginOpen();
+    // How long an open's strip waits for the main image (a loaded machine's
+    // tests wait for the order of events, not for the clock).
+    void setStripWait(std::chrono::milliseconds wait) { m_stripWaitTimer.setInterval(wait); }
 
     // The main image shows `path` (empty: no entry) and draws by `rule`;
     // `beside` are decoded next. Unless it holds a picture (watchMainPicture), its
