@@ -125,3 +125,37 @@ bool SealedBuffer::sealGiven(int fd)
     // A writable mapping left anywhere makes F_SEAL_WRITE fail.
     return ::fcntl(fd, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SEAL) == 0;
 }
+
+GivenMemoryFill::~GivenMemoryFill()
+{
+    unmap();
+}
+
+void GivenMemoryFill::unmap()
+{
+    if (m_window)
+        ::munmap(m_window, size_t(m_windowSize));
+    m_window = nullptr;
+}
+
+uchar* GivenMemoryFill::next(qint64 n)
+{
+    if (n < 0 || n > m_size - m_at)
+        throw std::bad_alloc();
+    if (n == 0)
+        return nullptr;
+    if (!m_window || m_at + n > m_windowAt + m_windowSize) {
+        unmap();
+        static const qint64 page = ::sysconf(_SC_PAGESIZE);
+        m_windowAt = m_at / page * page;
+        m_windowSize = std::min(std::max(Window, m_at + n - m_windowAt), m_size - m_windowAt);
+        void* at = ::mmap(nullptr, size_t(m_windowSize), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_fd,
+                          off_t(m_windowAt));
+        if (at == MAP_FAILED)
+            throw std::bad_alloc();
+        m_window = static_cast<uchar*>(at);
+    }
+    uchar* to = m_window + (m_at - m_windowAt);
+    m_at += n;
+    return to;
+}

@@ -45,3 +45,32 @@ private:
     uchar* m_data = nullptr;
     qint64 m_size = 0;
 };
+
+// Fills memory given by the other end from its start to its end through a
+// small mapping that moves along, so that no more than a window of it is
+// ever resident here: the receiver maps it all, and the two would count it
+// twice.
+class GivenMemoryFill {
+public:
+    static constexpr qint64 Window = 1 << 20;
+
+    // `fd` stays the caller's; it must outlive the fill.
+    GivenMemoryFill(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    ~GivenMemoryFill();
+    GivenMemoryFill(const GivenMemoryFill&) = delete;
+    GivenMemoryFill& operator=(const GivenMemoryFill&) = delete;
+
+    // Where the next `n` bytes go, contiguous. Throws std::bad_alloc past
+    // the end or when they can't be mapped.
+    uchar* next(qint64 n);
+
+private:
+    void unmap();
+
+    int m_fd;
+    qint64 m_size;
+    qint64 m_at = 0;
+    uchar* m_window = nullptr;
+    qint64 m_windowAt = 0;
+    qint64 m_windowSize = 0;
+};

@@ -156,13 +156,13 @@ void putPixels(QImage image, const QRect& region, const PixelMemory& memory, Pix
     const QImage::Format format = widened ? QImage::Format_RGB32 : image.format();
     const qint64 perLine = widened ? qint64(image.width()) * 4 : image.bytesPerLine();
     const qint64 size = perLine * image.height();
-    UniqueFd given = memory(size);
+    const UniqueFd given = memory(size);
     if (!given.isValid())
         throw std::bad_alloc();
     // Unmapped and closed on leaving: the viewer seals it against writing.
-    SealedBuffer buffer(std::move(given), size);
+    GivenMemoryFill fill(given.get(), size);
     for (int y = 0; y < image.height(); ++y) {
-        uchar* to = buffer.data() + qint64(y) * perLine;
+        uchar* to = fill.next(perLine);
         const uchar* from = image.constScanLine(y);
         if (!widened) {
             std::memcpy(to, from, size_t(perLine));

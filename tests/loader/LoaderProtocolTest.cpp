@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -106,6 +107,39 @@ TEST_P(ChannelBody, ArrivesWholeBothWays)
 INSTANTIATE_TEST_SUITE_P(Sizes, ChannelBody,
                          ::testing::Values(0, LoaderChannel::InlineBodyBytes,
                                            LoaderChannel::InlineBodyBytes + 1, 3 << 20));
+
+class GivenMemoryPieces : public ::testing::TestWithParam<qint64> {};
+
+// Memory given is filled piece after piece through a moving window: pieces
+// that straddle its ends, or outgrow it, land where they belong.
+TEST_P(GivenMemoryPieces, LandInOrderAcrossTheWindows)
+{
+    const qint64 piece = GetParam();
+    const qint64 size = piece * (2 * GivenMemoryFill::Window / piece + 3);
+    const UniqueFd fd = SealedBuffer::toGive(size);
+    ASSERT_TRUE(fd.isValid());
+    const auto byteAt = [](qint64 i) { return char(i * 7 + i / 4093); };
+    {
+        GivenMemoryFill fill(fd.get(), size);
+        for (qint64 at = 0; at < size; at += piece) {
+            uchar* to = fill.next(piece);
+            for (qint64 i = 0; i < piece; ++i)
+                to[i] = uchar(byteAt(at + i));
+        }
+        EXPECT_THROW(fill.next(1), std::bad_alloc);
+    }
+    QByteArray read(qsizetype(size), '\0');
+    ASSERT_EQ(::pread(fd.get(), read.data(), size_t(size), 0), size);
+    qint64 wrong = -1;
+    for (qint64 i = 0; i < size && wrong < 0; ++i)
+        if (read[qsizetype(i)] != byteAt(i))
+            wrong = i;
+    EXPECT_EQ(wrong, -1);
+    EXPECT_TRUE(SealedBuffer::sealGiven(fd.get())) << "a writable mapping was left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, GivenMemoryPieces,
+                         ::testing::Values(3 * 1001, 4096, GivenMemoryFill::Window + 5));
 
 // A loader's descriptors are never taken: its memory comes from the viewer.
 TEST(LoaderChannel, RefusesAForeignDatagramAndALoadersDescriptor)
