@@ -5,6 +5,7 @@
 #include "viewer/PictureTiles.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -31,11 +32,13 @@ bool scaledCopy(QSize drawn, QSize picture)
     return drawn != picture && qint64(drawn.width()) * drawn.height() <= LargestScaledCopy;
 }
 
-QImage drawnFromCovering(const QImage& covering, QSize drawn)
+QImage drawnFromCovering(QImage covering, QSize drawn)
 {
     // Converted first: Qt scales only its 32-bit formats, converting others
     // there and back.
-    QImage image = inDrawingFormat(covering);
+    QImage image = inDrawingFormat(std::exchange(covering, QImage()));
+    // The covering pixels (often the loader's memory, mapped here) go
+    // before the copy is made, so the two are never held at once.
     if (!image.isNull() && image.size() != drawn)
         image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     // In large pages, which stay quick to read however long the picture waited.
@@ -53,13 +56,13 @@ QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, cons
 
 // What drawnPixels() gives, from pixels decoded for another size; null
 // where they don't serve.
-QImage drawnFromEarly(const QImage& covering, QSize picture, QSize drawn)
+QImage drawnFromEarly(QImage covering, QSize picture, QSize drawn)
 {
     if (covering.isNull() || drawn.isEmpty())
         return QImage();
     if (!scaledCopy(drawn, picture))
         return covering.size() == picture ? covering : QImage();
-    return EarlyDecode::serves(covering.size(), drawn) ? drawnFromCovering(covering, drawn) : QImage();
+    return EarlyDecode::serves(covering.size(), drawn) ? drawnFromCovering(std::move(covering), drawn) : QImage();
 }
 
 } // namespace
@@ -270,7 +273,7 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     // its band first would put the next entries' work before its own.
     const bool bandFirst = !task.shown || out.picture.decodesBands();
     if (early)
-        out.image = drawnFromEarly(early->covering, out.picture.size(), out.target.drawn);
+        out.image = drawnFromEarly(std::move(early->covering), out.picture.size(), out.target.drawn);
     if (out.image.isNull() && task.work == Work::Scaled && ownSize(out.target, out.picture.size()) && bandFirst) {
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
