@@ -46,6 +46,9 @@ struct JxlLibrary {
     PV_JXL_FUNCTIONS(PV_JXL_POINTER)
     PV_JXL_THREAD_FUNCTIONS(PV_JXL_POINTER)
 #undef PV_JXL_POINTER
+    // Counted once, as the library loads: counting reads files, which a
+    // confined loader may not open.
+    size_t workerThreads = 0;
     QString failure;
 };
 
@@ -69,6 +72,8 @@ JxlLibrary loadJxlLibrary()
 #define PV_JXL_THREAD_RESOLVE(name) lib.name = reinterpret_cast<decltype(lib.name)>(threads.resolve(#name));
         PV_JXL_THREAD_FUNCTIONS(PV_JXL_THREAD_RESOLVE)
 #undef PV_JXL_THREAD_RESOLVE
+        if (lib.JxlThreadParallelRunnerDefaultNumWorkerThreads)
+            lib.workerThreads = lib.JxlThreadParallelRunnerDefaultNumWorkerThreads();
     }
     return lib;
 }
@@ -78,10 +83,9 @@ using ThreadRunner = std::unique_ptr<void, void (*)(void*)>;
 ThreadRunner threadRunner(const JxlLibrary& lib)
 {
     if (!lib.JxlThreadParallelRunner || !lib.JxlThreadParallelRunnerCreate || !lib.JxlThreadParallelRunnerDestroy ||
-        !lib.JxlThreadParallelRunnerDefaultNumWorkerThreads)
+        lib.workerThreads == 0)
         return ThreadRunner(nullptr, [](void*) {});
-    return ThreadRunner(lib.JxlThreadParallelRunnerCreate(nullptr, lib.JxlThreadParallelRunnerDefaultNumWorkerThreads()),
-                        lib.JxlThreadParallelRunnerDestroy);
+    return ThreadRunner(lib.JxlThreadParallelRunnerCreate(nullptr, lib.workerThreads), lib.JxlThreadParallelRunnerDestroy);
 }
 
 const JxlLibrary& jxl()

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,7 +54,11 @@ int runLoader(int argc, char** argv, const ExtraTasks& extra)
         std::fprintf(stderr, "pictavo-loader: started by pictavo and pictavo-fx only\n");
         return 2;
     }
+    // The time zone is read now, once: camera RAW time stamps are turned
+    // into local time, and each turn would try to open the zone's file.
     ::clearenv();
+    ::setenv("TZ", ":/etc/localtime", 1);
+    ::tzset();
     // Qt's worker threads (conversions of large images) then wake their
     // event loops through an eventfd rather than GLib's pipes.
     ::setenv("QT_NO_GLIB", "1", 1);
