@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "core/JobRunner.h"
 #include "core/RegularFile.h"
+#include "core/SealedBuffer.h"
 #include "effects/PictureWrite.h"
 #include "effects/ToneEffects.h"
 #include "graphics/BmpCodec.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -119,55 +121,90 @@ bool readAt(int fd, std::uint8_t* p, std::size_t n, off_t at, std::size_t* got)
 }
 
 // A JPEG's rows in file order from a loader held for the file, which
-// keeps its decoder from one band to the next.
+// keeps its decoder from one band to the next. The rows come in memory
+// made here once and sent along with each request: fresh memory for every
+// band cost more than the decode. The loader may write it at any time, so
+// only pixels are read from it, each band copied out before the next ask.
 class LoaderRows {
 public:
     explicit LoaderRows(const Picture& jpeg) : m_jpeg(jpeg), m_source(jpeg.loaderSource()) {}
+    ~LoaderRows()
+    {
+        if (m_rows)
+            ::munmap(m_rows, size_t(m_rowsBytes));
+    }
+    LoaderRows(const LoaderRows&) = delete;
+    LoaderRows& operator=(const LoaderRows&) = delete;
     // False, having read nothing, where the loader has no band decode of
     // the file (CMYK inks).
     bool start(int bandRows)
     {
-        m_first = ask(0, std::min(bandRows, m_jpeg.height()));
-        return !m_first.isNull();
+        m_firstRows = std::min(bandRows, m_jpeg.height());
+        return ask(0, m_firstRows);
     }
     // Rows from `y0` on, the next in the file after those read before.
     void read(int y0, int n, std::uint8_t* band, std::ptrdiff_t stride)
     {
-        QImage rows = y0 == 0 && !m_first.isNull() ? std::exchange(m_first, QImage()) : ask(y0, n);
-        if (rows.height() != n)
+        const bool asked = y0 == 0 && std::exchange(m_firstRows, 0) == n;
+        if (!asked && !ask(y0, n))
             throw AppError(msg::readerStopped(m_jpeg.fileName(), QStringLiteral("its answer was not valid")));
+        const qint64 from = Bitmap24::strideFor(m_jpeg.width());
         for (int i = 0; i < n; ++i)
-            std::memcpy(band + i * stride, rows.constScanLine(i), std::size_t(m_jpeg.width()) * 3);
+            std::memcpy(band + i * stride, m_rows + i * from, std::size_t(m_jpeg.width()) * 3);
     }
     PictureDamage damage() const noexcept { return m_damage; }
 
 private:
-    QImage ask(int y0, int n)
+    // Memory for `bytes` of rows, mapped here read-only.
+    void hold(qint64 bytes)
+    {
+        if (bytes <= m_rowsBytes)
+            return;
+        if (m_rows)
+            ::munmap(m_rows, size_t(m_rowsBytes));
+        m_rows = nullptr;
+        m_rowsBytes = 0;
+        m_memory = SealedBuffer::toGive(bytes);
+        void* at = m_memory.isValid() ? ::mmap(nullptr, size_t(bytes), PROT_READ, MAP_SHARED, m_memory.get(), 0)
+                                      : MAP_FAILED;
+        if (at == MAP_FAILED)
+            throw std::bad_alloc();
+        m_rows = static_cast<uchar*>(at);
+        m_rowsBytes = bytes;
+    }
+    // Whether rows came: none only for the first band of a file the
+    // loader has no band decode of.
+    bool ask(int y0, int n)
     {
         if (!m_source)
             throw AppError(msg::readerStopped(m_jpeg.fileName(), QStringLiteral("it ended")));
+        hold(qint64(Bitmap24::strideFor(m_jpeg.width())) * n);
         LoaderRequest request;
         request.task = LoaderTask::Rows;
         request.name = m_jpeg.fileName();
         request.region = QRect(0, y0, m_jpeg.width(), n);
-        const LoaderAnswer answer = m_loader.ask(m_source->get(), m_jpeg.byteCount(), request);
+        const LoaderAnswer answer =
+            m_loader.ask(m_source->get(), m_jpeg.byteCount(), request, m_memory.get());
         const LoaderReply& r = answer.reply;
         // The rows of the picture the probe saw, or none only for the first.
-        if (r.size != m_jpeg.size() || (answer.image.isNull() && y0 != 0))
+        if (r.size != m_jpeg.size() || (!r.pixels && y0 != 0))
             throw AppError(msg::readerStopped(request.name, QStringLiteral("its answer was not valid")));
         m_damage = PictureDamage(r.damage);
         // Mid-file the loader holds the file's decoder: no other file may have it.
-        const bool last = y0 + n == m_jpeg.height() || answer.image.isNull();
+        const bool last = y0 + n == m_jpeg.height() || !r.pixels;
         m_loader.setReusable(last);
         if (last)
             m_loader.release();
-        return answer.image;
+        return r.pixels.has_value();
     }
 
     Picture m_jpeg;
     std::shared_ptr<const UniqueFd> m_source;
     PictureLoaders::Held m_loader{PictureLoaders::shared()};
-    QImage m_first;
+    UniqueFd m_memory;
+    uchar* m_rows = nullptr;
+    qint64 m_rowsBytes = 0;
+    int m_firstRows = 0; // rows of the first band, asked by start() and not yet read
     PictureDamage m_damage = PictureDamage::None;
 };
 

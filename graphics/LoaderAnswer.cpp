@@ -121,11 +121,14 @@ bool layoutFits(const PixelLayout& p, const LoaderReply& r, const LoaderRequest&
 } // namespace
 
 std::optional<LoaderAnswer> LoaderAnswer::fromMessage(LoaderChannel::Message& message,
-                                                      const LoaderRequest& request, qint64 fileSize)
+                                                      const LoaderRequest& request, qint64 fileSize,
+                                                      qint64 rowsMemoryBytes)
 {
+    const bool inSentMemory = request.task == LoaderTask::Rows && rowsMemoryBytes >= 0;
     std::optional<LoaderReply> reply = LoaderReply::decoded(message.body);
     if (!reply || reply->error.size() > MaxErrorChars || !partsFitTask(*reply, request) ||
-        !editsFitFile(reply->edits, fileSize) || message.fds.size() != (reply->pixels ? 1u : 0u))
+        !editsFitFile(reply->edits, fileSize) ||
+        message.fds.size() != (reply->pixels && !inSentMemory ? 1u : 0u))
         return std::nullopt;
     LoaderAnswer answer{std::move(*reply), QImage()};
     if (!answer.reply.pixels)
@@ -133,6 +136,11 @@ std::optional<LoaderAnswer> LoaderAnswer::fromMessage(LoaderChannel::Message& me
     const PixelLayout& p = *answer.reply.pixels;
     if (!layoutFits(p, answer.reply, request))
         return std::nullopt;
+    if (inSentMemory) {
+        if (p.byteCount() > rowsMemoryBytes)
+            return std::nullopt;
+        return answer;
+    }
     const auto mapping = SealedMapping::map(message.fds.front().get(), p.byteCount(), p.byteCount(),
                                             SealedMapping::Read::Whole);
     if (!mapping)

@@ -18,6 +18,9 @@ struct LoaderAnswer {
     // `request` about a file of `fileSize` bytes: its structure, a value
     // out of range, a descriptor too many or too few, pixels whose layout
     // the sealed memfd does not hold exactly, or a memfd not sealed.
+    // Rows asked into memory of `rowsMemoryBytes` sent along with the
+    // request (the viewer's own) come in it, with no descriptor and no image.
     static std::optional<LoaderAnswer> fromMessage(LoaderChannel::Message& message,
-                                                   const LoaderRequest& request, qint64 fileSize);
+                                                   const LoaderRequest& request, qint64 fileSize,
+                                                   qint64 rowsMemoryBytes = -1);
 };

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -168,6 +169,10 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
     std::vector<int> fds{fd};
     if (pixels >= 0)
         fds.push_back(pixels);
+    // Rows asked into memory sent along come back in it.
+    qint64 rowsMemory = -1;
+    if (struct stat st {}; request.task == LoaderTask::Rows && pixels >= 0 && ::fstat(pixels, &st) == 0)
+        rowsMemory = st.st_size;
     const QByteArray body = request.encoded();
     // A kind told by the caller goes straight to a loader that reads it.
     bool full = m_pool.needsFullLoader(request);
@@ -179,7 +184,7 @@ LoaderAnswer PictureLoaders::Held::ask(int fd, qint64 size, const LoaderRequest&
             if (!m_loader)
                 m_loader = m_pool.take(full);
             LoaderChannel::Message message = m_loader->exchange(body, fds);
-            answer = LoaderAnswer::fromMessage(message, request, size);
+            answer = LoaderAnswer::fromMessage(message, request, size, rowsMemory);
             if (!answer || !answer->reply.needsFullLoader)
                 break;
             // Only a lean loader sends a picture elsewhere.

@@ -66,7 +66,8 @@ public:
     // own failure text, or msg::readerStopped.
     LoaderAnswer ask(const QString& path, LoaderRequest request);
     // The same for a file already open; `pixels`, when valid, goes along
-    // as the request's second descriptor.
+    // as the request's second descriptor: the pixels to write, or for rows
+    // the memory they are to come in.
     LoaderAnswer ask(const RegularFile& file, const LoaderRequest& request, int pixels = -1);
     // The same for any readable descriptor of `size` bytes (a memfd of
     // bytes already read).

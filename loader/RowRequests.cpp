@@ -8,6 +8,7 @@
 #include "graphics/PictureFormat.h"
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -52,10 +53,17 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     const int stride = Bitmap24::strideFor(r.width());
     const qint64 size = qint64(stride) * r.height();
-    UniqueFd given = memory(size);
-    if (!given.isValid())
-        throw std::bad_alloc();
-    {
+    if (fds.size() > 1) {
+        // Into the memory the viewer sent along and keeps from band to band.
+        struct stat st {};
+        if (::fstat(fds[1].get(), &st) != 0 || st.st_size < size)
+            return OutgoingReply::failure(QStringLiteral("The request is not valid."));
+        GivenMemoryFill fill(fds[1].get(), size);
+        s.reader->read(fill.next(size), stride, r.height());
+    } else {
+        UniqueFd given = memory(size);
+        if (!given.isValid())
+            throw std::bad_alloc();
         // Unmapped before the answer goes: the viewer seals it against writing.
         SealedBuffer buffer(std::move(given), size);
         s.reader->read(buffer.data(), stride, r.height());
@@ -82,7 +90,8 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
 OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                 const PixelMemory& memory)
 {
-    if (fds.size() != 1)
+    // The file, and perhaps the memory the rows are to come in.
+    if (fds.empty() || fds.size() > 2)
         return OutgoingReply::failure(QStringLiteral("A request names one file."));
     try {
         return rows(request, fds, memory);

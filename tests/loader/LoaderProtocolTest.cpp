@@ -163,6 +163,7 @@ struct Reply {
     qint64 memfdBytes = -1; // -1: what the layout says
     int seals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL;
     bool extraDescriptor = false;
+    qint64 rowsMemoryBytes = -1; // rows asked into memory sent along, of this size
 };
 
 Reply decodeReply()
@@ -180,7 +181,7 @@ std::optional<LoaderAnswer> check(const Reply& r)
 {
     LoaderChannel::Message m;
     m.body = r.reply.encoded();
-    if (r.reply.pixels) {
+    if (r.reply.pixels && r.rowsMemoryBytes < 0) {
         const qint64 bytes = r.memfdBytes >= 0 ? r.memfdBytes : r.reply.pixels->byteCount();
         UniqueFd fd(::memfd_create("pixels", MFD_CLOEXEC | MFD_ALLOW_SEALING));
         if (::ftruncate(fd.get(), bytes) != 0 || ::pwrite(fd.get(), "\x10\x20\x30\xFF", 4, 0) != 4 ||
@@ -190,7 +191,17 @@ std::optional<LoaderAnswer> check(const Reply& r)
     }
     if (r.extraDescriptor)
         m.fds.emplace_back(::dup(0));
-    return LoaderAnswer::fromMessage(m, r.request, 1000);
+    return LoaderAnswer::fromMessage(m, r.request, 1000, r.rowsMemoryBytes);
+}
+
+// Rows of the 4x3 picture asked into memory of `bytes` sent along.
+std::function<void(Reply&)> rowsInSentMemory(qint64 bytes, bool descriptor = false)
+{
+    return [bytes, descriptor](Reply& r) {
+        r.request.task = LoaderTask::Rows, r.request.region = QRect(0, 0, 4, 3);
+        r.reply.pixels = PixelLayout{QSize(4, 3), 12, quint32(QImage::Format_BGR888), QRect(0, 0, 4, 3)};
+        r.rowsMemoryBytes = bytes, r.extraDescriptor = descriptor;
+    };
 }
 
 // A Metadata answer with these values to a request for the make and model.
@@ -267,6 +278,9 @@ const ReplyCase ReplyCases[] = {
     {"NewFileForAProbe", [](Reply& r) { bare(r, T::Probe), r.reply.newFile = "new"; }, false},
     {"TextsNotAskedFor", [](Reply& r) { r.reply.values = {{"Thumb::URI", "file:///a.png"}}; }, false},
     {"EditsForADecode", [](Reply& r) { r.reply.edits = {{0, 1, "x"}}; }, false},
+    {"RowsInMemorySent", rowsInSentMemory(36), true},
+    {"RowsPastTheMemorySent", rowsInSentMemory(24), false},
+    {"RowsInMemorySentAndADescriptor", rowsInSentMemory(36, true), false},
 };
 // clang-format on
 
@@ -278,8 +292,11 @@ TEST_P(LoaderReplyCheck, TakesOnlyWhatIsInRange)
     GetParam().change(r);
     const std::optional<LoaderAnswer> answer = check(r);
     ASSERT_EQ(answer.has_value(), GetParam().taken);
-    if (answer && r.reply.pixels) { // the image shows the memfd's own bytes
+    if (answer && r.reply.pixels && r.rowsMemoryBytes < 0) { // the image shows the memfd's own bytes
         EXPECT_EQ(answer->image.pixel(0, 0), 0xFF302010u);
+    }
+    if (answer && r.rowsMemoryBytes >= 0) { // rows sent along are read there, not mapped again
+        EXPECT_TRUE(answer->image.isNull());
     }
 }
 
