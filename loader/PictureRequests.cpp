@@ -25,9 +25,6 @@
 #include <cstring>
 #include <sys/stat.h>
 
-namespace {
-
-// The size of the file behind `fd`, refused as any picture file would be.
 qint64 fileSize(int fd, const QString& name)
 {
     struct stat st {};
@@ -37,8 +34,6 @@ qint64 fileSize(int fd, const QString& name)
         throw AppError(msg::cannotOpen(name, QString::fromLocal8Bit(std::strerror(EFBIG))));
     return qint64(st.st_size);
 }
-
-} // namespace
 
 QByteArray fileBytes(int fd, const QString& name)
 {

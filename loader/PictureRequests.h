@@ -20,6 +20,8 @@ using PixelMemory = std::function<UniqueFd(qint64 size)>;
 // memory throws (std::bad_alloc).
 OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
                                    const PixelMemory& memory);
+// The size of the file behind `fd`, refused as any picture file would be.
+qint64 fileSize(int fd, const QString& name);
 // The whole file behind `fd`, read without moving its offset, which the
 // viewer shares. Limits as for any picture file; throws AppError.
 QByteArray fileBytes(int fd, const QString& name);

@@ -2,12 +2,14 @@
 
 #include "core/Errors.h"
 #include "core/SealedBuffer.h"
+#include "core/SealedMapping.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/JpegStream.h"
 #include "graphics/PictureError.h"
 #include "graphics/PictureFormat.h"
 
 #include <memory>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace {
@@ -15,10 +17,40 @@ namespace {
 // More rows than a band needs: a reply stays a small part of a frame.
 constexpr int MostRows = 256;
 
+// The memory a viewer sends along for the rows, mapped once for all of a
+// file's bands: mapping it anew for each cost as much as the decode.
+struct RowsMemory {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::shared_ptr<uchar> data;
+    qint64 size = 0;
+
+    // The memory of `fd` (at least `size` bytes), or null when it is smaller.
+    uchar* of(int fd, qint64 size)
+    {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || st.st_size < size)
+            return nullptr;
+        if (!data || st.st_dev != device || st.st_ino != inode || this->size < size) {
+            data.reset();
+            void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+            if (at == MAP_FAILED)
+                throw std::bad_alloc();
+            const size_t mapped = size_t(st.st_size);
+            data.reset(static_cast<uchar*>(at), [mapped](uchar* p) { ::munmap(p, mapped); });
+            device = st.st_dev, inode = st.st_ino, this->size = st.st_size;
+        }
+        return data.get();
+    }
+};
+
 struct Session {
+    // A file the viewer sealed is mapped, not copied.
+    std::shared_ptr<const SealedMapping> file;
     QByteArray bytes;
     std::unique_ptr<JpegBandReader> reader;
     int nextRow = 0;
+    RowsMemory rows;
 };
 
 // One per loader (per thread in process): a loader streams one file at a time.
@@ -28,13 +60,24 @@ Session& session()
     return s;
 }
 
+void endSession()
+{
+    // The decoder before the bytes it reads.
+    session().reader.reset();
+    session() = Session();
+}
+
 OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, const PixelMemory& memory)
 {
     Session& s = session();
     // The first band opens the file anew; any other continues it.
     if (request.region.top() == 0) {
-        s = Session();
-        s.bytes = fileBytes(fds.front().get(), request.name);
+        endSession();
+        const int fd = fds.front().get();
+        const qint64 size = fileSize(fd, request.name);
+        s.file = SealedMapping::map(fd, size, size, SealedMapping::Read::Whole);
+        s.bytes = s.file ? QByteArray::fromRawData(reinterpret_cast<const char*>(s.file->data()), qsizetype(size))
+                         : fileBytes(fd, request.name);
         if (pictureFormatOf(s.bytes.left(PictureFormatHeadBytes), request.name) != PictureFormat::Jpeg)
             throw PictureError::notKind(PictureFormat::Jpeg);
         s.reader = std::make_unique<JpegBandReader>(s.bytes);
@@ -43,7 +86,7 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
         none.reply.format = quint8(PictureFormat::Jpeg);
         none.reply.size = none.reply.storedSize = QSize(s.reader->width(), s.reader->height());
         if (!s.reader->colour())
-            s = Session();
+            endSession();
         if (!s.reader)
             return none;
     }
@@ -55,11 +98,10 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
     const qint64 size = qint64(stride) * r.height();
     if (fds.size() > 1) {
         // Into the memory the viewer sent along and keeps from band to band.
-        struct stat st {};
-        if (::fstat(fds[1].get(), &st) != 0 || st.st_size < size)
+        uchar* to = s.rows.of(fds[1].get(), size);
+        if (!to)
             return OutgoingReply::failure(QStringLiteral("The request is not valid."));
-        GivenMemoryFill fill(fds[1].get(), size);
-        s.reader->read(fill.next(size), stride, r.height());
+        s.reader->read(to, stride, r.height());
     } else {
         UniqueFd given = memory(size);
         if (!given.isValid())
@@ -81,7 +123,7 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
     reply.pixels = PixelLayout{r.size(), stride, quint32(QImage::Format_BGR888), r};
     reply.done = true;
     if (last)
-        s = Session();
+        endSession();
     return out;
 }
 
@@ -96,10 +138,10 @@ OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<Unique
     try {
         return rows(request, fds, memory);
     } catch (const PictureError& e) {
-        session() = Session();
+        endSession();
         return OutgoingReply::failure(e.about(request.name).text());
     } catch (const AppError& e) {
-        session() = Session();
+        endSession();
         return OutgoingReply::failure(e.text());
     }
 }
