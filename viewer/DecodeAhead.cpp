@@ -35,10 +35,9 @@ bool scaledCopy(QSize drawn, QSize picture)
 QImage drawnFromCovering(QImage covering, QSize drawn)
 {
     // Converted first: Qt scales only its 32-bit formats, converting others
-    // there and back.
+    // there and back. The covering pixels (often the loader's memory, mapped
+    // here) are let go once scaled, before the copy into large pages.
     QImage image = inDrawingFormat(std::exchange(covering, QImage()));
-    // The covering pixels (often the loader's memory, mapped here) go
-    // before the copy is made, so the two are never held at once.
     if (!image.isNull() && image.size() != drawn)
         image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     // In large pages, which stay quick to read however long the picture waited.
