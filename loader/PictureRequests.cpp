@@ -45,6 +45,14 @@ QByteArray fileBytes(int fd, const QString& name)
     return bytes;
 }
 
+QByteArray mappedOrRead(int fd, qint64 size, const QString& name, SealedMapping::Read read,
+                        std::shared_ptr<const SealedMapping>& mapping)
+{
+    mapping = SealedMapping::map(fd, size, size, read);
+    return mapping ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapping->data()), qsizetype(size))
+                   : fileBytes(fd, name);
+}
+
 void putFacts(const Picture& picture, LoaderReply& reply)
 {
     reply.format = quint8(picture.format());
@@ -208,11 +216,9 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         // Another kind's file sealed by the viewer is mapped rather than
         // copied: a giant picture's facts, tiles and stand-in read a part of
         // it, or read it once through, and only what they read is resident.
-        const auto mapping = !streamed ? SealedMapping::map(fd, size, size) : nullptr;
+        std::shared_ptr<const SealedMapping> mapping;
         const QByteArray bytes =
-            streamed  ? QByteArray()
-            : mapping ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapping->data()), qsizetype(size))
-                      : fileBytes(fd, request.name);
+            streamed ? QByteArray() : mappedOrRead(fd, size, request.name, SealedMapping::Read::AsNeeded, mapping);
         const Picture picture = streamed ? Picture::jpegOverFile(fd, size, exif, request.name)
                                          : Picture::readHere(bytes, format, exif, request.name);
         if (request.task == LoaderTask::Decode) {

@@ -1,7 +1,6 @@
 #include "loader/RowRequests.h"
 
 #include "core/Errors.h"
-#include "core/SealedBuffer.h"
 #include "core/SealedMapping.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/JpegStream.h"
@@ -18,12 +17,12 @@ namespace {
 constexpr int MostRows = 256;
 
 // The memory a viewer sends along for the rows, mapped once for all of a
-// file's bands: mapping it anew for each cost as much as the decode.
+// file's bands: mapping it anew for each cost as much as the decode. Sealed
+// against resizing, the same memfd keeps its size.
 struct RowsMemory {
     dev_t device = 0;
     ino_t inode = 0;
     std::shared_ptr<uchar> data;
-    qint64 size = 0;
 
     // The memory of `fd` (at least `size` bytes), or null when it is smaller.
     uchar* of(int fd, qint64 size)
@@ -31,14 +30,14 @@ struct RowsMemory {
         struct stat st {};
         if (::fstat(fd, &st) != 0 || st.st_size < size)
             return nullptr;
-        if (!data || st.st_dev != device || st.st_ino != inode || this->size < size) {
+        if (!data || st.st_dev != device || st.st_ino != inode) {
             data.reset();
             void* at = ::mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
             if (at == MAP_FAILED)
                 throw std::bad_alloc();
             const size_t mapped = size_t(st.st_size);
             data.reset(static_cast<uchar*>(at), [mapped](uchar* p) { ::munmap(p, mapped); });
-            device = st.st_dev, inode = st.st_ino, this->size = st.st_size;
+            device = st.st_dev, inode = st.st_ino;
         }
         return data.get();
     }
@@ -67,17 +66,14 @@ void endSession()
     session() = Session();
 }
 
-OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, const PixelMemory& memory)
+OutgoingReply rows(const LoaderRequest& request, const std::vector<UniqueFd>& fds)
 {
     Session& s = session();
     // The first band opens the file anew; any other continues it.
     if (request.region.top() == 0) {
         endSession();
         const int fd = fds.front().get();
-        const qint64 size = fileSize(fd, request.name);
-        s.file = SealedMapping::map(fd, size, size, SealedMapping::Read::Whole);
-        s.bytes = s.file ? QByteArray::fromRawData(reinterpret_cast<const char*>(s.file->data()), qsizetype(size))
-                         : fileBytes(fd, request.name);
+        s.bytes = mappedOrRead(fd, fileSize(fd, request.name), request.name, SealedMapping::Read::Whole, s.file);
         if (pictureFormatOf(s.bytes.left(PictureFormatHeadBytes), request.name) != PictureFormat::Jpeg)
             throw PictureError::notKind(PictureFormat::Jpeg);
         s.reader = std::make_unique<JpegBandReader>(s.bytes);
@@ -96,20 +92,10 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
         return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     const int stride = Bitmap24::strideFor(r.width());
     const qint64 size = qint64(stride) * r.height();
-    if (fds.size() > 1) {
-        // Into the memory the viewer sent along and keeps from band to band.
-        uchar* to = s.rows.of(fds[1].get(), size);
-        if (!to)
-            return OutgoingReply::failure(QStringLiteral("The request is not valid."));
-        s.reader->read(to, stride, r.height());
-    } else {
-        UniqueFd given = memory(size);
-        if (!given.isValid())
-            throw std::bad_alloc();
-        // Unmapped before the answer goes: the viewer seals it against writing.
-        SealedBuffer buffer(std::move(given), size);
-        s.reader->read(buffer.data(), stride, r.height());
-    }
+    uchar* to = s.rows.of(fds[1].get(), size);
+    if (!to)
+        return OutgoingReply::failure(QStringLiteral("The request is not valid."));
+    s.reader->read(to, stride, r.height());
     s.nextRow = r.top() + r.height();
     const bool last = s.nextRow == s.reader->height();
     if (last)
@@ -129,14 +115,13 @@ OutgoingReply rows(const LoaderRequest& request, std::vector<UniqueFd>& fds, con
 
 } // namespace
 
-OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
-                                const PixelMemory& memory)
+OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds, const PixelMemory&)
 {
-    // The file, and perhaps the memory the rows are to come in.
-    if (fds.empty() || fds.size() > 2)
-        return OutgoingReply::failure(QStringLiteral("A request names one file."));
+    // The file, and the memory the rows are to come in.
+    if (fds.size() != 2)
+        return OutgoingReply::failure(QStringLiteral("The request is not valid."));
     try {
-        return rows(request, fds, memory);
+        return rows(request, fds);
     } catch (const PictureError& e) {
         endSession();
         return OutgoingReply::failure(e.about(request.name).text());
