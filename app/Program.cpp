@@ -218,13 +218,13 @@ void Program::startEarlyDecode(const QStringList& commandLine, const WindowSetti
     if (first.isEmpty())
         return;
     // Fitted, it is drawn within the window: within the screen, or the
-    // window's last size. Maximised, the window's main image needs the same
-    // decode as a picture fitted to the screen, mostly.
+    // window's last size (a first run's). Maximised, the window's main image
+    // needs the same decode as a picture fitted to the screen, mostly.
     DrawRule guess;
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && m_session->fitsPictures()) {
         QSize box = screen->availableGeometry().size();
-        if (!remembered.maximized && remembered.geometry)
-            box = box.boundedTo(remembered.geometry->size());
+        if (!remembered.maximized)
+            box = box.boundedTo(remembered.geometry ? remembered.geometry->size() : MainWindow::FirstClientSize);
         const qreal dpr = screen->devicePixelRatio();
         guess = [box, dpr](QSize picture) { return drawTarget(picture, box, false, true, true, dpr, QRect()); };
     }

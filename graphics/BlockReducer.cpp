@@ -12,6 +12,19 @@ int blockFactorCovering(QSize size, QSize atLeast)
     return std::max(1, std::min(size.width() / atLeast.width(), size.height() / atLeast.height()));
 }
 
+int blocksFactor(QSize size, QSize reduced)
+{
+    if (reduced.isEmpty())
+        return 0;
+    // Edge blocks count whole: factors from the ratio up to where the width
+    // falls short give the same width.
+    for (int factor = std::max(2, size.width() / reduced.width());
+         scaledDown(size, factor).width() >= reduced.width(); ++factor)
+        if (scaledDown(size, factor) == reduced)
+            return factor;
+    return 0;
+}
+
 namespace {
 
 // Sixteen bytes a step, a count the compiler turns into a few wide adds.

@@ -9,6 +9,8 @@
 // The largest whole factor that still covers `atLeast` in both directions;
 // below 2 a reduction gains nothing.
 int blockFactorCovering(QSize size, QSize atLeast);
+// The factor that reduces `size` to `reduced`; 0 where none does.
+int blocksFactor(QSize size, QSize reduced);
 
 // `image` reduced by the largest whole factor that still covers `atLeast`;
 // null where no factor of 2 or more fits. Opaque pictures only (RGB888,

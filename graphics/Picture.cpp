@@ -722,9 +722,13 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
                                                                orientedSize(drawn, m_d->orientation));
                             }),
                             m_d->orientation);
-    if (image.isNull() && m_d->format == PictureFormat::Png)
+    // Set where whole blocks were averaged: see the end.
+    bool blocks = false;
+    if (image.isNull() && m_d->format == PictureFormat::Png) {
         image = orientImage(decodePngReduced(m_d->bytes, orientedSize(drawn, m_d->orientation), stop),
                             m_d->orientation);
+        blocks = !image.isNull();
+    }
     if (image.isNull() && m_d->format == PictureFormat::WebP)
         image = orientImage(decodeWebpCovering(m_d->bytes, orientedSize(drawn, m_d->orientation)),
                             m_d->orientation);
@@ -743,6 +747,7 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
             return decodeHeifReduced(m_d->bytes, m_d->exif == ExifOrientation::Apply,
                                      shown.scaled(drawn, Qt::KeepAspectRatioByExpanding));
         });
+        blocks = !image.isNull();
     }
     if (image.isNull())
         image = decodeOtherNoting();
@@ -750,9 +755,14 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
     // whole blocks first, which spares Qt's scaling a converted copy of the
     // whole frame.
     const QSize cover = image.size().scaled(drawn, Qt::KeepAspectRatioByExpanding);
-    if (QImage blocks = reducedByBlocks(image, cover); !blocks.isNull())
-        image = std::move(blocks);
-    if (cover.width() < image.width() && cover.height() < image.height() && !cover.isEmpty())
+    if (QImage reduced = reducedByBlocks(image, cover); !reduced.isNull()) {
+        image = std::move(reduced);
+        blocks = true;
+    }
+    // Blocks are left for the caller to scale once to its size: so they
+    // serve the sizes near the one asked, such as a decode asked before the
+    // window's size was known.
+    if (!blocks && cover.width() < image.width() && cover.height() < image.height() && !cover.isEmpty())
         image = image.scaled(cover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
 }
@@ -782,6 +792,12 @@ QRect storedPart(QRect upright, QSize stored, int orientation)
 }
 
 } // namespace
+
+bool Picture::reducesByBlocks() const noexcept
+{
+    const PictureFormat f = format();
+    return kind() == Kind::Other && (f == PictureFormat::Png || f == PictureFormat::Heif || f == PictureFormat::Avif);
+}
 
 bool Picture::decodesBands() const noexcept
 {

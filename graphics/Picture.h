@@ -118,6 +118,10 @@ public:
     QImage decodedBand(QRect* band, bool displayColors, int scaleDenom = 1) const;
     // Whether a band decodes without the whole frame: JPEG, PNG, WebP, TIFF.
     bool decodesBands() const noexcept;
+    // Whether decodedCovering() of a size under half its own averages whole
+    // blocks (PNG, HEIF, AVIF; opaque ones for the last two) and leaves them
+    // unscaled.
+    bool reducesByBlocks() const noexcept;
 
     // How many pages the file holds (a TIFF's directories); only the first
     // shows. 1 for every other kind.

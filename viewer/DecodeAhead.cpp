@@ -1,6 +1,7 @@
 #include "viewer/DecodeAhead.h"
 
 #include "core/Errors.h"
+#include "graphics/BlockReducer.h"
 #include "graphics/LargePageImage.h"
 #include "viewer/PictureTiles.h"
 
@@ -55,12 +56,16 @@ QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, cons
 
 // What drawnPixels() gives, from pixels decoded for another size; null
 // where they don't serve.
-QImage drawnFromEarly(QImage covering, QSize picture, QSize drawn)
+QImage drawnFromEarly(QImage covering, Picture::Kind kind, QSize picture, QSize drawn)
 {
     if (covering.isNull() || drawn.isEmpty())
         return QImage();
     if (!scaledCopy(drawn, picture))
         return covering.size() == picture ? covering : QImage();
+    // Qt's reduction to another size would be scaled twice.
+    if (kind != Picture::Kind::Jpeg && covering.size() != picture &&
+        blocksFactor(picture, covering.size()) < 2)
+        return QImage();
     return EarlyDecode::serves(covering.size(), drawn) ? drawnFromCovering(std::move(covering), drawn) : QImage();
 }
 
@@ -78,13 +83,15 @@ EarlyDecode::EarlyDecode(const QString& path, const DrawRule& guess, ExifOrienta
         if (target.drawn.isEmpty() || tiled(made.picture, target))
             return made;
         // A JPEG's decode for a size is one of its scales, the same for
-        // sizes near it. Another kind's is reduced to the size itself, and
-        // reducing that again to the size drawn would blur it: such a picture
-        // is decoded early only where it comes whole, scaled once then.
-        if (made.picture.kind() == Picture::Kind::Jpeg && scaledCopy(target.drawn, size))
-            made.covering = made.picture.decodedCovering(target.drawn, displayColors);
-        else if (!scaledCopy(target.drawn, size) || serves(size, target.drawn))
-            made.covering = made.picture.decodedCovering(size, displayColors);
+        // sizes near it, as are whole blocks of another kind: both are
+        // scaled once to the size drawn. Another kind's reduced by Qt to the
+        // guess would be scaled twice: it is decoded early only where it
+        // comes whole.
+        const Picture& p = made.picture;
+        if (!scaledCopy(target.drawn, size) || serves(size, target.drawn))
+            made.covering = p.decodedCovering(size, displayColors);
+        else if (p.kind() == Picture::Kind::Jpeg || p.reducesByBlocks())
+            made.covering = p.decodedCovering(target.drawn, displayColors);
         return made;
     });
 }
@@ -272,7 +279,8 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
     // its band first would put the next entries' work before its own.
     const bool bandFirst = !task.shown || out.picture.decodesBands();
     if (early)
-        out.image = drawnFromEarly(std::move(early->covering), out.picture.size(), out.target.drawn);
+        out.image = drawnFromEarly(std::move(early->covering), out.picture.kind(), out.picture.size(),
+                                   out.target.drawn);
     if (out.image.isNull() && task.work == Work::Scaled && ownSize(out.target, out.picture.size()) && bandFirst) {
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);

@@ -140,10 +140,9 @@ void MainWindow::buildContents()
         m_commands->contextMenu()->popup(m_imageScroller->mapToGlobal(pos));
     });
 
-    // The design's client area is 616 x 535 below the menu bar.
     const int menuH = menuBar()->sizeHint().height();
     setMinimumSize(600 - FrameWidth, 400 - NonClientHeight + menuH);
-    resize(616, 535 + menuH);
+    resize(FirstClientSize + QSize(0, menuH));
     move(209, 115);
 
     // Slots for the design height; the layout routine keeps them in step.

@@ -54,6 +54,8 @@ public:
     // size they were designed for whether or not a frame is drawn.
     static constexpr int FrameWidth = 8;
     static constexpr int NonClientHeight = 46;
+    // A first run's window, below the menu bar.
+    static constexpr QSize FirstClientSize{616, 535};
 
     // The slide show's sound plays through `sound`.
     MainWindow(ViewerSession& session, SoundPlayer& sound, DialogProvider& dialogs,
