@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "graphics/BlockReducer.h"
 #include "graphics/LargePageImage.h"
+#include "graphics/PictureBands.h"
 #include "viewer/PictureTiles.h"
 
 #include <algorithm>
@@ -62,11 +63,9 @@ QImage drawnFromEarly(QImage covering, Picture::Kind kind, QSize picture, QSize 
         return QImage();
     if (!scaledCopy(drawn, picture))
         return covering.size() == picture ? covering : QImage();
-    // Qt's reduction to another size would be scaled twice.
-    if (kind != Picture::Kind::Jpeg && covering.size() != picture &&
-        blocksFactor(picture, covering.size()) < 2)
+    if (!EarlyDecode::serves(kind, picture, covering.size(), drawn))
         return QImage();
-    return EarlyDecode::serves(covering.size(), drawn) ? drawnFromCovering(std::move(covering), drawn) : QImage();
+    return drawnFromCovering(std::move(covering), drawn);
 }
 
 } // namespace
@@ -88,7 +87,7 @@ EarlyDecode::EarlyDecode(const QString& path, const DrawRule& guess, ExifOrienta
         // guess would be scaled twice: it is decoded early only where it
         // comes whole.
         const Picture& p = made.picture;
-        if (!scaledCopy(target.drawn, size) || serves(size, target.drawn))
+        if (!scaledCopy(target.drawn, size) || serves(p.kind(), size, size, target.drawn))
             made.covering = p.decodedCovering(size, displayColors);
         else if (p.kind() == Picture::Kind::Jpeg || p.reducesByBlocks())
             made.covering = p.decodedCovering(target.drawn, displayColors);
@@ -104,10 +103,16 @@ std::optional<EarlyDecode::Made> EarlyDecode::take()
     return m_made.get();
 }
 
-bool EarlyDecode::serves(QSize covering, QSize drawn)
+bool EarlyDecode::serves(Picture::Kind kind, QSize picture, QSize covering, QSize drawn)
 {
-    return covering.width() >= drawn.width() && covering.height() >= drawn.height() &&
-           (covering.width() < 2 * drawn.width() || covering.height() < 2 * drawn.height());
+    if (covering.width() < drawn.width() || covering.height() < drawn.height())
+        return false;
+    if (kind == Picture::Kind::Jpeg)
+        return covering == scaledDown(picture, jpegDenomCovering(picture, drawn));
+    if (covering == picture)
+        return covering.width() < 2 * drawn.width() || covering.height() < 2 * drawn.height();
+    // Qt's reduction to another size would be scaled twice.
+    return blocksFactor(picture, covering) >= 2;
 }
 
 DecodeAhead::DecodeAhead(QSize thumbBox, QObject* parent) : QObject(parent), m_thumbBox(thumbBox) {}

@@ -56,9 +56,11 @@ public:
     // Waits for the work and hands what it made over, once; throws what
     // reading the file threw.
     std::optional<Made> take();
-    // Whether `covering` gives `drawn` as a decode for `drawn` would: it
-    // covers it, and one of half its size would not have.
-    static bool serves(QSize covering, QSize drawn);
+    // Whether pixels of a picture of `picture` decoded `covering` large
+    // give it drawn at `drawn`: a JPEG's as its decode for `drawn` would (at
+    // the same scale: the smallest, 1/8, serves every size below it), whole
+    // blocks or a whole picture less than twice as large scaled once.
+    static bool serves(Picture::Kind kind, QSize picture, QSize covering, QSize drawn);
 
 private:
     QString m_path;

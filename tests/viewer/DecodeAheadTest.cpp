@@ -161,6 +161,31 @@ const EarlyCase EarlyCases[] = {
     {"AnotherKindComingWholeServes", "c.png", "c.png", {500, 375}, ExifOrientation::Apply, true, 0},
 };
 
+// Sizes only: what a decode for the size drawn would give, against pixels
+// decoded early for a guess.
+TEST(EarlyDecode, ServesWhatADecodeForTheSizeDrawnWouldGive)
+{
+    const auto jpeg = Picture::Kind::Jpeg, other = Picture::Kind::Other;
+    const struct {
+        Picture::Kind kind;
+        QSize picture, covering, drawn;
+        bool serves;
+    } cases[] = {
+        {jpeg, {20000, 13000}, {2500, 1625}, {440, 286}, true}, // 1/8: the smallest there is
+        {jpeg, {1600, 1200}, {800, 600}, {420, 315}, true},
+        {jpeg, {1600, 1200}, {1600, 1200}, {420, 315}, false}, // 1/2 would do
+        {jpeg, {1600, 1200}, {400, 300}, {420, 315}, false},
+        {other, {1600, 1200}, {534, 400}, {420, 315}, true}, // blocks of 3
+        {other, {1600, 1200}, {800, 600}, {300, 225}, true}, // of 2, where 5 would do
+        {other, {1600, 1200}, {500, 375}, {420, 315}, false}, // scaled by Qt
+        {other, {600, 450}, {600, 450}, {420, 315}, true},
+        {other, {1600, 1200}, {1600, 1200}, {420, 315}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EarlyDecode::serves(c.kind, c.picture, c.covering, c.drawn), c.serves)
+            << c.covering.width() << " for " << c.drawn.width();
+}
+
 class EarlyDecodes : public DecodeAheadTest, public ::testing::WithParamInterface<EarlyCase> {};
 
 TEST_P(EarlyDecodes, GiveTheShownEntryWhatADecodeForItsSizeWould)
