@@ -119,8 +119,8 @@ public:
     // Whether a band decodes without the whole frame: JPEG, PNG, WebP, TIFF.
     bool decodesBands() const noexcept;
     // Whether decodedCovering() of a size under half its own averages whole
-    // blocks (PNG, HEIF, AVIF; opaque ones for the last two) and leaves them
-    // unscaled.
+    // blocks and leaves them unscaled: a PNG's always, a HEIF's or AVIF's
+    // where it is opaque (which only its decode tells).
     bool reducesByBlocks() const noexcept;
 
     // How many pages the file holds (a TIFF's directories); only the first
