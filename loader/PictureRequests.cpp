@@ -191,7 +191,7 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
     if (request.task == LoaderTask::Frame)
         return answerFrameRequest(request, fds, memory);
     if (request.task == LoaderTask::Rows)
-        return answerRowsRequest(request, fds, memory);
+        return answerRowsRequest(request, fds);
     if (request.task == LoaderTask::Rewrite)
         return answerRewriteRequest(request, fds);
     if (request.task != LoaderTask::Probe && request.task != LoaderTask::Decode &&

@@ -115,7 +115,7 @@ OutgoingReply rows(const LoaderRequest& request, const std::vector<UniqueFd>& fd
 
 } // namespace
 
-OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds, const PixelMemory&)
+OutgoingReply answerRowsRequest(const LoaderRequest& request, const std::vector<UniqueFd>& fds)
 {
     // The file, and the memory the rows are to come in.
     if (fds.size() != 2)

@@ -8,5 +8,4 @@
 // the request's second descriptor; no pixels for a file that has no
 // band decode (not a JPEG, or CMYK inks). A failed reply where the
 // decoder stops; the file's decoder goes after its last row or a failure.
-OutgoingReply answerRowsRequest(const LoaderRequest& request, std::vector<UniqueFd>& fds,
-                                const PixelMemory& memory);
+OutgoingReply answerRowsRequest(const LoaderRequest& request, const std::vector<UniqueFd>& fds);
