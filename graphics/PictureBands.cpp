@@ -1,8 +1,8 @@
 #include "graphics/PictureBands.h"
 
+#include "graphics/LosslessWebp.h"
 #include "graphics/PictureLimits.h"
 #include "graphics/PngCodec.h"
-
 
 #include <webp/decode.h>
 
@@ -219,6 +219,44 @@ QImage decodeWebp(const QByteArray& data, QRect crop, QSize out)
     return earlyX || earlyY ? image.copy(QRect(QPoint(earlyX, earlyY), crop.size())) : image;
 }
 
+// libwebp keeps a lossless picture's whole frame while it decodes, our
+// own decoder a few megabytes of it, at some two thirds of libwebp's
+// speed: a band is read by ours, and a whole picture past this many pixels.
+constexpr qint64 LosslessFrameLimit = qint64(32) << 20;
+
+bool readsLosslessInRows(const LosslessWebpDecoder& lossless, bool whole)
+{
+    const QSize size = lossless.size();
+    return lossless.isValid() && pictureSizeAllowed(size.width(), size.height()) &&
+           (!whole || qint64(size.width()) * size.height() > LosslessFrameLimit);
+}
+
+// Block means of `*band` at 1/denom of a lossless WebP, read row by row.
+QImage decodeLosslessBand(const LosslessWebpDecoder& lossless, QRect* band, int denom)
+{
+    const QSize stored = lossless.size();
+    BlockMeans means(stored, band, denom, lossless.hasAlpha(), false);
+    if (means.image.isNull())
+        return QImage();
+    const int from = band->left() * denom, to = std::min((band->right() + 1) * denom, stored.width());
+    std::vector<std::uint8_t> rgba(std::size_t(to - from) * 4);
+    lossless.decodeRows([&](int y, const std::uint32_t* argb) {
+        if (y < means.firstRow())
+            return true;
+        std::uint8_t* p = rgba.data();
+        for (int x = from; x < to; ++x, p += 4) {
+            const std::uint32_t c = argb[x];
+            p[0] = std::uint8_t(c >> 16);
+            p[1] = std::uint8_t(c >> 8);
+            p[2] = std::uint8_t(c);
+            p[3] = std::uint8_t(c >> 24);
+        }
+        means.take(y, rgba.data(), from);
+        return !means.done();
+    });
+    return means.done() ? means.image : QImage();
+}
+
 QSize webpSize(const QByteArray& data)
 {
     int width = 0, height = 0;
@@ -237,7 +275,11 @@ QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom)
     *band = band->intersected(QRect(QPoint(), scaledDown(stored, denom)));
     const QRect crop =
         QRect(band->topLeft() * denom, band->size() * denom).intersected(QRect(QPoint(), stored));
-    const QImage image = band->isEmpty() ? QImage() : decodeWebp(data, crop, band->size());
+    QImage image;
+    if (const LosslessWebpDecoder lossless(data); !band->isEmpty() && readsLosslessInRows(lossless, false))
+        image = decodeLosslessBand(lossless, band, denom);
+    else if (!band->isEmpty())
+        image = decodeWebp(data, crop, band->size());
     if (image.isNull())
         *band = QRect();
     return image;
@@ -251,5 +293,11 @@ QImage decodeWebpCovering(const QByteArray& data, QSize atLeast)
     const QSize out = stored.scaled(atLeast, Qt::KeepAspectRatioByExpanding).expandedTo(QSize(1, 1));
     if (out.width() >= stored.width() || out.height() >= stored.height())
         return QImage(); // nothing to gain: the whole decode
+    if (const LosslessWebpDecoder lossless(data); readsLosslessInRows(lossless, true)) {
+        // The largest blocks that still cover `out`: the caller scales them.
+        const int denom = std::max(1, std::min(stored.width() / out.width(), stored.height() / out.height()));
+        QRect all(QPoint(), scaledDown(stored, denom));
+        return decodeLosslessBand(lossless, &all, denom);
+    }
     return decodeWebp(data, QRect(QPoint(), stored), out);
 }
