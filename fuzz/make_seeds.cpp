@@ -212,6 +212,19 @@ void pluginSeeds()
         put("plugin", "ico", QByteArray(1, '\4') + ico);
 }
 
+// fuzz_webp: lossless files, as Qt's writer makes them at quality 100,
+// whose palette, predictors and colour cache the pictures call for.
+void webpSeeds()
+{
+    put("webp", "quadrants", kinds::encoded(kinds::quadrants(12, 8), "webp", 100));
+    put("webp", "gradient", kinds::encoded(gradient(61, 37).toImage(), "webp", 100));
+    QImage fading = gradient(33, 20).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < fading.width(); ++x)
+        fading.setPixel(x, 3, qRgba(10, 200, 30, x * 7));
+    put("webp", "alpha", kinds::encoded(fading, "webp", 100));
+    put("webp", "palette", kinds::encoded(kinds::quadrants(40, 9, QImage::Format_Indexed8), "webp", 100));
+}
+
 // fuzz_heif: the first byte 1 ignores the rotation and mirror properties.
 void heifSeeds()
 {
@@ -284,6 +297,7 @@ int main(int argc, char** argv)
     bmpSeeds();
     pictureSeeds();
     pluginSeeds();
+    webpSeeds();
     heifSeeds();
     exifSeeds();
     textSeeds();

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 BUILD=${FUZZ_BUILD:-build-fuzz}
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 JOBS=${JOBS:-2}
-ALL="fuzz_bmp fuzz_jpeg fuzz_picture fuzz_plugin fuzz_heif fuzz_raw fuzz_jxl fuzz_svg fuzz_animation fuzz_exif fuzz_collection fuzz_ini fuzz_chm fuzz_sitemap"
+ALL="fuzz_bmp fuzz_jpeg fuzz_picture fuzz_plugin fuzz_heif fuzz_raw fuzz_jxl fuzz_svg fuzz_animation fuzz_webp fuzz_exif fuzz_collection fuzz_ini fuzz_chm fuzz_sitemap"
 TARGETS=${FUZZ_TARGETS:-$ALL}
 
 if [ ! -f "$BUILD/build.ninja" ]; then

@@ -613,8 +613,10 @@ LosslessWebpDecoder::LosslessWebpDecoder(const QByteArray& file)
         if (std::memcmp(tag, "VP8 ", 4) == 0 || std::memcmp(tag, "ANMF", 4) == 0 || std::memcmp(tag, "ANIM", 4) == 0)
             return;
         if (std::memcmp(tag, "VP8L", 4) == 0) {
+            // To the file's end, past the chunk's own length, as libwebp
+            // reads it: so a band has the pixels of the whole decode.
             m_bits = data + at + 8;
-            m_length = std::min(length, size - at - 8);
+            m_length = size - at - 8;
             readHeader();
             return;
         }

@@ -15,7 +15,7 @@
 #define PV_HARNESS(h) extern "C" int replay_##h(const std::uint8_t*, std::size_t);
 PV_HARNESS(bmp)
 PV_HARNESS(jpeg) PV_HARNESS(picture) PV_HARNESS(plugin) PV_HARNESS(heif) PV_HARNESS(raw) PV_HARNESS(jxl)
-    PV_HARNESS(svg) PV_HARNESS(animation) PV_HARNESS(exif)
+    PV_HARNESS(svg) PV_HARNESS(animation) PV_HARNESS(webp) PV_HARNESS(exif)
     PV_HARNESS(collection) PV_HARNESS(ini) PV_HARNESS(chm)
         PV_HARNESS(sitemap) int writeFuzzSeeds(int argc, char** argv); // fuzz/make_seeds.cpp's main
 
@@ -56,6 +56,8 @@ QList<Input> inputsFor(const Harness& h, const QString& seeds)
         in += filesUnder(PV_CORPUS_DIR, {"*.webp"}, "\1") + filesUnder(PV_CORPUS_DIR, {"apng*.png"}, "\2") +
               filesUnder(PV_CORPUS_DIR, {"*.jxl"}, "\3") + filesUnder(PV_CORPUS_DIR, {"*.avif"}, "\4") +
               filesUnder(PV_REGRESSIONS_DIR, {"animation-*"});
+    if (h.name == std::string("webp"))
+        in += filesUnder(PV_REGRESSIONS_DIR, {"webp-*"});
     if (h.name == std::string("chm"))
         in << Input{help::localHelpPath(help::kFixedHelpPath, PV_BINARY_DIR), {}};
     return in;
@@ -110,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Harnesses, FuzzReplay, ::testing::Values(
     Harness{"raw", replay_raw, {"*.cr2", "*.cr3", "*.crw", "*.dng", "*.rw2", "*.kdc", "*.nef"}},
     Harness{"jxl", replay_jxl, {"*.jxl"}}, Harness{"svg", replay_svg, {"*.svg"}},
     Harness{"animation", replay_animation, {"*.gif"}, Zero},
+    Harness{"webp", replay_webp, {"*.webp"}},
     Harness{"exif", replay_exif, {"*.jpg"}, "\1"}, // 1: a whole JPEG file
     Harness{"collection", replay_collection, {"*.pvx"}, {}, PV_REGRESSIONS_DIR},
     Harness{"ini", replay_ini, {}}, Harness{"chm", replay_chm, {"*.chm"}, {}, PV_REGRESSIONS_DIR},
