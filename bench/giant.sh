@@ -10,11 +10,12 @@
 #    clock also counts waiting for a core and for the X server);
 #  - the corpus's 12-MP HEIC fitted, against `heif-convert` (to y4m, the
 #    cheapest output it writes) and `vips copy` (to its own raw format).
-# KIND=png|ipng|webp|tif makes the giant picture of that kind instead (ipng:
-# an interlaced PNG, its kind told by its content; WebP 16000 wide: it allows
-# 16383 at most) and measures only As Is, with the probe of BEFORE (another
-# build directory) too in the same run when given.
-# Usage: [KIND=png|ipng|webp|tif] [BEFORE=OTHER_BUILD_DIR] bench/giant.sh BUILD_DIR
+# KIND=png|ipng|webp|lwebp|tif makes the giant picture of that kind instead
+# (ipng: an interlaced PNG, its kind told by its content; lwebp: a lossless
+# WebP; WebP 16000 wide: it allows 16383 at most) and measures only As Is,
+# and fitted for a lossless WebP, with the probe of BEFORE (another build
+# directory) too in the same run when given.
+# Usage: [KIND=png|ipng|webp|lwebp|tif] [BEFORE=OTHER_BUILD_DIR] bench/giant.sh BUILD_DIR
 set -euo pipefail
 
 BUILD=$(cd "${1:-build}" && pwd)
@@ -29,8 +30,10 @@ for tool in djpeg heif-convert vips xvfb-run; do
 done
 KIND=${KIND:-jpg}
 WIDTH=20000
+NAME=giant.$KIND
 [ "$KIND" = webp ] && WIDTH=16000
-"$PROBE" make "$WORK/giant.$KIND" "$WIDTH" 13000
+[ "$KIND" = lwebp ] && WIDTH=16000 && NAME=giant-lossless.webp
+"$PROBE" make "$WORK/$NAME" "$WIDTH" 13000
 
 # The median of each As Is figure over the runs in $1, and its range.
 asis() {
@@ -45,28 +48,35 @@ asis() {
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 if [ "$KIND" != jpg ]; then
-  echo "giant $KIND: ${WIDTH}x13000, $(stat -c %s "$WORK/giant.$KIND") bytes"
+  echo "giant $KIND: ${WIDTH}x13000, $(stat -c %s "$WORK/$NAME") bytes"
   probes=("$PROBE")
   [ -n "${BEFORE:-}" ] && probes+=("$(cd "$BEFORE" && pwd)/bench/giant_probe")
   cat > "$WORK/runs.sh" <<'RUNS'
 #!/usr/bin/env bash
 set -u
-WORK=$1; RUNS=$2; KIND=$3; shift 3
+WORK=$1; RUNS=$2; NAME=$3; shift 3
 for ((r = 1; r <= RUNS; r++)); do
   n=0
   for probe in "$@"; do
     n=$((n + 1))
-    PICTAVO_T0=$(date +%s%N) timeout 300 "$probe" view "$WORK/giant.$KIND" asis >> "$WORK/asis$n.txt"
+    PICTAVO_T0=$(date +%s%N) timeout 300 "$probe" view "$WORK/$NAME" asis >> "$WORK/asis$n.txt"
+    if [ "$NAME" = giant-lossless.webp ]; then
+      PICTAVO_T0=$(date +%s%N) timeout 300 "$probe" view "$WORK/$NAME" fit >> "$WORK/fit$n.txt"
+    fi
   done
 done
 RUNS
-  xvfb-run -a -s "-screen 0 1600x1000x24" bash "$WORK/runs.sh" "$WORK" "$RUNS" "$KIND" "${probes[@]}" 2>/dev/null
+  xvfb-run -a -s "-screen 0 1600x1000x24" bash "$WORK/runs.sh" "$WORK" "$RUNS" "$NAME" "${probes[@]}" 2>/dev/null
   echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
   n=0
   for probe in "${probes[@]}"; do
     n=$((n + 1))
     echo "giant $KIND as is, $probe (median of $RUNS):"
     asis "$WORK/asis$n.txt"
+    if [ -f "$WORK/fit$n.txt" ]; then
+      echo "giant $KIND fitted, $probe (median of $RUNS):"
+      asis "$WORK/fit$n.txt"
+    fi
   done
   exit 0
 fi

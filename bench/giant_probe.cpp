@@ -2,10 +2,11 @@
 // clock (PICTAVO_T0, nanoseconds since the epoch, taken just before exec):
 //   giant_probe make OUT.jpg|png|ipng|webp|tif WIDTH HEIGHT   writes a
 //       photo-like picture of the kind the name ends in (ipng: an interlaced
-//       PNG), row by row (WebP whole)
+//       PNG; -lossless.webp: a lossless WebP), row by row (WebP whole)
 //   giant_probe view PICTURE fit|asis       prints paint_ms: the picture's own
-//       pixels on screen (fitted, or the view covered by them in As Is); in As
-//       Is then rss_kib (viewer and its loaders, each at its peak) after the
+//       pixels on screen (fitted, or the view covered by them in As Is);
+//       fitted then rss_kib fitted, in As Is rss_kib (viewer and its loaders,
+//       each at its peak) after the
 //       first paint and after panning to each corner with the scroll bars,
 //       and the longest stretch the GUI thread did not turn (stall_ms), and
 //       the most CPU time it spent in one turn (stall_cpu_ms).
@@ -145,7 +146,7 @@ int makeTiff(const char* path, int width, int height)
 // libwebp encodes a whole picture at once (16383 pixels a side at most);
 // its fastest method, and the prediction modes let go of what it takes to
 // fit a giant picture's first partition into VP8's 512 KiB.
-int makeWebp(FILE* out, int width, int height)
+int makeWebp(FILE* out, int width, int height, bool lossless)
 {
     WebPConfig config;
     WebPPicture picture;
@@ -155,6 +156,11 @@ int makeWebp(FILE* out, int width, int height)
     config.method = 2;
     config.partition_limit = 100;
     config.segments = 1;
+    config.lossless = lossless;
+    if (lossless) {
+        config.quality = 0;
+        config.method = 0;
+    }
     picture.use_argb = 1;
     picture.width = width;
     picture.height = height;
@@ -192,7 +198,7 @@ int makePicture(const std::string& path, int width, int height)
         return 1;
     const int made = endsWith(".png")    ? makePng(out, width, height, false)
                      : endsWith(".ipng") ? makePng(out, width, height, true)
-                     : endsWith(".webp") ? makeWebp(out, width, height)
+                     : endsWith(".webp") ? makeWebp(out, width, height, endsWith("-lossless.webp"))
                                          : makeJpeg(out, width, height);
     return std::fclose(out) == 0 ? made : 1;
 }
@@ -315,6 +321,8 @@ int view(int argc, char** argv)
     if (!image->showsDecodedPixels())
         std::fprintf(stderr, "not shown: %s\n", qPrintable(image->reason()));
     std::printf("paint_ms %.1f\n", msSinceLaunch());
+    if (fit)
+        std::printf("rss_kib fitted %ld\n", peakWithLoadersKiB());
     if (!fit) {
         std::printf("rss_kib first %ld\n", peakWithLoadersKiB());
         StallMeter stalls;
