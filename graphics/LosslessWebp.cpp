@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -102,8 +101,9 @@ public:
         if (left != 0)
             return false;
         std::array<int, MaxCodeLength + 1> next{};
-        for (int l = 1, code = 0; l <= MaxCodeLength; ++l) {
-            code = (code + counts[l - 1] * (l > 1)) << 1;
+        // The first code of each length; lengths of 0 take none.
+        for (int l = 2, code = 0; l <= MaxCodeLength; ++l) {
+            code = (code + counts[l - 1]) << 1;
             next[l] = code;
         }
         // Reversed codes, as the bits come first to last.
@@ -339,8 +339,6 @@ class StreamDecoder {
 public:
     StreamDecoder(const std::uint8_t* data, std::size_t size) : m_bits(data, size) {}
 
-    BitReader& bits() { return m_bits; }
-
     bool decode(int width, int height, const LosslessWebpDecoder::RowSink& sink)
     {
         int packedWidth = width;
@@ -406,12 +404,7 @@ private:
         if (!readCodes(width, height, false, &codes))
             return false;
         pixels->assign(std::size_t(width) * std::size_t(height), 0);
-        std::uint32_t* out = pixels->data();
-        return decodePixels(codes, width, height, [&](int y, const std::uint32_t* row) {
-            if (row != out + std::size_t(y) * std::size_t(width))
-                std::copy(row, row + width, out + std::size_t(y) * std::size_t(width));
-            return true;
-        }, out);
+        return decodePixels(codes, width, height, [](int, const std::uint32_t*) { return true; }, pixels->data());
     }
 
     bool readCodes(int width, int height, bool main, ImageCodes* codes)
@@ -647,6 +640,6 @@ bool LosslessWebpDecoder::decodeRows(const RowSink& row) const
     if (!isValid())
         return false;
     // The header again, to be past it: 8 + 14 + 14 + 1 + 3 bits, five bytes.
-    auto decoder = std::make_unique<StreamDecoder>(m_bits + 5, m_length - 5);
-    return decoder->decode(m_size.width(), m_size.height(), row);
+    StreamDecoder decoder(m_bits + 5, m_length - 5);
+    return decoder.decode(m_size.width(), m_size.height(), row);
 }
