@@ -2,8 +2,11 @@
 
 #include <QtEndian>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -34,11 +37,19 @@ int subSampled(int size, int bits)
 class BitReader {
 public:
     BitReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    // From `length` bytes of `fd` at `offset`, read as needed.
+    BitReader(int fd, qint64 offset, qint64 length)
+        : m_data(nullptr), m_size(0), m_fd(fd), m_offset(offset), m_left(length), m_buffer(std::size_t(1) << 18)
+    {
+        m_data = m_buffer.data();
+    }
 
     void fill()
     {
         if (m_count >= 32)
             return;
+        if (m_at + 4 > m_size && m_left > 0)
+            readMore();
         if (m_at + 4 <= m_size) {
             m_value |= std::uint64_t(qFromLittleEndian<std::uint32_t>(m_data + m_at)) << m_count;
             m_at += 4;
@@ -69,10 +80,36 @@ public:
     bool exhausted() const { return m_padding > m_count; }
 
 private:
+    void readMore()
+    {
+        const std::size_t kept = m_size - m_at;
+        std::memmove(m_buffer.data(), m_buffer.data() + m_at, kept);
+        std::size_t got = 0;
+        const std::size_t want = std::size_t(std::min<qint64>(qint64(m_buffer.size() - kept), m_left));
+        while (got < want) {
+            const ssize_t n = ::pread(m_fd, m_buffer.data() + kept + got, want - got, off_t(m_offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                m_left = 0; // the file ends early: read as data that ends
+                break;
+            }
+            got += std::size_t(n);
+            m_offset += n;
+            m_left -= n;
+        }
+        m_data = m_buffer.data();
+        m_at = 0;
+        m_size = kept + got;
+    }
+
     const std::uint8_t* m_data;
     std::size_t m_size, m_at = 0;
     std::uint64_t m_value = 0;
     int m_count = 0, m_padding = 0;
+    int m_fd = -1;
+    qint64 m_offset = 0, m_left = 0;
+    std::vector<std::uint8_t> m_buffer;
 };
 
 // A canonical prefix code: a table of the first RootBits bits, and for the
@@ -337,7 +374,7 @@ int distanceOf(int code, int width)
 
 class StreamDecoder {
 public:
-    StreamDecoder(const std::uint8_t* data, std::size_t size) : m_bits(data, size) {}
+    explicit StreamDecoder(BitReader bits) : m_bits(std::move(bits)) {}
 
     bool decode(int width, int height, const LosslessWebpDecoder::RowSink& sink)
     {
@@ -596,6 +633,7 @@ LosslessWebpDecoder::LosslessWebpDecoder(const QByteArray& file)
 {
     const auto* data = reinterpret_cast<const std::uint8_t*>(file.constData());
     const std::size_t size = std::size_t(file.size());
+    m_file = data;
     if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WEBP", 4) != 0)
         return;
     // The chunks after the header: the picture's own is the first of
@@ -635,11 +673,13 @@ void LosslessWebpDecoder::readHeader()
     m_size = QSize(width, height);
 }
 
-bool LosslessWebpDecoder::decodeRows(const RowSink& row) const
+bool LosslessWebpDecoder::decodeRows(const RowSink& row, int fd) const
 {
     if (!isValid())
         return false;
-    // The header again, to be past it: 8 + 14 + 14 + 1 + 3 bits, five bytes.
-    StreamDecoder decoder(m_bits + 5, m_length - 5);
+    // Past the header: 8 + 14 + 14 + 1 + 3 bits, five bytes.
+    constexpr std::size_t Header = 5;
+    StreamDecoder decoder(fd >= 0 && m_file ? BitReader(fd, qint64(m_bits - m_file) + qint64(Header), qint64(m_length - Header))
+                                            : BitReader(m_bits + Header, m_length - Header));
     return decoder.decode(m_size.width(), m_size.height(), row);
 }

@@ -24,13 +24,16 @@ public:
 
     // Rows 0, 1, ... as ARGB (0xAARRGGBB), each handed to `row` until it
     // returns false or the last came. False where the file ends or is
-    // damaged before that.
+    // damaged before that. With `fd`, the file the decoder's bytes map,
+    // the bitstream is read from it a part at a time, so that a decode
+    // through a giant file does not make the whole mapping resident.
     using RowSink = std::function<bool(int y, const std::uint32_t* argb)>;
-    bool decodeRows(const RowSink& row) const;
+    bool decodeRows(const RowSink& row, int fd = -1) const;
 
 private:
     void readHeader();
 
+    const std::uint8_t* m_file = nullptr; // the whole file, where given
     const std::uint8_t* m_bits = nullptr; // the lossless bitstream, past its chunk header
     std::size_t m_length = 0;
     QSize m_size;

@@ -48,6 +48,7 @@ struct Picture::Data {
     // A JPEG read here from a descriptor: its decodes read the file as they
     // go, and `bytes` holds only its head.
     JpegFile file;
+    int mappedFrom = -1; // Other read here over a mapping of this descriptor
     Bitmap24 bitmap;  // Bitmap
     BmpExtras bmp;    // Bitmap: its alpha and resolution
     // A PictureDamage, or -1 while no decode has read the whole file; shared
@@ -231,6 +232,17 @@ Picture Picture::readHere(const QByteArray& data, PictureFormat format, ExifOrie
     default:
         return otherHere(data, format, exif, name);
     }
+}
+
+Picture Picture::readHereOverMapping(const QByteArray& mapped, int fd, PictureFormat format, ExifOrientation exif,
+                                     const QString& name)
+{
+    const Picture here = readHere(mapped, format, exif, name);
+    if (here.kind() != Kind::Other)
+        return here;
+    auto d = std::make_shared<Data>(*here.m_d);
+    d->mappedFrom = fd;
+    return Picture(std::move(d));
 }
 
 Picture Picture::throughLoaders(const QByteArray& data, PictureFormat format, ExifOrientation exif,
@@ -730,7 +742,7 @@ QImage Picture::otherCovering(QSize drawn, const std::atomic<bool>* stop) const
         blocks = !image.isNull();
     }
     if (image.isNull() && m_d->format == PictureFormat::WebP)
-        image = orientImage(decodeWebpCovering(m_d->bytes, orientedSize(drawn, m_d->orientation)),
+        image = orientImage(decodeWebpCovering(m_d->bytes, orientedSize(drawn, m_d->orientation), m_d->mappedFrom),
                             m_d->orientation);
     if (image.isNull() && m_d->format == PictureFormat::Tiff) {
         // The whole first page at the smallest scale that still covers it.
@@ -855,7 +867,7 @@ QImage Picture::otherBand(QRect* part, int denom) const
     case PictureFormat::Png:
         return decodePngBand(m_d->bytes, part, denom);
     case PictureFormat::WebP:
-        return decodeWebpBand(m_d->bytes, part, denom);
+        return decodeWebpBand(m_d->bytes, part, denom, m_d->mappedFrom);
     case PictureFormat::Tiff:
         return decodeTiffBand(m_d->bytes, part, denom);
     default:

@@ -46,6 +46,12 @@ public:
     // and the fuzz targets only.
     static Picture readHere(const QByteArray& data, PictureFormat format,
                             ExifOrientation exif = ExifOrientation::Apply, const QString& name = QString());
+    // The same over `mapped`, a mapping of the file behind `fd`, which must
+    // stay open while the picture is used: a decode that reads a giant
+    // file once through reads it from `fd` a part at a time, so that the
+    // mapping's pages do not all become resident.
+    static Picture readHereOverMapping(const QByteArray& mapped, int fd, PictureFormat format, ExifOrientation exif,
+                                       const QString& name);
     // A JPEG read here from the `size` bytes behind `fd`, which must stay
     // open while the picture is used: only its head is held, every decode
     // streams the file (for a loader's decodes, which then need no copy).

@@ -232,7 +232,7 @@ bool readsLosslessInRows(const LosslessWebpDecoder& lossless, bool whole)
 }
 
 // Block means of `*band` at 1/denom of a lossless WebP, read row by row.
-QImage decodeLosslessBand(const LosslessWebpDecoder& lossless, QRect* band, int denom)
+QImage decodeLosslessBand(const LosslessWebpDecoder& lossless, QRect* band, int denom, int fd)
 {
     const QSize stored = lossless.size();
     BlockMeans means(stored, band, denom, lossless.hasAlpha(), false);
@@ -253,7 +253,7 @@ QImage decodeLosslessBand(const LosslessWebpDecoder& lossless, QRect* band, int 
         }
         means.take(y, rgba.data(), from);
         return !means.done();
-    });
+    }, fd);
     return means.done() ? means.image : QImage();
 }
 
@@ -268,7 +268,7 @@ QSize webpSize(const QByteArray& data)
 
 } // namespace
 
-QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom)
+QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom, int fd)
 {
     const QSize stored = webpSize(data);
     denom = std::max(denom, 1);
@@ -277,7 +277,7 @@ QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom)
         QRect(band->topLeft() * denom, band->size() * denom).intersected(QRect(QPoint(), stored));
     QImage image;
     if (const LosslessWebpDecoder lossless(data); !band->isEmpty() && readsLosslessInRows(lossless, false))
-        image = decodeLosslessBand(lossless, band, denom);
+        image = decodeLosslessBand(lossless, band, denom, fd);
     else if (!band->isEmpty())
         image = decodeWebp(data, crop, band->size());
     if (image.isNull())
@@ -285,7 +285,7 @@ QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom)
     return image;
 }
 
-QImage decodeWebpCovering(const QByteArray& data, QSize atLeast)
+QImage decodeWebpCovering(const QByteArray& data, QSize atLeast, int fd)
 {
     const QSize stored = webpSize(data);
     if (stored.isEmpty() || atLeast.isEmpty())
@@ -297,7 +297,7 @@ QImage decodeWebpCovering(const QByteArray& data, QSize atLeast)
         // The largest blocks that still cover `out`: the caller scales them.
         const int denom = std::max(1, std::min(stored.width() / out.width(), stored.height() / out.height()));
         QRect all(QPoint(), scaledDown(stored, denom));
-        return decodeLosslessBand(lossless, &all, denom);
+        return decodeLosslessBand(lossless, &all, denom, fd);
     }
     return decodeWebp(data, QRect(QPoint(), stored), out);
 }

@@ -89,8 +89,10 @@ private:
 // the band ends, or when `stop` turned true. An interlaced PNG is read to
 // its end for any band.
 QImage decodePngBand(const QByteArray& data, QRect* band, int denom, const std::atomic<bool>* stop = nullptr);
-QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom);
+// A lossless WebP's bitstream is read from `fd` where given, the file
+// `data` maps (see LosslessWebpDecoder::decodeRows).
+QImage decodeWebpBand(const QByteArray& data, QRect* band, int denom, int fd = -1);
 
 // A still WebP scaled while it decodes to cover `atLeast` (its aspect
 // kept), for a giant one's stand-in; null for an animation or damage.
-QImage decodeWebpCovering(const QByteArray& data, QSize atLeast);
+QImage decodeWebpCovering(const QByteArray& data, QSize atLeast, int fd = -1);

@@ -220,7 +220,8 @@ OutgoingReply answerPictureRequest(const LoaderRequest& request, std::vector<Uni
         const QByteArray bytes =
             streamed ? QByteArray() : mappedOrRead(fd, size, request.name, SealedMapping::Read::AsNeeded, mapping);
         const Picture picture = streamed ? Picture::jpegOverFile(fd, size, exif, request.name)
-                                         : Picture::readHere(bytes, format, exif, request.name);
+                                   : mapping ? Picture::readHereOverMapping(bytes, fd, format, exif, request.name)
+                                             : Picture::readHere(bytes, format, exif, request.name);
         if (request.task == LoaderTask::Decode) {
             QRect region;
             const QImage image = decoded(picture, request, &region);

@@ -4,6 +4,7 @@
 #include "graphics/Picture.h"
 #include "tests/graphics/Corpus.h"
 
+#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ std::vector<std::uint32_t> libwebpPixels(const QByteArray& file)
 }
 
 // The rows handed over, one after another, until the decode ended.
-std::vector<std::uint32_t> ourPixels(const QByteArray& file, bool* complete)
+std::vector<std::uint32_t> ourPixels(const QByteArray& file, bool* complete, int fd = -1)
 {
     const LosslessWebpDecoder decoder(file);
     std::vector<std::uint32_t> pixels;
@@ -64,7 +65,7 @@ std::vector<std::uint32_t> ourPixels(const QByteArray& file, bool* complete)
         EXPECT_EQ(y, next++);
         pixels.insert(pixels.end(), row, row + decoder.size().width());
         return true;
-    });
+    }, fd);
     return pixels;
 }
 
@@ -113,6 +114,12 @@ TEST_P(LosslessWebp, GivesLibwebpsPixelsRowByRow)
     ASSERT_EQ(got.size(), expected.size());
     const auto differs = std::mismatch(got.begin(), got.end(), expected.begin());
     EXPECT_TRUE(differs.first == got.end()) << "first wrong pixel " << (differs.first - got.begin());
+
+    // The same read from the file a part at a time.
+    QTemporaryFile saved;
+    ASSERT_TRUE(saved.open() && saved.write(file) == file.size() && saved.flush());
+    EXPECT_TRUE(ourPixels(file, &complete, int(saved.handle())) == got);
+    EXPECT_TRUE(complete);
 
     // Cut short anywhere, the rows that came are still right and the
     // decode says it failed.
