@@ -3,6 +3,9 @@
 #include <QtEndian>
 
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -247,12 +250,25 @@ int channel(std::uint32_t p, int shift)
     return int((p >> shift) & 0xff);
 }
 
+// The sum of the channels' distances between two pixels.
+int distance(std::uint32_t a, std::uint32_t b)
+{
+#ifdef __SSE2__
+    return _mm_cvtsi128_si32(_mm_sad_epu8(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))));
+#else
+    int sum = 0;
+    for (int s = 0; s < 32; s += 8)
+        sum += std::abs(channel(a, s) - channel(b, s));
+    return sum;
+#endif
+}
+
+// Of left and top, the nearer to the gradient's guess, left + top - top
+// left: it lies as far from the left as the top from the top left, and
+// the other way round.
 std::uint32_t select(std::uint32_t left, std::uint32_t top, std::uint32_t topLeft)
 {
-    int towardsTop = 0; // how much closer the gradient's guess lies to the top than to the left
-    for (int s = 0; s < 32; s += 8)
-        towardsTop += std::abs(channel(left, s) - channel(topLeft, s)) - std::abs(channel(top, s) - channel(topLeft, s));
-    return towardsTop <= 0 ? top : left;
+    return distance(left, topLeft) <= distance(top, topLeft) ? top : left;
 }
 
 std::uint32_t clampAddSubtractFull(std::uint32_t a, std::uint32_t b, std::uint32_t c)
@@ -271,42 +287,54 @@ std::uint32_t clampAddSubtractHalf(std::uint32_t a, std::uint32_t b)
     return p;
 }
 
-std::uint32_t predicted(int mode, std::uint32_t left, std::uint32_t top, std::uint32_t topLeft, std::uint32_t topRight)
+// A block's pixels, each added to its prediction from its neighbours.
+template<class Predict>
+void addPredicted(std::uint32_t* row, const std::uint32_t* top, int from, int to, Predict predict)
 {
-    switch (mode) {
-    case 1: return left;
-    case 2: return top;
-    case 3: return topRight;
-    case 4: return topLeft;
-    case 5: return average(average(left, topRight), top);
-    case 6: return average(left, topLeft);
-    case 7: return average(left, top);
-    case 8: return average(topLeft, top);
-    case 9: return average(top, topRight);
-    case 10: return average(average(left, topLeft), average(top, topRight));
-    case 11: return select(left, top, topLeft);
-    case 12: return clampAddSubtractFull(left, top, topLeft);
-    case 13: return clampAddSubtractHalf(average(left, top), topLeft);
-    default: return 0xff000000u;
-    }
+    for (int x = from; x < to; ++x)
+        row[x] = addPixels(row[x], predict(row[x - 1], top[x], top[x - 1], top[x + 1]));
 }
 
 void undoPredictor(Transform& t, std::uint32_t* row, int y)
 {
     const int w = t.width;
+    std::uint32_t* top = t.above.data();
     if (y == 0) {
         row[0] = addPixels(row[0], 0xff000000u);
         for (int x = 1; x < w; ++x)
             row[x] = addPixels(row[x], row[x - 1]);
     } else {
-        const std::uint32_t* top = t.above.data();
-        const std::uint32_t* modes = t.data.data() + std::size_t(y >> t.bits) * std::size_t(subSampled(w, t.bits));
         row[0] = addPixels(row[0], top[0]);
-        for (int x = 1; x < w; ++x) {
-            // The last column's top right is the row's own first pixel.
-            const std::uint32_t topRight = x + 1 < w ? top[x + 1] : row[0];
-            const int mode = int((modes[x >> t.bits] >> 8) & 0xf);
-            row[x] = addPixels(row[x], predicted(mode, row[x - 1], top[x], top[x - 1], topRight));
+        top[w] = row[0]; // the last column's top right is the row's own first pixel
+        const std::uint32_t* modes = t.data.data() + std::size_t(y >> t.bits) * std::size_t(subSampled(w, t.bits));
+        using P = std::uint32_t;
+        for (int x = 1; x < w;) {
+            const int end = std::min(w, ((x >> t.bits) + 1) << t.bits);
+            switch ((modes[x >> t.bits] >> 8) & 0xf) {
+            case 1: addPredicted(row, top, x, end, [](P l, P, P, P) { return l; }); break;
+            case 2: addPredicted(row, top, x, end, [](P, P t, P, P) { return t; }); break;
+            case 3: addPredicted(row, top, x, end, [](P, P, P, P tr) { return tr; }); break;
+            case 4: addPredicted(row, top, x, end, [](P, P, P tl, P) { return tl; }); break;
+            case 5: addPredicted(row, top, x, end, [](P l, P t, P, P tr) { return average(average(l, tr), t); }); break;
+            case 6: addPredicted(row, top, x, end, [](P l, P, P tl, P) { return average(l, tl); }); break;
+            case 7: addPredicted(row, top, x, end, [](P l, P t, P, P) { return average(l, t); }); break;
+            case 8: addPredicted(row, top, x, end, [](P, P t, P tl, P) { return average(tl, t); }); break;
+            case 9: addPredicted(row, top, x, end, [](P, P t, P, P tr) { return average(t, tr); }); break;
+            case 10:
+                addPredicted(row, top, x, end,
+                             [](P l, P t, P tl, P tr) { return average(average(l, tl), average(t, tr)); });
+                break;
+            case 11: addPredicted(row, top, x, end, [](P l, P t, P tl, P) { return select(l, t, tl); }); break;
+            case 12:
+                addPredicted(row, top, x, end, [](P l, P t, P tl, P) { return clampAddSubtractFull(l, t, tl); });
+                break;
+            case 13:
+                addPredicted(row, top, x, end,
+                             [](P l, P t, P tl, P) { return clampAddSubtractHalf(average(l, t), tl); });
+                break;
+            default: addPredicted(row, top, x, end, [](P, P, P, P) { return 0xff000000u; }); break;
+            }
+            x = end;
         }
     }
     std::copy(row, row + w, t.above.begin());
@@ -416,7 +444,7 @@ private:
         case CrossColor:
             t->bits = int(m_bits.read(3)) + 2;
             if (t->type == Predictor)
-                t->above.assign(std::size_t(t->width), 0);
+                t->above.assign(std::size_t(t->width) + 1, 0); // and the top right of the last column
             return readSubImage(subSampled(t->width, t->bits), subSampled(height, t->bits), &t->data);
         case SubtractGreen:
             return true;

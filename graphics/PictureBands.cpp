@@ -220,8 +220,9 @@ QImage decodeWebp(const QByteArray& data, QRect crop, QSize out)
 }
 
 // libwebp keeps a lossless picture's whole frame while it decodes, our
-// own decoder a few megabytes of it, at some two thirds of libwebp's
-// speed: a band is read by ours, and a whole picture past this many pixels.
+// own decoder a few megabytes of it, though slower on a small picture's
+// finer codes: a band is read by ours, and a whole picture past this many
+// pixels.
 constexpr qint64 LosslessFrameLimit = qint64(32) << 20;
 
 bool readsLosslessInRows(const LosslessWebpDecoder& lossless, bool whole)
