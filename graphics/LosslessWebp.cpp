@@ -24,6 +24,8 @@ constexpr int MaxCacheBits = 11, MaxCodeLength = 15, RootBits = 8;
 constexpr int MaxDistance = (1 << 20) - 120;
 constexpr int MaxCopyLength = 4096;
 constexpr int MaxSide = 1 << 14;
+// A colour's place in the colour cache: the top bits of it times this.
+constexpr std::uint32_t ColorCacheMultiplier = 0x1e35a7bdu;
 
 std::uint32_t addPixels(std::uint32_t a, std::uint32_t b)
 {
@@ -251,7 +253,7 @@ int channel(std::uint32_t p, int shift)
 }
 
 // The sum of the channels' distances between two pixels.
-int distance(std::uint32_t a, std::uint32_t b)
+int channelDistance(std::uint32_t a, std::uint32_t b)
 {
 #ifdef __SSE2__
     return _mm_cvtsi128_si32(_mm_sad_epu8(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))));
@@ -268,7 +270,7 @@ int distance(std::uint32_t a, std::uint32_t b)
 // the other way round.
 std::uint32_t select(std::uint32_t left, std::uint32_t top, std::uint32_t topLeft)
 {
-    return distance(left, topLeft) <= distance(top, topLeft) ? top : left;
+    return channelDistance(left, topLeft) <= channelDistance(top, topLeft) ? top : left;
 }
 
 std::uint32_t clampAddSubtractFull(std::uint32_t a, std::uint32_t b, std::uint32_t c)
@@ -593,7 +595,7 @@ private:
         const auto remember = [&](std::uint32_t* from, std::uint32_t* to) {
             if (!cache.empty())
                 for (; from < to; ++from)
-                    cache[(0x1e35a7bdu * *from) >> cacheShift] = *from;
+                    cache[(ColorCacheMultiplier * *from) >> cacheShift] = *from;
         };
         while (pos < total) {
             if (pos - base + MaxCopyLength > capacity) {
