@@ -34,7 +34,13 @@ bool scaledCopy(QSize drawn, QSize picture)
     return drawn != picture && qint64(drawn.width()) * drawn.height() <= LargestScaledCopy;
 }
 
-QImage drawnFromCovering(QImage covering, QSize drawn)
+// Where the pixels of a picture decoded ahead go: into large pages, which
+// stay quick to read however long the picture waits. Not those of the
+// picture being waited for: the kernel may first compact memory to find
+// large pages, which has held a shown picture back by tens of milliseconds.
+enum class Pages { Large, Small };
+
+QImage drawnFromCovering(QImage covering, QSize drawn, Pages pages)
 {
     // Converted first: Qt scales only its 32-bit formats, converting others
     // there and back. The covering pixels (often the loader's memory, mapped
@@ -42,17 +48,17 @@ QImage drawnFromCovering(QImage covering, QSize drawn)
     QImage image = inDrawingFormat(std::exchange(covering, QImage()));
     if (!image.isNull() && image.size() != drawn)
         image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // In large pages, which stay quick to read however long the picture waited.
-    return copiedToLargePages(image);
+    return pages == Pages::Large ? copiedToLargePages(image) : image;
 }
 
-QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, const std::atomic<bool>& stop)
+QImage drawnPixels(const Picture& picture, QSize drawn, bool displayColors, Pages pages,
+                   const std::atomic<bool>& stop)
 {
     if (drawn.isEmpty())
         return QImage();
     if (!scaledCopy(drawn, picture.size()))
         return picture.decodedCovering(picture.size(), displayColors, &stop);
-    return drawnFromCovering(picture.decodedCovering(drawn, displayColors, &stop), drawn);
+    return drawnFromCovering(picture.decodedCovering(drawn, displayColors, &stop), drawn, pages);
 }
 
 // What drawnPixels() gives, from pixels decoded for another size; null
@@ -65,7 +71,7 @@ QImage drawnFromEarly(QImage covering, Picture::Kind kind, QSize picture, QSize 
         return covering.size() == picture ? covering : QImage();
     if (!EarlyDecode::serves(kind, picture, covering.size(), drawn))
         return QImage();
-    return drawnFromCovering(std::move(covering), drawn);
+    return drawnFromCovering(std::move(covering), drawn, Pages::Small); // shown as the program starts
 }
 
 } // namespace
@@ -290,7 +296,8 @@ Decoded DecodeAhead::decode(const Task& task, QSize thumbBox, const JobRunner::S
         out.bandRect = out.target.visible;
         out.band = out.picture.decodedBand(&out.bandRect, task.displayColors);
     } else if (out.image.isNull()) {
-        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors, stop);
+        out.image = drawnPixels(out.picture, out.target.drawn, task.displayColors,
+                                task.shown ? Pages::Small : Pages::Large, stop);
     }
     // A file read here gives the strip its rendition from the drawn pixels,
     // after them, so the main image never waits for a thumbnail's decode.
