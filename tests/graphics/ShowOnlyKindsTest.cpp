@@ -1,6 +1,7 @@
 // Real files of the kinds only shown: camera RAW previews, JPEG XL, SVG, a
 // JPEG named like a RAW and a fax of two pages. Each shows at its size and
 // close to a decode that is not ours, or is refused in words; none is written.
+#include "graphics/JxlPicture.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
 #include "graphics/TiffStructure.h"
@@ -11,6 +12,9 @@
 #include "tests/support/ErrorText.h"
 
 #include <gtest/gtest.h>
+#include <jxl/encode.h>
+
+#include <memory>
 
 namespace {
 
@@ -104,6 +108,75 @@ TEST(CameraRaw, TurnsUprightByItsOwnOrientation)
     EXPECT_EQ(upright.size(), QSize(1080, 1620));
     EXPECT_EQ(upright.thumbnail(QSize(96, 96), true).size(), QSize(64, 96));
     EXPECT_EQ(upright.withExifOrientation(ExifOrientation::Ignore).toImage().size(), QSize(1620, 1080));
+}
+
+// A lossless JPEG XL of `rgba`'s levels, with its alpha channel or without.
+QByteArray losslessJxl(const QImage& rgba, bool alpha)
+{
+    std::unique_ptr<JxlEncoder, decltype(&JxlEncoderDestroy)> enc(JxlEncoderCreate(nullptr), JxlEncoderDestroy);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = uint32_t(rgba.width());
+    info.ysize = uint32_t(rgba.height());
+    info.bits_per_sample = 8;
+    info.uses_original_profile = JXL_TRUE;
+    info.alpha_bits = alpha ? 8 : 0;
+    info.num_extra_channels = alpha ? 1 : 0;
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    const QImage pixels = rgba.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    QByteArray packed;
+    for (int y = 0; y < pixels.height(); ++y)
+        packed.append(reinterpret_cast<const char*>(pixels.constScanLine(y)), pixels.width() * int(format.num_channels));
+    JxlEncoderFrameSettings* frame = JxlEncoderFrameSettingsCreate(enc.get(), nullptr);
+    if (JxlEncoderSetBasicInfo(enc.get(), &info) != JXL_ENC_SUCCESS ||
+        JxlEncoderSetColorEncoding(enc.get(), &srgb) != JXL_ENC_SUCCESS ||
+        JxlEncoderSetFrameLossless(frame, JXL_TRUE) != JXL_ENC_SUCCESS ||
+        JxlEncoderAddImageFrame(frame, &format, packed.constData(), size_t(packed.size())) != JXL_ENC_SUCCESS)
+        return QByteArray();
+    JxlEncoderCloseInput(enc.get());
+    QByteArray out(4096, '\0');
+    size_t written = 0;
+    for (;;) {
+        auto* next = reinterpret_cast<uint8_t*>(out.data()) + written;
+        size_t room = size_t(out.size()) - written;
+        const JxlEncoderStatus status = JxlEncoderProcessOutput(enc.get(), &next, &room);
+        written = size_t(next - reinterpret_cast<uint8_t*>(out.data()));
+        if (status == JXL_ENC_SUCCESS)
+            return out.left(qsizetype(written));
+        if (status != JXL_ENC_NEED_MORE_OUTPUT)
+            return QByteArray();
+        out.resize(out.size() * 2);
+    }
+}
+
+// Every level arrives in the format the window draws: an alpha channel that
+// hides nothing dropped, one that does premultiplied, red and blue in place.
+TEST(JpegXl, GivesEveryLevelInTheDrawnFormat)
+{
+    QImage rgba(37, 5, QImage::Format_ARGB32);
+    for (int y = 0; y < rgba.height(); ++y)
+        for (int x = 0; x < rgba.width(); ++x)
+            rgba.setPixel(x, y, qRgba(7 * x, 250 - 40 * y, (x * y * 13) & 0xff, 255));
+    QImage seeThrough = rgba;
+    seeThrough.setPixel(36, 4, qRgba(200, 100, 50, 128));
+    const struct {
+        const char* name;
+        QImage image;
+        bool alpha;
+        QImage::Format drawn;
+    } cases[] = {{"opaque alpha", rgba, true, QImage::Format_RGB32},
+                 {"see-through alpha", seeThrough, true, QImage::Format_ARGB32_Premultiplied},
+                 {"no alpha", rgba, false, QImage::Format_RGB32}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray file = losslessJxl(c.image, c.alpha);
+        ASSERT_FALSE(file.isEmpty());
+        const QImage decoded = decodeJxlPicture(file);
+        EXPECT_EQ(decoded.format(), c.drawn);
+        EXPECT_EQ(decoded, c.image.convertToFormat(c.drawn));
+    }
 }
 
 } // namespace
