@@ -13,14 +13,15 @@ bool needsConversion(const QColorSpace& space)
                                 space.transferFunction() == QColorSpace::TransferFunction::SRgb);
 }
 
-QImage displayColors(const QImage& stored, const QColorSpace& space)
+QImage displayColors(QImage stored, const QColorSpace& space)
 {
     if (stored.isNull() || !needsConversion(space))
         return stored;
-    QImage image = stored;
-    image.setColorSpace(space);
-    QImage converted = image.convertedToColorSpace(QColorSpace::SRgb);
-    return converted.isNull() ? stored : converted;
+    // In place where the pixels are not shared: a new frame costs as much
+    // again in fresh memory.
+    stored.setColorSpace(space);
+    stored.convertToColorSpace(QColorSpace::SRgb);
+    return stored;
 }
 
 QColorSpace colorSpaceOfIcc(const QByteArray& icc)

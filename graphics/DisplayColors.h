@@ -16,7 +16,7 @@ bool needsConversion(const QColorSpace& space);
 // they are when the space is sRGB or can't be applied. Whether a drawn
 // picture is converted at all is the viewer's setting ([Settings]
 // ColorManaged), held by its session.
-QImage displayColors(const QImage& stored, const QColorSpace& space);
+QImage displayColors(QImage stored, const QColorSpace& space);
 
 // An ICC profile's colour space; invalid when Qt can't apply it.
 QColorSpace colorSpaceOfIcc(const QByteArray& icc);

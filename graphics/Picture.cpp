@@ -662,9 +662,9 @@ QImage Picture::bitmapWithAlpha() const
     return image;
 }
 
-QImage Picture::inDisplayColors(const QImage& stored) const
+QImage Picture::inDisplayColors(QImage stored) const
 {
-    return m_d ? displayColors(stored, m_d->colorSpace) : stored;
+    return m_d ? displayColors(std::move(stored), m_d->colorSpace) : stored;
 }
 
 QImage Picture::thumbnail(QSize box, bool displayColors) const
@@ -858,7 +858,7 @@ QImage Picture::decodedBand(QRect* band, bool displayColors, int scaleDenom) con
     // Back to the upright layout: turned the other way round.
     const int back = o == 6 ? 8 : o == 8 ? 6 : o;
     *band = storedPart(part, orientedSize(stored, o), back);
-    return drawn(pixels, displayColors);
+    return drawn(std::move(pixels), displayColors);
 }
 
 QImage Picture::otherBand(QRect* part, int denom) const

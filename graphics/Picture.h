@@ -105,7 +105,7 @@ public:
 
     // What is drawn on screen where the viewer converts colours (see
     // DisplayColors); the decodes below come so when `displayColors` asks.
-    QImage inDisplayColors(const QImage& stored) const;
+    QImage inDisplayColors(QImage stored) const;
     // A small rendition fitting `box` (keeping the aspect ratio), for
     // thumbnails: JPEGs use libjpeg's scaled decoding (1/2 .. 1/8); HEIF
     // uses its embedded thumbnail when that is large enough.
@@ -211,9 +211,9 @@ private:
     // Pixels of this picture decoded by a loader as `shape` says; a band
     // comes back clipped in `*region`.
     QImage asked(int shape, QSize size, QRect* region = nullptr, bool displayColors = false) const;
-    QImage drawn(const QImage& stored, bool displayColors) const
+    QImage drawn(QImage stored, bool displayColors) const
     {
-        return displayColors ? inDisplayColors(stored) : stored;
+        return displayColors ? inDisplayColors(std::move(stored)) : stored;
     }
     void rememberDamage(PictureDamage damage) const noexcept;
     QImage jpegThumbnailDecode(QSize box) const;

@@ -107,7 +107,7 @@ QImage embeddedPreview(const Picture& picture, QSize box, bool display)
     }
     if (thumb.width() > box.width() || thumb.height() > box.height())
         thumb = thumb.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return display && !thumb.isNull() ? picture.inDisplayColors(thumb) : thumb;
+    return display && !thumb.isNull() ? picture.inDisplayColors(std::move(thumb)) : thumb;
 }
 
 // The pixels `request` asks for, and where they sit in the picture.
@@ -117,12 +117,12 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
     const bool display = request.displayColors;
     switch (request.shape) {
     case DecodeShape::Whole: {
-        const QImage image = picture.toImage();
-        return request.displayColors ? picture.inDisplayColors(image) : image;
+        QImage image = picture.toImage();
+        return request.displayColors ? picture.inDisplayColors(std::move(image)) : image;
     }
     case DecodeShape::Reduced: {
-        const QImage image = picture.reducedTo(request.size);
-        return request.displayColors ? picture.inDisplayColors(image) : image;
+        QImage image = picture.reducedTo(request.size);
+        return request.displayColors ? picture.inDisplayColors(std::move(image)) : image;
     }
     case DecodeShape::Covering:
         return picture.decodedCovering(request.size, display);

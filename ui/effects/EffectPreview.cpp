@@ -57,7 +57,7 @@ void EffectPreview::paintEvent(QPaintEvent*)
         const QSize drawn = (QSizeF(size()) * devicePixelRatioF()).toSize();
         if (drawn.width() < image.width() && drawn.height() < image.height())
             image = image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        image = displayColors(image, m_colorSpace);
+        image = displayColors(std::move(image), m_colorSpace);
     }
     painter.drawImage(rect(), image);
 }
