@@ -1,6 +1,7 @@
 // Real files of the kinds only shown: camera RAW previews, JPEG XL, SVG, a
 // JPEG named like a RAW and a fax of two pages. Each shows at its size and
 // close to a decode that is not ours, or is refused in words; none is written.
+// JPEG XL files made here cover what the real ones lack: see-through alpha.
 #include "graphics/JxlPicture.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureRewrite.h"
