@@ -93,6 +93,12 @@ QList<std::pair<QByteArray, QByteArray>> pngTexts(const QByteArray& png, const Q
     return values;
 }
 
+// `image` in the display's colours where the request asks for them.
+QImage inColorsAsked(const Picture& picture, QImage image, bool display)
+{
+    return display && !image.isNull() ? picture.inDisplayColors(std::move(image)) : image;
+}
+
 // What the file carries ready to show: a HEIF's own thumbnail, within
 // `box`; else a JPEG's EXIF thumbnail, fitted to it. Null when none.
 QImage embeddedPreview(const Picture& picture, QSize box, bool display)
@@ -107,7 +113,7 @@ QImage embeddedPreview(const Picture& picture, QSize box, bool display)
     }
     if (thumb.width() > box.width() || thumb.height() > box.height())
         thumb = thumb.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return display && !thumb.isNull() ? picture.inDisplayColors(std::move(thumb)) : thumb;
+    return inColorsAsked(picture, std::move(thumb), display);
 }
 
 // The pixels `request` asks for, and where they sit in the picture.
@@ -116,14 +122,10 @@ QImage decoded(const Picture& picture, const LoaderRequest& request, QRect* regi
     *region = QRect(QPoint(0, 0), picture.size());
     const bool display = request.displayColors;
     switch (request.shape) {
-    case DecodeShape::Whole: {
-        QImage image = picture.toImage();
-        return request.displayColors ? picture.inDisplayColors(std::move(image)) : image;
-    }
-    case DecodeShape::Reduced: {
-        QImage image = picture.reducedTo(request.size);
-        return request.displayColors ? picture.inDisplayColors(std::move(image)) : image;
-    }
+    case DecodeShape::Whole:
+        return inColorsAsked(picture, picture.toImage(), display);
+    case DecodeShape::Reduced:
+        return inColorsAsked(picture, picture.reducedTo(request.size), display);
     case DecodeShape::Covering:
         return picture.decodedCovering(request.size, display);
     case DecodeShape::Thumbnail:
