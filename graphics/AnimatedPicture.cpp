@@ -37,6 +37,7 @@ public:
         m_reader.setDevice(&m_buffer);
         m_reader.setFormat(format);
         m_reader.setDecideFormatFromContent(false);
+        m_reader.setAutoDetectImageFormat(false);
         m_canvas = m_reader.size();
         m_frames = std::max(0, m_reader.imageCount());
         // Qt counts the repeats after the first play; -1: forever.

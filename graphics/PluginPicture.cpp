@@ -36,6 +36,9 @@ struct Reader {
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
         reader.setFormat(qtFormatName(format));
+        // Only the plugin of the kind told by content: with detection on, Qt
+        // loads every plugin before it, asking each whether it reads the kind.
+        reader.setAutoDetectImageFormat(false);
         reader.setAutoTransform(false);
         reader.setAllocationLimit(int(std::max<std::uint64_t>(pictureByteLimit() >> 20, 1)));
     }

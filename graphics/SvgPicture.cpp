@@ -19,6 +19,7 @@ struct SvgReader {
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
         reader.setFormat("svg");
+        reader.setAutoDetectImageFormat(false);
         reader.setAllocationLimit(int(std::max<std::uint64_t>(pictureByteLimit() >> 20, 1)));
     }
     QSize size()
