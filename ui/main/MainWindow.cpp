@@ -112,7 +112,6 @@ void MainWindow::buildContents()
     m_session->setFollowsCursor(false);
 
     setWindowTitle(m_session->texts().TitleText);
-    setWindowIcon(appIcon());
     QFont base(QStringLiteral("DejaVu Sans"));
     base.setPixelSize(11);
     setFont(base);
