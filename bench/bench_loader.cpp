@@ -7,12 +7,16 @@
 // The streamed batch's reading too: a 24-megapixel JPEG's rows, 32 at a
 // time as the batch asks them, from one loader held for the file against a
 // band reader here.
+// And a loader's start, from the spawn to its greeting, lean, lean with the
+// JPEG XL reader and full; BASE_LOADER=PROGRAM times another build's loader
+// too, alternating with this one ("over_base").
 #include "core/RegularFile.h"
 #include "core/SealedBuffer.h"
 #include "core/UniqueFd.h"
 #include "graphics/Bitmap24.h"
 #include "graphics/JpegCodec.h"
 #include "graphics/JpegStream.h"
+#include "graphics/LoaderProcess.h"
 #include "graphics/Picture.h"
 #include "graphics/PictureLoaders.h"
 
@@ -127,7 +131,41 @@ void BM_JpegRowsThroughLoader(benchmark::State& state)
     state.counters["loader_over_in_process"] = median(there) / median(here);
 }
 
+void BM_LoaderStart(benchmark::State& state)
+{
+    LoaderProcess::Settings settings;
+    settings.lean = state.range(0) < 2;
+    settings.alsoRead = state.range(0) == 1 ? PictureFormat::JpegXl : PictureFormat::Unknown;
+    const QString base = qEnvironmentVariable("BASE_LOADER");
+    std::vector<double> ours, theirs;
+    const auto started = [&](const QString& program) {
+        settings.program = program;
+        QElapsedTimer timer;
+        timer.start();
+        const LoaderProcess loader(settings);
+        return double(timer.nsecsElapsed()) / 1e6;
+    };
+    for (auto _ : state) {
+        // Which goes first swaps each round.
+        const bool baseFirst = !base.isEmpty() && ours.size() % 2 == 1;
+        if (baseFirst)
+            theirs.push_back(started(base));
+        ours.push_back(started(QStringLiteral(PV_BINARY_DIR "/pictavo-loader")));
+        if (!base.isEmpty() && !baseFirst)
+            theirs.push_back(started(base));
+        state.SetIterationTime(ours.back() / 1e3);
+    }
+    state.counters["start_ms"] = median(ours);
+    if (!theirs.empty()) {
+        state.counters["base_start_ms"] = median(theirs);
+        state.counters["over_base"] = median(ours) / median(theirs);
+    }
+}
+
 } // namespace
+
+// 0: lean, 1: lean with the JPEG XL reader, 2: full.
+BENCHMARK(BM_LoaderStart)->DenseRange(0, 2)->Iterations(41)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_JpegRowsThroughLoader)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
